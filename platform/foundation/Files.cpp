@@ -1,0 +1,156 @@
+#include "foundation/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace Files {
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
+  static std::atomic<unsigned> counter{0};
+  std::string tmp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  fchmod(fd, mode);  // the umask must not widen or narrow what the caller asked for
+  size_t off = 0;
+  while (off < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + off, bytes.size() - off);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = std::strerror(errno);
+      ::close(fd);
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    off += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if (error) *error = std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (error) *error = std::strerror(errno);
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
+  return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
+}
+
+std::optional<Data> read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in || isDirectory(path)) return std::nullopt;
+  in.seekg(0, std::ios::end);
+  auto size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  Data d(size > 0 ? static_cast<size_t>(size) : 0);
+  if (!d.empty()) in.read(reinterpret_cast<char*>(d.data()), static_cast<std::streamsize>(d.size()));
+  if (!in && !in.eof()) return std::nullopt;
+  return d;
+}
+
+std::optional<std::string> readText(const std::string& path) {
+  auto d = read(path);
+  if (!d) return std::nullopt;
+  return std::string(d->begin(), d->end());
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec);
+}
+
+bool createDirectories(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(path, ec);
+  return isDirectory(path);
+}
+
+bool removeItem(const std::string& path) {
+  std::error_code ec;
+  return fs::remove_all(path, ec) > 0 && !ec;
+}
+
+bool moveItem(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::rename(from, to, ec);
+  return !ec;
+}
+
+bool copyItem(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+  return !ec;
+}
+
+std::vector<std::string> contentsOfDirectory(const std::string& path) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(path, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    out.push_back(it->path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::optional<Date> modificationDate(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return Date::fromUnix(static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9);
+}
+
+std::optional<uint64_t> fileSize(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+std::string lastPathComponent(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  auto slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+std::string deletingLastPathComponent(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  auto slash = p.rfind('/');
+  if (slash == std::string::npos) return "";
+  if (slash == 0) return "/";
+  return p.substr(0, slash);
+}
+
+std::string appendingPathComponent(const std::string& path, const std::string& component) {
+  if (path.empty()) return component;
+  std::string c = component;
+  while (!c.empty() && c.front() == '/') c.erase(c.begin());
+  return path.back() == '/' ? path + c : path + "/" + c;
+}
+
+std::string pathExtension(const std::string& path) {
+  std::string last = lastPathComponent(path);
+  auto dot = last.rfind('.');
+  if (dot == std::string::npos || dot == 0) return "";
+  return last.substr(dot + 1);
+}
+}  // namespace Files

@@ -1,0 +1,33 @@
+#pragma once
+// File helpers in place of the platform's file manager.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/Date.h"
+#include "foundation/Value.h"
+
+namespace Files {
+// Writes to a temporary file beside `path`, flushes it and renames it over `path`, so
+// a reader or a crash sees the old file or the new one, never half of one.
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error = nullptr,
+                     unsigned mode = 0644);
+bool writeAtomically(const std::string& path, const std::string& text, std::string* error = nullptr,
+                     unsigned mode = 0644);
+std::optional<Data> read(const std::string& path);
+std::optional<std::string> readText(const std::string& path);
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+bool createDirectories(const std::string& path);  // with parents; true when it exists afterwards
+bool removeItem(const std::string& path);         // files and whole folders
+bool moveItem(const std::string& from, const std::string& to);
+bool copyItem(const std::string& from, const std::string& to);
+std::vector<std::string> contentsOfDirectory(const std::string& path);  // names, sorted
+std::optional<Date> modificationDate(const std::string& path);
+std::optional<uint64_t> fileSize(const std::string& path);
+std::string lastPathComponent(const std::string& path);
+std::string deletingLastPathComponent(const std::string& path);
+std::string appendingPathComponent(const std::string& path, const std::string& component);
+std::string pathExtension(const std::string& path);
+}  // namespace Files

@@ -1,0 +1,110 @@
+#include "foundation/LocalizedStrings.h"
+
+#include <map>
+#include <mutex>
+
+#include "foundation/Bundle.h"
+#include "foundation/Files.h"
+
+namespace LocalizedStrings {
+namespace {
+std::mutex gMutex;
+std::string gLanguage = "en";
+std::map<std::string, std::map<std::string, std::string>> gTables;  // table -> key -> text
+
+// Reads a quoted text at s[i] == '"', handling the escapes the .strings format has.
+bool readQuoted(const std::string& s, size_t& i, std::string& out) {
+  if (i >= s.size() || s[i] != '"') return false;
+  ++i;
+  out.clear();
+  while (i < s.size() && s[i] != '"') {
+    char c = s[i++];
+    if (c == '\\' && i < s.size()) {
+      char e = s[i++];
+      switch (e) {
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        default: out += e;
+      }
+    } else {
+      out += c;
+    }
+  }
+  if (i >= s.size()) return false;
+  ++i;
+  return true;
+}
+
+void skipSpaceAndComments(const std::string& s, size_t& i) {
+  while (i < s.size()) {
+    if (isspace(static_cast<unsigned char>(s[i]))) ++i;
+    else if (s.compare(i, 2, "/*") == 0) {
+      size_t end = s.find("*/", i + 2);
+      i = end == std::string::npos ? s.size() : end + 2;
+    } else if (s.compare(i, 2, "//") == 0) {
+      size_t end = s.find('\n', i);
+      i = end == std::string::npos ? s.size() : end + 1;
+    } else break;
+  }
+}
+
+std::map<std::string, std::string> parseStrings(const std::string& s) {
+  std::map<std::string, std::string> out;
+  size_t i = 0;
+  while (true) {
+    skipSpaceAndComments(s, i);
+    std::string key, value;
+    if (!readQuoted(s, i, key)) break;
+    skipSpaceAndComments(s, i);
+    if (i >= s.size() || s[i] != '=') break;
+    ++i;
+    skipSpaceAndComments(s, i);
+    if (!readQuoted(s, i, value)) break;
+    skipSpaceAndComments(s, i);
+    if (i < s.size() && s[i] == ';') ++i;
+    out[key] = value;
+  }
+  return out;
+}
+}  // namespace
+
+void setLanguage(const std::string& code) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gLanguage = code.empty() ? "en" : code;
+  gTables.clear();
+}
+
+std::string language() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return gLanguage;
+}
+
+std::vector<std::string> availableLanguages() {
+  std::vector<std::string> out{"en"};
+  for (const auto& name : Files::contentsOfDirectory(Bundle::main().resourcePath())) {
+    if (name.size() > 6 && name.ends_with(".lproj")) {
+      std::string code = name.substr(0, name.size() - 6);
+      if (code != "en" && code != "Base") out.push_back(code);
+    }
+  }
+  return out;
+}
+
+std::string lookup(const std::string& key, const std::string& table) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  auto it = gTables.find(table);
+  if (it == gTables.end()) {
+    std::string path = Bundle::main().resourcePath() + "/" + gLanguage + ".lproj/" + table + ".strings";
+    auto text = Files::readText(path);
+    it = gTables.emplace(table, text ? parseStrings(*text) : std::map<std::string, std::string>{}).first;
+  }
+  auto found = it->second.find(key);
+  return found == it->second.end() ? key : found->second;
+}
+
+void reload() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gTables.clear();
+}
+}  // namespace LocalizedStrings

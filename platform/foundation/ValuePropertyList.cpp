@@ -1,0 +1,147 @@
+// Property-list reading and writing of Value through libplist (XML and binary).
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/Value.h"
+
+namespace {
+Value fromNode(plist_t node, int depth) {
+  if (!node || depth > 512) return Value();
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return Value(b != 0);
+    }
+    case PLIST_UINT: {
+      uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return Value(static_cast<int64_t>(u));
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return Value(d);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+      char* s = nullptr;
+      if (plist_get_node_type(node) == PLIST_STRING) plist_get_string_val(node, &s);
+      else plist_get_key_val(node, &s);
+      std::string out = s ? s : "";
+      free(s);
+      return Value(std::move(out));
+    }
+    case PLIST_DATA: {
+      char* p = nullptr;
+      uint64_t n = 0;
+      plist_get_data_val(node, &p, &n);
+      Data d(reinterpret_cast<uint8_t*>(p), reinterpret_cast<uint8_t*>(p) + n);
+      free(p);
+      return Value(std::move(d));
+    }
+    case PLIST_DATE: {
+      int32_t sec = 0, usec = 0;
+      plist_get_date_val(node, &sec, &usec);
+      return Value(Date{sec + usec / 1e6});
+    }
+    case PLIST_ARRAY: {
+      Value::Array a;
+      uint32_t n = plist_array_get_size(node);
+      a.reserve(n);
+      for (uint32_t i = 0; i < n; ++i) a.push_back(fromNode(plist_array_get_item(node, i), depth + 1));
+      return Value(std::move(a));
+    }
+    case PLIST_DICT: {
+      Value::Dictionary d;
+      plist_dict_iter it = nullptr;
+      plist_dict_new_iter(node, &it);
+      while (true) {
+        char* key = nullptr;
+        plist_t val = nullptr;
+        plist_dict_next_item(node, it, &key, &val);
+        if (!val) {
+          free(key);
+          break;
+        }
+        d.emplace(key ? key : "", fromNode(val, depth + 1));
+        free(key);
+      }
+      free(it);
+      return Value(std::move(d));
+    }
+    default: return Value();
+  }
+}
+
+plist_t toNode(const Value& v) {
+  switch (v.type()) {
+    case Value::Type::Null: return plist_new_string("");  // property lists have no null
+    case Value::Type::Bool: return plist_new_bool(v.asBool() ? 1 : 0);
+    case Value::Type::Integer: return plist_new_uint(static_cast<uint64_t>(v.asInt()));
+    case Value::Type::Real: return plist_new_real(v.asDouble());
+    case Value::Type::String: return plist_new_string(v.stringPtr()->c_str());
+    case Value::Type::Data: {
+      const Data& d = *v.dataPtr();
+      return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
+    }
+    case Value::Type::Date: {
+      double s = v.datePtr()->seconds;
+      double whole = std::floor(s);
+      return plist_new_date(static_cast<int32_t>(whole), static_cast<int32_t>((s - whole) * 1e6));
+    }
+    case Value::Type::Array: {
+      plist_t a = plist_new_array();
+      for (const auto& e : *v.arrayPtr()) plist_array_append_item(a, toNode(e));
+      return a;
+    }
+    case Value::Type::Dictionary: {
+      plist_t d = plist_new_dict();
+      for (const auto& [k, e] : *v.dictionaryPtr()) plist_dict_set_item(d, k.c_str(), toNode(e));
+      return d;
+    }
+  }
+  return plist_new_string("");
+}
+}  // namespace
+
+std::optional<Value> Value::fromPropertyList(const Data& bytes, std::string* error) {
+  if (bytes.empty() || bytes.size() > UINT32_MAX) {
+    if (error) *error = "empty or oversized property list";
+    return std::nullopt;
+  }
+  plist_t root = nullptr;
+  plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &root);
+  if (!root) {
+    if (error) *error = "The data couldn't be read because it isn't in the correct format.";
+    return std::nullopt;
+  }
+  Value out = fromNode(root, 0);
+  plist_free(root);
+  return out;
+}
+
+Data Value::toXMLPropertyList() const {
+  plist_t root = toNode(*this);
+  char* out = nullptr;
+  uint32_t n = 0;
+  plist_to_xml(root, &out, &n);
+  Data d(reinterpret_cast<uint8_t*>(out), reinterpret_cast<uint8_t*>(out) + n);
+  free(out);
+  plist_free(root);
+  return d;
+}
+
+Data Value::toBinaryPropertyList() const {
+  plist_t root = toNode(*this);
+  char* out = nullptr;
+  uint32_t n = 0;
+  plist_to_bin(root, &out, &n);
+  Data d(reinterpret_cast<uint8_t*>(out), reinterpret_cast<uint8_t*>(out) + n);
+  free(out);
+  plist_free(root);
+  return d;
+}

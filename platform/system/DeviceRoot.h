@@ -1,0 +1,30 @@
+#pragma once
+// Every absolute device path ("/var/lib/dpkg/status", "/var/mobile/Library/...")
+// goes through devicePath(), which puts the device root in front. On a device the
+// root is "/"; everywhere else it is a folder laid out like a device, so nothing the
+// system does touches the host.
+#include <string>
+
+namespace DeviceRoot {
+// The current device root, without a trailing "/" ("" stands for "/").
+std::string root();
+void setRoot(const std::string& root);
+bool isRealDevice();  // the root is "/"
+// Maps an absolute device path into the device root. A relative path is returned as
+// it is.
+std::string devicePath(const std::string& absolutePath);
+// The reverse: a host path inside the root back to its device path.
+std::string deviceRelative(const std::string& hostPath);
+
+// Well-known device folders.
+inline constexpr const char* kMobileHome = "/var/mobile";
+inline constexpr const char* kApplicationSupport = "/var/mobile/Library/Application Support/Quillbark";
+inline constexpr const char* kPreferencesFolder = "/var/mobile/Library/Preferences";
+inline constexpr const char* kCachesFolder = "/var/mobile/Library/Caches/me.korvale.quillbark";
+inline constexpr const char* kLogFolder = "/var/mobile/Library/Logs/me.korvale.quillbark";
+inline constexpr const char* kDocumentsFolder = "/var/mobile/Documents";
+inline constexpr const char* kSystemVersionPlist = "/System/Library/CoreServices/SystemVersion.plist";
+inline constexpr const char* kDeviceFactsFile = "/etc/quillbark/device.json";
+inline constexpr const char* kDpkgAdminDir = "/var/lib/dpkg";
+inline constexpr const char* kLauncherPath = "/usr/libexec/quillbark/dedev";
+}  // namespace DeviceRoot

@@ -1,0 +1,71 @@
+#include "system/DeviceRootBuilder.h"
+
+#include <unistd.h>
+
+#include "foundation/Files.h"
+#include "foundation/Value.h"
+#include "system/DeviceRoot.h"
+
+namespace DeviceRootBuilder {
+namespace {
+std::string join(const std::string& root, const std::string& devicePath) { return root + devicePath; }
+
+bool ensureFolder(const std::string& path, std::string* error) {
+  if (Files::createDirectories(path)) return true;
+  if (error) *error = "cannot create " + path;
+  return false;
+}
+}  // namespace
+
+bool setSystemVersion(const std::string& root, const std::string& version) {
+  Value plist = Value::dict({{"ProductName", "iPhone OS"},
+                             {"ProductVersion", version},
+                             {"ProductBuildVersion", "18D52"}});
+  std::string path = join(root, DeviceRoot::kSystemVersionPlist);
+  Files::createDirectories(Files::deletingLastPathComponent(path));
+  return Files::writeAtomically(path, plist.toXMLPropertyList());
+}
+
+bool build(const std::string& root, const DeviceFacts& facts, std::string* error) {
+  const char* folders[] = {
+      "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", "/var/mobile/Library/Preferences",
+      "/var/mobile/Library/Application Support/Quillbark", "/var/mobile/Library/Caches/me.korvale.quillbark",
+      "/var/mobile/Library/Logs/me.korvale.quillbark", "/var/mobile/Documents", "/System/Library/CoreServices",
+      "/etc/quillbark", "/etc/apt/sources.list.d", "/usr/libexec/quillbark", "/Applications", "/tmp",
+  };
+  for (const char* f : folders)
+    if (!ensureFolder(join(root, f), error)) return false;
+
+  // dpkg's database is one folder with two names, as on older jailbreaks.
+  std::string libraryDpkg = join(root, "/Library/dpkg");
+  if (!Files::exists(libraryDpkg)) {
+    Files::createDirectories(join(root, "/Library"));
+    if (::symlink("../var/lib/dpkg", libraryDpkg.c_str()) != 0) {
+      if (error) *error = "cannot link " + libraryDpkg;
+      return false;
+    }
+  }
+  for (const char* file : {"/var/lib/dpkg/status", "/var/lib/dpkg/available", "/var/lib/dpkg/diversions",
+                           "/var/lib/dpkg/statoverride"}) {
+    std::string p = join(root, file);
+    if (!Files::exists(p)) Files::writeAtomically(p, std::string());
+  }
+  std::string versionPlist = join(root, DeviceRoot::kSystemVersionPlist);
+  if (!Files::exists(versionPlist) && !setSystemVersion(root, facts.systemVersion)) {
+    if (error) *error = "cannot write " + versionPlist;
+    return false;
+  }
+  std::string factsFile = join(root, DeviceRoot::kDeviceFactsFile);
+  if (!Files::exists(factsFile)) {
+    Value v = Value::dict({{"model", facts.model},
+                           {"name", facts.deviceName},
+                           {"udid", facts.udid},
+                           {"cpuArchitecture", facts.cpuArchitecture}});
+    if (!Files::writeAtomically(factsFile, v.toJSON(true) + "\n")) {
+      if (error) *error = "cannot write " + factsFile;
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace DeviceRootBuilder

@@ -1,0 +1,280 @@
+#include "core/NSDataCompression.h"
+
+#include <bzlib.h>
+#include <lzma.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "foundation/Log.h"
+
+namespace NSDataCompression {
+namespace {
+
+Data failed(const Data& input, std::string* error, std::string message) {
+  if (error) *error = std::move(message);
+  return input;
+}
+
+// The decoded bytes live in `out`; `filled` of them are real. Grows `out` geometrically
+// so a tiny input with a huge output costs linear time, and never past one byte over the
+// ceiling (reaching that byte is how an oversized output is noticed). False when the
+// ceiling has been passed.
+bool makeRoom(Data& out, size_t filled, size_t step, size_t maxDecodedSize) {
+  if (filled < out.size()) return true;
+  if (filled > maxDecodedSize) return false;
+  const size_t limit = maxDecodedSize == SIZE_MAX ? SIZE_MAX : maxDecodedSize + 1;
+  size_t grow = std::max({step, filled, size_t(4096)});
+  size_t want = limit - filled < grow ? limit : filled + grow;
+  out.resize(want);
+  return true;
+}
+
+size_t initialSize(size_t inputSize, size_t maxDecodedSize) {
+  size_t want = inputSize > SIZE_MAX / 2 ? SIZE_MAX : inputSize * 2;
+  want = std::max(want, size_t(4096));
+  return maxDecodedSize == SIZE_MAX ? want : std::min(want, maxDecodedSize + 1);
+}
+
+// The decoding libraries count in unsigned int; larger inputs are fed in pieces.
+constexpr size_t kPiece = UINT_MAX;
+
+bool startsWith(const Data& data, size_t at, std::initializer_list<uint8_t> bytes) {
+  if (data.size() < at || data.size() - at < bytes.size()) return false;
+  return std::equal(bytes.begin(), bytes.end(), data.begin() + static_cast<ptrdiff_t>(at));
+}
+
+}  // namespace
+
+bool isBZippedData(const Data& data) { return startsWith(data, 0, {0x42, 0x5A, 0x68}); }
+bool isGZippedData(const Data& data) { return startsWith(data, 0, {0x1F, 0x8B, 0x08}); }
+bool isXZippedData(const Data& data) {
+  return startsWith(data, 0, {0xFD, 0x37, 0x7A, 0x58, 0x5A, 0x00});
+}
+
+bool isLZMAZippedData(const Data& data) {
+  if (data.size() < 13 || data[0] >= 9 * 5 * 5) return false;
+  uint32_t dict = 0;
+  for (int i = 4; i >= 1; --i) dict = (dict << 8) | data[static_cast<size_t>(i)];
+  if (dict != UINT32_MAX) {
+    // 2^n or 2^n + 2^(n-1): what every encoder writes, and it rules out most text.
+    uint32_t top = dict == 0 ? 0 : uint32_t(1) << (31 - __builtin_clz(dict));
+    if (dict != top && dict != top + (top >> 1)) return false;
+  }
+  uint64_t size = 0;
+  for (int i = 12; i >= 5; --i) size = (size << 8) | data[static_cast<size_t>(i)];
+  return size == UINT64_MAX || size < (uint64_t(1) << 38);
+}
+
+Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize) {
+  if (data.empty() || !isBZippedData(data))
+    return failed(data, error, "This is not a valid BZ2 compressed file");
+  auto streamFailure = [&](int code) {
+    return failed(data, error,
+                  qblog::format("BZ2 Decompression stream failed with error code: (%d)", code));
+  };
+
+  bz_stream s{};
+  int rc = BZ2_bzDecompressInit(&s, 0, 0);
+  if (rc != BZ_OK)
+    return failed(data, error, qblog::format(
+        "BZ2 Decompression initialization failed with error code: (%d)", rc));
+
+  Data out(initialSize(data.size(), maxDecodedSize));
+  size_t filled = 0, fed = 0;
+  for (;;) {
+    if (s.avail_in == 0 && fed < data.size()) {
+      size_t piece = std::min(data.size() - fed, kPiece);
+      s.next_in = reinterpret_cast<char*>(const_cast<uint8_t*>(data.data() + fed));
+      s.avail_in = static_cast<unsigned>(piece);
+      fed += piece;
+    }
+    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize)) {
+      BZ2_bzDecompressEnd(&s);
+      return streamFailure(BZ_MEM_ERROR);
+    }
+    size_t room = std::min(out.size() - filled, kPiece);
+    s.next_out = reinterpret_cast<char*>(out.data() + filled);
+    s.avail_out = static_cast<unsigned>(room);
+    unsigned inBefore = s.avail_in;
+    rc = BZ2_bzDecompress(&s);
+    size_t produced = room - s.avail_out;
+    filled += produced;
+    if (rc < 0) {
+      BZ2_bzDecompressEnd(&s);
+      return streamFailure(rc);
+    }
+    if (rc == BZ_STREAM_END) {
+      BZ2_bzDecompressEnd(&s);
+      if (filled > maxDecodedSize) return streamFailure(BZ_MEM_ERROR);
+      // Parallel compressors write one stream per block; the file is their concatenation.
+      size_t next = fed - s.avail_in;
+      if (startsWith(data, next, {0x42, 0x5A, 0x68})) {
+        s = bz_stream{};
+        rc = BZ2_bzDecompressInit(&s, 0, 0);
+        if (rc != BZ_OK) return streamFailure(rc);
+        fed = next;
+        continue;
+      }
+      break;
+    }
+    // The input is used up before the end marker: a truncated file.
+    if (produced == 0 && s.avail_in == inBefore && fed == data.size()) {
+      BZ2_bzDecompressEnd(&s);
+      return streamFailure(BZ_UNEXPECTED_EOF);
+    }
+  }
+  out.resize(filled);
+  return out;
+}
+
+Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize) {
+  if (data.empty() || !isGZippedData(data))
+    return failed(data, error, "This is not a valid GZ compressed file");
+  auto streamFailure = [&](int code) {
+    return failed(data, error,
+                  qblog::format("GZ Decompression stream failed with error code: (%d)", code));
+  };
+
+  z_stream s{};
+  int rc = inflateInit2(&s, 47);  // 15-bit window, gzip or zlib header detected
+  if (rc != Z_OK)
+    return failed(data, error, qblog::format(
+        "GZ Decompression initialization failed with error code: (%d)", rc));
+
+  Data out(initialSize(data.size(), maxDecodedSize));
+  size_t filled = 0, fed = 0;
+  for (;;) {
+    if (s.avail_in == 0 && fed < data.size()) {
+      size_t piece = std::min(data.size() - fed, size_t(UINT_MAX));
+      s.next_in = const_cast<Bytef*>(data.data() + fed);
+      s.avail_in = static_cast<uInt>(piece);
+      fed += piece;
+    }
+    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize)) {
+      inflateEnd(&s);
+      return streamFailure(Z_MEM_ERROR);
+    }
+    size_t room = std::min(out.size() - filled, size_t(UINT_MAX));
+    s.next_out = out.data() + filled;
+    s.avail_out = static_cast<uInt>(room);
+    uInt inBefore = s.avail_in;
+    rc = inflate(&s, Z_SYNC_FLUSH);
+    size_t produced = room - s.avail_out;
+    filled += produced;
+    if (rc == Z_STREAM_END) {
+      if (filled > maxDecodedSize) {
+        inflateEnd(&s);
+        return streamFailure(Z_MEM_ERROR);
+      }
+      // A gzip file may hold several members one after another; all of them are data.
+      size_t next = fed - s.avail_in;
+      if (startsWith(data, next, {0x1F, 0x8B, 0x08})) {
+        rc = inflateReset(&s);
+        if (rc != Z_OK) {
+          inflateEnd(&s);
+          return streamFailure(rc);
+        }
+        continue;
+      }
+      break;
+    }
+    if (rc != Z_OK) {  // negative statuses, and a preset dictionary we cannot supply
+      inflateEnd(&s);
+      return streamFailure(rc);
+    }
+    if (produced == 0 && s.avail_in == inBefore && fed == data.size()) {
+      inflateEnd(&s);
+      return streamFailure(Z_BUF_ERROR);
+    }
+  }
+  rc = inflateEnd(&s);
+  if (rc != Z_OK) return streamFailure(rc);
+  out.resize(filled);
+  return out;
+}
+
+namespace {
+
+struct LZMATexts {
+  const char* notValid;
+  const char* initFailed;
+  const char* streamFailed;
+};
+
+const LZMATexts kXZTexts{
+    "This is not a valid LZMA(XZ) compressed file",
+    "LZMA(XZ) Decompression initialization failed with error code: (%d)",
+    "LZMA(XZ) Decompression stream failed with error code: (%d)"};
+const LZMATexts kLZMATexts{
+    "This is not a valid LZMA compressed file",
+    "LZMA Decompression initialization failed with error code: (%d)",
+    "LZMA Decompression stream failed with error code: (%d)"};
+
+enum class Container { XZ, Alone };
+
+Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Container container,
+                const LZMATexts& texts) {
+  auto streamFailure = [&](lzma_stream& s, int code) {
+    lzma_end(&s);
+    return failed(data, error, qblog::format(texts.streamFailed, code));
+  };
+  // The decoder's own memory (its dictionary) is bounded apart from the output: a header
+  // may claim a dictionary of gigabytes.
+  const uint64_t memlimit = std::max<uint64_t>(maxDecodedSize, uint64_t(256) << 20);
+
+  lzma_stream s = LZMA_STREAM_INIT;
+  lzma_ret rc = container == Container::XZ
+                    ? lzma_stream_decoder(&s, memlimit, LZMA_CONCATENATED)
+                    : lzma_alone_decoder(&s, memlimit);
+  if (rc != LZMA_OK) {
+    lzma_end(&s);
+    return failed(data, error, qblog::format(texts.initFailed, static_cast<int>(rc)));
+  }
+
+  Data out(initialSize(data.size(), maxDecodedSize));
+  size_t filled = 0;
+  s.next_in = data.data();
+  s.avail_in = data.size();
+  for (;;) {
+    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize))
+      return streamFailure(s, LZMA_MEMLIMIT_ERROR);
+    size_t room = out.size() - filled;
+    s.next_out = out.data() + filled;
+    s.avail_out = room;
+    size_t inBefore = s.avail_in;
+    // All input is present, so the last call may finish; a stream that is cut short then
+    // ends in LZMA_BUF_ERROR instead of waiting for bytes that never come.
+    rc = lzma_code(&s, LZMA_FINISH);
+    size_t produced = room - s.avail_out;
+    filled += produced;
+    if (rc == LZMA_STREAM_END) break;
+    if (rc != LZMA_OK) return streamFailure(s, rc);
+    if (produced == 0 && s.avail_in == inBefore) return streamFailure(s, LZMA_BUF_ERROR);
+  }
+  lzma_end(&s);
+  if (filled > maxDecodedSize)
+    return failed(data, error, qblog::format(texts.streamFailed, LZMA_MEMLIMIT_ERROR));
+  out.resize(filled);
+  return out;
+}
+
+}  // namespace
+
+Data XZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize) {
+  if (data.empty()) return failed(data, error, kXZTexts.notValid);
+  // Anything that is not LZMA-alone goes to the XZ decoder, which names a wrong format
+  // with its own status.
+  Container container = !isXZippedData(data) && isLZMAZippedData(data) ? Container::Alone
+                                                                        : Container::XZ;
+  return lzmaDecode(data, error, maxDecodedSize, container, kXZTexts);
+}
+
+Data LZMAunzippedData(const Data& data, std::string* error, size_t maxDecodedSize) {
+  if (data.empty() || !isLZMAZippedData(data)) return failed(data, error, kLZMATexts.notValid);
+  return lzmaDecode(data, error, maxDecodedSize, Container::Alone, kLZMATexts);
+}
+
+}  // namespace NSDataCompression

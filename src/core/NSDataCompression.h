@@ -1,0 +1,39 @@
+#pragma once
+// Recognition and decompression of the compressed forms a repository may serve its
+// Packages index in: bzip2, gzip (or zlib), XZ and LZMA ("lzma-alone").
+//
+// Every decoder returns the decoded bytes on success. On any failure it writes the
+// reason to `error` (when given) and returns the input unchanged, so a caller can also
+// tell a failure by the result still bearing a compressed signature. No decoder throws.
+//
+// Repository data is hostile: decoded output beyond `maxDecodedSize` fails with the
+// decoder's stream message, so a small file that claims gigabytes cannot exhaust memory.
+#include <cstddef>
+#include <string>
+
+#include "foundation/Value.h"
+
+namespace NSDataCompression {
+
+inline constexpr size_t kDefaultMaxDecodedSize = size_t(1) << 30;  // 1 GiB
+
+Data BZunzippedData(const Data& data, std::string* error = nullptr,
+                    size_t maxDecodedSize = kDefaultMaxDecodedSize);
+Data GZunzippedData(const Data& data, std::string* error = nullptr,
+                    size_t maxDecodedSize = kDefaultMaxDecodedSize);
+// Decodes an XZ container; data that carries an LZMA-alone header instead is decoded as
+// LZMA, so a ".lzma" index handed here is read correctly too.
+Data XZunzippedData(const Data& data, std::string* error = nullptr,
+                    size_t maxDecodedSize = kDefaultMaxDecodedSize);
+// Decodes LZMA-alone data (the ".lzma" files of xz --format=lzma and lzma(1)).
+Data LZMAunzippedData(const Data& data, std::string* error = nullptr,
+                      size_t maxDecodedSize = kDefaultMaxDecodedSize);
+
+bool isBZippedData(const Data& data);
+bool isGZippedData(const Data& data);
+bool isXZippedData(const Data& data);
+// A valid LZMA-alone header: properties byte below 225, a dictionary size of 2^n or
+// 2^n + 2^(n-1), and an unknown or plausible (below 256 GiB) uncompressed size.
+bool isLZMAZippedData(const Data& data);
+
+}  // namespace NSDataCompression

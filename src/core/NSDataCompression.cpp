@@ -32,8 +32,14 @@ bool makeRoom(Data& out, size_t filled, size_t step, size_t maxDecodedSize) {
   return true;
 }
 
-size_t initialSize(size_t inputSize, size_t maxDecodedSize) {
+// The first output buffer: the size the container announces when it announces one and
+// the claim is plausible (so a large index is decoded without regrowing), otherwise twice
+// the input. A claim is only a hint; the decoder's own checks and the ceiling still rule.
+size_t initialSize(size_t inputSize, size_t maxDecodedSize, uint64_t announced = 0) {
+  constexpr uint64_t kMostTrustedRatio = 64;
   size_t want = inputSize > SIZE_MAX / 2 ? SIZE_MAX : inputSize * 2;
+  if (announced > 0 && announced / kMostTrustedRatio <= inputSize && announced < SIZE_MAX)
+    want = static_cast<size_t>(announced) + 1;  // one spare byte: the end needs no regrowth
   want = std::max(want, size_t(4096));
   return maxDecodedSize == SIZE_MAX ? want : std::min(want, maxDecodedSize + 1);
 }
@@ -144,7 +150,11 @@ Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
     return failed(data, error, qblog::format(
         "GZ Decompression initialization failed with error code: (%d)", rc));
 
-  Data out(initialSize(data.size(), maxDecodedSize));
+  // The gzip trailer holds the member's size modulo 2^32.
+  uint64_t announced = 0;
+  if (data.size() >= 18)
+    for (size_t i = data.size() - 1; i >= data.size() - 4; --i) announced = announced << 8 | data[i];
+  Data out(initialSize(data.size(), maxDecodedSize, announced));
   size_t filled = 0, fed = 0;
   for (;;) {
     if (s.avail_in == 0 && fed < data.size()) {
@@ -215,6 +225,29 @@ const LZMATexts kLZMATexts{
 
 enum class Container { XZ, Alone };
 
+// The decoded size an XZ file's index or an LZMA-alone header announces, 0 when unknown.
+uint64_t announcedSize(const Data& data, Container container) {
+  if (container == Container::Alone) {
+    uint64_t size = 0;
+    for (int i = 12; i >= 5; --i) size = (size << 8) | data[static_cast<size_t>(i)];
+    return size == UINT64_MAX ? 0 : size;
+  }
+  if (data.size() < 2 * LZMA_STREAM_HEADER_SIZE) return 0;
+  lzma_stream_flags footer;
+  if (lzma_stream_footer_decode(&footer, data.data() + data.size() - LZMA_STREAM_HEADER_SIZE) != LZMA_OK)
+    return 0;
+  if (footer.backward_size > data.size() - 2 * LZMA_STREAM_HEADER_SIZE) return 0;
+  size_t at = data.size() - LZMA_STREAM_HEADER_SIZE - footer.backward_size;
+  lzma_index* index = nullptr;
+  uint64_t memlimit = uint64_t(16) << 20;
+  if (lzma_index_buffer_decode(&index, &memlimit, nullptr, data.data(), &at,
+                               data.size() - LZMA_STREAM_HEADER_SIZE) != LZMA_OK)
+    return 0;
+  uint64_t size = lzma_index_uncompressed_size(index);
+  lzma_index_end(index, nullptr);
+  return size;
+}
+
 Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Container container,
                 const LZMATexts& texts) {
   auto streamFailure = [&](lzma_stream& s, int code) {
@@ -234,7 +267,7 @@ Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Con
     return failed(data, error, qblog::format(texts.initFailed, static_cast<int>(rc)));
   }
 
-  Data out(initialSize(data.size(), maxDecodedSize));
+  Data out(initialSize(data.size(), maxDecodedSize, announcedSize(data, container)));
   size_t filled = 0;
   s.next_in = data.data();
   s.avail_in = data.size();

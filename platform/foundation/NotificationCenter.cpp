@@ -80,7 +80,7 @@ void NotificationCenter::post(const Notification& n) {
 }
 
 void NotificationCenter::post(const std::string& name, Value object, Value userInfo) {
-  post(Notification{name, std::move(object), std::move(userInfo), nullptr});
+  post(Notification{name, std::move(object), std::move(userInfo), nullptr, nullptr});
 }
 
 void NotificationCenter::postOnMainThreadAsync(Notification n) {

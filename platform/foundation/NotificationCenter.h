@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/Error.h"
 #include "foundation/Value.h"
 
 struct Notification {
@@ -14,6 +15,7 @@ struct Notification {
   Value object;    // the notification's object where it is a plain value (a location, an identifier)
   Value userInfo;  // a dictionary or null
   std::shared_ptr<void> sender;  // the notification's object where it is a live object (a task)
+  ErrorRef error;                // the error a notification carries (the pipeline's "error" entry)
 };
 
 class NotificationCenter {

@@ -1,1 +1,95 @@
-int main() { return 0; }
+// The process entry: prepares the device root and the log file, then runs the main loop
+// until asked to stop (SIGINT or SIGTERM).
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "core/KVLogFile.h"
+#include "core/NSBundleLocalizedBundle.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/Files.h"
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+#include "system/DeviceRoot.h"
+#include "system/DeviceRootBuilder.h"
+
+namespace {
+std::string defaultDeviceRoot() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (xdg && *xdg) base = xdg;
+  else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.local/share";
+  else base = "/tmp";
+  return base + "/quillbark/device";
+}
+
+void usage() {
+  std::fprintf(stdout,
+               "Usage: quillbark [--device-root DIR]\n"
+               "  --device-root DIR  the folder laid out like a device (default: %s)\n",
+               defaultDeviceRoot().c_str());
+}
+
+// Stops the main loop on SIGINT or SIGTERM. The signals are blocked in every thread and
+// taken here with sigwait, so no handler runs in the middle of other work.
+void startSignalWatcher(sigset_t set) {
+  std::thread([set] {
+    int sig = 0;
+    sigwait(&set, &sig);
+    RunLoop::main().post([] { RunLoop::main().stop(); });
+  }).detach();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string root = defaultDeviceRoot();
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--device-root" && i + 1 < argc) {
+      root = argv[++i];
+    } else if (arg.rfind("--device-root=", 0) == 0) {
+      root = arg.substr(std::strlen("--device-root="));
+    } else if (arg == "--help" || arg == "-h") {
+      usage();
+      return 0;
+    } else {
+      std::fprintf(stderr, "quillbark: unknown argument %s\n", arg.c_str());
+      usage();
+      return 2;
+    }
+  }
+
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  std::string error;
+  if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error)) {
+    std::fprintf(stderr, "quillbark: cannot prepare the device folder %s: %s\n", root.c_str(), error.c_str());
+    return 1;
+  }
+  DeviceRoot::setRoot(root);
+
+  std::string logPath = KVLogFile::prepareLogFile(DeviceRoot::devicePath(DeviceRoot::kLogFolder));
+  KVLogFile::installUncaughtExceptionHandler();
+  qblog::logPlain("- Quillbark 5 is up and running");
+
+  NSBundleLocalizedBundle::applyStoredLanguage();
+  QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
+
+  startSignalWatcher(signals);
+  RunLoop::main().run();
+
+  QuillbarkPersistentPreferences::sharedInstance().saveToFile();
+  KVLog("Quillbark is exiting");
+  return 0;
+}

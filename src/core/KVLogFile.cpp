@@ -1,0 +1,78 @@
+#include "core/KVLogFile.h"
+
+#include <unicode/utf8.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+#include "foundation/Files.h"
+#include "foundation/Log.h"
+
+namespace KVLogFile {
+namespace {
+bool isValidUTF8(const std::string& s) {
+  int32_t i = 0, n = static_cast<int32_t>(s.size());
+  while (i < n) {
+    UChar32 c;
+    U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), i, n, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+void handleExceptions() {
+  std::string what = "unknown exception";
+  if (auto e = std::current_exception()) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& ex) {
+      what = ex.what();
+    } catch (...) {
+    }
+  }
+  qblog::logLine("HandleExceptions", __LINE__, "*** Quillbark has encountered an unhandled exception: %s",
+                 what.c_str());
+  std::abort();
+}
+}  // namespace
+
+bool trimLogFile(const std::string& path) {
+  auto text = Files::readText(path);
+  if (!text || !isValidUTF8(*text)) return false;
+  std::vector<std::string_view> pieces;
+  std::string_view all(*text);
+  size_t start = 0;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i] == '\n' || all[i] == '\r') {
+      pieces.push_back(all.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  pieces.push_back(all.substr(start));
+  if (pieces.size() < kTrimThreshold) return false;
+  std::string out;
+  for (size_t i = pieces.size() - kKeptPieces; i < pieces.size(); ++i) {
+    out += pieces[i];
+    if (i + 1 < pieces.size()) out += '\n';
+  }
+  return Files::writeAtomically(path, out);
+}
+
+std::string prepareLogFile(const std::string& folder) {
+  std::string path = Files::appendingPathComponent(folder, kFileName);
+  if (Files::isDirectory(folder)) {
+    // Trimmed before the process starts appending, so no line written from now on
+    // can be lost to the rewrite.
+    if (Files::exists(path)) trimLogFile(path);
+  } else {
+    Files::createDirectories(folder);
+  }
+  std::freopen(path.c_str(), "a+", stderr);
+  std::freopen(path.c_str(), "a+", stdout);
+  return path;
+}
+
+void installUncaughtExceptionHandler() { std::set_terminate(handleExceptions); }
+}  // namespace KVLogFile

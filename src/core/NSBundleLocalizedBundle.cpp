@@ -1,0 +1,46 @@
+#include "core/NSBundleLocalizedBundle.h"
+
+#include "foundation/Bundle.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Value.h"
+#include "system/DeviceRoot.h"
+
+namespace NSBundleLocalizedBundle {
+std::string userDefaultsPath() {
+  return DeviceRoot::devicePath(std::string(DeviceRoot::kPreferencesFolder) + "/" +
+                                Bundle::main().bundleIdentifier() + ".plist");
+}
+
+namespace {
+void writeDefaults(const std::optional<std::string>& code) {
+  auto existing = Value::fromPropertyListFile(userDefaultsPath());
+  Value defaults = existing && existing->isDictionary() ? *existing : Value(Value::Dictionary{});
+  if (code) defaults.set("AppleLanguages", Value::array({*code}));
+  else defaults.erase("AppleLanguages");
+  Files::createDirectories(Files::deletingLastPathComponent(userDefaultsPath()));
+  Files::writeAtomically(userDefaultsPath(), defaults.toXMLPropertyList());
+}
+}  // namespace
+
+void setLanguage(const std::optional<std::string>& code) {
+  writeDefaults(code);
+  // A code without a localisation folder attaches nothing: look-ups fall back to English.
+  bool hasFolder = code && Files::isDirectory(Bundle::main().resourcePath() + "/" + *code + ".lproj");
+  LocalizedStrings::setLanguage(hasFolder ? *code : "en");
+}
+
+void applyStoredLanguage() {
+  auto defaults = Value::fromPropertyListFile(userDefaultsPath());
+  if (!defaults) return;
+  if (auto code = (*defaults)["AppleLanguages"][0].stringPtr())
+    if (Files::isDirectory(Bundle::main().resourcePath() + "/" + *code + ".lproj")) LocalizedStrings::setLanguage(*code);
+}
+}  // namespace NSBundleLocalizedBundle
+
+std::string LocalizedBundle::localizedStringForKey(const std::string& key, const std::string& value,
+                                                   const std::string& table) {
+  std::string found = LocalizedStrings::lookup(key, table.empty() ? "Localizable" : table);
+  if (found == key && !value.empty()) return value;
+  return found;
+}

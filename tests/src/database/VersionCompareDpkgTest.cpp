@@ -5,7 +5,6 @@
 // are checked directly on top. The dpkg calls run from one shell script in a few
 // parallel workers, not one process launch per pair from here.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,23 +15,12 @@
 #include <vector>
 
 #include "database/NSStringVersionCompare.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 namespace vc = NSStringVersionCompare;
 
 namespace {
-
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "qb-vcmp-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
 
 void collectVersions(const fs::path& file, std::set<std::string>& out) {
   std::ifstream in(file, std::ios::binary);
@@ -82,7 +70,7 @@ TEST(VersionCompareDpkg, AgreesWithDpkgOnRealVersions) {
   size_t repoVersions = versions.size();
   ASSERT_GT(repoVersions, 400u);
 
-  fs::path index = tmp.path / "Packages";
+  fs::path index = fs::path(tmp.path()) / "Packages";
   std::string xz = "xz -dc '" + (data / "debian/bookworm-main-amd64-Packages.xz").string() + "' > '" + index.string() + "'";
   ASSERT_EQ(std::system(xz.c_str()), 0);
   collectVersions(index, versions);
@@ -102,7 +90,7 @@ TEST(VersionCompareDpkg, AgreesWithDpkgOnRealVersions) {
     pairs.push_back({a, relation(vc::compareVersion(a, b)), b});
   }
 
-  std::vector<int> status = runDpkg(tmp.path, pairs, 6);
+  std::vector<int> status = runDpkg(fs::path(tmp.path()), pairs, 6);
   size_t disagreements = 0, refused = 0;
   for (size_t i = 0; i < pairs.size(); ++i) {
     if (status[i] == 0) continue;
@@ -130,7 +118,7 @@ TEST(VersionCompareDpkg, AgreesWithDpkgOnCraftedVersions) {
   std::vector<Pair> pairs;
   for (auto& a : v)
     for (auto& b : v) pairs.push_back({a, relation(vc::compareVersion(a, b)), b});
-  std::vector<int> status = runDpkg(tmp.path, pairs, 6);
+  std::vector<int> status = runDpkg(fs::path(tmp.path()), pairs, 6);
   for (size_t i = 0; i < pairs.size(); ++i)
     EXPECT_EQ(status[i], 0) << pairs[i].a << ' ' << pairs[i].op << ' ' << pairs[i].b;
 }

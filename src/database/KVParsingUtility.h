@@ -1,0 +1,68 @@
+#pragma once
+// Reading Debian control data: stanzas from files and from text, list fields,
+// dependencies with the "firmware" system-version limits, contact names, the encoding
+// of a downloaded file and other package managers' sources lists.
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/KVStanza.h"
+#include "foundation/StringEncoding.h"
+
+class DateFormatter;
+
+class KVParsingUtility {
+ public:
+  // Called once per stanza, in file order, on the calling thread. The stanza object is
+  // reused for the next one: copy what must outlive the call.
+  using StanzaBlock = std::function<void(KVStanza& stanza)>;
+
+  // Streams the stanzas of a control file. A file that cannot be opened gives one
+  // call with an empty stanza.
+  static void enumeratePackagesOfFileAtPath(const std::string& path, const StanzaBlock& block);
+
+  // The stanzas of a control text held in memory. Each also holds its own text under
+  // "rawPackage"; an "Author" or "Maintainer" of the form "Name <address>" keeps the
+  // name and gains "AuthorEmail" or "MaintainerEmail" with the address.
+  static std::vector<KVStanza> arrayFromPackagesFromString(std::string_view text);
+
+  // The text of a file in whatever encoding it was written (see detectStringEncoding),
+  // and that encoding through `usedEncoding`; nothing when the file cannot be read.
+  static std::optional<std::string> bestGuessStringForControlFileAtPath(const std::string& path,
+                                                                         StringEncoding* usedEncoding);
+
+  // A field value split at ",": the form the two operations below take. A missing
+  // field gives no items.
+  static std::vector<std::string> componentsOfControlField(std::optional<std::string_view> value);
+
+  // The distinct non-empty items, each trimmed of "><=() " and white space at both
+  // ends, in first-seen order. Alternatives ("a | b") stay one item.
+  static std::vector<std::string> arrayOfItemsFromControlField(const std::vector<std::string>& components);
+
+  // The dependency clauses ("Depends" then "Pre-Depends", split at ","), each without
+  // white space and with alternatives joined by " OR ", in first-seen order. A
+  // "firmware" clause gives the lowest and highest system versions through
+  // `minVersion` and `maxVersion`; unless `showsIncompatible`, `isIncompatible` tells
+  // whether `deviceSystemVersion` lies outside them. The places may be null.
+  static std::vector<std::string> arrayOfDependenciesFromControlField(const std::vector<std::string>& clauses,
+                                                                      bool showsIncompatible, bool* isIncompatible,
+                                                                      std::string* minVersion, std::string* maxVersion,
+                                                                      std::string_view deviceSystemVersion);
+
+  // Splits "Name <address>" into its name (always written) and address (written only
+  // when the value holds one).
+  static void setContactFromField(std::string_view value, std::string* name, std::string* email);
+
+  // The repository locations of another package manager's sources list ("deb" lines
+  // and "URIs:" fields), each ending in "/"; empty when the file cannot be read.
+  static std::set<std::string> sourceURLsFromSourceListAtPath(const std::string& path);
+
+  // "yyyy-MM-dd HH:mm" in the system time zone, made once.
+  static const DateFormatter& refreshDateFormatter();
+
+  // The characters trimmed from list items.
+  static std::string_view charactersToRemoveFromArrayStrings() { return "><=() "; }
+};

@@ -1,0 +1,184 @@
+// The field helpers of KVParsingUtility: list items, dependencies and their "firmware"
+// limits, contacts and other package managers' sources lists.
+#include <algorithm>
+#include <unordered_set>
+
+#include "database/KVControlLineParser.h"
+#include "database/KVParsingUtility.h"
+#include "database/NSStringVersionCompare.h"
+#include "foundation/Files.h"
+#include "foundation/StringEncoding.h"
+
+namespace {
+
+bool isWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s, std::string_view set) {
+  size_t b = s.find_first_not_of(set);
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(set);
+  return s.substr(b, e - b + 1);
+}
+
+// Keeps the first occurrence of each text, in order.
+class OrderedSet {
+ public:
+  void add(std::string text) {
+    if (seen_.insert(text).second) items_.push_back(std::move(text));
+  }
+  std::vector<std::string> take() { return std::move(items_); }
+
+ private:
+  std::unordered_set<std::string> seen_;
+  std::vector<std::string> items_;
+};
+
+std::vector<std::string_view> splitOn(std::string_view s, char sep) {
+  std::vector<std::string_view> parts;
+  size_t pos = 0;
+  for (;;) {
+    size_t at = s.find(sep, pos);
+    parts.push_back(s.substr(pos, at == std::string_view::npos ? std::string_view::npos : at - pos));
+    if (at == std::string_view::npos) return parts;
+    pos = at + 1;
+  }
+}
+
+// The limits a run of "firmware" clauses has set so far, with whether each excludes
+// its own version ("<<" and ">>").
+struct FirmwareLimits {
+  std::string min, max;
+  bool minStrict = false, maxStrict = false;
+
+  // Reads one alternative "firmware(<relation><version>)"; no relation, no limit.
+  void read(std::string_view alternative) {
+    size_t open = alternative.find('(');
+    if (open == std::string_view::npos) return;
+    std::string_view inner = alternative.substr(open + 1);
+    inner = inner.substr(0, inner.find(')'));
+    if (inner.empty()) return;
+    std::string version(trim(inner, KVParsingUtility::charactersToRemoveFromArrayStrings()));
+    if (inner[0] == '<') {
+      max = std::move(version);
+      maxStrict = inner.substr(0, 2) == "<<";
+    } else if (inner[0] == '>') {
+      min = std::move(version);
+      minStrict = inner.substr(0, 2) == ">>";
+    }
+  }
+
+  bool excludes(std::string_view system) const {
+    namespace vc = NSStringVersionCompare;
+    if (!min.empty() && (minStrict ? vc::equalToOrLessThan(system, min) : vc::lessThan(system, min))) return true;
+    if (!max.empty() && (maxStrict ? vc::equalToOrGreaterThan(system, max) : vc::greaterThan(system, max))) return true;
+    return false;
+  }
+};
+
+// The package an alternative names: the text before its version, architecture or
+// profile part.
+std::string_view packageName(std::string_view alternative) {
+  return alternative.substr(0, alternative.find_first_of("(:[<"));
+}
+
+}  // namespace
+
+std::vector<std::string> KVParsingUtility::componentsOfControlField(std::optional<std::string_view> value) {
+  std::vector<std::string> out;
+  if (!value) return out;
+  for (std::string_view part : splitOn(*value, ',')) out.emplace_back(part);
+  return out;
+}
+
+std::vector<std::string> KVParsingUtility::arrayOfItemsFromControlField(const std::vector<std::string>& components) {
+  // Folded field values carry line feeds and tabs: those go with the stripped set.
+  static const std::string kStrip = std::string(charactersToRemoveFromArrayStrings()) + "\t\n\r\v\f";
+  OrderedSet items;
+  for (const std::string& component : components) {
+    std::string_view item = trim(component, kStrip);
+    if (!item.empty()) items.add(std::string(item));
+  }
+  return items.take();
+}
+
+std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
+    const std::vector<std::string>& clauses, bool showsIncompatible, bool* isIncompatible, std::string* minVersion,
+    std::string* maxVersion, std::string_view deviceSystemVersion) {
+  OrderedSet result;
+  FirmwareLimits limits;
+  bool incompatible = false;
+  for (const std::string& raw : clauses) {
+    std::string clause;
+    std::copy_if(raw.begin(), raw.end(), std::back_inserter(clause), [](char c) { return !isWhite(c); });
+    if (clause.empty() || clause == "firmware") continue;
+    if (clause != "firmware-sbin") {
+      std::vector<std::string_view> alternatives = splitOn(clause, '|');
+      for (std::string_view alternative : alternatives) {
+        if (packageName(alternative) != "firmware") continue;
+        limits.read(alternative);
+        if (alternatives.size() == 1 && !showsIncompatible) incompatible = limits.excludes(deviceSystemVersion);
+      }
+    }
+    std::string joined;
+    for (char c : clause) {
+      if (c == '|')
+        joined += " OR ";
+      else
+        joined += c;
+    }
+    result.add(std::move(joined));
+  }
+  if (isIncompatible) *isIncompatible = incompatible;
+  if (minVersion) *minVersion = limits.min;
+  if (maxVersion) *maxVersion = limits.max;
+  return result.take();
+}
+
+void KVParsingUtility::setContactFromField(std::string_view value, std::string* name, std::string* email) {
+  // "Name <address>": the name is what comes before the first "<", the address runs to
+  // the next ">". Only the first contact of a list ("A <a>, B <b>") is taken.
+  size_t open = value.find('<');
+  std::string_view namePart = value.substr(0, open);
+  std::string cleanName;
+  std::copy_if(namePart.begin(), namePart.end(), std::back_inserter(cleanName), [](char c) { return c != '>'; });
+  if (name) *name = std::string(trim(cleanName, " \t\n"));
+  if (open == std::string_view::npos) return;
+  std::string_view rest = value.substr(open + 1);
+  rest = rest.substr(0, rest.find_first_of("<>"));
+  if (email) *email = std::string(trim(rest, " \t\n"));
+}
+
+std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std::string& path) {
+  std::set<std::string> locations;
+  std::optional<std::string> text = Files::readText(path);
+  if (!text) return locations;
+  auto add = [&](std::string_view uri) {
+    std::string location(uri);
+    if (location.empty() || location.back() != '/') location += '/';
+    if (location.size() >= 9) locations.insert(std::move(location));
+  };
+  for (std::string_view rawLine : splitOn(*text, '\n')) {
+    std::string decoded;
+    if (!isValidUTF8(rawLine)) rawLine = decoded = windows1252ToUTF8(rawLine);
+    std::string_view line = trim(KVControlLineParser::trimLineEnds(rawLine), " \t");
+    std::vector<std::string_view> words;
+    for (std::string_view w : splitOn(line, ' '))
+      for (std::string_view t : splitOn(w, '\t'))
+        if (!t.empty()) words.push_back(t);
+    if (words.size() < 2) continue;
+    if (words[0] == "deb") {
+      // Skip an options block: "deb [arch=arm64 signed-by=...] URI suite".
+      size_t i = 1;
+      if (words[i].front() == '[') {
+        while (i < words.size() && words[i].back() != ']') ++i;
+        ++i;
+      }
+      if (i < words.size()) add(words[i]);
+    } else if (words[0].size() == 5 && std::equal(words[0].begin(), words[0].end(), "uris:", [](char a, char b) {
+                 return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b;
+               })) {
+      for (size_t i = 1; i < words.size(); ++i) add(words[i]);
+    }
+  }
+  return locations;
+}

@@ -1,0 +1,240 @@
+#include "foundation/URL.h"
+
+#include <cctype>
+
+namespace {
+
+bool isUnreserved(unsigned char c) { return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+bool isSubDelim(unsigned char c) {
+  switch (c) {
+    case '!': case '$': case '&': case '\'': case '(': case ')': case '*': case '+': case ',': case ';': case '=':
+      return true;
+    default:
+      return false;
+  }
+}
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Every character of a URL text must be one RFC 3986 allows somewhere, and each "%"
+// must start an escape. Where a character may stand is checked per part below.
+bool charactersValid(std::string_view s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '%') {
+      if (i + 2 >= s.size() || hexValue(s[i + 1]) < 0 || hexValue(s[i + 2]) < 0) return false;
+      continue;
+    }
+    if (isUnreserved(c) || isSubDelim(c)) continue;
+    switch (c) {
+      case ':': case '/': case '?': case '#': case '[': case ']': case '@':
+        continue;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+bool pathOrQueryCharsValid(std::string_view s, bool allowQuestion) {
+  for (unsigned char c : s) {
+    if (c == '[' || c == ']' || c == '#') return false;
+    if (c == '?' && !allowQuestion) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<URL> URL::fromString(std::string_view text) {
+  if (text.empty() || !charactersValid(text)) return std::nullopt;
+  URL url;
+  url.text_ = std::string(text);
+  std::string_view rest = text;
+
+  // scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
+  size_t colon = rest.find(':');
+  size_t firstDelim = rest.find_first_of("/?#");
+  if (colon != std::string_view::npos && colon > 0 && (firstDelim == std::string_view::npos || colon < firstDelim) &&
+      std::isalpha(static_cast<unsigned char>(rest[0]))) {
+    bool ok = true;
+    for (size_t i = 1; i < colon; ++i) {
+      unsigned char c = static_cast<unsigned char>(rest[i]);
+      if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') ok = false;
+    }
+    if (ok) {
+      url.scheme_ = std::string(rest.substr(0, colon));
+      rest.remove_prefix(colon + 1);
+    }
+  }
+
+  size_t hash = rest.find('#');
+  if (hash != std::string_view::npos) {
+    url.fragment_ = std::string(rest.substr(hash + 1));
+    if (url.fragment_->find('#') != std::string::npos) return std::nullopt;
+    rest = rest.substr(0, hash);
+  }
+  size_t question = rest.find('?');
+  if (question != std::string_view::npos) {
+    url.query_ = std::string(rest.substr(question + 1));
+    if (!pathOrQueryCharsValid(*url.query_, true)) return std::nullopt;
+    rest = rest.substr(0, question);
+  }
+
+  if (rest.substr(0, 2) == "//") {
+    url.hasAuthority_ = true;
+    rest.remove_prefix(2);
+    size_t slash = rest.find('/');
+    std::string_view authority = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
+    size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) {
+      std::string_view userinfo = authority.substr(0, at);
+      authority.remove_prefix(at + 1);
+      if (userinfo.find_first_of("[]@") != std::string_view::npos) return std::nullopt;
+      size_t c = userinfo.find(':');
+      url.user_ = std::string(userinfo.substr(0, c));
+      if (c != std::string_view::npos) url.password_ = std::string(userinfo.substr(c + 1));
+    }
+    std::string_view hostPort = authority;
+    std::string_view portText;
+    if (!hostPort.empty() && hostPort[0] == '[') {
+      size_t close = hostPort.find(']');
+      if (close == std::string_view::npos) return std::nullopt;
+      url.host_ = std::string(hostPort.substr(1, close - 1));
+      std::string_view after = hostPort.substr(close + 1);
+      if (!after.empty()) {
+        if (after[0] != ':') return std::nullopt;
+        portText = after.substr(1);
+      }
+      for (unsigned char ch : url.host_)
+        if (!std::isxdigit(ch) && ch != ':' && ch != '.') return std::nullopt;
+    } else {
+      size_t c = hostPort.rfind(':');
+      if (c != std::string_view::npos) {
+        portText = hostPort.substr(c + 1);
+        hostPort = hostPort.substr(0, c);
+      }
+      if (hostPort.find_first_of("[]:") != std::string_view::npos) return std::nullopt;
+      url.host_ = std::string(hostPort);
+    }
+    if (!portText.empty()) {
+      if (portText.size() > 5) return std::nullopt;
+      int port = 0;
+      for (unsigned char ch : portText) {
+        if (!std::isdigit(ch)) return std::nullopt;
+        port = port * 10 + (ch - '0');
+      }
+      if (port > 65535) return std::nullopt;
+      url.port_ = port;
+    }
+  }
+  if (!pathOrQueryCharsValid(rest, false)) return std::nullopt;
+  url.path_ = std::string(rest);
+  return url;
+}
+
+URL URL::fileURLWithPath(const std::string& path) {
+  std::string absolute = path.empty() || path[0] != '/' ? "/" + path : path;
+  auto url = fromString("file://" + percentEncode(absolute, "/!$&'()*+,;=:@"));
+  return url ? *url : URL{};
+}
+
+std::string URL::path() const {
+  auto decoded = percentDecode(path_);
+  return decoded ? *decoded : path_;
+}
+
+std::string URL::lastPathComponent() const {
+  std::string p = path();
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p == "/") return p;
+  size_t slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+bool URL::isFileURL() const {
+  std::string s;
+  for (char c : scheme_) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s == "file";
+}
+
+bool URL::isHTTP() const {
+  std::string s;
+  for (char c : scheme_) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s == "http" || s == "https";
+}
+
+URL URL::URLByAppendingPathComponent(const std::string& component) const {
+  std::string base = text_;
+  size_t cut = base.find_first_of("?#", scheme_.size());
+  if (cut != std::string::npos) base.resize(cut);
+  std::string encoded = percentEncode(component, "/!$&'()*+,;=:@");
+  while (!base.empty() && base.back() == '/') base.pop_back();
+  size_t lead = 0;
+  while (lead < encoded.size() && encoded[lead] == '/') ++lead;
+  std::string joined = base + "/" + encoded.substr(lead);
+  auto url = fromString(joined);
+  return url ? *url : *this;
+}
+
+std::vector<URLQueryItem> URL::queryItems() const {
+  std::vector<URLQueryItem> items;
+  if (!query_) return items;
+  std::string_view q = *query_;
+  while (true) {
+    size_t amp = q.find('&');
+    std::string_view part = q.substr(0, amp);
+    if (!part.empty()) {
+      URLQueryItem item;
+      size_t eq = part.find('=');
+      auto name = percentDecode(part.substr(0, eq));
+      item.name = name ? *name : std::string(part.substr(0, eq));
+      if (eq != std::string_view::npos) {
+        auto value = percentDecode(part.substr(eq + 1));
+        item.value = value ? *value : std::string(part.substr(eq + 1));
+      }
+      items.push_back(std::move(item));
+    }
+    if (amp == std::string_view::npos) break;
+    q.remove_prefix(amp + 1);
+  }
+  return items;
+}
+
+std::string URL::percentEncode(std::string_view text, std::string_view allowed) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (isUnreserved(c) || allowed.find(static_cast<char>(c)) != std::string_view::npos) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> URL::percentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return out;
+}

@@ -113,10 +113,10 @@ Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       return streamFailure(rc);
     }
     if (rc == BZ_STREAM_END) {
+      const size_t next = fed - s.avail_in;
       BZ2_bzDecompressEnd(&s);
       if (filled > maxDecodedSize) return streamFailure(BZ_MEM_ERROR);
       // Parallel compressors write one stream per block; the file is their concatenation.
-      size_t next = fed - s.avail_in;
       if (startsWith(data, next, {0x42, 0x5A, 0x68})) {
         s = bz_stream{};
         rc = BZ2_bzDecompressInit(&s, 0, 0);

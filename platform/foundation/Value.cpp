@@ -1,9 +1,9 @@
 #include "foundation/Value.h"
 
+#include "foundation/Files.h"
+
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace {
 bool parseNumberPrefix(const std::string& s, double& out) {
@@ -169,11 +169,10 @@ Data dataFromString(std::string_view s) { return Data(s.begin(), s.end()); }
 std::string stringFromData(const Data& d) { return std::string(d.begin(), d.end()); }
 
 std::optional<Value> Value::fromPropertyListFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot open " + path;
+  auto bytes = Files::read(path);
+  if (!bytes) {
+    if (error) *error = "cannot read " + path;
     return std::nullopt;
   }
-  Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return fromPropertyList(bytes, error);
+  return fromPropertyList(*bytes, error);
 }

@@ -9,7 +9,15 @@
 namespace {
 using json = nlohmann::json;
 
-Value fromJson(const json& j) {
+// Deeper nesting than any real document has is refused: the conversion recurses, and
+// a hostile reply of a few hundred kilobytes of "[" must not exhaust the stack.
+constexpr int kMaxDepth = 512;
+
+Value fromJson(const json& j, int depth, bool& ok) {
+  if (depth > kMaxDepth) {
+    ok = false;
+    return Value();
+  }
   switch (j.type()) {
     case json::value_t::null: return Value();
     case json::value_t::boolean: return Value(j.get<bool>());
@@ -24,12 +32,12 @@ Value fromJson(const json& j) {
     case json::value_t::array: {
       Value::Array a;
       a.reserve(j.size());
-      for (const auto& e : j) a.push_back(fromJson(e));
+      for (const auto& e : j) a.push_back(fromJson(e, depth + 1, ok));
       return Value(std::move(a));
     }
     case json::value_t::object: {
       Value::Dictionary d;
-      for (auto it = j.begin(); it != j.end(); ++it) d.emplace(it.key(), fromJson(it.value()));
+      for (auto it = j.begin(); it != j.end(); ++it) d.emplace(it.key(), fromJson(it.value(), depth + 1, ok));
       return Value(std::move(d));
     }
     default: return Value();
@@ -78,7 +86,13 @@ std::optional<Value> Value::fromJSON(std::string_view text, std::string* error) 
     if (error) *error = "The data couldn't be read because it isn't in the correct format.";
     return std::nullopt;
   }
-  return fromJson(j);
+  bool ok = true;
+  Value v = fromJson(j, 0, ok);
+  if (!ok) {
+    if (error) *error = "The data couldn't be read because it is nested too deeply.";
+    return std::nullopt;
+  }
+  return v;
 }
 
 std::optional<Value> Value::fromJSON(const Data& bytes, std::string* error) {

@@ -2,6 +2,7 @@
 #include <plist/plist.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,7 +47,9 @@ Value fromNode(plist_t node, int depth) {
     case PLIST_DATE: {
       int32_t sec = 0, usec = 0;
       plist_get_date_val(node, &sec, &usec);
-      return Value(Date{sec + usec / 1e6});
+      // The library hands out the whole part rounded toward zero and the fraction
+      // without its sign.
+      return Value(Date{sec < 0 ? sec - usec / 1e6 : sec + usec / 1e6});
     }
     case PLIST_ARRAY: {
       Value::Array a;
@@ -89,9 +92,17 @@ plist_t toNode(const Value& v) {
       return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
     }
     case Value::Type::Date: {
+      // The library keeps dates as 32-bit seconds (1933 to 2069 around the reference
+      // date). Dates beyond that, such as the distant past and future, are pinned to
+      // the nearest end rather than wrapped to the other side of the range.
       double s = v.datePtr()->seconds;
+      if (!(s > INT32_MIN)) return plist_new_date(INT32_MIN, 0);
+      if (s >= static_cast<double>(INT32_MAX)) return plist_new_date(INT32_MAX, 0);
       double whole = std::floor(s);
-      return plist_new_date(static_cast<int32_t>(whole), static_cast<int32_t>((s - whole) * 1e6));
+      // The library reads a negative fraction back with the wrong sign, so before the
+      // reference date only whole seconds are written.
+      int32_t usec = whole < 0 ? 0 : static_cast<int32_t>((s - whole) * 1e6);
+      return plist_new_date(static_cast<int32_t>(whole), usec);
     }
     case Value::Type::Array: {
       plist_t a = plist_new_array();

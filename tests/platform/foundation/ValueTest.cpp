@@ -1,0 +1,283 @@
+#include "foundation/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "foundation/Files.h"
+#include "support/TempDir.h"
+
+namespace {
+
+Value sample() {
+  Value v = Value::dict({
+      {"name", "Quillbark \xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xA6"},  // é € and a four-byte emoji
+      {"count", 42},
+      {"negative", -17},
+      {"ratio", 0.25},
+      {"enabled", true},
+      {"list", Value::array({1, "two", Value::array({3.5, false}), Value::dict({{"deep", "yes"}})})},
+      {"empty", Value::dict()},
+  });
+  return v;
+}
+
+// --- JSON -----------------------------------------------------------------
+
+TEST(ValueJSON, NestedValuesSurviveARoundTrip) {
+  Value v = sample();
+  for (bool pretty : {false, true}) {
+    auto back = Value::fromJSON(v.toJSON(pretty));
+    ASSERT_TRUE(back) << pretty;
+    EXPECT_EQ(*back, v);
+    EXPECT_TRUE((*back)["count"].isInteger());
+    EXPECT_TRUE((*back)["ratio"].isReal());
+    EXPECT_TRUE((*back)["enabled"].isBool());
+    EXPECT_EQ((*back)["list"][3]["deep"].asString(), "yes");
+    EXPECT_EQ((*back)["name"].asString(), *v["name"].stringPtr());
+  }
+}
+
+TEST(ValueJSON, UnicodeEscapesAndBigIntegersReadExactly) {
+  auto v = Value::fromJSON(R"({"s":"caf\u00e9 \ud83d\udce6","big":9007199254740993,
+                              "max":9223372036854775807,"min":-9223372036854775808,
+                              "huge":18446744073709551615})");
+  ASSERT_TRUE(v);
+  EXPECT_EQ((*v)["s"].asString(), "caf\xC3\xA9 \xF0\x9F\x93\xA6");
+  // 2^53 + 1 is not a double: it must stay an integer.
+  EXPECT_TRUE((*v)["big"].isInteger());
+  EXPECT_EQ((*v)["big"].asInt(), 9007199254740993LL);
+  EXPECT_EQ((*v)["max"].asInt(), INT64_MAX);
+  EXPECT_EQ((*v)["min"].asInt(), INT64_MIN);
+  // Past the integer range: kept as a number rather than wrapped to a negative one.
+  EXPECT_GT((*v)["huge"].asDouble(), 1.8e19);
+  EXPECT_EQ(Value::fromJSON(Value(INT64_MAX).toJSON())->asInt(), INT64_MAX);
+}
+
+TEST(ValueJSON, InvalidTextGivesNothingWithAReason) {
+  for (const char* bad : {"", "{", "{\"a\":}", "[1,2", "nul", "{\"a\":1}}", "'single'", "\"\xff\""}) {
+    std::string error;
+    EXPECT_FALSE(Value::fromJSON(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+  EXPECT_FALSE(Value::fromJSON(dataFromString("[1,")));
+  EXPECT_TRUE(Value::fromJSON(dataFromString(" [1] ")));
+}
+
+TEST(ValueJSON, DeepNestingIsRefusedRatherThanOverflowingTheStack) {
+  std::string deep(200000, '[');
+  deep += std::string(200000, ']');
+  EXPECT_FALSE(Value::fromJSON(deep));
+  std::string fine(100, '[');
+  fine += std::string(100, ']');
+  EXPECT_TRUE(Value::fromJSON(fine));
+}
+
+TEST(ValueJSON, InvalidUTF8InOutputIsReplacedNotThrown) {
+  Value v = Value::dict({{"bad", std::string("a\xff\xfe" "b")}, {"ok", "c"}});
+  std::string text;
+  EXPECT_NO_THROW(text = v.toJSON());
+  auto back = Value::fromJSON(text);
+  ASSERT_TRUE(back);
+  EXPECT_EQ((*back)["ok"].asString(), "c");
+  std::string bad = (*back)["bad"].asString();
+  EXPECT_EQ(bad.front(), 'a');
+  EXPECT_EQ(bad.back(), 'b');
+}
+
+TEST(ValueJSON, DatesDataAndNonFiniteNumbersBecomeJSONTypes) {
+  Value v = Value::dict({{"date", Date::fromUnix(1700000000)},
+                         {"data", Value(dataFromString("hi!"))},
+                         {"inf", std::numeric_limits<double>::infinity()}});
+  auto back = Value::fromJSON(v.toJSON());
+  ASSERT_TRUE(back);
+  EXPECT_EQ((*back)["date"].asString(), "2023-11-14T22:13:20Z");
+  EXPECT_EQ((*back)["data"].asString(), "aGkh");
+  EXPECT_TRUE((*back)["inf"].isNull());
+}
+
+// --- Property lists --------------------------------------------------------
+
+TEST(ValuePropertyList, XMLAndBinaryRoundTripsKeepTypesAndValues) {
+  Value v = sample();
+  v.set("blob", Value(Data{0, 1, 2, 0xff, 0x80}));
+  v.set("emptyBlob", Value(Data{}));
+  v.set("min", Value(INT64_MIN));
+  v.set("max", Value(INT64_MAX));
+  for (bool binary : {false, true}) {
+    Data bytes = binary ? v.toBinaryPropertyList() : v.toXMLPropertyList();
+    ASSERT_FALSE(bytes.empty());
+    if (binary) EXPECT_EQ(stringFromData(bytes).substr(0, 8), "bplist00");
+    else EXPECT_NE(stringFromData(bytes).find("<plist"), std::string::npos);
+    auto back = Value::fromPropertyList(bytes);
+    ASSERT_TRUE(back) << binary;
+    EXPECT_EQ(*back, v) << (binary ? "binary" : "xml");
+    EXPECT_EQ((*back)["negative"].asInt(), -17);
+    EXPECT_TRUE((*back)["negative"].isInteger());
+    EXPECT_EQ((*back)["min"].asInt(), INT64_MIN);
+    EXPECT_EQ((*back)["max"].asInt(), INT64_MAX);
+    EXPECT_EQ(*(*back)["blob"].dataPtr(), (Data{0, 1, 2, 0xff, 0x80}));
+    EXPECT_TRUE((*back)["emptyBlob"].isData());
+  }
+}
+
+TEST(ValuePropertyList, XMLWritesNegativeIntegersAsSignedText) {
+  std::string xml = stringFromData(Value::dict({{"n", -5}}).toXMLPropertyList());
+  EXPECT_NE(xml.find("<integer>-5</integer>"), std::string::npos) << xml;
+}
+
+TEST(ValuePropertyList, DatesSurviveBothFormsToTheSecond) {
+  // A date after the reference date, one before it, and one with a fraction.
+  for (double unix : {1700000000.0, 946684799.0, 1234567890.75, 946684798.25, 978307199.5}) {
+    Date d = Date::fromUnix(unix);
+    Value v = Value::dict({{"when", d}});
+    for (bool binary : {false, true}) {
+      auto back = Value::fromPropertyList(binary ? v.toBinaryPropertyList() : v.toXMLPropertyList());
+      ASSERT_TRUE(back);
+      const Date* got = (*back)["when"].datePtr();
+      ASSERT_NE(got, nullptr) << unix << (binary ? " binary" : " xml");
+      EXPECT_NEAR(got->unixSeconds(), unix, 1.0) << unix << (binary ? " binary" : " xml");
+      EXPECT_EQ(static_cast<int64_t>(got->unixSeconds()), static_cast<int64_t>(unix));
+    }
+  }
+  // The XML form carries the calendar date itself.
+  std::string xml = stringFromData(Value::dict({{"when", Date::fromUnix(1700000000)}}).toXMLPropertyList());
+  EXPECT_NE(xml.find("<date>2023-11-14T22:13:20Z</date>"), std::string::npos) << xml;
+}
+
+TEST(ValuePropertyList, DatesOutsideTheStorableRangeDoNotWrapAround) {
+  for (Date d : {Date::distantFuture(), Date::distantPast()}) {
+    auto back = Value::fromPropertyList(Value::dict({{"when", d}}).toBinaryPropertyList());
+    ASSERT_TRUE(back);
+    ASSERT_TRUE((*back)["when"].isDate());
+    // Far future stays in the future, far past stays in the past.
+    if (d.seconds > 0) EXPECT_GT((*back)["when"].datePtr()->seconds, 1.0e9);
+    else EXPECT_LT((*back)["when"].datePtr()->seconds, -1.0e9);
+  }
+}
+
+TEST(ValuePropertyList, ReadsAHandWrittenXMLFile) {
+  const char* text = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>ProductName</key>
+	<string>iPhone OS</string>
+	<key>ProductVersion</key>
+	<string>14.4</string>
+	<key>Retries</key>
+	<integer>-3</integer>
+	<key>Scale</key>
+	<real>2.5</real>
+	<key>Enabled</key>
+	<true/>
+	<key>Hidden</key>
+	<false/>
+	<key>Since</key>
+	<date>2021-02-01T10:00:00Z</date>
+	<key>Blob</key>
+	<data>
+	aGVsbG8=
+	</data>
+	<key>Sources</key>
+	<array>
+		<string>https://repo.example/</string>
+		<dict><key>Escaped</key><string>a &amp; b &lt;c&gt;</string></dict>
+	</array>
+</dict>
+</plist>
+)";
+  TempDir dir;
+  ASSERT_TRUE(Files::writeAtomically(dir.file("Info.plist"), std::string(text)));
+  std::string error;
+  auto v = Value::fromPropertyListFile(dir.file("Info.plist"), &error);
+  ASSERT_TRUE(v) << error;
+  EXPECT_EQ((*v)["ProductVersion"].asString(), "14.4");
+  EXPECT_EQ((*v)["Retries"].asInt(), -3);
+  EXPECT_DOUBLE_EQ((*v)["Scale"].asDouble(), 2.5);
+  EXPECT_TRUE((*v)["Enabled"].isBool());
+  EXPECT_TRUE((*v)["Enabled"].asBool());
+  EXPECT_FALSE((*v)["Hidden"].asBool(true));
+  ASSERT_TRUE((*v)["Since"].isDate());
+  EXPECT_DOUBLE_EQ((*v)["Since"].datePtr()->unixSeconds(), 1612173600.0);
+  EXPECT_EQ(stringFromData(*(*v)["Blob"].dataPtr()), "hello");
+  EXPECT_EQ((*v)["Sources"].size(), 2u);
+  EXPECT_EQ((*v)["Sources"][1]["Escaped"].asString(), "a & b <c>");
+
+  EXPECT_FALSE(Value::fromPropertyListFile(dir.file("missing.plist"), &error));
+  EXPECT_FALSE(Value::fromPropertyList(dataFromString("<plist><dict><key>a</key>")));
+  EXPECT_FALSE(Value::fromPropertyList(Data{}));
+}
+
+// --- Lenient readings and equality -----------------------------------------
+
+TEST(ValueReadings, BoolFromTextFollowsThePlatformRules) {
+  for (const char* yes : {"YES", "yes", "true", "True", "1", "  7", "+3", "-1", "0010", "y"})
+    EXPECT_TRUE(Value(yes).asBool()) << yes;
+  for (const char* no : {"NO", "no", "false", "0", "000", "", "   ", "abc", "0.5", "-0"})
+    EXPECT_FALSE(Value(no).asBool()) << no;
+  EXPECT_TRUE(Value(2).asBool());
+  EXPECT_FALSE(Value(0.0).asBool());
+  EXPECT_TRUE(Value(0.1).asBool());
+  EXPECT_TRUE(Value().asBool(true));
+  EXPECT_TRUE(Value::array({1}).asBool(true));
+}
+
+TEST(ValueReadings, NumbersFromTextReadTheLeadingNumber) {
+  EXPECT_EQ(Value("12abc").asInt(), 12);
+  EXPECT_EQ(Value("  -40 ").asInt(), -40);
+  EXPECT_EQ(Value("abc").asInt(7), 0);  // a text without a number reads as 0, like the platform
+  EXPECT_EQ(Value("3.9").asInt(), 3);
+  EXPECT_EQ(Value(3.9).asInt(), 3);
+  EXPECT_EQ(Value(1e300).asInt(), INT64_MAX);
+  EXPECT_EQ(Value(-1e300).asInt(), INT64_MIN);
+  EXPECT_EQ(Value(true).asInt(), 1);
+  EXPECT_EQ(Value().asInt(7), 7);
+  EXPECT_DOUBLE_EQ(Value(" 2.5kg").asDouble(), 2.5);
+  EXPECT_DOUBLE_EQ(Value("x").asDouble(4), 0);
+  EXPECT_DOUBLE_EQ(Value(Value::dict()).asDouble(4), 4);
+  EXPECT_EQ(Value(3.0).asString(), "3");
+  EXPECT_EQ(Value(2.5).asString(), "2.5");
+  EXPECT_EQ(Value(-12).asString(), "-12");
+  EXPECT_EQ(Value(false).asString(), "0");
+  EXPECT_EQ(Value::array().asString("none"), "none");
+  EXPECT_FALSE(Value(5).optString());
+  EXPECT_EQ(Value("t").optString(), "t");
+}
+
+TEST(ValueReadings, NumbersCompareByValueAcrossKinds) {
+  EXPECT_EQ(Value(1), Value(1.0));
+  EXPECT_EQ(Value(true), Value(1));
+  EXPECT_EQ(Value(false), Value(0.0));
+  EXPECT_NE(Value(1), Value(1.5));
+  EXPECT_NE(Value(1), Value("1"));
+  EXPECT_NE(Value(), Value(0));
+  EXPECT_EQ(Value(INT64_MAX), Value(INT64_MAX));
+  EXPECT_NE(Value(INT64_MAX), Value(INT64_MAX - 1));
+  EXPECT_EQ(Value::array({1, 2.0}), Value::array({1.0, 2}));
+  EXPECT_EQ(Value::dict({{"a", 1}}), Value::dict({{"a", true}}));
+  EXPECT_NE(Value::dict({{"a", 1}}), Value::dict({{"b", 1}}));
+}
+
+TEST(ValueContainers, MissingEntriesReadAsNullAndWritesMakeContainers) {
+  Value v;
+  EXPECT_TRUE(v["a"]["b"][3].isNull());
+  v.set("a", 1).set("b", "x");
+  EXPECT_TRUE(v.isDictionary());
+  EXPECT_EQ(v.keys(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(v.contains("a"));
+  EXPECT_TRUE(v.erase("a"));
+  EXPECT_FALSE(v.erase("a"));
+  EXPECT_EQ(v.size(), 1u);
+  Value list;
+  list.push_back(1);
+  list.push_back("two");
+  EXPECT_EQ(list.size(), 2u);
+  EXPECT_TRUE(list[5].isNull());
+  EXPECT_EQ(Value(5).size(), 0u);
+  EXPECT_TRUE(Value("text").empty());
+}
+
+}  // namespace

@@ -11,7 +11,8 @@
 #include "foundation/RunLoop.h"
 
 namespace {
-thread_local const DispatchQueue* tCurrentQueue = nullptr;
+// What the current thread serves: a global queue, or a serial queue's shared state.
+thread_local const void* tCurrentQueue = nullptr;
 
 class MainQueue final : public DispatchQueue {
  public:
@@ -35,7 +36,11 @@ class GlobalQueue final : public DispatchQueue {
     std::unique_lock<std::mutex> lock(mutex_);
     work_.push_back(std::move(block));
     ++pending_;
-    if (idle_ == 0 && threads_ < kMaxThreads) {
+    // An idle thread that was woken still counts as idle until it gets the lock, so
+    // blocks queued in quick succession must be counted against the idle threads:
+    // each idle thread takes one, and the rest need threads of their own, or they
+    // would wait behind blocks that block.
+    if (static_cast<long>(work_.size()) > idle_ && threads_ < kMaxThreads) {
       ++threads_;
       std::thread([this] { workerLoop(); }).detach();
     } else {
@@ -81,50 +86,69 @@ class GlobalQueue final : public DispatchQueue {
   long pending_ = 0;
 };
 
-class SerialQueue final : public DispatchQueue, public std::enable_shared_from_this<SerialQueue> {
+// The queue's work and its thread share a state that the thread keeps alive, so the
+// last reference to the queue may go anywhere, even inside one of its own blocks.
+class SerialQueue final : public DispatchQueue {
  public:
-  explicit SerialQueue(std::string label) : label_(std::move(label)) {}
+  explicit SerialQueue(std::string label) : state_(std::make_shared<State>()) { state_->label = std::move(label); }
   ~SerialQueue() override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    cv_.notify_all();
-    if (thread_.joinable()) {
-      if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
-      else thread_.join();
-    }
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->stopping = true;
+    state_->cv.notify_all();
+    // Released from one of its own blocks: the thread finishes the queue's work by
+    // itself. From anywhere else, what was queued runs before the release returns.
+    if (tCurrentQueue == state_.get()) return;
+    state_->idleCv.wait(lock, [this] { return !state_->running; });
   }
-  void async(std::function<void()> block) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    work_.push_back(std::move(block));
-    if (!thread_.joinable()) thread_ = std::thread([this] { workerLoop(); });
-    cv_.notify_one();
+  void async(std::function<void()> block) override { enqueue(state_, std::move(block)); }
+  void asyncAfter(double seconds, std::function<void()> block) override {
+    // The delayed block keeps the queue's state, as the platform keeps the queue.
+    std::thread([state = state_, seconds, block = std::move(block)]() mutable {
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+      enqueue(state, std::move(block));
+    }).detach();
   }
-  bool isCurrent() const override { return tCurrentQueue == this; }
-  const std::string& label() const override { return label_; }
+  bool isCurrent() const override { return tCurrentQueue == state_.get(); }
+  const std::string& label() const override { return state_->label; }
 
  private:
-  void workerLoop() {
-    tCurrentQueue = this;
-    std::unique_lock<std::mutex> lock(mutex_);
+  struct State {
+    std::string label;
+    std::mutex mutex;
+    std::condition_variable cv, idleCv;
+    std::deque<std::function<void()>> work;
+    bool stopping = false;
+    bool running = false;  // a thread is serving the queue
+  };
+
+  static void enqueue(const std::shared_ptr<State>& state, std::function<void()> block) {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->work.push_back(std::move(block));
+    if (!state->running) {
+      state->running = true;
+      std::thread([state] { workerLoop(state); }).detach();
+    }
+    state->cv.notify_one();
+  }
+
+  static void workerLoop(std::shared_ptr<State> state) {
+    tCurrentQueue = state.get();
+    std::unique_lock<std::mutex> lock(state->mutex);
     while (true) {
-      cv_.wait(lock, [this] { return stopping_ || !work_.empty(); });
-      if (work_.empty()) return;  // stopping, and all queued work done
-      auto block = std::move(work_.front());
-      work_.pop_front();
+      state->cv.wait(lock, [&] { return state->stopping || !state->work.empty(); });
+      if (state->work.empty()) break;  // released, and all queued work done
+      auto block = std::move(state->work.front());
+      state->work.pop_front();
       lock.unlock();
       block();
       block = nullptr;
       lock.lock();
     }
+    state->running = false;
+    state->idleCv.notify_all();
   }
-  std::string label_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> work_;
-  bool stopping_ = false;
-  std::thread thread_;
+
+  std::shared_ptr<State> state_;
 };
 
 GlobalQueue& background() {

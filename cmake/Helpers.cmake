@@ -2,6 +2,11 @@
 function(qb_library name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  # QB_SKIP (a regex) leaves matching sources out: a developer can build around a
+  # folder someone else is in the middle of, e.g. -DQB_SKIP=/uikit/
+  if(QB_SKIP)
+    list(FILTER sources EXCLUDE REGEX "${QB_SKIP}")
+  endif()
   if(NOT sources)
     add_library(${name} INTERFACE)
     target_link_libraries(${name} INTERFACE ${ARGN})
@@ -18,6 +23,9 @@ endfunction()
 # each test registered with CTest on its own so ctest -j spreads them.
 function(qb_test name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(QB_SKIP)
+    list(FILTER sources EXCLUDE REGEX "${QB_SKIP}")
+  endif()
   if(NOT sources)
     return()
   endif()

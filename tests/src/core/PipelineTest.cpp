@@ -344,6 +344,7 @@ TEST_F(PostInstallTest, KillActionsStopProcessesByName) {
 
 TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
   auto& p = KVPipelineManager::sharedManager();
+  Files::removeItem(root.path() + "/usr/bin/sbreload");
   p.launchRespringCommand();
   Files::createDirectories(root.path() + "/usr/bin");
   Files::writeAtomically(root.path() + "/usr/bin/sbreload", std::string());

@@ -16,3 +16,7 @@ ErrorRef makeError(const std::string& domain, int64_t code, const std::string& d
 ErrorRef makeError(const std::string& domain, int64_t code, Value userInfo) {
   return std::make_shared<const Error>(domain, code, std::move(userInfo));
 }
+
+ErrorRef makeError(const std::string& domain, int64_t code, const char* description) {
+  return makeError(domain, code, std::string(description ? description : ""));
+}

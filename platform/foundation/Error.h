@@ -46,3 +46,5 @@ using ErrorRef = std::shared_ptr<const Error>;
 
 ErrorRef makeError(const std::string& domain, int64_t code, const std::string& description = {});
 ErrorRef makeError(const std::string& domain, int64_t code, Value userInfo);
+// A literal description converts to both a string and a Value; this settles it.
+ErrorRef makeError(const std::string& domain, int64_t code, const char* description);

@@ -36,78 +36,114 @@ constexpr std::array<int16_t, 256> kWeight = makeWeights();
 
 inline bool isDigit(Byte c) { return static_cast<unsigned>(c - '0') < 10u; }
 
-// Compares two fragments [a, ae) and [b, be): alternating runs of non-digits, compared
-// byte by byte by weight, and digit runs, compared by numeric value.
-int compareFragment(const Byte* a, const Byte* ae, const Byte* b, const Byte* be) {
-  while (a != ae && b != be) {
+// Where a fragment ends. Epoch and revision end at a known position. The upstream
+// version ends at the last "-" of the text, which is found only if the comparison gets
+// that far: most comparisons are decided by the first number, and skipping the scan
+// for the last "-" is what makes this as fast as APT's.
+struct FixedEnd {
+  const Byte* end;
+  bool operator()(const Byte* p) const { return p == end; }
+};
+
+struct LastDashEnd {
+  const Byte* end;                // end of the text
+  const Byte* lastDash = nullptr;  // once known
+  const Byte* notLast = nullptr;   // a "-" known to have another behind it
+  bool operator()(const Byte* p) {
+    if (p == end) return true;
+    if (*p != '-') return false;
+    if (p == lastDash) return true;
+    if (p == notLast) return false;
+    if (std::memchr(p + 1, '-', static_cast<size_t>(end - p - 1))) {
+      notLast = p;
+      return false;
+    }
+    lastDash = p;
+    return true;
+  }
+};
+
+// Compares two fragments starting at a and b: alternating runs of non-digits, compared
+// byte by byte by weight, and digit runs, compared by numeric value. On return a and b
+// stand where the comparison stopped (at their ends when the answer is 0).
+template <class EndA, class EndB>
+[[gnu::always_inline]] inline int compareFragment(const Byte*& a, EndA& atEndA, const Byte*& b, EndB& atEndB) {
+  while (!atEndA(a) && !atEndB(b)) {
     int firstDiff = 0;
-    while (a != ae && b != be && !(isDigit(*a) && isDigit(*b))) {
+    while (!atEndA(a) && !atEndB(b) && !(isDigit(*a) && isDigit(*b))) {
       int wa = kWeight[*a];
       int wb = kWeight[*b];
       if (wa != wb) return wa - wb;
       ++a;
       ++b;
     }
-    while (a != ae && *a == '0') ++a;
-    while (b != be && *b == '0') ++b;
-    while (a != ae && b != be && isDigit(*a) && isDigit(*b)) {
+    while (!atEndA(a) && *a == '0') ++a;
+    while (!atEndB(b) && *b == '0') ++b;
+    while (!atEndA(a) && !atEndB(b) && isDigit(*a) && isDigit(*b)) {
       if (!firstDiff) firstDiff = *a - *b;
       ++a;
       ++b;
     }
-    if (a != ae && isDigit(*a)) return 1;
-    if (b != be && isDigit(*b)) return -1;
+    if (!atEndA(a) && isDigit(*a)) return 1;
+    if (!atEndB(b) && isDigit(*b)) return -1;
     if (firstDiff) return firstDiff;
   }
-  if (a == ae && b == be) return 0;
-  if (a == ae) return *b == '~' ? 1 : -1;
+  bool endA = atEndA(a);
+  bool endB = atEndB(b);
+  if (endA && endB) return 0;
+  if (endA) return *b == '~' ? 1 : -1;
   return *a == '~' ? -1 : 1;
 }
 
-struct Parts {
-  const Byte* epoch;
-  const Byte* epochEnd;
-  const Byte* upstream;
-  const Byte* upstreamEnd;
-  const Byte* revision;  // nullptr when the text has no "-" behind its epoch
+int compareFixed(const Byte* a, const Byte* ae, const Byte* b, const Byte* be) {
+  FixedEnd endA{ae}, endB{be};
+  return compareFragment(a, endA, b, endB);
+}
+
+struct Text {
+  const Byte* begin;
   const Byte* end;
+  const Byte* colon;  // first ":", or nullptr
 };
 
-Parts split(std::string_view text) {
+[[gnu::always_inline]] inline Text textOf(std::string_view s) {
   static const char kEmpty[] = "";
-  const Byte* p = reinterpret_cast<const Byte*>(text.empty() ? kEmpty : text.data());
-  const Byte* end = p + text.size();
-  Parts parts{p, p, p, end, nullptr, end};
-  if (const void* colon = std::memchr(p, ':', text.size())) {
-    const Byte* c = static_cast<const Byte*>(colon);
-    const Byte* e = p;
-    while (e != c && *e == '0') ++e;  // a zero epoch is no epoch
-    parts.epoch = e;
-    parts.epochEnd = c;
-    parts.upstream = c + 1;
-  }
-  if (const void* dash = memrchr(parts.upstream, '-', static_cast<size_t>(end - parts.upstream))) {
-    parts.upstreamEnd = static_cast<const Byte*>(dash);
-    parts.revision = parts.upstreamEnd + 1;
-  }
-  return parts;
+  const Byte* p = reinterpret_cast<const Byte*>(s.empty() ? kEmpty : s.data());
+  return {p, p + s.size(), static_cast<const Byte*>(std::memchr(p, ':', s.size()))};
 }
 
 }  // namespace
 
-int compareVersion(std::string_view a, std::string_view b) {
-  Parts pa = split(a);
-  Parts pb = split(b);
-  if (int r = compareFragment(pa.epoch, pa.epochEnd, pb.epoch, pb.epochEnd)) return r;
-  if (int r = compareFragment(pa.upstream, pa.upstreamEnd, pb.upstream, pb.upstreamEnd)) return r;
-  // A missing revision compares as "0".
+int compareVersion(std::string_view va, std::string_view vb) {
+  Text ta = textOf(va);
+  Text tb = textOf(vb);
+  const Byte* a = ta.begin;
+  const Byte* b = tb.begin;
+
+  // Epoch: the text before the first ":", leading zeros skipped, so "0:" is no epoch.
+  if (ta.colon || tb.colon) {
+    const Byte* ea = a;
+    const Byte* eb = b;
+    if (ta.colon)
+      while (ea != ta.colon && *ea == '0') ++ea;
+    if (tb.colon)
+      while (eb != tb.colon && *eb == '0') ++eb;
+    if (int r = compareFixed(ea, ta.colon ? ta.colon : a, eb, tb.colon ? tb.colon : b)) return r;
+    if (ta.colon) a = ta.colon + 1;
+    if (tb.colon) b = tb.colon + 1;
+  }
+
+  // Upstream version: up to the last "-" of the rest of the text.
+  LastDashEnd endA{ta.end}, endB{tb.end};
+  if (int r = compareFragment(a, endA, b, endB)) return r;
+
+  // Revision: behind that "-"; a missing one compares as "0".
   static const Byte kZero[] = {'0'};
-  if (!pa.revision && !pb.revision) return 0;
-  const Byte* ra = pa.revision ? pa.revision : kZero;
-  const Byte* rae = pa.revision ? pa.end : kZero + 1;
-  const Byte* rb = pb.revision ? pb.revision : kZero;
-  const Byte* rbe = pb.revision ? pb.end : kZero + 1;
-  return compareFragment(ra, rae, rb, rbe);
+  bool hasA = a != ta.end;
+  bool hasB = b != tb.end;
+  if (!hasA && !hasB) return 0;
+  return compareFixed(hasA ? a + 1 : kZero, hasA ? ta.end : kZero + 1, hasB ? b + 1 : kZero,
+                      hasB ? tb.end : kZero + 1);
 }
 
 bool compareTo(std::string_view left, std::string_view right, int op) {

@@ -35,8 +35,12 @@ bool writeAtomically(const std::string& path, const Data& bytes, std::string* er
     }
     off += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    if (error) *error = std::strerror(errno);
+  // The descriptor is closed whether or not the flush worked.
+  bool synced = ::fsync(fd) == 0;
+  int syncErrno = errno;
+  bool closed = ::close(fd) == 0;
+  if (!synced || !closed) {
+    if (error) *error = std::strerror(synced ? errno : syncErrno);
     ::unlink(tmp.c_str());
     return false;
   }
@@ -127,6 +131,7 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 std::string lastPathComponent(const std::string& path) {
   std::string p = path;
   while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p == "/") return p;  // the root is its own last component
   auto slash = p.rfind('/');
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }

@@ -1,5 +1,6 @@
 #include "foundation/LocalizedStrings.h"
 
+#include <cctype>
 #include <map>
 #include <mutex>
 
@@ -11,6 +12,36 @@ namespace {
 std::mutex gMutex;
 std::string gLanguage = "en";
 std::map<std::string, std::map<std::string, std::string>> gTables;  // table -> key -> text
+
+void appendUTF8(std::string& out, unsigned cp) {
+  if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Reads up to four hex digits at s[i]; answers how many there were.
+int readHex(const std::string& s, size_t& i, unsigned& value) {
+  int digits = 0;
+  value = 0;
+  for (; digits < 4 && i < s.size() && isxdigit(static_cast<unsigned char>(s[i])); ++digits, ++i) {
+    char h = static_cast<char>(tolower(static_cast<unsigned char>(s[i])));
+    value = value * 16 + static_cast<unsigned>(h <= '9' ? h - '0' : h - 'a' + 10);
+  }
+  return digits;
+}
 
 // Reads a quoted text at s[i] == '"', handling the escapes the .strings format has.
 bool readQuoted(const std::string& s, size_t& i, std::string& out) {
@@ -25,6 +56,24 @@ bool readQuoted(const std::string& s, size_t& i, std::string& out) {
         case 'n': out += '\n'; break;
         case 't': out += '\t'; break;
         case 'r': out += '\r'; break;
+        case 'U':
+        case 'u': {
+          // \Uxxxx: a UTF-16 unit, as the format writes characters outside ASCII;
+          // a character beyond them comes as a pair of such escapes.
+          unsigned unit = 0, low = 0;
+          if (readHex(s, i, unit) == 0) {
+            out += e;
+            break;
+          }
+          size_t j = i + 2;
+          if (unit >= 0xD800 && unit < 0xDC00 && s.compare(i, 2, "\\U") == 0 && readHex(s, j, low) == 4 &&
+              low >= 0xDC00 && low < 0xE000) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i = j;
+          }
+          appendUTF8(out, unit);
+          break;
+        }
         default: out += e;
       }
     } else {
@@ -51,12 +100,17 @@ void skipSpaceAndComments(const std::string& s, size_t& i) {
 
 std::map<std::string, std::string> parseStrings(const std::string& s) {
   std::map<std::string, std::string> out;
-  size_t i = 0;
+  size_t i = s.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a byte-order mark
   while (true) {
     skipSpaceAndComments(s, i);
     std::string key, value;
     if (!readQuoted(s, i, key)) break;
     skipSpaceAndComments(s, i);
+    if (i < s.size() && s[i] == ';') {  // "key"; stands for "key" = "key";
+      ++i;
+      out[key] = key;
+      continue;
+    }
     if (i >= s.size() || s[i] != '=') break;
     ++i;
     skipSpaceAndComments(s, i);

@@ -11,7 +11,7 @@ std::string root();
 void setRoot(const std::string& root);
 bool isRealDevice();  // the root is "/"
 // Maps an absolute device path into the device root. A relative path is returned as
-// it is.
+// it is. "." and ".." are resolved first, so the result stays inside the root.
 std::string devicePath(const std::string& absolutePath);
 // The reverse: a host path inside the root back to its device path.
 std::string deviceRelative(const std::string& hostPath);

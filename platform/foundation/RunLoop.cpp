@@ -1,6 +1,7 @@
 #include "foundation/RunLoop.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -40,7 +41,11 @@ struct RunLoop::Impl {
     if (it == timers.end()) return false;
     out = it->second.block;
     if (it->second.interval > 0) {
-      it->second.fireAt += it->second.interval;
+      // Fires missed while the loop was busy are skipped, not made up in a burst.
+      double interval = it->second.interval;
+      it->second.fireAt += interval;
+      if (it->second.fireAt <= now)
+        it->second.fireAt += (std::floor((now - it->second.fireAt) / interval) + 1) * interval;
       schedule.emplace(std::make_pair(it->second.fireAt, id), id);
     } else {
       timers.erase(it);

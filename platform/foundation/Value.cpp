@@ -2,17 +2,28 @@
 
 #include "foundation/Files.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
 namespace {
 bool parseNumberPrefix(const std::string& s, double& out) {
-  // Like NSString's doubleValue: leading blanks, then as much of a number as there is.
+  // Like NSString's doubleValue: leading blanks, then as much of a number as there is,
+  // always with "." as the decimal point whatever the process's C locale says.
   const char* begin = s.c_str();
-  while (*begin == ' ' || *begin == '\t' || *begin == '\n') ++begin;
-  char* end = nullptr;
-  double d = std::strtod(begin, &end);
-  if (end == begin) return false;
+  const char* end = begin + s.size();
+  while (begin < end && (*begin == ' ' || *begin == '\t' || *begin == '\n')) ++begin;
+  if (begin < end && *begin == '+' && !(begin + 1 < end && begin[1] == '-')) ++begin;
+  double d = 0;
+  auto result = std::from_chars(begin, end, d);
+  if (result.ec == std::errc::invalid_argument) return false;
+  if (result.ec == std::errc::result_out_of_range) {
+    // Past the range of a double: infinity, or zero for a tiny one, as strtod gives.
+    std::string_view text(begin, static_cast<size_t>(result.ptr - begin));
+    size_t e = text.find_first_of("eE");
+    bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
+    d = tiny ? 0.0 : (text.front() == '-' ? -HUGE_VAL : HUGE_VAL);
+  }
   out = d;
   return true;
 }
@@ -94,8 +105,8 @@ std::string Value::asString(const std::string& fallback) const {
       double d = std::get<double>(v_);
       if (d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<int64_t>(d));
       char buf[64];
-      snprintf(buf, sizeof buf, "%.15g", d);
-      return buf;
+      auto result = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+      return std::string(buf, result.ptr);
     }
     default: return fallback;
   }

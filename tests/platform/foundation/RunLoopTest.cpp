@@ -104,6 +104,16 @@ TEST_F(RunLoopTest, RepeatingTimersFireAtEveryIntervalUntilCancelled) {
   clock.advance(10);
   EXPECT_EQ(fired.size(), 3u);
 
+  // When the loop could not turn for a while, the missed fires are skipped and the
+  // timer keeps its rhythm.
+  fired.clear();
+  RunLoop::TimerId busy = loop.addTimer(1, record("busy"), 1);
+  Clock::advanceBy(5.5);  // the clock moves while the loop is held up
+  loop.runOnce();
+  EXPECT_EQ(fired.size(), 1u);
+  EXPECT_NEAR(loop.secondsToNextTimer(), 0.5, 1e-9);
+  loop.cancelTimer(busy);
+
   // A repeating timer may cancel itself from its own block.
   int count = 0;
   RunLoop::TimerId self = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -236,6 +237,14 @@ TEST(ValueReadings, NumbersFromTextReadTheLeadingNumber) {
   EXPECT_EQ(Value(true).asInt(), 1);
   EXPECT_EQ(Value().asInt(7), 7);
   EXPECT_DOUBLE_EQ(Value(" 2.5kg").asDouble(), 2.5);
+  EXPECT_DOUBLE_EQ(Value("+.5").asDouble(), 0.5);
+  EXPECT_DOUBLE_EQ(Value("-1e3x").asDouble(), -1000);
+  EXPECT_DOUBLE_EQ(Value("0x10").asDouble(), 0);  // no hexadecimal, as on the platform
+  EXPECT_EQ(Value("1e999").asDouble(), HUGE_VAL);
+  EXPECT_EQ(Value("-1e999").asDouble(), -HUGE_VAL);
+  EXPECT_EQ(Value("1e-999").asDouble(), 0);
+  EXPECT_EQ(Value(0.1 + 0.2).asString(), "0.3");
+  EXPECT_EQ(Value(1e20).asString(), "1e+20");
   EXPECT_DOUBLE_EQ(Value("x").asDouble(4), 0);
   EXPECT_DOUBLE_EQ(Value(Value::dict()).asDouble(4), 4);
   EXPECT_EQ(Value(3.0).asString(), "3");

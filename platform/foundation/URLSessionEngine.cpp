@@ -6,8 +6,10 @@
 #include <vector>
 
 namespace {
-void lockShare(CURL*, curl_lock_data, curl_lock_access, void* user) { static_cast<std::mutex*>(user)->lock(); }
-void unlockShare(CURL*, curl_lock_data, void* user) { static_cast<std::mutex*>(user)->unlock(); }
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+  static_cast<std::mutex*>(user)[data].lock();
+}
+void unlockShare(CURL*, curl_lock_data data, void* user) { static_cast<std::mutex*>(user)[data].unlock(); }
 
 void globalInit() {
   static std::once_flag once;
@@ -20,7 +22,7 @@ URLCookieJar::URLCookieJar() {
   share_ = curl_share_init();
   curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, lockShare);
   curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, unlockShare);
-  curl_share_setopt(share_, CURLSHOPT_USERDATA, &mutex_);
+  curl_share_setopt(share_, CURLSHOPT_USERDATA, mutexes_);
   curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
 }
 

@@ -19,7 +19,8 @@ class URLCookieJar {
 
  private:
   CURLSH* share_;
-  std::mutex mutex_;
+  // One lock per kind of shared data: libcurl may hold two kinds at once.
+  std::mutex mutexes_[CURL_LOCK_DATA_LAST];
 };
 
 struct URLTransfer {
@@ -31,6 +32,8 @@ struct URLTransfer {
   CURL* easy;
   curl_slist* headers = nullptr;
   std::string body;  // kept alive for the transfer
+  // The cookies the handle uses outlive it (members go after the destructor body).
+  std::shared_ptr<URLCookieJar> cookieJar;
   char errorBuffer[CURL_ERROR_SIZE] = {};
   // Called on the engine thread. onData answers false to abort the transfer.
   std::function<bool(const char*, size_t)> onData;

@@ -173,6 +173,7 @@ void URLSessionTask::start() {
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, transfer->headers);
 
   if (config.cookieJar && config.HTTPShouldSetCookies) {
+    transfer->cookieJar = config.cookieJar;
     curl_easy_setopt(e, CURLOPT_SHARE, config.cookieJar->share());
     curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
   }
@@ -243,6 +244,8 @@ bool URLSessionTask::answerFromCache() {
 bool URLSessionTask::onBody(const char* bytes, size_t length) {
   curl_off_t expected = -1;
   if (transfer_) curl_easy_getinfo(transfer_->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+  // An encoded body arrives decoded, so the announced length says nothing of it.
+  if (contentEncoded_) expected = -1;
   expected_ = expected;
   int64_t total = received_ += static_cast<int64_t>(length);
   if (!download_) {
@@ -268,6 +271,7 @@ void URLSessionTask::onHeaderLine(const std::string& raw) {
   if (line.rfind("HTTP/", 0) == 0) {
     // A new reply starts (after a redirect or an interim 100): only the last counts.
     headers_.clear();
+    contentEncoded_ = false;
     return;
   }
   if (line.empty()) return;
@@ -280,7 +284,9 @@ void URLSessionTask::onHeaderLine(const std::string& raw) {
   std::string value = line.substr(colon + 1);
   size_t b = value.find_first_not_of(" \t");
   value = b == std::string::npos ? std::string() : value.substr(b, value.find_last_not_of(" \t") - b + 1);
-  headers_.emplace_back(line.substr(0, colon), value);
+  std::string name = line.substr(0, colon);
+  if (headerNameEquals(name, "Content-Encoding") && value != "identity") contentEncoded_ = true;
+  headers_.emplace_back(std::move(name), value);
 }
 
 void URLSessionTask::onTransferDone(int code) {
@@ -338,6 +344,7 @@ void URLSessionTask::deliver(const std::shared_ptr<Result>& r) {
     } else if (delegate) {
       auto& task = static_cast<URLSessionDownloadTask&>(*this);
       if (location) delegate->didFinishDownloadingToURL(session, task, *location);
+      if (!r->downloadPath.empty()) ::unlink(r->downloadPath.c_str());
       delegate->didCompleteWithError(session, task, r->error);
     }
     if (!r->downloadPath.empty()) ::unlink(r->downloadPath.c_str());

@@ -80,6 +80,7 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   std::string downloadPath_;
   FILE* file_ = nullptr;
   int status_ = 0;
+  bool contentEncoded_ = false;
   std::vector<std::pair<std::string, std::string>> headers_;
 };
 

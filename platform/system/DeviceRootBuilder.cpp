@@ -66,6 +66,10 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
       return false;
     }
   }
-  return true;
+  std::string clean = root;
+  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  if (!installPackageTools(clean, error) || !installToolStandIns(clean, error)) return false;
+  std::string launcher = defaultLauncherSource();
+  return launcher.empty() || installLauncher(clean, launcher, error);
 }
 }  // namespace DeviceRootBuilder

@@ -3,6 +3,7 @@
 // "Library/dpkg"), the mobile user's folders, the system-version property list and a
 // small file of device facts. Idempotent: what exists is kept.
 #include <string>
+#include <vector>
 
 struct DeviceFacts {
   std::string systemVersion = "14.4";   // the emulated iOS version
@@ -13,9 +14,40 @@ struct DeviceFacts {
 };
 
 namespace DeviceRootBuilder {
-// Builds (or completes) a device root at `root`. Answers false with `error` set when
-// a folder can't be made.
+// What the builder sets up for the package tools, as device paths.
+inline constexpr const char* kDeviceAPTConfig = "/etc/quillbark/apt.conf";  // the launcher's APT_CONFIG
+inline constexpr const char* kRebootLauncherPath = "/usr/libexec/dedev";    // the launcher's second path
+inline constexpr const char* kRootHome = "/var/root";  // HOME of the launcher's tools (dpkg's user configuration)
+inline constexpr const char* kDpkgLog = "/var/log/dpkg.log";
+// Device tools that must never reach the host: each is a stand-in that only appends
+// its device path and arguments, separated by blanks, as one line to kStandInCallLog.
+inline constexpr const char* kStandInTools[] = {"/sbin/reboot", "/usr/bin/killall", "/usr/bin/sbreload",
+                                                "/usr/bin/uicache"};
+inline constexpr const char* kStandInCallLog = "/var/log/quillbark-stand-in-calls.log";
+
+// Builds (or completes) a device root at `root`: the folders and files below, the
+// package tools' set-up (installPackageTools), the tool stand-ins, and the launcher
+// when defaultLauncherSource() finds one. Answers false with `error` set when a folder
+// can't be made.
 bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr);
 // Writes the system version into the root's system-version property list.
 bool setSystemVersion(const std::string& root, const std::string& version);
+
+// APT's and dpkg's folders and files inside the root: the device APT configuration
+// (Dir, the status file, APT::Architecture "iphoneos-arm", dpkg's --root and --log),
+// the "iphoneos-arm" architecture known to the root's dpkg, and a dpkg user
+// configuration in kRootHome that keeps dpkg's log inside the root. The root must be
+// an absolute path other than "/", without double quotes or line breaks.
+bool installPackageTools(const std::string& root, std::string* error = nullptr);
+// Copies the built launcher to both of its device paths (when it differs).
+bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error = nullptr);
+bool installToolStandIns(const std::string& root, std::string* error = nullptr);
+// A static shell (Debian's busybox-static) as the root's /bin/sh, so maintainer
+// scripts, which dpkg runs chrooted in the root, can run.
+bool installStaticShell(const std::string& root, std::string* error = nullptr);
+// The built launcher: $QUILLBARK_LAUNCHER, else "dedev" beside this executable or in
+// the build tree's platform/launcher next to or above it. Empty when none exists.
+std::string defaultLauncherSource();
+// The lines the stand-ins have recorded, in order.
+std::vector<std::string> standInCalls(const std::string& root);
 }  // namespace DeviceRootBuilder

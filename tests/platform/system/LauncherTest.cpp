@@ -1,0 +1,114 @@
+// The launcher program itself, run as the system runs it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <string>
+
+#include "foundation/Files.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "system/DeviceRoot.h"
+#include "system/Process.h"
+
+namespace {
+const std::string kBuiltLauncher = QB_BINARY_DIR "/platform/launcher/dedev";
+
+struct Outcome {
+  std::string output;
+  int status = -1;
+};
+
+Outcome launch(const std::string& launcher, const std::string& command,
+               std::optional<std::map<std::string, std::string>> env = std::nullopt) {
+  Process p;
+  p.setLaunchPath(launcher);
+  p.setArguments({command});
+  if (env) p.setEnvironment(*env);
+  Outcome o;
+  if (!p.launch(&o.output)) return o;
+  for (Data d = p.readAvailableData(); !d.empty(); d = p.readAvailableData()) o.output.append(d.begin(), d.end());
+  p.waitUntilExit();
+  o.status = p.terminationStatus();
+  return o;
+}
+
+const std::map<std::string, std::string> kPlainEnvironment{{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};
+
+class Launcher : public DeviceRootFixture {};
+}  // namespace
+
+TEST_F(Launcher, PassesOutputAndExitStatusThrough) {
+  Outcome o = launch(deviceRoot().launcherPath(), "echo out; echo err >&2; exit 5");
+  EXPECT_EQ(o.output, "out\nerr\n");
+  EXPECT_EQ(o.status, 5);
+  Outcome reboot = launch(deviceRoot().hostPath("/usr/libexec/dedev"), "exit 0");
+  EXPECT_EQ(reboot.status, 0);
+}
+
+TEST_F(Launcher, InsideARootPointsTheToolsAtIt) {
+  const std::string root = rootPath();
+  for (const char* installed : {DeviceRoot::kLauncherPath, "/usr/libexec/dedev"}) {
+    // An installed launcher finds its root from where it lies, whatever the variable says.
+    auto env = kPlainEnvironment;
+    env["QUILLBARK_DEVICE_ROOT"] = "/";
+    Outcome o = launch(root + installed, "printf '%s|%s|%s|%s' \"$APT_CONFIG\" \"$DPKG_ROOT\" \"$DPKG_ADMINDIR\" \"$HOME\"",
+                       env);
+    EXPECT_EQ(o.output, root + "/etc/quillbark/apt.conf|" + root + "|" + root + "/var/lib/dpkg|" + root + "/var/root")
+        << installed;
+  }
+  Outcome arch = launch(deviceRoot().launcherPath(), "dpkg --print-foreign-architectures");
+  EXPECT_EQ(arch.output, "iphoneos-arm\n");
+  Outcome apt = launch(deviceRoot().launcherPath(), "apt-config dump APT::Architecture Dir::State::status");
+  EXPECT_NE(apt.output.find("APT::Architecture \"iphoneos-arm\";"), std::string::npos) << apt.output;
+  EXPECT_NE(apt.output.find(root + "/var/lib/dpkg/status"), std::string::npos) << apt.output;
+}
+
+TEST_F(Launcher, OutsideARootNeedsTheVariable) {
+  Outcome refused = launch(kBuiltLauncher, "echo ran", kPlainEnvironment);
+  EXPECT_EQ(refused.status, 126);
+  EXPECT_EQ(refused.output.find("ran"), std::string::npos);
+
+  auto env = kPlainEnvironment;
+  env["QUILLBARK_DEVICE_ROOT"] = rootPath();
+  Outcome o = launch(kBuiltLauncher, "echo \"$DPKG_ROOT\"", env);
+  EXPECT_EQ(o.output, rootPath() + "\n");
+  EXPECT_EQ(o.status, 0);
+}
+
+TEST_F(Launcher, DeviceToolsRunAsStandInsAndNeverFromTheHost) {
+  const std::string root = rootPath();
+  EXPECT_EQ(launch(deviceRoot().launcherPath(), root + "/sbin/reboot").status, 0);
+  EXPECT_EQ(launch(deviceRoot().launcherPath(), root + "/usr/bin/killall -9 SpringBoard").status, 0);
+  EXPECT_EQ(Process::spawnAndWait(root + "/usr/bin/uicache", {"-p", "/Applications/Quillbark.app"}), 0);
+  EXPECT_EQ(deviceRoot().standInCalls(),
+            (std::vector<std::string>{"/sbin/reboot", "/usr/bin/killall -9 SpringBoard",
+                                      "/usr/bin/uicache -p /Applications/Quillbark.app"}));
+
+  // The host's own tools are refused before anything runs, wherever they stand.
+  for (const std::string command : {"/sbin/reboot", "reboot", "echo x; /usr/bin/killall SpringBoard",
+                                    "FOO=1 sbreload", "echo \"$(uicache)\"", "true && `halt`"}) {
+    Outcome o = launch(deviceRoot().launcherPath(), command + " ; echo ran");
+    EXPECT_EQ(o.status, 126) << command;
+    EXPECT_EQ(o.output.find("ran"), std::string::npos) << command;
+    EXPECT_NE(o.output.find("refusing"), std::string::npos) << command;
+  }
+  // A tool's name as an argument is no call of it.
+  EXPECT_EQ(launch(deviceRoot().launcherPath(), "echo reboot killall").output, "reboot killall\n");
+  EXPECT_EQ(deviceRoot().standInCalls().size(), 3u);
+}
+
+TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {
+  TempDir debs;
+  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.logged"));
+  ASSERT_FALSE(deb.empty());
+  auto hostLogBefore = Files::fileSize("/var/log/dpkg.log");
+  Outcome o = launch(deviceRoot().launcherPath(), "dpkg -i '" + deb + "'");
+  ASSERT_EQ(o.status, 0) << o.output;
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.logged"), "install ok installed");
+  auto rootLog = Files::readText(deviceRoot().hostPath("/var/log/dpkg.log"));
+  ASSERT_TRUE(rootLog);
+  EXPECT_NE(rootLog->find("status installed com.example.logged"), std::string::npos);
+  EXPECT_EQ(Files::fileSize("/var/log/dpkg.log"), hostLogBefore);
+  EXPECT_TRUE(Files::exists(deviceRoot().hostPath("/var/lib/dpkg/info/com.example.logged.list")));
+}

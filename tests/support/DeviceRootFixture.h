@@ -1,0 +1,71 @@
+#pragma once
+// A temporary device root for one test: built like a device (dpkg database, the
+// mobile user's folders, APT's and dpkg's set-up, the launcher at both of its paths,
+// stand-ins for the device tools), made the current root with DeviceRoot::setRoot,
+// and removed with everything in it afterwards, the previous root restored.
+//
+//   class MyTest : public DeviceRootFixture {};
+//   TEST_F(MyTest, Installs) { ... deviceRoot().packageStatus("com.example.tool") ... }
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+#include "system/DeviceRootBuilder.h"
+
+class TemporaryDeviceRoot {
+ public:
+  struct Options {
+    DeviceFacts facts;
+    bool staticShell = false;  // a /bin/sh in the root, for packages with maintainer scripts
+    std::string launcher = QB_BINARY_DIR "/platform/launcher/dedev";
+  };
+
+  TemporaryDeviceRoot() : TemporaryDeviceRoot(Options()) {}
+  explicit TemporaryDeviceRoot(Options options);
+  ~TemporaryDeviceRoot();
+  TemporaryDeviceRoot(const TemporaryDeviceRoot&) = delete;
+  TemporaryDeviceRoot& operator=(const TemporaryDeviceRoot&) = delete;
+
+  const std::string& path() const { return path_; }
+  // A device path inside this root.
+  std::string hostPath(const std::string& devicePath) const { return path_ + devicePath; }
+  std::string launcherPath() const;
+
+  struct Run {
+    std::string output;  // standard output and error together
+    int status = -1;
+  };
+  // Runs `innerCommand` through the root's own launcher, so APT and dpkg work on the
+  // root. Never reaches the host's tools' state.
+  Run runInRoot(const std::string& innerCommand) const;
+  // dpkg-query's "${Status}" for a package of the root ("install ok installed",
+  // "hold ok installed", ...); empty when dpkg doesn't know it.
+  std::string packageStatus(const std::string& identifier) const;
+  std::string packageVersion(const std::string& identifier) const;
+  // What the device-tool stand-ins recorded, one call a line.
+  std::vector<std::string> standInCalls() const { return DeviceRootBuilder::standInCalls(path_); }
+
+ private:
+  std::string dpkgQuery(const std::string& field, const std::string& identifier) const;
+
+  TempDir dir_;
+  std::string path_;
+  std::string previousRoot_;
+};
+
+class DeviceRootFixture : public ::testing::Test {
+ protected:
+  // Override to build the root differently (a static shell, other device facts).
+  virtual TemporaryDeviceRoot::Options deviceRootOptions() const { return {}; }
+  void SetUp() override { root_ = std::make_unique<TemporaryDeviceRoot>(deviceRootOptions()); }
+  void TearDown() override { root_.reset(); }
+
+  TemporaryDeviceRoot& deviceRoot() { return *root_; }
+  const std::string& rootPath() const { return root_->path(); }
+
+ private:
+  std::unique_ptr<TemporaryDeviceRoot> root_;
+};

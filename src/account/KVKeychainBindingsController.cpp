@@ -1,0 +1,122 @@
+#include "account/KVKeychainBindingsController.h"
+
+#include "account/KVKeychainBindings.h"
+#include "foundation/Bundle.h"
+#include "foundation/Log.h"
+
+namespace {
+constexpr const char* kValuesPrefix = "values.";
+constexpr size_t kValuesPrefixLength = 7;
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isValidUTF8(const Data& d) {
+  size_t i = 0;
+  while (i < d.size()) {
+    uint8_t c = d[i];
+    size_t extra;
+    uint32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      extra = 1;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      extra = 2;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      extra = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= d.size()) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      if ((d[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d[i + k] & 0x3F);
+    }
+    static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+}  // namespace
+
+KVKeychainBindingsController& KVKeychainBindingsController::sharedKeychainBindingsController() {
+  static KVKeychainBindingsController* controller = new KVKeychainBindingsController();
+  return *controller;
+}
+
+std::string KVKeychainBindingsController::serviceName() const { return Bundle::main().bundleIdentifier(); }
+
+std::optional<std::string> KVKeychainBindingsController::stringForKey(const std::string& key) const {
+  Data bytes;
+  if (Keychain::copyMatching(serviceName(), key, &bytes) != errSecSuccess) return std::nullopt;
+  if (!isValidUTF8(bytes)) return std::nullopt;
+  return stringFromData(bytes);
+}
+
+bool KVKeychainBindingsController::storeString(const std::optional<std::string>& string, const std::string& key) {
+  return storeString(string, key, kSecAttrAccessibleWhenUnlocked);
+}
+
+bool KVKeychainBindingsController::storeString(const std::optional<std::string>& string, const std::string& key,
+                                               const std::string& accessible) {
+  if (!string) {
+    int32_t status = Keychain::remove(serviceName(), key);
+    if (status != errSecSuccess) KVLog("Could not store(Delete) string. Error was:%i", static_cast<int>(status));
+    return status == errSecSuccess;
+  }
+  Data bytes = dataFromString(*string);
+  if (stringForKey(key)) {
+    int32_t status = Keychain::update(serviceName(), key, bytes, accessible);
+    if (status != errSecSuccess) KVLog("Could not store(Update) string. Error was:%i", static_cast<int>(status));
+    return status == errSecSuccess;
+  }
+  int32_t status = Keychain::add({serviceName(), key, bytes, accessible});
+  if (status != errSecSuccess) KVLog("Could not store(Add) string. Error was:%i", static_cast<int>(status));
+  return status == errSecSuccess;
+}
+
+KVKeychainBindings& KVKeychainBindingsController::keychainBindings() {
+  static KVKeychainBindings* bindings = new KVKeychainBindings();
+  return *bindings;
+}
+
+std::map<std::string, std::string> KVKeychainBindingsController::values() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return values_;
+}
+
+std::optional<std::string> KVKeychainBindingsController::valueForKeyPath(const std::string& keyPath) {
+  if (keyPath.compare(0, kValuesPrefixLength, kValuesPrefix) != 0) return std::nullopt;
+  std::string key = keyPath.substr(kValuesPrefixLength);
+  auto stored = stringForKey(key);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stored) values_[key] = *stored;
+  auto it = values_.find(key);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+void KVKeychainBindingsController::setValue(const std::optional<std::string>& value, const std::string& keyPath) {
+  setValue(value, keyPath, kSecAttrAccessibleWhenUnlocked);
+}
+
+void KVKeychainBindingsController::setValue(const std::optional<std::string>& value, const std::string& keyPath,
+                                            const std::string& accessible) {
+  // The controller has no ordinary properties a key path could name.
+  if (keyPath.compare(0, kValuesPrefixLength, kValuesPrefix) != 0) return;
+  std::string key = keyPath.substr(kValuesPrefixLength);
+  auto current = stringForKey(key);
+  if (!current || !value || *value != *current) storeString(value, key, accessible);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (value) values_[key] = *value;
+  else values_.erase(key);
+}
+
+void KVKeychainBindingsController::resetValuesForTesting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  values_.clear();
+}

@@ -1,0 +1,153 @@
+#pragma once
+// The layer through which the system runs APT and dpkg. It owns a private APT tree in
+// the application-support folder (its own configuration file, sources list, lists and
+// archives), composes every APT and dpkg command line, runs it as root through the
+// launcher, lets only one command run at a time and keeps the last command's output
+// and exit status. Class methods only; the state is process-wide.
+//
+// Every value that reaches a command line is quoted for both shells it passes
+// (ShellQuote); identifiers, versions and queue strings outside Debian's rules are
+// refused before anything runs: the update block then receives one "E: " line and a
+// final call with kRefusedStatus, and the Boolean operations answer NO.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/StringEncoding.h"
+#include "foundation/Value.h"
+#include "operations/KVStreamingTask.h"
+
+// The outcome of one command: whether it ran (not refused as busy or as unsafe), its
+// own output (exactly what the tools printed) and its own exit status.
+struct KVAPTCommandResult {
+  bool ran = false;
+  bool refused = false;  // refused input; nothing ran
+  std::string output;
+  int32_t status = 0;
+  bool succeeded() const { return ran && status == 0; }
+};
+
+// One available version of a package and the source line that offers it.
+struct KVAPTVersionSource {
+  std::string version;
+  std::string source;  // "http://host/path ./ Packages", as apt-cache policy prints it
+  bool operator==(const KVAPTVersionSource&) const = default;
+};
+
+class KVAPTManager {
+ public:
+  using UpdateBlock = KVStreamingTask::OutputBlock;
+  using CompletionBlock = std::function<void()>;
+
+  // "APT is busy, ..." (153 characters), the result of a command refused while another runs.
+  static const std::string& busyText();
+  static constexpr int32_t kRefusedStatus = 2;
+  static constexpr int32_t kRunningStatus = 999;
+
+  // --- The private tree (host paths inside the device root) ---
+  static std::string applicationSupportPath();
+  static std::string sandboxPath();  // ".../APT"
+  static std::string configurationPath();
+  static std::string sourcesListPath();
+  static std::string listsPath();
+  static std::string archivesPath();
+  // The 16 lines of "quillbark.config" for the current device root.
+  static std::string configurationText();
+  static void createAPTSandboxIfNeeded();
+  static void purgeSandbox();
+
+  // --- Sources list and list files ---
+  static std::string debSourceForSource(const std::string& location);
+  static void writeSourceToListIfNeeded(const std::string& location);
+  static std::string releasePathForSource(const std::string& location);
+  static std::string packagesPathForSource(const std::string& location);
+  static std::optional<std::string> filePathForSource(const std::string& location, int fileType);
+  static void writeReleaseContents(const std::string& text, StringEncoding encoding, const std::string& location);
+  static void writeReleaseContents(const std::string& text, const std::string& location);
+  static void writePackagesContents(const std::string& text, StringEncoding encoding, const std::string& location);
+  static void writePackagesContents(const std::string& text, const std::string& location);
+  static void writePackagesData(const Data& bytes, const std::string& location);
+  static std::string safeLastModifiedDateStringForSource(const std::string& location, int fileType);
+  static void purgeSourceFromSandbox(const std::string& location);
+  static void purgeSourcesFromSandbox(const std::vector<std::string>& locations);
+
+  // --- The runner ---
+  static void runCommandAsRoot(const std::string& commandLine, UpdateBlock update, CompletionBlock completion);
+  static std::string resultsForCommandAsRoot(const std::string& commandLine, UpdateBlock update,
+                                             CompletionBlock completion);
+  // Nothing when the runner was busy.
+  static std::optional<std::string> resultsForCommandAsRoot(const std::string& commandLine);
+  // The runner with this run's own outcome; what the operations below are built on.
+  static KVAPTCommandResult commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update = {},
+                                                          CompletionBlock completion = {});
+  static std::optional<std::string> output();
+  static int32_t status();  // kRunningStatus while a command runs
+  static bool running();
+
+  // --- Command lines: the launcher line `dedev "inner"` (nothing when a value is refused) ---
+  static std::string launcherPath();
+  static std::string launcherCommandLine(const std::string& innerCommand);
+  static std::string configurationArgument();  // CFG: the configuration path as one shell word
+  static std::string fixPartiallyInstalledCommand();
+  static std::optional<std::string> dryRunCommand(const std::string& queue);
+  // `verb` is "install", "remove" or "upgrade".
+  static std::optional<std::string> aptGetCommand(const std::string& verb, const std::string& queue,
+                                                  bool allowDowngrades = true);
+  // `verb` is "hold" or "unhold".
+  static std::optional<std::string> aptMarkCommand(const std::string& verb, const std::string& identifier);
+  static std::string generateCachesCommand();
+  static std::string installDPKGCommand(const std::string& archivePath);
+  static std::string debFieldsCommand(const std::string& archivePath);
+  static std::string cleanUpArchivesCommand();
+  static std::optional<std::string> dependsCommand(const std::string& identifier);
+  static std::optional<std::string> dpkgStatusCommand(const std::string& identifier);
+  static std::optional<std::string> listVersionsCommand(const std::string& identifier);
+  static std::optional<std::string> policyCommand(const std::string& identifier);
+  static std::string packageInfoCommand(const std::string& archivePath);
+  // Below "11.0" (numerically, component by component) install without --allow-downgrades.
+  static bool systemVersionAllowsDowngrades(const std::string& systemVersion);
+
+  // --- Operations (blocking: the caller's thread waits for the command) ---
+  static void fixPartiallyInstalledPackages();
+  static bool install(const std::string& queue, UpdateBlock update);
+  static bool remove(const std::string& queue, UpdateBlock update);
+  static bool upgrade(const std::string& queue, UpdateBlock update);
+  static bool hold(const std::string& identifier, UpdateBlock update);
+  static bool unhold(const std::string& identifier, UpdateBlock update);
+  // `archivePath` is the plain path of the file; it is quoted here.
+  static bool installDPKG(const std::string& archivePath, UpdateBlock update);
+  static std::string generateCaches();
+  static void cleanUpArchivesIfNeeded();
+  // The dry run of a queue string (the queue-resolution layer parses its output).
+  static KVAPTCommandResult dryRunForQueue(const std::string& queue);
+  // Moves a finished download into the archives under APT's own name. Answers false
+  // (the file stays where it is) when the name can't be built.
+  static bool copyDebToSandboxFromPath(const std::string& path);
+
+  // --- Operations that nothing in the system calls yet ---
+  static std::vector<std::string> depends(const std::string& identifier);
+  static std::vector<std::string> unmetDependenciesFromArrayOfDependencies(const std::vector<std::string>& identifiers);
+  static std::vector<std::string> availableVersionsForIdentifier(
+      const std::string& identifier, std::function<void(const std::vector<std::string>&)> block = {});
+  static std::vector<KVAPTVersionSource> availableVersionsForIdentifierWithSourceInfo(
+      const std::string& identifier, std::function<void(const std::vector<KVAPTVersionSource>&)> block = {});
+  static std::optional<std::string> packageInfo(const std::string& archivePath, UpdateBlock update);
+  static std::vector<std::string> installedFilesForIdentifer(const std::string& identifier);
+  // Dry-runs the removal of `identifier` on a background queue and hands the block
+  // the identifiers of the remembered queue that would go with it; returns at once.
+  static void packagesInQueueThatDependOnPackage(const std::string& identifier,
+                                                 std::function<void(const std::vector<std::string>&)> block);
+  static std::vector<std::string> testAvailableVersions();
+
+  // Hook for the queue-resolution layer: the identifiers of the remembered queue.
+  static void setQueueArrayProvider(std::function<std::vector<std::string>()> provider);
+
+  // Parsers of the tools' output (public for tests).
+  static std::vector<std::string> dependsFromOutput(const std::string& output);
+  static std::vector<std::string> versionsFromListOutput(const std::string& output, const std::string& identifier);
+  static std::vector<KVAPTVersionSource> versionSourcesFromPolicyOutput(const std::string& output);
+
+  KVAPTManager() = delete;
+};

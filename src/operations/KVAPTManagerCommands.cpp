@@ -1,0 +1,199 @@
+// The command lines of the APT layer and the operations that run them.
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "core/KVPlatform.h"
+#include "foundation/Files.h"
+#include "foundation/Log.h"
+#include "operations/DebianNames.h"
+#include "operations/KVAPTManager.h"
+#include "operations/ShellQuote.h"
+#include "system/DeviceRoot.h"
+
+namespace {
+const char* kInstallTail = " --reinstall --fix-missing --fix-broken --quiet --assume-yes --allow-unauthenticated"
+                           " --allow-downgrades --ignore-hold";
+const char* kOlderSystemInstallTail = " --reinstall --fix-missing --fix-broken --quiet --assume-yes"
+                                      " --allow-unauthenticated --ignore-hold";
+
+std::string line(const std::string& inner) { return KVAPTManager::launcherCommandLine(inner); }
+std::string cfg() { return KVAPTManager::configurationArgument(); }
+
+// The queue string with each token quoted as a word; nothing when a token is unsafe.
+std::optional<std::string> quotedQueue(const std::string& queue) {
+  if (DebianNames::queueError(queue)) return std::nullopt;
+  std::string out;
+  std::istringstream in(queue);
+  for (std::string token; in >> token;) out += (out.empty() ? "" : " ") + ShellQuote::word(token);
+  return out;
+}
+
+std::optional<std::string> quotedName(const std::string& identifier) {
+  if (!DebianNames::isPackageName(identifier)) return std::nullopt;
+  return ShellQuote::word(identifier);
+}
+}  // namespace
+
+std::string KVAPTManager::launcherPath() { return DeviceRoot::devicePath(DeviceRoot::kLauncherPath); }
+
+std::string KVAPTManager::launcherCommandLine(const std::string& innerCommand) {
+  return ShellQuote::word(launcherPath()) + " \"" + ShellQuote::insideDoubleQuotes(innerCommand) + "\"";
+}
+
+std::string KVAPTManager::configurationArgument() { return ShellQuote::word(configurationPath()); }
+
+std::string KVAPTManager::fixPartiallyInstalledCommand() {
+  return line("dpkg --configure -a && apt-get install -f --config-file " + cfg() + " && dpkg --configure -a");
+}
+
+std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue) {
+  auto q = quotedQueue(queue);
+  if (!q) return std::nullopt;
+  return line("apt-get install " + *q + " --config-file " + cfg() +
+              " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --no-download --assume-no");
+}
+
+std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, const std::string& queue,
+                                                       bool allowDowngrades) {
+  if (verb != "install" && verb != "remove" && verb != "upgrade") return std::nullopt;
+  auto q = quotedQueue(queue);
+  if (!q) return std::nullopt;
+  const char* tail = allowDowngrades || verb != "install" ? kInstallTail : kOlderSystemInstallTail;
+  return line("apt-get " + verb + " " + *q + " --config-file " + cfg() + tail);
+}
+
+std::optional<std::string> KVAPTManager::aptMarkCommand(const std::string& verb, const std::string& identifier) {
+  if (verb != "hold" && verb != "unhold") return std::nullopt;
+  auto id = quotedName(identifier);
+  if (!id) return std::nullopt;
+  return line("apt-mark " + verb + " " + *id + " --config-file " + cfg());
+}
+
+std::string KVAPTManager::generateCachesCommand() { return line("apt-cache gencaches --config-file " + cfg()); }
+
+std::string KVAPTManager::installDPKGCommand(const std::string& archivePath) {
+  return line("dpkg -i " + ShellQuote::word(archivePath));
+}
+
+std::string KVAPTManager::debFieldsCommand(const std::string& archivePath) {
+  return line("dpkg-deb -f " + ShellQuote::word(archivePath) + " Package Version Architecture");
+}
+
+std::string KVAPTManager::cleanUpArchivesCommand() { return line("rm -Rf " + ShellQuote::word(archivesPath())); }
+
+std::optional<std::string> KVAPTManager::dependsCommand(const std::string& identifier) {
+  auto id = quotedName(identifier);
+  if (!id) return std::nullopt;
+  return line("apt-cache --no-generate depends " + *id + " --config-file " + cfg());
+}
+
+std::optional<std::string> KVAPTManager::dpkgStatusCommand(const std::string& identifier) {
+  auto id = quotedName(identifier);
+  if (!id) return std::nullopt;
+  return line("dpkg-query -W --showformat='${Status}\n' " + *id);
+}
+
+std::optional<std::string> KVAPTManager::listVersionsCommand(const std::string& identifier) {
+  auto id = quotedName(identifier);
+  if (!id) return std::nullopt;
+  return line("apt list -a " + *id + " --config-file " + cfg());
+}
+
+std::optional<std::string> KVAPTManager::policyCommand(const std::string& identifier) {
+  auto id = quotedName(identifier);
+  if (!id) return std::nullopt;
+  return line("apt-cache policy " + *id + " --config-file " + cfg());
+}
+
+std::string KVAPTManager::packageInfoCommand(const std::string& archivePath) {
+  return line("dpkg -I " + ShellQuote::word(archivePath) + " control");
+}
+
+bool KVAPTManager::systemVersionAllowsDowngrades(const std::string& systemVersion) {
+  std::istringstream in(systemVersion);
+  const long required[] = {11, 0};
+  for (long want : required) {
+    std::string part;
+    long have = 0;
+    if (std::getline(in, part, '.')) have = std::strtol(part.c_str(), nullptr, 10);
+    if (have != want) return have > want;
+  }
+  return true;
+}
+
+// --- Operations ---
+
+namespace {
+// A value was refused: nothing runs; the update block hears why and that it ended.
+KVAPTCommandResult refuse(const std::string& reason, const KVAPTManager::UpdateBlock& update) {
+  KVLog("Refusing an APT command: %s", reason.c_str());
+  KVAPTCommandResult result;
+  result.refused = true;
+  result.status = KVAPTManager::kRefusedStatus;
+  result.output = "E: " + reason + "\n";
+  if (update) {
+    update(result.output, result.output, false, 1);
+    update(std::string(), result.output, true, result.status);
+  }
+  return result;
+}
+
+KVAPTCommandResult runOrRefuse(const std::optional<std::string>& commandLine, const std::string& reason,
+                               const KVAPTManager::UpdateBlock& update) {
+  if (!commandLine) return refuse(reason, update);
+  return KVAPTManager::commandResultForCommandAsRoot(*commandLine, update);
+}
+
+std::string queueReason(const std::string& queue) {
+  return "Refused the package queue: " + DebianNames::queueError(queue).value_or("it is not valid");
+}
+
+std::string nameReason(const std::string& identifier) {
+  return "Refused the package identifier \"" + identifier + "\": it is not a Debian package name";
+}
+}  // namespace
+
+void KVAPTManager::fixPartiallyInstalledPackages() {
+  runCommandAsRoot(fixPartiallyInstalledCommand(), {},
+                   [] { KVLog("Fix unconfigured packages\n\t%s", output().value_or(std::string()).c_str()); });
+}
+
+bool KVAPTManager::install(const std::string& queue, UpdateBlock update) {
+  bool downgrades = systemVersionAllowsDowngrades(KVPlatform::firmwareVersion());
+  return runOrRefuse(aptGetCommand("install", queue, downgrades), queueReason(queue), update).succeeded();
+}
+
+bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {
+  return runOrRefuse(aptGetCommand("remove", queue), queueReason(queue), update).succeeded();
+}
+
+bool KVAPTManager::upgrade(const std::string& queue, UpdateBlock update) {
+  return runOrRefuse(aptGetCommand("upgrade", queue), queueReason(queue), update).succeeded();
+}
+
+bool KVAPTManager::hold(const std::string& identifier, UpdateBlock update) {
+  return runOrRefuse(aptMarkCommand("hold", identifier), nameReason(identifier), update).succeeded();
+}
+
+bool KVAPTManager::unhold(const std::string& identifier, UpdateBlock update) {
+  return runOrRefuse(aptMarkCommand("unhold", identifier), nameReason(identifier), update).succeeded();
+}
+
+bool KVAPTManager::installDPKG(const std::string& archivePath, UpdateBlock update) {
+  return commandResultForCommandAsRoot(installDPKGCommand(archivePath), update).succeeded();
+}
+
+std::string KVAPTManager::generateCaches() { return resultsForCommandAsRoot(generateCachesCommand(), {}, {}); }
+
+void KVAPTManager::cleanUpArchivesIfNeeded() {
+  runCommandAsRoot(cleanUpArchivesCommand(), {}, [] {
+    KVLog("Clear Archives:\n\t%s", output().value_or(std::string()).c_str());
+    ::mkdir(archivesPath().c_str(), 0755);
+    ::mkdir((archivesPath() + "/partial").c_str(), 0755);
+  });
+}
+
+KVAPTCommandResult KVAPTManager::dryRunForQueue(const std::string& queue) {
+  return runOrRefuse(dryRunCommand(queue), queueReason(queue), {});
+}

@@ -1,0 +1,97 @@
+// The runner: one APT or dpkg command at a time, through the launcher, with the last
+// command's output and status kept process-wide.
+#include <atomic>
+#include <mutex>
+
+#include "foundation/Log.h"
+#include "operations/KVAPTManager.h"
+#include "operations/KVStreamingTask.h"
+
+namespace {
+std::atomic<bool> gRunning{false};
+std::mutex gStateMutex;
+std::optional<std::string> gOutput;
+int32_t gStatus = 0;
+
+// Gives the one-command flag back however the run ends (a block may throw).
+struct RunningScope {
+  bool released = false;
+  void release() {
+    if (!released) gRunning = false;
+    released = true;
+  }
+  ~RunningScope() { release(); }
+};
+}  // namespace
+
+const std::string& KVAPTManager::busyText() {
+  static const std::string text = "APT is busy, you can only run one APT operation at a time." + std::string(32, ' ') +
+                                  "Please wait for the process to finish before starting a new one";
+  return text;
+}
+
+std::optional<std::string> KVAPTManager::output() {
+  std::lock_guard<std::mutex> lock(gStateMutex);
+  return gOutput;
+}
+
+int32_t KVAPTManager::status() {
+  if (gRunning) return kRunningStatus;
+  std::lock_guard<std::mutex> lock(gStateMutex);
+  return gStatus;
+}
+
+bool KVAPTManager::running() { return gRunning; }
+
+KVAPTCommandResult KVAPTManager::commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update,
+                                                               CompletionBlock completion) {
+  KVAPTCommandResult result;
+  // The test and the setting of the flag are one step, so two callers can't both start.
+  bool expected = false;
+  if (!gRunning.compare_exchange_strong(expected, true)) {
+    result.output = busyText();
+    return result;
+  }
+  RunningScope scope;
+  {
+    std::lock_guard<std::mutex> lock(gStateMutex);
+    gOutput.reset();
+  }
+  result.ran = true;
+  KVStreamingTask task;
+  task.runStreamingCommand(commandLine, [&](const std::string& piece, const std::string& whole, bool finished,
+                                            int32_t exitStatus) {
+    result.output = whole;
+    {
+      std::lock_guard<std::mutex> lock(gStateMutex);
+      gOutput = whole;
+    }
+    if (finished) {
+      KVLog("FULL OUTPUT: \n%s", whole.c_str());
+      result.status = exitStatus;
+      {
+        std::lock_guard<std::mutex> lock(gStateMutex);
+        gStatus = exitStatus;
+      }
+      if (completion) completion();
+      scope.release();
+    }
+    if (update) update(piece, whole, finished, exitStatus);
+  });
+  return result;
+}
+
+std::string KVAPTManager::resultsForCommandAsRoot(const std::string& commandLine, UpdateBlock update,
+                                                  CompletionBlock completion) {
+  return commandResultForCommandAsRoot(commandLine, std::move(update), std::move(completion)).output;
+}
+
+void KVAPTManager::runCommandAsRoot(const std::string& commandLine, UpdateBlock update, CompletionBlock completion) {
+  commandResultForCommandAsRoot(commandLine, std::move(update), std::move(completion));
+}
+
+std::optional<std::string> KVAPTManager::resultsForCommandAsRoot(const std::string& commandLine) {
+  auto result = commandResultForCommandAsRoot(commandLine);
+  if (!result.ran) return std::nullopt;
+  return result.output;
+}

@@ -1,0 +1,187 @@
+// The private APT tree: configuration file, sources list, list file names and dates.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
+#include "operations/KVKnownRepositories.h"
+#include "support/DeviceRootFixture.h"
+#include "system/DeviceRoot.h"
+
+namespace {
+std::string expectedConfiguration(const std::string& apt) {
+  return "Dir::Etc::SourceList \"" + apt + "/sources.list\";\n"
+         "Dir::Etc::SourceParts \"\";\n"
+         "Dir::State::lists \"" + apt + "/lists\";\n"
+         "Dir::Cache::srcpkgcache \"" + apt + "/srcpkgcache.bin\";\n"
+         "Dir::Cache::pkgcache \"" + apt + "/pkgcache.bin\";\n"
+         "Dir::Cache::archives \"" + apt + "/archives\";\n"
+         "Binary::apt::APT::Cmd::Show-Update-Stats \"0\";\n"
+         "Binary::apt::APT::Get::Show-Upgraded \"0\";\n"
+         "Binary::apt::APT::Get::Show-Versions \"0\";\n"
+         "APT::Cmd::Show-Update-Stats \"0\";\n"
+         "APT::Get::Show-Upgraded \"0\";\n"
+         "APT::Get::Show-Versions \"0\";\n"
+         "APT::Keep-Downloaded-Packages \"1\";\n"
+         "APT::Get::Update::InteractiveReleaseInfoChanges \"0\";\n"
+         "DPkg::Progress-Fancy \"0\";\n"
+         "APT::Sandbox::User \"root\";\n";
+}
+
+void setModificationTime(const std::string& path, time_t unixSeconds) {
+  struct timespec times[2] = {{unixSeconds, 0}, {unixSeconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class APTTree : public DeviceRootFixture {
+ protected:
+  void SetUp() override {
+    DeviceRootFixture::SetUp();
+    KVAPTManager::createAPTSandboxIfNeeded();
+  }
+  std::string sourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or("<missing>"); }
+};
+}  // namespace
+
+TEST(APTConfiguration, OnADeviceItIsTheSixteenLinesOf835Characters) {
+  std::string previous = DeviceRoot::root();
+  DeviceRoot::setRoot("");
+  std::string text = KVAPTManager::configurationText();
+  DeviceRoot::setRoot(previous);
+  EXPECT_EQ(text, expectedConfiguration("/var/mobile/Library/Application Support/Quillbark/APT"));
+  EXPECT_EQ(text.size(), 835u);
+}
+
+TEST_F(APTTree, ConfigurationIsByteExactAfterEveryCreation) {
+  const std::string apt = rootPath() + "/var/mobile/Library/Application Support/Quillbark/APT";
+  EXPECT_EQ(KVAPTManager::sandboxPath(), apt);
+  EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), expectedConfiguration(apt));
+  for (const char* folder : {"", "/lists", "/lists/partial", "/archives", "/archives/partial"})
+    EXPECT_TRUE(Files::isDirectory(apt + folder)) << folder;
+
+  // A user's edit is overwritten by the next call.
+  ASSERT_TRUE(Files::writeAtomically(KVAPTManager::configurationPath(), std::string("APT::Get::Show-Versions \"1\";\n")));
+  KVAPTManager::createAPTSandboxIfNeeded();
+  EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), expectedConfiguration(apt));
+  KVAPTManager::createAPTSandboxIfNeeded();
+  EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), expectedConfiguration(apt));
+}
+
+TEST_F(APTTree, PurgingTheSandboxStartsItAfresh) {
+  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  ASSERT_TRUE(Files::writeAtomically(KVAPTManager::archivesPath() + "/x.deb", std::string("x")));
+  KVAPTManager::purgeSandbox();
+  EXPECT_FALSE(Files::exists(KVAPTManager::sourcesListPath()));
+  EXPECT_FALSE(Files::exists(KVAPTManager::archivesPath() + "/x.deb"));
+  EXPECT_TRUE(Files::isDirectory(KVAPTManager::archivesPath() + "/partial"));
+  EXPECT_TRUE(Files::exists(KVAPTManager::configurationPath()));
+}
+
+TEST_F(APTTree, SourcesLinesFollowTheTable) {
+  using namespace KVKnownRepositories;
+  EXPECT_EQ(KVAPTManager::debSourceForSource("http://repo.example/apt/"), "deb http://repo.example/apt/ ./\n");
+  EXPECT_EQ(KVAPTManager::debSourceForSource("https://repo.example/my repo/"), "deb https://repo.example/my repo/ ./\n");
+  for (const char* older : {kLargeDefaultRepository, kArchivedRepositoryA, kArchivedRepositoryB, kStoreRepository})
+    EXPECT_EQ(KVAPTManager::debSourceForSource(older), "deb " + std::string(older) + " stable main\n");
+  EXPECT_EQ(KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTP), "deb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
+  EXPECT_EQ(KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTPS), KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTP));
+  // Only exact texts are in the table.
+  EXPECT_EQ(KVAPTManager::debSourceForSource("HTTP://apt.store.example/"), "deb HTTP://apt.store.example/ ./\n");
+}
+
+TEST_F(APTTree, ListFileNamesAreAPTs) {
+  const std::string lists = KVAPTManager::listsPath() + "/";
+  EXPECT_EQ(KVAPTManager::releasePathForSource("http://repo.example/apt/"), lists + "repo.example_apt_._Release");
+  EXPECT_EQ(KVAPTManager::packagesPathForSource("http://repo.example/apt/"), lists + "repo.example_apt_._Packages");
+  EXPECT_EQ(KVAPTManager::packagesPathForSource("https://repo.example/my repo/"), lists + "repo.example_my_repo_._Packages");
+  EXPECT_EQ(KVAPTManager::packagesPathForSource("http://127.0.0.1:8080/"), lists + "127.0.0.1:8080_._Packages");
+  const std::string older = KVKnownRepositories::kArchivedRepositoryB;  // ".../repo/cydia/"
+  EXPECT_EQ(KVAPTManager::releasePathForSource(older), lists + "archived-b.example_repo_cydia_dists_stable_Release");
+  EXPECT_EQ(KVAPTManager::packagesPathForSource(older),
+            lists + "archived-b.example_repo_cydia_dists_stable_main_binary-iphoneos-arm_Packages");
+  EXPECT_EQ(KVAPTManager::releasePathForSource(KVKnownRepositories::kUnc0verBootstrapHTTP),
+            lists + "apt.bootstrap-u.example_dists_ios_1443.00_Release");
+  EXPECT_EQ(KVAPTManager::packagesPathForSource(KVKnownRepositories::kUnc0verBootstrapHTTP),
+            lists + "apt.bootstrap-u.example_dists_ios_1443.00_main_binary-iphoneos-arm_Packages");
+  EXPECT_EQ(KVAPTManager::filePathForSource("http://repo.example/apt/", 0), lists + "repo.example_apt_._Release");
+  EXPECT_EQ(KVAPTManager::filePathForSource("http://repo.example/apt/", 1), lists + "repo.example_apt_._Packages");
+  EXPECT_FALSE(KVAPTManager::filePathForSource("http://repo.example/apt/", 2));
+}
+
+TEST_F(APTTree, SourcesListKeepsOneLinePerRepository) {
+  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTP);
+  KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTPS);
+  EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\ndeb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
+
+  // A hand-edited list without a final line feed still gets whole lines.
+  ASSERT_TRUE(Files::writeAtomically(KVAPTManager::sourcesListPath(), std::string("deb http://mine.example/ ./")));
+  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  EXPECT_EQ(sourcesList(), "deb http://mine.example/ ./\ndeb http://repo.example/apt/ ./\n");
+
+  // A location with a line break can't add a line of its own.
+  KVAPTManager::writeSourceToListIfNeeded("http://evil.example/ ./\ndeb http://other.example/");
+  EXPECT_EQ(sourcesList().find("evil"), std::string::npos);
+}
+
+TEST_F(APTTree, PurgingRemovesLinesAndListFiles) {
+  const std::string a = "http://a.example/", b = "http://b.example/";
+  KVAPTManager::writeReleaseContents("Origin: A\n", a);
+  KVAPTManager::writePackagesContents("Package: a\n", a);
+  KVAPTManager::writeReleaseContents("Origin: B\n", b);
+  ASSERT_TRUE(Files::exists(KVAPTManager::releasePathForSource(a)));
+  KVAPTManager::purgeSourceFromSandbox(a);
+  EXPECT_FALSE(Files::exists(KVAPTManager::releasePathForSource(a)));
+  EXPECT_FALSE(Files::exists(KVAPTManager::packagesPathForSource(a)));
+  EXPECT_TRUE(Files::exists(KVAPTManager::releasePathForSource(b)));
+  EXPECT_EQ(sourcesList(), "deb http://b.example/ ./\n");
+  KVAPTManager::purgeSourcesFromSandbox({b, "http://never.example/"});
+  EXPECT_EQ(sourcesList(), "");
+}
+
+TEST_F(APTTree, ConcurrentEditsLoseNoLine) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 16; ++i)
+    threads.emplace_back([i] {
+      for (int j = 0; j < 10; ++j) {
+        KVAPTManager::writeSourceToListIfNeeded("http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/");
+        if (j % 2) KVAPTManager::purgeSourceFromSandbox("http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/");
+      }
+    });
+  for (auto& t : threads) t.join();
+  std::string text = sourcesList();
+  size_t lines = std::count(text.begin(), text.end(), '\n');
+  EXPECT_EQ(lines, 16u * 5);
+  for (int i = 0; i < 16; ++i)
+    for (int j = 0; j < 10; j += 2)
+      EXPECT_NE(text.find("deb http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/ ./\n"),
+                std::string::npos);
+}
+
+TEST_F(APTTree, ListFilesAreWrittenInTheirEncoding) {
+  const std::string location = "http://repo.example/apt/";
+  KVAPTManager::writeReleaseContents("Origin: Caf\xC3\xA9\n", StringEncoding::ISOLatin1, location);
+  EXPECT_EQ(Files::readText(KVAPTManager::releasePathForSource(location)), "Origin: Caf\xE9\n");
+  EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\n");
+  // A text the encoding can't hold leaves the old file.
+  KVAPTManager::writeReleaseContents("Origin: \xE2\x82\xAC\n", StringEncoding::ASCII, location);
+  EXPECT_EQ(Files::readText(KVAPTManager::releasePathForSource(location)), "Origin: Caf\xE9\n");
+
+  KVAPTManager::writePackagesData(Data{'P', ':', ' ', 'x', '\n'}, location);
+  EXPECT_EQ(Files::readText(KVAPTManager::packagesPathForSource(location)), "P: x\n");
+}
+
+TEST_F(APTTree, LastModifiedDatesAreHTTPDates) {
+  const std::string location = "http://repo.example/apt/";
+  KVAPTManager::writeReleaseContents("Origin: A\n", location);
+  setModificationTime(KVAPTManager::releasePathForSource(location), 1572941049);  // 2019-11-05 08:04:09 UTC
+  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 0), "Tue, 5 Nov 2019 08:04:09 GMT");
+  // No file: the earliest date, so the request is unconditional in effect.
+  std::string missing = KVAPTManager::safeLastModifiedDateStringForSource(location, 1);
+  EXPECT_NE(missing.find(" 0001 00:00:00 GMT"), std::string::npos) << missing;
+  EXPECT_NE(missing.find("Jan"), std::string::npos) << missing;
+}

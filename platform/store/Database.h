@@ -1,0 +1,113 @@
+#pragma once
+// The object database: record classes stored as SQLite tables in one file (WAL), read
+// as values, written inside write transactions. Any thread may read and write; one
+// writer at a time (others wait), and readers never wait for the writer. After every
+// commit the observers are told on the main thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/Value.h"
+#include "store/CollectionChange.h"
+#include "store/Configuration.h"
+#include "store/NotificationToken.h"
+#include "store/Results.h"
+#include "store/StoreObject.h"
+
+namespace store {
+
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  // Opens the file of the configuration, creating it when missing, migrating it when
+  // older, compacting it when asked. A file already open in this process is shared.
+  // Raises StoreException when the file is unreadable, is no database, is damaged,
+  // needs a migration that was not given, or comes from a newer schema version.
+  static std::shared_ptr<Database> open(const Configuration& configuration);
+
+  // The process-wide default configuration and the database it opens (opened on first
+  // use; raises as open() does).
+  static void setDefaultConfiguration(Configuration configuration);
+  static Configuration defaultConfiguration();
+  static std::shared_ptr<Database> defaultDatabase();
+
+  // Removes the database file with the engine's companion files ("-wal", "-shm",
+  // "-journal", ".lock", ".note", ".management") and forgets an open instance of it.
+  // Answers whether anything was removed.
+  static bool deleteFiles(const std::string& path);
+
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  const Configuration& configuration() const;
+  const Schema& schema() const;
+  const std::string& path() const;
+  uint64_t schemaVersion() const;
+
+  // ---- Write transactions (begin and end on the same thread; no nesting)
+  void beginWrite();
+  void commitWrite();
+  void cancelWrite();
+  bool inWriteTransaction() const;  // on the calling thread
+  // Runs the block in a write transaction and commits it; an exception cancels the
+  // transaction and is passed on. A block that ended the transaction itself is left so.
+  void write(const std::function<void()>& block);
+  void transaction(const std::function<void()>& block) { write(block); }
+
+  // ---- Reading
+  StoreObject makeObject(const std::string& className) const;
+  Results objects(const std::string& className);
+  template <typename... Args>
+  Results objects(const std::string& className, std::string_view predicate, Args&&... args) {
+    return objectsWhere(className, predicate, std::vector<Value>{Value(std::forward<Args>(args))...});
+  }
+  Results objectsWhere(const std::string& className, std::string_view predicate, std::vector<Value> arguments);
+  std::optional<StoreObject> objectForPrimaryKey(const std::string& className, const Value& key);
+  std::optional<StoreObject> objectWithId(const std::string& className, int64_t objectId);
+
+  // ---- Writing (inside a write transaction; StoreException otherwise)
+  // Inserts; an existing primary key raises PrimaryKeyExists. Answers the row id (read
+  // the record again to see the ids of records it links to).
+  int64_t add(const StoreObject& object);
+  // Inserts or, when the primary key (or, for a class without one, the row) exists,
+  // replaces every property. Linked records without a row id are added.
+  int64_t addOrUpdate(const StoreObject& object);
+  void addOrUpdate(const std::vector<StoreObject>& objects);
+  // Sets only the properties named in `values` (a dictionary; the primary key among
+  // them) on the record with that key, creating it with initial values otherwise.
+  StoreObject createOrUpdate(const std::string& className, const Value& values);
+  // Sets one property of a stored object.
+  void setValue(const StoreObject& object, const std::string& property, const Value& value);
+  void deleteObject(const StoreObject& object);
+  void deleteObjects(const Results& results);
+  void deleteAllObjects(const std::string& className);
+  void deleteAll();
+
+  // ---- Change notifications, on the main thread after each commit
+  NotificationToken observe(std::function<void()> block);
+  NotificationToken observeClass(const std::string& className, std::function<void(const ClassChange&)> block);
+
+  // ---- File
+  struct FileSizes {
+    uint64_t totalBytes = 0;
+    uint64_t usedBytes = 0;
+  };
+  FileSizes fileSizes();
+  // Rewrites the file without its free pages. Not inside a write transaction.
+  void compact();
+
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  friend class Results;
+  friend class Migration;
+  Database();
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace store

@@ -1,0 +1,134 @@
+#pragma once
+// Inside of the object database (not for users of the store): connections, the
+// per-class statements, the writer's state and the observers.
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "store/Database.h"
+#include "store/SqliteConnection.h"
+
+namespace store {
+
+// The SQL of one class, made once per schema.
+struct ClassInfo {
+  ObjectSchemaRef schema;
+  std::string table;                // quoted
+  std::vector<size_t> columns;      // property positions stored as columns
+  std::vector<size_t> links;        // property positions that are lists of links
+  std::string selectList;           // "T"._id, "T"."a", ...
+  std::string insertSql;
+  std::string updateSql;            // all columns, only when something differs
+  std::string selectByIdSql;
+  std::string idByPrimaryKeySql;
+  // Lists of links of other classes that point here: (owner class, property).
+  std::vector<std::pair<std::string, std::string>> incoming;
+
+  static std::shared_ptr<ClassInfo> make(ObjectSchemaRef schema);
+  std::string linkTable(size_t property) const;
+};
+
+// Rows of one class touched by a transaction, folded so that an insert followed by a
+// delete leaves nothing and a change to an inserted row stays an insert.
+struct RowChanges {
+  std::unordered_set<int64_t> inserted, modified, deleted;
+  void insert(int64_t id);
+  void modify(int64_t id);
+  void remove(int64_t id);
+  void merge(const RowChanges& later);
+  bool empty() const { return inserted.empty() && modified.empty() && deleted.empty(); }
+};
+using ChangeSet = std::map<std::string, RowChanges>;
+
+struct Database::Impl {
+  Database* owner = nullptr;
+  Configuration configuration;
+  std::unordered_map<std::string, std::shared_ptr<ClassInfo>> classes;
+
+  // Readers borrow idle connections; the writer has its own.
+  std::mutex poolMutex;
+  std::vector<std::unique_ptr<sql::Connection>> idle;
+  std::unique_ptr<sql::Connection> writer;
+  std::mutex writeMutex;
+  std::atomic<std::thread::id> writerThread{};
+  ChangeSet transactionChanges;  // touched by the writer only
+  bool suppressChanges = false;  // while the opening transaction migrates
+
+  // Observers, delivered on the main thread.
+  struct ResultsObserver {
+    Results results;
+    std::vector<int64_t> lastIds;
+    bool initialized = false;
+    Results::ChangeBlock block;
+  };
+  struct ClassObserver {
+    std::string className;
+    std::function<void(const ClassChange&)> block;
+  };
+  std::mutex observersMutex;
+  uint64_t nextObserverId = 1;
+  std::map<uint64_t, std::shared_ptr<ResultsObserver>> resultsObservers;
+  std::map<uint64_t, ClassObserver> classObservers;
+  std::map<uint64_t, std::function<void()>> commitObservers;
+  ChangeSet pending;  // committed, not yet delivered
+
+  // ---- connections
+  class Lease {
+   public:
+    Lease(Impl& impl);
+    ~Lease();
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    sql::Connection& operator*() const { return *connection_; }
+    sql::Connection* operator->() const { return connection_; }
+
+   private:
+    Impl& impl_;
+    sql::Connection* connection_;
+    std::unique_ptr<sql::Connection> owned_;
+  };
+  std::unique_ptr<sql::Connection> openConnection(bool create);
+  bool isWriterThread() const { return writerThread.load() == std::this_thread::get_id(); }
+  sql::Connection& requireWriter(const char* operation);
+
+  const ClassInfo& classInfo(const std::string& className) const;
+
+  // ---- reading (DatabaseRead.cpp)
+  StoreObject readRow(sql::Connection& c, const ClassInfo& info, const sql::Statement& st, int64_t id);
+  std::optional<StoreObject> loadObject(sql::Connection& c, const ClassInfo& info, int64_t id);
+  void loadLinks(sql::Connection& c, const ClassInfo& info, StoreObject& object);
+  std::vector<int64_t> evaluate(sql::Connection& c, const ClassInfo& info, const Results::Query& query);
+
+  // ---- writing (DatabaseWrite.cpp)
+  enum class WriteMode { Add, AddOrUpdate };
+  int64_t writeObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object, WriteMode mode);
+  void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
+                  const std::vector<StoreObject>& elements, bool isNew);
+  bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,
+                     const std::vector<Value>& values);
+  void deleteRows(sql::Connection& c, const ClassInfo& info, const std::vector<int64_t>& ids);
+  void markModified(const std::string& className, int64_t id);
+
+  // ---- set-up (DatabaseSetup.cpp)
+  void setUp();
+  void createClassStorage(sql::Connection& c, const ClassInfo& info);
+  void syncIndexes(sql::Connection& c, const ObjectSchema& schema);
+  void compactIfAsked();
+
+  // ---- notifications (DatabaseNotify.cpp)
+  void recordChange(const char* table, int op, int64_t id);
+  void committed();
+  void deliver();
+};
+
+std::string idListJson(const std::vector<int64_t>& ids);
+// A column read as the property's type (bool, date, list of texts...).
+Value columnValueAs(const Property& property, const sql::Statement& statement, int column);
+
+}  // namespace store

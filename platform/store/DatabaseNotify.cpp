@@ -1,0 +1,199 @@
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+#include "store/DatabaseImpl.h"
+
+namespace store {
+
+// ---- RowChanges
+
+void RowChanges::insert(int64_t id) {
+  deleted.erase(id);  // row ids are never reused, so this only guards odd callers
+  inserted.insert(id);
+}
+
+void RowChanges::modify(int64_t id) {
+  if (!inserted.count(id) && !deleted.count(id)) modified.insert(id);
+}
+
+void RowChanges::remove(int64_t id) {
+  modified.erase(id);
+  if (inserted.erase(id)) return;
+  deleted.insert(id);
+}
+
+void RowChanges::merge(const RowChanges& later) {
+  for (int64_t id : later.inserted) insert(id);
+  for (int64_t id : later.modified) modify(id);
+  for (int64_t id : later.deleted) remove(id);
+}
+
+// ---- recording
+
+void Database::Impl::recordChange(const char* table, int op, int64_t id) {
+  if (suppressChanges || !table || std::strncmp(table, "__", 2) == 0 || std::strncmp(table, "sqlite_", 7) == 0) return;
+  RowChanges& rows = transactionChanges[table];
+  if (op == SQLITE_INSERT) rows.insert(id);
+  else if (op == SQLITE_UPDATE) rows.modify(id);
+  else if (op == SQLITE_DELETE) rows.remove(id);
+}
+
+void Database::Impl::committed() {
+  ChangeSet changes;
+  changes.swap(transactionChanges);
+  for (auto it = changes.begin(); it != changes.end();) {
+    it = it->second.empty() ? changes.erase(it) : std::next(it);
+  }
+  if (changes.empty()) return;
+  {
+    std::lock_guard lock(observersMutex);
+    for (auto& [cls, rows] : changes) pending[cls].merge(rows);
+  }
+  std::weak_ptr<Database> weak = owner->weak_from_this();
+  RunLoop::main().post([weak] {
+    if (auto db = weak.lock()) db->impl().deliver();
+  });
+}
+
+// ---- delivery (main thread)
+
+void Database::Impl::deliver() {
+  ChangeSet changes;
+  std::vector<std::shared_ptr<ResultsObserver>> results;
+  std::vector<ClassObserver> classBlocks;
+  std::vector<std::function<void()>> commitBlocks;
+  {
+    std::lock_guard lock(observersMutex);
+    changes.swap(pending);
+    for (const auto& [id, o] : resultsObservers) results.push_back(o);
+    for (const auto& [id, o] : classObservers) classBlocks.push_back(o);
+    for (const auto& [id, o] : commitObservers) commitBlocks.push_back(o);
+  }
+  if (changes.empty()) return;
+  for (const auto& observer : classBlocks) {
+    auto it = changes.find(observer.className);
+    if (it == changes.end()) continue;
+    ClassChange change;
+    change.className = observer.className;
+    change.inserted.assign(it->second.inserted.begin(), it->second.inserted.end());
+    change.modified.assign(it->second.modified.begin(), it->second.modified.end());
+    change.deleted.assign(it->second.deleted.begin(), it->second.deleted.end());
+    std::sort(change.inserted.begin(), change.inserted.end());
+    std::sort(change.modified.begin(), change.modified.end());
+    std::sort(change.deleted.begin(), change.deleted.end());
+    observer.block(change);
+  }
+  for (const auto& observer : results) {
+    if (!observer->initialized) continue;  // its first delivery is still queued and will read the new state
+    {
+      std::lock_guard lock(observersMutex);
+      bool registered = false;
+      for (const auto& [id, o] : resultsObservers) registered = registered || o == observer;
+      if (!registered) continue;
+    }
+    auto it = changes.find(observer->results.className());
+    if (it == changes.end()) continue;
+    ErrorRef error;
+    CollectionChange change;
+    try {
+      Results fresh = observer->results.reloaded();
+      const auto& ids = fresh.objectIds();
+      change = diffResults(observer->lastIds, ids, it->second.modified);
+      observer->lastIds = ids;
+      observer->results = fresh;
+    } catch (const std::exception& e) {
+      KVLog("Change notification failed: %s", e.what());
+      error = makeError("store", 1, e.what());
+    }
+    if (error) observer->block(observer->results, nullptr, error);
+    else if (!change.empty()) observer->block(observer->results, &change, nullptr);
+  }
+  for (const auto& block : commitBlocks) block();
+}
+
+NotificationToken Database::observe(std::function<void()> block) {
+  std::lock_guard lock(impl_->observersMutex);
+  uint64_t id = impl_->nextObserverId++;
+  impl_->commitObservers[id] = std::move(block);
+  std::weak_ptr<Database> weak = weak_from_this();
+  return NotificationToken([weak, id] {
+    if (auto db = weak.lock()) {
+      std::lock_guard lock(db->impl().observersMutex);
+      db->impl().commitObservers.erase(id);
+    }
+  });
+}
+
+NotificationToken Database::observeClass(const std::string& className, std::function<void(const ClassChange&)> block) {
+  impl_->classInfo(className);  // raises for an unknown class
+  std::lock_guard lock(impl_->observersMutex);
+  uint64_t id = impl_->nextObserverId++;
+  impl_->classObservers[id] = Impl::ClassObserver{className, std::move(block)};
+  std::weak_ptr<Database> weak = weak_from_this();
+  return NotificationToken([weak, id] {
+    if (auto db = weak.lock()) {
+      std::lock_guard lock(db->impl().observersMutex);
+      db->impl().classObservers.erase(id);
+    }
+  });
+}
+
+// ---- diff
+
+CollectionChange diffResults(const std::vector<int64_t>& before, const std::vector<int64_t>& after,
+                             const std::unordered_set<int64_t>& modified) {
+  CollectionChange change;
+  std::unordered_map<int64_t, size_t> oldPosition, newPosition;
+  oldPosition.reserve(before.size());
+  newPosition.reserve(after.size());
+  for (size_t i = 0; i < before.size(); ++i) oldPosition.emplace(before[i], i);
+  for (size_t j = 0; j < after.size(); ++j) newPosition.emplace(after[j], j);
+
+  // Records in both, in new order; the longest run that kept its relative order stays
+  // put, the others moved.
+  std::vector<size_t> commonNew, commonOld;
+  for (size_t j = 0; j < after.size(); ++j) {
+    auto it = oldPosition.find(after[j]);
+    if (it == oldPosition.end()) change.insertions.push_back(j);
+    else {
+      commonNew.push_back(j);
+      commonOld.push_back(it->second);
+    }
+  }
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (!newPosition.count(before[i])) change.deletions.push_back(i);
+  }
+  // Longest increasing subsequence of commonOld (patience sorting with back links).
+  std::vector<size_t> tails, tailIndex, previous(commonOld.size(), SIZE_MAX);
+  for (size_t k = 0; k < commonOld.size(); ++k) {
+    auto pos = std::lower_bound(tails.begin(), tails.end(), commonOld[k]) - tails.begin();
+    if (pos > 0) previous[k] = tailIndex[pos - 1];
+    if (static_cast<size_t>(pos) == tails.size()) {
+      tails.push_back(commonOld[k]);
+      tailIndex.push_back(k);
+    } else {
+      tails[pos] = commonOld[k];
+      tailIndex[pos] = k;
+    }
+  }
+  std::vector<bool> stays(commonOld.size(), false);
+  for (size_t k = tailIndex.empty() ? SIZE_MAX : tailIndex.back(); k != SIZE_MAX; k = previous[k]) stays[k] = true;
+  for (size_t k = 0; k < commonOld.size(); ++k) {
+    if (!stays[k]) {
+      change.deletions.push_back(commonOld[k]);
+      change.insertions.push_back(commonNew[k]);
+    } else if (modified.count(after[commonNew[k]])) {
+      change.modifications.push_back(commonOld[k]);
+      change.modificationsNew.push_back(commonNew[k]);
+    }
+  }
+  std::sort(change.deletions.begin(), change.deletions.end());
+  std::sort(change.insertions.begin(), change.insertions.end());
+  std::sort(change.modifications.begin(), change.modifications.end());
+  std::sort(change.modificationsNew.begin(), change.modificationsNew.end());
+  return change;
+}
+
+}  // namespace store

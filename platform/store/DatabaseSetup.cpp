@@ -1,0 +1,224 @@
+#include <set>
+
+#include "foundation/Log.h"
+#include "store/DatabaseImpl.h"
+#include "store/Migration.h"
+#include "store/PredicateCompiler.h"
+
+namespace store {
+
+namespace {
+
+const char* columnType(PropertyType type) {
+  switch (type) {
+    case PropertyType::Bool:
+    case PropertyType::Int: return "INTEGER";
+    case PropertyType::Double:
+    case PropertyType::Date: return "REAL";
+    case PropertyType::Data: return "BLOB";
+    default: return "TEXT";
+  }
+}
+
+void updateHook(void* context, int op, const char*, const char* table, sqlite3_int64 rowid) {
+  static_cast<Database::Impl*>(context)->recordChange(table, op, rowid);
+}
+
+std::string indexName(const std::string& className, const Property& p) {
+  return (p.isPrimary ? "__pk_" : "__idx_") + className + "_" + p.name;
+}
+
+void createLinkTable(sql::Connection& c, const std::string& className, const std::string& property) {
+  std::string name = linkTableName(className, property);
+  std::string table = sql::quoteIdentifier(name);
+  c.exec("CREATE TABLE IF NOT EXISTS " + table +
+         " (owner INTEGER NOT NULL, pos INTEGER NOT NULL, target INTEGER NOT NULL)");
+  c.exec("CREATE INDEX IF NOT EXISTS " + sql::quoteIdentifier(name + "_owner") + " ON " + table + " (owner, pos)");
+  c.exec("CREATE INDEX IF NOT EXISTS " + sql::quoteIdentifier(name + "_target") + " ON " + table + " (target)");
+}
+
+// Differences that need a migration, as readable lines.
+std::vector<std::string> shapeDifferences(const Schema& old, const Schema& now) {
+  std::vector<std::string> out;
+  for (const auto& c : now.classes()) {
+    auto o = old.find(c->className());
+    if (!o) {
+      out.push_back("Class '" + c->className() + "' has been added.");
+      continue;
+    }
+    for (const auto& p : c->properties()) {
+      const Property* op = o->find(p.name);
+      if (!op) out.push_back("Property '" + c->className() + "." + p.name + "' has been added.");
+      else if (!op->sameShape(p)) out.push_back("Property '" + c->className() + "." + p.name + "' has been changed.");
+    }
+    for (const auto& p : o->properties()) {
+      if (!c->find(p.name)) out.push_back("Property '" + c->className() + "." + p.name + "' has been removed.");
+    }
+  }
+  for (const auto& o : old.classes()) {
+    if (!now.find(o->className())) out.push_back("Class '" + o->className() + "' has been removed.");
+  }
+  return out;
+}
+
+}  // namespace
+
+void Database::Impl::createClassStorage(sql::Connection& c, const ClassInfo& info) {
+  std::string ddl = "CREATE TABLE " + info.table + " (_id INTEGER PRIMARY KEY AUTOINCREMENT";
+  for (size_t index : info.columns) {
+    const Property& p = info.schema->property(index);
+    ddl += ", " + sql::quoteIdentifier(p.name) + " " + columnType(p.type);
+  }
+  c.exec(ddl + ")");
+  for (size_t index : info.links) createLinkTable(c, info.schema->className(), info.schema->property(index).name);
+}
+
+void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema) {
+  std::set<std::string> wanted;
+  for (const auto& p : schema.properties()) {
+    if (p.isColumn() && (p.isIndexed || p.isPrimary)) wanted.insert(indexName(schema.className(), p));
+  }
+  std::set<std::string> existing;
+  {
+    sql::Statement st = c.prepare(
+        "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND "
+        "(substr(name, 1, 6) = '__idx_' OR substr(name, 1, 5) = '__pk_')");
+    st.bindText(1, schema.className());
+    while (st.step()) existing.insert(st.columnText(0));
+  }
+  for (const auto& name : existing) {
+    if (!wanted.count(name)) c.exec("DROP INDEX " + sql::quoteIdentifier(name));
+  }
+  for (const auto& p : schema.properties()) {
+    if (!p.isColumn() || !(p.isIndexed || p.isPrimary)) continue;
+    std::string name = indexName(schema.className(), p);
+    if (existing.count(name)) continue;
+    c.exec(std::string(p.isPrimary ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + sql::quoteIdentifier(name) + " ON " +
+           sql::quoteIdentifier(schema.className()) + " (" + sql::quoteIdentifier(p.name) + ")");
+  }
+}
+
+void Database::Impl::setUp() {
+  writer = openConnection(true);
+  sqlite3_update_hook(writer->handle(), updateHook, this);
+  suppressChanges = true;
+  owner->beginWrite();
+  try {
+    sql::Connection& c = *writer;
+    const Schema& schema = configuration.schema;
+    bool hasMeta = c.scalar("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '__store_meta'").asInt() > 0;
+    if (!hasMeta) {
+      if (c.scalar("SELECT count(*) FROM sqlite_master WHERE substr(name, 1, 7) != 'sqlite_'").asInt() > 0) {
+        throw StoreException(StoreException::Kind::InvalidDatabase,
+                             configuration.path + " is a database of another kind");
+      }
+      c.exec("CREATE TABLE __store_meta (key TEXT PRIMARY KEY, value)");
+      for (const auto& cls : schema.classes()) createClassStorage(c, classInfo(cls->className()));
+    } else {
+      uint64_t stored = static_cast<uint64_t>(
+          c.scalar("SELECT value FROM __store_meta WHERE key = 'schemaVersion'").asInt());
+      std::optional<Schema> old;
+      if (auto json = Value::fromJSON(c.scalar("SELECT value FROM __store_meta WHERE key = 'schema'").asString())) {
+        old = Schema::fromValue(*json);
+      }
+      if (!old) throw StoreException(StoreException::Kind::InvalidDatabase, "The schema stored in the file is unreadable");
+      if (stored > configuration.schemaVersion) {
+        throw StoreException(StoreException::Kind::SchemaVersionTooNew,
+                             "Provided schema version " + std::to_string(configuration.schemaVersion) +
+                                 " is less than last set version " + std::to_string(stored) + ".");
+      }
+      auto differences = shapeDifferences(*old, schema);
+      if (stored == configuration.schemaVersion && !differences.empty()) {
+        std::string message = "Migration is required due to the following errors:";
+        for (const auto& d : differences) message += "\n- " + d;
+        throw StoreException(StoreException::Kind::SchemaMismatch, message);
+      }
+      if (stored < configuration.schemaVersion) {
+        // New classes, columns and lists first, so the block can fill them.
+        for (const auto& cls : schema.classes()) {
+          const ClassInfo& info = classInfo(cls->className());
+          auto oldClass = old->find(cls->className());
+          if (!oldClass) {
+            createClassStorage(c, info);
+            continue;
+          }
+          for (const auto& p : cls->properties()) {
+            const Property* op = oldClass->find(p.name);
+            if (p.type == PropertyType::LinkList) {
+              if (op && op->objectClass != p.objectClass) c.exec("DROP TABLE IF EXISTS " + info.linkTable(cls->indexOf(p.name)));
+              createLinkTable(c, cls->className(), p.name);
+              continue;
+            }
+            std::string col = sql::quoteIdentifier(p.name);
+            if (!op || op->type == PropertyType::LinkList) {
+              c.exec("ALTER TABLE " + info.table + " ADD COLUMN " + col + " " + columnType(p.type));
+            }
+            Value initial = p.initialValue();
+            if (!initial.isNull() && (!op || op->isOptional || op->type != p.type)) {
+              sql::Statement st = c.prepare("UPDATE " + info.table + " SET " + col + " = ? WHERE " + col + " IS NULL");
+              st.bind(1, storageValue(p, initial));
+              st.run();
+            }
+          }
+        }
+        if (configuration.migrationBlock) {
+          Migration migration(*owner, *old, stored);
+          configuration.migrationBlock(migration, stored);
+        }
+        // Then what the new schema no longer has.
+        for (const auto& oldClass : old->classes()) {
+          auto cls = schema.find(oldClass->className());
+          for (const auto& p : oldClass->properties()) {
+            if (cls && cls->find(p.name)) continue;
+            if (p.type == PropertyType::LinkList) {
+              c.exec("DROP TABLE IF EXISTS " + sql::quoteIdentifier(linkTableName(oldClass->className(), p.name)));
+            } else if (cls) {
+              if (p.isIndexed || p.isPrimary) {
+                c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(indexName(oldClass->className(), p)));
+              }
+              c.exec("ALTER TABLE " + sql::quoteIdentifier(oldClass->className()) + " DROP COLUMN " +
+                     sql::quoteIdentifier(p.name));
+            }
+          }
+          if (!cls) c.exec("DROP TABLE IF EXISTS " + sql::quoteIdentifier(oldClass->className()));
+        }
+      }
+    }
+    for (const auto& cls : schema.classes()) syncIndexes(c, *cls);
+    sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
+    st.bindText(1, "schemaVersion").bindInt(2, static_cast<int64_t>(configuration.schemaVersion));
+    st.run();
+    st.reset();
+    st.bindText(1, "schema").bindText(2, schema.toValue().toJSON());
+    st.run();
+  } catch (...) {
+    if (owner->inWriteTransaction()) owner->cancelWrite();
+    suppressChanges = false;
+    throw;
+  }
+  transactionChanges.clear();
+  owner->commitWrite();
+  suppressChanges = false;
+  compactIfAsked();
+}
+
+void Database::Impl::compactIfAsked() {
+  if (!configuration.shouldCompactOnLaunch) return;
+  try {
+    std::lock_guard lock(writeMutex);
+    writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    uint64_t pageSize = static_cast<uint64_t>(writer->scalar("PRAGMA page_size").asInt());
+    uint64_t pages = static_cast<uint64_t>(writer->scalar("PRAGMA page_count").asInt());
+    uint64_t free = static_cast<uint64_t>(writer->scalar("PRAGMA freelist_count").asInt());
+    uint64_t total = pages * pageSize;
+    uint64_t used = (pages - std::min(pages, free)) * pageSize;
+    if (configuration.shouldCompactOnLaunch(total, used)) {
+      writer->exec("VACUUM");
+      writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+  } catch (const StoreException& e) {
+    KVLog("Compaction of %s skipped: %s", configuration.path.c_str(), e.what());
+  }
+}
+
+}  // namespace store

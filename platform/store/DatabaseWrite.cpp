@@ -1,0 +1,266 @@
+#include "store/DatabaseImpl.h"
+#include "store/PredicateCompiler.h"
+
+namespace store {
+
+namespace {
+
+void bindColumns(sql::Statement& st, const ClassInfo& info, const StoreObject& object) {
+  int n = 0;
+  for (size_t index : info.columns) {
+    const Property& p = info.schema->property(index);
+    const Value& v = object.at(index);
+    if (v.isNull() && !p.isOptional) {
+      throw StoreException(StoreException::Kind::InvalidValue,
+                           "Invalid null value for non-nullable property '" + info.schema->className() + "." + p.name + "'");
+    }
+    st.bind(++n, storageValue(p, v));
+  }
+}
+
+std::string describeKey(const Value& key) { return key.isString() ? *key.stringPtr() : key.asString(); }
+
+}  // namespace
+
+int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object, WriteMode mode) {
+  if (!object.isValid() || object.className() != info.schema->className()) {
+    throw StoreException(StoreException::Kind::InvalidValue,
+                         "Object of type '" + object.className() + "' written as '" + info.schema->className() + "'");
+  }
+  int64_t id = 0;
+  if (const Property* pk = info.schema->primaryKey()) {
+    Value key = object.at(static_cast<size_t>(info.schema->primaryKeyIndex()));
+    if (key.isNull()) {
+      throw StoreException(StoreException::Kind::InvalidValue,
+                           "Primary key '" + pk->name + "' of '" + info.schema->className() + "' is null");
+    }
+    sql::Statement st = c.prepare(info.idByPrimaryKeySql);
+    st.bind(1, storageValue(*pk, key));
+    if (st.step()) id = st.columnInt(0);
+    if (id && mode == WriteMode::Add) {
+      throw StoreException(StoreException::Kind::PrimaryKeyExists,
+                           "Attempting to create an object of type '" + info.schema->className() +
+                               "' with an existing primary key value '" + describeKey(key) + "'.");
+    }
+  } else if (object.isManaged()) {
+    sql::Statement st = c.prepare("SELECT _id FROM " + info.table + " WHERE _id = ?");
+    st.bindInt(1, object.objectId());
+    if (st.step()) id = object.objectId();
+  }
+  bool isNew = id == 0;
+  if (isNew) {
+    sql::Statement st = c.prepare(info.insertSql);
+    bindColumns(st, info, object);
+    st.run();
+    id = c.lastInsertRowid();
+  } else if (!info.columns.empty()) {
+    sql::Statement st = c.prepare(info.updateSql);
+    bindColumns(st, info, object);
+    st.bindInt(static_cast<int>(info.columns.size() + 1), id);
+    st.run();
+  }
+  for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), isNew);
+  return id;
+}
+
+void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
+                                const std::vector<StoreObject>& elements, bool isNew) {
+  const Property& p = info.schema->property(property);
+  const ClassInfo& target = classInfo(p.objectClass);
+  std::vector<int64_t> targets;
+  targets.reserve(elements.size());
+  for (const auto& e : elements) targets.push_back(writeObject(c, target, e, WriteMode::AddOrUpdate));
+  std::string table = info.linkTable(property);
+  std::vector<int64_t> old;
+  if (!isNew) {
+    sql::Statement st = c.prepare("SELECT target FROM " + table + " WHERE owner = ? ORDER BY pos");
+    st.bindInt(1, ownerId);
+    while (st.step()) old.push_back(st.columnInt(0));
+  }
+  if (old == targets) return;
+  if (!old.empty()) {
+    sql::Statement st = c.prepare("DELETE FROM " + table + " WHERE owner = ?");
+    st.bindInt(1, ownerId);
+    st.run();
+  }
+  {
+    sql::Statement st = c.prepare("INSERT INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)");
+    for (size_t i = 0; i < targets.size(); ++i) {
+      st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
+      st.run();
+      st.reset();
+    }
+  }
+  if (!isNew) markModified(info.schema->className(), ownerId);
+  if (p.ownsTargets && !old.empty()) {
+    std::unordered_set<int64_t> kept(targets.begin(), targets.end());
+    std::vector<int64_t> dropped;
+    for (int64_t t : old) {
+      if (!kept.count(t)) dropped.push_back(t);
+    }
+    deleteRows(c, target, dropped);
+  }
+}
+
+bool Database::Impl::updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id,
+                                   const std::vector<size_t>& properties, const std::vector<Value>& values) {
+  std::string sets, differs;
+  for (size_t k = 0; k < properties.size(); ++k) {
+    std::string col = sql::quoteIdentifier(info.schema->property(properties[k]).name);
+    std::string mark = "?" + std::to_string(k + 1);
+    sets += (k ? ", " : "") + col + " = " + mark;
+    differs += (k ? " OR " : "") + col + " IS NOT " + mark;
+  }
+  sql::Statement st = c.prepare("UPDATE " + info.table + " SET " + sets + " WHERE _id = ?" +
+                                std::to_string(properties.size() + 1) + " AND (" + differs + ")");
+  for (size_t k = 0; k < properties.size(); ++k) {
+    const Property& p = info.schema->property(properties[k]);
+    if (values[k].isNull() && !p.isOptional) {
+      throw StoreException(StoreException::Kind::InvalidValue, "Invalid null value for non-nullable property '" + p.name + "'");
+    }
+    st.bind(static_cast<int>(k + 1), storageValue(p, values[k]));
+  }
+  st.bindInt(static_cast<int>(properties.size() + 1), id);
+  st.run();
+  return c.changes() > 0;
+}
+
+void Database::Impl::deleteRows(sql::Connection& c, const ClassInfo& info, const std::vector<int64_t>& ids) {
+  if (ids.empty()) return;
+  std::string json = idListJson(ids);
+  for (size_t index : info.links) {
+    const Property& p = info.schema->property(index);
+    std::string table = info.linkTable(index);
+    if (p.ownsTargets) {
+      std::vector<int64_t> owned;
+      sql::Statement st = c.prepare("SELECT target FROM " + table + " WHERE owner IN (SELECT value FROM json_each(?))");
+      st.bindText(1, json);
+      while (st.step()) owned.push_back(st.columnInt(0));
+      st.reset();
+      deleteRows(c, classInfo(p.objectClass), owned);
+    }
+    sql::Statement del = c.prepare("DELETE FROM " + table + " WHERE owner IN (SELECT value FROM json_each(?))");
+    del.bindText(1, json);
+    del.run();
+  }
+  for (const auto& [ownerClass, property] : info.incoming) {
+    std::string table = sql::quoteIdentifier(linkTableName(ownerClass, property));
+    {
+      sql::Statement st =
+          c.prepare("SELECT DISTINCT owner FROM " + table + " WHERE target IN (SELECT value FROM json_each(?))");
+      st.bindText(1, json);
+      while (st.step()) markModified(ownerClass, st.columnInt(0));
+    }
+    sql::Statement del = c.prepare("DELETE FROM " + table + " WHERE target IN (SELECT value FROM json_each(?))");
+    del.bindText(1, json);
+    del.run();
+  }
+  sql::Statement del = c.prepare("DELETE FROM " + info.table + " WHERE _id IN (SELECT value FROM json_each(?))");
+  del.bindText(1, json);
+  del.run();
+}
+
+void Database::Impl::markModified(const std::string& className, int64_t id) {
+  if (!suppressChanges) transactionChanges[className].modify(id);
+}
+
+// ---- Database write operations
+
+int64_t Database::add(const StoreObject& object) {
+  sql::Connection& c = impl_->requireWriter("add objects");
+  return impl_->writeObject(c, impl_->classInfo(object.className()), object, Impl::WriteMode::Add);
+}
+
+int64_t Database::addOrUpdate(const StoreObject& object) {
+  sql::Connection& c = impl_->requireWriter("add or update objects");
+  return impl_->writeObject(c, impl_->classInfo(object.className()), object, Impl::WriteMode::AddOrUpdate);
+}
+
+void Database::addOrUpdate(const std::vector<StoreObject>& objects) {
+  sql::Connection& c = impl_->requireWriter("add or update objects");
+  for (const auto& o : objects) impl_->writeObject(c, impl_->classInfo(o.className()), o, Impl::WriteMode::AddOrUpdate);
+}
+
+StoreObject Database::createOrUpdate(const std::string& className, const Value& values) {
+  sql::Connection& c = impl_->requireWriter("create or update objects");
+  const ClassInfo& info = impl_->classInfo(className);
+  if (!values.isDictionary()) throw StoreException(StoreException::Kind::InvalidValue, "createOrUpdate needs a dictionary");
+  const Property* pk = info.schema->primaryKey();
+  if (!pk || !values.contains(pk->name)) {
+    throw StoreException(StoreException::Kind::InvalidValue,
+                         "createOrUpdate needs the primary key of '" + className + "' among the values");
+  }
+  std::optional<StoreObject> existing = objectForPrimaryKey(className, values[pk->name]);
+  if (!existing) {
+    StoreObject fresh(info.schema);
+    for (const auto& key : values.keys()) fresh.set(key, values[key]);
+    int64_t id = impl_->writeObject(c, info, fresh, Impl::WriteMode::Add);
+    return *impl_->loadObject(c, info, id);
+  }
+  std::vector<size_t> properties;
+  std::vector<Value> newValues;
+  for (const auto& key : values.keys()) {
+    int index = info.schema->indexOf(key);
+    if (index < 0) {
+      throw StoreException(StoreException::Kind::InvalidProperty,
+                           "Property '" + key + "' not found in object of type '" + className + "'");
+    }
+    if (!info.schema->property(index).isColumn()) {
+      throw StoreException(StoreException::Kind::InvalidValue, "createOrUpdate cannot set the list of links '" + key + "'");
+    }
+    properties.push_back(static_cast<size_t>(index));
+    newValues.push_back(values[key]);
+  }
+  impl_->updateColumns(c, info, existing->objectId(), properties, newValues);
+  return *impl_->loadObject(c, info, existing->objectId());
+}
+
+void Database::setValue(const StoreObject& object, const std::string& property, const Value& value) {
+  sql::Connection& c = impl_->requireWriter("set values");
+  const ClassInfo& info = impl_->classInfo(object.className());
+  if (!object.isManaged()) throw StoreException(StoreException::Kind::ObjectNotFound, "The object is not stored");
+  int index = info.schema->indexOf(property);
+  if (index < 0) {
+    throw StoreException(StoreException::Kind::InvalidProperty,
+                         "Property '" + property + "' not found in object of type '" + object.className() + "'");
+  }
+  if (!info.schema->property(index).isColumn()) {
+    throw StoreException(StoreException::Kind::InvalidValue, "Set lists of links through addOrUpdate");
+  }
+  impl_->updateColumns(c, info, object.objectId(), {static_cast<size_t>(index)}, {value});
+}
+
+void Database::deleteObject(const StoreObject& object) {
+  sql::Connection& c = impl_->requireWriter("delete objects");
+  const ClassInfo& info = impl_->classInfo(object.className());
+  int64_t id = object.objectId();
+  if (!id && info.schema->primaryKey()) {
+    if (auto stored = objectForPrimaryKey(object.className(), object.primaryKeyValue())) id = stored->objectId();
+  }
+  if (!id) throw StoreException(StoreException::Kind::ObjectNotFound, "Cannot delete an object that is not stored");
+  impl_->deleteRows(c, info, {id});
+}
+
+void Database::deleteObjects(const Results& results) {
+  sql::Connection& c = impl_->requireWriter("delete objects");
+  if (!results.isValid()) return;
+  impl_->deleteRows(c, impl_->classInfo(results.className()), results.objectIds());
+}
+
+void Database::deleteAllObjects(const std::string& className) {
+  sql::Connection& c = impl_->requireWriter("delete objects");
+  const ClassInfo& info = impl_->classInfo(className);
+  std::vector<int64_t> ids;
+  {
+    sql::Statement st = c.prepare("SELECT _id FROM " + info.table);
+    while (st.step()) ids.push_back(st.columnInt(0));
+  }
+  impl_->deleteRows(c, info, ids);
+}
+
+void Database::deleteAll() {
+  impl_->requireWriter("delete objects");
+  for (const auto& cls : schema().classes()) deleteAllObjects(cls->className());
+}
+
+}  // namespace store

@@ -1,0 +1,225 @@
+#include "store/Results.h"
+
+#include <stdexcept>
+
+#include "foundation/RunLoop.h"
+#include "store/Database.h"
+#include "store/DatabaseImpl.h"
+#include "store/Predicate.h"
+#include "store/PredicateCompiler.h"
+
+namespace store {
+
+Results::Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query)
+    : database_(std::move(database)), schema_(std::move(schema)), query_(std::move(query)) {}
+
+const std::string& Results::className() const {
+  static const std::string empty;
+  return schema_ ? schema_->className() : empty;
+}
+
+const std::vector<int64_t>& Results::ids() const {
+  if (!ids_) {
+    if (!database_) {
+      ids_ = std::make_shared<const std::vector<int64_t>>();
+    } else {
+      auto& impl = database_->impl();
+      Database::Impl::Lease c(impl);
+      ids_ = std::make_shared<const std::vector<int64_t>>(impl.evaluate(*c, impl.classInfo(className()), *query_));
+    }
+  }
+  return *ids_;
+}
+
+const std::vector<int64_t>& Results::objectIds() const { return ids(); }
+
+size_t Results::count() const { return ids().size(); }
+
+StoreObject Results::at(size_t index) const {
+  const auto& list = ids();
+  if (index >= list.size()) throw std::out_of_range("Results index out of range");
+  auto& impl = database_->impl();
+  Database::Impl::Lease c(impl);
+  auto object = impl.loadObject(*c, impl.classInfo(className()), list[index]);
+  if (!object) {
+    throw StoreException(StoreException::Kind::ObjectNotFound,
+                         "The '" + className() + "' object at index " + std::to_string(index) + " has been deleted");
+  }
+  return std::move(*object);
+}
+
+std::optional<StoreObject> Results::first() const {
+  if (empty()) return std::nullopt;
+  return at(0);
+}
+
+std::optional<StoreObject> Results::last() const {
+  if (empty()) return std::nullopt;
+  return at(count() - 1);
+}
+
+std::vector<StoreObject> Results::objects() const {
+  std::vector<StoreObject> out;
+  const auto& list = ids();
+  if (list.empty()) return out;
+  auto& impl = database_->impl();
+  const ClassInfo& info = impl.classInfo(className());
+  Database::Impl::Lease c(impl);
+  sql::Statement st = c->prepare("SELECT " + info.selectList + " FROM json_each(?) j JOIN " + info.table + " ON " +
+                                 info.table + "._id = j.value ORDER BY j.key");
+  st.bindText(1, idListJson(list));
+  out.reserve(list.size());
+  while (st.step()) out.push_back(impl.readRow(*c, info, st, st.columnInt(0)));
+  return out;
+}
+
+std::vector<Value> Results::valuesForKey(const std::string& property) const {
+  std::vector<Value> out;
+  const Property* p = schema_ ? schema_->find(property) : nullptr;
+  if (!p) {
+    throw StoreException(StoreException::Kind::InvalidProperty,
+                         "Property '" + property + "' not found in object of type '" + className() + "'");
+  }
+  if (!p->isColumn()) {
+    for (const auto& o : objects()) out.push_back(o.toValue()[property]);
+    return out;
+  }
+  const auto& list = ids();
+  if (list.empty()) return out;
+  auto& impl = database_->impl();
+  const ClassInfo& info = impl.classInfo(className());
+  Database::Impl::Lease c(impl);
+  sql::Statement st = c->prepare("SELECT " + info.table + "." + sql::quoteIdentifier(p->name) + " FROM json_each(?) j JOIN " +
+                                 info.table + " ON " + info.table + "._id = j.value ORDER BY j.key");
+  st.bindText(1, idListJson(list));
+  out.reserve(list.size());
+  while (st.step()) out.push_back(columnValueAs(*p, st, 0));
+  return out;
+}
+
+Results Results::objectsWhere(std::string_view predicate, std::vector<Value> arguments) const {
+  if (!database_) return *this;
+  PredicateRef node = parsePredicate(predicate, arguments);
+  const ClassInfo& info = database_->impl().classInfo(className());
+  SqlCondition condition = compilePredicate(*node, database_->schema(), *schema_, info.table);
+  auto query = std::make_shared<Query>(*query_);
+  query->where = query->where == "1" ? condition.sql : "(" + query->where + ") AND " + condition.sql;
+  for (auto& a : condition.arguments) query->arguments.push_back(std::move(a));
+  return Results(database_, schema_, std::move(query));
+}
+
+Results Results::sorted(const std::string& keyPath, bool ascending) const { return sorted({{keyPath, ascending}}); }
+
+Results Results::sorted(const std::vector<SortDescriptor>& descriptors) const {
+  if (!database_) return *this;
+  auto query = std::make_shared<Query>(*query_);
+  // The new descriptors lead: they go last, as evaluate() reads the list backwards.
+  for (auto it = descriptors.rbegin(); it != descriptors.rend(); ++it) query->sorts.push_back(*it);
+  return Results(database_, schema_, std::move(query));
+}
+
+Results Results::distinct(const std::vector<std::string>& keyPaths) const {
+  if (!database_) return *this;
+  auto query = std::make_shared<Query>(*query_);
+  for (const auto& k : keyPaths) query->distinct.push_back(k);
+  return Results(database_, schema_, std::move(query));
+}
+
+std::optional<size_t> Results::indexOfObject(const StoreObject& object) const {
+  if (object.className() != className() || !object.isManaged()) return std::nullopt;
+  const auto& list = ids();
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i] == object.objectId()) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<size_t> Results::indexOfObjectWhereArgs(std::string_view predicate, std::vector<Value> arguments) const {
+  if (!database_) return std::nullopt;
+  Results matching = objectsWhere(predicate, std::move(arguments));
+  std::unordered_set<int64_t> hits(matching.ids().begin(), matching.ids().end());
+  const auto& list = ids();
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (hits.count(list[i])) return i;
+  }
+  return std::nullopt;
+}
+
+void Results::setValue(const std::string& property, const Value& value) const {
+  if (!database_) return;
+  auto& impl = database_->impl();
+  sql::Connection& c = impl.requireWriter("set values on results");
+  const ClassInfo& info = impl.classInfo(className());
+  int index = info.schema->indexOf(property);
+  if (index < 0 || !info.schema->property(index).isColumn()) {
+    throw StoreException(StoreException::Kind::InvalidProperty,
+                         "Cannot set '" + property + "' on results of '" + className() + "'");
+  }
+  const Property& p = info.schema->property(index);
+  if (value.isNull() && !p.isOptional) {
+    throw StoreException(StoreException::Kind::InvalidValue, "Invalid null value for non-nullable property '" + p.name + "'");
+  }
+  const auto& list = ids();
+  if (list.empty()) return;
+  std::string col = sql::quoteIdentifier(p.name);
+  sql::Statement st = c.prepare("UPDATE " + info.table + " SET " + col + " = ?1 WHERE _id IN (SELECT value FROM json_each(?2)) AND " +
+                                col + " IS NOT ?1");
+  st.bind(1, storageValue(p, value));
+  st.bindText(2, idListJson(list));
+  st.run();
+}
+
+Results& Results::reload() {
+  ids_.reset();
+  return *this;
+}
+
+Results Results::reloaded() const {
+  Results copy = *this;
+  copy.ids_.reset();
+  return copy;
+}
+
+NotificationToken Results::observe(ChangeBlock block) const {
+  if (!database_) return NotificationToken();
+  auto& impl = database_->impl();
+  auto observer = std::make_shared<Database::Impl::ResultsObserver>();
+  observer->results = reloaded();
+  observer->block = std::move(block);
+  uint64_t id;
+  {
+    std::lock_guard lock(impl.observersMutex);
+    id = impl.nextObserverId++;
+    impl.resultsObservers[id] = observer;
+  }
+  std::weak_ptr<Database> weakDb = database_;
+  std::weak_ptr<Database::Impl::ResultsObserver> weakObserver = observer;
+  RunLoop::main().post([weakDb, weakObserver] {
+    auto db = weakDb.lock();
+    auto o = weakObserver.lock();
+    if (!db || !o || o->initialized) return;
+    {
+      std::lock_guard lock(db->impl().observersMutex);
+      bool registered = false;
+      for (const auto& [key, value] : db->impl().resultsObservers) registered = registered || value == o;
+      if (!registered) return;
+    }
+    o->initialized = true;
+    ErrorRef error;
+    try {
+      o->results.reload();
+      o->lastIds = o->results.objectIds();
+    } catch (const std::exception& e) {
+      error = makeError("store", 1, e.what());
+    }
+    o->block(o->results, nullptr, error);
+  });
+  return NotificationToken([weakDb, id] {
+    if (auto db = weakDb.lock()) {
+      std::lock_guard lock(db->impl().observersMutex);
+      db->impl().resultsObservers.erase(id);
+    }
+  });
+}
+
+}  // namespace store

@@ -1,0 +1,121 @@
+#pragma once
+// The records of one class that match a query, in the query's order. A result is a
+// snapshot of the matching rows taken when it is first read (the records themselves
+// are read when asked for); reload() takes a new one, and observe() hands over fresh
+// results after each commit that changes them.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "foundation/Value.h"
+#include "store/CollectionChange.h"
+#include "store/NotificationToken.h"
+#include "store/StoreObject.h"
+
+namespace store {
+
+class Database;
+
+struct SortDescriptor {
+  std::string keyPath;
+  bool ascending = true;
+};
+
+class Results {
+ public:
+  Results() = default;
+
+  bool isValid() const { return static_cast<bool>(database_); }
+  const std::string& className() const;
+  const std::shared_ptr<Database>& database() const { return database_; }
+
+  size_t count() const;
+  size_t size() const { return count(); }
+  bool empty() const { return count() == 0; }
+  // The record at a position; raises std::out_of_range, or StoreException when the
+  // record was deleted after the snapshot.
+  StoreObject at(size_t index) const;
+  StoreObject operator[](size_t index) const { return at(index); }
+  std::optional<StoreObject> first() const;
+  std::optional<StoreObject> last() const;
+  // Every record that still exists, in order, read in one pass.
+  std::vector<StoreObject> objects() const;
+  const std::vector<int64_t>& objectIds() const;
+  // One property of every record, in order.
+  std::vector<Value> valuesForKey(const std::string& property) const;
+
+  Results objectsWhere(std::string_view predicate, std::vector<Value> arguments = {}) const;
+  template <typename... Args>
+  Results filter(std::string_view predicate, Args&&... args) const {
+    return objectsWhere(predicate, std::vector<Value>{Value(std::forward<Args>(args))...});
+  }
+  // A later sort is the main order; earlier sorts break its ties, then database order.
+  Results sorted(const std::string& keyPath, bool ascending = true) const;
+  Results sorted(const std::vector<SortDescriptor>& descriptors) const;
+  // Keeps the first record (in the result's order) of each distinct value combination.
+  Results distinct(const std::vector<std::string>& keyPaths) const;
+
+  std::optional<size_t> indexOfObject(const StoreObject& object) const;
+  template <typename... Args>
+  std::optional<size_t> indexOfObjectWhere(std::string_view predicate, Args&&... args) const {
+    return indexOfObjectWhereArgs(predicate, std::vector<Value>{Value(std::forward<Args>(args))...});
+  }
+  std::optional<size_t> indexOfObjectWhereArgs(std::string_view predicate, std::vector<Value> arguments) const;
+
+  // Sets one property on every record of the snapshot (inside a write transaction).
+  void setValue(const std::string& property, const Value& value) const;
+
+  // Takes a new snapshot.
+  Results& reload();
+  Results reloaded() const;
+
+  using ChangeBlock = std::function<void(const Results& results, const CollectionChange* change, const ErrorRef& error)>;
+  // Calls the block on the main thread once with the initial results (change null),
+  // then after every commit that changes the result, until the token goes.
+  NotificationToken observe(ChangeBlock block) const;
+
+  class iterator {
+   public:
+    using value_type = StoreObject;
+    using difference_type = std::ptrdiff_t;
+    iterator(const Results* results, size_t index) : results_(results), index_(index) {}
+    StoreObject operator*() const { return results_->at(index_); }
+    iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator==(const iterator& other) const { return index_ == other.index_; }
+    bool operator!=(const iterator& other) const { return index_ != other.index_; }
+
+   private:
+    const Results* results_;
+    size_t index_;
+  };
+  iterator begin() const { return iterator(this, 0); }
+  iterator end() const { return iterator(this, count()); }
+
+  struct Query {
+    std::string where;             // SQL condition over the class's table
+    std::vector<Value> arguments;  // bound in order
+    std::vector<SortDescriptor> sorts;
+    std::vector<std::string> distinct;
+  };
+
+ private:
+  friend class Database;
+  Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query);
+  const std::vector<int64_t>& ids() const;
+
+  std::shared_ptr<Database> database_;
+  ObjectSchemaRef schema_;
+  std::shared_ptr<const Query> query_;
+  mutable std::shared_ptr<const std::vector<int64_t>> ids_;
+};
+
+}  // namespace store

@@ -1,0 +1,103 @@
+#pragma once
+// A thin layer over one SQLite connection: prepared statements kept in a cache,
+// values bound and read as Value, engine errors raised as StoreException, and the
+// text functions of the predicate compiler registered.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "foundation/Value.h"
+#include "store/StoreException.h"
+
+namespace store::sql {
+
+[[noreturn]] void raise(sqlite3* db, int rc, const std::string& context);
+
+class Connection;
+
+// A prepared statement borrowed from a connection's cache; reset and handed back when
+// it goes out of scope, so no read transaction outlives its use.
+class Statement {
+ public:
+  Statement(Connection& connection, sqlite3_stmt* stmt, bool cached);
+  ~Statement();
+  Statement(Statement&& other) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  Statement& operator=(Statement&&) = delete;
+
+  Statement& bind(int index, const Value& value);  // 1-based
+  Statement& bindText(int index, std::string_view text);
+  Statement& bindInt(int index, int64_t value);
+  Statement& bindDouble(int index, double value);
+  Statement& bindNull(int index);
+  // Steps once: true while a row is available.
+  bool step();
+  // Steps to the end (for statements without rows).
+  void run();
+  void reset();
+
+  int columnCount() const;
+  bool isNull(int column) const;
+  int64_t columnInt(int column) const;
+  double columnDouble(int column) const;
+  std::string columnText(int column) const;
+  std::string_view columnTextView(int column) const;
+  Data columnBlob(int column) const;
+  // The column as a plain value (integer, real, text, data or null).
+  Value columnValue(int column) const;
+
+  sqlite3_stmt* handle() const { return stmt_; }
+
+ private:
+  Connection* connection_;
+  sqlite3_stmt* stmt_;
+  bool cached_;
+};
+
+class Connection {
+ public:
+  // Opens (and with `create`, creates) the file, sets WAL, the busy time-out and the
+  // pragmas, and registers the text functions. Raises StoreException on failure.
+  Connection(const std::string& path, bool create);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* handle() const { return db_; }
+  void exec(const std::string& sql);
+  Statement prepare(const std::string& sql);
+  int64_t lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
+  int changes() const { return sqlite3_changes(db_); }
+  // One value from a query without arguments (null when no row).
+  Value scalar(const std::string& sql);
+
+ private:
+  friend class Statement;
+  void giveBack(sqlite3_stmt* stmt);
+
+  sqlite3* db_ = nullptr;
+  struct Cached {
+    sqlite3_stmt* stmt;
+    bool inUse;
+  };
+  std::unordered_map<std::string, Cached> cache_;
+  std::unordered_map<sqlite3_stmt*, std::string> cachedSql_;
+};
+
+// Registers qb_fold(text, flags), qb_strop(op, text, operand, flags) (1 or 0; null
+// when either text is null), qb_list_any(list, op, operand, flags) (whether any item of
+// a stored list of texts passes qb_strop) and the collation QBSORT on a connection.
+void registerTextFunctions(sqlite3* db);
+
+// Text operators of qb_strop.
+enum StringOp : int { kOpEquals = 0, kOpContains = 1, kOpBeginsWith = 2, kOpEndsWith = 3, kOpLike = 4 };
+
+// Quotes an identifier for SQL ("name" with inner quotes doubled).
+std::string quoteIdentifier(std::string_view name);
+
+}  // namespace store::sql

@@ -1,0 +1,145 @@
+#include "store/StringListCodec.h"
+
+namespace store::lists {
+
+namespace {
+
+void appendEscaped(std::string& out, std::string_view s) {
+  static const char* hex = "0123456789abcdef";
+  out.push_back('"');
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          out += "\\u00";
+          out.push_back(hex[c >> 4]);
+          out.push_back(hex[c & 15]);
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+bool readHex4(std::string_view s, size_t& i, uint32_t& v) {
+  if (i + 4 > s.size()) return false;
+  v = 0;
+  for (int k = 0; k < 4; ++k) {
+    char c = s[i++];
+    v <<= 4;
+    if (c >= '0' && c <= '9') v |= c - '0';
+    else if (c >= 'a' && c <= 'f') v |= c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v |= c - 'A' + 10;
+    else return false;
+  }
+  return true;
+}
+
+void skipSpace(std::string_view s, size_t& i) {
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t')) ++i;
+}
+
+bool readString(std::string_view s, size_t& i, std::string& out) {
+  if (i >= s.size() || s[i] != '"') return false;
+  ++i;
+  while (i < s.size()) {
+    char c = s[i++];
+    if (c == '"') return true;
+    if (c != '\\') {
+      out.push_back(c);
+      continue;
+    }
+    if (i >= s.size()) return false;
+    char e = s[i++];
+    switch (e) {
+      case '"': out.push_back('"'); break;
+      case '\\': out.push_back('\\'); break;
+      case '/': out.push_back('/'); break;
+      case 'b': out.push_back('\b'); break;
+      case 'f': out.push_back('\f'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'u': {
+        uint32_t cp;
+        if (!readHex4(s, i, cp)) return false;
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 6 <= s.size() && s[i] == '\\' && s[i + 1] == 'u') {
+          size_t j = i + 2;
+          uint32_t low;
+          if (readHex4(s, j, low) && low >= 0xDC00 && low < 0xE000) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i = j;
+          }
+        }
+        appendUtf8(out, cp);
+        break;
+      }
+      default: return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string encode(const Value& array) {
+  std::string out = "[";
+  if (auto a = array.arrayPtr()) {
+    bool first = true;
+    for (const auto& item : *a) {
+      if (!first) out.push_back(',');
+      first = false;
+      if (auto s = item.stringPtr()) appendEscaped(out, *s);
+      else appendEscaped(out, item.asString());
+    }
+  }
+  out.push_back(']');
+  return out;
+}
+
+std::optional<Value> decode(std::string_view s) {
+  size_t i = 0;
+  skipSpace(s, i);
+  if (i >= s.size() || s[i] != '[') return std::nullopt;
+  ++i;
+  Value::Array items;
+  skipSpace(s, i);
+  if (i < s.size() && s[i] == ']') return Value(std::move(items));
+  while (true) {
+    skipSpace(s, i);
+    std::string item;
+    if (!readString(s, i, item)) return std::nullopt;
+    items.emplace_back(std::move(item));
+    skipSpace(s, i);
+    if (i >= s.size()) return std::nullopt;
+    if (s[i] == ']') return Value(std::move(items));
+    if (s[i] != ',') return std::nullopt;
+    ++i;
+  }
+}
+
+}  // namespace store::lists

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "store/StoreException.h"
+#include "StoreTestSchema.h"
+
+using store::StoreException;
+using storetest::TempDatabase;
+
+namespace {
+
+StoreException::Kind kindOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const StoreException& e) {
+    return e.kind();
+  }
+  ADD_FAILURE() << "no StoreException";
+  return StoreException::Kind::Fail;
+}
+
+TEST(StoreObjects, NewObjectsTakeDefaultsAndRoundTripEveryType) {
+  TempDatabase t;
+  auto o = t.item("a", "Alpha");
+  EXPECT_EQ(o.get("active"), Value(false));  // required bool with its default
+  EXPECT_TRUE(o.get("flag").isNull());       // optional bool: absent
+  EXPECT_TRUE(o.getStringList("tags").empty());
+  o.set("count", 42);
+  o.set("flag", true);
+  o.set("price", 1.5);
+  o.set("when", Date{123456.25});
+  o.set("blob", dataFromString(std::string("\0\1\2", 3)));
+  o.setStringList("tags", {"x", "quote \" and \\ backslash", "line\nbreak", "üñí€😀", ""});
+  t.db->write([&] { t.db->add(o); });
+
+  auto back = t.db->objectForPrimaryKey("Item", "a");
+  ASSERT_TRUE(back);
+  EXPECT_GT(back->objectId(), 0);
+  EXPECT_EQ(back->getString("name"), "Alpha");
+  EXPECT_EQ(back->getInt("count"), 42);
+  EXPECT_EQ(back->getBool("flag"), true);
+  EXPECT_EQ(back->getDouble("price"), 1.5);
+  EXPECT_EQ(back->getDate("when")->seconds, 123456.25);
+  EXPECT_EQ(back->getData("blob")->size(), 3u);
+  EXPECT_EQ(back->getStringList("tags"),
+            (std::vector<std::string>{"x", "quote \" and \\ backslash", "line\nbreak", "üñí€😀", ""}));
+  EXPECT_TRUE(back->get("category").isNull());
+  EXPECT_FALSE(t.db->objectForPrimaryKey("Item", "A"));  // primary keys are exact
+}
+
+TEST(StoreObjects, AddRefusesATakenPrimaryKeyAndKeepsTheTransactionUsable) {
+  TempDatabase t;
+  t.addItem("a", {{"name", "first"}});
+  t.db->write([&] {
+    EXPECT_EQ(kindOf([&] { t.db->add(t.item("a", "second")); }), StoreException::Kind::PrimaryKeyExists);
+    t.db->add(t.item("b", "other"));
+  });
+  EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->getString("name"), "first");
+  EXPECT_EQ(t.db->objects("Item").count(), 2u);
+}
+
+TEST(StoreObjects, AddOrUpdateReplacesEveryPropertyAndCreateOrUpdateOnlyTheGivenOnes) {
+  TempDatabase t;
+  t.addItem("a", {{"name", "first"}, {"count", 3}, {"category", "Tools"}});
+  t.db->write([&] { t.db->addOrUpdate(t.item("a", "renamed")); });
+  auto a = t.db->objectForPrimaryKey("Item", "a");
+  EXPECT_EQ(a->getString("name"), "renamed");
+  EXPECT_FALSE(a->getInt("count"));  // the fresh object had none
+  EXPECT_EQ(t.db->objects("Item").count(), 1u);
+
+  t.db->write([&] {
+    t.db->createOrUpdate("Item", Value::dict({{"key", "a"}, {"count", 7}}));
+    t.db->createOrUpdate("Item", Value::dict({{"key", "n"}, {"name", "new"}}));
+  });
+  a = t.db->objectForPrimaryKey("Item", "a");
+  EXPECT_EQ(a->getString("name"), "renamed");
+  EXPECT_EQ(a->getInt("count"), 7);
+  EXPECT_EQ(t.db->objectForPrimaryKey("Item", "n")->get("active"), Value(false));
+}
+
+TEST(StoreObjects, RequiredPropertiesRefuseNullAndWritesNeedATransaction) {
+  TempDatabase t;
+  auto note = t.db->makeObject("Note");
+  EXPECT_EQ(note.get("level"), Value(0));  // required number: 0 when unset
+  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(note); }); }), StoreException::Kind::InvalidValue);
+  note.set("text", "hello");
+  EXPECT_EQ(kindOf([&] { t.db->add(note); }), StoreException::Kind::NotInWriteTransaction);
+  t.db->write([&] { t.db->add(note); });
+  EXPECT_EQ(t.db->objects("Note").count(), 1u);
+  auto item = t.item("k");
+  item.set("active", Value());
+  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(item); }); }), StoreException::Kind::InvalidValue);
+  item.set("count", "not a number");
+  item.set("active", true);
+  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(item); }); }), StoreException::Kind::InvalidValue);
+  EXPECT_EQ(kindOf([&] { item.set("nope", 1); }), StoreException::Kind::InvalidProperty);
+}
+
+TEST(StoreObjects, TransactionsNestNeverAndAnExceptionCancels) {
+  TempDatabase t;
+  EXPECT_THROW(t.db->write([&] {
+    t.db->add(t.item("gone"));
+    throw std::runtime_error("boom");
+  }),
+               std::runtime_error);
+  EXPECT_FALSE(t.db->inWriteTransaction());
+  EXPECT_EQ(t.db->objects("Item").count(), 0u);
+  t.db->beginWrite();
+  EXPECT_EQ(kindOf([&] { t.db->beginWrite(); }), StoreException::Kind::AlreadyInWriteTransaction);
+  t.db->add(t.item("x"));
+  t.db->cancelWrite();
+  EXPECT_EQ(t.db->objects("Item").count(), 0u);
+  t.db->write([&] {
+    t.db->add(t.item("y"));
+    t.db->cancelWrite();  // a block may end the transaction itself
+  });
+  EXPECT_EQ(t.db->objects("Item").count(), 0u);
+}
+
+TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
+  TempDatabase t;
+  auto a = t.item("a");
+  for (const char* v : {"1.0", "1.1", "0.9"}) {
+    auto version = t.db->makeObject("Version");
+    version.set("version", v);
+    version.set("source", "https://one/");
+    a.mutableLinks("versions").push_back(version);
+  }
+  t.db->write([&] { t.db->add(a); });
+  auto back = *t.db->objectForPrimaryKey("Item", "a");
+  ASSERT_EQ(back.links("versions").size(), 3u);
+  EXPECT_EQ(back.links("versions")[2].getString("version"), "0.9");
+  EXPECT_EQ(t.db->objects("Version").count(), 3u);
+
+  // Appending to the read record keeps the stored rows and adds one.
+  auto more = t.db->makeObject("Version");
+  more.set("version", "2.0");
+  back.mutableLinks("versions").push_back(more);
+  t.db->write([&] { t.db->addOrUpdate(back); });
+  EXPECT_EQ(t.db->objects("Version").count(), 4u);
+
+  // Dropping one from the list deletes the row the list owned.
+  back = *t.db->objectForPrimaryKey("Item", "a");
+  back.mutableLinks("versions").erase(back.mutableLinks("versions").begin());
+  t.db->write([&] { t.db->addOrUpdate(back); });
+  EXPECT_EQ(t.db->objects("Version").count(), 3u);
+  EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->links("versions")[0].getString("version"), "1.1");
+
+  // Deleting the linked rows empties the list; deleting the owner deletes the rest.
+  t.db->write([&] { t.db->deleteObjects(t.db->objects("Version", "version = %@", "1.1")); });
+  EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->links("versions").size(), 2u);
+  t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "a")); });
+  EXPECT_EQ(t.db->objects("Version").count(), 0u);
+}
+
+TEST(StoreObjects, DeletionsAndBulkSetsTouchExactlyTheirRows) {
+  TempDatabase t;
+  for (int i = 0; i < 6; ++i) t.addItem("k" + std::to_string(i), {{"count", i}, {"flag", i % 2 == 0}});
+  t.db->write([&] { t.db->objects("Item", "flag = 1").setValue("category", "even"); });
+  EXPECT_EQ(t.db->objects("Item", "category = %@", "even").count(), 3u);
+  t.db->write([&] { t.db->setValue(*t.db->objectForPrimaryKey("Item", "k1"), "name", "one"); });
+  EXPECT_EQ(t.db->objectForPrimaryKey("Item", "k1")->getString("name"), "one");
+  t.db->write([&] { t.db->deleteObjects(t.db->objects("Item", "count >= 4")); });
+  EXPECT_EQ(t.keys(t.db->objects("Item")), (std::vector<std::string>{"k0", "k1", "k2", "k3"}));
+  t.db->write([&] { t.db->deleteAllObjects("Item"); });
+  EXPECT_EQ(t.db->objects("Item").count(), 0u);
+  t.db->write([&] {
+    auto note = t.db->makeObject("Note");
+    note.set("text", "t");
+    t.db->add(note);
+    t.db->deleteAll();
+  });
+  EXPECT_EQ(t.db->objects("Note").count(), 0u);
+}
+
+TEST(StoreObjects, ObjectsWithoutPrimaryKeyUpdateByTheirRow) {
+  TempDatabase t;
+  auto note = t.db->makeObject("Note");
+  note.set("text", "draft");
+  int64_t id = 0;
+  t.db->write([&] { id = t.db->add(note); });
+  auto stored = *t.db->objectWithId("Note", id);
+  stored.set("text", "final");
+  t.db->write([&] { t.db->addOrUpdate(stored); });
+  EXPECT_EQ(t.db->objects("Note").count(), 1u);
+  EXPECT_EQ(t.db->objects("Note").first()->getString("text"), "final");
+  EXPECT_EQ(kindOf([&] { t.db->objectForPrimaryKey("Note", "x"); }), StoreException::Kind::InvalidProperty);
+}
+
+}  // namespace

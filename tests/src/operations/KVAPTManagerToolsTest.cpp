@@ -1,0 +1,178 @@
+// The APT layer with the real apt and dpkg, confined to a temporary device root.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+class APTTools : public DeviceRootFixture {
+ protected:
+  TemporaryDeviceRoot::Options deviceRootOptions() const override {
+    TemporaryDeviceRoot::Options options;
+    options.staticShell = true;  // maintainer scripts run chrooted in the root
+    return options;
+  }
+  void SetUp() override {
+    DeviceRootFixture::SetUp();
+    KVAPTManager::createAPTSandboxIfNeeded();
+  }
+
+  // A flat repository served on 127.0.0.1 with two versions of a tool (one with an
+  // epoch) that needs a library, and its Release and Packages written into the lists
+  // through the APT layer, as a refresh does.
+  std::string addRepository(TestHttpServer& server) {
+    DebBuilder debs(repo.path());
+    debs.build(DebPackage("com.example.lib", "1.0").file("/usr/lib/libexample.txt", "lib\n"));
+    debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)"));
+    debs.build(DebPackage("com.example.tool", "1:2.0-1").field("Depends", "com.example.lib (>= 1.0)")
+                   .file("/usr/bin/example-tool", "#!/bin/sh\n"));
+    EXPECT_TRUE(DebBuilder::writeFlatRepository(
+        repo.path(), {"com.example.lib_1.0.deb", "com.example.tool_1.0.deb", "com.example.tool_1%3a2.0-1.deb"}));
+    server.serveFolder(repo.path(), "/repo/");
+    std::string location = server.url("/repo/");
+    KVAPTManager::writeReleaseContents(*Files::readText(repo.file("Release")), location);
+    KVAPTManager::writePackagesContents(*Files::readText(repo.file("Packages")), location);
+    return location;
+  }
+
+  std::string installLocally(const DebPackage& package) {
+    std::string deb = DebBuilder(debs.path()).build(package);
+    EXPECT_TRUE(KVAPTManager::installDPKG(deb, {})) << KVAPTManager::output().value_or("");
+    return deb;
+  }
+
+  TempDir repo, debs;
+};
+}  // namespace
+
+TEST_F(APTTools, PolicyKnowsTheRepositorysPackageAndVersions) {
+  TestHttpServer server;
+  std::string location = addRepository(server);
+  EXPECT_EQ(Files::readText(KVAPTManager::sourcesListPath()), "deb " + location + " ./\n");
+
+  std::vector<KVAPTVersionSource> fromBlock;
+  auto versions = KVAPTManager::availableVersionsForIdentifierWithSourceInfo(
+      "com.example.tool", [&](const std::vector<KVAPTVersionSource>& v) { fromBlock = v; });
+  ASSERT_EQ(versions.size(), 2u) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(versions, fromBlock);
+  EXPECT_EQ(versions[0].version, "1:2.0-1");
+  EXPECT_EQ(versions[1].version, "1.0");
+  for (const auto& v : versions) {
+    EXPECT_EQ(v.source.rfind(server.baseURL() + "/repo", 0), 0u) << v.source;
+    EXPECT_NE(v.source.find("./ Packages"), std::string::npos) << v.source;
+  }
+  EXPECT_EQ(KVAPTManager::availableVersionsForIdentifier("com.example.tool"),
+            (std::vector<std::string>{"1:2.0-1", "1.0"}));
+  EXPECT_EQ(KVAPTManager::depends("com.example.tool"), std::vector<std::string>{"com.example.lib"});
+  EXPECT_TRUE(KVAPTManager::availableVersionsForIdentifierWithSourceInfo("com.example.unknown").empty());
+
+  // Nothing was fetched: the lists came through the layer.
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(APTTools, DryRunResolvesTheDependency) {
+  TestHttpServer server;
+  addRepository(server);
+  KVAPTCommandResult dry = KVAPTManager::dryRunForQueue("com.example.tool");
+  ASSERT_TRUE(dry.ran);
+  EXPECT_NE(dry.output.find("The following additional packages will be installed:\n  com.example.lib\n"),
+            std::string::npos)
+      << dry.output;
+  EXPECT_NE(dry.output.find("The following NEW packages will be installed:\n  com.example.lib com.example.tool\n"),
+            std::string::npos)
+      << dry.output;
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty());
+  EXPECT_EQ(server.requestCount(), 0u);
+
+  KVAPTManager::generateCaches();
+  EXPECT_TRUE(Files::exists(KVAPTManager::sandboxPath() + "/pkgcache.bin"));
+}
+
+TEST_F(APTTools, InstallDPKGInstallsALocalArchiveIntoTheRoot) {
+  // A path with blanks and shell characters arrives as the one path it is.
+  TempDir folder;
+  std::string weird = folder.path() + "/My Tweak $(touch pwned) `x` 'q\".deb";
+  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.local", "2.1").file("/usr/share/local/data", "x"));
+  ASSERT_TRUE(Files::moveItem(deb, weird));
+
+  std::vector<std::string> pieces;
+  bool ok = KVAPTManager::installDPKG(weird, [&](const std::string& piece, const std::string&, bool done, int32_t) {
+    if (!done) pieces.push_back(piece);
+  });
+  EXPECT_TRUE(ok) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.local"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.local"), "2.1");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/local/data")), "x");
+  EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(),
+                          [](const std::string& p) { return p.rfind("Setting up com.example.local", 0) == 0; }));
+  EXPECT_FALSE(Files::exists(folder.file("pwned")));
+  EXPECT_TRUE(contains(KVAPTManager::installedFilesForIdentifer("com.example.local"), "/usr/share/local/data"));
+  EXPECT_TRUE(KVAPTManager::installedFilesForIdentifer("com.example.never").empty());
+
+  auto info = KVAPTManager::packageInfo(weird, {});
+  ASSERT_TRUE(info);
+  EXPECT_NE(info->find("Package: com.example.local"), std::string::npos);
+
+  EXPECT_EQ(KVAPTManager::unmetDependenciesFromArrayOfDependencies({"com.example.local", "com.example.missing", "x;y"}),
+            (std::vector<std::string>{"com.example.missing", "x;y"}));
+
+  EXPECT_FALSE(KVAPTManager::installDPKG(folder.file("missing.deb"), {}));
+  EXPECT_NE(KVAPTManager::status(), 0);
+}
+
+TEST_F(APTTools, HoldAndUnholdChangeTheDevicesSelection) {
+  installLocally(DebPackage("com.example.held"));
+  ASSERT_EQ(deviceRoot().packageStatus("com.example.held"), "install ok installed");
+  std::string last;
+  EXPECT_TRUE(KVAPTManager::hold("com.example.held", [&](const std::string&, const std::string& w, bool done, int32_t) {
+    if (done) last = w;
+  }));
+  EXPECT_NE(last.find("com.example.held set on hold."), std::string::npos) << last;
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.held"), "hold ok installed");
+  EXPECT_TRUE(KVAPTManager::unhold("com.example.held", {}));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.held"), "install ok installed");
+}
+
+TEST_F(APTTools, FixPartiallyInstalledPackagesRepairsAHalfConfiguredPackage) {
+  // The configuration script fails while the flag file exists in the root.
+  const std::string flag = deviceRoot().hostPath("/tmp/fail-configure");
+  ASSERT_TRUE(Files::writeAtomically(flag, std::string()));
+  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.fragile").script(
+      "postinst", "#!/bin/sh\nif [ -e /tmp/fail-configure ]; then echo 'not yet'; exit 1; fi\necho configured\n"));
+  EXPECT_FALSE(KVAPTManager::installDPKG(deb, {}));
+  ASSERT_EQ(deviceRoot().packageStatus("com.example.fragile"), "install ok half-configured");
+
+  Files::removeItem(flag);
+  KVAPTManager::fixPartiallyInstalledPackages();
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.fragile"), "install ok installed");
+  EXPECT_NE(KVAPTManager::output().value_or("").find("configured"), std::string::npos);
+  EXPECT_EQ(KVAPTManager::status(), 0);
+}
+
+TEST_F(APTTools, ArchivesGetAPTsNamesEvenWithAnEpoch) {
+  TempDir downloads;
+  std::string deb = DebBuilder(downloads.path()).build(DebPackage("com.example.tool", "1:2.0-1"), "download.tmp");
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(deb));
+  EXPECT_FALSE(Files::exists(deb));
+  EXPECT_TRUE(Files::exists(KVAPTManager::archivesPath() + "/com.example.tool_1%3a2.0-1_iphoneos-arm.deb"));
+  EXPECT_FALSE(Files::exists(KVAPTManager::archivesPath() + "/_tmp.deb"));
+
+  // Something that is no archive can't be named: it stays where it is.
+  std::string junk = downloads.file("junk.tmp");
+  ASSERT_TRUE(Files::writeAtomically(junk, std::string("<html>not found</html>")));
+  EXPECT_FALSE(KVAPTManager::copyDebToSandboxFromPath(junk));
+  EXPECT_TRUE(Files::exists(junk));
+  EXPECT_FALSE(Files::exists(KVAPTManager::archivesPath() + "/_tmp.deb"));
+
+  KVAPTManager::cleanUpArchivesIfNeeded();
+  EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::archivesPath()), std::vector<std::string>{"partial"});
+}

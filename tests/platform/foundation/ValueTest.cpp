@@ -212,6 +212,86 @@ TEST(ValuePropertyList, ReadsAHandWrittenXMLFile) {
   EXPECT_FALSE(Value::fromPropertyList(Data{}));
 }
 
+// A binary property list whose objects are all arrays; objects[i] lists the objects
+// that array i holds. Object 0 is the top.
+Data binaryArrays(const std::vector<std::vector<uint32_t>>& objects) {
+  Data b = dataFromString("bplist00");
+  auto put = [&b](uint64_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  std::vector<uint64_t> offsets;
+  for (const auto& refs : objects) {
+    offsets.push_back(b.size());
+    if (refs.size() < 15) {
+      b.push_back(static_cast<uint8_t>(0xA0 | refs.size()));
+    } else {
+      b.push_back(0xAF);
+      b.push_back(0x12);
+      put(refs.size(), 4);
+    }
+    for (uint32_t r : refs) put(r, 4);
+  }
+  uint64_t table = b.size();
+  for (uint64_t o : offsets) put(o, 4);
+  for (int i = 0; i < 6; ++i) b.push_back(0);
+  b.push_back(4);  // offset size
+  b.push_back(4);  // reference size
+  put(objects.size(), 8);
+  put(0, 8);
+  put(table, 8);
+  return b;
+}
+
+TEST(ValuePropertyList, HostileShapesAreRefusedWithoutExhaustingStackOrMemory) {
+  // A sane hand-made list reads, so the refusals below are about shape alone.
+  auto sane = Value::fromPropertyList(binaryArrays({{1, 2}, {2}, {}}));
+  ASSERT_TRUE(sane);
+  EXPECT_EQ(*sane, Value::array({Value::array({Value::array()}), Value::array()}));
+
+  // Nested a hundred thousand deep.
+  std::vector<std::vector<uint32_t>> chain;
+  for (uint32_t i = 0; i < 100000; ++i) chain.push_back(i + 1 < 100000 ? std::vector<uint32_t>{i + 1} : std::vector<uint32_t>{});
+  std::string error;
+  EXPECT_FALSE(Value::fromPropertyList(binaryArrays(chain), &error));
+  EXPECT_FALSE(error.empty());
+
+  // Each array holds the next one twice: 2^60 copies once expanded.
+  std::vector<std::vector<uint32_t>> doubling;
+  for (uint32_t i = 0; i < 60; ++i) doubling.push_back({i + 1, i + 1});
+  doubling.push_back({});
+  EXPECT_FALSE(Value::fromPropertyList(binaryArrays(doubling)));
+  // A few levels of sharing are fine.
+  auto shared = Value::fromPropertyList(binaryArrays({{1, 1, 1}, {2, 2}, {}}));
+  ASSERT_TRUE(shared);
+  EXPECT_EQ((*shared)[2][1].size(), 0u);
+
+  // An array that holds itself, or an object number past the end.
+  EXPECT_FALSE(Value::fromPropertyList(binaryArrays({{1}, {0}})));
+  EXPECT_FALSE(Value::fromPropertyList(binaryArrays({{7}})));
+  Data truncated = binaryArrays({{1}, {}});
+  truncated.resize(truncated.size() - 5);
+  EXPECT_FALSE(Value::fromPropertyList(truncated));
+
+  // XML nested a million deep.
+  std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+  for (int i = 0; i < 1000000; ++i) xml += "<array>";
+  for (int i = 0; i < 1000000; ++i) xml += "</array>";
+  xml += "</plist>";
+  EXPECT_FALSE(Value::fromPropertyList(dataFromString(xml)));
+
+  // Moderate nesting in both forms still reads; empty containers written as <array/> don't count.
+  Value nested = Value::array();
+  for (int i = 0; i < 100; ++i) nested = Value::array({nested, Value::dict()});
+  EXPECT_EQ(Value::fromPropertyList(nested.toBinaryPropertyList()), nested);
+  EXPECT_EQ(Value::fromPropertyList(nested.toXMLPropertyList()), nested);
+  std::string flat = "<plist version=\"1.0\"><array>";
+  for (int i = 0; i < 2000; ++i) flat += "<array/><dict/><array></array>";
+  flat += "</array></plist>";
+  auto wide = Value::fromPropertyList(dataFromString(flat));
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->size(), 6000u);
+}
+
 // --- Lenient readings and equality -----------------------------------------
 
 TEST(ValueReadings, BoolFromTextFollowsThePlatformRules) {

@@ -1,0 +1,108 @@
+// Whole roads through the real apt and dpkg: a repository served on 127.0.0.1, its
+// lists written through the APT layer, a prepared archive, an install with a
+// dependency, a downgrade, a hold and a removal, all inside a temporary device root, with the host's package state checked byte for byte around them.
+#include <gtest/gtest.h>
+
+#include "HostStateGuard.h"
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+class PackageToolsRoad : public DeviceRootFixture {
+ protected:
+  TemporaryDeviceRoot::Options deviceRootOptions() const override {
+    TemporaryDeviceRoot::Options options;
+    options.staticShell = true;
+    return options;
+  }
+
+  void SetUp() override {
+    DeviceRootFixture::SetUp();
+    KVAPTManager::createAPTSandboxIfNeeded();
+    DebBuilder debs(repo.path());
+    debs.build(DebPackage("com.example.lib", "1.0").file("/usr/lib/libexample.txt", "lib 1\n"), "lib-1.deb");
+    debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)")
+                   .file("/usr/bin/example-tool", "tool 1\n"),
+               "tool-1.deb");
+    toolTwo = debs.build(DebPackage("com.example.tool", "1:2.0-1").field("Depends", "com.example.lib (>= 1.0)")
+                             .file("/usr/bin/example-tool", "tool 2\n"),
+                         "tool-2.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib-1.deb", "tool-1.deb", "tool-2.deb"}));
+    server.serveFolder(repo.path(), "/repo/");
+    location = server.url("/repo/");
+    // As a refresh does: the Release gives the source its line, the index goes to its list.
+    KVAPTManager::writeReleaseContents(*Files::readText(repo.file("Release")), location);
+    KVAPTManager::writePackagesContents(*Files::readText(repo.file("Packages")), location);
+  }
+
+  TempDir repo;
+  TestHttpServer server;
+  std::string location, toolTwo;
+};
+}  // namespace
+
+TEST_F(PackageToolsRoad, InstallsWithADependencyAndUsesThePreparedArchive) {
+  const HostPackageState before = HostPackageState::capture();
+
+  // The download of the tool is prepared as the download task does; APT must find it
+  // under its own name (the epoch's ":" written "%3a") and fetch only the library.
+  TempDir downloads;
+  std::string download = downloads.file("CFNetworkDownload_1.tmp");
+  ASSERT_TRUE(Files::copyItem(toolTwo, download));
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(download));
+
+  std::vector<std::string> pieces;
+  int32_t finalStatus = -1;
+  bool ok = KVAPTManager::install("com.example.tool", [&](const std::string& piece, const std::string&, bool done,
+                                                          int32_t status) {
+    if (done) finalStatus = status;
+    else pieces.push_back(piece);
+  });
+  ASSERT_TRUE(ok) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(finalStatus, 0);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1:2.0-1");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/bin/example-tool")), "tool 2\n");
+  EXPECT_EQ(server.requestCount("/repo/lib-1.deb"), 1u);
+  EXPECT_EQ(server.requestCount("/repo/tool-2.deb"), 0u);
+  EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(), [](const std::string& p) {
+    return p == "The following NEW packages will be installed:\n";
+  }));
+
+  // A version from the queue string: the older one, a downgrade.
+  ASSERT_TRUE(KVAPTManager::install("com.example.tool=1.0", {})) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1.0");
+  EXPECT_EQ(server.requestCount("/repo/tool-1.deb"), 1u);
+
+  // A held package isn't removed (APT refuses, and the failure is reported as one);
+  // once released, the queue string's "-" removes it.
+  ASSERT_TRUE(KVAPTManager::hold("com.example.tool", {}));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "hold ok installed");
+  EXPECT_FALSE(KVAPTManager::install("com.example.tool-", {}));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "hold ok installed");
+  ASSERT_TRUE(KVAPTManager::unhold("com.example.tool", {}));
+  ASSERT_TRUE(KVAPTManager::install("com.example.tool-", {})) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool").find("installed"), std::string::npos);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+
+  KVAPTManager::cleanUpArchivesIfNeeded();
+  EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::archivesPath()), std::vector<std::string>{"partial"});
+  EXPECT_EQ(HostPackageState::capture().differencesFrom(before), "");
+}
+
+TEST_F(PackageToolsRoad, ARepositorysHostileIdentifierNeverReachesAShell) {
+  const std::string marker = deviceRoot().hostPath("/tmp/pwned");
+  for (const std::string& queue : {"com.example.tool;touch " + marker, "com.example.tool=1.0$(touch " + marker + ")",
+                                  "`touch " + marker + "`"}) {
+    EXPECT_FALSE(KVAPTManager::install(queue, {})) << queue;
+    EXPECT_FALSE(KVAPTManager::dryRunForQueue(queue).ran) << queue;
+  }
+  EXPECT_FALSE(KVAPTManager::hold("com.example.tool;touch " + marker, {}));
+  EXPECT_FALSE(Files::exists(marker));
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty());
+  EXPECT_EQ(server.requestCount(), 0u);
+}

@@ -20,6 +20,7 @@ Operation::Operation() : state_(std::make_shared<State>()) {}
 Operation::~Operation() = default;
 
 void Operation::start() {
+  if (isFinished()) return;  // an operation runs once
   if (isCancelled()) {
     finish();
     return;
@@ -115,13 +116,18 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
     for (auto& op : toStart) {
       std::weak_ptr<Impl> weak = shared_from_this();
       Operation* raw = op.get();
+      bool alreadyFinished;
       {
         std::lock_guard<std::mutex> lock(op->state_->mutex);
-        op->state_->onFinish = [weak, raw] {
-          if (auto self = weak.lock()) self->operationFinished(raw);
-        };
+        alreadyFinished = op->state_->finished;
+        if (!alreadyFinished)
+          op->state_->onFinish = [weak, raw] {
+            if (auto self = weak.lock()) self->operationFinished(raw);
+          };
       }
-      std::thread([op] { op->start(); }).detach();
+      // One that finished elsewhere before is not run again; it just leaves.
+      if (alreadyFinished) operationFinished(raw);
+      else std::thread([op] { op->start(); }).detach();
     }
   }
 

@@ -280,4 +280,16 @@ TEST(OperationQueue, WaitsForManyBlockOperationsAndRunsEachCompletionOnce) {
   EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(0));
 }
 
+TEST(OperationQueue, AnOperationThatAlreadyFinishedLeavesTheQueueAtOnce) {
+  OperationQueue first, second;
+  auto op = std::make_shared<RecordingOperation>();
+  first.addOperation(op);
+  ASSERT_TRUE(first.waitUntilAllOperationsAreFinished(10));
+  ASSERT_TRUE(op->isFinished());
+  second.addOperation(op);
+  EXPECT_TRUE(second.waitUntilAllOperationsAreFinished(10));
+  EXPECT_EQ(op->mainRuns, 1);  // never run twice
+  EXPECT_FALSE(op->isExecuting());
+}
+
 }  // namespace

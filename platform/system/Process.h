@@ -12,6 +12,7 @@
 //   int status = p.terminationStatus();
 #include <sys/types.h>
 
+#include <atomic>
 #include <map>
 #include <optional>
 #include <string>
@@ -70,7 +71,7 @@ class Process {
   std::string currentDirectory_;
 
   pid_t pid_ = -1;
-  int readFd_ = -1;
+  std::atomic<int> readFd_{-1};  // read by other threads through fileDescriptor()
   int pidFd_ = -1;         // becomes readable when the child exits (-1 where unsupported)
   bool childGone_ = false;  // the child has exited; the pipe is being drained
   bool exited_ = false;     // reaped

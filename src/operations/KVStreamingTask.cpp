@@ -74,6 +74,25 @@ std::string KVStreamingTask::decodeUTF8Lossy(std::string_view bytes) {
   return out;
 }
 
+void KVStreamingTask::LineBuffer::append(std::string_view bytes, const std::function<void(std::string)>& onLine) {
+  pending_.append(bytes);
+  size_t start = 0, lineFeed;
+  while ((lineFeed = pending_.find('\n', std::max(start, scanned_))) != std::string::npos) {
+    onLine(decodeUTF8Lossy(std::string_view(pending_).substr(start, lineFeed + 1 - start)));
+    start = lineFeed + 1;
+  }
+  pending_.erase(0, start);
+  scanned_ = pending_.size();
+}
+
+std::optional<std::string> KVStreamingTask::LineBuffer::finish() {
+  if (pending_.empty()) return std::nullopt;
+  std::string rest = decodeUTF8Lossy(pending_);
+  pending_.clear();
+  scanned_ = 0;
+  return rest;
+}
+
 std::shared_ptr<KVStreamingTask> KVStreamingTask::streamingTaskForCommand(const std::string& command,
                                                                           OutputBlock block) {
   auto task = std::make_shared<KVStreamingTask>();
@@ -124,19 +143,10 @@ void KVStreamingTask::runStreamingCommand(const std::string& command, OutputBloc
     deliver(launchError + "\n", block);
     status = 127;
   } else {
-    std::string pending;
-    size_t scanned = 0;  // bytes of `pending` known to hold no line feed
-    while (auto chunk = stringForFileHandle(*process)) {
-      pending += *chunk;
-      size_t start = 0, lineFeed;
-      while ((lineFeed = pending.find('\n', std::max(start, scanned))) != std::string::npos) {
-        deliver(decodeUTF8Lossy(std::string_view(pending).substr(start, lineFeed + 1 - start)), block);
-        start = lineFeed + 1;
-      }
-      pending.erase(0, start);
-      scanned = pending.size();
-    }
-    if (!pending.empty()) deliver(decodeUTF8Lossy(pending), block);
+    LineBuffer lines;
+    auto onLine = [&](std::string line) { deliver(std::move(line), block); };
+    while (auto chunk = stringForFileHandle(*process)) lines.append(*chunk, onLine);
+    if (auto rest = lines.finish()) deliver(std::move(*rest), block);
     process->waitUntilExit();
     status = process->terminationStatus();
   }

@@ -46,6 +46,19 @@ class KVStreamingTask {
   // `bytes` as UTF-8 text, each invalid sequence replaced by U+FFFD.
   static std::string decodeUTF8Lossy(std::string_view bytes);
 
+  // Cuts bytes that arrive in arbitrary pieces into whole decoded lines.
+  class LineBuffer {
+   public:
+    // Adds bytes and hands over every line they complete, with its line feed.
+    void append(std::string_view bytes, const std::function<void(std::string line)>& onLine);
+    // What is left after the last line feed, decoded; nothing when nothing is left.
+    std::optional<std::string> finish();
+
+   private:
+    std::string pending_;
+    size_t scanned_ = 0;  // bytes of pending_ known to hold no line feed
+  };
+
   // Replaces the child's environment (tests); by default it inherits ours.
   void setEnvironment(std::map<std::string, std::string> environment) { environment_ = std::move(environment); }
 

@@ -43,7 +43,12 @@ std::optional<std::vector<uint8_t>> decode(std::string_view text) {
     else if (c >= '0' && c <= '9') v = c - '0' + 52;
     else if (c == '+' || c == '-') v = 62;
     else if (c == '/' || c == '_') v = 63;
-    else if (c == '=' || c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
+    else if (c == '=') {
+      // Padding ends a group: bits left over from it must not shift into a next one.
+      acc = 0;
+      bits = 0;
+      continue;
+    } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
     else return std::nullopt;
     acc = (acc << 6) | static_cast<uint32_t>(v);
     bits += 6;

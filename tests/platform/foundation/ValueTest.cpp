@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "foundation/Base64.h"
 #include "foundation/Files.h"
 #include "support/TempDir.h"
 
@@ -97,6 +98,25 @@ TEST(ValueJSON, DatesDataAndNonFiniteNumbersBecomeJSONTypes) {
   EXPECT_EQ((*back)["date"].asString(), "2023-11-14T22:13:20Z");
   EXPECT_EQ((*back)["data"].asString(), "aGkh");
   EXPECT_TRUE((*back)["inf"].isNull());
+}
+
+TEST(Base64, EncodesEveryTailLengthAndDecodesLeniently) {
+  const std::string bytes = "\x00\xff\x10 quillbark";
+  for (size_t n = 0; n <= bytes.size(); ++n) {
+    std::string part = bytes.substr(0, n);
+    std::string text = Base64::encode(part);
+    EXPECT_EQ(text.size() % 4, 0u);
+    auto back = Base64::decode(text);
+    ASSERT_TRUE(back) << n;
+    EXPECT_EQ(stringFromData(*back), part) << n;
+  }
+  EXPECT_EQ(Base64::encode(std::string_view("hi!")), "aGkh");
+  EXPECT_EQ(Base64::encode(std::string_view("hi")), "aGk=");
+  EXPECT_EQ(stringFromData(*Base64::decode(" aG\r\nkh ")), "hi!");
+  EXPECT_EQ(stringFromData(*Base64::decode("-_8")), "\xfb\xff");  // the URL alphabet too
+  EXPECT_EQ(stringFromData(*Base64::decode("aGk=aGk=")), "hihi");  // groups after padding stay aligned
+  EXPECT_FALSE(Base64::decode("aGk*"));
+  EXPECT_FALSE(Base64::decode("\xc3\xa9"));
 }
 
 // --- Property lists --------------------------------------------------------

@@ -115,6 +115,12 @@ void Database::Impl::setUp() {
       c.exec("CREATE TABLE __store_meta (key TEXT PRIMARY KEY, value)");
       for (const auto& cls : schema.classes()) createClassStorage(c, classInfo(cls->className()));
     } else {
+      // A damaged page would otherwise surface in some later query; find it now, while
+      // the caller can still reset the file.
+      std::string check = c.scalar("PRAGMA quick_check(1)").asString();
+      if (check != "ok") {
+        throw StoreException(StoreException::Kind::InvalidDatabase, configuration.path + " is damaged: " + check);
+      }
       uint64_t stored = static_cast<uint64_t>(
           c.scalar("SELECT value FROM __store_meta WHERE key = 'schemaVersion'").asInt());
       std::optional<Schema> old;

@@ -52,7 +52,13 @@ void Migration::enumerateObjects(const std::string& className,
     if (!before) continue;
     StoreObject newObject = *before;
     block(oldObject, &newObject);
-    if (!newObject.sameContent(*before)) {
+    bool stillThere = false;
+    {
+      sql::Statement st = c.prepare("SELECT 1 FROM " + newInfo->table + " WHERE _id = ?");
+      st.bindInt(1, id);
+      stillThere = st.step();
+    }
+    if (stillThere && !newObject.sameContent(*before)) {
       newObject.setObjectId(id);
       impl.writeObject(c, *newInfo, newObject, Database::Impl::WriteMode::AddOrUpdate);
     }

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "foundation/Files.h"
+#include "store/StoreException.h"
+#include "StoreTestSchema.h"
+#include "support/TempDir.h"
+
+using store::StoreException;
+
+namespace {
+
+StoreException::Kind openKind(const std::string& path) {
+  try {
+    store::Database::open(storetest::configuration(path));
+  } catch (const StoreException& e) {
+    return e.kind();
+  }
+  return StoreException::Kind::Fail;
+}
+
+// Kills the child when the test leaves early, so no writer outlives a failed check.
+struct ChildGuard {
+  pid_t pid;
+  ~ChildGuard() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+void writeItems(store::Database& db, int from, int to) {
+  db.write([&] {
+    for (int i = from; i < to; ++i) {
+      auto o = db.makeObject("Item");
+      o.set("key", "k" + std::to_string(i));
+      o.set("name", std::string(200, 'x'));
+      db.add(o);
+    }
+  });
+}
+
+TEST(StoreDurability, AFileThatIsNoDatabaseIsRefused) {
+  TempDir dir;
+  std::string path = dir.file("bad.realm");
+  ASSERT_TRUE(Files::writeAtomically(path, std::string(8192, 'Q')));
+  EXPECT_EQ(openKind(path), StoreException::Kind::InvalidDatabase);
+  // Removing it with its companions makes room for a fresh, empty one.
+  EXPECT_TRUE(store::Database::deleteFiles(path));
+  EXPECT_EQ(store::Database::open(storetest::configuration(path))->objects("Item").count(), 0u);
+}
+
+TEST(StoreDurability, ADamagedPageIsFoundWhenTheFileIsOpened) {
+  TempDir dir;
+  std::string path = dir.file("damaged.realm");
+  {
+    auto db = store::Database::open(storetest::configuration(path));
+    writeItems(*db, 0, 400);
+    db->compact();  // everything in the main file
+  }
+  auto size = Files::fileSize(path);
+  ASSERT_TRUE(size && *size > 64 * 1024);
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(*size / 2));
+    std::string junk(8192, '\xA5');
+    f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
+  EXPECT_EQ(openKind(path), StoreException::Kind::InvalidDatabase);
+}
+
+// A child process writes, commits, starts another transaction and is killed with
+// SIGKILL in the middle of it: everything it committed is there, nothing else.
+TEST(StoreDurability, AKillDuringAWriteTransactionLosesNoCommittedData) {
+  TempDir dir;
+  std::string path = dir.file("killed.realm");
+  writeItems(*store::Database::open(storetest::configuration(path)), 0, 10);  // closed again before the fork
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    auto db = store::Database::open(storetest::configuration(path));
+    writeItems(*db, 10, 500);  // committed
+    db->beginWrite();
+    for (int i = 500; i < 5000; ++i) {
+      auto o = db->makeObject("Item");
+      o.set("key", "k" + std::to_string(i));
+      o.set("name", std::string(500, 'y'));
+      db->add(o);
+    }
+    db->setValue(*db->objectForPrimaryKey("Item", "k0"), "name", "uncommitted");
+    (void)!write(ready[1], "r", 1);
+    pause();  // killed here, inside the transaction
+    _exit(0);
+  }
+  ChildGuard guard{child};
+  close(ready[1]);
+  pollfd pfd{ready[0], POLLIN, 0};
+  ASSERT_EQ(poll(&pfd, 1, 30000), 1);
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  close(ready[0]);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  guard.pid = 0;
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  auto db = store::Database::open(storetest::configuration(path));
+  EXPECT_EQ(db->objects("Item").count(), 500u);
+  EXPECT_TRUE(db->objectForPrimaryKey("Item", "k499"));
+  EXPECT_FALSE(db->objectForPrimaryKey("Item", "k500"));
+  EXPECT_NE(db->objectForPrimaryKey("Item", "k0")->getString("name"), "uncommitted");
+  writeItems(*db, 500, 510);  // the dead writer's lock is gone
+  EXPECT_EQ(db->objects("Item").count(), 510u);
+}
+
+// Killed at an arbitrary moment of a stream of small commits, including inside a
+// commit: the file holds a prefix of them, at least every one the child reported.
+TEST(StoreDurability, AKillAtAnyMomentLeavesAPrefixOfTheCommits) {
+  TempDir dir;
+  std::string path = dir.file("stream.realm");
+  store::Database::open(storetest::configuration(path)).reset();
+  int progress[2];
+  ASSERT_EQ(pipe(progress), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(progress[0]);
+    auto db = store::Database::open(storetest::configuration(path));
+    for (int i = 0;; ++i) {
+      db->write([&] {
+        auto o = db->makeObject("Item");
+        o.set("key", "k" + std::to_string(i));
+        o.set("count", i);
+        db->add(o);
+        db->createOrUpdate("Item", Value::dict({{"key", "last"}, {"count", i}}));
+      });
+      (void)!write(progress[1], &i, sizeof i);
+    }
+  }
+  ChildGuard guard{child};
+  close(progress[1]);
+  int reported = -1;
+  while (reported < 60) {
+    pollfd pfd{progress[0], POLLIN, 0};
+    ASSERT_EQ(poll(&pfd, 1, 30000), 1);
+    ASSERT_EQ(read(progress[0], &reported, sizeof reported), static_cast<ssize_t>(sizeof reported));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  guard.pid = 0;
+  close(progress[0]);
+
+  auto db = store::Database::open(storetest::configuration(path));
+  auto last = db->objectForPrimaryKey("Item", "last");
+  ASSERT_TRUE(last);
+  int64_t n = *last->getInt("count");
+  EXPECT_GE(n, reported);
+  EXPECT_EQ(db->objects("Item", "key != 'last'").count(), static_cast<size_t>(n + 1));
+  EXPECT_EQ(db->objects("Item", "count > %@ AND key != 'last'", n).count(), 0u);
+}
+
+TEST(StoreDurability, CompactionOnLaunchShrinksAFileWithFreePages) {
+  TempDir dir;
+  std::string path = dir.file("big.realm");
+  {
+    auto db = store::Database::open(storetest::configuration(path));
+    db->write([&] {
+      for (int i = 0; i < 300; ++i) {
+        auto o = db->makeObject("Item");
+        o.set("key", "k" + std::to_string(i));
+        o.set("blob", Data(16384, static_cast<uint8_t>(i)));
+        db->add(o);
+      }
+    });
+    db->write([&] { db->deleteObjects(db->objects("Item", "key BEGINSWITH 'k1'")); });
+  }
+  uint64_t askedTotal = 0, askedUsed = 0;
+  auto config = storetest::configuration(path);
+  config.shouldCompactOnLaunch = [&](uint64_t total, uint64_t used) {
+    askedTotal = total;
+    askedUsed = used;
+    return false;
+  };
+  store::Database::open(config).reset();
+  uint64_t before = *Files::fileSize(path);
+  EXPECT_EQ(askedTotal, before);
+  EXPECT_LT(askedUsed, askedTotal * 8 / 10);
+  config.shouldCompactOnLaunch = [](uint64_t, uint64_t) { return true; };
+  auto db = store::Database::open(config);
+  EXPECT_LT(*Files::fileSize(path), before * 8 / 10);
+  EXPECT_EQ(db->objects("Item").count(), 300u - 111u);
+}
+
+}  // namespace

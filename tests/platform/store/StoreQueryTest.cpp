@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include "store/Predicate.h"
+#include "store/StoreException.h"
+#include "StoreTestSchema.h"
+
+using store::StoreException;
+using storetest::TempDatabase;
+using Keys = std::vector<std::string>;
+
+namespace {
+
+// flag: k1 YES, k2 NO, k3 absent.
+struct NullRules : ::testing::Test {
+  TempDatabase t;
+  void SetUp() override {
+    t.addItem("k1", {{"flag", true}, {"count", 1}});
+    t.addItem("k2", {{"flag", false}, {"count", 0}});
+    t.addItem("k3", {});
+  }
+  Keys match(const std::string& predicate) { return t.keys(t.db->objects("Item", predicate)); }
+};
+
+TEST_F(NullRules, AnAbsentValueIsUnequalToEverythingButNil) {
+  EXPECT_EQ(match("flag != 1"), (Keys{"k2", "k3"}));  // null != 1 holds
+  EXPECT_EQ(match("flag = 0"), (Keys{"k2"}));          // null = 0 does not
+  EXPECT_EQ(match("flag == NO"), (Keys{"k2"}));
+  EXPECT_EQ(match("flag = nil"), (Keys{"k3"}));
+  EXPECT_EQ(match("flag != nil"), (Keys{"k1", "k2"}));
+  EXPECT_EQ(match("count < 1"), (Keys{"k2"}));  // ordering never matches a null
+  EXPECT_EQ(match("NOT count < 1"), (Keys{"k1", "k3"}));
+  EXPECT_EQ(match("NOT (flag = 1)"), (Keys{"k2", "k3"}));
+  EXPECT_EQ(match("name BEGINSWITH 'x' OR NOT name CONTAINS 'x'"), (Keys{"k1", "k2", "k3"}));
+}
+
+TEST_F(NullRules, ArgumentsBindAsValuesOfTheColumnsType) {
+  EXPECT_EQ(t.keys(t.db->objects("Item", "flag = %@", true)), (Keys{"k1"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "flag = %@", Value())), (Keys{"k3"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "count != %i", 1)), (Keys{"k2", "k3"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "%K = %@", "count", 0)), (Keys{"k2"}));
+  // A text argument is a value, never SQL or predicate text.
+  EXPECT_TRUE(t.db->objects("Item", "name = %@", "x' OR 1=1 --").empty());
+  EXPECT_TRUE(t.db->objects("Item", "key = %@", "k1\" OR \"1\"=\"1").empty());
+  EXPECT_THROW(t.db->objects("Item", "%K = 1", "count) OR (1"), StoreException);
+}
+
+struct TextQueries : ::testing::Test {
+  TempDatabase t;
+  void SetUp() override {
+    t.addItem("cafe", {{"name", "Café Crème"}, {"category", "Tweaks"}});
+    t.addItem("plain", {{"name", "cafe creme"}, {"category", "tweaks"}});
+    t.addItem("street", {{"name", "Straße"}, {"category", "Themes"}});
+    t.addItem("cy", {{"name", "cy+cpu.arm64"}});
+    t.addItem("upper", {{"name", "CAFE"}});
+  }
+  Keys match(const std::string& predicate, Value arg) { return t.keys(t.db->objects("Item", predicate, arg)); }
+};
+
+TEST_F(TextQueries, CaseAndDiacriticOptionsFoldThroughIcu) {
+  EXPECT_EQ(match("name == %@", "cafe creme"), (Keys{"plain"}));
+  EXPECT_EQ(match("name ==[c] %@", "CAFE CREME"), (Keys{"plain"}));
+  EXPECT_EQ(match("name ==[cd] %@", "CAFE CREME"), (Keys{"cafe", "plain"}));
+  EXPECT_EQ(match("name ==[d] %@", "Cafe Creme"), (Keys{"cafe"}));
+  EXPECT_EQ(match("name ==[c] %@", "STRASSE"), (Keys{"street"}));  // full case folding: ß is ss
+  EXPECT_EQ(match("name contains[cd] %@", "CRÈ"), (Keys{"cafe", "plain"}));
+  EXPECT_EQ(match("name CONTAINS %@", "afe"), (Keys{"plain"}));
+  EXPECT_EQ(match("name BEGINSWITH[cd] %@", "cafe"), (Keys{"cafe", "plain", "upper"}));
+  EXPECT_EQ(match("name ENDSWITH[c] %@", "ÈME"), (Keys{"cafe"}));
+  EXPECT_EQ(match("name LIKE[c] %@", "caf? *"), (Keys{"cafe", "plain"}));
+  // Decomposed input matches precomposed text.
+  EXPECT_EQ(match("name ==[c] %@", "cafe\xCC\x81 cre\xCC\x80me"), (Keys{"cafe"}));
+}
+
+TEST_F(TextQueries, ThePackageSearchForms) {
+  EXPECT_EQ(match("name contains[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+'", "c"), (Keys{"cafe", "plain", "upper"}));
+  EXPECT_EQ(match("name BEGINSWITH[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+'", "CY"), (Keys{}));
+  EXPECT_EQ(match("category ==[c] %@ AND name != nil", "TWEAKS"), (Keys{"cafe", "plain"}));
+}
+
+TEST_F(TextQueries, InTakesAListAndHonoursOptions) {
+  Value ids = Value::array({"CAFE", "plain", "nothing"});
+  EXPECT_EQ(match("key IN %@", ids), (Keys{"plain"}));
+  EXPECT_EQ(match("key IN[c] %@", ids), (Keys{"cafe", "plain"}));
+  EXPECT_EQ(match("key IN %@", Value::array()), (Keys{}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "NOT key IN %@ AND category != nil", ids)), (Keys{"cafe", "street"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "key IN {'cy', 'upper'}")), (Keys{"cy", "upper"}));
+}
+
+TEST(StoreQueries, ListsOfTextsAnswerMembershipAndCounts) {
+  TempDatabase t;
+  auto a = t.item("a");
+  a.setStringList("tags", {"mobilesubstrate", "firmware(>=7.0)"});
+  auto b = t.item("b");
+  b.setStringList("tags", {"Substrate"});
+  t.db->write([&] {
+    t.db->add(a);
+    t.db->add(b);
+    t.db->add(t.item("c"));
+  });
+  EXPECT_EQ(t.keys(t.db->objects("Item", "tags CONTAINS %@", "mobilesubstrate")), (Keys{"a"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "%@ IN tags", "Substrate")), (Keys{"b"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "ANY tags ==[c] %@", "substrate")), (Keys{"b"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "ANY tags BEGINSWITH %@", "firm")), (Keys{"a"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "tags.@count = 0")), (Keys{"c"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "NONE tags == %@", "Substrate")), (Keys{"a", "c"}));
+}
+
+TEST(StoreQueries, KeyPathsThroughListsOfLinks) {
+  TempDatabase t;
+  auto a = t.item("a");
+  auto v = t.db->makeObject("Version");
+  v.set("source", "https://one/");
+  v.set("version", "1.0");
+  a.mutableLinks("versions").push_back(v);
+  t.db->write([&] {
+    t.db->add(a);
+    t.db->add(t.item("b"));
+  });
+  EXPECT_EQ(t.keys(t.db->objects("Item", "ANY versions.source = %@", "https://one/")), (Keys{"a"}));
+  EXPECT_EQ(t.keys(t.db->objects("Item", "versions.@count > 0")), (Keys{"a"}));
+  EXPECT_EQ(t.db->objects("Version", "source = %@", "https://one/").count(), 1u);
+}
+
+TEST(StoreQueries, SortsDistinctAndDatabaseOrder) {
+  TempDatabase t;
+  t.addItem("1", {{"name", "beta"}, {"category", "B"}, {"count", 2}});
+  t.addItem("2", {{"name", "Alpha"}, {"category", "A"}, {"count", 2}});
+  t.addItem("3", {{"name", "alpha"}, {"category", "B"}, {"count", 1}});
+  t.addItem("4", {{"name", "Émile"}, {"category", ""}, {"count", 1}});
+  t.addItem("5", {{"count", 3}});
+  auto all = t.db->objects("Item");
+  EXPECT_EQ(t.keys(all), (Keys{"1", "2", "3", "4", "5"}));  // database order
+  // Names sort as a reader expects: case and accents next to their letter, absent first.
+  EXPECT_EQ(t.keys(all.sorted("name")), (Keys{"5", "3", "2", "1", "4"}));
+  EXPECT_EQ(t.keys(all.sorted("name", false)), (Keys{"4", "1", "2", "3", "5"}));
+  // The later sort leads; the earlier one breaks its ties.
+  EXPECT_EQ(t.keys(all.sorted("name").sorted("count", false)), (Keys{"5", "2", "1", "3", "4"}));
+  EXPECT_EQ(t.keys(all.sorted({{"count", true}, {"name", true}})), (Keys{"3", "4", "2", "1", "5"}));
+  auto categories = t.db->objects("Item", "category != nil").distinct({"category"}).sorted("category");
+  std::vector<std::string> names;
+  for (const auto& v : categories.valuesForKey("category")) names.push_back(v.asString());
+  EXPECT_EQ(names, (Keys{"", "A", "B"}));
+  EXPECT_EQ(all.indexOfObjectWhere("count = %@", 1), 2u);
+  EXPECT_EQ(all.sorted("count").indexOfObject(*t.db->objectForPrimaryKey("Item", "5")), 4u);
+  EXPECT_FALSE(all.indexOfObjectWhere("count = 9"));
+  int seen = 0;
+  for (const auto& o : all.objectsWhere("count = 2")) {
+    EXPECT_EQ(o.getInt("count"), 2);
+    ++seen;
+  }
+  EXPECT_EQ(seen, 2);
+  EXPECT_EQ(all.objects().size(), 5u);
+}
+
+TEST(StoreQueries, BadPredicatesAreReported) {
+  TempDatabase t;
+  for (const char* bad : {"name =", "name == 'open", "nosuch = 1", "name = %@", "(name = 'a'", "name MATCHES 'a.*'",
+                          "name = 'a' AND", "versions = 1", "= 1"}) {
+    EXPECT_THROW(t.db->objects("Item", bad).count(), StoreException) << bad;
+  }
+  EXPECT_THROW(t.db->objects("Item", "name = 'a'", 1), StoreException);  // an argument left over
+}
+
+// Every predicate text the screens and managers write, compiled and run against real
+// rows, so a form the store cannot read shows here rather than in a screen.
+TEST(StoreQueries, EveryPredicateFormOfTheRecordQueries) {
+  TempDatabase t;
+  store::Configuration c;
+  c.path = t.dir.file("records.realm");
+  c.schemaVersion = 1;
+  store::ObjectSchema pkg("KVRPackage");
+  using store::Property;
+  using store::PropertyType;
+  pkg.add(Property("identifier", PropertyType::String).primaryKey());
+  for (const char* text : {"name", "maintainer", "sourceLocation", "category", "subcategory", "updatedDateStr"}) {
+    pkg.add(Property(text, PropertyType::String));
+  }
+  for (const char* flag : {"isInstalled", "isHeld", "isUpdated", "isInWishlist", "isInTheQueue", "isPaidThroughSileo",
+                           "isPaidThroughCydia", "isEssential", "hasNewVersion", "hasEndpoint", "isFollowed"}) {
+    pkg.add(Property(flag, PropertyType::Bool));
+  }
+  pkg.add(Property("tweakCompatibleStatus", PropertyType::Int));
+  c.schema.add(pkg);
+  auto db = store::Database::open(c);
+  db->write([&] {
+    auto p = db->makeObject("KVRPackage");
+    p.set("identifier", "com.example.tweak");
+    p.set("name", "Tweak");
+    p.set("maintainer", "Dév");
+    p.set("sourceLocation", "https://repo.example/");
+    p.set("category", "Tweaks");
+    p.set("updatedDateStr", "2024-01-02 03:04");
+    p.set("isInstalled", true);
+    db->add(p);
+  });
+  struct Case {
+    const char* predicate;
+    std::vector<Value> args;
+    size_t expected;
+  };
+  const std::vector<Case> cases = {
+      {"sourceLocation = %@", {"https://repo.example/"}, 1},
+      {"isUpdated = 1 AND isHeld = 0", {}, 0},
+      {"isUpdated = 1 && isHeld = 0", {}, 0},
+      {"tweakCompatibleStatus != 1", {}, 1},
+      {"isInWishlist = %@", {true}, 0},
+      {"isInTheQueue = 1", {}, 0},
+      {"isInTheQueue = %@", {false}, 0},
+      {"isPaidThroughCydia = 1", {}, 0},
+      {"isInstalled = 1", {}, 1},
+      {"hasEndpoint = 1", {}, 0},
+      {"updatedDateStr = %@", {"2024-01-02 03:04"}, 1},
+      {"name = %@", {"Tweak"}, 1},
+      {"isPaidThroughSileo = 1 AND sourceLocation = %@", {"https://repo.example/"}, 0},
+      {"sourceLocation = %@ AND isPaidThroughSileo = 1", {"https://repo.example/"}, 0},
+      {"sourceLocation = %@ AND isInstalled = 1", {"https://repo.example/"}, 1},
+      {"sourceLocation = %@ AND isInstalled = 0", {"https://repo.example/"}, 0},
+      {"name contains[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+'", {"WEA"}, 1},
+      {"name contains[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+' AND tweakCompatibleStatus != 1", {"wea"}, 1},
+      {"maintainer contains[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+'", {"dev"}, 1},
+      {"maintainer contains[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+' AND tweakCompatibleStatus != 1", {"DÉV"}, 1},
+      {"name BEGINSWITH[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+'", {"tw"}, 1},
+      {"maintainer BEGINSWITH[cd] %@ AND NOT name BEGINSWITH[cd] 'cy+' AND tweakCompatibleStatus != 1", {"de"}, 1},
+      {"maintainer = %@", {"Dév"}, 1},
+      {"maintainer = %@ AND tweakCompatibleStatus != %i", {"Dév", 1}, 1},
+      {"maintainer = %@ AND identifier != %@", {"Dév", "com.example.tweak"}, 0},
+      {"maintainer ==[cd] %@", {"dev"}, 1},
+      {"isFollowed = %@", {true}, 0},
+      {"identifier ==[c] %@", {"COM.EXAMPLE.TWEAK"}, 1},
+      {"identifier IN[c] %@", {Value::array({"Com.Example.Tweak", "other"})}, 1},
+      {"identifier = %@", {"com.example.tweak"}, 1},
+      {"hasNewVersion = 1", {}, 0},
+      {"hasNewVersion = 1 AND tweakCompatibleStatus != 1", {}, 0},
+      {"updatedDateStr = %@ AND tweakCompatibleStatus != 1", {"2024-01-02 03:04"}, 1},
+      {"updatedDateStr = %@ AND hasNewVersion = 1", {"2024-01-02 03:04"}, 0},
+      {"updatedDateStr = %@ AND hasNewVersion = 1 AND tweakCompatibleStatus != 1", {"2024-01-02 03:04"}, 0},
+      {"tweakCompatibleStatus != %i", {1}, 1},
+      {"isEssential = 1", {}, 0},
+      {"isUpdated = 1", {}, 0},
+      {"isInWishlist = 1", {}, 0},
+      {"isPaidThroughSileo = 1", {}, 0},
+      {"isInstalled = 1 AND NOT name BEGINSWITH[cd] 'cy+'", {}, 1},
+      {"identifier contains[cd] %@ AND isInstalled = %@", {"EXAMPLE", true}, 1},
+      {"category = %@", {"Tweaks"}, 1},
+      {"category = %@ AND subcategory != nil", {"Tweaks"}, 0},
+      {"category = %@ AND subcategory = %@", {"Tweaks", ""}, 0},
+      {"category = %@ AND subcategory = %@ AND tweakCompatibleStatus != 1", {"Tweaks", ""}, 0},
+      {"category = %@ AND tweakCompatibleStatus != %i", {"Tweaks", 1}, 1},
+      {"sourceLocation = %@ AND category = %@", {"https://repo.example/", "Tweaks"}, 1},
+      {"sourceLocation = %@ AND category = %@ AND tweakCompatibleStatus != 1", {"https://repo.example/", "Tweaks"}, 1},
+      {"sourceLocation = %@ AND tweakCompatibleStatus != 1", {"https://repo.example/"}, 1},
+  };
+  for (const auto& cs : cases) {
+    EXPECT_EQ(db->objectsWhere("KVRPackage", cs.predicate, cs.args).count(), cs.expected) << cs.predicate;
+  }
+  db.reset();
+  store::Database::deleteFiles(c.path);
+}
+
+}  // namespace

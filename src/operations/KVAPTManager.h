@@ -95,6 +95,8 @@ class KVAPTManager {
   // `verb` is "install", "remove" or "upgrade".
   static std::optional<std::string> aptGetCommand(const std::string& verb, const std::string& queue,
                                                   bool allowDowngrades = true);
+  // The install line for this device: without --allow-downgrades below system 11.0.
+  static std::optional<std::string> installCommand(const std::string& queue);
   // `verb` is "hold" or "unhold".
   static std::optional<std::string> aptMarkCommand(const std::string& verb, const std::string& identifier);
   static std::string generateCachesCommand();

@@ -63,6 +63,10 @@ std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, 
   return line("apt-get " + verb + " " + *q + " --config-file " + cfg() + tail);
 }
 
+std::optional<std::string> KVAPTManager::installCommand(const std::string& queue) {
+  return aptGetCommand("install", queue, systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()));
+}
+
 std::optional<std::string> KVAPTManager::aptMarkCommand(const std::string& verb, const std::string& identifier) {
   if (verb != "hold" && verb != "unhold") return std::nullopt;
   auto id = quotedName(identifier);
@@ -160,8 +164,7 @@ void KVAPTManager::fixPartiallyInstalledPackages() {
 }
 
 bool KVAPTManager::install(const std::string& queue, UpdateBlock update) {
-  bool downgrades = systemVersionAllowsDowngrades(KVPlatform::firmwareVersion());
-  return runOrRefuse(aptGetCommand("install", queue, downgrades), queueReason(queue), update).succeeded();
+  return runOrRefuse(installCommand(queue), queueReason(queue), update).succeeded();
 }
 
 bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {

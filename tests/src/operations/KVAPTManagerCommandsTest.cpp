@@ -1,6 +1,7 @@
 // The command lines the APT layer composes, byte for byte.
 #include <gtest/gtest.h>
 
+#include "core/KVPlatform.h"
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"
 #include "system/DeviceRoot.h"
@@ -95,4 +96,16 @@ TEST_F(RootCommands, LinesNameTheRootsOwnLauncherAndConfiguration) {
   EXPECT_EQ(KVAPTManager::configurationArgument(), apt + "/quillbark.config");
   EXPECT_EQ(KVAPTManager::generateCachesCommand(),
             rootPath() + "/usr/libexec/quillbark/dedev \"apt-cache gencaches --config-file " + apt + "/quillbark.config\"");
+}
+
+TEST_F(RootCommands, InstallFollowsTheDevicesSystemVersion) {
+  for (const auto& [version, downgrades] : std::vector<std::pair<std::string, bool>>{
+           {"10.3.3", false}, {"11.0", true}, {"12.4", true}}) {
+    ASSERT_TRUE(DeviceRootBuilder::setSystemVersion(rootPath(), version));
+    KVPlatform::resetCaches();
+    auto line = KVAPTManager::installCommand("com.a");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->find("--allow-downgrades") != std::string::npos, downgrades) << version;
+    EXPECT_NE(line->find("--allow-unauthenticated --"), std::string::npos) << version;
+  }
 }

@@ -1,0 +1,21 @@
+#include "uikit/UIActivityIndicatorView.h"
+
+void UIActivityIndicatorView::startAnimating() {
+  animating_ = true;
+  setHidden(false);
+}
+
+void UIActivityIndicatorView::stopAnimating() {
+  animating_ = false;
+  if (hidesWhenStopped_) setHidden(true);
+}
+
+void UIActivityIndicatorView::setHidesWhenStopped(bool value) {
+  hidesWhenStopped_ = value;
+  if (value && !animating_) setHidden(true);
+}
+
+bool UIActivityIndicatorView::appendScreenText(std::vector<std::string>& lines) const {
+  if (animating_) lines.push_back("(busy)");
+  return true;
+}

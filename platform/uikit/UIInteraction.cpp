@@ -1,0 +1,490 @@
+#include "uikit/UIInteraction.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <vector>
+
+#include "foundation/Clock.h"
+#include "foundation/RunLoop.h"
+#include "uikit/UIActivityViewController.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIButton.h"
+#include "uikit/UICollectionView.h"
+#include "uikit/UIGestureRecognizer.h"
+#include "uikit/UILongPressGestureRecognizer.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIPickerView.h"
+#include "uikit/UISearchBar.h"
+#include "uikit/UISegmentedControl.h"
+#include "uikit/UISwitch.h"
+#include "uikit/UITabBarController.h"
+#include "uikit/UITableView.h"
+#include "uikit/UITextView.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool sameText(const std::string& a, const std::string& b) { return a == b || lower(a) == lower(b); }
+
+bool parsePath(const std::string& s, NSIndexPath& out) {
+  auto dot = s.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 >= s.size()) return false;
+  for (size_t i = 0; i < s.size(); ++i)
+    if (i != dot && !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+  out = {std::stol(s.substr(0, dot)), std::stol(s.substr(dot + 1))};
+  return true;
+}
+
+// Visible views of the front screen, depth first, in screen order.
+void visibleViews(UIView* view, std::vector<UIView*>& out) {
+  for (auto& sub : view->subviews()) {
+    if (sub->isHidden() || sub->alpha() <= 0.01 || !sub->isUserInteractionEnabled()) continue;
+    if (dynamic_cast<UINavigationBar*>(sub.get()) || dynamic_cast<UITabBar*>(sub.get())) continue;
+    out.push_back(sub.get());
+    visibleViews(sub.get(), out);
+  }
+}
+
+std::vector<UIView*> frontViews() {
+  std::vector<UIView*> out;
+  UIViewController* f = UIInteraction::front();
+  if (f && f->isViewLoaded()) {
+    out.push_back(f->view().get());
+    visibleViews(f->view().get(), out);
+  }
+  return out;
+}
+
+template <class T>
+T* firstOf() {
+  for (UIView* v : frontViews())
+    if (auto* t = dynamic_cast<T*>(v)) return t;
+  return nullptr;
+}
+
+UINavigationController* frontNavigation() {
+  UIViewController* f = UIInteraction::front();
+  return f ? f->navigationController() : nullptr;
+}
+
+std::string labelText(UIView* view) {
+  std::vector<std::string> lines;
+  if (!view->appendScreenText(lines))
+    for (auto& sub : view->subviews())
+      if (!sub->isHidden()) sub->appendScreenText(lines);
+  std::string out;
+  for (auto& l : lines) out += (out.empty() ? "" : " ") + l;
+  return out;
+}
+
+bool hasRecognizer(UIView* view) {
+  for (UIView* v = view; v; v = v->superview())
+    if (!v->gestureRecognizers().empty()) return true;
+  return false;
+}
+
+// Touch delivery: recognizers on the view and its ancestors (only the control's own for
+// a control), then the control events or the responder chain's touches.
+UIInteractionResult touch(UIView* view, double seconds) {
+  if (!view) return UIInteractionResult::failure("nothing to touch");
+  std::vector<UIGestureRecognizer*> recognizers;
+  auto* control = dynamic_cast<UIControl*>(view);
+  for (UIView* v = view; v; v = v->superview()) {
+    for (auto& r : v->gestureRecognizers())
+      if (r->isEnabled()) recognizers.push_back(r.get());
+    if (control) break;
+  }
+  if (control && !control->isEnabled()) return UIInteractionResult::failure("it is disabled");
+  UITouchSet touches{UITouch{view, view->center(), Clock::now(), 1, 0, 0}};
+  for (auto* r : recognizers) r->touchesBegan(touches);
+  if (control) {
+    control->setHighlighted(true);
+    control->sendActionsForControlEvents(UIControlEventTouchDown);
+  } else {
+    view->touchesBegan(touches);
+  }
+  if (seconds > 0) UIInteraction::advance(seconds);
+  bool claimed = std::any_of(recognizers.begin(), recognizers.end(),
+                             [](UIGestureRecognizer* r) { return r->hasClaimedTouch() && r->cancelsTouchesInView(); });
+  for (auto* r : recognizers) r->touchesEnded(touches);
+  if (control) {
+    control->setHighlighted(false);
+    control->sendActionsForControlEvents(claimed ? UIControlEventTouchCancel
+                                                 : UIControlEventTouchUpInside | UIControlEventPrimaryActionTriggered);
+  } else if (claimed) {
+    view->touchesCancelled(touches);
+  } else {
+    view->touchesEnded(touches);
+  }
+  return UIInteractionResult::success();
+}
+
+struct Tappable {
+  std::string text;
+  std::function<UIInteractionResult()> run;
+  UIView* view = nullptr;
+};
+
+std::vector<Tappable> tappables() {
+  std::vector<Tappable> out;
+  if (auto* alert = dynamic_cast<UIAlertController*>(UIInteraction::front())) {
+    for (auto& a : alert->actions()) {
+      std::string title = a->title();
+      out.push_back({title, [title] { return UIInteraction::chooseAlertAction(title); }});
+    }
+    return out;
+  }
+  if (dynamic_cast<UIActivityViewController*>(UIInteraction::front())) {
+    out.push_back({"Close", [] { return UIInteraction::close(); }});
+  }
+  if (auto* nav = frontNavigation()) {
+    auto* top = nav->topViewController();
+    if (nav->viewControllers().size() > 1 && !top->navigationItem().hidesBackButton())
+      out.push_back({"<", [] { return UIInteraction::back(); }});
+    for (auto* items : {&top->navigationItem().leftBarButtonItems(), &top->navigationItem().rightBarButtonItems()})
+      for (auto& item : *items) {
+        if (item->isSpace()) continue;
+        auto keep = item;
+        out.push_back({item->displayTitle(), [keep] {
+                         return keep->tapByUser() ? UIInteractionResult::success()
+                                                  : UIInteractionResult::failure("that bar button is disabled");
+                       }});
+      }
+  }
+  for (UIView* v : frontViews()) {
+    if (auto* b = dynamic_cast<UIButton*>(v)) {
+      std::string t = b->currentTitle();
+      if (t.empty()) t = b->accessibilityLabel();
+      if (t.empty() && b->currentImage()) t = b->currentImage()->name();
+      out.push_back({t, [b] { return touch(b, 0); }, b});
+    } else if (auto* seg = dynamic_cast<UISegmentedControl*>(v)) {
+      for (size_t i = 0; i < seg->numberOfSegments(); ++i)
+        out.push_back({seg->titleForSegmentAtIndex(i), [seg, i] {
+                         seg->selectByUser(long(i));
+                         return UIInteractionResult::success();
+                       }});
+    } else if (auto* table = dynamic_cast<UITableView*>(v)) {
+      for (auto& path : table->indexPathsForVisibleRows()) {
+        auto cell = table->cellForRowAtIndexPath(path);
+        std::string text, detail, accessory;
+        cell->screenRowParts(text, detail, accessory);
+        out.push_back({text, [table, path] {
+                         return table->selectRowByUser(path) ? UIInteractionResult::success()
+                                                             : UIInteractionResult::failure("the row cannot be selected");
+                       }, cell.get()});
+      }
+    } else if (auto* collection = dynamic_cast<UICollectionView*>(v)) {
+      for (auto& path : collection->indexPathsForVisibleItems()) {
+        auto cell = collection->cellForItemAtIndexPath(path);
+        out.push_back({cell->screenItemText(), [collection, path] {
+                         collection->selectItemByUser(path);
+                         return UIInteractionResult::success();
+                       }, cell.get()});
+      }
+    } else if (!v->gestureRecognizers().empty() && !dynamic_cast<UIControl*>(v)) {
+      out.push_back({labelText(v), [v] { return touch(v, 0); }, v});
+    } else if (dynamic_cast<UILabel*>(v) && hasRecognizer(v)) {
+      out.push_back({labelText(v), [v] { return touch(v, 0); }, v});
+    }
+  }
+  return out;
+}
+
+UIInteractionResult tapRowPath(const NSIndexPath& path) {
+  if (auto* table = firstOf<UITableView>())
+    return table->selectRowByUser(path) ? UIInteractionResult::success()
+                                        : UIInteractionResult::failure("no row " + path.description());
+  if (auto* collection = firstOf<UICollectionView>())
+    return collection->selectItemByUser(path) ? UIInteractionResult::success()
+                                              : UIInteractionResult::failure("no item " + path.description());
+  return UIInteractionResult::failure("there is no table on this screen");
+}
+
+const Tappable* find(const std::vector<Tappable>& items, const std::string& target) {
+  if (target.size() > 1 && target[0] == '#') {
+    size_t n = size_t(std::atol(target.c_str() + 1));
+    return n >= 1 && n <= items.size() ? &items[n - 1] : nullptr;
+  }
+  for (auto& i : items)
+    if (i.text == target) return &i;
+  for (auto& i : items)
+    if (sameText(i.text, target)) return &i;
+  for (auto& i : items)
+    if (!target.empty() && lower(i.text).find(lower(target)) != std::string::npos) return &i;
+  return nullptr;
+}
+}  // namespace
+
+UIWindow* UIInteraction::window() { return UIWindow::keyWindow(); }
+
+UIViewController* UIInteraction::front() {
+  UIWindow* w = window();
+  return w ? w->frontViewController() : nullptr;
+}
+
+std::string UIInteraction::screen() {
+  UIWindow* w = window();
+  return w ? w->screenText() : "(no window)\n";
+}
+
+UIInteractionResult UIInteraction::tap(const std::string& target) {
+  if (!front()) return UIInteractionResult::failure("nothing is on screen");
+  NSIndexPath path;
+  if (parsePath(target, path)) return tapRowPath(path);
+  auto items = tappables();
+  if (const Tappable* t = find(items, target)) return t->run();
+  return UIInteractionResult::failure("nothing to tap named \"" + target + "\"");
+}
+
+UIInteractionResult UIInteraction::tapView(UIView* view) { return touch(view, 0); }
+
+UIInteractionResult UIInteraction::longPressView(UIView* view, double seconds) { return touch(view, seconds); }
+
+UIInteractionResult UIInteraction::longPress(const std::string& target, double seconds) {
+  NSIndexPath path;
+  if (parsePath(target, path)) {
+    auto* table = firstOf<UITableView>();
+    auto cell = table ? table->cellForRowAtIndexPath(path) : nullptr;
+    if (!cell) return UIInteractionResult::failure("no row " + target);
+    return touch(cell.get(), seconds);
+  }
+  auto items = tappables();
+  const Tappable* t = find(items, target);
+  if (!t || !t->view) {
+    // Labels without recognizers of their own can still be pressed (their ancestors may listen).
+    for (UIView* v : frontViews())
+      if (auto* l = dynamic_cast<UILabel*>(v); l && sameText(l->text(), target)) return touch(l, seconds);
+    return UIInteractionResult::failure("nothing to press named \"" + target + "\"");
+  }
+  return touch(t->view, seconds);
+}
+
+UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::string& action) {
+  auto* table = firstOf<UITableView>();
+  if (!table) return UIInteractionResult::failure("there is no table on this screen");
+  NSIndexPath path;
+  if (!parsePath(row, path)) {
+    bool found = false;
+    for (auto& p : table->indexPathsForVisibleRows()) {
+      std::string text, detail, accessory;
+      table->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
+      if (sameText(text, row)) {
+        path = p;
+        found = true;
+        break;
+      }
+    }
+    if (!found) return UIInteractionResult::failure("no row \"" + row + "\"");
+  }
+  for (bool leading : {false, true}) {
+    for (auto& a : table->swipeActionsForRow(path, leading)) {
+      if (!sameText(a.title, action)) continue;
+      a.perform();
+      return UIInteractionResult::success();
+    }
+  }
+  std::string offered;
+  for (auto& a : table->swipeActionsForRow(path)) offered += " [" + a.title + "]";
+  return UIInteractionResult::failure("row " + path.description() + " offers no \"" + action + "\"" +
+                                      (offered.empty() ? "" : "; it offers" + offered));
+}
+
+UIInteractionResult UIInteraction::toggle(const std::string& target) {
+  std::vector<UISwitch*> switches;
+  std::vector<std::string> names;
+  for (UIView* v : frontViews()) {
+    if (auto* table = dynamic_cast<UITableView*>(v)) {
+      for (auto& p : table->indexPathsForVisibleRows()) {
+        auto cell = table->cellForRowAtIndexPath(p);
+        auto* s = dynamic_cast<UISwitch*>(cell->accessoryView().get());
+        if (!s) continue;
+        std::string text, detail, accessory;
+        cell->screenRowParts(text, detail, accessory);
+        switches.push_back(s);
+        names.push_back(text);
+        if (p.description() == target) return s->toggleByUser(), UIInteractionResult::success();
+      }
+    } else if (auto* s = dynamic_cast<UISwitch*>(v)) {
+      if (std::find(switches.begin(), switches.end(), s) != switches.end()) continue;
+      switches.push_back(s);
+      names.push_back(s->accessibilityLabel());
+    }
+  }
+  UISwitch* chosen = nullptr;
+  if (target.empty() && switches.size() == 1) chosen = switches.front();
+  if (!chosen && target.size() > 1 && target[0] == '#') {
+    size_t n = size_t(std::atol(target.c_str() + 1));
+    if (n >= 1 && n <= switches.size()) chosen = switches[n - 1];
+  }
+  for (size_t i = 0; !chosen && i < switches.size(); ++i)
+    if (sameText(names[i], target)) chosen = switches[i];
+  if (!chosen) return UIInteractionResult::failure("no switch \"" + target + "\"");
+  if (!chosen->isEnabled()) return UIInteractionResult::failure("that switch is disabled");
+  chosen->toggleByUser();
+  return UIInteractionResult::success();
+}
+
+UIInteractionResult UIInteraction::pick(const std::string& choice, long component) {
+  auto* picker = firstOf<UIPickerView>();
+  if (!picker) return UIInteractionResult::failure("there is no picker on this screen");
+  long rows = picker->numberOfRowsInComponent(component);
+  for (long r = 0; r < rows; ++r)
+    if (sameText(picker->titleForRow(r, component), choice)) return picker->pickByUser(r, component), UIInteractionResult::success();
+  if (!choice.empty() && std::all_of(choice.begin(), choice.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    long r = std::stol(choice);
+    if (picker->pickByUser(r, component)) return UIInteractionResult::success();
+  }
+  return UIInteractionResult::failure("the picker has no \"" + choice + "\"");
+}
+
+UIInteractionResult UIInteraction::type(const std::string& text, const std::string& field) {
+  UIResponder* responder = UIResponder::currentFirstResponder();
+  std::vector<UIView*> inputs;
+  for (UIView* v : frontViews())
+    if (dynamic_cast<UISearchBar*>(v) || (dynamic_cast<UITextField*>(v) && !dynamic_cast<UISearchBar*>(v->superview())) ||
+        (dynamic_cast<UITextView*>(v) && static_cast<UITextView*>(v)->isEditable()))
+      inputs.push_back(v);
+  UIView* target = nullptr;
+  if (!field.empty()) {
+    for (UIView* v : inputs) {
+      std::string hint = v->accessibilityLabel();
+      if (auto* f = dynamic_cast<UITextField*>(v)) hint = f->placeholder();
+      if (auto* s = dynamic_cast<UISearchBar*>(v)) hint = s->placeholder();
+      if (sameText(hint, field) || (field[0] == '#' && std::atol(field.c_str() + 1) == long(&v - &inputs[0]) + 1)) target = v;
+    }
+    if (!target && field[0] == '#') {
+      size_t n = size_t(std::atol(field.c_str() + 1));
+      if (n >= 1 && n <= inputs.size()) target = inputs[n - 1];
+    }
+  }
+  if (!target)
+    for (UIView* v : inputs)
+      if (v == responder || (dynamic_cast<UISearchBar*>(v) && static_cast<UISearchBar*>(v)->isEditing())) target = v;
+  if (!target && field.empty() && !inputs.empty()) target = inputs.front();
+  if (!target) return UIInteractionResult::failure(field.empty() ? "there is no text field" : "no field \"" + field + "\"");
+  bool ok = false;
+  if (auto* s = dynamic_cast<UISearchBar*>(target)) ok = s->typeByUser(text);
+  else if (auto* f = dynamic_cast<UITextField*>(target)) ok = f->typeByUser(text);
+  else if (auto* t = dynamic_cast<UITextView*>(target)) ok = t->typeByUser(text);
+  return ok ? UIInteractionResult::success() : UIInteractionResult::failure("the field does not take the text");
+}
+
+UIInteractionResult UIInteraction::submit() {
+  UIResponder* responder = UIResponder::currentFirstResponder();
+  if (auto* f = dynamic_cast<UITextField*>(responder)) {
+    if (auto* s = dynamic_cast<UISearchBar*>(f->superview())) s->searchByUser();
+    else f->returnByUser();
+    return UIInteractionResult::success();
+  }
+  if (auto* s = firstOf<UISearchBar>()) {
+    s->searchByUser();
+    return UIInteractionResult::success();
+  }
+  return UIInteractionResult::failure("nothing is being edited");
+}
+
+UIInteractionResult UIInteraction::scroll(const std::string& where) {
+  auto* table = firstOf<UITableView>();
+  UIScrollView* scroller = table ? static_cast<UIScrollView*>(table) : firstOf<UIScrollView>();
+  if (!scroller) return UIInteractionResult::failure("nothing scrolls on this screen");
+  CGPoint offset = scroller->contentOffset();
+  double page = scroller->bounds().height() > 0 ? scroller->bounds().height() * 0.8 : 500;
+  NSIndexPath path;
+  if (where == "down" || where.empty()) offset.y += page;
+  else if (where == "up") offset.y -= page;
+  else if (where == "top") offset.y = scroller->minimumContentOffset().y;
+  else if (where == "bottom") offset.y = scroller->maximumContentOffset().y;
+  else if (table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY();
+  else return UIInteractionResult::failure("scroll down, up, top, bottom or to a row");
+  scroller->scrollByUser(offset);
+  return UIInteractionResult::success();
+}
+
+UIInteractionResult UIInteraction::pullToRefresh() {
+  for (UIView* v : frontViews())
+    if (auto* s = dynamic_cast<UIScrollView*>(v); s && s->refreshControl())
+      return s->pullToRefreshByUser() ? UIInteractionResult::success() : UIInteractionResult::failure("already refreshing");
+  return UIInteractionResult::failure("nothing here refreshes by pulling");
+}
+
+UIInteractionResult UIInteraction::back() {
+  UIViewController* f = front();
+  if (!f) return UIInteractionResult::failure("nothing is on screen");
+  if (dynamic_cast<UIAlertController*>(f) || dynamic_cast<UIActivityViewController*>(f)) return close();
+  if (auto* nav = f->navigationController(); nav && nav->popByUser()) return UIInteractionResult::success();
+  return UIInteractionResult::failure("there is no way back from here");
+}
+
+UIInteractionResult UIInteraction::close() {
+  UIViewController* f = front();
+  if (!f) return UIInteractionResult::failure("nothing is on screen");
+  if (auto* alert = dynamic_cast<UIAlertController*>(f)) {
+    for (auto& a : alert->actions())
+      if (a->style() == UIAlertActionStyleCancel) return chooseAlertAction(a->title());
+    if (alert->preferredStyle() == UIAlertControllerStyleActionSheet || alert->actions().empty()) {
+      alert->dismissViewControllerAnimated(true);
+      return UIInteractionResult::success();
+    }
+    return UIInteractionResult::failure("this alert has no cancel button");
+  }
+  if (auto* sheet = dynamic_cast<UIActivityViewController*>(f)) {
+    sheet->cancelByUser();
+    return UIInteractionResult::success();
+  }
+  auto items = tappables();
+  for (const char* name : {"Close", "Done", "Cancel", "Dismiss", "OK"})
+    for (auto& t : items)
+      if (sameText(t.text, name)) return t.run();
+  if (f->dismissInteractivelyByUser()) return UIInteractionResult::success();
+  return UIInteractionResult::failure("this screen cannot be closed");
+}
+
+UIInteractionResult UIInteraction::chooseAlertAction(const std::string& title) {
+  auto* alert = dynamic_cast<UIAlertController*>(front());
+  if (!alert) return UIInteractionResult::failure("no alert is shown");
+  for (auto& a : alert->actions())
+    if (sameText(a->title(), title)) {
+      if (!alert->chooseActionByUser(a->title())) return UIInteractionResult::failure("that button is disabled");
+      return UIInteractionResult::success();
+    }
+  return UIInteractionResult::failure("the alert has no \"" + title + "\"");
+}
+
+UIInteractionResult UIInteraction::tab(const std::string& which) {
+  UIWindow* w = window();
+  if (!w || !w->rootViewController()) return UIInteractionResult::failure("nothing is on screen");
+  UITabBarController* tabs = nullptr;
+  for (UIViewController* c = w->frontViewController(); c && !tabs; c = c->parentViewController())
+    tabs = dynamic_cast<UITabBarController*>(c);
+  if (!tabs) tabs = dynamic_cast<UITabBarController*>(w->rootViewController());
+  if (!tabs) return UIInteractionResult::failure("there are no tabs");
+  if (w->frontViewController() && w->rootViewController()->presentedViewController())
+    return UIInteractionResult::failure("close the screen in front first");
+  long index = -1;
+  auto& items = tabs->tabBar()->items();
+  for (size_t i = 0; i < items.size(); ++i)
+    if (sameText(items[i]->title(), which)) index = long(i);
+  if (index < 0 && !which.empty() && std::all_of(which.begin(), which.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    index = std::stol(which);
+  if (index < 0 || !tabs->selectTabByUser(index)) return UIInteractionResult::failure("no tab \"" + which + "\"");
+  return UIInteractionResult::success();
+}
+
+void UIInteraction::advance(double seconds) {
+  if (Clock::isManual()) {
+    RunLoop::main().advance(seconds);
+    return;
+  }
+  double until = Clock::now() + seconds;
+  RunLoop::main().runUntil([until] { return Clock::now() >= until; }, seconds + 1);
+}
+
+void UIInteraction::runUntilIdle() {
+  RunLoop::main().runUntilIdle();
+  if (UIWindow* w = window()) w->layoutIfNeeded();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// What a person does with the key window's screen, by the texts they read on it: tap a
+// button, a bar button, a row or an alert action; long press; swipe a row's action;
+// toggle a switch; pick; type; scroll; go back; close; switch tab; let time pass. The
+// terminal driver and the tests share these verbs.
+#include <string>
+
+class UIView;
+class UIViewController;
+class UIWindow;
+
+struct UIInteractionResult {
+  bool ok = false;
+  std::string message;  // what went wrong, for a person
+  explicit operator bool() const { return ok; }
+  static UIInteractionResult success() { return {true, {}}; }
+  static UIInteractionResult failure(std::string message) { return {false, std::move(message)}; }
+};
+
+class UIInteraction {
+ public:
+  static UIWindow* window();
+  static UIViewController* front();
+  static std::string screen();
+
+  // `target`: a text shown on screen (button title, bar button, row text, alert action,
+  // segment), a row as "section.row", or "#n" for the n-th tappable item (from 1).
+  static UIInteractionResult tap(const std::string& target);
+  static UIInteractionResult tapView(UIView* view);
+  static UIInteractionResult longPress(const std::string& target, double seconds = 1.0);
+  static UIInteractionResult longPressView(UIView* view, double seconds = 1.0);
+  static UIInteractionResult swipeRow(const std::string& row, const std::string& action);
+  static UIInteractionResult toggle(const std::string& target);
+  static UIInteractionResult pick(const std::string& choice, long component = 0);
+  static UIInteractionResult type(const std::string& text, const std::string& field = {});
+  static UIInteractionResult submit();
+  // "down", "up", "top", "bottom" or a row "section.row".
+  static UIInteractionResult scroll(const std::string& where);
+  static UIInteractionResult pullToRefresh();
+  static UIInteractionResult back();
+  static UIInteractionResult close();
+  static UIInteractionResult chooseAlertAction(const std::string& title);
+  // A tab by its index (from 0) or its title.
+  static UIInteractionResult tab(const std::string& which);
+  // Lets `seconds` pass on the main loop's clock (a manual clock is moved; a real one waited on).
+  static void advance(double seconds);
+  static void runUntilIdle();
+};

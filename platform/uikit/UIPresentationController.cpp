@@ -1,0 +1,7 @@
+#include "uikit/UIPresentationController.h"
+
+#include "uikit/UIViewController.h"
+
+UIViewController* UIPresentationController::presentingViewController() const {
+  return presented_ ? presented_->presentingViewController() : nullptr;
+}

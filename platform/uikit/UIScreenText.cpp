@@ -1,0 +1,116 @@
+#include "uikit/UIScreenText.h"
+
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScreenTextFormat.h"
+#include "uikit/UITabBarController.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+std::string nameOf(UIViewController* c) {
+  if (!c) return "-";
+  std::string title = c->navigationItem().title();
+  if (title.empty()) title = c->title();
+  return title.empty() ? c->className() : title;
+}
+
+std::string barItem(const std::shared_ptr<UIBarButtonItem>& item) {
+  if (!item || item->isSpace()) return "";
+  return "[" + item->displayTitle() + "]" + (item->isEnabled() ? "" : " (disabled)");
+}
+}  // namespace
+
+std::string UIScreenText::presentationStyleName(const UIViewController& controller) {
+  switch (controller.effectivePresentationStyle()) {
+    case UIModalPresentationFullScreen: return "full screen";
+    case UIModalPresentationPageSheet: return "page sheet";
+    case UIModalPresentationFormSheet: return "form sheet";
+    case UIModalPresentationCurrentContext: return "current context";
+    case UIModalPresentationCustom: return "custom";
+    case UIModalPresentationOverFullScreen: return "over full screen";
+    case UIModalPresentationOverCurrentContext: return "over current context";
+    case UIModalPresentationPopover: return "popover";
+    default: return "automatic";
+  }
+}
+
+void UIScreenText::appendViewLines(const UIView& view, std::vector<std::string>& lines, const std::string& indent) {
+  for (const auto& sub : view.subviews()) {
+    if (sub->isHidden() || sub->alpha() <= 0.01) continue;
+    std::vector<std::string> own;
+    bool covers = sub->appendScreenText(own);
+    for (auto& l : own) lines.push_back(indent + l);
+    if (!covers) appendViewLines(*sub, lines, indent);
+  }
+}
+
+std::string UIScreenText::describe(UIWindow& window) {
+  window.layoutIfNeeded();
+  std::vector<std::string> lines;
+  UIViewController* root = window.rootViewController();
+  if (!root) return "(no screen)\n";
+  std::string chain = root->className();
+  for (UIViewController* p = root->presentedViewController(); p; p = p->presentedViewController())
+    chain += " > " + p->className() + " (" + presentationStyleName(*p) + (p->isBeingDismissed() ? ", closing" : "") + ")";
+  lines.push_back("screens: " + chain);
+
+  UIViewController* front = root;
+  while (UIViewController* p = front->presentedViewController()) {
+    if (p->isBeingDismissed()) break;
+    front = p;
+  }
+  while (true) {
+    if (auto* tab = dynamic_cast<UITabBarController*>(front)) {
+      std::string line = "tabs:";
+      auto& items = tab->tabBar()->items();
+      for (size_t i = 0; i < items.size(); ++i) {
+        std::string t = items[i]->title().empty() ? std::to_string(i) : items[i]->title();
+        if (items[i]->badgeValue()) t += "(" + *items[i]->badgeValue() + ")";
+        line += " " + (long(i) == tab->selectedIndex() ? "[" + t + "]" : t);
+      }
+      lines.push_back(line);
+      if (!tab->selectedViewController()) break;
+      front = tab->selectedViewController();
+    } else if (auto* nav = dynamic_cast<UINavigationController*>(front)) {
+      auto& stack = nav->viewControllers();
+      std::string line = "stack:";
+      for (size_t i = 0; i < stack.size(); ++i) line += (i ? " > " : " ") + nameOf(stack[i].get());
+      lines.push_back(line);
+      auto* top = nav->topViewController();
+      if (!top) break;
+      if (!nav->isNavigationBarHidden()) {
+        std::string bar;
+        auto& item = top->navigationItem();
+        if (stack.size() > 1 && !item.hidesBackButton() && item.leftBarButtonItems().empty()) {
+          auto& prev = stack[stack.size() - 2]->navigationItem();
+          std::string back = prev.backBarButtonItem() ? prev.backBarButtonItem()->displayTitle() : nameOf(stack[stack.size() - 2].get());
+          bar += "[< " + back + "]";
+        }
+        for (auto& i : item.leftBarButtonItems()) bar += (bar.empty() ? "" : " ") + barItem(i);
+        std::string right;
+        for (auto& i : item.rightBarButtonItems()) right += (right.empty() ? "" : " ") + barItem(i);
+        if (!right.empty()) bar += (bar.empty() ? "" : "  ") + std::string("| ") + right;
+        if (!bar.empty()) lines.push_back("bar: " + bar);
+      }
+      front = top;
+    } else {
+      break;
+    }
+    while (UIViewController* p = front->presentedViewController()) {
+      if (p->isBeingDismissed()) break;
+      front = p;
+    }
+  }
+  std::string title = front->navigationItem().title();
+  if (title.empty()) title = front->title();
+  lines.push_back("title: " + (title.empty() ? front->className() : UIScreenTextFormat::oneLine(title)));
+  if (front->isViewLoaded()) {
+    std::vector<std::string> own;
+    bool covers = front->view()->appendScreenText(own);
+    for (auto& l : own) lines.push_back(l);
+    if (!covers) appendViewLines(*front->view(), lines);
+  }
+  front->appendScreenText(lines);
+  std::string out;
+  for (auto& l : lines) out += l + "\n";
+  return out;
+}

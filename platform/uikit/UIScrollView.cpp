@@ -1,0 +1,92 @@
+#include "uikit/UIScrollView.h"
+
+#include <algorithm>
+
+#include "uikit/UIRefreshControl.h"
+
+UIScrollView::UIScrollView() { setClipsToBounds(true); }
+UIScrollView::UIScrollView(CGRect frame) : UIView(frame) { setClipsToBounds(true); }
+UIScrollView::~UIScrollView() = default;
+
+void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
+  if (animated) recordAnimation({"animation", 0.3, 0, 0, 0, 0, true});
+  CGRect b = bounds();
+  bool changed = b.origin != offset;
+  b.origin = offset;
+  setBounds(b);
+  if (!changed) return;
+  setNeedsLayout();
+  contentOffsetDidChange();
+  auto observers = observers_;
+  for (auto& o : observers) o.second(offset);
+  if (delegate_) delegate_->scrollViewDidScroll(*this);
+}
+
+void UIScrollView::setContentSize(CGSize size) {
+  contentSize_ = size;
+  setNeedsLayout();
+}
+
+void UIScrollView::setContentInset(UIEdgeInsets insets) {
+  contentInset_ = insets;
+  setNeedsLayout();
+}
+
+void UIScrollView::setRefreshControl(std::shared_ptr<UIRefreshControl> control) {
+  if (refreshControl_) refreshControl_->removeFromSuperview();
+  refreshControl_ = std::move(control);
+  if (refreshControl_) addSubview(refreshControl_);
+}
+
+void UIScrollView::addContentOffsetObserver(const void* owner, OffsetObserver observer) {
+  observers_.emplace_back(owner, std::move(observer));
+}
+
+void UIScrollView::removeContentOffsetObserver(const void* owner) {
+  observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [&](const auto& o) { return o.first == owner; }),
+                   observers_.end());
+}
+
+CGPoint UIScrollView::minimumContentOffset() const {
+  UIEdgeInsets in = adjustedContentInset();
+  return {-in.left, -in.top};
+}
+
+CGPoint UIScrollView::maximumContentOffset() const {
+  UIEdgeInsets in = adjustedContentInset();
+  CGPoint min = minimumContentOffset();
+  return {std::max(min.x, contentSize_.width + in.right - bounds().width()),
+          std::max(min.y, contentSize_.height + in.bottom - bounds().height())};
+}
+
+void UIScrollView::scrollRectToVisible(CGRect rect, bool animated) {
+  CGPoint offset = contentOffset();
+  if (rect.minY() < offset.y) offset.y = rect.minY();
+  else if (rect.maxY() > offset.y + bounds().height()) offset.y = rect.maxY() - bounds().height();
+  CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
+  offset.y = std::clamp(offset.y, lo.y, hi.y);
+  setContentOffset(offset, animated);
+}
+
+void UIScrollView::scrollByUser(CGPoint target) {
+  if (!scrollEnabled_) return;
+  CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
+  target.x = std::clamp(target.x, lo.x, hi.x);
+  target.y = std::clamp(target.y, lo.y, hi.y);
+  dragging_ = true;
+  if (delegate_) delegate_->scrollViewWillBeginDragging(*this);
+  setContentOffset(target, false);
+  dragging_ = false;
+  if (delegate_) delegate_->scrollViewDidEndDragging(*this, true);
+  decelerating_ = true;
+  if (delegate_) delegate_->scrollViewWillBeginDecelerating(*this);
+  decelerating_ = false;
+  if (delegate_) delegate_->scrollViewDidEndDecelerating(*this);
+}
+
+bool UIScrollView::pullToRefreshByUser() {
+  if (!refreshControl_ || !refreshControl_->isEnabled() || refreshControl_->isRefreshing()) return false;
+  refreshControl_->beginRefreshing();
+  refreshControl_->sendActionsForControlEvents(UIControlEventValueChanged);
+  return true;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// A scroll view: an observable content offset within a content size, with the drag
+// and deceleration calls a person's scrolling makes.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "uikit/UIView.h"
+
+class UIScrollView;
+class UIRefreshControl;
+
+class UIScrollViewDelegate {
+ public:
+  virtual ~UIScrollViewDelegate() = default;
+  virtual void scrollViewDidScroll(UIScrollView&) {}
+  virtual void scrollViewWillBeginDragging(UIScrollView&) {}
+  virtual void scrollViewDidEndDragging(UIScrollView&, bool /*willDecelerate*/) {}
+  virtual void scrollViewWillBeginDecelerating(UIScrollView&) {}
+  virtual void scrollViewDidEndDecelerating(UIScrollView&) {}
+  virtual void scrollViewDidEndScrollingAnimation(UIScrollView&) {}
+  virtual void scrollViewDidScrollToTop(UIScrollView&) {}
+};
+
+enum UIScrollViewContentInsetAdjustmentBehavior : long {
+  UIScrollViewContentInsetAdjustmentAutomatic = 0,
+  UIScrollViewContentInsetAdjustmentScrollableAxes = 1,
+  UIScrollViewContentInsetAdjustmentNever = 2,
+  UIScrollViewContentInsetAdjustmentAlways = 3,
+};
+
+class UIScrollView : public UIView {
+ public:
+  using OffsetObserver = std::function<void(CGPoint offset)>;
+  UIScrollView();
+  explicit UIScrollView(CGRect frame);
+  ~UIScrollView() override;
+
+  CGPoint contentOffset() const { return bounds().origin; }
+  virtual void setContentOffset(CGPoint offset, bool animated = false);
+  CGSize contentSize() const { return contentSize_; }
+  void setContentSize(CGSize size);
+  UIEdgeInsets contentInset() const { return contentInset_; }
+  void setContentInset(UIEdgeInsets insets);
+  // The inset the content is laid out with (the content inset; the adjustment
+  // behaviour is kept but no bars are laid out to adjust for).
+  UIEdgeInsets adjustedContentInset() const { return contentInset_; }
+  UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
+  void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior b) { adjustment_ = b; }
+  UIEdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }
+  void setScrollIndicatorInsets(UIEdgeInsets insets) { indicatorInsets_ = insets; }
+  UIEdgeInsets verticalScrollIndicatorInsets() const { return verticalIndicatorInsets_; }
+  void setVerticalScrollIndicatorInsets(UIEdgeInsets insets) { verticalIndicatorInsets_ = insets; }
+  bool isScrollEnabled() const { return scrollEnabled_; }
+  void setScrollEnabled(bool enabled) { scrollEnabled_ = enabled; }
+  bool isPagingEnabled() const { return pagingEnabled_; }
+  void setPagingEnabled(bool enabled) { pagingEnabled_ = enabled; }
+  bool showsVerticalScrollIndicator() const { return showsVertical_; }
+  void setShowsVerticalScrollIndicator(bool shows) { showsVertical_ = shows; }
+  bool showsHorizontalScrollIndicator() const { return showsHorizontal_; }
+  void setShowsHorizontalScrollIndicator(bool shows) { showsHorizontal_ = shows; }
+  bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
+  void setAlwaysBounceVertical(bool value) { alwaysBounceVertical_ = value; }
+  bool isDragging() const { return dragging_; }
+  bool isDecelerating() const { return decelerating_; }
+  UIScrollViewDelegate* delegate() const { return delegate_; }
+  void setDelegate(UIScrollViewDelegate* delegate) { delegate_ = delegate; }
+  UIRefreshControl* refreshControl() const { return refreshControl_.get(); }
+  void setRefreshControl(std::shared_ptr<UIRefreshControl> control);
+
+  // Key-value observation of the content offset, removed by owner.
+  void addContentOffsetObserver(const void* owner, OffsetObserver observer);
+  void removeContentOffsetObserver(const void* owner);
+
+  // The offsets a person can scroll between.
+  CGPoint minimumContentOffset() const;
+  CGPoint maximumContentOffset() const;
+  void scrollRectToVisible(CGRect rect, bool animated);
+
+  // A person's drag to `offset` (clamped), with the drag and deceleration calls.
+  void scrollByUser(CGPoint offset);
+  // A person's pull beyond the top: starts the refresh control when there is one.
+  bool pullToRefreshByUser();
+
+ protected:
+  // Called after every change of the offset, before the observers and the delegate.
+  virtual void contentOffsetDidChange() {}
+
+ private:
+  CGSize contentSize_;
+  UIEdgeInsets contentInset_;
+  UIEdgeInsets indicatorInsets_;
+  UIEdgeInsets verticalIndicatorInsets_;
+  UIScrollViewContentInsetAdjustmentBehavior adjustment_ = UIScrollViewContentInsetAdjustmentAutomatic;
+  bool scrollEnabled_ = true, pagingEnabled_ = false, showsVertical_ = true, showsHorizontal_ = true;
+  bool alwaysBounceVertical_ = false, dragging_ = false, decelerating_ = false;
+  UIScrollViewDelegate* delegate_ = nullptr;
+  std::shared_ptr<UIRefreshControl> refreshControl_;
+  std::vector<std::pair<const void*, OffsetObserver>> observers_;
+};

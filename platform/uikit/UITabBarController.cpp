@@ -1,0 +1,92 @@
+#include "uikit/UITabBarController.h"
+
+#include "uikit/UINavigationController.h"
+
+UITabBarController::UITabBarController() { tabBar_ = std::make_shared<UITabBar>(); }
+
+void UITabBarController::loadView() {
+  UIViewController::loadView();
+  view()->addSubview(tabBar_);
+  if (auto* selected = selectedViewController()) {
+    selected->view()->setFrame(view()->bounds());
+    view()->insertSubviewBelow(selected->view(), tabBar_.get());
+  }
+}
+
+std::vector<UIViewController*> UITabBarController::childrenForAppearanceForwarding() const {
+  if (auto* s = selectedViewController()) return {s};
+  return {};
+}
+
+UIViewController* UITabBarController::selectedViewController() const {
+  return selected_ >= 0 && selected_ < long(tabs_.size()) ? tabs_[size_t(selected_)].get() : nullptr;
+}
+
+void UITabBarController::refreshItems() {
+  std::vector<std::shared_ptr<UITabBarItem>> items;
+  for (auto& t : tabs_) items.push_back(t->tabBarItem());
+  tabBar_->setItems(items);
+  tabBar_->setSelectedItem(selected_ >= 0 && selected_ < long(items.size()) ? items[size_t(selected_)] : nullptr);
+}
+
+void UITabBarController::setViewControllers(std::vector<std::shared_ptr<UIViewController>> controllers, bool) {
+  UIViewController* old = selectedViewController();
+  bool visible = isVisible();
+  if (visible && old) old->beginAppearanceTransition(false, false);
+  if (visible && old) old->endAppearanceTransition();
+  if (old && old->isViewLoaded()) old->view()->removeFromSuperview();
+  for (auto& t : tabs_) t->removeFromParentViewController();
+  tabs_ = std::move(controllers);
+  for (auto& t : tabs_) {
+    addChildViewController(t);
+    t->didMoveToParentViewController(this);
+  }
+  selected_ = tabs_.empty() ? -1 : std::clamp(selected_, 0L, long(tabs_.size()) - 1);
+  refreshItems();
+  if (auto* now = selectedViewController()) {
+    if (isViewLoaded()) {
+      now->view()->setFrame(view()->bounds());
+      view()->insertSubviewBelow(now->view(), tabBar_.get());
+    }
+    if (visible) {
+      now->beginAppearanceTransition(true, false);
+      now->endAppearanceTransition();
+    }
+  }
+}
+
+void UITabBarController::setSelectedIndex(long index) {
+  if (index < 0 || index >= long(tabs_.size()) || index == selected_) return;
+  UIViewController* old = selectedViewController();
+  UIViewController* now = tabs_[size_t(index)].get();
+  bool visible = isVisible();
+  if (visible) {
+    if (old) old->beginAppearanceTransition(false, false);
+    now->beginAppearanceTransition(true, false);
+  }
+  selected_ = index;
+  if (isViewLoaded()) {
+    if (old && old->isViewLoaded()) old->view()->removeFromSuperview();
+    now->view()->setFrame(view()->bounds());
+    view()->insertSubviewBelow(now->view(), tabBar_.get());
+  }
+  if (visible) {
+    if (old) old->endAppearanceTransition();
+    now->endAppearanceTransition();
+  }
+  refreshItems();
+}
+
+bool UITabBarController::selectTabByUser(long index) {
+  if (index < 0 || index >= long(tabs_.size())) return false;
+  auto& target = *tabs_[size_t(index)];
+  if (!target.tabBarItem()->isEnabled()) return false;
+  if (delegate_ && !delegate_->tabBarControllerShouldSelectViewController(*this, target)) return false;
+  if (index == selected_) {
+    if (auto* nav = dynamic_cast<UINavigationController*>(&target)) nav->popToRootViewControllerAnimated(true);
+  } else {
+    setSelectedIndex(index);
+  }
+  if (delegate_) delegate_->tabBarControllerDidSelectViewController(*this, target);
+  return true;
+}

@@ -1,0 +1,577 @@
+#include "uikit/UITableView.h"
+
+#include <algorithm>
+#include <set>
+
+#include "foundation/Log.h"
+#include "uikit/UINib.h"
+#include "uikit/UIScreen.h"
+#include "uikit/UIScreenTextFormat.h"
+
+double UITableViewDelegate::tableViewHeightForRowAtIndexPath(UITableView& t, const NSIndexPath&) {
+  return t.rowHeight();
+}
+double UITableViewDelegate::tableViewHeightForHeaderInSection(UITableView& t, long section) {
+  if (t.sectionHeaderHeight() >= 0) return t.sectionHeaderHeight();
+  bool has = t.headerTitleForSection(section).has_value() || tableViewViewForHeaderInSection(t, section) != nullptr;
+  return has ? (t.style() == UITableViewStylePlain ? 28 : 38) : (t.style() == UITableViewStylePlain ? 0 : 18);
+}
+double UITableViewDelegate::tableViewHeightForFooterInSection(UITableView& t, long section) {
+  if (t.sectionFooterHeight() >= 0) return t.sectionFooterHeight();
+  bool has = t.footerTitleForSection(section).has_value() || tableViewViewForFooterInSection(t, section) != nullptr;
+  return has ? (t.style() == UITableViewStylePlain ? 28 : 38) : (t.style() == UITableViewStylePlain ? 0 : 18);
+}
+
+namespace {
+UITableViewDelegate& defaultDelegate() {
+  static UITableViewDelegate d;
+  return d;
+}
+}  // namespace
+
+UITableView::UITableView(CGRect frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {}
+UITableView::~UITableView() = default;
+
+void UITableView::setDataSource(UITableViewDataSource* dataSource) {
+  dataSource_ = dataSource;
+  reloadData();
+}
+
+void UITableView::setTableDelegate(UITableViewDelegate* delegate) {
+  delegate_ = delegate;
+  setDelegate(delegate);
+  reloadData();
+}
+
+void UITableView::setTableHeaderView(std::shared_ptr<UIView> view) {
+  if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
+  tableHeaderView_ = std::move(view);
+  if (tableHeaderView_) addSubview(tableHeaderView_);
+  reloadData();
+}
+
+void UITableView::setTableFooterView(std::shared_ptr<UIView> view) {
+  if (tableFooterView_) tableFooterView_->removeFromSuperview();
+  tableFooterView_ = std::move(view);
+  if (tableFooterView_) addSubview(tableFooterView_);
+  reloadData();
+}
+
+void UITableView::setEditing(bool editing, bool animated) {
+  if (animated) recordAnimation({"animation", 0.3, 0, 0, 0, 0, true});
+  editing_ = editing;
+  for (auto& [path, cell] : visible_) cell->setEditing(editing, animated);
+}
+
+void UITableView::registerCellClass(const std::string& identifier, CellFactory factory) {
+  factories_[identifier] = std::move(factory);
+}
+
+void UITableView::registerNib(const std::string& nibName, const std::string& identifier) {
+  registerCellClass(identifier, [nibName](const std::string& id) -> std::shared_ptr<UITableViewCell> {
+    auto cell = std::dynamic_pointer_cast<UITableViewCell>(UINib::instantiateView(nibName));
+    if (!cell) {
+      KVLog("no table cell in the interface file %s", nibName.c_str());
+      return nullptr;
+    }
+    cell->setReuseIdentifier(id);
+    return cell;
+  });
+}
+
+std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
+  auto& pool = pool_[identifier];
+  if (!pool.empty()) {
+    auto cell = pool.back();
+    pool.pop_back();
+    cell->setSelected(false);
+    cell->prepareForReuse();
+    return cell;
+  }
+  auto it = factories_.find(identifier);
+  if (it == factories_.end()) return nullptr;
+  auto cell = it->second(identifier);
+  if (cell && cell->reuseIdentifier().empty()) cell->setReuseIdentifier(identifier);
+  return cell;
+}
+
+std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier,
+                                                                                const NSIndexPath& indexPath) {
+  if (auto cell = dequeueReusableCellWithIdentifier(identifier)) return cell;
+  KVLog("no cell registered for the identifier %s (row %s)", identifier.c_str(), indexPath.description().c_str());
+  return std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, identifier);
+}
+
+size_t UITableView::reusePoolSize(const std::string& identifier) const {
+  auto it = pool_.find(identifier);
+  return it == pool_.end() ? 0 : it->second.size();
+}
+
+double UITableView::viewportHeight() const {
+  double h = bounds().height();
+  return h > 0 ? h : UIScreen::mainScreen().bounds().height();
+}
+
+void UITableView::retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell) {
+  (delegate_ ? *delegate_ : defaultDelegate()).tableViewDidEndDisplayingCell(*this, *cell, path);
+  cell->removeFromSuperview();
+  if (!cell->reuseIdentifier().empty()) pool_[cell->reuseIdentifier()].push_back(std::move(cell));
+}
+
+void UITableView::reloadData() {
+  auto old = visible_;
+  visible_.clear();
+  headerViews_.clear();
+  for (auto& [path, cell] : old) retireCell(path, cell);
+  selected_.clear();
+  needsReload_ = true;
+  pending_ = {};
+  setNeedsLayout();
+}
+
+void UITableView::ensureLoaded() {
+  if (!needsReload_ || updating_) return;
+  needsReload_ = false;
+  computeLayout();
+  updateVisibleCells();
+}
+
+void UITableView::computeLayout() {
+  sections_.clear();
+  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  double y = tableHeaderView_ ? tableHeaderView_->frame().height() : 0;
+  long n = dataSource_ ? dataSource_->numberOfSectionsInTableView(*this) : 0;
+  for (long s = 0; s < n; ++s) {
+    Section sec;
+    sec.top = y;
+    sec.rows = std::max(0L, dataSource_->tableViewNumberOfRowsInSection(*this, s));
+    sec.headerHeight = std::max(0.0, d.tableViewHeightForHeaderInSection(*this, s));
+    y += sec.headerHeight;
+    for (long r = 0; r < sec.rows; ++r) {
+      double h = d.tableViewHeightForRowAtIndexPath(*this, {s, r});
+      if (h < 0) h = estimatedRowHeight_ > 0 ? estimatedRowHeight_ : 44;
+      sec.rowTops.push_back(y);
+      sec.rowHeights.push_back(h);
+      y += h;
+    }
+    sec.footerHeight = std::max(0.0, d.tableViewHeightForFooterInSection(*this, s));
+    y += sec.footerHeight;
+    sections_.push_back(std::move(sec));
+  }
+  if (tableFooterView_) {
+    CGRect f = tableFooterView_->frame();
+    tableFooterView_->setFrame(CGRect::make(0, y, bounds().width(), f.height()));
+    y += f.height();
+  }
+  setContentSize({bounds().width(), y});
+}
+
+void UITableView::updateVisibleCells() {
+  if (needsReload_) return;
+  double top = contentOffset().y, bottom = top + viewportHeight();
+  std::set<NSIndexPath> wanted;
+  std::set<long> wantedHeaders;
+  for (long s = 0; s < long(sections_.size()); ++s) {
+    const Section& sec = sections_[size_t(s)];
+    if (sec.headerHeight > 0 && sec.top < bottom && sec.top + sec.headerHeight > top) wantedHeaders.insert(s);
+    auto first = std::upper_bound(sec.rowTops.begin(), sec.rowTops.end(), top);
+    long r = first == sec.rowTops.begin() ? 0 : long(first - sec.rowTops.begin()) - 1;
+    for (; r < sec.rows && sec.rowTops[size_t(r)] < bottom; ++r)
+      if (sec.rowTops[size_t(r)] + sec.rowHeights[size_t(r)] > top) wanted.insert({s, r});
+  }
+  std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> leaving;
+  for (auto& [path, cell] : visible_)
+    if (!wanted.count(path)) leaving.emplace_back(path, cell);
+  for (auto& [path, cell] : leaving) {
+    visible_.erase(path);
+    retireCell(path, cell);
+  }
+  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  for (auto it = headerViews_.begin(); it != headerViews_.end();) {
+    if (!wantedHeaders.count(it->first)) {
+      if (it->second) it->second->removeFromSuperview();
+      it = headerViews_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (long s : wantedHeaders) {
+    if (headerViews_.count(s)) continue;
+    auto view = d.tableViewViewForHeaderInSection(*this, s);
+    if (view) {
+      view->setFrame(CGRect::make(0, sections_[size_t(s)].top, bounds().width(), sections_[size_t(s)].headerHeight));
+      addSubview(view);
+    }
+    headerViews_[s] = view;
+  }
+  double width = bounds().width() > 0 ? bounds().width() : UIScreen::mainScreen().bounds().width();
+  for (const auto& path : wanted) {
+    const Section& sec = sections_[size_t(path.section)];
+    CGRect frame = CGRect::make(0, sec.rowTops[size_t(path.row)], width, sec.rowHeights[size_t(path.row)]);
+    auto found = visible_.find(path);
+    if (found != visible_.end()) {
+      found->second->setFrame(frame);
+      continue;
+    }
+    auto cell = dataSource_->tableViewCellForRowAtIndexPath(*this, path);
+    if (!cell) {
+      KVLog("the data source gave no cell for row %s", path.description().c_str());
+      cell = std::make_shared<UITableViewCell>();
+    }
+    cell->setFrame(frame);
+    cell->contentView()->setFrame(CGRect::make(0, 0, width, frame.height()));
+    if (cell->superview() != this) addSubview(cell);
+    cell->setSelected(std::find(selected_.begin(), selected_.end(), path) != selected_.end());
+    if (editing_) cell->setEditing(true);
+    visible_[path] = cell;
+    d.tableViewWillDisplayCell(*this, *cell, path);
+  }
+}
+
+void UITableView::layoutSubviews() {
+  ensureLoaded();
+  updateVisibleCells();
+}
+
+void UITableView::contentOffsetDidChange() {
+  if (!needsReload_) updateVisibleCells();
+}
+
+namespace {
+void addAll(std::vector<NSIndexPath>& into, const std::vector<NSIndexPath>& from) { into.insert(into.end(), from.begin(), from.end()); }
+}  // namespace
+
+void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  addAll(pending_.inserts, paths);
+  if (updateDepth_ == 0) applyRowChanges();
+}
+void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  addAll(pending_.deletes, paths);
+  if (updateDepth_ == 0) applyRowChanges();
+}
+void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  addAll(pending_.reloads, paths);
+  if (updateDepth_ == 0) applyRowChanges();
+}
+void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) {
+  pending_.sectionsChanged = true;
+  if (updateDepth_ == 0) applyRowChanges();
+}
+void UITableView::insertSections(const std::vector<long>& s, UITableViewRowAnimation a) { reloadSections(s, a); }
+void UITableView::deleteSections(const std::vector<long>& s, UITableViewRowAnimation a) { reloadSections(s, a); }
+
+void UITableView::beginUpdates() { ++updateDepth_; }
+
+void UITableView::endUpdates() {
+  if (updateDepth_ == 0) return;
+  if (--updateDepth_ == 0) applyRowChanges();
+}
+
+void UITableView::performBatchUpdates(const std::function<void()>& updates, std::function<void(bool)> completion) {
+  beginUpdates();
+  if (updates) updates();
+  endUpdates();
+  completeOnNextTurn(std::move(completion));
+}
+
+void UITableView::applyRowChanges() {
+  PendingChanges changes = std::move(pending_);
+  pending_ = {};
+  if (needsReload_) return;  // the next load reads everything afresh
+  auto fullReload = [this] {
+    reloadData();
+    ensureLoaded();
+  };
+  if (changes.sectionsChanged) return fullReload();
+  long newSections = dataSource_ ? dataSource_->numberOfSectionsInTableView(*this) : 0;
+  bool consistent = newSections == long(sections_.size());
+  std::vector<long> newCounts;
+  for (long s = 0; consistent && s < newSections; ++s) {
+    long expected = sections_[size_t(s)].rows;
+    for (auto& p : changes.inserts) expected += p.section == s;
+    for (auto& p : changes.deletes) expected -= p.section == s;
+    long actual = dataSource_->tableViewNumberOfRowsInSection(*this, s);
+    newCounts.push_back(actual);
+    if (expected != actual) consistent = false;
+  }
+  if (!consistent) {
+    ++inconsistencies_;
+    KVLog("table update does not match the data source's row counts; reloading");
+    return fullReload();
+  }
+  // Old row -> new row, section by section: deletions on old rows, then insertions at new rows.
+  std::map<NSIndexPath, NSIndexPath> moves;
+  for (long s = 0; s < newSections; ++s) {
+    std::set<long> deleted, inserted;
+    for (auto& p : changes.deletes) if (p.section == s) deleted.insert(p.row);
+    for (auto& p : changes.inserts) if (p.section == s) inserted.insert(p.row);
+    std::vector<long> survivors;
+    for (long r = 0; r < sections_[size_t(s)].rows; ++r)
+      if (!deleted.count(r)) survivors.push_back(r);
+    size_t k = 0;
+    for (long r = 0; r < newCounts[size_t(s)] && k < survivors.size(); ++r)
+      if (!inserted.count(r)) moves[{s, survivors[k++]}] = {s, r};
+  }
+  std::set<NSIndexPath> reloaded(changes.reloads.begin(), changes.reloads.end());
+  std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> kept;
+  std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> retired;
+  for (auto& [path, cell] : visible_) {
+    auto to = moves.find(path);
+    if (to == moves.end() || reloaded.count(path)) retired.emplace_back(path, cell);
+    else kept[to->second] = cell;
+  }
+  visible_.swap(kept);
+  for (auto& [path, cell] : retired) retireCell(path, cell);
+  std::vector<NSIndexPath> selection;
+  for (auto& p : selected_)
+    if (moves.count(p)) selection.push_back(moves[p]);
+  selected_.swap(selection);
+  for (auto& [s, view] : headerViews_)
+    if (view) view->removeFromSuperview();
+  headerViews_.clear();
+  computeLayout();
+  updateVisibleCells();
+}
+
+long UITableView::numberOfSections() {
+  ensureLoaded();
+  return long(sections_.size());
+}
+
+long UITableView::numberOfRowsInSection(long section) {
+  ensureLoaded();
+  return section >= 0 && section < long(sections_.size()) ? sections_[size_t(section)].rows : 0;
+}
+
+CGRect UITableView::rectForRowAtIndexPath(const NSIndexPath& p) {
+  ensureLoaded();
+  if (p.section < 0 || p.section >= long(sections_.size())) return {};
+  const Section& sec = sections_[size_t(p.section)];
+  if (p.row < 0 || p.row >= sec.rows) return {};
+  return CGRect::make(0, sec.rowTops[size_t(p.row)], bounds().width(), sec.rowHeights[size_t(p.row)]);
+}
+
+CGRect UITableView::rectForHeaderInSection(long section) {
+  ensureLoaded();
+  if (section < 0 || section >= long(sections_.size())) return {};
+  return CGRect::make(0, sections_[size_t(section)].top, bounds().width(), sections_[size_t(section)].headerHeight);
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) {
+  ensureLoaded();
+  for (long s = 0; s < long(sections_.size()); ++s) {
+    const Section& sec = sections_[size_t(s)];
+    for (long r = 0; r < sec.rows; ++r)
+      if (point.y >= sec.rowTops[size_t(r)] && point.y < sec.rowTops[size_t(r)] + sec.rowHeights[size_t(r)])
+        return NSIndexPath{s, r};
+  }
+  return std::nullopt;
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForCell(const UITableViewCell* cell) {
+  ensureLoaded();
+  for (auto& [path, c] : visible_)
+    if (c.get() == cell) return path;
+  return std::nullopt;
+}
+
+std::shared_ptr<UITableViewCell> UITableView::cellForRowAtIndexPath(const NSIndexPath& path) {
+  ensureLoaded();
+  auto it = visible_.find(path);
+  return it == visible_.end() ? nullptr : it->second;
+}
+
+std::vector<std::shared_ptr<UITableViewCell>> UITableView::visibleCells() {
+  ensureLoaded();
+  std::vector<std::shared_ptr<UITableViewCell>> out;
+  for (auto& [path, cell] : visible_) out.push_back(cell);
+  return out;
+}
+
+std::vector<NSIndexPath> UITableView::indexPathsForVisibleRows() {
+  ensureLoaded();
+  std::vector<NSIndexPath> out;
+  for (auto& [path, cell] : visible_) out.push_back(path);
+  return out;
+}
+
+std::shared_ptr<UIView> UITableView::headerViewForSection(long section) {
+  ensureLoaded();
+  auto it = headerViews_.find(section);
+  return it == headerViews_.end() ? nullptr : it->second;
+}
+
+std::optional<std::string> UITableView::headerTitleForSection(long section) {
+  return dataSource_ ? dataSource_->tableViewTitleForHeaderInSection(*this, section) : std::nullopt;
+}
+
+std::optional<std::string> UITableView::footerTitleForSection(long section) {
+  return dataSource_ ? dataSource_->tableViewTitleForFooterInSection(*this, section) : std::nullopt;
+}
+
+void UITableView::scrollToRowAtIndexPath(const NSIndexPath& path, UITableViewScrollPosition position, bool animated) {
+  CGRect rect = rectForRowAtIndexPath(path);
+  if (rect.isEmpty()) return;
+  CGPoint offset = contentOffset();
+  double h = viewportHeight();
+  if (position == UITableViewScrollPositionTop) offset.y = rect.minY();
+  else if (position == UITableViewScrollPositionMiddle) offset.y = rect.minY() - (h - rect.height()) / 2;
+  else if (position == UITableViewScrollPositionBottom) offset.y = rect.maxY() - h;
+  else if (rect.minY() < offset.y) offset.y = rect.minY();
+  else if (rect.maxY() > offset.y + h) offset.y = rect.maxY() - h;
+  offset.y = std::clamp(offset.y, minimumContentOffset().y, std::max(minimumContentOffset().y, contentSize().height - h));
+  setContentOffset(offset, animated);
+}
+
+void UITableView::selectRowAtIndexPath(const std::optional<NSIndexPath>& path, bool animated,
+                                       UITableViewScrollPosition position) {
+  ensureLoaded();
+  if (!allowsMultipleSelection_ || !path) {
+    for (auto& p : selected_)
+      if (auto cell = cellForRowAtIndexPath(p)) cell->setSelected(false, animated);
+    selected_.clear();
+  }
+  if (!path) return;
+  if (std::find(selected_.begin(), selected_.end(), *path) == selected_.end()) selected_.push_back(*path);
+  if (auto cell = cellForRowAtIndexPath(*path)) cell->setSelected(true, animated);
+  if (position != UITableViewScrollPositionNone) scrollToRowAtIndexPath(*path, position, animated);
+}
+
+void UITableView::deselectRowAtIndexPath(const NSIndexPath& path, bool animated) {
+  selected_.erase(std::remove(selected_.begin(), selected_.end(), path), selected_.end());
+  if (auto cell = cellForRowAtIndexPath(path)) cell->setSelected(false, animated);
+}
+
+std::optional<NSIndexPath> UITableView::indexPathForSelectedRow() const {
+  if (selected_.empty()) return std::nullopt;
+  return *std::min_element(selected_.begin(), selected_.end());
+}
+
+std::vector<NSIndexPath> UITableView::indexPathsForSelectedRows() const { return selected_; }
+
+bool UITableView::selectRowByUser(const NSIndexPath& path) {
+  if (path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
+      path.row >= numberOfRowsInSection(path.section))
+    return false;
+  scrollToRowAtIndexPath(path, UITableViewScrollPositionNone, false);
+  auto cell = cellForRowAtIndexPath(path);
+  if (!allowsSelection_ || (cell && !cell->isUserInteractionEnabled())) return false;
+  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  if (!d.tableViewShouldHighlightRowAtIndexPath(*this, path)) return false;
+  auto chosen = d.tableViewWillSelectRowAtIndexPath(*this, path);
+  if (!chosen) return true;
+  if (!allowsMultipleSelection_) {
+    auto previous = selected_;
+    for (auto& p : previous) {
+      if (p == *chosen) continue;
+      deselectRowAtIndexPath(p, false);
+      d.tableViewDidDeselectRowAtIndexPath(*this, p);
+    }
+  }
+  selectRowAtIndexPath(*chosen, false, UITableViewScrollPositionNone);
+  d.tableViewDidSelectRowAtIndexPath(*this, *chosen);
+  return true;
+}
+
+bool UITableView::tapAccessoryByUser(const NSIndexPath& path) {
+  auto cell = cellForRowAtIndexPath(path);
+  if (!cell) return false;
+  auto type = cell->accessoryType();
+  if (type != UITableViewCellAccessoryDetailButton && type != UITableViewCellAccessoryDetailDisclosureButton) return false;
+  (delegate_ ? *delegate_ : defaultDelegate()).tableViewAccessoryButtonTappedForRowWithIndexPath(*this, path);
+  return true;
+}
+
+std::vector<UITableViewSwipeAction> UITableView::swipeActionsForRow(const NSIndexPath& path, bool leading) {
+  std::vector<UITableViewSwipeAction> out;
+  if (!dataSource_ || path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
+      path.row >= numberOfRowsInSection(path.section))
+    return out;
+  if (!dataSource_->tableViewCanEditRowAtIndexPath(*this, path)) return out;
+  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  auto config = leading ? d.tableViewLeadingSwipeActionsConfigurationForRowAtIndexPath(*this, path)
+                        : d.tableViewTrailingSwipeActionsConfigurationForRowAtIndexPath(*this, path);
+  if (config) {
+    for (auto& a : config->actions()) {
+      std::weak_ptr<UITableView> self = std::static_pointer_cast<UITableView>(shared_from_this());
+      out.push_back({a->title(), a->style() == UIContextualActionStyleDestructive, [a, self, path] {
+                       auto table = self.lock();
+                       auto cell = table ? table->cellForRowAtIndexPath(path) : nullptr;
+                       if (a->handler()) a->handler()(*a, cell.get(), [](bool) {});
+                     }});
+    }
+    return out;
+  }
+  if (leading) return out;
+  auto rowActions = d.tableViewEditActionsForRowAtIndexPath(*this, path);
+  if (!rowActions.empty()) {
+    for (auto& a : rowActions)
+      out.push_back({a->title(), a->style() == UITableViewRowActionStyleDestructive, [a, path] {
+                       if (a->handler()) a->handler()(*a, path);
+                     }});
+    return out;
+  }
+  if (d.tableViewEditingStyleForRowAtIndexPath(*this, path) == UITableViewCellEditingStyleDelete) {
+    std::string title = d.tableViewTitleForDeleteConfirmationButtonForRowAtIndexPath(*this, path).value_or("Delete");
+    UITableViewDataSource* source = dataSource_;
+    UITableView* table = this;
+    out.push_back({title, true, [source, table, path] {
+                     source->tableViewCommitEditingStyle(*table, UITableViewCellEditingStyleDelete, path);
+                   }});
+  }
+  return out;
+}
+
+bool UITableView::performSwipeActionByUser(const NSIndexPath& path, const std::string& title, bool leading) {
+  for (auto& action : swipeActionsForRow(path, leading)) {
+    if (action.title != title) continue;
+    action.perform();
+    return true;
+  }
+  return false;
+}
+
+bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
+  auto& self = const_cast<UITableView&>(*this);
+  self.ensureLoaded();
+  long total = 0;
+  for (auto& s : sections_) total += s.rows;
+  if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
+    std::vector<std::string> header;
+    if (!tableHeaderView_->appendScreenText(header))
+      for (auto& sub : tableHeaderView_->subviews()) sub->appendScreenText(header);
+    for (auto& h : header) lines.push_back(h);
+  }
+  std::string head = "table: " + std::to_string(total) + (total == 1 ? " row" : " rows");
+  if (!visible_.empty() && long(visible_.size()) < total)
+    head += ", showing " + visible_.begin()->first.description() + "-" + visible_.rbegin()->first.description();
+  lines.push_back(head);
+  double top = contentOffset().y, bottom = top + viewportHeight();
+  for (long s = 0; s < long(sections_.size()); ++s) {
+    const Section& sec = sections_[size_t(s)];
+    double end = sec.rows ? sec.rowTops.back() + sec.rowHeights.back() : sec.top + sec.headerHeight;
+    if (sec.headerHeight > 0 && sec.top < bottom && sec.top + sec.headerHeight > top) {
+      auto it = headerViews_.find(s);
+      std::string text;
+      if (it != headerViews_.end() && it->second) {
+        std::vector<std::string> parts;
+        it->second->appendScreenText(parts);
+        for (auto& sub : it->second->subviews()) sub->appendScreenText(parts);
+        for (auto& p : parts) text += (text.empty() ? "" : " · ") + p;
+      } else if (auto title = self.headerTitleForSection(s)) {
+        text = *title;
+      }
+      lines.push_back("  -- " + UIScreenTextFormat::oneLine(text) + " --");
+    }
+    for (auto& [path, cell] : visible_) {
+      if (path.section != s || cell->isHidden()) continue;
+      std::vector<std::string> row;
+      cell->appendScreenText(row);
+      lines.push_back("  " + path.description() + ": " + (row.empty() ? "" : row.front()));
+    }
+    if (sec.footerHeight > 0 && end < bottom && end + sec.footerHeight > top) {
+      if (auto title = self.footerTitleForSection(s)) lines.push_back("  -- " + UIScreenTextFormat::oneLine(*title) + " --");
+    }
+  }
+  return true;
+}

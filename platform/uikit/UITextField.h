@@ -1,0 +1,74 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "uikit/NSAttributedString.h"
+#include "uikit/UIControl.h"
+#include "uikit/UIFont.h"
+#include "uikit/UIKeyboard.h"
+
+class UITextField;
+
+class UITextFieldDelegate {
+ public:
+  virtual ~UITextFieldDelegate() = default;
+  virtual bool textFieldShouldBeginEditing(UITextField&) { return true; }
+  virtual void textFieldDidBeginEditing(UITextField&) {}
+  virtual bool textFieldShouldEndEditing(UITextField&) { return true; }
+  virtual void textFieldDidEndEditing(UITextField&) {}
+  // Replacing `length` bytes at `location` with `replacement`.
+  virtual bool textFieldShouldChangeCharactersInRange(UITextField&, size_t /*location*/, size_t /*length*/,
+                                                      const std::string& /*replacement*/) {
+    return true;
+  }
+  virtual bool textFieldShouldClear(UITextField&) { return true; }
+  virtual bool textFieldShouldReturn(UITextField&) { return true; }
+};
+
+enum UIReturnKeyType : long { UIReturnKeyDefault = 0, UIReturnKeyGo = 1, UIReturnKeyNext = 4, UIReturnKeySearch = 6, UIReturnKeyDone = 9 };
+
+class UITextField : public UIControl {
+ public:
+  UITextField() = default;
+  const std::string& text() const { return text_; }
+  void setText(std::string text) { text_ = std::move(text); }
+  const std::string& placeholder() const { return placeholder_; }
+  void setPlaceholder(std::string placeholder) { placeholder_ = std::move(placeholder); }
+  const std::optional<NSAttributedString>& attributedPlaceholder() const { return attributedPlaceholder_; }
+  void setAttributedPlaceholder(std::optional<NSAttributedString> p);
+  const UIFont& font() const { return font_; }
+  void setFont(UIFont font) { font_ = std::move(font); }
+  UIColor textColor() const { return textColor_; }
+  void setTextColor(std::optional<UIColor> c) { textColor_ = c.value_or(UIColor::darkTextColor()); }
+  UIKeyboardAppearance keyboardAppearance() const { return keyboardAppearance_; }
+  void setKeyboardAppearance(UIKeyboardAppearance a) { keyboardAppearance_ = a; }
+  UIReturnKeyType returnKeyType() const { return returnKeyType_; }
+  void setReturnKeyType(UIReturnKeyType t) { returnKeyType_ = t; }
+  bool isSecureTextEntry() const { return secure_; }
+  void setSecureTextEntry(bool secure) { secure_ = secure; }
+  UITextFieldDelegate* delegate() const { return delegate_; }
+  void setDelegate(UITextFieldDelegate* delegate) { delegate_ = delegate; }
+  bool isEditing() const { return isFirstResponder(); }
+
+  bool canBecomeFirstResponder() const override { return isEnabled(); }
+  bool becomeFirstResponder() override;
+  bool resignFirstResponder() override;
+
+  // A person typing: begins editing, asks the delegate, appends, sends editing-changed.
+  bool typeByUser(const std::string& text);
+  // A person clearing the field with its clear button.
+  bool clearByUser();
+  // The return key: asks the delegate, sends editing-did-end-on-exit.
+  void returnByUser();
+  bool appendScreenText(std::vector<std::string>& lines) const override;
+
+ private:
+  std::string text_, placeholder_;
+  std::optional<NSAttributedString> attributedPlaceholder_;
+  UIFont font_;
+  UIColor textColor_ = UIColor::darkTextColor();
+  UIKeyboardAppearance keyboardAppearance_ = UIKeyboardAppearanceDefault;
+  UIReturnKeyType returnKeyType_ = UIReturnKeyDefault;
+  bool secure_ = false;
+  UITextFieldDelegate* delegate_ = nullptr;
+};

@@ -1,0 +1,290 @@
+#include "uikit/UIView.h"
+
+#include <algorithm>
+
+#include "foundation/RunLoop.h"
+#include "uikit/UIGestureRecognizer.h"
+#include "uikit/UIScreen.h"
+#include "uikit/UIViewController.h"
+#include "uikit/UIWindow.h"
+
+UIView::UIView() = default;
+UIView::UIView(CGRect frame) : frame_(frame) {}
+
+UIView::~UIView() {
+  for (auto& sub : subviews_) sub->superview_ = nullptr;
+  for (auto& c : constraints_) c->setHolder(nullptr);
+  for (auto& r : recognizers_) r->setView(nullptr);
+}
+
+void UIView::setFrame(CGRect frame) {
+  bool resized = frame.size != frame_.size;
+  frame_ = frame;
+  if (resized) setNeedsLayout();
+}
+
+void UIView::setBounds(CGRect bounds) {
+  boundsOrigin_ = bounds.origin;
+  if (bounds.size != frame_.size) {
+    CGPoint c = center();
+    frame_.size = bounds.size;
+    setCenter(c);
+    setNeedsLayout();
+  }
+}
+
+CGPoint UIView::center() const { return {frame_.origin.x + frame_.size.width / 2, frame_.origin.y + frame_.size.height / 2}; }
+
+void UIView::setCenter(CGPoint c) {
+  frame_.origin = {c.x - frame_.size.width / 2, c.y - frame_.size.height / 2};
+}
+
+void UIView::setAlpha(double alpha) { alpha_ = std::clamp(alpha, 0.0, 1.0); }
+
+UIColor UIView::tintColor() const {
+  for (const UIView* v = this; v; v = v->superview_)
+    if (v->tintColor_) return *v->tintColor_;
+  return UIColor::systemBlueColor();
+}
+
+void UIView::setTintColor(std::optional<UIColor> color) {
+  tintColor_ = std::move(color);
+  tintColorDidChange();
+}
+
+UITraitCollection UIView::traitCollection() const {
+  for (const UIView* v = this; v; v = v->superview_) {
+    if (v->overrideStyle_ != UIUserInterfaceStyleUnspecified) {
+      UITraitCollection t = UIViewController::systemTraitCollection();
+      t.userInterfaceStyle = v->overrideStyle_;
+      return t;
+    }
+    if (v->owningController_) return v->owningController_->traitCollection();
+  }
+  return UIViewController::systemTraitCollection();
+}
+
+void UIView::detachFromSuperview() {
+  if (!superview_) return;
+  UIView* parent = superview_;
+  parent->willRemoveSubview(this);
+  for (UIView* a = parent; a; a = a->superview_) a->dropConstraintsInvolving(this);
+  superview_ = nullptr;
+  auto& siblings = parent->subviews_;
+  siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [this](const auto& v) { return v.get() == this; }),
+                 siblings.end());
+}
+
+void UIView::dropConstraintsInvolving(const UIView* subtree) {
+  std::vector<std::shared_ptr<NSLayoutConstraint>> kept;
+  for (auto& c : constraints_) {
+    UIView* a = c->firstItem().owningView();
+    UIView* b = c->secondItem().owningView();
+    bool inside = (a && (a == subtree || a->isDescendantOfView(subtree))) ||
+                  (b && (b == subtree || b->isDescendantOfView(subtree)));
+    bool heldInside = this == subtree || isDescendantOfView(subtree);
+    if (inside && !heldInside) c->setHolder(nullptr);
+    else kept.push_back(c);
+  }
+  constraints_.swap(kept);
+}
+
+void UIView::addSubview(std::shared_ptr<UIView> view) { insertSubviewAtIndex(std::move(view), subviews_.size()); }
+
+void UIView::insertSubviewAtIndex(std::shared_ptr<UIView> view, size_t index) {
+  if (!view || view.get() == this) return;
+  UIWindow* oldWindow = view->window();
+  if (view->superview_ == this) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), view);
+    size_t at = size_t(it - subviews_.begin());
+    subviews_.erase(it);
+    if (index > at) --index;
+    subviews_.insert(subviews_.begin() + long(std::min(index, subviews_.size())), view);
+    return;
+  }
+  view->willMoveToSuperview(this);
+  auto keep = view;  // detaching may drop the last other owner
+  view->detachFromSuperview();
+  view->superview_ = this;
+  subviews_.insert(subviews_.begin() + long(std::min(index, subviews_.size())), view);
+  view->didMoveToSuperview();
+  didAddSubview(view.get());
+  if (view->window() != oldWindow) view->didMoveToWindow();
+  view->setNeedsLayout();
+}
+
+void UIView::insertSubviewBelow(std::shared_ptr<UIView> view, const UIView* sibling) {
+  auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == sibling; });
+  insertSubviewAtIndex(std::move(view), size_t(it - subviews_.begin()));
+}
+
+void UIView::insertSubviewAbove(std::shared_ptr<UIView> view, const UIView* sibling) {
+  auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == sibling; });
+  insertSubviewAtIndex(std::move(view), it == subviews_.end() ? subviews_.size() : size_t(it - subviews_.begin()) + 1);
+}
+
+void UIView::bringSubviewToFront(const UIView* view) {
+  auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == view; });
+  if (it == subviews_.end()) return;
+  auto keep = *it;
+  subviews_.erase(it);
+  subviews_.push_back(keep);
+}
+
+void UIView::sendSubviewToBack(const UIView* view) {
+  auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == view; });
+  if (it == subviews_.end()) return;
+  auto keep = *it;
+  subviews_.erase(it);
+  subviews_.insert(subviews_.begin(), keep);
+}
+
+void UIView::removeFromSuperview() {
+  if (!superview_) return;
+  auto keep = shared_from_this();
+  bool hadWindow = window() != nullptr;
+  willMoveToSuperview(nullptr);
+  detachFromSuperview();
+  didMoveToSuperview();
+  if (hadWindow) didMoveToWindow();
+}
+
+bool UIView::isDescendantOfView(const UIView* view) const {
+  for (const UIView* v = this; v; v = v->superview_)
+    if (v == view) return true;
+  return false;
+}
+
+UIView* UIView::viewWithTag(long tag) {
+  if (tag_ == tag) return this;
+  for (auto& sub : subviews_)
+    if (UIView* found = sub->viewWithTag(tag)) return found;
+  return nullptr;
+}
+
+UIWindow* UIView::window() const {
+  const UIView* v = this;
+  while (v->superview_) v = v->superview_;
+  return const_cast<UIWindow*>(dynamic_cast<const UIWindow*>(v));
+}
+
+bool UIView::isVisibleInWindow() const {
+  for (const UIView* v = this; v; v = v->superview_) {
+    if (v->hidden_ || v->alpha_ <= 0.01) return false;
+    if (!v->superview_) return dynamic_cast<const UIWindow*>(v) != nullptr;
+  }
+  return false;
+}
+
+namespace {
+bool gLayoutPassPending = false;
+}
+
+void UIView::setNeedsLayout() {
+  needsLayout_ = true;
+  if (gLayoutPassPending || !RunLoop::isMainThread()) return;
+  gLayoutPassPending = true;
+  RunLoop::main().post([] {
+    gLayoutPassPending = false;
+    UIWindow::layoutAllWindows();
+  });
+}
+
+void UIView::layoutIfNeeded() {
+  if (needsLayout_) {
+    needsLayout_ = false;
+    layoutSubviews();
+  }
+  auto subs = subviews_;  // layout may change the subviews
+  for (auto& sub : subs) sub->layoutIfNeeded();
+}
+
+CGSize UIView::sizeThatFits(CGSize) const {
+  CGSize intrinsic = intrinsicContentSize();
+  if (intrinsic.width < 0 || intrinsic.height < 0) return frame_.size;
+  return intrinsic;
+}
+
+void UIView::sizeToFit() {
+  CGSize s = sizeThatFits(frame_.size);
+  setFrame(CGRect{frame_.origin, s});
+}
+
+UIEdgeInsets UIView::safeAreaInsets() const {
+  if (safeAreaOverride_) return *safeAreaOverride_;
+  if (!superview_) {
+    if (dynamic_cast<const UIWindow*>(this)) return UIScreen::mainScreen().safeAreaInsets();
+    return {};
+  }
+  UIEdgeInsets outer = superview_->safeAreaInsets();
+  CGRect sb = superview_->bounds();
+  CGRect f = frame_;
+  return UIEdgeInsets{std::max(0.0, outer.top - (f.minY() - sb.minY())), std::max(0.0, outer.left - (f.minX() - sb.minX())),
+                      std::max(0.0, outer.bottom - (sb.maxY() - f.maxY())), std::max(0.0, outer.right - (sb.maxX() - f.maxX()))};
+}
+
+void UIView::addConstraint(std::shared_ptr<NSLayoutConstraint> constraint) {
+  if (!constraint) return;
+  if (constraint->holder() == this) return;
+  if (constraint->holder()) constraint->holder()->removeConstraint(constraint.get());
+  constraint->setHolder(this);
+  constraints_.push_back(std::move(constraint));
+}
+
+void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+  for (const auto& c : constraints) addConstraint(c);
+}
+
+void UIView::removeConstraint(const NSLayoutConstraint* constraint) {
+  auto it = std::find_if(constraints_.begin(), constraints_.end(), [&](const auto& c) { return c.get() == constraint; });
+  if (it == constraints_.end()) return;
+  (*it)->setHolder(nullptr);
+  constraints_.erase(it);
+}
+
+std::vector<std::shared_ptr<NSLayoutConstraint>> UIView::constraintsAffectingView() const {
+  std::vector<std::shared_ptr<NSLayoutConstraint>> out;
+  const UIView* root = this;
+  while (root->superview_) root = root->superview_;
+  std::vector<const UIView*> stack{root};
+  while (!stack.empty()) {
+    const UIView* v = stack.back();
+    stack.pop_back();
+    for (const auto& c : v->constraints_)
+      if (c->firstItem().view == this || c->secondItem().view == this) out.push_back(c);
+    for (const auto& s : v->subviews_) stack.push_back(s.get());
+  }
+  return out;
+}
+
+UILayoutGuide& UIView::safeAreaLayoutGuide() {
+  if (!safeAreaGuide_) safeAreaGuide_ = std::make_unique<UILayoutGuide>(this, "UIViewSafeAreaLayoutGuide");
+  return *safeAreaGuide_;
+}
+
+UILayoutGuide& UIView::layoutMarginsGuide() {
+  if (!marginsGuide_) marginsGuide_ = std::make_unique<UILayoutGuide>(this, "UIViewLayoutMarginsGuide");
+  return *marginsGuide_;
+}
+
+void UIView::addGestureRecognizer(std::shared_ptr<UIGestureRecognizer> recognizer) {
+  if (!recognizer) return;
+  if (recognizer->view() && recognizer->view() != this) recognizer->view()->removeGestureRecognizer(recognizer.get());
+  if (recognizer->view() == this) return;
+  recognizer->setView(this);
+  recognizers_.push_back(std::move(recognizer));
+}
+
+void UIView::removeGestureRecognizer(const UIGestureRecognizer* recognizer) {
+  auto it = std::find_if(recognizers_.begin(), recognizers_.end(), [&](const auto& r) { return r.get() == recognizer; });
+  if (it == recognizers_.end()) return;
+  (*it)->setView(nullptr);
+  recognizers_.erase(it);
+}
+
+UIResponder* UIView::nextResponder() const {
+  if (owningController_) return owningController_;
+  return superview_;
+}
+
+bool UIView::appendScreenText(std::vector<std::string>&) const { return false; }

@@ -1,0 +1,228 @@
+#pragma once
+// A headless view: frame, bounds, subviews and the figures the screens set. Nothing is
+// drawn; the window prints what a person would see (appendScreenText).
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "uikit/CALayer.h"
+#include "uikit/NSLayoutConstraint.h"
+#include "uikit/UIColor.h"
+#include "uikit/UIGeometry.h"
+#include "uikit/UIResponder.h"
+#include "uikit/UITraitCollection.h"
+
+class UIGestureRecognizer;
+class UIViewController;
+class UIWindow;
+
+enum UIViewContentMode : long {
+  UIViewContentModeScaleToFill = 0,
+  UIViewContentModeScaleAspectFit = 1,
+  UIViewContentModeScaleAspectFill = 2,
+  UIViewContentModeRedraw = 3,
+  UIViewContentModeCenter = 4,
+};
+
+enum UIViewAnimationOptions : unsigned long {
+  UIViewAnimationOptionLayoutSubviews = 1 << 0,
+  UIViewAnimationOptionAllowUserInteraction = 1 << 1,
+  UIViewAnimationOptionBeginFromCurrentState = 1 << 2,
+  UIViewAnimationOptionCurveEaseInOut = 0 << 16,
+  UIViewAnimationOptionCurveEaseIn = 1 << 16,
+  UIViewAnimationOptionCurveEaseOut = 2 << 16,
+  UIViewAnimationOptionCurveLinear = 3 << 16,
+  UIViewAnimationOptionTransitionNone = 0 << 20,
+  UIViewAnimationOptionTransitionFlipFromLeft = 1 << 20,
+  UIViewAnimationOptionTransitionCrossDissolve = 5 << 20,
+};
+
+// One animation as the screens asked for it; kept so tests can check the figures.
+struct UIAnimationRecord {
+  std::string kind;  // "animation", "spring", "transition", "presentation", "dismissal", "push", "pop"
+  double duration = 0;
+  double delay = 0;
+  double damping = 0;
+  double velocity = 0;
+  unsigned long options = 0;
+  bool animated = true;
+};
+
+class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
+ public:
+  UIView();
+  explicit UIView(CGRect frame);
+  ~UIView() override;
+  UIView(const UIView&) = delete;
+  UIView& operator=(const UIView&) = delete;
+
+  // Geometry.
+  CGRect frame() const { return frame_; }
+  virtual void setFrame(CGRect frame);
+  CGRect bounds() const { return CGRect{boundsOrigin_, frame_.size}; }
+  void setBounds(CGRect bounds);
+  CGPoint center() const;
+  void setCenter(CGPoint center);
+  const CGAffineTransform& transform() const { return transform_; }
+  void setTransform(const CGAffineTransform& transform) { transform_ = transform; }
+
+  // Appearance.
+  double alpha() const { return alpha_; }
+  void setAlpha(double alpha);
+  bool isHidden() const { return hidden_; }
+  virtual void setHidden(bool hidden) { hidden_ = hidden; }
+  const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
+  virtual void setBackgroundColor(std::optional<UIColor> color) { backgroundColor_ = std::move(color); }
+  // The tint in force: the view's own, else its superview's, else the system blue.
+  UIColor tintColor() const;
+  const std::optional<UIColor>& ownTintColor() const { return tintColor_; }
+  void setTintColor(std::optional<UIColor> color);
+  virtual void tintColorDidChange() {}
+  bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+  void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+  bool clipsToBounds() const { return layer_.masksToBounds; }
+  void setClipsToBounds(bool clips) { layer_.masksToBounds = clips; }
+  UIViewContentMode contentMode() const { return contentMode_; }
+  void setContentMode(UIViewContentMode mode) { contentMode_ = mode; }
+  long tag() const { return tag_; }
+  void setTag(long tag) { tag_ = tag; }
+  CALayer& layer() { return layer_; }
+  const CALayer& layer() const { return layer_; }
+  const std::string& accessibilityIdentifier() const { return accessibilityIdentifier_; }
+  void setAccessibilityIdentifier(std::string identifier) { accessibilityIdentifier_ = std::move(identifier); }
+  const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+  void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
+  UIUserInterfaceStyle overrideUserInterfaceStyle() const { return overrideStyle_; }
+  virtual void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) { overrideStyle_ = style; }
+  // The traits of the view: the nearest style override up the views and their
+  // controllers, else the system's style.
+  UITraitCollection traitCollection() const;
+
+  // Hierarchy.
+  UIView* superview() const { return superview_; }
+  const std::vector<std::shared_ptr<UIView>>& subviews() const { return subviews_; }
+  void addSubview(std::shared_ptr<UIView> view);
+  void insertSubviewAtIndex(std::shared_ptr<UIView> view, size_t index);
+  void insertSubviewBelow(std::shared_ptr<UIView> view, const UIView* sibling);
+  void insertSubviewAbove(std::shared_ptr<UIView> view, const UIView* sibling);
+  void bringSubviewToFront(const UIView* view);
+  void sendSubviewToBack(const UIView* view);
+  virtual void removeFromSuperview();
+  bool isDescendantOfView(const UIView* view) const;
+  // Depth first, the view itself first.
+  UIView* viewWithTag(long tag);
+  UIWindow* window() const;
+  // Not hidden, not transparent, and so for every superview up to a window.
+  bool isVisibleInWindow() const;
+  virtual void willMoveToSuperview(UIView*) {}
+  virtual void didMoveToSuperview() {}
+  virtual void didMoveToWindow() {}
+  virtual void didAddSubview(UIView*) {}
+  virtual void willRemoveSubview(UIView*) {}
+
+  // Layout. Marking a view schedules a layout pass of the windows on the next turn.
+  void setNeedsLayout();
+  bool needsLayout() const { return needsLayout_; }
+  void layoutIfNeeded();
+  virtual void layoutSubviews() {}
+  virtual CGSize sizeThatFits(CGSize size) const;
+  void sizeToFit();
+  virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
+  UIEdgeInsets safeAreaInsets() const;
+  void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
+  UIEdgeInsets layoutMargins() const { return layoutMargins_; }
+  void setLayoutMargins(UIEdgeInsets margins) { layoutMargins_ = margins; }
+  bool translatesAutoresizingMaskIntoConstraints() const { return translatesMask_; }
+  void setTranslatesAutoresizingMaskIntoConstraints(bool value) { translatesMask_ = value; }
+
+  // Constraints.
+  const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
+  void addConstraint(std::shared_ptr<NSLayoutConstraint> constraint);
+  void addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+  void removeConstraint(const NSLayoutConstraint* constraint);
+  // Active constraints, held anywhere in the window's tree, that pin this view.
+  std::vector<std::shared_ptr<NSLayoutConstraint>> constraintsAffectingView() const;
+  NSLayoutAnchor leadingAnchor() { return {{this, nullptr}, NSLayoutAttributeLeading}; }
+  NSLayoutAnchor trailingAnchor() { return {{this, nullptr}, NSLayoutAttributeTrailing}; }
+  NSLayoutAnchor leftAnchor() { return {{this, nullptr}, NSLayoutAttributeLeft}; }
+  NSLayoutAnchor rightAnchor() { return {{this, nullptr}, NSLayoutAttributeRight}; }
+  NSLayoutAnchor topAnchor() { return {{this, nullptr}, NSLayoutAttributeTop}; }
+  NSLayoutAnchor bottomAnchor() { return {{this, nullptr}, NSLayoutAttributeBottom}; }
+  NSLayoutAnchor widthAnchor() { return {{this, nullptr}, NSLayoutAttributeWidth}; }
+  NSLayoutAnchor heightAnchor() { return {{this, nullptr}, NSLayoutAttributeHeight}; }
+  NSLayoutAnchor centerXAnchor() { return {{this, nullptr}, NSLayoutAttributeCenterX}; }
+  NSLayoutAnchor centerYAnchor() { return {{this, nullptr}, NSLayoutAttributeCenterY}; }
+  UILayoutGuide& safeAreaLayoutGuide();
+  UILayoutGuide& layoutMarginsGuide();
+
+  // Gesture recognizers.
+  void addGestureRecognizer(std::shared_ptr<UIGestureRecognizer> recognizer);
+  void removeGestureRecognizer(const UIGestureRecognizer* recognizer);
+  const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+
+  // Built from an interface file: called once the file's views are in place.
+  virtual void awakeFromNib() {}
+
+  // The controller whose view this is, if any.
+  UIViewController* owningViewController() const { return owningController_; }
+  void setOwningViewController(UIViewController* controller) { owningController_ = controller; }
+  UIResponder* nextResponder() const override;
+
+  // Screen text: appends what a person sees of this view. Answers true when the lines
+  // already cover the subviews.
+  virtual bool appendScreenText(std::vector<std::string>& lines) const;
+
+  // Animations apply their changes at once; their completion runs on the next turn of
+  // the main loop. Every call is recorded.
+  static void animateWithDuration(double duration, std::function<void()> animations,
+                                  std::function<void(bool)> completion = {});
+  static void animateWithDuration(double duration, double delay, unsigned long options,
+                                  std::function<void()> animations, std::function<void(bool)> completion = {});
+  static void animateWithDuration(double duration, double delay, double damping, double velocity,
+                                  unsigned long options, std::function<void()> animations,
+                                  std::function<void(bool)> completion = {});
+  static void transitionWithView(UIView* view, double duration, unsigned long options,
+                                 std::function<void()> animations, std::function<void(bool)> completion = {});
+  // Removes `from` from its superview and puts `to` in its place.
+  static void transitionFromView(UIView* from, std::shared_ptr<UIView> to, double duration,
+                                 unsigned long options, std::function<void(bool)> completion = {});
+  static void performWithoutAnimation(const std::function<void()>& actions);
+  static bool areAnimationsEnabled();
+  static void recordAnimation(UIAnimationRecord record);
+  static const std::vector<UIAnimationRecord>& recordedAnimations();
+  static void clearRecordedAnimations();
+  // Runs the completion with `finished` YES on the next turn of the main loop.
+  static void completeOnNextTurn(std::function<void(bool)> completion);
+
+ private:
+  void detachFromSuperview();
+  void dropConstraintsInvolving(const UIView* subtree);
+
+  CGRect frame_;
+  CGPoint boundsOrigin_;
+  CGAffineTransform transform_;
+  double alpha_ = 1;
+  bool hidden_ = false;
+  std::optional<UIColor> backgroundColor_;
+  std::optional<UIColor> tintColor_;
+  bool userInteractionEnabled_ = true;
+  UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
+  long tag_ = 0;
+  CALayer layer_;
+  std::string accessibilityIdentifier_;
+  std::string accessibilityLabel_;
+  UIUserInterfaceStyle overrideStyle_ = UIUserInterfaceStyleUnspecified;
+  UIView* superview_ = nullptr;
+  std::vector<std::shared_ptr<UIView>> subviews_;
+  bool needsLayout_ = false;
+  std::optional<UIEdgeInsets> safeAreaOverride_;
+  UIEdgeInsets layoutMargins_{8, 8, 8, 8};
+  bool translatesMask_ = true;
+  std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+  std::unique_ptr<UILayoutGuide> safeAreaGuide_;
+  std::unique_ptr<UILayoutGuide> marginsGuide_;
+  std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+  UIViewController* owningController_ = nullptr;
+};

@@ -1,0 +1,107 @@
+#include "uikit/UIWindow.h"
+
+#include <algorithm>
+
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScreen.h"
+#include "uikit/UIScreenText.h"
+#include "uikit/UITabBarController.h"
+
+namespace {
+std::vector<UIWindow*>& windows() {
+  static std::vector<UIWindow*> w;
+  return w;
+}
+UIWindow* gKeyWindow = nullptr;
+}  // namespace
+
+UIWindow::UIWindow() : UIWindow(UIScreen::mainScreen().bounds()) {}
+
+UIWindow::UIWindow(CGRect frame) : UIView(frame) { windows().push_back(this); }
+
+UIWindow::~UIWindow() {
+  auto& w = windows();
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+  if (gKeyWindow == this) gKeyWindow = nullptr;
+}
+
+UIWindow* UIWindow::keyWindow() { return gKeyWindow; }
+const std::vector<UIWindow*>& UIWindow::allWindows() { return windows(); }
+
+void UIWindow::layoutAllWindows() {
+  auto list = windows();
+  for (UIWindow* w : list) w->layoutIfNeeded();
+}
+
+void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+  if (controller == root_) return;
+  auto old = root_;
+  bool visible = isKeyWindow() && !isHidden();
+  if (old) {
+    old->finishPendingTransitions();
+    if (visible) {
+      old->beginAppearanceTransition(false, false);
+      old->endAppearanceTransition();
+    }
+    if (old->isViewLoaded()) old->view()->removeFromSuperview();
+  }
+  root_ = std::move(controller);
+  if (!root_) return;
+  root_->view()->setFrame(bounds());
+  insertSubviewAtIndex(root_->view(), 0);
+  if (visible) {
+    root_->beginAppearanceTransition(true, false);
+    root_->endAppearanceTransition();
+  }
+}
+
+void UIWindow::makeKeyAndVisible() {
+  gKeyWindow = this;
+  setHidden(false);
+  if (root_ && !root_->isVisible()) {
+    root_->beginAppearanceTransition(true, false);
+    root_->endAppearanceTransition();
+  }
+}
+
+void UIWindow::setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) {
+  UIView::setOverrideUserInterfaceStyle(style);
+  updateTraits();
+}
+
+void UIWindow::updateTraits() {
+  if (root_) root_->updateTraitsIfNeeded();
+}
+
+UIViewController* UIWindow::topPresenter() const {
+  UIViewController* root = root_.get();
+  if (!root) return nullptr;
+  UIViewController* presented = root->presentedViewController();
+  if (presented && !presented->isBeingDismissed()) return presented;
+  return root;
+}
+
+UIViewController* UIWindow::frontViewController() const {
+  UIViewController* front = root_.get();
+  if (!front) return nullptr;
+  while (true) {
+    while (UIViewController* p = front->presentedViewController()) {
+      if (p->isBeingDismissed()) break;
+      front = p;
+    }
+    if (auto* tab = dynamic_cast<UITabBarController*>(front)) {
+      if (!tab->selectedViewController()) return front;
+      front = tab->selectedViewController();
+      continue;
+    }
+    if (auto* nav = dynamic_cast<UINavigationController*>(front)) {
+      if (!nav->topViewController()) return front;
+      front = nav->topViewController();
+      continue;
+    }
+    if (front->presentedViewController() && !front->presentedViewController()->isBeingDismissed()) continue;
+    return front;
+  }
+}
+
+std::string UIWindow::screenText() { return UIScreenText::describe(*this); }

@@ -1,0 +1,42 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "uikit/UIView.h"
+#include "uikit/UIViewController.h"
+
+// The window: the root screen, the presented screens above it, and the text of what is
+// on screen.
+class UIWindow : public UIView {
+ public:
+  UIWindow();
+  explicit UIWindow(CGRect frame);
+  ~UIWindow() override;
+
+  UIViewController* rootViewController() const { return root_.get(); }
+  const std::shared_ptr<UIViewController>& rootViewControllerShared() const { return root_; }
+  // The old root disappears and the new one appears (when the window is visible).
+  void setRootViewController(std::shared_ptr<UIViewController> controller);
+  void makeKeyAndVisible();
+  bool isKeyWindow() const { return keyWindow() == this; }
+  static UIWindow* keyWindow();
+  static const std::vector<UIWindow*>& allWindows();
+  static void layoutAllWindows();
+
+  void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) override;
+  // Tells every screen of the window that its traits may have changed.
+  void updateTraits();
+
+  // Where screens that belong to no one screen are presented from: the root, or the
+  // screen the root presents when that one is not being dismissed (one level only).
+  UIViewController* topPresenter() const;
+  // The screen a person sees in front: the last presented one, through its tab and
+  // navigation containers.
+  UIViewController* frontViewController() const;
+  // What is on screen, as text.
+  std::string screenText();
+
+ private:
+  std::shared_ptr<UIViewController> root_;
+};

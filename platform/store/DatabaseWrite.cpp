@@ -27,6 +27,7 @@ int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, c
     throw StoreException(StoreException::Kind::InvalidValue,
                          "Object of type '" + object.className() + "' written as '" + info.schema->className() + "'");
   }
+  if (object.schema() != info.schema) return writeObject(c, info, object.remapped(info.schema), mode);
   int64_t id = 0;
   if (const Property* pk = info.schema->primaryKey()) {
     Value key = object.at(static_cast<size_t>(info.schema->primaryKeyIndex()));

@@ -119,12 +119,14 @@ Schema::Schema(std::initializer_list<ObjectSchema> classes) {
   for (const auto& c : classes) add(c);
 }
 
-Schema& Schema::add(ObjectSchema objectSchema) {
-  if (find(objectSchema.className())) {
+Schema& Schema::add(ObjectSchema objectSchema) { return add(std::make_shared<const ObjectSchema>(std::move(objectSchema))); }
+
+Schema& Schema::add(ObjectSchemaRef objectSchema) {
+  if (find(objectSchema->className())) {
     throw StoreException(StoreException::Kind::InvalidProperty,
-                         "Class '" + objectSchema.className() + "' is declared twice");
+                         "Class '" + objectSchema->className() + "' is declared twice");
   }
-  classes_.push_back(std::make_shared<const ObjectSchema>(std::move(objectSchema)));
+  classes_.push_back(std::move(objectSchema));
   return *this;
 }
 

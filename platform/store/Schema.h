@@ -90,6 +90,9 @@ class Schema {
   Schema() = default;
   Schema(std::initializer_list<ObjectSchema> classes);
   Schema& add(ObjectSchema objectSchema);
+  // Shares the class's declaration (records made from the same declaration then need
+  // no translation when written).
+  Schema& add(ObjectSchemaRef objectSchema);
 
   const std::vector<ObjectSchemaRef>& classes() const { return classes_; }
   ObjectSchemaRef find(const std::string& className) const;

@@ -121,6 +121,20 @@ Value StoreObject::toValue() const {
   return out;
 }
 
+StoreObject StoreObject::remapped(const ObjectSchemaRef& schema) const {
+  if (schema == schema_) return *this;
+  StoreObject out(schema);
+  out.id_ = id_;
+  if (!schema_) return out;
+  for (size_t i = 0; i < schema->size(); ++i) {
+    int from = schema_->indexOf(schema->property(i).name);
+    if (from < 0) continue;
+    if (schema->property(i).type == PropertyType::LinkList) out.links_[i] = links_[static_cast<size_t>(from)];
+    else out.values_[i] = values_[static_cast<size_t>(from)];
+  }
+  return out;
+}
+
 bool StoreObject::sameContent(const StoreObject& other) const {
   if (schema_ != other.schema_ && (!schema_ || !other.schema_ || schema_->className() != other.schema_->className())) {
     return false;

@@ -53,6 +53,10 @@ class StoreObject {
   // All properties as a dictionary (links as arrays of dictionaries), for logs and tests.
   Value toValue() const;
 
+  // The same record laid out by another declaration of its class: properties matched
+  // by name, missing ones at their initial values.
+  StoreObject remapped(const ObjectSchemaRef& schema) const;
+
   // Same class, same values and same links (row ids ignored).
   bool sameContent(const StoreObject& other) const;
 

@@ -1,0 +1,64 @@
+#include "database/KVRPackage.h"
+
+#include <algorithm>
+
+#include "core/NSStringHash.h"
+#include "foundation/Files.h"
+#include "system/DeviceRoot.h"
+
+namespace {
+
+// The keys that screens and managers query go through an index; the file's format is
+// ours, the property list is the records'.
+void customize(store::ObjectSchema& schema) {
+  store::ObjectSchema out(schema.className());
+  for (auto p : schema.properties()) {
+    if (p.name == "identifier") p.primaryKey();
+    if (p.name == "sourceLocation" || p.name == "isInstalled" || p.name == "isInTheQueue" || p.name == "category" ||
+        p.name == "updatedDateStr") {
+      p.indexed();
+    }
+    if (p.name == "availableVersions") p.linkTo("KVRPackageVersion", true);  // the versions belong to the package
+    out.add(std::move(p));
+  }
+  schema = std::move(out);
+}
+
+}  // namespace
+
+KVR_RECORD_IMPL(KVRPackage, KVRPACKAGE_PROPERTIES, customize)
+
+const char* const KVRPackage::kFoldedMaintainerAlias = "Corwin Vale";
+
+Value KVRPackage::defaultPropertyValues() { return Value::dict({{"isInstalled", false}, {"isHeld", false}}); }
+
+bool KVRPackage::isFree() const {
+  if (!price() || price()->empty()) return true;
+  const std::string& p = *price();
+  if (p == "0" || p == "0.00") return true;
+  std::string lower = p;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower == "free";
+}
+
+std::string KVRPackage::iconPath() const {
+  std::string folder = Files::appendingPathComponent(DeviceRoot::devicePath(DeviceRoot::kApplicationSupport), "IconCache");
+  return Files::appendingPathComponent(folder, NSStringHash::MD5Hash(iconURL().value_or("")) + ".png");
+}
+
+std::string KVRPackage::defaultIconURLForIdentifier(const std::string& identifier) {
+  return "https://icons.store.example/icon@2x/" + identifier + ".png";
+}
+
+std::string KVRPackage::foldedMaintainerName(const std::string& name) {
+  if (name == "Corwin Vale" || name == "Corwin Vale & Ilse Marr") return kFoldedMaintainerAlias;
+  return name;
+}
+
+store::TypedResults<KVRPackage> KVRPackage::allObjects() {
+  return store::allObjects<KVRPackage>(*store::Database::defaultDatabase());
+}
+
+std::optional<KVRPackage> KVRPackage::objectForPrimaryKey(const std::string& identifier) {
+  return store::objectForPrimaryKey<KVRPackage>(*store::Database::defaultDatabase(), identifier);
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The process's one palette manager: the active style, its palette, and the
+// notifications and observations that announce a change.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "interface/KVPalette.h"
+
+inline constexpr const char* KVPaletteWillChangeNotification = "KVPaletteWillChangeNotification";
+inline constexpr const char* KVPaletteDidChangeNotification = "KVPaletteDidChangeNotification";
+inline constexpr const char* KVPaletteNeedsUIRefreshNotification = "KVPaletteNeedsUIRefreshNotification";
+
+class KVPaletteManager {
+ public:
+  using StyleObserver = std::function<void(uint32_t newStyle)>;
+
+  // Made on first use, which sets the style from the preferences (and so posts both
+  // notifications once).
+  static KVPaletteManager& sharedPaletteManager();
+  // The style the preferences and the system's appearance choose.
+  static uint32_t styleForSettings();
+  static void updatePaletteFromSettings();
+  static void setAppleInterfaceStyleIsLight(bool isLight);
+  static bool appleInterfaceStyleIsLight();
+  static uint32_t getActiveStyle();
+  // A new palette of the active style, without overrides.
+  static std::shared_ptr<KVPalette> getActivePalette();
+  static std::shared_ptr<KVPalette> paletteForStyle(uint32_t style);
+  static bool isDarkMode();
+  static bool isLightMode();
+  // 2 (dark) for a dark style, else 1 (light): the override for the window and screens.
+  static long interfaceStyle();
+
+  uint32_t activeStyle() const { return activeStyle_; }
+  // Posts the will-change notification, stores the style and its palette, posts the
+  // did-change notification, then tells the style observers; every call does all of
+  // it, changed or not.
+  void setActiveStyle(uint32_t style);
+  std::shared_ptr<KVPalette> activePalete() const { return activePalette_; }
+
+  // Key-value observation of "activeStyle", removed by owner.
+  void addActiveStyleObserver(const void* owner, StyleObserver observer);
+  void removeActiveStyleObserver(const void* owner);
+
+  // Forgets the system-appearance flag and sets the style from the preferences again (tests).
+  static void resetForTesting();
+
+ private:
+  KVPaletteManager() = default;
+  uint32_t activeStyle_ = 0;
+  std::shared_ptr<KVPalette> activePalette_;
+  std::vector<std::pair<const void*, StyleObserver>> observers_;
+};

@@ -11,14 +11,21 @@
 #include <string>
 #include <thread>
 
+#include "app/TerminalDriver.h"
 #include "core/KVLogFile.h"
 #include "core/NSBundleLocalizedBundle.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "interface/ErrorViewController.h"
+#include "interface/KVPalettedViewController.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIStoryboard.h"
+#include "uikit/UITabBarController.h"
+#include "uikit/UIWindow.h"
 
 namespace {
 std::string defaultDeviceRoot() {
@@ -44,6 +51,7 @@ void startSignalWatcher(sigset_t set) {
     int sig = 0;
     sigwait(&set, &sig);
     RunLoop::main().post([] { RunLoop::main().stop(); });
+    stopTerminalSession();
   }).detach();
 }
 }  // namespace
@@ -79,6 +87,8 @@ int main(int argc, char** argv) {
   }
   DeviceRoot::setRoot(root);
 
+  // Standard output goes to the log file from here on; the screen keeps the terminal.
+  int screenDescriptor = dup(STDOUT_FILENO);
   std::string logPath = KVLogFile::prepareLogFile(DeviceRoot::devicePath(DeviceRoot::kLogFolder));
   KVLogFile::installUncaughtExceptionHandler();
   qblog::logPlain("- Quillbark 5 is up and running");
@@ -87,7 +97,27 @@ int main(int argc, char** argv) {
   QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
 
   startSignalWatcher(signals);
-  RunLoop::main().run();
+  // The interface, until the application delegate builds it: the tab bar of "Main" when
+  // it is registered, else the five tabs as empty screens.
+  ErrorViewController::registerInterfaceFile();
+  auto window = std::make_shared<UIWindow>();
+  auto main = UIStoryboard::storyboardWithName("Main");
+  std::shared_ptr<UIViewController> rootScreen = main ? main->instantiateViewControllerWithIdentifier("TabBarVC") : nullptr;
+  if (!rootScreen) {
+    auto tabs = std::make_shared<UITabBarController>();
+    std::vector<std::shared_ptr<UIViewController>> screens;
+    for (const char* title : {"Featured", "Categories", "Changes", "Manage", "Search"}) {
+      auto screen = std::make_shared<KVPalettedViewController>();
+      screen->setTitle(title);
+      screens.push_back(std::make_shared<UINavigationController>(screen));
+      screens.back()->tabBarItem()->setTitle(title);
+    }
+    tabs->setViewControllers(screens);
+    rootScreen = tabs;
+  }
+  window->setRootViewController(rootScreen);
+  window->makeKeyAndVisible();
+  runTerminalSession(std::cin, screenDescriptor);
 
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");

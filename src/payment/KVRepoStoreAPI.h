@@ -1,0 +1,73 @@
+#pragma once
+// The one client of repositories' payment services: endpoint discovery, vendor
+// information, sign-in and sign-out per repository, the user's purchases, package
+// information and purchases. Credentials live in the keychain under the source
+// location followed by "_token" and "_payment". Every completion takes a failed flag
+// and a response object that always exists; it runs on the request's URL-session
+// queue, or on the calling thread when a check fails before anything is sent.
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "foundation/URL.h"
+#include "payment/KVRepoStoreResponseFactory.h"
+
+class KVRepoStoreAPI {
+ public:
+  template <typename Response>
+  using Completion = std::function<void(bool failed, std::shared_ptr<Response> response)>;
+  // Shows a web page of a payment service (sign-in or purchase page).
+  using PagePresenter = std::function<void(const URL& page)>;
+
+  // The one repository whose paid packages are queued without the payment service.
+  static constexpr const char* kBlacklistedSourceLocation = "https://repo.korvale.me/legacy/";
+
+  static KVRepoStoreAPI& sharedRepoStore();
+
+  void endpointForSourceLocation(const std::string& location, Completion<RepoStoreEndpointResponse> completion);
+  void vendorInfoForSourceLocation(const std::string& location, Completion<RepoStoreVendorInfoResponse> completion);
+  void userSigninForSourceLocation(const std::string& location, Completion<RepoStoreSigninResponse> completion);
+  void userSignoutForSourceLocation(const std::string& location, Completion<RepoStoreSignoutResponse> completion);
+  void userInfoForSourceLocation(const std::string& location, Completion<RepoStoreUserInfoResponse> completion);
+  void purchaseInfoForPackageWithIdentifier(const std::string& identifier,
+                                            Completion<RepoStorePackageInfoResponse> completion);
+  void purchasePackageWithIdentifier(const std::string& identifier,
+                                     Completion<RepoStorePackagePurchaseResponse> completion);
+
+  void invalidateCredentialsForSourceLocation(const std::string& location);
+  std::optional<std::string> storedTokenForSourceLocation(const std::string& location) const;
+  std::optional<std::string> storedSecretForSourceLocation(const std::string& location) const;
+  static bool sourceWithLoacationIsBlacklisted(const std::string& location);
+
+  // The "authentication_success" and "payment_completed" callbacks. Each pending
+  // completion is called once: a second callback of the same kind finds none.
+  void signinAuthenticationCallBackHandler(const URL& url);
+  void purchaseCompletedCallbackHandler();
+  void performAuthenticationWithURL(const URL& url);
+  void performWebAuthenticationWithURL(const URL& url);
+  // Where pages go (the browser sheet); set by the interface, and by tests.
+  static void setPagePresenter(PagePresenter presenter);
+
+  // The sign-in page of an endpoint: "authenticate?udid=…&model=…" one "/" after it.
+  static std::optional<URL> authenticationURLForEndpoint(const std::string& endpoint);
+  // The download task's two addresses, joined the same way.
+  static std::string packageInfoAddress(const std::string& endpoint, const std::string& identifier);
+  static std::string authorizeDownloadAddress(const std::string& endpoint, const std::string& identifier);
+
+  // Utility
+  static bool userIsAuthenticatedForStoreLocation(const std::string& location);
+  // Asks for the signed-in user's purchases at the source and marks them paid; an
+  // error is only logged.
+  static void updadatePurchasedPackagesForSource(const std::string& location);
+
+ private:
+  KVRepoStoreAPI() = default;
+  void takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion, bool keep);
+
+  mutable std::mutex mutex_;
+  std::string _loginSessionLocation;
+  Completion<RepoStoreSigninResponse> signinCallback;
+  Completion<RepoStorePackagePurchaseResponse> purchaseCallback;
+};

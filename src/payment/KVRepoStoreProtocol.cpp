@@ -1,0 +1,157 @@
+#include "payment/KVRepoStoreProtocol.h"
+
+#include "core/NSURLRequestKorvaleExtensions.h"
+#include "foundation/Log.h"
+
+namespace KVRepoStoreProtocol {
+
+ErrorRef makeError(int64_t code, const std::string& message) { return ::makeError(kErrorDomain, code, message); }
+
+std::string trim(const std::string& text) {
+  const char* space = " \t\r\n\v\f";
+  size_t b = text.find_first_not_of(space);
+  if (b == std::string::npos) return {};
+  return text.substr(b, text.find_last_not_of(space) - b + 1);
+}
+
+std::string joinAddress(const std::string& endpoint, const std::string& path) {
+  std::string base = trim(endpoint);
+  size_t lead = 0;
+  while (lead < path.size() && path[lead] == '/') ++lead;
+  // Only slashes of the path part go: the "//" after the scheme stays.
+  size_t schemeEnd = base.find("://");
+  size_t minimum = schemeEnd == std::string::npos ? 0 : schemeEnd + 3;
+  while (base.size() > minimum && base.back() == '/') base.pop_back();
+  return base + "/" + path.substr(lead);
+}
+
+std::optional<URL> URLFromUnsafeString(const std::string& text) { return URL::fromString(trim(text)); }
+
+bool isURL(const std::string& text) {
+  if (text.rfind("http://", 0) != 0 && text.rfind("https://", 0) != 0) return false;
+  auto url = URL::fromString(text);
+  return url && !url->scheme().empty() && !url->host().empty();
+}
+
+URLRequest makeRequest(const std::optional<URL>& url, const std::string& method, const std::optional<Value>& members) {
+  URLRequest request = NSURLRequestKorvaleExtensions::requestWithURL(url);
+  request.setHTTPMethod(method);
+  request.setValue("application/json", "Accept");
+  request.setValue("application/json", "Content-Type");
+  if (members) {
+    Data body = dataFromString(members->toJSON());
+    request.setValue(std::to_string(body.size()), "Content-Length");
+    request.setHTTPBody(std::move(body));
+  }
+  return request;
+}
+
+int statusOf(const URLResponseRef& response) { return response ? response->statusCode() : 0; }
+
+ErrorRef acceptReply(const ErrorRef& transportError, const URLResponseRef& response, const std::optional<Data>& data,
+                     const char* statusMessage, const std::string& parseMessage, Value* json) {
+  if (transportError) return transportError;
+  int status = statusOf(response);
+  if (status != 200 && status != 304) return makeError(status, qblog::format(statusMessage, static_cast<long>(status)));
+  std::string parserError;
+  auto parsed = data ? Value::fromJSON(*data, &parserError) : std::nullopt;
+  if (!parsed) {
+    if (!parserError.empty()) return ::makeError("NSCocoaErrorDomain", 3840, parserError);
+    return makeError(status, parseMessage);
+  }
+  if (!parsed->isDictionary()) return makeError(status, parseMessage);
+  *json = std::move(*parsed);
+  return nullptr;
+}
+
+bool boolMember(const Value& json, const std::string& key) {
+  const Value& v = json[key];
+  if (v.isNumber() || v.isString()) return v.asBool(false);
+  return false;
+}
+
+std::string textMember(const Value& json, const std::string& key) {
+  const std::string* s = json[key].stringPtr();
+  return s ? *s : std::string();
+}
+
+ErrorRef errorMember(const Value& json, int status) {
+  const std::string* s = json["error"].stringPtr();
+  return s ? makeError(status, *s) : nullptr;
+}
+
+void readEndpointReply(const std::string& location, const Data& body, int status, RepoStoreEndpointResponse& out,
+                       bool* failed) {
+  std::string text = body.empty() ? std::string() : trim(stringFromData(body));
+  if (text.empty()) {
+    out.error = makeError(status, "Endpoint request failed, no endpoint data found");
+    *failed = true;
+    return;
+  }
+  *failed = false;
+  if (isURL(text)) {
+    out.hasEndpoint = true;
+    out.endpoint = text;
+    return;
+  }
+  out.error = makeError(status, qblog::format("Endpoint malformed, (%s) responded with a malformed endpoint",
+                                              location.c_str()));
+}
+
+void readVendorInfo(const Value& json, int status, RepoStoreVendorInfoResponse& out) {
+  out.name = textMember(json, "name");
+  out.tagline = textMember(json, "description");
+  out.icon = URLFromUnsafeString(textMember(json, "icon"));
+  out.authenticationInfo = KVRepoStoreResponseFactory::vendorInfoAuthenticationInfo();
+  const Value& banner = json["authentication_banner"];
+  if (banner.isDictionary()) {
+    out.authenticationInfo->message = textMember(banner, "message");
+    out.authenticationInfo->buttonTitle = textMember(banner, "button");
+  }
+  out.error = errorMember(json, status);
+}
+
+void readUserInfo(const Value& json, int status, RepoStoreUserInfoResponse& out) {
+  out.invalidate = boolMember(json, "invalidate");
+  out.error = errorMember(json, status);
+  const Value& user = json["user"];
+  if (user.isDictionary()) {
+    out.name = textMember(user, "name");
+    out.email = textMember(user, "email");
+  }
+  if (const Value::Array* items = json["items"].arrayPtr()) {
+    for (const Value& item : *items)
+      if (const std::string* id = item.stringPtr(); id && !id->empty()) out.purchases.push_back(*id);
+  }
+}
+
+bool readPackageInfo(const Value& json, int status, RepoStorePackageInfoResponse& out) {
+  out.invalidate = boolMember(json, "invalidate");
+  out.available = boolMember(json, "available");
+  out.error = errorMember(json, status);
+  if (out.available) {
+    out.purchased = boolMember(json, "purchased");
+    out.price = textMember(json, "price");
+    return false;
+  }
+  out.recovery_url = URLFromUnsafeString(textMember(json, "recovery_url"));
+  const std::string* message = json["error"].stringPtr();
+  out.error = makeError(0, message ? *message : "Package is unavailable for an unknown reason");
+  return true;
+}
+
+void readPurchase(const Value& json, int status, RepoStorePackagePurchaseResponse& out) {
+  out.invalidate = boolMember(json, "invalidate");
+  const Value& s = json["status"];
+  out.status = s.isInteger() || s.isReal() ? s.asInt(RepoStorePackagePurchaseResponse::kNoStatus)
+                                           : RepoStorePackagePurchaseResponse::kNoStatus;
+  out.error = errorMember(json, status);
+  if (out.status == 1) out.url = URLFromUnsafeString(textMember(json, "url"));
+}
+
+void readSignout(const Value& json, int status, RepoStoreSignoutResponse& out) {
+  out.success = boolMember(json, "success");
+  out.error = errorMember(json, status);
+}
+
+}  // namespace KVRepoStoreProtocol

@@ -1,0 +1,57 @@
+#include "payment/KVRepoStoreRecords.h"
+
+#include "database/KVRPackage.h"
+#include "database/KVRSource.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Log.h"
+#include "store/Database.h"
+#include "store/StoreException.h"
+
+namespace KVRepoStoreRecords {
+
+std::optional<Source> sourceWithLocation(const std::string& location) {
+  auto source = KVRSource::objectForPrimaryKey(location);
+  if (!source) return std::nullopt;
+  return Source{source->location(), source->endpoint().value_or(""), source->hasEndpoint().value_or(false)};
+}
+
+std::optional<std::string> sourceLocationOfPackage(const std::string& identifier) {
+  auto package = KVRPackage::objectForPrimaryKey(identifier);
+  if (!package) return std::nullopt;
+  return package->sourceLocation().value_or("");
+}
+
+void setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint) {
+  auto db = store::Database::defaultDatabase();
+  db->write([&] {
+    auto object = db->objectForPrimaryKey(KVRSource::className(), Value(location));
+    if (!object) return;
+    db->setValue(*object, "hasEndpoint", Value(hasEndpoint));
+    db->setValue(*object, "endpoint", hasEndpoint ? Value(endpoint) : Value());
+  });
+}
+
+void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
+                              std::function<void()> completion) {
+  performOnDefaultThread([sourceLocation, identifiers, completion] {
+    try {
+      auto db = store::Database::defaultDatabase();
+      db->write([&] {
+        auto marked = db->objects(KVRPackage::className(), "isPaidThroughSileo = 1 AND sourceLocation = %@",
+                                  sourceLocation);
+        std::vector<store::StoreObject> toClear;
+        for (size_t i = 0; i < marked.size(); ++i) toClear.push_back(marked.at(i));
+        for (const auto& object : toClear) db->setValue(object, "isPaidThroughSileo", Value(false));
+        for (const auto& identifier : identifiers) {
+          if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+            db->setValue(*object, "isPaidThroughSileo", Value(true));
+        }
+        if (completion) completion();
+      });
+    } catch (const std::exception& e) {
+      KVLog("ERROR: %s", e.what());
+    }
+  });
+}
+
+}  // namespace KVRepoStoreRecords

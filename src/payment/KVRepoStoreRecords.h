@@ -1,0 +1,29 @@
+#pragma once
+// What the payment client reads and writes of the database records: sources by
+// location, packages by identifier, a source's payment endpoint and the packages a
+// user bought through a repository's service. Lookups run on the calling thread.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace KVRepoStoreRecords {
+
+struct Source {
+  std::string location;
+  std::string endpoint;
+  bool hasEndpoint = false;
+};
+
+std::optional<Source> sourceWithLocation(const std::string& location);
+// The package's source location; nothing when no package has that identifier.
+std::optional<std::string> sourceLocationOfPackage(const std::string& identifier);
+// Stores the endpoint reply on the source record (no record: nothing).
+void setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint);
+// On the default-priority queue, in one write transaction: clears the paid mark of
+// every package of the source, then marks each identifier that has a package record
+// (in any source). `completion` runs inside the transaction.
+void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
+                              std::function<void()> completion = nullptr);
+
+}  // namespace KVRepoStoreRecords

@@ -1,0 +1,20 @@
+#pragma once
+// Whether a package can be had and whether the signed-in user owns it.
+// A plain value handed to a payment completion; made by KVRepoStoreResponseFactory.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/Error.h"
+#include "foundation/URL.h"
+
+struct RepoStorePackageInfoResponse {
+  bool purchased = false;
+  bool available = false;
+  bool invalidate = false;
+  std::string price;
+  ErrorRef error;
+  std::optional<URL> recovery_url;
+};

@@ -24,7 +24,13 @@ UIViewController* UITabBarController::selectedViewController() const {
 
 void UITabBarController::refreshItems() {
   std::vector<std::shared_ptr<UITabBarItem>> items;
-  for (auto& t : tabs_) items.push_back(t->tabBarItem());
+  for (auto& t : tabs_) {
+    // A navigation stack's tab is named after its root screen unless it has a title of its own.
+    auto* nav = dynamic_cast<UINavigationController*>(t.get());
+    if (t->tabBarItem()->title().empty() && nav && !nav->viewControllers().empty())
+      t->tabBarItem()->setTitle(nav->viewControllers().front()->title());
+    items.push_back(t->tabBarItem());
+  }
   tabBar_->setItems(items);
   tabBar_->setSelectedItem(selected_ >= 0 && selected_ < long(items.size()) ? items[size_t(selected_)] : nullptr);
 }

@@ -88,7 +88,7 @@ bool UITableViewCell::appendScreenText(std::vector<std::string>& lines) const {
   std::string text, detail, accessory;
   screenRowParts(text, detail, accessory);
   std::string line = text;
-  if (!detail.empty() || !accessory.empty()) line += " | " + detail;
+  if (!detail.empty() || !accessory.empty()) line += detail.empty() ? " |" : " | " + detail;
   if (!accessory.empty()) line += " | " + accessory;
   lines.push_back(line);
   return true;

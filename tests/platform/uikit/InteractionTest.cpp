@@ -1,0 +1,171 @@
+// The screen text and a person's verbs: buttons, bar buttons, alerts, gestures, images.
+#include <gtest/gtest.h>
+
+#include "support/UIDriver.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIButton.h"
+#include "uikit/UILongPressGestureRecognizer.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIPickerView.h"
+#include "uikit/UISwitch.h"
+#include "uikit/UITextField.h"
+
+namespace {
+class Form : public UIViewController, public UIPickerViewDataSource, public UIPickerViewDelegate {
+ public:
+  std::vector<std::string> events;
+  std::shared_ptr<UIButton> save;
+  std::shared_ptr<UISwitch> toggle;
+  std::shared_ptr<UILabel> note;
+  std::shared_ptr<UIPickerView> picker;
+  std::shared_ptr<UITextField> name;
+  void viewDidLoad() override {
+    setTitle("Form");
+    navigationItem().setRightBarButtonItem(UIBarButtonItem::itemWithBarButtonSystemItem(
+        UIBarButtonSystemItemDone, [this](UIBarButtonItem&) { events.push_back("done"); }));
+    note = std::make_shared<UILabel>();
+    note->setText("Hold me");
+    note->setUserInteractionEnabled(true);
+    auto press = std::make_shared<UILongPressGestureRecognizer>([this](UIGestureRecognizer& r) {
+      events.push_back("press " + std::to_string(r.state()));
+    });
+    note->addGestureRecognizer(press);
+    save = UIButton::buttonWithType(UIButtonTypeSystem);
+    save->setTitle(std::string("Save"));
+    save->addTarget(this, [this](UIControl&) { events.push_back("save"); }, UIControlEventTouchUpInside);
+    save->addTarget(this, [this](UIControl&) { events.push_back("down"); }, UIControlEventTouchDown);
+    toggle = std::make_shared<UISwitch>();
+    toggle->setAccessibilityLabel("Wi-Fi");
+    toggle->addTarget(this, [this](UIControl& c) { events.push_back(static_cast<UISwitch&>(c).isOn() ? "on" : "off"); },
+                      UIControlEventValueChanged);
+    picker = std::make_shared<UIPickerView>();
+    picker->setDataSource(this);
+    picker->setDelegate(this);
+    name = std::make_shared<UITextField>();
+    name->setPlaceholder("Name");
+    for (auto v : std::vector<std::shared_ptr<UIView>>{note, save, toggle, picker, name}) view()->addSubview(v);
+  }
+  long numberOfComponentsInPickerView(UIPickerView&) override { return 1; }
+  long pickerViewNumberOfRowsInComponent(UIPickerView&, long) override { return 3; }
+  std::optional<std::string> pickerViewTitleForRow(UIPickerView&, long row, long) override {
+    return std::vector<std::string>{"Red", "Green", "Blue"}[size_t(row)];
+  }
+  void pickerViewDidSelectRow(UIPickerView&, long row, long) override { events.push_back("row " + std::to_string(row)); }
+};
+
+class InteractionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ui.show(std::make_shared<UINavigationController>(form)); }
+  UIDriver ui;
+  std::shared_ptr<Form> form = std::make_shared<Form>();
+};
+
+TEST_F(InteractionTest, TheScreenTextShowsTheFrontScreen) {
+  EXPECT_EQ(ui.screen(),
+            "screens: UINavigationController\n"
+            "stack: Form\n"
+            "bar: | [Done]\n"
+            "title: Form\n"
+            "Hold me\n"
+            "[Save]\n"
+            "switch [off]\n"
+            "picker: (Red) | Green | Blue\n"
+            "field \"Name\": \n");
+  form->save->setEnabled(false);
+  EXPECT_TRUE(ui.screenShows("[Save] (disabled)"));
+  EXPECT_FALSE(ui.tap("Save"));
+}
+
+TEST_F(InteractionTest, ButtonsSwitchesPickersAndFieldsObeyThePersonsVerbs) {
+  EXPECT_TRUE(ui.tap("Save"));
+  EXPECT_TRUE(ui.tap("Done"));
+  EXPECT_TRUE(ui.toggle("Wi-Fi"));
+  EXPECT_TRUE(ui.pick("Blue"));
+  EXPECT_EQ(form->events, (std::vector<std::string>{"down", "save", "done", "on", "row 1", "row 2"}));
+  EXPECT_TRUE(ui.type("Ada"));
+  EXPECT_EQ(form->name->text(), "Ada");
+  EXPECT_TRUE(form->name->isFirstResponder());
+  EXPECT_FALSE(ui.tap("Nothing like this"));
+}
+
+TEST_F(InteractionTest, ALongPressBeginsAfterItsMinimumDurationOnTheLoopsClock) {
+  EXPECT_TRUE(ui.longPress("Hold me", 0.4));
+  EXPECT_TRUE(form->events.empty()) << "0.4 s is shorter than the 0.5 s minimum";
+  EXPECT_TRUE(ui.longPress("Hold me", 0.6));
+  EXPECT_EQ(form->events, (std::vector<std::string>{"press 1", "press 3"}));
+}
+
+TEST_F(InteractionTest, AlertActionsRunAfterTheAlertIsGone) {
+  auto alert = UIAlertController::alertControllerWithTitle("Remove?", "It goes for good.", UIAlertControllerStyleAlert);
+  bool removed = false;
+  alert->addAction(UIAlertAction::actionWithTitle("Cancel", UIAlertActionStyleCancel));
+  alert->addAction(UIAlertAction::actionWithTitle("Remove", UIAlertActionStyleDestructive, [&](UIAlertAction&) {
+    removed = true;
+    EXPECT_EQ(ui.window().rootViewController()->presentedViewController(), nullptr);
+  }));
+  ui.window().topPresenter()->presentViewController(alert, true);
+  EXPECT_TRUE(ui.screenShows("alert: Remove?\nIt goes for good.\n[Cancel] (cancel)  [Remove] (destructive)\n"));
+  EXPECT_TRUE(ui.screenShows("title: Form") == false);
+  EXPECT_TRUE(ui.tap("Remove"));
+  EXPECT_TRUE(removed);
+  EXPECT_TRUE(ui.screenShows("title: Form"));
+}
+
+TEST_F(InteractionTest, AnimationsApplyAtOnceAndCompleteOnTheNextTurn) {
+  bool done = false;
+  UIView::animateWithDuration(0.35, 0, 0.3, 7.0, UIViewAnimationOptionAllowUserInteraction,
+                              [&] { form->save->setTransform(CGAffineTransform::makeScale(0.975, 0.975)); },
+                              [&](bool) { done = true; });
+  EXPECT_EQ(form->save->transform(), CGAffineTransform::makeScale(0.975, 0.975));
+  EXPECT_FALSE(done);
+  RunLoop::main().runOnce();
+  EXPECT_TRUE(done);
+  auto& last = UIView::recordedAnimations().back();
+  EXPECT_EQ(last.kind, "spring");
+  EXPECT_DOUBLE_EQ(last.duration, 0.35);
+  EXPECT_DOUBLE_EQ(last.damping, 0.3);
+  EXPECT_DOUBLE_EQ(last.velocity, 7.0);
+}
+
+TEST(ImageTest, RealSizesComeFromPngAndJpegHeaders) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                              0, 0, 0x01, 0x2C, 0, 0, 0, 0x64, 8, 6, 0, 0, 0};
+  auto image = UIImage::imageWithData(png, 2);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->size(), (CGSize{150, 50}));
+  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0, 11, 8, 0, 0x20, 0, 0x40, 3, 0, 0, 0};
+  auto photo = UIImage::imageWithData(jpeg);
+  ASSERT_TRUE(photo);
+  EXPECT_EQ(photo->size(), (CGSize{64, 32}));
+  EXPECT_EQ(UIImage::imageWithData({1, 2, 3}), nullptr);
+  png.resize(20);
+  EXPECT_EQ(UIImage::imageWithData(png), nullptr) << "a cut header is no image";
+}
+
+TEST(ApplicationTest, UrlsGrantsAndIcons) {
+  UIDriver ui;
+  auto& app = UIApplication::sharedApplication();
+  app.setInstalledURLSchemes({"https", "cydia"});
+  EXPECT_TRUE(app.canOpenURL("cydia://package/x"));
+  EXPECT_FALSE(app.canOpenURL("sileo://package/x"));
+  std::optional<bool> opened;
+  app.openURL("sileo://x", {}, [&](bool ok) { opened = ok; });
+  EXPECT_FALSE(opened.has_value());
+  ui.runUntilIdle();
+  EXPECT_EQ(opened, false);
+  EXPECT_EQ(app.openedURLs(), (std::vector<std::string>{"sileo://x"}));
+  bool expired = false;
+  auto grant = app.beginBackgroundTaskWithExpirationHandler([&] { expired = true; });
+  EXPECT_EQ(app.activeBackgroundTaskCount(), 1u);
+  app.expireBackgroundTasks();
+  EXPECT_TRUE(expired);
+  app.endBackgroundTask(grant);
+  EXPECT_EQ(app.activeBackgroundTaskCount(), 0u);
+  std::optional<std::string> error = "unset";
+  app.setAlternateIconName("Nope", [&](std::optional<std::string> e) { error = e; });
+  ui.runUntilIdle();
+  EXPECT_TRUE(error.has_value() && error->find("Nope") != std::string::npos);
+  EXPECT_FALSE(app.alternateIconName().has_value());
+}
+}  // namespace

@@ -1,0 +1,129 @@
+// Cells from the reuse pool, visible rows from the viewport, and row changes.
+#include <gtest/gtest.h>
+
+#include "support/UIDriver.h"
+#include "uikit/UISwitch.h"
+#include "uikit/UITableView.h"
+
+namespace {
+class CountingCell : public UITableViewCell {
+ public:
+  CountingCell(UITableViewCellStyle style, const std::string& id) : UITableViewCell(style, id) { ++made; }
+  void prepareForReuse() override {
+    ++prepared;
+    textLabel()->setText("");
+  }
+  static inline int made = 0;
+  int prepared = 0;
+};
+
+class Rows : public UIViewController, public UITableViewDataSource, public UITableViewDelegate {
+ public:
+  std::vector<std::string> rows;
+  std::vector<std::string> selected;
+  std::shared_ptr<UITableView> table;
+  void loadView() override {
+    table = std::make_shared<UITableView>(CGRect::make(0, 0, 375, 440));
+    table->registerClass<CountingCell>("cell");
+    table->setDataSource(this);
+    table->setTableDelegate(this);
+    UIViewController::loadView();
+    view()->addSubview(table);
+  }
+  long tableViewNumberOfRowsInSection(UITableView&, long) override { return long(rows.size()); }
+  std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView& t, const NSIndexPath& p) override {
+    auto cell = t.dequeueReusableCellWithIdentifier("cell", p);
+    cell->textLabel()->setText(rows[size_t(p.row)]);
+    cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+    return cell;
+  }
+  std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&, long) override { return "Packages"; }
+  void tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& p) override { selected.push_back(rows[size_t(p.row)]); }
+  UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView&, const NSIndexPath&) override {
+    return UITableViewCellEditingStyleDelete;
+  }
+  void tableViewCommitEditingStyle(UITableView& t, UITableViewCellEditingStyle, const NSIndexPath& p) override {
+    rows.erase(rows.begin() + p.row);
+    t.deleteRowsAtIndexPaths({p}, UITableViewRowAnimationFade);
+  }
+};
+
+class TableViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CountingCell::made = 0;
+    for (int i = 0; i < 100; ++i) screen->rows.push_back("Row " + std::to_string(i));
+    ui.show(screen);
+  }
+  UIDriver ui;
+  std::shared_ptr<Rows> screen = std::make_shared<Rows>();
+};
+
+TEST_F(TableViewTest, OnlyTheRowsInTheViewportHaveCells) {
+  auto visible = screen->table->indexPathsForVisibleRows();
+  // 440 points: a 28-point header, then 44-point rows from y 28 to 440 (rows 0-9).
+  ASSERT_EQ(visible.size(), 10u);
+  EXPECT_EQ(visible.front(), (NSIndexPath{0, 0}));
+  EXPECT_EQ(visible.back(), (NSIndexPath{0, 9}));
+  EXPECT_EQ(CountingCell::made, 10);
+  EXPECT_EQ(screen->table->contentSize().height, 28 + 100 * 44);
+  EXPECT_TRUE(ui.screenShows("  -- Packages --\n  0.0: Row 0 | | >\n"));
+}
+
+TEST_F(TableViewTest, ScrollingReusesTheCellsThatLeftTheScreen) {
+  std::set<UITableViewCell*> first;
+  for (auto& c : screen->table->visibleCells()) first.insert(c.get());
+  ASSERT_TRUE(ui.scroll("0.50"));
+  auto visible = screen->table->indexPathsForVisibleRows();
+  EXPECT_EQ(visible.front(), (NSIndexPath{0, 50}));
+  EXPECT_EQ(CountingCell::made, 10) << "no new cell: every one came from the pool";
+  for (auto& c : screen->table->visibleCells()) {
+    EXPECT_TRUE(first.count(c.get()));
+    EXPECT_EQ(static_cast<CountingCell*>(c.get())->prepared, 1) << "prepared once before its reuse";
+  }
+  EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 0}), nullptr);
+  EXPECT_TRUE(ui.screenShows("0.50: Row 50"));
+}
+
+TEST_F(TableViewTest, TappingARowAndSwipingItsDeleteAction) {
+  EXPECT_TRUE(ui.tap("Row 3"));
+  EXPECT_TRUE(ui.tap("0.4"));
+  EXPECT_EQ(screen->selected, (std::vector<std::string>{"Row 3", "Row 4"}));
+  EXPECT_EQ(screen->table->indexPathForSelectedRow(), (NSIndexPath{0, 4}));
+
+  auto cellOfRow5 = screen->table->cellForRowAtIndexPath({0, 5});
+  EXPECT_TRUE(ui.swipeRow("0.2", "Delete"));
+  EXPECT_EQ(screen->rows.size(), 99u);
+  EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 4}), cellOfRow5) << "rows below move up with their cells";
+  EXPECT_EQ(screen->table->indexPathForSelectedRow(), (NSIndexPath{0, 3})) << "the selection moves with its row";
+  EXPECT_TRUE(ui.screenShows("0.2: Row 3"));
+  EXPECT_FALSE(ui.swipeRow("0.2", "Archive"));
+  EXPECT_EQ(screen->table->inconsistentUpdateCount(), 0u);
+}
+
+TEST_F(TableViewTest, InsertsInABatchAndAMismatchFallsBackToAReload) {
+  screen->table->beginUpdates();
+  screen->rows.insert(screen->rows.begin(), "New A");
+  screen->rows.insert(screen->rows.begin() + 2, "New B");
+  screen->table->insertRowsAtIndexPaths({{0, 0}, {0, 2}}, UITableViewRowAnimationAutomatic);
+  screen->table->endUpdates();
+  EXPECT_TRUE(ui.screenShows("0.0: New A | | >\n  0.1: Row 0 | | >\n  0.2: New B"));
+  EXPECT_EQ(screen->table->inconsistentUpdateCount(), 0u);
+
+  screen->rows.push_back("Unannounced");
+  screen->rows.push_back("Also unannounced");
+  screen->table->insertRowsAtIndexPaths({{0, 102}}, UITableViewRowAnimationAutomatic);  // two rows came, one announced
+  EXPECT_EQ(screen->table->inconsistentUpdateCount(), 1u);
+  EXPECT_EQ(screen->table->numberOfRowsInSection(0), 104);
+}
+
+TEST_F(TableViewTest, ReloadRowsAsksTheDataSourceAgain) {
+  screen->rows[1] = "Changed";
+  screen->table->reloadRowsAtIndexPaths({{0, 1}}, UITableViewRowAnimationNone);
+  EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 1})->textLabel()->text(), "Changed");
+  screen->rows.clear();
+  screen->table->reloadData();
+  EXPECT_TRUE(screen->table->visibleCells().empty());
+  EXPECT_EQ(screen->table->reusePoolSize("cell"), 10u);
+}
+}  // namespace

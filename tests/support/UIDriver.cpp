@@ -2,6 +2,7 @@
 
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/NotificationCenter.h"
+#include "interface/KVPaletteManager.h"
 #include "system/DeviceRoot.h"
 #include "uikit/UIActivityViewController.h"
 #include "uikit/UIApplication.h"
@@ -29,6 +30,7 @@ UIDriver::UIDriver() {
   DeviceRoot::setRoot(root_.path());
   QuillbarkPersistentPreferences::resetSharedInstance();
   resetInterface();
+  KVPaletteManager::resetForTesting();
   window_ = std::make_shared<UIWindow>();
 }
 

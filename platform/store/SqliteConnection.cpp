@@ -193,10 +193,9 @@ void Connection::exec(const std::string& sql) {
   char* error = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
   if (rc != SQLITE_OK) {
-    std::string message = error ? error : sqlite3_errstr(rc);
     sqlite3_free(error);
     int code = sqlite3_extended_errcode(db_);
-    raise(nullptr, code ? code : rc, sql + ": " + message);
+    raise(db_, code ? code : rc, sql);
   }
 }
 

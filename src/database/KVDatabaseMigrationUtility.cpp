@@ -1,0 +1,140 @@
+#include "database/KVDatabaseMigrationUtility.h"
+
+#include <sys/stat.h>
+
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRSchema.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "operations/KVAPTManager.h"
+#include "store/Store.h"
+#include "system/DeviceRoot.h"
+#include "uikit/UIAlertController.h"
+
+namespace {
+
+std::string applicationSupport() { return DeviceRoot::devicePath(DeviceRoot::kApplicationSupport); }
+
+bool hasProperty(const store::StoreObject& object, const char* name) {
+  return object.schema() && object.schema()->indexOf(name) >= 0;
+}
+
+}  // namespace
+
+std::string KVDatabaseMigrationUtility::databasePath() {
+  return Files::appendingPathComponent(applicationSupport(), "default.realm");
+}
+
+store::Configuration KVDatabaseMigrationUtility::defaultConfiguration() {
+  ::mkdir(applicationSupport().c_str(), 0755);  // no intermediate folders; errors ignored
+  store::Configuration c;
+  c.path = databasePath();
+  c.schemaVersion = KVRSchema::kSchemaVersion;
+  c.schema = KVRSchema::schema();
+  return c;
+}
+
+bool KVDatabaseMigrationUtility::shouldCompactOnLaunch(uint64_t totalBytes, uint64_t usedBytes) {
+  const uint64_t limit = 20 * 1024 * 1024;
+  return totalBytes > limit && totalBytes > 0 &&
+         static_cast<double>(usedBytes) / static_cast<double>(totalBytes) < 0.8;
+}
+
+void KVDatabaseMigrationUtility::migrate(store::Migration& migration, uint64_t old, bool forced, bool* shouldRefresh) {
+  migration.deleteData("KVRPackageVersion");
+  QuillbarkPersistentPreferences::sharedInstance().setValue(true, "NeedsFullRefresh");
+  *shouldRefresh = true;
+  if (old < 24) {
+    migration.enumerateObjects("KVRPackage", [](const store::StoreObject& oldObject, store::StoreObject* newObject) {
+      if (!newObject) return;
+      newObject->set("updatedDate", hasProperty(oldObject, "initialDate") ? oldObject.get("initialDate") : Value());
+      newObject->set("updatedDateStr",
+                     hasProperty(oldObject, "initialDateStr") ? oldObject.get("initialDateStr") : Value());
+    });
+  }
+  if (old < 26) {
+    migration.enumerateObjects("KVRSource", [](const store::StoreObject&, store::StoreObject* newObject) {
+      if (newObject) newObject->set("isFollowed", false);
+    });
+  }
+  if (forced) {
+    migration.deleteData("KVRPackage");
+    migration.deleteData("KVRSource");
+    *shouldRefresh = true;
+  } else if (old < 18) {
+    migration.deleteData("KVRPackage");
+    *shouldRefresh = true;
+  } else if (old < 22) {
+    migration.deleteData("KVRPackageVersion");
+  }
+  std::string sourcesFiles = Files::appendingPathComponent(applicationSupport(), "SourcesFiles");
+  Files::removeItem(sourcesFiles);
+  ::mkdir(sourcesFiles.c_str(), 0755);
+  Files::removeItem(Files::appendingPathComponent(applicationSupport(), "APT"));
+  KVAPTManager::createAPTSandboxIfNeeded();
+}
+
+bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* shouldRefresh) {
+  bool ignored = false;
+  if (!shouldRefresh) shouldRefresh = &ignored;
+  *shouldRefresh = false;
+  store::Configuration config = defaultConfiguration();
+  if (!Files::exists(config.path)) {
+    store::Database::setDefaultConfiguration(config);
+    return true;
+  }
+  // The block may outlive this call inside the stored configuration: it writes to a
+  // flag of its own, read back below.
+  auto refresh = std::make_shared<bool>(false);
+  config.migrationBlock = [forced, refresh](store::Migration& migration, uint64_t old) {
+    bool flag = false;
+    migrate(migration, old, forced, &flag);
+    *refresh = *refresh || flag;
+  };
+  config.shouldCompactOnLaunch = shouldCompactOnLaunch;
+  store::Database::setDefaultConfiguration(config);
+  try {
+    store::Database::defaultDatabase();
+    *shouldRefresh = *refresh;
+    return true;
+  } catch (const store::StoreException& e) {
+    KVLog("Error: database migration failed: (%s)", e.what());
+  }
+  *shouldRefresh = *refresh;
+  store::Database::deleteFiles(config.path);
+  try {
+    store::Database::defaultDatabase();
+  } catch (const store::StoreException& e) {
+    KVLog("Error: the new database could not be opened: (%s)", e.what());
+  }
+  return false;
+}
+
+bool KVDatabaseMigrationUtility::deleteDatabaseIfOutdated() {
+  std::string path = databasePath();
+  if (!Files::exists(path)) return false;
+  DateFormatter formatter("yyyy-MM-dd", "");
+  auto cutoff = formatter.parse("2019-10-28");
+  auto modified = Files::modificationDate(path);
+  if (!cutoff || !modified || !(*modified < *cutoff)) return false;
+  KVLog("Resetting quillbark due to outdated database");
+  store::Database::deleteFiles(path);
+  Files::removeItem(applicationSupport());
+  return true;
+}
+
+std::string KVDatabaseMigrationUtility::didResetDatabaseMessage() {
+  std::string blanks(95, ' ');
+  return NSLocalizedString("Due to changes in the database schema, your database was not able to be updated." + blanks +
+                           "Your database has been reset to prevent crashes." + blanks +
+                           "You can reimport your sources from Quillbarks Settings page.");
+}
+
+std::shared_ptr<UIAlertController> KVDatabaseMigrationUtility::didResetDatabaseAlert() {
+  auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("Reset Database"), didResetDatabaseMessage(),
+                                                           UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Ok"), UIAlertActionStyleDefault));
+  return alert;
+}

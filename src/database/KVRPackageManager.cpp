@@ -1,0 +1,82 @@
+#include "database/KVRPackageManager.h"
+
+#include "core/KVPlatform.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVDatabaseHooks.h"
+#include "database/KVDefaultRepositories.h"
+#include "database/KVRSource.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Dispatch.h"
+#include "foundation/Log.h"
+#include "store/Store.h"
+#include "system/Reachability.h"
+
+namespace {
+
+// Adds the sources that are not there yet, in one transaction on a background queue.
+// A location added meanwhile by someone else is left as it is.
+void addSourcesInBackground(std::vector<std::string> locations) {
+  performOnDefaultThread([locations = std::move(locations)] {
+    try {
+      auto db = store::Database::defaultDatabase();
+      db->write([&] {
+        for (const auto& location : locations) {
+          if (!db->objectForPrimaryKey(KVRSource::className(), location)) {
+            db->add(KVRSource::newSourceWithLocation(location).toObject());
+          }
+        }
+      });
+    } catch (const std::exception& e) {
+      KVLog("Adding the default sources failed: %s", e.what());
+    }
+  });
+}
+
+}  // namespace
+
+KVRPackageManager& KVRPackageManager::sharedPackageManager() {
+  static KVRPackageManager* instance = new KVRPackageManager();  // lives as long as the process
+  return *instance;
+}
+
+KVRPackageManager::KVRPackageManager() {
+  bool added = setDefaultSourcesIfDatabaseIsEmpty();
+  bool bootstrap = verifyDefaultSourcesForJailbreakTool();
+  if (added || bootstrap || refreshIsNeeded()) {
+    scheduledRefresh_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    DispatchQueue::mainQueue().asyncAfter(3.0, [this, alive] {
+      DispatchQueue::globalDefault().async([this, alive] {
+        if (alive.lock()) refreshAllSources();
+      });
+    });
+  }
+}
+
+KVRPackageManager::~KVRPackageManager() = default;
+
+void KVRPackageManager::refreshAllSources() { KVDatabaseHooks::callRefreshAllSources(); }
+
+bool KVRPackageManager::setDefaultSourcesIfDatabaseIsEmpty() {
+  if (!store::Database::defaultDatabase()->objects(KVRSource::className()).empty()) return false;
+  addSourcesInBackground(KVDefaultRepositories::defaultSourceLocations());
+  return true;
+}
+
+bool KVRPackageManager::verifyDefaultSourcesForJailbreakTool() {
+  auto location = KVDefaultRepositories::bootstrapLocationForJailbreakTool(KVPlatform::jailbreakTool());
+  if (!location) return false;
+  if (store::Database::defaultDatabase()->objectForPrimaryKey(KVRSource::className(), *location)) return false;
+  addSourcesInBackground({*location});
+  return true;
+}
+
+bool KVRPackageManager::refreshIsNeeded() {
+  int status = Reachability::reachabilityForInternetConnection()->currentReachabilityStatus();
+  if (status != ReachableViaWiFi && status != ReachableViaWWAN) return false;
+  Value last = QuillbarkPersistentPreferences::sharedInstance().objectForKey("lastRefreshDate");
+  const Date* date = last.datePtr();
+  if (!date) return true;
+  double elapsed = Date::now().timeIntervalSinceDate(*date);
+  return elapsed > 3600 || elapsed < 0;
+}

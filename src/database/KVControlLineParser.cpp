@@ -27,36 +27,16 @@ size_t lineEndAtFront(std::string_view s) {
 
 }  // namespace
 
-std::string_view KVControlLineParser::trimLineEnds(std::string_view line) {
+std::string_view KVControlLineParser::trimLineEndsSlow(std::string_view line) {
   while (size_t n = lineEndAtBack(line)) line.remove_suffix(n);
   while (size_t n = lineEndAtFront(line)) line.remove_prefix(n);
   return line;
 }
 
-KVControlLineParser::Line KVControlLineParser::apply(KVStanza& stanza, std::string_view line) {
-  if (!isValidUTF8(line)) {
-    scratch_.clear();
-    appendWindows1252AsUTF8(scratch_, line);
-    line = scratch_;
-  }
-  line = trimLineEnds(line);
-  if (line.empty()) return Line::Separator;
-
-  if (line[0] != ' ' && line[0] != '\t') {
-    const void* colon = std::memchr(line.data() + 1, ':', line.size() - 1);
-    if (colon) {
-      size_t at = static_cast<size_t>(static_cast<const char*>(colon) - line.data());
-      std::string_view value = line.substr(at + 1);
-      size_t skip = 0;
-      while (skip < value.size() && (value[skip] == ' ' || value[skip] == '\t')) ++skip;
-      value.remove_prefix(skip);
-      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-      current_ = stanza.set(line.substr(0, at), value);
-      return Line::Field;
-    }
-  }
-  if (current_ == KVStanza::npos) return Line::Dropped;
-  stanza.appendToValue(current_, "\n");
-  stanza.appendToValue(current_, line);
-  return Line::Continuation;
+std::string_view KVControlLineParser::decodeLine(std::string_view line) {
+  scratch_.clear();
+  appendWindows1252AsUTF8(scratch_, line);
+  return scratch_;
 }
+
+bool KVControlLineParser::validUTF8(std::string_view line) { return isValidUTF8(line); }

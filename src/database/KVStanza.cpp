@@ -1,19 +1,12 @@
 #include "database/KVStanza.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "foundation/Value.h"
 
 namespace {
-
-inline char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
 
 bool inside(std::string_view part, const std::string& whole) {
   std::less<const char*> before;
@@ -25,18 +18,6 @@ bool inside(std::string_view part, const std::string& whole) {
 KVStanza::Field KVStanza::field(size_t index) const {
   const Slot& s = fields_[index];
   return {bytes(s.nameOffset, s.nameLength), bytes(s.valueOffset, s.valueLength)};
-}
-
-size_t KVStanza::indexOf(std::string_view name) const {
-  for (size_t i = 0; i < fields_.size(); ++i)
-    if (sameName(bytes(fields_[i].nameOffset, fields_[i].nameLength), name)) return i;
-  return npos;
-}
-
-std::optional<std::string_view> KVStanza::find(std::string_view name) const {
-  size_t i = indexOf(name);
-  if (i == npos) return std::nullopt;
-  return bytes(fields_[i].valueOffset, fields_[i].valueLength);
 }
 
 std::string KVStanza::value(std::string_view name, std::string_view fallback) const {
@@ -55,18 +36,32 @@ size_t KVStanza::set(std::string_view name, std::string_view value) {
   std::string nameCopy, valueCopy;
   if (inside(name, text_)) name = nameCopy.assign(name);
   if (inside(value, text_)) value = valueCopy.assign(value);
-  Slot slot{0, name.size(), 0, value.size()};
+  Slot slot{0, name.size(), 0, value.size(), hashName(name)};
   slot.nameOffset = store(name);
   slot.valueOffset = store(value);
-  size_t i = indexOf(name);
-  // indexOf finds the new name's bytes only through fields_, so an earlier field of
-  // the same name is the one found here.
-  if (i != npos) {
-    fields_[i] = slot;
-    return i;
-  }
-  fields_.push_back(slot);
-  return fields_.size() - 1;
+  return storeSlot(slot);
+}
+
+size_t KVStanza::appendOwnLine(std::string_view line) {
+  std::string copy(line);
+  line = copy;
+  size_t offset = text_.size();
+  text_.append(line.data(), line.size());
+  text_.push_back('\n');
+  return offset;
+}
+
+void KVStanza::moveValueAndExtend(size_t index, size_t offset, size_t length) {
+  Slot& s = fields_[index];
+  // Copy the value and the line together to the end; reserve first so the sources stay
+  // where they are while copying.
+  text_.reserve(text_.size() + s.valueLength + 1 + length);
+  size_t start = text_.size();
+  text_.append(text_.data() + s.valueOffset, s.valueLength);
+  text_.push_back('\n');
+  text_.append(text_.data() + offset, length);
+  s.valueOffset = start;
+  s.valueLength = text_.size() - start;
 }
 
 void KVStanza::appendToValue(size_t index, std::string_view text) {
@@ -82,11 +77,37 @@ void KVStanza::appendToValue(size_t index, std::string_view text) {
   s.valueLength += text.size();
 }
 
+void KVStanza::appendLineToValue(size_t index, std::string_view line) {
+  Slot& s = fields_[index];
+  if (s.valueOffset + s.valueLength == text_.size() && !inside(line, text_)) {
+    text_.push_back('\n');
+    text_.append(line.data(), line.size());
+    s.valueLength += 1 + line.size();
+    return;
+  }
+  appendToValue(index, "\n");
+  appendToValue(index, line);
+}
+
 bool KVStanza::erase(std::string_view name) {
   size_t i = indexOf(name);
   if (i == npos) return false;
   fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(i));
+  fields_.emplace_back();
+  --count_;
+  rebuildIndex();
   return true;
+}
+
+void KVStanza::growFields() { fields_.resize(std::max<size_t>(16, fields_.size() * 2)); }
+
+void KVStanza::rebuildIndex() {
+  std::memset(index_, 0, sizeof index_);
+  for (size_t i = 0; i < count_ && i < kIndexedFields; ++i) {
+    size_t b = bucketOf(fields_[i].nameHash);
+    while (index_[b]) b = (b + 1) & (kIndexSize - 1);
+    index_[b] = static_cast<uint8_t>(i + 1);
+  }
 }
 
 void KVStanza::clear() {
@@ -96,7 +117,8 @@ void KVStanza::clear() {
     std::string().swap(text_);
   else
     text_.clear();
-  fields_.clear();
+  count_ = 0;
+  std::memset(index_, 0, sizeof index_);
 }
 
 Value KVStanza::toValue() const {

@@ -5,6 +5,8 @@
 // cleared, so reading an index allocates nothing per line once the buffers are warm.
 // The views handed out stay valid until the stanza is next changed.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,12 +21,16 @@ class KVStanza {
     std::string_view value;
   };
 
-  size_t size() const { return fields_.size(); }
-  bool empty() const { return fields_.empty(); }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
   Field field(size_t index) const;
 
   // The value of a field, or nothing when the stanza has no such field.
-  std::optional<std::string_view> find(std::string_view name) const;
+  std::optional<std::string_view> find(std::string_view name) const {
+    size_t i = indexOf(name, hashName(name));
+    if (i == npos) return std::nullopt;
+    return bytes(fields_[i].valueOffset, fields_[i].valueLength);
+  }
   bool contains(std::string_view name) const { return indexOf(name) != npos; }
   // The value as a string, or `fallback` when the field is missing.
   std::string value(std::string_view name, std::string_view fallback = {}) const;
@@ -35,6 +41,34 @@ class KVStanza {
   size_t set(std::string_view name, std::string_view value);
   // Appends text to the value of the field at `index`.
   void appendToValue(size_t index, std::string_view text);
+  // Appends a line feed and `line` to the value of the field at `index`.
+  void appendLineToValue(size_t index, std::string_view line);
+
+  // Building from lines, for the control-line parser: a line is copied once into the
+  // buffer, followed by a line feed, and fields then refer to its bytes, so that a
+  // value running over several lines is one stretch of the buffer.
+  size_t appendLine(std::string_view line) {  // the line's offset
+    if (aliases(line)) return appendOwnLine(line);
+    size_t offset = text_.size();
+    text_.append(line.data(), line.size());
+    text_.push_back('\n');
+    return offset;
+  }
+  std::string_view bufferBytes(size_t offset, size_t length) const { return bytes(offset, length); }
+  [[gnu::always_inline]] size_t setFromBuffer(size_t nameOffset, size_t nameLength, size_t valueOffset, size_t valueLength) {
+    return storeSlot({nameOffset, nameLength, valueOffset, valueLength, hashName(bytes(nameOffset, nameLength))});
+  }
+  // Adds a line feed and the line at [offset, offset + length) to the value of a field.
+  void extendValueWithLine(size_t index, size_t offset, size_t length) {
+    Slot& s = fields_[index];
+    size_t valueEnd = s.valueOffset + s.valueLength;
+    if (valueEnd + 1 == offset && text_[valueEnd] == '\n') {
+      // The line follows the value in the buffer, line feed between: just widen it.
+      s.valueLength = offset + length - s.valueOffset;
+      return;
+    }
+    moveValueAndExtend(index, offset, length);
+  }
   bool erase(std::string_view name);
   void clear();
 
@@ -44,7 +78,7 @@ class KVStanza {
   size_t retainedBytes() const;
 
   static constexpr size_t npos = static_cast<size_t>(-1);
-  size_t indexOf(std::string_view name) const;
+  size_t indexOf(std::string_view name) const { return indexOf(name, hashName(name)); }
 
   class const_iterator {
    public:
@@ -62,15 +96,78 @@ class KVStanza {
     size_t i_;
   };
   const_iterator begin() const { return {this, 0}; }
-  const_iterator end() const { return {this, fields_.size()}; }
+  const_iterator end() const { return {this, count_}; }
 
  private:
   struct Slot {
     size_t nameOffset, nameLength, valueOffset, valueLength;
+    uint32_t nameHash;  // of the lower-case name, to skip most comparisons
   };
+  static uint32_t hashName(std::string_view name) {
+    // Length and three letters, case folded: enough to skip almost every comparison.
+    if (name.empty()) return 0;
+    auto fold = [](char c) { return static_cast<uint32_t>(static_cast<unsigned char>(c) | 0x20); };
+    return static_cast<uint32_t>(name.size()) ^ (fold(name.front()) << 8) ^ (fold(name.back()) << 16) ^
+           (fold(name[name.size() / 2]) << 24);
+  }
+  // A small open-addressing index from name to field, rebuilt with the stanza, so that
+  // storing and finding a field cost one probe instead of a scan of all fields.
+  static constexpr size_t kIndexSize = 64;
+  static constexpr size_t kIndexedFields = 48;  // beyond this, plain scans
+  static size_t bucketOf(uint32_t hash) { return (hash * 0x9E3779B1u) >> 26; }
+
+  [[gnu::always_inline]] size_t storeSlot(const Slot& slot) {
+    size_t i = indexOf(bytes(slot.nameOffset, slot.nameLength), slot.nameHash);
+    if (i != npos) {
+      fields_[i] = slot;
+      return i;
+    }
+    // The vector only grows; count_ is the number of fields in use. This keeps the
+    // append a store rather than a library call.
+    if (count_ == fields_.size()) growFields();
+    size_t index = count_++;
+    fields_[index] = slot;
+    if (index < kIndexedFields) {
+      size_t b = bucketOf(slot.nameHash);
+      while (index_[b]) b = (b + 1) & (kIndexSize - 1);
+      index_[b] = static_cast<uint8_t>(index + 1);
+    }
+    return index;
+  }
+  [[gnu::always_inline]] size_t indexOf(std::string_view name, uint32_t hash) const {
+    if (count_ <= kIndexedFields) {
+      for (size_t b = bucketOf(hash); index_[b]; b = (b + 1) & (kIndexSize - 1)) {
+        const Slot& s = fields_[index_[b] - 1];
+        if (s.nameHash == hash && sameName(bytes(s.nameOffset, s.nameLength), name)) return index_[b] - 1u;
+      }
+      return npos;
+    }
+    for (size_t i = 0; i < count_; ++i) {
+      const Slot& s = fields_[i];
+      if (s.nameHash == hash && sameName(bytes(s.nameOffset, s.nameLength), name)) return i;
+    }
+    return npos;
+  }
+  void rebuildIndex();
+  void growFields();
+  static bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if ((a[i] | 0x20) != (b[i] | 0x20) || ((a[i] ^ b[i]) != 0 && !isLetter(a[i]))) return false;
+    return true;
+  }
+  static bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+  bool aliases(std::string_view part) const {
+    std::less<const char*> before;
+    return !part.empty() && !before(part.data(), text_.data()) && before(part.data(), text_.data() + text_.size());
+  }
+  size_t appendOwnLine(std::string_view line);
+  void moveValueAndExtend(size_t index, size_t offset, size_t length);
   std::string_view bytes(size_t offset, size_t length) const { return {text_.data() + offset, length}; }
   size_t store(std::string_view s);
 
   std::string text_;  // names and values, one after the other
-  std::vector<Slot> fields_;
+  std::vector<Slot> fields_;  // the first count_ are in use
+  size_t count_ = 0;
+  uint8_t index_[kIndexSize] = {};  // field position + 1, 0 for an empty bucket
 };

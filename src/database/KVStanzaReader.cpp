@@ -8,45 +8,60 @@
 
 KVStanzaReader::KVStanzaReader(const std::string& path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ >= 0) buffer_.resize(kBlockSize);
+  if (fd_ >= 0) buffer_.resize(kBlockSize + kPadding);
 }
 
 KVStanzaReader::~KVStanzaReader() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+[[gnu::always_inline]] inline bool KVStanzaReader::nextLine(size_t& start, size_t& length, KVControlLineParser::Hints& hints) {
+  const char* first = buffer_.data() + begin_;
+  size_t available = end_ - begin_;
+  bool found = scan_.resume(first, available);
+  if (!found && !(eof_ && available > 0)) return false;
+  start = begin_;
+  length = found ? scan_.newline : available;  // the last line may lack its line feed
+  hints.colon = scan_.colon;
+  hints.ascii = scan_.ascii;
+  begin_ += found ? length + 1 : length;
+  scan_ = KVLineScan();
+  return true;
+}
+
 bool KVStanzaReader::next(KVStanza& stanza) {
   stanza.clear();
   parser_.reset();
-  std::string_view line;
-  while (nextLine(line)) {
-    if (parser_.apply(stanza, line) == KVControlLineParser::Line::Separator && !stanza.empty()) return true;
+  pending_.clear();
+  blockStart_ = begin_;
+  if (fd_ < 0) return false;
+  size_t start, length;
+  KVControlLineParser::Hints hints;
+  for (;;) {
+    if (!nextLine(start, length, hints)) {
+      flush(stanza);
+      if (eof_) return !stanza.empty();
+      fill();
+      blockStart_ = begin_;
+      continue;
+    }
+    std::string_view line(buffer_.data() + start, length);
+    if (line.empty() || KVControlLineParser::isSeparator(line)) {
+      flush(stanza);
+      blockStart_ = begin_;
+      if (!stanza.empty()) return true;
+      continue;
+    }
+    pending_.push_back({start, length, hints});
   }
-  return !stanza.empty();
 }
 
-bool KVStanzaReader::nextLine(std::string_view& line) {
-  if (fd_ < 0) return false;
-  for (;;) {
-    const char* start = buffer_.data() + begin_;
-    size_t available = end_ - begin_;
-    if (const void* nl = std::memchr(start + scanned_, '\n', available - scanned_)) {
-      size_t length = static_cast<size_t>(static_cast<const char*>(nl) - start);
-      line = std::string_view(start, length);
-      begin_ += length + 1;
-      scanned_ = 0;
-      return true;
-    }
-    scanned_ = available;
-    if (eof_) {
-      if (available == 0) return false;
-      line = std::string_view(start, available);  // last line without a line feed
-      begin_ = end_;
-      scanned_ = 0;
-      return true;
-    }
-    fill();
-  }
+void KVStanzaReader::flush(KVStanza& stanza) {
+  if (pending_.empty()) return;
+  const PendingLine& last = pending_.back();
+  size_t base = stanza.appendLine(std::string_view(buffer_.data() + blockStart_, last.start + last.length - blockStart_));
+  for (const PendingLine& p : pending_) parser_.applyInBuffer(stanza, base + (p.start - blockStart_), p.length, p.hints);
+  pending_.clear();
 }
 
 void KVStanzaReader::fill() {
@@ -56,14 +71,14 @@ void KVStanzaReader::fill() {
     begin_ = 0;
     end_ = pending;
   }
-  if (end_ == buffer_.size()) {
-    buffer_.resize(buffer_.size() * 2);  // a line longer than the buffer: keep all of it
-  } else if (buffer_.size() > 4 * kBlockSize && pending < kBlockSize) {
-    buffer_.resize(kBlockSize);  // give back what an earlier very long line needed
+  if (end_ == usable()) {
+    buffer_.resize(usable() * 2 + kPadding);  // a line longer than the buffer: keep all of it
+  } else if (usable() > 4 * kBlockSize && pending < kBlockSize) {
+    buffer_.resize(kBlockSize + kPadding);  // give back what an earlier very long line needed
     buffer_.shrink_to_fit();
   }
   for (;;) {
-    ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    ssize_t n = ::read(fd_, buffer_.data() + end_, usable() - end_);
     if (n > 0) {
       end_ += static_cast<size_t>(n);
       return;

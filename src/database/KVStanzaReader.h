@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "database/KVControlLineParser.h"
+#include "database/KVLineScanner.h"
 #include "database/KVStanza.h"
 
 class KVStanzaReader {
@@ -29,15 +30,33 @@ class KVStanzaReader {
   static constexpr size_t kBlockSize = 128 * 1024;
 
  private:
-  bool nextLine(std::string_view& line);
+  // The next whole line in the buffer; false when the buffer must be refilled first
+  // (or, with eof_, when the file is done).
+  bool nextLine(size_t& start, size_t& length, KVControlLineParser::Hints& hints);
   void fill();
+  // Copies the pending lines into the stanza in one block and applies them.
+  void flush(KVStanza& stanza);
+  size_t usable() const { return buffer_.size() - kPadding; }
+
+  // The line scanner reads whole steps, so the buffer keeps this many bytes beyond
+  // what it fills.
+  static constexpr size_t kPadding = KVLineScan::kPadding;
 
   int fd_ = -1;
   std::vector<char> buffer_;
-  size_t begin_ = 0;    // first byte not yet handed out
-  size_t end_ = 0;      // end of the bytes read
-  size_t scanned_ = 0;  // bytes from begin_ known to hold no line feed
+  size_t begin_ = 0;  // first byte not yet handed out
+  size_t end_ = 0;    // end of the bytes read
+  KVLineScan scan_;   // of the line that starts at begin_
   bool eof_ = false;
+
+  // Lines read but not yet applied: they lie one after the other in the buffer from
+  // blockStart_, each followed by a line feed.
+  struct PendingLine {
+    size_t start, length;
+    KVControlLineParser::Hints hints;
+  };
+  std::vector<PendingLine> pending_;
+  size_t blockStart_ = 0;
   bool failed_ = false;
   KVControlLineParser parser_;
 };

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "database/KVParsingUtility.h"
+#include "database/KVLineScanner.h"
 #include "database/KVStanzaReader.h"
 #include "support/TempDir.h"
 
@@ -258,6 +260,36 @@ TEST(StanzaReader, DebianIndexStreamsInBoundedMemory) {
   // About one read block plus the largest stanza: never the 50 MB of the file.
   EXPECT_LE(peak, 2 * KVStanzaReader::kBlockSize + 4 * largestStanza + 4096);
   EXPECT_LT(peak, size_t{2} << 20);
+}
+
+}  // namespace
+
+namespace {
+
+// The word-at-a-time line scan against a byte-by-byte one, on lines whose line feed,
+// colons and high bytes fall on every position around the word boundaries.
+TEST(StanzaReader, LineScanMatchesAByteByByteScan) {
+  std::mt19937 rng(42);
+  const char alphabet[] = {'a', 'b', ':', ' ', '\xC3', '\xA9', '\n', '\t'};
+  for (int round = 0; round < 20000; ++round) {
+    size_t n = rng() % 80;
+    std::string bytes(n + KVLineScan::kPadding, '\n');  // padding full of line feeds: must be ignored
+    for (size_t i = 0; i < n; ++i) bytes[i] = alphabet[rng() % sizeof alphabet];
+    size_t split = n ? rng() % (n + 1) : 0;  // scanned in two parts, as across buffer refills
+    KVLineScan scan;
+    bool found = scan.resume(bytes.data(), split) || scan.resume(bytes.data(), n);
+
+    size_t nl = std::string_view(bytes.data(), n).find('\n');
+    std::string_view line(bytes.data(), nl == std::string_view::npos ? n : nl);
+    ASSERT_EQ(found, nl != std::string_view::npos) << round;
+    if (found) {
+      ASSERT_EQ(scan.newline, nl) << round;
+    }
+    size_t colon = line.find(':');
+    ASSERT_EQ(scan.colon, colon == std::string_view::npos ? KVLineScan::npos : colon) << round;
+    bool ascii = std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    ASSERT_EQ(scan.ascii, ascii) << round;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/TerminalDriver.h"
+#include "app/ApplicationServices.h"
 #include "core/KVLogFile.h"
 #include "core/NSBundleLocalizedBundle.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
   startSignalWatcher(signals);
   // The interface, until the application delegate builds it: the tab bar of "Main" when
   // it is registered, else the five tabs as empty screens.
-  ErrorViewController::registerInterfaceFile();
+  wireApplicationServices();
   auto window = std::make_shared<UIWindow>();
   auto main = UIStoryboard::storyboardWithName("Main");
   std::shared_ptr<UIViewController> rootScreen = main ? main->instantiateViewControllerWithIdentifier("TabBarVC") : nullptr;

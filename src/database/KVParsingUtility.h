@@ -60,6 +60,11 @@ class KVParsingUtility {
   // and "URIs:" fields), each ending in "/"; empty when the file cannot be read.
   static std::set<std::string> sourceURLsFromSourceListAtPath(const std::string& path);
 
+  // Brings the package records into line with dpkg's status file and file lists in
+  // one transaction on a background queue, then calls the completion there. Without
+  // a status file the completion runs at once on the calling thread.
+  static void checkStatusFileWithCompletion(std::function<void()> completion);
+
   // "yyyy-MM-dd HH:mm" in the system time zone, made once.
   static const DateFormatter& refreshDateFormatter();
 

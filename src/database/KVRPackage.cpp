@@ -55,6 +55,13 @@ std::string KVRPackage::foldedMaintainerName(const std::string& name) {
   return name;
 }
 
+std::string KVRPackage::postinstallactionFor(const std::string& identifier, const TextList& dependencies) {
+  for (const auto& d : dependencies) {
+    if (d == "mobilesubstrate" || d == kSubstituteIdentifier) return "respring";
+  }
+  return identifier == kApplicationIdentifier ? "respring" : "";
+}
+
 store::TypedResults<KVRPackage> KVRPackage::allObjects() {
   return store::allObjects<KVRPackage>(*store::Database::defaultDatabase());
 }

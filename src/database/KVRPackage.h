@@ -92,6 +92,12 @@ class KVRPackage {
   // developer publishes under are folded into one alias; others stay as they are.
   static std::string foldedMaintainerName(const std::string& name);
   static const char* const kFoldedMaintainerAlias;
+  // "respring" when the dependencies hold "mobilesubstrate" or the Substitute hooking
+  // library exactly (a versioned clause does not count), or the package is this
+  // application; "" otherwise.
+  static std::string postinstallactionFor(const std::string& identifier, const TextList& dependencies);
+  static constexpr const char* kSubstituteIdentifier = "com.ex.substitute";
+  static constexpr const char* kApplicationIdentifier = "me.korvale.quillbark";
 
   // Queries on the default database.
   static store::TypedResults<KVRPackage> allObjects();

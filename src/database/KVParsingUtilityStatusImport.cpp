@@ -1,0 +1,27 @@
+// KVParsingUtility's dpkg status import: the entry point that the application and the
+// package operations call; the work itself is KVStatusImport.
+#include "database/KVDatabaseHooks.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVStatusImport.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Files.h"
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+#include "store/Store.h"
+
+void KVParsingUtility::checkStatusFileWithCompletion(std::function<void()> completion) {
+  if (!Files::exists(KVStatusImport::statusFilePath())) {
+    if (completion) completion();
+    return;
+  }
+  performOnDefaultThread([completion = std::move(completion)] {
+    try {
+      Date reference = KVDatabaseHooks::callCurrentRefreshDate().value_or(Date::now());
+      KVStatusImport::run(*store::Database::defaultDatabase(), reference);
+      performOnMainThread([] { RunLoop::main().addTimer(1.0, [] { KVDatabaseHooks::callRebuildPackagesCategoriesCache(); }); });
+    } catch (const std::exception& e) {
+      KVLog("The dpkg status import failed: %s", e.what());
+    }
+    if (completion) completion();
+  });
+}

@@ -37,8 +37,9 @@ class KVControlLineParser {
     }
     std::string_view trimmed = trimLineEnds(line);
     if (trimmed.empty()) return Line::Separator;
-    size_t colon = KVStanza::npos;
-    if (hints) colon = hints->colon == KVStanza::npos ? colon : hints->colon - static_cast<size_t>(trimmed.data() - line.data());
+    // Trimmed bytes are never ":", so a known offset only moves by the leading trim.
+    size_t lead = static_cast<size_t>(trimmed.data() - line.data());
+    size_t colon = !hints || hints->colon == KVStanza::npos ? KVStanza::npos : hints->colon - lead;
     if (!isContinuation(trimmed) || current_ != KVStanza::npos) {
       size_t offset = stanza.appendLine(trimmed);
       return applyAt(stanza, offset, trimmed, hints != nullptr, colon);
@@ -55,7 +56,7 @@ class KVControlLineParser {
     if (trimmed.empty()) return Line::Separator;
     size_t lead = static_cast<size_t>(trimmed.data() - line.data());
     size_t colon = hints.colon == KVStanza::npos ? hints.colon : hints.colon - lead;
-    return applyAt(stanza, offset + lead, trimmed, hints.ascii, colon);
+    return applyAt(stanza, offset + lead, trimmed, true, colon);
   }
 
   // True when a line is empty once its line ends are trimmed.

@@ -44,10 +44,11 @@ class KVStanza {
   // Appends a line feed and `line` to the value of the field at `index`.
   void appendLineToValue(size_t index, std::string_view line);
 
-  // Building from lines, for the control-line parser: a line is copied once into the
-  // buffer, followed by a line feed, and fields then refer to its bytes, so that a
-  // value running over several lines is one stretch of the buffer.
-  size_t appendLine(std::string_view line) {  // the line's offset
+  // Building from lines, for the control-line parser: lines are copied once into the
+  // buffer (one or a block of them), followed by a line feed, and fields then refer to
+  // their bytes, so that a value running over several lines is one stretch of the
+  // buffer. Returns the offset of the bytes.
+  size_t appendLine(std::string_view line) {
     if (aliases(line)) return appendOwnLine(line);
     size_t offset = text_.size();
     text_.append(line.data(), line.size());
@@ -55,8 +56,10 @@ class KVStanza {
     return offset;
   }
   std::string_view bufferBytes(size_t offset, size_t length) const { return bytes(offset, length); }
-  [[gnu::always_inline]] size_t setFromBuffer(size_t nameOffset, size_t nameLength, size_t valueOffset, size_t valueLength) {
-    return storeSlot({nameOffset, nameLength, valueOffset, valueLength, hashName(bytes(nameOffset, nameLength))});
+  [[gnu::always_inline]] size_t setFromBuffer(size_t nameOffset, size_t nameLength, size_t valueOffset,
+                                              size_t valueLength) {
+    uint32_t hash = hashName(bytes(nameOffset, nameLength));
+    return storeSlot({nameOffset, nameLength, valueOffset, valueLength, hash});
   }
   // Adds a line feed and the line at [offset, offset + length) to the value of a field.
   void extendValueWithLine(size_t index, size_t offset, size_t length) {

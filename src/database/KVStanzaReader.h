@@ -24,8 +24,8 @@ class KVStanzaReader {
   bool next(KVStanza& stanza);
   // True when reading stopped on an error rather than at the end of the file.
   bool failed() const { return failed_; }
-  // Bytes held by the read buffer.
-  size_t retainedBytes() const { return buffer_.capacity(); }
+  // Bytes held by the read buffer and the list of lines waiting to be applied.
+  size_t retainedBytes() const { return buffer_.capacity() + pending_.capacity() * sizeof(PendingLine); }
 
   static constexpr size_t kBlockSize = 128 * 1024;
 

@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "database/KVDependencyDescription.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/Date.h"
 #include "foundation/DateFormatter.h"
@@ -226,9 +227,11 @@ TEST(ParsingUtilitySources, ReadsDebLinesAndURIsFields) {
             "deb-src https://src.example.org/ ./\n"
             "deb [arch=iphoneos-arm signed-by=/k.gpg] https://opts.example.org/ ./\n"
             "deb  https://double.example.org  ./\n"
+            "deb https://caf\xE9.example.org/ ./\n"  // not UTF-8: read as Windows-1252
             "\n");
   EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("cydia.list")),
-            (std::set<std::string>{"http://a.b/", "https://double.example.org/", "https://opts.example.org/",
+            (std::set<std::string>{"http://a.b/", "https://caf\xC3\xA9.example.org/", "https://double.example.org/",
+                                   "https://opts.example.org/",
                                    "https://other.example.org/", "https://repo.example.org/"}));
   writeFile(dir.file("sileo.sources"),
             "Types: deb\nURIs: https://one.example.org/\nSuites: ./\nComponents:\n\n"
@@ -267,6 +270,11 @@ TEST(ParsingUtilityFiles, RefreshDateFormatterIsSharedAndMinuteGrained) {
   auto back = a.parse(text);
   ASSERT_TRUE(back);
   EXPECT_EQ(a.format(*back), text);
+}
+
+TEST(ParsingUtilityFields, DependencyDescriptionKeepsItsFourTexts) {
+  auto d = KVDependencyDescription::dependencyDescriptionWithIdentifier("a", "1.0", ">=", "https://r.example/");
+  EXPECT_EQ(d, (KVDependencyDescription{"a", "1.0", ">=", "https://r.example/"}));
 }
 
 // ---- the stanza itself ----

@@ -146,6 +146,10 @@ Database::Database() : impl_(std::make_unique<Impl>()) { impl_->owner = this; }
 Database::~Database() = default;
 
 std::shared_ptr<Database> Database::open(const Configuration& configuration) {
+  if (configuration.path.empty()) {
+    // SQLite would quietly open a private temporary database for an empty name.
+    throw StoreException(StoreException::Kind::FileAccess, "No database file is configured");
+  }
   std::string path = canonicalPath(configuration.path);
   std::lock_guard lock(registryMutex());
   if (auto existing = registry()[path].lock()) return existing;

@@ -57,6 +57,14 @@ TEST(StoreDurability, AFileThatIsNoDatabaseIsRefused) {
   EXPECT_EQ(store::Database::open(storetest::configuration(path))->objects("Item").count(), 0u);
 }
 
+TEST(StoreDurability, AMissingFolderOrNoPathIsAnError) {
+  TempDir dir;
+  EXPECT_EQ(openKind(dir.file("no/such/folder/x.realm")), StoreException::Kind::FileAccess);
+  EXPECT_EQ(openKind(""), StoreException::Kind::FileAccess);
+  store::Database::setDefaultConfiguration({});
+  EXPECT_THROW(store::Database::defaultDatabase(), StoreException);
+}
+
 TEST(StoreDurability, ADamagedPageIsFoundWhenTheFileIsOpened) {
   TempDir dir;
   std::string path = dir.file("damaged.realm");

@@ -218,7 +218,7 @@ TEST(ParsingUtilityFields, ContactNameAndAddress) {
 
 TEST(ParsingUtilitySources, ReadsDebLinesAndURIsFields) {
   TempDir dir;
-  writeFile(dir.file("cydia.list"),
+  writeFile(dir.file("manager.list"),
             "# a comment\n"
             "deb https://repo.example.org ./\n"
             "deb https://other.example.org/ stable main\r\n"
@@ -229,14 +229,14 @@ TEST(ParsingUtilitySources, ReadsDebLinesAndURIsFields) {
             "deb  https://double.example.org  ./\n"
             "deb https://caf\xE9.example.org/ ./\n"  // not UTF-8: read as Windows-1252
             "\n");
-  EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("cydia.list")),
+  EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("manager.list")),
             (std::set<std::string>{"http://a.b/", "https://caf\xC3\xA9.example.org/", "https://double.example.org/",
                                    "https://opts.example.org/",
                                    "https://other.example.org/", "https://repo.example.org/"}));
-  writeFile(dir.file("sileo.sources"),
+  writeFile(dir.file("manager.sources"),
             "Types: deb\nURIs: https://one.example.org/\nSuites: ./\nComponents:\n\n"
             "Types: deb\nURIs: https://two.example.org https://three.example.org/\nSuites: ./\n");
-  EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("sileo.sources")),
+  EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("manager.sources")),
             (std::set<std::string>{"https://one.example.org/", "https://two.example.org/", "https://three.example.org/"}));
   EXPECT_TRUE(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("missing.list")).empty());
 }

@@ -222,13 +222,11 @@ TEST_F(PipelineTest, EndReportedAfterLeavingTheQueueGivesNoFinishedNotification)
 TEST_F(PipelineTest, CacheUpdateFollowUpIsQueuedExactlyOnce) {
   auto& p = KVPipelineManager::sharedManager();
   std::atomic<int> made{0};
-  std::vector<std::shared_ptr<GateTask>> cacheTasks;
+  auto cacheTask = std::make_shared<GateTask>("cache", KVPipelineCacheOperation);
+  cacheTask->release();
   p.services().makeCacheUpdateTask = [&]() -> std::shared_ptr<KVTask> {
     ++made;
-    auto t = std::make_shared<GateTask>("cache", KVPipelineCacheOperation);
-    t->release();
-    cacheTasks.push_back(t);
-    return t;
+    return cacheTask;
   };
   auto a = std::make_shared<GateTask>("a", KVPipelineSourceRefresh);
   auto b = std::make_shared<GateTask>("b", KVPipelineSourceRefresh);
@@ -239,7 +237,7 @@ TEST_F(PipelineTest, CacheUpdateFollowUpIsQueuedExactlyOnce) {
   ASSERT_TRUE(waitFor([&] { return a->finishedReporting.load(); }));
   EXPECT_EQ(made, 0);  // b is still listed
   b->release();
-  ASSERT_TRUE(waitFor([&] { return made.load() == 1 && cacheTasks[0]->finishedReporting.load(); }));
+  ASSERT_TRUE(waitFor([&] { return cacheTask->finishedReporting.load(); }));
   ASSERT_TRUE(drained());
   EXPECT_EQ(made, 1);
   EXPECT_FALSE(p.launchCacheRebuild());

@@ -48,7 +48,7 @@ void UICollectionView::setCollectionDelegate(UICollectionViewDelegate* delegate)
 }
 
 void UICollectionView::registerCellClass(const std::string& identifier, CellFactory factory) {
-  factories_[identifier] = std::move(factory);
+  pool_.registerFactory(identifier, [factory = std::move(factory)](const std::string&) { return factory(); });
 }
 
 void UICollectionView::registerNib(const std::string& nibName, const std::string& identifier) {
@@ -61,17 +61,7 @@ void UICollectionView::registerNib(const std::string& nibName, const std::string
 
 std::shared_ptr<UICollectionViewCell> UICollectionView::dequeueReusableCellWithReuseIdentifier(
     const std::string& identifier, const NSIndexPath& indexPath) {
-  auto& pool = pool_[identifier];
-  if (!pool.empty()) {
-    auto cell = pool.back();
-    pool.pop_back();
-    cell->setSelected(false);
-    cell->prepareForReuse();
-    return cell;
-  }
-  std::shared_ptr<UICollectionViewCell> cell;
-  auto it = factories_.find(identifier);
-  if (it != factories_.end()) cell = it->second();
+  auto cell = pool_.dequeue(identifier);
   if (!cell) {
     KVLog("no cell registered for the identifier %s (item %s)", identifier.c_str(), indexPath.description().c_str());
     cell = std::make_shared<UICollectionViewCell>();
@@ -80,9 +70,12 @@ std::shared_ptr<UICollectionViewCell> UICollectionView::dequeueReusableCellWithR
   return cell;
 }
 
-size_t UICollectionView::reusePoolSize(const std::string& identifier) const {
-  auto it = pool_.find(identifier);
-  return it == pool_.end() ? 0 : it->second.size();
+size_t UICollectionView::reusePoolSize(const std::string& identifier) const { return pool_.size(identifier); }
+
+void UICollectionView::retireCell(const NSIndexPath& path, std::shared_ptr<UICollectionViewCell> cell) {
+  (delegate_ ? *delegate_ : defaultDelegate()).collectionViewDidEndDisplayingCell(*this, *cell, path);
+  cell->removeFromSuperview();
+  pool_.enqueue(std::move(cell));
 }
 
 CGSize UICollectionView::viewportSize() const {
@@ -94,14 +87,9 @@ CGSize UICollectionView::viewportSize() const {
 }
 
 void UICollectionView::reloadData() {
-  auto& d = delegate_ ? *delegate_ : defaultDelegate();
   auto old = visible_;
   visible_.clear();
-  for (auto& [path, cell] : old) {
-    d.collectionViewDidEndDisplayingCell(*this, *cell, path);
-    cell->removeFromSuperview();
-    pool_[cell->reuseIdentifier()].push_back(cell);
-  }
+  for (auto& [path, cell] : old) retireCell(path, cell);
   selected_.clear();
   needsReload_ = true;
   setNeedsLayout();
@@ -174,9 +162,7 @@ void UICollectionView::updateVisibleCells() {
   for (auto& path : leaving) {
     auto cell = visible_[path];
     visible_.erase(path);
-    d.collectionViewDidEndDisplayingCell(*this, *cell, path);
-    cell->removeFromSuperview();
-    pool_[cell->reuseIdentifier()].push_back(cell);
+    retireCell(path, cell);
   }
   for (auto& path : wanted) {
     CGRect frame = frames_[size_t(path.section)][size_t(path.row)];

@@ -10,6 +10,7 @@
 
 #include "uikit/UICollectionViewCell.h"
 #include "uikit/UICollectionViewFlowLayout.h"
+#include "uikit/UIReusePool.h"
 #include "uikit/UIScrollView.h"
 
 class UICollectionView;
@@ -93,14 +94,14 @@ class UICollectionView : public UIScrollView {
   void ensureLoaded();
   void computeLayout();
   void updateVisibleCells();
+  void retireCell(const NSIndexPath& path, std::shared_ptr<UICollectionViewCell> cell);
   CGSize viewportSize() const;
 
   UICollectionViewFlowLayout layout_;
   UICollectionViewDataSource* dataSource_ = nullptr;
   UICollectionViewDelegate* delegate_ = nullptr;
   bool allowsSelection_ = true;
-  std::map<std::string, CellFactory> factories_;
-  std::map<std::string, std::vector<std::shared_ptr<UICollectionViewCell>>> pool_;
+  UIReusePool<UICollectionViewCell> pool_;
   std::map<NSIndexPath, std::shared_ptr<UICollectionViewCell>> visible_;
   std::vector<std::vector<CGRect>> frames_;
   std::vector<NSIndexPath> selected_;

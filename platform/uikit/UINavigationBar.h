@@ -4,24 +4,17 @@
 #include <optional>
 
 #include "uikit/NSAttributedString.h"
+#include "uikit/UIBarBase.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationBarAppearance.h"
-#include "uikit/UIView.h"
 
-enum UIBarStyle : long { UIBarStyleDefault = 0, UIBarStyleBlack = 1 };
 enum UIBarMetrics : long { UIBarMetricsDefault = 0, UIBarMetricsCompact = 1 };
 
 // The bar of a navigation controller: its colours and images. Its items come from the
 // navigation items of the controllers on the stack.
-class UINavigationBar : public UIView {
+class UINavigationBar : public UIBarBase {
  public:
   UINavigationBar();
-  UIBarStyle barStyle() const { return barStyle_; }
-  void setBarStyle(UIBarStyle style) { barStyle_ = style; }
-  bool isTranslucent() const { return translucent_; }
-  void setTranslucent(bool translucent) { translucent_ = translucent; }
-  const std::optional<UIColor>& barTintColor() const { return barTintColor_; }
-  void setBarTintColor(std::optional<UIColor> color) { barTintColor_ = std::move(color); }
   bool prefersLargeTitles() const { return prefersLargeTitles_; }
   void setPrefersLargeTitles(bool value) { prefersLargeTitles_ = value; }
   const NSTextAttributes& titleTextAttributes() const { return titleAttributes_; }
@@ -38,13 +31,8 @@ class UINavigationBar : public UIView {
   void setScrollEdgeAppearance(std::shared_ptr<UINavigationBarAppearance> a) { scrollEdge_ = std::move(a); }
   const std::shared_ptr<UINavigationBarAppearance>& compactAppearance() const { return compact_; }
   void setCompactAppearance(std::shared_ptr<UINavigationBarAppearance> a) { compact_ = std::move(a); }
-  // The bar's items are printed by the window, not by the bar's view.
-  bool appendScreenText(std::vector<std::string>&) const override { return true; }
 
  private:
-  UIBarStyle barStyle_ = UIBarStyleDefault;
-  bool translucent_ = true;
-  std::optional<UIColor> barTintColor_;
   bool prefersLargeTitles_ = false;
   NSTextAttributes titleAttributes_, largeTitleAttributes_;
   std::map<long, std::shared_ptr<UIImage>> backgroundImages_;

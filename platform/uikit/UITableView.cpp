@@ -64,7 +64,7 @@ void UITableView::setEditing(bool editing, bool animated) {
 }
 
 void UITableView::registerCellClass(const std::string& identifier, CellFactory factory) {
-  factories_[identifier] = std::move(factory);
+  pool_.registerFactory(identifier, std::move(factory));
 }
 
 void UITableView::registerNib(const std::string& nibName, const std::string& identifier) {
@@ -80,19 +80,7 @@ void UITableView::registerNib(const std::string& nibName, const std::string& ide
 }
 
 std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
-  auto& pool = pool_[identifier];
-  if (!pool.empty()) {
-    auto cell = pool.back();
-    pool.pop_back();
-    cell->setSelected(false);
-    cell->prepareForReuse();
-    return cell;
-  }
-  auto it = factories_.find(identifier);
-  if (it == factories_.end()) return nullptr;
-  auto cell = it->second(identifier);
-  if (cell && cell->reuseIdentifier().empty()) cell->setReuseIdentifier(identifier);
-  return cell;
+  return pool_.dequeue(identifier);
 }
 
 std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(const std::string& identifier,
@@ -102,10 +90,7 @@ std::shared_ptr<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(
   return std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, identifier);
 }
 
-size_t UITableView::reusePoolSize(const std::string& identifier) const {
-  auto it = pool_.find(identifier);
-  return it == pool_.end() ? 0 : it->second.size();
-}
+size_t UITableView::reusePoolSize(const std::string& identifier) const { return pool_.size(identifier); }
 
 double UITableView::viewportHeight() const {
   double h = bounds().height();
@@ -115,7 +100,7 @@ double UITableView::viewportHeight() const {
 void UITableView::retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell) {
   (delegate_ ? *delegate_ : defaultDelegate()).tableViewDidEndDisplayingCell(*this, *cell, path);
   cell->removeFromSuperview();
-  if (!cell->reuseIdentifier().empty()) pool_[cell->reuseIdentifier()].push_back(std::move(cell));
+  pool_.enqueue(std::move(cell));
 }
 
 void UITableView::reloadData() {

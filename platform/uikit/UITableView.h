@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "uikit/UIContextualAction.h"
+#include "uikit/UIReusePool.h"
 #include "uikit/UIScrollView.h"
 #include "uikit/UITableViewCell.h"
 
@@ -237,8 +238,7 @@ class UITableView : public UIScrollView {
   std::optional<UIColor> separatorColor_;
   std::shared_ptr<UIView> tableHeaderView_, tableFooterView_, backgroundView_;
   bool allowsSelection_ = true, allowsMultipleSelection_ = false, editing_ = false;
-  std::map<std::string, CellFactory> factories_;
-  std::map<std::string, std::vector<std::shared_ptr<UITableViewCell>>> pool_;
+  UIReusePool<UITableViewCell> pool_;
   std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> visible_;
   std::map<long, std::shared_ptr<UIView>> headerViews_;
   std::vector<NSIndexPath> selected_;

@@ -171,6 +171,26 @@ Data Process::readAvailableData() {
   return out;
 }
 
+std::string Process::readToEnd() {
+  std::string out;
+  for (Data d = readAvailableData(); !d.empty(); d = readAvailableData()) out.append(d.begin(), d.end());
+  return out;
+}
+
+Process::Outcome Process::run(const std::string& path, const std::vector<std::string>& arguments,
+                              std::optional<std::map<std::string, std::string>> environment) {
+  Outcome outcome;
+  Process process;
+  process.setLaunchPath(path);
+  process.setArguments(arguments);
+  if (environment) process.setEnvironment(std::move(*environment));
+  if (!process.launch(&outcome.output)) return outcome;
+  outcome.output = process.readToEnd();
+  process.waitUntilExit();
+  outcome.status = process.terminationStatus();
+  return outcome;
+}
+
 void Process::recordStatus(int waitStatus) {
   exited_ = true;
   status_ = statusFromWait(waitStatus, &signaled_);

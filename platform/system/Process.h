@@ -10,6 +10,8 @@
 //   for (Data d = p.readAvailableData(); !d.empty(); d = p.readAvailableData()) ...
 //   p.waitUntilExit();
 //   int status = p.terminationStatus();
+//
+// or, when only the whole output matters: Process::run("/bin/bash", {"-c", "echo hi"}).
 #include <sys/types.h>
 
 #include <atomic>
@@ -44,6 +46,8 @@ class Process {
   // everything it wrote has been read (a background grandchild that keeps the pipe
   // open does not hold the reader).
   Data readAvailableData();
+  // Reads until the output has ended and answers all of it.
+  std::string readToEnd();
   // The reading end of the pipe (-1 before launch or after the output has ended).
   int fileDescriptor() const { return readFd_; }
 
@@ -60,6 +64,16 @@ class Process {
   // (as terminationStatus() does), or -1 when it could not be started.
   static int spawnAndWait(const std::string& path, const std::vector<std::string>& arguments,
                           std::string* error = nullptr);
+
+  struct Outcome {
+    std::string output;  // standard output and error together
+    int status = -1;     // as terminationStatus(); -1 when the program could not be started
+  };
+  // Runs `path` with `arguments` (and `environment` in place of ours, when given), reads
+  // its output to the end and waits for it. When it can't be started, the output is
+  // the reason.
+  static Outcome run(const std::string& path, const std::vector<std::string>& arguments,
+                     std::optional<std::map<std::string, std::string>> environment = std::nullopt);
 
  private:
   void recordStatus(int waitStatus);

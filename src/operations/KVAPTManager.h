@@ -6,8 +6,8 @@
 // and exit status. Class methods only; the state is process-wide.
 //
 // Every value that reaches a command line is quoted for both shells it passes
-// (ShellQuote); identifiers, versions and queue strings outside Debian's rules are
-// refused before anything runs: the update block then receives one "E: " line and a
+// (ShellCommand::word); identifiers, versions and queue strings outside Debian's rules
+// are refused before anything runs: the update block then receives one "E: " line and a
 // final call with kRefusedStatus, and the Boolean operations answer NO.
 #include <cstdint>
 #include <functional>

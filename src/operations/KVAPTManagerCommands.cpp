@@ -8,7 +8,7 @@
 #include "foundation/Log.h"
 #include "operations/DebianNames.h"
 #include "operations/KVAPTManager.h"
-#include "operations/ShellQuote.h"
+#include "core/ShellCommand.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -25,24 +25,30 @@ std::optional<std::string> quotedQueue(const std::string& queue) {
   if (DebianNames::queueError(queue)) return std::nullopt;
   std::string out;
   std::istringstream in(queue);
-  for (std::string token; in >> token;) out += (out.empty() ? "" : " ") + ShellQuote::word(token);
+  for (std::string token; in >> token;) out += (out.empty() ? "" : " ") + ShellCommand::word(token);
   return out;
 }
 
-std::optional<std::string> quotedName(const std::string& identifier) {
+// The launcher line of `before`, the identifier as a word, and `after`; nothing when
+// the identifier is no Debian package name.
+std::optional<std::string> lineAroundName(const std::string& before, const std::string& identifier,
+                                          const std::string& after) {
   if (!DebianNames::isPackageName(identifier)) return std::nullopt;
-  return ShellQuote::word(identifier);
+  return line(before + ShellCommand::word(identifier) + after);
 }
 }  // namespace
 
 std::string KVAPTManager::launcherPath() { return DeviceRoot::devicePath(DeviceRoot::kLauncherPath); }
 
 std::string KVAPTManager::launcherCommandLine(const std::string& innerCommand) {
-  return ShellQuote::word(launcherPath()) + " \"" + ShellQuote::insideDoubleQuotes(innerCommand) + "\"";
+  return ShellCommand::word(launcherPath()) + " \"" + ShellCommand::insideDoubleQuotes(innerCommand) + "\"";
 }
 
-std::string KVAPTManager::configurationArgument() { return ShellQuote::word(configurationPath()); }
+std::string KVAPTManager::configurationArgument() { return ShellCommand::word(configurationPath()); }
 
+// Configures what was left unconfigured. apt-get asks before it installs or removes
+// anything and reads no answer here, so the repair never fetches or removes a package
+// on its own: one whose dependency is missing waits for the user.
 std::string KVAPTManager::fixPartiallyInstalledCommand() {
   return line("dpkg --configure -a && apt-get install -f --config-file " + cfg() + " && dpkg --configure -a");
 }
@@ -69,49 +75,39 @@ std::optional<std::string> KVAPTManager::installCommand(const std::string& queue
 
 std::optional<std::string> KVAPTManager::aptMarkCommand(const std::string& verb, const std::string& identifier) {
   if (verb != "hold" && verb != "unhold") return std::nullopt;
-  auto id = quotedName(identifier);
-  if (!id) return std::nullopt;
-  return line("apt-mark " + verb + " " + *id + " --config-file " + cfg());
+  return lineAroundName("apt-mark " + verb + " ", identifier, " --config-file " + cfg());
 }
 
 std::string KVAPTManager::generateCachesCommand() { return line("apt-cache gencaches --config-file " + cfg()); }
 
 std::string KVAPTManager::installDPKGCommand(const std::string& archivePath) {
-  return line("dpkg -i " + ShellQuote::word(archivePath));
+  return line("dpkg -i " + ShellCommand::word(archivePath));
 }
 
 std::string KVAPTManager::debFieldsCommand(const std::string& archivePath) {
-  return line("dpkg-deb -f " + ShellQuote::word(archivePath) + " Package Version Architecture");
+  return line("dpkg-deb -f " + ShellCommand::word(archivePath) + " Package Version Architecture");
 }
 
-std::string KVAPTManager::cleanUpArchivesCommand() { return line("rm -Rf " + ShellQuote::word(archivesPath())); }
+std::string KVAPTManager::cleanUpArchivesCommand() { return line("rm -Rf " + ShellCommand::word(archivesPath())); }
 
 std::optional<std::string> KVAPTManager::dependsCommand(const std::string& identifier) {
-  auto id = quotedName(identifier);
-  if (!id) return std::nullopt;
-  return line("apt-cache --no-generate depends " + *id + " --config-file " + cfg());
+  return lineAroundName("apt-cache --no-generate depends ", identifier, " --config-file " + cfg());
 }
 
 std::optional<std::string> KVAPTManager::dpkgStatusCommand(const std::string& identifier) {
-  auto id = quotedName(identifier);
-  if (!id) return std::nullopt;
-  return line("dpkg-query -W --showformat='${Status}\n' " + *id);
+  return lineAroundName("dpkg-query -W --showformat='${Status}\n' ", identifier, "");
 }
 
 std::optional<std::string> KVAPTManager::listVersionsCommand(const std::string& identifier) {
-  auto id = quotedName(identifier);
-  if (!id) return std::nullopt;
-  return line("apt list -a " + *id + " --config-file " + cfg());
+  return lineAroundName("apt list -a ", identifier, " --config-file " + cfg());
 }
 
 std::optional<std::string> KVAPTManager::policyCommand(const std::string& identifier) {
-  auto id = quotedName(identifier);
-  if (!id) return std::nullopt;
-  return line("apt-cache policy " + *id + " --config-file " + cfg());
+  return lineAroundName("apt-cache policy ", identifier, " --config-file " + cfg());
 }
 
 std::string KVAPTManager::packageInfoCommand(const std::string& archivePath) {
-  return line("dpkg -I " + ShellQuote::word(archivePath) + " control");
+  return line("dpkg -I " + ShellCommand::word(archivePath) + " control");
 }
 
 bool KVAPTManager::systemVersionAllowsDowngrades(const std::string& systemVersion) {

@@ -33,19 +33,9 @@ bool writeOrFail(const std::string& path, const std::string& text, unsigned mode
 }  // namespace
 
 std::string DebBuilder::run(const std::string& program, const std::vector<std::string>& arguments, int* status) {
-  Process process;
-  process.setLaunchPath(program);
-  process.setArguments(arguments);
-  std::string output, error;
-  if (!process.launch(&error)) {
-    if (status) *status = -1;
-    return error;
-  }
-  for (Data d = process.readAvailableData(); !d.empty(); d = process.readAvailableData())
-    output.append(d.begin(), d.end());
-  process.waitUntilExit();
-  if (status) *status = process.terminationStatus();
-  return output;
+  Process::Outcome outcome = Process::run(program, arguments);
+  if (status) *status = outcome.status;
+  return outcome.output;
 }
 
 std::string DebBuilder::controlText(const DebPackage& package) {

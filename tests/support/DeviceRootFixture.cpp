@@ -25,20 +25,7 @@ TemporaryDeviceRoot::~TemporaryDeviceRoot() {
 std::string TemporaryDeviceRoot::launcherPath() const { return hostPath(DeviceRoot::kLauncherPath); }
 
 TemporaryDeviceRoot::Run TemporaryDeviceRoot::runInRoot(const std::string& innerCommand) const {
-  Run run;
-  Process process;
-  process.setLaunchPath(launcherPath());
-  process.setArguments({innerCommand});
-  std::string error;
-  if (!process.launch(&error)) {
-    run.output = error;
-    return run;
-  }
-  for (Data d = process.readAvailableData(); !d.empty(); d = process.readAvailableData())
-    run.output.append(d.begin(), d.end());
-  process.waitUntilExit();
-  run.status = process.terminationStatus();
-  return run;
+  return Process::run(launcherPath(), {innerCommand});
 }
 
 std::string TemporaryDeviceRoot::dpkgQuery(const std::string& field, const std::string& identifier) const {

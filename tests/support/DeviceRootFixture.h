@@ -14,6 +14,7 @@
 
 #include "support/TempDir.h"
 #include "system/DeviceRootBuilder.h"
+#include "system/Process.h"
 
 class TemporaryDeviceRoot {
  public:
@@ -34,10 +35,7 @@ class TemporaryDeviceRoot {
   std::string hostPath(const std::string& devicePath) const { return path_ + devicePath; }
   std::string launcherPath() const;
 
-  struct Run {
-    std::string output;  // standard output and error together
-    int status = -1;
-  };
+  using Run = Process::Outcome;  // standard output and error together, and the status
   // Runs `innerCommand` through the root's own launcher, so APT and dpkg work on the
   // root. Never reaches the host's tools' state.
   Run runInRoot(const std::string& innerCommand) const;

@@ -14,23 +14,11 @@
 namespace {
 const std::string kBuiltLauncher = QB_BINARY_DIR "/platform/launcher/dedev";
 
-struct Outcome {
-  std::string output;
-  int status = -1;
-};
+using Outcome = Process::Outcome;
 
 Outcome launch(const std::string& launcher, const std::string& command,
                std::optional<std::map<std::string, std::string>> env = std::nullopt) {
-  Process p;
-  p.setLaunchPath(launcher);
-  p.setArguments({command});
-  if (env) p.setEnvironment(*env);
-  Outcome o;
-  if (!p.launch(&o.output)) return o;
-  for (Data d = p.readAvailableData(); !d.empty(); d = p.readAvailableData()) o.output.append(d.begin(), d.end());
-  p.waitUntilExit();
-  o.status = p.terminationStatus();
-  return o;
+  return Process::run(launcher, {command}, std::move(env));
 }
 
 const std::map<std::string, std::string> kPlainEnvironment{{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};

@@ -10,23 +10,12 @@
 #include "support/TempDir.h"
 
 namespace {
-std::string readAll(Process& process) {
-  std::string out;
-  for (Data d = process.readAvailableData(); !d.empty(); d = process.readAvailableData()) out.append(d.begin(), d.end());
-  return out;
-}
-
 std::string shell(const std::string& command, int* status, std::map<std::string, std::string>* env = nullptr) {
-  Process p;
-  p.setLaunchPath("/bin/bash");
-  p.setArguments({"-c", command});
-  if (env) p.setEnvironment(*env);
-  std::string error;
-  EXPECT_TRUE(p.launch(&error)) << error;
-  std::string out = readAll(p);
-  p.waitUntilExit();
-  if (status) *status = p.terminationStatus();
-  return out;
+  Process::Outcome outcome =
+      Process::run("/bin/bash", {"-c", command}, env ? std::optional(*env) : std::nullopt);
+  EXPECT_GE(outcome.status, 0) << outcome.output;
+  if (status) *status = outcome.status;
+  return outcome.output;
 }
 }  // namespace
 
@@ -78,6 +67,10 @@ TEST(Process, SignalAndMissingProgramGiveStatuses) {
   std::string error;
   EXPECT_FALSE(missing.launch(&error));
   EXPECT_NE(error.find("/nonexistent/program"), std::string::npos);
+
+  Process::Outcome notStarted = Process::run("/nonexistent/program", {});
+  EXPECT_EQ(notStarted.status, -1);
+  EXPECT_NE(notStarted.output.find("/nonexistent/program"), std::string::npos);
 }
 
 TEST(Process, TerminateEndsALongRunningChild) {
@@ -87,7 +80,7 @@ TEST(Process, TerminateEndsALongRunningChild) {
   ASSERT_TRUE(p.launch());
   EXPECT_TRUE(p.isRunning());
   p.terminate();
-  EXPECT_TRUE(readAll(p).empty());
+  EXPECT_TRUE(p.readToEnd().empty());
   p.waitUntilExit();
   EXPECT_TRUE(p.wasTerminatedBySignal());
   EXPECT_FALSE(p.isRunning());
@@ -99,7 +92,7 @@ TEST(Process, CurrentDirectoryIsApplied) {
   p.setLaunchPath("/bin/pwd");
   p.setCurrentDirectoryPath(dir.path());
   ASSERT_TRUE(p.launch());
-  EXPECT_EQ(readAll(p), dir.path() + "\n");
+  EXPECT_EQ(p.readToEnd(), dir.path() + "\n");
 }
 
 TEST(Process, SpawnAndWaitAnswersTheExitStatus) {

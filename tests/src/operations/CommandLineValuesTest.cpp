@@ -1,4 +1,4 @@
-#include "operations/ShellQuote.h"
+#include "core/ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@ namespace {
 // command is put between the outer shell's double quotes: bash reads the line, as the
 // streaming task runs it, and /bin/sh reads the inner command, as the launcher does.
 std::string throughBothShells(const std::string& value) {
-  std::string inner = "printf '%s' " + ShellQuote::word(value);
-  std::string line = "/bin/sh -c \"" + ShellQuote::insideDoubleQuotes(inner) + "\"";
+  std::string inner = "printf '%s' " + ShellCommand::word(value);
+  std::string line = "/bin/sh -c \"" + ShellCommand::insideDoubleQuotes(inner) + "\"";
   std::string whole;
   int32_t status = -1;
   KVStreamingTask::streamingTaskForCommand(line, [&](const std::string&, const std::string& w, bool done, int32_t s) {
@@ -28,17 +28,17 @@ std::string throughBothShells(const std::string& value) {
 }
 }  // namespace
 
-TEST(ShellQuote, PlainWordsStayAsTheyAre) {
-  EXPECT_EQ(ShellQuote::word("com.example.tool=1:2.0-1+b1"), "com.example.tool=1:2.0-1+b1");
-  EXPECT_EQ(ShellQuote::word("/var/mobile/Library/Application Support/Quillbark/APT/quillbark.config"),
+TEST(ShellCommandQuoting, PlainWordsStayAsTheyAre) {
+  EXPECT_EQ(ShellCommand::word("com.example.tool=1:2.0-1+b1"), "com.example.tool=1:2.0-1+b1");
+  EXPECT_EQ(ShellCommand::word("/var/mobile/Library/Application Support/Quillbark/APT/quillbark.config"),
             "/var/mobile/Library/Application\\ Support/Quillbark/APT/quillbark.config");
-  EXPECT_EQ(ShellQuote::word(""), "''");
+  EXPECT_EQ(ShellCommand::word(""), "''");
   // A blank's backslash passes bash's double quotes unchanged.
-  EXPECT_EQ(ShellQuote::insideDoubleQuotes("a\\ b"), "a\\ b");
-  EXPECT_EQ(ShellQuote::insideDoubleQuotes("$x `y` \"z\" \\$ end\\"), "\\$x \\`y\\` \\\"z\\\" \\\\\\$ end\\\\");
+  EXPECT_EQ(ShellCommand::insideDoubleQuotes("a\\ b"), "a\\ b");
+  EXPECT_EQ(ShellCommand::insideDoubleQuotes("$x `y` \"z\" \\$ end\\"), "\\$x \\`y\\` \\\"z\\\" \\\\\\$ end\\\\");
 }
 
-TEST(ShellQuote, HostileTextsArriveIntactThroughBothShells) {
+TEST(ShellCommandQuoting, HostileTextsArriveIntactThroughBothShells) {
   const std::vector<std::string> values = {
       "plain",
       "with blank",
@@ -63,6 +63,19 @@ TEST(ShellQuote, HostileTextsArriveIntactThroughBothShells) {
       "-dash",
   };
   for (const auto& v : values) EXPECT_EQ(throughBothShells(v), v) << v;
+}
+
+TEST(ShellCommandQuoting, SingleQuotedTextsArriveIntactThroughOneShell) {
+  for (const std::string v : {"plain", "it's", "''", "$(touch /tmp/quillbark-pwned)", "`id`", "a;b\nc", "line\nfeed",
+                              "caf\xC3\xA9", ""}) {
+    std::string whole;
+    KVStreamingTask::streamingTaskForCommand("printf '%s' " + ShellCommand::quote(v),
+                                             [&](const std::string&, const std::string& w, bool, int32_t) { whole = w; });
+    EXPECT_EQ(whole, v) << v;
+  }
+  EXPECT_EQ(ShellCommand::quote("/usr/bin/killall"), "'/usr/bin/killall'");
+  EXPECT_EQ(ShellCommand::splitWords("  kill  SpringBoard\tbackboardd\n"),
+            (std::vector<std::string>{"kill", "SpringBoard", "backboardd"}));
 }
 
 TEST(DebianNames, PackageNamesFollowDebianRules) {

@@ -176,3 +176,21 @@ TEST_F(APTTools, ArchivesGetAPTsNamesEvenWithAnEpoch) {
   KVAPTManager::cleanUpArchivesIfNeeded();
   EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::archivesPath()), std::vector<std::string>{"partial"});
 }
+
+TEST_F(APTTools, FixPartiallyInstalledPackagesLeavesAMissingDependencyAlone) {
+  // The start-up repair configures what it can; a package whose dependency was never
+  // installed stays unpacked: nothing is fetched, installed or removed without the
+  // user, and the failure is reported as one.
+  TestHttpServer server;
+  addRepository(server);
+  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.needy").field("Depends", "com.example.lib"));
+  EXPECT_FALSE(KVAPTManager::installDPKG(deb, {}));
+  ASSERT_EQ(deviceRoot().packageStatus("com.example.needy"), "install ok unpacked");
+
+  KVAPTManager::fixPartiallyInstalledPackages();
+  EXPECT_NE(KVAPTManager::status(), 0);
+  EXPECT_NE(KVAPTManager::output().value_or("").find("dependency problems"), std::string::npos);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.needy"), "install ok unpacked");
+  EXPECT_NE(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(server.requestCount(), 0u);
+}

@@ -26,6 +26,9 @@ const char* stringEncodingName(StringEncoding encoding);
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUTF8(std::string_view bytes);
 
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void appendUTF8(std::string& out, char32_t codePoint);
+
 // Windows-1252 as the WHATWG encoding standard defines it: every byte maps to a
 // character (the five unassigned ones to the C1 controls of the same value), so this
 // never fails and loses nothing.

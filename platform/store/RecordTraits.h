@@ -147,6 +147,21 @@ void read(const StoreObject& object, size_t index, T& field) {
   }
 }
 
+// For a record class's `customize` function: rebuilds the declaration with every
+// property passed through `adjust` (to mark the primary key, indexes, owned lists).
+template <typename Adjust>
+void adjustProperties(ObjectSchema& schema, Adjust adjust) {
+  ObjectSchema out(schema.className());
+  for (Property p : schema.properties()) {
+    adjust(p);
+    out.add(std::move(p));
+  }
+  schema = std::move(out);
+}
+
+// The `customize` of a record class that keeps its declaration as listed.
+inline void noCustomization(ObjectSchema&) {}
+
 }  // namespace store::record
 
 // One property of a record: P(Type, getter, setter, initial value).

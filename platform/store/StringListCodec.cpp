@@ -1,5 +1,7 @@
 #include "store/StringListCodec.h"
 
+#include "foundation/StringEncoding.h"
+
 namespace store::lists {
 
 namespace {
@@ -25,24 +27,6 @@ void appendEscaped(std::string& out, std::string_view s) {
     }
   }
   out.push_back('"');
-}
-
-void appendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 bool readHex4(std::string_view s, size_t& i, uint32_t& v) {
@@ -95,7 +79,8 @@ bool readString(std::string_view s, size_t& i, std::string& out) {
             i = j;
           }
         }
-        appendUtf8(out, cp);
+        if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone half of a pair is no character
+        appendUTF8(out, cp);
         break;
       }
       default: return false;

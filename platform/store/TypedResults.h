@@ -97,4 +97,19 @@ std::optional<T> objectForPrimaryKey(Database& db, const Value& key) {
   return T::fromObject(*o);
 }
 
+// The same queries on the default database, as class members of the record classes
+// that inherit them: `class KVRSource : public store::DefaultDatabaseQueries<KVRSource>`.
+template <typename T>
+struct DefaultDatabaseQueries {
+  static TypedResults<T> allObjects() { return store::allObjects<T>(*Database::defaultDatabase()); }
+  template <typename... Args>
+  static TypedResults<T> objectsWhere(std::string_view predicate, Args&&... args) {
+    return store::objectsWhere<T>(*Database::defaultDatabase(), predicate, std::forward<Args>(args)...);
+  }
+  // For a class with a primary key.
+  static std::optional<T> objectForPrimaryKey(const Value& key) {
+    return store::objectForPrimaryKey<T>(*Database::defaultDatabase(), key);
+  }
+};
+
 }  // namespace store

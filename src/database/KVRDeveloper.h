@@ -15,14 +15,8 @@
   P(TextList, developerPackagesList, setDeveloperPackagesList, TextList{})                   \
   P(TextList, developerNewPackagesIdentifiers, setDeveloperNewPackagesIdentifiers, TextList{})
 
-class KVRDeveloper {
+class KVRDeveloper : public store::DefaultDatabaseQueries<KVRDeveloper> {
   KVR_RECORD(KVRDeveloper, KVRDEVELOPER_PROPERTIES)
 
   static std::vector<std::string> requiredProperties() { return {"name", "isFollowed", "packagesCount"}; }
-
-  static store::TypedResults<KVRDeveloper> allObjects();
-  template <typename... Args>
-  static store::TypedResults<KVRDeveloper> objectsWhere(std::string_view predicate, Args&&... args) {
-    return store::objectsWhere<KVRDeveloper>(*store::Database::defaultDatabase(), predicate, std::forward<Args>(args)...);
-  }
 };

@@ -11,17 +11,14 @@ namespace {
 // The keys that screens and managers query go through an index; the file's format is
 // ours, the property list is the records'.
 void customize(store::ObjectSchema& schema) {
-  store::ObjectSchema out(schema.className());
-  for (auto p : schema.properties()) {
+  store::record::adjustProperties(schema, [](store::Property& p) {
     if (p.name == "identifier") p.primaryKey();
     if (p.name == "sourceLocation" || p.name == "isInstalled" || p.name == "isInTheQueue" || p.name == "category" ||
         p.name == "updatedDateStr") {
       p.indexed();
     }
     if (p.name == "availableVersions") p.linkTo("KVRPackageVersion", true);  // the versions belong to the package
-    out.add(std::move(p));
-  }
-  schema = std::move(out);
+  });
 }
 
 }  // namespace
@@ -60,12 +57,4 @@ std::string KVRPackage::postinstallactionFor(const std::string& identifier, cons
     if (d == "mobilesubstrate" || d == kSubstituteIdentifier) return "respring";
   }
   return identifier == kApplicationIdentifier ? "respring" : "";
-}
-
-store::TypedResults<KVRPackage> KVRPackage::allObjects() {
-  return store::allObjects<KVRPackage>(*store::Database::defaultDatabase());
-}
-
-std::optional<KVRPackage> KVRPackage::objectForPrimaryKey(const std::string& identifier) {
-  return store::objectForPrimaryKey<KVRPackage>(*store::Database::defaultDatabase(), identifier);
 }

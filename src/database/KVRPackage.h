@@ -69,7 +69,7 @@ using TextList = std::vector<std::string>;
   P(TextList, screenshots, setScreenshots, TextList{})                                 \
   P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})
 
-class KVRPackage {
+class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
   KVR_RECORD(KVRPackage, KVRPACKAGE_PROPERTIES)
 
   static std::string primaryKey() { return "identifier"; }
@@ -98,15 +98,4 @@ class KVRPackage {
   static std::string postinstallactionFor(const std::string& identifier, const TextList& dependencies);
   static constexpr const char* kSubstituteIdentifier = "com.ex.substitute";
   static constexpr const char* kApplicationIdentifier = "me.korvale.quillbark";
-
-  // Queries on the default database.
-  static store::TypedResults<KVRPackage> allObjects();
-  template <typename... Args>
-  static store::TypedResults<KVRPackage> objectsWhere(std::string_view predicate, Args&&... args);
-  static std::optional<KVRPackage> objectForPrimaryKey(const std::string& identifier);
 };
-
-template <typename... Args>
-store::TypedResults<KVRPackage> KVRPackage::objectsWhere(std::string_view predicate, Args&&... args) {
-  return store::objectsWhere<KVRPackage>(*store::Database::defaultDatabase(), predicate, std::forward<Args>(args)...);
-}

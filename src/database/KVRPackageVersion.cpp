@@ -2,11 +2,7 @@
 
 #include "foundation/URL.h"
 
-namespace {
-void customize(store::ObjectSchema&) {}
-}  // namespace
-
-KVR_RECORD_IMPL(KVRPackageVersion, KVRPACKAGEVERSION_PROPERTIES, customize)
+KVR_RECORD_IMPL(KVRPackageVersion, KVRPACKAGEVERSION_PROPERTIES, store::record::noCustomization)
 
 std::optional<KVRPackageVersion> KVRPackageVersion::packageVersionWithSourceLocation(
     const std::optional<std::string>& sourceLocation, const std::optional<std::string>& fileName,

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "store/RecordTraits.h"
+#include "store/TypedResults.h"
 
 #define KVRPACKAGEVERSION_PROPERTIES(P)                                \
   P(std::optional<std::string>, source, setSource, std::nullopt)       \
   P(std::optional<std::string>, fileLocation, setFileLocation, std::nullopt) \
   P(std::optional<std::string>, version, setVersion, std::nullopt)
 
-class KVRPackageVersion {
+class KVRPackageVersion : public store::DefaultDatabaseQueries<KVRPackageVersion> {
   KVR_RECORD(KVRPackageVersion, KVRPACKAGEVERSION_PROPERTIES)
 
   static std::vector<std::string> requiredProperties() { return {}; }

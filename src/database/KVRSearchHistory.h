@@ -11,10 +11,8 @@
   P(Date, date, setDate, Date{})       \
   P(std::string, search, setSearch, "")
 
-class KVRSearchHistory {
+class KVRSearchHistory : public store::DefaultDatabaseQueries<KVRSearchHistory> {
   KVR_RECORD(KVRSearchHistory, KVRSEARCHHISTORY_PROPERTIES)
 
   static std::vector<std::string> requiredProperties() { return {"date", "search"}; }
-
-  static store::TypedResults<KVRSearchHistory> allObjects();
 };

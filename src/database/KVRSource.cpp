@@ -4,12 +4,9 @@
 
 namespace {
 void customize(store::ObjectSchema& schema) {
-  store::ObjectSchema out(schema.className());
-  for (auto p : schema.properties()) {
+  store::record::adjustProperties(schema, [](store::Property& p) {
     if (p.name == "location") p.primaryKey();
-    out.add(std::move(p));
-  }
-  schema = std::move(out);
+  });
 }
 }  // namespace
 
@@ -26,12 +23,4 @@ KVRSource KVRSource::newSourceWithLocation(const std::string& location) {
   DateFormatter formatter("yyy-MM-dd HH:mm:ss", "");
   source.setAddingDate(formatter.format(Date::now()));
   return source;
-}
-
-store::TypedResults<KVRSource> KVRSource::allObjects() {
-  return store::allObjects<KVRSource>(*store::Database::defaultDatabase());
-}
-
-std::optional<KVRSource> KVRSource::objectForPrimaryKey(const std::string& location) {
-  return store::objectForPrimaryKey<KVRSource>(*store::Database::defaultDatabase(), location);
 }

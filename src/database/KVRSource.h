@@ -34,7 +34,7 @@
   P(OptText, twitterLink, setTwitterLink, std::nullopt)                          \
   P(OptBool, waitingLogin, setWaitingLogin, std::nullopt)
 
-class KVRSource {
+class KVRSource : public store::DefaultDatabaseQueries<KVRSource> {
   KVR_RECORD(KVRSource, KVRSOURCE_PROPERTIES)
 
   static std::string primaryKey() { return "location"; }
@@ -45,11 +45,4 @@ class KVRSource {
   // refresh, not followed, no info file, and the time it was made as "yyy-MM-dd
   // HH:mm:ss" in the device's time zone.
   static KVRSource newSourceWithLocation(const std::string& location);
-
-  static store::TypedResults<KVRSource> allObjects();
-  template <typename... Args>
-  static store::TypedResults<KVRSource> objectsWhere(std::string_view predicate, Args&&... args) {
-    return store::objectsWhere<KVRSource>(*store::Database::defaultDatabase(), predicate, std::forward<Args>(args)...);
-  }
-  static std::optional<KVRSource> objectForPrimaryKey(const std::string& location);
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "store/StoreException.h"
+#include "store/StringListCodec.h"
 #include "StoreTestSchema.h"
 
 using store::StoreException;
@@ -184,6 +185,19 @@ TEST(StoreObjects, ObjectsWithoutPrimaryKeyUpdateByTheirRow) {
   EXPECT_EQ(t.db->objects("Note").count(), 1u);
   EXPECT_EQ(t.db->objects("Note").first()->getString("text"), "final");
   EXPECT_EQ(kindOf([&] { t.db->objectForPrimaryKey("Note", "x"); }), StoreException::Kind::InvalidProperty);
+}
+
+// Lists of texts are stored as JSON; what SQLite's own JSON functions write (escapes,
+// pairs of UTF-16 halves) reads back as the same texts, and a lone half becomes U+FFFD
+// rather than bytes that are no UTF-8.
+TEST(StoreObjects, StoredListsOfTextsDecodeEveryEscape) {
+  auto list = store::lists::decode(R"( [ "a\"b\\c", "\u00e9\n\t", "\ud83d\ude00", "\ud800x", "" ] )");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(*list, Value::array({"a\"b\\c", "\xC3\xA9\n\t", "\xF0\x9F\x98\x80", "\xEF\xBF\xBDx", ""}));
+  EXPECT_EQ(store::lists::decode(store::lists::encode(*list)), list);
+  for (const char* bad : {"", "[", "[\"a\"", "[\"a\",]", "[1]", "{\"a\": 1}", "[\"\\q\"]"}) {
+    EXPECT_FALSE(store::lists::decode(bad)) << bad;
+  }
 }
 
 }  // namespace

@@ -100,9 +100,14 @@ TestHttpResponse TestHttpResponse::redirect(std::string location, int status) {
   return r;
 }
 
-TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) {
-  // One request per connection: a stop never waits for an idle kept-alive client.
-  server_->set_keep_alive_max_count(1);
+TestHttpServer::TestHttpServer(TestHttpConnections connections) : server_(std::make_unique<httplib::Server>()) {
+  if (connections == TestHttpConnections::CloseEach) {
+    // One request per connection: a stop never waits for an idle kept-alive client.
+    server_->set_keep_alive_max_count(1);
+  } else {
+    server_->set_keep_alive_max_count(1000);
+    server_->set_keep_alive_timeout(1);
+  }
   auto entry = [this](const httplib::Request& req, httplib::Response& res) {
     TestHttpRequest request;
     request.method = req.method;
@@ -114,16 +119,23 @@ TestHttpServer::TestHttpServer() : server_(std::make_unique<httplib::Server>()) 
       if (key != "REMOTE_ADDR" && key != "REMOTE_PORT" && key != "LOCAL_ADDR" && key != "LOCAL_PORT")
         request.headers.emplace_back(key, value);  // the library's own connection notes aside
     request.body = req.body;
+    request.remotePort = req.remote_port;
     record(request);
 
     TestHttpResponse response = dispatch(request);
-    if (response.delay.count() > 0) {
-      std::unique_lock lock(mutex_);
-      changed_.wait_for(lock, response.delay, [this] { return stopping_; });
-    }
+    if (response.delay.count() > 0) pauseUnlessStopping(response.delay);
     res.status = response.status;
     for (const auto& [key, value] : response.headers) res.set_header(key, value);
-    if (response.announcedLength) {
+    if (response.trickle.count() > 0) {
+      auto body = std::make_shared<std::string>(std::move(response.body));
+      auto pause = response.trickle;
+      res.set_content_provider(body->size(), response.contentType,
+                               [this, body, pause](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset >= body->size() || !pauseUnlessStopping(pause)) return false;
+                                 sink.write(body->data() + offset, 1);
+                                 return true;
+                               });
+    } else if (response.announcedLength) {
       auto body = std::make_shared<std::string>(std::move(response.body));
       res.set_content_provider(*response.announcedLength, response.contentType,
                                [body](size_t offset, size_t length, httplib::DataSink& sink) {
@@ -256,6 +268,11 @@ std::optional<TestHttpResponse> TestHttpServer::serveFile(const TestHttpRequest&
     return response;
   }
   return std::nullopt;
+}
+
+bool TestHttpServer::pauseUnlessStopping(std::chrono::milliseconds pause) {
+  std::unique_lock lock(mutex_);
+  return !changed_.wait_for(lock, pause, [this] { return stopping_; });
 }
 
 void TestHttpServer::record(TestHttpRequest request) {

@@ -7,6 +7,11 @@
 //   fetch(server.url("/repo/Release"));
 //   EXPECT_EQ(server.requestCount("/repo/Release"), 1u);
 //
+// By default every connection carries one request and is then closed, so a stop never
+// waits for an idle client. TestHttpServer(TestHttpConnections::KeepAlive) keeps
+// connections open for further requests (idle ones up to a second, which a stop may
+// then wait), so a test can see a client reuse them through TestHttpRequest::remotePort.
+//
 // Routes are matched on the decoded path, without the query. A route path ending in "*"
 // matches every path that starts with the part before it. Handlers run on the server's
 // threads; they must be thread-safe with respect to the test.
@@ -34,6 +39,7 @@ struct TestHttpRequest {
   std::string target;  // the raw request target, as sent
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
+  int remotePort = 0;  // the client's end of the connection that carried it
 
   // The first value of a header, compared without case; empty when absent.
   std::string header(std::string_view name) const;
@@ -50,17 +56,23 @@ struct TestHttpResponse {
   // When set, the reply announces this Content-Length, sends only `body` (which should be
   // shorter) and then closes the connection: a download cut off half way.
   std::optional<size_t> announcedLength;
+  // When set, the body goes out one byte at a time with this pause before each byte: a
+  // transfer that is slow but never idle for long.
+  std::chrono::milliseconds trickle{0};
 
   static TestHttpResponse text(std::string body, int status = 200);
   static TestHttpResponse json(std::string body, int status = 200);
   static TestHttpResponse redirect(std::string location, int status = 302);
 };
 
+enum class TestHttpConnections { CloseEach, KeepAlive };
+
 class TestHttpServer {
  public:
   using Handler = std::function<TestHttpResponse(const TestHttpRequest&)>;
 
-  TestHttpServer();
+  TestHttpServer() : TestHttpServer(TestHttpConnections::CloseEach) {}
+  explicit TestHttpServer(TestHttpConnections connections);
   // Serves `folder` under `urlPrefix` from the start.
   explicit TestHttpServer(const std::string& folder, const std::string& urlPrefix = "/");
   ~TestHttpServer();
@@ -109,6 +121,8 @@ class TestHttpServer {
   TestHttpResponse dispatch(const TestHttpRequest& request);
   std::optional<TestHttpResponse> serveFile(const TestHttpRequest& request) const;
   void record(TestHttpRequest request);
+  // Waits `pause` unless the server stops first; false when it stops.
+  bool pauseUnlessStopping(std::chrono::milliseconds pause);
 
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;

@@ -1,41 +1,24 @@
 // Whole roads through the real apt and dpkg: a repository served on 127.0.0.1, its
 // lists written through the APT layer, a prepared archive, an install with a
-// dependency, a downgrade, a hold and a removal, all inside a temporary device root, with the host's package state checked byte for byte around them.
+// dependency, a downgrade, a hold and a removal, all inside a temporary device root,
+// with the host's package state checked byte for byte around them.
 #include <gtest/gtest.h>
 
 #include "HostStateGuard.h"
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
-#include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TestHttpServer.h"
 
 namespace {
-class PackageToolsRoad : public DeviceRootFixture {
+class PackageToolsRoad : public ScriptingDeviceRootFixture {
  protected:
-  TemporaryDeviceRoot::Options deviceRootOptions() const override {
-    TemporaryDeviceRoot::Options options;
-    options.staticShell = true;
-    return options;
-  }
-
   void SetUp() override {
-    DeviceRootFixture::SetUp();
+    ScriptingDeviceRootFixture::SetUp();
     KVAPTManager::createAPTSandboxIfNeeded();
-    DebBuilder debs(repo.path());
-    debs.build(DebPackage("com.example.lib", "1.0").file("/usr/lib/libexample.txt", "lib 1\n"), "lib-1.deb");
-    debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)")
-                   .file("/usr/bin/example-tool", "tool 1\n"),
-               "tool-1.deb");
-    toolTwo = debs.build(DebPackage("com.example.tool", "1:2.0-1").field("Depends", "com.example.lib (>= 1.0)")
-                             .file("/usr/bin/example-tool", "tool 2\n"),
-                         "tool-2.deb");
-    ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib-1.deb", "tool-1.deb", "tool-2.deb"}));
-    server.serveFolder(repo.path(), "/repo/");
-    location = server.url("/repo/");
-    // As a refresh does: the Release gives the source its line, the index goes to its list.
-    KVAPTManager::writeReleaseContents(*Files::readText(repo.file("Release")), location);
-    KVAPTManager::writePackagesContents(*Files::readText(repo.file("Packages")), location);
+    ExampleToolRepository repository = serveExampleToolRepository(repo.path(), server);
+    location = repository.location;
+    toolTwo = repository.toolTwoArchive;
   }
 
   TempDir repo;

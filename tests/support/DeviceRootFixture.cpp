@@ -3,6 +3,10 @@
 #include <stdexcept>
 
 #include "core/KVPlatform.h"
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
+#include "support/TestHttpServer.h"
 #include "system/DeviceRoot.h"
 #include "system/Process.h"
 
@@ -45,4 +49,23 @@ std::string TemporaryDeviceRoot::packageStatus(const std::string& identifier) co
 
 std::string TemporaryDeviceRoot::packageVersion(const std::string& identifier) const {
   return dpkgQuery("Version", identifier);
+}
+
+ExampleToolRepository serveExampleToolRepository(const std::string& folder, TestHttpServer& server) {
+  DebBuilder debs(folder);
+  ExampleToolRepository repository;
+  debs.build(DebPackage("com.example.lib", "1.0").file("/usr/lib/libexample.txt", "lib 1\n"), "lib-1.deb");
+  debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)")
+                 .file("/usr/bin/example-tool", "tool 1\n"),
+             "tool-1.deb");
+  repository.toolTwoArchive = debs.build(DebPackage("com.example.tool", "1:2.0-1")
+                                             .field("Depends", "com.example.lib (>= 1.0)")
+                                             .file("/usr/bin/example-tool", "tool 2\n"),
+                                         "tool-2.deb");
+  EXPECT_TRUE(DebBuilder::writeFlatRepository(folder, {"lib-1.deb", "tool-1.deb", "tool-2.deb"}));
+  server.serveFolder(folder, "/repo/");
+  repository.location = server.url("/repo/");
+  KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), repository.location);
+  KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), repository.location);
+  return repository;
 }

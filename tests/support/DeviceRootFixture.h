@@ -54,6 +54,8 @@ class TemporaryDeviceRoot {
   std::string previousRoot_;
 };
 
+class TestHttpServer;
+
 class DeviceRootFixture : public ::testing::Test {
  protected:
   // Override to build the root differently (a static shell, other device facts).
@@ -67,3 +69,25 @@ class DeviceRootFixture : public ::testing::Test {
  private:
   std::unique_ptr<TemporaryDeviceRoot> root_;
 };
+
+// A root with a static shell, so packages with maintainer scripts can be installed.
+class ScriptingDeviceRootFixture : public DeviceRootFixture {
+ protected:
+  TemporaryDeviceRoot::Options deviceRootOptions() const override {
+    TemporaryDeviceRoot::Options options;
+    options.staticShell = true;
+    return options;
+  }
+};
+
+// A flat repository built into `folder` and served by `server` at "/repo/": a library
+// com.example.lib 1.0 ("lib-1.deb", installing /usr/lib/libexample.txt) and a tool
+// com.example.tool that needs it, in 1.0 ("tool-1.deb") and 1:2.0-1 ("tool-2.deb"),
+// each installing /usr/bin/example-tool with the text "tool 1\n" or "tool 2\n". Its
+// Release and Packages are written into the current root's APT lists through the APT
+// layer, as a refresh writes them, so nothing is fetched until a package is.
+struct ExampleToolRepository {
+  std::string location;  // the repository's location, ending in "/"
+  std::string toolTwoArchive;  // the path of "tool-2.deb" in `folder`
+};
+ExampleToolRepository serveExampleToolRepository(const std::string& folder, TestHttpServer& server);

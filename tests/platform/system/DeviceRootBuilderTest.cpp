@@ -16,11 +16,16 @@ bool isExecutable(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
 }
-}  // namespace
 
-TEST(DeviceRootBuilder, SetsUpAPTAndDpkgForTheRoot) {
+// A place for a root that doesn't exist yet.
+class DeviceRootBuilderTest : public ::testing::Test {
+ protected:
   TempDir dir;
   const std::string root = dir.path() + "/root";
+};
+}  // namespace
+
+TEST_F(DeviceRootBuilderTest, SetsUpAPTAndDpkgForTheRoot) {
   std::string error;
   ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
 
@@ -38,9 +43,7 @@ TEST(DeviceRootBuilder, SetsUpAPTAndDpkgForTheRoot) {
   for (const char* tool : DeviceRootBuilder::kStandInTools) EXPECT_TRUE(isExecutable(root + tool)) << tool;
 }
 
-TEST(DeviceRootBuilder, InstallsTheLauncherAtBothPaths) {
-  TempDir dir;
-  const std::string root = dir.path() + "/root";
+TEST_F(DeviceRootBuilderTest, InstallsTheLauncherAtBothPaths) {
   ASSERT_TRUE(DeviceRootBuilder::build(root));
   std::string error;
   ASSERT_TRUE(DeviceRootBuilder::installLauncher(root, kBuiltLauncher, &error)) << error;
@@ -52,9 +55,7 @@ TEST(DeviceRootBuilder, InstallsTheLauncherAtBothPaths) {
   EXPECT_FALSE(DeviceRootBuilder::installLauncher(root, dir.file("missing"), &error));
 }
 
-TEST(DeviceRootBuilder, RebuildingKeepsWhatExists) {
-  TempDir dir;
-  const std::string root = dir.path() + "/root";
+TEST_F(DeviceRootBuilderTest, RebuildingKeepsWhatExists) {
   ASSERT_TRUE(DeviceRootBuilder::build(root));
   ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/status", std::string("Package: kept\n")));
   ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/arch", std::string("amd64\niphoneos-arm\n")));
@@ -74,9 +75,7 @@ TEST(DeviceRootBuilder, RefusesTheHostAndUnnameableRoots) {
   EXPECT_FALSE(error.empty());
 }
 
-TEST(DeviceRootBuilder, StandInsRecordTheirCallsAndDoNothingElse) {
-  TempDir dir;
-  const std::string root = dir.path() + "/root";
+TEST_F(DeviceRootBuilderTest, StandInsRecordTheirCallsAndDoNothingElse) {
   ASSERT_TRUE(DeviceRootBuilder::build(root));
   EXPECT_EQ(Process::spawnAndWait(root + "/usr/bin/sbreload", {}), 0);
   EXPECT_EQ(Process::spawnAndWait(root + "/usr/bin/killall", {"-9", "Some Process"}), 0);
@@ -84,9 +83,7 @@ TEST(DeviceRootBuilder, StandInsRecordTheirCallsAndDoNothingElse) {
             (std::vector<std::string>{"/usr/bin/sbreload", "/usr/bin/killall -9 Some Process"}));
 }
 
-TEST(DeviceRootBuilder, StaticShellRunsInsideTheRoot) {
-  TempDir dir;
-  const std::string root = dir.path() + "/root";
+TEST_F(DeviceRootBuilderTest, StaticShellRunsInsideTheRoot) {
   ASSERT_TRUE(DeviceRootBuilder::build(root));
   std::string error;
   ASSERT_TRUE(DeviceRootBuilder::installStaticShell(root, &error)) << error;

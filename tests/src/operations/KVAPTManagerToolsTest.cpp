@@ -14,35 +14,16 @@ bool contains(const std::vector<std::string>& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-class APTTools : public DeviceRootFixture {
+class APTTools : public ScriptingDeviceRootFixture {
  protected:
-  TemporaryDeviceRoot::Options deviceRootOptions() const override {
-    TemporaryDeviceRoot::Options options;
-    options.staticShell = true;  // maintainer scripts run chrooted in the root
-    return options;
-  }
   void SetUp() override {
-    DeviceRootFixture::SetUp();
+    ScriptingDeviceRootFixture::SetUp();
     KVAPTManager::createAPTSandboxIfNeeded();
   }
 
-  // A flat repository served on 127.0.0.1 with two versions of a tool (one with an
-  // epoch) that needs a library, and its Release and Packages written into the lists
-  // through the APT layer, as a refresh does.
-  std::string addRepository(TestHttpServer& server) {
-    DebBuilder debs(repo.path());
-    debs.build(DebPackage("com.example.lib", "1.0").file("/usr/lib/libexample.txt", "lib\n"));
-    debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)"));
-    debs.build(DebPackage("com.example.tool", "1:2.0-1").field("Depends", "com.example.lib (>= 1.0)")
-                   .file("/usr/bin/example-tool", "#!/bin/sh\n"));
-    EXPECT_TRUE(DebBuilder::writeFlatRepository(
-        repo.path(), {"com.example.lib_1.0.deb", "com.example.tool_1.0.deb", "com.example.tool_1%3a2.0-1.deb"}));
-    server.serveFolder(repo.path(), "/repo/");
-    std::string location = server.url("/repo/");
-    KVAPTManager::writeReleaseContents(*Files::readText(repo.file("Release")), location);
-    KVAPTManager::writePackagesContents(*Files::readText(repo.file("Packages")), location);
-    return location;
-  }
+  // The example repository (two versions of a tool, one with an epoch, that need a
+  // library) on 127.0.0.1, its lists written through the APT layer.
+  std::string addRepository(TestHttpServer& server) { return serveExampleToolRepository(repo.path(), server).location; }
 
   std::string installLocally(const DebPackage& package) {
     std::string deb = DebBuilder(debs.path()).build(package);

@@ -70,6 +70,30 @@ TEST(KVStreamingTask, PiecesAreWholeLinesThenTheExitStatus) {
   EXPECT_EQ(calls[3].whole, "one\ntwo\nthree");
 }
 
+TEST(KVStreamingTask, PiecesArriveOnTheCallingThreadWhileTheCommandRuns) {
+  // The command goes on only once the block has seen its first line (it gives up after
+  // ten seconds), so the line must arrive before the command ends.
+  const std::string go = ::testing::TempDir() + "/stream-go-" + std::to_string(::getpid());
+  std::remove(go.c_str());
+  const std::string command = "echo first; i=0; while [ ! -e '" + go +
+                              "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done; "
+                              "if [ -e '" + go + "' ]; then echo released; else echo gave up; fi";
+  const auto caller = std::this_thread::get_id();
+  bool everyCallOnCaller = true;
+  std::string whole;
+  KVStreamingTask::streamingTaskForCommand(command, [&](const std::string& piece, const std::string& w, bool finished,
+                                                        int32_t) {
+    everyCallOnCaller = everyCallOnCaller && std::this_thread::get_id() == caller;
+    if (piece == "first\n") {
+      if (FILE* f = std::fopen(go.c_str(), "w")) std::fclose(f);
+    }
+    if (finished) whole = w;
+  });
+  EXPECT_EQ(whole, "first\nreleased\n");
+  EXPECT_TRUE(everyCallOnCaller);
+  std::remove(go.c_str());
+}
+
 TEST(KVStreamingTask, ALoneLineFeedIsKept) {
   auto calls = run("printf '\\n'");
   ASSERT_EQ(calls.size(), 2u);

@@ -79,11 +79,7 @@ void URLCache::storeCachedResponse(const URLRequest& request, const URLResponseR
   if (!f.store || data.size() > capacity_ / 20) return;
   std::lock_guard<std::mutex> lock(mutex_);
   std::string key = keyFor(request);
-  if (auto it = entries_.find(key); it != entries_.end()) {
-    usage_ -= it->second.data.size();
-    entries_.erase(it);
-    order_.remove(key);
-  }
+  eraseLocked(key);
   evictLocked(data.size());
   entries_[key] = CachedResponse{response, data, Clock::now(), f.freshFor};
   order_.push_back(key);
@@ -91,24 +87,20 @@ void URLCache::storeCachedResponse(const URLRequest& request, const URLResponseR
 }
 
 void URLCache::evictLocked(size_t needed) {
-  while (!order_.empty() && usage_ + needed > capacity_) {
-    auto it = entries_.find(order_.front());
-    if (it != entries_.end()) {
-      usage_ -= it->second.data.size();
-      entries_.erase(it);
-    }
-    order_.pop_front();
+  while (!order_.empty() && usage_ + needed > capacity_) eraseLocked(std::string(order_.front()));
+}
+
+void URLCache::eraseLocked(const std::string& key) {
+  if (auto it = entries_.find(key); it != entries_.end()) {
+    usage_ -= it->second.data.size();
+    entries_.erase(it);
   }
+  order_.remove(key);
 }
 
 void URLCache::removeCachedResponseForRequest(const URLRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::string key = keyFor(request);
-  if (auto it = entries_.find(key); it != entries_.end()) {
-    usage_ -= it->second.data.size();
-    entries_.erase(it);
-    order_.remove(key);
-  }
+  eraseLocked(keyFor(request));
 }
 
 void URLCache::removeAllCachedResponses() {

@@ -39,6 +39,8 @@ class URLCache {
 
  private:
   static std::string keyFor(const URLRequest& request);
+  // Drops the entry under `key`, if any, with its place in the order.
+  void eraseLocked(const std::string& key);
   void evictLocked(size_t needed);
 
   size_t capacity_;

@@ -99,3 +99,30 @@ TEST(URLCacheRules, OnlyFreshCacheableGetRepliesAreKept) {
   cache.removeAllCachedResponses();
   EXPECT_EQ(cache.currentMemoryUsage(), 0u);
 }
+
+TEST(URLCacheRules, OldestEntriesGoFirstAndTheUsageStaysExact) {
+  URLCache cache(1000);  // entries up to 50 bytes
+  auto fresh = [](const std::string& url) {
+    return std::make_shared<URLResponse>(*URL::fromString(url), 200,
+                                         URLResponse::Headers{{"Cache-Control", "max-age=60"}});
+  };
+  auto request = [](int i) { return URLRequest(URL::fromString("http://h/" + std::to_string(i))); };
+  for (int i = 0; i < 25; ++i) cache.storeCachedResponse(request(i), fresh("http://h/" + std::to_string(i)), Data(50, 7));
+  EXPECT_EQ(cache.currentMemoryUsage(), 1000u);
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(cache.cachedResponseForRequest(request(i))) << i;
+  for (int i = 5; i < 25; ++i) EXPECT_TRUE(cache.cachedResponseForRequest(request(i))) << i;
+
+  // A replaced entry counts once, and becomes the newest.
+  cache.storeCachedResponse(request(5), fresh("http://h/5"), Data(10, 1));
+  EXPECT_EQ(cache.currentMemoryUsage(), 960u);
+  cache.storeCachedResponse(request(30), fresh("http://h/30"), Data(50, 1));
+  cache.storeCachedResponse(request(31), fresh("http://h/31"), Data(50, 1));
+  EXPECT_TRUE(cache.cachedResponseForRequest(request(5)));
+  EXPECT_FALSE(cache.cachedResponseForRequest(request(6)));
+  EXPECT_EQ(cache.currentMemoryUsage(), 960u);
+
+  cache.removeCachedResponseForRequest(request(5));
+  cache.removeCachedResponseForRequest(request(99));  // not there: nothing changes
+  EXPECT_FALSE(cache.cachedResponseForRequest(request(5)));
+  EXPECT_EQ(cache.currentMemoryUsage(), 950u);
+}

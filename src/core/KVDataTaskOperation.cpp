@@ -1,16 +1,21 @@
 #include "core/KVDataTaskOperation.h"
 
-template <typename Make>
+// Every form makes its task the same way; `complete` hands the reply to the
+// operation's completion method of the form's kind.
+template <typename Complete>
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::make(const std::shared_ptr<URLSession>& session,
                                                                const URLRequest& request, Value object,
-                                                               Make makeHandler) {
+                                                               Complete complete) {
   std::shared_ptr<KVDataTaskOperation> op(new KVDataTaskOperation());
   op->object_ = std::move(object);
   op->identifier_ = request.url() ? request.url()->absoluteString() : std::string();
   // The task's handler holds the operation weakly: the queue keeps it alive while it
   // runs, and a dropped operation simply hears nothing.
   std::weak_ptr<KVDataTaskOperation> weak = op;
-  op->task_ = session->dataTaskWithRequest(request, makeHandler(weak));
+  op->task_ = session->dataTaskWithRequest(
+      request, [weak, complete](std::optional<Data> d, URLResponseRef r, ErrorRef e) {
+        if (auto op = weak.lock()) complete(*op, std::move(d), std::move(r), std::move(e));
+      });
   return op;
 }
 
@@ -22,11 +27,10 @@ std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const 
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const std::shared_ptr<URLSession>& session,
                                                                           const URLRequest& request,
                                                                           CompletionHandler block) {
-  return make(session, request, Value(), [block](std::weak_ptr<KVDataTaskOperation> weak) {
-    return [weak, block](std::optional<Data> d, URLResponseRef r, ErrorRef e) {
-      if (auto op = weak.lock()) op->completeOperationWithBlock(block, std::move(d), std::move(r), std::move(e));
-    };
-  });
+  return make(session, request, Value(),
+              [block](KVDataTaskOperation& op, std::optional<Data> d, URLResponseRef r, ErrorRef e) {
+                op.completeOperationWithBlock(block, std::move(d), std::move(r), std::move(e));
+              });
 }
 
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const std::shared_ptr<URLSession>& session,
@@ -38,11 +42,10 @@ std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const 
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const std::shared_ptr<URLSession>& session,
                                                                           const URLRequest& request,
                                                                           UniqueCompletionHandler block) {
-  return make(session, request, Value(), [block](std::weak_ptr<KVDataTaskOperation> weak) {
-    return [weak, block](std::optional<Data> d, URLResponseRef r, ErrorRef e) {
-      if (auto op = weak.lock()) op->completeOperationWithUniqueBlock(block, std::move(d), std::move(r), std::move(e));
-    };
-  });
+  return make(session, request, Value(),
+              [block](KVDataTaskOperation& op, std::optional<Data> d, URLResponseRef r, ErrorRef e) {
+                op.completeOperationWithUniqueBlock(block, std::move(d), std::move(r), std::move(e));
+              });
 }
 
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const std::shared_ptr<URLSession>& session,
@@ -54,13 +57,11 @@ std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const 
 std::shared_ptr<KVDataTaskOperation> KVDataTaskOperation::initWithSession(const std::shared_ptr<URLSession>& session,
                                                                           const URLRequest& request, Value object,
                                                                           ObjectCompletionHandler block) {
-  Value captured = object;
-  return make(session, request, std::move(object), [block, captured](std::weak_ptr<KVDataTaskOperation> weak) {
-    return [weak, block, captured](std::optional<Data> d, URLResponseRef r, ErrorRef e) {
-      if (auto op = weak.lock())
-        op->completeOperationWithBlock(block, std::move(d), std::move(r), std::move(e), captured);
-    };
-  });
+  // The operation keeps the object; the handler reaches it only while the operation lives.
+  return make(session, request, std::move(object),
+              [block](KVDataTaskOperation& op, std::optional<Data> d, URLResponseRef r, ErrorRef e) {
+                op.completeOperationWithBlock(block, std::move(d), std::move(r), std::move(e), op.object());
+              });
 }
 
 void KVDataTaskOperation::start() {
@@ -68,8 +69,11 @@ void KVDataTaskOperation::start() {
     finish();
     return;
   }
-  task_->resume();
+  // Executing before the task can end: a reply that comes at once (a refused or
+  // unsupported address) must not find the operation idle and leave it executing after
+  // it finished.
   setExecuting();
+  task_->resume();
 }
 
 void KVDataTaskOperation::didCancel() { task_->cancel(); }

@@ -61,9 +61,9 @@ class KVDataTaskOperation : public Operation {
 
  private:
   KVDataTaskOperation() = default;
-  template <typename Make>
+  template <typename Complete>
   static std::shared_ptr<KVDataTaskOperation> make(const std::shared_ptr<URLSession>& session,
-                                                   const URLRequest& request, Value object, Make makeHandler);
+                                                   const URLRequest& request, Value object, Complete complete);
 
   std::shared_ptr<URLSessionDataTask> task_;
   std::string identifier_;

@@ -116,3 +116,21 @@ TEST(KVDataTaskOperation, AFailedReplyStillCallsTheBlockAndAnEmptyBlockIsFine) {
   EXPECT_EQ(error->code, NSURLErrorCannotConnectToHost);
   EXPECT_TRUE(silent->isFinished());
 }
+
+TEST(KVDataTaskOperation, AnOperationThatEndsAtOnceIsNeverLeftExecuting) {
+  // An address the session refuses ends the task on its queue right after the start;
+  // whichever thread gets there first, the finished operation is not executing.
+  auto session = noCacheSession();
+  OperationQueue queue;
+  queue.setMaxConcurrentOperationCount(8);
+  std::vector<std::shared_ptr<KVDataTaskOperation>> ops;
+  for (int i = 0; i < 200; ++i) {
+    ops.push_back(KVDataTaskOperation::initWithSession(session, *URL::fromString("ftp://127.0.0.1/x"),
+                                                       KVDataTaskOperation::CompletionHandler{}));
+    queue.addOperation(ops.back());
+  }
+  ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(20));
+  int stillExecuting = 0;
+  for (const auto& op : ops) stillExecuting += op->isFinished() && op->isExecuting();
+  EXPECT_EQ(stillExecuting, 0);
+}

@@ -55,7 +55,12 @@ std::string deviceRootFor(const std::string& executablePath, const char* variabl
       return root.empty() ? "/" : withoutTrailingSlashes(root);
     }
   }
-  if (variable && variable[0] == '/') return withoutTrailingSlashes(variable);
+  // From outside a root the launcher serves a device root folder only, never the host
+  // itself: a variable naming "/" counts as none.
+  if (variable && variable[0] == '/') {
+    std::string root = withoutTrailingSlashes(variable);
+    if (root != "/") return root;
+  }
   return {};
 }
 

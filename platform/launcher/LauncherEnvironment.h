@@ -19,7 +19,7 @@ inline constexpr const char* kRootHome = "/var/root";
 
 // The device root of a launcher whose executable is `executablePath`: the folder in
 // front of either install path ("/" when that is empty), else `variable` when it is an
-// absolute path. Empty when neither applies.
+// absolute path other than "/". Empty when neither applies.
 std::string deviceRootFor(const std::string& executablePath, const char* variable);
 
 // Answers the device tool that `command` would start from the host (for example

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   std::string root = launcher::deviceRootFor(executablePath(), getenv(launcher::kDeviceRootVariable));
   if (root.empty())
     return fail(126, std::string("not installed in a device root and ") + launcher::kDeviceRootVariable +
-                         " is not set");
+                         " names no device root folder");
 
   if (root != "/") {
     std::string tool = launcher::hostToolNamedIn(command, root);

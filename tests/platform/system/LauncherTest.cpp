@@ -56,6 +56,14 @@ TEST_F(Launcher, OutsideARootNeedsTheVariable) {
   Outcome refused = launch(kBuiltLauncher, "echo ran", kPlainEnvironment);
   EXPECT_EQ(refused.status, 126);
   EXPECT_EQ(refused.output.find("ran"), std::string::npos);
+  // Only an installed launcher serves the host itself as its root.
+  for (const char* host : {"/", "//"}) {
+    auto env = kPlainEnvironment;
+    env["QUILLBARK_DEVICE_ROOT"] = host;
+    Outcome o = launch(kBuiltLauncher, "echo ran", env);
+    EXPECT_EQ(o.status, 126) << host;
+    EXPECT_EQ(o.output.find("ran"), std::string::npos) << host;
+  }
 
   auto env = kPlainEnvironment;
   env["QUILLBARK_DEVICE_ROOT"] = rootPath();

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
@@ -174,4 +178,32 @@ TEST_F(APTTools, FixPartiallyInstalledPackagesLeavesAMissingDependencyAlone) {
   EXPECT_EQ(deviceRoot().packageStatus("com.example.needy"), "install ok unpacked");
   EXPECT_NE(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
   EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
+  installLocally(DebPackage("com.example.base"));
+  installLocally(DebPackage("com.example.user").field("Depends", "com.example.base"));
+  installLocally(DebPackage("com.example.bystander"));
+  KVAPTManager::setQueueArrayProvider(
+      [] { return std::vector<std::string>{"com.example.user", "com.example.bystander", "com.example.other"}; });
+
+  // Shared with the background block, which may outlive a failed wait.
+  struct Answer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<std::vector<std::string>> dependents;
+  };
+  auto answer = std::make_shared<Answer>();
+  KVAPTManager::packagesInQueueThatDependOnPackage("com.example.base", [answer](const std::vector<std::string>& found) {
+    std::lock_guard<std::mutex> lock(answer->mutex);
+    answer->dependents = found;
+    answer->changed.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(answer->mutex);
+  ASSERT_TRUE(answer->changed.wait_for(lock, std::chrono::seconds(30), [&] { return answer->dependents.has_value(); }));
+  const auto& dependents = answer->dependents;
+  EXPECT_EQ(*dependents, std::vector<std::string>{"com.example.user"});
+  // Only a dry run: nothing was removed.
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.base"), "install ok installed");
+  KVAPTManager::setQueueArrayProvider({});
 }

@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "core/NSDataHex.h"
 #include "foundation/Files.h"
 #include "support/TempDir.h"
 #include "system/Process.h"
@@ -15,13 +16,7 @@ std::string hexDigest(const EVP_MD* md, const Data& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_Digest(bytes.data(), bytes.size(), digest, &length, md, nullptr);
-  static const char* hex = "0123456789abcdef";
-  std::string out;
-  for (unsigned i = 0; i < length; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
+  return NSDataHex::hexValue(Data(digest, digest + length));
 }
 
 bool writeOrFail(const std::string& path, const std::string& text, unsigned mode = 0644) {

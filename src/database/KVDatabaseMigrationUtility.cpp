@@ -112,6 +112,12 @@ bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* should
   return false;
 }
 
+bool KVDatabaseMigrationUtility::migrateDatabaseAtLaunch(UIViewController* presenter, bool* shouldRefresh) {
+  bool opened = migrateDatabaseForced(false, shouldRefresh);
+  if (!opened && presenter) presenter->presentViewController(didResetDatabaseAlert(), true);
+  return opened;
+}
+
 bool KVDatabaseMigrationUtility::deleteDatabaseIfOutdated() {
   std::string path = databasePath();
   if (!Files::exists(path)) return false;

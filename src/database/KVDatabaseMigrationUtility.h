@@ -10,6 +10,7 @@
 #include "store/Configuration.h"
 
 class UIAlertController;
+class UIViewController;
 namespace store {
 class Migration;
 }
@@ -26,6 +27,11 @@ class KVDatabaseMigrationUtility {
   // one (the caller then shows didResetDatabaseAlert()). `shouldRefresh` becomes YES
   // when the migration asks for a refresh of every source.
   static bool migrateDatabaseForced(bool forced, bool* shouldRefresh);
+
+  // The start-up step: migrates (never forced) and, when the file had to be reset,
+  // presents didResetDatabaseAlert() from `presenter` (the window's root screen),
+  // animated; start-up then goes on. Answers what the migration answered.
+  static bool migrateDatabaseAtLaunch(UIViewController* presenter, bool* shouldRefresh);
 
   // Deletes the whole application-support folder when "default.realm" was last
   // modified before 2019-10-28 (local time). Answers YES when it deleted.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "core/KVPlatform.h"
@@ -36,7 +37,10 @@ class DatabaseFacade : public DeviceRootFixture {
         {"http://127.0.0.1:1/vendor/repo/", "http://127.0.0.1:1/large/repofiles/cydia/", "http://127.0.0.1:1/dev/repo/",
          "http://127.0.0.1:1/c1/", "http://127.0.0.1:1/c2/", "http://127.0.0.1:1/c3/", "http://127.0.0.1:1/c4/"});
     KVDefaultRepositories::overrideBootstrapLocation(KVPlatform::Unc0ver, std::string("http://127.0.0.1:1/bootstrap/"));
-    KVDatabaseHooks::refreshAllSources() = [this] { ++refreshes; };
+    KVDatabaseHooks::refreshAllSources() = [this] {
+      if (RunLoop::isMainThread()) ++refreshesOnMain;
+      ++refreshes;
+    };
   }
   void TearDown() override {
     DispatchQueue::drainGlobalQueues();
@@ -99,6 +103,7 @@ class DatabaseFacade : public DeviceRootFixture {
   }
 
   std::atomic<int> refreshes{0};
+  std::atomic<int> refreshesOnMain{0};
 };
 
 TEST_F(DatabaseFacade, AFirstStartSeedsTheDefaultsAndTheBootstrapAndRefreshesThreeSecondsLater) {
@@ -131,6 +136,32 @@ TEST_F(DatabaseFacade, AFirstStartSeedsTheDefaultsAndTheBootstrapAndRefreshesThr
   EXPECT_EQ(refreshes, 0);
   clock.advance(0.2);
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return refreshes == 1; }));
+  EXPECT_EQ(refreshesOnMain, 0);  // handed from the main queue to a background one
+}
+
+TEST(DefaultRepositories, EachToolHasItsBootstrapRepository) {
+  KVDefaultRepositories::resetOverrides();
+  using KVDefaultRepositories::bootstrapLocationForJailbreakTool;
+  EXPECT_FALSE(bootstrapLocationForJailbreakTool(KVPlatform::None));
+  EXPECT_EQ(bootstrapLocationForJailbreakTool(KVPlatform::Chimera), bootstrapLocationForJailbreakTool(KVPlatform::Electra));
+  EXPECT_EQ(bootstrapLocationForJailbreakTool(KVPlatform::Unc0ver), bootstrapLocationForJailbreakTool(KVPlatform::Checkra1n));
+  EXPECT_NE(bootstrapLocationForJailbreakTool(KVPlatform::Chimera), bootstrapLocationForJailbreakTool(KVPlatform::Unc0ver));
+  for (int tool : {KVPlatform::Unc0ver, KVPlatform::Electra}) {
+    std::string location = *bootstrapLocationForJailbreakTool(tool);
+    EXPECT_EQ(location.rfind("https://", 0), 0u) << location;
+    EXPECT_EQ(std::count(location.begin(), location.end(), '/'), 3) << location;  // the root of its host
+  }
+  auto defaults = KVDefaultRepositories::defaultSourceLocations();
+  ASSERT_EQ(defaults.size(), 7u);
+  EXPECT_EQ(defaults[0].rfind("https://", 0), 0u);
+  EXPECT_EQ(defaults[0].substr(defaults[0].size() - 6), "/repo/");
+  EXPECT_EQ(defaults[1].rfind("http://", 0), 0u);
+  EXPECT_EQ(defaults[1].substr(defaults[1].size() - 17), "/repofiles/cydia/");
+  EXPECT_EQ(defaults[2].substr(defaults[2].size() - 6), "/repo/");
+  for (size_t i = 3; i < 7; ++i) {
+    EXPECT_EQ(defaults[i].rfind("https://", 0), 0u) << defaults[i];
+    EXPECT_EQ(std::count(defaults[i].begin(), defaults[i].end(), '/'), 3) << defaults[i];
+  }
 }
 
 TEST_F(DatabaseFacade, NothingToAddAndARecentRefreshScheduleNothing) {
@@ -224,6 +255,19 @@ TEST_F(DatabaseFacade, AnUnreadableDatabaseIsResetAndTheAlertIsAskedFor) {
   ASSERT_EQ(alert->actions().size(), 1u);
   EXPECT_EQ(alert->actions()[0]->title(), "Ok");
   EXPECT_EQ(alert->actions()[0]->style(), UIAlertActionStyleDefault);
+}
+
+TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
+  store::Configuration newer = KVDatabaseMigrationUtility::defaultConfiguration();
+  newer.schemaVersion = KVRSchema::kSchemaVersion + 1;
+  auto file = store::Database::open(newer);
+  file->write([&] { file->add(KVRSource::newSourceWithLocation("https://from-the-future.example/").toObject()); });
+  file.reset();
+  bool refresh = true;
+  EXPECT_FALSE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, &refresh));
+  EXPECT_FALSE(refresh);
+  EXPECT_EQ(db()->objects("KVRSource").count(), 0u);
+  EXPECT_EQ(db()->schemaVersion(), KVRSchema::kSchemaVersion);
 }
 
 // At start-up an unreadable file is replaced and the "Reset Database" alert stands over

@@ -37,17 +37,101 @@ std::optional<std::string> nonEmpty(std::optional<std::string> s) {
   return s;
 }
 
-// The address of a request to the source's service, or an error of the transport kind
-// when the source has no endpoint to form it from.
-std::optional<URL> serviceURL(const KVRepoStoreRecords::Source& source, const std::string& path) {
-  if (trim(source.endpoint).empty()) return std::nullopt;
-  return URL::fromString(joinAddress(source.endpoint, path));
-}
-
 ErrorRef noEndpointError(const std::string& location) {
   Value info = Value::dict({{NSLocalizedDescriptionKey, "unsupported URL"},
                             {NSLocalizedFailureReasonErrorKey, "The source " + location + " has no payment endpoint"}});
   return ::makeError(NSURLErrorDomain, NSURLErrorUnsupportedURL, std::move(info));
+}
+
+// The checks of one operation before it sends anything. Each failure completes the call
+// at once with "<prefix>, <what failed>"; the caller then returns.
+template <typename R>
+class Checks {
+ public:
+  Checks(const char* prefix, const KVRepoStoreAPI::Completion<R>& completion, const std::shared_ptr<R>& response)
+      : prefix_(prefix), completion_(completion), response_(response) {}
+
+  void fail(const std::string& what) const { failCheck(completion_, response_, std::string(prefix_) + ", " + what); }
+
+  // The source record of a location the caller gave, which must not be empty.
+  std::optional<KVRepoStoreRecords::Source> source(const std::string& location) const {
+    if (location.empty()) {
+      fail("missing source location");
+      return std::nullopt;
+    }
+    return record(location);
+  }
+  // The source record of a location read from a package record.
+  std::optional<KVRepoStoreRecords::Source> record(const std::string& location) const {
+    auto source = KVRepoStoreRecords::sourceWithLocation(location);
+    if (!source) fail(qblog::format("source with url:(%s) can't be found", location.c_str()));
+    return source;
+  }
+  // The source location of the package with that identifier.
+  std::optional<std::string> packageSourceLocation(const std::string& identifier) const {
+    if (identifier.empty()) {
+      fail("missing identifier");
+      return std::nullopt;
+    }
+    auto location = KVRepoStoreRecords::sourceLocationOfPackage(identifier);
+    if (!location) fail(qblog::format("package with identifier:(%s) can't be found", identifier.c_str()));
+    return location;
+  }
+  void notSignedIn(const std::string& location) const {
+    fail(qblog::format("user not signed in to source with url:(%s)", location.c_str()));
+  }
+  // A request to the source's service; without an endpoint to form its address from,
+  // the call fails as the transport would.
+  std::optional<URLRequest> request(const KVRepoStoreRecords::Source& source, const std::string& path,
+                                    const std::string& method, const std::optional<Value>& body = std::nullopt) const {
+    if (trim(source.endpoint).empty()) {
+      response_->error = noEndpointError(source.location);
+      logError(response_->error);
+      if (completion_) completion_(true, response_);
+      return std::nullopt;
+    }
+    return makeRequest(URL::fromString(joinAddress(source.endpoint, path)), method, body);
+  }
+
+ private:
+  const char* prefix_;
+  const KVRepoStoreAPI::Completion<R>& completion_;
+  const std::shared_ptr<R>& response_;
+};
+
+// The members every package and user request sends besides the token.
+Value deviceMembers(Value members) {
+  members.set("udid", KVPlatform::deviceUDID().value_or(""));
+  members.set("device", KVPlatform::deviceModelID());
+  return members;
+}
+
+// The handler of a reply that must pass acceptance. A failure completes the call with
+// failed YES after one log line: "<check> failed for (<subject>) with error: (...)"
+// naming the transport error or the status when `check` is given, else the error's
+// message. An accepted reply goes to `read`, which answers the failed flag, or nothing
+// when the completion is kept for later.
+template <typename R>
+URLSessionDataCompletion acceptedReply(std::shared_ptr<R> response, KVRepoStoreAPI::Completion<R> completion,
+                                       const char* statusMessage, std::string parseMessage,
+                                       std::function<std::optional<bool>(const Value& json, int status)> read,
+                                       const char* check = nullptr, std::string subject = {}) {
+  return [=](std::optional<Data> data, URLResponseRef reply, ErrorRef transport) {
+    Value json;
+    int status = statusOf(reply);
+    if (ErrorRef error = acceptReply(transport, reply, data, statusMessage, parseMessage, &json)) {
+      if (check)
+        KVLog("%s failed for (%s) with error: (%s)", check, subject.c_str(),
+              transport ? transport->localizedDescription().c_str() : qblog::format("status: %ld", long(status)).c_str());
+      else
+        logError(error);
+      response->error = error;
+      if (completion) completion(true, response);
+      return;
+    }
+    std::optional<bool> failed = read(json, status);
+    if (failed && completion) completion(*failed, response);
+  };
 }
 }  // namespace
 
@@ -116,41 +200,25 @@ void KVRepoStoreAPI::endpointForSourceLocation(const std::string& location,
 void KVRepoStoreAPI::vendorInfoForSourceLocation(const std::string& location,
                                                  Completion<RepoStoreVendorInfoResponse> completion) {
   auto response = KVRepoStoreResponseFactory::vendorInfoResponse();
-  if (location.empty()) return failCheck(completion, response, "Vendor info request failed, missing source location");
-  auto source = KVRepoStoreRecords::sourceWithLocation(location);
-  if (!source)
-    return failCheck(completion, response,
-                     qblog::format("Vendor info request failed, source with url:(%s) can't be found", location.c_str()));
-  auto url = serviceURL(*source, "info");
-  if (!url) {
-    response->error = noEndpointError(location);
-    logError(response->error);
-    if (completion) completion(true, response);
-    return;
-  }
-  send(makeRequest(url, "GET"), [response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
-    Value json;
-    ErrorRef error = acceptReply(e, reply, data, "Vendor info request failed, communication with the server failed (%ld)",
-                                 "Vendor info request failed, unable to parse response", &json);
-    if (error) {
-      response->error = error;
-      logError(error);
-      if (completion) completion(true, response);
-      return;
-    }
-    readVendorInfo(json, statusOf(reply), *response);
-    if (completion) completion(false, response);
-  });
+  Checks check("Vendor info request failed", completion, response);
+  auto source = check.source(location);
+  if (!source) return;
+  auto request = check.request(*source, "info", "GET");
+  if (!request) return;
+  send(*request, acceptedReply<RepoStoreVendorInfoResponse>(
+                     response, completion, "Vendor info request failed, communication with the server failed (%ld)",
+                     "Vendor info request failed, unable to parse response", [response](const Value& json, int status) {
+                       readVendorInfo(json, status, *response);
+                       return std::optional<bool>(false);
+                     }));
 }
 
 void KVRepoStoreAPI::userSignoutForSourceLocation(const std::string& location,
                                                   Completion<RepoStoreSignoutResponse> completion) {
   auto response = KVRepoStoreResponseFactory::signoutResponse();
-  if (location.empty()) return failCheck(completion, response, "Signout failed, missing source location");
-  auto source = KVRepoStoreRecords::sourceWithLocation(location);
-  if (!source)
-    return failCheck(completion, response,
-                     qblog::format("Signout failed, source with url:(%s) can't be found", location.c_str()));
+  Checks check("Signout failed", completion, response);
+  auto source = check.source(location);
+  if (!source) return;
   auto token = nonEmpty(storedTokenForSourceLocation(location));
   if (!token) {
     response->success = true;
@@ -159,14 +227,9 @@ void KVRepoStoreAPI::userSignoutForSourceLocation(const std::string& location,
     if (completion) completion(false, response);
     return;
   }
-  auto url = serviceURL(*source, "sign_out");
-  if (!url) {
-    response->error = noEndpointError(location);
-    if (completion) completion(true, response);
-    return;
-  }
-  URLRequest request = makeRequest(url, "POST", Value::dict({{"token", *token}}));
-  send(request, [this, location, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
+  auto request = check.request(*source, "sign_out", "POST", Value::dict({{"token", *token}}));
+  if (!request) return;
+  send(*request, [this, location, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
     int status = statusOf(reply);
     // Any JSON object is the service's answer, whatever the status.
     std::string parserError;
@@ -193,145 +256,76 @@ void KVRepoStoreAPI::userSignoutForSourceLocation(const std::string& location,
 void KVRepoStoreAPI::userInfoForSourceLocation(const std::string& location,
                                                Completion<RepoStoreUserInfoResponse> completion) {
   auto response = KVRepoStoreResponseFactory::userInfoResponse();
-  if (location.empty()) return failCheck(completion, response, "User info request failed, missing source location");
-  auto source = KVRepoStoreRecords::sourceWithLocation(location);
-  if (!source)
-    return failCheck(completion, response,
-                     qblog::format("User info request failed, source with url:(%s) can't be found", location.c_str()));
-  if (!nonEmpty(storedTokenForSourceLocation(location)))
-    return failCheck(completion, response,
-                     qblog::format("User info request failed, user not signed in to source with url:(%s)",
-                                   location.c_str()));
-  auto url = serviceURL(*source, "user_info");
-  if (!url) {
-    response->error = noEndpointError(location);
-    if (completion) completion(true, response);
-    return;
-  }
-  Value body = Value::dict({{"token", storedTokenForSourceLocation(location).value_or("")},
-                            {"udid", KVPlatform::deviceUDID().value_or("")},
-                            {"device", KVPlatform::deviceModelID()}});
-  send(makeRequest(url, "POST", body), [response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
-    Value json;
-    ErrorRef error = acceptReply(e, reply, data, "User info request failed, communication with the server failed (%ld)",
-                                 "User info request failed, unable to parse response", &json);
-    if (error) {
-      response->error = error;
-      logError(error);
-      if (completion) completion(true, response);
-      return;
-    }
-    readUserInfo(json, statusOf(reply), *response);
-    if (completion) completion(false, response);
-  });
+  Checks check("User info request failed", completion, response);
+  auto source = check.source(location);
+  if (!source) return;
+  if (!nonEmpty(storedTokenForSourceLocation(location))) return check.notSignedIn(location);
+  // The token is read again for the body, as the request is formed.
+  Value body = deviceMembers(Value::dict({{"token", storedTokenForSourceLocation(location).value_or("")}}));
+  auto request = check.request(*source, "user_info", "POST", body);
+  if (!request) return;
+  send(*request, acceptedReply<RepoStoreUserInfoResponse>(
+                     response, completion, "User info request failed, communication with the server failed (%ld)",
+                     "User info request failed, unable to parse response", [response](const Value& json, int status) {
+                       readUserInfo(json, status, *response);
+                       return std::optional<bool>(false);
+                     }));
 }
 
 void KVRepoStoreAPI::purchaseInfoForPackageWithIdentifier(const std::string& identifier,
                                                           Completion<RepoStorePackageInfoResponse> completion) {
   auto response = KVRepoStoreResponseFactory::packageInfoResponse();
-  if (identifier.empty()) return failCheck(completion, response, "Purchase Info request failed, missing identifier");
-  auto location = KVRepoStoreRecords::sourceLocationOfPackage(identifier);
-  if (!location)
-    return failCheck(completion, response,
-                     qblog::format("Purchase Info request failed, package with identifier:(%s) can't be found",
-                                   identifier.c_str()));
+  Checks check("Purchase Info request failed", completion, response);
+  auto location = check.packageSourceLocation(identifier);
+  if (!location) return;
   auto token = nonEmpty(storedTokenForSourceLocation(*location));
-  if (!token)
-    return failCheck(completion, response,
-                     qblog::format("Purchase Info request failed, user not signed in to source with url:(%s)",
-                                   location->c_str()));
-  auto source = KVRepoStoreRecords::sourceWithLocation(*location);
-  if (!source)
-    return failCheck(completion, response,
-                     qblog::format("Purchase Info request failed, source with url:(%s) can't be found",
-                                   location->c_str()));
-  auto url = serviceURL(*source, "package/" + identifier + "/info");
-  if (!url) {
-    response->error = noEndpointError(*location);
-    if (completion) completion(true, response);
-    return;
-  }
-  Value body = Value::dict(
-      {{"token", *token}, {"udid", KVPlatform::deviceUDID().value_or("")}, {"device", KVPlatform::deviceModelID()}});
-  send(makeRequest(url, "POST", body),
-       [identifier, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
-         Value json;
-         ErrorRef error = acceptReply(e, reply, data, "Communication with the server failed (%ld)",
-                                      "Failed to parse response", &json);
-         if (error) {
-           KVLog("Paid package check failed for (%s) with error: (%s)", identifier.c_str(),
-                 e ? e->localizedDescription().c_str()
-                   : qblog::format("status: %ld", long(statusOf(reply))).c_str());
-           response->error = error;
-           if (completion) completion(true, response);
-           return;
-         }
-         bool failed = readPackageInfo(json, statusOf(reply), *response);
-         if (completion) completion(failed, response);
-       });
+  if (!token) return check.notSignedIn(*location);
+  auto source = check.record(*location);
+  if (!source) return;
+  auto request = check.request(*source, "package/" + identifier + "/info", "POST",
+                               deviceMembers(Value::dict({{"token", *token}})));
+  if (!request) return;
+  send(*request, acceptedReply<RepoStorePackageInfoResponse>(
+                     response, completion, "Communication with the server failed (%ld)", "Failed to parse response",
+                     [response](const Value& json, int status) {
+                       return std::optional<bool>(readPackageInfo(json, status, *response));
+                     },
+                     "Paid package check", identifier));
 }
 
 void KVRepoStoreAPI::purchasePackageWithIdentifier(const std::string& identifier,
                                                    Completion<RepoStorePackagePurchaseResponse> completion) {
   auto response = KVRepoStoreResponseFactory::packagePurchaseResponse();
-  if (identifier.empty()) return failCheck(completion, response, "Purchase request failed, missing identifier");
-  auto location = KVRepoStoreRecords::sourceLocationOfPackage(identifier);
-  if (!location)
-    return failCheck(completion, response,
-                     qblog::format("Purchase request failed, package with identifier:(%s) can't be found",
-                                   identifier.c_str()));
-  auto source = KVRepoStoreRecords::sourceWithLocation(*location);
-  if (!source)
-    return failCheck(completion, response,
-                     qblog::format("Purchase request failed, source with url:(%s) can't be found", location->c_str()));
+  Checks check("Purchase request failed", completion, response);
+  auto location = check.packageSourceLocation(identifier);
+  if (!location) return;
+  auto source = check.record(*location);
+  if (!source) return;
   auto token = nonEmpty(storedTokenForSourceLocation(*location));
   auto secret = nonEmpty(storedSecretForSourceLocation(*location));
-  if (!token || !secret)
-    return failCheck(completion, response,
-                     qblog::format("Purchase request failed, user not signed in to source with url:(%s)",
-                                   location->c_str()));
-  auto url = serviceURL(*source, "package/" + identifier + "/purchase");
-  if (!url) {
-    response->error = noEndpointError(*location);
-    if (completion) completion(true, response);
-    return;
-  }
-  Value body = Value::dict({{"token", *token},
-                            {"payment_secret", *secret},
-                            {"udid", KVPlatform::deviceUDID().value_or("")},
-                            {"device", KVPlatform::deviceModelID()}});
-  send(makeRequest(url, "POST", body),
-       [this, identifier, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
-         Value json;
-         int status = statusOf(reply);
-         ErrorRef error =
-             acceptReply(e, reply, data, "Purchase request failed, communication with the server failed (%ld)",
-                         "Purchase request failed, unable to parse response", &json);
-         if (error) {
-           KVLog("Purchase check failed for (%s) with error: (%s)", identifier.c_str(),
-                 e ? e->localizedDescription().c_str() : qblog::format("status: %ld", long(status)).c_str());
-           response->error = error;
-           if (completion) completion(true, response);
-           return;
-         }
-         readPurchase(json, status, *response);
-         if (response->status != 1) {
-           if (completion) completion(false, response);
-           return;
-         }
-         if (!response->url) {
-           // A page that cannot be opened would leave the caller waiting for ever.
-           response->error = makeError(status, "Purchase request failed, the service gave no purchase page");
-           logError(response->error);
-           if (completion) completion(true, response);
-           return;
-         }
-         {
-           std::lock_guard<std::mutex> lock(mutex_);
-           purchaseCallback = completion;
-         }
-         performWebAuthenticationWithURL(*response->url);
-       });
+  if (!token || !secret) return check.notSignedIn(*location);
+  auto request = check.request(*source, "package/" + identifier + "/purchase", "POST",
+                               deviceMembers(Value::dict({{"token", *token}, {"payment_secret", *secret}})));
+  if (!request) return;
+  auto read = [this, response, completion](const Value& json, int status) -> std::optional<bool> {
+    readPurchase(json, status, *response);
+    if (response->status != 1) return false;
+    if (!response->url) {
+      // A page that cannot be opened would leave the caller waiting for ever.
+      response->error = makeError(status, "Purchase request failed, the service gave no purchase page");
+      logError(response->error);
+      return true;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      purchaseCallback = completion;
+    }
+    performWebAuthenticationWithURL(*response->url);
+    return std::nullopt;
+  };
+  send(*request, acceptedReply<RepoStorePackagePurchaseResponse>(
+                     response, completion, "Purchase request failed, communication with the server failed (%ld)",
+                     "Purchase request failed, unable to parse response", read, "Purchase check", identifier));
 }
 
 void KVRepoStoreAPI::updadatePurchasedPackagesForSource(const std::string& location) {

@@ -251,3 +251,32 @@ TEST_F(PaymentTest, TheEndpointReplyIsStoredOnTheSourceRecord) {
   KVRepoStoreRecords::setEndpoint("https://nowhere.example.com/", true, endpoint_);  // no record: nothing
   EXPECT_FALSE(KVRepoStoreRecords::sourceWithLocation("https://nowhere.example.com/"));
 }
+
+TEST_F(PaymentTest, ASourceWithoutEndpointFailsLikeTheTransport) {
+  addPaidRepo("");
+  signIn();
+  PaymentTestRecords::addPackage("com.nan.debd", location_);
+  Outcome<RepoStoreVendorInfoResponse> vendor;
+  Outcome<RepoStoreUserInfoResponse> user;
+  Outcome<RepoStorePackageInfoResponse> info;
+  Outcome<RepoStorePackagePurchaseResponse> purchase;
+  Outcome<RepoStoreSignoutResponse> signout;
+  api().vendorInfoForSourceLocation(location_, vendor.completion());
+  api().userInfoForSourceLocation(location_, user.completion());
+  api().purchaseInfoForPackageWithIdentifier("com.nan.debd", info.completion());
+  api().purchasePackageWithIdentifier("com.nan.debd", purchase.completion());
+  api().userSignoutForSourceLocation(location_, signout.completion());
+  auto check = [](auto& out) {
+    ASSERT_EQ(out.calls, 1) << "at once, on the calling thread";
+    EXPECT_TRUE(out.failed);
+    EXPECT_EQ(out.response->error->domain, NSURLErrorDomain);
+    EXPECT_EQ(out.code(), NSURLErrorUnsupportedURL);
+  };
+  check(vendor);
+  check(user);
+  check(info);
+  check(purchase);
+  check(signout);
+  EXPECT_EQ(server_.requestCount(), 0u);
+  EXPECT_TRUE(KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(location_)) << "a failed sign-out keeps the credentials";
+}

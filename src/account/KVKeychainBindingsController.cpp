@@ -69,7 +69,9 @@ bool KVKeychainBindingsController::storeString(const std::optional<std::string>&
     return status == errSecSuccess;
   }
   Data bytes = dataFromString(*string);
-  if (stringForKey(key)) {
+  // An item whose bytes are no text reads as nothing, yet it is there: it is replaced,
+  // since an add beside it could never succeed and the key would stay stuck.
+  if (Keychain::copyMatching(serviceName(), key, nullptr) == errSecSuccess) {
     int32_t status = Keychain::update(serviceName(), key, bytes, accessible);
     if (status != errSecSuccess) KVLog("Could not store(Update) string. Error was:%i", static_cast<int>(status));
     return status == errSecSuccess;

@@ -86,6 +86,19 @@ TEST_F(KVKeychainBindingsTest, ALockedDeviceAnswersFromTheLastValueSeen) {
   EXPECT_EQ(bindings().objectForKey("password").value_or(""), "secret");
 }
 
+TEST_F(KVKeychainBindingsTest, AnItemThatHoldsNoTextIsReplacedNotStuck) {
+  const std::string key = "https://repo.example.com/_payment";
+  ASSERT_EQ(Keychain::add({"me.korvale.quillbark", key, Data{0xC0, 0xAF, 0xFF}, kSecAttrAccessibleWhenUnlocked}),
+            errSecSuccess);
+  EXPECT_FALSE(bindings().objectForKey(key)) << "bytes that are no UTF-8 read as nothing";
+  testing::internal::CaptureStderr();
+  bindings().setObject("fresh secret", key);
+  std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(log.find("Could not store"), std::string::npos) << log;
+  KVKeychainBindingsController::sharedKeychainBindingsController().resetValuesForTesting();
+  EXPECT_EQ(bindings().objectForKey(key).value_or(""), "fresh secret") << "the store itself holds the new value";
+}
+
 TEST_F(KVKeychainBindingsTest, KeyPathsOutsideValuesNeverReachTheStore) {
   auto& controller = KVKeychainBindingsController::sharedKeychainBindingsController();
   uint64_t writes = Keychain::writeCount();

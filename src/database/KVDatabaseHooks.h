@@ -2,7 +2,8 @@
 // Calls from the database facade and the status import into managers that are built
 // on their own (the sources manager's refresh batch and refresh of all sources, the
 // packages manager's category cache). Their owners fill the slots at start-up; an
-// empty slot does nothing (or, for the refresh date, answers none).
+// empty slot does nothing (or, for the refresh date, answers none). Filling and
+// calling may happen on any thread.
 #include <functional>
 #include <optional>
 
@@ -11,15 +12,13 @@
 namespace KVDatabaseHooks {
 
 // KVRSources.refreshAllSources
-std::function<void()>& refreshAllSources();
-// KVRPackages.rebuildPackagesCategoriesCache
-std::function<void()>& rebuildPackagesCategoriesCache();
-// KVRSources.currentRefreshDate while a refresh batch runs
-std::function<std::optional<Date>()>& currentRefreshDate();
-
-// Calls a slot when it is filled.
+void setRefreshAllSources(std::function<void()> call);
 void callRefreshAllSources();
+// KVRPackages.rebuildPackagesCategoriesCache
+void setRebuildPackagesCategoriesCache(std::function<void()> call);
 void callRebuildPackagesCategoriesCache();
+// KVRSources.currentRefreshDate while a refresh batch runs
+void setCurrentRefreshDate(std::function<std::optional<Date>()> call);
 std::optional<Date> callCurrentRefreshDate();
 
 }  // namespace KVDatabaseHooks

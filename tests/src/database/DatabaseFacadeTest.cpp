@@ -37,14 +37,14 @@ class DatabaseFacade : public DeviceRootFixture {
         {"http://127.0.0.1:1/vendor/repo/", "http://127.0.0.1:1/large/repofiles/cydia/", "http://127.0.0.1:1/dev/repo/",
          "http://127.0.0.1:1/c1/", "http://127.0.0.1:1/c2/", "http://127.0.0.1:1/c3/", "http://127.0.0.1:1/c4/"});
     KVDefaultRepositories::overrideBootstrapLocation(KVPlatform::Unc0ver, std::string("http://127.0.0.1:1/bootstrap/"));
-    KVDatabaseHooks::refreshAllSources() = [this] {
+    KVDatabaseHooks::setRefreshAllSources([this] {
       if (RunLoop::isMainThread()) ++refreshesOnMain;
       ++refreshes;
-    };
+    });
   }
   void TearDown() override {
     DispatchQueue::drainGlobalQueues();
-    KVDatabaseHooks::refreshAllSources() = nullptr;
+    KVDatabaseHooks::setRefreshAllSources(nullptr);
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
     KVDefaultRepositories::resetOverrides();

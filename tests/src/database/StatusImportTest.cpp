@@ -69,8 +69,8 @@ class StatusImport : public DeviceRootFixture {
   }
   void TearDown() override {
     DispatchQueue::drainGlobalQueues();
-    KVDatabaseHooks::currentRefreshDate() = nullptr;
-    KVDatabaseHooks::rebuildPackagesCategoriesCache() = nullptr;
+    KVDatabaseHooks::setCurrentRefreshDate(nullptr);
+    KVDatabaseHooks::setRebuildPackagesCategoriesCache(nullptr);
     db.reset();
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
@@ -280,12 +280,12 @@ TEST_F(StatusImport, FileListsOfOtherArchitecturesDependenciesAndOptionalFields)
 TEST_F(StatusImport, TheReferenceDateAndTheCategoryRebuild) {
   ManualClock clock;
   Date batch{500000000};
-  KVDatabaseHooks::currentRefreshDate() = [batch] { return std::optional<Date>(batch); };
+  KVDatabaseHooks::setCurrentRefreshDate([batch] { return std::optional<Date>(batch); });
   int rebuilds = 0;
-  KVDatabaseHooks::rebuildPackagesCategoriesCache() = [&] {
+  KVDatabaseHooks::setRebuildPackagesCategoriesCache([&] {
     EXPECT_TRUE(RunLoop::isMainThread());
     ++rebuilds;
-  };
+  });
   import();
   EXPECT_EQ(package("bash").installDate()->seconds, batch.seconds);  // no file list: the batch's date
   RunLoop::main().runUntilIdle();

@@ -192,6 +192,13 @@ std::vector<Tappable> tappables() {
       out.push_back({labelText(v), [v] { return touch(v, 0); }, v});
     }
   }
+  // The tab bar's items come last, so the screen's own texts win.
+  if (UIWindow* w = UIInteraction::window(); w && !w->rootViewController()->presentedViewController())
+    if (auto* tabs = dynamic_cast<UITabBarController*>(w->rootViewController()))
+      for (auto& item : tabs->tabBar()->items()) {
+        std::string title = item->title();
+        if (!title.empty()) out.push_back({title, [title] { return UIInteraction::tab(title); }});
+      }
   return out;
 }
 
@@ -264,23 +271,28 @@ UIInteractionResult UIInteraction::longPress(const std::string& target, double s
   return touch(t->view, seconds);
 }
 
-UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::string& action) {
-  auto* table = firstOf<UITableView>();
+namespace {
+// A row of the front screen's table by "section.row" or by its text.
+UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path) {
+  table = firstOf<UITableView>();
   if (!table) return UIInteractionResult::failure("there is no table on this screen");
-  NSIndexPath path;
-  if (!parsePath(row, path)) {
-    bool found = false;
-    for (auto& p : table->indexPathsForVisibleRows()) {
-      std::string text, detail, accessory;
-      table->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
-      if (sameText(text, row)) {
-        path = p;
-        found = true;
-        break;
-      }
+  if (parsePath(row, path)) return UIInteractionResult::success();
+  for (auto& p : table->indexPathsForVisibleRows()) {
+    std::string text, detail, accessory;
+    table->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
+    if (sameText(text, row)) {
+      path = p;
+      return UIInteractionResult::success();
     }
-    if (!found) return UIInteractionResult::failure("no row \"" + row + "\"");
   }
+  return UIInteractionResult::failure("no row \"" + row + "\"");
+}
+}  // namespace
+
+UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::string& action) {
+  UITableView* table = nullptr;
+  NSIndexPath path;
+  if (auto found = findRow(row, table, path); !found) return found;
   for (bool leading : {false, true}) {
     for (auto& a : table->swipeActionsForRow(path, leading)) {
       if (!sameText(a.title, action)) continue;
@@ -292,6 +304,23 @@ UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::s
   for (auto& a : table->swipeActionsForRow(path)) offered += " [" + a.title + "]";
   return UIInteractionResult::failure("row " + path.description() + " offers no \"" + action + "\"" +
                                       (offered.empty() ? "" : "; it offers" + offered));
+}
+
+UIInteractionResult UIInteraction::menuRow(const std::string& row, const std::string& action) {
+  UITableView* table = nullptr;
+  NSIndexPath path;
+  if (auto found = findRow(row, table, path); !found) return found;
+  auto actions = table->menuActionsForRow(path);
+  if (actions.empty()) return UIInteractionResult::failure("row " + path.description() + " has no menu");
+  std::string offered;
+  for (auto& a : actions) {
+    if (sameText(a.title, action)) {
+      a.perform();
+      return UIInteractionResult::success();
+    }
+    offered += " [" + a.title + "]";
+  }
+  return UIInteractionResult::failure("row " + path.description() + "'s menu has no \"" + action + "\"; it offers" + offered);
 }
 
 UIInteractionResult UIInteraction::toggle(const std::string& target) {
@@ -417,6 +446,7 @@ UIInteractionResult UIInteraction::back() {
   if (!f) return UIInteractionResult::failure("nothing is on screen");
   if (dynamic_cast<UIAlertController*>(f) || dynamic_cast<UIActivityViewController*>(f)) return close();
   if (auto* nav = f->navigationController(); nav && nav->popByUser()) return UIInteractionResult::success();
+  if (f->presentingViewController()) return UIInteractionResult::failure("there is no way back from here (close closes this screen)");
   return UIInteractionResult::failure("there is no way back from here");
 }
 
@@ -472,6 +502,14 @@ UIInteractionResult UIInteraction::tab(const std::string& which) {
   if (index < 0 && !which.empty() && std::all_of(which.begin(), which.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
     index = std::stol(which);
   if (index < 0 || !tabs->selectTabByUser(index)) return UIInteractionResult::failure("no tab \"" + which + "\"");
+  return UIInteractionResult::success();
+}
+
+UIInteractionResult UIInteraction::rotate() {
+  UIWindow* w = window();
+  if (!w) return UIInteractionResult::failure("nothing is on screen");
+  CGSize size = w->bounds().size;
+  w->transitionToSize({size.height, size.width});
   return UIInteractionResult::success();
 }
 

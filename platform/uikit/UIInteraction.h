@@ -1,7 +1,8 @@
 #pragma once
 // What a person does with the key window's screen, by the texts they read on it: tap a
-// button, a bar button, a row or an alert action; long press; swipe a row's action;
-// toggle a switch; pick; type; scroll; go back; close; switch tab; let time pass. The
+// button, a bar button, a row, an alert action or a tab; long press; swipe a row's
+// action or choose from its menu; toggle a switch; pick; type; scroll; go back; close;
+// switch tab; turn the device; let time pass. The
 // terminal driver and the tests share these verbs.
 #include <string>
 
@@ -29,7 +30,10 @@ class UIInteraction {
   static UIInteractionResult tapView(UIView* view);
   static UIInteractionResult longPress(const std::string& target, double seconds = 1.0);
   static UIInteractionResult longPressView(UIView* view, double seconds = 1.0);
+  // A row by "section.row" or its text; the action by its title.
   static UIInteractionResult swipeRow(const std::string& row, const std::string& action);
+  // An action of the row's edit menu (the long-press menu: Copy, ...).
+  static UIInteractionResult menuRow(const std::string& row, const std::string& action);
   static UIInteractionResult toggle(const std::string& target);
   static UIInteractionResult pick(const std::string& choice, long component = 0);
   static UIInteractionResult type(const std::string& text, const std::string& field = {});
@@ -42,6 +46,8 @@ class UIInteraction {
   static UIInteractionResult chooseAlertAction(const std::string& title);
   // A tab by its index (from 0) or its title.
   static UIInteractionResult tab(const std::string& which);
+  // Turns the device: the window's width and height swap.
+  static UIInteractionResult rotate();
   // Lets `seconds` pass on the main loop's clock (a manual clock is moved; a real one waited on).
   static void advance(double seconds);
   static void runUntilIdle();

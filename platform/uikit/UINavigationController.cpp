@@ -12,6 +12,14 @@ UINavigationController::UINavigationController(std::shared_ptr<UIViewController>
   if (rootViewController) setViewControllers({std::move(rootViewController)}, false);
 }
 
+void UINavigationController::viewDidLayoutSubviews() {
+  CGRect bounds = view()->bounds();
+  CGRect bar = navigationBar_->frame();
+  navigationBar_->setFrame(CGRect::make(bar.minX(), bar.minY(), bounds.width(), bar.height()));
+  if (auto* top = topViewController(); top && top->isViewLoaded() && top->view()->superview() == view().get())
+    top->view()->setFrame(bounds);
+}
+
 void UINavigationController::loadView() {
   UIViewController::loadView();
   view()->addSubview(navigationBar_);

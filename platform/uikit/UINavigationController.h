@@ -41,6 +41,8 @@ class UINavigationController : public UIViewController {
   bool popByUser();
 
   void loadView() override;
+  // The bar keeps the view's width and the top screen fills the view, at any size.
+  void viewDidLayoutSubviews() override;
   std::vector<UIViewController*> childrenForAppearanceForwarding() const override;
 
  private:

@@ -102,7 +102,8 @@ std::string UIScreenText::describe(UIWindow& window) {
   }
   std::string title = front->navigationItem().title();
   if (title.empty()) title = front->title();
-  lines.push_back("title: " + (title.empty() ? front->className() : UIScreenTextFormat::oneLine(title)));
+  // An untitled screen is named by its class, on a line of its own kind.
+  lines.push_back(title.empty() ? "screen: " + front->className() : "title: " + UIScreenTextFormat::oneLine(title));
   if (front->isViewLoaded()) {
     std::vector<std::string> own;
     bool covers = front->view()->appendScreenText(own);

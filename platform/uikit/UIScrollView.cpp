@@ -23,8 +23,12 @@ void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
 }
 
 void UIScrollView::setContentSize(CGSize size) {
+  bool changed = size != contentSize_;
   contentSize_ = size;
   setNeedsLayout();
+  if (!changed) return;
+  auto observers = sizeObservers_;
+  for (auto& o : observers) o.second(size);
 }
 
 void UIScrollView::setContentInset(UIEdgeInsets insets) {
@@ -45,6 +49,16 @@ void UIScrollView::addContentOffsetObserver(const void* owner, OffsetObserver ob
 void UIScrollView::removeContentOffsetObserver(const void* owner) {
   observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [&](const auto& o) { return o.first == owner; }),
                    observers_.end());
+}
+
+void UIScrollView::addContentSizeObserver(const void* owner, SizeObserver observer) {
+  sizeObservers_.emplace_back(owner, std::move(observer));
+}
+
+void UIScrollView::removeContentSizeObserver(const void* owner) {
+  sizeObservers_.erase(std::remove_if(sizeObservers_.begin(), sizeObservers_.end(),
+                                      [&](const auto& o) { return o.first == owner; }),
+                       sizeObservers_.end());
 }
 
 CGPoint UIScrollView::minimumContentOffset() const {
@@ -73,13 +87,19 @@ void UIScrollView::scrollByUser(CGPoint target) {
   CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
   target.x = std::clamp(target.x, lo.x, hi.x);
   target.y = std::clamp(target.y, lo.y, hi.y);
+  CGPoint start = contentOffset();
   dragging_ = true;
   if (delegate_) delegate_->scrollViewWillBeginDragging(*this);
   setContentOffset(target, false);
+  auto direction = [](double d) { return d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0; };
+  CGPoint velocity{direction(target.x - start.x), direction(target.y - start.y)};
+  CGPoint rest = target;
+  if (delegate_) delegate_->scrollViewWillEndDragging(*this, velocity, rest);
   dragging_ = false;
   if (delegate_) delegate_->scrollViewDidEndDragging(*this, true);
   decelerating_ = true;
   if (delegate_) delegate_->scrollViewWillBeginDecelerating(*this);
+  if (rest != target) setContentOffset(rest, false);
   decelerating_ = false;
   if (delegate_) delegate_->scrollViewDidEndDecelerating(*this);
 }

@@ -15,6 +15,8 @@ class UIScrollViewDelegate {
   virtual ~UIScrollViewDelegate() = default;
   virtual void scrollViewDidScroll(UIScrollView&) {}
   virtual void scrollViewWillBeginDragging(UIScrollView&) {}
+  // `velocity` in points per millisecond; the delegate may move where the scrolling ends.
+  virtual void scrollViewWillEndDragging(UIScrollView&, CGPoint /*velocity*/, CGPoint& /*targetContentOffset*/) {}
   virtual void scrollViewDidEndDragging(UIScrollView&, bool /*willDecelerate*/) {}
   virtual void scrollViewWillBeginDecelerating(UIScrollView&) {}
   virtual void scrollViewDidEndDecelerating(UIScrollView&) {}
@@ -32,6 +34,7 @@ enum UIScrollViewContentInsetAdjustmentBehavior : long {
 class UIScrollView : public UIView {
  public:
   using OffsetObserver = std::function<void(CGPoint offset)>;
+  using SizeObserver = std::function<void(CGSize contentSize)>;
   UIScrollView();
   explicit UIScrollView(CGRect frame);
   ~UIScrollView() override;
@@ -71,13 +74,17 @@ class UIScrollView : public UIView {
   // Key-value observation of the content offset, removed by owner.
   void addContentOffsetObserver(const void* owner, OffsetObserver observer);
   void removeContentOffsetObserver(const void* owner);
+  // Key-value observation of the content size (told of every change), removed by owner.
+  void addContentSizeObserver(const void* owner, SizeObserver observer);
+  void removeContentSizeObserver(const void* owner);
 
   // The offsets a person can scroll between.
   CGPoint minimumContentOffset() const;
   CGPoint maximumContentOffset() const;
   void scrollRectToVisible(CGRect rect, bool animated);
 
-  // A person's drag to `offset` (clamped), with the drag and deceleration calls.
+  // A person's drag to `offset` (clamped), with the drag and deceleration calls; the
+  // deceleration ends where the delegate's will-end-dragging call leaves the target.
   void scrollByUser(CGPoint offset);
   // A person's pull beyond the top: starts the refresh control when there is one.
   bool pullToRefreshByUser();
@@ -97,4 +104,5 @@ class UIScrollView : public UIView {
   UIScrollViewDelegate* delegate_ = nullptr;
   std::shared_ptr<UIRefreshControl> refreshControl_;
   std::vector<std::pair<const void*, OffsetObserver>> observers_;
+  std::vector<std::pair<const void*, SizeObserver>> sizeObservers_;
 };

@@ -4,6 +4,15 @@
 
 UITabBarController::UITabBarController() { tabBar_ = std::make_shared<UITabBar>(); }
 
+void UITabBarController::viewDidLayoutSubviews() {
+  CGRect bounds = view()->bounds();
+  double barHeight = tabBar_->frame().height();
+  tabBar_->setFrame(CGRect::make(0, bounds.height() - barHeight, bounds.width(), barHeight));
+  if (auto* selected = selectedViewController(); selected && selected->isViewLoaded() &&
+                                                 selected->view()->superview() == view().get())
+    selected->view()->setFrame(bounds);
+}
+
 void UITabBarController::loadView() {
   UIViewController::loadView();
   view()->addSubview(tabBar_);

@@ -32,6 +32,8 @@ class UITabBarController : public UIViewController {
   bool selectTabByUser(long index);
 
   void loadView() override;
+  // The bar keeps to the bottom edge and the shown tab fills the view, at any size.
+  void viewDidLayoutSubviews() override;
   std::vector<UIViewController*> childrenForAppearanceForwarding() const override;
 
  private:

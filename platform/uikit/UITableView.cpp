@@ -22,12 +22,10 @@ double UITableViewDelegate::tableViewHeightForFooterInSection(UITableView& t, lo
   return has ? (t.style() == UITableViewStylePlain ? 28 : 38) : (t.style() == UITableViewStylePlain ? 0 : 18);
 }
 
-namespace {
-UITableViewDelegate& defaultDelegate() {
-  static UITableViewDelegate d;
-  return d;
+UITableViewDelegate& UITableView::effectiveDelegate() const {
+  static UITableViewDelegate fallback;
+  return delegate_ ? *delegate_ : fallback;
 }
-}  // namespace
 
 UITableView::UITableView(CGRect frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {}
 UITableView::~UITableView() = default;
@@ -98,7 +96,7 @@ double UITableView::viewportHeight() const {
 }
 
 void UITableView::retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell) {
-  (delegate_ ? *delegate_ : defaultDelegate()).tableViewDidEndDisplayingCell(*this, *cell, path);
+  effectiveDelegate().tableViewDidEndDisplayingCell(*this, *cell, path);
   cell->removeFromSuperview();
   pool_.enqueue(std::move(cell));
 }
@@ -123,7 +121,7 @@ void UITableView::ensureLoaded() {
 
 void UITableView::computeLayout() {
   sections_.clear();
-  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  auto& d = effectiveDelegate();
   double y = tableHeaderView_ ? tableHeaderView_->frame().height() : 0;
   long n = dataSource_ ? dataSource_->numberOfSectionsInTableView(*this) : 0;
   for (long s = 0; s < n; ++s) {
@@ -171,7 +169,7 @@ void UITableView::updateVisibleCells() {
     visible_.erase(path);
     retireCell(path, cell);
   }
-  auto& d = delegate_ ? *delegate_ : defaultDelegate();
+  auto& d = effectiveDelegate();
   for (auto it = headerViews_.begin(); it != headerViews_.end();) {
     if (!wantedHeaders.count(it->first)) {
       if (it->second) it->second->removeFromSuperview();
@@ -433,88 +431,6 @@ std::optional<NSIndexPath> UITableView::indexPathForSelectedRow() const {
 }
 
 std::vector<NSIndexPath> UITableView::indexPathsForSelectedRows() const { return selected_; }
-
-bool UITableView::selectRowByUser(const NSIndexPath& path) {
-  if (path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
-      path.row >= numberOfRowsInSection(path.section))
-    return false;
-  scrollToRowAtIndexPath(path, UITableViewScrollPositionNone, false);
-  auto cell = cellForRowAtIndexPath(path);
-  if (!allowsSelection_ || (cell && !cell->isUserInteractionEnabled())) return false;
-  auto& d = delegate_ ? *delegate_ : defaultDelegate();
-  if (!d.tableViewShouldHighlightRowAtIndexPath(*this, path)) return false;
-  auto chosen = d.tableViewWillSelectRowAtIndexPath(*this, path);
-  if (!chosen) return true;
-  if (!allowsMultipleSelection_) {
-    auto previous = selected_;
-    for (auto& p : previous) {
-      if (p == *chosen) continue;
-      deselectRowAtIndexPath(p, false);
-      d.tableViewDidDeselectRowAtIndexPath(*this, p);
-    }
-  }
-  selectRowAtIndexPath(*chosen, false, UITableViewScrollPositionNone);
-  d.tableViewDidSelectRowAtIndexPath(*this, *chosen);
-  return true;
-}
-
-bool UITableView::tapAccessoryByUser(const NSIndexPath& path) {
-  auto cell = cellForRowAtIndexPath(path);
-  if (!cell) return false;
-  auto type = cell->accessoryType();
-  if (type != UITableViewCellAccessoryDetailButton && type != UITableViewCellAccessoryDetailDisclosureButton) return false;
-  (delegate_ ? *delegate_ : defaultDelegate()).tableViewAccessoryButtonTappedForRowWithIndexPath(*this, path);
-  return true;
-}
-
-std::vector<UITableViewSwipeAction> UITableView::swipeActionsForRow(const NSIndexPath& path, bool leading) {
-  std::vector<UITableViewSwipeAction> out;
-  if (!dataSource_ || path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
-      path.row >= numberOfRowsInSection(path.section))
-    return out;
-  if (!dataSource_->tableViewCanEditRowAtIndexPath(*this, path)) return out;
-  auto& d = delegate_ ? *delegate_ : defaultDelegate();
-  auto config = leading ? d.tableViewLeadingSwipeActionsConfigurationForRowAtIndexPath(*this, path)
-                        : d.tableViewTrailingSwipeActionsConfigurationForRowAtIndexPath(*this, path);
-  if (config) {
-    for (auto& a : config->actions()) {
-      std::weak_ptr<UITableView> self = std::static_pointer_cast<UITableView>(shared_from_this());
-      out.push_back({a->title(), a->style() == UIContextualActionStyleDestructive, [a, self, path] {
-                       auto table = self.lock();
-                       auto cell = table ? table->cellForRowAtIndexPath(path) : nullptr;
-                       if (a->handler()) a->handler()(*a, cell.get(), [](bool) {});
-                     }});
-    }
-    return out;
-  }
-  if (leading) return out;
-  auto rowActions = d.tableViewEditActionsForRowAtIndexPath(*this, path);
-  if (!rowActions.empty()) {
-    for (auto& a : rowActions)
-      out.push_back({a->title(), a->style() == UITableViewRowActionStyleDestructive, [a, path] {
-                       if (a->handler()) a->handler()(*a, path);
-                     }});
-    return out;
-  }
-  if (d.tableViewEditingStyleForRowAtIndexPath(*this, path) == UITableViewCellEditingStyleDelete) {
-    std::string title = d.tableViewTitleForDeleteConfirmationButtonForRowAtIndexPath(*this, path).value_or("Delete");
-    UITableViewDataSource* source = dataSource_;
-    UITableView* table = this;
-    out.push_back({title, true, [source, table, path] {
-                     source->tableViewCommitEditingStyle(*table, UITableViewCellEditingStyleDelete, path);
-                   }});
-  }
-  return out;
-}
-
-bool UITableView::performSwipeActionByUser(const NSIndexPath& path, const std::string& title, bool leading) {
-  for (auto& action : swipeActionsForRow(path, leading)) {
-    if (action.title != title) continue;
-    action.perform();
-    return true;
-  }
-  return false;
-}
 
 bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
   auto& self = const_cast<UITableView&>(*this);

@@ -96,9 +96,16 @@ class UITableViewDelegate : public UIScrollViewDelegate {
       UITableView&, const NSIndexPath&) {
     return nullptr;
   }
+  // The edit menu a long press on a row shows: only when this answers yes, with the
+  // standard actions ("cut:", "copy:", "paste:", "delete:") that the next one accepts.
+  virtual bool tableViewShouldShowMenuForRowAtIndexPath(UITableView&, const NSIndexPath&) { return false; }
+  virtual bool tableViewCanPerformAction(UITableView&, const std::string& /*action*/, const NSIndexPath&) {
+    return false;
+  }
+  virtual void tableViewPerformAction(UITableView&, const std::string& /*action*/, const NSIndexPath&) {}
 };
 
-// One swipe action of a row, as a person sees it.
+// One swipe action or edit-menu action of a row, as a person sees it.
 struct UITableViewSwipeAction {
   std::string title;
   bool destructive = false;
@@ -202,6 +209,9 @@ class UITableView : public UIScrollView {
   bool tapAccessoryByUser(const NSIndexPath& path);
   std::vector<UITableViewSwipeAction> swipeActionsForRow(const NSIndexPath& path, bool leading = false);
   bool performSwipeActionByUser(const NSIndexPath& path, const std::string& title, bool leading = false);
+  // The edit menu's actions ("Copy", ...), empty when the row shows no menu.
+  std::vector<UITableViewSwipeAction> menuActionsForRow(const NSIndexPath& path);
+  bool performMenuActionByUser(const NSIndexPath& path, const std::string& title);
 
   void layoutSubviews() override;
   bool appendScreenText(std::vector<std::string>& lines) const override;
@@ -216,6 +226,8 @@ class UITableView : public UIScrollView {
     double headerHeight = 0, footerHeight = 0;
     std::vector<double> rowTops, rowHeights;
   };
+  // The delegate, else one that answers every question with the defaults.
+  UITableViewDelegate& effectiveDelegate() const;
   void ensureLoaded();
   void computeLayout();
   void updateVisibleCells();

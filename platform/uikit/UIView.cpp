@@ -193,7 +193,10 @@ void UIView::setNeedsLayout() {
 void UIView::layoutIfNeeded() {
   if (needsLayout_) {
     needsLayout_ = false;
+    UIViewController* controller = owningController_;
+    if (controller) controller->viewWillLayoutSubviews();
     layoutSubviews();
+    if (controller && owningController_ == controller) controller->viewDidLayoutSubviews();
   }
   auto subs = subviews_;  // layout may change the subviews
   for (auto& sub : subs) sub->layoutIfNeeded();

@@ -390,6 +390,21 @@ void UIViewController::updateTraitsIfNeeded() {
 
 void UIViewController::setEditing(bool editing, bool) { editing_ = editing; }
 
+void UIViewController::viewWillTransitionToSize(CGSize size, UIViewControllerTransitionCoordinator& coordinator) {
+  auto children = children_;
+  for (auto& c : children) c->viewWillTransitionToSize(size, coordinator);
+}
+
+UILayoutGuide& UIViewController::topLayoutGuide() {
+  if (!topGuide_) topGuide_ = std::make_unique<UILayoutGuide>(view().get(), "UIViewControllerTopLayoutGuide");
+  return *topGuide_;
+}
+
+UILayoutGuide& UIViewController::bottomLayoutGuide() {
+  if (!bottomGuide_) bottomGuide_ = std::make_unique<UILayoutGuide>(view().get(), "UIViewControllerBottomLayoutGuide");
+  return *bottomGuide_;
+}
+
 UIResponder* UIViewController::nextResponder() const {
   if (view_ && view_->superview()) return view_->superview();
   if (parent_) return parent_;

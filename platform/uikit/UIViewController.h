@@ -12,6 +12,7 @@
 #include "uikit/UITabBarItem.h"
 #include "uikit/UITraitCollection.h"
 #include "uikit/UIView.h"
+#include "uikit/UIViewControllerTransitionCoordinator.h"
 
 class UINavigationController;
 class UITabBarController;
@@ -60,6 +61,11 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   virtual void viewDidAppear(bool) {}
   virtual void viewWillDisappear(bool) {}
   virtual void viewDidDisappear(bool) {}
+  // Around every layout pass of the controller's view.
+  virtual void viewWillLayoutSubviews() {}
+  virtual void viewDidLayoutSubviews() {}
+  // The window is about to take a new size; the base tells the children.
+  virtual void viewWillTransitionToSize(CGSize size, UIViewControllerTransitionCoordinator& coordinator);
 
   // Appearance, as containers and presentations drive it. Repeated calls for the same
   // direction are ignored, so each call of the four above comes once per transition.
@@ -111,6 +117,9 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   void setModalTransitionStyle(UIModalTransitionStyle style) { transitionStyle_ = style; }
   bool isModalInPresentation() const { return modalInPresentation_; }
   void setModalInPresentation(bool value) { modalInPresentation_ = value; }
+  // The older name of the same flag.
+  bool isModalInPopover() const { return modalInPresentation_; }
+  void setModalInPopover(bool value) { modalInPresentation_ = value; }
   UIPresentationController* presentationController();
   // Only for a controller shown as a popover (a popover style on a pad).
   UIPopoverPresentationController* popoverPresentationController();
@@ -144,6 +153,10 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   void setDefinesPresentationContext(bool v) { definesContext_ = v; }
   bool isEditing() const { return editing_; }
   virtual void setEditing(bool editing, bool animated);
+  // The edges of the content area below the status and navigation bars and above the
+  // tab bar, as guides of the controller's view.
+  UILayoutGuide& topLayoutGuide();
+  UILayoutGuide& bottomLayoutGuide();
 
   UIResponder* nextResponder() const override;
   // The class name, for the screen text.
@@ -192,4 +205,5 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   unsigned long edges_ = UIRectEdgeAll;
   bool hidesBottomBar_ = false, definesContext_ = false, editing_ = false;
   std::vector<std::shared_ptr<std::function<void()>>> pendingTransitions_;
+  std::unique_ptr<UILayoutGuide> topGuide_, bottomGuide_;
 };

@@ -73,6 +73,22 @@ void UIWindow::updateTraits() {
   if (root_) root_->updateTraitsIfNeeded();
 }
 
+void UIWindow::transitionToSize(CGSize size) {
+  UIViewControllerTransitionCoordinator coordinator;
+  recordAnimation({"transition", coordinator.transitionDuration(), 0, 0, 0, 0, true});
+  std::vector<std::shared_ptr<UIViewController>> screens;
+  for (auto c = root_; c; c = c->presentedViewController() ? c->presentedViewController()->shared_from_this() : nullptr)
+    screens.push_back(c);
+  for (auto& c : screens) c->viewWillTransitionToSize(size, coordinator);
+  UIScreen::mainScreen().setBounds(CGRect{{0, 0}, size});
+  setFrame(CGRect{frame().origin, size});
+  for (auto& c : screens)
+    if (c->isViewLoaded() && c->view()->superview() == this) c->view()->setFrame(bounds());
+  coordinator.runAlongside();
+  layoutIfNeeded();
+  coordinator.finish();
+}
+
 UIViewController* UIWindow::topPresenter() const {
   UIViewController* root = root_.get();
   if (!root) return nullptr;

@@ -27,6 +27,10 @@ class UIWindow : public UIView {
   void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) override;
   // Tells every screen of the window that its traits may have changed.
   void updateTraits();
+  // A new size for the screen and the window (a rotation): the root and the presented
+  // screens are told first, then the views take the size and the changes asked for
+  // alongside run; the completions run on the next turn.
+  void transitionToSize(CGSize size);
 
   // Where screens that belong to no one screen are presented from: the root, or the
   // screen the root presents when that one is not being dismissed (one level only).

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <istream>
 #include <mutex>
@@ -23,10 +24,11 @@ std::atomic<bool> gStop{false};
 const char* kHelp =
     "commands:\n"
     "  screen                 print the screen\n"
-    "  tap TEXT|S.R|#N        tap a button, bar button, row (section.row), alert button or tab-bar item\n"
-    "  long TEXT [SECONDS]    long press\n"
-    "  swipe S.R ACTION       a row's swipe action\n"
-    "  toggle TEXT|#N         flip a switch\n"
+    "  tap TEXT|S.R|#N        tap a button, bar button, row (section.row), alert button or tab\n"
+    "  long TEXT|S.R [SECONDS]  long press (default 1 s)\n"
+    "  swipe S.R|TEXT ACTION  a row's swipe action\n"
+    "  menu S.R|TEXT ACTION   an action of a row's menu (Copy, ...)\n"
+    "  toggle TEXT|S.R|#N     flip a switch\n"
     "  pick CHOICE            turn the picker to a choice\n"
     "  type TEXT              type into the field being edited (or the first field)\n"
     "  return                 the return key\n"
@@ -34,11 +36,24 @@ const char* kHelp =
     "  refresh                pull to refresh\n"
     "  back                   the back button\n"
     "  close                  close the screen in front (Close, Done, Cancel or a swipe down)\n"
-    "  tab N|TITLE            switch tab\n"
+    "  tab TITLE|N            switch tab (N counts from 0)\n"
+    "  rotate                 turn the device\n"
     "  open URL [APP]         open a URL as if another application (APP) asked\n"
     "  card TITLE | MESSAGE   show an alert card (to try one)\n"
     "  wait [SECONDS]         let time pass (default 1)\n"
-    "  help, quit\n";
+    "  help, quit (or Ctrl-D, Ctrl-C)\n";
+
+// The verbs that need something to act on, with how to say it.
+const char* usageOf(const std::string& verb) {
+  static const std::pair<const char*, const char*> usages[] = {
+      {"tap", "tap TEXT|S.R|#N"},       {"long", "long TEXT|S.R [SECONDS]"}, {"swipe", "swipe S.R|TEXT ACTION"},
+      {"menu", "menu S.R|TEXT ACTION"}, {"pick", "pick CHOICE"},              {"type", "type TEXT"},
+      {"tab", "tab TITLE|N"},           {"open", "open URL [APP]"},           {"card", "card TITLE | MESSAGE"},
+  };
+  for (auto& [name, usage] : usages)
+    if (verb == name) return usage;
+  return nullptr;
+}
 
 std::string trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t\r\n");
@@ -66,6 +81,21 @@ double trailingSeconds(std::string& arg, double fallback) {
   return fallback;
 }
 
+// "ROW ACTION" where both may hold blanks: each split from the left is tried until one
+// names a row and one of its actions; a failed try changes nothing.
+UIInteractionResult rowAndAction(const std::string& arg,
+                                 UIInteractionResult (*verb)(const std::string&, const std::string&)) {
+  UIInteractionResult first = UIInteractionResult::failure("say a row and an action");
+  bool tried = false;
+  for (size_t space = arg.find(' '); space != std::string::npos; space = arg.find(' ', space + 1)) {
+    auto result = verb(trim(arg.substr(0, space)), trim(arg.substr(space + 1)));
+    if (result) return result;
+    if (!tried) first = result;
+    tried = true;
+  }
+  return first;
+}
+
 void showCard(const std::string& arg) {
   auto bar = arg.find('|');
   std::string title = trim(bar == std::string::npos ? arg : arg.substr(0, bar));
@@ -81,6 +111,12 @@ bool execute(const std::string& line, std::ostream& out) {
   UIInteractionResult result = UIInteractionResult::success();
   bool printScreen = true;
   if (verb == "quit" || verb == "exit") return false;
+  const char* usage = usageOf(verb);
+  bool pairVerb = verb == "swipe" || verb == "menu";
+  if (usage && (arg.empty() || (pairVerb && arg.find(' ') == std::string::npos))) {
+    out << "! usage: " << usage << "\n";
+    return true;
+  }
   if (verb == "help" || verb == "?") {
     out << kHelp;
     printScreen = false;
@@ -91,8 +127,9 @@ bool execute(const std::string& line, std::ostream& out) {
     double seconds = trailingSeconds(arg, 1.0);
     result = UIInteraction::longPress(arg, seconds);
   } else if (verb == "swipe") {
-    auto [row, action] = split(arg);
-    result = UIInteraction::swipeRow(row, action);
+    result = rowAndAction(arg, UIInteraction::swipeRow);
+  } else if (verb == "menu") {
+    result = rowAndAction(arg, UIInteraction::menuRow);
   } else if (verb == "toggle") {
     result = UIInteraction::toggle(arg);
   } else if (verb == "pick") {
@@ -111,6 +148,8 @@ bool execute(const std::string& line, std::ostream& out) {
     result = UIInteraction::close();
   } else if (verb == "tab") {
     result = UIInteraction::tab(arg);
+  } else if (verb == "rotate") {
+    result = UIInteraction::rotate();
   } else if (verb == "open") {
     auto [url, app] = split(arg);
     if (!UIApplication::sharedApplication().deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
@@ -118,7 +157,13 @@ bool execute(const std::string& line, std::ostream& out) {
   } else if (verb == "card") {
     showCard(arg);
   } else if (verb == "wait") {
-    UIInteraction::advance(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr));
+    char* end = nullptr;
+    double seconds = arg.empty() ? 1.0 : std::strtod(arg.c_str(), &end);
+    if (!arg.empty() && (*end != 0 || !(seconds >= 0) || seconds > 3600)) {
+      out << "! usage: wait [SECONDS] (a number from 0 to 3600)\n";
+      return true;
+    }
+    UIInteraction::advance(seconds);
   } else {
     result = UIInteractionResult::failure("unknown command \"" + verb + "\" (try help)");
     printScreen = false;
@@ -163,7 +208,7 @@ int runTerminalSession(std::istream& in, std::ostream& out) {
   }).detach();  // a blocked read must not hold the process at exit
 
   UIInteraction::runUntilIdle();
-  out << UIInteraction::screen() << "> " << std::flush;
+  out << UIInteraction::screen() << "(type help for the commands, quit to leave)\n> " << std::flush;
   while (!gStop) {
     auto ready = [&] {
       std::lock_guard<std::mutex> lock(input->mutex);

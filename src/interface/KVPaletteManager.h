@@ -39,6 +39,24 @@ class KVPaletteManager {
   // it, changed or not.
   void setActiveStyle(uint32_t style);
   std::shared_ptr<KVPalette> activePalete() const { return activePalette_; }
+  // Each property of the active palette (the palette always exists once the manager does).
+  const UIColor& backgroundColor() const { return activePalette_->backgroundColor(); }
+  const UIColor& foregroundColor() const { return activePalette_->foregroundColor(); }
+  const UIColor& queueBackgroundColor() const { return activePalette_->queueBackgroundColor(); }
+  const UIColor& highlightColor() const { return activePalette_->highlightColor(); }
+  const UIColor& tintColor() const { return activePalette_->tintColor(); }
+  const UIColor& barTintColor() const { return activePalette_->barTintColor(); }
+  const UIColor& primaryTextColor() const { return activePalette_->primaryTextColor(); }
+  const UIColor& secondaryTextColor() const { return activePalette_->secondaryTextColor(); }
+  const UIColor& paidTextColor() const { return activePalette_->paidTextColor(); }
+  const UIColor& shadowColor() const { return activePalette_->shadowColor(); }
+  const UIColor& navBarColor() const { return activePalette_->navBarColor(); }
+  const UIColor& cellBackgroundColor() const { return activePalette_->cellBackgroundColor(); }
+  const UIColor& getButtonBackgoundColor() const { return activePalette_->getButtonBackgoundColor(); }
+  const UIColor& getButtonTextColor() const { return activePalette_->getButtonTextColor(); }
+  int32_t barStyle() const { return activePalette_->barStyle(); }
+  int32_t blurStyle() const { return activePalette_->blurStyle(); }
+  int32_t keyboardAppearance() const { return activePalette_->keyboardAppearance(); }
 
   // Key-value observation of "activeStyle", removed by owner.
   void addActiveStyleObserver(const void* owner, StyleObserver observer);

@@ -7,6 +7,7 @@
 #include "uikit/UIActivityViewController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIDevice.h"
+#include "uikit/UIFeedbackGenerator.h"
 #include "uikit/UIImage.h"
 #include "uikit/UIKeyboard.h"
 #include "uikit/UIPasteboard.h"
@@ -20,6 +21,7 @@ void resetInterface() {
   UIPasteboard::generalPasteboard().reset();
   UIView::clearRecordedAnimations();
   UIActivityViewController::clearShownSheets();
+  UIFeedbackGenerator::clearRecordedFeedback();
   if (UIResponder* r = UIResponder::currentFirstResponder()) r->resignFirstResponder();
   UIKeyboard::hide();
 }
@@ -65,6 +67,10 @@ UIInteractionResult UIDriver::settle(UIInteractionResult result) {
 UIInteractionResult UIDriver::tap(const std::string& t) { return settle(UIInteraction::tap(t)); }
 UIInteractionResult UIDriver::longPress(const std::string& t, double s) { return settle(UIInteraction::longPress(t, s)); }
 UIInteractionResult UIDriver::swipeRow(const std::string& r, const std::string& a) { return settle(UIInteraction::swipeRow(r, a)); }
+UIInteractionResult UIDriver::menuRow(const std::string& r, const std::string& a) { return settle(UIInteraction::menuRow(r, a)); }
+UIInteractionResult UIDriver::submit() { return settle(UIInteraction::submit()); }
+UIInteractionResult UIDriver::pullToRefresh() { return settle(UIInteraction::pullToRefresh()); }
+UIInteractionResult UIDriver::rotate() { return settle(UIInteraction::rotate()); }
 UIInteractionResult UIDriver::toggle(const std::string& t) { return settle(UIInteraction::toggle(t)); }
 UIInteractionResult UIDriver::pick(const std::string& c) { return settle(UIInteraction::pick(c)); }
 UIInteractionResult UIDriver::type(const std::string& t, const std::string& f) { return settle(UIInteraction::type(t, f)); }

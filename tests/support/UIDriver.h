@@ -32,13 +32,17 @@ class UIDriver {
   UIInteractionResult tap(const std::string& target);
   UIInteractionResult longPress(const std::string& target, double seconds = 1.0);
   UIInteractionResult swipeRow(const std::string& row, const std::string& action);
+  UIInteractionResult menuRow(const std::string& row, const std::string& action);
   UIInteractionResult toggle(const std::string& target);
   UIInteractionResult pick(const std::string& choice);
   UIInteractionResult type(const std::string& text, const std::string& field = {});
+  UIInteractionResult submit();
+  UIInteractionResult pullToRefresh();
   UIInteractionResult scroll(const std::string& where);
   UIInteractionResult back();
   UIInteractionResult close();
   UIInteractionResult tab(const std::string& which);
+  UIInteractionResult rotate();
   void advance(double seconds);
   void runUntilIdle();
 

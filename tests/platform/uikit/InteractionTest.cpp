@@ -5,10 +5,14 @@
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
+#include "uikit/UIImpactFeedbackGenerator.h"
 #include "uikit/UILongPressGestureRecognizer.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UINotificationFeedbackGenerator.h"
 #include "uikit/UIPickerView.h"
+#include "uikit/UISelectionFeedbackGenerator.h"
 #include "uikit/UISwitch.h"
+#include "uikit/UITabBarController.h"
 #include "uikit/UITextField.h"
 
 namespace {
@@ -167,5 +171,46 @@ TEST(ApplicationTest, UrlsGrantsAndIcons) {
   ui.runUntilIdle();
   EXPECT_TRUE(error.has_value() && error->find("Nope") != std::string::npos);
   EXPECT_FALSE(app.alternateIconName().has_value());
+}
+TEST(FeedbackTest, PlayedFeedbackIsRecorded) {
+  UIDriver ui;
+  UISelectionFeedbackGenerator selection;
+  selection.prepare();
+  selection.selectionChanged();
+  UIImpactFeedbackGenerator(UIImpactFeedbackStyleHeavy).impactOccurred();
+  UINotificationFeedbackGenerator().notificationOccurred(UINotificationFeedbackTypeError);
+  auto played = UIFeedbackGenerator::recordedFeedback();
+  ASSERT_EQ(played.size(), 3u);
+  EXPECT_EQ(played[0].kind, "selection");
+  EXPECT_TRUE(played[0].prepared);
+  EXPECT_EQ(played[1].kind, "impact");
+  EXPECT_EQ(played[1].style, UIImpactFeedbackStyleHeavy);
+  EXPECT_FALSE(played[1].prepared);
+  EXPECT_EQ(played[2].style, UINotificationFeedbackTypeError);
+}
+
+TEST(TabTapTest, ATabIsTappedByItsTitleButTheScreensOwnTextsComeFirst) {
+  UIDriver ui;
+  auto tabs = std::make_shared<UITabBarController>();
+  auto first = std::make_shared<UIViewController>();
+  first->setTitle("Home");
+  auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+  button->setTitle(std::string("Search"));
+  int pressed = 0;
+  button->addTarget(nullptr, [&](UIControl&) { ++pressed; }, UIControlEventTouchUpInside);
+  first->view()->addSubview(button);
+  auto second = std::make_shared<UIViewController>();
+  second->setTitle("Search");
+  auto third = std::make_shared<UIViewController>();
+  third->setTitle("Manage");
+  tabs->setViewControllers({first, second, third});
+  ui.show(tabs);
+  EXPECT_TRUE(ui.tap("Search"));
+  EXPECT_EQ(pressed, 1) << "the button named like a tab wins";
+  EXPECT_EQ(tabs->selectedIndex(), 0);
+  EXPECT_TRUE(ui.tap("Manage"));
+  EXPECT_EQ(tabs->selectedIndex(), 2);
+  first->presentViewController(std::make_shared<UIViewController>(), false);
+  EXPECT_FALSE(ui.tap("Home")) << "tabs are out of reach behind a presented screen";
 }
 }  // namespace

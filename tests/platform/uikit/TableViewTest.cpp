@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/UIDriver.h"
+#include "uikit/UIPasteboard.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITableView.h"
 
@@ -45,6 +46,14 @@ class Rows : public UIViewController, public UITableViewDataSource, public UITab
   void tableViewCommitEditingStyle(UITableView& t, UITableViewCellEditingStyle, const NSIndexPath& p) override {
     rows.erase(rows.begin() + p.row);
     t.deleteRowsAtIndexPaths({p}, UITableViewRowAnimationFade);
+  }
+  // A copy menu on the even rows only.
+  bool tableViewShouldShowMenuForRowAtIndexPath(UITableView&, const NSIndexPath& p) override { return p.row % 2 == 0; }
+  bool tableViewCanPerformAction(UITableView&, const std::string& action, const NSIndexPath&) override {
+    return action == "copy:";
+  }
+  void tableViewPerformAction(UITableView&, const std::string& action, const NSIndexPath& p) override {
+    if (action == "copy:") UIPasteboard::generalPasteboard().setString(rows[size_t(p.row)]);
   }
 };
 
@@ -125,5 +134,18 @@ TEST_F(TableViewTest, ReloadRowsAsksTheDataSourceAgain) {
   screen->table->reloadData();
   EXPECT_TRUE(screen->table->visibleCells().empty());
   EXPECT_EQ(screen->table->reusePoolSize("cell"), 10u);
+}
+TEST_F(TableViewTest, TheRowMenuOffersOnlyWhatTheDelegateAccepts) {
+  auto actions = screen->table->menuActionsForRow({0, 2});
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0].title, "Copy");
+  EXPECT_TRUE(ui.menuRow("Row 2", "Copy"));
+  EXPECT_EQ(UIPasteboard::generalPasteboard().string(), "Row 2");
+  EXPECT_TRUE(screen->table->menuActionsForRow({0, 3}).empty()) << "odd rows show no menu";
+  auto refused = ui.menuRow("0.3", "Copy");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.message, "row 0.3 has no menu");
+  EXPECT_FALSE(ui.menuRow("0.4", "Paste"));
+  EXPECT_TRUE(screen->table->menuActionsForRow({0, 500}).empty());
 }
 }  // namespace

@@ -35,4 +35,15 @@ TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
   EXPECT_NE(out.find("! there is no way back from here"), std::string::npos) << out;
   EXPECT_NE(out.find("! unknown command \"nonsense\""), std::string::npos) << out;
 }
+TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseThem) {
+  std::string out = runSession("tap\ntap Search\nwait soon\nswipe 0.1\nrotate\nback\n");
+  EXPECT_NE(out.find("(type help for the commands, quit to leave)\n> "), std::string::npos) << out;
+  EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N"), std::string::npos) << out;
+  EXPECT_NE(out.find("tabs: Featured Categories Changes Manage [Search]"), std::string::npos)
+      << "a tab is tapped by its title: " << out;
+  EXPECT_NE(out.find("! usage: wait [SECONDS]"), std::string::npos) << out;
+  EXPECT_NE(out.find("! usage: swipe S.R|TEXT ACTION"), std::string::npos) << out;
+  EXPECT_NE(out.find("! there is no way back from here"), std::string::npos) << out;
+  EXPECT_EQ(out.find("unknown command"), std::string::npos) << out;
+}
 }  // namespace

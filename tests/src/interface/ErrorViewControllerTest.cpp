@@ -37,10 +37,13 @@ TEST_F(ErrorViewControllerTest, TheNamedActionRunsOnceAfterTheCardIsGoneAndWinsO
   auto c = card();
   bool blockRan = false;
   c->setDelegate(listener);
+  // A caller may fill the card both ways; the named action wins.
+  c->showWithTitle("Post Install Action", "Do you want to reboot now or later?", 2, "Later", std::string("Reboot now"),
+                   std::function<void()>([&] { blockRan = true; }));
   c->showWithTitle("Post Install Action", "Do you want to reboot now or later?", 2, "Later", std::string("Reboot now"),
                    std::string("launchRebootCommand"));
   c->presentFromTopPresenter();
-  EXPECT_TRUE(ui.screenShows("ErrorViewController (over full screen)\ntitle: ErrorViewController\nPost Install Action\n"
+  EXPECT_TRUE(ui.screenShows("ErrorViewController (over full screen)\nscreen: ErrorViewController\nPost Install Action\n"
                              "Do you want to reboot now or later?\n[Later]\n[Reboot now]\n"));
   UIInteraction::tap("Reboot now");
   UIInteraction::tap("Reboot now");  // a second tap while it closes
@@ -63,6 +66,18 @@ TEST_F(ErrorViewControllerTest, WithADeadDelegateTheBlockRuns) {
   ui.runUntilIdle();
   EXPECT_TRUE(ui.tap("Yes"));
   EXPECT_EQ(ran, 1);
+  EXPECT_EQ(ui.window().rootViewController()->presentedViewController(), nullptr);
+}
+
+TEST_F(ErrorViewControllerTest, ADelegateWithoutTheNamedActionOnlyClosesTheCard) {
+  auto listener = std::make_shared<Listener>();
+  auto c = card();
+  c->setDelegate(listener);
+  c->showWithTitle("Title", "Message", 2, "Cancel", std::string("Yes"), std::string("noSuchAction"));
+  c->presentFromTopPresenter();
+  ui.runUntilIdle();
+  EXPECT_TRUE(ui.tap("Yes"));
+  EXPECT_EQ(listener->reboots, 0);
   EXPECT_EQ(ui.window().rootViewController()->presentedViewController(), nullptr);
 }
 

@@ -55,6 +55,8 @@ TEST_F(PaletteTest, SettingTheSameStylePostsBothNotificationsAndTellsObservers) 
   manager.setActiveStyle(7);
   EXPECT_EQ(manager.activeStyle(), 0u) << "a style without a palette falls back to light";
   ASSERT_TRUE(manager.activePalete());
+  EXPECT_EQ(manager.backgroundColor(), UIColor::whiteColor()) << "the manager's accessors read the active palette";
+  EXPECT_EQ(manager.keyboardAppearance(), 2);
   NotificationCenter::defaultCenter().removeObserver(&owner);
   manager.removeActiveStyleObserver(&owner);
 }

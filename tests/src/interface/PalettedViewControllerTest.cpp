@@ -5,17 +5,22 @@
 #include "interface/KVPaletteManager.h"
 #include "interface/KVPalettedViewController.h"
 #include "support/UIDriver.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UINavigationController.h"
 
 namespace {
 class Themed : public KVPalettedViewController {
  public:
   int heard = 0, rethemes = 0;
+  bool sawLightDarkSwitch = false;
   void viewDidLoad() override {
     KVPalettedViewController::viewDidLoad();
     observe("SomethingHappened", [this](const Notification&) { ++heard; });
   }
-  void paletteDidChange(const std::shared_ptr<KVPalette>&) override { ++rethemes; }
+  void paletteDidChange(const std::shared_ptr<KVPalette>&) override {
+    ++rethemes;
+    sawLightDarkSwitch = sawLightDarkSwitch || didLastPaletteChangeUpdateDarkmode();
+  }
 };
 
 class PalettedViewControllerTest : public ::testing::Test {
@@ -70,6 +75,46 @@ TEST_F(PalettedViewControllerTest, RegistrationsAreGoneAfterADisappearance) {
   KVPaletteManager::updatePaletteFromSettings();
   EXPECT_FALSE(screen->didLastPaletteChangeUpdateDarkmode()) << "grey to black stays dark";
   EXPECT_EQ(screen->preferredStatusBarStyle(), UIStatusBarStyleLightContent);
+}
+
+TEST_F(PalettedViewControllerTest, TheFirstScreenReportsTheSystemAppearanceToThePalette) {
+  auto& prefs = QuillbarkPersistentPreferences::sharedInstance();
+  prefs.setValue(Value(true), "ObserveAppleDarkModeChanges");
+  prefs.setValue(Value(true), "TrueDarkMode");
+  KVPaletteManager::resetForTesting();
+  EXPECT_EQ(KVPaletteManager::getActiveStyle(), 3u) << "until a screen reports, the system counts as dark";
+  int changes = 0;
+  int owner = 0;
+  NotificationCenter::defaultCenter().addObserver(&owner, KVPaletteDidChangeNotification,
+                                                  [&](const Notification&) { ++changes; });
+  auto screen = std::make_shared<Themed>();
+  ui.show(std::make_shared<UINavigationController>(screen));
+  EXPECT_TRUE(screen->observeTraitCollection());
+  EXPECT_TRUE(KVPaletteManager::appleInterfaceStyleIsLight());
+  EXPECT_EQ(KVPaletteManager::getActiveStyle(), 0u) << "a light system forces the light palette";
+  EXPECT_EQ(screen->paletteStyle(), 0u);
+  EXPECT_GE(changes, 1);
+
+  screen->sawLightDarkSwitch = false;
+  UIApplication::sharedApplication().setSystemUserInterfaceStyle(UIUserInterfaceStyleDark);
+  ui.runUntilIdle();
+  EXPECT_FALSE(KVPaletteManager::appleInterfaceStyleIsLight());
+  EXPECT_EQ(screen->paletteStyle(), 3u) << "a dark system gives the dark preference back";
+  EXPECT_TRUE(screen->sawLightDarkSwitch) << "the hook heard that light turned dark";
+  NotificationCenter::defaultCenter().removeObserver(&owner);
+}
+
+TEST_F(PalettedViewControllerTest, BelowThirteenTheSystemAppearanceIsNotFollowed) {
+  UIDevice::currentDevice().setSystemVersion("12.4");
+  auto& prefs = QuillbarkPersistentPreferences::sharedInstance();
+  prefs.setValue(Value(true), "ObserveAppleDarkModeChanges");
+  prefs.setValue(Value(true), "DarkMode");
+  KVPaletteManager::resetForTesting();
+  auto screen = std::make_shared<Themed>();
+  ui.show(screen);
+  EXPECT_FALSE(screen->observeTraitCollection());
+  EXPECT_EQ(screen->paletteStyle(), 1u);
+  EXPECT_EQ(screen->overrideUserInterfaceStyle(), UIUserInterfaceStyleUnspecified) << "no style override before 13";
 }
 
 TEST_F(PalettedViewControllerTest, TheNavigationBarFollowsTranslucencyAndOverrides) {

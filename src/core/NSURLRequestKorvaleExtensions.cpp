@@ -108,6 +108,10 @@ void hasFileChangedAtLocation(const std::string& location, std::function<void(bo
 
 void fileExistsAtLocation(const std::string& location, const std::shared_ptr<URLSession>& session,
                           std::function<void(bool exists)> completion) {
+  if (!session) {
+    if (completion) completion(false);
+    return;
+  }
   URLRequest request(URL::fromString(location), URLRequest::ReloadIgnoringLocalCacheData, 1);
   request.setHTTPMethod("HEAD");
   session

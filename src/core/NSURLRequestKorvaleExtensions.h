@@ -40,7 +40,7 @@ void hasFileChangedAtLocation(const std::string& location, const std::shared_ptr
                               std::function<void(bool changed)> completion);
 void hasFileChangedAtLocation(const std::string& location, std::function<void(bool changed)> completion);
 // HEAD without the factory's headers, 1 s; true exactly for status 200, reported on
-// the session's queue.
+// the session's queue (without a session: false, at once).
 void fileExistsAtLocation(const std::string& location, const std::shared_ptr<URLSession>& session,
                           std::function<void(bool exists)> completion);
 

@@ -78,6 +78,20 @@ TEST(URLSessionConnections, ASlowTransferThatKeepsSendingOutlastsItsIdleTimeOut)
       << "the whole transfer took longer than the time-out, yet never idled that long";
 }
 
+TEST(URLSessionConnections, ARedirectNeverLeavesHttp) {
+  // A hostile server must not lead a fetch to local files or other protocols.
+  TestHttpServer server;
+  server.redirect("/to-file", "file:///etc/hostname");
+  server.redirect("/to-ftp", "ftp://127.0.0.1/x");
+  auto session = URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration());
+  for (const char* path : {"/to-file", "/to-ftp"}) {
+    Fetch f = fetch(session, get(server, path));
+    ASSERT_TRUE(f.error) << path;
+    EXPECT_EQ(f.error->code, NSURLErrorUnsupportedURL) << path;
+    EXPECT_FALSE(f.data) << path;
+  }
+}
+
 TEST(URLSessionConnections, FailedConnectionsMapToThePlatformCodes) {
   using URLSessionErrors::codeForCurlResult;
   EXPECT_EQ(codeForCurlResult(CURLE_COULDNT_CONNECT, ENETUNREACH), NSURLErrorNotConnectedToInternet);

@@ -84,7 +84,11 @@ void TweakCompatibilityManager::install(std::shared_ptr<const Value> list) {
 
 void TweakCompatibilityManager::_updateList(std::function<void(bool loaded)> done) {
   std::string path = cacheFilePath();
-  if (auto modified = Files::modificationDate(path); modified && Date::now().timeIntervalSinceDate(*modified) < kCacheLifetime) {
+  // A file dated in the future (a clock set back, a copied file) is not fresh: it would
+  // otherwise stand for as long as the clock takes to catch up.
+  auto modified = Files::modificationDate(path);
+  double age = modified ? Date::now().timeIntervalSinceDate(*modified) : -1;
+  if (age >= 0 && age < kCacheLifetime) {
     auto cached = Value::fromPropertyListFile(path);
     if (cached && cached->isDictionary()) {
       install(std::make_shared<const Value>(std::move(*cached)));

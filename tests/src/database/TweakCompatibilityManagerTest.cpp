@@ -122,6 +122,15 @@ TEST_F(TweakCompatibilityTest, AnOldCacheFileIsRefreshed) {
   EXPECT_LT(Date::now().timeIntervalSinceDate(*modified), 60);
 }
 
+TEST_F(TweakCompatibilityTest, ACacheFileDatedInTheFutureIsRefreshed) {
+  writeCache(Value::dict({{"com.example.cached", Value::dict({{"2.0", 0}})}}), -3600);
+  server_.respond(kPath, TestHttpResponse::json(kReply));
+  TweakCompatibilityManager manager;
+  ASSERT_TRUE(update(manager));
+  EXPECT_EQ(server_.requestCount(kPath), 1u);
+  EXPECT_EQ(manager.compatibilityForBundle("com.example.cached", "2.0"), 2);
+}
+
 TEST_F(TweakCompatibilityTest, HtmlMissingOrMalformedRepliesLeaveUnknownAndWriteNothing) {
   TestHttpResponse html = TestHttpResponse::text("<html><body>maintenance</body></html>");
   html.contentType = "text/html";

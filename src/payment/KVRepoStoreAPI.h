@@ -64,7 +64,8 @@ class KVRepoStoreAPI {
 
  private:
   KVRepoStoreAPI() = default;
-  void takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion, bool keep);
+  // Hands over the pending sign-in and clears it, so one callback answers it once.
+  void takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion);
 
   mutable std::mutex mutex_;
   std::string _loginSessionLocation;

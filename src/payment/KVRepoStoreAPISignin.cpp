@@ -71,15 +71,12 @@ void KVRepoStoreAPI::performWebAuthenticationWithURL(const URL& url) {
   performOnMainThread([url] { present(url); });
 }
 
-void KVRepoStoreAPI::takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion,
-                                       bool keep) {
+void KVRepoStoreAPI::takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion) {
   std::lock_guard<std::mutex> lock(mutex_);
-  *location = _loginSessionLocation;
-  *completion = signinCallback;
-  if (!keep) {
-    _loginSessionLocation.clear();
-    signinCallback = nullptr;
-  }
+  *location = std::move(_loginSessionLocation);
+  *completion = std::move(signinCallback);
+  _loginSessionLocation.clear();
+  signinCallback = nullptr;
 }
 
 void KVRepoStoreAPI::signinAuthenticationCallBackHandler(const URL& url) {
@@ -87,7 +84,7 @@ void KVRepoStoreAPI::signinAuthenticationCallBackHandler(const URL& url) {
   std::string location;
   Completion<RepoStoreSigninResponse> completion;
   // The pending sign-in is taken whole, so one callback answers it exactly once.
-  takePendingSignin(&location, &completion, false);
+  takePendingSignin(&location, &completion);
   auto fail = [&](const std::string& message) {
     response->error = makeError(0, message);
     KVLog("ERROR: %s", message.c_str());

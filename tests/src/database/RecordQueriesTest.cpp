@@ -5,11 +5,9 @@
 
 #include "database/KVRDeveloper.h"
 #include "database/KVRPackage.h"
-#include "database/KVRSchema.h"
 #include "database/KVRSearchHistory.h"
 #include "database/KVRSource.h"
-#include "store/Store.h"
-#include "support/TempDir.h"
+#include "RecordsDatabase.h"
 
 namespace {
 
@@ -21,16 +19,9 @@ const std::string kOther = "https://other.example/";
 // - "com.example.tweak": installed with an update, new version, compatibility unknown;
 // - "com.example.theme": queued, wished for, bought, known not to work, subcategory "Dark";
 // - "cy+cpu.arm64": a held, essential package known only from dpkg, subcategory "".
-struct RecordQueries : ::testing::Test {
-  TempDir dir;
-  std::shared_ptr<store::Database> db;
-
+struct RecordQueries : RecordsDatabase {
   void SetUp() override {
-    store::Configuration c;
-    c.path = dir.file("default.realm");
-    c.schemaVersion = KVRSchema::kSchemaVersion;
-    c.schema = KVRSchema::schema();
-    db = store::Database::open(c);
+    RecordsDatabase::SetUp();
 
     KVRPackage tweak;
     tweak.setIdentifier("com.example.tweak");
@@ -95,11 +86,6 @@ struct RecordQueries : ::testing::Test {
       db->add(newer.toObject());
     });
   }
-  void TearDown() override {
-    db.reset();
-    store::Database::deleteFiles(dir.file("default.realm"));
-  }
-
   Ids ids(const store::TypedResults<KVRPackage>& r) {
     Ids out;
     for (const auto& v : r.valuesForKey("identifier")) out.push_back(v.asString());

@@ -6,27 +6,14 @@
 #include "database/KVRSchema.h"
 #include "database/KVRSearchHistory.h"
 #include "database/KVRSource.h"
+#include "RecordsDatabase.h"
 #include "store/Store.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
 
 namespace {
 
-struct Records : ::testing::Test {
-  TempDir dir;
-  std::shared_ptr<store::Database> db;
-  void SetUp() override {
-    store::Configuration c;
-    c.path = dir.file("default.realm");
-    c.schemaVersion = KVRSchema::kSchemaVersion;
-    c.schema = KVRSchema::schema();
-    db = store::Database::open(c);
-  }
-  void TearDown() override {
-    db.reset();
-    store::Database::deleteFiles(dir.file("default.realm"));
-  }
-};
+using Records = RecordsDatabase;
 
 TEST(RecordFacts, IsFreeOnlyForTheExactZeroAndFreeTexts) {
   KVRPackage p;

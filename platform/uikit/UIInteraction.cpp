@@ -17,6 +17,7 @@
 #include "uikit/UIPickerView.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
+#include "uikit/UISwipeGestureRecognizer.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UITableView.h"
@@ -304,6 +305,21 @@ UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::s
   for (auto& a : table->swipeActionsForRow(path)) offered += " [" + a.title + "]";
   return UIInteractionResult::failure("row " + path.description() + " offers no \"" + action + "\"" +
                                       (offered.empty() ? "" : "; it offers" + offered));
+}
+
+UIInteractionResult UIInteraction::swipe(const std::string& direction) {
+  unsigned long d = 0;
+  if (sameText(direction, "right")) d = UISwipeGestureRecognizerDirectionRight;
+  else if (sameText(direction, "left")) d = UISwipeGestureRecognizerDirectionLeft;
+  else if (sameText(direction, "up")) d = UISwipeGestureRecognizerDirectionUp;
+  else if (sameText(direction, "down")) d = UISwipeGestureRecognizerDirectionDown;
+  else return UIInteractionResult::failure("swipe left, right, up or down");
+  auto views = frontViews();
+  for (auto it = views.rbegin(); it != views.rend(); ++it)
+    for (auto& r : (*it)->gestureRecognizers())
+      if (auto* s = dynamic_cast<UISwipeGestureRecognizer*>(r.get()); s && s->isEnabled() && s->swipe(d))
+        return UIInteractionResult::success();
+  return UIInteractionResult::failure("nothing here answers a swipe " + lower(direction));
 }
 
 UIInteractionResult UIInteraction::menuRow(const std::string& row, const std::string& action) {

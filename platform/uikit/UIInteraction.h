@@ -32,6 +32,9 @@ class UIInteraction {
   static UIInteractionResult longPressView(UIView* view, double seconds = 1.0);
   // A row by "section.row" or its text; the action by its title.
   static UIInteractionResult swipeRow(const std::string& row, const std::string& action);
+  // A swipe over the screen: "left", "right", "up" or "down"; the first swipe recognizer
+  // of that direction on the front screen's views (the innermost first) takes it.
+  static UIInteractionResult swipe(const std::string& direction);
   // An action of the row's edit menu (the long-press menu: Copy, ...).
   static UIInteractionResult menuRow(const std::string& row, const std::string& action);
   static UIInteractionResult toggle(const std::string& target);

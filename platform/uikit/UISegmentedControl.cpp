@@ -7,12 +7,18 @@ void UISegmentedControl::setTitle(const std::string& title, size_t index) {
 void UISegmentedControl::insertSegmentWithTitle(const std::string& title, size_t index, bool) {
   if (index > titles_.size()) index = titles_.size();
   titles_.insert(titles_.begin() + long(index), title);
+  widths_.insert(widths_.begin() + long(index), 0);
   if (selected_ >= long(index)) ++selected_;
 }
 
 void UISegmentedControl::removeAllSegments() {
   titles_.clear();
+  widths_.clear();
   selected_ = UISegmentedControlNoSegment;
+}
+
+void UISegmentedControl::setWidth(double width, size_t index) {
+  if (index < widths_.size()) widths_[index] = width < 0 ? 0 : width;
 }
 
 void UISegmentedControl::setSelectedSegmentIndex(long index) {

@@ -27,6 +27,7 @@ const char* kHelp =
     "  tap TEXT|S.R|#N        tap a button, bar button, row (section.row), alert button or tab\n"
     "  long TEXT|S.R [SECONDS]  long press (default 1 s)\n"
     "  swipe S.R|TEXT ACTION  a row's swipe action\n"
+    "  swipe left|right|up|down  swipe over the screen\n"
     "  menu S.R|TEXT ACTION   an action of a row's menu (Copy, ...)\n"
     "  toggle TEXT|S.R|#N     flip a switch\n"
     "  pick CHOICE            turn the picker to a choice\n"
@@ -46,7 +47,7 @@ const char* kHelp =
 // The verbs that need something to act on, with how to say it.
 const char* usageOf(const std::string& verb) {
   static const std::pair<const char*, const char*> usages[] = {
-      {"tap", "tap TEXT|S.R|#N"},       {"long", "long TEXT|S.R [SECONDS]"}, {"swipe", "swipe S.R|TEXT ACTION"},
+      {"tap", "tap TEXT|S.R|#N"},       {"long", "long TEXT|S.R [SECONDS]"}, {"swipe", "swipe S.R|TEXT ACTION, or swipe left|right|up|down"},
       {"menu", "menu S.R|TEXT ACTION"}, {"pick", "pick CHOICE"},              {"type", "type TEXT"},
       {"tab", "tab TITLE|N"},           {"open", "open URL [APP]"},           {"card", "card TITLE | MESSAGE"},
   };
@@ -81,6 +82,10 @@ double trailingSeconds(std::string& arg, double fallback) {
   return fallback;
 }
 
+bool isDirection(const std::string& word) {
+  return word == "left" || word == "right" || word == "up" || word == "down";
+}
+
 // "ROW ACTION" where both may hold blanks: each split from the left is tried until one
 // names a row and one of its actions; a failed try changes nothing.
 UIInteractionResult rowAndAction(const std::string& arg,
@@ -112,7 +117,7 @@ bool execute(const std::string& line, std::ostream& out) {
   bool printScreen = true;
   if (verb == "quit" || verb == "exit") return false;
   const char* usage = usageOf(verb);
-  bool pairVerb = verb == "swipe" || verb == "menu";
+  bool pairVerb = (verb == "swipe" && !isDirection(arg)) || verb == "menu";
   if (usage && (arg.empty() || (pairVerb && arg.find(' ') == std::string::npos))) {
     out << "! usage: " << usage << "\n";
     return true;
@@ -127,7 +132,7 @@ bool execute(const std::string& line, std::ostream& out) {
     double seconds = trailingSeconds(arg, 1.0);
     result = UIInteraction::longPress(arg, seconds);
   } else if (verb == "swipe") {
-    result = rowAndAction(arg, UIInteraction::swipeRow);
+    result = isDirection(arg) ? UIInteraction::swipe(arg) : rowAndAction(arg, UIInteraction::swipeRow);
   } else if (verb == "menu") {
     result = rowAndAction(arg, UIInteraction::menuRow);
   } else if (verb == "toggle") {

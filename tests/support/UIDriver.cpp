@@ -68,6 +68,7 @@ UIInteractionResult UIDriver::tap(const std::string& t) { return settle(UIIntera
 UIInteractionResult UIDriver::longPress(const std::string& t, double s) { return settle(UIInteraction::longPress(t, s)); }
 UIInteractionResult UIDriver::swipeRow(const std::string& r, const std::string& a) { return settle(UIInteraction::swipeRow(r, a)); }
 UIInteractionResult UIDriver::menuRow(const std::string& r, const std::string& a) { return settle(UIInteraction::menuRow(r, a)); }
+UIInteractionResult UIDriver::swipe(const std::string& d) { return settle(UIInteraction::swipe(d)); }
 UIInteractionResult UIDriver::submit() { return settle(UIInteraction::submit()); }
 UIInteractionResult UIDriver::pullToRefresh() { return settle(UIInteraction::pullToRefresh()); }
 UIInteractionResult UIDriver::rotate() { return settle(UIInteraction::rotate()); }

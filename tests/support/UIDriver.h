@@ -33,6 +33,7 @@ class UIDriver {
   UIInteractionResult longPress(const std::string& target, double seconds = 1.0);
   UIInteractionResult swipeRow(const std::string& row, const std::string& action);
   UIInteractionResult menuRow(const std::string& row, const std::string& action);
+  UIInteractionResult swipe(const std::string& direction);
   UIInteractionResult toggle(const std::string& target);
   UIInteractionResult pick(const std::string& choice);
   UIInteractionResult type(const std::string& text, const std::string& field = {});

@@ -10,7 +10,9 @@
 #include "uikit/UINavigationController.h"
 #include "uikit/UINotificationFeedbackGenerator.h"
 #include "uikit/UIPickerView.h"
+#include "uikit/UISegmentedControl.h"
 #include "uikit/UISelectionFeedbackGenerator.h"
+#include "uikit/UISwipeGestureRecognizer.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UITextField.h"
@@ -212,5 +214,30 @@ TEST(TabTapTest, ATabIsTappedByItsTitleButTheScreensOwnTextsComeFirst) {
   EXPECT_EQ(tabs->selectedIndex(), 2);
   first->presentViewController(std::make_shared<UIViewController>(), false);
   EXPECT_FALSE(ui.tap("Home")) << "tabs are out of reach behind a presented screen";
+}
+TEST_F(InteractionTest, ASwipeOverTheScreenReachesTheRecognizerOfItsDirection) {
+  int dismissals = 0;
+  auto swipe = std::make_shared<UISwipeGestureRecognizer>([&](UIGestureRecognizer&) { ++dismissals; });
+  swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
+  form->view()->addGestureRecognizer(swipe);
+  EXPECT_TRUE(ui.swipe("right"));
+  EXPECT_EQ(dismissals, 1);
+  auto refused = ui.swipe("left");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.message, "nothing here answers a swipe left");
+  EXPECT_FALSE(ui.swipe("sideways"));
+  swipe->setEnabled(false);
+  EXPECT_FALSE(ui.swipe("right"));
+  EXPECT_EQ(dismissals, 1);
+}
+TEST(SegmentedControlTest, WidthsStayWithTheirSegments) {
+  UISegmentedControl control({"Packages", "Developers"});
+  control.setWidth(178, 0);
+  control.setWidth(-5, 1);
+  control.insertSegmentWithTitle("All", 0);
+  EXPECT_EQ(control.widthForSegmentAtIndex(0), 0) << "a new segment sizes to its title";
+  EXPECT_EQ(control.widthForSegmentAtIndex(1), 178);
+  EXPECT_EQ(control.widthForSegmentAtIndex(2), 0) << "a negative width counts as none";
+  EXPECT_EQ(control.widthForSegmentAtIndex(9), 0);
 }
 }  // namespace

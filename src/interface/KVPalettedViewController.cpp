@@ -25,6 +25,9 @@ KVPalettedViewController::~KVPalettedViewController() { NotificationCenter::defa
 bool KVPalettedViewController::isDarkMode() const { return KVPaletteManager::isDarkMode(); }
 
 void KVPalettedViewController::observe(const std::string& name, NotificationCenter::Block block) {
+  // One registration per name: an appearance that reverses a disappearance before it
+  // ended registers again without the registrations having gone.
+  NotificationCenter::defaultCenter().removeObserver(this, name);
   NotificationCenter::defaultCenter().addObserver(this, name, std::move(block));
 }
 

@@ -66,7 +66,8 @@ class KVPalettedViewController : public UIViewController {
   void resetOverridesColors() { overrideColors_.clear(); }
 
  protected:
-  // Registers for a notification on the screen's behalf (removed when it disappears).
+  // Registers for a notification on the screen's behalf (removed when it disappears);
+  // replaces the screen's earlier registration of the same name.
   void observe(const std::string& name, NotificationCenter::Block block);
 
  private:

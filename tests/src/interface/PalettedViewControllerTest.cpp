@@ -77,6 +77,19 @@ TEST_F(PalettedViewControllerTest, RegistrationsAreGoneAfterADisappearance) {
   EXPECT_EQ(screen->preferredStatusBarStyle(), UIStatusBarStyleLightContent);
 }
 
+TEST_F(PalettedViewControllerTest, AReversedDisappearanceDoesNotRegisterTwice) {
+  auto screen = std::make_shared<Themed>();
+  ui.show(screen);
+  screen->beginAppearanceTransition(false, true);
+  screen->beginAppearanceTransition(true, true);  // it comes back before it was gone
+  screen->endAppearanceTransition();
+  NotificationCenter::defaultCenter().post("SomethingHappened");
+  EXPECT_EQ(screen->heard, 1);
+  int before = screen->rethemes;
+  KVPaletteManager::updatePaletteFromSettings();
+  EXPECT_EQ(screen->rethemes, before + 1) << "one re-theme per palette change";
+}
+
 TEST_F(PalettedViewControllerTest, TheFirstScreenReportsTheSystemAppearanceToThePalette) {
   auto& prefs = QuillbarkPersistentPreferences::sharedInstance();
   prefs.setValue(Value(true), "ObserveAppleDarkModeChanges");

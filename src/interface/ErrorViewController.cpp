@@ -1,6 +1,7 @@
 #include "interface/ErrorViewController.h"
 
 #include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
@@ -123,7 +124,11 @@ void ErrorViewController::showWithTitle(const std::string& title, const std::str
 void ErrorViewController::presentFromTopPresenter() {
   UIWindow* window = UIWindow::keyWindow();
   UIViewController* presenter = window ? window->topPresenter() : nullptr;
-  if (!presenter) return;
+  if (!presenter) {
+    // Nothing is on screen to show it over; the card's text is kept in the log.
+    KVLog("alert card not shown (no screen): %s: %s", titleTxt_.c_str(), errorTxt_.c_str());
+    return;
+  }
   setModalPresentationStyle(UIModalPresentationOverFullScreen);
   presenter->presentViewController(shared_from_this(), true);
 }

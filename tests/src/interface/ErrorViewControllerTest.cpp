@@ -4,6 +4,7 @@
 #include "interface/ErrorViewController.h"
 #include "support/UIDriver.h"
 #include "uikit/UIButton.h"
+#include "uikit/UILabel.h"
 #include "uikit/UINib.h"
 #include "uikit/UIPasteboard.h"
 
@@ -124,5 +125,20 @@ TEST_F(ErrorViewControllerTest, ALongPressCopiesTheMessageAndConfirmsForHalfASec
   ui.runUntilIdle();
   EXPECT_FALSE(ui.screenShows("alert:"));
   EXPECT_TRUE(ui.screenShows("Package foo failed to install"));
+  UIPasteboard::generalPasteboard().setString("something else");
+  EXPECT_TRUE(ui.longPress("Package foo failed to install", 0.6));
+  EXPECT_EQ(UIPasteboard::generalPasteboard().string(), "Package foo failed to install") << "a second press copies again";
+}
+
+TEST_F(ErrorViewControllerTest, EmptyTextsStayEmptyAndLongOnesWrapWithoutLimit) {
+  auto c = card();
+  std::string longText(2000, 'x');
+  c->showWithTitle("", longText, 1, "OK", std::nullopt, std::string());
+  c->presentFromTopPresenter();
+  ui.runUntilIdle();
+  EXPECT_EQ(c->errorTitle()->text(), "");
+  EXPECT_EQ(c->errorLbl()->text(), longText);
+  EXPECT_EQ(c->errorLbl()->numberOfLines(), 0);
+  EXPECT_EQ(c->errorTitle()->numberOfLines(), 0);
 }
 }  // namespace

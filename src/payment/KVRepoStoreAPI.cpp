@@ -160,11 +160,6 @@ void KVRepoStoreAPI::invalidateCredentialsForSourceLocation(const std::string& l
   keychain.removeObjectForKey(secretKey(location));
 }
 
-bool KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(const std::string& location) {
-  auto& api = sharedRepoStore();
-  return nonEmpty(api.storedTokenForSourceLocation(location)) && nonEmpty(api.storedSecretForSourceLocation(location));
-}
-
 std::string KVRepoStoreAPI::packageInfoAddress(const std::string& endpoint, const std::string& identifier) {
   return joinAddress(endpoint, "package/" + identifier + "/info");
 }
@@ -326,15 +321,4 @@ void KVRepoStoreAPI::purchasePackageWithIdentifier(const std::string& identifier
   send(*request, acceptedReply<RepoStorePackagePurchaseResponse>(
                      response, completion, "Purchase request failed, communication with the server failed (%ld)",
                      "Purchase request failed, unable to parse response", read, "Purchase check", identifier));
-}
-
-void KVRepoStoreAPI::updadatePurchasedPackagesForSource(const std::string& location) {
-  sharedRepoStore().userInfoForSourceLocation(
-      location, [location](bool failed, std::shared_ptr<RepoStoreUserInfoResponse> response) {
-        if (failed || response->error) {
-          KVLog("error: %s", response->error ? response->error->localizedDescription().c_str() : "");
-          return;
-        }
-        KVRepoStoreRecords::updatePurchasesForSource(location, response->purchases);
-      });
 }

@@ -56,8 +56,14 @@ class KVRepoStoreAPI {
   static std::string packageInfoAddress(const std::string& endpoint, const std::string& identifier);
   static std::string authorizeDownloadAddress(const std::string& endpoint, const std::string& identifier);
 
-  // Utility
+  // Utility: workflows over the client that write the database.
   static bool userIsAuthenticatedForStoreLocation(const std::string& location);
+  // Signs in through the web sign-in, then reads the user's purchases at the source and
+  // marks them paid; true when both succeeded (also with no purchases), false on any
+  // error; never called when the user leaves the sign-in page. After marking,
+  // "KVRSourceUpdatedNotification" for the location follows 1 s later on the main thread.
+  static void loginToSource(const std::string& location, std::function<void(bool success)> completion);
+  static void loginToSource(const std::string& location);
   // Asks for the signed-in user's purchases at the source and marks them paid; an
   // error is only logged.
   static void updadatePurchasedPackagesForSource(const std::string& location);

@@ -32,7 +32,7 @@ void setEndpoint(const std::string& location, bool hasEndpoint, const std::strin
 }
 
 void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
-                              std::function<void()> completion) {
+                              std::function<void(bool written)> completion) {
   performOnDefaultThread([sourceLocation, identifiers, completion] {
     try {
       auto db = store::Database::defaultDatabase();
@@ -46,11 +46,13 @@ void updatePurchasesForSource(const std::string& sourceLocation, const std::vect
           if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
             db->setValue(*object, "isPaidThroughSileo", Value(true));
         }
-        if (completion) completion();
       });
     } catch (const std::exception& e) {
       KVLog("ERROR: %s", e.what());
+      if (completion) completion(false);
+      return;
     }
+    if (completion) completion(true);
   });
 }
 

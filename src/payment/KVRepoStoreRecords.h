@@ -22,8 +22,10 @@ std::optional<std::string> sourceLocationOfPackage(const std::string& identifier
 void setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint);
 // On the default-priority queue, in one write transaction: clears the paid mark of
 // every package of the source, then marks each identifier that has a package record
-// (in any source). `completion` runs inside the transaction.
+// (in any source). `completion` hears true once the transaction has committed, so what
+// it reads or writes sees the new marks (and cannot deadlock on the open transaction),
+// or false when the write failed.
 void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
-                              std::function<void()> completion = nullptr);
+                              std::function<void(bool written)> completion = nullptr);
 
 }  // namespace KVRepoStoreRecords

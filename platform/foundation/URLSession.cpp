@@ -1,6 +1,7 @@
 #include "foundation/URLSession.h"
 
 #include <atomic>
+#include <type_traits>
 
 #include "foundation/URLSessionEngine.h"
 
@@ -73,10 +74,7 @@ std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithURL(const URL& url, 
 
 std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithRequest(const URLRequest& request,
                                                                     URLSessionDataCompletion completion) {
-  auto task = std::make_shared<URLSessionDataTask>(shared_from_this(), request);
-  task->dataCompletion_ = std::move(completion);
-  registerTask(task);
-  return task;
+  return makeTask<URLSessionDataTask>(request, std::move(completion));
 }
 
 std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithURL(const URL& url,
@@ -86,16 +84,18 @@ std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithURL(const UR
 
 std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(const URLRequest& request,
                                                                             URLSessionDownloadCompletion completion) {
-  auto task = std::make_shared<URLSessionDownloadTask>(shared_from_this(), request);
-  task->downloadCompletion_ = std::move(completion);
-  registerTask(task);
-  return task;
+  return makeTask<URLSessionDownloadTask>(request, std::move(completion));
 }
 
-void URLSession::registerTask(const std::shared_ptr<URLSessionTask>& task) {
+template <typename Task, typename Completion>
+std::shared_ptr<Task> URLSession::makeTask(const URLRequest& request, Completion completion) {
+  auto task = std::make_shared<Task>(shared_from_this(), request);
+  if constexpr (std::is_same_v<Task, URLSessionDownloadTask>) task->downloadCompletion_ = std::move(completion);
+  else task->dataCompletion_ = std::move(completion);
   std::lock_guard<std::mutex> lock(mutex_);
   std::erase_if(tasks_, [](const std::weak_ptr<URLSessionTask>& w) { return w.expired(); });
   tasks_.push_back(task);
+  return task;
 }
 
 void URLSession::taskStarted() {

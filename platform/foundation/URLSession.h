@@ -49,7 +49,9 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   friend class URLSessionTask;
   URLSession(const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
              std::shared_ptr<DispatchQueue> queue);
-  void registerTask(const std::shared_ptr<URLSessionTask>& task);
+  // A suspended task of the session with its completion, kept in the session's list.
+  template <typename Task, typename Completion>
+  std::shared_ptr<Task> makeTask(const URLRequest& request, Completion completion);
   void taskStarted();
   void taskEnded();  // on the delegate queue, after the task's last report
   void invalidateIfIdleLocked(std::unique_lock<std::mutex>& lock);

@@ -1,0 +1,64 @@
+#include "uikit/UIInteractionSupport.h"
+
+#include <cctype>
+
+#include "uikit/UINavigationBar.h"
+#include "uikit/UITabBar.h"
+#include "uikit/UITableView.h"
+#include "uikit/UIViewController.h"
+
+namespace UIInteractionSupport {
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool sameText(const std::string& a, const std::string& b) { return a == b || lower(a) == lower(b); }
+
+bool parsePath(const std::string& s, NSIndexPath& out) {
+  auto dot = s.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 >= s.size()) return false;
+  for (size_t i = 0; i < s.size(); ++i)
+    if (i != dot && !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+  out = {std::stol(s.substr(0, dot)), std::stol(s.substr(dot + 1))};
+  return true;
+}
+
+namespace {
+// Visible views of the front screen, depth first, in screen order.
+void visibleViews(UIView* view, std::vector<UIView*>& out) {
+  for (auto& sub : view->subviews()) {
+    if (sub->isHidden() || sub->alpha() <= 0.01 || !sub->isUserInteractionEnabled()) continue;
+    if (dynamic_cast<UINavigationBar*>(sub.get()) || dynamic_cast<UITabBar*>(sub.get())) continue;
+    out.push_back(sub.get());
+    visibleViews(sub.get(), out);
+  }
+}
+
+}  // namespace
+
+std::vector<UIView*> frontViews() {
+  std::vector<UIView*> out;
+  UIViewController* f = UIInteraction::front();
+  if (f && f->isViewLoaded()) {
+    out.push_back(f->view().get());
+    visibleViews(f->view().get(), out);
+  }
+  return out;
+}
+
+UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path) {
+  table = firstOf<UITableView>();
+  if (!table) return UIInteractionResult::failure("there is no table on this screen");
+  if (parsePath(row, path)) return UIInteractionResult::success();
+  for (auto& p : table->indexPathsForVisibleRows()) {
+    std::string text, detail, accessory;
+    table->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
+    if (sameText(text, row)) {
+      path = p;
+      return UIInteractionResult::success();
+    }
+  }
+  return UIInteractionResult::failure("no row \"" + row + "\"");
+}
+}  // namespace UIInteractionSupport

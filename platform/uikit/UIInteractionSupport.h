@@ -1,0 +1,29 @@
+#pragma once
+// Finding things on the front screen, shared by the verbs of UIInteraction.
+#include <string>
+#include <vector>
+
+#include "uikit/UIGeometry.h"
+#include "uikit/UIInteraction.h"
+
+class UITableView;
+
+namespace UIInteractionSupport {
+std::string lower(std::string s);
+// Equal, or equal but for case.
+bool sameText(const std::string& a, const std::string& b);
+// "section.row".
+bool parsePath(const std::string& s, NSIndexPath& out);
+// The front screen's view and its visible, touchable views, depth first, in screen order.
+std::vector<UIView*> frontViews();
+
+template <class T>
+T* firstOf() {
+  for (UIView* v : frontViews())
+    if (auto* t = dynamic_cast<T*>(v)) return t;
+  return nullptr;
+}
+
+// A row of the front screen's table by "section.row" or by its text.
+UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path);
+}  // namespace UIInteractionSupport

@@ -195,3 +195,36 @@ TEST(TestHttpServerTest, WaitsForRequestsFromOtherThreads) {
   EXPECT_FALSE(server.waitForRequests(4, std::chrono::milliseconds(1)));
   EXPECT_EQ(server.requestCount("/ping"), 3u);
 }
+
+TEST(TestHttpServerTest, ConnectionsCloseAfterEachRequestUnlessKeptAlive) {
+  // One client handle asks twice; it reuses its connection whenever the server lets it.
+  auto portsSeen = [](TestHttpServer& server) {
+    server.respond("/ping", TestHttpResponse::text("pong"));
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, server.url("/ping").c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t n, void*) { return size * n; });
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+    curl_easy_cleanup(curl);
+    auto requests = server.requests();
+    EXPECT_EQ(requests.size(), 2u);
+    for (const auto& r : requests) EXPECT_GT(r.remotePort, 0);
+    return requests.size() == 2 ? std::make_pair(requests[0].remotePort, requests[1].remotePort) : std::make_pair(0, 0);
+  };
+  TestHttpServer closing;
+  auto [a, b] = portsSeen(closing);
+  EXPECT_NE(a, b);
+  TestHttpServer keeping(TestHttpConnections::KeepAlive);
+  auto [c, d] = portsSeen(keeping);
+  EXPECT_EQ(c, d);
+}
+
+TEST(TestHttpServerTest, ATrickledBodyArrivesWhole) {
+  TestHttpServer server;
+  TestHttpResponse slow = TestHttpResponse::text("slow");
+  slow.trickle = std::chrono::milliseconds(20);
+  server.respond("/slow", slow);
+  Fetched f = fetch(server.url("/slow"));
+  EXPECT_EQ(f.code, CURLE_OK);
+  EXPECT_EQ(f.body, "slow");
+  EXPECT_EQ(headerValue(f.headers, "Content-Length"), "4");
+}

@@ -4,6 +4,7 @@
 #include "foundation/NotificationCenter.h"
 #include "interface/KVPaletteManager.h"
 #include "system/DeviceRoot.h"
+#include "uikit/SFSafariViewController.h"
 #include "uikit/UIActivityViewController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIDevice.h"
@@ -22,6 +23,7 @@ void resetInterface() {
   UIView::clearRecordedAnimations();
   UIActivityViewController::clearShownSheets();
   UIFeedbackGenerator::clearRecordedFeedback();
+  SFSafariViewController::clearShownURLs();
   if (UIResponder* r = UIResponder::currentFirstResponder()) r->resignFirstResponder();
   UIKeyboard::hide();
 }

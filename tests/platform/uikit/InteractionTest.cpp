@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/UIDriver.h"
+#include "uikit/SFSafariViewController.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
@@ -239,5 +240,28 @@ TEST(SegmentedControlTest, WidthsStayWithTheirSegments) {
   EXPECT_EQ(control.widthForSegmentAtIndex(1), 178);
   EXPECT_EQ(control.widthForSegmentAtIndex(2), 0) << "a negative width counts as none";
   EXPECT_EQ(control.widthForSegmentAtIndex(9), 0);
+}
+class BrowserListener : public SFSafariViewControllerDelegate {
+ public:
+  int finished = 0;
+  bool gone = false;
+  void safariViewControllerDidFinish(SFSafariViewController& browser) override {
+    ++finished;
+    gone = browser.presentingViewController() == nullptr;
+  }
+};
+
+TEST_F(InteractionTest, TheBrowserViewShowsItsAddressAndDoneClosesItBeforeTheDelegateHears) {
+  BrowserListener listener;
+  auto browser = std::make_shared<SFSafariViewController>("https://example.org/register/");
+  browser->setDelegate(&listener);
+  browser->setModalPresentationStyle(UIModalPresentationFormSheet);
+  form->presentViewController(browser, true);
+  EXPECT_TRUE(ui.screenShows("browser: https://example.org/register/"));
+  EXPECT_EQ(SFSafariViewController::shownURLs(), (std::vector<std::string>{"https://example.org/register/"}));
+  EXPECT_TRUE(ui.close()) << "close finds the Done button";
+  EXPECT_EQ(listener.finished, 1);
+  EXPECT_TRUE(listener.gone);
+  EXPECT_TRUE(ui.screenShows("title: Form"));
 }
 }  // namespace

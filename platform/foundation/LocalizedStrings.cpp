@@ -6,31 +6,13 @@
 
 #include "foundation/Bundle.h"
 #include "foundation/Files.h"
+#include "foundation/StringEncoding.h"
 
 namespace LocalizedStrings {
 namespace {
 std::mutex gMutex;
 std::string gLanguage = "en";
 std::map<std::string, std::map<std::string, std::string>> gTables;  // table -> key -> text
-
-void appendUTF8(std::string& out, unsigned cp) {
-  if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Reads up to four hex digits at s[i]; answers how many there were.
 int readHex(const std::string& s, size_t& i, unsigned& value) {
@@ -71,6 +53,7 @@ bool readQuoted(const std::string& s, size_t& i, std::string& out) {
             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
             i = j;
           }
+          if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;  // a lone surrogate
           appendUTF8(out, unit);
           break;
         }

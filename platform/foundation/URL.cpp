@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "foundation/Files.h"
+
 namespace {
 
 bool isUnreserved(unsigned char c) { return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
@@ -149,13 +151,7 @@ std::string URL::path() const {
   return decoded ? *decoded : path_;
 }
 
-std::string URL::lastPathComponent() const {
-  std::string p = path();
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  if (p == "/") return p;
-  size_t slash = p.rfind('/');
-  return slash == std::string::npos ? p : p.substr(slash + 1);
-}
+std::string URL::lastPathComponent() const { return Files::lastPathComponent(path()); }
 
 bool URL::isFileURL() const {
   std::string s;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/NSDataHex.h"
 #include "foundation/Files.h"
 
 namespace NSFileManagerKorvaleExtensions {
@@ -22,13 +23,7 @@ std::optional<std::string> fileHashAtPath(const std::string& path) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned len = 0;
   EVP_DigestFinal_ex(ctx.get(), digest, &len);
-  static const char* hex = "0123456789abcdef";
-  std::string out;
-  for (unsigned i = 0; i < len; ++i) {
-    out += hex[digest[i] >> 4];
-    out += hex[digest[i] & 15];
-  }
-  return out;
+  return NSDataHex::hexValue(Data(digest, digest + len));
 }
 
 bool createPath(const std::string& path) {

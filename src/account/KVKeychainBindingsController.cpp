@@ -3,44 +3,11 @@
 #include "account/KVKeychainBindings.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
+#include "foundation/StringEncoding.h"
 
 namespace {
 constexpr const char* kValuesPrefix = "values.";
 constexpr size_t kValuesPrefixLength = 7;
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool isValidUTF8(const Data& d) {
-  size_t i = 0;
-  while (i < d.size()) {
-    uint8_t c = d[i];
-    size_t extra;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= d.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((d[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d[i + k] & 0x3F);
-    }
-    static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
 }  // namespace
 
 KVKeychainBindingsController& KVKeychainBindingsController::sharedKeychainBindingsController() {
@@ -53,8 +20,9 @@ std::string KVKeychainBindingsController::serviceName() const { return Bundle::m
 std::optional<std::string> KVKeychainBindingsController::stringForKey(const std::string& key) const {
   Data bytes;
   if (Keychain::copyMatching(serviceName(), key, &bytes) != errSecSuccess) return std::nullopt;
-  if (!isValidUTF8(bytes)) return std::nullopt;
-  return stringFromData(bytes);
+  std::string text = stringFromData(bytes);
+  if (!isValidUTF8(text)) return std::nullopt;
+  return text;
 }
 
 bool KVKeychainBindingsController::storeString(const std::optional<std::string>& string, const std::string& key) {

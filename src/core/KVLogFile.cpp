@@ -1,7 +1,5 @@
 #include "core/KVLogFile.h"
 
-#include <unicode/utf8.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -9,19 +7,10 @@
 
 #include "foundation/Files.h"
 #include "foundation/Log.h"
+#include "foundation/StringEncoding.h"
 
 namespace KVLogFile {
 namespace {
-bool isValidUTF8(const std::string& s) {
-  int32_t i = 0, n = static_cast<int32_t>(s.size());
-  while (i < n) {
-    UChar32 c;
-    U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), i, n, c);
-    if (c < 0) return false;
-  }
-  return true;
-}
-
 void handleExceptions() {
   std::string what = "unknown exception";
   if (auto e = std::current_exception()) {

@@ -54,10 +54,6 @@ std::shared_ptr<URLSession> URLSession::sessionWithConfiguration(const URLSessio
   return std::shared_ptr<URLSession>(new URLSession(configuration, std::move(delegate), std::move(delegateQueue)));
 }
 
-std::shared_ptr<DispatchQueue> URLSession::mainQueue() {
-  return std::shared_ptr<DispatchQueue>(&DispatchQueue::mainQueue(), [](DispatchQueue*) {});
-}
-
 std::shared_ptr<URLSessionDelegate> URLSession::delegate() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return delegate_;

@@ -22,8 +22,6 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   static std::shared_ptr<URLSession> sessionWithConfiguration(const URLSessionConfiguration& configuration,
                                                                std::shared_ptr<URLSessionDelegate> delegate = nullptr,
                                                                std::shared_ptr<DispatchQueue> delegateQueue = nullptr);
-  // The main queue as a delegate queue.
-  static std::shared_ptr<DispatchQueue> mainQueue();
   ~URLSession();
 
   std::shared_ptr<URLSessionDataTask> dataTaskWithURL(const URL& url, URLSessionDataCompletion completion = nullptr);

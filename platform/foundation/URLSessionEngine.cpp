@@ -1,6 +1,5 @@
 #include "foundation/URLSessionEngine.h"
 
-#include <atomic>
 #include <map>
 #include <thread>
 #include <vector>
@@ -48,7 +47,6 @@ struct URLSessionEngine::Impl {
   std::mutex mutex;
   std::vector<std::shared_ptr<URLTransfer>> toAdd, toCancel;
   std::map<CURL*, std::shared_ptr<URLTransfer>> running;
-  std::atomic<long> connections{0};
 };
 
 URLSessionEngine& URLSessionEngine::shared() {
@@ -78,8 +76,6 @@ void URLSessionEngine::cancel(const std::shared_ptr<URLTransfer>& transfer) {
   }
   curl_multi_wakeup(impl_->multi);
 }
-
-long URLSessionEngine::connectionsOpened() const { return impl_->connections.load(); }
 
 void URLSessionEngine::run() {
   Impl& d = *impl_;
@@ -115,9 +111,6 @@ void URLSessionEngine::run() {
       if (it == d.running.end()) continue;
       auto transfer = it->second;
       d.running.erase(it);
-      long opened = 0;
-      curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &opened);
-      d.connections += opened;
       curl_multi_remove_handle(d.multi, easy);
       if (transfer->onDone) transfer->onDone(result);
       transfer->onDone = nullptr;

@@ -50,8 +50,6 @@ class URLSessionEngine {
   // Ends a pending or running transfer with CURLE_ABORTED_BY_CALLBACK; nothing when it
   // has already ended.
   void cancel(const std::shared_ptr<URLTransfer>& transfer);
-  // Connections opened so far (a test reads it to see reuse).
-  long connectionsOpened() const;
 
  private:
   URLSessionEngine();

@@ -233,7 +233,6 @@ class UITableView : public UIScrollView {
   void updateVisibleCells();
   void retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell);
   void applyRowChanges();
-  bool checkCounts(const std::vector<long>& oldCounts);
   double viewportHeight() const;
 
   struct PendingChanges {

@@ -2,18 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "foundation/Value.h"
-
-namespace {
-
-bool inside(std::string_view part, const std::string& whole) {
-  std::less<const char*> before;
-  return !part.empty() && !before(part.data(), whole.data()) && before(part.data(), whole.data() + whole.size());
-}
-
-}  // namespace
 
 KVStanza::Field KVStanza::field(size_t index) const {
   const Slot& s = fields_[index];
@@ -34,8 +24,8 @@ size_t KVStanza::store(std::string_view s) {
 size_t KVStanza::set(std::string_view name, std::string_view value) {
   // The arguments may point into our own buffer, which the appends below can move.
   std::string nameCopy, valueCopy;
-  if (inside(name, text_)) name = nameCopy.assign(name);
-  if (inside(value, text_)) value = valueCopy.assign(value);
+  if (aliases(name)) name = nameCopy.assign(name);
+  if (aliases(value)) value = valueCopy.assign(value);
   Slot slot{0, name.size(), 0, value.size(), hashName(name)};
   slot.nameOffset = store(name);
   slot.valueOffset = store(value);
@@ -66,7 +56,7 @@ void KVStanza::moveValueAndExtend(size_t index, size_t offset, size_t length) {
 
 void KVStanza::appendToValue(size_t index, std::string_view text) {
   std::string copy;
-  if (inside(text, text_)) text = copy.assign(text);
+  if (aliases(text)) text = copy.assign(text);
   Slot& s = fields_[index];
   if (s.valueOffset + s.valueLength != text_.size()) {
     // Not the most recently stored value: move it to the end first so it can grow.
@@ -75,18 +65,6 @@ void KVStanza::appendToValue(size_t index, std::string_view text) {
   }
   text_.append(text.data(), text.size());
   s.valueLength += text.size();
-}
-
-void KVStanza::appendLineToValue(size_t index, std::string_view line) {
-  Slot& s = fields_[index];
-  if (s.valueOffset + s.valueLength == text_.size() && !inside(line, text_)) {
-    text_.push_back('\n');
-    text_.append(line.data(), line.size());
-    s.valueLength += 1 + line.size();
-    return;
-  }
-  appendToValue(index, "\n");
-  appendToValue(index, line);
 }
 
 bool KVStanza::erase(std::string_view name) {

@@ -41,8 +41,6 @@ class KVStanza {
   size_t set(std::string_view name, std::string_view value);
   // Appends text to the value of the field at `index`.
   void appendToValue(size_t index, std::string_view text);
-  // Appends a line feed and `line` to the value of the field at `index`.
-  void appendLineToValue(size_t index, std::string_view line);
 
   // Building from lines, for the control-line parser: lines are copied once into the
   // buffer (one or a block of them), followed by a line feed, and fields then refer to

@@ -77,13 +77,6 @@ std::shared_ptr<KVPalette> KVPalette::paletteWithStyle(uint32_t style, const Ove
   return p;
 }
 
-const std::vector<std::string>& KVPalette::overridableColorNames() {
-  static const std::vector<std::string> names = {
-      "backgroundColor", "foregroundColor", "queueBackgroundColor", "highlightColor", "tintColor", "barTintColor",
-      "primaryTextColor", "secondaryTextColor", "paidTextColor", "shadowColor", "navBarColor", "cellBackgroundColor"};
-  return names;
-}
-
 UIColor* KVPalette::colorSlot(const std::string& name) {
   if (name == "backgroundColor") return &backgroundColor_;
   if (name == "foregroundColor") return &foregroundColor_;
@@ -103,11 +96,4 @@ UIColor* KVPalette::colorSlot(const std::string& name) {
 void KVPalette::applyOverrides(const Overrides& overrides) {
   for (const auto& [name, color] : overrides)
     if (UIColor* slot = colorSlot(name)) *slot = color;
-}
-
-std::optional<UIColor> KVPalette::colorNamed(const std::string& name) const {
-  if (name == "getButtonBackgoundColor") return getButtonBackgoundColor_;
-  if (name == "getButtonTextColor") return getButtonTextColor_;
-  if (UIColor* slot = const_cast<KVPalette*>(this)->colorSlot(name)) return *slot;
-  return std::nullopt;
 }

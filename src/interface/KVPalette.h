@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "uikit/UIColor.h"
 
@@ -22,12 +20,9 @@ class KVPalette {
   static KVPalette initWithBlueConfiguration();
   static KVPalette initWithGreyConfiguration();
   static KVPalette initWithOLEDConfiguration();
-  // The twelve colours a screen may replace.
-  static const std::vector<std::string>& overridableColorNames();
 
   // Replaces the overridable colours named in `overrides`; other names are ignored.
   void applyOverrides(const Overrides& overrides);
-  std::optional<UIColor> colorNamed(const std::string& name) const;
 
   uint32_t style() const { return style_; }
   const UIColor& backgroundColor() const { return backgroundColor_; }

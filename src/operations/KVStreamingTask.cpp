@@ -135,7 +135,6 @@ void KVStreamingTask::runStreamingCommand(const std::string& command, OutputBloc
 
   process->setLaunchPath("/bin/bash");
   process->setArguments({"-c", command});
-  if (environment_) process->setEnvironment(*environment_);
 
   int32_t status;
   std::string launchError;

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -59,9 +58,6 @@ class KVStreamingTask {
     size_t scanned_ = 0;  // bytes of pending_ known to hold no line feed
   };
 
-  // Replaces the child's environment (tests); by default it inherits ours.
-  void setEnvironment(std::map<std::string, std::string> environment) { environment_ = std::move(environment); }
-
   std::shared_ptr<Process> task() const;
   int fileHandle() const;  // the pipe's reading end, -1 when no command runs
   std::string availableOutput() const;
@@ -77,5 +73,4 @@ class KVStreamingTask {
   std::string availableOutput_;
   std::optional<std::string> completeOutput_;
   OutputBlock didUpdateBlock_;
-  std::optional<std::map<std::string, std::string>> environment_;
 };

@@ -130,5 +130,8 @@ struct Database::Impl {
 std::string idListJson(const std::vector<int64_t>& ids);
 // A column read as the property's type (bool, date, list of texts...).
 Value columnValueAs(const Property& property, const sql::Statement& statement, int column);
+// The object of row `id` from a statement that selects the class's select list: its
+// column values, not yet its links.
+StoreObject objectFromColumns(const ClassInfo& info, const sql::Statement& statement, int64_t id);
 
 }  // namespace store

@@ -21,6 +21,14 @@ Value columnValueAs(const Property& p, const sql::Statement& st, int column) {
   return Value();
 }
 
+StoreObject objectFromColumns(const ClassInfo& info, const sql::Statement& st, int64_t id) {
+  StoreObject object(info.schema);
+  object.setObjectId(id);
+  int column = 1;
+  for (size_t index : info.columns) object.setAt(index, columnValueAs(info.schema->property(index), st, column++));
+  return object;
+}
+
 namespace {
 
 // Text that orders and compares like the value, for telling distinct values apart.
@@ -38,10 +46,7 @@ std::string distinctKey(const Value& v) {
 }  // namespace
 
 StoreObject Database::Impl::readRow(sql::Connection& c, const ClassInfo& info, const sql::Statement& st, int64_t id) {
-  StoreObject object(info.schema);
-  object.setObjectId(id);
-  int column = 1;
-  for (size_t index : info.columns) object.setAt(index, columnValueAs(info.schema->property(index), st, column++));
+  StoreObject object = objectFromColumns(info, st, id);
   if (!info.links.empty()) loadLinks(c, info, object);
   return object;
 }
@@ -50,10 +55,7 @@ std::optional<StoreObject> Database::Impl::loadObject(sql::Connection& c, const 
   sql::Statement st = c.prepare(info.selectByIdSql);
   st.bindInt(1, id);
   if (!st.step()) return std::nullopt;
-  StoreObject object(info.schema);
-  object.setObjectId(id);
-  int column = 1;
-  for (size_t index : info.columns) object.setAt(index, columnValueAs(info.schema->property(index), st, column++));
+  StoreObject object = objectFromColumns(info, st, id);
   st.reset();
   if (!info.links.empty()) loadLinks(c, info, object);
   return object;
@@ -68,13 +70,7 @@ void Database::Impl::loadLinks(sql::Connection& c, const ClassInfo& info, StoreO
     {
       sql::Statement st = c.prepare(sqlText);
       st.bindInt(1, object.objectId());
-      while (st.step()) {
-        StoreObject element(target.schema);
-        element.setObjectId(st.columnInt(0));
-        int column = 1;
-        for (size_t t : target.columns) element.setAt(t, columnValueAs(target.schema->property(t), st, column++));
-        elements.push_back(std::move(element));
-      }
+      while (st.step()) elements.push_back(objectFromColumns(target, st, st.columnInt(0)));
     }
     if (!target.links.empty()) {
       for (auto& e : elements) loadLinks(c, target, e);

@@ -29,9 +29,7 @@ void Migration::enumerateObjects(const std::string& className,
       sql::Statement st = c.prepare(oldInfo->selectByIdSql);
       st.bindInt(1, id);
       if (!st.step()) continue;  // deleted earlier in this migration
-      oldObject.setObjectId(id);
-      int column = 1;
-      for (size_t index : oldInfo->columns) oldObject.setAt(index, columnValueAs(oldClass->property(index), st, column++));
+      oldObject = objectFromColumns(*oldInfo, st, id);
     }
     for (size_t index : oldInfo->links) {
       // Old links are readable while their target class still exists.

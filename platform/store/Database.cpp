@@ -324,15 +324,19 @@ std::optional<StoreObject> Database::objectWithId(const std::string& className, 
 
 // ---- file
 
-Database::FileSizes Database::fileSizes() {
-  Impl::Lease c(*impl_);
-  FileSizes sizes;
-  uint64_t pageSize = static_cast<uint64_t>(c->scalar("PRAGMA page_size").asInt());
-  uint64_t pages = static_cast<uint64_t>(c->scalar("PRAGMA page_count").asInt());
-  uint64_t free = static_cast<uint64_t>(c->scalar("PRAGMA freelist_count").asInt());
+Database::FileSizes fileSizesOf(sql::Connection& c) {
+  Database::FileSizes sizes;
+  uint64_t pageSize = static_cast<uint64_t>(c.scalar("PRAGMA page_size").asInt());
+  uint64_t pages = static_cast<uint64_t>(c.scalar("PRAGMA page_count").asInt());
+  uint64_t free = static_cast<uint64_t>(c.scalar("PRAGMA freelist_count").asInt());
   sizes.totalBytes = pages * pageSize;
   sizes.usedBytes = (pages - std::min(pages, free)) * pageSize;
   return sizes;
+}
+
+Database::FileSizes Database::fileSizes() {
+  Impl::Lease c(*impl_);
+  return fileSizesOf(*c);
 }
 
 void Database::compact() {

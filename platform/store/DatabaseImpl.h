@@ -128,6 +128,8 @@ struct Database::Impl {
 };
 
 std::string idListJson(const std::vector<int64_t>& ids);
+// The file's size and the part of it in use, as the connection sees it.
+Database::FileSizes fileSizesOf(sql::Connection& connection);
 // A column read as the property's type (bool, date, list of texts...).
 Value columnValueAs(const Property& property, const sql::Statement& statement, int column);
 // The object of row `id` from a statement that selects the class's select list: its

@@ -213,12 +213,8 @@ void Database::Impl::compactIfAsked() {
   try {
     std::lock_guard lock(writeMutex);
     writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    uint64_t pageSize = static_cast<uint64_t>(writer->scalar("PRAGMA page_size").asInt());
-    uint64_t pages = static_cast<uint64_t>(writer->scalar("PRAGMA page_count").asInt());
-    uint64_t free = static_cast<uint64_t>(writer->scalar("PRAGMA freelist_count").asInt());
-    uint64_t total = pages * pageSize;
-    uint64_t used = (pages - std::min(pages, free)) * pageSize;
-    if (configuration.shouldCompactOnLaunch(total, used)) {
+    Database::FileSizes sizes = fileSizesOf(*writer);
+    if (configuration.shouldCompactOnLaunch(sizes.totalBytes, sizes.usedBytes)) {
       writer->exec("VACUUM");
       writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
     }

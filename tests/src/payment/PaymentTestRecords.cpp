@@ -1,24 +1,15 @@
 #include "PaymentTestRecords.h"
 
+#include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVRPackage.h"
-#include "database/KVRSchema.h"
 #include "database/KVRSource.h"
-#include <filesystem>
-
 #include "store/Database.h"
-#include "system/DeviceRoot.h"
 
 namespace PaymentTestRecords {
 
 void clear() {
-  // A database of its own in the test's device root.
-  store::Configuration config;
-  config.path = DeviceRoot::devicePath("/var/mobile/Library/Application Support/Quillbark/default.realm");
-  config.schemaVersion = KVRSchema::kSchemaVersion;
-  config.schema = KVRSchema::schema();
-  std::string folder = config.path.substr(0, config.path.rfind('/'));
-  std::filesystem::create_directories(folder);
-  store::Database::setDefaultConfiguration(std::move(config));
+  // The application's own database, in the test's device root.
+  store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
 }
 
 void addSource(const std::string& location, const std::string& endpoint) {

@@ -182,6 +182,8 @@ std::string TestHttpServer::baseURL() const { return "http://127.0.0.1:" + std::
 
 std::string TestHttpServer::url(std::string_view path) const { return baseURL() + std::string(path); }
 
+std::string TestHttpServer::closedBaseURL() { return TestHttpServer().baseURL(); }
+
 void TestHttpServer::serveFolder(const std::string& folder, const std::string& urlPrefix) {
   std::string prefix = urlPrefix.empty() || urlPrefix.back() != '/' ? urlPrefix + "/" : urlPrefix;
   std::lock_guard lock(mutex_);

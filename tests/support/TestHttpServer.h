@@ -82,6 +82,9 @@ class TestHttpServer {
   int port() const { return port_; }
   std::string baseURL() const;              // "http://127.0.0.1:PORT"
   std::string url(std::string_view path) const;  // baseURL() + path
+  // A base URL on 127.0.0.1 whose port a server held a moment ago and let go, so a
+  // connection to it is refused.
+  static std::string closedBaseURL();
 
   // Static files: GET and HEAD of urlPrefix + relative path read folder/relative path,
   // with Last-Modified from the file's time; If-Modified-Since not older than the file

@@ -134,14 +134,9 @@ TEST(URLSessionData, AnErrorStatusIsAReplyNotAnError) {
 }
 
 TEST(URLSessionErrors, RefusedUnsupportedAndTimedOut) {
-  int closedPort;
-  {
-    TestHttpServer gone;
-    closedPort = gone.port();
-  }
   auto session = ephemeralSession();
   Reply refused;
-  session->dataTaskWithURL(*URL::fromString("http://127.0.0.1:" + std::to_string(closedPort) + "/x"),
+  session->dataTaskWithURL(*URL::fromString(TestHttpServer::closedBaseURL() + "/x"),
                            refused.completion(session))->resume();
   ASSERT_TRUE(refused.wait());
   ASSERT_TRUE(refused.error);

@@ -86,12 +86,7 @@ TEST(KVDataTaskOperation, CancelledOperationsNeverCallTheirBlock) {
 }
 
 TEST(KVDataTaskOperation, AFailedReplyStillCallsTheBlockAndAnEmptyBlockIsFine) {
-  int closedPort;
-  {
-    TestHttpServer gone;
-    closedPort = gone.port();
-  }
-  URL dead = *URL::fromString("http://127.0.0.1:" + std::to_string(closedPort) + "/icon.png");
+  URL dead = *URL::fromString(TestHttpServer::closedBaseURL() + "/icon.png");
   auto session = noCacheSession();
   std::mutex m;
   bool called = false, hadData = true;

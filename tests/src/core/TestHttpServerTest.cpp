@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
 namespace {
@@ -103,12 +102,11 @@ TEST(TestHttpServerTest, ServesFolderFilesWithLastModifiedAndConditionalAnswers)
 }
 
 TEST(TestHttpServerTest, FolderUnderAPrefixAndNewerFileTime) {
-  char folder[] = "/tmp/qb-httpserver-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  std::string file = std::string(folder) + "/index.json";
+  TempDir folder;
+  std::string file = folder.file("index.json");
   std::ofstream(file) << "{}";
   TestHttpServer server;
-  server.serveFolder(folder, "/static");
+  server.serveFolder(folder.path(), "/static");
   Fetched first = fetch(server.url("/static/index.json"));
   EXPECT_EQ(first.body, "{}");
   EXPECT_EQ(headerValue(first.headers, "Content-Type"), "application/json");
@@ -120,8 +118,6 @@ TEST(TestHttpServerTest, FolderUnderAPrefixAndNewerFileTime) {
   Fetched changed = fetch(server.url("/static/index.json"), "GET",
                           {"If-Modified-Since: " + headerValue(first.headers, "Last-Modified")});
   EXPECT_EQ(changed.status, 200);
-  std::remove(file.c_str());
-  rmdir(folder);
 }
 
 TEST(TestHttpServerTest, ChosenRepliesHandlersAndRecords) {

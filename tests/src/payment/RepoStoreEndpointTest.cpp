@@ -55,12 +55,7 @@ TEST_F(PaymentTest, BlacklistedEmptyAndUnreachableLocations) {
   EXPECT_TRUE(KVRepoStoreAPI::sourceWithLoacationIsBlacklisted(KVRepoStoreAPI::kBlacklistedSourceLocation));
   EXPECT_FALSE(KVRepoStoreAPI::sourceWithLoacationIsBlacklisted(std::string(KVRepoStoreAPI::kBlacklistedSourceLocation) + "x"));
 
-  int closedPort;
-  {
-    TestHttpServer gone;
-    closedPort = gone.port();
-  }
-  api().endpointForSourceLocation("http://127.0.0.1:" + std::to_string(closedPort) + "/", unreachable.completion());
+  api().endpointForSourceLocation(TestHttpServer::closedBaseURL() + "/", unreachable.completion());
   ASSERT_TRUE(unreachable.wait());
   EXPECT_TRUE(unreachable.failed);
   EXPECT_EQ(unreachable.response->error->domain, NSURLErrorDomain) << "transport errors pass unchanged";

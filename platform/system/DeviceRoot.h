@@ -5,6 +5,8 @@
 // system does touches the host.
 #include <string>
 
+#include "launcher/LauncherEnvironment.h"
+
 namespace DeviceRoot {
 // The current device root, without a trailing "/" ("" stands for "/").
 std::string root();
@@ -25,6 +27,6 @@ inline constexpr const char* kLogFolder = "/var/mobile/Library/Logs/me.korvale.q
 inline constexpr const char* kDocumentsFolder = "/var/mobile/Documents";
 inline constexpr const char* kSystemVersionPlist = "/System/Library/CoreServices/SystemVersion.plist";
 inline constexpr const char* kDeviceFactsFile = "/etc/quillbark/device.json";
-inline constexpr const char* kDpkgAdminDir = "/var/lib/dpkg";
-inline constexpr const char* kLauncherPath = "/usr/libexec/quillbark/dedev";
+inline constexpr const char* kDpkgAdminDir = launcher::kDpkgAdminDir;
+inline constexpr const char* kLauncherPath = launcher::kInstallPath;
 }  // namespace DeviceRoot

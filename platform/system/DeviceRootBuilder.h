@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "launcher/LauncherEnvironment.h"
+
 struct DeviceFacts {
   std::string systemVersion = "14.4";   // the emulated iOS version
   std::string model = "iPhone10,3";     // hardware model identifier
@@ -14,10 +16,11 @@ struct DeviceFacts {
 };
 
 namespace DeviceRootBuilder {
-// What the builder sets up for the package tools, as device paths.
-inline constexpr const char* kDeviceAPTConfig = "/etc/quillbark/apt.conf";  // the launcher's APT_CONFIG
-inline constexpr const char* kRebootLauncherPath = "/usr/libexec/dedev";    // the launcher's second path
-inline constexpr const char* kRootHome = "/var/root";  // HOME of the launcher's tools (dpkg's user configuration)
+// What the builder sets up for the package tools, as device paths: the ones the
+// launcher relies on are the launcher's own.
+inline constexpr const char* kDeviceAPTConfig = launcher::kDeviceAPTConfig;  // the launcher's APT_CONFIG
+inline constexpr const char* kRebootLauncherPath = launcher::kRebootInstallPath;  // the launcher's second path
+inline constexpr const char* kRootHome = launcher::kRootHome;  // HOME of the launcher's tools (dpkg's user configuration)
 inline constexpr const char* kDpkgLog = "/var/log/dpkg.log";
 // Device tools that must never reach the host: each is a stand-in that only appends
 // its device path and arguments, separated by blanks, as one line to kStandInCallLog.

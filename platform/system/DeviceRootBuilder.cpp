@@ -28,10 +28,10 @@ bool setSystemVersion(const std::string& root, const std::string& version) {
 
 bool build(const std::string& root, const DeviceFacts& facts, std::string* error) {
   const char* folders[] = {
-      "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", "/var/mobile/Library/Preferences",
-      "/var/mobile/Library/Application Support/Quillbark", "/var/mobile/Library/Caches/me.korvale.quillbark",
-      "/var/mobile/Library/Logs/me.korvale.quillbark", "/var/mobile/Documents", "/System/Library/CoreServices",
-      "/etc/quillbark", "/etc/apt/sources.list.d", "/usr/libexec/quillbark", "/Applications", "/tmp",
+      "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", DeviceRoot::kPreferencesFolder,
+      DeviceRoot::kApplicationSupport, DeviceRoot::kCachesFolder, DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder,
+      "/System/Library/CoreServices", "/etc/quillbark", "/etc/apt/sources.list.d", "/usr/libexec/quillbark",
+      "/Applications", "/tmp",
   };
   for (const char* f : folders)
     if (!ensureFolder(join(root, f), error)) return false;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,19 +81,27 @@ TEST(PersistentDictionaryTest, AKillMidWriteLeavesTheOldFileReadable) {
     store.setObject(true, "setupDone");
     store.saveToFile();
   }
-  // A child writes a large dictionary over and over and is killed at some point.
+  // A child writes a large dictionary over and over and is killed at some point once
+  // it has written a few times (it says so through a pipe).
+  int written[2];
+  ASSERT_EQ(pipe(written), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    close(written[0]);
     PersistentDictionary store(path);
     std::string big(1 << 20, 'x');
     for (int i = 0;; ++i) {
       store.setObject(big + std::to_string(i), "filler");
       store.saveToFile();
+      if (i == 2 && write(written[1], "w", 1) != 1) _exit(1);
     }
   }
-  usleep(150 * 1000);
+  close(written[1]);
+  pollfd ready{written[0], POLLIN, 0};
+  EXPECT_EQ(poll(&ready, 1, 20000), 1) << "the child never got through three writes";
   kill(child, SIGKILL);
+  close(written[0]);
   waitpid(child, nullptr, 0);
   PersistentDictionary reread(path);
   EXPECT_TRUE(reread.boolForKey("setupDone"));

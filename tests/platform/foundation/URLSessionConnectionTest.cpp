@@ -63,9 +63,11 @@ TEST(URLSessionConnections, SessionsShareTheirConnectionsToAServer) {
 
 TEST(URLSessionConnections, ASlowTransferThatKeepsSendingOutlastsItsIdleTimeOut) {
   TestHttpServer server;
-  TestHttpResponse slow = TestHttpResponse::text("abcd");
+  // Eight bytes 150 ms apart: 1.2 s in all against a 1 s time-out, with every gap far
+  // enough below it that a busy machine can't stretch one past it.
+  TestHttpResponse slow = TestHttpResponse::text("abcdefgh");
   slow.contentType = "application/octet-stream";
-  slow.trickle = std::chrono::milliseconds(450);
+  slow.trickle = std::chrono::milliseconds(150);
   server.respond("/trickle", slow);
   auto session = URLSession::sessionWithConfiguration(URLSessionConfiguration::ephemeralSessionConfiguration());
   auto started = std::chrono::steady_clock::now();
@@ -73,7 +75,7 @@ TEST(URLSessionConnections, ASlowTransferThatKeepsSendingOutlastsItsIdleTimeOut)
                                       URLRequest::ReloadIgnoringLocalCacheData, 1));
   ASSERT_FALSE(f.error) << f.error->localizedDescription();
   ASSERT_TRUE(f.data);
-  EXPECT_EQ(stringFromData(*f.data), "abcd");
+  EXPECT_EQ(stringFromData(*f.data), "abcdefgh");
   EXPECT_GT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1))
       << "the whole transfer took longer than the time-out, yet never idled that long";
 }

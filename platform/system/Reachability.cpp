@@ -31,6 +31,16 @@ std::mutex gNotifiersMutex;
 std::vector<std::weak_ptr<Reachability>> gNotifiers;
 std::atomic<int> gQueueCount{0};
 
+// The numeric text of an IPv4 or IPv6 address; empty for any other.
+std::string numericText(const sockaddr* address) {
+  const void* raw = nullptr;
+  if (address->sa_family == AF_INET) raw = &reinterpret_cast<const sockaddr_in*>(address)->sin_addr;
+  else if (address->sa_family == AF_INET6) raw = &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
+  else return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  return inet_ntop(address->sa_family, raw, text, sizeof text) ? text : "";
+}
+
 struct Interfaces {
   bool anyUp = false;         // loopback included
   bool nonLoopbackUp = false;
@@ -46,10 +56,7 @@ bool readInterfaces(Interfaces* out) {
     if (family != AF_INET && family != AF_INET6) continue;
     out->anyUp = true;
     if (!(i->ifa_flags & IFF_LOOPBACK)) out->nonLoopbackUp = true;
-    char text[INET6_ADDRSTRLEN] = {};
-    const void* raw = family == AF_INET ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(i->ifa_addr)->sin_addr)
-                                        : static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(i->ifa_addr)->sin6_addr);
-    if (inet_ntop(family, raw, text, sizeof text)) out->addresses.push_back(text);
+    if (std::string text = numericText(i->ifa_addr); !text.empty()) out->addresses.push_back(std::move(text));
   }
   freeifaddrs(list);
   return true;
@@ -93,13 +100,9 @@ std::shared_ptr<Reachability> Reachability::reachabilityForLocalWiFi() {
 }
 
 std::shared_ptr<Reachability> Reachability::reachabilityWithAddress(const sockaddr* address) {
-  if (!address || (address->sa_family != AF_INET && address->sa_family != AF_INET6)) return nullptr;
-  char text[INET6_ADDRSTRLEN] = {};
-  const void* raw = address->sa_family == AF_INET
-                        ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(address)->sin_addr)
-                        : static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
-  if (!inet_ntop(address->sa_family, raw, text, sizeof text)) return nullptr;
-  std::string host = text;
+  if (!address) return nullptr;
+  std::string host = numericText(address);
+  if (host.empty()) return nullptr;
   if (host == "0.0.0.0" || host == "::") return reachabilityForInternetConnection();
   return std::shared_ptr<Reachability>(new Reachability(Target::Address, host));
 }
@@ -137,13 +140,8 @@ bool Reachability::readFlags(uint32_t* flags) const {
       hints.ai_socktype = SOCK_STREAM;
       addrinfo* found = nullptr;
       if (getaddrinfo(host_.c_str(), nullptr, &hints, &found) != 0) return true;  // unknown name: not reachable
-      for (addrinfo* a = found; a; a = a->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* raw = a->ai_family == AF_INET
-                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr)
-                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr);
-        if (inet_ntop(a->ai_family, raw, text, sizeof text)) targets.push_back(text);
-      }
+      for (addrinfo* a = found; a; a = a->ai_next)
+        if (std::string text = numericText(a->ai_addr); !text.empty()) targets.push_back(std::move(text));
       freeaddrinfo(found);
       break;
     }

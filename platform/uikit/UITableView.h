@@ -234,6 +234,8 @@ class UITableView : public UIScrollView {
   void retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell);
   void applyRowChanges();
   double viewportHeight() const;
+  // Whether the table has a row at `path` now.
+  bool hasRow(const NSIndexPath& path) { return path.row >= 0 && path.row < numberOfRowsInSection(path.section); }
 
   struct PendingChanges {
     std::vector<NSIndexPath> inserts, deletes, reloads;

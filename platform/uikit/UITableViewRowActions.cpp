@@ -14,9 +14,7 @@ const std::vector<std::pair<std::string, std::string>>& menuActions() {
 }  // namespace
 
 bool UITableView::selectRowByUser(const NSIndexPath& path) {
-  if (path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
-      path.row >= numberOfRowsInSection(path.section))
-    return false;
+  if (!hasRow(path)) return false;
   scrollToRowAtIndexPath(path, UITableViewScrollPositionNone, false);
   auto cell = cellForRowAtIndexPath(path);
   if (!allowsSelection_ || (cell && !cell->isUserInteractionEnabled())) return false;
@@ -48,9 +46,7 @@ bool UITableView::tapAccessoryByUser(const NSIndexPath& path) {
 
 std::vector<UITableViewSwipeAction> UITableView::swipeActionsForRow(const NSIndexPath& path, bool leading) {
   std::vector<UITableViewSwipeAction> out;
-  if (!dataSource_ || path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
-      path.row >= numberOfRowsInSection(path.section))
-    return out;
+  if (!dataSource_ || !hasRow(path)) return out;
   if (!dataSource_->tableViewCanEditRowAtIndexPath(*this, path)) return out;
   auto& d = effectiveDelegate();
   auto config = leading ? d.tableViewLeadingSwipeActionsConfigurationForRowAtIndexPath(*this, path)
@@ -97,9 +93,7 @@ bool UITableView::performSwipeActionByUser(const NSIndexPath& path, const std::s
 
 std::vector<UITableViewSwipeAction> UITableView::menuActionsForRow(const NSIndexPath& path) {
   std::vector<UITableViewSwipeAction> out;
-  if (!delegate_ || path.section < 0 || path.section >= numberOfSections() || path.row < 0 ||
-      path.row >= numberOfRowsInSection(path.section))
-    return out;
+  if (!delegate_ || !hasRow(path)) return out;
   if (!delegate_->tableViewShouldShowMenuForRowAtIndexPath(*this, path)) return out;
   for (auto& [action, title] : menuActions()) {
     if (!delegate_->tableViewCanPerformAction(*this, action, path)) continue;

@@ -6,23 +6,15 @@
 
 #include "foundation/Files.h"
 #include "security/Keychain.h"
-#include "support/TempDir.h"
+#include "support/ScopedDeviceRoot.h"
 #include "system/DeviceRoot.h"
 
 namespace {
 class KeychainTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = DeviceRoot::root();
-    DeviceRoot::setRoot(dir_.path());
-    Keychain::setLocked(false);
-  }
-  void TearDown() override {
-    Keychain::setLocked(false);
-    DeviceRoot::setRoot(previous_);
-  }
-  TempDir dir_;
-  std::string previous_;
+  void SetUp() override { Keychain::setLocked(false); }
+  void TearDown() override { Keychain::setLocked(false); }
+  ScopedDeviceRoot root_;
 };
 }  // namespace
 

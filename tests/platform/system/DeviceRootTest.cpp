@@ -6,23 +6,14 @@
 
 #include "foundation/Files.h"
 #include "foundation/Value.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRootBuilder.h"
 
 namespace {
 
-// Sets the device root for one test and puts the previous one back.
-class ScopedRoot {
- public:
-  explicit ScopedRoot(const std::string& root) : saved_(DeviceRoot::root()) { DeviceRoot::setRoot(root); }
-  ~ScopedRoot() { DeviceRoot::setRoot(saved_); }
-
- private:
-  std::string saved_;
-};
-
 TEST(DeviceRoot, MapsAbsoluteDevicePathsIntoTheRoot) {
-  ScopedRoot scoped("/tmp/qb-root/");
+  ScopedDeviceRoot scoped("/tmp/qb-root/");
   EXPECT_EQ(DeviceRoot::root(), "/tmp/qb-root");  // kept without its trailing slash
   EXPECT_FALSE(DeviceRoot::isRealDevice());
   EXPECT_EQ(DeviceRoot::devicePath("/var/lib/dpkg/status"), "/tmp/qb-root/var/lib/dpkg/status");
@@ -42,7 +33,7 @@ TEST(DeviceRoot, MapsAbsoluteDevicePathsIntoTheRoot) {
 
 TEST(DeviceRoot, DotSegmentsNeverClimbOutOfTheRoot) {
   // Such paths can come from package data (file lists, icon locations).
-  ScopedRoot scoped("/tmp/qb-root");
+  ScopedDeviceRoot scoped("/tmp/qb-root");
   EXPECT_EQ(DeviceRoot::devicePath("/../../etc/passwd"), "/tmp/qb-root/etc/passwd");
   EXPECT_EQ(DeviceRoot::devicePath("/Applications/../../../home"), "/tmp/qb-root/home");
   EXPECT_EQ(DeviceRoot::devicePath("/var/./lib/dpkg/../dpkg/status"), "/tmp/qb-root/var/lib/dpkg/status");
@@ -53,7 +44,7 @@ TEST(DeviceRoot, DotSegmentsNeverClimbOutOfTheRoot) {
 }
 
 TEST(DeviceRoot, TheReverseMappingGivesDevicePathsBack) {
-  ScopedRoot scoped("/tmp/qb-root");
+  ScopedDeviceRoot scoped("/tmp/qb-root");
   EXPECT_EQ(DeviceRoot::deviceRelative("/tmp/qb-root/var/lib/dpkg"), "/var/lib/dpkg");
   EXPECT_EQ(DeviceRoot::deviceRelative("/tmp/qb-root"), "/");
   EXPECT_EQ(DeviceRoot::deviceRelative("/tmp/qb-rootother/x"), "/tmp/qb-rootother/x");
@@ -64,7 +55,7 @@ TEST(DeviceRoot, TheReverseMappingGivesDevicePathsBack) {
 
 TEST(DeviceRoot, TheHostRootIsTheIdentity) {
   for (const char* root : {"/", "", "///"}) {
-    ScopedRoot scoped(root);
+    ScopedDeviceRoot scoped(root);
     EXPECT_TRUE(DeviceRoot::isRealDevice()) << root;
     EXPECT_EQ(DeviceRoot::root(), "");
     EXPECT_EQ(DeviceRoot::devicePath("/var/lib/dpkg/status"), "/var/lib/dpkg/status");
@@ -78,7 +69,7 @@ TEST(DeviceRootLayout, BuildsAFolderLaidOutLikeADevice) {
   const std::string root = dir.file("device");
   std::string error;
   ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
-  ScopedRoot scoped(root);
+  ScopedDeviceRoot scoped(root);
 
   for (const char* folder : {DeviceRoot::kApplicationSupport, DeviceRoot::kPreferencesFolder, DeviceRoot::kCachesFolder,
                              DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder, "/var/lib/dpkg/info",

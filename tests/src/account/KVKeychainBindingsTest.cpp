@@ -6,25 +6,18 @@
 #include "account/KVKeychainBindings.h"
 #include "account/KVKeychainBindingsController.h"
 #include "security/Keychain.h"
-#include "support/TempDir.h"
-#include "system/DeviceRoot.h"
+#include "support/ScopedDeviceRoot.h"
 
 namespace {
 class KVKeychainBindingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    previous_ = DeviceRoot::root();
-    DeviceRoot::setRoot(dir_.path());
     Keychain::setLocked(false);
     KVKeychainBindingsController::sharedKeychainBindingsController().resetValuesForTesting();
   }
-  void TearDown() override {
-    Keychain::setLocked(false);
-    DeviceRoot::setRoot(previous_);
-  }
+  void TearDown() override { Keychain::setLocked(false); }
   KVKeychainBindings& bindings() { return KVKeychainBindings::sharedKeychainBindings(); }
-  TempDir dir_;
-  std::string previous_;
+  ScopedDeviceRoot root_;
 };
 }  // namespace
 

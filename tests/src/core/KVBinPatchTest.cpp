@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/KVBinPatch.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
 
@@ -70,8 +71,7 @@ TEST(KVBinPatchTest, WalksAFolderTree) {
 
 TEST(KVBinPatchTest, SignsExecutablesWithoutAShell) {
   TempDir dir;
-  const std::string previousRoot = DeviceRoot::root();
-  DeviceRoot::setRoot(dir.file("device"));
+  ScopedDeviceRoot device(dir.file("device"));
   const std::string log = dir.file("calls.log");
   // Stand-ins that record each argument on its own line.
   const std::string recorder = "#!/bin/sh\nfor a in \"$0\" \"$@\"; do echo \"$a\" >> '" + log + "'; done\n";
@@ -98,5 +98,4 @@ TEST(KVBinPatchTest, SignsExecutablesWithoutAShell) {
 
   // A failing signer fails the whole step.
   EXPECT_FALSE(KVBinPatch::signAndPatchFileAtURL(binary, dir.file("no-tools")));
-  DeviceRoot::setRoot(previousRoot);
 }

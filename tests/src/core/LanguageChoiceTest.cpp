@@ -4,8 +4,8 @@
 #include "foundation/Bundle.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
-#include "system/DeviceRoot.h"
 
 namespace {
 class LanguageChoiceTest : public ::testing::Test {
@@ -16,15 +16,14 @@ class LanguageChoiceTest : public ::testing::Test {
     Files::createDirectories(resources.path() + "/fr.lproj");
     Files::writeAtomically(resources.path() + "/fr.lproj/Localizable.strings",
                            std::string("\"Later\" = \"Plus tard\";\n"));
-    DeviceRoot::setRoot(root.path());
   }
   void TearDown() override {
     NSBundleLocalizedBundle::setLanguage(std::nullopt);
     Bundle::main().setResourcePath(previousResources);
     LocalizedStrings::setLanguage("en");
-    DeviceRoot::setRoot("");
   }
-  TempDir resources, root;
+  TempDir resources;
+  ScopedDeviceRoot root;
   std::string previousResources;
 };
 

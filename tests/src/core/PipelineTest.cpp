@@ -9,8 +9,7 @@
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
-#include "support/TempDir.h"
-#include "system/DeviceRoot.h"
+#include "support/ScopedDeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
 
 namespace {
@@ -81,7 +80,6 @@ class PipelineTest : public ::testing::Test {
   void SetUp() override {
     RunLoop::main().reset();
     DeviceRootBuilder::build(root.path());
-    DeviceRoot::setRoot(root.path());
     auto& p = KVPipelineManager::sharedManager();
     p.resetForTesting();
     p.services().runCommand = [this](const std::string& line) {
@@ -100,7 +98,6 @@ class PipelineTest : public ::testing::Test {
     p.services() = KVPipelineServices{};
     p.services().runCommand = [](const std::string&) {};
     p.services().beginBackgroundTask = [](std::function<void()>) -> uint64_t { return 1; };
-    DeviceRoot::setRoot("");
   }
   bool waitFor(const std::function<bool()>& done) { return RunLoop::main().runUntil(done, 10); }
   // The finished notification waits for the main thread, so the test pumps it.
@@ -108,7 +105,7 @@ class PipelineTest : public ::testing::Test {
     return waitFor([] { return KVPipelineManager::sharedManager().pipelineOperationQueue().operationCount() == 0; });
   }
 
-  TempDir root;
+  ScopedDeviceRoot root;
   std::mutex commandsMutex;
   std::vector<std::string> commands;
   std::vector<std::string> alerts;

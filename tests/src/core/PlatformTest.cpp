@@ -3,6 +3,7 @@
 #include "core/KVPlatform.h"
 #include "core/NSFileManagerKorvaleExtensions.h"
 #include "foundation/Files.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
@@ -15,12 +16,10 @@ class PlatformTest : public ::testing::Test {
     facts.model = "iPad8,1";
     facts.systemVersion = "13.5";
     DeviceRootBuilder::build(root.path(), facts);
-    DeviceRoot::setRoot(root.path());
     KVPlatform::resetCaches();
   }
-  void TearDown() override { DeviceRoot::setRoot(""); }
   void mark(const std::string& name) { Files::writeAtomically(root.path() + name, std::string()); }
-  TempDir root;
+  ScopedDeviceRoot root;
 };
 
 TEST_F(PlatformTest, FactsComeFromTheDeviceRoot) {

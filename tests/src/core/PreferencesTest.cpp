@@ -7,8 +7,8 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/Files.h"
 #include "support/ManualClock.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
-#include "system/DeviceRoot.h"
 
 namespace {
 TEST(PersistentDictionaryTest, ManyChangesGiveOneWriteOneSecondAfterTheLast) {
@@ -109,12 +109,8 @@ TEST(PersistentDictionaryTest, AKillMidWriteLeavesTheOldFileReadable) {
 
 class SharedPreferencesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DeviceRoot::setRoot(root.path());
-    QuillbarkPersistentPreferences::resetSharedInstance();
-  }
-  void TearDown() override { DeviceRoot::setRoot(""); }
-  TempDir root;
+  void SetUp() override { QuillbarkPersistentPreferences::resetSharedInstance(); }
+  ScopedDeviceRoot root;
 };
 
 TEST_F(SharedPreferencesTest, DefaultsAreWrittenOnAFreshDevice) {

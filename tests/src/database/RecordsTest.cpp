@@ -8,8 +8,8 @@
 #include "database/KVRSource.h"
 #include "RecordsDatabase.h"
 #include "store/Store.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
-#include "system/DeviceRoot.h"
 
 namespace {
 
@@ -77,13 +77,13 @@ TEST(RecordFacts, PackageVersionsNeedAllThreeTexts) {
 }
 
 TEST(RecordFacts, TheIconPathIsTheDigestOfTheIconAddress) {
-  std::string previous = DeviceRoot::root();
-  DeviceRoot::setRoot("/tmp/device-x");
-  KVRPackage p;
-  p.setIconURL(std::string("https://icons.example/a.png"));
-  EXPECT_EQ(p.iconPath(), "/tmp/device-x/var/mobile/Library/Application Support/Quillbark/IconCache/" +
-                              NSStringHash::MD5Hash("https://icons.example/a.png") + ".png");
-  DeviceRoot::setRoot(previous);
+  {
+    ScopedDeviceRoot root("/tmp/device-x");
+    KVRPackage p;
+    p.setIconURL(std::string("https://icons.example/a.png"));
+    EXPECT_EQ(p.iconPath(), "/tmp/device-x/var/mobile/Library/Application Support/Quillbark/IconCache/" +
+                                NSStringHash::MD5Hash("https://icons.example/a.png") + ".png");
+  }
   EXPECT_EQ(KVRPackage::defaultIconURLForIdentifier("com.a.b"), "https://icons.store.example/icon@2x/com.a.b.png");
   EXPECT_EQ(KVRPackage::foldedMaintainerName("Corwin Vale & Ilse Marr"), KVRPackage::kFoldedMaintainerAlias);
   EXPECT_EQ(KVRPackage::foldedMaintainerName("Someone"), "Someone");

@@ -4,7 +4,7 @@
 #include "core/KVPlatform.h"
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"
-#include "system/DeviceRoot.h"
+#include "support/ScopedDeviceRoot.h"
 
 namespace {
 const char* kTail = " --reinstall --fix-missing --fix-broken --quiet --assume-yes --allow-unauthenticated "
@@ -13,16 +13,9 @@ const char* kTail = " --reinstall --fix-missing --fix-broken --quiet --assume-ye
 // On a device (root "/") the lines are exactly the documented ones.
 class DeviceCommands : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = DeviceRoot::root();
-    DeviceRoot::setRoot("");
-  }
-  void TearDown() override { DeviceRoot::setRoot(previous_); }
+  ScopedDeviceRoot device_{""};
   const std::string L = "/usr/libexec/quillbark/dedev \"";
   const std::string CFG = "/var/mobile/Library/Application\\ Support/Quillbark/APT/quillbark.config";
-
- private:
-  std::string previous_;
 };
 
 class RootCommands : public DeviceRootFixture {};

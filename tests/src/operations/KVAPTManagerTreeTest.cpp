@@ -9,7 +9,7 @@
 #include "operations/KVAPTManager.h"
 #include "operations/KVKnownRepositories.h"
 #include "support/DeviceRootFixture.h"
-#include "system/DeviceRoot.h"
+#include "support/ScopedDeviceRoot.h"
 
 namespace {
 std::string expectedConfiguration(const std::string& apt) {
@@ -47,10 +47,11 @@ class APTTree : public DeviceRootFixture {
 }  // namespace
 
 TEST(APTConfiguration, OnADeviceItIsTheSixteenLinesOf835Characters) {
-  std::string previous = DeviceRoot::root();
-  DeviceRoot::setRoot("");
-  std::string text = KVAPTManager::configurationText();
-  DeviceRoot::setRoot(previous);
+  std::string text;
+  {
+    ScopedDeviceRoot device("");
+    text = KVAPTManager::configurationText();
+  }
   EXPECT_EQ(text, expectedConfiguration("/var/mobile/Library/Application Support/Quillbark/APT"));
   EXPECT_EQ(text.size(), 835u);
 }

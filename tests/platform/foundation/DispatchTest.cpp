@@ -11,34 +11,10 @@
 
 #include "foundation/BlockHelpers.h"
 #include "foundation/RunLoop.h"
+#include "support/Latch.h"
 #include "support/ManualClock.h"
 
 namespace {
-
-// Counts arrivals; wait() blocks until `count` have arrived or the time-out passes.
-class Latch {
- public:
-  explicit Latch(int count) : count_(count) {}
-  void arrive() {
-    std::lock_guard<std::mutex> lock(m_);
-    ++arrived_;
-    cv_.notify_all();
-  }
-  bool wait(double seconds = 10) {
-    std::unique_lock<std::mutex> lock(m_);
-    return cv_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return arrived_ >= count_; });
-  }
-  int arrived() {
-    std::lock_guard<std::mutex> lock(m_);
-    return arrived_;
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  int count_;
-  int arrived_ = 0;
-};
 
 TEST(DispatchSerialQueue, RunsBlocksOneAtATimeInOrderOnItsOwnThread) {
   auto queue = DispatchQueue::makeSerial("test.serial");

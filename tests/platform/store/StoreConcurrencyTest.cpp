@@ -5,36 +5,21 @@
 #include <thread>
 
 #include "StoreTestSchema.h"
+#include "support/Latch.h"
 
 using storetest::TempDatabase;
 
 namespace {
 
-// A latch a test thread waits on with a time-out, never a sleep.
-struct Signal {
-  std::mutex m;
-  std::condition_variable cv;
-  bool set = false;
-  void fire() {
-    std::lock_guard l(m);
-    set = true;
-    cv.notify_all();
-  }
-  bool wait(double seconds = 10) {
-    std::unique_lock l(m);
-    return cv.wait_for(l, std::chrono::duration<double>(seconds), [&] { return set; });
-  }
-};
-
 TEST(StoreConcurrency, ReadersDoNotWaitForAnOpenWriteTransaction) {
   TempDatabase t;
   t.addItem("old", {});
-  Signal inside, release;
+  Latch inside, release;
   std::thread writer([&] {
     t.db->write([&] {
       t.db->add(t.item("new"));
       EXPECT_EQ(t.db->objects("Item").count(), 2u);  // the writer sees its own changes
-      inside.fire();
+      inside.arrive();
       release.wait();
     });
   });
@@ -44,7 +29,7 @@ TEST(StoreConcurrency, ReadersDoNotWaitForAnOpenWriteTransaction) {
   EXPECT_FALSE(t.db->inWriteTransaction());
   EXPECT_EQ(t.db->objects("Item").count(), 1u);
   EXPECT_FALSE(t.db->objectForPrimaryKey("Item", "new"));
-  release.fire();
+  release.arrive();
   writer.join();
   EXPECT_EQ(t.db->objects("Item").count(), 2u);
 }

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "core/NSURLRequestKorvaleExtensions.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "foundation/RunLoop.h"
 #include "support/DeviceRootFixture.h"
+#include "support/Latch.h"
 #include "support/TestHttpServer.h"
 
 using namespace NSURLRequestKorvaleExtensions;
@@ -24,18 +22,13 @@ class RequestFactoryTest : public DeviceRootFixture {
   // Sends the request on a no-cache session and waits for the reply.
   URLResponseRef send(const URLRequest& request, const std::shared_ptr<URLSession>& session = nullptr) {
     auto s = session ? session : URLSession::sessionWithConfiguration(NSURLSessionConfigurationNoCache::noCacheConfigureation());
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
+    Latch done;
     URLResponseRef response;
     s->dataTaskWithRequest(request, [&](std::optional<Data>, URLResponseRef r, ErrorRef) {
-       std::lock_guard<std::mutex> lock(m);
        response = r;
-       done = true;
-       cv.notify_all();
+       done.arrive();
      })->resume();
-    std::unique_lock<std::mutex> lock(m);
-    EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return done; }));
+    EXPECT_TRUE(done.wait(20));
     return response;
   }
   TestHttpServer server_;
@@ -121,25 +114,19 @@ TEST_F(RequestFactoryTest, FileExistsAndFileChangedChecks) {
   dated.headers = {{"Last-Modified", "Tue, 01 Dec 2026 10:00:00 GMT"}};
   server_.respond("/dated", dated);
   auto session = URLSession::sessionWithConfiguration(NSURLSessionConfigurationNoCache::noCacheConfigureation());
-  std::mutex m;
-  std::condition_variable cv;
-  std::optional<bool> exists, missing;
+  Latch both(2);
+  bool exists = false, missing = true;
   fileExistsAtLocation(server_.url("/dated"), session, [&](bool e) {
-    std::lock_guard<std::mutex> lock(m);
     exists = e;
-    cv.notify_all();
+    both.arrive();
   });
   fileExistsAtLocation(server_.url("/nothing"), session, [&](bool e) {
-    std::lock_guard<std::mutex> lock(m);
     missing = e;
-    cv.notify_all();
+    both.arrive();
   });
-  {
-    std::unique_lock<std::mutex> lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return exists && missing; }));
-  }
-  EXPECT_TRUE(*exists);
-  EXPECT_FALSE(*missing);
+  ASSERT_TRUE(both.wait(20));
+  EXPECT_TRUE(exists);
+  EXPECT_FALSE(missing);
   EXPECT_EQ(server_.requestsTo("/dated")[0].method, "HEAD");
 
   std::vector<bool> answers;

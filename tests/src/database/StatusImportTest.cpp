@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
 #include "core/QuillbarkPersistentPreferences.h"
@@ -17,6 +15,7 @@
 #include "foundation/RunLoop.h"
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
+#include "support/Latch.h"
 #include "support/ManualClock.h"
 #include "system/DeviceRoot.h"
 
@@ -94,17 +93,13 @@ class StatusImport : public DeviceRootFixture {
 
   // Runs the import and waits for its completion (which comes on a background queue).
   void import() {
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false, onMain = true;
+    Latch done;
+    bool onMain = true;
     KVParsingUtility::checkStatusFileWithCompletion([&] {
-      std::lock_guard l(m);
       onMain = RunLoop::isMainThread();
-      done = true;
-      cv.notify_all();
+      done.arrive();
     });
-    std::unique_lock l(m);
-    ASSERT_TRUE(cv.wait_for(l, std::chrono::seconds(30), [&] { return done; }));
+    ASSERT_TRUE(done.wait(30));
     EXPECT_FALSE(onMain);
   }
 

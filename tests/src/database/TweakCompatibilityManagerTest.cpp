@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
-#include <condition_variable>
-#include <mutex>
-
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/Files.h"
 #include "support/DeviceRootFixture.h"
+#include "support/Latch.h"
 #include "support/TestHttpServer.h"
 
 namespace {
@@ -40,17 +38,14 @@ class TweakCompatibilityTest : public DeviceRootFixture {
   }
   // Runs one update and waits for its outcome.
   bool update(TweakCompatibilityManager& manager) {
-    std::mutex m;
-    std::condition_variable cv;
-    std::optional<bool> loaded;
+    Latch done;
+    bool loaded = false;
     manager._updateList([&](bool ok) {
-      std::lock_guard<std::mutex> lock(m);
       loaded = ok;
-      cv.notify_all();
+      done.arrive();
     });
-    std::unique_lock<std::mutex> lock(m);
-    EXPECT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return loaded.has_value(); }));
-    return loaded.value_or(false);
+    EXPECT_TRUE(done.wait(20));
+    return loaded;
   }
   void writeCache(const Value& list, double ageSeconds) {
     std::string path = TweakCompatibilityManager::cacheFilePath();

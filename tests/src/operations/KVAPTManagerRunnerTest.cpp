@@ -11,6 +11,7 @@
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"
+#include "support/Latch.h"
 
 namespace {
 class APTRunner : public DeviceRootFixture {
@@ -18,21 +19,6 @@ class APTRunner : public DeviceRootFixture {
   std::string waitForFileCommand(const std::string& file) {
     // Ten seconds at most, so a broken test ends instead of hanging.
     return "echo started; i=0; while [ ! -e '" + file + "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done; echo done";
-  }
-};
-
-struct Signal {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool raised = false;
-  void raise() {
-    std::lock_guard<std::mutex> lock(mutex);
-    raised = true;
-    changed.notify_all();
-  }
-  bool wait() {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, std::chrono::seconds(10), [&] { return raised; });
   }
 };
 }  // namespace
@@ -47,13 +33,13 @@ TEST(APTBusyText, IsTheDocumentedText) {
 TEST_F(APTRunner, ASecondCommandIsRefusedAtOnceWhileOneRuns) {
   const std::string release = rootPath() + "/release";
   const std::string marker = rootPath() + "/second-ran";
-  Signal started;
+  Latch started;
   KVAPTCommandResult first;
   std::thread runner([&] {
     first = KVAPTManager::commandResultForCommandAsRoot(
         KVAPTManager::launcherCommandLine(waitForFileCommand(release)),
         [&](const std::string& piece, const std::string&, bool, int32_t) {
-          if (piece == "started\n") started.raise();
+          if (piece == "started\n") started.arrive();
         });
   });
   ASSERT_TRUE(started.wait());

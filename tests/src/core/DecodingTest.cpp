@@ -3,11 +3,10 @@
 #include <lzma.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "core/NSDataCompression.h"
+#include "foundation/Files.h"
 
 using namespace NSDataCompression;
 
@@ -16,9 +15,9 @@ namespace {
 const std::string kRepo = std::string(QB_TESTDATA_DIR) + "/repos/poomsmart/repo/";
 
 Data readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << path;
-  return Data(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::optional<Data> bytes = Files::read(path);
+  EXPECT_TRUE(bytes) << path;
+  return bytes.value_or(Data{});
 }
 
 const Data& plainPackages() {

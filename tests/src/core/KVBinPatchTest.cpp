@@ -3,9 +3,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "core/KVBinPatch.h"
+#include "foundation/Files.h"
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
@@ -14,10 +14,7 @@ using namespace std::string_literals;
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string readFile(const std::string& path) { return Files::readText(path).value_or(""); }
 
 void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "foundation/Files.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -62,10 +62,7 @@ std::string headerValue(const std::string& headers, const std::string& name) {
   return headers.substr(start, headers.find('\r', start) - start);
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string readFile(const std::string& path) { return Files::readText(path).value_or(""); }
 
 }  // namespace
 

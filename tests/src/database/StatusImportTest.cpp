@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "core/QuillbarkPersistentPreferences.h"
@@ -23,12 +22,7 @@ namespace {
 
 const std::string kRealStatus = QB_TESTDATA_DIR "/dpkg/ios15-rootless/Library/dpkg";
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+std::string readFile(const std::string& path) { return Files::readText(path).value_or(""); }
 
 // The stanzas of the real status file that are packages, read here independently of
 // the system's own reader: everything but the virtual "cy+", "gsc." and "firmware"

@@ -12,13 +12,13 @@
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"
 #include "support/Latch.h"
+#include "support/ShellWait.h"
 
 namespace {
 class APTRunner : public DeviceRootFixture {
  protected:
   std::string waitForFileCommand(const std::string& file) {
-    // Ten seconds at most, so a broken test ends instead of hanging.
-    return "echo started; i=0; while [ ! -e '" + file + "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done; echo done";
+    return "echo started; " + shellWaitForFile(file) + "; echo done";
   }
 };
 }  // namespace

@@ -1,13 +1,15 @@
 #include "operations/KVStreamingTask.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/ShellWait.h"
+#include "support/TempDir.h"
 
 namespace {
 struct Call {
@@ -73,11 +75,10 @@ TEST(KVStreamingTask, PiecesAreWholeLinesThenTheExitStatus) {
 TEST(KVStreamingTask, PiecesArriveOnTheCallingThreadWhileTheCommandRuns) {
   // The command goes on only once the block has seen its first line (it gives up after
   // ten seconds), so the line must arrive before the command ends.
-  const std::string go = ::testing::TempDir() + "/stream-go-" + std::to_string(::getpid());
-  std::remove(go.c_str());
-  const std::string command = "echo first; i=0; while [ ! -e '" + go +
-                              "' ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done; "
-                              "if [ -e '" + go + "' ]; then echo released; else echo gave up; fi";
+  TempDir dir;
+  const std::string go = dir.file("go");
+  const std::string command =
+      "echo first; " + shellWaitForFile(go) + "; if [ -e '" + go + "' ]; then echo released; else echo gave up; fi";
   const auto caller = std::this_thread::get_id();
   bool everyCallOnCaller = true;
   std::string whole;
@@ -91,7 +92,6 @@ TEST(KVStreamingTask, PiecesArriveOnTheCallingThreadWhileTheCommandRuns) {
   });
   EXPECT_EQ(whole, "first\nreleased\n");
   EXPECT_TRUE(everyCallOnCaller);
-  std::remove(go.c_str());
 }
 
 TEST(KVStreamingTask, ALoneLineFeedIsKept) {
@@ -179,24 +179,18 @@ TEST(KVStreamingTask, OneInstanceRunsOneCommandAtATime) {
 
 TEST(KVStreamingTask, SeparateInstancesRunOnSeparateThreadsAtOnce) {
   std::string a, b;
-  // Waits for a file, for ten seconds at most.
-  auto waitFor = [](const std::string& file) {
-    return "i=0; while [ ! -e " + file + " ] && [ $i -lt 1000 ]; do sleep 0.01; i=$((i+1)); done";
-  };
   // Each command waits for the other's file, so they finish only when both run together.
-  std::string dir = ::testing::TempDir();
-  std::string fa = dir + "/stream-a-" + std::to_string(::getpid()), fb = dir + "/stream-b-" + std::to_string(::getpid());
+  TempDir dir;
+  std::string fa = dir.file("a"), fb = dir.file("b");
   std::thread t([&] {
-    KVStreamingTask::streamingTaskForCommand("touch " + fa + "; " + waitFor(fb) + "; echo a",
+    KVStreamingTask::streamingTaskForCommand("touch '" + fa + "'; " + shellWaitForFile(fb) + "; echo a",
                                              [&](const std::string&, const std::string& w, bool, int32_t) { a = w; });
   });
-  KVStreamingTask::streamingTaskForCommand("touch " + fb + "; " + waitFor(fa) + "; echo b",
+  KVStreamingTask::streamingTaskForCommand("touch '" + fb + "'; " + shellWaitForFile(fa) + "; echo b",
                                            [&](const std::string&, const std::string& w, bool, int32_t) { b = w; });
   t.join();
   EXPECT_EQ(a, "a\n");
   EXPECT_EQ(b, "b\n");
-  std::remove(fa.c_str());
-  std::remove(fb.c_str());
 }
 
 TEST(KVStreamingTask, DecodesUtf8Lossily) {

@@ -52,10 +52,22 @@ bool startsWith(const Data& data, size_t at, std::initializer_list<uint8_t> byte
   return std::equal(bytes.begin(), bytes.end(), data.begin() + static_cast<ptrdiff_t>(at));
 }
 
+// The first bytes of a bzip2 stream and of a gzip member; a file may hold several.
+bool bzip2StreamAt(const Data& data, size_t at) { return startsWith(data, at, {0x42, 0x5A, 0x68}); }
+bool gzipMemberAt(const Data& data, size_t at) { return startsWith(data, at, {0x1F, 0x8B, 0x08}); }
+
+// The uncompressed size of an LZMA-alone header (at least 13 bytes); all bits set for
+// "unknown".
+uint64_t aloneHeaderSize(const Data& data) {
+  uint64_t size = 0;
+  for (int i = 12; i >= 5; --i) size = (size << 8) | data[static_cast<size_t>(i)];
+  return size;
+}
+
 }  // namespace
 
-bool isBZippedData(const Data& data) { return startsWith(data, 0, {0x42, 0x5A, 0x68}); }
-bool isGZippedData(const Data& data) { return startsWith(data, 0, {0x1F, 0x8B, 0x08}); }
+bool isBZippedData(const Data& data) { return bzip2StreamAt(data, 0); }
+bool isGZippedData(const Data& data) { return gzipMemberAt(data, 0); }
 bool isXZippedData(const Data& data) {
   return startsWith(data, 0, {0xFD, 0x37, 0x7A, 0x58, 0x5A, 0x00});
 }
@@ -69,8 +81,7 @@ bool isLZMAZippedData(const Data& data) {
     uint32_t top = dict == 0 ? 0 : uint32_t(1) << (31 - __builtin_clz(dict));
     if (dict != top && dict != top + (top >> 1)) return false;
   }
-  uint64_t size = 0;
-  for (int i = 12; i >= 5; --i) size = (size << 8) | data[static_cast<size_t>(i)];
+  uint64_t size = aloneHeaderSize(data);
   return size == UINT64_MAX || size < (uint64_t(1) << 38);
 }
 
@@ -117,7 +128,7 @@ Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       BZ2_bzDecompressEnd(&s);
       if (filled > maxDecodedSize) return streamFailure(BZ_MEM_ERROR);
       // Parallel compressors write one stream per block; the file is their concatenation.
-      if (startsWith(data, next, {0x42, 0x5A, 0x68})) {
+      if (bzip2StreamAt(data, next)) {
         s = bz_stream{};
         rc = BZ2_bzDecompressInit(&s, 0, 0);
         if (rc != BZ_OK) return streamFailure(rc);
@@ -181,7 +192,7 @@ Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       }
       // A gzip file may hold several members one after another; all of them are data.
       size_t next = fed - s.avail_in;
-      if (startsWith(data, next, {0x1F, 0x8B, 0x08})) {
+      if (gzipMemberAt(data, next)) {
         rc = inflateReset(&s);
         if (rc != Z_OK) {
           inflateEnd(&s);
@@ -228,8 +239,7 @@ enum class Container { XZ, Alone };
 // The decoded size an XZ file's index or an LZMA-alone header announces, 0 when unknown.
 uint64_t announcedSize(const Data& data, Container container) {
   if (container == Container::Alone) {
-    uint64_t size = 0;
-    for (int i = 12; i >= 5; --i) size = (size << 8) | data[static_cast<size_t>(i)];
+    uint64_t size = aloneHeaderSize(data);
     return size == UINT64_MAX ? 0 : size;
   }
   if (data.size() < 2 * LZMA_STREAM_HEADER_SIZE) return 0;

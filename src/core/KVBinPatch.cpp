@@ -8,9 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "core/NSDataHex.h"
+#include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "system/DeviceRoot.h"
 
@@ -109,33 +109,19 @@ bool KVBinPatch::patchFileAtURL(const std::string& path,
   KVLog("PATCHING FILE: %s", path.c_str());
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  Data bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
+  std::optional<Data> bytes = Files::read(path);
+  if (!bytes) return false;
 
-  std::string hex = NSDataHex::hexValue(bytes);
+  std::string hex = NSDataHex::hexValue(*bytes);
   bool changed = false;
   for (const auto& [from, to] : table) changed = replaceAligned(hex, from, to) || changed;
   if (!changed) return true;
   std::optional<Data> patched = NSDataHex::dataWithHexString(hex);
   if (!patched) return false;
 
-  // Written beside the file and renamed over it, so a failure leaves the original whole.
-  std::string temporary = path + ".patching";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(patched->data()), static_cast<std::streamsize>(patched->size()));
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (chmod(temporary.c_str(), info.st_mode & 07777) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  // Written beside the file and renamed over it, with the file's permissions, so a
+  // failure leaves the original whole.
+  return Files::writeAtomically(path, *patched, nullptr, info.st_mode & 07777);
 }
 
 bool KVBinPatch::isExecutable(const std::string& path) {

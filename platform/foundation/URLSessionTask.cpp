@@ -130,8 +130,11 @@ void URLSessionTask::start() {
   if (timeout > 0) {
     long ms = std::max(1L, static_cast<long>(std::ceil(timeout * 1000)));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, ms);
+    // libcurl measures the transfer speed in whole seconds, so a window of exactly the
+    // time-out can end a transfer that never idled that long; one more second keeps the
+    // idle time-out from ever firing early.
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(timeout))));
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(timeout)) + 1L);
   }
   if (config.timeoutIntervalForResource > 0 && config.timeoutIntervalForResource < 7 * 24 * 3600)
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(config.timeoutIntervalForResource * 1000));

@@ -1,4 +1,4 @@
-#include "HostStateGuard.h"
+#include "support/HostStateGuard.h"
 
 #include <gtest/gtest.h>
 

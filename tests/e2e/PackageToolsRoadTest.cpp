@@ -4,7 +4,7 @@
 // with the host's package state checked byte for byte around them.
 #include <gtest/gtest.h>
 
-#include "HostStateGuard.h"
+#include "support/HostStateGuard.h"
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"

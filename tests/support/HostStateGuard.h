@@ -11,6 +11,8 @@ class HostPackageState {
  public:
   static HostPackageState capture();  // the host's files
   static HostPackageState capture(const std::vector<std::string>& files);
+  // Fails the process's tests when the host's files differ at the end from the start.
+  static void guardThisProcess();
   // The files that differ, with how; empty when the host is unchanged.
   std::string differencesFrom(const HostPackageState& before) const;
 

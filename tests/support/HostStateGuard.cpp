@@ -1,4 +1,4 @@
-#include "HostStateGuard.h"
+#include "support/HostStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@ namespace {
 const char* const kHostFiles[] = {"/var/lib/dpkg/status", "/var/lib/dpkg/arch", "/var/lib/dpkg/diversions",
                                   "/var/lib/dpkg/statoverride", "/var/lib/apt/extended_states"};
 
-// Every end-to-end test process checks that the host's package state is unchanged
-// when its tests are over.
+// Every test process checks that the host's package state is unchanged when its tests
+// are over: the real apt and dpkg run in several folders' tests, always in a device root.
 class HostStateEnvironment : public ::testing::Environment {
  public:
   void SetUp() override { before_ = HostPackageState::capture(); }
@@ -22,10 +22,9 @@ class HostStateEnvironment : public ::testing::Environment {
   HostPackageState before_;
 };
 
-struct Registration {
-  Registration() { ::testing::AddGlobalTestEnvironment(new HostStateEnvironment); }
-} gRegistration;
 }  // namespace
+
+void HostPackageState::guardThisProcess() { ::testing::AddGlobalTestEnvironment(new HostStateEnvironment); }
 
 HostPackageState HostPackageState::capture() {
   return capture(std::vector<std::string>(std::begin(kHostFiles), std::end(kHostFiles)));

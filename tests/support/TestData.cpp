@@ -1,0 +1,30 @@
+#include "support/TestData.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace testdata {
+
+std::string root() {
+  if (const char* set = std::getenv("QB_TESTDATA_DIR"); set && *set) return set;
+  return QB_TESTDATA_DIR;
+}
+
+std::optional<std::string> find(const std::string& relative) {
+  std::string path = root() + "/" + relative;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return std::nullopt;
+  return path;
+}
+
+bool required() {
+  const char* set = std::getenv("QB_REQUIRE_TESTDATA");
+  return set && std::string(set) == "1";
+}
+
+std::string missingMessage(const std::string& relative) {
+  return "test data " + relative + " not found under " + root() +
+         " (set QB_TESTDATA_DIR to the shared test data folder)";
+}
+
+}  // namespace testdata

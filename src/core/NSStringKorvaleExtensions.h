@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "database/KVDependencyDescription.h"
+#include "core/KVDependencyDescription.h"
 #include "foundation/Date.h"
 
 namespace NSStringKorvaleExtensions {

@@ -8,10 +8,8 @@
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
-#include "operations/KVAPTManager.h"
 #include "store/Store.h"
 #include "system/DeviceRoot.h"
-#include "uikit/UIAlertController.h"
 
 namespace {
 
@@ -72,8 +70,8 @@ void KVDatabaseMigrationUtility::migrate(store::Migration& migration, uint64_t o
   std::string sourcesFiles = Files::appendingPathComponent(applicationSupport(), "SourcesFiles");
   Files::removeItem(sourcesFiles);
   ::mkdir(sourcesFiles.c_str(), 0755);
+  // The APT layer makes its private tree again, empty, before it next writes or runs.
   Files::removeItem(Files::appendingPathComponent(applicationSupport(), "APT"));
-  KVAPTManager::createAPTSandboxIfNeeded();
 }
 
 bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* shouldRefresh) {
@@ -112,12 +110,6 @@ bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* should
   return false;
 }
 
-bool KVDatabaseMigrationUtility::migrateDatabaseAtLaunch(UIViewController* presenter, bool* shouldRefresh) {
-  bool opened = migrateDatabaseForced(false, shouldRefresh);
-  if (!opened && presenter) presenter->presentViewController(didResetDatabaseAlert(), true);
-  return opened;
-}
-
 bool KVDatabaseMigrationUtility::deleteDatabaseIfOutdated() {
   std::string path = databasePath();
   if (!Files::exists(path)) return false;
@@ -136,11 +128,4 @@ std::string KVDatabaseMigrationUtility::didResetDatabaseMessage() {
   return NSLocalizedString("Due to changes in the database schema, your database was not able to be updated." + blanks +
                            "Your database has been reset to prevent crashes." + blanks +
                            "You can reimport your sources from Quillbarks Settings page.");
-}
-
-std::shared_ptr<UIAlertController> KVDatabaseMigrationUtility::didResetDatabaseAlert() {
-  auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("Reset Database"), didResetDatabaseMessage(),
-                                                           UIAlertControllerStyleAlert);
-  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Ok"), UIAlertActionStyleDefault));
-  return alert;
 }

@@ -9,8 +9,6 @@
 
 #include "store/Configuration.h"
 
-class UIAlertController;
-class UIViewController;
 namespace store {
 class Migration;
 }
@@ -24,21 +22,15 @@ class KVDatabaseMigrationUtility {
 
   // Installs the default configuration and opens the database, migrating an older
   // file. Answers NO when the file could not be opened and was replaced by an empty
-  // one (the caller then shows didResetDatabaseAlert()). `shouldRefresh` becomes YES
+  // one (start-up then shows the "Reset Database" alert). `shouldRefresh` becomes YES
   // when the migration asks for a refresh of every source.
   static bool migrateDatabaseForced(bool forced, bool* shouldRefresh);
-
-  // The start-up step: migrates (never forced) and, when the file had to be reset,
-  // presents didResetDatabaseAlert() from `presenter` (the window's root screen),
-  // animated; start-up then goes on. Answers what the migration answered.
-  static bool migrateDatabaseAtLaunch(UIViewController* presenter, bool* shouldRefresh);
 
   // Deletes the whole application-support folder when "default.realm" was last
   // modified before 2019-10-28 (local time). Answers YES when it deleted.
   static bool deleteDatabaseIfOutdated();
 
-  // The alert "Reset Database" with its message and one "Ok" button.
-  static std::shared_ptr<UIAlertController> didResetDatabaseAlert();
+  // The message of the alert "Reset Database" (the alert itself is start-up's).
   static std::string didResetDatabaseMessage();
 
   // Compaction on launch: files over 20 MiB that are less than 80 % used.

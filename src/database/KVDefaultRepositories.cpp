@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "core/KVPlatform.h"
-#include "operations/KVKnownRepositories.h"
+#include "core/KVKnownRepositories.h"
 
 namespace KVDefaultRepositories {
 

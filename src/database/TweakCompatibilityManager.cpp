@@ -140,16 +140,6 @@ int TweakCompatibilityManager::sharedCompatibilityForBundle(const std::string& i
   return sharedManager().compatibilityForBundle(identifier, version);
 }
 
-UIColor TweakCompatibilityManager::colorForStatus(int status) {
-  if (status == Working) return UIColor::systemGreenColor();
-  if (status == NotWorking) return UIColor::systemRedColor();
-  return UIColor::systemYellowColor();
-}
-
-UIColor TweakCompatibilityManager::colorForBundle(const std::string& identifier, const std::string& version) {
-  return colorForStatus(sharedCompatibilityForBundle(identifier, version));
-}
-
 bool TweakCompatibilityManager::loadingComplete() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return loadingComplete_;

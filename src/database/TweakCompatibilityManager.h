@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "foundation/Value.h"
-#include "uikit/UIColor.h"
 
 class TweakCompatibilityManager {
  public:
@@ -37,8 +37,7 @@ class TweakCompatibilityManager {
 
   int compatibilityForBundle(const std::string& identifier, const std::string& version) const;
   static int sharedCompatibilityForBundle(const std::string& identifier, const std::string& version);
-  static UIColor colorForBundle(const std::string& identifier, const std::string& version);
-  static UIColor colorForStatus(int status);
+  // The green, red or yellow of a status is the interface's: TweakCompatibilityManagerColors.
 
   bool loadingComplete() const;
   // The current list (identifier -> version -> status); never changed in place.

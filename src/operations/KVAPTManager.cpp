@@ -11,7 +11,7 @@
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
-#include "operations/KVKnownRepositories.h"
+#include "core/KVKnownRepositories.h"
 #include "system/DeviceRoot.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <regex>
 #include <string>
 
-#include "database/KVDependencyDescription.h"
+#include "core/KVDependencyDescription.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/Date.h"
 #include "foundation/DateFormatter.h"

@@ -7,7 +7,7 @@
 
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
-#include "operations/KVKnownRepositories.h"
+#include "core/KVKnownRepositories.h"
 #include "support/DeviceRootFixture.h"
 #include "support/ScopedDeviceRoot.h"
 

@@ -1,0 +1,35 @@
+# Build floors: what each folder of the tree may include besides itself, written once.
+# A folder may also include whatever the folders it names may include. The build gives
+# every target the include paths of its folder's floor and nothing more, and the layer
+# check (cmake/CheckLayers.cmake, run as a test) reads every #include of the tree against
+# these lines, so an upward include fails both ways. Where two subsystems need each
+# other, the composition root in src/app connects them; never widen a floor for it.
+#
+# qb_layer(NAME FOLDER [NAMES IT MAY INCLUDE...])
+
+# The platform: never sees src/ or tests/.
+qb_layer(foundation platform/foundation)
+qb_layer(launcher   platform/launcher)
+qb_layer(system     platform/system     foundation launcher)
+qb_layer(store      platform/store      foundation)
+qb_layer(security   platform/security   system)
+qb_layer(uikit      platform/uikit      foundation)
+
+# Format libraries: leaves that know only the foundation.
+qb_layer(html       src/html            foundation)
+qb_layer(markdown   src/markdown        foundation)
+
+# The system's subsystems, each on the ones below it.
+qb_layer(core       src/core            system)
+qb_layer(database   src/database        core store)
+qb_layer(interface  src/interface       database uikit)
+qb_layer(operations src/operations      interface)
+qb_layer(account    src/account         interface security)
+qb_layer(payment    src/payment         account)
+qb_layer(app        src/app             payment operations html markdown)
+
+# Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include what X
+# may, X itself and the fixtures; only tests see the fixtures.
+qb_layer(support    tests/support       app)
+qb_layer(e2e        tests/e2e           support)
+qb_layer(bench      bench               app)

@@ -1,0 +1,3 @@
+#include "payment/KVRepoStoreAPI.h"
+#include "operations/KVAPTManager.h"
+#include "markdown/Document.h"

@@ -1,0 +1,2 @@
+// A folder nobody declared in cmake/Layers.cmake.
+#include "core/KVTask.h"

@@ -1,0 +1,3 @@
+// Only tests see the fixtures.
+#include "system/DeviceRoot.h"
+#include "support/TempDir.h"

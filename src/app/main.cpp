@@ -11,8 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "app/ApplicationEnvironment.h"
+#include "app/QuillbarkRoot.h"
 #include "app/TerminalDriver.h"
-#include "app/ApplicationServices.h"
 #include "core/KVLogFile.h"
 #include "core/NSBundleLocalizedBundle.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -97,10 +98,13 @@ int main(int argc, char** argv) {
   NSBundleLocalizedBundle::applyStoredLanguage();
   QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
 
+  if (ErrorRef error = QuillbarkRoot::start(applicationEnvironment())) {
+    std::fprintf(stderr, "quillbark: cannot start: %s\n", error->localizedDescription().c_str());
+    return 1;
+  }
   startSignalWatcher(signals);
   // The interface, until the application delegate builds it: the tab bar of "Main" when
   // it is registered, else the five tabs as empty screens.
-  wireApplicationServices();
   auto window = std::make_shared<UIWindow>();
   auto main = UIStoryboard::storyboardWithName("Main");
   std::shared_ptr<UIViewController> rootScreen = main ? main->instantiateViewControllerWithIdentifier("TabBarVC") : nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "core/KVConnections.h"
 #include "core/KVPlatform.h"
 #include "core/ShellCommand.h"
 #include "foundation/BlockHelpers.h"
@@ -24,6 +25,8 @@ Value taskInfo(const KVTask& task) {
   return Value::dict({{KVPipelineUserInfoTaskID, task.taskID()}, {KVPipelineUserInfoPipelineID, task.pipelineID()}});
 }
 
+std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVPipelineManager"); }
+
 std::shared_ptr<KVTask> sharedTask(KVTask* task) {
   if (!task) return nullptr;
   try {
@@ -42,13 +45,6 @@ KVPipelineManager& KVPipelineManager::sharedManager() {
 KVPipelineManager::KVPipelineManager() : queue_(std::make_shared<OperationQueue>()) {
   queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
   queue_->setName("KVPipelineQueue");
-  services_.runCommand = [](const std::string& line) { ShellCommand::runAndWait(line); };
-  services_.beginBackgroundTask = [](std::function<void()>) -> uint64_t {
-    static std::atomic<uint64_t> next{1};
-    return next++;
-  };
-  services_.endBackgroundTask = [](uint64_t) {};
-  services_.setIdleTimerDisabled = [](bool) {};
   NotificationCenter::defaultCenter().addObserver(this, "ChangeShowPIAAlertStatus", [this](const Notification& n) {
     setShowPIAAlert(n.userInfo["showPIAAlertStatus"].asBool());
   });
@@ -96,10 +92,8 @@ void KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
     KVLog("KVPipelineManager: task %s is already in the pipeline, ignoring.", task->taskID().c_str());
     return;
   }
-  auto idle = services_.setIdleTimerDisabled;
-  performOnMainThread([idle] {
-    if (idle) idle(true);
-  });
+  auto idle = connections()->environment.setIdleTimerDisabled;
+  performOnMainThread([idle] { idle(true); });
   if (task->pipelineID() == KVPipelinePackageOperation) {
     queue_->setMaxConcurrentOperationCount(1);
   } else {
@@ -126,16 +120,16 @@ bool KVPipelineManager::addBackgroundOperation(std::shared_ptr<Operation> operat
   std::weak_ptr<Operation> weak = operation;
   auto grantOpen = std::make_shared<std::atomic<bool>>(true);
   auto grantId = std::make_shared<std::atomic<uint64_t>>(0);
-  auto endGrant = services_.endBackgroundTask;
-  // With no grant service wired, every operation is granted.
-  uint64_t grant = !services_.beginBackgroundTask ? 1 : services_.beginBackgroundTask([weak, grantOpen, grantId, endGrant] {
+  auto wired = connections();
+  auto endGrant = wired->environment.endBackgroundTask;
+  uint64_t grant = wired->environment.beginBackgroundTask([weak, grantOpen, grantId, endGrant] {
     if (auto op = weak.lock()) op->cancel();
-    if (grantOpen->exchange(false) && endGrant) endGrant(grantId->load());
+    if (grantOpen->exchange(false)) endGrant(grantId->load());
   });
   if (grant == 0) return false;
   grantId->store(grant);
   operation->setCompletionBlock([grantOpen, grantId, endGrant] {
-    if (grantOpen->exchange(false) && endGrant) endGrant(grantId->load());
+    if (grantOpen->exchange(false)) endGrant(grantId->load());
   });
   std::shared_ptr<OperationQueue> queue;
   {
@@ -162,7 +156,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
     }
   }
   if (refreshBatchEnded) {
-    if (services_.refreshBatchEnded) services_.refreshBatchEnded();
+    connections()->sources->refreshBatchEnded();
     NotificationCenter::defaultCenter().postOnMainThreadAsync(
         Notification{KVPipelineSourceRefreshComplete, Value(), Value(), nullptr, nullptr});
   }
@@ -193,8 +187,8 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
     }
   }
   if (!empty) return;
-  if (runCacheUpdate && services_.makeCacheUpdateTask) {
-    if (auto cacheTask = services_.makeCacheUpdateTask()) queueTask(cacheTask);
+  if (runCacheUpdate) {
+    if (auto cacheTask = connections()->cacheUpdate->makeCacheUpdateTask()) queueTask(cacheTask);
   }
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -205,11 +199,12 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
 
 void KVPipelineManager::collectPostInstallActions(KVTask* task) {
   if (task->className() != "KVPackageAPTOperationTask") return;
-  if (!services_.aptQueueIdentifiers || !services_.packageInstallInfo) return;
-  for (const auto& identifier : services_.aptQueueIdentifiers()) {
-    std::string action;
-    std::vector<std::string> files;
-    if (!services_.packageInstallInfo(identifier, action, files)) continue;
+  auto packages = connections()->packages;
+  for (const auto& identifier : packages->aptQueueIdentifiers()) {
+    auto info = packages->packageInstallInfo(identifier);
+    if (!info) continue;
+    const std::string& action = info->postInstallAction;
+    const std::vector<std::string>& files = info->installedFiles;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!action.empty() && action != "uicache") piaArray_.insert(action);
     if (!piaArray_.count("respring")) {
@@ -268,18 +263,17 @@ void KVPipelineManager::launchPIA() {
     }
   }
   bool show = showPIAAlert();
-  auto present = services_.presentPostInstallAlert;
+  auto present = connections()->environment.presentAlertCard;
   performOnMainThread([this, show, respring, reboot, present] {
     if (show) {
       if (!respring && !reboot) return;
       std::string title = NSLocalizedString("Post Install Action");
       if (reboot) {
-        if (present)
-          present(title, NSLocalizedString("Do you want to reboot now or later?"), NSLocalizedString("Later"),
-                  NSLocalizedString("Reboot now"), [this] { launchRebootCommand(); });
-      } else if (present) {
-        present(title, NSLocalizedString("Do you want to respring now or later?"), NSLocalizedString("Later"),
-                NSLocalizedString("Respring now"), [this] { launchRespringCommand(); });
+        present({title, NSLocalizedString("Do you want to reboot now or later?"), NSLocalizedString("Later"),
+                 NSLocalizedString("Reboot now"), [this] { launchRebootCommand(); }});
+      } else {
+        present({title, NSLocalizedString("Do you want to respring now or later?"), NSLocalizedString("Later"),
+                 NSLocalizedString("Respring now"), [this] { launchRespringCommand(); }});
       }
       return;
     }
@@ -332,7 +326,7 @@ bool KVPipelineManager::launchCacheRebuild() const {
 }
 
 void KVPipelineManager::runCommand(const std::string& commandLine) {
-  if (services_.runCommand) services_.runCommand(commandLine);
+  connections()->environment.runCommand(commandLine);
 }
 
 void KVPipelineManager::launchRespringCommand() {

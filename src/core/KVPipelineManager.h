@@ -2,7 +2,8 @@
 // The one pipeline on which all long work runs as tasks. It keeps the visible task
 // list, counts source refreshes, announces queuing, status, progress and end, and
 // when it becomes empty queues the deferred cache update and carries out the
-// post-install actions.
+// post-install actions. What it asks of the platform and of the managers above it comes
+// through the connections the composition root installed (core/KVConnections.h).
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,35 +39,6 @@ inline constexpr const char* KVPipelineUserInfoError = "error";
 inline constexpr const char* KVPipelineUserInfoProgress = "progress";
 inline constexpr const char* KVPipelineUserInfoStatus = "status";
 
-// What the pipeline needs of subsystems built around it. Each has a harmless default;
-// the application wires the real ones at start-up, tests wire recording ones.
-struct KVPipelineServices {
-  // Runs one shell command line and waits for it. Every command the pipeline runs
-  // (uicache, killall, respring, reboot) goes through here.
-  std::function<void(const std::string& commandLine)> runCommand;
-  // Background-execution grants: begin answers 0 when refused; the expiry handler is
-  // called when the grant runs out.
-  std::function<uint64_t(std::function<void()> expiry)> beginBackgroundTask;
-  std::function<void(uint64_t)> endBackgroundTask;
-  std::function<void(bool)> setIdleTimerDisabled;
-  // Clears the sources manager's refresh-in-progress flag and current refresh date.
-  std::function<void()> refreshBatchEnded;
-  // A new cache-update task, or nullptr when none can be made.
-  std::function<std::shared_ptr<KVTask>()> makeCacheUpdateTask;
-  // The APT layer's current queue of identifiers.
-  std::function<std::vector<std::string>()> aptQueueIdentifiers;
-  // A package record's post-install action and installed files; false when there is
-  // no record.
-  std::function<bool(const std::string& identifier, std::string& postInstallAction,
-                     std::vector<std::string>& installedFiles)>
-      packageInstallInfo;
-  // Presents the post-install alert card: title, message, close title, other button
-  // title, and what the other button does.
-  std::function<void(const std::string& title, const std::string& message, const std::string& closeTitle,
-                     const std::string& otherTitle, std::function<void()> otherAction)>
-      presentPostInstallAlert;
-};
-
 class KVPipelineManager {
  public:
   static KVPipelineManager& sharedManager();
@@ -98,8 +70,7 @@ class KVPipelineManager {
   // added) when the grant is refused.
   bool addBackgroundOperation(std::shared_ptr<Operation> operation);
 
-  KVPipelineServices& services() { return services_; }
-  // Drops every task and resets the counters and flags; services are kept. For tests.
+  // Drops every task and resets the counters and flags. For tests.
   void resetForTesting();
 
  private:
@@ -116,5 +87,4 @@ class KVPipelineManager {
   bool launchCacheRebuild_ = false;
   bool showPIAAlert_ = true;
   uint32_t sourceRefreshCount_ = 0;
-  KVPipelineServices services_;
 };

@@ -1,6 +1,6 @@
 // KVParsingUtility's dpkg status import: the entry point that the application and the
 // package operations call; the work itself is KVStatusImport.
-#include "database/KVDatabaseHooks.h"
+#include "core/KVConnections.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVStatusImport.h"
 #include "foundation/BlockHelpers.h"
@@ -16,9 +16,13 @@ void KVParsingUtility::checkStatusFileWithCompletion(std::function<void()> compl
   }
   performOnDefaultThread([completion = std::move(completion)] {
     try {
-      Date reference = KVDatabaseHooks::callCurrentRefreshDate().value_or(Date::now());
+      auto wired = KVConnections::current("The dpkg status import");
+      Date reference = wired->sources->currentRefreshDate().value_or(Date::now());
       KVStatusImport::run(*store::Database::defaultDatabase(), reference);
-      performOnMainThread([] { RunLoop::main().addTimer(1.0, [] { KVDatabaseHooks::callRebuildPackagesCategoriesCache(); }); });
+      auto packages = wired->packages;
+      performOnMainThread([packages] {
+        RunLoop::main().addTimer(1.0, [packages] { packages->rebuildPackagesCategoriesCache(); });
+      });
     } catch (const std::exception& e) {
       KVLog("The dpkg status import failed: %s", e.what());
     }

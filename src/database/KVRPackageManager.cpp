@@ -1,8 +1,8 @@
 #include "database/KVRPackageManager.h"
 
+#include "core/KVConnections.h"
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
-#include "database/KVDatabaseHooks.h"
 #include "database/KVDefaultRepositories.h"
 #include "database/KVRSource.h"
 #include "foundation/BlockHelpers.h"
@@ -55,7 +55,9 @@ KVRPackageManager::KVRPackageManager() {
 
 KVRPackageManager::~KVRPackageManager() = default;
 
-void KVRPackageManager::refreshAllSources() { KVDatabaseHooks::callRefreshAllSources(); }
+void KVRPackageManager::refreshAllSources() {
+  KVConnections::current("KVRPackageManager::refreshAllSources")->sources->refreshAllSources();
+}
 
 bool KVRPackageManager::setDefaultSourcesIfDatabaseIsEmpty() {
   if (!store::Database::defaultDatabase()->objects(KVRSource::className()).empty()) return false;

@@ -143,8 +143,11 @@ class KVAPTManager {
                                                  std::function<void(const std::vector<std::string>&)> block);
   static std::vector<std::string> testAvailableVersions();
 
-  // Hook for the queue-resolution layer: the identifiers of the remembered queue.
-  static void setQueueArrayProvider(std::function<std::vector<std::string>()> provider);
+  // The remembered queue: the queue string of the last confirmation and its identifiers
+  // in order (each token without its "-" or "+" mark or its "=version").
+  static void setQueue(const std::string& queue);
+  static std::string queue();
+  static std::vector<std::string> queueArray();
 
   // Parsers of the tools' output (public for tests).
   static std::vector<std::string> dependsFromOutput(const std::string& output);

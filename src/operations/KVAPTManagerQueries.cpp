@@ -12,8 +12,10 @@
 #include "system/DeviceRoot.h"
 
 namespace {
-std::mutex gProviderMutex;
-std::function<std::vector<std::string>()> gQueueArrayProvider;
+// The remembered queue: written by the confirmation screen, read by pipeline workers.
+std::mutex gQueueMutex;
+std::string gQueue;
+std::vector<std::string> gQueueArray;
 
 std::vector<std::string> words(const std::string& text) {
   std::vector<std::string> out;
@@ -171,19 +173,33 @@ std::vector<std::string> KVAPTManager::installedFilesForIdentifer(const std::str
   return out;
 }
 
-void KVAPTManager::setQueueArrayProvider(std::function<std::vector<std::string>()> provider) {
-  std::lock_guard<std::mutex> lock(gProviderMutex);
-  gQueueArrayProvider = std::move(provider);
+void KVAPTManager::setQueue(const std::string& queue) {
+  std::vector<std::string> identifiers;
+  for (std::string token : words(queue)) {
+    if (token.back() == '-' || token.back() == '+') token.pop_back();
+    else if (auto equals = token.find('='); equals != std::string::npos) token.resize(equals);
+    identifiers.push_back(token);
+  }
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  gQueue = queue;
+  // An empty queue clears the identifiers too: none of them is queued any more.
+  gQueueArray = std::move(identifiers);
+}
+
+std::string KVAPTManager::queue() {
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  return gQueue;
+}
+
+std::vector<std::string> KVAPTManager::queueArray() {
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  return gQueueArray;
 }
 
 void KVAPTManager::packagesInQueueThatDependOnPackage(const std::string& identifier,
                                                       std::function<void(const std::vector<std::string>&)> block) {
   performOnBackgroundThread([identifier, block] {
-    std::vector<std::string> queue;
-    {
-      std::lock_guard<std::mutex> lock(gProviderMutex);
-      if (gQueueArrayProvider) queue = gQueueArrayProvider();
-    }
+    std::vector<std::string> queue = queueArray();
     std::vector<std::string> dependents;
     if (DebianNames::isPackageName(identifier)) {
       auto result = dryRunForQueue(identifier + "-");

@@ -1,11 +1,13 @@
-// The pipeline's reboot and respring commands as they run in production (its default
-// command service, the real launcher and the device-root builder's stand-ins): they
+// The pipeline's reboot and respring commands as they run in production (the
+// application's environment, the real launcher and the device-root builder's stand-ins): they
 // reach only the device root's stand-ins, never the host's tools.
 #include <gtest/gtest.h>
 
+#include "app/ApplicationEnvironment.h"
 #include "core/KVPipelineManager.h"
 #include "foundation/Files.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TestRoot.h"
 #include "system/DeviceRoot.h"
 #include "system/Process.h"
 
@@ -19,6 +21,7 @@ class DeviceToolsRoad : public DeviceRootFixture {
     return host == rootPath() + devicePath &&
            Files::readText(host).value_or("").find("Stand-in for the device's " + devicePath) != std::string::npos;
   }
+  TestRoot root_{applicationEnvironment()};
 };
 }  // namespace
 

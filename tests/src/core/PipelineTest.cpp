@@ -10,6 +10,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
 #include "support/ScopedDeviceRoot.h"
+#include "support/TestRoot.h"
 #include "system/DeviceRootBuilder.h"
 
 namespace {
@@ -77,38 +78,24 @@ struct Recorder {
 
 class PipelineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    RunLoop::main().reset();
-    DeviceRootBuilder::build(root.path());
-    auto& p = KVPipelineManager::sharedManager();
-    p.resetForTesting();
-    p.services().runCommand = [this](const std::string& line) {
-      std::lock_guard<std::mutex> lock(commandsMutex);
-      commands.push_back(line);
-    };
-    p.services().presentPostInstallAlert = [this](const std::string& title, const std::string& message,
-                                                  const std::string&, const std::string& other,
-                                                  std::function<void()>) {
-      alerts.push_back(title + "|" + message + "|" + other);
-    };
-  }
-  void TearDown() override {
-    auto& p = KVPipelineManager::sharedManager();
-    drained();
-    p.services() = KVPipelineServices{};
-    p.services().runCommand = [](const std::string&) {};
-    p.services().beginBackgroundTask = [](std::function<void()>) -> uint64_t { return 1; };
-  }
+  void SetUp() override { DeviceRootBuilder::build(root.path()); }
+  void TearDown() override { drained(); }
   bool waitFor(const std::function<bool()>& done) { return RunLoop::main().runUntil(done, 10); }
   // The finished notification waits for the main thread, so the test pumps it.
   bool drained() {
     return waitFor([] { return KVPipelineManager::sharedManager().pipelineOperationQueue().operationCount() == 0; });
   }
 
+  std::vector<std::string> commands() const { return testRoot.commands(); }
+  // Each alert card as "title|message|other button".
+  std::vector<std::string> alerts() const {
+    std::vector<std::string> out;
+    for (const auto& card : testRoot.cards()) out.push_back(card.title + "|" + card.message + "|" + card.otherTitle);
+    return out;
+  }
+
   ScopedDeviceRoot root;
-  std::mutex commandsMutex;
-  std::vector<std::string> commands;
-  std::vector<std::string> alerts;
+  TestRoot testRoot;
 };
 
 TEST_F(PipelineTest, DuplicateIdentifierIsDroppedUntilTheFirstHasLeft) {
@@ -137,8 +124,6 @@ TEST_F(PipelineTest, TenRefreshesInAnyOrderGiveOneRefreshComplete) {
   auto& p = KVPipelineManager::sharedManager();
   Recorder done;
   done.listen(KVPipelineSourceRefreshComplete);
-  int batchEnds = 0;
-  p.services().refreshBatchEnded = [&] { ++batchEnds; };
   std::vector<std::shared_ptr<GateTask>> tasks;
   for (int i = 0; i < 10; ++i) {
     tasks.push_back(std::make_shared<GateTask>("refresh-" + std::to_string(i), KVPipelineSourceRefresh));
@@ -149,7 +134,7 @@ TEST_F(PipelineTest, TenRefreshesInAnyOrderGiveOneRefreshComplete) {
   ASSERT_TRUE(drained());
   RunLoop::main().runUntilIdle();
   EXPECT_EQ(done.count(), 1u);
-  EXPECT_EQ(batchEnds, 1);
+  EXPECT_EQ(testRoot.sources->batchEnds, 1);
   EXPECT_EQ(p.sourceRefreshCount(), 0u);
   EXPECT_TRUE(done.onMain[0]);
 
@@ -218,13 +203,10 @@ TEST_F(PipelineTest, EndReportedAfterLeavingTheQueueGivesNoFinishedNotification)
 
 TEST_F(PipelineTest, CacheUpdateFollowUpIsQueuedExactlyOnce) {
   auto& p = KVPipelineManager::sharedManager();
-  std::atomic<int> made{0};
   auto cacheTask = std::make_shared<GateTask>("cache", KVPipelineCacheOperation);
   cacheTask->release();
-  p.services().makeCacheUpdateTask = [&]() -> std::shared_ptr<KVTask> {
-    ++made;
-    return cacheTask;
-  };
+  testRoot.cacheUpdate->setMaker([cacheTask] { return cacheTask; });
+  const auto& made = testRoot.cacheUpdate->made;
   auto a = std::make_shared<GateTask>("a", KVPipelineSourceRefresh);
   auto b = std::make_shared<GateTask>("b", KVPipelineSourceRefresh);
   p.queueTask(a);
@@ -254,7 +236,7 @@ TEST_F(PipelineTest, PackageOperationNarrowsTheQueueAndAnyOtherWidensIt) {
 
 TEST_F(PipelineTest, RefusedBackgroundGrantLeavesNothingListed) {
   auto& p = KVPipelineManager::sharedManager();
-  p.services().beginBackgroundTask = [](std::function<void()>) -> uint64_t { return 0; };
+  testRoot.refuseGrants(true);
   auto t = std::make_shared<GateTask>("nogrant", KVPipelineSourceRefresh);
   p.queueTask(t);
   EXPECT_TRUE(p.tasksArray().empty());
@@ -277,15 +259,9 @@ class PostInstallTest : public PipelineTest {
   void runAptTaskWith(std::map<std::string, std::pair<std::string, std::vector<std::string>>> packages,
                       std::vector<std::string> queue) {
     auto& p = KVPipelineManager::sharedManager();
-    p.services().aptQueueIdentifiers = [queue] { return queue; };
-    p.services().packageInstallInfo = [packages](const std::string& id, std::string& action,
-                                                 std::vector<std::string>& files) {
-      auto it = packages.find(id);
-      if (it == packages.end()) return false;
-      action = it->second.first;
-      files = it->second.second;
-      return true;
-    };
+    std::map<std::string, KVPackageInstallInfo> infos;
+    for (auto& [id, info] : packages) infos[id] = {info.first, info.second};
+    testRoot.packages->setQueue(queue, infos);
     auto t = std::make_shared<GateTask>("apt", KVPipelinePackageATPInstallOperation, "KVPackageAPTOperationTask");
     p.queueTask(t);
     t->release();
@@ -298,14 +274,14 @@ class PostInstallTest : public PipelineTest {
 TEST_F(PostInstallTest, RebootWinsOverRespring) {
   runAptTaskWith({{"a", {"reboot", {}}}, {"b", {"", {"/Library/MobileSubstrate/DynamicLibraries/b.dylib"}}}},
                  {"a", "b"});
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0], "Post Install Action|Do you want to reboot now or later?|Reboot now");
+  ASSERT_EQ(alerts().size(), 1u);
+  EXPECT_EQ(alerts()[0], "Post Install Action|Do you want to reboot now or later?|Reboot now");
 }
 
 TEST_F(PostInstallTest, RespringAloneGivesTheRespringAlert) {
   runAptTaskWith({{"b", {"", {"/Applications/Quillbark.app/Info.plist"}}}}, {"b"});
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0], "Post Install Action|Do you want to respring now or later?|Respring now");
+  ASSERT_EQ(alerts().size(), 1u);
+  EXPECT_EQ(alerts()[0], "Post Install Action|Do you want to respring now or later?|Respring now");
 }
 
 TEST_F(PostInstallTest, UicacheWithoutAlertPostsNoneAndQuotesThePath) {
@@ -320,21 +296,21 @@ TEST_F(PostInstallTest, UicacheWithoutAlertPostsNoneAndQuotesThePath) {
   RunLoop::main().runUntil([&] { return action.count() == 1; }, 5);
   ASSERT_EQ(action.count(), 1u);
   EXPECT_EQ(action.notes[0].userInfo["action"].asString(), "None");
-  ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0], "'" + root.path() + "/usr/bin/uicache' -p '/Applications/My $(touch x).app'");
-  EXPECT_TRUE(alerts.empty());
+  ASSERT_EQ(commands().size(), 1u);
+  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/uicache' -p '/Applications/My $(touch x).app'");
+  EXPECT_TRUE(alerts().empty());
 }
 
 TEST_F(PostInstallTest, WithoutAJailbreakToolUicacheRebuildsEverything) {
   runAptTaskWith({{"app", {"", {"/Applications/Foo.app/Foo"}}}}, {"app"});
-  ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0], "'" + root.path() + "/usr/bin/uicache'");
+  ASSERT_EQ(commands().size(), 1u);
+  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/uicache'");
 }
 
 TEST_F(PostInstallTest, KillActionsStopProcessesByName) {
   runAptTaskWith({{"k", {"kill backboardd", {}}}}, {"k"});
-  ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0], "'" + root.path() + "/usr/bin/killall' 'backboardd'");
+  ASSERT_EQ(commands().size(), 1u);
+  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/killall' 'backboardd'");
 }
 
 TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
@@ -345,9 +321,9 @@ TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
   Files::writeAtomically(root.path() + "/usr/bin/sbreload", std::string());
   p.launchRespringCommand();
   p.launchRebootCommand();
-  ASSERT_EQ(commands.size(), 3u);
-  EXPECT_EQ(commands[0], "'" + root.path() + "/usr/bin/killall' SpringBoard");
-  EXPECT_EQ(commands[1], "'" + root.path() + "/usr/bin/sbreload'");
-  EXPECT_EQ(commands[2], "'" + root.path() + "/usr/libexec/dedev' '" + root.path() + "/sbin/reboot'");
+  ASSERT_EQ(commands().size(), 3u);
+  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/killall' SpringBoard");
+  EXPECT_EQ(commands()[1], "'" + root.path() + "/usr/bin/sbreload'");
+  EXPECT_EQ(commands()[2], "'" + root.path() + "/usr/libexec/dedev' '" + root.path() + "/sbin/reboot'");
 }
 }  // namespace

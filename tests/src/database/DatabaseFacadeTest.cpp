@@ -6,7 +6,6 @@
 
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
-#include "database/KVDatabaseHooks.h"
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVDefaultRepositories.h"
 #include "database/KVRPackage.h"
@@ -19,11 +18,9 @@
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
 #include "support/ManualClock.h"
-#include "support/UIDriver.h"
+#include "support/TestRoot.h"
 #include "system/DeviceRoot.h"
 #include "system/Reachability.h"
-#include "uikit/UIAlertController.h"
-#include "uikit/UIViewController.h"
 
 namespace {
 
@@ -37,14 +34,13 @@ class DatabaseFacade : public DeviceRootFixture {
         {"http://127.0.0.1:1/vendor/repo/", "http://127.0.0.1:1/large/repofiles/cydia/", "http://127.0.0.1:1/dev/repo/",
          "http://127.0.0.1:1/c1/", "http://127.0.0.1:1/c2/", "http://127.0.0.1:1/c3/", "http://127.0.0.1:1/c4/"});
     KVDefaultRepositories::overrideBootstrapLocation(KVPlatform::Unc0ver, std::string("http://127.0.0.1:1/bootstrap/"));
-    KVDatabaseHooks::setRefreshAllSources([this] {
+    testRoot_.sources->onRefresh([this] {
       if (RunLoop::isMainThread()) ++refreshesOnMain;
       ++refreshes;
     });
   }
   void TearDown() override {
     DispatchQueue::drainGlobalQueues();
-    KVDatabaseHooks::setRefreshAllSources(nullptr);
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
     KVDefaultRepositories::resetOverrides();
@@ -104,6 +100,7 @@ class DatabaseFacade : public DeviceRootFixture {
 
   std::atomic<int> refreshes{0};
   std::atomic<int> refreshesOnMain{0};
+  TestRoot testRoot_;
 };
 
 TEST_F(DatabaseFacade, AFirstStartSeedsTheDefaultsAndTheBootstrapAndRefreshesThreeSecondsLater) {
@@ -221,7 +218,6 @@ TEST_F(DatabaseFacade, ASchemaVersion23DatabaseIsMigrated) {
   EXPECT_TRUE(Files::isDirectory(support("SourcesFiles")));
   EXPECT_TRUE(Files::contentsOfDirectory(support("SourcesFiles")).empty());
   EXPECT_FALSE(Files::exists(support("APT/stale")));
-  EXPECT_TRUE(Files::isDirectory(support("APT")));
 }
 
 TEST_F(DatabaseFacade, ASchemaVersion17DatabaseLosesItsPackagesAndAForcedOneItsSourcesToo) {
@@ -246,15 +242,11 @@ TEST_F(DatabaseFacade, AnUnreadableDatabaseIsResetAndTheAlertIsAskedFor) {
   // The new file is a working, empty database.
   EXPECT_EQ(db()->objects("KVRPackage").count(), 0u);
   db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
-  auto alert = KVDatabaseMigrationUtility::didResetDatabaseAlert();
-  EXPECT_EQ(alert->alertTitle(), "Reset Database");
   std::string blanks(95, ' ');
-  EXPECT_EQ(alert->message(), "Due to changes in the database schema, your database was not able to be updated." + blanks +
-                                  "Your database has been reset to prevent crashes." + blanks +
-                                  "You can reimport your sources from Quillbarks Settings page.");
-  ASSERT_EQ(alert->actions().size(), 1u);
-  EXPECT_EQ(alert->actions()[0]->title(), "Ok");
-  EXPECT_EQ(alert->actions()[0]->style(), UIAlertActionStyleDefault);
+  EXPECT_EQ(KVDatabaseMigrationUtility::didResetDatabaseMessage(),
+            "Due to changes in the database schema, your database was not able to be updated." + blanks +
+                "Your database has been reset to prevent crashes." + blanks +
+                "You can reimport your sources from Quillbarks Settings page.");
 }
 
 TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
@@ -268,40 +260,6 @@ TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
   EXPECT_FALSE(refresh);
   EXPECT_EQ(db()->objects("KVRSource").count(), 0u);
   EXPECT_EQ(db()->schemaVersion(), KVRSchema::kSchemaVersion);
-}
-
-// At start-up an unreadable file is replaced and the "Reset Database" alert stands over
-// the first screen until the user closes it; start-up goes on with the empty database.
-TEST(DatabaseResetAtLaunch, TheAlertIsPresentedOverTheRootScreen) {
-  UIDriver ui;
-  auto home = std::make_shared<UIViewController>();
-  home->setTitle("Home");
-  ui.show(home);
-  std::string support = DeviceRoot::devicePath(DeviceRoot::kApplicationSupport);
-  ASSERT_TRUE(Files::createDirectories(support));
-  ASSERT_TRUE(Files::writeAtomically(support + "/default.realm", std::string(16384, '\x5A')));
-
-  bool refresh = true;
-  EXPECT_FALSE(KVDatabaseMigrationUtility::migrateDatabaseAtLaunch(ui.window().rootViewController(), &refresh));
-  EXPECT_FALSE(refresh);
-  auto* alert = dynamic_cast<UIAlertController*>(home->presentedViewController());
-  ASSERT_NE(alert, nullptr);
-  EXPECT_EQ(alert->message(), KVDatabaseMigrationUtility::didResetDatabaseMessage());
-  // The screen shows the blanks between the sentences as one.
-  EXPECT_TRUE(ui.screenShows("alert: Reset Database\nDue to changes in the database schema, your database was not able "
-                             "to be updated. Your database has been reset to prevent crashes. You can reimport your "
-                             "sources from Quillbarks Settings page.\n[Ok]"))
-      << ui.screen();
-  EXPECT_TRUE(ui.tap("Ok"));
-  EXPECT_EQ(home->presentedViewController(), nullptr);
-  EXPECT_TRUE(ui.screenShows("title: Home"));
-  EXPECT_EQ(store::Database::defaultDatabase()->objects("KVRSource").count(), 0u);
-
-  // A readable file opens without an alert.
-  EXPECT_TRUE(KVDatabaseMigrationUtility::migrateDatabaseAtLaunch(ui.window().rootViewController(), &refresh));
-  EXPECT_EQ(home->presentedViewController(), nullptr);
-  store::Database::deleteFiles(support + "/default.realm");
-  store::Database::setDefaultConfiguration({});
 }
 
 TEST_F(DatabaseFacade, ADatabaseFromBeforeTheCutOffDateIsDeletedWithItsFolder) {

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "core/QuillbarkPersistentPreferences.h"
-#include "database/KVDatabaseHooks.h"
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
@@ -14,6 +13,7 @@
 #include "foundation/RunLoop.h"
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TestRoot.h"
 #include "support/Latch.h"
 #include "support/ManualClock.h"
 #include "system/DeviceRoot.h"
@@ -62,8 +62,6 @@ class StatusImport : public DeviceRootFixture {
   }
   void TearDown() override {
     DispatchQueue::drainGlobalQueues();
-    KVDatabaseHooks::setCurrentRefreshDate(nullptr);
-    KVDatabaseHooks::setRebuildPackagesCategoriesCache(nullptr);
     db.reset();
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
@@ -269,12 +267,9 @@ TEST_F(StatusImport, FileListsOfOtherArchitecturesDependenciesAndOptionalFields)
 TEST_F(StatusImport, TheReferenceDateAndTheCategoryRebuild) {
   ManualClock clock;
   Date batch{500000000};
-  KVDatabaseHooks::setCurrentRefreshDate([batch] { return std::optional<Date>(batch); });
-  int rebuilds = 0;
-  KVDatabaseHooks::setRebuildPackagesCategoriesCache([&] {
-    EXPECT_TRUE(RunLoop::isMainThread());
-    ++rebuilds;
-  });
+  TestRoot testRoot;
+  testRoot.sources->setRefreshDate(batch);
+  const auto& rebuilds = testRoot.packages->categoryRebuilds;
   import();
   EXPECT_EQ(package("bash").installDate()->seconds, batch.seconds);  // no file list: the batch's date
   RunLoop::main().runUntilIdle();
@@ -282,6 +277,7 @@ TEST_F(StatusImport, TheReferenceDateAndTheCategoryRebuild) {
   EXPECT_EQ(rebuilds, 0);
   clock.advance(0.2);
   EXPECT_EQ(rebuilds, 1);
+  EXPECT_EQ(testRoot.packages->categoryRebuildsOffMain, 0);
 }
 
 TEST_F(StatusImport, WithoutAStatusFileTheCompletionRunsAtOnceAndNothingChanges) {

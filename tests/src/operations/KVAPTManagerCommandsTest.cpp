@@ -102,3 +102,12 @@ TEST_F(RootCommands, InstallFollowsTheDevicesSystemVersion) {
     EXPECT_NE(line->find("--allow-unauthenticated --"), std::string::npos) << version;
   }
 }
+
+TEST(APTQueue, TheRememberedQueueNamesEachIdentifierOnceWithoutItsMarks) {
+  KVAPTManager::setQueue("com.example.a com.example.b- com.example.c=1:2.0-1 com.example.d+ com.example.e=1=2");
+  EXPECT_EQ(KVAPTManager::queue(), "com.example.a com.example.b- com.example.c=1:2.0-1 com.example.d+ com.example.e=1=2");
+  EXPECT_EQ(KVAPTManager::queueArray(), (std::vector<std::string>{"com.example.a", "com.example.b", "com.example.c",
+                                                                   "com.example.d", "com.example.e"}));
+  KVAPTManager::setQueue("");
+  EXPECT_TRUE(KVAPTManager::queueArray().empty()) << "an empty queue leaves no identifier behind";
+}

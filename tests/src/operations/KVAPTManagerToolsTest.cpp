@@ -184,8 +184,7 @@ TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
   installLocally(DebPackage("com.example.base"));
   installLocally(DebPackage("com.example.user").field("Depends", "com.example.base"));
   installLocally(DebPackage("com.example.bystander"));
-  KVAPTManager::setQueueArrayProvider(
-      [] { return std::vector<std::string>{"com.example.user", "com.example.bystander", "com.example.other"}; });
+  KVAPTManager::setQueue("com.example.user com.example.bystander=1.0 com.example.other+");
 
   // Shared with the background block, which may outlive a failed wait.
   struct Answer {
@@ -205,5 +204,5 @@ TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
   EXPECT_EQ(*dependents, std::vector<std::string>{"com.example.user"});
   // Only a dry run: nothing was removed.
   EXPECT_EQ(deviceRoot().packageStatus("com.example.base"), "install ok installed");
-  KVAPTManager::setQueueArrayProvider({});
+  KVAPTManager::setQueue("");
 }

@@ -1,0 +1,23 @@
+#include "app/PackagesManagerStandIn.h"
+
+#include "database/KVRPackage.h"
+#include "foundation/Log.h"
+#include "operations/KVAPTManager.h"
+#include "store/Store.h"
+
+void PackagesManagerStandIn::rebuildPackagesCategoriesCache() {
+  KVLog("*** No packages manager is built yet: the category cache was not rebuilt");
+}
+
+std::vector<std::string> PackagesManagerStandIn::aptQueueIdentifiers() { return KVAPTManager::queueArray(); }
+
+std::optional<KVPackageInstallInfo> PackagesManagerStandIn::packageInstallInfo(const std::string& identifier) {
+  std::optional<KVRPackage> package;
+  try {
+    package = KVRPackage::objectForPrimaryKey(identifier);
+  } catch (const store::StoreException& e) {
+    KVLog("Cannot read the package %s: %s", identifier.c_str(), e.what());
+  }
+  if (!package) return std::nullopt;
+  return KVPackageInstallInfo{package->postinstallaction().value_or(""), package->installedFiles()};
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The platform's effects that the system asks for but does not carry out itself: running
+// a command line, background-execution grants, the idle timer and presenting an alert
+// card. The composition root (src/app) fills one environment and start-up checks it whole
+// (KVConnections::install): a missing piece stops the start, it never does nothing later.
+// Tests fill every piece with recording ones.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// An alert card with a close button and one other button.
+struct KVAlertCard {
+  std::string title;
+  std::string message;
+  std::string closeTitle;
+  std::string otherTitle;
+  std::function<void()> otherAction;
+};
+
+struct KVEnvironment {
+  // Runs one shell command line and waits for it (uicache, killall, respring, reboot).
+  std::function<void(const std::string& commandLine)> runCommand;
+  // A background-execution grant: 0 when refused; `expiry` is called when it runs out.
+  std::function<uint64_t(std::function<void()> expiry)> beginBackgroundTask;
+  std::function<void(uint64_t grant)> endBackgroundTask;
+  std::function<void(bool disabled)> setIdleTimerDisabled;
+  // Presents the card over the top screen; called on the main thread.
+  std::function<void(KVAlertCard card)> presentAlertCard;
+
+  // The names of the pieces that are not set.
+  std::vector<std::string> missingPieces() const;
+};

@@ -1,0 +1,140 @@
+#include "support/TestRoot.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/RunLoop.h"
+
+struct TestRoot::Record {
+  mutable std::mutex mutex;
+  std::vector<std::string> commands;
+  std::vector<KVAlertCard> cards;
+  std::vector<uint64_t> endedGrants;
+  std::vector<bool> idleTimerChanges;
+  bool refuseGrants = false;
+  uint64_t nextGrant = 1;
+};
+
+void TestSources::refreshAllSources() {
+  ++refreshes;
+  std::function<void()> call;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    call = onRefresh_;
+  }
+  if (call) call();
+}
+
+std::optional<Date> TestSources::currentRefreshDate() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return refreshDate_;
+}
+
+void TestSources::setRefreshDate(std::optional<Date> date) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refreshDate_ = date;
+}
+
+void TestSources::onRefresh(std::function<void()> call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onRefresh_ = std::move(call);
+}
+
+void TestPackages::rebuildPackagesCategoriesCache() {
+  ++categoryRebuilds;
+  if (!RunLoop::isMainThread()) ++categoryRebuildsOffMain;
+}
+
+std::vector<std::string> TestPackages::aptQueueIdentifiers() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_;
+}
+
+std::optional<KVPackageInstallInfo> TestPackages::packageInstallInfo(const std::string& identifier) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = packages_.find(identifier);
+  if (it == packages_.end()) return std::nullopt;
+  return it->second;
+}
+
+void TestPackages::setQueue(std::vector<std::string> identifiers,
+                            std::map<std::string, KVPackageInstallInfo> packages) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_ = std::move(identifiers);
+  packages_ = std::move(packages);
+}
+
+std::shared_ptr<KVTask> TestCacheUpdate::makeCacheUpdateTask() {
+  ++made;
+  std::function<std::shared_ptr<KVTask>()> maker;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    maker = maker_;
+  }
+  return maker ? maker() : nullptr;
+}
+
+void TestCacheUpdate::setMaker(std::function<std::shared_ptr<KVTask>()> maker) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  maker_ = std::move(maker);
+}
+
+TestRoot::TestRoot() : record_(std::make_shared<Record>()) { start(environment()); }
+
+TestRoot::TestRoot(KVEnvironment environment) : record_(std::make_shared<Record>()) { start(std::move(environment)); }
+
+void TestRoot::start(KVEnvironment environment) {
+  ErrorRef error = QuillbarkRoot::start(std::move(environment), {sources, packages, cacheUpdate});
+  EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
+}
+
+// The pieces hold the record, not the root, so they stay valid after the root object.
+KVEnvironment TestRoot::environment() const {
+  auto record = record_;
+  KVEnvironment environment;
+  environment.runCommand = [record](const std::string& line) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->commands.push_back(line);
+  };
+  environment.beginBackgroundTask = [record](std::function<void()>) -> uint64_t {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    return record->refuseGrants ? 0 : record->nextGrant++;
+  };
+  environment.endBackgroundTask = [record](uint64_t grant) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->endedGrants.push_back(grant);
+  };
+  environment.setIdleTimerDisabled = [record](bool disabled) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->idleTimerChanges.push_back(disabled);
+  };
+  environment.presentAlertCard = [record](KVAlertCard card) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->cards.push_back(std::move(card));
+  };
+  return environment;
+}
+
+std::vector<std::string> TestRoot::commands() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->commands;
+}
+
+std::vector<KVAlertCard> TestRoot::cards() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->cards;
+}
+
+void TestRoot::refuseGrants(bool refuse) {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  record_->refuseGrants = refuse;
+}
+
+std::vector<uint64_t> TestRoot::endedGrants() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->endedGrants;
+}
+
+std::vector<bool> TestRoot::idleTimerChanges() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->idleTimerChanges;
+}

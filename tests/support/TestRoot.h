@@ -1,0 +1,89 @@
+#pragma once
+// The composition root started with test pieces: commands, background grants, idle-timer
+// changes and alert cards are recorded instead of carried out, and the managers above
+// the pipeline and the database are small ones whose answers a test sets. Every test
+// starts with a fresh one (TestResets); a test that needs to look at the pieces makes its
+// own TestRoot, which replaces it.
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/QuillbarkRoot.h"
+#include "core/KVTask.h"
+
+class TestSources : public KVSourcesManaging {
+ public:
+  void refreshAllSources() override;
+  std::optional<Date> currentRefreshDate() override;
+  void refreshBatchEnded() override { ++batchEnds; }
+  void setRefreshDate(std::optional<Date> date);
+  // Called on every refresh of all sources (on the caller's thread).
+  void onRefresh(std::function<void()> call);
+
+  std::atomic<int> refreshes{0};
+  std::atomic<int> batchEnds{0};
+
+ private:
+  std::mutex mutex_;
+  std::optional<Date> refreshDate_;
+  std::function<void()> onRefresh_;
+};
+
+class TestPackages : public KVPackagesManaging {
+ public:
+  void rebuildPackagesCategoriesCache() override;
+  std::vector<std::string> aptQueueIdentifiers() override;
+  std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) override;
+  void setQueue(std::vector<std::string> identifiers, std::map<std::string, KVPackageInstallInfo> packages);
+
+  std::atomic<int> categoryRebuilds{0};
+  std::atomic<int> categoryRebuildsOffMain{0};
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> queue_;
+  std::map<std::string, KVPackageInstallInfo> packages_;
+};
+
+class TestCacheUpdate : public KVCacheUpdateTaskMaking {
+ public:
+  std::shared_ptr<KVTask> makeCacheUpdateTask() override;
+  // What each call answers; none by default.
+  void setMaker(std::function<std::shared_ptr<KVTask>()> maker);
+  std::atomic<int> made{0};
+
+ private:
+  std::mutex mutex_;
+  std::function<std::shared_ptr<KVTask>()> maker_;
+};
+
+class TestRoot {
+ public:
+  // Starts the root with the recording environment and the test managers.
+  TestRoot();
+  // The same with `environment` instead (an application environment in a screen test).
+  explicit TestRoot(KVEnvironment environment);
+
+  // The recording environment of this root.
+  KVEnvironment environment() const;
+  std::vector<std::string> commands() const;
+  std::vector<KVAlertCard> cards() const;
+  // Grants asked for and ended; refused grants answer 0.
+  void refuseGrants(bool refuse);
+  std::vector<uint64_t> endedGrants() const;
+  std::vector<bool> idleTimerChanges() const;
+
+  std::shared_ptr<TestSources> sources = std::make_shared<TestSources>();
+  std::shared_ptr<TestPackages> packages = std::make_shared<TestPackages>();
+  std::shared_ptr<TestCacheUpdate> cacheUpdate = std::make_shared<TestCacheUpdate>();
+
+ private:
+  struct Record;
+  void start(KVEnvironment environment);
+  std::shared_ptr<Record> record_;
+};

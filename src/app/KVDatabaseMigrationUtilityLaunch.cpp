@@ -2,6 +2,7 @@
 
 #include "database/KVDatabaseMigrationUtility.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
 #include "operations/KVAPTManager.h"
 #include "uikit/UIAlertController.h"
 
@@ -9,7 +10,8 @@ namespace KVDatabaseMigrationUtilityLaunch {
 
 bool migrateDatabaseAtLaunch(UIViewController* presenter, bool* shouldRefresh) {
   bool opened = KVDatabaseMigrationUtility::migrateDatabaseForced(false, shouldRefresh);
-  KVAPTManager::createAPTSandboxIfNeeded();
+  if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded())
+    KVLog("The APT tree could not be made: %s", error->localizedDescription().c_str());
   if (!opened && presenter) presenter->presentViewController(didResetDatabaseAlert(), true);
   return opened;
 }

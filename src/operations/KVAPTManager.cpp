@@ -3,8 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 
@@ -15,6 +16,10 @@
 #include "system/DeviceRoot.h"
 
 namespace {
+ErrorRef aptError(int64_t code, const std::string& description) {
+  return makeError(KVAPTErrorDomain, code, description);
+}
+
 // Edits of "APT/sources.list" are read-modify-write; concurrent refreshes would lose
 // lines without this.
 std::mutex gSourcesListMutex;
@@ -32,7 +37,11 @@ std::string trimmed(std::string text, const char* characters) {
   return text.substr(start, end - start + 1);
 }
 
-void makeFolder(const std::string& path) { ::mkdir(path.c_str(), 0755); }  // no parents; errors ignored
+// One folder of the tree (its parent exists); an error value when it can't be made.
+ErrorRef makeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && Files::isDirectory(path))) return nullptr;
+  return aptError(KVAPTErrorTreeUnwritable, "cannot make the folder " + path + ": " + std::strerror(errno));
+}
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -43,7 +52,20 @@ std::vector<std::string> linesOf(const std::string& text) {
 
 std::string readSourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or(std::string()); }
 
-void writeSourcesList(const std::string& text) { Files::writeAtomically(KVAPTManager::sourcesListPath(), text); }
+// Every file of the tree is written here: whole or not at all (a temporary file renamed
+// over it), with the tree made first when something removed it.
+template <typename Bytes>  // Data or std::string
+ErrorRef writeTreeFile(const std::string& path, const Bytes& bytes) {
+  if (!Files::exists(KVAPTManager::configurationPath()))
+    if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded()) return error;
+  std::string reason;
+  if (Files::writeAtomically(path, bytes, &reason)) return nullptr;
+  return aptError(KVAPTErrorTreeUnwritable, "cannot write " + path + ": " + reason);
+}
+
+ErrorRef writeSourcesList(const std::string& text) {
+  return writeTreeFile(KVAPTManager::sourcesListPath(), text);
+}
 
 // "Name" of a list file: the sources-list line reduced as APT names its files.
 std::string listFileName(const std::string& location, bool release) {
@@ -71,13 +93,13 @@ std::string listFileName(const std::string& location, bool release) {
   return KVAPTManager::listsPath() + "/" + name + suffix;
 }
 
-bool writeListFile(const std::string& path, const std::string& text, StringEncoding encoding, const char* what) {
-  std::string error;
+ErrorRef writeListFile(const std::string& path, const std::string& text, StringEncoding encoding, const char* what) {
   auto bytes = encodeString(text, encoding);
-  if (!bytes) error = std::string("the text can't be written in ") + stringEncodingName(encoding);
-  else if (Files::writeAtomically(path, *bytes, &error)) return true;
-  KVLog("ERROR SANDBOX COPY %s, %s", what, error.c_str());
-  return false;
+  ErrorRef error = bytes ? writeTreeFile(path, *bytes)
+                         : aptError(KVAPTErrorUnencodable,
+                                    std::string("the text can't be written in ") + stringEncodingName(encoding));
+  if (error) KVLog("ERROR SANDBOX COPY %s, %s", what, error->localizedDescription().c_str());
+  return error;
 }
 }  // namespace
 
@@ -113,21 +135,22 @@ std::string KVAPTManager::configurationText() {
   return text;
 }
 
-void KVAPTManager::createAPTSandboxIfNeeded() {
-  makeFolder(sandboxPath());
-  makeFolder(listsPath());
-  makeFolder(archivesPath());
-  makeFolder(archivesPath() + "/partial");
-  makeFolder(listsPath() + "/partial");
-  Files::writeAtomically(configurationPath(), configurationText());
+ErrorRef KVAPTManager::createAPTSandboxIfNeeded() {
+  for (const std::string& folder : {sandboxPath(), listsPath(), archivesPath(), archivesPath() + "/partial",
+                                    listsPath() + "/partial"})
+    if (ErrorRef error = makeFolder(folder)) return error;
+  // The configuration is written last: its presence says the tree is whole.
+  std::string reason;
+  if (Files::writeAtomically(configurationPath(), configurationText(), &reason)) return nullptr;
+  return aptError(KVAPTErrorTreeUnwritable, "cannot write " + configurationPath() + ": " + reason);
 }
 
-void KVAPTManager::purgeSandbox() {
+ErrorRef KVAPTManager::purgeSandbox() {
   {
     std::lock_guard<std::mutex> lock(gSourcesListMutex);
     Files::removeItem(sandboxPath());
   }
-  createAPTSandboxIfNeeded();
+  return createAPTSandboxIfNeeded();
 }
 
 std::string KVAPTManager::debSourceForSource(const std::string& location) {
@@ -142,12 +165,12 @@ std::string KVAPTManager::debSourceForSource(const std::string& location) {
   return "deb " + location + " ./\n";
 }
 
-void KVAPTManager::writeSourceToListIfNeeded(const std::string& location) {
+ErrorRef KVAPTManager::writeSourceToListIfNeeded(const std::string& location) {
   std::string line = debSourceForSource(location);
   std::string bare = line.substr(0, line.size() - 1);
   if (bare.find_first_of("\r\n") != std::string::npos) {
     KVLog("Refusing a source location with a line break: %s", location.c_str());
-    return;
+    return aptError(KVAPTErrorRefusedValue, "a source location with a line break: " + location);
   }
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::string text = readSourcesList();
@@ -157,7 +180,7 @@ void KVAPTManager::writeSourceToListIfNeeded(const std::string& location) {
     if (!text.empty() && text.back() != '\n') text += '\n';
     text += line;
   }
-  writeSourcesList(text);
+  return present ? nullptr : writeSourcesList(text);
 }
 
 std::string KVAPTManager::releasePathForSource(const std::string& location) { return listFileName(location, true); }
@@ -169,26 +192,30 @@ std::optional<std::string> KVAPTManager::filePathForSource(const std::string& lo
   return std::nullopt;
 }
 
-void KVAPTManager::writeReleaseContents(const std::string& text, StringEncoding encoding, const std::string& location) {
-  writeListFile(releasePathForSource(location), text, encoding, "RELEASE");
-  writeSourceToListIfNeeded(location);
+ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, StringEncoding encoding,
+                                           const std::string& location) {
+  // Without its Release file a source must not reach the sources list.
+  if (ErrorRef error = writeListFile(releasePathForSource(location), text, encoding, "RELEASE")) return error;
+  return writeSourceToListIfNeeded(location);
 }
 
-void KVAPTManager::writeReleaseContents(const std::string& text, const std::string& location) {
-  writeReleaseContents(text, StringEncoding::UTF8, location);
+ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, const std::string& location) {
+  return writeReleaseContents(text, StringEncoding::UTF8, location);
 }
 
-void KVAPTManager::writePackagesContents(const std::string& text, StringEncoding encoding, const std::string& location) {
-  writeListFile(packagesPathForSource(location), text, encoding, "PACKAGES");
+ErrorRef KVAPTManager::writePackagesContents(const std::string& text, StringEncoding encoding,
+                                            const std::string& location) {
+  return writeListFile(packagesPathForSource(location), text, encoding, "PACKAGES");
 }
 
-void KVAPTManager::writePackagesContents(const std::string& text, const std::string& location) {
-  writePackagesContents(text, StringEncoding::UTF8, location);
+ErrorRef KVAPTManager::writePackagesContents(const std::string& text, const std::string& location) {
+  return writePackagesContents(text, StringEncoding::UTF8, location);
 }
 
-void KVAPTManager::writePackagesData(const Data& bytes, const std::string& location) {
-  std::ofstream out(packagesPathForSource(location), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const std::string& location) {
+  ErrorRef error = writeTreeFile(packagesPathForSource(location), bytes);
+  if (error) KVLog("ERROR SANDBOX COPY PACKAGES, %s", error->localizedDescription().c_str());
+  return error;
 }
 
 std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string& location, int fileType) {
@@ -198,9 +225,11 @@ std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string&
   return formatter.format(modified.value_or(Date::distantPast())) + " GMT";
 }
 
-void KVAPTManager::purgeSourceFromSandbox(const std::string& location) { purgeSourcesFromSandbox({location}); }
+ErrorRef KVAPTManager::purgeSourceFromSandbox(const std::string& location) {
+  return purgeSourcesFromSandbox({location});
+}
 
-void KVAPTManager::purgeSourcesFromSandbox(const std::vector<std::string>& locations) {
+ErrorRef KVAPTManager::purgeSourcesFromSandbox(const std::vector<std::string>& locations) {
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::vector<std::string> lines = linesOf(readSourcesList());
   for (const auto& location : locations) {
@@ -212,5 +241,5 @@ void KVAPTManager::purgeSourcesFromSandbox(const std::vector<std::string>& locat
   }
   std::string text;
   for (const auto& l : lines) text += l + "\n";
-  writeSourcesList(text);
+  return writeSourcesList(text);
 }

@@ -5,6 +5,9 @@
 // launcher, lets only one command run at a time and keeps the last command's output
 // and exit status. Class methods only; the state is process-wide.
 //
+// Every file of the private tree is written whole or not at all, and a write answers an
+// error value (KVAPTErrorDomain) that says why it failed; nothing of it is dropped.
+//
 // Every value that reaches a command line is quoted for both shells it passes
 // (ShellCommand::word); identifiers, versions and queue strings outside Debian's rules
 // are refused before anything runs: the update block then receives one "E: " line and a
@@ -15,9 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Error.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/Value.h"
 #include "operations/KVStreamingTask.h"
+
+inline constexpr const char* KVAPTErrorDomain = "KVAPTManager";
+enum : int64_t {
+  KVAPTErrorTreeUnwritable = 1,  // a folder or file of the private tree could not be written
+  KVAPTErrorUnencodable = 2,     // the text can't be written in the encoding asked for
+  KVAPTErrorRefusedValue = 3,    // a value that must not reach a file (a location with a line break)
+};
 
 // The outcome of one command: whether it ran (not refused as busy or as unsafe), its
 // own output (exactly what the tools printed) and its own exit status.
@@ -55,23 +66,27 @@ class KVAPTManager {
   static std::string archivesPath();
   // The 16 lines of "quillbark.config" for the current device root.
   static std::string configurationText();
-  static void createAPTSandboxIfNeeded();
-  static void purgeSandbox();
+  // Makes the missing folders and writes the configuration file.
+  [[nodiscard]] static ErrorRef createAPTSandboxIfNeeded();
+  [[nodiscard]] static ErrorRef purgeSandbox();
 
   // --- Sources list and list files ---
   static std::string debSourceForSource(const std::string& location);
-  static void writeSourceToListIfNeeded(const std::string& location);
+  [[nodiscard]] static ErrorRef writeSourceToListIfNeeded(const std::string& location);
   static std::string releasePathForSource(const std::string& location);
   static std::string packagesPathForSource(const std::string& location);
   static std::optional<std::string> filePathForSource(const std::string& location, int fileType);
-  static void writeReleaseContents(const std::string& text, StringEncoding encoding, const std::string& location);
-  static void writeReleaseContents(const std::string& text, const std::string& location);
-  static void writePackagesContents(const std::string& text, StringEncoding encoding, const std::string& location);
-  static void writePackagesContents(const std::string& text, const std::string& location);
-  static void writePackagesData(const Data& bytes, const std::string& location);
+  // The Release file and then the source's sources-list line (not when the file failed).
+  [[nodiscard]] static ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
+                                                     const std::string& location);
+  [[nodiscard]] static ErrorRef writeReleaseContents(const std::string& text, const std::string& location);
+  [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, StringEncoding encoding,
+                                                      const std::string& location);
+  [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, const std::string& location);
+  [[nodiscard]] static ErrorRef writePackagesData(const Data& bytes, const std::string& location);
   static std::string safeLastModifiedDateStringForSource(const std::string& location, int fileType);
-  static void purgeSourceFromSandbox(const std::string& location);
-  static void purgeSourcesFromSandbox(const std::vector<std::string>& locations);
+  [[nodiscard]] static ErrorRef purgeSourceFromSandbox(const std::string& location);
+  [[nodiscard]] static ErrorRef purgeSourcesFromSandbox(const std::vector<std::string>& locations);
 
   // --- The runner ---
   static void runCommandAsRoot(const std::string& commandLine, UpdateBlock update, CompletionBlock completion);

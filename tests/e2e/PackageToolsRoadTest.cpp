@@ -15,7 +15,7 @@ class PackageToolsRoad : public ScriptingDeviceRootFixture {
  protected:
   void SetUp() override {
     ScriptingDeviceRootFixture::SetUp();
-    KVAPTManager::createAPTSandboxIfNeeded();
+    EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
     ExampleToolRepository repository = serveExampleToolRepository(repo.path(), server);
     location = repository.location;
     toolTwo = repository.toolTwoArchive;

@@ -65,7 +65,7 @@ ExampleToolRepository serveExampleToolRepository(const std::string& folder, Test
   EXPECT_TRUE(DebBuilder::writeFlatRepository(folder, {"lib-1.deb", "tool-1.deb", "tool-2.deb"}));
   server.serveFolder(folder, "/repo/");
   repository.location = server.url("/repo/");
-  KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), repository.location);
-  KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), repository.location);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), repository.location), nullptr);
+  EXPECT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), repository.location), nullptr);
   return repository;
 }

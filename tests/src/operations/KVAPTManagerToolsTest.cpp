@@ -22,7 +22,7 @@ class APTTools : public ScriptingDeviceRootFixture {
  protected:
   void SetUp() override {
     ScriptingDeviceRootFixture::SetUp();
-    KVAPTManager::createAPTSandboxIfNeeded();
+    EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   }
 
   // The example repository (two versions of a tool, one with an epoch, that need a

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <thread>
+#include <unistd.h>
 
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
@@ -40,7 +41,7 @@ class APTTree : public DeviceRootFixture {
  protected:
   void SetUp() override {
     DeviceRootFixture::SetUp();
-    KVAPTManager::createAPTSandboxIfNeeded();
+    EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   }
   std::string sourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or("<missing>"); }
 };
@@ -65,16 +66,16 @@ TEST_F(APTTree, ConfigurationIsByteExactAfterEveryCreation) {
 
   // A user's edit is overwritten by the next call.
   ASSERT_TRUE(Files::writeAtomically(KVAPTManager::configurationPath(), std::string("APT::Get::Show-Versions \"1\";\n")));
-  KVAPTManager::createAPTSandboxIfNeeded();
+  EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), expectedConfiguration(apt));
-  KVAPTManager::createAPTSandboxIfNeeded();
+  EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), expectedConfiguration(apt));
 }
 
 TEST_F(APTTree, PurgingTheSandboxStartsItAfresh) {
-  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
   ASSERT_TRUE(Files::writeAtomically(KVAPTManager::archivesPath() + "/x.deb", std::string("x")));
-  KVAPTManager::purgeSandbox();
+  EXPECT_EQ(KVAPTManager::purgeSandbox(), nullptr);
   EXPECT_FALSE(Files::exists(KVAPTManager::sourcesListPath()));
   EXPECT_FALSE(Files::exists(KVAPTManager::archivesPath() + "/x.deb"));
   EXPECT_TRUE(Files::isDirectory(KVAPTManager::archivesPath() + "/partial"));
@@ -113,34 +114,36 @@ TEST_F(APTTree, ListFileNamesAreAPTs) {
 }
 
 TEST_F(APTTree, SourcesListKeepsOneLinePerRepository) {
-  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
-  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
-  KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTP);
-  KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTPS);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTP), nullptr);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTPS), nullptr);
   EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\ndeb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
 
   // A hand-edited list without a final line feed still gets whole lines.
   ASSERT_TRUE(Files::writeAtomically(KVAPTManager::sourcesListPath(), std::string("deb http://mine.example/ ./")));
-  KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/");
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
   EXPECT_EQ(sourcesList(), "deb http://mine.example/ ./\ndeb http://repo.example/apt/ ./\n");
 
   // A location with a line break can't add a line of its own.
-  KVAPTManager::writeSourceToListIfNeeded("http://evil.example/ ./\ndeb http://other.example/");
+  ErrorRef refused = KVAPTManager::writeSourceToListIfNeeded("http://evil.example/ ./\ndeb http://other.example/");
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->code, KVAPTErrorRefusedValue);
   EXPECT_EQ(sourcesList().find("evil"), std::string::npos);
 }
 
 TEST_F(APTTree, PurgingRemovesLinesAndListFiles) {
   const std::string a = "http://a.example/", b = "http://b.example/";
-  KVAPTManager::writeReleaseContents("Origin: A\n", a);
-  KVAPTManager::writePackagesContents("Package: a\n", a);
-  KVAPTManager::writeReleaseContents("Origin: B\n", b);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: A\n", a), nullptr);
+  EXPECT_EQ(KVAPTManager::writePackagesContents("Package: a\n", a), nullptr);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: B\n", b), nullptr);
   ASSERT_TRUE(Files::exists(KVAPTManager::releasePathForSource(a)));
-  KVAPTManager::purgeSourceFromSandbox(a);
+  EXPECT_EQ(KVAPTManager::purgeSourceFromSandbox(a), nullptr);
   EXPECT_FALSE(Files::exists(KVAPTManager::releasePathForSource(a)));
   EXPECT_FALSE(Files::exists(KVAPTManager::packagesPathForSource(a)));
   EXPECT_TRUE(Files::exists(KVAPTManager::releasePathForSource(b)));
   EXPECT_EQ(sourcesList(), "deb http://b.example/ ./\n");
-  KVAPTManager::purgeSourcesFromSandbox({b, "http://never.example/"});
+  EXPECT_EQ(KVAPTManager::purgeSourcesFromSandbox({b, "http://never.example/"}), nullptr);
   EXPECT_EQ(sourcesList(), "");
 }
 
@@ -149,8 +152,11 @@ TEST_F(APTTree, ConcurrentEditsLoseNoLine) {
   for (int i = 0; i < 16; ++i)
     threads.emplace_back([i] {
       for (int j = 0; j < 10; ++j) {
-        KVAPTManager::writeSourceToListIfNeeded("http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/");
-        if (j % 2) KVAPTManager::purgeSourceFromSandbox("http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/");
+        std::string location = "http://repo" + std::to_string(i) + ".example/" + std::to_string(j) + "/";
+        EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(location), nullptr);
+        if (j % 2) {
+          EXPECT_EQ(KVAPTManager::purgeSourceFromSandbox(location), nullptr);
+        }
       }
     });
   for (auto& t : threads) t.join();
@@ -165,20 +171,60 @@ TEST_F(APTTree, ConcurrentEditsLoseNoLine) {
 
 TEST_F(APTTree, ListFilesAreWrittenInTheirEncoding) {
   const std::string location = "http://repo.example/apt/";
-  KVAPTManager::writeReleaseContents("Origin: Caf\xC3\xA9\n", StringEncoding::ISOLatin1, location);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: Caf\xC3\xA9\n", StringEncoding::ISOLatin1, location), nullptr);
   EXPECT_EQ(Files::readText(KVAPTManager::releasePathForSource(location)), "Origin: Caf\xE9\n");
   EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\n");
   // A text the encoding can't hold leaves the old file.
-  KVAPTManager::writeReleaseContents("Origin: \xE2\x82\xAC\n", StringEncoding::ASCII, location);
+  ErrorRef unencodable = KVAPTManager::writeReleaseContents("Origin: \xE2\x82\xAC\n", StringEncoding::ASCII, location);
+  ASSERT_NE(unencodable, nullptr);
+  EXPECT_EQ(unencodable->code, KVAPTErrorUnencodable);
   EXPECT_EQ(Files::readText(KVAPTManager::releasePathForSource(location)), "Origin: Caf\xE9\n");
 
-  KVAPTManager::writePackagesData(Data{'P', ':', ' ', 'x', '\n'}, location);
+  EXPECT_EQ(KVAPTManager::writePackagesData(Data{'P', ':', ' ', 'x', '\n'}, location), nullptr);
   EXPECT_EQ(Files::readText(KVAPTManager::packagesPathForSource(location)), "P: x\n");
+}
+
+// APT reads the list files while they are replaced: each write puts a new file in place
+// whole, and a write that fails says so and leaves what was there.
+TEST_F(APTTree, ListFilesAreReplacedWholeAndAFailedWriteIsReported) {
+  const std::string location = "http://repo.example/apt/";
+  const std::string packages = KVAPTManager::packagesPathForSource(location);
+  EXPECT_EQ(KVAPTManager::writePackagesData(Data{'o', 'l', 'd', '\n'}, location), nullptr);
+  // A second name for the old file: a write in place would change what it reads.
+  const std::string oldName = packages + ".old";
+  ASSERT_EQ(::link(packages.c_str(), oldName.c_str()), 0);
+  EXPECT_EQ(KVAPTManager::writePackagesData(Data{'n', 'e', 'w', '\n'}, location), nullptr);
+  EXPECT_EQ(Files::readText(packages), "new\n");
+  EXPECT_EQ(Files::readText(oldName), "old\n");
+
+  // A Release file that can't be written fails the call and adds no sources-list line.
+  const std::string release = KVAPTManager::releasePathForSource(location);
+  ASSERT_TRUE(Files::createDirectories(release + "/occupied"));
+  ErrorRef error = KVAPTManager::writeReleaseContents("Origin: A\n", location);
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->domain, KVAPTErrorDomain);
+  EXPECT_EQ(error->code, KVAPTErrorTreeUnwritable);
+  EXPECT_NE(error->localizedDescription().find(release), std::string::npos) << error->localizedDescription();
+  EXPECT_EQ(sourcesList(), "<missing>");
+  ASSERT_TRUE(Files::createDirectories(packages + ".d/occupied"));
+  ASSERT_TRUE(Files::removeItem(packages));
+  ASSERT_TRUE(Files::moveItem(packages + ".d", packages));
+  EXPECT_NE(KVAPTManager::writePackagesContents("Package: a\n", location), nullptr);
+}
+
+// A database migration removes the whole tree; the next write makes it again.
+TEST_F(APTTree, AWriteMakesTheTreeAgainWhenItIsGone) {
+  ASSERT_TRUE(Files::removeItem(KVAPTManager::sandboxPath()));
+  const std::string location = "http://repo.example/apt/";
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: A\n", location), nullptr);
+  EXPECT_EQ(Files::readText(KVAPTManager::configurationPath()), KVAPTManager::configurationText());
+  EXPECT_TRUE(Files::isDirectory(KVAPTManager::archivesPath() + "/partial"));
+  EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\n");
 }
 
 TEST_F(APTTree, LastModifiedDatesAreHTTPDates) {
   const std::string location = "http://repo.example/apt/";
-  KVAPTManager::writeReleaseContents("Origin: A\n", location);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: A\n", location), nullptr);
   setModificationTime(KVAPTManager::releasePathForSource(location), 1572941049);  // 2019-11-05 08:04:09 UTC
   EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 0), "Tue, 5 Nov 2019 08:04:09 GMT");
   // No file: the earliest date, so the request is unconditional in effect.

@@ -7,6 +7,9 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/DebugChecks.h"
+#include "foundation/RunLoop.h"
+
 struct Operation::State {
   mutable std::mutex mutex;
   mutable std::condition_variable cv;
@@ -14,7 +17,17 @@ struct Operation::State {
   std::function<void()> completion;
   std::function<void()> onFinish;  // set by the queue that runs the operation
   std::string name;
+  std::string mainMustNotWaitFor;  // the queue's name when its workers wait for the main thread
 };
+
+namespace {
+void checkMainMayWait(const std::string& queueName) {
+  if (!DebugChecks::kEnabled || queueName.empty() || !RunLoop::isMainThread()) return;
+  std::string what = "the main thread waits for a worker of " + queueName +
+                     ", which may itself be waiting for the main thread";
+  DebugChecks::fail(what.c_str());
+}
+}  // namespace
 
 Operation::Operation() : state_(std::make_shared<State>()) {}
 Operation::~Operation() = default;
@@ -57,6 +70,7 @@ void Operation::setCompletionBlock(std::function<void()> block) {
 }
 void Operation::waitUntilFinished() const {
   std::unique_lock<std::mutex> lock(state_->mutex);
+  if (!state_->finished) checkMainMayWait(state_->mainMustNotWaitFor);
   state_->cv.wait(lock, [this] { return state_->finished; });
 }
 const std::string& Operation::name() const { return state_->name; }
@@ -91,6 +105,7 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
   std::map<uint64_t, std::function<void()>> observers;
   uint64_t nextObserver = 1;
   std::string name;
+  bool mainMustNotWait = false;
 
   void notifyObservers() {
     std::vector<std::function<void()>> copy;
@@ -149,6 +164,10 @@ OperationQueue::~OperationQueue() = default;
 void OperationQueue::addOperation(std::shared_ptr<Operation> operation) {
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->mainMustNotWait) {
+      std::lock_guard<std::mutex> stateLock(operation->state_->mutex);
+      operation->state_->mainMustNotWaitFor = impl_->name.empty() ? "an operation queue" : impl_->name;
+    }
     impl_->ops.push_back(std::move(operation));
   }
   impl_->notifyObservers();
@@ -188,6 +207,8 @@ void OperationQueue::cancelAllOperations() {
 
 bool OperationQueue::waitUntilAllOperationsAreFinished(double timeoutSeconds) const {
   std::unique_lock<std::mutex> lock(impl_->mutex);
+  if (impl_->mainMustNotWait && !impl_->ops.empty())
+    checkMainMayWait(impl_->name.empty() ? "an operation queue" : impl_->name);
   return impl_->emptyCv.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
                                  [this] { return impl_->ops.empty(); });
 }
@@ -207,4 +228,9 @@ void OperationQueue::removeOperationsObserver(uint64_t id) {
 void OperationQueue::setName(std::string name) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->name = std::move(name);
+}
+
+void OperationQueue::setMainThreadMustNotWait(bool mustNot) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->mainMustNotWait = mustNot;
 }

@@ -76,6 +76,11 @@ class OperationQueue {
   uint64_t addOperationsObserver(std::function<void()> observer);
   void removeOperationsObserver(uint64_t id);
   void setName(std::string name);
+  // A queue whose workers may wait for the main thread (a worker that posts on the main
+  // thread and waits for the observers there): the main thread must never wait for one
+  // of its operations, or both would wait for ever. Debug builds stop the process when
+  // the main thread starts such a wait (waitUntilFinished, waitUntilAllOperationsAreFinished).
+  void setMainThreadMustNotWait(bool mustNot);
 
  private:
   struct Impl;

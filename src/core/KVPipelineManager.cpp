@@ -25,6 +25,16 @@ Value taskInfo(const KVTask& task) {
   return Value::dict({{KVPipelineUserInfoTaskID, task.taskID()}, {KVPipelineUserInfoPipelineID, task.pipelineID()}});
 }
 
+// A worker posts the finished notice on the main thread and waits for its observers, so
+// the main thread must never wait for a worker: debug builds stop at such a wait.
+std::shared_ptr<OperationQueue> makePipelineQueue() {
+  auto queue = std::make_shared<OperationQueue>();
+  queue->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
+  queue->setName("KVPipelineQueue");
+  queue->setMainThreadMustNotWait(true);
+  return queue;
+}
+
 std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVPipelineManager"); }
 
 std::shared_ptr<KVTask> sharedTask(KVTask* task) {
@@ -42,9 +52,7 @@ KVPipelineManager& KVPipelineManager::sharedManager() {
   return *manager;
 }
 
-KVPipelineManager::KVPipelineManager() : queue_(std::make_shared<OperationQueue>()) {
-  queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
-  queue_->setName("KVPipelineQueue");
+KVPipelineManager::KVPipelineManager() : queue_(makePipelineQueue()) {
   NotificationCenter::defaultCenter().addObserver(this, "ChangeShowPIAAlertStatus", [this](const Notification& n) {
     setShowPIAAlert(n.userInfo["showPIAAlertStatus"].asBool());
   });
@@ -53,8 +61,7 @@ KVPipelineManager::KVPipelineManager() : queue_(std::make_shared<OperationQueue>
 void KVPipelineManager::resetForTesting() {
   queue_->cancelAllOperations();
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  queue_ = std::make_shared<OperationQueue>();
-  queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
+  queue_ = makePipelineQueue();
   tasksArray_.clear();
   piaArray_.clear();
   launchCacheRebuild_ = false;

@@ -9,7 +9,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "foundation/DebugChecks.h"
+#include "foundation/RunLoop.h"
+#include "support/Latch.h"
 
 namespace {
 
@@ -293,3 +298,44 @@ TEST(OperationQueue, AnOperationThatAlreadyFinishedLeavesTheQueueAtOnce) {
 }
 
 }  // namespace
+
+// A queue whose workers wait for the main thread: the main thread waiting for one of its
+// operations would hang both, so debug builds stop there, naming the queue. Other
+// threads may wait, and so may the main thread for an ordinary queue.
+class MainThreadWaitCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!DebugChecks::kEnabled) GTEST_SKIP() << "a release build has no debug checks";
+    queue.setName("HoldingQueue");
+    queue.setMainThreadMustNotWait(true);
+    queue.addOperation(held);
+  }
+  void TearDown() override {
+    gate.arrive();
+    queue.setMainThreadMustNotWait(false);
+    queue.waitUntilAllOperationsAreFinished(10);
+  }
+  Latch gate;
+  OperationQueue queue;
+  std::shared_ptr<Operation> held = std::make_shared<BlockOperation>([this] { gate.wait(); });
+};
+
+TEST_F(MainThreadWaitCheck, WaitingForTheQueueOnTheMainThreadStops) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ASSERT_TRUE(RunLoop::isMainThread());
+  EXPECT_DEATH(queue.waitUntilAllOperationsAreFinished(1),
+               "Debug check failed: the main thread waits for a worker of HoldingQueue");
+  EXPECT_DEATH(held->waitUntilFinished(), "the main thread waits for a worker of HoldingQueue");
+}
+
+TEST_F(MainThreadWaitCheck, OtherThreadsMayWaitAndAFinishedOperationIsNoWait) {
+  std::thread waiter([this] { EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(10)); });
+  gate.arrive();
+  waiter.join();
+  held->waitUntilFinished();  // already finished: the main thread does not wait
+  EXPECT_TRUE(queue.waitUntilAllOperationsAreFinished(0));
+
+  OperationQueue ordinary;
+  ordinary.addOperationWithBlock([] {});
+  EXPECT_TRUE(ordinary.waitUntilAllOperationsAreFinished(10));
+}

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/KVPipelineManager.h"
+#include "foundation/DebugChecks.h"
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
@@ -327,3 +328,18 @@ TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
   EXPECT_EQ(commands()[2], "'" + root.path() + "/usr/libexec/dedev' '" + root.path() + "/sbin/reboot'");
 }
 }  // namespace
+
+// The finished notice makes a worker wait for the main thread, so the main thread must
+// never wait for a pipeline worker: debug builds stop the process at such a wait.
+TEST_F(PipelineTest, TheMainThreadWaitingForAPipelineWorkerStopsInDebugBuilds) {
+  if (!DebugChecks::kEnabled) GTEST_SKIP() << "a release build has no debug checks";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto& p = KVPipelineManager::sharedManager();
+  auto task = std::make_shared<GateTask>("held", KVPipelineMisc);
+  p.queueTask(task);
+  EXPECT_DEATH(p.pipelineOperationQueue().waitUntilAllOperationsAreFinished(1),
+               "the main thread waits for a worker of KVPipelineQueue");
+  EXPECT_DEATH(task->waitUntilFinished(), "KVPipelineQueue");
+  task->release();
+  ASSERT_TRUE(drained());
+}

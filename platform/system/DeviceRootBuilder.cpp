@@ -48,7 +48,7 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
   for (const char* file : {"/var/lib/dpkg/status", "/var/lib/dpkg/available", "/var/lib/dpkg/diversions",
                            "/var/lib/dpkg/statoverride"}) {
     std::string p = join(root, file);
-    if (!Files::exists(p)) Files::writeAtomically(p, std::string());
+    if (!Files::exists(p) && !Files::writeAtomically(p, std::string(), error)) return false;
   }
   std::string versionPlist = join(root, DeviceRoot::kSystemVersionPlist);
   if (!Files::exists(versionPlist) && !setSystemVersion(root, facts.systemVersion)) {

@@ -2,6 +2,7 @@
 
 #include "foundation/Bundle.h"
 #include "foundation/Files.h"
+#include "foundation/Log.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Value.h"
 #include "system/DeviceRoot.h"
@@ -19,7 +20,9 @@ void writeDefaults(const std::optional<std::string>& code) {
   if (code) defaults.set("AppleLanguages", Value::array({*code}));
   else defaults.erase("AppleLanguages");
   Files::createDirectories(Files::deletingLastPathComponent(userDefaultsPath()));
-  Files::writeAtomically(userDefaultsPath(), defaults.toXMLPropertyList());
+  std::string error;
+  if (!Files::writeAtomically(userDefaultsPath(), defaults.toXMLPropertyList(), &error))
+    KVLog("The language choice could not be saved: %s", error.c_str());
 }
 }  // namespace
 

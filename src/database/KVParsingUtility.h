@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "database/KVStanza.h"
+#include "foundation/Error.h"
 #include "foundation/StringEncoding.h"
 
 class DateFormatter;
+
+inline constexpr const char* KVStatusImportErrorDomain = "KVStatusImport";
 
 class KVParsingUtility {
  public:
@@ -61,9 +64,10 @@ class KVParsingUtility {
   static std::set<std::string> sourceURLsFromSourceListAtPath(const std::string& path);
 
   // Brings the package records into line with dpkg's status file and file lists in
-  // one transaction on a background queue, then calls the completion there. Without
-  // a status file the completion runs at once on the calling thread.
-  static void checkStatusFileWithCompletion(std::function<void()> completion);
+  // one transaction on a background queue, then calls the completion there with no
+  // error, or with one (KVStatusImportErrorDomain) when the records could not be written.
+  // Without a status file the completion runs at once on the calling thread.
+  static void checkStatusFileWithCompletion(std::function<void(ErrorRef error)> completion);
 
   // "yyyy-MM-dd HH:mm" in the system time zone, made once.
   static const DateFormatter& refreshDateFormatter();

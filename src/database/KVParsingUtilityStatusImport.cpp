@@ -9,12 +9,13 @@
 #include "foundation/RunLoop.h"
 #include "store/Store.h"
 
-void KVParsingUtility::checkStatusFileWithCompletion(std::function<void()> completion) {
+void KVParsingUtility::checkStatusFileWithCompletion(std::function<void(ErrorRef)> completion) {
   if (!Files::exists(KVStatusImport::statusFilePath())) {
-    if (completion) completion();
+    if (completion) completion(nullptr);
     return;
   }
   performOnDefaultThread([completion = std::move(completion)] {
+    ErrorRef error;
     try {
       auto wired = KVConnections::current("The dpkg status import");
       Date reference = wired->sources->currentRefreshDate().value_or(Date::now());
@@ -25,7 +26,8 @@ void KVParsingUtility::checkStatusFileWithCompletion(std::function<void()> compl
       });
     } catch (const std::exception& e) {
       KVLog("The dpkg status import failed: %s", e.what());
+      error = makeError(KVStatusImportErrorDomain, 1, std::string("The dpkg status import failed: ") + e.what());
     }
-    if (completion) completion();
+    if (completion) completion(error);
   });
 }

@@ -87,7 +87,8 @@ class StatusImport : public DeviceRootFixture {
   void import() {
     Latch done;
     bool onMain = true;
-    KVParsingUtility::checkStatusFileWithCompletion([&] {
+    KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
+      EXPECT_EQ(error, nullptr) << error->localizedDescription();
       onMain = RunLoop::isMainThread();
       done.arrive();
     });
@@ -280,10 +281,29 @@ TEST_F(StatusImport, TheReferenceDateAndTheCategoryRebuild) {
   EXPECT_EQ(testRoot.packages->categoryRebuildsOffMain, 0);
 }
 
+// Records that can't be written are an error the caller hears, never a quiet success.
+TEST_F(StatusImport, ADatabaseThatCannotBeOpenedIsAnErrorForTheCompletion) {
+  db.reset();
+  store::Configuration unreadable = KVDatabaseMigrationUtility::defaultConfiguration();
+  unreadable.path = DeviceRoot::devicePath("/var/mobile/not-a-database");
+  ASSERT_TRUE(Files::createDirectories(unreadable.path + "/occupied"));
+  store::Database::setDefaultConfiguration(unreadable);
+  Latch done;
+  ErrorRef received;
+  KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
+    received = error;
+    done.arrive();
+  });
+  ASSERT_TRUE(done.wait(30));
+  ASSERT_NE(received, nullptr);
+  EXPECT_EQ(received->domain, KVStatusImportErrorDomain);
+  EXPECT_NE(received->localizedDescription().find("The dpkg status import failed"), std::string::npos);
+}
+
 TEST_F(StatusImport, WithoutAStatusFileTheCompletionRunsAtOnceAndNothingChanges) {
   Files::removeItem(DeviceRoot::devicePath("/var/lib/dpkg/status"));
   bool called = false;
-  KVParsingUtility::checkStatusFileWithCompletion([&] { called = true; });
+  KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) { called = error == nullptr; });
   EXPECT_TRUE(called);
   EXPECT_EQ(db->objects("KVRPackage").count(), 0u);
   KVParsingUtility::checkStatusFileWithCompletion(nullptr);

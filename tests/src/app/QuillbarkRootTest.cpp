@@ -3,7 +3,6 @@
 #include "app/ApplicationEnvironment.h"
 #include "app/QuillbarkRoot.h"
 #include "core/KVPipelineManager.h"
-#include "operations/KVAPTManager.h"
 #include "support/TestRoot.h"
 
 namespace {
@@ -65,8 +64,6 @@ TEST(QuillbarkRoot, TheStandInsAnswerNothingTheyCannotKnow) {
   auto managers = QuillbarkRoot::standardManagers();
   EXPECT_EQ(managers.sources->currentRefreshDate(), std::nullopt);
   EXPECT_EQ(managers.cacheUpdate->makeCacheUpdateTask(), nullptr);
-  KVAPTManager::setQueue("com.example.a com.example.b-");
-  EXPECT_EQ(managers.packages->aptQueueIdentifiers(), (std::vector<std::string>{"com.example.a", "com.example.b"}));
 }
 
 }  // namespace

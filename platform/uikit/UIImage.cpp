@@ -1,5 +1,7 @@
 #include "uikit/UIImage.h"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 
@@ -15,53 +17,30 @@ std::map<std::string, std::shared_ptr<UIImage>>& named() {
   static std::map<std::string, std::shared_ptr<UIImage>> images;
   return images;
 }
-uint32_t be32(const std::vector<uint8_t>& d, size_t i) {
-  return (uint32_t(d[i]) << 24) | (uint32_t(d[i + 1]) << 16) | (uint32_t(d[i + 2]) << 8) | d[i + 3];
-}
-uint16_t be16(const std::vector<uint8_t>& d, size_t i) { return uint16_t((d[i] << 8) | d[i + 1]); }
 }  // namespace
 
-std::optional<CGSize> UIImage::pixelSizeOfImageData(const std::vector<uint8_t>& d) {
-  static const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (d.size() >= 24 && std::equal(png, png + 8, d.begin()) && d[12] == 'I' && d[13] == 'H' &&
-      d[14] == 'D' && d[15] == 'R') {
-    return CGSize{double(be32(d, 16)), double(be32(d, 20))};
-  }
-  if (d.size() >= 10 && d[0] == 'G' && d[1] == 'I' && d[2] == 'F') {
+std::optional<CGSize> UIImage::pixelSizeOfGIFData(const std::vector<uint8_t>& d) {
+  if (d.size() >= 10 && d[0] == 'G' && d[1] == 'I' && d[2] == 'F')
     return CGSize{double(d[6] | (d[7] << 8)), double(d[8] | (d[9] << 8))};
-  }
-  if (d.size() >= 4 && d[0] == 0xFF && d[1] == 0xD8) {
-    size_t i = 2;
-    while (i + 4 <= d.size()) {
-      if (d[i] != 0xFF) return std::nullopt;
-      uint8_t marker = d[i + 1];
-      if (marker == 0xFF) {  // fill byte
-        ++i;
-        continue;
-      }
-      if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-        i += 2;
-        continue;
-      }
-      uint16_t length = be16(d, i + 2);
-      if (length < 2) return std::nullopt;
-      bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-      if (sof) {
-        if (i + 9 > d.size()) return std::nullopt;
-        return CGSize{double(be16(d, i + 7)), double(be16(d, i + 5))};
-      }
-      if (marker == 0xD9 || marker == 0xDA) return std::nullopt;
-      i += 2 + length;
-    }
-  }
   return std::nullopt;
 }
 
+std::shared_ptr<UIImage> UIImage::imageWithPixels(ImagePixels pixels, double scale) {
+  if (scale <= 0 || pixels.width <= 0 || pixels.height <= 0) return nullptr;
+  auto image = std::make_shared<UIImage>(CGSize{pixels.width / scale, pixels.height / scale}, scale);
+  image->pixels_ = std::make_shared<const ImagePixels>(std::move(pixels));
+  return image;
+}
+
 std::shared_ptr<UIImage> UIImage::imageWithData(const std::vector<uint8_t>& data, double scale) {
-  auto pixels = pixelSizeOfImageData(data);
-  if (!pixels || scale <= 0) return nullptr;
-  auto image = std::make_shared<UIImage>(CGSize{pixels->width / scale, pixels->height / scale}, scale);
-  image->data_ = data;
+  if (scale <= 0) return nullptr;
+  std::shared_ptr<UIImage> image;
+  if (auto pixels = ImageCodec::decode(data)) {
+    image = imageWithPixels(std::move(*pixels), scale);
+  } else if (auto gif = pixelSizeOfGIFData(data)) {
+    image = std::make_shared<UIImage>(CGSize{gif->width / scale, gif->height / scale}, scale);
+  }
+  if (image) image->data_ = data;
   return image;
 }
 
@@ -137,4 +116,74 @@ std::string UIImage::description() const {
   if (!name_.empty()) return name_;
   if (fill_) return "image of " + fill_->description();
   return "image " + std::to_string(int(size_.width)) + "x" + std::to_string(int(size_.height));
+}
+
+std::shared_ptr<const ImagePixels> UIImage::bitmap() const {
+  if (pixels_) return pixels_;
+  if (!fill_) return nullptr;
+  ImagePixels p;
+  p.width = int(std::lround(size_.width * scale_));
+  p.height = int(std::lround(size_.height * scale_));
+  if (p.width <= 0 || p.height <= 0 || size_t(p.width) * size_t(p.height) > ImageCodec::kMaxPixels) return nullptr;
+  auto clamp8 = [](double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+  uint8_t px[4] = {clamp8(fill_->red()), clamp8(fill_->green()), clamp8(fill_->blue()), clamp8(fill_->alpha())};
+  p.rgba.resize(size_t(p.width) * size_t(p.height) * 4);
+  for (size_t i = 0; i < p.rgba.size(); i += 4) std::copy(px, px + 4, p.rgba.begin() + long(i));
+  return std::make_shared<const ImagePixels>(std::move(p));
+}
+
+namespace {
+// The fraction of the pixel (x, y) that lies inside a w x h rectangle with corners of
+// radius r, sampled on a 4 x 4 grid; 1 away from the corners.
+double coverage(int x, int y, int w, int h, double r) {
+  if (r <= 0) return 1;
+  double cx = x < r ? r : (x + 1 > w - r ? w - r : -1);
+  double cy = y < r ? r : (y + 1 > h - r ? h - r : -1);
+  if (cx < 0 || cy < 0) return 1;
+  int inside = 0;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      double dx = x + (i + 0.5) / 4 - cx, dy = y + (j + 0.5) / 4 - cy;
+      bool beyond = (x < r ? dx < 0 : dx > 0) && (y < r ? dy < 0 : dy > 0);
+      inside += !beyond || dx * dx + dy * dy <= r * r;
+    }
+  return inside / 16.0;
+}
+}  // namespace
+
+std::shared_ptr<UIImage> UIImage::imageWithRoundedCorners(double cornerRadius) const {
+  auto source = bitmap();
+  if (!source) return nullptr;
+  ImagePixels out;
+  out.width = std::max(1, int(std::lround(size_.width)));
+  out.height = std::max(1, int(std::lround(size_.height)));
+  out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
+  double r = std::clamp(cornerRadius, 0.0, std::min(out.width, out.height) / 2.0);
+  double fx = double(source->width) / out.width, fy = double(source->height) / out.height;
+  for (int y = 0; y < out.height; ++y) {
+    int y0 = int(y * fy), y1 = std::max(y0 + 1, int(std::ceil((y + 1) * fy)));
+    for (int x = 0; x < out.width; ++x) {
+      int x0 = int(x * fx), x1 = std::max(x0 + 1, int(std::ceil((x + 1) * fx)));
+      // The source pixels under this one, averaged with their alpha as weight.
+      double sum[4] = {0, 0, 0, 0};
+      int count = 0;
+      for (int sy = y0; sy < std::min(y1, source->height); ++sy)
+        for (int sx = x0; sx < std::min(x1, source->width); ++sx, ++count) {
+          const uint8_t* p = source->at(sx, sy);
+          for (int c = 0; c < 3; ++c) sum[c] += p[c] * p[3];
+          sum[3] += p[3];
+        }
+      uint8_t* o = &out.rgba[(size_t(y) * size_t(out.width) + size_t(x)) * 4];
+      if (count == 0 || sum[3] == 0) continue;
+      for (int c = 0; c < 3; ++c) o[c] = uint8_t(std::lround(sum[c] / sum[3]));
+      o[3] = uint8_t(std::lround(sum[3] / count * coverage(x, y, out.width, out.height, r)));
+    }
+  }
+  return imageWithPixels(std::move(out), 1);
+}
+
+std::optional<std::vector<uint8_t>> UIImagePNGRepresentation(const UIImage& image) {
+  auto pixels = image.bitmap();
+  if (!pixels) return std::nullopt;
+  return ImageCodec::encodePNG(*pixels);
 }

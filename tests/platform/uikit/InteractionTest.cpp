@@ -135,21 +135,6 @@ TEST_F(InteractionTest, AnimationsApplyAtOnceAndCompleteOnTheNextTurn) {
   EXPECT_DOUBLE_EQ(last.velocity, 7.0);
 }
 
-TEST(ImageTest, RealSizesComeFromPngAndJpegHeaders) {
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                              0, 0, 0x01, 0x2C, 0, 0, 0, 0x64, 8, 6, 0, 0, 0};
-  auto image = UIImage::imageWithData(png, 2);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->size(), (CGSize{150, 50}));
-  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0, 11, 8, 0, 0x20, 0, 0x40, 3, 0, 0, 0};
-  auto photo = UIImage::imageWithData(jpeg);
-  ASSERT_TRUE(photo);
-  EXPECT_EQ(photo->size(), (CGSize{64, 32}));
-  EXPECT_EQ(UIImage::imageWithData({1, 2, 3}), nullptr);
-  png.resize(20);
-  EXPECT_EQ(UIImage::imageWithData(png), nullptr) << "a cut header is no image";
-}
-
 TEST(ApplicationTest, UrlsGrantsAndIcons) {
   UIDriver ui;
   auto& app = UIApplication::sharedApplication();

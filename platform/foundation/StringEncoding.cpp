@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F (WHATWG mapping; the unassigned five map to themselves).
@@ -152,6 +155,38 @@ void appendUTF8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
+}
+
+std::u16string utf16FromUTF8(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  int32_t i = 0, n = int32_t(utf8.size());
+  while (i < n) {
+    UChar32 c;
+    U8_NEXT(s, i, n, c);
+    if (c < 0) c = 0xFFFD;
+    if (c > 0xFFFF) {
+      out.push_back(char16_t(U16_LEAD(c)));
+      out.push_back(char16_t(U16_TRAIL(c)));
+    } else {
+      out.push_back(char16_t(c));
+    }
+  }
+  return out;
+}
+
+std::string utf8FromUTF16(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  int32_t i = 0, n = int32_t(utf16.size());
+  while (i < n) {
+    UChar32 c;
+    U16_NEXT(utf16.data(), i, n, c);
+    if (U_IS_SURROGATE(c)) c = 0xFFFD;
+    appendUTF8(out, char32_t(c));
+  }
+  return out;
 }
 
 const char* stringEncodingName(StringEncoding encoding) {

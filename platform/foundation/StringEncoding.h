@@ -29,6 +29,12 @@ bool isValidUTF8(std::string_view bytes);
 // Appends one code point (at most U+10FFFF) as UTF-8.
 void appendUTF8(std::string& out, char32_t codePoint);
 
+// UTF-8 to UTF-16 code units (what the platform's string lengths and ranges count),
+// each ill-formed byte sequence as U+FFFD.
+std::u16string utf16FromUTF8(std::string_view utf8);
+// UTF-16 code units to UTF-8, a lone surrogate as U+FFFD.
+std::string utf8FromUTF16(std::u16string_view utf16);
+
 // Windows-1252 as the WHATWG encoding standard defines it: every byte maps to a
 // character (the five unassigned ones to the C1 controls of the same value), so this
 // never fails and loses nothing.

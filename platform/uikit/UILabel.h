@@ -2,25 +2,9 @@
 #include <optional>
 
 #include "uikit/NSAttributedString.h"
+#include "uikit/NSParagraphStyle.h"
 #include "uikit/UIFont.h"
 #include "uikit/UIView.h"
-
-enum NSTextAlignment : long {
-  NSTextAlignmentLeft = 0,
-  NSTextAlignmentCenter = 1,
-  NSTextAlignmentRight = 2,
-  NSTextAlignmentJustified = 3,
-  NSTextAlignmentNatural = 4,
-};
-
-enum NSLineBreakMode : long {
-  NSLineBreakByWordWrapping = 0,
-  NSLineBreakByCharWrapping = 1,
-  NSLineBreakByClipping = 2,
-  NSLineBreakByTruncatingHead = 3,
-  NSLineBreakByTruncatingTail = 4,
-  NSLineBreakByTruncatingMiddle = 5,
-};
 
 class UILabel : public UIView {
  public:

@@ -1,6 +1,7 @@
 #include "uikit/UITextField.h"
 
 #include "foundation/NotificationCenter.h"
+#include "foundation/StringEncoding.h"
 #include "uikit/UIScreenTextFormat.h"
 
 void UITextField::setAttributedPlaceholder(std::optional<NSAttributedString> p) {
@@ -30,7 +31,8 @@ bool UITextField::resignFirstResponder() {
 
 bool UITextField::typeByUser(const std::string& text) {
   if (!isEnabled() || !becomeFirstResponder()) return false;
-  if (delegate_ && !delegate_->textFieldShouldChangeCharactersInRange(*this, text_.size(), 0, text)) return false;
+  if (delegate_ && !delegate_->textFieldShouldChangeCharactersInRange(*this, {utf16FromUTF8(text_).size(), 0}, text))
+    return false;
   text_ += text;
   sendActionsForControlEvents(UIControlEventEditingChanged);
   NotificationCenter::defaultCenter().post("UITextFieldTextDidChangeNotification");

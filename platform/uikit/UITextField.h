@@ -16,8 +16,9 @@ class UITextFieldDelegate {
   virtual void textFieldDidBeginEditing(UITextField&) {}
   virtual bool textFieldShouldEndEditing(UITextField&) { return true; }
   virtual void textFieldDidEndEditing(UITextField&) {}
-  // Replacing `length` bytes at `location` with `replacement`.
-  virtual bool textFieldShouldChangeCharactersInRange(UITextField&, size_t /*location*/, size_t /*length*/,
+  // Replacing the characters in `range` (UTF-16 units of the current text) with
+  // `replacement`.
+  virtual bool textFieldShouldChangeCharactersInRange(UITextField&, NSRange /*range*/,
                                                       const std::string& /*replacement*/) {
     return true;
   }

@@ -1,10 +1,18 @@
 #include "uikit/UITextView.h"
 
+#include "uikit/UIApplication.h"
 #include "uikit/UIScreenTextFormat.h"
 
 void UITextView::setText(std::string text) {
   text_ = std::move(text);
-  attributed_ = NSAttributedString(text_, NSTextAttributes{textColor_, std::nullopt, font_, std::nullopt});
+  attributed_ = NSAttributedString(text_, typingAttributes());
+}
+
+NSTextAttributes UITextView::typingAttributes() const {
+  NSTextAttributes a;
+  a.foregroundColor = textColor_;
+  a.font = font_;
+  return a;
 }
 
 void UITextView::setAttributedText(NSAttributedString text) {
@@ -34,18 +42,27 @@ bool UITextView::resignFirstResponder() {
   return true;
 }
 
-bool UITextView::typeByUser(const std::string& text) {
-  if (!editable_ || !becomeFirstResponder()) return false;
-  if (delegate_ && !delegate_->textViewShouldChangeTextInRange(*this, text_.size(), 0, text)) return false;
-  attributed_.append(text, NSTextAttributes{textColor_, std::nullopt, font_, std::nullopt});
-  text_ += text;
+bool UITextView::typeByUser(const std::string& text) { return replaceByUser({attributed_.length(), 0}, text); }
+
+bool UITextView::replaceByUser(NSRange range, const std::string& text) {
+  if (!editable_ || range.end() > attributed_.length() || !becomeFirstResponder()) return false;
+  if (delegate_ && !delegate_->textViewShouldChangeTextInRange(*this, range, text)) return false;
+  if (attributed_.empty()) attributed_ = NSAttributedString(text, typingAttributes());
+  else attributed_.replaceCharactersInRange(range, text);
+  text_ = attributed_.string();
   if (delegate_) delegate_->textViewDidChange(*this);
   return true;
 }
 
-bool UITextView::tapLinkByUser(const std::string& url) {
+bool UITextView::tapLinkByUser(const std::string& linkOrText) {
   if (!selectable_) return false;
-  return !delegate_ || delegate_->textViewShouldInteractWithURL(*this, url);
+  for (auto& [range, url] : attributed_.links()) {
+    if (url != linkOrText && attributed_.substringWithRange(range) != linkOrText) continue;
+    if (!delegate_ || delegate_->textViewShouldInteractWithURL(*this, url, range))
+      UIApplication::sharedApplication().openURL(url);
+    return true;
+  }
+  return false;
 }
 
 bool UITextView::appendScreenText(std::vector<std::string>& lines) const {

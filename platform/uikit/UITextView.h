@@ -13,13 +13,16 @@ class UITextViewDelegate : public UIScrollViewDelegate {
   virtual bool textViewShouldBeginEditing(UITextView&) { return true; }
   virtual void textViewDidBeginEditing(UITextView&) {}
   virtual void textViewDidEndEditing(UITextView&) {}
-  virtual bool textViewShouldChangeTextInRange(UITextView&, size_t /*location*/, size_t /*length*/,
-                                               const std::string& /*replacement*/) {
+  // `range` in UTF-16 units of the current text.
+  virtual bool textViewShouldChangeTextInRange(UITextView&, NSRange /*range*/, const std::string& /*replacement*/) {
     return true;
   }
   virtual void textViewDidChange(UITextView&) {}
-  // A tapped link; answering true lets the system open it.
-  virtual bool textViewShouldInteractWithURL(UITextView&, const std::string& /*url*/) { return true; }
+  // A tapped link and the characters that carry it; answering true lets the system
+  // open it.
+  virtual bool textViewShouldInteractWithURL(UITextView&, const std::string& /*url*/, NSRange /*range*/) {
+    return true;
+  }
 };
 
 // Text of any length in attributed runs; editable or not.
@@ -48,12 +51,19 @@ class UITextView : public UIScrollView {
   bool canBecomeFirstResponder() const override { return editable_; }
   bool becomeFirstResponder() override;
   bool resignFirstResponder() override;
+  // Typing at the end of the text.
   bool typeByUser(const std::string& text);
-  // A person tapping a link of the text; answers whether the system would open it.
-  bool tapLinkByUser(const std::string& url);
+  // Typing over the characters in `range` (a selection); the delegate may refuse.
+  bool replaceByUser(NSRange range, const std::string& text);
+  // A person tapping a link of the text, named by its address or by the text that
+  // carries it. The system opens it (UIApplication) unless the delegate refuses;
+  // answers false when the text has no such link.
+  bool tapLinkByUser(const std::string& linkOrText);
   bool appendScreenText(std::vector<std::string>& lines) const override;
 
  private:
+  // The view's colour and font, which plain text and typing take.
+  NSTextAttributes typingAttributes() const;
   std::string text_;
   NSAttributedString attributed_;
   UIFont font_ = UIFont::systemFontOfSize(12);

@@ -23,6 +23,8 @@ struct CGRect {
   double minY() const { return origin.y; }
   double maxX() const { return origin.x + size.width; }
   double maxY() const { return origin.y + size.height; }
+  double midX() const { return origin.x + size.width / 2; }
+  double midY() const { return origin.y + size.height / 2; }
   double width() const { return size.width; }
   double height() const { return size.height; }
   bool isEmpty() const { return size.width <= 0 || size.height <= 0; }

@@ -41,7 +41,8 @@ class UIInteraction {
   static UIInteractionResult pick(const std::string& choice, long component = 0);
   static UIInteractionResult type(const std::string& text, const std::string& field = {});
   static UIInteractionResult submit();
-  // "down", "up", "top", "bottom" or a row "section.row".
+  // "down", "up", "top", "bottom" or a row "section.row"; "left" and "right" move the
+  // first view that scrolls sideways (a page when it pages).
   static UIInteractionResult scroll(const std::string& where);
   static UIInteractionResult pullToRefresh();
   static UIInteractionResult back();

@@ -160,6 +160,19 @@ UIInteractionResult UIInteraction::submit() {
 }
 
 UIInteractionResult UIInteraction::scroll(const std::string& where) {
+  if (where == "left" || where == "right") {
+    // The first view that scrolls sideways: a page at a time when it pages.
+    for (UIView* v : frontViews()) {
+      auto* s = dynamic_cast<UIScrollView*>(v);
+      if (!s || s->maximumContentOffset().x <= s->minimumContentOffset().x) continue;
+      CGPoint offset = s->contentOffset();
+      double width = s->bounds().width() > 0 ? s->bounds().width() : 320;
+      offset.x += (where == "right" ? 1 : -1) * (s->isPagingEnabled() ? width : width * 0.8);
+      s->scrollByUser(offset);
+      return UIInteractionResult::success();
+    }
+    return UIInteractionResult::failure("nothing scrolls sideways on this screen");
+  }
   auto* table = firstOf<UITableView>();
   UIScrollView* scroller = table ? static_cast<UIScrollView*>(table) : firstOf<UIScrollView>();
   if (!scroller) return UIInteractionResult::failure("nothing scrolls on this screen");
@@ -171,7 +184,7 @@ UIInteractionResult UIInteraction::scroll(const std::string& where) {
   else if (where == "top") offset.y = scroller->minimumContentOffset().y;
   else if (where == "bottom") offset.y = scroller->maximumContentOffset().y;
   else if (table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY();
-  else return UIInteractionResult::failure("scroll down, up, top, bottom or to a row");
+  else return UIInteractionResult::failure("scroll down, up, left, right, top, bottom or to a row");
   scroller->scrollByUser(offset);
   return UIInteractionResult::success();
 }

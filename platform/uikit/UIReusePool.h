@@ -1,7 +1,7 @@
 #pragma once
-// The reuse pool behind table and collection views: cells put aside by their reuse
-// identifier, handed out again (deselected, after prepareForReuse) before any new cell
-// is made from the identifier's registration.
+// The reuse pool behind table and collection views: cells (and supplementary views)
+// put aside by their reuse identifier, handed out again (deselected, after
+// prepareForReuse) before any new one is made from the identifier's registration.
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,7 +22,7 @@ class UIReusePool {
     if (!pool.empty()) {
       auto cell = pool.back();
       pool.pop_back();
-      cell->setSelected(false);
+      if constexpr (requires { cell->setSelected(false); }) cell->setSelected(false);
       cell->prepareForReuse();
       return cell;
     }

@@ -1,6 +1,7 @@
 #include "uikit/UIScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "uikit/UIRefreshControl.h"
 
@@ -93,7 +94,7 @@ void UIScrollView::scrollByUser(CGPoint target) {
   setContentOffset(target, false);
   auto direction = [](double d) { return d > 0 ? 1.0 : d < 0 ? -1.0 : 0.0; };
   CGPoint velocity{direction(target.x - start.x), direction(target.y - start.y)};
-  CGPoint rest = target;
+  CGPoint rest = pagingEnabled_ ? pageOffsetNear(target) : target;
   if (delegate_) delegate_->scrollViewWillEndDragging(*this, velocity, rest);
   dragging_ = false;
   if (delegate_) delegate_->scrollViewDidEndDragging(*this, true);
@@ -102,6 +103,16 @@ void UIScrollView::scrollByUser(CGPoint target) {
   if (rest != target) setContentOffset(rest, false);
   decelerating_ = false;
   if (delegate_) delegate_->scrollViewDidEndDecelerating(*this);
+}
+
+CGPoint UIScrollView::pageOffsetNear(CGPoint offset) const {
+  CGSize page = bounds().size;
+  CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
+  auto snap = [](double value, double size, double min, double max) {
+    if (size <= 0) return value;
+    return std::clamp(std::round(value / size) * size, min, max);
+  };
+  return {snap(offset.x, page.width, lo.x, hi.x), snap(offset.y, page.height, lo.y, hi.y)};
 }
 
 bool UIScrollView::pullToRefreshByUser() {

@@ -84,8 +84,12 @@ class UIScrollView : public UIView {
   void scrollRectToVisible(CGRect rect, bool animated);
 
   // A person's drag to `offset` (clamped), with the drag and deceleration calls; the
-  // deceleration ends where the delegate's will-end-dragging call leaves the target.
+  // deceleration ends where the delegate's will-end-dragging call leaves the target,
+  // which for a paging scroll view is the page boundary nearest the drag's end.
   void scrollByUser(CGPoint offset);
+  // The page boundary (a multiple of the bounds' size, within the content) nearest
+  // an offset.
+  CGPoint pageOffsetNear(CGPoint offset) const;
   // A person's pull beyond the top: starts the refresh control when there is one.
   bool pullToRefreshByUser();
 

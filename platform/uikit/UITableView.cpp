@@ -258,7 +258,7 @@ void UITableView::performBatchUpdates(const std::function<void()>& updates, std:
 }
 
 void UITableView::applyRowChanges() {
-  PendingChanges changes = std::move(pending_);
+  UIIndexPathUpdates changes = std::move(pending_);
   pending_ = {};
   if (needsReload_) return;  // the next load reads everything afresh
   auto fullReload = [this] {
@@ -266,35 +266,17 @@ void UITableView::applyRowChanges() {
     ensureLoaded();
   };
   if (changes.sectionsChanged) return fullReload();
+  std::vector<long> oldCounts, newCounts;
+  for (auto& sec : sections_) oldCounts.push_back(sec.rows);
   long newSections = dataSource_ ? dataSource_->numberOfSectionsInTableView(*this) : 0;
-  bool consistent = newSections == long(sections_.size());
-  std::vector<long> newCounts;
-  for (long s = 0; consistent && s < newSections; ++s) {
-    long expected = sections_[size_t(s)].rows;
-    for (auto& p : changes.inserts) expected += p.section == s;
-    for (auto& p : changes.deletes) expected -= p.section == s;
-    long actual = dataSource_->tableViewNumberOfRowsInSection(*this, s);
-    newCounts.push_back(actual);
-    if (expected != actual) consistent = false;
-  }
-  if (!consistent) {
+  for (long s = 0; s < newSections; ++s) newCounts.push_back(dataSource_->tableViewNumberOfRowsInSection(*this, s));
+  auto found = changes.moves(oldCounts, newCounts);
+  if (!found) {
     ++inconsistencies_;
     KVLog("table update does not match the data source's row counts; reloading");
     return fullReload();
   }
-  // Old row -> new row, section by section: deletions on old rows, then insertions at new rows.
-  std::map<NSIndexPath, NSIndexPath> moves;
-  for (long s = 0; s < newSections; ++s) {
-    std::set<long> deleted, inserted;
-    for (auto& p : changes.deletes) if (p.section == s) deleted.insert(p.row);
-    for (auto& p : changes.inserts) if (p.section == s) inserted.insert(p.row);
-    std::vector<long> survivors;
-    for (long r = 0; r < sections_[size_t(s)].rows; ++r)
-      if (!deleted.count(r)) survivors.push_back(r);
-    size_t k = 0;
-    for (long r = 0; r < newCounts[size_t(s)] && k < survivors.size(); ++r)
-      if (!inserted.count(r)) moves[{s, survivors[k++]}] = {s, r};
-  }
+  auto& moves = *found;
   std::set<NSIndexPath> reloaded(changes.reloads.begin(), changes.reloads.end());
   std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> kept;
   std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> retired;

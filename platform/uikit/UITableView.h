@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "uikit/UIContextualAction.h"
+#include "uikit/UIIndexPathUpdates.h"
 #include "uikit/UIReusePool.h"
 #include "uikit/UIScrollView.h"
 #include "uikit/UITableViewCell.h"
@@ -237,11 +238,6 @@ class UITableView : public UIScrollView {
   // Whether the table has a row at `path` now.
   bool hasRow(const NSIndexPath& path) { return path.row >= 0 && path.row < numberOfRowsInSection(path.section); }
 
-  struct PendingChanges {
-    std::vector<NSIndexPath> inserts, deletes, reloads;
-    bool sectionsChanged = false;
-  };
-
   UITableViewStyle style_;
   UITableViewDataSource* dataSource_ = nullptr;
   UITableViewDelegate* delegate_ = nullptr;
@@ -259,6 +255,6 @@ class UITableView : public UIScrollView {
   bool needsReload_ = true;
   bool updating_ = false;
   int updateDepth_ = 0;
-  PendingChanges pending_;
+  UIIndexPathUpdates pending_;
   size_t inconsistencies_ = 0;
 };

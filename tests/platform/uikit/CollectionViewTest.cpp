@@ -67,7 +67,7 @@ TEST_F(CollectionViewTest, ItemsFlowInRowsAndOnlyTheViewportHasCells) {
 TEST_F(CollectionViewTest, ScrollingReusesCellsAndTappingSelects) {
   std::set<UICollectionViewCell*> first;
   for (auto& c : screen->grid->visibleCells()) first.insert(c.get());
-  screen->grid->scrollToItemAtIndexPath({0, 45}, false);
+  screen->grid->scrollToItemAtIndexPath({0, 45}, UICollectionViewScrollPositionNone, false);
   ui.runUntilIdle();
   EXPECT_EQ(Tile::made, 12) << "the cells that left came back from the pool";
   for (auto& c : screen->grid->visibleCells()) {

@@ -1,11 +1,13 @@
 #include "uikit/UIActivityIndicatorView.h"
 
 void UIActivityIndicatorView::startAnimating() {
+  UI_MAIN_THREAD_ONLY();
   animating_ = true;
   setHidden(false);
 }
 
 void UIActivityIndicatorView::stopAnimating() {
+  UI_MAIN_THREAD_ONLY();
   animating_ = false;
   if (hidesWhenStopped_) setHidden(true);
 }

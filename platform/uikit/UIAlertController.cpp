@@ -33,6 +33,7 @@ UIModalPresentationStyle UIAlertController::effectivePresentationStyle() const {
 }
 
 void UIAlertController::addAction(std::shared_ptr<UIAlertAction> action) {
+  UI_MAIN_THREAD_ONLY();
   if (action) actions_.push_back(std::move(action));
 }
 

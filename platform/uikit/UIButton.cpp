@@ -24,6 +24,7 @@ auto lookup(const Map& map, unsigned long state) -> const typename Map::mapped_t
 }  // namespace
 
 void UIButton::setTitle(const std::optional<std::string>& title, unsigned long state) {
+  UI_MAIN_THREAD_ONLY();
   if (title) titles_[state] = *title;
   else titles_.erase(state);
   refresh();
@@ -35,6 +36,7 @@ std::optional<std::string> UIButton::titleForState(unsigned long state) const {
 }
 
 void UIButton::setTitleColor(const std::optional<UIColor>& color, unsigned long state) {
+  UI_MAIN_THREAD_ONLY();
   if (color) titleColors_[state] = *color;
   else titleColors_.erase(state);
   refresh();
@@ -48,6 +50,7 @@ std::optional<UIColor> UIButton::titleColorForState(unsigned long state) const {
 }
 
 void UIButton::setImage(std::shared_ptr<UIImage> image, unsigned long state) {
+  UI_MAIN_THREAD_ONLY();
   if (image) images_[state] = std::move(image);
   else images_.erase(state);
   refresh();
@@ -59,6 +62,7 @@ std::shared_ptr<UIImage> UIButton::imageForState(unsigned long state) const {
 }
 
 void UIButton::setBackgroundImage(std::shared_ptr<UIImage> image, unsigned long state) {
+  UI_MAIN_THREAD_ONLY();
   if (image) backgroundImages_[state] = std::move(image);
   else backgroundImages_.erase(state);
 }

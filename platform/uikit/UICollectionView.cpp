@@ -41,6 +41,7 @@ void UICollectionView::setCollectionViewLayout(UICollectionViewFlowLayout layout
 }
 
 void UICollectionView::invalidateLayout() {
+  UI_MAIN_THREAD_ONLY();
   if (needsReload_) return;
   computeLayout();
   setNeedsLayout();
@@ -138,6 +139,7 @@ CGSize UICollectionView::viewportSize() const {
 }
 
 void UICollectionView::reloadData() {
+  UI_MAIN_THREAD_ONLY();
   retireAll();
   selected_.clear();
   pending_ = {};
@@ -353,6 +355,7 @@ std::vector<std::shared_ptr<UICollectionReusableView>> UICollectionView::visible
 }
 
 void UICollectionView::selectItemAtIndexPath(const NSIndexPath& path, bool) {
+  UI_MAIN_THREAD_ONLY();
   for (auto& p : selected_)
     if (auto c = cellForItemAtIndexPath(p)) c->setSelected(false);
   selected_ = {path};
@@ -360,6 +363,7 @@ void UICollectionView::selectItemAtIndexPath(const NSIndexPath& path, bool) {
 }
 
 void UICollectionView::deselectItemAtIndexPath(const NSIndexPath& path, bool) {
+  UI_MAIN_THREAD_ONLY();
   selected_.erase(std::remove(selected_.begin(), selected_.end(), path), selected_.end());
   if (auto c = cellForItemAtIndexPath(path)) c->setSelected(false);
 }

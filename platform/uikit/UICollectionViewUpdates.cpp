@@ -12,26 +12,31 @@ void addAll(std::vector<NSIndexPath>& into, const std::vector<NSIndexPath>& from
 }  // namespace
 
 void UICollectionView::insertItemsAtIndexPaths(const std::vector<NSIndexPath>& paths) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.inserts, paths);
   if (batchDepth_ == 0) applyUpdates();
 }
 
 void UICollectionView::deleteItemsAtIndexPaths(const std::vector<NSIndexPath>& paths) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.deletes, paths);
   if (batchDepth_ == 0) applyUpdates();
 }
 
 void UICollectionView::reloadItemsAtIndexPaths(const std::vector<NSIndexPath>& paths) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.reloads, paths);
   if (batchDepth_ == 0) applyUpdates();
 }
 
 void UICollectionView::reloadSections(const std::vector<long>&) {
+  UI_MAIN_THREAD_ONLY();
   pending_.sectionsChanged = true;
   if (batchDepth_ == 0) applyUpdates();
 }
 
 void UICollectionView::performBatchUpdates(const std::function<void()>& updates, std::function<void(bool)> completion) {
+  UI_MAIN_THREAD_ONLY();
   ++batchDepth_;
   if (updates) updates();
   if (--batchDepth_ == 0) applyUpdates();

@@ -46,11 +46,11 @@ class UIControl : public UIView {
   void sendActionsForControlEvents(unsigned long events);
 
   bool isEnabled() const { return enabled_; }
-  virtual void setEnabled(bool enabled) { enabled_ = enabled; }
+  virtual void setEnabled(bool enabled) { UI_MAIN_THREAD_ONLY(); enabled_ = enabled; }
   bool isSelected() const { return selected_; }
-  virtual void setSelected(bool selected) { selected_ = selected; }
+  virtual void setSelected(bool selected) { UI_MAIN_THREAD_ONLY(); selected_ = selected; }
   bool isHighlighted() const { return highlighted_; }
-  virtual void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
+  virtual void setHighlighted(bool highlighted) { UI_MAIN_THREAD_ONLY(); highlighted_ = highlighted; }
   unsigned long state() const;
 
  private:

@@ -9,9 +9,9 @@ class UIImageView : public UIView {
   UIImageView() { setUserInteractionEnabled(false); }
   explicit UIImageView(std::shared_ptr<UIImage> image);
   const std::shared_ptr<UIImage>& image() const { return image_; }
-  void setImage(std::shared_ptr<UIImage> image) { image_ = std::move(image); }
+  void setImage(std::shared_ptr<UIImage> image) { UI_MAIN_THREAD_ONLY(); image_ = std::move(image); }
   const std::shared_ptr<UIImage>& highlightedImage() const { return highlightedImage_; }
-  void setHighlightedImage(std::shared_ptr<UIImage> image) { highlightedImage_ = std::move(image); }
+  void setHighlightedImage(std::shared_ptr<UIImage> image) { UI_MAIN_THREAD_ONLY(); highlightedImage_ = std::move(image); }
   bool isHighlighted() const { return highlighted_; }
   void setHighlighted(bool value) { highlighted_ = value; }
   CGSize intrinsicContentSize() const override;

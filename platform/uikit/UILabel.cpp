@@ -8,11 +8,13 @@ UILabel::UILabel() { setUserInteractionEnabled(false); }
 UILabel::UILabel(CGRect frame) : UIView(frame) { setUserInteractionEnabled(false); }
 
 void UILabel::setText(std::string text) {
+  UI_MAIN_THREAD_ONLY();
   text_ = std::move(text);
   attributedText_.reset();
 }
 
 void UILabel::setAttributedText(std::optional<NSAttributedString> text) {
+  UI_MAIN_THREAD_ONLY();
   attributedText_ = std::move(text);
   text_ = attributedText_ ? attributedText_->string() : std::string();
 }

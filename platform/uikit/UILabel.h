@@ -17,13 +17,13 @@ class UILabel : public UIView {
   const std::optional<NSAttributedString>& attributedText() const { return attributedText_; }
   void setAttributedText(std::optional<NSAttributedString> text);
   const UIFont& font() const { return font_; }
-  void setFont(UIFont font) { font_ = std::move(font); }
+  void setFont(UIFont font) { UI_MAIN_THREAD_ONLY(); font_ = std::move(font); }
   UIColor textColor() const { return textColor_; }
-  void setTextColor(std::optional<UIColor> color) { textColor_ = color.value_or(UIColor::darkTextColor()); }
+  void setTextColor(std::optional<UIColor> color) { UI_MAIN_THREAD_ONLY(); textColor_ = color.value_or(UIColor::darkTextColor()); }
   NSTextAlignment textAlignment() const { return alignment_; }
-  void setTextAlignment(NSTextAlignment alignment) { alignment_ = alignment; }
+  void setTextAlignment(NSTextAlignment alignment) { UI_MAIN_THREAD_ONLY(); alignment_ = alignment; }
   long numberOfLines() const { return numberOfLines_; }
-  void setNumberOfLines(long lines) { numberOfLines_ = lines; }
+  void setNumberOfLines(long lines) { UI_MAIN_THREAD_ONLY(); numberOfLines_ = lines; }
   NSLineBreakMode lineBreakMode() const { return lineBreakMode_; }
   void setLineBreakMode(NSLineBreakMode mode) { lineBreakMode_ = mode; }
   bool adjustsFontSizeToFitWidth() const { return adjustsFontSize_; }

@@ -41,6 +41,7 @@ UIViewController* UINavigationController::visibleViewController() const {
 }
 
 void UINavigationController::setNavigationBarHidden(bool hidden, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (animated) UIView::recordAnimation({"animation", 0.25, 0, 0, 0, 0, true});
   navigationBar_->setHidden(hidden);
 }
@@ -85,6 +86,7 @@ void UINavigationController::transition(UIViewController* from, const std::share
 }
 
 void UINavigationController::pushViewController(std::shared_ptr<UIViewController> controller, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (!controller) return;
   finishPendingTransitions();
   if (std::find(stack_.begin(), stack_.end(), controller) != stack_.end() || controller->parentViewController()) {
@@ -99,6 +101,7 @@ void UINavigationController::pushViewController(std::shared_ptr<UIViewController
 }
 
 std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnimated(bool animated) {
+  UI_MAIN_THREAD_ONLY();
   finishPendingTransitions();
   if (stack_.size() <= 1) return nullptr;
   auto top = stack_.back();
@@ -111,6 +114,7 @@ std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnima
 
 std::vector<std::shared_ptr<UIViewController>> UINavigationController::popToViewController(UIViewController* controller,
                                                                                             bool animated) {
+  UI_MAIN_THREAD_ONLY();
   finishPendingTransitions();
   auto it = std::find_if(stack_.begin(), stack_.end(), [&](auto& c) { return c.get() == controller; });
   if (it == stack_.end() || it + 1 == stack_.end()) return {};
@@ -126,11 +130,13 @@ std::vector<std::shared_ptr<UIViewController>> UINavigationController::popToView
 }
 
 std::vector<std::shared_ptr<UIViewController>> UINavigationController::popToRootViewControllerAnimated(bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (stack_.empty()) return {};
   return popToViewController(stack_.front().get(), animated);
 }
 
 void UINavigationController::setViewControllers(std::vector<std::shared_ptr<UIViewController>> controllers, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   finishPendingTransitions();
   UIViewController* from = topViewController();
   std::vector<std::shared_ptr<UIViewController>> leaving;

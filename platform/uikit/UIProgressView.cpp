@@ -4,6 +4,7 @@
 #include <cmath>
 
 void UIProgressView::setProgress(float progress, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (animated) recordAnimation({"animation", 0.25, 0, 0, 0, 0, true});
   progress_ = std::isnan(progress) ? 0 : std::clamp(progress, 0.0f, 1.0f);
 }

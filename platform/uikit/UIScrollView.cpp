@@ -10,6 +10,7 @@ UIScrollView::UIScrollView(CGRect frame) : UIView(frame) { setClipsToBounds(true
 UIScrollView::~UIScrollView() = default;
 
 void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (animated) recordAnimation({"animation", 0.3, 0, 0, 0, 0, true});
   CGRect b = bounds();
   bool changed = b.origin != offset;
@@ -24,6 +25,7 @@ void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
 }
 
 void UIScrollView::setContentSize(CGSize size) {
+  UI_MAIN_THREAD_ONLY();
   bool changed = size != contentSize_;
   contentSize_ = size;
   setNeedsLayout();
@@ -33,6 +35,7 @@ void UIScrollView::setContentSize(CGSize size) {
 }
 
 void UIScrollView::setContentInset(UIEdgeInsets insets) {
+  UI_MAIN_THREAD_ONLY();
   contentInset_ = insets;
   setNeedsLayout();
 }

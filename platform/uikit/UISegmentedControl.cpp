@@ -1,6 +1,7 @@
 #include "uikit/UISegmentedControl.h"
 
 void UISegmentedControl::setTitle(const std::string& title, size_t index) {
+  UI_MAIN_THREAD_ONLY();
   if (index < titles_.size()) titles_[index] = title;
 }
 
@@ -22,6 +23,7 @@ void UISegmentedControl::setWidth(double width, size_t index) {
 }
 
 void UISegmentedControl::setSelectedSegmentIndex(long index) {
+  UI_MAIN_THREAD_ONLY();
   selected_ = index >= 0 && index < long(titles_.size()) ? index : UISegmentedControlNoSegment;
 }
 

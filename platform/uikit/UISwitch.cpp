@@ -1,6 +1,7 @@
 #include "uikit/UISwitch.h"
 
 void UISwitch::setOn(bool on, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (animated) recordAnimation({"animation", 0.25, 0, 0, 0, 0, true});
   on_ = on;
 }

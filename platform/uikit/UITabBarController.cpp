@@ -45,6 +45,7 @@ void UITabBarController::refreshItems() {
 }
 
 void UITabBarController::setViewControllers(std::vector<std::shared_ptr<UIViewController>> controllers, bool) {
+  UI_MAIN_THREAD_ONLY();
   UIViewController* old = selectedViewController();
   bool visible = isVisible();
   if (visible && old) old->beginAppearanceTransition(false, false);
@@ -71,6 +72,7 @@ void UITabBarController::setViewControllers(std::vector<std::shared_ptr<UIViewCo
 }
 
 void UITabBarController::setSelectedIndex(long index) {
+  UI_MAIN_THREAD_ONLY();
   if (index < 0 || index >= long(tabs_.size()) || index == selected_) return;
   UIViewController* old = selectedViewController();
   UIViewController* now = tabs_[size_t(index)].get();

@@ -42,6 +42,7 @@ void UITableView::setTableDelegate(UITableViewDelegate* delegate) {
 }
 
 void UITableView::setTableHeaderView(std::shared_ptr<UIView> view) {
+  UI_MAIN_THREAD_ONLY();
   if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
   tableHeaderView_ = std::move(view);
   if (tableHeaderView_) addSubview(tableHeaderView_);
@@ -49,6 +50,7 @@ void UITableView::setTableHeaderView(std::shared_ptr<UIView> view) {
 }
 
 void UITableView::setTableFooterView(std::shared_ptr<UIView> view) {
+  UI_MAIN_THREAD_ONLY();
   if (tableFooterView_) tableFooterView_->removeFromSuperview();
   tableFooterView_ = std::move(view);
   if (tableFooterView_) addSubview(tableFooterView_);
@@ -56,6 +58,7 @@ void UITableView::setTableFooterView(std::shared_ptr<UIView> view) {
 }
 
 void UITableView::setEditing(bool editing, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   if (animated) recordAnimation({"animation", 0.3, 0, 0, 0, 0, true});
   editing_ = editing;
   for (auto& [path, cell] : visible_) cell->setEditing(editing, animated);
@@ -102,6 +105,7 @@ void UITableView::retireCell(const NSIndexPath& path, std::shared_ptr<UITableVie
 }
 
 void UITableView::reloadData() {
+  UI_MAIN_THREAD_ONLY();
   auto old = visible_;
   visible_.clear();
   headerViews_.clear();
@@ -225,18 +229,22 @@ void addAll(std::vector<NSIndexPath>& into, const std::vector<NSIndexPath>& from
 }  // namespace
 
 void UITableView::insertRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.inserts, paths);
   if (updateDepth_ == 0) applyRowChanges();
 }
 void UITableView::deleteRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.deletes, paths);
   if (updateDepth_ == 0) applyRowChanges();
 }
 void UITableView::reloadRowsAtIndexPaths(const std::vector<NSIndexPath>& paths, UITableViewRowAnimation) {
+  UI_MAIN_THREAD_ONLY();
   addAll(pending_.reloads, paths);
   if (updateDepth_ == 0) applyRowChanges();
 }
 void UITableView::reloadSections(const std::vector<long>&, UITableViewRowAnimation) {
+  UI_MAIN_THREAD_ONLY();
   pending_.sectionsChanged = true;
   if (updateDepth_ == 0) applyRowChanges();
 }
@@ -246,6 +254,7 @@ void UITableView::deleteSections(const std::vector<long>& s, UITableViewRowAnima
 void UITableView::beginUpdates() { ++updateDepth_; }
 
 void UITableView::endUpdates() {
+  UI_MAIN_THREAD_ONLY();
   if (updateDepth_ == 0) return;
   if (--updateDepth_ == 0) applyRowChanges();
 }
@@ -390,6 +399,7 @@ void UITableView::scrollToRowAtIndexPath(const NSIndexPath& path, UITableViewScr
 
 void UITableView::selectRowAtIndexPath(const std::optional<NSIndexPath>& path, bool animated,
                                        UITableViewScrollPosition position) {
+  UI_MAIN_THREAD_ONLY();
   ensureLoaded();
   if (!allowsMultipleSelection_ || !path) {
     for (auto& p : selected_)
@@ -403,6 +413,7 @@ void UITableView::selectRowAtIndexPath(const std::optional<NSIndexPath>& path, b
 }
 
 void UITableView::deselectRowAtIndexPath(const NSIndexPath& path, bool animated) {
+  UI_MAIN_THREAD_ONLY();
   selected_.erase(std::remove(selected_.begin(), selected_.end(), path), selected_.end());
   if (auto cell = cellForRowAtIndexPath(path)) cell->setSelected(false, animated);
 }

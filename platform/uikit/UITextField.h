@@ -32,9 +32,9 @@ class UITextField : public UIControl {
  public:
   UITextField() = default;
   const std::string& text() const { return text_; }
-  void setText(std::string text) { text_ = std::move(text); }
+  void setText(std::string text) { UI_MAIN_THREAD_ONLY(); text_ = std::move(text); }
   const std::string& placeholder() const { return placeholder_; }
-  void setPlaceholder(std::string placeholder) { placeholder_ = std::move(placeholder); }
+  void setPlaceholder(std::string placeholder) { UI_MAIN_THREAD_ONLY(); placeholder_ = std::move(placeholder); }
   const std::optional<NSAttributedString>& attributedPlaceholder() const { return attributedPlaceholder_; }
   void setAttributedPlaceholder(std::optional<NSAttributedString> p);
   const UIFont& font() const { return font_; }

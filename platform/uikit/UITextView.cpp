@@ -4,6 +4,7 @@
 #include "uikit/UIScreenTextFormat.h"
 
 void UITextView::setText(std::string text) {
+  UI_MAIN_THREAD_ONLY();
   text_ = std::move(text);
   attributed_ = NSAttributedString(text_, typingAttributes());
 }
@@ -16,6 +17,7 @@ NSTextAttributes UITextView::typingAttributes() const {
 }
 
 void UITextView::setAttributedText(NSAttributedString text) {
+  UI_MAIN_THREAD_ONLY();
   attributed_ = std::move(text);
   text_ = attributed_.string();
 }

@@ -18,12 +18,14 @@ UIView::~UIView() {
 }
 
 void UIView::setFrame(CGRect frame) {
+  UI_MAIN_THREAD_ONLY();
   bool resized = frame.size != frame_.size;
   frame_ = frame;
   if (resized) setNeedsLayout();
 }
 
 void UIView::setBounds(CGRect bounds) {
+  UI_MAIN_THREAD_ONLY();
   boundsOrigin_ = bounds.origin;
   if (bounds.size != frame_.size) {
     CGPoint c = center();
@@ -36,10 +38,14 @@ void UIView::setBounds(CGRect bounds) {
 CGPoint UIView::center() const { return {frame_.origin.x + frame_.size.width / 2, frame_.origin.y + frame_.size.height / 2}; }
 
 void UIView::setCenter(CGPoint c) {
+  UI_MAIN_THREAD_ONLY();
   frame_.origin = {c.x - frame_.size.width / 2, c.y - frame_.size.height / 2};
 }
 
-void UIView::setAlpha(double alpha) { alpha_ = std::clamp(alpha, 0.0, 1.0); }
+void UIView::setAlpha(double alpha) {
+  UI_MAIN_THREAD_ONLY();
+  alpha_ = std::clamp(alpha, 0.0, 1.0);
+}
 
 UIColor UIView::tintColor() const {
   for (const UIView* v = this; v; v = v->superview_)
@@ -48,6 +54,7 @@ UIColor UIView::tintColor() const {
 }
 
 void UIView::setTintColor(std::optional<UIColor> color) {
+  UI_MAIN_THREAD_ONLY();
   tintColor_ = std::move(color);
   tintColorDidChange();
 }
@@ -92,6 +99,7 @@ void UIView::dropConstraintsInvolving(const UIView* subtree) {
 void UIView::addSubview(std::shared_ptr<UIView> view) { insertSubviewAtIndex(std::move(view), subviews_.size()); }
 
 void UIView::insertSubviewAtIndex(std::shared_ptr<UIView> view, size_t index) {
+  UI_MAIN_THREAD_ONLY();
   if (!view || view.get() == this) return;
   UIWindow* oldWindow = view->window();
   if (view->superview_ == this) {
@@ -124,6 +132,7 @@ void UIView::insertSubviewAbove(std::shared_ptr<UIView> view, const UIView* sibl
 }
 
 void UIView::bringSubviewToFront(const UIView* view) {
+  UI_MAIN_THREAD_ONLY();
   auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == view; });
   if (it == subviews_.end()) return;
   auto keep = *it;
@@ -132,6 +141,7 @@ void UIView::bringSubviewToFront(const UIView* view) {
 }
 
 void UIView::sendSubviewToBack(const UIView* view) {
+  UI_MAIN_THREAD_ONLY();
   auto it = std::find_if(subviews_.begin(), subviews_.end(), [&](const auto& v) { return v.get() == view; });
   if (it == subviews_.end()) return;
   auto keep = *it;
@@ -140,6 +150,7 @@ void UIView::sendSubviewToBack(const UIView* view) {
 }
 
 void UIView::removeFromSuperview() {
+  UI_MAIN_THREAD_ONLY();
   if (!superview_) return;
   auto keep = shared_from_this();
   bool hadWindow = window() != nullptr;
@@ -181,6 +192,7 @@ bool gLayoutPassPending = false;
 }
 
 void UIView::setNeedsLayout() {
+  UI_MAIN_THREAD_ONLY();
   needsLayout_ = true;
   if (gLayoutPassPending || !RunLoop::isMainThread()) return;
   gLayoutPassPending = true;
@@ -191,6 +203,7 @@ void UIView::setNeedsLayout() {
 }
 
 void UIView::layoutIfNeeded() {
+  UI_MAIN_THREAD_ONLY();
   if (needsLayout_) {
     needsLayout_ = false;
     UIViewController* controller = owningController_;
@@ -227,6 +240,7 @@ UIEdgeInsets UIView::safeAreaInsets() const {
 }
 
 void UIView::addConstraint(std::shared_ptr<NSLayoutConstraint> constraint) {
+  UI_MAIN_THREAD_ONLY();
   if (!constraint) return;
   if (constraint->holder() == this) return;
   if (constraint->holder()) constraint->holder()->removeConstraint(constraint.get());
@@ -239,6 +253,7 @@ void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint
 }
 
 void UIView::removeConstraint(const NSLayoutConstraint* constraint) {
+  UI_MAIN_THREAD_ONLY();
   auto it = std::find_if(constraints_.begin(), constraints_.end(), [&](const auto& c) { return c.get() == constraint; });
   if (it == constraints_.end()) return;
   (*it)->setHolder(nullptr);
@@ -271,6 +286,7 @@ UILayoutGuide& UIView::layoutMarginsGuide() {
 }
 
 void UIView::addGestureRecognizer(std::shared_ptr<UIGestureRecognizer> recognizer) {
+  UI_MAIN_THREAD_ONLY();
   if (!recognizer) return;
   if (recognizer->view() && recognizer->view() != this) recognizer->view()->removeGestureRecognizer(recognizer.get());
   if (recognizer->view() == this) return;
@@ -279,6 +295,7 @@ void UIView::addGestureRecognizer(std::shared_ptr<UIGestureRecognizer> recognize
 }
 
 void UIView::removeGestureRecognizer(const UIGestureRecognizer* recognizer) {
+  UI_MAIN_THREAD_ONLY();
   auto it = std::find_if(recognizers_.begin(), recognizers_.end(), [&](const auto& r) { return r.get() == recognizer; });
   if (it == recognizers_.end()) return;
   (*it)->setView(nullptr);

@@ -11,6 +11,7 @@
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIColor.h"
 #include "uikit/UIGeometry.h"
+#include "uikit/UIMainThread.h"
 #include "uikit/UIResponder.h"
 #include "uikit/UITraitCollection.h"
 
@@ -66,28 +67,28 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   CGPoint center() const;
   void setCenter(CGPoint center);
   const CGAffineTransform& transform() const { return transform_; }
-  void setTransform(const CGAffineTransform& transform) { transform_ = transform; }
+  void setTransform(const CGAffineTransform& transform) { UI_MAIN_THREAD_ONLY(); transform_ = transform; }
 
   // Appearance.
   double alpha() const { return alpha_; }
   void setAlpha(double alpha);
   bool isHidden() const { return hidden_; }
-  virtual void setHidden(bool hidden) { hidden_ = hidden; }
+  virtual void setHidden(bool hidden) { UI_MAIN_THREAD_ONLY(); hidden_ = hidden; }
   const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
-  virtual void setBackgroundColor(std::optional<UIColor> color) { backgroundColor_ = std::move(color); }
+  virtual void setBackgroundColor(std::optional<UIColor> color) { UI_MAIN_THREAD_ONLY(); backgroundColor_ = std::move(color); }
   // The tint in force: the view's own, else its superview's, else the system blue.
   UIColor tintColor() const;
   const std::optional<UIColor>& ownTintColor() const { return tintColor_; }
   void setTintColor(std::optional<UIColor> color);
   virtual void tintColorDidChange() {}
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
-  void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+  void setUserInteractionEnabled(bool enabled) { UI_MAIN_THREAD_ONLY(); userInteractionEnabled_ = enabled; }
   bool clipsToBounds() const { return layer_.masksToBounds; }
-  void setClipsToBounds(bool clips) { layer_.masksToBounds = clips; }
+  void setClipsToBounds(bool clips) { UI_MAIN_THREAD_ONLY(); layer_.masksToBounds = clips; }
   UIViewContentMode contentMode() const { return contentMode_; }
-  void setContentMode(UIViewContentMode mode) { contentMode_ = mode; }
+  void setContentMode(UIViewContentMode mode) { UI_MAIN_THREAD_ONLY(); contentMode_ = mode; }
   long tag() const { return tag_; }
-  void setTag(long tag) { tag_ = tag; }
+  void setTag(long tag) { UI_MAIN_THREAD_ONLY(); tag_ = tag; }
   CALayer& layer() { return layer_; }
   const CALayer& layer() const { return layer_; }
   const std::string& accessibilityIdentifier() const { return accessibilityIdentifier_; }
@@ -95,7 +96,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   const std::string& accessibilityLabel() const { return accessibilityLabel_; }
   void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
   UIUserInterfaceStyle overrideUserInterfaceStyle() const { return overrideStyle_; }
-  virtual void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) { overrideStyle_ = style; }
+  virtual void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) { UI_MAIN_THREAD_ONLY(); overrideStyle_ = style; }
   // The traits of the view: the nearest style override up the views and their
   // controllers, else the system's style.
   UITraitCollection traitCollection() const;
@@ -133,9 +134,9 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   UIEdgeInsets safeAreaInsets() const;
   void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
   UIEdgeInsets layoutMargins() const { return layoutMargins_; }
-  void setLayoutMargins(UIEdgeInsets margins) { layoutMargins_ = margins; }
+  void setLayoutMargins(UIEdgeInsets margins) { UI_MAIN_THREAD_ONLY(); layoutMargins_ = margins; }
   bool translatesAutoresizingMaskIntoConstraints() const { return translatesMask_; }
-  void setTranslatesAutoresizingMaskIntoConstraints(bool value) { translatesMask_ = value; }
+  void setTranslatesAutoresizingMaskIntoConstraints(bool value) { UI_MAIN_THREAD_ONLY(); translatesMask_ = value; }
 
   // Constraints.
   const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }

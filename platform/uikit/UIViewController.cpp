@@ -40,6 +40,7 @@ const std::shared_ptr<UIView>& UIViewController::view() {
 }
 
 void UIViewController::setView(std::shared_ptr<UIView> view) {
+  UI_MAIN_THREAD_ONLY();
   if (view_ && view_->owningViewController() == this) view_->setOwningViewController(nullptr);
   view_ = std::move(view);
   if (view_) view_->setOwningViewController(this);
@@ -88,6 +89,7 @@ void UIViewController::endAppearanceTransition() {
 }
 
 void UIViewController::setTitle(std::string title) {
+  UI_MAIN_THREAD_ONLY();
   title_ = std::move(title);
   navigationItem_.setTitle(title_);
   if (tabBarItem_ && tabBarItem_->title().empty()) tabBarItem_->setTitle(title_);
@@ -99,6 +101,7 @@ const std::shared_ptr<UITabBarItem>& UIViewController::tabBarItem() {
 }
 
 void UIViewController::addChildViewController(std::shared_ptr<UIViewController> child) {
+  UI_MAIN_THREAD_ONLY();
   if (!child || child->parent_ == this || child.get() == this) return;
   if (child->parent_) child->removeFromParentViewController();
   child->willMoveToParentViewController(this);
@@ -107,6 +110,7 @@ void UIViewController::addChildViewController(std::shared_ptr<UIViewController> 
 }
 
 void UIViewController::removeFromParentViewController() {
+  UI_MAIN_THREAD_ONLY();
   if (!parent_) return;
   auto keep = weak_from_this().lock();
   auto& siblings = parent_->children_;
@@ -214,6 +218,7 @@ UIModalPresentationStyle UIViewController::effectivePresentationStyle() const {
 
 void UIViewController::presentViewController(std::shared_ptr<UIViewController> controller, bool animated,
                                              std::function<void()> completion) {
+  UI_MAIN_THREAD_ONLY();
   if (!controller) return;
   UIViewController* host = this;
   while (host->parent_) host = host->parent_;
@@ -260,6 +265,7 @@ void UIViewController::presentViewController(std::shared_ptr<UIViewController> c
 }
 
 void UIViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
+  UI_MAIN_THREAD_ONLY();
   UIViewController* root = this;
   while (root->parent_) root = root->parent_;
   UIViewController* presenter = root->presented_ ? root : root->presenting_;

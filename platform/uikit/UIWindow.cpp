@@ -34,6 +34,7 @@ void UIWindow::layoutAllWindows() {
 }
 
 void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controller) {
+  UI_MAIN_THREAD_ONLY();
   if (controller == root_) return;
   auto old = root_;
   bool visible = isKeyWindow() && !isHidden();
@@ -56,6 +57,7 @@ void UIWindow::setRootViewController(std::shared_ptr<UIViewController> controlle
 }
 
 void UIWindow::makeKeyAndVisible() {
+  UI_MAIN_THREAD_ONLY();
   gKeyWindow = this;
   setHidden(false);
   if (root_ && !root_->isVisible()) {

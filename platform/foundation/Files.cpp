@@ -10,30 +10,44 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 
 namespace Files {
-bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
+bool writeAll(int fd, const uint8_t* bytes, size_t size, std::string* error) {
+  size_t off = 0;
+  while (off < size) {
+    ssize_t n = ::write(fd, bytes + off, size - off);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = std::strerror(errno);
+      return false;
+    }
+    off += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool writeAtomicallyAt(int folder, const std::string& name, const std::function<bool(int, std::string*)>& fill,
+                       std::string* error, unsigned mode) {
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+    if (error) *error = "\"" + name + "\" is no file name";
+    return false;
+  }
   static std::atomic<unsigned> counter{0};
-  std::string tmp = path + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  std::string tmp = name + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+  // O_NOFOLLOW and O_EXCL: a link planted under the temporary name is never written through.
+  int fd = ::openat(folder, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) {
     if (error) *error = std::strerror(errno);
     return false;
   }
   fchmod(fd, mode);  // the umask must not widen or narrow what the caller asked for
-  size_t off = 0;
-  while (off < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + off, bytes.size() - off);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (error) *error = std::strerror(errno);
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return false;
-    }
-    off += static_cast<size_t>(n);
+  if (!fill(fd, error)) {
+    ::close(fd);
+    ::unlinkat(folder, tmp.c_str(), 0);
+    return false;
   }
   // The descriptor is closed whether or not the flush worked.
   bool synced = ::fsync(fd) == 0;
@@ -41,15 +55,33 @@ bool writeAtomically(const std::string& path, const Data& bytes, std::string* er
   bool closed = ::close(fd) == 0;
   if (!synced || !closed) {
     if (error) *error = std::strerror(synced ? errno : syncErrno);
-    ::unlink(tmp.c_str());
+    ::unlinkat(folder, tmp.c_str(), 0);
     return false;
   }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+  // The rename replaces whatever has the name, a link included, and never follows it.
+  if (::renameat(folder, tmp.c_str(), folder, name.c_str()) != 0) {
     if (error) *error = std::strerror(errno);
-    ::unlink(tmp.c_str());
+    ::unlinkat(folder, tmp.c_str(), 0);
     return false;
   }
   return true;
+}
+
+bool writeAtomicallyAt(int folder, const std::string& name, const Data& bytes, std::string* error, unsigned mode) {
+  return writeAtomicallyAt(
+      folder, name, [&](int fd, std::string* e) { return writeAll(fd, bytes.data(), bytes.size(), e); }, error, mode);
+}
+
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
+  std::string parent = deletingLastPathComponent(path);
+  int folder = ::open(parent.empty() ? "." : parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  bool written = writeAtomicallyAt(folder, lastPathComponent(path), bytes, error, mode);
+  ::close(folder);
+  return written;
 }
 
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {

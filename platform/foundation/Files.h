@@ -1,6 +1,7 @@
 #pragma once
 // File helpers in place of the platform's file manager.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,17 @@ bool writeAtomically(const std::string& path, const Data& bytes, std::string* er
                      unsigned mode = 0644);
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error = nullptr,
                      unsigned mode = 0644);
+// The same for the file `name` (one path component) in the open folder `folder`: a link
+// in the folder's path can no longer redirect the write, and a link that has the name is
+// replaced, never followed.
+bool writeAtomicallyAt(int folder, const std::string& name, const Data& bytes, std::string* error = nullptr,
+                       unsigned mode = 0644);
+// The same with the contents written by `fill` to the temporary file's descriptor; a
+// false answer (with its reason in the error) abandons the write.
+bool writeAtomicallyAt(int folder, const std::string& name, const std::function<bool(int fd, std::string* error)>& fill,
+                       std::string* error = nullptr, unsigned mode = 0644);
+// Writes all `size` bytes to `fd`, through short writes and interruptions.
+bool writeAll(int fd, const uint8_t* bytes, size_t size, std::string* error = nullptr);
 std::optional<Data> read(const std::string& path);
 std::optional<std::string> readText(const std::string& path);
 bool exists(const std::string& path);

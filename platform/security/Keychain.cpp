@@ -1,11 +1,10 @@
 #include "security/Keychain.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <mutex>
 
 #include "foundation/Files.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace Keychain {
@@ -41,10 +40,11 @@ bool save(const Value::Array& items) {
   std::string path = storePath();
   std::string folder = Files::deletingLastPathComponent(path);
   if (!Files::isDirectory(folder)) {
-    if (!Files::createDirectories(folder)) return false;
-    ::chmod(folder.c_str(), 0700);
+    if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(folder)) ||
+        !DeviceFiles::createFolder(folder, nullptr, 0700))
+      return false;
   }
-  if (!Files::writeAtomically(path, Value(items).toBinaryPropertyList(), nullptr, 0600)) return false;
+  if (!DeviceFiles::writeAtomically(path, Value(items).toBinaryPropertyList(), nullptr, 0600)) return false;
   ++gWrites;
   return true;
 }

@@ -1,5 +1,8 @@
 #include "core/KVLogFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -8,6 +11,7 @@
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "foundation/StringEncoding.h"
+#include "system/DeviceFiles.h"
 
 namespace KVLogFile {
 namespace {
@@ -46,7 +50,7 @@ bool trimLogFile(const std::string& path) {
     out += pieces[i];
     if (i + 1 < pieces.size()) out += '\n';
   }
-  return Files::writeAtomically(path, out);
+  return DeviceFiles::writeAtomically(path, out);
 }
 
 std::string prepareLogFile(const std::string& folder) {
@@ -56,10 +60,21 @@ std::string prepareLogFile(const std::string& folder) {
     // can be lost to the rewrite.
     if (Files::exists(path)) trimLogFile(path);
   } else {
-    Files::createDirectories(folder);
+    DeviceFiles::createFolders(folder);
   }
-  std::freopen(path.c_str(), "a+", stderr);
-  std::freopen(path.c_str(), "a+", stdout);
+  // Opened below the device root without following a link: a package that puts a link
+  // where the log lies can't have our lines appended to a file of the host.
+  std::string error;
+  int fd = DeviceFiles::openFile(path, O_WRONLY | O_CREAT | O_APPEND, 0644, &error);
+  if (fd < 0) {
+    KVLog("Cannot open the log file %s", error.c_str());
+    return path;
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ::dup2(fd, STDERR_FILENO);
+  ::dup2(fd, STDOUT_FILENO);
+  ::close(fd);
   return path;
 }
 

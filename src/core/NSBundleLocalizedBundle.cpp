@@ -5,6 +5,7 @@
 #include "foundation/Log.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Value.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace NSBundleLocalizedBundle {
@@ -19,9 +20,9 @@ void writeDefaults(const std::optional<std::string>& code) {
   Value defaults = existing && existing->isDictionary() ? *existing : Value(Value::Dictionary{});
   if (code) defaults.set("AppleLanguages", Value::array({*code}));
   else defaults.erase("AppleLanguages");
-  Files::createDirectories(Files::deletingLastPathComponent(userDefaultsPath()));
+  DeviceFiles::createFolders(Files::deletingLastPathComponent(userDefaultsPath()));
   std::string error;
-  if (!Files::writeAtomically(userDefaultsPath(), defaults.toXMLPropertyList(), &error))
+  if (!DeviceFiles::writeAtomically(userDefaultsPath(), defaults.toXMLPropertyList(), &error))
     KVLog("The language choice could not be saved: %s", error.c_str());
 }
 }  // namespace

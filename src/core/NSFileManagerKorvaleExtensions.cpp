@@ -1,14 +1,13 @@
 #include "core/NSFileManagerKorvaleExtensions.h"
 
 #include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
 
 #include "core/NSDataHex.h"
 #include "foundation/Files.h"
+#include "system/DeviceFiles.h"
 
 namespace NSFileManagerKorvaleExtensions {
 std::optional<std::string> fileHashAtPath(const std::string& path) {
@@ -28,18 +27,7 @@ std::optional<std::string> fileHashAtPath(const std::string& path) {
 
 bool createPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return false;
-  std::string cur;
-  size_t pos = 1;
-  while (pos <= path.size()) {
-    size_t next = path.find('/', pos);
-    if (next == std::string::npos) next = path.size();
-    cur = path.substr(0, next);
-    if (!cur.empty() && !Files::isDirectory(cur)) {
-      if (::mkdir(cur.c_str(), 0755) != 0 && !Files::isDirectory(cur)) return false;
-    }
-    pos = next + 1;
-  }
-  return Files::isDirectory(path);
+  return DeviceFiles::createFolders(path);
 }
 
 bool removeItemIfExistsAtPath(const std::string& path, std::string* error) {

@@ -4,6 +4,7 @@
 
 #include "foundation/Files.h"
 #include "foundation/Log.h"
+#include "system/DeviceFiles.h"
 
 namespace {
 std::vector<std::string> splitKeyPath(const std::string& keyPath) {
@@ -155,7 +156,7 @@ void PersistentDictionary::saveToFile() {
     // Written through a temporary file and a rename: a crash mid-write leaves the old
     // file whole, so "setupDone" or the palette choice are never lost.
     std::string error;
-    if (!Files::writeAtomically(persistentPath_, bytes, &error))
+    if (!DeviceFiles::writeAtomically(persistentPath_, bytes, &error))
       KVLog("could not write %s: %s", persistentPath_.c_str(), error.c_str());
     ++writes_;
   }
@@ -173,7 +174,7 @@ bool PersistentDictionary::writeToURL(const std::string& path, std::string* erro
     hasUnsavedChanges_ = false;
     bytes = dictionary_.toXMLPropertyList();
   }
-  return Files::writeAtomically(path, bytes, error);
+  return DeviceFiles::writeAtomically(path, bytes, error);
 }
 
 void PersistentDictionary::reloadFromFile() {

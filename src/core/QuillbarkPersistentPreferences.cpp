@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "foundation/Files.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -60,10 +61,10 @@ Value QuillbarkPersistentPreferences::quillbarkDefaultPreferences() {
 
 void QuillbarkPersistentPreferences::mergeDefaultPreferences() {
   if (Files::isDirectory(persistentPath())) {
-    Files::removeItem(persistentPath());
+    DeviceFiles::removeItem(persistentPath());
     reloadFromFile();
   }
-  Files::createDirectories(Files::deletingLastPathComponent(persistentPath()));
+  DeviceFiles::createFolders(Files::deletingLastPathComponent(persistentPath()));
   Value current = dictionary();
   Value defaults = quillbarkDefaultPreferences();
   Value missing(Value::Dictionary{});

@@ -1,7 +1,5 @@
 #include "database/KVDatabaseMigrationUtility.h"
 
-#include <sys/stat.h>
-
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSchema.h"
 #include "foundation/DateFormatter.h"
@@ -9,6 +7,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "store/Store.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -26,7 +25,7 @@ std::string KVDatabaseMigrationUtility::databasePath() {
 }
 
 store::Configuration KVDatabaseMigrationUtility::defaultConfiguration() {
-  ::mkdir(applicationSupport().c_str(), 0755);  // no intermediate folders; errors ignored
+  DeviceFiles::createFolder(applicationSupport());  // no intermediate folders; errors ignored
   store::Configuration c;
   c.path = databasePath();
   c.schemaVersion = KVRSchema::kSchemaVersion;
@@ -68,10 +67,10 @@ void KVDatabaseMigrationUtility::migrate(store::Migration& migration, uint64_t o
     migration.deleteData("KVRPackageVersion");
   }
   std::string sourcesFiles = Files::appendingPathComponent(applicationSupport(), "SourcesFiles");
-  Files::removeItem(sourcesFiles);
-  ::mkdir(sourcesFiles.c_str(), 0755);
+  DeviceFiles::removeItem(sourcesFiles);
+  DeviceFiles::createFolder(sourcesFiles);
   // The APT layer makes its private tree again, empty, before it next writes or runs.
-  Files::removeItem(Files::appendingPathComponent(applicationSupport(), "APT"));
+  DeviceFiles::removeItem(Files::appendingPathComponent(applicationSupport(), "APT"));
 }
 
 bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* shouldRefresh) {

@@ -6,6 +6,7 @@
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "foundation/URLSession.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -114,9 +115,9 @@ void TweakCompatibilityManager::_updateList(std::function<void(bool loaded)> don
                               }
                               Data bytes = list->toXMLPropertyList();
                               install(std::make_shared<const Value>(std::move(*list)));
-                              Files::createDirectories(Files::deletingLastPathComponent(path));
+                              DeviceFiles::createFolders(Files::deletingLastPathComponent(path));
                               std::string writeError;
-                              if (!Files::writeAtomically(path, bytes, &writeError))
+                              if (!DeviceFiles::writeAtomically(path, bytes, &writeError))
                                 KVLog("Could not write %s: %s", path.c_str(), writeError.c_str());
                               if (done) done(true);
                             })

@@ -1,18 +1,15 @@
 // The private APT tree: its folders, configuration file, sources list and list files.
 #include "operations/KVAPTManager.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <sstream>
 
+#include "core/KVKnownRepositories.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
-#include "core/KVKnownRepositories.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -39,8 +36,9 @@ std::string trimmed(std::string text, const char* characters) {
 
 // One folder of the tree (its parent exists); an error value when it can't be made.
 ErrorRef makeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && Files::isDirectory(path))) return nullptr;
-  return aptError(KVAPTErrorTreeUnwritable, "cannot make the folder " + path + ": " + std::strerror(errno));
+  std::string reason;
+  if (DeviceFiles::createFolder(path, &reason)) return nullptr;
+  return aptError(KVAPTErrorTreeUnwritable, "cannot make the folder " + path + ": " + reason);
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -59,7 +57,7 @@ ErrorRef writeTreeFile(const std::string& path, const Bytes& bytes) {
   if (!Files::exists(KVAPTManager::configurationPath()))
     if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded()) return error;
   std::string reason;
-  if (Files::writeAtomically(path, bytes, &reason)) return nullptr;
+  if (DeviceFiles::writeAtomically(path, bytes, &reason)) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot write " + path + ": " + reason);
 }
 
@@ -141,14 +139,14 @@ ErrorRef KVAPTManager::createAPTSandboxIfNeeded() {
     if (ErrorRef error = makeFolder(folder)) return error;
   // The configuration is written last: its presence says the tree is whole.
   std::string reason;
-  if (Files::writeAtomically(configurationPath(), configurationText(), &reason)) return nullptr;
+  if (DeviceFiles::writeAtomically(configurationPath(), configurationText(), &reason)) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot write " + configurationPath() + ": " + reason);
 }
 
 ErrorRef KVAPTManager::purgeSandbox() {
   {
     std::lock_guard<std::mutex> lock(gSourcesListMutex);
-    Files::removeItem(sandboxPath());
+    DeviceFiles::removeItem(sandboxPath());
   }
   return createAPTSandboxIfNeeded();
 }
@@ -233,8 +231,8 @@ ErrorRef KVAPTManager::purgeSourcesFromSandbox(const std::vector<std::string>& l
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::vector<std::string> lines = linesOf(readSourcesList());
   for (const auto& location : locations) {
-    ::remove(releasePathForSource(location).c_str());
-    ::remove(packagesPathForSource(location).c_str());
+    DeviceFiles::removeItem(releasePathForSource(location));
+    DeviceFiles::removeItem(packagesPathForSource(location));
     std::string line = debSourceForSource(location);
     std::string bare = line.substr(0, line.size() - 1);
     std::erase(lines, bare);

@@ -1,6 +1,4 @@
 // The command lines of the APT layer and the operations that run them.
-#include <sys/stat.h>
-
 #include <sstream>
 
 #include "core/KVPlatform.h"
@@ -9,6 +7,7 @@
 #include "operations/DebianNames.h"
 #include "operations/KVAPTManager.h"
 #include "core/ShellCommand.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -188,8 +187,8 @@ std::string KVAPTManager::generateCaches() { return resultsForCommandAsRoot(gene
 void KVAPTManager::cleanUpArchivesIfNeeded() {
   runCommandAsRoot(cleanUpArchivesCommand(), {}, [] {
     KVLog("Clear Archives:\n\t%s", output().value_or(std::string()).c_str());
-    ::mkdir(archivesPath().c_str(), 0755);
-    ::mkdir((archivesPath() + "/partial").c_str(), 0755);
+    DeviceFiles::createFolder(archivesPath());
+    DeviceFiles::createFolder(archivesPath() + "/partial");
   });
 }
 

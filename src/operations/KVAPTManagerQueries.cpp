@@ -9,6 +9,7 @@
 #include "foundation/Log.h"
 #include "operations/DebianNames.h"
 #include "operations/KVAPTManager.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -58,14 +59,6 @@ std::vector<std::string> removedPackages(const std::string& output) {
   return out;
 }
 
-bool moveFile(const std::string& from, const std::string& to) {
-  if (Files::moveItem(from, to)) return true;
-  // Across file systems: copy, then remove the original.
-  Files::removeItem(to);
-  if (!Files::copyItem(from, to)) return false;
-  Files::removeItem(from);
-  return true;
-}
 }  // namespace
 
 std::vector<std::string> KVAPTManager::dependsFromOutput(const std::string& output) {
@@ -219,8 +212,8 @@ bool KVAPTManager::copyDebToSandboxFromPath(const std::string& path) {
   KVLog("DOWNLOAD COPY PATH (%s)", path.c_str());
   const std::string copy = archivesPath() + "/_tmp.deb";
   bool moved = false;
-  Files::removeItem(copy);
-  if (Files::copyItem(path, copy)) {
+  DeviceFiles::removeItem(copy);
+  if (DeviceFiles::copyFile(path, copy)) {
     auto result = commandResultForCommandAsRoot(debFieldsCommand(copy));
     std::map<std::string, std::string> fields;
     for (const auto& l : lines(result.output)) {
@@ -232,11 +225,11 @@ bool KVAPTManager::copyDebToSandboxFromPath(const std::string& path) {
                     : std::nullopt;
     if (!name) {
       KVLog("Cannot name the archive %s from: %s", path.c_str(), result.output.c_str());
-    } else if (moveFile(path, archivesPath() + "/" + *name)) {
+    } else if (DeviceFiles::moveFile(path, archivesPath() + "/" + *name)) {
       KVLog("NEW DOWNLOAD COPY PATH (%s)", name->c_str());
       moved = true;
     }
   }
-  Files::removeItem(copy);
+  DeviceFiles::removeItem(copy);
   return moved;
 }

@@ -10,6 +10,7 @@
 #include "operations/KVAPTManager.h"
 #include "core/KVKnownRepositories.h"
 #include "support/DeviceRootFixture.h"
+#include "support/HostMarker.h"
 #include "support/ScopedDeviceRoot.h"
 
 namespace {
@@ -231,4 +232,31 @@ TEST_F(APTTree, LastModifiedDatesAreHTTPDates) {
   std::string missing = KVAPTManager::safeLastModifiedDateStringForSource(location, 1);
   EXPECT_NE(missing.find(" 0001 00:00:00 GMT"), std::string::npos) << missing;
   EXPECT_NE(missing.find("Jan"), std::string::npos) << missing;
+}
+
+TEST_F(APTTree, TheTreeAndItsListFilesNeverFollowALinkOutOfTheRoot) {
+  // A package replaced the lists folder by a link to the host: every write fails, with
+  // its reason, and nothing reaches the host.
+  HostMarker marker;
+  const std::string location = "http://repo.example/apt/";
+  ASSERT_TRUE(Files::removeItem(KVAPTManager::listsPath()));
+  ASSERT_EQ(::symlink(marker.path().c_str(), KVAPTManager::listsPath().c_str()), 0);
+  ErrorRef release = KVAPTManager::writeReleaseContents("Origin: A\n", location);
+  ASSERT_TRUE(release);
+  EXPECT_NE(release->localizedDescription().find("link out of the device root"), std::string::npos)
+      << release->localizedDescription();
+  EXPECT_TRUE(KVAPTManager::writePackagesContents("Package: a\n", location));
+  EXPECT_TRUE(KVAPTManager::writePackagesData(Data{'P'}, location));
+  (void)KVAPTManager::purgeSourceFromSandbox(location);
+  EXPECT_EQ(marker.changes(), "");
+
+  // The same for the whole tree, and for purging it.
+  const std::string support = KVAPTManager::applicationSupportPath();
+  ASSERT_TRUE(Files::removeItem(support));
+  ASSERT_EQ(::symlink(marker.path().c_str(), support.c_str()), 0);
+  EXPECT_TRUE(KVAPTManager::createAPTSandboxIfNeeded());
+  EXPECT_TRUE(KVAPTManager::writeSourceToListIfNeeded(location));
+  EXPECT_TRUE(KVAPTManager::purgeSandbox());
+  KVAPTManager::cleanUpArchivesIfNeeded();
+  EXPECT_EQ(marker.changes(), "");
 }

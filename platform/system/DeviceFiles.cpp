@@ -1,0 +1,277 @@
+#include "system/DeviceFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "foundation/Files.h"
+#include "system/DeviceRoot.h"
+
+namespace DeviceFiles {
+namespace {
+constexpr int kMaxLinks = 40;        // as the kernel allows in one lookup
+constexpr int kMaxRemovalDepth = 256;  // deeper trees are refused rather than risk the stack
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() { reset(); }
+  Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = other.release();
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+bool failWith(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+std::vector<std::string> componentsOf(const std::string& relative) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= relative.size()) {
+    size_t slash = relative.find('/', i);
+    if (slash == std::string::npos) slash = relative.size();
+    std::string part = relative.substr(i, slash - i);
+    if (!part.empty() && part != ".") parts.push_back(std::move(part));
+    i = slash + 1;
+  }
+  return parts;
+}
+
+// `path` as the root and the components below it; nothing when the path is not below
+// the current device root (or the root is "/").
+struct BelowRoot {
+  std::string root;
+  std::vector<std::string> components;
+};
+std::optional<BelowRoot> belowRoot(const std::string& path) {
+  std::string root = DeviceRoot::root();
+  if (root.empty() || path.compare(0, root.size(), root) != 0) return std::nullopt;
+  if (path.size() > root.size() && path[root.size()] != '/') return std::nullopt;
+  return BelowRoot{root, componentsOf(path.substr(root.size()))};
+}
+
+// Opens the folder that `components` reach from `root`, one component at a time and
+// never through a link that leaves the root. With `create`, missing folders are made.
+Descriptor openFolderBelow(const std::string& root, const std::vector<std::string>& components, bool create,
+                           unsigned mode, std::string* error) {
+  std::vector<Descriptor> path;  // the folders from the root down to where the walk is
+  path.emplace_back(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!path.back().valid()) {
+    failWith(error, root + ": " + std::strerror(errno));
+    return Descriptor();
+  }
+  std::deque<std::string> pending(components.begin(), components.end());
+  std::string shown = root;  // the path walked so far, for messages
+  int links = 0;
+  while (!pending.empty()) {
+    std::string name = std::move(pending.front());
+    pending.pop_front();
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      if (path.size() == 1) {
+        failWith(error, shown + ": \"..\" leads out of the device root");
+        return Descriptor();
+      }
+      path.pop_back();
+      continue;
+    }
+    shown += "/" + name;
+    Descriptor next(::openat(path.back().get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!next.valid() && errno == ENOENT && create) {
+      if (::mkdirat(path.back().get(), name.c_str(), mode) != 0 && errno != EEXIST) {
+        failWith(error, shown + ": " + std::strerror(errno));
+        return Descriptor();
+      }
+      next = Descriptor(::openat(path.back().get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    }
+    struct stat st;
+    if (!next.valid() || ::fstat(next.get(), &st) != 0) {
+      failWith(error, shown + ": " + std::strerror(errno));
+      return Descriptor();
+    }
+    if (S_ISLNK(st.st_mode)) {
+      char target[PATH_MAX];
+      ssize_t n = ::readlinkat(next.get(), "", target, sizeof target);
+      if (n < 0 || ++links > kMaxLinks) {
+        failWith(error, shown + ": " + std::strerror(n < 0 ? errno : ELOOP));
+        return Descriptor();
+      }
+      std::string to(target, static_cast<size_t>(n));
+      // The host reads an absolute link from its own "/": that is out of the root.
+      if (to.empty() || to[0] == '/') {
+        failWith(error, shown + " is a link out of the device root (to " + to + ")");
+        return Descriptor();
+      }
+      auto parts = componentsOf(to);
+      pending.insert(pending.begin(), parts.begin(), parts.end());
+      continue;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      failWith(error, shown + ": " + std::strerror(ENOTDIR));
+      return Descriptor();
+    }
+    path.push_back(std::move(next));
+  }
+  return std::move(path.back());
+}
+
+// The folder that holds `path` and the name in it, opened safely below the root, or as
+// a plain path elsewhere.
+struct Place {
+  Descriptor folder;
+  std::string name;
+};
+std::optional<Place> placeOf(const std::string& path, bool createParents, std::string* error) {
+  Place place;
+  if (auto below = belowRoot(path)) {
+    if (below->components.empty()) {
+      failWith(error, path + " is the device root itself");
+      return std::nullopt;
+    }
+    place.name = below->components.back();
+    below->components.pop_back();
+    place.folder = openFolderBelow(below->root, below->components, createParents, 0755, error);
+  } else {
+    std::string parent = Files::deletingLastPathComponent(path);
+    place.name = Files::lastPathComponent(path);
+    if (createParents && !parent.empty()) Files::createDirectories(parent);
+    place.folder = Descriptor(::open(parent.empty() ? "." : parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!place.folder.valid()) failWith(error, parent + ": " + std::strerror(errno));
+  }
+  if (!place.folder.valid()) return std::nullopt;
+  if (place.name == "..") {
+    failWith(error, path + " names no file");
+    return std::nullopt;
+  }
+  return place;
+}
+
+bool isFolderAt(int folder, const std::string& name) {
+  struct stat st;
+  return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool removeAt(int folder, const std::string& name, int depth, std::string* error) {
+  struct stat st;
+  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT || failWith(error, name + ": " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) {
+    if (depth > kMaxRemovalDepth) return failWith(error, name + ": too deeply nested to remove");
+    int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return failWith(error, name + ": " + std::strerror(errno));
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+      ::close(fd);
+      return failWith(error, name + ": " + std::strerror(errno));
+    }
+    std::vector<std::string> entries;
+    while (dirent* entry = ::readdir(dir)) {
+      std::string entryName = entry->d_name;
+      if (entryName != "." && entryName != "..") entries.push_back(std::move(entryName));
+    }
+    bool emptied = true;
+    for (const auto& entry : entries) emptied = removeAt(::dirfd(dir), entry, depth + 1, error) && emptied;
+    ::closedir(dir);
+    if (!emptied) return false;
+  }
+  if (::unlinkat(folder, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0 && errno != ENOENT)
+    return failWith(error, name + ": " + std::strerror(errno));
+  return true;
+}
+}  // namespace
+
+bool createFolders(const std::string& path, std::string* error, unsigned mode) {
+  auto below = belowRoot(path);
+  if (!below) return Files::createDirectories(path) || failWith(error, "cannot create " + path);
+  return openFolderBelow(below->root, below->components, true, mode, error).valid();
+}
+
+bool createFolder(const std::string& path, std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  if (!place) return false;
+  if (::mkdirat(place->folder.get(), place->name.c_str(), mode) != 0 && errno != EEXIST)
+    return failWith(error, path + ": " + std::strerror(errno));
+  return isFolderAt(place->folder.get(), place->name) || failWith(error, path + ": " + std::strerror(ENOTDIR));
+}
+
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  return place && Files::writeAtomicallyAt(place->folder.get(), place->name, bytes, error, mode);
+}
+
+bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
+  return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
+}
+
+int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
+  auto place = placeOf(path, false, error);
+  if (!place) return -1;
+  int fd = ::openat(place->folder.get(), place->name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) failWith(error, path + ": " + std::strerror(errno));
+  return fd;
+}
+
+bool copyFile(const std::string& from, const std::string& to, std::string* error) {
+  Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source.valid()) return failWith(error, from + ": " + std::strerror(errno));
+  auto place = placeOf(to, false, error);
+  if (!place) return false;
+  auto fill = [&](int fd, std::string* e) {
+    std::vector<uint8_t> buffer(1 << 16);
+    for (;;) {
+      ssize_t n = ::read(source.get(), buffer.data(), buffer.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return failWith(e, from + ": " + std::strerror(errno));
+      if (n == 0) return true;
+      if (!Files::writeAll(fd, buffer.data(), static_cast<size_t>(n), e)) return false;
+    }
+  };
+  return Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, 0644);
+}
+
+bool moveFile(const std::string& from, const std::string& to, std::string* error) {
+  auto place = placeOf(to, false, error);
+  if (!place) return false;
+  if (::renameat(AT_FDCWD, from.c_str(), place->folder.get(), place->name.c_str()) == 0) return true;
+  if (errno != EXDEV) return failWith(error, from + " -> " + to + ": " + std::strerror(errno));
+  if (!copyFile(from, to, error)) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+bool removeItem(const std::string& path, std::string* error) {
+  auto place = placeOf(path, false, error);
+  // A missing parent folder leaves nothing to remove.
+  if (!place) return !Files::exists(path) && !Files::exists(Files::deletingLastPathComponent(path));
+  return removeAt(place->folder.get(), place->name, 0, error);
+}
+}  // namespace DeviceFiles

@@ -1,0 +1,37 @@
+#pragma once
+// Writing under the device root without ever leaving it. The root holds what packages
+// put there, symbolic links included: a package that ships "/var/mobile/Library/Caches"
+// as a link to a folder of the host would otherwise have our own writes land on the
+// host. Below the root every folder is opened one component at a time, without
+// following links; a link is followed only when it is relative and stays below the root
+// (as the device's own "Library/dpkg" does), and refused otherwise.
+//
+// Each function takes a host path as DeviceRoot::devicePath() answers it. A path that
+// is not below the current root (or any path on a real device, whose root is "/") is
+// no device data and is handled as a plain path.
+#include <string>
+
+#include "foundation/Value.h"
+
+namespace DeviceFiles {
+// Makes the folder and its missing parents; true when it exists afterwards.
+bool createFolders(const std::string& path, std::string* error = nullptr, unsigned mode = 0755);
+// Makes the folder only; its parent must exist. True when it exists afterwards.
+bool createFolder(const std::string& path, std::string* error = nullptr, unsigned mode = 0755);
+// Files::writeAtomically below the root: the parent folder must exist.
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error = nullptr, unsigned mode = 0644);
+bool writeAtomically(const std::string& path, const std::string& text, std::string* error = nullptr,
+                     unsigned mode = 0644);
+// Opens a file below the root with `flags` (O_NOFOLLOW is added: a link with the file's
+// name is refused). Answers the descriptor, or -1 with `error` set.
+int openFile(const std::string& path, int flags, unsigned mode = 0644, std::string* error = nullptr);
+// Copies the file at `from` (anywhere) to `to` below the root, through a temporary file
+// and a rename.
+bool copyFile(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Moves `from` (anywhere) to `to` below the root; across file systems it copies, then
+// removes the original.
+bool moveFile(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Removes a file, or a folder with everything in it; links are removed, never followed.
+// True when nothing is left at the path.
+bool removeItem(const std::string& path, std::string* error = nullptr);
+}  // namespace DeviceFiles

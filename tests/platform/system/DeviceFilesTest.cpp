@@ -1,0 +1,105 @@
+// Writes below the device root never follow a link out of it.
+#include "system/DeviceFiles.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "foundation/Files.h"
+#include "support/HostMarker.h"
+#include "support/ScopedDeviceRoot.h"
+#include "support/TempDir.h"
+
+namespace {
+void link(const std::string& target, const std::string& at) {
+  Files::createDirectories(Files::deletingLastPathComponent(at));
+  ASSERT_EQ(::symlink(target.c_str(), at.c_str()), 0) << at;
+}
+
+bool isLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+class DeviceFilesTest : public ::testing::Test {
+ protected:
+  std::string at(const std::string& devicePath) const { return root.path() + devicePath; }
+  ScopedDeviceRoot root;
+  HostMarker marker;
+};
+}  // namespace
+
+TEST_F(DeviceFilesTest, AFoldersAbsoluteLinkIsRefusedForEveryWrite) {
+  // A package's folder link to the host, as dpkg leaves it in the root.
+  link(marker.path(), at("/var/mobile/Library/Caches"));
+  const std::string inside = at("/var/mobile/Library/Caches/me.korvale.quillbark");
+
+  std::string error;
+  EXPECT_FALSE(DeviceFiles::createFolders(inside + "/Icons", &error));
+  EXPECT_NE(error.find("is a link out of the device root"), std::string::npos) << error;
+  EXPECT_FALSE(DeviceFiles::createFolder(at("/var/mobile/Library/Caches/x")));
+  EXPECT_FALSE(DeviceFiles::writeAtomically(at("/var/mobile/Library/Caches/marker"), std::string("pwned")));
+  EXPECT_FALSE(DeviceFiles::writeAtomically(at("/var/mobile/Library/Caches/new"), std::string("pwned")));
+  EXPECT_LT(DeviceFiles::openFile(at("/var/mobile/Library/Caches/log"), O_WRONLY | O_CREAT | O_APPEND), 0);
+  EXPECT_FALSE(DeviceFiles::removeItem(at("/var/mobile/Library/Caches/marker")));
+  TempDir elsewhere;
+  ASSERT_TRUE(Files::writeAtomically(elsewhere.file("download"), std::string("deb")));
+  EXPECT_FALSE(DeviceFiles::copyFile(elsewhere.file("download"), at("/var/mobile/Library/Caches/copy")));
+  EXPECT_FALSE(DeviceFiles::moveFile(elsewhere.file("download"), at("/var/mobile/Library/Caches/moved")));
+  EXPECT_TRUE(Files::exists(elsewhere.file("download")));
+  EXPECT_EQ(marker.changes(), "");
+
+  // A relative link that climbs above the root is refused too.
+  link("../../../../../../../../../../.." + marker.path(), at("/var/mobile/Documents"));
+  EXPECT_FALSE(DeviceFiles::writeAtomically(at("/var/mobile/Documents/new"), std::string("pwned"), &error));
+  EXPECT_NE(error.find("leads out of the device root"), std::string::npos) << error;
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(DeviceFilesTest, AFilesOwnLinkIsReplacedNeverWrittenThrough) {
+  ASSERT_TRUE(DeviceFiles::createFolders(at("/var/mobile/Library/Preferences")));
+  const std::string plist = at("/var/mobile/Library/Preferences/me.korvale.quillbark.plist");
+  link(marker.file("marker"), plist);
+  EXPECT_LT(DeviceFiles::openFile(plist, O_WRONLY | O_APPEND), 0);
+  ASSERT_TRUE(DeviceFiles::writeAtomically(plist, std::string("<plist/>")));
+  EXPECT_FALSE(isLink(plist));
+  EXPECT_EQ(Files::readText(plist), "<plist/>");
+
+  // Removing a folder removes the links in it, not what they point at.
+  link(marker.path(), at("/var/mobile/Library/Preferences/folder-link"));
+  link(marker.file("marker"), at("/var/mobile/Library/Preferences/file-link"));
+  EXPECT_TRUE(DeviceFiles::removeItem(at("/var/mobile/Library")));
+  EXPECT_FALSE(Files::exists(at("/var/mobile/Library")));
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(DeviceFilesTest, ALinkThatStaysInsideTheRootIsFollowed) {
+  // As the device's "Library/dpkg" names "var/lib/dpkg".
+  ASSERT_TRUE(DeviceFiles::createFolders(at("/var/lib/dpkg/info")));
+  link("../var/lib/dpkg", at("/Library/dpkg"));
+  ASSERT_TRUE(DeviceFiles::writeAtomically(at("/Library/dpkg/info/x.list"), std::string("/x\n")));
+  EXPECT_EQ(Files::readText(at("/var/lib/dpkg/info/x.list")), "/x\n");
+  ASSERT_TRUE(DeviceFiles::createFolders(at("/Library/dpkg/updates/new")));
+  EXPECT_TRUE(Files::isDirectory(at("/var/lib/dpkg/updates/new")));
+
+  // Missing parents are made; a folder that exists is fine; a file in the way is not.
+  EXPECT_TRUE(DeviceFiles::createFolders(at("/var/mobile/Library/Logs/me.korvale.quillbark")));
+  EXPECT_TRUE(DeviceFiles::createFolder(at("/var/mobile/Library/Logs/me.korvale.quillbark")));
+  EXPECT_FALSE(DeviceFiles::createFolder(at("/var/mobile/Missing/Child")));
+  ASSERT_TRUE(DeviceFiles::writeAtomically(at("/var/mobile/file"), std::string("x")));
+  EXPECT_FALSE(DeviceFiles::createFolders(at("/var/mobile/file/below")));
+  EXPECT_TRUE(DeviceFiles::removeItem(at("/var/mobile/never/was")));
+}
+
+TEST_F(DeviceFilesTest, PathsOutsideTheRootArePlainPaths) {
+  TempDir elsewhere;
+  ASSERT_TRUE(DeviceFiles::createFolders(elsewhere.path() + "/a/b"));
+  ASSERT_TRUE(DeviceFiles::writeAtomically(elsewhere.path() + "/a/b/c", std::string("plain")));
+  EXPECT_EQ(Files::readText(elsewhere.path() + "/a/b/c"), "plain");
+  ASSERT_TRUE(DeviceFiles::moveFile(elsewhere.path() + "/a/b/c", at("/moved")));
+  EXPECT_EQ(Files::readText(at("/moved")), "plain");
+  EXPECT_TRUE(DeviceFiles::removeItem(elsewhere.path() + "/a"));
+  EXPECT_FALSE(Files::exists(elsewhere.path() + "/a"));
+}

@@ -30,8 +30,15 @@ void NSLayoutConstraint::deactivateConstraints(const std::vector<std::shared_ptr
     if (c) c->setActive(false);
 }
 
+void NSLayoutConstraint::setConstant(double constant) {
+  if (constant == constant_) return;
+  constant_ = constant;
+  if (holder_) holder_->setNeedsLayout();
+}
+
 void NSLayoutConstraint::setActive(bool active) {
   if (active == isActive()) return;
+  if (UIView* v = holder_ ? holder_ : first_.owningView()) v->setNeedsLayout();
   if (!active) {
     holder_->removeConstraint(this);
     return;

@@ -1,6 +1,7 @@
 #pragma once
-// Layout constraints kept as data: what is pinned to what, with which constant, and
-// whether it is active. Nothing solves them; screens and tests read them.
+// Layout constraints: what is pinned to what, with which constant, and whether it is
+// active. The views laid out by constraints get their frames from them when their
+// superview lays out (UIFrameLayout); screens and tests also read them as data.
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +54,8 @@ class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstrain
   NSLayoutAttribute secondAttribute() const { return secondAttribute_; }
   double multiplier() const { return multiplier_; }
   double constant() const { return constant_; }
-  void setConstant(double constant) { constant_ = constant; }
+  // A new constant lays the views out again on the next turn.
+  void setConstant(double constant);
   float priority() const { return priority_; }
   void setPriority(float priority) { priority_ = priority; }
   const std::string& identifier() const { return identifier_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/RunLoop.h"
+#include "uikit/UIFrameLayout.h"
 #include "uikit/UIGestureRecognizer.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UIViewController.h"
@@ -204,6 +205,7 @@ void UIView::setNeedsLayout() {
 
 void UIView::layoutIfNeeded() {
   UI_MAIN_THREAD_ONLY();
+  UIFrameLayout::layoutSubviewsOf(*this);
   if (needsLayout_) {
     needsLayout_ = false;
     UIViewController* controller = owningController_;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchIndex.h"
 #include "core/NSDataCompression.h"
 
 extern char** environ;
@@ -67,8 +68,7 @@ double timeXZ(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string path = argc > 1 ? argv[1]
-                              : std::string(QB_TESTDATA_DIR) + "/debian/bookworm-main-amd64-Packages.xz";
+  std::string path = argc > 1 ? argv[1] : benchTestData(kDebianIndex);
   int runs = argc > 2 ? std::atoi(argv[2]) : 7;
   double ours = 1e9, xz = 1e9;
   size_t decodedSize = 0;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchIndex.h"
 #include "core/NSDataCompression.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
@@ -67,7 +68,7 @@ KVRPackage recordFor(KVStanza& s, std::optional<KVRPackage> existing) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string xz = argc > 1 ? argv[1] : QB_TESTDATA_DIR "/debian/bookworm-main-amd64-Packages.xz";
+  std::string xz = argc > 1 ? argv[1] : benchTestData(kDebianIndex);
   std::ifstream in(xz, std::ios::binary | std::ios::ate);
   Data packed(static_cast<size_t>(in.tellg()));
   in.seekg(0);

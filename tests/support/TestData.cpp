@@ -27,4 +27,8 @@ std::string missingMessage(const std::string& relative) {
          " (set QB_TESTDATA_DIR to the shared test data folder)";
 }
 
+std::string fixture(const std::string& relative) {
+  return relative.empty() ? std::string(QB_FIXTURES_DIR) : std::string(QB_FIXTURES_DIR) + "/" + relative;
+}
+
 }  // namespace testdata

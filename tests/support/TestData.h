@@ -4,6 +4,7 @@
 // folder the build was configured with, ../shared/testdata beside the checkout).
 // Where the data is absent the test is skipped with one line naming the setting;
 // with QB_REQUIRE_TESTDATA=1 (CI sets it) a missing folder fails the test instead.
+// Small files written for the tests live in the repository, under tests/fixtures.
 //
 //   TEST(Suite, Case) {
 //     QB_TESTDATA_OR_SKIP(repo, "repos/poomsmart/repo");   // std::string repo = full path
@@ -24,6 +25,8 @@ std::optional<std::string> find(const std::string& relative);
 bool required();
 // The one line a skipped or failed test reports.
 std::string missingMessage(const std::string& relative);
+// The full path of a file or folder under tests/fixtures.
+std::string fixture(const std::string& relative);
 
 }  // namespace testdata
 

@@ -3,9 +3,9 @@
 // to destruction, serves folders of static files, answers chosen paths with chosen
 // replies or with handlers, and records every request it receives.
 //
-//   TestHttpServer server(QB_TESTDATA_DIR "/repos/poomsmart");
-//   fetch(server.url("/repo/Release"));
-//   EXPECT_EQ(server.requestCount("/repo/Release"), 1u);
+//   TestHttpServer server(testdata::fixture("repo"));
+//   fetch(server.url("/Release"));
+//   EXPECT_EQ(server.requestCount("/Release"), 1u);
 //
 // By default every connection carries one request and is then closed, so a stop never
 // waits for an idle client. TestHttpServer(TestHttpConnections::KeepAlive) keeps

@@ -10,11 +10,13 @@
 
 #include "foundation/Files.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 #include "support/TestHttpServer.h"
 
 namespace {
 
-const std::string kRepoFolder = std::string(QB_TESTDATA_DIR) + "/repos/poomsmart";
+// The fixtures folder, whose "repo" is a small flat repository.
+const std::string kRepoFolder = testdata::fixture("");
 
 struct Fetched {
   CURLcode code = CURLE_OK;
@@ -95,7 +97,7 @@ TEST(TestHttpServerTest, ServesFolderFilesWithLastModifiedAndConditionalAnswers)
   EXPECT_EQ(fetch(server.url("/repo/Packages.missing")).status, 404);
   EXPECT_EQ(fetch(server.url("/repo/")).status, 404);  // folders are not listed
   EXPECT_EQ(fetch(server.url("/repo/../repo/Release")).status, 200);  // the client folds it
-  EXPECT_EQ(fetch(server.url("/repo/%2e%2e/poomsmart/repo/Release")).status, 404);
+  EXPECT_EQ(fetch(server.url("/repo/%2e%2e/%2e%2e/fixtures/repo/Release")).status, 404);
 }
 
 TEST(TestHttpServerTest, FolderUnderAPrefixAndNewerFileTime) {

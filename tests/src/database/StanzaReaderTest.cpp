@@ -12,6 +12,7 @@
 #include "database/KVLineScanner.h"
 #include "database/KVStanzaReader.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace {
 
@@ -207,18 +208,24 @@ void checkRealFile(const std::string& path, size_t expectedStanzas) {
   EXPECT_EQ(continuations, expected.continuations);
 }
 
-TEST(StanzaReader, EveryTestIndexParsesToOneStanzaPerPackage) {
-  const std::string data = QB_TESTDATA_DIR;
-  checkRealFile(data + "/repos/poomsmart/repo/Packages", 910);
-  checkRealFile(data + "/repos/procursus-mirror/Packages", 799);
-  checkRealFile(data + "/repos/nepeta/Packages", 185);
-  checkRealFile(data + "/repos/utm/Packages", 3);
-  checkRealFile(data + "/repos/paidrepo/Packages", 3);
-  checkRealFile(data + "/dpkg/ios15-rootless/Library/dpkg/status", 335);
+TEST(StanzaReader, TheFixtureIndexAndStatusParseToOneStanzaPerPackage) {
+  checkRealFile(testdata::fixture("repo/Packages"), 24);
+  checkRealFile(testdata::fixture("dpkg/status"), 9);
+}
+
+TEST(StanzaReader, EveryRealIndexParsesToOneStanzaPerPackage) {
+  QB_TESTDATA_OR_SKIP(repos, "repos");
+  checkRealFile(repos + "/poomsmart/repo/Packages", 910);
+  checkRealFile(repos + "/procursus-mirror/Packages", 799);
+  checkRealFile(repos + "/nepeta/Packages", 185);
+  checkRealFile(repos + "/utm/Packages", 3);
+  checkRealFile(repos + "/paidrepo/Packages", 3);
+  checkRealFile(testdata::root() + "/dpkg/ios15-rootless/Library/dpkg/status", 335);
 }
 
 TEST(StanzaReader, MultiLineDescriptionsAndConffilesOfTheDpkgStatus) {
-  auto all = readAll(std::string(QB_TESTDATA_DIR) + "/dpkg/ios15-rootless/Library/dpkg/status");
+  QB_TESTDATA_OR_SKIP(status, "dpkg/ios15-rootless/Library/dpkg/status");
+  auto all = readAll(status);
   size_t withConffiles = 0;
   for (auto& s : all) {
     std::string conffiles = s.get("Conffiles");
@@ -235,9 +242,10 @@ TEST(StanzaReader, MultiLineDescriptionsAndConffilesOfTheDpkgStatus) {
 }
 
 TEST(StanzaReader, DebianIndexStreamsInBoundedMemory) {
+  QB_TESTDATA_OR_SKIP(xz, "debian/bookworm-main-amd64-Packages.xz");
   TempDir dir;
   std::string index = dir.file("Packages");
-  std::string cmd = "xz -dc '" + std::string(QB_TESTDATA_DIR) + "/debian/bookworm-main-amd64-Packages.xz' > '" + index + "'";
+  std::string cmd = "xz -dc '" + xz + "' > '" + index + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   LineCounts expected = countLines(index);
   ASSERT_EQ(expected.packages, 63440u);

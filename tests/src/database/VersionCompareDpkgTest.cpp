@@ -16,6 +16,7 @@
 
 #include "database/NSStringVersionCompare.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 
 namespace fs = std::filesystem;
 namespace vc = NSStringVersionCompare;
@@ -62,8 +63,9 @@ std::vector<int> runDpkg(const fs::path& dir, const std::vector<Pair>& pairs, in
 
 TEST(VersionCompareDpkg, AgreesWithDpkgOnRealVersions) {
   if (std::system("command -v dpkg >/dev/null 2>&1") != 0) GTEST_SKIP() << "dpkg missing";
+  QB_TESTDATA_OR_SKIP(repos, "repos");
   TempDir tmp;
-  const fs::path data = QB_TESTDATA_DIR;
+  const fs::path data = testdata::root();
   std::set<std::string> versions;
   for (auto& entry : fs::recursive_directory_iterator(data / "repos"))
     if (entry.path().filename() == "Packages") collectVersions(entry.path(), versions);

@@ -14,6 +14,7 @@
 #include "foundation/RunLoop.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TestData.h"
 #include "support/TestHttpServer.h"
 
 // What one completion received; the test waits for it.
@@ -51,13 +52,13 @@ struct Outcome {
 class PaymentTest : public DeviceRootFixture {
  protected:
   static std::string fixture(const std::string& name) {
-    return Files::readText(std::string(QB_TESTDATA_DIR) + "/repos/paidrepo/" + name).value_or("");
+    return Files::readText(testdata::fixture("paidrepo/" + name)).value_or("");
   }
   void SetUp() override {
     DeviceRootFixture::SetUp();
     KVKeychainBindingsController::sharedKeychainBindingsController().resetValuesForTesting();
     PaymentTestRecords::clear();
-    server_.serveFolder(std::string(QB_TESTDATA_DIR) + "/repos/paidrepo", "/paidrepo/");
+    server_.serveFolder(testdata::fixture("paidrepo"), "/paidrepo/");
     location_ = server_.url("/paidrepo/");
     endpoint_ = server_.url("/paidrepo/api/");
     for (const char* name : {"user_info", "sign_out"}) answerPost(std::string("/paidrepo/api/") + name, fixture(std::string("api/") + name));

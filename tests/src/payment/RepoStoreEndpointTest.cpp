@@ -6,7 +6,7 @@ TEST_F(PaymentTest, EndpointOfTheTestRepositoryIsDiscovered) {
   ASSERT_TRUE(out.wait());
   EXPECT_FALSE(out.failed);
   EXPECT_TRUE(out.response->hasEndpoint);
-  EXPECT_EQ(out.response->endpoint, "https://invalidunit.github.io/fakerepo/api/");
+  EXPECT_EQ(out.response->endpoint, "https://pay.example.com/store/api/");
   EXPECT_FALSE(out.response->error);
   auto seen = server_.requestsTo("/paidrepo/payment_endpoint");
   ASSERT_EQ(seen.size(), 1u);

@@ -9,12 +9,12 @@ TEST_F(PaymentTest, VendorInformationOfTheTestRepository) {
   api().vendorInfoForSourceLocation(location_, out.completion());
   ASSERT_TRUE(out.wait());
   EXPECT_FALSE(out.failed) << out.message();
-  EXPECT_EQ(out.response->name, "zhaonan's fake repo");
-  EXPECT_EQ(out.response->tagline, "testttt");
+  EXPECT_EQ(out.response->name, "Example Paid Repository");
+  EXPECT_EQ(out.response->tagline, "Packages that cost a little");
   ASSERT_TRUE(out.response->icon);
-  EXPECT_EQ(out.response->icon->absoluteString(), "https://invalidunit.github.io/fakerepo/CydiaIcon@3x.png");
+  EXPECT_EQ(out.response->icon->absoluteString(), "https://pay.example.com/store/icon.png");
   ASSERT_TRUE(out.response->authenticationInfo);
-  EXPECT_EQ(out.response->authenticationInfo->message, "login to test");
+  EXPECT_EQ(out.response->authenticationInfo->message, "Sign in to buy packages");
   EXPECT_EQ(out.response->authenticationInfo->buttonTitle, "Sign in");
   auto seen = server_.requestsTo("/paidrepo/api/info");
   ASSERT_EQ(seen.size(), 1u);
@@ -75,7 +75,7 @@ TEST_F(PaymentTest, UserInformationSendsTheCredentialsAndReadsTheUser) {
   ASSERT_TRUE(out.wait());
   EXPECT_FALSE(out.failed) << out.message();
   EXPECT_EQ(out.response->name, "test");
-  EXPECT_EQ(out.response->email, "test@github.com");
+  EXPECT_EQ(out.response->email, "buyer@example.com");
   EXPECT_TRUE(out.response->purchases.empty());
   auto seen = server_.requestsTo("/paidrepo/api/user_info");
   ASSERT_EQ(seen.size(), 1u);

@@ -29,7 +29,7 @@ qb_layer(payment    src/payment         account)
 qb_layer(app        src/app             payment operations html markdown)
 
 # Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include what X
-# may, X itself and the fixtures; only tests see the fixtures.
+# may, X itself and the fixtures; only tests and benchmarks see the fixtures.
 qb_layer(support    tests/support       app)
 qb_layer(e2e        tests/e2e           support)
-qb_layer(bench      bench               app)
+qb_layer(bench      bench               support)  # the shared test data, found as the tests find it

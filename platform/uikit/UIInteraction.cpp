@@ -15,6 +15,7 @@
 #include "uikit/UIInteractionSupport.h"
 #include "uikit/UILongPressGestureRecognizer.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UITableView.h"
@@ -118,6 +119,18 @@ std::vector<Tappable> tappables() {
       if (t.empty()) t = b->accessibilityLabel();
       if (t.empty() && b->currentImage()) t = b->currentImage()->name();
       out.push_back({t, [b] { return touch(b, 0); }, b});
+    } else if (auto* bar = dynamic_cast<UISearchBar*>(v)) {
+      out.push_back({bar->placeholder().empty() ? "Search" : bar->placeholder(),
+                     [bar] {
+                       return bar->tapByUser() ? UIInteractionResult::success()
+                                               : UIInteractionResult::failure("the search bar does not start editing");
+                     },
+                     bar});
+      if (bar->showsCancelButton())
+        out.push_back({"Cancel", [bar] {
+                         bar->cancelByUser();
+                         return UIInteractionResult::success();
+                       }});
     } else if (auto* seg = dynamic_cast<UISegmentedControl*>(v)) {
       for (size_t i = 0; i < seg->numberOfSegments(); ++i)
         out.push_back({seg->titleForSegmentAtIndex(i), [seg, i] {

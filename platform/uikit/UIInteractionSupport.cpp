@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "uikit/UINavigationBar.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UISearchController.h"
 #include "uikit/UITabBar.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIViewController.h"
@@ -40,6 +42,18 @@ void visibleViews(UIView* view, std::vector<UIView*>& out) {
 std::vector<UIView*> frontViews() {
   std::vector<UIView*> out;
   UIViewController* f = UIInteraction::front();
+  // What the screen shows in the navigation bar comes first: its title view and the
+  // search bar of its search controller (which moves to the front once searching).
+  auto* nav = f ? f->navigationController() : nullptr;
+  if (nav && !nav->isNavigationBarHidden()) {
+    auto& item = f->navigationItem();
+    if (auto& title = item.titleView(); title && !title->isHidden()) {
+      out.push_back(title.get());
+      visibleViews(title.get(), out);
+    }
+    if (auto& search = item.searchController(); search && !search->searchBar()->superview())
+      out.push_back(search->searchBar());
+  }
   if (f && f->isViewLoaded()) {
     out.push_back(f->view().get());
     visibleViews(f->view().get(), out);

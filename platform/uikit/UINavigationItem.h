@@ -6,6 +6,7 @@
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UINavigationBarAppearance.h"
 
+class UISearchController;
 class UIView;
 
 enum UINavigationItemLargeTitleDisplayMode : long {
@@ -38,6 +39,11 @@ class UINavigationItem {
   void setHidesBackButton(bool hides, bool animated = false);
   UINavigationItemLargeTitleDisplayMode largeTitleDisplayMode() const { return largeTitleMode_; }
   void setLargeTitleDisplayMode(UINavigationItemLargeTitleDisplayMode mode) { largeTitleMode_ = mode; }
+  // A search bar in the navigation bar, with the search it starts.
+  const std::shared_ptr<UISearchController>& searchController() const { return searchController_; }
+  void setSearchController(std::shared_ptr<UISearchController> controller) { searchController_ = std::move(controller); }
+  bool hidesSearchBarWhenScrolling() const { return hidesSearchBarWhenScrolling_; }
+  void setHidesSearchBarWhenScrolling(bool hides) { hidesSearchBarWhenScrolling_ = hides; }
   const std::shared_ptr<UINavigationBarAppearance>& standardAppearance() const { return standard_; }
   void setStandardAppearance(std::shared_ptr<UINavigationBarAppearance> a) { standard_ = std::move(a); }
   const std::shared_ptr<UINavigationBarAppearance>& scrollEdgeAppearance() const { return scrollEdge_; }
@@ -51,4 +57,6 @@ class UINavigationItem {
   bool hidesBackButton_ = false;
   UINavigationItemLargeTitleDisplayMode largeTitleMode_ = UINavigationItemLargeTitleDisplayModeAutomatic;
   std::shared_ptr<UINavigationBarAppearance> standard_, scrollEdge_;
+  std::shared_ptr<UISearchController> searchController_;
+  bool hidesSearchBarWhenScrolling_ = true;
 };

@@ -2,6 +2,7 @@
 
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScreenTextFormat.h"
+#include "uikit/UISearchController.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UIWindow.h"
 
@@ -90,6 +91,13 @@ std::string UIScreenText::describe(UIWindow& window) {
         for (auto& i : item.rightBarButtonItems()) right += (right.empty() ? "" : " ") + barItem(i);
         if (!right.empty()) bar += (bar.empty() ? "" : "  ") + std::string("| ") + right;
         if (!bar.empty()) lines.push_back("bar: " + bar);
+        if (auto& title = item.titleView(); title && !title->isHidden()) {
+          std::vector<std::string> own;
+          if (!title->appendScreenText(own)) appendViewLines(*title, own);
+          for (auto& l : own) lines.push_back("bar: " + l);
+        }
+        if (auto& search = item.searchController(); search && !search->searchBar()->superview())
+          search->searchBar()->appendScreenText(lines);
       }
       front = top;
     } else {

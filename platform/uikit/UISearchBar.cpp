@@ -1,6 +1,7 @@
 #include "uikit/UISearchBar.h"
 
 #include "uikit/UIScreenTextFormat.h"
+#include "uikit/UISearchController.h"
 
 UISearchBar::UISearchBar() {
   field_ = std::make_shared<UITextField>();
@@ -17,22 +18,32 @@ void UISearchBar::setShowsCancelButton(bool shows, bool animated) {
 bool UISearchBar::textFieldShouldBeginEditing(UITextField&) {
   return !delegate_ || delegate_->searchBarShouldBeginEditing(*this);
 }
+bool UISearchBar::textFieldShouldEndEditing(UITextField&) { return !delegate_ || delegate_->searchBarShouldEndEditing(*this); }
+
 void UISearchBar::textFieldDidBeginEditing(UITextField&) {
   if (delegate_) delegate_->searchBarTextDidBeginEditing(*this);
+  if (searchController_) searchController_->searchBarDidBeginEditing();
 }
 void UISearchBar::textFieldDidEndEditing(UITextField&) {
   if (delegate_) delegate_->searchBarTextDidEndEditing(*this);
 }
 
+bool UISearchBar::tapByUser() { return field_->becomeFirstResponder(); }
+
+void UISearchBar::textChangedByUser() {
+  if (delegate_) delegate_->searchBarTextDidChange(*this, field_->text());
+  if (searchController_) searchController_->searchBarTextDidChange();
+}
+
 bool UISearchBar::typeByUser(const std::string& text) {
   if (!field_->typeByUser(text)) return false;
-  if (delegate_) delegate_->searchBarTextDidChange(*this, field_->text());
+  textChangedByUser();
   return true;
 }
 
 bool UISearchBar::clearByUser() {
   if (!field_->clearByUser()) return false;
-  if (delegate_) delegate_->searchBarTextDidChange(*this, field_->text());
+  textChangedByUser();
   return true;
 }
 
@@ -42,6 +53,7 @@ void UISearchBar::searchByUser() {
 
 void UISearchBar::cancelByUser() {
   if (delegate_) delegate_->searchBarCancelButtonClicked(*this);
+  if (searchController_) searchController_->searchBarCancelled();
 }
 
 bool UISearchBar::appendScreenText(std::vector<std::string>& lines) const {

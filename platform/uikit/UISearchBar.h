@@ -5,12 +5,14 @@
 #include "uikit/UITextField.h"
 
 class UISearchBar;
+class UISearchController;
 
 class UISearchBarDelegate {
  public:
   virtual ~UISearchBarDelegate() = default;
   virtual bool searchBarShouldBeginEditing(UISearchBar&) { return true; }
   virtual void searchBarTextDidBeginEditing(UISearchBar&) {}
+  virtual bool searchBarShouldEndEditing(UISearchBar&) { return true; }
   virtual void searchBarTextDidEndEditing(UISearchBar&) {}
   virtual void searchBarTextDidChange(UISearchBar&, const std::string& /*searchText*/) {}
   virtual void searchBarSearchButtonClicked(UISearchBar&) {}
@@ -40,6 +42,8 @@ class UISearchBar : public UIView, private UITextFieldDelegate {
   bool resignFirstResponder() override { return field_->resignFirstResponder(); }
   bool isEditing() const { return field_->isFirstResponder(); }
 
+  // A person's tap into the bar: it starts editing.
+  bool tapByUser();
   bool typeByUser(const std::string& text);
   bool clearByUser();
   void searchByUser();
@@ -47,12 +51,18 @@ class UISearchBar : public UIView, private UITextFieldDelegate {
   bool appendScreenText(std::vector<std::string>& lines) const override;
 
  private:
+  friend class UISearchController;
+  // The search controller that owns the bar hears what its delegate hears.
+  void setOwningSearchController(UISearchController* controller) { searchController_ = controller; }
+  void textChangedByUser();
   bool textFieldShouldBeginEditing(UITextField&) override;
+  bool textFieldShouldEndEditing(UITextField&) override;
   void textFieldDidBeginEditing(UITextField&) override;
   void textFieldDidEndEditing(UITextField&) override;
   std::shared_ptr<UITextField> field_;
   bool showsCancel_ = false;
   UISearchBarDelegate* delegate_ = nullptr;
+  UISearchController* searchController_ = nullptr;
   std::optional<UIColor> barTint_;
   long barStyle_ = 0;
 };

@@ -1,102 +1,122 @@
 #include "foundation/NotificationCenter.h"
 
 #include <future>
-#include <map>
 #include <mutex>
 #include <vector>
 
+#include "foundation/DeliveryGate.h"
 #include "foundation/RunLoop.h"
 
-struct NotificationCenter::Impl {
-  struct Entry {
-    const void* owner;
-    std::string name;
-    std::shared_ptr<Block> block;
-    std::optional<Value> object;
-  };
-  mutable std::mutex mutex;
-  std::map<Token, Entry> entries;  // ordered by registration
-  Token next = 1;
+namespace {
+
+struct Registration {
+  std::string name;
+  std::optional<Value> object;
+  DispatchQueue* queue;  // null: the posting thread
+  NotificationCenter::Block block;
+  DeliveryGate gate;
+
+  bool wants(const Notification& n) const { return name == n.name && (!object || *object == n.object); }
+  void deliver(const Notification& n) {
+    gate.run([&] { block(n); });
+  }
 };
 
-NotificationCenter::NotificationCenter() : impl_(std::make_unique<Impl>()) {}
+}  // namespace
+
+struct NotificationCenter::Impl {
+  mutable std::mutex mutex;
+  std::vector<std::shared_ptr<Registration>> registrations;  // in registration order
+
+  void post(const Notification& n) {
+    std::vector<std::shared_ptr<Registration>> targets;
+    {
+      std::lock_guard lock(mutex);
+      for (const auto& r : registrations) {
+        if (r->wants(n)) targets.push_back(r);
+      }
+    }
+    std::shared_ptr<const Notification> queued;  // one copy shared by every queued delivery
+    for (const auto& r : targets) {
+      if (!r->queue || r->queue->isCurrent()) {
+        r->deliver(n);
+        continue;
+      }
+      if (!queued) queued = std::make_shared<const Notification>(n);
+      r->queue->async([r, queued] { r->deliver(*queued); });
+    }
+  }
+};
+
+NotificationCenter::NotificationCenter() : impl_(std::make_shared<Impl>()) {}
 NotificationCenter::~NotificationCenter() = default;
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-  static NotificationCenter* center = new NotificationCenter();
+  static NotificationCenter* center = new NotificationCenter();  // lives as long as the process
   return *center;
 }
 
-NotificationCenter::Token NotificationCenter::addObserver(const void* owner, const std::string& name, Block block,
-                                                          std::optional<Value> object) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  Token t = impl_->next++;
-  impl_->entries.emplace(t, Impl::Entry{owner, name, std::make_shared<Block>(std::move(block)), std::move(object)});
-  return t;
+NotificationToken NotificationCenter::addObserver(const std::string& name, Block block) {
+  return addObserver(name, &DispatchQueue::mainQueue(), std::move(block));
 }
 
-void NotificationCenter::removeObserver(Token token) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->entries.erase(token);
+NotificationToken NotificationCenter::addObserver(const std::string& name, DispatchQueue* queue, Block block,
+                                                  std::optional<Value> object) {
+  auto r = std::make_shared<Registration>();
+  r->name = name;
+  r->object = std::move(object);
+  r->queue = queue;
+  r->block = std::move(block);
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->registrations.push_back(r);
+  }
+  std::weak_ptr<Impl> weakImpl = impl_;
+  std::weak_ptr<Registration> weakRegistration = r;
+  return NotificationToken([weakImpl, weakRegistration] {
+    auto r = weakRegistration.lock();
+    if (!r) return;
+    r->gate.close();
+    if (auto impl = weakImpl.lock()) {
+      std::lock_guard lock(impl->mutex);
+      std::erase(impl->registrations, r);
+    }
+  });
 }
 
-void NotificationCenter::removeObserver(const void* owner) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::erase_if(impl_->entries, [owner](const auto& e) { return e.second.owner == owner; });
-}
-
-void NotificationCenter::removeObserver(const void* owner, const std::string& name) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  std::erase_if(impl_->entries,
-                [&](const auto& e) { return e.second.owner == owner && e.second.name == name; });
-}
-
-size_t NotificationCenter::observerCount(const void* owner) const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+size_t NotificationCenter::observerCount(const std::string& name) const {
+  std::lock_guard lock(impl_->mutex);
   size_t n = 0;
-  for (const auto& [_, e] : impl_->entries)
-    if (e.owner == owner) ++n;
+  for (const auto& r : impl_->registrations) n += r->name == name ? 1 : 0;
   return n;
 }
 
-void NotificationCenter::post(const Notification& n) {
-  std::vector<std::pair<Token, std::shared_ptr<Block>>> targets;
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    for (const auto& [t, e] : impl_->entries) {
-      if (e.name != n.name) continue;
-      if (e.object && !(*e.object == n.object)) continue;
-      targets.emplace_back(t, e.block);
-    }
-  }
-  for (auto& [token, block] : targets) {
-    // An observer removed by an earlier one during this post is not called.
-    {
-      std::lock_guard<std::mutex> lock(impl_->mutex);
-      if (!impl_->entries.count(token)) continue;
-    }
-    (*block)(n);
-  }
-}
+void NotificationCenter::post(const Notification& n) { impl_->post(n); }
 
 void NotificationCenter::post(const std::string& name, Value object, Value userInfo) {
-  post(Notification{name, std::move(object), std::move(userInfo), nullptr, nullptr});
+  impl_->post(Notification{name, std::move(object), std::move(userInfo), nullptr, nullptr});
 }
 
 void NotificationCenter::postOnMainThreadAsync(Notification n) {
-  RunLoop::main().post([this, n = std::move(n)] { post(n); });
+  std::weak_ptr<Impl> weak = impl_;
+  RunLoop::main().post([weak, n = std::move(n)] {
+    if (auto impl = weak.lock()) impl->post(n);
+  });
 }
 
 void NotificationCenter::postOnMainThreadAndWait(Notification n) {
   if (RunLoop::isMainThread()) {
-    post(n);
+    impl_->post(n);
     return;
   }
   auto done = std::make_shared<std::promise<void>>();
   auto future = done->get_future();
-  RunLoop::main().post([this, n = std::move(n), done] {
-    post(n);
+  std::weak_ptr<Impl> weak = impl_;
+  RunLoop::main().post([weak, n = std::move(n), done] {
+    if (auto impl = weak.lock()) impl->post(n);
     done->set_value();
   });
+  // A main loop that drops its queued blocks (a reset) breaks the promise, which also
+  // ends the wait.
   future.wait();
 }

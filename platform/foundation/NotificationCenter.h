@@ -1,13 +1,19 @@
 #pragma once
-// Named notifications delivered synchronously on the posting thread, as the platform's
-// notification center does. An observer is removed by its owner.
-#include <cstdint>
+// Named notifications. Observing answers a token: the observation lasts as long as the
+// token, and dropping it stops delivery, even of notifications already queued for it,
+// and waits for a delivery running on another thread. Each observer says where it is
+// told: on a queue (the main queue unless it says otherwise; anything that touches a
+// screen stays there), or on the posting thread. A poster already on the observer's
+// queue delivers at once; otherwise the delivery is queued there, so posting never
+// waits for an observer, except in postOnMainThreadAndWait.
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "foundation/Dispatch.h"
 #include "foundation/Error.h"
+#include "foundation/NotificationToken.h"
 #include "foundation/Value.h"
 
 struct Notification {
@@ -20,32 +26,37 @@ struct Notification {
 
 class NotificationCenter {
  public:
-  using Token = uint64_t;
   using Block = std::function<void(const Notification&)>;
+  // The queue argument that asks for delivery on whatever thread posts.
+  static constexpr DispatchQueue* kPostingThread = nullptr;
 
   static NotificationCenter& defaultCenter();
 
-  // `owner` groups registrations so removeObserver(owner) drops them all. With
-  // `object` set, only notifications whose object equals it are delivered.
-  Token addObserver(const void* owner, const std::string& name, Block block,
-                    std::optional<Value> object = std::nullopt);
-  void removeObserver(Token token);
-  void removeObserver(const void* owner);
-  void removeObserver(const void* owner, const std::string& name);
-  size_t observerCount(const void* owner) const;
+  // Observes `name` on the main queue.
+  [[nodiscard]] NotificationToken addObserver(const std::string& name, Block block);
+  // Observes `name` on `queue` (kPostingThread: on the poster's thread), which must
+  // outlive the token. With `object` set, only notifications whose object equals it
+  // are delivered.
+  [[nodiscard]] NotificationToken addObserver(const std::string& name, DispatchQueue* queue, Block block,
+                                              std::optional<Value> object = std::nullopt);
+  // Live observations of `name`.
+  size_t observerCount(const std::string& name) const;
 
   void post(const Notification& notification);
   void post(const std::string& name, Value object = {}, Value userInfo = {});
-  // Posts on the main thread on its next turn.
+  // Posts from the main thread on its next turn.
   void postOnMainThreadAsync(Notification notification);
-  // Posts on the main thread and waits until every observer has run; inline when
-  // already on the main thread.
+  // Posts from the main thread and waits until its observers on the main queue (and
+  // on the posting thread) have run; inline when already on the main thread. The one
+  // post that waits: the main thread must never wait for the caller meanwhile.
   void postOnMainThreadAndWait(Notification notification);
 
   NotificationCenter();
   ~NotificationCenter();
+  NotificationCenter(const NotificationCenter&) = delete;
+  NotificationCenter& operator=(const NotificationCenter&) = delete;
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<Impl> impl_;
 };

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "foundation/DebugChecks.h"
+#include "foundation/ObserverList.h"
 #include "foundation/RunLoop.h"
 
 struct Operation::State {
@@ -102,19 +103,11 @@ struct OperationQueue::Impl : std::enable_shared_from_this<OperationQueue::Impl>
   std::vector<std::shared_ptr<Operation>> ops;  // queued and running, in order
   std::vector<Operation*> running;
   int maxConcurrent = -1;
-  std::map<uint64_t, std::function<void()>> observers;
-  uint64_t nextObserver = 1;
+  ObserverList<> observers;
   std::string name;
   bool mainMustNotWait = false;
 
-  void notifyObservers() {
-    std::vector<std::function<void()>> copy;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      for (auto& [_, o] : observers) copy.push_back(o);
-    }
-    for (auto& o : copy) o();
-  }
+  void notifyObservers() { observers.notify(); }
 
   // Starts as many waiting operations as the maximum allows, each on its own thread.
   void startWaiting() {
@@ -213,16 +206,8 @@ bool OperationQueue::waitUntilAllOperationsAreFinished(double timeoutSeconds) co
                                  [this] { return impl_->ops.empty(); });
 }
 
-uint64_t OperationQueue::addOperationsObserver(std::function<void()> observer) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  uint64_t id = impl_->nextObserver++;
-  impl_->observers[id] = std::move(observer);
-  return id;
-}
-
-void OperationQueue::removeOperationsObserver(uint64_t id) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->observers.erase(id);
+NotificationToken OperationQueue::addOperationsObserver(std::function<void()> observer) {
+  return impl_->observers.add(std::move(observer));
 }
 
 void OperationQueue::setName(std::string name) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/NotificationToken.h"
+
 class OperationQueue;
 
 class Operation : public std::enable_shared_from_this<Operation> {
@@ -72,9 +74,9 @@ class OperationQueue {
   void cancelAllOperations();
   // Blocks until the queue holds no operation (real time); answers false on time-out.
   bool waitUntilAllOperationsAreFinished(double timeoutSeconds = 3600) const;
-  // Called (on whatever thread changed it) after every change of operations().
-  uint64_t addOperationsObserver(std::function<void()> observer);
-  void removeOperationsObserver(uint64_t id);
+  // Called (on whatever thread changed it) after every change of operations(), as
+  // long as the token lives.
+  [[nodiscard]] NotificationToken addOperationsObserver(std::function<void()> observer);
   void setName(std::string name);
   // A queue whose workers may wait for the main thread (a worker that posts on the main
   // thread and waits for the observers there): the main thread must never wait for one

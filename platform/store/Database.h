@@ -14,7 +14,7 @@
 #include "foundation/Value.h"
 #include "store/CollectionChange.h"
 #include "store/Configuration.h"
-#include "store/NotificationToken.h"
+#include "foundation/NotificationToken.h"
 #include "store/Results.h"
 #include "store/StoreObject.h"
 

@@ -15,7 +15,7 @@
 #include "foundation/Error.h"
 #include "foundation/Value.h"
 #include "store/CollectionChange.h"
-#include "store/NotificationToken.h"
+#include "foundation/NotificationToken.h"
 #include "store/StoreObject.h"
 
 namespace store {

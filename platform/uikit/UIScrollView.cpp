@@ -19,8 +19,7 @@ void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
   if (!changed) return;
   setNeedsLayout();
   contentOffsetDidChange();
-  auto observers = observers_;
-  for (auto& o : observers) o.second(offset);
+  observers_.notify(offset);
   if (delegate_) delegate_->scrollViewDidScroll(*this);
 }
 
@@ -30,8 +29,7 @@ void UIScrollView::setContentSize(CGSize size) {
   contentSize_ = size;
   setNeedsLayout();
   if (!changed) return;
-  auto observers = sizeObservers_;
-  for (auto& o : observers) o.second(size);
+  sizeObservers_.notify(size);
 }
 
 void UIScrollView::setContentInset(UIEdgeInsets insets) {
@@ -46,23 +44,12 @@ void UIScrollView::setRefreshControl(std::shared_ptr<UIRefreshControl> control) 
   if (refreshControl_) addSubview(refreshControl_);
 }
 
-void UIScrollView::addContentOffsetObserver(const void* owner, OffsetObserver observer) {
-  observers_.emplace_back(owner, std::move(observer));
+NotificationToken UIScrollView::addContentOffsetObserver(OffsetObserver observer) {
+  return observers_.add(std::move(observer));
 }
 
-void UIScrollView::removeContentOffsetObserver(const void* owner) {
-  observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [&](const auto& o) { return o.first == owner; }),
-                   observers_.end());
-}
-
-void UIScrollView::addContentSizeObserver(const void* owner, SizeObserver observer) {
-  sizeObservers_.emplace_back(owner, std::move(observer));
-}
-
-void UIScrollView::removeContentSizeObserver(const void* owner) {
-  sizeObservers_.erase(std::remove_if(sizeObservers_.begin(), sizeObservers_.end(),
-                                      [&](const auto& o) { return o.first == owner; }),
-                       sizeObservers_.end());
+NotificationToken UIScrollView::addContentSizeObserver(SizeObserver observer) {
+  return sizeObservers_.add(std::move(observer));
 }
 
 CGPoint UIScrollView::minimumContentOffset() const {

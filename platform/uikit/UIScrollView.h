@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/ObserverList.h"
 #include "uikit/UIView.h"
 
 class UIScrollView;
@@ -71,12 +72,11 @@ class UIScrollView : public UIView {
   UIRefreshControl* refreshControl() const { return refreshControl_.get(); }
   void setRefreshControl(std::shared_ptr<UIRefreshControl> control);
 
-  // Key-value observation of the content offset, removed by owner.
-  void addContentOffsetObserver(const void* owner, OffsetObserver observer);
-  void removeContentOffsetObserver(const void* owner);
-  // Key-value observation of the content size (told of every change), removed by owner.
-  void addContentSizeObserver(const void* owner, SizeObserver observer);
-  void removeContentSizeObserver(const void* owner);
+  // Key-value observation of the content offset, as long as the token lives.
+  [[nodiscard]] NotificationToken addContentOffsetObserver(OffsetObserver observer);
+  // Key-value observation of the content size (told of every change), as long as the
+  // token lives.
+  [[nodiscard]] NotificationToken addContentSizeObserver(SizeObserver observer);
 
   // The offsets a person can scroll between.
   CGPoint minimumContentOffset() const;
@@ -107,6 +107,6 @@ class UIScrollView : public UIView {
   bool alwaysBounceVertical_ = false, dragging_ = false, decelerating_ = false;
   UIScrollViewDelegate* delegate_ = nullptr;
   std::shared_ptr<UIRefreshControl> refreshControl_;
-  std::vector<std::pair<const void*, OffsetObserver>> observers_;
-  std::vector<std::pair<const void*, SizeObserver>> sizeObservers_;
+  ObserverList<CGPoint> observers_;
+  ObserverList<CGSize> sizeObservers_;
 };

@@ -53,9 +53,10 @@ KVPipelineManager& KVPipelineManager::sharedManager() {
 }
 
 KVPipelineManager::KVPipelineManager() : queue_(makePipelineQueue()) {
-  NotificationCenter::defaultCenter().addObserver(this, "ChangeShowPIAAlertStatus", [this](const Notification& n) {
-    setShowPIAAlert(n.userInfo["showPIAAlertStatus"].asBool());
-  });
+  // A flag under the lock: told on whatever thread posts.
+  piaStatusObservation_ = NotificationCenter::defaultCenter().addObserver(
+      "ChangeShowPIAAlertStatus", NotificationCenter::kPostingThread,
+      [this](const Notification& n) { setShowPIAAlert(n.userInfo["showPIAAlertStatus"].asBool()); });
 }
 
 void KVPipelineManager::resetForTesting() {

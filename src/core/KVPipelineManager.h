@@ -13,6 +13,7 @@
 
 #include "core/KVTask.h"
 #include "foundation/Error.h"
+#include "foundation/NotificationToken.h"
 #include "foundation/OperationQueue.h"
 
 inline constexpr const char* KVPipelinePackageOperation = "package.ops";
@@ -87,4 +88,5 @@ class KVPipelineManager {
   bool launchCacheRebuild_ = false;
   bool showPIAAlert_ = true;
   uint32_t sourceRefreshCount_ = 0;
+  NotificationToken piaStatusObservation_;
 };

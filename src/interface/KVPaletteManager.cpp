@@ -57,17 +57,11 @@ void KVPaletteManager::setActiveStyle(uint32_t style) {
   activePalette_ = paletteForStyle(style);
   activeStyle_ = style;
   NotificationCenter::defaultCenter().post(KVPaletteDidChangeNotification);
-  auto observers = observers_;
-  for (auto& [owner, observer] : observers) observer(style);
+  observers_.notify(style);
 }
 
-void KVPaletteManager::addActiveStyleObserver(const void* owner, StyleObserver observer) {
-  observers_.emplace_back(owner, std::move(observer));
-}
-
-void KVPaletteManager::removeActiveStyleObserver(const void* owner) {
-  observers_.erase(std::remove_if(observers_.begin(), observers_.end(), [&](const auto& o) { return o.first == owner; }),
-                   observers_.end());
+NotificationToken KVPaletteManager::addActiveStyleObserver(StyleObserver observer) {
+  return observers_.add(std::move(observer));
 }
 
 void KVPaletteManager::resetForTesting() {

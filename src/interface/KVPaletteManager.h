@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/ObserverList.h"
 #include "interface/KVPalette.h"
 
 inline constexpr const char* KVPaletteWillChangeNotification = "KVPaletteWillChangeNotification";
@@ -58,9 +59,9 @@ class KVPaletteManager {
   int32_t blurStyle() const { return activePalette_->blurStyle(); }
   int32_t keyboardAppearance() const { return activePalette_->keyboardAppearance(); }
 
-  // Key-value observation of "activeStyle", removed by owner.
-  void addActiveStyleObserver(const void* owner, StyleObserver observer);
-  void removeActiveStyleObserver(const void* owner);
+  // Key-value observation of "activeStyle", told on the thread that sets the style,
+  // as long as the token lives.
+  [[nodiscard]] NotificationToken addActiveStyleObserver(StyleObserver observer);
 
   // Forgets the system-appearance flag and sets the style from the preferences again (tests).
   static void resetForTesting();
@@ -69,5 +70,5 @@ class KVPaletteManager {
   KVPaletteManager() = default;
   uint32_t activeStyle_ = 0;
   std::shared_ptr<KVPalette> activePalette_;
-  std::vector<std::pair<const void*, StyleObserver>> observers_;
+  ObserverList<uint32_t> observers_;
 };

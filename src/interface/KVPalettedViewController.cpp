@@ -20,15 +20,15 @@ bool modernSystem() { return UIDevice::currentDevice().systemVersionIsAtLeast("1
 
 KVPalettedViewController::KVPalettedViewController() = default;
 
-KVPalettedViewController::~KVPalettedViewController() { NotificationCenter::defaultCenter().removeObserver(this); }
+// The registrations go first: their blocks reach into the screen.
+KVPalettedViewController::~KVPalettedViewController() { observations_.clear(); }
 
 bool KVPalettedViewController::isDarkMode() const { return KVPaletteManager::isDarkMode(); }
 
 void KVPalettedViewController::observe(const std::string& name, NotificationCenter::Block block) {
   // One registration per name: an appearance that reverses a disappearance before it
   // ended registers again without the registrations having gone.
-  NotificationCenter::defaultCenter().removeObserver(this, name);
-  NotificationCenter::defaultCenter().addObserver(this, name, std::move(block));
+  observations_[name] = NotificationCenter::defaultCenter().addObserver(name, std::move(block));
 }
 
 void KVPalettedViewController::loadView() {
@@ -73,7 +73,7 @@ void KVPalettedViewController::viewWillAppear(bool animated) {
 }
 
 void KVPalettedViewController::viewDidDisappear(bool animated) {
-  NotificationCenter::defaultCenter().removeObserver(this);
+  observations_.clear();
   UIViewController::viewDidDisappear(animated);
 }
 

@@ -63,11 +63,14 @@ class KVPalettedViewController : public UIViewController {
   // A nil colour removes the override; it takes effect at the next re-theme.
   void setOverrideColor(const std::optional<UIColor>& color, const std::string& keyPath);
   std::optional<UIColor> overrideColorForKeyPath(const std::string& keyPath) const;
+  // The screen's live notification registrations.
+  size_t observationCount() const { return observations_.size(); }
   void resetOverridesColors() { overrideColors_.clear(); }
 
  protected:
-  // Registers for a notification on the screen's behalf (removed when it disappears);
-  // replaces the screen's earlier registration of the same name.
+  // Registers for a notification on the screen's behalf, delivered on the main queue
+  // (removed when it disappears); replaces the screen's earlier registration of the
+  // same name.
   void observe(const std::string& name, NotificationCenter::Block block);
 
  private:
@@ -82,4 +85,5 @@ class KVPalettedViewController : public UIViewController {
   uint32_t paletteStyle_ = 0;
   bool didLastPaletteChangeUpdateDarkmode_ = false;
   std::recursive_mutex themeLock_;
+  std::map<std::string, NotificationToken> observations_;
 };

@@ -180,7 +180,7 @@ TEST(OperationQueue, ListsItsOperationsInOrderAndTellsTheObserverOfEveryChange) 
   EXPECT_TRUE(a->isFinished());
   EXPECT_FALSE(a->isExecuting());
 
-  queue.removeOperationsObserver(observer);
+  observer.invalidate();
   gate.open();
   ASSERT_TRUE(queue.waitUntilAllOperationsAreFinished(10));
   std::lock_guard<std::mutex> lock(m);

@@ -66,12 +66,11 @@ TEST_F(ScrollAndSizeTest, ADragCallsTheDelegateInOrderAndMayBeSnappedWhereItEnds
 TEST_F(ScrollAndSizeTest, ContentSizeObserversHearOnlyChanges) {
   UIScrollView scroll(CGRect::make(0, 0, 100, 100));
   std::vector<double> heights;
-  int owner = 0;
-  scroll.addContentSizeObserver(&owner, [&](CGSize s) { heights.push_back(s.height); });
+  auto observation = scroll.addContentSizeObserver([&](CGSize s) { heights.push_back(s.height); });
   scroll.setContentSize({100, 500});
   scroll.setContentSize({100, 500});
   scroll.setContentSize({100, 800});
-  scroll.removeContentSizeObserver(&owner);
+  observation.invalidate();
   scroll.setContentSize({100, 900});
   EXPECT_EQ(heights, (std::vector<double>{500, 800}));
 }

@@ -63,18 +63,20 @@ struct Recorder {
   std::vector<Notification> notes;
   std::vector<bool> onMain;
   std::mutex m;
+  std::vector<NotificationToken> observations;
+  // Told on the posting thread, so that the test sees where the pipeline posts.
   void listen(const std::string& name) {
-    NotificationCenter::defaultCenter().addObserver(this, name, [this](const Notification& n) {
-      std::lock_guard<std::mutex> lock(m);
-      notes.push_back(n);
-      onMain.push_back(RunLoop::isMainThread());
-    });
+    observations.push_back(NotificationCenter::defaultCenter().addObserver(
+        name, NotificationCenter::kPostingThread, [this](const Notification& n) {
+          std::lock_guard<std::mutex> lock(m);
+          notes.push_back(n);
+          onMain.push_back(RunLoop::isMainThread());
+        }));
   }
   size_t count() {
     std::lock_guard<std::mutex> lock(m);
     return notes.size();
   }
-  ~Recorder() { NotificationCenter::defaultCenter().removeObserver(this); }
 };
 
 class PipelineTest : public ::testing::Test {
@@ -181,15 +183,14 @@ TEST_F(PipelineTest, FinishedNotificationIsDeliveredBeforeTheReportingThreadGoes
   auto& p = KVPipelineManager::sharedManager();
   std::atomic<bool> reporterWentOnFirst{false};
   auto task = std::make_shared<GateTask>("ordered", KVPipelineMisc);
-  NotificationCenter::defaultCenter().addObserver(this, KVPipelineTaskFinishedNotification,
-                                                  [&](const Notification&) {
-                                                    if (task->finishedReporting) reporterWentOnFirst = true;
-                                                  });
+  auto observation = NotificationCenter::defaultCenter().addObserver(KVPipelineTaskFinishedNotification,
+                                                                     [&](const Notification&) {
+                                                                       if (task->finishedReporting) reporterWentOnFirst = true;
+                                                                     });
   p.queueTask(task);
   task->release();
   ASSERT_TRUE(waitFor([&] { return task->finishedReporting.load(); }));
   EXPECT_FALSE(reporterWentOnFirst);
-  NotificationCenter::defaultCenter().removeObserver(this);
 }
 
 TEST_F(PipelineTest, EndReportedAfterLeavingTheQueueGivesNoFinishedNotification) {

@@ -44,10 +44,12 @@ TEST_F(PaletteTest, TheChoiceTableOfStyles) {
 TEST_F(PaletteTest, SettingTheSameStylePostsBothNotificationsAndTellsObservers) {
   auto& manager = KVPaletteManager::sharedPaletteManager();
   std::vector<std::string> seen;
-  int owner = 0;
+  std::vector<NotificationToken> observations;
   for (auto* name : {KVPaletteWillChangeNotification, KVPaletteDidChangeNotification})
-    NotificationCenter::defaultCenter().addObserver(&owner, name, [&](const Notification& n) { seen.push_back(n.name); });
-  manager.addActiveStyleObserver(&owner, [&](uint32_t style) { seen.push_back("observer " + std::to_string(style)); });
+    observations.push_back(
+        NotificationCenter::defaultCenter().addObserver(name, [&](const Notification& n) { seen.push_back(n.name); }));
+  observations.push_back(
+      manager.addActiveStyleObserver([&](uint32_t style) { seen.push_back("observer " + std::to_string(style)); }));
   uint32_t style = manager.activeStyle();
   manager.setActiveStyle(style);
   EXPECT_EQ(seen, (std::vector<std::string>{"KVPaletteWillChangeNotification", "KVPaletteDidChangeNotification",
@@ -57,8 +59,6 @@ TEST_F(PaletteTest, SettingTheSameStylePostsBothNotificationsAndTellsObservers) 
   ASSERT_TRUE(manager.activePalete());
   EXPECT_EQ(manager.backgroundColor(), UIColor::whiteColor()) << "the manager's accessors read the active palette";
   EXPECT_EQ(manager.keyboardAppearance(), 2);
-  NotificationCenter::defaultCenter().removeObserver(&owner);
-  manager.removeActiveStyleObserver(&owner);
 }
 
 TEST_F(PaletteTest, TablesAndOverrides) {

@@ -60,7 +60,7 @@ TEST_F(PalettedViewControllerTest, RegistrationsAreGoneAfterADisappearance) {
   auto cover = std::make_shared<UIViewController>();
   cover->setModalPresentationStyle(UIModalPresentationFullScreen);
   screen->presentViewController(cover, false);
-  EXPECT_EQ(NotificationCenter::defaultCenter().observerCount(screen.get()), 0u);
+  EXPECT_EQ(screen->observationCount(), 0u);
   NotificationCenter::defaultCenter().post("SomethingHappened");
   EXPECT_EQ(screen->heard, 1);
   int before = screen->rethemes;
@@ -97,9 +97,8 @@ TEST_F(PalettedViewControllerTest, TheFirstScreenReportsTheSystemAppearanceToThe
   KVPaletteManager::resetForTesting();
   EXPECT_EQ(KVPaletteManager::getActiveStyle(), 3u) << "until a screen reports, the system counts as dark";
   int changes = 0;
-  int owner = 0;
-  NotificationCenter::defaultCenter().addObserver(&owner, KVPaletteDidChangeNotification,
-                                                  [&](const Notification&) { ++changes; });
+  auto observation = NotificationCenter::defaultCenter().addObserver(KVPaletteDidChangeNotification,
+                                                                     [&](const Notification&) { ++changes; });
   auto screen = std::make_shared<Themed>();
   ui.show(std::make_shared<UINavigationController>(screen));
   EXPECT_TRUE(screen->observeTraitCollection());
@@ -114,7 +113,6 @@ TEST_F(PalettedViewControllerTest, TheFirstScreenReportsTheSystemAppearanceToThe
   EXPECT_FALSE(KVPaletteManager::appleInterfaceStyleIsLight());
   EXPECT_EQ(screen->paletteStyle(), 3u) << "a dark system gives the dark preference back";
   EXPECT_TRUE(screen->sawLightDarkSwitch) << "the hook heard that light turned dark";
-  NotificationCenter::defaultCenter().removeObserver(&owner);
 }
 
 TEST_F(PalettedViewControllerTest, BelowThirteenTheSystemAppearanceIsNotFollowed) {

@@ -37,13 +37,13 @@ class RepoStoreLoginTest : public PaymentTest {
     PaymentTestRecords::addPackage("com.example.owned-before", location_);
     PaymentTestRecords::addPackage("com.example.elsewhere", "https://other.example.com/");
     PaymentTestRecords::markPaid("com.example.owned-before");
-    NotificationCenter::defaultCenter().addObserver(this, "KVRSourceUpdatedNotification",
-                                                    [this](const Notification& n) {
-                                                      if (n.object.asString() == location_) ++announced_;
-                                                    });
+    announcements_ = NotificationCenter::defaultCenter().addObserver(
+        "KVRSourceUpdatedNotification", NotificationCenter::kPostingThread, [this](const Notification& n) {
+          if (n.object.asString() == location_) ++announced_;
+        });
   }
   void TearDown() override {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    announcements_.invalidate();
     PaymentTest::TearDown();
   }
   // The service's sign-in page calls back with the test repository's credentials.
@@ -52,6 +52,7 @@ class RepoStoreLoginTest : public PaymentTest {
     api().signinAuthenticationCallBackHandler(*URL::fromString("sileo://authentication_success?" + query));
   }
   std::atomic<int> announced_{0};
+  NotificationToken announcements_;
 };
 
 }  // namespace

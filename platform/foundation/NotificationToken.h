@@ -1,8 +1,9 @@
 #pragma once
-// Keeps a change observation alive; dropping the token (or invalidate()) ends it.
+// Keeps one observation alive: of a notification, of a store's changes, of a value.
+// Dropping the token (or invalidate()) ends the observation: nothing is delivered to it
+// afterwards, not even what was already queued, and a delivery running on another
+// thread is waited for, so the observer may go right after.
 #include <functional>
-
-namespace store {
 
 class NotificationToken {
  public:
@@ -33,5 +34,3 @@ class NotificationToken {
  private:
   std::function<void()> cancel_;
 };
-
-}  // namespace store

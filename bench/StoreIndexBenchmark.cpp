@@ -20,50 +20,14 @@
 #include "database/KVRSchema.h"
 #include "store/Store.h"
 #include "store/TypedResults.h"
+#include "BenchPackages.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-const std::string kSource = "http://deb.example/debian/";
-
-KVRPackage recordFor(KVStanza& s, std::optional<KVRPackage> existing) {
-  std::string id = s.value("Package");
-  for (auto& c : id) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  KVRPackage p = existing ? std::move(*existing) : KVRPackage();
-  p.setIdentifier(id);
-  p.setSourceLocation(kSource);
-  p.setVersion(s.value("Version"));
-  p.setName(s.value("Name", id));
-  p.setCategory(s.value("Section", "Default"));
-  p.setDescription(s.value("Description"));
-  p.setSize(s.value("Size"));
-  std::string name, email;
-  KVParsingUtility::setContactFromField(s.value("Maintainer", "Generic"), &name, &email);
-  p.setMaintainer(name);
-  p.setContact(email);
-  auto clauses = KVParsingUtility::componentsOfControlField(s.find("Depends"));
-  auto pre = KVParsingUtility::componentsOfControlField(s.find("Pre-Depends"));
-  clauses.insert(clauses.end(), pre.begin(), pre.end());
-  std::string minV, maxV;
-  bool incompatible = false;
-  p.setDependencies(KVParsingUtility::arrayOfDependenciesFromControlField(clauses, true, &incompatible, &minV, &maxV, "15.0"));
-  p.setConflicts(KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(s.find("Conflicts"))));
-  p.setProvides(KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(s.find("Provides"))));
-  p.setReplaces(KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(s.find("Replaces"))));
-  p.setUpdatedDateStr(std::string("2026-12-07 07:00"));
-  auto versions = p.availableVersions();
-  bool known = false;
-  for (const auto& v : versions) known = known || v.version() == p.version();
-  if (!known) {
-    if (auto v = KVRPackageVersion::packageVersionWithSourceLocation(kSource, s.value("Filename"), p.version())) {
-      versions.push_back(*v);
-      p.setAvailableVersions(versions);
-    }
-  }
-  return p;
-}
+const std::string& kSource = kBenchSource;
 
 }  // namespace
 
@@ -86,7 +50,7 @@ int main(int argc, char** argv) {
   size_t stanzas = 0;
   KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
     if (s.find("Package")) {
-      recordFor(s, std::nullopt);
+      benchPackageFor(s, std::nullopt);
       ++stanzas;
     }
   });
@@ -104,7 +68,7 @@ int main(int argc, char** argv) {
         if (!s.find("Package")) return;
         std::string id = s.value("Package");
         for (auto& ch : id) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        db->addOrUpdate(recordFor(s, store::objectForPrimaryKey<KVRPackage>(*db, id)).toObject());
+        db->addOrUpdate(benchPackageFor(s, store::objectForPrimaryKey<KVRPackage>(*db, id)).toObject());
       });
     });
     return since(t);

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   c.path = std::string(folder) + "/default.realm";
   c.schemaVersion = KVRSchema::kSchemaVersion;
   c.schema = KVRSchema::schema();
-  auto db = store::Database::open(c);
+  auto db = store::Database::open(c).value();
   auto apply = [&] {
     auto t = Clock::now();
     db->write([&] {
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   uint64_t size = db->fileSizes().totalBytes;
   db.reset();
   tq = Clock::now();
-  store::Database::open(c).reset();
+  store::Database::open(c).value().reset();
   double reopen = since(tq);
 
   std::printf("stanzas                         %zu\n", stanzas);

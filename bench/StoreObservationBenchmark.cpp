@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   c.path = std::string(folder) + "/default.realm";
   c.schemaVersion = KVRSchema::kSchemaVersion;
   c.schema = KVRSchema::schema();
-  auto db = store::Database::open(c);
+  auto db = store::Database::open(c).value();
 
   std::vector<std::string> ids;
   db->write([&] {

@@ -6,11 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "foundation/NotificationToken.h"
-
 namespace store {
-
-using ::NotificationToken;
 
 // Changes between two evaluations of one query result. A record that moved is a
 // deletion at its old place and an insertion at its new one.

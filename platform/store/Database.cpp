@@ -2,10 +2,15 @@
 
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <map>
 
 #include "foundation/Files.h"
+#include "foundation/Log.h"
+#include "store/ChangeNotifier.h"
 #include "store/DatabaseImpl.h"
 #include "store/Predicate.h"
 #include "store/PredicateCompiler.h"
@@ -14,23 +19,38 @@ namespace store {
 
 namespace {
 
-std::mutex& registryMutex() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, std::weak_ptr<Database>>& registry() {
-  static std::map<std::string, std::weak_ptr<Database>> r;
-  return r;
+// A file being opened: the thread that opens (and maybe migrates) it, the database it
+// sets up, and how it ended.
+struct Opening {
+  std::thread::id thread;
+  std::shared_ptr<Database> database;
+  bool done = false;
+  ErrorRef error;
+};
+
+// The files open in this process. Opening happens outside the lock, so a migration
+// may open other files, or its own (it gets the database being migrated), and another
+// thread opening the same file waits for the opening to end.
+struct Registry {
+  std::mutex mutex;
+  std::condition_variable ended;  // an opening ended
+  std::map<std::string, std::weak_ptr<Database>> open;
+  std::map<std::string, std::shared_ptr<Opening>> opening;
+};
+Registry& registry() {
+  static Registry* r = new Registry();  // lives as long as the process
+  return *r;
 }
 
 struct DefaultState {
   std::mutex mutex;
   Configuration configuration;
+  uint64_t generation = 0;  // counts the configurations set
   std::shared_ptr<Database> database;
 };
 DefaultState& defaults() {
-  static DefaultState d;
-  return d;
+  static DefaultState* d = new DefaultState();
+  return *d;
 }
 
 std::string canonicalPath(const std::string& path) {
@@ -143,41 +163,73 @@ std::string idListJson(const std::vector<int64_t>& ids) {
 
 Database::Database() : impl_(std::make_unique<Impl>()) { impl_->owner = this; }
 
-Database::~Database() = default;
+Database::~Database() {
+  if (impl_->notifier) impl_->notifier->close();
+}
 
-std::shared_ptr<Database> Database::open(const Configuration& configuration) {
+Expected<std::shared_ptr<Database>> Database::openFile(const Configuration& configuration, bool* complete) {
+  *complete = true;
   if (configuration.path.empty()) {
     // SQLite would quietly open a private temporary database for an empty name.
-    throw StoreException(StoreException::Kind::FileAccess, "No database file is configured");
+    return StoreException(StoreException::Kind::FileAccess, "No database file is configured").toError();
   }
   std::string path = canonicalPath(configuration.path);
-  std::lock_guard lock(registryMutex());
-  if (auto existing = registry()[path].lock()) return existing;
-  std::shared_ptr<Database> db(new Database());
-  db->impl_->configuration = configuration;
-  db->impl_->configuration.path = path;
-  for (const auto& c : configuration.schema.classes()) db->impl_->classes[c->className()] = ClassInfo::make(c);
-  for (const auto& c : configuration.schema.classes()) {
-    for (const auto& p : c->properties()) {
-      if (p.type != PropertyType::LinkList) continue;
-      auto target = db->impl_->classes.find(p.objectClass);
-      if (target == db->impl_->classes.end()) {
-        throw StoreException(StoreException::Kind::InvalidProperty,
-                             "Property '" + c->className() + "." + p.name + "' links to unknown class '" +
-                                 p.objectClass + "'");
-      }
-      target->second->incoming.emplace_back(c->className(), p.name);
+  Registry& r = registry();
+  std::unique_lock lock(r.mutex);
+  while (true) {
+    if (auto existing = r.open[path].lock()) return existing;
+    auto it = r.opening.find(path);
+    if (it == r.opening.end()) break;
+    auto opening = it->second;
+    if (opening->thread == std::this_thread::get_id()) {
+      *complete = false;
+      return opening->database;
     }
+    r.ended.wait(lock, [&] { return opening->done; });
+    if (opening->error) return opening->error;
   }
-  db->impl_->setUp();
-  registry()[path] = db;
-  return db;
+  auto opening = std::make_shared<Opening>();
+  opening->thread = std::this_thread::get_id();
+  opening->database.reset(new Database());
+  r.opening[path] = opening;
+  lock.unlock();
+  ErrorRef error;
+  std::exception_ptr programmingError;
+  try {
+    opening->database->impl().configuration = configuration;
+    opening->database->impl().configuration.path = path;
+    opening->database->impl().setUp();
+  } catch (const StoreException& e) {
+    error = e.toError();
+    if (!e.isFileFailure()) programmingError = std::current_exception();
+  } catch (...) {
+    // Raised by a migration block: the caller's to handle.
+    error = makeError(StoreErrorDomain, static_cast<int64_t>(StoreException::Kind::Fail), "The migration failed");
+    programmingError = std::current_exception();
+  }
+  lock.lock();
+  r.opening.erase(path);
+  if (!error) r.open[path] = opening->database;
+  opening->error = error;
+  opening->done = true;
+  r.ended.notify_all();
+  lock.unlock();
+  // Those waiting for the file have been let go first.
+  if (programmingError) std::rethrow_exception(programmingError);
+  if (error) return error;
+  return opening->database;
+}
+
+Expected<std::shared_ptr<Database>> Database::open(const Configuration& configuration) {
+  bool complete = true;
+  return openFile(configuration, &complete);
 }
 
 void Database::setDefaultConfiguration(Configuration configuration) {
   auto& d = defaults();
   std::lock_guard lock(d.mutex);
   d.configuration = std::move(configuration);
+  ++d.generation;
   d.database.reset();
 }
 
@@ -187,11 +239,32 @@ Configuration Database::defaultConfiguration() {
   return d.configuration;
 }
 
-std::shared_ptr<Database> Database::defaultDatabase() {
+Expected<std::shared_ptr<Database>> Database::openDefaultDatabase() {
   auto& d = defaults();
+  Configuration configuration;
+  uint64_t generation;
+  {
+    std::lock_guard lock(d.mutex);
+    if (d.database) return d.database;
+    configuration = d.configuration;
+    generation = d.generation;
+  }
+  // Not under the lock: the migration of the default database may itself ask for it.
+  bool complete = true;
+  auto opened = openFile(configuration, &complete);
+  if (!opened || !complete) return opened;
   std::lock_guard lock(d.mutex);
-  if (!d.database) d.database = open(d.configuration);
-  return d.database;
+  if (d.generation == generation && !d.database) d.database = *opened;
+  return opened;
+}
+
+std::shared_ptr<Database> Database::defaultDatabase() {
+  auto opened = openDefaultDatabase();
+  if (!opened) {
+    KVLog("The default database cannot be opened: %s", opened.error()->localizedDescription().c_str());
+    return nullptr;
+  }
+  return *opened;
 }
 
 bool Database::deleteFiles(const std::string& rawPath) {
@@ -202,8 +275,8 @@ bool Database::deleteFiles(const std::string& rawPath) {
     if (d.database && d.database->path() == path) d.database.reset();
   }
   {
-    std::lock_guard lock(registryMutex());
-    registry().erase(path);
+    std::lock_guard lock(registry().mutex);
+    registry().open.erase(path);
   }
   bool removed = false;
   for (const char* suffix : {"", "-wal", "-shm", "-journal", ".lock", ".note", ".management"}) {
@@ -305,21 +378,29 @@ std::optional<StoreObject> Database::objectForPrimaryKey(const std::string& clas
     throw StoreException(StoreException::Kind::InvalidProperty, "'" + className + "' does not have a primary key");
   }
   if (key.isNull()) return std::nullopt;
-  Impl::Lease c(*impl_);
-  int64_t id = 0;
-  {
-    sql::Statement st = c->prepare(info.idByPrimaryKeySql);
-    st.bind(1, storageValue(*pk, key));
-    if (!st.step()) return std::nullopt;
-    id = st.columnInt(0);
-  }
-  return impl_->loadObject(*c, info, id);
+  return impl_->readOrNothing("a record", [&]() -> std::optional<StoreObject> {
+    Impl::Lease c(*impl_);
+    int64_t id = 0;
+    {
+      sql::Statement st = c->prepare(info.idByPrimaryKeySql);
+      st.bind(1, storageValue(*pk, key));
+      if (!st.step()) return std::nullopt;
+      id = st.columnInt(0);
+    }
+    return impl_->loadObject(*c, info, id);
+  });
 }
 
 std::optional<StoreObject> Database::objectWithId(const std::string& className, int64_t objectId) {
   const ClassInfo& info = impl_->classInfo(className);
-  Impl::Lease c(*impl_);
-  return impl_->loadObject(*c, info, objectId);
+  return impl_->readOrNothing("a record", [&] {
+    Impl::Lease c(*impl_);
+    return impl_->loadObject(*c, info, objectId);
+  });
+}
+
+void Database::Impl::logReadFailure(const char* what, const StoreException& e) const {
+  KVLog("Reading %s of %s failed: %s", what, configuration.path.c_str(), e.what());
 }
 
 // ---- file

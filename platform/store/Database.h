@@ -1,8 +1,11 @@
 #pragma once
 // The object database: record classes stored as SQLite tables in one file (WAL), read
 // as values, written inside write transactions. Any thread may read and write; one
-// writer at a time (others wait), and readers never wait for the writer. After every
-// commit the observers are told on the main thread.
+// writer at a time (others wait), and readers never wait for the writer. Reads outside
+// a write transaction never raise for a failure of the file: a record that is gone
+// reads as absent, a query that cannot run reads as empty (and says why). After every
+// commit the observers are told on the queue each chose, the main queue by default;
+// what changed for a query is worked out on a thread of the store's own.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,10 +14,12 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/Dispatch.h"
+#include "foundation/Expected.h"
+#include "foundation/NotificationToken.h"
 #include "foundation/Value.h"
 #include "store/CollectionChange.h"
 #include "store/Configuration.h"
-#include "foundation/NotificationToken.h"
 #include "store/Results.h"
 #include "store/StoreObject.h"
 
@@ -23,15 +28,19 @@ namespace store {
 class Database : public std::enable_shared_from_this<Database> {
  public:
   // Opens the file of the configuration, creating it when missing, migrating it when
-  // older, compacting it when asked. A file already open in this process is shared.
-  // Raises StoreException when the file is unreadable, is no database, is damaged,
-  // needs a migration that was not given, or comes from a newer schema version.
-  static std::shared_ptr<Database> open(const Configuration& configuration);
+  // older, compacting it when asked. A file already open in this process is shared; a
+  // thread that opens it while another migrates it waits for the migration, and a
+  // migration step that opens it gets the database being migrated (it reads what the
+  // migration has done so far). Answers an error in StoreErrorDomain when the file is
+  // unreadable, is no database, is damaged, needs a migration that was not given, or
+  // comes from a newer schema version.
+  static Expected<std::shared_ptr<Database>> open(const Configuration& configuration);
 
-  // The process-wide default configuration and the database it opens (opened on first
-  // use; raises as open() does).
+  // The process-wide default configuration and the database it opens (on first use).
   static void setDefaultConfiguration(Configuration configuration);
   static Configuration defaultConfiguration();
+  static Expected<std::shared_ptr<Database>> openDefaultDatabase();
+  // The default database, or null (and the failure logged) when it cannot be opened.
   static std::shared_ptr<Database> defaultDatabase();
 
   // Removes the database file with the engine's companion files ("-wal", "-shm",
@@ -58,7 +67,8 @@ class Database : public std::enable_shared_from_this<Database> {
   void write(const std::function<void()>& block);
   void transaction(const std::function<void()>& block) { write(block); }
 
-  // ---- Reading
+  // ---- Reading (an unknown class or property, or a bad predicate, raises
+  // StoreException: those are programming errors)
   StoreObject makeObject(const std::string& className) const;
   Results objects(const std::string& className);
   template <typename... Args>
@@ -87,9 +97,14 @@ class Database : public std::enable_shared_from_this<Database> {
   void deleteAllObjects(const std::string& className);
   void deleteAll();
 
-  // ---- Change notifications, on the main thread after each commit
-  NotificationToken observe(std::function<void()> block);
-  NotificationToken observeClass(const std::string& className, std::function<void(const ClassChange&)> block);
+  // ---- Change notifications after each commit, on `queue` (which must outlive the
+  // token; null: the store's own notifying thread). Commits that land close together
+  // may be told together.
+  [[nodiscard]] NotificationToken observe(std::function<void()> block,
+                                          DispatchQueue* queue = &DispatchQueue::mainQueue());
+  [[nodiscard]] NotificationToken observeClass(const std::string& className,
+                                               std::function<void(const ClassChange&)> block,
+                                               DispatchQueue* queue = &DispatchQueue::mainQueue());
 
   // ---- File
   struct FileSizes {
@@ -107,6 +122,9 @@ class Database : public std::enable_shared_from_this<Database> {
   friend class Results;
   friend class Migration;
   Database();
+  // Opens the file, or joins its opening; `complete` tells whether the database
+  // answered is fully open (not so when a migration step opens the file it migrates).
+  static Expected<std::shared_ptr<Database>> openFile(const Configuration& configuration, bool* complete);
   std::unique_ptr<Impl> impl_;
 };
 

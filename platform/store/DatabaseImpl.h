@@ -34,6 +34,8 @@ struct ClassInfo {
   std::string linkTable(size_t property) const;
 };
 
+class ChangeNotifier;
+
 // Rows of one class touched by a transaction, folded so that an insert followed by a
 // delete leaves nothing and a change to an inserted row stays an insert.
 struct RowChanges {
@@ -60,23 +62,8 @@ struct Database::Impl {
   ChangeSet transactionChanges;  // touched by the writer only
   bool suppressChanges = false;  // while the opening transaction migrates
 
-  // Observers, delivered on the main thread.
-  struct ResultsObserver {
-    Results results;
-    std::vector<int64_t> lastIds;
-    bool initialized = false;
-    Results::ChangeBlock block;
-  };
-  struct ClassObserver {
-    std::string className;
-    std::function<void(const ClassChange&)> block;
-  };
-  std::mutex observersMutex;
-  uint64_t nextObserverId = 1;
-  std::map<uint64_t, std::shared_ptr<ResultsObserver>> resultsObservers;
-  std::map<uint64_t, ClassObserver> classObservers;
-  std::map<uint64_t, std::function<void()>> commitObservers;
-  ChangeSet pending;  // committed, not yet delivered
+  // Works out and tells what commits changed.
+  std::shared_ptr<ChangeNotifier> notifier;
 
   // ---- connections
   class Lease {
@@ -103,7 +90,21 @@ struct Database::Impl {
   StoreObject readRow(sql::Connection& c, const ClassInfo& info, const sql::Statement& st, int64_t id);
   std::optional<StoreObject> loadObject(sql::Connection& c, const ClassInfo& info, int64_t id);
   void loadLinks(sql::Connection& c, const ClassInfo& info, StoreObject& object);
-  std::vector<int64_t> evaluate(sql::Connection& c, const ClassInfo& info, const Results::Query& query);
+  // Runs a read; outside a write transaction a failure of the file is logged and
+  // reads as nothing (absent, empty). Inside one (the writer's thread) it is raised,
+  // so that the write fails as a whole. Programming errors are always raised.
+  template <typename Read>
+  auto readOrNothing(const char* what, Read&& read) -> decltype(read()) {
+    if (isWriterThread()) return read();
+    try {
+      return read();
+    } catch (const StoreException& e) {
+      if (!e.isFileFailure()) throw;
+      logReadFailure(what, e);
+    }
+    return {};
+  }
+  void logReadFailure(const char* what, const StoreException& e) const;
 
   // ---- writing (DatabaseWrite.cpp)
   enum class WriteMode { Add, AddOrUpdate };
@@ -116,6 +117,7 @@ struct Database::Impl {
   void markModified(const std::string& className, int64_t id);
 
   // ---- set-up (DatabaseSetup.cpp)
+  void makeClasses();
   void setUp();
   void createClassStorage(sql::Connection& c, const ClassInfo& info);
   void syncIndexes(sql::Connection& c, const ObjectSchema& schema);
@@ -124,8 +126,10 @@ struct Database::Impl {
   // ---- notifications (DatabaseNotify.cpp)
   void recordChange(const char* table, int op, int64_t id);
   void committed();
-  void deliver();
 };
+
+// The row ids a query selects, in its order.
+std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query);
 
 std::string idListJson(const std::vector<int64_t>& ids);
 // The file's size and the part of it in use, as the connection sees it.

@@ -1,8 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foundation/Log.h"
-#include "foundation/RunLoop.h"
+#include "store/ChangeNotifier.h"
 #include "store/DatabaseImpl.h"
 
 namespace store {
@@ -46,98 +45,19 @@ void Database::Impl::committed() {
   for (auto it = changes.begin(); it != changes.end();) {
     it = it->second.empty() ? changes.erase(it) : std::next(it);
   }
-  if (changes.empty()) return;
-  {
-    std::lock_guard lock(observersMutex);
-    for (auto& [cls, rows] : changes) pending[cls].merge(rows);
-  }
-  std::weak_ptr<Database> weak = owner->weak_from_this();
-  RunLoop::main().post([weak] {
-    if (auto db = weak.lock()) db->impl().deliver();
-  });
+  if (!changes.empty() && notifier) notifier->committed(std::move(changes));
 }
 
-// ---- delivery (main thread)
+// ---- observers
 
-void Database::Impl::deliver() {
-  ChangeSet changes;
-  std::vector<std::shared_ptr<ResultsObserver>> results;
-  std::vector<ClassObserver> classBlocks;
-  std::vector<std::function<void()>> commitBlocks;
-  {
-    std::lock_guard lock(observersMutex);
-    changes.swap(pending);
-    for (const auto& [id, o] : resultsObservers) results.push_back(o);
-    for (const auto& [id, o] : classObservers) classBlocks.push_back(o);
-    for (const auto& [id, o] : commitObservers) commitBlocks.push_back(o);
-  }
-  if (changes.empty()) return;
-  for (const auto& observer : classBlocks) {
-    auto it = changes.find(observer.className);
-    if (it == changes.end()) continue;
-    ClassChange change;
-    change.className = observer.className;
-    change.inserted.assign(it->second.inserted.begin(), it->second.inserted.end());
-    change.modified.assign(it->second.modified.begin(), it->second.modified.end());
-    change.deleted.assign(it->second.deleted.begin(), it->second.deleted.end());
-    std::sort(change.inserted.begin(), change.inserted.end());
-    std::sort(change.modified.begin(), change.modified.end());
-    std::sort(change.deleted.begin(), change.deleted.end());
-    observer.block(change);
-  }
-  for (const auto& observer : results) {
-    if (!observer->initialized) continue;  // its first delivery is still queued and will read the new state
-    {
-      std::lock_guard lock(observersMutex);
-      bool registered = false;
-      for (const auto& [id, o] : resultsObservers) registered = registered || o == observer;
-      if (!registered) continue;
-    }
-    auto it = changes.find(observer->results.className());
-    if (it == changes.end()) continue;
-    ErrorRef error;
-    CollectionChange change;
-    try {
-      Results fresh = observer->results.reloaded();
-      const auto& ids = fresh.objectIds();
-      change = diffResults(observer->lastIds, ids, it->second.modified);
-      observer->lastIds = ids;
-      observer->results = fresh;
-    } catch (const std::exception& e) {
-      KVLog("Change notification failed: %s", e.what());
-      error = makeError("store", 1, e.what());
-    }
-    if (error) observer->block(observer->results, nullptr, error);
-    else if (!change.empty()) observer->block(observer->results, &change, nullptr);
-  }
-  for (const auto& block : commitBlocks) block();
+NotificationToken Database::observe(std::function<void()> block, DispatchQueue* queue) {
+  return impl_->notifier->observeCommits(std::move(block), queue);
 }
 
-NotificationToken Database::observe(std::function<void()> block) {
-  std::lock_guard lock(impl_->observersMutex);
-  uint64_t id = impl_->nextObserverId++;
-  impl_->commitObservers[id] = std::move(block);
-  std::weak_ptr<Database> weak = weak_from_this();
-  return NotificationToken([weak, id] {
-    if (auto db = weak.lock()) {
-      std::lock_guard lock(db->impl().observersMutex);
-      db->impl().commitObservers.erase(id);
-    }
-  });
-}
-
-NotificationToken Database::observeClass(const std::string& className, std::function<void(const ClassChange&)> block) {
+NotificationToken Database::observeClass(const std::string& className, std::function<void(const ClassChange&)> block,
+                                         DispatchQueue* queue) {
   impl_->classInfo(className);  // raises for an unknown class
-  std::lock_guard lock(impl_->observersMutex);
-  uint64_t id = impl_->nextObserverId++;
-  impl_->classObservers[id] = Impl::ClassObserver{className, std::move(block)};
-  std::weak_ptr<Database> weak = weak_from_this();
-  return NotificationToken([weak, id] {
-    if (auto db = weak.lock()) {
-      std::lock_guard lock(db->impl().observersMutex);
-      db->impl().classObservers.erase(id);
-    }
-  });
+  return impl_->notifier->observeClass(className, std::move(block), queue);
 }
 
 // ---- diff

@@ -79,7 +79,7 @@ void Database::Impl::loadLinks(sql::Connection& c, const ClassInfo& info, StoreO
   }
 }
 
-std::vector<int64_t> Database::Impl::evaluate(sql::Connection& c, const ClassInfo& info, const Results::Query& query) {
+std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query) {
   std::string select = "SELECT " + info.table + "._id";
   std::vector<const Property*> distinct;
   for (const auto& key : query.distinct) {

@@ -1,6 +1,7 @@
 #include <set>
 
 #include "foundation/Log.h"
+#include "store/ChangeNotifier.h"
 #include "store/DatabaseImpl.h"
 #include "store/Migration.h"
 #include "store/PredicateCompiler.h"
@@ -98,7 +99,25 @@ void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema)
   }
 }
 
+void Database::Impl::makeClasses() {
+  for (const auto& c : configuration.schema.classes()) classes[c->className()] = ClassInfo::make(c);
+  for (const auto& c : configuration.schema.classes()) {
+    for (const auto& p : c->properties()) {
+      if (p.type != PropertyType::LinkList) continue;
+      auto target = classes.find(p.objectClass);
+      if (target == classes.end()) {
+        throw StoreException(StoreException::Kind::InvalidProperty, "Property '" + c->className() + "." + p.name +
+                                                                        "' links to unknown class '" + p.objectClass + "'");
+      }
+      target->second->incoming.emplace_back(c->className(), p.name);
+    }
+  }
+  // Before the migration, which may observe the database it migrates.
+  notifier = std::make_shared<ChangeNotifier>(configuration.path, classes, owner->weak_from_this());
+}
+
 void Database::Impl::setUp() {
+  makeClasses();
   writer = openConnection(true);
   sqlite3_update_hook(writer->handle(), updateHook, this);
   suppressChanges = true;

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "foundation/RunLoop.h"
+#include "store/ChangeNotifier.h"
 #include "store/Database.h"
 #include "store/DatabaseImpl.h"
 #include "store/Predicate.h"
@@ -10,42 +10,53 @@
 
 namespace store {
 
-Results::Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query)
-    : database_(std::move(database)), schema_(std::move(schema)), query_(std::move(query)) {}
+Results::Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query,
+                 std::shared_ptr<const Snapshot> snapshot)
+    : database_(std::move(database)), schema_(std::move(schema)), query_(std::move(query)), snapshot_(std::move(snapshot)) {}
 
 const std::string& Results::className() const {
   static const std::string empty;
   return schema_ ? schema_->className() : empty;
 }
 
-const std::vector<int64_t>& Results::ids() const {
-  if (!ids_) {
-    if (!database_) {
-      ids_ = std::make_shared<const std::vector<int64_t>>();
-    } else {
+const Results::Snapshot& Results::snapshot() const {
+  if (!snapshot_) {
+    auto taken = std::make_shared<Snapshot>();
+    if (database_) {
       auto& impl = database_->impl();
-      Database::Impl::Lease c(impl);
-      ids_ = std::make_shared<const std::vector<int64_t>>(impl.evaluate(*c, impl.classInfo(className()), *query_));
+      const ClassInfo& info = impl.classInfo(className());
+      try {
+        Database::Impl::Lease c(impl);
+        taken->ids = evaluateQuery(*c, info, *query_);
+      } catch (const StoreException& e) {
+        // Inside a write transaction the write fails as a whole.
+        if (!e.isFileFailure() || impl.isWriterThread()) throw;
+        impl.logReadFailure("a query", e);
+        taken->error = e.toError();
+      }
     }
+    snapshot_ = std::move(taken);
   }
-  return *ids_;
+  return *snapshot_;
 }
+
+const std::vector<int64_t>& Results::ids() const { return snapshot().ids; }
 
 const std::vector<int64_t>& Results::objectIds() const { return ids(); }
 
+ErrorRef Results::error() const { return snapshot().error; }
+
 size_t Results::count() const { return ids().size(); }
 
-StoreObject Results::at(size_t index) const {
+std::optional<StoreObject> Results::at(size_t index) const {
   const auto& list = ids();
   if (index >= list.size()) throw std::out_of_range("Results index out of range");
   auto& impl = database_->impl();
-  Database::Impl::Lease c(impl);
-  auto object = impl.loadObject(*c, impl.classInfo(className()), list[index]);
-  if (!object) {
-    throw StoreException(StoreException::Kind::ObjectNotFound,
-                         "The '" + className() + "' object at index " + std::to_string(index) + " has been deleted");
-  }
-  return std::move(*object);
+  const ClassInfo& info = impl.classInfo(className());
+  return impl.readOrNothing("a record", [&] {
+    Database::Impl::Lease c(impl);
+    return impl.loadObject(*c, info, list[index]);
+  });
 }
 
 std::optional<StoreObject> Results::first() const {
@@ -59,18 +70,20 @@ std::optional<StoreObject> Results::last() const {
 }
 
 std::vector<StoreObject> Results::objects() const {
-  std::vector<StoreObject> out;
   const auto& list = ids();
-  if (list.empty()) return out;
+  if (list.empty()) return {};
   auto& impl = database_->impl();
   const ClassInfo& info = impl.classInfo(className());
-  Database::Impl::Lease c(impl);
-  sql::Statement st = c->prepare("SELECT " + info.selectList + " FROM json_each(?) j JOIN " + info.table + " ON " +
-                                 info.table + "._id = j.value ORDER BY j.key");
-  st.bindText(1, idListJson(list));
-  out.reserve(list.size());
-  while (st.step()) out.push_back(impl.readRow(*c, info, st, st.columnInt(0)));
-  return out;
+  return impl.readOrNothing("records", [&] {
+    std::vector<StoreObject> out;
+    Database::Impl::Lease c(impl);
+    sql::Statement st = c->prepare("SELECT " + info.selectList + " FROM json_each(?) j JOIN " + info.table + " ON " +
+                                   info.table + "._id = j.value ORDER BY j.key");
+    st.bindText(1, idListJson(list));
+    out.reserve(list.size());
+    while (st.step()) out.push_back(impl.readRow(*c, info, st, st.columnInt(0)));
+    return out;
+  });
 }
 
 std::vector<Value> Results::valuesForKey(const std::string& property) const {
@@ -88,13 +101,16 @@ std::vector<Value> Results::valuesForKey(const std::string& property) const {
   if (list.empty()) return out;
   auto& impl = database_->impl();
   const ClassInfo& info = impl.classInfo(className());
-  Database::Impl::Lease c(impl);
-  sql::Statement st = c->prepare("SELECT " + info.table + "." + sql::quoteIdentifier(p->name) + " FROM json_each(?) j JOIN " +
-                                 info.table + " ON " + info.table + "._id = j.value ORDER BY j.key");
-  st.bindText(1, idListJson(list));
-  out.reserve(list.size());
-  while (st.step()) out.push_back(columnValueAs(*p, st, 0));
-  return out;
+  return impl.readOrNothing("values", [&] {
+    Database::Impl::Lease c(impl);
+    sql::Statement st = c->prepare("SELECT " + info.table + "." + sql::quoteIdentifier(p->name) +
+                                   " FROM json_each(?) j JOIN " + info.table + " ON " + info.table +
+                                   "._id = j.value ORDER BY j.key");
+    st.bindText(1, idListJson(list));
+    out.reserve(list.size());
+    while (st.step()) out.push_back(columnValueAs(*p, st, 0));
+    return out;
+  });
 }
 
 Results Results::objectsWhere(std::string_view predicate, std::vector<Value> arguments) const {
@@ -113,7 +129,7 @@ Results Results::sorted(const std::string& keyPath, bool ascending) const { retu
 Results Results::sorted(const std::vector<SortDescriptor>& descriptors) const {
   if (!database_) return *this;
   auto query = std::make_shared<Query>(*query_);
-  // The new descriptors lead: they go last, as evaluate() reads the list backwards.
+  // The new descriptors lead: they go last, as evaluateQuery() reads the list backwards.
   for (auto it = descriptors.rbegin(); it != descriptors.rend(); ++it) query->sorts.push_back(*it);
   return Results(database_, schema_, std::move(query));
 }
@@ -170,56 +186,19 @@ void Results::setValue(const std::string& property, const Value& value) const {
 }
 
 Results& Results::reload() {
-  ids_.reset();
+  snapshot_.reset();
   return *this;
 }
 
 Results Results::reloaded() const {
   Results copy = *this;
-  copy.ids_.reset();
+  copy.snapshot_.reset();
   return copy;
 }
 
-NotificationToken Results::observe(ChangeBlock block) const {
+NotificationToken Results::observe(ChangeBlock block, DispatchQueue* queue) const {
   if (!database_) return NotificationToken();
-  auto& impl = database_->impl();
-  auto observer = std::make_shared<Database::Impl::ResultsObserver>();
-  observer->results = reloaded();
-  observer->block = std::move(block);
-  uint64_t id;
-  {
-    std::lock_guard lock(impl.observersMutex);
-    id = impl.nextObserverId++;
-    impl.resultsObservers[id] = observer;
-  }
-  std::weak_ptr<Database> weakDb = database_;
-  std::weak_ptr<Database::Impl::ResultsObserver> weakObserver = observer;
-  RunLoop::main().post([weakDb, weakObserver] {
-    auto db = weakDb.lock();
-    auto o = weakObserver.lock();
-    if (!db || !o || o->initialized) return;
-    {
-      std::lock_guard lock(db->impl().observersMutex);
-      bool registered = false;
-      for (const auto& [key, value] : db->impl().resultsObservers) registered = registered || value == o;
-      if (!registered) return;
-    }
-    o->initialized = true;
-    ErrorRef error;
-    try {
-      o->results.reload();
-      o->lastIds = o->results.objectIds();
-    } catch (const std::exception& e) {
-      error = makeError("store", 1, e.what());
-    }
-    o->block(o->results, nullptr, error);
-  });
-  return NotificationToken([weakDb, id] {
-    if (auto db = weakDb.lock()) {
-      std::lock_guard lock(db->impl().observersMutex);
-      db->impl().resultsObservers.erase(id);
-    }
-  });
+  return database_->impl().notifier->observeResults(*this, std::move(block), queue);
 }
 
 }  // namespace store

@@ -1,8 +1,9 @@
 #pragma once
 // The records of one class that match a query, in the query's order. A result is a
 // snapshot of the matching rows taken when it is first read (the records themselves
-// are read when asked for); reload() takes a new one, and observe() hands over fresh
-// results after each commit that changes them.
+// are read when asked for, so a row deleted since reads as absent); reload() takes a
+// new one, and observe() hands over fresh results after each commit that changes
+// them, with what changed since the results it handed over before.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,14 +13,16 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/Dispatch.h"
 #include "foundation/Error.h"
+#include "foundation/NotificationToken.h"
 #include "foundation/Value.h"
 #include "store/CollectionChange.h"
-#include "foundation/NotificationToken.h"
 #include "store/StoreObject.h"
 
 namespace store {
 
+using ::NotificationToken;
 class Database;
 
 struct SortDescriptor {
@@ -38,10 +41,13 @@ class Results {
   size_t count() const;
   size_t size() const { return count(); }
   bool empty() const { return count() == 0; }
-  // The record at a position; raises std::out_of_range, or StoreException when the
-  // record was deleted after the snapshot.
-  StoreObject at(size_t index) const;
-  StoreObject operator[](size_t index) const { return at(index); }
+  // Why the snapshot is empty when the query could not run (the file failed); null
+  // otherwise.
+  ErrorRef error() const;
+  // The record at a position of the snapshot: absent when it was deleted since. A
+  // position at or past count() raises std::out_of_range.
+  std::optional<StoreObject> at(size_t index) const;
+  std::optional<StoreObject> operator[](size_t index) const { return at(index); }
   std::optional<StoreObject> first() const;
   std::optional<StoreObject> last() const;
   // Every record that still exists, in order, read in one pass.
@@ -76,29 +82,13 @@ class Results {
   Results reloaded() const;
 
   using ChangeBlock = std::function<void(const Results& results, const CollectionChange* change, const ErrorRef& error)>;
-  // Calls the block on the main thread once with the initial results (change null),
-  // then after every commit that changes the result, until the token goes.
-  NotificationToken observe(ChangeBlock block) const;
-
-  class iterator {
-   public:
-    using value_type = StoreObject;
-    using difference_type = std::ptrdiff_t;
-    iterator(const Results* results, size_t index) : results_(results), index_(index) {}
-    StoreObject operator*() const { return results_->at(index_); }
-    iterator& operator++() {
-      ++index_;
-      return *this;
-    }
-    bool operator==(const iterator& other) const { return index_ == other.index_; }
-    bool operator!=(const iterator& other) const { return index_ != other.index_; }
-
-   private:
-    const Results* results_;
-    size_t index_;
-  };
-  iterator begin() const { return iterator(this, 0); }
-  iterator end() const { return iterator(this, count()); }
+  // Calls the block on `queue` (which must outlive the token; null: the store's own
+  // notifying thread) once with the initial results (change null), then after every
+  // commit that changes the result, until the token goes. Each call hands over a new
+  // snapshot and what changed since the one handed over before, so a list that applies
+  // the changes stays equal to the snapshot. The results are worked out off the
+  // queue; on an error the block gets the last results and the error.
+  [[nodiscard]] NotificationToken observe(ChangeBlock block, DispatchQueue* queue = &DispatchQueue::mainQueue()) const;
 
   struct Query {
     std::string where;             // SQL condition over the class's table
@@ -109,13 +99,20 @@ class Results {
 
  private:
   friend class Database;
-  Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query);
+  friend class ChangeNotifier;
+  struct Snapshot {
+    std::vector<int64_t> ids;
+    ErrorRef error;
+  };
+  Results(std::shared_ptr<Database> database, ObjectSchemaRef schema, std::shared_ptr<const Query> query,
+          std::shared_ptr<const Snapshot> snapshot = nullptr);
   const std::vector<int64_t>& ids() const;
+  const Snapshot& snapshot() const;
 
   std::shared_ptr<Database> database_;
   ObjectSchemaRef schema_;
   std::shared_ptr<const Query> query_;
-  mutable std::shared_ptr<const std::vector<int64_t>> ids_;
+  mutable std::shared_ptr<const Snapshot> snapshot_;
 };
 
 }  // namespace store

@@ -19,8 +19,15 @@ class TypedResults {
   size_t count() const { return results_.count(); }
   size_t size() const { return results_.count(); }
   bool empty() const { return results_.empty(); }
-  T at(size_t index) const { return T::fromObject(results_.at(index)); }
-  T operator[](size_t index) const { return at(index); }
+  ErrorRef error() const { return results_.error(); }
+  // Absent when the record was deleted since the snapshot; std::out_of_range at or
+  // past count().
+  std::optional<T> at(size_t index) const {
+    auto object = results_.at(index);
+    if (!object) return std::nullopt;
+    return T::fromObject(*object);
+  }
+  std::optional<T> operator[](size_t index) const { return at(index); }
   std::optional<T> first() const {
     if (empty()) return std::nullopt;
     return at(0);
@@ -53,29 +60,13 @@ class TypedResults {
   TypedResults reloaded() const { return TypedResults(results_.reloaded()); }
 
   using ChangeBlock = std::function<void(const TypedResults& results, const CollectionChange* change, const ErrorRef& error)>;
-  NotificationToken observe(ChangeBlock block) const {
-    return results_.observe([block = std::move(block)](const Results& r, const CollectionChange* c, const ErrorRef& e) {
-      block(TypedResults(r), c, e);
-    });
+  [[nodiscard]] NotificationToken observe(ChangeBlock block, DispatchQueue* queue = &DispatchQueue::mainQueue()) const {
+    return results_.observe(
+        [block = std::move(block)](const Results& r, const CollectionChange* c, const ErrorRef& e) {
+          block(TypedResults(r), c, e);
+        },
+        queue);
   }
-
-  class iterator {
-   public:
-    iterator(const TypedResults* r, size_t i) : r_(r), i_(i) {}
-    T operator*() const { return r_->at(i_); }
-    iterator& operator++() {
-      ++i_;
-      return *this;
-    }
-    bool operator!=(const iterator& o) const { return i_ != o.i_; }
-    bool operator==(const iterator& o) const { return i_ == o.i_; }
-
-   private:
-    const TypedResults* r_;
-    size_t i_;
-  };
-  iterator begin() const { return iterator(this, 0); }
-  iterator end() const { return iterator(this, count()); }
 
  private:
   Results results_;
@@ -99,16 +90,23 @@ std::optional<T> objectForPrimaryKey(Database& db, const Value& key) {
 
 // The same queries on the default database, as class members of the record classes
 // that inherit them: `class KVRSource : public store::DefaultDatabaseQueries<KVRSource>`.
+// When the default database cannot be opened they read as empty (the failure is
+// logged).
 template <typename T>
 struct DefaultDatabaseQueries {
-  static TypedResults<T> allObjects() { return store::allObjects<T>(*Database::defaultDatabase()); }
+  static TypedResults<T> allObjects() {
+    auto db = Database::defaultDatabase();
+    return db ? store::allObjects<T>(*db) : TypedResults<T>();
+  }
   template <typename... Args>
   static TypedResults<T> objectsWhere(std::string_view predicate, Args&&... args) {
-    return store::objectsWhere<T>(*Database::defaultDatabase(), predicate, std::forward<Args>(args)...);
+    auto db = Database::defaultDatabase();
+    return db ? store::objectsWhere<T>(*db, predicate, std::forward<Args>(args)...) : TypedResults<T>();
   }
   // For a class with a primary key.
   static std::optional<T> objectForPrimaryKey(const Value& key) {
-    return store::objectForPrimaryKey<T>(*Database::defaultDatabase(), key);
+    auto db = Database::defaultDatabase();
+    return db ? store::objectForPrimaryKey<T>(*db, key) : std::nullopt;
   }
 };
 

@@ -12,12 +12,7 @@ void PackagesManagerStandIn::rebuildPackagesCategoriesCache() {
 std::vector<std::string> PackagesManagerStandIn::aptQueueIdentifiers() { return KVAPTManager::queueArray(); }
 
 std::optional<KVPackageInstallInfo> PackagesManagerStandIn::packageInstallInfo(const std::string& identifier) {
-  std::optional<KVRPackage> package;
-  try {
-    package = KVRPackage::objectForPrimaryKey(identifier);
-  } catch (const store::StoreException& e) {
-    KVLog("Cannot read the package %s: %s", identifier.c_str(), e.what());
-  }
+  auto package = KVRPackage::objectForPrimaryKey(identifier);  // a read that fails is logged and absent
   if (!package) return std::nullopt;
   return KVPackageInstallInfo{package->postinstallaction().value_or(""), package->installedFiles()};
 }

@@ -92,20 +92,13 @@ bool KVDatabaseMigrationUtility::migrateDatabaseForced(bool forced, bool* should
   };
   config.shouldCompactOnLaunch = shouldCompactOnLaunch;
   store::Database::setDefaultConfiguration(config);
-  try {
-    store::Database::defaultDatabase();
-    *shouldRefresh = *refresh;
-    return true;
-  } catch (const store::StoreException& e) {
-    KVLog("Error: database migration failed: (%s)", e.what());
-  }
+  auto opened = store::Database::openDefaultDatabase();
   *shouldRefresh = *refresh;
+  if (opened) return true;
+  KVLog("Error: database migration failed: (%s)", opened.error()->localizedDescription().c_str());
   store::Database::deleteFiles(config.path);
-  try {
-    store::Database::defaultDatabase();
-  } catch (const store::StoreException& e) {
-    KVLog("Error: the new database could not be opened: (%s)", e.what());
-  }
+  auto fresh = store::Database::openDefaultDatabase();
+  if (!fresh) KVLog("Error: the new database could not be opened: (%s)", fresh.error()->localizedDescription().c_str());
   return false;
 }
 

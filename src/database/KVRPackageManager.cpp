@@ -19,6 +19,7 @@ void addSourcesInBackground(std::vector<std::string> locations) {
   performOnDefaultThread([locations = std::move(locations)] {
     try {
       auto db = store::Database::defaultDatabase();
+      if (!db) return;  // why is logged
       db->write([&] {
         for (const auto& location : locations) {
           if (!db->objectForPrimaryKey(KVRSource::className(), location)) {
@@ -60,7 +61,8 @@ void KVRPackageManager::refreshAllSources() {
 }
 
 bool KVRPackageManager::setDefaultSourcesIfDatabaseIsEmpty() {
-  if (!store::Database::defaultDatabase()->objects(KVRSource::className()).empty()) return false;
+  auto db = store::Database::defaultDatabase();
+  if (!db || !db->objects(KVRSource::className()).empty()) return false;
   addSourcesInBackground(KVDefaultRepositories::defaultSourceLocations());
   return true;
 }
@@ -68,7 +70,8 @@ bool KVRPackageManager::setDefaultSourcesIfDatabaseIsEmpty() {
 bool KVRPackageManager::verifyDefaultSourcesForJailbreakTool() {
   auto location = KVDefaultRepositories::bootstrapLocationForJailbreakTool(KVPlatform::jailbreakTool());
   if (!location) return false;
-  if (store::Database::defaultDatabase()->objectForPrimaryKey(KVRSource::className(), *location)) return false;
+  auto db = store::Database::defaultDatabase();
+  if (!db || db->objectForPrimaryKey(KVRSource::className(), *location)) return false;
   addSourcesInBackground({*location});
   return true;
 }

@@ -23,6 +23,7 @@ std::optional<std::string> sourceLocationOfPackage(const std::string& identifier
 
 void setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint) {
   auto db = store::Database::defaultDatabase();
+  if (!db) return;  // why is logged
   db->write([&] {
     auto object = db->objectForPrimaryKey(KVRSource::className(), Value(location));
     if (!object) return;
@@ -36,12 +37,14 @@ void updatePurchasesForSource(const std::string& sourceLocation, const std::vect
   performOnDefaultThread([sourceLocation, identifiers, completion] {
     try {
       auto db = store::Database::defaultDatabase();
+      if (!db) {
+        if (completion) completion(false);
+        return;
+      }
       db->write([&] {
         auto marked = db->objects(KVRPackage::className(), "isPaidThroughSileo = 1 AND sourceLocation = %@",
                                   sourceLocation);
-        std::vector<store::StoreObject> toClear;
-        for (size_t i = 0; i < marked.size(); ++i) toClear.push_back(marked.at(i));
-        for (const auto& object : toClear) db->setValue(object, "isPaidThroughSileo", Value(false));
+        for (const auto& object : marked.objects()) db->setValue(object, "isPaidThroughSileo", Value(false));
         for (const auto& identifier : identifiers) {
           if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
             db->setValue(*object, "isPaidThroughSileo", Value(true));

@@ -57,11 +57,29 @@ TEST(StoreConcurrency, WritersTakeTurnsAndLoseNoUpdate) {
 
 TEST(StoreConcurrency, TheSameFileOpenedTwiceIsOneDatabase) {
   TempDatabase t;
-  auto again = store::Database::open(storetest::configuration(t.path));
+  auto again = store::Database::open(storetest::configuration(t.path)).value();
   EXPECT_EQ(again.get(), t.db.get());
   store::Database::setDefaultConfiguration(storetest::configuration(t.path));
   EXPECT_EQ(store::Database::defaultDatabase().get(), t.db.get());
   store::Database::setDefaultConfiguration({});
+}
+
+TEST(StoreConcurrency, ARowAWorkerDeletedReadsAsAbsentFromAnEarlierResult) {
+  TempDatabase t;
+  for (const char* key : {"a", "b", "c"}) t.addItem(key, {});
+  auto items = t.db->objects("Item").sorted("key");
+  ASSERT_EQ(items.count(), 3u);  // the snapshot is taken here
+  std::thread([&] { t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "b")); }); }).join();
+  EXPECT_EQ(items.count(), 3u) << "the snapshot keeps its rows until it is taken again";
+  EXPECT_EQ(items.at(0)->getString("key"), "a");
+  EXPECT_FALSE(items.at(1)) << "gone since the snapshot";
+  EXPECT_EQ(items[2]->getString("key"), "c");
+  EXPECT_EQ(items.objects().size(), 2u);
+  EXPECT_EQ(t.keys(items), (std::vector<std::string>{"a", "c"}));
+  EXPECT_FALSE(items.error());
+  // A position past the end is the caller's mistake.
+  EXPECT_THROW(items.at(3), std::out_of_range);
+  EXPECT_EQ(items.reload().count(), 2u);
 }
 
 }  // namespace

@@ -16,13 +16,12 @@ using store::StoreException;
 
 namespace {
 
-StoreException::Kind openKind(const std::string& path) {
-  try {
-    store::Database::open(storetest::configuration(path));
-  } catch (const StoreException& e) {
-    return e.kind();
-  }
-  return StoreException::Kind::Fail;
+// The kind of failure that opening answers, as an error value (never raised).
+std::optional<StoreException::Kind> openFailure(const std::string& path) {
+  auto opened = store::Database::open(storetest::configuration(path));
+  if (opened) return std::nullopt;
+  EXPECT_EQ(opened.error()->domain, store::StoreErrorDomain);
+  return static_cast<StoreException::Kind>(opened.error()->code);
 }
 
 // Kills the child when the test leaves early, so no writer outlives a failed check.
@@ -51,37 +50,56 @@ TEST(StoreDurability, AFileThatIsNoDatabaseIsRefused) {
   TempDir dir;
   std::string path = dir.file("bad.realm");
   ASSERT_TRUE(Files::writeAtomically(path, std::string(8192, 'Q')));
-  EXPECT_EQ(openKind(path), StoreException::Kind::InvalidDatabase);
+  EXPECT_EQ(openFailure(path), StoreException::Kind::InvalidDatabase);
   // Removing it with its companions makes room for a fresh, empty one.
   EXPECT_TRUE(store::Database::deleteFiles(path));
-  EXPECT_EQ(store::Database::open(storetest::configuration(path))->objects("Item").count(), 0u);
+  EXPECT_EQ(store::Database::open(storetest::configuration(path)).value()->objects("Item").count(), 0u);
 }
 
 TEST(StoreDurability, AMissingFolderOrNoPathIsAnError) {
   TempDir dir;
-  EXPECT_EQ(openKind(dir.file("no/such/folder/x.realm")), StoreException::Kind::FileAccess);
-  EXPECT_EQ(openKind(""), StoreException::Kind::FileAccess);
+  EXPECT_EQ(openFailure(dir.file("no/such/folder/x.realm")), StoreException::Kind::FileAccess);
+  EXPECT_EQ(openFailure(""), StoreException::Kind::FileAccess);
   store::Database::setDefaultConfiguration({});
-  EXPECT_THROW(store::Database::defaultDatabase(), StoreException);
+  EXPECT_FALSE(store::Database::openDefaultDatabase());
+  EXPECT_EQ(store::Database::defaultDatabase(), nullptr);
+}
+
+// Overwrites the file from its middle on, as a failing disk might.
+void damageSecondHalf(const std::string& path) {
+  auto size = Files::fileSize(path);
+  ASSERT_TRUE(size && *size > 64 * 1024);
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(*size / 2));
+  std::string junk(static_cast<size_t>(*size - *size / 2), '\xA5');
+  f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+}
+
+TEST(StoreDurability, DamageFoundByALaterReadReadsAsNothingWithTheReason) {
+  TempDir dir;
+  std::string path = dir.file("damaged.realm");
+  auto db = store::Database::open(storetest::configuration(path)).value();
+  writeItems(*db, 0, 400);
+  db->compact();  // everything in the main file
+  damageSecondHalf(path);
+  store::Results items = db->objects("Item").sorted("name");
+  EXPECT_EQ(items.count(), 0u);
+  ASSERT_TRUE(items.error());
+  EXPECT_EQ(items.error()->domain, store::StoreErrorDomain);
+  EXPECT_EQ(items.error()->code, static_cast<int64_t>(StoreException::Kind::InvalidDatabase));
+  EXPECT_FALSE(db->objectForPrimaryKey("Item", "k399"));
 }
 
 TEST(StoreDurability, ADamagedPageIsFoundWhenTheFileIsOpened) {
   TempDir dir;
   std::string path = dir.file("damaged.realm");
   {
-    auto db = store::Database::open(storetest::configuration(path));
+    auto db = store::Database::open(storetest::configuration(path)).value();
     writeItems(*db, 0, 400);
     db->compact();  // everything in the main file
   }
-  auto size = Files::fileSize(path);
-  ASSERT_TRUE(size && *size > 64 * 1024);
-  {
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(static_cast<std::streamoff>(*size / 2));
-    std::string junk(8192, '\xA5');
-    f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
-  }
-  EXPECT_EQ(openKind(path), StoreException::Kind::InvalidDatabase);
+  damageSecondHalf(path);
+  EXPECT_EQ(openFailure(path), StoreException::Kind::InvalidDatabase);
 }
 
 // A child process writes, commits, starts another transaction and is killed with
@@ -89,14 +107,14 @@ TEST(StoreDurability, ADamagedPageIsFoundWhenTheFileIsOpened) {
 TEST(StoreDurability, AKillDuringAWriteTransactionLosesNoCommittedData) {
   TempDir dir;
   std::string path = dir.file("killed.realm");
-  writeItems(*store::Database::open(storetest::configuration(path)), 0, 10);  // closed again before the fork
+  writeItems(*store::Database::open(storetest::configuration(path)).value(), 0, 10);  // closed again before the fork
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     close(ready[0]);
-    auto db = store::Database::open(storetest::configuration(path));
+    auto db = store::Database::open(storetest::configuration(path)).value();
     writeItems(*db, 10, 500);  // committed
     db->beginWrite();
     for (int i = 500; i < 5000; ++i) {
@@ -123,7 +141,7 @@ TEST(StoreDurability, AKillDuringAWriteTransactionLosesNoCommittedData) {
   guard.pid = 0;
   ASSERT_TRUE(WIFSIGNALED(status));
 
-  auto db = store::Database::open(storetest::configuration(path));
+  auto db = store::Database::open(storetest::configuration(path)).value();
   EXPECT_EQ(db->objects("Item").count(), 500u);
   EXPECT_TRUE(db->objectForPrimaryKey("Item", "k499"));
   EXPECT_FALSE(db->objectForPrimaryKey("Item", "k500"));
@@ -137,14 +155,14 @@ TEST(StoreDurability, AKillDuringAWriteTransactionLosesNoCommittedData) {
 TEST(StoreDurability, AKillAtAnyMomentLeavesAPrefixOfTheCommits) {
   TempDir dir;
   std::string path = dir.file("stream.realm");
-  store::Database::open(storetest::configuration(path)).reset();
+  store::Database::open(storetest::configuration(path)).value().reset();
   int progress[2];
   ASSERT_EQ(pipe(progress), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     close(progress[0]);
-    auto db = store::Database::open(storetest::configuration(path));
+    auto db = store::Database::open(storetest::configuration(path)).value();
     for (int i = 0;; ++i) {
       db->write([&] {
         auto o = db->makeObject("Item");
@@ -169,7 +187,7 @@ TEST(StoreDurability, AKillAtAnyMomentLeavesAPrefixOfTheCommits) {
   guard.pid = 0;
   close(progress[0]);
 
-  auto db = store::Database::open(storetest::configuration(path));
+  auto db = store::Database::open(storetest::configuration(path)).value();
   auto last = db->objectForPrimaryKey("Item", "last");
   ASSERT_TRUE(last);
   int64_t n = *last->getInt("count");
@@ -182,7 +200,7 @@ TEST(StoreDurability, CompactionOnLaunchShrinksAFileWithFreePages) {
   TempDir dir;
   std::string path = dir.file("big.realm");
   {
-    auto db = store::Database::open(storetest::configuration(path));
+    auto db = store::Database::open(storetest::configuration(path)).value();
     db->write([&] {
       for (int i = 0; i < 300; ++i) {
         auto o = db->makeObject("Item");
@@ -200,12 +218,12 @@ TEST(StoreDurability, CompactionOnLaunchShrinksAFileWithFreePages) {
     askedUsed = used;
     return false;
   };
-  store::Database::open(config).reset();
+  store::Database::open(config).value().reset();
   uint64_t before = *Files::fileSize(path);
   EXPECT_EQ(askedTotal, before);
   EXPECT_LT(askedUsed, askedTotal * 8 / 10);
   config.shouldCompactOnLaunch = [](uint64_t, uint64_t) { return true; };
-  auto db = store::Database::open(config);
+  auto db = store::Database::open(config).value();
   EXPECT_LT(*Files::fileSize(path), before * 8 / 10);
   EXPECT_EQ(db->objects("Item").count(), 300u - 111u);
 }

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "store/Store.h"
 #include "store/StoreException.h"
+#include "support/Latch.h"
 #include "support/TempDir.h"
 
 using store::Property;
@@ -46,7 +50,7 @@ store::Configuration version2(const std::string& path) {
 }
 
 void fillVersion1(const std::string& path) {
-  auto db = store::Database::open(version1(path));
+  auto db = store::Database::open(version1(path)).value();
   db->write([&] {
     for (const char* key : {"keep", "drop"}) {
       auto o = db->makeObject("Item");
@@ -85,7 +89,7 @@ TEST(StoreMigration, AnOlderFileIsMigratedByTheBlock) {
     });
     EXPECT_TRUE(m.deleteData("Gone"));
   };
-  auto db = store::Database::open(config);
+  auto db = store::Database::open(config).value();
   EXPECT_EQ(seenOld, 1u);
   auto keep = db->objectForPrimaryKey("Item", "keep");
   ASSERT_TRUE(keep);
@@ -104,7 +108,7 @@ TEST(StoreMigration, AnOlderFileIsMigratedByTheBlock) {
   db.reset();
   // Opened again at the same version: no migration.
   config.migrationBlock = [&](store::Migration&, uint64_t) { ADD_FAILURE() << "migrated twice"; };
-  EXPECT_EQ(store::Database::open(config)->objects("Extra").count(), 1u);
+  EXPECT_EQ(store::Database::open(config).value()->objects("Extra").count(), 1u);
 }
 
 TEST(StoreMigration, AFailingBlockLeavesTheFileAsItWas) {
@@ -116,8 +120,11 @@ TEST(StoreMigration, AFailingBlockLeavesTheFileAsItWas) {
     m.deleteData("Item");
     throw StoreException(StoreException::Kind::Fail, "refused");
   };
-  EXPECT_THROW(store::Database::open(config), StoreException);
-  auto db = store::Database::open(version1(path));
+  auto refused = store::Database::open(config);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error()->domain, store::StoreErrorDomain);
+  EXPECT_EQ(refused.error()->localizedDescription(), "refused");
+  auto db = store::Database::open(version1(path)).value();
   EXPECT_EQ(db->objects("Item").count(), 2u);
   EXPECT_EQ(db->objectForPrimaryKey("Item", "keep")->getString("oldField"), "old-keep");
 }
@@ -128,20 +135,98 @@ TEST(StoreMigration, ShapeChangesNeedAVersionAndNewerFilesAreRefused) {
   fillVersion1(path);
   auto changed = version2(path);
   changed.schemaVersion = 1;
-  try {
-    store::Database::open(changed);
-    ADD_FAILURE() << "opened a file of another shape";
-  } catch (const StoreException& e) {
-    EXPECT_EQ(e.kind(), StoreException::Kind::SchemaMismatch);
-    EXPECT_NE(std::string(e.what()).find("Item.newField"), std::string::npos);
+  auto mismatch = store::Database::open(changed);
+  ASSERT_FALSE(mismatch) << "opened a file of another shape";
+  EXPECT_EQ(mismatch.error()->code, static_cast<int64_t>(StoreException::Kind::SchemaMismatch));
+  EXPECT_NE(mismatch.error()->localizedDescription().find("Item.newField"), std::string::npos);
+  store::Database::open(version2(path)).value().reset();
+  auto newer = store::Database::open(version1(path));
+  ASSERT_FALSE(newer) << "opened a newer file";
+  EXPECT_EQ(newer.error()->code, static_cast<int64_t>(StoreException::Kind::SchemaVersionTooNew));
+}
+
+// The default configuration for one test, put back to none afterwards.
+struct DefaultConfiguration {
+  explicit DefaultConfiguration(store::Configuration c) { store::Database::setDefaultConfiguration(std::move(c)); }
+  ~DefaultConfiguration() { store::Database::setDefaultConfiguration({}); }
+};
+
+// Runs `open` on a thread of its own; a deadlock fails the test instead of hanging it.
+template <typename Open>
+void openWithin(double seconds, Open open) {
+  Latch done;
+  std::thread opener([&] {
+    open();
+    done.arrive();
+  });
+  if (!done.wait(seconds)) {
+    ADD_FAILURE() << "opening the database never ended";
+    std::abort();  // the opener holds this frame's objects
   }
-  store::Database::open(version2(path)).reset();
-  try {
-    store::Database::open(version1(path));
-    ADD_FAILURE() << "opened a newer file";
-  } catch (const StoreException& e) {
-    EXPECT_EQ(e.kind(), StoreException::Kind::SchemaVersionTooNew);
-  }
+  opener.join();
+}
+
+TEST(StoreMigration, AMigrationStepMayOpenTheDefaultDatabaseItMigratesAndAnotherFile) {
+  TempDir dir;
+  std::string path = dir.file("m.realm");
+  fillVersion1(path);
+  auto other = version1(dir.file("other.realm"));
+  auto config = version2(path);
+  std::shared_ptr<store::Database> seenInside;
+  size_t itemsSeenInside = 0;
+  bool otherOpened = false;
+  config.migrationBlock = [&](store::Migration& m, uint64_t) {
+    m.enumerateObjects("Item", [](const store::StoreObject& old, store::StoreObject* item) {
+      item->set("newField", old.get("oldField"));
+    });
+    // The step reads the database it migrates, as the migration has left it so far.
+    seenInside = store::Database::defaultDatabase();
+    if (seenInside) itemsSeenInside = seenInside->objects("Item", "newField BEGINSWITH 'old-'").count();
+    otherOpened = static_cast<bool>(store::Database::open(other));
+  };
+  DefaultConfiguration defaults(config);
+  std::shared_ptr<store::Database> opened;
+  openWithin(60, [&] { opened = store::Database::defaultDatabase(); });
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(seenInside, opened);
+  EXPECT_EQ(itemsSeenInside, 2u);
+  EXPECT_TRUE(otherOpened);
+  EXPECT_EQ(opened->schemaVersion(), 2u);
+  EXPECT_EQ(store::Database::defaultDatabase(), opened) << "the finished database is the default from now on";
+}
+
+TEST(StoreMigration, AFileOpenedFromTwoThreadsWhileOneMigratesIsOneMigratedDatabase) {
+  TempDir dir;
+  std::string path = dir.file("m.realm");
+  fillVersion1(path);
+  auto config = version2(path);
+  Latch migrating, release;
+  std::atomic<bool> migrated{false};
+  config.migrationBlock = [&](store::Migration& m, uint64_t) {
+    migrating.arrive();
+    ASSERT_TRUE(release.wait());
+    m.enumerateObjects("Item", [](const store::StoreObject& old, store::StoreObject* item) {
+      item->set("newField", old.get("oldField"));
+    });
+    migrated = true;
+  };
+  DefaultConfiguration defaults(config);
+  std::shared_ptr<store::Database> first, second;
+  bool secondSawTheMigration = false;
+  openWithin(60, [&] {
+    std::thread migrator([&] { first = store::Database::defaultDatabase(); });
+    ASSERT_TRUE(migrating.wait());
+    std::thread reader([&] {
+      second = store::Database::open(config).value();
+      secondSawTheMigration = migrated && second->objects("Item", "newField = 'old-keep'").count() == 1;
+    });
+    release.arrive();
+    migrator.join();
+    reader.join();
+  });
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first, second);
+  EXPECT_TRUE(secondSawTheMigration) << "the second opener got the file before its migration ended";
 }
 
 }  // namespace

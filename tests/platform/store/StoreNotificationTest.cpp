@@ -5,6 +5,7 @@
 
 #include "foundation/RunLoop.h"
 #include "StoreTestSchema.h"
+#include "support/Latch.h"
 
 using storetest::TempDatabase;
 
@@ -137,6 +138,56 @@ TEST_F(Notifications, ClassObserversSeeRowsAndCancelledWritesSayNothing) {
   EXPECT_EQ(changes[0].modified, (std::vector<int64_t>{aId}));
   EXPECT_EQ(changes[0].deleted.size(), 1u);
   EXPECT_TRUE(changes[0].inserted.empty());
+}
+
+TEST_F(Notifications, AnObserverMayAskForAnotherQueue) {
+  auto queue = DispatchQueue::makeSerial("observer");
+  Latch initial, changed;
+  std::atomic<bool> onQueue{true};
+  std::vector<std::string> keys;
+  store::NotificationToken onItsQueue = t.db->objects("Item").sorted("key").observe(
+      [&](const store::Results& r, const store::CollectionChange* change, const ErrorRef&) {
+        onQueue = onQueue && queue->isCurrent();
+        keys = t.keys(r);
+        (change ? changed : initial).arrive();
+      },
+      queue.get());
+  ASSERT_TRUE(initial.wait());
+  t.addItem("a", {});
+  ASSERT_TRUE(changed.wait());
+  EXPECT_TRUE(onQueue);
+  EXPECT_EQ(keys, (std::vector<std::string>{"a"}));
+  onItsQueue.invalidate();  // before the queue goes
+}
+
+// Each round's observer state dies right after its token while a worker keeps
+// committing; the store's own thread tells it. Under the thread and address
+// sanitizers this reports a delivery that outlives its removal.
+TEST_F(Notifications, AnObserverRemovedWhileCommitsAreToldIsNeverCalledAfterwards) {
+  std::atomic<bool> stop{false};
+  std::atomic<int> commits{0};
+  std::thread writer([&] {
+    for (int i = 0; !stop; ++i) {
+      t.db->write([&] { t.db->add(t.item("k" + std::to_string(i))); });
+      ++commits;
+    }
+  });
+  std::atomic<int> heard{0};
+  for (int round = 0; round < 100; ++round) {
+    auto seen = std::make_unique<std::vector<size_t>>();
+    auto token = t.db->objects("Item").observe(
+        [&heard, s = seen.get()](const store::Results& r, const store::CollectionChange*, const ErrorRef&) {
+          s->push_back(r.count());
+          ++heard;
+        },
+        nullptr);
+    for (int seenCommits = commits; commits < seenCommits + 2;) std::this_thread::yield();
+    token.invalidate();
+    seen.reset();
+  }
+  stop = true;
+  writer.join();
+  EXPECT_GT(heard.load(), 0);
 }
 
 TEST(CollectionDiff, MovesAreADeletionAndAnInsertion) {

@@ -144,7 +144,7 @@ TEST(StoreQueries, SortsDistinctAndDatabaseOrder) {
   EXPECT_EQ(all.sorted("count").indexOfObject(*t.db->objectForPrimaryKey("Item", "5")), 4u);
   EXPECT_FALSE(all.indexOfObjectWhere("count = 9"));
   int seen = 0;
-  for (const auto& o : all.objectsWhere("count = 2")) {
+  for (const auto& o : all.objectsWhere("count = 2").objects()) {
     EXPECT_EQ(o.getInt("count"), 2);
     ++seen;
   }

@@ -57,7 +57,7 @@ inline store::Configuration configuration(const std::string& path, uint64_t vers
 struct TempDatabase {
   TempDir dir;
   std::string path = dir.file("test.realm");
-  std::shared_ptr<store::Database> db = store::Database::open(configuration(path));
+  std::shared_ptr<store::Database> db = store::Database::open(configuration(path)).value();
 
   ~TempDatabase() {
     db.reset();

@@ -74,7 +74,7 @@ class DatabaseFacade : public DeviceRootFixture {
       older.add(copy);
     }
     c.schema = older;
-    auto old = store::Database::open(c);
+    auto old = store::Database::open(c).value();
     old->write([&] {
       for (const char* id : {"com.a", "com.b"}) {
         auto p = old->makeObject("KVRPackage");
@@ -252,7 +252,7 @@ TEST_F(DatabaseFacade, AnUnreadableDatabaseIsResetAndTheAlertIsAskedFor) {
 TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
   store::Configuration newer = KVDatabaseMigrationUtility::defaultConfiguration();
   newer.schemaVersion = KVRSchema::kSchemaVersion + 1;
-  auto file = store::Database::open(newer);
+  auto file = store::Database::open(newer).value();
   file->write([&] { file->add(KVRSource::newSourceWithLocation("https://from-the-future.example/").toObject()); });
   file.reset();
   bool refresh = true;

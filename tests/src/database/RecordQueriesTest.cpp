@@ -218,7 +218,7 @@ TEST_F(RecordQueries, SourcesDevelopersVersionsAndSearches) {
 
   auto versions = store::objectsWhere<KVRPackageVersion>(*db, "source = %@", kOther);
   ASSERT_EQ(versions.count(), 1u);
-  EXPECT_EQ(versions[0].version(), "1.0");
+  EXPECT_EQ(versions[0]->version(), "1.0");
   db->write([&] { db->deleteObjects(versions.results()); });
   EXPECT_EQ(store::objectForPrimaryKey<KVRPackage>(*db, "com.example.tweak")->availableVersions().size(), 1u);
 

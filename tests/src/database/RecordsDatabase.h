@@ -18,7 +18,7 @@ struct RecordsDatabase : ::testing::Test {
     c.path = dir.file("default.realm");
     c.schemaVersion = KVRSchema::kSchemaVersion;
     c.schema = KVRSchema::schema();
-    db = store::Database::open(c);
+    db = store::Database::open(c).value();
   }
   void TearDown() override {
     db.reset();

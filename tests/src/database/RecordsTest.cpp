@@ -142,11 +142,11 @@ TEST_F(Records, DevelopersAndSearchesAreRowsWithoutKeys) {
   });
   auto developers = store::objectsWhere<KVRDeveloper>(*db, "isFollowed = %@", true);
   EXPECT_EQ(developers.count(), 2u);
-  EXPECT_EQ(developers[0].packagesCount(), 0);
-  EXPECT_EQ(developers[0].developerPackagesList(), (TextList{"a", "b"}));
+  EXPECT_EQ(developers[0]->packagesCount(), 0);
+  EXPECT_EQ(developers[0]->developerPackagesList(), (TextList{"a", "b"}));
   auto searches = store::allObjects<KVRSearchHistory>(*db).sorted("date", false);
-  EXPECT_EQ(searches[0].search(), "tweak");
-  EXPECT_EQ(searches[0].date().seconds, 1000);
+  EXPECT_EQ(searches[0]->search(), "tweak");
+  EXPECT_EQ(searches[0]->date().seconds, 1000);
 }
 
 }  // namespace

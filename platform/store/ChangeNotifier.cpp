@@ -1,0 +1,193 @@
+#include "store/ChangeNotifier.h"
+
+#include <algorithm>
+
+#include "foundation/Log.h"
+
+namespace store {
+
+struct ChangeNotifier::ResultsObserver : Observer {
+  ObjectSchemaRef schema;
+  std::shared_ptr<const Results::Query> query;
+  Results::ChangeBlock block;
+  // The snapshot last handed over (the queue's only); null before the first.
+  std::shared_ptr<const Results::Snapshot> last;
+};
+
+struct ChangeNotifier::ClassObserver : Observer {
+  std::string className;
+  std::function<void(const ClassChange&)> block;
+};
+
+struct ChangeNotifier::CommitObserver : Observer {
+  std::function<void()> block;
+};
+
+namespace {
+
+std::vector<int64_t> sorted(const std::unordered_set<int64_t>& rows) {
+  std::vector<int64_t> out(rows.begin(), rows.end());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
+ChangeNotifier::ChangeNotifier(std::string path, ClassMap classes, std::weak_ptr<Database> database)
+    : path_(std::move(path)),
+      classes_(std::move(classes)),
+      database_(std::move(database)),
+      queue_(DispatchQueue::makeSerial("store.changes")) {}
+
+ChangeNotifier::~ChangeNotifier() = default;
+
+NotificationToken ChangeNotifier::observeResults(const Results& results, Results::ChangeBlock block,
+                                                 DispatchQueue* queue) {
+  auto observer = std::make_shared<ResultsObserver>();
+  observer->queue = queue;
+  observer->schema = results.schema_;
+  observer->query = results.query_;
+  observer->block = std::move(block);
+  return add(observer);
+}
+
+NotificationToken ChangeNotifier::observeClass(const std::string& className,
+                                               std::function<void(const ClassChange&)> block, DispatchQueue* queue) {
+  auto observer = std::make_shared<ClassObserver>();
+  observer->queue = queue;
+  observer->className = className;
+  observer->block = std::move(block);
+  return add(observer);
+}
+
+NotificationToken ChangeNotifier::observeCommits(std::function<void()> block, DispatchQueue* queue) {
+  auto observer = std::make_shared<CommitObserver>();
+  observer->queue = queue;
+  observer->block = std::move(block);
+  return add(observer);
+}
+
+NotificationToken ChangeNotifier::add(std::shared_ptr<Observer> observer) {
+  {
+    std::lock_guard lock(mutex_);
+    observers_.push_back(observer);
+    schedule();  // a results observer's first delivery
+  }
+  std::weak_ptr<ChangeNotifier> weakSelf = weak_from_this();
+  std::weak_ptr<Observer> weakObserver = observer;
+  return NotificationToken([weakSelf, weakObserver] {
+    auto observer = weakObserver.lock();
+    if (!observer) return;
+    observer->gate.close();
+    if (auto self = weakSelf.lock()) {
+      std::lock_guard lock(self->mutex_);
+      std::erase(self->observers_, observer);
+    }
+  });
+}
+
+void ChangeNotifier::committed(ChangeSet changes) {
+  std::lock_guard lock(mutex_);
+  // Nobody to tell: a later observer starts from what the file holds then.
+  if (closed_ || observers_.empty()) return;
+  for (auto& [className, rows] : changes) pending_[className].merge(rows);
+  schedule();
+}
+
+void ChangeNotifier::close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  pending_.clear();
+  observers_.clear();
+}
+
+void ChangeNotifier::schedule() {
+  if (scheduled_ || closed_) return;
+  scheduled_ = true;
+  queue_->async([self = shared_from_this()] { self->work(); });
+}
+
+void ChangeNotifier::work() {
+  ChangeSet changes;
+  std::vector<std::shared_ptr<Observer>> observers;
+  {
+    std::lock_guard lock(mutex_);
+    scheduled_ = false;
+    if (closed_) return;
+    changes.swap(pending_);
+    observers = observers_;
+  }
+  for (const auto& observer : observers) {
+    if (!observer->gate.isOpen()) continue;
+    if (auto results = std::dynamic_pointer_cast<ResultsObserver>(observer)) {
+      workOn(results, changes);
+    } else if (auto* cls = dynamic_cast<ClassObserver*>(observer.get())) {
+      auto it = changes.find(cls->className);
+      if (it == changes.end()) continue;
+      ClassChange change{cls->className, sorted(it->second.inserted), sorted(it->second.modified),
+                         sorted(it->second.deleted)};
+      deliver(observer, [cls, change = std::move(change)] { cls->block(change); });
+    } else if (auto* commit = dynamic_cast<CommitObserver*>(observer.get())) {
+      if (!changes.empty()) deliver(observer, [commit] { commit->block(); });
+    }
+  }
+}
+
+void ChangeNotifier::workOn(const std::shared_ptr<ResultsObserver>& target, const ChangeSet& changes) {
+  ResultsObserver& observer = *target;
+  const RowChanges* rows = nullptr;
+  if (auto it = changes.find(observer.schema->className()); it != changes.end()) rows = &it->second;
+  bool first = !observer.last;
+  if (!first && !rows) return;  // nothing of its class changed
+
+  auto snapshot = evaluate(observer);
+  std::shared_ptr<const Results::Snapshot> handed = snapshot;
+  std::optional<CollectionChange> change;
+  if (snapshot->error) {
+    // The observer keeps its last results (none yet: empty ones) and hears why.
+    if (!first) {
+      auto kept = std::make_shared<Results::Snapshot>(*observer.last);
+      kept->error = snapshot->error;
+      handed = kept;
+    }
+  } else if (!first) {
+    change = diffResults(observer.last->ids, snapshot->ids, rows->modified);
+    observer.last = snapshot;
+    if (change->empty()) return;
+  } else {
+    observer.last = snapshot;
+  }
+  std::weak_ptr<Database> weakDatabase = database_;
+  deliver(target, [&observer, weakDatabase, handed, change = std::move(change)] {
+    auto database = weakDatabase.lock();
+    if (!database) return;
+    Results results(database, observer.schema, observer.query, handed);
+    observer.block(results, change ? &*change : nullptr, handed->error);
+  });
+}
+
+std::shared_ptr<const Results::Snapshot> ChangeNotifier::evaluate(const ResultsObserver& observer) {
+  auto snapshot = std::make_shared<Results::Snapshot>();
+  try {
+    if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);
+    auto info = classes_.find(observer.schema->className());
+    if (info == classes_.end()) {
+      throw StoreException(StoreException::Kind::InvalidProperty,
+                           "Object type '" + observer.schema->className() + "' is not in the schema");
+    }
+    snapshot->ids = evaluateQuery(*connection_, *info->second, *observer.query);
+  } catch (const StoreException& e) {
+    // Raised here it would end the process: the observer hears it instead.
+    KVLog("Change notification of '%s' failed: %s", observer.schema->className().c_str(), e.what());
+    snapshot->error = e.toError();
+  }
+  return snapshot;
+}
+
+void ChangeNotifier::deliver(const std::shared_ptr<Observer>& observer, std::function<void()> call) {
+  auto run = [observer, call = std::move(call)] { observer->gate.run(call); };
+  if (observer->queue) observer->queue->async(std::move(run));
+  else run();
+}
+
+}  // namespace store

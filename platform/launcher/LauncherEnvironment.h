@@ -12,6 +12,11 @@ inline constexpr const char* kDeviceRootVariable = "QUILLBARK_DEVICE_ROOT";
 inline constexpr const char* kInstallPath = "/usr/libexec/quillbark/dedev";
 inline constexpr const char* kRebootInstallPath = "/usr/libexec/dedev";
 
+// The exit status of a command that did not run because no sandbox could be made for it
+// (Sandbox.h), and the start of the line that says why.
+inline constexpr int kNoSandboxStatus = 125;
+inline constexpr const char* kNoSandboxMessage = "dedev: no sandbox: ";
+
 // Files of the device root that the tools are pointed at.
 inline constexpr const char* kDeviceAPTConfig = "/etc/quillbark/apt.conf";
 inline constexpr const char* kDpkgAdminDir = "/var/lib/dpkg";

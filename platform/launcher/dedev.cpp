@@ -1,7 +1,9 @@
 // dedev: runs its one argument with /bin/sh -c as root and passes the output and the
-// exit status through (the shell replaces this process). Installed inside a device
-// root, it first points APT and dpkg at that root, and it refuses to start a device
-// tool (reboot, killall, ...) from the host.
+// exit status through. Serving a device root (anything but "/"), it points APT and dpkg
+// at that root and runs the command in a sandbox where only the root is writable
+// (Sandbox.h); when no sandbox can be made, the command does not run at all. A device
+// tool (reboot, killall, ...) named by the host's own path is refused with a clear line
+// first; the sandbox is what keeps any other form from acting on the host.
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <string>
 
 #include "LauncherEnvironment.h"
+#include "Sandbox.h"
 
 namespace {
 std::string executablePath() {
@@ -37,6 +40,9 @@ int main(int argc, char** argv) {
                          " names no device root folder");
 
   if (root != "/") {
+    char resolved[PATH_MAX];
+    if (!::realpath(root.c_str(), resolved)) return fail(126, "the device root " + root + ": " + strerror(errno));
+    root = resolved;
     std::string tool = launcher::hostToolNamedIn(command, root);
     if (!tool.empty())
       return fail(126, "refusing to run the host's " + tool + " for the device root " + root +
@@ -50,6 +56,7 @@ int main(int argc, char** argv) {
     if (setgid(0) != 0 || setuid(0) != 0) return fail(126, std::string("cannot become root: ") + strerror(errno));
   }
 
+  if (root != "/") return launcher::runSandboxed(root, command);
   execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
   return fail(127, std::string("cannot run /bin/sh: ") + strerror(errno));
 }

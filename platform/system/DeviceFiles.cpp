@@ -175,11 +175,6 @@ std::optional<Place> placeOf(const std::string& path, bool createParents, std::s
   return place;
 }
 
-bool isFolderAt(int folder, const std::string& name) {
-  struct stat st;
-  return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool removeAt(int folder, const std::string& name, int depth, std::string* error) {
   struct stat st;
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -220,7 +215,9 @@ bool createFolder(const std::string& path, std::string* error, unsigned mode) {
   if (!place) return false;
   if (::mkdirat(place->folder.get(), place->name.c_str(), mode) != 0 && errno != EEXIST)
     return failWith(error, path + ": " + std::strerror(errno));
-  return isFolderAt(place->folder.get(), place->name) || failWith(error, path + ": " + std::strerror(ENOTDIR));
+  // What has the name now must be a folder reached without leaving the root.
+  if (auto below = belowRoot(path)) return openFolderBelow(below->root, below->components, false, mode, error).valid();
+  return Files::isDirectory(path) || failWith(error, path + ": " + std::strerror(ENOTDIR));
 }
 
 bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
@@ -240,7 +237,7 @@ int openFile(const std::string& path, int flags, unsigned mode, std::string* err
   return fd;
 }
 
-bool copyFile(const std::string& from, const std::string& to, std::string* error) {
+bool copyFile(const std::string& from, const std::string& to, std::string* error, unsigned mode) {
   Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!source.valid()) return failWith(error, from + ": " + std::strerror(errno));
   auto place = placeOf(to, false, error);
@@ -255,7 +252,7 @@ bool copyFile(const std::string& from, const std::string& to, std::string* error
       if (!Files::writeAll(fd, buffer.data(), static_cast<size_t>(n), e)) return false;
     }
   };
-  return Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, 0644);
+  return Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, mode);
 }
 
 bool moveFile(const std::string& from, const std::string& to, std::string* error) {

@@ -26,8 +26,8 @@ bool writeAtomically(const std::string& path, const std::string& text, std::stri
 // name is refused). Answers the descriptor, or -1 with `error` set.
 int openFile(const std::string& path, int flags, unsigned mode = 0644, std::string* error = nullptr);
 // Copies the file at `from` (anywhere) to `to` below the root, through a temporary file
-// and a rename.
-bool copyFile(const std::string& from, const std::string& to, std::string* error = nullptr);
+// and a rename; the copy gets `mode`.
+bool copyFile(const std::string& from, const std::string& to, std::string* error = nullptr, unsigned mode = 0644);
 // Moves `from` (anywhere) to `to` below the root; across file systems it copies, then
 // removes the original.
 bool moveFile(const std::string& from, const std::string& to, std::string* error = nullptr);

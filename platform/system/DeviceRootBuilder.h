@@ -42,8 +42,15 @@ bool setSystemVersion(const std::string& root, const std::string& version);
 // configuration in kRootHome that keeps dpkg's log inside the root. The root must be
 // an absolute path other than "/", without double quotes or line breaks.
 bool installPackageTools(const std::string& root, std::string* error = nullptr);
-// Copies the built launcher to both of its device paths (when it differs).
+// Copies the built launcher to both of its device paths (when it differs), never through
+// a link out of the root when `root` is the current device root.
 bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error = nullptr);
+// Before the host runs a launcher of the current device root: both of its paths must hold
+// the built launcher (defaultLauncherSource()). The root is package data, and a package
+// that manages to replace the launcher would otherwise have the host run its program
+// unconfined; a changed or missing launcher is put back. False, with `error`, when that
+// can't be done (a link out of the root on the way, no built launcher). True on a device.
+bool ensureLauncher(std::string* error = nullptr);
 bool installToolStandIns(const std::string& root, std::string* error = nullptr);
 // A static shell (Debian's busybox-static) as the root's /bin/sh, so maintainer
 // scripts, which dpkg runs chrooted in the root, can run.

@@ -1,13 +1,16 @@
 // The package tools' part of a device root: APT's and dpkg's set-up, the launcher and
 // the stand-ins for device tools.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sstream>
 
 #include "foundation/Files.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
 
@@ -61,6 +64,19 @@ std::string standInScript(const std::string& tool) {
          "exit 0\n";
 }
 
+// Everything an open file holds; nothing for -1. The descriptor is closed.
+std::optional<Data> contentsOf(int fd) {
+  if (fd < 0) return std::nullopt;
+  Data out;
+  uint8_t buffer[1 << 14];
+  ssize_t n;
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0) out.insert(out.end(), buffer, buffer + n);
+  ::close(fd);
+  if (n < 0) return std::nullopt;
+  return out;
+}
+
 bool sameContents(const std::string& a, const std::string& b) {
   auto x = Files::read(a), y = Files::read(b);
   return x && y && *x == *y;
@@ -89,16 +105,27 @@ bool installPackageTools(const std::string& root, std::string* error) {
 
 bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error) {
   if (!usableRoot(root, error)) return false;
-  if (!Files::exists(launcherSource)) return failWith(error, "no launcher at " + launcherSource);
+  auto source = Files::read(launcherSource);
+  if (!source) return failWith(error, "no launcher at " + launcherSource);
   for (const char* path : {DeviceRoot::kLauncherPath, kRebootLauncherPath}) {
+    // The root's launcher is read and written without following a link out of the root,
+    // and only a file that is byte for byte the built one is left in place.
     std::string target = root + path;
-    if (sameContents(launcherSource, target)) continue;
-    Files::createDirectories(Files::deletingLastPathComponent(target));
-    Files::removeItem(target);
-    if (!Files::copyItem(launcherSource, target) || ::chmod(target.c_str(), 0755) != 0)
-      return failWith(error, "cannot install the launcher at " + target);
+    if (contentsOf(DeviceFiles::openFile(target, O_RDONLY)) == source) continue;
+    std::string reason;
+    if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(target), &reason) ||
+        !DeviceFiles::copyFile(launcherSource, target, &reason, 0755))
+      return failWith(error, "cannot install the launcher at " + target + ": " + reason);
   }
   return true;
+}
+
+bool ensureLauncher(std::string* error) {
+  std::string root = DeviceRoot::root();
+  if (root.empty()) return true;  // a device's own launcher
+  std::string source = defaultLauncherSource();
+  if (source.empty()) return failWith(error, "no built launcher to put in the device root " + root);
+  return installLauncher(root, source, error);
 }
 
 bool installToolStandIns(const std::string& root, std::string* error) {

@@ -12,6 +12,7 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "system/DeviceRoot.h"
+#include "system/DeviceRootBuilder.h"
 
 namespace {
 constexpr int kMaxConcurrentTasks = 15;
@@ -252,9 +253,9 @@ void KVPipelineManager::launchPIA() {
         const std::string prefix = "uicache -p ";
         if (action.rfind(prefix, 0) == 0) line += " -p " + ShellCommand::quote(action.substr(prefix.size()));
         else if (action != "uicache") line += " " + ShellCommand::quote(action.substr(action.find("uicache") + 7));
-        runCommand(line);
+        runDeviceTool(line);
       } else {
-        runCommand(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/uicache")));
+        runDeviceTool(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/uicache")));
       }
     } else if (action.rfind("kill ", 0) == 0) {
       // Every word after "kill" is a process name, each passed as its own argument.
@@ -263,7 +264,7 @@ void KVPipelineManager::launchPIA() {
         if (word == "kill") line += " " + ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/killall"));
         else line += " " + ShellCommand::quote(word);
       }
-      runCommand(line);
+      runDeviceTool(line);
     } else if (action == "respring") {
       respring = true;
     } else if (action == "reboot") {
@@ -337,16 +338,30 @@ void KVPipelineManager::runCommand(const std::string& commandLine) {
   connections()->environment.runCommand(commandLine);
 }
 
-void KVPipelineManager::launchRespringCommand() {
-  std::string sbreload = DeviceRoot::devicePath("/usr/bin/sbreload");
-  if (Files::exists(sbreload)) runCommand(ShellCommand::quote(sbreload));
-  else runCommand(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/killall")) + " SpringBoard");
+void KVPipelineManager::runDeviceTool(const std::string& commandLine) {
+  if (DeviceRoot::isRealDevice()) runCommand(commandLine);
+  else runThroughLauncher(commandLine);
 }
 
-void KVPipelineManager::launchRebootCommand() {
-  runCommand(ShellCommand::quote(DeviceRoot::devicePath("/usr/libexec/dedev")) + " " +
-             ShellCommand::quote(DeviceRoot::devicePath("/sbin/reboot")));
+void KVPipelineManager::runThroughLauncher(const std::string& innerCommand) {
+  // The host runs the root's launcher itself: it must be the one built here.
+  std::string error;
+  if (!DeviceRootBuilder::ensureLauncher(&error)) {
+    KVLog("Not running %s: the launcher of the device root can't be trusted: %s", innerCommand.c_str(),
+          error.c_str());
+    return;
+  }
+  runCommand(ShellCommand::quote(DeviceRoot::devicePath(DeviceRootBuilder::kRebootLauncherPath)) + " " +
+             ShellCommand::quote(innerCommand));
 }
+
+void KVPipelineManager::launchRespringCommand() {
+  std::string sbreload = DeviceRoot::devicePath("/usr/bin/sbreload");
+  if (Files::exists(sbreload)) runDeviceTool(ShellCommand::quote(sbreload));
+  else runDeviceTool(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/killall")) + " SpringBoard");
+}
+
+void KVPipelineManager::launchRebootCommand() { runThroughLauncher(DeviceRoot::devicePath("/sbin/reboot")); }
 
 void KVPipelineManager::setShowPIAAlert(bool show) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);

@@ -79,6 +79,11 @@ class KVPipelineManager {
   void taskDone(KVTask* task, bool success, ErrorRef error);
   void collectPostInstallActions(KVTask* task);
   void launchPIA();
+  // The device tools lie in the device root, where a package can replace them: away from
+  // a device they run through the root's launcher, in its sandbox, like every command of
+  // the root; on a device as they are.
+  void runDeviceTool(const std::string& commandLine);
+  void runThroughLauncher(const std::string& innerCommand);
 
   mutable std::recursive_mutex mutex_;
   std::shared_ptr<OperationQueue> queue_;

@@ -97,6 +97,9 @@ class KVAPTManager {
   // The runner with this run's own outcome; what the operations below are built on.
   static KVAPTCommandResult commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update = {},
                                                           CompletionBlock completion = {});
+  // A command refused before anything ran: logged, told to the update block as one "E: "
+  // line and a final call with kRefusedStatus.
+  static KVAPTCommandResult refusedCommand(const std::string& reason, const UpdateBlock& update);
   static std::optional<std::string> output();
   static int32_t status();  // kRunningStatus while a command runs
   static bool running();

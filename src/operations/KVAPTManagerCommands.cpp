@@ -79,12 +79,14 @@ std::optional<std::string> KVAPTManager::aptMarkCommand(const std::string& verb,
 
 std::string KVAPTManager::generateCachesCommand() { return line("apt-cache gencaches --config-file " + cfg()); }
 
+// Archive paths come after "--": a path that begins with "-" (an archive a user picked,
+// say) is a file name, never an option such as --pre-invoke=, --admindir= or --log=.
 std::string KVAPTManager::installDPKGCommand(const std::string& archivePath) {
-  return line("dpkg -i " + ShellCommand::word(archivePath));
+  return line("dpkg -i -- " + ShellCommand::word(archivePath));
 }
 
 std::string KVAPTManager::debFieldsCommand(const std::string& archivePath) {
-  return line("dpkg-deb -f " + ShellCommand::word(archivePath) + " Package Version Architecture");
+  return line("dpkg-deb -f -- " + ShellCommand::word(archivePath) + " Package Version Architecture");
 }
 
 std::string KVAPTManager::cleanUpArchivesCommand() { return line("rm -Rf " + ShellCommand::word(archivesPath())); }
@@ -106,7 +108,7 @@ std::optional<std::string> KVAPTManager::policyCommand(const std::string& identi
 }
 
 std::string KVAPTManager::packageInfoCommand(const std::string& archivePath) {
-  return line("dpkg -I " + ShellCommand::word(archivePath) + " control");
+  return line("dpkg -I -- " + ShellCommand::word(archivePath) + " control");
 }
 
 bool KVAPTManager::systemVersionAllowsDowngrades(const std::string& systemVersion) {
@@ -124,23 +126,9 @@ bool KVAPTManager::systemVersionAllowsDowngrades(const std::string& systemVersio
 // --- Operations ---
 
 namespace {
-// A value was refused: nothing runs; the update block hears why and that it ended.
-KVAPTCommandResult refuse(const std::string& reason, const KVAPTManager::UpdateBlock& update) {
-  KVLog("Refusing an APT command: %s", reason.c_str());
-  KVAPTCommandResult result;
-  result.refused = true;
-  result.status = KVAPTManager::kRefusedStatus;
-  result.output = "E: " + reason + "\n";
-  if (update) {
-    update(result.output, result.output, false, 1);
-    update(std::string(), result.output, true, result.status);
-  }
-  return result;
-}
-
 KVAPTCommandResult runOrRefuse(const std::optional<std::string>& commandLine, const std::string& reason,
                                const KVAPTManager::UpdateBlock& update) {
-  if (!commandLine) return refuse(reason, update);
+  if (!commandLine) return KVAPTManager::refusedCommand(reason, update);
   return KVAPTManager::commandResultForCommandAsRoot(*commandLine, update);
 }
 
@@ -152,6 +140,19 @@ std::string nameReason(const std::string& identifier) {
   return "Refused the package identifier \"" + identifier + "\": it is not a Debian package name";
 }
 }  // namespace
+
+KVAPTCommandResult KVAPTManager::refusedCommand(const std::string& reason, const UpdateBlock& update) {
+  KVLog("Refusing an APT command: %s", reason.c_str());
+  KVAPTCommandResult result;
+  result.refused = true;
+  result.status = kRefusedStatus;
+  result.output = "E: " + reason + "\n";
+  if (update) {
+    update(result.output, result.output, false, 1);
+    update(std::string(), result.output, true, result.status);
+  }
+  return result;
+}
 
 void KVAPTManager::fixPartiallyInstalledPackages() {
   runCommandAsRoot(fixPartiallyInstalledCommand(), {},

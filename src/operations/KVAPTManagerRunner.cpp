@@ -4,8 +4,10 @@
 #include <mutex>
 
 #include "foundation/Log.h"
+#include "launcher/LauncherEnvironment.h"
 #include "operations/KVAPTManager.h"
 #include "operations/KVStreamingTask.h"
+#include "system/DeviceRootBuilder.h"
 
 namespace {
 std::atomic<bool> gRunning{false};
@@ -22,6 +24,15 @@ struct RunningScope {
   }
   ~RunningScope() { release(); }
 };
+// Every root command is refused on a machine where the sandbox can't be made; the log
+// says so once, and each refused command's output carries the launcher's reason.
+void sayOnceThatThereIsNoSandbox(const std::string& output) {
+  static std::once_flag said;
+  std::call_once(said, [&] {
+    KVLog("The package tools' sandbox can't be made on this machine, so no APT or dpkg command runs:\n%s",
+          output.c_str());
+  });
+}
 }  // namespace
 
 const std::string& KVAPTManager::busyText() {
@@ -57,17 +68,26 @@ KVAPTCommandResult KVAPTManager::commandResultForCommandAsRoot(const std::string
     std::lock_guard<std::mutex> lock(gStateMutex);
     gOutput.reset();
   }
+  // The host runs the root's launcher itself: it must be the one built here.
+  std::string untrusted;
+  if (!DeviceRootBuilder::ensureLauncher(&untrusted))
+    return refusedCommand("The launcher of the device root can't be trusted: " + untrusted, update);
   result.ran = true;
   KVStreamingTask task;
   task.runStreamingCommand(commandLine, [&](const std::string& piece, const std::string& whole, bool finished,
                                             int32_t exitStatus) {
-    result.output = whole;
     {
+      // Appended piece by piece: a copy of the whole output per line would make a long
+      // maintainer script's output cost the square of its length.
       std::lock_guard<std::mutex> lock(gStateMutex);
-      gOutput = whole;
+      if (gOutput) gOutput->append(piece);
+      else gOutput = piece;
     }
     if (finished) {
       KVLog("FULL OUTPUT: \n%s", whole.c_str());
+      if (exitStatus == launcher::kNoSandboxStatus && whole.find(launcher::kNoSandboxMessage) != std::string::npos)
+        sayOnceThatThereIsNoSandbox(whole);
+      result.output = whole;
       result.status = exitStatus;
       {
         std::lock_guard<std::mutex> lock(gStateMutex);

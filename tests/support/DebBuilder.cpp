@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -51,6 +52,15 @@ std::string DebBuilder::build(const DebPackage& package, const std::string& file
   if (!writeOrFail(tree + "/DEBIAN/control", controlText(package))) return {};
   for (const auto& [path, contents] : package.files)
     if (!writeOrFail(tree + path, contents)) return {};
+  for (const auto& [path, contents] : package.programs)
+    if (!writeOrFail(tree + path, contents, 0755)) return {};
+  for (const auto& [path, target] : package.links) {
+    Files::createDirectories(Files::deletingLastPathComponent(tree + path));
+    if (::symlink(target.c_str(), (tree + path).c_str()) != 0) {
+      ADD_FAILURE() << "cannot link " << path;
+      return {};
+    }
+  }
   for (const auto& [name, text] : package.scripts)
     if (!writeOrFail(tree + "/DEBIAN/" + name, text, 0755)) return {};
 

@@ -20,6 +20,14 @@ struct DebPackage {
     files.emplace_back(std::move(path), std::move(contents));
     return *this;
   }
+  DebPackage& program(std::string path, std::string contents) {
+    programs.emplace_back(std::move(path), std::move(contents));
+    return *this;
+  }
+  DebPackage& link(std::string path, std::string target) {
+    links.emplace_back(std::move(path), std::move(target));
+    return *this;
+  }
   DebPackage& script(std::string name, std::string text) {
     scripts.emplace_back(std::move(name), std::move(text));
     return *this;
@@ -32,6 +40,10 @@ struct DebPackage {
   std::vector<std::pair<std::string, std::string>> fields;
   // Files the package installs: device path and contents.
   std::vector<std::pair<std::string, std::string>> files;
+  // Executable files the package installs (mode 0755).
+  std::vector<std::pair<std::string, std::string>> programs;
+  // Symbolic links the package installs: device path and the link's target, as written.
+  std::vector<std::pair<std::string, std::string>> links;
   // Maintainer scripts: "postinst", "prerm", ... and their text (made executable).
   std::vector<std::pair<std::string, std::string>> scripts;
 };

@@ -95,8 +95,7 @@ TEST_F(Launcher, DeviceToolsRunAsStandInsAndNeverFromTheHost) {
 }
 
 TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {
-  TempDir debs;
-  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.logged"));
+  std::string deb = DebBuilder(deviceRoot().hostPath("/var/mobile/Documents")).build(DebPackage("com.example.logged"));
   ASSERT_FALSE(deb.empty());
   auto hostLogBefore = Files::fileSize("/var/log/dpkg.log");
   Outcome o = launch(deviceRoot().launcherPath(), "dpkg -i '" + deb + "'");

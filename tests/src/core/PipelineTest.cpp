@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/KVPipelineManager.h"
+#include "core/ShellCommand.h"
 #include "foundation/DebugChecks.h"
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
@@ -90,6 +91,10 @@ class PipelineTest : public ::testing::Test {
   }
 
   std::vector<std::string> commands() const { return testRoot.commands(); }
+  // A device tool's line as the host runs it: through the root's launcher, in its sandbox.
+  std::string viaLauncher(const std::string& inner) const {
+    return "'" + root.path() + "/usr/libexec/dedev' " + ShellCommand::quote(inner);
+  }
   // Each alert card as "title|message|other button".
   std::vector<std::string> alerts() const {
     std::vector<std::string> out;
@@ -299,20 +304,20 @@ TEST_F(PostInstallTest, UicacheWithoutAlertPostsNoneAndQuotesThePath) {
   ASSERT_EQ(action.count(), 1u);
   EXPECT_EQ(action.notes[0].userInfo["action"].asString(), "None");
   ASSERT_EQ(commands().size(), 1u);
-  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/uicache' -p '/Applications/My $(touch x).app'");
+  EXPECT_EQ(commands()[0], viaLauncher("'" + root.path() + "/usr/bin/uicache' -p '/Applications/My $(touch x).app'"));
   EXPECT_TRUE(alerts().empty());
 }
 
 TEST_F(PostInstallTest, WithoutAJailbreakToolUicacheRebuildsEverything) {
   runAptTaskWith({{"app", {"", {"/Applications/Foo.app/Foo"}}}}, {"app"});
   ASSERT_EQ(commands().size(), 1u);
-  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/uicache'");
+  EXPECT_EQ(commands()[0], viaLauncher("'" + root.path() + "/usr/bin/uicache'"));
 }
 
 TEST_F(PostInstallTest, KillActionsStopProcessesByName) {
   runAptTaskWith({{"k", {"kill backboardd", {}}}}, {"k"});
   ASSERT_EQ(commands().size(), 1u);
-  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/killall' 'backboardd'");
+  EXPECT_EQ(commands()[0], viaLauncher("'" + root.path() + "/usr/bin/killall' 'backboardd'"));
 }
 
 TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
@@ -324,9 +329,9 @@ TEST_F(PipelineTest, RespringAndRebootCommandsStayInsideTheDeviceRoot) {
   p.launchRespringCommand();
   p.launchRebootCommand();
   ASSERT_EQ(commands().size(), 3u);
-  EXPECT_EQ(commands()[0], "'" + root.path() + "/usr/bin/killall' SpringBoard");
-  EXPECT_EQ(commands()[1], "'" + root.path() + "/usr/bin/sbreload'");
-  EXPECT_EQ(commands()[2], "'" + root.path() + "/usr/libexec/dedev' '" + root.path() + "/sbin/reboot'");
+  EXPECT_EQ(commands()[0], viaLauncher("'" + root.path() + "/usr/bin/killall' SpringBoard"));
+  EXPECT_EQ(commands()[1], viaLauncher("'" + root.path() + "/usr/bin/sbreload'"));
+  EXPECT_EQ(commands()[2], viaLauncher(root.path() + "/sbin/reboot"));
 }
 }  // namespace
 

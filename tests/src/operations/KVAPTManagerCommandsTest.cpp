@@ -40,9 +40,9 @@ TEST_F(DeviceCommands, EveryTemplate) {
   EXPECT_EQ(KVAPTManager::aptMarkCommand("unhold", "com.a"), L + "apt-mark unhold com.a --config-file " + CFG + "\"");
   EXPECT_EQ(KVAPTManager::generateCachesCommand(), L + "apt-cache gencaches --config-file " + CFG + "\"");
   EXPECT_EQ(KVAPTManager::installDPKGCommand("/var/mobile/Documents/My Tweak.deb"),
-            L + "dpkg -i /var/mobile/Documents/My\\ Tweak.deb\"");
+            L + "dpkg -i -- /var/mobile/Documents/My\\ Tweak.deb\"");
   EXPECT_EQ(KVAPTManager::debFieldsCommand("/var/mobile/Library/Application Support/Quillbark/APT/archives/_tmp.deb"),
-            L + "dpkg-deb -f /var/mobile/Library/Application\\ Support/Quillbark/APT/archives/_tmp.deb Package Version "
+            L + "dpkg-deb -f -- /var/mobile/Library/Application\\ Support/Quillbark/APT/archives/_tmp.deb Package Version "
                 "Architecture\"");
   EXPECT_EQ(KVAPTManager::cleanUpArchivesCommand(),
             L + "rm -Rf /var/mobile/Library/Application\\ Support/Quillbark/APT/archives\"");
@@ -51,7 +51,7 @@ TEST_F(DeviceCommands, EveryTemplate) {
   EXPECT_EQ(KVAPTManager::dpkgStatusCommand("com.a"), L + "dpkg-query -W --showformat='\\${Status}\n' com.a\"");
   EXPECT_EQ(KVAPTManager::listVersionsCommand("com.a"), L + "apt list -a com.a --config-file " + CFG + "\"");
   EXPECT_EQ(KVAPTManager::policyCommand("com.a"), L + "apt-cache policy com.a --config-file " + CFG + "\"");
-  EXPECT_EQ(KVAPTManager::packageInfoCommand("/tmp/a.deb"), L + "dpkg -I /tmp/a.deb control\"");
+  EXPECT_EQ(KVAPTManager::packageInfoCommand("/tmp/a.deb"), L + "dpkg -I -- /tmp/a.deb control\"");
 }
 
 TEST_F(DeviceCommands, UnsafeValuesComposeNoCommand) {
@@ -70,7 +70,7 @@ TEST_F(DeviceCommands, UnsafeValuesComposeNoCommand) {
   EXPECT_FALSE(KVAPTManager::aptMarkCommand("auto", "com.a"));
   // Archive paths are any text, quoted.
   EXPECT_EQ(KVAPTManager::installDPKGCommand("/tmp/$(reboot)`x`\".deb"),
-            L + "dpkg -i /tmp/\\\\\\$\\(reboot\\)\\\\\\`x\\\\\\`\\\\\\\".deb\"");
+            L + "dpkg -i -- /tmp/\\\\\\$\\(reboot\\)\\\\\\`x\\\\\\`\\\\\\\".deb\"");
 }
 
 TEST(SystemVersion, DowngradesFromEleven) {

@@ -29,13 +29,17 @@ class APTTools : public ScriptingDeviceRootFixture {
   // library) on 127.0.0.1, its lists written through the APT layer.
   std::string addRepository(TestHttpServer& server) { return serveExampleToolRepository(repo.path(), server).location; }
 
+  // Archives the tools read lie in the device root, as on a device: the sandbox the tools
+  // run in has a /tmp of its own.
+  std::string debs() { return deviceRoot().hostPath("/var/mobile/Documents"); }
+
   std::string installLocally(const DebPackage& package) {
-    std::string deb = DebBuilder(debs.path()).build(package);
+    std::string deb = DebBuilder(debs()).build(package);
     EXPECT_TRUE(KVAPTManager::installDPKG(deb, {})) << KVAPTManager::output().value_or("");
     return deb;
   }
 
-  TempDir repo, debs;
+  TempDir repo;
 };
 }  // namespace
 
@@ -84,9 +88,9 @@ TEST_F(APTTools, DryRunResolvesTheDependency) {
 
 TEST_F(APTTools, InstallDPKGInstallsALocalArchiveIntoTheRoot) {
   // A path with blanks and shell characters arrives as the one path it is.
-  TempDir folder;
-  std::string weird = folder.path() + "/My Tweak $(touch pwned) `x` 'q\".deb";
-  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.local", "2.1").file("/usr/share/local/data", "x"));
+  const std::string folder = debs();
+  std::string weird = folder + "/My Tweak $(touch pwned) `x` 'q\".deb";
+  std::string deb = DebBuilder(debs()).build(DebPackage("com.example.local", "2.1").file("/usr/share/local/data", "x"));
   ASSERT_TRUE(Files::moveItem(deb, weird));
 
   std::vector<std::string> pieces;
@@ -99,7 +103,7 @@ TEST_F(APTTools, InstallDPKGInstallsALocalArchiveIntoTheRoot) {
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/local/data")), "x");
   EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(),
                           [](const std::string& p) { return p.rfind("Setting up com.example.local", 0) == 0; }));
-  EXPECT_FALSE(Files::exists(folder.file("pwned")));
+  EXPECT_FALSE(Files::exists(folder + "/pwned"));
   EXPECT_TRUE(contains(KVAPTManager::installedFilesForIdentifer("com.example.local"), "/usr/share/local/data"));
   EXPECT_TRUE(KVAPTManager::installedFilesForIdentifer("com.example.never").empty());
 
@@ -110,7 +114,7 @@ TEST_F(APTTools, InstallDPKGInstallsALocalArchiveIntoTheRoot) {
   EXPECT_EQ(KVAPTManager::unmetDependenciesFromArrayOfDependencies({"com.example.local", "com.example.missing", "x;y"}),
             (std::vector<std::string>{"com.example.missing", "x;y"}));
 
-  EXPECT_FALSE(KVAPTManager::installDPKG(folder.file("missing.deb"), {}));
+  EXPECT_FALSE(KVAPTManager::installDPKG(folder + "/missing.deb", {}));
   EXPECT_NE(KVAPTManager::status(), 0);
 }
 
@@ -131,7 +135,7 @@ TEST_F(APTTools, FixPartiallyInstalledPackagesRepairsAHalfConfiguredPackage) {
   // The configuration script fails while the flag file exists in the root.
   const std::string flag = deviceRoot().hostPath("/tmp/fail-configure");
   ASSERT_TRUE(Files::writeAtomically(flag, std::string()));
-  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.fragile").script(
+  std::string deb = DebBuilder(debs()).build(DebPackage("com.example.fragile").script(
       "postinst", "#!/bin/sh\nif [ -e /tmp/fail-configure ]; then echo 'not yet'; exit 1; fi\necho configured\n"));
   EXPECT_FALSE(KVAPTManager::installDPKG(deb, {}));
   ASSERT_EQ(deviceRoot().packageStatus("com.example.fragile"), "install ok half-configured");
@@ -168,7 +172,7 @@ TEST_F(APTTools, FixPartiallyInstalledPackagesLeavesAMissingDependencyAlone) {
   // user, and the failure is reported as one.
   TestHttpServer server;
   addRepository(server);
-  std::string deb = DebBuilder(debs.path()).build(DebPackage("com.example.needy").field("Depends", "com.example.lib"));
+  std::string deb = DebBuilder(debs()).build(DebPackage("com.example.needy").field("Depends", "com.example.lib"));
   EXPECT_FALSE(KVAPTManager::installDPKG(deb, {}));
   ASSERT_EQ(deviceRoot().packageStatus("com.example.needy"), "install ok unpacked");
 

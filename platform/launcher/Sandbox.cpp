@@ -1,0 +1,188 @@
+#include "Sandbox.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace launcher {
+namespace {
+// What dpkg needs as root inside the device root, and no more: giving files their owners
+// and modes (also of files it doesn't own, keeping set-id bits), reaching any folder,
+// and chrooting into the root for maintainer scripts.
+const char* const kCapabilities[] = {"CAP_CHOWN", "CAP_DAC_OVERRIDE", "CAP_FOWNER", "CAP_FSETID", "CAP_SYS_CHROOT"};
+
+std::string describe(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+bool writeText(const std::string& path, const std::string& text, std::string& error) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (!ok) error = describe(("cannot write " + path).c_str());
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+// Makes the user namespace the sandbox runs in: a child enters a new one, this process
+// writes its id maps, and the child, now root in it, limits the user namespaces that can
+// be made inside it to none (a nested one could not make the host writable, as its
+// mounts arrive locked, but its root would hold every capability to probe the kernel
+// with). Answers a descriptor of the namespace, or -1 with `error` set.
+int makeUserNamespace(std::string& error) {
+  int ready[2], go[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) return error = describe("pipe"), -1;
+  if (::pipe2(go, O_CLOEXEC) != 0) {
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return error = describe("pipe"), -1;
+  }
+  pid_t child = ::fork();
+  if (child < 0) {
+    for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+    return error = describe("fork"), -1;
+  }
+  if (child == 0) {
+    ::close(ready[0]);
+    ::close(go[1]);
+    int failure = ::unshare(CLONE_NEWUSER) == 0 ? 0 : errno;
+    if (::write(ready[1], &failure, sizeof failure) != sizeof failure || failure) _exit(1);
+    char mapped;
+    if (::read(go[0], &mapped, 1) != 1) _exit(1);
+    int fd = ::open("/proc/sys/user/max_user_namespaces", O_WRONLY);
+    _exit(fd >= 0 && ::write(fd, "0\n", 2) == 2 ? 0 : 2);
+  }
+  ::close(ready[1]);
+  ::close(go[0]);
+  int fd = -1;
+  int failure = 0;
+  std::string proc = "/proc/" + std::to_string(child);
+  if (::read(ready[0], &failure, sizeof failure) != sizeof failure) {
+    error = "the user-namespace helper ended early";
+  } else if (failure) {
+    error = std::string("cannot make a user namespace: ") + std::strerror(failure);
+  } else {
+    bool mapped;
+    if (::geteuid() == 0) {
+      // Every id stands for itself, so files keep the owners the archives give them.
+      mapped = writeText(proc + "/uid_map", "0 0 4294967295\n", error) &&
+               writeText(proc + "/gid_map", "0 0 4294967295\n", error);
+    } else {
+      // Without privileges only our own ids can be mapped: they become root inside.
+      mapped = writeText(proc + "/uid_map", "0 " + std::to_string(::geteuid()) + " 1\n", error) &&
+               writeText(proc + "/setgroups", "deny\n", error) &&
+               writeText(proc + "/gid_map", "0 " + std::to_string(::getegid()) + " 1\n", error);
+    }
+    if (mapped) {
+      fd = ::open((proc + "/ns/user").c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) error = describe("cannot open the user namespace");
+    }
+  }
+  if (fd >= 0 && ::write(go[1], "m", 1) != 1) error = describe("cannot signal the user-namespace helper");
+  ::close(go[1]);
+  ::close(ready[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (fd >= 0 && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+    if (error.empty()) error = "cannot forbid user namespaces inside the sandbox";
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+int exitStatusOf(int waitStatus) {
+  if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
+  if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
+  return 1;
+}
+
+int noSandbox(const std::string& reason) {
+  std::fprintf(stderr, "%s%s; root commands are refused rather than run unconfined\n", kNoSandboxMessage,
+               reason.c_str());
+  return kNoSandboxStatus;
+}
+}  // namespace
+
+std::string bubblewrapPath() {
+  const char* given = std::getenv("QUILLBARK_BWRAP");
+  bool ownPrivileges = ::getuid() == ::geteuid() && ::getgid() == ::getegid();
+  if (ownPrivileges && given && *given) return given;
+  return "/usr/bin/bwrap";
+}
+
+std::vector<std::string> sandboxArguments(int userNamespace, const std::string& root, const std::string& command) {
+  std::vector<std::string> args = {
+      "--userns", std::to_string(userNamespace), "--assert-userns-disabled",
+      "--unshare-pid", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
+      "--die-with-parent", "--new-session",
+      // The order matters: later mounts go over earlier ones, and the root may lie in /tmp.
+      "--ro-bind", "/", "/",
+      "--dev", "/dev",
+      "--proc", "/proc",
+      "--tmpfs", "/tmp",
+      "--tmpfs", "/run",
+      "--bind", root, root,
+      "--setenv", "TMPDIR", "/tmp",
+      "--chdir", "/",
+      "--cap-drop", "ALL",
+  };
+  for (const char* capability : kCapabilities) {
+    args.push_back("--cap-add");
+    args.push_back(capability);
+  }
+  for (const char* last : {"--", "/bin/sh", "-c"}) args.push_back(last);
+  args.push_back(command);
+  return args;
+}
+
+int runSandboxed(const std::string& root, const std::string& command) {
+  const std::string bwrap = bubblewrapPath();
+  if (::access(bwrap.c_str(), X_OK) != 0) return noSandbox("bubblewrap is not installed at " + bwrap);
+  std::string error;
+  int userNamespace = makeUserNamespace(error);
+  if (userNamespace < 0) return noSandbox(error);
+
+  // bubblewrap writes the sandboxed process's id here once the sandbox stands; without
+  // it, the sandbox failed and bubblewrap has said why.
+  int info[2];
+  if (::pipe2(info, O_CLOEXEC) != 0) return noSandbox(describe("pipe"));
+  std::vector<std::string> args = sandboxArguments(userNamespace, root, command);
+  args.insert(args.begin(), {"--info-fd", std::to_string(info[1])});
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(bwrap.c_str()));
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t child = ::fork();
+  if (child < 0) return noSandbox(describe("fork"));
+  if (child == 0) {
+    // The two descriptors bubblewrap is given must survive the exec.
+    ::fcntl(userNamespace, F_SETFD, 0);
+    ::fcntl(info[1], F_SETFD, 0);
+    ::execv(bwrap.c_str(), argv.data());
+    std::fprintf(stderr, "%scannot run %s: %s\n", kNoSandboxMessage, bwrap.c_str(), std::strerror(errno));
+    _exit(kNoSandboxStatus);
+  }
+  ::close(info[1]);
+  ::close(userNamespace);
+  std::string reported;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(info[0], buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    reported.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(info[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (reported.find("child-pid") == std::string::npos)
+    return noSandbox("bubblewrap could not make it (exit status " + std::to_string(exitStatusOf(status)) + ")");
+  return exitStatusOf(status);
+}
+}  // namespace launcher

@@ -1,0 +1,170 @@
+// What a package does stays inside the device root: real archives built with dpkg-deb,
+// installed by the real apt and dpkg through the launcher, each trying to reach a marker
+// folder of the host. In each test the marker is untouched and nothing runs that should
+// not; what a package may legitimately run (its hooks) runs, inside the sandbox.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "foundation/Files.h"
+#include "launcher/LauncherEnvironment.h"
+#include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "support/HostMarker.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+// The capabilities a command keeps in the sandbox: CHOWN, DAC_OVERRIDE, FOWNER, FSETID
+// and SYS_CHROOT.
+constexpr const char* kSandboxCapabilities = "000000000004001b";
+
+class Containment : public ScriptingDeviceRootFixture {
+ protected:
+  void SetUp() override {
+    ScriptingDeviceRootFixture::SetUp();
+    ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+  }
+
+  std::string debs() { return deviceRoot().hostPath("/var/mobile/Documents"); }
+  std::string build(const DebPackage& package) { return DebBuilder(debs()).build(package); }
+  bool install(const DebPackage& package) { return KVAPTManager::installDPKG(build(package), {}); }
+  std::string output() { return KVAPTManager::output().value_or(""); }
+
+  // A shell command that leaves its mark (and its capabilities) in the root, tries to
+  // write the host's marker, and succeeds whatever happened.
+  std::string hostile(const std::string& name) {
+    return "touch " + marker.file("pwned") + "; cat /proc/self/status > " + deviceRoot().hostPath("/var/" + name) +
+           "; true";
+  }
+  bool ran(const std::string& name) { return Files::exists(deviceRoot().hostPath("/var/" + name)); }
+  // The bounding capabilities the hook `name` recorded, when it could read its status.
+  std::string capabilitiesOf(const std::string& name) {
+    std::string status = Files::readText(deviceRoot().hostPath("/var/" + name)).value_or("");
+    auto at = status.find("CapBnd:\t");
+    return at == std::string::npos ? "" : status.substr(at + 8, 16);
+  }
+
+  HostMarker marker;
+};
+}  // namespace
+
+TEST_F(Containment, AnAPTHookAPackageShipsRunsOnlyInsideTheSandbox) {
+  ASSERT_TRUE(install(DebPackage("com.example.hook")
+                          .file("/etc/apt/apt.conf.d/99hook", "DPkg::Pre-Invoke { \"" + hostile("apt-hook") + "\"; };\n")))
+      << output();
+  // The next APT run that calls dpkg runs the hook, as on a device.
+  TempDir repo;
+  TestHttpServer server;
+  serveExampleToolRepository(repo.path(), server);
+  TempDir downloads;
+  ASSERT_TRUE(Files::copyItem(repo.file("lib-1.deb"), downloads.file("lib.tmp")));
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("lib.tmp")));
+  ASSERT_TRUE(KVAPTManager::install("com.example.lib", {})) << output();
+
+  EXPECT_TRUE(ran("apt-hook"));
+  EXPECT_EQ(capabilitiesOf("apt-hook"), kSandboxCapabilities);
+  EXPECT_EQ(marker.changes(), "");
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(Containment, ADpkgConfigurationAPackageShipsRunsOnlyInsideTheSandbox) {
+  // The launcher points HOME at the root's /var/root, whose dpkg configuration a package
+  // can replace.
+  ASSERT_TRUE(install(DebPackage("com.example.dpkgcfg")
+                          .file("/var/root/.dpkg.cfg", "log " + deviceRoot().hostPath("/var/log/dpkg.log") +
+                                                           "\npre-invoke=" + hostile("dpkg-hook") + "\n")))
+      << output();
+  ASSERT_TRUE(install(DebPackage("com.example.next"))) << output();
+  EXPECT_TRUE(ran("dpkg-hook"));
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, AnAbsoluteFolderLinkLeadsNoWriteOutOfTheRoot) {
+  // One package links a folder to the host; a later one writes through the link.
+  ASSERT_TRUE(install(DebPackage("com.example.linker").link("/usr/share/example", marker.path()))) << output();
+  EXPECT_FALSE(install(DebPackage("com.example.writer").file("/usr/share/example/pwned", "pwned\n")));
+  EXPECT_NE(deviceRoot().packageStatus("com.example.writer"), "install ok installed");
+  EXPECT_EQ(marker.changes(), "");
+
+  // The same link where our own writers make folders: the APT tree is refused, not made
+  // on the host.
+  ASSERT_TRUE(Files::removeItem(KVAPTManager::sandboxPath()));
+  ASSERT_TRUE(install(DebPackage("com.example.treelinker")
+                          .link("/var/mobile/Library/Application Support/Quillbark/APT", marker.path())))
+      << output();
+  ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->localizedDescription().find("link out of the device root"), std::string::npos)
+      << error->localizedDescription();
+  EXPECT_TRUE(KVAPTManager::writeReleaseContents("Origin: A\n", "http://repo.example/apt/"));
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, ALauncherAPackageReplacesIsNeverRunByTheHost) {
+  // Inside the sandbox a package may write anywhere in the root, the launcher's own
+  // files included; the host runs that launcher, so it puts its own back first.
+  const std::string program = "#!/bin/sh\n" + hostile("launcher") + "\n";
+  ASSERT_TRUE(install(DebPackage("com.example.launcher")
+                          .program("/usr/libexec/quillbark/dedev", program)
+                          .program("/usr/libexec/dedev", program)))
+      << output();
+  ASSERT_EQ(Files::readText(deviceRoot().launcherPath()), program);
+  EXPECT_FALSE(KVAPTManager::generateCaches().empty());
+  EXPECT_EQ(KVAPTManager::status(), 0) << output();
+  for (const char* path : {"/usr/libexec/quillbark/dedev", "/usr/libexec/dedev"})
+    EXPECT_TRUE(Files::read(deviceRoot().hostPath(path)) == Files::read(QB_BINARY_DIR "/platform/launcher/dedev"))
+        << path;
+  EXPECT_FALSE(ran("launcher"));
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, AnArchivePathThatLooksLikeAnOptionIsAFileName) {
+  for (const std::string& path :
+       {"--pre-invoke=" + hostile("pre-invoke"), "--admindir=" + marker.path(), "--log=" + marker.file("log")}) {
+    EXPECT_FALSE(KVAPTManager::installDPKG(path, {})) << path;
+    EXPECT_NE(output().find("cannot access archive"), std::string::npos) << output();
+    auto info = KVAPTManager::packageInfo(path, {});
+    EXPECT_EQ(info.value_or("").find("Usage"), std::string::npos) << *info;
+  }
+  EXPECT_FALSE(ran("pre-invoke"));
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
+  TempDir hostTemporary;
+  ASSERT_TRUE(Files::writeAtomically(hostTemporary.file("secret"), std::string("x")));
+  const std::string probe =
+      "grep CapBnd /proc/self/status; "
+      "grep -c : /proc/net/dev; "  // only the loopback's line has a colon
+      "kill -0 " + std::to_string(getpid()) + " 2>/dev/null && echo sees-host-process; "
+      "ls -A /run | wc -l; "
+      "test -e " + hostTemporary.file("secret") + " && echo sees-host-tmp; "
+      "touch " + marker.file("pwned") + " 2>/dev/null && echo wrote-host; "
+      "unshare -U true 2>/dev/null && echo made-user-namespace; "
+      "touch " + deviceRoot().hostPath("/var/inside") + " && echo wrote-root";
+  auto out = KVAPTManager::resultsForCommandAsRoot(KVAPTManager::launcherCommandLine(probe));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, std::string("CapBnd:\t") + kSandboxCapabilities + "\n1\n0\nwrote-root\n");
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, WithoutASandboxNoRootCommandRunsAtAll) {
+  const std::string deb = build(DebPackage("com.example.unconfined"));
+  for (const char* bwrap : {"/nonexistent/bwrap", "/bin/false"}) {
+    ::setenv("QUILLBARK_BWRAP", bwrap, 1);
+    bool installed = KVAPTManager::installDPKG(deb, {});
+    auto hook = KVAPTManager::resultsForCommandAsRoot(KVAPTManager::launcherCommandLine(hostile("unconfined")));
+    ::unsetenv("QUILLBARK_BWRAP");
+    EXPECT_FALSE(installed) << bwrap;
+    EXPECT_EQ(KVAPTManager::status(), launcher::kNoSandboxStatus) << bwrap;
+    ASSERT_TRUE(hook);
+    EXPECT_NE(hook->find(launcher::kNoSandboxMessage), std::string::npos) << *hook;
+  }
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.unconfined").empty());
+  EXPECT_FALSE(ran("unconfined"));
+  EXPECT_EQ(marker.changes(), "");
+  // With the sandbox back, the same archive installs.
+  EXPECT_TRUE(KVAPTManager::installDPKG(deb, {})) << output();
+}

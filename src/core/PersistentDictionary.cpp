@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "system/DeviceFiles.h"
@@ -32,7 +33,22 @@ PersistentDictionary::~PersistentDictionary() {
 Value PersistentDictionary::readFile() const {
   auto v = Value::fromPropertyListFile(persistentPath_);
   if (v && v->isDictionary()) return *v;
+  if (Files::exists(persistentPath_) && !Files::isDirectory(persistentPath_)) keepUnreadableFile();
   return Value(Value::Dictionary{});
+}
+
+// A file that cannot be read would be overwritten by the next save; whatever it still
+// holds is moved aside under a dated name first, for a person to look at.
+void PersistentDictionary::keepUnreadableFile() const {
+  std::string stamp = DateFormatter("yyyy-MM-dd-HHmmss", "").format(Date::now());
+  std::string kept = persistentPath_ + ".damaged-" + stamp;
+  for (int n = 2; Files::exists(kept); ++n) kept = persistentPath_ + ".damaged-" + stamp + "-" + std::to_string(n);
+  std::string error;
+  if (DeviceFiles::moveFile(persistentPath_, kept, &error))
+    KVLog("%s could not be read: it is kept as %s and replaced by a new file", persistentPath_.c_str(), kept.c_str());
+  else
+    KVLog("%s could not be read, nor moved aside to %s (%s): it will be replaced", persistentPath_.c_str(),
+          kept.c_str(), error.c_str());
 }
 
 Value PersistentDictionary::objectForKey(const std::string& key) const {

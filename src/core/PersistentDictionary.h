@@ -2,7 +2,8 @@
 // A dictionary mirrored to a property-list file that writes itself 1.0 s after the last
 // change. Changes may come from any thread: the contents are guarded by a lock and the
 // save timer always lives on the main run loop, so a change made on a background
-// thread is still written.
+// thread is still written. A file that cannot be read is moved aside under a dated
+// name, and the move logged, before a new one replaces it.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -58,7 +59,9 @@ class PersistentDictionary {
   uint64_t writeCount() const;
 
  private:
+  // The file's dictionary; an unreadable file is kept aside (keepUnreadableFile).
   Value readFile() const;
+  void keepUnreadableFile() const;
   void cancelTimerLocked();
 
   std::string persistentPath_;

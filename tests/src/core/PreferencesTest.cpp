@@ -149,3 +149,42 @@ TEST_F(SharedPreferencesTest, AFolderInPlaceOfTheFileIsReplaced) {
   EXPECT_EQ(onDisk->size(), 25u);
 }
 }  // namespace
+
+namespace {
+TEST_F(SharedPreferencesTest, ADamagedFileIsKeptBesideTheNewOneAndTheReplacementLogged) {
+  std::string path = QuillbarkPersistentPreferences::preferencesPath();
+  std::string folder = Files::deletingLastPathComponent(path);
+  Files::createDirectories(folder);
+  const std::string damaged = "<?xml version=\"1.0\"?><plist><dict><key>setupDone</key><tr";
+  Files::writeAtomically(path, damaged);
+  testing::internal::CaptureStderr();
+  QuillbarkPersistentPreferences::resetSharedInstance();
+  QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
+  std::string logged = testing::internal::GetCapturedStderr();
+
+  std::vector<std::string> kept;
+  for (const auto& name : Files::contentsOfDirectory(folder))
+    if (name.rfind(std::string(QuillbarkPersistentPreferences::kFileName) + ".damaged-20", 0) == 0) kept.push_back(name);
+  ASSERT_EQ(kept.size(), 1u) << "the unreadable file is kept under a dated name";
+  EXPECT_EQ(Files::readText(folder + "/" + kept[0]), damaged) << "byte for byte";
+  auto fresh = Value::fromPropertyListFile(path);
+  ASSERT_TRUE(fresh) << "a readable file replaces it";
+  EXPECT_EQ(fresh->size(), 25u);
+  EXPECT_NE(logged.find(kept[0]), std::string::npos) << logged;
+
+  // A second damaged file in the same second gets a name of its own.
+  Files::writeAtomically(path, std::string("again"));
+  QuillbarkPersistentPreferences::resetSharedInstance();
+  QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
+  size_t keptNow = 0;
+  for (const auto& name : Files::contentsOfDirectory(folder)) keptNow += name.find(".damaged-") != std::string::npos;
+  EXPECT_EQ(keptNow, 2u);
+}
+
+TEST(PersistentDictionaryTest, AMissingFileIsNoDamage) {
+  TempDir dir;
+  PersistentDictionary store(dir.file("p.plist"));
+  store.reloadFromFile();
+  EXPECT_EQ(Files::contentsOfDirectory(dir.path()).size(), 0u);
+}
+}  // namespace

@@ -27,6 +27,10 @@ bool setSystemVersion(const std::string& root, const std::string& version) {
 }
 
 bool build(const std::string& root, const DeviceFacts& facts, std::string* error) {
+  std::string clean = root;
+  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  // Refused before anything is written, not halfway through.
+  if (!usableRoot(clean, error)) return false;
   const char* folders[] = {
       "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", DeviceRoot::kPreferencesFolder,
       DeviceRoot::kApplicationSupport, DeviceRoot::kCachesFolder, DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder,
@@ -66,8 +70,6 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
       return false;
     }
   }
-  std::string clean = root;
-  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
   if (!installPackageTools(clean, error) || !installToolStandIns(clean, error)) return false;
   std::string launcher = defaultLauncherSource();
   return launcher.empty() || installLauncher(clean, launcher, error);

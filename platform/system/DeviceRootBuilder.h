@@ -33,6 +33,9 @@ inline constexpr const char* kStandInCallLog = "/var/log/quillbark-stand-in-call
 // when defaultLauncherSource() finds one. Answers false with `error` set when a folder
 // can't be made.
 bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr);
+// Whether `root` can be a device root: an absolute folder other than "/" that APT's
+// configuration can name (no double quotes or line breaks).
+bool usableRoot(const std::string& root, std::string* error = nullptr);
 // Writes the system version into the root's system-version property list.
 bool setSystemVersion(const std::string& root, const std::string& version);
 

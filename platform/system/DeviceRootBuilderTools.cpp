@@ -31,6 +31,8 @@ bool writeIfMissing(const std::string& path, const std::string& text, std::strin
   return Files::exists(path) || writeFile(path, text, 0644, error);
 }
 
+}  // namespace
+
 // A root that APT's configuration can name and that is not the host itself.
 bool usableRoot(const std::string& root, std::string* error) {
   if (root.empty() || root[0] != '/' || root.find_first_not_of('/') == std::string::npos)
@@ -39,6 +41,8 @@ bool usableRoot(const std::string& root, std::string* error) {
     return failWith(error, "a device root can't hold double quotes or line breaks: " + root);
   return true;
 }
+
+namespace {
 
 std::string deviceAPTConfiguration(const std::string& root) {
   std::ostringstream out;

@@ -73,6 +73,12 @@ TEST(DeviceRootBuilder, RefusesTheHostAndUnnameableRoots) {
   TempDir dir;
   EXPECT_FALSE(DeviceRootBuilder::installPackageTools(dir.path() + "/quo\"te", &error));
   EXPECT_FALSE(error.empty());
+  // A whole build is refused before it writes anything.
+  EXPECT_FALSE(DeviceRootBuilder::build(dir.path() + "/quo\"te", {}, &error));
+  EXPECT_FALSE(Files::exists(dir.path() + "/quo\"te"));
+  EXPECT_FALSE(DeviceRootBuilder::build("qb-relative-root-never-made", {}, &error));
+  EXPECT_FALSE(Files::exists("qb-relative-root-never-made"));
+  EXPECT_NE(error.find("absolute"), std::string::npos) << error;
 }
 
 TEST_F(DeviceRootBuilderTest, StandInsRecordTheirCallsAndDoNothingElse) {

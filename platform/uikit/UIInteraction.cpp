@@ -203,9 +203,15 @@ UIViewController* UIInteraction::front() {
   return w ? w->frontViewController() : nullptr;
 }
 
-std::string UIInteraction::screen() {
+std::string UIInteraction::screen(bool verbose) {
   UIWindow* w = window();
-  return w ? w->screenText() : "(no window)\n";
+  return w ? w->screenText(verbose) : "(no window)\n";
+}
+
+std::vector<std::string> UIInteraction::tappableTexts() {
+  std::vector<std::string> texts;
+  for (auto& t : tappables()) texts.push_back(t.text);
+  return texts;
 }
 
 UIInteractionResult UIInteraction::tap(const std::string& target) {
@@ -298,8 +304,9 @@ UIInteractionResult UIInteraction::tab(const std::string& which) {
   auto& items = tabs->tabBar()->items();
   for (size_t i = 0; i < items.size(); ++i)
     if (sameText(items[i]->title(), which)) index = long(i);
-  if (index < 0 && !which.empty() && std::all_of(which.begin(), which.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-    index = std::stol(which);
+  if (index < 0 && !which.empty() && which.size() < 6 &&
+      std::all_of(which.begin(), which.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    index = std::stol(which) - 1;
   if (index < 0 || !tabs->selectTabByUser(index)) return UIInteractionResult::failure("no tab \"" + which + "\"");
   return UIInteractionResult::success();
 }

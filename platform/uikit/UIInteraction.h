@@ -5,6 +5,7 @@
 // switch tab; turn the device; let time pass. The
 // terminal driver and the tests share these verbs.
 #include <string>
+#include <vector>
 
 class UIView;
 class UIViewController;
@@ -22,7 +23,10 @@ class UIInteraction {
  public:
   static UIWindow* window();
   static UIViewController* front();
-  static std::string screen();
+  // The screen as text (UIScreenText); `verbose` adds the screens' classes.
+  static std::string screen(bool verbose = false);
+  // The texts of what can be tapped on the front screen, in the order "#n" counts them.
+  static std::vector<std::string> tappableTexts();
 
   // `target`: a text shown on screen (button title, bar button, row text, alert action,
   // segment), a row as "section.row", or "#n" for the n-th tappable item (from 1).
@@ -48,7 +52,7 @@ class UIInteraction {
   static UIInteractionResult back();
   static UIInteractionResult close();
   static UIInteractionResult chooseAlertAction(const std::string& title);
-  // A tab by its index (from 0) or its title.
+  // A tab by its title or its number, counting from 1 as "#n" does.
   static UIInteractionResult tab(const std::string& which);
   // Turns the device: the window's width and height swap.
   static UIInteractionResult rotate();

@@ -44,38 +44,72 @@ void UIScreenText::appendViewLines(const UIView& view, std::vector<std::string>&
   }
 }
 
-std::string UIScreenText::describe(UIWindow& window) {
-  window.layoutIfNeeded();
-  std::vector<std::string> lines;
-  UIViewController* root = window.rootViewController();
-  if (!root) return "(no screen)\n";
+namespace {
+// The screen a container shows: through tab bars and navigation stacks, not through
+// presented screens.
+UIViewController* shownScreen(UIViewController* c) {
+  while (c) {
+    if (auto* tab = dynamic_cast<UITabBarController*>(c)) {
+      if (!tab->selectedViewController()) return c;
+      c = tab->selectedViewController();
+    } else if (auto* nav = dynamic_cast<UINavigationController*>(c)) {
+      if (!nav->topViewController()) return c;
+      c = nav->topViewController();
+    } else {
+      return c;
+    }
+  }
+  return c;
+}
+
+UIViewController* shownPresented(UIViewController* c) {
+  while (UIViewController* p = c->presentedViewController()) {
+    if (p->isBeingDismissed()) break;
+    c = p;
+  }
+  return c;
+}
+
+std::string titleOf(UIViewController* c) {
+  std::string title = c->navigationItem().title();
+  return title.empty() ? c->title() : title;
+}
+
+std::string classChain(UIViewController* root) {
   std::string chain = root->className();
   for (UIViewController* p = root->presentedViewController(); p; p = p->presentedViewController())
-    chain += " > " + p->className() + " (" + presentationStyleName(*p) + (p->isBeingDismissed() ? ", closing" : "") + ")";
-  lines.push_back("screens: " + chain);
+    chain += " > " + p->className() + " (" + UIScreenText::presentationStyleName(*p) + (p->isBeingDismissed() ? ", closing" : "") + ")";
+  return chain;
+}
+}  // namespace
 
-  UIViewController* front = root;
-  while (UIViewController* p = front->presentedViewController()) {
-    if (p->isBeingDismissed()) break;
-    front = p;
-  }
+std::string UIScreenText::describe(UIWindow& window, bool verbose) {
+  window.layoutIfNeeded();
+  UIViewController* root = window.rootViewController();
+  if (!root) return "(no screen)\n";
+  // The containers around the screen in front: tabs, navigation stacks, their bars.
+  std::vector<std::string> containers;
+  UIViewController* front = shownPresented(root);
+  UIViewController* presented = front == root ? nullptr : front;
   while (true) {
     if (auto* tab = dynamic_cast<UITabBarController*>(front)) {
       std::string line = "tabs:";
       auto& items = tab->tabBar()->items();
       for (size_t i = 0; i < items.size(); ++i) {
-        std::string t = items[i]->title().empty() ? std::to_string(i) : items[i]->title();
+        std::string t = items[i]->title().empty() ? std::to_string(i + 1) : items[i]->title();
         if (items[i]->badgeValue()) t += "(" + *items[i]->badgeValue() + ")";
         line += " " + (long(i) == tab->selectedIndex() ? "[" + t + "]" : t);
       }
-      lines.push_back(line);
+      containers.push_back(line);
       if (!tab->selectedViewController()) break;
       front = tab->selectedViewController();
     } else if (auto* nav = dynamic_cast<UINavigationController*>(front)) {
       auto& stack = nav->viewControllers();
-      std::string line = "stack:";
-      for (size_t i = 0; i < stack.size(); ++i) line += (i ? " > " : " ") + nameOf(stack[i].get());
-      lines.push_back(line);
+      if (stack.size() > 1 || verbose) {
+        std::string line = "stack:";
+        for (size_t i = 0; i < stack.size(); ++i) line += (i ? " > " : " ") + nameOf(stack[i].get());
+        containers.push_back(line);
+      }
       auto* top = nav->topViewController();
       if (!top) break;
       if (!nav->isNavigationBarHidden()) {
@@ -90,28 +124,39 @@ std::string UIScreenText::describe(UIWindow& window) {
         std::string right;
         for (auto& i : item.rightBarButtonItems()) right += (right.empty() ? "" : " ") + barItem(i);
         if (!right.empty()) bar += (bar.empty() ? "" : "  ") + std::string("| ") + right;
-        if (!bar.empty()) lines.push_back("bar: " + bar);
+        if (!bar.empty()) containers.push_back("bar: " + bar);
         if (auto& title = item.titleView(); title && !title->isHidden()) {
           std::vector<std::string> own;
           if (!title->appendScreenText(own)) appendViewLines(*title, own);
-          for (auto& l : own) lines.push_back("bar: " + l);
+          for (auto& l : own) containers.push_back("bar: " + l);
         }
         if (auto& search = item.searchController(); search && !search->searchBar()->superview())
-          search->searchBar()->appendScreenText(lines);
+          search->searchBar()->appendScreenText(containers);
       }
       front = top;
     } else {
       break;
     }
-    while (UIViewController* p = front->presentedViewController()) {
-      if (p->isBeingDismissed()) break;
-      front = p;
-    }
+    UIViewController* above = shownPresented(front);
+    if (above != front) presented = above;
+    front = above;
   }
-  std::string title = front->navigationItem().title();
-  if (title.empty()) title = front->title();
-  // An untitled screen is named by its class, on a line of its own kind.
-  lines.push_back(title.empty() ? "screen: " + front->className() : "title: " + UIScreenTextFormat::oneLine(title));
+
+  // A person reads the title first; the classes are there for whoever asks.
+  std::vector<std::string> lines;
+  if (verbose) {
+    lines.push_back("screens: " + classChain(root));
+    lines.push_back("screen: " + front->className());
+  }
+  std::string title = titleOf(front);
+  if (!title.empty()) lines.push_back("title: " + UIScreenTextFormat::oneLine(title));
+  if (presented) {
+    UIViewController* below = presented->presentingViewController();
+    std::string under = below ? titleOf(shownScreen(below)) : "";
+    lines.push_back("over: " + (under.empty() ? std::string("an untitled screen") : UIScreenTextFormat::oneLine(under)));
+  }
+  lines.insert(lines.end(), containers.begin(), containers.end());
+  size_t before = lines.size();
   if (front->isViewLoaded()) {
     std::vector<std::string> own;
     bool covers = front->view()->appendScreenText(own);
@@ -119,6 +164,7 @@ std::string UIScreenText::describe(UIWindow& window) {
     if (!covers) appendViewLines(*front->view(), lines);
   }
   front->appendScreenText(lines);
+  if (lines.size() == before) lines.push_back("(this screen is empty)");
   std::string out;
   for (auto& l : lines) out += l + "\n";
   return out;

@@ -122,4 +122,4 @@ UIViewController* UIWindow::frontViewController() const {
   }
 }
 
-std::string UIWindow::screenText() { return UIScreenText::describe(*this); }
+std::string UIWindow::screenText(bool verbose) { return UIScreenText::describe(*this, verbose); }

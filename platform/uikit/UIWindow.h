@@ -38,8 +38,8 @@ class UIWindow : public UIView {
   // The screen a person sees in front: the last presented one, through its tab and
   // navigation containers.
   UIViewController* frontViewController() const;
-  // What is on screen, as text.
-  std::string screenText();
+  // What is on screen, as text (UIScreenText); `verbose` adds the screens' classes.
+  std::string screenText(bool verbose = false);
 
  private:
   std::shared_ptr<UIViewController> root_;

@@ -1,59 +1,76 @@
 #include "app/TerminalDriver.h"
 
+#include <unistd.h>
 #include <ext/stdio_filebuf.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <deque>
+#include <functional>
+#include <future>
 #include <istream>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "app/TerminalCommands.h"
+#include "app/TerminalLineEditor.h"
+#include "app/TerminalText.h"
 #include "foundation/RunLoop.h"
-#include "interface/ErrorViewController.h"
-#include "uikit/UIApplication.h"
 #include "uikit/UIInteraction.h"
 
 namespace {
 std::atomic<bool> gStop{false};
+std::atomic<bool> gRunning{false};      // a command is running on the main thread
+std::atomic<bool> gInterrupted{false};  // ... and a Ctrl-C asked it to stop
+std::atomic<bool> gEditing{false};      // lines are read by the line editor
+std::atomic<bool> gReading{false};      // ... which is reading one now
 
-const char* kHelp =
-    "commands:\n"
-    "  screen                 print the screen\n"
-    "  tap TEXT|S.R|#N        tap a button, bar button, row (section.row), alert button or tab\n"
-    "  long TEXT|S.R [SECONDS]  long press (default 1 s)\n"
-    "  swipe S.R|TEXT ACTION  a row's swipe action\n"
-    "  swipe left|right|up|down  swipe over the screen\n"
-    "  menu S.R|TEXT ACTION   an action of a row's menu (Copy, ...)\n"
-    "  toggle TEXT|S.R|#N     flip a switch\n"
-    "  pick CHOICE            turn the picker to a choice\n"
-    "  type TEXT              type into the field being edited (or the first field)\n"
-    "  return                 the return key\n"
-    "  scroll down|up|top|bottom|S.R\n"
-    "  refresh                pull to refresh\n"
-    "  back                   the back button\n"
-    "  close                  close the screen in front (Close, Done, Cancel or a swipe down)\n"
-    "  tab TITLE|N            switch tab (N counts from 0)\n"
-    "  rotate                 turn the device\n"
-    "  open URL [APP]         open a URL as if another application (APP) asked\n"
-    "  card TITLE | MESSAGE   show an alert card (to try one)\n"
-    "  wait [SECONDS]         let time pass (default 1)\n"
-    "  help, quit (or Ctrl-D, Ctrl-C)\n";
+const char* kWelcome = "(type help for the commands, quit to leave)\n";
 
-// The verbs that need something to act on, with how to say it.
-const char* usageOf(const std::string& verb) {
-  static const std::pair<const char*, const char*> usages[] = {
-      {"tap", "tap TEXT|S.R|#N"},       {"long", "long TEXT|S.R [SECONDS]"}, {"swipe", "swipe S.R|TEXT ACTION, or swipe left|right|up|down"},
-      {"menu", "menu S.R|TEXT ACTION"}, {"pick", "pick CHOICE"},              {"type", "type TEXT"},
-      {"tab", "tab TITLE|N"},           {"open", "open URL [APP]"},           {"card", "card TITLE | MESSAGE"},
-  };
-  for (auto& [name, usage] : usages)
-    if (verb == name) return usage;
-  return nullptr;
+// The lines a reader thread hands to the main thread, one at a time: the reader asks
+// for the next line only when the main thread wants it, so a prompt never comes before
+// the answer to the line above it.
+struct Input {
+  std::mutex mutex;
+  std::condition_variable wanted;
+  std::deque<std::string> lines;
+  bool wantLine = false;
+  bool ended = false;
+};
+
+using LineReader = std::function<std::optional<std::string>()>;
+
+// The reader thread may outlive the session while blocked on a read; it holds what it
+// uses, and a read blocked at exit must not hold the process.
+void startReader(std::shared_ptr<Input> input, LineReader read) {
+  std::thread([input, read] {
+    while (true) {
+      {
+        std::unique_lock<std::mutex> lock(input->mutex);
+        input->wanted.wait(lock, [&] { return input->wantLine; });
+        input->wantLine = false;
+      }
+      std::optional<std::string> line = read();
+      {
+        std::lock_guard<std::mutex> lock(input->mutex);
+        if (line) input->lines.push_back(*line);
+        else input->ended = true;
+      }
+      RunLoop::main().post([] {});
+      if (!line) return;
+    }
+  }).detach();
+}
+
+void wantLine(Input& input) {
+  std::lock_guard<std::mutex> lock(input.mutex);
+  input.wantLine = true;
+  input.wanted.notify_one();
 }
 
 std::string trim(const std::string& s) {
@@ -63,157 +80,13 @@ std::string trim(const std::string& s) {
   return s.substr(a, b - a + 1);
 }
 
-std::pair<std::string, std::string> split(const std::string& line) {
-  auto space = line.find(' ');
-  if (space == std::string::npos) return {line, {}};
-  return {line.substr(0, space), trim(line.substr(space + 1))};
-}
-
-// Last word as a number of seconds, when it is one.
-double trailingSeconds(std::string& arg, double fallback) {
-  auto space = arg.rfind(' ');
-  std::string last = space == std::string::npos ? arg : arg.substr(space + 1);
-  char* end = nullptr;
-  double value = std::strtod(last.c_str(), &end);
-  if (!last.empty() && end && *end == 0 && space != std::string::npos) {
-    arg = trim(arg.substr(0, space));
-    return value;
-  }
-  return fallback;
-}
-
-bool isDirection(const std::string& word) {
-  return word == "left" || word == "right" || word == "up" || word == "down";
-}
-
-// "ROW ACTION" where both may hold blanks: each split from the left is tried until one
-// names a row and one of its actions; a failed try changes nothing.
-UIInteractionResult rowAndAction(const std::string& arg,
-                                 UIInteractionResult (*verb)(const std::string&, const std::string&)) {
-  UIInteractionResult first = UIInteractionResult::failure("say a row and an action");
-  bool tried = false;
-  for (size_t space = arg.find(' '); space != std::string::npos; space = arg.find(' ', space + 1)) {
-    auto result = verb(trim(arg.substr(0, space)), trim(arg.substr(space + 1)));
-    if (result) return result;
-    if (!tried) first = result;
-    tried = true;
-  }
-  return first;
-}
-
-void showCard(const std::string& arg) {
-  auto bar = arg.find('|');
-  std::string title = trim(bar == std::string::npos ? arg : arg.substr(0, bar));
-  std::string message = bar == std::string::npos ? "" : trim(arg.substr(bar + 1));
-  auto card = std::make_shared<ErrorViewController>();
-  card->showWithTitle(title, message, 1, "OK", std::nullopt, std::string());
-  card->presentFromTopPresenter();
-}
-
-// Answers false when the session should end.
-bool execute(const std::string& line, std::ostream& out) {
-  auto [verb, arg] = split(line);
-  UIInteractionResult result = UIInteractionResult::success();
-  bool printScreen = true;
-  if (verb == "quit" || verb == "exit") return false;
-  const char* usage = usageOf(verb);
-  bool pairVerb = (verb == "swipe" && !isDirection(arg)) || verb == "menu";
-  if (usage && (arg.empty() || (pairVerb && arg.find(' ') == std::string::npos))) {
-    out << "! usage: " << usage << "\n";
-    return true;
-  }
-  if (verb == "help" || verb == "?") {
-    out << kHelp;
-    printScreen = false;
-  } else if (verb == "screen" || verb == "s") {
-  } else if (verb == "tap") {
-    result = UIInteraction::tap(arg);
-  } else if (verb == "long") {
-    double seconds = trailingSeconds(arg, 1.0);
-    result = UIInteraction::longPress(arg, seconds);
-  } else if (verb == "swipe") {
-    result = isDirection(arg) ? UIInteraction::swipe(arg) : rowAndAction(arg, UIInteraction::swipeRow);
-  } else if (verb == "menu") {
-    result = rowAndAction(arg, UIInteraction::menuRow);
-  } else if (verb == "toggle") {
-    result = UIInteraction::toggle(arg);
-  } else if (verb == "pick") {
-    result = UIInteraction::pick(arg);
-  } else if (verb == "type") {
-    result = UIInteraction::type(arg);
-  } else if (verb == "return") {
-    result = UIInteraction::submit();
-  } else if (verb == "scroll") {
-    result = UIInteraction::scroll(arg);
-  } else if (verb == "refresh") {
-    result = UIInteraction::pullToRefresh();
-  } else if (verb == "back") {
-    result = UIInteraction::back();
-  } else if (verb == "close") {
-    result = UIInteraction::close();
-  } else if (verb == "tab") {
-    result = UIInteraction::tab(arg);
-  } else if (verb == "rotate") {
-    result = UIInteraction::rotate();
-  } else if (verb == "open") {
-    auto [url, app] = split(arg);
-    if (!UIApplication::sharedApplication().deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
-      result = UIInteractionResult::failure("the application did not take the URL");
-  } else if (verb == "card") {
-    showCard(arg);
-  } else if (verb == "wait") {
-    char* end = nullptr;
-    double seconds = arg.empty() ? 1.0 : std::strtod(arg.c_str(), &end);
-    if (!arg.empty() && (*end != 0 || !(seconds >= 0) || seconds > 3600)) {
-      out << "! usage: wait [SECONDS] (a number from 0 to 3600)\n";
-      return true;
-    }
-    UIInteraction::advance(seconds);
-  } else {
-    result = UIInteractionResult::failure("unknown command \"" + verb + "\" (try help)");
-    printScreen = false;
-  }
-  UIInteraction::runUntilIdle();
-  if (!result.ok) out << "! " << result.message << "\n";
-  if (printScreen && result.ok) out << UIInteraction::screen();
-  return true;
-}
-}  // namespace
-
-void stopTerminalSession() {
-  gStop = true;
-  RunLoop::main().post([] {});
-}
-
-namespace {
-// Shared with the reader thread, which may outlive the session while blocked on a read.
-struct Input {
-  std::mutex mutex;
-  std::deque<std::string> lines;
-  bool ended = false;
-};
-}  // namespace
-
-int runTerminalSession(std::istream& in, std::ostream& out) {
+// The session on the main thread. `prompt` is printed before each line is asked for
+// (empty where the line editor prints its own).
+int runSession(const std::shared_ptr<Input>& input, std::ostream& out, const std::string& prompt) {
   gStop = false;
-  auto input = std::make_shared<Input>();
-  // The reader thread only queues lines; every command runs on the main thread.
-  std::thread([input, &in] {
-    std::string line;
-    while (std::getline(in, line)) {
-      {
-        std::lock_guard<std::mutex> lock(input->mutex);
-        input->lines.push_back(line);
-      }
-      RunLoop::main().post([] {});
-    }
-    std::lock_guard<std::mutex> lock(input->mutex);
-    input->ended = true;
-    RunLoop::main().post([] {});
-  }).detach();  // a blocked read must not hold the process at exit
-
   UIInteraction::runUntilIdle();
-  out << UIInteraction::screen() << "(type help for the commands, quit to leave)\n> " << std::flush;
+  out << TerminalText::printable(UIInteraction::screen()) << kWelcome << prompt << std::flush;
+  wantLine(*input);
   while (!gStop) {
     auto ready = [&] {
       std::lock_guard<std::mutex> lock(input->mutex);
@@ -231,15 +104,79 @@ int runTerminalSession(std::istream& in, std::ostream& out) {
       input->lines.pop_front();
     }
     if (gStop) break;
-    if (!line.empty() && !execute(line, out)) break;
-    out << "> " << std::flush;
+    if (!line.empty()) {
+      gInterrupted = false;
+      gRunning = true;
+      bool more = TerminalCommands::execute(line, out, gInterrupted);
+      gRunning = false;
+      if (!more) break;
+    }
+    out << prompt << std::flush;
+    wantLine(*input);
   }
   out << "\n" << std::flush;
   return 0;
 }
 
-int runTerminalSession(std::istream& in, int outputDescriptor) {
-  __gnu_cxx::stdio_filebuf<char> buffer(outputDescriptor, std::ios::out);
-  std::ostream out(&buffer);
-  return runTerminalSession(in, out);
+// Asks the main thread for the completions and waits for them; the main thread is idle
+// while a line is being typed.
+TerminalCommands::Completion completeOnMainThread(const std::string& beforeCursor) {
+  auto promise = std::make_shared<std::promise<TerminalCommands::Completion>>();
+  auto future = promise->get_future();
+  RunLoop::main().post([promise, beforeCursor] { promise->set_value(TerminalCommands::complete(beforeCursor)); });
+  if (future.wait_for(std::chrono::seconds(5)) != std::future_status::ready) return {};
+  return future.get();
+}
+}  // namespace
+
+void stopTerminalSession() {
+  gStop = true;
+  RunLoop::main().post([] {});
+}
+
+bool interruptTerminalCommand() {
+  // On a terminal, a Ctrl-C only comes as a signal outside the line editor: one that
+  // comes after its command has ended but before the next prompt was meant for that
+  // command, and does not end the session.
+  if (!gRunning) return gEditing && !gReading;
+  if (gInterrupted.exchange(true)) return false;
+  RunLoop::main().post([] {});
+  return true;
+}
+
+namespace {
+// A script or a pipe: plain lines, the prompt printed by the session.
+struct PlainInput {
+  explicit PlainInput(int descriptor) : buffer(descriptor, std::ios::in), stream(&buffer) {}
+  __gnu_cxx::stdio_filebuf<char> buffer;
+  std::istream stream;
+};
+}  // namespace
+
+int runTerminalSession(int inputDescriptor, int outputDescriptor) {
+  __gnu_cxx::stdio_filebuf<char> outputBuffer(dup(outputDescriptor), std::ios::out);
+  std::ostream out(&outputBuffer);
+  auto input = std::make_shared<Input>();
+  if (!isatty(inputDescriptor)) {
+    auto plain = std::make_shared<PlainInput>(dup(inputDescriptor));
+    startReader(input, [plain]() -> std::optional<std::string> {
+      std::string line;
+      if (!std::getline(plain->stream, line)) return std::nullopt;
+      return line;
+    });
+    return runSession(input, out, "> ");
+  }
+  // Never deleted: the reader thread may still be inside it when the process leaves.
+  static TerminalLineEditor* editor = nullptr;
+  if (!editor) editor = new TerminalLineEditor(inputDescriptor, outputDescriptor, completeOnMainThread);
+  gEditing = true;
+  startReader(input, [] {
+    gReading = true;
+    auto line = editor->readLine();
+    gReading = false;
+    return line;
+  });
+  int status = runSession(input, out, "");
+  editor->restoreTerminal();
+  return status;
 }

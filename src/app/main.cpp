@@ -6,12 +6,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <iostream>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "app/ApplicationEnvironment.h"
+#include "app/CommandLine.h"
+#include "app/DeviceRootLock.h"
 #include "app/QuillbarkRoot.h"
 #include "app/TerminalDriver.h"
 #include "core/KVLogFile.h"
@@ -30,28 +32,14 @@
 #include "uikit/UIWindow.h"
 
 namespace {
-std::string defaultDeviceRoot() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (xdg && *xdg) base = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home) base = std::string(home) + "/.local/share";
-  else base = "/tmp";
-  return base + "/quillbark/device";
-}
-
-void usage() {
-  std::fprintf(stdout,
-               "Usage: quillbark [--device-root DIR]\n"
-               "  --device-root DIR  the folder laid out like a device (default: %s)\n",
-               defaultDeviceRoot().c_str());
-}
-
 // Stops the main loop on SIGINT or SIGTERM. The signals are blocked in every thread and
 // taken here with sigwait, so no handler runs in the middle of other work.
 void startSignalWatcher(sigset_t set) {
   std::thread([set] {
     int sig = 0;
-    sigwait(&set, &sig);
+    // A first Ctrl-C stops a running command (a wait); otherwise the application leaves.
+    while (sigwait(&set, &sig) == 0 && sig == SIGINT && interruptTerminalCommand()) {
+    }
     RunLoop::main().post([] { RunLoop::main().stop(); });
     stopTerminalSession();
   }).detach();
@@ -59,22 +47,22 @@ void startSignalWatcher(sigset_t set) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string root = defaultDeviceRoot();
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--device-root" && i + 1 < argc) {
-      root = argv[++i];
-    } else if (arg.rfind("--device-root=", 0) == 0) {
-      root = arg.substr(std::strlen("--device-root="));
-    } else if (arg == "--help" || arg == "-h") {
-      usage();
-      return 0;
-    } else {
-      std::fprintf(stderr, "quillbark: unknown argument %s\n", arg.c_str());
-      usage();
-      return 2;
-    }
+  auto environment = [](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  };
+  std::error_code ec;
+  std::string error;
+  auto line = CommandLine::parse(argc - 1, argv + 1, environment, std::filesystem::current_path(ec).string(), &error);
+  if (!line) {
+    std::fprintf(stderr, "quillbark: %s\n(quillbark --help lists the options)\n", error.c_str());
+    return 2;
   }
+  if (line->help) {
+    std::fputs(CommandLine::usage(environment).c_str(), stdout);
+    return 0;
+  }
+  const std::string root = line->deviceRoot;
 
   sigset_t signals;
   sigemptyset(&signals);
@@ -82,12 +70,18 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  std::string error;
+  DeviceRoot::setRoot(root);
+  // Before anything else is written: a second application on the same root would
+  // interleave its writes with this one's.
+  auto lock = DeviceRootLock::acquire(&error);
+  if (!lock) {
+    std::fprintf(stderr, "quillbark: %s\n", error.c_str());
+    return 1;
+  }
   if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error)) {
     std::fprintf(stderr, "quillbark: cannot prepare the device folder %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
-  DeviceRoot::setRoot(root);
 
   // Standard output goes to the log file from here on; the screen keeps the terminal.
   int screenDescriptor = dup(STDOUT_FILENO);
@@ -122,7 +116,7 @@ int main(int argc, char** argv) {
   }
   window->setRootViewController(rootScreen);
   window->makeKeyAndVisible();
-  runTerminalSession(std::cin, screenDescriptor);
+  runTerminalSession(STDIN_FILENO, screenDescriptor);
 
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");

@@ -70,15 +70,17 @@ class InteractionTest : public ::testing::Test {
 
 TEST_F(InteractionTest, TheScreenTextShowsTheFrontScreen) {
   EXPECT_EQ(ui.screen(),
-            "screens: UINavigationController\n"
-            "stack: Form\n"
-            "bar: | [Done]\n"
             "title: Form\n"
+            "bar: | [Done]\n"
             "Hold me\n"
             "[Save]\n"
             "switch [off]\n"
             "picker: (Red) | Green | Blue\n"
             "field \"Name\": \n");
+  // The classes only when asked for.
+  std::string verbose = UIInteraction::screen(true);
+  EXPECT_EQ(verbose.rfind("screens: UINavigationController\nscreen: ", 0), 0u) << verbose;
+  EXPECT_NE(verbose.find("Form\ntitle: Form\nstack: Form\nbar: | [Done]\n"), std::string::npos) << verbose;
   form->save->setEnabled(false);
   EXPECT_TRUE(ui.screenShows("[Save] (disabled)"));
   EXPECT_FALSE(ui.tap("Save"));

@@ -69,7 +69,7 @@ class SearchControllerTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SearchControllerTest, TypingSearchesAndCancelEnds) {
-  EXPECT_TRUE(ui.screenShows("search \"Search packages\": \ntitle: Packages\n")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("title: Packages\nbar: segments: (Exact) Fuzzy\nsearch \"Search packages\": \n")) << ui.screen();
   ASSERT_TRUE(ui.type("Ke"));
   EXPECT_TRUE(screen->search->isActive());
   EXPECT_EQ(ui.front(), screen->search.get());

@@ -1,4 +1,4 @@
-// The application executable driven through its standard input, as a person in a terminal would.
+// The application executable driven through its standard input, as a script would.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,52 +10,94 @@
 #include <future>
 #include <string>
 
+#include "ApplicationProcess.h"
 #include "foundation/Files.h"
 #include "support/TempDir.h"
 #include "system/Process.h"
 
 namespace {
-// Runs the application with the script as its standard input; answers what it printed.
 std::string runSession(const std::string& script) {
   TempDir dir;
-  Files::writeAtomically(dir.file("script"), script);
-  auto outcome = Process::run("/bin/sh", {"-c", "exec \"$0\" --device-root \"$1\" < \"$2\"",
-                                          QB_BINARY_DIR "/src/quillbark", dir.file("device"), dir.file("script")});
+  auto outcome = ApplicationProcess::runScript(dir.file("device"), script);
   EXPECT_EQ(outcome.status, 0) << outcome.output;
   return outcome.output;
 }
 
 TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
-  std::string out = runSession("card Disk full | There is no room left.\ntap OK\ntab 3\nback\nnonsense\nquit\n");
-  auto card = out.find("ErrorViewController (over full screen)");
+  std::string out = runSession("card Disk full | There is no room left.\ntap OK\ntab 4\nback\nnonsense\nquit\n");
+  auto card = out.find("over: Featured\nDisk full\nThere is no room left.\n[OK]\n");
   ASSERT_NE(card, std::string::npos) << out;
-  EXPECT_NE(out.find("Disk full\nThere is no room left.\n[OK]\n", card), std::string::npos) << out;
-  auto after = out.find("> screens: ", card);
-  ASSERT_NE(after, std::string::npos) << out;
-  EXPECT_EQ(out.find("ErrorViewController", after), std::string::npos) << "the card is gone after its button";
-  EXPECT_NE(out.find("tabs: Featured Categories Changes [Manage] Search", after), std::string::npos) << out;
+  auto after = out.find("> title: Featured", card);
+  ASSERT_NE(after, std::string::npos) << "the card is gone after its button: " << out;
+  EXPECT_NE(out.find("tabs: Featured Categories Changes [Manage] Search", after), std::string::npos)
+      << "tab 4 is the fourth tab: " << out;
   EXPECT_NE(out.find("! there is no way back from here"), std::string::npos) << out;
   EXPECT_NE(out.find("! unknown command \"nonsense\""), std::string::npos) << out;
+  EXPECT_EQ(out.find("UITabBarController"), std::string::npos) << "no class names unless asked: " << out;
 }
+
 TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseThem) {
-  std::string out = runSession("tap\ntap Search\nwait soon\nswipe 0.1\nrotate\nback\n");
+  std::string out = runSession("tap\ntap Search\nwait soon\nswipe 0.1\nrotate\nback\ntab 0\nscreen -v\nback now\n");
   EXPECT_NE(out.find("(type help for the commands, quit to leave)\n> "), std::string::npos) << out;
-  EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N"), std::string::npos) << out;
+  EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N (help tap explains it)"), std::string::npos) << out;
   EXPECT_NE(out.find("tabs: Featured Categories Changes Manage [Search]"), std::string::npos)
       << "a tab is tapped by its title: " << out;
   EXPECT_NE(out.find("! usage: wait [SECONDS]"), std::string::npos) << out;
   EXPECT_NE(out.find("! usage: swipe S.R|TEXT ACTION"), std::string::npos) << out;
   EXPECT_NE(out.find("! there is no way back from here"), std::string::npos) << out;
+  EXPECT_NE(out.find("! no tab \"0\""), std::string::npos) << "tabs count from 1: " << out;
+  EXPECT_NE(out.find("screens: UITabBarController\nscreen: KVPalettedViewController\ntitle: Search\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("! back takes nothing after it"), std::string::npos) << out;
+  EXPECT_NE(out.find("(this screen is empty)"), std::string::npos) << out;
   EXPECT_EQ(out.find("unknown command"), std::string::npos) << out;
 }
+
+TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
+  std::string out = runSession("help\nhelp tap\n? wait\nhelp nothing\nhelp open\nexit\n");
+  for (const char* verb : {"screen [-v]", "tap TEXT", "long TEXT", "swipe S.R", "menu S.R", "toggle TEXT", "pick CHOICE",
+                           "type TEXT", "return", "scroll down", "refresh", "back", "close", "tab TITLE|N", "rotate",
+                           "open URL", "card TITLE", "wait [SECONDS]", "help [COMMAND]", "quit"})
+    EXPECT_NE(out.find("\n  " + std::string(verb)), std::string::npos) << verb;
+  EXPECT_NE(out.find("aliases: s = screen, ? = help, exit = quit\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("#N, tab N and toggle #N count from 1"), std::string::npos) << out;
+  // One command, explained with an example; not the whole list again.
+  auto tap = out.find("> usage: tap TEXT|S.R|#N\n");
+  ASSERT_NE(tap, std::string::npos) << out;
+  auto tapEnd = out.find("\n> ", tap + 1);
+  EXPECT_NE(out.substr(tap, tapEnd - tap).find("example: tap OK"), std::string::npos) << out;
+  EXPECT_EQ(out.substr(tap, tapEnd - tap).find("rotate"), std::string::npos) << out;
+  EXPECT_NE(out.find("> usage: wait [SECONDS]\n"), std::string::npos) << "? is help: " << out;
+  EXPECT_NE(out.find("! no command \"nothing\" (help lists them)"), std::string::npos) << out;
+  EXPECT_NE(out.find("quillbark://add/REPOSITORY"), std::string::npos) << "open says what it takes: " << out;
+}
+
+TEST(TerminalSessionTest, AnOpenedLinkTheApplicationRefusesIsAnsweredWithWhatItTakes) {
+  std::string out = runSession("open https://example.org/\n");
+  EXPECT_NE(out.find("! the application did not open https://example.org/. It takes quillbark://add/REPOSITORY"),
+            std::string::npos)
+      << out;
+}
+
+TEST(TerminalSessionTest, HostileInputIsEchoedEscapedAndCut) {
+  std::string longWord(1 << 20, 'x');
+  std::string out = runSession("caf\xC3\xA9\xFF\x1B[2J\x07\n" + longWord + "\ntap \xC2\x85" + longWord + "\n");
+  EXPECT_NE(out.find("! unknown command \"caf\xC3\xA9\\xFF\\x1B[2J\\x07\""), std::string::npos)
+      << "valid UTF-8 kept, the rest escaped";
+  EXPECT_EQ(out.find('\x1B'), std::string::npos) << "no escape code reaches the terminal";
+  EXPECT_EQ(out.find('\xFF'), std::string::npos);
+  EXPECT_LT(out.size(), 8000u) << "a 1 MB line is not echoed whole";
+  EXPECT_NE(out.find("more characters)"), std::string::npos);
+  EXPECT_NE(out.find("\\u0085"), std::string::npos) << "a C1 control is escaped too";
+}
+
 TEST(TerminalSessionTest, AnInterruptEndsTheSessionCleanlyWhileItWaitsForInput) {
   TempDir dir;
   std::string fifo = dir.file("input");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   Process app;
   app.setLaunchPath("/bin/sh");
-  app.setArguments({"-c", "exec \"$0\" --device-root \"$1\" < \"$2\"", QB_BINARY_DIR "/src/quillbark",
-                    dir.file("device"), fifo});
+  app.setArguments({"-c", "exec \"$0\" --device-root \"$1\" < \"$2\"", ApplicationProcess::kPath, dir.file("device"), fifo});
   ASSERT_TRUE(app.launch());
   int writer = open(fifo.c_str(), O_WRONLY);  // held open: the application never sees the input end
   ASSERT_GE(writer, 0);

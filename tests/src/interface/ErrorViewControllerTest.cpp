@@ -44,7 +44,7 @@ TEST_F(ErrorViewControllerTest, TheNamedActionRunsOnceAfterTheCardIsGoneAndWinsO
   c->showWithTitle("Post Install Action", "Do you want to reboot now or later?", 2, "Later", std::string("Reboot now"),
                    std::string("launchRebootCommand"));
   c->presentFromTopPresenter();
-  EXPECT_TRUE(ui.screenShows("ErrorViewController (over full screen)\nscreen: ErrorViewController\nPost Install Action\n"
+  EXPECT_TRUE(ui.screenShows("over: an untitled screen\nPost Install Action\n"
                              "Do you want to reboot now or later?\n[Later]\n[Reboot now]\n"));
   UIInteraction::tap("Reboot now");
   UIInteraction::tap("Reboot now");  // a second tap while it closes

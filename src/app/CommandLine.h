@@ -1,0 +1,23 @@
+#pragma once
+// The application's command line: which device root to use. Everything is checked
+// before anything is written, and every refusal says what is wrong.
+#include <functional>
+#include <optional>
+#include <string>
+
+struct CommandLine {
+  std::string deviceRoot;  // absolute, without a trailing "/"
+  bool help = false;
+
+  // Reads the arguments after the program's name. `environment` answers a variable's
+  // value (HOME, XDG_DATA_HOME) or nothing; `currentFolder` is where a relative
+  // device root is taken from. Answers nothing and sets `error` on a mistake.
+  static std::optional<CommandLine> parse(int argc, const char* const* argv,
+                                          const std::function<std::optional<std::string>(const char*)>& environment,
+                                          const std::string& currentFolder, std::string* error);
+  // The device root used without --device-root: $XDG_DATA_HOME/quillbark/device, else
+  // ~/.local/share/quillbark/device. Nothing, with `error` set, when neither is known.
+  static std::optional<std::string> defaultDeviceRoot(
+      const std::function<std::optional<std::string>(const char*)>& environment, std::string* error);
+  static std::string usage(const std::function<std::optional<std::string>(const char*)>& environment);
+};

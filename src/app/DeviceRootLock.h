@@ -1,0 +1,25 @@
+#pragma once
+// One application per device root: a lock file in the application's own folder of the
+// root, held for the life of the process. The kernel lets go of it on any exit, a crash
+// or SIGKILL included, so a file left behind never blocks the next start. The holder
+// writes its process number into the file, so a second start can say who holds it.
+#include <memory>
+#include <string>
+
+class DeviceRootLock {
+ public:
+  static constexpr const char* kFileName = "quillbark.lock";
+
+  // The lock of the current device root (DeviceRoot::root()). Nothing, with `error`
+  // saying why (another process holds it, or the file cannot be made), otherwise.
+  static std::unique_ptr<DeviceRootLock> acquire(std::string* error);
+  static std::string lockPath();
+
+  ~DeviceRootLock();
+  DeviceRootLock(const DeviceRootLock&) = delete;
+  DeviceRootLock& operator=(const DeviceRootLock&) = delete;
+
+ private:
+  explicit DeviceRootLock(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_;
+};

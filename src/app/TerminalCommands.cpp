@@ -1,0 +1,348 @@
+#include "app/TerminalCommands.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "app/TerminalText.h"
+#include "foundation/Clock.h"
+#include "foundation/RunLoop.h"
+#include "interface/ErrorViewController.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIInteraction.h"
+
+namespace TerminalCommands {
+namespace {
+enum class Argument { None, Optional, Required, Pair };
+enum class Names { None, Verbs, Screen, Directions, Scroll, Verbose };
+
+struct Verb {
+  const char* name;
+  std::vector<const char*> aliases;
+  const char* usage;
+  const char* summary;  // one line in the list
+  const char* details;  // for "help VERB"
+  const char* example;
+  Argument argument;
+  Names names;  // what completes its argument
+};
+
+const char* kLinks =
+    "quillbark://add/REPOSITORY, quillbark://url/SHARE-LINK, quillbark://show/IDENTIFIER, "
+    "quillbark://developer/NAME and local .deb files (file:///path/name.deb)";
+
+const std::vector<Verb>& verbs() {
+  static const std::vector<Verb> table = {
+      {"screen", {"s"}, "screen [-v]", "print the screen",
+       "Prints what is on screen: the title first, then the tabs, the navigation bar and the views.\n"
+       "With -v it also names the class of each screen.",
+       "screen -v", Argument::Optional, Names::Verbose},
+      {"tap", {}, "tap TEXT|S.R|#N", "tap a button, bar button, row, alert button, segment or tab",
+       "Taps what shows TEXT (the exact text first, then in any case, then a part of it), the row\n"
+       "numbered S.R as the screen shows it (section.row), or the N-th thing that can be tapped,\n"
+       "counting from 1. Tab completes the names on screen.",
+       "tap OK", Argument::Required, Names::Screen},
+      {"long", {}, "long TEXT|S.R [SECONDS]", "press and hold (1 second unless SECONDS is given)",
+       "Presses what shows TEXT, or the row S.R, and holds it for SECONDS (1 unless given).",
+       "long 0.1 2", Argument::Required, Names::Screen},
+      {"swipe", {}, "swipe S.R|TEXT ACTION, or swipe left|right|up|down", "a row's swipe action, or a swipe over the screen",
+       "With a row and an action, runs the row's swipe action of that title (Delete, ...).\n"
+       "With a direction, swipes over the screen; only what listens for that swipe answers it.",
+       "swipe 0.0 Delete", Argument::Required, Names::Directions},
+      {"menu", {}, "menu S.R|TEXT ACTION", "an action of a row's long-press menu (Copy, ...)",
+       "Runs an action of the menu a row shows when held: the row by S.R or its text, the action\n"
+       "by its title.",
+       "menu 0.0 Copy", Argument::Pair, Names::Screen},
+      {"toggle", {}, "toggle TEXT|S.R|#N", "flip a switch",
+       "Flips the switch labelled TEXT, the one in row S.R, or the N-th switch, counting from 1.\n"
+       "With one switch on screen, toggle alone flips it.",
+       "toggle #1", Argument::Optional, Names::Screen},
+      {"pick", {}, "pick CHOICE", "turn the picker to a choice", "Turns the screen's picker to the choice shown as CHOICE.",
+       "pick Blue", Argument::Required, Names::None},
+      {"type", {}, "type TEXT", "type into the field being edited (or the first field)",
+       "Types TEXT into the field being edited, or into the screen's first field.", "type hello", Argument::Required,
+       Names::None},
+      {"return", {}, "return", "the keyboard's return (or search) key",
+       "Presses the keyboard's return key in the field being edited (search, in a search bar).", "return",
+       Argument::None, Names::None},
+      {"scroll", {}, "scroll down|up|top|bottom|S.R", "scroll the screen",
+       "Scrolls the screen's list (or scroll view) a page down or up, to the top or the bottom,\n"
+       "or to the row S.R.",
+       "scroll bottom", Argument::Optional, Names::Scroll},
+      {"refresh", {}, "refresh", "pull to refresh", "Pulls the screen's list down to refresh it, where it can.", "refresh",
+       Argument::None, Names::None},
+      {"back", {}, "back", "the navigation bar's back button", "Goes back one screen in the navigation stack.", "back",
+       Argument::None, Names::None},
+      {"close", {}, "close", "close the screen in front",
+       "Closes the screen shown over the others: presses its Close, Done, Cancel, Dismiss or OK\n"
+       "button, or the alert's cancel button; a sheet without such a button is pulled down.",
+       "close", Argument::None, Names::None},
+      {"tab", {}, "tab TITLE|N", "switch tab, by its title or its number counting from 1",
+       "Switches to the tab titled TITLE, or to tab number N, counting from 1 as #N does.", "tab Manage",
+       Argument::Required, Names::Screen},
+      {"rotate", {}, "rotate", "turn the device", "Turns the device: the screen's width and height swap.", "rotate",
+       Argument::None, Names::None},
+      {"open", {}, "open URL [APP]", "open a link as if another application asked",
+       "Opens URL as if the application APP had asked (Safari unless given). The application takes\n"
+       "its own links and package files: quillbark://add/REPOSITORY, quillbark://url/SHARE-LINK,\n"
+       "quillbark://show/IDENTIFIER, quillbark://developer/NAME and file:///path/name.deb.",
+       "open quillbark://add/repo.example.org", Argument::Required, Names::None},
+      {"card", {}, "card TITLE | MESSAGE", "show an alert card (to try one)",
+       "Shows the application's alert card with TITLE, MESSAGE and an OK button.", "card Disk full | There is no room left.",
+       Argument::Required, Names::None},
+      {"wait", {}, "wait [SECONDS]", "let time pass (1 second unless given; Ctrl-C stops it)",
+       "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
+       "the screen. Ctrl-C stops the wait at once.",
+       "wait 5", Argument::Optional, Names::None},
+      {"help", {"?"}, "help [COMMAND]", "list the commands, or explain one", "Lists the commands, or explains COMMAND with an example.",
+       "help tap", Argument::Optional, Names::Verbs},
+      {"quit", {"exit"}, "quit", "leave (Ctrl-D, or Ctrl-C at an empty prompt, too)",
+       "Leaves the application. Ctrl-D, and Ctrl-C at an empty prompt, leave too.", "quit", Argument::None,
+       Names::None},
+  };
+  return table;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+const Verb* findVerb(const std::string& word) {
+  for (const Verb& v : verbs()) {
+    if (word == v.name) return &v;
+    for (const char* alias : v.aliases)
+      if (word == alias) return &v;
+  }
+  return nullptr;
+}
+
+std::string trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return {};
+  size_t b = s.find_last_not_of(" \t\r\n");
+  return s.substr(a, b - a + 1);
+}
+
+std::pair<std::string, std::string> split(const std::string& line) {
+  auto space = line.find(' ');
+  if (space == std::string::npos) return {line, {}};
+  return {line.substr(0, space), trim(line.substr(space + 1))};
+}
+
+// Last word as a number of seconds, when it is one.
+double trailingSeconds(std::string& arg, double fallback) {
+  auto space = arg.rfind(' ');
+  std::string last = space == std::string::npos ? arg : arg.substr(space + 1);
+  char* end = nullptr;
+  double value = std::strtod(last.c_str(), &end);
+  if (!last.empty() && end && *end == 0 && space != std::string::npos) {
+    arg = trim(arg.substr(0, space));
+    return value;
+  }
+  return fallback;
+}
+
+bool isDirection(const std::string& word) {
+  return word == "left" || word == "right" || word == "up" || word == "down";
+}
+
+// "ROW ACTION" where both may hold blanks: each split from the left is tried until one
+// names a row and one of its actions; a failed try changes nothing.
+UIInteractionResult rowAndAction(const std::string& arg,
+                                 UIInteractionResult (*verb)(const std::string&, const std::string&)) {
+  UIInteractionResult first = UIInteractionResult::failure("say a row and an action");
+  bool tried = false;
+  for (size_t space = arg.find(' '); space != std::string::npos; space = arg.find(' ', space + 1)) {
+    auto result = verb(trim(arg.substr(0, space)), trim(arg.substr(space + 1)));
+    if (result) return result;
+    if (!tried) first = result;
+    tried = true;
+  }
+  return first;
+}
+
+void showCard(const std::string& arg) {
+  auto bar = arg.find('|');
+  std::string title = trim(bar == std::string::npos ? arg : arg.substr(0, bar));
+  std::string message = bar == std::string::npos ? "" : trim(arg.substr(bar + 1));
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle(title, message, 1, "OK", std::nullopt, std::string());
+  card->presentFromTopPresenter();
+}
+
+// Lets time pass on the main loop until it is up or the wait is interrupted.
+UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted) {
+  if (Clock::isManual()) {
+    UIInteraction::advance(seconds);
+    return UIInteractionResult::success();
+  }
+  double until = Clock::now() + seconds;
+  RunLoop::main().runUntil([&] { return interrupted.load() || Clock::now() >= until; }, seconds + 1);
+  if (interrupted) return UIInteractionResult::failure("interrupted");
+  return UIInteractionResult::success();
+}
+
+UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<bool>& interrupted) {
+  std::string name = verb.name;
+  if (name == "tap") return UIInteraction::tap(arg);
+  if (name == "long") {
+    double seconds = trailingSeconds(arg, 1.0);
+    return UIInteraction::longPress(arg, seconds);
+  }
+  if (name == "swipe") return isDirection(arg) ? UIInteraction::swipe(arg) : rowAndAction(arg, UIInteraction::swipeRow);
+  if (name == "menu") return rowAndAction(arg, UIInteraction::menuRow);
+  if (name == "toggle") return UIInteraction::toggle(arg);
+  if (name == "pick") return UIInteraction::pick(arg);
+  if (name == "type") return UIInteraction::type(arg);
+  if (name == "return") return UIInteraction::submit();
+  if (name == "scroll") return UIInteraction::scroll(arg);
+  if (name == "refresh") return UIInteraction::pullToRefresh();
+  if (name == "back") return UIInteraction::back();
+  if (name == "close") return UIInteraction::close();
+  if (name == "tab") return UIInteraction::tab(arg);
+  if (name == "rotate") return UIInteraction::rotate();
+  if (name == "open") {
+    auto [url, app] = split(arg);
+    if (!UIApplication::sharedApplication().deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
+      return UIInteractionResult::failure("the application did not open " + url + ". It takes " + kLinks);
+    return UIInteractionResult::success();
+  }
+  if (name == "card") {
+    showCard(arg);
+    return UIInteractionResult::success();
+  }
+  if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted);
+  return UIInteractionResult::success();  // screen
+}
+
+bool isSeconds(const std::string& arg) {
+  char* end = nullptr;
+  double seconds = std::strtod(arg.c_str(), &end);
+  return !arg.empty() && *end == 0 && seconds >= 0 && seconds <= 3600;
+}
+
+bool needsMore(const Verb& verb, const std::string& arg) {
+  if (verb.argument == Argument::Required && arg.empty()) return true;
+  bool pair = verb.argument == Argument::Pair || (std::string(verb.name) == "swipe" && !isDirection(arg));
+  return pair && arg.find(' ') == std::string::npos;
+}
+}  // namespace
+
+std::string helpText() {
+  std::string out = "commands:\n";
+  for (const Verb& v : verbs()) {
+    std::string usage = v.usage;
+    const size_t column = 26;
+    out += "  " + usage + (usage.size() < column ? std::string(column - usage.size(), ' ') : "\n" + std::string(column + 2, ' ')) +
+           v.summary + "\n";
+  }
+  out += "aliases:";
+  for (const Verb& v : verbs())
+    for (const char* alias : v.aliases) out += std::string(" ") + alias + " = " + v.name + ",";
+  out.back() = '\n';
+  out += "#N, tab N and toggle #N count from 1; rows are S.R (section.row) as the screen numbers them.\n"
+         "help COMMAND explains one command; Tab completes commands and the names on screen;\n"
+         "Up and Down recall earlier lines.\n";
+  return out;
+}
+
+std::string helpText(const std::string& name) {
+  const Verb* v = findVerb(name);
+  if (!v) return "! no command \"" + TerminalText::echo(name, 40) + "\" (help lists them)\n";
+  std::string out = std::string("usage: ") + v->usage + "\n" + v->details + "\n";
+  if (!v->aliases.empty()) {
+    out += "also:";
+    for (const char* alias : v->aliases) out += std::string(" ") + alias;
+    out += "\n";
+  }
+  return out + "example: " + v->example + "\n";
+}
+
+bool execute(const std::string& line, std::ostream& out, const std::atomic<bool>& interrupted) {
+  auto [word, arg] = split(line);
+  const Verb* verb = findVerb(word);
+  if (!verb) {
+    out << "! unknown command \"" << TerminalText::echo(word, 40) << "\" (try help)\n";
+    return true;
+  }
+  std::string name = verb->name;
+  if (name == "quit") return false;
+  if (name == "help") {
+    out << (arg.empty() ? helpText() : helpText(arg));
+    return true;
+  }
+  if (needsMore(*verb, arg)) {
+    out << "! usage: " << verb->usage << " (help " << name << " explains it)\n";
+    return true;
+  }
+  if (verb->argument == Argument::None && !arg.empty()) {
+    out << "! " << name << " takes nothing after it: " << verb->usage << "\n";
+    return true;
+  }
+  if (name == "wait" && !arg.empty() && !isSeconds(arg)) {
+    out << "! usage: wait [SECONDS] (a number from 0 to 3600)\n";
+    return true;
+  }
+  bool verbose = false;
+  if (name == "screen") {
+    if (!arg.empty() && arg != "-v") {
+      out << "! usage: screen [-v]\n";
+      return true;
+    }
+    verbose = arg == "-v";
+  }
+  if (name == "wait" && std::strtod(arg.c_str(), nullptr) >= 3)
+    out << "(waiting " << arg << " seconds; Ctrl-C stops the wait)\n" << std::flush;
+  UIInteractionResult result = run(*verb, arg, interrupted);
+  UIInteraction::runUntilIdle();
+  if (!result.ok) out << "! " << TerminalText::echo(result.message, 400) << "\n";
+  // An interrupted wait still shows where things stand.
+  if (result.ok || name == "wait") out << TerminalText::printable(UIInteraction::screen(verbose));
+  return true;
+}
+
+Completion complete(const std::string& beforeCursor) {
+  Completion completion;
+  auto space = beforeCursor.find(' ');
+  auto matches = [](const std::string& candidate, const std::string& typed) {
+    return lower(candidate).rfind(lower(typed), 0) == 0;
+  };
+  if (space == std::string::npos) {
+    completion.isVerb = true;
+    for (const Verb& v : verbs()) {
+      if (matches(v.name, beforeCursor)) completion.candidates.push_back(v.name);
+      for (const char* alias : v.aliases)
+        if (std::isalpha(static_cast<unsigned char>(alias[0])) && alias[1] && matches(alias, beforeCursor))
+          completion.candidates.push_back(alias);
+    }
+    return completion;
+  }
+  const Verb* verb = findVerb(beforeCursor.substr(0, space));
+  if (!verb) return completion;
+  completion.replaceFrom = beforeCursor.find_first_not_of(' ', space);
+  if (completion.replaceFrom == std::string::npos) completion.replaceFrom = beforeCursor.size();
+  std::string typed = beforeCursor.substr(completion.replaceFrom);
+  std::vector<std::string> names;
+  switch (verb->names) {
+    case Names::None: break;
+    case Names::Verbose: names = {"-v"}; break;
+    case Names::Verbs:
+      for (const Verb& v : verbs()) names.push_back(v.name);
+      break;
+    case Names::Scroll: names = {"down", "up", "top", "bottom"}; break;
+    case Names::Directions:
+      names = {"left", "right", "up", "down"};
+      [[fallthrough]];
+    case Names::Screen:
+      for (auto& text : UIInteraction::tappableTexts())
+        if (!text.empty() && std::find(names.begin(), names.end(), text) == names.end()) names.push_back(text);
+      break;
+  }
+  for (auto& n : names)
+    if (matches(n, typed)) completion.candidates.push_back(n);
+  return completion;
+}
+}  // namespace TerminalCommands

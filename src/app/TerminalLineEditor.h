@@ -1,0 +1,32 @@
+#pragma once
+// Line editing at the terminal's prompt (libedit): moving in the line, Up and Down
+// through the lines typed before, Tab completion, and Ctrl-C, which clears a line being
+// typed and, on an empty line, ends the input as Ctrl-D does. It reads on whichever
+// thread calls readLine; the completion source is called there too.
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/TerminalCommands.h"
+
+class TerminalLineEditor {
+ public:
+  using Completer = std::function<TerminalCommands::Completion(const std::string& beforeCursor)>;
+
+  TerminalLineEditor(int inputDescriptor, int outputDescriptor, Completer completer);
+  ~TerminalLineEditor();
+  TerminalLineEditor(const TerminalLineEditor&) = delete;
+  TerminalLineEditor& operator=(const TerminalLineEditor&) = delete;
+
+  // The next line, without its line feed, remembered for Up and Down when not empty.
+  // Nothing at Ctrl-D or Ctrl-C on an empty line, or when the input ends.
+  std::optional<std::string> readLine();
+  // Puts the terminal back as it was found: for a process that leaves while a line is
+  // being read (from another thread).
+  void restoreTerminal();
+
+  struct Impl;  // libedit's state, reached from its key callbacks
+
+ private:
+  Impl* impl_;
+};

@@ -1,0 +1,18 @@
+#pragma once
+// Text bound for a person's terminal. Whatever comes from outside (a typed line, a
+// repository's texts on screen) may hold bytes that are not UTF-8 or control codes that
+// would move the cursor or change the terminal's state: those are shown escaped, as
+// \xNN, and an echo of what was typed is cut to a readable length.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace TerminalText {
+// Invalid UTF-8 bytes and control characters (but line feeds and tabs) as \xNN, C1
+// controls as \u0080-\u009F.
+std::string printable(std::string_view text);
+// printable(), cut after `limit` characters with a note of how many were left out.
+std::string echo(std::string_view text, size_t limit = 160);
+// The number of characters (code points) of UTF-8 text.
+size_t characterCount(std::string_view utf8);
+}  // namespace TerminalText

@@ -1,0 +1,16 @@
+#include "ApplicationProcess.h"
+
+#include "foundation/Files.h"
+#include "support/TempDir.h"
+
+namespace ApplicationProcess {
+Process::Outcome runScript(const std::string& deviceRoot, const std::string& script,
+                           const std::vector<std::string>& moreArguments) {
+  TempDir dir;
+  Files::writeAtomically(dir.file("script"), script);
+  std::vector<std::string> arguments{"-c", "script=$1; shift; exec \"$0\" \"$@\" < \"$script\"", kPath,
+                                     dir.file("script"), "--device-root", deviceRoot};
+  arguments.insert(arguments.end(), moreArguments.begin(), moreArguments.end());
+  return Process::run("/bin/sh", arguments);
+}
+}  // namespace ApplicationProcess

@@ -1,0 +1,76 @@
+// The application on a terminal, as a person types at it: line editing, history,
+// completion, help, and Ctrl-C for a running wait and at the prompt.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ApplicationProcess.h"
+#include "PseudoTerminal.h"
+#include "support/TempDir.h"
+#include "system/Process.h"
+
+namespace {
+const std::string kUp = "\x1b[A";
+const std::string kCtrlC = "\x03";
+
+class TerminalEditingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    terminal = std::make_unique<PseudoTerminal>(ApplicationProcess::kPath,
+                                                std::vector<std::string>{"--device-root", dir.file("device")});
+    ASSERT_TRUE(terminal->started());
+    ASSERT_TRUE(terminal->waitFor("(type help for the commands, quit to leave)")) << terminal->output();
+    ASSERT_TRUE(terminal->waitFor("> ")) << terminal->output();
+  }
+  // Types a line and waits for `expected` in what follows, then for the next prompt.
+  void line(const std::string& keys, const std::string& expected) {
+    terminal->send(keys + "\r");
+    ASSERT_TRUE(terminal->waitFor(expected)) << "after " << keys << ":\n" << terminal->output();
+    ASSERT_TRUE(terminal->waitFor("> ")) << terminal->output();
+  }
+  TempDir dir;
+  std::unique_ptr<PseudoTerminal> terminal;
+};
+
+TEST_F(TerminalEditingTest, HistoryCompletionHelpAndAnInterruptedWait) {
+  line("help tab", "example: tab Manage");
+  line("tab Manage", "tabs: Featured Categories Changes [Manage] Search");
+  line("tab 1", "tabs: [Featured] Categories");
+  // Up twice brings back "tab Manage".
+  line(kUp + kUp, "tabs: Featured Categories Changes [Manage] Search");
+  // Tab completes a verb, and a name on screen in any case.
+  line("tab 2", "tabs: Featured [Categories]");
+  line("hel\tscreen", "usage: screen [-v]");
+  line("tab ma\t", "tabs: Featured Categories Changes [Manage] Search");
+  // Line editing: the cursor goes back, a word is inserted.
+  line("tab Changs\x1b[De", "[Changes]");
+
+  // Ctrl-C stops a long wait at once and the prompt comes back.
+  auto start = std::chrono::steady_clock::now();
+  terminal->send("wait 600\r");
+  ASSERT_TRUE(terminal->waitFor("(waiting 600 seconds; Ctrl-C stops the wait)")) << terminal->output();
+  terminal->send(kCtrlC);
+  ASSERT_TRUE(terminal->waitFor("! interrupted", 60)) << terminal->output();
+  ASSERT_TRUE(terminal->waitFor("title: Changes"));
+  ASSERT_TRUE(terminal->waitFor("> "));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  line("screen", "title: Changes");
+
+  // Ctrl-C drops a line being typed; at an empty prompt it leaves.
+  terminal->send("tap nowhere" + kCtrlC);
+  line("s", "title: Changes");
+  EXPECT_EQ(terminal->output().find("nothing to tap named"), std::string::npos) << terminal->output();
+  terminal->send(kCtrlC);
+  EXPECT_EQ(terminal->waitForExit(), 0) << terminal->output();
+  auto logged = Process::run("/bin/grep", {"-rl", "Quillbark is exiting", dir.file("device")});
+  EXPECT_EQ(logged.status, 0) << "an orderly exit";
+}
+
+TEST_F(TerminalEditingTest, ListsTheCandidatesWhenACompletionIsAmbiguous) {
+  terminal->send("t\t\t");
+  ASSERT_TRUE(terminal->waitFor("tap")) << terminal->output();
+  EXPECT_TRUE(terminal->waitFor("tab")) << terminal->output();
+  terminal->send(std::string(1, '\x15') + "quit\r");  // Ctrl-U empties the line first
+  EXPECT_EQ(terminal->waitForExit(), 0) << terminal->output();
+}
+}  // namespace

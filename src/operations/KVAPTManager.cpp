@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/KVKnownRepositories.h"
+#include "core/SourceLocations.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
@@ -99,6 +100,13 @@ ErrorRef writeListFile(const std::string& path, const std::string& text, StringE
   if (error) KVLog("ERROR SANDBOX COPY %s, %s", what, error->localizedDescription().c_str());
   return error;
 }
+// A location that can't be a line of APT's sources list reaches none of its files.
+ErrorRef refusedLocation(const std::string& location) {
+  auto reason = SourceLocations::refusal(location);
+  if (!reason) return nullptr;
+  KVLog("Refusing the source location \"%s\": %s", location.c_str(), reason->c_str());
+  return aptError(KVAPTErrorRefusedValue, *reason + ": \"" + location + "\"");
+}
 }  // namespace
 
 std::string KVAPTManager::applicationSupportPath() { return DeviceRoot::devicePath(DeviceRoot::kApplicationSupport); }
@@ -164,12 +172,9 @@ std::string KVAPTManager::debSourceForSource(const std::string& location) {
 }
 
 ErrorRef KVAPTManager::writeSourceToListIfNeeded(const std::string& location) {
+  if (ErrorRef refused = refusedLocation(location)) return refused;
   std::string line = debSourceForSource(location);
   std::string bare = line.substr(0, line.size() - 1);
-  if (bare.find_first_of("\r\n") != std::string::npos) {
-    KVLog("Refusing a source location with a line break: %s", location.c_str());
-    return aptError(KVAPTErrorRefusedValue, "a source location with a line break: " + location);
-  }
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::string text = readSourcesList();
   bool present = false;
@@ -192,6 +197,7 @@ std::optional<std::string> KVAPTManager::filePathForSource(const std::string& lo
 
 ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, StringEncoding encoding,
                                            const std::string& location) {
+  if (ErrorRef refused = refusedLocation(location)) return refused;
   // Without its Release file a source must not reach the sources list.
   if (ErrorRef error = writeListFile(releasePathForSource(location), text, encoding, "RELEASE")) return error;
   return writeSourceToListIfNeeded(location);
@@ -203,6 +209,7 @@ ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, const std::
 
 ErrorRef KVAPTManager::writePackagesContents(const std::string& text, StringEncoding encoding,
                                             const std::string& location) {
+  if (ErrorRef refused = refusedLocation(location)) return refused;
   return writeListFile(packagesPathForSource(location), text, encoding, "PACKAGES");
 }
 
@@ -211,6 +218,7 @@ ErrorRef KVAPTManager::writePackagesContents(const std::string& text, const std:
 }
 
 ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const std::string& location) {
+  if (ErrorRef refused = refusedLocation(location)) return refused;
   ErrorRef error = writeTreeFile(packagesPathForSource(location), bytes);
   if (error) KVLog("ERROR SANDBOX COPY PACKAGES, %s", error->localizedDescription().c_str());
   return error;

@@ -27,7 +27,7 @@ inline constexpr const char* KVAPTErrorDomain = "KVAPTManager";
 enum : int64_t {
   KVAPTErrorTreeUnwritable = 1,  // a folder or file of the private tree could not be written
   KVAPTErrorUnencodable = 2,     // the text can't be written in the encoding asked for
-  KVAPTErrorRefusedValue = 3,    // a value that must not reach a file (a location with a line break)
+  KVAPTErrorRefusedValue = 3,    // a value that must not reach a file (SourceLocations::refusal)
 };
 
 // The outcome of one command: whether it ran (not refused as busy or as unsafe), its

@@ -132,6 +132,27 @@ TEST_F(Containment, AnArchivePathThatLooksLikeAnOptionIsAFileName) {
   EXPECT_EQ(marker.changes(), "");
 }
 
+TEST_F(Containment, ALocationWithABlankOrAControlNeverReachesTheSourcesList) {
+  // Each would become APT options ("[trusted=yes]"), another layout, a comment or a
+  // broken line that every later APT command fails on.
+  const std::string base = "http://127.0.0.1:9/a/";
+  for (const std::string& location : {"[trusted=yes] " + base, base + " stable main #", base + "\v./", base + "\f",
+                                      base + "\tx", base + "#", base + "\"x"}) {
+    ErrorRef error = KVAPTManager::writeReleaseContents("Origin: Hostile\n", location);
+    ASSERT_TRUE(error) << location;
+    EXPECT_EQ(error->code, KVAPTErrorRefusedValue);
+    EXPECT_TRUE(KVAPTManager::writeSourceToListIfNeeded(location));
+    EXPECT_TRUE(KVAPTManager::writePackagesContents("Package: x\n", location));
+  }
+  EXPECT_EQ(Files::readText(KVAPTManager::sourcesListPath()).value_or(""), "");
+  EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::listsPath()), std::vector<std::string>{"partial"});
+  // APT still reads its sources.
+  ASSERT_EQ(KVAPTManager::writeReleaseContents("Origin: Fine\n", base), nullptr);
+  KVAPTManager::generateCaches();
+  EXPECT_EQ(KVAPTManager::status(), 0) << output();
+  EXPECT_EQ(marker.changes(), "");
+}
+
 TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
   TempDir hostTemporary;
   ASSERT_TRUE(Files::writeAtomically(hostTemporary.file("secret"), std::string("x")));

@@ -1,0 +1,30 @@
+// Repository locations that would become options, another layout or a broken line of
+// APT's sources list are refused, with the reason.
+#include "core/SourceLocations.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(SourceLocations, OrdinaryLocationsPass) {
+  for (const char* ok : {"https://repo.example/", "http://127.0.0.1:8080/repo/", "https://repo.example/a%20b/",
+                         "http://[::1]:8080/repo/", "https://r\xC3\xA9po.example/~user/a+b/", "https://x.example/a'b/"})
+    EXPECT_TRUE(SourceLocations::isAcceptable(ok)) << ok << ": " << SourceLocations::refusal(ok).value_or("");
+}
+
+TEST(SourceLocations, BlanksControlsAndAPTsOwnMarksAreRefused) {
+  const std::string base = "https://repo.example/a/";
+  for (const std::string& bad : std::vector<std::string>{std::string(), "[trusted=yes] " + base, "[arch=x]" + base, base + " stable main #",
+                                base + "\v", base + "\f", base + "\t", base + "\r", base + "\n", base + '\0' + "x",
+                                base + "\x7F", base + "\xC2\x85", base + "\xC2\xA0", base + "\xE2\x80\x83",
+                                base + "\xE2\x80\xA8", base + "\xE3\x80\x80", base + "#frag", base + "a\"b",
+                                "https://repo.example/a[b/", "https://repo.example/a]b/", "http://[::1/",
+                                "http://x.example/[::1]/"}) {
+    auto reason = SourceLocations::refusal(bad);
+    EXPECT_TRUE(reason) << bad;
+  }
+  EXPECT_EQ(SourceLocations::refusal(base + "\f").value_or(""),
+            "a source location can't hold a blank or a control character (U+000C)");
+  EXPECT_EQ(SourceLocations::refusal("[trusted=yes] " + base).value_or(""),
+            "a source location can't begin with \"[\", which APT reads as options");
+}

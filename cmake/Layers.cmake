@@ -14,6 +14,7 @@ qb_layer(system     platform/system     foundation launcher)
 qb_layer(store      platform/store      foundation)
 qb_layer(security   platform/security   system)
 qb_layer(uikit      platform/uikit      foundation)
+qb_layer(webkit     platform/webkit     uikit)
 
 # Format libraries: leaves that know only the foundation.
 qb_layer(html       src/html            foundation)

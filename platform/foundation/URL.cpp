@@ -234,3 +234,102 @@ std::optional<std::string> URL::percentDecode(std::string_view text) {
   }
   return out;
 }
+
+namespace {
+// The five parts of a URL reference as written (RFC 3986 appendix B).
+struct RawParts {
+  std::optional<std::string> scheme, authority, query, fragment;
+  std::string path;
+};
+
+RawParts splitReference(std::string_view text) {
+  RawParts p;
+  size_t hash = text.find('#');
+  if (hash != std::string_view::npos) {
+    p.fragment = std::string(text.substr(hash + 1));
+    text = text.substr(0, hash);
+  }
+  size_t question = text.find('?');
+  if (question != std::string_view::npos) {
+    p.query = std::string(text.substr(question + 1));
+    text = text.substr(0, question);
+  }
+  size_t colon = text.find(':');
+  size_t slash = text.find('/');
+  if (colon != std::string_view::npos && colon > 0 && (slash == std::string_view::npos || colon < slash)) {
+    p.scheme = std::string(text.substr(0, colon));
+    text.remove_prefix(colon + 1);
+  }
+  if (text.substr(0, 2) == "//") {
+    text.remove_prefix(2);
+    size_t end = text.find('/');
+    p.authority = std::string(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end);
+  }
+  p.path = std::string(text);
+  return p;
+}
+
+// RFC 3986 5.2.4.
+std::string removeDotSegments(std::string in) {
+  std::string out;
+  while (!in.empty()) {
+    if (in.rfind("../", 0) == 0) in.erase(0, 3);
+    else if (in.rfind("./", 0) == 0) in.erase(0, 2);
+    else if (in.rfind("/./", 0) == 0) in.erase(0, 2);
+    else if (in == "/.") in = "/";
+    else if (in.rfind("/../", 0) == 0 || in == "/..") {
+      in = in == "/.." ? "/" : in.substr(3);
+      size_t last = out.rfind('/');
+      out.erase(last == std::string::npos ? 0 : last);
+    } else if (in == "." || in == "..") {
+      in.clear();
+    } else {
+      size_t next = in.find('/', in[0] == '/' ? 1 : 0);
+      out += in.substr(0, next);
+      in.erase(0, next == std::string::npos ? in.size() : next);
+    }
+  }
+  return out;
+}
+}  // namespace
+
+std::optional<URL> URL::fromString(std::string_view reference, const URL& base) {
+  RawParts r = splitReference(reference);
+  RawParts b = splitReference(base.absoluteString());
+  if (!b.scheme) return std::nullopt;
+  RawParts t;
+  if (r.scheme) {
+    t = r;
+    t.path = removeDotSegments(r.path);
+  } else {
+    if (r.authority) {
+      t.authority = r.authority;
+      t.path = removeDotSegments(r.path);
+      t.query = r.query;
+    } else {
+      if (r.path.empty()) {
+        t.path = b.path;
+        t.query = r.query ? r.query : b.query;
+      } else {
+        if (r.path[0] == '/') {
+          t.path = removeDotSegments(r.path);
+        } else {
+          std::string merged = b.authority && b.path.empty() ? "/" + r.path
+                                                              : b.path.substr(0, b.path.rfind('/') + 1) + r.path;
+          t.path = removeDotSegments(merged);
+        }
+        t.query = r.query;
+      }
+      t.authority = b.authority;
+    }
+    t.scheme = b.scheme;
+  }
+  t.fragment = r.fragment;
+  std::string text = *t.scheme + ":";
+  if (t.authority) text += "//" + *t.authority;
+  text += t.path;
+  if (t.query) text += "?" + *t.query;
+  if (t.fragment) text += "#" + *t.fragment;
+  return fromString(text);
+}

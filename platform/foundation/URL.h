@@ -19,6 +19,10 @@ class URL {
 
   // Nothing when the text is empty or not a valid URL (URLWithString: answering nil).
   static std::optional<URL> fromString(std::string_view text);
+  // A reference (absolute, or relative like "../a?b") resolved against a base URL as
+  // RFC 3986 section 5 says, the way a page's links are followed; nothing when the
+  // reference or the result is not a valid URL.
+  static std::optional<URL> fromString(std::string_view reference, const URL& base);
   // A "file://" URL for an absolute path (percent-encoded as needed).
   static URL fileURLWithPath(const std::string& path);
 

@@ -17,6 +17,7 @@ void UIApplication::reset() {
   state_ = UIApplicationStateInactive;
   shortcutItems_.clear();
   badge_ = 0;
+  networkActivity_ = false;
   remoteRegistrations_ = 0;
   alternateIconName_.reset();
   alternateIcons_ = {"LegacyIcon"};

@@ -87,6 +87,9 @@ class UIApplication {
   // A person choosing a quick action by its type; answers what the delegate completed with.
   std::optional<bool> performShortcutItemByUser(const std::string& type);
 
+  // The status bar's spinning sign of network work.
+  bool isNetworkActivityIndicatorVisible() const { return networkActivity_; }
+  void setNetworkActivityIndicatorVisible(bool visible) { networkActivity_ = visible; }
   long applicationIconBadgeNumber() const { return badge_; }
   void setApplicationIconBadgeNumber(long number) { badge_ = number; }
   bool isIdleTimerDisabled() const;
@@ -122,6 +125,7 @@ class UIApplication {
   UIApplicationState state_ = UIApplicationStateInactive;
   std::vector<UIApplicationShortcutItem> shortcutItems_;
   long badge_ = 0;
+  bool networkActivity_ = false;
   long remoteRegistrations_ = 0;
   std::optional<std::string> alternateIconName_;
   std::set<std::string> alternateIcons_;

@@ -114,6 +114,12 @@ std::vector<Tappable> tappables() {
       }
   }
   for (UIView* v : frontViews()) {
+    for (auto& target : v->tapTargets()) {
+      auto tap = target.tap;
+      out.push_back({target.text, [tap] {
+                       return tap() ? UIInteractionResult::success() : UIInteractionResult::failure("nothing happened");
+                     }});
+    }
     if (auto* b = dynamic_cast<UIButton*>(v)) {
       std::string t = b->currentTitle();
       if (t.empty()) t = b->accessibilityLabel();

@@ -67,6 +67,16 @@ bool UITextView::tapLinkByUser(const std::string& linkOrText) {
   return false;
 }
 
+std::vector<UIViewTapTarget> UITextView::tapTargets() {
+  std::vector<UIViewTapTarget> out;
+  if (!selectable_) return out;
+  for (auto& [range, url] : attributed_.links()) {
+    std::string text = attributed_.substringWithRange(range);
+    out.push_back({text, [this, text] { return tapLinkByUser(text); }});
+  }
+  return out;
+}
+
 bool UITextView::appendScreenText(std::vector<std::string>& lines) const {
   if (!text_.empty() || editable_)
     lines.push_back(std::string(editable_ ? "text field: " : "") + UIScreenTextFormat::oneLine(text_, 400) +

@@ -60,6 +60,8 @@ class UITextView : public UIScrollView {
   // answers false when the text has no such link.
   bool tapLinkByUser(const std::string& linkOrText);
   bool appendScreenText(std::vector<std::string>& lines) const override;
+  // Its links, by their text.
+  std::vector<UIViewTapTarget> tapTargets() override;
 
  private:
   // The view's colour and font, which plain text and typing take.

@@ -51,6 +51,13 @@ struct UIAnimationRecord {
   bool animated = true;
 };
 
+// Something a person can tap inside a view that has no view of its own, such as a link
+// in a text or a page, named by the text they read.
+struct UIViewTapTarget {
+  std::string text;
+  std::function<bool()> tap;
+};
+
 class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
  public:
   UIView();
@@ -174,6 +181,8 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // Screen text: appends what a person sees of this view. Answers true when the lines
   // already cover the subviews.
   virtual bool appendScreenText(std::vector<std::string>& lines) const;
+  // What a person can tap inside the view besides its subviews.
+  virtual std::vector<UIViewTapTarget> tapTargets() { return {}; }
 
   // Animations apply their changes at once; their completion runs on the next turn of
   // the main loop. Every call is recorded.

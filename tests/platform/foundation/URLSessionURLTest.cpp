@@ -59,6 +59,31 @@ TEST(URLParsing, AppendingAPathComponentPutsExactlyOneSlash) {
   EXPECT_EQ(URL::fileURLWithPath("/tmp/a b").path(), "/tmp/a b");
 }
 
+TEST(URLParsing, ReferencesResolveAgainstABaseAsTheStandardSays) {
+  // The examples of RFC 3986 section 5.4.
+  auto base = URL::fromString("http://a/b/c/d;p?q");
+  ASSERT_TRUE(base);
+  std::vector<std::pair<std::string, std::string>> cases = {
+      {"g:h", "g:h"},           {"g", "http://a/b/c/g"},       {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"},          {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"}, {"#s", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/g#s"}, {";x", "http://a/b/c/;x"},   {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},    {"./", "http://a/b/c/"},       {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"},  {"../..", "http://a/"},        {"../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},    {"g.", "http://a/b/c/g."},     {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+  };
+  for (auto& [reference, resolved] : cases) {
+    auto url = URL::fromString(reference, *base);
+    ASSERT_TRUE(url) << reference;
+    EXPECT_EQ(url->absoluteString(), resolved) << reference;
+  }
+  // A page's screenshots link beside it on a host with a port.
+  auto page = URL::fromString("http://127.0.0.1:8080/depictions/x/index.php?id=1");
+  EXPECT_EQ(URL::fromString("screenshots.php", *page)->absoluteString(), "http://127.0.0.1:8080/depictions/x/screenshots.php");
+  EXPECT_FALSE(URL::fromString("a b", *page)) << "a reference that is no URL resolves to nothing";
+}
+
 TEST(URLParsing, PercentCoding) {
   EXPECT_EQ(URL::percentEncode("a b/ü", "/"), "a%20b/%C3%BC");
   EXPECT_EQ(URL::percentDecode("a%20b%2f").value_or(""), "a b/");

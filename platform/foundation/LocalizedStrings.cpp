@@ -144,4 +144,21 @@ void reload() {
   std::lock_guard<std::mutex> lock(gMutex);
   gTables.clear();
 }
+
+std::string fillPlaceholders(std::string_view format, std::initializer_list<std::string_view> values) {
+  std::string out;
+  out.reserve(format.size());
+  auto next = values.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == '@' || format[i + 1] == '%')) {
+      if (format[i + 1] == '%') out.push_back('%');
+      else if (next != values.end()) out.append(*next++);
+      ++i;
+      continue;
+    }
+    out.push_back(format[i]);
+  }
+  return out;
+}
+
 }  // namespace LocalizedStrings

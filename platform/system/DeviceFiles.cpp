@@ -229,6 +229,12 @@ bool writeAtomically(const std::string& path, const std::string& text, std::stri
   return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
 }
 
+bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
+                     std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  return place && Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, mode);
+}
+
 int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
   auto place = placeOf(path, false, error);
   if (!place) return -1;

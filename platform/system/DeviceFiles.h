@@ -9,6 +9,7 @@
 // Each function takes a host path as DeviceRoot::devicePath() answers it. A path that
 // is not below the current root (or any path on a real device, whose root is "/") is
 // no device data and is handled as a plain path.
+#include <functional>
 #include <string>
 
 #include "foundation/Value.h"
@@ -22,6 +23,10 @@ bool createFolder(const std::string& path, std::string* error = nullptr, unsigne
 bool writeAtomically(const std::string& path, const Data& bytes, std::string* error = nullptr, unsigned mode = 0644);
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error = nullptr,
                      unsigned mode = 0644);
+// The same with the contents written by `fill` onto the new file's descriptor as they are
+// produced (a stream); a false answer abandons the write and leaves the old file.
+bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
+                     std::string* error = nullptr, unsigned mode = 0644);
 // Opens a file below the root with `flags` (O_NOFOLLOW is added: a link with the file's
 // name is refused). Answers the descriptor, or -1 with `error` set.
 int openFile(const std::string& path, int flags, unsigned mode = 0644, std::string* error = nullptr);

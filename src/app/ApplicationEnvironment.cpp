@@ -4,6 +4,7 @@
 
 #include "core/ShellCommand.h"
 #include "interface/ErrorViewController.h"
+#include "security/LAContext.h"
 #include "uikit/UIApplication.h"
 
 KVEnvironment applicationEnvironment() {
@@ -21,9 +22,18 @@ KVEnvironment applicationEnvironment() {
   };
   environment.presentAlertCard = [](KVAlertCard card) {
     auto controller = std::make_shared<ErrorViewController>();
-    controller->showWithTitle(card.title, card.message, 2, card.closeTitle, card.otherTitle,
+    int buttons = card.otherTitle.empty() ? 1 : 2;
+    controller->showWithTitle(card.title, card.message, buttons, card.closeTitle, card.otherTitle,
                               std::move(card.otherAction));
     controller->presentFromTopPresenter();
+  };
+  environment.authenticateDeviceOwner = [](const std::string& reason,
+                                           std::function<void(KVOwnerAuthentication)> reply) {
+    LAContext context;
+    if (!context.canEvaluatePolicy(LAContext::DeviceOwnerAuthentication)) return reply(KVOwnerAuthentication::Unavailable);
+    context.evaluatePolicy(LAContext::DeviceOwnerAuthentication, reason, [reply](bool success, ErrorRef) {
+      reply(success ? KVOwnerAuthentication::Succeeded : KVOwnerAuthentication::Failed);
+    });
   };
   return environment;
 }

@@ -9,6 +9,10 @@ void PackagesManagerStandIn::rebuildPackagesCategoriesCache() {
   KVLog("*** No packages manager is built yet: the category cache was not rebuilt");
 }
 
+void PackagesManagerStandIn::removeCachedImagesForPackages(const std::vector<std::string>& identifiers) {
+  KVLog("*** No packages manager is built yet: the cached images of %zu packages were not removed", identifiers.size());
+}
+
 std::vector<std::string> PackagesManagerStandIn::aptQueueIdentifiers() { return KVAPTManager::queueArray(); }
 
 std::optional<KVPackageInstallInfo> PackagesManagerStandIn::packageInstallInfo(const std::string& identifier) {

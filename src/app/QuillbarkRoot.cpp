@@ -1,25 +1,33 @@
 #include "app/QuillbarkRoot.h"
 
+#include "account/KVRepositoryDirectory.h"
 #include "app/CacheUpdateTaskStandIn.h"
 #include "app/PackagesManagerStandIn.h"
-#include "app/SourcesManagerStandIn.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
+#include "database/KVRSources.h"
 #include "foundation/Log.h"
 #include "interface/ErrorViewController.h"
+#include "operations/KVAPTSourceLists.h"
+#include "payment/KVRepoStoreRefreshServices.h"
 #include "uikit/UIDevice.h"
 
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   Managers managers;
-  managers.sources = std::make_shared<SourcesManagerStandIn>();
+  managers.sources = std::make_shared<KVRSources>();
   managers.packages = std::make_shared<PackagesManagerStandIn>();
   managers.cacheUpdate = std::make_shared<CacheUpdateTaskStandIn>();
+  managers.sourceLists = std::make_shared<KVAPTSourceLists>();
+  managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
+  managers.directory = std::make_shared<KVRepositoryDirectory>();
   return managers;
 }
 
 ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
-  KVConnections connections{std::move(environment), std::move(managers.sources), std::move(managers.packages),
-                            std::move(managers.cacheUpdate)};
+  KVConnections connections{std::move(environment),        std::move(managers.sources),
+                            std::move(managers.packages),       std::move(managers.cacheUpdate),
+                            std::move(managers.sourceLists),    std::move(managers.payment),
+                            std::move(managers.directory)};
   if (ErrorRef error = KVConnections::install(std::move(connections))) {
     KVLog("*** Quillbark cannot start: %s", error->localizedDescription().c_str());
     return error;

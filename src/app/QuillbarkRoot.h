@@ -2,7 +2,8 @@
 // The composition root: builds the managers once, in one place, and connects the
 // subsystems. Subsystems call one another directly where the layers allow; where a lower
 // one must call a manager built above it (the pipeline and the database call the sources
-// and packages managers and make the cache-update task), the root hands it the manager
+// and packages managers and make the cache-update task; the refresh asks the APT layer,
+// the payment client and the repository directory), the root hands it the manager
 // through core/KVConnections. The only other thing handed in is the environment, the
 // platform's effects; main() gives the application's, tests give recording ones.
 #include <memory>
@@ -21,6 +22,12 @@ class QuillbarkRoot {
     std::shared_ptr<KVPackagesManaging> packages;
     // The maker of the cache-update task (KVUpdateInformationCacheTask).
     std::shared_ptr<KVCacheUpdateTaskMaking> cacheUpdate;
+    // The APT layer's list files, for the refresh and the sources manager.
+    std::shared_ptr<KVSourceListsManaging> sourceLists;
+    // The payment client, for the refresh's endpoint question and purchases update.
+    std::shared_ptr<KVPaymentServiceAsking> payment;
+    // The vendor service's repository directory, to which refreshed sources are submitted.
+    std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
   };
   static Managers standardManagers();
 

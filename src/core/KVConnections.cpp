@@ -22,6 +22,7 @@ std::vector<std::string> KVEnvironment::missingPieces() const {
   noteIfMissing(missing, bool(endBackgroundTask), "endBackgroundTask");
   noteIfMissing(missing, bool(setIdleTimerDisabled), "setIdleTimerDisabled");
   noteIfMissing(missing, bool(presentAlertCard), "presentAlertCard");
+  noteIfMissing(missing, bool(authenticateDeviceOwner), "authenticateDeviceOwner");
   return missing;
 }
 
@@ -31,6 +32,9 @@ std::vector<std::string> KVConnections::missingPieces() const {
   noteIfMissing(missing, sources != nullptr, "sources");
   noteIfMissing(missing, packages != nullptr, "packages");
   noteIfMissing(missing, cacheUpdate != nullptr, "cacheUpdate");
+  noteIfMissing(missing, sourceLists != nullptr, "sourceLists");
+  noteIfMissing(missing, payment != nullptr, "payment");
+  noteIfMissing(missing, directory != nullptr, "directory");
   return missing;
 }
 

@@ -9,6 +9,9 @@
 #include "core/KVCacheUpdateTaskMaking.h"
 #include "core/KVEnvironment.h"
 #include "core/KVPackagesManaging.h"
+#include "core/KVPaymentServiceAsking.h"
+#include "core/KVRepositoryDirectorySubmitting.h"
+#include "core/KVSourceListsManaging.h"
 #include "core/KVSourcesManaging.h"
 #include "foundation/Error.h"
 
@@ -19,6 +22,9 @@ struct KVConnections {
   std::shared_ptr<KVSourcesManaging> sources;
   std::shared_ptr<KVPackagesManaging> packages;
   std::shared_ptr<KVCacheUpdateTaskMaking> cacheUpdate;
+  std::shared_ptr<KVSourceListsManaging> sourceLists;
+  std::shared_ptr<KVPaymentServiceAsking> payment;
+  std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
 
   // The names of the missing pieces ("environment.runCommand", "sources", ...).
   std::vector<std::string> missingPieces() const;

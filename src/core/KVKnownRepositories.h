@@ -1,19 +1,29 @@
 #pragma once
 // The fixed repository locations that the APT layer and the refresh treat apart from
-// flat repositories. Each ends in "/"; the hosts are this installation's choice.
+// flat repositories. Each ends in "/"; the hosts are this installation's choice, under
+// the reserved ".example" name. They are settings: tests point them at 127.0.0.1.
+#include <string>
+
 namespace KVKnownRepositories {
-// Older repositories whose sources-list line has the "stable main" layout.
-inline constexpr const char* kLargeDefaultRepository = "http://apt.bigrepo.example/repofiles/cydia/";
-inline constexpr const char* kArchivedRepositoryA = "http://apt.archived-a.example/";
-inline constexpr const char* kArchivedRepositoryB = "http://archived-b.example/repo/cydia/";
-inline constexpr const char* kStoreRepository = "http://apt.store.example/";
-// The bootstrap repository of the unc0ver and checkra1n tools, in its two forms, and
-// the host its sources-list line always names (over https).
-inline constexpr const char* kUnc0verBootstrapHTTP = "http://apt.bootstrap-u.example/";
-inline constexpr const char* kUnc0verBootstrapHTTPS = "https://apt.bootstrap-u.example/";
-inline constexpr const char* kUnc0verBootstrapHost = "apt.bootstrap-u.example";
-// The bootstrap repository of the electra and chimera tools.
-inline constexpr const char* kElectraBootstrap = "https://apt.bootstrap-e.example/";
-// A mirror of the store that serves archived repository A's index (no final "/").
-inline constexpr const char* kMirrorHost = "http://mirror.store.example";
+
+struct Locations {
+  // Older repositories whose sources-list line has the "stable main" layout.
+  std::string largeDefaultRepository = "http://apt.bigrepo.example/repofiles/cydia/";
+  std::string archivedRepositoryA = "http://apt.archived-a.example/";
+  std::string archivedRepositoryB = "http://archived-b.example/repo/cydia/";
+  std::string storeRepository = "http://apt.store.example/";
+  // The bootstrap repository of the unc0ver and checkra1n tools, in its two forms; both
+  // are served from the second, which its sources-list line names.
+  std::string unc0verBootstrapHTTP = "http://apt.bootstrap-u.example/";
+  std::string unc0verBootstrapHTTPS = "https://apt.bootstrap-u.example/";
+  // The bootstrap repository of the electra and chimera tools.
+  std::string electraBootstrap = "https://apt.bootstrap-e.example/";
+  // A mirror of the store that serves archived repository A's index (no final "/").
+  std::string mirrorHost = "http://mirror.store.example";
+};
+
+Locations current();
+void setLocations(Locations locations);
+void resetLocations();
+
 }  // namespace KVKnownRepositories

@@ -17,6 +17,8 @@ class KVPackagesManaging {
   virtual ~KVPackagesManaging() = default;
   // Rebuilds the category grouping of the package lists.
   virtual void rebuildPackagesCategoriesCache() = 0;
+  // Deletes the cached screenshots, home banners and depiction banners of the packages.
+  virtual void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) = 0;
   // The identifiers of the APT layer's current queue, in order.
   virtual std::vector<std::string> aptQueueIdentifiers() = 0;
   // None when no record has this identifier.

@@ -9,6 +9,7 @@
 // Repository data is hostile: decoded output beyond `maxDecodedSize` fails with the
 // decoder's stream message, so a small file that claims gigabytes cannot exhaust memory.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "foundation/Value.h"
@@ -35,5 +36,24 @@ bool isXZippedData(const Data& data);
 // A valid LZMA-alone header: properties byte below 225, a dictionary size of 2^n or
 // 2^n + 2^(n-1), and an unknown or plausible (below 256 GiB) uncompressed size.
 bool isLZMAZippedData(const Data& data);
+
+// --- Streaming: a compressed file decoded piece by piece, never held whole in memory.
+
+enum class Format {
+  None,   // the file as it is
+  BZip2,
+  GZip,
+  XZ,     // an XZ container, or LZMA-alone data found under that name
+  LZMA,   // LZMA-alone, or an XZ container found under that name
+};
+// Takes the next piece of decoded bytes; false stops the decoding.
+using ChunkSink = std::function<bool(const uint8_t* bytes, size_t size)>;
+inline constexpr size_t kStreamChunkSize = 256 * 1024;
+
+// Decodes the file at `path` into `sink`, in pieces of at most kStreamChunkSize bytes.
+// False on any failure, with the reason in `error` worded as the decoders above word it
+// (a sink that stops gives "The decoded data could not be written").
+bool decodeFile(const std::string& path, Format format, const ChunkSink& sink, std::string* error = nullptr,
+                size_t maxDecodedSize = kDefaultMaxDecodedSize);
 
 }  // namespace NSDataCompression

@@ -28,7 +28,7 @@ std::vector<std::string> defaultSourceLocations() {
   }
   return {
       "https://repo.korvale.example/repo/",
-      KVKnownRepositories::kLargeDefaultRepository,
+      KVKnownRepositories::current().largeDefaultRepository,
       "https://repo.corwinvale.example/repo/",
       "https://community-one.example/",
       "https://community-two.example/",
@@ -45,9 +45,9 @@ std::optional<std::string> bootstrapLocationForJailbreakTool(int tool) {
   }
   switch (tool) {
     case KVPlatform::Chimera:
-    case KVPlatform::Electra: return std::string(KVKnownRepositories::kElectraBootstrap);
+    case KVPlatform::Electra: return KVKnownRepositories::current().electraBootstrap;
     case KVPlatform::Unc0ver:
-    case KVPlatform::Checkra1n: return std::string(KVKnownRepositories::kUnc0verBootstrapHTTPS);
+    case KVPlatform::Checkra1n: return KVKnownRepositories::current().unc0verBootstrapHTTPS;
     default: return std::nullopt;
   }
 }

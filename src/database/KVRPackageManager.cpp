@@ -5,6 +5,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDefaultRepositories.h"
 #include "database/KVRSource.h"
+#include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
@@ -55,6 +56,8 @@ KVRPackageManager::KVRPackageManager() {
 }
 
 KVRPackageManager::~KVRPackageManager() = default;
+
+std::shared_ptr<KVRSources> KVRPackageManager::sources() const { return KVRSources::connected(); }
 
 void KVRPackageManager::refreshAllSources() {
   KVConnections::current("KVRPackageManager::refreshAllSources")->sources->refreshAllSources();

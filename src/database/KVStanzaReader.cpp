@@ -11,6 +11,10 @@ KVStanzaReader::KVStanzaReader(const std::string& path) {
   if (fd_ >= 0) buffer_.resize(kBlockSize + kPadding);
 }
 
+KVStanzaReader::KVStanzaReader(ReadFunction read) : read_(std::move(read)) {
+  if (read_) buffer_.resize(kBlockSize + kPadding);
+}
+
 KVStanzaReader::~KVStanzaReader() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -34,7 +38,7 @@ bool KVStanzaReader::next(KVStanza& stanza) {
   parser_.reset();
   pending_.clear();
   blockStart_ = begin_;
-  if (fd_ < 0) return false;
+  if (!isOpen()) return false;
   size_t start, length;
   KVControlLineParser::Hints hints;
   for (;;) {
@@ -78,7 +82,8 @@ void KVStanzaReader::fill() {
     buffer_.shrink_to_fit();
   }
   for (;;) {
-    ssize_t n = ::read(fd_, buffer_.data() + end_, usable() - end_);
+    ssize_t n = read_ ? read_(buffer_.data() + end_, usable() - end_)
+                      : ::read(fd_, buffer_.data() + end_, usable() - end_);
     if (n > 0) {
       end_ += static_cast<size_t>(n);
       return;

@@ -3,7 +3,10 @@
 // file is read in blocks into one buffer that only grows to hold the longest line, so
 // lines of any length are read whole and an index of any size is parsed in the memory
 // of its largest stanza.
+#include <sys/types.h>
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,12 +16,17 @@
 
 class KVStanzaReader {
  public:
+  // Fills up to `size` bytes; answers how many (0 at the end, -1 on an error), as read(2).
+  using ReadFunction = std::function<ssize_t(char* bytes, size_t size)>;
+
   explicit KVStanzaReader(const std::string& path);
+  // Reads whatever `read` hands out, as from a file (a stream being decoded).
+  explicit KVStanzaReader(ReadFunction read);
   ~KVStanzaReader();
   KVStanzaReader(const KVStanzaReader&) = delete;
   KVStanzaReader& operator=(const KVStanzaReader&) = delete;
 
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ >= 0 || read_; }
   // Fills `stanza` (cleared first) with the next stanza that has at least one field.
   // False when the file holds no more.
   bool next(KVStanza& stanza);
@@ -43,6 +51,7 @@ class KVStanzaReader {
   static constexpr size_t kPadding = KVLineScan::kPadding;
 
   int fd_ = -1;
+  ReadFunction read_;
   std::vector<char> buffer_;
   size_t begin_ = 0;  // first byte not yet handed out
   size_t end_ = 0;    // end of the bytes read

@@ -160,13 +160,14 @@ ErrorRef KVAPTManager::purgeSandbox() {
 }
 
 std::string KVAPTManager::debSourceForSource(const std::string& location) {
-  using namespace KVKnownRepositories;
-  for (const char* older : {kLargeDefaultRepository, kArchivedRepositoryA, kArchivedRepositoryB, kStoreRepository})
-    if (location == older) return "deb " + location + " stable main\n";
-  if (location == kUnc0verBootstrapHTTP || location == kUnc0verBootstrapHTTPS) {
-    char line[256];
-    snprintf(line, sizeof line, "deb https://%s/ ios/%.2f main\n", kUnc0verBootstrapHost, 1443.0);
-    return line;
+  const auto known = KVKnownRepositories::current();
+  for (const auto* older : {&known.largeDefaultRepository, &known.archivedRepositoryA, &known.archivedRepositoryB,
+                            &known.storeRepository})
+    if (location == *older) return "deb " + location + " stable main\n";
+  if (location == known.unc0verBootstrapHTTP || location == known.unc0verBootstrapHTTPS) {
+    char distribution[32];
+    snprintf(distribution, sizeof distribution, "ios/%.2f", 1443.0);
+    return "deb " + known.unc0verBootstrapHTTPS + " " + distribution + " main\n";
   }
   return "deb " + location + " ./\n";
 }
@@ -222,6 +223,16 @@ ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const std::string& l
   ErrorRef error = writeTreeFile(packagesPathForSource(location), bytes);
   if (error) KVLog("ERROR SANDBOX COPY PACKAGES, %s", error->localizedDescription().c_str());
   return error;
+}
+
+ErrorRef KVAPTManager::writePackagesFile(const std::string& location,
+                                        const std::function<bool(int fd, std::string* error)>& fill) {
+  if (!Files::exists(configurationPath()))
+    if (ErrorRef error = createAPTSandboxIfNeeded()) return error;
+  const std::string path = packagesPathForSource(location);
+  std::string reason;
+  if (DeviceFiles::writeAtomically(path, fill, &reason)) return nullptr;
+  return aptError(KVAPTErrorTreeUnwritable, "cannot write " + path + ": " + reason);
 }
 
 std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string& location, int fileType) {

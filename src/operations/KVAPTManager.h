@@ -84,6 +84,11 @@ class KVAPTManager {
                                                       const std::string& location);
   [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, const std::string& location);
   [[nodiscard]] static ErrorRef writePackagesData(const Data& bytes, const std::string& location);
+  // The Packages file written by `fill` onto a new file's descriptor as it produces the
+  // bytes (a decoded index streams there); the old file is replaced only when `fill`
+  // answers true, and is otherwise left as it was.
+  [[nodiscard]] static ErrorRef writePackagesFile(const std::string& location,
+                                                  const std::function<bool(int fd, std::string* error)>& fill);
   static std::string safeLastModifiedDateStringForSource(const std::string& location, int fileType);
   [[nodiscard]] static ErrorRef purgeSourceFromSandbox(const std::string& location);
   [[nodiscard]] static ErrorRef purgeSourcesFromSandbox(const std::vector<std::string>& locations);

@@ -1,12 +1,12 @@
 // The command lines of the APT layer and the operations that run them.
 #include <sstream>
 
+#include "core/DebianNames.h"
 #include "core/KVPlatform.h"
+#include "core/ShellCommand.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
-#include "operations/DebianNames.h"
 #include "operations/KVAPTManager.h"
-#include "core/ShellCommand.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 

@@ -4,10 +4,10 @@
 #include <mutex>
 #include <sstream>
 
+#include "core/DebianNames.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
-#include "operations/DebianNames.h"
 #include "operations/KVAPTManager.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"

@@ -117,6 +117,11 @@ bool DebBuilder::writeFlatRepository(const std::string& folder, const std::vecto
     if (stanza.empty()) return false;
     packages += (packages.empty() ? "" : "\n") + stanza;
   }
+  return writeRepositoryIndex(folder, packages, options);
+}
+
+bool DebBuilder::writeRepositoryIndex(const std::string& folder, const std::string& packages,
+                                      const FlatRepositoryOptions& options) {
   std::string index = folder + "/Packages";
   if (!writeOrFail(index, packages)) return false;
   if (options.compressedIndexes) {

@@ -72,6 +72,9 @@ class DebBuilder {
   // archives named, relative to `folder`. Answers false, with a test failure, on error.
   static bool writeFlatRepository(const std::string& folder, const std::vector<std::string>& debFiles,
                                   const FlatRepositoryOptions& options = {});
+  // The same from a Packages text written here (stanzas that need no archive).
+  static bool writeRepositoryIndex(const std::string& folder, const std::string& packages,
+                                   const FlatRepositoryOptions& options = {});
   static std::string releaseText(const std::string& folder, const FlatRepositoryOptions& options);
 
   // Runs a program (no shell) and answers its output; `status` gets its exit status.

@@ -2,9 +2,14 @@
 
 #include <functional>
 
+#include "account/KVSearchRepositories.h"
+#include "account/KVVendorService.h"
+#include "core/KVKnownRepositories.h"
 #include "core/KVPipelineManager.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTManager.h"
+#include "security/LAContext.h"
+#include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
 
 namespace {
@@ -19,6 +24,12 @@ const Reset kResets[] = {
     {"main loop", [] { RunLoop::main().reset(); }},
     {"pipeline", [] { KVPipelineManager::sharedManager().resetForTesting(); }},
     {"APT queue", [] { KVAPTManager::setQueue(""); }},
+    {"known repositories", [] { KVKnownRepositories::resetLocations(); }},
+    // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port
+    // nobody listens on.
+    {"vendor service", [] { KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL()); }},
+    {"repository directory", [] { KVSearchRepositories::instance().resetForTesting(); }},
+    {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
     {"connections", [] { TestRoot{}; }},
 };
 }  // namespace

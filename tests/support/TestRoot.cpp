@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "account/KVRepositoryDirectory.h"
+#include "database/KVRSources.h"
 #include "foundation/RunLoop.h"
+#include "operations/KVAPTSourceLists.h"
+#include "payment/KVRepoStoreRefreshServices.h"
 
 struct TestRoot::Record {
   mutable std::mutex mutex;
@@ -12,9 +16,11 @@ struct TestRoot::Record {
   std::vector<bool> idleTimerChanges;
   bool refuseGrants = false;
   uint64_t nextGrant = 1;
+  KVOwnerAuthentication ownerAnswer = KVOwnerAuthentication::Unavailable;
+  std::vector<std::string> authenticationReasons;
 };
 
-void TestSources::refreshAllSources() {
+bool TestSources::refreshAllSources() {
   ++refreshes;
   std::function<void()> call;
   {
@@ -22,6 +28,7 @@ void TestSources::refreshAllSources() {
     call = onRefresh_;
   }
   if (call) call();
+  return true;
 }
 
 std::optional<Date> TestSources::currentRefreshDate() {
@@ -42,6 +49,16 @@ void TestSources::onRefresh(std::function<void()> call) {
 void TestPackages::rebuildPackagesCategoriesCache() {
   ++categoryRebuilds;
   if (!RunLoop::isMainThread()) ++categoryRebuildsOffMain;
+}
+
+void TestPackages::removeCachedImagesForPackages(const std::vector<std::string>& identifiers) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  removals_.insert(removals_.end(), identifiers.begin(), identifiers.end());
+}
+
+std::vector<std::string> TestPackages::cachedImageRemovals() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return removals_;
 }
 
 std::vector<std::string> TestPackages::aptQueueIdentifiers() {
@@ -82,8 +99,19 @@ TestRoot::TestRoot() : record_(std::make_shared<Record>()) { start(environment()
 
 TestRoot::TestRoot(KVEnvironment environment) : record_(std::make_shared<Record>()) { start(std::move(environment)); }
 
+TestRoot::TestRoot(WithSourcesManager) : sourcesManager(std::make_shared<KVRSources>()), record_(std::make_shared<Record>()) {
+  start(environment());
+}
+
 void TestRoot::start(KVEnvironment environment) {
-  ErrorRef error = QuillbarkRoot::start(std::move(environment), {sources, packages, cacheUpdate});
+  QuillbarkRoot::Managers managers;
+  managers.sources = sourcesManager ? std::shared_ptr<KVSourcesManaging>(sourcesManager) : sources;
+  managers.packages = packages;
+  managers.cacheUpdate = cacheUpdate;
+  managers.sourceLists = std::make_shared<KVAPTSourceLists>();
+  managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
+  managers.directory = std::make_shared<KVRepositoryDirectory>();
+  ErrorRef error = QuillbarkRoot::start(std::move(environment), std::move(managers));
   EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
 }
 
@@ -111,7 +139,27 @@ KVEnvironment TestRoot::environment() const {
     std::lock_guard<std::mutex> lock(record->mutex);
     record->cards.push_back(std::move(card));
   };
+  environment.authenticateDeviceOwner = [record](const std::string& reason,
+                                                 std::function<void(KVOwnerAuthentication)> reply) {
+    KVOwnerAuthentication answer;
+    {
+      std::lock_guard<std::mutex> lock(record->mutex);
+      record->authenticationReasons.push_back(reason);
+      answer = record->ownerAnswer;
+    }
+    reply(answer);
+  };
   return environment;
+}
+
+void TestRoot::setOwnerAuthentication(KVOwnerAuthentication answer) {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  record_->ownerAnswer = answer;
+}
+
+std::vector<std::string> TestRoot::authenticationReasons() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->authenticationReasons;
 }
 
 std::vector<std::string> TestRoot::commands() const {

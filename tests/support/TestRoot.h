@@ -16,9 +16,11 @@
 #include "app/QuillbarkRoot.h"
 #include "core/KVTask.h"
 
+class KVRSources;
+
 class TestSources : public KVSourcesManaging {
  public:
-  void refreshAllSources() override;
+  bool refreshAllSources() override;
   std::optional<Date> currentRefreshDate() override;
   void refreshBatchEnded() override { ++batchEnds; }
   void setRefreshDate(std::optional<Date> date);
@@ -37,17 +39,21 @@ class TestSources : public KVSourcesManaging {
 class TestPackages : public KVPackagesManaging {
  public:
   void rebuildPackagesCategoriesCache() override;
+  void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) override;
   std::vector<std::string> aptQueueIdentifiers() override;
   std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) override;
   void setQueue(std::vector<std::string> identifiers, std::map<std::string, KVPackageInstallInfo> packages);
 
   std::atomic<int> categoryRebuilds{0};
   std::atomic<int> categoryRebuildsOffMain{0};
+  // Every identifier whose cached images were to be removed, in order.
+  std::vector<std::string> cachedImageRemovals() const;
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<std::string> queue_;
   std::map<std::string, KVPackageInstallInfo> packages_;
+  std::vector<std::string> removals_;
 };
 
 class TestCacheUpdate : public KVCacheUpdateTaskMaking {
@@ -64,10 +70,14 @@ class TestCacheUpdate : public KVCacheUpdateTaskMaking {
 
 class TestRoot {
  public:
-  // Starts the root with the recording environment and the test managers.
+  // Starts the root with the recording environment and the test managers; the APT
+  // layer's list files, the payment client and the repository directory are the real ones.
   TestRoot();
   // The same with `environment` instead (an application environment in a screen test).
   explicit TestRoot(KVEnvironment environment);
+  // The same with the real sources manager (`sourcesManager`) in place of TestSources.
+  struct WithSourcesManager {};
+  explicit TestRoot(WithSourcesManager);
 
   // The recording environment of this root.
   KVEnvironment environment() const;
@@ -77,10 +87,15 @@ class TestRoot {
   void refuseGrants(bool refuse);
   std::vector<uint64_t> endedGrants() const;
   std::vector<bool> idleTimerChanges() const;
+  // What the device owner answers when asked to authenticate (Unavailable by default),
+  // and the reasons asked with.
+  void setOwnerAuthentication(KVOwnerAuthentication answer);
+  std::vector<std::string> authenticationReasons() const;
 
   std::shared_ptr<TestSources> sources = std::make_shared<TestSources>();
   std::shared_ptr<TestPackages> packages = std::make_shared<TestPackages>();
   std::shared_ptr<TestCacheUpdate> cacheUpdate = std::make_shared<TestCacheUpdate>();
+  std::shared_ptr<KVRSources> sourcesManager;  // with WithSourcesManager only
 
  private:
   struct Record;

@@ -15,6 +15,9 @@ TEST(QuillbarkRoot, TheApplicationsEnvironmentAndManagersAreComplete) {
   EXPECT_NE(managers.sources, nullptr);
   EXPECT_NE(managers.packages, nullptr);
   EXPECT_NE(managers.cacheUpdate, nullptr);
+  EXPECT_NE(managers.sourceLists, nullptr);
+  EXPECT_NE(managers.payment, nullptr);
+  EXPECT_NE(managers.directory, nullptr);
   EXPECT_EQ(QuillbarkRoot::start(applicationEnvironment()), nullptr);
 }
 
@@ -43,7 +46,7 @@ TEST(QuillbarkRoot, AMissingManagerFailsTheStartToo) {
   EXPECT_EQ(describe(QuillbarkRoot::start(KVEnvironment{}, managers)),
             "The start-up connections lack: environment.runCommand, environment.beginBackgroundTask, "
             "environment.endBackgroundTask, environment.setIdleTimerDisabled, environment.presentAlertCard, "
-            "packages, cacheUpdate");
+            "environment.authenticateDeviceOwner, packages, cacheUpdate");
 }
 
 // Nothing falls back to a default that quietly does nothing: a subsystem used before the
@@ -60,7 +63,7 @@ TEST(QuillbarkRootDeathTest, UsingThePipelineBeforeTheRootStartedStopsLoudly) {
 
 // Until the sources and packages managers and the cache-update task are built, the
 // root's stand-ins answer what they can and do nothing else.
-TEST(QuillbarkRoot, TheStandInsAnswerNothingTheyCannotKnow) {
+TEST(QuillbarkRoot, ManagersStartWithoutABatchAndTheStandInsAnswerNothingTheyCannotKnow) {
   auto managers = QuillbarkRoot::standardManagers();
   EXPECT_EQ(managers.sources->currentRefreshDate(), std::nullopt);
   EXPECT_EQ(managers.cacheUpdate->makeCacheUpdateTask(), nullptr);

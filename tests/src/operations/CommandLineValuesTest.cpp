@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "operations/DebianNames.h"
+#include "core/DebianNames.h"
 #include "operations/KVStreamingTask.h"
 
 namespace {

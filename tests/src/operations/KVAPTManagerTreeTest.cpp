@@ -84,13 +84,16 @@ TEST_F(APTTree, PurgingTheSandboxStartsItAfresh) {
 }
 
 TEST_F(APTTree, SourcesLinesFollowTheTable) {
-  using namespace KVKnownRepositories;
+  const auto known = KVKnownRepositories::current();
   EXPECT_EQ(KVAPTManager::debSourceForSource("http://repo.example/apt/"), "deb http://repo.example/apt/ ./\n");
   EXPECT_EQ(KVAPTManager::debSourceForSource("https://repo.example/my repo/"), "deb https://repo.example/my repo/ ./\n");
-  for (const char* older : {kLargeDefaultRepository, kArchivedRepositoryA, kArchivedRepositoryB, kStoreRepository})
-    EXPECT_EQ(KVAPTManager::debSourceForSource(older), "deb " + std::string(older) + " stable main\n");
-  EXPECT_EQ(KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTP), "deb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
-  EXPECT_EQ(KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTPS), KVAPTManager::debSourceForSource(kUnc0verBootstrapHTTP));
+  for (const auto& older : {known.largeDefaultRepository, known.archivedRepositoryA, known.archivedRepositoryB,
+                            known.storeRepository})
+    EXPECT_EQ(KVAPTManager::debSourceForSource(older), "deb " + older + " stable main\n");
+  EXPECT_EQ(KVAPTManager::debSourceForSource(known.unc0verBootstrapHTTP),
+            "deb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
+  EXPECT_EQ(KVAPTManager::debSourceForSource(known.unc0verBootstrapHTTPS),
+            KVAPTManager::debSourceForSource(known.unc0verBootstrapHTTP));
   // Only exact texts are in the table.
   EXPECT_EQ(KVAPTManager::debSourceForSource("HTTP://apt.store.example/"), "deb HTTP://apt.store.example/ ./\n");
 }
@@ -101,13 +104,13 @@ TEST_F(APTTree, ListFileNamesAreAPTs) {
   EXPECT_EQ(KVAPTManager::packagesPathForSource("http://repo.example/apt/"), lists + "repo.example_apt_._Packages");
   EXPECT_EQ(KVAPTManager::packagesPathForSource("https://repo.example/my repo/"), lists + "repo.example_my_repo_._Packages");
   EXPECT_EQ(KVAPTManager::packagesPathForSource("http://127.0.0.1:8080/"), lists + "127.0.0.1:8080_._Packages");
-  const std::string older = KVKnownRepositories::kArchivedRepositoryB;  // ".../repo/cydia/"
+  const std::string older = KVKnownRepositories::current().archivedRepositoryB;  // ".../repo/cydia/"
   EXPECT_EQ(KVAPTManager::releasePathForSource(older), lists + "archived-b.example_repo_cydia_dists_stable_Release");
   EXPECT_EQ(KVAPTManager::packagesPathForSource(older),
             lists + "archived-b.example_repo_cydia_dists_stable_main_binary-iphoneos-arm_Packages");
-  EXPECT_EQ(KVAPTManager::releasePathForSource(KVKnownRepositories::kUnc0verBootstrapHTTP),
+  EXPECT_EQ(KVAPTManager::releasePathForSource(KVKnownRepositories::current().unc0verBootstrapHTTP),
             lists + "apt.bootstrap-u.example_dists_ios_1443.00_Release");
-  EXPECT_EQ(KVAPTManager::packagesPathForSource(KVKnownRepositories::kUnc0verBootstrapHTTP),
+  EXPECT_EQ(KVAPTManager::packagesPathForSource(KVKnownRepositories::current().unc0verBootstrapHTTP),
             lists + "apt.bootstrap-u.example_dists_ios_1443.00_main_binary-iphoneos-arm_Packages");
   EXPECT_EQ(KVAPTManager::filePathForSource("http://repo.example/apt/", 0), lists + "repo.example_apt_._Release");
   EXPECT_EQ(KVAPTManager::filePathForSource("http://repo.example/apt/", 1), lists + "repo.example_apt_._Packages");
@@ -117,8 +120,8 @@ TEST_F(APTTree, ListFileNamesAreAPTs) {
 TEST_F(APTTree, SourcesListKeepsOneLinePerRepository) {
   EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
   EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded("http://repo.example/apt/"), nullptr);
-  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTP), nullptr);
-  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::kUnc0verBootstrapHTTPS), nullptr);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::current().unc0verBootstrapHTTP), nullptr);
+  EXPECT_EQ(KVAPTManager::writeSourceToListIfNeeded(KVKnownRepositories::current().unc0verBootstrapHTTPS), nullptr);
   EXPECT_EQ(sourcesList(), "deb http://repo.example/apt/ ./\ndeb https://apt.bootstrap-u.example/ ios/1443.00 main\n");
 
   // A hand-edited list without a final line feed still gets whole lines.

@@ -1,4 +1,4 @@
-#include "operations/DebianNames.h"
+#include "core/DebianNames.h"
 
 namespace DebianNames {
 namespace {

@@ -1,0 +1,36 @@
+#pragma once
+// What the refresh and the sources manager ask of the APT layer, which is built above
+// them: a source's list files in the private APT tree (its Release and its decoded
+// Packages index) and its line in the private sources list. The composition root hands
+// them the APT layer's own.
+#include <functional>
+#include <string>
+
+#include "foundation/Error.h"
+#include "foundation/StringEncoding.h"
+
+class KVSourceListsManaging {
+ public:
+  enum FileType : int { Release = 0, Packages = 1 };
+  // Writes the next `size` bytes of a list file; false (with the reason) when it can't.
+  using Sink = std::function<bool(const uint8_t* bytes, size_t size, std::string* error)>;
+  // Produces a list file's bytes through the sink; false (with the reason) abandons the
+  // file, which then keeps its previous contents.
+  using Producer = std::function<bool(const Sink& sink, std::string* error)>;
+
+  virtual ~KVSourceListsManaging() = default;
+  virtual bool hasListFile(const std::string& location, FileType type) = 0;
+  // The list file's modification date as an HTTP date (the distant past without a file),
+  // for If-Modified-Since.
+  virtual std::string lastModifiedText(const std::string& location, FileType type) = 0;
+  // The Release file, then the source's sources-list line when it is missing.
+  [[nodiscard]] virtual ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
+                                                      const std::string& location) = 0;
+  // The decoded Packages index, written whole or not at all: it replaces the old file
+  // only when `produce` answers true.
+  [[nodiscard]] virtual ErrorRef writePackagesFile(const std::string& location, const Producer& produce) = 0;
+  // Removes the source's line and its list files.
+  [[nodiscard]] virtual ErrorRef purgeSource(const std::string& location) = 0;
+  // Rebuilds APT's caches, waiting for it.
+  virtual void generateCaches() = 0;
+};

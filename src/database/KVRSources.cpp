@@ -1,0 +1,368 @@
+#include "database/KVRSources.h"
+
+#include "core/KVConnections.h"
+#include "core/KVPipelineManager.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVRPackage.h"
+#include "database/KVSourceRefresh.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/URL.h"
+#include "store/Store.h"
+#include "system/DeviceRoot.h"
+#include "system/Reachability.h"
+
+namespace {
+
+std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVRSources"); }
+
+bool setupDone() { return QuillbarkPersistentPreferences::sharedInstance().boolForKey("setupDone"); }
+
+// A typed location becomes a source only as an http or https URL with a host and
+// without blanks or control characters: it reaches the sources list, file names and
+// requests.
+bool isAcceptableLocation(const std::string& text) {
+  size_t schemeEnd;
+  if (text.rfind("https://", 0) == 0) schemeEnd = 8;
+  else if (text.rfind("http://", 0) == 0) schemeEnd = 7;
+  else return false;
+  if (text.size() == schemeEnd || text[schemeEnd] == '/' || text[schemeEnd] == '[') return false;
+  for (unsigned char c : text)
+    if (c <= 0x20 || c == 0x7F) return false;
+  return URL::fromString(text).has_value();
+}
+
+// The location's text after its scheme, which names the repository under either scheme.
+std::optional<std::string> withoutScheme(const std::string& location) {
+  size_t separator = location.find("://");
+  if (separator == std::string::npos) return std::nullopt;
+  return location.substr(separator + 3);
+}
+
+bool existsUnderEitherScheme(store::Database& db, const std::string& rest) {
+  return db.objectForPrimaryKey(KVRSource::className(), "https://" + rest) ||
+         db.objectForPrimaryKey(KVRSource::className(), "http://" + rest);
+}
+
+void presentCard(KVAlertCard card) {
+  auto present = connections()->environment.presentAlertCard;
+  performOnMainThread([present, card = std::move(card)]() mutable { present(std::move(card)); });
+}
+
+std::string replacingSlashes(std::string text) {
+  for (auto& c : text)
+    if (c == '/') c = '_';
+  return text;
+}
+
+}  // namespace
+
+std::shared_ptr<KVRSources> KVRSources::connected() {
+  return std::dynamic_pointer_cast<KVRSources>(connections()->sources);
+}
+
+// ---- Refreshing
+
+bool KVRSources::refreshAllSources() {
+  if (!setupDone()) return false;
+  int status = Reachability::reachabilityForInternetConnection()->currentReachabilityStatus();
+  if (status != ReachableViaWiFi && status != ReachableViaWWAN) return false;
+  std::weak_ptr<KVRSources> weak = weak_from_this();
+  performOnDefaultThread([weak] {
+    auto self = weak.lock();
+    if (!self) return;
+    std::vector<std::string> locations;
+    try {
+      for (const auto& v : store::Database::defaultDatabase()->objects(KVRSource::className()).valuesForKey("location"))
+        locations.push_back(v.asString());
+    } catch (const std::exception& e) {
+      KVLog("Cannot read the sources to refresh: %s", e.what());
+      return;
+    }
+    // A batch without a task would never be ended by the pipeline.
+    if (locations.empty()) return;
+    self->setIsRefreshInProgress(true, true);
+    self->queueRefreshes(locations);
+  });
+  return true;
+}
+
+void KVRSources::refreshSource(const std::string& location) { refreshSources({location}); }
+
+void KVRSources::refreshSources(const std::vector<std::string>& locations) {
+  if (!setupDone() || locations.empty()) return;
+  setIsRefreshInProgress(true, false);
+  queueRefreshes(locations);
+}
+
+void KVRSources::queueRefreshes(const std::vector<std::string>& locations) {
+  // Every task is made before any is queued, so all of them take this batch's date even
+  // when the first ends before the last is made.
+  std::vector<std::shared_ptr<KVSourceRefresh>> tasks;
+  tasks.reserve(locations.size());
+  for (const auto& location : locations) tasks.push_back(std::make_shared<KVSourceRefresh>(location));
+  for (auto& task : tasks) KVPipelineManager::sharedManager().queueTask(std::move(task));
+}
+
+void KVRSources::setIsRefreshInProgress(bool flag, bool all) {
+  std::optional<Date> date;
+  {
+    std::lock_guard<std::mutex> lock(batchMutex_);
+    if (!isRefreshInProgress_ || !currentRefreshDate_) currentRefreshDate_ = Date::now();
+    isRefreshInProgress_ = flag;
+    date = currentRefreshDate_;
+  }
+  if (flag && all) {
+    auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+    preferences.setObject(Value(*date), "lastRefreshDate");
+    preferences.saveToFile();
+  }
+}
+
+bool KVRSources::isRefreshInProgress() const {
+  std::lock_guard<std::mutex> lock(batchMutex_);
+  return isRefreshInProgress_;
+}
+
+void KVRSources::setIsRefreshInProgress(bool flag) {
+  std::lock_guard<std::mutex> lock(batchMutex_);
+  isRefreshInProgress_ = flag;
+}
+
+std::optional<Date> KVRSources::currentRefreshDate() {
+  std::lock_guard<std::mutex> lock(batchMutex_);
+  return currentRefreshDate_;
+}
+
+void KVRSources::setCurrentRefreshDate(std::optional<Date> date) {
+  std::lock_guard<std::mutex> lock(batchMutex_);
+  currentRefreshDate_ = date;
+}
+
+void KVRSources::refreshBatchEnded() {
+  std::lock_guard<std::mutex> lock(batchMutex_);
+  isRefreshInProgress_ = false;
+  currentRefreshDate_.reset();
+}
+
+// ---- Adding
+
+bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApproval) {
+  return addSourceWithLocation(text, httpApproval, false);
+}
+
+bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApproval, bool showOriginalDepictions) {
+  if (text == "http://" || text == "https://") return false;
+  if (!isAcceptableLocation(text)) {
+    KVLog("Refusing the source location \"%s\": not an http or https address", text.c_str());
+    return false;
+  }
+  std::string location = text.back() == '/' ? text : text + "/";
+  auto rest = withoutScheme(location);
+  if (!rest) return false;
+  try {
+    if (existsUnderEitherScheme(*store::Database::defaultDatabase(), *rest)) return false;
+  } catch (const std::exception& e) {
+    KVLog("Cannot read the sources: %s", e.what());
+    return false;
+  }
+
+  std::weak_ptr<KVRSources> weak = weak_from_this();
+  if (!httpApproval && location.rfind("https://", 0) != 0) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      url_ = location;
+    }
+    presentCard({NSLocalizedString("Warning"),
+                 NSLocalizedString("You are trying to add a source with http:// instead of default https://.\n"
+                                   "As it is less secure, are you sure you want to add it?"),
+                 NSLocalizedString("Cancel"), NSLocalizedString("Continue"), [weak] {
+                   if (auto self = weak.lock()) self->addHTTPSource();
+                 }});
+    return false;
+  }
+
+  if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AuthenticationForPackagesManagementTasks")) {
+    auto authenticate = connections()->environment.authenticateDeviceOwner;
+    std::string reason = NSLocalizedFormat("Please authenticate yourself to add %@", {location});
+    performOnDefaultThread([weak, authenticate, reason, location, showOriginalDepictions] {
+      authenticate(reason, [weak, location, showOriginalDepictions](KVOwnerAuthentication outcome) {
+        std::string title = NSLocalizedString("Quillbark Authentication");
+        switch (outcome) {
+          case KVOwnerAuthentication::Succeeded:
+            performOnDefaultThread([weak, location, showOriginalDepictions] {
+              if (auto self = weak.lock()) self->addSourceAfterChecks(location, showOriginalDepictions);
+            });
+            break;
+          case KVOwnerAuthentication::Failed:
+            presentCard({title, NSLocalizedString("Failed to authenticate yourself. Try again."),
+                         NSLocalizedString("Close"), "", nullptr});
+            break;
+          case KVOwnerAuthentication::Unavailable:
+            presentCard({title,
+                         NSLocalizedString("Your device can't use FaceID, TouchID or password authentication at the "
+                                           "moment. Most likely you haven't set it up in Settings."),
+                         NSLocalizedString("Close"), "", nullptr});
+            break;
+        }
+      });
+    });
+    return true;
+  }
+  performOnDefaultThread([weak, location, showOriginalDepictions] {
+    if (auto self = weak.lock()) self->addSourceAfterChecks(location, showOriginalDepictions);
+  });
+  return true;
+}
+
+void KVRSources::addHTTPSource() {
+  std::optional<std::string> location;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    location = url_;
+  }
+  if (location) addSourceWithLocation(*location, true, false);
+}
+
+void KVRSources::addSourceAfterChecks(const std::string& location, bool showOriginalDepictions) {
+  bool added = false;
+  try {
+    auto db = store::Database::defaultDatabase();
+    db->write([&] {
+      // Two quick additions of one repository add it once.
+      if (existsUnderEitherScheme(*db, *withoutScheme(location))) return;
+      KVRSource source = KVRSource::newSourceWithLocation(location);
+      source.setSeeOriginalDepictions(showOriginalDepictions);
+      db->add(source.toObject());
+      added = true;
+    });
+  } catch (const std::exception& e) {
+    KVLog("Cannot add the source %s: %s", location.c_str(), e.what());
+  }
+  if (added) refreshSource(location);
+}
+
+// ---- Removing
+
+std::string KVRSources::keptIndexPath(const std::string& location) {
+  return DeviceRoot::devicePath(DeviceRoot::kApplicationSupport) + "/SourcesFiles/" + replacingSlashes(location) +
+         "-Packages";
+}
+
+void KVRSources::forgetSourceFiles(const std::string& location) {
+  Files::removeItem(keptIndexPath(location));
+  auto lists = connections()->sourceLists;
+  if (ErrorRef error = lists->purgeSource(location))
+    KVLog("Cannot remove %s from the APT lists: %s", location.c_str(), error->localizedDescription().c_str());
+  lists->generateCaches();
+}
+
+bool KVRSources::removeSourceWithLocation(const std::string& location) { return removeSource(location); }
+
+bool KVRSources::removeSource(const std::string& location) {
+  forgetSourceFiles(location);
+  auto packages = connections()->packages;
+  performOnDefaultThread([location, packages] {
+    try {
+      auto db = store::Database::defaultDatabase();
+      std::vector<std::string> identifiers;
+      for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
+        identifiers.push_back(v.asString());
+      packages->removeCachedImagesForPackages(identifiers);
+      db->write([&] {
+        db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
+        db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
+        if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
+      });
+    } catch (const std::exception& e) {
+      KVLog("Cannot remove the source %s: %s", location.c_str(), e.what());
+      return;
+    }
+    // Only now that the records are gone does dpkg's status bring the installed ones back.
+    KVParsingUtility::checkStatusFileWithCompletion([](ErrorRef error) {
+      if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
+    });
+    NotificationCenter::defaultCenter().postOnMainThreadAsync(
+        Notification{KVRSourceUpdatedNotification, Value(), Value(), nullptr, nullptr});
+  });
+  return true;
+}
+
+// ---- Reading
+
+bool KVRSources::sourceExists(const std::string& text) {
+  auto rest = withoutScheme(text);
+  if (!rest) return true;
+  try {
+    return existsUnderEitherScheme(*store::Database::defaultDatabase(), *rest);
+  } catch (const std::exception& e) {
+    KVLog("Cannot read the sources: %s", e.what());
+    return false;
+  }
+}
+
+std::vector<std::string> KVRSources::arrayOfConfiguredSources() {
+  std::vector<KVRSource> all;
+  try {
+    all = KVRSource::allObjects().all();
+  } catch (const std::exception& e) {
+    KVLog("Cannot read the sources: %s", e.what());
+  }
+  std::vector<std::string> locations;
+  for (const auto& source : all) locations.push_back(source.location());
+  replaceSources(std::move(all));
+  return locations;
+}
+
+size_t KVRSources::count() {
+  size_t answer;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer = sources_.size();
+  }
+  std::weak_ptr<KVRSources> weak = weak_from_this();
+  performOnDefaultThread([weak] {
+    auto self = weak.lock();
+    if (!self) return;
+    try {
+      self->replaceSources(KVRSource::allObjects().all());
+    } catch (const std::exception& e) {
+      KVLog("Cannot read the sources: %s", e.what());
+    }
+  });
+  return answer;
+}
+
+void KVRSources::replaceSources(std::vector<KVRSource> sources) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sources_ = std::move(sources);
+}
+
+std::optional<KVRSource> KVRSources::sourceAtIndex(size_t index) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index >= sources_.size()) return std::nullopt;
+  return sources_[index];
+}
+
+std::optional<KVRSource> KVRSources::sourceWithLocation(const std::string& location) const {
+  try {
+    return KVRSource::objectForPrimaryKey(location);
+  } catch (const std::exception& e) {
+    KVLog("Cannot read the source %s: %s", location.c_str(), e.what());
+    return std::nullopt;
+  }
+}
+
+std::vector<KVRSource> KVRSources::sources() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sources_;
+}
+
+std::optional<std::string> KVRSources::url() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return url_;
+}

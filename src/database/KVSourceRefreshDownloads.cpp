@@ -1,0 +1,380 @@
+// The refresh task's requests: the Release file, the Packages candidates, the unchanged
+// short cut, and the decoding of the index into APT's list file while it is applied.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include "core/KVConnections.h"
+#include "core/KVErrorDomain.h"
+#include "core/KVPipelineManager.h"
+#include "core/KVPlatform.h"
+#include "core/NSDataCompression.h"
+#include "core/NSURLRequestKorvaleExtensions.h"
+#include "core/NSURLSessionConfigurationNoCache.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVChunkChannel.h"
+#include "database/KVRSource.h"
+#include "database/KVRSources.h"
+#include "database/KVRepositoryRules.h"
+#include "database/KVSourceIndexImport.h"
+#include "database/KVSourceRefresh.h"
+#include "database/KVStanzaReader.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/StringEncoding.h"
+#include "foundation/URLSession.h"
+#include "store/Store.h"
+
+namespace {
+
+std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVSourceRefresh"); }
+
+std::string trimmed(std::string_view text) {
+  const char* blanks = " \t\r\n";
+  size_t start = text.find_first_not_of(blanks);
+  if (start == std::string_view::npos) return {};
+  size_t end = text.find_last_not_of(blanks);
+  return std::string(text.substr(start, end - start + 1));
+}
+
+// A Release file's fields: each line "Key: value", the value being everything after the
+// first ": " (a later line with the same key wins).
+std::map<std::string, std::string> releaseFields(const std::string& text) {
+  std::map<std::string, std::string> fields;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = trimmed(std::string_view(text).substr(start, end - start));
+    size_t separator = line.find(": ");
+    if (separator != std::string::npos) fields[line.substr(0, separator)] = line.substr(separator + 2);
+    start = end + 1;
+  }
+  return fields;
+}
+
+std::optional<std::string> nonEmptyField(const std::map<std::string, std::string>& fields, const char* key) {
+  auto it = fields.find(key);
+  if (it == fields.end() || it->second.empty()) return std::nullopt;
+  return it->second;
+}
+
+bool sameContents(const std::string& a, const std::string& b) {
+  auto sizeA = Files::fileSize(a), sizeB = Files::fileSize(b);
+  if (!sizeA || !sizeB || *sizeA != *sizeB) return false;
+  FILE* fa = std::fopen(a.c_str(), "rb");
+  FILE* fb = std::fopen(b.c_str(), "rb");
+  bool same = fa && fb;
+  std::vector<char> bufferA(1 << 16), bufferB(1 << 16);
+  while (same) {
+    size_t na = std::fread(bufferA.data(), 1, bufferA.size(), fa);
+    size_t nb = std::fread(bufferB.data(), 1, bufferB.size(), fb);
+    same = na == nb && std::memcmp(bufferA.data(), bufferB.data(), na) == 0;
+    if (na == 0) break;
+  }
+  if (fa) std::fclose(fa);
+  if (fb) std::fclose(fb);
+  return same;
+}
+
+// Puts the file at `from` at `to`, replacing it: a rename, or a copy across file systems.
+bool replaceFile(const std::string& from, const std::string& to) {
+  Files::createDirectories(Files::deletingLastPathComponent(to));
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  auto bytes = Files::read(from);
+  return bytes && Files::writeAtomically(to, *bytes);
+}
+
+NSDataCompression::Format formatOf(int compressionType) {
+  switch (compressionType) {
+    case KVSourceRefresh::BZip2: return NSDataCompression::Format::BZip2;
+    case KVSourceRefresh::GZip: return NSDataCompression::Format::GZip;
+    case KVSourceRefresh::XZ: return NSDataCompression::Format::XZ;
+    case KVSourceRefresh::LZMA: return NSDataCompression::Format::LZMA;
+    default: return NSDataCompression::Format::None;
+  }
+}
+
+bool startsWithCompressedSignature(const uint8_t* bytes, size_t size) {
+  if (size < 3) return false;
+  return (bytes[0] == 0x1F && bytes[1] == 0x8B && bytes[2] == 0x08) ||
+         (bytes[0] == 0x42 && bytes[1] == 0x5A && bytes[2] == 0x68);
+}
+
+ErrorRef invalidDataError(const std::string& location, const URLResponseRef& response) {
+  std::string info = response ? response->headerText() : "NONE";
+  return makeError(KVErrorDomain, KVErrorInvalidServerData,
+                   Value::dict({{NSLocalizedDescriptionKey,
+                                 NSLocalizedFormat("An unknown network error occurred while refreshing %@. ADDITIONAL INFO (%@)",
+                                                   {location, info})},
+                                {NSLocalizedFailureReasonErrorKey, NSLocalizedString("The server responded with invalid data.")}}));
+}
+
+}  // namespace
+
+// ---- Release
+
+void KVSourceRefresh::startDownloadingReleaseFile() {
+  setProgress(0.5);
+  const std::string location = sourceLocation();
+  auto layout = KVRepositoryRules::layoutForLocation(location);
+  URLRequest request = NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(layout.releaseURL, "GET", 10,
+                                                                                 releaseLastModified_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    locationToCheck_ = layout.packagesBase;
+  }
+  bool originalIcons = QuillbarkPersistentPreferences::sharedInstance().boolForKey("OriginalCydiaSourcesIcons");
+  writeSource([&](KVRSource& source) {
+    source.setIconURL(originalIcons ? std::optional<std::string>(layout.iconURL) : std::nullopt);
+  });
+  setDescription("Checking if source info changed...", false);
+  {
+    // Asked before the Release request goes, so no end can slip past the question.
+    std::lock_guard<std::mutex> lock(endpointMutex_);
+    waitingOnEndpointCheck_ = true;
+  }
+  send(request, true);
+  checkPaymentEndpoint();
+}
+
+void KVSourceRefresh::send(const URLRequest& request, bool release) {
+  if (cancelled_.load()) {
+    return exitWithNetworkError(makeError(NSURLErrorDomain, NSURLErrorCancelled, "cancelled"));
+  }
+  std::string last = request.url() ? request.url()->lastPathComponent() : "";
+  setDescription(NSLocalizedFormat("Starting %@ download...", {last == "Release" ? "source info" : "packages"}), false);
+  if (!session_) {
+    session_ = URLSession::sessionWithConfiguration(NSURLSessionConfigurationNoCache::noCacheConfigureation(), nullptr,
+                                                    queue_);
+  }
+  auto task = self();
+  if (release) {
+    session_->dataTaskWithRequest(request, [task](std::optional<Data> body, URLResponseRef response, ErrorRef error) {
+      task->didReceive(true, "", std::move(body), response, error);
+    })->resume();
+  } else {
+    session_->downloadTaskWithRequest(request, [task](std::optional<URL> file, URLResponseRef response, ErrorRef error) {
+      task->didReceive(false, file ? file->path() : "", std::nullopt, response, error);
+    })->resume();
+  }
+}
+
+void KVSourceRefresh::didReceive(bool release, const std::string& bodyPath, std::optional<Data> body,
+                                 URLResponseRef response, ErrorRef error) {
+  canCancel_.store(false);
+  if (error) return exitWithNetworkError(error);
+  int status = response ? response->statusCode() : 0;
+  if (status == 304) {
+    if (release) return startDownloadingPackagesFile();
+    return exitWithDescription("Nothing changed since the last refresh");
+  }
+  bool hasBody = release ? body && !body->empty() : !bodyPath.empty() && Files::fileSize(bodyPath).value_or(0) > 0;
+  if (status == 200 && hasBody) {
+    if (release) return handleReleaseFile(*body);
+    return handlePackagesFile(bodyPath, response);
+  }
+  if (!release) {
+    // The next candidate follows from the name that was answered, so an answer
+    // redirected to another name ends the candidates.
+    if (auto next = nextRequestToTryAfterExtention(response ? response->url().lastPathComponent() : std::string()))
+      return send(*next, false);
+  }
+  exitWithNetworkError(invalidDataError(sourceLocation(), response));
+}
+
+void KVSourceRefresh::handleReleaseFile(const Data& body) {
+  const std::string location = sourceLocation();
+  setDescription(NSLocalizedFormat("Source info download complete %@", {location}), false);
+  DetectedString text = detectStringEncoding(std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
+  setDescription("checking if source supports payments", false);
+  if (ErrorRef error = connections()->sourceLists->writeReleaseContents(text.text, text.encoding, location))
+    KVLog("Cannot give %s to APT: %s", location.c_str(), error->localizedDescription().c_str());
+  auto fields = releaseFields(text.text);
+  std::string name;
+  writeSource([&](KVRSource& source) {
+    source.setName(nonEmptyField(fields, "Origin").value_or(source.name().value_or("Unknown name")));
+    source.setDescription(nonEmptyField(fields, "Description").value_or(source.Description().value_or("Unknown description")));
+    source.setMaintainer(nonEmptyField(fields, "Label").value_or(source.maintainer().value_or("Unknown maintainer")));
+    source.setCategory(std::string("Repository"));
+    source.setHasErrors(false);
+    name = *source.name();
+  });
+  if (!name.empty()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sourceName_ = name;
+  }
+  startDownloadingPackagesFile();
+}
+
+// ---- Packages
+
+void KVSourceRefresh::startDownloadingPackagesFile() {
+  setDescription("Checking if packages info changed...", false);
+  if (auto request = nextRequestToTryAfterExtention(std::nullopt)) send(*request, false);
+}
+
+std::optional<URLRequest> KVSourceRefresh::nextRequestToTryAfterExtention(const std::optional<std::string>& failedName) {
+  struct Candidate {
+    const char* after;
+    const char* name;
+    CompressionType type;
+  };
+  static const Candidate table[] = {{nullptr, "Packages.xz", XZ},
+                                    {"Packages.xz", "Packages.lzma", LZMA},
+                                    {"Packages.lzma", "Packages.bz2", BZip2},
+                                    {"Packages.bz2", "Packages.gz", GZip},
+                                    {"Packages.gz", "Packages", Uncompressed}};
+  for (const auto& candidate : table) {
+    bool matches = candidate.after ? failedName == candidate.after : !failedName;
+    if (!matches) continue;
+    compressionType_.store(candidate.type);
+    std::string base;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      base = locationToCheck_;
+    }
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(base + "/" + candidate.name, "GET", 30,
+                                                                     packagesLastModified_);
+  }
+  return std::nullopt;
+}
+
+void KVSourceRefresh::handlePackagesFile(const std::string& path, const URLResponseRef& response) {
+  const std::string location = sourceLocation();
+  setDescription(NSLocalizedFormat("Packages download complete %@", {location}), false);
+  setDescription("Checking if the Packages file has been changed since the last refresh...", false);
+  const std::string kept = KVRSources::keptIndexPath(location);
+  if (!needsFullRefresh_ && hasAPTPackagesFile_ && sameContents(path, kept)) {
+    setDescription("Packages files file hasn't been changed since the last refresh, end of the task", false);
+    setProgress(1.0);
+    writeSource([&](KVRSource& source) {
+      source.setLastrefresh(date_);
+      source.setHasErrors(false);
+    });
+    connections()->payment->updatePurchasedPackagesForSource(location);
+    return exitWithDescription(doneText());
+  }
+  setDescription("Packages files file has been changed since the last refresh, source refresh task continue...", false);
+  static const DateFormatter regenFormatter("yyyy-MM-dd'T'HH:mm:ss'Z'", "");
+  writeSource([&](KVRSource& source) { source.setRegenDate(regenFormatter.format(date_)); });
+  packagesFileParser(path, response);
+}
+
+// The index is decoded on a thread of its own into APT's list file and into a channel
+// from which its stanzas are read and applied in one transaction; the list file and the
+// records change only when both the decoding and the transaction succeed.
+void KVSourceRefresh::packagesFileParser(const std::string& path, const URLResponseRef& response) {
+  const std::string location = sourceLocation();
+  const int type = compressionType();
+  if (type != Uncompressed) setDescription("Decompressing Packages file", false);
+  setDescription(NSLocalizedString("Processing index..."), false);
+  KVPipelineManager::sharedManager().setLaunchCacheRebuild(true);
+
+  KVSourceIndexImport::Settings settings;
+  settings.location = location;
+  settings.date = date_;
+  settings.dateString = dateString_;
+  settings.showIncompatiblePackages = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
+  settings.systemVersion = KVPlatform::firmwareVersion();
+  settings.previousIdentifiers = previousIdentifiers_;
+
+  auto started = std::chrono::steady_clock::now();
+  KVSourceIndexImport::Outcome outcome;
+  ErrorRef decodeError, importError;
+  ErrorRef listError = connections()->sourceLists->writePackagesFile(
+      location, [&](const KVSourceListsManaging::Sink& sink, std::string* reason) {
+        KVChunkChannel channel;
+        std::string decoderMessage, sinkMessage;
+        bool decoded = false, signature = false;
+        std::thread decoder([&] {
+          bool first = true;
+          decoded = NSDataCompression::decodeFile(path, formatOf(type), [&](const uint8_t* bytes, size_t size) {
+            if (first && type != Uncompressed && startsWithCompressedSignature(bytes, size)) {
+              signature = true;  // a compressed file inside the compressed file
+              return false;
+            }
+            first = false;
+            if (!sink(bytes, size, &sinkMessage)) return false;
+            return channel.write(bytes, size);
+          }, &decoderMessage);
+          channel.close();
+        });
+        bool joined = false;
+        auto joinDecoder = [&]() -> ErrorRef {
+          decoder.join();
+          joined = true;
+          if (!sinkMessage.empty()) return makeError(KVErrorDomain, KVErrorInvalidServerData, sinkMessage);
+          if (decoded && !signature) return nullptr;
+          decodeError = makeError(
+              KVErrorDomain, KVErrorDecompressionFailed,
+              Value::dict({{NSLocalizedDescriptionKey,
+                            !decoderMessage.empty() && !signature
+                                ? decoderMessage
+                                : NSLocalizedFormat("Decompression failed while refreshing: %@, you should consider "
+                                                    "reporting this issue to the Korvale team if the issue persists.",
+                                                    {location})},
+                           {NSLocalizedFailureReasonErrorKey,
+                            NSLocalizedString("Decompression failed, you should consider reporting this issue to the "
+                                              "Korvale team if the issue persists")}}));
+          return decodeError;
+        };
+        KVStanzaReader reader([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
+        KVSourceIndexImport import(std::move(settings));
+        importError = import.apply(*store::Database::defaultDatabase(), reader, joinDecoder, outcome);
+        channel.abandon();
+        if (!joined) decoder.join();
+        if (importError && reason) *reason = importError->localizedDescription();
+        return !importError && !outcome.sourceMissing;
+      });
+
+  if (decodeError) {
+    KVLog("Decompression failed for packages file (%s) with compression type (%s)",
+          response ? response->url().absoluteString().c_str() : "", Files::pathExtension(path).c_str());
+    Files::removeItem(KVRSources::keptIndexPath(location));
+    return exitWithNetworkError(decodeError);
+  }
+  if (importError) return exitWithNetworkError(importError);
+  if (outcome.sourceMissing) return exitWithDescription(doneText());
+  if (listError) KVLog("The Packages list of %s was not written: %s", location.c_str(), listError->localizedDescription().c_str());
+  else if (!replaceFile(path, KVRSources::keptIndexPath(location)))
+    KVLog("Cannot keep the index of %s", location.c_str());
+  finishParse(std::move(outcome.newIdentifiers), std::move(outcome.cachedImagesToRemove),
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+}
+
+void KVSourceRefresh::finishParse(std::vector<std::string> newIdentifiers, std::vector<std::string> cachedImages,
+                                  double seconds) {
+  const std::string location = sourceLocation();
+  KVLog("total packages parse time for %s %f seconds", location.c_str(), seconds);
+  setProgress(1.0);
+  auto wired = connections();
+  wired->packages->rebuildPackagesCategoriesCache();
+  if (!cachedImages.empty()) wired->packages->removeCachedImagesForPackages(cachedImages);
+  wired->directory->submitRepository(location);
+  std::optional<KVRSource> source;
+  try {
+    source = KVRSource::objectForPrimaryKey(location);
+  } catch (const std::exception& e) {
+    KVLog("Cannot read the source %s: %s", location.c_str(), e.what());
+  }
+  if (source && source->endpoint() && !source->endpoint()->empty() && wired->payment->hasStoredToken(location))
+    wired->payment->updatePurchasedPackagesForSource(location);
+  if (!newIdentifiers.empty()) {
+    Value::Array identifiers;
+    for (auto& id : newIdentifiers) identifiers.emplace_back(std::move(id));
+    NotificationCenter::defaultCenter().postOnMainThreadAsync(
+        Notification{"ShowNewSourcePackages", Value(),
+                     Value::dict({{"Identifiers", Value(std::move(identifiers))}, {"SourceName", sourceName()}}), nullptr,
+                     nullptr});
+  }
+  exitWithDescription(doneText());
+}

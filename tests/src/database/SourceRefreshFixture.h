@@ -1,0 +1,119 @@
+#pragma once
+// Refreshes for real: a device root with its APT tree, the application's database, the
+// composition root with the real sources manager, the first-run set-up done, a network,
+// and repositories served on 127.0.0.1 from folders written by the test.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/KVPipelineManager.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVDatabaseMigrationUtility.h"
+#include "database/KVRPackage.h"
+#include "database/KVRSource.h"
+#include "database/KVRSources.h"
+#include "foundation/Dispatch.h"
+#include "foundation/Files.h"
+#include "foundation/RunLoop.h"
+#include "store/Store.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+#include "support/TestRoot.h"
+#include "system/Reachability.h"
+
+class SourceRefreshFixture : public DeviceRootFixture {
+ protected:
+  void SetUp() override {
+    DeviceRootFixture::SetUp();
+    QuillbarkPersistentPreferences::resetSharedInstance();
+    preferences().setObject(Value(true), "setupDone");
+    Reachability::overrideFlags(kSCNetworkReachabilityFlagsReachable);
+    store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
+    root = std::make_unique<TestRoot>(TestRoot::WithSourcesManager{});
+    server.serveFolder(repositories.path());
+  }
+  void TearDown() override {
+    waitForPipeline();
+    root.reset();
+    store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
+    store::Database::setDefaultConfiguration({});
+    Reachability::clearOverride();
+    QuillbarkPersistentPreferences::resetSharedInstance();
+    DeviceRootFixture::TearDown();
+  }
+
+  KVRSources& manager() { return *root->sourcesManager; }
+  static PersistentDictionary& preferences() { return QuillbarkPersistentPreferences::sharedInstance(); }
+  static std::shared_ptr<store::Database> db() { return store::Database::defaultDatabase(); }
+
+  // The location of a repository folder under the server's root (made when missing).
+  std::string locationOf(const std::string& folder) {
+    Files::createDirectories(repositories.file(folder));
+    return server.url("/" + folder + "/");
+  }
+  // A flat repository of these stanzas in every compression, with a Release.
+  std::string serveIndex(const std::string& folder, const std::string& packages,
+                         const FlatRepositoryOptions& options = {}) {
+    std::string location = locationOf(folder);
+    EXPECT_TRUE(DebBuilder::writeRepositoryIndex(repositories.file(folder), packages, options));
+    return location;
+  }
+
+  void addSourceRecord(const std::string& location) {
+    db()->write([&] { db()->add(KVRSource::newSourceWithLocation(location).toObject()); });
+  }
+
+  // Waits (pumping the main loop) until the pipeline holds no task and the background
+  // work the tasks left behind is done.
+  bool waitForPipeline(double seconds = 60) {
+    auto& pipeline = KVPipelineManager::sharedManager();
+    bool done = RunLoop::main().runUntil(
+        [&] { return pipeline.tasksArray().empty() && pipeline.pipelineOperationQueue().operationCount() == 0; },
+        seconds);
+    DispatchQueue::drainGlobalQueues();
+    RunLoop::main().runUntilIdle();
+    return done;
+  }
+  // Adds the source's record when missing, refreshes it and waits for the end.
+  bool refresh(const std::string& location) {
+    if (!db()->objectForPrimaryKey(KVRSource::className(), location)) addSourceRecord(location);
+    manager().refreshSource(location);
+    return waitForPipeline();
+  }
+
+  std::optional<KVRSource> source(const std::string& location) { return KVRSource::objectForPrimaryKey(location); }
+  std::optional<KVRPackage> package(const std::string& identifier) {
+    return KVRPackage::objectForPrimaryKey(identifier);
+  }
+  std::vector<KVRPackage> packagesOf(const std::string& location) {
+    return KVRPackage::objectsWhere("sourceLocation = %@", location).all();
+  }
+  std::vector<std::string> requestedNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& r : server.requests())
+      if (r.path.rfind("/" + folder + "/", 0) == 0) names.push_back(r.path.substr(folder.size() + 2));
+    return names;
+  }
+
+  TempDir repositories;
+  TestHttpServer server;
+  std::unique_ptr<TestRoot> root;
+};
+
+// One stanza of a Packages index.
+inline std::string stanza(const std::string& identifier, const std::string& version,
+                          const std::vector<std::pair<std::string, std::string>>& fields = {}) {
+  std::string text = "Package: " + identifier + "\nVersion: " + version + "\nArchitecture: iphoneos-arm\n";
+  bool filename = false;
+  for (const auto& [key, value] : fields) {
+    text += key + ": " + value + "\n";
+    filename = filename || key == "Filename";
+  }
+  if (!filename) text += "Filename: debs/" + identifier + "_" + version + ".deb\n";
+  return text + "\n";
+}

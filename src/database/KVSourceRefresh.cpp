@@ -54,7 +54,10 @@ KVSourceRefresh::KVSourceRefresh(const std::string& location)
     : queue_(DispatchQueue::makeSerial("KVSourceRefresh " + location)), location_(location) {
   auto source = readSource(location);
   sourceName_ = source ? source->name().value_or("") : "";
-  shouldForceRefresh_ = !source || !source->totalPackages() || source->hasErrors().value_or(false);
+  // A record whose count is still the placeholder of a new source has never had an index
+  // applied (a reset database re-adds its sources so), whatever files are on disk.
+  neverApplied_ = !source || isMissingOr(source->totalPackages(), " ");
+  shouldForceRefresh_ = neverApplied_ || source->hasErrors().value_or(false);
   description_ = NSLocalizedFormat("Waiting on %@...", {location});
   needsFullRefresh_ = preference("NeedsFullRefresh");
   shouldForceReleaseRefresh_ = !source || isMissingOr(source->name(), "Unknown name") ||

@@ -115,6 +115,7 @@ class KVSourceRefresh : public KVTask {
 
   bool followed_ = false;
   std::optional<std::unordered_set<std::string>> previousIdentifiers_;
+  bool neverApplied_ = false;  // no index was ever applied to the source's record
   bool shouldForceRefresh_ = false;
   bool shouldForceReleaseRefresh_ = false;
   bool needsFullRefresh_ = false;

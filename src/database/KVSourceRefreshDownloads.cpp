@@ -253,7 +253,7 @@ void KVSourceRefresh::handlePackagesFile(const std::string& path, const URLRespo
   setDescription(NSLocalizedFormat("Packages download complete %@", {location}), false);
   setDescription("Checking if the Packages file has been changed since the last refresh...", false);
   const std::string kept = KVRSources::keptIndexPath(location);
-  if (!needsFullRefresh_ && hasAPTPackagesFile_ && sameContents(path, kept)) {
+  if (!needsFullRefresh_ && hasAPTPackagesFile_ && !neverApplied_ && sameContents(path, kept)) {
     setDescription("Packages files file hasn't been changed since the last refresh, end of the task", false);
     setProgress(1.0);
     writeSource([&](KVRSource& source) {

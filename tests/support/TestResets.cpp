@@ -6,6 +6,7 @@
 #include "account/KVVendorService.h"
 #include "core/KVKnownRepositories.h"
 #include "core/KVPipelineManager.h"
+#include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTManager.h"
 #include "security/LAContext.h"
@@ -28,6 +29,8 @@ const Reset kResets[] = {
     // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port
     // nobody listens on.
     {"vendor service", [] { KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL()); }},
+    // The refresh asks the compatibility list for every package it writes.
+    {"compatibility service", [] { TweakCompatibilityManager::setServiceBaseURL(TestHttpServer::closedBaseURL()); }},
     {"repository directory", [] { KVSearchRepositories::instance().resetForTesting(); }},
     {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
     {"connections", [] { TestRoot{}; }},

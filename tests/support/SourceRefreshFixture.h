@@ -3,6 +3,7 @@
 // composition root with the real sources manager, the first-run set-up done, a network,
 // and repositories served on 127.0.0.1 from folders written by the test.
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@
 #include "database/KVRSources.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Files.h"
+#include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
+#include "operations/KVAPTManager.h"
 #include "store/Store.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
@@ -36,9 +39,13 @@ class SourceRefreshFixture : public DeviceRootFixture {
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     root = std::make_unique<TestRoot>(TestRoot::WithSourcesManager{});
     server.serveFolder(repositories.path());
+    NotificationCenter::defaultCenter().addObserver(this, "UpdateVerboseView", [this](const Notification& n) {
+      verboseLines.push_back(n.userInfo["Message"].asString());
+    });
   }
   void TearDown() override {
     waitForPipeline();
+    NotificationCenter::defaultCenter().removeObserver(this);
     root.reset();
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
@@ -86,6 +93,24 @@ class SourceRefreshFixture : public DeviceRootFixture {
     return waitForPipeline();
   }
 
+  // As if the last refresh were a minute ago: the list files' dates, which the next
+  // refresh sends as If-Modified-Since, are set back, so an index rewritten by the test
+  // within the same second counts as newer.
+  void ageListFiles(const std::string& location) {
+    for (const auto& path : {KVAPTManager::releasePathForSource(location), KVAPTManager::packagesPathForSource(location)}) {
+      struct timeval times[2];
+      ::gettimeofday(&times[0], nullptr);
+      times[0].tv_sec -= 60;
+      times[1] = times[0];
+      ::utimes(path.c_str(), times);
+    }
+  }
+
+  // The source's decoded index in APT's lists, its path, and the private sources list.
+  static std::string listFilePath(const std::string& location) { return KVAPTManager::packagesPathForSource(location); }
+  static std::string listFile(const std::string& location) { return Files::readText(listFilePath(location)).value_or(""); }
+  static std::string sourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or(""); }
+
   std::optional<KVRSource> source(const std::string& location) { return KVRSource::objectForPrimaryKey(location); }
   std::optional<KVRPackage> package(const std::string& identifier) {
     return KVRPackage::objectForPrimaryKey(identifier);
@@ -102,6 +127,7 @@ class SourceRefreshFixture : public DeviceRootFixture {
 
   TempDir repositories;
   TestHttpServer server;
+  std::vector<std::string> verboseLines;  // the refresh's status lines, in order (main thread)
   std::unique_ptr<TestRoot> root;
 };
 

@@ -13,6 +13,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/URL.h"
 #include "store/Store.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/Reachability.h"
 
@@ -254,7 +255,7 @@ std::string KVRSources::keptIndexPath(const std::string& location) {
 }
 
 void KVRSources::forgetSourceFiles(const std::string& location) {
-  Files::removeItem(keptIndexPath(location));
+  DeviceFiles::removeItem(keptIndexPath(location));
   auto lists = connections()->sourceLists;
   if (ErrorRef error = lists->purgeSource(location))
     KVLog("Cannot remove %s from the APT lists: %s", location.c_str(), error->localizedDescription().c_str());

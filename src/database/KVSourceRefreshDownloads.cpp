@@ -31,6 +31,7 @@
 #include "foundation/StringEncoding.h"
 #include "foundation/URLSession.h"
 #include "store/Store.h"
+#include "system/DeviceFiles.h"
 
 namespace {
 
@@ -84,12 +85,10 @@ bool sameContents(const std::string& a, const std::string& b) {
   return same;
 }
 
-// Puts the file at `from` at `to`, replacing it: a rename, or a copy across file systems.
-bool replaceFile(const std::string& from, const std::string& to) {
-  Files::createDirectories(Files::deletingLastPathComponent(to));
-  if (::rename(from.c_str(), to.c_str()) == 0) return true;
-  auto bytes = Files::read(from);
-  return bytes && Files::writeAtomically(to, *bytes);
+// Puts the downloaded file at `to` below the device root, replacing what was there.
+bool replaceFile(const std::string& from, const std::string& to, std::string* error) {
+  return DeviceFiles::createFolders(Files::deletingLastPathComponent(to), error) &&
+         DeviceFiles::moveFile(from, to, error);
 }
 
 NSDataCompression::Format formatOf(int compressionType) {
@@ -339,14 +338,16 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   if (decodeError) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",
           response ? response->url().absoluteString().c_str() : "", Files::pathExtension(path).c_str());
-    Files::removeItem(KVRSources::keptIndexPath(location));
+    DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
     return exitWithNetworkError(decodeError);
   }
   if (importError) return exitWithNetworkError(importError);
   if (outcome.sourceMissing) return exitWithDescription(doneText());
-  if (listError) KVLog("The Packages list of %s was not written: %s", location.c_str(), listError->localizedDescription().c_str());
-  else if (!replaceFile(path, KVRSources::keptIndexPath(location)))
-    KVLog("Cannot keep the index of %s", location.c_str());
+  std::string reason;
+  if (listError)
+    KVLog("The Packages list of %s was not written: %s", location.c_str(), listError->localizedDescription().c_str());
+  else if (!replaceFile(path, KVRSources::keptIndexPath(location), &reason))
+    KVLog("Cannot keep the index of %s: %s", location.c_str(), reason.c_str());
   finishParse(std::move(outcome.newIdentifiers), std::move(outcome.cachedImagesToRemove),
               std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 }

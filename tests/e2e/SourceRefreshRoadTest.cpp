@@ -14,6 +14,7 @@
 #include "core/NSDataCompression.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
+#include "support/TestResets.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -213,7 +214,6 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
   ASSERT_TRUE(refresh(location));
   serveIndex("repo", index("2.0"), plain);
   ageListFiles(location);
-  const std::string partial = KVAPTManager::packagesPathForSource(location) + ".partial";
   // What the child needs of this process: its device root and the repository's address.
   setenv("QB_KILLED_REFRESH_ROOT", rootPath().c_str(), 0);
   setenv("QB_KILLED_REFRESH_LOCATION", location.c_str(), 0);
@@ -221,19 +221,28 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
+        TestResets::resetAll();  // a death test's child starts without the listener's resets
         DeviceRoot::setRoot(std::getenv("QB_KILLED_REFRESH_ROOT"));
         QuillbarkPersistentPreferences::resetSharedInstance();
         QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
         store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
         TestRoot child(TestRoot::WithSourcesManager{});
         std::string killedLocation = std::getenv("QB_KILLED_REFRESH_LOCATION");
-        std::string killedPartial = KVAPTManager::packagesPathForSource(killedLocation) + ".partial";
+        // The list file being written has the list file's name and a temporary ending.
+        std::string listed = KVAPTManager::packagesPathForSource(killedLocation);
+        std::string folder = Files::deletingLastPathComponent(listed);
+        std::string partial = Files::lastPathComponent(listed) + ".tmp.";
+        auto written = [&] {
+          for (const auto& name : Files::contentsOfDirectory(folder))
+            if (name.rfind(partial, 0) == 0) return Files::fileSize(folder + "/" + name).value_or(0);
+          return uint64_t(0);
+        };
         child.sourcesManager->refreshSource(killedLocation);
         // The decoder runs at most a few chunks ahead of the records being written: once
         // this much of the index has passed, the transaction is open.
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < until) {
-          if (Files::fileSize(killedPartial).value_or(0) > 3'000'000) kill(getpid(), SIGKILL);
+          if (written() > 3'000'000) kill(getpid(), SIGKILL);
           RunLoop::main().runOnce();
           std::this_thread::sleep_for(std::chrono::microseconds(200));
         }

@@ -4,8 +4,6 @@
 
 #include "account/KVVendorService.h"
 #include "database/KVRSource.h"
-#include "foundation/Log.h"
-#include "store/StoreException.h"
 
 KVSearchRepositories& KVSearchRepositories::instance() {
   static KVSearchRepositories* shared = new KVSearchRepositories();  // lives as long as the process
@@ -19,13 +17,7 @@ std::vector<KVSearchedRepo> KVSearchRepositories::repositories() const {
 
 void KVSearchRepositories::addRepository(const std::string& location, Completion completion) {
   if (location.size() < 10) return;
-  std::optional<KVRSource> source;
-  try {
-    source = KVRSource::objectForPrimaryKey(location);
-  } catch (const store::StoreException& e) {
-    KVLog("Error : %s", e.what());
-    return;
-  }
+  auto source = KVRSource::objectForPrimaryKey(location);
   auto entry = KVSearchedRepo::searchedRepoWithSource(source ? &*source : nullptr);
   if (!entry || entry->isInvalid()) return;
   {

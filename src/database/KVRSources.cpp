@@ -77,13 +77,7 @@ bool KVRSources::refreshAllSources() {
     auto self = weak.lock();
     if (!self) return;
     std::vector<std::string> locations;
-    try {
-      for (const auto& v : store::Database::defaultDatabase()->objects(KVRSource::className()).valuesForKey("location"))
-        locations.push_back(v.asString());
-    } catch (const std::exception& e) {
-      KVLog("Cannot read the sources to refresh: %s", e.what());
-      return;
-    }
+    for (const auto& v : KVRSource::allObjects().valuesForKey("location")) locations.push_back(v.asString());
     // A batch without a task would never be ended by the pipeline.
     if (locations.empty()) return;
     self->setIsRefreshInProgress(true, true);
@@ -165,12 +159,7 @@ bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApprova
   std::string location = text.back() == '/' ? text : text + "/";
   auto rest = withoutScheme(location);
   if (!rest) return false;
-  try {
-    if (existsUnderEitherScheme(*store::Database::defaultDatabase(), *rest)) return false;
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the sources: %s", e.what());
-    return false;
-  }
+  if (sourceExists(location)) return false;
 
   std::weak_ptr<KVRSources> weak = weak_from_this();
   if (!httpApproval && location.rfind("https://", 0) != 0) {
@@ -231,8 +220,9 @@ void KVRSources::addHTTPSource() {
 
 void KVRSources::addSourceAfterChecks(const std::string& location, bool showOriginalDepictions) {
   bool added = false;
+  auto db = store::Database::defaultDatabase();
+  if (!db) return;
   try {
-    auto db = store::Database::defaultDatabase();
     db->write([&] {
       // Two quick additions of one repository add it once.
       if (existsUnderEitherScheme(*db, *withoutScheme(location))) return;
@@ -268,8 +258,9 @@ bool KVRSources::removeSource(const std::string& location) {
   forgetSourceFiles(location);
   auto packages = connections()->packages;
   performOnDefaultThread([location, packages] {
+    auto db = store::Database::defaultDatabase();
+    if (!db) return;
     try {
-      auto db = store::Database::defaultDatabase();
       std::vector<std::string> identifiers;
       for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
         identifiers.push_back(v.asString());
@@ -298,21 +289,12 @@ bool KVRSources::removeSource(const std::string& location) {
 bool KVRSources::sourceExists(const std::string& text) {
   auto rest = withoutScheme(text);
   if (!rest) return true;
-  try {
-    return existsUnderEitherScheme(*store::Database::defaultDatabase(), *rest);
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the sources: %s", e.what());
-    return false;
-  }
+  auto db = store::Database::defaultDatabase();
+  return db && existsUnderEitherScheme(*db, *rest);
 }
 
 std::vector<std::string> KVRSources::arrayOfConfiguredSources() {
-  std::vector<KVRSource> all;
-  try {
-    all = KVRSource::allObjects().all();
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the sources: %s", e.what());
-  }
+  std::vector<KVRSource> all = KVRSource::allObjects().all();
   std::vector<std::string> locations;
   for (const auto& source : all) locations.push_back(source.location());
   replaceSources(std::move(all));
@@ -329,11 +311,7 @@ size_t KVRSources::count() {
   performOnDefaultThread([weak] {
     auto self = weak.lock();
     if (!self) return;
-    try {
-      self->replaceSources(KVRSource::allObjects().all());
-    } catch (const std::exception& e) {
-      KVLog("Cannot read the sources: %s", e.what());
-    }
+    self->replaceSources(KVRSource::allObjects().all());
   });
   return answer;
 }
@@ -350,12 +328,7 @@ std::optional<KVRSource> KVRSources::sourceAtIndex(size_t index) const {
 }
 
 std::optional<KVRSource> KVRSources::sourceWithLocation(const std::string& location) const {
-  try {
-    return KVRSource::objectForPrimaryKey(location);
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the source %s: %s", location.c_str(), e.what());
-    return std::nullopt;
-  }
+  return KVRSource::objectForPrimaryKey(location);
 }
 
 std::vector<KVRSource> KVRSources::sources() const {

@@ -32,15 +32,6 @@ bool isMissingOr(const std::optional<std::string>& text, const char* placeholder
   return !text || text->empty() || *text == placeholder;
 }
 
-std::optional<KVRSource> readSource(const std::string& location) {
-  try {
-    return KVRSource::objectForPrimaryKey(location);
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the source %s: %s", location.c_str(), e.what());
-    return std::nullopt;
-  }
-}
-
 }  // namespace
 
 std::string KVSourceRefresh::taskIDForLocation(const std::string& location) {
@@ -52,7 +43,7 @@ std::string KVSourceRefresh::taskIDForLocation(const std::string& location) {
 
 KVSourceRefresh::KVSourceRefresh(const std::string& location)
     : queue_(DispatchQueue::makeSerial("KVSourceRefresh " + location)), location_(location) {
-  auto source = readSource(location);
+  auto source = KVRSource::objectForPrimaryKey(location);
   sourceName_ = source ? source->name().value_or("") : "";
   // A record whose count is still the placeholder of a new source has never had an index
   // applied (a reset database re-adds its sources so), whatever files are on disk.
@@ -133,12 +124,8 @@ void KVSourceRefresh::run() {
   const std::string location = sourceLocation();
   if (followed_) {
     std::unordered_set<std::string> previous;
-    try {
-      for (const auto& id : KVRPackage::objectsWhere("sourceLocation = %@", location).valuesForKey("identifier"))
-        if (!id.asString().empty()) previous.insert(id.asString());
-    } catch (const std::exception& e) {
-      KVLog("Cannot read the packages of %s: %s", location.c_str(), e.what());
-    }
+    for (const auto& id : KVRPackage::objectsWhere("sourceLocation = %@", location).valuesForKey("identifier"))
+      if (!id.asString().empty()) previous.insert(id.asString());
     previousIdentifiers_ = std::move(previous);
   }
 
@@ -183,7 +170,7 @@ bool KVSourceRefresh::followsBootstrapRule() {
   const std::string replacement = decision.replacement;
   try {
     auto db = store::Database::defaultDatabase();
-    db->write([&] {
+    if (db) db->write([&] {
       auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
       if (!stored) return;
       KVRSource moved = KVRSource::fromObject(*stored);
@@ -330,8 +317,9 @@ void KVSourceRefresh::setProgress(double progress) {
 
 void KVSourceRefresh::writeSource(const std::function<void(KVRSource&)>& change) {
   const std::string location = sourceLocation();
+  auto db = store::Database::defaultDatabase();
+  if (!db) return;
   try {
-    auto db = store::Database::defaultDatabase();
     db->write([&] {
       auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
       if (!stored) return;

@@ -328,7 +328,9 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
         };
         KVStanzaReader reader([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
         KVSourceIndexImport import(std::move(settings));
-        importError = import.apply(*store::Database::defaultDatabase(), reader, joinDecoder, outcome);
+        auto db = store::Database::defaultDatabase();
+        importError = db ? import.apply(*db, reader, joinDecoder, outcome)
+                         : makeError(KVSourceIndexImportErrorDomain, 3, "The database cannot be opened");
         channel.abandon();
         if (!joined) decoder.join();
         if (importError && reason) *reason = importError->localizedDescription();
@@ -361,12 +363,7 @@ void KVSourceRefresh::finishParse(std::vector<std::string> newIdentifiers, std::
   wired->packages->rebuildPackagesCategoriesCache();
   if (!cachedImages.empty()) wired->packages->removeCachedImagesForPackages(cachedImages);
   wired->directory->submitRepository(location);
-  std::optional<KVRSource> source;
-  try {
-    source = KVRSource::objectForPrimaryKey(location);
-  } catch (const std::exception& e) {
-    KVLog("Cannot read the source %s: %s", location.c_str(), e.what());
-  }
+  auto source = KVRSource::objectForPrimaryKey(location);
   if (source && source->endpoint() && !source->endpoint()->empty() && wired->payment->hasStoredToken(location))
     wired->payment->updatePurchasedPackagesForSource(location);
   if (!newIdentifiers.empty()) {

@@ -39,13 +39,12 @@ class SourceRefreshFixture : public DeviceRootFixture {
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     root = std::make_unique<TestRoot>(TestRoot::WithSourcesManager{});
     server.serveFolder(repositories.path());
-    NotificationCenter::defaultCenter().addObserver(this, "UpdateVerboseView", [this](const Notification& n) {
-      verboseLines.push_back(n.userInfo["Message"].asString());
-    });
+    verboseToken_ = NotificationCenter::defaultCenter().addObserver(
+        "UpdateVerboseView", [this](const Notification& n) { verboseLines.push_back(n.userInfo["Message"].asString()); });
   }
   void TearDown() override {
     waitForPipeline();
-    NotificationCenter::defaultCenter().removeObserver(this);
+    verboseToken_.invalidate();
     root.reset();
     store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
     store::Database::setDefaultConfiguration({});
@@ -129,6 +128,9 @@ class SourceRefreshFixture : public DeviceRootFixture {
   TestHttpServer server;
   std::vector<std::string> verboseLines;  // the refresh's status lines, in order (main thread)
   std::unique_ptr<TestRoot> root;
+
+ private:
+  NotificationToken verboseToken_;
 };
 
 // One stanza of a Packages index.

@@ -23,11 +23,11 @@ class RepositoryRules : public SourceRefreshFixture {
     known.electraBootstrap = locationOf("electra");
     known.mirrorHost = server.url("/mirror");
     KVKnownRepositories::setLocations(known);
-    NotificationCenter::defaultCenter().addObserver(this, KVPipelineTaskFinishedNotification,
-                                                    [this](const Notification& n) { errors.push_back(n.error); });
+    finished_ = NotificationCenter::defaultCenter().addObserver(
+        KVPipelineTaskFinishedNotification, [this](const Notification& n) { errors.push_back(n.error); });
   }
   void TearDown() override {
-    NotificationCenter::defaultCenter().removeObserver(this, KVPipelineTaskFinishedNotification);
+    finished_.invalidate();
     SourceRefreshFixture::TearDown();
   }
 
@@ -44,6 +44,7 @@ class RepositoryRules : public SourceRefreshFixture {
     }
   }
   std::vector<ErrorRef> errors;
+  NotificationToken finished_;
 };
 
 TEST_F(RepositoryRules, OlderRepositoriesHaveTheirDistsLayout) {

@@ -188,8 +188,8 @@ TEST_F(SourceIndexImport, HostileStanzasAreRefusedAndTheRestApplied) {
 TEST_F(SourceIndexImport, AFollowedSourceAnnouncesItsNewPackagesOnce) {
   refreshWith("repo", stanza("com.example.one", "1.0"));
   std::vector<Value> announcements;
-  NotificationCenter::defaultCenter().addObserver(this, "ShowNewSourcePackages",
-                                                  [&](const Notification& n) { announcements.push_back(n.userInfo); });
+  auto token = NotificationCenter::defaultCenter().addObserver(
+      "ShowNewSourcePackages", [&](const Notification& n) { announcements.push_back(n.userInfo); });
   refreshWith("repo", stanza("com.example.one", "1.0") + stanza("com.example.two", "1.0"));
   EXPECT_TRUE(announcements.empty()) << "a source nobody follows announces nothing";
 
@@ -200,7 +200,7 @@ TEST_F(SourceIndexImport, AFollowedSourceAnnouncesItsNewPackagesOnce) {
   });
   refreshWith("repo", stanza("com.example.one", "1.0") + stanza("com.example.two", "1.0") +
                           stanza("com.example.three", "1.0") + stanza("com.example.four", "1.0"));
-  NotificationCenter::defaultCenter().removeObserver(this);
+  token.invalidate();
   ASSERT_EQ(announcements.size(), 1u);
   auto identifiers = announcements[0]["Identifiers"];
   ASSERT_EQ(identifiers.size(), 2u);

@@ -250,13 +250,13 @@ TEST_F(SourceRefresh, ATaskCancelledBeforeItStartsReportsItsEndOnce) {
   EXPECT_EQ(task->taskID(), KVSourceRefresh::taskIDForLocation(location));
   EXPECT_TRUE(task->taskCanCancel());
   std::atomic<int> finished{0};
-  NotificationCenter::defaultCenter().addObserver(this, KVPipelineTaskFinishedNotification,
-                                                  [&](const Notification&) { ++finished; });
+  auto token = NotificationCenter::defaultCenter().addObserver(KVPipelineTaskFinishedNotification,
+                                                               [&](const Notification&) { ++finished; });
   root->refuseGrants(false);
   KVPipelineManager::sharedManager().queueTask(task);
   task->cancel();
   ASSERT_TRUE(waitForPipeline());
-  NotificationCenter::defaultCenter().removeObserver(this);
+  token.invalidate();
   EXPECT_LE(finished.load(), 1);
   EXPECT_EQ(KVPipelineManager::sharedManager().sourceRefreshCount(), 0u);
   EXPECT_TRUE(task->isFinished());

@@ -155,8 +155,8 @@ TEST_F(SourcesManager, ARefreshOfAllSourcesSharesOneDateAndEndsItsBatch) {
   addSourceRecord(one);
   addSourceRecord(two);
   std::atomic<int> batchEnds{0};
-  NotificationCenter::defaultCenter().addObserver(this, KVPipelineSourceRefreshComplete,
-                                                  [&](const Notification&) { ++batchEnds; });
+  auto token = NotificationCenter::defaultCenter().addObserver(KVPipelineSourceRefreshComplete,
+                                                               [&](const Notification&) { ++batchEnds; });
   uint64_t writes = preferences().writeCount();
   ASSERT_TRUE(manager().refreshAllSources());
   // The batch date is saved at once, not a second later.
@@ -165,7 +165,7 @@ TEST_F(SourcesManager, ARefreshOfAllSourcesSharesOneDateAndEndsItsBatch) {
   ASSERT_TRUE(batch);
   EXPECT_EQ(*preferences().objectForKey("lastRefreshDate").datePtr(), *batch);
   settle();
-  NotificationCenter::defaultCenter().removeObserver(this);
+  token.invalidate();
 
   std::string text = KVParsingUtility::refreshDateFormatter().format(*batch);
   EXPECT_EQ(package("com.example.one")->updatedDateStr(), text);
@@ -219,7 +219,7 @@ TEST_F(SourcesManager, ARemovalTakesEverythingAndGivesInstalledPackagesBackToDpk
   });
   std::atomic<int> updates{0};
   std::atomic<bool> withObject{false};
-  NotificationCenter::defaultCenter().addObserver(this, KVRSourceUpdatedNotification, [&](const Notification& n) {
+  auto token = NotificationCenter::defaultCenter().addObserver(KVRSourceUpdatedNotification, [&](const Notification& n) {
     ++updates;
     withObject = withObject || !n.object.isNull();
   });
@@ -228,7 +228,7 @@ TEST_F(SourcesManager, ARemovalTakesEverythingAndGivesInstalledPackagesBackToDpk
   RunLoop::main().runUntil([&] { return updates.load() == 1; });
   DispatchQueue::drainGlobalQueues();
   RunLoop::main().runUntilIdle();
-  NotificationCenter::defaultCenter().removeObserver(this);
+  token.invalidate();
 
   EXPECT_EQ(updates.load(), 1);
   EXPECT_FALSE(withObject.load());

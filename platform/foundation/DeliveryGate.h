@@ -3,9 +3,12 @@
 // stops new ones and waits for those already running on other threads, so whatever
 // the observer's block holds may be released as soon as close() returns.
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "foundation/NotificationToken.h"
 
 class DeliveryGate {
  public:
@@ -36,3 +39,18 @@ class DeliveryGate {
   bool open_ = true;
   std::vector<std::thread::id> running_;  // one entry per delivery in progress
 };
+
+// The token of one observer (an object with a `gate`) in its owner's list (an object
+// with `remove(observer)`): ending it closes the gate, then takes the observer out of
+// the list when the owner is still there.
+template <typename Owner, typename Observer>
+NotificationToken gatedObserverToken(const std::shared_ptr<Owner>& owner, const std::shared_ptr<Observer>& observer) {
+  std::weak_ptr<Owner> weakOwner = owner;
+  std::weak_ptr<Observer> weakObserver = observer;
+  return NotificationToken([weakOwner, weakObserver] {
+    auto observer = weakObserver.lock();
+    if (!observer) return;
+    observer->gate.close();
+    if (auto owner = weakOwner.lock()) owner->remove(observer);
+  });
+}

@@ -28,6 +28,11 @@ struct NotificationCenter::Impl {
   mutable std::mutex mutex;
   std::vector<std::shared_ptr<Registration>> registrations;  // in registration order
 
+  void remove(const std::shared_ptr<Registration>& r) {
+    std::lock_guard lock(mutex);
+    std::erase(registrations, r);
+  }
+
   void post(const Notification& n) {
     std::vector<std::shared_ptr<Registration>> targets;
     {
@@ -71,17 +76,7 @@ NotificationToken NotificationCenter::addObserver(const std::string& name, Dispa
     std::lock_guard lock(impl_->mutex);
     impl_->registrations.push_back(r);
   }
-  std::weak_ptr<Impl> weakImpl = impl_;
-  std::weak_ptr<Registration> weakRegistration = r;
-  return NotificationToken([weakImpl, weakRegistration] {
-    auto r = weakRegistration.lock();
-    if (!r) return;
-    r->gate.close();
-    if (auto impl = weakImpl.lock()) {
-      std::lock_guard lock(impl->mutex);
-      std::erase(impl->registrations, r);
-    }
-  });
+  return gatedObserverToken(impl_, r);
 }
 
 size_t NotificationCenter::observerCount(const std::string& name) const {

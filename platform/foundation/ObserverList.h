@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "foundation/DeliveryGate.h"
-#include "foundation/NotificationToken.h"
 
 template <typename... Args>
 class ObserverList {
@@ -27,17 +26,7 @@ class ObserverList {
       std::lock_guard lock(state_->mutex);
       state_->entries.push_back(entry);
     }
-    std::weak_ptr<State> weakState = state_;
-    std::weak_ptr<Entry> weakEntry = entry;
-    return NotificationToken([weakState, weakEntry] {
-      auto entry = weakEntry.lock();
-      if (!entry) return;
-      entry->gate.close();
-      if (auto state = weakState.lock()) {
-        std::lock_guard lock(state->mutex);
-        std::erase(state->entries, entry);
-      }
-    });
+    return gatedObserverToken(state_, entry);
   }
 
   void notify(const Args&... args) const {
@@ -62,6 +51,10 @@ class ObserverList {
   struct State {
     std::mutex mutex;
     std::vector<std::shared_ptr<Entry>> entries;
+    void remove(const std::shared_ptr<Entry>& entry) {
+      std::lock_guard lock(mutex);
+      std::erase(entries, entry);
+    }
   };
   std::shared_ptr<State> state_ = std::make_shared<State>();
 };

@@ -73,17 +73,12 @@ NotificationToken ChangeNotifier::add(std::shared_ptr<Observer> observer) {
     observers_.push_back(observer);
     schedule();  // a results observer's first delivery
   }
-  std::weak_ptr<ChangeNotifier> weakSelf = weak_from_this();
-  std::weak_ptr<Observer> weakObserver = observer;
-  return NotificationToken([weakSelf, weakObserver] {
-    auto observer = weakObserver.lock();
-    if (!observer) return;
-    observer->gate.close();
-    if (auto self = weakSelf.lock()) {
-      std::lock_guard lock(self->mutex_);
-      std::erase(self->observers_, observer);
-    }
-  });
+  return gatedObserverToken(shared_from_this(), observer);
+}
+
+void ChangeNotifier::remove(const std::shared_ptr<Observer>& observer) {
+  std::lock_guard lock(mutex_);
+  std::erase(observers_, observer);
 }
 
 void ChangeNotifier::committed(ChangeSet changes) {
@@ -117,23 +112,25 @@ void ChangeNotifier::work() {
     changes.swap(pending_);
     observers = observers_;
   }
+  Calls calls;
   for (const auto& observer : observers) {
     if (!observer->gate.isOpen()) continue;
     if (auto results = std::dynamic_pointer_cast<ResultsObserver>(observer)) {
-      workOn(results, changes);
+      workOn(results, changes, calls);
     } else if (auto* cls = dynamic_cast<ClassObserver*>(observer.get())) {
       auto it = changes.find(cls->className);
       if (it == changes.end()) continue;
       ClassChange change{cls->className, sorted(it->second.inserted), sorted(it->second.modified),
                          sorted(it->second.deleted)};
-      deliver(observer, [cls, change = std::move(change)] { cls->block(change); });
+      calls.emplace_back(observer, [cls, change = std::move(change)] { cls->block(change); });
     } else if (auto* commit = dynamic_cast<CommitObserver*>(observer.get())) {
-      if (!changes.empty()) deliver(observer, [commit] { commit->block(); });
+      if (!changes.empty()) calls.emplace_back(observer, [commit] { commit->block(); });
     }
   }
+  deliver(std::move(calls));
 }
 
-void ChangeNotifier::workOn(const std::shared_ptr<ResultsObserver>& target, const ChangeSet& changes) {
+void ChangeNotifier::workOn(const std::shared_ptr<ResultsObserver>& target, const ChangeSet& changes, Calls& calls) {
   ResultsObserver& observer = *target;
   const RowChanges* rows = nullptr;
   if (auto it = changes.find(observer.schema->className()); it != changes.end()) rows = &it->second;
@@ -158,7 +155,7 @@ void ChangeNotifier::workOn(const std::shared_ptr<ResultsObserver>& target, cons
     observer.last = snapshot;
   }
   std::weak_ptr<Database> weakDatabase = database_;
-  deliver(target, [&observer, weakDatabase, handed, change = std::move(change)] {
+  calls.emplace_back(target, [&observer, weakDatabase, handed, change = std::move(change)] {
     auto database = weakDatabase.lock();
     if (!database) return;
     Results results(database, observer.schema, observer.query, handed);
@@ -184,10 +181,21 @@ std::shared_ptr<const Results::Snapshot> ChangeNotifier::evaluate(const ResultsO
   return snapshot;
 }
 
-void ChangeNotifier::deliver(const std::shared_ptr<Observer>& observer, std::function<void()> call) {
-  auto run = [observer, call = std::move(call)] { observer->gate.run(call); };
-  if (observer->queue) observer->queue->async(std::move(run));
-  else run();
+void ChangeNotifier::deliver(Calls calls) {
+  std::vector<std::pair<DispatchQueue*, std::shared_ptr<Calls>>> byQueue;  // in order of first call
+  for (auto& call : calls) {
+    DispatchQueue* queue = call.first->queue;
+    auto it = std::find_if(byQueue.begin(), byQueue.end(), [&](const auto& q) { return q.first == queue; });
+    if (it == byQueue.end()) it = byQueue.emplace(byQueue.end(), queue, std::make_shared<Calls>());
+    it->second->push_back(std::move(call));
+  }
+  for (auto& [queue, onQueue] : byQueue) {
+    auto run = [onQueue] {
+      for (auto& [observer, call] : *onQueue) observer->gate.run(call);
+    };
+    if (queue) queue->async(std::move(run));
+    else run();
+  }
 }
 
 }  // namespace store

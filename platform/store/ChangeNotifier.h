@@ -12,7 +12,6 @@
 
 #include "foundation/DeliveryGate.h"
 #include "foundation/Dispatch.h"
-#include "foundation/NotificationToken.h"
 #include "store/DatabaseImpl.h"
 
 namespace store {
@@ -33,23 +32,30 @@ class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
   // The database is going: nothing more is worked out or told.
   void close();
 
- private:
   struct Observer {
     DispatchQueue* queue = nullptr;  // null: the notifier's own thread
     DeliveryGate gate;
     virtual ~Observer() = default;
   };
+  // What an observer's token does last.
+  void remove(const std::shared_ptr<Observer>& observer);
+
+ private:
   struct ResultsObserver;
   struct ClassObserver;
   struct CommitObserver;
 
   NotificationToken add(std::shared_ptr<Observer> observer);
   void schedule();  // with mutex_ held
+  // What one pass tells: each observer's call, in registration order.
+  using Calls = std::vector<std::pair<std::shared_ptr<Observer>, std::function<void()>>>;
   void work();
-  void workOn(const std::shared_ptr<ResultsObserver>& observer, const ChangeSet& changes);
+  void workOn(const std::shared_ptr<ResultsObserver>& observer, const ChangeSet& changes, Calls& calls);
   std::shared_ptr<const Results::Snapshot> evaluate(const ResultsObserver& observer);
-  // Runs `call` for the observer on its queue, unless its token has gone by then.
-  void deliver(const std::shared_ptr<Observer>& observer, std::function<void()> call);
+  // Runs the calls on their observers' queues, those of one queue in one block, so
+  // that a queue hears everything a pass found in the same turn. A call whose token
+  // has gone by then is skipped.
+  static void deliver(Calls calls);
 
   const std::string path_;
   const ClassMap classes_;

@@ -7,7 +7,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRSearchHistory.h"
 #include "database/KVRSource.h"
-#include "RecordsDatabase.h"
+#include "support/RecordsDatabase.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "database/KVRSchema.h"
 #include "database/KVRSearchHistory.h"
 #include "database/KVRSource.h"
-#include "RecordsDatabase.h"
 #include "store/Store.h"
+#include "support/RecordsDatabase.h"
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 

@@ -10,11 +10,9 @@
 #include <thread>
 
 #include "database/KVRPackage.h"
-#include "database/KVRSchema.h"
 #include "foundation/RunLoop.h"
-#include "store/Store.h"
 #include "store/TypedResults.h"
-#include "support/TempDir.h"
+#include "support/RecordsDatabase.h"
 #include "uikit/UITableView.h"
 
 namespace {
@@ -42,21 +40,7 @@ std::vector<NSIndexPath> rows(const std::vector<size_t>& positions) {
   return out;
 }
 
-struct LiveResultsList : ::testing::Test {
-  TempDir dir;
-  std::shared_ptr<store::Database> db;
-
-  void SetUp() override {
-    store::Configuration c;
-    c.path = dir.file("default.realm");
-    c.schemaVersion = KVRSchema::kSchemaVersion;
-    c.schema = KVRSchema::schema();
-    db = store::Database::open(c).value();
-  }
-  void TearDown() override {
-    db.reset();
-    store::Database::deleteFiles(dir.file("default.realm"));
-  }
+struct LiveResultsList : RecordsDatabase {
   void addPackage(const std::string& identifier, const std::string& name) {
     KVRPackage p;
     p.setIdentifier(identifier);

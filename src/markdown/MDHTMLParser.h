@@ -1,0 +1,65 @@
+#pragma once
+// Recognises raw HTML for both Markdown parsers: block-level HTML and comments for the
+// block parser, inline tags and comments for the span parser. Each recogniser runs
+// inside the caller's transaction and returns an element of type HTML, or nothing.
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+
+#include "markdown/MDDocument.h"
+#include "markdown/MDScanner.h"
+#include "markdown/MDTextSearch.h"
+
+namespace markdown {
+
+class MDHTMLParser {
+ public:
+  // A block tag at the beginning of a line: first the strict form (the open tag, then
+  // everything up to its matching end tag, nested blocks, comments and inline tags
+  // allowed in between), then the lenient one (up to the tag's '>' and on to the next
+  // empty line).
+  MDElement* parseBlockTagWithScanner(MDScanner& scanner, MDDocument& document);
+  MDElement* parseCommentWithScanner(MDScanner& scanner, MDDocument& document);
+  // `stringValue` is the tag's name.
+  MDElement* parseInlineTagWithScanner(MDScanner& scanner, MDDocument& document);
+
+  static constexpr size_t blockTagCount = 22;
+
+ private:
+  using SeenEndTags = std::array<size_t, blockTagCount>;
+  // What a strict block attempt came to: its end, or where it failed together with the
+  // first end tag of every block name on its way (a failed block's way is also the way
+  // of the block around it, which may end at one of those).
+  struct StrictResult {
+    bool complete = false;
+    size_t end = 0;
+    size_t failedAt = 0;
+    SeenEndTags seen{};
+  };
+  struct Key {
+    uint64_t scanner;
+    size_t location;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.location); }
+  };
+
+  bool strictBlock(MDScanner& scanner);
+  bool lenientBlock(MDScanner& scanner);
+  int parseBlockOpenTag(MDScanner& scanner);
+  int parseBlockEndTag(MDScanner& scanner);
+  bool passComment(MDScanner& scanner);
+  bool passInlineTag(MDScanner& scanner, std::string_view* name);
+  void passAttributes(MDScanner& scanner);
+  bool passQuotedValue(MDScanner& scanner);
+  bool passToNextTagStart(MDScanner& scanner);
+
+  MDTextSearch search_;
+  // Strict block attempts already made in this parse, by scanner and place: without
+  // them nested unclosed block tags take exponential time.
+  std::unordered_map<Key, StrictResult, KeyHash> strictResults_;
+};
+
+}  // namespace markdown

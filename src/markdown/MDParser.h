@@ -1,0 +1,81 @@
+#pragma once
+// The block parser: expands tabs, cuts the text into block elements line by line,
+// hands the content of every block that holds inline text to the span parser and
+// finally resolves reference links against the link definitions. Made per call; it
+// keeps no state between calls except its extension mask.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "markdown/MDDocument.h"
+#include "markdown/MDHTMLParser.h"
+#include "markdown/MDScanner.h"
+#include "markdown/MDSpanParser.h"
+#include "markdown/MDTextSearch.h"
+
+namespace markdown {
+
+class MDParser {
+ public:
+  explicit MDParser(unsigned extensions);
+
+  unsigned extensions() const { return extensions_; }
+  MDHTMLParser& htmlParser() { return htmlParser_; }
+  MDSpanParser& spanParser() { return spanParser_; }
+
+  // Never fails: every text yields a document (the empty text an empty one).
+  std::unique_ptr<MDDocument> parseMarkdown(std::string_view markdown);
+
+  // Every tab becomes the 1 to 4 spaces that reach the next multiple of 4 columns
+  // (counted from the last line feed); bytes that are not UTF-8 become U+FFFD.
+  static std::string removeTabsFromString(std::string_view text);
+
+  // Blocks nest no deeper than this (block quotations and lists inside each other);
+  // deeper markers are read as text, so no input can exhaust the stack.
+  static constexpr unsigned maximumNesting = 64;
+
+ private:
+  enum class ListKind { Bulleted, Numbered };
+
+  std::vector<MDElement*> parseElements(MDScanner& scanner);
+  MDElement* parseBlockElement(MDScanner& scanner);
+  MDElement* parsePrefixHeader(MDScanner& scanner);
+  MDElement* parseUnderlinedHeader(MDScanner& scanner);
+  MDElement* parseBlockquote(MDScanner& scanner);
+  MDElement* parseCodeBlock(MDScanner& scanner);
+  MDElement* parseFencedCodeBlock(MDScanner& scanner);
+  MDElement* parseTable(MDScanner& scanner);
+  MDElement* parseTableRow(MDRange line, const std::vector<int>& alignments);
+  MDElement* parseHorizontalRule(MDScanner& scanner);
+  MDElement* parseList(MDScanner& scanner);
+  MDElement* parseListItem(MDScanner& scanner, ListKind kind);
+  MDElement* parseLinkDefinition(MDScanner& scanner);
+  MDElement* parseParagraph(MDScanner& scanner, bool acceptFirstLine);
+
+  static bool parseListMarker(MDScanner& scanner, ListKind kind);
+  static bool parseAnyListMarker(MDScanner& scanner);
+  static std::optional<std::vector<int>> parseTableSeparator(MDScanner& scanner);
+  bool isHorizontalRule(MDScanner& scanner);
+  bool isFenceOpening(MDScanner& scanner);
+  bool endsParagraph(MDScanner& scanner, size_t lineStart);
+  void addTextLine(MDElement* element, MDScanner& scanner);
+  void moveToNextLine(MDScanner& scanner);
+  void parseCodeLines(MDElement* element);
+  void parseSpanContent(MDElement* element);
+  std::vector<MDElement*> parseNestedElements(const std::vector<MDRange>& ranges);
+  void updateLinksFromDefinitions();
+
+  MDElement* make(MDElementType type) { return document_->makeElement(type); }
+  std::string_view text() const { return document_->markdown(); }
+
+  unsigned extensions_;
+  MDHTMLParser htmlParser_;
+  MDSpanParser spanParser_;
+  MDTextSearch search_;
+  MDDocument* document_ = nullptr;
+  unsigned depth_ = 0;
+};
+
+}  // namespace markdown

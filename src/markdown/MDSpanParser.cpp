@@ -1,0 +1,672 @@
+#include "markdown/MDSpanParser.h"
+
+#include <algorithm>
+#include <string>
+
+#include "foundation/URL.h"
+#include "markdown/MDExtensions.h"
+#include "markdown/MDRegularExpression.h"
+
+namespace markdown {
+
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+// Bytes that can never start an element: passed in one step.
+struct PlainBytes {
+  bool table[256];
+  PlainBytes() {
+    for (bool& b : table) b = true;
+    for (unsigned char c : std::string_view("\\`*_<&[! ~w:@|")) table[c] = false;
+  }
+};
+const PlainBytes plainBytes;
+
+bool isEscapable(unsigned char c) { return std::string_view("\\`*_{}[]()#+-.!>").find(static_cast<char>(c)) != npos; }
+
+// What an autolink's local part or scheme may look back over ("._-+" and letters and
+// digits). Bytes above ASCII count as such characters here: this only ever makes the
+// remembered states of the inner loop more specific, never wrong.
+bool mayBeLookedBackOver(unsigned char c) {
+  return c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+         c == '_' || c == '-' || c == '+';
+}
+
+const MDCharacterSet& emailCharacters() {
+  static const MDCharacterSet set("._-+", true);
+  return set;
+}
+
+const MDCharacterSet& domainCharacters() {
+  static const MDCharacterSet set("-:", true);
+  return set;
+}
+
+const MDCharacterSet& pathCharacters() {
+  static const MDCharacterSet set(",_-/:?&;%~!#+=@", true);
+  return set;
+}
+
+const MDRegularExpression& schemeExpression() {
+  static const MDRegularExpression expression("^(\\w+)://", false);
+  return expression;
+}
+
+const MDRegularExpression& emailExpression() {
+  static const MDRegularExpression expression("^[-._0-9\\p{L}]+@[-\\p{L}0-9][-.\\p{L}0-9]*\\.\\p{L}+$", true);
+  return expression;
+}
+
+std::string withoutBackslashEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && isEscapable(static_cast<unsigned char>(text[i + 1]))) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
+class DepthGuard {
+ public:
+  explicit DepthGuard(unsigned& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  unsigned& depth_;
+};
+
+}  // namespace
+
+MDSpanParser::MDSpanParser(unsigned extensions) : extensions_(extensions) {}
+
+void MDSpanParser::beginDocument(MDDocument& document) {
+  document_ = &document;
+  depth_ = 0;
+  parseEm_ = parseStrong_ = parseLinks_ = parseImages_ = true;
+}
+
+void MDSpanParser::endDocument() {
+  failedStates_.clear();
+  brackets_.clear();
+  document_ = nullptr;
+}
+
+MDElement* MDSpanParser::make(MDElementType type, MDRange range) {
+  MDElement* element = document_->makeElement(type);
+  element->range = range;
+  return element;
+}
+
+MDElement* MDSpanParser::makeEntity(MDRange range, std::string_view text) {
+  MDElement* element = make(MDElementType::Entity, range);
+  element->stringValue = std::string(text);
+  return element;
+}
+
+std::string MDSpanParser::joined(const std::vector<MDRange>& ranges, std::string_view separator) const {
+  std::string out;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    if (i > 0) out += separator;
+    out += text().substr(ranges[i].location, ranges[i].length);
+  }
+  return out;
+}
+
+uint32_t MDSpanParser::signature(const ClosingTest& test) const {
+  return static_cast<uint32_t>(test.kind) | static_cast<uint32_t>(test.marker) << 8 | test.owed << 16 |
+         (parseEm_ ? 1u << 24 : 0) | (parseStrong_ ? 1u << 25 : 0) | (parseLinks_ ? 1u << 26 : 0);
+}
+
+std::optional<std::vector<MDElement*>> MDSpanParser::parseSpansInBlockElement(MDElement* block, MDScanner& scanner) {
+  blockElement_ = block;
+  scanner.skipWhitespace();
+  ClosingTest endOfText;
+  return parseWithScanner(scanner, endOfText);
+}
+
+std::optional<std::vector<MDElement*>> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
+                                                                             MDScanner& scanner) {
+  std::vector<MDElement*> cells;
+  for (int alignment : alignments) {
+    scanner.skipWhitespace();
+    MDElement* cell = make(MDElementType::TableCell, {scanner.location(), 0});
+    cell->alignment = alignment;
+    if (scanner.nextByte() != '|') {
+      ClosingTest endOfCell{ClosingTest::TableCell};
+      auto content = parseWithScanner(scanner, endOfCell);
+      if (!content) return std::nullopt;
+      cell->setChildren(std::move(*content));
+    }
+    cell->range.length = scanner.location() - cell->range.location;
+    scanner.matchString("|");
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+// The inner loop every construct with content uses: elements and plain text runs until
+// the test passes (or, at the end of the text, nothing: the construct is not closed).
+std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner& scanner, ClosingTest& test) {
+  if (scanner.atEndOfString()) return std::nullopt;
+  const bool canFail = test.kind == ClosingTest::Strikethrough || test.kind == ClosingTest::Emphasis;
+  if (canFail && depth_ >= maximumNesting) return std::nullopt;
+  DepthGuard guard(depth_);
+
+  const bool lookbackMatters = (extensions_ & MDExtensionAutolinks) && parseLinks_;
+  const uint64_t scannerID = scanner.identifier();
+  std::vector<MDElement*> elements;
+  std::vector<FailedState> visited;
+  size_t runStart = scanner.location();
+  size_t wordStart = runStart;
+  auto flush = [&](size_t to) {
+    if (to > runStart) elements.push_back(makeText(runStart, to));
+  };
+  auto giveUp = [&]() -> std::optional<std::vector<MDElement*>> {
+    failedStates_.insert(visited.begin(), visited.end());
+    return std::nullopt;
+  };
+
+  while (true) {
+    if (canFail) {
+      const size_t location = scanner.location();
+      FailedState state{scannerID, location, lookbackMatters ? location - std::max(runStart, wordStart) : 0,
+                        signature(test)};
+      if (!failedStates_.empty() && failedStates_.count(state)) return giveUp();
+      visited.push_back(state);
+    }
+    if (MDElement* element = parseNextElement(scanner, runStart)) {
+      flush(element->range.location);
+      elements.push_back(element);
+      runStart = wordStart = scanner.location();
+    } else if (scanner.atEndOfLine()) {
+      const size_t location = scanner.location();
+      flush(location);
+      if ((extensions_ & MDExtensionHardNewlines) && blockElement_ && blockElement_->type == MDElementType::Paragraph)
+        elements.push_back(make(MDElementType::LineBreak, {location, 0}));
+      elements.push_back(makeEntity({location, 0}, "\n"));
+      scanner.advanceToNextLine();
+      runStart = wordStart = scanner.location();
+    } else {
+      const size_t from = scanner.location();
+      if (scanner.skipBytes(plainBytes.table) == 0) scanner.advance();
+      if (lookbackMatters) {
+        for (size_t i = scanner.location(); i > from; --i) {
+          if (!mayBeLookedBackOver(static_cast<unsigned char>(text()[i - 1]))) {
+            wordStart = i;
+            break;
+          }
+        }
+      }
+    }
+    const size_t remembered = scanner.location();
+    scanner.beginTransaction();
+    bool closed = runTest(scanner, test);
+    scanner.commitTransaction(closed);
+    if (closed) {
+      flush(remembered);
+      return elements;
+    }
+    if (scanner.atEndOfString()) return giveUp();
+  }
+}
+
+bool MDSpanParser::runTest(MDScanner& scanner, ClosingTest& test) {
+  switch (test.kind) {
+    case ClosingTest::EndOfText:
+      return scanner.atEndOfString();
+    case ClosingTest::Strikethrough:
+      return !scanner.atBeginningOfLine() && !MDCharacterSet::isWhitespace(scanner.previousCharacter()) &&
+             scanner.matchString("~~");
+    case ClosingTest::TableCell:
+      scanner.skipWhitespace();
+      return scanner.nextByte() == '|' || scanner.atEndOfLine();
+    case ClosingTest::Emphasis: {
+      if (scanner.atBeginningOfLine() || MDCharacterSet::isWhitespace(scanner.previousCharacter())) return false;
+      unsigned passed = 0;
+      while (passed < test.owed && !scanner.atEndOfLine() && scanner.nextByte() == test.marker) {
+        scanner.advance();
+        ++passed;
+      }
+      if (passed == 0 || (test.owed != 3 && passed != test.owed)) return false;
+      if ((extensions_ & MDExtensionIntrawordUnderscores) && test.marker == '_' &&
+          MDCharacterSet::isAlphanumeric(scanner.nextCharacter()))
+        return false;
+      test.owed -= passed;
+      return true;
+    }
+  }
+  return false;
+}
+
+MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
+  if (scanner.atEndOfLine()) return nullptr;
+  auto attempt = [&](auto recognise) { return inTransaction(scanner, recognise); };
+  const bool autolinks = parseLinks_ && (extensions_ & MDExtensionAutolinks);
+  switch (scanner.nextByte()) {
+    case '~':
+      if (extensions_ & MDExtensionStrikethrough) return attempt([&] { return parseStrikethrough(scanner); });
+      return nullptr;
+    case '@':
+      return autolinks ? attempt([&] { return parseAutolinkEmailAddress(scanner, runStart); }) : nullptr;
+    case ':':
+      return autolinks ? attempt([&] { return parseAutolinkURL(scanner, runStart); }) : nullptr;
+    case 'w':
+      return autolinks ? attempt([&] { return parseAutolinkWWWURL(scanner); }) : nullptr;
+    case '\\':
+      return attempt([&] { return parseBackslash(scanner); });
+    case '*':
+    case '_':
+      return attempt([&] { return parseEmAndStrong(scanner); });
+    case '`':
+      return attempt([&] { return parseCodeSpan(scanner); });
+    case ' ':
+      return attempt([&] { return parseLineBreak(scanner); });
+    case '[':
+      return parseLinks_ ? attempt([&] { return parseLink(scanner); }) : nullptr;
+    case '!':
+      return parseImages_ ? attempt([&] { return parseImage(scanner); }) : nullptr;
+    case '&':
+      return attempt([&] { return parseAmpersand(scanner); });
+    case '<': {
+      MDElement* element = nullptr;
+      if (parseLinks_) {
+        if ((element = attempt([&] { return parseAutomaticLink(scanner); }))) return element;
+        if ((element = attempt([&] { return parseAutomaticEmailLink(scanner); }))) return element;
+      }
+      if ((element = attempt([&] { return htmlParser_.parseInlineTagWithScanner(scanner, *document_); })))
+        return element;
+      if ((element = attempt([&] { return htmlParser_.parseCommentWithScanner(scanner, *document_); })))
+        return element;
+      MDElement* lessThan = makeEntity({scanner.location(), 1}, "&lt;");
+      scanner.advance();
+      return lessThan;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+MDElement* MDSpanParser::parseStrikethrough(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  if (!scanner.matchString("~~")) return nullptr;
+  ClosingTest closing{ClosingTest::Strikethrough};
+  auto content = parseWithScanner(scanner, closing);
+  if (!content || content->empty()) return nullptr;
+  MDElement* struck = make(MDElementType::Strikethrough, {start, scanner.location() - start});
+  struck->setChildren(std::move(*content));
+  return struck;
+}
+
+MDElement* MDSpanParser::parseBackslash(MDScanner& scanner) {
+  MDRange rest = scanner.currentRange();
+  if (rest.length < 2 || !isEscapable(static_cast<unsigned char>(text()[rest.location + 1]))) return nullptr;
+  scanner.setLocation(rest.location + 2);
+  return makeEntity({rest.location, 2}, text().substr(rest.location + 1, 1));
+}
+
+MDElement* MDSpanParser::parseEmAndStrong(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  const unsigned char marker = scanner.nextByte();
+  const char32_t before = scanner.previousCharacter();
+  if ((extensions_ & MDExtensionIntrawordUnderscores) && marker == '_' && MDCharacterSet::isAlphanumeric(before))
+    return nullptr;
+  if (before == marker) return nullptr;  // a run is tried at its first character only
+  unsigned count = 0;
+  while (!scanner.atEndOfLine() && scanner.nextByte() == marker) {
+    scanner.advance();
+    ++count;
+  }
+  if (count > 3) return nullptr;
+  const bool em = count != 2;
+  const bool strong = count != 1;
+  if ((em && !parseEm_) || (strong && !parseStrong_)) return nullptr;
+
+  ClosingTest closing{ClosingTest::Emphasis, marker, count};
+  if (em) parseEm_ = false;
+  if (strong) parseStrong_ = false;
+  auto content = parseWithScanner(scanner, closing);
+  const bool came = content && !content->empty();
+  if (!(came && closing.owed == 1)) parseEm_ = true;
+  if (!(came && closing.owed == 2)) parseStrong_ = true;
+  if (!came) return nullptr;
+
+  auto wrap = [&](MDElementType type, std::vector<MDElement*> children) {
+    MDElement* element = make(type, {start, scanner.location() - start});
+    element->setChildren(std::move(children));
+    return element;
+  };
+  if (count == 1) return wrap(MDElementType::Emphasis, std::move(*content));
+  if (count == 2) return wrap(MDElementType::Strong, std::move(*content));
+  if (closing.owed == 0) return wrap(MDElementType::Strong, {wrap(MDElementType::Emphasis, std::move(*content))});
+
+  // Three opened and one or two closed: the inner construct is complete, the outer one
+  // reads on with the same test.
+  const bool emphasisClosedFirst = closing.owed == 2;
+  MDElement* inner = wrap(emphasisClosedFirst ? MDElementType::Emphasis : MDElementType::Strong, std::move(*content));
+  auto further = parseWithScanner(scanner, closing);
+  parseEm_ = parseStrong_ = true;
+  if (!further || further->empty()) return nullptr;
+  further->insert(further->begin(), inner);
+  return wrap(emphasisClosedFirst ? MDElementType::Strong : MDElementType::Emphasis, std::move(*further));
+}
+
+MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  size_t ticks = 0;
+  while (!scanner.atEndOfLine() && scanner.nextByte() == '`') {
+    scanner.advance();
+    ++ticks;
+  }
+  scanner.skipWhitespace();
+  std::vector<MDElement*> children;
+  size_t textStart = scanner.location();
+  auto flush = [&](size_t to) {
+    if (to > textStart) children.push_back(makeText(textStart, to));
+  };
+  while (true) {
+    if (scanner.atEndOfLine()) {
+      if (scanner.onLastLine()) return nullptr;
+      // The text goes on from where the line ended: what lies between the two lines
+      // is written inside the span.
+      scanner.advanceToNextLine();
+      continue;
+    }
+    const size_t here = scanner.location();
+    const unsigned char c = scanner.nextByte();
+    if (c == '`') {
+      size_t run = 0;
+      while (!scanner.atEndOfLine() && scanner.nextByte() == '`' && run < ticks) {
+        scanner.advance();
+        ++run;
+      }
+      if (run == ticks) {
+        flush(here);
+        break;
+      }
+      while (!scanner.atEndOfLine() && scanner.nextByte() == '`') scanner.advance();
+      continue;
+    }
+    if (c == '&' || c == '<' || c == '>') {
+      flush(here);
+      children.push_back(makeEntity({here, 1}, c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;"));
+      scanner.advance();
+      textStart = scanner.location();
+      continue;
+    }
+    while (!scanner.atEndOfLine()) {
+      unsigned char b = scanner.nextByte();
+      if (b == '`' || b == '&' || b == '<' || b == '>') break;
+      scanner.setLocation(scanner.location() + 1);
+    }
+  }
+  if (!children.empty() && children.back()->type == MDElementType::None) {
+    MDRange& last = children.back()->range;
+    size_t end = last.end();
+    while (end > last.location && (text()[end - 1] == ' ' || text()[end - 1] == '\t')) --end;
+    last.length = end - last.location;
+    if (last.length == 0) children.pop_back();
+  }
+  MDElement* code = make(MDElementType::CodeSpan, {start, scanner.location() - start});
+  code->setChildren(std::move(children));
+  return code;
+}
+
+MDElement* MDSpanParser::parseLineBreak(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  size_t spaces = 0;
+  while (scanner.matchString(" ")) ++spaces;
+  if (spaces < 2 || !scanner.atEndOfLine() || scanner.onLastLine()) return nullptr;
+  // The text before keeps the first space.
+  return make(MDElementType::LineBreak, {start + 1, scanner.location() - start - 1});
+}
+
+MDElement* MDSpanParser::parseAutomaticLink(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  if (!scanner.matchString("<")) return nullptr;
+  size_t close = search_.find(scanner, ">", MDTextSearch::TagEnd, false);
+  if (close == npos) return nullptr;
+  std::string_view body = text().substr(start + 1, close - start - 1);
+  // The text is written almost unescaped, so only what a strict URL parser accepts
+  // (no blanks, controls, quotes, angle brackets, braces, '|', '\\', '^' or '`') is a link.
+  if (body.find("://") == npos || !schemeExpression().find(body) || !URL::fromString(body)) return nullptr;
+  MDElement* link = make(MDElementType::Link, {start, close + 1 - start});
+  link->href = std::string(body);
+  size_t pieceStart = start + 1;
+  for (size_t i = start + 1; i <= close; ++i) {
+    if (i < close && text()[i] != '&') continue;
+    if (i > pieceStart) link->addChild(makeText(pieceStart, i));
+    if (i < close) link->addChild(makeEntity({i, 1}, "&amp;"));
+    pieceStart = i + 1;
+  }
+  scanner.setLocation(close + 1);
+  return link;
+}
+
+MDElement* MDSpanParser::parseAutomaticEmailLink(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  if (!scanner.matchString("<")) return nullptr;
+  size_t close = search_.find(scanner, ">", MDTextSearch::TagEnd, false);
+  if (close == npos) return nullptr;
+  std::string_view body = text().substr(start + 1, close - start - 1);
+  if (body.find('@') == npos || !emailExpression().find(body)) return nullptr;
+  MDElement* mail = make(MDElementType::Mailto, {start, close + 1 - start});
+  mail->href = std::string(body);
+  scanner.setLocation(close + 1);
+  return mail;
+}
+
+MDElement* MDSpanParser::parseAmpersand(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  scanner.beginTransaction();
+  scanner.matchString("&");
+  scanner.matchString("#");
+  bool reference = scanner.skipCharactersFromSet(MDCharacterSet::alphanumeric()) > 0 && scanner.matchString(";");
+  scanner.commitTransaction(false);
+  if (reference) return nullptr;
+  scanner.advance();
+  return makeEntity({start, 1}, "&amp;");
+}
+
+MDElement* MDSpanParser::parseLink(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  MDElement* link = inTransaction(scanner, [&] { return parseInlineLink(scanner); });
+  if (!link) link = inTransaction(scanner, [&] { return parseReferenceLink(scanner); });
+  if (!link) return nullptr;
+  link->range = {start, scanner.location() - start};
+  if (!link->innerRanges.empty()) {
+    parseLinks_ = false;
+    MDScanner content(text(), link->innerRanges);
+    ClosingTest endOfText;
+    auto children = parseWithScanner(content, endOfText);
+    parseLinks_ = true;
+    if (children) link->setChildren(std::move(*children));
+  }
+  return link;
+}
+
+MDElement* MDSpanParser::parseImage(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  if (!scanner.matchString("!")) return nullptr;
+  MDElement* image = inTransaction(scanner, [&] { return parseInlineLink(scanner); });
+  if (!image) image = inTransaction(scanner, [&] { return parseReferenceLink(scanner); });
+  if (!image) return nullptr;
+  image->type = MDElementType::Image;
+  image->range = {start, scanner.location() - start};
+  image->stringValue = joined(image->innerRanges, "");
+  return image;
+}
+
+std::optional<std::vector<MDRange>> MDSpanParser::parseLinkTextBody(MDScanner& scanner) {
+  if (scanner.nextByte() != '[' || scanner.atEndOfLine()) return std::nullopt;
+  const size_t open = scanner.location();
+  const size_t close = brackets_.closeOf(scanner, open);
+  if (close == npos) return std::nullopt;
+  std::vector<MDRange> pieces;
+  const auto& lines = scanner.lineRanges();
+  size_t from = open + 1;
+  for (size_t index = scanner.rangeIndex(); index < lines.size(); ++index) {
+    if (index > scanner.rangeIndex()) from = lines[index].location;
+    size_t to = std::min(close, lines[index].end());
+    if (to > from) pieces.push_back({from, to - from});
+    if (close <= lines[index].end()) break;
+  }
+  scanner.setLocation(close + 1);
+  return pieces;
+}
+
+MDElement* MDSpanParser::parseInlineLink(MDScanner& scanner) {
+  auto lines = parseLinkTextBody(scanner);
+  if (!lines || !scanner.matchString("(")) return nullptr;
+  scanner.skipWhitespace();
+  const size_t targetStart = scanner.location();
+  size_t targetEnd = npos;
+  std::optional<std::string> title;
+  size_t depth = 1;
+  while (targetEnd == npos) {
+    if (scanner.atEndOfLine()) return nullptr;
+    const unsigned char c = scanner.nextByte();
+    if (c == '\\') {
+      scanner.advance();
+      scanner.advance();
+    } else if (c == '(') {
+      ++depth;
+      scanner.advance();
+    } else if (c == ')') {
+      if (--depth == 0) targetEnd = scanner.location();
+      scanner.advance();
+    } else if (c == ' ' || c == '\t') {
+      if (depth != 1) return nullptr;
+      targetEnd = scanner.location();
+      scanner.skipWhitespace();
+      if (scanner.matchString(")")) break;
+      if (!scanner.matchString("\"")) return nullptr;
+      const size_t titleStart = scanner.location();
+      size_t titleEnd = search_.find(scanner, "\")", MDTextSearch::TitleEnd, false);
+      if (titleEnd == npos) return nullptr;
+      title = std::string(text().substr(titleStart, titleEnd - titleStart));
+      scanner.setLocation(titleEnd + 2);
+    } else {
+      scanner.advance();
+    }
+  }
+  std::string_view target = text().substr(targetStart, targetEnd - targetStart);
+  if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
+  MDElement* link = make(MDElementType::Link, {});
+  link->innerRanges = std::move(*lines);
+  link->href = withoutBackslashEscapes(target);
+  link->title = std::move(title);
+  return link;
+}
+
+MDElement* MDSpanParser::parseReferenceLink(MDScanner& scanner) {
+  auto lines = parseLinkTextBody(scanner);
+  if (!lines || lines->empty()) return nullptr;
+  if (scanner.nextByte() == ' ' && !scanner.atEndOfLine()) {
+    scanner.advance();
+  } else if (scanner.atEndOfLine() && !scanner.onLastLine()) {
+    scanner.advanceToNextLine();
+  }
+  auto name = parseLinkTextBody(scanner);
+  if (!name) return nullptr;
+  MDElement* link = make(MDElementType::Link, {});
+  link->identifier = joined(name->empty() ? *lines : *name, " ");
+  link->innerRanges = std::move(*lines);
+  return link;
+}
+
+MDElement* MDSpanParser::parseAutolinkEmailAddress(MDScanner& scanner, size_t runStart) {
+  std::string_view local = scanner.previousWordWithCharactersFromSet(emailCharacters(), runStart);
+  if (local.empty()) return nullptr;
+  const size_t start = scanner.location() - local.size();
+  scanner.advance();  // '@'
+  std::string_view domain = scanner.nextWordWithCharactersFromSet(emailCharacters());
+  // The domain ends with its last letter or digit.
+  size_t end = 0;
+  for (size_t i = 0; i < domain.size();) {
+    size_t length = 0;
+    char32_t c = utf8::decode(domain, i, &length);
+    i += length;
+    if (MDCharacterSet::isAlphanumeric(c)) end = i;
+  }
+  domain = domain.substr(0, end);
+  if (domain.empty() || domain.find('.') == npos) return nullptr;
+  scanner.setLocation(scanner.location() + domain.size());
+  MDElement* mail = make(MDElementType::Mailto, {start, scanner.location() - start});
+  mail->href = std::string(text().substr(start, scanner.location() - start));
+  return mail;
+}
+
+MDElement* MDSpanParser::parseAutolinkURL(MDScanner& scanner, size_t runStart) {
+  std::string_view scheme = scanner.previousWordWithCharactersFromSet(MDCharacterSet::alphanumeric(), runStart);
+  if (scheme.size() < 3 || scheme.size() > 5) return nullptr;
+  std::string lower(scheme);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower != "http" && lower != "https" && lower != "ftp") return nullptr;
+  const size_t start = scanner.location() - scheme.size();
+  if (!scanner.matchString("://") || !parseAutolinkDomain(scanner)) return nullptr;
+  parseAutolinkPath(scanner);
+  MDRange range{start, scanner.location() - start};
+  MDElement* link = make(MDElementType::Link, range);
+  link->href = std::string(text().substr(range.location, range.length));
+  link->addChild(make(MDElementType::None, range));
+  return link;
+}
+
+MDElement* MDSpanParser::parseAutolinkWWWURL(MDScanner& scanner) {
+  const size_t start = scanner.location();
+  if (!scanner.matchString("www.") || !parseAutolinkDomain(scanner)) return nullptr;
+  parseAutolinkPath(scanner);
+  MDRange range{start, scanner.location() - start};
+  MDElement* link = make(MDElementType::Link, range);
+  link->href = "http://" + std::string(text().substr(range.location, range.length));
+  link->addChild(make(MDElementType::None, range));
+  return link;
+}
+
+bool MDSpanParser::parseAutolinkDomain(MDScanner& scanner) {
+  if (scanner.atEndOfLine() || !MDCharacterSet::isAlphanumeric(scanner.nextCharacter())) return false;
+  scanner.advance();
+  scanner.skipCharactersFromSet(domainCharacters());
+  if (!scanner.matchString(".")) return false;
+  return scanner.skipCharactersFromSet(domainCharacters()) > 0;
+}
+
+void MDSpanParser::parseAutolinkPath(MDScanner& scanner) {
+  size_t open = 0;
+  // Whether the character at the location can go on with the path.
+  auto continues = [&](char32_t c) {
+    return pathCharacters().contains(c) || c == '\\' || c == '(' || (c == ')' && open > 0);
+  };
+  while (!scanner.atEndOfLine()) {
+    const char32_t c = scanner.nextCharacter();
+    if (pathCharacters().contains(c)) {
+      scanner.advance();
+    } else if (c == '\\') {
+      scanner.advance();
+      if (scanner.nextByte() == '(' || scanner.nextByte() == ')') scanner.advance();
+    } else if (c == '(') {
+      ++open;
+      scanner.advance();
+    } else if (c == ')' && open > 0) {
+      --open;
+      scanner.advance();
+    } else if (c == '.') {
+      // Dots belong to the path only when it goes on after them: a sentence's final
+      // period does not.
+      scanner.beginTransaction();
+      while (scanner.matchString(".")) {
+      }
+      bool goesOn = !scanner.atEndOfLine() && continues(scanner.nextCharacter());
+      scanner.commitTransaction(goesOn);
+      if (!goesOn) return;
+    } else {
+      return;
+    }
+  }
+}
+
+}  // namespace markdown

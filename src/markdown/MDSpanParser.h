@@ -1,0 +1,117 @@
+#pragma once
+// The span parser: turns the content lines of one block (a header, a paragraph, a
+// tight list item, a link text, a table cell) into inline elements. Plain text stays
+// a range of the source; only the characters it replaces become entity elements.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "markdown/MDBracketIndex.h"
+#include "markdown/MDDocument.h"
+#include "markdown/MDHTMLParser.h"
+#include "markdown/MDScanner.h"
+#include "markdown/MDTextSearch.h"
+
+namespace markdown {
+
+class MDSpanParser {
+ public:
+  explicit MDSpanParser(unsigned extensions);
+
+  unsigned extensions() const { return extensions_; }
+  MDHTMLParser& htmlParser() { return htmlParser_; }
+  MDElement* blockElement() const { return blockElement_; }
+  bool parseEm() const { return parseEm_; }
+  bool parseStrong() const { return parseStrong_; }
+  bool parseLinks() const { return parseLinks_; }
+  bool parseImages() const { return parseImages_; }
+
+  // The document the elements are made for; the memories of one document are
+  // forgotten at its end.
+  void beginDocument(MDDocument& document);
+  void endDocument();
+
+  // The inline elements of a block, or nothing when its content is empty.
+  std::optional<std::vector<MDElement*>> parseSpansInBlockElement(MDElement* block, MDScanner& scanner);
+  // One cell per alignment, or nothing when the row runs out of cells.
+  std::optional<std::vector<MDElement*>> parseSpansInTableColumns(const std::vector<int>& alignments,
+                                                                  MDScanner& scanner);
+
+  // Inline constructs nest no deeper than this; deeper openings are read as text.
+  static constexpr unsigned maximumNesting = 48;
+
+ private:
+  // What ends the content of a construct.
+  struct ClosingTest {
+    enum Kind : uint8_t { EndOfText, Strikethrough, Emphasis, TableCell } kind = EndOfText;
+    unsigned char marker = 0;  // emphasis: '*' or '_'
+    unsigned owed = 0;         // emphasis: closing markers still owed
+  };
+  // A place the inner loop passed while reading the content of a construct that then
+  // never closed. Every later reading of the same kind that reaches the same place in
+  // the same state fails the same way, so it gives up at once: this keeps unclosed
+  // emphasis and strikethrough linear instead of exponential.
+  struct FailedState {
+    uint64_t scanner;
+    size_t location;
+    size_t lookback;  // how far an autolink could still look back from here
+    uint32_t signature;
+    bool operator==(const FailedState&) const = default;
+  };
+  struct FailedStateHash {
+    size_t operator()(const FailedState& s) const {
+      uint64_t h = s.scanner * 0x9E3779B97F4A7C15ull;
+      h ^= s.location + 0x517CC1B727220A95ull + (h << 6) + (h >> 2);
+      h ^= s.lookback + 0x2545F4914F6CDD1Dull + (h << 6) + (h >> 2);
+      h ^= s.signature + (h << 6) + (h >> 2);
+      return static_cast<size_t>(h);
+    }
+  };
+
+  std::optional<std::vector<MDElement*>> parseWithScanner(MDScanner& scanner, ClosingTest& test);
+  bool runTest(MDScanner& scanner, ClosingTest& test);
+  MDElement* parseNextElement(MDScanner& scanner, size_t runStart);
+  MDElement* parseStrikethrough(MDScanner& scanner);
+  MDElement* parseBackslash(MDScanner& scanner);
+  MDElement* parseEmAndStrong(MDScanner& scanner);
+  MDElement* parseCodeSpan(MDScanner& scanner);
+  MDElement* parseLineBreak(MDScanner& scanner);
+  MDElement* parseAutomaticLink(MDScanner& scanner);
+  MDElement* parseAutomaticEmailLink(MDScanner& scanner);
+  MDElement* parseLink(MDScanner& scanner);
+  MDElement* parseImage(MDScanner& scanner);
+  MDElement* parseInlineLink(MDScanner& scanner);
+  MDElement* parseReferenceLink(MDScanner& scanner);
+  std::optional<std::vector<MDRange>> parseLinkTextBody(MDScanner& scanner);
+  MDElement* parseAmpersand(MDScanner& scanner);
+  MDElement* parseAutolinkEmailAddress(MDScanner& scanner, size_t runStart);
+  MDElement* parseAutolinkURL(MDScanner& scanner, size_t runStart);
+  MDElement* parseAutolinkWWWURL(MDScanner& scanner);
+  static bool parseAutolinkDomain(MDScanner& scanner);
+  static void parseAutolinkPath(MDScanner& scanner);
+
+  MDElement* make(MDElementType type, MDRange range);
+  MDElement* makeEntity(MDRange range, std::string_view text);
+  MDElement* makeText(size_t from, size_t to) { return make(MDElementType::None, {from, to - from}); }
+  std::string_view text() const { return document_->markdown(); }
+  std::string joined(const std::vector<MDRange>& ranges, std::string_view separator) const;
+  uint32_t signature(const ClosingTest& test) const;
+
+  unsigned extensions_;
+  MDHTMLParser htmlParser_;
+  MDElement* blockElement_ = nullptr;
+  bool parseEm_ = true;
+  bool parseStrong_ = true;
+  bool parseLinks_ = true;
+  bool parseImages_ = true;
+
+  MDDocument* document_ = nullptr;
+  unsigned depth_ = 0;
+  MDTextSearch search_;
+  MDBracketIndex brackets_;
+  std::unordered_set<FailedState, FailedStateHash> failedStates_;
+};
+
+}  // namespace markdown

@@ -1,0 +1,39 @@
+#include "markdown/MDTextSearch.h"
+
+#include <algorithm>
+
+namespace markdown {
+
+size_t MDTextSearch::find(const MDScanner& scanner, std::string_view pattern, unsigned patternKey, bool acrossLines) {
+  constexpr size_t npos = std::string_view::npos;
+  const size_t from = scanner.location();
+  const uint64_t key = scanner.identifier() * 16 + patternKey * 2 + (acrossLines ? 1 : 0);
+  auto known = answers_.find(key);
+  // An earlier search from `a` that found `f` (or nothing) answers every search from a
+  // place between `a` and `f`: nothing can start in between.
+  if (known != answers_.end() && from >= known->second.from &&
+      (known->second.found == npos || from <= known->second.found) &&
+      (acrossLines || known->second.line == scanner.rangeIndex()))
+    return known->second.found;
+
+  std::string_view text = scanner.string();
+  const auto& lines = scanner.lineRanges();
+  size_t found = npos;
+  size_t start = from;
+  for (size_t index = scanner.rangeIndex(); index < lines.size(); ++index) {
+    size_t end = lines[index].end();
+    if (start + pattern.size() <= end) {
+      size_t at = text.substr(0, end).find(pattern, start);
+      if (at != npos) {
+        found = at;
+        break;
+      }
+    }
+    if (!acrossLines) break;
+    if (index + 1 < lines.size()) start = lines[index + 1].location;
+  }
+  answers_[key] = {from, found, scanner.rangeIndex()};
+  return found;
+}
+
+}  // namespace markdown

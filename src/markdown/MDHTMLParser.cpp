@@ -69,6 +69,7 @@ MDElement* MDHTMLParser::parseInlineTagWithScanner(MDScanner& scanner, MDDocumen
 // that way (the failed block remembers the first end tag of each name it passed) or
 // at the place where the nested one failed, or it fails there too.
 bool MDHTMLParser::strictBlock(MDScanner& scanner) {
+  if (!remembersFailures_) return plainStrictBlock(scanner);
   const uint64_t id = scanner.identifier();
   const size_t first = scanner.location();
   if (auto known = strictResults_.find({id, first}); known != strictResults_.end()) {
@@ -178,6 +179,19 @@ bool MDHTMLParser::strictBlock(MDScanner& scanner) {
       if (frames.empty()) return false;
     }
   }
+}
+
+bool MDHTMLParser::plainStrictBlock(MDScanner& scanner) {
+  int name = parseBlockOpenTag(scanner);
+  if (name < 0) return false;
+  while (passToNextTagStart(scanner)) {
+    if (inTransaction(scanner, [&] { return parseBlockEndTag(scanner) == name; })) return true;
+    if (inTransaction(scanner, [&] { return plainStrictBlock(scanner); })) continue;
+    if (inTransaction(scanner, [&] { return passComment(scanner); })) continue;
+    std::string_view tagName;
+    if (!inTransaction(scanner, [&] { return passInlineTag(scanner, &tagName); })) return false;
+  }
+  return false;
 }
 
 bool MDHTMLParser::lenientBlock(MDScanner& scanner) {

@@ -26,6 +26,11 @@ class MDHTMLParser {
 
   static constexpr size_t blockTagCount = 22;
 
+  // Off, the strict form is scanned plainly, nested blocks by recursion and nothing
+  // remembered: exponential in unclosed tags, kept as the reference the fast scan must
+  // agree with.
+  void setRemembersFailures(bool remembers) { remembersFailures_ = remembers; }
+
  private:
   using SeenEndTags = std::array<size_t, blockTagCount>;
   // What a strict block attempt came to: its end, or where it failed together with the
@@ -47,6 +52,7 @@ class MDHTMLParser {
   };
 
   bool strictBlock(MDScanner& scanner);
+  bool plainStrictBlock(MDScanner& scanner);
   bool lenientBlock(MDScanner& scanner);
   int parseBlockOpenTag(MDScanner& scanner);
   int parseBlockEndTag(MDScanner& scanner);
@@ -56,6 +62,7 @@ class MDHTMLParser {
   bool passQuotedValue(MDScanner& scanner);
   bool passToNextTagStart(MDScanner& scanner);
 
+  bool remembersFailures_ = true;
   MDTextSearch search_;
   // Strict block attempts already made in this parse, by scanner and place: without
   // them nested unclosed block tags take exponential time.

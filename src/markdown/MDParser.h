@@ -25,6 +25,13 @@ class MDParser {
   MDHTMLParser& htmlParser() { return htmlParser_; }
   MDSpanParser& spanParser() { return spanParser_; }
 
+  // Off, the parsers remember no failed attempt (see MDHTMLParser and MDSpanParser):
+  // the plain algorithms, exponential on some texts, kept to check the fast ones.
+  void setRemembersFailures(bool remembers) {
+    htmlParser_.setRemembersFailures(remembers);
+    spanParser_.setRemembersFailures(remembers);
+  }
+
   // Never fails: every text yields a document (the empty text an empty one).
   std::unique_ptr<MDDocument> parseMarkdown(std::string_view markdown);
 

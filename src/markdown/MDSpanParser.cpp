@@ -92,6 +92,7 @@ void MDSpanParser::beginDocument(MDDocument& document) {
 void MDSpanParser::endDocument() {
   failedStates_.clear();
   brackets_.clear();
+  parens_.clear();
   document_ = nullptr;
 }
 
@@ -154,28 +155,46 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner&
   if (scanner.atEndOfString()) return std::nullopt;
   const bool canFail = test.kind == ClosingTest::Strikethrough || test.kind == ClosingTest::Emphasis;
   if (canFail && depth_ >= maximumNesting) return std::nullopt;
+  const bool remember = canFail && remembersFailures_;
   DepthGuard guard(depth_);
 
-  const bool lookbackMatters = (extensions_ & MDExtensionAutolinks) && parseLinks_;
-  const uint64_t scannerID = scanner.identifier();
+  // Reading the content of emphasis or strikethrough may fail; the places a failed
+  // reading passed are remembered (see MDFailedStates) so that a text full of unclosed
+  // markers takes linear time. The state at a place is the place itself and, where an
+  // autolink could look back past it, how far back the text run began.
+  const bool autolinks = (extensions_ & MDExtensionAutolinks) && parseLinks_;
   std::vector<MDElement*> elements;
-  std::vector<FailedState> visited;
+  std::vector<MDFailedStates::State> visited;
   size_t runStart = scanner.location();
-  size_t wordStart = runStart;
+  size_t wordStart = runStart;  // after the last character no autolink looks back over
+  size_t wordFrom = npos, wordEnd = 0;
+  bool wordEndsInAutolink = false;
   auto flush = [&](size_t to) {
     if (to > runStart) elements.push_back(makeText(runStart, to));
   };
   auto giveUp = [&]() -> std::optional<std::vector<MDElement*>> {
-    failedStates_.insert(visited.begin(), visited.end());
+    if (remember) failedStates_.insert(scanner, signature(test), visited);
     return std::nullopt;
   };
 
   while (true) {
-    if (canFail) {
+    if (remember) {
       const size_t location = scanner.location();
-      FailedState state{scannerID, location, lookbackMatters ? location - std::max(runStart, wordStart) : 0,
-                        signature(test)};
-      if (!failedStates_.empty() && failedStates_.count(state)) return giveUp();
+      size_t lookback = 0;
+      if (autolinks) {
+        // Only a '@' or ':' that ends the word going on from here looks back past here.
+        if (location < wordFrom || location >= wordEnd) {
+          wordFrom = location;
+          wordEnd = location;
+          const size_t lineEnd = scanner.currentLineRange().end();
+          while (wordEnd < lineEnd && mayBeLookedBackOver(static_cast<unsigned char>(text()[wordEnd]))) ++wordEnd;
+          wordEndsInAutolink = wordEnd < lineEnd && (text()[wordEnd] == '@' || text()[wordEnd] == ':');
+          if (wordEnd == location) ++wordEnd;
+        }
+        if (wordEndsInAutolink) lookback = location - std::max(runStart, wordStart);
+      }
+      const MDFailedStates::State state{location, lookback};
+      if (!failedStates_.empty() && failedStates_.contains(scanner, signature(test), state)) return giveUp();
       visited.push_back(state);
     }
     if (MDElement* element = parseNextElement(scanner, runStart)) {
@@ -193,7 +212,7 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner&
     } else {
       const size_t from = scanner.location();
       if (scanner.skipBytes(plainBytes.table) == 0) scanner.advance();
-      if (lookbackMatters) {
+      if (autolinks) {
         for (size_t i = scanner.location(); i > from; --i) {
           if (!mayBeLookedBackOver(static_cast<unsigned char>(text()[i - 1]))) {
             wordStart = i;
@@ -520,37 +539,29 @@ std::optional<std::vector<MDRange>> MDSpanParser::parseLinkTextBody(MDScanner& s
 
 MDElement* MDSpanParser::parseInlineLink(MDScanner& scanner) {
   auto lines = parseLinkTextBody(scanner);
-  if (!lines || !scanner.matchString("(")) return nullptr;
+  if (!lines || scanner.nextByte() != '(' || scanner.atEndOfLine()) return nullptr;
+  const size_t open = scanner.location();
+  scanner.advance();
   scanner.skipWhitespace();
   const size_t targetStart = scanner.location();
-  size_t targetEnd = npos;
+  // The target runs to the ')' that closes the '(' (parentheses counted, a backslash
+  // passing the next character) or to a blank, where no other parenthesis may be open.
+  const MDParenIndex::TargetEnd end = parens_.targetEnd(scanner, open, targetStart);
+  if (end.kind == MDParenIndex::TargetEnd::None) return nullptr;
+  const size_t targetEnd = end.location;
   std::optional<std::string> title;
-  size_t depth = 1;
-  while (targetEnd == npos) {
-    if (scanner.atEndOfLine()) return nullptr;
-    const unsigned char c = scanner.nextByte();
-    if (c == '\\') {
-      scanner.advance();
-      scanner.advance();
-    } else if (c == '(') {
-      ++depth;
-      scanner.advance();
-    } else if (c == ')') {
-      if (--depth == 0) targetEnd = scanner.location();
-      scanner.advance();
-    } else if (c == ' ' || c == '\t') {
-      if (depth != 1) return nullptr;
-      targetEnd = scanner.location();
-      scanner.skipWhitespace();
-      if (scanner.matchString(")")) break;
+  scanner.setLocation(targetEnd);
+  if (end.kind == MDParenIndex::TargetEnd::Closed) {
+    scanner.advance();
+  } else {
+    scanner.skipWhitespace();
+    if (!scanner.matchString(")")) {
       if (!scanner.matchString("\"")) return nullptr;
       const size_t titleStart = scanner.location();
       size_t titleEnd = search_.find(scanner, "\")", MDTextSearch::TitleEnd, false);
       if (titleEnd == npos) return nullptr;
       title = std::string(text().substr(titleStart, titleEnd - titleStart));
       scanner.setLocation(titleEnd + 2);
-    } else {
-      scanner.advance();
     }
   }
   std::string_view target = text().substr(targetStart, targetEnd - targetStart);

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "markdown/MDBracketIndex.h"
 #include "markdown/MDDocument.h"
+#include "markdown/MDFailedStates.h"
 #include "markdown/MDHTMLParser.h"
+#include "markdown/MDParenIndex.h"
 #include "markdown/MDScanner.h"
 #include "markdown/MDTextSearch.h"
 
@@ -39,6 +40,10 @@ class MDSpanParser {
   std::optional<std::vector<MDElement*>> parseSpansInTableColumns(const std::vector<int>& alignments,
                                                                   MDScanner& scanner);
 
+  // Off, the places of failed readings are not remembered: exponential on unclosed
+  // markers, kept as the reference the remembering parser must agree with.
+  void setRemembersFailures(bool remembers) { remembersFailures_ = remembers; }
+
   // Inline constructs nest no deeper than this; deeper openings are read as text.
   static constexpr unsigned maximumNesting = 48;
 
@@ -49,27 +54,6 @@ class MDSpanParser {
     unsigned char marker = 0;  // emphasis: '*' or '_'
     unsigned owed = 0;         // emphasis: closing markers still owed
   };
-  // A place the inner loop passed while reading the content of a construct that then
-  // never closed. Every later reading of the same kind that reaches the same place in
-  // the same state fails the same way, so it gives up at once: this keeps unclosed
-  // emphasis and strikethrough linear instead of exponential.
-  struct FailedState {
-    uint64_t scanner;
-    size_t location;
-    size_t lookback;  // how far an autolink could still look back from here
-    uint32_t signature;
-    bool operator==(const FailedState&) const = default;
-  };
-  struct FailedStateHash {
-    size_t operator()(const FailedState& s) const {
-      uint64_t h = s.scanner * 0x9E3779B97F4A7C15ull;
-      h ^= s.location + 0x517CC1B727220A95ull + (h << 6) + (h >> 2);
-      h ^= s.lookback + 0x2545F4914F6CDD1Dull + (h << 6) + (h >> 2);
-      h ^= s.signature + (h << 6) + (h >> 2);
-      return static_cast<size_t>(h);
-    }
-  };
-
   std::optional<std::vector<MDElement*>> parseWithScanner(MDScanner& scanner, ClosingTest& test);
   bool runTest(MDScanner& scanner, ClosingTest& test);
   MDElement* parseNextElement(MDScanner& scanner, size_t runStart);
@@ -106,12 +90,14 @@ class MDSpanParser {
   bool parseStrong_ = true;
   bool parseLinks_ = true;
   bool parseImages_ = true;
+  bool remembersFailures_ = true;
 
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
   MDTextSearch search_;
   MDBracketIndex brackets_;
-  std::unordered_set<FailedState, FailedStateHash> failedStates_;
+  MDParenIndex parens_;
+  MDFailedStates failedStates_;
 };
 
 }  // namespace markdown

@@ -1,0 +1,57 @@
+#pragma once
+// The places where the span parser's inner loop, reading the content of a construct
+// that then never closed, has already been: per scanner and per kind of loop (the
+// closing test and the nesting switches), one bit per byte of the scanner's text.
+// Every later loop of the same kind that reaches such a place in the same state fails
+// the same way, so it gives up there. The rare states that also depend on how far an
+// autolink may look back are kept apart.
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "markdown/MDScanner.h"
+
+namespace markdown {
+
+class MDFailedStates {
+ public:
+  struct State {
+    size_t location;
+    size_t lookback;  // 0 when no autolink can look back past the location
+  };
+
+  bool empty() const { return maps_.empty(); }
+  bool contains(const MDScanner& scanner, uint32_t kind, const State& state) const;
+  void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states);
+  void clear();
+
+ private:
+  struct Key {
+    uint64_t scanner;
+    uint32_t kind;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.kind); }
+  };
+  struct StateHash {
+    size_t operator()(const State& s) const {
+      return std::hash<uint64_t>()(s.location * 0x9E3779B97F4A7C15ull ^ s.lookback);
+    }
+  };
+  struct StateEqual {
+    bool operator()(const State& a, const State& b) const {
+      return a.location == b.location && a.lookback == b.lookback;
+    }
+  };
+  struct Map {
+    size_t base = 0;
+    std::vector<uint64_t> bits;
+    std::unordered_set<State, StateHash, StateEqual> withLookback;
+  };
+
+  std::unordered_map<Key, Map, KeyHash> maps_;
+};
+
+}  // namespace markdown

@@ -1,0 +1,46 @@
+#pragma once
+// Where an inline link's target ends, worked out once per line of a scanner: the ')'
+// that closes each '(' (a backslash passing the character after it) and, at each blank,
+// the innermost '(' still open. Without it a line full of "[a](" that never close
+// would be read to its end once per link text, in quadratic time.
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "markdown/MDScanner.h"
+
+namespace markdown {
+
+class MDParenIndex {
+ public:
+  struct TargetEnd {
+    enum Kind { None, Closed, Blank } kind = None;
+    size_t location = 0;  // the closing ')' or the blank
+  };
+  // The end of the target that starts at `from` inside the parentheses opened at
+  // `open` (on the current line): the ')' that brings them back to zero, or the first
+  // blank when no other parenthesis is open there, or none.
+  TargetEnd targetEnd(const MDScanner& scanner, size_t open, size_t from);
+  void clear() { lines_.clear(); }
+
+ private:
+  struct Line {
+    std::vector<std::pair<size_t, size_t>> opens;   // '(' and its ')' (or npos)
+    std::vector<std::pair<size_t, size_t>> blanks;  // blank and the innermost open '(' (or npos)
+  };
+  struct Key {
+    uint64_t scanner;
+    size_t line;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.line); }
+  };
+  static Line build(std::string_view text, MDRange range);
+
+  std::unordered_map<Key, Line, KeyHash> lines_;
+};
+
+}  // namespace markdown

@@ -1,0 +1,118 @@
+// Texts made to defeat a backtracking parser. Each is converted with no extension and
+// with all of them, and must finish well within a generous bound: the parsers are
+// near-linear on any text. (The bound only catches a return of quadratic or worse
+// behaviour; speed itself is measured in bench/.)
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "markdown/MDExtensions.h"
+#include "src/markdown/MarkdownTestSupport.h"
+
+using namespace markdown;
+using markdowntest::html;
+
+namespace {
+
+constexpr size_t size = 64 * 1024;
+constexpr double boundSeconds = 10.0;
+
+std::string repeated(const std::string& unit, size_t bytes = size) {
+  std::string out;
+  while (out.size() < bytes) out += unit;
+  return out;
+}
+
+std::string generated(const std::function<std::string(size_t)>& line, size_t bytes = size) {
+  std::string out;
+  for (size_t i = 0; out.size() < bytes; ++i) out += line(i);
+  return out;
+}
+
+struct Case {
+  const char* name;
+  std::string text;
+};
+
+std::vector<Case> pathologicalTexts() {
+  return {
+      {"unclosed strikethrough", repeated("~~a ")},
+      {"strikethrough lines", repeated("~~a\n")},
+      {"unclosed emphasis mixtures", repeated("*a **a ")},
+      {"unclosed underscore mixtures", repeated("_a __a ")},
+      {"triple markers", repeated("***a ")},
+      {"strong inside emphasis", repeated("*a **b** ")},
+      {"markers only", repeated("*_")},
+      {"unclosed block tags on a line", repeated("<div>")},
+      {"unclosed block tags on lines", repeated("<p>\n")},
+      {"nested block tags closed late", repeated("<div><p>", size / 2) + repeated("</p></div>", size / 2)},
+      {"opening brackets", repeated("[")},
+      {"closing brackets", repeated("]")},
+      {"link text then parenthesis", repeated("[a](")},
+      {"unclosed link targets", repeated("[a](b")},
+      {"link targets with pairs", repeated("[a](()")},
+      {"unclosed link titles", repeated("[a](b \"")},
+      {"reference link openings", repeated("[a] [")},
+      {"image openings", repeated("![")},
+      {"backtick runs", generated([](size_t i) { return std::string(i % 300 + 1, '`') + "a "; })},
+      {"single backticks", repeated("`a ")},
+      {"angle brackets", repeated("<")},
+      {"unclosed automatic links", repeated("<http://")},
+      {"unclosed attribute values", repeated("<a b=\"")},
+      {"unclosed comments", repeated("<!--")},
+      {"comment openings on lines", repeated("a <!--\n")},
+      {"nested quotation markers", repeated(">")},
+      {"quotations deepening", generated([](size_t i) { return std::string(i % 200, '>') + " a\n"; })},
+      {"lists deepening", generated([](size_t i) { return std::string(i % 200 * 2, ' ') + "- a\n"; })},
+      {"list markers in a row", repeated("- ")},
+      {"ampersands", repeated("&#")},
+      {"backslashes", repeated("\\")},
+      {"at signs", repeated("a.a@")},
+      {"schemes", repeated("http://a")},
+      {"www prefixes", repeated("www.")},
+      {"url parentheses", "http://a.b/" + repeated("(")},
+      {"wide table", repeated("a|") + "\n" + repeated("---|") + "\n" + repeated("b|") + "\n"},
+      {"long table", "a|b\n---|---\n" + repeated("1|2\n")},
+      {"indented fences", repeated("  ```\n")},
+      {"lazy quotation lines", "> a\n" + repeated("b\n")},
+      {"blank lines", repeated("\n")},
+      {"link definitions", repeated("[a]: /u \"t\"\n")},
+  };
+}
+
+}  // namespace
+
+TEST(MarkdownPathologicalTest, EveryTextFinishesWithinTheBound) {
+  for (const Case& c : pathologicalTexts()) {
+    for (unsigned extensions : {0u, static_cast<unsigned>(MDExtensionAll)}) {
+      auto start = std::chrono::steady_clock::now();
+      html(c.text, extensions);
+      double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      EXPECT_LT(seconds, boundSeconds) << c.name << " with extensions " << extensions;
+    }
+  }
+}
+
+// The cases that hung the screens: a few dozen unclosed block tags in a package
+// description, about 120 characters of strikethrough openings on the featured screen.
+TEST(MarkdownPathologicalTest, UnclosedBlockTagsInADescription) {
+  std::string paragraphs;
+  for (int i = 0; i < 40; ++i) paragraphs += "<p>\n";
+  paragraphs.pop_back();
+  EXPECT_EQ(html(paragraphs), paragraphs);  // the lenient block: raw up to the end
+  std::string divisions;
+  for (int i = 0; i < 40; ++i) divisions += "<div>";
+  EXPECT_EQ(html(divisions + "\n\ntext"), divisions + "\n" + "<p>text</p>\n");
+  EXPECT_EQ(html("<div><div>a</div>\nb\n\nc"), "<div><div>a</div>\nb\n<p>c</p>\n");
+  EXPECT_EQ(html("<div><p>a</div>\n\nc"), "<div><p>a</div><p>c</p>\n");
+}
+
+TEST(MarkdownPathologicalTest, StrikethroughOpeningsOnTheFeaturedScreen) {
+  std::string text;
+  while (text.size() < 120) text += "~~a ";
+  EXPECT_EQ(html(text, MDExtensionAll), "<p>" + text + "</p>\n");
+  EXPECT_EQ(html("~~a ~~b~~ c~~", MDExtensionAll), "<p><del>a <del>b</del> c</del></p>\n");
+}

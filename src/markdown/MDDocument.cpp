@@ -1,32 +1,39 @@
 #include "markdown/MDDocument.h"
 
 #include <algorithm>
+#include <new>
 
 namespace markdown {
 
 MDDocument::MDDocument(std::string markdown) : markdown_(std::move(markdown)) {}
 
 MDDocument::~MDDocument() {
-  // Unlink first: an element's destructor looks at its children, which may live in a
-  // block that is freed before its own.
-  for (size_t b = 0; b < blocks_.size(); ++b) {
-    size_t used = b + 1 == blocks_.size() ? usedInLastBlock_ : blockSize(b);
-    for (size_t i = 0; i < used; ++i) blocks_[b][i].setChildren({});
+  for (Block& block : blocks_) {
+    auto* elements = reinterpret_cast<MDElement*>(block.storage.get());
+    for (size_t i = 0; i < block.used; ++i) elements[i].~MDElement();
   }
 }
 
 MDElement* MDDocument::makeElement(MDElementType type) {
-  if (usedInLastBlock_ == lastBlockSize_) {
-    lastBlockSize_ = blockSize(blocks_.size());
-    blocks_.push_back(std::make_unique<MDElement[]>(lastBlockSize_));
-    usedInLastBlock_ = 0;
+  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
+    Block block;
+    block.capacity = blockSize(blocks_.size());
+    block.storage.reset(new (std::align_val_t(alignof(MDElement))) unsigned char[block.capacity * sizeof(MDElement)]);
+    blocks_.push_back(std::move(block));
   }
-  MDElement* element = &blocks_.back()[usedInLastBlock_++];
+  Block& block = blocks_.back();
+  auto* element = new (block.storage.get() + block.used++ * sizeof(MDElement)) MDElement;
+  element->ownedByDocument_ = true;
   element->type = type;
   return element;
 }
 
-// Start small (most descriptions are a few lines) and grow with the document.
-size_t MDDocument::blockSize(size_t index) { return std::min<size_t>(size_t{32} << std::min<size_t>(index, 7), 4096); }
+// Start small (most descriptions are a few lines) and grow with the document, but stay
+// well below the size the allocator maps from the system: those blocks would be mapped
+// and unmapped again, page by page, on every conversion.
+size_t MDDocument::blockSize(size_t index) {
+  constexpr size_t largest = 64 * 1024 / sizeof(MDElement);
+  return std::min<size_t>(size_t{16} << std::min<size_t>(index, 10), largest);
+}
 
 }  // namespace markdown

@@ -34,9 +34,12 @@ class MDDocument {
   std::string markdown_;
   std::vector<MDElement*> elements_;
   // Elements come in blocks so that a long document costs few allocations.
-  std::vector<std::unique_ptr<MDElement[]>> blocks_;
-  size_t usedInLastBlock_ = 0;
-  size_t lastBlockSize_ = 0;
+  struct Block {
+    std::unique_ptr<unsigned char[]> storage;
+    size_t used = 0;
+    size_t capacity = 0;
+  };
+  std::vector<Block> blocks_;
 };
 
 }  // namespace markdown

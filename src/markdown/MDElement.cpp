@@ -1,39 +1,101 @@
 #include "markdown/MDElement.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace markdown {
 
+MDElementList::MDElementList(const std::vector<MDElement*>& elements) {
+  for (MDElement* element : elements) append(element);
+}
+
+size_t MDElementList::size() const {
+  size_t count = 0;
+  for (MDElement* e = first_; e; e = e->next_) ++count;
+  return count;
+}
+
+MDElement* MDElementList::operator[](size_t index) const {
+  MDElement* e = first_;
+  while (e && index-- > 0) e = e->next_;
+  return e;
+}
+
+void MDElementList::append(MDElement* element) {
+  element->previous_ = last_;
+  element->next_ = nullptr;
+  if (last_) {
+    last_->next_ = element;
+  } else {
+    first_ = element;
+  }
+  last_ = element;
+}
+
+void MDElementList::prepend(MDElement* element) {
+  element->previous_ = nullptr;
+  element->next_ = first_;
+  if (first_) {
+    first_->previous_ = element;
+  } else {
+    last_ = element;
+  }
+  first_ = element;
+}
+
+void MDElementList::append(const MDElementList& others) {
+  if (others.empty()) return;
+  if (empty()) {
+    *this = others;
+    return;
+  }
+  last_->next_ = others.first_;
+  others.first_->previous_ = last_;
+  last_ = others.last_;
+}
+
+std::vector<MDElement*> MDElementList::toVector() const {
+  std::vector<MDElement*> out;
+  for (MDElement* e : *this) out.push_back(e);
+  return out;
+}
+
 MDElement::~MDElement() {
+  if (ownedByDocument_) return;
   for (MDElement* child : children_)
     if (child->parent_ == this) child->parent_ = nullptr;
 }
 
-void MDElement::setChildren(std::vector<MDElement*> children) {
+void MDElement::setChildren(const MDElementList& children) {
   for (MDElement* child : children_) child->parent_ = nullptr;
-  children_ = std::move(children);
+  children_ = children;
   for (MDElement* child : children_) child->parent_ = this;
 }
 
 void MDElement::addChild(MDElement* child) {
-  children_.push_back(child);
+  children_.append(child);
   child->parent_ = this;
 }
 
 void MDElement::removeChild(MDElement* child) {
-  auto it = std::find(children_.begin(), children_.end(), child);
-  if (it == children_.end()) return;
-  children_.erase(it);
+  if (child->parent_ != this) return;
+  if (child->previous_) {
+    child->previous_->next_ = child->next_;
+  } else {
+    children_.first_ = child->next_;
+  }
+  if (child->next_) {
+    child->next_->previous_ = child->previous_;
+  } else {
+    children_.last_ = child->previous_;
+  }
+  child->previous_ = child->next_ = nullptr;
   child->parent_ = nullptr;
 }
 
 MDElement* MDElement::removeLastChild() {
-  if (children_.empty()) return nullptr;
-  MDElement* child = children_.back();
-  children_.pop_back();
-  child->parent_ = nullptr;
-  return child;
+  MDElement* last = children_.last_;
+  if (last) removeChild(last);
+  return last;
 }
 
 const char* MDElement::typeLabel(MDElementType type) {

@@ -2,8 +2,10 @@
 // One node of the Markdown syntax tree. Nothing is copied out of the source: text
 // elements and raw HTML are ranges of it. Elements are made by their document (which
 // owns them all) and linked into the tree by pointer.
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "markdown/MDRange.h"
@@ -38,6 +40,48 @@ enum class MDElementType : int {
   TableCell = 24,
 };
 
+class MDElement;
+
+// A chain of sibling elements: the children of an element, or elements not yet given
+// to a parent. Elements link to their siblings themselves, so building the tree
+// allocates nothing; an element is in at most one chain at a time.
+class MDElementList {
+ public:
+  class iterator {
+   public:
+    using value_type = MDElement*;
+    using difference_type = std::ptrdiff_t;
+    explicit iterator(MDElement* element = nullptr) : element_(element) {}
+    MDElement* operator*() const { return element_; }
+    inline iterator& operator++();
+    bool operator==(const iterator&) const = default;
+
+   private:
+    MDElement* element_;
+  };
+
+  MDElementList() = default;
+  MDElementList(const std::vector<MDElement*>& elements);
+
+  bool empty() const { return first_ == nullptr; }
+  size_t size() const;
+  MDElement* front() const { return first_; }
+  MDElement* back() const { return last_; }
+  MDElement* operator[](size_t index) const;
+  iterator begin() const { return iterator(first_); }
+  iterator end() const { return iterator(); }
+
+  void append(MDElement* element);
+  void prepend(MDElement* element);
+  void append(const MDElementList& others);
+  std::vector<MDElement*> toVector() const;
+
+ private:
+  friend class MDElement;
+  MDElement* first_ = nullptr;
+  MDElement* last_ = nullptr;
+};
+
 class MDElement {
  public:
   MDElementType type = MDElementType::None;
@@ -45,21 +89,46 @@ class MDElement {
   std::vector<MDRange> innerRanges;
   int alignment = 0;  // table cells: 0 none, 1 left, 2 center, 3 right
   unsigned level = 0;  // headers
-  std::optional<std::string> href;
-  std::optional<std::string> title;
-  std::optional<std::string> identifier;
-  std::optional<std::string> stringValue;  // entities: output; images: alternative text; tags: name
-  std::optional<std::string> language;
 
   MDElement() = default;
   MDElement(const MDElement&) = delete;
   MDElement& operator=(const MDElement&) = delete;
   ~MDElement();
 
-  const std::vector<MDElement*>& children() const { return children_; }
+  // Entities: the text written in their place; images: the alternative text; inline
+  // tags: the tag's name.
+  std::optional<std::string_view> stringValue() const {
+    if (hasStringValue_) return stringValue_;
+    return std::nullopt;
+  }
+  // A text that outlives the element (a literal, or a piece of the document's source).
+  void setStringValue(std::string_view lasting) {
+    stringValue_ = lasting;
+    hasStringValue_ = true;
+  }
+  // A text of its own.
+  void setOwnedStringValue(std::string value) {
+    fields().ownedString = std::move(value);
+    setStringValue(fields_->ownedString);
+  }
+
+  // Links, images, e-mail links, definitions: the target; links, images and
+  // definitions: the title and the reference name; fenced code: the language word.
+  const std::optional<std::string>& href() const { return fields_ ? fields_->href : none(); }
+  const std::optional<std::string>& title() const { return fields_ ? fields_->title : none(); }
+  const std::optional<std::string>& identifier() const { return fields_ ? fields_->identifier : none(); }
+  const std::optional<std::string>& language() const { return fields_ ? fields_->language : none(); }
+  void setHref(std::optional<std::string> value) { fields().href = std::move(value); }
+  void setTitle(std::optional<std::string> value) { fields().title = std::move(value); }
+  void setIdentifier(std::optional<std::string> value) { fields().identifier = std::move(value); }
+  void setLanguage(std::optional<std::string> value) { fields().language = std::move(value); }
+
+  const MDElementList& children() const { return children_; }
   // Clears the parent of every old child and sets it on every new one.
-  void setChildren(std::vector<MDElement*> children);
+  void setChildren(const MDElementList& children);
   MDElement* parent() const { return parent_; }
+  MDElement* nextSibling() const { return next_; }
+  MDElement* previousSibling() const { return previous_; }
 
   void addInnerRange(MDRange range) { innerRanges.push_back(range); }
   void removeLastInnerRange() {
@@ -75,8 +144,39 @@ class MDElement {
   static const char* typeLabel(MDElementType type);
 
  private:
-  std::vector<MDElement*> children_;
+  friend class MDDocument;
+  friend class MDElementList;
+  friend class MDElementList::iterator;
+  // Only the few elements that carry them have these (the rest stay small).
+  struct Fields {
+    std::optional<std::string> href;
+    std::optional<std::string> title;
+    std::optional<std::string> identifier;
+    std::optional<std::string> language;
+    std::string ownedString;
+  };
+  Fields& fields() {
+    if (!fields_) fields_ = std::make_unique<Fields>();
+    return *fields_;
+  }
+  static const std::optional<std::string>& none() {
+    static const std::optional<std::string> nothing;
+    return nothing;
+  }
+
+  MDElementList children_;
   MDElement* parent_ = nullptr;
+  MDElement* previous_ = nullptr;
+  MDElement* next_ = nullptr;
+  std::unique_ptr<Fields> fields_;
+  std::string_view stringValue_;
+  bool hasStringValue_ = false;
+  bool ownedByDocument_ = false;  // then its children die with it: no parent to clear
 };
+
+inline MDElementList::iterator& MDElementList::iterator::operator++() {
+  element_ = element_->next_;
+  return *this;
+}
 
 }  // namespace markdown

@@ -12,14 +12,15 @@ bool MDFailedStates::contains(const MDScanner& scanner, uint32_t kind, const Sta
   return offset / 64 < map.bits.size() && (map.bits[offset / 64] >> (offset % 64) & 1);
 }
 
-void MDFailedStates::insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states) {
+void MDFailedStates::insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from) {
   Map& map = maps_[{scanner.identifier(), kind}];
   if (map.bits.empty()) {
     const auto& lines = scanner.lineRanges();
     map.base = lines.front().location;
     map.bits.assign((lines.back().end() - map.base) / 64 + 1, 0);
   }
-  for (const State& state : states) {
+  for (size_t i = from; i < states.size(); ++i) {
+    const State& state = states[i];
     if (state.lookback != 0) {
       map.withLookback.insert(state);
       continue;

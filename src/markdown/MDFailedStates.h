@@ -23,7 +23,8 @@ class MDFailedStates {
 
   bool empty() const { return maps_.empty(); }
   bool contains(const MDScanner& scanner, uint32_t kind, const State& state) const;
-  void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states);
+  // Remembers states[from...] as failed.
+  void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from = 0);
   void clear();
 
  private:

@@ -14,6 +14,20 @@ void appendNumber(std::string& out, unsigned value, int base) {
   out.append(buffer, result.ptr);
 }
 
+// HTMLEscapedString, written straight into the output.
+void appendEscaped(std::string& out, std::string_view text) {
+  size_t from = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&' && text[i] != '"') continue;
+    out.append(text.data() + from, i - from);
+    out += text[i] == '&' ? "&amp;" : "&quot;";
+    from = i + 1;
+  }
+  out.append(text.data() + from, text.size() - from);
+}
+
+std::string_view orEmpty(const std::optional<std::string>& value) { return value ? std::string_view(*value) : std::string_view(); }
+
 void appendCellOpening(std::string& html, const char* tag, int alignment) {
   html += '<';
   html += tag;
@@ -52,9 +66,9 @@ void MDGenerator::generateElement(const MDElement& element, const MDDocument& do
     case T::BulletedList: html += "<ul>\n"; break;
     case T::ListItem: html += "<li>"; break;
     case T::CodeBlock:
-      if (element.language) {
+      if (element.language()) {
         html += "<pre><code class=\"";
-        html += *element.language;
+        html += *element.language();
         html += "\">";
       } else {
         html += "<pre><code>";
@@ -68,28 +82,28 @@ void MDGenerator::generateElement(const MDElement& element, const MDDocument& do
     case T::CodeSpan: html += "<code>"; break;
     case T::Image:
       html += "<img src=\"";
-      html += HTMLEscapedString(element.href.value_or(""));
+      appendEscaped(html, orEmpty(element.href()));
       html += "\" alt=\"";
-      html += HTMLEscapedString(element.stringValue.value_or(""));
-      if (element.title) {
+      appendEscaped(html, element.stringValue().value_or(""));
+      if (element.title()) {
         html += "\" title=\"";
-        html += HTMLEscapedString(*element.title);
+        appendEscaped(html, *element.title());
       }
       html += "\" />";
       break;
     case T::Link:
-      if (element.title) {
+      if (element.title()) {
         html += "<a title=\"";
-        html += HTMLEscapedString(*element.title);
+        appendEscaped(html, *element.title());
         html += "\" href=\"";
       } else {
         html += "<a href=\"";
       }
-      html += HTMLEscapedString(element.href.value_or(""));
+      appendEscaped(html, orEmpty(element.href()));
       html += "\">";
       break;
     case T::Mailto: {
-      const std::string& address = element.href.value_or("");
+      const std::string& address = element.href().value_or("");
       html += "<a href=\"";
       html += obfuscatedEmailAddress("mailto:" + address);
       html += "\">";
@@ -97,7 +111,7 @@ void MDGenerator::generateElement(const MDElement& element, const MDDocument& do
       html += "</a>";
       break;
     }
-    case T::Entity: html += element.stringValue.value_or(""); break;
+    case T::Entity: html += element.stringValue().value_or(""); break;
     case T::Table: html += "<table>"; break;
     case T::TableHeaderRow: html += "<thead><tr>"; break;
     case T::TableHeaderCell: appendCellOpening(html, "th", element.alignment); break;
@@ -149,15 +163,7 @@ void MDGenerator::generateElement(const MDElement& element, const MDDocument& do
 std::string MDGenerator::HTMLEscapedString(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else {
-      out += c;
-    }
-  }
+  appendEscaped(out, text);
   return out;
 }
 

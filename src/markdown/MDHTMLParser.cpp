@@ -24,13 +24,6 @@ const MDCharacterSet& tagNameCharacters() {
   return set;
 }
 
-bool isBlankFromLocation(MDScanner& scanner) {
-  size_t start = scanner.location();
-  scanner.skipWhitespace();
-  bool blank = scanner.atEndOfLine();
-  scanner.setLocation(start);
-  return blank;
-}
 
 }  // namespace
 
@@ -59,7 +52,7 @@ MDElement* MDHTMLParser::parseInlineTagWithScanner(MDScanner& scanner, MDDocumen
   if (!passInlineTag(scanner, &name)) return nullptr;
   MDElement* element = document.makeElement(MDElementType::HTML);
   element->range = {start, scanner.location() - start};
-  element->stringValue = std::string(name);
+  element->setStringValue(name);
   return element;
 }
 
@@ -204,7 +197,7 @@ bool MDHTMLParser::lenientBlock(MDScanner& scanner) {
   scanner.setLocation(close + 1);
   while (!scanner.onLastLine()) {
     scanner.advanceToNextLine();
-    if (isBlankFromLocation(scanner)) return true;
+    if (scanner.restIsBlank()) return true;
   }
   scanner.skipToEndOfLine();
   return true;

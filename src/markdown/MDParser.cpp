@@ -1,7 +1,7 @@
 #include "markdown/MDParser.h"
 
 #include <cstring>
-#include <deque>
+#include <algorithm>
 #include <unordered_map>
 
 #include <unicode/locid.h>
@@ -30,13 +30,6 @@ const MDCharacterSet& whitespaceAndBars() {
   return set;
 }
 
-bool restIsBlank(MDScanner& scanner) {
-  size_t start = scanner.location();
-  scanner.skipWhitespace();
-  bool blank = scanner.atEndOfLine();
-  scanner.setLocation(start);
-  return blank;
-}
 
 // The end of `range` with trailing whitespace cut.
 size_t endWithoutTrailingWhitespace(std::string_view text, size_t start, size_t end) {
@@ -55,33 +48,49 @@ MDParser::MDParser(unsigned extensions) : extensions_(extensions), spanParser_(e
 
 std::string MDParser::removeTabsFromString(std::string_view text) {
   std::string out;
-  out.reserve(text.size() + text.size() / 8);
+  out.reserve(text.size() + text.size() / 16);
   size_t column = 0;  // in UTF-16 units, as the columns of the text were always counted
   size_t i = 0;
   while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      if (c == '\t') {
-        size_t width = 4 - column % 4;
-        out.append(width, ' ');
-        column += width;
-      } else {
-        out += static_cast<char>(c);
-        column = c == '\n' ? 0 : column + 1;
-      }
-      ++i;
-      continue;
+    // Plain ASCII goes over in runs, eight bytes at a time where none is a tab, a
+    // line feed or above ASCII.
+    size_t run = i;
+    while (run + 8 <= text.size()) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + run, 8);
+      constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+      const uint64_t tabs = word ^ (ones * '\t'), feeds = word ^ (ones * '\n');
+      if (((word | ((tabs - ones) & ~tabs) | ((feeds - ones) & ~feeds)) & highs) != 0) break;
+      run += 8;
     }
-    size_t length = utf8::validLength(text, i);
-    if (length == 0) {
+    while (run < text.size()) {
+      unsigned char c = static_cast<unsigned char>(text[run]);
+      if (c >= 0x80 || c == '\t' || c == '\n') break;
+      ++run;
+    }
+    out.append(text.data() + i, run - i);
+    column += run - i;
+    i = run;
+    if (i == text.size()) break;
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      out += '\n';
+      column = 0;
+      ++i;
+    } else if (c == '\t') {
+      size_t width = 4 - column % 4;
+      out.append(width, ' ');
+      column += width;
+      ++i;
+    } else if (size_t length = utf8::validLength(text, i)) {
+      out.append(text.data() + i, length);
+      column += length == 4 ? 2 : 1;
+      i += length;
+    } else {
       out += "\xEF\xBF\xBD";
       column += 1;
       ++i;
-      continue;
     }
-    out.append(text.substr(i, length));
-    column += length == 4 ? 2 : 1;
-    i += length;
   }
   return out;
 }
@@ -90,7 +99,8 @@ std::unique_ptr<MDDocument> MDParser::parseMarkdown(std::string_view markdown) {
   auto document = std::make_unique<MDDocument>(removeTabsFromString(markdown));
   if (document->markdown().empty()) return document;
   document_ = document.get();
-  depth_ = 0;
+  depth_ = treeDepth_ = 0;
+  definitions_.clear();
   spanParser_.beginDocument(*document);
   MDScanner scanner(document->markdown());
   document->setElements(parseElements(scanner));
@@ -175,7 +185,7 @@ MDElement* MDParser::parsePrefixHeader(MDScanner& scanner) {
 }
 
 MDElement* MDParser::parseUnderlinedHeader(MDScanner& scanner) {
-  if (restIsBlank(scanner) || scanner.onLastLine()) return nullptr;
+  if (scanner.restIsBlank() || scanner.onLastLine()) return nullptr;
   const MDRange first = scanner.currentRange();
   scanner.advanceToNextLine();
   unsigned char marker = scanner.nextByte();
@@ -202,7 +212,7 @@ MDElement* MDParser::parseBlockquote(MDScanner& scanner) {
   MDElement* quote = make(MDElementType::Blockquote);
   quote->addInnerRange(scanner.currentRange());
   moveToNextLine(scanner);
-  while (!scanner.atEndOfString() && !restIsBlank(scanner)) {
+  while (!scanner.atEndOfString() && !scanner.restIsBlank()) {
     const size_t lineStart = scanner.location();
     scanner.skipWhitespace();
     if (scanner.nextByte() == '>') {
@@ -221,19 +231,19 @@ MDElement* MDParser::parseBlockquote(MDScanner& scanner) {
     quote->addInnerRange(scanner.currentRange());
     moveToNextLine(scanner);
   }
-  quote->setChildren(parseNestedElements(quote->innerRanges));
+  quote->setChildren(parseNestedElements(quote->innerRanges, 1));
   quote->range = {start, scanner.location() - start};
   return quote;
 }
 
 MDElement* MDParser::parseCodeBlock(MDScanner& scanner) {
   const size_t start = scanner.location();
-  if (scanner.skipIndentationUpTo(4) != 4 || restIsBlank(scanner)) return nullptr;
+  if (scanner.skipIndentationUpTo(4) != 4 || scanner.restIsBlank()) return nullptr;
   MDElement* code = make(MDElementType::CodeBlock);
   code->addInnerRange(scanner.currentRange());
   moveToNextLine(scanner);
   while (!scanner.atEndOfString()) {
-    while (!scanner.atEndOfString() && restIsBlank(scanner)) {
+    while (!scanner.atEndOfString() && scanner.restIsBlank()) {
       code->addInnerRange({scanner.location(), 0});
       moveToNextLine(scanner);
     }
@@ -260,7 +270,7 @@ MDElement* MDParser::parseFencedCodeBlock(MDScanner& scanner) {
   scanner.skipWhitespace();
   std::string_view language = scanner.nextWordWithCharactersFromSet(languageCharacters());
   MDElement* code = make(MDElementType::CodeBlock);
-  if (!language.empty()) code->language = std::string(language);
+  if (!language.empty()) code->setLanguage(std::string(language));
   while (!scanner.onLastLine()) {
     scanner.advanceToNextLine();
     scanner.beginTransaction();
@@ -342,7 +352,7 @@ MDElement* MDParser::parseTableRow(MDRange line, const std::vector<int>& alignme
   if (!row.atEndOfLine()) return nullptr;
   MDElement* element = make(MDElementType::TableRow);
   element->range = line;
-  element->setChildren(std::move(*cells));
+  element->setChildren(*cells);
   return element;
 }
 
@@ -500,38 +510,47 @@ MDElement* MDParser::parseListItem(MDScanner& scanner, ListKind kind) {
     nested.assign(ranges.begin() + static_cast<ptrdiff_t>(*nestedStart), ranges.end());
     ranges.resize(*nestedStart);
   }
-  std::vector<MDElement*> children;
+  MDElementList children;
   if (loose) {
-    children = parseNestedElements(ranges);
+    children = parseNestedElements(ranges, 2);
   } else {
-    MDScanner content(text(), ranges);
-    if (auto spans = spanParser_.parseSpansInBlockElement(item, content)) children = std::move(*spans);
+    MDScanner content = MDScanner::borrowing(text(), ranges);
+    if (auto spans = spanParser_.parseSpansInBlockElement(item, content)) children = *spans;
   }
-  if (!nested.empty()) {
-    std::vector<MDElement*> more = parseNestedElements(nested);
-    children.insert(children.end(), more.begin(), more.end());
-  }
-  item->setChildren(std::move(children));
+  if (!nested.empty()) children.append(MDElementList(parseNestedElements(nested, 2)));
+  item->setChildren(children);
   return item;
 }
 
 MDElement* MDParser::parseLinkDefinition(MDScanner& scanner) {
   const size_t start = scanner.location();
+  LinkDefinition read;
+  if (!readLinkDefinition(scanner, read)) return nullptr;
+  MDElement* definition = make(MDElementType::Definition);
+  definition->setIdentifier(std::move(read.identifier));
+  definition->setHref(std::move(read.href));
+  definition->setTitle(std::move(read.title));
+  definition->range = {start, scanner.location() - start};
+  definitions_.emplace_back(treeDepth_, definition);
+  return definition;
+}
+
+bool MDParser::readLinkDefinition(MDScanner& scanner, LinkDefinition& definition) {
   scanner.skipIndentationUpTo(3);
-  if (scanner.nextByte() != '[') return nullptr;
+  if (scanner.nextByte() != '[') return false;
   const size_t nameStart = scanner.location() + 1;
-  if (scanner.skipNestedBracketsWithDelimiter('[') == 0) return nullptr;
-  std::string identifier(text().substr(nameStart, scanner.location() - 1 - nameStart));
-  if (!scanner.matchString(":")) return nullptr;
+  if (scanner.skipNestedBracketsWithDelimiter('[') == 0) return false;
+  const MDRange name{nameStart, scanner.location() - 1 - nameStart};
+  if (!scanner.matchString(":")) return false;
   scanner.skipWhitespace();
   size_t targetStart = scanner.location();
   while (!scanner.atEndOfLine() && !MDCharacterSet::isWhitespace(scanner.nextCharacter())) scanner.advance();
   std::string_view target = text().substr(targetStart, scanner.location() - targetStart);
-  if (target.empty()) return nullptr;
+  if (target.empty()) return false;
   if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
 
   // The title, on this line or alone on the next.
-  std::optional<std::string> title;
+  std::optional<std::string>& title = definition.title;
   scanner.beginTransaction();
   scanner.skipWhitespace();
   if (scanner.atEndOfLine() && !scanner.onLastLine()) {
@@ -550,14 +569,10 @@ MDElement* MDParser::parseLinkDefinition(MDScanner& scanner) {
   }
   scanner.commitTransaction(title.has_value());
   scanner.skipWhitespace();
-  if (!scanner.atEndOfLine()) return nullptr;
-
-  MDElement* definition = make(MDElementType::Definition);
-  definition->identifier = std::move(identifier);
-  definition->href = std::string(target);
-  definition->title = std::move(title);
-  definition->range = {start, scanner.location() - start};
-  return definition;
+  if (!scanner.atEndOfLine()) return false;
+  definition.identifier = text().substr(name.location, name.length);
+  definition.href = target;
+  return true;
 }
 
 MDElement* MDParser::parseParagraph(MDScanner& scanner, bool acceptFirstLine) {
@@ -610,7 +625,8 @@ bool MDParser::endsParagraph(MDScanner& scanner, size_t lineStart) {
   scanner.setLocation(lineStart);
   bool ends = false;
   scanner.beginTransaction();
-  if (parseLinkDefinition(scanner)) ends = true;
+  LinkDefinition definition;
+  if (readLinkDefinition(scanner, definition)) ends = true;
   scanner.commitTransaction(false);
   if (!ends && !scanner.onLastLine()) {
     // The text of an underlined header: the next line is an underline.
@@ -659,48 +675,55 @@ void MDParser::addTextLine(MDElement* element, MDScanner& scanner) {
   moveToNextLine(scanner);
 }
 
-std::vector<MDElement*> MDParser::parseNestedElements(const std::vector<MDRange>& ranges) {
+std::vector<MDElement*> MDParser::parseNestedElements(const std::vector<MDRange>& ranges, unsigned levels) {
   if (ranges.empty()) return {};
-  MDScanner content(text(), ranges);
+  MDScanner content = MDScanner::borrowing(text(), ranges);
   ++depth_;
+  treeDepth_ += levels;
   std::vector<MDElement*> elements = parseElements(content);
+  treeDepth_ -= levels;
   --depth_;
   return elements;
 }
 
 void MDParser::parseSpanContent(MDElement* element) {
   if (element->innerRanges.empty()) return;
-  MDScanner content(text(), element->innerRanges);
-  if (auto spans = spanParser_.parseSpansInBlockElement(element, content)) element->setChildren(std::move(*spans));
+  MDScanner content = MDScanner::borrowing(text(), element->innerRanges);
+  if (auto spans = spanParser_.parseSpansInBlockElement(element, content)) element->setChildren(*spans);
 }
 
 void MDParser::parseCodeLines(MDElement* element) {
+  static const struct Plain {
+    bool table[256];
+    Plain() {
+      for (bool& b : table) b = true;
+      table['&'] = table['<'] = table['>'] = false;
+    }
+  } plain;
+  MDElementList children;
   for (const MDRange& line : element->innerRanges) {
-    size_t runStart = line.location;
-    for (size_t i = line.location; i <= line.end(); ++i) {
-      const char* entity = nullptr;
-      if (i < line.end()) {
-        char c = text()[i];
-        entity = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
-        if (!entity) continue;
-      }
+    size_t i = line.location;
+    while (i < line.end()) {
+      const size_t runStart = i;
+      while (i < line.end() && plain.table[static_cast<unsigned char>(text()[i])]) ++i;
       if (i > runStart) {
         MDElement* run = make(MDElementType::None);
         run->range = {runStart, i - runStart};
-        element->addChild(run);
+        children.append(run);
       }
-      if (entity) {
-        MDElement* replacement = make(MDElementType::Entity);
-        replacement->range = {i, 1};
-        replacement->stringValue = entity;
-        element->addChild(replacement);
-        runStart = i + 1;
-      }
+      if (i == line.end()) break;
+      const char c = text()[i];
+      MDElement* replacement = make(MDElementType::Entity);
+      replacement->range = {i, 1};
+      replacement->setStringValue(c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;");
+      children.append(replacement);
+      ++i;
     }
     MDElement* lineBreak = make(MDElementType::None);
     lineBreak->range = {line.end(), 0};
-    element->addChild(lineBreak);
+    children.append(lineBreak);
   }
+  element->setChildren(children);
 }
 
 namespace {
@@ -724,30 +747,23 @@ std::string lowercased(std::string_view text) {
 }  // namespace
 
 void MDParser::updateLinksFromDefinitions() {
-  std::vector<MDElement*> references;
+  const std::vector<MDElement*>& references = spanParser_.references();
+  if (references.empty()) return;
+  std::stable_sort(definitions_.begin(), definitions_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::unordered_map<std::string, MDElement*> definitions;
-  std::deque<MDElement*> queue(document_->elements().begin(), document_->elements().end());
-  while (!queue.empty()) {
-    MDElement* element = queue.front();
-    queue.pop_front();
-    if ((element->type == MDElementType::Link || element->type == MDElementType::Image) && element->identifier &&
-        !element->href) {
-      references.push_back(element);
-    } else if (element->type == MDElementType::Definition && element->identifier) {
-      definitions[lowercased(*element->identifier)] = element;
-    }
-    queue.insert(queue.end(), element->children().begin(), element->children().end());
-  }
+  for (const auto& [depth, definition] : definitions_) definitions[lowercased(*definition->identifier())] = definition;
   for (MDElement* reference : references) {
-    auto found = definitions.find(lowercased(*reference->identifier));
+    if (reference->href() || !reference->identifier()) continue;
+    auto found = definitions.find(lowercased(*reference->identifier()));
     if (found == definitions.end()) {
       // Written as the text it was.
       reference->type = MDElementType::None;
       reference->setChildren({});
       continue;
     }
-    reference->href = found->second->href;
-    reference->title = found->second->title;
+    reference->setHref(found->second->href());
+    reference->setTitle(found->second->title());
   }
 }
 

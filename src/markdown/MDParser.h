@@ -58,7 +58,13 @@ class MDParser {
   MDElement* parseHorizontalRule(MDScanner& scanner);
   MDElement* parseList(MDScanner& scanner);
   MDElement* parseListItem(MDScanner& scanner, ListKind kind);
+  struct LinkDefinition {
+    std::string identifier;
+    std::string href;
+    std::optional<std::string> title;
+  };
   MDElement* parseLinkDefinition(MDScanner& scanner);
+  bool readLinkDefinition(MDScanner& scanner, LinkDefinition& definition);
   MDElement* parseParagraph(MDScanner& scanner, bool acceptFirstLine);
 
   static bool parseListMarker(MDScanner& scanner, ListKind kind);
@@ -71,7 +77,8 @@ class MDParser {
   void moveToNextLine(MDScanner& scanner);
   void parseCodeLines(MDElement* element);
   void parseSpanContent(MDElement* element);
-  std::vector<MDElement*> parseNestedElements(const std::vector<MDRange>& ranges);
+  // The elements of a container's content, `levels` below it in the tree.
+  std::vector<MDElement*> parseNestedElements(const std::vector<MDRange>& ranges, unsigned levels);
   void updateLinksFromDefinitions();
 
   MDElement* make(MDElementType type) { return document_->makeElement(type); }
@@ -83,6 +90,10 @@ class MDParser {
   MDTextSearch search_;
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
+  unsigned treeDepth_ = 0;
+  // The definitions made so far, with their depth in the tree: a later one of the same
+  // name wins, in the order of a walk through the tree level by level.
+  std::vector<std::pair<unsigned, MDElement*>> definitions_;
 };
 
 }  // namespace markdown

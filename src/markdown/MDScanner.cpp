@@ -22,9 +22,16 @@ std::vector<MDRange> MDScanner::linesOfString(std::string_view string) {
   size_t start = 0;
   const size_t n = string.size();
   const char* data = string.data();
+  // Carriage returns are rare: look for them only when one is known to come.
+  const char* nextReturn = static_cast<const char*>(std::memchr(data, '\r', n));
+  size_t returnAt = nextReturn ? static_cast<size_t>(nextReturn - data) : n;
   while (start < n) {
-    size_t i = start;
-    while (i < n && data[i] != '\n' && data[i] != '\r') ++i;
+    if (returnAt < start) {
+      nextReturn = static_cast<const char*>(std::memchr(data + start, '\r', n - start));
+      returnAt = nextReturn ? static_cast<size_t>(nextReturn - data) : n;
+    }
+    const char* feed = static_cast<const char*>(std::memchr(data + start, '\n', std::min(returnAt, n) - start));
+    size_t i = feed ? static_cast<size_t>(feed - data) : std::min(returnAt, n);
     lines.push_back({start, i - start});
     if (i == n) return lines;
     start = i + (data[i] == '\r' && i + 1 < n && data[i + 1] == '\n' ? 2 : 1);
@@ -35,16 +42,21 @@ std::vector<MDRange> MDScanner::linesOfString(std::string_view string) {
 MDScanner::MDScanner(std::string_view string) : MDScanner(string, linesOfString(string)) {}
 
 MDScanner::MDScanner(std::string_view string, std::vector<MDRange> lineRanges)
-    : string_(string), lineRanges_(std::move(lineRanges)), identifier_(nextIdentifier()) {
+    : string_(string), ownedLines_(std::move(lineRanges)), lineRanges_(ownedLines_), identifier_(nextIdentifier()) {
   if (lineRanges_.empty())
     throw std::invalid_argument("Invalid parameter not satisfying: theLineRanges.count > 0");
   enterLine(0, lineRanges_[0].location);
 }
 
-void MDScanner::enterLine(size_t index, size_t location) {
-  rangeIndex_ = index;
-  location_ = location;
-  lineEnd_ = lineRanges_[index].end();
+MDScanner::MDScanner(std::string_view string, const std::vector<MDRange>* borrowed)
+    : string_(string), lineRanges_(*borrowed), identifier_(nextIdentifier()) {
+  if (lineRanges_.empty())
+    throw std::invalid_argument("Invalid parameter not satisfying: theLineRanges.count > 0");
+  enterLine(0, lineRanges_[0].location);
+}
+
+MDScanner MDScanner::borrowing(std::string_view string, const std::vector<MDRange>& lineRanges) {
+  return MDScanner(string, &lineRanges);
 }
 
 char32_t MDScanner::nextCharacter() const {
@@ -114,7 +126,8 @@ void MDScanner::advanceToNextLine() {
 
 void MDScanner::setLocation(size_t location) {
   const MDRange& line = lineRanges_[rangeIndex_];
-  if (location >= line.location && location < line.end()) {
+  // Inside the current line, or at its end (no other line can end or start there).
+  if (location >= line.location && location <= line.end()) {
     location_ = location;
     return;
   }
@@ -140,13 +153,6 @@ size_t MDScanner::skipToLastCharacterOfLine() {
   size_t passed = last - location_;
   location_ = last;
   return passed;
-}
-
-bool MDScanner::matchString(std::string_view text) {
-  if (text.size() > lineEnd_ - location_) return false;
-  if (std::memcmp(string_.data() + location_, text.data(), text.size()) != 0) return false;
-  location_ += text.size();
-  return true;
 }
 
 size_t MDScanner::skipCharactersFromSet(const MDCharacterSet& set) { return skipCharactersFromSet(set, SIZE_MAX); }
@@ -257,11 +263,19 @@ size_t MDScanner::skipNestedBracketsWithDelimiter(char32_t delimiter) {
   }
 }
 
-size_t MDScanner::skipBytes(const bool (&table)[256]) {
-  size_t start = location_;
-  const char* data = string_.data();
-  while (location_ < lineEnd_ && table[static_cast<unsigned char>(data[location_])]) ++location_;
-  return location_ - start;
+bool MDScanner::restIsBlank() const {
+  for (size_t i = location_; i < lineEnd_;) {
+    unsigned char c = static_cast<unsigned char>(string_[i]);
+    if (c == ' ' || c == '\t') {
+      ++i;
+      continue;
+    }
+    if (c < 0x80) return false;
+    size_t length = 0;
+    if (!MDCharacterSet::isWhitespace(utf8::decode(string_.substr(0, lineEnd_), i, &length))) return false;
+    i += length;
+  }
+  return true;
 }
 
 size_t MDScanner::locationOfCharacter(char c, MDRange range) const {
@@ -271,18 +285,8 @@ size_t MDScanner::locationOfCharacter(char c, MDRange range) const {
   return std::string_view::npos;
 }
 
-void MDScanner::beginTransaction() {
-  transactions_.push_back({rangeIndex_, location_, startLocation_});
-  startLocation_ = location_;
-}
-
-void MDScanner::commitTransaction(bool keep) {
-  if (transactions_.empty())
-    throw std::logic_error("Transaction underflow: Could not commit transaction because the stack is empty");
-  Transaction t = transactions_.back();
-  transactions_.pop_back();
-  startLocation_ = t.startLocation;
-  if (!keep) enterLine(t.rangeIndex, t.location);
+void MDScanner::transactionUnderflow() {
+  throw std::logic_error("Transaction underflow: Could not commit transaction because the stack is empty");
 }
 
 }  // namespace markdown

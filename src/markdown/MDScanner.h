@@ -5,6 +5,7 @@
 // (the position goes back to where it began). "Characters" are code points of the
 // UTF-8 source; locations and ranges are byte offsets.
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -21,11 +22,17 @@ class MDScanner {
   explicit MDScanner(std::string_view string);
   // A scanner over the given ranges of the text; they must be in order and at least one.
   MDScanner(std::string_view string, std::vector<MDRange> lineRanges);
+  // The same over ranges the caller keeps alive and unchanged while the scanner lives
+  // (an element's content lines): nothing is copied.
+  static MDScanner borrowing(std::string_view string, const std::vector<MDRange>& lineRanges);
+  // Not copied or moved: the lines may be its own.
+  MDScanner(const MDScanner&) = delete;
+  MDScanner& operator=(const MDScanner&) = delete;
 
   static std::vector<MDRange> linesOfString(std::string_view string);
 
   std::string_view string() const { return string_; }
-  const std::vector<MDRange>& lineRanges() const { return lineRanges_; }
+  std::span<const MDRange> lineRanges() const { return lineRanges_; }
   size_t rangeIndex() const { return rangeIndex_; }
   MDRange currentRange() const { return {location_, lineEnd_ - location_}; }
   size_t startLocation() const { return startLocation_; }
@@ -64,7 +71,13 @@ class MDScanner {
   size_t skipToEndOfLine();
   size_t skipToLastCharacterOfLine();
 
-  bool matchString(std::string_view text);
+  bool matchString(std::string_view text) {
+    if (text.size() > lineEnd_ - location_) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+      if (string_[location_ + i] != text[i]) return false;
+    location_ += text.size();
+    return true;
+  }
   size_t skipCharactersFromSet(const MDCharacterSet& set);
   size_t skipCharactersFromSet(const MDCharacterSet& set, size_t max);
   size_t skipWhitespace();
@@ -73,13 +86,36 @@ class MDScanner {
   size_t skipIndentationUpTo(size_t width);
   size_t skipNestedBracketsWithDelimiter(char32_t delimiter);
   // Passes bytes while table[byte] is true, within the line; returns how many.
-  size_t skipBytes(const bool (&table)[256]);
+  size_t skipBytes(const bool (&table)[256]) {
+    const size_t start = location_;
+    const char* data = string_.data();
+    while (location_ < lineEnd_ && table[static_cast<unsigned char>(data[location_])]) ++location_;
+    return location_ - start;
+  }
+  // Whether only whitespace is left on the line (without moving).
+  bool restIsBlank() const;
 
   // Where the character first occurs inside the range, or npos; does not move.
   size_t locationOfCharacter(char c, MDRange range) const;
 
-  void beginTransaction();
-  void commitTransaction(bool keep);
+  void beginTransaction() {
+    Transaction t{rangeIndex_, location_, startLocation_};
+    if (depth_ < inlineTransactions) {
+      inline_[depth_] = t;
+    } else {
+      overflow_.push_back(t);
+    }
+    ++depth_;
+    startLocation_ = location_;
+  }
+  void commitTransaction(bool keep) {
+    if (depth_ == 0) transactionUnderflow();
+    --depth_;
+    const Transaction t = depth_ < inlineTransactions ? inline_[depth_] : overflow_.back();
+    if (depth_ >= inlineTransactions) overflow_.pop_back();
+    startLocation_ = t.startLocation;
+    if (!keep && (t.rangeIndex != rangeIndex_ || t.location != location_)) enterLine(t.rangeIndex, t.location);
+  }
 
  private:
   struct Transaction {
@@ -87,16 +123,28 @@ class MDScanner {
     size_t location;
     size_t startLocation;
   };
-  void enterLine(size_t index, size_t location);
+  void enterLine(size_t index, size_t location) {
+    rangeIndex_ = index;
+    location_ = location;
+    lineEnd_ = lineRanges_[index].end();
+  }
+  [[noreturn]] static void transactionUnderflow();
+
+  MDScanner(std::string_view string, const std::vector<MDRange>* borrowed);
 
   std::string_view string_;
-  std::vector<MDRange> lineRanges_;
+  std::vector<MDRange> ownedLines_;
+  std::span<const MDRange> lineRanges_;
   size_t rangeIndex_ = 0;
   size_t location_ = 0;
   size_t lineEnd_ = 0;
   size_t startLocation_ = 0;
   uint64_t identifier_;
-  std::vector<Transaction> transactions_;
+  // Transactions nest a few deep; only deeper ones cost an allocation.
+  static constexpr size_t inlineTransactions = 24;
+  Transaction inline_[inlineTransactions];
+  std::vector<Transaction> overflow_;
+  size_t depth_ = 0;
 };
 
 }  // namespace markdown

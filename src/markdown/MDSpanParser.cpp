@@ -23,6 +23,16 @@ struct PlainBytes {
 };
 const PlainBytes plainBytes;
 
+// Bytes a code span passes in one step.
+struct CodeBytes {
+  bool table[256];
+  CodeBytes() {
+    for (bool& b : table) b = true;
+    for (unsigned char c : std::string_view("`&<>")) table[c] = false;
+  }
+};
+const CodeBytes codeBytes;
+
 bool isEscapable(unsigned char c) { return std::string_view("\\`*_{}[]()#+-.!>").find(static_cast<char>(c)) != npos; }
 
 // What an autolink's local part or scheme may look back over ("._-+" and letters and
@@ -86,6 +96,8 @@ MDSpanParser::MDSpanParser(unsigned extensions) : extensions_(extensions) {}
 void MDSpanParser::beginDocument(MDDocument& document) {
   document_ = &document;
   depth_ = 0;
+  references_.clear();
+  visited_.clear();
   parseEm_ = parseStrong_ = parseLinks_ = parseImages_ = true;
 }
 
@@ -104,7 +116,7 @@ MDElement* MDSpanParser::make(MDElementType type, MDRange range) {
 
 MDElement* MDSpanParser::makeEntity(MDRange range, std::string_view text) {
   MDElement* element = make(MDElementType::Entity, range);
-  element->stringValue = std::string(text);
+  element->setStringValue(text);
   return element;
 }
 
@@ -122,16 +134,16 @@ uint32_t MDSpanParser::signature(const ClosingTest& test) const {
          (parseEm_ ? 1u << 24 : 0) | (parseStrong_ ? 1u << 25 : 0) | (parseLinks_ ? 1u << 26 : 0);
 }
 
-std::optional<std::vector<MDElement*>> MDSpanParser::parseSpansInBlockElement(MDElement* block, MDScanner& scanner) {
+std::optional<MDElementList> MDSpanParser::parseSpansInBlockElement(MDElement* block, MDScanner& scanner) {
   blockElement_ = block;
   scanner.skipWhitespace();
   ClosingTest endOfText;
   return parseWithScanner(scanner, endOfText);
 }
 
-std::optional<std::vector<MDElement*>> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
+std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
                                                                              MDScanner& scanner) {
-  std::vector<MDElement*> cells;
+  MDElementList cells;
   for (int alignment : alignments) {
     scanner.skipWhitespace();
     MDElement* cell = make(MDElementType::TableCell, {scanner.location(), 0});
@@ -140,18 +152,18 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseSpansInTableColumns(co
       ClosingTest endOfCell{ClosingTest::TableCell};
       auto content = parseWithScanner(scanner, endOfCell);
       if (!content) return std::nullopt;
-      cell->setChildren(std::move(*content));
+      cell->setChildren(*content);
     }
     cell->range.length = scanner.location() - cell->range.location;
     scanner.matchString("|");
-    cells.push_back(cell);
+    cells.append(cell);
   }
   return cells;
 }
 
 // The inner loop every construct with content uses: elements and plain text runs until
 // the test passes (or, at the end of the text, nothing: the construct is not closed).
-std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner& scanner, ClosingTest& test) {
+std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, ClosingTest& test) {
   if (scanner.atEndOfString()) return std::nullopt;
   const bool canFail = test.kind == ClosingTest::Strikethrough || test.kind == ClosingTest::Emphasis;
   if (canFail && depth_ >= maximumNesting) return std::nullopt;
@@ -163,17 +175,20 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner&
   // markers takes linear time. The state at a place is the place itself and, where an
   // autolink could look back past it, how far back the text run began.
   const bool autolinks = (extensions_ & MDExtensionAutolinks) && parseLinks_;
-  std::vector<MDElement*> elements;
-  std::vector<MDFailedStates::State> visited;
+  // The visited places of nested loops share one stack: each loop owns what lies above
+  // the mark it took at its start.
+  const size_t visitedMark = visited_.size();
+  MDElementList elements;
   size_t runStart = scanner.location();
   size_t wordStart = runStart;  // after the last character no autolink looks back over
   size_t wordFrom = npos, wordEnd = 0;
   bool wordEndsInAutolink = false;
   auto flush = [&](size_t to) {
-    if (to > runStart) elements.push_back(makeText(runStart, to));
+    if (to > runStart) elements.append(makeText(runStart, to));
   };
-  auto giveUp = [&]() -> std::optional<std::vector<MDElement*>> {
-    if (remember) failedStates_.insert(scanner, signature(test), visited);
+  auto giveUp = [&]() -> std::optional<MDElementList> {
+    if (remember) failedStates_.insert(scanner, signature(test), visited_, visitedMark);
+    visited_.resize(visitedMark);
     return std::nullopt;
   };
 
@@ -195,23 +210,29 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner&
       }
       const MDFailedStates::State state{location, lookback};
       if (!failedStates_.empty() && failedStates_.contains(scanner, signature(test), state)) return giveUp();
-      visited.push_back(state);
+      visited_.push_back(state);
     }
     if (MDElement* element = parseNextElement(scanner, runStart)) {
       flush(element->range.location);
-      elements.push_back(element);
+      elements.append(element);
       runStart = wordStart = scanner.location();
     } else if (scanner.atEndOfLine()) {
       const size_t location = scanner.location();
       flush(location);
       if ((extensions_ & MDExtensionHardNewlines) && blockElement_ && blockElement_->type == MDElementType::Paragraph)
-        elements.push_back(make(MDElementType::LineBreak, {location, 0}));
-      elements.push_back(makeEntity({location, 0}, "\n"));
+        elements.append(make(MDElementType::LineBreak, {location, 0}));
+      elements.append(makeEntity({location, 0}, "\n"));
       scanner.advanceToNextLine();
       runStart = wordStart = scanner.location();
     } else {
       const size_t from = scanner.location();
-      if (scanner.skipBytes(plainBytes.table) == 0) scanner.advance();
+      if (scanner.skipBytes(plainBytes.table) == 0) {
+        scanner.advance();
+        // Where no element can start and no test can pass (a plain character next, and
+        // a test that needs a marker or the end of the text), the step goes on over the
+        // plain run at once: the result is the same, with half the turns.
+        if (test.kind != ClosingTest::TableCell) scanner.skipBytes(plainBytes.table);
+      }
       if (autolinks) {
         for (size_t i = scanner.location(); i > from; --i) {
           if (!mayBeLookedBackOver(static_cast<unsigned char>(text()[i - 1]))) {
@@ -222,11 +243,17 @@ std::optional<std::vector<MDElement*>> MDSpanParser::parseWithScanner(MDScanner&
       }
     }
     const size_t remembered = scanner.location();
-    scanner.beginTransaction();
-    bool closed = runTest(scanner, test);
-    scanner.commitTransaction(closed);
+    bool closed;
+    if (test.kind == ClosingTest::EndOfText) {
+      closed = scanner.atEndOfString();  // consumes nothing: no transaction needed
+    } else {
+      scanner.beginTransaction();
+      closed = runTest(scanner, test);
+      scanner.commitTransaction(closed);
+    }
     if (closed) {
       flush(remembered);
+      visited_.resize(visitedMark);
       return elements;
     }
     if (scanner.atEndOfString()) return giveUp();
@@ -265,16 +292,23 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
   if (scanner.atEndOfLine()) return nullptr;
   auto attempt = [&](auto recognise) { return inTransaction(scanner, recognise); };
   const bool autolinks = parseLinks_ && (extensions_ & MDExtensionAutolinks);
+  // What the recogniser needs to see first, checked before any transaction: most
+  // trigger characters (blanks above all) start nothing.
+  const MDRange rest = scanner.currentRange();
+  auto followedBy = [&](std::string_view next) {
+    return rest.length > next.size() && text().compare(rest.location + 1, next.size(), next) == 0;
+  };
   switch (scanner.nextByte()) {
     case '~':
-      if (extensions_ & MDExtensionStrikethrough) return attempt([&] { return parseStrikethrough(scanner); });
+      if ((extensions_ & MDExtensionStrikethrough) && followedBy("~"))
+        return attempt([&] { return parseStrikethrough(scanner); });
       return nullptr;
     case '@':
       return autolinks ? attempt([&] { return parseAutolinkEmailAddress(scanner, runStart); }) : nullptr;
     case ':':
-      return autolinks ? attempt([&] { return parseAutolinkURL(scanner, runStart); }) : nullptr;
+      return autolinks && followedBy("//") ? attempt([&] { return parseAutolinkURL(scanner, runStart); }) : nullptr;
     case 'w':
-      return autolinks ? attempt([&] { return parseAutolinkWWWURL(scanner); }) : nullptr;
+      return autolinks && followedBy("ww.") ? attempt([&] { return parseAutolinkWWWURL(scanner); }) : nullptr;
     case '\\':
       return attempt([&] { return parseBackslash(scanner); });
     case '*':
@@ -283,11 +317,11 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
     case '`':
       return attempt([&] { return parseCodeSpan(scanner); });
     case ' ':
-      return attempt([&] { return parseLineBreak(scanner); });
+      return followedBy(" ") ? attempt([&] { return parseLineBreak(scanner); }) : nullptr;
     case '[':
       return parseLinks_ ? attempt([&] { return parseLink(scanner); }) : nullptr;
     case '!':
-      return parseImages_ ? attempt([&] { return parseImage(scanner); }) : nullptr;
+      return parseImages_ && followedBy("[") ? attempt([&] { return parseImage(scanner); }) : nullptr;
     case '&':
       return attempt([&] { return parseAmpersand(scanner); });
     case '<': {
@@ -316,7 +350,7 @@ MDElement* MDSpanParser::parseStrikethrough(MDScanner& scanner) {
   auto content = parseWithScanner(scanner, closing);
   if (!content || content->empty()) return nullptr;
   MDElement* struck = make(MDElementType::Strikethrough, {start, scanner.location() - start});
-  struck->setChildren(std::move(*content));
+  struck->setChildren(*content);
   return struck;
 }
 
@@ -353,24 +387,28 @@ MDElement* MDSpanParser::parseEmAndStrong(MDScanner& scanner) {
   if (!(came && closing.owed == 2)) parseStrong_ = true;
   if (!came) return nullptr;
 
-  auto wrap = [&](MDElementType type, std::vector<MDElement*> children) {
+  auto wrap = [&](MDElementType type, const MDElementList& children) {
     MDElement* element = make(type, {start, scanner.location() - start});
-    element->setChildren(std::move(children));
+    element->setChildren(children);
     return element;
   };
-  if (count == 1) return wrap(MDElementType::Emphasis, std::move(*content));
-  if (count == 2) return wrap(MDElementType::Strong, std::move(*content));
-  if (closing.owed == 0) return wrap(MDElementType::Strong, {wrap(MDElementType::Emphasis, std::move(*content))});
+  if (count == 1) return wrap(MDElementType::Emphasis, *content);
+  if (count == 2) return wrap(MDElementType::Strong, *content);
+  if (closing.owed == 0) {
+    MDElementList inner;
+    inner.append(wrap(MDElementType::Emphasis, *content));
+    return wrap(MDElementType::Strong, inner);
+  }
 
   // Three opened and one or two closed: the inner construct is complete, the outer one
   // reads on with the same test.
   const bool emphasisClosedFirst = closing.owed == 2;
-  MDElement* inner = wrap(emphasisClosedFirst ? MDElementType::Emphasis : MDElementType::Strong, std::move(*content));
+  MDElement* inner = wrap(emphasisClosedFirst ? MDElementType::Emphasis : MDElementType::Strong, *content);
   auto further = parseWithScanner(scanner, closing);
   parseEm_ = parseStrong_ = true;
   if (!further || further->empty()) return nullptr;
-  further->insert(further->begin(), inner);
-  return wrap(emphasisClosedFirst ? MDElementType::Strong : MDElementType::Emphasis, std::move(*further));
+  further->prepend(inner);
+  return wrap(emphasisClosedFirst ? MDElementType::Strong : MDElementType::Emphasis, *further);
 }
 
 MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
@@ -381,10 +419,10 @@ MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
     ++ticks;
   }
   scanner.skipWhitespace();
-  std::vector<MDElement*> children;
+  MDElementList children;
   size_t textStart = scanner.location();
   auto flush = [&](size_t to) {
-    if (to > textStart) children.push_back(makeText(textStart, to));
+    if (to > textStart) children.append(makeText(textStart, to));
   };
   while (true) {
     if (scanner.atEndOfLine()) {
@@ -411,26 +449,21 @@ MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
     }
     if (c == '&' || c == '<' || c == '>') {
       flush(here);
-      children.push_back(makeEntity({here, 1}, c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;"));
+      children.append(makeEntity({here, 1}, c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;"));
       scanner.advance();
       textStart = scanner.location();
       continue;
     }
-    while (!scanner.atEndOfLine()) {
-      unsigned char b = scanner.nextByte();
-      if (b == '`' || b == '&' || b == '<' || b == '>') break;
-      scanner.setLocation(scanner.location() + 1);
-    }
-  }
-  if (!children.empty() && children.back()->type == MDElementType::None) {
-    MDRange& last = children.back()->range;
-    size_t end = last.end();
-    while (end > last.location && (text()[end - 1] == ' ' || text()[end - 1] == '\t')) --end;
-    last.length = end - last.location;
-    if (last.length == 0) children.pop_back();
+    scanner.skipBytes(codeBytes.table);
   }
   MDElement* code = make(MDElementType::CodeSpan, {start, scanner.location() - start});
-  code->setChildren(std::move(children));
+  code->setChildren(children);
+  if (MDElement* last = code->children().back(); last && last->type == MDElementType::None) {
+    size_t end = last->range.end();
+    while (end > last->range.location && (text()[end - 1] == ' ' || text()[end - 1] == '\t')) --end;
+    last->range.length = end - last->range.location;
+    if (last->range.length == 0) code->removeLastChild();
+  }
   return code;
 }
 
@@ -453,7 +486,7 @@ MDElement* MDSpanParser::parseAutomaticLink(MDScanner& scanner) {
   // (no blanks, controls, quotes, angle brackets, braces, '|', '\\', '^' or '`') is a link.
   if (body.find("://") == npos || !schemeExpression().find(body) || !URL::fromString(body)) return nullptr;
   MDElement* link = make(MDElementType::Link, {start, close + 1 - start});
-  link->href = std::string(body);
+  link->setHref(std::string(body));
   size_t pieceStart = start + 1;
   for (size_t i = start + 1; i <= close; ++i) {
     if (i < close && text()[i] != '&') continue;
@@ -473,7 +506,7 @@ MDElement* MDSpanParser::parseAutomaticEmailLink(MDScanner& scanner) {
   std::string_view body = text().substr(start + 1, close - start - 1);
   if (body.find('@') == npos || !emailExpression().find(body)) return nullptr;
   MDElement* mail = make(MDElementType::Mailto, {start, close + 1 - start});
-  mail->href = std::string(body);
+  mail->setHref(std::string(body));
   scanner.setLocation(close + 1);
   return mail;
 }
@@ -498,11 +531,11 @@ MDElement* MDSpanParser::parseLink(MDScanner& scanner) {
   link->range = {start, scanner.location() - start};
   if (!link->innerRanges.empty()) {
     parseLinks_ = false;
-    MDScanner content(text(), link->innerRanges);
+    MDScanner content = MDScanner::borrowing(text(), link->innerRanges);
     ClosingTest endOfText;
     auto children = parseWithScanner(content, endOfText);
     parseLinks_ = true;
-    if (children) link->setChildren(std::move(*children));
+    if (children) link->setChildren(*children);
   }
   return link;
 }
@@ -515,7 +548,7 @@ MDElement* MDSpanParser::parseImage(MDScanner& scanner) {
   if (!image) return nullptr;
   image->type = MDElementType::Image;
   image->range = {start, scanner.location() - start};
-  image->stringValue = joined(image->innerRanges, "");
+  image->setOwnedStringValue(joined(image->innerRanges, ""));
   return image;
 }
 
@@ -568,8 +601,8 @@ MDElement* MDSpanParser::parseInlineLink(MDScanner& scanner) {
   if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
   MDElement* link = make(MDElementType::Link, {});
   link->innerRanges = std::move(*lines);
-  link->href = withoutBackslashEscapes(target);
-  link->title = std::move(title);
+  link->setHref(withoutBackslashEscapes(target));
+  link->setTitle(std::move(title));
   return link;
 }
 
@@ -584,8 +617,9 @@ MDElement* MDSpanParser::parseReferenceLink(MDScanner& scanner) {
   auto name = parseLinkTextBody(scanner);
   if (!name) return nullptr;
   MDElement* link = make(MDElementType::Link, {});
-  link->identifier = joined(name->empty() ? *lines : *name, " ");
+  link->setIdentifier(joined(name->empty() ? *lines : *name, " "));
   link->innerRanges = std::move(*lines);
+  references_.push_back(link);
   return link;
 }
 
@@ -607,7 +641,7 @@ MDElement* MDSpanParser::parseAutolinkEmailAddress(MDScanner& scanner, size_t ru
   if (domain.empty() || domain.find('.') == npos) return nullptr;
   scanner.setLocation(scanner.location() + domain.size());
   MDElement* mail = make(MDElementType::Mailto, {start, scanner.location() - start});
-  mail->href = std::string(text().substr(start, scanner.location() - start));
+  mail->setHref(std::string(text().substr(start, scanner.location() - start)));
   return mail;
 }
 
@@ -622,7 +656,7 @@ MDElement* MDSpanParser::parseAutolinkURL(MDScanner& scanner, size_t runStart) {
   parseAutolinkPath(scanner);
   MDRange range{start, scanner.location() - start};
   MDElement* link = make(MDElementType::Link, range);
-  link->href = std::string(text().substr(range.location, range.length));
+  link->setHref(std::string(text().substr(range.location, range.length)));
   link->addChild(make(MDElementType::None, range));
   return link;
 }
@@ -633,7 +667,7 @@ MDElement* MDSpanParser::parseAutolinkWWWURL(MDScanner& scanner) {
   parseAutolinkPath(scanner);
   MDRange range{start, scanner.location() - start};
   MDElement* link = make(MDElementType::Link, range);
-  link->href = "http://" + std::string(text().substr(range.location, range.length));
+  link->setHref("http://" + std::string(text().substr(range.location, range.length)));
   link->addChild(make(MDElementType::None, range));
   return link;
 }

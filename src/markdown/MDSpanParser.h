@@ -34,10 +34,14 @@ class MDSpanParser {
   void beginDocument(MDDocument& document);
   void endDocument();
 
+  // The reference links and images made since the document began, for the block
+  // parser to resolve at its end.
+  const std::vector<MDElement*>& references() const { return references_; }
+
   // The inline elements of a block, or nothing when its content is empty.
-  std::optional<std::vector<MDElement*>> parseSpansInBlockElement(MDElement* block, MDScanner& scanner);
+  std::optional<MDElementList> parseSpansInBlockElement(MDElement* block, MDScanner& scanner);
   // One cell per alignment, or nothing when the row runs out of cells.
-  std::optional<std::vector<MDElement*>> parseSpansInTableColumns(const std::vector<int>& alignments,
+  std::optional<MDElementList> parseSpansInTableColumns(const std::vector<int>& alignments,
                                                                   MDScanner& scanner);
 
   // Off, the places of failed readings are not remembered: exponential on unclosed
@@ -54,7 +58,7 @@ class MDSpanParser {
     unsigned char marker = 0;  // emphasis: '*' or '_'
     unsigned owed = 0;         // emphasis: closing markers still owed
   };
-  std::optional<std::vector<MDElement*>> parseWithScanner(MDScanner& scanner, ClosingTest& test);
+  std::optional<MDElementList> parseWithScanner(MDScanner& scanner, ClosingTest& test);
   bool runTest(MDScanner& scanner, ClosingTest& test);
   MDElement* parseNextElement(MDScanner& scanner, size_t runStart);
   MDElement* parseStrikethrough(MDScanner& scanner);
@@ -77,6 +81,7 @@ class MDSpanParser {
   static void parseAutolinkPath(MDScanner& scanner);
 
   MDElement* make(MDElementType type, MDRange range);
+  // `text` is a literal or a piece of the source: it must outlive the document.
   MDElement* makeEntity(MDRange range, std::string_view text);
   MDElement* makeText(size_t from, size_t to) { return make(MDElementType::None, {from, to - from}); }
   std::string_view text() const { return document_->markdown(); }
@@ -98,6 +103,8 @@ class MDSpanParser {
   MDBracketIndex brackets_;
   MDParenIndex parens_;
   MDFailedStates failedStates_;
+  std::vector<MDElement*> references_;
+  std::vector<MDFailedStates::State> visited_;
 };
 
 }  // namespace markdown

@@ -7,7 +7,7 @@
 #include "markdown/MDCharacterSet.h"
 #include "markdown/MDGenerator.h"
 #include "markdown/MDMarkdown.h"
-#include "src/markdown/MarkdownTestSupport.h"
+#include "MarkdownTestSupport.h"
 
 using namespace markdown;
 using markdowntest::html;

@@ -2,7 +2,7 @@
 
 #include "markdown/MDExtensions.h"
 #include "markdown/MDParser.h"
-#include "src/markdown/MarkdownTestSupport.h"
+#include "MarkdownTestSupport.h"
 
 using markdown::MDParser;
 using markdowntest::tree;
@@ -64,8 +64,13 @@ TEST(MDParserTest, ReferenceLinksResolveCaseBlind) {
   EXPECT_EQ(tree("[x][none]"), "p[\"[x][none]\"]");
   EXPECT_EQ(tree("[id]: </a>\n  'T'\n[x][id]"), "definition(/a|T) p[link(/a|T)[\"x\"]]");
   EXPECT_EQ(tree("[id]: /a\n(not a title\n\n[x][id]"), "definition(/a) p[\"(not a title\"] p[link(/a)[\"x\"]]");
-  // A later definition of a name replaces an earlier one.
+  // A later definition of a name replaces an earlier one, "later" in a walk through
+  // the tree level by level: one inside a quotation comes after every top-level one.
   EXPECT_EQ(tree("[a]: /1\n[A]: /2\n\n[x][a]"), "definition(/1) definition(/2) p[link(/2)[\"x\"]]");
+  EXPECT_EQ(tree("> [a]: /inner\n\n[a]: /outer\n\n[x][a]"),
+            "blockquote[definition(/inner)] definition(/outer) p[link(/inner)[\"x\"]]");
+  EXPECT_EQ(tree("- [a]: /item\n\n- b\n\n> [a]: /quote\n\n[x][a]"),
+            "ul[li[definition(/item)] li[p[\"b\"]]] blockquote[definition(/quote)] p[link(/item)[\"x\"]]");
 }
 
 TEST(MDParserTest, Tables) {

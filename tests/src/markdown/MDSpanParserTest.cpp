@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "markdown/MDExtensions.h"
-#include "src/markdown/MarkdownTestSupport.h"
+#include "MarkdownTestSupport.h"
 
 using namespace markdown;
 using markdowntest::tree;

@@ -1,4 +1,4 @@
-#include "src/markdown/MarkdownFuzzTarget.h"
+#include "MarkdownFuzzTarget.h"
 
 #include <cstdio>
 #include <cstdlib>

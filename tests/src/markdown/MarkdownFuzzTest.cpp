@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "src/markdown/MarkdownFuzzTarget.h"
+#include "MarkdownFuzzTarget.h"
 
 using namespace std::string_literals;
 

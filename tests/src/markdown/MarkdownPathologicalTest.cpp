@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "markdown/MDExtensions.h"
-#include "src/markdown/MarkdownTestSupport.h"
+#include "MarkdownTestSupport.h"
 
 using namespace markdown;
 using markdowntest::html;

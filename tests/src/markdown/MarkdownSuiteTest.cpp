@@ -11,8 +11,8 @@
 #include <string>
 
 #include "foundation/Files.h"
-#include "src/markdown/HTMLComparisonNormaliser.h"
-#include "src/markdown/MarkdownTestSupport.h"
+#include "HTMLComparisonNormaliser.h"
+#include "MarkdownTestSupport.h"
 #include "support/TestData.h"
 
 namespace {

@@ -25,7 +25,7 @@ inline void dumpElement(const markdown::MDDocument& document, const markdown::MD
       out += e.range.length == 0 ? "nl" : "\"" + std::string(document.textOf(e.range)) + "\"";
       return;
     case MDElementType::Entity:
-      out += "{" + e.stringValue.value_or("") + "}";
+      out += "{" + std::string(e.stringValue().value_or("")) + "}";
       return;
     case MDElementType::HTML:
       out += "html<" + std::string(document.textOf(e.range)) + ">";
@@ -40,15 +40,15 @@ inline void dumpElement(const markdown::MDDocument& document, const markdown::MD
     case MDElementType::CodeBlock: out += "pre"; break;
     default: out += markdown::MDElement::typeLabel(e.type); break;
   }
-  if (e.href) out += "(" + *e.href + (e.title ? "|" + *e.title : "") + ")";
-  if (e.identifier && !e.href) out += "(id:" + *e.identifier + ")";
-  if (e.language) out += "(" + *e.language + ")";
-  if (e.type == MDElementType::Image) out += "(alt:" + e.stringValue.value_or("") + ")";
+  if (e.href()) out += "(" + *e.href() + (e.title() ? "|" + *e.title() : "") + ")";
+  if (e.identifier() && !e.href()) out += "(id:" + *e.identifier() + ")";
+  if (e.language()) out += "(" + *e.language() + ")";
+  if (e.type == MDElementType::Image) out += "(alt:" + std::string(e.stringValue().value_or("")) + ")";
   if (e.children().empty()) return;
   out += "[";
-  for (size_t i = 0; i < e.children().size(); ++i) {
-    if (i > 0) out += " ";
-    dumpElement(document, *e.children()[i], out);
+  for (const markdown::MDElement* child : e.children()) {
+    if (child != e.children().front()) out += " ";
+    dumpElement(document, *child, out);
   }
   out += "]";
 }

@@ -24,17 +24,46 @@ void UIStackView::removeArrangedSubview(const UIView* view) {
 
 void UIStackView::willRemoveSubview(UIView* view) { removeArrangedSubview(view); }
 
+CGSize UIStackView::naturalSize(const UIView& view) const {
+  CGSize size = view.sizeThatFits(bounds().size);
+  for (const auto& c : view.constraintsAffectingView()) {
+    if (c->firstItem().view != &view || !c->secondItem().isNull() || c->relation() != NSLayoutRelationEqual) continue;
+    if (c->firstAttribute() == NSLayoutAttributeWidth) size.width = c->constant();
+    if (c->firstAttribute() == NSLayoutAttributeHeight) size.height = c->constant();
+  }
+  return size;
+}
+
 void UIStackView::layoutSubviews() {
-  double at = 0;
+  bool vertical = axis_ == UILayoutConstraintAxisVertical;
+  std::vector<UIView*> shown;
+  std::vector<CGSize> sizes;
   for (auto& v : arranged_) {
     if (v->isHidden()) continue;
-    CGSize s = v->sizeThatFits(bounds().size);
-    if (axis_ == UILayoutConstraintAxisVertical) {
-      v->setFrame(CGRect::make(0, at, alignment_ == UIStackViewAlignmentFill ? bounds().width() : s.width, s.height));
-      at += s.height + spacing_;
-    } else {
-      v->setFrame(CGRect::make(at, 0, s.width, alignment_ == UIStackViewAlignmentFill ? bounds().height() : s.height));
-      at += s.width + spacing_;
-    }
+    shown.push_back(v.get());
+    sizes.push_back(naturalSize(*v));
+  }
+  if (shown.empty()) return;
+  double length = vertical ? bounds().height() : bounds().width();
+  double breadth = vertical ? bounds().width() : bounds().height();
+  auto along = [&](CGSize s) { return vertical ? s.height : s.width; };
+  auto across = [&](CGSize s) { return vertical ? s.width : s.height; };
+  double total = 0;
+  for (auto& s : sizes) total += along(s);
+  double gap = spacing_;
+  bool equalShares = distribution_ == UIStackViewDistributionFillEqually;
+  if ((distribution_ == UIStackViewDistributionEqualSpacing || distribution_ == UIStackViewDistributionEqualCentering) &&
+      shown.size() > 1)
+    gap = std::max(spacing_, (length - total) / double(shown.size() - 1));
+  double share = (length - spacing_ * double(shown.size() - 1)) / double(shown.size());
+  double at = 0;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    double a = equalShares ? share : along(sizes[i]);
+    double b = alignment_ == UIStackViewAlignmentFill ? breadth : across(sizes[i]);
+    double offset = alignment_ == UIStackViewAlignmentCenter ? (breadth - b) / 2
+                    : alignment_ == UIStackViewAlignmentTrailing ? breadth - b
+                                                                 : 0;
+    shown[i]->setFrame(vertical ? CGRect::make(offset, at, b, a) : CGRect::make(at, offset, a, b));
+    at += a + (equalShares ? spacing_ : gap);
   }
 }

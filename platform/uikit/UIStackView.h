@@ -19,8 +19,11 @@ enum UIStackViewDistribution : long {
   UIStackViewDistributionEqualCentering = 4,
 };
 
-// Arranged subviews in order along an axis. Frames are laid out simply (each view at
-// its fitting size, one after another) so that the screen text keeps their order.
+// Arranged subviews in order along an axis, each at its own size (a width or height
+// constraint of its own, else its fitting size), placed across the axis by the
+// alignment and along it by the distribution: one after another with the spacing
+// (fill), in equal shares of the length (fill equally), or with equal gaps that use the
+// whole length but are never below the spacing (equal spacing and equal centring).
 class UIStackView : public UIView {
  public:
   UIStackView() = default;
@@ -41,6 +44,8 @@ class UIStackView : public UIView {
   void willRemoveSubview(UIView* view) override;
 
  private:
+  // A view's size: its own width and height constraints, else what fits.
+  CGSize naturalSize(const UIView& view) const;
   std::vector<std::shared_ptr<UIView>> arranged_;
   UILayoutConstraintAxis axis_ = UILayoutConstraintAxisHorizontal;
   double spacing_ = 0;

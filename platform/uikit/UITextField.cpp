@@ -52,7 +52,8 @@ void UITextField::returnByUser() {
 }
 
 bool UITextField::appendScreenText(std::vector<std::string>& lines) const {
-  std::string shown = secure_ ? std::string(text_.size(), '*') : UIScreenTextFormat::oneLine(text_);
+  // A password shows one star per character, not per byte.
+  std::string shown = secure_ ? std::string(utf16FromUTF8(text_).size(), '*') : UIScreenTextFormat::oneLine(text_);
   lines.push_back("field \"" + placeholder_ + "\": " + shown + (isFirstResponder() ? "_" : ""));
   return true;
 }

@@ -43,6 +43,13 @@ void UIView::setCenter(CGPoint c) {
   frame_.origin = {c.x - frame_.size.width / 2, c.y - frame_.size.height / 2};
 }
 
+void UIView::setHidden(bool hidden) {
+  UI_MAIN_THREAD_ONLY();
+  if (hidden == hidden_) return;
+  hidden_ = hidden;
+  if (superview_) superview_->setNeedsLayout();
+}
+
 void UIView::setAlpha(double alpha) {
   UI_MAIN_THREAD_ONLY();
   alpha_ = std::clamp(alpha, 0.0, 1.0);

@@ -80,7 +80,8 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   double alpha() const { return alpha_; }
   void setAlpha(double alpha);
   bool isHidden() const { return hidden_; }
-  virtual void setHidden(bool hidden) { UI_MAIN_THREAD_ONLY(); hidden_ = hidden; }
+  // Showing or hiding a view lays its superview out again (a stack closes the gap).
+  virtual void setHidden(bool hidden);
   const std::optional<UIColor>& backgroundColor() const { return backgroundColor_; }
   virtual void setBackgroundColor(std::optional<UIColor> color) { UI_MAIN_THREAD_ONLY(); backgroundColor_ = std::move(color); }
   // The tint in force: the view's own, else its superview's, else the system blue.

@@ -6,6 +6,7 @@ std::string oneLine(const std::string& text, size_t maxLength) {
   bool blank = false;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
+    if (c == '\n' && i > 0 && text[i - 1] == '\r') continue;  // "\r\n" is one line break
     if (c == '\n' || c == '\r') {
       while (!out.empty() && out.back() == ' ') out.pop_back();
       if (!out.empty() && (out.size() < 3 || out.compare(out.size() - 3, 3, " / ") != 0)) out += " / ";

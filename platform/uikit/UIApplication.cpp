@@ -50,6 +50,7 @@ void UIApplication::resignActive() {
 }
 
 void UIApplication::enterBackground() {
+  if (state_ == UIApplicationStateBackground) return;
   resignActive();
   state_ = UIApplicationStateBackground;
   if (delegate_) delegate_->applicationDidEnterBackground(*this);
@@ -119,9 +120,10 @@ bool UIApplication::deliverOpenURL(const std::string& url, const std::string& so
 std::optional<bool> UIApplication::performShortcutItemByUser(const std::string& type) {
   for (auto& item : shortcutItems_) {
     if (item.type != type) continue;
-    std::optional<bool> result;
-    if (delegate_) delegate_->applicationPerformActionForShortcutItem(*this, item, [&result](bool ok) { result = ok; });
-    return result.value_or(false);
+    // The delegate may keep the completion and call it later, after this returns.
+    auto result = std::make_shared<std::optional<bool>>();
+    if (delegate_) delegate_->applicationPerformActionForShortcutItem(*this, item, [result](bool ok) { *result = ok; });
+    return result->value_or(false);
   }
   return std::nullopt;
 }

@@ -84,7 +84,8 @@ class UIApplication {
 
   const std::vector<UIApplicationShortcutItem>& shortcutItems() const { return shortcutItems_; }
   void setShortcutItems(std::vector<UIApplicationShortcutItem> items) { shortcutItems_ = std::move(items); }
-  // A person choosing a quick action by its type; answers what the delegate completed with.
+  // A person choosing a quick action by its type; answers what the delegate completed
+  // with by then (false when it completes later).
   std::optional<bool> performShortcutItemByUser(const std::string& type);
 
   // The status bar's spinning sign of network work.

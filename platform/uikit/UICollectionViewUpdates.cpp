@@ -1,6 +1,5 @@
 // Item changes of a collection and scrolling to an item.
 #include <algorithm>
-#include <set>
 
 #include "foundation/Log.h"
 #include "uikit/UICollectionView.h"
@@ -66,21 +65,7 @@ void UICollectionView::applyUpdates() {
     KVLog("collection update does not match the data source's item counts; reloading");
     return fullReload();
   }
-  auto& moves = *found;
-  std::set<NSIndexPath> reloaded(changes.reloads.begin(), changes.reloads.end());
-  std::map<NSIndexPath, std::shared_ptr<UICollectionViewCell>> kept;
-  std::vector<std::pair<NSIndexPath, std::shared_ptr<UICollectionViewCell>>> retired;
-  for (auto& [path, cell] : visible_) {
-    auto to = moves.find(path);
-    if (to == moves.end() || reloaded.count(path)) retired.emplace_back(path, cell);
-    else kept[to->second] = cell;
-  }
-  visible_.swap(kept);
-  for (auto& [path, cell] : retired) retireCell(path, cell);
-  std::vector<NSIndexPath> selection;
-  for (auto& p : selected_)
-    if (auto to = moves.find(p); to != moves.end() && !reloaded.count(p)) selection.push_back(to->second);
-  selected_.swap(selection);
+  changes.carry(*found, visible_, selected_, [this](const NSIndexPath& p, auto cell) { retireCell(p, cell); });
   computeLayout();
   updateVisibleViews();
 }

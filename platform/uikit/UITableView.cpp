@@ -285,21 +285,7 @@ void UITableView::applyRowChanges() {
     KVLog("table update does not match the data source's row counts; reloading");
     return fullReload();
   }
-  auto& moves = *found;
-  std::set<NSIndexPath> reloaded(changes.reloads.begin(), changes.reloads.end());
-  std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> kept;
-  std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> retired;
-  for (auto& [path, cell] : visible_) {
-    auto to = moves.find(path);
-    if (to == moves.end() || reloaded.count(path)) retired.emplace_back(path, cell);
-    else kept[to->second] = cell;
-  }
-  visible_.swap(kept);
-  for (auto& [path, cell] : retired) retireCell(path, cell);
-  std::vector<NSIndexPath> selection;
-  for (auto& p : selected_)
-    if (moves.count(p)) selection.push_back(moves[p]);
-  selected_.swap(selection);
+  changes.carry(*found, visible_, selected_, [this](const NSIndexPath& p, auto cell) { retireCell(p, cell); });
   for (auto& [s, view] : headerViews_)
     if (view) view->removeFromSuperview();
   headerViews_.clear();

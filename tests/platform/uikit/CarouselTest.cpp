@@ -5,19 +5,13 @@
 
 #include <cmath>
 
+#include "LabelledCell.h"
 #include "support/UIDriver.h"
 #include "uikit/UICollectionView.h"
 #include "uikit/UILabel.h"
 
 namespace {
-class Banner : public UICollectionViewCell {
- public:
-  Banner() {
-    label = std::make_shared<UILabel>();
-    contentView()->addSubview(label);
-  }
-  std::shared_ptr<UILabel> label;
-};
+using Banner = LabelledCell;
 
 class Carousel : public UIViewController, public UICollectionViewDataSource, public UICollectionViewDelegate {
  public:

@@ -2,19 +2,13 @@
 // place, and paging as a person swipes.
 #include <gtest/gtest.h>
 
+#include "LabelledCell.h"
 #include "support/UIDriver.h"
 #include "uikit/UICollectionView.h"
 #include "uikit/UILabel.h"
 
 namespace {
-class Tile : public UICollectionViewCell {
- public:
-  Tile() {
-    label = std::make_shared<UILabel>();
-    contentView()->addSubview(label);
-  }
-  std::shared_ptr<UILabel> label;
-};
+using Tile = LabelledCell;
 
 class Caption : public UICollectionReusableView {
  public:

@@ -3,19 +3,13 @@
 // falls back to a reload, as tables do.
 #include <gtest/gtest.h>
 
+#include "LabelledCell.h"
 #include "support/UIDriver.h"
 #include "uikit/UICollectionView.h"
 #include "uikit/UILabel.h"
 
 namespace {
-class Tile : public UICollectionViewCell {
- public:
-  Tile() {
-    label = std::make_shared<UILabel>();
-    contentView()->addSubview(label);
-  }
-  std::shared_ptr<UILabel> label;
-};
+using Tile = LabelledCell;
 
 class Reviews : public UIViewController, public UICollectionViewDataSource, public UICollectionViewDelegate {
  public:

@@ -67,9 +67,9 @@ const std::vector<Verb>& verbs() {
       {"return", {}, "return", "the keyboard's return (or search) key",
        "Presses the keyboard's return key in the field being edited (search, in a search bar).", "return",
        Argument::None, Names::None},
-      {"scroll", {}, "scroll down|up|top|bottom|S.R", "scroll the screen",
+      {"scroll", {}, "scroll down|up|left|right|top|bottom|S.R", "scroll the screen",
        "Scrolls the screen's list (or scroll view) a page down or up, to the top or the bottom,\n"
-       "or to the row S.R.",
+       "or to the row S.R; left and right move what scrolls sideways (a page when it pages).",
        "scroll bottom", Argument::Optional, Names::Scroll},
       {"refresh", {}, "refresh", "pull to refresh", "Pulls the screen's list down to refresh it, where it can.", "refresh",
        Argument::None, Names::None},
@@ -332,7 +332,7 @@ Completion complete(const std::string& beforeCursor) {
     case Names::Verbs:
       for (const Verb& v : verbs()) names.push_back(v.name);
       break;
-    case Names::Scroll: names = {"down", "up", "top", "bottom"}; break;
+    case Names::Scroll: names = {"down", "up", "left", "right", "top", "bottom"}; break;
     case Names::Directions:
       names = {"left", "right", "up", "down"};
       [[fallthrough]];

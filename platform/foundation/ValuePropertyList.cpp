@@ -1,4 +1,6 @@
-// Property-list reading and writing of Value through libplist (XML and binary).
+// Property-list reading and writing of Value: binary lists are read by our own reader
+// (BinaryPropertyList), XML ones through libplist after a check of their nesting, and
+// both forms are written through libplist.
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -8,11 +10,12 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/BinaryPropertyList.h"
 #include "foundation/Value.h"
 
 namespace {
 Value fromNode(plist_t node, int depth) {
-  if (!node || depth > 512) return Value();
+  if (!node || depth > BinaryPropertyList::kMaxDepth) return Value();
   switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
       uint8_t b = 0;
@@ -29,14 +32,11 @@ Value fromNode(plist_t node, int depth) {
       plist_get_real_val(node, &d);
       return Value(d);
     }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-      char* s = nullptr;
-      if (plist_get_node_type(node) == PLIST_STRING) plist_get_string_val(node, &s);
-      else plist_get_key_val(node, &s);
-      std::string out = s ? s : "";
-      free(s);
-      return Value(std::move(out));
+    case PLIST_STRING: {
+      // With its length: a string holding U+0000 is text, not the end of the string.
+      uint64_t n = 0;
+      const char* p = plist_get_string_ptr(node, &n);
+      return Value(p ? std::string(p, static_cast<size_t>(n)) : std::string());
     }
     case PLIST_DATA: {
       char* p = nullptr;
@@ -120,122 +120,56 @@ plist_t toNode(const Value& v) {
   return plist_new_string("");
 }
 
-// The library recurses as deep as a document nests, both reading and freeing, and
-// expands a binary list's shared objects into copies. A hostile document could so
-// exhaust the stack or the memory; these checks turn such documents away first.
-constexpr int kMaxDepth = 512;
-constexpr uint64_t kMaxExpandedObjects = 4000000;
-
-bool isBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
+// The library recurses as deep as a document nests, reading it and freeing it. Every
+// element counts here, whatever its name and attributes (the library need not know it to
+// descend into it); comments, processing instructions, declarations and character data
+// sections hold no elements, and quoted attribute values may hold any ">".
 bool xmlNestsTooDeeply(const Data& b) {
+  const size_t n = b.size();
+  auto startsWith = [&](size_t at, const char* text) {
+    size_t len = std::strlen(text);
+    return at + len <= n && std::memcmp(&b[at], text, len) == 0;
+  };
+  auto skipPast = [&](size_t at, const char* text) {
+    size_t len = std::strlen(text);
+    for (; at + len <= n; ++at)
+      if (std::memcmp(&b[at], text, len) == 0) return at + len;
+    return n;
+  };
   int depth = 0;
-  for (size_t i = 0; i + 1 < b.size(); ++i) {
-    if (b[i] != '<') continue;
-    bool closing = b[i + 1] == '/';
-    size_t j = i + (closing ? 2 : 1);
-    auto word = [&](const char* w, size_t n) { return j + n <= b.size() && std::memcmp(&b[j], w, n) == 0; };
-    size_t n = word("array", 5) ? 5 : word("dict", 4) ? 4 : 0;
-    if (n == 0) continue;
-    size_t k = j + n;
-    while (k < b.size() && isBlank(b[k])) ++k;
-    if (k >= b.size() || b[k] != '>') continue;  // another tag, or an empty <array/>
-    if (closing) {
+  size_t i = 0;
+  while (i < n) {
+    if (b[i] != '<') {
+      ++i;
+      continue;
+    }
+    if (startsWith(i, "<!--")) i = skipPast(i + 4, "-->");
+    else if (startsWith(i, "<![CDATA[")) i = skipPast(i + 9, "]]>");
+    else if (startsWith(i, "<?")) i = skipPast(i + 2, "?>");
+    else if (startsWith(i, "<!")) i = skipPast(i + 2, ">");
+    else if (startsWith(i, "</")) {
       if (depth > 0) --depth;
-    } else if (++depth > kMaxDepth) {
-      return true;
+      i = skipPast(i + 2, ">");
+    } else {
+      // A start tag: to its ">", past quoted values; one that ends "/>" is empty.
+      size_t j = i + 1;
+      char quote = 0;
+      for (; j < n; ++j) {
+        char c = static_cast<char>(b[j]);
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          break;
+        }
+      }
+      bool empty = j < n && b[j - 1] == '/';
+      if (!empty && ++depth > BinaryPropertyList::kMaxDepth) return true;
+      i = j + 1;
     }
   }
   return false;
-}
-
-uint64_t readBigEndian(const uint8_t* p, size_t n) {
-  uint64_t v = 0;
-  for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
-  return v;
-}
-
-// Walks a binary list's object graph from its top object without recursion: false when
-// it is malformed, refers to itself, nests deeper than kMaxDepth or would expand to
-// more than kMaxExpandedObjects.
-bool binaryShapeIsSafe(const Data& b) {
-  const size_t n = b.size();
-  if (n < 8 + 32) return false;
-  const uint8_t* trailer = b.data() + n - 32;
-  const size_t offsetSize = trailer[6], refSize = trailer[7];
-  const uint64_t count = readBigEndian(trailer + 8, 8), top = readBigEndian(trailer + 16, 8),
-                 table = readBigEndian(trailer + 24, 8);
-  if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8) return false;
-  if (count == 0 || top >= count || table >= n - 32 || count > (n - 32 - table) / offsetSize) return false;
-
-  auto children = [&](uint64_t object, std::vector<uint64_t>& out) {
-    out.clear();
-    uint64_t at = readBigEndian(b.data() + table + object * offsetSize, offsetSize);
-    if (at < 8 || at >= n - 32) return false;
-    uint8_t marker = b[at], kind = marker >> 4;
-    if (kind != 0xA && kind != 0xC && kind != 0xD) return true;  // not a container
-    uint64_t length = marker & 0xF;
-    size_t pos = static_cast<size_t>(at) + 1;
-    if (length == 0xF) {
-      if (pos >= n || (b[pos] >> 4) != 1) return false;
-      size_t size = size_t(1) << (b[pos] & 0xF);
-      if (size > 8 || pos + 1 + size > n) return false;
-      length = readBigEndian(b.data() + pos + 1, size);
-      pos += 1 + size;
-    }
-    if (length > n) return false;
-    uint64_t refs = kind == 0xD ? length * 2 : length;
-    if (refs > (n - pos) / refSize) return false;
-    for (uint64_t r = 0; r < refs; ++r) {
-      uint64_t child = readBigEndian(b.data() + pos + r * refSize, refSize);
-      if (child >= count) return false;
-      out.push_back(child);
-    }
-    return true;
-  };
-
-  enum : uint8_t { kNew, kOnPath, kDone };
-  std::vector<uint8_t> state(count, kNew);
-  std::vector<uint16_t> height(count, 0);    // containers nested from here down
-  std::vector<uint64_t> expanded(count, 0);  // objects once shared ones are copied
-  struct Frame {
-    uint64_t object;
-    std::vector<uint64_t> kids;
-    size_t next = 0;
-  };
-  std::vector<Frame> path;
-  path.push_back({top, {}, 0});
-  if (!children(top, path.back().kids)) return false;
-  state[top] = kOnPath;
-  while (!path.empty()) {
-    Frame& f = path.back();
-    if (f.next < f.kids.size()) {
-      uint64_t kid = f.kids[f.next++];
-      if (state[kid] == kOnPath) return false;  // a cycle
-      if (state[kid] == kDone) {
-        if (path.size() + height[kid] > kMaxDepth) return false;
-        continue;
-      }
-      Frame next{kid, {}, 0};
-      if (!children(kid, next.kids)) return false;
-      state[kid] = kOnPath;
-      path.push_back(std::move(next));
-      if (path.size() > kMaxDepth) return false;
-      continue;
-    }
-    uint16_t h = 0;
-    uint64_t total = 1;
-    for (uint64_t kid : f.kids) {
-      h = std::max<uint16_t>(h, static_cast<uint16_t>(height[kid] + 1));
-      total += expanded[kid];
-      if (total > kMaxExpandedObjects) return false;
-    }
-    height[f.object] = h;
-    expanded[f.object] = total;
-    state[f.object] = kDone;
-    path.pop_back();
-  }
-  return true;
 }
 }  // namespace
 
@@ -244,15 +178,15 @@ std::optional<Value> Value::fromPropertyList(const Data& bytes, std::string* err
     if (error) *error = "empty or oversized property list";
     return std::nullopt;
   }
-  bool binary = bytes.size() >= 8 && std::memcmp(bytes.data(), "bplist00", 8) == 0;
-  if (binary ? !binaryShapeIsSafe(bytes) : xmlNestsTooDeeply(bytes)) {
-    if (error) *error = "The data couldn't be read because it isn't in the correct format.";
+  if (BinaryPropertyList::hasSignature(bytes)) return BinaryPropertyList::read(bytes, error);
+  if (xmlNestsTooDeeply(bytes)) {
+    if (error) *error = BinaryPropertyList::kDepthError;
     return std::nullopt;
   }
   plist_t root = nullptr;
   plist_from_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<uint32_t>(bytes.size()), &root);
   if (!root) {
-    if (error) *error = "The data couldn't be read because it isn't in the correct format.";
+    if (error) *error = BinaryPropertyList::kFormatError;
     return std::nullopt;
   }
   Value out = fromNode(root, 0);

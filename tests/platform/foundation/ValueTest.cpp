@@ -312,6 +312,60 @@ TEST(ValuePropertyList, HostileShapesAreRefusedWithoutExhaustingStackOrMemory) {
   EXPECT_EQ(wide->size(), 6000u);
 }
 
+// A binary list of the given objects (each its marker and bytes), one-byte offsets and
+// references, the first object at the top.
+Data binaryObjects(const std::vector<std::string>& objects) {
+  Data b = dataFromString("bplist00");
+  std::vector<uint8_t> offsets;
+  for (const auto& o : objects) {
+    offsets.push_back(static_cast<uint8_t>(b.size()));
+    b.insert(b.end(), o.begin(), o.end());
+  }
+  uint64_t table = b.size();
+  b.insert(b.end(), offsets.begin(), offsets.end());
+  for (int i = 0; i < 6; ++i) b.push_back(0);
+  b.push_back(1);
+  b.push_back(1);
+  for (uint64_t v : {uint64_t(objects.size()), uint64_t(0), table})
+    for (int i = 7; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  return b;
+}
+
+TEST(ValuePropertyList, AStringOrKeyHoldingUPlus0000IsText) {
+  // "a", U+0000, "b" in UTF-16, alone and as a dictionary's key; and in ASCII.
+  const std::string utf16("\x63\0a\0\0\0b", 7), ascii("\x52" "a\0", 3);
+  auto alone = Value::fromPropertyList(binaryObjects({utf16}));
+  ASSERT_TRUE(alone);
+  EXPECT_EQ(*alone, Value(std::string("a\0b", 3)));
+  std::string error;
+  auto keyed = Value::fromPropertyList(binaryObjects({"\xD2\x01\x02\x03\x04", utf16, ascii, "\x51v", "\x09"}), &error);
+  ASSERT_TRUE(keyed) << error;
+  EXPECT_EQ((*keyed)[std::string("a\0b", 3)], Value("v"));
+  EXPECT_EQ((*keyed)[std::string("a\0b", 2)], Value(true));  // the ASCII key: "a", U+0000
+  EXPECT_EQ(keyed->size(), 2u);
+  // A key that is no string is a malformed list.
+  EXPECT_FALSE(Value::fromPropertyList(binaryObjects({"\xD1\x01\x02", "\x10\x05", "\x09"}), &error));
+  EXPECT_EQ(error, "The data couldn't be read because it isn't in the correct format.");
+}
+
+TEST(ValuePropertyList, XMLNestingIsLimitedWhateverTheElementsCarry) {
+  // Two hundred thousand containers deep, each with an attribute.
+  std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+  for (int i = 0; i < 200000; ++i) deep += i % 2 ? "<array a=\"x>y\">" : "<dict\tb='1'>";
+  std::string error;
+  EXPECT_FALSE(Value::fromPropertyList(dataFromString(deep), &error));
+  EXPECT_EQ(error, "The data couldn't be read because it nests containers more than 512 levels deep.");
+  // Self-closing elements with attributes, and markup inside comments, don't nest.
+  std::string flat = "<plist version=\"1.0\"><array><!-- ";
+  for (int i = 0; i < 1000; ++i) flat += "<array>";
+  flat += " -->";
+  for (int i = 0; i < 1000; ++i) flat += "<array a=\"1\"/><string>&lt;array&gt;</string>";
+  flat += "</array></plist>";
+  auto wide = Value::fromPropertyList(dataFromString(flat), &error);
+  ASSERT_TRUE(wide) << error;
+  EXPECT_EQ(wide->size(), 2000u);
+}
+
 // --- Lenient readings and equality -----------------------------------------
 
 TEST(ValueReadings, BoolFromTextFollowsThePlatformRules) {

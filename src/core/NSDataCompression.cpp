@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/DecodedOutput.h"
 #include "foundation/Log.h"
 
 namespace NSDataCompression {
@@ -18,30 +19,15 @@ Data failed(const Data& input, std::string* error, std::string message) {
   return input;
 }
 
-// The decoded bytes live in `out`; `filled` of them are real. Grows `out` geometrically
-// so a tiny input with a huge output costs linear time, and never past one byte over the
-// ceiling (reaching that byte is how an oversized output is noticed). False when the
-// ceiling has been passed.
-bool makeRoom(Data& out, size_t filled, size_t step, size_t maxDecodedSize) {
-  if (filled < out.size()) return true;
-  if (filled > maxDecodedSize) return false;
-  const size_t limit = maxDecodedSize == SIZE_MAX ? SIZE_MAX : maxDecodedSize + 1;
-  size_t grow = std::max({step, filled, size_t(4096)});
-  size_t want = limit - filled < grow ? limit : filled + grow;
-  out.resize(want);
-  return true;
-}
-
 // The first output buffer: the size the container announces when it announces one and
 // the claim is plausible (so a large index is decoded without regrowing), otherwise twice
 // the input. A claim is only a hint; the decoder's own checks and the ceiling still rule.
-size_t initialSize(size_t inputSize, size_t maxDecodedSize, uint64_t announced = 0) {
+size_t initialSize(size_t inputSize, uint64_t announced = 0) {
   constexpr uint64_t kMostTrustedRatio = 64;
   size_t want = inputSize > SIZE_MAX / 2 ? SIZE_MAX : inputSize * 2;
   if (announced > 0 && announced / kMostTrustedRatio <= inputSize && announced < SIZE_MAX)
     want = static_cast<size_t>(announced) + 1;  // one spare byte: the end needs no regrowth
-  want = std::max(want, size_t(4096));
-  return maxDecodedSize == SIZE_MAX ? want : std::min(want, maxDecodedSize + 1);
+  return std::max(want, size_t(4096));
 }
 
 // The decoding libraries count in unsigned int; larger inputs are fed in pieces.
@@ -99,7 +85,7 @@ Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
     return failed(data, error, qblog::format(
         "BZ2 Decompression initialization failed with error code: (%d)", rc));
 
-  Data out(initialSize(data.size(), maxDecodedSize));
+  DecodedOutput out(initialSize(data.size()), maxDecodedSize);
   size_t filled = 0, fed = 0;
   for (;;) {
     if (s.avail_in == 0 && fed < data.size()) {
@@ -108,12 +94,12 @@ Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       s.avail_in = static_cast<unsigned>(piece);
       fed += piece;
     }
-    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize)) {
+    if (!out.makeRoom(filled, data.size() / 2)) {
       BZ2_bzDecompressEnd(&s);
       return streamFailure(BZ_MEM_ERROR);
     }
-    size_t room = std::min(out.size() - filled, kPiece);
-    s.next_out = reinterpret_cast<char*>(out.data() + filled);
+    size_t room = std::min(out.room(filled), kPiece);
+    s.next_out = reinterpret_cast<char*>(out.end(filled));
     s.avail_out = static_cast<unsigned>(room);
     unsigned inBefore = s.avail_in;
     rc = BZ2_bzDecompress(&s);
@@ -143,8 +129,7 @@ Data BZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       return streamFailure(BZ_UNEXPECTED_EOF);
     }
   }
-  out.resize(filled);
-  return out;
+  return out.take(filled);
 }
 
 Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize) {
@@ -165,7 +150,7 @@ Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
   uint64_t announced = 0;
   if (data.size() >= 18)
     for (size_t i = data.size() - 1; i >= data.size() - 4; --i) announced = announced << 8 | data[i];
-  Data out(initialSize(data.size(), maxDecodedSize, announced));
+  DecodedOutput out(initialSize(data.size(), announced), maxDecodedSize);
   size_t filled = 0, fed = 0;
   for (;;) {
     if (s.avail_in == 0 && fed < data.size()) {
@@ -174,12 +159,12 @@ Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
       s.avail_in = static_cast<uInt>(piece);
       fed += piece;
     }
-    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize)) {
+    if (!out.makeRoom(filled, data.size() / 2)) {
       inflateEnd(&s);
       return streamFailure(Z_MEM_ERROR);
     }
-    size_t room = std::min(out.size() - filled, size_t(UINT_MAX));
-    s.next_out = out.data() + filled;
+    size_t room = std::min(out.room(filled), size_t(UINT_MAX));
+    s.next_out = out.end(filled);
     s.avail_out = static_cast<uInt>(room);
     uInt inBefore = s.avail_in;
     rc = inflate(&s, Z_SYNC_FLUSH);
@@ -213,8 +198,7 @@ Data GZunzippedData(const Data& data, std::string* error, size_t maxDecodedSize)
   }
   rc = inflateEnd(&s);
   if (rc != Z_OK) return streamFailure(rc);
-  out.resize(filled);
-  return out;
+  return out.take(filled);
 }
 
 namespace {
@@ -264,9 +248,9 @@ Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Con
     lzma_end(&s);
     return failed(data, error, qblog::format(texts.streamFailed, code));
   };
-  // The decoder's own memory (its dictionary) is bounded apart from the output: a header
-  // may claim a dictionary of gigabytes.
-  const uint64_t memlimit = std::max<uint64_t>(maxDecodedSize, uint64_t(256) << 20);
+  // The decoder's own memory, its dictionary, is held beside the output and bounded apart:
+  // enough for every preset of xz (65 MiB at -9), whatever size a header claims.
+  const uint64_t memlimit = uint64_t(80) << 20;
 
   lzma_stream s = LZMA_STREAM_INIT;
   lzma_ret rc = container == Container::XZ
@@ -277,15 +261,14 @@ Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Con
     return failed(data, error, qblog::format(texts.initFailed, static_cast<int>(rc)));
   }
 
-  Data out(initialSize(data.size(), maxDecodedSize, announcedSize(data, container)));
+  DecodedOutput out(initialSize(data.size(), announcedSize(data, container)), maxDecodedSize);
   size_t filled = 0;
   s.next_in = data.data();
   s.avail_in = data.size();
   for (;;) {
-    if (!makeRoom(out, filled, data.size() / 2, maxDecodedSize))
-      return streamFailure(s, LZMA_MEMLIMIT_ERROR);
-    size_t room = out.size() - filled;
-    s.next_out = out.data() + filled;
+    if (!out.makeRoom(filled, data.size() / 2)) return streamFailure(s, LZMA_MEMLIMIT_ERROR);
+    size_t room = out.room(filled);
+    s.next_out = out.end(filled);
     s.avail_out = room;
     size_t inBefore = s.avail_in;
     // All input is present, so the last call may finish; a stream that is cut short then
@@ -300,8 +283,7 @@ Data lzmaDecode(const Data& data, std::string* error, size_t maxDecodedSize, Con
   lzma_end(&s);
   if (filled > maxDecodedSize)
     return failed(data, error, qblog::format(texts.streamFailed, LZMA_MEMLIMIT_ERROR));
-  out.resize(filled);
-  return out;
+  return out.take(filled);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 //
 // Repository data is hostile: decoded output beyond `maxDecodedSize` fails with the
 // decoder's stream message, so a small file that claims gigabytes cannot exhaust memory.
+// The ceiling counts what is held at once (DecodedOutput): a decoder holds at most the
+// ceiling and its own working memory (for XZ and LZMA a dictionary of at most 80 MiB)
+// beside the input.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -16,7 +19,9 @@
 
 namespace NSDataCompression {
 
-inline constexpr size_t kDefaultMaxDecodedSize = size_t(1) << 30;  // 1 GiB
+// An index of this project's scale: the largest real one it reads, Debian's main index,
+// is 50 MB decoded; a jailbreak repository's is a few.
+inline constexpr size_t kDefaultMaxDecodedSize = size_t(128) << 20;  // 128 MiB
 
 Data BZunzippedData(const Data& data, std::string* error = nullptr,
                     size_t maxDecodedSize = kDefaultMaxDecodedSize);

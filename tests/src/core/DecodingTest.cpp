@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "CompressedSamples.h"
 #include "core/NSDataCompression.h"
 #include "foundation/Files.h"
 #include "support/TestData.h"
@@ -25,54 +26,6 @@ Data readFile(const std::string& path) {
 const Data& plainPackages() {
   static const Data plain = readFile(kRepo + "Packages");
   return plain;
-}
-
-Data gzipOf(const Data& plain) {
-  z_stream s{};
-  EXPECT_EQ(deflateInit2(&s, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY), Z_OK);
-  Data out(deflateBound(&s, plain.size()) + 64);
-  s.next_in = const_cast<Bytef*>(plain.data());
-  s.avail_in = static_cast<uInt>(plain.size());
-  s.next_out = out.data();
-  s.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-  out.resize(s.total_out);
-  deflateEnd(&s);
-  return out;
-}
-
-Data zlibOf(const Data& plain) {
-  uLongf size = compressBound(plain.size());
-  Data out(size);
-  EXPECT_EQ(compress(out.data(), &size, plain.data(), plain.size()), Z_OK);
-  out.resize(size);
-  return out;
-}
-
-Data bzip2Of(const Data& plain) {
-  unsigned size = static_cast<unsigned>(plain.size() + plain.size() / 100 + 600);
-  Data out(size);
-  EXPECT_EQ(BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size,
-                                     reinterpret_cast<char*>(const_cast<uint8_t*>(plain.data())),
-                                     static_cast<unsigned>(plain.size()), 9, 0, 0),
-            BZ_OK);
-  out.resize(size);
-  return out;
-}
-
-Data xzOf(const Data& plain) {
-  Data out(lzma_stream_buffer_bound(plain.size()));
-  size_t size = 0;
-  EXPECT_EQ(lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr, plain.data(), plain.size(),
-                                    out.data(), &size, out.size()),
-            LZMA_OK);
-  out.resize(size);
-  return out;
-}
-
-Data concat(Data a, const Data& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 Data cut(const Data& data, size_t length) { return Data(data.begin(), data.begin() + static_cast<ptrdiff_t>(length)); }

@@ -1,0 +1,84 @@
+// Small files that decode to far more than the ceiling: each decoder refuses them having
+// held about the ceiling at once, never the ceiling and an old buffer beside a new one.
+// The peak is the process's own resident-memory high-water mark, reset before each run.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "CompressedSamples.h"
+#include "core/NSDataCompression.h"
+
+using namespace NSDataCompression;
+
+namespace {
+size_t statusKilobytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field, 0) == 0) return std::stoul(line.substr(line.find_first_of("0123456789")));
+  return 0;
+}
+
+// How far this process's resident memory rose above where it stood while `run` ran.
+size_t peakGrowth(const std::function<void()>& run) {
+  std::ofstream("/proc/self/clear_refs") << "5";  // the high-water mark starts again from now
+  size_t before = statusKilobytes("VmRSS:");
+  run();
+  size_t peak = statusKilobytes("VmHWM:");
+  return peak > before ? (peak - before) * 1024 : 0;
+}
+
+// `copies` of one compressed stream (or gzip member) one after another: the decoders
+// read them all, so a stream of 8 MiB of zeros repeated 32 times is 256 MiB decoded.
+Data repeated(const Data& stream, int copies) {
+  Data out;
+  for (int i = 0; i < copies; ++i) out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+struct Bomb {
+  const char* name;
+  Data bytes;
+  Data (*decode)(const Data&, std::string*, size_t);
+};
+}  // namespace
+
+TEST(DecodingBomb, EachDecoderHoldsAboutTheCeilingAtOnce) {
+  const Data zeros(8u << 20, 0);
+  const Bomb bombs[] = {{"bzip2", repeated(bzip2Of(zeros), 32), BZunzippedData},
+                        {"gzip", repeated(gzipOf(zeros), 32), GZunzippedData},
+                        {"xz", repeated(xzOf(zeros), 32), XZunzippedData}};
+  // The decoders' own state (a bzip2 block, an XZ dictionary of 8 MiB), the allocator's
+  // slack and, under the address sanitizer, its shadow, beside the ceiling and the input.
+  const size_t slack = 32u << 20;
+  for (const Bomb& bomb : bombs) {
+    ASSERT_LT(bomb.bytes.size(), 300000u) << bomb.name;
+    std::string error;
+    Data result;
+    size_t peak = peakGrowth([&] { result = bomb.decode(bomb.bytes, &error, kDefaultMaxDecodedSize); });
+    EXPECT_EQ(result, bomb.bytes) << bomb.name;  // refused: the input comes back
+    EXPECT_NE(error.find("Decompression stream failed"), std::string::npos) << bomb.name << ": " << error;
+    EXPECT_LE(peak, kDefaultMaxDecodedSize + bomb.bytes.size() + slack)
+        << bomb.name << " held " << (peak >> 20) << " MiB at once";
+  }
+}
+
+TEST(DecodingBomb, AWholeIndexUnderTheCeilingIsHeldAboutOnce) {
+  // 96 MiB decoded, under the 128 MiB default: handed over as Data without a second
+  // copy of the whole beside the first.
+  const Data zeros(8u << 20, 0);
+  const Data input = repeated(xzOf(zeros), 12);
+  std::string error;
+  Data result;
+  size_t peak = peakGrowth([&] { result = XZunzippedData(input, &error); });
+  EXPECT_EQ(result.size(), 96u << 20) << error;
+  EXPECT_LE(peak, (96u << 20) + (32u << 20)) << (peak >> 20) << " MiB at once";
+}
+
+TEST(DecodingBomb, TheDefaultCeilingFitsAnIndexOfThisProjectsScale) {
+  // The largest real index read here is Debian's, 50 MB decoded; a ceiling of a gigabyte
+  // would let any repository make the process hold that much.
+  EXPECT_GE(kDefaultMaxDecodedSize, size_t(64) << 20);
+  EXPECT_LE(kDefaultMaxDecodedSize, size_t(256) << 20);
+}

@@ -4,7 +4,10 @@
 // not; what a package may legitimately run (its hooks) runs, inside the sandbox.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "foundation/Files.h"
 #include "launcher/LauncherEnvironment.h"
@@ -19,6 +22,18 @@ namespace {
 // The capabilities a command keeps in the sandbox: CHOWN, DAC_OVERRIDE, FOWNER, FSETID
 // and SYS_CHROOT.
 constexpr const char* kSandboxCapabilities = "000000000004001b";
+
+// The CPU time this thread spends in `run`.
+double threadSeconds(const std::function<void()>& run) {
+  auto now = [] {
+    struct rusage usage;
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  };
+  double start = now();
+  run();
+  return now() - start;
+}
 
 class Containment : public ScriptingDeviceRootFixture {
  protected:
@@ -150,6 +165,26 @@ TEST_F(Containment, ALocationWithABlankOrAControlNeverReachesTheSourcesList) {
   ASSERT_EQ(KVAPTManager::writeReleaseContents("Origin: Fine\n", base), nullptr);
   KVAPTManager::generateCaches();
   EXPECT_EQ(KVAPTManager::status(), 0) << output();
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, AMaintainerScriptsLongOutputCostsInProportionToItsLength) {
+  const std::string deb =
+      build(DebPackage("com.example.talkative").script("postinst", "#!/bin/sh\n/bin/busybox seq 1 160000\n"));
+  size_t pieces = 0;
+  bool installed = false;
+  // The runner's own work happens on this thread: CPU time, not the clock, so a busy
+  // machine changes nothing. Appending is a fraction of a second; a copy of the whole
+  // output per line took seconds.
+  double seconds = threadSeconds([&] {
+    installed = KVAPTManager::installDPKG(deb, [&](const std::string&, const std::string&, bool done, int32_t) {
+      if (!done) ++pieces;
+    });
+  });
+  ASSERT_TRUE(installed) << output().substr(0, 2000);
+  EXPECT_GE(pieces, 160000u);
+  EXPECT_NE(output().find("\n159999\n160000\n"), std::string::npos);
+  EXPECT_LT(seconds, 1.0);
   EXPECT_EQ(marker.changes(), "");
 }
 

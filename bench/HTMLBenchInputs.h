@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "BenchIndex.h"
+
 struct HTMLBenchInput {
   std::string name;
   std::vector<std::string> pages;  // each is one document
@@ -36,13 +38,12 @@ inline std::string htmlBenchRead(const std::filesystem::path& path) {
 
 inline const std::vector<HTMLBenchInput>& htmlBenchInputs() {
   static const std::vector<HTMLBenchInput> inputs = [] {
-    std::filesystem::path data(QB_TESTDATA_DIR);
     std::vector<HTMLBenchInput> all;
-    all.push_back({"utm", {htmlBenchRead(data / "repos/utm/depiction/web/com.utmapp.UTM.html")}});
+    all.push_back({"utm", {htmlBenchRead(benchTestData("repos/utm/depiction/web/com.utmapp.UTM.html"))}});
 
     HTMLBenchInput poomsmart{"poomsmart", {}};
     std::vector<std::filesystem::path> pages;
-    for (const auto& e : std::filesystem::directory_iterator(data / "repos/poomsmart/repo/depictions")) {
+    for (const auto& e : std::filesystem::directory_iterator(benchTestData("repos/poomsmart/repo/depictions"))) {
       if (e.path().extension() == ".html") pages.push_back(e.path());
     }
     std::sort(pages.begin(), pages.end());
@@ -51,7 +52,7 @@ inline const std::vector<HTMLBenchInput>& htmlBenchInputs() {
 
     std::string joined;
     std::vector<std::filesystem::path> suites;
-    for (const auto& e : std::filesystem::directory_iterator(data / "html/html5lib-tests/tokenizer")) {
+    for (const auto& e : std::filesystem::directory_iterator(benchTestData("html/html5lib-tests/tokenizer"))) {
       if (e.path().extension() == ".test" && e.path().filename() != "xmlViolation.test") suites.push_back(e.path());
     }
     std::sort(suites.begin(), suites.end());

@@ -1,7 +1,31 @@
 #include "html/HTMLDocument.h"
 
+#include "html/HTMLEncoding.h"
+#include "html/HTMLParser.h"
+
 
 namespace html {
+
+std::shared_ptr<HTMLDocument> HTMLDocument::documentWithData(
+    std::string_view data, const std::optional<std::string>& contentTypeHeader) {
+  return ParserWithDataAndContentType(data, contentTypeHeader)->document();
+}
+
+std::shared_ptr<HTMLDocument> HTMLDocument::documentWithData(
+    const std::vector<uint8_t>& data, const std::optional<std::string>& contentTypeHeader) {
+  return documentWithData(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
+                          contentTypeHeader);
+}
+
+std::shared_ptr<HTMLDocument> HTMLDocument::documentWithString(StringView string) {
+  HTMLParser parser(String(string), HTMLStringEncoding{NSUTF8StringEncoding, HTMLEncodingConfidence::Tentative},
+                    nullptr);
+  return parser.document();
+}
+
+std::shared_ptr<HTMLDocument> HTMLDocument::documentWithString(std::string_view utf8) {
+  return documentWithString(StringView(fromUTF8(utf8)));
+}
 
 std::shared_ptr<HTMLDocumentType> HTMLDocument::documentType() const {
   for (const HTMLNodeRef& child : children()) {

@@ -19,6 +19,16 @@ class HTMLDocument : public HTMLNode {
  public:
   HTMLDocument() : HTMLNode(Kind::Document) {}
 
+  // Bytes of any encoding: a byte-order mark, then the content type's charset, then a
+  // fallback decide; a meta element naming another encoding makes one re-parse.
+  static std::shared_ptr<HTMLDocument> documentWithData(std::string_view data,
+                                                        const std::optional<std::string>& contentTypeHeader);
+  static std::shared_ptr<HTMLDocument> documentWithData(const std::vector<uint8_t>& data,
+                                                        const std::optional<std::string>& contentTypeHeader);
+  // Text already decoded; it is never decoded again.
+  static std::shared_ptr<HTMLDocument> documentWithString(StringView string);
+  static std::shared_ptr<HTMLDocument> documentWithString(std::string_view utf8);
+
   // The first DOCTYPE child, or nullptr.
   std::shared_ptr<HTMLDocumentType> documentType() const;
   // Replaces the DOCTYPE in place, or puts it just before the root element (at the end

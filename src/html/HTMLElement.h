@@ -41,6 +41,13 @@ class HTMLElement : public HTMLNode {
   const char* className() const override { return "HTMLElement"; }
 
  private:
+  friend class HTMLParser;
+  // The tree builder's bookkeeping while it builds, so that it can tell in one step
+  // whether an element is open or in its list of formatting elements. Both are false
+  // in a finished document.
+  bool onStackOfOpenElements_ = false;
+  bool inActiveFormattingElements_ = false;
+
   String tagName_;
   HTMLOrderedDictionary attributes_;
   HTMLNamespace namespace_ = HTMLNamespace::HTML;

@@ -6,6 +6,7 @@
 #include "html/HTMLChildrenRelationshipProxy.h"
 #include "html/HTMLDocument.h"
 #include "html/HTMLElement.h"
+#include "html/HTMLSelector.h"
 #include "html/HTMLSerialization.h"
 #include "html/HTMLTextNode.h"
 #include "html/HTMLTreeEnumerator.h"
@@ -206,5 +207,59 @@ String HTMLNode::serializedFragment() const { return HTMLSerialization::serializ
 String HTMLNode::innerHTML() const { return HTMLSerialization::innerHTML(*this); }
 String HTMLNode::description() const { return HTMLSerialization::description(*this); }
 String HTMLNode::recursiveDescription() const { return HTMLSerialization::recursiveDescription(*this); }
+
+std::vector<HTMLElementRef> HTMLNode::nodesMatchingSelector(StringView selector) const {
+  return nodesMatchingParsedSelector(HTMLSelector::selectorForString(selector));
+}
+
+std::vector<HTMLElementRef> HTMLNode::nodesMatchingSelector(std::string_view utf8Selector) const {
+  return nodesMatchingSelector(StringView(fromUTF8(utf8Selector)));
+}
+
+HTMLElementRef HTMLNode::firstNodeMatchingSelector(StringView selector) const {
+  return firstNodeMatchingParsedSelector(HTMLSelector::selectorForString(selector));
+}
+
+HTMLElementRef HTMLNode::firstNodeMatchingSelector(std::string_view utf8Selector) const {
+  return firstNodeMatchingSelector(StringView(fromUTF8(utf8Selector)));
+}
+
+namespace {
+
+void requireUsable(const HTMLSelector& selector) {
+  if (selector.error()) {
+    throw std::invalid_argument("Attempted to use selector with error: " +
+                                selector.error()->localizedDescription());
+  }
+}
+
+}  // namespace
+
+std::vector<HTMLElementRef> HTMLNode::nodesMatchingParsedSelector(const HTMLSelector& selector) const {
+  requireUsable(selector);
+  std::vector<HTMLElementRef> found;
+  HTMLTreeEnumerator walk = treeEnumerator();
+  while (HTMLNode* node = walk.nextObject()) {
+    if (!node->isElement()) continue;
+    auto* element = static_cast<HTMLElement*>(node);
+    if (selector.matchesElement(*element)) {
+      found.push_back(std::static_pointer_cast<HTMLElement>(element->shared_from_this()));
+    }
+  }
+  return found;
+}
+
+HTMLElementRef HTMLNode::firstNodeMatchingParsedSelector(const HTMLSelector& selector) const {
+  requireUsable(selector);
+  HTMLTreeEnumerator walk = treeEnumerator();
+  while (HTMLNode* node = walk.nextObject()) {
+    if (!node->isElement()) continue;
+    auto* element = static_cast<HTMLElement*>(node);
+    if (selector.matchesElement(*element)) {
+      return std::static_pointer_cast<HTMLElement>(element->shared_from_this());
+    }
+  }
+  return nullptr;
+}
 
 }  // namespace html

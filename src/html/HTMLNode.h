@@ -94,6 +94,15 @@ class HTMLNode : public std::enable_shared_from_this<HTMLNode> {
   String description() const;
   String recursiveDescription() const;
 
+  // Selector queries over the subtree, the node itself included, in tree order. A
+  // selector that fails to compile throws std::invalid_argument.
+  std::vector<HTMLElementRef> nodesMatchingSelector(StringView selector) const;
+  std::vector<HTMLElementRef> nodesMatchingSelector(std::string_view utf8Selector) const;
+  HTMLElementRef firstNodeMatchingSelector(StringView selector) const;
+  HTMLElementRef firstNodeMatchingSelector(std::string_view utf8Selector) const;
+  std::vector<HTMLElementRef> nodesMatchingParsedSelector(const HTMLSelector& selector) const;
+  HTMLElementRef firstNodeMatchingParsedSelector(const HTMLSelector& selector) const;
+
  protected:
   explicit HTMLNode(Kind kind) : kind_(kind) {}
 

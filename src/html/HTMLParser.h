@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "html/HTMLDocument.h"
@@ -100,7 +101,16 @@ class HTMLParser : public HTMLTokenizerParser {
   void popUntilAnyElementNamed(const TagSet& ids);
   void popUntilElement(const HTMLElement* element);
   void removeFromStack(const HTMLElement* element);
+  void insertIntoStack(size_t index, const HTMLElementRef& element);
   size_t indexInStack(const HTMLElement* element) const;
+  // How many open elements have the name: scope searches for a name nobody has open
+  // end at once, so a deep stack is never walked in vain.
+  bool isOpen(TagId id) const { return openElementCounts_[static_cast<size_t>(id)] > 0; }
+  bool isAnyOpen(const TagSet& ids) const;
+  bool isOpenNamed(const String& tagName) const;
+  // Whether a MathML or SVG element whose name in lower case is the name is open.
+  bool isForeignOpenNamedIgnoringCase(const String& lowercaseName) const;
+  void countOpenElement(const HTMLElement& element, int delta);
   bool currentNodeIs(TagId id) const { return currentNode() && currentNode()->tagId() == id; }
 
   // Scopes: the matching element, or null.
@@ -286,6 +296,9 @@ class HTMLParser : public HTMLTokenizerParser {
   Mode originalInsertionMode_ = Mode::Initial;
   HTMLElementRef context_;
   std::vector<HTMLElementRef> stack_;
+  uint32_t openElementCounts_[static_cast<size_t>(TagId::Count)] = {};
+  std::unordered_map<String, uint32_t> openUnknownElementCounts_;
+  std::unordered_map<String, uint32_t> openForeignElementCounts_;  // by lower-case name
   HTMLElementRef headElementPointer_;
   HTMLElementRef formElementPointer_;
   std::shared_ptr<HTMLDocument> document_;

@@ -78,6 +78,7 @@ bool HTMLParser::runAdoptionAgencyAlgorithmForTagName(const String& tagName) {
       // 8.5 A copy of node takes its places in the list and in the stack.
       auto copy = std::static_pointer_cast<HTMLElement>(node->copy());
       size_t listIndex = indexInListOfActiveFormattingElements(node.get());
+      // The copy has node's name, so the count of open elements of that name stays.
       node->inActiveFormattingElements_ = false;
       node->onStackOfOpenElements_ = false;
       copy->inActiveFormattingElements_ = true;
@@ -116,9 +117,7 @@ bool HTMLParser::runAdoptionAgencyAlgorithmForTagName(const String& tagName) {
 
     // 14.
     removeFromStack(formattingElement.get());
-    size_t blockIndex = indexInStack(furthestBlock.get());
-    stack_.insert(stack_.begin() + static_cast<std::ptrdiff_t>(blockIndex + 1), newElement);
-    newElement->onStackOfOpenElements_ = true;
+    insertIntoStack(indexInStack(furthestBlock.get()) + 1, newElement);
   }
   return true;
 }

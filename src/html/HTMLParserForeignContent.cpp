@@ -113,6 +113,9 @@ void HTMLParser::foreignContentInsertionModeHandleEndTagToken(HTMLToken& token) 
   }
   // 2.
   if (index == 0) return;
+  // With no foreign element of the name open, the walk below would only end at the
+  // first HTML element (the bottom of the stack is one).
+  if (!isForeignOpenNamedIgnoringCase(name)) return processTokenUsingRulesForInsertionMode(token, insertionMode_);
   for (;;) {
     HTMLElement* node = stack_[index].get();
     // 3.

@@ -511,6 +511,8 @@ void HTMLParser::inBodyInsertionModeHandleEndTagToken(HTMLToken& token) {
 
 void HTMLParser::inBodyInsertionModeHandleAnyOtherEndTagToken(const HTMLTagToken& token) {
   const String& name = token.tagName();
+  // With no element of the name open, the walk would only end at a special element.
+  if (!isOpenNamed(name)) return addParseError(named("Ignoring end tag '%@' in <body>", name));
   for (size_t i = stack_.size(); i-- > 0;) {
     HTMLElement* node = stack_[i].get();
     if (node->tagName() == name) {

@@ -9,14 +9,49 @@ namespace html {
 
 // MARK: The stack of open elements
 
+void HTMLParser::countOpenElement(const HTMLElement& element, int delta) {
+  if (element.tagId() == TagId::Unknown) {
+    openUnknownElementCounts_[element.tagName()] += delta;
+  } else {
+    openElementCounts_[static_cast<size_t>(element.tagId())] += delta;
+  }
+  if (!isHTML(element)) openForeignElementCounts_[asciiLowercase(element.tagName())] += delta;
+}
+
+bool HTMLParser::isForeignOpenNamedIgnoringCase(const String& lowercaseName) const {
+  auto found = openForeignElementCounts_.find(lowercaseName);
+  return found != openForeignElementCounts_.end() && found->second > 0;
+}
+
+bool HTMLParser::isAnyOpen(const TagSet& ids) const {
+  bool any = false;
+  ids.forEach([&](TagId id) { any = any || isOpen(id); });
+  return any;
+}
+
+bool HTMLParser::isOpenNamed(const String& tagName) const {
+  TagId id = tagIdForName(tagName);
+  if (id != TagId::Unknown) return isOpen(id);
+  auto found = openUnknownElementCounts_.find(tagName);
+  return found != openUnknownElementCounts_.end() && found->second > 0;
+}
+
 void HTMLParser::push(const HTMLElementRef& element) {
   element->onStackOfOpenElements_ = true;
+  countOpenElement(*element, 1);
   stack_.push_back(element);
+}
+
+void HTMLParser::insertIntoStack(size_t index, const HTMLElementRef& element) {
+  element->onStackOfOpenElements_ = true;
+  countOpenElement(*element, 1);
+  stack_.insert(stack_.begin() + static_cast<std::ptrdiff_t>(index), element);
 }
 
 void HTMLParser::popCurrentNode() {
   if (stack_.empty()) return;
   stack_.back()->onStackOfOpenElements_ = false;
+  countOpenElement(*stack_.back(), -1);
   stack_.pop_back();
 }
 
@@ -57,6 +92,7 @@ void HTMLParser::removeFromStack(const HTMLElement* element) {
   size_t at = indexInStack(element);
   if (at == HTMLNode::NotFound) return;
   stack_[at]->onStackOfOpenElements_ = false;
+  countOpenElement(*stack_[at], -1);
   stack_.erase(stack_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
@@ -65,6 +101,7 @@ void HTMLParser::removeFromStack(const HTMLElement* element) {
 // From the current node down: a target ends the walk with a find (before the boundary
 // test, so a target that is itself a boundary is found); a boundary ends it without.
 HTMLElement* HTMLParser::elementInSpecificScope(const TagSet& targets, const TagSet& extraHTMLBoundaries) const {
+  if (!isAnyOpen(targets)) return nullptr;
   for (size_t i = stack_.size(); i-- > 0;) {
     HTMLElement* node = stack_[i].get();
     if (targets.contains(node->tagId())) return node;
@@ -90,6 +127,7 @@ HTMLElement* HTMLParser::elementInListItemScopeWithTagName(TagId id) const {
 }
 
 HTMLElement* HTMLParser::elementInTableScopeWithTagNameInArray(const TagSet& ids, bool htmlOnly) const {
+  if (!isAnyOpen(ids)) return nullptr;
   for (size_t i = stack_.size(); i-- > 0;) {
     HTMLElement* node = stack_[i].get();
     if (ids.contains(node->tagId()) && (!htmlOnly || isHTML(*node))) return node;
@@ -99,6 +137,7 @@ HTMLElement* HTMLParser::elementInTableScopeWithTagNameInArray(const TagSet& ids
 }
 
 HTMLElement* HTMLParser::selectElementInSelectScope() const {
+  if (!isOpen(TagId::Select)) return nullptr;
   for (size_t i = stack_.size(); i-- > 0;) {
     HTMLElement* node = stack_[i].get();
     if (node->tagId() == TagId::Select) return node;

@@ -1,6 +1,7 @@
 #pragma once
 // Sets of tag names the tree builder tests elements and tokens against.
-#include <bitset>
+#include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
 #include "html/HTMLElement.h"
@@ -12,17 +13,27 @@ class TagSet {
  public:
   constexpr TagSet() = default;
   TagSet(std::initializer_list<TagId> ids) {
-    for (TagId id : ids) bits_.set(static_cast<size_t>(id));
+    for (TagId id : ids) add(id);
   }
-  bool contains(TagId id) const { return bits_.test(static_cast<size_t>(id)); }
-  TagSet with(TagId id) const {
-    TagSet copy = *this;
-    copy.bits_.set(static_cast<size_t>(id));
-    return copy;
+  bool contains(TagId id) const {
+    size_t i = static_cast<size_t>(id);
+    return (words_[i / 64] >> (i % 64)) & 1;
+  }
+  // Calls `f` with each id of the set.
+  template <class F>
+  void forEach(F&& f) const {
+    for (size_t w = 0; w < kWords; ++w) {
+      for (uint64_t bits = words_[w]; bits; bits &= bits - 1) f(static_cast<TagId>(w * 64 + __builtin_ctzll(bits)));
+    }
   }
 
  private:
-  std::bitset<static_cast<size_t>(TagId::Count)> bits_;
+  static constexpr size_t kWords = (static_cast<size_t>(TagId::Count) + 63) / 64;
+  void add(TagId id) {
+    size_t i = static_cast<size_t>(id);
+    words_[i / 64] |= uint64_t(1) << (i % 64);
+  }
+  uint64_t words_[kWords] = {};
 };
 
 inline bool isHTML(const HTMLElement& e) { return e.htmlNamespace() == HTMLNamespace::HTML; }

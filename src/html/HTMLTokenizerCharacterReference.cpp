@@ -1,21 +1,16 @@
 // Consuming a character reference inside the tokenizer, with its parse errors and the
 // exceptions for attribute values.
-#include <unicode/uchar.h>
-
 #include "html/HTMLCharacterReferences.h"
 #include "html/HTMLNamedReferenceTables.h"
 #include "html/HTMLTokenizer.h"
+#include "html/HTMLUnicode.h"
 
 namespace html {
 
 namespace {
 
-// Letters, marks and digits of any script (general categories L, M and N), judged on
-// the low 16 bits.
-bool isLetterMarkOrDigit(CodePoint c) {
-  if (c == EOFCodePoint) return false;
-  return (U_GET_GC_MASK(UChar32(c & 0xFFFF)) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
-}
+// Letters, marks and digits of any script, judged on the low 16 bits.
+bool isLetterMarkOrDigitUnit(CodePoint c) { return c != EOFCodePoint && isLetterMarkOrDigit(c & 0xFFFF); }
 
 }  // namespace
 
@@ -68,7 +63,7 @@ std::optional<String> HTMLTokenizer::attemptToConsumeCharacterReferenceIsPartOfA
         emitParseError("Named entity in attribute ending with =");
         return std::nullopt;
       }
-      if (isLetterMarkOrDigit(after)) {
+      if (isLetterMarkOrDigitUnit(after)) {
         inputStream_.unconsumeInputCharacters(nameLength);
         return std::nullopt;
       }
@@ -81,7 +76,7 @@ std::optional<String> HTMLTokenizer::attemptToConsumeCharacterReferenceIsPartOfA
   const String& text = inputStream_.string();
   size_t at = inputStream_.scanLocation();
   size_t end = at;
-  while (end < text.size() && isLetterMarkOrDigit(text[end])) ++end;
+  while (end < text.size() && isLetterMarkOrDigitUnit(text[end])) ++end;
   if (end > at && end < text.size() && text[end] == u';') emitParseError("Unknown named entity with semicolon");
   return std::nullopt;
 }

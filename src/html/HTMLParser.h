@@ -280,7 +280,10 @@ class HTMLParser : public HTMLTokenizerParser {
   void afterAfterFramesetInsertionModeHandleAnythingElse(HTMLToken& token);
   // The frameset modes keep white space, code point by code point, and drop the rest.
   void insertFramesetWhitespace(const HTMLCharacterToken& token, const char* error);
-  // Leading white space by the in body rules, the rest by `rest`.
+  // A character token's leading white space dropped, inserted, or handed to the in body
+  // rules; whatever follows it goes to `rest`.
+  void ignoreLeadingWhitespace(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&));
+  void insertLeadingWhitespace(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&));
   void splitLeadingWhitespaceToInBody(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&));
 
   // Foreign content.

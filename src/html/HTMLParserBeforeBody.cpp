@@ -3,6 +3,7 @@
 // head.
 #include "html/HTMLComment.h"
 #include "html/HTMLParser.h"
+#include "html/HTMLParserTokenAccess.h"
 
 namespace html {
 
@@ -123,18 +124,13 @@ bool isPermittedDOCTYPE(const HTMLDOCTYPEToken& doctype) {
   return false;
 }
 
-const HTMLStartTagToken& startTag(const HTMLToken& token) { return std::get<HTMLStartTagToken>(token); }
-const HTMLEndTagToken& endTag(const HTMLToken& token) { return std::get<HTMLEndTagToken>(token); }
 
 }  // namespace
 
 // MARK: Initial
 
 void HTMLParser::initialInsertionModeHandleCharacterToken(HTMLToken& token) {
-  auto rest = std::get<HTMLCharacterToken>(token).afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  initialInsertionModeHandleAnythingElse(remainder);
+  ignoreLeadingWhitespace(token, &HTMLParser::initialInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::initialInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token, document_.get()); }
@@ -161,10 +157,7 @@ void HTMLParser::initialInsertionModeHandleAnythingElse(HTMLToken& token) {
 // MARK: Before html
 
 void HTMLParser::beforeHtmlInsertionModeHandleCharacterToken(HTMLToken& token) {
-  auto rest = std::get<HTMLCharacterToken>(token).afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  beforeHtmlInsertionModeHandleAnythingElse(remainder);
+  ignoreLeadingWhitespace(token, &HTMLParser::beforeHtmlInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::beforeHtmlInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token, document_.get()); }
@@ -198,10 +191,7 @@ void HTMLParser::beforeHtmlInsertionModeHandleAnythingElse(HTMLToken& token) {
 // MARK: Before head
 
 void HTMLParser::beforeHeadInsertionModeHandleCharacterToken(HTMLToken& token) {
-  auto rest = std::get<HTMLCharacterToken>(token).afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  beforeHeadInsertionModeHandleAnythingElse(remainder);
+  ignoreLeadingWhitespace(token, &HTMLParser::beforeHeadInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::beforeHeadInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token); }
@@ -235,12 +225,7 @@ void HTMLParser::beforeHeadInsertionModeHandleAnythingElse(HTMLToken& token) {
 // MARK: In head
 
 void HTMLParser::inHeadInsertionModeHandleCharacterToken(HTMLToken& token) {
-  const auto& characters = std::get<HTMLCharacterToken>(token);
-  if (auto leading = characters.leadingWhitespaceToken()) insertString(leading->string());
-  auto rest = characters.afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  inHeadInsertionModeHandleAnythingElse(remainder);
+  insertLeadingWhitespace(token, &HTMLParser::inHeadInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::inHeadInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token); }
@@ -295,12 +280,7 @@ void HTMLParser::inHeadInsertionModeHandleAnythingElse(HTMLToken& token) {
 // MARK: After head
 
 void HTMLParser::afterHeadInsertionModeHandleCharacterToken(HTMLToken& token) {
-  const auto& characters = std::get<HTMLCharacterToken>(token);
-  if (auto leading = characters.leadingWhitespaceToken()) insertString(leading->string());
-  auto rest = characters.afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  afterHeadInsertionModeHandleAnythingElse(remainder);
+  insertLeadingWhitespace(token, &HTMLParser::afterHeadInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::afterHeadInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token); }

@@ -2,37 +2,11 @@
 // frameset.
 #include "html/HTMLComment.h"
 #include "html/HTMLParser.h"
+#include "html/HTMLParserTokenAccess.h"
 
 namespace html {
 
-namespace {
-
-const HTMLStartTagToken& startTag(const HTMLToken& token) { return std::get<HTMLStartTagToken>(token); }
-const HTMLEndTagToken& endTag(const HTMLToken& token) { return std::get<HTMLEndTagToken>(token); }
-
-std::string named(const char* format, const String& name) {
-  std::string text(format);
-  size_t at = text.find("%@");
-  return text.replace(at, 2, toUTF8(name));
-}
-
-}  // namespace
-
 // MARK: Shared steps
-
-void HTMLParser::splitLeadingWhitespaceToInBody(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&)) {
-  const auto& characters = std::get<HTMLCharacterToken>(token);
-  std::optional<HTMLCharacterToken> leading = characters.leadingWhitespaceToken();
-  std::optional<HTMLCharacterToken> remainder = characters.afterLeadingWhitespaceToken();
-  if (leading) {
-    HTMLToken whitespace = std::move(*leading);
-    processTokenUsingRulesForInsertionMode(whitespace, Mode::InBody);
-  }
-  if (remainder) {
-    HTMLToken others = std::move(*remainder);
-    (this->*rest)(others);
-  }
-}
 
 void HTMLParser::insertFramesetWhitespace(const HTMLCharacterToken& token, const char* error) {
   EnumerateLongCharacters(token.string(), [&](CodePoint c) {

@@ -2,12 +2,11 @@
 #include <unordered_map>
 
 #include "html/HTMLParser.h"
+#include "html/HTMLParserTokenAccess.h"
 
 namespace html {
 
 namespace {
-
-const HTMLStartTagToken& startTag(const HTMLToken& token) { return std::get<HTMLStartTagToken>(token); }
 
 // The HTML start tags that end foreign content.
 bool breaksOut(const HTMLStartTagToken& tag) {

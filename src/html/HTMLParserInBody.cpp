@@ -1,19 +1,11 @@
 // The in body insertion mode, which builds the body of nearly every page and whose
 // rules many other modes borrow.
 #include "html/HTMLParser.h"
+#include "html/HTMLParserTokenAccess.h"
 
 namespace html {
 
 namespace {
-
-const HTMLStartTagToken& startTag(const HTMLToken& token) { return std::get<HTMLStartTagToken>(token); }
-const HTMLEndTagToken& endTag(const HTMLToken& token) { return std::get<HTMLEndTagToken>(token); }
-
-std::string named(const char* format, const String& name) {
-  std::string text(format);
-  size_t at = text.find("%@");
-  return text.replace(at, 2, toUTF8(name));
-}
 
 bool hasNonWhitespace(const String& text) {
   for (char16_t c : text) {

@@ -1,19 +1,11 @@
 // The text mode and the table modes: in table, in table text, in caption, in column
 // group, in table body, in row and in cell.
 #include "html/HTMLParser.h"
+#include "html/HTMLParserTokenAccess.h"
 
 namespace html {
 
 namespace {
-
-const HTMLStartTagToken& startTag(const HTMLToken& token) { return std::get<HTMLStartTagToken>(token); }
-const HTMLEndTagToken& endTag(const HTMLToken& token) { return std::get<HTMLEndTagToken>(token); }
-
-std::string named(const char* format, const String& name) {
-  std::string text(format);
-  size_t at = text.find("%@");
-  return text.replace(at, 2, toUTF8(name));
-}
 
 const TagSet kTableSections{TagId::Tbody, TagId::Thead, TagId::Tfoot};
 const TagSet kCells{TagId::Td, TagId::Th};
@@ -245,12 +237,7 @@ void HTMLParser::inCaptionInsertionModeHandleEndTagToken(HTMLToken& token) {
 // MARK: In column group
 
 void HTMLParser::inColumnGroupInsertionModeHandleCharacterToken(HTMLToken& token) {
-  const auto& characters = std::get<HTMLCharacterToken>(token);
-  if (auto leading = characters.leadingWhitespaceToken()) insertString(leading->string());
-  auto rest = characters.afterLeadingWhitespaceToken();
-  if (!rest) return;
-  HTMLToken remainder = std::move(*rest);
-  inColumnGroupInsertionModeHandleAnythingElse(remainder);
+  insertLeadingWhitespace(token, &HTMLParser::inColumnGroupInsertionModeHandleAnythingElse);
 }
 
 void HTMLParser::inColumnGroupInsertionModeHandleCommentToken(HTMLToken& token) { insertComment(token); }

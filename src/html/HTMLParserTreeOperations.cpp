@@ -361,6 +361,27 @@ void HTMLParser::generateImpliedEndTagsExceptForTagsNamed(TagId except) {
   }
 }
 
+void HTMLParser::ignoreLeadingWhitespace(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&)) {
+  std::optional<HTMLCharacterToken> remainder = std::get<HTMLCharacterToken>(token).afterLeadingWhitespaceToken();
+  if (!remainder) return;
+  HTMLToken others = std::move(*remainder);
+  (this->*rest)(others);
+}
+
+void HTMLParser::insertLeadingWhitespace(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&)) {
+  const auto& characters = std::get<HTMLCharacterToken>(token);
+  if (std::optional<HTMLCharacterToken> leading = characters.leadingWhitespaceToken()) insertString(leading->string());
+  ignoreLeadingWhitespace(token, rest);
+}
+
+void HTMLParser::splitLeadingWhitespaceToInBody(HTMLToken& token, void (HTMLParser::*rest)(HTMLToken&)) {
+  if (std::optional<HTMLCharacterToken> leading = std::get<HTMLCharacterToken>(token).leadingWhitespaceToken()) {
+    HTMLToken whitespace = std::move(*leading);
+    processTokenUsingRulesForInsertionMode(whitespace, Mode::InBody);
+  }
+  ignoreLeadingWhitespace(token, rest);
+}
+
 void HTMLParser::followGenericParsingAlgorithmForToken(const HTMLStartTagToken& token, int tokenizerState) {
   insertElementForToken(token);
   tokenizer_.setState(tokenizerState);

@@ -1,4 +1,4 @@
-// The fuzz target run briefly: the corpus beside this file, then a fixed number of
+// The fuzz target run briefly: the corpus in tests/fixtures/html/fuzz-corpus, then a fixed number of
 // mutations of it with a fixed seed, so that a failure repeats.
 #include <gtest/gtest.h>
 
@@ -8,12 +8,13 @@
 #include <sstream>
 
 #include "HTMLFuzzTarget.h"
+#include "support/TestData.h"
 
 namespace {
 
 std::vector<std::string> corpus() {
   std::vector<std::string> inputs;
-  std::filesystem::path folder = std::filesystem::path(__FILE__).parent_path() / "fuzz-corpus";
+  std::filesystem::path folder = testdata::fixture("html/fuzz-corpus");
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     std::ifstream file(entry.path(), std::ios::binary);
     std::stringstream bytes;

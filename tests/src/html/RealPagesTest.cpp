@@ -111,7 +111,7 @@ TEST(RealPages, APageInChinese) {
 }
 
 TEST(RealPages, ThePackagePagesOwnLayouts) {
-  std::filesystem::path page = std::filesystem::path(__FILE__).parent_path() / "fixtures/package-pages.html";
+  std::filesystem::path page = testdata::fixture("html/package-pages.html");
   auto document = HTMLDocument::documentWithData(readFile(page), std::nullopt);
 
   // A Grandel-style page: fieldsets with ids and labels.

@@ -119,17 +119,10 @@ const Verb* findVerb(const std::string& word) {
   return nullptr;
 }
 
-std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
-}
-
 std::pair<std::string, std::string> split(const std::string& line) {
   auto space = line.find(' ');
   if (space == std::string::npos) return {line, {}};
-  return {line.substr(0, space), trim(line.substr(space + 1))};
+  return {line.substr(0, space), TerminalText::trim(line.substr(space + 1))};
 }
 
 // Last word as a number of seconds, when it is one.
@@ -139,7 +132,7 @@ double trailingSeconds(std::string& arg, double fallback) {
   char* end = nullptr;
   double value = std::strtod(last.c_str(), &end);
   if (!last.empty() && end && *end == 0 && space != std::string::npos) {
-    arg = trim(arg.substr(0, space));
+    arg = TerminalText::trim(arg.substr(0, space));
     return value;
   }
   return fallback;
@@ -156,7 +149,7 @@ UIInteractionResult rowAndAction(const std::string& arg,
   UIInteractionResult first = UIInteractionResult::failure("say a row and an action");
   bool tried = false;
   for (size_t space = arg.find(' '); space != std::string::npos; space = arg.find(' ', space + 1)) {
-    auto result = verb(trim(arg.substr(0, space)), trim(arg.substr(space + 1)));
+    auto result = verb(TerminalText::trim(arg.substr(0, space)), TerminalText::trim(arg.substr(space + 1)));
     if (result) return result;
     if (!tried) first = result;
     tried = true;
@@ -166,8 +159,8 @@ UIInteractionResult rowAndAction(const std::string& arg,
 
 void showCard(const std::string& arg) {
   auto bar = arg.find('|');
-  std::string title = trim(bar == std::string::npos ? arg : arg.substr(0, bar));
-  std::string message = bar == std::string::npos ? "" : trim(arg.substr(bar + 1));
+  std::string title = TerminalText::trim(bar == std::string::npos ? arg : arg.substr(0, bar));
+  std::string message = bar == std::string::npos ? "" : TerminalText::trim(arg.substr(bar + 1));
   auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(title, message, 1, "OK", std::nullopt, std::string());
   card->presentFromTopPresenter();

@@ -73,13 +73,6 @@ void wantLine(Input& input) {
   input.wanted.notify_one();
 }
 
-std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
-}
-
 // The session on the main thread. `prompt` is printed before each line is asked for
 // (empty where the line editor prints its own).
 int runSession(const std::shared_ptr<Input>& input, std::ostream& out, const std::string& prompt) {
@@ -100,7 +93,7 @@ int runSession(const std::shared_ptr<Input>& input, std::ostream& out, const std
         if (input->ended) break;
         continue;
       }
-      line = trim(input->lines.front());
+      line = TerminalText::trim(input->lines.front());
       input->lines.pop_front();
     }
     if (gStop) break;

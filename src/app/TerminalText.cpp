@@ -46,6 +46,13 @@ size_t append(std::string& out, std::string_view text, size_t limit) {
 }
 }  // namespace
 
+std::string trim(const std::string& text) {
+  size_t a = text.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return {};
+  size_t b = text.find_last_not_of(" \t\r\n");
+  return text.substr(a, b - a + 1);
+}
+
 size_t characterCount(std::string_view utf8) {
   size_t count = 0;
   for (char c : utf8)

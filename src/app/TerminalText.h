@@ -13,6 +13,8 @@ namespace TerminalText {
 std::string printable(std::string_view text);
 // printable(), cut after `limit` characters with a note of how many were left out.
 std::string echo(std::string_view text, size_t limit = 160);
+// Without the blanks and line ends at either end.
+std::string trim(const std::string& text);
 // The number of characters (code points) of UTF-8 text.
 size_t characterCount(std::string_view utf8);
 }  // namespace TerminalText

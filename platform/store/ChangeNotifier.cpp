@@ -189,8 +189,8 @@ void ChangeNotifier::deliver(Calls calls) {
     if (it == byQueue.end()) it = byQueue.emplace(byQueue.end(), queue, std::make_shared<Calls>());
     it->second->push_back(std::move(call));
   }
-  for (auto& [queue, onQueue] : byQueue) {
-    auto run = [onQueue] {
+  for (auto& [queue, queued] : byQueue) {
+    auto run = [onQueue = queued] {
       for (auto& [observer, call] : *onQueue) observer->gate.run(call);
     };
     if (queue) queue->async(std::move(run));

@@ -160,8 +160,20 @@ class Parser {
     return combine(Node::Kind::And, std::move(parts));
   }
 
+  // Counts how deep the parser has descended; a text nested beyond any the system writes
+  // is refused before the recursion could exhaust the stack.
+  struct Nesting {
+    explicit Nesting(Parser& p) : parser(p) {
+      if (++parser.depth_ > kMaxNesting) parser.fail("nested more than " + std::to_string(kMaxNesting) + " deep");
+    }
+    ~Nesting() { --parser.depth_; }
+    Parser& parser;
+  };
+  static constexpr int kMaxNesting = 200;
+
   PredicateRef parseNot() {
     if (isWord("NOT") || isSymbol("!")) {
+      Nesting nesting(*this);
       advance();
       auto node = std::make_shared<Node>();
       node->kind = Node::Kind::Not;
@@ -173,6 +185,7 @@ class Parser {
 
   PredicateRef parsePrimary() {
     if (isSymbol("(")) {
+      Nesting nesting(*this);
       advance();
       PredicateRef inner = parseOr();
       if (!isSymbol(")")) fail("expected ')'");
@@ -304,6 +317,7 @@ class Parser {
       return e;
     }
     if (isSymbol("{")) {
+      Nesting nesting(*this);
       advance();
       Value::Array items;
       while (!isSymbol("}")) {
@@ -325,6 +339,7 @@ class Parser {
   const std::vector<Value>& args_;
   size_t pos_ = 0;
   size_t nextArgument_ = 0;
+  int depth_ = 0;
   Token token_;
 };
 

@@ -2,9 +2,9 @@
 
 #include "account/KVRepositoryDirectory.h"
 #include "app/CacheUpdateTaskStandIn.h"
-#include "app/PackagesManagerStandIn.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
+#include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/Log.h"
 #include "interface/ErrorViewController.h"
@@ -15,7 +15,7 @@
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   Managers managers;
   managers.sources = std::make_shared<KVRSources>();
-  managers.packages = std::make_shared<PackagesManagerStandIn>();
+  managers.packages = std::make_shared<KVRPackages>();
   managers.cacheUpdate = std::make_shared<CacheUpdateTaskStandIn>();
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();

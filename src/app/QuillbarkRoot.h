@@ -18,7 +18,7 @@ class QuillbarkRoot {
   struct Managers {
     // The sources manager (KVRSources).
     std::shared_ptr<KVSourcesManaging> sources;
-    // The packages manager (KVRPackages) with the APT queue.
+    // The packages manager (KVRPackages).
     std::shared_ptr<KVPackagesManaging> packages;
     // The maker of the cache-update task (KVUpdateInformationCacheTask).
     std::shared_ptr<KVCacheUpdateTaskMaking> cacheUpdate;

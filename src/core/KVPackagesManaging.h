@@ -1,7 +1,6 @@
 #pragma once
-// What the pipeline and the database call in the packages manager (KVRPackages) and the
-// APT queue, which are built above them. The composition root hands them one: the
-// manager itself, or a named stand-in until it exists.
+// What the pipeline and the database call in the packages manager (KVRPackages), which is
+// built above them. The composition root hands them the manager.
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +18,6 @@ class KVPackagesManaging {
   virtual void rebuildPackagesCategoriesCache() = 0;
   // Deletes the cached screenshots, home banners and depiction banners of the packages.
   virtual void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) = 0;
-  // The identifiers of the APT layer's current queue, in order.
-  virtual std::vector<std::string> aptQueueIdentifiers() = 0;
   // None when no record has this identifier.
   virtual std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) = 0;
 };

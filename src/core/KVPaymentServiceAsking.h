@@ -1,9 +1,10 @@
 #pragma once
-// What the refresh asks of a repository's payment service, whose client is built above
-// the database: the service's address, whether the user holds credentials for the
-// source, and the user's purchases there. The composition root hands it the payment
-// client's own.
+// What the refresh and the package download ask of a repository's payment service, whose
+// client is built above them: the service's address, the credentials the user holds for
+// a source, the user's purchases there, and what the service says of one package. The
+// composition root hands them the payment client's own.
 #include <functional>
+#include <optional>
 #include <string>
 
 class KVPaymentServiceAsking {
@@ -18,6 +19,13 @@ class KVPaymentServiceAsking {
   virtual void endpointForSourceLocation(const std::string& location, EndpointCompletion completion) = 0;
   // Whether a payment token is stored for the source.
   virtual bool hasStoredToken(const std::string& location) = 0;
+  // The stored payment token of the source; none when there is none or it is empty.
+  virtual std::optional<std::string> storedToken(const std::string& location) = 0;
+  // The one repository whose paid packages are fetched without the payment service.
+  virtual bool isExemptFromPayment(const std::string& location) = 0;
+  // Asks the service what it says of the package (available, price, purchased) and
+  // only logs the answer.
+  virtual void logPurchaseInfoForPackage(const std::string& identifier) = 0;
   // Reads the signed-in user's purchases at the source and marks them paid, in the
   // background; a failure is only logged.
   virtual void updatePurchasedPackagesForSource(const std::string& location) = 0;

@@ -92,14 +92,14 @@ bool KVPipelineManager::hasTaskOfType(const std::string& className, const KVTask
   });
 }
 
-void KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
-  if (!task) return;
+bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
+  if (!task) return false;
   // The duplicate test and the adding are one step, so two threads queueing the same
   // identifier at once can't both get through.
   std::unique_lock<std::recursive_mutex> lock(mutex_);
   if (hasTaskWithIdentifier(task->taskID())) {
     KVLog("KVPipelineManager: task %s is already in the pipeline, ignoring.", task->taskID().c_str());
-    return;
+    return false;
   }
   auto idle = connections()->environment.setIdleTimerDisabled;
   performOnMainThread([idle] { idle(true); });
@@ -117,12 +117,13 @@ void KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
     // Without a grant the task would never run; it is not announced or listed.
     KVLog("KVPipelineManager: no background time for task %s, not queued.", task->taskID().c_str());
     if (task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) --sourceRefreshCount_;
-    return;
+    return false;
   }
   if (!isIconFetchTask(*task)) tasksArray_.push_back(task);
   lock.unlock();
   Notification n{KVPipelineTaskQueuedNotification, Value(), taskInfo(*task), task, nullptr};
   NotificationCenter::defaultCenter().post(n);
+  return true;
 }
 
 bool KVPipelineManager::addBackgroundOperation(std::shared_ptr<Operation> operation) {
@@ -209,7 +210,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
 void KVPipelineManager::collectPostInstallActions(KVTask* task) {
   if (task->className() != "KVPackageAPTOperationTask") return;
   auto packages = connections()->packages;
-  for (const auto& identifier : packages->aptQueueIdentifiers()) {
+  for (const auto& identifier : task->queuedIdentifiers()) {
     auto info = packages->packageInstallInfo(identifier);
     if (!info) continue;
     const std::string& action = info->postInstallAction;

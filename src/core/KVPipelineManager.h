@@ -44,7 +44,9 @@ class KVPipelineManager {
  public:
   static KVPipelineManager& sharedManager();
 
-  void queueTask(std::shared_ptr<KVTask> task);
+  // Answers whether the task was queued: not when one of the same identifier is already
+  // there, nor when no background time was granted for it.
+  bool queueTask(std::shared_ptr<KVTask> task);
   void taskDoneWithSuccess(KVTask* task);
   void taskDoneWithError(KVTask* task, ErrorRef error);
   void taskStatusChanged(KVTask* task);

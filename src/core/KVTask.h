@@ -3,6 +3,7 @@
 // status, progress and end to the pipeline itself.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/OperationQueue.h"
 
@@ -25,6 +26,9 @@ class KVTask : public Operation {
   virtual std::string taskLocalizedTitle() const { return {}; }
   // Source refreshes answer the source's icon.
   virtual std::shared_ptr<UIImage> icon() const { return nullptr; }
+  // The packages an APT run works on (its queue as it started), for the actions the
+  // pipeline carries out after it; none for other tasks.
+  virtual std::vector<std::string> queuedIdentifiers() const { return {}; }
 
   bool isAsynchronous() const override { return true; }
   // The operation's start runs the task; the task finishes its operation itself with

@@ -4,6 +4,7 @@
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDefaultRepositories.h"
+#include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
@@ -58,6 +59,8 @@ KVRPackageManager::KVRPackageManager() {
 KVRPackageManager::~KVRPackageManager() = default;
 
 std::shared_ptr<KVRSources> KVRPackageManager::sources() const { return KVRSources::connected(); }
+
+std::shared_ptr<KVRPackages> KVRPackageManager::packages() const { return KVRPackages::connected(); }
 
 void KVRPackageManager::refreshAllSources() {
   KVConnections::current("KVRPackageManager::refreshAllSources")->sources->refreshAllSources();

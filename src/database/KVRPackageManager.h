@@ -16,9 +16,11 @@ class KVRPackageManager {
   // The sources manager the composition root made and connected (none when the root runs
   // another, as tests that count refreshes do).
   std::shared_ptr<KVRSources> sources() const;
+  // The packages manager the composition root made and connected (none when the root
+  // runs another).
+  std::shared_ptr<KVRPackages> packages() const;
   // The other record managers, made once by the facade. They are built by their own
   // subsystems; until one exists here its pointer is empty.
-  const std::shared_ptr<KVRPackages>& packages() const { return packages_; }
   const std::shared_ptr<KVRDevelopers>& developers() const { return developers_; }
   const std::shared_ptr<KVRSearchHistories>& searchHistories() const { return searchHistories_; }
 
@@ -46,7 +48,6 @@ class KVRPackageManager {
   bool scheduledRefresh() const { return scheduledRefresh_; }
 
  private:
-  std::shared_ptr<KVRPackages> packages_;
   std::shared_ptr<KVRDevelopers> developers_;
   std::shared_ptr<KVRSearchHistories> searchHistories_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

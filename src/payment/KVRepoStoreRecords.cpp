@@ -59,4 +59,22 @@ void updatePurchasesForSource(const std::string& sourceLocation, const std::vect
   });
 }
 
+void markPackagePaid(const std::string& identifier, std::function<void(bool written)> completion) {
+  performOnDefaultThread([identifier, completion] {
+    bool written = false;
+    try {
+      if (auto db = store::Database::defaultDatabase()) {
+        db->write([&] {
+          if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+            db->setValue(*object, "isPaidThroughSileo", Value(true));
+        });
+        written = true;
+      }
+    } catch (const std::exception& e) {
+      KVLog("ERROR: %s", e.what());
+    }
+    if (completion) completion(written);
+  });
+}
+
 }  // namespace KVRepoStoreRecords

@@ -28,4 +28,9 @@ void setEndpoint(const std::string& location, bool hasEndpoint, const std::strin
 void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
                               std::function<void(bool written)> completion = nullptr);
 
+// On the default-priority queue, in one write transaction: marks the package bought
+// through its repository's service. `completion` hears whether it was written, after the
+// commit.
+void markPackagePaid(const std::string& identifier, std::function<void(bool written)> completion = nullptr);
+
 }  // namespace KVRepoStoreRecords

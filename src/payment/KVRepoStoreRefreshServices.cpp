@@ -1,5 +1,6 @@
 #include "payment/KVRepoStoreRefreshServices.h"
 
+#include "foundation/Log.h"
 #include "payment/KVRepoStoreAPI.h"
 
 void KVRepoStoreRefreshServices::endpointForSourceLocation(const std::string& location,
@@ -13,8 +14,25 @@ void KVRepoStoreRefreshServices::endpointForSourceLocation(const std::string& lo
 }
 
 bool KVRepoStoreRefreshServices::hasStoredToken(const std::string& location) {
+  return storedToken(location).has_value();
+}
+
+std::optional<std::string> KVRepoStoreRefreshServices::storedToken(const std::string& location) {
   auto token = KVRepoStoreAPI::sharedRepoStore().storedTokenForSourceLocation(location);
-  return token && !token->empty();
+  if (!token || token->empty()) return std::nullopt;
+  return token;
+}
+
+bool KVRepoStoreRefreshServices::isExemptFromPayment(const std::string& location) {
+  return KVRepoStoreAPI::sourceWithLoacationIsBlacklisted(location);
+}
+
+void KVRepoStoreRefreshServices::logPurchaseInfoForPackage(const std::string& identifier) {
+  KVRepoStoreAPI::sharedRepoStore().purchaseInfoForPackageWithIdentifier(
+      identifier, [](bool, std::shared_ptr<RepoStorePackageInfoResponse> info) {
+        KVLog("Package available: %d price: %s purchased: %d error: %s", info->available ? 1 : 0, info->price.c_str(),
+              info->purchased ? 1 : 0, info->error ? info->error->localizedDescription().c_str() : "(null)");
+      });
 }
 
 void KVRepoStoreRefreshServices::updatePurchasedPackagesForSource(const std::string& location) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "account/KVRepositoryDirectory.h"
+#include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTSourceLists.h"
@@ -61,11 +62,6 @@ std::vector<std::string> TestPackages::cachedImageRemovals() const {
   return removals_;
 }
 
-std::vector<std::string> TestPackages::aptQueueIdentifiers() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_;
-}
-
 std::optional<KVPackageInstallInfo> TestPackages::packageInstallInfo(const std::string& identifier) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = packages_.find(identifier);
@@ -73,10 +69,8 @@ std::optional<KVPackageInstallInfo> TestPackages::packageInstallInfo(const std::
   return it->second;
 }
 
-void TestPackages::setQueue(std::vector<std::string> identifiers,
-                            std::map<std::string, KVPackageInstallInfo> packages) {
+void TestPackages::setInstallInfo(std::map<std::string, KVPackageInstallInfo> packages) {
   std::lock_guard<std::mutex> lock(mutex_);
-  queue_ = std::move(identifiers);
   packages_ = std::move(packages);
 }
 
@@ -103,10 +97,17 @@ TestRoot::TestRoot(WithSourcesManager) : sourcesManager(std::make_shared<KVRSour
   start(environment());
 }
 
+TestRoot::TestRoot(WithManagers)
+    : sourcesManager(std::make_shared<KVRSources>()),
+      packagesManager(std::make_shared<KVRPackages>()),
+      record_(std::make_shared<Record>()) {
+  start(environment());
+}
+
 void TestRoot::start(KVEnvironment environment) {
   QuillbarkRoot::Managers managers;
   managers.sources = sourcesManager ? std::shared_ptr<KVSourcesManaging>(sourcesManager) : sources;
-  managers.packages = packages;
+  managers.packages = packagesManager ? std::shared_ptr<KVPackagesManaging>(packagesManager) : packages;
   managers.cacheUpdate = cacheUpdate;
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();

@@ -16,6 +16,7 @@
 #include "app/QuillbarkRoot.h"
 #include "core/KVTask.h"
 
+class KVRPackages;
 class KVRSources;
 
 class TestSources : public KVSourcesManaging {
@@ -40,9 +41,8 @@ class TestPackages : public KVPackagesManaging {
  public:
   void rebuildPackagesCategoriesCache() override;
   void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) override;
-  std::vector<std::string> aptQueueIdentifiers() override;
   std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) override;
-  void setQueue(std::vector<std::string> identifiers, std::map<std::string, KVPackageInstallInfo> packages);
+  void setInstallInfo(std::map<std::string, KVPackageInstallInfo> packages);
 
   std::atomic<int> categoryRebuilds{0};
   std::atomic<int> categoryRebuildsOffMain{0};
@@ -51,7 +51,6 @@ class TestPackages : public KVPackagesManaging {
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> queue_;
   std::map<std::string, KVPackageInstallInfo> packages_;
   std::vector<std::string> removals_;
 };
@@ -78,6 +77,10 @@ class TestRoot {
   // The same with the real sources manager (`sourcesManager`) in place of TestSources.
   struct WithSourcesManager {};
   explicit TestRoot(WithSourcesManager);
+  // The same with the real sources and packages managers (`sourcesManager`,
+  // `packagesManager`).
+  struct WithManagers {};
+  explicit TestRoot(WithManagers);
 
   // The recording environment of this root.
   KVEnvironment environment() const;
@@ -95,7 +98,8 @@ class TestRoot {
   std::shared_ptr<TestSources> sources = std::make_shared<TestSources>();
   std::shared_ptr<TestPackages> packages = std::make_shared<TestPackages>();
   std::shared_ptr<TestCacheUpdate> cacheUpdate = std::make_shared<TestCacheUpdate>();
-  std::shared_ptr<KVRSources> sourcesManager;  // with WithSourcesManager only
+  std::shared_ptr<KVRSources> sourcesManager;     // with WithSourcesManager and WithManagers only
+  std::shared_ptr<KVRPackages> packagesManager;  // with WithManagers only
 
  private:
   struct Record;

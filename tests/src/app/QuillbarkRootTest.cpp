@@ -61,8 +61,8 @@ TEST(QuillbarkRootDeathTest, UsingThePipelineBeforeTheRootStartedStopsLoudly) {
       "KVPipelineManager ran before the composition root connected the subsystems");
 }
 
-// Until the sources and packages managers and the cache-update task are built, the
-// root's stand-ins answer what they can and do nothing else.
+// Until the cache-update task is built, the root's stand-in makes none; the managers
+// start without a refresh batch.
 TEST(QuillbarkRoot, ManagersStartWithoutABatchAndTheStandInsAnswerNothingTheyCannotKnow) {
   auto managers = QuillbarkRoot::standardManagers();
   EXPECT_EQ(managers.sources->currentRefreshDate(), std::nullopt);

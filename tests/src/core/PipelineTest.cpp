@@ -25,6 +25,7 @@ class GateTask : public KVTask {
   std::string taskID() const override { return id_; }
   std::string pipelineID() const override { return pipeline_; }
   std::string taskDescription() const override { return "working on " + id_; }
+  std::vector<std::string> queuedIdentifiers() const override { return queued; }
   double taskProgress() const override { return progress_; }
   void taskStart() override {
     started = true;
@@ -51,6 +52,7 @@ class GateTask : public KVTask {
   std::atomic<bool> started{false}, finishedReporting{false};
   bool success = true, reportStatus = false;
   ErrorRef error;
+  std::vector<std::string> queued;
 
  private:
   std::string id_, pipeline_, cls_;
@@ -268,8 +270,9 @@ class PostInstallTest : public PipelineTest {
     auto& p = KVPipelineManager::sharedManager();
     std::map<std::string, KVPackageInstallInfo> infos;
     for (auto& [id, info] : packages) infos[id] = {info.first, info.second};
-    testRoot.packages->setQueue(queue, infos);
+    testRoot.packages->setInstallInfo(infos);
     auto t = std::make_shared<GateTask>("apt", KVPipelinePackageATPInstallOperation, "KVPackageAPTOperationTask");
+    t->queued = queue;
     p.queueTask(t);
     t->release();
     ASSERT_TRUE(waitFor([&] { return t->finishedReporting.load(); }));

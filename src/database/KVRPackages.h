@@ -1,0 +1,110 @@
+#pragma once
+// The packages manager: the common questions about package records (counts, lookups,
+// category lists), the queue state of a package (recorded, cleared, and the operation
+// that queueing means), the title of a package's action button, the removal of a
+// package's cached images, and the start of the downloads of a confirmed queue.
+//
+// The queue state lives on the record: `isInTheQueue`, `queuedVersion` (absent: the
+// newest offered version) and `queueOperation`, one of the codes below, always 1 to 5
+// while the package is queued (0 is resolved when it is written).
+//
+// The composition root makes the one manager and connects it (KVConnections::packages);
+// the database facade hands it on (KVRPackageManager::packages).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/KVPackagesManaging.h"
+#include "database/KVRPackage.h"
+#include "foundation/Error.h"
+
+namespace store {
+class Database;
+}
+
+enum KVQueueOperation : int64_t {
+  KVQueueOperationChoose = 0,  // from the package's state; never stored
+  KVQueueOperationInstall = 1,
+  KVQueueOperationRemove = 2,
+  KVQueueOperationUpgrade = 3,
+  KVQueueOperationDowngrade = 4,
+  KVQueueOperationReinstall = 5,
+};
+
+class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_this<KVRPackages> {
+ public:
+  KVRPackages() = default;
+
+  // The manager the composition root connected; none when the root runs another.
+  static std::shared_ptr<KVRPackages> connected();
+
+  // --- Lookups and counts (on the calling thread's default database)
+  uint64_t countOfUpdatedPackages() const;
+  uint64_t countOfPackagesInCategory(const std::string& category) const;
+  uint64_t countOfPackagesInWishlist() const;
+  std::optional<KVRPackage> packageWithIdentifier(const std::string& identifier) const;
+  bool packageIsInstalled(const std::string& identifier) const;
+  // The version of the first installed package whose identifier contains the text
+  // (ignoring case and diacritics).
+  std::optional<std::string> installedVersionForPackage(const std::string& text) const;
+  std::vector<std::string> arrayOfPackagesInWishlist() const;
+  std::vector<std::string> arrayOfInstalledPackagesByIdentifier() const;
+  // The distinct non-empty subcategories of the category, sorted.
+  std::vector<std::string> arrayOfSubcategoriesOfCategory(const std::string& category) const;
+  // The distinct categories of the source's packages, sorted; an empty one stays.
+  std::vector<std::string> arrayOfSourceCategories(const std::string& location) const;
+  uint64_t countOfInstalledPackagesForSource(const std::string& location) const;
+  uint64_t countOfPackagesInSourceWithLocation(const std::string& location) const;
+
+  // --- Queue state. Each writer is one write transaction on the calling thread; its
+  // answer says why the state could not be written. An identifier without a record
+  // changes nothing.
+  [[nodiscard]] ErrorRef setPackage(const std::string& identifier, bool inTheQueue,
+                                    const std::optional<std::string>& versionToQueue, int64_t operation);
+  [[nodiscard]] ErrorRef setPackageObject(const KVRPackage& package, bool inTheQueue,
+                                          const std::optional<std::string>& versionToQueue, int64_t operation);
+  // Every record matching the predicate (a complete predicate without arguments).
+  [[nodiscard]] ErrorRef setPackagesWhere(const std::string& predicate, bool inTheQueue,
+                                          const std::optional<std::string>& versionToQueue, int64_t operation);
+  // The operation queueing means: a non-zero code as it is; with a version given to an
+  // installed package an upgrade when it is newer than the installed one, else a
+  // downgrade; an installed package with an update that is not held an upgrade, any
+  // other installed one a removal; otherwise an install.
+  static int64_t queueOperationForPackage(const KVRPackage& package, const std::optional<std::string>& versionToQueue,
+                                          int64_t operation);
+  // Clears the queue state of every package, on a background queue; returns at once.
+  // `completion`, when given, runs there once the clearing has committed (or failed).
+  void resetPackagesQueue(std::function<void(ErrorRef)> completion = nullptr);
+  // The same, on the calling thread, in one transaction of `db`.
+  [[nodiscard]] static ErrorRef clearQueueState(store::Database& db);
+
+  // --- Other writers (background queue, one transaction each)
+  void resetPackagesWishlist();
+  void resetInstalledPackages();
+
+  // --- The action button's title. None only for a package that no record has, when no
+  // price is given.
+  static std::optional<std::string> getButtonTitleForPackage(const std::optional<KVRPackage>& package, bool showsPrice,
+                                                             bool available, bool owned,
+                                                             const std::optional<std::string>& price);
+  std::optional<std::string> getButtonTitleForPackageIdentifier(const std::string& identifier, bool showsPrice,
+                                                                bool available, bool owned,
+                                                                const std::optional<std::string>& price) const;
+  static std::optional<std::string> getButtonTitleForPackage(const std::optional<KVRPackage>& package, bool showsPrice);
+  std::optional<std::string> getButtonTitleForPackageIdentifier(const std::string& identifier, bool showsPrice) const;
+
+  // --- Cached images: every entry, at any depth, of the folder in the application-
+  // support folder whose relative path contains the identifier.
+  void removeScreenshotsForPackageWithIdentifier(const std::string& identifier);
+  void removeHomeBannerForPackageWithIdentifier(const std::string& identifier);
+  void removeDepictionsBannerForPackageIdentifier(const std::string& identifier);
+
+  // --- What the pipeline and the database ask (KVPackagesManaging)
+  // The category grouping belongs to the package list caches.
+  void rebuildPackagesCategoriesCache() override;
+  void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) override;
+  std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) override;
+};

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "foundation/Files.h"
 #include "system/DeviceFiles.h"
@@ -10,6 +11,9 @@
 namespace {
 std::mutex gSharedMutex;
 QuillbarkPersistentPreferences* gShared = nullptr;
+// Stores replaced by a reset stay alive and reachable: observers and timers of a
+// running test may still point at them.
+std::vector<QuillbarkPersistentPreferences*>* gRetired = new std::vector<QuillbarkPersistentPreferences*>();
 }  // namespace
 
 std::string QuillbarkPersistentPreferences::preferencesPath() {
@@ -24,8 +28,7 @@ QuillbarkPersistentPreferences& QuillbarkPersistentPreferences::sharedInstance()
 
 void QuillbarkPersistentPreferences::resetSharedInstance() {
   std::lock_guard<std::mutex> lock(gSharedMutex);
-  // The old store is leaked on purpose: observers and timers of a running test may
-  // still point at it.
+  if (gShared) gRetired->push_back(gShared);
   gShared = new QuillbarkPersistentPreferences(preferencesPath());
 }
 

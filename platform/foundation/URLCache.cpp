@@ -3,22 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <ctime>
 
 #include "foundation/Clock.h"
+#include "foundation/HTTPDate.h"
 
 namespace {
 std::string lower(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
-}
-
-// An HTTP date (RFC 7231 IMF-fixdate) as Unix seconds.
-std::optional<double> parseHTTPDate(const std::string& text) {
-  struct tm tm {};
-  const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
-  if (!end) return std::nullopt;
-  return static_cast<double>(timegm(&tm));
 }
 
 struct Freshness {
@@ -41,11 +33,11 @@ Freshness freshnessOf(const URLResponse& response) {
     return f;
   }
   if (auto expires = response.valueForHTTPHeaderField("Expires")) {
-    auto exp = parseHTTPDate(*expires);
-    auto date = parseHTTPDate(response.valueForHTTPHeaderField("Date").value_or(""));
+    auto exp = HTTPDate::parse(*expires);
+    auto date = HTTPDate::parse(response.valueForHTTPHeaderField("Date").value_or(""));
     if (exp) {
       f.store = true;
-      f.freshFor = std::max(0.0, *exp - (date ? *date : Clock::now()));
+      f.freshFor = std::max(0.0, exp->unixSeconds() - (date ? date->unixSeconds() : Clock::now()));
     }
   }
   return f;

@@ -7,7 +7,7 @@
 
 #include "core/KVKnownRepositories.h"
 #include "core/SourceLocations.h"
-#include "foundation/DateFormatter.h"
+#include "foundation/HTTPDate.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "system/DeviceFiles.h"
@@ -236,10 +236,11 @@ ErrorRef KVAPTManager::writePackagesFile(const std::string& location,
 }
 
 std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string& location, int fileType) {
-  static const DateFormatter formatter("E, d MMM yyyy HH:mm:ss", "GMT");
+  // IMF-fixdate, with the two-digit day servers insist on: a one-digit day makes a
+  // strict server ignore the date and send the whole file again.
   auto path = filePathForSource(location, fileType);
   std::optional<Date> modified = path ? Files::modificationDate(*path) : std::nullopt;
-  return formatter.format(modified.value_or(Date::distantPast())) + " GMT";
+  return HTTPDate::format(modified.value_or(Date::distantPast()));
 }
 
 ErrorRef KVAPTManager::purgeSourceFromSandbox(const std::string& location) {

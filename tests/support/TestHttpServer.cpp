@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "foundation/HTTPDate.h"
 
 namespace {
 
@@ -24,21 +25,6 @@ bool routeMatches(const std::string& routePath, const std::string& path) {
   if (!routePath.empty() && routePath.back() == '*')
     return path.compare(0, routePath.size() - 1, routePath, 0, routePath.size() - 1) == 0;
   return routePath == path;
-}
-
-std::string httpDate(time_t when) {
-  struct tm tm {};
-  gmtime_r(&when, &tm);
-  char buffer[64];
-  strftime(buffer, sizeof buffer, "%a, %d %b %Y %H:%M:%S GMT", &tm);
-  return buffer;
-}
-
-std::optional<time_t> parseHttpDate(const std::string& text) {
-  struct tm tm {};
-  const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &tm);
-  if (!end || *end != '\0') return std::nullopt;
-  return timegm(&tm);
 }
 
 std::string contentTypeFor(const std::string& path) {
@@ -255,11 +241,11 @@ std::optional<TestHttpResponse> TestHttpServer::serveFile(const TestHttpRequest&
     if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
 
     TestHttpResponse response;
-    response.headers.emplace_back("Last-Modified", httpDate(info.st_mtime));
+    response.headers.emplace_back("Last-Modified", HTTPDate::format(Date::fromUnix(static_cast<double>(info.st_mtime))));
     std::string since = request.header("If-Modified-Since");
     if (!since.empty()) {
-      std::optional<time_t> sinceTime = parseHttpDate(since);
-      if (sinceTime && info.st_mtime <= *sinceTime) {
+      std::optional<Date> sinceTime = HTTPDate::parse(since);
+      if (sinceTime && static_cast<double>(info.st_mtime) <= sinceTime->unixSeconds()) {
         response.status = 304;
         return response;
       }

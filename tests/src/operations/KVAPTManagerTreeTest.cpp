@@ -230,11 +230,10 @@ TEST_F(APTTree, LastModifiedDatesAreHTTPDates) {
   const std::string location = "http://repo.example/apt/";
   EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: A\n", location), nullptr);
   setModificationTime(KVAPTManager::releasePathForSource(location), 1572941049);  // 2019-11-05 08:04:09 UTC
-  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 0), "Tue, 5 Nov 2019 08:04:09 GMT");
+  // Two-digit days: strict servers ignore "Tue, 5 Nov" and send the whole file again.
+  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 0), "Tue, 05 Nov 2019 08:04:09 GMT");
   // No file: the earliest date, so the request is unconditional in effect.
-  std::string missing = KVAPTManager::safeLastModifiedDateStringForSource(location, 1);
-  EXPECT_NE(missing.find(" 0001 00:00:00 GMT"), std::string::npos) << missing;
-  EXPECT_NE(missing.find("Jan"), std::string::npos) << missing;
+  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 1), "Mon, 01 Jan 0001 00:00:00 GMT");
 }
 
 TEST_F(APTTree, TheTreeAndItsListFilesNeverFollowALinkOutOfTheRoot) {

@@ -54,9 +54,10 @@ function(qb_library name dir)
 endfunction()
 
 # qb_test(NAME DIR [DEPS ...]): one GoogleTest executable of every .cpp under DIR,
-# each test registered with CTest on its own so ctest -j spreads them. Tests see the
-# fixtures' floor (everything but benchmarks); the layer check holds each test folder
-# to its subject's floor.
+# each test registered with CTest on its own so ctest -j spreads them, labelled
+# with the executable's name (ctest -L test_src_core runs one executable's tests).
+# Tests see the fixtures' floor (everything but benchmarks); the layer check holds
+# each test folder to its subject's floor.
 function(qb_test name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(QB_SKIP)
@@ -71,5 +72,5 @@ function(qb_test name dir)
   qb_floor_includes(${name} support)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QB_TESTDATA=${QB_TESTDATA_DIR}" TIMEOUT 600)
+    PROPERTIES ENVIRONMENT "QB_TESTDATA=${QB_TESTDATA_DIR}" TIMEOUT 600 LABELS ${name})
 endfunction()

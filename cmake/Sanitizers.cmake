@@ -1,0 +1,13 @@
+# QB_SANITIZE builds everything with the compiler's run-time checkers:
+# "address,undefined" (AddressSanitizer with its leak checker, and the undefined-
+# behaviour checks) or "thread". Each variant gets its own build folder
+# (scripts/test does that); the checks stop the process at the first report.
+set(QB_SANITIZE "" CACHE STRING "Sanitizers to build with: address,undefined or thread (empty: none)")
+if(QB_SANITIZE)
+  # -O1 keeps the checked build quick to run while the reports stay readable.
+  # GCC's flow analysis sees the checks' extra branches and warns of uninitialised
+  # values inside the standard library that are not there.
+  add_compile_options(-fsanitize=${QB_SANITIZE} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer -O1 -g -Wno-maybe-uninitialized)
+  add_link_options(-fsanitize=${QB_SANITIZE})
+endif()

@@ -1,12 +1,13 @@
 #pragma once
 // The result of one parse: the source after tab expansion (every range refers to it)
 // and the top-level elements. The document owns every element made for it, including
-// those a recogniser made and then dropped.
+// those a recogniser made and then dropped: they live in its arena and go with it.
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "markdown/MDArena.h"
 #include "markdown/MDElement.h"
 
 namespace markdown {
@@ -29,17 +30,9 @@ class MDDocument {
   std::string_view textOf(MDRange range) const { return std::string_view(markdown_).substr(range.location, range.length); }
 
  private:
-  static size_t blockSize(size_t index);
-
   std::string markdown_;
   std::vector<MDElement*> elements_;
-  // Elements come in blocks so that a long document costs few allocations.
-  struct Block {
-    std::unique_ptr<unsigned char[]> storage;
-    size_t used = 0;
-    size_t capacity = 0;
-  };
-  std::vector<Block> blocks_;
+  MDArena arena_;
 };
 
 }  // namespace markdown

@@ -59,10 +59,15 @@ std::vector<MDElement*> MDElementList::toVector() const {
   return out;
 }
 
+// Only elements made outside a document are destroyed: a document's elements and
+// everything they hold go with its arena at once.
 MDElement::~MDElement() {
-  if (ownedByDocument_) return;
   for (MDElement* child : children_)
     if (child->parent_ == this) child->parent_ = nullptr;
+  if (fields_) {
+    fields_->~Fields();
+    resource()->deallocate(fields_, sizeof(Fields), alignof(Fields));
+  }
 }
 
 void MDElement::setChildren(const MDElementList& children) {

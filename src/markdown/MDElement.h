@@ -2,7 +2,8 @@
 // One node of the Markdown syntax tree. Nothing is copied out of the source: text
 // elements and raw HTML are ranges of it. Elements are made by their document (which
 // owns them all) and linked into the tree by pointer.
-#include <memory>
+#include <cstdint>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 
 namespace markdown {
 
-enum class MDElementType : int {
+enum class MDElementType : int8_t {
   None = 0,             // plain text: the source of `range`; an empty range is a line break
   Header = 1,
   Paragraph = 2,
@@ -84,13 +85,15 @@ class MDElementList {
 
 class MDElement {
  public:
-  MDElementType type = MDElementType::None;
   MDRange range;
-  std::vector<MDRange> innerRanges;
-  int alignment = 0;  // table cells: 0 none, 1 left, 2 center, 3 right
-  unsigned level = 0;  // headers
+  std::pmr::vector<MDRange> innerRanges;
+  MDElementType type = MDElementType::None;
+  int8_t alignment = 0;  // table cells: 0 none, 1 left, 2 center, 3 right
+  uint8_t level = 0;     // headers: 1 to 6
 
-  MDElement() = default;
+  // An element whose ranges and fields come from `resource` (the document's arena for
+  // the elements of a parse).
+  explicit MDElement(std::pmr::memory_resource* resource = std::pmr::get_default_resource()) : innerRanges(resource) {}
   MDElement(const MDElement&) = delete;
   MDElement& operator=(const MDElement&) = delete;
   ~MDElement();
@@ -106,22 +109,25 @@ class MDElement {
     stringValue_ = lasting;
     hasStringValue_ = true;
   }
-  // A text of its own.
-  void setOwnedStringValue(std::string value) {
-    fields().ownedString = std::move(value);
+  // A text of its own (copied).
+  void setOwnedStringValue(std::string_view text) {
+    fields().ownedString.assign(text);
     setStringValue(fields_->ownedString);
   }
 
   // Links, images, e-mail links, definitions: the target; links, images and
   // definitions: the title and the reference name; fenced code: the language word.
-  const std::optional<std::string>& href() const { return fields_ ? fields_->href : none(); }
-  const std::optional<std::string>& title() const { return fields_ ? fields_->title : none(); }
-  const std::optional<std::string>& identifier() const { return fields_ ? fields_->identifier : none(); }
-  const std::optional<std::string>& language() const { return fields_ ? fields_->language : none(); }
-  void setHref(std::optional<std::string> value) { fields().href = std::move(value); }
-  void setTitle(std::optional<std::string> value) { fields().title = std::move(value); }
-  void setIdentifier(std::optional<std::string> value) { fields().identifier = std::move(value); }
-  void setLanguage(std::optional<std::string> value) { fields().language = std::move(value); }
+  // The setters copy.
+  std::optional<std::string_view> href() const { return field(&Fields::href, Fields::hasHref); }
+  std::optional<std::string_view> title() const { return field(&Fields::title, Fields::hasTitle); }
+  std::optional<std::string_view> identifier() const { return field(&Fields::identifier, Fields::hasIdentifier); }
+  std::optional<std::string_view> language() const { return field(&Fields::language, Fields::hasLanguage); }
+  void setHref(std::optional<std::string_view> value) { setField(&Fields::href, Fields::hasHref, value); }
+  void setTitle(std::optional<std::string_view> value) { setField(&Fields::title, Fields::hasTitle, value); }
+  void setIdentifier(std::optional<std::string_view> value) {
+    setField(&Fields::identifier, Fields::hasIdentifier, value);
+  }
+  void setLanguage(std::optional<std::string_view> value) { setField(&Fields::language, Fields::hasLanguage, value); }
 
   const MDElementList& children() const { return children_; }
   // Clears the parent of every old child and sets it on every new one.
@@ -149,29 +155,39 @@ class MDElement {
   friend class MDElementList::iterator;
   // Only the few elements that carry them have these (the rest stay small).
   struct Fields {
-    std::optional<std::string> href;
-    std::optional<std::string> title;
-    std::optional<std::string> identifier;
-    std::optional<std::string> language;
-    std::string ownedString;
+    enum : unsigned { hasHref = 1, hasTitle = 2, hasIdentifier = 4, hasLanguage = 8 };
+    explicit Fields(std::pmr::memory_resource* r)
+        : href(r), title(r), identifier(r), language(r), ownedString(r) {}
+    std::pmr::string href, title, identifier, language, ownedString;
+    unsigned present = 0;
   };
+  std::pmr::memory_resource* resource() const { return innerRanges.get_allocator().resource(); }
   Fields& fields() {
-    if (!fields_) fields_ = std::make_unique<Fields>();
+    if (!fields_) fields_ = new (resource()->allocate(sizeof(Fields), alignof(Fields))) Fields(resource());
     return *fields_;
   }
-  static const std::optional<std::string>& none() {
-    static const std::optional<std::string> nothing;
-    return nothing;
+  std::optional<std::string_view> field(std::pmr::string Fields::*member, unsigned bit) const {
+    if (!fields_ || !(fields_->present & bit)) return std::nullopt;
+    return std::string_view(fields_->*member);
+  }
+  void setField(std::pmr::string Fields::*member, unsigned bit, std::optional<std::string_view> value) {
+    Fields& f = fields();
+    if (value) {
+      (f.*member).assign(*value);
+      f.present |= bit;
+    } else {
+      (f.*member).clear();
+      f.present &= ~bit;
+    }
   }
 
   MDElementList children_;
   MDElement* parent_ = nullptr;
   MDElement* previous_ = nullptr;
   MDElement* next_ = nullptr;
-  std::unique_ptr<Fields> fields_;
+  Fields* fields_ = nullptr;
   std::string_view stringValue_;
-  bool hasStringValue_ = false;
-  bool ownedByDocument_ = false;  // then its children die with it: no parent to clear
+  bool hasStringValue_ = false;  // beside the small public fields: one word for all
 };
 
 inline MDElementList::iterator& MDElementList::iterator::operator++() {

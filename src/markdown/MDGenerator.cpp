@@ -26,7 +26,7 @@ void appendEscaped(std::string& out, std::string_view text) {
   out.append(text.data() + from, text.size() - from);
 }
 
-std::string_view orEmpty(const std::optional<std::string>& value) { return value ? std::string_view(*value) : std::string_view(); }
+std::string_view orEmpty(std::optional<std::string_view> value) { return value.value_or(std::string_view()); }
 
 void appendCellOpening(std::string& html, const char* tag, int alignment) {
   html += '<';
@@ -103,9 +103,9 @@ void MDGenerator::generateElement(const MDElement& element, const MDDocument& do
       html += "\">";
       break;
     case T::Mailto: {
-      const std::string& address = element.href().value_or("");
+      const std::string_view address = orEmpty(element.href());
       html += "<a href=\"";
-      html += obfuscatedEmailAddress("mailto:" + address);
+      html += obfuscatedEmailAddress("mailto:" + std::string(address));
       html += "\">";
       html += obfuscatedEmailAddress(address);
       html += "</a>";

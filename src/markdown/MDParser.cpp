@@ -504,7 +504,7 @@ MDElement* MDParser::parseListItem(MDScanner& scanner, ListKind kind) {
 
   item->range = {start, scanner.location() - start};
   if (item->innerRanges.empty()) return item;
-  std::vector<MDRange> ranges = item->innerRanges;
+  std::vector<MDRange> ranges(item->innerRanges.begin(), item->innerRanges.end());
   std::vector<MDRange> nested;
   if (nestedStart) {
     nested.assign(ranges.begin() + static_cast<ptrdiff_t>(*nestedStart), ranges.end());
@@ -675,7 +675,7 @@ void MDParser::addTextLine(MDElement* element, MDScanner& scanner) {
   moveToNextLine(scanner);
 }
 
-std::vector<MDElement*> MDParser::parseNestedElements(const std::vector<MDRange>& ranges, unsigned levels) {
+std::vector<MDElement*> MDParser::parseNestedElements(std::span<const MDRange> ranges, unsigned levels) {
   if (ranges.empty()) return {};
   MDScanner content = MDScanner::borrowing(text(), ranges);
   ++depth_;

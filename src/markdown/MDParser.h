@@ -78,7 +78,7 @@ class MDParser {
   void parseCodeLines(MDElement* element);
   void parseSpanContent(MDElement* element);
   // The elements of a container's content, `levels` below it in the tree.
-  std::vector<MDElement*> parseNestedElements(const std::vector<MDRange>& ranges, unsigned levels);
+  std::vector<MDElement*> parseNestedElements(std::span<const MDRange> ranges, unsigned levels);
   void updateLinksFromDefinitions();
 
   MDElement* make(MDElementType type) { return document_->makeElement(type); }

@@ -48,15 +48,15 @@ MDScanner::MDScanner(std::string_view string, std::vector<MDRange> lineRanges)
   enterLine(0, lineRanges_[0].location);
 }
 
-MDScanner::MDScanner(std::string_view string, const std::vector<MDRange>* borrowed)
-    : string_(string), lineRanges_(*borrowed), identifier_(nextIdentifier()) {
+MDScanner::MDScanner(std::string_view string, std::span<const MDRange> borrowed, bool)
+    : string_(string), lineRanges_(borrowed), identifier_(nextIdentifier()) {
   if (lineRanges_.empty())
     throw std::invalid_argument("Invalid parameter not satisfying: theLineRanges.count > 0");
   enterLine(0, lineRanges_[0].location);
 }
 
-MDScanner MDScanner::borrowing(std::string_view string, const std::vector<MDRange>& lineRanges) {
-  return MDScanner(string, &lineRanges);
+MDScanner MDScanner::borrowing(std::string_view string, std::span<const MDRange> lineRanges) {
+  return MDScanner(string, lineRanges, true);
 }
 
 char32_t MDScanner::nextCharacter() const {

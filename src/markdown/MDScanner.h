@@ -24,7 +24,7 @@ class MDScanner {
   MDScanner(std::string_view string, std::vector<MDRange> lineRanges);
   // The same over ranges the caller keeps alive and unchanged while the scanner lives
   // (an element's content lines): nothing is copied.
-  static MDScanner borrowing(std::string_view string, const std::vector<MDRange>& lineRanges);
+  static MDScanner borrowing(std::string_view string, std::span<const MDRange> lineRanges);
   // Not copied or moved: the lines may be its own.
   MDScanner(const MDScanner&) = delete;
   MDScanner& operator=(const MDScanner&) = delete;
@@ -130,7 +130,7 @@ class MDScanner {
   }
   [[noreturn]] static void transactionUnderflow();
 
-  MDScanner(std::string_view string, const std::vector<MDRange>* borrowed);
+  MDScanner(std::string_view string, std::span<const MDRange> borrowed, bool);
 
   std::string_view string_;
   std::vector<MDRange> ownedLines_;

@@ -13,15 +13,19 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// Bytes that can never start an element: passed in one step.
+// Bytes that can never start an element: passed in one step. The trigger characters
+// are "\\`*_<&[! ~w:@|"; where autolinks are off 'w', ':' and '@' start nothing, and
+// outside a table cell '|' ends nothing, so those loops pass them as plain text too.
 struct PlainBytes {
   bool table[256];
-  PlainBytes() {
+  PlainBytes(bool autolinks, bool cell) {
     for (bool& b : table) b = true;
-    for (unsigned char c : std::string_view("\\`*_<&[! ~w:@|")) table[c] = false;
+    for (unsigned char c : std::string_view("\\`*_<&[! ~")) table[c] = false;
+    if (autolinks) table['w'] = table[':'] = table['@'] = false;
+    if (cell) table['|'] = false;
   }
 };
-const PlainBytes plainBytes;
+const PlainBytes plainBytesByKind[4] = {{false, false}, {false, true}, {true, false}, {true, true}};
 
 // Bytes a code span passes in one step.
 struct CodeBytes {
@@ -120,7 +124,7 @@ MDElement* MDSpanParser::makeEntity(MDRange range, std::string_view text) {
   return element;
 }
 
-std::string MDSpanParser::joined(const std::vector<MDRange>& ranges, std::string_view separator) const {
+std::string MDSpanParser::joined(std::span<const MDRange> ranges, std::string_view separator) const {
   std::string out;
   for (size_t i = 0; i < ranges.size(); ++i) {
     if (i > 0) out += separator;
@@ -175,6 +179,8 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
   // markers takes linear time. The state at a place is the place itself and, where an
   // autolink could look back past it, how far back the text run began.
   const bool autolinks = (extensions_ & MDExtensionAutolinks) && parseLinks_;
+  const bool (&plainBytes)[256] =
+      plainBytesByKind[(autolinks ? 2 : 0) + (test.kind == ClosingTest::TableCell ? 1 : 0)].table;
   // The visited places of nested loops share one stack: each loop owns what lies above
   // the mark it took at its start.
   const size_t visitedMark = visited_.size();
@@ -226,12 +232,12 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
       runStart = wordStart = scanner.location();
     } else {
       const size_t from = scanner.location();
-      if (scanner.skipBytes(plainBytes.table) == 0) {
+      if (scanner.skipBytes(plainBytes) == 0) {
         scanner.advance();
         // Where no element can start and no test can pass (a plain character next, and
         // a test that needs a marker or the end of the text), the step goes on over the
         // plain run at once: the result is the same, with half the turns.
-        if (test.kind != ClosingTest::TableCell) scanner.skipBytes(plainBytes.table);
+        if (test.kind != ClosingTest::TableCell) scanner.skipBytes(plainBytes);
       }
       if (autolinks) {
         for (size_t i = scanner.location(); i > from; --i) {
@@ -600,7 +606,7 @@ MDElement* MDSpanParser::parseInlineLink(MDScanner& scanner) {
   std::string_view target = text().substr(targetStart, targetEnd - targetStart);
   if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
   MDElement* link = make(MDElementType::Link, {});
-  link->innerRanges = std::move(*lines);
+  link->innerRanges.assign(lines->begin(), lines->end());
   link->setHref(withoutBackslashEscapes(target));
   link->setTitle(std::move(title));
   return link;
@@ -618,7 +624,7 @@ MDElement* MDSpanParser::parseReferenceLink(MDScanner& scanner) {
   if (!name) return nullptr;
   MDElement* link = make(MDElementType::Link, {});
   link->setIdentifier(joined(name->empty() ? *lines : *name, " "));
-  link->innerRanges = std::move(*lines);
+  link->innerRanges.assign(lines->begin(), lines->end());
   references_.push_back(link);
   return link;
 }

@@ -85,7 +85,7 @@ class MDSpanParser {
   MDElement* makeEntity(MDRange range, std::string_view text);
   MDElement* makeText(size_t from, size_t to) { return make(MDElementType::None, {from, to - from}); }
   std::string_view text() const { return document_->markdown(); }
-  std::string joined(const std::vector<MDRange>& ranges, std::string_view separator) const;
+  std::string joined(std::span<const MDRange> ranges, std::string_view separator) const;
   uint32_t signature(const ClosingTest& test) const;
 
   unsigned extensions_;

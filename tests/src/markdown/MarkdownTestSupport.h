@@ -40,9 +40,9 @@ inline void dumpElement(const markdown::MDDocument& document, const markdown::MD
     case MDElementType::CodeBlock: out += "pre"; break;
     default: out += markdown::MDElement::typeLabel(e.type); break;
   }
-  if (e.href()) out += "(" + *e.href() + (e.title() ? "|" + *e.title() : "") + ")";
-  if (e.identifier() && !e.href()) out += "(id:" + *e.identifier() + ")";
-  if (e.language()) out += "(" + *e.language() + ")";
+  if (e.href()) out += "(" + std::string(*e.href()) + (e.title() ? "|" + std::string(*e.title()) : "") + ")";
+  if (e.identifier() && !e.href()) out += "(id:" + std::string(*e.identifier()) + ")";
+  if (e.language()) out += "(" + std::string(*e.language()) + ")";
   if (e.type == MDElementType::Image) out += "(alt:" + std::string(e.stringValue().value_or("")) + ")";
   if (e.children().empty()) return;
   out += "[";

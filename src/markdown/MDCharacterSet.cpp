@@ -103,6 +103,16 @@ size_t validLength(std::string_view text, size_t at) {
   return 0;
 }
 
+size_t endWithoutTrailingWhitespace(std::string_view text, size_t start, size_t end) {
+  while (end > start) {
+    size_t previous = previousStart(text, end, start);
+    size_t length = 0;
+    if (!MDCharacterSet::isWhitespace(decode(text.substr(0, end), previous, &length))) break;
+    end = previous;
+  }
+  return end;
+}
+
 }  // namespace utf8
 
 }  // namespace markdown

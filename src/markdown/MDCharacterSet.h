@@ -37,6 +37,11 @@ class MDCharacterSet {
   UnicodeClass unicodeClass_ = UnicodeClass::None;
 };
 
+// The characters a backslash escapes: "\\`*_{}[]()#+-.!>".
+inline bool isBackslashEscapable(unsigned char c) {
+  return std::string_view("\\`*_{}[]()#+-.!>").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
 namespace utf8 {
 
 // The code point that starts at `at` and the number of bytes it takes.
@@ -48,6 +53,9 @@ void append(std::string& out, char32_t c);
 // The length of the well-formed sequence that starts at `at` (shortest form, no
 // surrogates, at most U+10FFFF), or 0 when the bytes there are not one.
 size_t validLength(std::string_view text, size_t at);
+
+// Where the text from `start` to `end` ends without its trailing whitespace.
+size_t endWithoutTrailingWhitespace(std::string_view text, size_t start, size_t end);
 
 }  // namespace utf8
 

@@ -5,12 +5,14 @@
 // keeps no state between calls except its extension mask.
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "markdown/MDDocument.h"
 #include "markdown/MDHTMLParser.h"
+#include "markdown/MDLinkDefinitions.h"
 #include "markdown/MDScanner.h"
 #include "markdown/MDSpanParser.h"
 #include "markdown/MDTextSearch.h"
@@ -44,42 +46,22 @@ class MDParser {
   static constexpr unsigned maximumNesting = 64;
 
  private:
-  enum class ListKind { Bulleted, Numbered };
+  friend class MDListParser;
 
   std::vector<MDElement*> parseElements(MDScanner& scanner);
   MDElement* parseBlockElement(MDScanner& scanner);
   MDElement* parsePrefixHeader(MDScanner& scanner);
   MDElement* parseUnderlinedHeader(MDScanner& scanner);
   MDElement* parseBlockquote(MDScanner& scanner);
-  MDElement* parseCodeBlock(MDScanner& scanner);
-  MDElement* parseFencedCodeBlock(MDScanner& scanner);
-  MDElement* parseTable(MDScanner& scanner);
-  MDElement* parseTableRow(MDRange line, const std::vector<int>& alignments);
   MDElement* parseHorizontalRule(MDScanner& scanner);
-  MDElement* parseList(MDScanner& scanner);
-  MDElement* parseListItem(MDScanner& scanner, ListKind kind);
-  struct LinkDefinition {
-    std::string identifier;
-    std::string href;
-    std::optional<std::string> title;
-  };
-  MDElement* parseLinkDefinition(MDScanner& scanner);
-  bool readLinkDefinition(MDScanner& scanner, LinkDefinition& definition);
   MDElement* parseParagraph(MDScanner& scanner, bool acceptFirstLine);
 
-  static bool parseListMarker(MDScanner& scanner, ListKind kind);
-  static bool parseAnyListMarker(MDScanner& scanner);
-  static std::optional<std::vector<int>> parseTableSeparator(MDScanner& scanner);
   bool isHorizontalRule(MDScanner& scanner);
-  bool isFenceOpening(MDScanner& scanner);
   bool endsParagraph(MDScanner& scanner, size_t lineStart);
   void addTextLine(MDElement* element, MDScanner& scanner);
-  void moveToNextLine(MDScanner& scanner);
-  void parseCodeLines(MDElement* element);
   void parseSpanContent(MDElement* element);
   // The elements of a container's content, `levels` below it in the tree.
   std::vector<MDElement*> parseNestedElements(std::span<const MDRange> ranges, unsigned levels);
-  void updateLinksFromDefinitions();
 
   MDElement* make(MDElementType type) { return document_->makeElement(type); }
   std::string_view text() const { return document_->markdown(); }
@@ -91,9 +73,7 @@ class MDParser {
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
   unsigned treeDepth_ = 0;
-  // The definitions made so far, with their depth in the tree: a later one of the same
-  // name wins, in the order of a walk through the tree level by level.
-  std::vector<std::pair<unsigned, MDElement*>> definitions_;
+  MDLinkDefinitions definitions_;
 };
 
 }  // namespace markdown

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "foundation/URL.h"
 #include "markdown/MDExtensions.h"
-#include "markdown/MDRegularExpression.h"
 
 namespace markdown {
 
@@ -37,49 +35,12 @@ struct CodeBytes {
 };
 const CodeBytes codeBytes;
 
-bool isEscapable(unsigned char c) { return std::string_view("\\`*_{}[]()#+-.!>").find(static_cast<char>(c)) != npos; }
-
 // What an autolink's local part or scheme may look back over ("._-+" and letters and
 // digits). Bytes above ASCII count as such characters here: this only ever makes the
 // remembered states of the inner loop more specific, never wrong.
 bool mayBeLookedBackOver(unsigned char c) {
   return c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
          c == '_' || c == '-' || c == '+';
-}
-
-const MDCharacterSet& emailCharacters() {
-  static const MDCharacterSet set("._-+", true);
-  return set;
-}
-
-const MDCharacterSet& domainCharacters() {
-  static const MDCharacterSet set("-:", true);
-  return set;
-}
-
-const MDCharacterSet& pathCharacters() {
-  static const MDCharacterSet set(",_-/:?&;%~!#+=@", true);
-  return set;
-}
-
-const MDRegularExpression& schemeExpression() {
-  static const MDRegularExpression expression("^(\\w+)://", false);
-  return expression;
-}
-
-const MDRegularExpression& emailExpression() {
-  static const MDRegularExpression expression("^[-._0-9\\p{L}]+@[-\\p{L}0-9][-.\\p{L}0-9]*\\.\\p{L}+$", true);
-  return expression;
-}
-
-std::string withoutBackslashEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && isEscapable(static_cast<unsigned char>(text[i + 1]))) ++i;
-    out += text[i];
-  }
-  return out;
 }
 
 class DepthGuard {
@@ -100,15 +61,13 @@ MDSpanParser::MDSpanParser(unsigned extensions) : extensions_(extensions) {}
 void MDSpanParser::beginDocument(MDDocument& document) {
   document_ = &document;
   depth_ = 0;
-  references_.clear();
   visited_.clear();
   parseEm_ = parseStrong_ = parseLinks_ = parseImages_ = true;
 }
 
 void MDSpanParser::endDocument() {
   failedStates_.clear();
-  brackets_.clear();
-  parens_.clear();
+  links_.clear();
   document_ = nullptr;
 }
 
@@ -122,15 +81,6 @@ MDElement* MDSpanParser::makeEntity(MDRange range, std::string_view text) {
   MDElement* element = make(MDElementType::Entity, range);
   element->setStringValue(text);
   return element;
-}
-
-std::string MDSpanParser::joined(std::span<const MDRange> ranges, std::string_view separator) const {
-  std::string out;
-  for (size_t i = 0; i < ranges.size(); ++i) {
-    if (i > 0) out += separator;
-    out += text().substr(ranges[i].location, ranges[i].length);
-  }
-  return out;
 }
 
 uint32_t MDSpanParser::signature(const ClosingTest& test) const {
@@ -310,11 +260,12 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
         return attempt([&] { return parseStrikethrough(scanner); });
       return nullptr;
     case '@':
-      return autolinks ? attempt([&] { return parseAutolinkEmailAddress(scanner, runStart); }) : nullptr;
+      return autolinks ? attempt([&] { return autolinks_.parseEmailAddress(scanner, *document_, runStart); }) : nullptr;
     case ':':
-      return autolinks && followedBy("//") ? attempt([&] { return parseAutolinkURL(scanner, runStart); }) : nullptr;
+      return autolinks && followedBy("//") ? attempt([&] { return autolinks_.parseURL(scanner, *document_, runStart); })
+                                          : nullptr;
     case 'w':
-      return autolinks && followedBy("ww.") ? attempt([&] { return parseAutolinkWWWURL(scanner); }) : nullptr;
+      return autolinks && followedBy("ww.") ? attempt([&] { return autolinks_.parseWWWURL(scanner, *document_); }) : nullptr;
     case '\\':
       return attempt([&] { return parseBackslash(scanner); });
     case '*':
@@ -333,8 +284,8 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
     case '<': {
       MDElement* element = nullptr;
       if (parseLinks_) {
-        if ((element = attempt([&] { return parseAutomaticLink(scanner); }))) return element;
-        if ((element = attempt([&] { return parseAutomaticEmailLink(scanner); }))) return element;
+        if ((element = attempt([&] { return autolinks_.parseAutomaticLink(scanner, *document_); }))) return element;
+        if ((element = attempt([&] { return autolinks_.parseAutomaticEmailLink(scanner, *document_); }))) return element;
       }
       if ((element = attempt([&] { return htmlParser_.parseInlineTagWithScanner(scanner, *document_); })))
         return element;
@@ -362,7 +313,7 @@ MDElement* MDSpanParser::parseStrikethrough(MDScanner& scanner) {
 
 MDElement* MDSpanParser::parseBackslash(MDScanner& scanner) {
   MDRange rest = scanner.currentRange();
-  if (rest.length < 2 || !isEscapable(static_cast<unsigned char>(text()[rest.location + 1]))) return nullptr;
+  if (rest.length < 2 || !isBackslashEscapable(static_cast<unsigned char>(text()[rest.location + 1]))) return nullptr;
   scanner.setLocation(rest.location + 2);
   return makeEntity({rest.location, 2}, text().substr(rest.location + 1, 1));
 }
@@ -482,41 +433,6 @@ MDElement* MDSpanParser::parseLineBreak(MDScanner& scanner) {
   return make(MDElementType::LineBreak, {start + 1, scanner.location() - start - 1});
 }
 
-MDElement* MDSpanParser::parseAutomaticLink(MDScanner& scanner) {
-  const size_t start = scanner.location();
-  if (!scanner.matchString("<")) return nullptr;
-  size_t close = search_.find(scanner, ">", MDTextSearch::TagEnd, false);
-  if (close == npos) return nullptr;
-  std::string_view body = text().substr(start + 1, close - start - 1);
-  // The text is written almost unescaped, so only what a strict URL parser accepts
-  // (no blanks, controls, quotes, angle brackets, braces, '|', '\\', '^' or '`') is a link.
-  if (body.find("://") == npos || !schemeExpression().find(body) || !URL::fromString(body)) return nullptr;
-  MDElement* link = make(MDElementType::Link, {start, close + 1 - start});
-  link->setHref(std::string(body));
-  size_t pieceStart = start + 1;
-  for (size_t i = start + 1; i <= close; ++i) {
-    if (i < close && text()[i] != '&') continue;
-    if (i > pieceStart) link->addChild(makeText(pieceStart, i));
-    if (i < close) link->addChild(makeEntity({i, 1}, "&amp;"));
-    pieceStart = i + 1;
-  }
-  scanner.setLocation(close + 1);
-  return link;
-}
-
-MDElement* MDSpanParser::parseAutomaticEmailLink(MDScanner& scanner) {
-  const size_t start = scanner.location();
-  if (!scanner.matchString("<")) return nullptr;
-  size_t close = search_.find(scanner, ">", MDTextSearch::TagEnd, false);
-  if (close == npos) return nullptr;
-  std::string_view body = text().substr(start + 1, close - start - 1);
-  if (body.find('@') == npos || !emailExpression().find(body)) return nullptr;
-  MDElement* mail = make(MDElementType::Mailto, {start, close + 1 - start});
-  mail->setHref(std::string(body));
-  scanner.setLocation(close + 1);
-  return mail;
-}
-
 MDElement* MDSpanParser::parseAmpersand(MDScanner& scanner) {
   const size_t start = scanner.location();
   scanner.beginTransaction();
@@ -531,8 +447,8 @@ MDElement* MDSpanParser::parseAmpersand(MDScanner& scanner) {
 
 MDElement* MDSpanParser::parseLink(MDScanner& scanner) {
   const size_t start = scanner.location();
-  MDElement* link = inTransaction(scanner, [&] { return parseInlineLink(scanner); });
-  if (!link) link = inTransaction(scanner, [&] { return parseReferenceLink(scanner); });
+  MDElement* link = inTransaction(scanner, [&] { return links_.parseInlineLink(scanner, *document_); });
+  if (!link) link = inTransaction(scanner, [&] { return links_.parseReferenceLink(scanner, *document_); });
   if (!link) return nullptr;
   link->range = {start, scanner.location() - start};
   if (!link->innerRanges.empty()) {
@@ -549,175 +465,13 @@ MDElement* MDSpanParser::parseLink(MDScanner& scanner) {
 MDElement* MDSpanParser::parseImage(MDScanner& scanner) {
   const size_t start = scanner.location();
   if (!scanner.matchString("!")) return nullptr;
-  MDElement* image = inTransaction(scanner, [&] { return parseInlineLink(scanner); });
-  if (!image) image = inTransaction(scanner, [&] { return parseReferenceLink(scanner); });
+  MDElement* image = inTransaction(scanner, [&] { return links_.parseInlineLink(scanner, *document_); });
+  if (!image) image = inTransaction(scanner, [&] { return links_.parseReferenceLink(scanner, *document_); });
   if (!image) return nullptr;
   image->type = MDElementType::Image;
   image->range = {start, scanner.location() - start};
-  image->setOwnedStringValue(joined(image->innerRanges, ""));
+  image->setOwnedStringValue(MDLinkParser::joined(text(), image->innerRanges, ""));
   return image;
-}
-
-std::optional<std::vector<MDRange>> MDSpanParser::parseLinkTextBody(MDScanner& scanner) {
-  if (scanner.nextByte() != '[' || scanner.atEndOfLine()) return std::nullopt;
-  const size_t open = scanner.location();
-  const size_t close = brackets_.closeOf(scanner, open);
-  if (close == npos) return std::nullopt;
-  std::vector<MDRange> pieces;
-  const auto& lines = scanner.lineRanges();
-  size_t from = open + 1;
-  for (size_t index = scanner.rangeIndex(); index < lines.size(); ++index) {
-    if (index > scanner.rangeIndex()) from = lines[index].location;
-    size_t to = std::min(close, lines[index].end());
-    if (to > from) pieces.push_back({from, to - from});
-    if (close <= lines[index].end()) break;
-  }
-  scanner.setLocation(close + 1);
-  return pieces;
-}
-
-MDElement* MDSpanParser::parseInlineLink(MDScanner& scanner) {
-  auto lines = parseLinkTextBody(scanner);
-  if (!lines || scanner.nextByte() != '(' || scanner.atEndOfLine()) return nullptr;
-  const size_t open = scanner.location();
-  scanner.advance();
-  scanner.skipWhitespace();
-  const size_t targetStart = scanner.location();
-  // The target runs to the ')' that closes the '(' (parentheses counted, a backslash
-  // passing the next character) or to a blank, where no other parenthesis may be open.
-  const MDParenIndex::TargetEnd end = parens_.targetEnd(scanner, open, targetStart);
-  if (end.kind == MDParenIndex::TargetEnd::None) return nullptr;
-  const size_t targetEnd = end.location;
-  std::optional<std::string> title;
-  scanner.setLocation(targetEnd);
-  if (end.kind == MDParenIndex::TargetEnd::Closed) {
-    scanner.advance();
-  } else {
-    scanner.skipWhitespace();
-    if (!scanner.matchString(")")) {
-      if (!scanner.matchString("\"")) return nullptr;
-      const size_t titleStart = scanner.location();
-      size_t titleEnd = search_.find(scanner, "\")", MDTextSearch::TitleEnd, false);
-      if (titleEnd == npos) return nullptr;
-      title = std::string(text().substr(titleStart, titleEnd - titleStart));
-      scanner.setLocation(titleEnd + 2);
-    }
-  }
-  std::string_view target = text().substr(targetStart, targetEnd - targetStart);
-  if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
-  MDElement* link = make(MDElementType::Link, {});
-  link->innerRanges.assign(lines->begin(), lines->end());
-  link->setHref(withoutBackslashEscapes(target));
-  link->setTitle(std::move(title));
-  return link;
-}
-
-MDElement* MDSpanParser::parseReferenceLink(MDScanner& scanner) {
-  auto lines = parseLinkTextBody(scanner);
-  if (!lines || lines->empty()) return nullptr;
-  if (scanner.nextByte() == ' ' && !scanner.atEndOfLine()) {
-    scanner.advance();
-  } else if (scanner.atEndOfLine() && !scanner.onLastLine()) {
-    scanner.advanceToNextLine();
-  }
-  auto name = parseLinkTextBody(scanner);
-  if (!name) return nullptr;
-  MDElement* link = make(MDElementType::Link, {});
-  link->setIdentifier(joined(name->empty() ? *lines : *name, " "));
-  link->innerRanges.assign(lines->begin(), lines->end());
-  references_.push_back(link);
-  return link;
-}
-
-MDElement* MDSpanParser::parseAutolinkEmailAddress(MDScanner& scanner, size_t runStart) {
-  std::string_view local = scanner.previousWordWithCharactersFromSet(emailCharacters(), runStart);
-  if (local.empty()) return nullptr;
-  const size_t start = scanner.location() - local.size();
-  scanner.advance();  // '@'
-  std::string_view domain = scanner.nextWordWithCharactersFromSet(emailCharacters());
-  // The domain ends with its last letter or digit.
-  size_t end = 0;
-  for (size_t i = 0; i < domain.size();) {
-    size_t length = 0;
-    char32_t c = utf8::decode(domain, i, &length);
-    i += length;
-    if (MDCharacterSet::isAlphanumeric(c)) end = i;
-  }
-  domain = domain.substr(0, end);
-  if (domain.empty() || domain.find('.') == npos) return nullptr;
-  scanner.setLocation(scanner.location() + domain.size());
-  MDElement* mail = make(MDElementType::Mailto, {start, scanner.location() - start});
-  mail->setHref(std::string(text().substr(start, scanner.location() - start)));
-  return mail;
-}
-
-MDElement* MDSpanParser::parseAutolinkURL(MDScanner& scanner, size_t runStart) {
-  std::string_view scheme = scanner.previousWordWithCharactersFromSet(MDCharacterSet::alphanumeric(), runStart);
-  if (scheme.size() < 3 || scheme.size() > 5) return nullptr;
-  std::string lower(scheme);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (lower != "http" && lower != "https" && lower != "ftp") return nullptr;
-  const size_t start = scanner.location() - scheme.size();
-  if (!scanner.matchString("://") || !parseAutolinkDomain(scanner)) return nullptr;
-  parseAutolinkPath(scanner);
-  MDRange range{start, scanner.location() - start};
-  MDElement* link = make(MDElementType::Link, range);
-  link->setHref(std::string(text().substr(range.location, range.length)));
-  link->addChild(make(MDElementType::None, range));
-  return link;
-}
-
-MDElement* MDSpanParser::parseAutolinkWWWURL(MDScanner& scanner) {
-  const size_t start = scanner.location();
-  if (!scanner.matchString("www.") || !parseAutolinkDomain(scanner)) return nullptr;
-  parseAutolinkPath(scanner);
-  MDRange range{start, scanner.location() - start};
-  MDElement* link = make(MDElementType::Link, range);
-  link->setHref("http://" + std::string(text().substr(range.location, range.length)));
-  link->addChild(make(MDElementType::None, range));
-  return link;
-}
-
-bool MDSpanParser::parseAutolinkDomain(MDScanner& scanner) {
-  if (scanner.atEndOfLine() || !MDCharacterSet::isAlphanumeric(scanner.nextCharacter())) return false;
-  scanner.advance();
-  scanner.skipCharactersFromSet(domainCharacters());
-  if (!scanner.matchString(".")) return false;
-  return scanner.skipCharactersFromSet(domainCharacters()) > 0;
-}
-
-void MDSpanParser::parseAutolinkPath(MDScanner& scanner) {
-  size_t open = 0;
-  // Whether the character at the location can go on with the path.
-  auto continues = [&](char32_t c) {
-    return pathCharacters().contains(c) || c == '\\' || c == '(' || (c == ')' && open > 0);
-  };
-  while (!scanner.atEndOfLine()) {
-    const char32_t c = scanner.nextCharacter();
-    if (pathCharacters().contains(c)) {
-      scanner.advance();
-    } else if (c == '\\') {
-      scanner.advance();
-      if (scanner.nextByte() == '(' || scanner.nextByte() == ')') scanner.advance();
-    } else if (c == '(') {
-      ++open;
-      scanner.advance();
-    } else if (c == ')' && open > 0) {
-      --open;
-      scanner.advance();
-    } else if (c == '.') {
-      // Dots belong to the path only when it goes on after them: a sentence's final
-      // period does not.
-      scanner.beginTransaction();
-      while (scanner.matchString(".")) {
-      }
-      bool goesOn = !scanner.atEndOfLine() && continues(scanner.nextCharacter());
-      scanner.commitTransaction(goesOn);
-      if (!goesOn) return;
-    } else {
-      return;
-    }
-  }
 }
 
 }  // namespace markdown

@@ -7,13 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "markdown/MDBracketIndex.h"
+#include "markdown/MDAutolinks.h"
 #include "markdown/MDDocument.h"
 #include "markdown/MDFailedStates.h"
 #include "markdown/MDHTMLParser.h"
-#include "markdown/MDParenIndex.h"
+#include "markdown/MDLinkParser.h"
 #include "markdown/MDScanner.h"
-#include "markdown/MDTextSearch.h"
 
 namespace markdown {
 
@@ -36,13 +35,12 @@ class MDSpanParser {
 
   // The reference links and images made since the document began, for the block
   // parser to resolve at its end.
-  const std::vector<MDElement*>& references() const { return references_; }
+  const std::vector<MDElement*>& references() const { return links_.references(); }
 
   // The inline elements of a block, or nothing when its content is empty.
   std::optional<MDElementList> parseSpansInBlockElement(MDElement* block, MDScanner& scanner);
   // One cell per alignment, or nothing when the row runs out of cells.
-  std::optional<MDElementList> parseSpansInTableColumns(const std::vector<int>& alignments,
-                                                                  MDScanner& scanner);
+  std::optional<MDElementList> parseSpansInTableColumns(const std::vector<int>& alignments, MDScanner& scanner);
 
   // Off, the places of failed readings are not remembered: exponential on unclosed
   // markers, kept as the reference the remembering parser must agree with.
@@ -66,26 +64,15 @@ class MDSpanParser {
   MDElement* parseEmAndStrong(MDScanner& scanner);
   MDElement* parseCodeSpan(MDScanner& scanner);
   MDElement* parseLineBreak(MDScanner& scanner);
-  MDElement* parseAutomaticLink(MDScanner& scanner);
-  MDElement* parseAutomaticEmailLink(MDScanner& scanner);
   MDElement* parseLink(MDScanner& scanner);
   MDElement* parseImage(MDScanner& scanner);
-  MDElement* parseInlineLink(MDScanner& scanner);
-  MDElement* parseReferenceLink(MDScanner& scanner);
-  std::optional<std::vector<MDRange>> parseLinkTextBody(MDScanner& scanner);
   MDElement* parseAmpersand(MDScanner& scanner);
-  MDElement* parseAutolinkEmailAddress(MDScanner& scanner, size_t runStart);
-  MDElement* parseAutolinkURL(MDScanner& scanner, size_t runStart);
-  MDElement* parseAutolinkWWWURL(MDScanner& scanner);
-  static bool parseAutolinkDomain(MDScanner& scanner);
-  static void parseAutolinkPath(MDScanner& scanner);
 
   MDElement* make(MDElementType type, MDRange range);
   // `text` is a literal or a piece of the source: it must outlive the document.
   MDElement* makeEntity(MDRange range, std::string_view text);
   MDElement* makeText(size_t from, size_t to) { return make(MDElementType::None, {from, to - from}); }
   std::string_view text() const { return document_->markdown(); }
-  std::string joined(std::span<const MDRange> ranges, std::string_view separator) const;
   uint32_t signature(const ClosingTest& test) const;
 
   unsigned extensions_;
@@ -99,11 +86,9 @@ class MDSpanParser {
 
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
-  MDTextSearch search_;
-  MDBracketIndex brackets_;
-  MDParenIndex parens_;
+  MDAutolinks autolinks_;
+  MDLinkParser links_;
   MDFailedStates failedStates_;
-  std::vector<MDElement*> references_;
   std::vector<MDFailedStates::State> visited_;
 };
 

@@ -1,0 +1,111 @@
+#include "markdown/MDLinkParser.h"
+
+#include <algorithm>
+
+namespace markdown {
+
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+// The target with each backslash before an escapable character removed (the escaped
+// character itself stays, so a doubled backslash leaves one).
+std::string withoutBackslashEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size() && isBackslashEscapable(static_cast<unsigned char>(text[i + 1]))) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+void MDLinkParser::clear() {
+  brackets_.clear();
+  parens_.clear();
+  references_.clear();
+}
+
+std::optional<std::vector<MDRange>> MDLinkParser::parseLinkTextBody(MDScanner& scanner) {
+  if (scanner.nextByte() != '[' || scanner.atEndOfLine()) return std::nullopt;
+  const size_t open = scanner.location();
+  const size_t close = brackets_.closeOf(scanner, open);
+  if (close == npos) return std::nullopt;
+  std::vector<MDRange> pieces;
+  const auto& lines = scanner.lineRanges();
+  size_t from = open + 1;
+  for (size_t index = scanner.rangeIndex(); index < lines.size(); ++index) {
+    if (index > scanner.rangeIndex()) from = lines[index].location;
+    size_t to = std::min(close, lines[index].end());
+    if (to > from) pieces.push_back({from, to - from});
+    if (close <= lines[index].end()) break;
+  }
+  scanner.setLocation(close + 1);
+  return pieces;
+}
+
+MDElement* MDLinkParser::parseInlineLink(MDScanner& scanner, MDDocument& document) {
+  auto lines = parseLinkTextBody(scanner);
+  if (!lines || scanner.nextByte() != '(' || scanner.atEndOfLine()) return nullptr;
+  const size_t open = scanner.location();
+  scanner.advance();
+  scanner.skipWhitespace();
+  const size_t targetStart = scanner.location();
+  // The target runs to the ')' that closes the '(' (parentheses counted, a backslash
+  // passing the next character) or to a blank, where no other parenthesis may be open.
+  const MDParenIndex::TargetEnd end = parens_.targetEnd(scanner, open, targetStart);
+  if (end.kind == MDParenIndex::TargetEnd::None) return nullptr;
+  const size_t targetEnd = end.location;
+  std::optional<std::string> title;
+  scanner.setLocation(targetEnd);
+  if (end.kind == MDParenIndex::TargetEnd::Closed) {
+    scanner.advance();
+  } else {
+    scanner.skipWhitespace();
+    if (!scanner.matchString(")")) {
+      if (!scanner.matchString("\"")) return nullptr;
+      const size_t titleStart = scanner.location();
+      size_t titleEnd = search_.find(scanner, "\")", MDTextSearch::TitleEnd, false);
+      if (titleEnd == npos) return nullptr;
+      title = std::string(std::string_view(document.markdown()).substr(titleStart, titleEnd - titleStart));
+      scanner.setLocation(titleEnd + 2);
+    }
+  }
+  std::string_view target = std::string_view(document.markdown()).substr(targetStart, targetEnd - targetStart);
+  if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
+  MDElement* link = document.makeElement(MDElementType::Link);
+  link->innerRanges.assign(lines->begin(), lines->end());
+  link->setHref(withoutBackslashEscapes(target));
+  link->setTitle(std::move(title));
+  return link;
+}
+
+MDElement* MDLinkParser::parseReferenceLink(MDScanner& scanner, MDDocument& document) {
+  auto lines = parseLinkTextBody(scanner);
+  if (!lines || lines->empty()) return nullptr;
+  if (scanner.nextByte() == ' ' && !scanner.atEndOfLine()) {
+    scanner.advance();
+  } else if (scanner.atEndOfLine() && !scanner.onLastLine()) {
+    scanner.advanceToNextLine();
+  }
+  auto name = parseLinkTextBody(scanner);
+  if (!name) return nullptr;
+  MDElement* link = document.makeElement(MDElementType::Link);
+  link->setIdentifier(joined(document.markdown(), name->empty() ? *lines : *name, " "));
+  link->innerRanges.assign(lines->begin(), lines->end());
+  references_.push_back(link);
+  return link;
+}
+
+std::string MDLinkParser::joined(std::string_view text, std::span<const MDRange> ranges, std::string_view separator) {
+  std::string out;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    if (i > 0) out += separator;
+    out += text.substr(ranges[i].location, ranges[i].length);
+  }
+  return out;
+}
+
+}  // namespace markdown

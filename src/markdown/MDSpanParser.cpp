@@ -96,7 +96,7 @@ std::optional<MDElementList> MDSpanParser::parseSpansInBlockElement(MDElement* b
 }
 
 std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
-                                                                             MDScanner& scanner) {
+                                                                   MDScanner& scanner) {
   MDElementList cells;
   for (int alignment : alignments) {
     scanner.skipWhitespace();

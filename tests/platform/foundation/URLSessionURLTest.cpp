@@ -24,6 +24,16 @@ TEST(URLParsing, PartsOfAFullURL) {
   EXPECT_TRUE(url->isHTTP());
 }
 
+// Callers rely on this strictness: the Markdown library writes the text of an automatic
+// link nearly unescaped once the URL parser has accepted it.
+TEST(URLParsing, RefusesEveryCharacterOutsideTheURLSyntax) {
+  for (char c : std::string("<>\"{}|\\^` \t\n\x01\x7f")) {
+    EXPECT_FALSE(URL::fromString(std::string("http://a.com/x") + c + "y")) << static_cast<int>(c);
+  }
+  EXPECT_FALSE(URL::fromString("http://a<b"));
+  EXPECT_TRUE(URL::fromString("http://a.com/x-y_z.~!$&'()*+,;=:@%41?q=1#f"));
+}
+
 TEST(URLParsing, TextsThatAreNoURL) {
   for (const char* bad : {"", "has space.com", "http://a.com/\"q\"", "http://a.com/%zz", "http://a.com/%4",
                           "http://host:99999/", "http://host:12ab/", "http://a.com/ü", "a#b#c", "http://[::1/"}) {

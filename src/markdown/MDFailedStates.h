@@ -28,14 +28,6 @@ class MDFailedStates {
   void clear();
 
  private:
-  struct Key {
-    uint64_t scanner;
-    uint32_t kind;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.kind); }
-  };
   struct StateHash {
     size_t operator()(const State& s) const {
       return std::hash<uint64_t>()(s.location * 0x9E3779B97F4A7C15ull ^ s.lookback);
@@ -52,7 +44,7 @@ class MDFailedStates {
     std::unordered_set<State, StateHash, StateEqual> withLookback;
   };
 
-  std::unordered_map<Key, Map, KeyHash> maps_;
+  std::unordered_map<MDScannerKey, Map, MDScannerKeyHash> maps_;  // by scanner and kind
 };
 
 }  // namespace markdown

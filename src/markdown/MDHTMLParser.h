@@ -42,14 +42,6 @@ class MDHTMLParser {
     size_t failedAt = 0;
     SeenEndTags seen{};
   };
-  struct Key {
-    uint64_t scanner;
-    size_t location;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.location); }
-  };
 
   bool strictBlock(MDScanner& scanner);
   bool plainStrictBlock(MDScanner& scanner);
@@ -66,7 +58,7 @@ class MDHTMLParser {
   MDTextSearch search_;
   // Strict block attempts already made in this parse, by scanner and place: without
   // them nested unclosed block tags take exponential time.
-  std::unordered_map<Key, StrictResult, KeyHash> strictResults_;
+  std::unordered_map<MDScannerKey, StrictResult, MDScannerKeyHash> strictResults_;
 };
 
 }  // namespace markdown

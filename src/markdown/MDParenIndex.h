@@ -30,17 +30,9 @@ class MDParenIndex {
     std::vector<std::pair<size_t, size_t>> opens;   // '(' and its ')' (or npos)
     std::vector<std::pair<size_t, size_t>> blanks;  // blank and the innermost open '(' (or npos)
   };
-  struct Key {
-    uint64_t scanner;
-    size_t line;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& k) const { return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.line); }
-  };
   static Line build(std::string_view text, MDRange range);
 
-  std::unordered_map<Key, Line, KeyHash> lines_;
+  std::unordered_map<MDScannerKey, Line, MDScannerKeyHash> lines_;  // by scanner and line
 };
 
 }  // namespace markdown

@@ -5,6 +5,7 @@
 // (the position goes back to where it began). "Characters" are code points of the
 // UTF-8 source; locations and ranges are byte offsets.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -150,6 +151,20 @@ class MDScanner {
 }  // namespace markdown
 
 namespace markdown {
+
+// A key for the memories kept per scanner: the scanner's identifier and one number
+// (a place, a line, a kind of search).
+struct MDScannerKey {
+  uint64_t scanner;
+  size_t value;
+  bool operator==(const MDScannerKey&) const = default;
+};
+
+struct MDScannerKeyHash {
+  size_t operator()(const MDScannerKey& k) const {
+    return std::hash<uint64_t>()(k.scanner * 0x9E3779B97F4A7C15ull ^ k.value);
+  }
+};
 
 // Runs a recogniser inside its own transaction: kept when it returns something, rolled
 // back when it returns nothing (a null pointer, an empty optional, false).

@@ -7,7 +7,7 @@ namespace markdown {
 size_t MDTextSearch::find(const MDScanner& scanner, std::string_view pattern, unsigned patternKey, bool acrossLines) {
   constexpr size_t npos = std::string_view::npos;
   const size_t from = scanner.location();
-  const uint64_t key = scanner.identifier() * 16 + patternKey * 2 + (acrossLines ? 1 : 0);
+  const MDScannerKey key{scanner.identifier(), patternKey * 2 + (acrossLines ? 1u : 0u)};
   auto known = answers_.find(key);
   // An earlier search from `a` that found `f` (or nothing) answers every search from a
   // place between `a` and `f`: nothing can start in between.

@@ -34,7 +34,7 @@ class MDTextSearch {
     size_t found;
     size_t line;  // where `from` is; a search within one line answers only for that line
   };
-  std::unordered_map<uint64_t, Answer> answers_;
+  std::unordered_map<MDScannerKey, Answer, MDScannerKeyHash> answers_;  // by scanner and pattern
 };
 
 }  // namespace markdown

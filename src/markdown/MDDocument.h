@@ -27,7 +27,9 @@ class MDDocument {
   // A new element of the given type, owned by this document.
   MDElement* makeElement(MDElementType type = MDElementType::None);
   // The source text of a range.
-  std::string_view textOf(MDRange range) const { return std::string_view(markdown_).substr(range.location, range.length); }
+  std::string_view textOf(MDRange range) const {
+    return std::string_view(markdown_).substr(range.location, range.length);
+  }
 
  private:
   std::string markdown_;

@@ -18,7 +18,6 @@ const MDCharacterSet& spaces() {
   return set;
 }
 
-
 }  // namespace
 
 MDParser::MDParser(unsigned extensions) : extensions_(extensions), spanParser_(extensions) {}
@@ -281,11 +280,8 @@ bool MDParser::endsParagraph(MDScanner& scanner, size_t lineStart) {
   if ((extensions_ & MDExtensionFencedCode) && c == '`') {
     // The fence must open a line of its own, but an indented one still ends the
     // paragraph (and becomes text of the next one).
-    scanner.beginTransaction();
     MDScanner line(text(), {scanner.currentRange()});
-    bool fence = MDCodeBlockParser::isFenceOpening(line);
-    scanner.commitTransaction(false);
-    if (fence) return true;
+    if (MDCodeBlockParser::isFenceOpening(line)) return true;
   }
   const size_t here = scanner.location();
   scanner.setLocation(lineStart);

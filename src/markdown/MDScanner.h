@@ -51,7 +51,9 @@ class MDScanner {
   char32_t nextCharacter() const;
   // The byte at the location, or a line feed at the end of the line: enough wherever
   // the caller compares with ASCII.
-  unsigned char nextByte() const { return location_ < lineEnd_ ? static_cast<unsigned char>(string_[location_]) : '\n'; }
+  unsigned char nextByte() const {
+    return location_ < lineEnd_ ? static_cast<unsigned char>(string_[location_]) : '\n';
+  }
   // The character before the location, or 0 at the beginning of the line.
   char32_t previousCharacter() const;
 

@@ -260,12 +260,14 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
         return attempt([&] { return parseStrikethrough(scanner); });
       return nullptr;
     case '@':
-      return autolinks ? attempt([&] { return autolinks_.parseEmailAddress(scanner, *document_, runStart); }) : nullptr;
+      if (!autolinks) return nullptr;
+      return attempt([&] { return autolinks_.parseEmailAddress(scanner, *document_, runStart); });
     case ':':
-      return autolinks && followedBy("//") ? attempt([&] { return autolinks_.parseURL(scanner, *document_, runStart); })
-                                          : nullptr;
+      if (!autolinks || !followedBy("//")) return nullptr;
+      return attempt([&] { return autolinks_.parseURL(scanner, *document_, runStart); });
     case 'w':
-      return autolinks && followedBy("ww.") ? attempt([&] { return autolinks_.parseWWWURL(scanner, *document_); }) : nullptr;
+      if (!autolinks || !followedBy("ww.")) return nullptr;
+      return attempt([&] { return autolinks_.parseWWWURL(scanner, *document_); });
     case '\\':
       return attempt([&] { return parseBackslash(scanner); });
     case '*':
@@ -284,8 +286,9 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
     case '<': {
       MDElement* element = nullptr;
       if (parseLinks_) {
-        if ((element = attempt([&] { return autolinks_.parseAutomaticLink(scanner, *document_); }))) return element;
-        if ((element = attempt([&] { return autolinks_.parseAutomaticEmailLink(scanner, *document_); }))) return element;
+        element = attempt([&] { return autolinks_.parseAutomaticLink(scanner, *document_); });
+        if (!element) element = attempt([&] { return autolinks_.parseAutomaticEmailLink(scanner, *document_); });
+        if (element) return element;
       }
       if ((element = attempt([&] { return htmlParser_.parseInlineTagWithScanner(scanner, *document_); })))
         return element;

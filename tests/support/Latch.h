@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "support/TimeBound.h"
+
 class Latch {
  public:
   explicit Latch(int count = 1) : count_(count) {}
@@ -16,7 +18,7 @@ class Latch {
   }
   bool wait(double seconds = 10) {
     std::unique_lock<std::mutex> lock(m_);
-    return cv_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return arrived_ >= count_; });
+    return cv_.wait_for(lock, std::chrono::duration<double>(testsupport::timeBound(seconds)), [this] { return arrived_ >= count_; });
   }
   int arrived() {
     std::lock_guard<std::mutex> lock(m_);

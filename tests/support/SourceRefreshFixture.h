@@ -27,6 +27,7 @@
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
+#include "support/TimeBound.h"
 #include "system/Reachability.h"
 
 class SourceRefreshFixture : public DeviceRootFixture {
@@ -80,7 +81,7 @@ class SourceRefreshFixture : public DeviceRootFixture {
     auto& pipeline = KVPipelineManager::sharedManager();
     bool done = RunLoop::main().runUntil(
         [&] { return pipeline.tasksArray().empty() && pipeline.pipelineOperationQueue().operationCount() == 0; },
-        seconds);
+        testsupport::timeBound(seconds));
     DispatchQueue::drainGlobalQueues();
     RunLoop::main().runUntilIdle();
     return done;

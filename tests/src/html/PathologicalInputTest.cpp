@@ -9,6 +9,7 @@
 
 #include "html/HTMLDocument.h"
 #include "html/HTMLParser.h"
+#include "support/TimeBound.h"
 
 using namespace html;
 
@@ -33,7 +34,7 @@ void parseWithin(const std::string& page, const std::function<void(const HTMLDoc
   auto start = std::chrono::steady_clock::now();
   auto document = HTMLDocument::documentWithString(std::string_view(page));
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, boundSeconds) << page.size() << " bytes";
+  EXPECT_LT(seconds, testsupport::timeBound(boundSeconds)) << page.size() << " bytes";
   check(*document);
 }
 

@@ -12,6 +12,7 @@
 
 #include "markdown/MDExtensions.h"
 #include "MarkdownTestSupport.h"
+#include "support/TimeBound.h"
 
 using namespace markdown;
 using markdowntest::html;
@@ -19,7 +20,7 @@ using markdowntest::html;
 namespace {
 
 constexpr size_t size = 64 * 1024;
-constexpr double boundSeconds = 10.0;
+const double boundSeconds = testsupport::timeBound(10.0);
 
 std::string repeated(const std::string& unit, size_t bytes = size) {
   std::string out;

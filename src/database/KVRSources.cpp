@@ -3,6 +3,7 @@
 #include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "core/SourceLocations.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
 #include "database/KVSourceRefresh.h"
@@ -23,8 +24,8 @@ std::shared_ptr<const KVConnections> connections() { return KVConnections::curre
 
 bool setupDone() { return QuillbarkPersistentPreferences::sharedInstance().boolForKey("setupDone"); }
 
-// A typed location becomes a source only as an http or https URL with a host and
-// without blanks or control characters: it reaches the sources list, file names and
+// A typed location becomes a source only as an http or https URL with a host that the
+// one check of every location accepts: it reaches the sources list, file names and
 // requests.
 bool isAcceptableLocation(const std::string& text) {
   size_t schemeEnd;
@@ -32,8 +33,10 @@ bool isAcceptableLocation(const std::string& text) {
   else if (text.rfind("http://", 0) == 0) schemeEnd = 7;
   else return false;
   if (text.size() == schemeEnd || text[schemeEnd] == '/' || text[schemeEnd] == '[') return false;
-  for (unsigned char c : text)
-    if (c <= 0x20 || c == 0x7F) return false;
+  if (auto refusal = SourceLocations::refusal(text)) {
+    KVLog("Refusing the source location \"%s\": %s", text.c_str(), refusal->c_str());
+    return false;
+  }
   return URL::fromString(text).has_value();
 }
 

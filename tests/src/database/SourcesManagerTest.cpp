@@ -49,7 +49,9 @@ TEST_F(SourcesManager, ALocationIsStoredWithItsSlashAndOnceUnderEitherScheme) {
 TEST_F(SourcesManager, TextThatIsNoHttpAddressIsRefused) {
   for (const char* text : {"http://", "https://", "repo.example/", "ftp://repo.example/", "https://repo example/",
                            "https://repo.example/\napt", "https://repo.example/a\tb/", "https:///path/", "http://[/",
-                           "file:///etc/", ""}) {
+                           "file:///etc/", "", "[trusted=yes] https://repo.example/", "https://repo.example/ stable main #",
+                           "https://repo.example/a\vb/", "https://repo.example/a\fb/", "https://repo.example/a#b/",
+                           "https://repo.example/a\xC2\xA0" "b/", "https://repo.example/a\"b/"}) {
     EXPECT_FALSE(manager().addSourceWithLocation(text, true)) << text;
   }
   settle();

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "core/SourceLocations.h"
 #include "database/KVControlLineParser.h"
 #include "database/KVParsingUtility.h"
 #include "database/NSStringVersionCompare.h"
 #include "foundation/Files.h"
+#include "foundation/Log.h"
 #include "foundation/StringEncoding.h"
 
 namespace {
@@ -155,7 +157,14 @@ std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std
   auto add = [&](std::string_view uri) {
     std::string location(uri);
     if (location.empty() || location.back() != '/') location += '/';
-    if (location.size() >= 9) locations.insert(std::move(location));
+    if (location.size() < 9) return;
+    // Another manager's list is as hostile as any repository data: a location that would
+    // become options or another layout in our own sources list is left behind.
+    if (auto refusal = SourceLocations::refusal(location)) {
+      KVLog("Not importing the source location \"%s\": %s", location.c_str(), refusal->c_str());
+      return;
+    }
+    locations.insert(std::move(location));
   };
   for (std::string_view rawLine : splitOn(*text, '\n')) {
     std::string decoded;

@@ -230,6 +230,12 @@ TEST(ParsingUtilitySources, ReadsDebLinesAndURIsFields) {
             "deb [arch=iphoneos-arm signed-by=/k.gpg] https://opts.example.org/ ./\n"
             "deb  https://double.example.org  ./\n"
             "deb https://caf\xE9.example.org/ ./\n"  // not UTF-8: read as Windows-1252
+            // Locations our own sources list would read as something else are left out.
+            "deb https://vt.example.org/\v./ stable main\n"
+            "deb https://ff.example.org/\f ./\n"
+            "deb https://hash.example.org/#x ./\n"
+            "deb https://quote.example.org/\"x ./\n"
+            "deb https://nbsp.example.org/\xA0x ./\n"  // U+00A0 once read as Windows-1252
             "\n");
   EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("manager.list")),
             (std::set<std::string>{"http://a.b/", "https://caf\xC3\xA9.example.org/", "https://double.example.org/",
@@ -237,7 +243,8 @@ TEST(ParsingUtilitySources, ReadsDebLinesAndURIsFields) {
                                    "https://other.example.org/", "https://repo.example.org/"}));
   writeFile(dir.file("manager.sources"),
             "Types: deb\nURIs: https://one.example.org/\nSuites: ./\nComponents:\n\n"
-            "Types: deb\nURIs: https://two.example.org https://three.example.org/\nSuites: ./\n");
+            "Types: deb\nURIs: https://two.example.org https://three.example.org/\nSuites: ./\n\n"
+            "Types: deb\nURIs: https://four.example.org/\v[trusted=yes]\nSuites: ./\n");
   EXPECT_EQ(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("manager.sources")),
             (std::set<std::string>{"https://one.example.org/", "https://two.example.org/", "https://three.example.org/"}));
   EXPECT_TRUE(KVParsingUtility::sourceURLsFromSourceListAtPath(dir.file("missing.list")).empty());

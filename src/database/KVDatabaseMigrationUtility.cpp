@@ -1,5 +1,7 @@
 #include "database/KVDatabaseMigrationUtility.h"
 
+#include <sys/stat.h>
+
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSchema.h"
 #include "foundation/DateFormatter.h"
@@ -14,6 +16,38 @@ namespace {
 
 std::string applicationSupport() { return DeviceRoot::devicePath(DeviceRoot::kApplicationSupport); }
 
+bool isLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// The database's folder and files are ours alone, yet lie where a package can put links
+// (dpkg replaces a file nobody owns). The database would follow such a link with its
+// writes, to the host, say: below a device root a link in their place is removed
+// before the database opens, so a fresh file or folder of ours takes its place.
+void makeTheDatabaseFolder() {
+  const std::string folder = applicationSupport();
+  if (DeviceRoot::isRealDevice()) {
+    DeviceFiles::createFolder(folder);  // no intermediate folders; errors ignored
+    return;
+  }
+  std::string error;
+  if (isLink(folder)) {
+    KVLog("Removing the link a package put in place of %s", folder.c_str());
+    if (!DeviceFiles::removeItem(folder, &error)) KVLog("Cannot remove %s: %s", folder.c_str(), error.c_str());
+  }
+  if (!DeviceFiles::createFolder(folder, &error)) {
+    KVLog("Cannot make the database's folder %s: %s", folder.c_str(), error.c_str());
+    return;
+  }
+  for (const char* suffix : {"", "-wal", "-shm", "-journal", ".lock", ".note", ".management"}) {
+    std::string file = KVDatabaseMigrationUtility::databasePath() + suffix;
+    if (!isLink(file)) continue;
+    KVLog("Removing the link a package put in place of %s", file.c_str());
+    if (!DeviceFiles::removeItem(file, &error)) KVLog("Cannot remove %s: %s", file.c_str(), error.c_str());
+  }
+}
+
 bool hasProperty(const store::StoreObject& object, const char* name) {
   return object.schema() && object.schema()->indexOf(name) >= 0;
 }
@@ -25,7 +59,7 @@ std::string KVDatabaseMigrationUtility::databasePath() {
 }
 
 store::Configuration KVDatabaseMigrationUtility::defaultConfiguration() {
-  DeviceFiles::createFolder(applicationSupport());  // no intermediate folders; errors ignored
+  makeTheDatabaseFolder();
   store::Configuration c;
   c.path = databasePath();
   c.schemaVersion = KVRSchema::kSchemaVersion;
@@ -111,7 +145,7 @@ bool KVDatabaseMigrationUtility::deleteDatabaseIfOutdated() {
   if (!cutoff || !modified || !(*modified < *cutoff)) return false;
   KVLog("Resetting quillbark due to outdated database");
   store::Database::deleteFiles(path);
-  Files::removeItem(applicationSupport());
+  DeviceFiles::removeItem(applicationSupport());
   return true;
 }
 

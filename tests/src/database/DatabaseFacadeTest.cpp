@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "foundation/Files.h"
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
+#include "support/HostMarker.h"
 #include "support/ManualClock.h"
 #include "support/TestRoot.h"
 #include "system/DeviceRoot.h"
@@ -309,3 +312,33 @@ TEST_F(DatabaseFacade, ALargeDatabaseWithFreeSpaceIsCompactedOnLaunch) {
 }
 
 }  // namespace
+
+TEST_F(DatabaseFacade, LinksAPackagePutInPlaceOfTheDatabaseLeadNoWriteOutOfTheRoot) {
+  HostMarker marker;
+  auto addSource = [&] {
+    ASSERT_TRUE(db());
+    db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+    EXPECT_EQ(db()->objects("KVRSource").count(), 1u);
+  };
+  auto close = [] {
+    store::Database::setDefaultConfiguration({});
+    store::Database::deleteFiles(KVDatabaseMigrationUtility::databasePath());
+  };
+  // Links to the host with the names of the database and its companions...
+  ASSERT_TRUE(Files::createDirectories(support()));
+  for (const char* name : {"default.realm", "default.realm-wal", "default.realm-shm", "default.realm-journal"})
+    ASSERT_EQ(::symlink(marker.file(name).c_str(), support(name).c_str()), 0);
+  EXPECT_TRUE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr));
+  addSource();
+  EXPECT_EQ(marker.changes(), "");
+  close();
+  // ...and one in place of the whole folder.
+  ASSERT_TRUE(Files::removeItem(support()));
+  ASSERT_EQ(::symlink(marker.path().c_str(), support().c_str()), 0);
+  EXPECT_TRUE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr));
+  addSource();
+  struct stat st;
+  ASSERT_EQ(::lstat(support().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(marker.changes(), "");
+}

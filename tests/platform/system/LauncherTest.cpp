@@ -1,6 +1,9 @@
 // The launcher program itself, run as the system runs it.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -8,6 +11,7 @@
 #include "foundation/Files.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TempDir.h"
 #include "system/DeviceRoot.h"
 #include "system/Process.h"
 
@@ -92,6 +96,31 @@ TEST_F(Launcher, DeviceToolsRunAsStandInsAndNeverFromTheHost) {
   // A tool's name as an argument is no call of it.
   EXPECT_EQ(launch(deviceRoot().launcherPath(), "echo reboot killall").output, "reboot killall\n");
   EXPECT_EQ(deviceRoot().standInCalls().size(), 3u);
+}
+
+TEST_F(Launcher, ToolsTheNameCheckCannotSeeReachNoHostProcess) {
+  // A host process with a name of its own, so nothing else could be hit by name.
+  TempDir dir;
+  const std::string name = "qbcanary" + std::to_string(::getpid() % 100000);
+  ASSERT_TRUE(Files::copyItem("/bin/sleep", dir.file(name)));
+  pid_t canary = ::fork();
+  ASSERT_GE(canary, 0);
+  if (canary == 0) {
+    ::execl(dir.file(name).c_str(), name.c_str(), "300", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string pid = std::to_string(canary);
+  for (const std::string& command :
+       {"sh -c 'kill -9 " + pid + "'", "/usr/bin/env kill -9 " + pid, "$(echo kill) -9 " + pid,
+        "eval 'kill -9 " + pid + "'", "x=kill; $x -9 " + pid, "/usr/bin/env killall -9 " + name,
+        "sh -c \"killall -9 " + name + "\""}) {
+    Outcome o = launch(deviceRoot().launcherPath(), command);
+    EXPECT_NE(o.status, 0) << command;
+    EXPECT_EQ(o.output.find("no sandbox"), std::string::npos) << o.output;
+    EXPECT_EQ(::waitpid(canary, nullptr, WNOHANG), 0) << command << " ended the host's process";
+  }
+  ::kill(canary, SIGKILL);
+  ::waitpid(canary, nullptr, 0);
 }
 
 TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {

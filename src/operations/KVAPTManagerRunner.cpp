@@ -1,8 +1,12 @@
 // The runner: one APT or dpkg command at a time, through the launcher, with the last
 // command's output and status kept process-wide.
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
+#include "core/KVConnections.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "launcher/LauncherEnvironment.h"
 #include "operations/KVAPTManager.h"
@@ -24,13 +28,25 @@ struct RunningScope {
   }
   ~RunningScope() { release(); }
 };
-// Every root command is refused on a machine where the sandbox can't be made; the log
-// says so once, and each refused command's output carries the launcher's reason.
+// Every root command is refused on a machine where the sandbox can't be made: the user
+// is told once, with the launcher's reason, and each refused command's output carries
+// that reason too.
 void sayOnceThatThereIsNoSandbox(const std::string& output) {
   static std::once_flag said;
   std::call_once(said, [&] {
     KVLog("The package tools' sandbox can't be made on this machine, so no APT or dpkg command runs:\n%s",
           output.c_str());
+    if (!KVConnections::installed()) return;
+    size_t at = output.find(launcher::kNoSandboxMessage);
+    std::string reason = output.substr(at + std::strlen(launcher::kNoSandboxMessage));
+    reason = reason.substr(0, reason.find('\n'));
+    KVAlertCard card{NSLocalizedString("Package Tools Unavailable"),
+                     NSLocalizedString("The sandbox that APT and dpkg run in can't be made on this machine, so "
+                                       "nothing is installed, removed or upgraded.") +
+                         "\n\n" + reason,
+                     NSLocalizedString("Close"), "", nullptr};
+    auto present = KVConnections::current("KVAPTManager")->environment.presentAlertCard;
+    performOnMainThread([present, card = std::move(card)]() mutable { present(std::move(card)); });
   });
 }
 }  // namespace

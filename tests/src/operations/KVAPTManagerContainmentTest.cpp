@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "foundation/Files.h"
+#include "foundation/RunLoop.h"
 #include "launcher/LauncherEnvironment.h"
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
@@ -17,6 +18,7 @@
 #include "support/HostMarker.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/TestRoot.h"
 
 namespace {
 // The capabilities a command keeps in the sandbox: CHOWN, DAC_OVERRIDE, FOWNER, FSETID
@@ -207,6 +209,7 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
 }
 
 TEST_F(Containment, WithoutASandboxNoRootCommandRunsAtAll) {
+  TestRoot testRoot;
   const std::string deb = build(DebPackage("com.example.unconfined"));
   for (const char* bwrap : {"/nonexistent/bwrap", "/bin/false"}) {
     ::setenv("QUILLBARK_BWRAP", bwrap, 1);
@@ -221,6 +224,12 @@ TEST_F(Containment, WithoutASandboxNoRootCommandRunsAtAll) {
   EXPECT_TRUE(deviceRoot().packageStatus("com.example.unconfined").empty());
   EXPECT_FALSE(ran("unconfined"));
   EXPECT_EQ(marker.changes(), "");
+  // The user is told once, with the reason, however many commands were refused.
+  RunLoop::main().runUntilIdle();
+  ASSERT_EQ(testRoot.cards().size(), 1u);
+  EXPECT_EQ(testRoot.cards()[0].title, "Package Tools Unavailable");
+  EXPECT_NE(testRoot.cards()[0].message.find("bubblewrap is not installed at /nonexistent/bwrap"), std::string::npos)
+      << testRoot.cards()[0].message;
   // With the sandbox back, the same archive installs.
   EXPECT_TRUE(KVAPTManager::installDPKG(deb, {})) << output();
 }

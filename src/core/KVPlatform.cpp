@@ -8,6 +8,7 @@
 
 #include "foundation/Files.h"
 #include "foundation/Value.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -82,9 +83,12 @@ std::string KVPlatform::applicationsPath() { return DeviceRoot::devicePath("/var
 bool KVPlatform::isDeviceRootLocked() {
   std::lock_guard<std::mutex> lock(gMutex);
   if (!gRootWritable) {
+    // Made and removed without following a link out of the root: a package's link in
+    // place of /Library would have the probe made on the host, and the root taken for
+    // writable.
     std::string probe = DeviceRoot::devicePath("/Library/QuillbarkTest");
-    bool writable = ::mkdir(probe.c_str(), 0755) == 0;
-    if (writable) ::rmdir(probe.c_str());
+    bool writable = !Files::exists(probe) && DeviceFiles::createFolder(probe);
+    if (writable) DeviceFiles::removeItem(probe);
     gRootWritable = writable;
   }
   return !*gRootWritable;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "core/KVPlatform.h"
 #include "core/NSFileManagerKorvaleExtensions.h"
 #include "foundation/Files.h"
+#include "support/HostMarker.h"
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
@@ -31,6 +33,14 @@ TEST_F(PlatformTest, FactsComeFromTheDeviceRoot) {
   EXPECT_EQ(uuid, KVPlatform::deviceUUID());
   for (char c : uuid) EXPECT_FALSE(islower(static_cast<unsigned char>(c)));
   EXPECT_FALSE(KVPlatform::isDeviceRootLocked());
+}
+
+TEST_F(PlatformTest, ARootWhoseLibraryLeadsOutIsTakenForLockedAndLeftUntouched) {
+  HostMarker marker;
+  ASSERT_TRUE(Files::moveItem(root.path() + "/Library", root.path() + "/Library.kept"));
+  ASSERT_EQ(::symlink(marker.path().c_str(), (root.path() + "/Library").c_str()), 0);
+  EXPECT_TRUE(KVPlatform::isDeviceRootLocked());
+  EXPECT_EQ(marker.changes(), "");
 }
 
 TEST_F(PlatformTest, MissingFactsFallBackToADeviceNotTheHost) {

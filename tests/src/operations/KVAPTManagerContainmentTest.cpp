@@ -201,6 +201,8 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
       "test -e " + hostTemporary.file("secret") + " && echo sees-host-tmp; "
       "touch " + marker.file("pwned") + " 2>/dev/null && echo wrote-host; "
       "unshare -U true 2>/dev/null && echo made-user-namespace; "
+      "mount -o remount,rw / 2>/dev/null && echo remounted-host; "
+      "mount -t tmpfs none /var/tmp 2>/dev/null && echo mounted; "
       "touch " + deviceRoot().hostPath("/var/inside") + " && echo wrote-root";
   auto out = KVAPTManager::resultsForCommandAsRoot(KVAPTManager::launcherCommandLine(probe));
   ASSERT_TRUE(out);

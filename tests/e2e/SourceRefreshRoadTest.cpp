@@ -224,6 +224,11 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
       {
         TestResets::resetAll();  // a death test's child starts without the listener's resets
         DeviceRoot::setRoot(std::getenv("QB_KILLED_REFRESH_ROOT"));
+        // The download's temporary file outlives the killed child: it goes into the root,
+        // which the test removes, rather than into the host's /tmp.
+        std::string temporary = std::string(std::getenv("QB_KILLED_REFRESH_ROOT")) + "/tmp";
+        Files::createDirectories(temporary);
+        setenv("TMPDIR", temporary.c_str(), 1);
         QuillbarkPersistentPreferences::resetSharedInstance();
         QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
         store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());

@@ -1,6 +1,7 @@
 #pragma once
 // A URL request in place of the platform's (always the mutable kind): URL, method,
 // header fields in the order they were set, body, cache policy and time-out.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +43,10 @@ class URLRequest {
   // False while the time-out is the default, which the session's configuration
   // then replaces with its own request time-out.
   bool hasExplicitTimeout() const { return timeoutSet_; }
+  // The most body bytes the reply may bring (0: no ceiling). A larger reply ends the
+  // transfer with NSURLErrorDataLengthExceedsMaximum as soon as it is known to be larger.
+  int64_t maximumBodyLength() const { return maximumBodyLength_; }
+  void setMaximumBodyLength(int64_t bytes) { maximumBodyLength_ = bytes > 0 ? bytes : 0; }
   const Data& HTTPBody() const { return body_; }
   void setHTTPBody(Data body) { body_ = std::move(body); }
 
@@ -58,6 +63,7 @@ class URLRequest {
   int cachePolicy_ = UseProtocolCachePolicy;
   double timeout_ = kDefaultTimeout;
   bool timeoutSet_ = false;
+  int64_t maximumBodyLength_ = 0;
   Data body_;
   std::vector<std::pair<std::string, std::string>> headers_;
 };

@@ -20,6 +20,7 @@ std::string descriptionForCode(int64_t code) {
     case NSURLErrorNotConnectedToInternet: return "The Internet connection appears to be offline.";
     case NSURLErrorBadServerResponse: return "bad server response";
     case NSURLErrorCannotDecodeContentData: return "cannot decode raw data";
+    case NSURLErrorDataLengthExceedsMaximum: return "resource exceeds maximum size";
     case NSURLErrorSecureConnectionFailed:
       return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case NSURLErrorServerCertificateUntrusted: return "The certificate for this server is invalid.";
@@ -57,6 +58,7 @@ int64_t codeForCurlResult(int curlCode, long osErrno) {
     case CURLE_BAD_CONTENT_ENCODING: return NSURLErrorCannotDecodeContentData;
     case CURLE_WEIRD_SERVER_REPLY: return NSURLErrorBadServerResponse;
     case CURLE_WRITE_ERROR: return NSURLErrorCannotWriteToFile;
+    case CURLE_FILESIZE_EXCEEDED: return NSURLErrorDataLengthExceedsMaximum;
     case CURLE_PEER_FAILED_VERIFICATION: return NSURLErrorServerCertificateUntrusted;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:

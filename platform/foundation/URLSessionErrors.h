@@ -9,6 +9,7 @@
 enum : int64_t {
   NSURLErrorHTTPTooManyRedirects = -1007,
   NSURLErrorResourceUnavailable = -1008,
+  NSURLErrorDataLengthExceedsMaximum = -1103,
   NSURLErrorSecureConnectionFailed = -1200,
   NSURLErrorServerCertificateUntrusted = -1202,
   NSURLErrorCannotCreateFile = -3000,

@@ -181,6 +181,10 @@ void URLSessionTask::start() {
     curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
   }
 
+  // A reply that announces more than the ceiling is refused before its body comes.
+  if (request_.maximumBodyLength() > 0)
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request_.maximumBodyLength()));
+
   // The task outlives its transfer: onDone holds it until the engine lets go.
   URLSessionTask* self = this;
   transfer->onData = [self](const char* bytes, size_t n) { return self->onBody(bytes, n); };
@@ -251,6 +255,11 @@ bool URLSessionTask::onBody(const char* bytes, size_t length) {
   if (contentEncoded_) expected = -1;
   expected_ = expected;
   int64_t total = received_ += static_cast<int64_t>(length);
+  int64_t ceiling = request_.maximumBodyLength();
+  if (ceiling > 0 && total > ceiling) {
+    tooLarge_ = true;
+    return false;
+  }
   if (!download_) {
     body_.insert(body_.end(), reinterpret_cast<const uint8_t*>(bytes), reinterpret_cast<const uint8_t*>(bytes) + length);
     return true;
@@ -301,7 +310,7 @@ void URLSessionTask::onTransferDone(int code) {
   if (code != CURLE_OK) {
     long osErrno = 0;
     curl_easy_getinfo(e, CURLINFO_OS_ERRNO, &osErrno);
-    int64_t urlCode = URLSessionErrors::codeForCurlResult(code, osErrno);
+    int64_t urlCode = tooLarge_ ? NSURLErrorDataLengthExceedsMaximum : URLSessionErrors::codeForCurlResult(code, osErrno);
     std::string reason = transfer_->errorBuffer[0] ? transfer_->errorBuffer : curl_easy_strerror(CURLcode(code));
     if (urlCode == NSURLErrorCancelled) reason.clear();
     finish(Result{std::nullopt, nullptr, URLSessionErrors::make(urlCode, reason, request_), ""});

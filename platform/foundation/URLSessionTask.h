@@ -81,6 +81,7 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   FILE* file_ = nullptr;
   int status_ = 0;
   bool contentEncoded_ = false;
+  bool tooLarge_ = false;  // the body passed the request's ceiling
   std::vector<std::pair<std::string, std::string>> headers_;
 };
 

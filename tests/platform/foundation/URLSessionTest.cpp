@@ -273,3 +273,27 @@ TEST(URLSessionCookies, ASessionSendsBackItsCookiesButEphemeralSessionsDoNotShar
   EXPECT_EQ(reads[0].header("Cookie"), "flavour=oat");
   EXPECT_FALSE(reads[1].hasHeader("Cookie"));
 }
+
+TEST(URLSessionData, ABodyBeyondTheRequestsCeilingEndsTheTransferWithAnError) {
+  TestHttpServer server;
+  server.respond("/big", TestHttpResponse::text(std::string(64 * 1024, 'x')));
+  server.respond("/fits", TestHttpResponse::text(std::string(1000, 'y')));
+  auto session = ephemeralSession();
+
+  Reply big;
+  URLRequest request(url(server, "/big"));
+  request.setMaximumBodyLength(1000);
+  session->dataTaskWithRequest(request, big.completion(session))->resume();
+  ASSERT_TRUE(big.wait());
+  ASSERT_NE(big.error, nullptr);
+  EXPECT_EQ(big.error->code, NSURLErrorDataLengthExceedsMaximum);
+  EXPECT_FALSE(big.data);
+
+  Reply fits;
+  URLRequest exact(url(server, "/fits"));
+  exact.setMaximumBodyLength(1000);
+  session->dataTaskWithRequest(exact, fits.completion(session))->resume();
+  ASSERT_TRUE(fits.wait());
+  EXPECT_EQ(fits.error, nullptr);
+  EXPECT_EQ(fits.body().size(), 1000u) << "a body of exactly the ceiling is whole";
+}

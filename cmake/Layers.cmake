@@ -22,7 +22,8 @@ qb_layer(markdown   src/markdown        foundation)
 
 # The system's subsystems, each on the ones below it.
 qb_layer(core       src/core            system)
-qb_layer(database   src/database        core store)
+# The database draws the icons of packages and sources, so it sees the images.
+qb_layer(database   src/database        core store uikit)
 qb_layer(interface  src/interface       database uikit)
 qb_layer(operations src/operations      interface)
 qb_layer(account    src/account         interface security)

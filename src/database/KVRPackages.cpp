@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/KVConnections.h"
+#include "database/KVIconProvider.h"
 #include "database/NSStringVersionCompare.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Files.h"
@@ -294,4 +295,16 @@ std::optional<KVPackageInstallInfo> KVRPackages::packageInstallInfo(const std::s
   auto package = packageWithIdentifier(identifier);  // a read that fails is logged and absent
   if (!package) return std::nullopt;
   return KVPackageInstallInfo{package->postinstallaction().value_or(""), package->installedFiles()};
+}
+
+std::shared_ptr<UIImage> KVRPackages::iconForIdentifier(const std::string& identifier) {
+  return KVIconProvider::packageIconForIdentifier(identifier);
+}
+
+std::shared_ptr<UIImage> KVRPackages::iconForIdentifier(const std::string& identifier, const std::string& overrideURL) {
+  return KVIconProvider::packageIconForIdentifier(identifier, overrideURL);
+}
+
+std::shared_ptr<UIImage> KVRPackages::getCategoryIconForIdentifier(const std::string& identifier) {
+  return KVIconProvider::packageCategoryIconForIdentifier(identifier);
 }

@@ -24,6 +24,7 @@
 namespace store {
 class Database;
 }
+class UIImage;
 
 enum KVQueueOperation : int64_t {
   KVQueueOperationChoose = 0,  // from the package's state; never stored
@@ -95,6 +96,12 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
                                                                 const std::optional<std::string>& price) const;
   static std::optional<std::string> getButtonTitleForPackage(const std::optional<KVRPackage>& package, bool showsPrice);
   std::optional<std::string> getButtonTitleForPackageIdentifier(const std::string& identifier, bool showsPrice) const;
+
+  // --- Icons (KVIconProvider): answered at once; a missing icon is downloaded and
+  // announced by "KVRPackageInfoIconChangedNotification".
+  static std::shared_ptr<UIImage> iconForIdentifier(const std::string& identifier);
+  static std::shared_ptr<UIImage> iconForIdentifier(const std::string& identifier, const std::string& overrideURL);
+  static std::shared_ptr<UIImage> getCategoryIconForIdentifier(const std::string& identifier);
 
   // --- Cached images: every entry, at any depth, of the folder in the application-
   // support folder whose relative path contains the identifier.

@@ -4,6 +4,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "core/SourceLocations.h"
+#include "database/KVIconProvider.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
 #include "database/KVSourceRefresh.h"
@@ -342,4 +343,12 @@ std::vector<KVRSource> KVRSources::sources() const {
 std::optional<std::string> KVRSources::url() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return url_;
+}
+
+std::shared_ptr<UIImage> KVRSources::iconForLocation(const std::string& location) {
+  return KVIconProvider::sourceIconForLocation(location);
+}
+
+void KVRSources::removeIconForLocation(const std::string& location) {
+  KVIconProvider::removeSourceIconWithLocation(location);
 }

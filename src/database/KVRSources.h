@@ -20,6 +20,8 @@
 #include "core/KVSourcesManaging.h"
 #include "database/KVRSource.h"
 
+class UIImage;
+
 inline constexpr const char* KVRSourceUpdatedNotification = "KVRSourceUpdatedNotification";
 
 class KVRSources : public KVSourcesManaging, public std::enable_shared_from_this<KVRSources> {
@@ -77,6 +79,11 @@ class KVRSources : public KVSourcesManaging, public std::enable_shared_from_this
   std::optional<KVRSource> sourceWithLocation(const std::string& location) const;
   std::vector<KVRSource> sources() const;
   std::optional<std::string> url() const;
+
+  // --- Icons (KVIconProvider): answered at once; a missing icon is downloaded and
+  // announced by "KVRSourceInfoIconChangedNotification".
+  static std::shared_ptr<UIImage> iconForLocation(const std::string& location);
+  static void removeIconForLocation(const std::string& location);
 
   // The kept copy of a source's last parsed index, by which an unchanged one is known.
   static std::string keptIndexPath(const std::string& location);

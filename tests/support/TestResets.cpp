@@ -6,6 +6,7 @@
 #include "account/KVVendorService.h"
 #include "core/KVKnownRepositories.h"
 #include "core/KVPipelineManager.h"
+#include "database/KVIconProvider.h"
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTManager.h"
@@ -24,6 +25,7 @@ struct Reset {
 const Reset kResets[] = {
     {"main loop", [] { RunLoop::main().reset(); }},
     {"pipeline", [] { KVPipelineManager::sharedManager().resetForTesting(); }},
+    {"icon downloads", [] { KVIconProvider::resetForTesting(); }},
     {"APT queue", [] { KVAPTManager::setQueue(""); }},
     {"known repositories", [] { KVKnownRepositories::resetLocations(); }},
     // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port

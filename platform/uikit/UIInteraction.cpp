@@ -17,6 +17,7 @@
 #include "uikit/UINavigationController.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
+#include "uikit/UISwipeGestureRecognizer.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIWindow.h"
@@ -85,7 +86,21 @@ struct Tappable {
   std::string text;
   std::function<UIInteractionResult()> run;
   UIView* view = nullptr;
+  bool pressOnly = false;  // only a long press does anything to it
 };
+
+// A touch of the view reaches a long-press recognizer and nothing else that answers a
+// tap: such a view is held, not tapped.
+bool answersOnlyLongPress(UIView* view) {
+  bool pressed = false;
+  for (UIView* v = view; v; v = v->superview())
+    for (auto& r : v->gestureRecognizers()) {
+      if (!r->isEnabled() || dynamic_cast<UISwipeGestureRecognizer*>(r.get())) continue;
+      if (!dynamic_cast<UILongPressGestureRecognizer*>(r.get())) return false;
+      pressed = true;
+    }
+  return pressed;
+}
 
 std::vector<Tappable> tappables() {
   std::vector<Tappable> out;
@@ -161,10 +176,9 @@ std::vector<Tappable> tappables() {
                          return UIInteractionResult::success();
                        }, cell.get()});
       }
-    } else if (!v->gestureRecognizers().empty() && !dynamic_cast<UIControl*>(v)) {
-      out.push_back({labelText(v), [v] { return touch(v, 0); }, v});
-    } else if (dynamic_cast<UILabel*>(v) && hasRecognizer(v)) {
-      out.push_back({labelText(v), [v] { return touch(v, 0); }, v});
+    } else if ((!v->gestureRecognizers().empty() && !dynamic_cast<UIControl*>(v)) ||
+               (dynamic_cast<UILabel*>(v) && hasRecognizer(v))) {
+      out.push_back({labelText(v), [v] { return touch(v, 0); }, v, answersOnlyLongPress(v)});
     }
   }
   // The tab bar's items come last, so the screen's own texts win.
@@ -187,9 +201,14 @@ UIInteractionResult tapRowPath(const NSIndexPath& path) {
   return UIInteractionResult::failure("there is no table on this screen");
 }
 
+bool isNumber(const std::string& target) {
+  return target.size() > 1 && target[0] == '#' &&
+         std::all_of(target.begin() + 1, target.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
 const Tappable* find(const std::vector<Tappable>& items, const std::string& target) {
-  if (target.size() > 1 && target[0] == '#') {
-    size_t n = size_t(std::atol(target.c_str() + 1));
+  if (isNumber(target)) {
+    size_t n = target.size() < 8 ? size_t(std::atol(target.c_str() + 1)) : 0;
     return n >= 1 && n <= items.size() ? &items[n - 1] : nullptr;
   }
   for (auto& i : items)
@@ -216,8 +235,22 @@ std::string UIInteraction::screen(bool verbose) {
 
 std::vector<std::string> UIInteraction::tappableTexts() {
   std::vector<std::string> texts;
-  for (auto& t : tappables()) texts.push_back(t.text);
+  for (auto& t : tappables())
+    if (!t.pressOnly) texts.push_back(t.text);
   return texts;
+}
+
+std::vector<std::string> UIInteraction::pressableTexts() {
+  std::vector<std::string> texts;
+  for (auto& t : tappables())
+    if (t.view) texts.push_back(t.text);
+  return texts;
+}
+
+std::string UIInteraction::numberedTappables() {
+  auto texts = tappableTexts();
+  if (texts.empty()) return "nothing on this screen can be tapped";
+  return "what can be tapped: " + numbered(texts);
 }
 
 UIInteractionResult UIInteraction::tap(const std::string& target) {
@@ -225,7 +258,13 @@ UIInteractionResult UIInteraction::tap(const std::string& target) {
   NSIndexPath path;
   if (parsePath(target, path)) return tapRowPath(path);
   auto items = tappables();
-  if (const Tappable* t = find(items, target)) return t->run();
+  std::vector<Tappable> tappable;
+  for (auto& t : items)
+    if (!t.pressOnly) tappable.push_back(t);
+  if (const Tappable* t = find(tappable, target)) return t->run();
+  if (isNumber(target)) return UIInteractionResult::failure("there is no " + target + "; " + numberedTappables());
+  if (const Tappable* t = find(items, target))
+    return UIInteractionResult::failure("\"" + t->text + "\" answers a long press, not a tap (long " + target + ")");
   return UIInteractionResult::failure("nothing to tap named \"" + target + "\"");
 }
 
@@ -313,7 +352,11 @@ UIInteractionResult UIInteraction::tab(const std::string& which) {
   if (index < 0 && !which.empty() && which.size() < 6 &&
       std::all_of(which.begin(), which.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
     index = std::stol(which) - 1;
-  if (index < 0 || !tabs->selectTabByUser(index)) return UIInteractionResult::failure("no tab \"" + which + "\"");
+  if (index < 0 || !tabs->selectTabByUser(index)) {
+    std::vector<std::string> titles;
+    for (auto& item : items) titles.push_back(item->title());
+    return UIInteractionResult::failure("no tab \"" + which + "\"; the tabs are " + numbered(titles, ""));
+  }
   return UIInteractionResult::success();
 }
 

@@ -27,6 +27,10 @@ class UIInteraction {
   static std::string screen(bool verbose = false);
   // The texts of what can be tapped on the front screen, in the order "#n" counts them.
   static std::vector<std::string> tappableTexts();
+  // Those, and what only answers a long press.
+  static std::vector<std::string> pressableTexts();
+  // The tappable texts numbered as "#n" counts them, for a person who looks for one.
+  static std::string numberedTappables();
 
   // `target`: a text shown on screen (button title, bar button, row text, alert action,
   // segment), a row as "section.row", or "#n" for the n-th tappable item (from 1).

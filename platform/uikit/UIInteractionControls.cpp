@@ -94,7 +94,9 @@ UIInteractionResult UIInteraction::toggle(const std::string& target) {
   }
   for (size_t i = 0; !chosen && i < switches.size(); ++i)
     if (sameText(names[i], target)) chosen = switches[i];
-  if (!chosen) return UIInteractionResult::failure("no switch \"" + target + "\"");
+  if (switches.empty()) return UIInteractionResult::failure("there is no switch on this screen");
+  if (!chosen && target.empty()) return UIInteractionResult::failure("say which switch: " + numbered(names));
+  if (!chosen) return UIInteractionResult::failure("no switch \"" + target + "\"; " + numbered(names));
   if (!chosen->isEnabled()) return UIInteractionResult::failure("that switch is disabled");
   chosen->toggleByUser();
   return UIInteractionResult::success();

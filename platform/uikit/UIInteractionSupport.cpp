@@ -17,6 +17,13 @@ std::string lower(std::string s) {
 
 bool sameText(const std::string& a, const std::string& b) { return a == b || lower(a) == lower(b); }
 
+std::string numbered(const std::vector<std::string>& texts, const std::string& mark) {
+  std::string out;
+  for (size_t i = 0; i < texts.size(); ++i)
+    out += (i ? ", " : "") + mark + std::to_string(i + 1) + " " + (texts[i].empty() ? "(no text)" : texts[i]);
+  return out;
+}
+
 bool parsePath(const std::string& s, NSIndexPath& out) {
   auto dot = s.find('.');
   if (dot == std::string::npos || dot == 0 || dot + 1 >= s.size()) return false;

@@ -12,6 +12,9 @@ namespace UIInteractionSupport {
 std::string lower(std::string s);
 // Equal, or equal but for case.
 bool sameText(const std::string& a, const std::string& b);
+// "#1 first, #2 second, ..." (the mark may be "" for plain numbers): what a person can
+// choose by number, counted from 1.
+std::string numbered(const std::vector<std::string>& texts, const std::string& mark = "#");
 // "section.row".
 bool parsePath(const std::string& s, NSIndexPath& out);
 // The front screen's view and its visible, touchable views, depth first, in screen order.

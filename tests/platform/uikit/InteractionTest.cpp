@@ -1,6 +1,8 @@
 // The screen text and a person's verbs: buttons, bar buttons, alerts, gestures, images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/UIDriver.h"
 #include "uikit/SFSafariViewController.h"
 #include "uikit/UIAlertController.h"
@@ -105,6 +107,24 @@ TEST_F(InteractionTest, ALongPressBeginsAfterItsMinimumDurationOnTheLoopsClock) 
   EXPECT_EQ(form->events, (std::vector<std::string>{"press 1", "press 3"}));
 }
 
+TEST_F(InteractionTest, WhatOnlyAnswersALongPressIsHeldNotTappedAndNumbersCountWhatCanBeTapped) {
+  auto held = ui.tap("Hold me");
+  EXPECT_FALSE(held);
+  EXPECT_EQ(held.message, "\"Hold me\" answers a long press, not a tap (long Hold me)");
+  EXPECT_TRUE(form->events.empty());
+  EXPECT_EQ(UIInteraction::tappableTexts(), (std::vector<std::string>{"Done", "Save"}));
+  auto pressable = UIInteraction::pressableTexts();
+  EXPECT_NE(std::find(pressable.begin(), pressable.end(), "Hold me"), pressable.end());
+  EXPECT_TRUE(ui.tap("#2"));
+  EXPECT_EQ(form->events, (std::vector<std::string>{"down", "save"}));
+  auto beyond = ui.tap("#3");
+  EXPECT_FALSE(beyond);
+  EXPECT_EQ(beyond.message, "there is no #3; what can be tapped: #1 Done, #2 Save");
+  EXPECT_FALSE(ui.tap("#99999999999999999999"));
+  auto noSuchSwitch = ui.toggle("Bluetooth");
+  EXPECT_EQ(noSuchSwitch.message, "no switch \"Bluetooth\"; #1 Wi-Fi");
+}
+
 TEST_F(InteractionTest, AlertActionsRunAfterTheAlertIsGone) {
   auto alert = UIAlertController::alertControllerWithTitle("Remove?", "It goes for good.", UIAlertControllerStyleAlert);
   bool removed = false;
@@ -200,6 +220,7 @@ TEST(TabTapTest, ATabIsTappedByItsTitleButTheScreensOwnTextsComeFirst) {
   EXPECT_EQ(tabs->selectedIndex(), 0);
   EXPECT_TRUE(ui.tap("Manage"));
   EXPECT_EQ(tabs->selectedIndex(), 2);
+  EXPECT_EQ(ui.tab("9").message, "no tab \"9\"; the tabs are 1 Home, 2 Search, 3 Manage");
   first->presentViewController(std::make_shared<UIViewController>(), false);
   EXPECT_FALSE(ui.tap("Home")) << "tabs are out of reach behind a presented screen";
 }

@@ -16,7 +16,7 @@
 namespace TerminalCommands {
 namespace {
 enum class Argument { None, Optional, Required, Pair };
-enum class Names { None, Verbs, Screen, Directions, Scroll, Verbose };
+enum class Names { None, Verbs, Screen, Held, Directions, Scroll, Verbose };
 
 struct Verb {
   const char* name;
@@ -46,7 +46,7 @@ const std::vector<Verb>& verbs() {
        "tap OK", Argument::Required, Names::Screen},
       {"long", {}, "long TEXT|S.R [SECONDS]", "press and hold (1 second unless SECONDS is given)",
        "Presses what shows TEXT, or the row S.R, and holds it for SECONDS (1 unless given).",
-       "long 0.1 2", Argument::Required, Names::Screen},
+       "long 0.1 2", Argument::Required, Names::Held},
       {"swipe", {}, "swipe S.R|TEXT ACTION, or swipe left|right|up|down", "a row's swipe action, or a swipe over the screen",
        "With a row and an action, runs the row's swipe action of that title (Delete, ...).\n"
        "With a direction, swipes over the screen; only what listens for that swipe answers it.",
@@ -174,7 +174,7 @@ UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted) {
   }
   double until = Clock::now() + seconds;
   RunLoop::main().runUntil([&] { return interrupted.load() || Clock::now() >= until; }, seconds + 1);
-  if (interrupted) return UIInteractionResult::failure("interrupted");
+  if (interrupted) return UIInteractionResult::failure("the wait was stopped (Ctrl-C)");
   return UIInteractionResult::success();
 }
 
@@ -199,7 +199,11 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
   if (name == "rotate") return UIInteraction::rotate();
   if (name == "open") {
     auto [url, app] = split(arg);
-    if (!UIApplication::sharedApplication().deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
+    UIApplication& application = UIApplication::sharedApplication();
+    if (!application.delegate())
+      return UIInteractionResult::failure("nothing was opened: the application does not take links yet (it is to take " +
+                                          std::string(kLinks) + ")");
+    if (!application.deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
       return UIInteractionResult::failure("the application did not open " + url + ". It takes " + kLinks);
     return UIInteractionResult::success();
   }
@@ -269,6 +273,7 @@ bool execute(const std::string& line, std::ostream& out, const std::atomic<bool>
   }
   if (needsMore(*verb, arg)) {
     out << "! usage: " << verb->usage << " (help " << name << " explains it)\n";
+    if (name == "tap") out << "  " << TerminalText::echo(UIInteraction::numberedTappables(), 400) << "\n";
     return true;
   }
   if (verb->argument == Argument::None && !arg.empty()) {
@@ -318,7 +323,7 @@ Completion complete(const std::string& beforeCursor) {
   completion.replaceFrom = beforeCursor.find_first_not_of(' ', space);
   if (completion.replaceFrom == std::string::npos) completion.replaceFrom = beforeCursor.size();
   std::string typed = beforeCursor.substr(completion.replaceFrom);
-  std::vector<std::string> names;
+  std::vector<std::string> names, onScreen;
   switch (verb->names) {
     case Names::None: break;
     case Names::Verbose: names = {"-v"}; break;
@@ -326,14 +331,12 @@ Completion complete(const std::string& beforeCursor) {
       for (const Verb& v : verbs()) names.push_back(v.name);
       break;
     case Names::Scroll: names = {"down", "up", "left", "right", "top", "bottom"}; break;
-    case Names::Directions:
-      names = {"left", "right", "up", "down"};
-      [[fallthrough]];
-    case Names::Screen:
-      for (auto& text : UIInteraction::tappableTexts())
-        if (!text.empty() && std::find(names.begin(), names.end(), text) == names.end()) names.push_back(text);
-      break;
+    case Names::Held: onScreen = UIInteraction::pressableTexts(); break;
+    case Names::Directions: names = {"left", "right", "up", "down"}; [[fallthrough]];
+    case Names::Screen: onScreen = UIInteraction::tappableTexts(); break;
   }
+  for (auto& text : onScreen)
+    if (!text.empty() && std::find(names.begin(), names.end(), text) == names.end()) names.push_back(text);
   for (auto& n : names)
     if (matches(n, typed)) completion.candidates.push_back(n);
   return completion;

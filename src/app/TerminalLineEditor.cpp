@@ -116,6 +116,9 @@ TerminalLineEditor::TerminalLineEditor(int inputDescriptor, int outputDescriptor
   el_set(e, EL_HIST, history, impl_->history);
   // Ctrl-C comes to the editor as a key while a line is typed, not as a signal.
   el_set(e, EL_SETTY, "-d", "-isig", nullptr);
+  // A Ctrl-C that stops a running command is answered on a line of its own; the
+  // terminal's "^C" would run into that answer.
+  el_set(e, EL_SETTY, "-x", "-echoctl", nullptr);
   el_set(e, EL_ADDFN, "qb-interrupt", "drop the line, or leave on an empty one", interruptKey);
   el_set(e, EL_BIND, "^C", "qb-interrupt", nullptr);
   el_set(e, EL_ADDFN, "qb-complete", "complete a command or a name on screen", completeKey);

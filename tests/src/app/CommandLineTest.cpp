@@ -89,5 +89,17 @@ TEST(CommandLineTest, ARelativeDeviceRootIsTakenFromTheCurrentFolder) {
                                           ApplicationProcess::kPath, dir.path()});
   EXPECT_EQ(outcome.status, 0) << outcome.output;
   EXPECT_TRUE(Files::isDirectory(dir.file("dev/var/lib/dpkg/info")));
+  // The README's way in, from another folder: the folder is the caller's, not the
+  // checkout's. The script runs from a copy whose build step does nothing, so that no
+  // test rebuilds the application while others run it.
+  TempDir checkout;
+  ASSERT_TRUE(Files::createDirectories(checkout.file("scripts")));
+  Files::copyItem(QB_SOURCE_DIR "/scripts/run", checkout.file("scripts/run"));
+  Files::writeAtomically(checkout.file("scripts/build"), "#!/bin/sh\nexit 0\n");
+  Process::run("/bin/chmod", {"+x", checkout.file("scripts/build"), checkout.file("scripts/run")});
+  auto viaScript = Process::run("/bin/sh", {"-c", "cd \"$1\" && QB_BUILD_DIR=\"$2\" exec \"$0\" --device-root run-dev < /dev/null",
+                                            checkout.file("scripts/run"), dir.path(), QB_BINARY_DIR});
+  EXPECT_EQ(viaScript.status, 0) << viaScript.output;
+  EXPECT_TRUE(Files::isDirectory(dir.file("run-dev/var/lib/dpkg/info"))) << viaScript.output;
 }
 }  // namespace

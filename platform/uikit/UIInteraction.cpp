@@ -321,6 +321,8 @@ UIInteractionResult UIInteraction::close() {
     for (auto& t : items)
       if (sameText(t.text, name)) return t.run();
   if (f->dismissInteractivelyByUser()) return UIInteractionResult::success();
+  if (!f->presentingViewController())
+    return UIInteractionResult::failure("nothing is shown over this screen, so there is nothing to close (back goes back)");
   return UIInteractionResult::failure("this screen cannot be closed");
 }
 

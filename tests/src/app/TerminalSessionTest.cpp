@@ -37,7 +37,7 @@ TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
 }
 
 TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeldNotTapped) {
-  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #9\ntab 9\n");
+  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #9\ntab 9\nclose\n");
   EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N (help tap explains it)\n  what can be tapped: #1 OK\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("! \"There is no room left.\" answers a long press, not a tap"), std::string::npos) << out;
@@ -46,6 +46,7 @@ TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeld
   EXPECT_NE(out.find("! no tab \"9\"; the tabs are 1 Featured, 2 Categories, 3 Changes, 4 Manage, 5 Search"),
             std::string::npos)
       << out;
+  EXPECT_NE(out.find("! nothing is shown over this screen, so there is nothing to close"), std::string::npos) << out;
 }
 
 TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseThem) {

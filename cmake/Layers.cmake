@@ -28,7 +28,8 @@ qb_layer(interface  src/interface       database uikit)
 qb_layer(operations src/operations      interface)
 qb_layer(account    src/account         interface security)
 qb_layer(payment    src/payment         account)
-qb_layer(app        src/app             payment operations html markdown)
+qb_layer(browse     src/browse          payment operations markdown)
+qb_layer(app        src/app             browse payment operations html markdown)
 
 # Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include what X
 # may, X itself and the fixtures; only tests and benchmarks see the fixtures.

@@ -12,6 +12,10 @@ void UIGestureRecognizer::addTarget(const void* target, Action action) {
   targets_.push_back({target, std::move(action)});
 }
 
+bool UIGestureRecognizer::hasTarget(const void* target) const {
+  return std::any_of(targets_.begin(), targets_.end(), [&](const Target& t) { return t.owner == target; });
+}
+
 void UIGestureRecognizer::removeTarget(const void* target) {
   targets_.erase(std::remove_if(targets_.begin(), targets_.end(), [&](const Target& t) { return t.owner == target; }),
                  targets_.end());

@@ -35,6 +35,7 @@ class UIGestureRecognizer : public SelectorTarget {
   void addTarget(const void* target, Action action);
   void removeTarget(const void* target);
   size_t targetCount() const { return targets_.size(); }
+  bool hasTarget(const void* target) const;
 
   UIView* view() const { return view_; }
   void setView(UIView* view) { view_ = view; }  // by UIView::addGestureRecognizer

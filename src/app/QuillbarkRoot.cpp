@@ -2,12 +2,15 @@
 
 #include "account/KVRepositoryDirectory.h"
 #include "app/CacheUpdateTaskStandIn.h"
+#include "app/KVQuillbarkScreenActions.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/Log.h"
 #include "interface/ErrorViewController.h"
+#include "interface/GetPackageCell.h"
+#include "interface/PackageCell.h"
 #include "operations/KVAPTSourceLists.h"
 #include "payment/KVRepoStoreRefreshServices.h"
 #include "uikit/UIDevice.h"
@@ -34,6 +37,9 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
   }
   UIDevice::currentDevice().setSystemVersion(KVPlatform::firmwareVersion());
   ErrorViewController::registerInterfaceFile();
+  PackageCell::registerInterfaceFile();
+  GetPackageCell::registerInterfaceFile();
+  KVApplicationActions::install(std::make_shared<KVQuillbarkScreenActions>());
   KVPipelineManager::sharedManager();
   return nullptr;
 }

@@ -1,0 +1,25 @@
+#include "app/KVQuillbarkScreenActions.h"
+
+#include "app/KVQuillbark.h"
+#include "foundation/Log.h"
+
+void KVQuillbarkScreenActions::queuePackageWithIdentifier(const std::string& identifier,
+                                                          const std::optional<std::string>& versionToQueue,
+                                                          std::weak_ptr<void> button) {
+  KVQuillbark::sharedQuillbark().queuePackageWithIdentifier(identifier, versionToQueue, std::move(button));
+}
+
+void KVQuillbarkScreenActions::presentOptions(const std::string& identifier, KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().presentOptions(identifier, sender);
+}
+
+void KVQuillbarkScreenActions::presentViewController(std::shared_ptr<UIViewController> controller,
+                                                     KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().presentViewController(std::move(controller), sender);
+}
+
+void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& location, KVPresentationSender) {
+  // The share sheets come with the application's presenting; until then the request is
+  // only written down.
+  KVLog("*** Sharing the source %s: the share sheet is not built yet", location.c_str());
+}

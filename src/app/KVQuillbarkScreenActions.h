@@ -1,0 +1,13 @@
+#pragma once
+// The application delegate's answers to what the screens ask (interface/KVApplicationActions):
+// each forwards to KVQuillbark. The composition root installs one at start.
+#include "interface/KVApplicationActions.h"
+
+class KVQuillbarkScreenActions : public KVApplicationActions {
+ public:
+  void queuePackageWithIdentifier(const std::string& identifier, const std::optional<std::string>& versionToQueue,
+                                  std::weak_ptr<void> button) override;
+  void presentOptions(const std::string& identifier, KVPresentationSender sender) override;
+  void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) override;
+  void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) override;
+};

@@ -1,0 +1,33 @@
+#pragma once
+// What the screens ask of the application delegate, which sits above them: queueing a
+// package (the one door, which chooses the operation and takes paid packages through
+// their payment service), a package's options menu, presenting from the top screen and
+// sharing a source. The composition root installs the delegate's own at start;
+// asking before that is a programming error that ends the process, naming the caller.
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+class UIBarButtonItem;
+class UIGestureRecognizer;
+class UIView;
+class UIViewController;
+
+// What asked for a presentation, where it is anchored as a popover.
+using KVPresentationSender = std::variant<std::monostate, UIGestureRecognizer*, UIBarButtonItem*, UIView*>;
+
+class KVApplicationActions {
+ public:
+  virtual ~KVApplicationActions() = default;
+
+  virtual void queuePackageWithIdentifier(const std::string& identifier,
+                                          const std::optional<std::string>& versionToQueue,
+                                          std::weak_ptr<void> button) = 0;
+  virtual void presentOptions(const std::string& identifier, KVPresentationSender sender) = 0;
+  virtual void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) = 0;
+  virtual void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) = 0;
+
+  static void install(std::shared_ptr<KVApplicationActions> actions);
+  static KVApplicationActions& shared(const char* user);
+};

@@ -29,7 +29,8 @@ qb_layer(operations src/operations      interface)
 qb_layer(account    src/account         interface security)
 qb_layer(payment    src/payment         account)
 qb_layer(browse     src/browse          payment operations markdown)
-qb_layer(app        src/app             browse payment operations html markdown)
+qb_layer(sources    src/sources         browse)
+qb_layer(app        src/app             sources payment operations html markdown)
 
 # Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include what X
 # may, X itself and the fixtures; only tests and benchmarks see the fixtures.

@@ -2,6 +2,7 @@
 // payment service's callbacks. Queueing a package is in KVQuillbarkQueueing.cpp.
 #include "app/KVQuillbark.h"
 
+#include "app/KVURLSchemeTask.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
@@ -101,6 +102,12 @@ bool KVQuillbark::applicationOpenURL(UIApplication&, const std::string& url, con
     else if (first == "payment_completed") KVRepoStoreAPI::sharedRepoStore().purchaseCompletedCallbackHandler();
     return true;
   }
-  KVLog("*** The URL-scheme task and the local package screen are not built yet: %s was not opened", url.c_str());
+  if (url.rfind("file", 0) == 0) {
+    KVLog("*** The local package screen is not built yet: %s was not opened", url.c_str());
+    return true;
+  }
+  KVURLSchemeTask& task = KVURLSchemeTask::instance();
+  task.setURL(url);
+  task.doQueuedSchemeTask();
   return true;
 }

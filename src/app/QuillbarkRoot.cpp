@@ -8,11 +8,13 @@
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/Log.h"
+#include "browse/PackagesTableViewController.h"
 #include "interface/ErrorViewController.h"
 #include "interface/GetPackageCell.h"
 #include "interface/PackageCell.h"
 #include "operations/KVAPTSourceLists.h"
 #include "payment/KVRepoStoreRefreshServices.h"
+#include "sources/SourceViewController.h"
 #include "uikit/UIDevice.h"
 
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
@@ -39,6 +41,8 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
   ErrorViewController::registerInterfaceFile();
   PackageCell::registerInterfaceFile();
   GetPackageCell::registerInterfaceFile();
+  PackagesTableViewController::registerInterfaceFile();
+  SourceViewController::registerInterfaceFile();
   KVApplicationActions::install(std::make_shared<KVQuillbarkScreenActions>());
   KVPipelineManager::sharedManager();
   return nullptr;

@@ -14,6 +14,7 @@
 #include "app/ApplicationEnvironment.h"
 #include "app/CommandLine.h"
 #include "app/DeviceRootLock.h"
+#include "app/KVQuillbark.h"
 #include "app/QuillbarkRoot.h"
 #include "app/TerminalDriver.h"
 #include "core/KVLogFile.h"
@@ -116,6 +117,7 @@ int main(int argc, char** argv) {
   }
   window->setRootViewController(rootScreen);
   window->makeKeyAndVisible();
+  UIApplication::sharedApplication().setDelegate(&KVQuillbark::sharedQuillbark());
   runTerminalSession(STDIN_FILENO, screenDescriptor);
 
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();

@@ -1,0 +1,211 @@
+#include "app/KVURLSchemeTask.h"
+
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRPackage.h"
+#include "database/KVRSource.h"
+#include "database/KVRSources.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/URL.h"
+#include "interface/KVApplicationActions.h"
+#include "sources/SourceViewController.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+#include "uikit/UITabBarController.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The text after the first occurrence of `marker`, none without it.
+std::optional<std::string> after(const std::string& text, const std::string& marker) {
+  auto at = text.find(marker);
+  if (at == std::string::npos) return std::nullopt;
+  return text.substr(at + marker.size());
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t at = text.find(separator, start);
+    pieces.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return pieces;
+    start = at + 1;
+  }
+}
+}  // namespace
+
+KVURLSchemeTask& KVURLSchemeTask::instance() {
+  static KVURLSchemeTask* task = new KVURLSchemeTask();  // lives as long as the process
+  return *task;
+}
+
+std::string KVURLSchemeTask::normalisedLocation(const std::string& text) {
+  std::string location = startsWith(text, "https") || startsWith(text, "http") ? text : "https://" + text;
+  if (location.empty() || location.back() != '/') location += "/";
+  return location;
+}
+
+std::optional<std::string> KVURLSchemeTask::parseComponents(const std::string& url, const std::string& key) {
+  std::string text;
+  if (url.find("shared=Quillbark") != std::string::npos) {
+    text = url;
+  } else if (auto rest = after(url, "show/")) {
+    text = *rest;
+  } else {
+    return std::nullopt;
+  }
+  std::optional<std::string> found;
+  for (const auto& piece : split(text, '&')) {
+    auto parts = split(piece, '=');
+    auto name = URL::percentDecode(parts.front());
+    auto value = URL::percentDecode(parts.back());
+    if (!name || !value) continue;  // escapes that cannot be removed
+    std::string pieceKey = *name;
+    if (auto slash = pieceKey.find('/'); slash != std::string::npos) pieceKey = pieceKey.substr(slash + 1);
+    if (pieceKey == key) found = *value;
+  }
+  return found;
+}
+
+void KVURLSchemeTask::doQueuedSchemeTask() {
+  auto url = URL::fromString(URL_);
+  std::string host = url ? url->host() : std::string();
+  if (host == "add") {
+    auto rest = after(URL_, "add/");
+    if (!rest || rest->empty()) return;
+    // The application's own share links say "add/repo=<location>".
+    std::string location = startsWith(*rest, "repo=") ? rest->substr(5) : *rest;
+    if (location.empty()) return;
+    location = normalisedLocation(location);
+    if (KVRSource::objectForPrimaryKey(location)) repoAlreadyAdded(location);
+    else addRepoAlert(location);
+  } else if (host == "url") {
+    auto rest = after(URL_, kSharePagePrefix);
+    if (!rest || rest->empty()) return;
+    std::string location = startsWith(*rest, "https://") || startsWith(*rest, "http://") ? *rest : "https://" + *rest;
+    if (KVRSource::objectForPrimaryKey(location)) repoAlreadyAdded(location);
+    else addRepoAlert(location);
+  } else if (host == "show") {
+    auto rest = after(URL_, "://show/");
+    if (!rest) return;
+    auto name = parseComponents(URL_, "name");
+    auto identifier = parseComponents(URL_, "bundleid");
+    if (!identifier) identifier = rest->substr(0, rest->find('&'));
+    if (identifier->empty()) return;
+    if (auto repo = parseComponents(URL_, "repo")) {
+      std::string location = normalisedLocation(*repo);
+      showPackageAlert(name, *identifier, location, !KVRSource::objectForPrimaryKey(location));
+    } else {
+      showPackageAlert(name, *identifier, std::nullopt, false);
+    }
+  } else if (host == "developer") {
+    auto rest = after(URL_, "://developer/");
+    if (!rest || rest->empty()) return;
+    std::string name = *rest;
+    if (auto named = after(name, "developer=")) name = *named;
+    for (auto& c : name)
+      if (c == '+') c = ' ';
+    if (auto decoded = URL::percentDecode(name)) name = *decoded;
+    showDeveloper(name);
+  }
+}
+
+void KVURLSchemeTask::present(std::shared_ptr<UIViewController> screen) {
+  auto navigation = std::make_shared<UINavigationController>(std::move(screen));
+  if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
+    navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
+  KVApplicationActions::shared("KVURLSchemeTask").presentViewController(navigation, {});
+}
+
+void KVURLSchemeTask::presentAlert(const std::string& title, const std::string& message) {
+  auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString(title), NSLocalizedString(message),
+                                                           UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Close"), UIAlertActionStyleCancel));
+  KVApplicationActions::shared("KVURLSchemeTask").presentViewController(alert, {});
+}
+
+void KVURLSchemeTask::repoAlreadyAdded(const std::string& location) {
+  performOnMainThread([this, location] {
+    auto page = std::make_shared<SourceViewController>();
+    page->setSourceLocation(location);
+    page->setIsPresented(true);
+    sourcePage_ = page;
+    present(page);
+  });
+}
+
+void KVURLSchemeTask::addRepoAlert(const std::string& location) {
+  performOnMainThread([this, location] {
+    auto alert = UIAlertController::alertControllerWithTitle(
+        NSLocalizedString("Add repository"),
+        NSLocalizedFormat("Would you like to add repository: %@ to Quillbark", {location}), UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("No, thanks"), UIAlertActionStyleCancel));
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Yes"), UIAlertActionStyleDefault,
+                                                    [this, location](UIAlertAction&) { addSourceWithURL(location); }));
+    KVApplicationActions::shared("KVURLSchemeTask").presentViewController(alert, {});
+  });
+}
+
+void KVURLSchemeTask::addSourceWithURL(const std::string& location) {
+  if (auto sources = KVRSources::connected()) sources->addSourceWithLocation(location, false);
+}
+
+void KVURLSchemeTask::showPackageAlert(const std::optional<std::string>& name, const std::string& identifier,
+                                      const std::optional<std::string>& location, bool mustAddRepository) {
+  performOnMainThread([this, name, identifier, location, mustAddRepository] {
+    if (!mustAddRepository || !location) {
+      auto package = KVRPackage::objectForPrimaryKey(identifier);
+      if (!package) {
+        presentAlert("Show package", "Package does not exist.");
+        return;
+      }
+      // The package page comes from its interface file.
+      packageDetails_ = UINib::instantiateController("PackageDetailsViewController");
+      if (!packageDetails_) return;
+      packageDetails_->setTitle(package->name().value_or(identifier));
+      present(packageDetails_);
+      return;
+    }
+    std::string message =
+        name ? NSLocalizedFormat("Would you like to add repository: %@ to Quillbark, in order to show package: %@",
+                                 {*location, *name})
+             : NSLocalizedFormat("Would you like to add repository: %@ to Quillbark, in order to show the package",
+                                 {*location});
+    auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("Show package"), message,
+                                                             UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Yes"), UIAlertActionStyleDefault,
+                                                    [this, identifier, location = *location](UIAlertAction&) {
+                                                      bundleID_ = identifier;
+                                                      sourceObservation_ = NotificationCenter::defaultCenter().addObserver(
+                                                          KVRSourceUpdatedNotification, &DispatchQueue::mainQueue(),
+                                                          [this](const Notification&) { sourceRefreshed(); });
+                                                      addSourceWithURL(location);
+                                                    }));
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("No, thanks"), UIAlertActionStyleCancel));
+    KVApplicationActions::shared("KVURLSchemeTask").presentViewController(alert, {});
+  });
+}
+
+void KVURLSchemeTask::sourceRefreshed() {
+  sourceObservation_.invalidate();
+  performAfterWithBlock(1.0, [this] { showPackageAlertDelayed(); });
+}
+
+void KVURLSchemeTask::showPackageAlertDelayed() { showPackageAlert(std::nullopt, bundleID_, std::nullopt, false); }
+
+void KVURLSchemeTask::showDeveloper(const std::string& name) {
+  // Without the vendor's developer search every name is one it did not find: the search
+  // tab takes it as its search text.
+  performOnMainThread([name] {
+    QuillbarkPersistentPreferences::sharedInstance().setObject(Value(name), "SearchDeveloper");
+    UIWindow* window = UIWindow::keyWindow();
+    if (auto* tabs = window ? dynamic_cast<UITabBarController*>(window->rootViewController()) : nullptr)
+      tabs->setSelectedIndex(4);
+  });
+}

@@ -1,0 +1,445 @@
+#include "browse/PackagesTableViewController.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <set>
+
+#include "browse/KVCategorySpecial.h"
+#include "browse/KVSourcePageInputs.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRPackages.h"
+#include "database/KVRSource.h"
+#include "database/KVRSources.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/DateFormatter.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "interface/KVApplicationActions.h"
+#include "interface/KVPackageIcons.h"
+#include "interface/PackageCell.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIBarButtonItem.h"
+#include "uikit/UIContextualAction.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+#include "uikit/UIScreen.h"
+#include "uikit/UISwipeGestureRecognizer.h"
+
+namespace {
+bool present(const Value& v) { return v.isString() ? !v.asString().empty() : !v.isNull(); }
+
+std::string valueText(const Value& v) { return v.asString(); }
+
+// The new packages or new versions grouped by the refresh that brought them, as the
+// package list caches hold them at this moment.
+std::shared_ptr<const KVPackageListDates> newPackageDates(bool newPackages) {
+  (void)newPackages;
+  KVLog("*** The new-packages groupings are not built yet: the list is empty");
+  return std::make_shared<const KVPackageListDates>();
+}
+}  // namespace
+
+// ---- Sections
+
+std::string KVPackageListSections::nameSectionKey(const std::string& name) {
+  if (name.empty()) return "#";
+  int32_t offset = 0;
+  UChar32 c = 0;
+  U8_NEXT(reinterpret_cast<const uint8_t*>(name.data()), offset, static_cast<int32_t>(name.size()), c);
+  if (c < 0) return name.substr(0, 1);
+  UChar32 title = u_totitle(c);
+  char out[U8_MAX_LENGTH];
+  int32_t length = 0;
+  UBool error = false;
+  U8_APPEND(reinterpret_cast<uint8_t*>(out), length, U8_MAX_LENGTH, title, error);
+  return error ? name.substr(0, offset) : std::string(out, length);
+}
+
+KVPackageListSections KVPackageListSections::build(const std::string& sortKey, const std::vector<Value>& identifiers,
+                                                   const std::vector<Value>& keys) {
+  KVPackageListSections out;
+  const size_t count = std::min(identifiers.size(), keys.size());
+  auto append = [&](const std::string& key, const Value& identifier) {
+    auto [it, inserted] = out.sectionsDictionary.try_emplace(key);
+    if (inserted) out.sections.push_back(key);
+    it->second.push_back(identifier.asString());
+  };
+  if (sortKey == "installDate") {
+    // Newest first; equal texts are one section.
+    static const DateFormatter format("dd-MM-yyyy HH:mm:ss", "");
+    std::vector<std::pair<Date, size_t>> dated;
+    for (size_t i = 0; i < count; ++i)
+      if (const Date* date = keys[i].datePtr()) dated.push_back({*date, i});
+    std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [date, i] : dated) append(format.format(date), identifiers[i]);
+    return out;
+  }
+  if (sortKey == "name") {
+    // Lower- and upper-case forms of a letter share the capital's section; every new
+    // letter is an index title.
+    for (size_t i = 0; i < count; ++i) {
+      if (keys[i].isNull()) continue;
+      std::string key = nameSectionKey(keys[i].asString());
+      if (!out.sectionsDictionary.count(key)) out.indexTitles.push_back(key);
+      append(key, identifiers[i]);
+    }
+    return out;
+  }
+  // Category, maintainer and source: the records come sorted by the key, so the keys
+  // appear in ascending order.
+  for (size_t i = 0; i < count; ++i)
+    if (present(keys[i])) append(valueText(keys[i]), identifiers[i]);
+  return out;
+}
+
+// ---- The screen
+
+PackagesTableViewController::PackagesTableViewController() = default;
+PackagesTableViewController::~PackagesTableViewController() {
+  if (tableView_) {
+    tableView_->setDataSource(nullptr);
+    tableView_->setTableDelegate(nullptr);
+  }
+}
+
+void PackagesTableViewController::registerInterfaceFile() {
+  UINib::registerController("PackagesTableViewController", [] { return std::make_shared<PackagesTableViewController>(); });
+}
+
+void PackagesTableViewController::loadView() {
+  KVPalettedViewController::loadView();
+  tableView_ = std::make_shared<UITableView>(UIScreen::mainScreen().bounds(), UITableViewStylePlain);
+  view()->addSubview(tableView_);
+}
+
+void PackagesTableViewController::viewDidLoad() {
+  KVPalettedViewController::viewDidLoad();
+  tableView_->setDataSource(this);
+  tableView_->setTableDelegate(this);
+  tableView_->setRowHeight(70);
+  tableView_->registerNib("PackageCell", "cell");
+  auto swipe = std::make_shared<UISwipeGestureRecognizer>([this](UIGestureRecognizer&) {
+    if (navigationController()) navigationController()->popViewControllerAnimated(true);
+  });
+  swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
+  view()->addGestureRecognizer(swipe);
+  isScrolling_ = false;
+  needCacheRebuild_ = true;
+}
+
+void PackagesTableViewController::registerScreenNotifications() {
+  observe(KVRSourceUpdatedNotification, [this](const Notification& n) { sourceRefreshed(n); });
+  observe("KVRPackageInfoIconChangedNotification", [this](const Notification& n) { iconChanged(n); });
+}
+
+void PackagesTableViewController::viewWillAppear(bool animated) {
+  KVPalettedViewController::viewWillAppear(animated);
+  tableView_->setBackgroundColor(UIColor::clearColor());
+  rebuildCache();
+}
+
+void PackagesTableViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {
+  if (!palette || !isViewLoaded()) return;
+  view()->setBackgroundColor(palette->backgroundColor());
+  if (tableView_) tableView_->setTintColor(palette->tintColor());
+}
+
+bool PackagesTableViewController::isNewKind() const {
+  return category_ == kCategorySpecial_NewPackages || category_ == kCategorySpecial_NewPackagesVersions;
+}
+
+std::string PackagesTableViewController::sortPropertyForPrefs() const {
+  std::string sort = QuillbarkPersistentPreferences::sharedInstance().stringForKey("SortInstalledPackagesBy").value_or("Name");
+  if (sort == "Category") return "category";
+  if (sort == "Maintainer") return "maintainer";
+  if (sort == "Source") return "sourceLocation";
+  if (sort == "InstallDate" && category_ == kCategorySpecial_InstalledPackages) return "installDate";
+  return "name";
+}
+
+void PackagesTableViewController::rebuildCache() {
+  if (isScrolling_) return;  // runs when the scrolling ends
+  needCacheRebuild_ = false;
+  if (isNewKind()) {
+    navigationItem().setRightBarButtonItem(nullptr);
+  } else {
+    navigationItem().setRightBarButtonItem(UIBarButtonItem::itemWithImage(
+        UIImage::imageNamed("Sort"), UIBarButtonItemStylePlain, [this](UIBarButtonItem& item) { sortPackages(&item); }));
+  }
+  std::string sortKey = sortPropertyForPrefs();
+  runQuery(sortKey);
+  if (!isNewKind()) rebuildSectionsCacheForSortCriteria(sortKey);
+  if (tableView_) tableView_->reloadData();
+}
+
+void PackagesTableViewController::runQuery(const std::string& sortKey) {
+  const bool filterIncompatible = !QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
+  const std::string compatible = filterIncompatible ? " AND tweakCompatibleStatus != 1" : "";
+  const std::string notPseudo = "NOT name BEGINSWITH[cd] 'cy+'";
+  using Results = store::TypedResults<KVRPackage>;
+  auto identifiers = [&](const std::vector<std::string>& list) {
+    // Bound as one list: a quote or a query word in an identifier stays data.
+    if (list.empty()) return Results();
+    Value::Array values(list.begin(), list.end());
+    return KVRPackage::objectsWhere("identifier IN[c] %@", Value(values));
+  };
+  Results results;
+  if (category_ == kCategorySpecial_SourcePackages && subcategory_ == "All Packages") {
+    results = KVRPackage::objectsWhere("sourceLocation = %@" + compatible, sourceLocation_.value_or(""));
+  } else if (category_ == kCategorySpecial_SourcePackages) {
+    results = KVRPackage::objectsWhere("sourceLocation = %@ AND category = %@" + compatible, sourceLocation_.value_or(""),
+                                       subcategory_.value_or(""));
+  } else if (subcategory_) {
+    results = KVRPackage::objectsWhere("category = %@ AND subcategory = %@" + compatible, category_, *subcategory_);
+  } else if (category_ == kCategorySpecial_AllPackages) {
+    results = filterIncompatible ? KVRPackage::objectsWhere("tweakCompatibleStatus != 1") : KVRPackage::allObjects();
+  } else if (category_ == kCategorySpecial_InstalledPackages) {
+    results = KVRPackage::objectsWhere("isInstalled = 1 AND " + notPseudo);
+  } else if (category_ == kCategorySpecial_UpdatedPackages) {
+    results = KVRPackage::objectsWhere("isUpdated = 1 AND isHeld = 0");
+  } else if (isNewKind()) {
+    dates_ = newPackageDates(category_ == kCategorySpecial_NewPackages);
+    packages_ = Results();
+    return;
+  } else if (category_ == kCategorySpecial_Search) {
+    results = KVRPackage::objectsWhere("name contains[cd] %@ AND " + notPseudo + compatible, search_.value_or(""));
+    if (results.empty())
+      results = KVRPackage::objectsWhere("maintainer contains[cd] %@ AND " + notPseudo + compatible, search_.value_or(""));
+  } else if (category_ == kCategorySpecial_SileoPackages) {
+    results = sourceLocation_ ? KVRPackage::objectsWhere("isPaidThroughSileo = 1 AND sourceLocation = %@", *sourceLocation_)
+                              : KVRPackage::objectsWhere("isPaidThroughSileo = 1");
+  } else if (category_ == kCategorySpecial_NewPackagesFromFollowedDeveloper) {
+    results = identifiers(followedDeveloper_ ? followedDeveloper_->developerNewPackagesIdentifiers()
+                                             : std::vector<std::string>());
+  } else if (category_ == kCategorySpecial_NewPackagesFromFollowedSource) {
+    results = identifiers(newsSourcePackagesToShow_);
+  } else if (category_ == kCategorySpecial_DownloadsHistory) {
+    results = identifiers(downloadsHistory_);
+  }
+  packages_ = results.sorted(sortKey, true);
+}
+
+void PackagesTableViewController::rebuildSectionsCacheForSortCriteria(const std::string& sortKey) {
+  if (packages_.empty()) {
+    sections_ = {};
+    return;
+  }
+  sections_ = KVPackageListSections::build(sortKey, packages_.valuesForKey("identifier"), packages_.valuesForKey(sortKey));
+}
+
+// ---- Rows
+
+const std::vector<std::string>* PackagesTableViewController::rowsOfSection(long section) const {
+  static const std::vector<std::string> none;
+  if (isNewKind()) {
+    if (!dates_ || dates_->dates.empty()) return &none;
+    size_t index = std::min<size_t>(section < 0 ? 0 : section, dates_->dates.size() - 1);
+    auto it = dates_->identifiersByDate.find(dates_->dates[index]);
+    return it == dates_->identifiersByDate.end() ? &none : &it->second;
+  }
+  if (sections_.sections.empty()) return &none;
+  size_t index = std::min<size_t>(section < 0 ? 0 : section, sections_.sections.size() - 1);
+  auto it = sections_.sectionsDictionary.find(sections_.sections[index]);
+  return it == sections_.sectionsDictionary.end() ? &none : &it->second;
+}
+
+std::optional<std::string> PackagesTableViewController::identifierAtIndexPath(const NSIndexPath& path) const {
+  const auto* rows = rowsOfSection(path.section);
+  if (path.row < 0 || static_cast<size_t>(path.row) >= rows->size()) return std::nullopt;
+  return (*rows)[path.row];
+}
+
+long PackagesTableViewController::numberOfSectionsInTableView(UITableView&) {
+  if (isNewKind()) return dates_ ? static_cast<long>(dates_->dates.size()) : 0;
+  return static_cast<long>(sections_.sections.size());
+}
+
+long PackagesTableViewController::tableViewNumberOfRowsInSection(UITableView&, long section) {
+  return static_cast<long>(rowsOfSection(section)->size());
+}
+
+std::optional<std::string> PackagesTableViewController::tableViewTitleForHeaderInSection(UITableView&, long section) {
+  if (isNewKind()) {
+    if (!dates_ || section < 0 || static_cast<size_t>(section) >= dates_->dates.size()) return std::nullopt;
+    static const DateFormatter stored("yyyy-MM-dd HH:mm", "");
+    static const DateFormatter shown("EEEE, MMMM d, y 'at' h:mm a", "");
+    auto date = stored.parse(dates_->dates[section]);
+    return date ? shown.format(*date) : dates_->dates[section];
+  }
+  if (section < 0 || static_cast<size_t>(section) >= sections_.sections.size()) return std::nullopt;
+  return sections_.sections[section];
+}
+
+std::vector<std::string> PackagesTableViewController::sectionIndexTitlesForTableView(UITableView&) {
+  return sections_.indexTitles;
+}
+
+std::shared_ptr<UITableViewCell> PackagesTableViewController::tableViewCellForRowAtIndexPath(UITableView& table,
+                                                                                            const NSIndexPath& path) {
+  auto cell = std::dynamic_pointer_cast<PackageCell>(table.dequeueReusableCellWithIdentifier("cell", path));
+  if (!cell) return std::make_shared<UITableViewCell>();
+  cell->setBackgroundColor(UIColor::clearColor());
+  std::string identifier = identifierAtIndexPath(path).value_or("");
+  std::optional<KVRPackage> package = KVRPackage::objectForPrimaryKey(identifier);
+  if (!package) {
+    // Deleted since the list was built: the row stays, empty.
+    package = KVRPackage();
+    package->setIdentifier(identifier);
+  }
+  cell->updateWithPackage(*package);
+  cell->updateQueuingIconWithPackage(package);
+  cell->updateConpatibilityIndicatorWithPackageIdentifier(identifier, package->version().value_or(""));
+  cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+  if (palette())
+    cell->nameLbl()->setTextColor(package->isFree() ? palette()->primaryTextColor() : palette()->paidTextColor());
+  // While the list scrolls away from its top, only icons already cached are shown.
+  if (table.contentOffset().y == 0 || !isScrolling_ || KVPackageIcons::cachedIconExistsForIdentifier(identifier))
+    cell->iconView()->setImage(KVPackageIcons::iconForIdentifier(identifier));
+  else
+    cell->iconView()->setImage(KVPackageIcons::categoryIconForIdentifier(identifier));
+  cell->separator()->setHidden(path.row == static_cast<long>(rowsOfSection(path.section)->size()) - 1);
+  return cell;
+}
+
+void PackagesTableViewController::tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
+  table.deselectRowAtIndexPath(path, true);
+  auto package = KVRPackage::objectForPrimaryKey(identifierAtIndexPath(path).value_or(""));
+  if (!package) return;
+  std::optional<KVRSource> source;
+  if (package->sourceLocation()) source = KVRSource::objectForPrimaryKey(*package->sourceLocation());
+  const bool web = source && source->seeOriginalDepictions().value_or(false);
+  // The package page and the web depiction come from their interface files; until they
+  // are built, the application registers named stand-ins under those names.
+  auto screen = UINib::instantiateController(web ? "WebDepictionViewController" : "PackageDetailsViewController");
+  if (!screen || !navigationController()) return;
+  screen->setTitle(package->name().value_or(package->identifier()));
+  lastPushed_ = screen;
+  navigationController()->pushViewController(screen, true);
+}
+
+void PackagesTableViewController::redrawQueueMark(const NSIndexPath& path) {
+  if (auto cell = std::dynamic_pointer_cast<PackageCell>(tableView_->cellForRowAtIndexPath(path)))
+    cell->updateQueuingIconWithPackage(KVRPackage::objectForPrimaryKey(cell->packageIdentifier()));
+}
+
+std::vector<std::shared_ptr<UITableViewRowAction>> PackagesTableViewController::tableViewEditActionsForRowAtIndexPath(
+    UITableView&, const NSIndexPath& path) {
+  std::string identifier = identifierAtIndexPath(path).value_or("");
+  auto package = KVRPackage::objectForPrimaryKey(identifier);
+  if (!package) return {};
+  std::shared_ptr<UITableViewRowAction> action;
+  if (package->isInTheQueue().value_or(false)) {
+    action = UITableViewRowAction::rowActionWithStyle(
+        UITableViewRowActionStyleNormal, NSLocalizedString("Remove"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
+          if (auto manager = KVRPackages::connected())
+            if (auto package = KVRPackage::objectForPrimaryKey(identifier))
+              (void)manager->setPackageObject(*package, false, std::nullopt, 0);
+          redrawQueueMark(p);
+        });
+    action->setBackgroundColor(UIColor::systemRedColor());
+  } else {
+    action = UITableViewRowAction::rowActionWithStyle(
+        UITableViewRowActionStyleNormal, NSLocalizedString("Queue"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
+          KVApplicationActions::shared("PackagesTableViewController").queuePackageWithIdentifier(identifier, std::nullopt, {});
+          redrawQueueMark(p);
+        });
+    action->setBackgroundColor(UIColor::colorWithRed(0, 0.67, 0.88, 1));
+  }
+  return {action};
+}
+
+// ---- Sorting
+
+void PackagesTableViewController::sortPackages(UIBarButtonItem* sender) {
+  auto sheet = UIAlertController::alertControllerWithTitle(NSLocalizedString("Sort Installed Packages"),
+                                                           NSLocalizedString("How do you want to sort your installed packages:"),
+                                                           UIAlertControllerStyleActionSheet);
+  std::vector<std::pair<const char*, const char*>> choices = {{"Category", "Category"}};
+  if (category_ == kCategorySpecial_InstalledPackages) choices.push_back({"Install date", "InstallDate"});
+  choices.insert(choices.end(), {{"Maintainer", "Maintainer"}, {"Name", "Name"}, {"Source", "Source"}});
+  std::weak_ptr<UIViewController> weak = weak_from_this();
+  for (auto [title, value] : choices) {
+    sheet->addAction(UIAlertAction::actionWithTitle(NSLocalizedString(title), UIAlertActionStyleDefault,
+                                                    [weak, value = std::string(value)](UIAlertAction&) {
+                                                      QuillbarkPersistentPreferences::sharedInstance().setObject(
+                                                          Value(value), "SortInstalledPackagesBy");
+                                                      if (auto self = std::static_pointer_cast<PackagesTableViewController>(weak.lock()))
+                                                        self->rebuildCache();
+                                                    }));
+  }
+  sheet->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
+  KVApplicationActions::shared("PackagesTableViewController").presentViewController(sheet, sender);
+}
+
+// ---- Notifications and scrolling
+
+void PackagesTableViewController::sourceRefreshed(const Notification&) {
+  if (!isViewLoaded() || !view()->window()) return;  // rebuilt when shown again
+  needCacheRebuild_ = true;
+  rebuildCache();
+}
+
+void PackagesTableViewController::iconChanged(const Notification& notification) {
+  std::string identifier = notification.object.asString();
+  performOnMainThread([weak = weak_from_this(), identifier] {
+    auto self = std::static_pointer_cast<PackagesTableViewController>(weak.lock());
+    if (!self || !self->tableView_) return;
+    for (const auto& cell : self->tableView_->visibleCells()) {
+      auto row = std::dynamic_pointer_cast<PackageCell>(cell);
+      if (row && row->packageIdentifier() == identifier) {
+        row->updatePackageIcon();
+        return;
+      }
+    }
+  });
+}
+
+void PackagesTableViewController::updateUI() {
+  if (tableView_) tableView_->reloadData();
+}
+
+void PackagesTableViewController::scrollViewWillBeginDragging(UIScrollView&) { isScrolling_ = true; }
+
+void PackagesTableViewController::scrollViewDidEndDragging(UIScrollView&, bool willDecelerate) {
+  // A drag that stops without momentum ends the scrolling too; otherwise a rebuild asked
+  // for during it would wait for a deceleration that never comes.
+  if (!willDecelerate) scrollingEnded();
+}
+
+void PackagesTableViewController::scrollViewDidEndDecelerating(UIScrollView&) { scrollingEnded(); }
+
+void PackagesTableViewController::scrollingEnded() {
+  for (const auto& cell : tableView_->visibleCells())
+    if (auto row = std::dynamic_pointer_cast<PackageCell>(cell))
+      row->iconView()->setImage(KVPackageIcons::iconForIdentifier(row->packageIdentifier()));
+  isScrolling_ = false;
+  if (needCacheRebuild_) rebuildCache();
+}
+
+// ---- The source's pages
+
+void PackagesTableViewController::sourceInfo() {
+  if (!sourceLocation_) return;
+  auto page = UINib::instantiateController("SourceViewController");
+  if (!page) return;
+  if (auto* inputs = dynamic_cast<KVSourcePageInputs*>(page.get())) {
+    inputs->setSourceLocation(sourceLocation_);
+    inputs->setIsPresented(true);
+  }
+  auto navigation = std::make_shared<UINavigationController>(page);
+  if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
+    navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
+  presentViewController(navigation, true);
+}
+
+void PackagesTableViewController::seeSileoPurchasedPackages() {
+  if (!sourceLocation_ || !navigationController()) return;
+  auto list = std::make_shared<PackagesTableViewController>();
+  list->setCategory(kCategorySpecial_SileoPackages);
+  list->setSourceLocation(sourceLocation_);
+  list->setTitle(NSLocalizedString(kCategorySpecial_SileoPackages));
+  lastPushed_ = list;
+  navigationController()->pushViewController(list, true);
+}

@@ -1,0 +1,8 @@
+#pragma once
+// Told by the queue confirmation screen after the user has emptied the queue, so the
+// screen behind it redraws its queue marks.
+class PackagesConfirmationViewControllerDelegate {
+ public:
+  virtual ~PackagesConfirmationViewControllerDelegate() = default;
+  virtual void updateUI() = 0;
+};

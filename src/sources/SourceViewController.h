@@ -1,0 +1,139 @@
+#pragma once
+// One source's page: icon, name, location, description, status, maintainer, installed
+// and total package counts, time since its index was generated, the follow and
+// original-depiction switches, the donation, Twitter and e-mail buttons, the payment
+// service's sign-in and purchases, and its packages. Without a location it is the
+// new-source form: ending the location field's edit with a valid http or https
+// location adds the source, and its refresh turns the form into the source's page.
+// Interface file "SourceViewController".
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "browse/KVSourcePageInputs.h"
+#include "foundation/NotificationToken.h"
+#include "foundation/RunLoop.h"
+#include "foundation/Value.h"
+#include "interface/KVPalettedViewController.h"
+#include "uikit/UITextField.h"
+
+class UIButton;
+class UIImageView;
+class UILabel;
+class UIProgressView;
+class UIScrollView;
+class UIStackView;
+class UISwitch;
+class UIBarButtonItem;
+
+class SourceViewController : public KVPalettedViewController, public KVSourcePageInputs, public UITextFieldDelegate {
+ public:
+  SourceViewController();
+  ~SourceViewController() override;
+  static void registerInterfaceFile();
+
+  const std::optional<std::string>& sourceLocation() const { return sourceLocation_; }
+  void setSourceLocation(std::optional<std::string> location) override { sourceLocation_ = std::move(location); }
+  bool isPresented() const { return isPresented_; }
+  void setIsPresented(bool presented) override { isPresented_ = presented; }
+  // The snapshot of the source record; none for the form before a valid location.
+  const std::optional<Value>& sourceDictionary() const { return sourceDictionary_; }
+
+  static bool stringIsValidURL(const std::optional<std::string>& text);
+  bool isSourceStringValid() const { return stringIsValidURL(sourceLocation_); }
+
+  void loadView() override;
+  void viewDidLoad() override;
+  void viewWillAppear(bool animated) override;
+  void paletteDidChange(const std::shared_ptr<KVPalette>& palette) override;
+
+  void setContent();
+  void updateSource();
+  void updateButtons();
+  void setSourceDictionaryFromSourceObject();
+
+  void refreshSource();
+  void shareSource(UIBarButtonItem* sender);
+  void dismissVC();
+  void backSwipe();
+  void followThisRepository();
+  void seeOriginalDepictions();
+  void donate();
+  void goToTwitter();
+  void contactEmail();
+  void logInOut();
+  void openPurchased();
+  void openPackages();
+  void editingDidEnd();
+  void sourceRefreshed(const Notification& notification);
+
+  bool textFieldShouldReturn(UITextField& field) override;
+  bool textFieldShouldBeginEditing(UITextField& field) override;
+  bool textFieldShouldEndEditing(UITextField&) override { return true; }
+
+  // The vendor's own repository, whose field cannot be edited.
+  static std::string vendorRepositoryLocation();
+
+  // Outlets.
+  UIImageView* iconView() const { return iconView_; }
+  UILabel* topSourceStatusLbl() const { return topStatus_; }
+  UIImageView* verifiedIcon() const { return verifiedIcon_; }
+  UILabel* sourceNameLbl() const { return name_; }
+  UITextField* sourceUrlTextField() const { return urlField_; }
+  UILabel* sourceDescriptionLbl() const { return description_; }
+  UISwitch* followThisRepositorySwitch() const { return followSwitch_; }
+  UISwitch* seeOriginalDepictionsSwitch() const { return depictionsSwitch_; }
+  UILabel* sourceOrganisationLbl() const { return organisation_; }
+  UILabel* sourceStatusLbl() const { return status_; }
+  UILabel* sourceInstalledPackagesLbl() const { return installed_; }
+  UILabel* sourceNumberOfPackagesLbl() const { return total_; }
+  UILabel* sourceLastRepoRegenLbl() const { return regen_; }
+  UIView* repoStoreContainer() const { return repoStoreContainer_; }
+  double repoStoreContainerHeight() const { return repoStoreContainerHeight_; }
+  UIButton* repoStoreLogInOutButton() const { return logInOut_; }
+  UIButton* repoStorePurchasedButton() const { return purchased_; }
+
+ private:
+  // A text field of the snapshot that is there and not empty.
+  std::optional<std::string> snapshotText(const char* key) const;
+  bool snapshotFlag(const char* key) const;
+  bool recordExists() const;
+  void tickTimeSince();
+  void pushBrowser(const std::string& title, const std::string& address);
+  void showCard(const std::string& title, const std::string& message);
+
+  std::optional<std::string> sourceLocation_;
+  // A location whose addition waits (for the http warning's answer, or its refresh).
+  std::optional<std::string> pendingLocation_;
+  bool isPresented_ = false;
+  std::optional<Value> sourceDictionary_;
+  RunLoop::TimerId timeSinceTimer_ = 0;
+  NotificationToken sourceObservation_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  std::shared_ptr<UIViewController> browser_;
+  std::shared_ptr<UIViewController> lastPushed_;
+  double repoStoreContainerHeight_ = 0;
+
+  UIScrollView* scrollView_ = nullptr;
+  UIProgressView* tasksProgressBar_ = nullptr;
+  UIImageView* iconView_ = nullptr;
+  UILabel* topStatus_ = nullptr;
+  UIImageView* verifiedIcon_ = nullptr;
+  UILabel* name_ = nullptr;
+  UITextField* urlField_ = nullptr;
+  UILabel* description_ = nullptr;
+  UISwitch* followSwitch_ = nullptr;
+  UISwitch* depictionsSwitch_ = nullptr;
+  UILabel* organisation_ = nullptr;
+  UILabel* status_ = nullptr;
+  UILabel* installed_ = nullptr;
+  UILabel* total_ = nullptr;
+  UILabel* regen_ = nullptr;
+  UIButton* packagesButton_ = nullptr;
+  UIButton* donateBtn_ = nullptr;
+  UIButton* twitterButton_ = nullptr;
+  UIButton* emailButton_ = nullptr;
+  UIView* repoStoreContainer_ = nullptr;
+  UIButton* logInOut_ = nullptr;
+  UIButton* purchased_ = nullptr;
+};

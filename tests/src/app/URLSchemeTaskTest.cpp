@@ -1,0 +1,112 @@
+// The application's addresses: "add" and "url" offer a repository or open its page,
+// "show" opens a package (adding its repository first), "developer" hands the name to
+// the search tab; anything else does nothing.
+#include <gtest/gtest.h>
+
+#include "app/KVQuillbark.h"
+#include "app/KVURLSchemeTask.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRSources.h"
+#include "foundation/NotificationCenter.h"
+#include "sources/SourceViewController.h"
+#include "support/PackageRecordsFixture.h"
+#include "support/UIDriver.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+
+namespace {
+
+class URLSchemeTaskTest : public PackageRecordsFixture {
+ protected:
+  void SetUp() override {
+    PackageRecordsFixture::SetUp();
+    ui.show(std::make_shared<UIViewController>());
+    UIApplication::sharedApplication().setDelegate(&KVQuillbark::sharedQuillbark());
+    UINib::registerController("PackageDetailsViewController", [] { return std::make_shared<UIViewController>(); });
+  }
+  void TearDown() override {
+    UIApplication::sharedApplication().setDelegate(nullptr);
+    PackageRecordsFixture::TearDown();
+  }
+  void open(const std::string& url) {
+    UIApplication::sharedApplication().deliverOpenURL(url, "com.apple.mobilesafari");
+    ui.runUntilIdle();
+  }
+  UIViewController* presented() { return ui.window().rootViewController()->presentedViewController(); }
+  UIAlertController* alert() { return dynamic_cast<UIAlertController*>(presented()); }
+  void dismiss() {
+    if (presented()) ui.window().rootViewController()->dismissViewControllerAnimated(false);
+    ui.runUntilIdle();
+  }
+
+  UIDriver ui;
+};
+
+TEST_F(URLSchemeTaskTest, AddOffersTheNormalisedLocationOrOpensItsPage) {
+  open("quillbark://add/repo.example.org");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->title(), "Add repository");
+  EXPECT_EQ(alert()->message(), "Would you like to add repository: https://repo.example.org/ to Quillbark");
+  dismiss();
+
+  open("quillbark://add/http://plain.example.org/");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(), "Would you like to add repository: http://plain.example.org/ to Quillbark");
+  dismiss();
+
+  // The application's own share link.
+  open("quillbark://add/repo=https://shared.example.org/");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(), "Would you like to add repository: https://shared.example.org/ to Quillbark");
+  dismiss();
+
+  addSource("https://repo.example.org/");
+  open("quillbark://add/repo.example.org");
+  auto* navigation = dynamic_cast<UINavigationController*>(presented());
+  ASSERT_NE(navigation, nullptr);
+  auto* page = dynamic_cast<SourceViewController*>(navigation->topViewController());
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->sourceLocation(), "https://repo.example.org/");
+  EXPECT_TRUE(page->isPresented());
+}
+
+TEST_F(URLSchemeTaskTest, ShowOpensAPackageOrSaysItDoesNotExist) {
+  add(package("com.example.tool"));
+  open("quillbark://show/com.example.tool");
+  ASSERT_NE(dynamic_cast<UINavigationController*>(presented()), nullptr);
+  dismiss();
+  // Whatever the active scheme.
+  open("quillbark-beta://show/com.example.missing&other=1");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(), "Package does not exist.");
+}
+
+TEST_F(URLSchemeTaskTest, ASharedPackageOfANewRepositoryOpensAfterItsRefresh) {
+  open("quillbark://show/shared=Quillbark&name=Handy+Tool&bundleid=com.example.tool&repo=repo.example.org");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(),
+            "Would you like to add repository: https://repo.example.org/ to Quillbark, in order to show package: Handy+Tool");
+  ASSERT_TRUE(ui.tap("Yes"));
+  EXPECT_EQ(KVURLSchemeTask::instance().bundleID(), "com.example.tool");
+  // The refresh brought the package: its page opens one second after the notice.
+  add(package("com.example.tool"));
+  NotificationCenter::defaultCenter().post(KVRSourceUpdatedNotification, Value("https://repo.example.org/"));
+  ui.advance(0.5);
+  EXPECT_EQ(presented(), nullptr);
+  ui.advance(0.6);
+  ASSERT_NE(dynamic_cast<UINavigationController*>(presented()), nullptr) << ui.screen();
+}
+
+TEST_F(URLSchemeTaskTest, ParametersAndDevelopers) {
+  EXPECT_EQ(KVURLSchemeTask::parseComponents("quillbark://show/name=A%20B&bundleid=x&bundleid=y", "bundleid"), "y");
+  EXPECT_EQ(KVURLSchemeTask::parseComponents("quillbark://show/name=%zz&bundleid=x", "name"), std::nullopt);
+  EXPECT_EQ(KVURLSchemeTask::parseComponents("quillbark://show/shared=Quillbark&name=A%20B", "name"), "A B");
+
+  open("quillbark://developer/developer=Jane+Doe");
+  EXPECT_EQ(QuillbarkPersistentPreferences::sharedInstance().stringForKey("SearchDeveloper"), "Jane Doe");
+  open("quillbark://elsewhere/add/repo.example.org");
+  EXPECT_EQ(presented(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// The source page and the new-source form: adding from the typed location, the page the
+// refresh fills in, the payment row, the link buttons and what a page without its record
+// refuses to do.
+#include <gtest/gtest.h>
+
+#include "account/KVKeychainBindings.h"
+#include "sources/SourceViewController.h"
+#include "support/SourceRefreshFixture.h"
+#include "support/UIDriver.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIButton.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UISwitch.h"
+
+namespace {
+
+class SourcePageTest : public SourceRefreshFixture {
+ protected:
+  std::shared_ptr<SourceViewController> open(std::optional<std::string> location) {
+    auto page = std::make_shared<SourceViewController>();
+    page->setSourceLocation(std::move(location));
+    ui.show(std::make_shared<UINavigationController>(page));
+    ui.runUntilIdle();
+    return page;
+  }
+  // Types the location into the form's field and ends the edit.
+  void enter(SourceViewController& page, const std::string& text) {
+    page.sourceUrlTextField()->setText("");
+    ASSERT_TRUE(ui.type(text)) << ui.screen();
+    ASSERT_TRUE(ui.submit());
+  }
+  void change(const std::string& location, const std::function<void(KVRSource&)>& edit) {
+    db()->write([&] {
+      auto record = *source(location);
+      edit(record);
+      db()->addOrUpdate(record.toObject());
+    });
+  }
+
+  UIDriver ui;
+};
+
+TEST_F(SourcePageTest, TheFormAddsATrimmedLocationAndBecomesItsPage) {
+  std::string location = serveIndex("typed", stanza("com.example.tool", "1.0"));
+  auto page = open(std::nullopt);
+  EXPECT_EQ(page->sourceNameLbl()->text(), "New Source");
+  EXPECT_EQ(page->sourceUrlTextField()->text(), "https://");
+  EXPECT_TRUE(page->sourceUrlTextField()->isFirstResponder()) << "the keyboard is up";
+
+  // The test server speaks plain http: its warning is answered with Continue.
+  std::string typed = "  " + location.substr(0, location.size() - 1) + " \n";
+  enter(*page, typed);
+  EXPECT_EQ(page->sourceUrlTextField()->text(), location) << "trimmed, with its final /";
+  ASSERT_EQ(root->cards().size(), 1u);
+  EXPECT_EQ(root->cards()[0].title, "Warning");
+  EXPECT_FALSE(source(location)) << "nothing is added before the answer";
+  root->cards()[0].otherAction();
+  ASSERT_TRUE(waitForPipeline());
+  ASSERT_TRUE(source(location));
+  // The refresh's notice reaches the page on a later turn.
+  RunLoop::main().runUntil([&] { return page->sourceLocation() == location; }, 30);
+  EXPECT_EQ(page->sourceLocation(), location);
+  EXPECT_NE(page->sourceNameLbl()->text(), "New Source") << ui.screen();
+  EXPECT_EQ(page->sourceNumberOfPackagesLbl()->text(), "1");
+  EXPECT_FALSE(page->sourceLastRepoRegenLbl()->text().empty());
+}
+
+TEST_F(SourcePageTest, LocationsWithoutHostOrOfAnotherSchemeAddNothing) {
+  auto page = open(std::nullopt);
+  for (const char* text : {"https://", "http://", "https:///path", "ftp://repo.example/", "file:///etc/"}) {
+    enter(*page, text);
+    EXPECT_TRUE(root->cards().empty()) << text;
+    EXPECT_EQ(page->sourceLocation(), std::nullopt) << text;
+  }
+  EXPECT_TRUE(KVRSource::allObjects().empty());
+}
+
+TEST_F(SourcePageTest, APageKeepsItsLocationWhenTheAddIsRefused) {
+  std::string location = serveIndex("kept", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  auto page = open(location);
+  enter(*page, location.substr(0, location.size() - 1));  // the same source again
+  EXPECT_EQ(page->sourceLocation(), location);
+  enter(*page, "https://");
+  EXPECT_EQ(page->sourceLocation(), location);
+  EXPECT_EQ(page->sourceNameLbl()->text(), source(location)->name().value_or(""));
+}
+
+TEST_F(SourcePageTest, StatusOrganisationAndPaymentRow) {
+  std::string location = serveIndex("shown", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  change(location, [](KVRSource& s) {
+    s.setCategory(std::string("Default"));
+    s.setMaintainer(std::nullopt);
+    s.setContact(std::string("owner@repo.example"));
+    s.setEndpoint(std::string("https://pay.example/"));
+  });
+  auto page = open(location);
+  EXPECT_EQ(page->topSourceStatusLbl()->text(), "DEFAULT REPOSITORY");
+  EXPECT_EQ(page->sourceStatusLbl()->text(), "Default Repository");
+  ASSERT_TRUE(page->verifiedIcon()->image());
+  EXPECT_EQ(page->sourceOrganisationLbl()->text(), "owner@repo.example");
+  EXPECT_FALSE(page->repoStoreContainer()->isHidden());
+  EXPECT_EQ(page->repoStoreContainerHeight(), 25);
+  EXPECT_EQ(page->repoStoreLogInOutButton()->currentTitle(), "Login");
+  EXPECT_FALSE(page->repoStorePurchasedButton()->isEnabled());
+  EXPECT_EQ(page->repoStorePurchasedButton()->alpha(), 0.5);
+
+  change(location, [](KVRSource& s) { s.setHasErrors(true); });
+  NotificationCenter::defaultCenter().post(KVRSourceUpdatedNotification, Value(location));
+  ui.runUntilIdle();
+  EXPECT_EQ(page->sourceNameLbl()->text(), "Invalid Source");
+}
+
+TEST_F(SourcePageTest, LinksAreEncodedAndMissingOnesSaySo) {
+  std::string location = serveIndex("links", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  change(location, [](KVRSource& s) {
+    s.setDonateLink(std::string(""));
+    s.setTwitterLink(std::string("https://twitter.example/some%20one"));
+    s.setContact(std::string("a&b@repo.example?x=1"));
+  });
+  auto page = open(location);
+  ASSERT_TRUE(ui.tap("Donate"));
+  EXPECT_TRUE(ui.screenShows("No Donation Link")) << ui.screen();
+  ui.tap("OK");
+  UIApplication::sharedApplication().setInstalledURLSchemes({"twitter"});
+  ASSERT_TRUE(ui.tap("Twitter"));
+  ASSERT_TRUE(ui.tap("E-mail"));
+  auto opened = UIApplication::sharedApplication().openedURLs();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0], "twitter://user?screen_name=some%20one");
+  EXPECT_EQ(opened[1], "mailto:a%26b@repo.example%3Fx%3D1?subject=Regarding%20Quill%20source");
+}
+
+TEST_F(SourcePageTest, WithoutItsRecordThePageRefusesRefreshShareAndSwitches) {
+  auto page = open(std::string("https://gone.example/"));
+  ui.toggle("Follow this repository");
+  page->refreshSource();
+  page->shareSource(nullptr);
+  EXPECT_TRUE(KVRSource::allObjects().empty()) << "no record was made by a switch";
+  EXPECT_EQ(page->sourceNameLbl()->text(), "New Source");
+
+  std::string location = serveIndex("switches", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  auto real = open(location);
+  ASSERT_TRUE(ui.toggle("See original depictions"));
+  EXPECT_TRUE(source(location)->seeOriginalDepictions().value_or(false));
+}
+
+}  // namespace

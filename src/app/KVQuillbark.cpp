@@ -106,6 +106,8 @@ bool KVQuillbark::applicationOpenURL(UIApplication&, const std::string& url, con
     KVLog("*** The local package screen is not built yet: %s was not opened", url.c_str());
     return true;
   }
+  // Web pages are not the application's to open.
+  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) return false;
   KVURLSchemeTask& task = KVURLSchemeTask::instance();
   task.setURL(url);
   task.doQueuedSchemeTask();

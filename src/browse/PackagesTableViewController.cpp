@@ -8,6 +8,7 @@
 #include "browse/KVCategorySpecial.h"
 #include "browse/KVSourcePageInputs.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVIconProvider.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -131,7 +132,7 @@ void PackagesTableViewController::viewDidLoad() {
 
 void PackagesTableViewController::registerScreenNotifications() {
   observe(KVRSourceUpdatedNotification, [this](const Notification& n) { sourceRefreshed(n); });
-  observe("KVRPackageInfoIconChangedNotification", [this](const Notification& n) { iconChanged(n); });
+  observe(KVRPackageInfoIconChangedNotification, [this](const Notification& n) { iconChanged(n); });
 }
 
 void PackagesTableViewController::viewWillAppear(bool animated) {
@@ -434,12 +435,17 @@ void PackagesTableViewController::sourceInfo() {
   presentViewController(navigation, true);
 }
 
-void PackagesTableViewController::seeSileoPurchasedPackages() {
-  if (!sourceLocation_ || !navigationController()) return;
+std::shared_ptr<PackagesTableViewController> PackagesTableViewController::purchasedPackagesOfSource(
+    const std::string& location) {
   auto list = std::make_shared<PackagesTableViewController>();
   list->setCategory(kCategorySpecial_SileoPackages);
-  list->setSourceLocation(sourceLocation_);
+  list->setSourceLocation(location);
   list->setTitle(NSLocalizedString(kCategorySpecial_SileoPackages));
-  lastPushed_ = list;
-  navigationController()->pushViewController(list, true);
+  return list;
+}
+
+void PackagesTableViewController::seeSileoPurchasedPackages() {
+  if (!sourceLocation_ || !navigationController()) return;
+  lastPushed_ = purchasedPackagesOfSource(*sourceLocation_);
+  navigationController()->pushViewController(lastPushed_, true);
 }

@@ -80,6 +80,8 @@ class PackagesTableViewController : public KVPalettedViewController,
   void updateUI() override;
   void sourceInfo();
   void seeSileoPurchasedPackages();
+  // The list of the packages bought through the source's payment service.
+  static std::shared_ptr<PackagesTableViewController> purchasedPackagesOfSource(const std::string& location);
 
   // --- Lifecycle
   void loadView() override;

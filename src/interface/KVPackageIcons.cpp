@@ -1,23 +1,22 @@
-// Until the icon provider answers, the cached file of a package's icon is shown when it is
-// there, and the application's artwork otherwise; no download is started.
+// The packages and sources managers' icons, and whether a package's icon is cached.
 #include "interface/KVPackageIcons.h"
 
 #include <filesystem>
 
 #include "database/KVRPackage.h"
+#include "database/KVRPackages.h"
+#include "database/KVRSources.h"
 #include "uikit/UIImage.h"
 
 namespace KVPackageIcons {
 
 std::shared_ptr<UIImage> iconForIdentifier(const std::string& identifier) {
-  auto package = KVRPackage::objectForPrimaryKey(identifier);
-  if (package && package->iconURL() && !package->iconURL()->empty()) {
-    if (auto image = UIImage::imageWithContentsOfFile(package->iconPath())) return image;
-  }
-  return categoryIconForIdentifier(identifier);
+  return KVRPackages::iconForIdentifier(identifier);
 }
 
-std::shared_ptr<UIImage> categoryIconForIdentifier(const std::string&) { return UIImage::imageNamed("iTunesArtwork"); }
+std::shared_ptr<UIImage> categoryIconForIdentifier(const std::string& identifier) {
+  return KVRPackages::getCategoryIconForIdentifier(identifier);
+}
 
 bool cachedIconExistsForIdentifier(const std::string& identifier) {
   auto package = KVRPackage::objectForPrimaryKey(identifier);
@@ -26,6 +25,6 @@ bool cachedIconExistsForIdentifier(const std::string& identifier) {
   return std::filesystem::is_regular_file(package->iconPath(), ec);
 }
 
-std::shared_ptr<UIImage> iconForLocation(const std::string&) { return nullptr; }
+std::shared_ptr<UIImage> iconForLocation(const std::string& location) { return KVRSources::iconForLocation(location); }
 
 }  // namespace KVPackageIcons

@@ -354,28 +354,26 @@ void SourceViewController::sourceRefreshed(const Notification& notification) {
 
 // ---- Switches and bar actions: only on a source that is there
 
-void SourceViewController::followThisRepository() {
+void SourceViewController::writeSource(const std::function<void(KVRSource&)>& change) {
   if (!recordExists()) return;
-  bool on = followSwitch_->isOn();
   auto db = store::Database::defaultDatabase();
   db->write([&] {
+    // Looked up inside the transaction: it may have gone since the page was built.
     if (auto source = KVRSource::objectForPrimaryKey(*sourceLocation_)) {
-      source->setIsFollowed(on);
+      change(*source);
       db->addOrUpdate(source->toObject());
     }
   });
 }
 
+void SourceViewController::followThisRepository() {
+  bool on = followSwitch_->isOn();
+  writeSource([on](KVRSource& source) { source.setIsFollowed(on); });
+}
+
 void SourceViewController::seeOriginalDepictions() {
-  if (!recordExists()) return;
   bool on = depictionsSwitch_->isOn();
-  auto db = store::Database::defaultDatabase();
-  db->write([&] {
-    if (auto source = KVRSource::objectForPrimaryKey(*sourceLocation_)) {
-      source->setSeeOriginalDepictions(on);
-      db->addOrUpdate(source->toObject());
-    }
-  });
+  writeSource([on](KVRSource& source) { source.setSeeOriginalDepictions(on); });
 }
 
 void SourceViewController::refreshSource() {
@@ -466,12 +464,8 @@ void SourceViewController::logInOut() {
 
 void SourceViewController::openPurchased() {
   if (!sourceLocation_ || !navigationController()) return;
-  auto list = std::make_shared<PackagesTableViewController>();
-  list->setCategory(kCategorySpecial_SileoPackages);
-  list->setSourceLocation(sourceLocation_);
-  list->setTitle(NSLocalizedString(kCategorySpecial_SileoPackages));
-  lastPushed_ = list;
-  navigationController()->pushViewController(list, true);
+  lastPushed_ = PackagesTableViewController::purchasedPackagesOfSource(*sourceLocation_);
+  navigationController()->pushViewController(lastPushed_, true);
 }
 
 void SourceViewController::openPackages() {

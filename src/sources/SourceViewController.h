@@ -6,6 +6,7 @@
 // new-source form: ending the location field's edit with a valid http or https
 // location adds the source, and its refresh turns the form into the source's page.
 // Interface file "SourceViewController".
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ class UIScrollView;
 class UIStackView;
 class UISwitch;
 class UIBarButtonItem;
+class KVRSource;
 
 class SourceViewController : public KVPalettedViewController, public KVSourcePageInputs, public UITextFieldDelegate {
  public:
@@ -98,6 +100,8 @@ class SourceViewController : public KVPalettedViewController, public KVSourcePag
   std::optional<std::string> snapshotText(const char* key) const;
   bool snapshotFlag(const char* key) const;
   bool recordExists() const;
+  // One write transaction on the source's record, when it is there.
+  void writeSource(const std::function<void(KVRSource&)>& change);
   void tickTimeSince();
   void pushBrowser(const std::string& title, const std::string& address);
   void showCard(const std::string& title, const std::string& message);

@@ -86,11 +86,13 @@ TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
 }
 
 TEST(TerminalSessionTest, AnOpenedLinkIsAnsweredWithTheLinksTheApplicationTakes) {
-  // No screen of the application takes links yet: it says so rather than refusing them.
+  // A web page is refused with the links the application takes; its own link is taken.
   std::string out = runSession("open https://example.org/\nopen quillbark://add/repo.example.org\n");
-  auto first = out.find("! nothing was opened: the application does not take links yet (it is to take quillbark://add/REPOSITORY");
-  EXPECT_NE(first, std::string::npos) << out;
-  EXPECT_NE(out.find("! nothing was opened", first + 1), std::string::npos) << out;
+  EXPECT_NE(out.find("! the application did not open https://example.org/. It takes quillbark://add/REPOSITORY"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Would you like to add repository: https://repo.example.org/ to Quillbark"), std::string::npos)
+      << out;
 }
 
 TEST(TerminalSessionTest, HostileInputIsEchoedEscapedAndCut) {

@@ -98,7 +98,19 @@ std::shared_ptr<ClassInfo> ClassInfo::make(ObjectSchemaRef schema) {
     info->idByPrimaryKeySql =
         "SELECT _id FROM " + info->table + " WHERE " + sql::quoteIdentifier(pk->name) + " = ?";
   }
+  for (size_t index : info->links) {
+    std::string table = info->linkTable(index);
+    info->linkSql.push_back({index, table, "SELECT target FROM " + table + " WHERE owner = ? ORDER BY pos",
+                             "DELETE FROM " + table + " WHERE owner = ?",
+                             "INSERT INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)"});
+  }
   return info;
+}
+
+const ClassInfo::LinkSql& ClassInfo::linkSqlFor(size_t property) const {
+  for (const auto& link : linkSql)
+    if (link.property == property) return link;
+  throw StoreException(StoreException::Kind::InvalidProperty, "No list of links at that position");
 }
 
 std::string ClassInfo::linkTable(size_t property) const {
@@ -299,7 +311,7 @@ void Database::beginWrite() {
   }
   impl_->writeMutex.lock();
   impl_->writerThread = std::this_thread::get_id();
-  impl_->transactionChanges.clear();
+  impl_->forgetChanges();
   try {
     impl_->writer->exec("BEGIN IMMEDIATE");
   } catch (...) {
@@ -320,7 +332,7 @@ void Database::commitWrite() {
       } catch (...) {
       }
     }
-    impl_->transactionChanges.clear();
+    impl_->forgetChanges();
     impl_->writerThread = std::thread::id();
     impl_->writeMutex.unlock();
     throw;
@@ -336,7 +348,7 @@ void Database::cancelWrite() {
     if (!sqlite3_get_autocommit(c.handle())) c.exec("ROLLBACK");
   } catch (...) {
   }
-  impl_->transactionChanges.clear();
+  impl_->forgetChanges();
   impl_->writerThread = std::thread::id();
   impl_->writeMutex.unlock();
 }

@@ -27,6 +27,14 @@ struct ClassInfo {
   std::string updateSql;            // all columns, only when something differs
   std::string selectByIdSql;
   std::string idByPrimaryKeySql;
+  // The statements of each list of links, by property position.
+  struct LinkSql {
+    size_t property;
+    std::string table;  // quoted
+    std::string selectTargets, deleteOwner, insert;
+  };
+  std::vector<LinkSql> linkSql;
+  const LinkSql& linkSqlFor(size_t property) const;
   // Lists of links of other classes that point here: (owner class, property).
   std::vector<std::pair<std::string, std::string>> incoming;
 
@@ -60,6 +68,12 @@ struct Database::Impl {
   std::mutex writeMutex;
   std::atomic<std::thread::id> writerThread{};
   ChangeSet transactionChanges;  // touched by the writer only
+  std::string lastChangedTable;  // and the changes recorded for it last
+  RowChanges* lastChangedRows = nullptr;
+  void forgetChanges() {
+    transactionChanges.clear();
+    lastChangedRows = nullptr;
+  }
   bool suppressChanges = false;  // while the opening transaction migrates
 
   // Works out and tells what commits changed.
@@ -109,6 +123,8 @@ struct Database::Impl {
   // ---- writing (DatabaseWrite.cpp)
   enum class WriteMode { Add, AddOrUpdate };
   int64_t writeObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object, WriteMode mode);
+  // Inserts the row and its lists of links, without looking for an existing one.
+  int64_t insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object);
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);
   bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,

@@ -33,7 +33,13 @@ void RowChanges::merge(const RowChanges& later) {
 
 void Database::Impl::recordChange(const char* table, int op, int64_t id) {
   if (suppressChanges || !table || std::strncmp(table, "__", 2) == 0 || std::strncmp(table, "sqlite_", 7) == 0) return;
-  RowChanges& rows = transactionChanges[table];
+  // Rows come table after table: most calls find the last table's changes without a
+  // look-up (or a copy of the name).
+  if (!lastChangedRows || lastChangedTable != table) {
+    lastChangedRows = &transactionChanges[table];
+    lastChangedTable = table;
+  }
+  RowChanges& rows = *lastChangedRows;
   if (op == SQLITE_INSERT) rows.insert(id);
   else if (op == SQLITE_UPDATE) rows.modify(id);
   else if (op == SQLITE_DELETE) rows.remove(id);
@@ -42,6 +48,7 @@ void Database::Impl::recordChange(const char* table, int op, int64_t id) {
 void Database::Impl::committed() {
   ChangeSet changes;
   changes.swap(transactionChanges);
+  lastChangedRows = nullptr;
   for (auto it = changes.begin(); it != changes.end();) {
     it = it->second.empty() ? changes.erase(it) : std::next(it);
   }

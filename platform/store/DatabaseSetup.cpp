@@ -221,7 +221,7 @@ void Database::Impl::setUp() {
     suppressChanges = false;
     throw;
   }
-  transactionChanges.clear();
+  forgetChanges();
   owner->commitWrite();
   suppressChanges = false;
   compactIfAsked();

@@ -14,7 +14,15 @@ void bindColumns(sql::Statement& st, const ClassInfo& info, const StoreObject& o
       throw StoreException(StoreException::Kind::InvalidValue,
                            "Invalid null value for non-nullable property '" + info.schema->className() + "." + p.name + "'");
     }
-    st.bind(++n, storageValue(p, v));
+    // A text goes to the engine as it is, without a copy: the statement runs while the
+    // object is still there.
+    if (p.type == PropertyType::String && v.isString()) {
+      st.bindTextStatic(++n, *v.stringPtr());
+    } else if (p.type == PropertyType::StringList && v.isArray() && v.arrayPtr()->empty()) {
+      st.bindTextStatic(++n, "[]");
+    } else {
+      st.bind(++n, storageValue(p, v));
+    }
   }
 }
 
@@ -35,32 +43,45 @@ int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, c
       throw StoreException(StoreException::Kind::InvalidValue,
                            "Primary key '" + pk->name + "' of '" + info.schema->className() + "' is null");
     }
-    sql::Statement st = c.prepare(info.idByPrimaryKeySql);
-    st.bind(1, storageValue(*pk, key));
-    if (st.step()) id = st.columnInt(0);
-    if (id && mode == WriteMode::Add) {
-      throw StoreException(StoreException::Kind::PrimaryKeyExists,
-                           "Attempting to create an object of type '" + info.schema->className() +
-                               "' with an existing primary key value '" + describeKey(key) + "'.");
+    // A new record goes straight in: the key's unique index refuses a taken key.
+    if (mode == WriteMode::AddOrUpdate) {
+      sql::Statement st = c.prepare(info.idByPrimaryKeySql);
+      st.bind(1, storageValue(*pk, key));
+      if (st.step()) id = st.columnInt(0);
+    } else {
+      try {
+        return insertObject(c, info, object);
+      } catch (const StoreException& e) {
+        if (e.kind() != StoreException::Kind::PrimaryKeyExists) throw;
+        throw StoreException(StoreException::Kind::PrimaryKeyExists,
+                             "Attempting to create an object of type '" + info.schema->className() +
+                                 "' with an existing primary key value '" + describeKey(key) + "'.");
+      }
     }
   } else if (object.isManaged()) {
     sql::Statement st = c.prepare("SELECT _id FROM " + info.table + " WHERE _id = ?");
     st.bindInt(1, object.objectId());
     if (st.step()) id = object.objectId();
   }
-  bool isNew = id == 0;
-  if (isNew) {
-    sql::Statement st = c.prepare(info.insertSql);
-    bindColumns(st, info, object);
-    st.run();
-    id = c.lastInsertRowid();
-  } else if (!info.columns.empty()) {
+  if (id == 0) return insertObject(c, info, object);
+  if (!info.columns.empty()) {
     sql::Statement st = c.prepare(info.updateSql);
     bindColumns(st, info, object);
     st.bindInt(static_cast<int>(info.columns.size() + 1), id);
     st.run();
   }
-  for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), isNew);
+  for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), false);
+  return id;
+}
+
+int64_t Database::Impl::insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object) {
+  {
+    sql::Statement st = c.prepare(info.insertSql);
+    bindColumns(st, info, object);
+    st.run();
+  }
+  int64_t id = c.lastInsertRowid();
+  for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), true);
   return id;
 }
 
@@ -71,21 +92,21 @@ void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64
   std::vector<int64_t> targets;
   targets.reserve(elements.size());
   for (const auto& e : elements) targets.push_back(writeObject(c, target, e, WriteMode::AddOrUpdate));
-  std::string table = info.linkTable(property);
+  const ClassInfo::LinkSql& link = info.linkSqlFor(property);
   std::vector<int64_t> old;
   if (!isNew) {
-    sql::Statement st = c.prepare("SELECT target FROM " + table + " WHERE owner = ? ORDER BY pos");
+    sql::Statement st = c.prepare(link.selectTargets);
     st.bindInt(1, ownerId);
     while (st.step()) old.push_back(st.columnInt(0));
   }
   if (old == targets) return;
   if (!old.empty()) {
-    sql::Statement st = c.prepare("DELETE FROM " + table + " WHERE owner = ?");
+    sql::Statement st = c.prepare(link.deleteOwner);
     st.bindInt(1, ownerId);
     st.run();
   }
   {
-    sql::Statement st = c.prepare("INSERT INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)");
+    sql::Statement st = c.prepare(link.insert);
     for (size_t i = 0; i < targets.size(); ++i) {
       st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
       st.run();

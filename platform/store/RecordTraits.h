@@ -29,6 +29,7 @@ struct Traits<std::string> {
   static constexpr PropertyType type = PropertyType::String;
   static constexpr bool optional = false;
   static Value toValue(const std::string& v) { return Value(v); }
+  static Value toValue(std::string&& v) { return Value(std::move(v)); }
   static void fromValue(const Value& v, std::string& out) { out = v.asString(); }
 };
 template <>
@@ -83,6 +84,12 @@ struct Traits<std::vector<std::string>> {
     for (const auto& s : v) a.emplace_back(s);
     return Value(std::move(a));
   }
+  static Value toValue(std::vector<std::string>&& v) {
+    Value::Array a;
+    a.reserve(v.size());
+    for (auto& s : v) a.emplace_back(std::move(s));
+    return Value(std::move(a));
+  }
   static void fromValue(const Value& v, std::vector<std::string>& out) {
     out.clear();
     if (auto a = v.arrayPtr()) {
@@ -96,6 +103,7 @@ struct Traits<std::optional<T>> {
   static constexpr PropertyType type = Traits<T>::type;
   static constexpr bool optional = true;
   static Value toValue(const std::optional<T>& v) { return v ? Traits<T>::toValue(*v) : Value(); }
+  static Value toValue(std::optional<T>&& v) { return v ? Traits<T>::toValue(std::move(*v)) : Value(); }
   static void fromValue(const Value& v, std::optional<T>& out) {
     if (v.isNull()) {
       out.reset();
@@ -134,6 +142,19 @@ void write(StoreObject& object, size_t index, const T& field) {
     for (const auto& r : field) links.push_back(r.toObject());
   } else {
     object.setAt(index, Traits<T>::toValue(field));
+  }
+}
+
+// The same, taking the field's contents instead of copying them.
+template <typename T>
+void take(StoreObject& object, size_t index, T& field) {
+  if constexpr (isRecordList<T>::value) {
+    auto& links = object.mutableLinksAt(index);
+    links.clear();
+    links.reserve(field.size());
+    for (auto& r : field) links.push_back(std::move(r).toObject());
+  } else {
+    object.setAt(index, Traits<T>::toValue(std::move(field)));
   }
 }
 
@@ -179,7 +200,9 @@ inline void noCustomization(ObjectSchema&) {}
   static const char* className() { return #Class; }                    \
   static const store::ObjectSchemaRef& schemaRef();                    \
   static Class fromObject(const store::StoreObject& object);           \
-  store::StoreObject toObject() const;                                 \
+  store::StoreObject toObject() const&;                                \
+  /* The same, taking the fields' contents: the record is left empty. */ \
+  store::StoreObject toObject() &&;                                    \
   /* The row id once stored (0 for a record never stored). */          \
   int64_t objectId() const { return objectId_; }                       \
   void setObjectId(int64_t id) { objectId_ = id; }                     \
@@ -193,6 +216,7 @@ inline void noCustomization(ObjectSchema&) {}
 #define KVR_ADD_PROPERTY(Type, name, Setter, Initial) \
   store::record::addProperty<Type>(schema, #name, Type(Initial));
 #define KVR_WRITE_FIELD(Type, name, Setter, Initial) store::record::write(object, index++, name##_);
+#define KVR_TAKE_FIELD(Type, name, Setter, Initial) store::record::take(object, index++, name##_);
 #define KVR_READ_FIELD(Type, name, Setter, Initial) store::record::read(source, index++, record.name##_);
 
 // In the source file: the schema (then adjusted by `customize`, a function taking the
@@ -207,11 +231,18 @@ inline void noCustomization(ObjectSchema&) {}
     }();                                                                                        \
     return ref;                                                                                 \
   }                                                                                             \
-  store::StoreObject Class::toObject() const {                                                  \
+  store::StoreObject Class::toObject() const& {                                                 \
     store::StoreObject object(schemaRef());                                                     \
     object.setObjectId(objectId_);                                                              \
     size_t index = 0;                                                                           \
     LIST(KVR_WRITE_FIELD)                                                                       \
+    return object;                                                                              \
+  }                                                                                             \
+  store::StoreObject Class::toObject() && {                                                     \
+    store::StoreObject object(schemaRef());                                                     \
+    object.setObjectId(objectId_);                                                              \
+    size_t index = 0;                                                                           \
+    LIST(KVR_TAKE_FIELD)                                                                        \
     return object;                                                                              \
   }                                                                                             \
   Class Class::fromObject(const store::StoreObject& object) {                                   \

@@ -88,6 +88,12 @@ Statement& Statement::bindText(int index, std::string_view text) {
   return *this;
 }
 
+Statement& Statement::bindTextStatic(int index, std::string_view text) {
+  int rc = sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+  if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
+  return *this;
+}
+
 Statement& Statement::bindInt(int index, int64_t value) {
   int rc = sqlite3_bind_int64(stmt_, index, value);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");

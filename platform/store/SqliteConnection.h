@@ -32,6 +32,8 @@ class Statement {
 
   Statement& bind(int index, const Value& value);  // 1-based
   Statement& bindText(int index, std::string_view text);
+  // The text is not copied: it must stay until the statement has run.
+  Statement& bindTextStatic(int index, std::string_view text);
   Statement& bindInt(int index, int64_t value);
   Statement& bindDouble(int index, double value);
   Statement& bindNull(int index);

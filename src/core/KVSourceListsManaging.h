@@ -3,6 +3,8 @@
 // them: a source's list files in the private APT tree (its Release and its decoded
 // Packages index) and its line in the private sources list. The composition root hands
 // them the APT layer's own.
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,11 +14,18 @@
 class KVSourceListsManaging {
  public:
   enum FileType : int { Release = 0, Packages = 1 };
-  // Writes the next `size` bytes of a list file; false (with the reason) when it can't.
-  using Sink = std::function<bool(const uint8_t* bytes, size_t size, std::string* error)>;
+  // Where a list file's bytes go while it is written.
+  class Sink {
+   public:
+    virtual ~Sink() = default;
+    // The next `size` bytes; false (with the reason) when they can't be written.
+    virtual bool write(const uint8_t* bytes, size_t size, std::string* error) = 0;
+    // Puts what was written so far on the disk, so that finishing the file costs little.
+    virtual bool sync(std::string* error) = 0;
+  };
   // Produces a list file's bytes through the sink; false (with the reason) abandons the
   // file, which then keeps its previous contents.
-  using Producer = std::function<bool(const Sink& sink, std::string* error)>;
+  using Producer = std::function<bool(Sink& sink, std::string* error)>;
 
   virtual ~KVSourceListsManaging() = default;
   virtual bool hasListFile(const std::string& location, FileType type) = 0;

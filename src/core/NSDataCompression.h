@@ -13,6 +13,7 @@
 // beside the input.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "foundation/Value.h"
@@ -60,5 +61,17 @@ inline constexpr size_t kStreamChunkSize = 256 * 1024;
 // (a sink that stops gives "The decoded data could not be written").
 bool decodeFile(const std::string& path, Format format, const ChunkSink& sink, std::string* error = nullptr,
                 size_t maxDecodedSize = kDefaultMaxDecodedSize);
+
+// The same in a process of its own, the helper program "quillbark-decode", so that the
+// decoder's memory (its dictionary: up to 64 MiB for an XZ index) never adds to this
+// process's. The sink runs on the calling thread. Without a helper it decodes here.
+bool decodeFileApart(const std::string& path, Format format, const ChunkSink& sink, std::string* error = nullptr,
+                     size_t maxDecodedSize = kDefaultMaxDecodedSize);
+// The helper: $QUILLBARK_DECODER, else "quillbark-decode" beside this executable or in
+// the build tree's src folder next to or above it; empty when there is none.
+std::string decoderHelperPath();
+// "gzip", "bzip2", "xz", "lzma" and back.
+const char* formatName(Format format);
+std::optional<Format> formatNamed(const std::string& name);
 
 }  // namespace NSDataCompression

@@ -2,50 +2,14 @@
 
 #include <algorithm>
 
-#include "core/DebianNames.h"
-#include "database/KVParsingUtility.h"
 #include "database/KVRSource.h"
-#include "database/KVStanzaReader.h"
 #include "database/NSStringVersionCompare.h"
-#include "database/TweakCompatibilityManager.h"
 #include "foundation/Log.h"
-#include "foundation/URL.h"
 #include "store/Store.h"
-
-namespace {
-
-std::string lowerCased(std::string_view text) {
-  std::string out(text);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::optional<std::string> field(const KVStanza& stanza, std::string_view name) {
-  auto value = stanza.find(name);
-  if (!value) return std::nullopt;
-  return std::string(*value);
-}
-
-std::vector<std::string> itemsOf(const KVStanza& stanza, std::string_view name) {
-  return KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(stanza.find(name)));
-}
-
-bool hasCommercialTag(const KVStanza& stanza) {
-  // "Tag" and "tag" are one field to the stanza, whichever spelling the index used.
-  auto tag = stanza.find("Tag");
-  return tag && tag->find("cydia::commercial") != std::string_view::npos;
-}
-
-std::optional<std::string> nonEmpty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
-}  // namespace
 
 KVSourceIndexImport::KVSourceIndexImport(Settings settings) : settings_(std::move(settings)) {}
 
-ErrorRef KVSourceIndexImport::apply(store::Database& db, KVStanzaReader& reader,
+ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
                                     const std::function<ErrorRef()>& beforeCommit, Outcome& outcome) {
   db_ = &db;
   ErrorRef failure;
@@ -58,30 +22,14 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, KVStanzaReader& reader,
       db.cancelWrite();
       return nullptr;
     }
-    KVStanza stanza;
-    while (reader.next(stanza)) applyStanza(stanza, outcome);
-    if (reader.failed()) {
-      failure = makeError(KVSourceIndexImportErrorDomain, 1, "The index could not be read to its end");
-    } else if (beforeCommit) {
-      failure = beforeCommit();
-    }
+    while (auto entry = next()) applyEntry(*entry, outcome);
+    if (beforeCommit) failure = beforeCommit();
     if (failure) {
       db.cancelWrite();
       return failure;
     }
     flushAll();
-
-    // The source's packages that the index no longer offers, unless installed.
-    std::vector<Value> stale;
-    for (const auto& id : db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0",
-                                     settings_.location).valuesForKey("identifier")) {
-      if (!seen_.count(id.asString())) {
-        outcome.cachedImagesToRemove.push_back(id.asString());
-        stale.push_back(id);
-      }
-    }
-    if (!stale.empty())
-      db.deleteObjects(db.objects(KVRPackage::className(), "identifier IN %@", Value(Value::Array(stale))));
+    deleteStalePackages(outcome);
 
     auto offered = db.objects(KVRPackage::className(), "sourceLocation = %@", settings_.location);
     outcome.totalPackages = std::to_string(offered.count());
@@ -107,42 +55,44 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, KVStanzaReader& reader,
   return failure;
 }
 
-void KVSourceIndexImport::applyStanza(KVStanza& stanza, Outcome& outcome) {
-  auto package = stanza.find("Package");
-  if (!package) return;
-  const std::string identifier = lowerCased(*package);
-  if (identifier.empty()) return;
-  auto versionField = stanza.find("Version");
-  if (!DebianNames::isPackageName(identifier) || !versionField || !DebianNames::isVersion(*versionField)) {
+// The source's packages that the index no longer offers, unless installed.
+void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
+  std::sort(seen_.begin(), seen_.end());
+  auto candidates = db_->objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location);
+  Value::Array stale;
+  for (int64_t id : candidates.objectIds()) {
+    if (std::binary_search(seen_.begin(), seen_.end(), id)) continue;
+    auto record = db_->objectWithId(KVRPackage::className(), id);
+    if (!record) continue;
+    Value identifier = record->at(static_cast<size_t>(record->schema()->primaryKeyIndex()));
+    outcome.cachedImagesToRemove.push_back(identifier.asString());
+    stale.push_back(std::move(identifier));
+  }
+  if (!stale.empty()) db_->deleteObjects(db_->objects(KVRPackage::className(), "identifier IN %@", Value(std::move(stale))));
+}
+
+void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
+  if (entry.refused) {
     ++outcome.refused;
-    KVLog("Refusing the package \"%.*s\" version \"%.*s\" of %s: not a Debian package name and version",
-          int(package->size()), package->data(), versionField ? int(versionField->size()) : 0,
-          versionField ? versionField->data() : "", settings_.location.c_str());
+    KVLog("Refusing the package \"%s\" version \"%s\" of %s: not a Debian package name and version",
+          entry.package.c_str(), entry.version.c_str(), settings_.location.c_str());
     return;
   }
-  seen_.insert(identifier);
   ++outcome.applied;
-  const std::string version(*versionField);
+  const std::string& identifier = entry.identifier;
+  const std::string& version = entry.version;
 
   Pending* existing = recordFor(identifier);
   // A lower version than the record's only adds a version entry.
   if (existing && NSStringVersionCompare::greaterThan(existing->record.version().value_or(""), version)) {
-    addVersion(*existing, stanza, identifier, version);
+    addVersion(*existing, entry, settings_.location);
     return;
   }
-
-  const bool paid = hasCommercialTag(stanza);
-  auto essentialField = stanza.find("Essential");
-  const bool essential = essentialField && lowerCased(*essentialField) == "yes";
-
-  auto clauses = KVParsingUtility::componentsOfControlField(stanza.find("Depends"));
-  auto preDepends = KVParsingUtility::componentsOfControlField(stanza.find("Pre-Depends"));
-  clauses.insert(clauses.end(), preDepends.begin(), preDepends.end());
-  bool incompatible = false;
-  std::string minVersion, maxVersion;
-  auto dependencies = KVParsingUtility::arrayOfDependenciesFromControlField(
-      clauses, settings_.showIncompatiblePackages, &incompatible, &minVersion, &maxVersion, settings_.systemVersion);
-  if (incompatible && !settings_.showIncompatiblePackages) return;
+  if (entry.incompatible) {
+    // Its identifier still counts as offered: an existing record stays as it is.
+    if (existing && existing->record.objectId()) seen_.push_back(existing->record.objectId());
+    return;
+  }
 
   Pending* target = existing;
   std::optional<std::string> previousVersion;
@@ -159,85 +109,63 @@ void KVSourceIndexImport::applyStanza(KVStanza& stanza, Outcome& outcome) {
       x.setSourceLocation(settings_.location);
     }
     if (!sameVersion) outcome.cachedImagesToRemove.push_back(identifier);
-    x.setIsUpdated((installed || fromDPKG) ? installedOlder : essential);
+    x.setIsUpdated((installed || fromDPKG) ? installedOlder : entry.essential);
   } else {
     KVRPackage fresh;
     fresh.setIdentifier(identifier);
     fresh.setSourceLocation(settings_.location);
     fresh.setInitialDateStr(settings_.dateString);
     fresh.setInitialDate(settings_.date);
-    fresh.setIsUpdated(essential);
+    fresh.setIsUpdated(entry.essential);
     target = &addPending(std::move(fresh));
   }
   KVRPackage& y = target->record;
-
-  std::string contactField = stanza.value("Author", stanza.value("Maintainer", "Generic"));
-  std::string name, email;
-  KVParsingUtility::setContactFromField(contactField, &name, &email);
-
   if (!y.updatedDate() || (previousVersion && NSStringVersionCompare::lessThan(*previousVersion, version))) {
     y.setUpdatedDate(settings_.date);
     y.setUpdatedDateStr(settings_.dateString);
   }
   y.setSourceLocation(settings_.location);
   y.setHasNewVersion(existing != nullptr);
-  y.setIsEssential(essential);
-  if (auto filename = stanza.find("Filename")) y.setLocation(fileLocation(*filename));
-  y.setCategory(stanza.value("Section", "Default"));
+  y.setIsEssential(entry.essential);
+  if (entry.fileLocation) y.setLocation(entry.fileLocation);
+  y.setCategory(entry.category);
   y.setVersion(version);
-  y.setDescription(field(stanza, "Description"));
-  y.setWebsite(field(stanza, "Depiction"));
-  auto icon = field(stanza, "Icon");
-  y.setIconURL(icon ? *icon : KVRPackage::defaultIconURLForIdentifier(identifier));
-  y.setContact(email);
-  y.setMaintainer(KVRPackage::foldedMaintainerName(name));
-  y.setName(stanza.value("Name", identifier));
-  y.setSize(stanza.value("Size"));
-  y.setMinosversion(nonEmpty(minVersion));
-  y.setMaxosversion(nonEmpty(maxVersion));
-  // The four spellings of this field are one to the stanza.
-  y.setSileoDepiction(field(stanza, "SileoDepiction"));
-  y.setTweakCompatibleStatus(TweakCompatibilityManager::sharedCompatibilityForBundle(identifier, version));
-  y.setPrice(std::string(paid ? "Paid" : "Free"));
-  y.setRawPackage(field(stanza, "rawPackage"));
-  y.setPostinstallaction(KVRPackage::postinstallactionFor(identifier, dependencies));
-  y.setConflicts(itemsOf(stanza, "Conflicts"));
-  y.setProvides(itemsOf(stanza, "Provides"));
-  y.setReplaces(itemsOf(stanza, "Replaces"));
-  y.setDependencies(std::move(dependencies));
-  addVersion(*target, stanza, identifier, version);
+  y.setDescription(std::move(entry.description));
+  y.setWebsite(std::move(entry.website));
+  y.setIconURL(std::move(entry.iconURL));
+  y.setContact(std::move(entry.contact));
+  y.setMaintainer(std::move(entry.maintainer));
+  y.setName(entry.name);
+  y.setSize(std::move(entry.size));
+  y.setMinosversion(std::move(entry.minosversion));
+  y.setMaxosversion(std::move(entry.maxosversion));
+  y.setSileoDepiction(std::move(entry.sileoDepiction));
+  y.setTweakCompatibleStatus(entry.tweakCompatibleStatus);
+  y.setPrice(std::string(entry.paid ? "Paid" : "Free"));
+  y.setRawPackage(std::move(entry.rawPackage));
+  y.setPostinstallaction(std::move(entry.postinstallaction));
+  y.setConflicts(std::move(entry.conflicts));
+  y.setProvides(std::move(entry.provides));
+  y.setReplaces(std::move(entry.replaces));
+  y.setDependencies(std::move(entry.dependencies));
+  addVersion(*target, entry, settings_.location);
 }
 
-void KVSourceIndexImport::addVersion(Pending& pending, const KVStanza& stanza, const std::string& identifier,
-                                     const std::string& version) {
-  auto filename = stanza.find("Filename");
-  if (!filename || pending.versionTexts.count(version)) return;
-  KVRPackageVersion entry;
-  entry.setSource(settings_.location);
-  entry.setFileLocation(fileLocation(*filename));
-  entry.setVersion(version);
+void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location) {
+  if (!entry.fileLocation || pending.versionTexts.count(entry.version)) return;
+  KVRPackageVersion version;
+  version.setSource(location);
+  version.setFileLocation(entry.fileLocation);
+  version.setVersion(entry.version);
   KVRPackage& record = pending.record;
-  if (!record.name() || record.name()->empty()) record.setName(stanza.value("Name", identifier));
-  pending.versions.push_back(std::move(entry));
-  pending.versionTexts.insert(version);
-}
-
-std::string KVSourceIndexImport::fileLocation(std::string_view filename) const {
-  static thread_local std::string cachedLocation;
-  static thread_local std::optional<URL> cachedBase;
-  if (cachedLocation != settings_.location) {
-    cachedLocation = settings_.location;
-    cachedBase = URL::fromString(settings_.location);
-  }
-  if (cachedBase) return cachedBase->URLByAppendingPathComponent(std::string(filename)).absoluteString();
-  std::string joined = settings_.location;
-  if (!joined.empty() && joined.back() != '/') joined.push_back('/');
-  return joined + std::string(filename);
+  if (!record.name() || record.name()->empty()) record.setName(entry.name);
+  pending.versions.push_back(std::move(version));
+  pending.versionTexts.insert(entry.version);
 }
 
 KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& identifier) {
   if (auto it = index_.find(identifier); it != index_.end()) {
-    touch(it->second);
+    pending_.splice(pending_.begin(), pending_, it->second);  // the most recently touched
     return &*it->second;
   }
   auto stored = db_->objectForPrimaryKey(KVRPackage::className(), identifier);
@@ -258,8 +186,6 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record)
   return pending_.front();
 }
 
-void KVSourceIndexImport::touch(PendingList::iterator it) { pending_.splice(pending_.begin(), pending_, it); }
-
 void KVSourceIndexImport::evictIfFull() {
   while (pending_.size() >= kPendingRecords) {
     write(pending_.back());
@@ -276,6 +202,11 @@ void KVSourceIndexImport::flushAll() {
 }
 
 void KVSourceIndexImport::write(Pending& pending) {
-  pending.record.setAvailableVersions(std::move(pending.versions));
-  db_->addOrUpdate(pending.record.toObject());
+  KVRPackage& record = pending.record;
+  record.setAvailableVersions(std::move(pending.versions));
+  // A record read from the database is updated; a new one goes straight in.
+  const bool stored = record.objectId() != 0;
+  auto object = std::move(record).toObject();
+  int64_t id = stored ? db_->addOrUpdate(object) : db_->add(object);
+  seen_.push_back(id);
 }

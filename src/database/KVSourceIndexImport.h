@@ -1,14 +1,14 @@
 #pragma once
-// Applies one source's Packages index to the package records, in one write transaction:
-// a record per package identifier (the highest version any source offers), the other
-// versions as version entries, the source's packages that the index no longer offers
-// deleted (installed ones kept), and the source's count and refresh marks.
+// Applies one source's index, read into entries (KVIndexEntry), to the package records in
+// one write transaction: a record per package identifier (the highest version any source
+// offers), the other versions as version entries, the source's packages that the index no
+// longer offers deleted (installed ones kept), and the source's count and refresh marks.
 //
-// Identifiers and versions come from a remote index: a stanza whose Package is no Debian
-// package name or whose Version is no Debian version is refused (logged) and the rest of
-// the index applied. Each record is written once per run however many versions of it the
-// index lists, so an identifier with many versions costs time in proportion to them.
+// Each record is written once per run however many versions of it the index lists (the
+// records being worked on wait in a small window), so an identifier with many versions
+// costs time in proportion to them.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <optional>
@@ -17,12 +17,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "database/KVIndexEntry.h"
 #include "database/KVRPackage.h"
 #include "foundation/Date.h"
 #include "foundation/Error.h"
 
-class KVStanza;
-class KVStanzaReader;
 namespace store {
 class Database;
 }
@@ -35,13 +34,11 @@ class KVSourceIndexImport {
     std::string location;     // the source
     Date date;                // the refresh batch's date
     std::string dateString;   // its "yyyy-MM-dd HH:mm" text
-    bool showIncompatiblePackages = false;
-    std::string systemVersion;  // the device's, against "firmware" limits
     // For a followed source: the identifiers it offered before, to tell the new ones.
     std::optional<std::unordered_set<std::string>> previousIdentifiers;
   };
   struct Outcome {
-    size_t applied = 0;  // stanzas applied
+    size_t applied = 0;  // entries applied
     size_t refused = 0;  // stanzas refused for their name or version
     std::string totalPackages;
     // Followed sources only: identifiers the source offers now and did not before.
@@ -50,20 +47,21 @@ class KVSourceIndexImport {
     std::vector<std::string> cachedImagesToRemove;
     bool sourceMissing = false;  // the source record is gone: nothing was written
   };
+  // The next entry, waiting for it; nothing at the end of the index.
+  using NextEntry = std::function<std::optional<KVIndexEntry>()>;
 
   explicit KVSourceIndexImport(Settings settings);
 
-  // Reads every stanza from `reader` and applies it in one write transaction of `db`.
-  // `beforeCommit` runs after the last stanza, inside the transaction: an error from it
-  // cancels everything, and so does a failure of the store. Answers that error, or none
-  // once the transaction has committed (or, for a source that no longer exists, at once
-  // without reading).
-  [[nodiscard]] ErrorRef apply(store::Database& db, KVStanzaReader& reader,
-                               const std::function<ErrorRef()>& beforeCommit, Outcome& outcome);
+  // Applies every entry in one write transaction of `db`. `beforeCommit` runs after the
+  // last entry, inside the transaction: an error from it cancels everything, and so does
+  // a failure of the store. Answers that error, or none once the transaction has
+  // committed (or, for a source that no longer exists, at once without reading).
+  [[nodiscard]] ErrorRef apply(store::Database& db, const NextEntry& next, const std::function<ErrorRef()>& beforeCommit,
+                               Outcome& outcome);
 
-  // Records touched by the run kept in memory before they are written; a record that
-  // leaves this window and comes back is read again.
-  static constexpr size_t kPendingRecords = 4096;
+  // Records worked on kept in memory before they are written; a record that leaves this
+  // window and comes back is read again.
+  static constexpr size_t kPendingRecords = 256;
 
  private:
   struct Pending {
@@ -73,21 +71,20 @@ class KVSourceIndexImport {
   };
   using PendingList = std::list<Pending>;
 
-  void applyStanza(KVStanza& stanza, Outcome& outcome);
+  void applyEntry(KVIndexEntry& entry, Outcome& outcome);
   // The record of `identifier` as this run has it: pending, read from the database, or none.
   Pending* recordFor(const std::string& identifier);
   Pending& addPending(KVRPackage record);
-  void touch(PendingList::iterator it);
   void evictIfFull();
   void flushAll();
   void write(Pending& pending);
-  // Adds version `version` of `filename` to the record unless it has that version already.
-  void addVersion(Pending& pending, const KVStanza& stanza, const std::string& identifier, const std::string& version);
-  std::string fileLocation(std::string_view filename) const;
+  // Adds the entry's version to the record unless it has that version already.
+  static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
+  void deleteStalePackages(Outcome& outcome);
 
   Settings settings_;
   store::Database* db_ = nullptr;
-  std::unordered_set<std::string> seen_;
-  PendingList pending_;  // most recently touched first
+  std::vector<int64_t> seen_;  // rows of the records the index offers
+  PendingList pending_;        // most recently touched first
   std::unordered_map<std::string, PendingList::iterator> index_;
 };

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <thread>
 
 #include "core/KVConnections.h"
 #include "core/KVErrorDomain.h"
@@ -16,13 +15,11 @@
 #include "core/NSURLRequestKorvaleExtensions.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "core/QuillbarkPersistentPreferences.h"
-#include "database/KVChunkChannel.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
 #include "database/KVRepositoryRules.h"
-#include "database/KVSourceIndexImport.h"
+#include "database/KVSourceIndexRun.h"
 #include "database/KVSourceRefresh.h"
-#include "database/KVStanzaReader.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
@@ -99,12 +96,6 @@ NSDataCompression::Format formatOf(int compressionType) {
     case KVSourceRefresh::LZMA: return NSDataCompression::Format::LZMA;
     default: return NSDataCompression::Format::None;
   }
-}
-
-bool startsWithCompressedSignature(const uint8_t* bytes, size_t size) {
-  if (size < 3) return false;
-  return (bytes[0] == 0x1F && bytes[1] == 0x8B && bytes[2] == 0x08) ||
-         (bytes[0] == 0x42 && bytes[1] == 0x5A && bytes[2] == 0x68);
 }
 
 ErrorRef invalidDataError(const std::string& location, const URLResponseRef& response) {
@@ -278,79 +269,53 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   setDescription(NSLocalizedString("Processing index..."), false);
   KVPipelineManager::sharedManager().setLaunchCacheRebuild(true);
 
-  KVSourceIndexImport::Settings settings;
-  settings.location = location;
-  settings.date = date_;
-  settings.dateString = dateString_;
-  settings.showIncompatiblePackages = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
-  settings.systemVersion = KVPlatform::firmwareVersion();
-  settings.previousIdentifiers = previousIdentifiers_;
+  KVIndexEntry::Context context;
+  context.location = location;
+  context.locationURL = URL::fromString(location);
+  context.showIncompatiblePackages = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
+  context.systemVersion = KVPlatform::firmwareVersion();
+  KVSourceIndexImport::Settings settings{location, date_, dateString_, previousIdentifiers_};
 
   auto started = std::chrono::steady_clock::now();
-  KVSourceIndexImport::Outcome outcome;
-  ErrorRef decodeError, importError;
+  KVSourceIndexRun::Result result;
+  auto db = store::Database::defaultDatabase();
+  if (!db) return exitWithNetworkError(makeError(KVSourceIndexImportErrorDomain, 3, "The database cannot be opened"));
   ErrorRef listError = connections()->sourceLists->writePackagesFile(
-      location, [&](const KVSourceListsManaging::Sink& sink, std::string* reason) {
-        KVChunkChannel channel;
-        std::string decoderMessage, sinkMessage;
-        bool decoded = false, signature = false;
-        std::thread decoder([&] {
-          bool first = true;
-          decoded = NSDataCompression::decodeFile(path, formatOf(type), [&](const uint8_t* bytes, size_t size) {
-            if (first && type != Uncompressed && startsWithCompressedSignature(bytes, size)) {
-              signature = true;  // a compressed file inside the compressed file
-              return false;
-            }
-            first = false;
-            if (!sink(bytes, size, &sinkMessage)) return false;
-            return channel.write(bytes, size);
-          }, &decoderMessage);
-          channel.close();
-        });
-        bool joined = false;
-        auto joinDecoder = [&]() -> ErrorRef {
-          decoder.join();
-          joined = true;
-          if (!sinkMessage.empty()) return makeError(KVErrorDomain, KVErrorInvalidServerData, sinkMessage);
-          if (decoded && !signature) return nullptr;
-          decodeError = makeError(
-              KVErrorDomain, KVErrorDecompressionFailed,
-              Value::dict({{NSLocalizedDescriptionKey,
-                            !decoderMessage.empty() && !signature
-                                ? decoderMessage
-                                : NSLocalizedFormat("Decompression failed while refreshing: %@, you should consider "
-                                                    "reporting this issue to the Korvale team if the issue persists.",
-                                                    {location})},
-                           {NSLocalizedFailureReasonErrorKey,
-                            NSLocalizedString("Decompression failed, you should consider reporting this issue to the "
-                                              "Korvale team if the issue persists")}}));
-          return decodeError;
-        };
-        KVStanzaReader reader([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
-        KVSourceIndexImport import(std::move(settings));
-        auto db = store::Database::defaultDatabase();
-        importError = db ? import.apply(*db, reader, joinDecoder, outcome)
-                         : makeError(KVSourceIndexImportErrorDomain, 3, "The database cannot be opened");
-        channel.abandon();
-        if (!joined) decoder.join();
-        if (importError && reason) *reason = importError->localizedDescription();
-        return !importError && !outcome.sourceMissing;
+      location, [&](KVSourceListsManaging::Sink& sink, std::string* reason) {
+        result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink);
+        if (result.importError && reason) *reason = result.importError->localizedDescription();
+        return result.applied;
       });
 
-  if (decodeError) {
+  if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",
           response ? response->url().absoluteString().c_str() : "", Files::pathExtension(path).c_str());
     DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
-    return exitWithNetworkError(decodeError);
+    return exitWithNetworkError(makeError(
+        KVErrorDomain, KVErrorDecompressionFailed,
+        Value::dict({{NSLocalizedDescriptionKey,
+                      !result.decodingReason.empty()
+                          ? result.decodingReason
+                          : NSLocalizedFormat("Decompression failed while refreshing: %@, you should consider reporting "
+                                              "this issue to the Korvale team if the issue persists.",
+                                              {location})},
+                     {NSLocalizedFailureReasonErrorKey,
+                      NSLocalizedString("Decompression failed, you should consider reporting this issue to the Korvale "
+                                        "team if the issue persists")}})));
   }
-  if (importError) return exitWithNetworkError(importError);
-  if (outcome.sourceMissing) return exitWithDescription(doneText());
+  if (result.importError) return exitWithNetworkError(result.importError);
+  if (result.outcome.sourceMissing) return exitWithDescription(doneText());
+  // The list file could not be started: nothing was applied.
+  if (!result.applied) return exitWithNetworkError(listError);
   std::string reason;
-  if (listError)
+  if (listError) {
+    // The records are in; without its list file (and its kept copy) the index is applied
+    // again next time.
     KVLog("The Packages list of %s was not written: %s", location.c_str(), listError->localizedDescription().c_str());
-  else if (!replaceFile(path, KVRSources::keptIndexPath(location), &reason))
+  } else if (!replaceFile(path, KVRSources::keptIndexPath(location), &reason)) {
     KVLog("Cannot keep the index of %s: %s", location.c_str(), reason.c_str());
-  finishParse(std::move(outcome.newIdentifiers), std::move(outcome.cachedImagesToRemove),
+  }
+  finishParse(std::move(result.outcome.newIdentifiers), std::move(result.outcome.cachedImagesToRemove),
               std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 }
 

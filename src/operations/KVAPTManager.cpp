@@ -227,7 +227,7 @@ ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const std::string& l
 
 ErrorRef KVAPTManager::writePackagesFile(const std::string& location,
                                         const std::function<bool(int fd, std::string* error)>& fill) {
-  if (!Files::exists(configurationPath()))
+  if (!Files::exists(configurationPath()) || !Files::isDirectory(listsPath()))
     if (ErrorRef error = createAPTSandboxIfNeeded()) return error;
   const std::string path = packagesPathForSource(location);
   std::string reason;

@@ -1,5 +1,10 @@
 #include "operations/KVAPTSourceLists.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
 
@@ -17,11 +22,28 @@ ErrorRef KVAPTSourceLists::writeReleaseContents(const std::string& text, StringE
   return KVAPTManager::writeReleaseContents(text, encoding, location);
 }
 
+namespace {
+class FileSink : public KVSourceListsManaging::Sink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  bool write(const uint8_t* bytes, size_t size, std::string* error) override {
+    return Files::writeAll(fd_, bytes, size, error);
+  }
+  bool sync(std::string* error) override {
+    if (::fdatasync(fd_) == 0) return true;
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+
+ private:
+  int fd_;
+};
+}  // namespace
+
 ErrorRef KVAPTSourceLists::writePackagesFile(const std::string& location, const Producer& produce) {
   return KVAPTManager::writePackagesFile(location, [&produce](int fd, std::string* error) {
-    return produce([fd](const uint8_t* bytes, size_t size, std::string* reason) {
-      return Files::writeAll(fd, bytes, size, reason);
-    }, error);
+    FileSink sink(fd);
+    return produce(sink, error);
   });
 }
 

@@ -247,14 +247,23 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
         // The decoder runs at most a few chunks ahead of the records being written: once
         // this much of the index has passed, the transaction is open.
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        // This child ran the test's start too, in folders of its own that nobody removes
+        // after a kill.
+        auto dieNow = [&] {
+          Files::removeItem(Files::deletingLastPathComponent(rootPath()));
+          Files::removeItem(repositories.path());
+          kill(getpid(), SIGKILL);
+        };
         while (std::chrono::steady_clock::now() < until) {
-          if (written() > 3'000'000) kill(getpid(), SIGKILL);
+          if (written() > 3'000'000) dieNow();
           RunLoop::main().runOnce();
           std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         std::exit(3);
       },
       ::testing::KilledBySignal(SIGKILL), "");
+  unsetenv("QB_KILLED_REFRESH_ROOT");
+  unsetenv("QB_KILLED_REFRESH_LOCATION");
 
   EXPECT_EQ(packagesOf(location).size(), 1u) << "the killed transaction left nothing";
   ASSERT_TRUE(refresh(location));

@@ -1,9 +1,12 @@
 // The refresh of one source over real HTTP on 127.0.0.1: the Release and Packages
 // requests, their conditional forms, the candidates, the kept copy and every end.
-#include "support/SourceRefreshFixture.h"
+#include <algorithm>
+#include <set>
+
 #include "database/KVSourceRefresh.h"
 #include "foundation/NotificationCenter.h"
 #include "support/Latch.h"
+#include "support/SourceRefreshFixture.h"
 
 namespace {
 
@@ -35,7 +38,11 @@ TEST_F(SourceRefresh, ARepositoryBecomesPackageRecordsAndAPTListFiles) {
   EXPECT_EQ(record->totalPackages(), "2");
   EXPECT_EQ(record->hasErrors(), false);
   EXPECT_EQ(record->hasEndpoint(), false);
-  EXPECT_EQ(requestedNames("repo"), (std::vector<std::string>{"Release", "payment_endpoint", "Packages.xz"}));
+  // The endpoint question goes out beside the Release request.
+  auto names = requestedNames("repo");
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.begin() + 2), (std::set<std::string>{"Release", "payment_endpoint"}));
+  EXPECT_EQ(names[2], "Packages.xz");
   // The repository headers go with each request.
   EXPECT_FALSE(server.requestsTo("/repo/Packages.xz").at(0).header("X-Machine").empty());
   EXPECT_EQ(listFile(location), kIndex);
@@ -46,8 +53,9 @@ TEST_F(SourceRefresh, CandidatesAreTriedInOrderUntilOneExists) {
   std::string location = serveIndex("gz", kIndex);
   removeFiles("gz", {"Packages.xz", "Packages.lzma", "Packages.bz2", "Packages"});
   ASSERT_TRUE(refresh(location));
-  EXPECT_EQ(requestedNames("gz"), (std::vector<std::string>{"Release", "payment_endpoint", "Packages.xz",
-                                                            "Packages.lzma", "Packages.bz2", "Packages.gz"}));
+  auto names = requestedNames("gz");
+  names.erase(std::remove(names.begin(), names.end(), "payment_endpoint"), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Release", "Packages.xz", "Packages.lzma", "Packages.bz2", "Packages.gz"}));
   EXPECT_EQ(packagesOf(location).size(), 2u);
 
   std::string plain = serveIndex("plain", kIndex);

@@ -1,0 +1,32 @@
+// quillbark-decode FORMAT PATH: writes the decoded contents of a compressed index to
+// standard output. The refresh runs it so that a decoder's dictionary (64 MiB for an XZ
+// index made with the highest preset) lives in a process of its own, as APT's methods
+// do. On failure it writes the reason to standard error and exits with status 1.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/NSDataCompression.h"
+#include "foundation/Files.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: quillbark-decode gzip|bzip2|xz|lzma FILE\n");
+    return 2;
+  }
+  auto format = NSDataCompression::formatNamed(argv[1]);
+  if (!format) {
+    std::fprintf(stderr, "unknown format %s\n", argv[1]);
+    return 2;
+  }
+  std::string error;
+  bool decoded = NSDataCompression::decodeFile(argv[2], *format, [](const uint8_t* bytes, size_t size) {
+    return Files::writeAll(STDOUT_FILENO, bytes, size);
+  }, &error);
+  if (!decoded) {
+    std::fputs(error.c_str(), stderr);
+    return 1;
+  }
+  return 0;
+}

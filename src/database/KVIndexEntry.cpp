@@ -1,0 +1,96 @@
+#include "database/KVIndexEntry.h"
+
+#include "core/DebianNames.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVRPackage.h"
+#include "database/KVStanza.h"
+#include "database/TweakCompatibilityManager.h"
+
+namespace {
+
+std::string lowerCased(std::string_view text) {
+  std::string out(text);
+  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::optional<std::string> field(const KVStanza& stanza, std::string_view name) {
+  auto value = stanza.find(name);
+  if (!value) return std::nullopt;
+  return std::string(*value);
+}
+
+std::vector<std::string> itemsOf(const KVStanza& stanza, std::string_view name) {
+  return KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(stanza.find(name)));
+}
+
+std::optional<std::string> nonEmpty(std::string text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, const Context& context) {
+  auto package = stanza.find("Package");
+  if (!package) return std::nullopt;
+  KVIndexEntry entry;
+  entry.identifier = lowerCased(*package);
+  if (entry.identifier.empty()) return std::nullopt;
+  auto version = stanza.find("Version");
+  if (!DebianNames::isPackageName(entry.identifier) || !version || !DebianNames::isVersion(*version)) {
+    entry.refused = true;
+    entry.package = std::string(*package);
+    entry.version = version ? std::string(*version) : std::string();
+    return entry;
+  }
+  entry.version = std::string(*version);
+
+  auto clauses = KVParsingUtility::componentsOfControlField(stanza.find("Depends"));
+  auto preDepends = KVParsingUtility::componentsOfControlField(stanza.find("Pre-Depends"));
+  clauses.insert(clauses.end(), preDepends.begin(), preDepends.end());
+  std::string minVersion, maxVersion;
+  entry.dependencies = KVParsingUtility::arrayOfDependenciesFromControlField(
+      clauses, context.showIncompatiblePackages, &entry.incompatible, &minVersion, &maxVersion, context.systemVersion);
+  entry.incompatible = entry.incompatible && !context.showIncompatiblePackages;
+
+  if (auto filename = stanza.find("Filename")) {
+    std::string name(*filename);
+    if (context.locationURL) {
+      entry.fileLocation = context.locationURL->URLByAppendingPathComponent(name).absoluteString();
+    } else {
+      std::string joined = context.location;
+      if (!joined.empty() && joined.back() != '/') joined.push_back('/');
+      entry.fileLocation = joined + name;
+    }
+  }
+  entry.name = stanza.value("Name", entry.identifier);
+  if (entry.incompatible) return entry;  // the rest is never stored
+
+  // "Tag" and "tag" are one field to the stanza, whichever spelling the index used.
+  auto tag = stanza.find("Tag");
+  entry.paid = tag && tag->find("cydia::commercial") != std::string_view::npos;
+  auto essential = stanza.find("Essential");
+  entry.essential = essential && lowerCased(*essential) == "yes";
+  std::string name;
+  KVParsingUtility::setContactFromField(stanza.value("Author", stanza.value("Maintainer", "Generic")), &name,
+                                        &entry.contact);
+  entry.maintainer = KVRPackage::foldedMaintainerName(name);
+  entry.category = stanza.value("Section", "Default");
+  entry.description = field(stanza, "Description");
+  entry.website = field(stanza, "Depiction");
+  auto icon = field(stanza, "Icon");
+  entry.iconURL = icon ? *icon : KVRPackage::defaultIconURLForIdentifier(entry.identifier);
+  entry.size = stanza.value("Size");
+  entry.minosversion = nonEmpty(minVersion);
+  entry.maxosversion = nonEmpty(maxVersion);
+  // The four spellings of this field are one to the stanza.
+  entry.sileoDepiction = field(stanza, "SileoDepiction");
+  entry.rawPackage = field(stanza, "rawPackage");
+  entry.tweakCompatibleStatus = TweakCompatibilityManager::sharedCompatibilityForBundle(entry.identifier, entry.version);
+  entry.postinstallaction = KVRPackage::postinstallactionFor(entry.identifier, entry.dependencies);
+  entry.conflicts = itemsOf(stanza, "Conflicts");
+  entry.provides = itemsOf(stanza, "Provides");
+  entry.replaces = itemsOf(stanza, "Replaces");
+  return entry;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// One index taken from its downloaded file to the records: decoded in the helper process
+// into APT's list file and into a channel, read into entries on a thread of its own, and
+// applied in one transaction on the calling thread, the three at once. The list file and
+// the records change only when all three succeed.
+#include <string>
+
+#include "core/KVSourceListsManaging.h"
+#include "core/NSDataCompression.h"
+#include "database/KVIndexEntry.h"
+#include "database/KVSourceIndexImport.h"
+#include "foundation/Error.h"
+
+namespace store {
+class Database;
+}
+
+class KVSourceIndexRun {
+ public:
+  struct Result {
+    // The decoding failed (or the decoded data still bore a compressed signature): the
+    // decoder's reason, else empty.
+    bool decodingFailed = false;
+    std::string decodingReason;
+    ErrorRef importError;  // the list file or the records could not be written
+    KVSourceIndexImport::Outcome outcome;
+    bool applied = false;  // the records were committed
+  };
+
+  // `sink` is the list file being written.
+  static Result run(store::Database& db, const std::string& path, NSDataCompression::Format format,
+                    const KVIndexEntry::Context& context, KVSourceIndexImport::Settings settings,
+                    KVSourceListsManaging::Sink& sink);
+
+  // Decoded chunks and read entries that may wait between the threads.
+  static constexpr size_t kWaitingChunks = 8;
+  static constexpr size_t kWaitingEntries = 1024;
+};

@@ -3,6 +3,7 @@
 #include "app/KVQuillbark.h"
 
 #include "app/KVURLSchemeTask.h"
+#include "core/KVConnections.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
@@ -22,15 +23,20 @@ KVQuillbark& KVQuillbark::sharedQuillbark() {
   return *delegate;
 }
 
-KVQuillbark::KVQuillbark() : downloadStats_(std::make_shared<KVDownloadStatsRegister>()) {}
+KVQuillbark::KVQuillbark() = default;
 
-std::string KVQuillbark::queueStateNotificationName(const std::string& identifier) {
-  return KVQueueStateNotificationPrefix + identifier;
+std::shared_ptr<KVDownloadStatsRegister> KVQuillbark::packagesToPostDownloadStatsFor() {
+  return std::dynamic_pointer_cast<KVDownloadStatsRegister>(KVConnections::current("KVQuillbark")->downloadStats);
+}
+
+void KVQuillbark::registerForDownloadStats(const std::string& identifier) {
+  if (auto downloadStats = packagesToPostDownloadStatsFor()) downloadStats->registerPackage(identifier);
+  else KVLog("*** The connected download register is not the application's: %s is not counted", identifier.c_str());
 }
 
 void KVQuillbark::announceQueueStateOfPackage(const std::string& identifier) {
   // Always on a later turn, also when the caller is on the main thread already.
-  performAfterWithBlock(0, [name = queueStateNotificationName(identifier)] {
+  performAfterWithBlock(0, [name = KVQueueStateNotificationName(identifier)] {
     NotificationCenter::defaultCenter().post(name);
   });
 }

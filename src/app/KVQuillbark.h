@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "app/KVDownloadStatsRegister.h"
+#include "core/KVQueueStateNotification.h"
 #include "foundation/URL.h"
 #include "uikit/UIApplication.h"
 
@@ -22,7 +23,6 @@ class UIGestureRecognizer;
 class UIView;
 class UIViewController;
 
-inline constexpr const char* KVQueueStateNotificationPrefix = "UpdateQueueStateNotification-";
 // The application whose opened addresses the payment service's callbacks may be.
 inline constexpr const char* KVBrowserSheetApplication = "com.apple.SafariViewService";
 
@@ -43,7 +43,6 @@ class KVQuillbark : public UIApplicationDelegate {
   void presentOptions(const std::string& identifier, KVPresentationSender sender);
   // Posts the package's queue-state notification on a later turn of the main loop.
   static void announceQueueStateOfPackage(const std::string& identifier);
-  static std::string queueStateNotificationName(const std::string& identifier);
 
   // --- Presenting (main thread)
   // From the top presenter, anchored at the sender where it is shown as a popover.
@@ -57,9 +56,9 @@ class KVQuillbark : public UIApplicationDelegate {
   // Re-reads the dpkg status into the package records, in the background.
   void checkStatusFile();
 
-  // The packages queued since the last APT run whose download is to be counted.
-  KVDownloadStatsRegister& packagesToPostDownloadStatsFor() { return *downloadStats_; }
-  const std::shared_ptr<KVDownloadStatsRegister>& downloadStatsRegister() const { return downloadStats_; }
+  // The packages queued since the last APT run whose download is to be counted: the
+  // register the composition root connected.
+  static std::shared_ptr<KVDownloadStatsRegister> packagesToPostDownloadStatsFor();
 
   // --- URL handling: a "sileo" address opened by the browser sheet goes to the payment
   // client ("authentication_success" and "payment_completed"); every address counts as
@@ -76,6 +75,6 @@ class KVQuillbark : public UIApplicationDelegate {
   void purchasePackage(const std::string& identifier, const std::optional<std::string>& versionToQueue,
                        const std::string& location, std::weak_ptr<void> button);
   void changeHold(const std::string& identifier, bool hold);
-
-  std::shared_ptr<KVDownloadStatsRegister> downloadStats_;
+  // Queued, so its download is to be counted once its archive has arrived.
+  static void registerForDownloadStats(const std::string& identifier);
 };

@@ -60,7 +60,7 @@ void showOK(const std::string& title, const std::string& message) {
 void KVQuillbark::queueDirectly(const std::string& identifier, const std::optional<std::string>& versionToQueue) {
   if (ErrorRef error = packages()->setPackage(identifier, true, versionToQueue, KVQueueOperationChoose))
     KVLog("Cannot queue %s: %s", identifier.c_str(), describe(error).c_str());
-  downloadStats_->registerPackage(identifier);
+  registerForDownloadStats(identifier);
   announceQueueStateOfPackage(identifier);
 }
 
@@ -88,7 +88,7 @@ void KVQuillbark::queuePaidPackage(const std::string& identifier, const std::opt
     KVRepoStoreAPI::loginToSource(location, [this, identifier, versionToQueue, button](bool success) {
       if (!success) return;
       queuePackageWithIdentifier(identifier, versionToQueue, button);
-      downloadStats_->registerPackage(identifier);
+      registerForDownloadStats(identifier);
       announceQueueStateOfPackage(identifier);
     });
     return;
@@ -113,7 +113,7 @@ void KVQuillbark::askPackageInformation(const std::string& identifier,
           KVRepoStoreAPI::sharedRepoStore().invalidateCredentialsForSourceLocation(location);
           if (!info->error) {
             queuePackageWithIdentifier(identifier, versionToQueue, button);
-            downloadStats_->registerPackage(identifier);
+            registerForDownloadStats(identifier);
             announceQueueStateOfPackage(identifier);
             return;
           }
@@ -142,7 +142,7 @@ void KVQuillbark::purchasePackage(const std::string& identifier, const std::opti
         if (purchase->invalidate) {
           KVRepoStoreAPI::sharedRepoStore().invalidateCredentialsForSourceLocation(location);
           queuePackageWithIdentifier(identifier, versionToQueue, button);
-          downloadStats_->registerPackage(identifier);
+          registerForDownloadStats(identifier);
           announceQueueStateOfPackage(identifier);
           return;
         }

@@ -2,6 +2,7 @@
 
 #include "account/KVRepositoryDirectory.h"
 #include "app/CacheUpdateTaskStandIn.h"
+#include "app/KVDownloadStatsRegister.h"
 #include "app/KVQuillbarkScreenActions.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
@@ -13,6 +14,7 @@
 #include "interface/GetPackageCell.h"
 #include "interface/PackageCell.h"
 #include "operations/KVAPTSourceLists.h"
+#include "operations/KVPackageDownloadBatch.h"
 #include "payment/KVRepoStoreRefreshServices.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UIDevice.h"
@@ -25,6 +27,8 @@ QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
   managers.directory = std::make_shared<KVRepositoryDirectory>();
+  managers.downloads = std::make_shared<KVPackageDownloads>();
+  managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
   return managers;
 }
 
@@ -32,7 +36,8 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
   KVConnections connections{std::move(environment),        std::move(managers.sources),
                             std::move(managers.packages),       std::move(managers.cacheUpdate),
                             std::move(managers.sourceLists),    std::move(managers.payment),
-                            std::move(managers.directory)};
+                            std::move(managers.directory),      std::move(managers.downloads),
+                            std::move(managers.downloadStats)};
   if (ErrorRef error = KVConnections::install(std::move(connections))) {
     KVLog("*** Quillbark cannot start: %s", error->localizedDescription().c_str());
     return error;

@@ -28,6 +28,10 @@ class QuillbarkRoot {
     std::shared_ptr<KVPaymentServiceAsking> payment;
     // The vendor service's repository directory, to which refreshed sources are submitted.
     std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
+    // The package operations' downloads of a confirmed queue, for the packages manager.
+    std::shared_ptr<KVPackageDownloading> downloads;
+    // The application delegate's register of downloads to count, for the download task.
+    std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
   };
   static Managers standardManagers();
 

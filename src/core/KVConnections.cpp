@@ -35,6 +35,8 @@ std::vector<std::string> KVConnections::missingPieces() const {
   noteIfMissing(missing, sourceLists != nullptr, "sourceLists");
   noteIfMissing(missing, payment != nullptr, "payment");
   noteIfMissing(missing, directory != nullptr, "directory");
+  noteIfMissing(missing, downloads != nullptr, "downloads");
+  noteIfMissing(missing, downloadStats != nullptr, "downloadStats");
   return missing;
 }
 

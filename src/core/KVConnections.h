@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "core/KVCacheUpdateTaskMaking.h"
+#include "core/KVDownloadStatsRegistering.h"
 #include "core/KVEnvironment.h"
+#include "core/KVPackageDownloading.h"
 #include "core/KVPackagesManaging.h"
 #include "core/KVPaymentServiceAsking.h"
 #include "core/KVRepositoryDirectorySubmitting.h"
@@ -25,6 +27,8 @@ struct KVConnections {
   std::shared_ptr<KVSourceListsManaging> sourceLists;
   std::shared_ptr<KVPaymentServiceAsking> payment;
   std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
+  std::shared_ptr<KVPackageDownloading> downloads;
+  std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
 
   // The names of the missing pieces ("environment.runCommand", "sources", ...).
   std::vector<std::string> missingPieces() const;

@@ -26,6 +26,10 @@ class KVPaymentServiceAsking {
   // Asks the service what it says of the package (available, price, purchased) and
   // only logs the answer.
   virtual void logPurchaseInfoForPackage(const std::string& identifier) = 0;
+  // The address of a request about one package below the service's endpoint ("info",
+  // "authorize_download"), joined as every request of the service is.
+  virtual std::string packageRequestAddress(const std::string& endpoint, const std::string& identifier,
+                                            const std::string& request) = 0;
   // Reads the signed-in user's purchases at the source and marks them paid, in the
   // background; a failure is only logged.
   virtual void updatePurchasedPackagesForSource(const std::string& location) = 0;

@@ -285,6 +285,17 @@ void KVRPackages::removeCachedImagesForPackages(const std::vector<std::string>& 
   }
 }
 
+// ---- Downloads
+
+void KVRPackages::downloadPackageWithIdentifier(const std::string& identifier) {
+  if (identifier.empty()) return;
+  downloadPackagesWithIdentifiers({identifier});
+}
+
+size_t KVRPackages::downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers) {
+  return connections()->downloads->downloadPackagesWithIdentifiers(identifiers);
+}
+
 // ---- What the pipeline and the database ask
 
 void KVRPackages::rebuildPackagesCategoriesCache() {

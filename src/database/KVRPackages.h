@@ -109,6 +109,11 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   void removeHomeBannerForPackageWithIdentifier(const std::string& identifier);
   void removeDepictionsBannerForPackageIdentifier(const std::string& identifier);
 
+  // --- Downloads of a confirmed queue: one download task (an empty identifier none).
+  void downloadPackageWithIdentifier(const std::string& identifier);
+  // One batch of download tasks (see KVPackageDownloading); answers how many were queued.
+  size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers);
+
   // --- What the pipeline and the database ask (KVPackagesManaging)
   // The category grouping belongs to the package list caches.
   void rebuildPackagesCategoriesCache() override;

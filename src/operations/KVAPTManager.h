@@ -14,6 +14,7 @@
 // final call with kRefusedStatus, and the Boolean operations answer NO.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,10 @@
 #include "foundation/Error.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/Value.h"
+#include "operations/APTDependsTree.h"
 #include "operations/KVStreamingTask.h"
+
+class KVRPackage;
 
 inline constexpr const char* KVAPTErrorDomain = "KVAPTManager";
 enum : int64_t {
@@ -137,12 +141,15 @@ class KVAPTManager {
   // --- Operations (blocking: the caller's thread waits for the command) ---
   static void fixPartiallyInstalledPackages();
   static bool install(const std::string& queue, UpdateBlock update);
+  // The same with the run's own outcome: whether it ran, was refused, its output.
+  static KVAPTCommandResult installQueue(const std::string& queue, UpdateBlock update);
   static bool remove(const std::string& queue, UpdateBlock update);
   static bool upgrade(const std::string& queue, UpdateBlock update);
   static bool hold(const std::string& identifier, UpdateBlock update);
   static bool unhold(const std::string& identifier, UpdateBlock update);
   // `archivePath` is the plain path of the file; it is quoted here.
   static bool installDPKG(const std::string& archivePath, UpdateBlock update);
+  static KVAPTCommandResult installArchive(const std::string& archivePath, UpdateBlock update);
   static std::string generateCaches();
   static void cleanUpArchivesIfNeeded();
   // The dry run of a queue string (the queue-resolution layer parses its output).
@@ -166,11 +173,30 @@ class KVAPTManager {
                                                  std::function<void(const std::vector<std::string>&)> block);
   static std::vector<std::string> testAvailableVersions();
 
+  // --- The queue string and the dry run (KVAPTManagerQueue.cpp)
+  // The queued records as one apt-get argument text: per record its identifier, with
+  // "=" and the queued version when it has one, followed by "-" when it is to be removed
+  // (its stored operation is the removal; without a stored operation, an installed
+  // package without an update and without a queued version); tokens joined by one blank.
+  static std::string queueStringForKVRPackageArray(const std::vector<KVRPackage>& packages);
   // The remembered queue: the queue string of the last confirmation and its identifiers
-  // in order (each token without its "-" or "+" mark or its "=version").
+  // in order (each token without its "-" or "+" mark and its "=version"). An empty
+  // queue leaves no identifier behind.
   static void setQueue(const std::string& queue);
   static std::string queue();
   static std::vector<std::string> queueArray();
+  // Asks APT what the queue would do, in a simulation that changes nothing, and sorts
+  // its answer into the six lists; the block, when given, receives them too. An empty
+  // queue runs nothing, calls no block and answers six empty lists. A busy runner or a
+  // failing run leaves only what the queue string itself says.
+  static APTDependsTree unmetDependenciesForPackages(const std::string& queue,
+                                                     std::function<void(const APTDependsTree&)> block = {});
+  // The six lists of a dry run's output for the queue string (public for tests).
+  static APTDependsTree dependsTreeFromOutput(const std::string& queue, const std::string& output);
+  // The display names of the tree's downloads and removes, from the package records
+  // (the identifier where no record names it), for the APT run's output.
+  static void setPackageNamesForKeysUsingTree(const APTDependsTree& tree);
+  static std::map<std::string, std::string> packageNamesForKeys();
 
   // Parsers of the tools' output (public for tests).
   static std::vector<std::string> dependsFromOutput(const std::string& output);

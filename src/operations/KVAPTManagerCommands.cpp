@@ -52,11 +52,15 @@ std::string KVAPTManager::fixPartiallyInstalledCommand() {
   return line("dpkg --configure -a && apt-get install -f --config-file " + cfg() + " && dpkg --configure -a");
 }
 
+// A simulation: it prints the same lists and changes nothing. Without it apt-get asks
+// nothing when the queue changes no package beyond itself, so with the archives present
+// it would really install, as root, and with its archives missing "--fix-missing" would
+// drop a package from the lists it prints.
 std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue) {
   auto q = quotedQueue(queue);
   if (!q) return std::nullopt;
   return line("apt-get install " + *q + " --config-file " + cfg() +
-              " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --no-download --assume-no");
+              " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate");
 }
 
 std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, const std::string& queue,
@@ -160,7 +164,11 @@ void KVAPTManager::fixPartiallyInstalledPackages() {
 }
 
 bool KVAPTManager::install(const std::string& queue, UpdateBlock update) {
-  return runOrRefuse(installCommand(queue), queueReason(queue), update).succeeded();
+  return installQueue(queue, std::move(update)).succeeded();
+}
+
+KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, UpdateBlock update) {
+  return runOrRefuse(installCommand(queue), queueReason(queue), update);
 }
 
 bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {
@@ -180,7 +188,11 @@ bool KVAPTManager::unhold(const std::string& identifier, UpdateBlock update) {
 }
 
 bool KVAPTManager::installDPKG(const std::string& archivePath, UpdateBlock update) {
-  return commandResultForCommandAsRoot(installDPKGCommand(archivePath), update).succeeded();
+  return installArchive(archivePath, std::move(update)).succeeded();
+}
+
+KVAPTCommandResult KVAPTManager::installArchive(const std::string& archivePath, UpdateBlock update) {
+  return commandResultForCommandAsRoot(installDPKGCommand(archivePath), update);
 }
 
 std::string KVAPTManager::generateCaches() { return resultsForCommandAsRoot(generateCachesCommand(), {}, {}); }

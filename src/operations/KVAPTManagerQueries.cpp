@@ -13,11 +13,6 @@
 #include "system/DeviceRoot.h"
 
 namespace {
-// The remembered queue: written by the confirmation screen, read by pipeline workers.
-std::mutex gQueueMutex;
-std::string gQueue;
-std::vector<std::string> gQueueArray;
-
 std::vector<std::string> words(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
@@ -164,29 +159,6 @@ std::vector<std::string> KVAPTManager::installedFilesForIdentifer(const std::str
   for (auto& l : lines(*text))
     if (!l.empty()) out.push_back(l);
   return out;
-}
-
-void KVAPTManager::setQueue(const std::string& queue) {
-  std::vector<std::string> identifiers;
-  for (std::string token : words(queue)) {
-    if (token.back() == '-' || token.back() == '+') token.pop_back();
-    else if (auto equals = token.find('='); equals != std::string::npos) token.resize(equals);
-    identifiers.push_back(token);
-  }
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  gQueue = queue;
-  // An empty queue clears the identifiers too: none of them is queued any more.
-  gQueueArray = std::move(identifiers);
-}
-
-std::string KVAPTManager::queue() {
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  return gQueue;
-}
-
-std::vector<std::string> KVAPTManager::queueArray() {
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  return gQueueArray;
 }
 
 void KVAPTManager::packagesInQueueThatDependOnPackage(const std::string& identifier,

@@ -38,3 +38,9 @@ void KVRepoStoreRefreshServices::logPurchaseInfoForPackage(const std::string& id
 void KVRepoStoreRefreshServices::updatePurchasedPackagesForSource(const std::string& location) {
   KVRepoStoreAPI::updadatePurchasedPackagesForSource(location);
 }
+
+std::string KVRepoStoreRefreshServices::packageRequestAddress(const std::string& endpoint, const std::string& identifier,
+                                                              const std::string& request) {
+  return request == "info" ? KVRepoStoreAPI::packageInfoAddress(endpoint, identifier)
+                           : KVRepoStoreAPI::authorizeDownloadAddress(endpoint, identifier);
+}

@@ -11,5 +11,7 @@ class KVRepoStoreRefreshServices : public KVPaymentServiceAsking {
   std::optional<std::string> storedToken(const std::string& location) override;
   bool isExemptFromPayment(const std::string& location) override;
   void logPurchaseInfoForPackage(const std::string& identifier) override;
+  std::string packageRequestAddress(const std::string& endpoint, const std::string& identifier,
+                                    const std::string& request) override;
   void updatePurchasedPackagesForSource(const std::string& location) override;
 };

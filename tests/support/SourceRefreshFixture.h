@@ -38,7 +38,7 @@ class SourceRefreshFixture : public DeviceRootFixture {
     preferences().setObject(Value(true), "setupDone");
     Reachability::overrideFlags(kSCNetworkReachabilityFlagsReachable);
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
-    root = std::make_unique<TestRoot>(TestRoot::WithSourcesManager{});
+    root = makeRoot();
     server.serveFolder(repositories.path());
     verboseToken_ = NotificationCenter::defaultCenter().addObserver(
         "UpdateVerboseView", [this](const Notification& n) { verboseLines.push_back(n.userInfo["Message"].asString()); });
@@ -54,6 +54,8 @@ class SourceRefreshFixture : public DeviceRootFixture {
     DeviceRootFixture::TearDown();
   }
 
+  // The composition root of the test: the real sources manager with the test's others.
+  virtual std::unique_ptr<TestRoot> makeRoot() { return std::make_unique<TestRoot>(TestRoot::WithSourcesManager{}); }
   KVRSources& manager() { return *root->sourcesManager; }
   static PersistentDictionary& preferences() { return QuillbarkPersistentPreferences::sharedInstance(); }
   static std::shared_ptr<store::Database> db() { return store::Database::defaultDatabase(); }

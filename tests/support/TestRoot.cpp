@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "account/KVRepositoryDirectory.h"
+#include "app/KVDownloadStatsRegister.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTSourceLists.h"
+#include "operations/KVPackageDownloadBatch.h"
 #include "payment/KVRepoStoreRefreshServices.h"
 
 struct TestRoot::Record {
@@ -112,6 +114,8 @@ void TestRoot::start(KVEnvironment environment) {
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
   managers.directory = std::make_shared<KVRepositoryDirectory>();
+  managers.downloads = std::make_shared<KVPackageDownloads>();
+  managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
   ErrorRef error = QuillbarkRoot::start(std::move(environment), std::move(managers));
   EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
 }

@@ -70,7 +70,8 @@ class TestCacheUpdate : public KVCacheUpdateTaskMaking {
 class TestRoot {
  public:
   // Starts the root with the recording environment and the test managers; the APT
-  // layer's list files, the payment client and the repository directory are the real ones.
+  // layer's list files, the payment client, the repository directory, the downloads and
+  // a fresh register of downloads to count are the real ones.
   TestRoot();
   // The same with `environment` instead (an application environment in a screen test).
   explicit TestRoot(KVEnvironment environment);

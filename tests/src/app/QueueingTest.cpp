@@ -29,7 +29,7 @@ class QueueingTest : public PackageRecordsFixture {
   std::shared_ptr<int> listen(const std::string& identifier) {
     auto count = std::make_shared<int>(0);
     announcements_.push_back(NotificationCenter::defaultCenter().addObserver(
-        KVQuillbark::queueStateNotificationName(identifier), [count](const Notification&) { ++*count; }));
+        KVQueueStateNotificationName(identifier), [count](const Notification&) { ++*count; }));
     return count;
   }
   UIAlertController* alert() {
@@ -62,7 +62,7 @@ TEST_F(QueueingTest, AFreePackageIsQueuedAndAnnouncedOnALaterTurn) {
   EXPECT_EQ(*announced, 0) << "never inside the call";
   ui.runUntilIdle();
   EXPECT_EQ(*announced, 1);
-  EXPECT_EQ(delegate().packagesToPostDownloadStatsFor().entries().at("com.example.free"), false);
+  EXPECT_EQ(KVQuillbark::packagesToPostDownloadStatsFor()->entries().at("com.example.free"), false);
   EXPECT_EQ(service.requestCount(), 0u) << "a free package never asks the payment service";
 }
 
@@ -160,7 +160,7 @@ TEST_F(QueueingTest, TheOptionsMenuOffersWhatThePackagesStateAllows) {
   EXPECT_EQ(record("com.example.tweak")->queueOperation(), KVQueueOperationReinstall);
   EXPECT_EQ(record("com.example.tweak")->queuedVersion(), "2.0");
   EXPECT_EQ(*announced, 0) << "the options open the queue instead of announcing";
-  EXPECT_EQ(delegate().packagesToPostDownloadStatsFor().entries().count("com.example.tweak"), 0u);
+  EXPECT_EQ(KVQuillbark::packagesToPostDownloadStatsFor()->entries().count("com.example.tweak"), 0u);
 
   db()->write([&] {
     auto held = *record("com.example.tweak");

@@ -18,6 +18,8 @@ TEST(QuillbarkRoot, TheApplicationsEnvironmentAndManagersAreComplete) {
   EXPECT_NE(managers.sourceLists, nullptr);
   EXPECT_NE(managers.payment, nullptr);
   EXPECT_NE(managers.directory, nullptr);
+  EXPECT_NE(managers.downloads, nullptr);
+  EXPECT_NE(managers.downloadStats, nullptr);
   EXPECT_EQ(QuillbarkRoot::start(applicationEnvironment()), nullptr);
 }
 

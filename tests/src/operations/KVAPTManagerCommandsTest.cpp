@@ -26,7 +26,7 @@ TEST_F(DeviceCommands, EveryTemplate) {
             L + "dpkg --configure -a && apt-get install -f --config-file " + CFG + " && dpkg --configure -a\"");
   EXPECT_EQ(KVAPTManager::dryRunCommand("com.a com.b=1.0 com.c-"),
             L + "apt-get install com.a com.b=1.0 com.c- --config-file " + CFG +
-                " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --no-download --assume-no\"");
+                " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate\"");
   EXPECT_EQ(KVAPTManager::aptGetCommand("install", "com.a com.b-"),
             L + "apt-get install com.a com.b- --config-file " + CFG + kTail + "\"");
   EXPECT_EQ(KVAPTManager::aptGetCommand("install", "com.a", false),
@@ -103,11 +103,3 @@ TEST_F(RootCommands, InstallFollowsTheDevicesSystemVersion) {
   }
 }
 
-TEST(APTQueue, TheRememberedQueueNamesEachIdentifierOnceWithoutItsMarks) {
-  KVAPTManager::setQueue("com.example.a com.example.b- com.example.c=1:2.0-1 com.example.d+ com.example.e=1=2");
-  EXPECT_EQ(KVAPTManager::queue(), "com.example.a com.example.b- com.example.c=1:2.0-1 com.example.d+ com.example.e=1=2");
-  EXPECT_EQ(KVAPTManager::queueArray(), (std::vector<std::string>{"com.example.a", "com.example.b", "com.example.c",
-                                                                   "com.example.d", "com.example.e"}));
-  KVAPTManager::setQueue("");
-  EXPECT_TRUE(KVAPTManager::queueArray().empty()) << "an empty queue leaves no identifier behind";
-}

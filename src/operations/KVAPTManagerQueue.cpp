@@ -1,0 +1,227 @@
+// The queue string, the remembered queue and the dry run that tells what the queue
+// would do.
+#include <cctype>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+#include "database/KVRPackage.h"
+#include "database/KVRPackages.h"
+#include "foundation/Log.h"
+#include "operations/KVAPTManager.h"
+
+namespace {
+// The remembered queue: written on the main thread, read by pipeline workers.
+std::mutex gQueueMutex;
+std::string gQueue;
+std::vector<std::string> gQueueArray;
+std::map<std::string, std::string> gPackageNames;
+
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+// A queue token without its "-" or "+" mark and its "=version": the identifier.
+std::string identifierOfToken(std::string token) {
+  if (!token.empty() && (token.back() == '-' || token.back() == '+')) token.pop_back();
+  if (auto equals = token.find('='); equals != std::string::npos) token.resize(equals);
+  return token;
+}
+
+// Identifiers, each once, in the order first seen.
+class IdentifierSet {
+ public:
+  void add(const std::string& identifier) {
+    if (!identifier.empty() && seen_.insert(identifier).second) items_.push_back(identifier);
+  }
+  bool contains(const std::string& identifier) const { return seen_.count(identifier) > 0; }
+  const std::vector<std::string>& items() const { return items_; }
+
+ private:
+  std::vector<std::string> items_;
+  std::set<std::string> seen_;
+};
+
+bool hasWhitespace(const std::string& text) {
+  for (unsigned char c : text)
+    if (std::isspace(c)) return true;
+  return false;
+}
+
+bool hasLetterOrDigit(const std::string& text) {
+  for (unsigned char c : text)
+    if (std::isalnum(c)) return true;
+  return false;
+}
+
+std::string withoutBlanks(std::string text) {
+  std::erase(text, ' ');
+  return text;
+}
+
+// The names of a section: its lines joined, split at blanks, pieces with other white
+// space (a tab) dropped.
+std::vector<std::string> namesOf(const std::vector<std::string>& section) {
+  std::string joined;
+  for (const auto& line : section) joined += line;
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= joined.size()) {
+    size_t end = joined.find(' ', start);
+    if (end == std::string::npos) end = joined.size();
+    std::string piece = joined.substr(start, end - start);
+    if (!piece.empty() && !hasWhitespace(piece)) names.push_back(piece);
+    start = end + 1;
+  }
+  return names;
+}
+
+const char* const kAdditional = "The following additional packages will be installed:";
+const char* const kNew = "The following NEW packages will be installed:";
+const char* const kUpgraded = "The following packages will be upgraded:";
+const char* const kRemoved = "The following packages will be REMOVED:";
+const char* const kUnmet = "The following packages have unmet dependencies:";
+}  // namespace
+
+std::string KVAPTManager::queueStringForKVRPackageArray(const std::vector<KVRPackage>& packages) {
+  std::string text;
+  for (const auto& package : packages) {
+    std::string token = package.identifier();
+    const auto& version = package.queuedVersion();
+    if (version && !version->empty()) token += "=" + *version;
+    // The stored operation decides; only a record without one falls back to its state.
+    bool remove;
+    if (auto operation = package.queueOperation()) {
+      remove = *operation == KVQueueOperationRemove;
+    } else {
+      remove = !version && package.isInstalled().value_or(false) && !package.isUpdated().value_or(false);
+    }
+    if (remove) token += "-";
+    text += (text.empty() ? "" : " ") + token;
+  }
+  return text;
+}
+
+void KVAPTManager::setQueue(const std::string& queue) {
+  std::vector<std::string> identifiers;
+  for (const auto& token : words(queue)) identifiers.push_back(identifierOfToken(token));
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  gQueue = queue;
+  gQueueArray = std::move(identifiers);
+}
+
+std::string KVAPTManager::queue() {
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  return gQueue;
+}
+
+std::vector<std::string> KVAPTManager::queueArray() {
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  return gQueueArray;
+}
+
+APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, const std::string& output) {
+  IdentifierSet downloads, depends, removes, upgrades, installs, incompatible;
+  for (const auto& token : words(queue)) {
+    if (token.back() == '-') removes.add(identifierOfToken(token));
+    else downloads.add(token.substr(0, token.find('=')));
+  }
+
+  const std::vector<std::string> lines = splitLines(output);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const char* heading = nullptr;
+    for (const char* h : {kAdditional, kNew, kUpgraded, kRemoved, kUnmet})
+      if (line.ends_with(h)) heading = h;
+    if (!heading) continue;
+    // The line after the heading always, then each line that begins with white space.
+    std::vector<std::string> section;
+    if (i + 1 < lines.size()) section.push_back(lines[i + 1]);
+    for (size_t j = i + 2; j < lines.size(); ++j) {
+      const std::string& next = lines[j];
+      if (next.empty() || (next[0] != ' ' && next[0] != '\t')) break;
+      section.push_back(next);
+    }
+
+    if (heading == kUnmet) {
+      for (const auto& entry : section) {
+        if (entry.empty() || !hasLetterOrDigit(entry) || entry.find(" : ") == std::string::npos) continue;
+        if (entry.find("but it is not going to be installed") != std::string::npos) {
+          size_t depends = entry.find(": Depends: ");
+          if (depends == std::string::npos) continue;
+          std::string rest = entry.substr(depends + 11);
+          std::string name = withoutBlanks(rest.substr(0, rest.find(' ')));
+          if (!installs.contains(name)) {
+            installs.add(name);
+            downloads.add(name);
+          }
+        } else {
+          std::string name = withoutBlanks(entry.substr(0, entry.find(" : ")));
+          if (!installs.contains(name)) incompatible.add(name);
+        }
+      }
+      continue;
+    }
+    for (const auto& name : namesOf(section)) {
+      if (heading == kAdditional) {
+        downloads.add(name);
+        depends.add(name);
+      } else if (heading == kNew) {
+        downloads.add(name);
+        installs.add(name);
+      } else if (heading == kUpgraded) {
+        downloads.add(name);
+        upgrades.add(name);
+      } else {
+        removes.add(name);
+      }
+    }
+  }
+  return {downloads.items(), depends.items(), removes.items(), upgrades.items(), installs.items(), incompatible.items()};
+}
+
+APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
+                                                         std::function<void(const APTDependsTree&)> block) {
+  if (words(queue).empty()) return {};
+  KVAPTCommandResult result = dryRunForQueue(queue);
+  // A busy runner or a refused queue printed nothing of APT's: only the queue's own tokens.
+  const std::string output = result.ran ? result.output : std::string();
+  KVLog("DEPENDS FULL %s", output.c_str());
+  APTDependsTree tree = dependsTreeFromOutput(queue, output);
+  if (block) block(tree);
+  return tree;
+}
+
+void KVAPTManager::setPackageNamesForKeysUsingTree(const APTDependsTree& tree) {
+  std::map<std::string, std::string> names;
+  auto name = [&](const std::string& identifier) {
+    if (names.count(identifier)) return;
+    auto record = KVRPackage::objectsWhere("identifier ==[c] %@", identifier).first();
+    std::string text = record ? record->name().value_or("") : "";
+    names[identifier] = text.empty() ? identifier : text;
+  };
+  for (const auto& identifier : tree.downloads) name(identifier);
+  for (const auto& identifier : tree.removes) name(identifier);
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  gPackageNames = std::move(names);
+}
+
+std::map<std::string, std::string> KVAPTManager::packageNamesForKeys() {
+  std::lock_guard<std::mutex> lock(gQueueMutex);
+  return gPackageNames;
+}

@@ -1,0 +1,115 @@
+#include "operations/KVPackageAPTOperationTask.h"
+
+#include <algorithm>
+
+#include "core/KVPipelineManager.h"
+#include "core/KVQueueStateNotification.h"
+#include "database/KVRPackages.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "store/Store.h"
+
+namespace {
+// Lines of APT's that say nothing to a person.
+const char* const kNoise[] = {"WARNING: The following packages cannot be authenticated!",
+                              "WARNING: apt does not have a stable CLI interface. Use with caution in scripts.",
+                              "Authentication warning overridden.",
+                              "Preparing to unpack ",
+                              "Selecting previously unselected package",
+                              " newly installed, ",
+                              "(Reading database",
+                              "Reading package lists",
+                              "Building dependency tree",
+                              "Reading state information"};
+
+const std::pair<const char*, const char*> kHeadings[] = {
+    {"The following NEW packages will be installed:", "Installing:"},
+    {"The following packages will be upgraded:", "Upgrading:"},
+    {"The following packages will be REMOVED:", "Removing:"},
+    {"The following additional packages will be installed:", "Additional Required Packages:"}};
+
+const char* const kSteps[] = {"Installing", "Removing", "Unpacking", "Processing", "Setting up",
+                              "Additional Required Packages"};
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty()) return;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+}  // namespace
+
+KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers)
+    : packageIdentifiers_(std::move(packageIdentifiers)) {}
+
+std::string KVPackageAPTOperationTask::pipelineID() const { return KVPipelinePackageATPInstallOperation; }
+
+std::vector<std::string> KVPackageAPTOperationTask::queuedIdentifiers() const {
+  std::lock_guard<std::mutex> lock(identifiersMutex_);
+  return identifiers_;
+}
+
+void KVPackageAPTOperationTask::updateGetButton() const {
+  for (const auto& identifier : queuedIdentifiers())
+    NotificationCenter::defaultCenter().post(KVQueueStateNotificationName(identifier), Value(),
+                                             Value::dict({{"Message", "Finished Operation"}}));
+}
+
+std::optional<std::string> KVPackageAPTOperationTask::shownText(const std::string& piece,
+                                                                const std::map<std::string, std::string>& names,
+                                                                bool& lastWasLineFeed) {
+  if (lastWasLineFeed && piece == "\n") return std::nullopt;
+  for (const char* noise : kNoise)
+    if (piece.find(noise) != std::string::npos) return std::nullopt;
+  lastWasLineFeed = piece == "\n";
+  std::string text = piece;
+  // Longer identifiers first, so one that begins another never cuts that one's name.
+  std::vector<std::pair<std::string, std::string>> byLength(names.begin(), names.end());
+  std::stable_sort(byLength.begin(), byLength.end(),
+                   [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+  for (const auto& [identifier, name] : byLength) replaceAll(text, identifier, name);
+  for (const auto& [heading, shortText] : kHeadings) {
+    if (text.find(heading) == std::string::npos) continue;
+    lastWasLineFeed = true;  // a heading counts as a line feed
+    replaceAll(text, heading, shortText);
+  }
+  for (const char* step : kSteps) {
+    if (text.rfind(step, 0) == 0) {
+      text = "\n" + text;
+      break;
+    }
+  }
+  return text;
+}
+
+void KVPackageAPTOperationTask::taskStart() {
+  {
+    std::lock_guard<std::mutex> lock(identifiersMutex_);
+    identifiers_ = KVAPTManager::queueArray();
+  }
+  names_ = KVAPTManager::packageNamesForKeys();
+  beginCommand(NSLocalizedString("Preparing Package Queue ...\n"));
+  auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
+  KVAPTCommandResult result = KVAPTManager::installQueue(
+      packageIdentifiers_, [self](const std::string& piece, const std::string& whole, bool finished, int32_t status) {
+        self->handleOutput(piece, whole, finished, status);
+      });
+  // Refused because another command runs: no output ever came, so no end either.
+  if (!result.ran && !result.refused) endRefusedAsBusy("Queue Completed with errors!", [self] { self->updateGetButton(); });
+}
+
+void KVPackageAPTOperationTask::handleOutput(const std::string& piece, const std::string& whole, bool finished,
+                                             int32_t status) {
+  if (auto text = shownText(piece, names_, lastWasLineFeed_)) showOutput(*text);
+  if (!finished) return;
+
+  // Whatever the run did, nothing stays queued and no archive stays behind.
+  if (auto db = store::Database::openDefaultDatabase()) {
+    if (ErrorRef error = KVRPackages::clearQueueState(**db))
+      KVLog("The queue state was not cleared: %s", error->localizedDescription().c_str());
+  }
+  KVAPTManager::cleanUpArchivesIfNeeded();
+  auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
+  endAfterStatusImport(status, whole, "Queue Completed with errors!", "APT returned an error while performing operations:\n",
+                       [self] { self->updateGetButton(); });
+}

@@ -1,0 +1,51 @@
+#pragma once
+// What the two tasks that run APT or dpkg on the device share (the APT-operation task and
+// the dpkg-install task): the status line and progress they report, their cancelling
+// before the command starts, the handling of the tool's output lines, and their end,
+// decided by the tool's exit status once the dpkg status has been read back.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "core/KVTask.h"
+#include "foundation/Error.h"
+#include "operations/KVAPTManager.h"
+
+class KVPackageToolTask : public KVTask {
+ public:
+  std::string taskDescription() const override;
+  double taskProgress() const override { return progress_.load(); }
+  bool taskCanCancel() const override { return canCancel_.load(); }
+  // Before the command starts: the task ends as a success (nothing was done) and its
+  // operation finishes. Afterwards nothing.
+  void taskCancel() override;
+
+ protected:
+  KVPackageToolTask();
+  void didCancel() override { taskCancel(); }
+
+  void setStatus(const std::string& text);
+  void setProgress(double progress);
+  // The command starts: no cancelling any more.
+  void beginCommand(const std::string& preparingText);
+  // Shows one line of the tool's output: status, task status and the verbose log.
+  void showOutput(const std::string& text);
+  // Reads the dpkg status back, then ends as the exit status says: a success, or a
+  // failure (code 34) whose text starts with `errorHeading` and carries the output's
+  // "E: " and "W: " lines, after `failedStatus` was shown. `afterEnd` runs after the
+  // report, before the operation finishes.
+  void endAfterStatusImport(int32_t exitStatus, const std::string& output, const std::string& failedStatus,
+                            const std::string& errorHeading, std::function<void()> afterEnd);
+  // The APT layer refused to run the command because another one runs: a failure with
+  // the busy text, at once.
+  void endRefusedAsBusy(const std::string& failedStatus, std::function<void()> afterEnd);
+
+ private:
+  void end(bool success, ErrorRef error, const std::function<void()>& afterEnd);
+
+  mutable std::mutex mutex_;
+  std::string status_;
+  std::atomic<double> progress_{-1};
+  std::atomic<bool> canCancel_{true};
+  std::atomic<bool> ended_{false};
+};

@@ -1,0 +1,274 @@
+// The road of one install with the real apt-get and dpkg in a device root: a repository
+// on 127.0.0.1 refreshed into the records, a package queued through the application
+// delegate, the dry run, one download per archive, the APT run, and the dpkg status read
+// back into the records. The same road removes, upgrades, downgrades and reinstalls;
+// holding goes through the options menu, a local archive through the dpkg-install task.
+#include <algorithm>
+
+#include "app/KVQuillbark.h"
+#include "core/KVErrorDomain.h"
+#include "database/KVRPackages.h"
+#include "operations/KVPackageDPKGInstallTask.h"
+#include "operations/KVPackageQueue.h"
+#include "support/DebBuilder.h"
+#include "support/HostStateGuard.h"
+#include "support/SourceRefreshFixture.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+
+class InstallRoad : public SourceRefreshFixture {
+ protected:
+  TemporaryDeviceRoot::Options deviceRootOptions() const override {
+    TemporaryDeviceRoot::Options options;
+    options.staticShell = true;  // for the package whose maintainer script fails
+    return options;
+  }
+  std::unique_ptr<TestRoot> makeRoot() override { return std::make_unique<TestRoot>(TestRoot::WithManagers{}); }
+
+  void SetUp() override {
+    SourceRefreshFixture::SetUp();
+    ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+    location = locationOf("repo");
+    DebBuilder debs(repositories.file("repo"));
+    debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/libexample.txt", "lib\n"),
+               "lib-1.deb");
+    for (const auto& [version, file] : {std::pair{"1.0", "tool-1.deb"}, std::pair{"1:2.0-1", "tool-2.deb"}}) {
+      debs.build(DebPackage("com.example.tool", version)
+                     .field("Name", "Example Tool")
+                     .field("Depends", "com.example.lib (>= 1.0)")
+                     .file("/usr/bin/example-tool", std::string("tool ") + version + "\n"),
+                 file);
+    }
+    debs.build(DebPackage("com.example.broken", "1.0").script("postinst", "#!/bin/sh\necho 'cannot set up' >&2\nexit 1\n"),
+               "broken.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"),
+                                                {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb"}));
+    ASSERT_TRUE(refresh(location));
+    ASSERT_TRUE(package("com.example.tool"));
+    finished_ = NotificationCenter::defaultCenter().addObserver(
+        KVPipelineTaskFinishedNotification, NotificationCenter::kPostingThread, [this](const Notification& n) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          ends_.push_back(n);
+        });
+  }
+  void TearDown() override {
+    closeWindow();
+    finished_.invalidate();
+    SourceRefreshFixture::TearDown();
+  }
+
+  void queue(const std::string& identifier, std::optional<std::string> version = std::nullopt) {
+    KVQuillbark::sharedQuillbark().queuePackageWithIdentifier(identifier, version);
+  }
+  // Confirms the queue as the confirmation screen does and waits for the whole road;
+  // answers the dry run's lists.
+  APTDependsTree confirm() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ends_.clear();
+    }
+    std::string queueString = KVPackageQueue::rememberQueue();
+    EXPECT_FALSE(queueString.empty());
+    APTDependsTree tree = KVAPTManager::unmetDependenciesForPackages(queueString);
+    KVPackageQueue::launchQueueActions(tree);
+    EXPECT_TRUE(waitForPipeline(120));
+    return tree;
+  }
+  // The end the APT run reported.
+  std::optional<Notification> aptEnd() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& end : ends_)
+      if (end.userInfo["pipelineID"].asString() == KVPipelinePackageATPInstallOperation) return end;
+    return std::nullopt;
+  }
+  std::vector<std::string> downloadedFiles() {
+    std::vector<std::string> files;
+    for (const auto& request : server.requests())
+      if (request.path.ends_with(".deb")) files.push_back(Files::lastPathComponent(request.path));
+    return files;
+  }
+  void expectNothingLeftQueuedOrArchived() {
+    EXPECT_EQ(KVRPackage::objectsWhere("isInTheQueue = 1").count(), 0u);
+    EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::archivesPath()), std::vector<std::string>{"partial"});
+  }
+  void install(const std::string& identifier, std::optional<std::string> version = std::nullopt) {
+    queue(identifier, version);
+    confirm();
+    auto end = aptEnd();
+    ASSERT_TRUE(end);
+    ASSERT_TRUE(end->userInfo["success"].asBool()) << (end->error ? end->error->localizedDescription() : "");
+  }
+
+  // A window whose root screen shows the options menu.
+  UIAlertController* showOptions(const std::string& identifier) {
+    if (!window_) {
+      window_ = std::make_shared<UIWindow>();
+      window_->setRootViewController(std::make_shared<UIViewController>());
+      window_->makeKeyAndVisible();
+    }
+    KVQuillbark::sharedQuillbark().presentOptions(identifier, std::monostate{});
+    RunLoop::main().runUntilIdle();
+    return dynamic_cast<UIAlertController*>(window_->rootViewController()->presentedViewController());
+  }
+  void closeWindow() {
+    if (!window_) return;
+    window_->setRootViewController(nullptr);
+    RunLoop::main().runUntilIdle();
+    window_.reset();
+  }
+
+  std::string location;
+
+ private:
+  std::mutex mutex_;
+  std::vector<Notification> ends_;
+  NotificationToken finished_;
+  std::shared_ptr<UIWindow> window_;
+};
+
+TEST_F(InstallRoad, InstallsAPackageWithItsDependency) {
+  const HostPackageState before = HostPackageState::capture();
+  queue("com.example.tool");
+  EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationInstall);
+  APTDependsTree tree = confirm();
+  EXPECT_EQ(tree.depends, std::vector<std::string>{"com.example.lib"});
+
+  auto end = aptEnd();
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->userInfo["success"].asBool()) << (end->error ? end->error->localizedDescription() : "");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1:2.0-1");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/bin/example-tool")), "tool 1:2.0-1\n");
+
+  // One download per archive, with the repository's headers; APT fetched nothing.
+  auto files = downloadedFiles();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"lib-1.deb", "tool-2.deb"}));
+  for (const auto& request : server.requests()) {
+    if (!request.path.ends_with(".deb")) continue;
+    EXPECT_EQ(request.header("User-Agent"), "Telesphoreo APT-HTTP/1.0.592");
+  }
+
+  EXPECT_EQ(package("com.example.tool")->isInstalled(), true);
+  EXPECT_EQ(package("com.example.tool")->installedVersion(), "1:2.0-1");
+  EXPECT_EQ(package("com.example.lib")->isInstalled(), true);
+  expectNothingLeftQueuedOrArchived();
+  // The log shows the names of the packages and the steps apt-get took.
+  EXPECT_TRUE(std::any_of(verboseLines.begin(), verboseLines.end(), [](const std::string& line) {
+    return line.find("Setting up Example Tool") != std::string::npos;
+  }));
+  EXPECT_EQ(HostPackageState::capture().differencesFrom(before), "");
+}
+
+TEST_F(InstallRoad, RemovesAnInstalledPackage) {
+  install("com.example.tool");
+  queue("com.example.tool");
+  EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationRemove);
+  size_t fetchedBefore = downloadedFiles().size();
+  APTDependsTree tree = confirm();
+  EXPECT_EQ(tree.removes, std::vector<std::string>{"com.example.tool"});
+  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(downloadedFiles().size(), fetchedBefore) << "nothing to fetch: the APT run came at once";
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool").find("installed"), std::string::npos);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(package("com.example.tool")->isInstalled(), false);
+  expectNothingLeftQueuedOrArchived();
+}
+
+TEST_F(InstallRoad, UpgradesAndDowngradesToAChosenVersion) {
+  install("com.example.tool", "1.0");
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1.0");
+  EXPECT_EQ(package("com.example.tool")->isUpdated(), true) << "a newer version is offered";
+
+  queue("com.example.tool");
+  EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationUpgrade);
+  APTDependsTree upgrade = confirm();
+  EXPECT_EQ(upgrade.upgrades, std::vector<std::string>{"com.example.tool"});
+  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1:2.0-1");
+
+  queue("com.example.tool", "1.0");
+  EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationDowngrade);
+  confirm();
+  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool()) << aptEnd()->error->localizedDescription();
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1.0");
+  EXPECT_EQ(package("com.example.tool")->installedVersion(), "1.0");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/bin/example-tool")), "tool 1.0\n");
+  expectNothingLeftQueuedOrArchived();
+}
+
+TEST_F(InstallRoad, ReinstallsAndHoldsFromTheOptions) {
+  install("com.example.tool");
+  Files::writeAtomically(deviceRoot().hostPath("/usr/bin/example-tool"), std::string("damaged\n"));
+
+  UIAlertController* options = showOptions("com.example.tool");
+  ASSERT_NE(options, nullptr);
+  ASSERT_TRUE(options->chooseActionByUser("Reinstall"));
+  RunLoop::main().runUntilIdle();
+  EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationReinstall);
+  confirm();
+  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/bin/example-tool")), "tool 1:2.0-1\n");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+
+  options = showOptions("com.example.tool");
+  ASSERT_TRUE(options->chooseActionByUser("Ignore Updates"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return package("com.example.tool")->isHeld() == true; }, 30));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "hold ok installed");
+
+  options = showOptions("com.example.tool");
+  ASSERT_TRUE(options->chooseActionByUser("Show Updates"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return package("com.example.tool")->isHeld() == false; }, 30));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+}
+
+TEST_F(InstallRoad, ALocalArchiveInstallsThroughTheDpkgInstallTask) {
+  std::string folder = deviceRoot().hostPath("/var/mobile/Documents");
+  std::string deb = DebBuilder(folder).build(DebPackage("com.example.local", "3.0").file("/usr/share/local.txt", "x"),
+                                             "My Local.deb");
+  KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageDPKGInstallTask>(deb, "com.example.local"));
+  ASSERT_TRUE(waitForPipeline());
+  ASSERT_TRUE(aptEnd());
+  EXPECT_TRUE(aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(aptEnd()->userInfo["taskID"].asString(), "Install-com.example.local");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.local"), "install ok installed");
+  EXPECT_FALSE(Files::exists(deb)) << "the archive is deleted after the install";
+  EXPECT_EQ(package("com.example.local")->isInstalled(), true);
+  EXPECT_EQ(package("com.example.local")->sourceLocation(), KVRPackage::kDPKGSourceLocation);
+}
+
+TEST_F(InstallRoad, AFailingMaintainerScriptEndsWithCode34AndDpkgsLines) {
+  queue("com.example.broken");
+  confirm();
+  auto end = aptEnd();
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->userInfo["success"].asBool());
+  ASSERT_NE(end->error, nullptr);
+  EXPECT_EQ(end->error->domain, KVErrorDomain);
+  EXPECT_EQ(end->error->code, KVErrorPackageToolFailed);
+  std::string text = end->error->localizedDescription();
+  EXPECT_EQ(text.rfind("APT returned an error while performing operations:\n", 0), 0u) << text;
+  EXPECT_NE(text.find("Sub-process /usr/bin/dpkg returned an error code (1)"), std::string::npos) << text;
+  EXPECT_NE(deviceRoot().packageStatus("com.example.broken"), "install ok installed");
+  EXPECT_TRUE(std::any_of(verboseLines.begin(), verboseLines.end(), [](const std::string& line) {
+    return line.find("cannot set up") != std::string::npos;
+  }));
+  expectNothingLeftQueuedOrArchived();
+}
+
+TEST_F(InstallRoad, AnArchiveTheServerWillNotGiveLeavesTheQueueUninstalled) {
+  TestHttpResponse gone;
+  gone.status = 404;
+  gone.body = "gone";
+  server.respond("/repo/lib-1.deb", gone);
+  queue("com.example.tool");
+  confirm();
+  EXPECT_FALSE(aptEnd()) << "no APT run after a failed download";
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty());
+  EXPECT_EQ(KVRPackage::objectsWhere("isInTheQueue = 1").count(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// The dry run with the real apt-get 2.6 in a device root: what a simulation prints for
+// installs, upgrades, removals and unmet dependencies, read into the six lists, and
+// nothing installed by it even with every archive in place.
+#include <gtest/gtest.h>
+
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
+#include "support/DeviceRootFixture.h"
+#include "support/TestHttpServer.h"
+
+namespace {
+
+using Ids = std::vector<std::string>;
+
+Ids sorted(Ids ids) {
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+class DryRunTest : public DeviceRootFixture {
+ protected:
+  void SetUp() override {
+    DeviceRootFixture::SetUp();
+    ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+    DebBuilder debs(repo.path());
+    debs.build(DebPackage("com.example.lib", "1.0"), "lib-1.deb");
+    debs.build(DebPackage("com.example.lib", "2.0"), "lib-2.deb");
+    debs.build(DebPackage("com.example.tool", "1.0").field("Depends", "com.example.lib (>= 1.0)"), "tool.deb");
+    debs.build(DebPackage("com.example.broken", "1.0").field("Depends", "com.example.missing"), "broken.deb");
+    debs.build(DebPackage("com.example.needy", "1.0").field("Depends", "com.example.dep"), "needy.deb");
+    debs.build(DebPackage("com.example.dep", "1.0"), "dep.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(
+        repo.path(), {"lib-1.deb", "lib-2.deb", "tool.deb", "broken.deb", "needy.deb", "dep.deb"}));
+    server.serveFolder(repo.path(), "/repo/");
+    location = server.url("/repo/");
+    ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(repo.file("Release")).value_or(""), location), nullptr);
+    ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(repo.file("Packages")).value_or(""), location), nullptr);
+  }
+  // Installs an archive of the repository into the root, as an earlier run would have.
+  void installLocally(const std::string& file) {
+    std::string deb = deviceRoot().hostPath("/var/mobile/Documents/" + file);
+    ASSERT_TRUE(Files::createDirectories(Files::deletingLastPathComponent(deb)));
+    ASSERT_TRUE(Files::copyItem(repo.file(file), deb));
+    ASSERT_TRUE(KVAPTManager::installDPKG(deb, {})) << KVAPTManager::output().value_or("");
+  }
+  APTDependsTree dryRun(const std::string& queue) {
+    std::optional<APTDependsTree> told;
+    APTDependsTree tree = KVAPTManager::unmetDependenciesForPackages(queue, [&](const APTDependsTree& t) { told = t; });
+    EXPECT_EQ(told, tree) << "the block gets the same lists";
+    return tree;
+  }
+
+  TempDir repo;
+  TestHttpServer server;
+  std::string location;
+};
+
+TEST_F(DryRunTest, AnInstallWithADependencyListsBothAndInstallsNothing) {
+  // Even with the archives in place, the simulation changes nothing.
+  for (const char* file : {"tool.deb", "lib-2.deb"}) {
+    TempDir downloads;
+    ASSERT_TRUE(Files::copyItem(repo.file(file), downloads.file("download.tmp")));
+    ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("download.tmp")));
+  }
+  APTDependsTree tree = dryRun("com.example.tool");
+  EXPECT_EQ(sorted(tree.downloads), (Ids{"com.example.lib", "com.example.tool"}));
+  EXPECT_EQ(tree.depends, Ids{"com.example.lib"});
+  EXPECT_EQ(sorted(tree.installs), (Ids{"com.example.lib", "com.example.tool"}));
+  EXPECT_TRUE(tree.removes.empty() && tree.upgrades.empty() && tree.incompatible.empty());
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty()) << "a dry run installs nothing";
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.lib").empty());
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(DryRunTest, UpgradesAndRemovalsAreListed) {
+  installLocally("lib-1.deb");
+  installLocally("tool.deb");
+  APTDependsTree upgrade = dryRun("com.example.lib");
+  EXPECT_EQ(upgrade.upgrades, Ids{"com.example.lib"});
+  EXPECT_EQ(upgrade.downloads, Ids{"com.example.lib"});
+
+  APTDependsTree removal = dryRun("com.example.lib-");
+  EXPECT_EQ(sorted(removal.removes), (Ids{"com.example.lib", "com.example.tool"})) << "what needs it goes too";
+  EXPECT_TRUE(removal.downloads.empty());
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+}
+
+TEST_F(DryRunTest, UnmetDependenciesNameWhatCannotBeInstalled) {
+  APTDependsTree broken = dryRun("com.example.broken");
+  EXPECT_EQ(broken.incompatible, Ids{"com.example.broken"});
+  EXPECT_EQ(broken.downloads, Ids{"com.example.broken"}) << "the queue's own token";
+
+  // A dependency that could be had, but that the same queue removes, is reported as not
+  // going to be installed: it is listed to install, and nothing is incompatible.
+  installLocally("dep.deb");
+  APTDependsTree needy = dryRun("com.example.needy com.example.dep-");
+  EXPECT_EQ(needy.installs, Ids{"com.example.dep"}) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(needy.downloads, (Ids{"com.example.needy", "com.example.dep"}));
+  EXPECT_EQ(needy.removes, Ids{"com.example.dep"});
+  EXPECT_TRUE(needy.incompatible.empty());
+}
+
+TEST_F(DryRunTest, AnEmptyQueueRunsNothingAndABusyOneSpeaksForItself) {
+  bool called = false;
+  APTDependsTree empty = KVAPTManager::unmetDependenciesForPackages("", [&](const APTDependsTree&) { called = true; });
+  EXPECT_EQ(empty, APTDependsTree{});
+  EXPECT_FALSE(called);
+  // A queue the layer refuses to pass to a shell gives only its own tokens.
+  APTDependsTree refused = dryRun("com.example.tool com.example.x;touch");
+  EXPECT_EQ(refused.downloads, (Ids{"com.example.tool", "com.example.x;touch"}));
+  EXPECT_TRUE(refused.installs.empty());
+}
+
+}  // namespace

@@ -15,6 +15,7 @@
 #include "interface/PackageCell.h"
 #include "operations/KVAPTSourceLists.h"
 #include "operations/KVPackageDownloadBatch.h"
+#include "operations/PackagesConfirmationViewController.h"
 #include "payment/KVRepoStoreRefreshServices.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UIDevice.h"
@@ -48,6 +49,7 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
   GetPackageCell::registerInterfaceFile();
   PackagesTableViewController::registerInterfaceFile();
   SourceViewController::registerInterfaceFile();
+  PackagesConfirmationViewController::registerInterfaceFile();
   KVApplicationActions::install(std::make_shared<KVQuillbarkScreenActions>());
   KVPipelineManager::sharedManager();
   return nullptr;

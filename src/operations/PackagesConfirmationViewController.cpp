@@ -1,0 +1,434 @@
+#include "operations/PackagesConfirmationViewController.h"
+
+#include <algorithm>
+
+#include "core/KVPipelineManager.h"
+#include "core/KVQueueStateNotification.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVIconProvider.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVRPackages.h"
+#include "database/KVRSources.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "interface/MultiLineHeaderFooterView.h"
+#include "interface/PackageCell.h"
+#include "operations/KVAPTManager.h"
+#include "operations/KVPackageQueue.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIBarButtonItem.h"
+#include "uikit/UIButton.h"
+#include "uikit/UIImageView.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINib.h"
+#include "uikit/UIScreen.h"
+
+namespace {
+
+constexpr const char* kQueuedHeader = "Main Packages to Proceed";
+constexpr const char* kRequiredHeader = "Other Packages";
+constexpr const char* kIncompatibleHeader = "Packages that cannot be processed";
+constexpr const char* kIncompatibleFooter =
+    "You have queued packages that connot be installed on your device. Before Quillbark can determine all "
+    "dependencies, you must remove the incompatible packages from the queue";
+
+std::vector<KVRPackage> queuedRecords() { return KVPackageQueue::queuedPackages(); }
+
+bool sameIdentifier(const KVRPackage& p, const std::string& identifier) { return p.identifier() == identifier; }
+
+void postQueueState(const std::string& identifier) {
+  // On the main queue's next turn, after the change that caused it.
+  performAfterWithBlock(0, [identifier] {
+    NotificationCenter::defaultCenter().post(KVQueueStateNotificationName(identifier), Value(),
+                                             Value::dict({{"Message", Value("Canceled Operation")}}));
+  });
+}
+
+}  // namespace
+
+PackagesConfirmationViewController::PackagesConfirmationViewController() = default;
+
+PackagesConfirmationViewController::~PackagesConfirmationViewController() { *alive_ = false; }
+
+void PackagesConfirmationViewController::registerInterfaceFile() {
+  UINib::registerController("PackagesConfirmationViewController",
+                            [] { return std::make_shared<PackagesConfirmationViewController>(); });
+}
+
+void PackagesConfirmationViewController::loadView() {
+  KVPalettedViewController::loadView();
+  CGRect bounds = view()->bounds();
+  table_ = std::make_shared<UITableView>(CGRect{0, 0, bounds.size.width, bounds.size.height - 70});
+  view()->addSubview(table_);
+  confirmBtn_ = std::make_shared<UIButton>();
+  confirmBtn_->setFrame({16, bounds.size.height - 62, bounds.size.width - 32, 50});
+  std::weak_ptr<bool> alive = alive_;
+  confirmBtn_->addTarget(
+      this,
+      [this, alive](UIControl&) {
+        if (alive.lock()) confirmQueue();
+      },
+      UIControlEventTouchUpInside);
+  view()->addSubview(confirmBtn_);
+}
+
+void PackagesConfirmationViewController::viewDidLoad() {
+  KVPalettedViewController::viewDidLoad();
+  setOverrideLargeTitles(true);
+  setOverrideTranslucentNavBar(true);
+  std::weak_ptr<bool> alive = alive_;
+  auto guard = [this, alive](void (PackagesConfirmationViewController::*member)()) {
+    return [this, alive, member](auto&&...) {
+      if (alive.lock()) (this->*member)();
+    };
+  };
+  auto cancel = UIBarButtonItem::itemWithTitle(NSLocalizedString("Cancel"), UIBarButtonItemStylePlain,
+                                               guard(&PackagesConfirmationViewController::cancelQueue));
+  auto add = UIBarButtonItem::itemWithBarButtonSystemItem(UIBarButtonSystemItemAdd,
+                                                          guard(&PackagesConfirmationViewController::continueQueuing));
+  if (palette()) {
+    cancel->setTintColor(palette()->tintColor());
+    add->setTintColor(palette()->tintColor());
+  }
+  navigationItem().setLeftBarButtonItem(cancel);
+  navigationItem().setRightBarButtonItem(add);
+
+  observe(KVRSourceUpdatedNotification, [this, alive](const Notification&) {
+    if (!alive.lock()) return;
+    needCacheRebuild_ = true;
+    refreshQueue();
+  });
+  observe(KVRPackageInfoIconChangedNotification, [this, alive](const Notification&) {
+    if (alive.lock() && table_) table_->reloadData();
+  });
+  // The number of running source refreshes, whenever the pipeline's tasks change.
+  for (const char* name : {KVPipelineTaskQueuedNotification, KVPipelineTaskFinishedNotification}) {
+    observations_.push_back(NotificationCenter::defaultCenter().addObserver(
+        name, &DispatchQueue::mainQueue(), [this, alive](const Notification&) {
+          if (alive.lock()) refreshCountChanged();
+        }));
+  }
+
+  table_->setDataSource(this);
+  table_->setTableDelegate(this);
+  table_->registerNib("PackageCell", "cell");
+  table_->registerClass<UITableViewCell>("genericCell");
+  table_->registerClass<MultiLineHeaderFooterView>("footerCell");
+  isScrolling_ = false;
+  needCacheRebuild_ = true;
+  refreshCountChanged();
+  refreshQueue();
+}
+
+void PackagesConfirmationViewController::viewWillAppear(bool animated) {
+  KVPalettedViewController::viewWillAppear(animated);
+  confirmBtn_->layer().cornerRadius = 10;
+}
+
+void PackagesConfirmationViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {
+  view()->setBackgroundColor(palette->backgroundColor());
+  if (!table_) return;
+  table_->setBackgroundColor(UIColor::clearColor());
+  table_->setSeparatorColor(UIColor::clearColor());
+  table_->reloadData();
+}
+
+// ---- The confirm button
+
+std::string PackagesConfirmationViewController::currentTitle() const {
+  if (waitingOnTasks_) {
+    std::string text = NSLocalizedString("Waiting On (%d) Tasks");
+    if (auto at = text.find("%d"); at != std::string::npos) text.replace(at, 2, std::to_string(pendingRefreshes_));
+    return text;
+  }
+  return NSLocalizedString("Confirm");
+}
+
+void PackagesConfirmationViewController::refreshCountChanged() {
+  pendingRefreshes_ = KVPipelineManager::sharedManager().sourceRefreshCount();
+  waitingOnTasks_ = pendingRefreshes_ > 0;
+  setButtonTitle(currentTitle());
+}
+
+void PackagesConfirmationViewController::setButtonTitle(const std::string& title) {
+  if (!confirmBtn_) return;
+  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_;
+  confirmBtn_->setEnabled(enabled);
+  confirmBtn_->setAlpha(enabled ? 1.0 : 0.5);
+  confirmBtn_->setTitle(title);
+}
+
+// ---- Rebuilding and the dry run
+
+void PackagesConfirmationViewController::refreshQueue() {
+  if (isScrolling_) {
+    needCacheRebuild_ = true;  // owed once the scrolling ends
+    return;
+  }
+  KVParsingUtility::checkStatusFileWithCompletion([](ErrorRef error) {
+    if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
+  });
+  needCacheRebuild_ = false;
+  queued_ = queuedRecords();
+  required_.clear();
+  incompatible_.clear();
+  const uint64_t generation = ++generation_;
+  if (!queued_.empty()) {
+    std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
+    KVAPTManager::setQueue(queue);
+    waitingOnDependencies_ = true;
+    setButtonTitle(currentTitle());
+    std::weak_ptr<bool> alive = alive_;
+    performOnBackgroundThread([this, alive, generation, queue] {
+      KVAPTManager::unmetDependenciesForPackages(queue, [this, alive, generation, queue](const APTDependsTree& tree) {
+        KVLog("Downloads: %zu, removes: %zu, upgrades: %zu, installs: %zu, incompatible: %zu", tree.downloads.size(),
+              tree.removes.size(), tree.upgrades.size(), tree.installs.size(), tree.incompatible.size());
+        performOnMainThread([this, alive, generation, queue, tree] {
+          if (alive.lock()) dryRunReturned(generation, queue, tree);
+        });
+      });
+    });
+  } else {
+    // Nothing queued: nothing to confirm.
+    resolvedQueue_.clear();
+    dependsTree_ = {};
+  }
+  if (table_) table_->reloadData();
+}
+
+void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, const std::string& queue,
+                                                        const APTDependsTree& tree) {
+  // A later change of the queue started another dry run; this answer is of an old queue.
+  if (generation != generation_) return;
+  dependsTree_ = tree;
+  resolvedQueue_ = queue;
+  std::vector<std::string> others = tree.depends;
+  others.insert(others.end(), tree.removes.begin(), tree.removes.end());
+  for (const auto& identifier : others) {
+    auto record = KVRPackage::objectsWhere("identifier ==[c] %@", Value(identifier)).first();
+    if (!record) continue;
+    bool listed = std::any_of(queued_.begin(), queued_.end(), [&](const KVRPackage& p) { return sameIdentifier(p, record->identifier()); }) ||
+                  std::any_of(required_.begin(), required_.end(), [&](const KVRPackage& p) { return sameIdentifier(p, record->identifier()); });
+    if (!listed) required_.push_back(*record);
+  }
+  for (const auto& identifier : tree.incompatible) {
+    for (auto* list : {&queued_, &required_}) {
+      for (auto it = list->begin(); it != list->end();) {
+        if (it->identifier() == identifier) {
+          incompatible_.push_back(*it);
+          it = list->erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+  }
+  waitingOnDependencies_ = false;
+  setButtonTitle(currentTitle());
+  table_->reloadData();
+}
+
+// ---- Confirming, cancelling, continuing
+
+void PackagesConfirmationViewController::confirmQueue() {
+  if (!KVPipelineManager::sharedManager().tasksArray().empty()) return;
+  if (waitingOnDependencies_ || waitingOnTasks_) return;
+  // Only the queue the last dry run resolved is ever started: a queue changed since then
+  // is resolved again first.
+  std::string current = KVAPTManager::queueStringForKVRPackageArray(queuedRecords());
+  if (current.empty() || current != resolvedQueue_) {
+    refreshQueue();
+    return;
+  }
+  std::weak_ptr<bool> alive = alive_;
+  dismissViewControllerAnimated(true, [this, alive] {
+    if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
+      NotificationCenter::defaultCenter().post("ShowVerboseView");
+    if (alive.lock()) launchQueueActions();
+  });
+}
+
+void PackagesConfirmationViewController::launchQueueActions() {
+  if (resolvedQueue_.empty()) return;
+  KVAPTManager::setQueue(resolvedQueue_);
+  KVPackageQueue::launchQueueActions(dependsTree_);
+}
+
+void PackagesConfirmationViewController::cancelQueue() {
+  if (auto packages = KVRPackages::connected()) packages->resetPackagesQueue();
+  std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate = delegate_;
+  dismissViewControllerAnimated(true, [delegate] {
+    if (auto d = delegate.lock()) d->updateUI();
+    for (const auto& identifier : KVAPTManager::queueArray()) postQueueState(identifier);
+  });
+}
+
+void PackagesConfirmationViewController::continueQueuing() { dismissViewControllerAnimated(true); }
+
+void PackagesConfirmationViewController::closeQueueDueToUnmetDependency(const std::string& dependency,
+                                                                       const std::string& parentIdentifier) {
+  auto parent = KVRPackage::objectForPrimaryKey(Value(parentIdentifier));
+  std::string name = parent && parent->name() ? *parent->name() : parentIdentifier;
+  auto alert = UIAlertController::alertControllerWithTitle(
+      NSLocalizedString("Dependency Error"),
+      NSLocalizedFormat("The dependency \"%@\" required by \"%@\" cannot be found.", {dependency, name}),
+      UIAlertControllerStyleAlert);
+  std::weak_ptr<bool> alive = alive_;
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("OK"), UIAlertActionStyleDefault,
+                                                  [this, alive](UIAlertAction&) {
+                                                    if (alive.lock()) dismissViewControllerAnimated(true);
+                                                  }));
+  presentViewController(alert, true);
+}
+
+// ---- Deleting a row
+
+void PackagesConfirmationViewController::deleteRow(const NSIndexPath& path) {
+  auto* list = listForSection(path.section);
+  if (!list || path.row < 0 || static_cast<size_t>(path.row) >= list->size()) return;
+  KVRPackage removed = (*list)[static_cast<size_t>(path.row)];
+  list->erase(list->begin() + path.row);
+  // The queue is no longer what the last dry run resolved.
+  ++generation_;
+  waitingOnDependencies_ = true;
+  resolvedQueue_.clear();
+  setButtonTitle(currentTitle());
+  auto packages = KVRPackages::connected();
+  if (packages) (void)packages->setPackage(removed.identifier(), false, std::nullopt, 0);
+  postQueueState(removed.identifier());
+
+  if (queued_.empty() && required_.empty()) {
+    dismissViewControllerAnimated(true);
+    return;
+  }
+  if (queued_.empty()) {
+    // The dependencies left become the queue.
+    for (const auto& dependency : required_) {
+      queued_.push_back(dependency);
+      if (packages) (void)packages->setPackage(dependency.identifier(), true, dependency.queuedVersion(), 0);
+      postQueueState(dependency.identifier());
+    }
+    required_.clear();
+  }
+  table_->reloadData();
+  std::weak_ptr<bool> alive = alive_;
+  performAfterWithBlock(1, [this, alive] {
+    if (alive.lock()) refreshQueue();
+  });
+}
+
+// ---- Scrolling
+
+void PackagesConfirmationViewController::scrollViewWillBeginDragging(UIScrollView&) { isScrolling_ = true; }
+
+void PackagesConfirmationViewController::scrollViewDidEndDragging(UIScrollView&, bool willDecelerate) {
+  // A drag released without momentum ends the scrolling here; no deceleration follows.
+  if (willDecelerate) return;
+  isScrolling_ = false;
+  if (needCacheRebuild_) refreshQueue();
+}
+
+void PackagesConfirmationViewController::scrollViewDidEndDecelerating(UIScrollView&) {
+  isScrolling_ = false;
+  if (needCacheRebuild_) refreshQueue();
+}
+
+// ---- The table
+
+std::vector<KVRPackage>* PackagesConfirmationViewController::listForSection(long section) {
+  switch (section) {
+    case QueuedSection: return &queued_;
+    case RequiredSection: return &required_;
+    case IncompatibleSection: return &incompatible_;
+    default: return nullptr;
+  }
+}
+
+const std::vector<KVRPackage>* PackagesConfirmationViewController::listForSection(long section) const {
+  return const_cast<PackagesConfirmationViewController*>(this)->listForSection(section);
+}
+
+std::optional<KVRPackage> PackagesConfirmationViewController::packageForIndexPath(const NSIndexPath& path) const {
+  const auto* list = listForSection(path.section);
+  if (!list || path.row < 0 || static_cast<size_t>(path.row) >= list->size()) return std::nullopt;
+  return (*list)[static_cast<size_t>(path.row)];
+}
+
+size_t PackagesConfirmationViewController::countOfItemsInSection(long section) const {
+  const auto* list = listForSection(section);
+  return list ? list->size() : 0;
+}
+
+long PackagesConfirmationViewController::tableViewNumberOfRowsInSection(UITableView&, long section) {
+  return static_cast<long>(countOfItemsInSection(section));
+}
+
+std::optional<std::string> PackagesConfirmationViewController::tableViewTitleForHeaderInSection(UITableView&,
+                                                                                               long section) {
+  if (!hasDataAtInSection(section)) return std::string();
+  const char* titles[] = {kQueuedHeader, kRequiredHeader, kIncompatibleHeader};
+  return NSLocalizedString(titles[section]);
+}
+
+double PackagesConfirmationViewController::tableViewHeightForHeaderInSection(UITableView&, long section) {
+  return hasDataAtInSection(section) ? 28 : 0.001;
+}
+
+double PackagesConfirmationViewController::tableViewHeightForFooterInSection(UITableView&, long section) {
+  return section == IncompatibleSection && hasDataAtInSection(section) ? 75 : 0.001;
+}
+
+std::shared_ptr<UIView> PackagesConfirmationViewController::tableViewViewForFooterInSection(UITableView& table,
+                                                                                           long section) {
+  if (section != IncompatibleSection || !hasDataAtInSection(section)) return nullptr;
+  auto footer = table.dequeueReusableCellWithIdentifier("footerCell");
+  if (!footer || !footer->detailTextLabel()) return nullptr;
+  footer->detailTextLabel()->setText(NSLocalizedString(kIncompatibleFooter));
+  if (palette()) {
+    footer->detailTextLabel()->setTextColor(palette()->secondaryTextColor());
+    footer->setBackgroundColor(palette()->foregroundColor());
+  }
+  return footer;
+}
+
+bool PackagesConfirmationViewController::tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath& path) {
+  return path.section != RequiredSection;
+}
+
+UITableViewCellEditingStyle PackagesConfirmationViewController::tableViewEditingStyleForRowAtIndexPath(
+    UITableView&, const NSIndexPath& path) {
+  return path.section == RequiredSection ? UITableViewCellEditingStyleNone : UITableViewCellEditingStyleDelete;
+}
+
+void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle style,
+                                                                     const NSIndexPath& path) {
+  if (style == UITableViewCellEditingStyleDelete && path.section != RequiredSection) deleteRow(path);
+}
+
+std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCellForRowAtIndexPath(
+    UITableView& table, const NSIndexPath& path) {
+  auto cell = std::dynamic_pointer_cast<PackageCell>(table.dequeueReusableCellWithIdentifier("cell", path));
+  auto package = packageForIndexPath(path);
+  if (!cell || !package) return cell ? cell : std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "cell");
+  cell->setPackageIdentifier(package->identifier());
+  cell->updateWithPackage(*package);
+  cell->updateQueuingIconWithPackage(*package);
+  cell->updateVersionLabelShowingDowngradeIfNeededForPackage(*package);
+  cell->updateConpatibilityIndicatorWithPackageIdentifier(package->identifier(), package->version().value_or(""));
+  if (palette()) cell->nameLbl()->setTextColor(palette()->primaryTextColor());
+  // Icons are fetched only while the list rests at its top; scrolling never starts downloads.
+  std::shared_ptr<UIImage> icon;
+  if (table.contentOffset().y == 0) icon = KVRPackages::iconForIdentifier(package->identifier());
+  else if (package->iconURL() && Files::exists(package->iconPath())) icon = KVRPackages::iconForIdentifier(package->identifier());
+  else icon = KVRPackages::getCategoryIconForIdentifier(package->identifier());
+  cell->iconView()->setImage(icon);
+  if (cell->separator()) cell->separator()->setHidden(static_cast<size_t>(path.row) + 1 == countOfItemsInSection(path.section));
+  if (path.section == IncompatibleSection) {
+    cell->installOrQueueStatusImageView()->setHidden(true);
+    cell->nameLbl()->setTextColor(UIColor::systemRedColor());
+  }
+  return cell;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// What the floating queue card opens: the queued packages, the others APT will touch
+// for them, and the queued ones this device cannot take, as an APT dry run of the
+// current queue says. Confirm starts the downloads and the APT run of exactly the queue
+// that dry run resolved; it stays disabled while a dry run or source refreshes run, and
+// after any change of the queue until the dry run of the new queue has returned.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/KVRPackage.h"
+#include "interface/KVPalettedViewController.h"
+#include "interface/PackagesConfirmationViewControllerDelegate.h"
+#include "operations/APTDependsTree.h"
+#include "uikit/UITableView.h"
+
+class UIButton;
+
+class PackagesConfirmationViewController : public KVPalettedViewController,
+                                           public UITableViewDataSource,
+                                           public UITableViewDelegate {
+ public:
+  enum Section : long { QueuedSection = 0, RequiredSection = 1, IncompatibleSection = 2 };
+  static constexpr double kRowHeight = 70;
+
+  PackagesConfirmationViewController();
+  ~PackagesConfirmationViewController() override;
+  // Registers the interface file the tab bar opens.
+  static void registerInterfaceFile();
+
+  void loadView() override;
+  void viewDidLoad() override;
+  void viewWillAppear(bool animated) override;
+  void paletteDidChange(const std::shared_ptr<KVPalette>& palette) override;
+
+  void refreshQueue();
+  void confirmQueue();
+  void cancelQueue();
+  void continueQueuing();
+  void launchQueueActions();
+  void setButtonTitle(const std::string& title);
+  void closeQueueDueToUnmetDependency(const std::string& dependency, const std::string& parentIdentifier);
+
+  // Table
+  long numberOfSectionsInTableView(UITableView&) override { return 3; }
+  long tableViewNumberOfRowsInSection(UITableView&, long section) override;
+  std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView&, const NSIndexPath&) override;
+  std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&, long section) override;
+  bool tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath&) override;
+  void tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle, const NSIndexPath&) override;
+  double tableViewHeightForRowAtIndexPath(UITableView&, const NSIndexPath&) override { return kRowHeight; }
+  double tableViewHeightForHeaderInSection(UITableView&, long section) override;
+  double tableViewHeightForFooterInSection(UITableView&, long section) override;
+  std::shared_ptr<UIView> tableViewViewForFooterInSection(UITableView&, long section) override;
+  UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView&, const NSIndexPath&) override;
+  // Scrolling
+  void scrollViewWillBeginDragging(UIScrollView&) override;
+  void scrollViewDidEndDragging(UIScrollView&, bool willDecelerate) override;
+  void scrollViewDidEndDecelerating(UIScrollView&) override;
+
+  std::optional<KVRPackage> packageForIndexPath(const NSIndexPath& path) const;
+  size_t countOfItemsInSection(long section) const;
+  bool hasDataAtInSection(long section) const { return countOfItemsInSection(section) > 0; }
+
+  void setDelegate(std::weak_ptr<PackagesConfirmationViewControllerDelegate> d) { delegate_ = std::move(d); }
+  bool isScrolling() const { return isScrolling_; }
+  bool needCacheRebuild() const { return needCacheRebuild_; }
+  const APTDependsTree& dependsTree() const { return dependsTree_; }
+  // The queue string the last returned dry run resolved.
+  const std::string& resolvedQueue() const { return resolvedQueue_; }
+  const std::shared_ptr<UITableView>& packagesConfirmationTableView() const { return table_; }
+  const std::shared_ptr<UIButton>& confirmBtn() const { return confirmBtn_; }
+
+ private:
+  std::vector<KVRPackage>* listForSection(long section);
+  const std::vector<KVRPackage>* listForSection(long section) const;
+  void dryRunReturned(uint64_t generation, const std::string& queue, const APTDependsTree& tree);
+  void queueChanged();
+  void refreshCountChanged();
+  void deleteRow(const NSIndexPath& path);
+  std::string currentTitle() const;
+
+  std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate_;
+  std::vector<KVRPackage> queued_, required_, incompatible_;
+  bool isScrolling_ = false;
+  bool needCacheRebuild_ = true;
+  APTDependsTree dependsTree_;
+  std::string resolvedQueue_;
+  std::shared_ptr<UITableView> table_;
+  std::shared_ptr<UIButton> confirmBtn_;
+  bool waitingOnDependencies_ = false;
+  bool waitingOnTasks_ = false;
+  uint32_t pendingRefreshes_ = 0;
+  // Each dry run's number: only the answer of the latest counts.
+  uint64_t generation_ = 0;
+  std::vector<NotificationToken> observations_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

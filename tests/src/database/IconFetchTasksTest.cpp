@@ -12,6 +12,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
 #include "support/Latch.h"
+#include "support/IconFixtures.h"
 #include "support/PackageRecordsFixture.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
@@ -20,18 +21,6 @@
 #include "uikit/UIImage.h"
 
 namespace {
-
-std::string fixtureBytes(const std::string& name) {
-  auto data = Files::read(testdata::fixture("icons/" + name));
-  return data ? stringFromData(*data) : std::string();
-}
-
-TestHttpResponse picture(const std::string& name) {
-  TestHttpResponse reply;
-  reply.body = fixtureBytes(name);
-  reply.contentType = "image/png";
-  return reply;
-}
 
 class IconFetchTasksTest : public PackageRecordsFixture {
  protected:
@@ -90,7 +79,7 @@ TEST_F(IconFetchTasksTest, NamesAndTheOverrideRule) {
 }
 
 TEST_F(IconFetchTasksTest, APackageIconIsStoredAsPNGAndRecorded) {
-  server.respond("/a.jpg", picture("source-icon.jpg"));
+  server.respond("/a.jpg", IconFixtures::reply("source-icon.jpg"));
   std::string url = server.url("/a.jpg");
   addWithIcon("com.example.a", "https://old.example/a.png");
 
@@ -129,7 +118,7 @@ TEST_F(IconFetchTasksTest, AnIconThatIsGoneClearsTheRecordsURL) {
 
 TEST_F(IconFetchTasksTest, ASourceIconIsStoredOnlyWhileTheSourceExists) {
   std::string location = server.url("/repo/");
-  server.respond("/repo/CydiaIcon.png", picture("package-icon.png"));
+  server.respond("/repo/CydiaIcon.png", IconFixtures::reply("package-icon.png"));
   addSource(location);
   db()->write([&] {
     db()->setValue(*db()->objectForPrimaryKey(KVRSource::className(), Value(location)), "iconURL",
@@ -151,7 +140,7 @@ TEST_F(IconFetchTasksTest, ThePersistentCacheMapsKeysMirrorsToDiskAndDownloads) 
   EXPECT_EQ(cache->imageForKey("https://apt.store.example/")->name(), "KVCydiaSourceMorvik.jpg");
   EXPECT_EQ(cache->imageForKey("nothing here")->name(), "KVCydiaSource.png") << "the default meanwhile";
 
-  auto image = UIImage::imageWithData(dataFromString(fixtureBytes("package-icon.png")));
+  auto image = UIImage::imageWithData(dataFromString(IconFixtures::bytes("package-icon.png")));
   cache->setImage(image, "mine");
   std::string file = KVPersistentImageCache::_fileNameForKey("mine");
   EXPECT_TRUE(Files::exists(file));
@@ -161,7 +150,7 @@ TEST_F(IconFetchTasksTest, ThePersistentCacheMapsKeysMirrorsToDiskAndDownloads) 
   reopened->removeObjectForKey("mine");
   EXPECT_FALSE(Files::exists(file));
 
-  server.respond("/c.png", picture("package-icon.png"));
+  server.respond("/c.png", IconFixtures::reply("package-icon.png"));
   server.respond("/missing.png", TestHttpResponse::text("no", 404));
   Latch got;
   std::shared_ptr<UIImage> delivered;

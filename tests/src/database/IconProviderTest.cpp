@@ -15,6 +15,7 @@
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
+#include "support/IconFixtures.h"
 #include "support/PackageRecordsFixture.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
@@ -22,18 +23,6 @@
 #include "uikit/UIImage.h"
 
 namespace {
-
-std::string fixtureBytes(const std::string& name) {
-  auto data = Files::read(testdata::fixture("icons/" + name));
-  return data ? stringFromData(*data) : std::string();
-}
-
-TestHttpResponse picture(const std::string& name) {
-  TestHttpResponse reply;
-  reply.body = fixtureBytes(name);
-  reply.contentType = "image/png";
-  return reply;
-}
 
 class IconProviderTest : public PackageRecordsFixture {
  protected:
@@ -95,7 +84,7 @@ TEST_F(IconProviderTest, CategoriesFollowTheirOwnImageThenTheTable) {
 }
 
 TEST_F(IconProviderTest, AMissingIconIsDownloadedOnceStoredRecordedAndAnnounced) {
-  TestHttpResponse slow = picture("package-icon.png");
+  TestHttpResponse slow = IconFixtures::reply("package-icon.png");
   slow.delay = std::chrono::milliseconds(300);
   server.respond("/icons/a.png", slow);
   std::string url = server.url("/icons/a.png");
@@ -114,7 +103,7 @@ TEST_F(IconProviderTest, AMissingIconIsDownloadedOnceStoredRecordedAndAnnounced)
   EXPECT_EQ(server.requestCount(), 1u);
   EXPECT_EQ(packageNotices, std::vector<std::string>{"com.example.a"});
   EXPECT_TRUE(Files::exists(record("com.example.a")->iconPath()));
-  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.a")), fixtureBytes("package-icon.png"));
+  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.a")), IconFixtures::bytes("package-icon.png"));
   finishDownloads();
   EXPECT_EQ(server.requestCount(), 1u) << "answered from the cache";
 }
@@ -140,7 +129,7 @@ TEST_F(IconProviderTest, FailedRepliesStoreNothingAndAreTriedAgain) {
 }
 
 TEST_F(IconProviderTest, AStorePlaceholderMarksTheRecordAndIsNeverFetchedAgain) {
-  server.respond("/store.example/icon@2x/com.example.p.png", picture("store-placeholder.png"));
+  server.respond("/store.example/icon@2x/com.example.p.png", IconFixtures::reply("store-placeholder.png"));
   std::string url = server.url("/store.example/icon@2x/com.example.p.png");
   addWithIcon("com.example.p", url, "Themes");
 
@@ -156,7 +145,7 @@ TEST_F(IconProviderTest, AStorePlaceholderMarksTheRecordAndIsNeverFetchedAgain) 
   EXPECT_EQ(server.requestCount(), 1u);
 
   // The same picture from any other host is an icon like any other.
-  server.respond("/elsewhere/p.png", picture("store-placeholder.png"));
+  server.respond("/elsewhere/p.png", IconFixtures::reply("store-placeholder.png"));
   addWithIcon("com.example.q", server.url("/elsewhere/p.png"));
   KVIconProvider::packageIconForIdentifier("com.example.q");
   ASSERT_TRUE(server.waitForRequests(2));
@@ -165,13 +154,13 @@ TEST_F(IconProviderTest, AStorePlaceholderMarksTheRecordAndIsNeverFetchedAgain) 
 }
 
 TEST_F(IconProviderTest, AnOverrideURLBecomesTheRecordsIconOnceItsDownloadSucceeds) {
-  server.respond("/override.png", picture("package-icon.png"));
+  server.respond("/override.png", IconFixtures::reply("package-icon.png"));
   addWithIcon("com.example.o", "https://elsewhere.example/old.png");
   KVIconProvider::packageIconForIdentifier("com.example.o", server.url("/override.png"));
   ASSERT_TRUE(server.waitForRequests(1));
   finishDownloads();
   EXPECT_EQ(record("com.example.o")->iconURL(), server.url("/override.png"));
-  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.o")), fixtureBytes("package-icon.png"));
+  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.o")), IconFixtures::bytes("package-icon.png"));
 }
 
 TEST_F(IconProviderTest, LocalIconsAreCopiedOnlyWhenTheyAreSmallRegularPictures) {
@@ -181,9 +170,9 @@ TEST_F(IconProviderTest, LocalIconsAreCopiedOnlyWhenTheyAreSmallRegularPictures)
   addWithIcon("com.example.local", "file:///var/mobile/icons/good.png");
 
   auto first = KVIconProvider::packageIconForIdentifier("com.example.local");
-  EXPECT_EQ(bytesOf(first), fixtureBytes("package-icon.png")) << "copied and answered on first use";
+  EXPECT_EQ(bytesOf(first), IconFixtures::bytes("package-icon.png")) << "copied and answered on first use";
   ASSERT_TRUE(Files::removeItem(folder + "/good.png"));
-  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.local")), fixtureBytes("package-icon.png"))
+  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.local")), IconFixtures::bytes("package-icon.png"))
       << "then answered from the cache";
 
   // What a hostile index may point at: a pipe nobody writes, a sparse file of 2 GB, a
@@ -219,7 +208,7 @@ TEST_F(IconProviderTest, SourcesShowTheirDownloadedIconOrTheirDefault) {
   EXPECT_EQ(name(KVIconProvider::sourceIconForSource(std::nullopt)), "KVCydiaSource.png");
 
   std::string location = server.url("/repo/");
-  server.respond("/repo/CydiaIcon.png", picture("source-icon.jpg"));
+  server.respond("/repo/CydiaIcon.png", IconFixtures::reply("source-icon.jpg"));
   addSource(location);
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation(location)), "KVCydiaSource.png") << "no icon URL yet";
   db()->write([&] {
@@ -231,7 +220,7 @@ TEST_F(IconProviderTest, SourcesShowTheirDownloadedIconOrTheirDefault) {
   finishDownloads();
   EXPECT_EQ(sourceNotices, std::vector<std::string>{location});
   EXPECT_TRUE(Files::exists(KVIconProvider::_iconPathWithKey(KVIconProvider::schemeLessLocation(location))));
-  EXPECT_EQ(bytesOf(KVIconProvider::sourceIconForLocation(location)), fixtureBytes("source-icon.jpg"));
+  EXPECT_EQ(bytesOf(KVIconProvider::sourceIconForLocation(location)), IconFixtures::bytes("source-icon.jpg"));
   EXPECT_EQ(server.requestCount(), 1u) << "the known repositories are never fetched";
 
   KVIconProvider::removeSourceIconWithLocation(location);
@@ -254,7 +243,7 @@ TEST_F(IconProviderTest, CacheFilesAreReplacedWithoutFollowingALinkOutOfTheRoot)
   TempDir outside;
   std::string target = outside.file("host-file");
   { std::ofstream(target) << "host data"; }
-  server.respond("/icon.png", picture("package-icon.png"));
+  server.respond("/icon.png", IconFixtures::reply("package-icon.png"));
   std::string url = server.url("/icon.png");
   addWithIcon("com.example.link", url);
   ASSERT_TRUE(KVIconProvider::_ensureCacheDirectoryExists());
@@ -265,7 +254,7 @@ TEST_F(IconProviderTest, CacheFilesAreReplacedWithoutFollowingALinkOutOfTheRoot)
   finishDownloads();
   EXPECT_EQ(*Files::readText(target), "host data");
   EXPECT_FALSE(std::filesystem::is_symlink(record("com.example.link")->iconPath()));
-  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.link")), fixtureBytes("package-icon.png"));
+  EXPECT_EQ(bytesOf(KVIconProvider::packageIconForIdentifier("com.example.link")), IconFixtures::bytes("package-icon.png"));
 }
 
 }  // namespace

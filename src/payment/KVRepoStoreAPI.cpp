@@ -1,11 +1,12 @@
 #include "payment/KVRepoStoreAPI.h"
 
 #include "account/KVKeychainBindings.h"
+#include "core/KVErrorDomain.h"
 #include "core/KVPlatform.h"
+#include "core/KVServiceCall.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
-#include "foundation/URLSession.h"
 #include "payment/KVRepoStoreProtocol.h"
 #include "payment/KVRepoStoreRecords.h"
 
@@ -15,10 +16,12 @@ namespace {
 std::string tokenKey(const std::string& location) { return location + "_token"; }
 std::string secretKey(const std::string& location) { return location + "_payment"; }
 
+using Acceptance = KVServiceCall::Acceptance;
+
 // Sends one request on a session of its own; the reply comes on that session's queue.
-void send(const URLRequest& request, URLSessionDataCompletion completion) {
-  auto session = URLSession::sessionWithConfiguration(NSURLSessionConfigurationNoCache::noCacheConfigureation());
-  session->dataTaskWithRequest(request, std::move(completion))->resume();
+void send(const URLRequest& request, const Acceptance& acceptance, KVServiceCall::Handler handler) {
+  KVServiceCall::send(request, NSURLSessionConfigurationNoCache::noCacheConfigureation(), acceptance,
+                      std::move(handler));
 }
 
 // A failed check before any request: code 0, logged, completion at once.
@@ -106,32 +109,33 @@ Value deviceMembers(Value members) {
   return members;
 }
 
-// The handler of a reply that must pass acceptance. A failure completes the call with
+// Sends a request whose reply must pass acceptance. A failure completes the call with
 // failed YES after one log line: "<check> failed for (<subject>) with error: (...)"
 // naming the transport error or the status when `check` is given, else the error's
 // message. An accepted reply goes to `read`, which answers the failed flag, or nothing
 // when the completion is kept for later.
 template <typename R>
-URLSessionDataCompletion acceptedReply(std::shared_ptr<R> response, KVRepoStoreAPI::Completion<R> completion,
-                                       const char* statusMessage, std::string parseMessage,
-                                       std::function<std::optional<bool>(const Value& json, int status)> read,
-                                       const char* check = nullptr, std::string subject = {}) {
-  return [=](std::optional<Data> data, URLResponseRef reply, ErrorRef transport) {
-    Value json;
-    int status = statusOf(reply);
-    if (ErrorRef error = acceptReply(transport, reply, data, statusMessage, parseMessage, &json)) {
+void sendAccepted(const URLRequest& request, std::shared_ptr<R> response, KVRepoStoreAPI::Completion<R> completion,
+                  const char* statusMessage, std::string parseMessage,
+                  std::function<std::optional<bool>(const Value& json, int status)> read,
+                  const char* check = nullptr, std::string subject = {}) {
+  Acceptance acceptance{Acceptance::Body::JSONObject, statusMessage, std::move(parseMessage)};
+  send(request, acceptance, [=](Expected<KVServiceReply> reply) {
+    if (!reply) {
+      const ErrorRef& error = reply.error();
       if (check)
         KVLog("%s failed for (%s) with error: (%s)", check, subject.c_str(),
-              transport ? transport->localizedDescription().c_str() : qblog::format("status: %ld", long(status)).c_str());
+              error->domain == KVErrorDomain ? qblog::format("status: %ld", long(error->code)).c_str()
+                                             : error->localizedDescription().c_str());
       else
         logError(error);
       response->error = error;
       if (completion) completion(true, response);
       return;
     }
-    std::optional<bool> failed = read(json, status);
+    std::optional<bool> failed = read(reply->json(), reply->status());
     if (failed && completion) completion(*failed, response);
-  };
+  });
 }
 }  // namespace
 
@@ -176,17 +180,12 @@ void KVRepoStoreAPI::endpointForSourceLocation(const std::string& location,
   if (location.empty()) return failCheck(completion, response, "Endpoint request failed, missing source location");
   // A plain GET: no factory headers.
   URLRequest request(URL::fromString(joinAddress(location, "payment_endpoint")));
-  send(request, [location, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef error) {
-    int status = statusOf(reply);
+  Acceptance acceptance;
+  acceptance.statusMessage = "Endpoint request failed, communication with the server failed (%ld)";
+  send(request, acceptance, [location, response, completion](Expected<KVServiceReply> reply) {
     bool failed = true;
-    if (error) {
-      response->error = error;
-    } else if (status != 200 && status != 304) {
-      response->error = makeError(
-          status, qblog::format("Endpoint request failed, communication with the server failed (%ld)", long(status)));
-    } else {
-      readEndpointReply(location, data.value_or(Data{}), status, *response, &failed);
-    }
+    if (!reply) response->error = reply.error();
+    else readEndpointReply(location, reply->body(), reply->status(), *response, &failed);
     if (response->error) logError(response->error);
     if (completion) completion(failed, response);
   });
@@ -200,12 +199,12 @@ void KVRepoStoreAPI::vendorInfoForSourceLocation(const std::string& location,
   if (!source) return;
   auto request = check.request(*source, "info", "GET");
   if (!request) return;
-  send(*request, acceptedReply<RepoStoreVendorInfoResponse>(
+  sendAccepted<RepoStoreVendorInfoResponse>(*request,
                      response, completion, "Vendor info request failed, communication with the server failed (%ld)",
                      "Vendor info request failed, unable to parse response", [response](const Value& json, int status) {
                        readVendorInfo(json, status, *response);
                        return std::optional<bool>(false);
-                     }));
+                     });
 }
 
 void KVRepoStoreAPI::userSignoutForSourceLocation(const std::string& location,
@@ -224,23 +223,22 @@ void KVRepoStoreAPI::userSignoutForSourceLocation(const std::string& location,
   }
   auto request = check.request(*source, "sign_out", "POST", Value::dict({{"token", *token}}));
   if (!request) return;
-  send(*request, [this, location, response, completion](std::optional<Data> data, URLResponseRef reply, ErrorRef e) {
-    int status = statusOf(reply);
-    // Any JSON object is the service's answer, whatever the status.
-    std::string parserError;
-    auto json = data && !e ? Value::fromJSON(*data, &parserError) : std::nullopt;
-    if (json && json->isDictionary()) {
-      invalidateCredentialsForSourceLocation(location);
-      readSignout(*json, status, *response);
-      if (completion) completion(false, response);
-      return;
-    }
-    if (e || (status != 200 && status != 304)) {
-      response->error = e;
-    } else if (json || parserError.empty()) {
-      response->error = makeError(status, "Failed to parse response");
+  send(*request, Acceptance{}, [this, location, response, completion](Expected<KVServiceReply> reply) {
+    int status = reply ? reply->status() : 0;
+    if (!reply) {
+      response->error = reply.error();
     } else {
-      response->error = ::makeError("NSCocoaErrorDomain", 3840, parserError);
+      // Any JSON object is the service's answer, whatever the status.
+      auto json = KVServiceReply::parseJSON(reply->body());
+      if (json && json->isDictionary()) {
+        invalidateCredentialsForSourceLocation(location);
+        readSignout(*json, status, *response);
+        if (completion) completion(false, response);
+        return;
+      }
+      if (status != 200 && status != 304) response->error = nullptr;
+      else if (json) response->error = makeError(status, "Failed to parse response");
+      else response->error = json.error();
     }
     KVLog("Failed to sign out of source (%s) with error: (%s)", location.c_str(),
           response->error ? response->error->localizedDescription().c_str() : qblog::format("status: %ld", long(status)).c_str());
@@ -259,12 +257,12 @@ void KVRepoStoreAPI::userInfoForSourceLocation(const std::string& location,
   Value body = deviceMembers(Value::dict({{"token", storedTokenForSourceLocation(location).value_or("")}}));
   auto request = check.request(*source, "user_info", "POST", body);
   if (!request) return;
-  send(*request, acceptedReply<RepoStoreUserInfoResponse>(
+  sendAccepted<RepoStoreUserInfoResponse>(*request,
                      response, completion, "User info request failed, communication with the server failed (%ld)",
                      "User info request failed, unable to parse response", [response](const Value& json, int status) {
                        readUserInfo(json, status, *response);
                        return std::optional<bool>(false);
-                     }));
+                     });
 }
 
 void KVRepoStoreAPI::purchaseInfoForPackageWithIdentifier(const std::string& identifier,
@@ -280,12 +278,12 @@ void KVRepoStoreAPI::purchaseInfoForPackageWithIdentifier(const std::string& ide
   auto request = check.request(*source, "package/" + identifier + "/info", "POST",
                                deviceMembers(Value::dict({{"token", *token}})));
   if (!request) return;
-  send(*request, acceptedReply<RepoStorePackageInfoResponse>(
+  sendAccepted<RepoStorePackageInfoResponse>(*request,
                      response, completion, "Communication with the server failed (%ld)", "Failed to parse response",
                      [response](const Value& json, int status) {
                        return std::optional<bool>(readPackageInfo(json, status, *response));
                      },
-                     "Paid package check", identifier));
+                     "Paid package check", identifier);
 }
 
 void KVRepoStoreAPI::purchasePackageWithIdentifier(const std::string& identifier,
@@ -318,7 +316,7 @@ void KVRepoStoreAPI::purchasePackageWithIdentifier(const std::string& identifier
     performWebAuthenticationWithURL(*response->url);
     return std::nullopt;
   };
-  send(*request, acceptedReply<RepoStorePackagePurchaseResponse>(
+  sendAccepted<RepoStorePackagePurchaseResponse>(*request,
                      response, completion, "Purchase request failed, communication with the server failed (%ld)",
-                     "Purchase request failed, unable to parse response", read, "Purchase check", identifier));
+                     "Purchase request failed, unable to parse response", read, "Purchase check", identifier);
 }

@@ -46,24 +46,6 @@ URLRequest makeRequest(const std::optional<URL>& url, const std::string& method,
   return request;
 }
 
-int statusOf(const URLResponseRef& response) { return response ? response->statusCode() : 0; }
-
-ErrorRef acceptReply(const ErrorRef& transportError, const URLResponseRef& response, const std::optional<Data>& data,
-                     const char* statusMessage, const std::string& parseMessage, Value* json) {
-  if (transportError) return transportError;
-  int status = statusOf(response);
-  if (status != 200 && status != 304) return makeError(status, qblog::format(statusMessage, static_cast<long>(status)));
-  std::string parserError;
-  auto parsed = data ? Value::fromJSON(*data, &parserError) : std::nullopt;
-  if (!parsed) {
-    if (!parserError.empty()) return ::makeError("NSCocoaErrorDomain", 3840, parserError);
-    return makeError(status, parseMessage);
-  }
-  if (!parsed->isDictionary()) return makeError(status, parseMessage);
-  *json = std::move(*parsed);
-  return nullptr;
-}
-
 bool boolMember(const Value& json, const std::string& key) {
   const Value& v = json[key];
   if (v.isNumber() || v.isString()) return v.asBool(false);

@@ -7,7 +7,6 @@
 
 #include "foundation/Error.h"
 #include "foundation/URLRequest.h"
-#include "foundation/URLResponse.h"
 #include "payment/KVRepoStoreResponseFactory.h"
 
 namespace KVRepoStoreProtocol {
@@ -28,14 +27,6 @@ bool isURL(const std::string& text);
 // length and the compact JSON of `members` (all texts).
 URLRequest makeRequest(const std::optional<URL>& url, const std::string& method,
                        const std::optional<Value>& members = std::nullopt);
-
-// Reply acceptance: a transport error, a status other than 200 and 304 (code = the
-// status, `statusMessage` with "%ld"), a body that is no JSON (the parser's error) or
-// no JSON object (`parseMessage`, code = the status) fail; otherwise `json` holds the
-// object.
-ErrorRef acceptReply(const ErrorRef& transportError, const URLResponseRef& response, const std::optional<Data>& data,
-                     const char* statusMessage, const std::string& parseMessage, Value* json);
-int statusOf(const URLResponseRef& response);
 
 // Reading of accepted replies.
 void readEndpointReply(const std::string& location, const Data& body, int status, RepoStoreEndpointResponse& out,

@@ -5,6 +5,22 @@
 #include "account/KVVendorService.h"
 #include "database/KVRSource.h"
 
+using namespace KVVendorService;
+
+namespace {
+bool holds(const std::vector<KVSearchedRepo>& list, const KVSearchedRepo& entry) {
+  return std::find(list.begin(), list.end(), entry) != list.end();
+}
+
+KVServiceCall::Handler answer(KVSearchRepositories::Completion completion,
+                              std::function<void(const KVServiceReply&)> apply) {
+  return [completion = std::move(completion), apply = std::move(apply)](Expected<KVServiceReply> reply) {
+    if (reply) apply(*reply);
+    if (completion) completion(reply ? std::optional<std::string>("Success") : std::nullopt);
+  };
+}
+}  // namespace
+
 KVSearchRepositories& KVSearchRepositories::instance() {
   static KVSearchRepositories* shared = new KVSearchRepositories();  // lives as long as the process
   return *shared;
@@ -15,37 +31,56 @@ std::vector<KVSearchedRepo> KVSearchRepositories::repositories() const {
   return repositories_;
 }
 
+void KVSearchRepositories::resetForTesting() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  repositories_.clear();
+  submitted_.clear();
+}
+
+void KVSearchRepositories::replaceWithReply(const Value& reply) {
+  std::vector<KVSearchedRepo> entries;
+  for (const Value& element : *reply.arrayPtr()) {
+    auto entry = KVSearchedRepo::searchedRepoWithJSON(element);
+    if (entry && !holds(entries, *entry) && !entry->isInvalid()) entries.push_back(std::move(*entry));
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  repositories_ = std::move(entries);
+}
+
+void KVSearchRepositories::searchRepository(const std::string& query, Completion completion) {
+  search("reposearch/reposearch.php", query,
+         answer(std::move(completion), [this](const KVServiceReply& reply) { replaceWithReply(reply.json()); }));
+}
+
+void KVSearchRepositories::listOnlineRepositoriesWithCompletionHandler(Completion completion) {
+  get("reposearch/repolist.php", {{"key", kClientKey}}, Blank::Percent20,
+      json(KVServiceCall::Acceptance::Body::JSONArray),
+      answer(std::move(completion), [this](const KVServiceReply& reply) { replaceWithReply(reply.json()); }));
+}
+
 void KVSearchRepositories::addRepository(const std::string& location, Completion completion) {
   if (location.size() < 10) return;
   auto source = KVRSource::objectForPrimaryKey(location);
   auto entry = KVSearchedRepo::searchedRepoWithSource(source ? &*source : nullptr);
   if (!entry || entry->isInvalid()) return;
   {
+    // Checked and claimed in one step, so refreshes submitting at once send it once.
     std::lock_guard<std::mutex> lock(mutex_);
-    if (std::find(repositories_.begin(), repositories_.end(), *entry) != repositories_.end()) return;
+    if (holds(repositories_, *entry) || !submitted_.emplace(*entry->url, *entry->name).second) return;
   }
-  std::string body = KVVendorService::formBody({{"key", KVVendorService::kClientKey},
-                                                {"icon", entry->icon.value_or("")},
-                                                {"name", *entry->name},
-                                                {"url", *entry->url},
-                                                {"description", *entry->desc},
-                                                {"maintainer", *entry->maintainer},
-                                                {"category", *entry->category}});
-  KVVendorService::postForm(KVVendorService::endpointURL("reposearch/addrepo.php"), body,
-                            [this, entry = *entry, completion](std::optional<Data> reply, ErrorRef) {
-                              {
-                                std::lock_guard<std::mutex> lock(mutex_);
-                                repositories_.push_back(entry);
-                              }
-                              if (!completion) return;
-                              if (!reply) return completion(std::nullopt);
-                              std::string text;
-                              for (uint8_t byte : *reply) text.push_back(byte < 0x80 ? char(byte) : '?');
-                              completion(text);
-                            });
-}
-
-void KVSearchRepositories::resetForTesting() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  repositories_.clear();
+  post("reposearch/addrepo.php",
+       {{"key", kClientKey},
+        {"icon", entry->icon.value_or("")},
+        {"name", *entry->name},
+        {"url", *entry->url},
+        {"description", *entry->desc},
+        {"maintainer", *entry->maintainer},
+        {"category", *entry->category}},
+       KVServiceCall::Acceptance{}, [this, entry = *entry, completion](Expected<KVServiceReply> reply) {
+         {
+           std::lock_guard<std::mutex> lock(mutex_);
+           if (!holds(repositories_, entry)) repositories_.push_back(entry);
+         }
+         if (completion) completion(reply ? std::optional(reply->text()) : std::nullopt);
+       });
 }

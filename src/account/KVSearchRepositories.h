@@ -1,11 +1,14 @@
 #pragma once
-// The vendor service's directory of repositories, as far as the refresh needs it: the
-// entries known to this process, and the submission of a refreshed source so that the
-// directory grows from its users' devices.
+// The vendor service's directory of repositories: searching it, reading it whole, and
+// submitting the sources users add and refresh, so that it grows from their devices.
+// The entries of the last search or read (extended by submissions) are read as a copy
+// from any thread; up to 15 refreshes submit at once.
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "account/KVSearchedRepo.h"
@@ -18,17 +21,29 @@ class KVSearchRepositories {
 
   std::vector<KVSearchedRepo> repositories() const;
 
+  // Nothing at all for a query of fewer than 3 characters; otherwise "Success" once
+  // `repositories` holds the reply's valid entries (each once), nothing (and the entries
+  // unchanged) on a failure.
+  void searchRepository(const std::string& query, Completion completion);
+  // The whole directory, answered as the search is; `completion` may be empty.
+  void listOnlineRepositoriesWithCompletionHandler(Completion completion = nullptr);
+
   // Submits the source at `location` (10 characters at least) when its record makes a
-  // valid entry that the list lacks. Whatever the reply, the entry then joins the list,
-  // so the source is submitted once per run; `completion` hears the reply as ASCII text
+  // valid entry that the list lacks and that this run has not submitted yet. Whatever
+  // the reply, the entry then joins the list; `completion` hears the reply as text
   // (nothing after a transport error), on the request's queue.
   void addRepository(const std::string& location, Completion completion = nullptr);
 
-  // Forgets every entry, as a new process would. For tests.
+  // Forgets every entry and submission, as a new process would. For tests.
   void resetForTesting();
 
  private:
   KVSearchRepositories() = default;
+  // Replaces the entries with the reply's, as a search and a read of the directory do.
+  void replaceWithReply(const Value& reply);
+
   mutable std::mutex mutex_;
   std::vector<KVSearchedRepo> repositories_;
+  // Location and name of every entry submitted in this run, answered or not.
+  std::set<std::pair<std::string, std::string>> submitted_;
 };

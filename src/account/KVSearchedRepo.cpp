@@ -2,8 +2,28 @@
 
 #include <functional>
 
+#include "account/KVVendorService.h"
 #include "database/KVRSource.h"
+#include "foundation/Log.h"
 #include "foundation/URL.h"
+
+std::optional<KVSearchedRepo> KVSearchedRepo::searchedRepoWithJSON(const Value& element) {
+  using KVVendorService::textMember;
+  if (!element.isDictionary()) return std::nullopt;
+  KVSearchedRepo repo;
+  repo.name = textMember(element, "name");
+  repo.url = textMember(element, "url");
+  if ((repo.name && repo.name->empty()) || (repo.url && repo.url->empty())) return std::nullopt;
+  if (!repo.url || !URL::fromString(*repo.url)) {
+    KVLog("nil url");
+    return std::nullopt;
+  }
+  repo.icon = textMember(element, "icon");
+  repo.desc = textMember(element, "description");
+  repo.maintainer = textMember(element, "maintainer");
+  repo.category = textMember(element, "category");
+  return repo;
+}
 
 std::optional<KVSearchedRepo> KVSearchedRepo::searchedRepoWithSource(const KVRSource* source) {
   if (!source || !source->name() || source->location().empty()) return std::nullopt;

@@ -2,7 +2,11 @@
 
 #include <functional>
 
+#include "account/KVFeaturedPackagesMethods.h"
+#include "account/KVNewsRetrieval.h"
+#include "account/KVSearchDeveloper.h"
 #include "account/KVSearchRepositories.h"
+#include "account/KVStatistics.h"
 #include "account/KVVendorService.h"
 #include "core/KVKnownRepositories.h"
 #include "core/KVPipelineManager.h"
@@ -30,10 +34,21 @@ const Reset kResets[] = {
     {"known repositories", [] { KVKnownRepositories::resetLocations(); }},
     // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port
     // nobody listens on.
-    {"vendor service", [] { KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL()); }},
+    {"vendor service",
+     [] {
+       KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL());
+       KVVendorService::setRequestTimeout(KVVendorService::kDefaultRequestTimeout);
+     }},
     // The refresh asks the compatibility list for every package it writes.
     {"compatibility service", [] { TweakCompatibilityManager::setServiceBaseURL(TestHttpServer::closedBaseURL()); }},
-    {"repository directory", [] { KVSearchRepositories::instance().resetForTesting(); }},
+    {"vendor service's results",
+     [] {
+       KVSearchRepositories::instance().resetForTesting();
+       KVSearchDeveloper::instance().resetForTesting();
+       KVStatistics::instance().resetForTesting();
+       KVFeaturedPackagesMethods::instance().resetForTesting();
+       KVNewsRetrieval::instance().resetForTesting();
+     }},
     {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
     {"connections", [] { TestRoot{}; }},
 };

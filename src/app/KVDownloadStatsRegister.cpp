@@ -1,5 +1,7 @@
 #include "app/KVDownloadStatsRegister.h"
 
+#include "account/KVStatistics.h"
+#include "database/KVRPackage.h"
 #include "foundation/Log.h"
 
 void KVDownloadStatsRegister::registerPackage(const std::string& identifier) {
@@ -21,9 +23,15 @@ void KVDownloadStatsRegister::postDownloadStatsForRegisteredPackages() {
   }
   for (const auto& [identifier, downloaded] : entries) {
     if (!downloaded) continue;
-    // The vendor service's statistics client is not built yet: what it would be sent is
-    // said in the log, loudly, so nothing is lost silently.
-    KVLog("*** No statistics client is built yet: the download of %s was not counted", identifier.c_str());
+    auto package = KVRPackage::objectForPrimaryKey(identifier);
+    if (!package) {
+      KVLog("No package record for %s: its download is not counted", identifier.c_str());
+      continue;
+    }
+    // The service's answer is not used.
+    KVStatistics::instance().postPackageStatisticForIdentifier(
+        identifier, package->maintainer().value_or(""), package->sourceLocation().value_or(""),
+        package->version().value_or(""), 1, 0, nullptr);
   }
 }
 

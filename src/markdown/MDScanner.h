@@ -88,12 +88,19 @@ class MDScanner {
   size_t skipEmptyLines();
   size_t skipIndentationUpTo(size_t width);
   size_t skipNestedBracketsWithDelimiter(char32_t delimiter);
-  // Passes bytes while table[byte] is true, within the line; returns how many.
-  size_t skipBytes(const bool (&table)[256]) {
-    const size_t start = location_;
+  // Passes bytes while table[byte] is true, within the line; returns how many. With
+  // `loneSpaces`, also every space not followed by another one.
+  size_t skipBytes(const bool (&table)[256], bool loneSpaces = false) {
+    const size_t start = location_, end = lineEnd_;
     const char* data = string_.data();
-    while (location_ < lineEnd_ && table[static_cast<unsigned char>(data[location_])]) ++location_;
-    return location_ - start;
+    size_t i = start;  // not the member: the bytes read might alias it
+    while (true) {
+      while (i < end && table[static_cast<unsigned char>(data[i])]) ++i;
+      if (!loneSpaces || i == end || data[i] != ' ' || (i + 1 < end && data[i + 1] == ' ')) break;
+      ++i;
+    }
+    location_ = i;
+    return i - start;
   }
   // Whether only whitespace is left on the line (without moving).
   bool restIsBlank() const;

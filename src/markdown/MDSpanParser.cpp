@@ -182,12 +182,15 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
       runStart = wordStart = scanner.location();
     } else {
       const size_t from = scanner.location();
-      if (scanner.skipBytes(plainBytes) == 0) {
+      // Where no element can start and no test can pass (a plain character next, and
+      // a test that needs a marker or the end of the text), the step goes on over the
+      // plain run at once: the result is the same, with fewer turns. A lone space
+      // starts nothing (a line break needs two) and no marker test passes right
+      // after one, so such runs go on over it too.
+      const bool loneSpaces = test.kind != ClosingTest::TableCell;
+      if (scanner.skipBytes(plainBytes, loneSpaces) == 0) {
         scanner.advance();
-        // Where no element can start and no test can pass (a plain character next, and
-        // a test that needs a marker or the end of the text), the step goes on over the
-        // plain run at once: the result is the same, with half the turns.
-        if (test.kind != ClosingTest::TableCell) scanner.skipBytes(plainBytes);
+        if (loneSpaces) scanner.skipBytes(plainBytes, true);
       }
       if (autolinks) {
         for (size_t i = scanner.location(); i > from; --i) {

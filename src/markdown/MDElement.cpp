@@ -1,5 +1,6 @@
 #include "markdown/MDElement.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace markdown {
@@ -21,7 +22,6 @@ MDElement* MDElementList::operator[](size_t index) const {
 }
 
 void MDElementList::append(MDElement* element) {
-  element->previous_ = last_;
   element->next_ = nullptr;
   if (last_) {
     last_->next_ = element;
@@ -32,13 +32,8 @@ void MDElementList::append(MDElement* element) {
 }
 
 void MDElementList::prepend(MDElement* element) {
-  element->previous_ = nullptr;
   element->next_ = first_;
-  if (first_) {
-    first_->previous_ = element;
-  } else {
-    last_ = element;
-  }
+  if (!first_) last_ = element;
   first_ = element;
 }
 
@@ -49,7 +44,6 @@ void MDElementList::append(const MDElementList& others) {
     return;
   }
   last_->next_ = others.first_;
-  others.first_->previous_ = last_;
   last_ = others.last_;
 }
 
@@ -64,6 +58,8 @@ std::vector<MDElement*> MDElementList::toVector() const {
 MDElement::~MDElement() {
   for (MDElement* child : children_)
     if (child->parent_ == this) child->parent_ = nullptr;
+  if (innerRanges.data_)
+    resource_->deallocate(innerRanges.data_, innerRanges.capacity_ * sizeof(MDRange), alignof(MDRange));
   if (fields_) {
     fields_->~Fields();
     resource()->deallocate(fields_, sizeof(Fields), alignof(Fields));
@@ -83,18 +79,33 @@ void MDElement::addChild(MDElement* child) {
 
 void MDElement::removeChild(MDElement* child) {
   if (child->parent_ != this) return;
-  if (child->previous_) {
-    child->previous_->next_ = child->next_;
+  MDElement* previous = nullptr;
+  for (MDElement* e = children_.first_; e != child; e = e->next_) previous = e;
+  if (previous) {
+    previous->next_ = child->next_;
   } else {
     children_.first_ = child->next_;
   }
-  if (child->next_) {
-    child->next_->previous_ = child->previous_;
-  } else {
-    children_.last_ = child->previous_;
-  }
-  child->previous_ = child->next_ = nullptr;
+  if (children_.last_ == child) children_.last_ = previous;
+  child->next_ = nullptr;
   child->parent_ = nullptr;
+}
+
+void MDElement::growInnerRanges() {
+  const uint32_t capacity = innerRanges.capacity_ == 0 ? 4 : innerRanges.capacity_ * 2;
+  auto* data = static_cast<MDRange*>(resource_->allocate(capacity * sizeof(MDRange), alignof(MDRange)));
+  std::copy(innerRanges.begin(), innerRanges.end(), data);
+  if (innerRanges.data_)
+    resource_->deallocate(innerRanges.data_, innerRanges.capacity_ * sizeof(MDRange), alignof(MDRange));
+  innerRanges.data_ = data;
+  innerRanges.capacity_ = capacity;
+}
+
+void MDElement::setInnerRanges(std::span<const MDRange> ranges) {
+  innerRanges.size_ = 0;
+  while (innerRanges.capacity_ < ranges.size()) growInnerRanges();
+  std::copy(ranges.begin(), ranges.end(), innerRanges.data_);
+  innerRanges.size_ = static_cast<uint32_t>(ranges.size());
 }
 
 MDElement* MDElement::removeLastChild() {

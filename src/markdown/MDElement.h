@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory_resource>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,17 +84,35 @@ class MDElementList {
   MDElement* last_ = nullptr;
 };
 
+// The content ranges of an element, kept in its memory resource; they change only
+// through the element.
+class MDRangeList {
+ public:
+  bool empty() const { return size_ == 0; }
+  size_t size() const { return size_; }
+  const MDRange* begin() const { return data_; }
+  const MDRange* end() const { return data_ + size_; }
+  const MDRange& operator[](size_t index) const { return data_[index]; }
+  const MDRange& back() const { return data_[size_ - 1]; }
+  MDRange& back() { return data_[size_ - 1]; }
+  operator std::span<const MDRange>() const { return {data_, size_}; }
+
+ private:
+  friend class MDElement;
+  MDRange* data_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
+};
+
 class MDElement {
  public:
   MDRange range;
-  std::pmr::vector<MDRange> innerRanges;
-  MDElementType type = MDElementType::None;
-  int8_t alignment = 0;  // table cells: 0 none, 1 left, 2 center, 3 right
-  uint8_t level = 0;     // headers: 1 to 6
+  MDRangeList innerRanges;
+  // type, alignment and level: see the end (they share a word with private fields).
 
   // An element whose ranges and fields come from `resource` (the document's arena for
   // the elements of a parse).
-  explicit MDElement(std::pmr::memory_resource* resource = std::pmr::get_default_resource()) : innerRanges(resource) {}
+  explicit MDElement(std::pmr::memory_resource* resource = std::pmr::get_default_resource()) : resource_(resource) {}
   MDElement(const MDElement&) = delete;
   MDElement& operator=(const MDElement&) = delete;
   ~MDElement();
@@ -101,12 +120,13 @@ class MDElement {
   // Entities: the text written in their place; images: the alternative text; inline
   // tags: the tag's name.
   std::optional<std::string_view> stringValue() const {
-    if (hasStringValue_) return stringValue_;
+    if (hasStringValue_) return std::string_view(stringValue_, stringLength_);
     return std::nullopt;
   }
   // A text that outlives the element (a literal, or a piece of the document's source).
   void setStringValue(std::string_view lasting) {
-    stringValue_ = lasting;
+    stringValue_ = lasting.data();
+    stringLength_ = static_cast<uint32_t>(lasting.size());
     hasStringValue_ = true;
   }
   // A text of its own (copied).
@@ -134,12 +154,15 @@ class MDElement {
   void setChildren(const MDElementList& children);
   MDElement* parent() const { return parent_; }
   MDElement* nextSibling() const { return next_; }
-  MDElement* previousSibling() const { return previous_; }
 
-  void addInnerRange(MDRange range) { innerRanges.push_back(range); }
-  void removeLastInnerRange() {
-    if (!innerRanges.empty()) innerRanges.pop_back();
+  void addInnerRange(MDRange range) {
+    if (innerRanges.size_ == innerRanges.capacity_) growInnerRanges();
+    innerRanges.data_[innerRanges.size_++] = range;
   }
+  void removeLastInnerRange() {
+    if (!innerRanges.empty()) --innerRanges.size_;
+  }
+  void setInnerRanges(std::span<const MDRange> ranges);
   void addChild(MDElement* child);
   // Removes that very element (not an equal one) and clears its parent.
   void removeChild(MDElement* child);
@@ -161,7 +184,8 @@ class MDElement {
     std::pmr::string href, title, identifier, language, ownedString;
     unsigned present = 0;
   };
-  std::pmr::memory_resource* resource() const { return innerRanges.get_allocator().resource(); }
+  std::pmr::memory_resource* resource() const { return resource_; }
+  void growInnerRanges();
   Fields& fields() {
     if (!fields_) fields_ = new (resource()->allocate(sizeof(Fields), alignof(Fields))) Fields(resource());
     return *fields_;
@@ -181,13 +205,21 @@ class MDElement {
     }
   }
 
+  // Small, as a long text has tens of thousands of elements: siblings are linked one
+  // way only, and the short fields share one word.
   MDElementList children_;
   MDElement* parent_ = nullptr;
-  MDElement* previous_ = nullptr;
   MDElement* next_ = nullptr;
+  std::pmr::memory_resource* resource_;
   Fields* fields_ = nullptr;
-  std::string_view stringValue_;
-  bool hasStringValue_ = false;  // beside the small public fields: one word for all
+  const char* stringValue_ = nullptr;
+  uint32_t stringLength_ = 0;
+  bool hasStringValue_ = false;
+
+ public:
+  MDElementType type = MDElementType::None;
+  int8_t alignment = 0;  // table cells: 0 none, 1 left, 2 center, 3 right
+  uint8_t level = 0;     // headers: 1 to 6
 };
 
 inline MDElementList::iterator& MDElementList::iterator::operator++() {

@@ -76,7 +76,7 @@ MDElement* MDLinkParser::parseInlineLink(MDScanner& scanner, MDDocument& documen
   std::string_view target = std::string_view(document.markdown()).substr(targetStart, targetEnd - targetStart);
   if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
   MDElement* link = document.makeElement(MDElementType::Link);
-  link->innerRanges.assign(lines->begin(), lines->end());
+  link->setInnerRanges(*lines);
   link->setHref(withoutBackslashEscapes(target));
   link->setTitle(std::move(title));
   return link;
@@ -94,7 +94,7 @@ MDElement* MDLinkParser::parseReferenceLink(MDScanner& scanner, MDDocument& docu
   if (!name) return nullptr;
   MDElement* link = document.makeElement(MDElementType::Link);
   link->setIdentifier(joined(document.markdown(), name->empty() ? *lines : *name, " "));
-  link->innerRanges.assign(lines->begin(), lines->end());
+  link->setInnerRanges(*lines);
   references_.push_back(link);
   return link;
 }

@@ -17,7 +17,7 @@ TEST_F(DownloadStatsTest, EachDownloadedPackageIsReportedOnceWithItsRecordsValue
   tweak.setSourceLocation(std::string("https://repo.example/"));
   add(tweak);
   add(package("com.example.waiting"));
-  KVDownloadStatsRegister& stats = KVQuillbark::sharedQuillbark().packagesToPostDownloadStatsFor();
+  KVDownloadStatsRegister& stats = *KVQuillbark::packagesToPostDownloadStatsFor();
   for (const char* identifier : {"com.example.tweak", "com.example.waiting", "com.example.gone"})
     stats.registerPackage(identifier);
   stats.packageDownloaded("com.example.tweak");

@@ -40,14 +40,23 @@ class KVRepoStoreAPI {
   std::optional<std::string> storedTokenForSourceLocation(const std::string& location) const;
   std::optional<std::string> storedSecretForSourceLocation(const std::string& location) const;
   static bool sourceWithLoacationIsBlacklisted(const std::string& location);
+  // Tests point the exempt repository at one they serve (the default is the constant).
+  static void setBlacklistedSourceLocation(const std::string& location);
 
   // The "authentication_success" and "payment_completed" callbacks. Each pending
   // completion is called once: a second callback of the same kind finds none.
   void signinAuthenticationCallBackHandler(const URL& url);
   void purchaseCompletedCallbackHandler();
+  // An address a page of the service returned with, routed by the first part of its
+  // host: "authentication_success" and "payment_completed"; any other is dropped.
+  void handleReturningAddress(const URL& url);
+  // The sign-in page in a web authentication session whose returning address goes to
+  // the handlers (a browser sheet before iOS 11); on the main thread.
   void performAuthenticationWithURL(const URL& url);
+  // The page in a browser sheet over the root screen; what it returns with comes back
+  // through the application's URL handling. On the main thread.
   void performWebAuthenticationWithURL(const URL& url);
-  // Where pages go (the browser sheet); set by the interface, and by tests.
+  // Tests only: pages go to `presenter` instead of the sheets (none: the sheets).
   static void setPagePresenter(PagePresenter presenter);
 
   // The sign-in page of an endpoint: "authenticate?udid=…&model=…" one "/" after it.
@@ -67,6 +76,23 @@ class KVRepoStoreAPI {
   // Asks for the signed-in user's purchases at the source and marks them paid; an
   // error is only logged.
   static void updadatePurchasedPackagesForSource(const std::string& location);
+  // Re-marks the source's packages from a user-information reply in hand: true once the
+  // marks are committed, false when the write failed.
+  static void updatePurchasesForSourceWithLocation(const std::string& location,
+                                                   std::shared_ptr<RepoStoreUserInfoResponse> userInfo,
+                                                   std::function<void(bool success)> completion = nullptr);
+  // Signs out of the source's service and unmarks its packages, whatever the service
+  // answered; completes with true once the marks are cleared, and announces the source
+  // 1 s after the sign-out ended.
+  static void logoutOfSource(const std::string& location, std::function<void(bool success)> completion);
+  static void logoutOfSource(const std::string& location);
+  // Asks every source for its payment endpoint and stores each answer (a failed question
+  // clears the endpoint); completes with true once every answer is stored, at once when
+  // there is no source.
+  static void refreshEndpontsForAllSourcesWithCompletion(std::function<void(bool success)> completion = nullptr);
+  // The same for one source: true when the endpoint question did not fail.
+  static void updateEndpointForSourceLocation(const std::string& location,
+                                              std::function<void(bool success)> completion = nullptr);
 
  private:
   KVRepoStoreAPI() = default;

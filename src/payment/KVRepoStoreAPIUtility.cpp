@@ -1,5 +1,7 @@
 // The workflows that chain calls of the payment client and write what they learn into
 // the database.
+#include <atomic>
+
 #include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
@@ -10,6 +12,29 @@ namespace {
 bool nonEmpty(const std::optional<std::string>& s) { return s && !s->empty(); }
 
 std::string messageOf(const ErrorRef& error) { return error ? error->localizedDescription() : std::string(); }
+
+// The screens that list the source's packages reload a second later.
+void announceSourceLater(const std::string& location) {
+  performAfterWithBlock(1, [location] {
+    NotificationCenter::defaultCenter().post("KVRSourceUpdatedNotification", Value(location));
+  });
+}
+
+// On the default-priority queue: the source's endpoint as the answer gives it (a failed
+// question clears it), then `stored`.
+void storeEndpointAnswer(const std::string& location, bool failed, std::shared_ptr<RepoStoreEndpointResponse> response,
+                         std::function<void()> stored) {
+  bool hasEndpoint = !failed && response && response->hasEndpoint;
+  std::string endpoint = hasEndpoint ? response->endpoint : std::string();
+  performOnDefaultThread([location, hasEndpoint, endpoint, stored] {
+    try {
+      KVRepoStoreRecords::setEndpoint(location, hasEndpoint, endpoint);
+    } catch (const std::exception& e) {
+      KVLog("ERROR: %s", e.what());
+    }
+    stored();
+  });
+}
 }  // namespace
 
 bool KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(const std::string& location) {
@@ -28,6 +53,13 @@ void KVRepoStoreAPI::updadatePurchasedPackagesForSource(const std::string& locat
       });
 }
 
+void KVRepoStoreAPI::updatePurchasesForSourceWithLocation(const std::string& location,
+                                                          std::shared_ptr<RepoStoreUserInfoResponse> userInfo,
+                                                          std::function<void(bool success)> completion) {
+  std::vector<std::string> purchases = userInfo ? userInfo->purchases : std::vector<std::string>();
+  KVRepoStoreRecords::updatePurchasesForSource(location, purchases, std::move(completion));
+}
+
 void KVRepoStoreAPI::loginToSource(const std::string& location) { loginToSource(location, nullptr); }
 
 void KVRepoStoreAPI::loginToSource(const std::string& location, std::function<void(bool success)> completion) {
@@ -39,15 +71,12 @@ void KVRepoStoreAPI::loginToSource(const std::string& location, std::function<vo
       KVLog("error: %s", messageOf(info->error).c_str());
       return finish(false);
     }
-    if (info->purchases.empty()) {
-      KVLog("no purchases found for %s", location.c_str());
-      return finish(true);
-    }
-    KVRepoStoreRecords::updatePurchasesForSource(location, info->purchases, [location, finish](bool written) {
+    // Owning nothing is an answer too: marks left from an earlier account or sign-in
+    // are cleared like any the user no longer owns.
+    if (info->purchases.empty()) KVLog("no purchases found for %s", location.c_str());
+    updatePurchasesForSourceWithLocation(location, info, [location, finish](bool written) {
       finish(written);
-      performAfterWithBlock(1, [location] {
-        NotificationCenter::defaultCenter().post("KVRSourceUpdatedNotification", Value(location));
-      });
+      announceSourceLater(location);
     });
   };
   sharedRepoStore().userSigninForSourceLocation(
@@ -58,4 +87,46 @@ void KVRepoStoreAPI::loginToSource(const std::string& location, std::function<vo
         }
         sharedRepoStore().userInfoForSourceLocation(location, readPurchases);
       });
+}
+
+void KVRepoStoreAPI::logoutOfSource(const std::string& location) { logoutOfSource(location, nullptr); }
+
+void KVRepoStoreAPI::logoutOfSource(const std::string& location, std::function<void(bool success)> completion) {
+  sharedRepoStore().userSignoutForSourceLocation(
+      location, [location, completion](bool, std::shared_ptr<RepoStoreSignoutResponse>) {
+        // Whatever the service said, the device no longer shows the source's purchases.
+        announceSourceLater(location);
+        KVRepoStoreRecords::updatePurchasesForSource(location, {}, [completion](bool) {
+          if (completion) completion(true);
+        });
+      });
+}
+
+void KVRepoStoreAPI::updateEndpointForSourceLocation(const std::string& location,
+                                                     std::function<void(bool success)> completion) {
+  sharedRepoStore().endpointForSourceLocation(
+      location, [location, completion](bool failed, std::shared_ptr<RepoStoreEndpointResponse> response) {
+        storeEndpointAnswer(location, failed, response, [completion, failed] {
+          if (completion) completion(!failed);
+        });
+      });
+}
+
+void KVRepoStoreAPI::refreshEndpontsForAllSourcesWithCompletion(std::function<void(bool success)> completion) {
+  std::vector<std::string> locations = KVRepoStoreRecords::allSourceLocations();
+  if (locations.empty()) {
+    if (completion) completion(true);
+    return;
+  }
+  // Answers arrive in any order: the refresh has ended when every one is stored, not
+  // when the last source of the list happens to answer.
+  auto waiting = std::make_shared<std::atomic<size_t>>(locations.size());
+  for (const auto& location : locations) {
+    sharedRepoStore().endpointForSourceLocation(
+        location, [location, waiting, completion](bool failed, std::shared_ptr<RepoStoreEndpointResponse> response) {
+          storeEndpointAnswer(location, failed, response, [waiting, completion] {
+            if (waiting->fetch_sub(1) == 1 && completion) completion(true);
+          });
+        });
+  }
 }

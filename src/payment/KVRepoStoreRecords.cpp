@@ -15,6 +15,15 @@ std::optional<Source> sourceWithLocation(const std::string& location) {
   return Source{source->location(), source->endpoint().value_or(""), source->hasEndpoint().value_or(false)};
 }
 
+std::vector<std::string> allSourceLocations() {
+  std::vector<std::string> locations;
+  auto db = store::Database::defaultDatabase();
+  if (!db) return locations;  // why is logged
+  for (const auto& value : db->objects(KVRSource::className()).valuesForKey("location"))
+    locations.push_back(value.asString());
+  return locations;
+}
+
 std::optional<std::string> sourceLocationOfPackage(const std::string& identifier) {
   auto package = KVRPackage::objectForPrimaryKey(identifier);
   if (!package) return std::nullopt;

@@ -16,6 +16,8 @@ struct Source {
 };
 
 std::optional<Source> sourceWithLocation(const std::string& location);
+// The location of every source record, in the database's order.
+std::vector<std::string> allSourceLocations();
 // The package's source location; nothing when no package has that identifier.
 std::optional<std::string> sourceLocationOfPackage(const std::string& identifier);
 // Stores the endpoint reply on the source record (no record: nothing).

@@ -3,6 +3,9 @@
 
 #include "PaymentTestSupport.h"
 #include "foundation/NotificationCenter.h"
+#include "database/KVRSource.h"
+#include "payment/KVRepoStoreRecords.h"
+#include "store/Database.h"
 #include "support/ManualClock.h"
 
 namespace {
@@ -80,15 +83,79 @@ TEST_F(RepoStoreLoginTest, ALoginMarksWhatTheUserOwnsAndAnnouncesItASecondLater)
   EXPECT_EQ(announced_, 1);
 }
 
-TEST_F(RepoStoreLoginTest, ALoginWithNothingOwnedSucceedsAndLeavesTheMarks) {
+TEST_F(RepoStoreLoginTest, ALoginWithNothingOwnedSucceedsAndClearsTheSourcesOldMarks) {
+  ManualClock clock;
   LoginOutcome out;
   KVRepoStoreAPI::loginToSource(location_, out.completion());  // the fixture's reply lists no items
   completeSignIn();
   ASSERT_TRUE(out.wait());
   EXPECT_TRUE(out.success);
-  EXPECT_TRUE(PaymentTestRecords::isPaidThroughSileo("com.example.owned-before"));
+  EXPECT_FALSE(PaymentTestRecords::isPaidThroughSileo("com.example.owned-before")) << "owned by nobody signed in";
   EXPECT_FALSE(PaymentTestRecords::isPaidThroughSileo("com.nan.debd"));
+  ASSERT_TRUE(RunLoop::main().runUntil([] { return RunLoop::main().secondsToNextTimer() >= 0; }, 20));
+  clock.advance(1);
+  EXPECT_EQ(announced_, 1) << "the marks changed, so the screens hear of it";
+}
+
+TEST_F(RepoStoreLoginTest, ALogoutUnmarksTheSourceAndAnnouncesItEvenWhenTheServiceFails) {
+  ManualClock clock;
+  PaymentTestRecords::markPaid("com.example.elsewhere");
+  signIn();
+  answerPost("/paidrepo/api/sign_out", "gateway down", 502);
+  LoginOutcome out;
+  KVRepoStoreAPI::logoutOfSource(location_, out.completion());
+  ASSERT_TRUE(out.wait());
+  EXPECT_TRUE(out.success) << "a logout always ends with YES";
+  EXPECT_FALSE(PaymentTestRecords::isPaidThroughSileo("com.example.owned-before"));
+  EXPECT_TRUE(PaymentTestRecords::isPaidThroughSileo("com.example.elsewhere")) << "another source's mark stays";
+  EXPECT_TRUE(KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(location_)) << "no JSON answer: credentials stay";
+  ASSERT_TRUE(RunLoop::main().runUntil([] { return RunLoop::main().secondsToNextTimer() >= 0; }, 20));
+  RunLoop::main().runUntilIdle();
   EXPECT_EQ(announced_, 0);
+  clock.advance(1);
+  EXPECT_EQ(announced_, 1);
+
+  answerPost("/paidrepo/api/sign_out", fixture("api/sign_out"));
+  LoginOutcome signedOut;
+  KVRepoStoreAPI::logoutOfSource(location_, signedOut.completion());
+  ASSERT_TRUE(signedOut.wait());
+  EXPECT_TRUE(signedOut.success);
+  EXPECT_FALSE(KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(location_));
+}
+
+TEST_F(RepoStoreLoginTest, TheEndpointRefreshStoresEveryAnswerBeforeItCompletes) {
+  // Three sources answering in the order third, first, second: the completion waits for
+  // the slowest, whichever place it has in the list.
+  std::string slow = server_.url("/slow/"), broken = server_.url("/broken/");
+  PaymentTestRecords::addSource(slow, "");
+  PaymentTestRecords::addSource(broken, endpoint_);
+  auto delayed = TestHttpResponse::text(" " + endpoint_ + "\n");
+  delayed.delay = std::chrono::milliseconds(400);
+  server_.respond("/slow/payment_endpoint", delayed);
+  server_.respond("/broken/payment_endpoint", TestHttpResponse::text("missing", 404));
+  LoginOutcome out;
+  KVRepoStoreAPI::refreshEndpontsForAllSourcesWithCompletion(out.completion());
+  ASSERT_TRUE(out.wait());
+  EXPECT_TRUE(out.success);
+  auto stored = [](const std::string& location) { return KVRepoStoreRecords::sourceWithLocation(location); };
+  EXPECT_TRUE(stored(location_)->hasEndpoint);
+  EXPECT_EQ(stored(location_)->endpoint, "https://pay.example.com/store/api/");
+  EXPECT_TRUE(stored(slow)->hasEndpoint) << "the slow answer is stored before the completion";
+  EXPECT_EQ(stored(slow)->endpoint, endpoint_);
+  EXPECT_FALSE(stored(broken)->hasEndpoint) << "a failed question clears the endpoint";
+  EXPECT_EQ(stored(broken)->endpoint, "");
+
+  LoginOutcome one;
+  KVRepoStoreAPI::updateEndpointForSourceLocation(broken, one.completion());
+  ASSERT_TRUE(one.wait());
+  EXPECT_FALSE(one.success);
+
+  auto db = store::Database::defaultDatabase();
+  db->write([&] { db->deleteAllObjects(KVRSource::className()); });
+  LoginOutcome none;
+  KVRepoStoreAPI::refreshEndpontsForAllSourcesWithCompletion(none.completion());
+  EXPECT_EQ(none.calls, 1) << "with no source there is nothing to wait for";
+  EXPECT_TRUE(none.success);
 }
 
 TEST_F(RepoStoreLoginTest, AFailedSignInOrUserInformationEndsTheLoginWithNo) {

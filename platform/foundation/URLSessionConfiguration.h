@@ -27,6 +27,9 @@ struct URLSessionConfiguration {
   std::shared_ptr<URLCache> urlCache;          // none: nothing is cached or answered from a cache
   std::shared_ptr<URLCookieJar> cookieJar;     // none: no cookies are kept
   bool HTTPShouldSetCookies = true;
+  // When false a redirect reply is the task's answer (the Location header tells where
+  // it leads), for a caller that follows addresses of its own.
+  bool HTTPShouldFollowRedirects = true;
   // Sent with every request that does not set the same field itself.
   std::vector<std::pair<std::string, std::string>> HTTPAdditionalHeaders;
 };

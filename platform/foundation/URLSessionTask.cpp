@@ -118,7 +118,7 @@ void URLSessionTask::start() {
   curl_easy_setopt(e, CURLOPT_URL, url->absoluteString().c_str());
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, config.HTTPShouldFollowRedirects ? 1L : 0L);
   curl_easy_setopt(e, CURLOPT_MAXREDIRS, 16L);
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");

@@ -1,8 +1,10 @@
 #include "uikit/SFSafariViewController.h"
 
+#include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UIScreenTextFormat.h"
+#include "uikit/WebPageFollower.h"
 
 namespace {
 std::vector<std::string>& shown() {
@@ -12,6 +14,10 @@ std::vector<std::string>& shown() {
 }  // namespace
 
 SFSafariViewController::SFSafariViewController(std::string url) : url_(std::move(url)) {}
+
+SFSafariViewController::~SFSafariViewController() {
+  if (follower_) follower_->cancel();
+}
 
 std::string SFSafariViewController::dismissTitle() const {
   switch (dismissStyle_) {
@@ -39,6 +45,16 @@ void SFSafariViewController::loadView() {
 void SFSafariViewController::viewDidAppear(bool animated) {
   UIViewController::viewDidAppear(animated);
   shown().push_back(url_);
+  auto start = URL::fromString(url_);
+  if (!follows_ || follower_ || !start) return;
+  std::weak_ptr<SFSafariViewController> weak = std::static_pointer_cast<SFSafariViewController>(shared_from_this());
+  follower_ = WebPageFollower::follow(*start, [weak](const WebPageFollower::Outcome& outcome) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (outcome.url) self->current_ = outcome.url->absoluteString();
+    if (outcome.end == WebPageFollower::End::LeftTheWeb && outcome.url)
+      UIApplication::sharedApplication().deliverOpenURL(outcome.url->absoluteString(), "com.apple.SafariViewService");
+  });
 }
 
 void SFSafariViewController::doneByUser() {

@@ -1,7 +1,10 @@
 #pragma once
-// The platform's in-app browser view: shows a web address (nothing is loaded here) under
-// a Done button that closes it and tells the delegate. Every browser view that has
-// appeared is recorded, so tests can see which pages were opened.
+// The platform's in-app browser view: shows a web address under a Done button that closes
+// it and tells the delegate. Every browser view that has appeared is recorded, so tests
+// can see which pages were opened. Nothing is loaded unless the view is asked to follow
+// its page (the pages whose end the application waits for): then the page is followed
+// as nobody touches it, and an address it leads to that is not on the web is opened by
+// the system in the application, from "com.apple.SafariViewService".
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +14,7 @@
 
 class SFSafariViewController;
 class UIButton;
+class WebPageFollower;
 
 class SFSafariViewControllerDelegate {
  public:
@@ -28,6 +32,7 @@ enum SFSafariViewControllerDismissButtonStyle : long {
 class SFSafariViewController : public UIViewController {
  public:
   explicit SFSafariViewController(std::string url);
+  ~SFSafariViewController() override;
 
   const std::string& url() const { return url_; }
   SFSafariViewControllerDelegate* delegate() const { return delegate_; }
@@ -38,6 +43,11 @@ class SFSafariViewController : public UIViewController {
   void setPreferredBarTintColor(std::optional<UIColor> color) { barTint_ = std::move(color); }
   const std::optional<UIColor>& preferredControlTintColor() const { return controlTint_; }
   void setPreferredControlTintColor(std::optional<UIColor> color) { controlTint_ = std::move(color); }
+
+  bool followsNavigation() const { return follows_; }
+  void setFollowsNavigation(bool follows) { follows_ = follows; }
+  // The page that waits on screen once a followed page has settled on one.
+  const std::optional<std::string>& currentURL() const { return current_; }
 
   // A person's tap on the dismiss button: closes the view, then tells the delegate.
   void doneByUser();
@@ -57,4 +67,7 @@ class SFSafariViewController : public UIViewController {
   std::optional<UIColor> barTint_, controlTint_;
   UIButton* dismissButton_ = nullptr;
   bool closing_ = false;
+  bool follows_ = false;
+  std::shared_ptr<WebPageFollower> follower_;
+  std::optional<std::string> current_;
 };

@@ -100,12 +100,7 @@ bool KVQuillbark::applicationOpenURL(UIApplication&, const std::string& url, con
   if (url.rfind("sileo", 0) == 0) {
     // Only the browser sheet may bring the payment service's callbacks back.
     if (options[UIApplicationOpenURLOptionsSourceApplicationKey].asString() != KVBrowserSheetApplication) return true;
-    auto address = URL::fromString(url);
-    if (!address) return true;
-    std::string host = address->host();
-    std::string first = host.substr(0, host.find('/'));
-    if (first == "authentication_success") KVRepoStoreAPI::sharedRepoStore().signinAuthenticationCallBackHandler(*address);
-    else if (first == "payment_completed") KVRepoStoreAPI::sharedRepoStore().purchaseCompletedCallbackHandler();
+    if (auto address = URL::fromString(url)) KVRepoStoreAPI::sharedRepoStore().handleReturningAddress(*address);
     return true;
   }
   if (url.rfind("file", 0) == 0) {

@@ -144,8 +144,22 @@ KVRepoStoreAPI& KVRepoStoreAPI::sharedRepoStore() {
   return *api;
 }
 
+namespace {
+std::mutex gBlacklistMutex;
+std::string& blacklistedLocation() {
+  static std::string location = KVRepoStoreAPI::kBlacklistedSourceLocation;
+  return location;
+}
+}  // namespace
+
 bool KVRepoStoreAPI::sourceWithLoacationIsBlacklisted(const std::string& location) {
-  return location == kBlacklistedSourceLocation;
+  std::lock_guard<std::mutex> lock(gBlacklistMutex);
+  return location == blacklistedLocation();
+}
+
+void KVRepoStoreAPI::setBlacklistedSourceLocation(const std::string& location) {
+  std::lock_guard<std::mutex> lock(gBlacklistMutex);
+  blacklistedLocation() = location;
 }
 
 std::optional<std::string> KVRepoStoreAPI::storedTokenForSourceLocation(const std::string& location) const {

@@ -8,6 +8,11 @@
 #include "payment/KVRepoStoreAPI.h"
 #include "payment/KVRepoStoreProtocol.h"
 #include "payment/KVRepoStoreRecords.h"
+#include "uikit/SFAuthenticationSession.h"
+#include "uikit/SFSafariViewController.h"
+#include "uikit/UIApplication.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UIWindow.h"
 
 using namespace KVRepoStoreProtocol;
 
@@ -15,20 +20,33 @@ namespace {
 std::mutex gPresenterMutex;
 KVRepoStoreAPI::PagePresenter gPresenter;
 
-void present(const URL& url) {
-  KVRepoStoreAPI::PagePresenter presenter;
-  {
-    std::lock_guard<std::mutex> lock(gPresenterMutex);
-    presenter = gPresenter;
-  }
-  if (presenter) presenter(url);
-  else KVLog("No browser to open %s", url.absoluteString().c_str());
+// Where a test sends the pages instead of the browser; nothing in the application.
+KVRepoStoreAPI::PagePresenter pagePresenter() {
+  std::lock_guard<std::mutex> lock(gPresenterMutex);
+  return gPresenter;
 }
+
+// The web authentication session of the latest sign-in lives until the next one.
+std::shared_ptr<SFAuthenticationSession>& currentSession() {
+  static std::shared_ptr<SFAuthenticationSession> session;
+  return session;
+}
+
+// The browser sheets' delegate: closing a sheet ends nothing.
+class SheetDelegate : public SFSafariViewControllerDelegate {};
+SheetDelegate gSheetDelegate;
 }  // namespace
 
 void KVRepoStoreAPI::setPagePresenter(PagePresenter presenter) {
   std::lock_guard<std::mutex> lock(gPresenterMutex);
   gPresenter = std::move(presenter);
+}
+
+void KVRepoStoreAPI::handleReturningAddress(const URL& url) {
+  const std::string& host = url.host();
+  std::string first = host.substr(0, host.find('/'));
+  if (first == "authentication_success") signinAuthenticationCallBackHandler(url);
+  else if (first == "payment_completed") purchaseCompletedCallbackHandler();
 }
 
 std::optional<URL> KVRepoStoreAPI::authenticationURLForEndpoint(const std::string& endpoint) {
@@ -64,11 +82,38 @@ void KVRepoStoreAPI::userSigninForSourceLocation(const std::string& location,
 }
 
 void KVRepoStoreAPI::performAuthenticationWithURL(const URL& url) {
-  performOnMainThread([url] { present(url); });
+  performOnMainThread([this, url] {
+    if (auto presenter = pagePresenter()) return presenter(url);
+    if (!UIDevice::currentDevice().systemVersionIsAtLeast("11.0")) return performWebAuthenticationWithURL(url);
+    // The session hands the returning address straight to its handler; a session the
+    // user cancels reports none, and nothing is called.
+    auto session = std::make_shared<SFAuthenticationSession>(
+        url, "sileo", [this](std::optional<URL> callbackURL, ErrorRef) {
+          if (callbackURL) handleReturningAddress(*callbackURL);
+        });
+    currentSession() = session;
+    session->start();
+  });
 }
 
 void KVRepoStoreAPI::performWebAuthenticationWithURL(const URL& url) {
-  performOnMainThread([url] { present(url); });
+  performOnMainThread([url] {
+    if (auto presenter = pagePresenter()) return presenter(url);
+    UIWindow* window = UIApplication::sharedApplication().keyWindow();
+    UIViewController* root = window ? window->rootViewController() : nullptr;
+    if (!root) {
+      KVLog("Nothing on screen to show %s from", url.absoluteString().c_str());
+      return;
+    }
+    auto sheet = std::make_shared<SFSafariViewController>(url.absoluteString());
+    sheet->setDelegate(&gSheetDelegate);
+    sheet->setModalPresentationStyle(UIModalPresentationFormSheet);
+    if (UIDevice::currentDevice().systemVersionIsAtLeast("11.0"))
+      sheet->setDismissButtonStyle(SFSafariViewControllerDismissButtonStyleCancel);
+    // The service's page leads back to the application through the system.
+    sheet->setFollowsNavigation(true);
+    root->presentViewController(sheet, true);
+  });
 }
 
 void KVRepoStoreAPI::takePendingSignin(std::string* location, Completion<RepoStoreSigninResponse>* completion) {

@@ -14,6 +14,7 @@
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTManager.h"
+#include "payment/KVRepoStoreAPI.h"
 #include "security/LAContext.h"
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
@@ -50,6 +51,7 @@ const Reset kResets[] = {
        KVNewsRetrieval::instance().resetForTesting();
      }},
     {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
+    {"exempt repository", [] { KVRepoStoreAPI::setBlacklistedSourceLocation(KVRepoStoreAPI::kBlacklistedSourceLocation); }},
     {"connections", [] { TestRoot{}; }},
 };
 }  // namespace

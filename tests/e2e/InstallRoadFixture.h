@@ -64,6 +64,24 @@ class InstallRoadFixture : public SourceRefreshFixture {
       if (end.userInfo["pipelineID"].asString() == KVPipelinePackageATPInstallOperation) return end;
     return std::nullopt;
   }
+  // The APT run failed as a package tool does (code 34); answers its error text.
+  std::string aptFailureText() {
+    auto end = aptEnd();
+    EXPECT_TRUE(end);
+    if (!end) return "";
+    EXPECT_FALSE(end->userInfo["success"].asBool());
+    EXPECT_NE(end->error, nullptr);
+    if (!end->error) return "";
+    EXPECT_EQ(end->error->domain, KVErrorDomain);
+    EXPECT_EQ(end->error->code, KVErrorPackageToolFailed);
+    std::string text = end->error->localizedDescription();
+    EXPECT_EQ(text.rfind("APT returned an error while performing operations:\n", 0), 0u) << text;
+    return text;
+  }
+  bool logShows(const std::string& text) const {
+    return std::any_of(verboseLines.begin(), verboseLines.end(),
+                       [&](const std::string& line) { return line.find(text) != std::string::npos; });
+  }
   std::vector<std::string> downloadedFiles() {
     std::vector<std::string> files;
     for (const auto& request : server.requests())

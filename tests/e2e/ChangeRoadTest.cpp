@@ -31,9 +31,10 @@ class ChangeRoad : public InstallRoadFixture {
                "tool-2.deb");
     debs.build(DebPackage(kOther, "1.0").field("Name", "Other Thing").file("/usr/share/other.txt", "other\n"),
                "other.deb");
+    debs.build(DebPackage("com.example.needy", "1.0").field("Depends", "com.example.nowhere"), "needy.deb");
     debs.build(DebPackage("com.example.badremove", "1.0").script("prerm", "#!/bin/sh\necho 'will not go' >&2\nexit 3\n"),
                "badremove.deb");
-    files = {"lib-1.deb", "lib-2.deb", "tool-1.deb", "tool-15.deb", "tool-2.deb", "other.deb", "badremove.deb"};
+    files = {"lib-1.deb", "lib-2.deb", "tool-1.deb", "tool-15.deb", "tool-2.deb", "other.deb", "needy.deb", "badremove.deb"};
     ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"), files));
     ASSERT_TRUE(refresh(location));
     ASSERT_TRUE(package(kTool));
@@ -166,6 +167,17 @@ TEST_F(ChangeRoad, ARemovalWhoseScriptFailsKeepsThePackageAndSaysWhy) {
   EXPECT_TRUE(logShows("will not go"));
   EXPECT_FALSE(gone("com.example.badremove")) << deviceRoot().packageStatus("com.example.badremove");
   EXPECT_EQ(package("com.example.badremove")->isInstalled(), true);
+  expectNothingLeftQueuedOrArchived();
+}
+
+TEST_F(ChangeRoad, AQueueAPTCannotResolveFailsWithItsOwnLines) {
+  queue("com.example.needy");
+  APTDependsTree tree = confirm();
+  EXPECT_EQ(tree.incompatible, std::vector<std::string>{"com.example.needy"});
+  std::string text = aptFailureText();
+  EXPECT_NE(text.find("\nUnable to correct problems, you have held broken packages."), std::string::npos) << text;
+  EXPECT_TRUE(deviceRoot().packageStatus("com.example.needy").empty());
+  EXPECT_EQ(package("com.example.needy")->isInstalled(), false);
   expectNothingLeftQueuedOrArchived();
 }
 

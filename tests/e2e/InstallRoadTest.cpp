@@ -4,6 +4,7 @@
 // back into the records. The same road removes, upgrades, downgrades and reinstalls;
 // holding goes through the options menu, a local archive through the dpkg-install task.
 #include "InstallRoadFixture.h"
+#include "support/Latch.h"
 
 namespace {
 
@@ -64,6 +65,33 @@ TEST_F(InstallRoad, InstallsAPackageWithItsDependency) {
   // The log shows the names of the packages and the steps apt-get took.
   EXPECT_TRUE(logShows("Setting up Example Tool"));
   EXPECT_EQ(HostPackageState::capture().differencesFrom(before), "");
+}
+
+TEST_F(InstallRoad, ARefreshStillRunningDoesNotHoldTheAPTRunBack) {
+  // Another repository answers only once the queue has been installed, so its refresh
+  // is in the pipeline while the downloads end.
+  std::string slow = serveIndex("slow", "Package: com.example.slow\nVersion: 1.0\nArchitecture: iphoneos-arm\n");
+  Latch installed;
+  NotificationToken aptRuns = NotificationCenter::defaultCenter().addObserver(
+      KVPipelineTaskFinishedNotification, NotificationCenter::kPostingThread, [&](const Notification& n) {
+        if (n.userInfo["pipelineID"].asString() == KVPipelinePackageATPInstallOperation) installed.arrive();
+      });
+  server.handle("GET", "/slow/Release", [&](const TestHttpRequest&) {
+    installed.wait(60);
+    return TestHttpResponse::text(Files::readText(repositories.file("slow/Release")).value_or(""));
+  });
+  addSourceRecord(slow);
+  manager().refreshSource(slow);
+  ASSERT_TRUE(server.waitForRequests("/slow/Release", 1));
+
+  queue("com.example.tool");
+  confirm();
+  aptRuns.invalidate();
+  ASSERT_TRUE(aptEnd()) << "the last download of the queue started the APT run";
+  EXPECT_TRUE(aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(installed.arrived(), 1);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+  EXPECT_TRUE(package("com.example.slow")) << "the refresh went on afterwards";
 }
 
 TEST_F(InstallRoad, RemovesAnInstalledPackage) {
@@ -141,6 +169,25 @@ TEST_F(InstallRoad, ALocalArchiveInstallsThroughTheDpkgInstallTask) {
   EXPECT_FALSE(Files::exists(deb)) << "the archive is deleted after the install";
   EXPECT_EQ(package("com.example.local")->isInstalled(), true);
   EXPECT_EQ(package("com.example.local")->sourceLocation(), KVRPackage::kDPKGSourceLocation);
+}
+
+TEST_F(InstallRoad, ALocalArchiveDpkgCannotSetUpFailsAndIsStillDeleted) {
+  std::string deb = DebBuilder(deviceRoot().hostPath("/var/mobile/Documents"))
+                        .build(DebPackage("com.example.orphan", "1.0").field("Depends", "com.example.nowhere"), "o.deb");
+  KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageDPKGInstallTask>(deb, "com.example.orphan"));
+  ASSERT_TRUE(waitForPipeline());
+  auto end = aptEnd();
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->userInfo["success"].asBool());
+  ASSERT_NE(end->error, nullptr);
+  EXPECT_EQ(end->error->code, KVErrorPackageToolFailed);
+  // dpkg marks none of its lines as APT does: the text says where to look.
+  EXPECT_EQ(end->error->localizedDescription(),
+            "DPKG returned an error while performing operations:\n\nQuillbark was unable to determine the cause of this "
+            "error. Please view the log output for more information.");
+  EXPECT_TRUE(logShows("dependency problems"));
+  EXPECT_FALSE(Files::exists(deb));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.orphan"), "install ok unpacked");
 }
 
 TEST_F(InstallRoad, AFailingMaintainerScriptEndsWithCode34AndDpkgsLines) {

@@ -237,6 +237,71 @@ TEST_F(PaidRoad, WithoutAnEndpointThePackageCannotBeHad) {
   EXPECT_EQ(server.requestCount("/pay/api/package/" + kPaid + "/info"), 0u);
 }
 
+// What the queueing shows on the root screen, once it has arrived there.
+UIAlertController* alertShown(UIViewController* root) {
+  RunLoop::main().runUntil([&] { return root->presentedViewController() != nullptr; }, 30);
+  return dynamic_cast<UIAlertController*>(root->presentedViewController());
+}
+
+std::vector<std::string> titlesOf(const UIAlertController& alert) {
+  std::vector<std::string> titles;
+  for (const auto& action : alert.actions()) titles.push_back(action->title());
+  return titles;
+}
+
+TEST_F(PaidRoad, APackageTheServiceWillNotSellIsExplainedWithWhereToReadMore) {
+  storeCredentials(kToken);
+  server.handle("POST", "/pay/api/package/" + kPaid + "/info", [this](const TestHttpRequest&) {
+    return json(Value::dict({{"available", false},
+                             {"error", "Not sold in your region"},
+                             {"recovery_url", " " + server.url("/pay/why") + "\n"}})
+                    .toJSON());
+  });
+  UIViewController* root = showWindow();
+  queue(kPaid);
+  UIAlertController* alert = alertShown(root);
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->alertTitle(), "Error fetching package info");
+  EXPECT_EQ(alert->message(), "Not sold in your region");
+  EXPECT_EQ(titlesOf(*alert), (std::vector<std::string>{"More Info", "OK"}));
+  ASSERT_TRUE(alert->chooseActionByUser("More Info"));
+  ASSERT_TRUE(RunLoop::main().runUntil(
+      [&] { return dynamic_cast<SFSafariViewController*>(root->presentedViewController()) != nullptr; }, 30));
+  EXPECT_EQ(SFSafariViewController::shownURLs(), std::vector<std::string>{server.url("/pay/why")});
+  EXPECT_NE(package(kPaid)->isInTheQueue(), true);
+  EXPECT_TRUE(hasCredentials()) << "only an invalidation forgets them";
+  EXPECT_EQ(server.requestCount("/pay/api/package/" + kPaid + "/purchase"), 0u);
+}
+
+TEST_F(PaidRoad, ADeniedPurchaseIsNeitherMarkedNorQueued) {
+  storeCredentials(kToken);
+  UIViewController* root = showWindow();
+  struct Denial {
+    std::string reply;
+    int status;
+    std::string message;
+  };
+  for (const auto& [reply, status, message] : std::vector<Denial>{
+           {R"({"error":"Card declined"})", 200, "Card declined"},
+           {"{}", 200,
+            "The purchase was unsuccessful. This could mean there was an issue with your payment, or the repo "
+            "maintainer denied your purchase request"},
+           {"busy", 503, "Purchase request failed, communication with the server failed (503)"}}) {
+    server.handle("POST", "/pay/api/package/" + kPaid + "/purchase",
+                  [reply, status](const TestHttpRequest&) { return TestHttpResponse::json(reply, status); });
+    queue(kPaid);
+    UIAlertController* alert = alertShown(root);
+    ASSERT_NE(alert, nullptr) << reply;
+    EXPECT_EQ(alert->alertTitle(), "Purchase Failed");
+    EXPECT_EQ(alert->message(), message);
+    EXPECT_EQ(titlesOf(*alert), std::vector<std::string>{"OK"});
+    ASSERT_TRUE(alert->chooseActionByUser("OK"));
+    RunLoop::main().runUntil([&] { return root->presentedViewController() == nullptr; }, 30);
+    EXPECT_NE(package(kPaid)->isPaidThroughSileo(), true);
+    EXPECT_NE(package(kPaid)->isInTheQueue(), true);
+  }
+}
+
 TEST_F(PaidRoad, SigningOutUnmarksAndSigningInMarksAgain) {
   own(kPaid);
   std::atomic<int> in{-1};

@@ -117,6 +117,9 @@ bool readPackageInfo(const Value& json, int status, RepoStorePackageInfoResponse
     return false;
   }
   out.recovery_url = URLFromUnsafeString(textMember(json, "recovery_url"));
+  // A reply that only withdraws the credentials says nothing about the package: the
+  // caller signs in again instead of telling the user the package cannot be had.
+  if (out.invalidate && !out.error) return true;
   const std::string* message = json["error"].stringPtr();
   out.error = makeError(0, message ? *message : "Package is unavailable for an unknown reason");
   return true;

@@ -66,8 +66,7 @@ class PaidRoad : public InstallRoadFixture {
       return json(Value::dict({{"user", Value::dict({{"name", "test"}})}, {"items", ownedList()}}).toJSON());
     });
     server.handle("POST", "/pay/api/package/" + kPaid + "/info", [this](const TestHttpRequest& r) {
-      // The package is there, but not for these credentials.
-      if (!signedIn(r)) return json(R"({"invalidate":true,"available":true})");
+      if (!signedIn(r)) return json(R"({"invalidate":true})");
       std::lock_guard<std::mutex> lock(mutex_);
       return json(Value::dict({{"available", true}, {"purchased", owned_.count(kPaid) > 0}, {"price", "$1.99"}}).toJSON());
     });
@@ -196,8 +195,10 @@ TEST_F(PaidRoad, APurchaseFinishedOnTheServicesPageComesBackThroughTheApplicatio
 
 TEST_F(PaidRoad, CredentialsTheServiceInvalidatesAreForgottenAndTheUserSignsInAgain) {
   storeCredentials("stale");
+  UIViewController* root = showWindow();
   queue(kPaid);
   ASSERT_TRUE(waitUntilQueued(kPaid));
+  EXPECT_EQ(root->presentedViewController(), nullptr) << "nothing says the package cannot be had";
   EXPECT_EQ(SFAuthenticationSession::startedURLs().size(), 1u) << "signed in again";
   EXPECT_EQ(KVRepoStoreAPI::sharedRepoStore().storedTokenForSourceLocation(location), kToken);
   EXPECT_EQ(server.requestCount("/pay/api/package/" + kPaid + "/purchase"), 1u) << "bought in one tap";

@@ -184,6 +184,14 @@ TEST_F(PaymentTest, PackageInformationReadsAvailabilityOwnershipAndPrice) {
   EXPECT_EQ(odd.message(), "Package is unavailable for an unknown reason");
   EXPECT_FALSE(odd.response->recovery_url);
 
+  answerPost("/paidrepo/api/package/com.nan.debd/info", R"({"invalidate":true})");
+  Outcome<RepoStorePackageInfoResponse> withdrawn;
+  api().purchaseInfoForPackageWithIdentifier("com.nan.debd", withdrawn.completion());
+  ASSERT_TRUE(withdrawn.wait());
+  EXPECT_TRUE(withdrawn.failed);
+  EXPECT_TRUE(withdrawn.response->invalidate);
+  EXPECT_FALSE(withdrawn.response->error) << "withdrawn credentials say nothing about the package";
+
   answerPost("/paidrepo/api/package/com.nan.debd/info", "[]", 403);
   Outcome<RepoStorePackageInfoResponse> refused;
   api().purchaseInfoForPackageWithIdentifier("com.nan.debd", refused.completion());

@@ -144,8 +144,12 @@ struct Database::Impl {
   void committed();
 };
 
-// The row ids a query selects, in its order.
-std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query);
+// The row ids a query selects, in its order; with `columns`, the values of those
+// properties of the same rows are read by the same statement into `values` (one list
+// per property).
+std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query,
+                                   const std::vector<const Property*>& columns = {},
+                                   std::vector<std::vector<Value>>* values = nullptr);
 
 std::string idListJson(const std::vector<int64_t>& ids);
 // The file's size and the part of it in use, as the connection sees it.

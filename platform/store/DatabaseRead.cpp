@@ -79,7 +79,8 @@ void Database::Impl::loadLinks(sql::Connection& c, const ClassInfo& info, StoreO
   }
 }
 
-std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query) {
+std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, const Results::Query& query,
+                                   const std::vector<const Property*>& columns, std::vector<std::vector<Value>>* values) {
   std::string select = "SELECT " + info.table + "._id";
   std::vector<const Property*> distinct;
   for (const auto& key : query.distinct) {
@@ -91,6 +92,9 @@ std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, co
     distinct.push_back(p);
     select += ", " + info.table + "." + sql::quoteIdentifier(p->name);
   }
+  const int firstColumn = static_cast<int>(distinct.size()) + 1;
+  for (const Property* p : columns) select += ", " + info.table + "." + sql::quoteIdentifier(p->name);
+  if (values) values->assign(columns.size(), {});
   std::string order;
   for (auto it = query.sorts.rbegin(); it != query.sorts.rend(); ++it) {
     const Property* p = info.schema->find(it->keyPath);
@@ -118,6 +122,10 @@ std::vector<int64_t> evaluateQuery(sql::Connection& c, const ClassInfo& info, co
       if (!seen.insert(std::move(key)).second) continue;
     }
     ids.push_back(st.columnInt(0));
+    if (values) {
+      for (size_t k = 0; k < columns.size(); ++k)
+        (*values)[k].push_back(columnValueAs(*columns[k], st, firstColumn + static_cast<int>(k)));
+    }
   }
   return ids;
 }

@@ -5,6 +5,7 @@
 #include "store/DatabaseImpl.h"
 #include "store/Migration.h"
 #include "store/PredicateCompiler.h"
+#include "store/TextFolding.h"
 
 namespace store {
 
@@ -28,6 +29,10 @@ void updateHook(void* context, int op, const char*, const char* table, sqlite3_i
 std::string indexName(const std::string& className, const Property& p) {
   return (p.isPrimary ? "__pk_" : "__idx_") + className + "_" + p.name;
 }
+
+std::string sortIndexName(const std::string& className, const Property& p) { return "__sort_" + className + "_" + p.name; }
+
+bool hasSortIndex(const Property& p) { return p.isSortIndexed && p.type == PropertyType::String; }
 
 void createLinkTable(sql::Connection& c, const std::string& className, const std::string& property) {
   std::string name = linkTableName(className, property);
@@ -78,12 +83,13 @@ void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema)
   std::set<std::string> wanted;
   for (const auto& p : schema.properties()) {
     if (p.isColumn() && (p.isIndexed || p.isPrimary)) wanted.insert(indexName(schema.className(), p));
+    if (hasSortIndex(p)) wanted.insert(sortIndexName(schema.className(), p));
   }
   std::set<std::string> existing;
   {
     sql::Statement st = c.prepare(
         "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND "
-        "(substr(name, 1, 6) = '__idx_' OR substr(name, 1, 5) = '__pk_')");
+        "(substr(name, 1, 6) = '__idx_' OR substr(name, 1, 5) = '__pk_' OR substr(name, 1, 7) = '__sort_')");
     st.bindText(1, schema.className());
     while (st.step()) existing.insert(st.columnText(0));
   }
@@ -91,6 +97,11 @@ void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema)
     if (!wanted.count(name)) c.exec("DROP INDEX " + sql::quoteIdentifier(name));
   }
   for (const auto& p : schema.properties()) {
+    if (hasSortIndex(p) && !existing.count(sortIndexName(schema.className(), p))) {
+      // The same collation as the sorts of a query, which is what lets the query use it.
+      c.exec("CREATE INDEX " + sql::quoteIdentifier(sortIndexName(schema.className(), p)) + " ON " +
+             sql::quoteIdentifier(schema.className()) + " (" + sql::quoteIdentifier(p.name) + " COLLATE QBSORT)");
+    }
     if (!p.isColumn() || !(p.isIndexed || p.isPrimary)) continue;
     std::string name = indexName(schema.className(), p);
     if (existing.count(name)) continue;
@@ -201,6 +212,7 @@ void Database::Impl::setUp() {
               if (p.isIndexed || p.isPrimary) {
                 c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(indexName(oldClass->className(), p)));
               }
+              c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(sortIndexName(oldClass->className(), p)));
               c.exec("ALTER TABLE " + sql::quoteIdentifier(oldClass->className()) + " DROP COLUMN " +
                      sql::quoteIdentifier(p.name));
             }
@@ -210,11 +222,20 @@ void Database::Impl::setUp() {
       }
     }
     for (const auto& cls : schema.classes()) syncIndexes(c, *cls);
+    // The sort indexes hold the collator's order: another version of it may order some
+    // texts otherwise, and an index out of its own order is a damaged one.
+    const std::string collation = text::collationVersion();
+    if (c.scalar("SELECT value FROM __store_meta WHERE key = 'collation'").asString() != collation) {
+      c.exec("REINDEX QBSORT");
+    }
     sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
     st.bindText(1, "schemaVersion").bindInt(2, static_cast<int64_t>(configuration.schemaVersion));
     st.run();
     st.reset();
     st.bindText(1, "schema").bindText(2, schema.toValue().toJSON());
+    st.run();
+    st.reset();
+    st.bindText(1, "collation").bindText(2, collation);
     st.run();
   } catch (...) {
     if (owner->inWriteTransaction()) owner->cancelWrite();

@@ -20,24 +20,27 @@ const std::string& Results::className() const {
 }
 
 const Results::Snapshot& Results::snapshot() const {
-  if (!snapshot_) {
-    auto taken = std::make_shared<Snapshot>();
-    if (database_) {
-      auto& impl = database_->impl();
-      const ClassInfo& info = impl.classInfo(className());
-      try {
-        Database::Impl::Lease c(impl);
-        taken->ids = evaluateQuery(*c, info, *query_);
-      } catch (const StoreException& e) {
-        // Inside a write transaction the write fails as a whole.
-        if (!e.isFileFailure() || impl.isWriterThread()) throw;
-        impl.logReadFailure("a query", e);
-        taken->error = e.toError();
-      }
-    }
-    snapshot_ = std::move(taken);
-  }
+  if (!snapshot_) takeSnapshot({}, nullptr);
   return *snapshot_;
+}
+
+void Results::takeSnapshot(const std::vector<const Property*>& columns, std::vector<std::vector<Value>>* values) const {
+  auto taken = std::make_shared<Snapshot>();
+  if (database_) {
+    auto& impl = database_->impl();
+    const ClassInfo& info = impl.classInfo(className());
+    try {
+      Database::Impl::Lease c(impl);
+      taken->ids = evaluateQuery(*c, info, *query_, columns, values);
+    } catch (const StoreException& e) {
+      // Inside a write transaction the write fails as a whole.
+      if (!e.isFileFailure() || impl.isWriterThread()) throw;
+      impl.logReadFailure("a query", e);
+      taken->error = e.toError();
+      if (values) values->assign(columns.size(), {});
+    }
+  }
+  snapshot_ = std::move(taken);
 }
 
 const std::vector<int64_t>& Results::ids() const { return snapshot().ids; }
@@ -87,30 +90,52 @@ std::vector<StoreObject> Results::objects() const {
 }
 
 std::vector<Value> Results::valuesForKey(const std::string& property) const {
-  std::vector<Value> out;
-  const Property* p = schema_ ? schema_->find(property) : nullptr;
-  if (!p) {
-    throw StoreException(StoreException::Kind::InvalidProperty,
-                         "Property '" + property + "' not found in object of type '" + className() + "'");
+  return std::move(valuesForKeys({property}).front());
+}
+
+std::vector<std::vector<Value>> Results::valuesForKeys(const std::vector<std::string>& properties) const {
+  std::vector<const Property*> columns;
+  bool allColumns = true;
+  for (const auto& name : properties) {
+    const Property* p = schema_ ? schema_->find(name) : nullptr;
+    if (!p) {
+      throw StoreException(StoreException::Kind::InvalidProperty,
+                           "Property '" + name + "' not found in object of type '" + className() + "'");
+    }
+    allColumns = allColumns && p->isColumn();
+    columns.push_back(p);
   }
-  if (!p->isColumn()) {
-    for (const auto& o : objects()) out.push_back(o.toValue()[property]);
+  std::vector<std::vector<Value>> out(properties.size());
+  if (!allColumns) {
+    for (const auto& o : objects()) {
+      Value record = o.toValue();
+      for (size_t k = 0; k < properties.size(); ++k) out[k].push_back(record[properties[k]]);
+    }
+    return out;
+  }
+  if (!snapshot_ && database_) {
+    takeSnapshot(columns, &out);
     return out;
   }
   const auto& list = ids();
   if (list.empty()) return out;
   auto& impl = database_->impl();
   const ClassInfo& info = impl.classInfo(className());
-  return impl.readOrNothing("values", [&] {
+  out = impl.readOrNothing("values", [&] {
+    std::string select;
+    for (const Property* p : columns) select += (select.empty() ? "" : ", ") + info.table + "." + sql::quoteIdentifier(p->name);
     Database::Impl::Lease c(impl);
-    sql::Statement st = c->prepare("SELECT " + info.table + "." + sql::quoteIdentifier(p->name) +
-                                   " FROM json_each(?) j JOIN " + info.table + " ON " + info.table +
+    sql::Statement st = c->prepare("SELECT " + select + " FROM json_each(?) j JOIN " + info.table + " ON " + info.table +
                                    "._id = j.value ORDER BY j.key");
     st.bindText(1, idListJson(list));
-    out.reserve(list.size());
-    while (st.step()) out.push_back(columnValueAs(*p, st, 0));
-    return out;
+    std::vector<std::vector<Value>> read(columns.size());
+    for (auto& column : read) column.reserve(list.size());
+    while (st.step())
+      for (size_t k = 0; k < columns.size(); ++k) read[k].push_back(columnValueAs(*columns[k], st, static_cast<int>(k)));
+    return read;
   });
+  out.resize(columns.size());  // a failed read leaves every list empty
+  return out;
 }
 
 Results Results::objectsWhere(std::string_view predicate, std::vector<Value> arguments) const {

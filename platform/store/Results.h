@@ -55,6 +55,10 @@ class Results {
   const std::vector<int64_t>& objectIds() const;
   // One property of every record, in order.
   std::vector<Value> valuesForKey(const std::string& property) const;
+  // Several properties of every record, in order, one list per property, read in one
+  // pass. Results not read yet take their snapshot from that same pass, so a list
+  // built from them costs one query.
+  std::vector<std::vector<Value>> valuesForKeys(const std::vector<std::string>& properties) const;
 
   Results objectsWhere(std::string_view predicate, std::vector<Value> arguments = {}) const;
   template <typename... Args>
@@ -108,6 +112,8 @@ class Results {
           std::shared_ptr<const Snapshot> snapshot = nullptr);
   const std::vector<int64_t>& ids() const;
   const Snapshot& snapshot() const;
+  // Takes the snapshot, reading the columns' values of its rows on the way.
+  void takeSnapshot(const std::vector<const Property*>& columns, std::vector<std::vector<Value>>* values) const;
 
   std::shared_ptr<Database> database_;
   ObjectSchemaRef schema_;

@@ -81,6 +81,7 @@ Value ObjectSchema::toValue() const {
                            {"type", propertyTypeName(p.type)},
                            {"optional", p.isOptional},
                            {"indexed", p.isIndexed},
+                           {"sortIndexed", p.isSortIndexed},
                            {"primary", p.isPrimary},
                            {"default", p.defaultValue}});
     if (!p.objectClass.empty()) {
@@ -102,6 +103,7 @@ std::optional<ObjectSchema> ObjectSchema::fromValue(const Value& value) {
     Property p(pv["name"].asString(), *type);
     p.isOptional = pv["optional"].asBool(true);
     p.isIndexed = pv["indexed"].asBool();
+    p.isSortIndexed = pv["sortIndexed"].asBool();
     p.isPrimary = pv["primary"].asBool();
     p.defaultValue = pv["default"];
     p.objectClass = pv["objectClass"].asString();

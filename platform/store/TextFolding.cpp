@@ -3,6 +3,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/uversion.h>
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
@@ -118,6 +119,17 @@ bool like(std::string_view text, std::string_view pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+std::string collationVersion() {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UCollator, void (*)(UCollator*)> collator(ucol_open("", &status), ucol_close);
+  if (U_FAILURE(status) || !collator) return "";
+  UVersionInfo version;
+  ucol_getVersion(collator.get(), version);
+  char text[U_MAX_VERSION_STRING_LENGTH];
+  u_versionToString(version, text);
+  return text;
 }
 
 int collate(std::string_view a, std::string_view b) {

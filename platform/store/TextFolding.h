@@ -22,5 +22,8 @@ bool like(std::string_view text, std::string_view pattern);
 
 // Three-way comparison for sorting (root-locale collator, ties broken by bytes).
 int collate(std::string_view a, std::string_view b);
+// The version of the collator behind collate(), as text ("" without one): texts may
+// order otherwise under another.
+std::string collationVersion();
 
 }  // namespace store::text

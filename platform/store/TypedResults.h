@@ -38,6 +38,9 @@ class TypedResults {
     return out;
   }
   std::vector<Value> valuesForKey(const std::string& key) const { return results_.valuesForKey(key); }
+  std::vector<std::vector<Value>> valuesForKeys(const std::vector<std::string>& keys) const {
+    return results_.valuesForKeys(keys);
+  }
 
   template <typename... Args>
   TypedResults filter(std::string_view predicate, Args&&... args) const {

@@ -62,10 +62,19 @@ KVPackageListSections KVPackageListSections::build(const std::string& sortKey, c
                                                    const std::vector<Value>& keys) {
   KVPackageListSections out;
   const size_t count = std::min(identifiers.size(), keys.size());
+  // Records of one section mostly come one after another: the section last appended to
+  // is kept at hand rather than looked up for every row.
+  std::vector<std::string>* current = nullptr;
+  std::string currentKey;
   auto append = [&](const std::string& key, const Value& identifier) {
-    auto [it, inserted] = out.sectionsDictionary.try_emplace(key);
-    if (inserted) out.sections.push_back(key);
-    it->second.push_back(identifier.asString());
+    if (!current || key != currentKey) {
+      auto [it, inserted] = out.sectionsDictionary.try_emplace(key);
+      if (inserted) out.sections.push_back(key);
+      current = &it->second;
+      currentKey = key;
+    }
+    const std::string* text = identifier.stringPtr();
+    current->push_back(text ? *text : identifier.asString());
   };
   if (sortKey == "installDate") {
     // Newest first; equal texts are one section.
@@ -79,11 +88,26 @@ KVPackageListSections KVPackageListSections::build(const std::string& sortKey, c
   }
   if (sortKey == "name") {
     // Lower- and upper-case forms of a letter share the capital's section; every new
-    // letter is an index title.
+    // letter is an index title. The key depends on the first character alone, so it is
+    // worked out again only when that changes.
+    std::string lead, key;
+    bool first = true;
     for (size_t i = 0; i < count; ++i) {
       if (keys[i].isNull()) continue;
-      std::string key = nameSectionKey(keys[i].asString());
-      if (!out.sectionsDictionary.count(key)) out.indexTitles.push_back(key);
+      const std::string* stored = keys[i].stringPtr();
+      const std::string name = stored ? std::string() : keys[i].asString();
+      const std::string& text = stored ? *stored : name;
+      int32_t length = 0;
+      if (!text.empty()) {
+        UChar32 c = 0;
+        U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), length, static_cast<int32_t>(text.size()), c);
+      }
+      if (first || text.compare(0, static_cast<size_t>(length), lead) != 0) {
+        first = false;
+        lead.assign(text, 0, static_cast<size_t>(length));
+        key = nameSectionKey(text);
+        if (!out.sectionsDictionary.count(key)) out.indexTitles.push_back(key);
+      }
       append(key, identifiers[i]);
     }
     return out;
@@ -223,11 +247,13 @@ void PackagesTableViewController::runQuery(const std::string& sortKey) {
 }
 
 void PackagesTableViewController::rebuildSectionsCacheForSortCriteria(const std::string& sortKey) {
-  if (packages_.empty()) {
+  if (!packages_.results().isValid()) {  // a kind with nothing to query
     sections_ = {};
     return;
   }
-  sections_ = KVPackageListSections::build(sortKey, packages_.valuesForKey("identifier"), packages_.valuesForKey(sortKey));
+  // The identifiers and keys come with the query's own rows, in one pass.
+  auto values = packages_.valuesForKeys({"identifier", sortKey});
+  sections_ = KVPackageListSections::build(sortKey, values[0], values[1]);
 }
 
 // ---- Rows

@@ -17,6 +17,7 @@ void customize(store::ObjectSchema& schema) {
         p.name == "updatedDateStr") {
       p.indexed();
     }
+    if (p.name == "name") p.sortIndexed();  // every list sorts by name unless told otherwise
     if (p.name == "availableVersions") p.linkTo("KVRPackageVersion", true);  // the versions belong to the package
   });
 }

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
 
 #include "store/Predicate.h"
+#include "store/SqliteConnection.h"
 #include "store/StoreException.h"
+#include "store/TextFolding.h"
 #include "StoreTestSchema.h"
 
 using store::StoreException;
@@ -150,6 +155,85 @@ TEST(StoreQueries, SortsDistinctAndDatabaseOrder) {
   }
   EXPECT_EQ(seen, 2);
   EXPECT_EQ(all.objects().size(), 5u);
+}
+
+namespace {
+// The plan SQLite makes for a query as the store writes it.
+std::string planOf(const std::string& path, const std::string& query) {
+  store::sql::Connection c(path, false);
+  std::string plan;
+  for (auto st = c.prepare("EXPLAIN QUERY PLAN " + query); st.step();) plan += st.columnText(3) + "\n";
+  return plan;
+}
+}  // namespace
+
+TEST(StoreQueries, ASortIndexedTextIsReadInItsSortOrderAndReindexedForAnotherCollator) {
+  TempDatabase t;
+  const Keys names = {"beta", "Alpha", "alpha", "Émile", "émile", "zeta", "Zeta", "éclair", "10", "9", "-x", "ångström"};
+  for (size_t i = 0; i < names.size(); ++i)
+    t.addItem(std::to_string(i), {{"name", names[i]}, {"category", i % 2 ? "odd" : "even"}});
+  auto expected = [&](bool ascending) {
+    std::vector<size_t> order(names.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      int c = store::text::collate(names[a], names[b]);
+      return ascending ? c < 0 : c > 0;
+    });
+    Keys keys;
+    for (size_t i : order) keys.push_back(std::to_string(i));
+    return keys;
+  };
+  EXPECT_EQ(t.keys(t.db->objects("Item").sorted("name")), expected(true));
+  EXPECT_EQ(t.keys(t.db->objects("Item").sorted("name", false)), expected(false));
+  // The whole list is read through the index, not sorted; a list of one category still
+  // goes through that category's index.
+  std::string whole = planOf(t.path, "SELECT _id FROM Item WHERE 1 ORDER BY name COLLATE QBSORT ASC, _id ASC");
+  EXPECT_NE(whole.find("__sort_Item_name"), std::string::npos) << whole;
+  EXPECT_EQ(whole.find("TEMP B-TREE"), std::string::npos) << whole;
+  std::string one = planOf(t.path, "SELECT _id FROM Item WHERE category = 'odd' ORDER BY name COLLATE QBSORT ASC, _id ASC");
+  EXPECT_NE(one.find("__idx_Item_category"), std::string::npos) << one;
+
+  // A file whose index was kept by another collator (here: one that orders backwards)
+  // is put back in order when it is opened by this one.
+  t.db.reset();
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(t.path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    auto backwards = [](void*, int n1, const void* s1, int n2, const void* s2) {
+      return -store::text::collate(std::string_view(static_cast<const char*>(s1), n1),
+                                   std::string_view(static_cast<const char*>(s2), n2));
+    };
+    sqlite3_create_collation_v2(raw, "QBSORT", SQLITE_UTF8, nullptr, backwards, nullptr);
+    EXPECT_EQ(sqlite3_exec(raw,
+                           "REINDEX QBSORT; UPDATE __store_meta SET value = 'another' WHERE key = 'collation'",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+  }
+  t.db = store::Database::open(storetest::configuration(t.path)).value();
+  EXPECT_EQ(t.keys(t.db->objects("Item").sorted("name")), expected(true));
+  t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "3")); });
+  EXPECT_EQ(t.db->objects("Item").count(), names.size() - 1);
+}
+
+TEST(StoreQueries, SeveralKeysAreReadInOnePassWithTheSnapshot) {
+  TempDatabase t;
+  t.addItem("1", {{"name", "beta"}, {"tags", Value::Array{Value("x")}}});
+  t.addItem("2", {{"name", "alpha"}});
+  auto results = t.db->objects("Item").sorted("name");
+  auto values = results.valuesForKeys({"key", "name", "tags"});  // a list is read from the records
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[0], (Value::Array{Value("2"), Value("1")}));
+  EXPECT_EQ(values[1], (Value::Array{Value("alpha"), Value("beta")}));
+  EXPECT_EQ(values[2][1], Value(Value::Array{Value("x")}));
+  // The values and the results are one reading: a record added since is in neither.
+  auto fresh = t.db->objects("Item").sorted("name");
+  auto firstRead = fresh.valuesForKeys({"key", "name"});
+  t.addItem("0", {{"name", "aardvark"}});
+  EXPECT_EQ(fresh.count(), firstRead[0].size());
+  EXPECT_EQ(fresh.valuesForKeys({"key", "name"}), firstRead);
+  EXPECT_EQ(fresh.reloaded().valuesForKeys({"key"})[0].front(), Value("0"));
+  EXPECT_EQ(store::Results().valuesForKeys({}).size(), 0u);
 }
 
 TEST(StoreQueries, BadPredicatesAreReported) {

@@ -14,7 +14,7 @@ inline store::ObjectSchema itemSchema() {
   using store::PropertyType;
   store::ObjectSchema s("Item");
   s.add(Property("key", PropertyType::String).primaryKey());
-  s.add(Property("name", PropertyType::String));
+  s.add(Property("name", PropertyType::String).sortIndexed());
   s.add(Property("count", PropertyType::Int));
   s.add(Property("flag", PropertyType::Bool));
   s.add(Property("active", PropertyType::Bool).required().defaultsTo(false));

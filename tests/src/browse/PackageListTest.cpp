@@ -16,9 +16,14 @@
 #include "uikit/UIAlertController.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UINib.h"
+#include "database/KVIconProvider.h"
+#include "foundation/Files.h"
+#include "interface/KVPackageIcons.h"
+#include "support/IconFixtures.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
-#include "foundation/Files.h"
+#include "uikit/UIImage.h"
+#include "uikit/UIImageView.h"
 
 namespace {
 
@@ -271,6 +276,103 @@ TEST_F(RealRepositoryListTest, SectionsOfRealNames) {
   }
   EXPECT_TRUE(sawLowerCase);
   for (const auto& key : keys) EXPECT_EQ(key, KVPackageListSections::nameSectionKey(key)) << "keys are capitals";
+}
+
+// Real indexes whose icon URLs point at the server the repository is served from (a
+// copy, with the host of each URL changed): the list's rows start the downloads, a real
+// picture lands in the icon cache and in its row, a store's placeholder marks its
+// records instead, and the source shows the icon the repository serves beside its index.
+TEST_F(RealRepositoryListTest, IconsOfARepositoryServedWithItsIconFiles) {
+  QB_TESTDATA_OR_SKIP(repos, "repos");
+  preferences().setObject(Value(true), "OriginalCydiaSourcesIcons");
+  auto serve = [&](const std::string& folder, const std::string& from, const std::string& to) {
+    std::string location = locationOf(folder);
+    std::string index = Files::readText(repos + "/" + folder + "/Packages").value_or("");
+    for (size_t at = index.find(from); at != std::string::npos; at = index.find(from, at + to.size()))
+      index.replace(at, from.size(), to);
+    EXPECT_TRUE(DebBuilder::writeRepositoryIndex(repositories.file(folder), index));
+    EXPECT_TRUE(Files::copyItem(repos + "/" + folder + "/CydiaIcon.png", repositories.file(folder) + "/CydiaIcon.png"));
+    return location;
+  };
+  auto place = [&](const std::string& path, const std::string& bytes) {
+    Files::createDirectories(Files::deletingLastPathComponent(repositories.file(path)));
+    ASSERT_TRUE(Files::writeAtomically(repositories.file(path), bytes));
+  };
+  const std::string utmIcon = Files::readText(repos + "/utm/CydiaIcon.png").value_or("");
+  std::string utm = serve("utm", "https://cydia.getutm.app/", locationOf("utm"));
+  place("utm/assets/com.utmapp.UTM/icon.png", utmIcon);
+  // The paid repository's pictures as the stand-in store would serve them: its placeholder.
+  std::string paid = serve("paidrepo", "https://invalidunit.github.io/", locationOf("paidrepo") + "store.example/");
+  place("paidrepo/store.example/sileodepiction/Default/image_terminal.png", IconFixtures::bytes("store-placeholder.png"));
+  ASSERT_TRUE(refresh(utm));
+  ASSERT_TRUE(refresh(paid));
+  std::vector<std::string> notices;
+  auto token = NotificationCenter::defaultCenter().addObserver(
+      KVRPackageInfoIconChangedNotification, [&](const Notification& n) { notices.push_back(n.object.asString()); });
+
+  UIDriver ui;
+  // The source's list on screen: the rows it shows ask for their icons.
+  auto listOf = [&](const std::string& location) {
+    auto list = std::make_shared<PackagesTableViewController>();
+    list->setCategory(kCategorySpecial_SourcePackages);
+    list->setSubcategory(std::string("All Packages"));
+    list->setSourceLocation(location);
+    ui.show(std::make_shared<UINavigationController>(list));
+    ui.runUntilIdle();
+    return list;
+  };
+  // The downloads are handed to the icon queue from a background queue, and their
+  // records written from another: all of it is through once those are drained too.
+  auto finishDownloads = [&] {
+    DispatchQueue::drainGlobalQueues();
+    ASSERT_TRUE(KVIconProvider::iconFetchQueue().waitUntilAllOperationsAreFinished(20));
+    waitForPipeline();
+  };
+  auto row = [](PackagesTableViewController& list, const std::string& identifier) -> std::shared_ptr<PackageCell> {
+    for (const auto& cell : list.tableView()->visibleCells())
+      if (auto c = std::dynamic_pointer_cast<PackageCell>(cell); c && c->packageIdentifier() == identifier) return c;
+    return nullptr;
+  };
+
+  auto utmList = listOf(utm);
+  (void)KVPackageIcons::iconForLocation(utm);
+  finishDownloads();
+  auto utmPackage = package("com.utmapp.utm");
+  ASSERT_TRUE(utmPackage);
+  EXPECT_EQ(utmPackage->iconURL(), utm + "assets/com.utmapp.UTM/icon.png");
+  EXPECT_TRUE(Files::readText(utmPackage->iconPath()) == utmIcon) << "the icon is in the cache";
+  EXPECT_EQ(notices, (std::vector<std::string>{"com.utmapp.utm"}));
+  auto utmRow = row(*utmList, "com.utmapp.utm");
+  ASSERT_TRUE(utmRow);
+  ASSERT_TRUE(utmRow->iconView()->image());
+  EXPECT_TRUE(stringFromData(utmRow->iconView()->image()->data()) == utmIcon)
+      << "the row redraws with the real icon, not " << utmRow->iconView()->image()->name();
+  auto sourceIcon = KVPackageIcons::iconForLocation(utm);
+  ASSERT_TRUE(sourceIcon);
+  EXPECT_TRUE(stringFromData(sourceIcon->data()) == utmIcon) << "the source's own icon";
+
+  auto paidList = listOf(paid);
+  finishDownloads();
+  size_t marked = 0;
+  for (const auto& p : packagesOf(paid)) {
+    if (!p.iconURL()) continue;
+    ++marked;
+    EXPECT_EQ(p.iconURL()->rfind(std::string(KVIconProvider::kUseDefaultCategoriesMarker) + paid + "store.example/", 0),
+              0u)
+        << *p.iconURL();
+    EXPECT_FALSE(Files::exists(KVIconProvider::_iconPathWithKey(paid + "store.example/sileodepiction/Default/image_terminal.png")));
+    auto paidRow = row(*paidList, p.identifier());
+    ASSERT_TRUE(paidRow) << p.identifier();
+    EXPECT_EQ(paidRow->iconView()->image(), KVPackageIcons::categoryIconForIdentifier(p.identifier()));
+  }
+  EXPECT_EQ(notices.size(), 1u) << "a placeholder is not announced";
+  EXPECT_EQ(marked, 1u);  // one package, three architectures
+  // Marked records are not fetched again.
+  size_t asked = server.requestCount();
+  paidList->tableView()->reloadData();
+  paidList->tableView()->layoutIfNeeded();
+  finishDownloads();
+  EXPECT_EQ(server.requestCount(), asked);
 }
 
 }  // namespace

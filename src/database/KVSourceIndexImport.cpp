@@ -188,8 +188,9 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record)
 
 void KVSourceIndexImport::evictIfFull() {
   while (pending_.size() >= kPendingRecords) {
-    write(pending_.back());
+    // Before the write, which takes the record's fields (its identifier too).
     index_.erase(pending_.back().record.identifier());
+    write(pending_.back());
     pending_.pop_back();
   }
 }

@@ -5,6 +5,7 @@
 
 #include "support/SourceRefreshFixture.h"
 #include "database/KVParsingUtility.h"
+#include "database/KVSourceIndexImport.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/NotificationCenter.h"
 
@@ -219,6 +220,21 @@ TEST_F(SourceIndexImport, ManyVersionsOfOnePackageAreAllKept) {
   EXPECT_EQ(many->version(), "1.1600");
   EXPECT_EQ(many->availableVersions().size(), 1600u);
   EXPECT_EQ(KVRPackageVersion::allObjects().count(), 1600u);
+}
+
+// A package new to the database whose versions lie far apart in the index: its record,
+// written in between, is found again and takes the later version.
+TEST_F(SourceIndexImport, VersionsFarApartInANewSourceMakeOneRecord) {
+  std::string index = stanza("com.example.early", "1.0");
+  for (size_t i = 0; i < KVSourceIndexImport::kPendingRecords + 50; ++i)
+    index += stanza("com.example.p" + std::to_string(i), "1.0");
+  index += stanza("com.example.early", "2.0");
+  refreshWith("repo", index);
+  auto early = package("com.example.early");
+  ASSERT_TRUE(early);
+  EXPECT_EQ(early->version(), "2.0");
+  EXPECT_EQ(versionsOf("com.example.early"), (std::vector<std::string>{"1.0", "2.0"}));
+  EXPECT_EQ(packagesOf(locationOf("repo")).size(), KVSourceIndexImport::kPendingRecords + 51);
 }
 
 }  // namespace

@@ -166,6 +166,10 @@ Value Statement::columnValue(int column) const {
 // ---- Connection
 
 Connection::Connection(const std::string& path, bool create) {
+  // The engine's own memory statistics take a global lock on every allocation, and
+  // nothing reads them. This only takes effect before the engine's first use.
+  static const bool statisticsOff = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+  (void)statisticsOff;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
   int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -205,18 +209,33 @@ void Connection::exec(const std::string& sql) {
   }
 }
 
-Statement Connection::prepare(const std::string& sql) {
+Connection::Cache::value_type* Connection::findCached(const std::string& sql) {
+  // The same place may hold another text by now: the texts are compared too.
+  for (const Recent& r : recent_) {
+    if (r.text == sql.data() && r.entry->first.size() == sql.size() &&
+        std::memcmp(r.entry->first.data(), sql.data(), sql.size()) == 0) {
+      return r.entry;
+    }
+  }
   auto it = cache_.find(sql);
-  if (it != cache_.end() && !it->second.inUse) {
-    it->second.inUse = true;
-    return Statement(*this, it->second.stmt, true);
+  if (it == cache_.end()) return nullptr;
+  recent_[nextRecent_++ % recent_.size()] = Recent{sql.data(), &*it};
+  return &*it;
+}
+
+Statement Connection::prepare(const std::string& sql) {
+  Cache::value_type* found = findCached(sql);
+  if (found && !found->second.inUse) {
+    found->second.inUse = true;
+    return Statement(*this, found->second.stmt, true);
   }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
   if (rc != SQLITE_OK) raise(db_, sqlite3_extended_errcode(db_), "prepare " + sql);
-  if (it != cache_.end()) return Statement(*this, stmt, false);  // the cached one is busy (nested use)
+  if (found) return Statement(*this, stmt, false);  // the cached one is busy (nested use)
   if (cache_.size() >= 256) {
     // Drop the idle ones; predicate texts vary little, so this is rare.
+    recent_.fill(Recent{});
     for (auto i = cache_.begin(); i != cache_.end();) {
       if (!i->second.inUse) {
         cachedSql_.erase(i->second.stmt);
@@ -227,8 +246,8 @@ Statement Connection::prepare(const std::string& sql) {
       }
     }
   }
-  cache_[sql] = Cached{stmt, true};
-  cachedSql_[stmt] = sql;
+  auto& entry = *cache_.emplace(sql, Cached{stmt, true}).first;
+  cachedSql_[stmt] = &entry;
   return Statement(*this, stmt, true);
 }
 
@@ -238,7 +257,7 @@ void Connection::giveBack(sqlite3_stmt* stmt) {
     sqlite3_finalize(stmt);
     return;
   }
-  cache_[s->second].inUse = false;
+  s->second->second.inUse = false;
 }
 
 Value Connection::scalar(const std::string& sql) {

@@ -4,6 +4,7 @@
 // text functions of the predicate compiler registered.
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -87,8 +88,18 @@ class Connection {
     sqlite3_stmt* stmt;
     bool inUse;
   };
-  std::unordered_map<std::string, Cached> cache_;
-  std::unordered_map<sqlite3_stmt*, std::string> cachedSql_;
+  using Cache = std::unordered_map<std::string, Cached>;
+  Cache cache_;
+  std::unordered_map<sqlite3_stmt*, Cache::value_type*> cachedSql_;
+  // The statements prepared last, by where their text was: a writer that runs the same
+  // few long statements over and over finds them without hashing their text each time.
+  struct Recent {
+    const char* text = nullptr;
+    Cache::value_type* entry = nullptr;
+  };
+  std::array<Recent, 8> recent_{};
+  size_t nextRecent_ = 0;
+  Cache::value_type* findCached(const std::string& sql);
 };
 
 // Registers qb_fold(text, flags), qb_strop(op, text, operand, flags) (1 or 0; null

@@ -9,7 +9,13 @@ namespace {
 void appendEscaped(std::string& out, std::string_view s) {
   static const char* hex = "0123456789abcdef";
   out.push_back('"');
-  for (unsigned char c : s) {
+  // Runs of characters that need no escape go in whole.
+  size_t plain = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(s.substr(plain, i - plain));
+    plain = i + 1;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -21,11 +27,10 @@ void appendEscaped(std::string& out, std::string_view s) {
           out += "\\u00";
           out.push_back(hex[c >> 4]);
           out.push_back(hex[c & 15]);
-        } else {
-          out.push_back(static_cast<char>(c));
         }
     }
   }
+  out.append(s.substr(plain));
   out.push_back('"');
 }
 

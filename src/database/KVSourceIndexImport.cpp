@@ -22,6 +22,17 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
       db.cancelWrite();
       return nullptr;
     }
+    // What the table holds before this index: the identifiers worth looking up, and the
+    // source's records that may turn out stale. A source's first import finds none of its
+    // own, so it neither reads records back nor searches for stale ones.
+    {
+      auto identifiers = db.objects(KVRPackage::className()).valuesForKey("identifier");
+      known_.assign(filterWords(identifiers.size()), 0);
+      for (const auto& id : identifiers)
+        if (id.isString()) markKnown(*id.stringPtr());
+    }
+    staleCandidates_ =
+        db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
     while (auto entry = next()) applyEntry(*entry, outcome);
     if (beforeCommit) failure = beforeCommit();
     if (failure) {
@@ -57,10 +68,10 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
 
 // The source's packages that the index no longer offers, unless installed.
 void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
+  if (staleCandidates_.empty()) return;
   std::sort(seen_.begin(), seen_.end());
-  auto candidates = db_->objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location);
   Value::Array stale;
-  for (int64_t id : candidates.objectIds()) {
+  for (int64_t id : staleCandidates_) {
     if (std::binary_search(seen_.begin(), seen_.end(), id)) continue;
     auto record = db_->objectWithId(KVRPackage::className(), id);
     if (!record) continue;
@@ -163,11 +174,41 @@ void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry
   pending.versionTexts.insert(entry.version);
 }
 
+// The identifiers in the table are kept as a filter of bits, a few per identifier: an
+// identifier whose bits are not all set has no record (one whose bits are set may have
+// one, and is looked up). A few dozen bits per identifier keep false hits rare.
+size_t KVSourceIndexImport::filterWords(size_t identifiers) {
+  size_t words = size_t{1} << 14;  // 2^20 bits
+  while (words * 64 < identifiers * 32) words *= 2;
+  return words;
+}
+
+namespace {
+template <typename Visit>
+void filterBits(std::string_view identifier, size_t words, Visit visit) {
+  uint64_t h = std::hash<std::string_view>{}(identifier);
+  uint64_t step = (h >> 32) | 1;
+  const uint64_t bits = static_cast<uint64_t>(words) * 64;
+  for (int i = 0; i < 3; ++i, h += step) visit(static_cast<size_t>((h % bits) / 64), uint64_t{1} << (h % 64));
+}
+}  // namespace
+
+void KVSourceIndexImport::markKnown(std::string_view identifier) {
+  filterBits(identifier, known_.size(), [this](size_t word, uint64_t bit) { known_[word] |= bit; });
+}
+
+bool KVSourceIndexImport::mayBeKnown(std::string_view identifier) const {
+  bool all = true;
+  filterBits(identifier, known_.size(), [&](size_t word, uint64_t bit) { all = all && (known_[word] & bit); });
+  return all;
+}
+
 KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& identifier) {
   if (auto it = index_.find(identifier); it != index_.end()) {
     pending_.splice(pending_.begin(), pending_, it->second);  // the most recently touched
     return &*it->second;
   }
+  if (!mayBeKnown(identifier)) return nullptr;
   auto stored = db_->objectForPrimaryKey(KVRPackage::className(), identifier);
   if (!stored) return nullptr;
   Pending& pending = addPending(KVRPackage::fromObject(*stored));
@@ -210,4 +251,6 @@ void KVSourceIndexImport::write(Pending& pending) {
   auto object = std::move(record).toObject();
   int64_t id = stored ? db_->addOrUpdate(object) : db_->add(object);
   seen_.push_back(id);
+  // Written: a later version of it finds it in the table.
+  if (!stored) markKnown(*object.at(static_cast<size_t>(object.schema()->primaryKeyIndex())).stringPtr());
 }

@@ -13,6 +13,7 @@
 #include <list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -81,10 +82,17 @@ class KVSourceIndexImport {
   // Adds the entry's version to the record unless it has that version already.
   static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
   void deleteStalePackages(Outcome& outcome);
+  static size_t filterWords(size_t identifiers);
+  void markKnown(std::string_view identifier);
+  bool mayBeKnown(std::string_view identifier) const;
 
   Settings settings_;
   store::Database* db_ = nullptr;
   std::vector<int64_t> seen_;  // rows of the records the index offers
+  // Identifiers in the table (before this run, or written by it), as a filter: any other
+  // has no record.
+  std::vector<uint64_t> known_;
+  std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
   PendingList pending_;        // most recently touched first
   std::unordered_map<std::string, PendingList::iterator> index_;
 };

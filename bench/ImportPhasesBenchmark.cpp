@@ -1,0 +1,89 @@
+// The refresh's two in-process stages of the Debian index apart, each on its own, best
+// of several runs by processor time: reading the decoded index into entries, and
+// applying the entries to an empty database in one transaction (the commit included).
+//
+//   bench_import_phases [runs]
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "BenchIndex.h"
+#include "database/KVIndexEntry.h"
+#include "database/KVRSchema.h"
+#include "database/KVRSource.h"
+#include "database/KVSourceIndexImport.h"
+#include "database/KVStanzaReader.h"
+#include "store/Store.h"
+
+namespace {
+
+double threadSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+const std::string kLocation = "http://127.0.0.1:8080/debian/";
+
+std::vector<KVIndexEntry> readEntries(const std::string& path) {
+  KVIndexEntry::Context context;
+  context.location = kLocation;
+  context.locationURL = URL::fromString(kLocation);
+  context.systemVersion = "14.0";
+  std::vector<KVIndexEntry> entries;
+  KVStanzaReader reader(path);
+  KVStanza stanza;
+  while (reader.next(stanza))
+    if (auto entry = KVIndexEntry::fromStanza(stanza, context)) entries.push_back(std::move(*entry));
+  return entries;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+  std::string path = benchIndexPath(1, argv);
+  double bestRead = 1e9, bestApply = 1e9;
+  for (int run = 0; run < runs; ++run) {
+    double t = threadSeconds();
+    auto entries = readEntries(path);
+    bestRead = std::min(bestRead, threadSeconds() - t);
+
+    char folder[] = "/var/tmp/qb-import-XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    store::Configuration c;
+    c.path = std::string(folder) + "/default.realm";
+    c.schemaVersion = KVRSchema::kSchemaVersion;
+    c.schema = KVRSchema::schema();
+    auto db = store::Database::open(c).value();
+    db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); });
+    KVSourceIndexImport::Settings settings;
+    settings.location = kLocation;
+    settings.dateString = "2026-12-07 18:00";
+    KVSourceIndexImport import(settings);
+    KVSourceIndexImport::Outcome outcome;
+    size_t next = 0;
+    t = threadSeconds();
+    auto error = import.apply(
+        *db, [&]() -> std::optional<KVIndexEntry> {
+          if (next == entries.size()) return std::nullopt;
+          return std::move(entries[next++]);
+        },
+        nullptr, outcome);
+    double applied = threadSeconds() - t;
+    bestApply = std::min(bestApply, applied);
+    std::printf("run %d: read %.3f s, apply %.3f s (%s records)%s\n", run + 1, bestRead, applied,
+                outcome.totalPackages.c_str(), error ? " FAILED" : "");
+    db.reset();
+    store::Database::deleteFiles(c.path);
+    rmdir(folder);
+  }
+  std::printf("best: read %.3f s, apply %.3f s (processor time of the thread)\n", bestRead, bestApply);
+  return 0;
+}

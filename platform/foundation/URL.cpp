@@ -6,7 +6,11 @@
 
 namespace {
 
-bool isUnreserved(unsigned char c) { return std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+// ASCII only, whatever the process's locale says of other bytes.
+bool isUnreserved(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
 bool isSubDelim(unsigned char c) {
   switch (c) {
     case '!': case '$': case '&': case '\'': case '(': case ')': case '*': case '+': case ',': case ';': case '=':

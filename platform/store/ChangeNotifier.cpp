@@ -120,7 +120,7 @@ void ChangeNotifier::work() {
     } else if (auto* cls = dynamic_cast<ClassObserver*>(observer.get())) {
       auto it = changes.find(cls->className);
       if (it == changes.end()) continue;
-      ClassChange change{cls->className, sorted(it->second.inserted), sorted(it->second.modified),
+      ClassChange change{cls->className, it->second.inserted.ids(), sorted(it->second.modified),
                          sorted(it->second.deleted)};
       calls.emplace_back(observer, [cls, change = std::move(change)] { cls->block(change); });
     } else if (auto* commit = dynamic_cast<CommitObserver*>(observer.get())) {

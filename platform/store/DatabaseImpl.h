@@ -16,6 +16,10 @@
 
 namespace store {
 
+namespace record {
+class FieldVisitor;
+}
+
 // The SQL of one class, made once per schema.
 struct ClassInfo {
   ObjectSchemaRef schema;
@@ -46,8 +50,29 @@ class ChangeNotifier;
 
 // Rows of one class touched by a transaction, folded so that an insert followed by a
 // delete leaves nothing and a change to an inserted row stays an insert.
+// Row ids in ascending order. New rows come in that order, so adding one is appending
+// it; an id out of order is sorted in when the set is next read.
+class RowSet {
+ public:
+  void insert(int64_t id) {
+    if (!ids_.empty() && id <= ids_.back()) ordered_ = false;
+    ids_.push_back(id);
+  }
+  bool erase(int64_t id);
+  size_t count(int64_t id) const;
+  bool empty() const { return ids_.empty(); }
+  // In ascending order, each once.
+  const std::vector<int64_t>& ids() const;
+
+ private:
+  void order() const;
+  mutable std::vector<int64_t> ids_;
+  mutable bool ordered_ = true;
+};
+
 struct RowChanges {
-  std::unordered_set<int64_t> inserted, modified, deleted;
+  RowSet inserted;
+  std::unordered_set<int64_t> modified, deleted;
   void insert(int64_t id);
   void modify(int64_t id);
   void remove(int64_t id);
@@ -125,6 +150,8 @@ struct Database::Impl {
   int64_t writeObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object, WriteMode mode);
   // Inserts the row and its lists of links, without looking for an existing one.
   int64_t insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object);
+  // Inserts a typed record's row from its visited fields, then its lists of links.
+  int64_t insertFields(sql::Connection& c, const ClassInfo& info, const std::function<void(record::FieldVisitor&)>& visit);
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);
   bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,

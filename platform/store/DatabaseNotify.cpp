@@ -6,6 +6,33 @@
 
 namespace store {
 
+// ---- RowSet
+
+void RowSet::order() const {
+  if (ordered_) return;
+  std::sort(ids_.begin(), ids_.end());
+  ids_.erase(std::unique(ids_.begin(), ids_.end()), ids_.end());
+  ordered_ = true;
+}
+
+const std::vector<int64_t>& RowSet::ids() const {
+  order();
+  return ids_;
+}
+
+size_t RowSet::count(int64_t id) const {
+  const auto& all = ids();
+  return std::binary_search(all.begin(), all.end(), id) ? 1 : 0;
+}
+
+bool RowSet::erase(int64_t id) {
+  order();
+  auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+  if (it == ids_.end() || *it != id) return false;
+  ids_.erase(it);
+  return true;
+}
+
 // ---- RowChanges
 
 void RowChanges::insert(int64_t id) {
@@ -24,7 +51,7 @@ void RowChanges::remove(int64_t id) {
 }
 
 void RowChanges::merge(const RowChanges& later) {
-  for (int64_t id : later.inserted) insert(id);
+  for (int64_t id : later.inserted.ids()) insert(id);
   for (int64_t id : later.modified) modify(id);
   for (int64_t id : later.deleted) remove(id);
 }

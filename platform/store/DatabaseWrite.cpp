@@ -1,5 +1,7 @@
 #include "store/DatabaseImpl.h"
+#include "store/FieldVisitor.h"
 #include "store/PredicateCompiler.h"
+#include "store/StringListCodec.h"
 
 namespace store {
 
@@ -27,6 +29,72 @@ void bindColumns(sql::Statement& st, const ClassInfo& info, const StoreObject& o
 }
 
 std::string describeKey(const Value& key) { return key.isString() ? *key.stringPtr() : key.asString(); }
+
+// Binds a typed record's fields, as they come, to the class's insert statement, keeping
+// its lists of links for after the row is in.
+class ColumnBinder final : public record::FieldVisitor {
+ public:
+  ColumnBinder(sql::Statement& statement, const ClassInfo& info) : st_(statement), info_(info) {}
+
+  void text(const std::string* value) override {
+    const Property& p = column();
+    if (!value) return null(p);
+    if (p.isPrimary) key_ = value;
+    st_.bindTextStatic(n_, *value);
+  }
+  void integer(std::optional<int64_t> value) override {
+    const Property& p = column();
+    if (!value) return null(p);
+    st_.bindInt(n_, *value);
+  }
+  void real(std::optional<double> value) override {
+    const Property& p = column();
+    if (!value) return null(p);
+    st_.bindDouble(n_, *value);
+  }
+  void data(const Data* value) override {
+    const Property& p = column();
+    if (!value) return null(p);
+    st_.bind(n_, Value(*value));
+  }
+  void texts(const std::vector<std::string>& value) override {
+    column();
+    if (value.empty()) st_.bindTextStatic(n_, "[]");
+    else st_.bindText(n_, lists::encode(value));
+  }
+  void records(std::vector<StoreObject> value) override { links_.emplace_back(property_++, std::move(value)); }
+
+  // Every property visited once, the primary key among them.
+  void finish() const {
+    if (property_ != info_.schema->size()) {
+      throw StoreException(StoreException::Kind::InvalidValue,
+                           "The fields of '" + info_.schema->className() + "' do not match its declaration");
+    }
+  }
+  const std::string* key() const { return key_; }
+  std::vector<std::pair<size_t, std::vector<StoreObject>>>& links() { return links_; }
+
+ private:
+  const Property& column() {
+    const Property& p = info_.schema->property(property_++);
+    ++n_;
+    return p;
+  }
+  void null(const Property& p) {
+    if (!p.isOptional) {
+      throw StoreException(StoreException::Kind::InvalidValue,
+                           "Invalid null value for non-nullable property '" + info_.schema->className() + "." + p.name + "'");
+    }
+    st_.bindNull(n_);
+  }
+
+  sql::Statement& st_;
+  const ClassInfo& info_;
+  size_t property_ = 0;
+  int n_ = 0;
+  const std::string* key_ = nullptr;
+  std::vector<std::pair<size_t, std::vector<StoreObject>>> links_;
+};
 
 }  // namespace
 
@@ -82,6 +150,30 @@ int64_t Database::Impl::insertObject(sql::Connection& c, const ClassInfo& info, 
   }
   int64_t id = c.lastInsertRowid();
   for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), true);
+  return id;
+}
+
+int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
+                                     const std::function<void(record::FieldVisitor&)>& visit) {
+  int64_t id = 0;
+  std::vector<std::pair<size_t, std::vector<StoreObject>>> links;
+  {
+    sql::Statement st = c.prepare(info.insertSql);
+    ColumnBinder binder(st, info);
+    visit(binder);
+    binder.finish();
+    try {
+      st.run();
+    } catch (const StoreException& e) {
+      if (e.kind() != StoreException::Kind::PrimaryKeyExists || !binder.key()) throw;
+      throw StoreException(StoreException::Kind::PrimaryKeyExists,
+                           "Attempting to create an object of type '" + info.schema->className() +
+                               "' with an existing primary key value '" + *binder.key() + "'.");
+    }
+    id = c.lastInsertRowid();
+    links = std::move(binder.links());
+  }
+  for (auto& [property, elements] : links) writeLinks(c, info, id, property, elements, true);
   return id;
 }
 
@@ -283,6 +375,17 @@ void Database::deleteAllObjects(const std::string& className) {
 void Database::deleteAll() {
   impl_->requireWriter("delete objects");
   for (const auto& cls : schema().classes()) deleteAllObjects(cls->className());
+}
+
+int64_t record::addFields(Database& db, const std::string& className, const ObjectSchemaRef& schema,
+                          const std::function<void(FieldVisitor&)>& visitFields,
+                          const std::function<StoreObject()>& object) {
+  Database::Impl& impl = db.impl();
+  const ClassInfo& info = impl.classInfo(className);
+  // Only this very declaration lines the fields up with the columns.
+  if (info.schema != schema) return db.add(object());
+  sql::Connection& c = impl.requireWriter("add objects");
+  return impl.insertFields(c, info, visitFields);
 }
 
 }  // namespace store

@@ -111,6 +111,16 @@ std::string encode(const Value& array) {
   return out;
 }
 
+std::string encode(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) out.push_back(',');
+    appendEscaped(out, items[i]);
+  }
+  out.push_back(']');
+  return out;
+}
+
 std::optional<Value> decode(std::string_view s) {
   size_t i = 0;
   skipSpace(s, i);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/Value.h"
 
@@ -11,6 +12,7 @@ namespace store::lists {
 
 // Encodes the strings of an array value (other items are written as their text).
 std::string encode(const Value& array);
+std::string encode(const std::vector<std::string>& items);
 // The array of strings, or nothing when the text is not such an array.
 std::optional<Value> decode(std::string_view json);
 

@@ -86,6 +86,9 @@ bool decodeFileApart(const std::string& path, Format format, const ChunkSink& si
     ::close(out[1]);
     return fail(error, std::strerror(errno));
   }
+  // A larger pipe lets the helper run ahead of the reader by a whole chunk instead of
+  // waking it every 64 KiB; where the system refuses, the pipe stays as it is.
+  (void)::fcntl(out[0], F_SETPIPE_SZ, static_cast<int>(kStreamChunkSize));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);

@@ -5,6 +5,7 @@
 #include "database/KVRSource.h"
 #include "database/NSStringVersionCompare.h"
 #include "foundation/Log.h"
+#include "store/FieldVisitor.h"
 #include "store/Store.h"
 
 KVSourceIndexImport::KVSourceIndexImport(Settings settings) : settings_(std::move(settings)) {}
@@ -162,8 +163,23 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   addVersion(*target, entry, settings_.location);
 }
 
+// A few versions are searched one by one; many through a set of their texts, made when
+// it is first needed, so that an identifier with many versions costs no more than them.
+bool KVSourceIndexImport::hasVersion(Pending& pending, const std::string& version) {
+  if (pending.versions.size() <= kVersionsSearchedInTurn) {
+    for (const auto& v : pending.versions)
+      if (v.version() == version) return true;
+    return false;
+  }
+  if (pending.versionTexts.empty()) {
+    for (const auto& v : pending.versions)
+      if (v.version()) pending.versionTexts.insert(*v.version());
+  }
+  return pending.versionTexts.count(version) > 0;
+}
+
 void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location) {
-  if (!entry.fileLocation || pending.versionTexts.count(entry.version)) return;
+  if (!entry.fileLocation || hasVersion(pending, entry.version)) return;
   KVRPackageVersion version;
   version.setSource(location);
   version.setFileLocation(entry.fileLocation);
@@ -171,7 +187,7 @@ void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry
   KVRPackage& record = pending.record;
   if (!record.name() || record.name()->empty()) record.setName(entry.name);
   pending.versions.push_back(std::move(version));
-  pending.versionTexts.insert(entry.version);
+  if (!pending.versionTexts.empty()) pending.versionTexts.insert(entry.version);
 }
 
 // The identifiers in the table are kept as a filter of bits, a few per identifier: an
@@ -214,16 +230,14 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
   Pending& pending = addPending(KVRPackage::fromObject(*stored));
   pending.versions = pending.record.availableVersions();
   pending.record.setAvailableVersions({});
-  for (const auto& v : pending.versions)
-    if (v.version()) pending.versionTexts.insert(*v.version());
   return &pending;
 }
 
 KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record) {
   evictIfFull();
-  std::string key = record.identifier();
   pending_.push_front(Pending{std::move(record), {}, {}});
-  index_[key] = pending_.begin();
+  // The key is the record's own identifier, which stays where it is while it waits.
+  index_[pending_.front().record.identifier()] = pending_.begin();
   return pending_.front();
 }
 
@@ -238,19 +252,24 @@ void KVSourceIndexImport::evictIfFull() {
 
 void KVSourceIndexImport::flushAll() {
   // Oldest first, so the records reach the file in the order the index named them.
+  index_.clear();
   for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) write(*it);
   pending_.clear();
-  index_.clear();
 }
 
 void KVSourceIndexImport::write(Pending& pending) {
   KVRPackage& record = pending.record;
   record.setAvailableVersions(std::move(pending.versions));
-  // A record read from the database is updated; a new one goes straight in.
-  const bool stored = record.objectId() != 0;
-  auto object = std::move(record).toObject();
-  int64_t id = stored ? db_->addOrUpdate(object) : db_->add(object);
-  seen_.push_back(id);
-  // Written: a later version of it finds it in the table.
-  if (!stored) markKnown(*object.at(static_cast<size_t>(object.schema()->primaryKeyIndex())).stringPtr());
+  // A record read from the database is updated; a new one goes straight in, its fields
+  // bound as they are.
+  if (record.objectId() != 0) {
+    seen_.push_back(db_->addOrUpdate(std::move(record).toObject()));
+    return;
+  }
+  seen_.push_back(store::record::addRecord(*db_, record, [](const KVRPackage& r, store::record::FieldVisitor& visitor) {
+#define QB_VISIT_FIELD(Type, name, Setter, Initial) store::record::visit(visitor, r.name());
+    KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
+#undef QB_VISIT_FIELD
+  }));
+  markKnown(record.identifier());  // a later version of it finds it in the table
 }

@@ -68,7 +68,7 @@ class KVSourceIndexImport {
   struct Pending {
     KVRPackage record;  // its version entries apart, in `versions`
     std::vector<KVRPackageVersion> versions;
-    std::unordered_set<std::string> versionTexts;
+    std::unordered_set<std::string> versionTexts;  // once there are many versions
   };
   using PendingList = std::list<Pending>;
 
@@ -81,6 +81,8 @@ class KVSourceIndexImport {
   void write(Pending& pending);
   // Adds the entry's version to the record unless it has that version already.
   static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
+  static bool hasVersion(Pending& pending, const std::string& version);
+  static constexpr size_t kVersionsSearchedInTurn = 8;
   void deleteStalePackages(Outcome& outcome);
   static size_t filterWords(size_t identifiers);
   void markKnown(std::string_view identifier);
@@ -94,5 +96,5 @@ class KVSourceIndexImport {
   std::vector<uint64_t> known_;
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
   PendingList pending_;        // most recently touched first
-  std::unordered_map<std::string, PendingList::iterator> index_;
+  std::unordered_map<std::string_view, PendingList::iterator> index_;  // by the records' identifiers
 };

@@ -33,8 +33,7 @@ const std::string kLocation = "http://127.0.0.1:8080/debian/";
 
 std::vector<KVIndexEntry> readEntries(const std::string& path) {
   KVIndexEntry::Context context;
-  context.location = kLocation;
-  context.locationURL = URL::fromString(kLocation);
+  context.setLocation(kLocation);
   context.systemVersion = "14.0";
   std::vector<KVIndexEntry> entries;
   KVStanzaReader reader(path);

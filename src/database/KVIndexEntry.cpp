@@ -31,6 +31,35 @@ std::optional<std::string> nonEmpty(std::string text) {
 
 }  // namespace
 
+namespace {
+// The characters a path component keeps as they are, beside the unreserved ones.
+constexpr std::string_view kPathAllowed = "/!$&'()*+,;=:@";
+}  // namespace
+
+void KVIndexEntry::Context::setLocation(std::string value) {
+  location = std::move(value);
+  locationURL = URL::fromString(location);
+  fileLocationPrefix_.clear();
+  if (!locationURL) return;
+  // What appending any name gives in front of the name: the location without its query
+  // and trailing slashes, then one slash.
+  std::string probe = locationURL->URLByAppendingPathComponent("x").absoluteString();
+  if (probe.size() >= 2 && probe.compare(probe.size() - 2, 2, "/x") == 0) fileLocationPrefix_ = probe.substr(0, probe.size() - 1);
+}
+
+std::string KVIndexEntry::Context::fileLocation(std::string_view filename) const {
+  if (!locationURL) {
+    std::string joined = location;
+    if (!joined.empty() && joined.back() != '/') joined.push_back('/');
+    return joined.append(filename);
+  }
+  if (fileLocationPrefix_.empty()) return locationURL->URLByAppendingPathComponent(std::string(filename)).absoluteString();
+  // The name encoded is all characters an address may hold, so the joined text is the
+  // address the URL would make of it.
+  while (!filename.empty() && filename.front() == '/') filename.remove_prefix(1);
+  return fileLocationPrefix_ + URL::percentEncode(filename, kPathAllowed);
+}
+
 std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, const Context& context) {
   auto package = stanza.find("Package");
   if (!package) return std::nullopt;
@@ -54,16 +83,7 @@ std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, con
       clauses, context.showIncompatiblePackages, &entry.incompatible, &minVersion, &maxVersion, context.systemVersion);
   entry.incompatible = entry.incompatible && !context.showIncompatiblePackages;
 
-  if (auto filename = stanza.find("Filename")) {
-    std::string name(*filename);
-    if (context.locationURL) {
-      entry.fileLocation = context.locationURL->URLByAppendingPathComponent(name).absoluteString();
-    } else {
-      std::string joined = context.location;
-      if (!joined.empty() && joined.back() != '/') joined.push_back('/');
-      entry.fileLocation = joined + name;
-    }
-  }
+  if (auto filename = stanza.find("Filename")) entry.fileLocation = context.fileLocation(*filename);
   entry.name = stanza.value("Name", entry.identifier);
   if (entry.incompatible) return entry;  // the rest is never stored
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/URL.h"
@@ -18,6 +19,13 @@ struct KVIndexEntry {
     std::optional<URL> locationURL;   // the same as a URL, for the archives' addresses
     bool showIncompatiblePackages = false;
     std::string systemVersion;
+    // Sets the source, and works out once what every archive's address begins with.
+    void setLocation(std::string value);
+    // An archive's address: the location with the file name appended as a path component.
+    std::string fileLocation(std::string_view filename) const;
+
+   private:
+    std::string fileLocationPrefix_;  // empty: each address is worked out whole
   };
 
   std::string identifier;  // lower-cased "Package"

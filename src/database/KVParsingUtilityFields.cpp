@@ -22,15 +22,22 @@ std::string_view trim(std::string_view s, std::string_view set) {
   return s.substr(b, e - b + 1);
 }
 
-// Keeps the first occurrence of each text, in order.
+// Keeps the first occurrence of each text, in order. A field's few items are compared
+// in turn; a long list gets a set of them.
 class OrderedSet {
  public:
   void add(std::string text) {
+    if (items_.size() < kCompared) {
+      if (std::find(items_.begin(), items_.end(), text) == items_.end()) items_.push_back(std::move(text));
+      return;
+    }
+    if (seen_.empty()) seen_.insert(items_.begin(), items_.end());
     if (seen_.insert(text).second) items_.push_back(std::move(text));
   }
   std::vector<std::string> take() { return std::move(items_); }
 
  private:
+  static constexpr size_t kCompared = 16;
   std::unordered_set<std::string> seen_;
   std::vector<std::string> items_;
 };
@@ -109,11 +116,13 @@ std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
   OrderedSet result;
   FirmwareLimits limits;
   bool incompatible = false;
+  std::string clause;
   for (const std::string& raw : clauses) {
-    std::string clause;
+    clause.clear();
     std::copy_if(raw.begin(), raw.end(), std::back_inserter(clause), [](char c) { return !isWhite(c); });
     if (clause.empty() || clause == "firmware") continue;
-    if (clause != "firmware-sbin") {
+    // Only a clause that names the firmware can limit the system versions.
+    if (clause != "firmware-sbin" && clause.find("firmware") != std::string::npos) {
       std::vector<std::string_view> alternatives = splitOn(clause, '|');
       for (std::string_view alternative : alternatives) {
         if (packageName(alternative) != "firmware") continue;
@@ -122,12 +131,11 @@ std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
       }
     }
     std::string joined;
-    for (char c : clause) {
-      if (c == '|')
-        joined += " OR ";
-      else
-        joined += c;
-    }
+    joined.reserve(clause.size());
+    size_t from = 0;
+    for (size_t bar; (bar = clause.find('|', from)) != std::string::npos; from = bar + 1)
+      joined.append(clause, from, bar - from).append(" OR ");
+    joined.append(clause, from, std::string::npos);
     result.add(std::move(joined));
   }
   if (isIncompatible) *isIncompatible = incompatible;

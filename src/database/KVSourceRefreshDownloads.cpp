@@ -270,8 +270,7 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   KVPipelineManager::sharedManager().setLaunchCacheRebuild(true);
 
   KVIndexEntry::Context context;
-  context.location = location;
-  context.locationURL = URL::fromString(location);
+  context.setLocation(location);
   context.showIncompatiblePackages = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
   context.systemVersion = KVPlatform::firmwareVersion();
   KVSourceIndexImport::Settings settings{location, date_, dateString_, previousIdentifiers_};

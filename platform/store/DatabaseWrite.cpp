@@ -62,23 +62,33 @@ class ColumnBinder final : public record::FieldVisitor {
     if (value.empty()) st_.bindTextStatic(n_, "[]");
     else st_.bindText(n_, lists::encode(value));
   }
-  void records(std::vector<StoreObject> value) override { links_.emplace_back(property_++, std::move(value)); }
+  void records(std::vector<StoreObject> value) override {
+    if (next().isColumn()) mismatch();
+    links_.emplace_back(property_++, std::move(value));
+  }
 
   // Every property visited once, the primary key among them.
   void finish() const {
-    if (property_ != info_.schema->size()) {
-      throw StoreException(StoreException::Kind::InvalidValue,
-                           "The fields of '" + info_.schema->className() + "' do not match its declaration");
-    }
+    if (property_ != info_.schema->size()) mismatch();
   }
   const std::string* key() const { return key_; }
   std::vector<std::pair<size_t, std::vector<StoreObject>>>& links() { return links_; }
 
  private:
+  const Property& next() const {
+    if (property_ >= info_.schema->size()) mismatch();
+    return info_.schema->property(property_);
+  }
   const Property& column() {
-    const Property& p = info_.schema->property(property_++);
+    const Property& p = next();
+    if (!p.isColumn()) mismatch();
+    ++property_;
     ++n_;
     return p;
+  }
+  [[noreturn]] void mismatch() const {
+    throw StoreException(StoreException::Kind::InvalidValue,
+                         "The fields of '" + info_.schema->className() + "' do not match its declaration");
   }
   void null(const Property& p) {
     if (!p.isOptional) {

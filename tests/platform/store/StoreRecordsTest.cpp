@@ -125,6 +125,34 @@ TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnO
   EXPECT_EQ(db->objects("TypedPart").count(), 6u);
 }
 
+// Fields that do not line up with the declaration (too few, too many, a list where a
+// column is) are refused before anything is written.
+TEST(StoreRecordsFields, FieldsThatMissTheDeclarationAreRefused) {
+  TempDir dir;
+  store::Configuration c;
+  c.path = dir.file("records.realm");
+  c.schemaVersion = 1;
+  c.schema.add(TypedItem::schemaRef());
+  c.schema.add(TypedPart::schemaRef());
+  auto db = store::Database::open(c).value();
+  TypedItem item;
+  item.setKey("k");
+  using Visit = std::function<void(const TypedItem&, store::record::FieldVisitor&)>;
+  Visit tooFew = [](const TypedItem& r, store::record::FieldVisitor& v) { store::record::visit(v, r.key()); };
+  Visit tooMany = [](const TypedItem& r, store::record::FieldVisitor& v) {
+#define VISIT_FIELD(Type, name, Setter, Initial) store::record::visit(v, r.name());
+    TYPEDITEM_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+    store::record::visit(v, r.key());
+  };
+  Visit listForColumn = [](const TypedItem& r, store::record::FieldVisitor& v) { store::record::visit(v, r.parts()); };
+  db->write([&] {
+    for (const Visit& visit : {tooFew, tooMany, listForColumn})
+      EXPECT_EQ(kindOf([&] { store::record::addRecord(*db, item, visit); }), StoreException::Kind::InvalidValue);
+  });
+  EXPECT_EQ(db->objects("TypedItem").count(), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Declarations, StoreRecords, testing::Bool());
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "foundation/LocalizedStrings.h"
 
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -150,10 +151,21 @@ std::string fillPlaceholders(std::string_view format, std::initializer_list<std:
   out.reserve(format.size());
   auto next = values.begin();
   for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == '@' || format[i + 1] == '%')) {
-      if (format[i + 1] == '%') out.push_back('%');
-      else if (next != values.end()) out.append(*next++);
+    if (format[i] != '%' || i + 1 >= format.size()) {
+      out.push_back(format[i]);
+      continue;
+    }
+    if (format[i + 1] == '%') {
+      out.push_back('%');
       ++i;
+      continue;
+    }
+    // A placeholder: flags, width, precision and length, then its conversion letter.
+    size_t j = i + 1;
+    while (j < format.size() && std::strchr("-+ #0123456789.lhqzjtL", format[j])) ++j;
+    if (j < format.size() && std::strchr("@dDiuUoxXfFeEgGsScCp", format[j])) {
+      if (next != values.end()) out.append(*next++);
+      i = j;
       continue;
     }
     out.push_back(format[i]);

@@ -15,8 +15,9 @@ std::vector<std::string> availableLanguages();
 std::string lookup(const std::string& key, const std::string& table = "Localizable");
 // Forgets loaded tables (after the resources folder or the language changed).
 void reload();
-// The text with each "%@" replaced by the next value, in order ("%%" gives "%"); the
-// values are never read as formats themselves.
+// The text with each placeholder ("%@", and the number ones "%d", "%ld", "%lu", "%.2f",
+// ...) replaced by the next value, in order, which the caller has already written out
+// ("%%" gives "%"); the values are never read as formats themselves.
 std::string fillPlaceholders(std::string_view format, std::initializer_list<std::string_view> values);
 }  // namespace LocalizedStrings
 

@@ -1,6 +1,7 @@
 #include "store/TextFolding.h"
 
 #include <unicode/normalizer2.h>
+#include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uversion.h>
@@ -72,6 +73,15 @@ std::string fold(std::string_view input, int flags) {
   icu::UnicodeString composed = nfc()->normalize(s, status);
   std::string out;
   (U_SUCCESS(status) ? composed : s).toUTF8String(out);
+  return out;
+}
+
+std::string lowercase(std::string_view input) {
+  if (isAscii(input)) return fold(input, kCaseInsensitive);
+  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(input.data(), static_cast<int32_t>(input.size())));
+  s.toLower(icu::Locale::getRoot());
+  std::string out;
+  s.toUTF8String(out);
   return out;
 }
 

@@ -13,6 +13,9 @@ enum FoldFlags : int { kCaseInsensitive = 1, kDiacriticInsensitive = 2 };
 // The comparison form of a text for the given flags (NFC, folded as asked).
 std::string fold(std::string_view text, int flags);
 
+// The text in lower case, as a person's name is lowered (Unicode, root locale).
+std::string lowercase(std::string_view text);
+
 // The string operators of a predicate on already folded texts.
 bool contains(std::string_view text, std::string_view part);
 bool beginsWith(std::string_view text, std::string_view prefix);

@@ -22,6 +22,7 @@ std::vector<std::string> KVEnvironment::missingPieces() const {
   noteIfMissing(missing, bool(endBackgroundTask), "endBackgroundTask");
   noteIfMissing(missing, bool(setIdleTimerDisabled), "setIdleTimerDisabled");
   noteIfMissing(missing, bool(presentAlertCard), "presentAlertCard");
+  noteIfMissing(missing, bool(showUpdateCount), "showUpdateCount");
   noteIfMissing(missing, bool(authenticateDeviceOwner), "authenticateDeviceOwner");
   return missing;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The platform's effects that the system asks for but does not carry out itself: running
-// a command line, background-execution grants, the idle timer, presenting an alert card
-// and asking for the device owner's authentication. The composition root (src/app) fills one environment and start-up checks it whole
+// a command line, background-execution grants, the idle timer, presenting an alert card,
+// the update badges and asking for the device owner's authentication. The composition root (src/app) fills one environment and start-up checks it whole
 // (KVConnections::install): a missing piece stops the start, it never does nothing later.
 // Tests fill every piece with recording ones.
 #include <cstdint>
@@ -27,14 +27,18 @@ enum class KVOwnerAuthentication {
 };
 
 struct KVEnvironment {
-  // Runs one shell command line and waits for it (uicache, killall, respring, reboot).
-  std::function<void(const std::string& commandLine)> runCommand;
+  // Runs one shell command line and waits for it (uicache, killall, respring, reboot);
+  // answers its exit status, -1 when it could not be started.
+  std::function<int(const std::string& commandLine)> runCommand;
   // A background-execution grant: 0 when refused; `expiry` is called when it runs out.
   std::function<uint64_t(std::function<void()> expiry)> beginBackgroundTask;
   std::function<void(uint64_t grant)> endBackgroundTask;
   std::function<void(bool disabled)> setIdleTimerDisabled;
   // Presents the card over the top screen; called on the main thread.
   std::function<void(KVAlertCard card)> presentAlertCard;
+  // Shows the number of packages with an update that is not held: the update tab's badge
+  // ("%lu", none at 0) and the application icon's badge number; called on the main thread.
+  std::function<void(uint64_t count)> showUpdateCount;
   // Asks for the device owner's authentication, giving `reason`; `reply` runs once, on
   // any thread.
   std::function<void(const std::string& reason, std::function<void(KVOwnerAuthentication)> reply)>

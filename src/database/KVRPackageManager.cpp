@@ -4,7 +4,9 @@
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDefaultRepositories.h"
+#include "database/KVRDevelopers.h"
 #include "database/KVRPackages.h"
+#include "database/KVRSearchHistories.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
@@ -42,7 +44,8 @@ KVRPackageManager& KVRPackageManager::sharedPackageManager() {
   return *instance;
 }
 
-KVRPackageManager::KVRPackageManager() {
+KVRPackageManager::KVRPackageManager()
+    : developers_(std::make_shared<KVRDevelopers>()), searchHistories_(std::make_shared<KVRSearchHistories>()) {
   bool added = setDefaultSourcesIfDatabaseIsEmpty();
   bool bootstrap = verifyDefaultSourcesForJailbreakTool();
   if (added || bootstrap || refreshIsNeeded()) {

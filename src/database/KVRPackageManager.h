@@ -19,8 +19,7 @@ class KVRPackageManager {
   // The packages manager the composition root made and connected (none when the root
   // runs another).
   std::shared_ptr<KVRPackages> packages() const;
-  // The other record managers, made once by the facade. They are built by their own
-  // subsystems; until one exists here its pointer is empty.
+  // The other record managers, made once by the facade.
   const std::shared_ptr<KVRDevelopers>& developers() const { return developers_; }
   const std::shared_ptr<KVRSearchHistories>& searchHistories() const { return searchHistories_; }
 

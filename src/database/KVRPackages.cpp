@@ -298,9 +298,11 @@ size_t KVRPackages::downloadPackagesWithIdentifiers(const std::vector<std::strin
 
 // ---- What the pipeline and the database ask
 
-void KVRPackages::rebuildPackagesCategoriesCache() {
-  KVLog("*** The package list caches are not built yet: the category cache was not rebuilt");
-}
+void KVRPackages::rebuildPackagesCategoriesCache() { caches_->rebuildPackagesCategoriesCache(); }
+
+void KVRPackages::rebuildDictOfNewPackages() { caches_->rebuildDictOfNewPackages(); }
+
+void KVRPackages::rebuildDictOfNewPackagesVersions() { caches_->rebuildDictOfNewPackagesVersions(); }
 
 std::optional<KVPackageInstallInfo> KVRPackages::packageInstallInfo(const std::string& identifier) {
   auto package = packageWithIdentifier(identifier);  // a read that fails is logged and absent

@@ -19,6 +19,7 @@
 
 #include "core/KVPackagesManaging.h"
 #include "database/KVRPackage.h"
+#include "database/KVRPackageListCaches.h"
 #include "foundation/Error.h"
 
 namespace store {
@@ -114,9 +115,18 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   // One batch of download tasks (see KVPackageDownloading); answers how many were queued.
   size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers);
 
+  // --- The package lists' caches: the category rows and the new-packages and
+  // new-versions groupings, each published whole (KVRPackageListCaches).
+  const std::shared_ptr<KVRPackageListCaches>& caches() const { return caches_; }
+  void rebuildDictOfNewPackages();
+  void rebuildDictOfNewPackagesVersions();
+
   // --- What the pipeline and the database ask (KVPackagesManaging)
-  // The category grouping belongs to the package list caches.
+  // On a background queue: the category rows, the badges, then "DoneRebuildingPackagesCache".
   void rebuildPackagesCategoriesCache() override;
   void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) override;
   std::optional<KVPackageInstallInfo> packageInstallInfo(const std::string& identifier) override;
+
+ private:
+  std::shared_ptr<KVRPackageListCaches> caches_ = std::make_shared<KVRPackageListCaches>();
 };

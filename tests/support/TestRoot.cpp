@@ -17,6 +17,7 @@ struct TestRoot::Record {
   std::vector<KVAlertCard> cards;
   std::vector<uint64_t> endedGrants;
   std::vector<bool> idleTimerChanges;
+  std::vector<uint64_t> updateCounts;
   bool refuseGrants = false;
   uint64_t nextGrant = 1;
   KVOwnerAuthentication ownerAnswer = KVOwnerAuthentication::Unavailable;
@@ -127,6 +128,7 @@ KVEnvironment TestRoot::environment() const {
   environment.runCommand = [record](const std::string& line) {
     std::lock_guard<std::mutex> lock(record->mutex);
     record->commands.push_back(line);
+    return 0;
   };
   environment.beginBackgroundTask = [record](std::function<void()>) -> uint64_t {
     std::lock_guard<std::mutex> lock(record->mutex);
@@ -143,6 +145,10 @@ KVEnvironment TestRoot::environment() const {
   environment.presentAlertCard = [record](KVAlertCard card) {
     std::lock_guard<std::mutex> lock(record->mutex);
     record->cards.push_back(std::move(card));
+  };
+  environment.showUpdateCount = [record](uint64_t count) {
+    std::lock_guard<std::mutex> lock(record->mutex);
+    record->updateCounts.push_back(count);
   };
   environment.authenticateDeviceOwner = [record](const std::string& reason,
                                                  std::function<void(KVOwnerAuthentication)> reply) {
@@ -185,6 +191,11 @@ void TestRoot::refuseGrants(bool refuse) {
 std::vector<uint64_t> TestRoot::endedGrants() const {
   std::lock_guard<std::mutex> lock(record_->mutex);
   return record_->endedGrants;
+}
+
+std::vector<uint64_t> TestRoot::updateCounts() const {
+  std::lock_guard<std::mutex> lock(record_->mutex);
+  return record_->updateCounts;
 }
 
 std::vector<bool> TestRoot::idleTimerChanges() const {

@@ -91,6 +91,8 @@ class TestRoot {
   void refuseGrants(bool refuse);
   std::vector<uint64_t> endedGrants() const;
   std::vector<bool> idleTimerChanges() const;
+  // Every update count shown on the badges, in order.
+  std::vector<uint64_t> updateCounts() const;
   // What the device owner answers when asked to authenticate (Unavailable by default),
   // and the reasons asked with.
   void setOwnerAuthentication(KVOwnerAuthentication answer);

@@ -1,0 +1,142 @@
+#include "database/KVRDevelopers.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRDeveloper.h"
+#include "database/KVRPackage.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "store/Store.h"
+#include "store/TextFolding.h"
+
+namespace {
+
+// The maintainer texts of every package, lower-cased, with how often each occurs. A
+// missing, empty or one-blank text names nobody.
+std::map<std::string, int> packageCountsByDeveloper() {
+  std::map<std::string, int> counts;
+  for (const auto& value : KVRPackage::allObjects().valuesForKey("maintainer")) {
+    if (!value.isString()) continue;
+    const std::string& text = value.asString();
+    if (text.empty() || text == " ") continue;
+    ++counts[store::text::lowercase(text)];
+  }
+  return counts;
+}
+
+void announceNewPackages(const std::string& name, int newPackages) {
+  std::string title, message;
+  if (newPackages == 1) {
+    title = NSLocalizedString("New Package by Followed Developer");
+    message = NSLocalizedFormat("%@ has published one new package. Do you want to visit their page?", {name});
+  } else {
+    title = NSLocalizedString("New Packages by Followed Developer");
+    message = NSLocalizedFormat("%@ has published %d new packages. Do you want to visit their page?",
+                                {name, std::to_string(newPackages)});
+  }
+  NotificationCenter::defaultCenter().postOnMainThreadAsync(
+      Notification{KVNewPackageByFollowedDeveloperNotification, Value(),
+                   Value::dict({{"title", title}, {"message", message}, {"developer", name}}), nullptr, nullptr});
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  preferences.setObject(Value(true), "NewPackagesByFollowedDevelopers");
+  preferences.saveToFile();
+}
+
+}  // namespace
+
+std::vector<std::string> KVRDevelopers::arrayOfFollowedDevelopers() const {
+  std::vector<std::string> names;
+  for (const auto& value : KVRDeveloper::objectsWhere("isFollowed = %@", true).valuesForKey("name")) {
+    if (!value.asString().empty()) names.push_back(value.asString());
+  }
+  return names;
+}
+
+bool KVRDevelopers::isDeveloperFollowed(const std::string& name) const {
+  auto developer = KVRDeveloper::objectsWhere("name = %@", store::text::lowercase(name)).first();
+  return developer && developer->isFollowed();
+}
+
+void KVRDevelopers::setDeveloper(const std::string& name, bool followed) {
+  performOnDefaultThread([name, followed] {
+    // The vendor account's followed list is not pushed: its client is not built yet.
+    setDeveloperNow(name, followed);
+  });
+}
+
+bool KVRDevelopers::setDeveloperNow(const std::string& name, bool followed) {
+  auto db = store::Database::defaultDatabase();
+  if (!db) return false;
+  const std::string lowered = store::text::lowercase(name);
+  try {
+    // The row is looked up inside the transaction: a second follow waiting for the
+    // writer sees the row the first one added.
+    db->write([&] {
+      auto rows = db->objects(KVRDeveloper::className(), "name = %@", lowered);
+      if (auto row = rows.empty() ? std::nullopt : rows.at(0)) {
+        db->setValue(*row, "isFollowed", Value(followed));
+        return;
+      }
+      KVRDeveloper developer;
+      developer.setName(lowered);
+      developer.setIsFollowed(followed);
+      db->add(developer.toObject());
+    });
+  } catch (const std::exception& e) {
+    KVLog("The developer %s could not be %s: %s", name.c_str(), followed ? "followed" : "unfollowed", e.what());
+    return false;
+  }
+  return true;
+}
+
+void KVRDevelopers::updateDevelopersCache() {
+  auto db = store::Database::defaultDatabase();
+  if (!db) return;
+  const std::map<std::string, int> counts = packageCountsByDeveloper();
+  for (const KVRDeveloper& developer : KVRDeveloper::objectsWhere("isFollowed = %@", true).all()) {
+    auto found = counts.find(developer.name());
+    const int newCount = found == counts.end() ? 0 : found->second;
+    const int oldCount = developer.packagesCount();
+    if (newCount == oldCount) continue;
+    const TextList& oldList = developer.developerPackagesList();
+    KVRDeveloper rewritten;
+    rewritten.setName(developer.name());
+    rewritten.setIsFollowed(developer.isFollowed());
+    rewritten.setPackagesCount(newCount);
+    TextList all, fresh;
+    for (const auto& value : KVRPackage::objectsWhere("maintainer ==[cd] %@", developer.name()).valuesForKey("identifier")) {
+      const std::string& identifier = value.asString();
+      if (oldList.empty() || std::find(oldList.begin(), oldList.end(), identifier) == oldList.end())
+        fresh.push_back(identifier);
+      all.push_back(identifier);
+    }
+    rewritten.setDeveloperPackagesList(all);
+    rewritten.setDeveloperNewPackagesIdentifiers(fresh);
+    try {
+      db->write([&] {
+        if (auto row = db->objectWithId(KVRDeveloper::className(), developer.objectId())) db->deleteObject(*row);
+        db->add(rewritten.toObject());
+      });
+    } catch (const std::exception& e) {
+      KVLog("The packages of %s could not be recounted: %s", developer.name().c_str(), e.what());
+      continue;
+    }
+    if (newCount > oldCount) announceNewPackages(developer.name(), newCount - oldCount);
+  }
+}
+
+void KVRDevelopers::resetFollowedDevelopers() {
+  performOnDefaultThread([] {
+    auto db = store::Database::defaultDatabase();
+    if (!db) return;
+    try {
+      db->write([&] { db->objects(KVRDeveloper::className()).setValue("isFollowed", Value(false)); });
+    } catch (const std::exception& e) {
+      KVLog("The followed developers could not be reset: %s", e.what());
+    }
+  });
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The developers the user follows, as KVRDeveloper rows keyed by the lower-cased
+// maintainer name: whether one is followed, following and unfollowing, and after every
+// refresh of the package information a recount of each followed developer's packages,
+// with the new ones recorded and announced ("NewPackageByFollowedDeveloper").
+#include <string>
+#include <vector>
+
+inline constexpr const char* KVNewPackageByFollowedDeveloperNotification = "NewPackageByFollowedDeveloper";
+
+class KVRDevelopers {
+ public:
+  // The names of the followed developers in database order; the empty name never.
+  std::vector<std::string> arrayOfFollowedDevelopers() const;
+  // Whether the developer (any case) has a row that is followed.
+  bool isDeveloperFollowed(const std::string& name) const;
+  // On a background queue, returns at once: follows or unfollows the developer in one
+  // write transaction that looks the row up itself, so two quick calls make one row.
+  void setDeveloper(const std::string& name, bool followed);
+  // The same on the calling thread; answers whether the transaction was written.
+  static bool setDeveloperNow(const std::string& name, bool followed);
+  // On the calling thread: recounts every followed developer's packages, rewrites the
+  // rows whose count changed and announces the new packages of a grown one.
+  void updateDevelopersCache();
+  // On a background queue: every developer unfollowed.
+  void resetFollowedDevelopers();
+};

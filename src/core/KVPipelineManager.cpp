@@ -335,34 +335,36 @@ bool KVPipelineManager::launchCacheRebuild() const {
   return launchCacheRebuild_;
 }
 
-void KVPipelineManager::runCommand(const std::string& commandLine) {
-  connections()->environment.runCommand(commandLine);
+int KVPipelineManager::runCommand(const std::string& commandLine) {
+  int status = connections()->environment.runCommand(commandLine);
+  if (status == -1) KVLog("The command could not be started: %s", commandLine.c_str());
+  return status;
 }
 
-void KVPipelineManager::runDeviceTool(const std::string& commandLine) {
-  if (DeviceRoot::isRealDevice()) runCommand(commandLine);
-  else runThroughLauncher(commandLine);
+bool KVPipelineManager::runDeviceTool(const std::string& commandLine) {
+  if (DeviceRoot::isRealDevice()) return runCommand(commandLine) != -1;
+  return runThroughLauncher(commandLine);
 }
 
-void KVPipelineManager::runThroughLauncher(const std::string& innerCommand) {
+bool KVPipelineManager::runThroughLauncher(const std::string& innerCommand) {
   // The host runs the root's launcher itself: it must be the one built here.
   std::string error;
   if (!DeviceRootBuilder::ensureLauncher(&error)) {
     KVLog("Not running %s: the launcher of the device root can't be trusted: %s", innerCommand.c_str(),
           error.c_str());
-    return;
+    return false;
   }
-  runCommand(ShellCommand::quote(DeviceRoot::devicePath(DeviceRootBuilder::kRebootLauncherPath)) + " " +
-             ShellCommand::quote(innerCommand));
+  return runCommand(ShellCommand::quote(DeviceRoot::devicePath(DeviceRootBuilder::kRebootLauncherPath)) + " " +
+                    ShellCommand::quote(innerCommand)) != -1;
 }
 
-void KVPipelineManager::launchRespringCommand() {
+bool KVPipelineManager::launchRespringCommand() {
   std::string sbreload = DeviceRoot::devicePath("/usr/bin/sbreload");
-  if (Files::exists(sbreload)) runDeviceTool(ShellCommand::quote(sbreload));
-  else runDeviceTool(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/killall")) + " SpringBoard");
+  if (Files::exists(sbreload)) return runDeviceTool(ShellCommand::quote(sbreload));
+  return runDeviceTool(ShellCommand::quote(DeviceRoot::devicePath("/usr/bin/killall")) + " SpringBoard");
 }
 
-void KVPipelineManager::launchRebootCommand() { runThroughLauncher(DeviceRoot::devicePath("/sbin/reboot")); }
+bool KVPipelineManager::launchRebootCommand() { return runThroughLauncher(DeviceRoot::devicePath("/sbin/reboot")); }
 
 void KVPipelineManager::setShowPIAAlert(bool show) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);

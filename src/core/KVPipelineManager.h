@@ -57,9 +57,11 @@ class KVPipelineManager {
   bool hasTaskOfType(const std::string& className, const KVTask* excluding) const;
   void setLaunchCacheRebuild(bool launch);
   bool launchCacheRebuild() const;
-  void runCommand(const std::string& commandLine);
-  void launchRespringCommand();
-  void launchRebootCommand();
+  // The exit status, -1 when the command could not be started.
+  int runCommand(const std::string& commandLine);
+  // Whether the restart or reboot command could be started.
+  bool launchRespringCommand();
+  bool launchRebootCommand();
   void setShowPIAAlert(bool show);
   bool showPIAAlert() const;
 
@@ -84,8 +86,8 @@ class KVPipelineManager {
   // The device tools lie in the device root, where a package can replace them: away from
   // a device they run through the root's launcher, in its sandbox, like every command of
   // the root; on a device as they are.
-  void runDeviceTool(const std::string& commandLine);
-  void runThroughLauncher(const std::string& innerCommand);
+  bool runDeviceTool(const std::string& commandLine);
+  bool runThroughLauncher(const std::string& innerCommand);
 
   mutable std::recursive_mutex mutex_;
   std::shared_ptr<OperationQueue> queue_;

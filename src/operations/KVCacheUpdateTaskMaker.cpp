@@ -1,0 +1,7 @@
+#include "operations/KVCacheUpdateTaskMaker.h"
+
+#include "operations/KVUpdateInformationCacheTask.h"
+
+std::shared_ptr<KVTask> KVCacheUpdateTaskMaker::makeCacheUpdateTask() {
+  return std::make_shared<KVUpdateInformationCacheTask>();
+}

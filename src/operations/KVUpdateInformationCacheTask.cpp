@@ -1,0 +1,74 @@
+#include "operations/KVUpdateInformationCacheTask.h"
+
+#include "core/KVConnections.h"
+#include "core/KVErrorDomain.h"
+#include "core/KVPipelineManager.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVRDevelopers.h"
+#include "database/KVRPackageManager.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "operations/KVAPTManager.h"
+#include "operations/TasksVerboseViewController.h"
+
+KVUpdateInformationCacheTask::KVUpdateInformationCacheTask() : status_("Waiting for the database connection...") {}
+
+KVUpdateInformationCacheTask::~KVUpdateInformationCacheTask() = default;
+
+std::string KVUpdateInformationCacheTask::pipelineID() const { return KVPipelineCacheOperation; }
+
+std::string KVUpdateInformationCacheTask::status() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return status_;
+}
+
+void KVUpdateInformationCacheTask::setStatus(const std::string& status) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ = status;
+  }
+  KVPipelineManager::sharedManager().taskStatusChanged(this);
+  updateVerboseViewWithMessage(status, false);
+}
+
+void KVUpdateInformationCacheTask::updateVerboseViewWithMessage(const std::string& message, bool isError) {
+  NotificationCenter::defaultCenter().post(KVUpdateVerboseViewNotification, Value(),
+                                           Value::dict({{"Message", message}, {"Error", isError}}));
+}
+
+void KVUpdateInformationCacheTask::taskStart() {
+  KVLog("Starting cache refresh");
+  setStatus("Setting the backup parameters...");
+  // The import answers on its own queue once its transaction is committed; the rest of
+  // the work runs there, and the task ends after it.
+  auto self = std::static_pointer_cast<KVUpdateInformationCacheTask>(shared_from_this());
+  KVParsingUtility::checkStatusFileWithCompletion([self](ErrorRef error) {
+    if (error) updateVerboseViewWithMessage("The installed packages could not be read: " + error->localizedDescription(), true);
+    self->runCacheWork();
+  });
+}
+
+void KVUpdateInformationCacheTask::runCacheWork() {
+  if (auto developers = KVRPackageManager::sharedPackageManager().developers()) developers->updateDevelopersCache();
+  auto connections = KVConnections::current("KVUpdateInformationCacheTask");
+  connections->packages->rebuildPackagesCategoriesCache();
+  QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "NeedsFullRefresh");
+  connections->sources->refreshBatchEnded();
+  setStatus("Developer cache successfully updated");
+
+  KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
+  progress_.store(1.0);
+  KVPipelineManager::sharedManager().taskProgressChanged(this);
+  if (caches.succeeded()) {
+    KVPipelineManager::sharedManager().taskDoneWithSuccess(this);
+  } else {
+    std::string reason = !caches.ran ? KVAPTManager::busyText()
+                                     : "apt-cache gencaches ended with status " + std::to_string(caches.status);
+    std::string message = "The package caches could not be rebuilt: " + reason;
+    KVLog("%s\n%s", message.c_str(), caches.output.c_str());
+    updateVerboseViewWithMessage(message + (caches.output.empty() ? "" : "\n" + caches.output), true);
+    KVPipelineManager::sharedManager().taskDoneWithError(this, makeError(KVErrorDomain, KVErrorPackageToolFailed, message));
+  }
+  finishOperation();
+}

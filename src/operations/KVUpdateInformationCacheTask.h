@@ -1,0 +1,39 @@
+#pragma once
+// Brings the derived information up to date after the package database changed in bulk
+// (a batch of refreshes): re-reads the dpkg status, rebuilds the followed developers' and
+// the category caches, clears the refresh markers and regenerates APT's package caches in
+// the private tree. The pipeline queues it when it runs empty after a refresh asked for
+// it. The task ends when that work has run, so nothing that waits for the pipeline to be
+// empty (an install confirmed meanwhile) meets APT busy with the caches; a failed
+// regeneration ends it with an error.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "core/KVTask.h"
+
+class KVUpdateInformationCacheTask : public KVTask {
+ public:
+  KVUpdateInformationCacheTask();
+  ~KVUpdateInformationCacheTask() override;
+
+  std::string className() const override { return "KVUpdateInformationCacheTask"; }
+  void taskStart() override;
+  std::string taskID() const override { return "Information-Cache-Update"; }
+  std::string pipelineID() const override;
+  std::string taskDescription() const override { return "Updating the information cache..."; }
+  double taskProgress() const override { return progress_.load(); }
+
+  std::string status() const;
+
+  // Posts "UpdateVerboseView" with the message and whether it reports a failure.
+  static void updateVerboseViewWithMessage(const std::string& message, bool isError);
+
+ private:
+  void setStatus(const std::string& status);
+  void runCacheWork();
+
+  mutable std::mutex mutex_;
+  std::string status_;
+  std::atomic<double> progress_{0};
+};

@@ -1,0 +1,232 @@
+#include "operations/TasksVerboseViewController.h"
+
+#include "core/KVPipelineManager.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "operations/KVVerboseLogView.h"
+#include "uikit/UIBarButtonItem.h"
+#include "uikit/UIButton.h"
+#include "uikit/UINib.h"
+#include "uikit/UIProgressView.h"
+#include "uikit/UIScreen.h"
+
+namespace {
+
+bool flag(const Value& info, const char* key) { return info[key].asBool(); }
+
+bool ignoredPipeline(const std::string& pipeline) {
+  return pipeline.empty() || pipeline == KVPipelineErrors || pipeline == KVPipelineMisc || pipeline == KVPipelineSearch;
+}
+
+std::shared_ptr<KVTask> taskOf(const Notification& notification) {
+  return std::static_pointer_cast<KVTask>(notification.sender);
+}
+
+bool pipelineLists(const KVTask* task) {
+  for (const auto& listed : KVPipelineManager::sharedManager().tasksArray())
+    if (listed.get() == task) return true;
+  return false;
+}
+
+}  // namespace
+
+TasksVerboseViewController::TasksVerboseViewController() = default;
+
+TasksVerboseViewController::~TasksVerboseViewController() {
+  stopObserving();
+  if (pipelineAsksHere_) postShowPIAAlertStatus(true);
+}
+
+void TasksVerboseViewController::registerInterfaceFile() {
+  UINib::registerController("TasksVerboseViewController", [] { return std::make_shared<TasksVerboseViewController>(); });
+}
+
+UIFont TasksVerboseViewController::getVerboseFont() { return UIFont::fontWithName("Menlo-Regular", 12); }
+
+// The interface file's arrangement: the log over the whole screen, the progress bar
+// under the navigation bar, the action button (hidden) above the close button.
+void TasksVerboseViewController::loadView() {
+  KVPalettedViewController::loadView();
+  CGRect screen = UIScreen::mainScreen().bounds();
+  const double buttonsTop = screen.height() - 20 - 53;
+  auto log = std::make_shared<KVVerboseLogView>(CGRect::make(12, 68, screen.width() - 24, buttonsTop - 68 - 12));
+  log->setBackgroundColor(UIColor::clearColor());
+  auto progress = std::make_shared<UIProgressView>(UIProgressViewStyleDefault);
+  progress->setFrame(CGRect::make(0, 64, screen.width(), 2));
+  auto action = UIButton::buttonWithType(UIButtonTypeCustom);
+  action->setFrame(CGRect::make(20, buttonsTop - 53 - 10, screen.width() - 40, 53));
+  auto closeButton = UIButton::buttonWithType(UIButtonTypeCustom);
+  closeButton->setFrame(CGRect::make(20, buttonsTop, screen.width() - 40, 53));
+  closeButton->setTitle(NSLocalizedString("Close"));
+  for (auto* button : {action.get(), closeButton.get()}) {
+    button->setBackgroundColor(UIColor::colorWithRed(0.24, 0.24, 0.24, 1.0));
+    button->setTitleColor(UIColor::whiteColor());
+  }
+  actionButtonHeight_ = action->heightAnchor().constraintEqualToConstant(53);
+  NSLayoutConstraint::activateConstraints({actionButtonHeight_});
+  action->addTarget(this, [this](UIControl&) { actionButtonTapped(); }, UIControlEventTouchUpInside);
+  closeButton->addTarget(this, [this](UIControl&) { close(); }, UIControlEventTouchUpInside);
+  for (const std::shared_ptr<UIView>& v : std::vector<std::shared_ptr<UIView>>{log, progress, action, closeButton})
+    view()->addSubview(v);
+  log_ = log.get();
+  progressBar_ = progress.get();
+  actionButton_ = action.get();
+  closeBtn_ = closeButton.get();
+}
+
+void TasksVerboseViewController::viewDidLoad() {
+  setOverrideLargeTitles(true);
+  setOverrideTranslucentNavBar(true);
+  KVPalettedViewController::viewDidLoad();
+  actionButtonHeight_->setConstant(0);
+  actionButton_->setAlpha(0);
+  actionButton_->setHidden(true);
+  observeAll();
+  setTitle(NSLocalizedString("Tasks"));
+  taskProgress_ = 0;
+}
+
+void TasksVerboseViewController::observeAll() {
+  auto& center = NotificationCenter::defaultCenter();
+  for (const char* name : {KVPipelineTaskQueuedNotification, KVPipelineTaskFinishedNotification,
+                           KVPipelineTaskProgressNotification, KVPipelineTaskStatusNotification}) {
+    tokens_.push_back(center.addObserver(name, [this](const Notification& n) { pipelineManagerNotification(n); }));
+  }
+  tokens_.push_back(center.addObserver(KVUpdateVerboseViewNotification,
+                                       [this](const Notification& n) { updateVerboseViewWithStatus(n); }));
+  tokens_.push_back(center.addObserver("UpdateVerboseActionButton",
+                                       [this](const Notification& n) { updateVerboseActionButton(n); }));
+}
+
+void TasksVerboseViewController::stopObserving() {
+  for (auto& token : tokens_) token.invalidate();
+  tokens_.clear();
+}
+
+void TasksVerboseViewController::postShowPIAAlertStatus(bool show) {
+  NotificationCenter::defaultCenter().postOnMainThreadAsync(Notification{
+      "ChangeShowPIAAlertStatus", Value(), Value::dict({{"showPIAAlertStatus", show}}), nullptr, nullptr});
+}
+
+void TasksVerboseViewController::viewWillAppear(bool animated) {
+  KVPalettedViewController::viewWillAppear(animated);
+  // While the log is on screen the pipeline asks here, through the action button.
+  if (!pipelineAsksHere_) {
+    pipelineAsksHere_ = true;
+    postShowPIAAlertStatus(false);
+  }
+  closeBtn_->layer().cornerRadius = 10;
+  actionButton_->layer().cornerRadius = 10;
+  setContent();
+}
+
+void TasksVerboseViewController::viewDidDisappear(bool animated) {
+  KVPalettedViewController::viewDidDisappear(animated);
+  // However the screen went away, the pipeline asks with its own card again.
+  if (pipelineAsksHere_) {
+    pipelineAsksHere_ = false;
+    postShowPIAAlertStatus(true);
+  }
+}
+
+void TasksVerboseViewController::paletteWillChangeToStyle(uint32_t) {
+  setOverrideColor(UIColor::colorWithRed(0.14, 0.14, 0.14, 1.0), "navBarColor");
+  setOverrideColor(UIColor::whiteColor(), "primaryTextColor");
+}
+
+void TasksVerboseViewController::setContent() {
+  auto tasks = KVPipelineManager::sharedManager().tasksArray();
+  if (!tasks.empty()) {
+    const auto& first = tasks.front();
+    if (first->taskProgress() != -1) appendString(first->taskDescription(), Plain);
+    progressBar_->setProgress(static_cast<float>(first->taskProgress()), false);
+    return;
+  }
+  if (log_->attributedText().empty()) appendString(NSLocalizedString("> No more running tasks"), Tint);
+  progressBar_->setProgress(1, true);
+  view()->setNeedsLayout();
+  hideProgressBar();
+}
+
+void TasksVerboseViewController::hideProgressBar() { progressBar_->setHidden(true); }
+
+void TasksVerboseViewController::appendString(const std::optional<std::string>& text, int type) {
+  if (!text || !isViewLoaded()) return;
+  const auto& colours = palette();
+  UIColor colour = colours ? colours->primaryTextColor() : UIColor::whiteColor();
+  switch (type) {
+    case Warning: colour = UIColor::systemYellowColor(); break;
+    case Failure: colour = UIColor::systemRedColor(); break;
+    case Tint: if (colours) colour = colours->tintColor(); break;
+    case Success: colour = UIColor::systemGreenColor(); break;
+    default: break;
+  }
+  log_->appendText(*text, colour, getVerboseFont());
+}
+
+void TasksVerboseViewController::updateVerboseViewWithStatus(const Notification& notification) {
+  const Value& info = notification.userInfo;
+  if (!info["Message"].isString()) return;
+  const std::string& message = info["Message"].asString();
+  if (flag(info, "isForStream")) {
+    appendString(message, flag(info, "isStreamWarning") ? Warning : flag(info, "isStreamError") ? Failure : Plain);
+  } else if (flag(info, "Error")) {
+    appendString(message, Failure);
+  } else {
+    appendString((flag(info, "isForCommand") ? "\n" : "\n\n") + message, Plain);
+  }
+  log_->scrollToEnd();
+}
+
+void TasksVerboseViewController::pipelineManagerNotification(const Notification& notification) {
+  const std::string pipeline = notification.userInfo[KVPipelineUserInfoPipelineID].asString();
+  if (ignoredPipeline(pipeline)) {
+    KVLog("Tasks manager: ignoring task %s for pipeline %s",
+          notification.userInfo[KVPipelineUserInfoTaskID].asString().c_str(), pipeline.c_str());
+    return;
+  }
+  if (notification.name == KVPipelineTaskFinishedNotification) {
+    if (!KVPipelineManager::sharedManager().tasksArray().empty()) return;
+    appendString("\n\n> No more running tasks", Tint);
+    log_->scrollToEnd();
+    hideProgressBar();
+  } else if (notification.name == KVPipelineTaskProgressNotification) {
+    auto task = taskOf(notification);
+    if (!task || !pipelineLists(task.get())) return;
+    double progress = task->taskProgress();
+    if (progress == taskProgress_) return;
+    taskProgress_ = progress;
+    progressBar_->setHidden(false);
+    progressBar_->setProgress(static_cast<float>(progress), false);
+  }
+}
+
+void TasksVerboseViewController::updateVerboseActionButton(const Notification& notification) {
+  piaToLaunch_ = notification.userInfo["action"].asString();
+  if (piaToLaunch_ == "None" || piaToLaunch_.empty()) return;
+  actionButton_->setTitle(piaToLaunch_);
+  actionButtonHeight_->setConstant(53);
+  actionButton_->setHidden(false);
+  actionButton_->setAlpha(1);
+  view()->layoutIfNeeded();
+  hideProgressBar();
+}
+
+void TasksVerboseViewController::actionButtonTapped() {
+  // Through the pipeline's one launcher path, which maps the device tools into the root.
+  auto& pipeline = KVPipelineManager::sharedManager();
+  bool started = true;
+  if (piaToLaunch_ == "Reboot") started = pipeline.launchRebootCommand();
+  else if (piaToLaunch_ == "Respring") started = pipeline.launchRespringCommand();
+  else return;
+  if (!started) appendString("\n\n" + NSLocalizedFormat("The %@ command could not be started.", {piaToLaunch_}), Failure);
+}
+
+void TasksVerboseViewController::close() {
+  stopObserving();
+  if (pipelineAsksHere_) {
+    pipelineAsksHere_ = false;
+    postShowPIAAlertStatus(true);
+  }
+  dismissViewControllerAnimated(true);
+}

@@ -1,0 +1,127 @@
+#include "interface/KVTabBarController.h"
+
+#include <cstdio>
+
+#include "core/KVPipelineManager.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Clock.h"
+#include "foundation/Dispatch.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "interface/KVGesturePresented.h"
+#include "interface/KVPaletteManager.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+#include "uikit/UITabBar.h"
+
+namespace {
+// A screen of another subsystem, by its interface file, in a navigation controller.
+std::shared_ptr<UINavigationController> navigationWith(const std::string& file, bool fromGesture) {
+  auto screen = UINib::instantiateController(file);
+  if (!screen) return nullptr;
+  if (auto* gesture = dynamic_cast<KVGesturePresented*>(screen.get())) gesture->setShownFromGesture(fromGesture);
+  return std::make_shared<UINavigationController>(screen);
+}
+}  // namespace
+
+KVTabBarController::KVTabBarController() = default;
+
+KVTabBarController::~KVTabBarController() = default;
+
+void KVTabBarController::viewDidLoad() {
+  UITabBarController::viewDidLoad();
+  startTime_ = -1.0;
+  hudView_ = std::make_shared<KVFloatingHudView>(this);
+  hudView_->anchorToView(*view(), tabBar()->topAnchor());
+  hudView_->setHidden(true);
+  queuedPackages_ = KVRPackage::objectsWhere("isInTheQueue = 1");
+  std::weak_ptr<bool> alive = alive_;
+  notification_ = queuedPackages_.observe([this, alive](const store::TypedResults<KVRPackage>& results,
+                                                        const store::CollectionChange*, const ErrorRef& error) {
+    if (!alive.lock() || error) return;
+    queuedPackages_ = results;
+    updateQueueCount();
+  });
+  observePipeline();
+  styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([this, alive](uint32_t) {
+    performOnMainThread([this, alive] {
+      if (alive.lock()) hudView_->updatePalette();
+    });
+  });
+}
+
+void KVTabBarController::observePipeline() {
+  std::weak_ptr<bool> alive = alive_;
+  // Told on whichever thread changed the queue; the card is changed on the main thread.
+  operationsObservation_ = KVPipelineManager::sharedManager().pipelineOperationQueue().addOperationsObserver([this, alive] {
+    DispatchQueue::mainQueue().async([this, alive] {
+      if (alive.lock()) operationsChanged();
+    });
+  });
+}
+
+void KVTabBarController::viewDidAppear(bool animated) {
+  UITabBarController::viewDidAppear(animated);
+  updateQueueCount();
+}
+
+void KVTabBarController::updateQueueCount() {
+  if (!hudView_ || hudView_->presentationType() != KVFloatingHudView::Queue) return;
+  size_t count = queuedPackages_.count();
+  hudView_->setItemCount(static_cast<uint32_t>(count));
+}
+
+void KVTabBarController::operationsChanged() {
+  const uint32_t running = KVPipelineManager::sharedManager().sourceRefreshCount();
+  if (running == 0 && (startTime_ == -1.0 || runEnded_)) return;  // no run, or its end already shown
+  if (startTime_ == -1.0 || runEnded_) {
+    // A new run, also one that starts while the last one's "Refresh Complete" shows.
+    startTime_ = Clock::now();
+    runEnded_ = false;
+    ++run_;
+    hudView_->setProgressTotal(0);
+  }
+  hudView_->setPresentationType(KVFloatingHudView::Tasks);
+  hudView_->setItemCount(running);
+  if (running > 0) return;
+
+  runEnded_ = true;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.2f", Clock::now() - startTime_);
+  hudView_->setSecondaryText(LocalizedStrings::fillPlaceholders(
+      "Updated %ld sources in %.2f secconds", {std::to_string(hudView_->progressTotal()), seconds}));
+  std::weak_ptr<bool> alive = alive_;
+  const uint64_t run = run_;
+  performAfterWithBlock(kQueueModeDelay, [this, alive, run] {
+    if (!alive.lock() || run != run_ || !runEnded_) return;  // a later run owns the card now
+    hudView_->setPresentationType(KVFloatingHudView::Queue);
+    updateQueueCount();
+    startTime_ = -1.0;
+    runEnded_ = false;
+    hudView_->setProgressTotal(0);
+  });
+}
+
+void KVTabBarController::presentQueue() {
+  performOnMainThread([weak = weak_from_this()] {
+    auto self = weak.lock();
+    if (!self) return;
+    auto navigation = navigationWith("PackagesConfirmationViewController", false);
+    if (!navigation) return;
+    if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
+      navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
+    self->presentViewController(navigation, true);
+  });
+}
+
+void KVTabBarController::presentTasks() {
+  performOnMainThread([weak = weak_from_this()] {
+    auto self = weak.lock();
+    if (!self) return;
+    bool verbose = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowVerboseUI");
+    auto navigation = verbose ? navigationWith("TasksVerboseViewController", false) : navigationWith("TasksViewController", true);
+    if (navigation) self->presentViewController(navigation, true);
+  });
+}

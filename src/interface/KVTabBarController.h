@@ -1,0 +1,47 @@
+#pragma once
+// The root screen: the tabs and, floating above the tab bar, the card that shows how many
+// packages are queued or, while repositories are refreshed, how many refreshes still run.
+// It opens the queue confirmation screen or the task screens for the card and for the
+// application. The screens it opens are made from their interface files by name.
+#include <cstdint>
+#include <memory>
+
+#include "database/KVRPackage.h"
+#include "foundation/NotificationToken.h"
+#include "interface/KVFloatingHudView.h"
+#include "store/TypedResults.h"
+#include "uikit/UITabBarController.h"
+
+class KVTabBarController : public UITabBarController, public HudPresenting {
+ public:
+  // How long "Refresh Complete" stays before the card shows the queue again.
+  static constexpr double kQueueModeDelay = 3.0;
+
+  KVTabBarController();
+  ~KVTabBarController() override;
+
+  void viewDidLoad() override;
+  void viewDidAppear(bool animated) override;
+  void updateQueueCount();
+  void presentQueue() override;
+  void presentTasks() override;
+  // What a change of the pipeline's operations means for the card (main thread).
+  void operationsChanged();
+
+  KVFloatingHudView* hudView() const { return hudView_.get(); }
+  double startTime() const { return startTime_; }
+
+ private:
+  void observePipeline();
+
+  double startTime_ = -1.0;
+  std::shared_ptr<KVFloatingHudView> hudView_;
+  store::TypedResults<KVRPackage> queuedPackages_;
+  NotificationToken notification_;
+  NotificationToken operationsObservation_;
+  NotificationToken styleObservation_;
+  // Each refresh run has its number; the delayed return to queue mode belongs to one run.
+  uint64_t run_ = 0;
+  bool runEnded_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

@@ -2,7 +2,6 @@
 // payment service's callbacks. Queueing a package is in KVQuillbarkQueueing.cpp.
 #include "app/KVQuillbark.h"
 
-#include "app/KVURLSchemeTask.h"
 #include "core/KVConnections.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/BlockHelpers.h"
@@ -10,6 +9,7 @@
 #include "foundation/NotificationCenter.h"
 #include "interface/KVPalette.h"
 #include "interface/KVPaletteManager.h"
+#include "interface/KVTabBarController.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "uikit/SFSafariViewController.h"
 #include "uikit/UIAlertController.h"
@@ -81,18 +81,10 @@ void KVQuillbark::openURLInSafariVC(const std::optional<URL>& url) {
 }
 
 void KVQuillbark::presentQueue() {
-  KVLog("*** The tab bar is not built yet: the queue confirmation screen was not opened");
+  if (auto tabs = tabController_.lock()) tabs->presentQueue();
 }
 
-void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSender) {
-  KVLog("*** The share sheet of packages is not built yet: %s was not shared", identifier.c_str());
-}
-
-void KVQuillbark::checkStatusFile() {
-  KVParsingUtility::checkStatusFileWithCompletion([](ErrorRef error) {
-    if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
-  });
-}
+void KVQuillbark::checkStatusFile() { checkStatusFileWithCompletion(nullptr); }
 
 // ---- URL handling
 
@@ -103,14 +95,8 @@ bool KVQuillbark::applicationOpenURL(UIApplication&, const std::string& url, con
     if (auto address = URL::fromString(url)) KVRepoStoreAPI::sharedRepoStore().handleReturningAddress(*address);
     return true;
   }
-  if (url.rfind("file", 0) == 0) {
-    KVLog("*** The local package screen is not built yet: %s was not opened", url.c_str());
-    return true;
-  }
   // Web pages are not the application's to open.
   if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) return false;
-  KVURLSchemeTask& task = KVURLSchemeTask::instance();
-  task.setURL(url);
-  task.doQueuedSchemeTask();
+  openOtherURL(url);
   return true;
 }

@@ -1,7 +1,7 @@
 #include "app/QuillbarkRoot.h"
 
 #include "account/KVRepositoryDirectory.h"
-#include "app/CacheUpdateTaskStandIn.h"
+#include "app/ApplicationInterfaceFiles.h"
 #include "app/KVDownloadStatsRegister.h"
 #include "app/KVQuillbarkScreenActions.h"
 #include "core/KVPipelineManager.h"
@@ -9,22 +9,17 @@
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
 #include "foundation/Log.h"
-#include "browse/PackagesTableViewController.h"
-#include "interface/ErrorViewController.h"
-#include "interface/GetPackageCell.h"
-#include "interface/PackageCell.h"
 #include "operations/KVAPTSourceLists.h"
+#include "operations/KVCacheUpdateTaskMaker.h"
 #include "operations/KVPackageDownloadBatch.h"
-#include "operations/PackagesConfirmationViewController.h"
 #include "payment/KVRepoStoreRefreshServices.h"
-#include "sources/SourceViewController.h"
 #include "uikit/UIDevice.h"
 
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   Managers managers;
   managers.sources = std::make_shared<KVRSources>();
   managers.packages = std::make_shared<KVRPackages>();
-  managers.cacheUpdate = std::make_shared<CacheUpdateTaskStandIn>();
+  managers.cacheUpdate = std::make_shared<KVCacheUpdateTaskMaker>();
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
   managers.directory = std::make_shared<KVRepositoryDirectory>();
@@ -44,12 +39,7 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
     return error;
   }
   UIDevice::currentDevice().setSystemVersion(KVPlatform::firmwareVersion());
-  ErrorViewController::registerInterfaceFile();
-  PackageCell::registerInterfaceFile();
-  GetPackageCell::registerInterfaceFile();
-  PackagesTableViewController::registerInterfaceFile();
-  SourceViewController::registerInterfaceFile();
-  PackagesConfirmationViewController::registerInterfaceFile();
+  ApplicationInterfaceFiles::registerAll();
   KVApplicationActions::install(std::make_shared<KVQuillbarkScreenActions>());
   KVPipelineManager::sharedManager();
   return nullptr;

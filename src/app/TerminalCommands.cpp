@@ -16,7 +16,7 @@
 namespace TerminalCommands {
 namespace {
 enum class Argument { None, Optional, Required, Pair };
-enum class Names { None, Verbs, Screen, Held, Directions, Scroll, Verbose };
+enum class Names { None, Verbs, Screen, Held, Directions, Scroll, Verbose, Shortcuts };
 
 struct Verb {
   const char* name;
@@ -89,6 +89,10 @@ const std::vector<Verb>& verbs() {
        "its own links and package files: quillbark://add/REPOSITORY, quillbark://url/SHARE-LINK,\n"
        "quillbark://show/IDENTIFIER, quillbark://developer/NAME and file:///path/name.deb.",
        "open quillbark://add/repo.example.org", Argument::Required, Names::None},
+      {"action", {}, "action TITLE|N", "a home-screen quick action (Refresh Sources, Add Source)",
+       "Chooses the application's home-screen quick action titled TITLE, or number N counting from 1,\n"
+       "as a person pressing the icon would.",
+       "action Refresh Sources", Argument::Required, Names::Shortcuts},
       {"card", {}, "card TITLE | MESSAGE", "show an alert card (to try one)",
        "Shows the application's alert card with TITLE, MESSAGE and an OK button.", "card Disk full | There is no room left.",
        Argument::Required, Names::None},
@@ -178,6 +182,24 @@ UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted) {
   return UIInteractionResult::success();
 }
 
+// The quick action by its title (in any case) or its number.
+UIInteractionResult shortcut(const std::string& arg) {
+  UIApplication& application = UIApplication::sharedApplication();
+  const auto& items = application.shortcutItems();
+  char* end = nullptr;
+  long number = std::strtol(arg.c_str(), &end, 10);
+  for (size_t i = 0; i < items.size(); ++i) {
+    bool chosen = (end && *end == 0 && number == long(i + 1)) || lower(items[i].localizedTitle) == lower(arg);
+    if (!chosen) continue;
+    auto done = application.performShortcutItemByUser(items[i].type);
+    if (done && !*done) return UIInteractionResult::failure("the application did not take the quick action");
+    return UIInteractionResult::success();
+  }
+  std::string titles;
+  for (const auto& item : items) titles += (titles.empty() ? "" : ", ") + item.localizedTitle;
+  return UIInteractionResult::failure("no quick action \"" + arg + "\" (there are: " + titles + ")");
+}
+
 UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<bool>& interrupted) {
   std::string name = verb.name;
   if (name == "tap") return UIInteraction::tap(arg);
@@ -207,6 +229,7 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
       return UIInteractionResult::failure("the application did not open " + url + ". It takes " + kLinks);
     return UIInteractionResult::success();
   }
+  if (name == "action") return shortcut(arg);
   if (name == "card") {
     showCard(arg);
     return UIInteractionResult::success();
@@ -332,6 +355,9 @@ Completion complete(const std::string& beforeCursor) {
       break;
     case Names::Scroll: names = {"down", "up", "left", "right", "top", "bottom"}; break;
     case Names::Held: onScreen = UIInteraction::pressableTexts(); break;
+    case Names::Shortcuts:
+      for (const auto& item : UIApplication::sharedApplication().shortcutItems()) names.push_back(item.localizedTitle);
+      break;
     case Names::Directions: names = {"left", "right", "up", "down"}; [[fallthrough]];
     case Names::Screen: onScreen = UIInteraction::tappableTexts(); break;
   }

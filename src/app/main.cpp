@@ -23,13 +23,10 @@
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
-#include "interface/ErrorViewController.h"
-#include "interface/KVPalettedViewController.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
-#include "uikit/UINavigationController.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UIStoryboard.h"
-#include "uikit/UITabBarController.h"
 #include "uikit/UIWindow.h"
 
 namespace {
@@ -88,9 +85,9 @@ int main(int argc, char** argv) {
   int screenDescriptor = dup(STDOUT_FILENO);
   std::string logPath = KVLogFile::prepareLogFile(DeviceRoot::devicePath(DeviceRoot::kLogFolder));
   KVLogFile::installUncaughtExceptionHandler();
-  qblog::logPlain("- Quillbark 5 is up and running");
 
   NSBundleLocalizedBundle::applyStoredLanguage();
+  // Before the first screen reads them; the launch sequence merges again, finding nothing.
   QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
 
   if (ErrorRef error = QuillbarkRoot::start(applicationEnvironment())) {
@@ -98,28 +95,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   startSignalWatcher(signals);
-  // The interface, until the application delegate builds it: the tab bar of "Main" when
-  // it is registered, else the five tabs as empty screens.
+  // The interface of "Main" and the application delegate's launch sequence.
   auto window = std::make_shared<UIWindow>();
-  auto main = UIStoryboard::storyboardWithName("Main");
-  std::shared_ptr<UIViewController> rootScreen = main ? main->instantiateViewControllerWithIdentifier("TabBarVC") : nullptr;
-  if (!rootScreen) {
-    auto tabs = std::make_shared<UITabBarController>();
-    std::vector<std::shared_ptr<UIViewController>> screens;
-    for (const char* title : {"Featured", "Categories", "Changes", "Manage", "Search"}) {
-      auto screen = std::make_shared<KVPalettedViewController>();
-      screen->setTitle(title);
-      screens.push_back(std::make_shared<UINavigationController>(screen));
-      screens.back()->tabBarItem()->setTitle(title);
-    }
-    tabs->setViewControllers(screens);
-    rootScreen = tabs;
-  }
-  window->setRootViewController(rootScreen);
+  window->setRootViewController(UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
   window->makeKeyAndVisible();
-  UIApplication::sharedApplication().setDelegate(&KVQuillbark::sharedQuillbark());
+  UIApplication::sharedApplication().launch(&KVQuillbark::sharedQuillbark());
   runTerminalSession(STDIN_FILENO, screenDescriptor);
 
+  UIApplication::sharedApplication().terminate();
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");
   return 0;

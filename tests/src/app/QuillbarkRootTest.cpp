@@ -48,7 +48,7 @@ TEST(QuillbarkRoot, AMissingManagerFailsTheStartToo) {
   EXPECT_EQ(describe(QuillbarkRoot::start(KVEnvironment{}, managers)),
             "The start-up connections lack: environment.runCommand, environment.beginBackgroundTask, "
             "environment.endBackgroundTask, environment.setIdleTimerDisabled, environment.presentAlertCard, "
-            "environment.authenticateDeviceOwner, packages, cacheUpdate");
+            "environment.showUpdateCount, environment.authenticateDeviceOwner, packages, cacheUpdate");
 }
 
 // Nothing falls back to a default that quietly does nothing: a subsystem used before the

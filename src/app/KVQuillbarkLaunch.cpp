@@ -1,0 +1,195 @@
+// The application delegate's start-up and lifecycle: the launch sequence, the
+// application-support folders and default preferences, the quick actions, the routing of
+// opened addresses other than the payment service's, the return to the foreground and
+// the termination.
+#include "app/KVDatabaseMigrationUtilityLaunch.h"
+#include "app/KVPlaceholderViewController.h"
+#include "app/KVQuillbark.h"
+#include "app/KVURLSchemeTask.h"
+#include "core/KVLogFile.h"
+#include "core/KVPlatform.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVDatabaseMigrationUtility.h"
+#include "database/KVParsingUtility.h"
+#include "database/KVRDevelopers.h"
+#include "database/KVRPackageManager.h"
+#include "database/KVRPackages.h"
+#include "database/TweakCompatibilityManager.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Clock.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/URL.h"
+#include "interface/KVPaletteManager.h"
+#include "interface/KVTabBarController.h"
+#include "operations/KVAPTManager.h"
+#include "operations/TasksVerboseViewController.h"
+#include "system/AVAudioSession.h"
+#include "system/DeviceFiles.h"
+#include "system/DeviceRoot.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+#include "uikit/UIStoryboard.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+constexpr const char* kSubfolders[] = {"Downloads", "Bash", "SourcesFiles", "ScreenshotsCache", "HomeCache",
+                                       "DepictionsBanners"};
+
+const char* jailbreakLine(int tool) {
+  switch (tool) {
+    case 1: return "- unc0ver jailbreak detected";
+    case 2: return "- chimera jailbreak detected";
+    case 3: return "- electra jailbreak detected";
+    case 4: return "- checkra1n jailbreak detected";
+    default: return "- unknown jailbreak detected";
+  }
+}
+
+bool followsOwnStyle() {
+  return !QuillbarkPersistentPreferences::sharedInstance().boolForKey("ObserveAppleDarkModeChanges") &&
+         UIDevice::currentDevice().systemVersionIsAtLeast("13.0");
+}
+}  // namespace
+
+bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& application, const Value&) {
+  UIWindow* window = application.keyWindow();
+  UIViewController* root = window ? window->rootViewController() : nullptr;
+  tabController_ = root ? std::dynamic_pointer_cast<KVTabBarController>(root->shared_from_this()) : nullptr;
+  configureShortcutItemsForApplication(application);
+  KVLogFile::installUncaughtExceptionHandler();
+  KVDatabaseMigrationUtility::deleteDatabaseIfOutdated();
+  generateAppSupportIfNeeded();
+  if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded())
+    KVLog("The APT tree could not be made: %s", error->localizedDescription().c_str());
+  KVAPTManager::cleanUpArchivesIfNeeded();
+
+  bool shouldRefresh = false;
+  KVDatabaseMigrationUtilityLaunch::migrateDatabaseAtLaunch(window ? window->rootViewController() : nullptr,
+                                                            &shouldRefresh);
+  // The facade seeds the default sources and plans the due refresh when it is made.
+  KVRPackageManager::sharedPackageManager();
+  checkStatusFile();
+  qblog::logPlain("- Quillbark 5 is up and running");
+  qblog::logPlain(jailbreakLine(KVPlatform::jailbreakTool()));
+  TweakCompatibilityManager::prepare();
+  AVAudioSession::sharedInstance().setCategory(AVAudioSessionCategoryAmbient);
+  registerToSendNotifications();
+  observeAnnouncements();
+
+  if (followsOwnStyle() && window) {
+    window->setOverrideUserInterfaceStyle(static_cast<UIUserInterfaceStyle>(KVPaletteManager::interfaceStyle()));
+    styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([](uint32_t) {
+      performOnMainThread([] { sharedQuillbark().observeActiveStyle(); });
+    });
+  }
+  if (shouldRefresh) refreshAllSources();
+  startupCompleted_ = true;
+  performOnBackgroundThread([] { KVAPTManager::fixPartiallyInstalledPackages(); });
+  return true;
+}
+
+void KVQuillbark::observeActiveStyle() {
+  if (UIWindow* window = UIApplication::sharedApplication().keyWindow())
+    window->setOverrideUserInterfaceStyle(static_cast<UIUserInterfaceStyle>(KVPaletteManager::interfaceStyle()));
+}
+
+void KVQuillbark::generateAppSupportIfNeeded() {
+  const std::string support = DeviceRoot::devicePath(DeviceRoot::kApplicationSupport);
+  DeviceFiles::createFolders(support);
+  for (const char* folder : kSubfolders) DeviceFiles::createFolder(support + "/" + folder);
+  // A missing or misplaced preference file gets the defaults; an existing one only gains
+  // the keys it lacks.
+  QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();
+}
+
+void KVQuillbark::reinitializeApplication() {
+  UIWindow* window = UIApplication::sharedApplication().keyWindow();
+  auto main = UIStoryboard::storyboardWithName("Main");
+  auto root = main ? main->instantiateViewControllerWithIdentifier("TabBarVC") : nullptr;
+  if (!window || !root) return;
+  window->setRootViewController(root);
+  window->makeKeyAndVisible();
+  tabController_ = std::dynamic_pointer_cast<KVTabBarController>(root);
+}
+
+void KVQuillbark::checkStatusFileWithCompletion(std::function<void(ErrorRef)> completion) {
+  KVParsingUtility::checkStatusFileWithCompletion([completion = std::move(completion)](ErrorRef error) {
+    if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
+    if (completion) completion(error);
+  });
+}
+
+void KVQuillbark::refreshAllSources() { KVRPackageManager::sharedPackageManager().refreshAllSources(); }
+
+// ---- Quick actions
+
+void KVQuillbark::configureShortcutItemsForApplication(UIApplication& application) {
+  application.setShortcutItems({
+      {KVShortcutItemActionRefresh, NSLocalizedString("Refresh Sources"), NSLocalizedString("Refresh all sources"),
+       "ShortcutActionRefresh", Value()},
+      {KVShortcutItemActionAdd, NSLocalizedString("Add Source"), NSLocalizedString("Add a new source"),
+       "UIApplicationShortcutIconTypeAdd", Value()},
+  });
+}
+
+void KVQuillbark::applicationPerformActionForShortcutItem(UIApplication&, const UIApplicationShortcutItem& item,
+                                                          std::function<void(bool)> completion) {
+  if (item.type == KVShortcutItemActionRefresh) {
+    refreshAllSources();
+    return completion(true);
+  }
+  if (item.type == KVShortcutItemActionAdd) {
+    auto tabs = tabController_.lock();
+    if (tabs && tabs->viewControllers().size() > 3) {
+      tabs->setSelectedIndex(3);
+      if (auto* navigation = dynamic_cast<UINavigationController*>(tabs->viewControllers()[3].get())) {
+        navigation->popToRootViewControllerAnimated(false);
+        // The manage screen's "Add Source" form belongs to the sources screens.
+        KVLog("*** The manage screen is not built yet: no source form was opened");
+      }
+    }
+    return completion(true);
+  }
+  completion(false);
+}
+
+// ---- Opened addresses other than the payment service's
+
+void KVQuillbark::openOtherURL(const std::string& url) {
+  auto address = URL::fromString(url);
+  if (url.rfind("file", 0) == 0 && address && Files::pathExtension(address->path()) == "deb") {
+    auto tabs = tabController_.lock();
+    auto screen = UINib::instantiateController("ImportedPackageViewController");
+    if (!tabs || !screen) return;
+    if (auto* placeholder = dynamic_cast<KVPlaceholderViewController*>(screen.get())) placeholder->setDetail(address->path());
+    tabs->presentViewController(std::make_shared<UINavigationController>(screen), true);
+    return;
+  }
+  // Every other address, a file of another kind too, is the URL-scheme task's to decide.
+  KVURLSchemeTask& task = KVURLSchemeTask::instance();
+  task.setURL(url);
+  task.doQueuedSchemeTask();
+}
+
+// ---- Foreground and termination
+
+void KVQuillbark::applicationWillEnterForeground(UIApplication&) {
+  if (startupCompleted_) checkStatusFile();
+}
+
+void KVQuillbark::applicationWillTerminate(UIApplication&) {
+  if (auto packages = KVRPackages::connected()) {
+    if (auto db = store::Database::defaultDatabase()) {
+      // At once: the process ends right after this call.
+      if (ErrorRef error = KVRPackages::clearQueueState(*db))
+        KVLog("The queue could not be cleared: %s", error->localizedDescription().c_str());
+    }
+  }
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  preferences.setObject(Value(Clock::now()), "LastVisitDate");
+  preferences.saveToFile();
+}

@@ -1,0 +1,295 @@
+// The application delegate as the place that shows things: the task screens, the share
+// sheets of sources and packages, the in-app browser, the news and new-packages screens,
+// and the alerts other parts of the system ask for through notifications.
+#include <condition_variable>
+#include <mutex>
+
+#include "app/KVPlaceholderViewController.h"
+#include "app/KVQuillbark.h"
+#include "database/KVRDeveloper.h"
+#include "database/KVRDevelopers.h"
+#include "database/KVRPackage.h"
+#include "database/KVRSource.h"
+#include "core/KVPipelineManager.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/URL.h"
+#include "foundation/URLSession.h"
+#include "interface/ErrorViewController.h"
+#include "interface/KVTabBarController.h"
+#include "operations/TasksVerboseViewController.h"
+#include "payment/KVRepoStoreAPI.h"
+#include "payment/RepoStoreSigninResponse.h"
+#include "uikit/UIActivityViewController.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UIImage.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UINib.h"
+
+namespace {
+constexpr const char* kNewPackagesFromFollowedSource = "__NEW_PACKAGES_FROM_FOLLOWED_SOURCE__";
+constexpr const char* kNewPackagesFromFollowedDeveloper = "__NEW_PACKAGES_FROM_FOLLOWED_DEVELOPER__";
+
+// A query value of a shared link: every byte but the unreserved ones and those a link's
+// query may carry plainly is percent-encoded, so "&", "=", "#" and "+" can't change it.
+std::string queryValue(const std::string& text) { return URL::percentEncode(text, ":/@"); }
+
+// A package's name in a shared link: blanks become "+", everything else as a query value.
+std::string linkName(const std::string& name) {
+  std::string encoded = URL::percentEncode(name, " :/@");
+  for (auto& c : encoded)
+    if (c == ' ') c = '+';
+  return encoded;
+}
+
+// The image at the address, fetched while the caller waits (10 s at most); none when
+// the address gives no data or no picture.
+std::shared_ptr<UIImage> fetchImage(const std::string& address) {
+  auto url = URL::fromString(address);
+  if (!url) return nullptr;
+  struct Wait {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<Data> data;
+  };
+  auto wait = std::make_shared<Wait>();
+  auto task = URLSession::sharedSession()->dataTaskWithURL(*url, [wait](std::optional<Data> data, URLResponseRef, ErrorRef) {
+    std::lock_guard<std::mutex> lock(wait->mutex);
+    wait->data = std::move(data);
+    wait->finished = true;
+    wait->done.notify_all();
+  });
+  task->resume();
+  std::unique_lock<std::mutex> lock(wait->mutex);
+  if (!wait->done.wait_for(lock, std::chrono::seconds(10), [&] { return wait->finished; })) {
+    task->cancel();
+    return nullptr;
+  }
+  return wait->data ? UIImage::imageWithData(*wait->data) : nullptr;
+}
+
+std::shared_ptr<ErrorViewController> alertCard() {
+  auto card = std::dynamic_pointer_cast<ErrorViewController>(UINib::instantiateController("ErrorViewController"));
+  return card ? card : std::make_shared<ErrorViewController>();
+}
+
+std::shared_ptr<UIViewController> screenNamed(const std::string& file, const std::string& detail = {}) {
+  auto screen = UINib::instantiateController(file);
+  if (auto* placeholder = dynamic_cast<KVPlaceholderViewController*>(screen.get()); placeholder && !detail.empty())
+    placeholder->setDetail(detail);
+  return screen;
+}
+}  // namespace
+
+UIViewController* KVQuillbark::topPresenter() const { return UIApplication::sharedApplication().topPresenter(); }
+
+void KVQuillbark::presentFromTop(std::shared_ptr<UIViewController> controller) {
+  if (!controller) return;
+  UIViewController* presenter = topPresenter();
+  if (!presenter) {
+    KVLog("Nothing on screen to present %s from", controller->className().c_str());
+    return;
+  }
+  presenter->presentViewController(std::move(controller), true);
+}
+
+void KVQuillbark::presentTasks() {
+  if (auto tabs = tabController_.lock()) tabs->presentTasks();
+}
+
+// ---- Sharing
+
+void KVQuillbark::shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
+                                      KVPresentationSender sender) {
+  auto sheet = std::make_shared<UIActivityViewController>(std::move(items));
+  std::vector<std::string> excluded{UIActivityTypeOpenInIBooks, UIActivityTypeAirDrop, UIActivityTypeSaveToCameraRoll,
+                                    UIActivityTypePrint, UIActivityTypeAssignToContact};
+  if (UIDevice::currentDevice().systemVersionIsAtLeast("11.0")) excluded.insert(excluded.begin(), UIActivityTypeMarkupAsPDF);
+  sheet->setExcludedActivityTypes(std::move(excluded));
+  if (title) sheet->setTitle(*title);
+  presentViewController(sheet, sender);
+}
+
+void KVQuillbark::shareAllSources(KVPresentationSender sender) {
+  std::string text;
+  for (const auto& location : KVRSource::allObjects().valuesForKey("location")) text += location.asString() + "\n";
+  if (!text.empty()) text.pop_back();
+  shareAlertWithItems({UIActivityItem::withText(text)}, NSLocalizedString("All Sources"), sender);
+}
+
+void KVQuillbark::shareSourceWithLocation(const std::string& location, KVPresentationSender sender) {
+  auto source = KVRSource::objectForPrimaryKey(location);
+  std::string name = source ? source->name().value_or("") : "";
+  std::string maintainer = source ? source->maintainer().value_or("") : "";
+  std::string text = NSLocalizedFormat(
+      "Check out the source \"%@\" maintained by %@ on Quillbark!%@(Add the source : quillbark://add/repo=%@)",
+      {name, maintainer, "\n", queryValue(location)});
+  shareAlertWithItems({UIActivityItem::withText(text)}, NSLocalizedFormat("Share %@", {name}), sender);
+}
+
+void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSender sender) {
+  auto package = KVRPackage::objectForPrimaryKey(identifier);
+  if (!package) return;
+  std::string name = package->name().value_or(identifier);
+  std::string sourceName = NSLocalizedString("(Removed source)");
+  std::string location = sourceName;
+  if (auto source = package->sourceLocation() ? KVRSource::objectForPrimaryKey(*package->sourceLocation()) : std::nullopt) {
+    sourceName = source->name().value_or("");
+    location = source->location();
+  }
+  std::vector<UIActivityItem> items{UIActivityItem::withText(NSLocalizedFormat(
+      "Check out \"%@\" by %@ from the source \"%@\" on Quillbark !%@(See the package : "
+      "quillbark://show/shared=Quillbark&name=%@&bundleid=%@&repo=%@)",
+      {name, package->maintainer().value_or(""), sourceName, "\n", linkName(name), queryValue(identifier),
+       queryValue(location)}))};
+  for (const auto& address : package->screenshots())
+    if (auto image = fetchImage(address)) items.push_back(UIActivityItem::withImage(image));
+  shareAlertWithItems(std::move(items), name, sender);
+}
+
+// ---- Screens of other parts
+
+void KVQuillbark::openWebsiteAtURL(const std::string& url, const std::string& packageName) {
+  auto screen = screenNamed("WebViewViewController", url);
+  if (!screen) return;
+  screen->setTitle(NSLocalizedFormat("%@'s website", {packageName}));
+  presentFromTop(std::make_shared<UINavigationController>(screen));
+}
+
+void KVQuillbark::showNewsVC() { presentFromTop(screenNamed("NewsViewController")); }
+
+void KVQuillbark::showNewSourcePackages() {
+  std::string identifiers;
+  for (const auto& identifier : identifiersToShow()) identifiers += (identifiers.empty() ? "" : ", ") + identifier;
+  auto screen = screenNamed("PackagesTableViewController", std::string(kNewPackagesFromFollowedSource) + ": " + identifiers);
+  if (!screen) return;
+  screen->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
+  presentFromTop(std::make_shared<UINavigationController>(screen));
+}
+
+void KVQuillbark::showDeveloperPage() {
+  std::string developer = developerToShow();
+  auto followed = KVRDeveloper::objectsWhere("name = %@", developer).first();
+  auto screen = screenNamed("PackagesTableViewController", std::string(kNewPackagesFromFollowedDeveloper) + ": " +
+                                                               (followed ? followed->name() : std::string()));
+  if (!screen) return;
+  screen->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
+  presentFromTop(std::make_shared<UINavigationController>(screen));
+}
+
+// ---- Announcements that become alerts
+
+void KVQuillbark::observeAnnouncements() {
+  auto& center = NotificationCenter::defaultCenter();
+  // Task ends arrive on the main thread already; they are handled as they come.
+  taskDoneObservation_ = center.addObserver(KVPipelineTaskFinishedNotification,
+                                            [](const Notification& n) { sharedQuillbark().taskDone(n); });
+  announcementTokens_.clear();
+  auto observe = [&](const char* name, void (KVQuillbark::*handler)(const Notification&)) {
+    announcementTokens_.push_back(center.addObserver(name, [handler](const Notification& n) {
+      // Each handler acts on a later turn of the main loop.
+      DispatchQueue::mainQueue().async([handler, n] { (sharedQuillbark().*handler)(n); });
+    }));
+  };
+  observe(KVNewPackageByFollowedDeveloperNotification, &KVQuillbark::showNewPackagesByFollowedDeveloperAlert);
+  observe("QuillbarkSetupBackupDone", &KVQuillbark::showQuillbarkSetupBackupDoneAlert);
+  observe("PurchaseNotification", &KVQuillbark::showPurchaseAlert);
+  observe("ShowVerboseView", &KVQuillbark::showVerboseView);
+  observe("SileoRepoLogin", &KVQuillbark::showLoginAlert);
+  observe("ShowNewSourcePackages", &KVQuillbark::showNewSourcePackagesNotice);
+}
+
+void KVQuillbark::showNewPackagesByFollowedDeveloperAlert(const Notification& notification) {
+  const Value& info = notification.userInfo;
+  setDeveloperToShow(info["developer"].asString());
+  auto card = alertCard();
+  card->showWithTitle(info["title"].asString(), info["message"].asString(), 2, NSLocalizedString("Cancel"),
+                      NSLocalizedString("Yes"), [] { sharedQuillbark().showDeveloperPage(); });
+  card->presentFromTopPresenter();
+}
+
+void KVQuillbark::showQuillbarkSetupBackupDoneAlert(const Notification& notification) {
+  auto card = alertCard();
+  card->showWithTitle(notification.userInfo["title"].asString(), notification.userInfo["message"].asString(), 1,
+                      NSLocalizedString("OK"), std::nullopt, std::string());
+  card->presentFromTopPresenter();
+}
+
+void KVQuillbark::showPurchaseAlert(const Notification& notification) {
+  std::string name = notification.userInfo["name"].asString();
+  std::string url = notification.userInfo["url"].asString();
+  auto alert = UIAlertController::alertControllerWithTitle(
+      NSLocalizedString("Purchase Cydia Package"),
+      NSLocalizedFormat("\"%@\" installation failed, you haven't bought it. Do you want to open the website to purchase it?",
+                        {name}),
+      UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle("Yes", UIAlertActionStyleDefault, [url, name](UIAlertAction&) {
+    sharedQuillbark().openWebsiteAtURL(url, name);
+  }));
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
+  presentFromTop(alert);
+}
+
+void KVQuillbark::showLoginAlert(const Notification& notification) {
+  std::string name = notification.userInfo["name"].asString();
+  std::string location = notification.userInfo["sourceLocation"].asString();
+  auto source = KVRSource::objectForPrimaryKey(location);
+  auto alert = UIAlertController::alertControllerWithTitle(
+      NSLocalizedString("Paid Package Installation"),
+      NSLocalizedFormat("\"%@\" installation failed, you aren't logged into \"%@\". Do you want to open the login page?",
+                        {name, source ? source->name().value_or("") : std::string()}),
+      UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Yes"), UIAlertActionStyleDefault, [location](UIAlertAction&) {
+    KVRepoStoreAPI::sharedRepoStore().userSigninForSourceLocation(
+        location, [location](bool failed, std::shared_ptr<RepoStoreSigninResponse> response) {
+          ErrorRef error = response ? response->error : nullptr;
+          if (failed || error)
+            KVLog("Signin failed for source url (%s) with error: %s", location.c_str(),
+                  error ? error->localizedDescription().c_str() : "none");
+          else
+            KVLog("Signin successful for source url (%s)", location.c_str());
+        });
+  }));
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
+  presentFromTop(alert);
+}
+
+void KVQuillbark::showVerboseView(const Notification&) {
+  auto screen = UINib::instantiateController("TasksVerboseViewController");
+  if (screen) presentFromTop(std::make_shared<UINavigationController>(screen));
+}
+
+void KVQuillbark::showNewSourcePackagesNotice(const Notification& notification) {
+  sourceNotification_ = true;
+  std::vector<std::string> identifiers;
+  if (const auto* list = notification.userInfo["Identifiers"].arrayPtr())
+    for (const auto& value : *list) identifiers.push_back(value.asString());
+  setIdentifiersToShow(std::move(identifiers));
+  sendNotificationWithTitle(NSLocalizedString("New Package on Followed Source"),
+                            NSLocalizedFormat("%@ released new packages, click here to see them",
+                                              {notification.userInfo["SourceName"].asString()}),
+                            false);
+}
+
+// ---- Fields other threads read
+
+std::string KVQuillbark::developerToShow() const {
+  std::lock_guard<std::mutex> lock(fieldsMutex_);
+  return developerToShow_;
+}
+void KVQuillbark::setDeveloperToShow(std::string developer) {
+  std::lock_guard<std::mutex> lock(fieldsMutex_);
+  developerToShow_ = std::move(developer);
+}
+std::vector<std::string> KVQuillbark::identifiersToShow() const {
+  std::lock_guard<std::mutex> lock(fieldsMutex_);
+  return identifiersToShow_;
+}
+void KVQuillbark::setIdentifiersToShow(std::vector<std::string> identifiers) {
+  std::lock_guard<std::mutex> lock(fieldsMutex_);
+  identifiersToShow_ = std::move(identifiers);
+}

@@ -63,12 +63,14 @@ TEST(QuillbarkRootDeathTest, UsingThePipelineBeforeTheRootStartedStopsLoudly) {
       "KVPipelineManager ran before the composition root connected the subsystems");
 }
 
-// Until the cache-update task is built, the root's stand-in makes none; the managers
-// start without a refresh batch.
-TEST(QuillbarkRoot, ManagersStartWithoutABatchAndTheStandInsAnswerNothingTheyCannotKnow) {
+// The managers start without a refresh batch; every batch gets a cache-update task of
+// its own.
+TEST(QuillbarkRoot, ManagersStartWithoutABatchAndEachBatchGetsItsOwnCacheUpdateTask) {
   auto managers = QuillbarkRoot::standardManagers();
   EXPECT_EQ(managers.sources->currentRefreshDate(), std::nullopt);
-  EXPECT_EQ(managers.cacheUpdate->makeCacheUpdateTask(), nullptr);
+  auto first = managers.cacheUpdate->makeCacheUpdateTask();
+  ASSERT_NE(first, nullptr);
+  EXPECT_NE(managers.cacheUpdate->makeCacheUpdateTask(), first);
 }
 
 }  // namespace

@@ -59,10 +59,10 @@ TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseTh
   EXPECT_NE(out.find("! usage: swipe S.R|TEXT ACTION"), std::string::npos) << out;
   EXPECT_NE(out.find("! there is no way back from here"), std::string::npos) << out;
   EXPECT_NE(out.find("! no tab \"0\""), std::string::npos) << "tabs count from 1: " << out;
-  EXPECT_NE(out.find("screens: UITabBarController\nscreen: KVPalettedViewController\ntitle: Search\n"), std::string::npos)
+  EXPECT_NE(out.find("screens: KVTabBarController\nscreen: KVPlaceholderViewController\ntitle: Search\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("! back takes nothing after it"), std::string::npos) << out;
-  EXPECT_NE(out.find("(this screen is empty)"), std::string::npos) << out;
+  EXPECT_NE(out.find("This screen is not built yet."), std::string::npos) << out;
   EXPECT_EQ(out.find("unknown command"), std::string::npos) << out;
 }
 
@@ -93,6 +93,15 @@ TEST(TerminalSessionTest, AnOpenedLinkIsAnsweredWithTheLinksTheApplicationTakes)
       << out;
   EXPECT_NE(out.find("Would you like to add repository: https://repo.example.org/ to Quillbark"), std::string::npos)
       << out;
+}
+
+// A package file opens the local package screen (a named placeholder until that screen
+// exists) over the tabs.
+TEST(TerminalSessionTest, AnOpenedPackageFileOpensTheLocalPackageScreen) {
+  std::string out = runSession("open file:///var/mobile/tweak.deb\n");
+  EXPECT_EQ(out.find("! the application did not open"), std::string::npos) << out;
+  EXPECT_NE(out.find("title: ImportedPackageViewController\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("/var/mobile/tweak.deb"), std::string::npos) << out;
 }
 
 TEST(TerminalSessionTest, HostileInputIsEchoedEscapedAndCut) {

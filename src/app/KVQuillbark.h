@@ -81,6 +81,8 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   bool newsNotification() const { return newsNotification_; }
   void setNewsNotification(bool pending) { newsNotification_ = pending; }
   bool sourceNotification() const { return sourceNotification_; }
+  // Back to a delegate that has not launched (tests launch it again and again).
+  void resetForTesting();
 
   // --- Queueing a package (main thread; the paid road continues on the payment
   // client's threads). `button` is only handed on to the repeated calls of the paid road.

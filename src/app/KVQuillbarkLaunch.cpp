@@ -92,6 +92,20 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   return true;
 }
 
+void KVQuillbark::resetForTesting() {
+  taskDoneObservation_.invalidate();
+  for (auto& token : announcementTokens_) token.invalidate();
+  announcementTokens_.clear();
+  styleObservation_.invalidate();
+  tabController_.reset();
+  startupCompleted_ = false;
+  newsNotification_ = false;
+  sourceNotification_ = false;
+  lastShownError_.reset();
+  setDeveloperToShow({});
+  setIdentifiersToShow({});
+}
+
 void KVQuillbark::observeActiveStyle() {
   if (UIWindow* window = UIApplication::sharedApplication().keyWindow())
     window->setOverrideUserInterfaceStyle(static_cast<UIUserInterfaceStyle>(KVPaletteManager::interfaceStyle()));
@@ -182,12 +196,10 @@ void KVQuillbark::applicationWillEnterForeground(UIApplication&) {
 }
 
 void KVQuillbark::applicationWillTerminate(UIApplication&) {
-  if (auto packages = KVRPackages::connected()) {
-    if (auto db = store::Database::defaultDatabase()) {
-      // At once: the process ends right after this call.
-      if (ErrorRef error = KVRPackages::clearQueueState(*db))
-        KVLog("The queue could not be cleared: %s", error->localizedDescription().c_str());
-    }
+  if (auto db = store::Database::defaultDatabase()) {
+    // At once: the process ends right after this call.
+    if (ErrorRef error = KVRPackages::clearQueueState(*db))
+      KVLog("The queue could not be cleared: %s", error->localizedDescription().c_str());
   }
   auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
   preferences.setObject(Value(Clock::now()), "LastVisitDate");

@@ -1,0 +1,155 @@
+// The floating card above the tab bar through real refresh batches of repositories
+// served on 127.0.0.1: it counts the running refreshes down, says how many sources were
+// updated in how many seconds of the loop's clock, and shows the queue again 3 s later.
+#include <string>
+#include <vector>
+
+#include "foundation/Clock.h"
+#include "interface/KVFloatingHudView.h"
+#include "interface/KVTabBarController.h"
+#include "support/Latch.h"
+#include "support/SourceRefreshFixture.h"
+#include "support/UIDriver.h"
+#include "uikit/UILabel.h"
+#include "uikit/UIProgressView.h"
+#include "uikit/UIStoryboard.h"
+
+namespace {
+
+class RefreshCardRoad : public SourceRefreshFixture {
+ protected:
+  void SetUp() override {
+    SourceRefreshFixture::SetUp();
+    tabs = std::dynamic_pointer_cast<KVTabBarController>(
+        UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
+    ASSERT_NE(tabs, nullptr);
+    ui.show(tabs);
+  }
+  void TearDown() override {
+    release.arrive();
+    waitForPipeline();
+    ui.window().setRootViewController(nullptr);
+    tabs.reset();
+    RunLoop::main().runUntilIdle();
+    SourceRefreshFixture::TearDown();
+  }
+
+  KVFloatingHudView& card() { return *tabs->hudView(); }
+  std::string text() {
+    return card().isHidden() ? "(hidden)" : card().primaryLabel()->text() + " | " + card().secondaryLabel()->text();
+  }
+  // Turns the main loop until the card's first line reads `primary`, keeping every
+  // distinct text the card showed on the way.
+  bool waitForCard(const std::string& primary, double seconds = 60) {
+    return RunLoop::main().runUntil(
+        [&] {
+          std::string now = text();
+          if (seen.empty() || seen.back() != now) seen.push_back(now);
+          return !card().isHidden() && card().primaryLabel()->text() == primary;
+        },
+        seconds);
+  }
+  // A repository whose Release is held back until `release` arrives.
+  std::string heldRepository(const std::string& folder) {
+    std::string location = serveIndex(folder, stanza("com.example." + folder, "1.0"));
+    std::string releasePath = repositories.file(folder) + "/Release";
+    server.handle("GET", "/" + folder + "/Release", [this, releasePath](const TestHttpRequest&) {
+      release.wait(30);
+      return TestHttpResponse::text(Files::readText(releasePath).value_or(""));
+    });
+    addSourceRecord(location);
+    return location;
+  }
+
+  UIDriver ui;  // made before the device root, so the root is the fixture's
+  std::shared_ptr<KVTabBarController> tabs;
+  std::vector<std::string> seen;
+  Latch release;
+};
+
+TEST_F(RefreshCardRoad, ARefreshOfSeveralSourcesCountsDownAndReturnsToTheQueue) {
+  std::vector<std::string> locations;
+  for (const char* folder : {"one", "two", "three"}) {
+    locations.push_back(serveIndex(folder, stanza(std::string("com.example.") + folder, "1.0")));
+    addSourceRecord(locations.back());
+  }
+  EXPECT_EQ(text(), "(hidden)") << "nothing queued, no run";
+
+  manager().refreshSources(locations);
+  ASSERT_TRUE(waitForCard("Tasks In Progress"));
+  EXPECT_EQ(seen.back(), "Tasks In Progress | 3 Running Tasks");
+  EXPECT_FALSE(card().progressView()->isHidden());
+  EXPECT_FLOAT_EQ(card().progressView()->progress(), 0.0f);
+  Clock::advanceBy(1.25);  // the loop's clock while the refreshes run
+
+  ASSERT_TRUE(waitForCard("Refresh Complete")) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 3 sources in 1.25 secconds");
+  // Counted down, never up.
+  int last = 3;
+  for (const auto& line : seen) {
+    size_t bar = line.find(" | ");
+    if (line.rfind("Tasks In Progress", 0) != 0 || bar == std::string::npos) continue;
+    int running = std::stoi(line.substr(bar + 3));
+    EXPECT_LE(running, last) << ::testing::PrintToString(seen);
+    last = running;
+  }
+  EXPECT_TRUE(card().progressView()->isHidden());
+
+  ui.advance(2.9);
+  EXPECT_EQ(card().primaryLabel()->text(), "Refresh Complete");
+  ui.advance(0.2);
+  EXPECT_EQ(text(), "(hidden)") << "back to the queue, which is empty";
+  EXPECT_EQ(tabs->startTime(), -1.0);
+  EXPECT_EQ(card().progressTotal(), 0u);
+}
+
+// A run that starts while the last one's "Refresh Complete" shows owns the card: the old
+// run's return to the queue does not cut it short, and its message counts only its own
+// sources.
+TEST_F(RefreshCardRoad, ASecondRunWithinThreeSecondsIsNotResetByTheFirst) {
+  std::string first = serveIndex("first", stanza("com.example.first", "1.0"));
+  addSourceRecord(first);
+  manager().refreshSources({first});
+  ASSERT_TRUE(waitForCard("Refresh Complete"));
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 1 sources in 0.00 secconds");
+
+  ui.advance(1.0);
+  std::string slow = heldRepository("slow");
+  std::string quick = serveIndex("quick", stanza("com.example.quick", "1.0"));
+  addSourceRecord(quick);
+  seen.clear();
+  manager().refreshSources({slow, quick});
+  ASSERT_TRUE(waitForCard("Tasks In Progress"));
+  ASSERT_TRUE(server.waitForRequests("/slow/Release", 1));
+  ui.advance(2.5);  // past the first run's 3 s
+  EXPECT_EQ(text().rfind("Tasks In Progress | ", 0), 0u) << text();
+  EXPECT_NE(tabs->startTime(), -1.0);
+
+  release.arrive();
+  ASSERT_TRUE(waitForCard("Refresh Complete")) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 2 sources in 2.50 secconds");
+  ui.advance(3.0);
+  EXPECT_EQ(text(), "(hidden)");
+}
+
+// Queueing shows the card with the live count; in tasks mode the queue leaves it alone.
+TEST_F(RefreshCardRoad, TheQueueCountFollowsTheDatabase) {
+  std::string location = serveIndex("repo", stanza("com.example.a", "1.0") + stanza("com.example.b", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  ui.advance(3.0);
+  // Marks the package and turns the loop until the card reads `expected`.
+  auto mark = [&](const std::string& identifier, bool queued, const std::string& expected) {
+    db()->write([&] {
+      auto p = *package(identifier);
+      p.setIsInTheQueue(queued);
+      db()->addOrUpdate(p.toObject());
+    });
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return text() == expected; })) << text();
+  };
+  mark("com.example.a", true, "Queue | 1 Package");
+  mark("com.example.b", true, "Queue | 2 Packages");
+  mark("com.example.a", false, "Queue | 1 Package");
+  mark("com.example.b", false, "(hidden)");
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include "uikit/UINavigationController.h"
 #include "uikit/UISearchController.h"
 #include "uikit/UITabBar.h"
+#include "uikit/UITabBarController.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIViewController.h"
 
@@ -64,6 +65,13 @@ std::vector<UIView*> frontViews() {
   if (f && f->isViewLoaded()) {
     out.push_back(f->view().get());
     visibleViews(f->view().get(), out);
+  }
+  // What floats over the tabs is in front of the tab's screen.
+  if (auto* tabs = f ? f->tabBarController() : nullptr) {
+    for (UIView* v : tabs->floatingViews()) {
+      out.push_back(v);
+      visibleViews(v, out);
+    }
   }
   return out;
 }

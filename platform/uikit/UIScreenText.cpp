@@ -89,6 +89,7 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
   if (!root) return "(no screen)\n";
   // The containers around the screen in front: tabs, navigation stacks, their bars.
   std::vector<std::string> containers;
+  UITabBarController* tabs = nullptr;  // whose floating views show over its tab
   UIViewController* front = shownPresented(root);
   UIViewController* presented = front == root ? nullptr : front;
   while (true) {
@@ -101,6 +102,7 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
         line += " " + (long(i) == tab->selectedIndex() ? "[" + t + "]" : t);
       }
       containers.push_back(line);
+      tabs = tab;
       if (!tab->selectedViewController()) break;
       front = tab->selectedViewController();
     } else if (auto* nav = dynamic_cast<UINavigationController*>(front)) {
@@ -164,6 +166,15 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
     if (!covers) appendViewLines(*front->view(), lines);
   }
   front->appendScreenText(lines);
+  if (tabs && !presented) {
+    for (UIView* floating : tabs->floatingViews()) {
+      std::vector<std::string> own;
+      if (!floating->appendScreenText(own)) appendViewLines(*floating, own);
+      std::string line;
+      for (auto& l : own) line += (line.empty() ? "" : " | ") + l;
+      if (!line.empty()) lines.push_back("floating: " + line);
+    }
+  }
   if (lines.size() == before) lines.push_back("(this screen is empty)");
   std::string out;
   for (auto& l : lines) out += l + "\n";

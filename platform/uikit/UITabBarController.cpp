@@ -22,6 +22,17 @@ void UITabBarController::loadView() {
   }
 }
 
+std::vector<UIView*> UITabBarController::floatingViews() {
+  std::vector<UIView*> out;
+  if (!isViewLoaded()) return out;
+  UIViewController* selected = selectedViewController();
+  for (const auto& sub : view()->subviews()) {
+    if (sub->isHidden() || sub == tabBar_ || (selected && selected->isViewLoaded() && sub == selected->view())) continue;
+    out.push_back(sub.get());
+  }
+  return out;
+}
+
 std::vector<UIViewController*> UITabBarController::childrenForAppearanceForwarding() const {
   if (auto* s = selectedViewController()) return {s};
   return {};

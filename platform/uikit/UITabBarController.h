@@ -30,6 +30,9 @@ class UITabBarController : public UIViewController {
   // A person's tap on a tab; tapping the selected tab returns its navigation stack to
   // the root.
   bool selectTabByUser(long index);
+  // What floats over the tabs: the visible views added to this controller's own view
+  // besides the shown tab and the tab bar (a card above the bar), in order.
+  std::vector<UIView*> floatingViews();
 
   void loadView() override;
   // The bar keeps to the bottom edge and the shown tab fills the view, at any size.

@@ -135,3 +135,15 @@ void KVFloatingHudView::touchesCancelled(const UITouchSet& touches) {
   UIView::touchesCancelled(touches);
   setScale(1.0);
 }
+
+std::vector<UIViewTapTarget> KVFloatingHudView::tapTargets() {
+  std::vector<UIViewTapTarget> targets;
+  auto tap = [weak = std::weak_ptr<UIView>(weak_from_this())] {
+    auto self = std::static_pointer_cast<KVFloatingHudView>(weak.lock());
+    if (self) self->presentView();
+    return bool(self);
+  };
+  for (UILabel* label : {primary_.get(), secondary_.get()})
+    if (!label->text().empty()) targets.push_back({label->text(), tap});
+  return targets;
+}

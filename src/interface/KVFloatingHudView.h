@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uikit/UIView.h"
 
@@ -53,6 +54,8 @@ class KVFloatingHudView : public UIView {
   void touchesBegan(const UITouchSet& touches) override;
   void touchesEnded(const UITouchSet& touches) override;
   void touchesCancelled(const UITouchSet& touches) override;
+  // The card is tapped anywhere: by either of its lines.
+  std::vector<UIViewTapTarget> tapTargets() override;
 
  private:
   void build();

@@ -25,6 +25,9 @@
 #include "system/AVAudioSession.h"
 #include "system/DeviceRoot.h"
 #include "system/UNUserNotificationCenter.h"
+#include "database/KVRSource.h"
+#include "operations/TasksVerboseViewController.h"
+#include "uikit/UIActivityViewController.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIStoryboard.h"
 
@@ -292,6 +295,63 @@ TEST_F(ApplicationLaunch, ForegroundReadsTheStatusAndTerminationClearsTheQueue) 
   ASSERT_TRUE(stored);
   EXPECT_TRUE((*stored)["LastVisitDate"].isReal());
   EXPECT_GE((*stored)["LastVisitDate"].asDouble(), before);
+}
+
+// Shared links carry their values percent-encoded, so a location or identifier with
+// "&", "=", "#" or blanks can't change the link's other values.
+TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
+  launch();
+  auto db = store::Database::defaultDatabase();
+  const std::string location = "https://repo.example/a b&name=x#frag/";
+  db->write([&] {
+    KVRSource source = KVRSource::newSourceWithLocation(location);
+    source.setName(std::string("Example"));
+    db->addOrUpdate(source.toObject());
+    KVRPackage package;
+    package.setIdentifier("com.example.a&b=c");
+    package.setName(std::string("Nice Tweak+"));
+    package.setMaintainer(std::string("Jane"));
+    package.setSourceLocation(location);
+    db->addOrUpdate(package.toObject());
+  });
+  UIActivityViewController::clearShownSheets();
+  delegate().shareSourceWithLocation(location, std::monostate{});
+  delegate().sharePackage("com.example.a&b=c", std::monostate{});
+  ui.runUntilIdle();
+  const auto& sheets = UIActivityViewController::shownSheets();
+  ASSERT_EQ(sheets.size(), 2u);
+  std::string source = sheets[0]->activityItems().at(0).text;
+  EXPECT_NE(source.find("quillbark://add/repo=https://repo.example/a%20b%26name%3Dx%23frag/)"), std::string::npos)
+      << source;
+  std::string package = sheets[1]->activityItems().at(0).text;
+  EXPECT_NE(package.find("name=Nice+Tweak%2B&bundleid=com.example.a%26b%3Dc&repo=https://repo.example/a%20b%26name%3Dx%23frag/)"),
+            std::string::npos)
+      << package;
+}
+
+// The announcements other parts post become alerts and screens on a later turn: a
+// followed developer's new packages lead to the developer's page (a named placeholder
+// for now), "ShowVerboseView" opens the verbose log.
+TEST_F(ApplicationLaunch, AnnouncementsBecomeAlertsAndScreens) {
+  launch();
+  NotificationCenter::defaultCenter().post(
+      "NewPackageByFollowedDeveloper", Value(),
+      Value::dict({{"title", "New Package by Followed Developer"},
+                   {"message", "jane has published one new package. Do you want to visit their page?"},
+                   {"developer", "jane"}}));
+  ui.runUntilIdle();
+  EXPECT_TRUE(ui.screenShows("jane has published one new package")) << ui.screen();
+  EXPECT_TRUE(ui.tap("Yes"));
+  ui.advance(1);
+  EXPECT_TRUE(ui.screenShows("title: PackagesTableViewController")) << ui.screen();
+  EXPECT_EQ(delegate().developerToShow(), "jane");
+  EXPECT_TRUE(ui.tap("Close"));
+
+  NotificationCenter::defaultCenter().post("ShowVerboseView");
+  ui.runUntilIdle();
+  auto* navigation = dynamic_cast<UINavigationController*>(delegate().tabController()->presentedViewController());
+  ASSERT_NE(navigation, nullptr);
+  EXPECT_NE(dynamic_cast<TasksVerboseViewController*>(navigation->topViewController()), nullptr);
 }
 
 }  // namespace

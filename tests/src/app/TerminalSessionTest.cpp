@@ -11,11 +11,24 @@
 #include <string>
 
 #include "ApplicationProcess.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVDatabaseMigrationUtility.h"
+#include "database/KVRSource.h"
 #include "foundation/Files.h"
+#include "store/Store.h"
+#include "support/DebBuilder.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
+#include "support/TestHttpServer.h"
 #include "system/Process.h"
 
 namespace {
+std::string runSession_(const std::string& device, const std::string& script) {
+  auto outcome = ApplicationProcess::runScript(device, script);
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  return outcome.output;
+}
+
 std::string runSession(const std::string& script) {
   TempDir dir;
   auto outcome = ApplicationProcess::runScript(dir.file("device"), script);
@@ -152,3 +165,53 @@ TEST(TerminalSessionTest, AnInterruptEndsTheSessionCleanlyWhileItWaitsForInput) 
   EXPECT_EQ(logged.status, 0) << "the orderly exit was logged";
 }
 }  // namespace
+
+// A person's whole road in the terminal: the refresh quick action on a device root whose
+// one source is served on 127.0.0.1 (its Release held back a moment) shows the card
+// counting, a tap on the card opens the task list, and the card ends with "Refresh
+// Complete" and goes back to the (empty) queue.
+TEST(TerminalSessionEndToEnd, TheRefreshQuickActionShowsTheCardAndItsTaskList) {
+  TempDir dir;
+  const std::string device = dir.file("device");
+  ASSERT_EQ(ApplicationProcess::runScript(device, "quit\n").status, 0);
+
+  TestHttpServer server;
+  TempDir repo;
+  ASSERT_TRUE(DebBuilder::writeRepositoryIndex(
+      repo.path(), "Package: com.example.hello\nVersion: 1.0\nArchitecture: iphoneos-arm\nName: Hello\n"
+                   "Filename: debs/hello.deb\n\n"));
+  server.serveFolder(repo.path(), "/repo/");
+  std::string release = Files::readText(repo.file("Release")).value_or("");
+  TestHttpResponse held = TestHttpResponse::text(release);
+  held.delay = std::chrono::milliseconds(4000);
+  server.respond("/repo/Release", held);
+  {
+    // The finished onboarding and the one source, written as the application keeps them.
+    ScopedDeviceRoot root(device);
+    QuillbarkPersistentPreferences::resetSharedInstance();
+    QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
+    QuillbarkPersistentPreferences::sharedInstance().saveToFile();
+    store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
+    auto db = store::Database::defaultDatabase();
+    ASSERT_NE(db, nullptr);
+    db->write([&] {
+      db->deleteAll();
+      db->add(KVRSource::newSourceWithLocation(server.url("/repo/")).toObject());
+    });
+    db.reset();
+    store::Database::setDefaultConfiguration({});
+    QuillbarkPersistentPreferences::resetSharedInstance();
+  }
+
+  std::string out = runSession_(device,
+                                "action Refresh Sources\nwait 1.5\nscreen\ntap Tasks In Progress\nscreen\nclose\n"
+                                "wait 12\nscreen\n");
+  auto counting = out.find("floating: Tasks In Progress | 1 Running Task");
+  ASSERT_NE(counting, std::string::npos) << out;
+  auto list = out.find("title: Tasks", counting);
+  ASSERT_NE(list, std::string::npos) << "the card opens the task list: " << out;
+  EXPECT_NE(out.find("Refreshing", list), std::string::npos) << out;
+  auto last = out.rfind("> title: Featured");
+  ASSERT_NE(last, std::string::npos) << out;
+  EXPECT_EQ(out.find("floating:", last), std::string::npos) << "back to the empty queue: " << out;
+}

@@ -29,6 +29,7 @@
 #include "operations/TasksVerboseViewController.h"
 #include "uikit/UIActivityViewController.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UITabBarItem.h"
 #include "uikit/UIStoryboard.h"
 
 namespace {
@@ -295,6 +296,19 @@ TEST_F(ApplicationLaunch, ForegroundReadsTheStatusAndTerminationClearsTheQueue) 
   ASSERT_TRUE(stored);
   EXPECT_TRUE((*stored)["LastVisitDate"].isReal());
   EXPECT_GE((*stored)["LastVisitDate"].asDouble(), before);
+}
+
+// The update count goes on the second tab ("%lu", none at 0) and on the icon.
+TEST_F(ApplicationLaunch, TheUpdateCountIsTheSecondTabsBadgeAndTheIcons) {
+  launch();
+  auto& tabs = *delegate().tabController();
+  applicationEnvironment().showUpdateCount(3);
+  EXPECT_EQ(tabs.viewControllers()[1]->tabBarItem()->badgeValue(), std::optional<std::string>("3"));
+  EXPECT_EQ(application().applicationIconBadgeNumber(), 3);
+  EXPECT_TRUE(ui.screenShows("tabs: [Featured] Categories(3) Changes Manage Search")) << ui.screen();
+  applicationEnvironment().showUpdateCount(0);
+  EXPECT_EQ(tabs.viewControllers()[1]->tabBarItem()->badgeValue(), std::nullopt);
+  EXPECT_EQ(application().applicationIconBadgeNumber(), 0);
 }
 
 // Shared links carry their values percent-encoded, so a location or identifier with

@@ -15,7 +15,8 @@ constexpr const char* kPlaceholderScreens[] = {
     "NewsViewController",                  // the news screen
     "PackagesTableViewController",         // the package lists, a followed developer's page among them
     "WebViewViewController",               // the in-app browser of a package's website
-    "PackageViewController",               // the package page
+    "PackageDetailsViewController",        // the package page
+    "WebDepictionViewController",          // the package page of a package with a web depiction
 };
 }  // namespace
 

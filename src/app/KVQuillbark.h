@@ -12,6 +12,7 @@
 // on which every button showing the package redraws itself.
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,7 +54,8 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   // repair of half-installed packages in the background.
   bool applicationDidFinishLaunchingWithOptions(UIApplication& application, const Value& options) override;
   void applicationWillEnterForeground(UIApplication& application) override;
-  // Clears every package's queue state and stores "LastVisitDate", both at once.
+  // Clears every package's queue state and stores "LastVisitDate", both at once, after
+  // the start-up repair has ended: the process's globals go right after this call.
   void applicationWillTerminate(UIApplication& application) override;
   void applicationPerformActionForShortcutItem(UIApplication& application, const UIApplicationShortcutItem& item,
                                                std::function<void(bool)> completion) override;
@@ -81,8 +83,12 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   bool newsNotification() const { return newsNotification_; }
   void setNewsNotification(bool pending) { newsNotification_ = pending; }
   bool sourceNotification() const { return sourceNotification_; }
-  // Back to a delegate that has not launched (tests launch it again and again).
+  // Back to a delegate that has not launched (tests launch it again and again); waits
+  // for the start-up repair, which must not run into the next launch's device root.
   void resetForTesting();
+  // Returns when the background repair of half-installed packages started by the launch
+  // has ended (at once when none was started).
+  void waitForStartupRepair();
 
   // --- Queueing a package (main thread; the paid road continues on the payment
   // client's threads). `button` is only handed on to the repeated calls of the paid road.
@@ -161,6 +167,7 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
 
   std::weak_ptr<KVTabBarController> tabController_;
   bool startupCompleted_ = false;
+  std::shared_future<void> startupRepair_;
   std::atomic<bool> newsNotification_{false};
   std::atomic<bool> sourceNotification_{false};
   mutable std::mutex fieldsMutex_;

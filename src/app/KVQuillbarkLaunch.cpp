@@ -2,6 +2,9 @@
 // application-support folders and default preferences, the quick actions, the routing of
 // opened addresses other than the payment service's, the return to the foreground and
 // the termination.
+#include <chrono>
+#include <future>
+
 #include "app/KVDatabaseMigrationUtilityLaunch.h"
 #include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
@@ -88,11 +91,25 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   }
   if (shouldRefresh) refreshAllSources();
   startupCompleted_ = true;
-  performOnBackgroundThread([] { KVAPTManager::fixPartiallyInstalledPackages(); });
+  auto repaired = std::make_shared<std::promise<void>>();
+  startupRepair_ = repaired->get_future().share();
+  performOnBackgroundThread([repaired] {
+    KVAPTManager::fixPartiallyInstalledPackages();
+    repaired->set_value();
+  });
   return true;
 }
 
+void KVQuillbark::waitForStartupRepair() {
+  if (!startupRepair_.valid()) return;
+  if (startupRepair_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    KVLog("Waiting for the repair of half-installed packages to end");
+  startupRepair_.wait();
+  startupRepair_ = {};
+}
+
 void KVQuillbark::resetForTesting() {
+  waitForStartupRepair();
   taskDoneObservation_.invalidate();
   for (auto& token : announcementTokens_) token.invalidate();
   announcementTokens_.clear();
@@ -196,6 +213,8 @@ void KVQuillbark::applicationWillEnterForeground(UIApplication&) {
 }
 
 void KVQuillbark::applicationWillTerminate(UIApplication&) {
+  // dpkg is not left half-way, and the repair reads the device root's globals to its end.
+  waitForStartupRepair();
   if (auto db = store::Database::defaultDatabase()) {
     // At once: the process ends right after this call.
     if (ErrorRef error = KVRPackages::clearQueueState(*db))

@@ -1,7 +1,6 @@
 #include "app/KVQuillbarkScreenActions.h"
 
 #include "app/KVQuillbark.h"
-#include "foundation/Log.h"
 
 void KVQuillbarkScreenActions::queuePackageWithIdentifier(const std::string& identifier,
                                                           const std::optional<std::string>& versionToQueue,
@@ -18,8 +17,6 @@ void KVQuillbarkScreenActions::presentViewController(std::shared_ptr<UIViewContr
   KVQuillbark::sharedQuillbark().presentViewController(std::move(controller), sender);
 }
 
-void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& location, KVPresentationSender) {
-  // The share sheets come with the application's presenting; until then the request is
-  // only written down.
-  KVLog("*** Sharing the source %s: the share sheet is not built yet", location.c_str());
+void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& location, KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().shareSourceWithLocation(location, sender);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The list kinds of the package list, passed by every screen that opens one as its
 // category; their texts are also the keys of the list's title in the string tables.
-inline constexpr const char* kCategorySpecial_AllPackages = "__ALL_PACKAGES__";
-inline constexpr const char* kCategorySpecial_InstalledPackages = "__INSTALLED_PACKAGES__";
+// All and installed packages are defined with the category rows that lead to them.
+#include "database/KVRPackageListCaches.h"
+
 inline constexpr const char* kCategorySpecial_UpdatedPackages = "Updated Packages";
 inline constexpr const char* kCategorySpecial_NewPackages = "__NEW_PACKAGES__";
 inline constexpr const char* kCategorySpecial_SourcePackages = "__SOURCE_PACKAGES__";

@@ -34,11 +34,12 @@ bool present(const Value& v) { return v.isString() ? !v.asString().empty() : !v.
 std::string valueText(const Value& v) { return v.asString(); }
 
 // The new packages or new versions grouped by the refresh that brought them, as the
-// package list caches hold them at this moment.
-std::shared_ptr<const KVPackageListDates> newPackageDates(bool newPackages) {
-  (void)newPackages;
-  KVLog("*** The new-packages groupings are not built yet: the list is empty");
-  return std::make_shared<const KVPackageListDates>();
+// package list caches hold them at this moment (empty before their first rebuild).
+std::shared_ptr<const KVPackageDateGrouping> newPackageDates(bool newPackages) {
+  std::shared_ptr<const KVPackageDateGrouping> grouping;
+  if (auto packages = KVRPackages::connected())
+    grouping = newPackages ? packages->caches()->newPackages() : packages->caches()->newPackagesVersions();
+  return grouping ? grouping : std::make_shared<const KVPackageDateGrouping>();
 }
 }  // namespace
 

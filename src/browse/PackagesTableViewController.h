@@ -14,6 +14,7 @@
 
 #include "database/KVRDeveloper.h"
 #include "database/KVRPackage.h"
+#include "database/KVRPackageListCaches.h"
 #include "interface/KVPalettedViewController.h"
 #include "interface/PackagesConfirmationViewControllerDelegate.h"
 #include "store/TypedResults.h"
@@ -34,12 +35,6 @@ struct KVPackageListSections {
                                      const std::vector<Value>& keys);
   // The section letter of a name: its first character, capitalized.
   static std::string nameSectionKey(const std::string& name);
-};
-
-// The "new" kinds' groupings, copied when the list is rebuilt.
-struct KVPackageListDates {
-  std::vector<std::string> dates;  // "yyyy-MM-dd HH:mm", newest first
-  std::map<std::string, std::vector<std::string>> identifiersByDate;
 };
 
 class PackagesTableViewController : public KVPalettedViewController,
@@ -121,7 +116,8 @@ class PackagesTableViewController : public KVPalettedViewController,
 
   store::TypedResults<KVRPackage> packages_;
   KVPackageListSections sections_;
-  std::shared_ptr<const KVPackageListDates> dates_;
+  // The "new" kinds' grouping: the snapshot the package list caches held at the rebuild.
+  std::shared_ptr<const KVPackageDateGrouping> dates_;
   bool isScrolling_ = false;
   bool needCacheRebuild_ = true;
   std::shared_ptr<UITableView> tableView_;

@@ -6,34 +6,14 @@
 
 #include "foundation/Clock.h"
 #include "interface/KVFloatingHudView.h"
-#include "interface/KVTabBarController.h"
-#include "support/Latch.h"
-#include "support/SourceRefreshFixture.h"
-#include "support/UIDriver.h"
+#include "support/TabBarRoadFixture.h"
 #include "uikit/UILabel.h"
 #include "uikit/UIProgressView.h"
-#include "uikit/UIStoryboard.h"
 
 namespace {
 
-class RefreshCardRoad : public SourceRefreshFixture {
+class RefreshCardRoad : public TabBarRoadFixture {
  protected:
-  void SetUp() override {
-    SourceRefreshFixture::SetUp();
-    tabs = std::dynamic_pointer_cast<KVTabBarController>(
-        UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
-    ASSERT_NE(tabs, nullptr);
-    ui.show(tabs);
-  }
-  void TearDown() override {
-    release.arrive();
-    waitForPipeline();
-    ui.window().setRootViewController(nullptr);
-    tabs.reset();
-    RunLoop::main().runUntilIdle();
-    SourceRefreshFixture::TearDown();
-  }
-
   KVFloatingHudView& card() { return *tabs->hudView(); }
   std::string text() {
     return card().isHidden() ? "(hidden)" : card().primaryLabel()->text() + " | " + card().secondaryLabel()->text();
@@ -49,22 +29,8 @@ class RefreshCardRoad : public SourceRefreshFixture {
         },
         seconds);
   }
-  // A repository whose Release is held back until `release` arrives.
-  std::string heldRepository(const std::string& folder) {
-    std::string location = serveIndex(folder, stanza("com.example." + folder, "1.0"));
-    std::string releasePath = repositories.file(folder) + "/Release";
-    server.handle("GET", "/" + folder + "/Release", [this, releasePath](const TestHttpRequest&) {
-      release.wait(30);
-      return TestHttpResponse::text(Files::readText(releasePath).value_or(""));
-    });
-    addSourceRecord(location);
-    return location;
-  }
 
-  UIDriver ui;  // made before the device root, so the root is the fixture's
-  std::shared_ptr<KVTabBarController> tabs;
   std::vector<std::string> seen;
-  Latch release;
 };
 
 TEST_F(RefreshCardRoad, ARefreshOfSeveralSourcesCountsDownAndReturnsToTheQueue) {
@@ -114,7 +80,7 @@ TEST_F(RefreshCardRoad, ASecondRunWithinThreeSecondsIsNotResetByTheFirst) {
   EXPECT_EQ(seen.back(), "Refresh Complete | Updated 1 sources in 0.00 secconds");
 
   ui.advance(1.0);
-  std::string slow = heldRepository("slow");
+  std::string slow = heldRepositories({"slow"}).front();
   std::string quick = serveIndex("quick", stanza("com.example.quick", "1.0"));
   addSourceRecord(quick);
   seen.clear();

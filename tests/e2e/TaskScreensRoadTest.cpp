@@ -6,58 +6,31 @@
 #include <vector>
 
 #include "core/KVPipelineManager.h"
-#include "interface/KVTabBarController.h"
 #include "operations/KVVerboseLogView.h"
 #include "operations/TasksVerboseViewController.h"
 #include "operations/TasksViewController.h"
-#include "support/Latch.h"
-#include "support/SourceRefreshFixture.h"
-#include "support/UIDriver.h"
+#include "support/TabBarRoadFixture.h"
 #include "uikit/NSAttributedString.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UIStoryboard.h"
 #include "uikit/UITableView.h"
 
 namespace {
 
-class TaskScreensRoad : public SourceRefreshFixture {
+class TaskScreensRoad : public TabBarRoadFixture {
  protected:
   void SetUp() override {
-    SourceRefreshFixture::SetUp();
-    tabs = std::dynamic_pointer_cast<KVTabBarController>(
-        UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
-    ASSERT_NE(tabs, nullptr);
-    ui.show(tabs);
+    TabBarRoadFixture::SetUp();
     pia = NotificationCenter::defaultCenter().addObserver("ChangeShowPIAAlertStatus", [this](const Notification& n) {
       piaStatus.push_back(n.userInfo["showPIAAlertStatus"].asBool());
     });
   }
   void TearDown() override {
-    release.arrive();
-    waitForPipeline();
     pia.invalidate();
-    ui.window().setRootViewController(nullptr);
-    tabs.reset();
-    RunLoop::main().runUntilIdle();
-    SourceRefreshFixture::TearDown();
+    TabBarRoadFixture::TearDown();
   }
 
-  // Repositories whose Release is held back until `release` arrives, with their records.
-  std::vector<std::string> heldRepositories(std::vector<std::string> folders) {
-    std::vector<std::string> locations;
-    for (const auto& folder : folders) {
-      locations.push_back(serveIndex(folder, stanza("com.example." + folder, "1.0")));
-      std::string releasePath = repositories.file(folder) + "/Release";
-      server.handle("GET", "/" + folder + "/Release", [this, releasePath](const TestHttpRequest&) {
-        release.wait(30);
-        return TestHttpResponse::text(Files::readText(releasePath).value_or(""));
-      });
-      addSourceRecord(locations.back());
-    }
-    return locations;
-  }
   template <class Screen>
   Screen* presented() {
     auto* navigation = dynamic_cast<UINavigationController*>(tabs->presentedViewController());
@@ -65,9 +38,6 @@ class TaskScreensRoad : public SourceRefreshFixture {
   }
   bool turnUntil(const std::function<bool()>& done) { return RunLoop::main().runUntil(done, 60); }
 
-  UIDriver ui;  // made before the device root, so the root is the fixture's
-  std::shared_ptr<KVTabBarController> tabs;
-  Latch release;
   NotificationToken pia;
   std::vector<bool> piaStatus;
 };

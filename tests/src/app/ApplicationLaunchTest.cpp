@@ -15,9 +15,11 @@
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
 #include "interface/ErrorViewController.h"
+#include "interface/KVApplicationActions.h"
 #include "interface/KVTabBarController.h"
 #include "operations/KVAPTManager.h"
 #include "store/Store.h"
+#include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TestRoot.h"
 #include "support/UIDriver.h"
@@ -298,6 +300,35 @@ TEST_F(ApplicationLaunch, ForegroundReadsTheStatusAndTerminationClearsTheQueue) 
   EXPECT_GE((*stored)["LastVisitDate"].asDouble(), before);
 }
 
+// The repair of half-installed packages that the launch starts in the background has
+// ended when termination returns: the process's globals go right after it.
+class ApplicationLaunchWithScripts : public ApplicationLaunch {
+ protected:
+  TemporaryDeviceRoot::Options deviceRootOptions() const override {
+    TemporaryDeviceRoot::Options options;
+    options.staticShell = true;
+    return options;
+  }
+};
+
+TEST_F(ApplicationLaunchWithScripts, TerminationWaitsForTheStartUpRepair) {
+  ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+  // Its configuration fails while the flag file exists, and the flag is gone by launch.
+  const std::string flag = deviceRoot().hostPath("/tmp/fail-configure");
+  ASSERT_TRUE(Files::writeAtomically(flag, std::string()));
+  std::string deb = DebBuilder(deviceRoot().hostPath("/var/mobile/Documents"))
+                        .build(DebPackage("com.example.fragile")
+                                   .script("postinst", "#!/bin/sh\n[ -e /tmp/fail-configure ] && exit 1\nexit 0\n"));
+  EXPECT_FALSE(KVAPTManager::installDPKG(deb, {}));
+  ASSERT_EQ(deviceRoot().packageStatus("com.example.fragile"), "install ok half-configured");
+  Files::removeItem(flag);
+
+  ui.show(UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
+  ASSERT_TRUE(application().launch(&delegate()));
+  application().terminate();  // at once, as a script that only quits
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.fragile"), "install ok installed");
+}
+
 // The update count goes on the second tab ("%lu", none at 0) and on the icon.
 TEST_F(ApplicationLaunch, TheUpdateCountIsTheSecondTabsBadgeAndTheIcons) {
   launch();
@@ -329,7 +360,8 @@ TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
     db->addOrUpdate(package.toObject());
   });
   UIActivityViewController::clearShownSheets();
-  delegate().shareSourceWithLocation(location, std::monostate{});
+  // The source as a screen shares it, through the actions the root installed.
+  KVApplicationActions::shared("the test").shareSourceWithLocation(location, std::monostate{});
   delegate().sharePackage("com.example.a&b=c", std::monostate{});
   ui.runUntilIdle();
   const auto& sheets = UIActivityViewController::shownSheets();

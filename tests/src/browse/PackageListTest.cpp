@@ -236,6 +236,28 @@ TEST_F(PackageListTest, ATapOpensThePackagePageOrTheWebDepictionAsTheSourceAsks)
   EXPECT_EQ(*opened, (std::vector<std::string>{"PackageDetailsViewController", "WebDepictionViewController"}));
 }
 
+// The new kinds list the package list caches' groupings, one section per refresh date,
+// each kind its own.
+TEST_F(PackageListTest, NewPackagesAndNewVersionsListTheCachesGroupings) {
+  KVRPackage fresh = named("com.example.fresh", "Fresh");
+  fresh.setUpdatedDateStr("2026-12-07 09:30");
+  KVRPackage newer = named("com.example.newer", "Newer");
+  newer.setUpdatedDateStr("2026-11-30 18:05");
+  newer.setHasNewVersion(true);
+  add(fresh);
+  add(newer);
+  EXPECT_EQ(open(kCategorySpecial_NewPackages)->tableView()->numberOfSections(), 0) << "nothing before a rebuild";
+  packages().rebuildDictOfNewPackages();
+  packages().rebuildDictOfNewPackagesVersions();
+
+  auto added = open(kCategorySpecial_NewPackages);
+  EXPECT_EQ(added->tableView()->numberOfSections(), 2);
+  EXPECT_EQ(added->identifierAtIndexPath(NSIndexPath::indexPathForRow(0, 0)), "com.example.fresh");
+  auto versions = open(kCategorySpecial_NewPackagesVersions);
+  EXPECT_EQ(versions->tableView()->numberOfSections(), 1);
+  EXPECT_EQ(versions->identifierAtIndexPath(NSIndexPath::indexPathForRow(0, 0)), "com.example.newer");
+}
+
 // The real repositories, refreshed and listed: every row is in the section of its name's
 // capitalized first character, whatever script or sign it begins with.
 class RealRepositoryListTest : public SourceRefreshFixture {};

@@ -13,7 +13,6 @@ constexpr const char* kPlaceholderScreens[] = {
     "PackagesConfirmationViewController",  // the queue confirmation
     "ImportedPackageViewController",       // the local package screen
     "NewsViewController",                  // the news screen
-    "PackagesTableViewController",         // the package lists, a followed developer's page among them
     "WebViewViewController",               // the in-app browser of a package's website
     "PackageDetailsViewController",        // the package page
     "WebDepictionViewController",          // the package page of a package with a web depiction

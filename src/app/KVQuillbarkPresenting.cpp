@@ -6,6 +6,8 @@
 
 #include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
+#include "browse/KVCategorySpecial.h"
+#include "browse/PackagesTableViewController.h"
 #include "database/KVRDeveloper.h"
 #include "database/KVRDevelopers.h"
 #include "database/KVRPackage.h"
@@ -30,9 +32,6 @@
 #include "uikit/UINib.h"
 
 namespace {
-constexpr const char* kNewPackagesFromFollowedSource = "__NEW_PACKAGES_FROM_FOLLOWED_SOURCE__";
-constexpr const char* kNewPackagesFromFollowedDeveloper = "__NEW_PACKAGES_FROM_FOLLOWED_DEVELOPER__";
-
 // A query value of a shared link: every byte but the unreserved ones and those a link's
 // query may carry plainly is percent-encoded, so "&", "=", "#" and "+" can't change it.
 std::string queryValue(const std::string& text) { return URL::percentEncode(text, ":/@"); }
@@ -82,6 +81,15 @@ std::shared_ptr<UIViewController> screenNamed(const std::string& file, const std
   if (auto* placeholder = dynamic_cast<KVPlaceholderViewController*>(screen.get()); placeholder && !detail.empty())
     placeholder->setDetail(detail);
   return screen;
+}
+
+// The package list of new packages of a followed source or developer, titled as such.
+std::shared_ptr<PackagesTableViewController> newPackagesList(const char* category) {
+  auto list = std::dynamic_pointer_cast<PackagesTableViewController>(UINib::instantiateController("PackagesTableViewController"));
+  if (!list) return nullptr;
+  list->setCategory(category);
+  list->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
+  return list;
 }
 }  // namespace
 
@@ -163,22 +171,17 @@ void KVQuillbark::openWebsiteAtURL(const std::string& url, const std::string& pa
 void KVQuillbark::showNewsVC() { presentFromTop(screenNamed("NewsViewController")); }
 
 void KVQuillbark::showNewSourcePackages() {
-  std::string identifiers;
-  for (const auto& identifier : identifiersToShow()) identifiers += (identifiers.empty() ? "" : ", ") + identifier;
-  auto screen = screenNamed("PackagesTableViewController", std::string(kNewPackagesFromFollowedSource) + ": " + identifiers);
-  if (!screen) return;
-  screen->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
-  presentFromTop(std::make_shared<UINavigationController>(screen));
+  auto list = newPackagesList(kCategorySpecial_NewPackagesFromFollowedSource);
+  if (!list) return;
+  list->setNewsSourcePackagesToShow(identifiersToShow());
+  presentFromTop(std::make_shared<UINavigationController>(list));
 }
 
 void KVQuillbark::showDeveloperPage() {
-  std::string developer = developerToShow();
-  auto followed = KVRDeveloper::objectsWhere("name = %@", developer).first();
-  auto screen = screenNamed("PackagesTableViewController", std::string(kNewPackagesFromFollowedDeveloper) + ": " +
-                                                               (followed ? followed->name() : std::string()));
-  if (!screen) return;
-  screen->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
-  presentFromTop(std::make_shared<UINavigationController>(screen));
+  auto list = newPackagesList(kCategorySpecial_NewPackagesFromFollowedDeveloper);
+  if (!list) return;
+  list->setFollowedDeveloper(KVRDeveloper::objectsWhere("name = %@", developerToShow()).first());
+  presentFromTop(std::make_shared<UINavigationController>(list));
 }
 
 // ---- Announcements that become alerts

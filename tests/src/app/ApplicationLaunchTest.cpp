@@ -6,6 +6,8 @@
 #include "app/ApplicationEnvironment.h"
 #include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
+#include "browse/KVCategorySpecial.h"
+#include "browse/PackagesTableViewController.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -376,8 +378,8 @@ TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
 }
 
 // The announcements other parts post become alerts and screens on a later turn: a
-// followed developer's new packages lead to the developer's page (a named placeholder
-// for now), "ShowVerboseView" opens the verbose log.
+// followed developer's new packages lead to the list of that developer's new packages,
+// "ShowVerboseView" opens the verbose log.
 TEST_F(ApplicationLaunch, AnnouncementsBecomeAlertsAndScreens) {
   launch();
   NotificationCenter::defaultCenter().post(
@@ -389,9 +391,36 @@ TEST_F(ApplicationLaunch, AnnouncementsBecomeAlertsAndScreens) {
   EXPECT_TRUE(ui.screenShows("jane has published one new package")) << ui.screen();
   EXPECT_TRUE(ui.tap("Yes"));
   ui.advance(1);
-  EXPECT_TRUE(ui.screenShows("title: PackagesTableViewController")) << ui.screen();
   EXPECT_EQ(delegate().developerToShow(), "jane");
-  EXPECT_TRUE(ui.tap("Close"));
+  auto* page = dynamic_cast<UINavigationController*>(delegate().tabController()->presentedViewController());
+  ASSERT_NE(page, nullptr);
+  auto* list = dynamic_cast<PackagesTableViewController*>(page->topViewController());
+  ASSERT_NE(list, nullptr) << ui.screen();
+  EXPECT_EQ(list->category(), kCategorySpecial_NewPackagesFromFollowedDeveloper);
+  EXPECT_TRUE(ui.screenShows("title: __NEW_PACKAGES__")) << ui.screen();
+  EXPECT_TRUE(ui.close());
+
+  // A followed source's new packages: the local notification, once opened, lists them.
+  auto db = store::Database::defaultDatabase();
+  db->write([&] {
+    KVRPackage fresh;
+    fresh.setIdentifier("com.example.fresh");
+    fresh.setName(std::string("Fresh"));
+    db->addOrUpdate(fresh.toObject());
+  });
+  NotificationCenter::defaultCenter().post(
+      "ShowNewSourcePackages", Value(),
+      Value::dict({{"Identifiers", Value(Value::Array{Value("com.example.fresh")})}, {"SourceName", "Example"}}));
+  ui.runUntilIdle();
+  delegate().userNotificationCenterDidReceiveNotificationResponse(UNNotificationRequest{}, [] {});
+  ui.runUntilIdle();
+  page = dynamic_cast<UINavigationController*>(delegate().tabController()->presentedViewController());
+  ASSERT_NE(page, nullptr);
+  list = dynamic_cast<PackagesTableViewController*>(page->topViewController());
+  ASSERT_NE(list, nullptr) << ui.screen();
+  EXPECT_EQ(list->category(), kCategorySpecial_NewPackagesFromFollowedSource);
+  EXPECT_TRUE(ui.screenShows("Fresh")) << ui.screen();
+  EXPECT_TRUE(ui.close());
 
   NotificationCenter::defaultCenter().post("ShowVerboseView");
   ui.runUntilIdle();

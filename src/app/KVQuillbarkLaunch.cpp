@@ -73,6 +73,8 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   bool shouldRefresh = false;
   KVDatabaseMigrationUtilityLaunch::migrateDatabaseAtLaunch(window ? window->rootViewController() : nullptr,
                                                             &shouldRefresh);
+  // The card counted the queue of no database until now.
+  if (auto tabs = tabController_.lock()) tabs->observeQueue();
   // The facade seeds the default sources and plans the due refresh when it is made.
   KVRPackageManager::sharedPackageManager();
   checkStatusFile();

@@ -36,6 +36,17 @@ void KVTabBarController::viewDidLoad() {
   hudView_ = std::make_shared<KVFloatingHudView>(this);
   hudView_->anchorToView(*view(), tabBar()->topAnchor());
   hudView_->setHidden(true);
+  observeQueue();
+  observePipeline();
+  std::weak_ptr<bool> alive = alive_;
+  styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([this, alive](uint32_t) {
+    performOnMainThread([this, alive] {
+      if (alive.lock()) hudView_->updatePalette();
+    });
+  });
+}
+
+void KVTabBarController::observeQueue() {
   queuedPackages_ = KVRPackage::objectsWhere("isInTheQueue = 1");
   std::weak_ptr<bool> alive = alive_;
   notification_ = queuedPackages_.observe([this, alive](const store::TypedResults<KVRPackage>& results,
@@ -43,12 +54,6 @@ void KVTabBarController::viewDidLoad() {
     if (!alive.lock() || error) return;
     queuedPackages_ = results;
     updateQueueCount();
-  });
-  observePipeline();
-  styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([this, alive](uint32_t) {
-    performOnMainThread([this, alive] {
-      if (alive.lock()) hudView_->updatePalette();
-    });
   });
 }
 

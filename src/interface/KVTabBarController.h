@@ -23,6 +23,9 @@ class KVTabBarController : public UITabBarController, public HudPresenting {
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
   void updateQueueCount();
+  // Follows the queued packages of the default database. The tab bar is loaded before
+  // the launch opens the database, so the launch calls it again once it has.
+  void observeQueue();
   void presentQueue() override;
   void presentTasks() override;
   // What a change of the pipeline's operations means for the card (main thread).

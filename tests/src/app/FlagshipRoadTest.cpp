@@ -1,0 +1,168 @@
+// The road a person takes at the terminal, with the real apt-get and dpkg in the device
+// root the application makes: a repository of real archives (one with a dependency)
+// served on 127.0.0.1 is added through a quillbark:// link, refreshed, opened from its
+// page, a package is queued from its row, the card opens the confirmation, Confirm
+// installs both, and the same road removes it; a row swiped away just before Confirm is
+// not installed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ApplicationProcess.h"
+#include "PseudoTerminal.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "support/DebBuilder.h"
+#include "support/ScopedDeviceRoot.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+#include "support/TimeBound.h"
+#include "system/Process.h"
+
+namespace {
+
+class FlagshipRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The application makes the device root on its first start. The first-run walk that
+    // would end with "setupDone" is not built, so the test ends it as the README says.
+    ASSERT_EQ(ApplicationProcess::runScript(device, "quit\n").status, 0);
+    {
+      ScopedDeviceRoot root(device);
+      QuillbarkPersistentPreferences::resetSharedInstance();
+      QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
+      QuillbarkPersistentPreferences::sharedInstance().saveToFile();
+      QuillbarkPersistentPreferences::resetSharedInstance();
+    }
+    DebBuilder debs(repo.path());
+    debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
+               "lib.deb");
+    debs.build(DebPackage("com.example.tool", "1.0")
+                   .field("Name", "Example Tool")
+                   .field("Depends", "com.example.lib (>= 1.0)")
+                   .file("/usr/bin/example-tool", "tool\n"),
+               "tool.deb");
+    debs.build(DebPackage("com.example.extra", "1.0").field("Name", "Example Extra").file("/usr/share/extra.txt", "x\n"),
+               "extra.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib.deb", "tool.deb", "extra.deb"}));
+    server.serveFolder(repo.path(), "/repo/");
+    location = server.url("/repo/");
+
+    terminal = std::make_unique<PseudoTerminal>(ApplicationProcess::kPath,
+                                                std::vector<std::string>{"--device-root", device});
+    ASSERT_TRUE(terminal->started());
+    ASSERT_TRUE(terminal->waitFor("(type help for the commands, quit to leave)")) << terminal->output();
+    ASSERT_TRUE(terminal->waitFor("> ")) << terminal->output();
+  }
+  void TearDown() override {
+    if (!terminal) return;
+    terminal->send("quit\r");
+    EXPECT_EQ(terminal->waitForExit(60), 0) << terminal->sinceLastMatch();
+  }
+
+  // Types a line and waits for `expected` in what it prints, then for the next prompt.
+  void line(const std::string& keys, const std::string& expected) {
+    terminal->send(keys + "\r");
+    ASSERT_TRUE(terminal->waitFor(expected)) << "after " << keys << ":\n" << terminal->sinceLastMatch();
+    ASSERT_TRUE(terminal->waitFor("> ")) << terminal->sinceLastMatch();
+  }
+  // What a line prints, up to the next prompt.
+  std::string printedBy(const std::string& keys) {
+    size_t from = terminal->output().size();
+    terminal->send(keys + "\r");
+    if (!terminal->waitFor("\n> ")) return "(no prompt came back)";
+    return terminal->output().substr(from);
+  }
+  // Types the line again and again until what it prints shows `expected`: for what the
+  // application does in the background (a refresh, a dry run, an APT run).
+  void until(const std::string& keys, const std::string& expected, double seconds = 120) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    std::string printed;
+    while (std::chrono::steady_clock::now() < deadline) {
+      printed = printedBy(keys);
+      if (printed.find(expected) != std::string::npos) return;
+    }
+    FAIL() << "no \"" << expected << "\" after " << keys << ":\n" << printed;
+  }
+  // The line of the screen's row that begins with `name`.
+  std::string row(const std::string& name) {
+    std::string printed = printedBy("screen");
+    size_t at = printed.find(": " + name + " |");
+    return at == std::string::npos ? printed : printed.substr(at, printed.find('\n', at) - at);
+  }
+  // The packages the device's dpkg knows as installed.
+  std::string installed() {
+    auto outcome = Process::run("/usr/bin/dpkg-query", {"--admindir=" + device + "/var/lib/dpkg", "-W", "-f",
+                                                        "${Package} ${db:Status-Status}\n"});
+    std::string out;
+    size_t start = 0;
+    for (size_t end = outcome.output.find('\n'); end != std::string::npos; end = outcome.output.find('\n', start)) {
+      std::string row = outcome.output.substr(start, end - start);
+      start = end + 1;
+      if (row.rfind("com.example.", 0) == 0 && row.find(" installed") != std::string::npos)
+        out += row.substr(0, row.find(' ')) + " ";
+    }
+    return out;
+  }
+  // The source's package list, from its page.
+  void openList() {
+    ASSERT_NO_FATAL_FAILURE(line("open quillbark://add/" + location, "[Packages]"));
+    ASSERT_NO_FATAL_FAILURE(line("tap Packages", "Example Tool"));
+  }
+  // Queues from the list's row, opens the confirmation from the card and waits for the
+  // dry run to let Confirm be tapped.
+  void queueAndConfirm(const std::string& row, const std::string& mark, const std::string& card) {
+    ASSERT_NO_FATAL_FAILURE(line("swipe " + row + " Queue", mark));
+    ASSERT_NO_FATAL_FAILURE(line("close", "title: Featured"));
+    ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Queue | " + card));
+    ASSERT_NO_FATAL_FAILURE(line("tap Queue", "Main Packages to Proceed"));
+    ASSERT_NO_FATAL_FAILURE(until("screen", "[Confirm]\r"));
+  }
+
+  TempDir dir;
+  std::string device = dir.file("device");
+  TempDir repo;
+  TestHttpServer server;
+  std::string location;
+  std::unique_ptr<PseudoTerminal> terminal;
+};
+
+TEST_F(FlagshipRoad, AddRefreshQueueConfirmInstallThenRemove) {
+  ASSERT_NO_FATAL_FAILURE(line("open quillbark://add/" + location, "alert: Add repository"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Yes", "[Continue]"));  // the warning about plain http
+  ASSERT_NO_FATAL_FAILURE(line("tap Continue", "title: Featured"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Refresh Complete"));
+  ASSERT_NO_FATAL_FAILURE(openList());
+
+  ASSERT_NO_FATAL_FAILURE(queueAndConfirm("Example Tool", "(install)", "1 Package"));
+  ASSERT_NO_FATAL_FAILURE(line("screen", "-- Other Packages --\r\n  1.0: Example Library"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
+  EXPECT_NE(terminal->output().find("Setting up Example Tool"), std::string::npos) << "the verbose log shows the run";
+  EXPECT_EQ(installed(), "com.example.lib com.example.tool ");
+  ASSERT_NO_FATAL_FAILURE(line("close", "title: Featured"));
+  ASSERT_NO_FATAL_FAILURE(openList());
+  EXPECT_NE(row("Example Tool").find("(installed)"), std::string::npos) << row("Example Tool");
+
+  ASSERT_NO_FATAL_FAILURE(queueAndConfirm("Example Tool", "(uninstall)", "1 Package"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
+  EXPECT_EQ(installed(), "com.example.lib ");
+}
+
+TEST_F(FlagshipRoad, ARowSwipedAwayJustBeforeConfirmIsNotInstalled) {
+  ASSERT_NO_FATAL_FAILURE(line("open quillbark://add/" + location, "alert: Add repository"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Yes", "[Continue]"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Continue", "title: Featured"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Refresh Complete"));
+  ASSERT_NO_FATAL_FAILURE(openList());
+  ASSERT_NO_FATAL_FAILURE(line("swipe Example Extra Queue", "(install)"));
+  ASSERT_NO_FATAL_FAILURE(queueAndConfirm("Example Tool", "(install)", "2 Packages"));
+  // Confirm straight after the swipe: it waits for the dry run of what is left.
+  terminal->send("swipe Example Tool Delete\rtap Confirm\r");
+  ASSERT_NO_FATAL_FAILURE(until("screen", "[Confirm]\r"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
+  EXPECT_EQ(installed(), "com.example.extra ");
+}
+
+}  // namespace

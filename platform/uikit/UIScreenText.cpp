@@ -119,7 +119,9 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
         auto& item = top->navigationItem();
         if (stack.size() > 1 && !item.hidesBackButton() && item.leftBarButtonItems().empty()) {
           auto& prev = stack[stack.size() - 2]->navigationItem();
-          std::string back = prev.backBarButtonItem() ? prev.backBarButtonItem()->displayTitle() : nameOf(stack[stack.size() - 2].get());
+          // An untitled screen below is gone back to by "Back", as on the device.
+          const std::string& below = stack[stack.size() - 2]->title();
+          std::string back = prev.backBarButtonItem() ? prev.backBarButtonItem()->displayTitle() : below.empty() ? "Back" : below;
           bar += "[< " + back + "]";
         }
         for (auto& i : item.leftBarButtonItems()) bar += (bar.empty() ? "" : " ") + barItem(i);

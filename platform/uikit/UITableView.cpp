@@ -441,7 +441,7 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
       } else if (auto title = self.headerTitleForSection(s)) {
         text = *title;
       }
-      lines.push_back("  -- " + UIScreenTextFormat::oneLine(text) + " --");
+      if (!text.empty()) lines.push_back("  -- " + UIScreenTextFormat::oneLine(text) + " --");  // an empty header shows nothing
     }
     for (auto& [path, cell] : visible_) {
       if (path.section != s || cell->isHidden()) continue;

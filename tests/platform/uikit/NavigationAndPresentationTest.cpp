@@ -41,6 +41,15 @@ struct Watcher : UINavigationControllerDelegate, UITabBarControllerDelegate, UIA
 };
 }  // namespace
 
+TEST(NavigationTest, AnUntitledScreenBelowIsGoneBackToByBack) {
+  UIDriver ui;
+  auto nav = std::make_shared<UINavigationController>(std::make_shared<UIViewController>());
+  ui.show(nav);
+  nav->pushViewController(titled("Packages"), false);
+  ui.runUntilIdle();
+  EXPECT_TRUE(ui.screenShows("bar: [< Back]\n")) << ui.screen();
+}
+
 TEST(NavigationTest, BackButtonsFollowTheStackAndTheScreensSay) {
   UIDriver ui;
   Watcher watcher;
@@ -57,6 +66,7 @@ TEST(NavigationTest, BackButtonsFollowTheStackAndTheScreensSay) {
   nav->pushViewController(titled("Depiction"), false);
   ui.runUntilIdle();
   EXPECT_TRUE(ui.screenShows("bar: [< Back]\n")) << "the screen below names the way back";
+
   EXPECT_EQ(watcher.log, (Log{"will show BigBoss animated", "did show BigBoss", "will show Package", "did show Package",
                               "will show Depiction", "did show Depiction"}));
   watcher.log.clear();

@@ -438,7 +438,7 @@ void Database::compact() {
   }
   std::lock_guard lock(impl_->writeMutex);
   impl_->writer->exec("VACUUM");
-  impl_->writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  impl_->checkpointer->checkpointWhole(*impl_->writer);
 }
 
 }  // namespace store

@@ -13,6 +13,7 @@
 
 #include "store/Database.h"
 #include "store/SqliteConnection.h"
+#include "store/WalCheckpointer.h"
 
 namespace store {
 
@@ -90,6 +91,7 @@ struct Database::Impl {
   std::mutex poolMutex;
   std::vector<std::unique_ptr<sql::Connection>> idle;
   std::unique_ptr<sql::Connection> writer;
+  std::unique_ptr<WalCheckpointer> checkpointer;  // after the writer: it goes first
   std::mutex writeMutex;
   std::atomic<std::thread::id> writerThread{};
   ChangeSet transactionChanges;  // touched by the writer only

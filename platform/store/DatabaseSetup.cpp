@@ -130,6 +130,7 @@ void Database::Impl::makeClasses() {
 void Database::Impl::setUp() {
   makeClasses();
   writer = openConnection(true);
+  checkpointer = std::make_unique<WalCheckpointer>(writer->handle(), sqlite3_db_filename(writer->handle(), "main"));
   sqlite3_update_hook(writer->handle(), updateHook, this);
   suppressChanges = true;
   owner->beginWrite();
@@ -252,11 +253,11 @@ void Database::Impl::compactIfAsked() {
   if (!configuration.shouldCompactOnLaunch) return;
   try {
     std::lock_guard lock(writeMutex);
-    writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    checkpointer->checkpointWhole(*writer);
     Database::FileSizes sizes = fileSizesOf(*writer);
     if (configuration.shouldCompactOnLaunch(sizes.totalBytes, sizes.usedBytes)) {
       writer->exec("VACUUM");
-      writer->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+      checkpointer->checkpointWhole(*writer);
     }
   } catch (const StoreException& e) {
     KVLog("Compaction of %s skipped: %s", configuration.path.c_str(), e.what());

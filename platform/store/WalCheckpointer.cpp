@@ -1,0 +1,73 @@
+#include "store/WalCheckpointer.h"
+
+#include "foundation/Log.h"
+#include "store/SqliteConnection.h"
+
+namespace store {
+
+WalCheckpointer::WalCheckpointer(sqlite3* writer, std::string path) : writer_(writer), path_(std::move(path)) {
+  // Replaces the engine's automatic checkpoint, which would run inside the commit.
+  sqlite3_wal_hook(writer, &WalCheckpointer::committed, this);
+  thread_ = std::thread([this] { run(); });
+}
+
+WalCheckpointer::~WalCheckpointer() {
+  sqlite3_wal_hook(writer_, nullptr, nullptr);
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+// Called by the engine on the writer's thread once a commit is in the log.
+int WalCheckpointer::committed(void* self, sqlite3*, const char*, int pages) {
+  if (pages < kThresholdPages) return SQLITE_OK;
+  auto* checkpointer = static_cast<WalCheckpointer*>(self);
+  std::unique_lock lock(checkpointer->mutex_);
+  const bool behind = checkpointer->asked_ || checkpointer->busy_;
+  checkpointer->asked_ = true;
+  checkpointer->changed_.notify_all();
+  // The writer's thread still holds the database's write lock here: nothing is added to
+  // the log while it waits, so the round that follows copies all of it.
+  if (behind && pages >= kLimitPages)
+    checkpointer->changed_.wait(lock, [checkpointer] {
+      return checkpointer->stopping_ || (!checkpointer->asked_ && !checkpointer->busy_);
+    });
+  return SQLITE_OK;
+}
+
+void WalCheckpointer::checkpointWhole(sql::Connection& writer) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !busy_; });
+  asked_ = false;  // this one copies what a waiting round would have
+  writer.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+void WalCheckpointer::run() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return stopping_ || asked_; });
+    if (stopping_) break;
+    asked_ = false;
+    busy_ = true;
+    lock.unlock();
+    try {
+      if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);
+      // Passive: it never waits for the writer or readers, and copies what it can; the
+      // rest stays in the log, where it is just as safe, until the next one.
+      int rc = sqlite3_wal_checkpoint_v2(connection_->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      if (rc != SQLITE_OK && rc != SQLITE_BUSY) KVLog("A checkpoint of %s failed: %s", path_.c_str(), sqlite3_errstr(rc));
+    } catch (const std::exception& e) {
+      KVLog("A checkpoint of %s failed: %s", path_.c_str(), e.what());
+    }
+    lock.lock();
+    busy_ = false;
+    changed_.notify_all();
+  }
+  lock.unlock();
+  connection_.reset();
+}
+
+}  // namespace store

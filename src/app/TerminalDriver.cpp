@@ -163,10 +163,14 @@ int runTerminalSession(int inputDescriptor, int outputDescriptor) {
   static TerminalLineEditor* editor = nullptr;
   if (!editor) editor = new TerminalLineEditor(inputDescriptor, outputDescriptor, completeOnMainThread);
   gEditing = true;
+  // A Ctrl-C signal while gReading is set can then only come from outside the terminal
+  // (kill -INT): that one leaves. Signals between lines belong to the command.
   startReader(input, [] {
+    editor->takeInterruptsAsKeys(true);
     gReading = true;
     auto line = editor->readLine();
     gReading = false;
+    editor->takeInterruptsAsKeys(false);
     return line;
   });
   int status = runSession(input, out, "");

@@ -150,6 +150,15 @@ std::optional<std::string> TerminalLineEditor::readLine() {
   return line;
 }
 
+void TerminalLineEditor::takeInterruptsAsKeys(bool on) {
+  termios mode{};
+  if (tcgetattr(impl_->input, &mode) != 0) return;
+  // Off again gives back the signal only where the terminal had it when we found it.
+  bool signals = !on && (!impl_->haveSaved || (impl_->saved.c_lflag & ISIG));
+  mode.c_lflag = signals ? (mode.c_lflag | ISIG) : (mode.c_lflag & ~tcflag_t(ISIG));
+  tcsetattr(impl_->input, TCSANOW, &mode);
+}
+
 void TerminalLineEditor::restoreTerminal() {
   if (impl_->haveSaved) tcsetattr(impl_->input, TCSANOW, &impl_->saved);
 }

@@ -21,6 +21,11 @@ class TerminalLineEditor {
   // The next line, without its line feed, remembered for Up and Down when not empty.
   // Nothing at Ctrl-D or Ctrl-C on an empty line, or when the input ends.
   std::optional<std::string> readLine();
+  // While on, Ctrl-C reaches the editor as a key and never as a signal. The caller turns
+  // it on before readLine and off after: libedit prints its prompt before it puts the
+  // terminal into its own mode, so a Ctrl-C typed at a prompt already shown could
+  // otherwise still arrive as a signal (and flush the line typed before it).
+  void takeInterruptsAsKeys(bool on);
   // Puts the terminal back as it was found: for a process that leaves while a line is
   // being read (from another thread).
   void restoreTerminal();

@@ -8,6 +8,6 @@ if(QB_SANITIZE)
   # GCC's flow analysis sees the checks' extra branches and warns of uninitialised
   # values inside the standard library that are not there.
   add_compile_options(-fsanitize=${QB_SANITIZE} -fno-sanitize-recover=all
-                      -fno-omit-frame-pointer -O1 -g -Wno-maybe-uninitialized)
+                      -fno-omit-frame-pointer -O1 -Wno-maybe-uninitialized)
   add_link_options(-fsanitize=${QB_SANITIZE})
 endif()

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "database/KVIndexEntry.h"
 #include "database/KVRSchema.h"
@@ -56,10 +57,7 @@ int main(int argc, char** argv) {
 
     char folder[] = "/var/tmp/qb-import-XXXXXX";
     if (!mkdtemp(folder)) return 1;
-    store::Configuration c;
-    c.path = std::string(folder) + "/default.realm";
-    c.schemaVersion = KVRSchema::kSchemaVersion;
-    c.schema = KVRSchema::schema();
+    store::Configuration c = benchDatabaseConfiguration(folder);
     auto db = store::Database::open(c).value();
     db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); });
     KVSourceIndexImport::Settings settings;

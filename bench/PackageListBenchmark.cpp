@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "BenchPackages.h"
 #include "browse/KVCategorySpecial.h"
@@ -64,10 +65,7 @@ int main(int argc, char** argv) {
   char folder[] = "/tmp/bench-list-XXXXXX";
   if (!mkdtemp(folder)) return 1;
   DeviceRoot::setRoot(folder);  // the preferences are read and written there
-  store::Configuration c;
-  c.path = std::string(folder) + "/default.realm";
-  c.schemaVersion = KVRSchema::kSchemaVersion;
-  c.schema = KVRSchema::schema();
+  store::Configuration c = benchDatabaseConfiguration(folder);
   store::Database::setDefaultConfiguration(c);
   auto db = store::Database::defaultDatabase();
   size_t stanzas = 0;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "core/NSDataCompression.h"
 #include "database/KVParsingUtility.h"
@@ -56,10 +57,7 @@ int main(int argc, char** argv) {
   });
   double parseOnly = since(t0);
 
-  store::Configuration c;
-  c.path = std::string(folder) + "/default.realm";
-  c.schemaVersion = KVRSchema::kSchemaVersion;
-  c.schema = KVRSchema::schema();
+  store::Configuration c = benchDatabaseConfiguration(folder);
   auto db = store::Database::open(c).value();
   auto apply = [&] {
     auto t = Clock::now();

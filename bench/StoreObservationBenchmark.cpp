@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "BenchPackages.h"
 #include "database/KVRSchema.h"
@@ -38,10 +39,7 @@ int main(int argc, char** argv) {
   std::string indexPath = benchIndexPath(argc, argv);
   char folder[] = "/tmp/bench-observe-XXXXXX";
   if (!mkdtemp(folder)) return 1;
-  store::Configuration c;
-  c.path = std::string(folder) + "/default.realm";
-  c.schemaVersion = KVRSchema::kSchemaVersion;
-  c.schema = KVRSchema::schema();
+  store::Configuration c = benchDatabaseConfiguration(folder);
   auto db = store::Database::open(c).value();
 
   std::vector<std::string> ids;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "foundation/Files.h"
 #include "store/StoreException.h"
@@ -34,6 +35,42 @@ struct ChildGuard {
     }
   }
 };
+
+// Forks a writer that commits commit(db, i) for i = 0, 1, ... and reports each commit on
+// a pipe, and kills it once it has reported `commits` of them, whatever it is doing then.
+// Gives the last commit the writer reported (-1 when it stopped reporting).
+int killWriterAfter(const std::string& path, int commits, int timeoutMs,
+                    const std::function<void(store::Database&, int)>& commit) {
+  int progress[2];
+  if (pipe(progress) != 0) {
+    ADD_FAILURE() << "no pipe";
+    return -1;
+  }
+  pid_t child = fork();
+  if (child < 0) ADD_FAILURE() << "no fork";
+  if (child == 0) {
+    close(progress[0]);
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    for (int i = 0;; ++i) {
+      db->write([&] { commit(*db, i); });
+      (void)!write(progress[1], &i, sizeof i);
+    }
+  }
+  ChildGuard guard{child};
+  close(progress[1]);
+  int reported = -1;
+  while (child > 0 && reported < commits) {
+    pollfd pfd{progress[0], POLLIN, 0};
+    if (poll(&pfd, 1, timeoutMs) != 1 ||
+        read(progress[0], &reported, sizeof reported) != static_cast<ssize_t>(sizeof reported)) {
+      ADD_FAILURE() << "the writer stopped reporting after commit " << reported;
+      reported = -1;
+      break;
+    }
+  }
+  close(progress[0]);
+  return reported;
+}
 
 void writeItems(store::Database& db, int from, int to) {
   db.write([&] {
@@ -149,36 +186,14 @@ TEST(StoreDurability, AKillAtAnyMomentLeavesAPrefixOfTheCommits) {
   TempDir dir;
   std::string path = dir.file("stream.realm");
   store::Database::open(storetest::configuration(path)).value().reset();
-  int progress[2];
-  ASSERT_EQ(pipe(progress), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(progress[0]);
-    auto db = store::Database::open(storetest::configuration(path)).value();
-    for (int i = 0;; ++i) {
-      db->write([&] {
-        auto o = db->makeObject("Item");
-        o.set("key", "k" + std::to_string(i));
-        o.set("count", i);
-        db->add(o);
-        db->createOrUpdate("Item", Value::dict({{"key", "last"}, {"count", i}}));
-      });
-      (void)!write(progress[1], &i, sizeof i);
-    }
-  }
-  ChildGuard guard{child};
-  close(progress[1]);
-  int reported = -1;
-  while (reported < 60) {
-    pollfd pfd{progress[0], POLLIN, 0};
-    ASSERT_EQ(poll(&pfd, 1, 30000), 1);
-    ASSERT_EQ(read(progress[0], &reported, sizeof reported), static_cast<ssize_t>(sizeof reported));
-  }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  guard.pid = 0;
-  close(progress[0]);
+  int reported = killWriterAfter(path, 60, 30000, [](store::Database& db, int i) {
+    auto o = db.makeObject("Item");
+    o.set("key", "k" + std::to_string(i));
+    o.set("count", i);
+    db.add(o);
+    db.createOrUpdate("Item", Value::dict({{"key", "last"}, {"count", i}}));
+  });
+  ASSERT_GE(reported, 60);
 
   auto db = store::Database::open(storetest::configuration(path)).value();
   auto last = db->objectForPrimaryKey("Item", "last");
@@ -230,39 +245,17 @@ TEST(StoreDurability, AKillWhileCommittedPagesAreCopiedBackLosesNothing) {
   TempDir dir;
   std::string path = dir.file("large.realm");
   store::Database::open(storetest::configuration(path)).value().reset();
-  int progress[2];
-  ASSERT_EQ(pipe(progress), 0);
   constexpr int kPerCommit = 2000;  // about 2 MB each: a few of them pass the log's threshold
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(progress[0]);
-    auto db = store::Database::open(storetest::configuration(path)).value();
-    for (int i = 0;; ++i) {
-      db->write([&] {
-        for (int j = 0; j < kPerCommit; ++j) {
-          auto o = db->makeObject("Item");
-          o.set("key", "k" + std::to_string(i * kPerCommit + j));
-          o.set("name", std::string(1000, static_cast<char>('a' + i % 26)));
-          o.set("count", i);
-          db->add(o);
-        }
-      });
-      (void)!write(progress[1], &i, sizeof i);
+  int reported = killWriterAfter(path, 12, 60000, [&](store::Database& db, int i) {
+    for (int j = 0; j < kPerCommit; ++j) {
+      auto o = db.makeObject("Item");
+      o.set("key", "k" + std::to_string(i * kPerCommit + j));
+      o.set("name", std::string(1000, static_cast<char>('a' + i % 26)));
+      o.set("count", i);
+      db.add(o);
     }
-  }
-  ChildGuard guard{child};
-  close(progress[1]);
-  int reported = -1;
-  while (reported < 12) {
-    pollfd pfd{progress[0], POLLIN, 0};
-    ASSERT_EQ(poll(&pfd, 1, 60000), 1);
-    ASSERT_EQ(read(progress[0], &reported, sizeof reported), static_cast<ssize_t>(sizeof reported));
-  }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  guard.pid = 0;
-  close(progress[0]);
+  });
+  ASSERT_GE(reported, 12);
 
   auto db = store::Database::open(storetest::configuration(path)).value();
   size_t count = db->objects("Item").count();

@@ -450,16 +450,15 @@ void SourceViewController::contactEmail() {
 void SourceViewController::logInOut() {
   if (!sourceLocation_) return;
   std::weak_ptr<bool> alive = alive_;
-  if (KVKeychainBindings::sharedKeychainBindings().stringForKey(*sourceLocation_ + "_token")) {
-    KVLog("*** Signing out of %s: the payment service's sign-out is not built yet", sourceLocation_->c_str());
-    updateButtons();
-    return;
-  }
-  KVRepoStoreAPI::loginToSource(*sourceLocation_, [this, alive](bool) {
+  auto done = [this, alive](bool) {
     performOnMainThread([this, alive] {
       if (auto a = alive.lock(); a && *a) updateButtons();
     });
-  });
+  };
+  if (KVKeychainBindings::sharedKeychainBindings().stringForKey(*sourceLocation_ + "_token"))
+    KVRepoStoreAPI::logoutOfSource(*sourceLocation_, done);
+  else
+    KVRepoStoreAPI::loginToSource(*sourceLocation_, done);
 }
 
 void SourceViewController::openPurchased() {

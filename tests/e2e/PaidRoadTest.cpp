@@ -11,10 +11,14 @@
 #include "account/KVKeychainBindings.h"
 #include "account/KVKeychainBindingsController.h"
 #include "payment/KVRepoStoreAPI.h"
+#include "sources/SourceViewController.h"
 #include "support/TestData.h"
+#include "support/UIDriver.h"
 #include "uikit/SFAuthenticationSession.h"
 #include "uikit/SFSafariViewController.h"
 #include "uikit/UIApplication.h"
+#include "uikit/UIButton.h"
+#include "uikit/UINavigationController.h"
 
 namespace {
 
@@ -316,6 +320,27 @@ TEST_F(PaidRoad, SigningOutUnmarksAndSigningInMarksAgain) {
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return out.load(); }, 30));
   EXPECT_EQ(package(kPaid)->isPaidThroughSileo(), false);
   EXPECT_FALSE(hasCredentials()) << "the service answered the sign-out";
+}
+
+TEST_F(PaidRoad, TheSourcePagesButtonSignsOutAndInAgain) {
+  own(kPaid);
+  UIDriver ui;
+  auto page = std::make_shared<SourceViewController>();
+  page->setSourceLocation(location);
+  ui.show(std::make_shared<UINavigationController>(page));
+  ui.runUntilIdle();
+  auto title = [&] { return page->repoStoreLogInOutButton()->currentTitle(); };
+  EXPECT_EQ(title(), "Login");
+
+  page->logInOut();
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return title() == "Logout"; }, 30)) << title();
+  EXPECT_TRUE(hasCredentials());
+  EXPECT_EQ(package(kPaid)->isPaidThroughSileo(), true);
+
+  page->logInOut();
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return title() == "Login"; }, 30)) << title();
+  EXPECT_FALSE(hasCredentials());
+  EXPECT_EQ(package(kPaid)->isPaidThroughSileo(), false);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "account/KVFollowedDevelopers.h"
 
+#include "account/KVAccount.h"
 #include "account/KVAccountLists.h"
 #include "account/KVVendorService.h"
 
@@ -18,4 +19,9 @@ void KVFollowedDevelopers::syncWithTheKorvaleAccount() {
 
 void KVFollowedDevelopers::retrieveKorvaleAccountFollowedDevelopers(ListCompletion completion) {
   retrieve(std::move(completion));
+}
+
+void KVFollowedDevelopersUpload::followedDevelopersChanged() {
+  auto username = KVAccount::instance().returnUsername();
+  if (username && !username->empty()) KVFollowedDevelopers::sharedInstance().syncWithTheKorvaleAccount();
 }

@@ -3,6 +3,7 @@
 // service's list with the local followed developers; the download hands the service's
 // list to a sign-in.
 #include "account/KVAccountListSync.h"
+#include "core/KVFollowedDevelopersSyncing.h"
 
 class KVFollowedDevelopers : public KVAccountListSync {
  public:
@@ -14,4 +15,11 @@ class KVFollowedDevelopers : public KVAccountListSync {
 
  private:
   KVFollowedDevelopers();
+};
+
+// What the developers manager calls after a followed mark changed: the list goes up only
+// while a user is signed in (a user name is stored).
+class KVFollowedDevelopersUpload : public KVFollowedDevelopersSyncing {
+ public:
+  void followedDevelopersChanged() override;
 };

@@ -1,5 +1,6 @@
 #include "app/QuillbarkRoot.h"
 
+#include "account/KVFollowedDevelopers.h"
 #include "account/KVRepositoryDirectory.h"
 #include "app/ApplicationInterfaceFiles.h"
 #include "app/KVDownloadStatsRegister.h"
@@ -25,6 +26,7 @@ QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   managers.directory = std::make_shared<KVRepositoryDirectory>();
   managers.downloads = std::make_shared<KVPackageDownloads>();
   managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
+  managers.followedDevelopers = std::make_shared<KVFollowedDevelopersUpload>();
   return managers;
 }
 
@@ -33,7 +35,7 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
                             std::move(managers.packages),       std::move(managers.cacheUpdate),
                             std::move(managers.sourceLists),    std::move(managers.payment),
                             std::move(managers.directory),      std::move(managers.downloads),
-                            std::move(managers.downloadStats)};
+                            std::move(managers.downloadStats), std::move(managers.followedDevelopers)};
   if (ErrorRef error = KVConnections::install(std::move(connections))) {
     KVLog("*** Quillbark cannot start: %s", error->localizedDescription().c_str());
     return error;

@@ -32,6 +32,8 @@ class QuillbarkRoot {
     std::shared_ptr<KVPackageDownloading> downloads;
     // The application delegate's register of downloads to count, for the download task.
     std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
+    // The vendor account's uploader of the followed developers, for the developers manager.
+    std::shared_ptr<KVFollowedDevelopersSyncing> followedDevelopers;
   };
   static Managers standardManagers();
 

@@ -38,6 +38,7 @@ std::vector<std::string> KVConnections::missingPieces() const {
   noteIfMissing(missing, directory != nullptr, "directory");
   noteIfMissing(missing, downloads != nullptr, "downloads");
   noteIfMissing(missing, downloadStats != nullptr, "downloadStats");
+  noteIfMissing(missing, followedDevelopers != nullptr, "followedDevelopers");
   return missing;
 }
 

@@ -9,6 +9,7 @@
 #include "core/KVCacheUpdateTaskMaking.h"
 #include "core/KVDownloadStatsRegistering.h"
 #include "core/KVEnvironment.h"
+#include "core/KVFollowedDevelopersSyncing.h"
 #include "core/KVPackageDownloading.h"
 #include "core/KVPackagesManaging.h"
 #include "core/KVPaymentServiceAsking.h"
@@ -29,6 +30,7 @@ struct KVConnections {
   std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
   std::shared_ptr<KVPackageDownloading> downloads;
   std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
+  std::shared_ptr<KVFollowedDevelopersSyncing> followedDevelopers;
 
   // The names of the missing pieces ("environment.runCommand", "sources", ...).
   std::vector<std::string> missingPieces() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "core/KVConnections.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRDeveloper.h"
 #include "database/KVRPackage.h"
@@ -63,8 +64,8 @@ bool KVRDevelopers::isDeveloperFollowed(const std::string& name) const {
 
 void KVRDevelopers::setDeveloper(const std::string& name, bool followed) {
   performOnDefaultThread([name, followed] {
-    // The vendor account's followed list is not pushed: its client is not built yet.
-    setDeveloperNow(name, followed);
+    if (setDeveloperNow(name, followed))
+      KVConnections::current("KVRDevelopers::setDeveloper")->followedDevelopers->followedDevelopersChanged();
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "account/KVFollowedDevelopers.h"
 #include "account/KVRepositoryDirectory.h"
 #include "app/KVDownloadStatsRegister.h"
 #include "database/KVRPackages.h"
@@ -117,6 +118,7 @@ void TestRoot::start(KVEnvironment environment) {
   managers.directory = std::make_shared<KVRepositoryDirectory>();
   managers.downloads = std::make_shared<KVPackageDownloads>();
   managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
+  managers.followedDevelopers = std::make_shared<KVFollowedDevelopersUpload>();
   ErrorRef error = QuillbarkRoot::start(std::move(environment), std::move(managers));
   EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
 }

@@ -3,6 +3,8 @@
 #include "VendorTestSupport.h"
 #include "account/KVFollowedDevelopers.h"
 #include "account/KVPackagesWishlist.h"
+#include "database/KVRDevelopers.h"
+#include "support/TestRoot.h"
 
 namespace {
 using List = std::optional<std::vector<std::string>>;
@@ -63,6 +65,23 @@ TEST_F(AccountListsTest, TheFollowedUploadKeepsBlanksAndAmpersandsInNamesAndLeav
   ASSERT_TRUE(service->waitForRequests("followeddevs/developers.php", 1));
   EXPECT_EQ(service->followedDevelopers(7), "bob smith;a&b");
   EXPECT_EQ(service->rawSentTo("followeddevs/developers.php")[0], "userID=7&developers=bob+smith%3Ba%26b");
+}
+
+TEST_F(AccountListsTest, FollowingADeveloperUploadsTheListOnlyWhileSignedIn) {
+  TestRoot root(TestRoot::WithManagers{});
+  KVRDevelopers developers;
+  developers.setDeveloper("Nobody Signed In", true);
+  DispatchQueue::drainGlobalQueues();
+  ASSERT_TRUE(developers.isDeveloperFollowed("nobody signed in"));
+  EXPECT_TRUE(service->rawSentTo("followeddevs/developers.php").empty()) << "no user name is stored";
+
+  storeSignedIn(7);
+  developers.setDeveloper("Dana", true);
+  ASSERT_TRUE(service->waitForRequests("followeddevs/developers.php", 1));
+  EXPECT_EQ(service->followedDevelopers(7), "nobody signed in;dana");
+  developers.setDeveloper("nobody signed in", false);
+  ASSERT_TRUE(service->waitForRequests("followeddevs/developers.php", 2));
+  EXPECT_EQ(service->followedDevelopers(7), "dana");
 }
 
 TEST_F(AccountListsTest, DownloadsSplitTheServiceTextAndAnswerNothingForAnythingElse) {

@@ -20,6 +20,7 @@ TEST(QuillbarkRoot, TheApplicationsEnvironmentAndManagersAreComplete) {
   EXPECT_NE(managers.directory, nullptr);
   EXPECT_NE(managers.downloads, nullptr);
   EXPECT_NE(managers.downloadStats, nullptr);
+  EXPECT_NE(managers.followedDevelopers, nullptr);
   EXPECT_EQ(QuillbarkRoot::start(applicationEnvironment()), nullptr);
 }
 

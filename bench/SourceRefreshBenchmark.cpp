@@ -28,7 +28,6 @@
 #include "BenchIndex.h"
 #include "account/KVVendorService.h"
 #include "core/KVPipelineManager.h"
-#include "core/NSDataCompression.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVRPackage.h"
@@ -40,6 +39,7 @@
 #include "operations/KVAPTManager.h"
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
+#include "support/IndexIdentifiers.h"
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
 #include "system/DeviceRoot.h"
@@ -175,17 +175,9 @@ void clearDevice(const std::string& root) {
 }
 
 size_t distinctIdentifiers(const std::string& xz) {
-  std::set<std::string> identifiers;
-  std::string pending, error;
-  NSDataCompression::decodeFile(xz, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
-    pending.append(reinterpret_cast<const char*>(bytes), size);
-    size_t start = 0;
-    for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
-      if (pending.compare(start, 9, "Package: ") == 0) identifiers.insert(pending.substr(start + 9, end - start - 9));
-    pending.erase(0, start);
-    return true;
-  }, &error);
-  return identifiers.size();
+  std::string error;
+  auto identifiers = packageIdentifiersOfIndex(xz, &error);
+  return identifiers ? identifiers->size() : 0;
 }
 
 double median(std::vector<double> values) {

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <thread>
 
-#include "core/NSDataCompression.h"
+#include "support/IndexIdentifiers.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
 #include "support/TestResets.h"
@@ -171,25 +171,17 @@ TEST_F(SourceRefreshRoad, TheDebianIndexRefreshesAndItsRecordsAreSearchedQuickly
   QB_TESTDATA_OR_SKIP(index, "debian/bookworm-main-amd64-Packages.xz");
   std::string location = locationOf("debian");
   // A few packages come twice (two versions of one identifier): one record each.
-  std::set<std::string> identifiers;
   std::string decodingError;
-  std::string pending;
-  ASSERT_TRUE(NSDataCompression::decodeFile(index, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
-    pending.append(reinterpret_cast<const char*>(bytes), size);
-    size_t start = 0;
-    for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1)
-      if (pending.compare(start, 9, "Package: ") == 0) identifiers.insert(pending.substr(start + 9, end - start - 9));
-    pending.erase(0, start);
-    return true;
-  }, &decodingError)) << decodingError;
+  auto identifiers = packageIdentifiersOfIndex(index, &decodingError);
+  ASSERT_TRUE(identifiers) << decodingError;
   ASSERT_TRUE(Files::copyItem(index, repositories.file("debian/Packages.xz")));
   ASSERT_TRUE(Files::writeAtomically(repositories.file("debian/Release"),
                                      std::string("Origin: Debian\nLabel: Debian\nDescription: Debian 12 main\n")));
   preferences().setObject(Value(true), "ShowIncompatiblePackages");
   ASSERT_TRUE(refresh(location));
   EXPECT_EQ(source(location)->hasErrors(), false) << source(location)->Description().value_or("");
-  EXPECT_EQ(source(location)->totalPackages(), std::to_string(identifiers.size()));
-  EXPECT_EQ(KVRPackage::allObjects().count(), identifiers.size());
+  EXPECT_EQ(source(location)->totalPackages(), std::to_string(identifiers->size()));
+  EXPECT_EQ(KVRPackage::allObjects().count(), identifiers->size());
 
   auto started = std::chrono::steady_clock::now();
   auto found = KVRPackage::objectsWhere("name contains[cd] %@", "python3-").sorted("name");

@@ -1,8 +1,12 @@
 #pragma once
-// The interface files the application's screens are made from, registered by name in
-// one place: the storyboard "Main" with the tab bar ("TabBarVC") and its tabs, the task
-// screens and their cell, the alert card, the screens built so far, and named placeholders for the screens of
-// later parts of the application.
+// The interface files the application's views are made from, registered by name in one
+// place: the storyboard "Main" with the tab bar ("TabBarVC") that the root's navigation
+// makes, the alert card and the cells. Screens themselves are made by the navigation
+// (KVRootScreens), never by name.
+#include <memory>
+
+class KVRootScreens;
+
 namespace ApplicationInterfaceFiles {
-void registerAll();
+void registerAll(std::shared_ptr<KVRootScreens> screens);
 }  // namespace ApplicationInterfaceFiles

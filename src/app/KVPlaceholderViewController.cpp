@@ -4,29 +4,11 @@
 #include "foundation/Log.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UILabel.h"
-#include "uikit/UINib.h"
 #include "uikit/UIScreen.h"
 
-namespace {
-// The screens of later parts of the application that the frame opens already.
-constexpr const char* kPlaceholderScreens[] = {
-    "PackagesConfirmationViewController",  // the queue confirmation
-    "ImportedPackageViewController",       // the local package screen
-    "NewsViewController",                  // the news screen
-    "WebViewViewController",               // the in-app browser of a package's website
-    "PackageDetailsViewController",        // the package page
-    "WebDepictionViewController",          // the package page of a package with a web depiction
-};
-}  // namespace
-
 KVPlaceholderViewController::KVPlaceholderViewController(std::string screenName, std::string detail)
-    : screenName_(std::move(screenName)), detail_(std::move(detail)) {}
-
-void KVPlaceholderViewController::registerMissingInterfaceFiles() {
-  for (const char* name : kPlaceholderScreens) {
-    if (UINib::hasFile(name)) continue;
-    UINib::registerController(name, [name] { return std::make_shared<KVPlaceholderViewController>(name); });
-  }
+    : screenName_(std::move(screenName)), detail_(std::move(detail)) {
+  setTitle(screenName_);
 }
 
 void KVPlaceholderViewController::loadView() {

@@ -6,7 +6,8 @@
 #include <future>
 
 #include "app/KVDatabaseMigrationUtilityLaunch.h"
-#include "app/KVPlaceholderViewController.h"
+#include "app/KVRootScreens.h"
+#include "app/QuillbarkRoot.h"
 #include "app/KVQuillbark.h"
 #include "app/KVURLSchemeTask.h"
 #include "core/KVLogFile.h"
@@ -34,7 +35,6 @@
 #include "system/DeviceRoot.h"
 #include "uikit/UIDevice.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
 #include "uikit/UIStoryboard.h"
 #include "uikit/UIWindow.h"
 
@@ -196,9 +196,8 @@ void KVQuillbark::openOtherURL(const std::string& url) {
   auto address = URL::fromString(url);
   if (url.rfind("file", 0) == 0 && address && Files::pathExtension(address->path()) == "deb") {
     auto tabs = tabController_.lock();
-    auto screen = UINib::instantiateController("ImportedPackageViewController");
-    if (!tabs || !screen) return;
-    if (auto* placeholder = dynamic_cast<KVPlaceholderViewController*>(screen.get())) placeholder->setDetail(address->path());
+    if (!tabs) return;
+    auto screen = QuillbarkRoot::screens("KVQuillbark")->localPackage(address->path());
     tabs->presentViewController(std::make_shared<UINavigationController>(screen), true);
     return;
   }

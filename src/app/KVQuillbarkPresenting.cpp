@@ -4,10 +4,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
-#include "browse/KVCategorySpecial.h"
-#include "browse/PackagesTableViewController.h"
+#include "app/KVRootScreens.h"
+#include "app/QuillbarkRoot.h"
 #include "database/KVRDeveloper.h"
 #include "database/KVRDevelopers.h"
 #include "database/KVRPackage.h"
@@ -21,7 +20,6 @@
 #include "foundation/URLSession.h"
 #include "interface/ErrorViewController.h"
 #include "interface/KVTabBarController.h"
-#include "operations/TasksVerboseViewController.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "payment/RepoStoreSigninResponse.h"
 #include "uikit/UIActivityViewController.h"
@@ -29,7 +27,6 @@
 #include "uikit/UIDevice.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
 
 namespace {
 // A query value of a shared link: every byte but the unreserved ones and those a link's
@@ -71,26 +68,8 @@ std::shared_ptr<UIImage> fetchImage(const std::string& address) {
   return wait->data ? UIImage::imageWithData(*wait->data) : nullptr;
 }
 
-std::shared_ptr<ErrorViewController> alertCard() {
-  auto card = std::dynamic_pointer_cast<ErrorViewController>(UINib::instantiateController("ErrorViewController"));
-  return card ? card : std::make_shared<ErrorViewController>();
-}
 
-std::shared_ptr<UIViewController> screenNamed(const std::string& file, const std::string& detail = {}) {
-  auto screen = UINib::instantiateController(file);
-  if (auto* placeholder = dynamic_cast<KVPlaceholderViewController*>(screen.get()); placeholder && !detail.empty())
-    placeholder->setDetail(detail);
-  return screen;
-}
-
-// The package list of new packages of a followed source or developer, titled as such.
-std::shared_ptr<PackagesTableViewController> newPackagesList(const char* category) {
-  auto list = std::dynamic_pointer_cast<PackagesTableViewController>(UINib::instantiateController("PackagesTableViewController"));
-  if (!list) return nullptr;
-  list->setCategory(category);
-  list->navigationItem().setTitle(NSLocalizedString("__NEW_PACKAGES__"));
-  return list;
-}
+std::shared_ptr<KVRootScreens> screens() { return QuillbarkRoot::screens("KVQuillbark"); }
 }  // namespace
 
 UIViewController* KVQuillbark::topPresenter() const { return UIApplication::sharedApplication().topPresenter(); }
@@ -162,26 +141,21 @@ void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSend
 // ---- Screens of other parts
 
 void KVQuillbark::openWebsiteAtURL(const std::string& url, const std::string& packageName) {
-  auto screen = screenNamed("WebViewViewController", url);
-  if (!screen) return;
-  screen->setTitle(NSLocalizedFormat("%@'s website", {packageName}));
-  presentFromTop(std::make_shared<UINavigationController>(screen));
+  presentFromTop(std::make_shared<UINavigationController>(
+      screens()->webPage(url, NSLocalizedFormat("%@'s website", {packageName}), true)));
 }
 
-void KVQuillbark::showNewsVC() { presentFromTop(screenNamed("NewsViewController")); }
+void KVQuillbark::showNewsVC() { presentFromTop(screens()->news()); }
 
 void KVQuillbark::showNewSourcePackages() {
-  auto list = newPackagesList(kCategorySpecial_NewPackagesFromFollowedSource);
-  if (!list) return;
-  list->setNewsSourcePackagesToShow(identifiersToShow());
-  presentFromTop(std::make_shared<UINavigationController>(list));
+  auto kind = KVPackageListKind::newPackagesFromFollowedSource(identifiersToShow());
+  presentFromTop(std::make_shared<UINavigationController>(screens()->packageList(kind)));
 }
 
 void KVQuillbark::showDeveloperPage() {
-  auto list = newPackagesList(kCategorySpecial_NewPackagesFromFollowedDeveloper);
-  if (!list) return;
-  list->setFollowedDeveloper(KVRDeveloper::objectsWhere("name = %@", developerToShow()).first());
-  presentFromTop(std::make_shared<UINavigationController>(list));
+  auto kind = KVPackageListKind::newPackagesFromFollowedDeveloper(
+      KVRDeveloper::objectsWhere("name = %@", developerToShow()).first());
+  presentFromTop(std::make_shared<UINavigationController>(screens()->packageList(kind)));
 }
 
 // ---- Announcements that become alerts
@@ -209,14 +183,14 @@ void KVQuillbark::observeAnnouncements() {
 void KVQuillbark::showNewPackagesByFollowedDeveloperAlert(const Notification& notification) {
   const Value& info = notification.userInfo;
   setDeveloperToShow(info["developer"].asString());
-  auto card = alertCard();
+  auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(info["title"].asString(), info["message"].asString(), 2, NSLocalizedString("Cancel"),
                       NSLocalizedString("Yes"), [] { sharedQuillbark().showDeveloperPage(); });
   card->presentFromTopPresenter();
 }
 
 void KVQuillbark::showQuillbarkSetupBackupDoneAlert(const Notification& notification) {
-  auto card = alertCard();
+  auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(notification.userInfo["title"].asString(), notification.userInfo["message"].asString(), 1,
                       NSLocalizedString("OK"), std::nullopt, std::string());
   card->presentFromTopPresenter();
@@ -262,8 +236,7 @@ void KVQuillbark::showLoginAlert(const Notification& notification) {
 }
 
 void KVQuillbark::showVerboseView(const Notification&) {
-  auto screen = UINib::instantiateController("TasksVerboseViewController");
-  if (screen) presentFromTop(std::make_shared<UINavigationController>(screen));
+  presentFromTop(std::make_shared<UINavigationController>(screens()->verboseLog()));
 }
 
 void KVQuillbark::showNewSourcePackagesNotice(const Notification& notification) {

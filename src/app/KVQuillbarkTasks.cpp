@@ -23,10 +23,6 @@ bool playsSounds() { return QuillbarkPersistentPreferences::sharedInstance().boo
 
 std::string resource(const std::string& name) { return Bundle::main().resourcePath() + "/" + name; }
 
-std::shared_ptr<ErrorViewController> alertCard() {
-  auto card = std::dynamic_pointer_cast<ErrorViewController>(UINib::instantiateController("ErrorViewController"));
-  return card ? card : std::make_shared<ErrorViewController>();
-}
 }  // namespace
 
 ErrorRef KVQuillbark::describedError(const ErrorRef& error) {
@@ -69,7 +65,7 @@ void KVQuillbark::taskDone(const Notification& notification) {
     sendNotificationWithTitle(NSLocalizedString("Error"), text, false);
     return;
   }
-  auto card = alertCard();
+  auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(NSLocalizedString("Error"), text, 1, NSLocalizedString("OK"), std::nullopt, std::string());
   card->presentFromTopPresenter();
 }

@@ -1,5 +1,8 @@
 #include "app/KVURLSchemeTask.h"
 
+#include "account/KVSearchDeveloper.h"
+#include "app/KVRootScreens.h"
+#include "app/QuillbarkRoot.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
@@ -10,13 +13,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/URL.h"
 #include "interface/KVApplicationActions.h"
-#include "sources/SourceViewController.h"
 #include "uikit/UIAlertController.h"
-#include "uikit/UIDevice.h"
-#include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
-#include "uikit/UITabBarController.h"
-#include "uikit/UIWindow.h"
 
 namespace {
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
@@ -117,10 +114,7 @@ void KVURLSchemeTask::doQueuedSchemeTask() {
 }
 
 void KVURLSchemeTask::present(std::shared_ptr<UIViewController> screen) {
-  auto navigation = std::make_shared<UINavigationController>(std::move(screen));
-  if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
-    navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
-  KVApplicationActions::shared("KVURLSchemeTask").presentViewController(navigation, {});
+  KVApplicationActions::shared("KVURLSchemeTask").presentViewController(KVScreens::inNavigation(std::move(screen)), {});
 }
 
 void KVURLSchemeTask::presentAlert(const std::string& title, const std::string& message) {
@@ -132,11 +126,8 @@ void KVURLSchemeTask::presentAlert(const std::string& title, const std::string& 
 
 void KVURLSchemeTask::repoAlreadyAdded(const std::string& location) {
   performOnMainThread([this, location] {
-    auto page = std::make_shared<SourceViewController>();
-    page->setSourceLocation(location);
-    page->setIsPresented(true);
-    sourcePage_ = page;
-    present(page);
+    sourcePage_ = QuillbarkRoot::screens("KVURLSchemeTask")->sourcePage(location, true);
+    present(sourcePage_);
   });
 }
 
@@ -153,7 +144,7 @@ void KVURLSchemeTask::addRepoAlert(const std::string& location) {
 }
 
 void KVURLSchemeTask::addSourceWithURL(const std::string& location) {
-  if (auto sources = KVRSources::connected()) sources->addSourceWithLocation(location, false);
+  QuillbarkRoot::screenContext("KVURLSchemeTask").sources->addSourceWithLocation(location, false);
 }
 
 void KVURLSchemeTask::showPackageAlert(const std::optional<std::string>& name, const std::string& identifier,
@@ -165,9 +156,7 @@ void KVURLSchemeTask::showPackageAlert(const std::optional<std::string>& name, c
         presentAlert("Show package", "Package does not exist.");
         return;
       }
-      // The package page comes from its interface file.
-      packageDetails_ = UINib::instantiateController("PackageDetailsViewController");
-      if (!packageDetails_) return;
+      packageDetails_ = QuillbarkRoot::screens("KVURLSchemeTask")->nativePackagePage(identifier, {.isComingFromURLScheme = true});
       packageDetails_->setTitle(package->name().value_or(identifier));
       present(packageDetails_);
       return;
@@ -200,12 +189,20 @@ void KVURLSchemeTask::sourceRefreshed() {
 void KVURLSchemeTask::showPackageAlertDelayed() { showPackageAlert(std::nullopt, bundleID_, std::nullopt, false); }
 
 void KVURLSchemeTask::showDeveloper(const std::string& name) {
-  // Without the vendor's developer search every name is one it did not find: the search
-  // tab takes it as its search text.
-  performOnMainThread([name] {
+  // A name the vendor's developer search does not know goes to the search tab, which
+  // takes it as its search text.
+  auto searchTab = [name] {
     QuillbarkPersistentPreferences::sharedInstance().setObject(Value(name), "SearchDeveloper");
-    UIWindow* window = UIWindow::keyWindow();
-    if (auto* tabs = window ? dynamic_cast<UITabBarController*>(window->rootViewController()) : nullptr)
-      tabs->setSelectedIndex(4);
+    QuillbarkRoot::screens("KVURLSchemeTask")->selectTab(KVTab::Search);
+  };
+  // The search answers nothing at all below three characters.
+  if (name.size() < 3) return performOnMainThread(searchTab);
+  KVSearchDeveloper::instance().searchDeveloper(name, [this, searchTab](std::optional<std::string> status) {
+    performOnMainThread([this, searchTab, status] {
+      auto found = status == "Success" ? KVSearchDeveloper::instance().developers() : std::nullopt;
+      if (!found || found->empty()) return searchTab();
+      developerDetails_ = QuillbarkRoot::screens("KVURLSchemeTask")->developer(found->front(), nullptr, true);
+      present(developerDetails_);
+    });
   });
 }

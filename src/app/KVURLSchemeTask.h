@@ -2,8 +2,9 @@
 // What an address of the application's schemes asks, by its host: "add" offers to add a
 // repository (or opens its page when it is there), "url" does the same for the other
 // package manager's share page, "show" opens a package's page (adding its repository
-// first when needed), "developer" opens a developer's page. Everything is presented over
-// the current screen, on the main thread.
+// first when needed), "developer" opens the page of the developer the vendor's search
+// finds (else the search tab looks for the name). Everything is presented over the
+// current screen, on the main thread, through the root's navigation.
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,7 @@ class KVURLSchemeTask {
   const std::string& bundleID() const { return bundleID_; }
   const std::shared_ptr<UIViewController>& packageDetailsViewController() const { return packageDetails_; }
   const std::shared_ptr<UIViewController>& sourceViewController() const { return sourcePage_; }
+  const std::shared_ptr<UIViewController>& developerDetailsViewController() const { return developerDetails_; }
 
  private:
   KVURLSchemeTask() = default;

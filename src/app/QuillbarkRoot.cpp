@@ -1,10 +1,15 @@
 #include "app/QuillbarkRoot.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
 #include "account/KVFollowedDevelopers.h"
 #include "account/KVRepositoryDirectory.h"
 #include "app/ApplicationInterfaceFiles.h"
 #include "app/KVDownloadStatsRegister.h"
 #include "app/KVQuillbarkScreenActions.h"
+#include "app/KVRootScreens.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
 #include "database/KVRPackages.h"
@@ -15,6 +20,11 @@
 #include "operations/KVPackageDownloadBatch.h"
 #include "payment/KVRepoStoreRefreshServices.h"
 #include "uikit/UIDevice.h"
+
+namespace {
+std::mutex gScreensMutex;
+std::shared_ptr<KVRootScreens> gScreens;
+}  // namespace
 
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   Managers managers;
@@ -30,19 +40,44 @@ QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   return managers;
 }
 
-ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers) {
-  KVConnections connections{std::move(environment),        std::move(managers.sources),
-                            std::move(managers.packages),       std::move(managers.cacheUpdate),
-                            std::move(managers.sourceLists),    std::move(managers.payment),
-                            std::move(managers.directory),      std::move(managers.downloads),
-                            std::move(managers.downloadStats), std::move(managers.followedDevelopers)};
+QuillbarkRoot::ScreensMaker QuillbarkRoot::standardScreens() {
+  return [](std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,
+            std::shared_ptr<KVApplicationActions> actions) {
+    return std::make_shared<KVRootScreens>(std::move(sources), std::move(packages), std::move(actions));
+  };
+}
+
+ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers, const ScreensMaker& makeScreens) {
+  KVConnections connections;
+  connections.environment = std::move(environment);
+#define QUILLBARK_ROOT_CONNECT(Interface, name) connections.name = managers.name;
+  KV_CONNECTED_MANAGERS(QUILLBARK_ROOT_CONNECT)
+#undef QUILLBARK_ROOT_CONNECT
   if (ErrorRef error = KVConnections::install(std::move(connections))) {
     KVLog("*** Quillbark cannot start: %s", error->localizedDescription().c_str());
     return error;
   }
   UIDevice::currentDevice().setSystemVersion(KVPlatform::firmwareVersion());
-  ApplicationInterfaceFiles::registerAll();
-  KVApplicationActions::install(std::make_shared<KVQuillbarkScreenActions>());
+  auto actions = std::make_shared<KVQuillbarkScreenActions>();
+  KVApplicationActions::install(actions);
+  auto screens = makeScreens(managers.sources, managers.packages, actions);
+  ApplicationInterfaceFiles::registerAll(screens);
+  {
+    std::lock_guard<std::mutex> lock(gScreensMutex);
+    gScreens = std::move(screens);
+  }
   KVPipelineManager::sharedManager();
   return nullptr;
 }
+
+std::shared_ptr<KVRootScreens> QuillbarkRoot::screens(const char* user) {
+  {
+    std::lock_guard<std::mutex> lock(gScreensMutex);
+    if (gScreens) return gScreens;
+  }
+  KVLog("*** %s asked for a screen before the composition root started", user);
+  std::fprintf(stderr, "quillbark: %s asked for a screen before the composition root started\n", user);
+  std::abort();
+}
+
+KVScreenContext QuillbarkRoot::screenContext(const char* user) { return screens(user)->context(); }

@@ -1,46 +1,65 @@
 #pragma once
 // The composition root: builds the managers once, in one place, and connects the
-// subsystems. Subsystems call one another directly where the layers allow; where a lower
+// subsystems. Subsystems call one another directly where the floors allow; where a lower
 // one must call a manager built above it (the pipeline and the database call the sources
 // and packages managers and make the cache-update task; the refresh asks the APT layer,
 // the payment client and the repository directory), the root hands it the manager
-// through core/KVConnections. The only other thing handed in is the environment, the
-// platform's effects; main() gives the application's, tests give recording ones.
+// through core/KVConnections. Screens are made by the root's navigation (KVRootScreens),
+// each handed the managers it calls. The only other thing handed in is the environment,
+// the platform's effects; main() gives the application's, tests give recording ones.
+#include <functional>
 #include <memory>
 
 #include "core/KVConnections.h"
 #include "foundation/Error.h"
+#include "interface/KVScreenContext.h"
+
+class KVApplicationActions;
+class KVRPackages;
+class KVRSources;
+class KVRootScreens;
+
+// The type the root holds each manager as: the interface the lower subsystems call,
+// except where screens call the manager's whole surface.
+template <class Interface>
+struct QuillbarkRootManagerType {
+  using type = Interface;
+};
+template <>
+struct QuillbarkRootManagerType<KVSourcesManaging> {
+  using type = KVRSources;
+};
+template <>
+struct QuillbarkRootManagerType<KVPackagesManaging> {
+  using type = KVRPackages;
+};
 
 class QuillbarkRoot {
  public:
-  // The managers built by subsystems above the ones that call them. Until one is built,
-  // the root's choice is a named stand-in that logs loudly whenever it is asked.
+  // The managers, one member per entry of KV_CONNECTED_MANAGERS (core/KVConnections.h).
   struct Managers {
-    // The sources manager (KVRSources).
-    std::shared_ptr<KVSourcesManaging> sources;
-    // The packages manager (KVRPackages).
-    std::shared_ptr<KVPackagesManaging> packages;
-    // The maker of the cache-update task (KVUpdateInformationCacheTask).
-    std::shared_ptr<KVCacheUpdateTaskMaking> cacheUpdate;
-    // The APT layer's list files, for the refresh and the sources manager.
-    std::shared_ptr<KVSourceListsManaging> sourceLists;
-    // The payment client, for the refresh's endpoint question and purchases update.
-    std::shared_ptr<KVPaymentServiceAsking> payment;
-    // The vendor service's repository directory, to which refreshed sources are submitted.
-    std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
-    // The package operations' downloads of a confirmed queue, for the packages manager.
-    std::shared_ptr<KVPackageDownloading> downloads;
-    // The application delegate's register of downloads to count, for the download task.
-    std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
-    // The vendor account's uploader of the followed developers, for the developers manager.
-    std::shared_ptr<KVFollowedDevelopersSyncing> followedDevelopers;
+#define QUILLBARK_ROOT_MANAGER(Interface, name) std::shared_ptr<typename QuillbarkRootManagerType<Interface>::type> name;
+    KV_CONNECTED_MANAGERS(QUILLBARK_ROOT_MANAGER)
+#undef QUILLBARK_ROOT_MANAGER
   };
   static Managers standardManagers();
+
+  // Makes the navigation from the managers screens call and the delegate's actions: the
+  // application's own (KVRootScreens), or in a test one with some screens replaced.
+  using ScreensMaker = std::function<std::shared_ptr<KVRootScreens>(
+      std::shared_ptr<KVRSources>, std::shared_ptr<KVRPackages>, std::shared_ptr<KVApplicationActions>)>;
+  static ScreensMaker standardScreens();
 
   // Connects the subsystems and builds the managers. Every piece of the environment and
   // every manager must be there: otherwise nothing starts and the error names each
   // missing piece. Starting again (tests do) replaces what the last start connected.
-  [[nodiscard]] static ErrorRef start(KVEnvironment environment, Managers managers = standardManagers());
+  [[nodiscard]] static ErrorRef start(KVEnvironment environment, Managers managers = standardManagers(),
+                                      const ScreensMaker& makeScreens = standardScreens());
+
+  // The navigation of the running root and the context it hands the screens it makes.
+  // Asking before a start is a programming error: the process ends, naming `user`.
+  static std::shared_ptr<KVRootScreens> screens(const char* user);
+  static KVScreenContext screenContext(const char* user);
 
   QuillbarkRoot() = delete;
 };

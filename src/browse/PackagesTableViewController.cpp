@@ -5,8 +5,7 @@
 
 #include <set>
 
-#include "browse/KVCategorySpecial.h"
-#include "browse/KVSourcePageInputs.h"
+#include "interface/KVCategorySpecial.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVIconProvider.h"
 #include "database/KVRPackages.h"
@@ -18,13 +17,13 @@
 #include "foundation/Log.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
+#include "interface/KVScreens.h"
 #include "interface/PackageCell.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIContextualAction.h"
 #include "uikit/UIDevice.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UISwipeGestureRecognizer.h"
 
@@ -35,10 +34,8 @@ std::string valueText(const Value& v) { return v.asString(); }
 
 // The new packages or new versions grouped by the refresh that brought them, as the
 // package list caches hold them at this moment (empty before their first rebuild).
-std::shared_ptr<const KVPackageDateGrouping> newPackageDates(bool newPackages) {
-  std::shared_ptr<const KVPackageDateGrouping> grouping;
-  if (auto packages = KVRPackages::connected())
-    grouping = newPackages ? packages->caches()->newPackages() : packages->caches()->newPackagesVersions();
+std::shared_ptr<const KVPackageDateGrouping> newPackageDates(KVRPackages& packages, bool newPackages) {
+  auto grouping = newPackages ? packages.caches()->newPackages() : packages.caches()->newPackagesVersions();
   return grouping ? grouping : std::make_shared<const KVPackageDateGrouping>();
 }
 }  // namespace
@@ -122,16 +119,21 @@ KVPackageListSections KVPackageListSections::build(const std::string& sortKey, c
 
 // ---- The screen
 
-PackagesTableViewController::PackagesTableViewController() = default;
+PackagesTableViewController::PackagesTableViewController(KVScreenContext context, const KVPackageListKind& kind)
+    : context_(std::move(context)),
+      category_(kind.category),
+      subcategory_(kind.subcategory),
+      search_(kind.search),
+      sourceLocation_(kind.sourceLocation),
+      followedDeveloper_(kind.followedDeveloper) {
+  newsSourcePackagesToShow_ = downloadsHistory_ = kind.identifiers;
+  if (kind.title) setTitle(*kind.title);
+}
 PackagesTableViewController::~PackagesTableViewController() {
   if (tableView_) {
     tableView_->setDataSource(nullptr);
     tableView_->setTableDelegate(nullptr);
   }
-}
-
-void PackagesTableViewController::registerInterfaceFile() {
-  UINib::registerController("PackagesTableViewController", [] { return std::make_shared<PackagesTableViewController>(); });
 }
 
 void PackagesTableViewController::loadView() {
@@ -226,7 +228,7 @@ void PackagesTableViewController::runQuery(const std::string& sortKey) {
   } else if (category_ == kCategorySpecial_UpdatedPackages) {
     results = KVRPackage::objectsWhere("isUpdated = 1 AND isHeld = 0");
   } else if (isNewKind()) {
-    dates_ = newPackageDates(category_ == kCategorySpecial_NewPackages);
+    dates_ = newPackageDates(*context_.packages, category_ == kCategorySpecial_NewPackages);
     packages_ = Results();
     return;
   } else if (category_ == kCategorySpecial_Search) {
@@ -334,14 +336,8 @@ std::shared_ptr<UITableViewCell> PackagesTableViewController::tableViewCellForRo
 void PackagesTableViewController::tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
   table.deselectRowAtIndexPath(path, true);
   auto package = KVRPackage::objectForPrimaryKey(identifierAtIndexPath(path).value_or(""));
-  if (!package) return;
-  std::optional<KVRSource> source;
-  if (package->sourceLocation()) source = KVRSource::objectForPrimaryKey(*package->sourceLocation());
-  const bool web = source && source->seeOriginalDepictions().value_or(false);
-  // The package page and the web depiction come from their interface files; until they
-  // are built, the application registers named stand-ins under those names.
-  auto screen = UINib::instantiateController(web ? "WebDepictionViewController" : "PackageDetailsViewController");
-  if (!screen || !navigationController()) return;
+  if (!package || !navigationController()) return;
+  auto screen = context_.screens->package(package->identifier());
   screen->setTitle(package->name().value_or(package->identifier()));
   lastPushed_ = screen;
   navigationController()->pushViewController(screen, true);
@@ -361,16 +357,15 @@ std::vector<std::shared_ptr<UITableViewRowAction>> PackagesTableViewController::
   if (package->isInTheQueue().value_or(false)) {
     action = UITableViewRowAction::rowActionWithStyle(
         UITableViewRowActionStyleNormal, NSLocalizedString("Remove"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
-          if (auto manager = KVRPackages::connected())
-            if (auto package = KVRPackage::objectForPrimaryKey(identifier))
-              (void)manager->setPackageObject(*package, false, std::nullopt, 0);
+          if (auto package = KVRPackage::objectForPrimaryKey(identifier))
+            (void)context_.packages->setPackageObject(*package, false, std::nullopt, 0);
           redrawQueueMark(p);
         });
     action->setBackgroundColor(UIColor::systemRedColor());
   } else {
     action = UITableViewRowAction::rowActionWithStyle(
         UITableViewRowActionStyleNormal, NSLocalizedString("Queue"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
-          KVApplicationActions::shared("PackagesTableViewController").queuePackageWithIdentifier(identifier, std::nullopt, {});
+          context_.actions->queuePackageWithIdentifier(identifier, std::nullopt, {});
           redrawQueueMark(p);
         });
     action->setBackgroundColor(UIColor::colorWithRed(0, 0.67, 0.88, 1));
@@ -398,7 +393,7 @@ void PackagesTableViewController::sortPackages(UIBarButtonItem* sender) {
                                                     }));
   }
   sheet->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
-  KVApplicationActions::shared("PackagesTableViewController").presentViewController(sheet, sender);
+  context_.actions->presentViewController(sheet, sender);
 }
 
 // ---- Notifications and scrolling
@@ -450,29 +445,11 @@ void PackagesTableViewController::scrollingEnded() {
 
 void PackagesTableViewController::sourceInfo() {
   if (!sourceLocation_) return;
-  auto page = UINib::instantiateController("SourceViewController");
-  if (!page) return;
-  if (auto* inputs = dynamic_cast<KVSourcePageInputs*>(page.get())) {
-    inputs->setSourceLocation(sourceLocation_);
-    inputs->setIsPresented(true);
-  }
-  auto navigation = std::make_shared<UINavigationController>(page);
-  if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
-    navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
-  presentViewController(navigation, true);
-}
-
-std::shared_ptr<PackagesTableViewController> PackagesTableViewController::purchasedPackagesOfSource(
-    const std::string& location) {
-  auto list = std::make_shared<PackagesTableViewController>();
-  list->setCategory(kCategorySpecial_SileoPackages);
-  list->setSourceLocation(location);
-  list->setTitle(NSLocalizedString(kCategorySpecial_SileoPackages));
-  return list;
+  presentViewController(KVScreens::inNavigation(context_.screens->sourcePage(sourceLocation_, true)), true);
 }
 
 void PackagesTableViewController::seeSileoPurchasedPackages() {
   if (!sourceLocation_ || !navigationController()) return;
-  lastPushed_ = purchasedPackagesOfSource(*sourceLocation_);
+  lastPushed_ = context_.screens->packageList(KVPackageListKind::purchasedPackages(*sourceLocation_));
   navigationController()->pushViewController(lastPushed_, true);
 }

@@ -5,7 +5,7 @@
 // sections by the user's sort preference (the two "new" kinds by date), shows one
 // package row per package, opens the package page on a tap and offers "Queue" or
 // "Remove" on a swipe. A rebuild asked for while the user scrolls waits for the end of
-// the scroll. Interface file "PackagesTableViewController".
+// the scroll. Opened through KVScreens::packageList.
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,7 +15,9 @@
 #include "database/KVRDeveloper.h"
 #include "database/KVRPackage.h"
 #include "database/KVRPackageListCaches.h"
+#include "interface/KVPackageListKind.h"
 #include "interface/KVPalettedViewController.h"
+#include "interface/KVScreenContext.h"
 #include "interface/PackagesConfirmationViewControllerDelegate.h"
 #include "store/TypedResults.h"
 #include "uikit/UITableView.h"
@@ -42,11 +44,10 @@ class PackagesTableViewController : public KVPalettedViewController,
                                     public UITableViewDelegate,
                                     public PackagesConfirmationViewControllerDelegate {
  public:
-  PackagesTableViewController();
+  PackagesTableViewController(KVScreenContext context, const KVPackageListKind& kind);
   ~PackagesTableViewController() override;
-  static void registerInterfaceFile();
 
-  // --- Inputs, set before the screen is shown.
+  // --- Inputs: the kind's, or set before the screen is shown.
   const std::string& category() const { return category_; }
   void setCategory(std::string category) { category_ = std::move(category); }
   void setSubcategory(std::optional<std::string> subcategory) { subcategory_ = std::move(subcategory); }
@@ -75,8 +76,6 @@ class PackagesTableViewController : public KVPalettedViewController,
   void updateUI() override;
   void sourceInfo();
   void seeSileoPurchasedPackages();
-  // The list of the packages bought through the source's payment service.
-  static std::shared_ptr<PackagesTableViewController> purchasedPackagesOfSource(const std::string& location);
 
   // --- Lifecycle
   void loadView() override;
@@ -109,6 +108,7 @@ class PackagesTableViewController : public KVPalettedViewController,
   void redrawQueueMark(const NSIndexPath& path);
   void scrollingEnded();
 
+  KVScreenContext context_;
   std::string category_;
   std::optional<std::string> subcategory_, search_, sourceLocation_;
   std::optional<KVRDeveloper> followedDeveloper_;

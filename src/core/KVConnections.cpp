@@ -30,15 +30,9 @@ std::vector<std::string> KVEnvironment::missingPieces() const {
 std::vector<std::string> KVConnections::missingPieces() const {
   std::vector<std::string> missing;
   for (const auto& piece : environment.missingPieces()) missing.push_back("environment." + piece);
-  noteIfMissing(missing, sources != nullptr, "sources");
-  noteIfMissing(missing, packages != nullptr, "packages");
-  noteIfMissing(missing, cacheUpdate != nullptr, "cacheUpdate");
-  noteIfMissing(missing, sourceLists != nullptr, "sourceLists");
-  noteIfMissing(missing, payment != nullptr, "payment");
-  noteIfMissing(missing, directory != nullptr, "directory");
-  noteIfMissing(missing, downloads != nullptr, "downloads");
-  noteIfMissing(missing, downloadStats != nullptr, "downloadStats");
-  noteIfMissing(missing, followedDevelopers != nullptr, "followedDevelopers");
+#define KV_CHECK_CONNECTION(Interface, name) noteIfMissing(missing, name != nullptr, #name);
+  KV_CONNECTED_MANAGERS(KV_CHECK_CONNECTION)
+#undef KV_CHECK_CONNECTION
   return missing;
 }
 

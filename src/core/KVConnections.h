@@ -20,17 +20,25 @@
 
 inline constexpr const char* KVConnectionsErrorDomain = "KVConnectionsErrorDomain";
 
+// The managers the composition root builds, each with what the lower subsystems call in
+// it, listed once: the members below, the root's own list (app/QuillbarkRoot.h) and the
+// start-up check that names a missing one are all made from this list.
+#define KV_CONNECTED_MANAGERS(X)                                                       \
+  X(KVSourcesManaging, sources)                 /* the sources manager */              \
+  X(KVPackagesManaging, packages)               /* the packages manager */             \
+  X(KVCacheUpdateTaskMaking, cacheUpdate)       /* the maker of the cache-update task */ \
+  X(KVSourceListsManaging, sourceLists)         /* the APT layer's list files */       \
+  X(KVPaymentServiceAsking, payment)            /* the payment client */               \
+  X(KVRepositoryDirectorySubmitting, directory) /* the vendor's repository directory */ \
+  X(KVPackageDownloading, downloads)            /* the downloads of a confirmed queue */ \
+  X(KVDownloadStatsRegistering, downloadStats)  /* the register of downloads to count */ \
+  X(KVFollowedDevelopersSyncing, followedDevelopers) /* the followed-list uploader */
+
 struct KVConnections {
   KVEnvironment environment;
-  std::shared_ptr<KVSourcesManaging> sources;
-  std::shared_ptr<KVPackagesManaging> packages;
-  std::shared_ptr<KVCacheUpdateTaskMaking> cacheUpdate;
-  std::shared_ptr<KVSourceListsManaging> sourceLists;
-  std::shared_ptr<KVPaymentServiceAsking> payment;
-  std::shared_ptr<KVRepositoryDirectorySubmitting> directory;
-  std::shared_ptr<KVPackageDownloading> downloads;
-  std::shared_ptr<KVDownloadStatsRegistering> downloadStats;
-  std::shared_ptr<KVFollowedDevelopersSyncing> followedDevelopers;
+#define KV_CONNECTION_MEMBER(Interface, name) std::shared_ptr<Interface> name;
+  KV_CONNECTED_MANAGERS(KV_CONNECTION_MEMBER)
+#undef KV_CONNECTION_MEMBER
 
   // The names of the missing pieces ("environment.runCommand", "sources", ...).
   std::vector<std::string> missingPieces() const;

@@ -9,24 +9,12 @@
 #include "foundation/Dispatch.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
-#include "interface/KVGesturePresented.h"
 #include "interface/KVPaletteManager.h"
 #include "uikit/UIDevice.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
 #include "uikit/UITabBar.h"
 
-namespace {
-// A screen of another subsystem, by its interface file, in a navigation controller.
-std::shared_ptr<UINavigationController> navigationWith(const std::string& file, bool fromGesture) {
-  auto screen = UINib::instantiateController(file);
-  if (!screen) return nullptr;
-  if (auto* gesture = dynamic_cast<KVGesturePresented*>(screen.get())) gesture->setShownFromGesture(fromGesture);
-  return std::make_shared<UINavigationController>(screen);
-}
-}  // namespace
-
-KVTabBarController::KVTabBarController() = default;
+KVTabBarController::KVTabBarController(std::shared_ptr<KVScreens> screens) : screens_(std::move(screens)) {}
 
 KVTabBarController::~KVTabBarController() = default;
 
@@ -110,23 +98,19 @@ void KVTabBarController::operationsChanged() {
 }
 
 void KVTabBarController::presentQueue() {
-  performOnMainThread([weak = weak_from_this()] {
+  performOnMainThread([weak = weak_from_this(), screens = screens_] {
     auto self = weak.lock();
     if (!self) return;
-    auto navigation = navigationWith("PackagesConfirmationViewController", false);
-    if (!navigation) return;
-    if (UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad)
-      navigation->setModalPresentationStyle(UIModalPresentationFormSheet);
-    self->presentViewController(navigation, true);
+    self->presentViewController(KVScreens::inNavigation(screens->confirmation()), true);
   });
 }
 
 void KVTabBarController::presentTasks() {
-  performOnMainThread([weak = weak_from_this()] {
+  performOnMainThread([weak = weak_from_this(), screens = screens_] {
     auto self = weak.lock();
     if (!self) return;
     bool verbose = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowVerboseUI");
-    auto navigation = verbose ? navigationWith("TasksVerboseViewController", false) : navigationWith("TasksViewController", true);
-    if (navigation) self->presentViewController(navigation, true);
+    auto screen = verbose ? screens->verboseLog() : screens->tasks(true);
+    self->presentViewController(std::make_shared<UINavigationController>(screen), true);
   });
 }

@@ -2,13 +2,14 @@
 // The root screen: the tabs and, floating above the tab bar, the card that shows how many
 // packages are queued or, while repositories are refreshed, how many refreshes still run.
 // It opens the queue confirmation screen or the task screens for the card and for the
-// application. The screens it opens are made from their interface files by name.
+// application, through the navigation it is given.
 #include <cstdint>
 #include <memory>
 
 #include "database/KVRPackage.h"
 #include "foundation/NotificationToken.h"
 #include "interface/KVFloatingHudView.h"
+#include "interface/KVScreens.h"
 #include "store/TypedResults.h"
 #include "uikit/UITabBarController.h"
 
@@ -17,7 +18,7 @@ class KVTabBarController : public UITabBarController, public HudPresenting {
   // How long "Refresh Complete" stays before the card shows the queue again.
   static constexpr double kQueueModeDelay = 3.0;
 
-  KVTabBarController();
+  explicit KVTabBarController(std::shared_ptr<KVScreens> screens);
   ~KVTabBarController() override;
 
   void viewDidLoad() override;
@@ -37,6 +38,7 @@ class KVTabBarController : public UITabBarController, public HudPresenting {
  private:
   void observePipeline();
 
+  std::shared_ptr<KVScreens> screens_;
   double startTime_ = -1.0;
   std::shared_ptr<KVFloatingHudView> hudView_;
   store::TypedResults<KVRPackage> queuedPackages_;

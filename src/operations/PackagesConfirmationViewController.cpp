@@ -23,7 +23,6 @@
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
-#include "uikit/UINib.h"
 #include "uikit/UIScreen.h"
 
 namespace {
@@ -52,11 +51,6 @@ void postQueueState(const std::string& identifier) {
 PackagesConfirmationViewController::PackagesConfirmationViewController() = default;
 
 PackagesConfirmationViewController::~PackagesConfirmationViewController() { *alive_ = false; }
-
-void PackagesConfirmationViewController::registerInterfaceFile() {
-  UINib::registerController("PackagesConfirmationViewController",
-                            [] { return std::make_shared<PackagesConfirmationViewController>(); });
-}
 
 void PackagesConfirmationViewController::loadView() {
   KVPalettedViewController::loadView();

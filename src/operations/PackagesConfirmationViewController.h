@@ -27,8 +27,6 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
 
   PackagesConfirmationViewController();
   ~PackagesConfirmationViewController() override;
-  // Registers the interface file the tab bar opens.
-  static void registerInterfaceFile();
 
   void loadView() override;
   void viewDidLoad() override;

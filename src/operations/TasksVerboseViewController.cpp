@@ -6,7 +6,6 @@
 #include "operations/KVVerboseLogView.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
-#include "uikit/UINib.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UIScreen.h"
 
@@ -35,10 +34,6 @@ TasksVerboseViewController::TasksVerboseViewController() = default;
 TasksVerboseViewController::~TasksVerboseViewController() {
   stopObserving();
   if (pipelineAsksHere_) postShowPIAAlertStatus(true);
-}
-
-void TasksVerboseViewController::registerInterfaceFile() {
-  UINib::registerController("TasksVerboseViewController", [] { return std::make_shared<TasksVerboseViewController>(); });
 }
 
 UIFont TasksVerboseViewController::getVerboseFont() { return UIFont::fontWithName("Menlo-Regular", 12); }

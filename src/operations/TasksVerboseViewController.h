@@ -25,8 +25,6 @@ class TasksVerboseViewController : public KVPalettedViewController {
 
   TasksVerboseViewController();
   ~TasksVerboseViewController() override;
-  // The interface file "TasksVerboseViewController" (start-up registers it).
-  static void registerInterfaceFile();
 
   // Appends the text in the kind's colour; nothing for an absent text.
   void appendString(const std::optional<std::string>& text, int type);

@@ -11,7 +11,6 @@
 #include "uikit/UIImage.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
-#include "uikit/UINib.h"
 #include "uikit/UIScreen.h"
 
 namespace {
@@ -23,10 +22,6 @@ bool ignoredPipeline(const std::string& pipeline) {
 TasksViewController::TasksViewController() = default;
 
 TasksViewController::~TasksViewController() { stopObserving(); }
-
-void TasksViewController::registerInterfaceFile() {
-  UINib::registerController("TasksViewController", [] { return std::make_shared<TasksViewController>(); });
-}
 
 void TasksViewController::loadView() {
   KVPalettedViewController::loadView();

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "foundation/NotificationToken.h"
-#include "interface/KVGesturePresented.h"
 #include "interface/KVPalettedViewController.h"
 #include "uikit/UITableView.h"
 
@@ -14,18 +13,15 @@ class KVTask;
 class UILabel;
 
 class TasksViewController : public KVPalettedViewController,
-                            public KVGesturePresented,
                             public UITableViewDataSource,
                             public UITableViewDelegate {
  public:
   TasksViewController();
   ~TasksViewController() override;
-  // The interface file "TasksViewController" (start-up registers it).
-  static void registerInterfaceFile();
 
   const std::vector<std::shared_ptr<KVTask>>& tasks() const { return tasks_; }
-  bool shownFromGesture() const override { return shownFromGesture_; }
-  void setShownFromGesture(bool shown) override { shownFromGesture_ = shown; }
+  bool shownFromGesture() const { return shownFromGesture_; }
+  void setShownFromGesture(bool shown) { shownFromGesture_ = shown; }
   UITableView* tasksTableView() const { return table_; }
   UILabel* tasksLabel() const { return label_; }
 

@@ -3,8 +3,6 @@
 #include <cmath>
 
 #include "account/KVKeychainBindings.h"
-#include "browse/KVCategorySpecial.h"
-#include "browse/PackagesTableViewController.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
@@ -18,6 +16,7 @@
 #include "interface/ErrorViewController.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
+#include "interface/KVScreens.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "store/Store.h"
 #include "uikit/UIApplication.h"
@@ -26,7 +25,6 @@
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UIScrollView.h"
@@ -52,15 +50,12 @@ View* place(UIView* column, std::shared_ptr<View> view, double x, double y, doub
 }
 }  // namespace
 
-SourceViewController::SourceViewController() = default;
+SourceViewController::SourceViewController(KVScreenContext context, std::optional<std::string> location, bool presented)
+    : context_(std::move(context)), sourceLocation_(std::move(location)), isPresented_(presented) {}
 
 SourceViewController::~SourceViewController() {
   *alive_ = false;
   if (timeSinceTimer_) RunLoop::main().cancelTimer(timeSinceTimer_);
-}
-
-void SourceViewController::registerInterfaceFile() {
-  UINib::registerController("SourceViewController", [] { return std::make_shared<SourceViewController>(); });
 }
 
 std::string SourceViewController::vendorRepositoryLocation() { return "https://repo.korvale.me/repo/"; }
@@ -275,8 +270,7 @@ void SourceViewController::updateSource() {
     return;
   }
   organisation_->setText(snapshotText("maintainer").value_or(snapshotText("contact").value_or("")));
-  auto packages = KVRPackages::connected();
-  installed_->setText(std::to_string(packages ? packages->countOfInstalledPackagesForSource(*sourceLocation_) : 0));
+  installed_->setText(std::to_string(context_.packages->countOfInstalledPackagesForSource(*sourceLocation_)));
   total_->setText(snapshotText("totalPackages").value_or(""));
   auto regen = snapshotText("regenDate");
   regen_->setText(regen ? NSStringKorvaleExtensions::timeSince(*regen).value_or(NSLocalizedString("never")) : "");
@@ -322,9 +316,7 @@ void SourceViewController::editingDidEnd() {
   if (text.back() != '/') text += "/";
   urlField_->setText(text);
   if (text == sourceLocation_) return;  // the page's own location, already added
-  auto sources = KVRSources::connected();
-  if (!sources) return;
-  bool started = sources->addSourceWithLocation(text, false, depictionsSwitch_->isOn());
+  bool started = context_.sources->addSourceWithLocation(text, false, depictionsSwitch_->isOn());
   // A refused location leaves the page on its own; one that waits for the http
   // warning's answer is taken when its refresh reports.
   pendingLocation_ = text;
@@ -378,12 +370,12 @@ void SourceViewController::seeOriginalDepictions() {
 
 void SourceViewController::refreshSource() {
   if (!recordExists()) return;
-  if (auto sources = KVRSources::connected()) sources->refreshSource(*sourceLocation_);
+  context_.sources->refreshSource(*sourceLocation_);
 }
 
 void SourceViewController::shareSource(UIBarButtonItem* sender) {
   if (!recordExists()) return;
-  KVApplicationActions::shared("SourceViewController").shareSourceWithLocation(*sourceLocation_, sender);
+  context_.actions->shareSourceWithLocation(*sourceLocation_, sender);
 }
 
 void SourceViewController::dismissVC() { dismissViewControllerAnimated(true); }
@@ -396,17 +388,13 @@ void SourceViewController::backSwipe() {
 // ---- Links
 
 void SourceViewController::pushBrowser(const std::string& title, const std::string& address) {
-  // The in-app browser comes from its interface file.
-  browser_ = UINib::instantiateController("WebViewViewController");
-  if (!browser_ || !navigationController()) return;
-  browser_->setTitle(title);
-  KVLog("Opening %s in the in-app browser", address.c_str());
+  if (!navigationController()) return;
+  browser_ = context_.screens->webPage(address, title, false);
   navigationController()->pushViewController(browser_, true);
 }
 
 void SourceViewController::showCard(const std::string& title, const std::string& message) {
-  auto card = std::dynamic_pointer_cast<ErrorViewController>(UINib::instantiateController("ErrorViewController"));
-  if (!card) return;
+  auto card = std::make_shared<ErrorViewController>();
   card->setModalPresentationStyle(UIModalPresentationOverFullScreen);
   card->showWithTitle(title, message, 1, NSLocalizedString("OK"), std::nullopt, std::string());
   presentViewController(card, true);
@@ -463,17 +451,13 @@ void SourceViewController::logInOut() {
 
 void SourceViewController::openPurchased() {
   if (!sourceLocation_ || !navigationController()) return;
-  lastPushed_ = PackagesTableViewController::purchasedPackagesOfSource(*sourceLocation_);
+  lastPushed_ = context_.screens->packageList(KVPackageListKind::purchasedPackages(*sourceLocation_));
   navigationController()->pushViewController(lastPushed_, true);
 }
 
 void SourceViewController::openPackages() {
   if (!recordExists() || !navigationController()) return;
-  auto list = std::make_shared<PackagesTableViewController>();
-  list->setCategory(kCategorySpecial_SourcePackages);
-  list->setSubcategory(std::string("All Packages"));
-  list->setSourceLocation(sourceLocation_);
-  list->setTitle(snapshotText("name").value_or(*sourceLocation_));
-  lastPushed_ = list;
-  navigationController()->pushViewController(list, true);
+  lastPushed_ = context_.screens->packageList(
+      KVPackageListKind::sourcePackages(*sourceLocation_, snapshotText("name").value_or(*sourceLocation_)));
+  navigationController()->pushViewController(lastPushed_, true);
 }

@@ -5,17 +5,17 @@
 // service's sign-in and purchases, and its packages. Without a location it is the
 // new-source form: ending the location field's edit with a valid http or https
 // location adds the source, and its refresh turns the form into the source's page.
-// Interface file "SourceViewController".
+// Opened through KVScreens::sourcePage.
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "browse/KVSourcePageInputs.h"
 #include "foundation/NotificationToken.h"
 #include "foundation/RunLoop.h"
 #include "foundation/Value.h"
 #include "interface/KVPalettedViewController.h"
+#include "interface/KVScreenContext.h"
 #include "uikit/UITextField.h"
 
 class UIButton;
@@ -28,16 +28,15 @@ class UISwitch;
 class UIBarButtonItem;
 class KVRSource;
 
-class SourceViewController : public KVPalettedViewController, public KVSourcePageInputs, public UITextFieldDelegate {
+class SourceViewController : public KVPalettedViewController, public UITextFieldDelegate {
  public:
-  SourceViewController();
+  // The page of the source at `location`, or the new-source form without one; a
+  // presented page closes itself with "Close".
+  SourceViewController(KVScreenContext context, std::optional<std::string> location, bool presented);
   ~SourceViewController() override;
-  static void registerInterfaceFile();
 
   const std::optional<std::string>& sourceLocation() const { return sourceLocation_; }
-  void setSourceLocation(std::optional<std::string> location) override { sourceLocation_ = std::move(location); }
   bool isPresented() const { return isPresented_; }
-  void setIsPresented(bool presented) override { isPresented_ = presented; }
   // The snapshot of the source record; none for the form before a valid location.
   const std::optional<Value>& sourceDictionary() const { return sourceDictionary_; }
 
@@ -106,6 +105,7 @@ class SourceViewController : public KVPalettedViewController, public KVSourcePag
   void pushBrowser(const std::string& title, const std::string& address);
   void showCard(const std::string& title, const std::string& message);
 
+  KVScreenContext context_;
   std::optional<std::string> sourceLocation_;
   // A location whose addition waits (for the http warning's answer, or its refresh).
   std::optional<std::string> pendingLocation_;

@@ -325,8 +325,7 @@ TEST_F(PaidRoad, SigningOutUnmarksAndSigningInMarksAgain) {
 TEST_F(PaidRoad, TheSourcePagesButtonSignsOutAndInAgain) {
   own(kPaid);
   UIDriver ui;
-  auto page = std::make_shared<SourceViewController>();
-  page->setSourceLocation(location);
+  auto page = std::make_shared<SourceViewController>(screenContext(), location, false);
   ui.show(std::make_shared<UINavigationController>(page));
   ui.runUntilIdle();
   auto title = [&] { return page->repoStoreLogInOutButton()->currentTitle(); };

@@ -11,6 +11,7 @@
 #include "operations/KVAPTSourceLists.h"
 #include "operations/KVPackageDownloadBatch.h"
 #include "payment/KVRepoStoreRefreshServices.h"
+#include "support/RecordingScreens.h"
 
 struct TestRoot::Record {
   mutable std::mutex mutex;
@@ -93,6 +94,8 @@ void TestCacheUpdate::setMaker(std::function<std::shared_ptr<KVTask>()> maker) {
   maker_ = std::move(maker);
 }
 
+KVScreenContext screenContext() { return QuillbarkRoot::screenContext("a test"); }
+
 TestRoot::TestRoot() : record_(std::make_shared<Record>()) { start(environment()); }
 
 TestRoot::TestRoot(KVEnvironment environment) : record_(std::make_shared<Record>()) { start(std::move(environment)); }
@@ -108,10 +111,10 @@ TestRoot::TestRoot(WithManagers)
   start(environment());
 }
 
-void TestRoot::start(KVEnvironment environment) {
+QuillbarkRoot::Managers TestRoot::managers() const {
   QuillbarkRoot::Managers managers;
-  managers.sources = sourcesManager ? std::shared_ptr<KVSourcesManaging>(sourcesManager) : sources;
-  managers.packages = packagesManager ? std::shared_ptr<KVPackagesManaging>(packagesManager) : packages;
+  managers.sources = sourcesManager ? sourcesManager : sources;
+  managers.packages = packagesManager ? packagesManager : packages;
   managers.cacheUpdate = cacheUpdate;
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
@@ -119,8 +122,24 @@ void TestRoot::start(KVEnvironment environment) {
   managers.downloads = std::make_shared<KVPackageDownloads>();
   managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
   managers.followedDevelopers = std::make_shared<KVFollowedDevelopersUpload>();
-  ErrorRef error = QuillbarkRoot::start(std::move(environment), std::move(managers));
+  return managers;
+}
+
+void TestRoot::start(KVEnvironment environment) {
+  ErrorRef error = QuillbarkRoot::start(std::move(environment), managers());
   EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
+}
+
+std::shared_ptr<RecordingScreens> TestRoot::recordScreens() {
+  std::shared_ptr<RecordingScreens> made;
+  ErrorRef error = QuillbarkRoot::start(environment(), managers(),
+                                        [&made](std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,
+                                                std::shared_ptr<KVApplicationActions> actions) {
+                                          made = std::make_shared<RecordingScreens>(sources, packages, actions);
+                                          return made;
+                                        });
+  EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
+  return made;
 }
 
 // The pieces hold the record, not the root, so they stay valid after the root object.

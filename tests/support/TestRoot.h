@@ -15,11 +15,12 @@
 
 #include "app/QuillbarkRoot.h"
 #include "core/KVTask.h"
+#include "database/KVRPackages.h"
+#include "database/KVRSources.h"
 
-class KVRPackages;
-class KVRSources;
-
-class TestSources : public KVSourcesManaging {
+// The sources manager with the pipeline's three questions answered by the test: refreshes
+// are counted, not run, and the batch date is what the test sets.
+class TestSources : public KVRSources {
  public:
   bool refreshAllSources() override;
   std::optional<Date> currentRefreshDate() override;
@@ -37,7 +38,9 @@ class TestSources : public KVSourcesManaging {
   std::function<void()> onRefresh_;
 };
 
-class TestPackages : public KVPackagesManaging {
+// The packages manager with the pipeline's and the database's questions answered by the
+// test: rebuilds and removals are counted, install facts are what the test sets.
+class TestPackages : public KVRPackages {
  public:
   void rebuildPackagesCategoriesCache() override;
   void removeCachedImagesForPackages(const std::vector<std::string>& identifiers) override;
@@ -67,6 +70,12 @@ class TestCacheUpdate : public KVCacheUpdateTaskMaking {
   std::function<std::shared_ptr<KVTask>()> maker_;
 };
 
+class RecordingScreens;
+
+// What the running root hands the screens it makes: a test that makes a screen itself
+// hands it the same.
+KVScreenContext screenContext();
+
 class TestRoot {
  public:
   // Starts the root with the recording environment and the test managers; the APT
@@ -82,6 +91,10 @@ class TestRoot {
   // `packagesManager`).
   struct WithManagers {};
   explicit TestRoot(WithManagers);
+
+  // Starts the root again with the same pieces and a navigation that records the package
+  // and developer pages opened (support/RecordingScreens.h), and answers it.
+  std::shared_ptr<RecordingScreens> recordScreens();
 
   // The recording environment of this root.
   KVEnvironment environment() const;
@@ -107,5 +120,6 @@ class TestRoot {
  private:
   struct Record;
   void start(KVEnvironment environment);
+  QuillbarkRoot::Managers managers() const;
   std::shared_ptr<Record> record_;
 };

@@ -6,7 +6,7 @@
 #include "app/ApplicationEnvironment.h"
 #include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
-#include "browse/KVCategorySpecial.h"
+#include "interface/KVCategorySpecial.h"
 #include "browse/PackagesTableViewController.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"

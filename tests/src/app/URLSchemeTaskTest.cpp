@@ -1,6 +1,7 @@
 // The application's addresses: "add" and "url" offer a repository or open its page,
-// "show" opens a package (adding its repository first), "developer" hands the name to
-// the search tab; anything else does nothing.
+// "show" opens a package (adding its repository first), "developer" opens the page of the
+// developer the vendor's search finds or hands the name to the search tab; anything else
+// does nothing.
 #include <gtest/gtest.h>
 
 #include "app/KVQuillbark.h"
@@ -8,12 +9,14 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSources.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
 #include "sources/SourceViewController.h"
 #include "support/PackageRecordsFixture.h"
 #include "support/UIDriver.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UINib.h"
+#include "support/RecordingScreens.h"
+#include "support/TestVendorService.h"
 
 namespace {
 
@@ -23,7 +26,6 @@ class URLSchemeTaskTest : public PackageRecordsFixture {
     PackageRecordsFixture::SetUp();
     ui.show(std::make_shared<UIViewController>());
     UIApplication::sharedApplication().setDelegate(&KVQuillbark::sharedQuillbark());
-    UINib::registerController("PackageDetailsViewController", [] { return std::make_shared<UIViewController>(); });
   }
   void TearDown() override {
     UIApplication::sharedApplication().setDelegate(nullptr);
@@ -103,10 +105,33 @@ TEST_F(URLSchemeTaskTest, ParametersAndDevelopers) {
   EXPECT_EQ(KVURLSchemeTask::parseComponents("quillbark://show/name=%zz&bundleid=x", "name"), std::nullopt);
   EXPECT_EQ(KVURLSchemeTask::parseComponents("quillbark://show/shared=Quillbark&name=A%20B", "name"), "A B");
 
-  open("quillbark://developer/developer=Jane+Doe");
-  EXPECT_EQ(QuillbarkPersistentPreferences::sharedInstance().stringForKey("SearchDeveloper"), "Jane Doe");
   open("quillbark://elsewhere/add/repo.example.org");
   EXPECT_EQ(presented(), nullptr);
+}
+
+// The package page and the developer page come from the root's navigation: replacing an
+// entry there (as building a screen does) changes what every link opens.
+TEST_F(URLSchemeTaskTest, LinksOpenPackagesAndDevelopersThroughTheRootsNavigation) {
+  TestVendorService vendor;
+  vendor.addDeveloper(Value::dict({{"developer", Value("Jane Doe")}, {"about", Value("Tweaks")}}));
+  auto screens = root->recordScreens();
+  add(package("com.example.tool"));
+  open("quillbark://show/com.example.tool");
+  dismiss();
+  open("quillbark://developer/developer=Jane+Doe");
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return presented() != nullptr; }));
+  ASSERT_NE(dynamic_cast<UINavigationController*>(presented()), nullptr);
+  dismiss();
+  EXPECT_EQ(screens->opened(), (std::vector<std::string>{"native com.example.tool (link)", "developer Jane Doe"}));
+
+  // A name the search does not know, or one too short to search, goes to the search tab.
+  open("quillbark://developer/Nobody");
+  RunLoop::main().runUntil(
+      [] { return QuillbarkPersistentPreferences::sharedInstance().stringForKey("SearchDeveloper") == "Nobody"; });
+  EXPECT_EQ(QuillbarkPersistentPreferences::sharedInstance().stringForKey("SearchDeveloper"), "Nobody");
+  open("quillbark://developer/JD");
+  EXPECT_EQ(QuillbarkPersistentPreferences::sharedInstance().stringForKey("SearchDeveloper"), "JD");
+  EXPECT_EQ(screens->opened().size(), 2u);
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 
 #include <set>
 
-#include "browse/KVCategorySpecial.h"
 #include "browse/PackagesTableViewController.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSources.h"
 #include "foundation/NotificationCenter.h"
 #include "interface/PackageCell.h"
 #include "support/PackageRecordsFixture.h"
+#include "support/RecordingScreens.h"
 #include "support/UIDriver.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UINavigationController.h"
@@ -21,6 +21,7 @@
 #include "interface/KVPackageIcons.h"
 #include "support/IconFixtures.h"
 #include "support/SourceRefreshFixture.h"
+#include "support/TestRoot.h"
 #include "support/TestData.h"
 #include "uikit/UIImage.h"
 #include "uikit/UIImageView.h"
@@ -50,8 +51,8 @@ class PackageListTest : public PackageRecordsFixture {
   // A list of the kind on screen in a navigation controller.
   std::shared_ptr<PackagesTableViewController> open(const std::string& category,
                                                     std::function<void(PackagesTableViewController&)> inputs = {}) {
-    auto list = std::make_shared<PackagesTableViewController>();
-    list->setCategory(category);
+    auto list = std::make_shared<PackagesTableViewController>(screenContext(),
+                                                              KVPackageListKind::ofCategory(category));
     if (inputs) inputs(*list);
     ui.show(std::make_shared<UINavigationController>(list));
     ui.runUntilIdle();
@@ -221,19 +222,26 @@ TEST_F(PackageListTest, ATapOpensThePackagePageOrTheWebDepictionAsTheSourceAsks)
     db()->addOrUpdate(source.toObject());
   });
   add(named("native", "Native", "https://other.example/"));
-  add(named("web", "Web", "https://web.example/"));
-  auto opened = std::make_shared<std::vector<std::string>>();
-  for (const char* name : {"PackageDetailsViewController", "WebDepictionViewController"})
-    UINib::registerController(name, [opened, name] {
-      opened->push_back(name);
-      return std::make_shared<UIViewController>();
-    });
-  auto list = open(kCategorySpecial_AllPackages);
+  KVRPackage web = named("web", "Web", "https://web.example/");
+  web.setWebsite(std::string("HTTPS://web.example/web.html"));
+  add(web);
+  // A website the browser cannot load opens the native page.
+  KVRPackage odd = named("odd", "Odd", "https://web.example/");
+  odd.setWebsite(std::string("javascript:alert(1)"));
+  add(odd);
+  auto screens = RecordingScreens::onRunningRoot();
+  auto list = std::make_shared<PackagesTableViewController>(screens->context(),
+                                                            KVPackageListKind::ofCategory(kCategorySpecial_AllPackages));
+  ui.show(std::make_shared<UINavigationController>(list));
+  ui.runUntilIdle();
   ASSERT_TRUE(ui.tap("Native"));
   EXPECT_EQ(list->navigationController()->topViewController()->title(), "Native");
   ui.back();
   ASSERT_TRUE(ui.tap("Web"));
-  EXPECT_EQ(*opened, (std::vector<std::string>{"PackageDetailsViewController", "WebDepictionViewController"}));
+  ui.back();
+  ASSERT_TRUE(ui.tap("Odd"));
+  EXPECT_EQ(screens->opened(),
+            (std::vector<std::string>{"native native", "web web HTTPS://web.example/web.html", "native odd"}));
 }
 
 // The new kinds list the package list caches' groupings, one section per refresh date,
@@ -276,10 +284,8 @@ TEST_F(RealRepositoryListTest, SectionsOfRealNames) {
     ASSERT_TRUE(refresh(location)) << folder;
     ASSERT_FALSE(packagesOf(location).empty()) << folder;
 
-    auto list = std::make_shared<PackagesTableViewController>();
-    list->setCategory(kCategorySpecial_SourcePackages);
-    list->setSubcategory(std::string("All Packages"));
-    list->setSourceLocation(location);
+    auto list = std::make_shared<PackagesTableViewController>(screenContext(),
+                                                              KVPackageListKind::sourcePackages(location, location));
     list->loadViewIfNeeded();
     list->rebuildCache();
     for (const auto& key : list->sections()) {
@@ -335,10 +341,8 @@ TEST_F(RealRepositoryListTest, IconsOfARepositoryServedWithItsIconFiles) {
   UIDriver ui;
   // The source's list on screen: the rows it shows ask for their icons.
   auto listOf = [&](const std::string& location) {
-    auto list = std::make_shared<PackagesTableViewController>();
-    list->setCategory(kCategorySpecial_SourcePackages);
-    list->setSubcategory(std::string("All Packages"));
-    list->setSourceLocation(location);
+    auto list = std::make_shared<PackagesTableViewController>(screenContext(),
+                                                              KVPackageListKind::sourcePackages(location, location));
     ui.show(std::make_shared<UINavigationController>(list));
     ui.runUntilIdle();
     return list;

@@ -6,6 +6,7 @@
 #include "account/KVKeychainBindings.h"
 #include "sources/SourceViewController.h"
 #include "support/SourceRefreshFixture.h"
+#include "support/TestRoot.h"
 #include "support/UIDriver.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
@@ -18,8 +19,7 @@ namespace {
 class SourcePageTest : public SourceRefreshFixture {
  protected:
   std::shared_ptr<SourceViewController> open(std::optional<std::string> location) {
-    auto page = std::make_shared<SourceViewController>();
-    page->setSourceLocation(std::move(location));
+    auto page = std::make_shared<SourceViewController>(screenContext(), std::move(location), false);
     ui.show(std::make_shared<UINavigationController>(page));
     ui.runUntilIdle();
     return page;

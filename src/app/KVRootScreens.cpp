@@ -1,0 +1,168 @@
+#include "app/KVRootScreens.h"
+
+#include "app/KVPlaceholderViewController.h"
+#include "browse/PackagesTableViewController.h"
+#include "interface/KVApplicationActions.h"
+#include "interface/KVTabBarController.h"
+#include "operations/PackagesConfirmationViewController.h"
+#include "operations/TasksVerboseViewController.h"
+#include "operations/TasksViewController.h"
+#include "sources/SourceViewController.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UITabBarItem.h"
+
+namespace {
+// A screen that is not built yet: its name, and what it was given.
+std::shared_ptr<UIViewController> placeholder(const char* screen, std::string detail = {}) {
+  return std::make_shared<KVPlaceholderViewController>(screen, std::move(detail));
+}
+
+std::string flag(const char* name, bool on) { return on ? std::string(name) : std::string(); }
+}  // namespace
+
+KVRootScreens::KVRootScreens(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,
+                             std::shared_ptr<KVApplicationActions> actions)
+    : sources_(std::move(sources)), packages_(std::move(packages)), actions_(std::move(actions)) {}
+
+KVScreenContext KVRootScreens::context() { return {sources_, packages_, actions_, shared_from_this()}; }
+
+std::shared_ptr<KVTabBarController> KVRootScreens::tabBar() {
+  auto tabs = std::make_shared<KVTabBarController>(shared_from_this());
+  std::vector<std::shared_ptr<UIViewController>> screens;
+  for (KVTab each : {KVTab::Featured, KVTab::Categories, KVTab::Changes, KVTab::Manage, KVTab::Search}) {
+    auto screen = tab(each);
+    auto navigation = std::make_shared<UINavigationController>(screen);
+    navigation->tabBarItem()->setTitle(screen->title());
+    screens.push_back(navigation);
+  }
+  tabs->setViewControllers(screens);
+  tabBar_ = tabs;
+  return tabs;
+}
+
+void KVRootScreens::selectTab(KVTab tab) {
+  if (auto tabs = tabBar_.lock()) tabs->setSelectedIndex(static_cast<long>(tab));
+}
+
+// ---- One line per screen. Placeholders show the screen's name and what it was given.
+
+std::shared_ptr<UIViewController> KVRootScreens::nativePackagePage(const std::string& identifier,
+                                                                   KVPackagePageOptions options) {
+  return placeholder("PackageDetailsViewController", identifier + flag(" (from a link)", options.isComingFromURLScheme));
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::webDepiction(const std::string& identifier, const std::string& website,
+                                                              KVPackagePageOptions) {
+  return placeholder("WebDepictionViewController", identifier + "\n" + website);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::featuredPackage(const KVFeaturedPackagesTop&, std::shared_ptr<UIImage>) {
+  return placeholder("FeaturedPackageViewController");
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::packageList(const KVPackageListKind& kind) {
+  return std::make_shared<PackagesTableViewController>(context(), kind);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::subcategories(const std::string& category,
+                                                               std::optional<std::string> sourceLocation) {
+  return placeholder("SubcategoriesViewController", category + (sourceLocation ? "\n" + *sourceLocation : ""));
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::wishlist() { return placeholder("PackagesWishlistViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::reviews(const std::string& identifier, const std::string&) {
+  return placeholder("AllReviewsViewController", identifier);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::leaveReview(const std::string& identifier,
+                                                             std::weak_ptr<LeaveReviewDelegate>) {
+  return placeholder("LeaveReviewViewController", identifier);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::contactDeveloper(const KVContactDeveloperInputs& inputs) {
+  return placeholder("ContactDeveloperViewController", inputs.developerName);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::installedFiles(const std::string& identifier) {
+  return placeholder("InstalledFilesViewController", identifier);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::localPackage(const std::string& path) {
+  return placeholder("ImportedPackageViewController", path);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::developer(const KVDeveloperProfile&, std::shared_ptr<UIImage>, bool) {
+  return placeholder("DeveloperDetailsViewController");
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::developerPackages(const std::string& maintainer, const std::string&) {
+  return placeholder("AllDevPackagesViewController", maintainer);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::followedDevelopers() {
+  return placeholder("FollowedDevelopersViewController");
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::sourcePage(std::optional<std::string> location, bool presented) {
+  return std::make_shared<SourceViewController>(context(), std::move(location), presented);
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::repositoryDirectory() {
+  return placeholder("OnlineRepositoriesViewController");
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::searchedRepository(const KVSearchedRepo&, std::shared_ptr<UIImage>) {
+  return placeholder("SearchedRepoViewController");
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::sourceImport(bool invokedFromSettings) {
+  return placeholder("RepoTransferViewController", flag("from settings", invokedFromSettings));
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& address, const std::string& title, bool) {
+  auto screen = placeholder("WebViewViewController", address);
+  screen->setTitle(title);
+  return screen;
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::confirmation() {
+  return std::make_shared<PackagesConfirmationViewController>();
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::tasks(bool shownFromGesture) {
+  auto screen = std::make_shared<TasksViewController>();
+  screen->setShownFromGesture(shownFromGesture);
+  return screen;
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::verboseLog() { return std::make_shared<TasksVerboseViewController>(); }
+
+std::shared_ptr<UIViewController> KVRootScreens::settings() { return placeholder("SettingsPlistViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::changelog() { return placeholder("ChangelogViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::account() { return placeholder("AccountPlistViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::stores() { return placeholder("RepoStoresListController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::news() { return placeholder("NewsViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::credits() { return placeholder("CreditsViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::onboarding() { return placeholder("InitViewController"); }
+
+std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings) {
+  return placeholder("LoginViewController", flag("from settings", invokedFromSettings));
+}
+
+std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
+  switch (tab) {
+    case KVTab::Featured: return std::make_shared<KVPlaceholderViewController>("Featured");
+    case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");
+    case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
+    case KVTab::Manage: return std::make_shared<KVPlaceholderViewController>("Manage");
+    case KVTab::Search: return std::make_shared<KVPlaceholderViewController>("Search");
+  }
+  return placeholder("Unknown tab");
+}

@@ -11,3 +11,16 @@ if(QB_SANITIZE)
                       -fno-omit-frame-pointer -O1 -Wno-maybe-uninitialized)
   add_link_options(-fsanitize=${QB_SANITIZE})
 endif()
+
+# qb_without_sanitizers(TARGET): the target is built and linked without the checkers,
+# whatever QB_SANITIZE says (code loaded into programs that are not checked, or that a
+# checker's own thread would break).
+function(qb_without_sanitizers target)
+  foreach(property COMPILE_OPTIONS LINK_OPTIONS)
+    get_target_property(options ${target} ${property})
+    if(options)
+      list(FILTER options EXCLUDE REGEX "sanitize")
+      set_target_properties(${target} PROPERTIES ${property} "${options}")
+    endif()
+  endforeach()
+endfunction()

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,12 +13,23 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ChrootGuard.h"
+
 namespace launcher {
 namespace {
 // What dpkg needs as root inside the device root, and no more: giving files their owners
 // and modes (also of files it doesn't own, keeping set-id bits), reaching any folder,
 // and chrooting into the root for maintainer scripts.
 const char* const kCapabilities[] = {"CAP_CHOWN", "CAP_DAC_OVERRIDE", "CAP_FOWNER", "CAP_FSETID", "CAP_SYS_CHROOT"};
+
+// What the package tools need of the host, read-only: the programs and their libraries
+// (each top folder as the host has it, a folder or a link into /usr), and the files of
+// /etc they read: the loader's cache, users and groups (for the owners an archive names),
+// the time zone of dpkg's log, dpkg's own settings, the alternatives some programs are
+// reached through, and the release APT reads.
+const char* const kHostFolders[] = {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"};
+const char* const kHostSettings[] = {"ld.so.cache", "nsswitch.conf", "passwd",       "group",
+                                     "localtime",   "dpkg",          "alternatives", "debian_version"};
 
 std::string describe(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -115,61 +129,129 @@ std::string bubblewrapPath() {
   return "/usr/bin/bwrap";
 }
 
-std::vector<std::string> sandboxArguments(int userNamespace, const std::string& root, const std::string& command) {
+std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command) {
   std::vector<std::string> args = {
-      "--userns", std::to_string(userNamespace), "--assert-userns-disabled",
+      "--userns", std::to_string(kUserNamespaceDescriptor), "--assert-userns-disabled",
+      "--info-fd", std::to_string(kInfoDescriptor),
       "--unshare-pid", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
       "--die-with-parent", "--new-session",
-      // The order matters: later mounts go over earlier ones, and the root may lie in /tmp.
-      "--ro-bind", "/", "/",
+  };
+  // The order matters: later mounts go over earlier ones, and the root may lie in /tmp.
+  for (const char* folder : kHostFolders) {
+    struct stat st;
+    if (::lstat(folder, &st) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      char target[256];
+      ssize_t n = ::readlink(folder, target, sizeof target - 1);
+      if (n <= 0) continue;
+      args.insert(args.end(), {"--symlink", std::string(target, static_cast<size_t>(n)), folder});
+    } else if (S_ISDIR(st.st_mode)) {
+      args.insert(args.end(), {"--ro-bind", folder, folder});
+    }
+  }
+  args.insert(args.end(), {"--perms", "0755", "--dir", "/etc"});
+  for (const char* name : kHostSettings) {
+    std::string path = std::string("/etc/") + name;
+    args.insert(args.end(), {"--ro-bind-try", path, path});
+  }
+  args.insert(args.end(), {
       "--dev", "/dev",
       "--proc", "/proc",
       "--tmpfs", "/tmp",
       "--tmpfs", "/run",
+      "--perms", "0755", "--dir", "/run/quillbark",
+      "--perms", "0644", "--ro-bind-data", std::to_string(kGuardDescriptor), kChrootGuardPath,
       "--bind", root, root,
+      "--remount-ro", "/",
       "--setenv", "TMPDIR", "/tmp",
+      "--setenv", "LD_PRELOAD", kChrootGuardPath,
       "--chdir", "/",
       "--cap-drop", "ALL",
-  };
-  for (const char* capability : kCapabilities) {
-    args.push_back("--cap-add");
-    args.push_back(capability);
-  }
-  for (const char* last : {"--", "/bin/sh", "-c"}) args.push_back(last);
-  args.push_back(command);
+  });
+  for (const char* capability : kCapabilities) args.insert(args.end(), {"--cap-add", capability});
+  // bubblewrap keeps the user namespace's descriptor open into the command: the shell
+  // closes the three it was handed before the command runs.
+  args.insert(args.end(), {"--", "/bin/sh", "-c", "exec 3<&- 4<&- 5<&-; " + command});
   return args;
 }
+
+namespace {
+// A descriptor of the chroot guard's bytes, read from its start; -1 with `error` set.
+int guardImage(std::string& error) {
+  int fd = ::memfd_create("chroot-guard", MFD_CLOEXEC);
+  if (fd < 0) return error = describe("cannot hold the chroot guard"), -1;
+  size_t written = 0;
+  while (written < kChrootGuardImageSize) {
+    ssize_t n = ::write(fd, kChrootGuardImage + written, kChrootGuardImageSize - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  if (written != kChrootGuardImageSize || ::lseek(fd, 0, SEEK_SET) != 0) {
+    error = describe("cannot hold the chroot guard");
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// In the child, before bubblewrap runs: the three descriptors at their places, every
+// other one the launcher holds or inherited closed. Async-signal-safe calls only.
+bool placeDescriptors(int userNamespace, int info, int guard) {
+  const int from[] = {userNamespace, info, guard};
+  const int to[] = {kUserNamespaceDescriptor, kInfoDescriptor, kGuardDescriptor};
+  int moved[3];
+  for (int i = 0; i < 3; ++i)
+    if ((moved[i] = ::fcntl(from[i], F_DUPFD_CLOEXEC, 10)) < 0) return false;
+  for (int i = 0; i < 3; ++i)
+    if (::dup2(moved[i], to[i]) != to[i]) return false;
+  if (::syscall(SYS_close_range, kGuardDescriptor + 1, ~0u, 0) != 0) {
+    long last = ::sysconf(_SC_OPEN_MAX);  // kernels before 5.9
+    for (long fd = kGuardDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
+  }
+  return true;
+}
+}  // namespace
 
 int runSandboxed(const std::string& root, const std::string& command) {
   const std::string bwrap = bubblewrapPath();
   if (::access(bwrap.c_str(), X_OK) != 0) return noSandbox("bubblewrap is not installed at " + bwrap);
   std::string error;
+  int guard = guardImage(error);
+  if (guard < 0) return noSandbox(error);
   int userNamespace = makeUserNamespace(error);
-  if (userNamespace < 0) return noSandbox(error);
+  if (userNamespace < 0) {
+    ::close(guard);
+    return noSandbox(error);
+  }
 
   // bubblewrap writes the sandboxed process's id here once the sandbox stands; without
   // it, the sandbox failed and bubblewrap has said why.
   int info[2];
-  if (::pipe2(info, O_CLOEXEC) != 0) return noSandbox(describe("pipe"));
-  std::vector<std::string> args = sandboxArguments(userNamespace, root, command);
-  args.insert(args.begin(), {"--info-fd", std::to_string(info[1])});
+  if (::pipe2(info, O_CLOEXEC) != 0) {
+    ::close(guard);
+    ::close(userNamespace);
+    return noSandbox(describe("pipe"));
+  }
+  std::vector<std::string> args = sandboxArguments(root, command);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(bwrap.c_str()));
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
   pid_t child = ::fork();
-  if (child < 0) return noSandbox(describe("fork"));
   if (child == 0) {
-    // The two descriptors bubblewrap is given must survive the exec.
-    ::fcntl(userNamespace, F_SETFD, 0);
-    ::fcntl(info[1], F_SETFD, 0);
-    ::execv(bwrap.c_str(), argv.data());
+    if (placeDescriptors(userNamespace, info[1], guard)) ::execv(bwrap.c_str(), argv.data());
     std::fprintf(stderr, "%scannot run %s: %s\n", kNoSandboxMessage, bwrap.c_str(), std::strerror(errno));
     _exit(kNoSandboxStatus);
   }
   ::close(info[1]);
   ::close(userNamespace);
+  ::close(guard);
+  if (child < 0) {
+    ::close(info[0]);
+    return noSandbox(describe("fork"));
+  }
   std::string reported;
   char buffer[256];
   for (ssize_t n; (n = ::read(info[0], buffer, sizeof buffer)) != 0;) {

@@ -197,7 +197,7 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
       "grep CapBnd /proc/self/status; "
       "grep -c : /proc/net/dev; "  // only the loopback's line has a colon
       "kill -0 " + std::to_string(getpid()) + " 2>/dev/null && echo sees-host-process; "
-      "ls -A /run | wc -l; "
+      "ls -A /run; "
       "test -e " + hostTemporary.file("secret") + " && echo sees-host-tmp; "
       "touch " + marker.file("pwned") + " 2>/dev/null && echo wrote-host; "
       "unshare -U true 2>/dev/null && echo made-user-namespace; "
@@ -206,7 +206,51 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
       "touch " + deviceRoot().hostPath("/var/inside") + " && echo wrote-root";
   auto out = KVAPTManager::resultsForCommandAsRoot(KVAPTManager::launcherCommandLine(probe));
   ASSERT_TRUE(out);
-  EXPECT_EQ(*out, std::string("CapBnd:\t") + kSandboxCapabilities + "\n1\n0\nwrote-root\n");
+  EXPECT_EQ(*out, std::string("CapBnd:\t") + kSandboxCapabilities + "\n1\nquillbark\nwrote-root\n");
+  EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) {
+  // A static program tries what an attacker would: from a maintainer script, chrooted by
+  // dpkg in the root, and from an APT hook, which runs outside that chroot.
+  const std::string probe = Files::readText(QB_BINARY_DIR "/tests/qb_sandbox_probe").value_or("");
+  ASSERT_FALSE(probe.empty());
+  const std::string report = "/usr/libexec/sandbox-probe > ";
+  // Built where the sandbox sees them, as a local archive would be.
+  const std::string folder = debs();
+  DebBuilder builder(folder);
+  builder.build(DebPackage("com.example.prober")
+                 .program("/usr/libexec/sandbox-probe", probe)
+                 .script("postinst", "#!/bin/sh\n" + report + "/var/probe-script\n")
+                 .file("/etc/apt/apt.conf.d/99probe", "DPkg::Post-Invoke { \"" + deviceRoot().path() + report +
+                                                          deviceRoot().hostPath("/var/probe-hook") + "\"; };\n"),
+             "prober.deb");
+  // An ordinary script still does its work: copies, links, a shell of its own.
+  builder.build(DebPackage("com.example.ordinary")
+                 .file("/usr/share/ordinary/a", "a\n")
+                 .script("postinst", "#!/bin/sh\nset -e\ncd /usr/share/ordinary\nbusybox cp a b\n"
+                                     "busybox ln -s b c\nsh -c 'cat c > d'\n"),
+             "ordinary.deb");
+  // The prober as a local archive (dpkg alone), the ordinary package through APT, which
+  // then runs the prober's hook.
+  ASSERT_TRUE(KVAPTManager::installDPKG(folder + "/prober.deb", {})) << output();
+  ASSERT_TRUE(DebBuilder::writeFlatRepository(folder, {"ordinary.deb"}));
+  const std::string location = "http://127.0.0.1:9/probe/";
+  ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), location), nullptr);
+  ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), location), nullptr);
+  TempDir downloads;
+  ASSERT_TRUE(Files::copyItem(folder + "/ordinary.deb", downloads.file("archive.tmp")));
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("archive.tmp")));
+  ASSERT_TRUE(KVAPTManager::install("com.example.ordinary", {})) << output();
+
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/var/probe-script")),
+            "descriptors: 0 1 2\nchroot: refused\n/etc/shadow: unreadable\n/root: unreadable\n");
+  // A hook is in no chroot to leave; it sees the host as a script would.
+  const std::string hook = Files::readText(deviceRoot().hostPath("/var/probe-hook")).value_or("");
+  EXPECT_EQ(hook.rfind("descriptors: 0 1 2\n", 0), 0u) << hook;
+  EXPECT_NE(hook.find("/etc/shadow: unreadable\n/root: unreadable\n"), std::string::npos) << hook;
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.ordinary"), "install ok installed");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/ordinary/d")), "a\n");
   EXPECT_EQ(marker.changes(), "");
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/URL.h"
+#include "foundation/URLReplyLimits.h"
 #include "foundation/Value.h"
 
 class URLRequest {
@@ -43,10 +44,14 @@ class URLRequest {
   // False while the time-out is the default, which the session's configuration
   // then replaces with its own request time-out.
   bool hasExplicitTimeout() const { return timeoutSet_; }
-  // The most body bytes the reply may bring (0: no ceiling). A larger reply ends the
-  // transfer with NSURLErrorDataLengthExceedsMaximum as soon as it is known to be larger.
-  int64_t maximumBodyLength() const { return maximumBodyLength_; }
-  void setMaximumBodyLength(int64_t bytes) { maximumBodyLength_ = bytes > 0 ? bytes : 0; }
+  // What the reply may cost (URLReplyLimits.h); what is left at 0 the session fills in.
+  // A reply past its ceiling ends with NSURLErrorDataLengthExceedsMaximum as soon as it
+  // is known to be larger; one past its deadline or below its rate with NSURLErrorTimedOut.
+  const URLReplyLimits& replyLimits() const { return limits_; }
+  void setReplyLimits(const URLReplyLimits& limits) { limits_ = limits; }
+  // The most body bytes the reply may bring (0: the session's ceiling).
+  int64_t maximumBodyLength() const { return limits_.maximumBodyLength; }
+  void setMaximumBodyLength(int64_t bytes) { limits_.maximumBodyLength = bytes > 0 ? bytes : 0; }
   const Data& HTTPBody() const { return body_; }
   void setHTTPBody(Data body) { body_ = std::move(body); }
 
@@ -63,7 +68,7 @@ class URLRequest {
   int cachePolicy_ = UseProtocolCachePolicy;
   double timeout_ = kDefaultTimeout;
   bool timeoutSet_ = false;
-  int64_t maximumBodyLength_ = 0;
+  URLReplyLimits limits_;
   Data body_;
   std::vector<std::pair<std::string, std::string>> headers_;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/URLCache.h"
+#include "foundation/URLReplyLimits.h"
 #include "foundation/URLRequest.h"
 
 // Cookies kept for the sessions that share it, in memory only.
@@ -24,6 +25,9 @@ struct URLSessionConfiguration {
   double timeoutIntervalForRequest = 60;
   // The longest a whole transfer may take.
   double timeoutIntervalForResource = 7 * 24 * 3600;
+  // What a reply may cost where its request sets no limit of its own: every reply has a
+  // ceiling, a deadline and a minimum rate.
+  URLReplyLimits replyLimits = URLReplyKinds::kAnyReply;
   std::shared_ptr<URLCache> urlCache;          // none: nothing is cached or answered from a cache
   std::shared_ptr<URLCookieJar> cookieJar;     // none: no cookies are kept
   bool HTTPShouldSetCookies = true;

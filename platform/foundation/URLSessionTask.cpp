@@ -123,21 +123,27 @@ void URLSessionTask::start() {
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, transfer->errorBuffer);
-  static const std::string noProxy = noProxyList();
-  curl_easy_setopt(e, CURLOPT_NOPROXY, noProxy.c_str());
+  // Never destroyed: a transfer may still read it while the process exits.
+  static const std::string* noProxy = new std::string(noProxyList());
+  curl_easy_setopt(e, CURLOPT_NOPROXY, noProxy->c_str());
 
+  limits_ = request_.replyLimits().withDefaults(config.replyLimits);
   double timeout = request_.hasExplicitTimeout() ? request_.timeoutInterval() : config.timeoutIntervalForRequest;
   if (timeout > 0) {
     long ms = std::max(1L, static_cast<long>(std::ceil(timeout * 1000)));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, ms);
-    // libcurl measures the transfer speed in whole seconds, so a window of exactly the
-    // time-out can end a transfer that never idled that long; one more second keeps the
-    // idle time-out from ever firing early.
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(timeout)) + 1L);
   }
-  if (config.timeoutIntervalForResource > 0 && config.timeoutIntervalForResource < 7 * 24 * 3600)
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(config.timeoutIntervalForResource * 1000));
+  // The minimum rate is measured over the idle time-out, so a reply that sends nothing
+  // for that long ends as before, and one that dribbles ends as soon. libcurl measures
+  // the speed in whole seconds, so a window of exactly the time-out could end a transfer
+  // that never idled that long; one more second keeps it from ever firing early.
+  rateWindow_ = (timeout > 0 ? std::ceil(timeout) : 30) + 1;
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limits_.minimumBytesPerSecond));
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(rateWindow_));
+  double deadline = limits_.deadline;
+  if (config.timeoutIntervalForResource > 0) deadline = std::min(deadline, config.timeoutIntervalForResource);
+  limits_.deadline = deadline;
+  curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, std::max(1L, static_cast<long>(std::ceil(deadline * 1000))));
 
   const std::string& method = request_.HTTPMethod();
   const Data& body = request_.HTTPBody();
@@ -182,8 +188,7 @@ void URLSessionTask::start() {
   }
 
   // A reply that announces more than the ceiling is refused before its body comes.
-  if (request_.maximumBodyLength() > 0)
-    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request_.maximumBodyLength()));
+  curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.maximumBodyLength));
 
   // The task outlives its transfer: onDone holds it until the engine lets go.
   URLSessionTask* self = this;
@@ -254,9 +259,9 @@ bool URLSessionTask::onBody(const char* bytes, size_t length) {
   // An encoded body arrives decoded, so the announced length says nothing of it.
   if (contentEncoded_) expected = -1;
   expected_ = expected;
+  // The bytes arrive decoded: the ceiling counts what a compressed reply inflates to.
   int64_t total = received_ += static_cast<int64_t>(length);
-  int64_t ceiling = request_.maximumBodyLength();
-  if (ceiling > 0 && total > ceiling) {
+  if (total > limits_.maximumBodyLength) {
     tooLarge_ = true;
     return false;
   }
@@ -313,6 +318,8 @@ void URLSessionTask::onTransferDone(int code) {
     int64_t urlCode = tooLarge_ ? NSURLErrorDataLengthExceedsMaximum : URLSessionErrors::codeForCurlResult(code, osErrno);
     std::string reason = transfer_->errorBuffer[0] ? transfer_->errorBuffer : curl_easy_strerror(CURLcode(code));
     if (urlCode == NSURLErrorCancelled) reason.clear();
+    if (urlCode == NSURLErrorDataLengthExceedsMaximum) reason = limits_.ceilingReason();
+    if (urlCode == NSURLErrorTimedOut) reason = timeoutReason(reason);
     finish(Result{std::nullopt, nullptr, URLSessionErrors::make(urlCode, reason, request_), ""});
     return;
   }
@@ -330,6 +337,18 @@ void URLSessionTask::onTransferDone(int code) {
   if (download_) result.downloadPath = downloadPath_;
   else result.data = std::move(body_);
   finish(std::move(result));
+}
+
+// Which limit a time-out passed: the deadline, the minimum rate (also a reply that sent
+// nothing at all), or the connection's own time-out, which libcurl words itself.
+std::string URLSessionTask::timeoutReason(const std::string& connectionReason) const {
+  CURL* e = transfer_->easy;
+  curl_off_t total = 0, connected = 0;
+  curl_easy_getinfo(e, CURLINFO_TOTAL_TIME_T, &total);
+  curl_easy_getinfo(e, CURLINFO_CONNECT_TIME_T, &connected);
+  if (static_cast<double>(total) / 1e6 >= limits_.deadline - 0.05) return limits_.deadlineReason();
+  if (connected == 0) return connectionReason;
+  return limits_.rateReason(rateWindow_);
 }
 
 void URLSessionTask::finish(Result result) {

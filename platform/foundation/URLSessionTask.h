@@ -58,6 +58,7 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   void onTransferDone(int curlCode);
   bool onBody(const char* bytes, size_t length);
   void onHeaderLine(const std::string& line);
+  std::string timeoutReason(const std::string& connectionReason) const;
 
   std::shared_ptr<URLSession> session_;
   URLRequest request_;
@@ -81,7 +82,9 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
   FILE* file_ = nullptr;
   int status_ = 0;
   bool contentEncoded_ = false;
-  bool tooLarge_ = false;  // the body passed the request's ceiling
+  bool tooLarge_ = false;  // the body passed the reply's ceiling
+  URLReplyLimits limits_;  // the request's, completed by the session's
+  double rateWindow_ = 0;  // seconds over which the minimum rate is measured
   std::vector<std::pair<std::string, std::string>> headers_;
 };
 

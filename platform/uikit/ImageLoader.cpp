@@ -47,8 +47,10 @@ void ImageLoader::loadImage(const URL& url, std::weak_ptr<const void> owner, Com
     if (waiters.size() > 1) return;  // joins the download already running
   }
   std::weak_ptr<Shared> weakShared = shared_;
+  URLRequest request(url);
+  request.setReplyLimits(URLReplyKinds::kImage);
   session_
-      ->dataTaskWithURL(url,
+      ->dataTaskWithRequest(request,
                         [weakShared, key](std::optional<Data> data, URLResponseRef, ErrorRef error) {
                           // Decoded here, off the main thread.
                           std::shared_ptr<UIImage> image = data ? UIImage::imageWithData(*data) : nullptr;

@@ -166,6 +166,7 @@ void WebPageFollower::finish(Outcome outcome) {
 void WebPageFollower::step(const URL& url, int steps) {
   if (!url.isHTTP()) return finish({End::LeftTheWeb, url, nullptr});
   URLRequest request(url);
+  request.setReplyLimits(URLReplyKinds::kWebPage);
   if (steps >= kMaximumSteps)
     return finish({End::Failed, url,
                    URLSessionErrors::make(NSURLErrorHTTPTooManyRedirects, "The page leads on too many times", request)});

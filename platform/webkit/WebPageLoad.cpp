@@ -6,8 +6,11 @@
 std::shared_ptr<WebPageLoad> WebPageLoad::start(const URLRequest& request, std::weak_ptr<void> owner, Completion done) {
   auto load = std::make_shared<WebPageLoad>();
   std::weak_ptr<WebPageLoad> weakLoad = load;
+  URLRequest page = request;
+  // A page is read whole: it costs what a page may, unless the caller said otherwise.
+  if (!page.replyLimits().kind) page.setReplyLimits(URLReplyKinds::kWebPage);
   load->task_ = URLSession::sharedSession()->dataTaskWithRequest(
-      request, [weakLoad, owner, done = std::move(done)](std::optional<Data> body, URLResponseRef response, ErrorRef error) {
+      page, [weakLoad, owner, done = std::move(done)](std::optional<Data> body, URLResponseRef response, ErrorRef error) {
         auto result = std::make_shared<Result>(Result{std::move(body), std::move(response), std::move(error)});
         RunLoop::main().post([weakLoad, owner, done, result] {
           auto load = weakLoad.lock();

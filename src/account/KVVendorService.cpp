@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "core/KVReplyLimits.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "foundation/Log.h"
 #include "foundation/StringEncoding.h"
@@ -14,8 +15,10 @@ std::mutex gMutex;
 std::string gBaseURL = kDefaultServiceBaseURL;
 double gTimeout = kDefaultRequestTimeout;
 
+// The service's time-out and what its answers may cost.
 URLSessionConfiguration withTimeout(URLSessionConfiguration configuration) {
   configuration.timeoutIntervalForRequest = requestTimeout();
+  configuration.replyLimits = KVReplyLimits::kWebService;
   return configuration;
 }
 

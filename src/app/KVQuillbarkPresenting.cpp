@@ -53,7 +53,9 @@ std::shared_ptr<UIImage> fetchImage(const std::string& address) {
     std::optional<Data> data;
   };
   auto wait = std::make_shared<Wait>();
-  auto task = URLSession::sharedSession()->dataTaskWithURL(*url, [wait](std::optional<Data> data, URLResponseRef, ErrorRef) {
+  URLRequest request(*url);
+  request.setReplyLimits(URLReplyKinds::kImage);
+  auto task = URLSession::sharedSession()->dataTaskWithRequest(request, [wait](std::optional<Data> data, URLResponseRef, ErrorRef) {
     std::lock_guard<std::mutex> lock(wait->mutex);
     wait->data = std::move(data);
     wait->finished = true;

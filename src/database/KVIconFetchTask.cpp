@@ -53,7 +53,7 @@ bool KVIconFetchTask::checkNetwork() {
 void KVIconFetchTask::downloadIcon(const URL& url, std::function<void(const Data& bytes)> received) {
   URLRequest request = NSURLRequestKorvaleExtensions::requestWithURL(url);
   request.setTimeoutInterval(KVIconProvider::kRequestTimeout);
-  request.setMaximumBodyLength(KVIconProvider::kMaximumIconBytes);
+  request.setReplyLimits(KVReplyLimits::kIcon);
   std::string folder = Files::appendingPathComponent(DeviceRoot::devicePath(DeviceRoot::kApplicationSupport), "Downloads");
   tempFileName_ = Files::appendingPathComponent(folder, fileNameFor(taskID()));
   auto self = std::static_pointer_cast<KVIconFetchTask>(shared_from_this());

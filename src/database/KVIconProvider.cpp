@@ -353,7 +353,7 @@ void KVIconProvider::enqueuePackageDownload(const URL& url, const std::string& i
   // Checked again here: two screens may have asked before the first download was queued.
   if (iconWithIdentifierIsQueued(url.absoluteString())) return;
   URLRequest request(url);
-  request.setMaximumBodyLength(kMaximumIconBytes);
+  request.setReplyLimits(KVReplyLimits::kIcon);
   Value object = Value::dict({{"identifier", Value(identifier)}, {"url", Value(url.absoluteString())}});
   iconFetchQueue().addOperation(KVDataTaskOperation::initWithSession(
       iconFetchSession(), request, object,
@@ -436,7 +436,7 @@ void KVIconProvider::removeSourceIconWithLocation(const std::string& location) {
 void KVIconProvider::enqueueSourceDownload(const URL& url, const std::string& location) {
   if (iconWithIdentifierIsQueued(url.absoluteString())) return;
   URLRequest request(url);
-  request.setMaximumBodyLength(kMaximumIconBytes);
+  request.setReplyLimits(KVReplyLimits::kIcon);
   Value object = Value::dict({{"location", Value(location)}, {"url", Value(url.absoluteString())}});
   iconFetchQueue().addOperation(KVDataTaskOperation::initWithSession(
       iconFetchSession(), request, object,

@@ -20,6 +20,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "core/KVReplyLimits.h"
 #include "foundation/URL.h"
 #include "foundation/Value.h"
 
@@ -40,7 +41,7 @@ class KVIconProvider {
   // a store's placeholder: the category icon is shown and nothing is downloaded.
   static constexpr const char* kUseDefaultCategoriesMarker = "(USE_DEFAULT_CATEGORIES)";
   // The most bytes an icon may have, downloaded or copied from a local file.
-  static constexpr int64_t kMaximumIconBytes = int64_t(4) << 20;
+  static constexpr int64_t kMaximumIconBytes = KVReplyLimits::kIcon.maximumBodyLength;
   static constexpr int kMaximumConcurrentDownloads = 5;
   static constexpr double kRequestTimeout = 10;
 

@@ -123,7 +123,7 @@ KVPersistentImageCache::Image KVPersistentImageCache::imageForKey(const std::str
 
 void KVPersistentImageCache::download(const std::string& key, std::function<void(Image)> completion) {
   URLRequest request(URL::fromString(key));
-  request.setMaximumBodyLength(KVIconProvider::kMaximumIconBytes);
+  request.setReplyLimits(KVReplyLimits::kIcon);
   std::weak_ptr<KVPersistentImageCache> weak = shared_from_this();
   queue_->addOperation(KVDataTaskOperation::initWithSession(
       session_, request,

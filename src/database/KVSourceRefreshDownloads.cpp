@@ -11,6 +11,7 @@
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
+#include "core/KVReplyLimits.h"
 #include "core/NSDataCompression.h"
 #include "core/NSURLRequestKorvaleExtensions.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
@@ -117,6 +118,7 @@ void KVSourceRefresh::startDownloadingReleaseFile() {
   auto layout = KVRepositoryRules::layoutForLocation(location);
   URLRequest request = NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(layout.releaseURL, "GET", 10,
                                                                                  releaseLastModified_);
+  request.setReplyLimits(KVReplyLimits::kReleaseFile);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     locationToCheck_ = layout.packagesBase;
@@ -232,8 +234,10 @@ std::optional<URLRequest> KVSourceRefresh::nextRequestToTryAfterExtention(const 
       base = locationToCheck_;
     }
     while (!base.empty() && base.back() == '/') base.pop_back();
-    return NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(base + "/" + candidate.name, "GET", 30,
-                                                                     packagesLastModified_);
+    URLRequest request = NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(base + "/" + candidate.name,
+                                                                                   "GET", 30, packagesLastModified_);
+    request.setReplyLimits(KVReplyLimits::kPackagesIndex);
+    return request;
   }
   return std::nullopt;
 }

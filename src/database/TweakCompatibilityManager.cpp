@@ -1,6 +1,7 @@
 #include "database/TweakCompatibilityManager.h"
 
 #include "core/KVPlatform.h"
+#include "core/KVReplyLimits.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "foundation/Date.h"
 #include "foundation/Files.h"
@@ -100,6 +101,7 @@ void TweakCompatibilityManager::_updateList(std::function<void(bool loaded)> don
   std::string address = serviceBaseURL() + "/tweakCompatible/json/iOS/" +
                         URL::percentEncode(KVPlatform::firmwareVersion(), ".") + ".json";
   URLRequest request(URL::fromString(address), URLRequest::ReloadIgnoringLocalCacheData, 60);
+  request.setReplyLimits(KVReplyLimits::kWebService);
   auto session = URLSession::sessionWithConfiguration(NSURLSessionConfigurationNoCache::noCacheConfigureation());
   session
       ->dataTaskWithRequest(request,

@@ -7,6 +7,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
 #include "core/KVQueueStateNotification.h"
+#include "core/KVReplyLimits.h"
 #include "core/NSURLRequestKorvaleExtensions.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "database/KVRSource.h"
@@ -57,6 +58,7 @@ ErrorRef paymentError(const std::string& message) { return makeError(KVErrorDoma
 // A request of the payment service as the download sends it: a bare POST with a JSON body.
 URLRequest paymentRequest(const std::string& address, const Value& members) {
   URLRequest request(URL::fromString(address));
+  request.setReplyLimits(KVReplyLimits::kPaymentService);
   request.setHTTPMethod("POST");
   request.setValue("application/json", "Accept");
   request.setValue("application/json", "Content-Type");
@@ -159,8 +161,9 @@ void KVPackageDownloadTask::startTransfer(const std::string& address, double tim
   configuration.timeoutIntervalForRequest = timeout;
   auto session = URLSession::sessionWithConfiguration(configuration, std::make_shared<TransferDelegate>(self()),
                                                       downloadsQueue());
-  auto transfer = session->downloadTaskWithRequest(
-      NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(address, "GET", static_cast<int64_t>(timeout)));
+  URLRequest request = NSURLRequestKorvaleExtensions::QuillbarkRequestWithString(address, "GET", static_cast<int64_t>(timeout));
+  request.setReplyLimits(KVReplyLimits::kPackageArchive);
+  auto transfer = session->downloadTaskWithRequest(request);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     session_ = session;

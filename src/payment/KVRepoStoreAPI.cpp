@@ -3,6 +3,7 @@
 #include "account/KVKeychainBindings.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPlatform.h"
+#include "core/KVReplyLimits.h"
 #include "core/KVServiceCall.h"
 #include "core/NSURLSessionConfigurationNoCache.h"
 #include "foundation/BlockHelpers.h"
@@ -20,8 +21,9 @@ using Acceptance = KVServiceCall::Acceptance;
 
 // Sends one request on a session of its own; the reply comes on that session's queue.
 void send(const URLRequest& request, const Acceptance& acceptance, KVServiceCall::Handler handler) {
-  KVServiceCall::send(request, NSURLSessionConfigurationNoCache::noCacheConfigureation(), acceptance,
-                      std::move(handler));
+  URLSessionConfiguration configuration = NSURLSessionConfigurationNoCache::noCacheConfigureation();
+  configuration.replyLimits = KVReplyLimits::kPaymentService;
+  KVServiceCall::send(request, configuration, acceptance, std::move(handler));
 }
 
 // A failed check before any request: code 0, logged, completion at once.
@@ -194,6 +196,7 @@ void KVRepoStoreAPI::endpointForSourceLocation(const std::string& location,
   if (location.empty()) return failCheck(completion, response, "Endpoint request failed, missing source location");
   // A plain GET: no factory headers.
   URLRequest request(URL::fromString(joinAddress(location, "payment_endpoint")));
+  request.setReplyLimits(KVReplyLimits::kPaymentEndpoint);
   Acceptance acceptance;
   acceptance.statusMessage = "Endpoint request failed, communication with the server failed (%ld)";
   send(request, acceptance, [location, response, completion](Expected<KVServiceReply> reply) {

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <future>
 #include <mutex>
 #include <thread>
 
 #include "foundation/Files.h"
 #include "foundation/URLSession.h"
 #include "foundation/URLSessionErrors.h"
+#include "support/InflatingBody.h"
 #include "support/TestHttpServer.h"
 
 namespace {
@@ -296,4 +298,68 @@ TEST(URLSessionData, ABodyBeyondTheRequestsCeilingEndsTheTransferWithAnError) {
   ASSERT_TRUE(fits.wait());
   EXPECT_EQ(fits.error, nullptr);
   EXPECT_EQ(fits.body().size(), 1000u) << "a body of exactly the ceiling is whole";
+}
+
+// Every reply stops at a ceiling, counted as the body arrives decoded: 64 KB of gzip on
+// the wire that inflates to 64 MiB stops at 2 MiB, however the task keeps it.
+TEST(URLSessionLimits, AReplyStopsAtItsCeilingCountedDecodedAndTheSessionGivesEveryRequestOne) {
+  TestHttpServer server;
+  TestHttpResponse inflating;
+  inflating.body = gzipOfZeros(size_t(64) << 20);
+  inflating.contentType = "application/octet-stream";
+  inflating.headers = {{"Content-Encoding", "gzip"}};
+  server.respond("/inflating", inflating);
+  URLSessionConfiguration configuration = URLSessionConfiguration::ephemeralSessionConfiguration();
+  configuration.replyLimits.maximumBodyLength = 2 << 20;
+  auto session = URLSession::sessionWithConfiguration(configuration);
+
+  Reply unnamed;  // a request that names no limit has the session's
+  session->dataTaskWithURL(url(server, "/inflating"), unnamed.completion(session))->resume();
+  ASSERT_TRUE(unnamed.wait());
+  ASSERT_TRUE(unnamed.error);
+  EXPECT_EQ(unnamed.error->code, NSURLErrorDataLengthExceedsMaximum);
+  EXPECT_EQ(unnamed.error->localizedFailureReason(), "The reply is larger than 2 MiB, the most a reply may bring.");
+
+  URLRequest named(url(server, "/inflating"));
+  named.setReplyLimits({"an index", 1 << 20});
+  std::promise<ErrorRef> downloaded;
+  session->downloadTaskWithRequest(named, [&](std::optional<URL>, URLResponseRef, ErrorRef error) {
+    downloaded.set_value(error);
+  })->resume();
+  auto future = downloaded.get_future();
+  ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  ErrorRef error = future.get();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code, NSURLErrorDataLengthExceedsMaximum);
+  EXPECT_EQ(error->localizedFailureReason(), "The reply is larger than 1 MiB, the most an index may bring.");
+}
+
+// A server can't hold a request open: one that dribbles ends at the minimum rate, one that
+// sends steadily but without end at the deadline.
+TEST(URLSessionLimits, ADribblingReplyEndsAtTheMinimumRateAndAnEndlessOneAtTheDeadline) {
+  TestHttpServer server;
+  TestHttpResponse dribble = TestHttpResponse::text(std::string(100, 'x'));
+  dribble.trickle = std::chrono::milliseconds(500);  // two bytes a second
+  server.respond("/dribble", dribble);
+  TestHttpResponse endless = TestHttpResponse::text(std::string(100000, 'y'));
+  endless.trickle = std::chrono::milliseconds(2);  // some 500 bytes a second, for minutes
+  server.respond("/endless", endless);
+  auto session = ephemeralSession();
+
+  auto started = std::chrono::steady_clock::now();
+  Reply dribbled, ended;
+  session->dataTaskWithRequest(URLRequest(url(server, "/dribble"), URLRequest::ReloadIgnoringLocalCacheData, 1),
+                               dribbled.completion(session))->resume();
+  URLRequest steady(url(server, "/endless"), URLRequest::ReloadIgnoringLocalCacheData, 1);
+  steady.setReplyLimits({"a feed", 0, 2});
+  session->dataTaskWithRequest(steady, ended.completion(session))->resume();
+  ASSERT_TRUE(dribbled.wait());
+  ASSERT_TRUE(ended.wait());
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ASSERT_TRUE(dribbled.error);
+  EXPECT_EQ(dribbled.error->code, NSURLErrorTimedOut);
+  EXPECT_EQ(dribbled.error->localizedFailureReason(), "The reply came slower than 100 bytes a second for 2 s.");
+  ASSERT_TRUE(ended.error);
+  EXPECT_EQ(ended.error->code, NSURLErrorTimedOut);
+  EXPECT_EQ(ended.error->localizedFailureReason(), "The reply took longer than 2 s, the longest a feed may take.");
 }

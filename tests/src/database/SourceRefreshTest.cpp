@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <set>
 
+#include "core/KVReplyLimits.h"
 #include "database/KVSourceRefresh.h"
 #include "foundation/NotificationCenter.h"
+#include "support/InflatingBody.h"
 #include "support/Latch.h"
+#include "support/PeakMemory.h"
 #include "support/SourceRefreshFixture.h"
 
 namespace {
@@ -236,6 +239,48 @@ TEST_F(SourceRefresh, TheEndWaitsForTheSlowPaymentEndpoint) {
   ASSERT_TRUE(waitForPipeline());
   EXPECT_EQ(source(location)->hasErrors(), true);
   EXPECT_EQ(source(location)->Description(), "The server responded with invalid data.");
+  EXPECT_EQ(source(location)->hasEndpoint(), false);
+}
+
+// A Release sent with a gzip transfer encoding inflates as it comes: 300 MB of zeros in
+// 300 KB stop at a Release file's ceiling, and the refresh ends through its failure exit,
+// having held no more than that.
+TEST_F(SourceRefresh, AReleaseThatInflatesPastItsCeilingFailsWithoutBeingHeld) {
+  if (!testsupport::kPeakMemoryIsMeasurable) GTEST_SKIP() << "the thread checker's memory hides the refresh's";
+  std::string location = serveIndex("repo", kIndex);
+  TestHttpResponse inflating;
+  inflating.body = gzipOfZeros(size_t(300) << 20);
+  inflating.contentType = "application/octet-stream";
+  inflating.headers = {{"Content-Encoding", "gzip"}};
+  server.respond("/repo/Release", inflating);
+  addSourceRecord(location);
+  bool ended = false;
+  size_t peak = testsupport::peakMemoryGrowth([&] { ended = refresh(location); });
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(source(location)->hasErrors(), true);
+  EXPECT_EQ(source(location)->Description(), "The reply is larger than 4 MiB, the most a Release file may bring.");
+  EXPECT_TRUE(packagesOf(location).empty());
+  // The pipeline's threads, the database and, under the address checker, its shadow.
+  EXPECT_LE(peak, size_t(KVReplyLimits::kReleaseFile.maximumBodyLength) + (32u << 20))
+      << (peak >> 20) << " MiB at once";
+}
+
+// A repository that sends its Release and its payment endpoint two bytes a second holds
+// the refresh no longer than the Release's time-out: the refresh ends, the failure shown.
+TEST_F(SourceRefresh, ADribblingRepositoryCannotHoldTheRefreshOpen) {
+  std::string location = serveIndex("repo", kIndex);
+  TestHttpResponse release = TestHttpResponse::text("Origin: Slow\nLabel: Slow\nDescription: " + std::string(200, 's'));
+  release.trickle = std::chrono::milliseconds(500);
+  server.respond("/repo/Release", release);
+  TestHttpResponse endpoint = TestHttpResponse::text("https://pay.example/api/\n");
+  endpoint.trickle = std::chrono::milliseconds(500);
+  server.respond("/repo/payment_endpoint", endpoint);
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(refresh(location));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_EQ(source(location)->hasErrors(), true);
+  EXPECT_EQ(source(location)->Description(),
+            "Refresh failed, connection timeout. The repository may be down or improperly configured.");
   EXPECT_EQ(source(location)->hasEndpoint(), false);
 }
 

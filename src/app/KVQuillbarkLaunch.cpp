@@ -68,7 +68,7 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   generateAppSupportIfNeeded();
   if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded())
     KVLog("The APT tree could not be made: %s", error->localizedDescription().c_str());
-  KVAPTManager::cleanUpArchivesIfNeeded();
+  KVAPTManager::cleanUpArchivesAtLaunch();
 
   bool shouldRefresh = false;
   KVDatabaseMigrationUtilityLaunch::migrateDatabaseAtLaunch(window ? window->rootViewController() : nullptr,

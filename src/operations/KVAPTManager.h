@@ -44,6 +44,23 @@ struct KVAPTCommandResult {
   bool succeeded() const { return ran && status == 0; }
 };
 
+// A package an install or removal left half way: dpkg marked it to be reinstalled, or its
+// files are half in place. dpkg neither configures nor uses it until it is reinstalled
+// or removed, and refuses every later run beside it.
+struct KVHalfInstalledPackage {
+  std::string identifier;
+  std::string version;  // the version being installed
+  std::string architecture;
+  bool removing = false;  // a removal was cut off
+};
+
+// What the start-up repair did with the half-installed packages.
+struct KVRepairOutcome {
+  std::vector<std::string> reinstalled;  // from their downloaded archives
+  std::vector<std::string> removed;      // nothing to reinstall them from
+  std::vector<std::string> unrepaired;   // still half-installed: the user was told
+};
+
 // One available version of a package and the source line that offers it.
 struct KVAPTVersionSource {
   std::string version;
@@ -118,6 +135,8 @@ class KVAPTManager {
   static std::string launcherCommandLine(const std::string& innerCommand);
   static std::string configurationArgument();  // CFG: the configuration path as one shell word
   static std::string fixPartiallyInstalledCommand();
+  // dpkg's removal of a half-installed package (nothing for a name outside Debian's rules).
+  static std::optional<std::string> removeHalfInstalledCommand(const std::string& identifier);
   static std::optional<std::string> dryRunCommand(const std::string& queue);
   // `verb` is "install", "remove" or "upgrade".
   static std::optional<std::string> aptGetCommand(const std::string& verb, const std::string& queue,
@@ -139,7 +158,17 @@ class KVAPTManager {
   static bool systemVersionAllowsDowngrades(const std::string& systemVersion);
 
   // --- Operations (blocking: the caller's thread waits for the command) ---
-  static void fixPartiallyInstalledPackages();
+  // The start-up repair. A half-installed package is reinstalled from its downloaded
+  // archive when APT's cache still holds it, else removed; then what was left unconfigured
+  // is configured. Each step is logged; packages it could not bring back are named on
+  // an alert card.
+  static KVRepairOutcome fixPartiallyInstalledPackages();
+  // The packages dpkg left half-installed, from its status and the journal of changes a
+  // run cut off leaves beside it.
+  static std::vector<KVHalfInstalledPackage> halfInstalledPackages();
+  // Start-up's clearing of the archives, which waits for the repair while a half-installed
+  // package may be reinstalled from one (the repair removes those it used).
+  static void cleanUpArchivesAtLaunch();
   static bool install(const std::string& queue, UpdateBlock update);
   // The same with the run's own outcome: whether it ran, was refused, its output.
   static KVAPTCommandResult installQueue(const std::string& queue, UpdateBlock update);

@@ -158,11 +158,6 @@ KVAPTCommandResult KVAPTManager::refusedCommand(const std::string& reason, const
   return result;
 }
 
-void KVAPTManager::fixPartiallyInstalledPackages() {
-  runCommandAsRoot(fixPartiallyInstalledCommand(), {},
-                   [] { KVLog("Fix unconfigured packages\n\t%s", output().value_or(std::string()).c_str()); });
-}
-
 bool KVAPTManager::install(const std::string& queue, UpdateBlock update) {
   return installQueue(queue, std::move(update)).succeeded();
 }

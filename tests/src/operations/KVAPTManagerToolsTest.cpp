@@ -4,14 +4,18 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <sstream>
 
 #include "foundation/Files.h"
+#include "foundation/RunLoop.h"
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TestHttpServer.h"
+#include "support/TestRoot.h"
 
 namespace {
 bool contains(const std::vector<std::string>& list, const std::string& item) {
@@ -181,6 +185,65 @@ TEST_F(APTTools, FixPartiallyInstalledPackagesLeavesAMissingDependencyAlone) {
   EXPECT_NE(KVAPTManager::output().value_or("").find("dependency problems"), std::string::npos);
   EXPECT_EQ(deviceRoot().packageStatus("com.example.needy"), "install ok unpacked");
   EXPECT_NE(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+namespace {
+// As a run cut off half way leaves them (a lost battery, a killed process tree): dpkg's
+// record of each package named says it must be reinstalled, at `version` when given.
+void markHalfInstalled(const std::string& statusPath, const std::map<std::string, std::string>& packages) {
+  std::istringstream in(Files::readText(statusPath).value_or(""));
+  std::string out, current;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("Package: ", 0) == 0) current = line.substr(9);
+    auto marked = packages.find(current);
+    if (marked != packages.end() && line.rfind("Status: ", 0) == 0) line = "Status: install reinstreq half-installed";
+    if (marked != packages.end() && !marked->second.empty() && line.rfind("Version: ", 0) == 0)
+      line = "Version: " + marked->second;
+    out += line + "\n";
+  }
+  ASSERT_TRUE(Files::writeAtomically(statusPath, out));
+}
+}  // namespace
+
+// Beside a half-installed package APT refuses every install. The start-up repair
+// reinstalls one whose archive APT's cache still holds, removes one it has nothing to
+// reinstall from, and names on a card one it could not bring back.
+TEST_F(APTTools, TheStartUpRepairBringsHalfInstalledPackagesBack) {
+  TestRoot testRoot;
+  TestHttpServer server;
+  addRepository(server);
+  installLocally(DebPackage("com.example.cached").file("/usr/share/cached/text", "1\n"));
+  installLocally(DebPackage("com.example.gone").file("/usr/share/gone/text", "gone\n"));
+  installLocally(DebPackage("com.example.stuck").script("postrm", "#!/bin/sh\nexit 1\n"));
+  TempDir downloads;
+  std::string cached = DebBuilder(downloads.path())
+                           .build(DebPackage("com.example.cached", "2.0").file("/usr/share/cached/text", "2\n"), "c.tmp");
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(cached));
+  markHalfInstalled(deviceRoot().hostPath("/var/lib/dpkg/status"),
+                    {{"com.example.cached", "2.0"}, {"com.example.gone", ""}, {"com.example.stuck", ""}});
+  ASSERT_TRUE(Files::copyItem(repo.file("lib-1.deb"), downloads.file("l.tmp")));
+  ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("l.tmp")));
+  EXPECT_FALSE(KVAPTManager::install("com.example.lib", {}));
+
+  KVRepairOutcome outcome = KVAPTManager::fixPartiallyInstalledPackages();
+  EXPECT_EQ(outcome.reinstalled, std::vector<std::string>{"com.example.cached"});
+  EXPECT_EQ(outcome.removed, std::vector<std::string>{"com.example.gone"});
+  EXPECT_EQ(outcome.unrepaired, std::vector<std::string>{"com.example.stuck"});
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.cached"), "install ok installed");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/cached/text")), "2\n");
+  EXPECT_FALSE(Files::exists(deviceRoot().hostPath("/usr/share/gone/text")));
+  RunLoop::main().runUntilIdle();
+  ASSERT_EQ(testRoot.cards().size(), 1u);
+  EXPECT_EQ(testRoot.cards()[0].title, "Half-Installed Packages");
+  EXPECT_NE(testRoot.cards()[0].message.find("com.example.stuck"), std::string::npos) << testRoot.cards()[0].message;
+
+  // Once its script lets it go, the next start removes it and APT installs again.
+  ASSERT_TRUE(Files::writeAtomically(deviceRoot().hostPath("/var/lib/dpkg/info/com.example.stuck.postrm"),
+                                     std::string("#!/bin/sh\nexit 0\n")));
+  EXPECT_EQ(KVAPTManager::fixPartiallyInstalledPackages().removed, std::vector<std::string>{"com.example.stuck"});
+  EXPECT_TRUE(KVAPTManager::halfInstalledPackages().empty());
+  EXPECT_TRUE(KVAPTManager::install("com.example.lib", {})) << KVAPTManager::output().value_or("");
   EXPECT_EQ(server.requestCount(), 0u);
 }
 

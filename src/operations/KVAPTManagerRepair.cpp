@@ -1,0 +1,128 @@
+// The start-up repair: what an install or removal cut off half way (a killed process
+// tree, a lost battery) left behind, brought back before the next one, which dpkg would
+// otherwise refuse for good.
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "core/DebianNames.h"
+#include "core/KVConnections.h"
+#include "core/ShellCommand.h"
+#include "database/KVParsingUtility.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
+#include "foundation/Log.h"
+#include "operations/KVAPTManager.h"
+#include "system/DeviceFiles.h"
+#include "system/DeviceRoot.h"
+
+namespace {
+struct Record {
+  std::string version, architecture, status;
+};
+
+// The packages as dpkg itself would read them now: its status file and, over it, the
+// journal of the changes made since the file was last written, which a run cut off
+// leaves behind (one numbered file a change, applied in order).
+std::map<std::string, Record> dpkgRecords() {
+  std::map<std::string, Record> records;
+  auto read = [&records](const std::string& path) {
+    KVParsingUtility::enumeratePackagesOfFileAtPath(path, [&records](KVStanza& stanza) {
+      std::string identifier = stanza.value("Package");
+      if (!identifier.empty())
+        records[identifier] = {stanza.value("Version"), stanza.value("Architecture"), stanza.value("Status")};
+    });
+  };
+  read(DeviceRoot::devicePath("/var/lib/dpkg/status"));
+  const std::string journal = DeviceRoot::devicePath("/var/lib/dpkg/updates");
+  std::vector<std::string> changes;
+  for (const auto& name : Files::contentsOfDirectory(journal))
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      changes.push_back(name);
+  std::sort(changes.begin(), changes.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  for (const auto& name : changes) read(journal + "/" + name);
+  return records;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+void tellTheUser(const std::vector<std::string>& unrepaired) {
+  if (unrepaired.empty() || !KVConnections::installed()) return;
+  KVAlertCard card{NSLocalizedString("Half-Installed Packages"),
+                   NSLocalizedFormat("An install or removal was cut off, and these packages could not be brought "
+                                     "back: %@. Install or remove them again.",
+                                     {joined(unrepaired)}),
+                   NSLocalizedString("OK"), "", nullptr};
+  auto present = KVConnections::current("KVAPTManager")->environment.presentAlertCard;
+  performOnMainThread([present, card = std::move(card)]() mutable { present(std::move(card)); });
+}
+}  // namespace
+
+std::vector<KVHalfInstalledPackage> KVAPTManager::halfInstalledPackages() {
+  std::vector<KVHalfInstalledPackage> found;
+  for (const auto& [identifier, record] : dpkgRecords()) {
+    // "want flag state": a package dpkg must reinstall, or whose files are half in place.
+    std::istringstream words(record.status);
+    std::string want, flag, state;
+    words >> want >> flag >> state;
+    if (flag != "reinstreq" && state != "half-installed") continue;
+    found.push_back({identifier, record.version, record.architecture, want == "deinstall" || want == "purge"});
+  }
+  return found;
+}
+
+std::optional<std::string> KVAPTManager::removeHalfInstalledCommand(const std::string& identifier) {
+  if (!DebianNames::isPackageName(identifier)) return std::nullopt;
+  return launcherCommandLine("dpkg --remove --force-remove-reinstreq -- " + ShellCommand::word(identifier));
+}
+
+void KVAPTManager::cleanUpArchivesAtLaunch() {
+  if (halfInstalledPackages().empty()) return cleanUpArchivesIfNeeded();
+  KVLog("Keeping the downloaded archives: the repair of half-installed packages reinstalls from them");
+}
+
+KVRepairOutcome KVAPTManager::fixPartiallyInstalledPackages() {
+  KVRepairOutcome outcome;
+  for (const auto& package : halfInstalledPackages()) {
+    auto name = DebianNames::archiveFileName(package.identifier, package.version, package.architecture);
+    std::string archive = name ? archivesPath() + "/" + *name : std::string();
+    const char* id = package.identifier.c_str();
+    if (!package.removing && !archive.empty() && Files::exists(archive)) {
+      KVAPTCommandResult reinstall = commandResultForCommandAsRoot(installDPKGCommand(archive));
+      if (reinstall.succeeded()) {
+        KVLog("Reinstalled the half-installed %s %s from its downloaded archive", id, package.version.c_str());
+        DeviceFiles::removeItem(archive);
+        outcome.reinstalled.push_back(package.identifier);
+      } else {
+        KVLog("Could not reinstall the half-installed %s from its downloaded archive:\n\t%s", id,
+              reinstall.output.c_str());
+      }
+      continue;
+    }
+    // A removal cut off, or nothing to reinstall from: it goes, as dpkg allows for a
+    // package in this state.
+    auto command = removeHalfInstalledCommand(package.identifier);
+    KVAPTCommandResult removal = command ? commandResultForCommandAsRoot(*command) : KVAPTCommandResult{};
+    if (removal.succeeded()) {
+      if (package.removing) KVLog("Finished removing %s, which was cut off half way", id);
+      else KVLog("Removed the half-installed %s %s: there was no archive to reinstall it from", id, package.version.c_str());
+      outcome.removed.push_back(package.identifier);
+    } else {
+      KVLog("Could not remove the half-installed %s:\n\t%s", id, removal.output.c_str());
+    }
+  }
+  runCommandAsRoot(fixPartiallyInstalledCommand(), {},
+                   [] { KVLog("Fix unconfigured packages\n\t%s", output().value_or(std::string()).c_str()); });
+  for (const auto& package : halfInstalledPackages()) outcome.unrepaired.push_back(package.identifier);
+  if (!outcome.unrepaired.empty())
+    KVLog("Could not repair the half-installed packages %s", joined(outcome.unrepaired).c_str());
+  tellTheUser(outcome.unrepaired);
+  return outcome;
+}

@@ -79,7 +79,7 @@ void KVQuillbark::registerToSendNotifications() {
       UNAuthorizationOptionAlert | UNAuthorizationOptionSound | UNAuthorizationOptionBadge,
       [](bool granted, ErrorRef error) {
         if (error) KVLog("Error: Notifications permission failed %s", error->localizedDescription().c_str());
-        else KVLog(granted ? "Notifications pemission was granted." : "Notifications pemission was denied.");
+        else KVLog(granted ? "Notifications permission was granted." : "Notifications permission was denied.");
       });
 }
 

@@ -35,6 +35,9 @@ void KVTabBarController::viewDidLoad() {
 }
 
 void KVTabBarController::observeQueue() {
+  // Loaded before the launch opens the database, the card has nothing to count yet: the
+  // launch asks again once it is open.
+  if (store::Database::defaultConfiguration().path.empty()) return;
   queuedPackages_ = KVRPackage::objectsWhere("isInTheQueue = 1");
   std::weak_ptr<bool> alive = alive_;
   notification_ = queuedPackages_.observe([this, alive](const store::TypedResults<KVRPackage>& results,

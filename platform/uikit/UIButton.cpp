@@ -106,7 +106,8 @@ std::string UIButton::screenLabel() const {
   if (title.empty()) title = accessibilityLabel();
   if (title.empty() && currentImage()) title = currentImage()->name();
   if (title.empty()) title = "button";
-  return "[" + UIScreenTextFormat::oneLine(title, 60) + "]" + (isEnabled() ? "" : " (disabled)") +
+  std::string disabled = accessibilityValue().empty() ? " (disabled)" : " (disabled: " + UIScreenTextFormat::oneLine(accessibilityValue(), 80) + ")";
+  return "[" + UIScreenTextFormat::oneLine(title, 60) + "]" + (isEnabled() ? "" : disabled) +
          (isSelected() ? " (selected)" : "");
 }
 

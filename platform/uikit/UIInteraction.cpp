@@ -57,7 +57,9 @@ UIInteractionResult touch(UIView* view, double seconds) {
       if (r->isEnabled()) recognizers.push_back(r.get());
     if (control) break;
   }
-  if (control && !control->isEnabled()) return UIInteractionResult::failure("it is disabled");
+  if (control && !control->isEnabled())
+    return UIInteractionResult::failure(control->accessibilityValue().empty() ? "it is disabled"
+                                                                             : "it is disabled: " + control->accessibilityValue());
   UITouchSet touches{UITouch{view, view->center(), Clock::now(), 1, 0, 0}};
   for (auto* r : recognizers) r->touchesBegan(touches);
   if (control) {

@@ -103,6 +103,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   void setAccessibilityIdentifier(std::string identifier) { accessibilityIdentifier_ = std::move(identifier); }
   const std::string& accessibilityLabel() const { return accessibilityLabel_; }
   void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
+  // What a control's state is now, read after its label ("waiting for ..." on a dimmed
+  // button); the screen text shows it beside "(disabled)".
+  const std::string& accessibilityValue() const { return accessibilityValue_; }
+  void setAccessibilityValue(std::string value) { accessibilityValue_ = std::move(value); }
   UIUserInterfaceStyle overrideUserInterfaceStyle() const { return overrideStyle_; }
   virtual void setOverrideUserInterfaceStyle(UIUserInterfaceStyle style) { UI_MAIN_THREAD_ONLY(); overrideStyle_ = style; }
   // The traits of the view: the nearest style override up the views and their
@@ -224,6 +228,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   CALayer layer_;
   std::string accessibilityIdentifier_;
   std::string accessibilityLabel_;
+  std::string accessibilityValue_;
   UIUserInterfaceStyle overrideStyle_ = UIUserInterfaceStyleUnspecified;
   UIView* superview_ = nullptr;
   std::vector<std::shared_ptr<UIView>> subviews_;

@@ -153,6 +153,10 @@ void PackagesConfirmationViewController::setButtonTitle(const std::string& title
   confirmBtn_->setEnabled(enabled);
   confirmBtn_->setAlpha(enabled ? 1.0 : 0.5);
   confirmBtn_->setTitle(title);
+  // What a dimmed Confirm waits for, said to whoever reads the screen rather than sees it.
+  confirmBtn_->setAccessibilityValue(waitingOnTasks_          ? NSLocalizedString("waiting for the source refreshes to end")
+                                     : waitingOnDependencies_ ? NSLocalizedString("waiting for APT's dry run of the queue")
+                                                              : std::string());
 }
 
 // ---- Rebuilding and the dry run

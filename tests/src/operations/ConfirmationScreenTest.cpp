@@ -90,6 +90,8 @@ TEST_F(ConfirmationScreenTest, TheDryRunFillsTheSectionsAndConfirmInstallsWhatIt
   // The incompatible package goes; the rest is resolved again before Confirm comes back.
   swipeDelete(PackagesConfirmationViewController::IncompatibleSection, 0);
   EXPECT_FALSE(screen->confirmBtn()->isEnabled());
+  EXPECT_NE(window->screenText().find("[Confirm] (disabled: waiting for APT's dry run of the queue)"), std::string::npos)
+      << "a dimmed Confirm says what it waits for: " << window->screenText();
   EXPECT_FALSE(package("com.example.broken")->isInTheQueue().value_or(false));
   ASSERT_TRUE(waitForDryRun());
   EXPECT_TRUE(section(PackagesConfirmationViewController::IncompatibleSection).empty());
@@ -178,6 +180,7 @@ TEST_F(ConfirmationScreenTest, WhileSourcesRefreshConfirmWaitsAndSaysForHowMany)
   manager().refreshSource(slowLocation);
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->confirmBtn()->isEnabled(); }, 20));
   EXPECT_EQ(screen->confirmBtn()->titleForState(UIControlStateNormal), "Waiting On (1) Tasks");
+  EXPECT_EQ(screen->confirmBtn()->accessibilityValue(), "waiting for the source refreshes to end");
   EXPECT_EQ(screen->confirmBtn()->alpha(), 0.5);
   screen->confirmQueue();
   ASSERT_TRUE(waitForPipeline(60));

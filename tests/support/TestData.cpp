@@ -23,8 +23,10 @@ bool required() {
 }
 
 std::string missingMessage(const std::string& relative) {
-  return "test data " + relative + " not found under " + root() +
-         " (set QB_TESTDATA_DIR to the shared test data folder)";
+  // One reason for every test it skips, whatever each needs (scripts/test counts them
+  // by reason): the part in parentheses at the end is this test's own.
+  return "the shared test data is not under " + root() + "; set QB_TESTDATA_DIR to its folder (this test needs " +
+         relative + ")";
 }
 
 std::string fixture(const std::string& relative) {

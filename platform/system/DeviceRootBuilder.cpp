@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "foundation/Files.h"
 #include "foundation/Value.h"
 #include "system/DeviceRoot.h"
@@ -11,8 +13,10 @@ namespace {
 std::string join(const std::string& root, const std::string& devicePath) { return root + devicePath; }
 
 bool ensureFolder(const std::string& path, std::string* error) {
-  if (Files::createDirectories(path)) return true;
-  if (error) *error = "cannot create " + path;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (!ec && Files::isDirectory(path)) return true;
+  if (error) *error = "cannot create " + path + ": " + (ec ? ec.message() : std::string("something else has its name"));
   return false;
 }
 }  // namespace

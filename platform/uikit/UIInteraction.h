@@ -47,7 +47,13 @@ class UIInteraction {
   static UIInteractionResult menuRow(const std::string& row, const std::string& action);
   static UIInteractionResult toggle(const std::string& target);
   static UIInteractionResult pick(const std::string& choice, long component = 0);
+  // Types at the end of the field's text, as a keyboard does. `field` names one by its
+  // placeholder or as "#n"; without it, the field being edited or the first one.
   static UIInteractionResult type(const std::string& text, const std::string& field = {});
+  // Empties the field, as its clear button does.
+  static UIInteractionResult clear(const std::string& field = {});
+  // The field `type` would type into; none when the screen has no field of that name.
+  static UIView* typingTarget(const std::string& field = {});
   static UIInteractionResult submit();
   // "down", "up", "top", "bottom" or a row "section.row"; "left" and "right" move the
   // first view that scrolls sideways (a page when it pages).

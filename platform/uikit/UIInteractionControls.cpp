@@ -115,7 +115,7 @@ UIInteractionResult UIInteraction::pick(const std::string& choice, long componen
   return UIInteractionResult::failure("the picker has no \"" + choice + "\"");
 }
 
-UIInteractionResult UIInteraction::type(const std::string& text, const std::string& field) {
+UIView* UIInteraction::typingTarget(const std::string& field) {
   UIResponder* responder = UIResponder::currentFirstResponder();
   std::vector<UIView*> inputs;
   for (UIView* v : frontViews())
@@ -139,12 +139,27 @@ UIInteractionResult UIInteraction::type(const std::string& text, const std::stri
     for (UIView* v : inputs)
       if (v == responder || (dynamic_cast<UISearchBar*>(v) && static_cast<UISearchBar*>(v)->isEditing())) target = v;
   if (!target && field.empty() && !inputs.empty()) target = inputs.front();
+  return target;
+}
+
+UIInteractionResult UIInteraction::type(const std::string& text, const std::string& field) {
+  UIView* target = typingTarget(field);
   if (!target) return UIInteractionResult::failure(field.empty() ? "there is no text field" : "no field \"" + field + "\"");
   bool ok = false;
   if (auto* s = dynamic_cast<UISearchBar*>(target)) ok = s->typeByUser(text);
   else if (auto* f = dynamic_cast<UITextField*>(target)) ok = f->typeByUser(text);
   else if (auto* t = dynamic_cast<UITextView*>(target)) ok = t->typeByUser(text);
   return ok ? UIInteractionResult::success() : UIInteractionResult::failure("the field does not take the text");
+}
+
+UIInteractionResult UIInteraction::clear(const std::string& field) {
+  UIView* target = typingTarget(field);
+  if (!target) return UIInteractionResult::failure(field.empty() ? "there is no text field" : "no field \"" + field + "\"");
+  bool ok = false;
+  if (auto* s = dynamic_cast<UISearchBar*>(target)) ok = s->clearByUser();
+  else if (auto* f = dynamic_cast<UITextField*>(target)) ok = f->text().empty() || (f->becomeFirstResponder() && f->clearByUser());
+  else if (auto* t = dynamic_cast<UITextView*>(target)) ok = t->text().empty() || t->replaceByUser({0, t->attributedText().length()}, "");
+  return ok ? UIInteractionResult::success() : UIInteractionResult::failure("the field does not let its text be cleared");
 }
 
 UIInteractionResult UIInteraction::submit() {

@@ -2,6 +2,12 @@
 
 #include <filesystem>
 
+#include "app/DeviceRootLock.h"
+#include "app/KVFeaturedPlaceholderViewController.h"
+#include "core/KVLogFile.h"
+#include "core/QuillbarkPersistentPreferences.h"
+#include "system/DeviceRoot.h"
+
 namespace {
 using Environment = std::function<std::optional<std::string>(const char*)>;
 
@@ -19,16 +25,30 @@ std::string absoluteFolder(const std::string& folder, const std::string& current
   return text;
 }
 
+// Whether the folder is a device root made before: the builder's device facts, or the
+// lock of an application that began to make it.
+bool madeAsDeviceRoot(const std::string& root) {
+  std::error_code ec;
+  return std::filesystem::exists(root + DeviceRoot::kDeviceFactsFile, ec) ||
+         std::filesystem::exists(root + DeviceRoot::kApplicationSupport + "/" + DeviceRootLock::kFileName, ec);
+}
+
 // A device root the package tools can be pointed at (their configuration quotes it),
-// and that is not this computer's own system.
+// that is not this computer's own system, and that fills no folder of other things
+// with a device's folders.
 std::optional<std::string> deviceRootProblem(const std::string& root) {
   if (root == "/") return "the device root cannot be / (that is this computer's own system); give a folder of its own";
   if (root.find_first_of("\"\n\r") != std::string::npos)
     return "the device root \"" + root + "\" holds a double quote or a line break, which the package tools cannot take";
   std::error_code ec;
   auto status = std::filesystem::status(root, ec);
-  if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
-    return "the device root " + root + " exists and is not a folder";
+  if (!std::filesystem::exists(status)) return std::nullopt;
+  if (!std::filesystem::is_directory(status)) return "the device root " + root + " exists and is not a folder";
+  std::filesystem::directory_iterator entries(root, ec);
+  if (ec) return "the device root " + root + " cannot be read: " + ec.message();
+  if (entries != std::filesystem::directory_iterator() && !madeAsDeviceRoot(root))
+    return "the folder " + root + " holds other things and is not a device root; give a new or empty folder " +
+           "(it is made and laid out like a device), or one used as a device root before";
   return std::nullopt;
 }
 }  // namespace
@@ -71,8 +91,11 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
       continue;
+    } else if (arg == "--version") {
+      line.version = true;
+      continue;
     } else if (!arg.empty() && arg[0] == '-') {
-      return refuse("unknown option " + arg + " (the options are --device-root DIR and --help)");
+      return refuse("unknown option " + arg + " (the options are --device-root DIR, --version and --help)");
     } else {
       return refuse("unexpected argument \"" + arg + "\" (a device root is given as --device-root DIR)");
     }
@@ -80,7 +103,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
     if (given) return refuse("--device-root is given twice (" + *given + " and " + value + ")");
     given = value;
   }
-  if (line.help) return line;
+  if (line.help || line.version) return line;
   if (given) {
     if ((*given)[0] != '/' && currentFolder.empty())
       return refuse("the current folder cannot be read, so the relative device root " + *given +
@@ -95,12 +118,33 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
   return line;
 }
 
+std::optional<std::string> CommandLine::historyFile(const Environment& environment) {
+  if (auto xdg = environment("XDG_STATE_HOME"); xdg && !xdg->empty() && (*xdg)[0] == '/')
+    return absoluteFolder(*xdg + "/quillbark/history", "/");
+  auto home = environment("HOME");
+  if (!home || home->empty() || (*home)[0] != '/') return std::nullopt;
+  return absoluteFolder(*home + "/.local/state/quillbark/history", "/");
+}
+
 std::string CommandLine::usage(const Environment& environment) {
   auto fallback = defaultDeviceRoot(environment, nullptr);
-  return "Usage: quillbark [--device-root DIR]\n"
-         "  --device-root DIR  the folder laid out like a device, made on first use; a relative\n"
-         "                     DIR is taken from the current folder (default: " +
+  auto history = historyFile(environment);
+  return "Usage: quillbark [--device-root DIR] [--version] [--help]\n"
+         "  --device-root DIR  the folder laid out like a device: a new or empty folder is made\n"
+         "                     into one, one made before is used again; a relative DIR is taken\n"
+         "                     from the current folder (default: " +
          (fallback ? *fallback : std::string("none, as HOME is not set")) +
          ")\n"
-         "  --help             this text\n";
+         "  --version          the version\n"
+         "  --help             this text\n"
+         "\n"
+         "At the prompt, help lists the commands and help COMMAND explains one; quit leaves.\n"
+         "On a new device root, tap \"" +
+         std::string(KVFeaturedPlaceholderViewController::kMarkFirstRunDoneTitle) +
+         "\" on the first tab: no source refreshes\n"
+         "before the first run is done.\n"
+         "Where things are kept (DIR is the device root):\n"
+         "  log          DIR" + DeviceRoot::kLogFolder + "/" + KVLogFile::kFileName + "\n"
+         "  preferences  DIR" + DeviceRoot::kApplicationSupport + "/" + QuillbarkPersistentPreferences::kFileName + "\n"
+         "  history      " + (history ? *history : std::string("not kept, as HOME is not set")) + "\n";
 }

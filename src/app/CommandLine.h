@@ -8,6 +8,7 @@
 struct CommandLine {
   std::string deviceRoot;  // absolute, without a trailing "/"
   bool help = false;
+  bool version = false;
 
   // Reads the arguments after the program's name. `environment` answers a variable's
   // value (HOME, XDG_DATA_HOME) or nothing; `currentFolder` is where a relative
@@ -19,5 +20,10 @@ struct CommandLine {
   // ~/.local/share/quillbark/device. Nothing, with `error` set, when neither is known.
   static std::optional<std::string> defaultDeviceRoot(
       const std::function<std::optional<std::string>(const char*)>& environment, std::string* error);
+  // Where the prompt's history is kept: $XDG_STATE_HOME/quillbark/history, else
+  // ~/.local/state/quillbark/history; nothing without either.
+  static std::optional<std::string> historyFile(
+      const std::function<std::optional<std::string>(const char*)>& environment);
+  // The options, and where to go next.
   static std::string usage(const std::function<std::optional<std::string>(const char*)>& environment);
 };

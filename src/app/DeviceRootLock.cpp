@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "foundation/Files.h"
 #include "system/DeviceFiles.h"
@@ -34,8 +35,13 @@ std::unique_ptr<DeviceRootLock> DeviceRootLock::acquire(std::string* error) {
   std::string path = lockPath();
   std::string problem;
   // The root itself is the user's to name; only what is below it is the device's.
-  if (!DeviceRoot::root().empty() && !Files::createDirectories(DeviceRoot::root()))
-    return refuse("cannot make the device root " + DeviceRoot::root());
+  if (!DeviceRoot::root().empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(DeviceRoot::root(), ec);
+    if (ec || !Files::isDirectory(DeviceRoot::root()))
+      return refuse("cannot make the device root " + DeviceRoot::root() + ": " +
+                    (ec ? ec.message() : std::string("it is not a folder")));
+  }
   if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(path), &problem)) return refuse(problem);
   // Close-on-exec: a command the application starts must not keep the lock alive.
   int descriptor = DeviceFiles::openFile(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644, &problem);

@@ -1,5 +1,6 @@
 #include "app/KVRootScreens.h"
 
+#include "app/KVFeaturedPlaceholderViewController.h"
 #include "app/KVPlaceholderViewController.h"
 #include "browse/PackagesTableViewController.h"
 #include "interface/KVApplicationActions.h"
@@ -158,7 +159,7 @@ std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings
 
 std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
   switch (tab) {
-    case KVTab::Featured: return std::make_shared<KVPlaceholderViewController>("Featured");
+    case KVTab::Featured: return std::make_shared<KVFeaturedPlaceholderViewController>(sources_);
     case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");
     case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
     case KVTab::Manage: return std::make_shared<KVPlaceholderViewController>("Manage");

@@ -6,12 +6,16 @@
 #include <optional>
 #include <ostream>
 
+#include "app/TerminalOpen.h"
+#include "app/TerminalOutput.h"
 #include "app/TerminalText.h"
 #include "foundation/Clock.h"
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
+#include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIInteraction.h"
+#include "uikit/UITextField.h"
 
 namespace TerminalCommands {
 namespace {
@@ -28,10 +32,6 @@ struct Verb {
   Argument argument;
   Names names;  // what completes its argument
 };
-
-const char* kLinks =
-    "quillbark://add/REPOSITORY, quillbark://url/SHARE-LINK, quillbark://show/IDENTIFIER, "
-    "quillbark://developer/NAME and local .deb files (file:///path/name.deb)";
 
 const std::vector<Verb>& verbs() {
   static const std::vector<Verb> table = {
@@ -61,9 +61,13 @@ const std::vector<Verb>& verbs() {
        "toggle #1", Argument::Optional, Names::Screen},
       {"pick", {}, "pick CHOICE", "turn the picker to a choice", "Turns the screen's picker to the choice shown as CHOICE.",
        "pick Blue", Argument::Required, Names::None},
-      {"type", {}, "type TEXT", "type into the field being edited (or the first field)",
-       "Types TEXT into the field being edited, or into the screen's first field.", "type hello", Argument::Required,
-       Names::None},
+      {"type", {}, "type TEXT", "put TEXT in the field being edited (or the first field)",
+       "Puts TEXT in the field being edited, or in the screen's first field, in place of what it\n"
+       "held. clear empties the field.",
+       "type hello", Argument::Required, Names::None},
+      {"clear", {}, "clear", "empty the field being edited (or the first field)",
+       "Empties the field being edited, or the screen's first field, as its clear button does.", "clear",
+       Argument::None, Names::None},
       {"return", {}, "return", "the keyboard's return (or search) key",
        "Presses the keyboard's return key in the field being edited (search, in a search bar).", "return",
        Argument::None, Names::None},
@@ -170,14 +174,48 @@ void showCard(const std::string& arg) {
   card->presentFromTopPresenter();
 }
 
-// Lets time pass on the main loop until it is up or the wait is interrupted.
-UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted) {
+// What a wait tells as it happens: each change of the floating card's lines, and each
+// alert that comes to the front, whole.
+class WaitWatch {
+ public:
+  WaitWatch() { look(nullptr); }
+  void look(TerminalOutput* output) {
+    std::string screen = UIInteraction::screen();
+    std::string card;
+    for (size_t start = 0; start < screen.size();) {
+      size_t end = screen.find('\n', start);
+      if (end == std::string::npos) end = screen.size();
+      if (screen.compare(start, 10, "floating: ") == 0) card += screen.substr(start, end - start) + "\n";
+      start = end + 1;
+    }
+    UIViewController* front = UIInteraction::front();
+    bool isAlert = dynamic_cast<UIAlertController*>(front) || dynamic_cast<ErrorViewController*>(front);
+    const void* alert = isAlert ? front : nullptr;
+    if (output && alert && alert != alert_) output->screen(screen);
+    else if (output && !card.empty() && card != card_) output->screen(card);
+    card_ = std::move(card);
+    alert_ = alert;
+  }
+
+ private:
+  std::string card_;
+  const void* alert_ = nullptr;
+};
+
+// Lets time pass on the main loop until it is up or the wait is interrupted, telling
+// what changes on the way.
+UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted, TerminalOutput& output) {
   if (Clock::isManual()) {
     UIInteraction::advance(seconds);
     return UIInteractionResult::success();
   }
-  double until = Clock::now() + seconds;
-  RunLoop::main().runUntil([&] { return interrupted.load() || Clock::now() >= until; }, seconds + 1);
+  const double until = Clock::now() + seconds;
+  auto done = [&] { return interrupted.load() || Clock::now() >= until; };
+  WaitWatch watch;
+  while (!done()) {
+    RunLoop::main().runUntil(done, std::min(0.2, std::max(0.0, until - Clock::now())) + 0.01);
+    watch.look(&output);
+  }
   if (interrupted) return UIInteractionResult::failure("the wait was stopped (Ctrl-C)");
   return UIInteractionResult::success();
 }
@@ -200,7 +238,7 @@ UIInteractionResult shortcut(const std::string& arg) {
   return UIInteractionResult::failure("no quick action \"" + arg + "\" (there are: " + titles + ")");
 }
 
-UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<bool>& interrupted) {
+UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<bool>& interrupted, TerminalOutput& output) {
   std::string name = verb.name;
   if (name == "tap") return UIInteraction::tap(arg);
   if (name == "long") {
@@ -211,7 +249,12 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
   if (name == "menu") return rowAndAction(arg, UIInteraction::menuRow);
   if (name == "toggle") return UIInteraction::toggle(arg);
   if (name == "pick") return UIInteraction::pick(arg);
-  if (name == "type") return UIInteraction::type(arg);
+  if (name == "type") {
+    // What the field held is replaced, as a person who selects it all and types expects.
+    UIInteractionResult cleared = UIInteraction::clear();
+    return cleared ? UIInteraction::type(arg) : cleared;
+  }
+  if (name == "clear") return UIInteraction::clear();
   if (name == "return") return UIInteraction::submit();
   if (name == "scroll") return UIInteraction::scroll(arg);
   if (name == "refresh") return UIInteraction::pullToRefresh();
@@ -221,20 +264,14 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
   if (name == "rotate") return UIInteraction::rotate();
   if (name == "open") {
     auto [url, app] = split(arg);
-    UIApplication& application = UIApplication::sharedApplication();
-    if (!application.delegate())
-      return UIInteractionResult::failure("nothing was opened: the application does not take links yet (it is to take " +
-                                          std::string(kLinks) + ")");
-    if (!application.deliverOpenURL(url, app.empty() ? "com.apple.mobilesafari" : app))
-      return UIInteractionResult::failure("the application did not open " + url + ". It takes " + kLinks);
-    return UIInteractionResult::success();
+    return TerminalOpen::open(url, app.empty() ? "com.apple.mobilesafari" : app);
   }
   if (name == "action") return shortcut(arg);
   if (name == "card") {
     showCard(arg);
     return UIInteractionResult::success();
   }
-  if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted);
+  if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted, output);
   return UIInteractionResult::success();  // screen
 }
 
@@ -265,7 +302,7 @@ std::string helpText() {
   out.back() = '\n';
   out += "#N, tab N and toggle #N count from 1; rows are S.R (section.row) as the screen numbers them.\n"
          "help COMMAND explains one command; Tab completes commands and the names on screen;\n"
-         "Up and Down recall earlier lines.\n";
+         "Up and Down recall earlier lines, kept from one session to the next.\n";
   return out;
 }
 
@@ -281,48 +318,60 @@ std::string helpText(const std::string& name) {
   return out + "example: " + v->example + "\n";
 }
 
-bool execute(const std::string& line, std::ostream& out, const std::atomic<bool>& interrupted) {
+bool execute(const std::string& line, TerminalOutput& output, const std::atomic<bool>& interrupted) {
   auto [word, arg] = split(line);
   const Verb* verb = findVerb(word);
   if (!verb) {
-    out << "! unknown command \"" << TerminalText::echo(word, 40) << "\" (try help)\n";
+    output.error("unknown command \"" + TerminalText::echo(word, 40) + "\" (try help)");
     return true;
   }
   std::string name = verb->name;
   if (name == "quit") return false;
   if (name == "help") {
-    out << (arg.empty() ? helpText() : helpText(arg));
+    if (arg.empty() || findVerb(arg)) output.say(arg.empty() ? helpText() : helpText(arg));
+    else output.error("no command \"" + TerminalText::echo(arg, 40) + "\" (help lists them)");
     return true;
   }
   if (needsMore(*verb, arg)) {
-    out << "! usage: " << verb->usage << " (help " << name << " explains it)\n";
-    if (name == "tap") out << "  " << TerminalText::echo(UIInteraction::numberedTappables(), 400) << "\n";
+    output.error(std::string("usage: ") + verb->usage + " (help " + name + " explains it)",
+                 name == "tap" ? UIInteraction::numberedTappables() : std::string());
     return true;
   }
   if (verb->argument == Argument::None && !arg.empty()) {
-    out << "! " << name << " takes nothing after it: " << verb->usage << "\n";
+    output.error(name + " takes nothing after it: " + verb->usage);
     return true;
   }
   if (name == "wait" && !arg.empty() && !isSeconds(arg)) {
-    out << "! usage: wait [SECONDS] (a number from 0 to 3600)\n";
+    output.error("usage: wait [SECONDS] (a number from 0 to 3600)");
     return true;
   }
   bool verbose = false;
   if (name == "screen") {
     if (!arg.empty() && arg != "-v") {
-      out << "! usage: screen [-v]\n";
+      output.error("usage: screen [-v]");
       return true;
     }
     verbose = arg == "-v";
   }
   if (name == "wait" && std::strtod(arg.c_str(), nullptr) >= 3)
-    out << "(waiting " << arg << " seconds; Ctrl-C stops the wait)\n" << std::flush;
-  UIInteractionResult result = run(*verb, arg, interrupted);
+    output.say("(waiting " + arg + " seconds; Ctrl-C stops the wait)\n");
+  UIInteractionResult result = run(*verb, arg, interrupted, output);
   UIInteraction::runUntilIdle();
-  if (!result.ok) out << "! " << TerminalText::echo(result.message, 400) << "\n";
+  if (!result.ok) output.error(result.message);
   // An interrupted wait still shows where things stand.
-  if (result.ok || name == "wait") out << TerminalText::printable(UIInteraction::screen(verbose));
+  if (result.ok || name == "wait") output.screen(UIInteraction::screen(verbose));
   return true;
+}
+
+bool keptInHistory(const std::string& line) {
+  auto [word, arg] = split(line);
+  const Verb* verb = findVerb(word);
+  if (!verb) return true;
+  std::string name = verb->name;
+  // Up and Enter must not end the next session.
+  if (name == "quit") return false;
+  auto* field = name == "type" ? dynamic_cast<UITextField*>(UIInteraction::typingTarget()) : nullptr;
+  return !(field && field->isSecureTextEntry());
 }
 
 Completion complete(const std::string& beforeCursor) {

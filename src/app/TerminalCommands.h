@@ -3,15 +3,18 @@
 // help texts), running one line, and completing a verb or a name on screen. Everything
 // here runs on the main thread.
 #include <atomic>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
+class TerminalOutput;
+
 namespace TerminalCommands {
-// Runs one line, writing what it says and the screen to `out`. `interrupted` is set
-// from another thread to cut a running command short (a wait). Answers false when the
-// session should end.
-bool execute(const std::string& line, std::ostream& out, const std::atomic<bool>& interrupted);
+// Runs one line: the screen and what it says go to `output`, a failure as an error.
+// `interrupted` is set from another thread to cut a running command short (a wait).
+// Answers false when the session should end.
+bool execute(const std::string& line, TerminalOutput& output, const std::atomic<bool>& interrupted);
+// Whether the line is kept in the history: not quit, nor what is typed into a password field.
+bool keptInHistory(const std::string& line);
 
 // All the commands, one line each, with the aliases and the counting convention.
 std::string helpText();

@@ -19,6 +19,7 @@
 
 #include "app/TerminalCommands.h"
 #include "app/TerminalLineEditor.h"
+#include "app/TerminalOutput.h"
 #include "app/TerminalText.h"
 #include "foundation/RunLoop.h"
 #include "uikit/UIInteraction.h"
@@ -74,11 +75,15 @@ void wantLine(Input& input) {
 }
 
 // The session on the main thread. `prompt` is printed before each line is asked for
-// (empty where the line editor prints its own).
-int runSession(const std::shared_ptr<Input>& input, std::ostream& out, const std::string& prompt) {
+// (empty where the line editor prints its own); `remember` keeps a line that ran, for
+// the line editor's history. Answers the number of commands that failed.
+size_t runSession(const std::shared_ptr<Input>& input, TerminalOutput& output, const std::string& prompt,
+                  const std::function<void(const std::string&)>& remember) {
   gStop = false;
   UIInteraction::runUntilIdle();
-  out << TerminalText::printable(UIInteraction::screen()) << kWelcome << prompt << std::flush;
+  output.screen(UIInteraction::screen());
+  output.say(kWelcome);
+  output.prompt(prompt);
   wantLine(*input);
   while (!gStop) {
     auto ready = [&] {
@@ -98,17 +103,18 @@ int runSession(const std::shared_ptr<Input>& input, std::ostream& out, const std
     }
     if (gStop) break;
     if (!line.empty()) {
+      if (remember && TerminalCommands::keptInHistory(line)) remember(line);
       gInterrupted = false;
       gRunning = true;
-      bool more = TerminalCommands::execute(line, out, gInterrupted);
+      bool more = TerminalCommands::execute(line, output, gInterrupted);
       gRunning = false;
       if (!more) break;
     }
-    out << prompt << std::flush;
+    output.prompt(prompt);
     wantLine(*input);
   }
-  out << "\n" << std::flush;
-  return 0;
+  output.prompt("\n");
+  return output.errorCount();
 }
 
 // Asks the main thread for the completions and waits for them; the main thread is idle
@@ -146,9 +152,12 @@ struct PlainInput {
 };
 }  // namespace
 
-int runTerminalSession(int inputDescriptor, int outputDescriptor) {
+int runTerminalSession(int inputDescriptor, int outputDescriptor, int errorDescriptor, const std::string& historyFile) {
   __gnu_cxx::stdio_filebuf<char> outputBuffer(dup(outputDescriptor), std::ios::out);
+  __gnu_cxx::stdio_filebuf<char> errorBuffer(dup(errorDescriptor), std::ios::out);
   std::ostream out(&outputBuffer);
+  std::ostream err(&errorBuffer);
+  TerminalOutput output(out, outputDescriptor, err, errorDescriptor);
   auto input = std::make_shared<Input>();
   if (!isatty(inputDescriptor)) {
     auto plain = std::make_shared<PlainInput>(dup(inputDescriptor));
@@ -157,11 +166,12 @@ int runTerminalSession(int inputDescriptor, int outputDescriptor) {
       if (!std::getline(plain->stream, line)) return std::nullopt;
       return line;
     });
-    return runSession(input, out, "> ");
+    // A script must be able to tell that a command of it failed.
+    return runSession(input, output, "> ", nullptr) > 0 ? 1 : 0;
   }
   // Never deleted: the reader thread may still be inside it when the process leaves.
   static TerminalLineEditor* editor = nullptr;
-  if (!editor) editor = new TerminalLineEditor(inputDescriptor, outputDescriptor, completeOnMainThread);
+  if (!editor) editor = new TerminalLineEditor(inputDescriptor, outputDescriptor, completeOnMainThread, historyFile);
   gEditing = true;
   // A Ctrl-C signal while gReading is set can then only come from outside the terminal
   // (kill -INT): that one leaves. Signals between lines belong to the command.
@@ -173,7 +183,8 @@ int runTerminalSession(int inputDescriptor, int outputDescriptor) {
     editor->takeInterruptsAsKeys(false);
     return line;
   });
-  int status = runSession(input, out, "");
+  // A person saw each failure as it came; leaving is no failure.
+  runSession(input, output, "", [](const std::string& line) { editor->remember(line); });
   editor->restoreTerminal();
-  return status;
+  return 0;
 }

@@ -3,12 +3,16 @@
 // per line (tap, back, tab, type, ...; TerminalCommands), the same verbs the tests use.
 // The main loop keeps running while a person types, so background work lands between
 // commands.
+#include <string>
+
 // Reads lines from `inputDescriptor` (standard input: a terminal, a script, a pipe)
-// and answers on `outputDescriptor` (the terminal, kept aside before standard output
-// went to the log file), until "quit", the end of the input, or stopTerminalSession().
-// When the input is a terminal, lines are edited: history, completion, Ctrl-C.
-// Answers the exit status.
-int runTerminalSession(int inputDescriptor, int outputDescriptor);
+// and answers on `outputDescriptor`, errors on `errorDescriptor` (standard output and
+// error, kept aside before they went to the log file), until "quit", the end of the
+// input, or stopTerminalSession(). When the input is a terminal, lines are edited:
+// completion, Ctrl-C, and a history kept in `historyFile` (none when empty).
+// Answers the exit status: 1 when a command read from a script or a pipe failed, else 0.
+int runTerminalSession(int inputDescriptor, int outputDescriptor, int errorDescriptor,
+                       const std::string& historyFile = {});
 // Ends a running session from any thread (a signal watcher).
 void stopTerminalSession();
 // A Ctrl-C from any thread: stops the command that is running (a wait) and answers

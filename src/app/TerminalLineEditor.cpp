@@ -5,7 +5,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <clocale>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +21,7 @@ struct TerminalLineEditor::Impl {
   FILE* out = nullptr;
   EditLine* editor = nullptr;
   History* history = nullptr;
+  std::string historyFile;
   termios saved{};
   bool haveSaved = false;
 };
@@ -95,7 +99,8 @@ void useUTF8Characters() {
 }
 }  // namespace
 
-TerminalLineEditor::TerminalLineEditor(int inputDescriptor, int outputDescriptor, Completer completer)
+TerminalLineEditor::TerminalLineEditor(int inputDescriptor, int outputDescriptor, Completer completer,
+                                       std::string historyFile)
     : impl_(new Impl) {
   useUTF8Characters();
   impl_->input = inputDescriptor;
@@ -107,8 +112,11 @@ TerminalLineEditor::TerminalLineEditor(int inputDescriptor, int outputDescriptor
                              outputDescriptor);
   HistEvent event;
   impl_->history = history_init();
-  history(impl_->history, &event, H_SETSIZE, 500);
+  history(impl_->history, &event, H_SETSIZE, kHistorySize);
   history(impl_->history, &event, H_SETUNIQUE, 1);
+  impl_->historyFile = std::move(historyFile);
+  // A missing or unreadable file is a history that starts empty.
+  if (!impl_->historyFile.empty()) history(impl_->history, &event, H_LOAD, impl_->historyFile.c_str());
   EditLine* e = impl_->editor;
   el_set(e, EL_CLIENTDATA, impl_);
   el_set(e, EL_EDITOR, "emacs");
@@ -143,11 +151,32 @@ std::optional<std::string> TerminalLineEditor::readLine() {
   }
   std::string line(text, size_t(count));
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  if (line.find_first_not_of(" \t") != std::string::npos) {
-    HistEvent event;
-    history(impl_->history, &event, H_ENTER, line.c_str());
-  }
   return line;
+}
+
+void TerminalLineEditor::remember(const std::string& line) {
+  if (line.find_first_not_of(" \t") == std::string::npos) return;
+  HistEvent event;
+  history(impl_->history, &event, H_ENTER, line.c_str());
+  if (impl_->historyFile.empty()) return;
+  // Written whole to a file beside it and renamed over it, readable by the user alone
+  // (a line may hold what was typed into a field): a session that ends at any moment
+  // leaves the old history or the new one.
+  std::string folder = impl_->historyFile.substr(0, impl_->historyFile.rfind('/'));
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  std::string temporary = impl_->historyFile + ".new-" + std::to_string(getpid());
+  int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (descriptor < 0) return;
+  FILE* file = fdopen(descriptor, "w");
+  if (!file) {
+    ::close(descriptor);
+    return;
+  }
+  bool written = history(impl_->history, &event, H_SAVE_FP, file) >= 0;
+  written = std::fflush(file) == 0 && fsync(fileno(file)) == 0 && written;
+  written = std::fclose(file) == 0 && written;
+  if (!written || std::rename(temporary.c_str(), impl_->historyFile.c_str()) != 0) ::unlink(temporary.c_str());
 }
 
 void TerminalLineEditor::takeInterruptsAsKeys(bool on) {

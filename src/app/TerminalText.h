@@ -17,4 +17,11 @@ std::string echo(std::string_view text, size_t limit = 160);
 std::string trim(const std::string& text);
 // The number of characters (code points) of UTF-8 text.
 size_t characterCount(std::string_view utf8);
+// The columns UTF-8 text takes on a terminal: wide (East Asian) characters two,
+// combining marks none; colour codes (ESC [ ... m) none.
+size_t displayWidth(std::string_view utf8);
+// Each line fitted to `columns`: broken at blanks and continued under its text (after
+// a leading "label: " or "S.R: ", else the line's own indent and two more), a word
+// wider than a line cut with an ellipsis. With 0 columns the text is unchanged.
+std::string fitToWidth(std::string_view text, size_t columns);
 }  // namespace TerminalText

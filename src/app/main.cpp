@@ -20,7 +20,10 @@
 #include "core/KVLogFile.h"
 #include "core/NSBundleLocalizedBundle.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "interface/ErrorViewController.h"
+#include "foundation/Bundle.h"
 #include "foundation/Files.h"
+#include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 #include "system/DeviceRoot.h"
@@ -42,6 +45,18 @@ void startSignalWatcher(sigset_t set) {
     stopTerminalSession();
   }).detach();
 }
+
+// The preference file could not be read and was replaced by the defaults: said once,
+// on the alert card, since the choices it held are gone.
+void showReplacedPreferences(const std::string& kept) {
+  std::string message = NSLocalizedString("The preference file could not be read, so Quillbark started with its default "
+                                          "preferences.");
+  if (!kept.empty()) message += " " + NSLocalizedFormat("The unreadable file is kept as %@.", {kept});
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle(NSLocalizedString("Preferences Replaced"), message, 1, NSLocalizedString("OK"), std::nullopt,
+                      std::string());
+  card->presentFromTopPresenter();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +73,10 @@ int main(int argc, char** argv) {
   }
   if (line->help) {
     std::fputs(CommandLine::usage(environment).c_str(), stdout);
+    return 0;
+  }
+  if (line->version) {
+    std::printf("quillbark %s (%s)\n", Bundle::main().shortVersion().c_str(), Bundle::main().version().c_str());
     return 0;
   }
   const std::string root = line->deviceRoot;
@@ -81,8 +100,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Standard output goes to the log file from here on; the screen keeps the terminal.
+  // Standard output and error go to the log file from here on; the session keeps both.
   int screenDescriptor = dup(STDOUT_FILENO);
+  int errorDescriptor = dup(STDERR_FILENO);
   std::string logPath = KVLogFile::prepareLogFile(DeviceRoot::devicePath(DeviceRoot::kLogFolder));
   KVLogFile::installUncaughtExceptionHandler();
 
@@ -100,10 +120,12 @@ int main(int argc, char** argv) {
   window->setRootViewController(UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
   window->makeKeyAndVisible();
   UIApplication::sharedApplication().launch(&KVQuillbark::sharedQuillbark());
-  runTerminalSession(STDIN_FILENO, screenDescriptor);
+  if (auto kept = QuillbarkPersistentPreferences::sharedInstance().replacedUnreadableFile()) showReplacedPreferences(*kept);
+  int status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
+                                  CommandLine::historyFile(environment).value_or(""));
 
   UIApplication::sharedApplication().terminate();
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");
-  return 0;
+  return status;
 }

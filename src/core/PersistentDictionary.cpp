@@ -44,11 +44,19 @@ void PersistentDictionary::keepUnreadableFile() const {
   std::string kept = persistentPath_ + ".damaged-" + stamp;
   for (int n = 2; Files::exists(kept); ++n) kept = persistentPath_ + ".damaged-" + stamp + "-" + std::to_string(n);
   std::string error;
-  if (DeviceFiles::moveFile(persistentPath_, kept, &error))
+  if (DeviceFiles::moveFile(persistentPath_, kept, &error)) {
     KVLog("%s could not be read: it is kept as %s and replaced by a new file", persistentPath_.c_str(), kept.c_str());
-  else
+    replacedUnreadableFile_ = kept;
+  } else {
     KVLog("%s could not be read, nor moved aside to %s (%s): it will be replaced", persistentPath_.c_str(),
           kept.c_str(), error.c_str());
+    replacedUnreadableFile_ = std::string();
+  }
+}
+
+std::optional<std::string> PersistentDictionary::replacedUnreadableFile() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return replacedUnreadableFile_;
 }
 
 Value PersistentDictionary::objectForKey(const std::string& key) const {

@@ -57,6 +57,9 @@ class PersistentDictionary {
   bool hasUnsavedChanges() const;
   // Number of completed file writes (tests count them).
   uint64_t writeCount() const;
+  // When the file could not be read and this store started empty: where the unreadable
+  // file was kept (empty when it could not be moved aside). For telling a person once.
+  std::optional<std::string> replacedUnreadableFile() const;
 
  private:
   // The file's dictionary; an unreadable file is kept aside (keepUnreadableFile).
@@ -71,4 +74,5 @@ class PersistentDictionary {
   bool hasUnsavedChanges_ = false;
   bool unsavedChangesBlockedForInternalChanges_ = false;
   uint64_t writes_ = 0;
+  mutable std::optional<std::string> replacedUnreadableFile_;
 };

@@ -83,6 +83,31 @@ TEST(CommandLineTest, TheApplicationRefusesBeforeWritingAnything) {
   EXPECT_NE(noHome.output.find("HOME is not set"), std::string::npos) << noHome.output;
 }
 
+// A folder of other things is never filled with a device's folders; a new, an empty and
+// an earlier device root are taken; a root that cannot be made says why.
+TEST(CommandLineTest, OnlyANewAnEmptyOrAnEarlierDeviceRootIsTaken) {
+  TempDir dir;
+  ASSERT_TRUE(Files::createDirectories(dir.file("documents")));
+  Files::writeAtomically(dir.file("documents/letter.txt"), std::string("Dear Ada\n"));
+  auto foreign = ApplicationProcess::runScript(dir.file("documents"), "quit\n");
+  EXPECT_EQ(foreign.status, 2) << foreign.output;
+  EXPECT_NE(foreign.output.find("holds other things and is not a device root; give a new or empty folder"),
+            std::string::npos)
+      << foreign.output;
+  EXPECT_EQ(Files::contentsOfDirectory(dir.file("documents")), std::vector<std::string>{"letter.txt"});
+
+  ASSERT_TRUE(Files::createDirectories(dir.file("empty")));
+  EXPECT_EQ(ApplicationProcess::runScript(dir.file("empty"), "quit\n").status, 0);
+  auto again = ApplicationProcess::runScript(dir.file("empty"), "quit\n");
+  EXPECT_EQ(again.status, 0) << "the root it made is taken again: " << again.output;
+
+  auto unmade = ApplicationProcess::runScript(dir.file("documents/letter.txt/device"), "quit\n");
+  EXPECT_EQ(unmade.status, 1) << unmade.output;
+  EXPECT_NE(unmade.output.find("cannot make the device root " + dir.file("documents/letter.txt/device") + ": Not a directory"),
+            std::string::npos)
+      << unmade.output;
+}
+
 TEST(CommandLineTest, ARelativeDeviceRootIsTakenFromTheCurrentFolder) {
   TempDir dir;
   auto outcome = Process::run("/bin/sh", {"-c", "cd \"$1\" && exec \"$0\" --device-root ./dev/ < /dev/null",

@@ -24,7 +24,7 @@ class FlagshipRoad : public ::testing::Test {
  protected:
   void SetUp() override {
     // The application makes the device root on its first start. The first-run walk that
-    // would end with "setupDone" is not built, so the test ends it as the README says.
+    // would end with "setupDone" is not built; the test ends it as the first tab's button does.
     ASSERT_EQ(ApplicationProcess::runScript(device, "quit\n").status, 0);
     {
       ScopedDeviceRoot root(device);

@@ -19,11 +19,11 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 PseudoTerminal::PseudoTerminal(const std::string& program, const std::vector<std::string>& arguments,
-                               const std::map<std::string, std::string>& environment) {
+                               const std::map<std::string, std::string>& environment, unsigned short columns) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
   std::string slave = ptsname(master_);
-  winsize size{40, 100, 0, 0};
+  winsize size{40, columns, 0, 0};
   ioctl(master_, TIOCSWINSZ, &size);
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
@@ -38,6 +38,7 @@ PseudoTerminal::PseudoTerminal(const std::string& program, const std::vector<std
     if (equals != std::string::npos) variables[entry.substr(0, equals)] = entry.substr(equals + 1);
   }
   variables["TERM"] = "xterm";
+  variables["XDG_STATE_HOME"] = state_.path();
   for (auto& [name, value] : environment) variables[name] = value;
   std::vector<std::string> entries;
   for (auto& [name, value] : variables) entries.push_back(name + "=" + value);

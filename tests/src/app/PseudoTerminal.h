@@ -9,10 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 class PseudoTerminal {
  public:
+  // A terminal of 40 rows and `columns` columns. The program keeps its state (the
+  // prompt's history) in a folder of this terminal's own unless `environment` names one.
   PseudoTerminal(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& environment = {});
+                 const std::map<std::string, std::string>& environment = {}, unsigned short columns = 100);
   ~PseudoTerminal();  // kills a program still running
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
@@ -31,6 +35,7 @@ class PseudoTerminal {
 
  private:
   bool readSome(int timeoutMs);
+  TempDir state_;
   int master_ = -1;
   pid_t pid_ = -1;
   std::string output_;

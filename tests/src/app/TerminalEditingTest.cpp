@@ -2,7 +2,10 @@
 // completion, help, and Ctrl-C for a running wait and at the prompt.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <map>
 
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
@@ -73,5 +76,59 @@ TEST_F(TerminalEditingTest, ListsTheCandidatesWhenACompletionIsAmbiguous) {
   EXPECT_TRUE(terminal->waitFor("tab")) << terminal->output();
   terminal->send(std::string(1, '\x15') + "quit\r");  // Ctrl-U empties the line first
   EXPECT_EQ(terminal->waitForExit(), 0) << terminal->output();
+}
+}  // namespace
+
+namespace {
+std::unique_ptr<PseudoTerminal> startAt(const std::string& device, const std::map<std::string, std::string>& environment,
+                                        unsigned short columns = 100) {
+  auto terminal = std::make_unique<PseudoTerminal>(
+      ApplicationProcess::kPath, std::vector<std::string>{"--device-root", device}, environment, columns);
+  EXPECT_TRUE(terminal->waitFor("(type help")) << terminal->output();
+  EXPECT_TRUE(terminal->waitFor("> ")) << terminal->output();
+  return terminal;
+}
+
+TEST(TerminalNewcomerTest, TheHistoryIsKeptFromOneSessionToTheNext) {
+  TempDir dir, state;
+  auto first = startAt(dir.file("device"), {{"XDG_STATE_HOME", state.path()}});
+  first->send("tab Manage\r");
+  ASSERT_TRUE(first->waitFor("[Manage]")) << first->output();
+  first->send("quit\r");
+  ASSERT_EQ(first->waitForExit(), 0) << first->output();
+  struct stat status {};
+  ASSERT_EQ(stat(state.file("quillbark/history").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u) << "typed lines are the user's alone";
+
+  auto second = startAt(dir.file("device"), {{"XDG_STATE_HOME", state.path()}});
+  second->send(kUp + "\r");
+  EXPECT_TRUE(second->waitFor("tabs: Featured Categories Changes [Manage] Search")) << second->output();
+  second->send("quit\r");
+  EXPECT_EQ(second->waitForExit(), 0) << second->output();
+}
+
+// On a terminal 40 columns wide the screen breaks at blanks, continued under its text,
+// and a word wider than a line is cut with an ellipsis; colours mark titles and errors
+// unless NO_COLOR is set.
+TEST(TerminalNewcomerTest, TheScreenFitsTheTerminalAndIsColouredUnlessNoColourIsSet) {
+  TempDir dir;
+  const std::string longWord = "a-command-whose-name-is-wider-than-this-terminal";
+  auto narrow = startAt(dir.file("device"), {{"NO_COLOR", ""}}, 40);
+  narrow->send(longWord + "\r");
+  ASSERT_TRUE(narrow->waitFor("> ")) << narrow->output();
+  narrow->send("quit\r");
+  ASSERT_EQ(narrow->waitForExit(), 0) << narrow->output();
+  const std::string& out = narrow->output();
+  EXPECT_NE(out.find("The first run is not done, so no source\r\n  refreshes."), std::string::npos) << out;
+  EXPECT_NE(out.find("\x1B[1mtitle: Featured\x1B[0m"), std::string::npos) << out;
+  EXPECT_NE(out.find("\x1B[31m! unknown command"), std::string::npos) << out;
+  EXPECT_NE(out.find("\r\n  \"a-command-whose-name-is-wider-than-t\u2026"), std::string::npos) << out;
+
+  auto plain = startAt(dir.file("device"), {{"NO_COLOR", "1"}});
+  plain->send("nothing\rquit\r");
+  ASSERT_EQ(plain->waitForExit(), 0) << plain->output();
+  for (const char* colour : {"\x1B[1m", "\x1B[31m", "\x1B[0m"})
+    EXPECT_EQ(plain->output().find(colour), std::string::npos) << plain->output();
+  EXPECT_NE(plain->output().find("! unknown command \"nothing\""), std::string::npos) << plain->output();
 }
 }  // namespace

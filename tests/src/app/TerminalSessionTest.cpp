@@ -29,15 +29,16 @@ std::string runSession_(const std::string& device, const std::string& script) {
   return outcome.output;
 }
 
-std::string runSession(const std::string& script) {
+// A session on a new device root; a script with a failed command ends with status 1.
+std::string runSession(const std::string& script, int status = 0) {
   TempDir dir;
   auto outcome = ApplicationProcess::runScript(dir.file("device"), script);
-  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_EQ(outcome.status, status) << outcome.output;
   return outcome.output;
 }
 
 TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
-  std::string out = runSession("card Disk full | There is no room left.\ntap OK\ntab 4\nback\nnonsense\nquit\n");
+  std::string out = runSession("card Disk full | There is no room left.\ntap OK\ntab 4\nback\nnonsense\nquit\n", 1);
   auto card = out.find("over: Featured\nDisk full\nThere is no room left.\n[OK]\n");
   ASSERT_NE(card, std::string::npos) << out;
   auto after = out.find("> title: Featured", card);
@@ -50,12 +51,12 @@ TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
 }
 
 TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeldNotTapped) {
-  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #9\ntab 9\nclose\n");
+  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #9\ntab 9\nclose\n", 1);
   EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N (help tap explains it)\n  what can be tapped: #1 OK\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("! \"There is no room left.\" answers a long press, not a tap"), std::string::npos) << out;
   EXPECT_NE(out.find("> title: Featured"), std::string::npos) << "#1 is the card's OK: " << out;
-  EXPECT_NE(out.find("! there is no #9; what can be tapped: #1 Featured, #2 Categories"), std::string::npos) << out;
+  EXPECT_NE(out.find("! there is no #9; what can be tapped: #1 Mark First Run Done, #2 Featured, #3 Categories"), std::string::npos) << out;
   EXPECT_NE(out.find("! no tab \"9\"; the tabs are 1 Featured, 2 Categories, 3 Changes, 4 Manage, 5 Search"),
             std::string::npos)
       << out;
@@ -63,7 +64,7 @@ TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeld
 }
 
 TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseThem) {
-  std::string out = runSession("tap\ntap Search\nwait soon\nswipe 0.1\nrotate\nback\ntab 0\nscreen -v\nback now\n");
+  std::string out = runSession("tap\ntap Search\nwait soon\nswipe 0.1\nrotate\nback\ntab 0\nscreen -v\nback now\n", 1);
   EXPECT_NE(out.find("(type help for the commands, quit to leave)\n> "), std::string::npos) << out;
   EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N (help tap explains it)"), std::string::npos) << out;
   EXPECT_NE(out.find("tabs: Featured Categories Changes Manage [Search]"), std::string::npos)
@@ -80,7 +81,7 @@ TEST(TerminalSessionTest, ANewcomerIsToldTheCommandsAndMisusedVerbsSayHowToUseTh
 }
 
 TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
-  std::string out = runSession("help\nhelp tap\n? wait\nhelp nothing\nhelp open\nexit\n");
+  std::string out = runSession("help\nhelp tap\n? wait\nhelp nothing\nhelp open\nexit\n", 1);
   for (const char* verb : {"screen [-v]", "tap TEXT", "long TEXT", "swipe S.R", "menu S.R", "toggle TEXT", "pick CHOICE",
                            "type TEXT", "return", "scroll down", "refresh", "back", "close", "tab TITLE|N", "rotate",
                            "open URL", "card TITLE", "wait [SECONDS]", "help [COMMAND]", "quit"})
@@ -98,28 +99,76 @@ TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
   EXPECT_NE(out.find("quillbark://add/REPOSITORY"), std::string::npos) << "open says what it takes: " << out;
 }
 
-TEST(TerminalSessionTest, AnOpenedLinkIsAnsweredWithTheLinksTheApplicationTakes) {
-  // A web page is refused with the links the application takes; its own link is taken.
-  std::string out = runSession("open https://example.org/\nopen quillbark://add/repo.example.org\n");
-  EXPECT_NE(out.find("! the application did not open https://example.org/. It takes quillbark://add/REPOSITORY"),
-            std::string::npos)
-      << out;
+// Every open is answered: a web page, an address that is no link, a link the application
+// takes but shows nothing for, and files that are missing or no package are refused with
+// a line each; the application's own link and a package file are taken.
+TEST(TerminalSessionTest, EveryOpenIsAnswered) {
+  TempDir files;
+  DebBuilder(files.path()).build(DebPackage("com.example.tweak", "1.0"), "tweak.deb");
+  Files::writeAtomically(files.file("fake.deb"), std::string("not an archive\n"));
+  std::string out = runSession("open https://example.org/\nopen garbage\nopen quillbark://add/\nopen file://" +
+                                   files.file("missing.deb") + "\nopen file://" + files.file("fake.deb") +
+                                   "\nopen quillbark://add/repo.example.org\nclose\nopen file://" +
+                                   files.file("tweak.deb") + "\n",
+                               1);
+  for (const std::string& refusal : std::vector<std::string>{"! the application did not open https://example.org/. It takes quillbark://add/REPOSITORY",
+                              "! \"garbage\" is not a link", "! the application took quillbark://add/ but showed nothing",
+                              "! there is no file " + files.file("missing.deb"),
+                              "! " + files.file("fake.deb") + " is not a package archive"})
+    EXPECT_NE(out.find(refusal), std::string::npos) << refusal << "\n" << out;
   EXPECT_NE(out.find("Would you like to add repository: https://repo.example.org/ to Quillbark"), std::string::npos)
       << out;
+  // The local package screen is a named placeholder until it is built.
+  EXPECT_NE(out.find("title: ImportedPackageViewController\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(files.file("tweak.deb")), std::string::npos) << out;
 }
 
-// A package file opens the local package screen (a named placeholder until that screen
-// exists) over the tabs.
-TEST(TerminalSessionTest, AnOpenedPackageFileOpensTheLocalPackageScreen) {
-  std::string out = runSession("open file:///var/mobile/tweak.deb\n");
-  EXPECT_EQ(out.find("! the application did not open"), std::string::npos) << out;
-  EXPECT_NE(out.find("title: ImportedPackageViewController\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("/var/mobile/tweak.deb"), std::string::npos) << out;
+// type puts its text in place of the field's, as a person who selects it all and types
+// expects; clear empties it. (The page of a source the database is given at its first
+// start, once written, has the location's field.)
+TEST(TerminalSessionTest, TypeReplacesAFieldsTextAndClearEmptiesIt) {
+  std::string out = runSession("wait 1\nopen quillbark://add/https://community-one.example/\ntype hello\n"
+                               "type http://127.0.0.1:1/\nclear\nhelp type\n");
+  EXPECT_NE(out.find("field \"\": https://community-one.example/\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("field \"\": hello_\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("field \"\": http://127.0.0.1:1/_\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("field \"\": _\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("in place of what it\nheld. clear empties the field."), std::string::npos) << out;
+}
+
+// A preference file that cannot be read is replaced by the defaults and kept aside; the
+// screen says so at the start after, and not again.
+TEST(TerminalSessionTest, AReplacedDamagedPreferenceFileIsSaidOnceOnScreen) {
+  TempDir dir;
+  const std::string device = dir.file("device");
+  ASSERT_EQ(ApplicationProcess::runScript(device, "quit\n").status, 0);
+  Files::writeAtomically(device + "/var/mobile/Library/Application Support/Quillbark/me.korvale.quillbark.plist",
+                         std::string("<?xml version=\"1.0\"?><plist><dict><key>setupDone</key><tr"));
+  std::string first = runSession_(device, "close\n");
+  auto card = first.find("Preferences Replaced\nThe preference file could not be read, so Quillbark started with its "
+                         "default preferences. The unreadable file is kept as ");
+  EXPECT_NE(card, std::string::npos) << first;
+  EXPECT_NE(first.find("> title: Featured", card), std::string::npos) << "the card closes: " << first;
+  EXPECT_EQ(runSession_(device, "quit\n").find("Preferences Replaced"), std::string::npos);
+}
+
+// A script can tell that a command of it failed: errors go to standard error, and the
+// session ends with status 1 (a script without a failed command ends with 0, above).
+TEST(TerminalSessionTest, AFailedCommandOfAScriptGoesToStandardErrorAndEndsItWithStatusOne) {
+  TempDir dir;
+  Files::writeAtomically(dir.file("script"), std::string("tap Nothing\ntab 2\n"));
+  auto outcome = Process::run("/bin/sh", {"-c", "exec \"$0\" --device-root \"$1\" < \"$2\" 2> \"$3\"",
+                                          ApplicationProcess::kPath, dir.file("device"), dir.file("script"),
+                                          dir.file("errors")});
+  EXPECT_EQ(outcome.status, 1) << outcome.output;
+  EXPECT_EQ(outcome.output.find("nothing to tap"), std::string::npos) << "not on standard output: " << outcome.output;
+  EXPECT_NE(outcome.output.find("tabs: Featured [Categories]"), std::string::npos) << "the script went on: " << outcome.output;
+  EXPECT_EQ(Files::readText(dir.file("errors")).value_or(""), "! nothing to tap named \"Nothing\"\n");
 }
 
 TEST(TerminalSessionTest, HostileInputIsEchoedEscapedAndCut) {
   std::string longWord(1 << 20, 'x');
-  std::string out = runSession("caf\xC3\xA9\xFF\x1B[2J\x07\n" + longWord + "\ntap \xC2\x85" + longWord + "\n");
+  std::string out = runSession("caf\xC3\xA9\xFF\x1B[2J\x07\n" + longWord + "\ntap \xC2\x85" + longWord + "\n", 1);
   EXPECT_NE(out.find("! unknown command \"caf\xC3\xA9\\xFF\\x1B[2J\\x07\""), std::string::npos)
       << "valid UTF-8 kept, the rest escaped";
   EXPECT_EQ(out.find('\x1B'), std::string::npos) << "no escape code reaches the terminal";
@@ -214,4 +263,8 @@ TEST(TerminalSessionEndToEnd, TheRefreshQuickActionShowsTheCardAndItsTaskList) {
   auto last = out.rfind("> title: Featured");
   ASSERT_NE(last, std::string::npos) << out;
   EXPECT_EQ(out.find("floating:", last), std::string::npos) << "back to the empty queue: " << out;
+  // The wait told the card's end as it came, though it was gone when the wait ended.
+  auto waiting = out.find("(waiting 12 seconds", list);
+  ASSERT_NE(waiting, std::string::npos) << out;
+  EXPECT_LT(out.find("floating: Refresh Complete | Updated 1 sources", waiting), last) << out;
 }

@@ -1,7 +1,7 @@
 #include "app/KVFeaturedPlaceholderViewController.h"
 
-#include "core/KVSourcesManaging.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/NotificationCenter.h"
@@ -9,7 +9,7 @@
 #include "uikit/UILabel.h"
 #include "uikit/UIScreen.h"
 
-KVFeaturedPlaceholderViewController::KVFeaturedPlaceholderViewController(std::shared_ptr<KVSourcesManaging> sources)
+KVFeaturedPlaceholderViewController::KVFeaturedPlaceholderViewController(std::shared_ptr<KVRSources> sources)
     : KVPlaceholderViewController("Featured"), sources_(std::move(sources)) {}
 
 void KVFeaturedPlaceholderViewController::loadView() {

@@ -7,7 +7,7 @@
 
 #include "app/KVPlaceholderViewController.h"
 
-class KVSourcesManaging;
+class KVRSources;
 class UIButton;
 class UILabel;
 
@@ -15,7 +15,7 @@ class KVFeaturedPlaceholderViewController : public KVPlaceholderViewController {
  public:
   static constexpr const char* kMarkFirstRunDoneTitle = "Mark First Run Done";
 
-  explicit KVFeaturedPlaceholderViewController(std::shared_ptr<KVSourcesManaging> sources);
+  explicit KVFeaturedPlaceholderViewController(std::shared_ptr<KVRSources> sources);
 
   void loadView() override;
   void viewWillAppear(bool animated) override;
@@ -27,7 +27,7 @@ class KVFeaturedPlaceholderViewController : public KVPlaceholderViewController {
  private:
   void showFirstRunState();
 
-  std::shared_ptr<KVSourcesManaging> sources_;
+  std::shared_ptr<KVRSources> sources_;
   std::shared_ptr<UILabel> notice_;
   std::shared_ptr<UIButton> markDone_;
 };

@@ -3,7 +3,9 @@
 // must work.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
+#include <set>
 
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
@@ -38,6 +40,38 @@ std::string typedLines(const std::string& text) {
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
+}
+
+// The README lists what is not built: every screen the root still makes as a placeholder,
+// and no screen that is built. (Read from the root's source, where each placeholder has
+// its line.)
+TEST(ReadmeExampleTest, WhatItDoesNotDoNamesEveryPlaceholderAndNothingBuilt) {
+  std::string notBuilt = section(readme(), "What it doesn't do (yet)");
+  std::string root = Files::readText(QB_SOURCE_DIR "/src/app/KVRootScreens.cpp").value_or("");
+  ASSERT_FALSE(notBuilt.empty());
+  std::set<std::string> placeholders;
+  for (const std::string opening : {"placeholder(\"", "KVPlaceholderViewController>(\""})
+    for (size_t at = root.find(opening); at != std::string::npos; at = root.find(opening, at + 1)) {
+      size_t start = at + opening.size();
+      std::string name = root.substr(start, root.find('"', start) - start);
+      if (name.find(' ') == std::string::npos) placeholders.insert(name);  // not the fallback of an unknown tab
+    }
+  ASSERT_GE(placeholders.size(), 5u) << "the root's placeholders are read";
+  std::string lowered = notBuilt;
+  for (char& c : lowered) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const std::string& name : placeholders) {
+    std::string lowerName = name;
+    for (char& c : lowerName) c = char(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(lowered.find(lowerName), std::string::npos) << name << " is not built yet: the README says so";
+  }
+  for (size_t at = notBuilt.find('`'); at != std::string::npos; at = notBuilt.find('`', at + 1)) {
+    size_t end = notBuilt.find('`', at + 1);
+    std::string name = notBuilt.substr(at + 1, end - at - 1);
+    at = end;
+    if (name.size() > 10 && name.compare(name.size() - 10, 10, "Controller") == 0) {
+      EXPECT_TRUE(placeholders.count(name)) << name << " is built: the README must not list it as missing";
+    }
+  }
 }
 
 TEST(ReadmeExampleTest, TheExampleSessionRunsAsWritten) {

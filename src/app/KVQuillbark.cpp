@@ -2,7 +2,7 @@
 // payment service's callbacks. Queueing a package is in KVQuillbarkQueueing.cpp.
 #include "app/KVQuillbark.h"
 
-#include "core/KVConnections.h"
+#include "app/QuillbarkRoot.h"
 #include "database/KVParsingUtility.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
@@ -26,12 +26,11 @@ KVQuillbark& KVQuillbark::sharedQuillbark() {
 KVQuillbark::KVQuillbark() = default;
 
 std::shared_ptr<KVDownloadStatsRegister> KVQuillbark::packagesToPostDownloadStatsFor() {
-  return std::dynamic_pointer_cast<KVDownloadStatsRegister>(KVConnections::current("KVQuillbark")->downloadStats);
+  return QuillbarkRoot::managers("KVQuillbark").downloadStats;
 }
 
 void KVQuillbark::registerForDownloadStats(const std::string& identifier) {
-  if (auto downloadStats = packagesToPostDownloadStatsFor()) downloadStats->registerPackage(identifier);
-  else KVLog("*** The connected download register is not the application's: %s is not counted", identifier.c_str());
+  packagesToPostDownloadStatsFor()->registerPackage(identifier);
 }
 
 void KVQuillbark::announceQueueStateOfPackage(const std::string& identifier) {

@@ -76,7 +76,8 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   // The card counted the queue of no database until now.
   if (auto tabs = tabController_.lock()) tabs->observeQueue();
   // The facade seeds the default sources and plans the due refresh when it is made.
-  KVRPackageManager::sharedPackageManager();
+  auto managers = QuillbarkRoot::managers("KVQuillbark");
+  KVRPackageManager::startSharedPackageManager(managers.sources, managers.packages);
   checkStatusFile();
   qblog::logPlain("- Quillbark 5 is up and running");
   qblog::logPlain(jailbreakLine(KVPlatform::jailbreakTool()));

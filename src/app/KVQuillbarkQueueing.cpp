@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/KVQuillbark.h"
+#include "app/QuillbarkRoot.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/NSStringVersionCompare.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-std::shared_ptr<KVRPackages> packages() { return KVRPackages::connected(); }
+std::shared_ptr<KVRPackages> packages() { return QuillbarkRoot::managers("KVQuillbark").packages; }
 
 std::string describe(const ErrorRef& error) { return error ? error->localizedDescription() : std::string(); }
 

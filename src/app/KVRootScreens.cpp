@@ -128,7 +128,7 @@ std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& addr
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::confirmation() {
-  return std::make_shared<PackagesConfirmationViewController>();
+  return std::make_shared<PackagesConfirmationViewController>(context());
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::tasks(bool shownFromGesture) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 #include "account/KVFollowedDevelopers.h"
 #include "account/KVRepositoryDirectory.h"
@@ -22,8 +23,23 @@
 #include "uikit/UIDevice.h"
 
 namespace {
-std::mutex gScreensMutex;
-std::shared_ptr<KVRootScreens> gScreens;
+// What the running root made, for the application delegate.
+struct Running {
+  QuillbarkRoot::Managers managers;
+  std::shared_ptr<KVRootScreens> screens;
+};
+std::mutex gRunningMutex;
+std::optional<Running> gRunning;
+
+Running running(const char* user) {
+  {
+    std::lock_guard<std::mutex> lock(gRunningMutex);
+    if (gRunning) return *gRunning;
+  }
+  KVLog("*** %s ran before the composition root started", user);
+  std::fprintf(stderr, "quillbark: %s ran before the composition root started\n", user);
+  std::abort();
+}
 }  // namespace
 
 QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
@@ -34,8 +50,10 @@ QuillbarkRoot::Managers QuillbarkRoot::standardManagers() {
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
   managers.directory = std::make_shared<KVRepositoryDirectory>();
-  managers.downloads = std::make_shared<KVPackageDownloads>();
   managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
+  // The downloads are handed the payment client and the register they use.
+  managers.downloads =
+      std::make_shared<KVPackageDownloads>(KVPackageDownloadServices{managers.payment, managers.downloadStats});
   managers.followedDevelopers = std::make_shared<KVFollowedDevelopersUpload>();
   return managers;
 }
@@ -63,21 +81,15 @@ ErrorRef QuillbarkRoot::start(KVEnvironment environment, Managers managers, cons
   auto screens = makeScreens(managers.sources, managers.packages, actions);
   ApplicationInterfaceFiles::registerAll(screens);
   {
-    std::lock_guard<std::mutex> lock(gScreensMutex);
-    gScreens = std::move(screens);
+    std::lock_guard<std::mutex> lock(gRunningMutex);
+    gRunning = Running{std::move(managers), std::move(screens)};
   }
   KVPipelineManager::sharedManager();
   return nullptr;
 }
 
-std::shared_ptr<KVRootScreens> QuillbarkRoot::screens(const char* user) {
-  {
-    std::lock_guard<std::mutex> lock(gScreensMutex);
-    if (gScreens) return gScreens;
-  }
-  KVLog("*** %s asked for a screen before the composition root started", user);
-  std::fprintf(stderr, "quillbark: %s asked for a screen before the composition root started\n", user);
-  std::abort();
-}
+QuillbarkRoot::Managers QuillbarkRoot::managers(const char* user) { return running(user).managers; }
+
+std::shared_ptr<KVRootScreens> QuillbarkRoot::screens(const char* user) { return running(user).screens; }
 
 KVScreenContext QuillbarkRoot::screenContext(const char* user) { return screens(user)->context(); }

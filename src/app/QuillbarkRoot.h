@@ -15,12 +15,14 @@
 #include "interface/KVScreenContext.h"
 
 class KVApplicationActions;
+class KVDownloadStatsRegister;
 class KVRPackages;
 class KVRSources;
 class KVRootScreens;
 
 // The type the root holds each manager as: the interface the lower subsystems call,
-// except where screens call the manager's whole surface.
+// except where the screens and the application delegate call the manager's whole
+// surface.
 template <class Interface>
 struct QuillbarkRootManagerType {
   using type = Interface;
@@ -32,6 +34,10 @@ struct QuillbarkRootManagerType<KVSourcesManaging> {
 template <>
 struct QuillbarkRootManagerType<KVPackagesManaging> {
   using type = KVRPackages;
+};
+template <>
+struct QuillbarkRootManagerType<KVDownloadStatsRegistering> {
+  using type = KVDownloadStatsRegister;
 };
 
 class QuillbarkRoot {
@@ -56,8 +62,10 @@ class QuillbarkRoot {
   [[nodiscard]] static ErrorRef start(KVEnvironment environment, Managers managers = standardManagers(),
                                       const ScreensMaker& makeScreens = standardScreens());
 
-  // The navigation of the running root and the context it hands the screens it makes.
-  // Asking before a start is a programming error: the process ends, naming `user`.
+  // The managers and the navigation of the running root, and the context it hands the
+  // screens it makes, for the application delegate (the root's own). Asking before a
+  // start is a programming error: the process ends, naming `user`.
+  static Managers managers(const char* user);
   static std::shared_ptr<KVRootScreens> screens(const char* user);
   static KVScreenContext screenContext(const char* user);
 

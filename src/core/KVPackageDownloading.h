@@ -3,15 +3,25 @@
 // queue: the download tasks are built above it, with the package operations. The
 // composition root hands it the package operations' own.
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
+
+// A queue the user confirmed, handed from the confirmation to the downloads and on to
+// the APT run: the queue string its dry run resolved, which is exactly what the run
+// installs, and the display names of the packages the run touches, for its output.
+struct KVConfirmedQueue {
+  std::string queueString;
+  std::map<std::string, std::string> packageNames;
+};
 
 class KVPackageDownloading {
  public:
   virtual ~KVPackageDownloading() = default;
   // Queues one download task per identifier on the pipeline, all in one batch: when the
-  // last of the batch has ended, and every one of them ended well, the APT run of the
-  // remembered queue is queued. A call while a batch is still fetching joins it. Answers
-  // how many tasks were queued.
-  virtual size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers) = 0;
+  // last of the batch has ended, and every one of them ended well, the APT run of
+  // `queue` is queued (none for an empty queue string). A call for the same queue while
+  // its batch is still fetching joins it. Answers how many tasks were queued.
+  virtual size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers,
+                                                 const KVConfirmedQueue& queue) = 0;
 };

@@ -1,6 +1,8 @@
 #include "database/KVRPackageManager.h"
 
-#include "core/KVConnections.h"
+#include <cstdio>
+#include <cstdlib>
+
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDefaultRepositories.h"
@@ -39,13 +41,33 @@ void addSourcesInBackground(std::vector<std::string> locations) {
 
 }  // namespace
 
-KVRPackageManager& KVRPackageManager::sharedPackageManager() {
-  static KVRPackageManager* instance = new KVRPackageManager();  // lives as long as the process
+namespace {
+std::unique_ptr<KVRPackageManager>& sharedInstance() {
+  static auto* instance = new std::unique_ptr<KVRPackageManager>();  // lives as long as the process
   return *instance;
 }
+}  // namespace
 
-KVRPackageManager::KVRPackageManager()
-    : developers_(std::make_shared<KVRDevelopers>()), searchHistories_(std::make_shared<KVRSearchHistories>()) {
+KVRPackageManager& KVRPackageManager::sharedPackageManager() {
+  if (!sharedInstance()) {
+    KVLog("*** The database facade was asked for before the launch made it");
+    std::fprintf(stderr, "quillbark: the database facade was asked for before the launch made it\n");
+    std::abort();
+  }
+  return *sharedInstance();
+}
+
+KVRPackageManager& KVRPackageManager::startSharedPackageManager(std::shared_ptr<KVRSources> sources,
+                                                                std::shared_ptr<KVRPackages> packages) {
+  sharedInstance() = std::make_unique<KVRPackageManager>(std::move(sources), std::move(packages));
+  return *sharedInstance();
+}
+
+KVRPackageManager::KVRPackageManager(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages)
+    : sources_(std::move(sources)),
+      packages_(std::move(packages)),
+      developers_(std::make_shared<KVRDevelopers>()),
+      searchHistories_(std::make_shared<KVRSearchHistories>()) {
   bool added = setDefaultSourcesIfDatabaseIsEmpty();
   bool bootstrap = verifyDefaultSourcesForJailbreakTool();
   if (added || bootstrap || refreshIsNeeded()) {
@@ -61,13 +83,7 @@ KVRPackageManager::KVRPackageManager()
 
 KVRPackageManager::~KVRPackageManager() = default;
 
-std::shared_ptr<KVRSources> KVRPackageManager::sources() const { return KVRSources::connected(); }
-
-std::shared_ptr<KVRPackages> KVRPackageManager::packages() const { return KVRPackages::connected(); }
-
-void KVRPackageManager::refreshAllSources() {
-  KVConnections::current("KVRPackageManager::refreshAllSources")->sources->refreshAllSources();
-}
+void KVRPackageManager::refreshAllSources() { sources_->refreshAllSources(); }
 
 bool KVRPackageManager::setDefaultSourcesIfDatabaseIsEmpty() {
   auto db = store::Database::defaultDatabase();

@@ -1,7 +1,8 @@
 #pragma once
-// The database facade: created once for the process, it seeds an empty database with
-// the default repositories, adds the bootstrap repository of the detected jailbreak
-// tool, and schedules a refresh of all sources when one is due.
+// The database facade: made by the application's launch with the sources and packages
+// managers the composition root built, it seeds an empty database with the default
+// repositories, adds the bootstrap repository of the detected jailbreak tool, and
+// schedules a refresh of all sources when one is due.
 #include <memory>
 
 class KVRSources;
@@ -11,14 +12,15 @@ class KVRSearchHistories;
 
 class KVRPackageManager {
  public:
+  // The facade the launch made. Asking before is a programming error: the process ends.
   static KVRPackageManager& sharedPackageManager();
+  // Makes the process's facade (replacing one an earlier launch made, as tests launch
+  // again) and answers it.
+  static KVRPackageManager& startSharedPackageManager(std::shared_ptr<KVRSources> sources,
+                                                      std::shared_ptr<KVRPackages> packages);
 
-  // The sources manager the composition root made and connected (none when the root runs
-  // another, as tests that count refreshes do).
-  std::shared_ptr<KVRSources> sources() const;
-  // The packages manager the composition root made and connected (none when the root
-  // runs another).
-  std::shared_ptr<KVRPackages> packages() const;
+  const std::shared_ptr<KVRSources>& sources() const { return sources_; }
+  const std::shared_ptr<KVRPackages>& packages() const { return packages_; }
   // The other record managers, made once by the facade.
   const std::shared_ptr<KVRDevelopers>& developers() const { return developers_; }
   const std::shared_ptr<KVRSearchHistories>& searchHistories() const { return searchHistories_; }
@@ -38,7 +40,7 @@ class KVRPackageManager {
   // The facade's start: the checks above and, when something was added or a refresh
   // is due, a refresh of all sources 3 s later. The process uses the shared instance;
   // tests make their own.
-  KVRPackageManager();
+  KVRPackageManager(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages);
   ~KVRPackageManager();
   KVRPackageManager(const KVRPackageManager&) = delete;
   KVRPackageManager& operator=(const KVRPackageManager&) = delete;
@@ -47,6 +49,8 @@ class KVRPackageManager {
   bool scheduledRefresh() const { return scheduledRefresh_; }
 
  private:
+  std::shared_ptr<KVRSources> sources_;
+  std::shared_ptr<KVRPackages> packages_;
   std::shared_ptr<KVRDevelopers> developers_;
   std::shared_ptr<KVRSearchHistories> searchHistories_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

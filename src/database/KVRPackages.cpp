@@ -79,10 +79,6 @@ void removeCachedEntries(const char* folder, const std::string& identifier, cons
 
 }  // namespace
 
-std::shared_ptr<KVRPackages> KVRPackages::connected() {
-  return std::dynamic_pointer_cast<KVRPackages>(connections()->packages);
-}
-
 // ---- Lookups and counts
 
 uint64_t KVRPackages::countOfUpdatedPackages() const {
@@ -289,11 +285,12 @@ void KVRPackages::removeCachedImagesForPackages(const std::vector<std::string>& 
 
 void KVRPackages::downloadPackageWithIdentifier(const std::string& identifier) {
   if (identifier.empty()) return;
-  downloadPackagesWithIdentifiers({identifier});
+  downloadPackagesWithIdentifiers({identifier}, KVConfirmedQueue{});
 }
 
-size_t KVRPackages::downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers) {
-  return connections()->downloads->downloadPackagesWithIdentifiers(identifiers);
+size_t KVRPackages::downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers,
+                                                    const KVConfirmedQueue& queue) {
+  return connections()->downloads->downloadPackagesWithIdentifiers(identifiers, queue);
 }
 
 // ---- What the pipeline and the database ask

@@ -8,8 +8,8 @@
 // newest offered version) and `queueOperation`, one of the codes below, always 1 to 5
 // while the package is queued (0 is resolved when it is written).
 //
-// The composition root makes the one manager and connects it (KVConnections::packages);
-// the database facade hands it on (KVRPackageManager::packages).
+// The composition root makes the one manager, connects it (KVConnections::packages) and
+// hands it to the screens and the database facade.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/KVPackageDownloading.h"
 #include "core/KVPackagesManaging.h"
 #include "database/KVRPackage.h"
 #include "database/KVRPackageListCaches.h"
@@ -39,9 +40,6 @@ enum KVQueueOperation : int64_t {
 class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_this<KVRPackages> {
  public:
   KVRPackages() = default;
-
-  // The manager the composition root connected; none when the root runs another.
-  static std::shared_ptr<KVRPackages> connected();
 
   // --- Lookups and counts (on the calling thread's default database)
   uint64_t countOfUpdatedPackages() const;
@@ -110,10 +108,11 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   void removeHomeBannerForPackageWithIdentifier(const std::string& identifier);
   void removeDepictionsBannerForPackageIdentifier(const std::string& identifier);
 
-  // --- Downloads of a confirmed queue: one download task (an empty identifier none).
+  // --- Downloads: one download task of no queue (an empty identifier none).
   void downloadPackageWithIdentifier(const std::string& identifier);
-  // One batch of download tasks (see KVPackageDownloading); answers how many were queued.
-  size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers);
+  // One batch of download tasks of a confirmed queue, which installs it once all have
+  // ended well (see KVPackageDownloading); answers how many were queued.
+  size_t downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers, const KVConfirmedQueue& queue);
 
   // --- The package lists' caches: the category rows and the new-packages and
   // new-versions groupings, each published whole (KVRPackageListCaches).

@@ -66,10 +66,6 @@ std::string replacingSlashes(std::string text) {
 
 }  // namespace
 
-std::shared_ptr<KVRSources> KVRSources::connected() {
-  return std::dynamic_pointer_cast<KVRSources>(connections()->sources);
-}
-
 // ---- Refreshing
 
 bool KVRSources::refreshAllSources() {

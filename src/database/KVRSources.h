@@ -6,8 +6,8 @@
 // KVSourceRefresh task on the pipeline. It keeps the refresh batch: the flag and the
 // date that every task of one batch shares.
 //
-// The composition root makes the one manager and connects it (KVConnections::sources);
-// the database facade hands it on (KVRPackageManager::sources).
+// The composition root makes the one manager, connects it (KVConnections::sources) and
+// hands it to the screens and the database facade.
 //
 // Notifications: "KVRSourceUpdatedNotification" (no object) on the main thread after a
 // removal has committed; each refresh task posts it with its location when it ends.
@@ -27,10 +27,6 @@ inline constexpr const char* KVRSourceUpdatedNotification = "KVRSourceUpdatedNot
 class KVRSources : public KVSourcesManaging, public std::enable_shared_from_this<KVRSources> {
  public:
   KVRSources() = default;
-
-  // The manager the composition root connected; none when the root runs another
-  // (tests that count refreshes).
-  static std::shared_ptr<KVRSources> connected();
 
   // --- Refreshing
   // A batch over every source, when the first-run set-up is done and a network is there;

@@ -197,8 +197,8 @@ class KVAPTManager {
   static std::optional<std::string> packageInfo(const std::string& archivePath, UpdateBlock update);
   static std::vector<std::string> installedFilesForIdentifer(const std::string& identifier);
   // Dry-runs the removal of `identifier` on a background queue and hands the block
-  // the identifiers of the remembered queue that would go with it; returns at once.
-  static void packagesInQueueThatDependOnPackage(const std::string& identifier,
+  // the identifiers of `queue` (a queue string) that would go with it; returns at once.
+  static void packagesInQueueThatDependOnPackage(const std::string& identifier, const std::string& queue,
                                                  std::function<void(const std::vector<std::string>&)> block);
   static std::vector<std::string> testAvailableVersions();
 
@@ -208,12 +208,9 @@ class KVAPTManager {
   // (its stored operation is the removal; without a stored operation, an installed
   // package without an update and without a queued version); tokens joined by one blank.
   static std::string queueStringForKVRPackageArray(const std::vector<KVRPackage>& packages);
-  // The remembered queue: the queue string of the last confirmation and its identifiers
-  // in order (each token without its "-" or "+" mark and its "=version"). An empty
-  // queue leaves no identifier behind.
-  static void setQueue(const std::string& queue);
-  static std::string queue();
-  static std::vector<std::string> queueArray();
+  // The identifiers of a queue string in order: each token without its "-" or "+" mark
+  // and its "=version".
+  static std::vector<std::string> identifiersOfQueue(const std::string& queue);
   // Asks APT what the queue would do, in a simulation that changes nothing, and sorts
   // its answer into the six lists; the block, when given, receives them too. An empty
   // queue runs nothing, calls no block and answers six empty lists. A busy runner or a
@@ -224,8 +221,7 @@ class KVAPTManager {
   static APTDependsTree dependsTreeFromOutput(const std::string& queue, const std::string& output);
   // The display names of the tree's downloads and removes, from the package records
   // (the identifier where no record names it), for the APT run's output.
-  static void setPackageNamesForKeysUsingTree(const APTDependsTree& tree);
-  static std::map<std::string, std::string> packageNamesForKeys();
+  static std::map<std::string, std::string> packageNamesForTree(const APTDependsTree& tree);
 
   // Parsers of the tools' output (public for tests).
   static std::vector<std::string> dependsFromOutput(const std::string& output);

@@ -161,10 +161,9 @@ std::vector<std::string> KVAPTManager::installedFilesForIdentifer(const std::str
   return out;
 }
 
-void KVAPTManager::packagesInQueueThatDependOnPackage(const std::string& identifier,
+void KVAPTManager::packagesInQueueThatDependOnPackage(const std::string& identifier, const std::string& queueString,
                                                       std::function<void(const std::vector<std::string>&)> block) {
-  performOnBackgroundThread([identifier, block] {
-    std::vector<std::string> queue = queueArray();
+  performOnBackgroundThread([identifier, block, queue = identifiersOfQueue(queueString)] {
     std::vector<std::string> dependents;
     if (DebianNames::isPackageName(identifier)) {
       auto result = dryRunForQueue(identifier + "-");

@@ -1,7 +1,6 @@
-// The queue string, the remembered queue and the dry run that tells what the queue
-// would do.
+// The queue string, its identifiers and the names its run shows, and the dry run that
+// tells what the queue would do.
 #include <cctype>
-#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -11,12 +10,6 @@
 #include "operations/KVAPTManager.h"
 
 namespace {
-// The remembered queue: written on the main thread, read by pipeline workers.
-std::mutex gQueueMutex;
-std::string gQueue;
-std::vector<std::string> gQueueArray;
-std::map<std::string, std::string> gPackageNames;
-
 std::vector<std::string> words(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
@@ -117,22 +110,10 @@ std::string KVAPTManager::queueStringForKVRPackageArray(const std::vector<KVRPac
   return text;
 }
 
-void KVAPTManager::setQueue(const std::string& queue) {
+std::vector<std::string> KVAPTManager::identifiersOfQueue(const std::string& queue) {
   std::vector<std::string> identifiers;
   for (const auto& token : words(queue)) identifiers.push_back(identifierOfToken(token));
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  gQueue = queue;
-  gQueueArray = std::move(identifiers);
-}
-
-std::string KVAPTManager::queue() {
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  return gQueue;
-}
-
-std::vector<std::string> KVAPTManager::queueArray() {
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  return gQueueArray;
+  return identifiers;
 }
 
 APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, const std::string& output) {
@@ -207,7 +188,7 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
   return tree;
 }
 
-void KVAPTManager::setPackageNamesForKeysUsingTree(const APTDependsTree& tree) {
+std::map<std::string, std::string> KVAPTManager::packageNamesForTree(const APTDependsTree& tree) {
   std::map<std::string, std::string> names;
   auto name = [&](const std::string& identifier) {
     if (names.count(identifier)) return;
@@ -217,11 +198,5 @@ void KVAPTManager::setPackageNamesForKeysUsingTree(const APTDependsTree& tree) {
   };
   for (const auto& identifier : tree.downloads) name(identifier);
   for (const auto& identifier : tree.removes) name(identifier);
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  gPackageNames = std::move(names);
-}
-
-std::map<std::string, std::string> KVAPTManager::packageNamesForKeys() {
-  std::lock_guard<std::mutex> lock(gQueueMutex);
-  return gPackageNames;
+  return names;
 }

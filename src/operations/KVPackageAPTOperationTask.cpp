@@ -39,15 +39,15 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
 }
 }  // namespace
 
-KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers)
-    : packageIdentifiers_(std::move(packageIdentifiers)) {}
+KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers,
+                                                     std::map<std::string, std::string> names)
+    : packageIdentifiers_(std::move(packageIdentifiers)),
+      identifiers_(KVAPTManager::identifiersOfQueue(packageIdentifiers_)),
+      names_(std::move(names)) {}
 
 std::string KVPackageAPTOperationTask::pipelineID() const { return KVPipelinePackageATPInstallOperation; }
 
-std::vector<std::string> KVPackageAPTOperationTask::queuedIdentifiers() const {
-  std::lock_guard<std::mutex> lock(identifiersMutex_);
-  return identifiers_;
-}
+std::vector<std::string> KVPackageAPTOperationTask::queuedIdentifiers() const { return identifiers_; }
 
 void KVPackageAPTOperationTask::updateGetButton() const {
   for (const auto& identifier : queuedIdentifiers())
@@ -83,11 +83,6 @@ std::optional<std::string> KVPackageAPTOperationTask::shownText(const std::strin
 }
 
 void KVPackageAPTOperationTask::taskStart() {
-  {
-    std::lock_guard<std::mutex> lock(identifiersMutex_);
-    identifiers_ = KVAPTManager::queueArray();
-  }
-  names_ = KVAPTManager::packageNamesForKeys();
   beginCommand(NSLocalizedString("Preparing Package Queue ...\n"));
   auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
   KVAPTCommandResult result = KVAPTManager::installQueue(

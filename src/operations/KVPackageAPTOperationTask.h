@@ -16,14 +16,15 @@
 
 class KVPackageAPTOperationTask : public KVPackageToolTask {
  public:
-  // initWithPackages: the queue string to install.
-  explicit KVPackageAPTOperationTask(std::string packageIdentifiers);
+  // initWithPackages: the queue string to install, and the display names its output
+  // shows for the identifiers of the packages it touches.
+  explicit KVPackageAPTOperationTask(std::string packageIdentifiers, std::map<std::string, std::string> names = {});
 
   std::string className() const override { return "KVPackageAPTOperationTask"; }
   void taskStart() override;
   std::string taskID() const override { return "Install-" + packageIdentifiers_; }
   std::string pipelineID() const override;
-  // The remembered queue's identifiers, as taken when the task started.
+  // The identifiers of the task's queue string.
   std::vector<std::string> queuedIdentifiers() const override;
 
   const std::string& packageIdentifiers() const { return packageIdentifiers_; }
@@ -41,8 +42,7 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
   void handleOutput(const std::string& piece, const std::string& whole, bool finished, int32_t status);
 
   const std::string packageIdentifiers_;
-  mutable std::mutex identifiersMutex_;
-  std::vector<std::string> identifiers_;
-  std::map<std::string, std::string> names_;
+  const std::vector<std::string> identifiers_;
+  const std::map<std::string, std::string> names_;
   bool lastWasLineFeed_ = false;  // touched only on the worker running the command
 };

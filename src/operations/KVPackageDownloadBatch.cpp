@@ -1,11 +1,12 @@
 #include "operations/KVPackageDownloadBatch.h"
 
-#include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
 #include "foundation/Log.h"
-#include "operations/KVAPTManager.h"
 #include "operations/KVPackageAPTOperationTask.h"
 #include "operations/KVPackageDownloadTask.h"
+
+KVPackageDownloadBatch::KVPackageDownloadBatch(KVPackageDownloadServices services, KVConfirmedQueue queue)
+    : services_(std::move(services)), queue_(std::move(queue)) {}
 
 void KVPackageDownloadBatch::add(size_t count) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -28,17 +29,19 @@ bool KVPackageDownloadBatch::isOpen() const {
 }
 
 void KVPackageDownloadBatch::queueInstall() {
-  auto wired = KVConnections::current("KVPackageDownloadBatch");
-  wired->downloadStats->postDownloadStatsForRegisteredPackages();
-  std::string queue = KVAPTManager::queue();
-  if (queue.empty()) {
-    KVLog("The downloads ended but no queue is remembered: nothing to install");
+  services_.downloadStats->postDownloadStatsForRegisteredPackages();
+  if (queue_.queueString.empty()) {
+    KVLog("The downloads ended but they belong to no queue: nothing to install");
     return;
   }
-  KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageAPTOperationTask>(queue));
+  KVPipelineManager::sharedManager().queueTask(
+      std::make_shared<KVPackageAPTOperationTask>(queue_.queueString, queue_.packageNames));
 }
 
-size_t KVPackageDownloads::downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers) {
+KVPackageDownloads::KVPackageDownloads(KVPackageDownloadServices services) : services_(std::move(services)) {}
+
+size_t KVPackageDownloads::downloadPackagesWithIdentifiers(const std::vector<std::string>& identifiers,
+                                                           const KVConfirmedQueue& queue) {
   std::vector<std::string> named;
   for (const auto& identifier : identifiers)
     if (!identifier.empty()) named.push_back(identifier);
@@ -47,7 +50,8 @@ size_t KVPackageDownloads::downloadPackagesWithIdentifiers(const std::vector<std
   {
     // Counted before any is queued, so a fast first download cannot end the batch early.
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_ || !open_->isOpen()) open_ = std::make_shared<KVPackageDownloadBatch>();
+    if (!open_ || !open_->isOpen() || open_->queue().queueString != queue.queueString)
+      open_ = std::make_shared<KVPackageDownloadBatch>(services_, queue);
     batch = open_;
     batch->add(named.size());
   }

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "core/KVConnections.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
@@ -23,7 +22,6 @@
 
 namespace {
 
-std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVPackageDownloadTask"); }
 
 // Every download reports on this one queue, so two archives are never placed at once
 // (the APT layer runs one command at a time) and the main thread never waits for one.
@@ -141,10 +139,9 @@ void KVPackageDownloadTask::setProgress(double progress) {
 void KVPackageDownloadTask::taskStart() {
   setProgress(0.0);
   setStatus(NSLocalizedFormat("Downloading %@...", {name()}), false);
-  auto wired = connections();
   auto source = source_.empty() ? std::nullopt : KVRSource::objectForPrimaryKey(source_);
   std::string endpoint = source ? source->endpoint().value_or("") : "";
-  if (package_.price() == "Paid" && !endpoint.empty() && !wired->payment->isExemptFromPayment(source_))
+  if (package_.price() == "Paid" && !endpoint.empty() && !payment().isExemptFromPayment(source_))
     return startPaidRoad(endpoint);
   if (location_.empty()) {
     return endWithFailure(downloadError(
@@ -176,13 +173,12 @@ void KVPackageDownloadTask::startTransfer(const std::string& address, double tim
 // ---- The paid road
 
 void KVPackageDownloadTask::startPaidRoad(const std::string& endpoint) {
-  auto wired = connections();
-  wired->payment->logPurchaseInfoForPackage(packageIdentifier_);
-  auto token = wired->payment->storedToken(source_);
+  payment().logPurchaseInfoForPackage(packageIdentifier_);
+  auto token = payment().storedToken(source_);
   if (!token) {
     return endWithoutPurchase("SileoRepoLogin", Value::dict({{"name", name()}, {"sourceLocation", source_}}));
   }
-  std::string address = wired->payment->packageRequestAddress(endpoint, packageIdentifier_, "info");
+  std::string address = payment().packageRequestAddress(endpoint, packageIdentifier_, "info");
   auto task = self();
   sendPaymentRequest(paymentRequest(address, deviceMembers(*token)),
                      [task, address, endpoint, token = *token](std::optional<Data> data, URLResponseRef, ErrorRef error) {
@@ -217,7 +213,7 @@ void KVPackageDownloadTask::authorize(const std::string& endpoint, const std::st
   Value members = deviceMembers(token);
   members.set("version", version_);
   members.set("repo", source_);
-  std::string address = connections()->payment->packageRequestAddress(endpoint, packageIdentifier_,
+  std::string address = payment().packageRequestAddress(endpoint, packageIdentifier_,
                                                                       "authorize_download");
   auto task = self();
   sendPaymentRequest(paymentRequest(address, members), [task](std::optional<Data> data, URLResponseRef, ErrorRef error) {
@@ -304,14 +300,14 @@ bool KVPackageDownloadTask::claimEnd() {
 }
 
 void KVPackageDownloadTask::finishInBatch(bool success) {
-  if (batch_ && batch_->end(success)) KVPackageDownloadBatch::queueInstall();
+  if (batch_->end(success)) batch_->queueInstall();
 }
 
 void KVPackageDownloadTask::endWithSuccess() {
   if (!claimEnd()) return;
   setStatus(NSLocalizedFormat("Done downloading %@.", {name()}), false);
   if (!package_.sourceLocation().value_or("").empty() && KVRSource::objectForPrimaryKey(*package_.sourceLocation()))
-    connections()->downloadStats->packageDownloaded(packageIdentifier_);
+    batch_->services().downloadStats->packageDownloaded(packageIdentifier_);
   // The APT run is queued before this end is reported, so the pipeline never looks empty
   // between the last download and the run (its empty-pipeline actions would come early).
   finishInBatch(true);

@@ -5,7 +5,7 @@
 // repository headers; a paid one is first checked and authorised by its repository's
 // payment service, which gives a short-lived address. The archive is placed under APT's
 // own name. The downloads of one confirmed queue form a batch: the last of it to end,
-// when every one ended well, queues the APT run of the remembered queue.
+// when every one ended well, queues the APT run of the batch's queue.
 //
 // Ends: success once the archive is placed; a failure (reported to the pipeline with
 // its error, the package told "Finished with error") for a transfer that fails, a reply
@@ -25,17 +25,17 @@
 #include "foundation/Error.h"
 #include "foundation/URL.h"
 #include "foundation/Value.h"
+#include "operations/KVPackageDownloadBatch.h"
 
-class KVPackageDownloadBatch;
 class URLSession;
 class URLSessionDownloadTask;
 
 class KVPackageDownloadTask : public KVTask {
  public:
-  // initWithPackage: the download of the package as its record is now, in `batch` (none:
-  // a download on its own, which queues no APT run).
-  explicit KVPackageDownloadTask(const std::string& identifier,
-                                 std::shared_ptr<KVPackageDownloadBatch> batch = nullptr);
+  // initWithPackage: the download of the package as its record is now, in `batch`, which
+  // hands it its services (a batch of no queue: a download on its own, which queues no
+  // APT run).
+  KVPackageDownloadTask(const std::string& identifier, std::shared_ptr<KVPackageDownloadBatch> batch);
   ~KVPackageDownloadTask() override;
 
   std::string className() const override { return "KVPackageDownloadTask"; }
@@ -67,6 +67,7 @@ class KVPackageDownloadTask : public KVTask {
   void didCancel() override { taskCancel(); }
 
  private:
+  KVPaymentServiceAsking& payment() const { return *batch_->services().payment; }
   std::shared_ptr<KVPackageDownloadTask> self();
   std::string name() const;
   void setStatus(const std::string& text, bool isError);

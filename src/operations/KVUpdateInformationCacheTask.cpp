@@ -6,7 +6,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRDevelopers.h"
-#include "database/KVRPackageManager.h"
+#include "database/KVRDevelopers.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "operations/KVAPTManager.h"
@@ -50,7 +50,7 @@ void KVUpdateInformationCacheTask::taskStart() {
 }
 
 void KVUpdateInformationCacheTask::runCacheWork() {
-  if (auto developers = KVRPackageManager::sharedPackageManager().developers()) developers->updateDevelopersCache();
+  KVRDevelopers().updateDevelopersCache();
   auto connections = KVConnections::current("KVUpdateInformationCacheTask");
   connections->packages->rebuildPackagesCategoriesCache();
   QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "NeedsFullRefresh");

@@ -48,7 +48,8 @@ void postQueueState(const std::string& identifier) {
 
 }  // namespace
 
-PackagesConfirmationViewController::PackagesConfirmationViewController() = default;
+PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context)
+    : context_(std::move(context)) {}
 
 PackagesConfirmationViewController::~PackagesConfirmationViewController() { *alive_ = false; }
 
@@ -176,7 +177,6 @@ void PackagesConfirmationViewController::refreshQueue() {
   const uint64_t generation = ++generation_;
   if (!queued_.empty()) {
     std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
-    KVAPTManager::setQueue(queue);
     waitingOnDependencies_ = true;
     setButtonTitle(currentTitle());
     std::weak_ptr<bool> alive = alive_;
@@ -251,16 +251,17 @@ void PackagesConfirmationViewController::confirmQueue() {
 
 void PackagesConfirmationViewController::launchQueueActions() {
   if (resolvedQueue_.empty()) return;
-  KVAPTManager::setQueue(resolvedQueue_);
-  KVPackageQueue::launchQueueActions(dependsTree_);
+  KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_);
 }
 
 void PackagesConfirmationViewController::cancelQueue() {
-  if (auto packages = KVRPackages::connected()) packages->resetPackagesQueue();
+  context_.packages->resetPackagesQueue();
+  std::vector<std::string> cancelled;
+  for (const auto& package : queued_) cancelled.push_back(package.identifier());
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate = delegate_;
-  dismissViewControllerAnimated(true, [delegate] {
+  dismissViewControllerAnimated(true, [delegate, cancelled] {
     if (auto d = delegate.lock()) d->updateUI();
-    for (const auto& identifier : KVAPTManager::queueArray()) postQueueState(identifier);
+    for (const auto& identifier : cancelled) postQueueState(identifier);
   });
 }
 
@@ -294,8 +295,7 @@ void PackagesConfirmationViewController::deleteRow(const NSIndexPath& path) {
   waitingOnDependencies_ = true;
   resolvedQueue_.clear();
   setButtonTitle(currentTitle());
-  auto packages = KVRPackages::connected();
-  if (packages) (void)packages->setPackage(removed.identifier(), false, std::nullopt, 0);
+  (void)context_.packages->setPackage(removed.identifier(), false, std::nullopt, 0);
   postQueueState(removed.identifier());
 
   if (queued_.empty() && required_.empty()) {
@@ -306,7 +306,7 @@ void PackagesConfirmationViewController::deleteRow(const NSIndexPath& path) {
     // The dependencies left become the queue.
     for (const auto& dependency : required_) {
       queued_.push_back(dependency);
-      if (packages) (void)packages->setPackage(dependency.identifier(), true, dependency.queuedVersion(), 0);
+      (void)context_.packages->setPackage(dependency.identifier(), true, dependency.queuedVersion(), 0);
       postQueueState(dependency.identifier());
     }
     required_.clear();

@@ -12,6 +12,7 @@
 
 #include "database/KVRPackage.h"
 #include "interface/KVPalettedViewController.h"
+#include "interface/KVScreenContext.h"
 #include "interface/PackagesConfirmationViewControllerDelegate.h"
 #include "operations/APTDependsTree.h"
 #include "uikit/UITableView.h"
@@ -25,7 +26,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   enum Section : long { QueuedSection = 0, RequiredSection = 1, IncompatibleSection = 2 };
   static constexpr double kRowHeight = 70;
 
-  PackagesConfirmationViewController();
+  explicit PackagesConfirmationViewController(KVScreenContext context);
   ~PackagesConfirmationViewController() override;
 
   void loadView() override;
@@ -80,6 +81,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   void deleteRow(const NSIndexPath& path);
   std::string currentTitle() const;
 
+  KVScreenContext context_;
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate_;
   std::vector<KVRPackage> queued_, required_, incompatible_;
   bool isScrolling_ = false;

@@ -50,10 +50,10 @@ class InstallRoadFixture : public SourceRefreshFixture {
       std::lock_guard<std::mutex> lock(mutex_);
       ends_.clear();
     }
-    std::string queueString = KVPackageQueue::rememberQueue();
+    std::string queueString = KVPackageQueue::queueString();
     EXPECT_FALSE(queueString.empty());
     APTDependsTree tree = KVAPTManager::unmetDependenciesForPackages(queueString);
-    KVPackageQueue::launchQueueActions(tree);
+    KVPackageQueue::launchQueueActions(*root->packagesManager, queueString, tree);
     EXPECT_TRUE(waitForPipeline(120));
     return tree;
   }

@@ -4,7 +4,9 @@
 // back into the records. The same road removes, upgrades, downgrades and reinstalls;
 // holding goes through the options menu, a local archive through the dpkg-install task.
 #include "InstallRoadFixture.h"
+#include "operations/PackagesConfirmationViewController.h"
 #include "support/Latch.h"
+#include "uikit/UINavigationController.h"
 
 namespace {
 
@@ -92,6 +94,38 @@ TEST_F(InstallRoad, ARefreshStillRunningDoesNotHoldTheAPTRunBack) {
   EXPECT_EQ(installed.arrived(), 1);
   EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
   EXPECT_TRUE(package("com.example.slow")) << "the refresh went on afterwards";
+}
+
+// The APT run installs the queue that was confirmed, handed along with its downloads:
+// another queue built on the confirmation screen while they run is not what it installs.
+TEST_F(InstallRoad, TheConfirmedQueueIsInstalledWhateverQueueIsBuiltMeanwhile) {
+  Latch release;
+  server.handle("GET", "/repo/tool-2.deb", [&](const TestHttpRequest&) {
+    release.wait(60);
+    return TestHttpResponse::text(Files::readText(repositories.file("repo/tool-2.deb")).value_or(""));
+  });
+  queue("com.example.tool");
+  std::string first = KVPackageQueue::queueString();
+  KVPackageQueue::launchQueueActions(*root->packagesManager, first, KVAPTManager::unmetDependenciesForPackages(first));
+  ASSERT_TRUE(server.waitForRequests("/repo/tool-2.deb", 1));
+  // Only the held download is left (placing an archive needs the APT runner, which the
+  // second screen's dry run takes), and nothing is queued any more.
+  ASSERT_TRUE(RunLoop::main().runUntil(
+      [] { return KVPipelineManager::sharedManager().tasksArray().size() == 1 && KVPackageQueue::queuedPackages().empty(); },
+      20));
+
+  queue("com.example.broken");
+  auto second = std::make_shared<PackagesConfirmationViewController>(screenContext());
+  showWindow()->presentViewController(std::make_shared<UINavigationController>(second), false);
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !second->resolvedQueue().empty(); }, 60));
+  EXPECT_EQ(second->resolvedQueue(), "com.example.broken");
+  release.arrive();
+  ASSERT_TRUE(waitForPipeline(120));
+
+  ASSERT_TRUE(aptEnd());
+  EXPECT_TRUE(aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.broken"), "") << "the queue built meanwhile is not installed";
 }
 
 TEST_F(InstallRoad, RemovesAnInstalledPackage) {

@@ -13,7 +13,6 @@
 #include "database/KVIconProvider.h"
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
-#include "operations/KVAPTManager.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "security/LAContext.h"
 #include "support/TestHttpServer.h"
@@ -31,7 +30,6 @@ const Reset kResets[] = {
     {"main loop", [] { RunLoop::main().reset(); }},
     {"pipeline", [] { KVPipelineManager::sharedManager().resetForTesting(); }},
     {"icon downloads", [] { KVIconProvider::resetForTesting(); }},
-    {"APT queue", [] { KVAPTManager::setQueue(""); }},
     {"known repositories", [] { KVKnownRepositories::resetLocations(); }},
     // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port
     // nobody listens on.

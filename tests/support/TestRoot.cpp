@@ -119,8 +119,10 @@ QuillbarkRoot::Managers TestRoot::managers() const {
   managers.sourceLists = std::make_shared<KVAPTSourceLists>();
   managers.payment = std::make_shared<KVRepoStoreRefreshServices>();
   managers.directory = std::make_shared<KVRepositoryDirectory>();
-  managers.downloads = std::make_shared<KVPackageDownloads>();
   managers.downloadStats = std::make_shared<KVDownloadStatsRegister>();
+  // The downloads are handed the payment client and the register they use.
+  managers.downloads =
+      std::make_shared<KVPackageDownloads>(KVPackageDownloadServices{managers.payment, managers.downloadStats});
   managers.followedDevelopers = std::make_shared<KVFollowedDevelopersUpload>();
   return managers;
 }

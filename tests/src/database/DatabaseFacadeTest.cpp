@@ -116,7 +116,7 @@ TEST_F(DatabaseFacade, AFirstStartSeedsTheDefaultsAndTheBootstrapAndRefreshesThr
   EXPECT_EQ(store::Database::defaultConfiguration().path, support("default.realm"));
   EXPECT_EQ(store::Database::defaultConfiguration().schemaVersion, 27u);
 
-  KVRPackageManager manager;
+  KVRPackageManager manager(testRoot_.sources, testRoot_.packages);
   EXPECT_TRUE(manager.scheduledRefresh());
   ASSERT_TRUE(DispatchQueue::drainGlobalQueues());
   auto locations = sourceLocations();
@@ -169,7 +169,7 @@ TEST_F(DatabaseFacade, NothingToAddAndARecentRefreshScheduleNothing) {
   KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr);
   db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
   QuillbarkPersistentPreferences::sharedInstance().setValue(Date::now().addingTimeInterval(-60), "lastRefreshDate");
-  KVRPackageManager manager;  // no jailbreak tool in this root: no bootstrap
+  KVRPackageManager manager(testRoot_.sources, testRoot_.packages);  // no jailbreak tool in this root: no bootstrap
   EXPECT_FALSE(manager.scheduledRefresh());
   clock.advance(10);
   ASSERT_TRUE(DispatchQueue::drainGlobalQueues());

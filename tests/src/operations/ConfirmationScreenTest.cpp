@@ -51,7 +51,7 @@ class ConfirmationScreenTest : public SourceRefreshFixture {
   }
   // Presents the screen as the floating card does and waits for its dry run.
   void open() {
-    screen = std::make_shared<PackagesConfirmationViewController>();
+    screen = std::make_shared<PackagesConfirmationViewController>(screenContext());
     window->rootViewController()->presentViewController(std::make_shared<UINavigationController>(screen), false);
     RunLoop::main().runUntilIdle();
     ASSERT_TRUE(waitForDryRun());

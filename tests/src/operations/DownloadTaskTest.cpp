@@ -3,6 +3,7 @@
 // the APT run.
 #include <gtest/gtest.h>
 
+#include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVQueueStateNotification.h"
 #include "foundation/Files.h"
@@ -65,8 +66,15 @@ class DownloadTaskTest : public PackageRecordsFixture {
     p.setAvailableVersions({*KVRPackageVersion::packageVersionWithSourceLocation(server.url("/"), "debs/" + file, version)});
     add(p);
   }
+  // A download on its own, in a batch of no queue, with the running root's services.
+  static std::shared_ptr<KVPackageDownloadTask> alone(const std::string& identifier) {
+    auto connections = KVConnections::current("DownloadTaskTest");
+    auto batch = std::make_shared<KVPackageDownloadBatch>(
+        KVPackageDownloadServices{connections->payment, connections->downloadStats}, KVConfirmedQueue{});
+    return std::make_shared<KVPackageDownloadTask>(identifier, batch);
+  }
   std::shared_ptr<KVPackageDownloadTask> start(const std::string& identifier) {
-    auto task = std::make_shared<KVPackageDownloadTask>(identifier);
+    auto task = alone(identifier);
     EXPECT_TRUE(KVPipelineManager::sharedManager().queueTask(task));
     return task;
   }
@@ -148,8 +156,9 @@ TEST_F(DownloadTaskTest, TheLastDownloadOfTheBatchQueuesTheAPTRunOnce) {
   for (const char* id : {"com.example.a", "com.example.b", "com.example.c"}) offer(id, "1.0", std::string(id) + ".deb");
   auto holding = std::make_shared<HoldingTask>();
   ASSERT_TRUE(KVPipelineManager::sharedManager().queueTask(holding));
-  KVAPTManager::setQueue("com.example.a com.example.b com.example.c");
-  EXPECT_EQ(packages().downloadPackagesWithIdentifiers({"com.example.a", "com.example.b", "com.example.c"}), 3u);
+  EXPECT_EQ(packages().downloadPackagesWithIdentifiers({"com.example.a", "com.example.b", "com.example.c"},
+                                                     {"com.example.a com.example.b com.example.c", {}}),
+            3u);
   ASSERT_TRUE(RunLoop::main().runUntil(
       [&] {
         auto ids = queuedIDs();
@@ -167,8 +176,7 @@ TEST_F(DownloadTaskTest, ABatchWithAFailedDownloadInstallsNothing) {
   offer("com.example.a", "1.0", "a.deb");
   offer("com.example.b", "1.0", "b.deb");
   Files::removeItem(debs.file("b.deb"));
-  KVAPTManager::setQueue("com.example.a com.example.b");
-  packages().downloadPackagesWithIdentifiers({"com.example.a", "com.example.b"});
+  packages().downloadPackagesWithIdentifiers({"com.example.a", "com.example.b"}, {"com.example.a com.example.b", {}});
   ASSERT_TRUE(waitForPipeline());
   for (const auto& id : queuedIDs()) EXPECT_EQ(id.rfind("Install-", 0), std::string::npos) << id;
   EXPECT_EQ(ends().size(), 2u);
@@ -176,7 +184,7 @@ TEST_F(DownloadTaskTest, ABatchWithAFailedDownloadInstallsNothing) {
 
 TEST_F(DownloadTaskTest, ADownloadCancelledBeforeItStartsEndsWithoutFetching) {
   offer("com.example.a", "1.0", "a.deb");
-  auto task = std::make_shared<KVPackageDownloadTask>("com.example.a");
+  auto task = alone("com.example.a");
   task->taskCancel();
   EXPECT_TRUE(task->isFinished());
   EXPECT_FALSE(task->taskCanCancel());

@@ -251,7 +251,6 @@ TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
   installLocally(DebPackage("com.example.base"));
   installLocally(DebPackage("com.example.user").field("Depends", "com.example.base"));
   installLocally(DebPackage("com.example.bystander"));
-  KVAPTManager::setQueue("com.example.user com.example.bystander=1.0 com.example.other+");
 
   // Shared with the background block, which may outlive a failed wait.
   struct Answer {
@@ -260,7 +259,8 @@ TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
     std::optional<std::vector<std::string>> dependents;
   };
   auto answer = std::make_shared<Answer>();
-  KVAPTManager::packagesInQueueThatDependOnPackage("com.example.base", [answer](const std::vector<std::string>& found) {
+  const std::string queue = "com.example.user com.example.bystander=1.0 com.example.other+";
+  KVAPTManager::packagesInQueueThatDependOnPackage("com.example.base", queue, [answer](const std::vector<std::string>& found) {
     std::lock_guard<std::mutex> lock(answer->mutex);
     answer->dependents = found;
     answer->changed.notify_all();
@@ -271,5 +271,4 @@ TEST_F(APTTools, QueuedPackagesThatDependOnARemovalAreFoundInTheBackground) {
   EXPECT_EQ(*dependents, std::vector<std::string>{"com.example.user"});
   // Only a dry run: nothing was removed.
   EXPECT_EQ(deviceRoot().packageStatus("com.example.base"), "install ok installed");
-  KVAPTManager::setQueue("");
 }

@@ -97,7 +97,6 @@ TEST_F(PackageTasksTest, ARunRefusedAsBusyFailsWithCode34AndTheBusyText) {
         ends.push_back(n);
         finished.arrive();
       });
-  KVAPTManager::setQueue("com.example.tool");
   auto apt = std::make_shared<KVPackageAPTOperationTask>("com.example.tool");
   auto dpkg = std::make_shared<KVPackageDPKGInstallTask>(rootPath() + "/local.deb", "com.example.local");
   EXPECT_EQ(apt->taskID(), "Install-com.example.tool");

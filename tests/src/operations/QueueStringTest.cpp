@@ -44,12 +44,9 @@ TEST(QueueString, EachRecordIsOneTokenAndTheStoredOperationDecidesTheRemoval) {
             "current- updatable chosen");
 }
 
-TEST(QueueString, TheRememberedQueueNamesEachIdentifierOnce) {
-  KVAPTManager::setQueue("a b=1.0 c- d+ e=1:2.0-");
-  EXPECT_EQ(KVAPTManager::queueArray(), (Ids{"a", "b", "c", "d", "e"}));
-  KVAPTManager::setQueue("");
-  EXPECT_TRUE(KVAPTManager::queueArray().empty());
-  EXPECT_EQ(KVAPTManager::queue(), "");
+TEST(QueueString, AQueueNamesEachIdentifierOnce) {
+  EXPECT_EQ(KVAPTManager::identifiersOfQueue("a b=1.0 c- d+ e=1:2.0-"), (Ids{"a", "b", "c", "d", "e"}));
+  EXPECT_TRUE(KVAPTManager::identifiersOfQueue("").empty());
 }
 
 TEST(DryRunOutput, WithoutAHeadingOnlyTheQueueSpeaks) {

@@ -20,3 +20,7 @@ void KVQuillbarkScreenActions::presentViewController(std::shared_ptr<UIViewContr
 void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& location, KVPresentationSender sender) {
   KVQuillbark::sharedQuillbark().shareSourceWithLocation(location, sender);
 }
+
+void KVQuillbarkScreenActions::sharePackage(const std::string& identifier, KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().sharePackage(identifier, sender);
+}

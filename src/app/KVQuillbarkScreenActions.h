@@ -10,4 +10,5 @@ class KVQuillbarkScreenActions : public KVApplicationActions {
   void presentOptions(const std::string& identifier, KVPresentationSender sender) override;
   void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) override;
   void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) override;
+  void sharePackage(const std::string& identifier, KVPresentationSender sender) override;
 };

@@ -259,6 +259,53 @@ std::optional<std::string> KVRPackages::getButtonTitleForPackageIdentifier(const
   return getButtonTitleForPackage(packageWithIdentifier(identifier), showsPrice);
 }
 
+// ---- The package page's writers
+
+namespace {
+// Sets properties of the record of `identifier`, when there is one.
+ErrorRef writePackage(const char* what, const std::string& identifier,
+                      const std::function<void(store::Database&, const store::StoreObject&)>& change) {
+  return writeDefault(what, [&](store::Database& db) {
+    if (auto object = db.objectForPrimaryKey(KVRPackage::className(), Value(identifier))) change(db, *object);
+  });
+}
+
+Value textList(const std::vector<std::string>& items) {
+  Value list = Value::array();
+  for (const auto& item : items) list.push_back(item);
+  return list;
+}
+}  // namespace
+
+ErrorRef KVRPackages::setPackageInWishlist(const std::string& identifier, bool inWishlist) {
+  return writePackage("Writing the wishlist mark", identifier, [&](store::Database& db, const store::StoreObject& o) {
+    db.setValue(o, "isInWishlist", Value(inWishlist));
+  });
+}
+
+ErrorRef KVRPackages::setPackageRating(const std::string& identifier, int64_t rating) {
+  return writePackage("Writing the rating", identifier, [&](store::Database& db, const store::StoreObject& o) {
+    db.setValue(o, "myRating", Value(static_cast<long long>(rating)));
+  });
+}
+
+ErrorRef KVRPackages::setPackageScreenshots(const std::string& identifier, const std::vector<std::string>& addresses) {
+  return writePackage("Writing the screenshots", identifier, [&](store::Database& db, const store::StoreObject& o) {
+    db.setValue(o, "screenshots", textList(addresses));
+    db.setValue(o, "screenshotsLocalPaths", Value::array());
+  });
+}
+
+ErrorRef KVRPackages::setPackageScreenshotsLocalPaths(const std::string& identifier,
+                                                      const std::vector<std::string>& paths,
+                                                      const std::optional<std::vector<std::string>>& forAddresses) {
+  return writePackage("Writing the cached screenshots", identifier,
+                      [&](store::Database& db, const store::StoreObject& o) {
+                        if (forAddresses && o.getStringList("screenshots") != *forAddresses) return;
+                        db.setValue(o, "screenshotsLocalPaths", textList(paths));
+                      });
+}
+
 // ---- Cached images
 
 void KVRPackages::removeScreenshotsForPackageWithIdentifier(const std::string& identifier) {

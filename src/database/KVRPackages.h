@@ -81,6 +81,18 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   // The same, on the calling thread, in one transaction of `db`.
   [[nodiscard]] static ErrorRef clearQueueState(store::Database& db);
 
+  // --- The package page's writers, each one write transaction on the calling thread;
+  // an identifier without a record changes nothing.
+  [[nodiscard]] ErrorRef setPackageInWishlist(const std::string& identifier, bool inWishlist);
+  [[nodiscard]] ErrorRef setPackageRating(const std::string& identifier, int64_t rating);
+  // Replaces the screenshot addresses and forgets the cached files of the old ones.
+  [[nodiscard]] ErrorRef setPackageScreenshots(const std::string& identifier, const std::vector<std::string>& addresses);
+  // The cached files of the screenshots, in their order; with `forAddresses` only while
+  // the record's addresses are still those (a newer list keeps its own files).
+  [[nodiscard]] ErrorRef setPackageScreenshotsLocalPaths(
+      const std::string& identifier, const std::vector<std::string>& paths,
+      const std::optional<std::vector<std::string>>& forAddresses = std::nullopt);
+
   // --- Other writers (background queue, one transaction each)
   void resetPackagesWishlist();
   void resetInstalledPackages();

@@ -2,7 +2,7 @@
 // What the screens ask of the application delegate, which sits above them: queueing a
 // package (the one door, which chooses the operation and takes paid packages through
 // their payment service), a package's options menu, presenting from the top screen and
-// sharing a source. The composition root installs the delegate's own at start;
+// sharing a source or a package. The composition root installs the delegate's own at start;
 // asking before that is a programming error that ends the process, naming the caller.
 #include <memory>
 #include <optional>
@@ -27,6 +27,7 @@ class KVApplicationActions {
   virtual void presentOptions(const std::string& identifier, KVPresentationSender sender) = 0;
   virtual void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) = 0;
   virtual void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) = 0;
+  virtual void sharePackage(const std::string& identifier, KVPresentationSender sender) = 0;
 
   static void install(std::shared_ptr<KVApplicationActions> actions);
   static KVApplicationActions& shared(const char* user);

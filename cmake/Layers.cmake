@@ -30,7 +30,10 @@ qb_layer(account    src/account         interface security)
 qb_layer(payment    src/payment         account)
 qb_layer(browse     src/browse          payment operations markdown)
 qb_layer(sources    src/sources         browse)
-qb_layer(app        src/app             sources payment operations html markdown)
+# The package page and its depictions: the browse floor's cells, the web views, and the
+# HTML and Markdown libraries the depictions are read with.
+qb_layer(package    src/package         browse webkit html markdown)
+qb_layer(app        src/app             sources package payment operations html markdown)
 
 # Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include what X
 # may, X itself and the fixtures; only tests and benchmarks see the fixtures.

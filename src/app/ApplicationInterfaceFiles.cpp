@@ -1,11 +1,14 @@
 #include "app/ApplicationInterfaceFiles.h"
 
 #include "app/KVRootScreens.h"
+#include "browse/DeveloperCell.h"
 #include "interface/ErrorViewController.h"
 #include "interface/GetPackageCell.h"
 #include "interface/KVTabBarController.h"
 #include "interface/PackageCell.h"
 #include "operations/TasksCell.h"
+#include "package/ReviewsCell.h"
+#include "package/ScreenshotsCell.h"
 #include "uikit/UIStoryboard.h"
 
 void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> screens) {
@@ -13,6 +16,9 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   TasksCell::registerInterfaceFile();
   PackageCell::registerInterfaceFile();
   GetPackageCell::registerInterfaceFile();
+  ScreenshotsCell::registerInterfaceFile();
+  DeveloperCell::registerInterfaceFile();
+  ReviewsCell::registerInterfaceFile();
   UIStoryboard::registerController(
       "Main", "TabBarVC", [screens]() -> std::shared_ptr<UIViewController> { return screens->tabBar(); }, true);
 }

@@ -8,6 +8,8 @@
 #include "operations/PackagesConfirmationViewController.h"
 #include "operations/TasksVerboseViewController.h"
 #include "operations/TasksViewController.h"
+#include "package/PackageDetailsViewController.h"
+#include "package/WebViewViewController.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITabBarItem.h"
@@ -49,7 +51,7 @@ void KVRootScreens::selectTab(KVTab tab) {
 
 std::shared_ptr<UIViewController> KVRootScreens::nativePackagePage(const std::string& identifier,
                                                                    KVPackagePageOptions options) {
-  return placeholder("PackageDetailsViewController", identifier + flag(" (from a link)", options.isComingFromURLScheme));
+  return std::make_shared<PackageDetailsViewController>(context(), identifier, options);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::webDepiction(const std::string& identifier, const std::string& website,
@@ -121,10 +123,9 @@ std::shared_ptr<UIViewController> KVRootScreens::sourceImport(bool invokedFromSe
   return placeholder("RepoTransferViewController", flag("from settings", invokedFromSettings));
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& address, const std::string& title, bool) {
-  auto screen = placeholder("WebViewViewController", address);
-  screen->setTitle(title);
-  return screen;
+std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& address, const std::string& title,
+                                                         bool presented) {
+  return std::make_shared<WebViewViewController>(context(), address, title, presented);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::confirmation() {

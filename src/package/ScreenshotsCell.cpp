@@ -1,0 +1,23 @@
+#include "package/ScreenshotsCell.h"
+
+#include "uikit/UIImageView.h"
+#include "uikit/UINib.h"
+
+ScreenshotsCell::ScreenshotsCell() {
+  auto image = std::make_shared<UIImageView>();
+  image->setContentMode(UIViewContentModeScaleAspectFit);
+  image->setFrame(bounds());
+  contentView()->addSubview(image);
+  screenshotImageView_ = image.get();
+  setBackgroundColor(UIColor::clearColor());
+}
+
+void ScreenshotsCell::registerInterfaceFile() {
+  UINib::registerView("ScreenshotsCell", [] { return std::make_shared<ScreenshotsCell>(); });
+}
+
+void ScreenshotsCell::layoutSubviews() {
+  UICollectionViewCell::layoutSubviews();
+  contentView()->setFrame(bounds());
+  screenshotImageView_->setFrame(bounds());
+}

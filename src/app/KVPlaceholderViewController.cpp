@@ -4,11 +4,12 @@
 #include "foundation/Log.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
 
 KVPlaceholderViewController::KVPlaceholderViewController(std::string screenName, std::string detail)
     : screenName_(std::move(screenName)), detail_(std::move(detail)) {
-  setTitle(screenName_);
+  setTitle(NSLocalizedString(screenName_));
 }
 
 void KVPlaceholderViewController::loadView() {
@@ -21,9 +22,21 @@ void KVPlaceholderViewController::loadView() {
   view()->addSubview(label);
 }
 
+void KVPlaceholderViewController::offer(std::string title, ScreenMaker open) {
+  offers_.emplace_back(std::move(title), std::move(open));
+}
+
 void KVPlaceholderViewController::viewDidLoad() {
   KVPalettedViewController::viewDidLoad();
-  setTitle(screenName_);
+  setTitle(NSLocalizedString(screenName_));
+  std::vector<std::shared_ptr<UIBarButtonItem>> items;
+  for (const auto& [title, open] : offers_)
+    items.push_back(UIBarButtonItem::itemWithTitle(NSLocalizedString(title), UIBarButtonItemStylePlain,
+                                                   [this, open = open](UIBarButtonItem&) {
+                                                     if (auto* navigation = navigationController())
+                                                       navigation->pushViewController(open(), true);
+                                                   }));
+  if (!items.empty()) navigationItem().setRightBarButtonItems(items);
 }
 
 void KVPlaceholderViewController::viewWillAppear(bool animated) {

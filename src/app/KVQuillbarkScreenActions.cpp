@@ -24,3 +24,10 @@ void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& locati
 void KVQuillbarkScreenActions::sharePackage(const std::string& identifier, KVPresentationSender sender) {
   KVQuillbark::sharedQuillbark().sharePackage(identifier, sender);
 }
+
+void KVQuillbarkScreenActions::shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
+                                                   KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().shareAlertWithItems(std::move(items), title, sender);
+}
+
+void KVQuillbarkScreenActions::reinitializeApplication() { KVQuillbark::sharedQuillbark().reinitializeApplication(); }

@@ -11,4 +11,7 @@ class KVQuillbarkScreenActions : public KVApplicationActions {
   void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) override;
   void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) override;
   void sharePackage(const std::string& identifier, KVPresentationSender sender) override;
+  void shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
+                           KVPresentationSender sender) override;
+  void reinitializeApplication() override;
 };

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/ApplicationEnvironment.h"
+#include "app/ApplicationInformationFile.h"
 #include "app/CommandLine.h"
 #include "app/DeviceRootLock.h"
 #include "app/KVQuillbark.h"
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillbark: cannot prepare the device folder %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
+
+  // The application as its package puts it on the device, with its alternate icons.
+  if (!ApplicationInformationFile::install(&error))
+    std::fprintf(stderr, "quillbark: the application's information file could not be written: %s\n", error.c_str());
 
   // Standard output and error go to the log file from here on; the session keeps both.
   int screenDescriptor = dup(STDOUT_FILENO);

@@ -34,10 +34,15 @@ void setLanguage(const std::optional<std::string>& code) {
   LocalizedStrings::setLanguage(hasFolder ? *code : "en");
 }
 
-void applyStoredLanguage() {
+std::optional<std::string> storedLanguage() {
   auto defaults = Value::fromPropertyListFile(userDefaultsPath());
-  if (!defaults) return;
-  if (auto code = (*defaults)["AppleLanguages"][0].stringPtr())
+  if (!defaults) return std::nullopt;
+  if (auto code = (*defaults)["AppleLanguages"][0].stringPtr()) return *code;
+  return std::nullopt;
+}
+
+void applyStoredLanguage() {
+  if (auto code = storedLanguage())
     if (Files::isDirectory(Bundle::main().resourcePath() + "/" + *code + ".lproj")) LocalizedStrings::setLanguage(*code);
 }
 }  // namespace NSBundleLocalizedBundle

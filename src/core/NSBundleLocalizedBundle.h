@@ -10,6 +10,8 @@ namespace NSBundleLocalizedBundle {
 void setLanguage(const std::optional<std::string>& code);
 // The language stored in the user defaults, applied at process start.
 void applyStoredLanguage();
+// The first of the user defaults' "AppleLanguages", when one is stored.
+std::optional<std::string> storedLanguage();
 std::string userDefaultsPath();
 }  // namespace NSBundleLocalizedBundle
 

@@ -4,7 +4,12 @@
 #include "app/KVPlaceholderViewController.h"
 #include "browse/PackagesTableViewController.h"
 #include "interface/KVApplicationActions.h"
+#include "account/KVAccount.h"
+#include "interface/ChangelogViewController.h"
 #include "interface/KVTabBarController.h"
+#include "interface/SettingsPlistViewController.h"
+#include "operations/ImportedPackageViewController.h"
+#include "operations/InstalledFilesViewController.h"
 #include "operations/PackagesConfirmationViewController.h"
 #include "operations/TasksVerboseViewController.h"
 #include "operations/TasksViewController.h"
@@ -88,11 +93,11 @@ std::shared_ptr<UIViewController> KVRootScreens::contactDeveloper(const KVContac
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::installedFiles(const std::string& identifier) {
-  return placeholder("InstalledFilesViewController", identifier);
+  return std::make_shared<InstalledFilesViewController>(context(), identifier);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::localPackage(const std::string& path) {
-  return placeholder("ImportedPackageViewController", path);
+  return std::make_shared<ImportedPackageViewController>(context(), path);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::developer(const KVDeveloperProfile&, std::shared_ptr<UIImage>, bool) {
@@ -140,9 +145,11 @@ std::shared_ptr<UIViewController> KVRootScreens::tasks(bool shownFromGesture) {
 
 std::shared_ptr<UIViewController> KVRootScreens::verboseLog() { return std::make_shared<TasksVerboseViewController>(); }
 
-std::shared_ptr<UIViewController> KVRootScreens::settings() { return placeholder("SettingsPlistViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::settings() {
+  return std::make_shared<SettingsPlistViewController>(context(), [] { return KVAccount::instance().returnUsername(); });
+}
 
-std::shared_ptr<UIViewController> KVRootScreens::changelog() { return placeholder("ChangelogViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::changelog() { return std::make_shared<ChangelogViewController>(); }
 
 std::shared_ptr<UIViewController> KVRootScreens::account() { return placeholder("AccountPlistViewController"); }
 
@@ -160,7 +167,15 @@ std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings
 
 std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
   switch (tab) {
-    case KVTab::Featured: return std::make_shared<KVFeaturedPlaceholderViewController>(sources_);
+    case KVTab::Featured: {
+      auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(sources_);
+      // Until the featured screen is built, its tab leads to the screens that are.
+      featured->offer("Settings", [weak = weak_from_this()]() -> std::shared_ptr<UIViewController> {
+        auto screens = weak.lock();
+        return screens ? screens->settings() : placeholder("SettingsPlistViewController");
+      });
+      return featured;
+    }
     case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");
     case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
     case KVTab::Manage: return std::make_shared<KVPlaceholderViewController>("Manage");

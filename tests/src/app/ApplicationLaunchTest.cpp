@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "app/ApplicationEnvironment.h"
-#include "app/KVPlaceholderViewController.h"
 #include "app/KVQuillbark.h"
 #include "interface/KVCategorySpecial.h"
 #include "browse/PackagesTableViewController.h"
@@ -19,6 +18,7 @@
 #include "interface/ErrorViewController.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVTabBarController.h"
+#include "operations/ImportedPackageViewController.h"
 #include "operations/KVAPTManager.h"
 #include "store/Store.h"
 #include "support/DebBuilder.h"
@@ -170,11 +170,10 @@ TEST_F(ApplicationLaunch, OpenedAddressesAreRoutedByKindAndOpener) {
   ui.runUntilIdle();
   auto* navigation = dynamic_cast<UINavigationController*>(delegate().tabController()->presentedViewController());
   ASSERT_NE(navigation, nullptr);
-  auto* screen = dynamic_cast<KVPlaceholderViewController*>(navigation->topViewController());
+  auto* screen = dynamic_cast<ImportedPackageViewController*>(navigation->topViewController());
   ASSERT_NE(screen, nullptr);
-  EXPECT_EQ(screen->screenName(), "ImportedPackageViewController");
-  EXPECT_EQ(screen->detail(), "/var/mobile/Downloads/tweak.deb");
-  EXPECT_TRUE(ui.tap("Close"));
+  EXPECT_EQ(screen->packagePath(), "/var/mobile/Downloads/tweak.deb");
+  EXPECT_TRUE(ui.tap("Cancel"));
 
   // Any other file is the URL-scheme task's; nothing is presented for it here.
   EXPECT_TRUE(application().deliverOpenURL("file:///var/mobile/Downloads/notes.txt", "com.apple.DocumentsApp"));

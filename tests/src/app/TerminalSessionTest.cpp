@@ -118,9 +118,9 @@ TEST(TerminalSessionTest, EveryOpenIsAnswered) {
     EXPECT_NE(out.find(refusal), std::string::npos) << refusal << "\n" << out;
   EXPECT_NE(out.find("Would you like to add repository: https://repo.example.org/ to Quillbark"), std::string::npos)
       << out;
-  // The local package screen is a named placeholder until it is built.
-  EXPECT_NE(out.find("title: ImportedPackageViewController\n"), std::string::npos) << out;
-  EXPECT_NE(out.find(files.file("tweak.deb")), std::string::npos) << out;
+  // The package file opens the local package screen with its control fields.
+  EXPECT_NE(out.find("title: com.example.tweak\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("0.1: Package | com.example.tweak"), std::string::npos) << out;
 }
 
 // type puts its text in place of the field's, as a person who selects it all and types

@@ -170,10 +170,7 @@ std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
     case KVTab::Featured: {
       auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(sources_);
       // Until the featured screen is built, its tab leads to the screens that are.
-      featured->offer("Settings", [weak = weak_from_this()]() -> std::shared_ptr<UIViewController> {
-        auto screens = weak.lock();
-        return screens ? screens->settings() : placeholder("SettingsPlistViewController");
-      });
+      featured->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
       return featured;
     }
     case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");

@@ -65,6 +65,19 @@ std::string colouredLine(const std::string& line) {
   return out;
 }
 
+// The screen's lines with the colours of what they show.
+std::string coloured(const std::string& screenText) {
+  std::string out;
+  for (size_t start = 0; start < screenText.size();) {
+    size_t end = screenText.find('\n', start);
+    if (end == std::string::npos) end = screenText.size();
+    out += colouredLine(screenText.substr(start, end - start));
+    if (end < screenText.size()) out += '\n';
+    start = end + 1;
+  }
+  return out;
+}
+
 // Written at once: a wait tells what happens while it happens.
 void writeFitted(std::ostream& stream, int descriptor, const std::string& text) {
   stream << TerminalText::fitToWidth(text, columnsOf(descriptor)) << std::flush;
@@ -83,18 +96,6 @@ bool TerminalOutput::wantsColour(int descriptor) {
   const char* noColour = std::getenv("NO_COLOR");
   const char* term = std::getenv("TERM");
   return isatty(descriptor) && !(noColour && *noColour) && !(term && std::strcmp(term, "dumb") == 0);
-}
-
-std::string TerminalOutput::coloured(const std::string& screenText) {
-  std::string out;
-  for (size_t start = 0; start < screenText.size();) {
-    size_t end = screenText.find('\n', start);
-    if (end == std::string::npos) end = screenText.size();
-    out += colouredLine(screenText.substr(start, end - start));
-    if (end < screenText.size()) out += '\n';
-    start = end + 1;
-  }
-  return out;
 }
 
 void TerminalOutput::screen(const std::string& text) {

@@ -27,8 +27,6 @@ class TerminalOutput {
   // Whether text for `descriptor` is coloured: a terminal, NO_COLOR unset or empty, and
   // a TERM other than "dumb".
   static bool wantsColour(int descriptor);
-  // The screen's lines with the colours of what they show.
-  static std::string coloured(const std::string& screenText);
 
  private:
   std::ostream& out_;

@@ -158,7 +158,9 @@ TEST_F(InstallRoad, UpgradesAndDowngradesToAChosenVersion) {
   queue("com.example.tool", "1.0");
   EXPECT_EQ(package("com.example.tool")->queueOperation(), KVQueueOperationDowngrade);
   confirm();
-  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool()) << aptEnd()->error->localizedDescription();
+  ASSERT_TRUE(aptEnd());
+  ASSERT_TRUE(aptEnd()->userInfo["success"].asBool())
+      << (aptEnd()->error ? aptEnd()->error->localizedDescription() : "no error");
   EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1.0");
   EXPECT_EQ(package("com.example.tool")->installedVersion(), "1.0");
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/bin/example-tool")), "tool 1.0\n");

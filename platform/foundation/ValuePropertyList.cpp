@@ -120,20 +120,30 @@ plist_t toNode(const Value& v) {
   return plist_new_string("");
 }
 
-// The library recurses as deep as a document nests, reading it and freeing it. Every
-// element counts here, whatever its name and attributes (the library need not know it to
-// descend into it); comments, processing instructions, declarations and character data
-// sections hold no elements, and quoted attribute values may hold any ">".
+// The library recurses as deep as a document nests when it frees what it read (also on
+// a parse error), so the nesting is measured first, reading the markup as the library
+// does: a tag, an end tag, a processing instruction and a document type declaration end
+// at the first ">" (or "?>", "]>") outside double quotes (single quotes quote nothing for
+// it), a processing instruction's "?>" may be the "?" of its own "<?", and comments and
+// character data sections end at the first "-->" or "]]>" after their start. Every
+// element counts, whatever its name (the library need not know it to descend into it).
+// Markup the library refuses is not skipped here: what follows it is counted as if it
+// were read, so the measure never falls short of the library's.
 bool xmlNestsTooDeeply(const Data& b) {
   const size_t n = b.size();
   auto startsWith = [&](size_t at, const char* text) {
     size_t len = std::strlen(text);
     return at + len <= n && std::memcmp(&b[at], text, len) == 0;
   };
-  auto skipPast = [&](size_t at, const char* text) {
+  // Just past the first `text` at or after `at`, optionally outside double quotes; n
+  // when there is none.
+  auto skipPast = [&](size_t at, const char* text, bool quotes) {
     size_t len = std::strlen(text);
-    for (; at + len <= n; ++at)
-      if (std::memcmp(&b[at], text, len) == 0) return at + len;
+    bool quoted = false;
+    for (; at + len <= n; ++at) {
+      if (quotes && b[at] == '"') quoted = !quoted;
+      else if (!quoted && std::memcmp(&b[at], text, len) == 0) return at + len;
+    }
     return n;
   };
   int depth = 0;
@@ -143,30 +153,40 @@ bool xmlNestsTooDeeply(const Data& b) {
       ++i;
       continue;
     }
-    if (startsWith(i, "<!--")) i = skipPast(i + 4, "-->");
-    else if (startsWith(i, "<![CDATA[")) i = skipPast(i + 9, "]]>");
-    else if (startsWith(i, "<?")) i = skipPast(i + 2, "?>");
-    else if (startsWith(i, "<!")) i = skipPast(i + 2, ">");
-    else if (startsWith(i, "</")) {
-      if (depth > 0) --depth;
-      i = skipPast(i + 2, ">");
-    } else {
-      // A start tag: to its ">", past quoted values; one that ends "/>" is empty.
-      size_t j = i + 1;
-      char quote = 0;
+    if (startsWith(i, "<!--")) {
+      i = skipPast(i + 4, "-->", false);
+    } else if (startsWith(i, "<![CDATA[")) {
+      i = skipPast(i + 9, "]]>", false);
+    } else if (startsWith(i, "<?")) {
+      i = skipPast(i + 1, "?>", true);
+    } else if (startsWith(i, "<!DOCTYPE")) {
+      // To its ">", or through an internal subset to "]>".
+      size_t j = i + 9;
+      bool quoted = false;
       for (; j < n; ++j) {
-        char c = static_cast<char>(b[j]);
-        if (quote) {
-          if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-          quote = c;
-        } else if (c == '>') {
-          break;
-        }
+        if (b[j] == '"') quoted = !quoted;
+        else if (!quoted && (b[j] == '>' || b[j] == '[')) break;
       }
-      bool empty = j < n && b[j - 1] == '/';
-      if (!empty && ++depth > BinaryPropertyList::kMaxDepth) return true;
-      i = j + 1;
+      i = j < n && b[j] == '[' ? skipPast(j, "]>", true) : j + 1;
+    } else if (startsWith(i, "<!")) {
+      ++i;  // refused by the library: nothing skipped
+    } else {
+      // A tag to its ">" outside double quotes; one that ends "/>" is empty. A "<" on the
+      // way makes it malformed: it counts, and the reading goes on from there.
+      bool closing = startsWith(i, "</");
+      size_t j = i + 1;
+      bool quoted = false;
+      for (; j < n; ++j) {
+        if (b[j] == '"') quoted = !quoted;
+        else if (!quoted && (b[j] == '>' || b[j] == '<')) break;
+      }
+      bool ended = j < n && b[j] == '>';
+      if (closing && ended) {
+        if (depth > 0) --depth;
+      } else if (!(ended && b[j - 1] == '/') && ++depth > BinaryPropertyList::kMaxDepth) {
+        return true;
+      }
+      i = ended ? j + 1 : j;
     }
   }
   return false;

@@ -66,24 +66,33 @@ std::vector<std::string> componentsOf(const std::string& relative) {
   return parts;
 }
 
-// `path` as the root and the components below it; nothing when the path is not below
+// `path` as the root and the device path below it; nothing when the path is not below
 // the current device root (or the root is "/").
 struct BelowRoot {
   std::string root;
-  std::vector<std::string> components;
+  std::string devicePath;
 };
 std::optional<BelowRoot> belowRoot(const std::string& path) {
   std::string root = DeviceRoot::root();
   if (root.empty() || path.compare(0, root.size(), root) != 0) return std::nullopt;
   if (path.size() > root.size() && path[root.size()] != '/') return std::nullopt;
-  return BelowRoot{root, componentsOf(path.substr(root.size()))};
+  return BelowRoot{root, path.substr(root.size())};
+}
+
+std::string devicePathOf(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += "/" + n;
+  return out.empty() ? "/" : out;
 }
 
 // Opens the folder that `components` reach from `root`, one component at a time and
 // never through a link that leaves the root. With `create`, missing folders are made.
+// With `repairs`, a link that leads out of the root or to no folder is replaced by an
+// empty folder, and the replacement noted there.
 Descriptor openFolderBelow(const std::string& root, const std::vector<std::string>& components, bool create,
-                           unsigned mode, std::string* error) {
+                           unsigned mode, std::string* error, std::vector<std::string>* repairs = nullptr) {
   std::vector<Descriptor> path;  // the folders from the root down to where the walk is
+  std::vector<std::string> names;  // the names of path[1...] in their parents
   path.emplace_back(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!path.back().valid()) {
     failWith(error, root + ": " + std::strerror(errno));
@@ -102,6 +111,7 @@ Descriptor openFolderBelow(const std::string& root, const std::vector<std::strin
         return Descriptor();
       }
       path.pop_back();
+      names.pop_back();
       continue;
     }
     shown += "/" + name;
@@ -126,13 +136,34 @@ Descriptor openFolderBelow(const std::string& root, const std::vector<std::strin
         return Descriptor();
       }
       std::string to(target, static_cast<size_t>(n));
+      auto parts = componentsOf(to);
       // The host reads an absolute link from its own "/": that is out of the root.
-      if (to.empty() || to[0] == '/') {
+      bool leaves = to.empty() || to[0] == '/';
+      if (!leaves && repairs) {
+        std::vector<std::string> whole = names;
+        whole.insert(whole.end(), parts.begin(), parts.end());
+        leaves = !openFolderBelow(root, whole, false, 0, nullptr).valid();
+      }
+      if (leaves && repairs) {
+        names.push_back(name);
+        std::string device = devicePathOf(names);
+        names.pop_back();
+        if (::unlinkat(path.back().get(), name.c_str(), 0) != 0 ||
+            (::mkdirat(path.back().get(), name.c_str(), mode) != 0 && errno != EEXIST)) {
+          failWith(error, shown + " is a link (to " + to + ") that can't be replaced: " + std::strerror(errno));
+          return Descriptor();
+        }
+        repairs->push_back(device + " was a link to " + to + "; it is a folder again");
+        pending.push_front(name);
+        shown.resize(shown.size() - name.size() - 1);
+        continue;
+      }
+      if (leaves) {
         failWith(error, shown + " is a link out of the device root (to " + to + ")");
         return Descriptor();
       }
-      auto parts = componentsOf(to);
       pending.insert(pending.begin(), parts.begin(), parts.end());
+      shown.resize(shown.size() - name.size() - 1);
       continue;
     }
     if (!S_ISDIR(st.st_mode)) {
@@ -140,34 +171,49 @@ Descriptor openFolderBelow(const std::string& root, const std::vector<std::strin
       return Descriptor();
     }
     path.push_back(std::move(next));
+    names.push_back(name);
   }
   return std::move(path.back());
 }
 
-// The folder that holds `path` and the name in it, opened safely below the root, or as
-// a plain path elsewhere.
+// The folder that holds a path and the name in it.
 struct Place {
   Descriptor folder;
   std::string name;
 };
-std::optional<Place> placeOf(const std::string& path, bool createParents, std::string* error) {
-  Place place;
-  if (auto below = belowRoot(path)) {
-    if (below->components.empty()) {
-      failWith(error, path + " is the device root itself");
-      return std::nullopt;
-    }
-    place.name = below->components.back();
-    below->components.pop_back();
-    place.folder = openFolderBelow(below->root, below->components, createParents, 0755, error);
-  } else {
-    std::string parent = Files::deletingLastPathComponent(path);
-    place.name = Files::lastPathComponent(path);
-    if (createParents && !parent.empty()) Files::createDirectories(parent);
-    place.folder = Descriptor(::open(parent.empty() ? "." : parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!place.folder.valid()) failWith(error, parent + ": " + std::strerror(errno));
+
+// Below `root`, by device path.
+std::optional<Place> placeBelow(const std::string& root, const std::string& devicePath, bool createParents,
+                                std::string* error, std::vector<std::string>* repairs) {
+  auto components = componentsOf(devicePath);
+  if (components.empty()) {
+    failWith(error, root + devicePath + " is the device root itself");
+    return std::nullopt;
   }
+  Place place;
+  place.name = components.back();
+  components.pop_back();
+  if (place.name == "..") {
+    failWith(error, root + devicePath + " names no file");
+    return std::nullopt;
+  }
+  place.folder = openFolderBelow(root, components, createParents, 0755, error, repairs);
   if (!place.folder.valid()) return std::nullopt;
+  return place;
+}
+
+// A host path: below the current root safely, as a plain path elsewhere.
+std::optional<Place> placeOf(const std::string& path, bool createParents, std::string* error) {
+  if (auto below = belowRoot(path)) return placeBelow(below->root, below->devicePath, createParents, error, nullptr);
+  Place place;
+  std::string parent = Files::deletingLastPathComponent(path);
+  place.name = Files::lastPathComponent(path);
+  if (createParents && !parent.empty()) Files::createDirectories(parent);
+  place.folder = Descriptor(::open(parent.empty() ? "." : parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!place.folder.valid()) {
+    failWith(error, parent + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
   if (place.name == "..") {
     failWith(error, path + " names no file");
     return std::nullopt;
@@ -202,52 +248,21 @@ bool removeAt(int folder, const std::string& name, int depth, std::string* error
     return failWith(error, name + ": " + std::strerror(errno));
   return true;
 }
-}  // namespace
 
-bool createFolders(const std::string& path, std::string* error, unsigned mode) {
-  auto below = belowRoot(path);
-  if (!below) return Files::createDirectories(path) || failWith(error, "cannot create " + path);
-  return openFolderBelow(below->root, below->components, true, mode, error).valid();
+bool writeAt(const Place& place, const std::function<bool(int, std::string*)>& fill, std::string* error,
+             unsigned mode) {
+  return Files::writeAtomicallyAt(place.folder.get(), place.name, fill, error, mode);
 }
 
-bool createFolder(const std::string& path, std::string* error, unsigned mode) {
-  auto place = placeOf(path, false, error);
-  if (!place) return false;
-  if (::mkdirat(place->folder.get(), place->name.c_str(), mode) != 0 && errno != EEXIST)
-    return failWith(error, path + ": " + std::strerror(errno));
-  // What has the name now must be a folder reached without leaving the root.
-  if (auto below = belowRoot(path)) return openFolderBelow(below->root, below->components, false, mode, error).valid();
-  return Files::isDirectory(path) || failWith(error, path + ": " + std::strerror(ENOTDIR));
-}
-
-bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
-  auto place = placeOf(path, false, error);
-  return place && Files::writeAtomicallyAt(place->folder.get(), place->name, bytes, error, mode);
-}
-
-bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
-  return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
-}
-
-bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
-                     std::string* error, unsigned mode) {
-  auto place = placeOf(path, false, error);
-  return place && Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, mode);
-}
-
-int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
-  auto place = placeOf(path, false, error);
-  if (!place) return -1;
-  int fd = ::openat(place->folder.get(), place->name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
-  if (fd < 0) failWith(error, path + ": " + std::strerror(errno));
+int openAt(const Place& place, const std::string& shown, int flags, unsigned mode, std::string* error) {
+  int fd = ::openat(place.folder.get(), place.name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) failWith(error, shown + ": " + std::strerror(errno));
   return fd;
 }
 
-bool copyFile(const std::string& from, const std::string& to, std::string* error, unsigned mode) {
+bool copyTo(const std::string& from, const Place& place, std::string* error, unsigned mode) {
   Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!source.valid()) return failWith(error, from + ": " + std::strerror(errno));
-  auto place = placeOf(to, false, error);
-  if (!place) return false;
   auto fill = [&](int fd, std::string* e) {
     std::vector<uint8_t> buffer(1 << 16);
     for (;;) {
@@ -258,17 +273,67 @@ bool copyFile(const std::string& from, const std::string& to, std::string* error
       if (!Files::writeAll(fd, buffer.data(), static_cast<size_t>(n), e)) return false;
     }
   };
-  return Files::writeAtomicallyAt(place->folder.get(), place->name, fill, error, mode);
+  return Files::writeAtomicallyAt(place.folder.get(), place.name, fill, error, mode);
+}
+
+bool moveTo(const std::string& from, const Place& place, const std::string& shown, std::string* error) {
+  if (::renameat(AT_FDCWD, from.c_str(), place.folder.get(), place.name.c_str()) == 0) return true;
+  if (errno != EXDEV) return failWith(error, from + " -> " + shown + ": " + std::strerror(errno));
+  if (!copyTo(from, place, error, 0644)) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+std::function<bool(int, std::string*)> bytesFill(const Data& bytes) {
+  return [&bytes](int fd, std::string* e) { return Files::writeAll(fd, bytes.data(), bytes.size(), e); };
+}
+}  // namespace
+
+bool createFolders(const std::string& path, std::string* error, unsigned mode) {
+  auto below = belowRoot(path);
+  if (!below) return Files::createDirectories(path) || failWith(error, "cannot create " + path);
+  return Tree(below->root).createFolders(below->devicePath, error, mode);
+}
+
+bool createFolder(const std::string& path, std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  if (!place) return false;
+  if (::mkdirat(place->folder.get(), place->name.c_str(), mode) != 0 && errno != EEXIST)
+    return failWith(error, path + ": " + std::strerror(errno));
+  // What has the name now must be a folder reached without leaving the root.
+  if (auto below = belowRoot(path))
+    return openFolderBelow(below->root, componentsOf(below->devicePath), false, mode, error).valid();
+  return Files::isDirectory(path) || failWith(error, path + ": " + std::strerror(ENOTDIR));
+}
+
+bool writeAtomically(const std::string& path, const Data& bytes, std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  return place && writeAt(*place, bytesFill(bytes), error, mode);
+}
+
+bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
+  return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
+}
+
+bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
+                     std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  return place && writeAt(*place, fill, error, mode);
+}
+
+int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
+  auto place = placeOf(path, false, error);
+  return place ? openAt(*place, path, flags, mode, error) : -1;
+}
+
+bool copyFile(const std::string& from, const std::string& to, std::string* error, unsigned mode) {
+  auto place = placeOf(to, false, error);
+  return place && copyTo(from, *place, error, mode);
 }
 
 bool moveFile(const std::string& from, const std::string& to, std::string* error) {
   auto place = placeOf(to, false, error);
-  if (!place) return false;
-  if (::renameat(AT_FDCWD, from.c_str(), place->folder.get(), place->name.c_str()) == 0) return true;
-  if (errno != EXDEV) return failWith(error, from + " -> " + to + ": " + std::strerror(errno));
-  if (!copyFile(from, to, error)) return false;
-  ::unlink(from.c_str());
-  return true;
+  return place && moveTo(from, *place, to, error);
 }
 
 bool removeItem(const std::string& path, std::string* error) {
@@ -276,5 +341,85 @@ bool removeItem(const std::string& path, std::string* error) {
   // A missing parent folder leaves nothing to remove.
   if (!place) return !Files::exists(path) && !Files::exists(Files::deletingLastPathComponent(path));
   return removeAt(place->folder.get(), place->name, 0, error);
+}
+
+// ---- Tree
+
+Tree::Tree(std::string root, bool repair) : root_(std::move(root)), repair_(repair) {
+  while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
+}
+
+bool Tree::createFolders(const std::string& devicePath, std::string* error, unsigned mode) {
+  return openFolderBelow(root_, componentsOf(devicePath), true, mode, error, repairLog()).valid();
+}
+
+bool Tree::writeAtomically(const std::string& devicePath, const Data& bytes, std::string* error, unsigned mode) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place && writeAt(*place, bytesFill(bytes), error, mode);
+}
+
+bool Tree::writeAtomically(const std::string& devicePath, const std::string& text, std::string* error,
+                           unsigned mode) {
+  return writeAtomically(devicePath, Data(text.begin(), text.end()), error, mode);
+}
+
+bool Tree::writeAtomically(const std::string& devicePath, const std::function<bool(int fd, std::string* error)>& fill,
+                           std::string* error, unsigned mode) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place && writeAt(*place, fill, error, mode);
+}
+
+int Tree::openFile(const std::string& devicePath, int flags, unsigned mode, std::string* error) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place ? openAt(*place, root_ + devicePath, flags, mode, error) : -1;
+}
+
+bool Tree::copyFile(const std::string& from, const std::string& devicePath, std::string* error, unsigned mode) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place && copyTo(from, *place, error, mode);
+}
+
+bool Tree::moveFile(const std::string& from, const std::string& devicePath, std::string* error) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place && moveTo(from, *place, root_ + devicePath, error);
+}
+
+bool Tree::removeItem(const std::string& devicePath, std::string* error) {
+  std::string ignored;
+  auto place = placeBelow(root_, devicePath, false, &ignored, repairLog());
+  if (!place) return !hasEntry(devicePath) || failWith(error, ignored);
+  return removeAt(place->folder.get(), place->name, 0, error);
+}
+
+std::optional<Data> Tree::read(const std::string& devicePath) {
+  int fd = openFile(devicePath, O_RDONLY);
+  if (fd < 0) return std::nullopt;
+  Descriptor file(fd);
+  Data out;
+  uint8_t buffer[1 << 14];
+  for (;;) {
+    ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return out;
+    out.insert(out.end(), buffer, buffer + n);
+  }
+}
+
+bool Tree::hasEntry(const std::string& devicePath) {
+  auto place = placeBelow(root_, devicePath, false, nullptr, nullptr);
+  struct stat st;
+  return place && ::fstatat(place->folder.get(), place->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool Tree::isFolder(const std::string& devicePath) const {
+  return openFolderBelow(root_, componentsOf(devicePath), false, 0, nullptr).valid();
+}
+
+bool Tree::createLink(const std::string& target, const std::string& devicePath, std::string* error) {
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  if (!place) return false;
+  if (::symlinkat(target.c_str(), place->folder.get(), place->name.c_str()) == 0 || errno == EEXIST) return true;
+  return failWith(error, root_ + devicePath + ": " + std::strerror(errno));
 }
 }  // namespace DeviceFiles

@@ -10,7 +10,9 @@
 // is not below the current root (or any path on a real device, whose root is "/") is
 // no device data and is handled as a plain path.
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/Value.h"
 
@@ -39,4 +41,44 @@ bool moveFile(const std::string& from, const std::string& to, std::string* error
 // Removes a file, or a folder with everything in it; links are removed, never followed.
 // True when nothing is left at the path.
 bool removeItem(const std::string& path, std::string* error = nullptr);
+
+// The same below a root named outright, by device paths ("/etc/quillbark/apt.conf"):
+// the builder prepares roots that are not the current one yet. A repairing tree, on its
+// way to a folder, replaces a link that leads out of the root (or nowhere) by an empty
+// folder and notes it; the link's target is never touched.
+class Tree {
+ public:
+  explicit Tree(std::string root, bool repair = false);
+  const std::string& root() const { return root_; }
+  // What the repairs replaced, one line each ("/var/root was a link to /somewhere").
+  const std::vector<std::string>& repairs() const { return repairs_; }
+
+  bool createFolders(const std::string& devicePath, std::string* error = nullptr, unsigned mode = 0755);
+  bool writeAtomically(const std::string& devicePath, const Data& bytes, std::string* error = nullptr,
+                       unsigned mode = 0644);
+  bool writeAtomically(const std::string& devicePath, const std::string& text, std::string* error = nullptr,
+                       unsigned mode = 0644);
+  bool writeAtomically(const std::string& devicePath, const std::function<bool(int fd, std::string* error)>& fill,
+                       std::string* error = nullptr, unsigned mode = 0644);
+  int openFile(const std::string& devicePath, int flags, unsigned mode = 0644, std::string* error = nullptr);
+  bool copyFile(const std::string& from, const std::string& devicePath, std::string* error = nullptr,
+                unsigned mode = 0644);
+  bool moveFile(const std::string& from, const std::string& devicePath, std::string* error = nullptr);
+  bool removeItem(const std::string& devicePath, std::string* error = nullptr);
+  // A file's bytes; nothing when it is missing, unreadable or a link.
+  std::optional<Data> read(const std::string& devicePath);
+  // Whether anything has the name, a link included (a link is not followed).
+  bool hasEntry(const std::string& devicePath);
+  // Whether the path reaches a folder without leaving the root (nothing is repaired).
+  bool isFolder(const std::string& devicePath) const;
+  // A symbolic link with the given target text; an existing entry is left as it is.
+  bool createLink(const std::string& target, const std::string& devicePath, std::string* error = nullptr);
+
+ private:
+  std::vector<std::string>* repairLog() { return repair_ ? &repairs_ : nullptr; }
+
+  std::string root_;
+  bool repair_;
+  std::vector<std::string> repairs_;
+};
 }  // namespace DeviceFiles

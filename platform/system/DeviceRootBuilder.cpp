@@ -1,40 +1,51 @@
 #include "system/DeviceRootBuilder.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "foundation/Files.h"
 #include "foundation/Value.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
+#include "system/DeviceRootParts.h"
 
 namespace DeviceRootBuilder {
 namespace {
-std::string join(const std::string& root, const std::string& devicePath) { return root + devicePath; }
-
-bool ensureFolder(const std::string& path, std::string* error) {
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  if (!ec && Files::isDirectory(path)) return true;
-  if (error) *error = "cannot create " + path + ": " + (ec ? ec.message() : std::string("something else has its name"));
+bool failWith(std::string* error, const std::string& message) {
+  if (error) *error = message;
   return false;
 }
-}  // namespace
 
-bool setSystemVersion(const std::string& root, const std::string& version) {
+std::string withoutTrailingSlashes(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+bool writeSystemVersion(DeviceFiles::Tree& tree, const std::string& version, std::string* error) {
   Value plist = Value::dict({{"ProductName", "iPhone OS"},
                              {"ProductVersion", version},
                              {"ProductBuildVersion", "18D52"}});
-  std::string path = join(root, DeviceRoot::kSystemVersionPlist);
-  Files::createDirectories(Files::deletingLastPathComponent(path));
-  return Files::writeAtomically(path, plist.toXMLPropertyList());
+  const std::string path = DeviceRoot::kSystemVersionPlist;
+  return tree.createFolders(Files::deletingLastPathComponent(path), error) &&
+         tree.writeAtomically(path, plist.toXMLPropertyList(), error);
 }
 
-bool build(const std::string& root, const DeviceFacts& facts, std::string* error) {
-  std::string clean = root;
-  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
-  // Refused before anything is written, not halfway through.
-  if (!usableRoot(clean, error)) return false;
+// The facts a root was first built with (its device facts file), else `given`.
+DeviceFacts factsOf(DeviceFiles::Tree& tree, const DeviceFacts& given) {
+  DeviceFacts facts = given;
+  auto bytes = tree.read(DeviceRoot::kDeviceFactsFile);
+  auto json = bytes ? Value::fromJSON(std::string(bytes->begin(), bytes->end())) : std::nullopt;
+  if (json && json->isDictionary()) {
+    if (auto s = (*json)["model"].stringPtr(); s && !s->empty()) facts.model = *s;
+    if (auto s = (*json)["cpuArchitecture"].stringPtr(); s && !s->empty()) facts.cpuArchitecture = *s;
+  }
+  auto plist = tree.read(DeviceRoot::kSystemVersionPlist);
+  auto version = plist ? Value::fromPropertyList(*plist) : std::nullopt;
+  if (version && version->isDictionary())
+    if (auto s = (*version)["ProductVersion"].stringPtr(); s && !s->empty()) facts.systemVersion = *s;
+  return facts;
+}
+
+bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* error) {
   const char* folders[] = {
       "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", DeviceRoot::kPreferencesFolder,
       DeviceRoot::kApplicationSupport, DeviceRoot::kCachesFolder, DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder,
@@ -42,40 +53,84 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
       "/Applications", "/tmp",
   };
   for (const char* f : folders)
-    if (!ensureFolder(join(root, f), error)) return false;
+    if (!tree.createFolders(f, error)) return false;
 
   // dpkg's database is one folder with two names, as on older jailbreaks.
-  std::string libraryDpkg = join(root, "/Library/dpkg");
-  if (!Files::exists(libraryDpkg)) {
-    Files::createDirectories(join(root, "/Library"));
-    if (::symlink("../var/lib/dpkg", libraryDpkg.c_str()) != 0) {
-      if (error) *error = "cannot link " + libraryDpkg;
+  if (!tree.isFolder("/Library/dpkg")) {
+    if (!tree.createFolders("/Library", error) || !tree.removeItem("/Library/dpkg", error) ||
+        !tree.createLink("../var/lib/dpkg", "/Library/dpkg", error))
       return false;
-    }
   }
   for (const char* file : {"/var/lib/dpkg/status", "/var/lib/dpkg/available", "/var/lib/dpkg/diversions",
                            "/var/lib/dpkg/statoverride"}) {
-    std::string p = join(root, file);
-    if (!Files::exists(p) && !Files::writeAtomically(p, std::string(), error)) return false;
+    if (!tree.hasEntry(file) && !tree.writeAtomically(file, std::string(), error)) return false;
   }
-  std::string versionPlist = join(root, DeviceRoot::kSystemVersionPlist);
-  if (!Files::exists(versionPlist) && !setSystemVersion(root, facts.systemVersion)) {
-    if (error) *error = "cannot write " + versionPlist;
+  if (!tree.hasEntry(DeviceRoot::kSystemVersionPlist) && !writeSystemVersion(tree, given.systemVersion, error))
     return false;
+  if (!tree.hasEntry(DeviceRoot::kDeviceFactsFile)) {
+    Value v = Value::dict({{"model", given.model},
+                           {"name", given.deviceName},
+                           {"udid", given.udid},
+                           {"cpuArchitecture", given.cpuArchitecture}});
+    if (!tree.writeAtomically(DeviceRoot::kDeviceFactsFile, v.toJSON(true) + "\n", error)) return false;
   }
-  std::string factsFile = join(root, DeviceRoot::kDeviceFactsFile);
-  if (!Files::exists(factsFile)) {
-    Value v = Value::dict({{"model", facts.model},
-                           {"name", facts.deviceName},
-                           {"udid", facts.udid},
-                           {"cpuArchitecture", facts.cpuArchitecture}});
-    if (!Files::writeAtomically(factsFile, v.toJSON(true) + "\n")) {
-      if (error) *error = "cannot write " + factsFile;
-      return false;
-    }
-  }
-  if (!installPackageTools(clean, error) || !installToolStandIns(clean, error)) return false;
+  if (!DeviceRootParts::writeDevicePackages(tree, factsOf(tree, given), error)) return false;
+  if (!DeviceRootParts::installPackageTools(tree, error) || !DeviceRootParts::installToolStandIns(tree, error) ||
+      !DeviceRootParts::installStaticShell(tree, error))
+    return false;
   std::string launcher = defaultLauncherSource();
-  return launcher.empty() || installLauncher(clean, launcher, error);
+  return launcher.empty() || DeviceRootParts::installLauncher(tree, launcher, error);
+}
+}  // namespace
+
+bool setSystemVersion(const std::string& root, const std::string& version, std::string* error) {
+  DeviceFiles::Tree tree(withoutTrailingSlashes(root), true);
+  if (!writeSystemVersion(tree, version, error)) return false;
+  DeviceFacts facts = factsOf(tree, {});
+  facts.systemVersion = version;
+  return DeviceRootParts::writeDevicePackages(tree, facts, error);
+}
+
+bool build(const std::string& root, const DeviceFacts& facts, std::string* error, std::vector<std::string>* repairs) {
+  std::string clean = withoutTrailingSlashes(root);
+  // Refused before anything is written, not halfway through.
+  if (!usableRoot(clean, error)) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(clean, ec);
+  if (ec || !Files::isDirectory(clean))
+    return failWith(error, "cannot create " + clean + ": " +
+                               (ec ? ec.message() : std::string("something else has its name")));
+  // Everything below the root is package data: nothing is written through a link that
+  // leaves it, and such a link where the device's own folders belong is put right.
+  DeviceFiles::Tree tree(clean, true);
+  bool built = buildIn(tree, facts, error);
+  if (repairs) *repairs = tree.repairs();
+  return built;
+}
+
+bool installPackageTools(const std::string& root, std::string* error) {
+  if (!usableRoot(root, error)) return false;
+  DeviceFiles::Tree tree(withoutTrailingSlashes(root), true);
+  return DeviceRootParts::installPackageTools(tree, error);
+}
+
+bool installToolStandIns(const std::string& root, std::string* error) {
+  if (!usableRoot(root, error)) return false;
+  DeviceFiles::Tree tree(withoutTrailingSlashes(root), true);
+  return DeviceRootParts::installToolStandIns(tree, error);
+}
+
+bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error) {
+  if (!usableRoot(root, error)) return false;
+  DeviceFiles::Tree tree(withoutTrailingSlashes(root), true);
+  return DeviceRootParts::installLauncher(tree, launcherSource, error);
+}
+
+bool ensureLauncher(std::string* error) {
+  std::string root = DeviceRoot::root();
+  if (root.empty()) return true;  // a device's own launcher
+  std::string source = defaultLauncherSource();
+  if (source.empty()) return failWith(error, "no built launcher to put in the device root " + root);
+  return installLauncher(root, source, error);
 }
 }  // namespace DeviceRootBuilder

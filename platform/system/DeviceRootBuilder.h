@@ -1,7 +1,10 @@
 #pragma once
 // Lays out a folder like a device: the dpkg database (reachable as "var/lib/dpkg" and
-// "Library/dpkg"), the mobile user's folders, the system-version property list and a
-// small file of device facts. Idempotent: what exists is kept.
+// "Library/dpkg") with the device's own pseudo-packages, the mobile user's folders, the
+// system-version property list, a small file of device facts, a shell with the common
+// utilities, and the package tools' set-up. One builder for the application and the
+// tests. Idempotent: what exists is kept, and a root made by an earlier version is
+// completed. Nothing is written through a link that leaves the root.
 #include <string>
 #include <vector>
 
@@ -29,15 +32,19 @@ inline constexpr const char* kStandInTools[] = {"/sbin/reboot", "/usr/bin/killal
 inline constexpr const char* kStandInCallLog = "/var/log/quillbark-stand-in-calls.log";
 
 // Builds (or completes) a device root at `root`: the folders and files below, the
-// package tools' set-up (installPackageTools), the tool stand-ins, and the launcher
-// when defaultLauncherSource() finds one. Answers false with `error` set when a folder
-// can't be made.
-bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr);
+// package tools' set-up (installPackageTools), the tool stand-ins, the static shell, and
+// the launcher when defaultLauncherSource() finds one. A package can have turned the
+// device's folders into links out of the root: each such link on the builder's way is
+// replaced by a folder, and `repairs` says which. Answers false with `error` set when a
+// folder can't be made.
+bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr,
+           std::vector<std::string>* repairs = nullptr);
 // Whether `root` can be a device root: an absolute folder other than "/" that APT's
 // configuration can name (no double quotes or line breaks).
 bool usableRoot(const std::string& root, std::string* error = nullptr);
-// Writes the system version into the root's system-version property list.
-bool setSystemVersion(const std::string& root, const std::string& version);
+// Writes the system version into the root's system-version property list, and the
+// "firmware" pseudo-package of its dpkg status follows it.
+bool setSystemVersion(const std::string& root, const std::string& version, std::string* error = nullptr);
 
 // APT's and dpkg's folders and files inside the root: the device APT configuration
 // (Dir, the status file, APT::Architecture "iphoneos-arm", dpkg's --root and --log),
@@ -46,7 +53,7 @@ bool setSystemVersion(const std::string& root, const std::string& version);
 // an absolute path other than "/", without double quotes or line breaks.
 bool installPackageTools(const std::string& root, std::string* error = nullptr);
 // Copies the built launcher to both of its device paths (when it differs), never through
-// a link out of the root when `root` is the current device root.
+// a link out of the root.
 bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error = nullptr);
 // Before the host runs a launcher of the current device root: both of its paths must hold
 // the built launcher (defaultLauncherSource()). The root is package data, and a package
@@ -55,9 +62,6 @@ bool installLauncher(const std::string& root, const std::string& launcherSource,
 // can't be done (a link out of the root on the way, no built launcher). True on a device.
 bool ensureLauncher(std::string* error = nullptr);
 bool installToolStandIns(const std::string& root, std::string* error = nullptr);
-// A static shell (Debian's busybox-static) as the root's /bin/sh, so maintainer
-// scripts, which dpkg runs chrooted in the root, can run.
-bool installStaticShell(const std::string& root, std::string* error = nullptr);
 // The built launcher: $QUILLBARK_LAUNCHER, else "dedev" beside this executable or in
 // the build tree's platform/launcher next to or above it. Empty when none exists.
 std::string defaultLauncherSource();

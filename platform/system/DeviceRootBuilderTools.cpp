@@ -1,10 +1,7 @@
-// The package tools' part of a device root: APT's and dpkg's set-up, the launcher and
-// the stand-ins for device tools.
-#include <fcntl.h>
-#include <sys/stat.h>
+// The package tools' part of a device root: APT's and dpkg's set-up, the launcher, the
+// stand-ins for device tools and the shell maintainer scripts run with.
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sstream>
@@ -13,36 +10,28 @@
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
+#include "system/DeviceRootParts.h"
 
-namespace DeviceRootBuilder {
+using DeviceRootBuilder::kDeviceAPTConfig;
+using DeviceRootBuilder::kDpkgLog;
+using DeviceRootBuilder::kRootHome;
+
 namespace {
 bool failWith(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
 }
 
-bool writeFile(const std::string& path, const std::string& text, unsigned mode, std::string* error) {
-  Files::createDirectories(Files::deletingLastPathComponent(path));
-  if (Files::writeAtomically(path, text, nullptr, mode)) return true;
-  return failWith(error, "cannot write " + path);
+bool writeFile(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, unsigned mode,
+               std::string* error) {
+  return tree.createFolders(Files::deletingLastPathComponent(path), error) &&
+         tree.writeAtomically(path, text, error, mode);
 }
 
-bool writeIfMissing(const std::string& path, const std::string& text, std::string* error) {
-  return Files::exists(path) || writeFile(path, text, 0644, error);
+bool writeIfMissing(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, std::string* error,
+                    unsigned mode = 0644) {
+  return tree.hasEntry(path) || writeFile(tree, path, text, mode, error);
 }
-
-}  // namespace
-
-// A root that APT's configuration can name and that is not the host itself.
-bool usableRoot(const std::string& root, std::string* error) {
-  if (root.empty() || root[0] != '/' || root.find_first_not_of('/') == std::string::npos)
-    return failWith(error, "a device root must be an absolute folder other than /: \"" + root + "\"");
-  if (root.find_first_of("\"\n\r") != std::string::npos)
-    return failWith(error, "a device root can't hold double quotes or line breaks: " + root);
-  return true;
-}
-
-namespace {
 
 std::string deviceAPTConfiguration(const std::string& root) {
   std::ostringstream out;
@@ -64,26 +53,8 @@ std::string standInScript(const std::string& tool) {
          "tool='" + tool + "'\n"
          "root=\"${0%\"$tool\"}\"\n"
          "{ printf '%s' \"$tool\"; for a in \"$@\"; do printf ' %s' \"$a\"; done; printf '\\n'; } >> \"$root" +
-         kStandInCallLog + "\"\n"
+         DeviceRootBuilder::kStandInCallLog + "\"\n"
          "exit 0\n";
-}
-
-// Everything an open file holds; nothing for -1. The descriptor is closed.
-std::optional<Data> contentsOf(int fd) {
-  if (fd < 0) return std::nullopt;
-  Data out;
-  uint8_t buffer[1 << 14];
-  ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0) out.insert(out.end(), buffer, buffer + n);
-  ::close(fd);
-  if (n < 0) return std::nullopt;
-  return out;
-}
-
-bool sameContents(const std::string& a, const std::string& b) {
-  auto x = Files::read(a), y = Files::read(b);
-  return x && y && *x == *y;
 }
 
 std::string executableFolder() {
@@ -94,71 +65,78 @@ std::string executableFolder() {
 }
 }  // namespace
 
-bool installPackageTools(const std::string& root, std::string* error) {
-  if (!usableRoot(root, error)) return false;
+namespace DeviceRootBuilder {
+// A root that APT's configuration can name and that is not the host itself.
+bool usableRoot(const std::string& root, std::string* error) {
+  if (root.empty() || root[0] != '/' || root.find_first_not_of('/') == std::string::npos)
+    return failWith(error, "a device root must be an absolute folder other than /: \"" + root + "\"");
+  if (root.find_first_of("\"\n\r") != std::string::npos)
+    return failWith(error, "a device root can't hold double quotes or line breaks: " + root);
+  return true;
+}
+}  // namespace DeviceRootBuilder
+
+namespace DeviceRootParts {
+bool installPackageTools(DeviceFiles::Tree& tree, std::string* error) {
+  const std::string& root = tree.root();
+  if (!DeviceRootBuilder::usableRoot(root, error)) return false;
   for (const char* folder : {"/var/lib/apt", "/var/cache/apt/archives/partial", "/var/log/apt", "/etc/apt/apt.conf.d",
                              "/etc/apt/preferences.d", "/etc/apt/trusted.gpg.d", "/etc/quillbark", kRootHome}) {
-    if (!Files::createDirectories(root + folder)) return failWith(error, "cannot create " + root + folder);
+    if (!tree.createFolders(folder, error)) return false;
   }
   // dpkg accepts archives of the architectures its database knows.
-  if (!writeIfMissing(root + DeviceRoot::kDpkgAdminDir + "/arch", "iphoneos-arm\n", error)) return false;
-  if (!writeFile(root + kDeviceAPTConfig, deviceAPTConfiguration(root), 0644, error)) return false;
+  if (!writeIfMissing(tree, std::string(DeviceRoot::kDpkgAdminDir) + "/arch", "iphoneos-arm\n", error)) return false;
+  if (!writeFile(tree, kDeviceAPTConfig, deviceAPTConfiguration(root), 0644, error)) return false;
   // dpkg reads ~/.dpkg.cfg after the host's configuration, so its log stays in the root.
-  return writeFile(root + kRootHome + "/.dpkg.cfg", "log " + root + kDpkgLog + "\n", 0644, error);
+  return writeFile(tree, std::string(kRootHome) + "/.dpkg.cfg", "log " + root + kDpkgLog + "\n", 0644, error);
 }
 
-bool installLauncher(const std::string& root, const std::string& launcherSource, std::string* error) {
-  if (!usableRoot(root, error)) return false;
+bool installLauncher(DeviceFiles::Tree& tree, const std::string& launcherSource, std::string* error) {
   auto source = Files::read(launcherSource);
   if (!source) return failWith(error, "no launcher at " + launcherSource);
-  for (const char* path : {DeviceRoot::kLauncherPath, kRebootLauncherPath}) {
-    // The root's launcher is read and written without following a link out of the root,
-    // and only a file that is byte for byte the built one is left in place.
-    std::string target = root + path;
-    if (contentsOf(DeviceFiles::openFile(target, O_RDONLY)) == source) continue;
+  for (const char* path : {DeviceRoot::kLauncherPath, DeviceRootBuilder::kRebootLauncherPath}) {
+    // Only a file that is byte for byte the built one is left in place.
+    if (tree.read(path) == source) continue;
     std::string reason;
-    if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(target), &reason) ||
-        !DeviceFiles::copyFile(launcherSource, target, &reason, 0755))
-      return failWith(error, "cannot install the launcher at " + target + ": " + reason);
+    if (!tree.createFolders(Files::deletingLastPathComponent(path), &reason) ||
+        !tree.copyFile(launcherSource, path, &reason, 0755))
+      return failWith(error, "cannot install the launcher at " + tree.root() + path + ": " + reason);
   }
   return true;
 }
 
-bool ensureLauncher(std::string* error) {
-  std::string root = DeviceRoot::root();
-  if (root.empty()) return true;  // a device's own launcher
-  std::string source = defaultLauncherSource();
-  if (source.empty()) return failWith(error, "no built launcher to put in the device root " + root);
-  return installLauncher(root, source, error);
-}
-
-bool installToolStandIns(const std::string& root, std::string* error) {
-  if (!usableRoot(root, error)) return false;
-  for (const char* tool : kStandInTools)
-    if (!writeFile(root + tool, standInScript(tool), 0755, error)) return false;
+bool installToolStandIns(DeviceFiles::Tree& tree, std::string* error) {
+  for (const char* tool : DeviceRootBuilder::kStandInTools)
+    if (!writeFile(tree, tool, standInScript(tool), 0755, error)) return false;
   return true;
 }
 
-bool installStaticShell(const std::string& root, std::string* error) {
-  if (!usableRoot(root, error)) return false;
+bool installStaticShell(DeviceFiles::Tree& tree, std::string* error) {
   const std::string busybox = "/bin/busybox";
-  if (!Files::exists(busybox)) return failWith(error, "no static shell at " + busybox + " (busybox-static)");
-  std::string target = root + "/bin/busybox";
-  Files::createDirectories(root + "/bin");
-  if (!sameContents(busybox, target)) {
-    Files::removeItem(target);
-    if (!Files::copyItem(busybox, target) || ::chmod(target.c_str(), 0755) != 0)
-      return failWith(error, "cannot copy the static shell to " + target);
+  auto shell = Files::read(busybox);
+  if (!shell) return failWith(error, "no static shell at " + busybox + " (Debian's busybox-static)");
+  if (!tree.createFolders("/bin", error)) return false;
+  if (tree.read(busybox) != shell && !tree.copyFile(busybox, busybox, error, 0755)) return false;
+  // The everyday utilities; not those that stop, restart or reconfigure the machine, nor
+  // the package tools (dpkg and APT are the host's, run from outside the root).
+  for (const char* applet :
+       {"sh", "ash", "[", "[[", "awk", "basename", "bunzip2", "bzcat", "cat", "chgrp", "chmod", "chown", "cmp", "cp",
+        "cut", "date", "dd", "diff", "dirname", "echo", "egrep", "env", "expr", "false", "fgrep", "find", "grep",
+        "gunzip", "gzip", "head", "id", "kill", "ln", "ls", "md5sum", "mkdir", "mkfifo", "mktemp", "mv", "od",
+        "pidof", "printf", "ps", "pwd", "readlink", "realpath", "rm", "rmdir", "sed", "seq", "sha1sum", "sha256sum",
+        "sleep", "sort", "stat", "sync", "tail", "tar", "tee", "test", "touch", "tr", "true", "uname", "uniq",
+        "unlink", "unzip", "wc", "which", "whoami", "xargs", "xzcat", "yes", "zcat"}) {
+    if (!tree.createLink("busybox", std::string("/bin/") + applet, error)) return false;
   }
-  for (const char* applet : {"sh", "cat", "echo", "ls", "mkdir", "rm", "touch"}) {
-    std::string link = root + "/bin/" + applet;
-    struct stat st;
-    if (::lstat(link.c_str(), &st) == 0) continue;
-    if (::symlink("busybox", link.c_str()) != 0) return failWith(error, "cannot link " + link);
-  }
-  return true;
+  if (!tree.createFolders("/usr/bin", error) || !tree.createLink("../../bin/busybox", "/usr/bin/env", error))
+    return false;
+  // Maintainer scripts of the device's packages often name bash; the shell above reads
+  // what they commonly use.
+  return writeIfMissing(tree, "/bin/bash", "#!/bin/sh\nexec /bin/sh \"$@\"\n", error, 0755);
 }
+}  // namespace DeviceRootParts
 
+namespace DeviceRootBuilder {
 std::string defaultLauncherSource() {
   if (const char* env = getenv("QUILLBARK_LAUNCHER"); env && *env) return Files::exists(env) ? env : "";
   std::string folder = executableFolder();

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/ApplicationEnvironment.h"
 #include "app/ApplicationInformationFile.h"
@@ -96,10 +97,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillbark: %s\n", error.c_str());
     return 1;
   }
-  if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error)) {
+  // At every start: a root made by an earlier version is completed, and what a package
+  // did to the device's own folders is put right before anything is written there.
+  std::vector<std::string> repairs;
+  if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error, &repairs)) {
     std::fprintf(stderr, "quillbark: cannot prepare the device folder %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
+  for (const auto& repair : repairs) std::fprintf(stderr, "quillbark: repaired the device folder: %s\n", repair.c_str());
 
   // The application as its package puts it on the device, with its alternate icons.
   if (!ApplicationInformationFile::install(&error))
@@ -110,6 +115,7 @@ int main(int argc, char** argv) {
   int errorDescriptor = dup(STDERR_FILENO);
   std::string logPath = KVLogFile::prepareLogFile(DeviceRoot::devicePath(DeviceRoot::kLogFolder));
   KVLogFile::installUncaughtExceptionHandler();
+  for (const auto& repair : repairs) KVLog("Repaired the device folder: %s", repair.c_str());
 
   NSBundleLocalizedBundle::applyStoredLanguage();
   // Before the first screen reads them; the launch sequence merges again, finding nothing.

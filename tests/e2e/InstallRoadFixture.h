@@ -18,11 +18,6 @@
 
 class InstallRoadFixture : public SourceRefreshFixture {
  protected:
-  TemporaryDeviceRoot::Options deviceRootOptions() const override {
-    TemporaryDeviceRoot::Options options;
-    options.staticShell = true;  // for the package whose maintainer script fails
-    return options;
-  }
   std::unique_ptr<TestRoot> makeRoot() override { return std::make_unique<TestRoot>(TestRoot::WithManagers{}); }
 
   void SetUp() override {

@@ -3,18 +3,21 @@
 // dependency, a downgrade, a hold and a removal, all inside a temporary device root,
 // with the host's package state checked byte for byte around them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/HostStateGuard.h"
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
+#include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
+#include "support/HostMarker.h"
 #include "support/TestHttpServer.h"
 
 namespace {
-class PackageToolsRoad : public ScriptingDeviceRootFixture {
+class PackageToolsRoad : public DeviceRootFixture {
  protected:
   void SetUp() override {
-    ScriptingDeviceRootFixture::SetUp();
+    DeviceRootFixture::SetUp();
     EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
     ExampleToolRepository repository = serveExampleToolRepository(repo.path(), server);
     location = repository.location;
@@ -96,4 +99,41 @@ TEST_F(PackageToolsRoad, ARepositorysHostileIdentifierNeverReachesAShell) {
   EXPECT_FALSE(Files::exists(marker));
   EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty());
   EXPECT_EQ(server.requestCount(), 0u);
+}
+
+// Every maintainer script runs, with the root's own shell, and writes inside the root only.
+TEST_F(PackageToolsRoad, MaintainerScriptsRunInsideTheRoot) {
+  const HostPackageState before = HostPackageState::capture();
+  DebPackage scripted("com.example.scripted");
+  for (const char* script : {"preinst", "postinst", "prerm", "postrm"})
+    scripted.script(script, std::string("#!/bin/") + (script[1] == 'r' ? "sh" : "bash") + "\nmkdir -p /var/mobile\n" +
+                                "echo \"" + script + " $1\" >> /var/mobile/scripts.log\n");
+  std::string archive = DebBuilder(deviceRoot().hostPath("/var/mobile/Documents")).build(scripted);
+  ASSERT_TRUE(KVAPTManager::installDPKG(archive, {})) << KVAPTManager::output().value_or("");
+  ASSERT_TRUE(KVAPTManager::install("com.example.scripted-", {})) << KVAPTManager::output().value_or("");
+  EXPECT_EQ(Files::readText(deviceRoot().hostPath("/var/mobile/scripts.log")),
+            "preinst install\npostinst configure\nprerm remove\npostrm remove\n");
+  EXPECT_FALSE(Files::exists("/var/mobile/scripts.log"));
+  EXPECT_EQ(HostPackageState::capture().differencesFrom(before), "");
+}
+
+// A package's script turns the device's folders into links to a folder of the host; the
+// next start's builder writes nothing through them, and the tools work again after it.
+TEST_F(PackageToolsRoad, FoldersTurnedIntoLinksOutAreRepairedAtTheNextStart) {
+  HostMarker marker;
+  std::string script = "#!/bin/sh\n";
+  for (const char* folder : {"/var/root", "/sbin", "/etc/quillbark", "/System/Library/CoreServices"})
+    script += std::string("rm -rf ") + folder + " && ln -s '" + marker.path() + "' " + folder + "\n";
+  std::string archive = DebBuilder(deviceRoot().hostPath("/var/mobile/Documents")).build(DebPackage("com.example.linker").script("postinst", script));
+  KVAPTManager::installDPKG(archive, {});
+  struct stat st;
+  ASSERT_EQ(::lstat(deviceRoot().hostPath("/etc/quillbark").c_str(), &st), 0);
+  ASSERT_TRUE(S_ISLNK(st.st_mode)) << KVAPTManager::output().value_or("");
+
+  std::string error;
+  std::vector<std::string> repairs;
+  ASSERT_TRUE(DeviceRootBuilder::build(rootPath(), {}, &error, &repairs)) << error;
+  EXPECT_EQ(marker.changes(), "");
+  EXPECT_EQ(repairs.size(), 4u);
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.linker"), "install ok installed");
 }

@@ -13,8 +13,7 @@
 TemporaryDeviceRoot::TemporaryDeviceRoot(Options options) : path_(dir_.path() + "/device") {
   std::string error;
   if (!DeviceRootBuilder::build(path_, options.facts, &error) ||
-      !DeviceRootBuilder::installLauncher(path_, options.launcher, &error) ||
-      (options.staticShell && !DeviceRootBuilder::installStaticShell(path_, &error)))
+      !DeviceRootBuilder::installLauncher(path_, options.launcher, &error))
     throw std::runtime_error("cannot build a device root: " + error);
   previousRoot_ = DeviceRoot::root();
   DeviceRoot::setRoot(path_);

@@ -1,8 +1,7 @@
 #pragma once
-// A temporary device root for one test: built like a device (dpkg database, the
-// mobile user's folders, APT's and dpkg's set-up, the launcher at both of its paths,
-// stand-ins for the device tools), made the current root with DeviceRoot::setRoot,
-// and removed with everything in it afterwards, the previous root restored.
+// A temporary device root for one test, made by the application's own builder (nothing
+// a user's root lacks): made the current root with DeviceRoot::setRoot, and removed with
+// everything in it afterwards, the previous root restored.
 //
 //   class MyTest : public DeviceRootFixture {};
 //   TEST_F(MyTest, Installs) { ... deviceRoot().packageStatus("com.example.tool") ... }
@@ -20,7 +19,6 @@ class TemporaryDeviceRoot {
  public:
   struct Options {
     DeviceFacts facts;
-    bool staticShell = false;  // a /bin/sh in the root, for packages with maintainer scripts
     std::string launcher = QB_BINARY_DIR "/platform/launcher/dedev";
   };
 
@@ -58,7 +56,7 @@ class TestHttpServer;
 
 class DeviceRootFixture : public ::testing::Test {
  protected:
-  // Override to build the root differently (a static shell, other device facts).
+  // Override to build the root differently (other device facts).
   virtual TemporaryDeviceRoot::Options deviceRootOptions() const { return {}; }
   void SetUp() override { root_ = std::make_unique<TemporaryDeviceRoot>(deviceRootOptions()); }
   void TearDown() override { root_.reset(); }
@@ -68,16 +66,6 @@ class DeviceRootFixture : public ::testing::Test {
 
  private:
   std::unique_ptr<TemporaryDeviceRoot> root_;
-};
-
-// A root with a static shell, so packages with maintainer scripts can be installed.
-class ScriptingDeviceRootFixture : public DeviceRootFixture {
- protected:
-  TemporaryDeviceRoot::Options deviceRootOptions() const override {
-    TemporaryDeviceRoot::Options options;
-    options.staticShell = true;
-    return options;
-  }
 };
 
 // A flat repository built into `folder` and served by `server` at "/repo/": a library

@@ -355,6 +355,15 @@ TEST(ValuePropertyList, XMLNestingIsLimitedWhateverTheElementsCarry) {
   std::string error;
   EXPECT_FALSE(Value::fromPropertyList(dataFromString(deep), &error));
   EXPECT_EQ(error, "The data couldn't be read because it nests containers more than 512 levels deep.");
+  // Markup that the library ends sooner than a reader of XML would, hiding the nesting
+  // from such a reader: a ">" in single quotes, a "<?>" that is a whole instruction to
+  // the library, a "]>" in a comment of a document type's subset.
+  for (const auto& [open, close] : std::vector<std::pair<std::string, std::string>>{
+           {"<array a='>", "'>"}, {"<?>", "?>"}, {"<!DOCTYPE x [<!-- ]>", "-->]>"}}) {
+    std::string shaped = "<plist version=\"1.0\">" + open;
+    for (int i = 0; i < 300000; ++i) shaped += "<array>";
+    EXPECT_FALSE(Value::fromPropertyList(dataFromString(shaped + close), &error)) << open;
+  }
   // Self-closing elements with attributes, and markup inside comments, don't nest.
   std::string flat = "<plist version=\"1.0\"><array><!-- ";
   for (int i = 0; i < 1000; ++i) flat += "<array>";

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "foundation/Files.h"
 #include "support/DebBuilder.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
+#include "system/DeviceRootParts.h"
 #include "system/Process.h"
 
 namespace {
@@ -60,7 +62,8 @@ TEST_F(DeviceRootBuilderTest, RebuildingKeepsWhatExists) {
   ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/status", std::string("Package: kept\n")));
   ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/arch", std::string("amd64\niphoneos-arm\n")));
   ASSERT_TRUE(DeviceRootBuilder::build(root + "/"));
-  EXPECT_EQ(Files::readText(root + "/var/lib/dpkg/status"), "Package: kept\n");
+  // The entry is kept, and the device's own entries are added after it.
+  EXPECT_EQ(Files::readText(root + "/var/lib/dpkg/status"), "Package: kept\n\n" + DeviceRootParts::devicePackagesStatus({}));
   EXPECT_EQ(Files::readText(root + "/var/lib/dpkg/arch"), "amd64\niphoneos-arm\n");
 }
 
@@ -89,11 +92,69 @@ TEST_F(DeviceRootBuilderTest, StandInsRecordTheirCallsAndDoNothingElse) {
             (std::vector<std::string>{"/usr/bin/sbreload", "/usr/bin/killall -9 Some Process"}));
 }
 
-TEST_F(DeviceRootBuilderTest, StaticShellRunsInsideTheRoot) {
+TEST_F(DeviceRootBuilderTest, AShellAndItsUtilitiesRunInsideTheRoot) {
   ASSERT_TRUE(DeviceRootBuilder::build(root));
-  std::string error;
-  ASSERT_TRUE(DeviceRootBuilder::installStaticShell(root, &error)) << error;
-  // chrooted, as dpkg runs maintainer scripts: the root's own shell and stand-ins.
-  EXPECT_EQ(Process::spawnAndWait("/usr/sbin/chroot", {root, "/bin/sh", "-c", "/usr/bin/uicache --all"}), 0);
+  // chrooted, as dpkg runs maintainer scripts: the root's own shell, utilities and stand-ins.
+  EXPECT_EQ(Process::spawnAndWait("/usr/sbin/chroot",
+                                  {root, "/bin/bash", "-c",
+                                   "mkdir -p /var/x && echo a | sed s/a/b/ > /var/x/f && [ \"$(cat /var/x/f)\" = b ] "
+                                   "&& /usr/bin/env true && /usr/bin/uicache --all"}),
+            0);
   EXPECT_EQ(DeviceRootBuilder::standInCalls(root), std::vector<std::string>{"/usr/bin/uicache --all"});
+  // What a package put in place of a utility stays.
+  ASSERT_TRUE(Files::removeItem(root + "/bin/ls"));
+  ASSERT_TRUE(Files::writeAtomically(root + "/bin/ls", std::string("#!/bin/sh\n"), nullptr, 0755));
+  ASSERT_TRUE(DeviceRootBuilder::build(root));
+  EXPECT_EQ(Files::readText(root + "/bin/ls"), "#!/bin/sh\n");
+}
+
+TEST_F(DeviceRootBuilderTest, TheStatusHoldsTheDeviceAndFollowsItsSystemVersion) {
+  DeviceFacts facts;
+  facts.systemVersion = "11.0";
+  ASSERT_TRUE(DeviceRootBuilder::build(root, facts));
+  auto status = [&] { return Files::readText(root + "/var/lib/dpkg/status").value_or(""); };
+  for (const char* entry : {"Package: firmware\n", "Package: cy+os.ios\n", "Package: cy+cpu.arm64\n",
+                            "Package: cy+kernel.darwin\n", "Package: cy+model.iphone\n", "Package: cy+lib.corefoundation\n"})
+    EXPECT_NE(status().find(entry), std::string::npos) << entry;
+  EXPECT_NE(status().find("Package: firmware\nEssential: yes\nStatus: install ok installed\n"), std::string::npos);
+  EXPECT_NE(status().find("Version: 11.0\n"), std::string::npos);
+  EXPECT_NE(status().find("Package: cy+model.iphone\n"), std::string::npos);
+
+  // Other entries are kept byte for byte; the version follows a change, also at the next start.
+  const std::string other = "Package: base\nStatus: install ok installed\nVersion: 1\n\n";
+  ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/status", other + status()));
+  ASSERT_TRUE(DeviceRootBuilder::setSystemVersion(root, "14.4"));
+  EXPECT_EQ(status().rfind(other, 0), 0u);
+  EXPECT_EQ(status().find("Version: 11.0\n"), std::string::npos);
+  EXPECT_NE(status().find("Package: firmware\nEssential: yes\nStatus: install ok installed\nPriority: required\n"
+                          "Section: System\nInstalled-Size: 0\nMaintainer: Device <root@localhost>\n"
+                          "Architecture: all\nVersion: 14.4\n"),
+            std::string::npos);
+  std::string before = status();
+  ASSERT_TRUE(DeviceRootBuilder::build(root));
+  EXPECT_EQ(status(), before);
+}
+
+// A package's script, inside the sandbox, turns the device's folders into links to a
+// folder of the host; the next start must not write through them.
+TEST_F(DeviceRootBuilderTest, LinksOutOfTheRootAreReplacedNeverWrittenThrough) {
+  ASSERT_TRUE(DeviceRootBuilder::build(root));
+  TempDir outside;
+  for (const char* folder : {"/var/root", "/sbin", "/etc/quillbark", "/System/Library/CoreServices", "/bin"}) {
+    ASSERT_TRUE(Files::removeItem(root + folder)) << folder;
+    ASSERT_EQ(::symlink(outside.path().c_str(), (root + folder).c_str()), 0) << folder;
+  }
+  ASSERT_TRUE(Files::removeItem(root + "/var/lib/dpkg/status"));
+  ASSERT_EQ(::symlink((outside.path() + "/status").c_str(), (root + "/var/lib/dpkg/status").c_str()), 0);
+  std::string error;
+  std::vector<std::string> repairs;
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error, &repairs)) << error;
+  ASSERT_TRUE(DeviceRootBuilder::setSystemVersion(root, "15.0", &error)) << error;
+  EXPECT_TRUE(Files::contentsOfDirectory(outside.path()).empty());
+  EXPECT_EQ(repairs.size(), 5u);
+  EXPECT_NE(repairs.front().find(" was a link to " + outside.path()), std::string::npos) << repairs.front();
+  for (const char* file : {"/var/root/.dpkg.cfg", "/sbin/reboot", "/etc/quillbark/apt.conf", "/bin/sh",
+                           "/System/Library/CoreServices/SystemVersion.plist"})
+    EXPECT_TRUE(Files::exists(root + file)) << file;
+  EXPECT_NE(Files::readText(root + "/var/lib/dpkg/status").value_or("").find("Version: 15.0\n"), std::string::npos);
 }

@@ -9,6 +9,7 @@
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "system/DeviceRootBuilder.h"
+#include "system/DeviceRootParts.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ TEST(DeviceRootLayout, BuildsAFolderLaidOutLikeADevice) {
                              DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder, "/var/lib/dpkg/info",
                              "/etc/apt/sources.list.d", "/usr/libexec/quillbark"})
     EXPECT_TRUE(Files::isDirectory(DeviceRoot::devicePath(folder))) << folder;
-  EXPECT_EQ(Files::readText(DeviceRoot::devicePath("/var/lib/dpkg/status")), "");
+  EXPECT_EQ(Files::readText(DeviceRoot::devicePath("/var/lib/dpkg/status")),
+            DeviceRootParts::devicePackagesStatus({}));  // the device's own entries alone
 
   // dpkg's database answers under both of its names.
   ASSERT_TRUE(Files::writeAtomically(DeviceRoot::devicePath("/Library/dpkg/info/x.list"), std::string("/x\n")));
@@ -101,7 +103,8 @@ TEST(DeviceRootLayout, ABuildIsIdempotentAndKeepsWhatWasChanged) {
   DeviceFacts facts;
   facts.systemVersion = "13.5";
   ASSERT_TRUE(DeviceRootBuilder::build(root, facts));
-  const std::string status = "Package: base\nStatus: install ok installed\nVersion: 1\n\n";
+  const std::string status =
+      "Package: base\nStatus: install ok installed\nVersion: 1\n\n" + DeviceRootParts::devicePackagesStatus(facts);
   ASSERT_TRUE(Files::writeAtomically(root + "/var/lib/dpkg/status", status));
   ASSERT_TRUE(Files::writeAtomically(root + "/var/mobile/Library/Preferences/p.plist", std::string("kept")));
 

@@ -303,16 +303,7 @@ TEST_F(ApplicationLaunch, ForegroundReadsTheStatusAndTerminationClearsTheQueue) 
 
 // The repair of half-installed packages that the launch starts in the background has
 // ended when termination returns: the process's globals go right after it.
-class ApplicationLaunchWithScripts : public ApplicationLaunch {
- protected:
-  TemporaryDeviceRoot::Options deviceRootOptions() const override {
-    TemporaryDeviceRoot::Options options;
-    options.staticShell = true;
-    return options;
-  }
-};
-
-TEST_F(ApplicationLaunchWithScripts, TerminationWaitsForTheStartUpRepair) {
+TEST_F(ApplicationLaunch, TerminationWaitsForTheStartUpRepair) {
   ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   // Its configuration fails while the flag file exists, and the flag is gone by launch.
   const std::string flag = deviceRoot().hostPath("/tmp/fail-configure");

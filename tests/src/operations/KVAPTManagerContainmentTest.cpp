@@ -37,10 +37,10 @@ double threadSeconds(const std::function<void()>& run) {
   return now() - start;
 }
 
-class Containment : public ScriptingDeviceRootFixture {
+class Containment : public DeviceRootFixture {
  protected:
   void SetUp() override {
-    ScriptingDeviceRootFixture::SetUp();
+    DeviceRootFixture::SetUp();
     ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   }
 

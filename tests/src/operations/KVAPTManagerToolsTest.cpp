@@ -22,10 +22,10 @@ bool contains(const std::vector<std::string>& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-class APTTools : public ScriptingDeviceRootFixture {
+class APTTools : public DeviceRootFixture {
  protected:
   void SetUp() override {
-    ScriptingDeviceRootFixture::SetUp();
+    DeviceRootFixture::SetUp();
     EXPECT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
   }
 

@@ -1,6 +1,10 @@
 // The entries a jailbroken device's dpkg status holds for the device itself, so that the
 // "firmware (>= 12.0)" and "cy+model.iphone"-style dependencies of its packages resolve as
 // they do on a device.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <map>
 #include <sstream>
@@ -57,7 +61,7 @@ std::vector<PseudoPackage> pseudoPackages(const DeviceFacts& facts) {
 std::string stanzaOf(const PseudoPackage& p) {
   return "Package: " + p.name +
          "\nEssential: yes\nStatus: install ok installed\nPriority: required\nSection: System\nInstalled-Size: 0\n"
-         "Maintainer: Device <root@localhost>\nArchitecture: all\nVersion: " +
+         "Maintainer: Device <root@localhost>\nArchitecture: iphoneos-arm\nVersion: " +
          p.version + "\nDescription: " + p.description + "\n";
 }
 
@@ -120,9 +124,28 @@ bool writeDevicePackages(DeviceFiles::Tree& tree, const DeviceFacts& facts, std:
     stanzas.push_back(wanted[p.name]);
     changed = true;
   }
+  // dpkg keeps a list of each package's files; these have none.
+  for (const auto& p : pseudoPackages(facts)) {
+    std::string list = std::string(DeviceRoot::kDpkgAdminDir) + "/info/" + p.name + ".list";
+    if (!tree.hasEntry(list) && !tree.writeAtomically(list, std::string(), error)) return false;
+  }
   if (!changed) return true;
   std::string text;
   for (const auto& s : stanzas) text += s + "\n";
-  return tree.writeAtomically(path, text, error);
+  struct stat before {};
+  int old = tree.openFile(path, O_RDONLY);
+  bool hadTime = old >= 0 && ::fstat(old, &before) == 0;
+  if (old >= 0) ::close(old);
+  if (!tree.writeAtomically(path, text, error)) return false;
+  // APT knows the status by its size and its time in whole seconds: a new version of the
+  // same length written within the second of the last change would go unseen.
+  int fd = tree.openFile(path, O_RDONLY);
+  struct stat after {};
+  if (fd >= 0 && hadTime && ::fstat(fd, &after) == 0 && after.st_mtim.tv_sec <= before.st_mtim.tv_sec) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 1, 0}};
+    ::futimens(fd, times);
+  }
+  if (fd >= 0) ::close(fd);
+  return true;
 }
 }  // namespace DeviceRootParts

@@ -1,8 +1,20 @@
 #pragma once
 // What an APT dry run says a queue would do: six lists of package identifiers, each
-// holding an identifier once.
+// holding an identifier once, every change the simulated run makes, and why a queue
+// can't be processed.
 #include <string>
 #include <vector>
+
+// One package the simulated run changes, as APT's "Inst" and "Remv" lines say.
+struct APTPlannedChange {
+  enum Kind { Install, Upgrade, Downgrade, Reinstall, Remove };
+  std::string identifier;
+  Kind kind = Install;
+  std::string fromVersion;  // installed now; empty for an install
+  std::string toVersion;    // after the run; empty for a removal
+
+  bool operator==(const APTPlannedChange&) const = default;
+};
 
 struct APTDependsTree {
   // Fetched and installed: the queue's own install tokens and every package APT names
@@ -17,6 +29,17 @@ struct APTDependsTree {
   std::vector<std::string> installs;
   // Packages of the unmet-dependency section whose dependency cannot be had at all.
   std::vector<std::string> incompatible;
+  // Every package the run would change, in APT's order.
+  std::vector<APTPlannedChange> changes;
+  // Why the queue can't be processed as it is, in APT's words shortened to what a person
+  // needs; empty when it can.
+  std::vector<std::string> problems;
 
+  // The change the run makes to a package, if any.
+  const APTPlannedChange* changeFor(const std::string& identifier) const {
+    for (const auto& c : changes)
+      if (c.identifier == identifier) return &c;
+    return nullptr;
+  }
   bool operator==(const APTDependsTree&) const = default;
 };

@@ -7,6 +7,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRPackages.h"
 #include "foundation/Log.h"
+#include "operations/APTDryRunReading.h"
 #include "operations/KVAPTManager.h"
 
 namespace {
@@ -173,7 +174,13 @@ APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, con
       }
     }
   }
-  return {downloads.items(), depends.items(), removes.items(), upgrades.items(), installs.items(), incompatible.items()};
+  // Every package the run installs is fetched, a downgraded dependency too (APT lists it
+  // under a heading of its own).
+  auto changes = APTDryRunReading::changes(output);
+  for (const auto& change : changes)
+    if (change.kind != APTPlannedChange::Remove) downloads.add(change.identifier);
+  return {downloads.items(), depends.items(), removes.items(),      upgrades.items(),
+          installs.items(),  incompatible.items(), std::move(changes), APTDryRunReading::problems(output)};
 }
 
 APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
@@ -184,6 +191,15 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
   const std::string output = result.ran ? result.output : std::string();
   KVLog("DEPENDS FULL %s", output.c_str());
   APTDependsTree tree = dependsTreeFromOutput(queue, output);
+  // The simulation fails exactly when the queue can't be processed; that must be said
+  // even where APT's words were not understood.
+  if (!result.ran) {
+    std::string reason = result.output.empty() ? "APT could not be asked about this queue" : result.output;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+    tree.problems.push_back(reason.rfind("E: ", 0) == 0 ? reason.substr(3) : reason);
+  } else if (result.status != 0 && tree.problems.empty()) {
+    tree.problems.push_back("APT can't process this queue (exit status " + std::to_string(result.status) + ")");
+  }
   if (block) block(tree);
   return tree;
 }

@@ -30,6 +30,7 @@ namespace {
 constexpr const char* kQueuedHeader = "Main Packages to Proceed";
 constexpr const char* kRequiredHeader = "Other Packages";
 constexpr const char* kIncompatibleHeader = "Packages that cannot be processed";
+constexpr const char* kRemovedHeader = "Packages That Will Be Removed";
 constexpr const char* kIncompatibleFooter =
     "You have queued packages that connot be installed on your device. Before Quillbark can determine all "
     "dependencies, you must remove the incompatible packages from the queue";
@@ -37,6 +38,18 @@ constexpr const char* kIncompatibleFooter =
 std::vector<KVRPackage> queuedRecords() { return KVPackageQueue::queuedPackages(); }
 
 bool sameIdentifier(const KVRPackage& p, const std::string& identifier) { return p.identifier() == identifier; }
+
+// The queue operation whose mark shows what the run does to a package.
+int64_t operationOf(APTPlannedChange::Kind kind) {
+  switch (kind) {
+    case APTPlannedChange::Install: return KVQueueOperationInstall;
+    case APTPlannedChange::Upgrade: return KVQueueOperationUpgrade;
+    case APTPlannedChange::Downgrade: return KVQueueOperationDowngrade;
+    case APTPlannedChange::Reinstall: return KVQueueOperationReinstall;
+    case APTPlannedChange::Remove: return KVQueueOperationRemove;
+  }
+  return 0;
+}
 
 void postQueueState(const std::string& identifier) {
   // On the main queue's next turn, after the change that caused it.
@@ -150,7 +163,7 @@ void PackagesConfirmationViewController::refreshCountChanged() {
 
 void PackagesConfirmationViewController::setButtonTitle(const std::string& title) {
   if (!confirmBtn_) return;
-  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_;
+  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_ && canBeProcessed();
   confirmBtn_->setEnabled(enabled);
   confirmBtn_->setAlpha(enabled ? 1.0 : 0.5);
   confirmBtn_->setTitle(title);
@@ -174,6 +187,7 @@ void PackagesConfirmationViewController::refreshQueue() {
   queued_ = queuedRecords();
   required_.clear();
   incompatible_.clear();
+  removed_.clear();
   const uint64_t generation = ++generation_;
   if (!queued_.empty()) {
     std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
@@ -203,15 +217,21 @@ void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, con
   if (generation != generation_) return;
   dependsTree_ = tree;
   resolvedQueue_ = queue;
-  std::vector<std::string> others = tree.depends;
-  others.insert(others.end(), tree.removes.begin(), tree.removes.end());
-  for (const auto& identifier : others) {
+  // Every package the run changes beyond the queue: what it installs, upgrades,
+  // downgrades or reinstalls for it, and apart, what it removes.
+  auto listed = [&](const std::string& identifier) {
+    for (const auto* list : {&queued_, &required_, &removed_})
+      for (const auto& p : *list)
+        if (sameIdentifier(p, identifier)) return true;
+    return false;
+  };
+  auto place = [&](const std::string& identifier, bool removal) {
     auto record = KVRPackage::objectsWhere("identifier ==[c] %@", Value(identifier)).first();
-    if (!record) continue;
-    bool listed = std::any_of(queued_.begin(), queued_.end(), [&](const KVRPackage& p) { return sameIdentifier(p, record->identifier()); }) ||
-                  std::any_of(required_.begin(), required_.end(), [&](const KVRPackage& p) { return sameIdentifier(p, record->identifier()); });
-    if (!listed) required_.push_back(*record);
-  }
+    if (record && !listed(record->identifier())) (removal ? removed_ : required_).push_back(*record);
+  };
+  for (const auto& identifier : tree.depends) place(identifier, false);
+  for (const auto& change : tree.changes) place(change.identifier, change.kind == APTPlannedChange::Remove);
+  for (const auto& identifier : tree.removes) place(identifier, true);
   for (const auto& identifier : tree.incompatible) {
     for (auto* list : {&queued_, &required_}) {
       for (auto it = list->begin(); it != list->end();) {
@@ -227,13 +247,20 @@ void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, con
   waitingOnDependencies_ = false;
   setButtonTitle(currentTitle());
   table_->reloadData();
+  // APT was running something else (the start-up repair): ask again shortly.
+  if (!tree.problems.empty() && tree.problems.front().rfind(KVAPTManager::busyText().substr(0, 12), 0) == 0) {
+    std::weak_ptr<bool> alive = alive_;
+    performAfterWithBlock(1, [this, alive] {
+      if (alive.lock()) refreshQueue();
+    });
+  }
 }
 
 // ---- Confirming, cancelling, continuing
 
 void PackagesConfirmationViewController::confirmQueue() {
   if (!KVPipelineManager::sharedManager().tasksArray().empty()) return;
-  if (waitingOnDependencies_ || waitingOnTasks_) return;
+  if (waitingOnDependencies_ || waitingOnTasks_ || !canBeProcessed()) return;
   // Only the queue the last dry run resolved is ever started: a queue changed since then
   // is resolved again first.
   std::string current = KVAPTManager::queueStringForKVRPackageArray(queuedRecords());
@@ -341,6 +368,7 @@ std::vector<KVRPackage>* PackagesConfirmationViewController::listForSection(long
     case QueuedSection: return &queued_;
     case RequiredSection: return &required_;
     case IncompatibleSection: return &incompatible_;
+    case RemovedSection: return &removed_;
     default: return nullptr;
   }
 }
@@ -367,8 +395,25 @@ long PackagesConfirmationViewController::tableViewNumberOfRowsInSection(UITableV
 std::optional<std::string> PackagesConfirmationViewController::tableViewTitleForHeaderInSection(UITableView&,
                                                                                                long section) {
   if (!hasDataAtInSection(section)) return std::string();
-  const char* titles[] = {kQueuedHeader, kRequiredHeader, kIncompatibleHeader};
+  const char* titles[] = {kQueuedHeader, kRequiredHeader, kIncompatibleHeader, kRemovedHeader};
   return NSLocalizedString(titles[section]);
+}
+
+// Under the incompatible packages APT's reasons and the explanation; with none, the
+// reasons under the queue.
+std::optional<std::string> PackagesConfirmationViewController::footerText(long section) const {
+  std::string reasons;
+  for (const auto& problem : dependsTree_.problems) reasons += (reasons.empty() ? "" : "\n") + problem;
+  if (section == IncompatibleSection && hasDataAtInSection(section))
+    return (reasons.empty() ? "" : reasons + "\n") + NSLocalizedString(kIncompatibleFooter);
+  if (section == QueuedSection && !hasDataAtInSection(IncompatibleSection) && !reasons.empty())
+    return NSLocalizedString("This queue can't be processed:") + "\n" + reasons;
+  return std::nullopt;
+}
+
+std::optional<std::string> PackagesConfirmationViewController::tableViewTitleForFooterInSection(UITableView&,
+                                                                                               long section) {
+  return footerText(section);
 }
 
 double PackagesConfirmationViewController::tableViewHeightForHeaderInSection(UITableView&, long section) {
@@ -376,15 +421,16 @@ double PackagesConfirmationViewController::tableViewHeightForHeaderInSection(UIT
 }
 
 double PackagesConfirmationViewController::tableViewHeightForFooterInSection(UITableView&, long section) {
-  return section == IncompatibleSection && hasDataAtInSection(section) ? 75 : 0.001;
+  return footerText(section) ? 75 : 0.001;
 }
 
 std::shared_ptr<UIView> PackagesConfirmationViewController::tableViewViewForFooterInSection(UITableView& table,
                                                                                            long section) {
-  if (section != IncompatibleSection || !hasDataAtInSection(section)) return nullptr;
+  auto text = footerText(section);
+  if (!text) return nullptr;
   auto footer = table.dequeueReusableCellWithIdentifier("footerCell");
   if (!footer || !footer->detailTextLabel()) return nullptr;
-  footer->detailTextLabel()->setText(NSLocalizedString(kIncompatibleFooter));
+  footer->detailTextLabel()->setText(*text);
   if (palette()) {
     footer->detailTextLabel()->setTextColor(palette()->secondaryTextColor());
     footer->setBackgroundColor(palette()->foregroundColor());
@@ -393,17 +439,19 @@ std::shared_ptr<UIView> PackagesConfirmationViewController::tableViewViewForFoot
 }
 
 bool PackagesConfirmationViewController::tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath& path) {
-  return path.section != RequiredSection;
+  return path.section == QueuedSection || path.section == IncompatibleSection;
 }
 
 UITableViewCellEditingStyle PackagesConfirmationViewController::tableViewEditingStyleForRowAtIndexPath(
     UITableView&, const NSIndexPath& path) {
-  return path.section == RequiredSection ? UITableViewCellEditingStyleNone : UITableViewCellEditingStyleDelete;
+  return path.section == QueuedSection || path.section == IncompatibleSection ? UITableViewCellEditingStyleDelete
+                                                                             : UITableViewCellEditingStyleNone;
 }
 
 void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle style,
                                                                      const NSIndexPath& path) {
-  if (style == UITableViewCellEditingStyleDelete && path.section != RequiredSection) deleteRow(path);
+  if (style == UITableViewCellEditingStyleDelete && (path.section == QueuedSection || path.section == IncompatibleSection))
+    deleteRow(path);
 }
 
 std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCellForRowAtIndexPath(
@@ -415,6 +463,15 @@ std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCe
   cell->updateWithPackage(*package);
   cell->updateQueuingIconWithPackage(*package);
   cell->updateVersionLabelShowingDowngradeIfNeededForPackage(*package);
+  // What the run does to it, and the version it goes to.
+  if (const auto* change = dependsTree_.changeFor(package->identifier())) {
+    cell->updateQueuingIconWithOperation(operationOf(change->kind));
+    std::string version = change->kind == APTPlannedChange::Remove ? change->fromVersion
+                          : change->kind == APTPlannedChange::Upgrade || change->kind == APTPlannedChange::Downgrade
+                              ? change->fromVersion + " \u2192 " + change->toVersion
+                              : change->toVersion;
+    if (!version.empty()) cell->versionLbl()->setText(version);
+  }
   cell->updateConpatibilityIndicatorWithPackageIdentifier(package->identifier(), package->version().value_or(""));
   if (palette()) cell->nameLbl()->setTextColor(palette()->primaryTextColor());
   // Icons are fetched only while the list rests at its top; scrolling never starts downloads.

@@ -1,9 +1,12 @@
 #pragma once
-// What the floating queue card opens: the queued packages, the others APT will touch
-// for them, and the queued ones this device cannot take, as an APT dry run of the
-// current queue says. Confirm starts the downloads and the APT run of exactly the queue
-// that dry run resolved; it stays disabled while a dry run or source refreshes run, and
-// after any change of the queue until the dry run of the new queue has returned.
+// What the floating queue card opens: the queued packages, the others APT will install,
+// upgrade, downgrade or reinstall for them, those it will remove (for a conflict or
+// because they depend on a removed one), and the queued ones this device cannot take, as
+// a simulated APT run of the current queue says, each row marked with what the run does
+// to it and the version it goes to. Confirm starts the downloads and the APT run of
+// exactly the queue that run resolved; it stays disabled while a dry run or source
+// refreshes run, after any change of the queue until the dry run of the new queue has
+// returned, and while the queue can't be processed, whose reasons the screen shows.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,7 +26,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
                                            public UITableViewDataSource,
                                            public UITableViewDelegate {
  public:
-  enum Section : long { QueuedSection = 0, RequiredSection = 1, IncompatibleSection = 2 };
+  enum Section : long { QueuedSection = 0, RequiredSection = 1, IncompatibleSection = 2, RemovedSection = 3 };
   static constexpr double kRowHeight = 70;
 
   explicit PackagesConfirmationViewController(KVScreenContext context);
@@ -43,10 +46,11 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   void closeQueueDueToUnmetDependency(const std::string& dependency, const std::string& parentIdentifier);
 
   // Table
-  long numberOfSectionsInTableView(UITableView&) override { return 3; }
+  long numberOfSectionsInTableView(UITableView&) override { return 4; }
   long tableViewNumberOfRowsInSection(UITableView&, long section) override;
   std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView&, const NSIndexPath&) override;
   std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&, long section) override;
+  std::optional<std::string> tableViewTitleForFooterInSection(UITableView&, long section) override;
   bool tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath&) override;
   void tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle, const NSIndexPath&) override;
   double tableViewHeightForRowAtIndexPath(UITableView&, const NSIndexPath&) override { return kRowHeight; }
@@ -65,8 +69,12 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
 
   void setDelegate(std::weak_ptr<PackagesConfirmationViewControllerDelegate> d) { delegate_ = std::move(d); }
   bool isScrolling() const { return isScrolling_; }
+  // A dry run of the current queue is under way.
+  bool isResolving() const { return waitingOnDependencies_; }
   bool needCacheRebuild() const { return needCacheRebuild_; }
   const APTDependsTree& dependsTree() const { return dependsTree_; }
+  // Why the queue can't be processed, as the last dry run said; empty when it can.
+  const std::vector<std::string>& problems() const { return dependsTree_.problems; }
   // The queue string the last returned dry run resolved.
   const std::string& resolvedQueue() const { return resolvedQueue_; }
   const std::shared_ptr<UITableView>& packagesConfirmationTableView() const { return table_; }
@@ -80,10 +88,12 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   void refreshCountChanged();
   void deleteRow(const NSIndexPath& path);
   std::string currentTitle() const;
+  bool canBeProcessed() const { return dependsTree_.problems.empty() && incompatible_.empty(); }
+  std::optional<std::string> footerText(long section) const;
 
   KVScreenContext context_;
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate_;
-  std::vector<KVRPackage> queued_, required_, incompatible_;
+  std::vector<KVRPackage> queued_, required_, incompatible_, removed_;
   bool isScrolling_ = false;
   bool needCacheRebuild_ = true;
   APTDependsTree dependsTree_;

@@ -128,7 +128,7 @@ TEST_F(DeviceRootBuilderTest, TheStatusHoldsTheDeviceAndFollowsItsSystemVersion)
   EXPECT_EQ(status().find("Version: 11.0\n"), std::string::npos);
   EXPECT_NE(status().find("Package: firmware\nEssential: yes\nStatus: install ok installed\nPriority: required\n"
                           "Section: System\nInstalled-Size: 0\nMaintainer: Device <root@localhost>\n"
-                          "Architecture: all\nVersion: 14.4\n"),
+                          "Architecture: iphoneos-arm\nVersion: 14.4\n"),
             std::string::npos);
   std::string before = status();
   ASSERT_TRUE(DeviceRootBuilder::build(root));

@@ -4,11 +4,17 @@
 // list is dragged.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <sstream>
+
 #include "database/KVRPackages.h"
 #include "operations/KVAPTManager.h"
 #include "operations/PackagesConfirmationViewController.h"
 #include "support/DebBuilder.h"
 #include "support/SourceRefreshFixture.h"
+#include "support/TestData.h"
+#include "system/DeviceRootBuilder.h"
 #include "uikit/UIButton.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIWindow.h"
@@ -32,7 +38,12 @@ class ConfirmationScreenTest : public SourceRefreshFixture {
     debs.build(DebPackage("com.example.extra", "1.0").field("Name", "Extra"), "extra.deb");
     debs.build(DebPackage("com.example.broken", "1.0").field("Name", "Broken").field("Depends", "com.example.missing"),
                "broken.deb");
-    ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"), {"lib.deb", "tool.deb", "extra.deb", "broken.deb"}));
+    debs.build(DebPackage("com.example.rival", "1.0").field("Name", "Rival").field("Conflicts", "com.example.tool"),
+               "rival.deb");
+    debs.build(DebPackage("com.example.modern", "1.0").field("Name", "Modern").field("Depends", "firmware (>= 12.0)"),
+               "modern.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"), {"lib.deb", "tool.deb", "extra.deb", "broken.deb",
+                                                                            "rival.deb", "modern.deb"}));
     ASSERT_TRUE(refresh(location));
     window = std::make_shared<UIWindow>();
     window->setRootViewController(std::make_shared<UIViewController>());
@@ -46,8 +57,22 @@ class ConfirmationScreenTest : public SourceRefreshFixture {
     SourceRefreshFixture::TearDown();
   }
 
-  void queue(const std::string& identifier) {
-    ASSERT_EQ(root->packagesManager->setPackage(identifier, true, std::nullopt, 0), nullptr);
+  void queue(const std::string& identifier, int64_t operation = 0) {
+    ASSERT_EQ(root->packagesManager->setPackage(identifier, true, std::nullopt, operation), nullptr);
+  }
+  void unqueue(const std::string& identifier) {
+    ASSERT_EQ(root->packagesManager->setPackage(identifier, false, std::nullopt, 0), nullptr);
+  }
+  // The queue changed under the open screen: rebuilt, and the dry run waited for.
+  void requeue() {
+    screen->refreshQueue();
+    ASSERT_TRUE(waitForDryRun());
+  }
+  // The screen's row of a package as the terminal prints it.
+  std::string row(const std::string& name) {
+    std::string text = window->screenText();
+    size_t at = text.find(": " + name + "\n");
+    return at == std::string::npos ? text : text.substr(at, text.find('\n', at + name.size() + 3) - at);
   }
   // Presents the screen as the floating card does and waits for its dry run.
   void open() {
@@ -57,7 +82,7 @@ class ConfirmationScreenTest : public SourceRefreshFixture {
     ASSERT_TRUE(waitForDryRun());
   }
   bool waitForDryRun() {
-    return RunLoop::main().runUntil([&] { return screen->confirmBtn()->isEnabled(); }, 60);
+    return RunLoop::main().runUntil([&] { return !screen->isResolving(); }, 60);
   }
   Ids section(long s) {
     Ids ids;
@@ -86,6 +111,11 @@ TEST_F(ConfirmationScreenTest, TheDryRunFillsTheSectionsAndConfirmInstallsWhatIt
   auto& table = *screen->packagesConfirmationTableView();
   EXPECT_EQ(screen->tableViewHeightForFooterInSection(table, 2), 75);
   EXPECT_EQ(screen->tableViewTitleForHeaderInSection(table, 1), "");
+  // Why, in APT's words shortened; Confirm stays off.
+  EXPECT_EQ(screen->problems(), Ids{"com.example.broken needs com.example.missing, which no source offers"});
+  EXPECT_NE(screen->tableViewTitleForFooterInSection(table, 2).value_or("").find(screen->problems()[0]),
+            std::string::npos);
+  EXPECT_FALSE(screen->confirmBtn()->isEnabled());
 
   // The incompatible package goes; the rest is resolved again before Confirm comes back.
   swipeDelete(PackagesConfirmationViewController::IncompatibleSection, 0);
@@ -187,6 +217,125 @@ TEST_F(ConfirmationScreenTest, WhileSourcesRefreshConfirmWaitsAndSaysForHowMany)
   EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty()) << "a confirm while tasks run does nothing";
   ASSERT_TRUE(waitForDryRun()) << "the refresh's end rebuilds the list";
   EXPECT_EQ(screen->confirmBtn()->titleForState(UIControlStateNormal), "Confirm");
+}
+
+}  // namespace
+
+namespace {
+
+// Installed: the library and the tool at 0.9, from archives of the device's own.
+TEST_F(ConfirmationScreenTest, EveryChangeOfTheRunShowsUnderItsKindBeforeConfirm) {
+  const std::string documents = deviceRoot().hostPath("/var/mobile/Documents");
+  DebBuilder(documents).build(DebPackage("com.example.tool", "0.9").field("Depends", "com.example.lib"));
+  ASSERT_TRUE(Files::copyItem(repositories.file("repo/lib.deb"), documents + "/lib.deb"));
+  auto installed = deviceRoot().runInRoot("dpkg -i " + documents + "/*.deb");
+  ASSERT_EQ(installed.status, 0) << installed.output;
+  // A conflict removes the installed tool: shown as a removal, not as installed.
+  queue("com.example.rival");
+  open();
+  EXPECT_EQ(section(PackagesConfirmationViewController::RemovedSection), Ids{"com.example.tool"});
+  EXPECT_TRUE(section(PackagesConfirmationViewController::RequiredSection).empty());
+  EXPECT_NE(window->screenText().find("-- Packages That Will Be Removed --"), std::string::npos) << window->screenText();
+  EXPECT_NE(row("Example Tool").find("0.9"), std::string::npos) << row("Example Tool");
+  EXPECT_NE(row("Example Tool").find("(uninstall)"), std::string::npos) << row("Example Tool");
+  EXPECT_TRUE(screen->confirmBtn()->isEnabled());
+
+  // Removing the library removes the tool that depends on it.
+  unqueue("com.example.rival");
+  queue("com.example.lib", 2);
+  requeue();
+  EXPECT_EQ(section(PackagesConfirmationViewController::QueuedSection), Ids{"com.example.lib"});
+  EXPECT_EQ(section(PackagesConfirmationViewController::RemovedSection), Ids{"com.example.tool"});
+  EXPECT_NE(row("Example Library").find("(uninstall)"), std::string::npos) << row("Example Library");
+
+  // An upgrade shows the version it goes to.
+  unqueue("com.example.lib");
+  queue("com.example.tool", 3);
+  requeue();
+  EXPECT_NE(row("Example Tool").find("0.9 \u2192 1.0"), std::string::npos) << row("Example Tool");
+  EXPECT_NE(row("Example Tool").find("(upgrade)"), std::string::npos) << row("Example Tool");
+
+  // Two queued packages that conflict with each other: nothing can be confirmed, and why.
+  queue("com.example.rival");
+  requeue();
+  EXPECT_EQ(screen->problems(), Ids{"com.example.rival conflicts with com.example.tool"});
+  EXPECT_FALSE(screen->confirmBtn()->isEnabled());
+  EXPECT_NE(window->screenText().find("com.example.rival conflicts with com.example.tool"), std::string::npos)
+      << window->screenText();
+  screen->confirmQueue();
+  RunLoop::main().runUntilIdle();
+  EXPECT_TRUE(KVPipelineManager::sharedManager().tasksArray().empty());
+}
+
+// "firmware (>= 12.0)" resolves against the device's system version, and follows a change of it.
+TEST_F(ConfirmationScreenTest, AFirmwareDependencyIsRefusedOnAnOlderSystemWithItsReason) {
+  ASSERT_TRUE(DeviceRootBuilder::setSystemVersion(rootPath(), "11.0"));
+  queue("com.example.modern");
+  open();
+  EXPECT_EQ(screen->problems(), Ids{"com.example.modern needs firmware (>= 12.0); the device has 11.0"});
+  EXPECT_FALSE(screen->confirmBtn()->isEnabled());
+
+  ASSERT_TRUE(DeviceRootBuilder::setSystemVersion(rootPath(), "14.4"));
+  requeue();
+  EXPECT_TRUE(screen->problems().empty());
+  ASSERT_TRUE(screen->confirmBtn()->isEnabled());
+  screen->confirmQueue();
+  RunLoop::main().runUntilIdle();
+  ASSERT_TRUE(waitForPipeline(120));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.modern"), "install ok installed");
+}
+
+}  // namespace
+
+namespace {
+
+// Real packages nobody here wrote, with firmware limits both ways: archives are built
+// from their index fields (the test data holds no archives) and served as a repository.
+TEST_F(ConfirmationScreenTest, RealPackagesWithFirmwareLimitsInstallThroughTheScreen) {
+  QB_TESTDATA_OR_SKIP(index, "repos/poomsmart/repo/Packages");
+  // "firmware (<< 17.0)", "(>= 13.0)" and "(>= 6.0)" on the device's 14.4.
+  const Ids wanted = {"com.ps.emojiport10resources-assets16", "com.ps.sfsymbolsassets", "org.thebigboss.dismissprogress"};
+  std::istringstream in(Files::readText(index).value_or(""));
+  std::vector<DebPackage> packages;
+  std::vector<std::pair<std::string, std::string>> fields;
+  auto finish = [&] {
+    std::map<std::string, std::string> f(fields.begin(), fields.end());
+    if (std::count(wanted.begin(), wanted.end(), f["Package"]) && f["Architecture"] == "iphoneos-arm" &&
+        std::none_of(packages.begin(), packages.end(), [&](const DebPackage& p) { return p.identifier == f["Package"]; })) {
+      DebPackage package(f["Package"], f["Version"]);
+      for (const auto& [key, value] : fields)
+        if (!std::set<std::string>{"Package", "Version", "Architecture", "Maintainer", "Filename", "Size", "MD5sum",
+                                   "SHA1", "SHA256", "SHA512"}.count(key))
+          package.field(key, value);
+      packages.push_back(package);
+    }
+    fields.clear();
+  };
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty()) finish();
+    else if (line[0] == ' ' && !fields.empty()) fields.back().second += "\n" + line;
+    else if (auto colon = line.find(": "); colon != std::string::npos)
+      fields.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+  }
+  finish();
+  ASSERT_EQ(packages.size(), wanted.size());
+  Ids files;
+  for (const auto& package : packages) {
+    ASSERT_NE(DebBuilder(repositories.file("real")).build(package, package.identifier + ".deb"), "");
+    files.push_back(package.identifier + ".deb");
+  }
+  ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("real"), files));
+  ASSERT_TRUE(refresh(locationOf("real")));
+
+  for (const auto& identifier : wanted) queue(identifier);
+  open();
+  EXPECT_TRUE(screen->problems().empty()) << screen->problems()[0];
+  ASSERT_TRUE(screen->confirmBtn()->isEnabled());
+  screen->confirmQueue();
+  RunLoop::main().runUntilIdle();
+  ASSERT_TRUE(waitForPipeline(120));
+  for (const auto& identifier : wanted)
+    EXPECT_EQ(deviceRoot().packageStatus(identifier), "install ok installed") << identifier;
 }
 
 }  // namespace

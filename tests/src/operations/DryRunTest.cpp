@@ -43,6 +43,9 @@ class DryRunTest : public DeviceRootFixture {
     ASSERT_TRUE(Files::createDirectories(Files::deletingLastPathComponent(deb)));
     ASSERT_TRUE(Files::copyItem(repo.file(file), deb));
     ASSERT_TRUE(KVAPTManager::installDPKG(deb, {})) << KVAPTManager::output().value_or("");
+    // APT knows a status file by its size and its time to the second: one changed within
+    // the second of the last run, at the same size, would be read from its stale cache.
+    for (const char* cache : {"/pkgcache.bin", "/srcpkgcache.bin"}) Files::removeItem(KVAPTManager::sandboxPath() + cache);
   }
   APTDependsTree dryRun(const std::string& queue) {
     std::optional<APTDependsTree> told;
@@ -80,9 +83,22 @@ TEST_F(DryRunTest, UpgradesAndRemovalsAreListed) {
   EXPECT_EQ(upgrade.upgrades, Ids{"com.example.lib"});
   EXPECT_EQ(upgrade.downloads, Ids{"com.example.lib"});
 
+  using Change = APTPlannedChange;
+  EXPECT_EQ(upgrade.changes, (std::vector<Change>{{"com.example.lib", Change::Upgrade, "1.0", "2.0"}}));
+
   APTDependsTree removal = dryRun("com.example.lib-");
   EXPECT_EQ(sorted(removal.removes), (Ids{"com.example.lib", "com.example.tool"})) << "what needs it goes too";
   EXPECT_TRUE(removal.downloads.empty());
+  EXPECT_EQ(removal.changes, (std::vector<Change>{{"com.example.tool", Change::Remove, "1.0", ""},
+                                                  {"com.example.lib", Change::Remove, "1.0", ""}}));
+  EXPECT_TRUE(removal.problems.empty());
+
+  // A downgraded dependency is fetched too; a reinstall is told apart from an upgrade.
+  installLocally("lib-2.deb");
+  APTDependsTree older = dryRun("com.example.lib=1.0 com.example.tool");
+  EXPECT_EQ(older.changes, (std::vector<Change>{{"com.example.lib", Change::Downgrade, "2.0", "1.0"},
+                                                {"com.example.tool", Change::Reinstall, "1.0", "1.0"}}));
+  EXPECT_EQ(sorted(older.downloads), (Ids{"com.example.lib", "com.example.tool"}));
   EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
 }
 
@@ -90,6 +106,9 @@ TEST_F(DryRunTest, UnmetDependenciesNameWhatCannotBeInstalled) {
   APTDependsTree broken = dryRun("com.example.broken");
   EXPECT_EQ(broken.incompatible, Ids{"com.example.broken"});
   EXPECT_EQ(broken.downloads, Ids{"com.example.broken"}) << "the queue's own token";
+  EXPECT_EQ(broken.problems, Ids{"com.example.broken needs com.example.missing, which no source offers"});
+  EXPECT_EQ(dryRun("com.example.gone com.example.tool=9").problems,
+            (Ids{"no source offers com.example.gone", "no source offers com.example.tool version 9"}));
 
   // A dependency that could be had, but that the same queue removes, is reported as not
   // going to be installed: it is listed to install, and nothing is incompatible.
@@ -110,6 +129,7 @@ TEST_F(DryRunTest, AnEmptyQueueRunsNothingAndABusyOneSpeaksForItself) {
   APTDependsTree refused = dryRun("com.example.tool com.example.x;touch");
   EXPECT_EQ(refused.downloads, (Ids{"com.example.tool", "com.example.x;touch"}));
   EXPECT_TRUE(refused.installs.empty());
+  EXPECT_EQ(refused.problems.size(), 1u) << "and can't be confirmed";
 }
 
 }  // namespace

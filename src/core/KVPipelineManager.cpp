@@ -69,6 +69,7 @@ void KVPipelineManager::resetForTesting() {
   launchCacheRebuild_ = false;
   showPIAAlert_ = true;
   sourceRefreshCount_ = 0;
+  sourceRefreshFailures_ = 0;
   icon_.reset();
 }
 
@@ -108,6 +109,7 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
   } else {
     queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
     if (task->pipelineID() == KVPipelineSourceRefresh) {
+      if (sourceRefreshCount_ == 0) sourceRefreshFailures_ = 0;  // a new run
       ++sourceRefreshCount_;
       if (auto i = task->icon()) icon_ = i;
     }
@@ -161,6 +163,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::erase_if(tasksArray_, [task](const auto& t) { return t.get() == task; });
     if (task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) {
+      if (!success) ++sourceRefreshFailures_;
       --sourceRefreshCount_;
       refreshBatchEnded = sourceRefreshCount_ == 0;
     }
@@ -386,6 +389,14 @@ std::set<std::string> KVPipelineManager::piaArray() const {
 uint32_t KVPipelineManager::sourceRefreshCount() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return sourceRefreshCount_;
+}
+void KVPipelineManager::sourceRefreshFailed(KVTask* task) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (task && task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) ++sourceRefreshFailures_;
+}
+uint32_t KVPipelineManager::sourceRefreshFailureCount() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return sourceRefreshFailures_;
 }
 std::shared_ptr<UIImage> KVPipelineManager::icon() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);

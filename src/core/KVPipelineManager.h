@@ -68,6 +68,12 @@ class KVPipelineManager {
   std::vector<std::shared_ptr<KVTask>> tasksArray() const;
   std::set<std::string> piaArray() const;
   uint32_t sourceRefreshCount() const;
+  // A source refresh that ends normally but failed to refresh its source (its failure
+  // is recorded on the source) says so here before it reports its end.
+  void sourceRefreshFailed(KVTask* task);
+  // The source refreshes of the current run (or of the last, once it ended) that failed:
+  // those that said so and those that ended with an error.
+  uint32_t sourceRefreshFailureCount() const;
   OperationQueue& pipelineOperationQueue() { return *queue_; }
   std::shared_ptr<UIImage> icon() const;
 
@@ -97,5 +103,6 @@ class KVPipelineManager {
   bool launchCacheRebuild_ = false;
   bool showPIAAlert_ = true;
   uint32_t sourceRefreshCount_ = 0;
+  uint32_t sourceRefreshFailures_ = 0;
   NotificationToken piaStatusObservation_;
 };

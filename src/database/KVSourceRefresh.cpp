@@ -283,6 +283,8 @@ void KVSourceRefresh::performFailureExit(ErrorRef error) {
   NotificationCenter::defaultCenter().postOnMainThreadAsync(
       Notification{KVRSourceUpdatedNotification, Value(location), Value(), nullptr, nullptr});
   setDescription(message, true);
+  // The pipeline is told of a normal end, but the run's count of failures includes it.
+  if (!ended_.load()) KVPipelineManager::sharedManager().sourceRefreshFailed(this);
   reportEnd(true, nullptr);
   finishOperation();
 }

@@ -1,5 +1,6 @@
 #include "interface/KVTabBarController.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/KVPipelineManager.h"
@@ -86,8 +87,17 @@ void KVTabBarController::operationsChanged() {
   runEnded_ = true;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", Clock::now() - startTime_);
-  hudView_->setSecondaryText(LocalizedStrings::fillPlaceholders(
-      "Updated %ld sources in %.2f secconds", {std::to_string(hudView_->progressTotal()), seconds}));
+  // A run in which sources failed says so: how many failed beside how many were updated.
+  const uint32_t total = hudView_->progressTotal();
+  const uint32_t failed = std::min(KVPipelineManager::sharedManager().sourceRefreshFailureCount(), total);
+  if (failed == 0) {
+    hudView_->setSecondaryText(LocalizedStrings::fillPlaceholders("Updated %ld sources in %.2f secconds",
+                                                                  {std::to_string(total), seconds}));
+  } else {
+    hudView_->setPrimaryText(NSLocalizedString(failed == total ? "Refresh Failed" : "Refresh Completed with Errors"));
+    hudView_->setSecondaryText(NSLocalizedFormat("Updated %ld sources, %ld failed, in %.2f seconds",
+                                                 {std::to_string(total - failed), std::to_string(failed), seconds}));
+  }
   std::weak_ptr<bool> alive = alive_;
   const uint64_t run = run_;
   performAfterWithBlock(kQueueModeDelay, [this, alive, run] {

@@ -3,10 +3,12 @@
 #include <cmath>
 
 #include "account/KVKeychainBindings.h"
+#include "core/KVPipelineManager.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
+#include "database/KVSourceRefresh.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Clock.h"
 #include "foundation/LocalizedStrings.h"
@@ -88,7 +90,9 @@ void SourceViewController::loadView() {
   urlField_ = place(column, std::make_shared<UITextField>(), 16, 108, w, 36);
   description_ = place(column, std::make_shared<UILabel>(), 16, 152, w, 60);
   description_->setNumberOfLines(0);
-  double y = 220;
+  refreshStatus_ = place(column, std::make_shared<UILabel>(), 16, 216, w, 20);
+  refreshStatus_->setFont(UIFont::systemFontOfSize(13));
+  double y = 244;
   auto row = [&](const std::string& title, UILabel** value) {
     auto label = place(column, std::make_shared<UILabel>(), 16, y, 150, 20);
     label->setText(NSLocalizedString(title));
@@ -257,9 +261,12 @@ void SourceViewController::updateSource() {
     name_->setTextColor(palette() ? std::optional<UIColor>(palette()->primaryTextColor()) : std::nullopt);
   }
   urlField_->setText(sourceLocation_ && !sourceLocation_->empty() ? *sourceLocation_ : "https://");
+  // A failed refresh left its reason where the description was; it comes first.
   if (snapshotFlag("hasErrors"))
-    description_->setText(NSLocalizedString(
-        "There were errors while trying to refresh this source. Please double-check the URL and try refreshing again."));
+    description_->setText(
+        (snapshotText("Description") ? *snapshotText("Description") + "\n" : std::string()) +
+        NSLocalizedString("There were errors while trying to refresh this source. Please double-check the URL and try "
+                          "refreshing again."));
   else
     description_->setText(
         snapshotText("Description").value_or(NSLocalizedString("Please input the valid source URL above to add the source.")));
@@ -370,7 +377,54 @@ void SourceViewController::seeOriginalDepictions() {
 
 void SourceViewController::refreshSource() {
   if (!recordExists()) return;
+  const std::string taskID = KVSourceRefresh::taskIDForLocation(*sourceLocation_);
   context_.sources->refreshSource(*sourceLocation_);
+  // The task (or one of the same source already waiting) is followed to its end.
+  if (KVPipelineManager::sharedManager().hasTaskWithIdentifier(taskID)) {
+    followRefresh(taskID);
+  } else {
+    refreshStatus_->setText(NSLocalizedString("The source can't be refreshed now."));
+  }
+}
+
+void SourceViewController::followRefresh(const std::string& taskID) {
+  refreshTaskID_ = taskID;
+  tasksProgressBar_->setProgress(0);
+  tasksProgressBar_->setHidden(false);
+  refreshStatus_->setText(NSLocalizedString("Refreshing..."));
+  refreshObservations_.clear();
+  std::weak_ptr<bool> alive = alive_;
+  auto mine = [this, alive](const Notification& n) {
+    return alive.lock() && !refreshTaskID_.empty() && n.userInfo[KVPipelineUserInfoTaskID].asString() == refreshTaskID_;
+  };
+  auto& center = NotificationCenter::defaultCenter();
+  refreshObservations_.push_back(center.addObserver(
+      KVPipelineTaskProgressNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
+        if (mine(n)) tasksProgressBar_->setProgress(std::max(0.0, n.userInfo[KVPipelineUserInfoProgress].asDouble()));
+      }));
+  refreshObservations_.push_back(center.addObserver(
+      KVPipelineTaskStatusNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
+        if (mine(n)) refreshStatus_->setText(n.userInfo[KVPipelineUserInfoStatus].asString());
+      }));
+  refreshObservations_.push_back(center.addObserver(
+      KVPipelineTaskFinishedNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
+        if (mine(n)) refreshEnded(n.userInfo[KVPipelineUserInfoSuccess].asBool(), n.error);
+      }));
+}
+
+void SourceViewController::refreshEnded(bool success, const ErrorRef& error) {
+  refreshTaskID_.clear();
+  tasksProgressBar_->setHidden(true);
+  // A refresh that failed after its first request ends normally, its failure recorded on
+  // the source.
+  setSourceDictionaryFromSourceObject();
+  updateSource();
+  std::string reason;
+  if (!success) reason = error ? error->localizedDescription() : NSLocalizedString("Refresh encountered an unknown error");
+  else if (snapshotFlag("hasErrors")) reason = snapshotText("Description").value_or("");
+  refreshStatus_->setText(!success || snapshotFlag("hasErrors")
+                              ? NSLocalizedFormat("Refresh failed: %@", {reason})
+                              : NSLocalizedString("Refreshed just now."));
 }
 
 void SourceViewController::shareSource(UIBarButtonItem* sender) {

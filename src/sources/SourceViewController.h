@@ -89,6 +89,9 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   UILabel* sourceInstalledPackagesLbl() const { return installed_; }
   UILabel* sourceNumberOfPackagesLbl() const { return total_; }
   UILabel* sourceLastRepoRegenLbl() const { return regen_; }
+  UIProgressView* tasksProgressBar() const { return tasksProgressBar_; }
+  // What the page's own Refresh is doing, then how it ended; empty before it is used.
+  UILabel* refreshStatusLbl() const { return refreshStatus_; }
   UIView* repoStoreContainer() const { return repoStoreContainer_; }
   double repoStoreContainerHeight() const { return repoStoreContainerHeight_; }
   UIButton* repoStoreLogInOutButton() const { return logInOut_; }
@@ -104,6 +107,9 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   void tickTimeSince();
   void pushBrowser(const std::string& title, const std::string& address);
   void showCard(const std::string& title, const std::string& message);
+  // Follows the refresh task of this page's source through the pipeline's notices.
+  void followRefresh(const std::string& taskID);
+  void refreshEnded(bool success, const ErrorRef& error);
 
   KVScreenContext context_;
   std::optional<std::string> sourceLocation_;
@@ -113,6 +119,8 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   std::optional<Value> sourceDictionary_;
   RunLoop::TimerId timeSinceTimer_ = 0;
   NotificationToken sourceObservation_;
+  std::string refreshTaskID_;  // the refresh this page started and follows, while it runs
+  std::vector<NotificationToken> refreshObservations_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::shared_ptr<UIViewController> browser_;
   std::shared_ptr<UIViewController> lastPushed_;
@@ -126,6 +134,7 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   UILabel* name_ = nullptr;
   UITextField* urlField_ = nullptr;
   UILabel* description_ = nullptr;
+  UILabel* refreshStatus_ = nullptr;
   UISwitch* followSwitch_ = nullptr;
   UISwitch* depictionsSwitch_ = nullptr;
   UILabel* organisation_ = nullptr;

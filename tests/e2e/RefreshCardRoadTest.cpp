@@ -1,6 +1,7 @@
 // The floating card above the tab bar through real refresh batches of repositories
 // served on 127.0.0.1: it counts the running refreshes down, says how many sources were
-// updated in how many seconds of the loop's clock, and shows the queue again 3 s later.
+// updated (and how many failed) in how many seconds of the loop's clock, and shows the
+// queue again 3 s later.
 #include <string>
 #include <vector>
 
@@ -96,6 +97,21 @@ TEST_F(RefreshCardRoad, ASecondRunWithinThreeSecondsIsNotResetByTheFirst) {
   EXPECT_EQ(seen.back(), "Refresh Complete | Updated 2 sources in 2.50 secconds");
   ui.advance(3.0);
   EXPECT_EQ(text(), "(hidden)");
+}
+
+// A run in which a source failed says so; one where every source failed says that.
+TEST_F(RefreshCardRoad, FailedSourcesAreCountedBesideTheUpdatedOnes) {
+  std::string good = serveIndex("good", stanza("com.example.good", "1.0"));
+  const std::string nobody = "http://127.0.0.1:1/";  // nothing listens there
+  for (const auto& location : {good, nobody}) addSourceRecord(location);
+  manager().refreshSources({good, nobody});
+  ASSERT_TRUE(waitForCard("Refresh Completed with Errors")) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 sources, 1 failed, in 0.00 seconds");
+
+  ui.advance(3.0);
+  manager().refreshSources({nobody});
+  ASSERT_TRUE(waitForCard("Refresh Failed")) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen.back(), "Refresh Failed | Updated 0 sources, 1 failed, in 0.00 seconds");
 }
 
 // Queueing shows the card with the live count; in tasks mode the queue leaves it alone.

@@ -12,6 +12,7 @@
 #include "uikit/UIButton.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UIProgressView.h"
 #include "uikit/UISwitch.h"
 
 namespace {
@@ -85,6 +86,29 @@ TEST_F(SourcePageTest, APageKeepsItsLocationWhenTheAddIsRefused) {
   enter(*page, "https://");
   EXPECT_EQ(page->sourceLocation(), location);
   EXPECT_EQ(page->sourceNameLbl()->text(), source(location)->name().value_or(""));
+}
+
+// The page's own Refresh shows its progress while it runs and its outcome after; a
+// failed one says why on the page.
+TEST_F(SourcePageTest, RefreshShowsItsProgressAndOutcome) {
+  std::string location = serveIndex("page", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  auto page = open(location);
+  EXPECT_TRUE(page->tasksProgressBar()->isHidden());
+  ASSERT_TRUE(ui.tap("Refresh")) << ui.screen();
+  EXPECT_FALSE(page->tasksProgressBar()->isHidden());
+  EXPECT_EQ(page->refreshStatusLbl()->text(), "Refreshing...");
+  ASSERT_TRUE(waitForPipeline());
+  EXPECT_TRUE(page->tasksProgressBar()->isHidden());
+  EXPECT_EQ(page->refreshStatusLbl()->text(), "Refreshed just now.");
+
+  server.respond("/page/Release", TestHttpResponse::text("", 404));
+  ASSERT_TRUE(ui.tap("Refresh"));
+  ASSERT_TRUE(waitForPipeline());
+  EXPECT_EQ(page->refreshStatusLbl()->text(), "Refresh failed: The server responded with invalid data.");
+  EXPECT_EQ(page->sourceNameLbl()->text(), "Invalid Source");
+  EXPECT_EQ(page->sourceDescriptionLbl()->text().rfind("The server responded with invalid data.\nThere were errors", 0), 0u)
+      << page->sourceDescriptionLbl()->text();
 }
 
 TEST_F(SourcePageTest, StatusOrganisationAndPaymentRow) {

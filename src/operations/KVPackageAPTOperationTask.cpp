@@ -1,6 +1,9 @@
 #include "operations/KVPackageAPTOperationTask.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <sstream>
 
 #include "core/KVPipelineManager.h"
 #include "core/KVQueueStateNotification.h"
@@ -37,7 +40,56 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
 }
+
+bool isNameCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
+}
+
+// The identifiers that stand as package names in APT's and dpkg's words ("Unpacking X
+// (1.0)", "Setting up X:iphoneos-arm", "package 'X'", a list of names) become their
+// display names; the same letters inside a path or a file name
+// ("/var/lib/dpkg/info/X.postinst", "X_1.0_iphoneos-arm.deb") stay as dpkg wrote them.
+std::string withNames(const std::string& text, const std::map<std::string, std::string>& names) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (!isNameCharacter(text[i])) {
+      out += text[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && isNameCharacter(text[end])) ++end;
+    std::string word = text.substr(i, end - i);
+    // A full stop that ends a sentence is no part of the name.
+    size_t wordEnd = end;
+    while (!word.empty() && word.back() == '.' && (wordEnd == text.size() || std::isspace(static_cast<unsigned char>(text[wordEnd])))) {
+      word.pop_back();
+      --wordEnd;
+    }
+    const char before = i == 0 ? ' ' : text[i - 1];
+    const char after = wordEnd == text.size() ? ' ' : text[wordEnd];
+    bool standsAlone = (std::isspace(static_cast<unsigned char>(before)) || std::strchr("('\",", before)) &&
+                       (std::isspace(static_cast<unsigned char>(after)) || std::strchr(":)'\",.", after));
+    auto name = standsAlone ? names.find(word) : names.end();
+    if (name != names.end()) {
+      out += name->second;
+      out += text.substr(wordEnd, end - wordEnd);
+    } else {
+      out += text.substr(i, end - i);
+    }
+    i = end;
+  }
+  return out;
+}
 }  // namespace
+
+std::string KVPackageAPTOperationTask::doneStatusForQueue(const std::string& queue) {
+  bool installs = false, removals = false;
+  std::istringstream in(queue);
+  for (std::string token; in >> token;) (token.back() == '-' ? removals : installs) = true;
+  if (removals && !installs) return "Done Removing";
+  return removals ? "Done Installing and Removing" : "Done Installing";
+}
 
 KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers,
                                                      std::map<std::string, std::string> names)
@@ -62,12 +114,7 @@ std::optional<std::string> KVPackageAPTOperationTask::shownText(const std::strin
   for (const char* noise : kNoise)
     if (piece.find(noise) != std::string::npos) return std::nullopt;
   lastWasLineFeed = piece == "\n";
-  std::string text = piece;
-  // Longer identifiers first, so one that begins another never cuts that one's name.
-  std::vector<std::pair<std::string, std::string>> byLength(names.begin(), names.end());
-  std::stable_sort(byLength.begin(), byLength.end(),
-                   [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-  for (const auto& [identifier, name] : byLength) replaceAll(text, identifier, name);
+  std::string text = withNames(piece, names);
   for (const auto& [heading, shortText] : kHeadings) {
     if (text.find(heading) == std::string::npos) continue;
     lastWasLineFeed = true;  // a heading counts as a line feed
@@ -106,5 +153,5 @@ void KVPackageAPTOperationTask::handleOutput(const std::string& piece, const std
   KVAPTManager::cleanUpArchivesIfNeeded();
   auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
   endAfterStatusImport(status, whole, "Queue Completed with errors!", "APT returned an error while performing operations:\n",
-                       [self] { self->updateGetButton(); });
+                       [self] { self->updateGetButton(); }, doneStatusForQueue(packageIdentifiers_));
 }

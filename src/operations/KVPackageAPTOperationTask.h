@@ -37,6 +37,8 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
   // pieces.
   static std::optional<std::string> shownText(const std::string& piece, const std::map<std::string, std::string>& names,
                                               bool& lastWasLineFeed);
+  // The words a successful run ends with: for installs, for removals, or for both.
+  static std::string doneStatusForQueue(const std::string& queue);
 
  private:
   void handleOutput(const std::string& piece, const std::string& whole, bool finished, int32_t status);

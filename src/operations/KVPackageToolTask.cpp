@@ -49,15 +49,15 @@ void KVPackageToolTask::showOutput(const std::string& text) {
 
 void KVPackageToolTask::endAfterStatusImport(int32_t exitStatus, const std::string& output,
                                              const std::string& failedStatus, const std::string& errorHeading,
-                                             std::function<void()> afterEnd) {
+                                             std::function<void()> afterEnd, const std::string& doneStatus) {
   auto self = std::static_pointer_cast<KVPackageToolTask>(shared_from_this());
-  KVParsingUtility::checkStatusFileWithCompletion([self, exitStatus, output, failedStatus, errorHeading,
-                                                   afterEnd](ErrorRef importError) {
+  KVParsingUtility::checkStatusFileWithCompletion([self, exitStatus, output, failedStatus, errorHeading, afterEnd,
+                                                   doneStatus](ErrorRef importError) {
     if (importError) KVLog("The dpkg status import failed: %s", importError->localizedDescription().c_str());
     if (exitStatus == 0) {
       self->setProgress(0.0);
-      self->setStatus(NSLocalizedString("Done Installing"));
-      KVVerboseLog::postStatus(NSLocalizedString("Done Installing"), false);
+      self->setStatus(NSLocalizedString(doneStatus));
+      KVVerboseLog::postStatus(NSLocalizedString(doneStatus), false);
       self->end(true, nullptr, afterEnd);
       return;
     }

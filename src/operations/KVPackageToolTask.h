@@ -30,12 +30,13 @@ class KVPackageToolTask : public KVTask {
   void beginCommand(const std::string& preparingText);
   // Shows one line of the tool's output: status, task status and the verbose log.
   void showOutput(const std::string& text);
-  // Reads the dpkg status back, then ends as the exit status says: a success, or a
-  // failure (code 34) whose text starts with `errorHeading` and carries the output's
-  // "E: " and "W: " lines, after `failedStatus` was shown. `afterEnd` runs after the
-  // report, before the operation finishes.
+  // Reads the dpkg status back, then ends as the exit status says: a success, after
+  // `doneStatus` was shown, or a failure (code 34) whose text starts with `errorHeading`
+  // and carries the output's "E: " and "W: " lines, after `failedStatus` was shown.
+  // `afterEnd` runs after the report, before the operation finishes.
   void endAfterStatusImport(int32_t exitStatus, const std::string& output, const std::string& failedStatus,
-                            const std::string& errorHeading, std::function<void()> afterEnd);
+                            const std::string& errorHeading, std::function<void()> afterEnd,
+                            const std::string& doneStatus = "Done Installing");
   // The APT layer refused to run the command because another one runs: a failure with
   // the busy text, at once.
   void endRefusedAsBusy(const std::string& failedStatus, std::function<void()> afterEnd);

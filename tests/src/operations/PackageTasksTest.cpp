@@ -49,6 +49,27 @@ TEST(APTOutput, HeadingsAreShortNamesReplaceIdentifiersAndStepsGetALineBefore) {
                                       "\nUnpacking Kit (2.0) ...\n"}));
 }
 
+TEST(APTOutput, PathsAndFileNamesKeepTheIdentifierAsDpkgWroteIt) {
+  std::map<std::string, std::string> names{{"com.example.tool", "EXAMPLE TOOL"}};
+  EXPECT_EQ(shown({"dpkg: error processing package com.example.tool:iphoneos-arm (--configure):\n",
+                   " unable to execute installed com.example.tool package post-installation script "
+                   "(/var/lib/dpkg/info/com.example.tool.postinst): No such file or directory\n",
+                   "dpkg: warning: files list file for package 'com.example.tool' missing\n",
+                   "Removing com.example.tool.\n", "Unpacking com.example.tool-extras (1.0) ...\n",
+                   "Get:1 ./com.example.tool_1.0_iphoneos-arm.deb\n"},
+                  names),
+            (std::vector<std::string>{
+                "dpkg: error processing package EXAMPLE TOOL:iphoneos-arm (--configure):\n",
+                " unable to execute installed EXAMPLE TOOL package post-installation script "
+                "(/var/lib/dpkg/info/com.example.tool.postinst): No such file or directory\n",
+                "dpkg: warning: files list file for package 'EXAMPLE TOOL' missing\n", "\nRemoving EXAMPLE TOOL.\n",
+                "\nUnpacking com.example.tool-extras (1.0) ...\n", "Get:1 ./com.example.tool_1.0_iphoneos-arm.deb\n"}));
+  // A run ends with words for what it did.
+  EXPECT_EQ(KVPackageAPTOperationTask::doneStatusForQueue("com.example.tool- com.example.lib-"), "Done Removing");
+  EXPECT_EQ(KVPackageAPTOperationTask::doneStatusForQueue("com.example.tool=1.0"), "Done Installing");
+  EXPECT_EQ(KVPackageAPTOperationTask::doneStatusForQueue("a b-"), "Done Installing and Removing");
+}
+
 TEST(APTOutput, LinesAreClassifiedByTheirStart) {
   auto line = KVVerboseLog::classify("E: Sub-process /usr/bin/dpkg returned an error code (1)\n");
   EXPECT_EQ(line.shown, "Sub-process /usr/bin/dpkg returned an error code (1)\n");

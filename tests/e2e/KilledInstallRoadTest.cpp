@@ -20,10 +20,10 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-class KilledInstallRoad : public ScriptingDeviceRootFixture, public ::testing::WithParamInterface<int> {
+class KilledInstallRoad : public DeviceRootFixture, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
-    ScriptingDeviceRootFixture::SetUp();
+    DeviceRootFixture::SetUp();
     ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
     // Two versions with enough files that unpacking takes a while, and a script that
     // copies, links and runs a shell.

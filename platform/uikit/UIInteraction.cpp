@@ -19,6 +19,7 @@
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwipeGestureRecognizer.h"
 #include "uikit/UITabBarController.h"
+#include "uikit/UITextField.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIWindow.h"
 
@@ -142,6 +143,14 @@ std::vector<Tappable> tappables() {
       if (t.empty()) t = b->accessibilityLabel();
       if (t.empty() && b->currentImage()) t = b->currentImage()->name();
       out.push_back({t, [b] { return touch(b, 0); }, b});
+    } else if (auto* field = dynamic_cast<UITextField*>(v); field && !dynamic_cast<UISearchBar*>(v->superview())) {
+      // A field is tapped to type into it: named by its placeholder.
+      std::string hint = field->placeholder().empty() ? field->accessibilityLabel() : field->placeholder();
+      if (!hint.empty())
+        out.push_back({hint, [field] {
+                         return field->becomeFirstResponder() ? UIInteractionResult::success()
+                                                              : UIInteractionResult::failure("the field does not take text");
+                       }, field});
     } else if (auto* bar = dynamic_cast<UISearchBar*>(v)) {
       out.push_back({bar->placeholder().empty() ? "Search" : bar->placeholder(),
                      [bar] {

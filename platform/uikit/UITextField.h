@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,14 @@ class UITextFieldDelegate {
   virtual bool textFieldShouldReturn(UITextField&) { return true; }
 };
 
+// When a field shows its side view.
+enum UITextFieldViewMode : long {
+  UITextFieldViewModeNever = 0,
+  UITextFieldViewModeWhileEditing = 1,
+  UITextFieldViewModeUnlessEditing = 2,
+  UITextFieldViewModeAlways = 3,
+};
+
 enum UIReturnKeyType : long { UIReturnKeyDefault = 0, UIReturnKeyGo = 1, UIReturnKeyNext = 4, UIReturnKeySearch = 6, UIReturnKeyDone = 9 };
 
 class UITextField : public UIControl {
@@ -47,6 +56,11 @@ class UITextField : public UIControl {
   void setReturnKeyType(UIReturnKeyType t) { returnKeyType_ = t; }
   bool isSecureTextEntry() const { return secure_; }
   void setSecureTextEntry(bool secure) { secure_ = secure; }
+  // A view at the field's left edge (padding, an icon), shown as the mode says.
+  const std::shared_ptr<UIView>& leftView() const { return leftView_; }
+  void setLeftView(std::shared_ptr<UIView> view) { UI_MAIN_THREAD_ONLY(); leftView_ = std::move(view); }
+  UITextFieldViewMode leftViewMode() const { return leftViewMode_; }
+  void setLeftViewMode(UITextFieldViewMode mode) { leftViewMode_ = mode; }
   UITextFieldDelegate* delegate() const { return delegate_; }
   void setDelegate(UITextFieldDelegate* delegate) { delegate_ = delegate; }
   bool isEditing() const { return isFirstResponder(); }
@@ -71,5 +85,7 @@ class UITextField : public UIControl {
   UIKeyboardAppearance keyboardAppearance_ = UIKeyboardAppearanceDefault;
   UIReturnKeyType returnKeyType_ = UIReturnKeyDefault;
   bool secure_ = false;
+  std::shared_ptr<UIView> leftView_;
+  UITextFieldViewMode leftViewMode_ = UITextFieldViewModeNever;
   UITextFieldDelegate* delegate_ = nullptr;
 };

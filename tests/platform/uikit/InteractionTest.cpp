@@ -112,14 +112,17 @@ TEST_F(InteractionTest, WhatOnlyAnswersALongPressIsHeldNotTappedAndNumbersCountW
   EXPECT_FALSE(held);
   EXPECT_EQ(held.message, "\"Hold me\" answers a long press, not a tap (long Hold me)");
   EXPECT_TRUE(form->events.empty());
-  EXPECT_EQ(UIInteraction::tappableTexts(), (std::vector<std::string>{"Done", "Save"}));
+  // A field is tapped to type into it, by its placeholder.
+  EXPECT_EQ(UIInteraction::tappableTexts(), (std::vector<std::string>{"Done", "Save", "Name"}));
   auto pressable = UIInteraction::pressableTexts();
   EXPECT_NE(std::find(pressable.begin(), pressable.end(), "Hold me"), pressable.end());
   EXPECT_TRUE(ui.tap("#2"));
   EXPECT_EQ(form->events, (std::vector<std::string>{"down", "save"}));
-  auto beyond = ui.tap("#3");
+  EXPECT_TRUE(ui.tap("#3"));
+  EXPECT_TRUE(form->name->isFirstResponder());
+  auto beyond = ui.tap("#4");
   EXPECT_FALSE(beyond);
-  EXPECT_EQ(beyond.message, "there is no #3; what can be tapped: #1 Done, #2 Save");
+  EXPECT_EQ(beyond.message, "there is no #4; what can be tapped: #1 Done, #2 Save, #3 Name");
   EXPECT_FALSE(ui.tap("#99999999999999999999"));
   auto noSuchSwitch = ui.toggle("Bluetooth");
   EXPECT_EQ(noSuchSwitch.message, "no switch \"Bluetooth\"; #1 Wi-Fi");

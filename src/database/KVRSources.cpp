@@ -1,5 +1,7 @@
 #include "database/KVRSources.h"
 
+#include <map>
+
 #include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -235,6 +237,35 @@ void KVRSources::addSourceAfterChecks(const std::string& location, bool showOrig
     KVLog("Cannot add the source %s: %s", location.c_str(), e.what());
   }
   if (added) refreshSource(location);
+}
+
+std::vector<std::string> KVRSources::addImportedSources(const std::set<std::string>& locations) {
+  // One location per repository: the https one wins over its plain-http twin.
+  std::map<std::string, std::string> byRepository;
+  for (const auto& text : locations) {
+    if (!isAcceptableLocation(text)) continue;
+    std::string location = text.back() == '/' ? text : text + "/";
+    auto rest = withoutScheme(location);
+    if (!rest) continue;
+    auto [entry, inserted] = byRepository.emplace(*rest, location);
+    if (!inserted && location.rfind("https://", 0) == 0) entry->second = location;
+  }
+  std::vector<std::string> added;
+  auto db = store::Database::defaultDatabase();
+  if (!db || byRepository.empty()) return added;
+  try {
+    db->write([&] {
+      for (const auto& [rest, location] : byRepository) {
+        if (existsUnderEitherScheme(*db, rest)) continue;
+        db->add(KVRSource::newSourceWithLocation(location).toObject());
+        added.push_back(location);
+      }
+    });
+  } catch (const std::exception& e) {
+    KVLog("Cannot import the sources: %s", e.what());
+    added.clear();
+  }
+  return added;
 }
 
 // ---- Removing

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,12 @@ class KVRSources : public KVSourcesManaging, public std::enable_shared_from_this
   // `httpApproval` shows the warning card and adds nothing until "Continue".
   bool addSourceWithLocation(const std::string& text, bool httpApproval, bool showOriginalDepictions);
   bool addSourceWithLocation(const std::string& text, bool httpApproval);
+  // The import of other package managers' lists: every location that passes the check a
+  // typed one passes and is no source yet under either scheme is added ("/" appended when
+  // missing; of a repository listed under both schemes, the https one), all in one write
+  // transaction on the caller's thread. Answers the locations added, once committed;
+  // nothing is refreshed here.
+  std::vector<std::string> addImportedSources(const std::set<std::string>& locations);
   // "Continue" on the warning card: the location waiting for approval, approved.
   void addHTTPSource();
   // Removes the source, its kept index, its list files and sources-list line, its

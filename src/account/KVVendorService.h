@@ -27,6 +27,11 @@ inline constexpr const char* kClientKey = "Thornwake";
 // The platform's own idle time-out of a request.
 inline constexpr double kDefaultRequestTimeout = 60;
 
+// The vendor's web site, where people register and recover a password, outside the
+// service: its own host and its "www" host.
+inline constexpr const char* kRegistrationPageURL = "https://korvale.example/register/";
+inline constexpr const char* kLostPasswordPageURL = "https://www.korvale.example/index.php?lost-password/";
+
 // The scheme and host (and port) of the service, without a final "/".
 std::string serviceBaseURL();
 void setServiceBaseURL(std::string baseURL);

@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 
 #include <filesystem>
+#include <regex>
 
 #include "app/DeviceRootLock.h"
-#include "app/KVFeaturedPlaceholderViewController.h"
 #include "core/KVLogFile.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "system/DeviceRoot.h"
@@ -31,6 +31,12 @@ bool madeAsDeviceRoot(const std::string& root) {
   std::error_code ec;
   return std::filesystem::exists(root + DeviceRoot::kDeviceFactsFile, ec) ||
          std::filesystem::exists(root + DeviceRoot::kApplicationSupport + "/" + DeviceRootLock::kFileName, ec);
+}
+
+// "13", "12.4", "14.4.1": what a device's system version reads like.
+bool isSystemVersion(const std::string& text) {
+  static const std::regex kVersion("[0-9]{1,3}(\\.[0-9]{1,3}){0,2}");
+  return std::regex_match(text, kVersion);
 }
 
 // A device root the package tools can be pointed at (their configuration quotes it),
@@ -88,6 +94,18 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
                       " for a folder of that name)");
     } else if (arg.rfind("--device-root=", 0) == 0) {
       value = arg.substr(std::string("--device-root=").size());
+    } else if (arg == "--system-version" || arg.rfind("--system-version=", 0) == 0) {
+      std::string version;
+      if (arg == "--system-version") {
+        if (i + 1 >= argc) return refuse("--system-version needs a version: --system-version 12.4");
+        version = argv[++i];
+      } else {
+        version = arg.substr(std::string("--system-version=").size());
+      }
+      if (!isSystemVersion(version))
+        return refuse("--system-version takes a version such as 12.4 or 13.0, not \"" + version + "\"");
+      line.systemVersion = version;
+      continue;
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
       continue;
@@ -95,7 +113,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
       line.version = true;
       continue;
     } else if (!arg.empty() && arg[0] == '-') {
-      return refuse("unknown option " + arg + " (the options are --device-root DIR, --version and --help)");
+      return refuse("unknown option " + arg + " (the options are --device-root DIR, --system-version VERSION, --version and --help)");
     } else {
       return refuse("unexpected argument \"" + arg + "\" (a device root is given as --device-root DIR)");
     }
@@ -129,20 +147,23 @@ std::optional<std::string> CommandLine::historyFile(const Environment& environme
 std::string CommandLine::usage(const Environment& environment) {
   auto fallback = defaultDeviceRoot(environment, nullptr);
   auto history = historyFile(environment);
-  return "Usage: quillbark [--device-root DIR] [--version] [--help]\n"
+  return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--version] [--help]\n"
          "  --device-root DIR  the folder laid out like a device: a new or empty folder is made\n"
          "                     into one, one made before is used again; a relative DIR is taken\n"
          "                     from the current folder (default: " +
          (fallback ? *fallback : std::string("none, as HOME is not set")) +
          ")\n"
+         "  --system-version VERSION\n"
+         "                     the iOS version the device emulates (12.4, 13.0, ...), kept in the\n"
+         "                     device root for later starts (a new one begins at 14.4); before 13\n"
+         "                     the first run offers the palette chooser before the sign-in\n"
          "  --version          the version\n"
          "  --help             this text\n"
          "\n"
          "At the prompt, help lists the commands and help COMMAND explains one; quit leaves.\n"
-         "On a new device root, tap \"" +
-         std::string(KVFeaturedPlaceholderViewController::kMarkFirstRunDoneTitle) +
-         "\" on the first tab: no source refreshes\n"
-         "before the first run is done.\n"
+         "On a new device root the first run walks you through a welcome, the account sign-in\n"
+         "(Skip goes on without one) and the import of other package managers' sources; no\n"
+         "source refreshes before it is done.\n"
          "Where things are kept (DIR is the device root):\n"
          "  log          DIR" + DeviceRoot::kLogFolder + "/" + KVLogFile::kFileName + "\n"
          "  preferences  DIR" + DeviceRoot::kApplicationSupport + "/" + QuillbarkPersistentPreferences::kFileName + "\n"

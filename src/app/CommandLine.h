@@ -7,6 +7,8 @@
 
 struct CommandLine {
   std::string deviceRoot;  // absolute, without a trailing "/"
+  // --system-version: the iOS version the device root emulates from now on ("12.4").
+  std::optional<std::string> systemVersion;
   bool help = false;
   bool version = false;
 

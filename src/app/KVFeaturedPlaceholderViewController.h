@@ -1,33 +1,24 @@
 #pragma once
-// The first tab until the featured screen and its first-run walk are built: the
-// placeholder of the featured screen that, while the first run is not done ("setupDone"
-// not set), says that no source refreshes until it is, and offers a button that ends the
-// first run as the walk's last step does.
-#include <memory>
-
+// The first tab until the featured screen is built: a named placeholder that does the
+// featured screen's first-run duty. Each time it has appeared while the first run is not
+// done ("setupDone" not YES), it stores the application's version as
+// "welcomeScreenVersion" (so no what's-new page follows for it) and presents the walk's
+// entry screen; a walk swiped away comes back at its next appearance.
 #include "app/KVPlaceholderViewController.h"
+#include "interface/KVScreenContext.h"
+#include "uikit/UIPresentationController.h"
 
-class KVRSources;
-class UIButton;
-class UILabel;
-
-class KVFeaturedPlaceholderViewController : public KVPlaceholderViewController {
+class KVFeaturedPlaceholderViewController : public KVPlaceholderViewController,
+                                            public UIAdaptivePresentationControllerDelegate {
  public:
-  static constexpr const char* kMarkFirstRunDoneTitle = "Mark First Run Done";
+  explicit KVFeaturedPlaceholderViewController(KVScreenContext context);
 
-  explicit KVFeaturedPlaceholderViewController(std::shared_ptr<KVRSources> sources);
+  void viewDidAppear(bool animated) override;
+  void presentationControllerDidDismiss(UIPresentationController& controller) override;
 
-  void loadView() override;
-  void viewWillAppear(bool animated) override;
-
-  // Sets "setupDone", announces the end of the import ("KVRSourceImportDidComplete")
-  // and refreshes every source 1 s later.
-  void markFirstRunDone();
+  // Presents the walk's entry screen, animated.
+  void goToSetupScreen();
 
  private:
-  void showFirstRunState();
-
-  std::shared_ptr<KVRSources> sources_;
-  std::shared_ptr<UILabel> notice_;
-  std::shared_ptr<UIButton> markDone_;
+  KVScreenContext context_;
 };

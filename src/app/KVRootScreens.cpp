@@ -1,8 +1,10 @@
 #include "app/KVRootScreens.h"
 
+#include "account/LoginViewController.h"
 #include "app/KVFeaturedPlaceholderViewController.h"
 #include "app/KVPlaceholderViewController.h"
 #include "browse/PackagesTableViewController.h"
+#include "interface/InitViewController.h"
 #include "interface/KVApplicationActions.h"
 #include "account/KVAccount.h"
 #include "interface/ChangelogViewController.h"
@@ -15,6 +17,7 @@
 #include "operations/TasksViewController.h"
 #include "package/PackageDetailsViewController.h"
 #include "package/WebViewViewController.h"
+#include "sources/RepoTransferViewController.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITabBarItem.h"
@@ -125,7 +128,7 @@ std::shared_ptr<UIViewController> KVRootScreens::searchedRepository(const KVSear
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::sourceImport(bool invokedFromSettings) {
-  return placeholder("RepoTransferViewController", flag("from settings", invokedFromSettings));
+  return std::make_shared<RepoTransferViewController>(context(), invokedFromSettings);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& address, const std::string& title,
@@ -159,16 +162,16 @@ std::shared_ptr<UIViewController> KVRootScreens::news() { return placeholder("Ne
 
 std::shared_ptr<UIViewController> KVRootScreens::credits() { return placeholder("CreditsViewController"); }
 
-std::shared_ptr<UIViewController> KVRootScreens::onboarding() { return placeholder("InitViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::onboarding() { return std::make_shared<InitViewController>(context()); }
 
-std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings) {
-  return placeholder("LoginViewController", flag("from settings", invokedFromSettings));
+std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings, std::function<void()> dismissCompletion) {
+  return std::make_shared<LoginViewController>(context(), invokedFromSettings, std::move(dismissCompletion));
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
   switch (tab) {
     case KVTab::Featured: {
-      auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(sources_);
+      auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(context());
       // Until the featured screen is built, its tab leads to the screens that are.
       featured->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
       return featured;

@@ -56,7 +56,7 @@ class KVRootScreens : public KVScreens {
   std::shared_ptr<UIViewController> news() override;
   std::shared_ptr<UIViewController> credits() override;
   std::shared_ptr<UIViewController> onboarding() override;
-  std::shared_ptr<UIViewController> signIn(bool invokedFromSettings) override;
+  std::shared_ptr<UIViewController> signIn(bool invokedFromSettings, std::function<void()> dismissCompletion) override;
   std::shared_ptr<UIViewController> tab(KVTab tab) override;
   void selectTab(KVTab tab) override;
 

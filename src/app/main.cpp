@@ -110,6 +110,11 @@ int main(int argc, char** argv) {
   if (!ApplicationInformationFile::install(&error))
     std::fprintf(stderr, "quillbark: the application's information file could not be written: %s\n", error.c_str());
 
+  if (line->systemVersion && !DeviceRootBuilder::setSystemVersion(root, *line->systemVersion)) {
+    std::fprintf(stderr, "quillbark: cannot set the system version of %s\n", root.c_str());
+    return 1;
+  }
+
   // Standard output and error go to the log file from here on; the session keeps both.
   int screenDescriptor = dup(STDOUT_FILENO);
   int errorDescriptor = dup(STDERR_FILENO);

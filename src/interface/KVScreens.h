@@ -8,6 +8,7 @@
 // Entries answer a screen, never none, and run on the main thread. Inputs of types
 // that belong to higher subsystems (a developer profile, a directory entry) are declared
 // here by name only: only screens that can see those types can pass them.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,7 +111,9 @@ class KVScreens : public std::enable_shared_from_this<KVScreens> {
   virtual std::shared_ptr<UIViewController> credits() = 0;
   // The first run's walk: the entry screen, then the palette chooser or the sign-in.
   virtual std::shared_ptr<UIViewController> onboarding() = 0;
-  virtual std::shared_ptr<UIViewController> signIn(bool invokedFromSettings) = 0;
+  // The vendor-account sign-in. In the first run it leads on to the import; from the
+  // settings or the account tab it closes itself and then runs `dismissCompletion`.
+  virtual std::shared_ptr<UIViewController> signIn(bool invokedFromSettings, std::function<void()> dismissCompletion) = 0;
 
   // ---- The tabs, in KVTab's order, and selecting one in the window's tab bar.
   virtual std::shared_ptr<UIViewController> tab(KVTab tab) = 0;

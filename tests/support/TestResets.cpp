@@ -13,6 +13,7 @@
 #include "database/KVIconProvider.h"
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
+#include "interface/DarkmodeViewController.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "security/LAContext.h"
 #include "support/TestHttpServer.h"
@@ -48,6 +49,7 @@ const Reset kResets[] = {
        KVFeaturedPackagesMethods::instance().resetForTesting();
        KVNewsRetrieval::instance().resetForTesting();
      }},
+    {"palette chooser's option", [] { DarkmodeViewController::resetOptionForTesting(); }},
     {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
     {"exempt repository", [] { KVRepoStoreAPI::setBlacklistedSourceLocation(KVRepoStoreAPI::kBlacklistedSourceLocation); }},
     {"connections", [] { TestRoot{}; }},

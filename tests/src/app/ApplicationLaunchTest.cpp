@@ -43,6 +43,8 @@ class ApplicationLaunch : public DeviceRootFixture {
   void SetUp() override {
     DeviceRootFixture::SetUp();
     QuillbarkPersistentPreferences::resetSharedInstance();
+    // The first run is done, but where a test is of the first run itself.
+    preferences().setObject(Value(true), "setupDone");
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     root = std::make_unique<TestRoot>(applicationEnvironment());
     delegate().resetForTesting();
@@ -99,6 +101,7 @@ class ApplicationLaunch : public DeviceRootFixture {
 TEST_F(ApplicationLaunch, AFreshRootGetsItsFoldersDefaultsAPTTreeAndTheTabBar) {
   std::string support = DeviceRoot::devicePath(DeviceRoot::kApplicationSupport);
   ASSERT_FALSE(Files::exists(support + "/HomeCache"));
+  preferences().removeObjectForKey("setupDone");
   launch();
 
   for (const char* folder : {"", "/Downloads", "/Bash", "/SourcesFiles", "/ScreenshotsCache", "/HomeCache",
@@ -111,6 +114,11 @@ TEST_F(ApplicationLaunch, AFreshRootGetsItsFoldersDefaultsAPTTreeAndTheTabBar) {
   EXPECT_TRUE(delegate().startupCompleted());
   ASSERT_NE(delegate().tabController(), nullptr);
   EXPECT_EQ(delegate().tabController().get(), ui.window().rootViewController());
+  // The first tab begins the first run's walk over the tabs, and the version it is
+  // made with needs no what's-new page.
+  EXPECT_TRUE(ui.screenShows("title: Welcome\nover: Featured")) << ui.screen();
+  EXPECT_EQ(preferences().objectForKey("welcomeScreenVersion"), Value("5.0"));
+  ASSERT_TRUE(ui.close());
   EXPECT_TRUE(ui.screenShows("tabs: [Featured] Categories Changes Manage Search")) << ui.screen();
   ASSERT_EQ(application().shortcutItems().size(), 2u);
   EXPECT_EQ(application().shortcutItems()[0].type, KVShortcutItemActionRefresh);

@@ -1,9 +1,23 @@
 #include "ApplicationProcess.h"
 
+#include <gtest/gtest.h>
+
+#include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/Files.h"
+#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 
 namespace ApplicationProcess {
+void makeDeviceRootAfterFirstRun(const std::string& deviceRoot) {
+  auto first = runScript(deviceRoot, "quit\n");
+  ASSERT_EQ(first.status, 0) << first.output;
+  ScopedDeviceRoot root(deviceRoot);
+  QuillbarkPersistentPreferences::resetSharedInstance();
+  QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
+  QuillbarkPersistentPreferences::sharedInstance().saveToFile();
+  QuillbarkPersistentPreferences::resetSharedInstance();
+}
+
 Process::Outcome runScript(const std::string& deviceRoot, const std::string& script,
                            const std::vector<std::string>& moreArguments) {
   TempDir dir;

@@ -10,6 +10,10 @@ inline const char* kPath = QB_BINARY_DIR "/src/quillbark";
 
 // Runs the application on `deviceRoot` with the script as its standard input (a file,
 // not a terminal); answers what it printed and its exit status.
+// Makes a device root as a person's first start does, and ends its first run as the
+// walk's last screen does ("setupDone"), for the roads that begin after it.
+void makeDeviceRootAfterFirstRun(const std::string& deviceRoot);
+
 Process::Outcome runScript(const std::string& deviceRoot, const std::string& script,
                            const std::vector<std::string>& moreArguments = {});
 }  // namespace ApplicationProcess

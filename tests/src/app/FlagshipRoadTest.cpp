@@ -10,9 +10,7 @@
 
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
-#include "core/QuillbarkPersistentPreferences.h"
 #include "support/DebBuilder.h"
-#include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "support/TimeBound.h"
@@ -23,16 +21,7 @@ namespace {
 class FlagshipRoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The application makes the device root on its first start. The first-run walk that
-    // would end with "setupDone" is not built; the test ends it as the first tab's button does.
-    ASSERT_EQ(ApplicationProcess::runScript(device, "quit\n").status, 0);
-    {
-      ScopedDeviceRoot root(device);
-      QuillbarkPersistentPreferences::resetSharedInstance();
-      QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
-      QuillbarkPersistentPreferences::sharedInstance().saveToFile();
-      QuillbarkPersistentPreferences::resetSharedInstance();
-    }
+    ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
     DebBuilder debs(repo.path());
     debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
                "lib.deb");

@@ -19,6 +19,7 @@ const std::string kCtrlC = "\x03";
 class TerminalEditingTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(dir.file("device")));
     terminal = std::make_unique<PseudoTerminal>(ApplicationProcess::kPath,
                                                 std::vector<std::string>{"--device-root", dir.file("device")});
     ASSERT_TRUE(terminal->started());

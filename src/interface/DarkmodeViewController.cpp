@@ -1,0 +1,141 @@
+#include "interface/DarkmodeViewController.h"
+
+#include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
+#include "interface/KVPaletteManager.h"
+#include "interface/KVScreens.h"
+#include "uikit/UIButton.h"
+#include "uikit/UIDevice.h"
+#include "uikit/UIImageView.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScreen.h"
+
+namespace {
+// Shared by every chooser of the process, as the option was once a file-level variable.
+int gOption = 0;
+
+struct Option {
+  const char* title;
+  const char* banner;
+  UIColor background;
+  bool blackBar;  // the light option leaves the bar as it is
+  bool darkMode, appleDarkMode, trueDarkMode;
+};
+
+const Option& optionAt(int index) {
+  static const Option kOptions[] = {
+      {"Light", "lightBanner", UIColor::colorWithRed(1, 1, 1, 1), false, false, false, false},
+      {"Dark", "darkBanner", UIColor::colorWithRed(0.12, 0.12, 0.12, 1), true, false, true, false},
+      // Fully transparent, not opaque black: what shows through is the window's black.
+      {"Pure Black", "pureBlackbanner", UIColor::colorWithRed(0, 0, 0, 0), true, false, false, true},
+      {"Blue Black", "blueDarkBanner", UIColor::colorWithRed(0.09, 0.15, 0.2, 1), true, true, false, false},
+  };
+  return kOptions[index];
+}
+}  // namespace
+
+DarkmodeViewController::DarkmodeViewController(KVScreenContext context) : context_(std::move(context)) {
+  setTitle(NSLocalizedString("Appearance"));
+}
+
+int DarkmodeViewController::option() { return gOption; }
+void DarkmodeViewController::resetOptionForTesting() { gOption = 0; }
+
+// The interface file "DarkmodeViewController": a title, the banner previewing the option,
+// the four options with their check boxes, and Continue.
+void DarkmodeViewController::loadView() {
+  KVPalettedViewController::loadView();
+  CGRect screen = UIScreen::mainScreen().bounds();
+  const double width = screen.width() - 48;
+  auto title = std::make_shared<UILabel>(CGRect::make(24, 80, width, 36));
+  title->setFont(UIFont::boldSystemFontOfSize(28));
+  title->setText(NSLocalizedString("Choose an Appearance"));
+  titleLabel_ = title.get();
+  view()->addSubview(title);
+  auto banner = std::make_shared<UIImageView>();
+  banner->setFrame(CGRect::make(24, 132, width, width * 100 / 240));
+  bannerImage_ = banner.get();
+  view()->addSubview(banner);
+  double y = 148 + width * 100 / 240;
+  void (DarkmodeViewController::*actions[4])() = {&DarkmodeViewController::lightMode, &DarkmodeViewController::darkMode,
+                                                  &DarkmodeViewController::pureBlackMode,
+                                                  &DarkmodeViewController::blueBlackMode};
+  for (int i = 0; i < 4; ++i) {
+    auto check = std::make_shared<UIImageView>();
+    check->setFrame(CGRect::make(24, y + 13, 24, 24));
+    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+    button->setFrame(CGRect::make(60, y, width - 36, 50));
+    button->setTitle(NSLocalizedString(optionAt(i).title));
+    auto action = actions[i];
+    button->addTarget(this, [this, action](UIControl&) { (this->*action)(); }, UIControlEventTouchUpInside);
+    checkboxes_[i] = check.get();
+    optionButtons_[i] = button.get();
+    view()->addSubview(check);
+    view()->addSubview(button);
+    y += 56;
+  }
+  // Continue stores and applies the choice, then leads on to the sign-in.
+  auto next = UIButton::buttonWithType(UIButtonTypeSystem);
+  next->setFrame(CGRect::make(24, screen.height() - 140, width, 50));
+  next->setTitle(NSLocalizedString("Continue"));
+  next->addTarget(
+      this,
+      [this](UIControl&) {
+        darkmodeContinueButton();
+        showLoginViewController();
+      },
+      UIControlEventTouchUpInside);
+  view()->addSubview(next);
+}
+
+void DarkmodeViewController::viewDidLoad() {
+  KVPalettedViewController::viewDidLoad();
+  if (UIDevice::currentDevice().systemVersionIsAtLeast("13.0")) setModalInPresentation(true);
+  darkmodeHandler();
+}
+
+void DarkmodeViewController::choose(int option) {
+  gOption = option;
+  darkmodeHandler();
+}
+
+void DarkmodeViewController::lightMode() { choose(0); }
+void DarkmodeViewController::darkMode() { choose(1); }
+void DarkmodeViewController::pureBlackMode() { choose(2); }
+void DarkmodeViewController::blueBlackMode() { choose(3); }
+
+void DarkmodeViewController::darkmodeHandler() {
+  const Option& chosen = optionAt(gOption);
+  for (int i = 0; i < 4; ++i) {
+    bool on = i == gOption;
+    checkboxes_[i]->setImage(UIImage::imageNamed(on ? "repo-checked" : "repo-unselected"));
+    optionButtons_[i]->setSelected(on);
+  }
+  bannerImage_->setImage(UIImage::imageNamed(chosen.banner));
+  bannerImage_->setAccessibilityLabel(NSLocalizedFormat("Preview: %@", {NSLocalizedString(chosen.title)}));
+  view()->setBackgroundColor(chosen.background);
+  titleLabel_->setTextColor(gOption == 0 ? UIColor::darkTextColor() : UIColor::whiteColor());
+  if (chosen.blackBar)
+    if (auto* navigation = navigationController()) navigation->navigationBar()->setBarStyle(UIBarStyleBlack);
+}
+
+void DarkmodeViewController::darkmodeContinueButton() {
+  const Option& chosen = optionAt(gOption);
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  preferences.setObject(Value(chosen.darkMode), "DarkMode");
+  preferences.setObject(Value(chosen.appleDarkMode), "AppleDarkMode");
+  preferences.setObject(Value(chosen.trueDarkMode), "TrueDarkMode");
+  KVPaletteManager::updatePaletteFromSettings();
+}
+
+void DarkmodeViewController::showLoginViewController() { nextViewController(); }
+
+void DarkmodeViewController::nextViewController() {
+  performOnMainThread([weak = weak_from_this(), this] {
+    auto keep = weak.lock();
+    if (!keep) return;
+    presentViewController(context_.screens->signIn(false, nullptr), true);
+  });
+}

@@ -27,8 +27,6 @@ namespace {
 std::shared_ptr<UIViewController> placeholder(const char* screen, std::string detail = {}) {
   return std::make_shared<KVPlaceholderViewController>(screen, std::move(detail));
 }
-
-std::string flag(const char* name, bool on) { return on ? std::string(name) : std::string(); }
 }  // namespace
 
 KVRootScreens::KVRootScreens(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,

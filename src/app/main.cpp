@@ -110,8 +110,9 @@ int main(int argc, char** argv) {
   if (!ApplicationInformationFile::install(&error))
     std::fprintf(stderr, "quillbark: the application's information file could not be written: %s\n", error.c_str());
 
-  if (line->systemVersion && !DeviceRootBuilder::setSystemVersion(root, *line->systemVersion)) {
-    std::fprintf(stderr, "quillbark: cannot set the system version of %s\n", root.c_str());
+  // The device's system version, and the firmware its dpkg status names with it.
+  if (line->systemVersion && !DeviceRootBuilder::setSystemVersion(root, *line->systemVersion, &error)) {
+    std::fprintf(stderr, "quillbark: cannot set the system version of %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
 

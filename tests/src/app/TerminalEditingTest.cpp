@@ -92,6 +92,7 @@ std::unique_ptr<PseudoTerminal> startAt(const std::string& device, const std::ma
 
 TEST(TerminalNewcomerTest, TheHistoryIsKeptFromOneSessionToTheNext) {
   TempDir dir, state;
+  ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(dir.file("device")));
   auto first = startAt(dir.file("device"), {{"XDG_STATE_HOME", state.path()}});
   first->send("tab Manage\r");
   ASSERT_TRUE(first->waitFor("[Manage]")) << first->output();
@@ -120,8 +121,8 @@ TEST(TerminalNewcomerTest, TheScreenFitsTheTerminalAndIsColouredUnlessNoColourIs
   narrow->send("quit\r");
   ASSERT_EQ(narrow->waitForExit(), 0) << narrow->output();
   const std::string& out = narrow->output();
-  EXPECT_NE(out.find("The first run is not done, so no source\r\n  refreshes."), std::string::npos) << out;
-  EXPECT_NE(out.find("\x1B[1mtitle: Featured\x1B[0m"), std::string::npos) << out;
+  EXPECT_NE(out.find("A few steps set it up: your account, and\r\n  the sources"), std::string::npos) << out;
+  EXPECT_NE(out.find("\x1B[1mtitle: Welcome\x1B[0m"), std::string::npos) << out;
   EXPECT_NE(out.find("\x1B[31m! unknown command"), std::string::npos) << out;
   EXPECT_NE(out.find("\r\n  \"a-command-whose-name-is-wider-than-t\u2026"), std::string::npos) << out;
 

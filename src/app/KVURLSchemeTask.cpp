@@ -1,9 +1,12 @@
 #include "app/KVURLSchemeTask.h"
 
+#include <cctype>
+
 #include "account/KVSearchDeveloper.h"
 #include "app/KVRootScreens.h"
 #include "app/QuillbarkRoot.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "core/SourceLocations.h"
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -17,6 +20,14 @@
 
 namespace {
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// A scheme is read without regard to case.
+bool startsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  return true;
+}
 
 // The text after the first occurrence of `marker`, none without it.
 std::optional<std::string> after(const std::string& text, const std::string& marker) {
@@ -43,7 +54,8 @@ KVURLSchemeTask& KVURLSchemeTask::instance() {
 }
 
 std::string KVURLSchemeTask::normalisedLocation(const std::string& text) {
-  std::string location = startsWith(text, "https") || startsWith(text, "http") ? text : "https://" + text;
+  std::string location =
+      startsWithIgnoringCase(text, "http") ? SourceLocations::normalized(text) : "https://" + text;
   if (location.empty() || location.back() != '/') location += "/";
   return location;
 }
@@ -85,7 +97,9 @@ void KVURLSchemeTask::doQueuedSchemeTask() {
   } else if (host == "url") {
     auto rest = after(URL_, kSharePagePrefix);
     if (!rest || rest->empty()) return;
-    std::string location = startsWith(*rest, "https://") || startsWith(*rest, "http://") ? *rest : "https://" + *rest;
+    std::string location = startsWithIgnoringCase(*rest, "https://") || startsWithIgnoringCase(*rest, "http://")
+                               ? SourceLocations::normalized(*rest)
+                               : "https://" + *rest;
     if (KVRSource::objectForPrimaryKey(location)) repoAlreadyAdded(location);
     else addRepoAlert(location);
   } else if (host == "show") {
@@ -132,6 +146,12 @@ void KVURLSchemeTask::repoAlreadyAdded(const std::string& location) {
 }
 
 void KVURLSchemeTask::addRepoAlert(const std::string& location) {
+  // A location that can't be a source is not offered: the reason is.
+  if (auto reason = SourceLocations::refusal(location)) {
+    std::string message = NSLocalizedFormat("%@ can't be added: %@.", {location, *reason});
+    performOnMainThread([this, message] { presentAlert("Add repository", message); });
+    return;
+  }
   performOnMainThread([this, location] {
     auto alert = UIAlertController::alertControllerWithTitle(
         NSLocalizedString("Add repository"),

@@ -1,5 +1,6 @@
 #include "core/SourceLocations.h"
 
+#include <cctype>
 #include <cstdint>
 
 namespace SourceLocations {
@@ -42,6 +43,57 @@ std::string shown(uint32_t c) {
   for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) out += hex[(c >> shift) & 0xF];
   return out;
 }
+// The scheme and the host: the location is fetched over the web.
+std::optional<std::string> webRefusal(std::string_view location) {
+  size_t separator = location.find("://");
+  std::string scheme(location.substr(0, separator == std::string_view::npos ? 0 : separator));
+  for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme != "http" && scheme != "https")
+    return "a source location must begin with http:// or https://" +
+           (scheme.empty() ? std::string() : " (not " + scheme + "://)");
+  std::string_view authority = location.substr(separator + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#"));
+  if (size_t at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
+  const bool bracketed = !authority.empty() && authority.front() == '[';
+  std::string_view host = authority, port;
+  bool hasPort = false;
+  if (bracketed) {
+    size_t close = authority.find(']');
+    std::string_view address = authority.substr(1, close == std::string_view::npos ? 0 : close - 1);
+    if (address.empty() || address.find_first_not_of("0123456789abcdefABCDEF:.") != std::string_view::npos)
+      return "the host of a source location in brackets must be an IPv6 address";
+    std::string_view rest = authority.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return "a source location's host must end at a port or a \"/\"";
+    hasPort = !rest.empty();
+    if (hasPort) port = rest.substr(1);
+  } else if (size_t colon = authority.find(':'); colon != std::string_view::npos) {
+    host = authority.substr(0, colon);
+    port = authority.substr(colon + 1);
+    hasPort = true;
+  }
+  if (hasPort && (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos ||
+                  std::stoi(std::string(port)) == 0 || std::stoi(std::string(port)) > 65535))
+    return "the port of a source location must be a number from 1 to 65535";
+  if (bracketed) return std::nullopt;
+  if (host.empty()) return "a source location needs a host";
+  if (host.size() > 253) return "the host of a source location is too long";
+  // Labels of letters, digits, hyphens and underscores (and the bytes of other scripts)
+  // between dots, a final dot allowed; an address of digits reads the same way.
+  size_t label = 0;
+  for (size_t i = 0; i <= host.size(); ++i) {
+    if (i < host.size() && host[i] != '.') {
+      unsigned char c = static_cast<unsigned char>(host[i]);
+      if (!(std::isalnum(c) || c == '-' || c == '_' || c >= 0x80))
+        return std::string("the host of a source location can't hold \"") + char(c) + "\"";
+      continue;
+    }
+    bool finalDot = i == host.size() && i > 0 && host[i - 1] == '.';
+    if (i == label && !finalDot) return "the host of a source location has an empty part";
+    if (i - label > 63) return "a part of the host of a source location is too long";
+    label = i + 1;
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 std::optional<std::string> refusal(std::string_view location) {
@@ -63,6 +115,16 @@ std::optional<std::string> refusal(std::string_view location) {
     if ((c == '[' && (i != host || hostEnd == std::string_view::npos)) || (c == ']' && i != hostEnd))
       return "a source location can hold \"[\" and \"]\" only around an IPv6 host";
   }
-  return std::nullopt;
+  return webRefusal(location);
+}
+
+std::string normalized(std::string_view location) {
+  std::string out(location);
+  size_t separator = out.find("://");
+  if (separator == std::string::npos || separator == 0) return out;
+  for (size_t i = 0; i < separator; ++i)
+    if (!std::isalpha(static_cast<unsigned char>(out[i]))) return out;
+  for (size_t i = 0; i < separator; ++i) out[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(out[i])));
+  return out;
 }
 }  // namespace SourceLocations

@@ -4,7 +4,10 @@
 // becomes a line of APT's sources list, which APT reads as words: a blank or a control
 // character would make the rest options or another layout, a line feed or form feed
 // another line (or a line every later APT command fails on), "#" a comment, a "[" or
-// '"' options or a quoted word. Such a location is refused with the reason.
+// '"' options or a quoted word. It is fetched over the web: only http and https (in any
+// case) name a repository, and what follows them must be a host, a name or an address,
+// with a port of digits when there is one; "file:///etc/" would have APT read a folder of
+// the machine. Such a location is refused with the reason.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,4 +18,7 @@ namespace SourceLocations {
 // as are "#" and '"'; "[" and "]" only as the brackets of an IPv6 host.
 std::optional<std::string> refusal(std::string_view location);
 inline bool isAcceptable(std::string_view location) { return !refusal(location); }
+// The location as the system keeps it: a scheme of letters in lower case
+// ("HTTP://repo.example/" is "http://repo.example/"); the rest as given.
+std::string normalized(std::string_view location);
 }  // namespace SourceLocations

@@ -27,22 +27,6 @@ std::shared_ptr<const KVConnections> connections() { return KVConnections::curre
 
 bool setupDone() { return QuillbarkPersistentPreferences::sharedInstance().boolForKey("setupDone"); }
 
-// A typed location becomes a source only as an http or https URL with a host that the
-// one check of every location accepts: it reaches the sources list, file names and
-// requests.
-bool isAcceptableLocation(const std::string& text) {
-  size_t schemeEnd;
-  if (text.rfind("https://", 0) == 0) schemeEnd = 8;
-  else if (text.rfind("http://", 0) == 0) schemeEnd = 7;
-  else return false;
-  if (text.size() == schemeEnd || text[schemeEnd] == '/' || text[schemeEnd] == '[') return false;
-  if (auto refusal = SourceLocations::refusal(text)) {
-    KVLog("Refusing the source location \"%s\": %s", text.c_str(), refusal->c_str());
-    return false;
-  }
-  return URL::fromString(text).has_value();
-}
-
 // The location's text after its scheme, which names the repository under either scheme.
 std::optional<std::string> withoutScheme(const std::string& location) {
   size_t separator = location.find("://");
@@ -152,10 +136,15 @@ bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApprova
   return addSourceWithLocation(text, httpApproval, false);
 }
 
-bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApproval, bool showOriginalDepictions) {
+bool KVRSources::addSourceWithLocation(const std::string& typed, bool httpApproval, bool showOriginalDepictions) {
+  // The one check of every location, on the location as it is kept (its scheme in lower
+  // case): it reaches the sources list, file names and requests.
+  const std::string text = SourceLocations::normalized(typed);
   if (text == "http://" || text == "https://") return false;
-  if (!isAcceptableLocation(text)) {
-    KVLog("Refusing the source location \"%s\": not an http or https address", text.c_str());
+  if (auto reason = SourceLocations::refusal(text)) {
+    KVLog("Refusing the source location \"%s\": %s", text.c_str(), reason->c_str());
+    presentCard({NSLocalizedString("Invalid Source"), NSLocalizedFormat("%@ can't be added: %@.", {text, *reason}),
+                 NSLocalizedString("OK"), "", nullptr});
     return false;
   }
   std::string location = text.back() == '/' ? text : text + "/";

@@ -5,6 +5,7 @@
 #include "account/KVKeychainBindings.h"
 #include "core/KVPipelineManager.h"
 #include "core/NSStringKorvaleExtensions.h"
+#include "core/SourceLocations.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -64,12 +65,7 @@ std::string SourceViewController::vendorRepositoryLocation() { return "https://r
 
 bool SourceViewController::stringIsValidURL(const std::optional<std::string>& text) {
   if (!text || text->empty() || *text == "http://" || *text == "https://") return false;
-  auto url = URL::fromString(*text);
-  if (!url || url->host().empty()) return false;
-  // Only web locations are sources.
-  std::string scheme = url->scheme();
-  for (auto& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return scheme == "http" || scheme == "https";
+  return SourceLocations::isAcceptable(SourceLocations::normalized(*text));
 }
 
 // The interface file's arrangement: one scrolling column of rows.
@@ -319,7 +315,13 @@ bool SourceViewController::textFieldShouldBeginEditing(UITextField&) {
 void SourceViewController::editingDidEnd() {
   std::string text = *trimmed(urlField_->text());
   urlField_->setText(text);
-  if (!stringIsValidURL(text)) return;
+  if (text.empty() || text == "http://" || text == "https://") return;  // the field's own start
+  // What can't be a source says why, here on the form.
+  if (auto reason = SourceLocations::refusal(SourceLocations::normalized(text))) {
+    showCard(NSLocalizedString("Invalid Source"), NSLocalizedFormat("%@ can't be added: %@.", {text, *reason}));
+    return;
+  }
+  text = SourceLocations::normalized(text);
   if (text.back() != '/') text += "/";
   urlField_->setText(text);
   if (text == sourceLocation_) return;  // the page's own location, already added

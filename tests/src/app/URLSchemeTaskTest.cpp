@@ -57,6 +57,18 @@ TEST_F(URLSchemeTaskTest, AddOffersTheNormalisedLocationOrOpensItsPage) {
   EXPECT_EQ(alert()->message(), "Would you like to add repository: http://plain.example.org/ to Quillbark");
   dismiss();
 
+  // A scheme in any case is the scheme; a host that is none is refused with the reason.
+  open("quillbark://add/HTTP://127.0.0.1:8080/");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(), "Would you like to add repository: http://127.0.0.1:8080/ to Quillbark");
+  dismiss();
+  open("quillbark://add/file:///etc/");
+  ASSERT_NE(alert(), nullptr);
+  EXPECT_EQ(alert()->message(),
+            "https://file:///etc/ can't be added: the port of a source location must be a number from 1 to 65535.");
+  EXPECT_EQ(alert()->actions().size(), 1u) << "nothing to say yes to";
+  dismiss();
+
   // The application's own share link.
   open("quillbark://add/repo=https://shared.example.org/");
   ASSERT_NE(alert(), nullptr);

@@ -1,5 +1,5 @@
 // Repository locations that would become options, another layout or a broken line of
-// APT's sources list are refused, with the reason.
+// APT's sources list, or that name no web host, are refused, with the reason.
 #include "core/SourceLocations.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,8 @@
 
 TEST(SourceLocations, OrdinaryLocationsPass) {
   for (const char* ok : {"https://repo.example/", "http://127.0.0.1:8080/repo/", "https://repo.example/a%20b/",
-                         "http://[::1]:8080/repo/", "https://r\xC3\xA9po.example/~user/a+b/", "https://x.example/a'b/"})
+                         "http://[::1]:8080/repo/", "https://r\xC3\xA9po.example/~user/a+b/", "https://x.example/a'b/",
+                         "HTTPS://Repo.Example./", "http://user:pw@repo.example:65535/", "http://[fe80::1]/"})
     EXPECT_TRUE(SourceLocations::isAcceptable(ok)) << ok << ": " << SourceLocations::refusal(ok).value_or("");
 }
 
@@ -27,4 +28,15 @@ TEST(SourceLocations, BlanksControlsAndAPTsOwnMarksAreRefused) {
             "a source location can't hold a blank or a control character (U+000C)");
   EXPECT_EQ(SourceLocations::refusal("[trusted=yes] " + base).value_or(""),
             "a source location can't begin with \"[\", which APT reads as options");
+}
+
+TEST(SourceLocations, OnlyWebLocationsWithAHostAreSources) {
+  EXPECT_EQ(SourceLocations::refusal("file:///etc/").value_or(""),
+            "a source location must begin with http:// or https:// (not file://)");
+  for (const char* bad : {"ftp://repo.example/", "repo.example/", "https://HTTP://127.0.0.1:8080/", "https:///path/",
+                          "https://a..b/", "https://.a/", "https://host:0/", "https://host:99999/", "https://host:8x/",
+                          "https://ho%73t/", "https://ho*st/", "http://[zz::1]/", "http://[::1]x/"})
+    EXPECT_TRUE(SourceLocations::refusal(bad)) << bad;
+  EXPECT_EQ(SourceLocations::normalized("HTTP://Repo.Example/A/"), "http://Repo.Example/A/");
+  EXPECT_EQ(SourceLocations::normalized("repo.example/x://y"), "repo.example/x://y");
 }

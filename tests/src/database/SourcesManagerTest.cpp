@@ -46,7 +46,7 @@ TEST_F(SourcesManager, ALocationIsStoredWithItsSlashAndOnceUnderEitherScheme) {
 
 // Typed text reaches the sources list, file names and requests: only an http or https
 // address without blanks or control characters is taken.
-TEST_F(SourcesManager, TextThatIsNoHttpAddressIsRefused) {
+TEST_F(SourcesManager, TextThatIsNoHttpAddressIsRefusedWithItsReason) {
   for (const char* text : {"http://", "https://", "repo.example/", "ftp://repo.example/", "https://repo example/",
                            "https://repo.example/\napt", "https://repo.example/a\tb/", "https:///path/", "http://[/",
                            "file:///etc/", "", "[trusted=yes] https://repo.example/", "https://repo.example/ stable main #",
@@ -56,7 +56,11 @@ TEST_F(SourcesManager, TextThatIsNoHttpAddressIsRefused) {
   }
   settle();
   EXPECT_TRUE(locations().empty());
-  EXPECT_TRUE(root->cards().empty());
+  // Each says why, but the bare schemes a form starts with.
+  EXPECT_EQ(root->cards().size(), 16u);
+  for (const auto& card : root->cards()) EXPECT_EQ(card.title, "Invalid Source");
+  EXPECT_EQ(root->cards().back().message,
+            "https://repo.example/a\"b/ can't be added: a source location can't hold \"\"\", which APT reads as a quote.");
 }
 
 TEST_F(SourcesManager, TwoQuickAdditionsOfOneRepositoryAddItOnce) {

@@ -73,7 +73,17 @@ TEST_F(SourcePageTest, LocationsWithoutHostOrOfAnotherSchemeAddNothing) {
     enter(*page, text);
     EXPECT_TRUE(root->cards().empty()) << text;
     EXPECT_EQ(page->sourceLocation(), std::nullopt) << text;
+    // What is no web location says why; the form's own start says nothing.
+    bool told = ui.screenShows("can't be added: ");
+    EXPECT_EQ(told, std::string(text).size() > 8) << text << "\n" << ui.screen();
+    if (told) {
+      ASSERT_TRUE(ui.tap("OK"));
+    }
   }
+  enter(*page, "file:///etc/");
+  EXPECT_TRUE(ui.screenShows("file:///etc/ can't be added: a source location must begin with http:// or https:// "
+                             "(not file://)."))
+      << ui.screen();
   EXPECT_TRUE(KVRSource::allObjects().empty());
 }
 

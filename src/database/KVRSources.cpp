@@ -231,8 +231,12 @@ void KVRSources::addSourceAfterChecks(const std::string& location, bool showOrig
 std::vector<std::string> KVRSources::addImportedSources(const std::set<std::string>& locations) {
   // One location per repository: the https one wins over its plain-http twin.
   std::map<std::string, std::string> byRepository;
-  for (const auto& text : locations) {
-    if (!isAcceptableLocation(text)) continue;
+  for (const auto& imported : locations) {
+    const std::string text = SourceLocations::normalized(imported);
+    if (auto reason = SourceLocations::refusal(text)) {
+      KVLog("Not importing the source location \"%s\": %s", text.c_str(), reason->c_str());
+      continue;
+    }
     std::string location = text.back() == '/' ? text : text + "/";
     auto rest = withoutScheme(location);
     if (!rest) continue;

@@ -192,6 +192,14 @@ UIInteractionResult UIInteraction::scroll(const std::string& where) {
   }
   auto* table = firstOf<UITableView>();
   UIScrollView* scroller = table ? static_cast<UIScrollView*>(table) : firstOf<UIScrollView>();
+  // A list that holds still inside a page that scrolls (a card of a few rows) is not what
+  // a person scrolls: the first view that can move up and down is.
+  if (scroller && scroller->maximumContentOffset().y <= scroller->minimumContentOffset().y)
+    for (UIView* v : frontViews())
+      if (auto* s = dynamic_cast<UIScrollView*>(v); s && s->isScrollEnabled() && s->maximumContentOffset().y > s->minimumContentOffset().y) {
+        scroller = s;
+        break;
+      }
   if (!scroller) return UIInteractionResult::failure("nothing scrolls on this screen");
   CGPoint offset = scroller->contentOffset();
   double page = scroller->bounds().height() > 0 ? scroller->bounds().height() * 0.8 : 500;
@@ -200,7 +208,7 @@ UIInteractionResult UIInteraction::scroll(const std::string& where) {
   else if (where == "up") offset.y -= page;
   else if (where == "top") offset.y = scroller->minimumContentOffset().y;
   else if (where == "bottom") offset.y = scroller->maximumContentOffset().y;
-  else if (table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY();
+  else if (table && scroller == table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY();
   else return UIInteractionResult::failure("scroll down, up, left, right, top, bottom or to a row");
   scroller->scrollByUser(offset);
   return UIInteractionResult::success();

@@ -5,6 +5,7 @@
 #include "core/KVKnownRepositories.h"
 #include "core/KVQueueStateNotification.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "database/KVRPackage.h"
 #include "foundation/LocalizedStrings.h"
 #include "interface/InteractiveHeaderImageView.h"
 #include "interface/KVPackageIcons.h"
@@ -12,6 +13,7 @@
 #include "package/KVPackageScreenshots.h"
 #include "package/KVPackageSnapshot.h"
 #include "payment/KVRepoStoreAPI.h"
+#include "store/Store.h"
 #include "system/Reachability.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIBarButtonItem.h"
@@ -115,7 +117,8 @@ void PackageDetailsViewController::viewDidLoad() {
   }
   // 4. The lists and their cells.
   navigationItem().setTitle("");
-  setTitle("");
+  // The name the back button and the terminal show, unless the opener gave one.
+  if (title().empty()) setTitle(KVPackageSnapshot::text(packageDictionary_, "name").value_or(packageIdentifier_));
   for (UICollectionView* c : {outlets_.screenshotsCollectionView, outlets_.beforeAfterCollectionView,
                               outlets_.authorCollectionView, outlets_.reviewsCollectionView}) {
     c->setDataSource(this);
@@ -143,6 +146,17 @@ void PackageDetailsViewController::viewDidLoad() {
       KVQueueStateNotificationPrefix + packageIdentifier_, &DispatchQueue::mainQueue(), [weak](const Notification&) {
         if (auto self = weak.lock()) self->updateGetButtonTitle();
       });
+  // An install or a removal ends without the queue-state notice: the Get button follows
+  // the record itself.
+  if (auto db = store::Database::defaultDatabase())
+    if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(packageIdentifier_))) {
+      int64_t row = object->objectId();
+      recordObservation_ = db->observeClass(KVRPackage::className(), [weak, row](const store::ClassChange& change) {
+        auto self = weak.lock();
+        if (self && std::find(change.modified.begin(), change.modified.end(), row) != change.modified.end())
+          self->updateGetButtonTitle();
+      });
+    }
   // 8, 9. The compact header: the icon as title, the bar's Get button.
   titleViewImg_ = KVPackageIcons::iconForIdentifier(packageIdentifier_);
   buildNavigationItems();

@@ -449,4 +449,5 @@ class PackageDetailsViewController : public KVPalettedViewController,
   std::shared_ptr<UIViewController> lastOpened_;
   NotificationToken ratingObservation_;
   NotificationToken queueStateObservation_;
+  NotificationToken recordObservation_;
 };

@@ -79,8 +79,12 @@ void PackageDetailsViewController::updateGetButtonTitle() {
       b->setUserInteractionEnabled(enabled);
     }
     self->view()->layoutIfNeeded();
-    UIView::animateWithDuration(0.3, [self, buttons, width] {
-      for (UIButton* b : buttons) b->setAlpha(self->buttonAlpha_);
+    // The button of the header in force takes the opacity; the other stays hidden, or a
+    // collapsed header would show both and never expand again.
+    bool compact = self->isHeaderCompact();
+    UIView::animateWithDuration(0.3, [self, width, compact] {
+      self->outlets_.getBtn->setAlpha(compact ? 0 : self->buttonAlpha_);
+      if (self->getBarBtn_) self->getBarBtn_->setAlpha(compact ? self->buttonAlpha_ : 0);
       self->outlets_.getBtnWidthConstraint->setConstant(width + 34.0);
       self->view()->layoutIfNeeded();
     });
@@ -300,20 +304,21 @@ void PackageDetailsViewController::showReviewWarningWithTitle(const std::string&
       NSLocalizedString("Leave review"), UIAlertActionStyleDefault,
       [weak, title, reviewText, rate, packages = context_.packages, identifier = packageIdentifier_,
        name = text(packageDictionary_, "name").value_or(packageIdentifier_)](UIAlertAction&) {
-        performOnBackgroundThread([packages, identifier, rate] {
+        // The rating is kept before the review goes out, so the page reads it back after.
+        performOnBackgroundThread([weak, packages, identifier, reviewText, title, rate, name] {
           if (auto error = packages->setPackageRating(identifier, rate))
             KVLog("Keeping the rating of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
-        });
-        KVPackageRatings(signedInUsername())
-            .postRatingReview(identifier, reviewText, title, rate, [weak, name](std::optional<std::string> answer) {
-              performOnMainThread([weak, name, answer] {
-                if (auto self = weak.lock()) self->updateRatingInfo();
-                auto card = std::make_shared<ErrorViewController>();
-                card->showWithTitle(NSLocalizedFormat("%@ Review", {name}), reviewAnswerMessage(answer.value_or("")), 1,
-                                    NSLocalizedString("OK"), std::nullopt, std::string());
-                card->presentFromTopPresenter();
+          KVPackageRatings(signedInUsername())
+              .postRatingReview(identifier, reviewText, title, rate, [weak, name](std::optional<std::string> answer) {
+                performOnMainThread([weak, name, answer] {
+                  if (auto self = weak.lock()) self->updateRatingInfo();
+                  auto card = std::make_shared<ErrorViewController>();
+                  card->showWithTitle(NSLocalizedFormat("%@ Review", {name}), reviewAnswerMessage(answer.value_or("")),
+                                      1, NSLocalizedString("OK"), std::nullopt, std::string());
+                  card->presentFromTopPresenter();
+                });
               });
-            });
+        });
       }));
   showAlert(alert);
 }

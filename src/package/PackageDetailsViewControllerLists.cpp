@@ -76,6 +76,9 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
     shot->screenshotImageView()->setContentMode(UIViewContentModeScaleAspectFit);
     if (&view == outlets_.screenshotsCollectionView) {
       shot->screenshotImageView()->setImage(screenshotForItem(path.item()));
+      if (static_cast<size_t>(path.item()) < screenshotsDictionary_.size())
+        shot->screenshotImageView()->setAccessibilityLabel(NSLocalizedFormat(
+            "Screenshot %@", {std::to_string(std::next(screenshotsDictionary_.begin(), path.item())->first)}));
     } else {
       // The "before" picture is the page's own image view, over the first item.
       auto after = beforeAfterScreenshotsDictionary_.find("after");

@@ -396,7 +396,9 @@ void PackageDetailsViewController::askPurchaseInformation() {
   auto weak = weakSelf();
   KVRepoStoreAPI::sharedRepoStore().purchaseInfoForPackageWithIdentifier(
       packageIdentifier_, [weak](bool failed, std::shared_ptr<RepoStorePackageInfoResponse> info) {
-        if (failed || !info || info->error) return;  // the button stays as for a free package
+        // A failure leaves the button as for a free package; a package the service does
+        // not offer comes as a failure that carries its answer.
+        if (!info || info->invalidate || (failed && !info->answered)) return;
         performOnMainThread([weak, info] {
           auto self = weak.lock();
           if (!self) return;

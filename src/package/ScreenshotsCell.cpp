@@ -21,3 +21,5 @@ void ScreenshotsCell::layoutSubviews() {
   contentView()->setFrame(bounds());
   screenshotImageView_->setFrame(bounds());
 }
+
+std::string ScreenshotsCell::screenItemText() const { return screenshotImageView_->accessibilityLabel(); }

@@ -3,6 +3,7 @@
 // to fit. Interface file "ScreenshotsCell"; the package page and the screenshot viewer
 // register it under "cell".
 #include <memory>
+#include <string>
 
 #include "uikit/UICollectionViewCell.h"
 
@@ -15,6 +16,8 @@ class ScreenshotsCell : public UICollectionViewCell {
 
   UIImageView* screenshotImageView() const { return screenshotImageView_; }
   void layoutSubviews() override;
+  // The screenshot's name ("Screenshot 2"): the picture has no text of its own.
+  std::string screenItemText() const override;
 
  private:
   UIImageView* screenshotImageView_ = nullptr;

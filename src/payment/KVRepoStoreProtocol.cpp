@@ -109,6 +109,7 @@ void readUserInfo(const Value& json, int status, RepoStoreUserInfoResponse& out)
 
 bool readPackageInfo(const Value& json, int status, RepoStorePackageInfoResponse& out) {
   out.invalidate = boolMember(json, "invalidate");
+  out.answered = !out.invalidate;
   out.available = boolMember(json, "available");
   out.error = errorMember(json, status);
   if (out.available) {

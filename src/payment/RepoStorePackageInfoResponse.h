@@ -14,6 +14,9 @@ struct RepoStorePackageInfoResponse {
   bool purchased = false;
   bool available = false;
   bool invalidate = false;
+  // The service answered about the package: a package it does not offer ends the call
+  // as failed, with its reason, yet this is YES.
+  bool answered = false;
   std::string price;
   ErrorRef error;
   std::optional<URL> recovery_url;

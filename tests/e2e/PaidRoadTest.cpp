@@ -10,6 +10,7 @@
 #include "InstallRoadFixture.h"
 #include "account/KVKeychainBindings.h"
 #include "account/KVKeychainBindingsController.h"
+#include "package/PackageDetailsViewController.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "sources/SourceViewController.h"
 #include "support/TestData.h"
@@ -72,7 +73,7 @@ class PaidRoad : public InstallRoadFixture {
     server.handle("POST", "/pay/api/package/" + kPaid + "/info", [this](const TestHttpRequest& r) {
       if (!signedIn(r)) return json(R"({"invalidate":true})");
       std::lock_guard<std::mutex> lock(mutex_);
-      return json(Value::dict({{"available", true}, {"purchased", owned_.count(kPaid) > 0}, {"price", "$1.99"}}).toJSON());
+      return json(Value::dict({{"available", available_}, {"purchased", owned_.count(kPaid) > 0}, {"price", "$1.99"}}).toJSON());
     });
     server.handle("POST", "/pay/api/package/" + kPaid + "/purchase", [this](const TestHttpRequest& r) {
       auto body = Value::fromJSON(r.body);
@@ -115,6 +116,10 @@ class PaidRoad : public InstallRoadFixture {
     std::lock_guard<std::mutex> lock(mutex_);
     owned_.insert(identifier);
   }
+  void setAvailable(bool available) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    available_ = available;
+  }
   void setPurchaseOnPage(bool onPage) {
     std::lock_guard<std::mutex> lock(mutex_);
     purchaseOnPage_ = onPage;
@@ -155,6 +160,7 @@ class PaidRoad : public InstallRoadFixture {
   std::set<std::string> owned_;
   std::string validToken_ = kToken;
   bool purchaseOnPage_ = false;
+  bool available_ = true;
 };
 
 TEST_F(PaidRoad, NotSignedInTheWebSignInComesFirstAndWhatTheUserOwnsIsInstalled) {
@@ -340,6 +346,47 @@ TEST_F(PaidRoad, TheSourcePagesButtonSignsOutAndInAgain) {
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return title() == "Login"; }, 30)) << title();
   EXPECT_FALSE(hasCredentials());
   EXPECT_EQ(package(kPaid)->isPaidThroughSileo(), false);
+}
+
+// The package's page asks the service about a paid package of a source the user is
+// signed in to: its price, then OWNED, then UNAVAILABLE at half opacity, taking no taps,
+// also after the header collapsed and expanded again.
+class PaidPackagePage : public PaidRoad {
+ protected:
+  std::shared_ptr<PackageDetailsViewController> openPage() {
+    auto page = std::make_shared<PackageDetailsViewController>(screenContext(), kPaid);
+    ui.show(std::make_shared<UINavigationController>(page));
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return page->packageInfoWasFetched(); }, 30));
+    ui.runUntilIdle();
+    return page;
+  }
+  UIDriver ui;
+};
+
+TEST_F(PaidPackagePage, PriceThenOwnedThenUnavailable) {
+  storeCredentials(kToken);
+  auto page = openPage();
+  const auto& o = page->outlets();
+  EXPECT_EQ(o.getBtn->currentTitle(), "$1.99");
+  EXPECT_EQ(o.getBtn->alpha(), 1);
+  EXPECT_EQ(o.getBtnWidthConstraint->constant(), o.getBtn->titleLabel()->sizeThatFits({0, 0}).width + 34);
+
+  own(kPaid);
+  EXPECT_EQ(openPage()->outlets().getBtn->currentTitle(), "OWNED");
+
+  setAvailable(false);
+  page = openPage();
+  EXPECT_EQ(page->outlets().getBtn->currentTitle(), "UNAVAILABLE");
+  EXPECT_EQ(page->outlets().getBtn->alpha(), 0.5);
+  EXPECT_FALSE(page->outlets().getBtn->isUserInteractionEnabled());
+  CGPoint down{0, 120}, up{0, 10};
+  page->scrollViewWillEndDragging(*page->outlets().scrollView, {0, 0}, down);
+  EXPECT_EQ(page->getBarBtn()->alpha(), 0.5);
+  page->scrollViewWillEndDragging(*page->outlets().scrollView, {0, 0}, up);
+  EXPECT_EQ(page->outlets().getBtn->alpha(), 0.5) << "expanded back to its own opacity";
+  page->getPackage(page->outlets().getBtn);
+  ui.runUntilIdle();
+  EXPECT_NE(package(kPaid)->isInTheQueue(), true);
 }
 
 }  // namespace

@@ -25,10 +25,11 @@ class PackagePageFixture : public SourceRefreshFixture {
   }
   // Changes the stored record of a package.
   void edit(const std::string& identifier, const std::function<void(KVRPackage&)>& change) {
+    auto record = package(identifier);
+    ASSERT_TRUE(record) << identifier << " has a record";
     db()->write([&] {
-      auto record = *package(identifier);
-      change(record);
-      db()->addOrUpdate(record.toObject());
+      change(*record);
+      db()->addOrUpdate(record->toObject());
     });
   }
   // A repository of these stanzas, refreshed.

@@ -222,14 +222,21 @@ TEST_F(PackagePageTest, TheHeaderFitsASmallScreenAndCollapsesAtTheEndOfADrag) {
   EXPECT_EQ(page->getBarBtn()->alpha(), 1);
   EXPECT_EQ(page->getBarBtn()->currentTitle(), "GET");
   EXPECT_TRUE(page->navigationController()->navigationBar()->layer().animationForKey("fadeText"));
+  page->updateGetButtonTitle();  // as a queue-state notice does
+  ui.runUntilIdle();
+  EXPECT_EQ(o.getBtn->alpha(), 0) << "still collapsed";
   target = {0, 99};
   page->scrollViewWillEndDragging(*o.scrollView, {0, 0}, target);
   EXPECT_FALSE(page->isHeaderCompact());
   EXPECT_EQ(page->navigationItem().rightBarButtonItem(), page->wishlistBtn());
   EXPECT_EQ(o.getBtn->alpha(), 1);
-  // Without a banner or a native depiction, scrolling alone changes nothing.
+  // Without a banner or a native depiction, scrolling alone changes nothing; a person's
+  // drag down the page (not the list of a few rows inside it) collapses it.
   o.scrollView->setContentOffset({0, 300});
   EXPECT_FALSE(page->isHeaderCompact());
+  o.scrollView->setContentOffset({0, 0});
+  ASSERT_TRUE(ui.scroll("down"));
+  EXPECT_TRUE(page->isHeaderCompact());
 }
 
 TEST_F(PackagePageTest, TheColoursOfARealIcon) {

@@ -83,58 +83,104 @@ TEST(ReadmeExampleTest, TheExampleSessionRunsAsWritten) {
   EXPECT_EQ(outcome.output.find("> !"), std::string::npos) << script << outcome.output;
 }
 
-// A newcomer's road, typed at a terminal: the shell lines make the repository, the
-// session walks the first run, adds the repository, queues the tool and confirms;
-// both archives end up installed by the real apt-get and dpkg. The README's waits are
-// a person's: where background work (the default sources' refresh) takes longer, a
-// refused line is typed again a second later, as a person would.
-TEST(ReadmeExampleTest, TheRoadToAnInstalledPackageRunsAsWritten) {
+// The road's repository, made by the README's shell lines under `dir`.
+void makeRoadRepository(TempDir& dir) {
   std::string road = section(readme(), "Adding a repository and installing a package by hand");
   size_t block = road.find("make one:\n\n");
   ASSERT_NE(block, std::string::npos) << road;
   block += 11;
   std::string shell = road.substr(block, road.find("\n\n", block) - block);
-  TempDir dir;
   replaceAll(shell, "/tmp/", dir.path() + "/");
   auto made = Process::run("/bin/sh", {"-ec", shell});
   ASSERT_EQ(made.status, 0) << shell << "\n" << made.output;
+}
 
+// Types a README session at a terminal: every line must work. The README's waits are a
+// person's: where background work (the default sources' refresh) takes longer, a refused
+// line is typed again a second later, as a person would. Answers what each line printed.
+class TypedSession {
+ public:
+  explicit TypedSession(const std::string& device)
+      : terminal_(ApplicationProcess::kPath, {"--device-root", device}, {{"NO_COLOR", "1"}}) {}
+  bool started() { return terminal_.waitFor("(type help") && terminal_.waitFor("> "); }
+  std::string output() { return terminal_.output(); }
+  std::string type(const std::string& line) {
+    size_t from = terminal_.output().size();
+    terminal_.send(line + "\r");
+    bool prompt = terminal_.waitFor("\n> ", 120);
+    return prompt ? terminal_.output().substr(from) : "(no prompt came back)\n! " + terminal_.output().substr(from);
+  }
+  void typeAll(const std::string& script) {
+    for (size_t start = 0, end; (end = script.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = script.substr(start, end - start);
+      std::string printed = type(line);
+      while (printed.find("\n! ") != std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        type("wait 1");
+        printed = type(line);
+      }
+      ASSERT_EQ(printed.find("\n! "), std::string::npos) << "a line of the README fails: " << line << "\n" << printed;
+    }
+  }
+  std::optional<int> quit() {
+    type("quit");
+    return terminal_.waitForExit(60);
+  }
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+
+ private:
+  PseudoTerminal terminal_;
+};
+
+Process::Outcome installedPackages(TempDir& dir, const std::string& device) {
+  return Process::run("/usr/bin/dpkg-query", {"--admindir=" + dir.file(device + "/var/lib/dpkg"), "-W", "-f",
+                                              "${Package} ${db:Status-Status}\n"});
+}
+
+// A newcomer's road, typed at a terminal: the shell lines make the repository, the
+// session walks the first run, adds the repository, queues the tool and confirms;
+// both archives end up installed by the real apt-get and dpkg.
+TEST(ReadmeExampleTest, TheRoadToAnInstalledPackageRunsAsWritten) {
+  TempDir dir;
+  ASSERT_NO_FATAL_FAILURE(makeRoadRepository(dir));
+  std::string road = section(readme(), "Adding a repository and installing a package by hand");
   TestHttpServer server;
   server.serveFolder(dir.file("repo"), "/repo/");
   ASSERT_NE(road.find("busybox httpd -f -p 127.0.0.1:8080 -h /tmp/repo &"), std::string::npos) << road;
   std::string script = typedLines(road);
   replaceAll(script, "http://127.0.0.1:8080/", server.url("/repo/"));
-  PseudoTerminal terminal(ApplicationProcess::kPath, {"--device-root", dir.file("my-device")}, {{"NO_COLOR", "1"}});
-  ASSERT_TRUE(terminal.waitFor("(type help")) << terminal.output();
-  ASSERT_TRUE(terminal.waitFor("> ")) << terminal.output();
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-  auto type = [&](const std::string& line) {
-    size_t from = terminal.output().size();
-    terminal.send(line + "\r");
-    bool prompt = terminal.waitFor("\n> ", 120);
-    return prompt ? terminal.output().substr(from) : "(no prompt came back)\n! " + terminal.output().substr(from);
-  };
-  for (size_t start = 0, end; (end = script.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = script.substr(start, end - start);
-    std::string printed = type(line);
-    while (printed.find("\n! ") != std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      type("wait 1");
-      printed = type(line);
-    }
-    ASSERT_EQ(printed.find("\n! "), std::string::npos) << "a line of the README fails: " << line << "\n" << printed;
-  }
+  TypedSession session(dir.file("my-device"));
+  ASSERT_TRUE(session.started()) << session.output();
+  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
   // The APT run may outlast the README's last wait on a busy machine.
-  auto installedNow = [&] {
-    return Process::run("/usr/bin/dpkg-query", {"--admindir=" + dir.file("my-device/var/lib/dpkg"), "-W", "-f",
-                                                "${Package} ${db:Status-Status}\n"});
-  };
-  while (installedNow().output.find("com.example.tool installed") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline)
-    type("wait 1");
-  type("quit");
-  EXPECT_EQ(terminal.waitForExit(60), 0);
-  auto installed = installedNow();
+  while (installedPackages(dir, "my-device").output.find("com.example.tool installed") == std::string::npos &&
+         std::chrono::steady_clock::now() < session.deadline)
+    session.type("wait 1");
+  EXPECT_EQ(session.quit(), 0);
+  auto installed = installedPackages(dir, "my-device");
   EXPECT_NE(installed.output.find("com.example.lib installed\n"), std::string::npos) << installed.output;
   EXPECT_NE(installed.output.find("com.example.tool installed\n"), std::string::npos) << installed.output;
+}
+
+// The road through a package's page: the heart, the collapsing header, GET, the in-app
+// browser, the install by the card, then UNINSTALL and a rating on the reopened page.
+TEST(ReadmeExampleTest, TheRoadThroughAPackagesPageRunsAsWritten) {
+  TempDir dir;
+  ASSERT_NO_FATAL_FAILURE(makeRoadRepository(dir));
+  std::string page = section(readme(), "A package's page");
+  TestHttpServer server;
+  server.serveFolder(dir.file("repo"), "/repo/");
+  std::string script = typedLines(page);
+  replaceAll(script, "http://127.0.0.1:8080/", server.url("/repo/"));
+  TypedSession session(dir.file("page-device"));
+  ASSERT_TRUE(session.started()) << session.output();
+  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  std::string shown = session.output();
+  EXPECT_NE(shown.find("| [Fav]"), std::string::npos) << "the heart";
+  EXPECT_NE(shown.find("| [QUEUED]"), std::string::npos) << "the collapsed header's button";
+  EXPECT_NE(shown.find("title: Me's website"), std::string::npos) << "the browser";
+  EXPECT_NE(shown.find("[UNINSTALL]"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("3 out of 5 rating"), std::string::npos);
+  EXPECT_EQ(session.quit(), 0);
+  EXPECT_NE(installedPackages(dir, "page-device").output.find("com.example.tool installed\n"), std::string::npos);
 }
 }  // namespace

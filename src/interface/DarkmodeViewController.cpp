@@ -3,6 +3,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "interface/KVFirstRunLayout.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVScreens.h"
 #include "uikit/UIButton.h"
@@ -49,11 +50,7 @@ void DarkmodeViewController::loadView() {
   KVPalettedViewController::loadView();
   CGRect screen = UIScreen::mainScreen().bounds();
   const double width = screen.width() - 48;
-  auto title = std::make_shared<UILabel>(CGRect::make(24, 80, width, 36));
-  title->setFont(UIFont::boldSystemFontOfSize(28));
-  title->setText(NSLocalizedString("Choose an Appearance"));
-  titleLabel_ = title.get();
-  view()->addSubview(title);
+  titleLabel_ = KVFirstRunLayout::addHeading(*view(), NSLocalizedString("Choose an Appearance"), 80, 28);
   auto banner = std::make_shared<UIImageView>();
   banner->setFrame(CGRect::make(24, 132, width, width * 100 / 240));
   bannerImage_ = banner.get();
@@ -77,17 +74,10 @@ void DarkmodeViewController::loadView() {
     y += 56;
   }
   // Continue stores and applies the choice, then leads on to the sign-in.
-  auto next = UIButton::buttonWithType(UIButtonTypeSystem);
-  next->setFrame(CGRect::make(24, screen.height() - 140, width, 50));
-  next->setTitle(NSLocalizedString("Continue"));
-  next->addTarget(
-      this,
-      [this](UIControl&) {
-        darkmodeContinueButton();
-        showLoginViewController();
-      },
-      UIControlEventTouchUpInside);
-  view()->addSubview(next);
+  KVFirstRunLayout::addBottomButton(*view(), NSLocalizedString("Continue"), [this] {
+    darkmodeContinueButton();
+    showLoginViewController();
+  });
 }
 
 void DarkmodeViewController::viewDidLoad() {

@@ -3,6 +3,7 @@
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "interface/DarkmodeViewController.h"
+#include "interface/KVFirstRunLayout.h"
 #include "interface/KVScreens.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIDevice.h"
@@ -18,25 +19,17 @@ void InitViewController::loadView() {
   KVPalettedViewController::loadView();
   CGRect screen = UIScreen::mainScreen().bounds();
   const double width = screen.width() - 48;
-  auto title = std::make_shared<UILabel>(CGRect::make(24, screen.height() * 0.3, width, 40));
-  title->setFont(UIFont::boldSystemFontOfSize(32));
-  title->setTextAlignment(NSTextAlignmentCenter);
-  title->setText(NSLocalizedString("Welcome to Quillbark"));
+  titleLabel_ = KVFirstRunLayout::addHeading(*view(), NSLocalizedString("Welcome to Quillbark"), screen.height() * 0.3,
+                                            32, NSTextAlignmentCenter);
   auto description = std::make_shared<UILabel>(CGRect::make(24, screen.height() * 0.3 + 56, width, 80));
   description->setNumberOfLines(0);
   description->setTextAlignment(NSTextAlignmentCenter);
   description->setText(
       NSLocalizedString("A few steps set it up: your account, and the sources of the package managers you used before."));
-  auto button = UIButton::buttonWithType(UIButtonTypeSystem);
-  button->setFrame(CGRect::make(24, screen.height() - 140, width, 50));
-  button->setTitle(NSLocalizedString("Get Started"));
-  button->addTarget(this, [this](UIControl&) { showRepoTransferVC(); }, UIControlEventTouchUpInside);
-  titleLabel_ = title.get();
   descriptionLabel_ = description.get();
-  continueButton_ = button.get();
-  view()->addSubview(title);
   view()->addSubview(description);
-  view()->addSubview(button);
+  continueButton_ =
+      KVFirstRunLayout::addBottomButton(*view(), NSLocalizedString("Get Started"), [this] { showRepoTransferVC(); });
 }
 
 void InitViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {

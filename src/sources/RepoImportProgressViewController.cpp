@@ -7,6 +7,7 @@
 #include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "interface/KVFirstRunLayout.h"
 #include "foundation/NotificationCenter.h"
 #include "sources/RepoTransferViewController.h"
 #include "uikit/UIButton.h"
@@ -23,24 +24,15 @@ void RepoImportProgressViewController::loadView() {
   KVPalettedViewController::loadView();
   CGRect screen = UIScreen::mainScreen().bounds();
   const double width = screen.width() - 48;
-  auto title = std::make_shared<UILabel>(CGRect::make(24, screen.height() * 0.35, width, 36));
-  title->setFont(UIFont::boldSystemFontOfSize(24));
-  title->setTextAlignment(NSTextAlignmentCenter);
-  title->setText(NSLocalizedString("Refreshing Sources"));
+  titleLabel_ = KVFirstRunLayout::addHeading(*view(), NSLocalizedString("Refreshing Sources"), screen.height() * 0.35,
+                                            24, NSTextAlignmentCenter);
   auto progress = std::make_shared<UIProgressView>(UIProgressViewStyleDefault);
   progress->setFrame(CGRect::make(24, screen.height() * 0.35 + 56, width, 4));
-  auto button = UIButton::buttonWithType(UIButtonTypeSystem);
-  button->setFrame(CGRect::make(24, screen.height() - 140, width, 50));
-  button->setTitle(NSLocalizedString("Continue"));
-  button->setEnabled(false);
-  button->setAlpha(0.5);
-  button->addTarget(this, [this](UIControl&) { dismissView(); }, UIControlEventTouchUpInside);
-  titleLabel_ = title.get();
   progressView_ = progress.get();
-  continueButton_ = button.get();
-  view()->addSubview(title);
   view()->addSubview(progress);
-  view()->addSubview(button);
+  continueButton_ = KVFirstRunLayout::addBottomButton(*view(), NSLocalizedString("Continue"), [this] { dismissView(); });
+  continueButton_->setEnabled(false);
+  continueButton_->setAlpha(0.5);
 }
 
 void RepoImportProgressViewController::viewDidAppear(bool animated) {

@@ -5,6 +5,7 @@
 #include "database/KVRSources.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "interface/KVFirstRunLayout.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "uikit/UIAlertController.h"
@@ -57,11 +58,7 @@ void RepoTransferViewController::loadView() {
   KVPalettedViewController::loadView();
   CGRect screen = UIScreen::mainScreen().bounds();
   const double width = screen.width() - 48;
-  auto title = std::make_shared<UILabel>(CGRect::make(24, 80, width, 36));
-  title->setFont(UIFont::boldSystemFontOfSize(28));
-  title->setText(NSLocalizedString("Bring Your Sources"));
-  titleLabel_ = title.get();
-  view()->addSubview(title);
+  titleLabel_ = KVFirstRunLayout::addHeading(*view(), NSLocalizedString("Bring Your Sources"), 80, 28);
   auto words = std::make_shared<UILabel>(CGRect::make(24, 124, width, 60));
   words->setNumberOfLines(0);
   words->setText(NSLocalizedString("Choose the package managers whose sources you want here too."));
@@ -97,11 +94,7 @@ void RepoTransferViewController::loadView() {
     tileButtons_[i] = button.get();
     y += 80;
   }
-  auto next = UIButton::buttonWithType(UIButtonTypeSystem);
-  next->setFrame(CGRect::make(24, screen.height() - 140, width, 50));
-  next->setTitle(NSLocalizedString("Continue"));
-  next->addTarget(this, [this](UIControl&) { repoTransferContinueButton(); }, UIControlEventTouchUpInside);
-  view()->addSubview(next);
+  KVFirstRunLayout::addBottomButton(*view(), NSLocalizedString("Continue"), [this] { repoTransferContinueButton(); });
 }
 
 void RepoTransferViewController::viewDidLoad() {

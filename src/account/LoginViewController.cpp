@@ -115,9 +115,13 @@ void LoginViewController::signUpButton() {
 }
 
 void LoginViewController::loginToAccount() {
+  // The answer comes on the request's queue: the screen is looked at on the main thread
+  // only, so it never ends on another one.
   KVAccount::instance().performLogin(userNameTextField_->text(), PasswordTextField_->text(),
                                      [weak = weak_from_this(), this](const std::string& status) {
-                                       if (weak.lock()) handleSignInStatus(status);
+                                       performOnMainThread([weak, this, status] {
+                                         if (auto keep = weak.lock()) handleSignInStatus(status);
+                                       });
                                      });
 }
 

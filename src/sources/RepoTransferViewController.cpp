@@ -142,6 +142,8 @@ void RepoTransferViewController::setScale(double scale, UIView* view) {
 }
 
 void RepoTransferViewController::repoTransferContinueButton() {
+  // A second tap while the screen goes would import and end the first run twice.
+  if (leaving_) return;
   if (!selected_[0] && !selected_[1] && !selected_[2]) {
     nextViewController();
     return;
@@ -186,6 +188,7 @@ void RepoTransferViewController::launchSourceImportFromSourceCollection(const st
 }
 
 void RepoTransferViewController::nextViewController() {
+  leaving_ = true;
   auto pending = pendingRefresh_ ? pendingRefresh_ : std::make_shared<PendingRefresh>(PendingRefresh{context_.sources});
   auto refreshDue = [pending] {
     pending->due = true;

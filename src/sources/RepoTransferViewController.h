@@ -74,6 +74,7 @@ class RepoTransferViewController : public KVPalettedViewController {
   KVScreenContext context_;
   bool isInvokedFromSettings_ = false;
   bool selected_[3] = {false, false, false};
+  bool leaving_ = false;
   std::shared_ptr<PendingRefresh> pendingRefresh_;
   std::shared_ptr<UIImage> checkedImage_, uncheckedImage_;
   UILabel* titleLabel_ = nullptr;

@@ -87,6 +87,7 @@ TEST_F(SourceImportTest, TheFirstRunAddsExactlyTheNewLocationsOnceRefreshesThemA
   EXPECT_TRUE(ui.screenShows("[Sileo] (selected)"));
   EXPECT_EQ(import->cydiaCheckbox()->image(), UIImage::imageNamed("repo-checked"));
   ASSERT_TRUE(ui.tap("Continue"));
+  import->repoTransferContinueButton();  // a second tap as the screen goes does nothing
 
   EXPECT_TRUE(preferences().boolForKey("setupDone")) << "the first run is done";
   EXPECT_EQ(announced, 1);

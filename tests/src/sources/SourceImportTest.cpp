@@ -77,7 +77,8 @@ TEST_F(SourceImportTest, TheFirstRunAddsExactlyTheNewLocationsOnceRefreshesThemA
         "# deb http://127.0.0.1:1/commented/ ./\n"
         "deb " + known + " ./\n");
   place("/etc/apt/cydiasources.d/cydia.list", "deb " + twin + " ./\n");
-  place(RepoTransferViewController::zebraSourceLists()[0], "deb " + secureTwin + " ./\ndeb " + a + " ./\n");
+  // Listed again by another manager, its scheme in capitals: still the one source.
+  place(RepoTransferViewController::zebraSourceLists()[0], "deb " + secureTwin + " ./\ndeb HTTP" + a.substr(4) + " ./\n");
   place("/etc/apt/sources.list.d/sileo.sources",
         "Types: deb\nURIs: " + e + "\nSuites: ./\nComponents:\n\nTypes: deb\nURIs: not-a-location\nSuites: ./\n");
 

@@ -17,6 +17,14 @@
 namespace {
 constexpr int kMaxConcurrentTasks = 15;
 
+bool queueHasTask(const OperationQueue& queue, const std::string& taskID) {
+  for (const auto& op : queue.operations()) {
+    auto task = std::dynamic_pointer_cast<KVTask>(op);
+    if (task && task->taskID() == taskID) return true;
+  }
+  return false;
+}
+
 bool isIconFetchTask(const KVTask& task) {
   std::string cls = task.className();
   return cls == "KVPackageIconFetch" || cls == "KVSourceIconFetch";
@@ -62,7 +70,7 @@ KVPipelineManager::KVPipelineManager() : queue_(makePipelineQueue()) {
 
 void KVPipelineManager::resetForTesting() {
   queue_->cancelAllOperations();
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   queue_ = makePipelineQueue();
   tasksArray_.clear();
   piaArray_.clear();
@@ -76,18 +84,14 @@ void KVPipelineManager::resetForTesting() {
 bool KVPipelineManager::hasTaskWithIdentifier(const std::string& taskID) const {
   std::shared_ptr<OperationQueue> queue;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     queue = queue_;
   }
-  for (const auto& op : queue->operations()) {
-    auto task = std::dynamic_pointer_cast<KVTask>(op);
-    if (task && task->taskID() == taskID) return true;
-  }
-  return false;
+  return queueHasTask(*queue, taskID);
 }
 
 bool KVPipelineManager::hasTaskOfType(const std::string& className, const KVTask* excluding) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return std::any_of(tasksArray_.begin(), tasksArray_.end(), [&](const auto& t) {
     return t->className() == className && t.get() != excluding;
   });
@@ -97,8 +101,8 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
   if (!task) return false;
   // The duplicate test and the adding are one step, so two threads queueing the same
   // identifier at once can't both get through.
-  std::unique_lock<std::recursive_mutex> lock(mutex_);
-  if (hasTaskWithIdentifier(task->taskID())) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (queueHasTask(*queue_, task->taskID())) {
     KVLog("KVPipelineManager: task %s is already in the pipeline, ignoring.", task->taskID().c_str());
     return false;
   }
@@ -114,7 +118,7 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
       if (auto i = task->icon()) icon_ = i;
     }
   }
-  bool added = addBackgroundOperation(task);
+  bool added = addBackgroundOperationTo(*queue_, task);
   if (!added) {
     // Without a grant the task would never run; it is not announced or listed.
     KVLog("KVPipelineManager: no background time for task %s, not queued.", task->taskID().c_str());
@@ -129,6 +133,15 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
 }
 
 bool KVPipelineManager::addBackgroundOperation(std::shared_ptr<Operation> operation) {
+  std::shared_ptr<OperationQueue> queue;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue = queue_;
+  }
+  return addBackgroundOperationTo(*queue, std::move(operation));
+}
+
+bool KVPipelineManager::addBackgroundOperationTo(OperationQueue& queue, std::shared_ptr<Operation> operation) {
   std::weak_ptr<Operation> weak = operation;
   auto grantOpen = std::make_shared<std::atomic<bool>>(true);
   auto grantId = std::make_shared<std::atomic<uint64_t>>(0);
@@ -143,12 +156,7 @@ bool KVPipelineManager::addBackgroundOperation(std::shared_ptr<Operation> operat
   operation->setCompletionBlock([grantOpen, grantId, endGrant] {
     if (grantOpen->exchange(false)) endGrant(grantId->load());
   });
-  std::shared_ptr<OperationQueue> queue;
-  {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    queue = queue_;
-  }
-  queue->addOperation(std::move(operation));
+  queue.addOperation(std::move(operation));
   return true;
 }
 
@@ -160,7 +168,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
   collectPostInstallActions(task);
   bool refreshBatchEnded = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(tasksArray_, [task](const auto& t) { return t.get() == task; });
     if (task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) {
       if (!success) ++sourceRefreshFailures_;
@@ -176,7 +184,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
 
   std::shared_ptr<OperationQueue> queue;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     queue = queue_;
   }
   for (const auto& op : queue->operations()) {
@@ -192,7 +200,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
 
   bool empty, runCacheUpdate = false, runPIA = false;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     empty = tasksArray_.empty();
     if (empty) {
       runCacheUpdate = launchCacheRebuild_;
@@ -204,7 +212,7 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
     if (auto cacheTask = connections()->cacheUpdate->makeCacheUpdateTask()) queueTask(cacheTask);
   }
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     runPIA = !piaArray_.empty();
   }
   if (runPIA) launchPIA();
@@ -218,7 +226,7 @@ void KVPipelineManager::collectPostInstallActions(KVTask* task) {
     if (!info) continue;
     const std::string& action = info->postInstallAction;
     const std::vector<std::string>& files = info->installedFiles;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!action.empty() && action != "uicache") piaArray_.insert(action);
     if (!piaArray_.count("respring")) {
       for (const auto& path : files) {
@@ -242,7 +250,7 @@ void KVPipelineManager::collectPostInstallActions(KVTask* task) {
 void KVPipelineManager::launchPIA() {
   std::set<std::string> actions;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     actions.swap(piaArray_);
   }
   if (actions.count("respring") && actions.count("reboot")) actions.erase("respring");
@@ -322,7 +330,7 @@ void KVPipelineManager::cancelTask(KVTask* task) {
 void KVPipelineManager::cancelAllTasksAndDontNotify() {
   std::shared_ptr<OperationQueue> queue;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     queue = queue_;
     tasksArray_.clear();
   }
@@ -330,11 +338,11 @@ void KVPipelineManager::cancelAllTasksAndDontNotify() {
 }
 
 void KVPipelineManager::setLaunchCacheRebuild(bool launch) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   launchCacheRebuild_ = launch;
 }
 bool KVPipelineManager::launchCacheRebuild() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return launchCacheRebuild_;
 }
 
@@ -370,35 +378,35 @@ bool KVPipelineManager::launchRespringCommand() {
 bool KVPipelineManager::launchRebootCommand() { return runThroughLauncher(DeviceRoot::devicePath("/sbin/reboot")); }
 
 void KVPipelineManager::setShowPIAAlert(bool show) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   showPIAAlert_ = show;
 }
 bool KVPipelineManager::showPIAAlert() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return showPIAAlert_;
 }
 
 std::vector<std::shared_ptr<KVTask>> KVPipelineManager::tasksArray() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return tasksArray_;
 }
 std::set<std::string> KVPipelineManager::piaArray() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return piaArray_;
 }
 uint32_t KVPipelineManager::sourceRefreshCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return sourceRefreshCount_;
 }
 void KVPipelineManager::sourceRefreshFailed(KVTask* task) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (task && task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) ++sourceRefreshFailures_;
 }
 uint32_t KVPipelineManager::sourceRefreshFailureCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return sourceRefreshFailures_;
 }
 std::shared_ptr<UIImage> KVPipelineManager::icon() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return icon_;
 }

@@ -89,13 +89,17 @@ class KVPipelineManager {
   void taskDone(KVTask* task, bool success, ErrorRef error);
   void collectPostInstallActions(KVTask* task);
   void launchPIA();
+  // Adds the operation to `queue` with its grant (the caller may hold mutex_).
+  bool addBackgroundOperationTo(OperationQueue& queue, std::shared_ptr<Operation> operation);
   // The device tools lie in the device root, where a package can replace them: away from
   // a device they run through the root's launcher, in its sandbox, like every command of
   // the root; on a device as they are.
   bool runDeviceTool(const std::string& commandLine);
   bool runThroughLauncher(const std::string& innerCommand);
 
-  mutable std::recursive_mutex mutex_;
+  // Never held while calling out of the pipeline, except into the operation queue and
+  // the environment's background grant.
+  mutable std::mutex mutex_;
   std::shared_ptr<OperationQueue> queue_;
   std::shared_ptr<UIImage> icon_;
   std::vector<std::shared_ptr<KVTask>> tasksArray_;

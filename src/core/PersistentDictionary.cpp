@@ -26,7 +26,7 @@ PersistentDictionary::PersistentDictionary(std::string persistentPath) : persist
 }
 
 PersistentDictionary::~PersistentDictionary() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   cancelTimerLocked();
 }
 
@@ -55,17 +55,17 @@ void PersistentDictionary::keepUnreadableFile() const {
 }
 
 std::optional<std::string> PersistentDictionary::replacedUnreadableFile() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return replacedUnreadableFile_;
 }
 
 Value PersistentDictionary::objectForKey(const std::string& key) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return dictionary_[key];
 }
 
 Value PersistentDictionary::valueForKeyPath(const std::string& keyPath) const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   const Value* cur = &dictionary_;
   for (const auto& part : splitKeyPath(keyPath)) cur = &(*cur)[part];
   return *cur;
@@ -95,7 +95,7 @@ uint64_t PersistentDictionary::unsignedIntegerForKey(const std::string& key) con
 
 void PersistentDictionary::setObject(const Value& object, const std::string& key) {
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (object.isNull()) dictionary_.erase(key);
     else dictionary_.set(key, object);
   }
@@ -106,7 +106,7 @@ void PersistentDictionary::setValueForKeyPath(const Value& value, const std::str
   auto parts = splitKeyPath(keyPath);
   if (parts.empty()) return;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     // Rebuild the nested dictionaries along the path with the new leaf.
     std::function<Value(const Value&, size_t)> rebuild = [&](const Value& node, size_t i) -> Value {
       Value copy = node.isDictionary() ? node : Value(Value::Dictionary{});
@@ -125,7 +125,7 @@ void PersistentDictionary::setValueForKeyPath(const Value& value, const std::str
 
 void PersistentDictionary::setValuesForKeysWithDictionary(const Value& dictionary) {
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (auto d = dictionary.dictionaryPtr())
       for (const auto& [k, v] : *d) {
         if (v.isNull()) dictionary_.erase(k);
@@ -137,7 +137,7 @@ void PersistentDictionary::setValuesForKeysWithDictionary(const Value& dictionar
 
 void PersistentDictionary::setDictionary(const Value& dictionary) {
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     dictionary_ = dictionary.isDictionary() ? dictionary : Value(Value::Dictionary{});
   }
   scheduleSave();
@@ -154,14 +154,14 @@ void PersistentDictionary::cancelTimerLocked() {
 }
 
 void PersistentDictionary::scheduleSave() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (unsavedChangesBlockedForInternalChanges_) return;
   hasUnsavedChanges_ = true;
   cancelTimerLocked();
   // A released store cancels its timer in its destructor, so a change not yet written
   // is dropped with it, as the store promises.
   saveTimer_ = RunLoop::main().addTimer(1.0, [this] {
-    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     saveTimer_ = 0;
     if (hasUnsavedChanges_) {
       lock.unlock();
@@ -173,7 +173,7 @@ void PersistentDictionary::scheduleSave() {
 void PersistentDictionary::saveToFile() {
   Data bytes;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     cancelTimerLocked();
     hasUnsavedChanges_ = false;
     bytes = dictionary_.toXMLPropertyList();
@@ -194,7 +194,7 @@ bool PersistentDictionary::writeToFile(const std::string& path, bool atomically)
 bool PersistentDictionary::writeToURL(const std::string& path, std::string* error) {
   Data bytes;
   {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     hasUnsavedChanges_ = false;
     bytes = dictionary_.toXMLPropertyList();
   }
@@ -202,23 +202,23 @@ bool PersistentDictionary::writeToURL(const std::string& path, std::string* erro
 }
 
 void PersistentDictionary::reloadFromFile() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   unsavedChangesBlockedForInternalChanges_ = true;
   dictionary_ = readFile();
   unsavedChangesBlockedForInternalChanges_ = false;
 }
 
 Value PersistentDictionary::dictionary() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return dictionary_;
 }
 
 bool PersistentDictionary::hasUnsavedChanges() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return hasUnsavedChanges_;
 }
 
 uint64_t PersistentDictionary::writeCount() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   return writes_;
 }

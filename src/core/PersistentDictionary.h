@@ -68,7 +68,7 @@ class PersistentDictionary {
   void cancelTimerLocked();
 
   std::string persistentPath_;
-  mutable std::recursive_mutex mutex_;
+  mutable std::mutex mutex_;
   Value dictionary_;
   RunLoop::TimerId saveTimer_ = 0;
   bool hasUnsavedChanges_ = false;

@@ -72,10 +72,10 @@ KVRPackageManager::KVRPackageManager(std::shared_ptr<KVRSources> sources, std::s
   bool bootstrap = verifyDefaultSourcesForJailbreakTool();
   if (added || bootstrap || refreshIsNeeded()) {
     scheduledRefresh_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    DispatchQueue::mainQueue().asyncAfter(3.0, [this, alive] {
-      DispatchQueue::globalDefault().async([this, alive] {
-        if (alive.lock()) refreshAllSources();
+    // Only the sources manager is needed then: it is what the callback holds, weakly.
+    DispatchQueue::mainQueue().asyncAfter(3.0, [sources = std::weak_ptr<KVRSources>(sources_)] {
+      DispatchQueue::globalDefault().async([sources] {
+        if (auto manager = sources.lock()) manager->refreshAllSources();
       });
     });
   }

@@ -53,6 +53,5 @@ class KVRPackageManager {
   std::shared_ptr<KVRPackages> packages_;
   std::shared_ptr<KVRDevelopers> developers_;
   std::shared_ptr<KVRSearchHistories> searchHistories_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool scheduledRefresh_ = false;
 };

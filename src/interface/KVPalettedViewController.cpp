@@ -92,15 +92,21 @@ void KVPalettedViewController::applicationDidBecomeActive(const Notification&) {
 }
 
 void KVPalettedViewController::_paletteDidChangeInternal() {
-  std::lock_guard<std::recursive_mutex> lock(themeLock_);
-  uint32_t old = paletteStyle_;
-  uint32_t now = KVPaletteManager::getActiveStyle();
+  const uint32_t now = KVPaletteManager::getActiveStyle();
+  // The subclass's hooks and the announcement run outside the lock: they may re-theme
+  // this screen again, and the lock guards only the screen's palette state.
   paletteWillChangeToStyle(now);
-  paletteStyle_ = now;
-  palette_ = KVPalette::paletteWithStyle(now, overrideColors_);
-  didLastPaletteChangeUpdateDarkmode_ = (old != 0) != isDarkMode();
+  std::shared_ptr<KVPalette> palette;
+  {
+    std::lock_guard<std::mutex> lock(themeLock_);
+    const uint32_t old = paletteStyle_;
+    paletteStyle_ = now;
+    palette_ = KVPalette::paletteWithStyle(now, overrideColors_);
+    didLastPaletteChangeUpdateDarkmode_ = (old != 0) != isDarkMode();
+    palette = palette_;
+  }
   _updateAppearanceInternal();
-  paletteDidChange(palette_);
+  paletteDidChange(palette);
   NotificationCenter::defaultCenter().post(KVPaletteNeedsUIRefreshNotification);
   setNeedsStatusBarAppearanceUpdate();
 }

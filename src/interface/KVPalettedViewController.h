@@ -84,6 +84,6 @@ class KVPalettedViewController : public UIViewController {
   std::shared_ptr<KVPalette> palette_;
   uint32_t paletteStyle_ = 0;
   bool didLastPaletteChangeUpdateDarkmode_ = false;
-  std::recursive_mutex themeLock_;
+  std::mutex themeLock_;
   std::map<std::string, NotificationToken> observations_;
 };

@@ -10,6 +10,7 @@
 #include "foundation/Dispatch.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVPaletteManager.h"
 #include "uikit/UIDevice.h"
 #include "uikit/UINavigationController.h"
@@ -27,10 +28,9 @@ void KVTabBarController::viewDidLoad() {
   hudView_->setHidden(true);
   observeQueue();
   observePipeline();
-  std::weak_ptr<bool> alive = alive_;
-  styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([this, alive](uint32_t) {
-    performOnMainThread([this, alive] {
-      if (alive.lock()) hudView_->updatePalette();
+  styleObservation_ = KVPaletteManager::sharedPaletteManager().addActiveStyleObserver([weak = weakSelf(this)](uint32_t) {
+    performOnMainThread([weak] {
+      if (auto self = weak.lock()) self->hudView_->updatePalette();
     });
   });
 }
@@ -40,23 +40,23 @@ void KVTabBarController::observeQueue() {
   // launch asks again once it is open.
   if (store::Database::defaultConfiguration().path.empty()) return;
   queuedPackages_ = KVRPackage::objectsWhere("isInTheQueue = 1");
-  std::weak_ptr<bool> alive = alive_;
-  notification_ = queuedPackages_.observe([this, alive](const store::TypedResults<KVRPackage>& results,
-                                                        const store::CollectionChange*, const ErrorRef& error) {
-    if (!alive.lock() || error) return;
-    queuedPackages_ = results;
-    updateQueueCount();
+  notification_ = queuedPackages_.observe([weak = weakSelf(this)](const store::TypedResults<KVRPackage>& results,
+                                                                   const store::CollectionChange*, const ErrorRef& error) {
+    auto self = weak.lock();
+    if (!self || error) return;
+    self->queuedPackages_ = results;
+    self->updateQueueCount();
   });
 }
 
 void KVTabBarController::observePipeline() {
-  std::weak_ptr<bool> alive = alive_;
   // Told on whichever thread changed the queue; the card is changed on the main thread.
-  operationsObservation_ = KVPipelineManager::sharedManager().pipelineOperationQueue().addOperationsObserver([this, alive] {
-    DispatchQueue::mainQueue().async([this, alive] {
-      if (alive.lock()) operationsChanged();
-    });
-  });
+  operationsObservation_ =
+      KVPipelineManager::sharedManager().pipelineOperationQueue().addOperationsObserver([weak = weakSelf(this)] {
+        DispatchQueue::mainQueue().async([weak] {
+          if (auto self = weak.lock()) self->operationsChanged();
+        });
+      });
 }
 
 void KVTabBarController::viewDidAppear(bool animated) {
@@ -98,15 +98,14 @@ void KVTabBarController::operationsChanged() {
     hudView_->setSecondaryText(NSLocalizedFormat("Updated %ld sources, %ld failed, in %.2f seconds",
                                                  {std::to_string(total - failed), std::to_string(failed), seconds}));
   }
-  std::weak_ptr<bool> alive = alive_;
-  const uint64_t run = run_;
-  performAfterWithBlock(kQueueModeDelay, [this, alive, run] {
-    if (!alive.lock() || run != run_ || !runEnded_) return;  // a later run owns the card now
-    hudView_->setPresentationType(KVFloatingHudView::Queue);
-    updateQueueCount();
-    startTime_ = -1.0;
-    runEnded_ = false;
-    hudView_->setProgressTotal(0);
+  performAfterWithBlock(kQueueModeDelay, [weak = weakSelf(this), run = run_] {
+    auto self = weak.lock();
+    if (!self || run != self->run_ || !self->runEnded_) return;  // a later run owns the card now
+    self->hudView_->setPresentationType(KVFloatingHudView::Queue);
+    self->updateQueueCount();
+    self->startTime_ = -1.0;
+    self->runEnded_ = false;
+    self->hudView_->setProgressTotal(0);
   });
 }
 

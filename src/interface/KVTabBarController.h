@@ -48,5 +48,4 @@ class KVTabBarController : public UITabBarController, public HudPresenting {
   // Each refresh run has its number; the delayed return to queue mode belongs to one run.
   uint64_t run_ = 0;
   bool runEnded_ = false;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -14,6 +14,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/WeakSelf.h"
 #include "interface/MultiLineHeaderFooterView.h"
 #include "interface/PackageCell.h"
 #include "operations/KVAPTManager.h"
@@ -64,7 +65,7 @@ void postQueueState(const std::string& identifier) {
 PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context)
     : context_(std::move(context)) {}
 
-PackagesConfirmationViewController::~PackagesConfirmationViewController() { *alive_ = false; }
+PackagesConfirmationViewController::~PackagesConfirmationViewController() = default;
 
 void PackagesConfirmationViewController::loadView() {
   KVPalettedViewController::loadView();
@@ -73,11 +74,10 @@ void PackagesConfirmationViewController::loadView() {
   view()->addSubview(table_);
   confirmBtn_ = std::make_shared<UIButton>();
   confirmBtn_->setFrame({16, bounds.size.height - 62, bounds.size.width - 32, 50});
-  std::weak_ptr<bool> alive = alive_;
   confirmBtn_->addTarget(
       this,
-      [this, alive](UIControl&) {
-        if (alive.lock()) confirmQueue();
+      [weak = weakSelf(this)](UIControl&) {
+        if (auto self = weak.lock()) self->confirmQueue();
       },
       UIControlEventTouchUpInside);
   view()->addSubview(confirmBtn_);
@@ -87,10 +87,10 @@ void PackagesConfirmationViewController::viewDidLoad() {
   KVPalettedViewController::viewDidLoad();
   setOverrideLargeTitles(true);
   setOverrideTranslucentNavBar(true);
-  std::weak_ptr<bool> alive = alive_;
-  auto guard = [this, alive](void (PackagesConfirmationViewController::*member)()) {
-    return [this, alive, member](auto&&...) {
-      if (alive.lock()) (this->*member)();
+  auto weak = weakSelf(this);
+  auto guard = [weak](void (PackagesConfirmationViewController::*member)()) {
+    return [weak, member](auto&&...) {
+      if (auto self = weak.lock()) ((*self).*member)();
     };
   };
   auto cancel = UIBarButtonItem::itemWithTitle(NSLocalizedString("Cancel"), UIBarButtonItemStylePlain,
@@ -104,19 +104,20 @@ void PackagesConfirmationViewController::viewDidLoad() {
   navigationItem().setLeftBarButtonItem(cancel);
   navigationItem().setRightBarButtonItem(add);
 
-  observe(KVRSourceUpdatedNotification, [this, alive](const Notification&) {
-    if (!alive.lock()) return;
-    needCacheRebuild_ = true;
-    refreshQueue();
+  observe(KVRSourceUpdatedNotification, [weak](const Notification&) {
+    auto self = weak.lock();
+    if (!self) return;
+    self->needCacheRebuild_ = true;
+    self->refreshQueue();
   });
-  observe(KVRPackageInfoIconChangedNotification, [this, alive](const Notification&) {
-    if (alive.lock() && table_) table_->reloadData();
+  observe(KVRPackageInfoIconChangedNotification, [weak](const Notification&) {
+    if (auto self = weak.lock(); self && self->table_) self->table_->reloadData();
   });
   // The number of running source refreshes, whenever the pipeline's tasks change.
   for (const char* name : {KVPipelineTaskQueuedNotification, KVPipelineTaskFinishedNotification}) {
     observations_.push_back(NotificationCenter::defaultCenter().addObserver(
-        name, &DispatchQueue::mainQueue(), [this, alive](const Notification&) {
-          if (alive.lock()) refreshCountChanged();
+        name, &DispatchQueue::mainQueue(), [weak](const Notification&) {
+          if (auto self = weak.lock()) self->refreshCountChanged();
         }));
   }
 
@@ -193,13 +194,12 @@ void PackagesConfirmationViewController::refreshQueue() {
     std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
     waitingOnDependencies_ = true;
     setButtonTitle(currentTitle());
-    std::weak_ptr<bool> alive = alive_;
-    performOnBackgroundThread([this, alive, generation, queue] {
-      KVAPTManager::unmetDependenciesForPackages(queue, [this, alive, generation, queue](const APTDependsTree& tree) {
+    performOnBackgroundThread([weak = weakSelf(this), generation, queue] {
+      KVAPTManager::unmetDependenciesForPackages(queue, [weak, generation, queue](const APTDependsTree& tree) {
         KVLog("Downloads: %zu, removes: %zu, upgrades: %zu, installs: %zu, incompatible: %zu", tree.downloads.size(),
               tree.removes.size(), tree.upgrades.size(), tree.installs.size(), tree.incompatible.size());
-        performOnMainThread([this, alive, generation, queue, tree] {
-          if (alive.lock()) dryRunReturned(generation, queue, tree);
+        performOnMainThread([weak, generation, queue, tree] {
+          if (auto self = weak.lock()) self->dryRunReturned(generation, queue, tree);
         });
       });
     });
@@ -249,9 +249,8 @@ void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, con
   table_->reloadData();
   // APT was running something else (the start-up repair): ask again shortly.
   if (!tree.problems.empty() && tree.problems.front().rfind(KVAPTManager::busyText().substr(0, 12), 0) == 0) {
-    std::weak_ptr<bool> alive = alive_;
-    performAfterWithBlock(1, [this, alive] {
-      if (alive.lock()) refreshQueue();
+    performAfterWithBlock(1, [weak = weakSelf(this)] {
+      if (auto self = weak.lock()) self->refreshQueue();
     });
   }
 }
@@ -268,11 +267,11 @@ void PackagesConfirmationViewController::confirmQueue() {
     refreshQueue();
     return;
   }
-  std::weak_ptr<bool> alive = alive_;
-  dismissViewControllerAnimated(true, [this, alive] {
+  // What was confirmed is started whether or not the screen outlives its dismissal.
+  dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_] {
     if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
       NotificationCenter::defaultCenter().post("ShowVerboseView");
-    if (alive.lock()) launchQueueActions();
+    KVPackageQueue::launchQueueActions(*packages, queue, tree);
   });
 }
 
@@ -302,10 +301,9 @@ void PackagesConfirmationViewController::closeQueueDueToUnmetDependency(const st
       NSLocalizedString("Dependency Error"),
       NSLocalizedFormat("The dependency \"%@\" required by \"%@\" cannot be found.", {dependency, name}),
       UIAlertControllerStyleAlert);
-  std::weak_ptr<bool> alive = alive_;
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("OK"), UIAlertActionStyleDefault,
-                                                  [this, alive](UIAlertAction&) {
-                                                    if (alive.lock()) dismissViewControllerAnimated(true);
+                                                  [weak = weakSelf(this)](UIAlertAction&) {
+                                                    if (auto self = weak.lock()) self->dismissViewControllerAnimated(true);
                                                   }));
   presentViewController(alert, true);
 }
@@ -339,9 +337,8 @@ void PackagesConfirmationViewController::deleteRow(const NSIndexPath& path) {
     required_.clear();
   }
   table_->reloadData();
-  std::weak_ptr<bool> alive = alive_;
-  performAfterWithBlock(1, [this, alive] {
-    if (alive.lock()) refreshQueue();
+  performAfterWithBlock(1, [weak = weakSelf(this)] {
+    if (auto self = weak.lock()) self->refreshQueue();
   });
 }
 

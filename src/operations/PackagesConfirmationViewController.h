@@ -106,5 +106,4 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   // Each dry run's number: only the answer of the latest counts.
   uint64_t generation_ = 0;
   std::vector<NotificationToken> observations_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

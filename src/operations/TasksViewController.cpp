@@ -5,6 +5,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/KVTask.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "operations/TasksCell.h"
 #include "uikit/UIActivityIndicatorView.h"
 #include "uikit/UIBarButtonItem.h"
@@ -61,9 +62,8 @@ void TasksViewController::viewWillAppear(bool animated) {
   KVPalettedViewController::viewWillAppear(animated);
   table_->setBackgroundColor(UIColor::clearColor());
   tasks_ = KVPipelineManager::sharedManager().tasksArray();
-  std::weak_ptr<bool> alive = alive_;
-  DispatchQueue::mainQueue().async([this, alive] {
-    if (alive.lock()) showContent();
+  DispatchQueue::mainQueue().async([weak = weakSelf(this)] {
+    if (auto self = weak.lock()) self->showContent();
   });
 }
 

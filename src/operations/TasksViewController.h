@@ -53,5 +53,4 @@ class TasksViewController : public KVPalettedViewController,
   UITableView* table_ = nullptr;
   UILabel* label_ = nullptr;
   std::vector<NotificationToken> tokens_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

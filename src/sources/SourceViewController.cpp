@@ -16,6 +16,7 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/URL.h"
+#include "foundation/WeakSelf.h"
 #include "interface/ErrorViewController.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
@@ -57,7 +58,6 @@ SourceViewController::SourceViewController(KVScreenContext context, std::optiona
     : context_(std::move(context)), sourceLocation_(std::move(location)), isPresented_(presented) {}
 
 SourceViewController::~SourceViewController() {
-  *alive_ = false;
   if (timeSinceTimer_) RunLoop::main().cancelTimer(timeSinceTimer_);
 }
 
@@ -170,9 +170,8 @@ void SourceViewController::viewDidLoad() {
   setContent();
   double t = Date::now().seconds;
   double first = std::max(0.0, std::trunc(std::floor(t / 60) * 60 + 1 - t));
-  std::weak_ptr<bool> alive = alive_;
-  timeSinceTimer_ = RunLoop::main().addTimer(first, [this, alive] {
-    if (alive.lock() && *alive.lock()) tickTimeSince();
+  timeSinceTimer_ = RunLoop::main().addTimer(first, [weak = weakSelf(this)] {
+    if (auto self = weak.lock()) self->tickTimeSince();
   }, 1.0);
 }
 
@@ -395,22 +394,26 @@ void SourceViewController::followRefresh(const std::string& taskID) {
   tasksProgressBar_->setHidden(false);
   refreshStatus_->setText(NSLocalizedString("Refreshing..."));
   refreshObservations_.clear();
-  std::weak_ptr<bool> alive = alive_;
-  auto mine = [this, alive](const Notification& n) {
-    return alive.lock() && !refreshTaskID_.empty() && n.userInfo[KVPipelineUserInfoTaskID].asString() == refreshTaskID_;
+  // The page itself, when the notice is about the refresh it follows.
+  auto mine = [weak = weakSelf(this)](const Notification& n) -> std::shared_ptr<SourceViewController> {
+    auto self = weak.lock();
+    if (!self || self->refreshTaskID_.empty() || n.userInfo[KVPipelineUserInfoTaskID].asString() != self->refreshTaskID_)
+      return nullptr;
+    return self;
   };
   auto& center = NotificationCenter::defaultCenter();
   refreshObservations_.push_back(center.addObserver(
-      KVPipelineTaskProgressNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
-        if (mine(n)) tasksProgressBar_->setProgress(std::max(0.0, n.userInfo[KVPipelineUserInfoProgress].asDouble()));
+      KVPipelineTaskProgressNotification, &DispatchQueue::mainQueue(), [mine](const Notification& n) {
+        if (auto self = mine(n))
+          self->tasksProgressBar_->setProgress(std::max(0.0, n.userInfo[KVPipelineUserInfoProgress].asDouble()));
       }));
   refreshObservations_.push_back(center.addObserver(
-      KVPipelineTaskStatusNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
-        if (mine(n)) refreshStatus_->setText(n.userInfo[KVPipelineUserInfoStatus].asString());
+      KVPipelineTaskStatusNotification, &DispatchQueue::mainQueue(), [mine](const Notification& n) {
+        if (auto self = mine(n)) self->refreshStatus_->setText(n.userInfo[KVPipelineUserInfoStatus].asString());
       }));
   refreshObservations_.push_back(center.addObserver(
-      KVPipelineTaskFinishedNotification, &DispatchQueue::mainQueue(), [this, mine](const Notification& n) {
-        if (mine(n)) refreshEnded(n.userInfo[KVPipelineUserInfoSuccess].asBool(), n.error);
+      KVPipelineTaskFinishedNotification, &DispatchQueue::mainQueue(), [mine](const Notification& n) {
+        if (auto self = mine(n)) self->refreshEnded(n.userInfo[KVPipelineUserInfoSuccess].asBool(), n.error);
       }));
 }
 
@@ -493,10 +496,9 @@ void SourceViewController::contactEmail() {
 
 void SourceViewController::logInOut() {
   if (!sourceLocation_) return;
-  std::weak_ptr<bool> alive = alive_;
-  auto done = [this, alive](bool) {
-    performOnMainThread([this, alive] {
-      if (auto a = alive.lock(); a && *a) updateButtons();
+  auto done = [weak = weakSelf(this)](bool) {
+    performOnMainThread([weak] {
+      if (auto self = weak.lock()) self->updateButtons();
     });
   };
   if (KVKeychainBindings::sharedKeychainBindings().stringForKey(*sourceLocation_ + "_token"))

@@ -121,7 +121,6 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   NotificationToken sourceObservation_;
   std::string refreshTaskID_;  // the refresh this page started and follows, while it runs
   std::vector<NotificationToken> refreshObservations_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::shared_ptr<UIViewController> browser_;
   std::shared_ptr<UIViewController> lastPushed_;
   double repoStoreContainerHeight_ = 0;

@@ -1,5 +1,7 @@
 #include "package/KVPackageSnapshot.h"
 
+#include <cctype>
+
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "store/Store.h"
@@ -49,6 +51,21 @@ std::vector<std::string> texts(const Value& snapshot, const std::string& key) {
   if (const auto* list = snapshot[key].arrayPtr())
     for (const auto& item : *list)
       if (item.isString()) out.push_back(item.asString());
+  return out;
+}
+
+std::string capitalized(const std::string& text) {
+  std::string out = text;
+  bool wordStart = true;
+  for (char& c : out) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isspace(u)) {
+      wordStart = true;
+      continue;
+    }
+    c = static_cast<char>(wordStart ? std::toupper(u) : std::tolower(u));
+    wordStart = false;
+  }
   return out;
 }
 

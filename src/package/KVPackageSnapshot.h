@@ -25,4 +25,8 @@ bool isPresent(const Value& snapshot, const std::string& key);
 bool flag(const Value& snapshot, const std::string& key);
 // The texts of a list under `key`, in order (none for anything but a list).
 std::vector<std::string> texts(const Value& snapshot, const std::string& key);
+
+// A text as the page shows a title or an action: every word with its first letter in
+// capitals and the others in small letters.
+std::string capitalized(const std::string& text);
 }  // namespace KVPackageSnapshot

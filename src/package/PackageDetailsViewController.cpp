@@ -204,6 +204,8 @@ void PackageDetailsViewController::viewWillAppear(bool animated) {
     }
   }
   updateGetButtonTitle();
+  // The other packages of the maintainer are known before the layout, which sizes their list.
+  loadDevPackages();
   setContent();
   double offset = outlets_.scrollView->contentOffset().y;
   if (offset < 100) {
@@ -214,7 +216,6 @@ void PackageDetailsViewController::viewWillAppear(bool animated) {
       offset < 0)
     if (auto* nav = navigationController())
       nav->navigationBar()->setAlpha(std::clamp(2 * (1 + offset / 200), 0.0, 1.0));
-  loadDevPackages();
   loadReviews();
 }
 

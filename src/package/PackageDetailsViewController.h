@@ -21,6 +21,7 @@
 //
 // Opened through KVScreens::package or nativePackagePage.
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -264,7 +265,8 @@ class PackageDetailsViewController : public KVPalettedViewController,
   // ---- The load sequence (…Load.cpp)
   void loadInformationFromBackground();
   void getPackageInformation();
-  // The other packages of the same maintainer, by name; the more-by list reloads.
+  // The other packages of the same maintainer, by name; the more-by list reloads (the
+  // next setContent sizes it).
   void loadDevPackages();
   // The reviews; the reviews card reloads.
   void loadReviews();
@@ -387,6 +389,10 @@ class PackageDetailsViewController : public KVPalettedViewController,
   void loadDeveloper();
   void loadBeforeAfter();
   void loadAverageRating();
+  // Asks the service for the reviews; with its answer, on the main thread, the page holds
+  // them and `then` runs.
+  void fetchReviews(std::function<void(PackageDetailsViewController&)> then);
+  void relayoutLowerHalf();
   void screenshotsFromCache(Images images);
   void screenshotsDownloaded(Images images, bool nothingDecoded);
   void askPurchaseInformation();

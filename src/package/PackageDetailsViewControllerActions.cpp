@@ -78,7 +78,7 @@ void PackageDetailsViewController::updateGetButtonTitle() {
       b->setTitle(title);
       b->setUserInteractionEnabled(enabled);
     }
-    self->view()->layoutIfNeeded();
+    self->view()->setNeedsLayout();
     // The button of the header in force takes the opacity; the other stays hidden, or a
     // collapsed header would show both and never expand again.
     bool compact = self->isHeaderCompact();
@@ -86,7 +86,7 @@ void PackageDetailsViewController::updateGetButtonTitle() {
       self->outlets_.getBtn->setAlpha(compact ? 0 : self->buttonAlpha_);
       if (self->getBarBtn_) self->getBarBtn_->setAlpha(compact ? self->buttonAlpha_ : 0);
       self->outlets_.getBtnWidthConstraint->setConstant(width + 34.0);
-      self->view()->layoutIfNeeded();
+      self->view()->setNeedsLayout();
     });
   });
 }
@@ -252,22 +252,14 @@ void PackageDetailsViewController::updateRatingInfo() {
   int64_t rating = packageDictionary_["myRating"].asInt(0);
   setStars(rating);
   outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
+  // The average, then, whatever it answered, the reviews.
   auto weak = weakSelf();
-  const std::string identifier = packageIdentifier_;
-  KVPackageRatings().getAverageRate(identifier, [weak, identifier](std::optional<std::string> average) {
+  KVPackageRatings().getAverageRate(packageIdentifier_, [weak](std::optional<std::string> average) {
     performOnMainThread([weak, average] {
-      if (auto self = weak.lock()) self->outlets_.packageRatingLbl->setText(average.value_or(""));
-    });
-    auto ratings = std::make_shared<KVPackageRatings>();
-    ratings->getReviews(identifier, [weak, ratings](std::optional<std::string> status) {
-      if (!status) return;
-      auto reviews = ratings->packageReviews().value_or(std::vector<KVReviews>{});
-      performOnMainThread([weak, reviews] {
-        auto self = weak.lock();
-        if (!self) return;
-        self->packageReviews_ = reviews;
-        self->setContent();
-      });
+      auto self = weak.lock();
+      if (!self) return;
+      self->outlets_.packageRatingLbl->setText(average.value_or(""));
+      self->fetchReviews([](PackageDetailsViewController& page) { page.setContent(); });
     });
   });
 }

@@ -4,9 +4,7 @@
 // next shown view follows the last shown one at its own spacing.
 #include <algorithm>
 
-#include "account/KVPackageRatings.h"
 #include "core/QuillbarkPersistentPreferences.h"
-#include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "package/KVPackageSnapshot.h"
 #include "package/PackageDetailsViewController.h"
@@ -46,20 +44,13 @@ void PackageDetailsViewController::setContent() {
 
   // The lower half with the reviews held now, and again with the service's answer.
   layoutLowerHalf();
-  auto weak = weakSelf();
-  auto ratings = std::make_shared<KVPackageRatings>();
-  ratings->getReviews(packageIdentifier_, [weak, ratings](std::optional<std::string> status) {
-    if (!status) return;
-    auto reviews = ratings->packageReviews().value_or(std::vector<KVReviews>{});
-    performOnMainThread([weak, reviews = std::move(reviews)] {
-      auto self = weak.lock();
-      if (!self) return;
-      self->packageReviews_ = reviews;
-      self->layoutLowerHalf();
-      self->outlets_.contentView->layoutIfNeeded();
-      self->updateContentSize();
-    });
-  });
+  fetchReviews([](PackageDetailsViewController& page) { page.relayoutLowerHalf(); });
+  outlets_.contentView->layoutIfNeeded();
+  updateContentSize();
+}
+
+void PackageDetailsViewController::relayoutLowerHalf() {
+  layoutLowerHalf();
   outlets_.contentView->layoutIfNeeded();
   updateContentSize();
 }
@@ -91,10 +82,11 @@ void PackageDetailsViewController::layoutHeader() {
   o.shareBtnTopConstraintToAuthorLbl->setActive(!besideIcon);
   o.starWidthConstraint->setConstant(star);
   o.starHeightConstraint->setConstant(star);
-  o.contentView->layoutIfNeeded();
   if (!small) {
-    // A long name leaves the developer's name one line, shrunk to fit.
-    bool tallName = o.nameLbl->frame().height() > 43;
+    // A long name leaves the developer's name one line, shrunk to fit. (Measured at the
+    // width the name will have, without a layout pass.)
+    double nameWidth = o.contentView->frame().width() - 16 - side - 16 - 48;
+    bool tallName = o.nameLbl->sizeThatFits({nameWidth, 10000}).height > 43;
     o.authorLbl->setAdjustsFontSizeToFitWidth(tallName);
     o.authorLbl->setNumberOfLines(tallName ? 1 : 2);
   }

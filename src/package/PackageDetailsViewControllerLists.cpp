@@ -21,22 +21,6 @@
 #include "uikit/UIWindow.h"
 
 namespace {
-// The review's title with each word starting in a capital.
-std::string capitalizedTitle(const std::string& text) {
-  std::string out = text;
-  bool start = true;
-  for (char& c : out) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (std::isspace(u)) {
-      start = true;
-      continue;
-    }
-    c = static_cast<char>(start ? std::toupper(u) : std::tolower(u));
-    start = false;
-  }
-  return out;
-}
-
 NSTextAttributes coloured(const UIColor& color) {
   NSTextAttributes attributes;
   attributes.foregroundColor = color;
@@ -72,19 +56,17 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
     UICollectionView& view, const NSIndexPath& path) {
   auto cell = view.dequeueReusableCellWithReuseIdentifier("cell", path);
   if (auto shot = std::dynamic_pointer_cast<ScreenshotsCell>(cell)) {
-    shot->setBackgroundColor(UIColor::clearColor());
-    shot->screenshotImageView()->setContentMode(UIViewContentModeScaleAspectFit);
     if (&view == outlets_.screenshotsCollectionView) {
-      shot->screenshotImageView()->setImage(screenshotForItem(path.item()));
+      std::string name;
       if (static_cast<size_t>(path.item()) < screenshotsDictionary_.size())
-        shot->screenshotImageView()->setAccessibilityLabel(NSLocalizedFormat(
-            "Screenshot %@", {std::to_string(std::next(screenshotsDictionary_.begin(), path.item())->first)}));
+        name = NSLocalizedFormat("Screenshot %@",
+                                 {std::to_string(std::next(screenshotsDictionary_.begin(), path.item())->first)});
+      shot->setScreenshot(screenshotForItem(path.item()), name);
     } else {
       // The "before" picture is the page's own image view, over the first item.
       auto after = beforeAfterScreenshotsDictionary_.find("after");
-      shot->screenshotImageView()->setImage(path.item() == 1 && after != beforeAfterScreenshotsDictionary_.end()
-                                                ? after->second
-                                                : nullptr);
+      shot->setScreenshot(path.item() == 1 && after != beforeAfterScreenshotsDictionary_.end() ? after->second : nullptr,
+                          NSLocalizedString(path.item() == 1 ? "After" : "Before"));
     }
   } else if (auto developer = std::dynamic_pointer_cast<DeveloperCell>(cell)) {
     developer->setBackgroundColor(UIColor::clearColor());
@@ -96,7 +78,7 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
   } else if (auto review = std::dynamic_pointer_cast<ReviewsCell>(cell)) {
     // An empty list reads no review: the card stays empty (and the layout hides it).
     const KVReviews* first = packageReviews_.empty() ? nullptr : &packageReviews_.front();
-    review->titleLbl()->setText(first ? capitalizedTitle(first->title.value_or("")) : "");
+    review->titleLbl()->setText(first ? KVPackageSnapshot::capitalized(first->title.value_or("")) : "");
     review->nameLbl()->setText(first ? first->name.value_or("") : "");
     NSAttributedString votes;
     if (first) {

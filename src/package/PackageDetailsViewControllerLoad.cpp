@@ -48,22 +48,6 @@ std::optional<std::string> bannerPath(const std::string& identifier) {
   return bannerFolder() + "/" + identifier + ".png";
 }
 
-// Every word with its first letter in capitals and the others in small letters.
-std::string capitalized(const std::string& text) {
-  std::string out = text;
-  bool wordStart = true;
-  for (char& c : out) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (std::isspace(u)) {
-      wordStart = true;
-      continue;
-    }
-    c = static_cast<char>(wordStart ? std::toupper(u) : std::tolower(u));
-    wordStart = false;
-  }
-  return out;
-}
-
 std::string joinedLines(const std::vector<std::string>& items) {
   std::string out;
   for (const auto& item : items) out += (out.empty() ? "" : "\n") + item;
@@ -161,7 +145,7 @@ void PackageDetailsViewController::getPackageInformation() {
   auto conflicts = KVPackageSnapshot::texts(p, "conflicts");
   o.packageConflictsLbl->setText(conflicts.empty() ? NSLocalizedString("No conflicts") : joinedLines(conflicts));
   auto action = text(p, "postinstallaction");
-  o.packagePostInstallActionLbl->setText(action ? capitalized(*action) : NSLocalizedString("Nothing"));
+  o.packagePostInstallActionLbl->setText(action ? KVPackageSnapshot::capitalized(*action) : NSLocalizedString("Nothing"));
 
   std::string date;
   if (const Date* d = p["date"].datePtr()) date = DateFormatter("MM/dd/yyyy", "").format(*d);
@@ -367,25 +351,25 @@ void PackageDetailsViewController::loadDevPackages() {
       if (value.isString()) devPackages_.push_back(value.asString());
   }
   outlets_.otherDevPackagesTableView->reloadData();
-  // The list's height follows what it holds.
-  layoutLowerHalf();
-  outlets_.contentView->layoutIfNeeded();
-  updateContentSize();
 }
 
-void PackageDetailsViewController::loadReviews() {
+void PackageDetailsViewController::fetchReviews(std::function<void(PackageDetailsViewController&)> then) {
   auto weak = weakSelf();
   auto ratings = std::make_shared<KVPackageRatings>();
-  ratings->getReviews(packageIdentifier_, [weak, ratings](std::optional<std::string> status) {
-    if (!status) return;
+  ratings->getReviews(packageIdentifier_, [weak, ratings, then = std::move(then)](std::optional<std::string> status) {
+    if (!status) return;  // a failed request leaves the reviews as they are
     auto reviews = ratings->packageReviews().value_or(std::vector<KVReviews>{});
-    performOnMainThread([weak, reviews = std::move(reviews)] {
+    performOnMainThread([weak, then, reviews = std::move(reviews)] {
       auto self = weak.lock();
       if (!self) return;
       self->packageReviews_ = reviews;
-      self->outlets_.reviewsCollectionView->reloadData();
+      then(*self);
     });
   });
+}
+
+void PackageDetailsViewController::loadReviews() {
+  fetchReviews([](PackageDetailsViewController& page) { page.outlets_.reviewsCollectionView->reloadData(); });
 }
 
 void PackageDetailsViewController::askPurchaseInformation() {

@@ -62,13 +62,10 @@ long PackageScreenshotsViewController::collectionViewNumberOfItemsInSection(UICo
 std::shared_ptr<UICollectionViewCell> PackageScreenshotsViewController::collectionViewCellForItemAtIndexPath(
     UICollectionView& view, const NSIndexPath& path) {
   auto cell = view.dequeueReusableCellWithReuseIdentifier("cell", path);
-  if (auto shot = std::dynamic_pointer_cast<ScreenshotsCell>(cell)) {
-    shot->setBackgroundColor(UIColor::clearColor());
-    shot->screenshotImageView()->setContentMode(UIViewContentModeScaleAspectFit);
-    shot->screenshotImageView()->setImage(screenshotForItem(path.item()));
-    shot->screenshotImageView()->setAccessibilityLabel(NSLocalizedFormat(
-        "Screenshot %@ of %@", {std::to_string(path.item() + 1), std::to_string(screenshotsDictionary_.size())}));
-  }
+  if (auto shot = std::dynamic_pointer_cast<ScreenshotsCell>(cell))
+    shot->setScreenshot(screenshotForItem(path.item()),
+                        NSLocalizedFormat("Screenshot %@ of %@", {std::to_string(path.item() + 1),
+                                                                  std::to_string(screenshotsDictionary_.size())}));
   return cell;
 }
 

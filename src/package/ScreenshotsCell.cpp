@@ -23,3 +23,10 @@ void ScreenshotsCell::layoutSubviews() {
 }
 
 std::string ScreenshotsCell::screenItemText() const { return screenshotImageView_->accessibilityLabel(); }
+
+void ScreenshotsCell::setScreenshot(std::shared_ptr<UIImage> image, const std::string& name) {
+  setBackgroundColor(UIColor::clearColor());
+  screenshotImageView_->setContentMode(UIViewContentModeScaleAspectFit);
+  screenshotImageView_->setImage(std::move(image));
+  screenshotImageView_->setAccessibilityLabel(name);
+}

@@ -7,6 +7,7 @@
 
 #include "uikit/UICollectionViewCell.h"
 
+class UIImage;
 class UIImageView;
 
 class ScreenshotsCell : public UICollectionViewCell {
@@ -15,6 +16,8 @@ class ScreenshotsCell : public UICollectionViewCell {
   static void registerInterfaceFile();
 
   UIImageView* screenshotImageView() const { return screenshotImageView_; }
+  // Shows a screenshot (none: an empty place), fitted in, under the name a person reads.
+  void setScreenshot(std::shared_ptr<UIImage> image, const std::string& name);
   void layoutSubviews() override;
   // The screenshot's name ("Screenshot 2"): the picture has no text of its own.
   std::string screenItemText() const override;

@@ -29,6 +29,19 @@ bool startsWithIgnoringCase(const std::string& text, const std::string& prefix) 
   return true;
 }
 
+// Whether the text begins with a scheme of its own ("ftp://", "file://"): it is kept, so
+// that the location check names it, rather than read as a host after "https://".
+bool hasScheme(const std::string& text) {
+  size_t separator = text.find("://");
+  if (separator == std::string::npos || separator == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+    return false;
+  for (size_t i = 0; i < separator; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
 // The text after the first occurrence of `marker`, none without it.
 std::optional<std::string> after(const std::string& text, const std::string& marker) {
   auto at = text.find(marker);
@@ -54,8 +67,8 @@ KVURLSchemeTask& KVURLSchemeTask::instance() {
 }
 
 std::string KVURLSchemeTask::normalisedLocation(const std::string& text) {
-  std::string location =
-      startsWithIgnoringCase(text, "http") ? SourceLocations::normalized(text) : "https://" + text;
+  std::string location = startsWithIgnoringCase(text, "http") || hasScheme(text) ? SourceLocations::normalized(text)
+                                                                                 : "https://" + text;
   if (location.empty() || location.back() != '/') location += "/";
   return location;
 }
@@ -97,9 +110,7 @@ void KVURLSchemeTask::doQueuedSchemeTask() {
   } else if (host == "url") {
     auto rest = after(URL_, kSharePagePrefix);
     if (!rest || rest->empty()) return;
-    std::string location = startsWithIgnoringCase(*rest, "https://") || startsWithIgnoringCase(*rest, "http://")
-                               ? SourceLocations::normalized(*rest)
-                               : "https://" + *rest;
+    std::string location = hasScheme(*rest) ? SourceLocations::normalized(*rest) : "https://" + *rest;
     if (KVRSource::objectForPrimaryKey(location)) repoAlreadyAdded(location);
     else addRepoAlert(location);
   } else if (host == "show") {

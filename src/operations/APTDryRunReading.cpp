@@ -3,16 +3,10 @@
 #include <sstream>
 
 #include "database/NSStringVersionCompare.h"
+#include "operations/TextLines.h"
 
 namespace APTDryRunReading {
 namespace {
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 std::string trimmed(const std::string& text) {
   size_t start = text.find_first_not_of(" \t\r");
   if (start == std::string::npos) return {};

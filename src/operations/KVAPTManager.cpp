@@ -10,6 +10,7 @@
 #include "foundation/HTTPDate.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
+#include "operations/TextLines.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
@@ -40,13 +41,6 @@ ErrorRef makeFolder(const std::string& path) {
   std::string reason;
   if (DeviceFiles::createFolder(path, &reason)) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot make the folder " + path + ": " + reason);
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 std::string readSourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or(std::string()); }

@@ -9,6 +9,7 @@
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "operations/KVAPTManager.h"
+#include "operations/TextLines.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 
@@ -17,13 +18,6 @@ std::vector<std::string> words(const std::string& text) {
   std::vector<std::string> out;
   std::istringstream in(text);
   for (std::string w; in >> w;) out.push_back(w);
-  return out;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l);
   return out;
 }
 
@@ -40,7 +34,7 @@ bool isNumber(const std::string& text) {
 std::vector<std::string> removedPackages(const std::string& output) {
   std::vector<std::string> out;
   bool inSection = false;
-  for (const auto& l : lines(output)) {
+  for (const auto& l : linesOf(output)) {
     if (l.ends_with("The following packages will be REMOVED:")) {
       inSection = true;
       continue;
@@ -58,7 +52,7 @@ std::vector<std::string> removedPackages(const std::string& output) {
 
 std::vector<std::string> KVAPTManager::dependsFromOutput(const std::string& output) {
   std::vector<std::string> out;
-  for (const auto& l : lines(output)) {
+  for (const auto& l : linesOf(output)) {
     if (l.find("Depends: ") == std::string::npos) continue;
     auto w = words(l);  // "Depends:" then the package
     if (w.size() >= 2) out.push_back(w[1]);
@@ -69,7 +63,7 @@ std::vector<std::string> KVAPTManager::dependsFromOutput(const std::string& outp
 std::vector<std::string> KVAPTManager::versionsFromListOutput(const std::string& output,
                                                               const std::string& identifier) {
   std::vector<std::string> out;
-  for (const auto& l : lines(output)) {
+  for (const auto& l : linesOf(output)) {
     auto w = words(l);
     // "identifier/suite version architecture [state]"
     if (w.size() >= 2 && w[0].substr(0, w[0].find('/')) == identifier) out.push_back(w[1]);
@@ -81,7 +75,7 @@ std::vector<KVAPTVersionSource> KVAPTManager::versionSourcesFromPolicyOutput(con
   std::vector<KVAPTVersionSource> out;
   bool inTable = false;
   std::optional<std::string> pendingVersion;
-  for (const auto& l : lines(output)) {
+  for (const auto& l : linesOf(output)) {
     if (l.find("Version table:") != std::string::npos) {
       inTable = true;
       continue;
@@ -156,7 +150,7 @@ std::vector<std::string> KVAPTManager::installedFilesForIdentifer(const std::str
   auto text = Files::readText(DeviceRoot::devicePath("/Library/dpkg/info/" + identifier + ".list"));
   std::vector<std::string> out;
   if (!text) return out;
-  for (auto& l : lines(*text))
+  for (auto& l : linesOf(*text))
     if (!l.empty()) out.push_back(l);
   return out;
 }
@@ -187,7 +181,7 @@ bool KVAPTManager::copyDebToSandboxFromPath(const std::string& path) {
   if (DeviceFiles::copyFile(path, copy)) {
     auto result = commandResultForCommandAsRoot(debFieldsCommand(copy));
     std::map<std::string, std::string> fields;
-    for (const auto& l : lines(result.output)) {
+    for (const auto& l : linesOf(result.output)) {
       auto colon = l.find(": ");
       if (colon != std::string::npos) fields[l.substr(0, colon)] = l.substr(colon + 2);
     }

@@ -171,6 +171,7 @@ void PackagesConfirmationViewController::setButtonTitle(const std::string& title
   // What a dimmed Confirm waits for, said to whoever reads the screen rather than sees it.
   confirmBtn_->setAccessibilityValue(waitingOnTasks_          ? NSLocalizedString("waiting for the source refreshes to end")
                                      : waitingOnDependencies_ ? NSLocalizedString("waiting for APT's dry run of the queue")
+                                     : !canBeProcessed()      ? NSLocalizedString("the queue can't be processed")
                                                               : std::string());
 }
 

@@ -65,7 +65,7 @@ TEST_F(URLSchemeTaskTest, AddOffersTheNormalisedLocationOrOpensItsPage) {
   open("quillbark://add/file:///etc/");
   ASSERT_NE(alert(), nullptr);
   EXPECT_EQ(alert()->message(),
-            "https://file:///etc/ can't be added: the port of a source location must be a number from 1 to 65535.");
+            "file:///etc/ can't be added: a source location must begin with http:// or https:// (not file://).");
   EXPECT_EQ(alert()->actions().size(), 1u) << "nothing to say yes to";
   dismiss();
 

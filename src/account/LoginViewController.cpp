@@ -4,6 +4,7 @@
 #include "account/KVVendorService.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVScreens.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAlertController.h"
@@ -118,9 +119,9 @@ void LoginViewController::loginToAccount() {
   // The answer comes on the request's queue: the screen is looked at on the main thread
   // only, so it never ends on another one.
   KVAccount::instance().performLogin(userNameTextField_->text(), PasswordTextField_->text(),
-                                     [weak = weak_from_this(), this](const std::string& status) {
-                                       performOnMainThread([weak, this, status] {
-                                         if (auto keep = weak.lock()) handleSignInStatus(status);
+                                     [weak = weakSelf(this)](const std::string& status) {
+                                       performOnMainThread([weak, status] {
+                                         if (auto self = weak.lock()) self->handleSignInStatus(status);
                                        });
                                      });
 }
@@ -131,9 +132,9 @@ void LoginViewController::handleSignInStatus(const std::string& status) {
     nextViewController();
     return;
   }
-  performOnMainThread([weak = weak_from_this(), this, status] {
-    auto keep = weak.lock();
-    if (!keep) return;
+  performOnMainThread([weak = weakSelf(this), status] {
+    auto self = weak.lock();
+    if (!self) return;
     auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("Unable to login"), status,
                                                              UIAlertControllerStyleAlert);
     alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("OK"), UIAlertActionStyleDefault));
@@ -142,19 +143,18 @@ void LoginViewController::handleSignInStatus(const std::string& status) {
                                                       UIApplication::sharedApplication().openURL(
                                                           KVVendorService::kLostPasswordPageURL);
                                                     }));
-    presentViewController(alert, true);
+    self->presentViewController(alert, true);
   });
 }
 
 void LoginViewController::nextViewController() {
-  performOnMainThread([weak = weak_from_this(), this] {
-    auto keep = weak.lock();
-    if (!keep) return;
-    if (isInvokedFromSettings_) {
-      dismissViewControllerAnimated(true, dismissCompletion_);
-      return;
-    }
-    presentViewController(context_.screens->sourceImport(false), true);
+  performOnMainThread([weak = weakSelf(this)] {
+    auto self = weak.lock();
+    if (!self) return;
+    if (self->isInvokedFromSettings_)
+      self->dismissViewControllerAnimated(true, self->dismissCompletion_);
+    else
+      self->presentViewController(self->context_.screens->sourceImport(false), true);
   });
 }
 

@@ -3,6 +3,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVFirstRunLayout.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVScreens.h"
@@ -123,9 +124,7 @@ void DarkmodeViewController::darkmodeContinueButton() {
 void DarkmodeViewController::showLoginViewController() { nextViewController(); }
 
 void DarkmodeViewController::nextViewController() {
-  performOnMainThread([weak = weak_from_this(), this] {
-    auto keep = weak.lock();
-    if (!keep) return;
-    presentViewController(context_.screens->signIn(false, nullptr), true);
+  performOnMainThread([weak = weakSelf(this)] {
+    if (auto self = weak.lock()) self->presentViewController(self->context_.screens->signIn(false, nullptr), true);
   });
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "interface/DarkmodeViewController.h"
 #include "interface/KVFirstRunLayout.h"
 #include "interface/KVScreens.h"
@@ -41,12 +42,12 @@ void InitViewController::paletteDidChange(const std::shared_ptr<KVPalette>& pale
 void InitViewController::showRepoTransferVC() { nextViewController(); }
 
 void InitViewController::nextViewController() {
-  performOnMainThread([weak = weak_from_this(), this] {
-    auto keep = weak.lock();
-    if (!keep) return;
+  performOnMainThread([weak = weakSelf(this)] {
+    auto self = weak.lock();
+    if (!self) return;
     if (UIDevice::currentDevice().systemVersionIsAtLeast("13.0"))
-      presentViewController(context_.screens->signIn(false, nullptr), true);
+      self->presentViewController(self->context_.screens->signIn(false, nullptr), true);
     else
-      presentViewController(std::make_shared<DarkmodeViewController>(context_), true);
+      self->presentViewController(std::make_shared<DarkmodeViewController>(self->context_), true);
   });
 }

@@ -9,6 +9,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "interface/KVFirstRunLayout.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/WeakSelf.h"
 #include "sources/RepoTransferViewController.h"
 #include "uikit/UIButton.h"
 #include "uikit/UILabel.h"
@@ -43,13 +44,13 @@ void RepoImportProgressViewController::viewDidAppear(bool animated) {
   preferences.setObject(Value(true), "setupDone");
   preferences.saveToFile();
   NotificationCenter::defaultCenter().post(KVRSourceImportDidCompleteNotification);
-  performAfterWithBlock(1.0, [weak = weak_from_this(), this, sources = context_.sources, locations = sourcesToRefresh_] {
+  performAfterWithBlock(1.0, [weak = weakSelf(this), sources = context_.sources, locations = sourcesToRefresh_] {
     bool started = true;
     if (locations.empty()) started = sources->refreshAllSources();
     else sources->refreshSources(locations);
     // Without a network nothing will end: the way on is not kept closed.
     if (!started)
-      if (weak.lock()) enableContinueSoon();
+      if (auto self = weak.lock()) self->enableContinueSoon();
   });
 }
 
@@ -72,11 +73,13 @@ void RepoImportProgressViewController::pipelineChanged() {
 }
 
 void RepoImportProgressViewController::enableContinueSoon() {
-  performAfterWithBlock(1.0, [weak = weak_from_this(), this] {
-    if (!weak.lock() || !KVPipelineManager::sharedManager().tasksArray().empty()) return;
-    progressView_->setProgress(1.0f, true);
-    continueButton_->setEnabled(true);
-    UIView::animateWithDuration(0.3, [this] { continueButton_->setAlpha(1.0); });
+  performAfterWithBlock(1.0, [weak = weakSelf(this)] {
+    auto self = weak.lock();
+    if (!self || !KVPipelineManager::sharedManager().tasksArray().empty()) return;
+    self->progressView_->setProgress(1.0f, true);
+    self->continueButton_->setEnabled(true);
+    UIButton* button = self->continueButton_;
+    UIView::animateWithDuration(0.3, [button] { button->setAlpha(1.0); });
   });
 }
 

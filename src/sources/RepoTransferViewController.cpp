@@ -8,6 +8,7 @@
 #include "interface/KVFirstRunLayout.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/WeakSelf.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIDevice.h"
@@ -133,10 +134,9 @@ void RepoTransferViewController::buttonReleased(UIControl& sender) { setScale(1.
 
 void RepoTransferViewController::setScale(double scale, UIView* view) {
   if (!view) return;
-  std::weak_ptr<UIView> weak = view->weak_from_this();
   UIView::animateWithDuration(0.35, 0, 0.3, 7.0,
                               UIViewAnimationOptionAllowUserInteraction | UIViewAnimationOptionBeginFromCurrentState,
-                              [weak, scale] {
+                              [weak = weakSelf(view), scale] {
                                 if (auto tile = weak.lock()) tile->setTransform(CGAffineTransform::makeScale(scale, scale));
                               });
 }
@@ -163,11 +163,11 @@ void RepoTransferViewController::repoTransferContinueButton() {
                                                            NSLocalizedString("Nothing to import"),
                                                            UIAlertControllerStyleAlert);
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Close"), UIAlertActionStyleDefault,
-                                                  [weak = weak_from_this(), this](UIAlertAction&) {
-                                                    auto keep = weak.lock();
-                                                    if (!keep) return;
-                                                    selected_[0] = selected_[1] = selected_[2] = false;
-                                                    showCheckboxes();
+                                                  [weak = weakSelf(this)](UIAlertAction&) {
+                                                    auto self = weak.lock();
+                                                    if (!self) return;
+                                                    for (bool& chosen : self->selected_) chosen = false;
+                                                    self->showCheckboxes();
                                                   }));
   presentViewController(alert, true);
 }
@@ -204,12 +204,12 @@ void RepoTransferViewController::nextViewController() {
   preferences.saveToFile();
   NotificationCenter::defaultCenter().post(KVRSourceImportDidCompleteNotification);
   performAfterWithBlock(1.0, refreshDue);
-  performOnMainThread([weak = weak_from_this(), this] {
-    auto keep = weak.lock();
-    if (!keep) return;
+  performOnMainThread([weak = weakSelf(this)] {
+    auto self = weak.lock();
+    if (!self) return;
     // The whole walk goes, from the screen it was presented over, however many steps
     // it took.
-    UIViewController* first = this;
+    UIViewController* first = self.get();
     while (UIViewController* presenter = first->presentingViewController()) first = presenter;
     first->dismissViewControllerAnimated(true);
   });

@@ -76,6 +76,7 @@ std::unique_ptr<MDDocument> MDParser::parseMarkdown(std::string_view markdown) {
   if (document->markdown().empty()) return document;
   document_ = document.get();
   depth_ = treeDepth_ = 0;
+  failedRule_ = {};
   definitions_.clear();
   spanParser_.beginDocument(*document);
   MDScanner scanner(document->markdown());
@@ -218,6 +219,15 @@ MDElement* MDParser::parseHorizontalRule(MDScanner& scanner) {
 bool MDParser::isHorizontalRule(MDScanner& scanner) {
   scanner.beginTransaction();
   scanner.skipWhitespace();
+  const size_t from = scanner.location();
+  const size_t lineEnd = from + scanner.currentRange().length;
+  // A later test that starts on the markers an earlier one walked walks on to where that
+  // one stopped and fails there too: a line of list markers ("- - - ... x") is tested
+  // once per marker by the list parser, and must not be walked once per marker.
+  if (failedRule_.lineEnd == lineEnd && failedRule_.from <= from && from < failedRule_.stop) {
+    scanner.commitTransaction(false);
+    return false;
+  }
   unsigned char marker = scanner.nextByte();
   size_t count = 0;
   if (marker == '*' || marker == '-' || marker == '_') {
@@ -234,8 +244,12 @@ bool MDParser::isHorizontalRule(MDScanner& scanner) {
       }
     }
   }
+  const size_t stop = scanner.location();
   scanner.skipWhitespace();
   bool rule = count >= 3 && scanner.atEndOfLine();
+  // What ended the walk does not depend on where it began, and a later start counts no
+  // more markers: none of its starts makes a rule.
+  if (!rule) failedRule_ = {from, stop, lineEnd};
   scanner.commitTransaction(false);
   return rule;
 }

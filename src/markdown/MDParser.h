@@ -73,6 +73,11 @@ class MDParser {
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
   unsigned treeDepth_ = 0;
+  // The last rule test that failed past its first marker: the markers it walked, from
+  // `from` to `stop`, on the line ending at `lineEnd`.
+  struct FailedRule {
+    size_t from = 0, stop = 0, lineEnd = 0;
+  } failedRule_;
   MDLinkDefinitions definitions_;
 };
 

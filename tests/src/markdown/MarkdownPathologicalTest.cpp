@@ -70,6 +70,10 @@ std::vector<Case> pathologicalTexts() {
       {"quotations deepening", generated([](size_t i) { return std::string(i % 200, '>') + " a\n"; })},
       {"lists deepening", generated([](size_t i) { return std::string(i % 200 * 2, ' ') + "- a\n"; })},
       {"list markers in a row", repeated("- ")},
+      // Every marker starts an item whose rest of the line is tested as a rule; longer,
+      // as a square of this length still passes the bound.
+      {"list markers in a row, then text", repeated("- ", 4 * size) + "x"},
+      {"rule markers in a row, then another", repeated("* ", 4 * size) + "-"},
       {"ampersands", repeated("&#")},
       {"backslashes", repeated("\\")},
       {"at signs", repeated("a.a@")},

@@ -9,15 +9,23 @@ namespace html {
 
 namespace {
 
+// The standard compares the identifiers of a DOCTYPE ignoring ASCII case.
 bool startsWithAny(const String& text, std::initializer_list<const char16_t*> prefixes) {
   for (const char16_t* prefix : prefixes) {
-    if (startsWith(text, prefix)) return true;
+    StringView expected(prefix);
+    if (text.size() >= expected.size() && equalsIgnoringASCIICase(StringView(text).substr(0, expected.size()), expected))
+      return true;
   }
   return false;
 }
 
-// The public identifiers whose prefix puts a document into quirks mode. Compared
-// exactly, with case.
+bool equalsAny(const String& text, std::initializer_list<const char16_t*> candidates) {
+  for (const char16_t* candidate : candidates)
+    if (equalsIgnoringASCIICase(text, candidate)) return true;
+  return false;
+}
+
+// The public identifiers whose prefix puts a document into quirks mode.
 bool hasQuirksPublicPrefix(const String& id) {
   return startsWithAny(
       id, {u"+//Silmaril//dtd html Pro v0r11 19970101//",
@@ -88,13 +96,12 @@ HTMLQuirksMode quirksModeForDOCTYPE(const HTMLDOCTYPEToken& doctype) {
   if (publicId) {
     // 3-4.
     if (hasQuirksPublicPrefix(*publicId)) return HTMLQuirksMode::Quirks;
-    if (*publicId == u"-//W3O//DTD W3 HTML Strict 3.0//EN//" || *publicId == u"-/W3C/DTD HTML 4.0 Transitional/EN" ||
-        *publicId == u"HTML") {
+    if (equalsAny(*publicId, {u"-//W3O//DTD W3 HTML Strict 3.0//EN//", u"-/W3C/DTD HTML 4.0 Transitional/EN", u"HTML"}))
       return HTMLQuirksMode::Quirks;
-    }
   }
   // 5.
-  if (systemId == u"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd") return HTMLQuirksMode::Quirks;
+  if (systemId && equalsAny(*systemId, {u"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd"}))
+    return HTMLQuirksMode::Quirks;
   if (publicId) {
     bool html401 = startsWithAny(*publicId, {kHTML401Frameset, kHTML401Transitional});
     // 6.

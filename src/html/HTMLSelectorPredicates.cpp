@@ -23,11 +23,13 @@ bool named(const HTMLElement& e, StringView name) { return equalsIgnoringASCIICa
 
 bool hasAttribute(const HTMLElement& e, StringView name) { return e.objectForKeyedSubscript(name) != nullptr; }
 
-// The element children of the element's parent element (empty without one).
+// The element children of the element's parent element. An element without one (the
+// root, whose parent is the document, or an element on its own) is its parent's only
+// element child: the root is first, last and only, as in a browser.
 std::vector<const HTMLElement*> elementSiblings(const HTMLElement& element) {
   std::vector<const HTMLElement*> siblings;
   const HTMLElement* parent = element.parentElement();
-  if (!parent) return siblings;
+  if (!parent) return {&element};
   for (const HTMLNodeRef& child : parent->children()) {
     if (child->isElement()) siblings.push_back(static_cast<const HTMLElement*>(child.get()));
   }
@@ -192,7 +194,7 @@ HTMLSelectorPredicate generalSiblingPredicate(HTMLSelectorPredicate sibling) {
 }
 
 HTMLSelectorPredicate isOnlyChildPredicate() {
-  return [](const HTMLElement& e) { return e.parentElement() && elementSiblings(e).size() == 1; };
+  return [](const HTMLElement& e) { return elementSiblings(e).size() == 1; };
 }
 
 HTMLSelectorPredicate isEmptyPredicate() {
@@ -230,9 +232,6 @@ HTMLSelectorPredicate isEnabledPredicate() {
 
 HTMLSelectorPredicate isNthChildPredicate(HTMLNthExpression expression, bool fromLast) {
   return [expression, fromLast](const HTMLElement& e) {
-    // Without a parent element there are no siblings to count: the position is 1 from
-    // the start and 0 from the end.
-    if (!e.parentElement()) return HTMLNthExpressionMatchesPosition(expression, fromLast ? 0 : 1);
     std::vector<const HTMLElement*> siblings = elementSiblings(e);
     for (size_t i = 0; i < siblings.size(); ++i) {
       if (siblings[i] == &e) {

@@ -1,5 +1,6 @@
 #include "html/HTMLSerialization.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <vector>
@@ -219,6 +220,8 @@ String description(const HTMLNode& node) {
   return out + u">";
 }
 
+constexpr size_t kIndentedLevels = 32;
+
 String recursiveDescription(const HTMLNode& node) {
   String out;
   struct Frame {
@@ -230,8 +233,11 @@ String recursiveDescription(const HTMLNode& node) {
     Frame frame = pending.back();
     pending.pop_back();
     if (frame.depth > 0) {
+      // Four spaces a level, up to a limit: past it the line names its depth, so a deep
+      // tree's dump grows with its number of nodes, not with the square of its depth.
       out += u"\n|";
-      out.append(4 * frame.depth, u' ');
+      out.append(4 * std::min(frame.depth, kIndentedLevels), u' ');
+      if (frame.depth > kIndentedLevels) out += u"(" + fromUTF8(std::to_string(frame.depth)) + u") ";
     }
     out += description(*frame.node);
     for (size_t i = frame.node->numberOfChildren(); i-- > 0;) {

@@ -86,6 +86,13 @@ TEST(Selector, StructuralPseudoClasses) {
   EXPECT_EQ(found(*d, "b:only-child"), "b");
   EXPECT_EQ(found(*d, "i:empty"), "e");
   EXPECT_EQ(found(*d, ":root"), "html");
+  // The root is its document's only element: first, last and only child.
+  EXPECT_EQ(found(*d, "html:first-child"), "html");
+  EXPECT_EQ(found(*d, "html:last-child"), "html");
+  EXPECT_EQ(found(*d, "html:only-child"), "html");
+  EXPECT_EQ(found(*d, "html:nth-last-child(1)"), "html");
+  EXPECT_EQ(found(*d, "html:last-of-type"), "html");
+  EXPECT_EQ(found(*d, "* + html, * ~ html"), "");
   EXPECT_EQ(found(*d, "li:not(:first-child):not(.x)"), "3 5");
   EXPECT_EQ(found(*d, ":not(li, section *, body, html, head, ul, section, b, i)"), "lone");
   EXPECT_EQ(found(*d, "li:hover"), "");

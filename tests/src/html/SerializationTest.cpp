@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "html/HTMLComment.h"
 #include "html/HTMLDocument.h"
 #include "html/HTMLElement.h"
@@ -72,6 +74,25 @@ TEST(Serialization, RecursiveDescriptionIndentsByDepth) {
   String expected = html->description() + u"\n|    " + html->childAtIndex(0)->description() + u"\n|    " +
                     body->description() + u"\n|        " + body->childAtIndex(0)->description();
   EXPECT_EQ(html->recursiveDescription(), expected);
+}
+
+TEST(Serialization, RecursiveDescriptionOfADeepTreeGrowsWithItsNodes) {
+  // 100,000 nested elements: indented by depth, the dump would take 20 billion spaces.
+  constexpr size_t depth = 100000;
+  auto root = std::make_shared<HTMLElement>(u"div");
+  HTMLElement* last = root.get();
+  for (size_t i = 0; i < depth; ++i) {
+    auto child = std::make_shared<HTMLElement>(u"div");
+    last->addChild(child);
+    last = child.get();
+  }
+  String dump = root->recursiveDescription();
+  EXPECT_LT(dump.size(), depth * 250);
+  size_t lines = std::count(dump.begin(), dump.end(), u'\n') + 1;
+  EXPECT_EQ(lines, depth + 1);
+  // Shallow lines keep their indentation; deep ones name their depth.
+  EXPECT_NE(dump.find(u"\n|" + String(4 * 32, u' ') + u"<HTMLElement"), String::npos);
+  EXPECT_NE(dump.find(u"\n|" + String(4 * 32, u' ') + u"(100000) <HTMLElement"), String::npos);
 }
 
 }  // namespace

@@ -49,8 +49,16 @@ TEST(TreeBuilder, QuirksModeFollowsTheDOCTYPE) {
   EXPECT_EQ(quirks("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">"), HTMLQuirksMode::Quirks);
   EXPECT_EQ(quirks("<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"x\">"),
             HTMLQuirksMode::LimitedQuirks);
-  // Identifiers compare with their case.
-  EXPECT_EQ(quirks("<!DOCTYPE html PUBLIC \"-//w3c//dtd html 4.01 transitional//en\">"), HTMLQuirksMode::NoQuirks);
+  // Identifiers compare ignoring ASCII case, as the standard says: old pages often write
+  // them in lower case.
+  EXPECT_EQ(quirks("<!doctype html public \"-//w3c//dtd html 4.01 transitional//en\">"), HTMLQuirksMode::Quirks);
+  EXPECT_EQ(quirks("<!doctype html public \"-//w3c//dtd html 4.01 transitional//en\" \"x\">"),
+            HTMLQuirksMode::LimitedQuirks);
+  EXPECT_EQ(quirks("<!doctype html public \"-//ietf//dtd html 2.0//en\">"), HTMLQuirksMode::Quirks);
+  EXPECT_EQ(quirks("<!doctype html public \"html\">"), HTMLQuirksMode::Quirks);
+  EXPECT_EQ(quirks("<!doctype html system \"HTTP://WWW.IBM.COM/data/dtd/v11/ibmxhtml1-transitional.dtd\">"),
+            HTMLQuirksMode::Quirks);
+  EXPECT_EQ(quirks("<!doctype html public \"-//w3c//dtd html 4.01//en\">"), HTMLQuirksMode::NoQuirks);
   EXPECT_EQ(quirks("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"y\">"),
             HTMLQuirksMode::LimitedQuirks);
 

@@ -19,6 +19,9 @@ qb_layer(webkit     platform/webkit     uikit)
 # Format libraries: leaves that know only the foundation.
 qb_layer(html       src/html            foundation)
 qb_layer(markdown   src/markdown        foundation)
+# Attributed text read from HTML, on our HTML parser (the platform's own reader stands
+# here, above the libraries): the screens that show Markdown use it.
+qb_layer(richtext   src/richtext        html markdown uikit)
 
 # The system's subsystems, each on the ones below it.
 qb_layer(core       src/core            system)
@@ -28,7 +31,7 @@ qb_layer(interface  src/interface       database uikit)
 qb_layer(operations src/operations      interface)
 qb_layer(account    src/account         interface security)
 qb_layer(payment    src/payment         account)
-qb_layer(browse     src/browse          payment operations markdown)
+qb_layer(browse     src/browse          payment operations markdown richtext)
 qb_layer(sources    src/sources         browse)
 # The package page and its depictions: the browse floor's cells, the web views, and the
 # HTML and Markdown libraries the depictions are read with.

@@ -31,6 +31,13 @@ UIFont UIFont::fontWithSize(double size) const {
   return f;
 }
 
+UIFont UIFont::fontWithWeight(double weight, bool italic) const {
+  UIFont f = *this;
+  f.weight_ = weight;
+  f.italic_ = italic;
+  return f;
+}
+
 double UIFont::widthOfString(const std::string& text) const {
   double em = 0;
   for (size_t i = 0; i < text.size();) {

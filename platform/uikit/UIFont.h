@@ -28,6 +28,8 @@ class UIFont {
   bool isItalic() const { return italic_; }
   double lineHeight() const;
   UIFont fontWithSize(double size) const;
+  // The same face at another weight, upright or italic (bold italic among them).
+  UIFont fontWithWeight(double weight, bool italic) const;
 
   // Width of one line of text in this font.
   double widthOfString(const std::string& text) const;

@@ -20,6 +20,9 @@ struct Locations {
   std::string electraBootstrap = "https://apt.bootstrap-e.example/";
   // A mirror of the store that serves archived repository A's index (no final "/").
   std::string mirrorHost = "http://mirror.store.example";
+  // The outside package store's web site, whose information pages ("/info/<identifier>/")
+  // depict the packages of the store's repository and archived repository A (no final "/").
+  std::string outsideStore = "http://www.store.example";
 };
 
 Locations current();

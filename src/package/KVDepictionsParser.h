@@ -106,6 +106,10 @@ class KVDepictionsParser : public std::enable_shared_from_this<KVDepictionsParse
     static std::optional<std::string> pevrinChangelog(const html::HTMLDocument& changelogPage);
     static std::vector<std::string> pevrinScreenshots(const html::HTMLDocument& screenshotsPage,
                                                       const std::string& pageURL);
+    // The external changelog page a native depiction points to: of the sections whose
+    // class holds "content", the last that decides, by its first list: none without a
+    // list, the list's text unless it holds "Initial release" (then the one before decides).
+    static std::optional<std::string> externalChangelog(const html::HTMLDocument& page);
     // A name written in a page, resolved against the page's address as a browser
     // resolves a link (a plain name lands in the page's folder); the name as written
     // when either is no address.

@@ -199,6 +199,22 @@ std::vector<std::string> Pages::pevrinScreenshots(const HTMLDocument& screenshot
   return addresses;
 }
 
+// ---- The external changelog page
+
+std::optional<std::string> Pages::externalChangelog(const HTMLDocument& page) {
+  KVHTMLIndex index(page);
+  // Read from the last section back: the first that sets the result is the last to set it.
+  const Elements& sections = index.elements("section");
+  for (auto section = sections.rbegin(); section != sections.rend(); ++section) {
+    const html::String* classes = (*section)->objectForKeyedSubscript(u"class");
+    if (!classes || classes->find(u"content") == html::String::npos) continue;
+    const HTMLElement* list = index.first("ul", **section);
+    if (!list) return std::nullopt;
+    if (!index.textContains(*list, u"Initial release")) return index.text(*list);
+  }
+  return std::nullopt;
+}
+
 // ---- The retrievals
 
 namespace {

@@ -40,6 +40,7 @@
 #include "uikit/UITableView.h"
 #include "uikit/UITextView.h"
 
+class KVDepictionsParser;
 class KVPackageScreenshots;
 class NSLayoutConstraint;
 class UIBarButtonItem;
@@ -48,6 +49,7 @@ class UIGestureRecognizer;
 class UIImage;
 class UIImageView;
 class UILabel;
+class URL;
 class WKWebView;
 
 // Told with the package identifier as object when the package's average rating changed.
@@ -385,6 +387,10 @@ class PackageDetailsViewController : public KVPalettedViewController,
 
   // Load helpers (…Load.cpp).
   void loadBanner();
+  // Downloads a banner, caches it and shows it.
+  void fetchBanner(const URL& url);
+  // Writes the banner's PNG to the package's file in "DepictionsBanners" (any thread).
+  static void cacheBanner(const std::string& identifier, const UIImage& image);
   void showBanner(const std::shared_ptr<UIImage>& image);
   void loadDeveloper();
   void loadBeforeAfter();
@@ -396,6 +402,16 @@ class PackageDetailsViewController : public KVPalettedViewController,
   void screenshotsFromCache(Images images);
   void screenshotsDownloaded(Images images, bool nothingDecoded);
   void askPurchaseInformation();
+
+  // Depiction loading (…Depictions.cpp), each on the main thread.
+  void sileoDepictionArrived(const std::shared_ptr<KVDepictionsParser>& parser);
+  void loadDepictionBanner(std::optional<std::string> address);
+  void showDepictionChangelog(std::optional<std::string> markdown, const std::shared_ptr<KVDepictionsParser>& parser);
+  void getExternalChangelog(const std::string& address);
+  void showPageChangelog(std::optional<std::string> text);
+  void showDepictionDescription(std::optional<std::string> markdown);
+  void cydiaPageArrived(const std::shared_ptr<KVDepictionsParser>& parser, const std::string& location,
+                        const std::string& pageURL);
 
   // Layout helpers (…Layout.cpp).
   void layoutHeader();

@@ -182,31 +182,7 @@ void PackageDetailsViewController::loadBanner() {
   auto weak = weakSelf();
   const std::string identifier = packageIdentifier_;
   if (auto banner = text(packageDictionary_, "banner")) {
-    auto url = URL::fromString(*banner);
-    if (!url) return;
-    URLRequest request(*url);
-    request.setReplyLimits(URLReplyKinds::kImage);
-    URLSession::sharedSession()
-        ->dataTaskWithRequest(request,
-                              [weak, identifier](std::optional<Data> data, URLResponseRef, ErrorRef) {
-                                if (!data) return;
-                                performOnDefaultThread([weak, identifier, data = std::move(*data)] {
-                                  auto image = UIImage::imageWithData(data);
-                                  if (!image) return;
-                                  auto png = UIImagePNGRepresentation(*image);
-                                  auto path = bannerPath(identifier);
-                                  std::string error;
-                                  if (png && path &&
-                                      !((Files::isDirectory(bannerFolder()) ||
-                                         DeviceFiles::createFolder(bannerFolder(), &error)) &&
-                                        DeviceFiles::writeAtomically(*path, *png, &error)))
-                                    KVLog("Writing the banner of %s failed: %s", identifier.c_str(), error.c_str());
-                                  performOnMainThread([weak, image] {
-                                    if (auto self = weak.lock()) self->showBanner(image);
-                                  });
-                                });
-                              })
-        ->resume();
+    if (auto url = URL::fromString(*banner)) fetchBanner(*url);
   } else if (text(packageDictionary_, "sileoDepiction")) {
     performOnDefaultThread([weak, identifier] {
       auto path = bannerPath(identifier);
@@ -220,6 +196,39 @@ void PackageDetailsViewController::loadBanner() {
       });
     });
   }
+}
+
+void PackageDetailsViewController::fetchBanner(const URL& url) {
+  auto weak = weakSelf();
+  const std::string identifier = packageIdentifier_;
+  URLRequest request(url);
+  request.setReplyLimits(URLReplyKinds::kImage);
+  // A banner that does not arrive, or is no picture, leaves the page as it is; one that
+  // does is cached even when the page is gone by then.
+  URLSession::sharedSession()
+      ->dataTaskWithRequest(request,
+                            [weak, identifier](std::optional<Data> data, URLResponseRef, ErrorRef) {
+                              if (!data) return;
+                              performOnDefaultThread([weak, identifier, data = std::move(*data)] {
+                                auto image = UIImage::imageWithData(data);
+                                if (!image) return;
+                                cacheBanner(identifier, *image);
+                                performOnMainThread([weak, image] {
+                                  if (auto self = weak.lock()) self->showBanner(image);
+                                });
+                              });
+                            })
+      ->resume();
+}
+
+void PackageDetailsViewController::cacheBanner(const std::string& identifier, const UIImage& image) {
+  auto png = UIImagePNGRepresentation(image);
+  auto path = bannerPath(identifier);
+  std::string error;
+  if (png && path &&
+      !((Files::isDirectory(bannerFolder()) || DeviceFiles::createFolder(bannerFolder(), &error)) &&
+        DeviceFiles::writeAtomically(*path, *png, &error)))
+    KVLog("Writing the banner of %s failed: %s", identifier.c_str(), error.c_str());
 }
 
 void PackageDetailsViewController::showBanner(const std::shared_ptr<UIImage>& image) {

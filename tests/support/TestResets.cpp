@@ -14,6 +14,7 @@
 #include "database/TweakCompatibilityManager.h"
 #include "foundation/RunLoop.h"
 #include "interface/DarkmodeViewController.h"
+#include "package/KVVideoPlayerView.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "security/LAContext.h"
 #include "support/TestHttpServer.h"
@@ -32,6 +33,7 @@ const Reset kResets[] = {
     {"pipeline", [] { KVPipelineManager::sharedManager().resetForTesting(); }},
     {"icon downloads", [] { KVIconProvider::resetForTesting(); }},
     {"known repositories", [] { KVKnownRepositories::resetLocations(); }},
+    {"video player's hosts", [] { KVVideoPlayerView::resetHosts(); }},
     // Nothing a test forgets to point elsewhere reaches out: the vendor service is a port
     // nobody listens on.
     {"vendor service",

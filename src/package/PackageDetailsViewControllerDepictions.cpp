@@ -310,9 +310,10 @@ NSAttributedString PackageDetailsViewController::attributedTextFromMarkdown(
                         std::string(isDarkMode() ? "white" : "black") + "\">" + html + "</span>";
   NSAttributedString text = NSAttributedStringHTML::attributedStringWithHTML(wrapped);
   NSAttributedStringHTML::removeUnderlinesFromAddresses(text);
-  NSParagraphStyle left;
-  left.alignment = NSTextAlignmentLeft;
-  if (!text.empty()) text.addAttributes({.paragraphStyle = left}, {0, text.length()});
+  NSTextAttributes left;
+  left.paragraphStyle = NSParagraphStyle{};
+  left.paragraphStyle->alignment = NSTextAlignmentLeft;
+  if (!text.empty()) text.addAttributes(left, {0, text.length()});
   size_t end = text.length();
   while (end > 0 && text.utf16()[end - 1] == u'\n') --end;
   if (end < text.length()) text.deleteCharactersInRange({end, text.length() - end});

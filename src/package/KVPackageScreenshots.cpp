@@ -95,8 +95,7 @@ void KVPackageScreenshots::loadFromRecord() {
       images[static_cast<long>(i) + 1] = makeRoundedImage(image, kCornerRadius);
     }
     if (!images.empty()) {
-      end();
-      performOnMainThread([handler = handlers_.cacheRead, images = std::move(images)] { handler(images); });
+      endOnMainThread([handler = handlers_.cacheRead, images = std::move(images)] { handler(images); });
       return;
     }
   }
@@ -108,8 +107,7 @@ void KVPackageScreenshots::loadFromRecord() {
 
 void KVPackageScreenshots::download(std::vector<std::string> addresses) {
   if (addresses.empty()) {
-    end();
-    performOnMainThread([handler = handlers_.downloadEnded] { handler({}, false); });
+    endOnMainThread([handler = handlers_.downloadEnded] { handler({}, false); });
     return;
   }
   auto run = std::make_shared<Run>();
@@ -174,8 +172,16 @@ void KVPackageScreenshots::finish(const std::shared_ptr<Run>& run) {
                packages_->setPackageScreenshotsLocalPaths(identifier_, paths, run->addresses));
   bool nothingDecoded = run->images.empty() && !run->networkFailed;
   if (nothingDecoded) logFailure("Emptying the screenshots", packages_->setPackageScreenshots(identifier_, {}));
-  end();
-  performOnMainThread([handler = handlers_.downloadEnded, images = run->images, nothingDecoded] {
+  endOnMainThread([handler = handlers_.downloadEnded, images = run->images, nothingDecoded] {
     handler(images, nothingDecoded);
+  });
+}
+
+// The load ends where its handler runs: on the main thread, a load is over exactly when
+// the page has heard its outcome.
+void KVPackageScreenshots::endOnMainThread(std::function<void()> handler) {
+  performOnMainThread([self = shared_from_this(), handler = std::move(handler)] {
+    self->end();
+    handler();
   });
 }

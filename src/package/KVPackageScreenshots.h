@@ -58,6 +58,7 @@ class KVPackageScreenshots : public std::enable_shared_from_this<KVPackageScreen
   struct Run;
   bool begin();
   void end();
+  void endOnMainThread(std::function<void()> handler);
   void loadFromRecord();
   void download(std::vector<std::string> addresses);
   void received(const std::shared_ptr<Run>& run, size_t place, std::optional<Data> data, bool answered);

@@ -1,3 +1,4 @@
+#include "foundation/WeakSelf.h"
 #include "package/PackageDetailsViewController.h"
 
 #include <algorithm>
@@ -71,10 +72,6 @@ PackageDetailsViewController::~PackageDetailsViewController() {
   outlets_.changelogContentLbl->setTextViewDelegate(nullptr);
 }
 
-std::weak_ptr<PackageDetailsViewController> PackageDetailsViewController::weakSelf() {
-  return std::static_pointer_cast<PackageDetailsViewController>(shared_from_this());
-}
-
 bool PackageDetailsViewController::isLoadingScreenshots() const { return screenshots_ && screenshots_->isLoading(); }
 
 std::string PackageDetailsViewController::verifiedSourceLocation() {
@@ -137,7 +134,7 @@ void PackageDetailsViewController::viewDidLoad() {
   table->setBackgroundColor(UIColor::clearColor());
   outlets_.scrollView->setDelegate(static_cast<UICollectionViewDelegate*>(this));
   // 6. What the page hears for its whole life.
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   ratingObservation_ = NotificationCenter::defaultCenter().addObserver(
       KVRPackageInfoRatingChangedNotification, &DispatchQueue::mainQueue(), [weak](const Notification& n) {
         if (auto self = weak.lock()) self->ratingChangedNotification(n);

@@ -286,9 +286,10 @@ class PackageDetailsViewController : public KVPalettedViewController,
   // ---- The layout (…Layout.cpp)
   void setContent();
 
-  // ---- Depictions (…Depictions.cpp): what the page asks of its package's depiction.
-  void getSileoDepiction();
-  void getHtmlPageForCydiaPackage();
+  // ---- Depictions (…Depictions.cpp): what the page asks of its package's depiction,
+  // the native one or the page of one of the default repositories.
+  virtual void getSileoDepiction();
+  virtual void getHtmlPageForCydiaPackage();
   // Stores the addresses in the record and downloads them (unless a load runs).
   void setPackageScreenshotsFromArray(const std::vector<std::string>& addresses);
   // What a depiction's screenshots give the page: a download when it has none yet,
@@ -367,7 +368,6 @@ class PackageDetailsViewController : public KVPalettedViewController,
     bool intrinsic = false;
   };
 
-  std::weak_ptr<PackageDetailsViewController> weakSelf();
   // The interface file (…Interface.cpp).
   void buildHeader(UIView* content, double width);
   void buildSections(UIView* content, double width);

@@ -16,6 +16,7 @@
 #include "interface/KVApplicationActions.h"
 #include "interface/UIButtonGetButton.h"
 #include "package/KVPackageSnapshot.h"
+#include "foundation/WeakSelf.h"
 #include "package/PackageDetailsViewController.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAlertController.h"
@@ -66,7 +67,7 @@ std::string PackageDetailsViewController::getButtonTitle() const {
 }
 
 void PackageDetailsViewController::updateGetButtonTitle() {
-  performOnMainThread([weak = weakSelf()] {
+  performOnMainThread([weak = weakSelf(this)] {
     auto self = weak.lock();
     if (!self || !self->isViewLoaded()) return;
     bool enabled = self->packageInfoWasFetched_ ? self->packageAvailable_ : true;
@@ -198,7 +199,7 @@ void PackageDetailsViewController::seeAllDevPackages() {
 
 void PackageDetailsViewController::leaveReview() {
   if (!KVPackageSnapshot::flag(packageDictionary_, "isInstalled")) return showLeaveReviewWarning();
-  auto form = context_.screens->leaveReview(packageIdentifier_, std::weak_ptr<LeaveReviewDelegate>(weakSelf()));
+  auto form = context_.screens->leaveReview(packageIdentifier_, std::weak_ptr<LeaveReviewDelegate>(weakSelf(this)));
   form->setModalPresentationStyle(UIModalPresentationOverFullScreen);
   lastOpened_ = form;
   presentViewController(form, true);
@@ -253,7 +254,7 @@ void PackageDetailsViewController::updateRatingInfo() {
   setStars(rating);
   outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
   // The average, then, whatever it answered, the reviews.
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   KVPackageRatings().getAverageRate(packageIdentifier_, [weak](std::optional<std::string> average) {
     performOnMainThread([weak, average] {
       auto self = weak.lock();
@@ -266,7 +267,7 @@ void PackageDetailsViewController::updateRatingInfo() {
 
 void PackageDetailsViewController::ratingChangedNotification(const Notification& notification) {
   if (notification.object.asString() != packageIdentifier_) return;
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   KVPackageRatings().getAverageRate(packageIdentifier_, [weak](std::optional<std::string> average) {
     performOnMainThread([weak, average] {
       if (auto self = weak.lock()) self->outlets_.packageRatingLbl->setText(average.value_or(""));
@@ -287,7 +288,7 @@ void PackageDetailsViewController::showReviewWarningWithTitle(const std::string&
       NSLocalizedString("It seems you are having an issue with this package. Would you like to send an email to the "
                         "developer asking for support first ? Reviews should not be used to report issues."),
       UIAlertControllerStyleAlert);
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Send email"), UIAlertActionStyleDefault,
                                                   [weak](UIAlertAction&) {
                                                     if (auto self = weak.lock()) self->contactDeveloper();

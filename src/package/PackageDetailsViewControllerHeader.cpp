@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "package/KVPackageSnapshot.h"
+#include "foundation/WeakSelf.h"
 #include "package/PackageDetailsViewController.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
@@ -86,7 +87,7 @@ void PackageDetailsViewController::transitionTopContent(bool compact) {
   getBarBtn_->setAlpha(compact ? 0 : buttonAlpha_);
   customTitleView_->setAlpha(compact ? 0 : 1);
   UIView* titleView = navigationItem().titleView() ? navigationItem().titleView().get() : view().get();
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   UIView::transitionWithView(
       titleView, 0.5, UIViewAnimationOptionAllowUserInteraction | UIViewAnimationOptionBeginFromCurrentState,
       [weak, compact, target] {

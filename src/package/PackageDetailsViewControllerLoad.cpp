@@ -22,6 +22,7 @@
 #include "interface/UIScrollViewInteractiveHeader.h"
 #include "package/KVPackageScreenshots.h"
 #include "package/KVPackageSnapshot.h"
+#include "foundation/WeakSelf.h"
 #include "package/PackageDetailsViewController.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "system/DeviceFiles.h"
@@ -179,7 +180,7 @@ void PackageDetailsViewController::loadInformationFromBackground() {
 }
 
 void PackageDetailsViewController::loadBanner() {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   const std::string identifier = packageIdentifier_;
   if (auto banner = text(packageDictionary_, "banner")) {
     if (auto url = URL::fromString(*banner)) fetchBanner(*url);
@@ -239,7 +240,7 @@ void PackageDetailsViewController::showBanner(const std::shared_ptr<UIImage>& im
 }
 
 void PackageDetailsViewController::loadDeveloper() {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto placeholder = [weak] {
     performOnMainThread([weak] {
       auto self = weak.lock();
@@ -311,7 +312,7 @@ void PackageDetailsViewController::loadBeforeAfter() {
   const Value& pair = packageDictionary_["beforeAfter"];
   if (!pair.isDictionary()) return;
   beforeAfterScreenshotsDictionary_.clear();
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto failed = [weak] {
     auto self = weak.lock();
     if (!self) return;
@@ -339,7 +340,7 @@ void PackageDetailsViewController::loadBeforeAfter() {
 }
 
 void PackageDetailsViewController::loadAverageRating() {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   KVPackageRatings().getAverageRate(packageIdentifier_, [weak](std::optional<std::string> rating) {
     if (!rating) return;  // a failed request leaves the text as it is
     performOnMainThread([weak, rating] {
@@ -363,7 +364,7 @@ void PackageDetailsViewController::loadDevPackages() {
 }
 
 void PackageDetailsViewController::fetchReviews(std::function<void(PackageDetailsViewController&)> then) {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto ratings = std::make_shared<KVPackageRatings>();
   ratings->getReviews(packageIdentifier_, [weak, ratings, then = std::move(then)](std::optional<std::string> status) {
     if (!status) return;  // a failed request leaves the reviews as they are
@@ -386,7 +387,7 @@ void PackageDetailsViewController::askPurchaseInformation() {
   if (KVPackageSnapshot::flag(packageDictionary_, "isFree") || !location ||
       !KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(*location))
     return;
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   KVRepoStoreAPI::sharedRepoStore().purchaseInfoForPackageWithIdentifier(
       packageIdentifier_, [weak](bool failed, std::shared_ptr<RepoStorePackageInfoResponse> info) {
         // A failure leaves the button as for a free package; a package the service does

@@ -4,6 +4,7 @@
 #include "foundation/Bundle.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/URL.h"
+#include "foundation/WeakSelf.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIDevice.h"
@@ -81,17 +82,17 @@ void WebViewViewController::progressChanged() {
   webView_->setFrame(belowProgress());
   progressView_->setProgress(static_cast<float>(progress), true);
   if (progress < 1.0) return;
-  std::weak_ptr<UIViewController> weak = weak_from_this();
+  auto weak = weakSelf(this);
   UIView::animateWithDuration(
       0.3, 0.3, UIViewAnimationOptionCurveEaseOut,
       [weak] {
-        auto self = std::static_pointer_cast<WebViewViewController>(weak.lock());
+        auto self = weak.lock();
         if (!self) return;
         self->progressView_->setAlpha(0);
         self->webView_->setFrame(self->view()->bounds());
       },
       [weak](bool) {
-        if (auto self = std::static_pointer_cast<WebViewViewController>(weak.lock())) self->progressView_->setProgress(0, false);
+        if (auto self = weak.lock()) self->progressView_->setProgress(0, false);
       });
 }
 

@@ -73,6 +73,15 @@ TEST_F(PackagePageActionsTest, TheThirdStarRatesAnInstalledPackageWithoutTitleOr
   EXPECT_EQ(service.violations(), std::vector<std::string>{});
 }
 
+TEST_F(PackagePageActionsTest, ALongPressOnGetOffersTheOptionsAndShareOffersTheSheet) {
+  open("com.example.tool");
+  ASSERT_TRUE(ui.longPress("GET")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("What would you like to do?")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Cancel"));
+  ASSERT_TRUE(ui.tap("Share"));
+  EXPECT_TRUE(ui.screenShows("Check out \"Example Tool\" by Example Dev")) << ui.screen();
+}
+
 TEST_F(PackagePageActionsTest, AStarOrAReviewOfAPackageNotInstalledAsksForTheInstallFirst) {
   auto page = open("com.example.tool");
   ASSERT_TRUE(ui.tap("Star 3"));

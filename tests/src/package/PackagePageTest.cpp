@@ -7,6 +7,10 @@
 
 #include "PackagePageFixture.h"
 #include "database/KVRSource.h"
+#include "foundation/Files.h"
+#include "interface/InteractiveHeaderImageView.h"
+#include "interface/UIScrollViewInteractiveHeader.h"
+#include "system/DeviceRoot.h"
 #include "system/Reachability.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
@@ -17,6 +21,15 @@
 #include "webkit/WKWebView.h"
 
 namespace {
+
+// The page with its depiction fetches counted.
+class CountingPage : public PackageDetailsViewController {
+ public:
+  using PackageDetailsViewController::PackageDetailsViewController;
+  void getSileoDepiction() override { ++native; }
+  void getHtmlPageForCydiaPackage() override { ++scraped; }
+  int native = 0, scraped = 0;
+};
 
 class PackagePageTest : public PackagePageFixture {
  protected:
@@ -192,6 +205,18 @@ TEST_F(PackagePageTest, AnOrdinaryPackageGivesUpTheSectionsThatCannotFill) {
   EXPECT_EQ(spacing(*page, o.contactDeveloperBtn), 30);
   EXPECT_EQ(o.reviewsCollectionView->numberOfItemsInSection(0), 1) << "counted, but reading no review";
 
+  // The advertisement of the one repository that has it: our own snippet, on the address
+  // of that repository's page of the package, reaching no host.
+  size_t requests = server.requestCount();
+  page->mutablePackageDictionary().set("sourceLocation", PackageDetailsViewController::grandelSourceLocation());
+  relayout(*page);
+  ui.runUntilIdle();
+  EXPECT_EQ(height(*page, o.adsWebView), 250);
+  ASSERT_TRUE(o.adsWebView->url());
+  EXPECT_EQ(o.adsWebView->url()->absoluteString(),
+            "http://apt.bigrepo.example/moreinfo/depiction.php?file=exampletoolDp");
+  EXPECT_EQ(server.requestCount(), requests);
+
   // A native depiction: the strip waits empty, 20 under its title, until an outcome.
   page->mutablePackageDictionary().set("sileoDepiction", "");
   page->setContent();
@@ -260,6 +285,82 @@ TEST_F(PackagePageTest, TheColoursOfARealIcon) {
             UIColor::blackColor());
   EXPECT_EQ(PackageDetailsViewController::readableForegroundColorForBackgroundColor(UIColor::colorWithRed(0, 0.67, 0.88, 1)),
             UIColor::whiteColor());
+}
+
+TEST_F(PackagePageTest, TheDepictionIsAskedByThePreferenceOrTheNetworkAndABannerIsKept) {
+  QB_TESTDATA_OR_SKIP(icon, "repos/nepeta/CydiaIcon.png");
+  tools();
+  edit("com.example.tool", [&](KVRPackage& p) { p.setSileoDepiction(server.url("/depiction.json")); });
+  auto counted = [&] {
+    auto page = std::make_shared<CountingPage>(screenContext(), "com.example.tool");
+    ui.show(std::make_shared<UINavigationController>(page));
+    ui.runUntilIdle();
+    return page;
+  };
+  QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "GetCydiaPackageInfoFromDepiction");
+  Reachability::overrideFlags(0);
+  EXPECT_EQ(counted()->native, 0) << "neither the preference nor a network";
+  Reachability::overrideFlags(kSCNetworkReachabilityFlagsReachable);
+  EXPECT_EQ(counted()->native, 1);
+  QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "GetCydiaPackageInfoFromDepiction");
+  Reachability::overrideFlags(0);
+  auto page = counted();
+  EXPECT_EQ(page->native, 1) << "the preference alone";
+  EXPECT_EQ(page->scraped, 0);
+  EXPECT_TRUE(page->extendedLayoutIncludesOpaqueBars());
+
+  // A banner the snapshot names is written to its cache and shown as the header.
+  TestHttpResponse png;
+  auto bytes = Files::read(icon);
+  png.body.assign(bytes->begin(), bytes->end());
+  png.contentType = "image/png";
+  server.respond("/banner.png", png);
+  page->mutablePackageDictionary().set("banner", server.url("/banner.png"));
+  page->loadInformationFromBackground();
+  const auto& scroll = *page->outlets().scrollView;
+  ASSERT_TRUE(waitFor([&] { return UIScrollViewInteractiveHeader::interactiveHeader(scroll) != nullptr; }));
+  std::string banner = DeviceRoot::devicePath(DeviceRoot::kApplicationSupport) + "/DepictionsBanners/com.example.tool.png";
+  EXPECT_TRUE(Files::exists(banner));
+  EXPECT_EQ(page->navigationController()->navigationBar()->alpha(), 0);
+  // With a header, the bar follows the pull, and scrolling past 100 collapses the header.
+  page->outlets().scrollView->setContentOffset({0, -150});
+  EXPECT_DOUBLE_EQ(page->navigationController()->navigationBar()->alpha(), 0.5);
+  page->outlets().scrollView->setContentOffset({0, 120});
+  EXPECT_TRUE(page->isHeaderCompact());
+
+  // The next page of a package with a native depiction finds the banner in its cache.
+  page->mutablePackageDictionary().erase("banner");
+  auto next = counted();
+  ASSERT_TRUE(waitFor([&] { return next->bannerCached; }));
+  EXPECT_TRUE(UIScrollViewInteractiveHeader::interactiveHeader(*next->outlets().scrollView));
+}
+
+TEST_F(PackagePageTest, TheBeforeAfterPairTurnsOnATapAndTheRatingNoticeAsksTheAverage) {
+  QB_TESTDATA_OR_SKIP(repo, "repos/nepeta");
+  tools();
+  server.serveFolder(repo, "/nepeta/");
+  auto page = open("com.example.tool");
+  page->mutablePackageDictionary().set("beforeAfter", Value::dict({{"before", server.url("/nepeta/CydiaIcon.png")},
+                                                                   {"after", server.url("/nepeta/CydiaIcon.png")}}));
+  page->loadInformationFromBackground();
+  auto* pair = page->outlets().beforeAfterCollectionView;
+  ASSERT_TRUE(waitFor([&] { return pair->numberOfItemsInSection(0) == 2; }));
+  EXPECT_TRUE(page->outlets().beforeImageView->image());
+  EXPECT_EQ(page->collectionViewMinimumLineSpacingForSectionAtIndex(*pair, 0), 0);
+  EXPECT_EQ(page->collectionViewSizeForItemAtIndexPath(*pair, {0, 0}),
+            (CGSize{page->view()->bounds().width() - 32, 441}));
+  page->collectionViewDidSelectItemAtIndexPath(*pair, {0, 0});
+  EXPECT_GT(pair->contentOffset().x, 0) << "to the after picture";
+  page->collectionViewDidSelectItemAtIndexPath(*pair, {0, 1});
+  EXPECT_EQ(pair->contentOffset().x, 0);
+
+  // Only a notice naming this package asks the average again; a failed answer empties it.
+  page->outlets().packageRatingLbl->setText("4.5");
+  NotificationCenter::defaultCenter().post(KVRPackageInfoRatingChangedNotification, Value("com.example.other"));
+  ui.runUntilIdle();
+  EXPECT_EQ(page->outlets().packageRatingLbl->text(), "4.5");
+  NotificationCenter::defaultCenter().post(KVRPackageInfoRatingChangedNotification, Value("com.example.tool"));
+  EXPECT_TRUE(waitFor([&] { return page->outlets().packageRatingLbl->text().empty(); }));
 }
 
 }  // namespace

@@ -73,6 +73,12 @@ TEST_F(PackageScreenshotsTest, ScreenshotsAreCachedByTheirPlacesAndReadBackWitho
   EXPECT_TRUE(page->isShown(page->outlets().screenshotsCollectionView));
   EXPECT_TRUE(ui.screenShows("0.2: Screenshot 3")) << ui.screen();
   EXPECT_EQ(fetched(), 3u);
+  // Items as high as their picture up to the strip's 422 points, narrowed by it.
+  auto* strip = page->outlets().screenshotsCollectionView;
+  CGSize first = pictureSize(1);
+  EXPECT_EQ(page->collectionViewSizeForItemAtIndexPath(*strip, {0, 0}),
+            (CGSize{first.width / (422 / first.height), first.height}));
+  EXPECT_EQ(page->collectionViewMinimumLineSpacingForSectionAtIndex(*strip, 0), 20);
 
   // The next page reads the cache.
   auto again = openAndWait();
@@ -111,6 +117,9 @@ TEST_F(PackageScreenshotsTest, AFailedScreenshotLeavesItsPlaceAndTheOthersKeepTh
   EXPECT_EQ(page->screenshotForItem(0)->size(), pictureSize(1));
   EXPECT_EQ(page->screenshotForItem(1)->size(), pictureSize(3));
   EXPECT_EQ(page->outlets().screenshotsCollectionView->numberOfItemsInSection(0), 2);
+  EXPECT_NE(page->collectionViewSizeForItemAtIndexPath(*page->outlets().screenshotsCollectionView, {0, 0}).width,
+            page->view()->bounds().width() - 32)
+      << "two keep their own widths";
   // An incomplete cache is not recorded: the next opening asks again.
   EXPECT_TRUE(package(kPackage)->screenshotsLocalPaths().empty());
   EXPECT_EQ(package(kPackage)->screenshots().size(), 3u);

@@ -15,6 +15,7 @@
 #include "foundation/Log.h"
 #include "foundation/URLReplyLimits.h"
 #include "foundation/URLSession.h"
+#include "foundation/WeakSelf.h"
 #include "html/HTMLDocument.h"
 #include "html/HTMLString.h"
 #include "interface/UIScrollViewInteractiveHeader.h"
@@ -70,7 +71,7 @@ void PackageDetailsViewController::getSileoDepiction() {
     KVLog("Error : %s is no depiction address", address.value_or("").c_str());
     return getHtmlPageForCydiaPackage();
   }
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   fetchWithoutCache(*url, [weak](std::optional<Data> data, URLResponseRef, ErrorRef error) {
     if (error) {
       KVLog("Error : %s", error->localizedDescription().c_str());
@@ -90,7 +91,7 @@ void PackageDetailsViewController::getSileoDepiction() {
 }
 
 void PackageDetailsViewController::sileoDepictionArrived(const std::shared_ptr<KVDepictionsParser>& parser) {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto onMain = [weak](auto step) {
     return [weak, step](auto answer) {
       performOnMainThread([weak, step, answer = std::move(answer)]() mutable {
@@ -137,7 +138,7 @@ void PackageDetailsViewController::showDepictionChangelog(std::optional<std::str
     setContent();
     return;
   }
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   parser->retrieveExternalChangelogFromSileoDepiction([weak](std::optional<std::string> address) {
     performOnMainThread([weak, address] {
       auto self = weak.lock();
@@ -150,7 +151,7 @@ void PackageDetailsViewController::showDepictionChangelog(std::optional<std::str
 }
 
 void PackageDetailsViewController::getExternalChangelog(const std::string& address) {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto failed = [weak](const std::string& reason) {
     KVLog("Error : %s", reason.c_str());
     performOnMainThread([weak] {
@@ -205,7 +206,7 @@ void PackageDetailsViewController::getHtmlPageForCydiaPackage() {
   request.setValue(KVPlatform::deviceModelID(), "X-Machine");
   request.setValue(KVPlatform::firmwareVersion(), "X-Firmware");
   request.setValue(KVPlatform::deviceUDID(), "X-Unique-ID");
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   URLSession::sharedSession()
       ->dataTaskWithRequest(request, [weak, location = *location, pageURL = url->absoluteString()](
                                          std::optional<Data> data, URLResponseRef, ErrorRef error) {
@@ -227,7 +228,7 @@ void PackageDetailsViewController::getHtmlPageForCydiaPackage() {
 
 void PackageDetailsViewController::cydiaPageArrived(const std::shared_ptr<KVDepictionsParser>& parser,
                                                     const std::string& location, const std::string& pageURL) {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   auto onMain = [weak](auto step) {
     return [weak, step](auto answer) {
       performOnMainThread([weak, step, answer = std::move(answer)]() mutable {

@@ -200,7 +200,7 @@ void PackageDetailsViewController::loadBanner() {
 }
 
 void PackageDetailsViewController::fetchBanner(const URL& url) {
-  auto weak = weakSelf();
+  auto weak = weakSelf(this);
   const std::string identifier = packageIdentifier_;
   URLRequest request(url);
   request.setReplyLimits(URLReplyKinds::kImage);

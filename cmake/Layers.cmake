@@ -7,18 +7,18 @@
 #
 # qb_layer(NAME FOLDER [NAMES IT MAY INCLUDE...])
 
-# The platform: never sees src/ or tests/.
+# The platform: never sees src/ or tests/, except the HTML library, a leaf that knows only
+# the foundation: the web views read pages with it, as a browser carries its own parser.
 qb_layer(foundation platform/foundation)
+# Format libraries: leaves that know only the foundation.
+qb_layer(html       src/html            foundation)
+qb_layer(markdown   src/markdown        foundation)
 qb_layer(launcher   platform/launcher)
 qb_layer(system     platform/system     foundation launcher)
 qb_layer(store      platform/store      foundation)
 qb_layer(security   platform/security   system)
 qb_layer(uikit      platform/uikit      foundation)
-qb_layer(webkit     platform/webkit     uikit)
-
-# Format libraries: leaves that know only the foundation.
-qb_layer(html       src/html            foundation)
-qb_layer(markdown   src/markdown        foundation)
+qb_layer(webkit     platform/webkit     uikit html)
 # Attributed text read from HTML, on our HTML parser (the platform's own reader stands
 # here, above the libraries): the screens that show Markdown use it.
 qb_layer(richtext   src/richtext        html markdown uikit)
@@ -30,7 +30,9 @@ qb_layer(database   src/database        core store uikit)
 qb_layer(interface  src/interface       database uikit)
 qb_layer(operations src/operations      interface)
 qb_layer(account    src/account         interface security)
-qb_layer(payment    src/payment         account)
+# The store screens show the outside store's account pages in a web view and find its
+# package links with the Markdown library's link detection.
+qb_layer(payment    src/payment         account webkit markdown)
 qb_layer(browse     src/browse          payment operations markdown richtext)
 qb_layer(sources    src/sources         browse)
 # The package page and its depictions: the browse floor's cells, the web views, and the

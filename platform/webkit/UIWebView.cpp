@@ -36,6 +36,20 @@ void UIWebView::linkActivated(const URLRequest& request, bool) {
   navigate(request, UIWebViewNavigationTypeLinkClicked, HistoryMode::Push, 0);
 }
 
+void UIWebView::formSubmitted(const URLRequest& request) {
+  navigate(request, UIWebViewNavigationTypeFormSubmitted, HistoryMode::Push, 0);
+}
+
+URLRequest UIWebView::webThreadWebView(uint64_t, const URLRequest& request, const URLResponseRef&) { return request; }
+
+URLRequest UIWebView::willSendRequest(const URLRequest& request, const URLResponseRef& redirectResponse, bool) {
+  return webThreadWebView(nextResource_++, request, redirectResponse);
+}
+
+bool UIWebView::shouldFollowRedirect(URLRequest& next, const URLResponseRef&) {
+  return !delegate_ || delegate_->webViewShouldStartLoadWithRequest(*this, next, UIWebViewNavigationTypeOther);
+}
+
 void UIWebView::navigateByPage(const URLRequest& request, UIWebViewNavigationType type) {
   UI_MAIN_THREAD_ONLY();
   navigate(request, type, HistoryMode::Push, 0);
@@ -67,14 +81,22 @@ void UIWebView::begin(URLRequest request, UIWebViewNavigationType type, HistoryM
   setLoading(true);
   if (delegate_) delegate_->webViewDidStartLoad(*this);
   if (generation != generation_) return;  // the delegate started another load
-  auto finish = [this, request, mode, offset](WebPage page) {
-    showPage(std::move(page), request, mode, offset);
+  // The page is shown as it arrives; it has finished once its resources have loaded.
+  auto finish = [this, mode, offset, generation](WebPage page, const URLRequest& shownRequest) {
+    showPage(std::move(page), shownRequest, mode, offset);
     if (auto shown = historyEntry(0)) request_ = shown;
-    setProgress(1.0);
-    setLoading(false);
-    if (delegate_) delegate_->webViewDidFinishLoad(*this);
+    setProgress(0.9);
+    loadSubresources([self = weak_from_this(), generation] {
+      auto view = self.lock();
+      if (!view) return;
+      auto& web = static_cast<UIWebView&>(*view);
+      if (generation != web.generation_) return;
+      web.setProgress(1.0);
+      web.setLoading(false);
+      if (web.delegate_) web.delegate_->webViewDidFinishLoad(web);
+    });
   };
-  if (html || blank) return finish(WebPage::fromHTML(html.value_or(""), html ? url : std::nullopt));
+  if (html || blank) return finish(WebPage::fromHTML(html.value_or(""), html ? url : std::nullopt), request);
   std::weak_ptr<UIView> self = weak_from_this();
   fetch(request, [self, generation, finish](const WebPageLoad::Result& result) {
     auto view = self.lock();
@@ -82,7 +104,7 @@ void UIWebView::begin(URLRequest request, UIWebViewNavigationType type, HistoryM
     auto& web = static_cast<UIWebView&>(*view);
     if (generation != web.generation_) return;
     if (result.error || !result.response) return web.failLoad(result.error);
-    finish(WebPage::fromReply(result.body.value_or(Data{}), result.response));
+    finish(WebPage::fromReply(result.body.value_or(Data{}), result.response), result.request);
   });
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // The older web view kind, as the video player and the outside store's account pages
-// use it: its delegate decides every navigation (and may change the request before it
-// is sent), hears when a page starts, finishes or fails, and the screen reads the
-// page's script answers synchronously, from the table of script answers. Pages load
-// through the URL session like a WKWebView's. Every call belongs on the main thread.
+// use it: its delegate decides every navigation (a link, a form, a redirect, a move in
+// the history; it may change the request before it is sent), hears when a page starts,
+// finishes (once the page's resources have loaded too) or fails, and the screen reads
+// the page's script answers synchronously, from the table of script answers. Every
+// request the view sends passes the per-resource hook (`webThreadWebView`), which a
+// subclass overrides. Pages load with the process's cookies like a WKWebView's. Every
+// call belongs on the main thread.
 #include <optional>
 #include <string>
 
@@ -64,8 +67,20 @@ class UIWebView : public WebContentView {
   // player's page reports its events this way).
   void navigateByPage(const URLRequest& request, UIWebViewNavigationType type = UIWebViewNavigationTypeOther);
 
+  // The per-resource hook: every request the view sends (the page, each redirect with the
+  // reply that led to it, each form submission, each resource of the page; `resource`
+  // counts them) is replaced by the answer before it goes. The request handed in is the
+  // unchangeable kind; the default sends it as it is.
+  virtual URLRequest webThreadWebView(uint64_t resource, const URLRequest& request,
+                                      const URLResponseRef& redirectResponse);
+
  protected:
   void linkActivated(const URLRequest& request, bool newWindow) override;
+  void formSubmitted(const URLRequest& request) override;
+  URLRequest willSendRequest(const URLRequest& request, const URLResponseRef& redirectResponse,
+                             bool subresource) override;
+  // A redirect is a navigation the delegate decides like any other.
+  bool shouldFollowRedirect(URLRequest& next, const URLResponseRef& redirect) override;
 
  private:
   void navigate(URLRequest request, UIWebViewNavigationType type, HistoryMode mode, long offset,
@@ -78,4 +93,5 @@ class UIWebView : public WebContentView {
   std::optional<URLRequest> request_;
   bool inlineMedia_ = false, mediaNeedsAction_ = true, opaque_ = true;
   uint64_t generation_ = 0;
+  uint64_t nextResource_ = 1;
 };

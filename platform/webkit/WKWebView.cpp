@@ -72,6 +72,10 @@ void WKWebView::linkActivated(const URLRequest& request, bool newWindow) {
   navigate({request, WKNavigationTypeLinkActivated, target, WKFrameInfo{}}, HistoryMode::Push, 0);
 }
 
+void WKWebView::formSubmitted(const URLRequest& request) {
+  navigate({request, WKNavigationTypeFormSubmitted, WKFrameInfo{}, WKFrameInfo{}}, HistoryMode::Push, 0);
+}
+
 void WKWebView::navigateByPage(const URLRequest& request, bool newWindow) {
   UI_MAIN_THREAD_ONLY();
   std::optional<WKFrameInfo> target;

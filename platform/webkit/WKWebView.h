@@ -62,6 +62,7 @@ class WKWebView : public WebContentView {
 
  protected:
   void linkActivated(const URLRequest& request, bool newWindow) override;
+  void formSubmitted(const URLRequest& request) override;
   void loadingDidChange() override { notify(ObservedKey::Loading); }
   void progressDidChange() override { notify(ObservedKey::EstimatedProgress); }
 

@@ -6,6 +6,7 @@
 #include "foundation/RunLoop.h"
 #include "support/TestHttpServer.h"
 #include "support/UIDriver.h"
+#include "uikit/UITextField.h"
 #include "webkit/UIWebView.h"
 
 namespace {
@@ -95,11 +96,12 @@ namespace {
 class StoreWebView : public UIWebView {
  public:
   using UIWebView::UIWebView;
- protected:
-  void prepareRequest(URLRequest& request) override {
+  URLRequest webThreadWebView(uint64_t, const URLRequest& sent, const URLResponseRef&) override {
+    URLRequest request = sent;
     request.setValue("Mozilla/5.0 (iPhone; CPU iPhone OS 10_3_3 like Mac OS X)", "User-Agent");
     request.setValue("iPhone10,3", "X-Machine");
     request.setValue("14.4", "X-Firmware");
+    return request;
   }
 };
 
@@ -148,4 +150,87 @@ TEST(UIWebViewTest, EveryRequestCarriesTheHeadersAndHistoryWorks) {
   EXPECT_EQ(server.requestsTo("/signed-out").at(0).header("X-Machine"), "iPhone10,3") << "also after the redirect";
   EXPECT_TRUE(web->canGoBack());
   EXPECT_FALSE(web->canGoForward()) << "a new page drops what was ahead";
+}
+
+namespace {
+// A web view whose hook stamps every request it sends, numbering them, and keeps the
+// status of the reply a redirect came from.
+class StampingWebView : public UIWebView {
+ public:
+  using UIWebView::UIWebView;
+  Log hooked;
+  URLRequest webThreadWebView(uint64_t resource, const URLRequest& sent, const URLResponseRef& redirect) override {
+    URLRequest request = sent;
+    request.setValue("yes", "X-Hooked");
+    hooked.push_back(std::to_string(resource) + " " + request.url()->path() +
+                     (redirect ? " after " + std::to_string(redirect->statusCode()) : ""));
+    return request;
+  }
+};
+
+class Asking : public UIWebViewDelegate {
+ public:
+  Log asked;
+  std::string refuse;
+  bool webViewShouldStartLoadWithRequest(UIWebView&, URLRequest& request, UIWebViewNavigationType type) override {
+    asked.push_back(request.url()->path() + " " + std::to_string(type));
+    return request.url()->path() != refuse;
+  }
+  void webViewDidFailLoadWithError(UIWebView&, ErrorRef error) override { asked.push_back("fail " + std::to_string(error->code)); }
+};
+}  // namespace
+
+TEST(UIWebViewTest, FormsRedirectsAndResourcesPassTheQuestionAndTheHook) {
+  UIDriver ui;
+  TestHttpServer server;
+  server.respond("/start", html("<title>Sign in</title><img src='/pic.png'>"
+                                "<form action='/login' method='post'><input name='user' placeholder='User'>"
+                                "<input type='password' name='pass' placeholder='Password'>"
+                                "<input type='submit' value='Sign In'></form><a href='/away'>Away</a>"));
+  server.respond("/pic.png", TestHttpResponse::text("png"));
+  server.handle("POST", "/login", [](const TestHttpRequest&) {
+    TestHttpResponse r = TestHttpResponse::redirect("/account", 303);
+    r.headers.emplace_back("Set-Cookie", "session=abc; Path=/");
+    return r;
+  });
+  server.handle("GET", "/account", [](const TestHttpRequest& r) {
+    return html("<title>" + std::string(r.header("Cookie") == "session=abc" ? "Account" : "Stranger") + "</title>"
+                "<script src='/app.js'></script>");
+  });
+  server.respond("/app.js", TestHttpResponse::text("1;"));
+  server.redirect("/away", "/forbidden");
+  auto web = std::make_shared<StampingWebView>(CGRect::make(0, 0, 320, 480));
+  Asking delegate;
+  web->setDelegate(&delegate);
+  ui.show(std::make_shared<UIViewController>());
+  ui.front()->view()->addSubview(web);
+  web->loadRequest(URLRequest(URL::fromString(server.url("/start"))));
+  ASSERT_TRUE(settle(*web));
+  EXPECT_TRUE(ui.screenShows("field \"User\": ")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("[Sign In]"));
+
+  // A person fills the form in and sends it: the POST sets a cookie and redirects.
+  web->formField("User")->setText("ann");
+  web->formField("Password")->setText("s&cret");
+  ASSERT_TRUE(ui.tap("Sign In")) << ui.screen();
+  ASSERT_TRUE(settle(*web));
+  EXPECT_EQ(web->page().summary.title, "Account") << "the redirect carried the cookie";
+  EXPECT_EQ(server.requestsTo("/login").at(0).body, "user=ann&pass=s%26cret");
+  EXPECT_EQ(web->request()->HTTPMethod(), "GET") << "a 303 leads to a GET";
+  EXPECT_EQ(delegate.asked, (Log{"/start 5", "/login 1", "/account 5"})) << "the page, the form and the redirect";
+  EXPECT_EQ(web->hooked, (Log{"1 /start", "2 /pic.png", "3 /login", "4 /account after 303", "5 /app.js"}));
+  for (const auto& request : server.requests()) EXPECT_EQ(request.header("X-Hooked"), "yes") << request.path;
+
+  // A redirect the delegate refuses ends the load; what was shown stays.
+  delegate.asked.clear();
+  delegate.refuse = "/forbidden";
+  web->goBack();
+  ASSERT_TRUE(settle(*web));
+  EXPECT_EQ(web->page().summary.title, "Sign in");
+  ASSERT_TRUE(web->tapLinkByUser("Away"));
+  ASSERT_TRUE(settle(*web));
+  EXPECT_EQ(delegate.asked, (Log{"/start 2", "/away 0", "/forbidden 5", "fail 102"}));
+  EXPECT_EQ(server.requestCount("/forbidden"), 0u);
+  EXPECT_EQ(web->page().summary.title, "Sign in");
+  EXPECT_TRUE(web->canGoForward());
 }

@@ -1,4 +1,5 @@
-// What a person reads of a page: its title, paragraphs and links, from any bytes.
+// What a person reads and fills in of a page: its title, paragraphs, links and forms,
+// from any bytes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,7 +21,7 @@ home screen.</p>
   EXPECT_EQ(page.title, "Snowboard & Friends");
   EXPECT_EQ(page.paragraphs, (std::vector<std::string>{"Snowboard", "Themes for your home screen.",
                                                        "Read the FAQ or open this.", "Screenshot",
-                                                       "Caf&eacute; \xC3\xA9\xE2\x98\xBA 3 < 4"}));
+                                                       "Caf\xC3\xA9 \xC3\xA9\xE2\x98\xBA 3 < 4"}));
   ASSERT_EQ(page.links.size(), 2u);
   EXPECT_EQ(page.links[0].href, "faq.html");
   EXPECT_EQ(page.links[0].text, "FAQ");
@@ -65,4 +66,40 @@ TEST(WebPageSummaryTest, PagesFromRepliesReadTheirCharset) {
   auto longPage = WebPage::fromHTML("<p>" + std::string(2000, 'w') + "</p><p>more</p>", std::nullopt);
   EXPECT_LT(shortPage.contentHeightAtWidth(320), longPage.contentHeightAtWidth(320));
   EXPECT_GT(longPage.contentHeightAtWidth(320), longPage.contentHeightAtWidth(640)) << "narrower is taller";
+}
+
+TEST(WebPageSummaryTest, FormsTheirFieldsAndThePageResources) {
+  auto page = WebPageSummary::scan(R"(<html><head><link rel="stylesheet" href="s.css"><script src="a.js"></script></head>
+<body><img src="i.png"><img src="i.png">
+<input name="outside" value="never sent">
+<form action="/login" method="POST">
+  <label for="u">User name</label><input id="u" name="user" value="ann">
+  <label>Password <input type="password" name="pass"></label>
+  <input type="hidden" name="token" value="t&amp;1">
+  <input type="checkbox" name="remember" checked>
+  <select name="lang"><option value="en">English<option value="fr" selected>French</select>
+  <textarea name="note">hi</textarea>
+  <input type="submit" name="go" value="Sign In"><button type="button">Help</button>
+</form>
+<form><input name="q" placeholder="Search"><button>Find</button></form></body></html>)");
+  EXPECT_EQ(page.subresources, (std::vector<std::string>{"s.css", "a.js", "i.png"}));
+  ASSERT_EQ(page.forms.size(), 2u);
+  const auto& login = page.forms[0];
+  EXPECT_EQ(login.action, "/login");
+  EXPECT_EQ(login.method, "post");
+  using Kind = WebPageFormField::Kind;
+  std::vector<std::tuple<Kind, std::string, std::string, std::string>> fields;
+  for (auto& f : login.fields) fields.emplace_back(f.kind, f.name, f.value, f.label);
+  EXPECT_EQ(fields, (decltype(fields){{Kind::Text, "user", "ann", "User name"},
+                                      {Kind::Password, "pass", "", "Password"},
+                                      {Kind::Hidden, "token", "t&1", "token"},
+                                      {Kind::Choice, "remember", "on", "remember"},
+                                      {Kind::Hidden, "lang", "fr", "lang"},
+                                      {Kind::Text, "note", "hi", "note"},
+                                      {Kind::Submit, "go", "Sign In", "Sign In"},
+                                      {Kind::Other, "", "", "Help"}}));
+  EXPECT_TRUE(login.fields[3].checked);
+  EXPECT_EQ(page.forms[1].method, "get");
+  EXPECT_EQ(page.forms[1].fields[0].label, "Search");
+  EXPECT_EQ(page.forms[1].fields[1].kind, Kind::Submit) << "a button submits unless it says otherwise";
 }

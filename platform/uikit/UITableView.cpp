@@ -6,6 +6,7 @@
 #include "foundation/Log.h"
 #include "uikit/UINib.h"
 #include "uikit/UIScreen.h"
+#include "uikit/UIScreenText.h"
 #include "uikit/UIScreenTextFormat.h"
 
 double UITableViewDelegate::tableViewHeightForRowAtIndexPath(UITableView& t, const NSIndexPath&) {
@@ -418,8 +419,8 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
   for (auto& s : sections_) total += s.rows;
   if (tableHeaderView_ && !tableHeaderView_->isHidden()) {
     std::vector<std::string> header;
-    if (!tableHeaderView_->appendScreenText(header))
-      for (auto& sub : tableHeaderView_->subviews()) sub->appendScreenText(header);
+    // What a person sees of it: hidden views are not read, nested ones are.
+    if (!tableHeaderView_->appendScreenText(header)) UIScreenText::appendViewLines(*tableHeaderView_, header);
     for (auto& h : header) lines.push_back(h);
   }
   std::string head = "table: " + std::to_string(total) + (total == 1 ? " row" : " rows");

@@ -44,4 +44,6 @@ qb_layer(app        src/app             sources package payment operations html 
 # may, X itself and the fixtures; only tests and benchmarks see the fixtures.
 qb_layer(support    tests/support       app)
 qb_layer(e2e        tests/e2e           support)
+# The stores played for a person at the terminal (scripts/play-stores).
+qb_layer(played     tests/played        support)
 qb_layer(bench      bench               support)  # the shared test data, found as the tests find it

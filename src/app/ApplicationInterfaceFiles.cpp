@@ -6,6 +6,7 @@
 #include "interface/GetPackageCell.h"
 #include "interface/KVTabBarController.h"
 #include "interface/PackageCell.h"
+#include "interface/SearchCell.h"
 #include "operations/TasksCell.h"
 #include "package/ReviewsCell.h"
 #include "package/ScreenshotsCell.h"
@@ -19,6 +20,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   ScreenshotsCell::registerInterfaceFile();
   DeveloperCell::registerInterfaceFile();
   ReviewsCell::registerInterfaceFile();
+  SearchCell::registerInterfaceFile();
   UIStoryboard::registerController(
       "Main", "TabBarVC", [screens]() -> std::shared_ptr<UIViewController> { return screens->tabBar(); }, true);
 }

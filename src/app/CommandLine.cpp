@@ -6,6 +6,7 @@
 #include "app/DeviceRootLock.h"
 #include "core/KVLogFile.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/URL.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -106,6 +107,21 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
         return refuse("--system-version takes a version such as 12.4 or 13.0, not \"" + version + "\"");
       line.systemVersion = version;
       continue;
+    } else if (arg == "--outside-store" || arg.rfind("--outside-store=", 0) == 0) {
+      std::string address;
+      if (arg == "--outside-store") {
+        if (i + 1 >= argc) return refuse("--outside-store needs an address: --outside-store http://127.0.0.1:8090/store/");
+        address = argv[++i];
+      } else {
+        address = arg.substr(std::string("--outside-store=").size());
+      }
+      auto url = URL::fromString(address);
+      if (!url || !url->isHTTP() || url->host().empty())
+        return refuse("--outside-store takes an http or https address such as http://127.0.0.1:8090/store/, not \"" +
+                      address + "\"");
+      if (address.back() != '/') address += '/';
+      line.outsideStore = address;
+      continue;
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
       continue;
@@ -113,7 +129,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
       line.version = true;
       continue;
     } else if (!arg.empty() && arg[0] == '-') {
-      return refuse("unknown option " + arg + " (the options are --device-root DIR, --system-version VERSION, --version and --help)");
+      return refuse("unknown option " + arg + " (the options are --device-root DIR, --system-version VERSION, --outside-store URL, --version and --help)");
     } else {
       return refuse("unexpected argument \"" + arg + "\" (a device root is given as --device-root DIR)");
     }
@@ -147,7 +163,7 @@ std::optional<std::string> CommandLine::historyFile(const Environment& environme
 std::string CommandLine::usage(const Environment& environment) {
   auto fallback = defaultDeviceRoot(environment, nullptr);
   auto history = historyFile(environment);
-  return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--version] [--help]\n"
+  return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--outside-store URL] [--version] [--help]\n"
          "  --device-root DIR  the folder laid out like a device: a new or empty folder is made\n"
          "                     into one, one made before is used again; a relative DIR is taken\n"
          "                     from the current folder (default: " +
@@ -157,6 +173,9 @@ std::string CommandLine::usage(const Environment& environment) {
          "                     the iOS version the device emulates (12.4, 13.0, ...), kept in the\n"
          "                     device root for later starts (a new one begins at 14.4); before 13\n"
          "                     the first run offers the palette chooser before the sign-in\n"
+         "  --outside-store URL\n"
+         "                     the outside package store's web site for this run (the README\n"
+         "                     plays one on 127.0.0.1 with scripts/play-stores)\n"
          "  --version          the version\n"
          "  --help             this text\n"
          "\n"

@@ -9,6 +9,9 @@ struct CommandLine {
   std::string deviceRoot;  // absolute, without a trailing "/"
   // --system-version: the iOS version the device root emulates from now on ("12.4").
   std::optional<std::string> systemVersion;
+  // --outside-store: the outside package store's web site for this run (http or https,
+  // ending in "/"), in place of the built-in placeholder.
+  std::optional<std::string> outsideStore;
   bool help = false;
   bool version = false;
 

@@ -17,6 +17,7 @@
 #include "operations/TasksViewController.h"
 #include "package/PackageDetailsViewController.h"
 #include "package/WebViewViewController.h"
+#include "payment/RepoStoresListController.h"
 #include "sources/RepoTransferViewController.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UINavigationController.h"
@@ -154,7 +155,7 @@ std::shared_ptr<UIViewController> KVRootScreens::changelog() { return std::make_
 
 std::shared_ptr<UIViewController> KVRootScreens::account() { return placeholder("AccountPlistViewController"); }
 
-std::shared_ptr<UIViewController> KVRootScreens::stores() { return placeholder("RepoStoresListController"); }
+std::shared_ptr<UIViewController> KVRootScreens::stores() { return std::make_shared<RepoStoresListController>(context()); }
 
 std::shared_ptr<UIViewController> KVRootScreens::news() { return placeholder("NewsViewController"); }
 
@@ -172,6 +173,8 @@ std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
       auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(context());
       // Until the featured screen is built, its tab leads to the screens that are.
       featured->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
+      // Until the account tab is built, the stores are reached from here.
+      featured->offer("Stores", [screens = shared_from_this()] { return screens->stores(); });
       return featured;
     }
     case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");

@@ -28,6 +28,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "payment/KVOutsideStore.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
 #include "uikit/UIApplication.h"
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillbark: cannot set the system version of %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
+
+  if (line->outsideStore) KVOutsideStore::setLocation(*line->outsideStore);
 
   // Standard output and error go to the log file from here on; the session keeps both.
   int screenDescriptor = dup(STDOUT_FILENO);

@@ -86,4 +86,25 @@ void markPackagePaid(const std::string& identifier, std::function<void(bool writ
   });
 }
 
+void setOutsideStorePurchases(const std::vector<std::string>& identifiers, std::function<void(bool written)> completion) {
+  performOnBackgroundThread([identifiers, completion] {
+    bool written = false;
+    try {
+      if (auto db = store::Database::defaultDatabase()) {
+        db->write([&] {
+          auto marked = db->objects(KVRPackage::className(), "isPaidThroughCydia = 1");
+          for (const auto& object : marked.objects()) db->setValue(object, "isPaidThroughCydia", Value(false));
+          for (const auto& identifier : identifiers)
+            if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+              db->setValue(*object, "isPaidThroughCydia", Value(true));
+        });
+        written = true;
+      }
+    } catch (const std::exception& e) {
+      KVLog("ERROR: %s", e.what());
+    }
+    if (completion) completion(written);
+  });
+}
+
 }  // namespace KVRepoStoreRecords

@@ -35,4 +35,10 @@ void updatePurchasesForSource(const std::string& sourceLocation, const std::vect
 // commit.
 void markPackagePaid(const std::string& identifier, std::function<void(bool written)> completion = nullptr);
 
+// On a background queue, in one write transaction: clears the outside store's purchase
+// mark of every package, then marks each identifier that has a package record (others
+// are skipped). `completion` hears whether it was written, after the commit.
+void setOutsideStorePurchases(const std::vector<std::string>& identifiers,
+                              std::function<void(bool written)> completion = nullptr);
+
 }  // namespace KVRepoStoreRecords

@@ -86,7 +86,7 @@ TestHttpResponse TestHttpResponse::redirect(std::string location, int status) {
   return r;
 }
 
-TestHttpServer::TestHttpServer(TestHttpConnections connections) : server_(std::make_unique<httplib::Server>()) {
+TestHttpServer::TestHttpServer(TestHttpConnections connections, int port) : server_(std::make_unique<httplib::Server>()) {
   if (connections == TestHttpConnections::CloseEach) {
     // One request per connection: a stop never waits for an idle kept-alive client.
     server_->set_keep_alive_max_count(1);
@@ -137,8 +137,8 @@ TestHttpServer::TestHttpServer(TestHttpConnections connections) : server_(std::m
   server_->Get(any, entry).Post(any, entry).Put(any, entry).Patch(any, entry);
   server_->Delete(any, entry).Options(any, entry);
 
-  port_ = server_->bind_to_any_port("127.0.0.1");
-  if (port_ <= 0) throw std::runtime_error("TestHttpServer: cannot bind 127.0.0.1");
+  port_ = port > 0 ? (server_->bind_to_port("127.0.0.1", port) ? port : -1) : server_->bind_to_any_port("127.0.0.1");
+  if (port_ <= 0) throw std::runtime_error("TestHttpServer: cannot bind 127.0.0.1" + (port > 0 ? ":" + std::to_string(port) : ""));
   auto ended = std::make_shared<std::atomic<bool>>(false);
   thread_ = std::thread([this, ended] {
     server_->listen_after_bind();

@@ -15,6 +15,7 @@
 #include "foundation/RunLoop.h"
 #include "interface/DarkmodeViewController.h"
 #include "package/KVVideoPlayerView.h"
+#include "payment/KVOutsideStore.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "security/LAContext.h"
 #include "support/TestHttpServer.h"
@@ -54,6 +55,7 @@ const Reset kResets[] = {
     {"palette chooser's option", [] { DarkmodeViewController::resetOptionForTesting(); }},
     {"device owner", [] { LAContext::setOwnerAnswer(std::nullopt); }},
     {"exempt repository", [] { KVRepoStoreAPI::setBlacklistedSourceLocation(KVRepoStoreAPI::kBlacklistedSourceLocation); }},
+    {"outside store", [] { KVOutsideStore::setLocation(TestHttpServer::closedBaseURL()); }},
     {"connections", [] { TestRoot{}; }},
 };
 }  // namespace

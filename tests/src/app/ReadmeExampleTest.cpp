@@ -10,6 +10,8 @@
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
 #include "foundation/Files.h"
+#include "support/PlayedOutsideStore.h"
+#include "support/PlayedPaidRepository.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
@@ -100,8 +102,8 @@ void makeRoadRepository(TempDir& dir) {
 // line is typed again a second later, as a person would. Answers what each line printed.
 class TypedSession {
  public:
-  explicit TypedSession(const std::string& device)
-      : terminal_(ApplicationProcess::kPath, {"--device-root", device}, {{"NO_COLOR", "1"}}) {}
+  explicit TypedSession(const std::string& device, const std::vector<std::string>& moreArguments = {})
+      : terminal_(ApplicationProcess::kPath, arguments(device, moreArguments), {{"NO_COLOR", "1"}}) {}
   bool started() { return terminal_.waitFor("(type help") && terminal_.waitFor("> "); }
   std::string output() { return terminal_.output(); }
   std::string type(const std::string& line) {
@@ -128,6 +130,10 @@ class TypedSession {
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
 
  private:
+  static std::vector<std::string> arguments(const std::string& device, std::vector<std::string> more) {
+    more.insert(more.begin(), {"--device-root", device});
+    return more;
+  }
   PseudoTerminal terminal_;
 };
 
@@ -182,5 +188,34 @@ TEST(ReadmeExampleTest, TheRoadThroughAPackagesPageRunsAsWritten) {
   EXPECT_NE(shown.find("3 out of 5 rating"), std::string::npos);
   EXPECT_EQ(session.quit(), 0);
   EXPECT_NE(installedPackages(dir, "page-device").output.find("com.example.tool installed\n"), std::string::npos);
+}
+
+// The stores, typed at a terminal as the README shows them, against the stores its
+// command plays: the paid repository's sign-in, purchases and sign-out, and the outside
+// store's own sign-in form, its purchases and its sign-out.
+TEST(ReadmeExampleTest, TheStoresRunAsWritten) {
+  std::string text = section(readme(), "The stores by hand");
+  ASSERT_NE(text.find("    scripts/play-stores &\n"), std::string::npos) << text;
+  ASSERT_NE(text.find("--outside-store http://127.0.0.1:8091/\n"), std::string::npos) << text;
+  TempDir dir;
+  TestHttpServer repositoryServer, storeServer;
+  PlayedPaidRepository repository(repositoryServer, dir.file("repo"));
+  PlayedOutsideStore store(storeServer);
+  store.setPurchases({"com.example.glow"});
+  std::string script = typedLines(text);
+  replaceAll(script, "http://127.0.0.1:8090/repo/", repository.location());
+  TypedSession session(dir.file("store-device"), {"--outside-store", store.location()});
+  ASSERT_TRUE(session.started()) << session.output();
+  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  std::string seen = session.output();
+  std::erase(seen, '\r');
+  EXPECT_NE(seen.find("0.0: Glow | Example Shop | >\n  0.1: Shade"), std::string::npos) << "the repository's purchases";
+  EXPECT_NE(seen.find("Ann\nann@example.org\n[Logout]"), std::string::npos) << "the pull's labels";
+  EXPECT_NE(seen.find("field \"User name\": "), std::string::npos) << "the store's form";
+  EXPECT_EQ(repositoryServer.requestCount("/repo/api/sign_out"), 1u);
+  EXPECT_EQ(storeServer.requestCount("/login"), 1u);
+  EXPECT_EQ(storeServer.requestCount("/api/invalidate"), 1u);
+  EXPECT_FALSE(store.signedIn());
+  EXPECT_EQ(session.quit(), 0);
 }
 }  // namespace

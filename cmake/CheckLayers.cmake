@@ -1,8 +1,9 @@
 # The layer check: reads every #include under ROOT (platform/, src/, tests/, bench/)
-# against the floors of cmake/Layers.cmake.
+# against the edges of cmake/Layers.cmake.
 #   cmake -DROOT=<tree> -P cmake/CheckLayers.cmake
-# fails and names each include that reaches above its folder's floor, a folder that is
-# no layer, a path that climbs with "..", and a plain name that is not a sibling file.
+# fails and names each include of a layer its folder's line does not name (above it, or
+# below it but not named), a folder that is no layer, a path that climbs with "..", and a
+# plain name that is not a sibling file.
 # With -DEXPECT_FILE=<list> (lines "file:include") it instead checks that it finds
 # exactly those (the test of the check itself, on a small tree of its own).
 cmake_minimum_required(VERSION 3.25)
@@ -15,8 +16,9 @@ get_filename_component(ROOT "${ROOT}" ABSOLUTE)
 get_property(layers GLOBAL PROPERTY QB_LAYERS)
 
 # Which layer a file belongs to and what it may include: a test folder tests/<group>/X
-# stands on X's floor plus the fixtures; every other file on the floor of the deepest
-# layer folder that holds it.
+# drives X through whatever lies below it, so it stands on X's whole floor plus the
+# fixtures; every other file may include the edges of the deepest layer folder that
+# holds it, and nothing else.
 function(floor_of_file out_layer out_floor rel)
   if(rel MATCHES "^tests/(platform|src)/([^/]+)/")
     set(subject ${CMAKE_MATCH_2})
@@ -42,8 +44,8 @@ function(floor_of_file out_layer out_floor rel)
   endforeach()
   set(${out_layer} "${best}" PARENT_SCOPE)
   if(best)
-    get_property(floor GLOBAL PROPERTY QB_LAYER_FLOOR_${best})
-    set(${out_floor} ${floor} PARENT_SCOPE)
+    get_property(edges GLOBAL PROPERTY QB_LAYER_EDGES_${best})
+    set(${out_floor} ${edges} PARENT_SCOPE)
   endif()
 endfunction()
 
@@ -80,7 +82,7 @@ foreach(file ${files})
     elseif(path MATCHES "^([^/]+)/")
       set(top ${CMAKE_MATCH_1})
       if(top IN_LIST layers AND NOT top IN_LIST floor)
-        set(problem "reaches ${top}, which ${layer} may not include")
+        set(problem "reaches ${top}, which ${layer} may not include (cmake/Layers.cmake names its edges)")
       elseif(quote STREQUAL "\"" AND NOT top IN_LIST layers)
         set(problem "names ${top}, which is no layer (use <...> for other libraries)")
       endif()
@@ -109,8 +111,8 @@ if(DEFINED EXPECT_FILE)
   list(LENGTH found_keys count)
   message(STATUS "The layer check found the ${count} planted faults and nothing else.")
 elseif(found_keys)
-  message(FATAL_ERROR "Includes above their floor (cmake/Layers.cmake):\n${report}")
+  message(FATAL_ERROR "Includes of layers their folder does not name (cmake/Layers.cmake):\n${report}")
 else()
   list(LENGTH files count)
-  message(STATUS "Layer check: ${count} files, every include within its floor.")
+  message(STATUS "Layer check: ${count} files, every include along an edge its folder names.")
 endif()

@@ -16,6 +16,7 @@
 #include "operations/TasksVerboseViewController.h"
 #include "operations/TasksViewController.h"
 #include "package/PackageDetailsViewController.h"
+#include "package/WebDepictionViewController.h"
 #include "package/WebViewViewController.h"
 #include "payment/RepoStoresListController.h"
 #include "sources/RepoTransferViewController.h"
@@ -62,8 +63,8 @@ std::shared_ptr<UIViewController> KVRootScreens::nativePackagePage(const std::st
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::webDepiction(const std::string& identifier, const std::string& website,
-                                                              KVPackagePageOptions) {
-  return placeholder("WebDepictionViewController", identifier + "\n" + website);
+                                                              KVPackagePageOptions options) {
+  return std::make_shared<WebDepictionViewController>(context(), identifier, website, options.isComingFromURLScheme);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::featuredPackage(const KVFeaturedPackagesTop&, std::shared_ptr<UIImage>) {

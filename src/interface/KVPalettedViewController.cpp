@@ -97,15 +97,19 @@ void KVPalettedViewController::_paletteDidChangeInternal() {
   // this screen again, and the lock guards only the screen's palette state.
   paletteWillChangeToStyle(now);
   std::shared_ptr<KVPalette> palette;
+  bool switchedMode = false;
   {
     std::lock_guard<std::mutex> lock(themeLock_);
     const uint32_t old = paletteStyle_;
     paletteStyle_ = now;
     palette_ = KVPalette::paletteWithStyle(now, overrideColors_);
-    didLastPaletteChangeUpdateDarkmode_ = (old != 0) != isDarkMode();
+    switchedMode = didLastPaletteChangeUpdateDarkmode_ = (old != 0) != isDarkMode();
     palette = palette_;
   }
   _updateAppearanceInternal();
+  // The appearance update can re-theme the screen once more (its bars' style changes its
+  // traits): that inner re-theme saw no switch, but this change made one.
+  didLastPaletteChangeUpdateDarkmode_ = switchedMode;
   paletteDidChange(palette);
   NotificationCenter::defaultCenter().post(KVPaletteNeedsUIRefreshNotification);
   setNeedsStatusBarAppearanceUpdate();

@@ -296,6 +296,8 @@ class PackageDetailsViewController : public KVPalettedViewController,
   // else a layout.
   void depictionScreenshotsArrived(const std::vector<std::string>& addresses);
   NSAttributedString attributedTextFromMarkdown(const std::optional<std::string>& markdown) const;
+  // The same in white (dark) or black text.
+  static NSAttributedString attributedTextFromMarkdown(const std::optional<std::string>& markdown, bool darkMode);
   // The video of the package (its identifier at the video service) in the video section.
   void loadVideoPreview(const std::string& videoIdentifier);
   static std::shared_ptr<UIImage> makeRoundedImage(const std::shared_ptr<UIImage>& image, double radius);

@@ -297,6 +297,11 @@ void PackageDetailsViewController::setPackageScreenshotsFromArray(const std::vec
 
 NSAttributedString PackageDetailsViewController::attributedTextFromMarkdown(
     const std::optional<std::string>& markdown) const {
+  return attributedTextFromMarkdown(markdown, isDarkMode());
+}
+
+NSAttributedString PackageDetailsViewController::attributedTextFromMarkdown(const std::optional<std::string>& markdown,
+                                                                            bool darkMode) {
   if (!markdown || markdown->empty()) return {};
   std::string html = markdown::MDMarkdown::HTMLStringWithMarkdown(*markdown);
   // Headings and paragraphs apart by an empty line; list items without paragraphs.
@@ -308,7 +313,7 @@ NSAttributedString PackageDetailsViewController::attributedTextFromMarkdown(
   html = replacedAll(html, "<li><p>", "<li>");
   html = replacedAll(html, "</p></li>", "</li>");
   std::string wrapped = "<span style=\"font-family: -apple-system; font-size: 15.0; color:" +
-                        std::string(isDarkMode() ? "white" : "black") + "\">" + html + "</span>";
+                        std::string(darkMode ? "white" : "black") + "\">" + html + "</span>";
   NSAttributedString text = NSAttributedStringHTML::attributedStringWithHTML(wrapped);
   NSAttributedStringHTML::removeUnderlinesFromAddresses(text);
   NSTextAttributes left;

@@ -5,6 +5,7 @@
 
 #include "foundation/LocalizedStrings.h"
 #include "interface/UIButtonGetButton.h"
+#include "package/KVPackageHeaderButtons.h"
 #include "package/PackageDetailsViewController.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIBarButtonItem.h"
@@ -135,33 +136,17 @@ void PackageDetailsViewController::buildHeader(UIView* content, double width) {
   activate(author->rightAnchor().constraintEqualToAnchor(content->rightAnchor(), -16));
   outlets_.authorLbl = author.get();
 
-  auto get = UIButton::buttonWithType(UIButtonTypeCustom);
-  get->titleLabel()->setFont(UIFont::boldSystemFontOfSize(13));
-  get->setTitleColor(UIColor::whiteColor());
-  get->setFrame(CGRect::make(112, 0, 80, 30));
-  place(content, get);
-  activate(get->leftAnchor().constraintEqualToAnchor(author->leftAnchor()));
-  activate(get->heightAnchor().constraintEqualToConstant(30));
-  outlets_.getBtnWidthConstraint = activate(get->widthAnchor().constraintEqualToConstant(80));
-  // Beside the icon, at its foot; or under the developer's name.
-  outlets_.getBtnTopConstraintToIconView = get->bottomAnchor().constraintEqualToAnchor(icon->bottomAnchor());
-  outlets_.getBtnTopConstraintToAuthorLbl = activate(get->topAnchor().constraintEqualToAnchor(author->bottomAnchor(), 30));
-  get->addTarget(this, [this](UIControl& c) { getPackage(static_cast<UIButton*>(&c)); }, UIControlEventTouchUpInside);
-  outlets_.getBtn = get.get();
-
-  auto share = UIButton::buttonWithType(UIButtonTypeSystem);
-  share->setImage(UIImage::systemImageNamed("square.and.arrow.up"));
-  share->setAccessibilityLabel(NSLocalizedString("Share"));
-  share->setFrame(CGRect::make(0, 0, 30, 30));
-  place(content, share);
-  activate(share->leftAnchor().constraintEqualToAnchor(get->rightAnchor(), 12));
-  activate(share->widthAnchor().constraintEqualToConstant(30));
-  activate(share->heightAnchor().constraintEqualToConstant(30));
-  outlets_.shareBtnTopConstraintToIconView = share->bottomAnchor().constraintEqualToAnchor(icon->bottomAnchor());
-  outlets_.shareBtnTopConstraintToAuthorLbl =
-      activate(share->topAnchor().constraintEqualToAnchor(author->bottomAnchor(), 30));
-  share->addTarget(this, [this](UIControl& c) { sharePackage(static_cast<UIButton*>(&c)); }, UIControlEventTouchUpInside);
-  outlets_.shareBtn = share.get();
+  auto buttons = KVPackageHeaderButtons::build(
+      content, icon.get(), author.get(), this, [this](UIButton* b) { getPackage(b); },
+      [this](UIButton* b) { sharePackage(b); });
+  outlets_.getBtn = buttons.get;
+  outlets_.getBtnWidthConstraint = buttons.getWidth;
+  outlets_.getBtnTopConstraintToIconView = buttons.getTopToIcon;
+  outlets_.getBtnTopConstraintToAuthorLbl = buttons.getTopToAuthor;
+  outlets_.shareBtn = buttons.share;
+  outlets_.shareBtnTopConstraintToIconView = buttons.shareTopToIcon;
+  outlets_.shareBtnTopConstraintToAuthorLbl = buttons.shareTopToAuthor;
+  UIButton* get = buttons.get;
 
   // The user's own stars: the first sets the size of the others and of the rows beside.
   UIButton* previous = nullptr;

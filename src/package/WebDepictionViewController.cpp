@@ -10,6 +10,7 @@
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
 #include "interface/UIButtonGetButton.h"
+#include "package/KVPackageHeaderButtons.h"
 #include "package/WebViewViewController.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIApplication.h"
@@ -126,32 +127,17 @@ void WebDepictionViewController::buildHeader(UIView* content, double width) {
   activate(maintainer->rightAnchor().constraintEqualToAnchor(content->rightAnchor(), -16));
   o.maintainerLbl = maintainer.get();
 
-  auto get = UIButton::buttonWithType(UIButtonTypeCustom);
-  get->titleLabel()->setFont(UIFont::boldSystemFontOfSize(13));
-  get->setTitleColor(UIColor::whiteColor());
-  get->setFrame(CGRect::make(112, 0, 80, 30));
-  place(content, get);
-  activate(get->leftAnchor().constraintEqualToAnchor(maintainer->leftAnchor()));
-  activate(get->heightAnchor().constraintEqualToConstant(30));
-  o.getBtnWidthConstraint = activate(get->widthAnchor().constraintEqualToConstant(80));
-  o.getBtnTopConstraintToIconView = get->bottomAnchor().constraintEqualToAnchor(icon->bottomAnchor());
-  o.getBtnTopConstraintToMaintainerLbl = activate(get->topAnchor().constraintEqualToAnchor(maintainer->bottomAnchor(), 30));
-  get->addTarget(this, [this](UIControl& c) { getPackage(static_cast<UIButton*>(&c)); }, UIControlEventTouchUpInside);
-  o.getBtn = get.get();
-
-  auto share = UIButton::buttonWithType(UIButtonTypeSystem);
-  share->setImage(UIImage::systemImageNamed("square.and.arrow.up"));
-  share->setAccessibilityLabel(NSLocalizedString("Share"));
-  share->setFrame(CGRect::make(0, 0, 30, 30));
-  place(content, share);
-  activate(share->leftAnchor().constraintEqualToAnchor(get->rightAnchor(), 12));
-  activate(share->widthAnchor().constraintEqualToConstant(30));
-  activate(share->heightAnchor().constraintEqualToConstant(30));
-  o.shareBtnTopConstraintToIconView = share->bottomAnchor().constraintEqualToAnchor(icon->bottomAnchor());
-  o.shareBtnTopConstraintToMaintainerLbl =
-      activate(share->topAnchor().constraintEqualToAnchor(maintainer->bottomAnchor(), 30));
-  share->addTarget(this, [this](UIControl& c) { sharePackage(static_cast<UIButton*>(&c)); }, UIControlEventTouchUpInside);
-  o.shareBtn = share.get();
+  auto buttons = KVPackageHeaderButtons::build(
+      content, icon.get(), maintainer.get(), this, [this](UIButton* b) { getPackage(b); },
+      [this](UIButton* b) { sharePackage(b); });
+  o.getBtn = buttons.get;
+  o.getBtnWidthConstraint = buttons.getWidth;
+  o.getBtnTopConstraintToIconView = buttons.getTopToIcon;
+  o.getBtnTopConstraintToMaintainerLbl = buttons.getTopToAuthor;
+  o.shareBtn = buttons.share;
+  o.shareBtnTopConstraintToIconView = buttons.shareTopToIcon;
+  o.shareBtnTopConstraintToMaintainerLbl = buttons.shareTopToAuthor;
+  UIButton* get = buttons.get;
 
   // Size, version and category: a caption over each value, side by side.
   double column = (width - 32) / 3;
@@ -427,11 +413,6 @@ void WebDepictionViewController::dismissVC() { dismissViewControllerAnimated(tru
 
 // ---- The web view
 
-void WebDepictionViewController::decidePolicyForNavigationAction(
-    WKWebView&, const WKNavigationAction&, std::function<void(WKNavigationActionPolicy)> decisionHandler) {
-  decisionHandler(WKNavigationActionPolicyAllow);
-}
-
 void WebDepictionViewController::didFinishNavigation(WKWebView&, const WKNavigation*) {
   UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
@@ -440,9 +421,5 @@ void WebDepictionViewController::didFinishNavigation(WKWebView&, const WKNavigat
 std::shared_ptr<WKWebView> WebDepictionViewController::createWebViewWithConfiguration(WKWebView& webView,
                                                                                       const WKWebViewConfiguration&,
                                                                                       const WKNavigationAction& action) {
-  if (!action.targetFrame || !action.targetFrame->isMainFrame) {
-    UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
-    webView.loadRequest(action.request);
-  }
-  return nullptr;
+  return WebViewViewController::loadNewWindowInPlace(webView, action);
 }

@@ -100,9 +100,7 @@ class WebDepictionViewController : public KVPalettedViewController,
   // again once the web view is there.
   void setModeForRequest();
 
-  // ---- The web view's questions
-  void decidePolicyForNavigationAction(WKWebView&, const WKNavigationAction&,
-                                       std::function<void(WKNavigationActionPolicy)> decisionHandler) override;
+  // ---- The web view's questions (every navigation and reply is allowed, as by default)
   void didFinishNavigation(WKWebView&, const WKNavigation*) override;
   std::shared_ptr<WKWebView> createWebViewWithConfiguration(WKWebView& webView, const WKWebViewConfiguration&,
                                                            const WKNavigationAction& action) override;

@@ -112,13 +112,18 @@ void WebViewViewController::didFinishNavigation(WKWebView&, const WKNavigation*)
   UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
 }
 
-// A link that wants a new window opens in this one.
-std::shared_ptr<WKWebView> WebViewViewController::createWebViewWithConfiguration(WKWebView& webView,
-                                                                                 const WKWebViewConfiguration&,
-                                                                                 const WKNavigationAction& action) {
+std::shared_ptr<WKWebView> WebViewViewController::loadNewWindowInPlace(WKWebView& webView,
+                                                                       const WKNavigationAction& action) {
   if (!action.targetFrame || !action.targetFrame->isMainFrame) {
     UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(true);
     webView.loadRequest(action.request);
   }
   return nullptr;
+}
+
+// A link that wants a new window opens in this one.
+std::shared_ptr<WKWebView> WebViewViewController::createWebViewWithConfiguration(WKWebView& webView,
+                                                                                 const WKWebViewConfiguration&,
+                                                                                 const WKNavigationAction& action) {
+  return loadNewWindowInPlace(webView, action);
 }

@@ -31,6 +31,9 @@ class WebViewViewController : public KVPalettedViewController, public WKNavigati
   // What web views of the application add to their user agent: "(Quillbark/<version>,
   // like Cydia) (<model>; <system>/<version>) Dark" or "... Light".
   static std::string applicationNameForUserAgent(bool dark);
+  // A navigation that wants a new window loads in `webView` itself, the network activity
+  // indicator on until a navigation finishes; no second web view is made (answers none).
+  static std::shared_ptr<WKWebView> loadNewWindowInPlace(WKWebView& webView, const WKNavigationAction& action);
 
   void loadView() override;
   void viewDidLoad() override;

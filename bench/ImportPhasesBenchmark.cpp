@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     if (!mkdtemp(folder)) return 1;
     store::Configuration c = benchDatabaseConfiguration(folder);
     auto db = store::Database::open(c).value();
-    db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); });
+    written(db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); }));
     KVSourceIndexImport::Settings settings;
     settings.location = kLocation;
     settings.dateString = "2026-12-07 18:00";

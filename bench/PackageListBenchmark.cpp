@@ -69,13 +69,13 @@ int main(int argc, char** argv) {
   store::Database::setDefaultConfiguration(c);
   auto db = store::Database::defaultDatabase();
   size_t stanzas = 0;
-  db->write([&] {
+  written(db->write([&] {
     KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
       if (!s.find("Package")) return;
       db->addOrUpdate(benchPackageFor(s, std::nullopt).toObject());
       ++stanzas;
     });
-  });
+  }));
   PackageCell::registerInterfaceFile();
   auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
   preferences.setObject(Value("Name"), "SortInstalledPackagesBy");

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "account/KVVendorService.h"
 #include "core/KVPipelineManager.h"
@@ -79,7 +80,7 @@ int refreshChild(const std::string& root, const std::string& location) {
   auto db = store::Database::defaultDatabase();
   if (!db) return 1;
   if (!db->objectForPrimaryKey(KVRSource::className(), location))
-    db->write([&] { db->add(KVRSource::newSourceWithLocation(location).toObject()); });
+    written(db->write([&] { db->add(KVRSource::newSourceWithLocation(location).toObject()); }));
   auto& pipeline = KVPipelineManager::sharedManager();
   double cpuBefore = cpuSeconds(RUSAGE_SELF) + cpuSeconds(RUSAGE_CHILDREN);
   auto start = Clock::now();

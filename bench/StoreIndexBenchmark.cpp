@@ -61,14 +61,14 @@ int main(int argc, char** argv) {
   auto db = store::Database::open(c).value();
   auto apply = [&] {
     auto t = Clock::now();
-    db->write([&] {
+    written(db->write([&] {
       KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
         if (!s.find("Package")) return;
         std::string id = s.value("Package");
         for (auto& ch : id) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         db->addOrUpdate(benchPackageFor(s, store::objectForPrimaryKey<KVRPackage>(*db, id)).toObject());
       });
-    });
+    }));
     return since(t);
   };
   double first = apply();

@@ -79,11 +79,11 @@ int main(int argc, char** argv) {
     const std::string& id = ids[static_cast<size_t>(round) * 997 % ids.size()];
     auto committed = Clock::now();
     std::thread worker([&] {
-      db->write([&] {
+      written(db->write([&] {
         auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(id));
         db->setValue(*object, "isUpdated", Value(!object->getBool("isUpdated").value_or(false)));
         db->setValue(*object, "updatedDateStr", Value("2026-12-08 07:00"));
-      });
+      }));
     });
     worker.join();
     committed = Clock::now();

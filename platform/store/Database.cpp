@@ -355,15 +355,28 @@ void Database::cancelWrite() {
 
 bool Database::inWriteTransaction() const { return impl_->isWriterThread(); }
 
-void Database::write(const std::function<void()>& block) {
-  beginWrite();
+ErrorRef Database::write(const std::function<void()>& block) {
+  // Failures of the file or the data become the answer; programming errors go on.
+  auto answer = [](const StoreException& e) {
+    if (e.isProgrammingError()) throw;
+    return e.toError();
+  };
+  try {
+    beginWrite();
+  } catch (const StoreException& e) {
+    return answer(e);
+  }
   try {
     block();
+    if (inWriteTransaction()) commitWrite();
+  } catch (const StoreException& e) {
+    if (inWriteTransaction()) cancelWrite();
+    return answer(e);
   } catch (...) {
     if (inWriteTransaction()) cancelWrite();
     throw;
   }
-  if (inWriteTransaction()) commitWrite();
+  return nullptr;
 }
 
 // ---- reading

@@ -58,14 +58,23 @@ class Database : public std::enable_shared_from_this<Database> {
   uint64_t schemaVersion() const;
 
   // ---- Write transactions (begin and end on the same thread; no nesting)
+  // Runs the block in a write transaction and commits it: the one way code outside the
+  // store writes. What the block did is either committed whole or not at all. A failure
+  // of the file or the engine (a full disk, a read-only or damaged file, a lock held too
+  // long) or of the data (a primary key taken, a required value missing, a record gone)
+  // cancels the transaction and is answered as an error in StoreErrorDomain, which the
+  // caller must handle. A programming error (an unknown class or property, a bad
+  // predicate, a nested transaction) and any other exception the block throws cancel it
+  // too and are passed on: nothing catches them, so they end the process. A block that
+  // ended the transaction itself is left so.
+  [[nodiscard]] ErrorRef write(const std::function<void()>& block);
+  [[nodiscard]] ErrorRef transaction(const std::function<void()>& block) { return write(block); }
+  // The steps of a transaction, for the store's own opening and for tests of it; they
+  // raise StoreException.
   void beginWrite();
   void commitWrite();
   void cancelWrite();
   bool inWriteTransaction() const;  // on the calling thread
-  // Runs the block in a write transaction and commits it; an exception cancels the
-  // transaction and is passed on. A block that ended the transaction itself is left so.
-  void write(const std::function<void()>& block);
-  void transaction(const std::function<void()>& block) { write(block); }
 
   // ---- Reading (an unknown class or property, or a bad predicate, raises
   // StoreException: those are programming errors)

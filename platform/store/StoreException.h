@@ -1,10 +1,10 @@
 #pragma once
-// The object store's exception, raised for programming errors (a bad predicate, a
-// write outside a transaction, a duplicate primary key, an unknown class or property).
-// Failures of the file or the engine (an unreadable or damaged file, a schema that
-// needs a migration) are raised inside the store as the same type and reach callers
-// as error values in the store's domain where the store answers them (opening, and
-// reads outside a write transaction), with the kind as the code.
+// The object store's exception, raised inside the store for programming errors (a bad
+// predicate, a write outside a transaction, an unknown class or property), failures of
+// the data (a duplicate primary key, a missing required value) and failures of the file
+// or the engine (an unreadable or damaged file, a schema that needs a migration). The
+// last two reach callers as error values in the store's domain, with the kind as the
+// code, wherever the store answers (opening, write(), reads outside a transaction).
 #include <stdexcept>
 #include <string>
 
@@ -41,6 +41,17 @@ class StoreException : public std::runtime_error {
       case Kind::InvalidDatabase:
       case Kind::SchemaMismatch:
       case Kind::SchemaVersionTooNew: return true;
+      default: return false;
+    }
+  }
+  // A fault of the calling code rather than of the file or the data: write() passes it
+  // on instead of answering it.
+  bool isProgrammingError() const {
+    switch (kind_) {
+      case Kind::InvalidProperty:
+      case Kind::InvalidPredicate:
+      case Kind::NotInWriteTransaction:
+      case Kind::AlreadyInWriteTransaction: return true;
       default: return false;
     }
   }

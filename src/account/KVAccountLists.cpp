@@ -18,13 +18,11 @@ namespace {
 bool write(const std::function<void(store::Database& db)>& block) {
   auto db = store::Database::defaultDatabase();
   if (!db) return false;  // why is logged
-  try {
-    db->write([&] { block(*db); });
-    return true;
-  } catch (const std::exception& e) {
-    KVLog("Error : %s", e.what());
+  if (ErrorRef error = db->write([&] { block(*db); })) {
+    KVLog("Error : %s", error->localizedDescription().c_str());
     return false;
   }
+  return true;
 }
 
 std::string lowerCased(std::string text) {

@@ -114,7 +114,8 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
                            KVPresentationSender sender);
   void shareAllSources(KVPresentationSender sender);
   void shareSourceWithLocation(const std::string& location, KVPresentationSender sender);
-  // Blocks while the package's screenshots are fetched (10 s each at most).
+  // The sheet comes once the package's screenshots have been fetched by the image loader,
+  // off the main thread (at once without screenshots); the main loop goes on meanwhile.
   void sharePackage(const std::string& identifier, KVPresentationSender sender);
   // The in-app browser with a package's website, from the top presenter.
   void openWebsiteAtURL(const std::string& url, const std::string& packageName);

@@ -1,7 +1,6 @@
 // The application delegate as the place that shows things: the task screens, the share
 // sheets of sources and packages, the in-app browser, the news and new-packages screens,
 // and the alerts other parts of the system ask for through notifications.
-#include <condition_variable>
 #include <mutex>
 
 #include "app/KVQuillbark.h"
@@ -25,6 +24,9 @@
 #include "uikit/UIActivityViewController.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIDevice.h"
+#include "uikit/ImageLoader.h"
+#include "uikit/UIBarButtonItem.h"
+#include "uikit/UIGestureRecognizer.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
 
@@ -41,35 +43,23 @@ std::string linkName(const std::string& name) {
   return encoded;
 }
 
-// The image at the address, fetched while the caller waits (10 s at most); none when
-// the address gives no data or no picture.
-std::shared_ptr<UIImage> fetchImage(const std::string& address) {
-  auto url = URL::fromString(address);
-  if (!url) return nullptr;
-  struct Wait {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<Data> data;
-  };
-  auto wait = std::make_shared<Wait>();
-  URLRequest request(*url);
-  request.setReplyLimits(URLReplyKinds::kImage);
-  auto task = URLSession::sharedSession()->dataTaskWithRequest(request, [wait](std::optional<Data> data, URLResponseRef, ErrorRef) {
-    std::lock_guard<std::mutex> lock(wait->mutex);
-    wait->data = std::move(data);
-    wait->finished = true;
-    wait->done.notify_all();
-  });
-  task->resume();
-  std::unique_lock<std::mutex> lock(wait->mutex);
-  if (!wait->done.wait_for(lock, std::chrono::seconds(10), [&] { return wait->finished; })) {
-    task->cancel();
-    return nullptr;
-  }
-  return wait->data ? UIImage::imageWithData(*wait->data) : nullptr;
-}
+// What asked for a presentation that comes a while later: held weakly (a gesture by its
+// view), so a sender gone meanwhile anchors nothing rather than something freed.
+struct HeldSender {
+  std::weak_ptr<UIView> view;
+  std::weak_ptr<UIBarButtonItem> item;
 
+  static HeldSender of(KVPresentationSender sender) {
+    HeldSender held;
+    if (auto* gesture = std::get_if<UIGestureRecognizer*>(&sender); gesture && *gesture && (*gesture)->view())
+      held.view = (*gesture)->view()->weak_from_this();
+    else if (auto* view = std::get_if<UIView*>(&sender); view && *view)
+      held.view = (*view)->weak_from_this();
+    else if (auto* item = std::get_if<UIBarButtonItem*>(&sender); item && *item)
+      held.item = (*item)->weak_from_this();
+    return held;
+  }
+};
 
 std::shared_ptr<KVRootScreens> screens() { return QuillbarkRoot::screens("KVQuillbark"); }
 }  // namespace
@@ -135,9 +125,38 @@ void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSend
       "quillbark://show/shared=Quillbark&name=%@&bundleid=%@&repo=%@)",
       {name, package->maintainer().value_or(""), sourceName, "\n", linkName(name), queryValue(identifier),
        queryValue(location)}))};
+  // The screenshots come from the image loader, off the main thread; the sheet follows
+  // once each has answered, with them in the package's order.
+  struct Sharing {
+    std::vector<UIActivityItem> items;
+    std::string title;
+    HeldSender sender;
+    std::vector<std::shared_ptr<UIImage>> images;
+    size_t waiting = 0;
+  };
+  auto sharing = std::make_shared<Sharing>(Sharing{std::move(items), name, HeldSender::of(sender), {}, 0});
+  auto share = [](const std::shared_ptr<Sharing>& done) {
+    for (const auto& image : done->images)
+      if (image) done->items.push_back(UIActivityItem::withImage(image));
+    auto view = done->sender.view.lock();
+    auto item = done->sender.item.lock();
+    KVPresentationSender anchor = view ? KVPresentationSender(view.get())
+                                  : item ? KVPresentationSender(item.get())
+                                         : KVPresentationSender();
+    sharedQuillbark().shareAlertWithItems(std::move(done->items), done->title, anchor);
+  };
+  std::vector<URL> addresses;
   for (const auto& address : package->screenshots())
-    if (auto image = fetchImage(address)) items.push_back(UIActivityItem::withImage(image));
-  shareAlertWithItems(std::move(items), name, sender);
+    if (auto url = URL::fromString(address)) addresses.push_back(*url);
+  sharing->images.resize(addresses.size());
+  sharing->waiting = addresses.size();
+  if (addresses.empty()) return share(sharing);
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    ImageLoader::shared().loadImage(addresses[i], sharing, [sharing, i, share](std::shared_ptr<UIImage> image, ErrorRef) {
+      sharing->images[i] = std::move(image);
+      if (--sharing->waiting == 0) share(sharing);
+    });
+  }
 }
 
 // ---- Screens of other parts

@@ -162,7 +162,7 @@ void KVQuillbark::purchasePackage(const std::string& identifier, const std::opti
         KVLog("Purchase One Tap completed");
         // The mark is committed before the package is queued, so whatever the
         // announcement redraws sees it bought.
-        KVRepoStoreRecords::markPackagePaid(identifier, [this, identifier, versionToQueue](bool) {
+        KVRepoStoreRecords::markPackagePaid(identifier, [this, identifier, versionToQueue](ErrorRef) {
           queueDirectly(identifier, versionToQueue);
         });
       });

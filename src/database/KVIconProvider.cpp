@@ -92,12 +92,10 @@ void writeIconURL(const std::string& className, const std::string& key, const st
     KVLog("Recording an icon failed: %s", db.error()->localizedDescription().c_str());
     return;
   }
-  try {
-    (*db)->write([&] {
-      if (auto object = (*db)->objectForPrimaryKey(className, Value(key))) (*db)->setValue(*object, "iconURL", Value(iconURL));
-    });
-  } catch (const std::exception& e) {
-    KVLog("Recording an icon failed: %s", e.what());
+  if (ErrorRef error = (*db)->write([&] {
+    if (auto object = (*db)->objectForPrimaryKey(className, Value(key))) (*db)->setValue(*object, "iconURL", Value(iconURL));
+  })) {
+    KVLog("Recording an icon failed: %s", error->localizedDescription().c_str());
   }
 }
 

@@ -22,13 +22,11 @@ void postIconChanged(const std::string& identifier) {
 void setIconURL(const std::string& identifier, const std::optional<std::string>& url) {
   auto db = store::Database::openDefaultDatabase();
   if (!db) return;
-  try {
-    (*db)->write([&] {
-      if (auto object = (*db)->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
-        (*db)->setValue(*object, "iconURL", url ? Value(*url) : Value());
-    });
-  } catch (const std::exception& e) {
-    KVLog("Recording the icon of %s failed: %s", identifier.c_str(), e.what());
+  if (ErrorRef error = (*db)->write([&] {
+    if (auto object = (*db)->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+      (*db)->setValue(*object, "iconURL", url ? Value(*url) : Value());
+  })) {
+    KVLog("Recording the icon of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
   }
 }
 

@@ -15,24 +15,19 @@ void KVParsingUtility::checkStatusFileWithCompletion(std::function<void(ErrorRef
     return;
   }
   performOnDefaultThread([completion = std::move(completion)] {
+    auto wired = KVConnections::current("The dpkg status import");
+    Date reference = wired->sources->currentRefreshDate().value_or(Date::now());
+    auto db = store::Database::openDefaultDatabase();
+    ErrorRef failure = db ? KVStatusImport::run(**db, reference).error() : db.error();
     ErrorRef error;
-    try {
-      auto wired = KVConnections::current("The dpkg status import");
-      Date reference = wired->sources->currentRefreshDate().value_or(Date::now());
-      if (auto db = store::Database::openDefaultDatabase()) {
-        KVStatusImport::run(**db, reference);
-        auto packages = wired->packages;
-        performOnMainThread([packages] {
-          RunLoop::main().addTimer(1.0, [packages] { packages->rebuildPackagesCategoriesCache(); });
-        });
-      } else {
-        KVLog("The dpkg status import failed: %s", db.error()->localizedDescription().c_str());
-        error = makeError(KVStatusImportErrorDomain, 1,
-                          "The dpkg status import failed: " + db.error()->localizedDescription());
-      }
-    } catch (const std::exception& e) {
-      KVLog("The dpkg status import failed: %s", e.what());
-      error = makeError(KVStatusImportErrorDomain, 1, std::string("The dpkg status import failed: ") + e.what());
+    if (failure) {
+      KVLog("The dpkg status import failed: %s", failure->localizedDescription().c_str());
+      error = makeError(KVStatusImportErrorDomain, 1, "The dpkg status import failed: " + failure->localizedDescription());
+    } else {
+      auto packages = wired->packages;
+      performOnMainThread([packages] {
+        RunLoop::main().addTimer(1.0, [packages] { packages->rebuildPackagesCategoriesCache(); });
+      });
     }
     if (completion) completion(error);
   });

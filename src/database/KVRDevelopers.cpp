@@ -73,22 +73,20 @@ bool KVRDevelopers::setDeveloperNow(const std::string& name, bool followed) {
   auto db = store::Database::defaultDatabase();
   if (!db) return false;
   const std::string lowered = store::text::lowercase(name);
-  try {
-    // The row is looked up inside the transaction: a second follow waiting for the
-    // writer sees the row the first one added.
-    db->write([&] {
-      auto rows = db->objects(KVRDeveloper::className(), "name = %@", lowered);
-      if (auto row = rows.empty() ? std::nullopt : rows.at(0)) {
-        db->setValue(*row, "isFollowed", Value(followed));
-        return;
-      }
-      KVRDeveloper developer;
-      developer.setName(lowered);
-      developer.setIsFollowed(followed);
-      db->add(developer.toObject());
-    });
-  } catch (const std::exception& e) {
-    KVLog("The developer %s could not be %s: %s", name.c_str(), followed ? "followed" : "unfollowed", e.what());
+  // The row is looked up inside the transaction: a second follow waiting for the
+  // writer sees the row the first one added.
+  if (ErrorRef error = db->write([&] {
+    auto rows = db->objects(KVRDeveloper::className(), "name = %@", lowered);
+    if (auto row = rows.empty() ? std::nullopt : rows.at(0)) {
+      db->setValue(*row, "isFollowed", Value(followed));
+      return;
+    }
+    KVRDeveloper developer;
+    developer.setName(lowered);
+    developer.setIsFollowed(followed);
+    db->add(developer.toObject());
+  })) {
+    KVLog("The developer %s could not be %s: %s", name.c_str(), followed ? "followed" : "unfollowed", error->localizedDescription().c_str());
     return false;
   }
   return true;
@@ -117,13 +115,11 @@ void KVRDevelopers::updateDevelopersCache() {
     }
     rewritten.setDeveloperPackagesList(all);
     rewritten.setDeveloperNewPackagesIdentifiers(fresh);
-    try {
-      db->write([&] {
-        if (auto row = db->objectWithId(KVRDeveloper::className(), developer.objectId())) db->deleteObject(*row);
-        db->add(rewritten.toObject());
-      });
-    } catch (const std::exception& e) {
-      KVLog("The packages of %s could not be recounted: %s", developer.name().c_str(), e.what());
+    if (ErrorRef error = db->write([&] {
+      if (auto row = db->objectWithId(KVRDeveloper::className(), developer.objectId())) db->deleteObject(*row);
+      db->add(rewritten.toObject());
+    })) {
+      KVLog("The packages of %s could not be recounted: %s", developer.name().c_str(), error->localizedDescription().c_str());
       continue;
     }
     if (newCount > oldCount) announceNewPackages(developer.name(), newCount - oldCount);
@@ -134,10 +130,8 @@ void KVRDevelopers::resetFollowedDevelopers() {
   performOnDefaultThread([] {
     auto db = store::Database::defaultDatabase();
     if (!db) return;
-    try {
-      db->write([&] { db->objects(KVRDeveloper::className()).setValue("isFollowed", Value(false)); });
-    } catch (const std::exception& e) {
-      KVLog("The followed developers could not be reset: %s", e.what());
+    if (ErrorRef error = db->write([&] { db->objects(KVRDeveloper::className()).setValue("isFollowed", Value(false)); })) {
+      KVLog("The followed developers could not be reset: %s", error->localizedDescription().c_str());
     }
   });
 }

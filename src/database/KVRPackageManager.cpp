@@ -23,19 +23,16 @@ namespace {
 // A location added meanwhile by someone else is left as it is.
 void addSourcesInBackground(std::vector<std::string> locations) {
   performOnDefaultThread([locations = std::move(locations)] {
-    try {
-      auto db = store::Database::defaultDatabase();
-      if (!db) return;  // why is logged
-      db->write([&] {
-        for (const auto& location : locations) {
-          if (!db->objectForPrimaryKey(KVRSource::className(), location)) {
-            db->add(KVRSource::newSourceWithLocation(location).toObject());
-          }
+    auto db = store::Database::defaultDatabase();
+    if (!db) return;  // why is logged
+    ErrorRef error = db->write([&] {
+      for (const auto& location : locations) {
+        if (!db->objectForPrimaryKey(KVRSource::className(), location)) {
+          db->add(KVRSource::newSourceWithLocation(location).toObject());
         }
-      });
-    } catch (const std::exception& e) {
-      KVLog("Adding the default sources failed: %s", e.what());
-    }
+      }
+    });
+    if (error) KVLog("Adding the default sources failed: %s", error->localizedDescription().c_str());
   });
 }
 

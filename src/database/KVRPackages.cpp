@@ -34,11 +34,9 @@ ErrorRef writeDefault(const char* what, const std::function<void(store::Database
     KVLog("%s failed: %s", what, db.error()->localizedDescription().c_str());
     return db.error();
   }
-  try {
-    (*db)->write([&] { change(**db); });
-  } catch (const std::exception& e) {
-    KVLog("%s failed: %s", what, e.what());
-    return makeError("KVRPackages", 1, std::string(what) + " failed: " + e.what());
+  if (ErrorRef error = (*db)->write([&] { change(**db); })) {
+    KVLog("%s failed: %s", what, error->localizedDescription().c_str());
+    return makeError("KVRPackages", 1, std::string(what) + " failed: " + error->localizedDescription().c_str());
   }
   return nullptr;
 }
@@ -176,18 +174,16 @@ ErrorRef KVRPackages::setPackagesWhere(const std::string& predicate, bool inTheQ
 }
 
 ErrorRef KVRPackages::clearQueueState(store::Database& db) {
-  try {
-    db.write([&] {
-      // Only records that hold any queue state: the others read as unqueued already, and
-      // a write to every record would tell every observer of every record.
-      auto queued = db.objects(KVRPackage::className(), "isInTheQueue = 1 OR queueOperation != nil OR queuedVersion != nil");
-      queued.setValue("isInTheQueue", Value(false));
-      queued.setValue("queueOperation", Value(0LL));
-      queued.setValue("queuedVersion", Value());
-    });
-  } catch (const std::exception& e) {
-    KVLog("Clearing the queue failed: %s", e.what());
-    return makeError("KVRPackages", 1, std::string("Clearing the queue failed: ") + e.what());
+  if (ErrorRef error = db.write([&] {
+    // Only records that hold any queue state: the others read as unqueued already, and
+    // a write to every record would tell every observer of every record.
+    auto queued = db.objects(KVRPackage::className(), "isInTheQueue = 1 OR queueOperation != nil OR queuedVersion != nil");
+    queued.setValue("isInTheQueue", Value(false));
+    queued.setValue("queueOperation", Value(0LL));
+    queued.setValue("queuedVersion", Value());
+  })) {
+    KVLog("Clearing the queue failed: %s", error->localizedDescription().c_str());
+    return makeError("KVRPackages", 1, std::string("Clearing the queue failed: ") + error->localizedDescription().c_str());
   }
   return nullptr;
 }

@@ -213,17 +213,15 @@ void KVRSources::addSourceAfterChecks(const std::string& location, bool showOrig
   bool added = false;
   auto db = store::Database::defaultDatabase();
   if (!db) return;
-  try {
-    db->write([&] {
-      // Two quick additions of one repository add it once.
-      if (existsUnderEitherScheme(*db, *withoutScheme(location))) return;
-      KVRSource source = KVRSource::newSourceWithLocation(location);
-      source.setSeeOriginalDepictions(showOriginalDepictions);
-      db->add(source.toObject());
-      added = true;
-    });
-  } catch (const std::exception& e) {
-    KVLog("Cannot add the source %s: %s", location.c_str(), e.what());
+  if (ErrorRef error = db->write([&] {
+    // Two quick additions of one repository add it once.
+    if (existsUnderEitherScheme(*db, *withoutScheme(location))) return;
+    KVRSource source = KVRSource::newSourceWithLocation(location);
+    source.setSeeOriginalDepictions(showOriginalDepictions);
+    db->add(source.toObject());
+    added = true;
+  })) {
+    KVLog("Cannot add the source %s: %s", location.c_str(), error->localizedDescription().c_str());
   }
   if (added) refreshSource(location);
 }
@@ -246,16 +244,14 @@ std::vector<std::string> KVRSources::addImportedSources(const std::set<std::stri
   std::vector<std::string> added;
   auto db = store::Database::defaultDatabase();
   if (!db || byRepository.empty()) return added;
-  try {
-    db->write([&] {
-      for (const auto& [rest, location] : byRepository) {
-        if (existsUnderEitherScheme(*db, rest)) continue;
-        db->add(KVRSource::newSourceWithLocation(location).toObject());
-        added.push_back(location);
-      }
-    });
-  } catch (const std::exception& e) {
-    KVLog("Cannot import the sources: %s", e.what());
+  if (ErrorRef error = db->write([&] {
+    for (const auto& [rest, location] : byRepository) {
+      if (existsUnderEitherScheme(*db, rest)) continue;
+      db->add(KVRSource::newSourceWithLocation(location).toObject());
+      added.push_back(location);
+    }
+  })) {
+    KVLog("Cannot import the sources: %s", error->localizedDescription().c_str());
     added.clear();
   }
   return added;
@@ -284,18 +280,17 @@ bool KVRSources::removeSource(const std::string& location) {
   performOnDefaultThread([location, packages] {
     auto db = store::Database::defaultDatabase();
     if (!db) return;
-    try {
-      std::vector<std::string> identifiers;
-      for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
-        identifiers.push_back(v.asString());
-      packages->removeCachedImagesForPackages(identifiers);
-      db->write([&] {
-        db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
-        db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
-        if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
-      });
-    } catch (const std::exception& e) {
-      KVLog("Cannot remove the source %s: %s", location.c_str(), e.what());
+    std::vector<std::string> identifiers;
+    for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
+      identifiers.push_back(v.asString());
+    packages->removeCachedImagesForPackages(identifiers);
+    ErrorRef error = db->write([&] {
+      db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
+      db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
+      if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
+    });
+    if (error) {
+      KVLog("Cannot remove the source %s: %s", location.c_str(), error->localizedDescription().c_str());
       return;
     }
     // Only now that the records are gone does dpkg's status bring the installed ones back.

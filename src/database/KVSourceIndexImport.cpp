@@ -14,14 +14,13 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
                                     const std::function<ErrorRef()>& beforeCommit, Outcome& outcome) {
   db_ = &db;
   ErrorRef failure;
-  try {
-    db.beginWrite();
+  ErrorRef written = db.write([&] {
     // A source removed while its index was on the way gets no packages: they would belong
     // to no source.
     if (!db.objectForPrimaryKey(KVRSource::className(), settings_.location)) {
       outcome.sourceMissing = true;
       db.cancelWrite();
-      return nullptr;
+      return;
     }
     // What the table holds before this index: the identifiers worth looking up, and the
     // source's records that may turn out stale. A source's first import finds none of its
@@ -38,7 +37,7 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
     if (beforeCommit) failure = beforeCommit();
     if (failure) {
       db.cancelWrite();
-      return failure;
+      return;
     }
     flushAll();
     deleteStalePackages(outcome);
@@ -58,10 +57,10 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
         if (!text.empty() && !settings_.previousIdentifiers->count(text)) outcome.newIdentifiers.push_back(text);
       }
     }
-    db.commitWrite();
-  } catch (const std::exception& e) {
-    if (db.inWriteTransaction()) db.cancelWrite();
-    failure = makeError(KVSourceIndexImportErrorDomain, 2, std::string("The package records could not be written: ") + e.what());
+  });
+  if (written) {
+    failure = makeError(KVSourceIndexImportErrorDomain, 2,
+                        "The package records could not be written: " + written->localizedDescription());
     KVLog("%s", failure->localizedDescription().c_str());
   }
   return failure;

@@ -168,22 +168,21 @@ bool KVSourceRefresh::followsBootstrapRule() {
   // The source becomes the bootstrap repository, and this run refreshes that one: the
   // store repository's packages, list files and kept index would belong to no source.
   const std::string replacement = decision.replacement;
-  try {
-    auto db = store::Database::defaultDatabase();
-    if (db) db->write([&] {
-      auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
-      if (!stored) return;
-      KVRSource moved = KVRSource::fromObject(*stored);
-      db->deleteObject(*stored);
-      moved.setObjectId(0);
-      moved.setLocation(replacement);
-      db->addOrUpdate(moved.toObject());
-      db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
-      db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
-    });
-  } catch (const std::exception& e) {
-    KVLog("Cannot move the source %s to %s: %s", location.c_str(), replacement.c_str(), e.what());
-  }
+  auto db = store::Database::defaultDatabase();
+  ErrorRef moveError = !db ? nullptr : db->write([&] {
+    auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
+    if (!stored) return;
+    KVRSource moved = KVRSource::fromObject(*stored);
+    db->deleteObject(*stored);
+    moved.setObjectId(0);
+    moved.setLocation(replacement);
+    db->addOrUpdate(moved.toObject());
+    db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
+    db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
+  });
+  if (moveError)
+    KVLog("Cannot move the source %s to %s: %s", location.c_str(), replacement.c_str(),
+          moveError->localizedDescription().c_str());
   KVRSources::forgetSourceFiles(location);
   KVParsingUtility::checkStatusFileWithCompletion([](ErrorRef error) {
     if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
@@ -321,15 +320,13 @@ void KVSourceRefresh::writeSource(const std::function<void(KVRSource&)>& change)
   const std::string location = sourceLocation();
   auto db = store::Database::defaultDatabase();
   if (!db) return;
-  try {
-    db->write([&] {
-      auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
-      if (!stored) return;
-      KVRSource source = KVRSource::fromObject(*stored);
-      change(source);
-      db->addOrUpdate(source.toObject());
-    });
-  } catch (const std::exception& e) {
-    KVLog("Cannot write the source %s: %s", location.c_str(), e.what());
+  if (ErrorRef error = db->write([&] {
+    auto stored = db->objectForPrimaryKey(KVRSource::className(), location);
+    if (!stored) return;
+    KVRSource source = KVRSource::fromObject(*stored);
+    change(source);
+    db->addOrUpdate(source.toObject());
+  })) {
+    KVLog("Cannot write the source %s: %s", location.c_str(), error->localizedDescription().c_str());
   }
 }

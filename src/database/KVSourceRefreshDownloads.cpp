@@ -187,8 +187,15 @@ void KVSourceRefresh::handleReleaseFile(const Data& body) {
   setDescription(NSLocalizedFormat("Source info download complete %@", {location}), false);
   DetectedString text = detectStringEncoding(std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
   setDescription("checking if source supports payments", false);
-  if (ErrorRef error = connections()->sourceLists->writeReleaseContents(text.text, text.encoding, location))
+  // Without its Release and its line in APT's sources list, APT could never install from
+  // the source: its records would offer what nothing can fetch. The refresh ends there,
+  // through its failure exit, with the reason recorded on the source.
+  if (ErrorRef error = connections()->sourceLists->writeReleaseContents(text.text, text.encoding, location)) {
     KVLog("Cannot give %s to APT: %s", location.c_str(), error->localizedDescription().c_str());
+    return exitWithNetworkError(makeError(
+        error->domain, error->code,
+        NSLocalizedFormat("The source could not be given to APT: %@", {error->localizedDescription()})));
+  }
   auto fields = releaseFields(text.text);
   std::string name;
   writeSource([&](KVRSource& source) {

@@ -158,9 +158,9 @@ std::string KVStatusImport::fileListPath(const std::string& identifier, const st
   return Files::exists(qualified) ? qualified : plain;
 }
 
-std::set<std::string> KVStatusImport::run(store::Database& db, Date referenceDate) {
+Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date referenceDate) {
   std::set<std::string> seen;
-  db.write([&] {
+  ErrorRef error = db.write([&] {
     KVParsingUtility::enumeratePackagesOfFileAtPath(statusFilePath(), [&](KVStanza& s) {
       auto package = s.find("Package");
       if (!package || isPseudoPackage(*package)) return;
@@ -206,5 +206,6 @@ std::set<std::string> KVStatusImport::run(store::Database& db, Date referenceDat
       if (auto o = db.objectForPrimaryKey(KVRPackage::className(), pseudo)) db.deleteObject(*o);
     }
   });
+  if (error) return error;
   return seen;
 }

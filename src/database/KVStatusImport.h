@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/Date.h"
+#include "foundation/Expected.h"
 
 namespace store {
 class Database;
@@ -19,6 +20,6 @@ class KVStatusImport {
 
   // Runs the import on the calling thread in one write transaction of `db`; the
   // reference date stands in for install dates that no file list gives. Answers the
-  // identifiers seen installed.
-  static std::set<std::string> run(store::Database& db, Date referenceDate);
+  // identifiers seen installed, or why the records could not be written (then none is).
+  static Expected<std::set<std::string>> run(store::Database& db, Date referenceDate);
 };

@@ -27,11 +27,8 @@ void storeEndpointAnswer(const std::string& location, bool failed, std::shared_p
   bool hasEndpoint = !failed && response && response->hasEndpoint;
   std::string endpoint = hasEndpoint ? response->endpoint : std::string();
   performOnDefaultThread([location, hasEndpoint, endpoint, stored] {
-    try {
-      KVRepoStoreRecords::setEndpoint(location, hasEndpoint, endpoint);
-    } catch (const std::exception& e) {
-      KVLog("ERROR: %s", e.what());
-    }
+    if (ErrorRef error = KVRepoStoreRecords::setEndpoint(location, hasEndpoint, endpoint))
+      KVLog("ERROR: %s", error->localizedDescription().c_str());
     stored();
   });
 }
@@ -57,7 +54,9 @@ void KVRepoStoreAPI::updatePurchasesForSourceWithLocation(const std::string& loc
                                                           std::shared_ptr<RepoStoreUserInfoResponse> userInfo,
                                                           std::function<void(bool success)> completion) {
   std::vector<std::string> purchases = userInfo ? userInfo->purchases : std::vector<std::string>();
-  KVRepoStoreRecords::updatePurchasesForSource(location, purchases, std::move(completion));
+  KVRepoStoreRecords::updatePurchasesForSource(location, purchases, [completion](ErrorRef error) {
+    if (completion) completion(error == nullptr);
+  });
 }
 
 void KVRepoStoreAPI::loginToSource(const std::string& location) { loginToSource(location, nullptr); }
@@ -96,7 +95,7 @@ void KVRepoStoreAPI::logoutOfSource(const std::string& location, std::function<v
       location, [location, completion](bool, std::shared_ptr<RepoStoreSignoutResponse>) {
         // Whatever the service said, the device no longer shows the source's purchases.
         announceSourceLater(location);
-        KVRepoStoreRecords::updatePurchasesForSource(location, {}, [completion](bool) {
+        KVRepoStoreRecords::updatePurchasesForSource(location, {}, [completion](ErrorRef) {
           if (completion) completion(true);
         });
       });

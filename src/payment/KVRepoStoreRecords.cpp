@@ -30,80 +30,60 @@ std::optional<std::string> sourceLocationOfPackage(const std::string& identifier
   return package->sourceLocation().value_or("");
 }
 
-void setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint) {
-  auto db = store::Database::defaultDatabase();
-  if (!db) return;  // why is logged
-  db->write([&] {
-    auto object = db->objectForPrimaryKey(KVRSource::className(), Value(location));
+ErrorRef setEndpoint(const std::string& location, bool hasEndpoint, const std::string& endpoint) {
+  auto db = store::Database::openDefaultDatabase();
+  if (!db) return db.error();
+  return (*db)->write([&] {
+    auto object = (*db)->objectForPrimaryKey(KVRSource::className(), Value(location));
     if (!object) return;
-    db->setValue(*object, "hasEndpoint", Value(hasEndpoint));
-    db->setValue(*object, "endpoint", hasEndpoint ? Value(endpoint) : Value());
+    (*db)->setValue(*object, "hasEndpoint", Value(hasEndpoint));
+    (*db)->setValue(*object, "endpoint", hasEndpoint ? Value(endpoint) : Value());
   });
 }
 
 void updatePurchasesForSource(const std::string& sourceLocation, const std::vector<std::string>& identifiers,
-                              std::function<void(bool written)> completion) {
+                              std::function<void(ErrorRef)> completion) {
   performOnDefaultThread([sourceLocation, identifiers, completion] {
-    try {
-      auto db = store::Database::defaultDatabase();
-      if (!db) {
-        if (completion) completion(false);
-        return;
+    auto db = store::Database::openDefaultDatabase();
+    ErrorRef error = !db ? db.error() : (*db)->write([&] {
+      auto& d = **db;
+      auto marked = d.objects(KVRPackage::className(), "isPaidThroughSileo = 1 AND sourceLocation = %@", sourceLocation);
+      for (const auto& object : marked.objects()) d.setValue(object, "isPaidThroughSileo", Value(false));
+      for (const auto& identifier : identifiers) {
+        if (auto object = d.objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+          d.setValue(*object, "isPaidThroughSileo", Value(true));
       }
-      db->write([&] {
-        auto marked = db->objects(KVRPackage::className(), "isPaidThroughSileo = 1 AND sourceLocation = %@",
-                                  sourceLocation);
-        for (const auto& object : marked.objects()) db->setValue(object, "isPaidThroughSileo", Value(false));
-        for (const auto& identifier : identifiers) {
-          if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
-            db->setValue(*object, "isPaidThroughSileo", Value(true));
-        }
-      });
-    } catch (const std::exception& e) {
-      KVLog("ERROR: %s", e.what());
-      if (completion) completion(false);
-      return;
-    }
-    if (completion) completion(true);
+    });
+    if (error) KVLog("ERROR: %s", error->localizedDescription().c_str());
+    if (completion) completion(error);
   });
 }
 
-void markPackagePaid(const std::string& identifier, std::function<void(bool written)> completion) {
+void markPackagePaid(const std::string& identifier, std::function<void(ErrorRef)> completion) {
   performOnDefaultThread([identifier, completion] {
-    bool written = false;
-    try {
-      if (auto db = store::Database::defaultDatabase()) {
-        db->write([&] {
-          if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
-            db->setValue(*object, "isPaidThroughSileo", Value(true));
-        });
-        written = true;
-      }
-    } catch (const std::exception& e) {
-      KVLog("ERROR: %s", e.what());
-    }
-    if (completion) completion(written);
+    auto db = store::Database::openDefaultDatabase();
+    ErrorRef error = !db ? db.error() : (*db)->write([&] {
+      if (auto object = (*db)->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+        (*db)->setValue(*object, "isPaidThroughSileo", Value(true));
+    });
+    if (error) KVLog("ERROR: %s", error->localizedDescription().c_str());
+    if (completion) completion(error);
   });
 }
 
-void setOutsideStorePurchases(const std::vector<std::string>& identifiers, std::function<void(bool written)> completion) {
+void setOutsideStorePurchases(const std::vector<std::string>& identifiers, std::function<void(ErrorRef)> completion) {
   performOnBackgroundThread([identifiers, completion] {
-    bool written = false;
-    try {
-      if (auto db = store::Database::defaultDatabase()) {
-        db->write([&] {
-          auto marked = db->objects(KVRPackage::className(), "isPaidThroughCydia = 1");
-          for (const auto& object : marked.objects()) db->setValue(object, "isPaidThroughCydia", Value(false));
-          for (const auto& identifier : identifiers)
-            if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
-              db->setValue(*object, "isPaidThroughCydia", Value(true));
-        });
-        written = true;
-      }
-    } catch (const std::exception& e) {
-      KVLog("ERROR: %s", e.what());
-    }
-    if (completion) completion(written);
+    auto db = store::Database::openDefaultDatabase();
+    ErrorRef error = !db ? db.error() : (*db)->write([&] {
+      auto& d = **db;
+      auto marked = d.objects(KVRPackage::className(), "isPaidThroughCydia = 1");
+      for (const auto& object : marked.objects()) d.setValue(object, "isPaidThroughCydia", Value(false));
+      for (const auto& identifier : identifiers)
+        if (auto object = d.objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
+          d.setValue(*object, "isPaidThroughCydia", Value(true));
+    });
+    if (error) KVLog("ERROR: %s", error->localizedDescription().c_str());
+    if (completion) completion(error);
   });
 }
 

@@ -356,14 +356,21 @@ void SourceViewController::sourceRefreshed(const Notification& notification) {
 
 void SourceViewController::writeSource(const std::function<void(KVRSource&)>& change) {
   if (!recordExists()) return;
-  auto db = store::Database::defaultDatabase();
-  db->write([&] {
+  auto db = store::Database::openDefaultDatabase();
+  ErrorRef error = !db ? db.error() : (*db)->write([&] {
     // Looked up inside the transaction: it may have gone since the page was built.
     if (auto source = KVRSource::objectForPrimaryKey(*sourceLocation_)) {
       change(*source);
-      db->addOrUpdate(source->toObject());
+      (*db)->addOrUpdate(source->toObject());
     }
   });
+  if (!error) return;
+  // Nothing was kept: the switches show the record as it is, and the card says why.
+  KVLog("The source %s could not be changed: %s", sourceLocation_->c_str(), error->localizedDescription().c_str());
+  setSourceDictionaryFromSourceObject();
+  updateSource();
+  showCard(NSLocalizedString("Error"),
+           NSLocalizedFormat("The change to this source could not be saved: %@", {error->localizedDescription()}));
 }
 
 void SourceViewController::followThisRepository() {

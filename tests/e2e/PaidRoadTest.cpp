@@ -15,6 +15,7 @@
 #include "sources/SourceViewController.h"
 #include "support/TestData.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "uikit/SFAuthenticationSession.h"
 #include "uikit/SFSafariViewController.h"
 #include "uikit/UIApplication.h"
@@ -232,11 +233,11 @@ TEST_F(PaidRoad, AnExemptRepositorysPaidPackageNeedsNoService) {
 }
 
 TEST_F(PaidRoad, WithoutAnEndpointThePackageCannotBeHad) {
-  db()->write([&] {
+  written(db()->write([&] {
     auto object = db()->objectForPrimaryKey(KVRSource::className(), Value(location));
     db()->setValue(*object, "hasEndpoint", Value(false));
     db()->setValue(*object, "endpoint", Value());
-  });
+  }));
   UIViewController* root = showWindow();
   queue(kPaid);
   RunLoop::main().runUntilIdle();

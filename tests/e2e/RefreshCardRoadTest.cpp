@@ -8,6 +8,7 @@
 #include "foundation/Clock.h"
 #include "interface/KVFloatingHudView.h"
 #include "support/TabBarRoadFixture.h"
+#include "support/Written.h"
 #include "uikit/UILabel.h"
 #include "uikit/UIProgressView.h"
 
@@ -121,11 +122,11 @@ TEST_F(RefreshCardRoad, TheQueueCountFollowsTheDatabase) {
   ui.advance(3.0);
   // Marks the package and turns the loop until the card reads `expected`.
   auto mark = [&](const std::string& identifier, bool queued, const std::string& expected) {
-    db()->write([&] {
+    written(db()->write([&] {
       auto p = *package(identifier);
       p.setIsInTheQueue(queued);
       db()->addOrUpdate(p.toObject());
-    });
+    }));
     EXPECT_TRUE(RunLoop::main().runUntil([&] { return text() == expected; })) << text();
   };
   mark("com.example.a", true, "Queue | 1 Package");

@@ -11,11 +11,14 @@
 #include <sstream>
 #include <thread>
 
+#include "foundation/Files.h"
+#include "operations/KVAPTManager.h"
 #include "support/IndexIdentifiers.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
 #include "support/TestResets.h"
 #include "support/TimeBound.h"
+#include "support/Written.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -89,13 +92,13 @@ TEST_F(SourceRefreshRoad, RealRepositoriesBecomeOneRecordPerIdentifier) {
     std::string whole = copyRepository(folder, "whole" + std::to_string(n),
                                        {"Packages", "Packages.gz", "Packages.bz2", "Packages.xz", "Packages.lzma"});
     std::string bz2 = copyRepository(folder, "bz2-" + std::to_string(n++), {"Packages.bz2"});
-    db()->write([&] { db()->deleteAll(); });
+    written(db()->write([&] { db()->deleteAll(); }));
     ASSERT_TRUE(refresh(whole));
     EXPECT_EQ(source(whole)->hasErrors(), false) << source(whole)->Description().value_or("");
     EXPECT_EQ(identifiersIn(whole), expected.all);
     EXPECT_EQ(source(whole)->totalPackages(), std::to_string(expected.all.size()));
 
-    db()->write([&] { db()->deleteAll(); });
+    written(db()->write([&] { db()->deleteAll(); }));
     ASSERT_TRUE(refresh(bz2));
     EXPECT_EQ(identifiersIn(bz2), expected.all);
     EXPECT_EQ(requestedNames("bz2-" + std::to_string(n - 1)).back(), "Packages.bz2");
@@ -164,6 +167,22 @@ TEST_F(SourceRefreshRoad, APTKnowsARefreshedRepository) {
   EXPECT_NE(dryRun.output.find("The following NEW packages will be installed:\n  com.example.lib com.example.tool"),
             std::string::npos)
       << dryRun.output;
+}
+
+// A source APT cannot be told of (its lists folder is no folder) gets no records, which
+// APT could never install: its refresh ends with the reason on the source.
+TEST_F(SourceRefreshRoad, ASourceAPTCannotBeToldOfEndsWithItsReasonAndNoRecords) {
+  std::string location = serveIndex("unlisted", stanza("com.example.tool", "1.0"));
+  ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+  ASSERT_TRUE(Files::removeItem(KVAPTManager::listsPath()));
+  ASSERT_TRUE(Files::writeAtomically(KVAPTManager::listsPath(), std::string("not a folder")));
+  ASSERT_TRUE(refresh(location));
+  ASSERT_TRUE(source(location));
+  EXPECT_EQ(source(location)->hasErrors(), true);
+  EXPECT_EQ(source(location)->Description().value_or("").rfind("The source could not be given to APT: ", 0), 0u)
+      << source(location)->Description().value_or("");
+  EXPECT_TRUE(packagesOf(location).empty());
+  EXPECT_EQ(sourcesList().find(location), std::string::npos);
 }
 
 // Debian 12's main index, 63,440 stanzas, in one transaction.

@@ -17,6 +17,7 @@
 #include "store/Store.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TestRoot.h"
+#include "support/Written.h"
 
 class PackageRecordsFixture : public DeviceRootFixture {
  protected:
@@ -51,7 +52,7 @@ class PackageRecordsFixture : public DeviceRootFixture {
     return p;
   }
   void add(const KVRPackage& p) {
-    db()->write([&] { db()->addOrUpdate(p.toObject()); });
+    written(db()->write([&] { db()->addOrUpdate(p.toObject()); }));
   }
   void addSource(const std::string& location, const std::string& endpoint = {}) {
     KVRSource source = KVRSource::newSourceWithLocation(location);
@@ -59,7 +60,7 @@ class PackageRecordsFixture : public DeviceRootFixture {
       source.setEndpoint(endpoint);
       source.setHasEndpoint(true);
     }
-    db()->write([&] { db()->addOrUpdate(source.toObject()); });
+    written(db()->write([&] { db()->addOrUpdate(source.toObject()); }));
   }
   static std::optional<KVRPackage> record(const std::string& identifier) {
     return KVRPackage::objectForPrimaryKey(identifier);

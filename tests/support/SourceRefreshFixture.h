@@ -29,6 +29,7 @@
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
 #include "support/TimeBound.h"
+#include "support/Written.h"
 #include "system/Reachability.h"
 
 class SourceRefreshFixture : public DeviceRootFixture {
@@ -75,7 +76,7 @@ class SourceRefreshFixture : public DeviceRootFixture {
   }
 
   void addSourceRecord(const std::string& location) {
-    db()->write([&] { db()->add(KVRSource::newSourceWithLocation(location).toObject()); });
+    written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation(location).toObject()); }));
   }
 
   // Waits (pumping the main loop) until the pipeline holds no task and the background

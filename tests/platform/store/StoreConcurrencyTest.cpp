@@ -6,6 +6,7 @@
 
 #include "StoreTestSchema.h"
 #include "support/Latch.h"
+#include "support/Written.h"
 
 using storetest::TempDatabase;
 
@@ -16,12 +17,12 @@ TEST(StoreConcurrency, ReadersDoNotWaitForAnOpenWriteTransaction) {
   t.addItem("old", {});
   Latch inside, release;
   std::thread writer([&] {
-    t.db->write([&] {
+    written(t.db->write([&] {
       t.db->add(t.item("new"));
       EXPECT_EQ(t.db->objects("Item").count(), 2u);  // the writer sees its own changes
       inside.arrive();
       release.wait();
-    });
+    }));
   });
   ASSERT_TRUE(inside.wait());
   // While the writer holds its transaction, reads on this thread answer at once with
@@ -42,10 +43,10 @@ TEST(StoreConcurrency, WritersTakeTurnsAndLoseNoUpdate) {
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&] {
       for (int r = 0; r < kRounds; ++r) {
-        t.db->write([&] {
+        written(t.db->write([&] {
           auto c = *t.db->objectForPrimaryKey("Item", "counter");
           t.db->setValue(c, "count", *c.getInt("count") + 1);
-        });
+        }));
         // Reads in between, from the pool of connections.
         EXPECT_TRUE(t.db->objectForPrimaryKey("Item", "counter"));
       }
@@ -69,7 +70,7 @@ TEST(StoreConcurrency, ARowAWorkerDeletedReadsAsAbsentFromAnEarlierResult) {
   for (const char* key : {"a", "b", "c"}) t.addItem(key, {});
   auto items = t.db->objects("Item").sorted("key");
   ASSERT_EQ(items.count(), 3u);  // the snapshot is taken here
-  std::thread([&] { t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "b")); }); }).join();
+  std::thread([&] { written(t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "b")); })); }).join();
   EXPECT_EQ(items.count(), 3u) << "the snapshot keeps its rows until it is taken again";
   EXPECT_EQ(items.at(0)->getString("key"), "a");
   EXPECT_FALSE(items.at(1)) << "gone since the snapshot";

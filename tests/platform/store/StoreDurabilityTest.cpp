@@ -12,6 +12,7 @@
 #include "store/StoreException.h"
 #include "StoreTestSchema.h"
 #include "support/TempDir.h"
+#include "support/Written.h"
 
 using store::StoreException;
 
@@ -52,7 +53,7 @@ int killWriterAfter(const std::string& path, int commits, int timeoutMs,
     close(progress[0]);
     auto db = store::Database::open(storetest::configuration(path)).value();
     for (int i = 0;; ++i) {
-      db->write([&] { commit(*db, i); });
+      written(db->write([&] { commit(*db, i); }));
       (void)!write(progress[1], &i, sizeof i);
     }
   }
@@ -73,14 +74,14 @@ int killWriterAfter(const std::string& path, int commits, int timeoutMs,
 }
 
 void writeItems(store::Database& db, int from, int to) {
-  db.write([&] {
+  written(db.write([&] {
     for (int i = from; i < to; ++i) {
       auto o = db.makeObject("Item");
       o.set("key", "k" + std::to_string(i));
       o.set("name", std::string(200, 'x'));
       db.add(o);
     }
-  });
+  }));
 }
 
 TEST(StoreDurability, AFileThatIsNoDatabaseIsRefused) {
@@ -209,15 +210,15 @@ TEST(StoreDurability, CompactionOnLaunchShrinksAFileWithFreePages) {
   std::string path = dir.file("big.realm");
   {
     auto db = store::Database::open(storetest::configuration(path)).value();
-    db->write([&] {
+    written(db->write([&] {
       for (int i = 0; i < 300; ++i) {
         auto o = db->makeObject("Item");
         o.set("key", "k" + std::to_string(i));
         o.set("blob", Data(16384, static_cast<uint8_t>(i)));
         db->add(o);
       }
-    });
-    db->write([&] { db->deleteObjects(db->objects("Item", "key BEGINSWITH 'k1'")); });
+    }));
+    written(db->write([&] { db->deleteObjects(db->objects("Item", "key BEGINSWITH 'k1'")); }));
   }
   uint64_t askedTotal = 0, askedUsed = 0;
   auto config = storetest::configuration(path);

@@ -7,6 +7,7 @@
 #include "store/StoreException.h"
 #include "support/Latch.h"
 #include "support/TempDir.h"
+#include "support/Written.h"
 
 using store::Property;
 using store::PropertyType;
@@ -51,7 +52,7 @@ store::Configuration version2(const std::string& path) {
 
 void fillVersion1(const std::string& path) {
   auto db = store::Database::open(version1(path)).value();
-  db->write([&] {
+  written(db->write([&] {
     for (const char* key : {"keep", "drop"}) {
       auto o = db->makeObject("Item");
       o.set("key", key);
@@ -65,7 +66,7 @@ void fillVersion1(const std::string& path) {
     auto g = db->makeObject("Gone");
     g.set("x", 1);
     db->add(g);
-  });
+  }));
 }
 
 TEST(StoreMigration, AnOlderFileIsMigratedByTheBlock) {
@@ -100,11 +101,11 @@ TEST(StoreMigration, AnOlderFileIsMigratedByTheBlock) {
   EXPECT_EQ(db->objects("Part").count(), 1u);  // the deleted item's part went with it
   EXPECT_EQ(db->objects("Item", "newField = %@", "old-keep").count(), 1u);
   EXPECT_THROW(db->objects("Item", "oldField = 'x'").count(), StoreException);
-  db->write([&] {
+  written(db->write([&] {
     auto e = db->makeObject("Extra");
     e.set("y", 2);
     db->add(e);
-  });
+  }));
   db.reset();
   // Opened again at the same version: no migration.
   config.migrationBlock = [&](store::Migration&, uint64_t) { ADD_FAILURE() << "migrated twice"; };

@@ -6,6 +6,7 @@
 #include "foundation/RunLoop.h"
 #include "StoreTestSchema.h"
 #include "support/Latch.h"
+#include "support/Written.h"
 
 using storetest::TempDatabase;
 
@@ -51,7 +52,7 @@ TEST_F(Notifications, AResultIsDeliveredFirstAsItIsThenWithItsChanges) {
   EXPECT_EQ(deliveries[0].keys, (std::vector<std::string>{"b", "d"}));
 
   // Insert "a" and "c", change "d", drop "b" out of the result: one commit, one delivery.
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(t.item("a"));
     auto c = t.item("c");
     c.set("count", 1);
@@ -60,7 +61,7 @@ TEST_F(Notifications, AResultIsDeliveredFirstAsItIsThenWithItsChanges) {
     t.db->setValue(a, "count", 1);
     t.db->setValue(*t.db->objectForPrimaryKey("Item", "d"), "name", "changed");
     t.db->setValue(*t.db->objectForPrimaryKey("Item", "b"), "count", 2);
-  });
+  }));
   waitFor(2);
   const Delivery& d = deliveries[1];
   EXPECT_TRUE(d.onMain);
@@ -72,18 +73,18 @@ TEST_F(Notifications, AResultIsDeliveredFirstAsItIsThenWithItsChanges) {
 
   // A write that changes nothing visible to the result is not delivered; writing the
   // same values again is no change at all.
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(t.item("z"));
     t.db->setValue(*t.db->objectForPrimaryKey("Item", "d"), "name", "changed");
-  });
-  t.db->write([&] { t.db->setValue(*t.db->objectForPrimaryKey("Item", "a"), "name", "last"); });
+  }));
+  written(t.db->write([&] { t.db->setValue(*t.db->objectForPrimaryKey("Item", "a"), "name", "last"); }));
   waitFor(3);
   EXPECT_EQ(deliveries[2].change.modifications, (std::vector<size_t>{0}));
   RunLoop::main().runUntilIdle();
   EXPECT_EQ(deliveries.size(), 3u);
 
   token.invalidate();
-  t.db->write([&] { t.db->deleteAllObjects("Item"); });
+  written(t.db->write([&] { t.db->deleteAllObjects("Item"); }));
   RunLoop::main().runUntilIdle();
   EXPECT_EQ(deliveries.size(), 3u);
 }
@@ -92,7 +93,7 @@ TEST_F(Notifications, CommitsFromAnotherThreadArriveOnTheMainThread) {
   observe(t.db->objects("Item"));
   waitFor(1);
   std::thread writer([&] {
-    for (int i = 0; i < 5; ++i) t.db->write([&] { t.db->add(t.item("k" + std::to_string(i))); });
+    for (int i = 0; i < 5; ++i) written(t.db->write([&] { t.db->add(t.item("k" + std::to_string(i))); }));
   });
   writer.join();
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return !deliveries.empty() && deliveries.back().keys.size() == 5; }));
@@ -111,10 +112,10 @@ TEST_F(Notifications, ClassObserversSeeRowsAndCancelledWritesSayNothing) {
   auto commitToken = t.db->observe([&] { ++commits; });
   t.addItem("a", {});
   t.addItem("b", {});
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(t.item("never"));
     t.db->cancelWrite();
-  });
+  }));
   // Commits that land before the main thread turns may be told together.
   auto inserted = [&] {
     size_t n = 0;
@@ -127,12 +128,12 @@ TEST_F(Notifications, ClassObserversSeeRowsAndCancelledWritesSayNothing) {
   EXPECT_GE(commits, 1);
   changes.clear();
   int64_t aId = t.db->objectForPrimaryKey("Item", "a")->objectId();
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->setValue(*t.db->objectForPrimaryKey("Item", "a"), "count", 5);
     t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "b"));
     t.db->add(t.item("c"));
     t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "c"));  // added and gone: nothing
-  });
+  }));
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return !changes.empty(); }));
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].modified, (std::vector<int64_t>{aId}));
@@ -168,7 +169,7 @@ TEST_F(Notifications, AnObserverRemovedWhileCommitsAreToldIsNeverCalledAfterward
   std::atomic<int> commits{0};
   std::thread writer([&] {
     for (int i = 0; !stop; ++i) {
-      t.db->write([&] { t.db->add(t.item("k" + std::to_string(i))); });
+      written(t.db->write([&] { t.db->add(t.item("k" + std::to_string(i))); }));
       ++commits;
     }
   });

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/Written.h"
+
 #include "store/StoreException.h"
 #include "store/StringListCodec.h"
 #include "StoreTestSchema.h"
@@ -19,6 +21,16 @@ StoreException::Kind kindOf(const std::function<void()>& f) {
   return StoreException::Kind::Fail;
 }
 
+// The kind of failure a write answered with.
+StoreException::Kind refusal(const ErrorRef& error) {
+  if (!error) {
+    ADD_FAILURE() << "the write succeeded";
+    return StoreException::Kind::Fail;
+  }
+  EXPECT_EQ(error->domain, store::StoreErrorDomain);
+  return static_cast<StoreException::Kind>(error->code);
+}
+
 TEST(StoreObjects, NewObjectsTakeDefaultsAndRoundTripEveryType) {
   TempDatabase t;
   auto o = t.item("a", "Alpha");
@@ -31,7 +43,7 @@ TEST(StoreObjects, NewObjectsTakeDefaultsAndRoundTripEveryType) {
   o.set("when", Date{123456.25});
   o.set("blob", dataFromString(std::string("\0\1\2", 3)));
   o.setStringList("tags", {"x", "quote \" and \\ backslash", "line\nbreak", "üñí€😀", ""});
-  t.db->write([&] { t.db->add(o); });
+  written(t.db->write([&] { t.db->add(o); }));
 
   auto back = t.db->objectForPrimaryKey("Item", "a");
   ASSERT_TRUE(back);
@@ -51,10 +63,10 @@ TEST(StoreObjects, NewObjectsTakeDefaultsAndRoundTripEveryType) {
 TEST(StoreObjects, AddRefusesATakenPrimaryKeyAndKeepsTheTransactionUsable) {
   TempDatabase t;
   t.addItem("a", {{"name", "first"}});
-  t.db->write([&] {
+  written(t.db->write([&] {
     EXPECT_EQ(kindOf([&] { t.db->add(t.item("a", "second")); }), StoreException::Kind::PrimaryKeyExists);
     t.db->add(t.item("b", "other"));
-  });
+  }));
   EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->getString("name"), "first");
   EXPECT_EQ(t.db->objects("Item").count(), 2u);
 }
@@ -62,16 +74,16 @@ TEST(StoreObjects, AddRefusesATakenPrimaryKeyAndKeepsTheTransactionUsable) {
 TEST(StoreObjects, AddOrUpdateReplacesEveryPropertyAndCreateOrUpdateOnlyTheGivenOnes) {
   TempDatabase t;
   t.addItem("a", {{"name", "first"}, {"count", 3}, {"category", "Tools"}});
-  t.db->write([&] { t.db->addOrUpdate(t.item("a", "renamed")); });
+  written(t.db->write([&] { t.db->addOrUpdate(t.item("a", "renamed")); }));
   auto a = t.db->objectForPrimaryKey("Item", "a");
   EXPECT_EQ(a->getString("name"), "renamed");
   EXPECT_FALSE(a->getInt("count"));  // the fresh object had none
   EXPECT_EQ(t.db->objects("Item").count(), 1u);
 
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->createOrUpdate("Item", Value::dict({{"key", "a"}, {"count", 7}}));
     t.db->createOrUpdate("Item", Value::dict({{"key", "n"}, {"name", "new"}}));
-  });
+  }));
   a = t.db->objectForPrimaryKey("Item", "a");
   EXPECT_EQ(a->getString("name"), "renamed");
   EXPECT_EQ(a->getInt("count"), 7);
@@ -82,23 +94,41 @@ TEST(StoreObjects, RequiredPropertiesRefuseNullAndWritesNeedATransaction) {
   TempDatabase t;
   auto note = t.db->makeObject("Note");
   EXPECT_EQ(note.get("level"), Value(0));  // required number: 0 when unset
-  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(note); }); }), StoreException::Kind::InvalidValue);
+  EXPECT_EQ(refusal(t.db->write([&] { t.db->add(note); })), StoreException::Kind::InvalidValue);
   note.set("text", "hello");
   EXPECT_EQ(kindOf([&] { t.db->add(note); }), StoreException::Kind::NotInWriteTransaction);
-  t.db->write([&] { t.db->add(note); });
+  written(t.db->write([&] { t.db->add(note); }));
   EXPECT_EQ(t.db->objects("Note").count(), 1u);
   auto item = t.item("k");
   item.set("active", Value());
-  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(item); }); }), StoreException::Kind::InvalidValue);
+  EXPECT_EQ(refusal(t.db->write([&] { t.db->add(item); })), StoreException::Kind::InvalidValue);
   item.set("count", "not a number");
   item.set("active", true);
-  EXPECT_EQ(kindOf([&] { t.db->write([&] { t.db->add(item); }); }), StoreException::Kind::InvalidValue);
+  EXPECT_EQ(refusal(t.db->write([&] { t.db->add(item); })), StoreException::Kind::InvalidValue);
   EXPECT_EQ(kindOf([&] { item.set("nope", 1); }), StoreException::Kind::InvalidProperty);
+}
+
+// A write answers a failure of the data as an error and keeps nothing of it; a fault of
+// the calling code is not answered but passed on, with the transaction cancelled.
+TEST(StoreObjects, AWriteAnswersFailuresOfTheDataAndPassesProgrammingErrorsOn) {
+  TempDatabase t;
+  written(t.db->write([&] { t.db->add(t.item("a")); }));
+  EXPECT_EQ(refusal(t.db->write([&] {
+              t.db->add(t.item("b"));
+              t.db->add(t.item("a", "again"));
+            })),
+            StoreException::Kind::PrimaryKeyExists);
+  EXPECT_EQ(t.db->objects("Item").count(), 1u) << "nothing of the refused write is kept";
+  EXPECT_EQ(kindOf([&] { (void)t.db->write([&] { t.db->objects("Item", "no such ( predicate").count(); }); }),
+            StoreException::Kind::InvalidPredicate);
+  EXPECT_FALSE(t.db->inWriteTransaction());
+  written(t.db->write([&] { t.db->add(t.item("c")); }));
+  EXPECT_EQ(t.db->objects("Item").count(), 2u);
 }
 
 TEST(StoreObjects, TransactionsNestNeverAndAnExceptionCancels) {
   TempDatabase t;
-  EXPECT_THROW(t.db->write([&] {
+  EXPECT_THROW((void)t.db->write([&] {
     t.db->add(t.item("gone"));
     throw std::runtime_error("boom");
   }),
@@ -110,10 +140,10 @@ TEST(StoreObjects, TransactionsNestNeverAndAnExceptionCancels) {
   t.db->add(t.item("x"));
   t.db->cancelWrite();
   EXPECT_EQ(t.db->objects("Item").count(), 0u);
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(t.item("y"));
     t.db->cancelWrite();  // a block may end the transaction itself
-  });
+  }));
   EXPECT_EQ(t.db->objects("Item").count(), 0u);
 }
 
@@ -126,7 +156,7 @@ TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
     version.set("source", "https://one/");
     a.mutableLinks("versions").push_back(version);
   }
-  t.db->write([&] { t.db->add(a); });
+  written(t.db->write([&] { t.db->add(a); }));
   auto back = *t.db->objectForPrimaryKey("Item", "a");
   ASSERT_EQ(back.links("versions").size(), 3u);
   EXPECT_EQ(back.links("versions")[2].getString("version"), "0.9");
@@ -136,40 +166,40 @@ TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
   auto more = t.db->makeObject("Version");
   more.set("version", "2.0");
   back.mutableLinks("versions").push_back(more);
-  t.db->write([&] { t.db->addOrUpdate(back); });
+  written(t.db->write([&] { t.db->addOrUpdate(back); }));
   EXPECT_EQ(t.db->objects("Version").count(), 4u);
 
   // Dropping one from the list deletes the row the list owned.
   back = *t.db->objectForPrimaryKey("Item", "a");
   back.mutableLinks("versions").erase(back.mutableLinks("versions").begin());
-  t.db->write([&] { t.db->addOrUpdate(back); });
+  written(t.db->write([&] { t.db->addOrUpdate(back); }));
   EXPECT_EQ(t.db->objects("Version").count(), 3u);
   EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->links("versions")[0].getString("version"), "1.1");
 
   // Deleting the linked rows empties the list; deleting the owner deletes the rest.
-  t.db->write([&] { t.db->deleteObjects(t.db->objects("Version", "version = %@", "1.1")); });
+  written(t.db->write([&] { t.db->deleteObjects(t.db->objects("Version", "version = %@", "1.1")); }));
   EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->links("versions").size(), 2u);
-  t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "a")); });
+  written(t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "a")); }));
   EXPECT_EQ(t.db->objects("Version").count(), 0u);
 }
 
 TEST(StoreObjects, DeletionsAndBulkSetsTouchExactlyTheirRows) {
   TempDatabase t;
   for (int i = 0; i < 6; ++i) t.addItem("k" + std::to_string(i), {{"count", i}, {"flag", i % 2 == 0}});
-  t.db->write([&] { t.db->objects("Item", "flag = 1").setValue("category", "even"); });
+  written(t.db->write([&] { t.db->objects("Item", "flag = 1").setValue("category", "even"); }));
   EXPECT_EQ(t.db->objects("Item", "category = %@", "even").count(), 3u);
-  t.db->write([&] { t.db->setValue(*t.db->objectForPrimaryKey("Item", "k1"), "name", "one"); });
+  written(t.db->write([&] { t.db->setValue(*t.db->objectForPrimaryKey("Item", "k1"), "name", "one"); }));
   EXPECT_EQ(t.db->objectForPrimaryKey("Item", "k1")->getString("name"), "one");
-  t.db->write([&] { t.db->deleteObjects(t.db->objects("Item", "count >= 4")); });
+  written(t.db->write([&] { t.db->deleteObjects(t.db->objects("Item", "count >= 4")); }));
   EXPECT_EQ(t.keys(t.db->objects("Item")), (std::vector<std::string>{"k0", "k1", "k2", "k3"}));
-  t.db->write([&] { t.db->deleteAllObjects("Item"); });
+  written(t.db->write([&] { t.db->deleteAllObjects("Item"); }));
   EXPECT_EQ(t.db->objects("Item").count(), 0u);
-  t.db->write([&] {
+  written(t.db->write([&] {
     auto note = t.db->makeObject("Note");
     note.set("text", "t");
     t.db->add(note);
     t.db->deleteAll();
-  });
+  }));
   EXPECT_EQ(t.db->objects("Note").count(), 0u);
 }
 
@@ -178,10 +208,10 @@ TEST(StoreObjects, ObjectsWithoutPrimaryKeyUpdateByTheirRow) {
   auto note = t.db->makeObject("Note");
   note.set("text", "draft");
   int64_t id = 0;
-  t.db->write([&] { id = t.db->add(note); });
+  written(t.db->write([&] { id = t.db->add(note); }));
   auto stored = *t.db->objectWithId("Note", id);
   stored.set("text", "final");
-  t.db->write([&] { t.db->addOrUpdate(stored); });
+  written(t.db->write([&] { t.db->addOrUpdate(stored); }));
   EXPECT_EQ(t.db->objects("Note").count(), 1u);
   EXPECT_EQ(t.db->objects("Note").first()->getString("text"), "final");
   EXPECT_EQ(kindOf([&] { t.db->objectForPrimaryKey("Note", "x"); }), StoreException::Kind::InvalidProperty);

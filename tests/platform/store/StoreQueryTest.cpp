@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/Written.h"
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -97,11 +99,11 @@ TEST(StoreQueries, ListsOfTextsAnswerMembershipAndCounts) {
   a.setStringList("tags", {"mobilesubstrate", "firmware(>=7.0)"});
   auto b = t.item("b");
   b.setStringList("tags", {"Substrate"});
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(a);
     t.db->add(b);
     t.db->add(t.item("c"));
-  });
+  }));
   EXPECT_EQ(t.keys(t.db->objects("Item", "tags CONTAINS %@", "mobilesubstrate")), (Keys{"a"}));
   EXPECT_EQ(t.keys(t.db->objects("Item", "%@ IN tags", "Substrate")), (Keys{"b"}));
   EXPECT_EQ(t.keys(t.db->objects("Item", "ANY tags ==[c] %@", "substrate")), (Keys{"b"}));
@@ -117,10 +119,10 @@ TEST(StoreQueries, KeyPathsThroughListsOfLinks) {
   v.set("source", "https://one/");
   v.set("version", "1.0");
   a.mutableLinks("versions").push_back(v);
-  t.db->write([&] {
+  written(t.db->write([&] {
     t.db->add(a);
     t.db->add(t.item("b"));
-  });
+  }));
   EXPECT_EQ(t.keys(t.db->objects("Item", "ANY versions.source = %@", "https://one/")), (Keys{"a"}));
   EXPECT_EQ(t.keys(t.db->objects("Item", "versions.@count > 0")), (Keys{"a"}));
   EXPECT_EQ(t.db->objects("Version", "source = %@", "https://one/").count(), 1u);
@@ -212,7 +214,7 @@ TEST(StoreQueries, ASortIndexedTextIsReadInItsSortOrderAndReindexedForAnotherCol
   }
   t.db = store::Database::open(storetest::configuration(t.path)).value();
   EXPECT_EQ(t.keys(t.db->objects("Item").sorted("name")), expected(true));
-  t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "3")); });
+  written(t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "3")); }));
   EXPECT_EQ(t.db->objects("Item").count(), names.size() - 1);
 }
 

@@ -5,6 +5,7 @@
 #include "store/FieldVisitor.h"
 #include "store/Store.h"
 #include "support/TempDir.h"
+#include "support/Written.h"
 
 namespace storerecords {
 
@@ -99,10 +100,10 @@ TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnO
   TypedItem asObject = item;
   asObject.setKey("object");
 
-  db->write([&] {
+  written(db->write([&] {
     addFromFields(*db, item);
     db->add(asObject.toObject());
-  });
+  }));
   auto fromFields = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value("fields")));
   auto fromObject = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value("object")));
   EXPECT_EQ(fromFields.note(), std::nullopt);
@@ -116,11 +117,11 @@ TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnO
   EXPECT_EQ(db->objects("TypedPart").count(), 4u);
 
   // A taken key is refused as add() refuses it, and the transaction goes on.
-  db->write([&] {
+  written(db->write([&] {
     EXPECT_EQ(kindOf([&] { addFromFields(*db, item); }), StoreException::Kind::PrimaryKeyExists);
     item.setKey("another");
     addFromFields(*db, item);
-  });
+  }));
   EXPECT_EQ(db->objects("TypedItem").count(), 3u);
   EXPECT_EQ(db->objects("TypedPart").count(), 6u);
 }
@@ -146,10 +147,10 @@ TEST(StoreRecordsFields, FieldsThatMissTheDeclarationAreRefused) {
     store::record::visit(v, r.key());
   };
   Visit listForColumn = [](const TypedItem& r, store::record::FieldVisitor& v) { store::record::visit(v, r.parts()); };
-  db->write([&] {
+  written(db->write([&] {
     for (const Visit& visit : {tooFew, tooMany, listForColumn})
       EXPECT_EQ(kindOf([&] { store::record::addRecord(*db, item, visit); }), StoreException::Kind::InvalidValue);
-  });
+  }));
   EXPECT_EQ(db->objects("TypedItem").count(), 0u);
 }
 

@@ -6,6 +6,7 @@
 #include "store/Configuration.h"
 #include "store/Database.h"
 #include "support/TempDir.h"
+#include "support/Written.h"
 
 namespace storetest {
 
@@ -73,7 +74,7 @@ struct TempDatabase {
   void addItem(const std::string& key, Value::Dictionary fields) {
     auto o = item(key);
     for (auto& [k, v] : fields) o.set(k, v);
-    db->write([&] { db->add(o); });
+    written(db->write([&] { db->add(o); }));
   }
   std::vector<std::string> keys(const store::Results& r) {
     std::vector<std::string> out;

@@ -5,6 +5,7 @@
 #include "account/KVPackagesWishlist.h"
 #include "database/KVRDevelopers.h"
 #include "support/TestRoot.h"
+#include "support/Written.h"
 
 namespace {
 using List = std::optional<std::vector<std::string>>;
@@ -48,7 +49,7 @@ TEST_F(AccountListsTest, TheWishlistUploadSendsTheMarkedPackagesOfTheStoredUser)
 
   // An empty wishlist is an empty value; nobody signed in is user 0.
   KVAccount::instance().logout();
-  db()->write([] { KVRPackage::allObjects().setValue("isInWishlist", Value(false)); });
+  written(db()->write([] { KVRPackage::allObjects().setValue("isInWishlist", Value(false)); }));
   KVPackagesWishlist::sharedInstance().syncWithTheKorvaleAccount();
   ASSERT_TRUE(service->waitForRequests("wishlist/wishlist.php", 2));
   EXPECT_EQ(service->fieldsSentTo("wishlist/wishlist.php")[1],

@@ -6,6 +6,7 @@
 #include "account/KVSearchDeveloper.h"
 #include "account/KVSearchRepositories.h"
 #include "database/KVRSource.h"
+#include "support/Written.h"
 
 namespace {
 KVSearchRepositories& directory() { return KVSearchRepositories::instance(); }
@@ -36,7 +37,7 @@ void addSource(const std::string& location, const std::string& name, std::option
   source.setCategory(std::move(category));
   source.setHasErrors(hasErrors);
   auto db = store::Database::defaultDatabase();
-  db->write([&] { db->add(source.toObject()); });
+  written(db->write([&] { db->add(source.toObject()); }));
 }
 
 std::string submit(const std::string& location) {

@@ -21,6 +21,7 @@
 #include "support/DeviceRootFixture.h"
 #include "support/Latch.h"
 #include "support/TestVendorService.h"
+#include "support/Written.h"
 
 // What a client's status completions answered, in order; a test waits for them.
 class Answers {
@@ -78,7 +79,7 @@ class VendorTest : public DeviceRootFixture {
     KVRPackage package;
     package.setIdentifier(identifier);
     package.setIsInWishlist(inWishlist);
-    db()->write([&] { db()->add(package.toObject()); });
+    written(db()->write([&] { db()->add(package.toObject()); }));
   }
   static std::optional<bool> wishlistMark(const std::string& identifier) {
     auto package = KVRPackage::objectForPrimaryKey(identifier);
@@ -88,7 +89,7 @@ class VendorTest : public DeviceRootFixture {
     KVRDeveloper developer;
     developer.setName(name);
     developer.setIsFollowed(followed);
-    db()->write([&] { db()->add(developer.toObject()); });
+    written(db()->write([&] { db()->add(developer.toObject()); }));
   }
   static std::vector<std::string> developerNames() {
     std::vector<std::string> names;

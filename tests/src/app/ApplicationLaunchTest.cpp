@@ -23,8 +23,11 @@
 #include "store/Store.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TestData.h"
+#include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "system/AVAudioPlayer.h"
 #include "system/AVAudioSession.h"
 #include "system/DeviceRoot.h"
@@ -295,11 +298,11 @@ TEST_F(ApplicationLaunch, ForegroundReadsTheStatusAndTerminationClearsTheQueue) 
                                        30));
 
   auto db = store::Database::defaultDatabase();
-  db->write([&] {
+  written(db->write([&] {
     auto late = *KVRPackage::objectForPrimaryKey("com.example.late");
     late.setIsInTheQueue(true);
     db->addOrUpdate(late.toObject());
-  });
+  }));
   double before = Clock::now();
   application().terminate();
   EXPECT_FALSE(KVRPackage::objectForPrimaryKey("com.example.late")->isInTheQueue().value_or(false));
@@ -348,7 +351,7 @@ TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
   launch();
   auto db = store::Database::defaultDatabase();
   const std::string location = "https://repo.example/a b&name=x#frag/";
-  db->write([&] {
+  written(db->write([&] {
     KVRSource source = KVRSource::newSourceWithLocation(location);
     source.setName(std::string("Example"));
     db->addOrUpdate(source.toObject());
@@ -358,7 +361,7 @@ TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
     package.setMaintainer(std::string("Jane"));
     package.setSourceLocation(location);
     db->addOrUpdate(package.toObject());
-  });
+  }));
   UIActivityViewController::clearShownSheets();
   // The source as a screen shares it, through the actions the root installed.
   KVApplicationActions::shared("the test").shareSourceWithLocation(location, std::monostate{});
@@ -373,6 +376,42 @@ TEST_F(ApplicationLaunch, ShareLinksEncodeTheirValues) {
   EXPECT_NE(package.find("name=Nice+Tweak%2B&bundleid=com.example.a%26b%3Dc&repo=https://repo.example/a%20b%26name%3Dx%23frag/)"),
             std::string::npos)
       << package;
+}
+
+// Sharing a package never stalls the main loop: its screenshots come from the image
+// loader, and the sheet follows with them in the package's order once all have answered.
+TEST_F(ApplicationLaunch, SharingAPackageWaitsForItsScreenshotsOffTheMainThread) {
+  launch();
+  TestHttpServer server;
+  const Data bytes = Files::read(testdata::fixture("icons/package-icon.png")).value_or(Data());
+  const std::string png(bytes.begin(), bytes.end());
+  ASSERT_FALSE(png.empty());
+  server.handle("GET", "/slow.png", [&](const TestHttpRequest&) {
+    TestHttpResponse reply = TestHttpResponse::text(png);
+    reply.delay = std::chrono::milliseconds(1500);
+    return reply;
+  });
+  server.handle("GET", "/quick.png", [&](const TestHttpRequest&) { return TestHttpResponse::text(png); });
+  auto db = store::Database::defaultDatabase();
+  written(db->write([&] {
+    KVRPackage package;
+    package.setIdentifier("com.example.shown");
+    package.setName(std::string("Shown"));
+    package.setScreenshots({server.url("/slow.png"), "not an address", server.url("/quick.png"), server.url("/gone.png")});
+    db->addOrUpdate(package.toObject());
+  }));
+  UIActivityViewController::clearShownSheets();
+  const auto started = std::chrono::steady_clock::now();
+  delegate().sharePackage("com.example.shown", std::monostate{});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500)) << "the caller does not wait";
+  ui.runUntilIdle();
+  EXPECT_TRUE(UIActivityViewController::shownSheets().empty()) << "no sheet before the screenshots";
+  ASSERT_TRUE(RunLoop::main().runUntil([] { return !UIActivityViewController::shownSheets().empty(); }, 20));
+  const auto& items = UIActivityViewController::shownSheets().at(0)->activityItems();
+  ASSERT_EQ(items.size(), 3u) << "the text and the two screenshots that are pictures";
+  EXPECT_NE(items[0].text.find("Shown"), std::string::npos);
+  EXPECT_TRUE(items[1].image);
+  EXPECT_TRUE(items[2].image);
 }
 
 // The announcements other parts post become alerts and screens on a later turn: a
@@ -400,12 +439,12 @@ TEST_F(ApplicationLaunch, AnnouncementsBecomeAlertsAndScreens) {
 
   // A followed source's new packages: the local notification, once opened, lists them.
   auto db = store::Database::defaultDatabase();
-  db->write([&] {
+  written(db->write([&] {
     KVRPackage fresh;
     fresh.setIdentifier("com.example.fresh");
     fresh.setName(std::string("Fresh"));
     db->addOrUpdate(fresh.toObject());
-  });
+  }));
   NotificationCenter::defaultCenter().post(
       "ShowNewSourcePackages", Value(),
       Value::dict({{"Identifiers", Value(Value::Array{Value("com.example.fresh")})}, {"SourceName", "Example"}}));

@@ -9,6 +9,7 @@
 #include "support/PackageRecordsFixture.h"
 #include "support/TestHttpServer.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "uikit/UIAlertController.h"
 
 namespace {
@@ -89,11 +90,11 @@ TEST_F(QueueingTest, RemovingAPaidPackageOrOneBoughtInTheOutsideStoreNeedsNoPaym
 
 TEST_F(QueueingTest, APaidPackageWithoutAPaymentServiceIsRefusedUnlessItsRepositoryIsExempt) {
   addSource("https://plain.example/");
-  db()->write([&] {
+  written(db()->write([&] {
     auto s = KVRSource::newSourceWithLocation("https://plain.example/");
     s.setName(std::string("Plain Repo"));
     db()->addOrUpdate(s.toObject());
-  });
+  }));
   addSource(std::string(KVRepoStoreAPI::kBlacklistedSourceLocation));
   KVRPackage refused = package("com.example.refused");
   refused.setSourceLocation(std::string("https://plain.example/"));
@@ -162,11 +163,11 @@ TEST_F(QueueingTest, TheOptionsMenuOffersWhatThePackagesStateAllows) {
   EXPECT_EQ(*announced, 0) << "the options open the queue instead of announcing";
   EXPECT_EQ(KVQuillbark::packagesToPostDownloadStatsFor()->entries().count("com.example.tweak"), 0u);
 
-  db()->write([&] {
+  written(db()->write([&] {
     auto held = *record("com.example.tweak");
     held.setIsHeld(true);
     db()->addOrUpdate(held.toObject());
-  });
+  }));
   delegate().presentOptions("com.example.tweak", std::monostate{});
   ui.runUntilIdle();
   EXPECT_EQ(alertButtons()[2], "Show Updates");

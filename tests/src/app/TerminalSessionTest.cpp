@@ -20,6 +20,7 @@
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
+#include "support/Written.h"
 #include "system/Process.h"
 
 namespace {
@@ -247,10 +248,10 @@ TEST(TerminalSessionEndToEnd, TheRefreshQuickActionShowsTheCardAndItsTaskList) {
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     auto db = store::Database::defaultDatabase();
     ASSERT_NE(db, nullptr);
-    db->write([&] {
+    written(db->write([&] {
       db->deleteAll();
       db->add(KVRSource::newSourceWithLocation(server.url("/repo/")).toObject());
-    });
+    }));
     db.reset();
     store::Database::setDefaultConfiguration({});
     QuillbarkPersistentPreferences::resetSharedInstance();

@@ -23,6 +23,7 @@
 #include "support/SourceRefreshFixture.h"
 #include "support/TestRoot.h"
 #include "support/TestData.h"
+#include "support/Written.h"
 #include "uikit/UIImage.h"
 #include "uikit/UIImageView.h"
 
@@ -216,11 +217,11 @@ TEST_F(PackageListTest, ARefreshWhileTheUserScrollsWaitsForTheEndOfTheScroll) {
 
 TEST_F(PackageListTest, ATapOpensThePackagePageOrTheWebDepictionAsTheSourceAsks) {
   addSource("https://web.example/");
-  db()->write([&] {
+  written(db()->write([&] {
     auto source = *KVRSource::objectForPrimaryKey(std::string("https://web.example/"));
     source.setSeeOriginalDepictions(true);
     db()->addOrUpdate(source.toObject());
-  });
+  }));
   add(named("native", "Native", "https://other.example/"));
   KVRPackage web = named("web", "Web", "https://web.example/");
   web.setWebsite(std::string("HTTPS://web.example/web.html"));

@@ -22,6 +22,7 @@
 #include "support/HostMarker.h"
 #include "support/ManualClock.h"
 #include "support/TestRoot.h"
+#include "support/Written.h"
 #include "system/DeviceRoot.h"
 #include "system/Reachability.h"
 
@@ -78,7 +79,7 @@ class DatabaseFacade : public DeviceRootFixture {
     }
     c.schema = older;
     auto old = store::Database::open(c).value();
-    old->write([&] {
+    written(old->write([&] {
       for (const char* id : {"com.a", "com.b"}) {
         auto p = old->makeObject("KVRPackage");
         p.set("identifier", id);
@@ -93,7 +94,7 @@ class DatabaseFacade : public DeviceRootFixture {
       s.set("location", "https://followed.example/");
       s.set("isFollowed", true);
       old->add(s);
-    });
+    }));
     old.reset();
     Files::createDirectories(support("SourcesFiles"));
     Files::writeAtomically(support("SourcesFiles/old-Packages"), std::string("x"));
@@ -167,7 +168,7 @@ TEST(DefaultRepositories, EachToolHasItsBootstrapRepository) {
 TEST_F(DatabaseFacade, NothingToAddAndARecentRefreshScheduleNothing) {
   ManualClock clock;
   KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr);
-  db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+  written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); }));
   QuillbarkPersistentPreferences::sharedInstance().setValue(Date::now().addingTimeInterval(-60), "lastRefreshDate");
   KVRPackageManager manager(testRoot_.sources, testRoot_.packages);  // no jailbreak tool in this root: no bootstrap
   EXPECT_FALSE(manager.scheduledRefresh());
@@ -179,7 +180,7 @@ TEST_F(DatabaseFacade, NothingToAddAndARecentRefreshScheduleNothing) {
 
 TEST_F(DatabaseFacade, ARemovedBootstrapRepositoryComesBack) {
   KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr);
-  db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+  written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); }));
   Files::writeAtomically(DeviceRoot::devicePath("/.installed_unc0ver"), std::string());
   KVPlatform::resetCaches();
   EXPECT_TRUE(KVRPackageManager::verifyDefaultSourcesForJailbreakTool());
@@ -244,7 +245,7 @@ TEST_F(DatabaseFacade, AnUnreadableDatabaseIsResetAndTheAlertIsAskedFor) {
   EXPECT_FALSE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, &refresh));
   // The new file is a working, empty database.
   EXPECT_EQ(db()->objects("KVRPackage").count(), 0u);
-  db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+  written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); }));
   std::string blanks(95, ' ');
   EXPECT_EQ(KVDatabaseMigrationUtility::didResetDatabaseMessage(),
             "Due to changes in the database schema, your database was not able to be updated." + blanks +
@@ -256,7 +257,7 @@ TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
   store::Configuration newer = KVDatabaseMigrationUtility::defaultConfiguration();
   newer.schemaVersion = KVRSchema::kSchemaVersion + 1;
   auto file = store::Database::open(newer).value();
-  file->write([&] { file->add(KVRSource::newSourceWithLocation("https://from-the-future.example/").toObject()); });
+  written(file->write([&] { file->add(KVRSource::newSourceWithLocation("https://from-the-future.example/").toObject()); }));
   file.reset();
   bool refresh = true;
   EXPECT_FALSE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, &refresh));
@@ -268,7 +269,7 @@ TEST_F(DatabaseFacade, AFileFromANewerSchemaIsResetToo) {
 TEST_F(DatabaseFacade, ADatabaseFromBeforeTheCutOffDateIsDeletedWithItsFolder) {
   EXPECT_FALSE(KVDatabaseMigrationUtility::deleteDatabaseIfOutdated());
   KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr);
-  db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+  written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); }));
   DateFormatter local("yyyy-MM-dd HH:mm", "");
   auto setModified = [&](const char* when) {
     double unix = local.parse(when)->unixSeconds();
@@ -294,15 +295,15 @@ TEST(DatabaseCompaction, TheRuleTakesFilesOverTwentyMebibytesThatAreLessThanEigh
 TEST_F(DatabaseFacade, ALargeDatabaseWithFreeSpaceIsCompactedOnLaunch) {
   KVDatabaseMigrationUtility::migrateDatabaseForced(false, nullptr);
   std::string text(30000, 'd');
-  db()->write([&] {
+  written(db()->write([&] {
     for (int i = 0; i < 1000; ++i) {
       KVRPackage p;
       p.setIdentifier("com.pkg." + std::to_string(i));
       p.setDescription(text);
       db()->add(p.toObject());
     }
-  });
-  db()->write([&] { db()->deleteObjects(db()->objects("KVRPackage", "identifier ENDSWITH '1' OR identifier ENDSWITH '2' OR identifier ENDSWITH '3'")); });
+  }));
+  written(db()->write([&] { db()->deleteObjects(db()->objects("KVRPackage", "identifier ENDSWITH '1' OR identifier ENDSWITH '2' OR identifier ENDSWITH '3'")); }));
   store::Database::setDefaultConfiguration({});  // closes the file
   uint64_t before = *Files::fileSize(KVDatabaseMigrationUtility::databasePath());
   ASSERT_GT(before, 20u * 1024 * 1024);
@@ -317,7 +318,7 @@ TEST_F(DatabaseFacade, LinksAPackagePutInPlaceOfTheDatabaseLeadNoWriteOutOfTheRo
   HostMarker marker;
   auto addSource = [&] {
     ASSERT_TRUE(db());
-    db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); });
+    written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://one.example/").toObject()); }));
     EXPECT_EQ(db()->objects("KVRSource").count(), 1u);
   };
   auto close = [] {

@@ -16,6 +16,7 @@
 #include "support/PackageRecordsFixture.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
+#include "support/Written.h"
 #include "system/DeviceRoot.h"
 #include "uikit/ImageCodec.h"
 #include "uikit/UIImage.h"
@@ -120,10 +121,10 @@ TEST_F(IconFetchTasksTest, ASourceIconIsStoredOnlyWhileTheSourceExists) {
   std::string location = server.url("/repo/");
   server.respond("/repo/CydiaIcon.png", IconFixtures::reply("package-icon.png"));
   addSource(location);
-  db()->write([&] {
+  written(db()->write([&] {
     db()->setValue(*db()->objectForPrimaryKey(KVRSource::className(), Value(location)), "iconURL",
                    Value(location + "CydiaIcon.png"));
-  });
+  }));
   ASSERT_TRUE(run(KVSourceIconFetch::initWithSource(location)));
   EXPECT_TRUE(cachedPNG(location + "CydiaIcon.png"));
   EXPECT_EQ(notices, std::vector<std::string>{location});

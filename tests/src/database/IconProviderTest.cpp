@@ -19,6 +19,7 @@
 #include "support/PackageRecordsFixture.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
+#include "support/Written.h"
 #include "system/DeviceRoot.h"
 #include "uikit/UIImage.h"
 
@@ -197,10 +198,10 @@ TEST_F(IconProviderTest, SourcesShowTheirDownloadedIconOrTheirDefault) {
   KVKnownRepositories::Locations known;
   std::string grandel = known.largeDefaultRepository;
   addSource(grandel);
-  db()->write([&] {
+  written(db()->write([&] {
     db()->setValue(*db()->objectForPrimaryKey(KVRSource::className(), Value(grandel)), "iconURL",
                    Value(server.url("/never.png")));
-  });
+  }));
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation(grandel)), "KVCydiaSourceGrandel.jpg");
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation("https://apt.store.example/")), "KVCydiaSourceMorvik.jpg");
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation(known.archivedRepositoryA)), "KVCydiaSourceSandrel.jpg");
@@ -211,10 +212,10 @@ TEST_F(IconProviderTest, SourcesShowTheirDownloadedIconOrTheirDefault) {
   server.respond("/repo/CydiaIcon.png", IconFixtures::reply("source-icon.jpg"));
   addSource(location);
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation(location)), "KVCydiaSource.png") << "no icon URL yet";
-  db()->write([&] {
+  written(db()->write([&] {
     db()->setValue(*db()->objectForPrimaryKey(KVRSource::className(), Value(location)), "iconURL",
                    Value(location + "CydiaIcon.png"));
-  });
+  }));
   EXPECT_EQ(name(KVIconProvider::sourceIconForLocation(location)), "KVCydiaSource.png");
   ASSERT_TRUE(server.waitForRequests(1));
   finishDownloads();

@@ -14,6 +14,7 @@
 #include "foundation/NotificationCenter.h"
 #include "support/Latch.h"
 #include "support/PackageRecordsFixture.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST_F(PackageListCaches, TheCategoryRowsCountUpdatesNotHeldAndTheNewestRefreshO
                                       "Incompatible", "Themes", "Tweaks"}));
   EXPECT_EQ(root->updateCounts(), std::vector<uint64_t>{2});
 
-  db()->write([&] { db()->objects("KVRPackage").setValue("isUpdated", Value(false)); });
+  written(db()->write([&] { db()->objects("KVRPackage").setValue("isUpdated", Value(false)); }));
   rebuildCategories();
   EXPECT_EQ(root->updateCounts(), (std::vector<uint64_t>{2, 0}));
 }
@@ -187,7 +188,7 @@ TEST_F(Developers, TheCacheAnnouncesNewPackagesOfFollowedDevelopers) {
   EXPECT_EQ(notices[1]["title"], Value("New Package by Followed Developer"));
   EXPECT_EQ(rows()[0].developerNewPackagesIdentifiers(), std::vector<std::string>{"com.example.four"});
 
-  db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.one")); });
+  written(db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.one")); }));
   developers.updateDevelopersCache();
   settle();
   EXPECT_EQ(notices.size(), 2u) << "fewer packages are not announced";
@@ -195,14 +196,14 @@ TEST_F(Developers, TheCacheAnnouncesNewPackagesOfFollowedDevelopers) {
 }
 
 TEST_F(Developers, SearchHistoriesAreNewestFirstWithRepeats) {
-  db()->write([&] {
+  written(db()->write([&] {
     for (auto [when, text] : {std::pair{1000.0, "tweak"}, {3000.0, "theme"}, {2000.0, "tweak"}}) {
       KVRSearchHistory h;
       h.setDate(Date::fromUnix(when));
       h.setSearch(text);
       db()->add(h.toObject());
     }
-  });
+  }));
   EXPECT_EQ(KVRSearchHistories().arrayOfSearchHistory(), (std::vector<std::string>{"theme", "tweak", "tweak"}));
 }
 

@@ -8,6 +8,7 @@
 #include "database/KVRSearchHistory.h"
 #include "database/KVRSource.h"
 #include "support/RecordsDatabase.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ struct RecordQueries : RecordsDatabase {
     older.setSearch("older");
     newer.setDate(Date{2000});
     newer.setSearch("newer");
-    db->write([&] {
+    written(db->write([&] {
       for (const auto& p : {tweak, theme, pseudo}) db->add(p.toObject());
       db->add(followed.toObject());
       db->add(other.toObject());
@@ -84,7 +85,7 @@ struct RecordQueries : RecordsDatabase {
       db->add(unfollowed.toObject());
       db->add(older.toObject());
       db->add(newer.toObject());
-    });
+    }));
   }
   Ids ids(const store::TypedResults<KVRPackage>& r) {
     Ids out;
@@ -200,7 +201,7 @@ TEST_F(RecordQueries, PackageSortsDistinctValuesAndBulkSets) {
   EXPECT_EQ(store::objectsWhere<KVRPackage>(*db, "isInTheQueue = 1").sorted("name").count(), 1u);
 
   // A source's bought marks cleared on the whole result at once.
-  db->write([&] { store::objectsWhere<KVRPackage>(*db, "isPaidThroughSileo = 1 AND sourceLocation = %@", kSource).setValue("isPaidThroughSileo", false); });
+  written(db->write([&] { store::objectsWhere<KVRPackage>(*db, "isPaidThroughSileo = 1 AND sourceLocation = %@", kSource).setValue("isPaidThroughSileo", false); }));
   EXPECT_EQ(store::objectsWhere<KVRPackage>(*db, "isPaidThroughSileo = 1").count(), 0u);
   EXPECT_EQ(store::objectForPrimaryKey<KVRPackage>(*db, "com.example.theme")->isPaidThroughSileo(), false);
 }
@@ -219,7 +220,7 @@ TEST_F(RecordQueries, SourcesDevelopersVersionsAndSearches) {
   auto versions = store::objectsWhere<KVRPackageVersion>(*db, "source = %@", kOther);
   ASSERT_EQ(versions.count(), 1u);
   EXPECT_EQ(versions[0]->version(), "1.0");
-  db->write([&] { db->deleteObjects(versions.results()); });
+  written(db->write([&] { db->deleteObjects(versions.results()); }));
   EXPECT_EQ(store::objectForPrimaryKey<KVRPackage>(*db, "com.example.tweak")->availableVersions().size(), 1u);
 
   auto searches = store::allObjects<KVRSearchHistory>(*db).sorted("date", false);

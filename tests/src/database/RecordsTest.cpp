@@ -10,6 +10,7 @@
 #include "support/RecordsDatabase.h"
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ TEST_F(Records, APackageRoundTripsWithItsVersionsAndLists) {
   p.setInstallDate(Date{700000000});
   p.setTweakCompatibleStatus(2);
   p.setAvailableVersions({*KVRPackageVersion::packageVersionWithSourceLocation("https://one.example/", "a.deb", "1.0")});
-  db->write([&] { db->add(p.toObject()); });
+  written(db->write([&] { db->add(p.toObject()); }));
 
   auto back = store::objectForPrimaryKey<KVRPackage>(*db, "com.example.tweak");
   ASSERT_TRUE(back);
@@ -116,14 +117,16 @@ TEST_F(Records, APackageRoundTripsWithItsVersionsAndLists) {
   versions.push_back(*KVRPackageVersion::packageVersionWithSourceLocation("https://two.example/", "b.deb", "0.9"));
   back->setAvailableVersions(versions);
   back->setIsInstalled(true);
-  db->write([&] { db->addOrUpdate(back->toObject()); });
+  written(db->write([&] { db->addOrUpdate(back->toObject()); }));
   EXPECT_EQ(db->objects("KVRPackageVersion").count(), 2u);
   EXPECT_EQ(store::objectsWhere<KVRPackage>(*db, "isInstalled = 1").count(), 1u);
 
   // A second record with the same identifier is refused; deleting the package takes
   // its versions with it.
-  EXPECT_THROW(db->write([&] { db->add(p.toObject()); }), store::StoreException);
-  db->write([&] { db->deleteAllObjects("KVRPackage"); });
+  ErrorRef refused = db->write([&] { db->add(p.toObject()); });
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->code, static_cast<int64_t>(store::StoreException::Kind::PrimaryKeyExists));
+  written(db->write([&] { db->deleteAllObjects("KVRPackage"); }));
   EXPECT_EQ(db->objects("KVRPackageVersion").count(), 0u);
 }
 
@@ -135,11 +138,11 @@ TEST_F(Records, DevelopersAndSearchesAreRowsWithoutKeys) {
   KVRSearchHistory h;
   h.setDate(Date{1000});
   h.setSearch("tweak");
-  db->write([&] {
+  written(db->write([&] {
     db->add(d.toObject());
     db->add(d.toObject());  // no key: a second row
     db->add(h.toObject());
-  });
+  }));
   auto developers = store::objectsWhere<KVRDeveloper>(*db, "isFollowed = %@", true);
   EXPECT_EQ(developers.count(), 2u);
   EXPECT_EQ(developers[0]->packagesCount(), 0);

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "support/SourceRefreshFixture.h"
+#include "support/Written.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVSourceIndexImport.h"
 #include "foundation/DateFormatter.h"
@@ -27,14 +28,14 @@ class SourceIndexImport : public SourceRefreshFixture {
     return out;
   }
   void markInstalled(const std::string& identifier, const std::string& version, const std::string& sourceLocation) {
-    db()->write([&] {
+    written(db()->write([&] {
       KVRPackage p = package(identifier).value_or(KVRPackage());
       p.setIdentifier(identifier);
       p.setIsInstalled(true);
       p.setInstalledVersion(version);
       p.setSourceLocation(sourceLocation);
       db()->addOrUpdate(p.toObject());
-    });
+    }));
   }
 };
 
@@ -54,7 +55,7 @@ TEST_F(SourceIndexImport, OneRecordPerIdentifierWithEveryVersion) {
 TEST_F(SourceIndexImport, TheHighestVersionAmongSourcesHoldsTheRecordWhicheverIsParsedFirst) {
   for (bool higherFirst : {true, false}) {
     SCOPED_TRACE(higherFirst);
-    db()->write([&] { db()->deleteAll(); });
+    written(db()->write([&] { db()->deleteAll(); }));
     std::string round = higherFirst ? "1" : "2";
     std::string high = locationOf("high" + round), low = locationOf("low" + round);
     auto refreshHigh = [&] { refreshWith("high" + round, stanza("xx", "2.0", {{"Name", "From high"}})); };
@@ -141,12 +142,12 @@ TEST_F(SourceIndexImport, FieldsArriveAsTheStanzaSaysThem) {
 
 TEST_F(SourceIndexImport, DatesMoveOnlyWhenTheOfferedVersionRises) {
   refreshWith("repo", stanza("com.example.one", "1.0"));
-  db()->write([&] {
+  written(db()->write([&] {
     auto p = *package("com.example.one");
     p.setUpdatedDateStr(std::string("2000-01-01 00:00"));
     p.setInitialDateStr(std::string("2000-01-01 00:00"));
     db()->addOrUpdate(p.toObject());
-  });
+  }));
   refreshWith("repo", stanza("com.example.one", "1.0") + stanza("zz", "1"));
   EXPECT_EQ(package("com.example.one")->updatedDateStr(), "2000-01-01 00:00");
   EXPECT_EQ(package("com.example.one")->hasNewVersion(), true);
@@ -194,11 +195,11 @@ TEST_F(SourceIndexImport, AFollowedSourceAnnouncesItsNewPackagesOnce) {
   refreshWith("repo", stanza("com.example.one", "1.0") + stanza("com.example.two", "1.0"));
   EXPECT_TRUE(announcements.empty()) << "a source nobody follows announces nothing";
 
-  db()->write([&] {
+  written(db()->write([&] {
     auto record = *source(locationOf("repo"));
     record.setIsFollowed(true);
     db()->addOrUpdate(record.toObject());
-  });
+  }));
   refreshWith("repo", stanza("com.example.one", "1.0") + stanza("com.example.two", "1.0") +
                           stanza("com.example.three", "1.0") + stanza("com.example.four", "1.0"));
   token.invalidate();

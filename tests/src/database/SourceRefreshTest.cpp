@@ -10,6 +10,7 @@
 #include "support/Latch.h"
 #include "support/PeakMemory.h"
 #include "support/SourceRefreshFixture.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ TEST_F(SourceRefresh, ASecondRefreshAsksOnlyForChanges) {
 
   // With a full refresh asked for, nothing is conditional and the index is parsed again.
   preferences().setObject(Value(true), "NeedsFullRefresh");
-  db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.two")); });
+  written(db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.two")); }));
   server.clearRequests();
   ASSERT_TRUE(refresh(location));
   for (const auto& r : server.requests()) EXPECT_FALSE(r.hasHeader("If-Modified-Since")) << r.path;
@@ -131,12 +132,12 @@ TEST_F(SourceRefresh, TheSameIndexTwiceIsNotParsedAgain) {
   auto xz = Files::readText(repositories.file("repo/Packages.xz")).value();
   server.respond("/repo/Packages.xz", TestHttpResponse::text(xz));
   ASSERT_TRUE(refresh(location));
-  db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.two")); });
-  db()->write([&] {
+  written(db()->write([&] { db()->deleteObject(*db()->objectForPrimaryKey(KVRPackage::className(), "com.example.two")); }));
+  written(db()->write([&] {
     auto record = *source(location);
     record.setHasErrors(true);
     db()->addOrUpdate(record.toObject());
-  });
+  }));
   ASSERT_TRUE(refresh(location));
   EXPECT_FALSE(package("com.example.two")) << "the unchanged index was parsed";
   EXPECT_EQ(source(location)->hasErrors(), false);
@@ -149,7 +150,7 @@ TEST_F(SourceRefresh, ANewRecordOfAKnownSourceGetsItsPackagesAgain) {
   auto xz = Files::readText(repositories.file("repo/Packages.xz")).value();
   server.respond("/repo/Packages.xz", TestHttpResponse::text(xz));
   ASSERT_TRUE(refresh(location));
-  db()->write([&] { db()->deleteAll(); });
+  written(db()->write([&] { db()->deleteAll(); }));
   ASSERT_TRUE(refresh(location));
   EXPECT_EQ(packagesOf(location).size(), 2u);
   EXPECT_EQ(source(location)->totalPackages(), "2");
@@ -158,11 +159,11 @@ TEST_F(SourceRefresh, ANewRecordOfAKnownSourceGetsItsPackagesAgain) {
 TEST_F(SourceRefresh, AChangedIndexDeletesStalePackagesButKeepsInstalledOnes) {
   std::string location = serveIndex("repo", kIndex + stanza("com.example.kept", "1.0"));
   ASSERT_TRUE(refresh(location));
-  db()->write([&] {
+  written(db()->write([&] {
     auto kept = *package("com.example.kept");
     kept.setIsInstalled(true);
     db()->addOrUpdate(kept.toObject());
-  });
+  }));
   serveIndex("repo", stanza("com.example.one", "1.1") + stanza("com.example.three", "1.0"));
   ageListFiles(location);
   ASSERT_TRUE(refresh(location));

@@ -10,6 +10,7 @@
 #include "foundation/DateFormatter.h"
 #include "foundation/NotificationCenter.h"
 #include "support/Latch.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -218,11 +219,11 @@ TEST_F(SourcesManager, ARemovalTakesEverythingAndGivesInstalledPackagesBackToDpk
   ASSERT_TRUE(Files::writeAtomically(status, text + "\nPackage: com.example.tool\nStatus: install ok installed\n"
                                                     "Version: 1.0\nArchitecture: iphoneos-arm\nMaintainer: Someone\n"
                                                     "Description: a tool\n"));
-  db()->write([&] {
+  written(db()->write([&] {
     auto tool = *package("com.example.tool");
     tool.setIsInstalled(true);
     db()->addOrUpdate(tool.toObject());
-  });
+  }));
   std::atomic<int> updates{0};
   std::atomic<bool> withObject{false};
   auto token = NotificationCenter::defaultCenter().addObserver(KVRSourceUpdatedNotification, [&](const Notification& n) {

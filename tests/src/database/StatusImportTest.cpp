@@ -17,6 +17,7 @@
 #include "support/Latch.h"
 #include "support/ManualClock.h"
 #include "support/TestData.h"
+#include "support/Written.h"
 #include "system/DeviceRoot.h"
 
 namespace {
@@ -113,7 +114,7 @@ class StatusImport : public DeviceRootFixture {
     p.setName(identifier);
     p.setSourceLocation(std::string("https://repo.example/"));
     p.setPrice(std::string("Paid"));
-    db->write([&] { db->add(p.toObject()); });
+    written(db->write([&] { db->add(p.toObject()); }));
   }
   Value snapshot() {
     Value all = Value::array();

@@ -13,6 +13,7 @@
 #include "foundation/RunLoop.h"
 #include "store/TypedResults.h"
 #include "support/RecordsDatabase.h"
+#include "support/Written.h"
 #include "uikit/UITableView.h"
 
 namespace {
@@ -53,12 +54,12 @@ TEST_F(LiveResultsList, StaysEqualToTheStoreWhileAWorkerDeletesAndInsertsRows) {
   RunLoop::main().reset();
   constexpr int kInitial = 300, kCycles = 2000;
   std::vector<std::string> live;
-  db->write([&] {
+  written(db->write([&] {
     for (int i = 0; i < kInitial; ++i) {
       live.push_back("pkg." + std::to_string(i));
       addPackage(live.back(), "Package " + std::to_string(i * 7919 % 1000));
     }
-  });
+  }));
 
   auto table = std::make_shared<UITableView>(CGRect::make(0, 0, 375, 700));
   table->registerClass<UITableViewCell>("cell");
@@ -87,7 +88,7 @@ TEST_F(LiveResultsList, StaysEqualToTheStoreWhileAWorkerDeletesAndInsertsRows) {
   std::thread worker([&] {
     std::mt19937 random(42);
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-      db->write([&] {
+      written(db->write([&] {
         size_t victim = random() % live.size();
         db->deleteObject(*db->objectForPrimaryKey(KVRPackage::className(), Value(live[victim])));
         live[victim] = "new." + std::to_string(cycle);
@@ -96,7 +97,7 @@ TEST_F(LiveResultsList, StaysEqualToTheStoreWhileAWorkerDeletesAndInsertsRows) {
           auto renamed = db->objectForPrimaryKey(KVRPackage::className(), Value(live[random() % live.size()]));
           db->setValue(*renamed, "name", Value("Package " + std::to_string(random() % 1000)));
         }
-      });
+      }));
     }
     done = true;
   });

@@ -12,6 +12,7 @@
 #include "uikit/UILongPressGestureRecognizer.h"
 #include "support/PackageRecordsFixture.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
@@ -97,12 +98,12 @@ TEST_F(PackageCellsTest, TheStatusIconFollowsQueueAndInstallState) {
 
 TEST_F(PackageCellsTest, SubInformationComesFromTheMaintainerTheContactOrTheSource) {
   addSource("https://repo.example/");
-  db()->write([&] {
+  written(db()->write([&] {
     auto source = *KVRSource::objectForPrimaryKey(std::string("https://repo.example/"));
     source.setName(std::string("Example Repo"));
     source.setContact(std::string("owner@repo.example"));
     db()->addOrUpdate(source.toObject());
-  });
+  }));
   KVRPackage bare = package("com.example.bare");  // neither maintainer nor contact
   bare.setSourceLocation(std::string("https://repo.example/"));
   KVRPackage empty = package("com.example.empty");

@@ -12,6 +12,7 @@
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UINavigationController.h"
 
@@ -27,10 +28,10 @@ class PackagePageFixture : public SourceRefreshFixture {
   void edit(const std::string& identifier, const std::function<void(KVRPackage&)>& change) {
     auto record = package(identifier);
     ASSERT_TRUE(record) << identifier << " has a record";
-    db()->write([&] {
+    written(db()->write([&] {
       change(*record);
       db()->addOrUpdate(record->toObject());
-    });
+    }));
   }
   // A repository of these stanzas, refreshed.
   std::string refreshed(const std::string& folder, const std::string& stanzas) {

@@ -3,6 +3,8 @@
 // colours of an image.
 #include <gtest/gtest.h>
 
+#include "support/Written.h"
+
 #include <set>
 
 #include "PackagePageFixture.h"
@@ -119,12 +121,12 @@ TEST_F(PackagePageTest, WithoutARecordThePageShowsItsFallbacksAndFetchesNothing)
   EXPECT_EQ(server.requestCount(), 0u);
 
   // Known only to dpkg.
-  db()->write([&] {
+  written(db()->write([&] {
     KVRPackage record;
     record.setIdentifier("com.example.dpkg");
     record.setSourceLocation(std::string(KVRPackage::kDPKGSourceLocation));
     db()->add(record.toObject());
-  });
+  }));
   auto dpkg = open("com.example.dpkg");
   EXPECT_EQ(dpkg->outlets().repositoryNameLbl->text(), "DPKG");
   EXPECT_EQ(dpkg->outlets().repositoryDescriptionLbl->text(),
@@ -133,11 +135,11 @@ TEST_F(PackagePageTest, WithoutARecordThePageShowsItsFallbacksAndFetchesNothing)
 
 TEST_F(PackagePageTest, KeysOnlyAnInfoFileGivesReachTheirRows) {
   std::string location = tools();
-  db()->write([&] {
+  written(db()->write([&] {
     auto s = *source(location);
     s.setIsUsingInfoJson(true);
     db()->addOrUpdate(s.toObject());
-  });
+  }));
   auto page = open("com.example.tool");
   const auto& o = page->outlets();
   // An info file's source: the larger icon with the buttons beside it, the date and donate rows.

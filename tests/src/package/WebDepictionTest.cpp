@@ -3,6 +3,8 @@
 // over the page, and the openers' choice between it and the native page.
 #include <gtest/gtest.h>
 
+#include "support/Written.h"
+
 #include "PackagePageFixture.h"
 #include "core/KVPlatform.h"
 #include "interface/KVPaletteManager.h"
@@ -123,11 +125,11 @@ TEST_F(WebDepictionTest, TheHeaderTheButtonsAndNewWindows) {
 TEST_F(WebDepictionTest, OpenersChooseTheWebDepictionOnlyForAWebsite) {
   auto screens = screenContext().screens;
   EXPECT_TRUE(std::dynamic_pointer_cast<PackageDetailsViewController>(screens->package("me.nepeta.docky")));
-  db()->write([&] {
+  written(db()->write([&] {
     auto source = *KVRSource::objectForPrimaryKey(location);
     source.setSeeOriginalDepictions(true);
     db()->addOrUpdate(source.toObject());
-  });
+  }));
   auto web = std::dynamic_pointer_cast<WebDepictionViewController>(screens->package("me.nepeta.docky"));
   ASSERT_TRUE(web);
   EXPECT_EQ(web->websiteURL(), page);

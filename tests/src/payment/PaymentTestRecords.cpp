@@ -4,6 +4,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "store/Database.h"
+#include "support/Written.h"
 
 namespace PaymentTestRecords {
 
@@ -19,7 +20,7 @@ void addSource(const std::string& location, const std::string& endpoint) {
     source.setHasEndpoint(true);
   }
   auto db = store::Database::defaultDatabase();
-  db->write([&] { db->addOrUpdate(source.toObject()); });
+  written(db->write([&] { db->addOrUpdate(source.toObject()); }));
 }
 
 void addPackage(const std::string& identifier, const std::string& sourceLocation) {
@@ -28,7 +29,7 @@ void addPackage(const std::string& identifier, const std::string& sourceLocation
   package.setSourceLocation(sourceLocation);
   package.setName(identifier);
   auto db = store::Database::defaultDatabase();
-  db->write([&] { db->addOrUpdate(package.toObject()); });
+  written(db->write([&] { db->addOrUpdate(package.toObject()); }));
 }
 
 bool isPaidThroughSileo(const std::string& identifier) {
@@ -38,10 +39,10 @@ bool isPaidThroughSileo(const std::string& identifier) {
 
 void markPaid(const std::string& identifier) {
   auto db = store::Database::defaultDatabase();
-  db->write([&] {
+  written(db->write([&] {
     if (auto object = db->objectForPrimaryKey(KVRPackage::className(), Value(identifier)))
       db->setValue(*object, "isPaidThroughSileo", Value(true));
-  });
+  }));
 }
 
 }  // namespace PaymentTestRecords

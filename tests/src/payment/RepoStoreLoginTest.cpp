@@ -7,6 +7,7 @@
 #include "payment/KVRepoStoreRecords.h"
 #include "store/Database.h"
 #include "support/ManualClock.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ TEST_F(RepoStoreLoginTest, TheEndpointRefreshStoresEveryAnswerBeforeItCompletes)
   EXPECT_FALSE(one.success);
 
   auto db = store::Database::defaultDatabase();
-  db->write([&] { db->deleteAllObjects(KVRSource::className()); });
+  written(db->write([&] { db->deleteAllObjects(KVRSource::className()); }));
   LoginOutcome none;
   KVRepoStoreAPI::refreshEndpontsForAllSourcesWithCompletion(none.completion());
   EXPECT_EQ(none.calls, 1) << "with no source there is nothing to wait for";

@@ -2,6 +2,7 @@
 #include "core/KVPlatform.h"
 #include "foundation/Dispatch.h"
 #include "payment/KVRepoStoreRecords.h"
+#include "support/Written.h"
 
 TEST_F(PaymentTest, VendorInformationOfTheTestRepository) {
   addPaidRepo(endpoint_.substr(0, endpoint_.size() - 1));  // an endpoint without its final "/"
@@ -247,16 +248,16 @@ TEST_F(PaymentTest, DownloadAddressesJoinWithOneSlash) {
 
 TEST_F(PaymentTest, TheEndpointReplyIsStoredOnTheSourceRecord) {
   addPaidRepo("");
-  KVRepoStoreRecords::setEndpoint(location_, true, endpoint_);
+  written(KVRepoStoreRecords::setEndpoint(location_, true, endpoint_));
   auto source = KVRepoStoreRecords::sourceWithLocation(location_);
   ASSERT_TRUE(source);
   EXPECT_TRUE(source->hasEndpoint);
   EXPECT_EQ(source->endpoint, endpoint_);
-  KVRepoStoreRecords::setEndpoint(location_, false, "ignored");
+  written(KVRepoStoreRecords::setEndpoint(location_, false, "ignored"));
   source = KVRepoStoreRecords::sourceWithLocation(location_);
   EXPECT_FALSE(source->hasEndpoint);
   EXPECT_EQ(source->endpoint, "");
-  KVRepoStoreRecords::setEndpoint("https://nowhere.example.com/", true, endpoint_);  // no record: nothing
+  written(KVRepoStoreRecords::setEndpoint("https://nowhere.example.com/", true, endpoint_));  // no record: nothing
   EXPECT_FALSE(KVRepoStoreRecords::sourceWithLocation("https://nowhere.example.com/"));
 }
 

@@ -8,6 +8,7 @@
 #include "payment/KVOutsideStore.h"
 #include "payment/RepoStoreDetailsViewController.h"
 #include "support/RecordingScreens.h"
+#include "support/Written.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
@@ -102,14 +103,14 @@ TEST_F(RepoStoreTest, SignedInWithoutPurchasesSaysSoAndRowsOpenThePageTheirSourc
   ASSERT_TRUE(eventually([&] { return ui.screenShows("0.0: debd"); })) << ui.screen();
   ASSERT_TRUE(ui.tap("0.0"));
   ASSERT_TRUE(ui.back());
-  db()->write([&] {
+  written(db()->write([&] {
     auto record = *source(paid);
     record.setSeeOriginalDepictions(true);
     db()->addOrUpdate(record.toObject());
     auto package = *this->package("com.nan.debd");
     package.setWebsite("https://example.org/debd");
     db()->addOrUpdate(package.toObject());
-  });
+  }));
   ui.runUntilIdle();
   ASSERT_TRUE(ui.tap("0.0"));
   EXPECT_EQ(recorded->opened(), (std::vector<std::string>{"native com.nan.debd", "web com.nan.debd https://example.org/debd"}));

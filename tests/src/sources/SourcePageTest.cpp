@@ -5,9 +5,11 @@
 
 #include "account/KVKeychainBindings.h"
 #include "sources/SourceViewController.h"
+#include "support/FileSizeCeiling.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestRoot.h"
 #include "support/UIDriver.h"
+#include "support/Written.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
 #include "uikit/UILabel.h"
@@ -32,11 +34,11 @@ class SourcePageTest : public SourceRefreshFixture {
     ASSERT_TRUE(ui.submit());
   }
   void change(const std::string& location, const std::function<void(KVRSource&)>& edit) {
-    db()->write([&] {
+    written(db()->write([&] {
       auto record = *source(location);
       edit(record);
       db()->addOrUpdate(record.toObject());
-    });
+    }));
   }
 
   UIDriver ui;
@@ -181,6 +183,27 @@ TEST_F(SourcePageTest, WithoutItsRecordThePageRefusesRefreshShareAndSwitches) {
   auto real = open(location);
   ASSERT_TRUE(ui.toggle("See original depictions"));
   EXPECT_TRUE(source(location)->seeOriginalDepictions().value_or(false));
+}
+
+// A switch whose write the disk refuses keeps nothing: the switch shows the record again
+// and a card says why.
+TEST_F(SourcePageTest, ASwitchTheDiskRefusesShowsWhyAndKeepsNothing) {
+  std::string location = serveIndex("full", stanza("com.example.tool", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  auto page = open(location);
+  {
+    // No file of this process may grow past its first byte: every write of the
+    // database's files fails as on a full disk.
+    FileSizeCeiling full(1);
+    ASSERT_TRUE(ui.toggle("Follow this repository"));
+  }
+  EXPECT_FALSE(page->followThisRepositorySwitch()->isOn());
+  EXPECT_TRUE(ui.screenShows("The change to this source could not be saved")) << ui.screen();
+  ASSERT_TRUE(ui.tap("OK"));
+  EXPECT_FALSE(source(location)->isFollowed().value_or(false));
+  // Room again: the same switch is kept.
+  ASSERT_TRUE(ui.toggle("Follow this repository"));
+  EXPECT_TRUE(source(location)->isFollowed().value_or(false));
 }
 
 }  // namespace

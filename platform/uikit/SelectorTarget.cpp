@@ -39,6 +39,7 @@ void SelectorTarget::exposeSelector(const std::string& selector, std::function<v
   methods_[selector] = std::move(method);
 }
 
-void SelectorTarget::exposeStringSelector(const std::string& selector, std::function<std::string()> method) {
+void SelectorTarget::exposeStringSelector(const std::string& selector,
+                                          std::function<std::optional<std::string>()> method) {
   stringMethods_[selector] = std::move(method);
 }

@@ -18,14 +18,16 @@ class SelectorTarget {
   bool performSelector(const std::string& selector, const std::any& argument = {});
   // Whether the named method answers a text (the platform's "@" return type).
   bool selectorReturnsString(const std::string& selector) const;
+  // What the named method answers; nothing when it answers nothing (nil) or is not there.
   std::optional<std::string> performStringSelector(const std::string& selector);
 
  protected:
   void exposeSelector(const std::string& selector, std::function<void()> method);
   void exposeSelector(const std::string& selector, std::function<void(const std::any&)> method);
-  void exposeStringSelector(const std::string& selector, std::function<std::string()> method);
+  // A method that answers a text, or nothing (nil).
+  void exposeStringSelector(const std::string& selector, std::function<std::optional<std::string>()> method);
 
  private:
   std::map<std::string, std::function<void(const std::any&)>> methods_;
-  std::map<std::string, std::function<std::string()>> stringMethods_;
+  std::map<std::string, std::function<std::optional<std::string>()>> stringMethods_;
 };

@@ -54,48 +54,12 @@ void RootViewController::setData(Value data) {
   if (tableView_) tableView_->reloadData();
 }
 
-// ---- Named selectors
-
-void RootViewController::registerAction(const std::string& name, Action action) { actions_[name] = std::move(action); }
-
-void RootViewController::registerControlAction(const std::string& name, ControlAction action) {
-  controlActions_[name] = std::move(action);
-}
-
-void RootViewController::registerValue(const std::string& name, ValueProvider provider) {
-  values_[name] = std::move(provider);
-}
-
-bool RootViewController::respondsToSelector(const std::string& name) const {
-  return actions_.count(name) || controlActions_.count(name) || values_.count(name);
-}
-
-bool RootViewController::performSelector(const std::string& name) {
-  if (auto action = actions_.find(name); action != actions_.end()) {
-    // A copy: the action may register again, or replace the description.
-    Action run = action->second;
-    run();
-    return true;
-  }
-  if (auto value = values_.find(name); value != values_.end()) {
-    ValueProvider run = value->second;
-    run();
-    return true;
-  }
-  return false;
-}
-
-bool RootViewController::selectorDoesReturnString(const std::string& selector) const { return values_.count(selector) > 0; }
-
-std::string RootViewController::stringForDataValue(const Value& text) const {
+std::string RootViewController::stringForDataValue(const Value& text) {
   const std::string* name = text.stringPtr();
   if (!name) return {};
-  std::string chosen = *name;
-  if (auto provider = values_.find(*name); provider != values_.end()) {
-    // A provider that answers nothing shows its own (localised) name.
-    if (auto answer = provider->second()) chosen = *answer;
-  }
-  return NSLocalizedString(chosen);
+  // A method that answers nothing shows its own (localised) name.
+  std::optional<std::string> answer = selectorReturnsString(*name) ? performStringSelector(*name) : std::nullopt;
+  return NSLocalizedString(answer.value_or(*name));
 }
 
 // ---- The description
@@ -349,12 +313,6 @@ void RootViewController::setCellForRowAtIndexPath(const NSIndexPath& path, bool 
 
 void RootViewController::addActionForControlEvent(const std::string& selector, unsigned long, UIControl& control) {
   if (selector.empty() || !respondsToSelector(selector)) return;
-  control.addTarget(this, [this, selector](UIControl& sender) {
-    if (auto action = controlActions_.find(selector); action != controlActions_.end()) {
-      ControlAction run = action->second;
-      run(sender);
-    } else {
-      performSelector(selector);
-    }
-  }, UIControlEventValueChanged);
+  control.addTarget(this, [this, selector](UIControl& sender) { performSelector(selector, &sender); },
+                    UIControlEventValueChanged);
 }

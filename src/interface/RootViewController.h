@@ -6,10 +6,11 @@
 // description is a property list of the bundle ("Settings", "Account", "Changelog") or
 // is built in code (the local package screen).
 //
-// Rows name what they call by name: an action ("action", "detail", "callback"), a
-// switch's own action, or a value ("title", "subtitle", "header", "footer",
-// "initialValue" naming a provider shows what it answers). A screen registers each name
-// it answers once, usually in its constructor; a name nobody registered is skipped.
+// Rows name what they call: an action ("action", "detail", "callback"), a switch's own
+// action (which receives the switch, as a UIControl*), or a value ("title", "subtitle",
+// "header", "footer", "initialValue" naming a text method shows what it answers). A
+// screen exposes each name it answers once, in its constructor, as a selector of its own
+// (exposeSelector, exposeStringSelector); a name it does not answer is skipped.
 //
 // Description keys, by level:
 //   screen  "title", "sections"
@@ -21,7 +22,6 @@
 //   switch with "prefsKey": "requiresAuthentication", "disablesKeys", "enableKeys",
 //           "additionalKeys", "invertedAdditionalKeys", "requiresReloadSection", "callback"
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,10 +44,6 @@ class RootViewController : public KVPalettedViewController,
                            public UITableViewDelegate,
                            public KVPickerCellDelegate {
  public:
-  using Action = std::function<void()>;
-  using ControlAction = std::function<void(UIControl&)>;
-  using ValueProvider = std::function<std::optional<std::string>()>;
-
   // The description in the bundle's property list `name`.plist; an empty one when the
   // list is missing or unreadable (logged).
   static Value dataWithPlist(const std::string& name);
@@ -72,10 +68,10 @@ class RootViewController : public KVPalettedViewController,
   const Value& dataForIndexPath(const NSIndexPath& path) const;
   static UITableViewCellStyle cellStyleForString(const std::string& text, UITableViewCellStyle fallback);
   UITableViewCellStyle cellStyleForString(const std::string& text) const { return cellStyleForString(text, cellStyle_); }
-  // A data text: what the provider it names answers (its own name when the provider
+  // A data text: what the text method it names answers (its own name when the method
   // answers nothing), else the text itself, looked up in the string table. Absent: "".
-  std::string stringForDataValue(const Value& text) const;
-  bool selectorDoesReturnString(const std::string& selector) const;
+  std::string stringForDataValue(const Value& text);
+  bool selectorDoesReturnString(const std::string& selector) const { return selectorReturnsString(selector); }
   std::optional<NSIndexPath> indexPathForPrefsKey(const std::string& key) const;
 
   // A switch bound to a preference key changed (its value-changed action).
@@ -85,14 +81,6 @@ class RootViewController : public KVPalettedViewController,
   // The named action as the control's value-changed action (whatever `events` says).
   void addActionForControlEvent(const std::string& selector, unsigned long events, UIControl& control);
   void setCellForRowAtIndexPath(const NSIndexPath& path, bool enabled, bool animated);
-
-  // Named selectors.
-  void registerAction(const std::string& name, Action action);
-  void registerControlAction(const std::string& name, ControlAction action);
-  void registerValue(const std::string& name, ValueProvider provider);
-  bool respondsToSelector(const std::string& name) const;
-  // Calls the named action with no argument; false when the screen has none of that name.
-  bool performSelector(const std::string& name);
 
   void loadView() override;
   void viewDidLoad() override;
@@ -143,7 +131,4 @@ class RootViewController : public KVPalettedViewController,
   uint64_t dataGeneration_ = 0;
   std::shared_ptr<UITableView> tableView_;
   UITableViewCellStyle cellStyle_;
-  std::map<std::string, Action> actions_;
-  std::map<std::string, ControlAction> controlActions_;
-  std::map<std::string, ValueProvider> values_;
 };

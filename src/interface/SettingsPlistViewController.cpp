@@ -24,21 +24,21 @@ SettingsPlistViewController::SettingsPlistViewController(KVScreenContext context
 }
 
 void SettingsPlistViewController::registerSelectors() {
-  registerAction("refreshAllSources", [this] { refreshAllSources(); });
-  registerAction("importSources", [this] { importSources(); });
-  registerAction("iconChanged", [this] { iconChanged(); });
-  registerValue("iconCacheSize", [this] { return std::optional<std::string>(iconCacheSize()); });
-  registerAction("clearIconCache", [this] { clearIconCache(); });
-  registerValue("screenshotCacheSize", [this] { return std::optional<std::string>(screenshotCacheSize()); });
-  registerAction("screenshotIconCache", [this] { screenshotIconCache(); });
-  registerAction("shareAccountName", [this] { shareAccountName(); });
-  registerValue("accountName", [this] { return accountName(); });
-  registerValue("initialLocaleValue", [this] { return std::optional<std::string>(initialLocaleValue()); });
-  registerAction("resetLocale", [this] { resetLocale(); });
-  registerValue("activeURLSchemes", [this] { return std::optional<std::string>(activeURLSchemes()); });
-  registerAction("rehookURLSchemes", [this] { rehookURLSchemes(); });
-  registerAction("paletteUpdated", [this] { paletteUpdated(); });
-  registerAction("observePaletteChangesUpdated", [this] { observePaletteChangesUpdated(); });
+  exposeSelector("refreshAllSources", [this] { refreshAllSources(); });
+  exposeSelector("importSources", [this] { importSources(); });
+  exposeSelector("iconChanged", [this] { iconChanged(); });
+  exposeStringSelector("iconCacheSize", [this] { return iconCacheSize(); });
+  exposeSelector("clearIconCache", [this] { clearIconCache(); });
+  exposeStringSelector("screenshotCacheSize", [this] { return screenshotCacheSize(); });
+  exposeSelector("screenshotIconCache", [this] { screenshotIconCache(); });
+  exposeSelector("shareAccountName", [this] { shareAccountName(); });
+  exposeStringSelector("accountName", [this] { return accountName(); });
+  exposeStringSelector("initialLocaleValue", [this] { return initialLocaleValue(); });
+  exposeSelector("resetLocale", [this] { resetLocale(); });
+  exposeStringSelector("activeURLSchemes", [this] { return activeURLSchemes(); });
+  exposeSelector("rehookURLSchemes", [this] { rehookURLSchemes(); });
+  exposeSelector("paletteUpdated", [this] { paletteUpdated(); });
+  exposeSelector("observePaletteChangesUpdated", [this] { observePaletteChangesUpdated(); });
 }
 
 std::string SettingsPlistViewController::iconCachePath() {

@@ -218,4 +218,28 @@ TEST(ReadmeExampleTest, TheStoresRunAsWritten) {
   EXPECT_FALSE(store.signedIn());
   EXPECT_EQ(session.quit(), 0);
 }
+
+// The settings and a local archive, as the README shows them: its shell lines make the
+// archive, the session switches the palette, installs the archive and changes the
+// language. Its waits are a person's; a machine busy with other tests gets longer ones.
+TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
+  std::string part = section(readme(), "Settings and a local package by hand");
+  size_t block = part.find("\n\n    mkdir");
+  ASSERT_NE(block, std::string::npos) << part;
+  std::string shell = part.substr(block + 2, part.find("\n    scripts/run", block) - block - 2);
+  TempDir dir;
+  replaceAll(shell, "/tmp/", dir.path() + "/");
+  auto made = Process::run("/bin/sh", {"-ec", shell});
+  ASSERT_EQ(made.status, 0) << shell << "\n" << made.output;
+  std::string script = typedLines(part);
+  replaceAll(script, "/tmp/", dir.path() + "/");
+  replaceAll(script, "wait 1\n", "wait 4\n");
+  replaceAll(script, "wait 3\n", "wait 6\n");
+  auto outcome = ApplicationProcess::runScript(dir.file("my-device"), script);
+  EXPECT_EQ(outcome.status, 0) << script << outcome.output;
+  EXPECT_NE(outcome.output.find("Mode sombre noir | | [on]"), std::string::npos) << "in French, and black" << outcome.output;
+  auto installed = Process::run("/usr/bin/dpkg-query",
+                                {"--admindir=" + dir.file("my-device/var/lib/dpkg"), "-W", "com.example.hello"});
+  EXPECT_EQ(installed.output, "com.example.hello:iphoneos-arm\t1.0\n") << outcome.output;
+}
 }  // namespace

@@ -5,6 +5,7 @@
 #include "account/KVSearchDeveloper.h"
 #include "app/KVRootScreens.h"
 #include "app/QuillbarkRoot.h"
+#include "core/NSStringKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "core/SourceLocations.h"
 #include "database/KVRPackage.h"
@@ -49,16 +50,6 @@ std::optional<std::string> after(const std::string& text, const std::string& mar
   return text.substr(at + marker.size());
 }
 
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  while (true) {
-    size_t at = text.find(separator, start);
-    pieces.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-    if (at == std::string::npos) return pieces;
-    start = at + 1;
-  }
-}
 }  // namespace
 
 KVURLSchemeTask& KVURLSchemeTask::instance() {
@@ -83,8 +74,8 @@ std::optional<std::string> KVURLSchemeTask::parseComponents(const std::string& u
     return std::nullopt;
   }
   std::optional<std::string> found;
-  for (const auto& piece : split(text, '&')) {
-    auto parts = split(piece, '=');
+  for (const auto& piece : NSStringKorvaleExtensions::componentsSeparatedByCharacter(text, '&')) {
+    auto parts = NSStringKorvaleExtensions::componentsSeparatedByCharacter(piece, '=');
     auto name = URL::percentDecode(parts.front());
     auto value = URL::percentDecode(parts.back());
     if (!name || !value) continue;  // escapes that cannot be removed

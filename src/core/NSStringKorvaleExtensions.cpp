@@ -105,4 +105,15 @@ KVDependencyDescription dependencyDescription(std::string_view text) {
   return description;
 }
 
+std::vector<std::string> componentsSeparatedByCharacter(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (true) {
+    size_t at = text.find(separator, start);
+    pieces.emplace_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    if (at == std::string_view::npos) return pieces;
+    start = at + 1;
+  }
+}
+
 }  // namespace NSStringKorvaleExtensions

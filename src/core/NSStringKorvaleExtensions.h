@@ -1,10 +1,11 @@
 #pragma once
-// Small text helpers: relative times for the screens, packed version numbers, and the
-// reading of a "identifier|clause|repository" dependency text.
+// Small text helpers: relative times for the screens, packed version numbers, the
+// reading of a "identifier|clause|repository" dependency text, and splitting a text.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/KVDependencyDescription.h"
 #include "foundation/Date.h"
@@ -29,5 +30,9 @@ uint32_t versionNumber(std::string_view version);
 // after it, when it holds a digit, is cut at its first digit into the operation (trimmed,
 // lower-cased) and the version (trimmed); the last piece of two or more is the repository.
 KVDependencyDescription dependencyDescription(std::string_view text);
+
+// The pieces of a text between its separators, empty ones too ("a,,b" is "a", "", "b";
+// "" is one empty piece), as the platform's componentsSeparatedByString: does.
+std::vector<std::string> componentsSeparatedByCharacter(std::string_view text, char separator);
 
 }  // namespace NSStringKorvaleExtensions

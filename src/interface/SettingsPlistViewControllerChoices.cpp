@@ -6,6 +6,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
 #include "core/NSBundleLocalizedBundle.h"
+#include "core/NSStringKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "core/ShellCommand.h"
 #include "foundation/BlockHelpers.h"
@@ -21,17 +22,6 @@
 namespace {
 constexpr const char* kActiveURLSchemesKey = "kActiveURLSchemes";
 constexpr const char* kApplicationBundle = "/Applications/Quillbark.app";
-
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (true) {
-    size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
 
 std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
   std::string out;
@@ -95,7 +85,7 @@ void SettingsPlistViewController::changeLanguage(const std::optional<std::string
 void SettingsPlistViewController::pickerCellDidFinalizeSelectionWithRow(KVUIPickerCell&, long, const Value& value) {
   std::string choice = value.asString();
   if (choice.find("quillbark") != std::string::npos) {
-    setActiveURLSchemes(split(choice, ','));
+    setActiveURLSchemes(NSStringKorvaleExtensions::componentsSeparatedByCharacter(choice, ','));
     return;
   }
   // Closing the picker on the language in use changes nothing.
@@ -115,7 +105,8 @@ std::string SettingsPlistViewController::activeURLSchemes() const {
 }
 
 void SettingsPlistViewController::rehookURLSchemes() {
-  setActiveURLSchemes(split(QuillbarkPersistentPreferences::sharedInstance().stringForKey(kActiveURLSchemesKey).value_or(""), ','));
+  auto stored = QuillbarkPersistentPreferences::sharedInstance().stringForKey(kActiveURLSchemesKey);
+  setActiveURLSchemes(NSStringKorvaleExtensions::componentsSeparatedByCharacter(stored.value_or(""), ','));
 }
 
 bool SettingsPlistViewController::setActiveURLSchemes(const std::vector<std::string>& schemes) {

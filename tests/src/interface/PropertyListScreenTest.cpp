@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <any>
+#include <set>
 
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/Files.h"
 #include "interface/ChangelogViewController.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVUIPickerCell.h"
+#include "interface/SettingsPlistViewController.h"
 #include "interface/RootViewController.h"
 #include "support/TestRoot.h"
 #include "support/UIDriver.h"
@@ -262,6 +264,29 @@ TEST_F(PropertyListScreenTest, TheChangelogClosesWithDoneOnlyWhenPresentedAndFol
   EXPECT_EQ(presented->tableView()->backgroundColor(), black->backgroundColor());
   ASSERT_TRUE(ui.tap("Done"));
   EXPECT_EQ(navigation->presentedViewController(), nullptr);
+}
+
+// What the application's own lists name: every action of "Settings" is one its screen
+// answers, and "Account" names every selector of the account screen.
+TEST_F(PropertyListScreenTest, TheApplicationsListsNameWhatTheirScreensAnswer) {
+  auto named = [](const Value& data, std::initializer_list<const char*> fields) {
+    std::set<std::string> names;
+    for (const Value& section : *data["sections"].arrayPtr())
+      for (const Value& row : *section["rows"].arrayPtr())
+        for (const char* field : fields)
+          if (const std::string* name = row[field].stringPtr()) names.insert(*name);
+    return names;
+  };
+  SettingsPlistViewController settings(screenContext(), [] { return std::nullopt; });
+  for (const auto& name : named(settings.data(), {"action", "detail", "callback", "initialValue"}))
+    EXPECT_TRUE(settings.respondsToSelector(name)) << name;
+  Value account = RootViewController::dataWithPlist("Account");
+  EXPECT_EQ(named(account, {"action", "detail"}),
+            (std::set<std::string>{"signInOut", "openPurchased", "openCommercialStores", "openWishlist", "openFollowed",
+                                   "openDownloadHistory", "createBackup", "openBackup", "openSettings", "openCredits",
+                                   "openChangelog", "openGithubIssues", "openDiscordJoin", "openCroudinProject",
+                                   "openTwitter", "openKorvaleWebsite", "openKorvalePatreon"}));
+  EXPECT_TRUE(named(account, {"title"}).count("signInOutButtonTitle"));
 }
 
 TEST(PickerCell, AChoiceThatIsNotThereKeepsTheOneMadeAndNothingReadsOutOfRange) {

@@ -235,11 +235,11 @@ TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
   replaceAll(script, "/tmp/", dir.path() + "/");
   replaceAll(script, "wait 1\n", "wait 4\n");
   replaceAll(script, "wait 3\n", "wait 6\n");
-  auto outcome = ApplicationProcess::runScript(dir.file("my-device"), script);
+  auto outcome = ApplicationProcess::runScript(dir.file("settings-device"), script);
   EXPECT_EQ(outcome.status, 0) << script << outcome.output;
   EXPECT_NE(outcome.output.find("Mode sombre noir | | [on]"), std::string::npos) << "in French, and black" << outcome.output;
   auto installed = Process::run("/usr/bin/dpkg-query",
-                                {"--admindir=" + dir.file("my-device/var/lib/dpkg"), "-W", "com.example.hello"});
+                                {"--admindir=" + dir.file("settings-device/var/lib/dpkg"), "-W", "com.example.hello"});
   EXPECT_EQ(installed.output, "com.example.hello:iphoneos-arm\t1.0\n") << outcome.output;
 }
 }  // namespace

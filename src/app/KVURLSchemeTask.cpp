@@ -7,6 +7,7 @@
 #include "app/QuillbarkRoot.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "core/KVSourceLocation.h"
 #include "core/SourceLocations.h"
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
@@ -149,8 +150,9 @@ void KVURLSchemeTask::repoAlreadyAdded(const std::string& location) {
 
 void KVURLSchemeTask::addRepoAlert(const std::string& location) {
   // A location that can't be a source is not offered: the reason is.
-  if (auto reason = SourceLocations::refusal(location)) {
-    std::string message = NSLocalizedFormat("%@ can't be added: %@.", {location, *reason});
+  auto typed = KVSourceLocation::fromText(location);
+  if (!typed) {
+    std::string message = NSLocalizedFormat("%@ can't be added: %@.", {location, typed.error()->localizedDescription()});
     performOnMainThread([this, message] { presentAlert("Add repository", message); });
     return;
   }

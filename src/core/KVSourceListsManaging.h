@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "core/KVSourceLocation.h"
 #include "foundation/Error.h"
 #include "foundation/StringEncoding.h"
 
@@ -32,14 +33,15 @@ class KVSourceListsManaging {
   // The list file's modification date as an HTTP date (the distant past without a file),
   // for If-Modified-Since.
   virtual std::string lastModifiedText(const std::string& location, FileType type) = 0;
+  // What writes takes the source's location as made by the one check of every location.
   // The Release file, then the source's sources-list line when it is missing.
   [[nodiscard]] virtual ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
-                                                      const std::string& location) = 0;
+                                                      const KVSourceLocation& location) = 0;
   // The decoded Packages index, written whole or not at all: it replaces the old file
   // only when `produce` answers true.
-  [[nodiscard]] virtual ErrorRef writePackagesFile(const std::string& location, const Producer& produce) = 0;
+  [[nodiscard]] virtual ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce) = 0;
   // Removes the source's line and its list files.
-  [[nodiscard]] virtual ErrorRef purgeSource(const std::string& location) = 0;
+  [[nodiscard]] virtual ErrorRef purgeSource(const KVSourceLocation& location) = 0;
   // Rebuilds APT's caches, waiting for it.
   virtual void generateCaches() = 0;
 };

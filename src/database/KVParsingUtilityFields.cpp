@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "core/SourceLocations.h"
+#include "core/KVSourceLocation.h"
 #include "database/KVControlLineParser.h"
 #include "database/KVParsingUtility.h"
 #include "database/NSStringVersionCompare.h"
@@ -163,16 +163,15 @@ std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std
   std::optional<std::string> text = Files::readText(path);
   if (!text) return locations;
   auto add = [&](std::string_view uri) {
-    std::string location(uri);
-    if (location.empty() || location.back() != '/') location += '/';
-    if (location.size() < 9) return;
     // Another manager's list is as hostile as any repository data: a location that would
     // become options or another layout in our own sources list is left behind.
-    if (auto refusal = SourceLocations::refusal(location)) {
-      KVLog("Not importing the source location \"%s\": %s", location.c_str(), refusal->c_str());
+    auto location = KVSourceLocation::fromText(uri);
+    if (!location) {
+      KVLog("Not importing the source location \"%s\": %s", std::string(uri).c_str(),
+            location.error()->localizedDescription().c_str());
       return;
     }
-    locations.insert(std::move(location));
+    locations.insert(location->text());
   };
   for (std::string_view rawLine : splitOn(*text, '\n')) {
     std::string decoded;

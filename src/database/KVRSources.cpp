@@ -5,6 +5,7 @@
 #include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "core/KVSourceLocation.h"
 #include "core/SourceLocations.h"
 #include "database/KVIconProvider.h"
 #include "database/KVParsingUtility.h"
@@ -85,7 +86,8 @@ void KVRSources::queueRefreshes(const std::vector<std::string>& locations) {
   // when the first ends before the last is made.
   std::vector<std::shared_ptr<KVSourceRefresh>> tasks;
   tasks.reserve(locations.size());
-  for (const auto& location : locations) tasks.push_back(std::make_shared<KVSourceRefresh>(location));
+  auto wired = connections();
+  for (const auto& location : locations) tasks.push_back(std::make_shared<KVSourceRefresh>(location, wired));
   for (auto& task : tasks) KVPipelineManager::sharedManager().queueTask(std::move(task));
 }
 
@@ -137,23 +139,25 @@ bool KVRSources::addSourceWithLocation(const std::string& text, bool httpApprova
 }
 
 bool KVRSources::addSourceWithLocation(const std::string& typed, bool httpApproval, bool showOriginalDepictions) {
-  // The one check of every location, on the location as it is kept (its scheme in lower
-  // case): it reaches the sources list, file names and requests.
-  const std::string text = SourceLocations::normalized(typed);
-  if (text == "http://" || text == "https://") return false;
-  if (auto reason = SourceLocations::refusal(text)) {
-    KVLog("Refusing the source location \"%s\": %s", text.c_str(), reason->c_str());
-    presentCard({NSLocalizedString("Invalid Source"), NSLocalizedFormat("%@ can't be added: %@.", {text, *reason}),
+  // The one check of every location: it reaches the sources list, file names and requests.
+  if (SourceLocations::normalized(typed) == "http://" || SourceLocations::normalized(typed) == "https://") return false;
+  auto location = KVSourceLocation::fromText(typed);
+  if (!location) {
+    std::string reason = location.error()->localizedDescription();
+    KVLog("Refusing the source location \"%s\": %s", typed.c_str(), reason.c_str());
+    presentCard({NSLocalizedString("Invalid Source"), NSLocalizedFormat("%@ can't be added: %@.", {typed, reason}),
                  NSLocalizedString("OK"), "", nullptr});
     return false;
   }
-  std::string location = text.back() == '/' ? text : text + "/";
-  auto rest = withoutScheme(location);
-  if (!rest) return false;
+  return addSource(*location, httpApproval, showOriginalDepictions);
+}
+
+bool KVRSources::addSource(const KVSourceLocation& typedLocation, bool httpApproval, bool showOriginalDepictions) {
+  const std::string location = typedLocation.text();
   if (sourceExists(location)) return false;
 
   std::weak_ptr<KVRSources> weak = weak_from_this();
-  if (!httpApproval && location.rfind("https://", 0) != 0) {
+  if (!httpApproval && !typedLocation.isHTTPS()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       url_ = location;
@@ -230,16 +234,14 @@ std::vector<std::string> KVRSources::addImportedSources(const std::set<std::stri
   // One location per repository: the https one wins over its plain-http twin.
   std::map<std::string, std::string> byRepository;
   for (const auto& imported : locations) {
-    const std::string text = SourceLocations::normalized(imported);
-    if (auto reason = SourceLocations::refusal(text)) {
-      KVLog("Not importing the source location \"%s\": %s", text.c_str(), reason->c_str());
+    auto location = KVSourceLocation::fromText(imported);
+    if (!location) {
+      KVLog("Not importing the source location \"%s\": %s", imported.c_str(),
+            location.error()->localizedDescription().c_str());
       continue;
     }
-    std::string location = text.back() == '/' ? text : text + "/";
-    auto rest = withoutScheme(location);
-    if (!rest) continue;
-    auto [entry, inserted] = byRepository.emplace(*rest, location);
-    if (!inserted && location.rfind("https://", 0) == 0) entry->second = location;
+    auto [entry, inserted] = byRepository.emplace(std::string(location->withoutScheme()), location->text());
+    if (!inserted && location->isHTTPS()) entry->second = location->text();
   }
   std::vector<std::string> added;
   auto db = store::Database::defaultDatabase();
@@ -267,8 +269,11 @@ std::string KVRSources::keptIndexPath(const std::string& location) {
 void KVRSources::forgetSourceFiles(const std::string& location) {
   DeviceFiles::removeItem(keptIndexPath(location));
   auto lists = connections()->sourceLists;
-  if (ErrorRef error = lists->purgeSource(location))
-    KVLog("Cannot remove %s from the APT lists: %s", location.c_str(), error->localizedDescription().c_str());
+  // A location the one check refuses never reached APT's lists: nothing to remove there.
+  if (auto typed = KVSourceLocation::fromText(location)) {
+    if (ErrorRef error = lists->purgeSource(*typed))
+      KVLog("Cannot remove %s from the APT lists: %s", location.c_str(), error->localizedDescription().c_str());
+  }
   lists->generateCaches();
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/KVSourceLocation.h"
 #include "core/KVSourcesManaging.h"
 #include "database/KVRSource.h"
 
@@ -48,12 +49,14 @@ class KVRSources : public KVSourcesManaging, public std::enable_shared_from_this
   void refreshBatchEnded() override;
 
   // --- Adding and removing
-  // Answers YES when the addition was started. Only an http or https location without
-  // blanks or control characters is taken; "/" is appended when missing; a repository
-  // already present under either scheme is refused. A plain-http location without
+  // Answers YES when the addition was started. The text becomes a KVSourceLocation (the
+  // one check of every location; a refusal shows the "Invalid Source" card with the
+  // reason); a repository already present under either scheme is refused. A plain-http location without
   // `httpApproval` shows the warning card and adds nothing until "Continue".
   bool addSourceWithLocation(const std::string& text, bool httpApproval, bool showOriginalDepictions);
   bool addSourceWithLocation(const std::string& text, bool httpApproval);
+  // The same for a location made already (which the one check has passed).
+  bool addSource(const KVSourceLocation& location, bool httpApproval, bool showOriginalDepictions);
   // The import of other package managers' lists: every location that passes the check a
   // typed one passes and is no source yet under either scheme is added ("/" appended when
   // missing; of a repository listed under both schemes, the https one), all in one write

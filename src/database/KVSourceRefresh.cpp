@@ -24,7 +24,6 @@
 
 namespace {
 
-std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVSourceRefresh"); }
 
 bool preference(const char* key) { return QuillbarkPersistentPreferences::sharedInstance().boolForKey(key); }
 
@@ -41,8 +40,9 @@ std::string KVSourceRefresh::taskIDForLocation(const std::string& location) {
   return id;
 }
 
-KVSourceRefresh::KVSourceRefresh(const std::string& location)
-    : queue_(DispatchQueue::makeSerial("KVSourceRefresh " + location)), location_(location) {
+KVSourceRefresh::KVSourceRefresh(const std::string& location, std::shared_ptr<const KVConnections> wired)
+    : connections_(std::move(wired)), queue_(DispatchQueue::makeSerial("KVSourceRefresh " + location)),
+      location_(location) {
   auto source = KVRSource::objectForPrimaryKey(location);
   sourceName_ = source ? source->name().value_or("") : "";
   // A record whose count is still the placeholder of a new source has never had an index

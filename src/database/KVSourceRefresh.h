@@ -21,6 +21,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/KVConnections.h"
 #include "core/KVTask.h"
 #include "foundation/Date.h"
 #include "foundation/Dispatch.h"
@@ -37,8 +38,9 @@ class KVSourceRefresh : public KVTask {
   enum CompressionType : int { Uncompressed = 0, BZip2 = 1, GZip = 2, XZ = 3, LZMA = 4 };
 
   // initWithSource: the task for the source at `location`, dated with the running
-  // batch's date (else now).
-  explicit KVSourceRefresh(const std::string& location);
+  // batch's date (else now). `wired` are the managers it asks: the sources
+  // manager's batch, the APT layer's list files, the payment client and the directory.
+  KVSourceRefresh(const std::string& location, std::shared_ptr<const KVConnections> wired);
   ~KVSourceRefresh() override;
 
   std::string className() const override { return "KVSourceRefresh"; }
@@ -66,6 +68,7 @@ class KVSourceRefresh : public KVTask {
 
  private:
   std::shared_ptr<KVSourceRefresh> self();
+  const std::shared_ptr<const KVConnections>& connections() const { return connections_; }
   void run();
   bool followsBootstrapRule();
 
@@ -98,6 +101,7 @@ class KVSourceRefresh : public KVTask {
   void writeSource(const std::function<void(KVRSource&)>& change);
   std::string doneText() const;
 
+  const std::shared_ptr<const KVConnections> connections_;
   std::shared_ptr<DispatchQueue> queue_;
   std::shared_ptr<URLSession> session_;  // made on the first request
 

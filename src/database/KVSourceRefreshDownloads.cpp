@@ -9,6 +9,7 @@
 
 #include "core/KVConnections.h"
 #include "core/KVErrorDomain.h"
+#include "core/KVSourceLocation.h"
 #include "core/KVPipelineManager.h"
 #include "core/KVPlatform.h"
 #include "core/KVReplyLimits.h"
@@ -32,8 +33,6 @@
 #include "system/DeviceFiles.h"
 
 namespace {
-
-std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVSourceRefresh"); }
 
 std::string trimmed(std::string_view text) {
   const char* blanks = " \t\r\n";
@@ -190,7 +189,10 @@ void KVSourceRefresh::handleReleaseFile(const Data& body) {
   // Without its Release and its line in APT's sources list, APT could never install from
   // the source: its records would offer what nothing can fetch. The refresh ends there,
   // through its failure exit, with the reason recorded on the source.
-  if (ErrorRef error = connections()->sourceLists->writeReleaseContents(text.text, text.encoding, location)) {
+  auto typed = KVSourceLocation::fromText(location);
+  ErrorRef error = typed ? connections()->sourceLists->writeReleaseContents(text.text, text.encoding, *typed)
+                         : typed.error();
+  if (error) {
     KVLog("Cannot give %s to APT: %s", location.c_str(), error->localizedDescription().c_str());
     return exitWithNetworkError(makeError(
         error->domain, error->code,
@@ -290,8 +292,11 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   KVSourceIndexRun::Result result;
   auto db = store::Database::defaultDatabase();
   if (!db) return exitWithNetworkError(makeError(KVSourceIndexImportErrorDomain, 3, "The database cannot be opened"));
+  // The Release step made this location already; a location refused there never gets here.
+  auto typed = KVSourceLocation::fromText(location);
+  if (!typed) return exitWithNetworkError(typed.error());
   ErrorRef listError = connections()->sourceLists->writePackagesFile(
-      location, [&](KVSourceListsManaging::Sink& sink, std::string* reason) {
+      *typed, [&](KVSourceListsManaging::Sink& sink, std::string* reason) {
         result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink);
         if (result.importError && reason) *reason = result.importError->localizedDescription();
         return result.applied;

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "core/KVKnownRepositories.h"
-#include "core/SourceLocations.h"
 #include "foundation/HTTPDate.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
@@ -60,9 +59,23 @@ ErrorRef writeSourcesList(const std::string& text) {
   return writeTreeFile(KVAPTManager::sourcesListPath(), text);
 }
 
+// The sources-list line of a location, which also names its list files.
+std::string debLine(const std::string& location) {
+  const auto known = KVKnownRepositories::current();
+  for (const auto* older : {&known.largeDefaultRepository, &known.archivedRepositoryA, &known.archivedRepositoryB,
+                            &known.storeRepository})
+    if (location == *older) return "deb " + location + " stable main\n";
+  if (location == known.unc0verBootstrapHTTP || location == known.unc0verBootstrapHTTPS) {
+    char distribution[32];
+    snprintf(distribution, sizeof distribution, "ios/%.2f", 1443.0);
+    return "deb " + known.unc0verBootstrapHTTPS + " " + distribution + " main\n";
+  }
+  return "deb " + location + " ./\n";
+}
+
 // "Name" of a list file: the sources-list line reduced as APT names its files.
 std::string listFileName(const std::string& location, bool release) {
-  std::string line = KVAPTManager::debSourceForSource(location);
+  std::string line = debLine(location);
   replaceAll(line, "deb https://", "");
   replaceAll(line, "deb http://", "");
   bool flat = line.find(" ./") != std::string::npos;
@@ -93,13 +106,6 @@ ErrorRef writeListFile(const std::string& path, const std::string& text, StringE
                                     std::string("the text can't be written in ") + stringEncodingName(encoding));
   if (error) KVLog("ERROR SANDBOX COPY %s, %s", what, error->localizedDescription().c_str());
   return error;
-}
-// A location that can't be a line of APT's sources list reaches none of its files.
-ErrorRef refusedLocation(const std::string& location) {
-  auto reason = SourceLocations::refusal(location);
-  if (!reason) return nullptr;
-  KVLog("Refusing the source location \"%s\": %s", location.c_str(), reason->c_str());
-  return aptError(KVAPTErrorRefusedValue, *reason + ": \"" + location + "\"");
 }
 }  // namespace
 
@@ -153,21 +159,9 @@ ErrorRef KVAPTManager::purgeSandbox() {
   return createAPTSandboxIfNeeded();
 }
 
-std::string KVAPTManager::debSourceForSource(const std::string& location) {
-  const auto known = KVKnownRepositories::current();
-  for (const auto* older : {&known.largeDefaultRepository, &known.archivedRepositoryA, &known.archivedRepositoryB,
-                            &known.storeRepository})
-    if (location == *older) return "deb " + location + " stable main\n";
-  if (location == known.unc0verBootstrapHTTP || location == known.unc0verBootstrapHTTPS) {
-    char distribution[32];
-    snprintf(distribution, sizeof distribution, "ios/%.2f", 1443.0);
-    return "deb " + known.unc0verBootstrapHTTPS + " " + distribution + " main\n";
-  }
-  return "deb " + location + " ./\n";
-}
+std::string KVAPTManager::debSourceForSource(const KVSourceLocation& location) { return debLine(location.text()); }
 
-ErrorRef KVAPTManager::writeSourceToListIfNeeded(const std::string& location) {
-  if (ErrorRef refused = refusedLocation(location)) return refused;
+ErrorRef KVAPTManager::writeSourceToListIfNeeded(const KVSourceLocation& location) {
   std::string line = debSourceForSource(location);
   std::string bare = line.substr(0, line.size() - 1);
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
@@ -191,39 +185,36 @@ std::optional<std::string> KVAPTManager::filePathForSource(const std::string& lo
 }
 
 ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, StringEncoding encoding,
-                                           const std::string& location) {
-  if (ErrorRef refused = refusedLocation(location)) return refused;
+                                           const KVSourceLocation& location) {
   // Without its Release file a source must not reach the sources list.
-  if (ErrorRef error = writeListFile(releasePathForSource(location), text, encoding, "RELEASE")) return error;
+  if (ErrorRef error = writeListFile(releasePathForSource(location.text()), text, encoding, "RELEASE")) return error;
   return writeSourceToListIfNeeded(location);
 }
 
-ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, const std::string& location) {
+ErrorRef KVAPTManager::writeReleaseContents(const std::string& text, const KVSourceLocation& location) {
   return writeReleaseContents(text, StringEncoding::UTF8, location);
 }
 
 ErrorRef KVAPTManager::writePackagesContents(const std::string& text, StringEncoding encoding,
-                                            const std::string& location) {
-  if (ErrorRef refused = refusedLocation(location)) return refused;
-  return writeListFile(packagesPathForSource(location), text, encoding, "PACKAGES");
+                                            const KVSourceLocation& location) {
+  return writeListFile(packagesPathForSource(location.text()), text, encoding, "PACKAGES");
 }
 
-ErrorRef KVAPTManager::writePackagesContents(const std::string& text, const std::string& location) {
+ErrorRef KVAPTManager::writePackagesContents(const std::string& text, const KVSourceLocation& location) {
   return writePackagesContents(text, StringEncoding::UTF8, location);
 }
 
-ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const std::string& location) {
-  if (ErrorRef refused = refusedLocation(location)) return refused;
-  ErrorRef error = writeTreeFile(packagesPathForSource(location), bytes);
+ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const KVSourceLocation& location) {
+  ErrorRef error = writeTreeFile(packagesPathForSource(location.text()), bytes);
   if (error) KVLog("ERROR SANDBOX COPY PACKAGES, %s", error->localizedDescription().c_str());
   return error;
 }
 
-ErrorRef KVAPTManager::writePackagesFile(const std::string& location,
+ErrorRef KVAPTManager::writePackagesFile(const KVSourceLocation& location,
                                         const std::function<bool(int fd, std::string* error)>& fill) {
   if (!Files::exists(configurationPath()) || !Files::isDirectory(listsPath()))
     if (ErrorRef error = createAPTSandboxIfNeeded()) return error;
-  const std::string path = packagesPathForSource(location);
+  const std::string path = packagesPathForSource(location.text());
   std::string reason;
   if (DeviceFiles::writeAtomically(path, fill, &reason)) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot write " + path + ": " + reason);
@@ -237,16 +228,16 @@ std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string&
   return HTTPDate::format(modified.value_or(Date::distantPast()));
 }
 
-ErrorRef KVAPTManager::purgeSourceFromSandbox(const std::string& location) {
+ErrorRef KVAPTManager::purgeSourceFromSandbox(const KVSourceLocation& location) {
   return purgeSourcesFromSandbox({location});
 }
 
-ErrorRef KVAPTManager::purgeSourcesFromSandbox(const std::vector<std::string>& locations) {
+ErrorRef KVAPTManager::purgeSourcesFromSandbox(const std::vector<KVSourceLocation>& locations) {
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::vector<std::string> lines = linesOf(readSourcesList());
   for (const auto& location : locations) {
-    DeviceFiles::removeItem(releasePathForSource(location));
-    DeviceFiles::removeItem(packagesPathForSource(location));
+    DeviceFiles::removeItem(releasePathForSource(location.text()));
+    DeviceFiles::removeItem(packagesPathForSource(location.text()));
     std::string line = debSourceForSource(location);
     std::string bare = line.substr(0, line.size() - 1);
     std::erase(lines, bare);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/KVSourceLocation.h"
 #include "foundation/Error.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/Value.h"
@@ -31,7 +32,7 @@ inline constexpr const char* KVAPTErrorDomain = "KVAPTManager";
 enum : int64_t {
   KVAPTErrorTreeUnwritable = 1,  // a folder or file of the private tree could not be written
   KVAPTErrorUnencodable = 2,     // the text can't be written in the encoding asked for
-  KVAPTErrorRefusedValue = 3,    // a value that must not reach a file (SourceLocations::refusal)
+  KVAPTErrorRefusedValue = 3,    // a value that must not reach a file
 };
 
 // The outcome of one command: whether it ran (not refused as busy or as unsafe), its
@@ -91,28 +92,29 @@ class KVAPTManager {
   [[nodiscard]] static ErrorRef createAPTSandboxIfNeeded();
   [[nodiscard]] static ErrorRef purgeSandbox();
 
-  // --- Sources list and list files ---
-  static std::string debSourceForSource(const std::string& location);
-  [[nodiscard]] static ErrorRef writeSourceToListIfNeeded(const std::string& location);
+  // --- Sources list and list files. What writes a source's line or files takes its
+  // location as a KVSourceLocation, which the one check of every location made.
+  static std::string debSourceForSource(const KVSourceLocation& location);
+  [[nodiscard]] static ErrorRef writeSourceToListIfNeeded(const KVSourceLocation& location);
   static std::string releasePathForSource(const std::string& location);
   static std::string packagesPathForSource(const std::string& location);
   static std::optional<std::string> filePathForSource(const std::string& location, int fileType);
   // The Release file and then the source's sources-list line (not when the file failed).
   [[nodiscard]] static ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
-                                                     const std::string& location);
-  [[nodiscard]] static ErrorRef writeReleaseContents(const std::string& text, const std::string& location);
+                                                     const KVSourceLocation& location);
+  [[nodiscard]] static ErrorRef writeReleaseContents(const std::string& text, const KVSourceLocation& location);
   [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, StringEncoding encoding,
-                                                      const std::string& location);
-  [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, const std::string& location);
-  [[nodiscard]] static ErrorRef writePackagesData(const Data& bytes, const std::string& location);
+                                                      const KVSourceLocation& location);
+  [[nodiscard]] static ErrorRef writePackagesContents(const std::string& text, const KVSourceLocation& location);
+  [[nodiscard]] static ErrorRef writePackagesData(const Data& bytes, const KVSourceLocation& location);
   // The Packages file written by `fill` onto a new file's descriptor as it produces the
   // bytes (a decoded index streams there); the old file is replaced only when `fill`
   // answers true, and is otherwise left as it was.
-  [[nodiscard]] static ErrorRef writePackagesFile(const std::string& location,
+  [[nodiscard]] static ErrorRef writePackagesFile(const KVSourceLocation& location,
                                                   const std::function<bool(int fd, std::string* error)>& fill);
   static std::string safeLastModifiedDateStringForSource(const std::string& location, int fileType);
-  [[nodiscard]] static ErrorRef purgeSourceFromSandbox(const std::string& location);
-  [[nodiscard]] static ErrorRef purgeSourcesFromSandbox(const std::vector<std::string>& locations);
+  [[nodiscard]] static ErrorRef purgeSourceFromSandbox(const KVSourceLocation& location);
+  [[nodiscard]] static ErrorRef purgeSourcesFromSandbox(const std::vector<KVSourceLocation>& locations);
 
   // --- The runner ---
   static void runCommandAsRoot(const std::string& commandLine, UpdateBlock update, CompletionBlock completion);

@@ -18,7 +18,7 @@ std::string KVAPTSourceLists::lastModifiedText(const std::string& location, File
 }
 
 ErrorRef KVAPTSourceLists::writeReleaseContents(const std::string& text, StringEncoding encoding,
-                                                const std::string& location) {
+                                                const KVSourceLocation& location) {
   return KVAPTManager::writeReleaseContents(text, encoding, location);
 }
 
@@ -40,14 +40,14 @@ class FileSink : public KVSourceListsManaging::Sink {
 };
 }  // namespace
 
-ErrorRef KVAPTSourceLists::writePackagesFile(const std::string& location, const Producer& produce) {
+ErrorRef KVAPTSourceLists::writePackagesFile(const KVSourceLocation& location, const Producer& produce) {
   return KVAPTManager::writePackagesFile(location, [&produce](int fd, std::string* error) {
     FileSink sink(fd);
     return produce(sink, error);
   });
 }
 
-ErrorRef KVAPTSourceLists::purgeSource(const std::string& location) {
+ErrorRef KVAPTSourceLists::purgeSource(const KVSourceLocation& location) {
   return KVAPTManager::purgeSourceFromSandbox(location);
 }
 

@@ -7,8 +7,9 @@ class KVAPTSourceLists : public KVSourceListsManaging {
  public:
   bool hasListFile(const std::string& location, FileType type) override;
   std::string lastModifiedText(const std::string& location, FileType type) override;
-  ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding, const std::string& location) override;
-  ErrorRef writePackagesFile(const std::string& location, const Producer& produce) override;
-  ErrorRef purgeSource(const std::string& location) override;
+  ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
+                                const KVSourceLocation& location) override;
+  ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce) override;
+  ErrorRef purgeSource(const KVSourceLocation& location) override;
   void generateCaches() override;
 };

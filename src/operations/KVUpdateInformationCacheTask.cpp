@@ -12,7 +12,8 @@
 #include "operations/KVAPTManager.h"
 #include "operations/TasksVerboseViewController.h"
 
-KVUpdateInformationCacheTask::KVUpdateInformationCacheTask() : status_("Waiting for the database connection...") {}
+KVUpdateInformationCacheTask::KVUpdateInformationCacheTask(std::shared_ptr<const KVConnections> wired)
+    : connections_(std::move(wired)), status_("Waiting for the database connection...") {}
 
 KVUpdateInformationCacheTask::~KVUpdateInformationCacheTask() = default;
 
@@ -51,10 +52,9 @@ void KVUpdateInformationCacheTask::taskStart() {
 
 void KVUpdateInformationCacheTask::runCacheWork() {
   KVRDevelopers().updateDevelopersCache();
-  auto connections = KVConnections::current("KVUpdateInformationCacheTask");
-  connections->packages->rebuildPackagesCategoriesCache();
+  connections_->packages->rebuildPackagesCategoriesCache();
   QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "NeedsFullRefresh");
-  connections->sources->refreshBatchEnded();
+  connections_->sources->refreshBatchEnded();
   setStatus("Developer cache successfully updated");
 
   KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());

@@ -10,11 +10,14 @@
 #include <mutex>
 #include <string>
 
+#include "core/KVConnections.h"
 #include "core/KVTask.h"
 
 class KVUpdateInformationCacheTask : public KVTask {
  public:
-  KVUpdateInformationCacheTask();
+  // `wired`: the packages manager whose groupings it rebuilds and the sources
+  // manager whose batch it ends.
+  explicit KVUpdateInformationCacheTask(std::shared_ptr<const KVConnections> wired);
   ~KVUpdateInformationCacheTask() override;
 
   std::string className() const override { return "KVUpdateInformationCacheTask"; }
@@ -30,6 +33,7 @@ class KVUpdateInformationCacheTask : public KVTask {
   static void updateVerboseViewWithMessage(const std::string& message, bool isError);
 
  private:
+  const std::shared_ptr<const KVConnections> connections_;
   void setStatus(const std::string& status);
   void runCacheWork();
 

@@ -5,7 +5,7 @@
 #include "account/KVKeychainBindings.h"
 #include "core/KVPipelineManager.h"
 #include "core/NSStringKorvaleExtensions.h"
-#include "core/SourceLocations.h"
+#include "core/KVSourceLocation.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -64,8 +64,7 @@ SourceViewController::~SourceViewController() {
 std::string SourceViewController::vendorRepositoryLocation() { return "https://repo.korvale.me/repo/"; }
 
 bool SourceViewController::stringIsValidURL(const std::optional<std::string>& text) {
-  if (!text || text->empty() || *text == "http://" || *text == "https://") return false;
-  return SourceLocations::isAcceptable(SourceLocations::normalized(*text));
+  return text && KVSourceLocation::fromText(*text).hasValue();
 }
 
 // The interface file's arrangement: one scrolling column of rows.
@@ -316,15 +315,16 @@ void SourceViewController::editingDidEnd() {
   urlField_->setText(text);
   if (text.empty() || text == "http://" || text == "https://") return;  // the field's own start
   // What can't be a source says why, here on the form.
-  if (auto reason = SourceLocations::refusal(SourceLocations::normalized(text))) {
-    showCard(NSLocalizedString("Invalid Source"), NSLocalizedFormat("%@ can't be added: %@.", {text, *reason}));
+  auto location = KVSourceLocation::fromText(text);
+  if (!location) {
+    showCard(NSLocalizedString("Invalid Source"),
+             NSLocalizedFormat("%@ can't be added: %@.", {text, location.error()->localizedDescription()}));
     return;
   }
-  text = SourceLocations::normalized(text);
-  if (text.back() != '/') text += "/";
+  text = location->text();
   urlField_->setText(text);
   if (text == sourceLocation_) return;  // the page's own location, already added
-  bool started = context_.sources->addSourceWithLocation(text, false, depictionsSwitch_->isOn());
+  bool started = context_.sources->addSource(*location, false, depictionsSwitch_->isOn());
   // A refused location leaves the page on its own; one that waits for the http
   // warning's answer is taken when its refresh reports.
   pendingLocation_ = text;

@@ -15,6 +15,7 @@
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
+#include "support/TypedLocation.h"
 #include "system/Process.h"
 
 namespace {
@@ -38,8 +39,8 @@ class KilledInstallRoad : public DeviceRootFixture, public ::testing::WithParamI
     }
     ASSERT_TRUE(DebBuilder::writeFlatRepository(folder, {"victim-1.0.deb", "victim-2.0.deb"}));
     const std::string location = "http://127.0.0.1:9/victim/";
-    ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), location), nullptr);
-    ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), location),
+    ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), typedLocation(location)), nullptr);
+    ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), typedLocation(location)),
               nullptr);
   }
 

@@ -7,6 +7,7 @@
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
 #include "support/TestHttpServer.h"
+#include "support/TypedLocation.h"
 #include "system/DeviceRoot.h"
 #include "system/Process.h"
 
@@ -64,7 +65,7 @@ ExampleToolRepository serveExampleToolRepository(const std::string& folder, Test
   EXPECT_TRUE(DebBuilder::writeFlatRepository(folder, {"lib-1.deb", "tool-1.deb", "tool-2.deb"}));
   server.serveFolder(folder, "/repo/");
   repository.location = server.url("/repo/");
-  EXPECT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), repository.location), nullptr);
-  EXPECT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), repository.location), nullptr);
+  EXPECT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), typedLocation(repository.location)), nullptr);
+  EXPECT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), typedLocation(repository.location)), nullptr);
   return repository;
 }

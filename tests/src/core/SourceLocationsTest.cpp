@@ -1,5 +1,6 @@
 // Repository locations that would become options, another layout or a broken line of
 // APT's sources list, or that name no web host, are refused, with the reason.
+#include "core/KVSourceLocation.h"
 #include "core/SourceLocations.h"
 
 #include <gtest/gtest.h>
@@ -39,4 +40,17 @@ TEST(SourceLocations, OnlyWebLocationsWithAHostAreSources) {
     EXPECT_TRUE(SourceLocations::refusal(bad)) << bad;
   EXPECT_EQ(SourceLocations::normalized("HTTP://Repo.Example/A/"), "http://Repo.Example/A/");
   EXPECT_EQ(SourceLocations::normalized("repo.example/x://y"), "repo.example/x://y");
+}
+
+// The one location value: made from text by the check, kept as the records keep it.
+TEST(SourceLocations, ALocationIsMadeOnceAsItIsKept) {
+  auto made = KVSourceLocation::fromText("HTTPS://Repo.Example/apt");
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made->text(), "https://Repo.Example/apt/");
+  EXPECT_TRUE(made->isHTTPS());
+  EXPECT_EQ(made->withoutScheme(), "Repo.Example/apt/");
+  EXPECT_EQ(*made, *KVSourceLocation::fromText("https://Repo.Example/apt/"));
+  auto refused = KVSourceLocation::fromText("file:///etc/");
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error()->localizedDescription(), "a source location must begin with http:// or https:// (not file://)");
 }

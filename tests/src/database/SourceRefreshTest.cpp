@@ -4,6 +4,7 @@
 #include <set>
 
 #include "core/KVReplyLimits.h"
+#include "core/KVConnections.h"
 #include "database/KVSourceRefresh.h"
 #include "foundation/NotificationCenter.h"
 #include "support/InflatingBody.h"
@@ -300,7 +301,7 @@ TEST_F(SourceRefresh, ReleaseFieldsKeepTheirWholeValue) {
 TEST_F(SourceRefresh, ATaskCancelledBeforeItStartsReportsItsEndOnce) {
   std::string location = serveIndex("repo", kIndex);
   addSourceRecord(location);
-  auto task = std::make_shared<KVSourceRefresh>(location);
+  auto task = std::make_shared<KVSourceRefresh>(location, KVConnections::current("SourceRefreshTest"));
   EXPECT_EQ(task->taskID(), KVSourceRefresh::taskIDForLocation(location));
   EXPECT_TRUE(task->taskCanCancel());
   std::atomic<int> finished{0};

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "core/KVConnections.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -53,7 +54,7 @@ class CacheUpdateTask : public DeviceRootFixture {
 
   // Queues a cache-update task and turns the main loop until the pipeline reports its end.
   std::shared_ptr<KVUpdateInformationCacheTask> runTask() {
-    auto task = std::make_shared<KVUpdateInformationCacheTask>();
+    auto task = std::make_shared<KVUpdateInformationCacheTask>(KVConnections::current("CacheUpdateTaskTest"));
     EXPECT_EQ(task->taskDescription(), "Updating the information cache...");
     EXPECT_TRUE(KVPipelineManager::sharedManager().queueTask(task));
     EXPECT_TRUE(RunLoop::main().runUntil([&] { return !ends.empty(); }, 120));

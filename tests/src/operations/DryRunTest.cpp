@@ -8,6 +8,7 @@
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TestHttpServer.h"
+#include "support/TypedLocation.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ class DryRunTest : public DeviceRootFixture {
         repo.path(), {"lib-1.deb", "lib-2.deb", "tool.deb", "broken.deb", "needy.deb", "dep.deb"}));
     server.serveFolder(repo.path(), "/repo/");
     location = server.url("/repo/");
-    ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(repo.file("Release")).value_or(""), location), nullptr);
-    ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(repo.file("Packages")).value_or(""), location), nullptr);
+    ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(repo.file("Release")).value_or(""), typedLocation(location)), nullptr);
+    ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(repo.file("Packages")).value_or(""), typedLocation(location)), nullptr);
   }
   // Installs an archive of the repository into the root, as an earlier run would have.
   void installLocally(const std::string& file) {

@@ -19,6 +19,7 @@
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
+#include "support/TypedLocation.h"
 
 namespace {
 // The capabilities a command keeps in the sandbox: CHOWN, DAC_OVERRIDE, FOWNER, FSETID
@@ -115,7 +116,7 @@ TEST_F(Containment, AnAbsoluteFolderLinkLeadsNoWriteOutOfTheRoot) {
   ASSERT_TRUE(error);
   EXPECT_NE(error->localizedDescription().find("link out of the device root"), std::string::npos)
       << error->localizedDescription();
-  EXPECT_TRUE(KVAPTManager::writeReleaseContents("Origin: A\n", "http://repo.example/apt/"));
+  EXPECT_TRUE(KVAPTManager::writeReleaseContents("Origin: A\n", typedLocation("http://repo.example/apt/")));
   EXPECT_EQ(marker.changes(), "");
 }
 
@@ -151,22 +152,20 @@ TEST_F(Containment, AnArchivePathThatLooksLikeAnOptionIsAFileName) {
 
 TEST_F(Containment, ALocationWithABlankOrAControlNeverReachesTheSourcesList) {
   // Each would become APT options ("[trusted=yes]"), another layout, a comment or a
-  // broken line that every later APT command fails on.
+  // broken line that every later APT command fails on: none is a location, so none can
+  // be handed to the APT layer, which takes only locations.
   const std::string base = "http://127.0.0.1:9/a/";
   for (const std::string& location : {"[trusted=yes] " + base, base + " stable main #", base + "\v./", base + "\f",
-                                      base + "\tx", base + "#", base + "\"x"}) {
-    ErrorRef error = KVAPTManager::writeReleaseContents("Origin: Hostile\n", location);
-    ASSERT_TRUE(error) << location;
-    EXPECT_EQ(error->code, KVAPTErrorRefusedValue);
-    EXPECT_TRUE(KVAPTManager::writeSourceToListIfNeeded(location));
-    EXPECT_TRUE(KVAPTManager::writePackagesContents("Package: x\n", location));
+                                      base + "\tx", base + "#", base + "\"x", std::string("file:///etc/")}) {
+    auto refused = KVSourceLocation::fromText(location);
+    ASSERT_FALSE(refused) << location;
+    EXPECT_EQ(refused.error()->domain, KVSourceLocationErrorDomain);
   }
-  EXPECT_EQ(Files::readText(KVAPTManager::sourcesListPath()).value_or(""), "");
-  EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::listsPath()), std::vector<std::string>{"partial"});
   // APT still reads its sources.
-  ASSERT_EQ(KVAPTManager::writeReleaseContents("Origin: Fine\n", base), nullptr);
+  ASSERT_EQ(KVAPTManager::writeReleaseContents("Origin: Fine\n", typedLocation(base)), nullptr);
   KVAPTManager::generateCaches();
   EXPECT_EQ(KVAPTManager::status(), 0) << output();
+  EXPECT_EQ(Files::readText(KVAPTManager::sourcesListPath()).value_or(""), "deb " + base + " ./\n");
   EXPECT_EQ(marker.changes(), "");
 }
 
@@ -236,8 +235,8 @@ TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) 
   ASSERT_TRUE(KVAPTManager::installDPKG(folder + "/prober.deb", {})) << output();
   ASSERT_TRUE(DebBuilder::writeFlatRepository(folder, {"ordinary.deb"}));
   const std::string location = "http://127.0.0.1:9/probe/";
-  ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), location), nullptr);
-  ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), location), nullptr);
+  ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(folder + "/Release").value_or(""), typedLocation(location)), nullptr);
+  ASSERT_EQ(KVAPTManager::writePackagesContents(Files::readText(folder + "/Packages").value_or(""), typedLocation(location)), nullptr);
   TempDir downloads;
   ASSERT_TRUE(Files::copyItem(folder + "/ordinary.deb", downloads.file("archive.tmp")));
   ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("archive.tmp")));

@@ -1,6 +1,7 @@
 #include "account/KVDeveloperProfile.h"
 
 #include "account/KVVendorService.h"
+#include "store/TextFolding.h"
 
 KVDeveloperProfile KVDeveloperProfile::profileWithJSON(const Value& object) {
   using KVVendorService::textMember;
@@ -15,4 +16,12 @@ KVDeveloperProfile KVDeveloperProfile::profileWithJSON(const Value& object) {
   profile.twitter = textMember(object, "twitter");
   profile.avatarURL = textMember(object, "avatar");
   return profile;
+}
+
+std::optional<KVDeveloperProfile> KVDeveloperProfile::profileNamed(const std::vector<KVDeveloperProfile>& profiles,
+                                                                   const std::string& name) {
+  const std::string wanted = store::text::lowercase(name);
+  for (const auto& profile : profiles)
+    if (profile.fullName && store::text::lowercase(*profile.fullName) == wanted) return profile;
+  return std::nullopt;
 }

@@ -23,4 +23,9 @@ struct KVDeveloperProfile {
 
   // A member that is no text reads as absent.
   static KVDeveloperProfile profileWithJSON(const Value& object);
+  // The directory's search matches any name holding the text it is given: of its
+  // answer, the profile of exactly this developer (names compared without regard to
+  // case), none when the answer has no such profile.
+  static std::optional<KVDeveloperProfile> profileNamed(const std::vector<KVDeveloperProfile>& profiles,
+                                                        const std::string& name);
 };

@@ -18,14 +18,21 @@ void KVSearchDeveloper::resetForTesting() {
 }
 
 void KVSearchDeveloper::searchDeveloper(const std::string& query, Completion completion) {
-  KVVendorService::search("developers/devs.php", query, [this, completion](Expected<KVServiceReply> reply) {
+  searchDeveloperProfiles(query, [completion](std::optional<std::vector<KVDeveloperProfile>> profiles) {
+    if (completion) completion(profiles ? std::optional<std::string>("Success") : std::nullopt);
+  });
+}
+
+bool KVSearchDeveloper::searchDeveloperProfiles(const std::string& query, ProfilesCompletion completion) {
+  return KVVendorService::search("developers/devs.php", query, [this, completion](Expected<KVServiceReply> reply) {
+    std::optional<std::vector<KVDeveloperProfile>> profiles;
     if (reply) {
-      std::vector<KVDeveloperProfile> profiles;
+      profiles.emplace();
       for (const Value& element : *reply->json().arrayPtr())
-        if (element.isDictionary()) profiles.push_back(KVDeveloperProfile::profileWithJSON(element));
+        if (element.isDictionary()) profiles->push_back(KVDeveloperProfile::profileWithJSON(element));
       std::lock_guard<std::mutex> lock(mutex_);
-      developers_ = std::move(profiles);
+      developers_ = profiles;
     }
-    if (completion) completion(reply ? std::optional<std::string>("Success") : std::nullopt);
+    if (completion) completion(std::move(profiles));
   });
 }

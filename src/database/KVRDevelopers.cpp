@@ -62,10 +62,13 @@ bool KVRDevelopers::isDeveloperFollowed(const std::string& name) const {
   return developer && developer->isFollowed();
 }
 
-void KVRDevelopers::setDeveloper(const std::string& name, bool followed) {
-  performOnDefaultThread([name, followed] {
+void KVRDevelopers::setDeveloper(const std::string& name, bool followed) { setDeveloper(name, followed, nullptr); }
+
+void KVRDevelopers::setDeveloper(const std::string& name, bool followed, std::function<void()> ended) {
+  performOnDefaultThread([name, followed, ended = std::move(ended)] {
     if (setDeveloperNow(name, followed))
       KVConnections::current("KVRDevelopers::setDeveloper")->followedDevelopers->followedDevelopersChanged();
+    if (ended) performOnMainThread(ended);
   });
 }
 

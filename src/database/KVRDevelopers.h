@@ -3,6 +3,7 @@
 // maintainer name: whether one is followed, following and unfollowing, and after every
 // refresh of the package information a recount of each followed developer's packages,
 // with the new ones recorded and announced ("NewPackageByFollowedDeveloper").
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ class KVRDevelopers {
   // On a background queue, returns at once: follows or unfollows the developer in one
   // write transaction that looks the row up itself, so two quick calls make one row.
   void setDeveloper(const std::string& name, bool followed);
+  // The same; `ended` runs on the main thread once the transaction has ended, so a
+  // screen that lists the followed developers reads the new state.
+  void setDeveloper(const std::string& name, bool followed, std::function<void()> ended);
   // The same on the calling thread; answers whether the transaction was written.
   static bool setDeveloperNow(const std::string& name, bool followed);
   // On the calling thread: recounts every followed developer's packages, rewrites the

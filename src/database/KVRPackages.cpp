@@ -285,6 +285,11 @@ ErrorRef KVRPackages::setPackageRating(const std::string& identifier, int64_t ra
   });
 }
 
+ErrorRef KVRPackages::clearPackageRating(const std::string& identifier) {
+  return writePackage("Clearing the rating", identifier,
+                      [&](store::Database& db, const store::StoreObject& o) { db.setValue(o, "myRating", Value()); });
+}
+
 ErrorRef KVRPackages::setPackageScreenshots(const std::string& identifier, const std::vector<std::string>& addresses) {
   return writePackage("Writing the screenshots", identifier, [&](store::Database& db, const store::StoreObject& o) {
     db.setValue(o, "screenshots", textList(addresses));

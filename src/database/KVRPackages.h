@@ -85,6 +85,8 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   // an identifier without a record changes nothing.
   [[nodiscard]] ErrorRef setPackageInWishlist(const std::string& identifier, bool inWishlist);
   [[nodiscard]] ErrorRef setPackageRating(const std::string& identifier, int64_t rating);
+  // The user's own rating gone (a review posted without stars).
+  [[nodiscard]] ErrorRef clearPackageRating(const std::string& identifier);
   // Replaces the screenshot addresses and forgets the cached files of the old ones.
   [[nodiscard]] ErrorRef setPackageScreenshots(const std::string& identifier, const std::vector<std::string>& addresses);
   // The cached files of the screenshots, in their order; with `forAddresses` only while

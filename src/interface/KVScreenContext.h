@@ -8,6 +8,7 @@
 #include <memory>
 
 class KVApplicationActions;
+class KVRDevelopers;
 class KVRPackages;
 class KVRSources;
 class KVScreens;
@@ -17,4 +18,6 @@ struct KVScreenContext {
   std::shared_ptr<KVRPackages> packages;
   std::shared_ptr<KVApplicationActions> actions;
   std::shared_ptr<KVScreens> screens;
+  // The followed developers (declared last: openers that name the first four still build).
+  std::shared_ptr<KVRDevelopers> developers;
 };

@@ -1,6 +1,10 @@
 #include "interface/SearchCell.h"
 
+#include "database/KVRDevelopers.h"
 #include "foundation/LocalizedStrings.h"
+#include "interface/KVShortConfirmation.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIApplication.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
@@ -26,6 +30,7 @@ SearchCell::SearchCell(const std::string& reuseIdentifier) : UITableViewCell(UIT
   subinfoLbl_ = subinfo.get();
   followBtn_ = follow.get();
   separator_ = separator.get();
+  followBtn_->addTarget(this, [this](UIControl&) { changeFollowState(); }, UIControlEventTouchUpInside);
 }
 
 void SearchCell::registerInterfaceFile() {
@@ -35,6 +40,21 @@ void SearchCell::registerInterfaceFile() {
 void SearchCell::screenRowParts(std::string& text, std::string& detail, std::string& accessory) const {
   text = nameLbl_->text();
   detail = subinfoLbl_->isHidden() ? std::string() : subinfoLbl_->text();
-  accessory = followBtn_->isHidden() ? std::string() : "[" + followBtn_->currentTitle() + "]";
+  // The button as it reads: its title, else what it is labelled for a person.
+  accessory = followBtn_->isHidden() ? std::string() : followBtn_->screenLabel();
   if (accessoryType() == UITableViewCellAccessoryDisclosureIndicator) accessory += accessory.empty() ? ">" : " >";
+}
+
+void SearchCell::changeFollowState() {
+  if (!developers_ || developerName_.empty()) return;
+  const bool follow = !developers_->isDeveloperFollowed(developerName_);
+  developers_->setDeveloper(developerName_, follow, [delegate = delegate_] {
+    if (auto owner = delegate.lock()) owner->followStateChanged();
+  });
+  if (UIViewController* presenter = UIApplication::sharedApplication().topPresenter())
+    KVShortConfirmation::show(*presenter, follow ? "Followed" : "Unfollowed");
+}
+
+void SearchCell::dismissAlertController(const std::shared_ptr<UIAlertController>& alert) {
+  if (alert) alert->dismissViewControllerAnimated(true);
 }

@@ -1,12 +1,17 @@
 #pragma once
-// The generic result row: an icon, a title, a subtitle, a follow button (hidden where
-// nothing is followed) and a bottom separator. It has no behaviour of its own: the
-// screens that list results register it (interface file "SearchCell", under "cell")
-// and fill it.
+// The generic result row of the search tab, the repository directory, the stores and
+// the followed developers: an icon, a title, a subtitle, a follow button (hidden where
+// nothing is followed) and a bottom separator. Owners fill it; for a developer's row
+// they set the developer the button acts on, the developers manager it acts through and
+// the delegate. Interface file "SearchCell"; screens register it under "cell".
+#include <memory>
 #include <string>
 
+#include "interface/SearchCellDelegate.h"
 #include "uikit/UITableViewCell.h"
 
+class KVRDevelopers;
+class UIAlertController;
 class UIButton;
 
 class SearchCell : public UITableViewCell {
@@ -20,7 +25,19 @@ class SearchCell : public UITableViewCell {
   UIButton* followBtn() const { return followBtn_; }
   UIView* separator() const { return separator_; }
 
-  // "title | subtitle | >": what a person reads of the row.
+  const std::string& developerName() const { return developerName_; }
+  void setDeveloperName(std::string name) { developerName_ = std::move(name); }
+  void setDevelopers(std::shared_ptr<KVRDevelopers> developers) { developers_ = std::move(developers); }
+  std::weak_ptr<SearchCellDelegate> delegate() const { return delegate_; }
+  void setDelegate(std::weak_ptr<SearchCellDelegate> delegate) { delegate_ = std::move(delegate); }
+
+  // The follow button: follows the developer, or unfollows a followed one, flashes
+  // "Followed" or "Unfollowed" from the top screen, and tells the delegate once the
+  // change is written, so the rows it shows again read the new state.
+  void changeFollowState();
+  void dismissAlertController(const std::shared_ptr<UIAlertController>& alert);
+
+  // "title | subtitle | [button] >": what a person reads of the row.
   void screenRowParts(std::string& text, std::string& detail, std::string& accessory) const override;
 
  private:
@@ -29,4 +46,7 @@ class SearchCell : public UITableViewCell {
   UILabel* subinfoLbl_ = nullptr;
   UIButton* followBtn_ = nullptr;
   UIView* separator_ = nullptr;
+  std::string developerName_;
+  std::shared_ptr<KVRDevelopers> developers_;
+  std::weak_ptr<SearchCellDelegate> delegate_;
 };

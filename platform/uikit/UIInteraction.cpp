@@ -20,6 +20,7 @@
 #include "uikit/UISwipeGestureRecognizer.h"
 #include "uikit/UITabBarController.h"
 #include "uikit/UITextField.h"
+#include "uikit/UITextView.h"
 #include "uikit/UITableView.h"
 #include "uikit/UIWindow.h"
 
@@ -151,6 +152,13 @@ std::vector<Tappable> tappables() {
                          return field->becomeFirstResponder() ? UIInteractionResult::success()
                                                               : UIInteractionResult::failure("the field does not take text");
                        }, field});
+    } else if (auto* text = dynamic_cast<UITextView*>(v); text && text->isEditable()) {
+      // An editable text view likewise, named by its accessibility label.
+      if (!text->accessibilityLabel().empty())
+        out.push_back({text->accessibilityLabel(), [text] {
+                         return text->becomeFirstResponder() ? UIInteractionResult::success()
+                                                             : UIInteractionResult::failure("the text view does not take text");
+                       }, text});
     } else if (auto* bar = dynamic_cast<UISearchBar*>(v)) {
       out.push_back({bar->placeholder().empty() ? "Search" : bar->placeholder(),
                      [bar] {

@@ -8,6 +8,7 @@
 #include "interface/PackageCell.h"
 #include "interface/SearchCell.h"
 #include "operations/TasksCell.h"
+#include "package/AllReviewsCell.h"
 #include "package/ReviewsCell.h"
 #include "package/ScreenshotsCell.h"
 #include "uikit/UIStoryboard.h"
@@ -20,6 +21,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   ScreenshotsCell::registerInterfaceFile();
   DeveloperCell::registerInterfaceFile();
   ReviewsCell::registerInterfaceFile();
+  AllReviewsCell::registerInterfaceFile();
   SearchCell::registerInterfaceFile();
   UIStoryboard::registerController(
       "Main", "TabBarVC", [screens]() -> std::shared_ptr<UIViewController> { return screens->tabBar(); }, true);

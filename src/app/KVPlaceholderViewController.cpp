@@ -33,8 +33,9 @@ void KVPlaceholderViewController::viewDidLoad() {
   for (const auto& [title, open] : offers_)
     items.push_back(UIBarButtonItem::itemWithTitle(NSLocalizedString(title), UIBarButtonItemStylePlain,
                                                    [this, open = open](UIBarButtonItem&) {
-                                                     if (auto* navigation = navigationController())
-                                                       navigation->pushViewController(open(), true);
+                                                     auto* navigation = navigationController();
+                                                     if (!navigation) return;
+                                                     if (auto screen = open()) navigation->pushViewController(screen, true);
                                                    }));
   if (!items.empty()) navigationItem().setRightBarButtonItems(items);
 }

@@ -20,7 +20,8 @@ class KVPlaceholderViewController : public KVPalettedViewController {
   const std::string& detail() const { return detail_; }
   void setDetail(std::string detail) { detail_ = std::move(detail); }
   // A screen the real one leads to, offered meanwhile as a bar button titled `title`
-  // that pushes what `open` makes (a tab's placeholder leads to the screens that are built).
+  // that pushes what `open` makes (a tab's placeholder leads to the screens that are built);
+  // a maker that answers none has shown what it had to say itself.
   using ScreenMaker = std::function<std::shared_ptr<UIViewController>()>;
   void offer(std::string title, ScreenMaker open);
 

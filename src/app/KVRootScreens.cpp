@@ -3,7 +3,15 @@
 #include "account/LoginViewController.h"
 #include "app/KVFeaturedPlaceholderViewController.h"
 #include "app/KVPlaceholderViewController.h"
+#include "browse/AllDevPackagesViewController.h"
+#include "browse/DeveloperDetailsViewController.h"
+#include "browse/FollowedDevelopersViewController.h"
 #include "browse/PackagesTableViewController.h"
+#include "browse/PackagesWishlistViewController.h"
+#include "database/KVRDevelopers.h"
+#include "database/KVRPackages.h"
+#include "foundation/LocalizedStrings.h"
+#include "interface/ErrorViewController.h"
 #include "interface/InitViewController.h"
 #include "interface/KVApplicationActions.h"
 #include "account/KVAccount.h"
@@ -15,6 +23,9 @@
 #include "operations/PackagesConfirmationViewController.h"
 #include "operations/TasksVerboseViewController.h"
 #include "operations/TasksViewController.h"
+#include "package/AllReviewsViewController.h"
+#include "package/ContactDeveloperViewController.h"
+#include "package/LeaveReviewViewController.h"
 #include "package/PackageDetailsViewController.h"
 #include "package/WebDepictionViewController.h"
 #include "package/WebViewViewController.h"
@@ -29,13 +40,25 @@ namespace {
 std::shared_ptr<UIViewController> placeholder(const char* screen, std::string detail = {}) {
   return std::make_shared<KVPlaceholderViewController>(screen, std::move(detail));
 }
+
+// What the account's wishlist entry shows instead of an empty list; no screen to push.
+std::shared_ptr<UIViewController> emptyWishlistCard() {
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle(NSLocalizedString("Packages Wishlist"), NSLocalizedString("There are no packages in your wishlist"),
+                      1, NSLocalizedString("OK"), std::nullopt, std::string());
+  card->presentFromTopPresenter();
+  return nullptr;
+}
 }  // namespace
 
 KVRootScreens::KVRootScreens(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,
                              std::shared_ptr<KVApplicationActions> actions)
-    : sources_(std::move(sources)), packages_(std::move(packages)), actions_(std::move(actions)) {}
+    : sources_(std::move(sources)),
+      packages_(std::move(packages)),
+      actions_(std::move(actions)),
+      developers_(std::make_shared<KVRDevelopers>()) {}
 
-KVScreenContext KVRootScreens::context() { return {sources_, packages_, actions_, shared_from_this()}; }
+KVScreenContext KVRootScreens::context() { return {sources_, packages_, actions_, shared_from_this(), developers_}; }
 
 std::shared_ptr<KVTabBarController> KVRootScreens::tabBar() {
   auto tabs = std::make_shared<KVTabBarController>(shared_from_this());
@@ -80,19 +103,21 @@ std::shared_ptr<UIViewController> KVRootScreens::subcategories(const std::string
   return placeholder("SubcategoriesViewController", category + (sourceLocation ? "\n" + *sourceLocation : ""));
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::wishlist() { return placeholder("PackagesWishlistViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::wishlist() {
+  return std::make_shared<PackagesWishlistViewController>(context());
+}
 
-std::shared_ptr<UIViewController> KVRootScreens::reviews(const std::string& identifier, const std::string&) {
-  return placeholder("AllReviewsViewController", identifier);
+std::shared_ptr<UIViewController> KVRootScreens::reviews(const std::string& identifier, const std::string& maintainer) {
+  return std::make_shared<AllReviewsViewController>(context(), identifier, maintainer);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::leaveReview(const std::string& identifier,
-                                                             std::weak_ptr<LeaveReviewDelegate>) {
-  return placeholder("LeaveReviewViewController", identifier);
+                                                             std::weak_ptr<LeaveReviewDelegate> delegate) {
+  return std::make_shared<LeaveReviewViewController>(context(), identifier, std::move(delegate));
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::contactDeveloper(const KVContactDeveloperInputs& inputs) {
-  return placeholder("ContactDeveloperViewController", inputs.developerName);
+  return std::make_shared<ContactDeveloperViewController>(context(), inputs);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::installedFiles(const std::string& identifier) {
@@ -103,16 +128,18 @@ std::shared_ptr<UIViewController> KVRootScreens::localPackage(const std::string&
   return std::make_shared<ImportedPackageViewController>(context(), path);
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::developer(const KVDeveloperProfile&, std::shared_ptr<UIImage>, bool) {
-  return placeholder("DeveloperDetailsViewController");
+std::shared_ptr<UIViewController> KVRootScreens::developer(const KVDeveloperProfile& profile,
+                                                           std::shared_ptr<UIImage> avatar, bool shownModally) {
+  return std::make_shared<DeveloperDetailsViewController>(context(), profile, std::move(avatar), shownModally);
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::developerPackages(const std::string& maintainer, const std::string&) {
-  return placeholder("AllDevPackagesViewController", maintainer);
+std::shared_ptr<UIViewController> KVRootScreens::developerPackages(const std::string& maintainer,
+                                                                   const std::string& title) {
+  return std::make_shared<AllDevPackagesViewController>(context(), maintainer, title);
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::followedDevelopers() {
-  return placeholder("FollowedDevelopersViewController");
+  return std::make_shared<FollowedDevelopersViewController>(context());
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::sourcePage(std::optional<std::string> location, bool presented) {
@@ -176,6 +203,11 @@ std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
       featured->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
       // Until the account tab is built, the stores are reached from here.
       featured->offer("Stores", [screens = shared_from_this()] { return screens->stores(); });
+      // And to the lists it keeps.
+      featured->offer("Wishlist", [screens = shared_from_this(), packages = packages_] {
+        return packages->countOfPackagesInWishlist() > 0 ? screens->wishlist() : emptyWishlistCard();
+      });
+      featured->offer("Followed Developers", [screens = shared_from_this()] { return screens->followedDevelopers(); });
       return featured;
     }
     case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");

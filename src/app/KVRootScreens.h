@@ -64,5 +64,7 @@ class KVRootScreens : public KVScreens {
   std::shared_ptr<KVRSources> sources_;
   std::shared_ptr<KVRPackages> packages_;
   std::shared_ptr<KVApplicationActions> actions_;
+  // The developers manager keeps no state of its own: the screens' one is made here.
+  std::shared_ptr<KVRDevelopers> developers_;
   std::weak_ptr<KVTabBarController> tabBar_;
 };

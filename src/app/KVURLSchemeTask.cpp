@@ -220,13 +220,18 @@ void KVURLSchemeTask::showDeveloper(const std::string& name) {
     QuillbarkRoot::screens("KVURLSchemeTask")->selectTab(KVTab::Search);
   };
   // The search answers nothing at all below three characters.
-  if (name.size() < 3) return performOnMainThread(searchTab);
-  KVSearchDeveloper::instance().searchDeveloper(name, [this, searchTab](std::optional<std::string> status) {
-    performOnMainThread([this, searchTab, status] {
-      auto found = status == "Success" ? KVSearchDeveloper::instance().developers() : std::nullopt;
-      if (!found || found->empty()) return searchTab();
-      developerDetails_ = QuillbarkRoot::screens("KVURLSchemeTask")->developer(found->front(), nullptr, true);
-      present(developerDetails_);
-    });
-  });
+  bool asked = KVSearchDeveloper::instance().searchDeveloperProfiles(
+      name, [this, name, searchTab](std::optional<std::vector<KVDeveloperProfile>> found) {
+        performOnMainThread([this, name, searchTab, found] {
+          if (!found || found->empty()) return searchTab();
+          // The search matches every name holding the text: the developer of exactly
+          // this name when the answer has one, else the first it gives.
+          KVDeveloperProfile profile = KVDeveloperProfile::profileNamed(*found, name).value_or(found->front());
+          if (!profile.fullName || profile.fullName->empty())
+            return presentAlert("Show developer", "Could not find Developer.");
+          developerDetails_ = QuillbarkRoot::screens("KVURLSchemeTask")->developer(profile, nullptr, true);
+          present(developerDetails_);
+        });
+      });
+  if (!asked) performOnMainThread(searchTab);
 }

@@ -59,7 +59,7 @@ TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeld
       << out;
   EXPECT_NE(out.find("! \"There is no room left.\" answers a long press, not a tap"), std::string::npos) << out;
   EXPECT_NE(out.find("> title: Featured"), std::string::npos) << "#1 is the card's OK: " << out;
-  EXPECT_NE(out.find("! there is no #9; what can be tapped: #1 Settings, #2 Stores, #3 Featured, #4 Categories"), std::string::npos) << out;
+  EXPECT_NE(out.find("! there is no #9; what can be tapped: #1 Settings, #2 Stores, #3 Wishlist, #4 Followed Developers, #5 Featured"), std::string::npos) << out;
   EXPECT_NE(out.find("! no tab \"9\"; the tabs are 1 Featured, 2 Categories, 3 Changes, 4 Manage, 5 Search"),
             std::string::npos)
       << out;

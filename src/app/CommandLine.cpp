@@ -121,6 +121,20 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
                       address + "\"");
       if (address.back() != '/') address += '/';
       line.outsideStore = address;
+    } else if (arg == "--vendor-service" || arg.rfind("--vendor-service=", 0) == 0) {
+      std::string address;
+      if (arg == "--vendor-service") {
+        if (i + 1 >= argc) return refuse("--vendor-service needs an address: --vendor-service http://127.0.0.1:8081");
+        address = argv[++i];
+      } else {
+        address = arg.substr(std::string("--vendor-service=").size());
+      }
+      auto url = URL::fromString(address);
+      if (!url || !url->isHTTP() || url->host().empty() ||
+          (url->percentEncodedPath() != "" && url->percentEncodedPath() != "/") || url->query())
+        return refuse("--vendor-service takes an http or https address such as http://127.0.0.1:8081, not \"" +
+                      address + "\"");
+      line.vendorService = address;
       continue;
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
@@ -129,7 +143,9 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
       line.version = true;
       continue;
     } else if (!arg.empty() && arg[0] == '-') {
-      return refuse("unknown option " + arg + " (the options are --device-root DIR, --system-version VERSION, --outside-store URL, --version and --help)");
+      return refuse("unknown option " + arg +
+                    " (the options are --device-root DIR, --system-version VERSION, --outside-store URL, "
+                    "--vendor-service URL, --version and --help)");
     } else {
       return refuse("unexpected argument \"" + arg + "\" (a device root is given as --device-root DIR)");
     }
@@ -163,7 +179,8 @@ std::optional<std::string> CommandLine::historyFile(const Environment& environme
 std::string CommandLine::usage(const Environment& environment) {
   auto fallback = defaultDeviceRoot(environment, nullptr);
   auto history = historyFile(environment);
-  return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--outside-store URL] [--version] [--help]\n"
+  return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--outside-store URL]\n"
+         "                [--vendor-service URL] [--version] [--help]\n"
          "  --device-root DIR  the folder laid out like a device: a new or empty folder is made\n"
          "                     into one, one made before is used again; a relative DIR is taken\n"
          "                     from the current folder (default: " +
@@ -176,6 +193,9 @@ std::string CommandLine::usage(const Environment& environment) {
          "  --outside-store URL\n"
          "                     the outside package store's web site for this run (the README\n"
          "                     plays one on 127.0.0.1 with scripts/play-stores)\n"
+         "  --vendor-service URL\n"
+         "                     the vendor's web service to talk to (accounts, ratings and reviews,\n"
+         "                     developers, wishlists), such as the one scripts/play-vendor-service plays\n"
          "  --version          the version\n"
          "  --help             this text\n"
          "\n"

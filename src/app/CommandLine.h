@@ -12,6 +12,9 @@ struct CommandLine {
   // --outside-store: the outside package store's web site for this run (http or https,
   // ending in "/"), in place of the built-in placeholder.
   std::optional<std::string> outsideStore;
+  // --vendor-service: the address of the vendor's web service to talk to (the one the
+  // tests play, run by a person), an http or https location without a path.
+  std::optional<std::string> vendorService;
   bool help = false;
   bool version = false;
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "account/KVVendorService.h"
 #include "app/ApplicationEnvironment.h"
 #include "app/ApplicationInformationFile.h"
 #include "app/CommandLine.h"
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
   }
 
   if (line->outsideStore) KVOutsideStore::setLocation(*line->outsideStore);
+  if (line->vendorService) KVVendorService::setServiceBaseURL(*line->vendorService);
 
   // Standard output and error go to the log file from here on; the session keeps both.
   int screenDescriptor = dup(STDOUT_FILENO);

@@ -72,7 +72,8 @@ class TestHttpServer {
   using Handler = std::function<TestHttpResponse(const TestHttpRequest&)>;
 
   TestHttpServer() : TestHttpServer(TestHttpConnections::CloseEach) {}
-  // `port` 0: a free one.
+  // On `port` when one is given (a person runs a played service at an address they
+  // know), else on a free one.
   explicit TestHttpServer(TestHttpConnections connections, int port = 0);
   // Serves `folder` under `urlPrefix` from the start.
   explicit TestHttpServer(const std::string& folder, const std::string& urlPrefix = "/");

@@ -44,12 +44,20 @@ Value arrayOf(const std::vector<Value>& items) {
 }
 }  // namespace
 
-TestVendorService::TestVendorService() {
+TestVendorService::TestVendorService(int port) : server_(TestHttpConnections::CloseEach, port) {
   server_.handle("*", "/*", [this](const TestHttpRequest& request) { return dispatch(request); });
   KVVendorService::setServiceBaseURL(server_.baseURL());
 }
 
-TestVendorService::~TestVendorService() { KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL()); }
+TestVendorService::~TestVendorService() {
+  // Nothing is held back any more: the server's stop waits for the requests it runs.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_.clear();
+  }
+  answered_.notify_all();
+  KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL());
+}
 
 TestHttpResponse TestVendorService::droppedConnection() {
   TestHttpResponse response;
@@ -87,15 +95,35 @@ void TestVendorService::answer(const std::string& endpoint, TestHttpResponse res
   answers_[endpoint] = std::move(response);
 }
 
+void TestVendorService::hold(const std::string& endpoint, const std::string& value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_.insert({endpoint, value});
+}
+
+void TestVendorService::release(const std::string& endpoint, const std::string& value) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_.erase({endpoint, value});
+  }
+  answered_.notify_all();
+}
+
 TestHttpResponse TestVendorService::dispatch(const TestHttpRequest& request) {
   TestHttpResponse response;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     std::string endpoint;
     auto fields = checkedFields(request, &endpoint);
     if (auto fixed = answers_.find(endpoint); fixed != answers_.end()) response = fixed->second;
     else if (!fields) response = TestHttpResponse::text("Bad request", 400);
     else response = answerLocked(endpoint, *fields);
+    auto isHeld = [&] {
+      if (!fields) return false;
+      for (const auto& [name, value] : *fields)
+        if (held_.count({endpoint, value})) return true;
+      return false;
+    };
+    answered_.wait_for(lock, std::chrono::seconds(20), [&] { return !isHeld(); });
     ++answeredCount_[endpoint];
   }
   answered_.notify_all();
@@ -172,18 +200,24 @@ TestHttpResponse TestVendorService::rate(const Fields& fields) {
   if (user.empty()) return TestHttpResponse::text("You have to be signed in to rate packages.");
   std::erase_if(ratings_, [&](const Fields& r) { return field(r, "packageID") == package && field(r, "username") == user; });
   ratings_.push_back({{"packageID", package}, {"username", user}, {"rate", field(fields, "rate")}});
-  if (fields.size() == 5) {
+  if (fields.size() != 5) return TestHttpResponse::text("Thank you for your rating!");
+  // One review per user and package: a second one replaces the first.
+  auto mine = std::find_if(reviews_.begin(), reviews_.end(),
+                           [&](const Review& r) { return r.packageID == package && r.username == user; });
+  const bool updated = mine != reviews_.end();
+  if (!updated) {
     Review review;
     review.id = reviews_.empty() ? 1 : reviews_.back().id + 1;
     review.packageID = package;
     review.username = user;
-    review.title = field(fields, "title");
-    review.text = field(fields, "description");
-    review.rate = integerField(fields, "rate");
     review.date = "2024-05-01";
     reviews_.push_back(review);
+    mine = std::prev(reviews_.end());
   }
-  return TestHttpResponse::text("Thank you for your rating!");
+  mine->title = field(fields, "title");
+  mine->text = field(fields, "description");
+  mine->rate = integerField(fields, "rate");
+  return TestHttpResponse::text(updated ? "Successfully updated" : "Success");
 }
 
 TestHttpResponse TestVendorService::reviewsReply(const Fields& fields) {

@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,8 @@ class TestVendorService {
 
   // Starts the service and points the clients at it; the destructor points them at a
   // closed port again.
-  TestVendorService();
+  // On a free port, or on `port` when one is given.
+  explicit TestVendorService(int port = 0);
   ~TestVendorService();
   TestVendorService(const TestVendorService&) = delete;
   TestVendorService& operator=(const TestVendorService&) = delete;
@@ -85,6 +87,12 @@ class TestVendorService {
   // held back past the client's time-out.
   void answer(const std::string& endpoint, TestHttpResponse response);
   static TestHttpResponse droppedConnection();
+  // Holds back the answers to requests of the endpoint that carry `value` in one of
+  // their fields until it is released (20 s at most), so a test sets the order in which
+  // answers to requests running at once arrive. Held requests still arrive (the
+  // server counts them); they are answered, and counted here, once released.
+  void hold(const std::string& endpoint, const std::string& value);
+  void release(const std::string& endpoint, const std::string& value);
 
  private:
   TestHttpResponse dispatch(const TestHttpRequest& request);
@@ -107,6 +115,7 @@ class TestVendorService {
   std::map<std::string, std::vector<Fields>> fields_;
   std::map<std::string, std::vector<std::string>> raw_;
   std::map<std::string, TestHttpResponse> answers_;
+  std::set<std::pair<std::string, std::string>> held_;
   std::vector<User> users_;
   std::map<int64_t, std::string> wishlists_, followed_;
   std::vector<Review> reviews_;
@@ -118,5 +127,5 @@ class TestVendorService {
   Value featured_ = Value::dict();
   Value news_ = Value::array();
   std::vector<Value> developers_, directory_;
-  TestHttpServer server_;
+  TestHttpServer server_;  // last: it stops, and its handlers end, before the rest goes
 };

@@ -31,7 +31,7 @@ TEST_F(PackageRatingsTest, AStarRatingAloneUsesTheShortFormAndAnythingElseTheLon
   ratings.postRatingReview("com.a", std::string(""), std::string(""), 5, shortForm.completion());
   EXPECT_EQ(shortForm.wait(), "Thank you for your rating!");
   ratings.postRatingReview("com.a", std::string(""), std::string("Great"), 4, titleOnly.completion());
-  EXPECT_EQ(titleOnly.wait(), "Thank you for your rating!");
+  EXPECT_EQ(titleOnly.wait(), "Success");
   // A missing text is sent empty, never as a placeholder.
   ratings.postRatingReview("com.b", std::nullopt, std::string(""), 3, missing.completion());
   missing.wait();

@@ -1,0 +1,82 @@
+// quillbark-played-vendor-service: the vendor's web service as the tests play it, run on
+// its own so that a person can use the application against it (scripts/play-vendor-service,
+// then quillbark --vendor-service http://127.0.0.1:8081). It listens on 127.0.0.1 (port
+// 8081 unless --port says otherwise), keeps everything in memory and starts with the
+// users and developers its options name:
+//
+//   quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...
+//
+// A developer is one object as the directory answers it ("developer", "about",
+// "location", "email", "homepage", "github", "repository", "twitter", "avatar"). It runs
+// until Ctrl-C or SIGTERM.
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "foundation/Value.h"
+#include "support/TestVendorService.h"
+
+namespace {
+int refuse(const std::string& message) {
+  std::fprintf(stderr, "quillbark-played-vendor-service: %s\n", message.c_str());
+  std::fprintf(stderr, "usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...\n");
+  return 2;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = 8081;
+  std::vector<TestVendorService::User> users;
+  std::vector<Value> developers;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      std::printf("usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...\n");
+      return 0;
+    }
+    if (i + 1 >= argc) return refuse(option + " needs a value");
+    const std::string value = argv[++i];
+    if (option == "--port") {
+      char* end = nullptr;
+      long number = std::strtol(value.c_str(), &end, 10);
+      if (*end || number <= 0 || number > 65535) return refuse("--port takes a port number, not \"" + value + "\"");
+      port = static_cast<int>(number);
+    } else if (option == "--user") {
+      auto colon = value.find(':');
+      if (colon == std::string::npos || colon == 0) return refuse("--user takes NAME:PASSWORD, not \"" + value + "\"");
+      TestVendorService::User user;
+      user.id = static_cast<int64_t>(users.size()) + 1;
+      user.username = value.substr(0, colon);
+      user.password = value.substr(colon + 1);
+      users.push_back(user);
+    } else if (option == "--developer") {
+      std::string error;
+      auto profile = Value::fromJSON(value, &error);
+      if (!profile || !profile->isDictionary() || !(*profile)["developer"].isString())
+        return refuse("--developer takes a JSON object with a \"developer\" name" + (error.empty() ? "" : ": " + error));
+      developers.push_back(*profile);
+    } else {
+      return refuse("unknown option " + option);
+    }
+  }
+  // Ctrl-C and SIGTERM are taken with sigwait below, in no particular thread's way.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  try {
+    TestVendorService service(port);
+    for (const auto& user : users) service.addUser(user);
+    for (const auto& developer : developers) service.addDeveloper(developer);
+    std::printf("The vendor service plays on %s (Ctrl-C stops it)\n", service.server().baseURL().c_str());
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stop, &signal);
+  } catch (const std::exception& e) {
+    return refuse(e.what());
+  }
+  return 0;
+}

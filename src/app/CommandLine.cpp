@@ -121,6 +121,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
                       address + "\"");
       if (address.back() != '/') address += '/';
       line.outsideStore = address;
+      continue;
     } else if (arg == "--vendor-service" || arg.rfind("--vendor-service=", 0) == 0) {
       std::string address;
       if (arg == "--vendor-service") {

@@ -143,6 +143,7 @@ std::shared_ptr<UITableViewCell> FollowedDevelopersViewController::tableViewCell
   cell->subinfoLbl()->setText(handle ? "@" + *profile.twitter : std::string());
   cell->separator()->setHidden(path.row == static_cast<long>(followedDevelopersArray_.size()) - 1);
   cell->followBtn()->setHidden(false);
+  cell->followBtn()->setTitle("");
   cell->followBtn()->setImage(UIImage::imageNamed("unfollow"));
   cell->followBtn()->setAccessibilityLabel(NSLocalizedFormat("Unfollow %@", {fullName}));
   cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);

@@ -30,3 +30,7 @@ std::shared_ptr<UIViewController> RecordingScreens::developer(const KVDeveloperP
                                                               std::shared_ptr<UIImage>, bool) {
   return note("developer " + profile.fullName.value_or(""));
 }
+
+std::shared_ptr<UIViewController> RecordingScreens::webPage(const std::string& address, const std::string& title, bool) {
+  return note("page " + address + " | " + title);
+}

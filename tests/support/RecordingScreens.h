@@ -1,8 +1,8 @@
 #pragma once
 // The root's navigation with the screens a test watches replaced: every package page, web
-// depiction and developer page opened is noted in order ("native com.x", "web com.x
-// https://...", "developer Name") and is a plain screen titled with what was asked;
-// every other screen is the application's own.
+// depiction, developer page and in-app browser opened is noted in order ("native com.x",
+// "web com.x https://...", "developer Name", "page https://... | Title") and is a plain
+// screen titled with what was asked; every other screen is the application's own.
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +22,8 @@ class RecordingScreens : public KVRootScreens {
                                                  KVPackagePageOptions options) override;
   std::shared_ptr<UIViewController> developer(const KVDeveloperProfile& profile, std::shared_ptr<UIImage> avatar,
                                               bool shownModally) override;
+  std::shared_ptr<UIViewController> webPage(const std::string& address, const std::string& title,
+                                            bool presented) override;
 
  private:
   std::shared_ptr<UIViewController> note(std::string what);

@@ -5,8 +5,10 @@
 #include "account/KVFollowedDevelopers.h"
 #include "account/KVRepositoryDirectory.h"
 #include "app/KVDownloadStatsRegister.h"
+#include "app/KVRootScreens.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
+#include "interface/KVTabBarController.h"
 #include "foundation/RunLoop.h"
 #include "operations/KVAPTSourceLists.h"
 #include "operations/KVPackageDownloadBatch.h"
@@ -143,6 +145,8 @@ std::shared_ptr<RecordingScreens> TestRoot::recordScreens() {
   EXPECT_EQ(error, nullptr) << (error ? error->localizedDescription() : "");
   return made;
 }
+
+std::shared_ptr<KVTabBarController> TestRoot::tabBar() { return QuillbarkRoot::screens("TestRoot")->tabBar(); }
 
 // The pieces hold the record, not the root, so they stay valid after the root object.
 KVEnvironment TestRoot::environment() const {

@@ -71,6 +71,7 @@ class TestCacheUpdate : public KVCacheUpdateTaskMaking {
 };
 
 class RecordingScreens;
+class KVTabBarController;
 
 // What the running root hands the screens it makes: a test that makes a screen itself
 // hands it the same.
@@ -95,6 +96,8 @@ class TestRoot {
   // Starts the root again with the same pieces and a navigation that records the package
   // and developer pages opened (support/RecordingScreens.h), and answers it.
   std::shared_ptr<RecordingScreens> recordScreens();
+  // The running root's tab bar, with the application's own screens, as a person starts on.
+  std::shared_ptr<KVTabBarController> tabBar();
 
   // The recording environment of this root.
   KVEnvironment environment() const;

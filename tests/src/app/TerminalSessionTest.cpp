@@ -54,12 +54,12 @@ TEST(TerminalSessionTest, AScriptedSessionShowsAnAlertCardAndTapsItsButton) {
 }
 
 TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeldNotTapped) {
-  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #9\ntab 9\nclose\n", 1);
+  std::string out = runSession("card Disk full | There is no room left.\ntap\ntap There is no room\ntap #1\ntap #10\ntab 9\nclose\n", 1);
   EXPECT_NE(out.find("! usage: tap TEXT|S.R|#N (help tap explains it)\n  what can be tapped: #1 OK\n"), std::string::npos)
       << out;
   EXPECT_NE(out.find("! \"There is no room left.\" answers a long press, not a tap"), std::string::npos) << out;
   EXPECT_NE(out.find("> title: Featured"), std::string::npos) << "#1 is the card's OK: " << out;
-  EXPECT_NE(out.find("! there is no #9; what can be tapped: #1 Settings, #2 Stores, #3 Wishlist, #4 Followed Developers, #5 Featured"), std::string::npos) << out;
+  EXPECT_NE(out.find("! there is no #10; what can be tapped: #1 Settings, #2 Stores, #3 Wishlist, #4 Followed Developers, #5 Featured"), std::string::npos) << out;
   EXPECT_NE(out.find("! no tab \"9\"; the tabs are 1 Featured, 2 Categories, 3 Changes, 4 Manage, 5 Search"),
             std::string::npos)
       << out;

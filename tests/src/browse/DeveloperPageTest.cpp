@@ -8,7 +8,7 @@
 #include "browse/DeveloperDetailsViewController.h"
 #include "database/KVRDevelopers.h"
 #include "foundation/Files.h"
-#include "package/WebViewViewController.h"
+#include "support/RecordingScreens.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
 #include "support/TestVendorService.h"
@@ -162,19 +162,26 @@ TEST_F(DeveloperPageTest, AProfileWithoutLinksOrPackagesPresentedByALink) {
   EXPECT_EQ(ui.window().rootViewController()->presentedViewController(), nullptr);
 
   // A bare handle is looked up on the network's site; an address opens as it is.
+  auto screens = root->recordScreens();
+  KVScreenContext context = screenContext();
+  context.screens = screens;
   profile.twitter = "somebody";
   profile.homepage = "https://example.org/home";
-  auto linked = open(profile);
+  profile.github = "https://git.example.org/somebody";
+  ui.show(std::make_shared<UINavigationController>(
+      std::make_shared<DeveloperDetailsViewController>(context, profile, nullptr, false)));
+  for (const char* row : {"Go to Twitter profile", "Visit website", "Visit GitHub page"}) {
+    ASSERT_TRUE(ui.tap(row)) << ui.screen();
+    ASSERT_TRUE(ui.back());
+  }
+  profile.twitter = "http://social.example.org/somebody";
+  ui.show(std::make_shared<UINavigationController>(
+      std::make_shared<DeveloperDetailsViewController>(context, profile, nullptr, false)));
   ASSERT_TRUE(ui.tap("Go to Twitter profile"));
-  auto browser = dynamic_cast<WebViewViewController*>(linked->lastPushed().get());
-  ASSERT_TRUE(browser);
-  EXPECT_EQ(browser->websiteURL(), "https://twitter.com/somebody");
-  ASSERT_TRUE(ui.back());
-  ASSERT_TRUE(ui.tap("Visit website"));
-  browser = dynamic_cast<WebViewViewController*>(linked->lastPushed().get());
-  ASSERT_TRUE(browser);
-  EXPECT_EQ(browser->websiteURL(), "https://example.org/home");
-  EXPECT_EQ(browser->viewTitle(), "Website");
+  EXPECT_EQ(screens->opened(), (std::vector<std::string>{"page https://twitter.com/somebody | Twitter",
+                                                         "page https://example.org/home | Website",
+                                                         "page https://git.example.org/somebody | GitHub",
+                                                         "page http://social.example.org/somebody | Twitter"}));
 }
 
 }  // namespace

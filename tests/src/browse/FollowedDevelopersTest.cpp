@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "account/KVSearchDeveloper.h"
-#include "app/KVRootScreens.h"
-#include "app/QuillbarkRoot.h"
 #include "browse/DeveloperDetailsViewController.h"
 #include "browse/FollowedDevelopersViewController.h"
 #include "database/KVRDeveloper.h"
@@ -34,7 +32,7 @@ class FollowedDevelopersTest : public SourceRefreshFixture {
   }
   // The first tab's entry, as a person reaches the screen.
   FollowedDevelopersViewController* open() {
-    tabs = QuillbarkRoot::screens("FollowedDevelopersTest")->tabBar();
+    tabs = root->tabBar();
     ui.show(tabs);
     EXPECT_TRUE(ui.tap("Followed Developers")) << ui.screen();
     return dynamic_cast<FollowedDevelopersViewController*>(ui.front());

@@ -3,7 +3,6 @@
 // the alert that leads back when none is left.
 #include <gtest/gtest.h>
 
-#include "app/QuillbarkRoot.h"
 #include "browse/PackagesWishlistViewController.h"
 #include "database/KVRPackages.h"
 #include "interface/PackageCell.h"

@@ -7,11 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "foundation/Expected.h"
+
 class KVPaymentServiceAsking {
  public:
-  // `failed`: the question could not be answered. `hasEndpoint` and `endpoint` are what
-  // the repository announced (NO and empty when nothing usable).
-  using EndpointCompletion = std::function<void(bool failed, bool hasEndpoint, const std::string& endpoint)>;
+  // The endpoint the repository announced (none when nothing usable), or why the
+  // question could not be answered.
+  using EndpointCompletion = std::function<void(Expected<std::optional<std::string>> endpoint)>;
 
   virtual ~KVPaymentServiceAsking() = default;
   // Asks the repository at `location` for its payment endpoint. The completion runs once,

@@ -202,11 +202,13 @@ bool KVSourceRefresh::followsBootstrapRule() {
 void KVSourceRefresh::checkPaymentEndpoint() {
   auto task = self();
   connections()->payment->endpointForSourceLocation(
-      sourceLocation(), [task](bool, bool hasEndpoint, const std::string& endpoint) {
-        task->queue_->async([task, hasEndpoint, endpoint] {
+      sourceLocation(), [task](Expected<std::optional<std::string>> answer) {
+        // A question that could not be answered counts as no service, as no endpoint does.
+        std::optional<std::string> endpoint = answer ? *answer : std::nullopt;
+        task->queue_->async([task, endpoint] {
           task->writeSource([&](KVRSource& source) {
-            source.setHasEndpoint(hasEndpoint);
-            source.setEndpoint(hasEndpoint ? std::optional<std::string>(endpoint) : std::nullopt);
+            source.setHasEndpoint(endpoint.has_value());
+            source.setEndpoint(endpoint);
           });
           bool complete, failure;
           ErrorRef error;

@@ -1,15 +1,20 @@
 #include "payment/KVRepoStoreRefreshServices.h"
 
+#include "core/KVErrorDomain.h"
 #include "foundation/Log.h"
 #include "payment/KVRepoStoreAPI.h"
 
 void KVRepoStoreRefreshServices::endpointForSourceLocation(const std::string& location,
                                                            EndpointCompletion completion) {
   KVRepoStoreAPI::sharedRepoStore().endpointForSourceLocation(
-      location, [completion](bool failed, std::shared_ptr<RepoStoreEndpointResponse> response) {
+      location, [completion, location](bool failed, std::shared_ptr<RepoStoreEndpointResponse> response) {
         if (!completion) return;
-        if (!response) return completion(true, false, std::string());
-        completion(failed, response->hasEndpoint, response->hasEndpoint ? response->endpoint : std::string());
+        if (failed || !response) {
+          ErrorRef error = response ? response->error : nullptr;
+          return completion(error ? error : makeError(KVErrorDomain, KVErrorPaymentService,
+                                                      "The payment endpoint of " + location + " could not be asked"));
+        }
+        completion(response->hasEndpoint ? std::optional<std::string>(response->endpoint) : std::nullopt);
       });
 }
 

@@ -364,7 +364,11 @@ void SourceViewController::writeSource(const std::function<void(KVRSource&)>& ch
       (*db)->addOrUpdate(source->toObject());
     }
   });
-  if (!error) return;
+  if (!error) {
+    // The page shows what was kept when it appears again.
+    setSourceDictionaryFromSourceObject();
+    return;
+  }
   // Nothing was kept: the switches show the record as it is, and the card says why.
   KVLog("The source %s could not be changed: %s", sourceLocation_->c_str(), error->localizedDescription().c_str());
   setSourceDictionaryFromSourceObject();

@@ -201,9 +201,11 @@ TEST_F(SourcePageTest, ASwitchTheDiskRefusesShowsWhyAndKeepsNothing) {
   EXPECT_TRUE(ui.screenShows("The change to this source could not be saved")) << ui.screen();
   ASSERT_TRUE(ui.tap("OK"));
   EXPECT_FALSE(source(location)->isFollowed().value_or(false));
-  // Room again: the same switch is kept.
+  // Room again: the same switch is kept, and shown again when the page reappears.
   ASSERT_TRUE(ui.toggle("Follow this repository"));
   EXPECT_TRUE(source(location)->isFollowed().value_or(false));
+  page->viewWillAppear(false);
+  EXPECT_TRUE(page->followThisRepositorySwitch()->isOn());
 }
 
 }  // namespace

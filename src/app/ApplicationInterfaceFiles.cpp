@@ -1,6 +1,7 @@
 #include "app/ApplicationInterfaceFiles.h"
 
 #include "app/KVRootScreens.h"
+#include "browse/CategoriesCell.h"
 #include "browse/DeveloperCell.h"
 #include "interface/ErrorViewController.h"
 #include "interface/GetPackageCell.h"
@@ -20,6 +21,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   GetPackageCell::registerInterfaceFile();
   ScreenshotsCell::registerInterfaceFile();
   DeveloperCell::registerInterfaceFile();
+  CategoriesCell::registerInterfaceFile();
   ReviewsCell::registerInterfaceFile();
   AllReviewsCell::registerInterfaceFile();
   SearchCell::registerInterfaceFile();

@@ -8,6 +8,7 @@
 #include "browse/FollowedDevelopersViewController.h"
 #include "browse/PackagesTableViewController.h"
 #include "browse/PackagesWishlistViewController.h"
+#include "browse/SubcategoriesViewController.h"
 #include "database/KVRDevelopers.h"
 #include "database/KVRPackages.h"
 #include "foundation/LocalizedStrings.h"
@@ -100,7 +101,7 @@ std::shared_ptr<UIViewController> KVRootScreens::packageList(const KVPackageList
 
 std::shared_ptr<UIViewController> KVRootScreens::subcategories(const std::string& category,
                                                                std::optional<std::string> sourceLocation) {
-  return placeholder("SubcategoriesViewController", category + (sourceLocation ? "\n" + *sourceLocation : ""));
+  return std::make_shared<SubcategoriesViewController>(context(), category, std::move(sourceLocation));
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::wishlist() {

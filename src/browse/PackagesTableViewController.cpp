@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "browse/KVPackageRows.h"
 #include "interface/KVCategorySpecial.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVIconProvider.h"
@@ -310,26 +311,10 @@ std::shared_ptr<UITableViewCell> PackagesTableViewController::tableViewCellForRo
                                                                                             const NSIndexPath& path) {
   auto cell = std::dynamic_pointer_cast<PackageCell>(table.dequeueReusableCellWithIdentifier("cell", path));
   if (!cell) return std::make_shared<UITableViewCell>();
-  cell->setBackgroundColor(UIColor::clearColor());
-  std::string identifier = identifierAtIndexPath(path).value_or("");
-  std::optional<KVRPackage> package = KVRPackage::objectForPrimaryKey(identifier);
-  if (!package) {
-    // Deleted since the list was built: the row stays, empty.
-    package = KVRPackage();
-    package->setIdentifier(identifier);
-  }
-  cell->updateWithPackage(*package);
-  cell->updateQueuingIconWithPackage(package);
-  cell->updateConpatibilityIndicatorWithPackageIdentifier(identifier, package->version().value_or(""));
-  cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
-  if (palette())
-    cell->nameLbl()->setTextColor(package->isFree() ? palette()->primaryTextColor() : palette()->paidTextColor());
   // While the list scrolls away from its top, only icons already cached are shown.
-  if (table.contentOffset().y == 0 || !isScrolling_ || KVPackageIcons::cachedIconExistsForIdentifier(identifier))
-    cell->iconView()->setImage(KVPackageIcons::iconForIdentifier(identifier));
-  else
-    cell->iconView()->setImage(KVPackageIcons::categoryIconForIdentifier(identifier));
-  cell->separator()->setHidden(path.row == static_cast<long>(rowsOfSection(path.section)->size()) - 1);
+  KVPackageRows::fill(*cell, identifierAtIndexPath(path).value_or(""), palette(),
+                      table.contentOffset().y == 0 || !isScrolling_,
+                      path.row == static_cast<long>(rowsOfSection(path.section)->size()) - 1);
   return cell;
 }
 
@@ -343,34 +328,9 @@ void PackagesTableViewController::tableViewDidSelectRowAtIndexPath(UITableView& 
   navigationController()->pushViewController(screen, true);
 }
 
-void PackagesTableViewController::redrawQueueMark(const NSIndexPath& path) {
-  if (auto cell = std::dynamic_pointer_cast<PackageCell>(tableView_->cellForRowAtIndexPath(path)))
-    cell->updateQueuingIconWithPackage(KVRPackage::objectForPrimaryKey(cell->packageIdentifier()));
-}
-
 std::vector<std::shared_ptr<UITableViewRowAction>> PackagesTableViewController::tableViewEditActionsForRowAtIndexPath(
-    UITableView&, const NSIndexPath& path) {
-  std::string identifier = identifierAtIndexPath(path).value_or("");
-  auto package = KVRPackage::objectForPrimaryKey(identifier);
-  if (!package) return {};
-  std::shared_ptr<UITableViewRowAction> action;
-  if (package->isInTheQueue().value_or(false)) {
-    action = UITableViewRowAction::rowActionWithStyle(
-        UITableViewRowActionStyleNormal, NSLocalizedString("Remove"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
-          if (auto package = KVRPackage::objectForPrimaryKey(identifier))
-            (void)context_.packages->setPackageObject(*package, false, std::nullopt, 0);
-          redrawQueueMark(p);
-        });
-    action->setBackgroundColor(UIColor::systemRedColor());
-  } else {
-    action = UITableViewRowAction::rowActionWithStyle(
-        UITableViewRowActionStyleNormal, NSLocalizedString("Queue"), [this, identifier](UITableViewRowAction&, const NSIndexPath& p) {
-          context_.actions->queuePackageWithIdentifier(identifier, std::nullopt, {});
-          redrawQueueMark(p);
-        });
-    action->setBackgroundColor(UIColor::colorWithRed(0, 0.67, 0.88, 1));
-  }
-  return {action};
+    UITableView& table, const NSIndexPath& path) {
+  return KVPackageRows::swipeActions(context_, table, identifierAtIndexPath(path).value_or(""));
 }
 
 // ---- Sorting

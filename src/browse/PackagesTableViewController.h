@@ -105,7 +105,6 @@ class PackagesTableViewController : public KVPalettedViewController,
   bool isNewKind() const;
   const std::vector<std::string>* rowsOfSection(long section) const;
   void runQuery(const std::string& sortKey);
-  void redrawQueueMark(const NSIndexPath& path);
   void scrollingEnded();
 
   KVScreenContext context_;

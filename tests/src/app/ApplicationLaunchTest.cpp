@@ -434,7 +434,7 @@ TEST_F(ApplicationLaunch, AnnouncementsBecomeAlertsAndScreens) {
   auto* list = dynamic_cast<PackagesTableViewController*>(page->topViewController());
   ASSERT_NE(list, nullptr) << ui.screen();
   EXPECT_EQ(list->category(), kCategorySpecial_NewPackagesFromFollowedDeveloper);
-  EXPECT_TRUE(ui.screenShows("title: __NEW_PACKAGES__")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("title: New Packages")) << ui.screen();
   EXPECT_TRUE(ui.close());
 
   // A followed source's new packages: the local notification, once opened, lists them.

@@ -1,6 +1,7 @@
 #include "app/ApplicationInterfaceFiles.h"
 
 #include "app/KVRootScreens.h"
+#include "browse/BigFeaturedCell.h"
 #include "browse/CategoriesCell.h"
 #include "browse/DeveloperCell.h"
 #include "interface/ErrorViewController.h"
@@ -22,6 +23,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   ScreenshotsCell::registerInterfaceFile();
   DeveloperCell::registerInterfaceFile();
   CategoriesCell::registerInterfaceFile();
+  BigFeaturedCell::registerInterfaceFile();
   ReviewsCell::registerInterfaceFile();
   AllReviewsCell::registerInterfaceFile();
   SearchCell::registerInterfaceFile();

@@ -112,6 +112,10 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   // The share sheets, with the platform's sheet's excluded activities.
   void shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
                            KVPresentationSender sender);
+  // The same once the pictures at the addresses have come from the image loader, off the
+  // main thread (at once without addresses); those that load follow the items, in order.
+  void shareAlertWithItemsAndImages(std::vector<UIActivityItem> items, const std::vector<std::string>& imageAddresses,
+                                    const std::optional<std::string>& title, KVPresentationSender sender);
   void shareAllSources(KVPresentationSender sender);
   void shareSourceWithLocation(const std::string& location, KVPresentationSender sender);
   // The sheet comes once the package's screenshots have been fetched by the image loader,

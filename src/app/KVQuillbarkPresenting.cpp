@@ -11,6 +11,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "core/KVPipelineManager.h"
+#include "core/KVShareLinks.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
@@ -31,18 +32,6 @@
 #include "uikit/UINavigationController.h"
 
 namespace {
-// A query value of a shared link: every byte but the unreserved ones and those a link's
-// query may carry plainly is percent-encoded, so "&", "=", "#" and "+" can't change it.
-std::string queryValue(const std::string& text) { return URL::percentEncode(text, ":/@"); }
-
-// A package's name in a shared link: blanks become "+", everything else as a query value.
-std::string linkName(const std::string& name) {
-  std::string encoded = URL::percentEncode(name, " :/@");
-  for (auto& c : encoded)
-    if (c == ' ') c = '+';
-  return encoded;
-}
-
 // What asked for a presentation that comes a while later: held weakly (a gesture by its
 // view), so a sender gone meanwhile anchors nothing rather than something freed.
 struct HeldSender {
@@ -106,7 +95,7 @@ void KVQuillbark::shareSourceWithLocation(const std::string& location, KVPresent
   std::string maintainer = source ? source->maintainer().value_or("") : "";
   std::string text = NSLocalizedFormat(
       "Check out the source \"%@\" maintained by %@ on Quillbark!%@(Add the source : quillbark://add/repo=%@)",
-      {name, maintainer, "\n", queryValue(location)});
+      {name, maintainer, "\n", KVShareLinks::queryValue(location)});
   shareAlertWithItems({UIActivityItem::withText(text)}, NSLocalizedFormat("Share %@", {name}), sender);
 }
 
@@ -123,18 +112,23 @@ void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSend
   std::vector<UIActivityItem> items{UIActivityItem::withText(NSLocalizedFormat(
       "Check out \"%@\" by %@ from the source \"%@\" on Quillbark !%@(See the package : "
       "quillbark://show/shared=Quillbark&name=%@&bundleid=%@&repo=%@)",
-      {name, package->maintainer().value_or(""), sourceName, "\n", linkName(name), queryValue(identifier),
-       queryValue(location)}))};
-  // The screenshots come from the image loader, off the main thread; the sheet follows
-  // once each has answered, with them in the package's order.
+      {name, package->maintainer().value_or(""), sourceName, "\n", KVShareLinks::linkName(name),
+       KVShareLinks::queryValue(identifier), KVShareLinks::queryValue(location)}))};
+  shareAlertWithItemsAndImages(std::move(items), package->screenshots(), name, sender);
+}
+
+void KVQuillbark::shareAlertWithItemsAndImages(std::vector<UIActivityItem> items,
+                                               const std::vector<std::string>& imageAddresses,
+                                               const std::optional<std::string>& title, KVPresentationSender sender) {
+  // The sheet follows once each picture has answered, with them in their order.
   struct Sharing {
     std::vector<UIActivityItem> items;
-    std::string title;
+    std::optional<std::string> title;
     HeldSender sender;
     std::vector<std::shared_ptr<UIImage>> images;
     size_t waiting = 0;
   };
-  auto sharing = std::make_shared<Sharing>(Sharing{std::move(items), name, HeldSender::of(sender), {}, 0});
+  auto sharing = std::make_shared<Sharing>(Sharing{std::move(items), title, HeldSender::of(sender), {}, 0});
   auto share = [](const std::shared_ptr<Sharing>& done) {
     for (const auto& image : done->images)
       if (image) done->items.push_back(UIActivityItem::withImage(image));
@@ -146,7 +140,7 @@ void KVQuillbark::sharePackage(const std::string& identifier, KVPresentationSend
     sharedQuillbark().shareAlertWithItems(std::move(done->items), done->title, anchor);
   };
   std::vector<URL> addresses;
-  for (const auto& address : package->screenshots())
+  for (const auto& address : imageAddresses)
     if (auto url = URL::fromString(address)) addresses.push_back(*url);
   sharing->images.resize(addresses.size());
   sharing->waiting = addresses.size();

@@ -30,4 +30,11 @@ void KVQuillbarkScreenActions::shareAlertWithItems(std::vector<UIActivityItem> i
   KVQuillbark::sharedQuillbark().shareAlertWithItems(std::move(items), title, sender);
 }
 
+void KVQuillbarkScreenActions::shareAlertWithItemsAndImages(std::vector<UIActivityItem> items,
+                                                            const std::vector<std::string>& imageAddresses,
+                                                            const std::optional<std::string>& title,
+                                                            KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().shareAlertWithItemsAndImages(std::move(items), imageAddresses, title, sender);
+}
+
 void KVQuillbarkScreenActions::reinitializeApplication() { KVQuillbark::sharedQuillbark().reinitializeApplication(); }

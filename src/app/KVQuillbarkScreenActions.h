@@ -13,5 +13,7 @@ class KVQuillbarkScreenActions : public KVApplicationActions {
   void sharePackage(const std::string& identifier, KVPresentationSender sender) override;
   void shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
                            KVPresentationSender sender) override;
+  void shareAlertWithItemsAndImages(std::vector<UIActivityItem> items, const std::vector<std::string>& imageAddresses,
+                                    const std::optional<std::string>& title, KVPresentationSender sender) override;
   void reinitializeApplication() override;
 };

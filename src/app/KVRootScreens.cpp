@@ -1,11 +1,13 @@
 #include "app/KVRootScreens.h"
 
 #include "account/LoginViewController.h"
-#include "app/KVFeaturedPlaceholderViewController.h"
 #include "app/KVPlaceholderViewController.h"
 #include "browse/AllDevPackagesViewController.h"
 #include "browse/DeveloperDetailsViewController.h"
 #include "browse/FollowedDevelopersViewController.h"
+#include "browse/CategoriesTableViewController.h"
+#include "browse/FeaturedPackageViewController.h"
+#include "browse/FeaturedViewController.h"
 #include "browse/PackagesTableViewController.h"
 #include "browse/PackagesWishlistViewController.h"
 #include "browse/SubcategoriesViewController.h"
@@ -67,7 +69,9 @@ std::shared_ptr<KVTabBarController> KVRootScreens::tabBar() {
   for (KVTab each : {KVTab::Featured, KVTab::Categories, KVTab::Changes, KVTab::Manage, KVTab::Search}) {
     auto screen = tab(each);
     auto navigation = std::make_shared<UINavigationController>(screen);
-    navigation->tabBarItem()->setTitle(screen->title());
+    // A tab is named apart from the title of its screen ("Categories" shows "Sections").
+    static const char* const names[] = {"Featured", "Categories", "Changes", "Manage", "Search"};
+    navigation->tabBarItem()->setTitle(NSLocalizedString(names[static_cast<long>(each)]));
     screens.push_back(navigation);
   }
   tabs->setViewControllers(screens);
@@ -91,8 +95,9 @@ std::shared_ptr<UIViewController> KVRootScreens::webDepiction(const std::string&
   return std::make_shared<WebDepictionViewController>(context(), identifier, website, options.isComingFromURLScheme);
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::featuredPackage(const KVFeaturedPackagesTop&, std::shared_ptr<UIImage>) {
-  return placeholder("FeaturedPackageViewController");
+std::shared_ptr<UIViewController> KVRootScreens::featuredPackage(const KVFeaturedPackagesTop& item,
+                                                                 std::shared_ptr<UIImage> image) {
+  return std::make_shared<FeaturedPackageViewController>(context(), item, std::move(image));
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::packageList(const KVPackageListKind& kind) {
@@ -182,7 +187,17 @@ std::shared_ptr<UIViewController> KVRootScreens::settings() {
 
 std::shared_ptr<UIViewController> KVRootScreens::changelog() { return std::make_shared<ChangelogViewController>(); }
 
-std::shared_ptr<UIViewController> KVRootScreens::account() { return placeholder("AccountPlistViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::account() {
+  auto account = std::make_shared<KVPlaceholderViewController>("AccountPlistViewController");
+  // Until the account screen is built, its place leads to the screens it will.
+  account->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
+  account->offer("Stores", [screens = shared_from_this()] { return screens->stores(); });
+  account->offer("Wishlist", [screens = shared_from_this(), packages = packages_] {
+    return packages->countOfPackagesInWishlist() > 0 ? screens->wishlist() : emptyWishlistCard();
+  });
+  account->offer("Followed Developers", [screens = shared_from_this()] { return screens->followedDevelopers(); });
+  return account;
+}
 
 std::shared_ptr<UIViewController> KVRootScreens::stores() { return std::make_shared<RepoStoresListController>(context()); }
 
@@ -198,20 +213,8 @@ std::shared_ptr<UIViewController> KVRootScreens::signIn(bool invokedFromSettings
 
 std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
   switch (tab) {
-    case KVTab::Featured: {
-      auto featured = std::make_shared<KVFeaturedPlaceholderViewController>(context());
-      // Until the featured screen is built, its tab leads to the screens that are.
-      featured->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
-      // Until the account tab is built, the stores are reached from here.
-      featured->offer("Stores", [screens = shared_from_this()] { return screens->stores(); });
-      // And to the lists it keeps.
-      featured->offer("Wishlist", [screens = shared_from_this(), packages = packages_] {
-        return packages->countOfPackagesInWishlist() > 0 ? screens->wishlist() : emptyWishlistCard();
-      });
-      featured->offer("Followed Developers", [screens = shared_from_this()] { return screens->followedDevelopers(); });
-      return featured;
-    }
-    case KVTab::Categories: return std::make_shared<KVPlaceholderViewController>("Categories");
+    case KVTab::Featured: return std::make_shared<FeaturedViewController>(context());
+    case KVTab::Categories: return std::make_shared<CategoriesTableViewController>(context());
     case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
     case KVTab::Manage: return std::make_shared<KVPlaceholderViewController>("Manage");
     case KVTab::Search: return std::make_shared<KVPlaceholderViewController>("Search");

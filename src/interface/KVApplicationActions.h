@@ -35,6 +35,10 @@ class KVApplicationActions {
   // The share sheet with these items, titled when a title is given.
   virtual void shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,
                                    KVPresentationSender sender) = 0;
+  // The same sheet once the pictures at `imageAddresses` have loaded off the main thread,
+  // each that loads after the items, in their order; the main loop goes on meanwhile.
+  virtual void shareAlertWithItemsAndImages(std::vector<UIActivityItem> items, const std::vector<std::string>& imageAddresses,
+                                            const std::optional<std::string>& title, KVPresentationSender sender) = 0;
   // The whole interface made again, in the language chosen now.
   virtual void reinitializeApplication() = 0;
 

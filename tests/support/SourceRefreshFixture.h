@@ -17,6 +17,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
+#include "foundation/Bundle.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
@@ -38,6 +39,7 @@ class SourceRefreshFixture : public DeviceRootFixture {
     DeviceRootFixture::SetUp();
     QuillbarkPersistentPreferences::resetSharedInstance();
     preferences().setObject(Value(true), "setupDone");
+    preferences().setObject(Value(Bundle::main().shortVersion()), "welcomeScreenVersion");
     Reachability::overrideFlags(kSCNetworkReachabilityFlagsReachable);
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     root = makeRoot();

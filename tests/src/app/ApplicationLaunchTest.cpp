@@ -12,6 +12,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVRPackage.h"
+#include "foundation/Bundle.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Files.h"
 #include "foundation/NotificationCenter.h"
@@ -48,6 +49,8 @@ class ApplicationLaunch : public DeviceRootFixture {
     QuillbarkPersistentPreferences::resetSharedInstance();
     // The first run is done, but where a test is of the first run itself.
     preferences().setObject(Value(true), "setupDone");
+    // ... with this version, so no what's-new page is due.
+    preferences().setObject(Value(Bundle::main().shortVersion()), "welcomeScreenVersion");
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     root = std::make_unique<TestRoot>(applicationEnvironment());
     delegate().resetForTesting();

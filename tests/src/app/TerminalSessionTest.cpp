@@ -12,6 +12,7 @@
 
 #include "ApplicationProcess.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/Bundle.h"
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVRSource.h"
 #include "foundation/Files.h"
@@ -59,7 +60,7 @@ TEST(TerminalSessionTest, TapAloneNumbersWhatCanBeTappedAndTheCardsMessageIsHeld
       << out;
   EXPECT_NE(out.find("! \"There is no room left.\" answers a long press, not a tap"), std::string::npos) << out;
   EXPECT_NE(out.find("> title: Featured"), std::string::npos) << "#1 is the card's OK: " << out;
-  EXPECT_NE(out.find("! there is no #10; what can be tapped: #1 Settings, #2 Stores, #3 Wishlist, #4 Followed Developers, #5 Featured"), std::string::npos) << out;
+  EXPECT_NE(out.find("! there is no #10; what can be tapped: #1 News, #2 Account, #3 Featured, #4 Categories"), std::string::npos) << out;
   EXPECT_NE(out.find("! no tab \"9\"; the tabs are 1 Featured, 2 Categories, 3 Changes, 4 Manage, 5 Search"),
             std::string::npos)
       << out;
@@ -244,6 +245,7 @@ TEST(TerminalSessionEndToEnd, TheRefreshQuickActionShowsTheCardAndItsTaskList) {
     ScopedDeviceRoot root(device);
     QuillbarkPersistentPreferences::resetSharedInstance();
     QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
+    QuillbarkPersistentPreferences::sharedInstance().setObject(Value(Bundle::main().shortVersion()), "welcomeScreenVersion");
     QuillbarkPersistentPreferences::sharedInstance().saveToFile();
     store::Database::setDefaultConfiguration(KVDatabaseMigrationUtility::defaultConfiguration());
     auto db = store::Database::defaultDatabase();

@@ -7,6 +7,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/NSBundleLocalizedBundle.h"
 #include "core/QuillbarkPersistentPreferences.h"
+#include "foundation/Bundle.h"
 #include "core/ShellCommand.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
@@ -143,7 +144,9 @@ TEST_F(SettingsScreenTest, URLSchemesAreWrittenIntoTheBinaryInformationFileOrNot
 }
 
 TEST_F(SettingsScreenTest, AChosenLanguageRebuildsTheInterfaceOneSecondLaterUnlessPackagesAreOnTheirWay) {
-  QuillbarkPersistentPreferences::sharedInstance().setValue(Value(true), "setupDone");  // the rebuilt tabs show no first run
+  // The rebuilt tabs show no first run, nor a what's-new page for this version.
+  QuillbarkPersistentPreferences::sharedInstance().setValue(Value(true), "setupDone");
+  QuillbarkPersistentPreferences::sharedInstance().setValue(Value(Bundle::main().shortVersion()), "welcomeScreenVersion");
   open();
   EXPECT_EQ(settings->initialLocaleValue(), "en");
   list(KVPipelinePackageDownloadOperation);

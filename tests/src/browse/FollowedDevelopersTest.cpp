@@ -1,4 +1,4 @@
-// The followed developers, opened from the first tab with the vendor's directory played
+// The followed developers, opened from the account button of the first tab with the vendor's directory played
 // on 127.0.0.1: rows in the order the lookups answer, each the profile of exactly the
 // followed name, a name too short to search listed as it is stored, the unfollow button,
 // a rebuild that answers late, and the taps that open a page or the search tab.
@@ -30,10 +30,11 @@ class FollowedDevelopersTest : public SourceRefreshFixture {
     auto row = KVRDeveloper::objectsWhere("name = %@", name).first();
     return row && row->isFollowed();
   }
-  // The first tab's entry, as a person reaches the screen.
+  // The account button's entry, as a person reaches the screen.
   FollowedDevelopersViewController* open() {
     tabs = root->tabBar();
     ui.show(tabs);
+    EXPECT_TRUE(ui.tap("Account")) << ui.screen();
     EXPECT_TRUE(ui.tap("Followed Developers")) << ui.screen();
     return dynamic_cast<FollowedDevelopersViewController*>(ui.front());
   }

@@ -47,12 +47,8 @@ std::shared_ptr<OperationQueue> makePipelineQueue() {
 std::shared_ptr<const KVConnections> connections() { return KVConnections::current("KVPipelineManager"); }
 
 std::shared_ptr<KVTask> sharedTask(KVTask* task) {
-  if (!task) return nullptr;
-  try {
-    return std::static_pointer_cast<KVTask>(task->shared_from_this());
-  } catch (const std::bad_weak_ptr&) {
-    return nullptr;
-  }
+  // A task not held by a shared pointer (yet or any more) has none to hand out.
+  return task ? std::static_pointer_cast<KVTask>(task->weak_from_this().lock()) : nullptr;
 }
 }  // namespace
 

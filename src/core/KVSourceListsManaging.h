@@ -19,14 +19,14 @@ class KVSourceListsManaging {
   class Sink {
    public:
     virtual ~Sink() = default;
-    // The next `size` bytes; false (with the reason) when they can't be written.
-    virtual bool write(const uint8_t* bytes, size_t size, std::string* error) = 0;
+    // The next `size` bytes; the error when they can't be written.
+    [[nodiscard]] virtual ErrorRef write(const uint8_t* bytes, size_t size) = 0;
     // Puts what was written so far on the disk, so that finishing the file costs little.
-    virtual bool sync(std::string* error) = 0;
+    [[nodiscard]] virtual ErrorRef sync() = 0;
   };
-  // Produces a list file's bytes through the sink; false (with the reason) abandons the
-  // file, which then keeps its previous contents.
-  using Producer = std::function<bool(Sink& sink, std::string* error)>;
+  // Produces a list file's bytes through the sink; an error abandons the file, which then
+  // keeps its previous contents.
+  using Producer = std::function<ErrorRef(Sink& sink)>;
 
   virtual ~KVSourceListsManaging() = default;
   virtual bool hasListFile(const std::string& location, FileType type) = 0;

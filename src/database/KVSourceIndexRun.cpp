@@ -22,7 +22,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   Result result;
   KVChunkChannel channel(kWaitingChunks);
   KVHandoff<KVIndexEntry> entries(kWaitingEntries);
-  std::string sinkReason;
+  ErrorRef sinkError;
   bool decoded = false, signature = false;
 
   std::thread decoder([&] {
@@ -33,10 +33,11 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
         return false;
       }
       first = false;
-      return sink.write(bytes, size, &sinkReason) && channel.write(bytes, size);
+      sinkError = sink.write(bytes, size);
+      return !sinkError && channel.write(bytes, size);
     }, &result.decodingReason);
     // The list file is whole: it goes to the disk while the records are still written.
-    if (decoded && !signature) sink.sync(&sinkReason);
+    if (decoded && !signature && !sinkError) sinkError = sink.sync();
     channel.close();
   });
   std::thread reader([&] {
@@ -62,7 +63,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       db, [&entries] { return entries.pop(); },
       [&]() -> ErrorRef {
         join();
-        if (!sinkReason.empty()) return makeError(KVSourceIndexImportErrorDomain, 4, sinkReason);
+        if (sinkError) return makeError(KVSourceIndexImportErrorDomain, 4, sinkError->localizedDescription());
         if (decoded && !signature) return nullptr;
         result.decodingFailed = true;
         if (signature) result.decodingReason.clear();

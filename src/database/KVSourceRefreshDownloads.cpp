@@ -296,10 +296,11 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   auto typed = KVSourceLocation::fromText(location);
   if (!typed) return exitWithNetworkError(typed.error());
   ErrorRef listError = connections()->sourceLists->writePackagesFile(
-      *typed, [&](KVSourceListsManaging::Sink& sink, std::string* reason) {
+      *typed, [&](KVSourceListsManaging::Sink& sink) -> ErrorRef {
         result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink);
-        if (result.importError && reason) *reason = result.importError->localizedDescription();
-        return result.applied;
+        if (result.applied) return nullptr;
+        return result.importError ? result.importError
+                                  : makeError(KVSourceIndexImportErrorDomain, 6, "The index was not applied");
       });
 
   if (result.decodingFailed) {

@@ -26,13 +26,14 @@ namespace {
 class FileSink : public KVSourceListsManaging::Sink {
  public:
   explicit FileSink(int fd) : fd_(fd) {}
-  bool write(const uint8_t* bytes, size_t size, std::string* error) override {
-    return Files::writeAll(fd_, bytes, size, error);
+  ErrorRef write(const uint8_t* bytes, size_t size) override {
+    std::string reason;
+    if (Files::writeAll(fd_, bytes, size, &reason)) return nullptr;
+    return makeError(KVAPTErrorDomain, KVAPTErrorTreeUnwritable, reason);
   }
-  bool sync(std::string* error) override {
-    if (::fdatasync(fd_) == 0) return true;
-    if (error) *error = std::strerror(errno);
-    return false;
+  ErrorRef sync() override {
+    if (::fdatasync(fd_) == 0) return nullptr;
+    return makeError(KVAPTErrorDomain, KVAPTErrorTreeUnwritable, std::strerror(errno));
   }
 
  private:
@@ -41,9 +42,11 @@ class FileSink : public KVSourceListsManaging::Sink {
 }  // namespace
 
 ErrorRef KVAPTSourceLists::writePackagesFile(const KVSourceLocation& location, const Producer& produce) {
-  return KVAPTManager::writePackagesFile(location, [&produce](int fd, std::string* error) {
+  return KVAPTManager::writePackagesFile(location, [&produce](int fd, std::string* reason) {
     FileSink sink(fd);
-    return produce(sink, error);
+    ErrorRef abandoned = produce(sink);
+    if (abandoned && reason) *reason = abandoned->localizedDescription();
+    return !abandoned;
   });
 }
 

@@ -2,26 +2,35 @@
 // its own so that a person can use the application against it (scripts/play-vendor-service,
 // then quillbark --vendor-service http://127.0.0.1:8081). It listens on 127.0.0.1 (port
 // 8081 unless --port says otherwise), keeps everything in memory and starts with the
-// users and developers its options name:
+// users, developers and featured list its options name:
 //
 //   quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...
+//                                   [--featured FILE]
 //
 // A developer is one object as the directory answers it ("developer", "about",
-// "location", "email", "homepage", "github", "repository", "twitter", "avatar"). It runs
-// until Ctrl-C or SIGTERM.
+// "location", "email", "homepage", "github", "repository", "twitter", "avatar"). The
+// featured FILE holds the featured list as the service answers it: "featuredTop" (the
+// banners), "featuredMiddle", "mustHaveTweaks", "mustHaveThemes" and "extendApps". It
+// runs until Ctrl-C or SIGTERM.
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "foundation/Files.h"
 #include "foundation/Value.h"
 #include "support/TestVendorService.h"
 
 namespace {
+const char* const kUsage =
+    "usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]... "
+    "[--featured FILE]\n";
+
 int refuse(const std::string& message) {
   std::fprintf(stderr, "quillbark-played-vendor-service: %s\n", message.c_str());
-  std::fprintf(stderr, "usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 }  // namespace
@@ -30,10 +39,11 @@ int main(int argc, char** argv) {
   int port = 8081;
   std::vector<TestVendorService::User> users;
   std::vector<Value> developers;
+  std::optional<Value> featured;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
-      std::printf("usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...\n");
+      std::fputs(kUsage, stdout);
       return 0;
     }
     if (i + 1 >= argc) return refuse(option + " needs a value");
@@ -57,6 +67,13 @@ int main(int argc, char** argv) {
       if (!profile || !profile->isDictionary() || !(*profile)["developer"].isString())
         return refuse("--developer takes a JSON object with a \"developer\" name" + (error.empty() ? "" : ": " + error));
       developers.push_back(*profile);
+    } else if (option == "--featured") {
+      auto text = Files::readText(value);
+      if (!text) return refuse("cannot read the featured list " + value);
+      std::string error;
+      featured = Value::fromJSON(*text, &error);
+      if (!featured || !featured->isDictionary())
+        return refuse("the featured list " + value + " is not a JSON object" + (error.empty() ? "" : ": " + error));
     } else {
       return refuse("unknown option " + option);
     }
@@ -71,6 +88,7 @@ int main(int argc, char** argv) {
     TestVendorService service(port);
     for (const auto& user : users) service.addUser(user);
     for (const auto& developer : developers) service.addDeveloper(developer);
+    if (featured) service.setFeatured(*featured);
     std::printf("The vendor service plays on %s (Ctrl-C stops it)\n", service.server().baseURL().c_str());
     std::fflush(stdout);
     int signal = 0;

@@ -10,10 +10,13 @@
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
 #include "foundation/Files.h"
+#include "foundation/Value.h"
 #include "support/PlayedOutsideStore.h"
 #include "support/PlayedPaidRepository.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
 #include "support/TestHttpServer.h"
+#include "support/TestVendorService.h"
 
 namespace {
 std::string readme() { return Files::readText(QB_SOURCE_DIR "/README.md").value_or(""); }
@@ -241,5 +244,53 @@ TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
   auto installed = Process::run("/usr/bin/dpkg-query",
                                 {"--admindir=" + dir.file("settings-device/var/lib/dpkg"), "-W", "com.example.hello"});
   EXPECT_EQ(installed.output, "com.example.hello:iphoneos-arm\t1.0\n") << outcome.output;
+}
+
+// Browsing, typed at a terminal as the README shows it: the shared test data's
+// repositories and the README's own featured list played on 127.0.0.1. A banner's "Add
+// Source" adds and refreshes its repository, the cards fill, the carousel moves on by
+// itself, a banner opens its package, the categories tab folds its groups, and a
+// category lists its packages; the banner pictures are kept as PNG.
+TEST(ReadmeExampleTest, TheBrowsingRunsAsWritten) {
+  QB_TESTDATA_OR_SKIP(repos, "repos");
+  std::string text = section(readme(), "Browsing by hand");
+  ASSERT_NE(text.find("busybox httpd -f -p 127.0.0.1:8080 -h ../shared/testdata/repos &"), std::string::npos) << text;
+  ASSERT_NE(text.find("--vendor-service http://127.0.0.1:8081\n"), std::string::npos) << text;
+  size_t begin = text.find("<<'EOF'\n");
+  ASSERT_NE(begin, std::string::npos) << text;
+  begin += 8;
+  std::string json = "\n" + text.substr(begin, text.find("\n    EOF\n", begin) - begin);
+  replaceAll(json, "\n    ", "\n");
+  TestHttpServer repositories;
+  repositories.serveFolder(repos, "/");
+  replaceAll(json, "http://127.0.0.1:8080/", repositories.url("/"));
+  auto featured = Value::fromJSON(json);
+  ASSERT_TRUE(featured && featured->isDictionary()) << json;
+  TestVendorService service;
+  service.setFeatured(*featured);
+
+  std::string script = typedLines(text);
+  replaceAll(script, "http://127.0.0.1:8080/", repositories.url("/"));
+  TempDir dir;
+  TypedSession session(dir.file("browse-device"), {"--vendor-service", service.server().baseURL()});
+  ASSERT_TRUE(session.started()) << session.output();
+  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  std::string seen = session.output();
+  std::erase(seen, '\r');
+  EXPECT_NE(seen.find("Most Downloaded\ntable: 2 rows\n  0.0: YouPiP | PoomSmart |"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("0.3: Anywhere Widgets for iPad · "), std::string::npos) << "the carousel moved on: " << seen;
+  EXPECT_NE(seen.find("title: Anywhere Widgets for iPad\n"), std::string::npos) << "the banner's page";
+  EXPECT_NE(seen.find("  0.1: Addons (Flipswitch) | | >\n"), std::string::npos) << "the add-ons opened";
+  EXPECT_EQ(seen.find("  0.1: Addons (Flipswitch)", seen.find("> tap Tweaks")), std::string::npos) << "and closed";
+  EXPECT_NE(seen.find("EFM Font Downloader | 1."), std::string::npos) << "Fonts (EFM)'s packages";
+  EXPECT_NE(seen.find("title: EFM Font Downloader\n"), std::string::npos);
+  EXPECT_EQ(session.quit(), 0);
+  std::string cache = dir.file("browse-device/var/mobile/Library/Application Support/Quillbark/HomeCache");
+  auto pictures = Files::contentsOfDirectory(cache);
+  ASSERT_EQ(pictures.size(), 5u) << cache;
+  for (const auto& name : pictures) {
+    EXPECT_EQ(name.find('/'), std::string::npos);
+    EXPECT_EQ(Files::readText(cache + "/" + name).value_or("").substr(0, 4), "\x89PNG") << name;
+  }
 }
 }  // namespace

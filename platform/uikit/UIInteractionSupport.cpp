@@ -80,12 +80,18 @@ UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndex
   table = firstOf<UITableView>();
   if (!table) return UIInteractionResult::failure("there is no table on this screen");
   if (parsePath(row, path)) return UIInteractionResult::success();
-  for (auto& p : table->indexPathsForVisibleRows()) {
-    std::string text, detail, accessory;
-    table->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
-    if (sameText(text, row)) {
-      path = p;
-      return UIInteractionResult::success();
+  // By its text, the row may be in any of the screen's tables (a page of several cards).
+  for (UIView* v : frontViews()) {
+    auto* each = dynamic_cast<UITableView*>(v);
+    if (!each) continue;
+    for (auto& p : each->indexPathsForVisibleRows()) {
+      std::string text, detail, accessory;
+      each->cellForRowAtIndexPath(p)->screenRowParts(text, detail, accessory);
+      if (sameText(text, row)) {
+        table = each;
+        path = p;
+        return UIInteractionResult::success();
+      }
     }
   }
   return UIInteractionResult::failure("no row \"" + row + "\"");

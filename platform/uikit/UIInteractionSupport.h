@@ -27,6 +27,7 @@ T* firstOf() {
   return nullptr;
 }
 
-// A row of the front screen's table by "section.row" or by its text.
+// A row of the front screen's first table by "section.row", or of any of its tables by
+// its text.
 UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path);
 }  // namespace UIInteractionSupport

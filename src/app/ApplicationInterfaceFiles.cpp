@@ -13,6 +13,7 @@
 #include "package/AllReviewsCell.h"
 #include "package/ReviewsCell.h"
 #include "package/ScreenshotsCell.h"
+#include "sources/SourcesCell.h"
 #include "uikit/UIStoryboard.h"
 
 void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> screens) {
@@ -27,6 +28,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   ReviewsCell::registerInterfaceFile();
   AllReviewsCell::registerInterfaceFile();
   SearchCell::registerInterfaceFile();
+  SourcesCell::registerInterfaceFile();
   UIStoryboard::registerController(
       "Main", "TabBarVC", [screens]() -> std::shared_ptr<UIViewController> { return screens->tabBar(); }, true);
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <future>
 
+#include "account/KVSearchRepositories.h"
 #include "app/KVDatabaseMigrationUtilityLaunch.h"
 #include "app/KVRootScreens.h"
 #include "app/QuillbarkRoot.h"
@@ -30,6 +31,7 @@
 #include "interface/KVTabBarController.h"
 #include "operations/KVAPTManager.h"
 #include "operations/TasksVerboseViewController.h"
+#include "sources/ManageViewController.h"
 #include "system/AVAudioSession.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
@@ -82,6 +84,8 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   qblog::logPlain("- Quillbark 5 is up and running");
   qblog::logPlain(jailbreakLine(KVPlatform::jailbreakTool()));
   TweakCompatibilityManager::prepare();
+  // The directory the categories and search tabs show is read once, in the background.
+  KVSearchRepositories::instance().listOnlineRepositoriesWithCompletionHandler();
   AVAudioSession::sharedInstance().setCategory(AVAudioSessionCategoryAmbient);
   registerToSendNotifications();
   observeAnnouncements();
@@ -182,8 +186,8 @@ void KVQuillbark::applicationPerformActionForShortcutItem(UIApplication&, const 
       tabs->setSelectedIndex(3);
       if (auto* navigation = dynamic_cast<UINavigationController*>(tabs->viewControllers()[3].get())) {
         navigation->popToRootViewControllerAnimated(false);
-        // The manage screen's "Add Source" form belongs to the sources screens.
-        KVLog("*** The manage screen is not built yet: no source form was opened");
+        auto root = navigation->viewControllers().empty() ? nullptr : navigation->viewControllers().front();
+        if (auto* manage = dynamic_cast<ManageViewController*>(root.get())) manage->addSource();
       }
     }
     return completion(true);

@@ -17,6 +17,12 @@ void KVQuillbarkScreenActions::presentViewController(std::shared_ptr<UIViewContr
   KVQuillbark::sharedQuillbark().presentViewController(std::move(controller), sender);
 }
 
+void KVQuillbarkScreenActions::presentQueue() { KVQuillbark::sharedQuillbark().presentQueue(); }
+
+void KVQuillbarkScreenActions::shareAllSources(KVPresentationSender sender) {
+  KVQuillbark::sharedQuillbark().shareAllSources(sender);
+}
+
 void KVQuillbarkScreenActions::shareSourceWithLocation(const std::string& location, KVPresentationSender sender) {
   KVQuillbark::sharedQuillbark().shareSourceWithLocation(location, sender);
 }

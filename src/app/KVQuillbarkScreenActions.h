@@ -9,6 +9,8 @@ class KVQuillbarkScreenActions : public KVApplicationActions {
                                   std::weak_ptr<void> button) override;
   void presentOptions(const std::string& identifier, KVPresentationSender sender) override;
   void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) override;
+  void presentQueue() override;
+  void shareAllSources(KVPresentationSender sender) override;
   void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) override;
   void sharePackage(const std::string& identifier, KVPresentationSender sender) override;
   void shareAlertWithItems(std::vector<UIActivityItem> items, const std::optional<std::string>& title,

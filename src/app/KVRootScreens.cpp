@@ -33,6 +33,7 @@
 #include "package/WebDepictionViewController.h"
 #include "package/WebViewViewController.h"
 #include "payment/RepoStoresListController.h"
+#include "sources/ManageViewController.h"
 #include "sources/RepoTransferViewController.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UINavigationController.h"
@@ -216,7 +217,7 @@ std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
     case KVTab::Featured: return std::make_shared<FeaturedViewController>(context());
     case KVTab::Categories: return std::make_shared<CategoriesTableViewController>(context());
     case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
-    case KVTab::Manage: return std::make_shared<KVPlaceholderViewController>("Manage");
+    case KVTab::Manage: return std::make_shared<ManageViewController>(context());
     case KVTab::Search: return std::make_shared<KVPlaceholderViewController>("Search");
   }
   return placeholder("Unknown tab");

@@ -30,6 +30,10 @@ class KVApplicationActions {
                                           std::weak_ptr<void> button) = 0;
   virtual void presentOptions(const std::string& identifier, KVPresentationSender sender) = 0;
   virtual void presentViewController(std::shared_ptr<UIViewController> controller, KVPresentationSender sender) = 0;
+  // The queue confirmation, in a navigation controller of its own, from the top screen.
+  virtual void presentQueue() = 0;
+  // The share sheet "All Sources": every source's location, one a line.
+  virtual void shareAllSources(KVPresentationSender sender) = 0;
   virtual void shareSourceWithLocation(const std::string& location, KVPresentationSender sender) = 0;
   virtual void sharePackage(const std::string& identifier, KVPresentationSender sender) = 0;
   // The share sheet with these items, titled when a title is given.

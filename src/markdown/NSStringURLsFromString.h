@@ -13,4 +13,9 @@ namespace markdown::NSStringURLsFromString {
 
 std::vector<URL> URLs(std::string_view text);
 
+// The same, with a path that may hold every character RFC 3986 allows in one ("-", "~",
+// "%XX", "!$&'()*+,;=", ":" and "@" as well), less the punctuation that ends the sentence
+// around an address (".", ",", ";", ":", "!", "'", ")" at its very end).
+std::vector<URL> URLsWithRFC3986Paths(std::string_view text);
+
 }  // namespace markdown::NSStringURLsFromString

@@ -61,7 +61,8 @@ SourceViewController::~SourceViewController() {
   if (timeSinceTimer_) RunLoop::main().cancelTimer(timeSinceTimer_);
 }
 
-std::string SourceViewController::vendorRepositoryLocation() { return "https://repo.korvale.me/repo/"; }
+// The first of the default sources.
+std::string SourceViewController::vendorRepositoryLocation() { return "https://repo.korvale.example/repo/"; }
 
 bool SourceViewController::stringIsValidURL(const std::optional<std::string>& text) {
   return text && KVSourceLocation::fromText(*text).hasValue();

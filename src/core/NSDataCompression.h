@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/Error.h"
 #include "foundation/Value.h"
 
 namespace NSDataCompression {
@@ -57,16 +58,17 @@ using ChunkSink = std::function<bool(const uint8_t* bytes, size_t size)>;
 inline constexpr size_t kStreamChunkSize = 256 * 1024;
 
 // Decodes the file at `path` into `sink`, in pieces of at most kStreamChunkSize bytes.
-// False on any failure, with the reason in `error` worded as the decoders above word it
-// (a sink that stops gives "The decoded data could not be written").
-bool decodeFile(const std::string& path, Format format, const ChunkSink& sink, std::string* error = nullptr,
-                size_t maxDecodedSize = kDefaultMaxDecodedSize);
+// Null when the whole file was decoded, else the error (KVErrorDecompressionFailed), its
+// text worded as the decoders above word their reasons (a sink that stops gives "The
+// decoded data could not be written").
+[[nodiscard]] ErrorRef decodeFile(const std::string& path, Format format, const ChunkSink& sink,
+                                  size_t maxDecodedSize = kDefaultMaxDecodedSize);
 
 // The same in a process of its own, the helper program "quillbark-decode", so that the
 // decoder's memory (its dictionary: up to 64 MiB for an XZ index) never adds to this
 // process's. The sink runs on the calling thread. Without a helper it decodes here.
-bool decodeFileApart(const std::string& path, Format format, const ChunkSink& sink, std::string* error = nullptr,
-                     size_t maxDecodedSize = kDefaultMaxDecodedSize);
+[[nodiscard]] ErrorRef decodeFileApart(const std::string& path, Format format, const ChunkSink& sink,
+                                       size_t maxDecodedSize = kDefaultMaxDecodedSize);
 // The helper: $QUILLBARK_DECODER, else "quillbark-decode" beside this executable or in
 // the build tree's src folder next to or above it; empty when there is none.
 std::string decoderHelperPath();

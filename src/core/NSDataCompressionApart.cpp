@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/NSDataCompression.h"
+#include "core/KVErrorDomain.h"
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 
@@ -39,10 +40,7 @@ std::string readAll(int fd) {
   }
 }
 
-bool fail(std::string* error, std::string message) {
-  if (error) *error = std::move(message);
-  return false;
-}
+ErrorRef fail(std::string message) { return makeError(KVErrorDomain, KVErrorDecompressionFailed, std::move(message)); }
 }  // namespace
 
 const char* formatName(Format format) {
@@ -74,17 +72,16 @@ std::string decoderHelperPath() {
   return {};
 }
 
-bool decodeFileApart(const std::string& path, Format format, const ChunkSink& sink, std::string* error,
-                     size_t maxDecodedSize) {
+ErrorRef decodeFileApart(const std::string& path, Format format, const ChunkSink& sink, size_t maxDecodedSize) {
   static const std::string helper = decoderHelperPath();
-  if (format == Format::None || helper.empty()) return decodeFile(path, format, sink, error, maxDecodedSize);
+  if (format == Format::None || helper.empty()) return decodeFile(path, format, sink, maxDecodedSize);
 
   int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return fail(error, std::strerror(errno));
+  if (::pipe2(out, O_CLOEXEC) != 0) return fail(std::strerror(errno));
   if (::pipe2(err, O_CLOEXEC) != 0) {
     ::close(out[0]);
     ::close(out[1]);
-    return fail(error, std::strerror(errno));
+    return fail(std::strerror(errno));
   }
   // A larger pipe lets the helper run ahead of the reader by a whole chunk instead of
   // waking it every 64 KiB; where the system refuses, the pipe stays as it is.
@@ -104,7 +101,7 @@ bool decodeFileApart(const std::string& path, Format format, const ChunkSink& si
     ::close(out[0]);
     ::close(err[0]);
     KVLog("The decoder %s cannot run (%s); decoding here", helper.c_str(), std::strerror(spawned));
-    return decodeFile(path, format, sink, error, maxDecodedSize);
+    return decodeFile(path, format, sink, maxDecodedSize);
   }
 
   std::vector<uint8_t> buffer(kStreamChunkSize);
@@ -128,10 +125,10 @@ bool decodeFileApart(const std::string& path, Format format, const ChunkSink& si
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  if (!stopped.empty()) return fail(error, stopped);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  if (!stopped.empty()) return fail(stopped);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return nullptr;
   if (reason.empty()) reason = "The decoder ended with status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-  return fail(error, reason);
+  return fail(reason);
 }
 
 }  // namespace NSDataCompression

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/NSDataCompression.h"
+#include "core/KVErrorDomain.h"
 #include "foundation/Log.h"
 
 namespace NSDataCompression {
@@ -276,20 +277,20 @@ bool decodeLZMA(Input& in, Output& out, std::string* error, Format format, size_
 
 }  // namespace
 
-bool decodeFile(const std::string& path, Format format, const ChunkSink& sink, std::string* error,
-                size_t maxDecodedSize) {
+ErrorRef decodeFile(const std::string& path, Format format, const ChunkSink& sink, size_t maxDecodedSize) {
   Input in(path);
-  if (!in.isOpen()) return fail(error, path + ": " + std::strerror(errno));
+  if (!in.isOpen()) return makeError(KVErrorDomain, KVErrorDecompressionFailed, path + ": " + std::strerror(errno));
   Output out(sink, maxDecodedSize);
+  std::string reason;
   bool ok = false;
   switch (format) {
-    case Format::None: ok = copyPlain(in, out, error); break;
-    case Format::GZip: ok = decodeGZip(in, out, error); break;
-    case Format::BZip2: ok = decodeBZip2(in, out, error); break;
+    case Format::None: ok = copyPlain(in, out, &reason); break;
+    case Format::GZip: ok = decodeGZip(in, out, &reason); break;
+    case Format::BZip2: ok = decodeBZip2(in, out, &reason); break;
     case Format::XZ:
-    case Format::LZMA: ok = decodeLZMA(in, out, error, format, maxDecodedSize); break;
+    case Format::LZMA: ok = decodeLZMA(in, out, &reason, format, maxDecodedSize); break;
   }
-  return ok;
+  return ok ? nullptr : makeError(KVErrorDomain, KVErrorDecompressionFailed, reason);
 }
 
 }  // namespace NSDataCompression

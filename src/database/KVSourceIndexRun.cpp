@@ -27,7 +27,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
 
   std::thread decoder([&] {
     bool first = true;
-    decoded = NSDataCompression::decodeFileApart(path, format, [&](const uint8_t* bytes, size_t size) {
+    ErrorRef decodingError = NSDataCompression::decodeFileApart(path, format, [&](const uint8_t* bytes, size_t size) {
       if (first && format != NSDataCompression::Format::None && startsWithCompressedSignature(bytes, size)) {
         signature = true;  // a compressed file inside the compressed file
         return false;
@@ -35,7 +35,9 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       first = false;
       sinkError = sink.write(bytes, size);
       return !sinkError && channel.write(bytes, size);
-    }, &result.decodingReason);
+    });
+    decoded = !decodingError;
+    if (decodingError) result.decodingReason = decodingError->localizedDescription();
     // The list file is whole: it goes to the disk while the records are still written.
     if (decoded && !signature && !sinkError) sinkError = sink.sync();
     channel.close();

@@ -20,12 +20,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown format %s\n", argv[1]);
     return 2;
   }
-  std::string error;
-  bool decoded = NSDataCompression::decodeFile(argv[2], *format, [](const uint8_t* bytes, size_t size) {
+  ErrorRef error = NSDataCompression::decodeFile(argv[2], *format, [](const uint8_t* bytes, size_t size) {
     return Files::writeAll(STDOUT_FILENO, bytes, size);
-  }, &error);
-  if (!decoded) {
-    std::fputs(error.c_str(), stderr);
+  });
+  if (error) {
+    std::fputs(error->localizedDescription().c_str(), stderr);
     return 1;
   }
   return 0;

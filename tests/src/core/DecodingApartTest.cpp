@@ -17,12 +17,16 @@ const std::string kRepo = testdata::fixture("repo/");
 
 std::string decodedApart(const std::string& path, Format format, bool* ok, std::string* error) {
   std::string out;
-  *ok = decodeFileApart(path, format, [&](const uint8_t* bytes, size_t size) {
+  ErrorRef failure = decodeFileApart(path, format, [&](const uint8_t* bytes, size_t size) {
     out.append(reinterpret_cast<const char*>(bytes), size);
     return true;
-  }, error);
+  });
+  *ok = !failure;
+  if (failure) *error = failure->localizedDescription();
   return out;
 }
+
+std::string reasonOf(const ErrorRef& error) { return error ? error->localizedDescription() : "(no error)"; }
 
 }  // namespace
 
@@ -54,16 +58,14 @@ TEST(DecodingApartTest, AFailureCarriesTheDecodersReasonAndAStoppedSinkEndsTheHe
   EXPECT_TRUE(ok) << "a missing file fails";
 
   size_t calls = 0;
-  error.clear();
-  EXPECT_FALSE(decodeFileApart(kRepo + "Packages.gz", Format::GZip, [&](const uint8_t*, size_t) {
+  ErrorRef stopped = decodeFileApart(kRepo + "Packages.gz", Format::GZip, [&](const uint8_t*, size_t) {
     ++calls;
     return false;
-  }, &error));
+  });
   EXPECT_EQ(calls, 1u);
-  EXPECT_EQ(error, "The decoded data could not be written");
+  EXPECT_EQ(reasonOf(stopped), "The decoded data could not be written");
 
-  error.clear();
-  EXPECT_FALSE(decodeFileApart(kRepo + "Packages.bz2", Format::BZip2, [](const uint8_t*, size_t) { return true; },
-                               &error, 100));
-  EXPECT_EQ(error, "The decoded data is larger than allowed");
+  ErrorRef tooLarge =
+      decodeFileApart(kRepo + "Packages.bz2", Format::BZip2, [](const uint8_t*, size_t) { return true; }, 100);
+  EXPECT_EQ(reasonOf(tooLarge), "The decoded data is larger than allowed");
 }

@@ -6,6 +6,7 @@
 #include "account/KVAccount.h"
 #include "account/KVPackageRatings.h"
 #include "account/KVPackagesWishlist.h"
+#include "core/KVMailLink.h"
 #include "database/KVRPackage.h"
 #include "database/KVRPackages.h"
 #include "foundation/BlockHelpers.h"
@@ -29,9 +30,6 @@
 
 namespace {
 using KVPackageSnapshot::text;
-
-// The characters a URL's query keeps as they are.
-constexpr const char* kQueryAllowed = "!$&'()*+,;=:@/?";
 
 std::optional<std::string> signedInUsername() {
   auto name = KVAccount::instance().returnUsername();
@@ -161,13 +159,8 @@ void PackageDetailsViewController::donate() {
 void PackageDetailsViewController::contactDeveloper() {
   auto contact = text(packageDictionary_, "contact");
   if (!contact) return;
-  std::string subject = URL::percentEncode(
-      NSLocalizedFormat("Quillbark 5: Question regarding %@", {text(packageDictionary_, "name").value_or("")}),
-      kQueryAllowed);
-  std::string address = "mailto:" + *contact + "?subject=" + subject;
-  // A contact that makes no address opens nothing.
-  if (!URL::fromString(address)) return;
-  UIApplication::sharedApplication().openURL(address);
+  UIApplication::sharedApplication().openURL(KVMailLink::url(
+      contact, NSLocalizedFormat("Quillbark 5: Question regarding %@", {text(packageDictionary_, "name").value_or("")})));
 }
 
 bool PackageDetailsViewController::textViewShouldInteractWithURL(const std::string& url) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "account/KVKeychainBindings.h"
+#include "core/KVMailLink.h"
 #include "core/KVPipelineManager.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "core/KVSourceLocation.h"
@@ -36,8 +37,6 @@
 #include "uikit/UISwitch.h"
 
 namespace {
-const std::string kQueryAllowed = "!$&'()*+,;=:@/?";
-
 std::optional<std::string> trimmed(const std::string& text) {
   size_t first = text.find_first_not_of(" \t\r\n\v\f");
   if (first == std::string::npos) return std::string();
@@ -500,8 +499,7 @@ void SourceViewController::goToTwitter() {
 void SourceViewController::contactEmail() {
   auto contact = snapshotText("contact");
   if (!contact) return;
-  UIApplication::sharedApplication().openURL("mailto:" + URL::percentEncode(*contact, "@") + "?subject=" +
-                                             URL::percentEncode("Regarding Quill source", kQueryAllowed));
+  UIApplication::sharedApplication().openURL(KVMailLink::url(contact, "Regarding Quill source"));
 }
 
 // ---- Payment service and the source's lists

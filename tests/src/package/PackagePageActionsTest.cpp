@@ -141,9 +141,13 @@ TEST_F(PackagePageActionsTest, LinksOpenTheBrowserOrSayWhyNotAndMailGoesToTheCon
   EXPECT_TRUE(UIApplication::sharedApplication().openedURLs().empty());
   ui.back();
 
+  // The address and the name go into the mail link encoded: "&" would start another field.
+  page->mutablePackageDictionary().set("contact", std::string("dev&co@example.org"));
+  page->mutablePackageDictionary().set("name", std::string("Example Tool & More"));
   ASSERT_TRUE(ui.tap("Contact Developer"));
   EXPECT_EQ(UIApplication::sharedApplication().openedURLs(),
-            std::vector<std::string>{"mailto:dev@example.org?subject=Quillbark%205:%20Question%20regarding%20Example%20Tool"});
+            std::vector<std::string>{
+                "mailto:dev%26co@example.org?subject=Quillbark%205:%20Question%20regarding%20Example%20Tool%20%26%20More"});
 
   // Nothing to reach: the website card names the developer's fallback.
   auto nobody = open("com.example.short");

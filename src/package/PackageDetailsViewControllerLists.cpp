@@ -9,6 +9,7 @@
 #include "interface/GetPackageCell.h"
 #include "interface/KVPackageIcons.h"
 #include "package/KVPackageSnapshot.h"
+#include "package/KVReviewText.h"
 #include "package/PackageDetailsViewController.h"
 #include "package/PackageScreenshotsViewController.h"
 #include "package/ReviewsCell.h"
@@ -21,18 +22,6 @@
 #include "uikit/UIWindow.h"
 
 namespace {
-NSTextAttributes coloured(const UIColor& color) {
-  NSTextAttributes attributes;
-  attributes.foregroundColor = color;
-  return attributes;
-}
-
-NSTextAttributes inFont(const UIFont& font) {
-  NSTextAttributes attributes;
-  attributes.font = font;
-  return attributes;
-}
-
 double keyWindowWidth(const UIView& fallback) {
   if (UIWindow* window = UIWindow::keyWindow()) return window->bounds().width();
   return fallback.bounds().width();
@@ -80,20 +69,10 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
     const KVReviews* first = packageReviews_.empty() ? nullptr : &packageReviews_.front();
     review->titleLbl()->setText(first ? KVPackageSnapshot::capitalized(first->title.value_or("")) : "");
     review->nameLbl()->setText(first ? first->name.value_or("") : "");
-    NSAttributedString votes;
-    if (first) {
-      votes.append("+" + first->upvotes.value_or("0") + " ", coloured(UIColor::colorWithRed(1, 0, 0, 1)));
-      votes.append("-" + first->downvotes.value_or("0"), coloured(UIColor::colorWithRed(0.46, 0.53, 1.0, 1)));
-    }
-    review->voteLbl()->setAttributedText(votes);
-    NSAttributedString comment;
-    if (first && first->reply) {
-      comment.append(NSLocalizedFormat("Developer \"%@\" replied\n\n",
-                                       {KVPackageSnapshot::text(packageDictionary_, "maintainer").value_or("")}),
-                     inFont(UIFont::italicSystemFontOfSize(15)));
-    }
-    if (first) comment.append(first->desc.value_or(""), inFont(UIFont::systemFontOfSize(15)));
-    review->commentLbl()->setAttributedText(comment);
+    review->voteLbl()->setAttributedText(first ? KVReviewText::voteLine(*first) : NSAttributedString());
+    review->commentLbl()->setAttributedText(
+        first ? KVReviewText::cardComment(*first, KVPackageSnapshot::text(packageDictionary_, "maintainer").value_or(""))
+              : NSAttributedString());
     if (palette()) {
       review->setBackgroundColor(palette()->foregroundColor());
       review->nameLbl()->setTextColor(palette()->primaryTextColor());

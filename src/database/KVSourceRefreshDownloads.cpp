@@ -300,7 +300,7 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
         result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink);
         if (result.applied) return nullptr;
         return result.importError ? result.importError
-                                  : makeError(KVSourceIndexImportErrorDomain, 6, "The index was not applied");
+                                  : makeError(KVSourceIndexImportErrorDomain, 7, "The index was not applied");
       });
 
   if (result.decodingFailed) {

@@ -3,6 +3,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "foundation/WeakSelf.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIDevice.h"
@@ -219,10 +220,10 @@ void ErrorViewController::handleLongPress(UIGestureRecognizer& recognizer) {
   UIPasteboard::generalPasteboard().setString(errorLbl_->text());
   auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("The error has been copied"), std::nullopt,
                                                            UIAlertControllerStyleAlert);
-  std::weak_ptr<UIViewController> self = weak_from_this();
+  auto self = weakSelf(this);
   presentViewController(alert, true, [self, alert] {
     RunLoop::main().addTimer(0.5, [self, alert] {
-      if (auto card = std::static_pointer_cast<ErrorViewController>(self.lock())) card->dismissAlertController(alert);
+      if (auto card = self.lock()) card->dismissAlertController(alert);
     });
   });
 }

@@ -5,6 +5,7 @@
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
 #include "interface/PackageCell.h"
@@ -58,9 +59,9 @@ void GetPackageCell::setPackageIdentifier(const std::string& identifier) {
   packageIdentifier_ = identifier;
   queueStateObservation_ = NotificationCenter::defaultCenter().addObserver(
       "UpdateQueueStateNotification-" + identifier, &DispatchQueue::mainQueue(),
-      [weak = weak_from_this()](const Notification&) {
+      [weak = weakSelf(this)](const Notification&) {
         performAfterWithBlock(0, [weak] {
-          auto self = std::static_pointer_cast<GetPackageCell>(weak.lock());
+          auto self = weak.lock();
           if (!self) return;
           self->updateButtonTitleWithPackage(KVRPackage::objectForPrimaryKey(self->packageIdentifier_), false);
         });
@@ -106,8 +107,8 @@ std::string GetPackageCell::buttonTitleForPackage(const std::optional<KVRPackage
 
 void GetPackageCell::updateButtonTitleWithPackage(const std::optional<KVRPackage>& package, bool showsPaidLabel) {
   std::string title = buttonTitleForPackage(package, showsPaidLabel);
-  performOnMainThread([weak = weak_from_this(), title] {
-    auto self = std::static_pointer_cast<GetPackageCell>(weak.lock());
+  performOnMainThread([weak = weakSelf(this), title] {
+    auto self = weak.lock();
     if (!self) return;
     double width = UIFont::boldSystemFontOfSize(13).widthOfString(title) + 32;
     UIView::animateWithDuration(0.3, [&] {
@@ -124,8 +125,8 @@ void GetPackageCell::getPackage() {
   UIButtonGetButton::animateButton(*getBtn_);
   KVApplicationActions::shared("GetPackageCell").queuePackageWithIdentifier(packageIdentifier_, std::nullopt,
                                                                               getBtn_->weak_from_this());
-  performAfterWithBlock(0, [weak = weak_from_this()] {
-    auto self = std::static_pointer_cast<GetPackageCell>(weak.lock());
+  performAfterWithBlock(0, [weak = weakSelf(this)] {
+    auto self = weak.lock();
     if (!self) return;
     self->updateButtonTitleWithPackage(KVRPackage::objectForPrimaryKey(self->packageIdentifier_), false);
   });
@@ -133,8 +134,8 @@ void GetPackageCell::getPackage() {
 
 void GetPackageCell::showOptionsAlert(UIGestureRecognizer& recognizer) {
   if (recognizer.state() != UIGestureRecognizerStateBegan) return;
-  performAfterWithBlock(0, [weak = weak_from_this()] {
-    auto self = std::static_pointer_cast<GetPackageCell>(weak.lock());
+  performAfterWithBlock(0, [weak = weakSelf(this)] {
+    auto self = weak.lock();
     if (!self) return;
     KVApplicationActions::shared("GetPackageCell")
         .presentOptions(self->packageIdentifier_, static_cast<UIView*>(self->getBtn_));

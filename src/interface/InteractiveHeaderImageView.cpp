@@ -5,6 +5,7 @@
 #include "uikit/UILabel.h"
 #include "uikit/UIScrollView.h"
 #include "uikit/UIStackView.h"
+#include "foundation/WeakSelf.h"
 
 std::shared_ptr<InteractiveHeaderImageView> InteractiveHeaderImageView::initWithFrame(CGRect frame) {
   std::shared_ptr<InteractiveHeaderImageView> header(new InteractiveHeaderImageView());
@@ -45,7 +46,7 @@ void InteractiveHeaderImageView::setScrollView(const std::shared_ptr<UIScrollVie
   offsetObservation_ = {};
   scrollView_ = scrollView;
   if (!scrollView) return;
-  std::weak_ptr<UIView> weak = weak_from_this();
+  auto weak = weakSelf(this);
   offsetObservation_ = scrollView->addContentOffsetObserver([weak](CGPoint) {
     if (auto self = weak.lock()) self->setNeedsLayout();
   });

@@ -2,6 +2,7 @@
 
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVPalette.h"
 #include "interface/KVPaletteManager.h"
 #include "uikit/UILabel.h"
@@ -69,8 +70,8 @@ void KVFloatingHudView::updatePalette() {
 }
 
 void KVFloatingHudView::setItemCount(uint32_t count) {
-  performOnMainThread([weak = std::weak_ptr<UIView>(weak_from_this()), count] {
-    auto self = std::static_pointer_cast<KVFloatingHudView>(weak.lock());
+  performOnMainThread([weak = weakSelf(this), count] {
+    auto self = weak.lock();
     if (!self) return;
     if (self->presentationType_ == Queue) {
       self->setHidden(count == 0);
@@ -98,14 +99,14 @@ void KVFloatingHudView::setItemCount(uint32_t count) {
 }
 
 void KVFloatingHudView::setPrimaryText(const std::string& text) {
-  performOnMainThread([weak = std::weak_ptr<UIView>(weak_from_this()), text] {
-    if (auto self = weak.lock()) static_cast<KVFloatingHudView&>(*self).primary_->setText(text);
+  performOnMainThread([weak = weakSelf(this), text] {
+    if (auto self = weak.lock()) self->primary_->setText(text);
   });
 }
 
 void KVFloatingHudView::setSecondaryText(const std::string& text) {
-  performOnMainThread([weak = std::weak_ptr<UIView>(weak_from_this()), text] {
-    if (auto self = weak.lock()) static_cast<KVFloatingHudView&>(*self).secondary_->setText(text);
+  performOnMainThread([weak = weakSelf(this), text] {
+    if (auto self = weak.lock()) self->secondary_->setText(text);
   });
 }
 
@@ -138,8 +139,8 @@ void KVFloatingHudView::touchesCancelled(const UITouchSet& touches) {
 
 std::vector<UIViewTapTarget> KVFloatingHudView::tapTargets() {
   std::vector<UIViewTapTarget> targets;
-  auto tap = [weak = std::weak_ptr<UIView>(weak_from_this())] {
-    auto self = std::static_pointer_cast<KVFloatingHudView>(weak.lock());
+  auto tap = [weak = weakSelf(this)] {
+    auto self = weak.lock();
     if (self) self->presentView();
     return bool(self);
   };

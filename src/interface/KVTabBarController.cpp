@@ -110,7 +110,7 @@ void KVTabBarController::operationsChanged() {
 }
 
 void KVTabBarController::presentQueue() {
-  performOnMainThread([weak = weak_from_this(), screens = screens_] {
+  performOnMainThread([weak = weakSelf(this), screens = screens_] {
     auto self = weak.lock();
     if (!self) return;
     self->presentViewController(KVScreens::inNavigation(screens->confirmation()), true);
@@ -118,7 +118,7 @@ void KVTabBarController::presentQueue() {
 }
 
 void KVTabBarController::presentTasks() {
-  performOnMainThread([weak = weak_from_this(), screens = screens_] {
+  performOnMainThread([weak = weakSelf(this), screens = screens_] {
     auto self = weak.lock();
     if (!self) return;
     bool verbose = QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowVerboseUI");

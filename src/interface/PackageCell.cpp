@@ -7,6 +7,7 @@
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVPackageIcons.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/TweakCompatibilityManagerColors.h"
@@ -85,9 +86,9 @@ void PackageCell::updateWithPackage(const KVRPackage& package) {
   // up again on a later turn, by the identifier the row shows then.
   queueStateObservation_ = NotificationCenter::defaultCenter().addObserver(
       "UpdateQueueStateNotification-" + packageIdentifier_, &DispatchQueue::mainQueue(),
-      [weak = weak_from_this()](const Notification&) {
+      [weak = weakSelf(this)](const Notification&) {
         performAfterWithBlock(0, [weak] {
-          auto self = std::static_pointer_cast<PackageCell>(weak.lock());
+          auto self = weak.lock();
           if (!self) return;
           self->updateQueuingIconWithPackage(KVRPackage::objectForPrimaryKey(self->packageIdentifier_));
         });

@@ -6,6 +6,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "foundation/WeakSelf.h"
 #include "interface/RootViewController.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
@@ -38,8 +39,8 @@ void RootViewController::controlDidChangeValue(UIControl& control) { controlDidC
 
 void RootViewController::controlDidChangeValue(UIControl& control, KVAuthenticationState authentication) {
   if (!RunLoop::isMainThread()) {
-    performOnMainThread([weak = weak_from_this(), control = control.weak_from_this(), authentication] {
-      auto self = std::static_pointer_cast<RootViewController>(weak.lock());
+    performOnMainThread([weak = weakSelf(this), control = control.weak_from_this(), authentication] {
+      auto self = weak.lock();
       auto sender = std::dynamic_pointer_cast<UIControl>(control.lock());
       if (self && sender) self->controlDidChangeValue(*sender, authentication);
     });
@@ -67,7 +68,7 @@ std::optional<RootViewController::SwitchChange> RootViewController::switchChange
 
 void RootViewController::askOwnerBeforeApplying(SwitchChange change) {
   auto authenticate = KVConnections::current("RootViewController")->environment.authenticateDeviceOwner;
-  std::weak_ptr<UIViewController> weak = weak_from_this();
+  auto weak = weakSelf(this);
   // The reply is about the row as it was when the switch moved, whatever the table shows
   // by the time it comes.
   authenticate(NSLocalizedString(kAuthenticationReason), [weak, change](KVOwnerAuthentication outcome) {
@@ -77,7 +78,7 @@ void RootViewController::askOwnerBeforeApplying(SwitchChange change) {
                  : outcome == KVOwnerAuthentication::Failed ? "the device owner did not authenticate"
                                                             : "no authentication is set up on this device");
     performOnMainThread([weak, change, outcome, passed] {
-      auto self = std::static_pointer_cast<RootViewController>(weak.lock());
+      auto self = weak.lock();
       if (!self) return;
       self->applySwitchChange(change, passed ? KVAuthenticationPassed : KVAuthenticationFailed);
       if (outcome == KVOwnerAuthentication::Unavailable) presentAuthenticationUnavailable();

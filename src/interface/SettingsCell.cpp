@@ -5,6 +5,7 @@
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVPaletteManager.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAlertController.h"
@@ -24,9 +25,9 @@ void presentAlert(const std::string& title, const std::string& message, const st
 }
 
 // The cell, when it is still there, on the main thread.
-void onCell(const std::weak_ptr<UIView>& weak, std::function<void(SettingsCell&)> block) {
+void onCell(const std::weak_ptr<SettingsCell>& weak, std::function<void(SettingsCell&)> block) {
   performOnMainThread([weak, block = std::move(block)] {
-    if (auto view = weak.lock()) block(static_cast<SettingsCell&>(*view));
+    if (auto cell = weak.lock()) block(*cell);
   });
 }
 }  // namespace
@@ -73,7 +74,7 @@ void SettingsCell::turnBack(bool on) { optionSwitch_->setOn(!on, true); }
 
 void SettingsCell::switchAction() {
   const bool on = optionSwitch_->isOn();
-  std::weak_ptr<UIView> weak = weak_from_this();
+  auto weak = weakSelf(this);
   if (keyToCheck_ == kPackageTasksAuthentication) {
     std::string reason = on ? "Please authenticate yourself to activate FaceID / TouchID / Password authentication for "
                               "packages management tasks"

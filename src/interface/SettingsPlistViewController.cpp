@@ -8,6 +8,7 @@
 #include "foundation/ByteCountFormatter.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVScreens.h"
@@ -154,14 +155,13 @@ void SettingsPlistViewController::confirmCacheDeletion(const std::string& title,
                                                        const std::string& folder) {
   auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString(title), NSLocalizedString(message),
                                                            UIAlertControllerStyleAlert);
-  std::weak_ptr<UIViewController> weak = weak_from_this();
+  auto weak = weakSelf(this);
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Delete"), UIAlertActionStyleDestructive,
                                                   [weak, folder](UIAlertAction&) {
                                                     // Errors are of no matter: the sizes are counted again.
                                                     DeviceFiles::removeItem(folder);
                                                     DeviceFiles::createFolder(folder);
-                                                    if (auto self = std::static_pointer_cast<SettingsPlistViewController>(
-                                                            weak.lock()))
+                                                    if (auto self = weak.lock())
                                                       self->loadCacheSizes();
                                                   }));
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));

@@ -13,6 +13,7 @@
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVUIPickerCell.h"
 #include "interface/SettingsPlistViewController.h"
@@ -63,9 +64,9 @@ std::string SettingsPlistViewController::initialLocaleValue() const {
 void SettingsPlistViewController::resetLocale() { changeLanguage(std::nullopt); }
 
 void SettingsPlistViewController::changeLanguage(const std::optional<std::string>& code) {
-  std::weak_ptr<UIViewController> weak = weak_from_this();
+  auto weak = weakSelf(this);
   auto reload = [weak] {
-    if (auto self = std::static_pointer_cast<SettingsPlistViewController>(weak.lock()))
+    if (auto self = weak.lock())
       if (self->tableView()) self->tableView()->reloadData();
   };
   if (packageWorkListed()) {

@@ -209,6 +209,15 @@ void KVPalettedViewController::setOverrideColor(const std::optional<UIColor>& co
   else overrideColors_.erase(keyPath);
 }
 
+void KVPalettedViewController::useGroupedLightColorsForStyle(uint32_t style) {
+  if (style == 0) {
+    setOverrideColor(UIColor::colorWithRed(0.94, 0.94, 0.96, 1), "backgroundColor");
+    setOverrideColor(UIColor::whiteColor(), "cellBackgroundColor");
+  } else {
+    resetOverridesColors();
+  }
+}
+
 std::optional<UIColor> KVPalettedViewController::overrideColorForKeyPath(const std::string& keyPath) const {
   auto it = overrideColors_.find(keyPath);
   return it == overrideColors_.end() ? std::nullopt : std::optional<UIColor>(it->second);

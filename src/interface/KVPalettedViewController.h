@@ -66,6 +66,9 @@ class KVPalettedViewController : public UIViewController {
   // The screen's live notification registrations.
   size_t observationCount() const { return observations_.size(); }
   void resetOverridesColors() { overrideColors_.clear(); }
+  // The light palette's grouped look that several screens share: light grey behind white
+  // rows in style 0, the palette's own colours otherwise (from paletteWillChangeToStyle).
+  void useGroupedLightColorsForStyle(uint32_t style);
 
  protected:
   // Registers for a notification on the screen's behalf, delivered on the main queue

@@ -114,15 +114,6 @@ void RootViewController::paletteDidChange(const std::shared_ptr<KVPalette>& pale
   tableView_->reloadData();
 }
 
-void RootViewController::useGroupedLightColorsForStyle(uint32_t style) {
-  if (style == 0) {
-    setOverrideColor(UIColor::colorWithRed(0.94, 0.94, 0.96, 1.0), "backgroundColor");
-    setOverrideColor(UIColor::whiteColor(), "cellBackgroundColor");
-  } else {
-    resetOverridesColors();
-  }
-}
-
 std::shared_ptr<UIView> RootViewController::artworkHeader(const std::string& title, double height,
                                                           std::shared_ptr<UILabel>* titleLabel,
                                                           std::shared_ptr<UIImageView>* artwork) {

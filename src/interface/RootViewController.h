@@ -98,9 +98,6 @@ class RootViewController : public KVPalettedViewController,
   double tableViewHeightForHeaderInSection(UITableView&, long) override { return 0; }
 
  protected:
-  // The light palette's grouped look that several screens share: light grey behind white
-  // rows in style 0, the palette's own colours otherwise (paletteWillChangeToStyle).
-  void useGroupedLightColorsForStyle(uint32_t style);
   // A header of the application's artwork above a bold title, `height` points high; the
   // title label (for re-theming) and the artwork are handed back.
   std::shared_ptr<UIView> artworkHeader(const std::string& title, double height, std::shared_ptr<UILabel>* titleLabel,

@@ -132,12 +132,7 @@ void ContactDeveloperViewController::setContent() {
 
 // The light palette reads as a grouped list here: a light grey page of white rows.
 void ContactDeveloperViewController::paletteWillChangeToStyle(uint32_t style) {
-  if (style == 0) {
-    setOverrideColor(UIColor::colorWithRed(0.94, 0.94, 0.96, 1), "backgroundColor");
-    setOverrideColor(UIColor::whiteColor(), "cellBackgroundColor");
-  } else {
-    resetOverridesColors();
-  }
+  useGroupedLightColorsForStyle(style);
 }
 
 void ContactDeveloperViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {

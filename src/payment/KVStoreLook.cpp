@@ -9,12 +9,7 @@
 namespace KVStoreLook {
 
 void paletteWillChangeToStyle(KVPalettedViewController& screen, uint32_t style) {
-  if (style == 0) {
-    screen.setOverrideColor(UIColor::colorWithRed(0.94, 0.94, 0.96, 1), "backgroundColor");
-    screen.setOverrideColor(UIColor::whiteColor(), "cellBackgroundColor");
-  } else {
-    screen.resetOverridesColors();
-  }
+  screen.useGroupedLightColorsForStyle(style);
 }
 
 void styleRow(SearchCell& cell, const std::shared_ptr<KVPalette>& palette, bool lastRow) {

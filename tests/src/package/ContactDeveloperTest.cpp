@@ -34,6 +34,7 @@ TEST_F(ContactDeveloperTest, TwitterMailDonationsAndFollowing) {
   inputs.twitterURL = "https://twitter.com/example_dev";
   auto* page = open(inputs);
   ASSERT_TRUE(page) << ui.screen();
+  EXPECT_EQ(page->view()->backgroundColor(), UIColor::colorWithRed(0.94, 0.94, 0.96, 1)) << "the light palette's grey";
   auto& application = UIApplication::sharedApplication();
 
   // No Twitter application: the profile in the browser; with one, the application.

@@ -207,21 +207,9 @@ void CategoriesTableViewController::updateShadows() {
 // ---- The accordion
 
 void CategoriesTableViewController::manipulateAddonsArray(bool addons, bool themes, bool tweaks, bool widgets) {
-  std::optional<KVCategoryGroups::Group> group;
-  if (addons) group = KVCategoryGroups::Addons;
-  else if (themes) group = KVCategoryGroups::Themes;
-  else if (tweaks) group = KVCategoryGroups::Tweaks;
-  else if (widgets) group = KVCategoryGroups::Widgets;
+  auto group = KVCategoryGroups::chosen(addons, themes, tweaks, widgets);
   if (!group) return;
-  bool opening = groups_.isCollapsed(*group);
-  auto paths = [](const std::vector<long>& rows) {
-    std::vector<NSIndexPath> out;
-    for (long row : rows) out.push_back(NSIndexPath::indexPathForRow(row, 0));
-    return out;
-  };
-  groups_.toggle(
-      *group, [&](const std::vector<long>& rows) { otherTable_->insertRowsAtIndexPaths(paths(rows), UITableViewRowAnimationBottom); },
-      [&](const std::vector<long>& rows) { otherTable_->deleteRowsAtIndexPaths(paths(rows), UITableViewRowAnimationTop); });
+  bool opening = groups_.toggleInTable(*group, *otherTable_);
   // The page grows or shrinks with the rows before it scrolls to the opened header.
   setOtherTableHeight();
   if (opening)

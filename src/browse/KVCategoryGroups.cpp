@@ -4,6 +4,7 @@
 #include <set>
 
 #include "store/TextFolding.h"
+#include "uikit/UITableView.h"
 
 namespace {
 constexpr std::array<const char*, KVCategoryGroups::kGroupCount> kWords = {"Addon", "Theme", "Tweak", "Widget"};
@@ -98,4 +99,25 @@ void KVCategoryGroups::toggle(Group group, const RowsChanged& inserted, const Ro
   if (!added.empty() && inserted) inserted(added);
   for (size_t g = 0; g < kGroupCount; ++g)
     if (Group(g) != group && !collapsed_[g]) close(Group(g), deleted);
+}
+
+bool KVCategoryGroups::toggleInTable(Group group, UITableView& table) {
+  bool opening = isCollapsed(group);
+  auto paths = [](const std::vector<long>& rows) {
+    std::vector<NSIndexPath> out;
+    for (long row : rows) out.push_back(NSIndexPath::indexPathForRow(row, 0));
+    return out;
+  };
+  toggle(
+      group, [&](const std::vector<long>& rows) { table.insertRowsAtIndexPaths(paths(rows), UITableViewRowAnimationBottom); },
+      [&](const std::vector<long>& rows) { table.deleteRowsAtIndexPaths(paths(rows), UITableViewRowAnimationTop); });
+  return opening;
+}
+
+std::optional<KVCategoryGroups::Group> KVCategoryGroups::chosen(bool addons, bool themes, bool tweaks, bool widgets) {
+  if (addons) return Addons;
+  if (themes) return Themes;
+  if (tweaks) return Tweaks;
+  if (widgets) return Widgets;
+  return std::nullopt;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class UITableView;
+
 class KVCategoryGroups {
  public:
   enum Group { Addons = 0, Themes = 1, Tweaks = 2, Widgets = 3 };
@@ -39,6 +41,11 @@ class KVCategoryGroups {
   // applying it finds its rows as they are then.
   using RowsChanged = std::function<void(const std::vector<long>& rows)>;
   void toggle(Group group, const RowsChanged& inserted, const RowsChanged& deleted);
+  // The same, applied to the first section of `table` as it goes (rows come in from the
+  // bottom and leave at the top). Answers whether the group opened.
+  bool toggleInTable(Group group, UITableView& table);
+  // The group whose flag is set, the first in the order add-ons, themes, tweaks, widgets.
+  static std::optional<Group> chosen(bool addons, bool themes, bool tweaks, bool widgets);
 
  private:
   void close(Group group, const RowsChanged& deleted);

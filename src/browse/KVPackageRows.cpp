@@ -69,3 +69,9 @@ std::vector<std::shared_ptr<UITableViewRowAction>> KVPackageRows::swipeActions(c
   }
   return {action};
 }
+
+void KVPackageRows::showRealIcons(UITableView& table) {
+  for (const auto& cell : table.visibleCells())
+    if (auto row = std::dynamic_pointer_cast<PackageCell>(cell))
+      row->iconView()->setImage(KVPackageIcons::iconForIdentifier(row->packageIdentifier()));
+}

@@ -21,6 +21,9 @@ namespace KVPackageRows {
 void fill(PackageCell& cell, const std::string& identifier, const std::shared_ptr<KVPalette>& palette, bool realIcon,
           bool lastInSection);
 
+// Once the list stops scrolling: every package row in sight takes its real icon.
+void showRealIcons(UITableView& table);
+
 // "Remove" (red) for a queued package, "Queue" otherwise; each redraws the row's mark
 // after its change and then runs `after`. None for a package no record has.
 std::vector<std::shared_ptr<UITableViewRowAction>> swipeActions(const KVScreenContext& context, UITableView& table,

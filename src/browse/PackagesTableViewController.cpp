@@ -17,7 +17,6 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "interface/KVApplicationActions.h"
-#include "interface/KVPackageIcons.h"
 #include "interface/KVScreens.h"
 #include "interface/PackageCell.h"
 #include "uikit/UIAlertController.h"
@@ -394,9 +393,7 @@ void PackagesTableViewController::scrollViewDidEndDragging(UIScrollView&, bool w
 void PackagesTableViewController::scrollViewDidEndDecelerating(UIScrollView&) { scrollingEnded(); }
 
 void PackagesTableViewController::scrollingEnded() {
-  for (const auto& cell : tableView_->visibleCells())
-    if (auto row = std::dynamic_pointer_cast<PackageCell>(cell))
-      row->iconView()->setImage(KVPackageIcons::iconForIdentifier(row->packageIdentifier()));
+  KVPackageRows::showRealIcons(*tableView_);
   isScrolling_ = false;
   if (needCacheRebuild_) rebuildCache();
 }

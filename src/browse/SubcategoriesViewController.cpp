@@ -11,7 +11,6 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/WeakSelf.h"
 #include "interface/KVCategorySpecial.h"
-#include "interface/KVPackageIcons.h"
 #include "interface/KVScreens.h"
 #include "interface/PackageCell.h"
 #include "payment/KVRepoStoreAPI.h"
@@ -55,9 +54,7 @@ void SubcategoriesViewController::viewDidLoad() {
   tableView_->registerNib("PackageCell", "cell");
   tableView_->setDataSource(this);
   tableView_->setTableDelegate(this);
-  auto swipe = std::make_shared<UISwipeGestureRecognizer>([this](UIGestureRecognizer&) {
-    if (navigationController()) navigationController()->popViewControllerAnimated(true);
-  });
+  auto swipe = std::make_shared<UISwipeGestureRecognizer>([this](UIGestureRecognizer&) { backSwipe(); });
   swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
   view()->addGestureRecognizer(swipe);
   isScrolling_ = false;
@@ -159,6 +156,10 @@ void SubcategoriesViewController::setRightBarButtons() {
   navigationItem().setRightBarButtonItems(items);
 }
 
+void SubcategoriesViewController::backSwipe() {
+  if (navigationController()) navigationController()->popViewControllerAnimated(true);
+}
+
 void SubcategoriesViewController::sourceInfo() {
   if (!sourceLocation_) return;
   presentViewController(KVScreens::inNavigation(context_.screens->sourcePage(sourceLocation_, true)), true);
@@ -173,21 +174,9 @@ void SubcategoriesViewController::seeSileoPurchasedPackages() {
 // ---- Groups
 
 void SubcategoriesViewController::manipulateAddonsArray(bool addons, bool themes, bool tweaks, bool widgets) {
-  std::optional<KVCategoryGroups::Group> group;
-  if (addons) group = KVCategoryGroups::Addons;
-  else if (themes) group = KVCategoryGroups::Themes;
-  else if (tweaks) group = KVCategoryGroups::Tweaks;
-  else if (widgets) group = KVCategoryGroups::Widgets;
+  auto group = KVCategoryGroups::chosen(addons, themes, tweaks, widgets);
   if (!group) return;
-  bool opening = groups_.isCollapsed(*group);
-  auto paths = [](const std::vector<long>& rows) {
-    std::vector<NSIndexPath> out;
-    for (long row : rows) out.push_back(NSIndexPath::indexPathForRow(row, 0));
-    return out;
-  };
-  groups_.toggle(
-      *group, [&](const std::vector<long>& rows) { tableView_->insertRowsAtIndexPaths(paths(rows), UITableViewRowAnimationBottom); },
-      [&](const std::vector<long>& rows) { tableView_->deleteRowsAtIndexPaths(paths(rows), UITableViewRowAnimationTop); });
+  bool opening = groups_.toggleInTable(*group, *tableView_);
   if (opening)
     if (auto header = groups_.rowOfHeader(*group))
       tableView_->scrollToRowAtIndexPath(NSIndexPath::indexPathForRow(*header, 0), UITableViewScrollPositionTop, true);
@@ -323,9 +312,7 @@ void SubcategoriesViewController::scrollViewDidEndDragging(UIScrollView&, bool w
 void SubcategoriesViewController::scrollViewDidEndDecelerating(UIScrollView&) { scrollingEnded(); }
 
 void SubcategoriesViewController::scrollingEnded() {
-  for (const auto& cell : tableView_->visibleCells())
-    if (auto row = std::dynamic_pointer_cast<PackageCell>(cell))
-      row->iconView()->setImage(KVPackageIcons::iconForIdentifier(row->packageIdentifier()));
+  KVPackageRows::showRealIcons(*tableView_);
   isScrolling_ = false;
   if (!needCacheRebuild_) return;
   updateUI();

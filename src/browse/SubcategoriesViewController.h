@@ -50,6 +50,7 @@ class SubcategoriesViewController : public KVPalettedViewController,
   void manipulateAddonsArray(bool addons, bool themes, bool tweaks, bool widgets);
   void rebuildSectionsCacheForSortCriteria(const std::string& sortKey);
   void sourceInfo();
+  void backSwipe();  // a right swipe goes back
   void seeSileoPurchasedPackages();
   void sourceRefreshed(const Notification& notification);
   void iconChanged(const Notification& notification);

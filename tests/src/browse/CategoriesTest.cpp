@@ -12,6 +12,7 @@
 #include "browse/PackagesTableViewController.h"
 #include "browse/SubcategoriesViewController.h"
 #include "interface/ErrorViewController.h"
+#include "support/DebBuilder.h"
 #include "support/RecordingScreens.h"
 #include "support/TestData.h"
 #include "uikit/NSLayoutConstraint.h"
@@ -84,12 +85,19 @@ class CategoriesTabTest : public BrowseFixture {
 
 TEST_F(CategoriesTabTest, RealRepositoriesFoldIntoTheirGroupsAndOpenTheirScreens) {
   QB_TESTDATA_OR_SKIP(repos, "repos");
+  // Beside them, archives built here whose sections fall through the picture rules.
+  DebBuilder debs(repositories.file("own"));
+  std::vector<std::string> archives;
+  for (auto [identifier, section] : {std::pair{"com.example.appaddon", "App Addons"},
+                                     std::pair{"com.example.old", "Cydia/Telesphoreo"},
+                                     std::pair{"com.example.pack", "SpringBoard Addon"}}) {
+    archives.push_back(std::string(identifier) + ".deb");
+    debs.build(DebPackage(identifier, "1.0").field("Section", section), archives.back());
+  }
+  ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("own"), archives));
   std::vector<std::string> locations{serveCopy("poomsmart", repos + "/poomsmart/repo"),
                                      serveCopy("procursus", repos + "/procursus-mirror"),
-                                     serveCopy("paidrepo", repos + "/paidrepo"),
-                                     serveIndex("own", stanza("com.example.appaddon", "1.0", {{"Section", "App Addons"}}) +
-                                                           stanza("com.example.old", "1.0", {{"Section", "Cydia/Telesphoreo"}}) +
-                                                           stanza("com.example.pack", "1.0", {{"Section", "SpringBoard Addon"}}))};
+                                     serveCopy("paidrepo", repos + "/paidrepo"), locationOf("own")};
   for (const auto& location : locations) ASSERT_TRUE(refresh(location)) << location;
   rebuildCategories();
   auto recording = root->recordScreens();

@@ -175,6 +175,7 @@ class FeaturedViewController : public KVPalettedViewController,
   bool isScrolling_ = false;
   bool needCacheRebuild_ = false;
   bool rebuildingCache_ = false;
+  size_t cardsGeneration_ = 0;  // how many times the cards were rebuilt (main thread)
   long featuredCollectionViewPage_ = 0;
   std::optional<RunLoop::TimerId> timer_;
   double contentWidth_ = -1;  // the width setContent last sized the carousel for

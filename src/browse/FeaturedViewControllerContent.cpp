@@ -1,6 +1,7 @@
 // The featured screen's content: the vendor's lists joined with the database, the banner
 // pictures from the "HomeCache" folder or their addresses, and the apply step that hands
 // the screen a load's snapshot on the main thread.
+#include <algorithm>
 #include <mutex>
 
 #include "account/KVFeaturedPackagesMethods.h"
@@ -26,6 +27,8 @@ struct FeaturedViewController::Load {
   std::array<std::vector<std::string>, kCardCount> lists;
   size_t started = 0, ended = 0;
   bool loopDone = false;
+  // The cards' rebuild count when the load began: lists rebuilt since are newer than its.
+  size_t cardsGeneration = 0;
 };
 
 namespace {
@@ -73,6 +76,7 @@ std::optional<std::string> FeaturedViewController::bannerCachePath(const std::st
 
 void FeaturedViewController::loadInformationsFromBackground() {
   auto load = std::make_shared<Load>();
+  load->cardsGeneration = cardsGeneration_;
   load_ = load;
   featuredCollectionViewPage_ = 0;
   performOnDefaultThread([load, weak = weakSelf(this)] {
@@ -168,7 +172,8 @@ void FeaturedViewController::apply(const std::shared_ptr<Load>& load) {
     std::lock_guard<std::mutex> lock(load->mutex);
     banners_ = load->banners;
     images_ = load->images;
-    lists_ = load->lists;
+    // A source refreshed while the pictures loaded has rebuilt the cards already.
+    if (load->cardsGeneration == cardsGeneration_) lists_ = load->lists;
   }
   stopScrolling();
   view()->layoutIfNeeded();
@@ -205,6 +210,7 @@ void FeaturedViewController::retrieveFeaturedPackages() {
 
 void FeaturedViewController::cardsRebuilt(std::array<std::optional<std::vector<std::string>>, kCardCount> rebuilt) {
   if (!isViewLoaded()) return;
+  if (std::any_of(rebuilt.begin(), rebuilt.end(), [](const auto& list) { return list.has_value(); })) ++cardsGeneration_;
   for (size_t c = 0; c < kCardCount; ++c) {
     if (!rebuilt[c]) continue;
     lists_[c] = std::move(*rebuilt[c]);

@@ -184,17 +184,22 @@ TEST_F(FeaturedTest, FourOrSixBannersNeverAdvance) {
 }
 
 // The banners that answer after the last one still show: the pictures are applied once
-// every download has ended. The main thread reads what the screen shows meanwhile.
+// every download has ended. The main thread reads what the screen shows meanwhile, and a
+// source refreshed before the pictures are in keeps its package in the card they find.
 TEST_F(FeaturedTest, BannersAnsweringAfterTheLastOneStillShow) {
   for (int i = 0; i < 4; ++i) {
     TestHttpResponse slow;
     slow.body = Files::readText(repositories.file("images/banner" + std::to_string(i) + ".png")).value_or("");
     slow.contentType = "image/png";
-    slow.delay = std::chrono::milliseconds(300 + 100 * i);
+    slow.delay = std::chrono::milliseconds(1000 + 200 * i);
     server.respond("/images/banner" + std::to_string(i) + ".png", slow);
   }
-  service.setFeatured(featured(5));
+  std::string own = serveIndex("own", stanza("com.example.late", "1.0", {{"Name", "Late"}, {"Section", "Tweaks"}}));
+  Value list = featured(5);
+  (*list.dictionaryPtr())["featuredMiddle"].arrayPtr()->push_back(Value::dict({{"bundle_id", Value("com.example.late")}}));
+  service.setFeatured(list);
   auto screen = show(screenContext());
+  ASSERT_TRUE(refresh(own));
   size_t readings = 0;
   bool done = RunLoop::main().runUntil(
       [&] {
@@ -202,10 +207,13 @@ TEST_F(FeaturedTest, BannersAnsweringAfterTheLastOneStillShow) {
         auto fallback = UIImage::imageNamed("default-banner.jpeg");
         size_t own = 0;
         for (const auto& [index, image] : screen->dictionaryOfBackgroundImages()) own += image && image != fallback;
-        return own == 5 && screen->arrayOfFeaturedPackagesMiddle().size() == 2;
+        return own == 5;
       },
       20);
   EXPECT_TRUE(done) << readings;
+  ui.runUntilIdle();
+  EXPECT_EQ(screen->arrayOfFeaturedPackagesMiddle(),
+            (std::vector<std::string>{"com.ps.youpip", "com.ps.amber", "com.example.late"}));
 }
 
 TEST_F(FeaturedTest, ABannerOfAnUnknownPackageOffersToAddItsSource) {

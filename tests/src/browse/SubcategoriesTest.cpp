@@ -4,6 +4,7 @@
 // the screen closing when its source is removed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 
 #include "BrowseFixture.h"
@@ -130,9 +131,9 @@ TEST_F(SubcategoriesTest, APaidSourcesCategoriesOfferItsPurchasesWhileSignedInAn
   announce();
   EXPECT_EQ(barTitles(*screen), (std::vector<std::string>{"Source Info", "Purchased"}));
   EXPECT_TRUE(server.waitForRequests("/paidrepo/api/user_info", 1));
-  bool signedOut = false;
+  std::atomic<bool> signedOut{false};  // told on the payment client's thread
   KVRepoStoreAPI::logoutOfSource(location, [&](bool) { signedOut = true; });
-  ASSERT_TRUE(RunLoop::main().runUntil([&] { return signedOut; }, 20));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return signedOut.load(); }, 20));
   ui.advance(1);  // the source is announced a second after the sign-out
   EXPECT_EQ(barTitles(*screen), std::vector<std::string>{"Source Info"});
 

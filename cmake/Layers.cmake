@@ -45,9 +45,10 @@ qb_layer(payment    src/payment         foundation system store security uikit w
 qb_layer(browse     src/browse          foundation system store uikit markdown richtext core database interface
                                         account payment)
 # The sources screens add, remove and purge sources (operations), search the vendor's
-# directory (account), sign in to a source's store (payment) and find links in text.
+# directory (account), sign in to a source's store (payment), find links in text, and
+# draw their cards and package rows as the browse screens do.
 qb_layer(sources    src/sources         foundation system store uikit markdown core database interface
-                                        operations account payment)
+                                        operations account payment browse)
 # The package page and its depictions: the browse floor's cells, reviews and developers
 # (account), purchases (payment), the web views, and the HTML and Markdown libraries the
 # depictions are read with.

@@ -37,19 +37,29 @@ void KVSearchRepositories::resetForTesting() {
   submitted_.clear();
 }
 
-void KVSearchRepositories::replaceWithReply(const Value& reply) {
+std::vector<KVSearchedRepo> KVSearchRepositories::replaceWithReply(const Value& reply) {
   std::vector<KVSearchedRepo> entries;
   for (const Value& element : *reply.arrayPtr()) {
     auto entry = KVSearchedRepo::searchedRepoWithJSON(element);
     if (entry && !holds(entries, *entry) && !entry->isInvalid()) entries.push_back(std::move(*entry));
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  repositories_ = std::move(entries);
+  repositories_ = entries;
+  return entries;
 }
 
 void KVSearchRepositories::searchRepository(const std::string& query, Completion completion) {
-  search("reposearch/reposearch.php", query,
-         answer(std::move(completion), [this](const KVServiceReply& reply) { replaceWithReply(reply.json()); }));
+  searchRepositoryEntries(query, [completion = std::move(completion)](std::optional<std::vector<KVSearchedRepo>> entries) {
+    if (completion) completion(entries ? std::optional<std::string>("Success") : std::nullopt);
+  });
+}
+
+bool KVSearchRepositories::searchRepositoryEntries(const std::string& query, EntriesCompletion completion) {
+  return search("reposearch/reposearch.php", query, [this, completion = std::move(completion)](Expected<KVServiceReply> reply) {
+    std::optional<std::vector<KVSearchedRepo>> entries;
+    if (reply) entries = replaceWithReply(reply->json());
+    if (completion) completion(std::move(entries));
+  });
 }
 
 void KVSearchRepositories::listOnlineRepositoriesWithCompletionHandler(Completion completion) {

@@ -16,6 +16,8 @@
 class KVSearchRepositories {
  public:
   using Completion = std::function<void(std::optional<std::string> reply)>;
+  // The entries of one request's own reply; none when it failed.
+  using EntriesCompletion = std::function<void(std::optional<std::vector<KVSearchedRepo>> entries)>;
 
   static KVSearchRepositories& instance();
 
@@ -25,6 +27,10 @@ class KVSearchRepositories {
   // `repositories` holds the reply's valid entries (each once), nothing (and the entries
   // unchanged) on a failure.
   void searchRepository(const std::string& query, Completion completion);
+  // The same search, answering with the entries its own reply held, so searches that run
+  // at once never see each other's answers (`repositories` still takes each reply).
+  // False, and the completion never called, for a query of fewer than 3 characters.
+  bool searchRepositoryEntries(const std::string& query, EntriesCompletion completion);
   // The whole directory, answered as the search is; `completion` may be empty.
   void listOnlineRepositoriesWithCompletionHandler(Completion completion = nullptr);
 
@@ -40,7 +46,7 @@ class KVSearchRepositories {
  private:
   KVSearchRepositories() = default;
   // Replaces the entries with the reply's, as a search and a read of the directory do.
-  void replaceWithReply(const Value& reply);
+  std::vector<KVSearchedRepo> replaceWithReply(const Value& reply);
 
   mutable std::mutex mutex_;
   std::vector<KVSearchedRepo> repositories_;

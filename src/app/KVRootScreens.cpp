@@ -33,7 +33,11 @@
 #include "package/WebDepictionViewController.h"
 #include "package/WebViewViewController.h"
 #include "payment/RepoStoresListController.h"
+#include "sources/ChangesViewController.h"
 #include "sources/ManageViewController.h"
+#include "sources/OnlineRepositoriesViewController.h"
+#include "sources/SearchViewController.h"
+#include "sources/SearchedRepoViewController.h"
 #include "sources/RepoTransferViewController.h"
 #include "sources/SourceViewController.h"
 #include "uikit/UINavigationController.h"
@@ -154,11 +158,15 @@ std::shared_ptr<UIViewController> KVRootScreens::sourcePage(std::optional<std::s
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::repositoryDirectory() {
-  return placeholder("OnlineRepositoriesViewController");
+  return std::make_shared<OnlineRepositoriesViewController>(context());
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::searchedRepository(const KVSearchedRepo&, std::shared_ptr<UIImage>) {
-  return placeholder("SearchedRepoViewController");
+std::shared_ptr<UIViewController> KVRootScreens::searchedRepository(const KVSearchedRepo& repository,
+                                                                   std::shared_ptr<UIImage> icon) {
+  auto page = std::make_shared<SearchedRepoViewController>(context());
+  page->setSearchedRepo(repository);
+  page->setRepoIcon(std::move(icon));
+  return page;
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::sourceImport(bool invokedFromSettings) {
@@ -216,9 +224,9 @@ std::shared_ptr<UIViewController> KVRootScreens::tab(KVTab tab) {
   switch (tab) {
     case KVTab::Featured: return std::make_shared<FeaturedViewController>(context());
     case KVTab::Categories: return std::make_shared<CategoriesTableViewController>(context());
-    case KVTab::Changes: return std::make_shared<KVPlaceholderViewController>("Changes");
+    case KVTab::Changes: return std::make_shared<ChangesViewController>(context());
     case KVTab::Manage: return std::make_shared<ManageViewController>(context());
-    case KVTab::Search: return std::make_shared<KVPlaceholderViewController>("Search");
+    case KVTab::Search: return std::make_shared<SearchViewController>(context());
   }
   return placeholder("Unknown tab");
 }

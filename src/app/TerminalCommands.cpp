@@ -15,6 +15,7 @@
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIInteraction.h"
+#include "uikit/UIPasteboard.h"
 #include "uikit/UITextField.h"
 
 namespace TerminalCommands {
@@ -97,6 +98,10 @@ const std::vector<Verb>& verbs() {
        "Chooses the application's home-screen quick action titled TITLE, or number N counting from 1,\n"
        "as a person pressing the icon would.",
        "action Refresh Sources", Argument::Required, Names::Shortcuts},
+      {"paste", {}, "paste TEXT", "put TEXT on the pasteboard (as if copied elsewhere)",
+       "Puts TEXT on the device's general pasteboard, where the manage tab's Add looks for source\n"
+       "addresses.",
+       "paste http://127.0.0.1:8080/nepeta/ http://127.0.0.1:8080/utm/", Argument::Required, Names::None},
       {"card", {}, "card TITLE | MESSAGE", "show an alert card (to try one)",
        "Shows the application's alert card with TITLE, MESSAGE and an OK button.", "card Disk full | There is no room left.",
        Argument::Required, Names::None},
@@ -267,6 +272,10 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
     return TerminalOpen::open(url, app.empty() ? "com.apple.mobilesafari" : app);
   }
   if (name == "action") return shortcut(arg);
+  if (name == "paste") {
+    UIPasteboard::generalPasteboard().setString(arg);
+    return UIInteractionResult::success();
+  }
   if (name == "card") {
     showCard(arg);
     return UIInteractionResult::success();

@@ -16,6 +16,7 @@
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
 #include "interface/PackageCell.h"
+#include "browse/KVCardLook.h"
 #include "sources/KVCards.h"
 #include "sources/SourcesCell.h"
 #include "uikit/NSLayoutConstraint.h"
@@ -30,16 +31,6 @@
 #include "uikit/UIScrollView.h"
 #include "uikit/UIViewControllerTransitionCoordinator.h"
 
-namespace {
-constexpr double kMargin = 16;
-constexpr double kTitleHeight = 52;  // a card's title row, above its table
-constexpr double kCardGap = 24;
-
-std::shared_ptr<NSLayoutConstraint> heightOf(UIView* view) {
-  return NSLayoutConstraint::constraintWithItem({view, nullptr}, NSLayoutAttributeHeight, NSLayoutRelationEqual, {},
-                                                NSLayoutAttributeNotAnAttribute, 1, 0);
-}
-}  // namespace
 
 ManageViewController::ManageViewController(KVScreenContext context) : context_(std::move(context)) {
   setTitle(NSLocalizedString("Manage"));  // the tab's name, before the page is loaded
@@ -66,47 +57,25 @@ void ManageViewController::loadView() {
   loadingIndicator_ = std::make_shared<UIActivityIndicatorView>();
   scrollView_->addSubview(tasksProgressBar_);
   scrollView_->addSubview(loadingIndicator_);
-  auto card = [&](const std::string& title, std::shared_ptr<UIView>& cardView, std::shared_ptr<UILabel>& titleLabel,
-                  std::shared_ptr<UITableView>& table, std::shared_ptr<NSLayoutConstraint>& height) {
-    cardView = std::make_shared<UIView>();
-    titleLabel = std::make_shared<UILabel>();
-    titleLabel->setFont(UIFont::boldSystemFontOfSize(22));
-    titleLabel->setText(NSLocalizedString(title));
-    table = std::make_shared<UITableView>(CGRect{}, UITableViewStylePlain);
-    table->setScrollEnabled(false);  // the page scrolls, never a card
-    height = heightOf(table.get());
-    cardView->addSubview(titleLabel);
-    cardView->addSubview(table);
-    scrollView_->addSubview(cardView);
-  };
-  card("Installed Packages", installedPackagesCard_, installedPackagesTitle_, installedPackagesTableView_, installedHeight_);
-  seeAllInstalledPackagesBtn_ = UIButton::buttonWithType(UIButtonTypeSystem);
-  seeAllInstalledPackagesBtn_->setTitle(NSLocalizedString("See All"));
+  KVCards::makeCard(*scrollView_, NSLocalizedString("Installed Packages"), installedPackagesCard_,
+                    installedPackagesTitle_, installedPackagesTableView_, installedHeight_);
+  seeAllInstalledPackagesBtn_ = KVCards::makeTitleButton(*installedPackagesCard_, NSLocalizedString("See All"));
   seeAllInstalledPackagesBtn_->addTarget(this, [this](UIControl&) { seeAllInstalledPackages(); },
                                          UIControlEventTouchUpInside);
-  installedPackagesCard_->addSubview(seeAllInstalledPackagesBtn_);
-  card("Sources", sourcesCard_, sourcesTitle_, sourcesTableView_, sourcesHeight_);
+  KVCards::makeCard(*scrollView_, NSLocalizedString("Sources"), sourcesCard_, sourcesTitle_, sourcesTableView_,
+                    sourcesHeight_);
   layoutCards();
 }
 
 void ManageViewController::layoutCards() {
   if (!scrollView_) return;
   CGRect bounds = view()->bounds();
-  const double width = bounds.width() - 2 * kMargin;
   scrollView_->setFrame(bounds);
   tasksProgressBar_->setFrame(CGRect::make(0, 0, bounds.width(), 2));
   loadingIndicator_->setFrame(CGRect::make(bounds.width() / 2 - 10, 4, 20, 20));
-  double y = kMargin;
-  auto place = [&](UIView& cardView, UILabel& title, UITableView& table, const NSLayoutConstraint& height) {
-    double cardHeight = kTitleHeight + height.constant() + (height.constant() > 0 ? 8 : 0);
-    cardView.setFrame(CGRect::make(kMargin, y, width, cardHeight));
-    title.setFrame(CGRect::make(kMargin, 14, width - 120, 28));
-    table.setFrame(CGRect::make(0, kTitleHeight, width, height.constant()));
-    y += cardHeight + kCardGap;
-  };
-  place(*installedPackagesCard_, *installedPackagesTitle_, *installedPackagesTableView_, *installedHeight_);
-  seeAllInstalledPackagesBtn_->setFrame(CGRect::make(width - 100, 14, 84, 28));
-  place(*sourcesCard_, *sourcesTitle_, *sourcesTableView_, *sourcesHeight_);
+  double y = KVCards::place(*installedPackagesCard_, *installedPackagesTitle_, *installedPackagesTableView_,
+                            *installedHeight_, KVCards::kMargin, bounds.width());
+  y = KVCards::place(*sourcesCard_, *sourcesTitle_, *sourcesTableView_, *sourcesHeight_, y, bounds.width());
   scrollView_->setContentSize(CGSize{bounds.width(), y});
 }
 
@@ -247,7 +216,7 @@ void ManageViewController::updateShadows() {
     auto self = weak.lock();
     if (!self || !self->installedPackagesCard_) return;
     for (UIView* card : {self->installedPackagesCard_.get(), self->sourcesCard_.get()})
-      KVCards::applyShadow(*card, self->palette());
+      KVCardLook::applyShadow(*card, self->palette());
   });
 }
 

@@ -94,8 +94,9 @@ TEST_F(FollowedDevelopersTest, RowsComeInAnswerOrderWithTheExactProfiles) {
 
   // A name the directory cannot find goes to the search tab, which searches it.
   ASSERT_TRUE(ui.tap("ab"));
-  EXPECT_EQ(preferences().stringForKey("SearchDeveloper"), "ab");
   EXPECT_EQ(tabs->selectedIndex(), static_cast<long>(KVTab::Search));
+  EXPECT_TRUE(ui.screenShows("Repositories\": ab")) << "its bar holds the name: " << ui.screen();
+  EXPECT_EQ(preferences().stringForKey("SearchDeveloper"), "") << "searched once";
   EXPECT_EQ(service.violations(), std::vector<std::string>{});
 }
 

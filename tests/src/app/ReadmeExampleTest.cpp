@@ -249,8 +249,9 @@ TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
 // Browsing, typed at a terminal as the README shows it: the shared test data's
 // repositories and the README's own featured list played on 127.0.0.1. A banner's "Add
 // Source" adds and refreshes its repository, the cards fill, the carousel moves on by
-// itself, a banner opens its package, the categories tab folds its groups, and a
-// category lists its packages; the banner pictures are kept as PNG.
+// itself, a banner opens its package, the categories tab folds its groups, a category
+// lists its packages, and so does a source of the manage tab; the banner pictures are
+// kept as PNG.
 TEST(ReadmeExampleTest, TheBrowsingRunsAsWritten) {
   QB_TESTDATA_OR_SKIP(repos, "repos");
   std::string text = section(readme(), "Browsing by hand");
@@ -284,6 +285,7 @@ TEST(ReadmeExampleTest, TheBrowsingRunsAsWritten) {
   EXPECT_EQ(seen.find("  0.1: Addons (Flipswitch)", seen.find("> tap Tweaks")), std::string::npos) << "and closed";
   EXPECT_NE(seen.find("EFM Font Downloader | 1."), std::string::npos) << "Fonts (EFM)'s packages";
   EXPECT_NE(seen.find("title: EFM Font Downloader\n"), std::string::npos);
+  EXPECT_NE(seen.find("-- Source categories --\n  0.0: All Packages | | >\n"), std::string::npos) << "from the manage tab";
   EXPECT_EQ(session.quit(), 0);
   std::string cache = dir.file("browse-device/var/mobile/Library/Application Support/Quillbark/HomeCache");
   auto pictures = Files::contentsOfDirectory(cache);

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -14,6 +16,7 @@
 #include <cstring>
 
 #include "ChrootGuard.h"
+#include "RootLock.h"
 
 namespace launcher {
 namespace {
@@ -134,7 +137,7 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
       "--userns", std::to_string(kUserNamespaceDescriptor), "--assert-userns-disabled",
       "--info-fd", std::to_string(kInfoDescriptor),
       "--unshare-pid", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
-      "--die-with-parent", "--new-session",
+      "--new-session",
   };
   // The order matters: later mounts go over earlier ones, and the root may lie in /tmp.
   for (const char* folder : kHostFolders) {
@@ -170,8 +173,14 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   });
   for (const char* capability : kCapabilities) args.insert(args.end(), {"--cap-add", capability});
   // bubblewrap keeps the user namespace's descriptor open into the command: the shell
-  // closes the three it was handed before the command runs.
-  args.insert(args.end(), {"--", "/bin/sh", "-c", "exec 3<&- 4<&- 5<&-; " + command});
+  // closes the three it was handed before the command runs. A watcher, apart from the
+  // shell's jobs, waits for the end of the life line (the launcher's end) and then kills
+  // every process of the sandbox but its init (-1 reaches nothing beyond the sandbox's
+  // own process ids), so the init, which waits for them all, ends. The command keeps the
+  // root's lock.
+  args.insert(args.end(), {"--", "/bin/sh", "-c",
+                           "exec 3<&- 4<&- 5<&-; ( { read -r line; kill -s KILL -- -1; } <&6 >/dev/null 2>&1 & ); "
+                           "exec 6<&-; " + command});
   return args;
 }
 
@@ -195,21 +204,56 @@ int guardImage(std::string& error) {
   return fd;
 }
 
-// In the child, before bubblewrap runs: the three descriptors at their places, every
+// In the child, before bubblewrap runs: the descriptors at their places (kUserNamespace-
+// Descriptor onwards, in that order; a missing one, -1, leaves its place closed), every
 // other one the launcher holds or inherited closed. Async-signal-safe calls only.
-bool placeDescriptors(int userNamespace, int info, int guard) {
-  const int from[] = {userNamespace, info, guard};
-  const int to[] = {kUserNamespaceDescriptor, kInfoDescriptor, kGuardDescriptor};
-  int moved[3];
-  for (int i = 0; i < 3; ++i)
-    if ((moved[i] = ::fcntl(from[i], F_DUPFD_CLOEXEC, 10)) < 0) return false;
-  for (int i = 0; i < 3; ++i)
-    if (::dup2(moved[i], to[i]) != to[i]) return false;
-  if (::syscall(SYS_close_range, kGuardDescriptor + 1, ~0u, 0) != 0) {
+constexpr int kPlaced = kLockDescriptor - kUserNamespaceDescriptor + 1;
+bool placeDescriptors(const int (&from)[kPlaced]) {
+  int moved[kPlaced];
+  for (int i = 0; i < kPlaced; ++i)
+    if ((moved[i] = from[i] < 0 ? -1 : ::fcntl(from[i], F_DUPFD_CLOEXEC, 10)) < 0 && from[i] >= 0) return false;
+  for (int i = 0; i < kPlaced; ++i) {
+    const int to = kUserNamespaceDescriptor + i;
+    if (moved[i] < 0) ::close(to);
+    else if (::dup2(moved[i], to) != to) return false;
+  }
+  if (::syscall(SYS_close_range, kLockDescriptor + 1, ~0u, 0) != 0) {
     long last = ::sysconf(_SC_OPEN_MAX);  // kernels before 5.9
-    for (long fd = kGuardDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
+    for (long fd = kLockDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
   }
   return true;
+}
+
+// The launcher's end of the life line, and the signal that is ending the launcher.
+volatile sig_atomic_t gLifeLine = -1;
+volatile sig_atomic_t gEndingSignal = 0;
+
+// A launcher asked to end ends its sandbox, waits for it, then ends as it was asked.
+void endTheSandbox(int signal) {
+  gEndingSignal = signal;
+  int fd = gLifeLine;
+  gLifeLine = -1;
+  if (fd >= 0) ::close(fd);
+}
+
+// Once the command has ended, what it left running in the sandbox ends too: its init,
+// which bubblewrap leaves to us (`report` names it), is killed, and with it the kernel
+// kills the rest. Only a child of ours: its id can't have passed to another process.
+void endTheRest(const std::string& report) {
+  auto at = report.find("\"child-pid\":");
+  if (at == std::string::npos) return;
+  pid_t init = static_cast<pid_t>(std::strtol(report.c_str() + at + 12, nullptr, 10));
+  siginfo_t state = {};
+  if (init > 0 && ::waitid(P_PID, static_cast<id_t>(init), &state, WEXITED | WNOHANG | WNOWAIT) == 0)
+    ::kill(init, SIGKILL);
+}
+
+void endTheSandboxOnSignals() {
+  struct sigaction action = {};
+  action.sa_handler = endTheSandbox;
+  ::sigemptyset(&action.sa_mask);
+  for (int signal : {SIGHUP, SIGINT, SIGTERM}) ::sigaddset(&action.sa_mask, signal);
+  for (int signal : {SIGHUP, SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
 }
 }  // namespace
 
@@ -225,14 +269,27 @@ int runSandboxed(const std::string& root, const std::string& command) {
     return noSandbox(error);
   }
 
+  // Held by this process and every process of the sandbox, until the last has ended;
+  // once another launcher's sandbox has ended, or after a while anyway.
+  const int lock = openRootLock(root);
+  takeRootLock(lock, LOCK_EX, kRootLockWait);
+
   // bubblewrap writes the sandboxed process's id here once the sandbox stands; without
-  // it, the sandbox failed and bubblewrap has said why.
-  int info[2];
-  if (::pipe2(info, O_CLOEXEC) != 0) {
+  // it, the sandbox failed and bubblewrap has said why. A file, not a pipe: bubblewrap
+  // must never die of writing it after this process is gone, halfway through making a
+  // sandbox whose first process would then wait for it forever. Only this process
+  // writes the life line, so its end reaches the sandbox however this process ends.
+  int info = ::memfd_create("sandbox-info", MFD_CLOEXEC);
+  int life[2];
+  if (info < 0 || ::pipe2(life, O_CLOEXEC) != 0) {
     ::close(guard);
     ::close(userNamespace);
-    return noSandbox(describe("pipe"));
+    return noSandbox(describe("cannot hold the sandbox's report"));
   }
+  gLifeLine = life[1];
+  endTheSandboxOnSignals();
+  // The sandbox's processes that outlive bubblewrap become ours to wait for.
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0);
   std::vector<std::string> args = sandboxArguments(root, command);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(bwrap.c_str()));
@@ -241,27 +298,38 @@ int runSandboxed(const std::string& root, const std::string& command) {
 
   pid_t child = ::fork();
   if (child == 0) {
-    if (placeDescriptors(userNamespace, info[1], guard)) ::execv(bwrap.c_str(), argv.data());
+    // Signals for the launcher's group (a terminal's Ctrl-C) reach the launcher alone,
+    // which ends the sandbox through the life line; bubblewrap is never cut off halfway.
+    ::setpgid(0, 0);
+    if (placeDescriptors({userNamespace, info, guard, life[0], lock})) ::execv(bwrap.c_str(), argv.data());
     std::fprintf(stderr, "%scannot run %s: %s\n", kNoSandboxMessage, bwrap.c_str(), std::strerror(errno));
     _exit(kNoSandboxStatus);
   }
-  ::close(info[1]);
   ::close(userNamespace);
   ::close(guard);
+  ::close(life[0]);
   if (child < 0) {
-    ::close(info[0]);
+    ::close(info);
     return noSandbox(describe("fork"));
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   std::string reported;
   char buffer[256];
-  for (ssize_t n; (n = ::read(info[0], buffer, sizeof buffer)) != 0;) {
+  for (ssize_t n; (n = ::pread(info, buffer, sizeof buffer, static_cast<off_t>(reported.size()))) != 0;) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) break;
     reported.append(buffer, static_cast<size_t>(n));
   }
-  ::close(info[0]);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  ::close(info);
+  // bubblewrap answers when the command ends; its init, waiting for the rest, is ours now.
+  endTheRest(reported);
+  for (int other;;)
+    if (::waitpid(-1, &other, 0) < 0 && errno != EINTR) break;
+  if (gEndingSignal) {
+    ::signal(gEndingSignal, SIG_DFL);
+    ::raise(gEndingSignal);
   }
   if (reported.find("child-pid") == std::string::npos)
     return noSandbox("bubblewrap could not make it (exit status " + std::to_string(exitStatusOf(status)) + ")");

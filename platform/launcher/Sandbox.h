@@ -16,8 +16,21 @@
 //   root is writable; /tmp and /run are private;
 // - no network (only a loopback of its own), its own process ids (no host process can be
 //   seen or signalled), its own IPC and host name, and a new session (no terminal to
-//   type into); it ends with the launcher;
-// - no descriptor of the launcher's but standard input, output and error.
+//   type into);
+// - no descriptor of the launcher's but standard input, output and error, the read end
+//   of a pipe only the launcher can write (the sandbox's life line) and the root's lock.
+//
+// The sandbox ends with the launcher, at whatever moment the launcher is killed: a
+// watcher in the sandbox reads the life line and, at its end, kills every process of the
+// sandbox. (bubblewrap's die-with-parent can't do it: armed only partway through the
+// set-up, it leaves a sandbox killed earlier running on, or its first process waiting
+// forever for a bubblewrap that is gone.) The launcher answers only once the last
+// process of its sandbox has ended (what the command left running is ended with it), and
+// a launcher ended by a signal it can catch ends its sandbox first.
+//
+// One command at a time in a root: the launcher takes the root's lock (RootLock.h) before
+// its sandbox is made and hands it in, so a launcher killed outright holds up the next
+// one until the last process of its sandbox, with dpkg's locks, is gone.
 #include <string>
 #include <vector>
 
@@ -30,14 +43,17 @@ std::string bubblewrapPath();
 
 // The arguments after the program's name, for a bubblewrap that holds the descriptors of
 // the user namespace to enter (kUserNamespaceDescriptor), of its report of the sandbox
-// (kInfoDescriptor) and of the chroot guard's bytes (kGuardDescriptor), and nothing else
-// beyond standard input, output and error: `root` is the device root, `command` the text
-// for /bin/sh -c.
+// (kInfoDescriptor), of the chroot guard's bytes (kGuardDescriptor), of the life line
+// (kLifeDescriptor) and of the root's lock (kLockDescriptor), and nothing else beyond
+// standard input, output and error: `root` is the device root, `command` the text for
+// /bin/sh -c. The command keeps only the lock of these.
 inline constexpr int kUserNamespaceDescriptor = 3, kInfoDescriptor = 4, kGuardDescriptor = 5;
+inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7;
 std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command);
 
 // Runs `command` with /bin/sh -c in the sandbox for `root` and answers its exit status
-// (128 + the signal for one a signal ended). When the sandbox can't be made, prints one
+// (128 + the signal for one a signal ended) once every process of the sandbox has
+// ended. When the sandbox can't be made, prints one
 // line starting with kNoSandboxMessage to standard error and answers kNoSandboxStatus;
 // the command never runs unconfined.
 int runSandboxed(const std::string& root, const std::string& command);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "foundation/Files.h"
+#include "launcher/Sandbox.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
@@ -41,7 +42,10 @@ std::string deviceAPTConfiguration(const std::string& root) {
       << "Dir::State::status \"" << root << "/var/lib/dpkg/status\";\n"
       << "APT::Architecture \"iphoneos-arm\";\n"
       << "APT::Architectures { \"iphoneos-arm\"; };\n"
-      << "DPkg::Options { \"--root=" << root << "\"; \"--log=" << root << kDpkgLog << "\"; };\n";
+      << "DPkg::Options { \"--root=" << root << "\"; \"--log=" << root << kDpkgLog << "\"; };\n"
+      << "// dpkg and APT's other helpers keep the launcher's lock of the root, so the next\n"
+      << "// command waits until the last of them has ended.\n"
+      << "APT::Keep-Fds { \"" << launcher::kLockDescriptor << "\"; };\n";
   return out.str();
 }
 

@@ -160,7 +160,8 @@ class KVAPTManager {
   static bool systemVersionAllowsDowngrades(const std::string& systemVersion);
 
   // --- Operations (blocking: the caller's thread waits for the command) ---
-  // The start-up repair. A half-installed package is reinstalled from its downloaded
+  // The start-up repair, once the package tools' last run in the root has ended (or
+  // after a while anyway). A half-installed package is reinstalled from its downloaded
   // archive when APT's cache still holds it, else removed; then what was left unconfigured
   // is configured. Each step is logged; packages it could not bring back are named on
   // an alert card.
@@ -169,7 +170,8 @@ class KVAPTManager {
   // run cut off leaves beside it.
   static std::vector<KVHalfInstalledPackage> halfInstalledPackages();
   // Start-up's clearing of the archives, which waits for the repair while a half-installed
-  // package may be reinstalled from one (the repair removes those it used).
+  // package may be reinstalled from one (the repair removes those it used), and leaves
+  // them while the package tools' last run goes on.
   static void cleanUpArchivesAtLaunch();
   static bool install(const std::string& queue, UpdateBlock update);
   // The same with the run's own outcome: whether it ran, was refused, its output.

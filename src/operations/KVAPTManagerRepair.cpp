@@ -13,6 +13,7 @@
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "launcher/RootLock.h"
 #include "operations/KVAPTManager.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
@@ -53,6 +54,16 @@ std::string joined(const std::vector<std::string>& names) {
   return text;
 }
 
+// Whether the package tools' last run in the root has ended (a killed launcher's sandbox
+// still dying, or one at work after the application was killed), waiting up to `seconds`.
+bool packageToolsAtRest(int seconds) {
+  if (DeviceRoot::isRealDevice()) return true;
+  int lock = launcher::openRootLock(DeviceRoot::root());
+  bool atRest = lock < 0 || launcher::takeRootLock(lock, LOCK_SH, seconds);
+  if (lock >= 0) ::close(lock);
+  return atRest;
+}
+
 void tellTheUser(const std::vector<std::string>& unrepaired) {
   if (unrepaired.empty() || !KVConnections::installed()) return;
   KVAlertCard card{NSLocalizedString("Half-Installed Packages"),
@@ -84,12 +95,15 @@ std::optional<std::string> KVAPTManager::removeHalfInstalledCommand(const std::s
 }
 
 void KVAPTManager::cleanUpArchivesAtLaunch() {
+  if (!packageToolsAtRest(0)) return KVLog("Keeping the downloaded archives: the package tools' last run goes on");
   if (halfInstalledPackages().empty()) return cleanUpArchivesIfNeeded();
   KVLog("Keeping the downloaded archives: the repair of half-installed packages reinstalls from them");
 }
 
 KVRepairOutcome KVAPTManager::fixPartiallyInstalledPackages() {
   KVRepairOutcome outcome;
+  // What dpkg left is read once it has stopped changing it.
+  if (!packageToolsAtRest(launcher::kRootLockWait)) KVLog("The package tools' last run goes on; repairing all the same");
   for (const auto& package : halfInstalledPackages()) {
     auto name = DebianNames::archiveFileName(package.identifier, package.version, package.architecture);
     std::string archive = name ? archivesPath() + "/" + *name : std::string();

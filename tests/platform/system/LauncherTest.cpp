@@ -1,12 +1,15 @@
 // The launcher program itself, run as the system runs it.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "foundation/Files.h"
 #include "support/DebBuilder.h"
@@ -121,6 +124,34 @@ TEST_F(Launcher, ToolsTheNameCheckCannotSeeReachNoHostProcess) {
   }
   ::kill(canary, SIGKILL);
   ::waitpid(canary, nullptr, 0);
+}
+
+// Killed at any moment, however early in the making of its sandbox, the launcher takes the
+// whole sandbox with it: the command, which would write a file after some seconds, never
+// does, and no process of the sandbox is left (they come back to this process, made their
+// subreaper, which waits for the last of them).
+TEST_F(Launcher, ItsSandboxEndsWithItAtAnyMoment) {
+  const std::string ran = deviceRoot().hostPath("/var/mobile/ran");
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0), 0);
+  for (int moment = 0; moment < 12; ++moment) {
+    Process launcher;
+    launcher.setLaunchPath(deviceRoot().launcherPath());
+    launcher.setArguments({"sleep 5; echo > '" + ran + "'"});
+    ASSERT_TRUE(launcher.launch());
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * moment));
+    ::kill(launcher.processIdentifier(), SIGKILL);
+    launcher.waitUntilExit();
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < until) {
+      pid_t left = ::waitpid(-1, nullptr, WNOHANG);
+      ended = left < 0 && errno == ECHILD;
+      if (left == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ended) << "a sandbox outlived its launcher, killed after " << 3 * moment << " ms";
+  }
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0, 0, 0, 0);
+  EXPECT_FALSE(Files::exists(ran)) << "a sandbox ran its command after its launcher was killed";
 }
 
 TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {

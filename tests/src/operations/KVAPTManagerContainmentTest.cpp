@@ -12,6 +12,7 @@
 #include "foundation/Files.h"
 #include "foundation/RunLoop.h"
 #include "launcher/LauncherEnvironment.h"
+#include "launcher/Sandbox.h"
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
@@ -244,9 +245,10 @@ TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) 
 
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/var/probe-script")),
             "descriptors: 0 1 2\nchroot: refused\n/etc/shadow: unreadable\n/root: unreadable\n");
-  // A hook is in no chroot to leave; it sees the host as a script would.
+  // A hook is in no chroot to leave; it sees the host as a script would. Like every
+  // process of the sandbox it holds the root's lock, and nothing else of the launcher's.
   const std::string hook = Files::readText(deviceRoot().hostPath("/var/probe-hook")).value_or("");
-  EXPECT_EQ(hook.rfind("descriptors: 0 1 2\n", 0), 0u) << hook;
+  EXPECT_EQ(hook.rfind("descriptors: 0 1 2 " + std::to_string(launcher::kLockDescriptor) + "\n", 0), 0u) << hook;
   EXPECT_NE(hook.find("/etc/shadow: unreadable\n/root: unreadable\n"), std::string::npos) << hook;
   EXPECT_EQ(deviceRoot().packageStatus("com.example.ordinary"), "install ok installed");
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/ordinary/d")), "a\n");

@@ -73,7 +73,8 @@ void KVPipelineManager::resetForTesting() {
   launchCacheRebuild_ = false;
   showPIAAlert_ = true;
   sourceRefreshCount_ = 0;
-  sourceRefreshFailures_ = 0;
+  sourceRefreshOutcomes_.clear();
+  refreshesSaidFailed_.clear();
   icon_.reset();
 }
 
@@ -109,7 +110,7 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
   } else {
     queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
     if (task->pipelineID() == KVPipelineSourceRefresh) {
-      if (sourceRefreshCount_ == 0) sourceRefreshFailures_ = 0;  // a new run
+      if (sourceRefreshCount_ == 0) sourceRefreshOutcomes_.clear();  // a new run
       ++sourceRefreshCount_;
       if (auto i = task->icon()) icon_ = i;
     }
@@ -167,7 +168,8 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(tasksArray_, [task](const auto& t) { return t.get() == task; });
     if (task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) {
-      if (!success) ++sourceRefreshFailures_;
+      const bool saidFailed = refreshesSaidFailed_.erase(task) > 0;
+      sourceRefreshOutcomes_[task->taskID()] = success && !saidFailed;
       --sourceRefreshCount_;
       refreshBatchEnded = sourceRefreshCount_ == 0;
     }
@@ -396,11 +398,17 @@ uint32_t KVPipelineManager::sourceRefreshCount() const {
 }
 void KVPipelineManager::sourceRefreshFailed(KVTask* task) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (task && task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) ++sourceRefreshFailures_;
+  if (task && task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) refreshesSaidFailed_.insert(task);
 }
 uint32_t KVPipelineManager::sourceRefreshFailureCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return sourceRefreshFailures_;
+  return static_cast<uint32_t>(std::count_if(sourceRefreshOutcomes_.begin(), sourceRefreshOutcomes_.end(),
+                                             [](const auto& outcome) { return !outcome.second; }));
+}
+uint32_t KVPipelineManager::sourceRefreshUpdatedCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<uint32_t>(std::count_if(sourceRefreshOutcomes_.begin(), sourceRefreshOutcomes_.end(),
+                                             [](const auto& outcome) { return outcome.second; }));
 }
 std::shared_ptr<UIImage> KVPipelineManager::icon() const {
   std::lock_guard<std::mutex> lock(mutex_);

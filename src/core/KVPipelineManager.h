@@ -5,6 +5,7 @@
 // post-install actions. What it asks of the platform and of the managers above it comes
 // through the connections the composition root installed (core/KVConnections.h).
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -71,9 +72,12 @@ class KVPipelineManager {
   // A source refresh that ends normally but failed to refresh its source (its failure
   // is recorded on the source) says so here before it reports its end.
   void sourceRefreshFailed(KVTask* task);
-  // The source refreshes of the current run (or of the last, once it ended) that failed:
-  // those that said so and those that ended with an error.
+  // The sources of the current run (or of the last, once it ended) whose refresh failed
+  // (said so, or ended with an error), and those refreshed. A source refreshed twice in a
+  // run, as when a refresh of all is asked for while one runs, counts once, as its last
+  // refresh ended.
   uint32_t sourceRefreshFailureCount() const;
+  uint32_t sourceRefreshUpdatedCount() const;
   OperationQueue& pipelineOperationQueue() { return *queue_; }
   std::shared_ptr<UIImage> icon() const;
 
@@ -107,6 +111,7 @@ class KVPipelineManager {
   bool launchCacheRebuild_ = false;
   bool showPIAAlert_ = true;
   uint32_t sourceRefreshCount_ = 0;
-  uint32_t sourceRefreshFailures_ = 0;
+  std::map<std::string, bool> sourceRefreshOutcomes_;  // task identifier: refreshed
+  std::set<const KVTask*> refreshesSaidFailed_;
   NotificationToken piaStatusObservation_;
 };

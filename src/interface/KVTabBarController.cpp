@@ -88,15 +88,17 @@ void KVTabBarController::operationsChanged() {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", Clock::now() - startTime_);
   // A run in which sources failed says so: how many failed beside how many were updated.
-  const uint32_t total = hudView_->progressTotal();
-  const uint32_t failed = std::min(KVPipelineManager::sharedManager().sourceRefreshFailureCount(), total);
+  // Counted by source, not by the most tasks that ran at once: a refresh of all asked for
+  // while one runs joins the run, and its sources count once.
+  const uint32_t updated = KVPipelineManager::sharedManager().sourceRefreshUpdatedCount();
+  const uint32_t failed = KVPipelineManager::sharedManager().sourceRefreshFailureCount();
   if (failed == 0) {
     hudView_->setSecondaryText(LocalizedStrings::fillPlaceholders("Updated %ld sources in %.2f secconds",
-                                                                  {std::to_string(total), seconds}));
+                                                                  {std::to_string(updated), seconds}));
   } else {
-    hudView_->setPrimaryText(NSLocalizedString(failed == total ? "Refresh Failed" : "Refresh Completed with Errors"));
+    hudView_->setPrimaryText(NSLocalizedString(updated == 0 ? "Refresh Failed" : "Refresh Completed with Errors"));
     hudView_->setSecondaryText(NSLocalizedFormat("Updated %ld sources, %ld failed, in %.2f seconds",
-                                                 {std::to_string(total - failed), std::to_string(failed), seconds}));
+                                                 {std::to_string(updated), std::to_string(failed), seconds}));
   }
   performAfterWithBlock(kQueueModeDelay, [weak = weakSelf(this), run = run_] {
     auto self = weak.lock();

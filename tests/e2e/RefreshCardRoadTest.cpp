@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/KVPipelineManager.h"
+#include "database/KVSourceRefresh.h"
 #include "foundation/Clock.h"
 #include "interface/KVFloatingHudView.h"
 #include "support/TabBarRoadFixture.h"
@@ -113,6 +115,20 @@ TEST_F(RefreshCardRoad, FailedSourcesAreCountedBesideTheUpdatedOnes) {
   manager().refreshSources({nobody});
   ASSERT_TRUE(waitForCard("Refresh Failed")) << ::testing::PrintToString(seen);
   EXPECT_EQ(seen.back(), "Refresh Failed | Updated 0 sources, 1 failed, in 0.00 seconds");
+
+  // Asked for again while the run goes on, a refresh joins it, and its source counts once.
+  ui.advance(3.0);
+  std::string slow = heldRepositories({"slow"}).front();
+  seen.clear();
+  manager().refreshSources({slow, nobody});
+  auto& pipeline = KVPipelineManager::sharedManager();
+  ASSERT_TRUE(RunLoop::main().runUntil(
+      [&] { return !pipeline.hasTaskWithIdentifier(KVSourceRefresh::taskIDForLocation(nobody)); }, 60));
+  manager().refreshSources({nobody});
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return pipeline.sourceRefreshCount() == 1; }, 60));
+  release.arrive();
+  ASSERT_TRUE(waitForCard("Refresh Completed with Errors")) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 sources, 1 failed, in 0.00 seconds");
 }
 
 // Queueing shows the card with the live count; in tasks mode the queue leaves it alone.

@@ -195,10 +195,6 @@ int main() {
   measure("open UTM's page, its changelog twice over", server.url("/utm/twice.json"));
 
   window.reset();
-  store::Database::setDefaultConfiguration({});
-  db.reset();
-  store::Database::deleteFiles(c.path);
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+  benchRemoveDefaultDatabase(db, c, folder);
   return 0;
 }

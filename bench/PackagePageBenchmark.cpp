@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,14 +37,14 @@ int main(int argc, char** argv) {
   store::Database::setDefaultConfiguration(c);
   auto db = store::Database::defaultDatabase();
   std::map<std::string, std::vector<std::string>> byMaintainer;
-  db->write([&] {
+  written(db->write([&] {
     KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
       if (!s.find("Package")) return;
       KVRPackage p = benchPackageFor(s, std::nullopt);
       byMaintainer[p.maintainer().value_or("")].push_back(p.identifier());
       db->addOrUpdate(p.toObject());
     });
-  });
+  }));
   auto largest = std::max_element(byMaintainer.begin(), byMaintainer.end(),
                                   [](const auto& a, const auto& b) { return a.second.size() < b.second.size(); });
   auto small = std::find_if(byMaintainer.begin(), byMaintainer.end(),
@@ -95,10 +94,6 @@ int main(int argc, char** argv) {
     RunLoop::main().runUntilIdle();
   }
   window.reset();
-  store::Database::setDefaultConfiguration({});
-  db.reset();
-  store::Database::deleteFiles(c.path);
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+  benchRemoveDefaultDatabase(db, c, folder);
   return 0;
 }

@@ -23,6 +23,8 @@ qb_layer(store      platform/store      foundation)
 qb_layer(security   platform/security   foundation system)
 qb_layer(uikit      platform/uikit      foundation)
 qb_layer(webkit     platform/webkit     foundation uikit html)
+# The view tree drawn with Cairo and Pango: it reads the views and draws nothing else.
+qb_layer(render     platform/render     foundation uikit)
 # Attributed text read from HTML, on our HTML parser (the platform's own reader stands
 # here, above the libraries): the screens that show Markdown use it.
 qb_layer(richtext   src/richtext        foundation html markdown uikit)
@@ -55,23 +57,23 @@ qb_layer(sources    src/sources         foundation system store uikit markdown c
 qb_layer(package    src/package         foundation system store uikit webkit html markdown richtext core
                                         database interface account payment browse)
 # The composition root builds everything.
-qb_layer(app        src/app             foundation launcher system store security uikit webkit html markdown
+qb_layer(app        src/app             foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse
                                         sources package)
 
 # Tests and benchmarks. A test folder tests/platform/X or tests/src/X may include X's
 # whole floor and the fixtures; only tests and benchmarks see the fixtures, which may
 # include everything.
-qb_layer(support    tests/support       foundation launcher system store security uikit webkit html markdown
+qb_layer(support    tests/support       foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse
                                         sources package app)
-qb_layer(e2e        tests/e2e           foundation launcher system store security uikit webkit html markdown
+qb_layer(e2e        tests/e2e           foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse
                                         sources package app support)
 # The stores played for a person at the terminal (scripts/play-stores).
-qb_layer(played     tests/played        foundation launcher system store security uikit webkit html markdown
+qb_layer(played     tests/played        foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse
                                         sources package app support)
-qb_layer(bench      bench               foundation launcher system store security uikit webkit html markdown
+qb_layer(bench      bench               foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse
                                         sources package app support)  # the shared test data, found as the tests find it

@@ -1,6 +1,7 @@
 #include "app/TerminalCommands.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -12,10 +13,13 @@
 #include "foundation/Clock.h"
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
+#include "render/ViewRenderer.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UIPasteboard.h"
+#include "uikit/UIScreen.h"
+#include "uikit/UIWindow.h"
 #include "uikit/UITextField.h"
 
 namespace TerminalCommands {
@@ -105,6 +109,10 @@ const std::vector<Verb>& verbs() {
       {"card", {}, "card TITLE | MESSAGE", "show an alert card (to try one)",
        "Shows the application's alert card with TITLE, MESSAGE and an OK button.", "card Disk full | There is no room left.",
        Argument::Required, Names::None},
+      {"screenshot", {}, "screenshot FILE", "save the screen as a PNG picture",
+       "Draws the screen as the device shows it (its size in points times its scale in pixels)\n"
+       "and saves it in FILE as a PNG picture.",
+       "screenshot /tmp/screen.png", Argument::Required, Names::None},
       {"wait", {}, "wait [SECONDS]", "let time pass (1 second unless given; Ctrl-C stops it)",
        "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
        "the screen. Ctrl-C stops the wait at once.",
@@ -243,6 +251,20 @@ UIInteractionResult shortcut(const std::string& arg) {
   return UIInteractionResult::failure("no quick action \"" + arg + "\" (there are: " + titles + ")");
 }
 
+UIInteractionResult screenshot(const std::string& path, TerminalOutput& output) {
+  UIWindow* window = UIInteraction::window();
+  if (!window) return UIInteractionResult::failure("nothing is on screen");
+  UIWindow::layoutAllWindows();
+  double scale = UIScreen::mainScreen().scale();
+  // Where no view paints, the screen shows the system's background.
+  if (auto failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor()))
+    return UIInteractionResult::failure("could not save " + TerminalText::echo(path, 80) + ": " + *failed);
+  CGSize size = window->frame().size;
+  output.say("saved " + path + " (" + std::to_string(long(std::lround(size.width * scale))) + " x " +
+             std::to_string(long(std::lround(size.height * scale))) + " pixels)\n");
+  return UIInteractionResult::success();
+}
+
 UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<bool>& interrupted, TerminalOutput& output) {
   std::string name = verb.name;
   if (name == "tap") return UIInteraction::tap(arg);
@@ -280,6 +302,7 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
     showCard(arg);
     return UIInteractionResult::success();
   }
+  if (name == "screenshot") return screenshot(arg, output);
   if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted, output);
   return UIInteractionResult::success();  // screen
 }
@@ -368,7 +391,7 @@ bool execute(const std::string& line, TerminalOutput& output, const std::atomic<
   UIInteraction::runUntilIdle();
   if (!result.ok) output.error(result.message);
   // An interrupted wait still shows where things stand.
-  if (result.ok || name == "wait") output.screen(UIInteraction::screen(verbose));
+  if ((result.ok && name != "screenshot") || name == "wait") output.screen(UIInteraction::screen(verbose));
   return true;
 }
 

@@ -1,0 +1,103 @@
+#include "render/BarDrawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/TextDrawing.h"
+#include "render/ViewRenderer.h"
+#include "uikit/UIBarButtonItem.h"
+#include "uikit/UIImage.h"
+#include "uikit/UINavigationController.h"
+
+namespace BarDrawing {
+namespace {
+void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY) {
+  CGSize size = bar.frame().size;
+  UIColor colour = bar.barTintColor().value_or(bar.barStyle() == UIBarStyleBlack ? UIColor::colorWithWhite(0.08, 1)
+                                                                                 : UIColor::colorWithWhite(0.97, 1));
+  if (bar.isTranslucent()) colour = colour.colorWithAlphaComponent(std::min(colour.alpha(), 0.94));
+  cairo_rectangle(cr, 0, 0, size.width, size.height);
+  cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(), colour.alpha());
+  cairo_fill(cr);
+  cairo_rectangle(cr, 0, hairlineY, size.width, 0.5);
+  cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
+  cairo_fill(cr);
+}
+
+UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
+
+std::string itemTitle(const UIBarButtonItem& item) { return item.title().empty() && item.image() ? std::string() : item.title(); }
+}  // namespace
+
+void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
+  CGSize size = bar.frame().size;
+  // A bar with a background of its own has it painted already.
+  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, size.height - 0.5);
+  auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
+  if (!navigation || !navigation->topViewController()) return;
+  UIViewController* top = navigation->topViewController();
+  const UINavigationItem& item = top->navigationItem();
+  TextDrawing::Paragraph title;
+  title.text = !item.title().empty() ? item.title() : top->title();
+  title.font = UIFont::systemFontOfSize(17, UIFontWeightSemibold);
+  title.color = bar.titleTextAttributes().foregroundColor.value_or(foreground(bar));
+  if (bar.titleTextAttributes().font) title.font = *bar.titleTextAttributes().font;
+  title.alignment = NSTextAlignmentCenter;
+  if (!item.titleView()) TextDrawing::draw(cr, title, {{size.width * 0.25, 0}, {size.width * 0.5, size.height}});
+
+  UIColor tint = bar.tintColor();
+  TextDrawing::Paragraph side;
+  side.font = UIFont::systemFontOfSize(17);
+  side.color = tint;
+  const auto& stack = navigation->viewControllers();
+  if (!item.leftBarButtonItems().empty()) {
+    side.text = itemTitle(*item.leftBarButtonItems().front());
+    TextDrawing::draw(cr, side, {{8, 0}, {size.width * 0.25 - 8, size.height}});
+  } else if (stack.size() > 1) {
+    const auto& previous = stack[stack.size() - 2];
+    std::string back = !previous->navigationItem().title().empty() ? previous->navigationItem().title() : previous->title();
+    side.text = "\u2039 " + (back.empty() ? std::string("Back") : back);
+    TextDrawing::draw(cr, side, {{8, 0}, {size.width * 0.25 - 8, size.height}});
+  }
+  if (!item.rightBarButtonItems().empty()) {
+    side.text = itemTitle(*item.rightBarButtonItems().front());
+    side.alignment = NSTextAlignmentRight;
+    TextDrawing::draw(cr, side, {{size.width * 0.75, 0}, {size.width * 0.25 - 8, size.height}});
+  }
+}
+
+void drawTabBar(cairo_t* cr, const UITabBar& bar) {
+  CGSize size = bar.frame().size;
+  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, 0);
+  const auto& items = bar.items();
+  if (items.empty()) return;
+  double width = size.width / double(items.size());
+  // Items stand in the bar's top 49 points; below is the home indicator's margin.
+  for (size_t i = 0; i < items.size(); ++i) {
+    const UITabBarItem& item = *items[i];
+    bool selected = bar.selectedItem() == items[i];
+    UIColor colour = selected ? bar.tintColor() : bar.unselectedItemTintColor().value_or(UIColor::colorWithWhite(0.56, 1));
+    double x = width * double(i);
+    auto image = selected && item.selectedImage() ? item.selectedImage() : item.image();
+    if (image) ViewRenderer::drawImage(cr, *image, {{x + (width - 25) / 2, 5}, {25, 25}}, UIViewContentModeScaleAspectFit, colour, true);
+    TextDrawing::Paragraph title;
+    title.text = item.title();
+    title.font = UIFont::systemFontOfSize(10, UIFontWeightMedium);
+    title.color = colour;
+    title.alignment = NSTextAlignmentCenter;
+    TextDrawing::draw(cr, title, {{x, 32}, {width, 14}}, false);
+    if (item.badgeValue() && !item.badgeValue()->empty()) {
+      double cx = x + width / 2 + 14, cy = 8, r = 9;
+      cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+      cairo_set_source_rgba(cr, 1, 0.23, 0.19, 1);
+      cairo_fill(cr);
+      TextDrawing::Paragraph badge;
+      badge.text = *item.badgeValue();
+      badge.font = UIFont::systemFontOfSize(12, UIFontWeightMedium);
+      badge.color = UIColor::whiteColor();
+      badge.alignment = NSTextAlignmentCenter;
+      TextDrawing::draw(cr, badge, {{cx - 14, cy - r}, {28, 2 * r}});
+    }
+  }
+}
+}  // namespace BarDrawing

@@ -1,0 +1,156 @@
+#include "render/TextDrawing.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace TextDrawing {
+namespace {
+// A free family near the platform's system face, then what every Debian has.
+constexpr const char* kSystemFamilies = "Inter, DejaVu Sans, sans-serif";
+constexpr const char* kMonospaceFamilies = "DejaVu Sans Mono, monospace";
+
+PangoWeight pangoWeight(double weight) {
+  if (weight <= -0.7) return PANGO_WEIGHT_ULTRALIGHT;
+  if (weight <= -0.5) return PANGO_WEIGHT_THIN;
+  if (weight <= -0.2) return PANGO_WEIGHT_LIGHT;
+  if (weight < 0.15) return PANGO_WEIGHT_NORMAL;
+  if (weight < 0.27) return PANGO_WEIGHT_MEDIUM;
+  if (weight < 0.35) return PANGO_WEIGHT_SEMIBOLD;
+  if (weight < 0.5) return PANGO_WEIGHT_BOLD;
+  if (weight < 0.6) return PANGO_WEIGHT_ULTRABOLD;
+  return PANGO_WEIGHT_HEAVY;
+}
+
+bool isMonospace(const std::string& name) {
+  for (const char* mono : {"Menlo", "Courier", "Mono"})
+    if (name.find(mono) != std::string::npos) return true;
+  return false;
+}
+
+PangoFontDescription* describe(const UIFont& font) {
+  PangoFontDescription* d = pango_font_description_new();
+  pango_font_description_set_family(d, isMonospace(font.fontName()) ? kMonospaceFamilies : kSystemFamilies);
+  // Absolute sizes are in the context's units, points here, whatever the display's resolution.
+  pango_font_description_set_absolute_size(d, std::max(1.0, font.pointSize()) * PANGO_SCALE);
+  pango_font_description_set_weight(d, pangoWeight(font.weight()));
+  pango_font_description_set_style(d, font.isItalic() ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  return d;
+}
+
+guint16 channel(double v) { return guint16(std::lround(std::clamp(v, 0.0, 1.0) * 65535)); }
+
+void insert(PangoAttrList* list, PangoAttribute* a, size_t start, size_t end) {
+  a->start_index = guint(start);
+  a->end_index = guint(end);
+  pango_attr_list_insert(list, a);
+}
+
+void addColour(PangoAttrList* list, const UIColor& c, size_t start, size_t end, bool background) {
+  insert(list,
+         background ? pango_attr_background_new(channel(c.red()), channel(c.green()), channel(c.blue()))
+                    : pango_attr_foreground_new(channel(c.red()), channel(c.green()), channel(c.blue())),
+         start, end);
+  auto alpha = channel(c.alpha());
+  if (alpha < 65535)
+    insert(list, background ? pango_attr_background_alpha_new(alpha) : pango_attr_foreground_alpha_new(alpha), start, end);
+}
+
+PangoUnderline underline(long style) {
+  if (style == NSUnderlineStyleDouble) return PANGO_UNDERLINE_DOUBLE;
+  return style ? PANGO_UNDERLINE_SINGLE : PANGO_UNDERLINE_NONE;
+}
+
+// The runs as Pango attributes over the UTF-8 text; answers the text and the alignment
+// the first run's paragraph style asks for, if any.
+std::string attributedText(const NSAttributedString& s, PangoAttrList* list, NSTextAlignment& alignment) {
+  std::string text;
+  bool first = true;
+  for (const NSTextRun& run : s.runs()) {
+    size_t start = text.size();
+    text += run.text;
+    size_t end = text.size();
+    const NSTextAttributes& a = run.attributes;
+    if (a.font) {
+      PangoFontDescription* d = describe(*a.font);
+      insert(list, pango_attr_font_desc_new(d), start, end);
+      pango_font_description_free(d);
+    }
+    if (a.foregroundColor) addColour(list, *a.foregroundColor, start, end, false);
+    if (a.backgroundColor && a.backgroundColor->alpha() > 0) addColour(list, *a.backgroundColor, start, end, true);
+    if (a.underlineStyle && *a.underlineStyle) {
+      insert(list, pango_attr_underline_new(underline(*a.underlineStyle)), start, end);
+      if (a.underlineColor) {
+        const UIColor& c = *a.underlineColor;
+        insert(list, pango_attr_underline_color_new(channel(c.red()), channel(c.green()), channel(c.blue())), start, end);
+      }
+    }
+    if (first && a.paragraphStyle && a.paragraphStyle->alignment != NSTextAlignmentNatural)
+      alignment = a.paragraphStyle->alignment;
+    first = false;
+  }
+  return text;
+}
+
+PangoEllipsizeMode ellipsis(NSLineBreakMode mode) {
+  switch (mode) {
+    case NSLineBreakByTruncatingHead: return PANGO_ELLIPSIZE_START;
+    case NSLineBreakByTruncatingMiddle: return PANGO_ELLIPSIZE_MIDDLE;
+    case NSLineBreakByTruncatingTail: return PANGO_ELLIPSIZE_END;
+    default: return PANGO_ELLIPSIZE_NONE;
+  }
+}
+}  // namespace
+
+void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
+  if (rect.size.width <= 0 || rect.size.height <= 0) return;
+  PangoLayout* layout = pango_cairo_create_layout(cr);
+  PangoAttrList* list = pango_attr_list_new();
+  NSTextAlignment alignment = p.alignment;
+  std::string text = p.attributed ? attributedText(*p.attributed, list, alignment) : p.text;
+  if (text.empty()) {
+    pango_attr_list_unref(list);
+    g_object_unref(layout);
+    return;
+  }
+  PangoFontDescription* font = describe(p.font);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  pango_layout_set_text(layout, text.c_str(), int(text.size()));
+  pango_layout_set_attributes(layout, list);
+  pango_attr_list_unref(list);
+
+  pango_layout_set_width(layout, int(rect.size.width * PANGO_SCALE));
+  pango_layout_set_wrap(layout, p.lineBreakMode == NSLineBreakByCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+  PangoEllipsizeMode mode = ellipsis(p.lineBreakMode);
+  if (p.numberOfLines == 1) {
+    // One line: a wrapping mode still keeps to it, cutting at the edge.
+    pango_layout_set_ellipsize(layout, mode == PANGO_ELLIPSIZE_NONE ? PANGO_ELLIPSIZE_END : mode);
+    pango_layout_set_height(layout, -1);
+  } else if (p.numberOfLines > 1) {
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    pango_layout_set_height(layout, -int(p.numberOfLines));
+  }
+  switch (alignment) {
+    case NSTextAlignmentCenter: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
+    case NSTextAlignmentRight: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
+    case NSTextAlignmentJustified: pango_layout_set_justify(layout, TRUE); break;
+    default: break;
+  }
+
+  int width = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  double y = rect.origin.y;
+  if (centreVertically && height < rect.size.height) y += (rect.size.height - height) / 2;
+  const UIColor& c = p.color;
+  cairo_save(cr);
+  cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+  cairo_clip(cr);
+  cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha());
+  cairo_move_to(cr, rect.origin.x, y);
+  pango_cairo_show_layout(cr, layout);
+  cairo_restore(cr);
+  g_object_unref(layout);
+}
+}  // namespace TextDrawing

@@ -1,0 +1,32 @@
+#pragma once
+// Draws a view tree to pixels with Cairo and Pango, off any display: each visible view
+// at its frame, with its background, alpha, corners, border, shadow and clipping, then
+// what it shows (text, images, controls), then its subviews in order.
+#include <optional>
+#include <string>
+
+#include "uikit/ImageCodec.h"
+#include "uikit/UIColor.h"
+#include "uikit/UIImage.h"
+#include "uikit/UIView.h"
+
+typedef struct _cairo cairo_t;
+
+namespace ViewRenderer {
+// Draws the view and its subviews into the context, whose origin is the view's own
+// top-left corner in points.
+void draw(cairo_t* cr, const UIView& view);
+
+// An image placed in `box` by the content mode; a template image (or any, when
+// `templated`) is drawn in the tint.
+void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode mode, const UIColor& tint,
+               bool templated = false);
+
+// The view at `scale` pixels per point, over `ground` (transparent when none).
+ImagePixels render(const UIView& view, double scale, std::optional<UIColor> ground = std::nullopt);
+
+// The view as a PNG file at `scale`, over `ground`; an error message when the file
+// cannot be written.
+std::optional<std::string> writePNG(const UIView& view, double scale, const std::string& path,
+                                    std::optional<UIColor> ground = std::nullopt);
+}  // namespace ViewRenderer

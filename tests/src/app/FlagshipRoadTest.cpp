@@ -63,11 +63,13 @@ class FlagshipRoad : public ::testing::Test {
   }
   // Types the line again and again until what it prints shows `expected`: for what the
   // application does in the background (a refresh, a dry run, an APT run).
-  void until(const std::string& keys, const std::string& expected, double seconds = 120) {
+  // The print that showed it goes to `shown`.
+  void until(const std::string& keys, const std::string& expected, double seconds = 120, std::string* shown = nullptr) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     std::string printed;
     while (std::chrono::steady_clock::now() < deadline) {
       printed = printedBy(keys);
+      if (shown) *shown = printed;
       if (printed.find(expected) != std::string::npos) return;
     }
     FAIL() << "no \"" << expected << "\" after " << keys << ":\n" << printed;
@@ -98,13 +100,18 @@ class FlagshipRoad : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(line("tap Packages", "Example Tool"));
   }
   // Queues from the list's row, opens the confirmation from the card and waits for the
-  // dry run to let Confirm be tapped.
-  void queueAndConfirm(const std::string& row, const std::string& mark, const std::string& card) {
+  // dry run to let Confirm be tapped. The screen that first shows it so lists `brought`:
+  // what the run brings along is never resolved after Confirm is let go (a later screen
+  // may be resolving again, for a refresh that ended meanwhile).
+  void queueAndConfirm(const std::string& row, const std::string& mark, const std::string& card,
+                       const std::string& brought = "") {
     ASSERT_NO_FATAL_FAILURE(line("swipe " + row + " Queue", mark));
     ASSERT_NO_FATAL_FAILURE(line("close", "title: Featured"));
     ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Queue | " + card));
     ASSERT_NO_FATAL_FAILURE(line("tap Queue", "Main Packages to Proceed"));
-    ASSERT_NO_FATAL_FAILURE(until("screen", "[Confirm]\r"));
+    std::string shown;
+    ASSERT_NO_FATAL_FAILURE(until("screen", "[Confirm]\r", 120, &shown));
+    EXPECT_NE(shown.find(brought), std::string::npos) << shown;
   }
 
   TempDir dir;
@@ -122,8 +129,8 @@ TEST_F(FlagshipRoad, AddRefreshQueueConfirmInstallThenRemove) {
   ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Refresh Complete"));
   ASSERT_NO_FATAL_FAILURE(openList());
 
-  ASSERT_NO_FATAL_FAILURE(queueAndConfirm("Example Tool", "(install)", "1 Package"));
-  ASSERT_NO_FATAL_FAILURE(line("screen", "-- Other Packages --\r\n  1.0: Example Library"));
+  ASSERT_NO_FATAL_FAILURE(
+      queueAndConfirm("Example Tool", "(install)", "1 Package", "-- Other Packages --\r\n  1.0: Example Library"));
   ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
   ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
   EXPECT_NE(terminal->output().find("Setting up Example Tool"), std::string::npos) << "the verbose log shows the run";

@@ -72,6 +72,25 @@ TEST(VersionCompare, NumbersByValue) {
   expectOrder("1.0.0", "1.0", 1);
 }
 
+// Texts that begin alike are compared past what they share: where the shared part ends
+// inside a run of digits, at the end of one side's upstream version or at a "-" that
+// only one side has again later, the answer is the one a walk from the start gives.
+TEST(VersionCompare, SharedBeginnings) {
+  expectOrder("0.9+ds-4", "0.9+ds0-3", 1);  // "ds" then a zero that weighs nothing
+  expectOrder("1.1.1+dfsg-4+b1", "1.1.1+dfsg0-1", 1);
+  expectOrder("2.36-9", "2.36-9+deb12u1", -1);
+  expectOrder("2.36-9~bpo11+1", "2.36-9", -1);
+  expectOrder("1.2.10-1", "1.2.9-1", 1);
+  expectOrder("1.2.3-1-2", "1.2.3-1", 1);  // the upstream version runs on to the last "-"
+  expectOrder("1.2.3-1-2", "1.2.3-10", 1);
+  expectOrder("1:2.0-1", "1:2.0-1+b1", -1);
+  expectOrder("10:2.0", "1:2.0", 1);
+  expectOrder("1:2.0", "1:10.0", -1);
+  expectOrder("-1", "0-1", -1);  // an empty upstream version
+  expectOrder("1.0000", "1.0", 0);
+  expectOrder("1.0000-1", "1.0-1", 0);
+}
+
 TEST(VersionCompare, AbsentVersionIsEmptyText) {
   expectOrder(std::string_view{}, "0", -1);
   expectOrder(std::string_view{}, "", 0);

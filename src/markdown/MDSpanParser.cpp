@@ -67,6 +67,7 @@ void MDSpanParser::beginDocument(MDDocument& document) {
 
 void MDSpanParser::endDocument() {
   failedStates_.clear();
+  codeRuns_.clear();
   links_.clear();
   document_ = nullptr;
 }
@@ -376,11 +377,10 @@ MDElement* MDSpanParser::parseEmAndStrong(MDScanner& scanner) {
 
 MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
   const size_t start = scanner.location();
-  size_t ticks = 0;
-  while (!scanner.atEndOfLine() && scanner.nextByte() == '`') {
-    scanner.advance();
-    ++ticks;
-  }
+  const MDCodeRuns& runs = codeRunsOf(scanner);
+  const size_t ticks = runs.ticksFrom(start);
+  if (ticks == 0 || !runs.hasRunAfter(start + ticks, ticks)) return nullptr;  // nothing can close it
+  scanner.setLocation(start + ticks);
   scanner.skipWhitespace();
   MDElementList children;
   size_t textStart = scanner.location();
@@ -428,6 +428,12 @@ MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
     if (last->range.length == 0) code->removeLastChild();
   }
   return code;
+}
+
+const MDCodeRuns& MDSpanParser::codeRunsOf(const MDScanner& scanner) {
+  auto it = codeRuns_.find(scanner.identifier());
+  if (it == codeRuns_.end()) it = codeRuns_.emplace(scanner.identifier(), MDCodeRuns(scanner)).first;
+  return it->second;
 }
 
 MDElement* MDSpanParser::parseLineBreak(MDScanner& scanner) {

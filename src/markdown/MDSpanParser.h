@@ -4,10 +4,12 @@
 // a range of the source; only the characters it replaces become entity elements.
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
 #include "markdown/MDAutolinks.h"
+#include "markdown/MDCodeRuns.h"
 #include "markdown/MDDocument.h"
 #include "markdown/MDFailedStates.h"
 #include "markdown/MDHTMLParser.h"
@@ -63,6 +65,8 @@ class MDSpanParser {
   MDElement* parseBackslash(MDScanner& scanner);
   MDElement* parseEmAndStrong(MDScanner& scanner);
   MDElement* parseCodeSpan(MDScanner& scanner);
+  // The backtick runs of the scanner's lines, found at its first code span.
+  const MDCodeRuns& codeRunsOf(const MDScanner& scanner);
   MDElement* parseLineBreak(MDScanner& scanner);
   MDElement* parseLink(MDScanner& scanner);
   MDElement* parseImage(MDScanner& scanner);
@@ -90,6 +94,7 @@ class MDSpanParser {
   MDLinkParser links_;
   MDFailedStates failedStates_;
   std::vector<MDFailedStates::State> visited_;
+  std::unordered_map<uint64_t, MDCodeRuns> codeRuns_;  // by scanner
 };
 
 }  // namespace markdown

@@ -61,6 +61,8 @@ std::vector<Case> pathologicalTexts() {
       {"image openings", repeated("![")},
       {"backtick runs", generated([](size_t i) { return std::string(i % 300 + 1, '`') + "a "; })},
       {"single backticks", repeated("`a ")},
+      {"one run of backticks", std::string(size, '`')},
+      {"runs of backticks shortening", generated([](size_t i) { return std::string(400 - i % 400, '`') + " "; })},
       {"angle brackets", repeated("<")},
       {"unclosed automatic links", repeated("<http://")},
       {"unclosed attribute values", repeated("<a b=\"")},
@@ -121,6 +123,17 @@ TEST(MarkdownPathologicalTest, UnclosedBlockTagsInADescription) {
   EXPECT_EQ(html(divisions + "\n\ntext"), divisions + "\n" + "<p>text</p>\n");
   EXPECT_EQ(html("<div><div>a</div>\nb\n\nc"), "<div><div>a</div>\nb\n<p>c</p>\n");
   EXPECT_EQ(html("<div><p>a</div>\n\nc"), "<div><p>a</div><p>c</p>\n");
+}
+
+// A description that is one long run of backticks: every place of the run may open a
+// code span, and none can close.
+TEST(MarkdownPathologicalTest, ALongRunOfBackticks) {
+  const std::string ticks(160 * 1000, '`');
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(html(ticks), "<p>" + ticks + "</p>\n");
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), testsupport::timeBound(1.0));
+  // The run's shorter tails still open spans that a later, shorter run closes.
+  EXPECT_EQ(html("```` a `` b"), "<p>``<code>a</code> b</p>\n");
 }
 
 TEST(MarkdownPathologicalTest, StrikethroughOpeningsOnTheFeaturedScreen) {

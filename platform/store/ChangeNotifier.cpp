@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/Log.h"
+#include "store/MemoryColumns.h"
 
 namespace store {
 
@@ -33,9 +34,10 @@ std::vector<int64_t> sorted(const std::unordered_set<int64_t>& rows) {
 
 }  // namespace
 
-ChangeNotifier::ChangeNotifier(std::string path, ClassMap classes, std::weak_ptr<Database> database)
+ChangeNotifier::ChangeNotifier(std::string path, ClassMap classes, MemoryMap memory, std::weak_ptr<Database> database)
     : path_(std::move(path)),
       classes_(std::move(classes)),
+      memory_(std::move(memory)),
       database_(std::move(database)),
       queue_(DispatchQueue::makeSerial("store.changes")) {}
 
@@ -81,12 +83,43 @@ void ChangeNotifier::remove(const std::shared_ptr<Observer>& observer) {
   std::erase(observers_, observer);
 }
 
-void ChangeNotifier::committed(ChangeSet changes) {
+void ChangeNotifier::committed(ChangeSet changes, std::map<std::string, uint64_t> commits) {
   std::lock_guard lock(mutex_);
-  // Nobody to tell: a later observer starts from what the file holds then.
-  if (closed_ || observers_.empty()) return;
-  for (auto& [className, rows] : changes) pending_[className].merge(rows);
+  // Nobody to tell and no copy to keep: a later observer starts from what the file
+  // holds then.
+  if (closed_ || (observers_.empty() && commits.empty())) return;
+  for (auto& [className, rows] : changes)
+    if (!observers_.empty() || commits.count(className)) pending_[className].merge(rows);
+  for (auto& [className, count] : commits) pendingCommits_[className] = std::max(pendingCommits_[className], count);
   schedule();
+}
+
+void ChangeNotifier::settle() { queue_->sync([] {}); }
+
+void ChangeNotifier::fillMemory() {
+  std::lock_guard lock(mutex_);
+  schedule();
+}
+
+void ChangeNotifier::updateMemory(const ChangeSet& changes, const std::map<std::string, uint64_t>& commits) {
+  for (const auto& [className, memory] : memory_) {
+    try {
+      if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);
+      auto rows = changes.find(className);
+      auto count = commits.find(className);
+      if (!memory->isBuilt()) {
+        // Every commit counted so far is in what is read now; later ones come as
+        // changes again.
+        memory->rebuild(*connection_, memory->committedCount());
+      } else if (rows != changes.end() && count != commits.end()) {
+        memory->apply(*connection_, rows->second, count->second);
+      }
+    } catch (const StoreException& e) {
+      // The copy answers nothing until it is read again; queries read the file.
+      KVLog("The records of '%s' kept in memory could not be read: %s", className.c_str(), e.what());
+      memory->invalidate();
+    }
+  }
 }
 
 void ChangeNotifier::close() {
@@ -105,13 +138,16 @@ void ChangeNotifier::schedule() {
 void ChangeNotifier::work() {
   ChangeSet changes;
   std::vector<std::shared_ptr<Observer>> observers;
+  std::map<std::string, uint64_t> commits;
   {
     std::lock_guard lock(mutex_);
     scheduled_ = false;
     if (closed_) return;
     changes.swap(pending_);
+    commits.swap(pendingCommits_);
     observers = observers_;
   }
+  updateMemory(changes, commits);
   Calls calls;
   for (const auto& observer : observers) {
     if (!observer->gate.isOpen()) continue;
@@ -172,7 +208,9 @@ std::shared_ptr<const Results::Snapshot> ChangeNotifier::evaluate(const ResultsO
       throw StoreException(StoreException::Kind::InvalidProperty,
                            "Object type '" + observer.schema->className() + "' is not in the schema");
     }
-    snapshot->ids = evaluateQuery(*connection_, *info->second, *observer.query);
+    auto memory = memory_.find(observer.schema->className());
+    if (memory == memory_.end() || !memory->second->evaluate(*observer.query, {}, snapshot->ids, nullptr))
+      snapshot->ids = evaluateQuery(*connection_, *info->second, *observer.query);
   } catch (const StoreException& e) {
     // Raised here it would end the process: the observer hears it instead.
     KVLog("Change notification of '%s' failed: %s", observer.schema->className().c_str(), e.what());

@@ -4,6 +4,7 @@
 // hands the outcome to each observer on the queue it chose. The main thread only
 // receives finished results and differences.
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +20,8 @@ namespace store {
 class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
  public:
   using ClassMap = std::unordered_map<std::string, std::shared_ptr<ClassInfo>>;
-  ChangeNotifier(std::string path, ClassMap classes, std::weak_ptr<Database> database);
+  using MemoryMap = std::unordered_map<std::string, std::shared_ptr<MemoryColumns>>;
+  ChangeNotifier(std::string path, ClassMap classes, MemoryMap memory, std::weak_ptr<Database> database);
   ~ChangeNotifier();
 
   NotificationToken observeResults(const Results& results, Results::ChangeBlock block, DispatchQueue* queue);
@@ -27,8 +29,13 @@ class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
                                  DispatchQueue* queue);
   NotificationToken observeCommits(std::function<void()> block, DispatchQueue* queue);
 
-  // The rows a commit touched (on the writer's thread, after the commit).
-  void committed(ChangeSet changes);
+  // The rows a commit touched (on the writer's thread, after the commit), and for the
+  // classes kept in memory the count of their commits so far.
+  void committed(ChangeSet changes, std::map<std::string, uint64_t> commits);
+  // Reads the classes kept in memory, on the notifier's thread.
+  void fillMemory();
+  // Returns once the work scheduled so far has run.
+  void settle();
   // The database is going: nothing more is worked out or told.
   void close();
 
@@ -50,6 +57,8 @@ class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
   // What one pass tells: each observer's call, in registration order.
   using Calls = std::vector<std::pair<std::shared_ptr<Observer>, std::function<void()>>>;
   void work();
+  // Brings the copies in memory up to the commits worked on.
+  void updateMemory(const ChangeSet& changes, const std::map<std::string, uint64_t>& commits);
   void workOn(const std::shared_ptr<ResultsObserver>& observer, const ChangeSet& changes, Calls& calls);
   std::shared_ptr<const Results::Snapshot> evaluate(const ResultsObserver& observer);
   // Runs the calls on their observers' queues, those of one queue in one block, so
@@ -59,12 +68,14 @@ class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
 
   const std::string path_;
   const ClassMap classes_;
+  const MemoryMap memory_;
   const std::weak_ptr<Database> database_;
   std::shared_ptr<DispatchQueue> queue_;
 
   std::mutex mutex_;
   std::vector<std::shared_ptr<Observer>> observers_;  // in registration order
   ChangeSet pending_;                                 // committed, not yet worked on
+  std::map<std::string, uint64_t> pendingCommits_;    // of the classes kept in memory
   bool scheduled_ = false;
   bool closed_ = false;
 

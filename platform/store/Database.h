@@ -115,6 +115,11 @@ class Database : public std::enable_shared_from_this<Database> {
                                                std::function<void(const ClassChange&)> block,
                                                DispatchQueue* queue = &DispatchQueue::mainQueue());
 
+  // Waits until what was committed so far has been worked out off this thread: the
+  // observers' results computed and the columns kept in memory current (queries
+  // answer from the file until then). Not on the notifying thread itself.
+  void settle();
+
   // ---- File
   struct FileSizes {
     uint64_t totalBytes = 0;

@@ -48,6 +48,7 @@ struct ClassInfo {
 };
 
 class ChangeNotifier;
+class MemoryColumns;
 
 // Rows of one class touched by a transaction, folded so that an insert followed by a
 // delete leaves nothing and a change to an inserted row stays an insert.
@@ -105,6 +106,16 @@ struct Database::Impl {
 
   // Works out and tells what commits changed.
   std::shared_ptr<ChangeNotifier> notifier;
+  // The classes that keep columns in memory (MemoryColumns.h), kept current by the
+  // notifier.
+  std::unordered_map<std::string, std::shared_ptr<MemoryColumns>> memory;
+  // Null for a class that keeps none, and on the writer's thread inside its
+  // transaction (whose rows the copy does not hold).
+  MemoryColumns* memoryFor(const std::string& className) const {
+    if (memory.empty() || isWriterThread()) return nullptr;
+    auto it = memory.find(className);
+    return it == memory.end() ? nullptr : it->second.get();
+  }
 
   // ---- connections
   class Lease {

@@ -3,6 +3,7 @@
 
 #include "store/ChangeNotifier.h"
 #include "store/DatabaseImpl.h"
+#include "store/MemoryColumns.h"
 
 namespace store {
 
@@ -79,10 +80,17 @@ void Database::Impl::committed() {
   for (auto it = changes.begin(); it != changes.end();) {
     it = it->second.empty() ? changes.erase(it) : std::next(it);
   }
-  if (!changes.empty() && notifier) notifier->committed(std::move(changes));
+  // From here on the copies in memory of the changed classes answer nothing until
+  // they hold this commit too.
+  std::map<std::string, uint64_t> commits;
+  for (const auto& [className, rows] : changes)
+    if (auto it = memory.find(className); it != memory.end()) commits[className] = it->second->noteCommit();
+  if (!changes.empty() && notifier) notifier->committed(std::move(changes), std::move(commits));
 }
 
 // ---- observers
+
+void Database::settle() { impl_->notifier->settle(); }
 
 NotificationToken Database::observe(std::function<void()> block, DispatchQueue* queue) {
   return impl_->notifier->observeCommits(std::move(block), queue);

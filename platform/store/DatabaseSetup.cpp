@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "store/ChangeNotifier.h"
+#include "store/MemoryColumns.h"
 #include "store/DatabaseImpl.h"
 #include "store/Migration.h"
 #include "store/PredicateCompiler.h"
@@ -123,8 +124,10 @@ void Database::Impl::makeClasses() {
       target->second->incoming.emplace_back(c->className(), p.name);
     }
   }
+  for (const auto& [name, info] : classes)
+    if (MemoryColumns::wanted(*info->schema)) memory[name] = std::make_shared<MemoryColumns>(*info);
   // Before the migration, which may observe the database it migrates.
-  notifier = std::make_shared<ChangeNotifier>(configuration.path, classes, owner->weak_from_this());
+  notifier = std::make_shared<ChangeNotifier>(configuration.path, classes, memory, owner->weak_from_this());
 }
 
 void Database::Impl::setUp() {
@@ -247,6 +250,9 @@ void Database::Impl::setUp() {
   owner->commitWrite();
   suppressChanges = false;
   compactIfAsked();
+  // The columns kept in memory are read off this thread; until then queries read the
+  // file.
+  if (!memory.empty()) notifier->fillMemory();
 }
 
 void Database::Impl::compactIfAsked() {

@@ -5,6 +5,7 @@
 #include "store/ChangeNotifier.h"
 #include "store/Database.h"
 #include "store/DatabaseImpl.h"
+#include "store/MemoryColumns.h"
 #include "store/Predicate.h"
 #include "store/PredicateCompiler.h"
 
@@ -29,6 +30,11 @@ void Results::takeSnapshot(const std::vector<const Property*>& columns, std::vec
   if (database_) {
     auto& impl = database_->impl();
     const ClassInfo& info = impl.classInfo(className());
+    MemoryColumns* memory = impl.memoryFor(className());
+    if (memory && memory->evaluate(*query_, columns, taken->ids, values)) {
+      snapshot_ = std::move(taken);
+      return;
+    }
     try {
       Database::Impl::Lease c(impl);
       taken->ids = evaluateQuery(*c, info, *query_, columns, values);
@@ -121,6 +127,7 @@ std::vector<std::vector<Value>> Results::valuesForKeys(const std::vector<std::st
   if (list.empty()) return out;
   auto& impl = database_->impl();
   const ClassInfo& info = impl.classInfo(className());
+  if (MemoryColumns* memory = impl.memoryFor(className()); memory && memory->valuesOf(list, columns, out)) return out;
   out = impl.readOrNothing("values", [&] {
     std::string select;
     for (const Property* p : columns) select += (select.empty() ? "" : ", ") + info.table + "." + sql::quoteIdentifier(p->name);
@@ -146,6 +153,7 @@ Results Results::objectsWhere(std::string_view predicate, std::vector<Value> arg
   auto query = std::make_shared<Query>(*query_);
   query->where = query->where == "1" ? condition.sql : "(" + query->where + ") AND " + condition.sql;
   for (auto& a : condition.arguments) query->arguments.push_back(std::move(a));
+  query->predicates.push_back(std::move(node));
   return Results(database_, schema_, std::move(query));
 }
 

@@ -18,6 +18,7 @@
 #include "foundation/NotificationToken.h"
 #include "foundation/Value.h"
 #include "store/CollectionChange.h"
+#include "store/Predicate.h"
 #include "store/StoreObject.h"
 
 namespace store {
@@ -97,6 +98,7 @@ class Results {
   struct Query {
     std::string where;             // SQL condition over the class's table
     std::vector<Value> arguments;  // bound in order
+    std::vector<PredicateRef> predicates;  // the same condition as parsed (all must hold)
     std::vector<SortDescriptor> sorts;
     std::vector<std::string> distinct;
   };

@@ -27,6 +27,9 @@ struct Property {
   // Texts only: an index kept in the order results sort texts in, so a list sorted by
   // this property is read in that order instead of being sorted on every query.
   bool isSortIndexed = false;
+  // Strings, numbers and flags: kept in memory as well (MemoryColumns.h), for queries
+  // over every record of a large class. Not part of the stored schema.
+  bool isHeldInMemory = false;
   // Stored for a property that is not given on insert; null means "none".
   Value defaultValue;
   // LinkList only: the class the list links to, and whether the linked rows belong to
@@ -41,6 +44,7 @@ struct Property {
   Property& optional(bool value = true) { isOptional = value; return *this; }
   Property& indexed() { isIndexed = true; return *this; }
   Property& sortIndexed() { isSortIndexed = true; return *this; }
+  Property& heldInMemory() { isHeldInMemory = true; return *this; }
   Property& primaryKey() { isPrimary = true; isOptional = false; isIndexed = true; return *this; }
   Property& defaultsTo(Value value) { defaultValue = std::move(value); return *this; }
   Property& linkTo(std::string className, bool owns = false) {

@@ -9,6 +9,7 @@
 #include "interface/KVCategorySpecial.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVIconProvider.h"
+#include "database/KVRPackageSearch.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -232,9 +233,9 @@ void PackagesTableViewController::runQuery(const std::string& sortKey) {
     packages_ = Results();
     return;
   } else if (category_ == kCategorySpecial_Search) {
-    results = KVRPackage::objectsWhere("name contains[cd] %@ AND " + notPseudo + compatible, search_.value_or(""));
-    if (results.empty())
-      results = KVRPackage::objectsWhere("maintainer contains[cd] %@ AND " + notPseudo + compatible, search_.value_or(""));
+    packages_ = KVRPackageSearch::packagesMatching(search_.value_or(""), KVRPackageSearch::kFuzzy, !filterIncompatible,
+                                                   sortKey);
+    return;
   } else if (category_ == kCategorySpecial_SileoPackages) {
     results = sourceLocation_ ? KVRPackage::objectsWhere("isPaidThroughSileo = 1 AND sourceLocation = %@", *sourceLocation_)
                               : KVRPackage::objectsWhere("isPaidThroughSileo = 1");

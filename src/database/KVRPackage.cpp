@@ -1,6 +1,7 @@
 #include "database/KVRPackage.h"
 
 #include <algorithm>
+#include <set>
 
 #include "core/NSStringHash.h"
 #include "foundation/Files.h"
@@ -18,6 +19,13 @@ void customize(store::ObjectSchema& schema) {
       p.indexed();
     }
     if (p.name == "name") p.sortIndexed();  // every list sorts by name unless told otherwise
+    // What the package lists, their sections, the search and the caches over every
+    // package ask of each record: kept in memory too, so they need not read the file.
+    static const std::set<std::string> held = {"identifier", "name",      "maintainer",           "category",
+                                               "subcategory", "sourceLocation", "updatedDateStr", "tweakCompatibleStatus",
+                                               "isInstalled", "isUpdated", "isHeld",               "hasNewVersion",
+                                               "isPaidThroughSileo"};
+    if (held.count(p.name)) p.heldInMemory();
     if (p.name == "availableVersions") p.linkTo("KVRPackageVersion", true);  // the versions belong to the package
   });
 }

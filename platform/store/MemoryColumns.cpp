@@ -1,0 +1,307 @@
+#include "store/MemoryColumns.h"
+
+#include <unicode/ucol.h>
+#include <unicode/uiter.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "store/MemoryColumnsRows.h"
+#include "store/TextFolding.h"
+
+namespace store {
+
+// ---- Arena
+
+std::string_view MemoryColumns::Arena::add(std::string_view text) {
+  constexpr size_t kBlock = 64 * 1024;
+  if (text.empty()) return {};
+  if (text.size() > capacity_ - used_) {
+    const size_t size = std::max(kBlock, text.size());
+    blocks_.push_back(std::make_unique<char[]>(size));
+    used_ = 0;
+    capacity_ = size;
+    bytes_ += size;
+  }
+  char* at = blocks_.back().get() + used_;
+  std::memcpy(at, text.data(), text.size());
+  used_ += text.size();
+  return {at, text.size()};
+}
+
+void MemoryColumns::Arena::clear() {
+  blocks_.clear();
+  used_ = capacity_ = bytes_ = 0;
+}
+
+// ---- set-up
+
+bool MemoryColumns::wanted(const ObjectSchema& schema) {
+  for (const auto& p : schema.properties())
+    if (p.isHeldInMemory) return true;
+  return false;
+}
+
+MemoryColumns::MemoryColumns(const ClassInfo& info) : info_(info) {
+  const ObjectSchema& schema = *info.schema;
+  columnOfProperty_.assign(schema.size(), -1);
+  for (size_t i = 0; i < schema.size(); ++i) {
+    const Property& p = schema.property(i);
+    const bool kind = p.type == PropertyType::String || p.type == PropertyType::Int || p.type == PropertyType::Bool;
+    if (!p.isHeldInMemory || !kind) continue;
+    columnOfProperty_[i] = static_cast<int>(held_.size());
+    held_.push_back(&p);
+  }
+  workedOut_ = std::make_unique<WorkedOut>();
+}
+
+MemoryColumns::~MemoryColumns() = default;
+
+int MemoryColumns::columnIndexOf(const Property* property) const {
+  if (!property) return -1;
+  int index = info_.schema->indexOf(property->name);
+  return index < 0 ? -1 : columnOfProperty_[static_cast<size_t>(index)];
+}
+
+bool MemoryColumns::current() const { return built_ && commits_ == committed_.load(); }
+
+bool MemoryColumns::isBuilt() const {
+  std::shared_lock lock(mutex_);
+  return built_;
+}
+
+std::string MemoryColumns::selectList() const {
+  std::string select = "SELECT _id";
+  for (const Property* p : held_) select += ", " + sql::quoteIdentifier(p->name);
+  return select + " FROM " + info_.table;
+}
+
+size_t MemoryColumns::memoryUsed() const {
+  std::shared_lock lock(mutex_);
+  size_t bytes = rows_ ? rows_->memoryUsed() : 0;
+  std::lock_guard worked(workedOutMutex_);
+  return bytes + workedOut_->memoryUsed();
+}
+
+// ---- following the file
+
+void MemoryColumns::invalidate() {
+  std::unique_lock lock(mutex_);
+  built_ = false;
+  rows_.reset();
+  forgetWorkedOut();
+}
+
+void MemoryColumns::rebuild(sql::Connection& c, uint64_t commits) {
+  auto fresh = std::make_unique<Rows>(held_);
+  bool readable = true;
+  {
+    sql::Statement st = c.prepare(selectList() + " ORDER BY _id");
+    while (st.step()) readable = fresh->append(st) && readable;
+  }
+  fresh->shrink();
+  std::unique_lock lock(mutex_);
+  forgetWorkedOut();
+  // A column holding a value of another kind than its property's (never written by
+  // this store) is answered from the file, where the comparisons take care of it.
+  built_ = readable;
+  rows_ = readable ? std::move(fresh) : nullptr;
+  commits_ = commits;
+}
+
+void MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_t commits) {
+  std::vector<int64_t> touched = changes.inserted.ids();
+  touched.insert(touched.end(), changes.modified.begin(), changes.modified.end());
+  std::sort(touched.begin(), touched.end());
+  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+  size_t count = 0;
+  {
+    std::shared_lock lock(mutex_);
+    if (built_) count = rows_->size();
+  }
+  if (count == 0 || touched.size() + changes.deleted.size() > count / 4 + 64) return rebuild(c, commits);
+
+  // The touched rows as they are now; one that is gone was deleted since.
+  Rows fresh(held_);
+  bool readable = true;
+  {
+    sql::Statement st = c.prepare(selectList() + " WHERE _id IN (SELECT value FROM json_each(?)) ORDER BY _id");
+    st.bindText(1, idListJson(touched));
+    while (st.step()) readable = fresh.append(st) && readable;
+  }
+  std::unordered_set<int64_t> gone(changes.deleted.begin(), changes.deleted.end());
+  {
+    size_t j = 0;
+    for (int64_t id : touched) {
+      while (j < fresh.size() && fresh.ids[j] < id) ++j;
+      if (j == fresh.size() || fresh.ids[j] != id) gone.insert(id);
+    }
+  }
+  std::unique_lock lock(mutex_);
+  if (!readable) {
+    built_ = false;
+    rows_.reset();
+    forgetWorkedOut();
+    return;
+  }
+  std::vector<bool> changedColumns;
+  bool rowsMoved = false;
+  rows_->merge(std::move(fresh), gone, changedColumns, rowsMoved);
+  commits_ = commits;
+  if (rows_->needsRebuild()) {
+    lock.unlock();
+    return rebuild(c, commits);
+  }
+  std::lock_guard worked(workedOutMutex_);
+  workedOut_->forget(changedColumns, rowsMoved);
+}
+
+void MemoryColumns::forgetWorkedOut() {
+  std::lock_guard worked(workedOutMutex_);
+  workedOut_ = std::make_unique<WorkedOut>();
+}
+
+// ---- values
+
+Value MemoryColumns::valueAt(size_t column, size_t row) const { return rows_->valueAt(column, row); }
+
+bool MemoryColumns::valuesOf(const std::vector<int64_t>& ids, const std::vector<const Property*>& columns,
+                             std::vector<std::vector<Value>>& out) const {
+  std::vector<int> wanted;
+  for (const Property* p : columns) {
+    int column = columnIndexOf(p);
+    if (column < 0) return false;
+    wanted.push_back(column);
+  }
+  std::shared_lock lock(mutex_);
+  if (!current()) return false;
+  out.assign(columns.size(), {});
+  for (auto& list : out) list.reserve(ids.size());
+  for (int64_t id : ids) {
+    auto row = rows_->positionOf(id);
+    if (!row) continue;  // deleted since: read as absent, as the file reads it
+    for (size_t k = 0; k < wanted.size(); ++k) out[k].push_back(valueAt(static_cast<size_t>(wanted[k]), *row));
+  }
+  return true;
+}
+
+// ---- worked out for queries
+
+namespace {
+
+struct CollatorCloser {
+  void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+// The collator's sort key of a text: comparing two keys byte by byte orders the texts
+// as the collator does. Empty when the text is no valid UTF-8 (compared directly then).
+std::string sortKey(UCollator* collator, std::string_view text) {
+  for (int32_t i = 0, n = static_cast<int32_t>(text.size()); i < n;) {
+    UChar32 c;
+    U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), i, n, c);
+    if (c < 0) return {};
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  UCharIterator it;
+  uiter_setUTF8(&it, text.data(), static_cast<int32_t>(text.size()));
+  std::string key;
+  uint32_t state[2] = {0, 0};
+  uint8_t part[256];
+  for (;;) {
+    status = U_ZERO_ERROR;
+    int32_t got = ucol_nextSortKeyPart(collator, &it, state, part, sizeof part, &status);
+    if (U_FAILURE(status)) return {};
+    key.append(reinterpret_cast<const char*>(part), static_cast<size_t>(got));
+    if (got < static_cast<int32_t>(sizeof part)) break;
+  }
+  return key;
+}
+
+}  // namespace
+
+const std::vector<uint32_t>& MemoryColumns::ranksOf(size_t column) const {
+  std::lock_guard worked(workedOutMutex_);
+  auto it = workedOut_->ranks.find(column);
+  if (it != workedOut_->ranks.end()) return it->second;
+  const std::vector<std::string_view>& texts = rows_->columns[column].texts.byCode;
+  // Codes in the collator's order (ties broken by bytes, as the file's sorts break
+  // them), checked pair by pair against the comparison the file sorts with; ranks equal
+  // for equal texts, 0 for none.
+  std::vector<uint32_t> order(texts.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UCollator, CollatorCloser> collator(ucol_open("", &status));
+  std::vector<std::string> keys(texts.size());
+  bool keyed = collator && U_SUCCESS(status);
+  for (size_t i = 0; keyed && i < texts.size(); ++i) keys[i] = sortKey(collator.get(), texts[i]);
+  auto byKey = [&](uint32_t a, uint32_t b) {
+    if (keyed && !keys[a].empty() && !keys[b].empty()) {
+      int c = keys[a].compare(keys[b]);
+      if (c) return c < 0;
+      return texts[a] < texts[b];
+    }
+    return text::collate(texts[a], texts[b]) < 0;
+  };
+  std::sort(order.begin(), order.end(), byKey);
+  bool ordered = true;
+  for (size_t i = 1; ordered && i < order.size(); ++i) ordered = text::collate(texts[order[i - 1]], texts[order[i]]) <= 0;
+  if (!ordered)
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return text::collate(texts[a], texts[b]) < 0; });
+  keys = {};
+  std::vector<uint32_t> ranks(texts.size() + 1, 0);
+  uint32_t rank = 0;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i == 0 || texts[order[i]] != texts[order[i - 1]]) ++rank;
+    ranks[order[i] + 1] = rank;
+  }
+  return workedOut_->ranks.emplace(column, std::move(ranks)).first->second;
+}
+
+const std::vector<std::string_view>& MemoryColumns::foldedOf(size_t column, int flags) const {
+  std::lock_guard worked(workedOutMutex_);
+  auto& slot = workedOut_->folded[{column, flags}];
+  const std::vector<std::string_view>& texts = rows_->columns[column].texts.byCode;
+  // Codes added since the texts were folded are folded now; the others stay.
+  while (slot.texts.size() < texts.size()) {
+    const std::string_view text = texts[slot.texts.size()];
+    std::string folded = text::fold(text, flags);
+    slot.texts.push_back(folded == text ? text : slot.arena.add(folded));
+  }
+  return slot.texts;
+}
+
+const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascending) const {
+  {
+    std::lock_guard worked(workedOutMutex_);
+    auto it = workedOut_->orders.find({column, ascending});
+    if (it != workedOut_->orders.end()) return it->second;
+  }
+  const Column& c = rows_->columns[column];
+  std::vector<uint32_t> positions(rows_->size());
+  for (uint32_t i = 0; i < positions.size(); ++i) positions[i] = i;
+  const auto& ids = rows_->ids;
+  if (c.text) {
+    const std::vector<uint32_t>& ranks = ranksOf(column);
+    std::vector<uint32_t> key(positions.size());
+    for (size_t i = 0; i < key.size(); ++i) key[i] = ranks[c.codes[i]];
+    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
+      if (key[a] != key[b]) return ascending ? key[a] < key[b] : key[a] > key[b];
+      return ids[a] < ids[b];
+    });
+  } else {
+    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
+      const bool nullA = c.nulls[a], nullB = c.nulls[b];
+      if (nullA != nullB) return ascending ? nullA : nullB;
+      if (!nullA && c.numbers[a] != c.numbers[b]) return ascending ? c.numbers[a] < c.numbers[b] : c.numbers[a] > c.numbers[b];
+      return ids[a] < ids[b];
+    });
+  }
+  std::lock_guard worked(workedOutMutex_);
+  return workedOut_->orders.emplace(std::make_pair(column, ascending), std::move(positions)).first->second;
+}
+
+}  // namespace store

@@ -1,0 +1,125 @@
+#pragma once
+// Inside of the object database: the columns of one class that its schema keeps in
+// memory (Property::heldInMemory), so that queries, sorts and reads touching only them
+// run without the file. They serve what asks for every record of a large class again
+// and again: the package lists and their sections, the search as one types, the caches
+// rebuilt after a refresh.
+//
+// The copy follows the file. The change notifier applies each commit's rows to it on
+// its own thread (reading them back through its connection), counting the commits it
+// holds; a query uses the copy only when it holds every commit made so far, and reads
+// the file otherwise (as it would without it), so an answer never lags a commit the
+// asker has seen. A writer inside its transaction reads the file, which holds its own
+// uncommitted rows.
+//
+// Answers are those the file would give, row for row and in the same order: the
+// predicates evaluated with the file's own semantics (qb_strop's folding, IS for
+// equality, nulls first in ascending order), texts sorted by the same collator with
+// the same tie-breaks, row ids last. A query the copy cannot answer exactly (a key
+// path it does not hold, an operator or a value type it does not evaluate) goes to
+// the file.
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/DatabaseImpl.h"
+#include "store/Results.h"
+
+namespace store {
+
+class MemoryColumns {
+ public:
+  explicit MemoryColumns(const ClassInfo& info);
+  ~MemoryColumns();
+  MemoryColumns(const MemoryColumns&) = delete;
+  MemoryColumns& operator=(const MemoryColumns&) = delete;
+
+  // Whether a class keeps any column in memory.
+  static bool wanted(const ObjectSchema& schema);
+
+  // ---- kept current
+
+  // On the writer's thread, after a commit that changed rows of the class: one more
+  // commit the copy must hold before it answers. Answers the count so far.
+  uint64_t noteCommit() { return committed_.fetch_add(1) + 1; }
+  uint64_t committedCount() const { return committed_.load(); }
+  bool isBuilt() const;
+
+  // On the change notifier's thread:
+  // Reads every row anew; the copy then holds the commits counted up to `commits`.
+  void rebuild(sql::Connection& c, uint64_t commits);
+  // Reads the rows a commit touched (or the whole table, when it touched many).
+  void apply(sql::Connection& c, const RowChanges& rows, uint64_t commits);
+  // Forgets everything: queries read the file until the next rebuild.
+  void invalidate();
+
+  // ---- read on any thread
+
+  // The query's rows in its order, and the values of `columns` for them, when the copy
+  // holds every commit so far and every part of the query; false otherwise (read the
+  // file).
+  bool evaluate(const Results::Query& query, const std::vector<const Property*>& columns, std::vector<int64_t>& ids,
+                std::vector<std::vector<Value>>* values) const;
+  // The values of `columns` for the rows `ids` that still exist, in their order.
+  bool valuesOf(const std::vector<int64_t>& ids, const std::vector<const Property*>& columns,
+                std::vector<std::vector<Value>>& out) const;
+
+  // Bytes held (the texts, the rows' codes and values, what was worked out for queries).
+  size_t memoryUsed() const;
+
+ private:
+  struct Column;
+  struct Texts;
+  struct Compiled;
+  struct Rows;
+  class Query;
+  friend class Query;
+
+  // Texts as views into large blocks that never move.
+  class Arena {
+   public:
+    std::string_view add(std::string_view text);
+    void clear();
+    size_t bytes() const { return bytes_; }
+
+   private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t used_ = 0, capacity_ = 0, bytes_ = 0;
+  };
+
+  bool current() const;
+  int columnIndexOf(const Property* property) const;
+  Value valueAt(size_t column, size_t row) const;
+
+  // Worked out on first need, kept until the copy changes (each under its own lock).
+  const std::vector<uint32_t>& ranksOf(size_t column) const;
+  const std::vector<std::string_view>& foldedOf(size_t column, int flags) const;
+  const std::vector<uint32_t>& orderBy(size_t column, bool ascending) const;
+  void forgetWorkedOut();
+
+  void readAll(sql::Connection& c);
+  std::string selectList() const;
+
+  const ClassInfo& info_;
+  std::vector<const Property*> held_;  // the held properties, in schema order
+  std::vector<int> columnOfProperty_;  // by schema position; -1: not held
+
+  mutable std::shared_mutex mutex_;  // the rows: shared to read, alone to change
+  bool built_ = false;
+  uint64_t commits_ = 0;  // the commits the copy holds
+  std::atomic<uint64_t> committed_{0};
+  std::unique_ptr<Rows> rows_;
+
+  mutable std::mutex workedOutMutex_;
+  struct WorkedOut;
+  std::unique_ptr<WorkedOut> workedOut_;
+};
+
+}  // namespace store

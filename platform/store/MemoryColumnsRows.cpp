@@ -1,0 +1,176 @@
+#include "store/MemoryColumnsRows.h"
+
+#include <algorithm>
+
+namespace store {
+
+MemoryColumns::Rows::Rows(const std::vector<const Property*>& held) {
+  columns.resize(held.size());
+  interned_.resize(held.size());
+  for (size_t k = 0; k < held.size(); ++k) {
+    columns[k].property = held[k];
+    columns[k].text = held[k]->type == PropertyType::String;
+  }
+}
+
+bool MemoryColumns::Rows::append(const sql::Statement& st) {
+  ids.push_back(st.columnInt(0));
+  bool kindsFit = true;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    Column& c = columns[k];
+    const int at = static_cast<int>(k + 1);
+    const int type = sqlite3_column_type(st.handle(), at);
+    if (c.text) {
+      if (type == SQLITE_NULL) {
+        c.codes.push_back(0);
+        continue;
+      }
+      kindsFit = kindsFit && type == SQLITE_TEXT;
+      std::string_view text = st.columnTextView(at);
+      auto& known = interned_[k];
+      auto it = known.find(text);
+      if (it == known.end()) {
+        std::string_view kept = c.texts.arena.add(text);
+        c.texts.byCode.push_back(kept);
+        it = known.emplace(kept, static_cast<uint32_t>(c.texts.byCode.size())).first;
+      }
+      c.codes.push_back(it->second);
+    } else {
+      kindsFit = kindsFit && (type == SQLITE_NULL || type == SQLITE_INTEGER);
+      c.nulls.push_back(type == SQLITE_NULL ? 1 : 0);
+      c.numbers.push_back(type == SQLITE_NULL ? 0 : st.columnInt(at));
+    }
+  }
+  return kindsFit;
+}
+
+void MemoryColumns::Rows::shrink() {
+  interned_.clear();
+  interned_.shrink_to_fit();
+  ids.shrink_to_fit();
+  for (auto& c : columns) {
+    c.codes.shrink_to_fit();
+    c.numbers.shrink_to_fit();
+    c.nulls.shrink_to_fit();
+    c.texts.byCode.shrink_to_fit();
+  }
+}
+
+std::optional<size_t> MemoryColumns::Rows::positionOf(int64_t id) const {
+  auto it = std::lower_bound(ids.begin(), ids.end(), id);
+  if (it == ids.end() || *it != id) return std::nullopt;
+  return static_cast<size_t>(it - ids.begin());
+}
+
+Value MemoryColumns::Rows::valueAt(size_t column, size_t row) const {
+  const Column& c = columns[column];
+  if (c.text) {
+    uint32_t code = c.codes[row];
+    return code ? Value(std::string(c.texts.byCode[code - 1])) : Value();
+  }
+  if (c.nulls[row]) return Value();
+  if (c.property->type == PropertyType::Bool) return Value(c.numbers[row] != 0);
+  return Value(static_cast<long long>(c.numbers[row]));
+}
+
+void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& gone, std::vector<bool>& changedColumns,
+                                bool& rowsMoved) {
+  changedColumns.assign(columns.size(), false);
+  rowsMoved = false;
+  // Texts new to a column in this merge, each given one code.
+  std::vector<std::unordered_map<std::string_view, uint32_t>> added(columns.size());
+  auto codeFor = [&](size_t k, std::string_view text) -> uint32_t {
+    Column& c = columns[k];
+    auto it = added[k].find(text);
+    if (it != added[k].end()) return it->second;
+    std::string_view kept = c.texts.arena.add(text);
+    c.texts.byCode.push_back(kept);
+    uint32_t code = static_cast<uint32_t>(c.texts.byCode.size());
+    added[k].emplace(kept, code);
+    return code;
+  };
+
+  Rows merged(std::vector<const Property*>{});
+  merged.columns.resize(columns.size());
+  const size_t reserve = ids.size() + fresh.size();
+  merged.ids.reserve(reserve);
+  for (size_t k = 0; k < columns.size(); ++k) {
+    merged.columns[k].property = columns[k].property;
+    merged.columns[k].text = columns[k].text;
+    if (columns[k].text) merged.columns[k].codes.reserve(reserve);
+    else {
+      merged.columns[k].numbers.reserve(reserve);
+      merged.columns[k].nulls.reserve(reserve);
+    }
+  }
+  auto keepOld = [&](size_t i) {
+    merged.ids.push_back(ids[i]);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      Column& to = merged.columns[k];
+      if (columns[k].text) to.codes.push_back(columns[k].codes[i]);
+      else {
+        to.numbers.push_back(columns[k].numbers[i]);
+        to.nulls.push_back(columns[k].nulls[i]);
+      }
+    }
+  };
+  // `old`: the row's position before, when it had one.
+  auto takeFresh = [&](size_t j, std::optional<size_t> old) {
+    merged.ids.push_back(fresh.ids[j]);
+    if (!old) rowsMoved = true;
+    for (size_t k = 0; k < columns.size(); ++k) {
+      Column& to = merged.columns[k];
+      const Column& from = fresh.columns[k];
+      if (columns[k].text) {
+        const uint32_t freshCode = from.codes[j];
+        const std::string_view text = freshCode ? from.texts.byCode[freshCode - 1] : std::string_view();
+        uint32_t code = 0;
+        if (old && columns[k].codes[*old] && freshCode && textAt(k, *old) == text) code = columns[k].codes[*old];
+        else if (freshCode) code = codeFor(k, text);
+        if (!old || code != columns[k].codes[*old]) changedColumns[k] = true;
+        to.codes.push_back(code);
+      } else {
+        to.numbers.push_back(from.numbers[j]);
+        to.nulls.push_back(from.nulls[j]);
+        if (!old || from.numbers[j] != columns[k].numbers[*old] || from.nulls[j] != columns[k].nulls[*old])
+          changedColumns[k] = true;
+      }
+    }
+  };
+
+  size_t i = 0, j = 0;
+  while (i < ids.size() || j < fresh.size()) {
+    const bool takeOld = j == fresh.size() || (i < ids.size() && ids[i] < fresh.ids[j]);
+    if (takeOld) {
+      if (gone.count(ids[i])) rowsMoved = true;
+      else keepOld(i);
+      ++i;
+    } else if (i < ids.size() && ids[i] == fresh.ids[j]) {
+      takeFresh(j++, i++);
+    } else {
+      takeFresh(j++, std::nullopt);
+    }
+  }
+  for (size_t k = 0; k < columns.size(); ++k) {
+    columns[k].codes.swap(merged.columns[k].codes);
+    columns[k].numbers.swap(merged.columns[k].numbers);
+    columns[k].nulls.swap(merged.columns[k].nulls);
+  }
+  ids.swap(merged.ids);
+}
+
+bool MemoryColumns::Rows::needsRebuild() const {
+  for (const auto& c : columns)
+    if (c.text && c.texts.byCode.size() > 2 * ids.size() + 4096) return true;
+  return false;
+}
+
+size_t MemoryColumns::Rows::memoryUsed() const {
+  size_t bytes = ids.capacity() * sizeof(int64_t);
+  for (const auto& c : columns)
+    bytes += c.codes.capacity() * sizeof(uint32_t) + c.numbers.capacity() * sizeof(int64_t) + c.nulls.capacity() +
+             c.texts.arena.bytes() + c.texts.byCode.capacity() * sizeof(std::string_view);
+  return bytes;
+}
+
+}  // namespace store

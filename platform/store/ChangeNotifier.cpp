@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/Log.h"
+#include "foundation/UnusedMemory.h"
 #include "store/MemoryColumns.h"
 
 namespace store {
@@ -107,12 +108,20 @@ void ChangeNotifier::updateMemory(const ChangeSet& changes, const std::map<std::
       if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);
       auto rows = changes.find(className);
       auto count = commits.find(className);
+      bool wholeTable = false;
       if (!memory->isBuilt()) {
         // Every commit counted so far is in what is read now; later ones come as
         // changes again.
         memory->rebuild(*connection_, memory->committedCount());
+        wholeTable = true;
       } else if (rows != changes.end() && count != commits.end()) {
-        memory->apply(*connection_, rows->second, count->second);
+        wholeTable = memory->apply(*connection_, rows->second, count->second);
+      }
+      if (wholeTable) {
+        // The pages read are in the system's cache; the ones kept here, and what reading
+        // a table whole needed for a while, only hold memory.
+        sqlite3_db_release_memory(connection_->handle());
+        UnusedMemory::giveBack();
       }
     } catch (const StoreException& e) {
       // The copy answers nothing until it is read again; queries read the file.

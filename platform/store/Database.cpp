@@ -137,8 +137,16 @@ Database::Impl::Lease::Lease(Impl& impl) : impl_(impl) {
 
 Database::Impl::Lease::~Lease() {
   if (!owned_) return;
+  Impl::releaseIdlePages(*owned_);
   std::lock_guard lock(impl_.poolMutex);
-  if (impl_.idle.size() < 8) impl_.idle.push_back(std::move(owned_));
+  if (impl_.idle.size() < kIdleConnections) impl_.idle.push_back(std::move(owned_));
+}
+
+// A connection at rest keeps few pages: the file's are in the system's cache anyway.
+void Database::Impl::releaseIdlePages(sql::Connection& c) {
+  int used = 0, highest = 0;
+  if (sqlite3_db_status(c.handle(), SQLITE_DBSTATUS_CACHE_USED, &used, &highest, 0) == SQLITE_OK && used > kIdlePages)
+    sqlite3_db_release_memory(c.handle());
 }
 
 std::unique_ptr<sql::Connection> Database::Impl::openConnection(bool create) {
@@ -338,6 +346,7 @@ void Database::commitWrite() {
     throw;
   }
   impl_->committed();
+  impl_->releaseIdlePages(c);
   impl_->writerThread = std::thread::id();
   impl_->writeMutex.unlock();
 }

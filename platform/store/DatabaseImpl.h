@@ -88,7 +88,11 @@ struct Database::Impl {
   Configuration configuration;
   std::unordered_map<std::string, std::shared_ptr<ClassInfo>> classes;
 
-  // Readers borrow idle connections; the writer has its own.
+  // Readers borrow idle connections; the writer has its own. A few are kept for the
+  // threads that read at once (the main thread, the notifier has its own, a cache
+  // rebuild or two); more would only hold memory.
+  static constexpr size_t kIdleConnections = 3;
+  static constexpr int kIdlePages = 1 << 20;  // bytes of pages an idle connection may keep
   std::mutex poolMutex;
   std::vector<std::unique_ptr<sql::Connection>> idle;
   std::unique_ptr<sql::Connection> writer;
@@ -133,6 +137,7 @@ struct Database::Impl {
     std::unique_ptr<sql::Connection> owned_;
   };
   std::unique_ptr<sql::Connection> openConnection(bool create);
+  static void releaseIdlePages(sql::Connection& c);
   bool isWriterThread() const { return writerThread.load() == std::this_thread::get_id(); }
   sql::Connection& requireWriter(const char* operation);
 

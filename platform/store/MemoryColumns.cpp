@@ -14,29 +14,6 @@
 
 namespace store {
 
-// ---- Arena
-
-std::string_view MemoryColumns::Arena::add(std::string_view text) {
-  constexpr size_t kBlock = 64 * 1024;
-  if (text.empty()) return {};
-  if (text.size() > capacity_ - used_) {
-    const size_t size = std::max(kBlock, text.size());
-    blocks_.push_back(std::make_unique<char[]>(size));
-    used_ = 0;
-    capacity_ = size;
-    bytes_ += size;
-  }
-  char* at = blocks_.back().get() + used_;
-  std::memcpy(at, text.data(), text.size());
-  used_ += text.size();
-  return {at, text.size()};
-}
-
-void MemoryColumns::Arena::clear() {
-  blocks_.clear();
-  used_ = capacity_ = bytes_ = 0;
-}
-
 // ---- set-up
 
 bool MemoryColumns::wanted(const ObjectSchema& schema) {
@@ -112,7 +89,7 @@ void MemoryColumns::rebuild(sql::Connection& c, uint64_t commits) {
   commits_ = commits;
 }
 
-void MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_t commits) {
+bool MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_t commits) {
   std::vector<int64_t> touched = changes.inserted.ids();
   touched.insert(touched.end(), changes.modified.begin(), changes.modified.end());
   std::sort(touched.begin(), touched.end());
@@ -122,7 +99,10 @@ void MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_
     std::shared_lock lock(mutex_);
     if (built_) count = rows_->size();
   }
-  if (count == 0 || touched.size() + changes.deleted.size() > count / 4 + 64) return rebuild(c, commits);
+  if (count == 0 || touched.size() + changes.deleted.size() > count / 4 + 64) {
+    rebuild(c, commits);
+    return true;
+  }
 
   // The touched rows as they are now; one that is gone was deleted since.
   Rows fresh(held_);
@@ -145,18 +125,20 @@ void MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_
     built_ = false;
     rows_.reset();
     forgetWorkedOut();
-    return;
+    return false;
   }
   std::vector<bool> changedColumns;
   bool rowsMoved = false;
-  rows_->merge(std::move(fresh), gone, changedColumns, rowsMoved);
+  const bool fits = rows_->merge(std::move(fresh), gone, changedColumns, rowsMoved);
   commits_ = commits;
-  if (rows_->needsRebuild()) {
+  if (!fits || rows_->needsRebuild()) {
     lock.unlock();
-    return rebuild(c, commits);
+    rebuild(c, commits);
+    return true;
   }
   std::lock_guard worked(workedOutMutex_);
   workedOut_->forget(changedColumns, rowsMoved);
+  return false;
 }
 
 void MemoryColumns::forgetWorkedOut() {
@@ -226,7 +208,8 @@ const std::vector<uint32_t>& MemoryColumns::ranksOf(size_t column) const {
   std::lock_guard worked(workedOutMutex_);
   auto it = workedOut_->ranks.find(column);
   if (it != workedOut_->ranks.end()) return it->second;
-  const std::vector<std::string_view>& texts = rows_->columns[column].texts.byCode;
+  const Texts& texts = rows_->columns[column].texts;
+  auto text = [&](uint32_t i) { return texts.text(i + 1); };
   // Codes in the collator's order (ties broken by bytes, as the file's sorts break
   // them), checked pair by pair against the comparison the file sorts with; ranks equal
   // for equal texts, 0 for none.
@@ -234,44 +217,49 @@ const std::vector<uint32_t>& MemoryColumns::ranksOf(size_t column) const {
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<UCollator, CollatorCloser> collator(ucol_open("", &status));
-  std::vector<std::string> keys(texts.size());
-  bool keyed = collator && U_SUCCESS(status);
-  for (size_t i = 0; keyed && i < texts.size(); ++i) keys[i] = sortKey(collator.get(), texts[i]);
-  auto byKey = [&](uint32_t a, uint32_t b) {
-    if (keyed && !keys[a].empty() && !keys[b].empty()) {
-      int c = keys[a].compare(keys[b]);
-      if (c) return c < 0;
-      return texts[a] < texts[b];
+  // The keys one after the other in one block (an empty key: the text is compared
+  // directly).
+  Texts keys;
+  const bool keyed = collator && U_SUCCESS(status);
+  for (uint32_t i = 0; keyed && i < texts.size(); ++i) {
+    if (!keys.add(sortKey(collator.get(), text(i)))) {
+      keys = Texts();
+      break;
     }
-    return text::collate(texts[a], texts[b]) < 0;
+  }
+  const bool haveKeys = keys.size() == texts.size();
+  auto byKey = [&](uint32_t a, uint32_t b) {
+    std::string_view ka = haveKeys ? keys.text(a + 1) : std::string_view();
+    std::string_view kb = haveKeys ? keys.text(b + 1) : std::string_view();
+    if (!ka.empty() && !kb.empty()) {
+      int c = ka.compare(kb);
+      if (c) return c < 0;
+      return text(a) < text(b);
+    }
+    return text::collate(text(a), text(b)) < 0;
   };
   std::sort(order.begin(), order.end(), byKey);
   bool ordered = true;
-  for (size_t i = 1; ordered && i < order.size(); ++i) ordered = text::collate(texts[order[i - 1]], texts[order[i]]) <= 0;
+  for (size_t i = 1; ordered && i < order.size(); ++i) ordered = text::collate(text(order[i - 1]), text(order[i])) <= 0;
   if (!ordered)
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return text::collate(texts[a], texts[b]) < 0; });
-  keys = {};
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return text::collate(text(a), text(b)) < 0; });
+  keys = Texts();
   std::vector<uint32_t> ranks(texts.size() + 1, 0);
   uint32_t rank = 0;
   for (size_t i = 0; i < order.size(); ++i) {
-    if (i == 0 || texts[order[i]] != texts[order[i - 1]]) ++rank;
+    if (i == 0 || text(order[i]) != text(order[i - 1])) ++rank;
     ranks[order[i] + 1] = rank;
   }
   return workedOut_->ranks.emplace(column, std::move(ranks)).first->second;
 }
 
-const std::vector<std::string_view>& MemoryColumns::foldedOf(size_t column, int flags) const {
+const MemoryColumns::Texts& MemoryColumns::foldedOf(size_t column, int flags) const {
   std::lock_guard worked(workedOutMutex_);
-  auto& slot = workedOut_->folded[{column, flags}];
-  const std::vector<std::string_view>& texts = rows_->columns[column].texts.byCode;
+  Texts& folded = workedOut_->folded[{column, flags}];
+  const Texts& texts = rows_->columns[column].texts;
   // Codes added since the texts were folded are folded now; the others stay.
-  while (slot.texts.size() < texts.size()) {
-    const std::string_view text = texts[slot.texts.size()];
-    std::string folded = text::fold(text, flags);
-    slot.texts.push_back(folded == text ? text : slot.arena.add(folded));
-  }
-  return slot.texts;
+  while (folded.size() < texts.size()) folded.add(text::fold(texts.text(static_cast<uint32_t>(folded.size() + 1)), flags));
+  return folded;
 }
 
 const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascending) const {
@@ -294,9 +282,10 @@ const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascendin
     });
   } else {
     std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
-      const bool nullA = c.nulls[a], nullB = c.nulls[b];
+      const bool nullA = c.isNull(a), nullB = c.isNull(b);
       if (nullA != nullB) return ascending ? nullA : nullB;
-      if (!nullA && c.numbers[a] != c.numbers[b]) return ascending ? c.numbers[a] < c.numbers[b] : c.numbers[a] > c.numbers[b];
+      const int64_t x = c.number(a), y = c.number(b);
+      if (!nullA && x != y) return ascending ? x < y : x > y;
       return ids[a] < ids[b];
     });
   }

@@ -55,8 +55,9 @@ class MemoryColumns {
   // On the change notifier's thread:
   // Reads every row anew; the copy then holds the commits counted up to `commits`.
   void rebuild(sql::Connection& c, uint64_t commits);
-  // Reads the rows a commit touched (or the whole table, when it touched many).
-  void apply(sql::Connection& c, const RowChanges& rows, uint64_t commits);
+  // Reads the rows a commit touched, or the whole table when it touched many (then
+  // answers true).
+  bool apply(sql::Connection& c, const RowChanges& rows, uint64_t commits);
   // Forgets everything: queries read the file until the next rebuild.
   void invalidate();
 
@@ -82,25 +83,13 @@ class MemoryColumns {
   class Query;
   friend class Query;
 
-  // Texts as views into large blocks that never move.
-  class Arena {
-   public:
-    std::string_view add(std::string_view text);
-    void clear();
-    size_t bytes() const { return bytes_; }
-
-   private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    size_t used_ = 0, capacity_ = 0, bytes_ = 0;
-  };
-
   bool current() const;
   int columnIndexOf(const Property* property) const;
   Value valueAt(size_t column, size_t row) const;
 
   // Worked out on first need, kept until the copy changes (each under its own lock).
   const std::vector<uint32_t>& ranksOf(size_t column) const;
-  const std::vector<std::string_view>& foldedOf(size_t column, int flags) const;
+  const Texts& foldedOf(size_t column, int flags) const;
   const std::vector<uint32_t>& orderBy(size_t column, bool ascending) const;
   void forgetWorkedOut();
 

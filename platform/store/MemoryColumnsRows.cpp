@@ -10,6 +10,7 @@ MemoryColumns::Rows::Rows(const std::vector<const Property*>& held) {
   for (size_t k = 0; k < held.size(); ++k) {
     columns[k].property = held[k];
     columns[k].text = held[k]->type == PropertyType::String;
+    columns[k].flag = held[k]->type == PropertyType::Bool;
   }
 }
 
@@ -28,17 +29,26 @@ bool MemoryColumns::Rows::append(const sql::Statement& st) {
       kindsFit = kindsFit && type == SQLITE_TEXT;
       std::string_view text = st.columnTextView(at);
       auto& known = interned_[k];
-      auto it = known.find(text);
+      // A column whose texts are nearly all different (identifiers, names) is not
+      // interned: the texts are kept once each anyway, and the map would only cost.
+      if (c.interning && c.codes.size() == kInternTrial && known.size() > kInternTrial / 2) {
+        c.interning = false;
+        known = {};
+      }
+      if (!c.interning) {
+        kindsFit = c.texts.add(text) && kindsFit;
+        c.codes.push_back(static_cast<uint32_t>(c.texts.size()));
+        continue;
+      }
+      auto it = known.find(std::string(text));
       if (it == known.end()) {
-        std::string_view kept = c.texts.arena.add(text);
-        c.texts.byCode.push_back(kept);
-        it = known.emplace(kept, static_cast<uint32_t>(c.texts.byCode.size())).first;
+        kindsFit = c.texts.add(text) && kindsFit;
+        it = known.emplace(std::string(text), static_cast<uint32_t>(c.texts.size())).first;
       }
       c.codes.push_back(it->second);
     } else {
       kindsFit = kindsFit && (type == SQLITE_NULL || type == SQLITE_INTEGER);
-      c.nulls.push_back(type == SQLITE_NULL ? 1 : 0);
-      c.numbers.push_back(type == SQLITE_NULL ? 0 : st.columnInt(at));
+      c.appendNumber(type == SQLITE_NULL, type == SQLITE_NULL ? 0 : st.columnInt(at));
     }
   }
   return kindsFit;
@@ -51,8 +61,9 @@ void MemoryColumns::Rows::shrink() {
   for (auto& c : columns) {
     c.codes.shrink_to_fit();
     c.numbers.shrink_to_fit();
-    c.nulls.shrink_to_fit();
-    c.texts.byCode.shrink_to_fit();
+    c.bytes.shrink_to_fit();
+    c.texts.bytes.shrink_to_fit();
+    c.texts.ends.shrink_to_fit();
   }
 }
 
@@ -66,27 +77,27 @@ Value MemoryColumns::Rows::valueAt(size_t column, size_t row) const {
   const Column& c = columns[column];
   if (c.text) {
     uint32_t code = c.codes[row];
-    return code ? Value(std::string(c.texts.byCode[code - 1])) : Value();
+    return code ? Value(std::string(c.texts.text(code))) : Value();
   }
-  if (c.nulls[row]) return Value();
-  if (c.property->type == PropertyType::Bool) return Value(c.numbers[row] != 0);
-  return Value(static_cast<long long>(c.numbers[row]));
+  if (c.isNull(row)) return Value();
+  if (c.flag) return Value(c.number(row) != 0);
+  return Value(static_cast<long long>(c.number(row)));
 }
 
-void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& gone, std::vector<bool>& changedColumns,
+bool MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& gone, std::vector<bool>& changedColumns,
                                 bool& rowsMoved) {
   changedColumns.assign(columns.size(), false);
   rowsMoved = false;
   // Texts new to a column in this merge, each given one code.
-  std::vector<std::unordered_map<std::string_view, uint32_t>> added(columns.size());
+  std::vector<std::unordered_map<std::string, uint32_t>> added(columns.size());
+  bool fits = true;
   auto codeFor = [&](size_t k, std::string_view text) -> uint32_t {
     Column& c = columns[k];
-    auto it = added[k].find(text);
+    auto it = added[k].find(std::string(text));
     if (it != added[k].end()) return it->second;
-    std::string_view kept = c.texts.arena.add(text);
-    c.texts.byCode.push_back(kept);
-    uint32_t code = static_cast<uint32_t>(c.texts.byCode.size());
-    added[k].emplace(kept, code);
+    fits = c.texts.add(text) && fits;
+    uint32_t code = static_cast<uint32_t>(c.texts.size());
+    added[k].emplace(std::string(text), code);
     return code;
   };
 
@@ -95,12 +106,15 @@ void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
   const size_t reserve = ids.size() + fresh.size();
   merged.ids.reserve(reserve);
   for (size_t k = 0; k < columns.size(); ++k) {
-    merged.columns[k].property = columns[k].property;
-    merged.columns[k].text = columns[k].text;
-    if (columns[k].text) merged.columns[k].codes.reserve(reserve);
-    else {
-      merged.columns[k].numbers.reserve(reserve);
-      merged.columns[k].nulls.reserve(reserve);
+    Column& to = merged.columns[k];
+    to.property = columns[k].property;
+    to.text = columns[k].text;
+    to.flag = columns[k].flag;
+    if (to.text) {
+      to.codes.reserve(reserve);
+    } else {
+      to.bytes.reserve(reserve);
+      if (!to.flag) to.numbers.reserve(reserve);
     }
   }
   auto keepOld = [&](size_t i) {
@@ -108,10 +122,7 @@ void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
     for (size_t k = 0; k < columns.size(); ++k) {
       Column& to = merged.columns[k];
       if (columns[k].text) to.codes.push_back(columns[k].codes[i]);
-      else {
-        to.numbers.push_back(columns[k].numbers[i]);
-        to.nulls.push_back(columns[k].nulls[i]);
-      }
+      else to.appendNumber(columns[k].isNull(i), columns[k].number(i));
     }
   };
   // `old`: the row's position before, when it had one.
@@ -123,16 +134,15 @@ void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
       const Column& from = fresh.columns[k];
       if (columns[k].text) {
         const uint32_t freshCode = from.codes[j];
-        const std::string_view text = freshCode ? from.texts.byCode[freshCode - 1] : std::string_view();
+        const std::string_view text = freshCode ? from.texts.text(freshCode) : std::string_view();
         uint32_t code = 0;
         if (old && columns[k].codes[*old] && freshCode && textAt(k, *old) == text) code = columns[k].codes[*old];
         else if (freshCode) code = codeFor(k, text);
         if (!old || code != columns[k].codes[*old]) changedColumns[k] = true;
         to.codes.push_back(code);
       } else {
-        to.numbers.push_back(from.numbers[j]);
-        to.nulls.push_back(from.nulls[j]);
-        if (!old || from.numbers[j] != columns[k].numbers[*old] || from.nulls[j] != columns[k].nulls[*old])
+        to.appendNumber(from.isNull(j), from.number(j));
+        if (!old || from.isNull(j) != columns[k].isNull(*old) || from.number(j) != columns[k].number(*old))
           changedColumns[k] = true;
       }
     }
@@ -154,22 +164,23 @@ void MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
   for (size_t k = 0; k < columns.size(); ++k) {
     columns[k].codes.swap(merged.columns[k].codes);
     columns[k].numbers.swap(merged.columns[k].numbers);
-    columns[k].nulls.swap(merged.columns[k].nulls);
+    columns[k].bytes.swap(merged.columns[k].bytes);
   }
   ids.swap(merged.ids);
+  return fits;
 }
 
 bool MemoryColumns::Rows::needsRebuild() const {
   for (const auto& c : columns)
-    if (c.text && c.texts.byCode.size() > 2 * ids.size() + 4096) return true;
+    if (c.text && c.texts.size() > 2 * ids.size() + 4096) return true;
   return false;
 }
 
 size_t MemoryColumns::Rows::memoryUsed() const {
   size_t bytes = ids.capacity() * sizeof(int64_t);
   for (const auto& c : columns)
-    bytes += c.codes.capacity() * sizeof(uint32_t) + c.numbers.capacity() * sizeof(int64_t) + c.nulls.capacity() +
-             c.texts.arena.bytes() + c.texts.byCode.capacity() * sizeof(std::string_view);
+    bytes += c.codes.capacity() * sizeof(uint32_t) + c.numbers.capacity() * sizeof(int64_t) + c.bytes.capacity() +
+             c.texts.memoryUsed();
   return bytes;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // Inside of MemoryColumns: the rows' values, column by column, and what queries worked
 // out from them.
+#include <cstdint>
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <optional>
 #include <unordered_set>
 
@@ -10,21 +13,47 @@
 
 namespace store {
 
-// A text column's distinct texts, by code (code 0 is no text at all). Texts added by
-// later commits get new codes; the same text may come to have several, which only
-// costs room until the next rebuild.
+// A text column's distinct texts, by code (code 0 is no text at all), one after the
+// other in one block. Texts added by later commits get new codes; the same text may come
+// to have several, which only costs room until the next rebuild.
 struct MemoryColumns::Texts {
-  Arena arena;
-  std::vector<std::string_view> byCode;  // the text of code i + 1
+  std::string bytes;
+  std::vector<uint32_t> ends{0};  // text i + 1 ends at ends[i + 1]
+
+  size_t size() const { return ends.size() - 1; }
+  std::string_view text(uint32_t code) const {
+    return std::string_view(bytes).substr(ends[code - 1], ends[code] - ends[code - 1]);
+  }
+  // False when the block would outgrow what the offsets count.
+  bool add(std::string_view text) {
+    if (bytes.size() + text.size() > UINT32_MAX) return false;
+    bytes.append(text);
+    ends.push_back(static_cast<uint32_t>(bytes.size()));
+    return true;
+  }
+  size_t memoryUsed() const { return bytes.capacity() + ends.capacity() * sizeof(uint32_t); }
 };
 
 struct MemoryColumns::Column {
   const Property* property = nullptr;
   bool text = false;
+  bool flag = false;            // a Bool property
+  bool interning = true;        // texts: equal texts share a code (while the table is read)
   std::vector<uint32_t> codes;  // texts: per row
   Texts texts;
-  std::vector<int64_t> numbers;  // numbers and flags: per row
-  std::vector<uint8_t> nulls;    // per row, 1 for none
+  std::vector<int64_t> numbers;  // numbers: per row
+  std::vector<uint8_t> bytes;    // numbers: 1 for none; flags: 0, 1, or 2 for none
+
+  bool isNull(size_t row) const { return flag ? bytes[row] == 2 : bytes[row] != 0; }
+  int64_t number(size_t row) const { return flag ? bytes[row] : numbers[row]; }
+  void appendNumber(bool null, int64_t value) {
+    if (flag) {
+      bytes.push_back(null ? 2 : value != 0 ? 1 : 0);
+    } else {
+      bytes.push_back(null ? 1 : 0);
+      numbers.push_back(null ? 0 : value);
+    }
+  }
 };
 
 struct MemoryColumns::Rows {
@@ -41,27 +70,26 @@ struct MemoryColumns::Rows {
   Value valueAt(size_t column, size_t row) const;
   std::string_view textAt(size_t column, size_t row) const {
     uint32_t code = columns[column].codes[row];
-    return code ? columns[column].texts.byCode[code - 1] : std::string_view();
+    return code ? columns[column].texts.text(code) : std::string_view();
   }
   // Takes the rows read anew (replacing or adding rows of the same ids) and drops the
-  // `gone` ones; tells which columns changed and whether rows came or went.
-  void merge(Rows fresh, const std::unordered_set<int64_t>& gone, std::vector<bool>& changedColumns, bool& rowsMoved);
+  // `gone` ones; tells which columns changed and whether rows came or went. False when
+  // a column's texts outgrew what their offsets count.
+  bool merge(Rows fresh, const std::unordered_set<int64_t>& gone, std::vector<bool>& changedColumns, bool& rowsMoved);
   // The texts outnumber the rows by far: a rebuild gives the room back.
   bool needsRebuild() const;
   size_t memoryUsed() const;
 
  private:
   // Interns while a whole table is read, so that a column of few distinct texts keeps
-  // few; dropped after.
-  std::vector<std::unordered_map<std::string_view, uint32_t>> interned_;
+  // few; dropped after. A column found mostly distinct in its first rows stops.
+  static constexpr size_t kInternTrial = 2048;
+  std::vector<std::unordered_map<std::string, uint32_t>> interned_;
 };
 
 struct MemoryColumns::WorkedOut {
   std::map<size_t, std::vector<uint32_t>> ranks;  // a text column's order: rank by code
-  struct Folded {
-    Arena arena;
-    std::vector<std::string_view> texts;  // by code - 1
-  };
+  using Folded = Texts;  // the column's texts folded, by the same codes
   std::map<std::pair<size_t, int>, Folded> folded;                  // by column and fold flags
   std::map<std::pair<size_t, bool>, std::vector<uint32_t>> orders;  // row positions by one column
 
@@ -77,7 +105,7 @@ struct MemoryColumns::WorkedOut {
   size_t memoryUsed() const {
     size_t bytes = 0;
     for (const auto& [k, r] : ranks) bytes += r.capacity() * sizeof(uint32_t);
-    for (const auto& [k, f] : folded) bytes += f.arena.bytes() + f.texts.capacity() * sizeof(std::string_view);
+    for (const auto& [k, f] : folded) bytes += f.memoryUsed();
     for (const auto& [k, o] : orders) bytes += o.capacity() * sizeof(uint32_t);
     return bytes;
   }

@@ -115,7 +115,7 @@ class MemoryColumns::Query {
   bool compileText(Node& leaf, Op op, int options, const Value& v) {
     leaf.kind = Node::TextLeaf;
     const Column& column = rows_.columns[leaf.column];
-    const size_t codes = column.texts.byCode.size();
+    const size_t codes = column.texts.size();
     leaf.byCode.assign(codes + 1, 0);
     const bool negate = op == Op::NotEqual;
     if (op == Op::Equal || op == Op::NotEqual) {
@@ -142,8 +142,8 @@ class MemoryColumns::Query {
         items.push_back(options ? text::fold(*item.stringPtr(), options) : *item.stringPtr());
       }
       const std::unordered_set<std::string_view> wanted(items.begin(), items.end());
-      const auto& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts.byCode;
-      for (size_t code = 1; code <= codes; ++code) leaf.byCode[code] = wanted.count(texts[code - 1]) ? 1 : 0;
+      const Texts& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts;
+      for (uint32_t code = 1; code <= codes; ++code) leaf.byCode[code] = wanted.count(texts.text(code)) ? 1 : 0;
       return true;
     }
     return false;
@@ -151,8 +151,8 @@ class MemoryColumns::Query {
 
   void fill(Node& leaf, const Column& column, Op op, int options, const std::string& operand) {
     const std::string folded = options ? text::fold(operand, options) : operand;
-    const auto& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts.byCode;
-    for (size_t code = 1; code < leaf.byCode.size(); ++code) leaf.byCode[code] = textOp(op, texts[code - 1], folded);
+    const Texts& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts;
+    for (uint32_t code = 1; code < leaf.byCode.size(); ++code) leaf.byCode[code] = textOp(op, texts.text(code), folded);
   }
 
   // "(col IS ?)" and "COALESCE(col < ?, 0)" with an integer (a flag as 0 or 1).
@@ -189,8 +189,8 @@ class MemoryColumns::Query {
       case Node::TextLeaf: return n.byCode[rows_.columns[n.column].codes[row]];
       case Node::NumberLeaf: {
         const Column& c = rows_.columns[n.column];
-        const bool null = c.nulls[row];
-        const int64_t x = c.numbers[row];
+        const bool null = c.isNull(row);
+        const int64_t x = c.number(row);
         switch (n.op) {
           case Op::Equal: return n.constantNull ? null : !null && x == n.constant;
           case Op::NotEqual: return n.constantNull ? !null : null || x != n.constant;
@@ -260,10 +260,10 @@ bool MemoryColumns::evaluate(const Results::Query& query, const std::vector<cons
           if (c.text) {
             uint32_t ra = (*ranks[s])[c.codes[a]], rb = (*ranks[s])[c.codes[b]];
             order = ra < rb ? -1 : ra > rb ? 1 : 0;
-          } else if (c.nulls[a] != c.nulls[b]) {
-            order = c.nulls[a] ? -1 : 1;
-          } else if (!c.nulls[a] && c.numbers[a] != c.numbers[b]) {
-            order = c.numbers[a] < c.numbers[b] ? -1 : 1;
+          } else if (c.isNull(a) != c.isNull(b)) {
+            order = c.isNull(a) ? -1 : 1;
+          } else if (!c.isNull(a) && c.number(a) != c.number(b)) {
+            order = c.number(a) < c.number(b) ? -1 : 1;
           }
           if (order) return sorts[s].ascending ? order < 0 : order > 0;
         }
@@ -283,7 +283,7 @@ bool MemoryColumns::evaluate(const Results::Query& query, const std::vector<cons
           key += c.codes[row] ? "s" : "n";
           key += rows.textAt(column, row);
         } else {
-          key += c.nulls[row] ? "n" : "i" + std::to_string(c.numbers[row]);
+          key += c.isNull(row) ? "n" : "i" + std::to_string(c.number(row));
         }
         key.push_back('\0');
       }

@@ -189,7 +189,11 @@ Connection::Connection(const std::string& path, bool create) {
     exec("PRAGMA journal_mode=WAL");
     exec("PRAGMA synchronous=FULL");
     exec("PRAGMA temp_store=MEMORY");
-    exec("PRAGMA cache_size=-16000");
+    // A few MB of pages each: a writer that fills a large index spills about as often
+    // with four as with sixty-four, and the readers' answers over many records come
+    // from the columns kept in memory. Each connection's pages are memory the process
+    // holds for as long as the connection lives.
+    exec("PRAGMA cache_size=-4000");
   } catch (...) {
     sqlite3_close_v2(db_);
     db_ = nullptr;

@@ -29,6 +29,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "foundation/UnusedMemory.h"
 #include "payment/KVOutsideStore.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
@@ -62,6 +63,10 @@ void showReplacedPreferences(const std::string& kept) {
   card->presentFromTopPresenter();
 }
 }  // namespace
+
+// Before any other initialisation: a thread started by one would otherwise fix the
+// allocator's pools as they are by default.
+[[gnu::constructor(101)]] void configureAllocator() { UnusedMemory::configureForLongRunningProcess(); }
 
 int main(int argc, char** argv) {
   auto environment = [](const char* name) -> std::optional<std::string> {

@@ -14,11 +14,7 @@ namespace {
 void customize(store::ObjectSchema& schema) {
   store::record::adjustProperties(schema, [](store::Property& p) {
     if (p.name == "identifier") p.primaryKey();
-    if (p.name == "sourceLocation" || p.name == "isInstalled" || p.name == "isInTheQueue" || p.name == "category" ||
-        p.name == "updatedDateStr") {
-      p.indexed();
-    }
-    if (p.name == "name") p.sortIndexed();  // every list sorts by name unless told otherwise
+    if (p.name == "sourceLocation" || p.name == "isInTheQueue") p.indexed();
     // What the package lists, their sections, the search and the caches over every
     // package ask of each record: kept in memory too, so they need not read the file.
     static const std::set<std::string> held = {"identifier", "name",      "maintainer",           "category",

@@ -6,6 +6,7 @@
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/NotificationCenter.h"
+#include "store/Store.h"
 
 namespace {
 
@@ -83,6 +84,10 @@ void KVRPackageListCaches::rebuildPackagesCategoriesCache() {
 }
 
 void KVRPackageListCaches::buildCategories() {
+  // After a refresh the store's copy in memory of every package is still following the
+  // commit: waiting for it (on this background queue) lets every query below read it
+  // instead of the whole file.
+  if (auto db = store::Database::defaultDatabase()) db->settle();
   const uint64_t updates = KVRPackage::objectsWhere("isUpdated = 1 && isHeld = 0").count();
   rebuildDictOfNewPackages();
   auto grouping = newPackages();

@@ -29,6 +29,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/URLSession.h"
+#include "foundation/UnusedMemory.h"
 #include "store/Store.h"
 #include "system/DeviceFiles.h"
 
@@ -331,6 +332,8 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   } else if (!replaceFile(path, KVRSources::keptIndexPath(location), &reason)) {
     KVLog("Cannot keep the index of %s: %s", location.c_str(), reason.c_str());
   }
+  // What reading and applying the index needed for a while goes back to the system.
+  UnusedMemory::giveBack();
   finishParse(std::move(result.outcome.newIdentifiers), std::move(result.outcome.cachedImagesToRemove),
               std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 }

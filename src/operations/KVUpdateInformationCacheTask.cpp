@@ -9,6 +9,7 @@
 #include "database/KVRDevelopers.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/UnusedMemory.h"
 #include "operations/KVAPTManager.h"
 #include "operations/TasksVerboseViewController.h"
 
@@ -58,6 +59,8 @@ void KVUpdateInformationCacheTask::runCacheWork() {
   setStatus("Developer cache successfully updated");
 
   KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
+  // The end of a refresh: what it needed for a while goes back to the system.
+  UnusedMemory::giveBack();
   progress_.store(1.0);
   KVPipelineManager::sharedManager().taskProgressChanged(this);
   if (caches.succeeded()) {

@@ -299,7 +299,7 @@ bool Database::deleteFiles(const std::string& rawPath) {
     registry().open.erase(path);
   }
   bool removed = false;
-  for (const char* suffix : {"", "-wal", "-shm", "-journal", ".lock", ".note", ".management"}) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal", ".lock", ".note", ".management", Impl::kDamageNoteSuffix}) {
     std::string p = path + suffix;
     if (Files::exists(p)) removed = Files::removeItem(p) || removed;
   }
@@ -435,6 +435,7 @@ std::optional<StoreObject> Database::objectWithId(const std::string& className, 
 
 void Database::Impl::logReadFailure(const char* what, const StoreException& e) const {
   KVLog("Reading %s of %s failed: %s", what, configuration.path.c_str(), e.what());
+  if (e.kind() == StoreException::Kind::InvalidDatabase) noteDamage(e.what());
 }
 
 // ---- file

@@ -177,6 +177,14 @@ struct Database::Impl {
   void deleteRows(sql::Connection& c, const ClassInfo& info, const std::vector<int64_t>& ids);
   void markModified(const std::string& className, int64_t id);
 
+  // ---- damage
+  // A note beside the file that a read met damage: the next opening checks every page.
+  static constexpr const char* kDamageNoteSuffix = ".damaged";
+  static constexpr double kWholeFileCheckInterval = 24 * 3600;
+  std::string damageNotePath() const;
+  void noteDamage(const std::string& reason) const;
+  void checkWholeFileLater();
+
   // ---- set-up (DatabaseSetup.cpp)
   void makeClasses();
   void setUp();

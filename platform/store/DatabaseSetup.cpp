@@ -1,5 +1,8 @@
+#include <ctime>
 #include <set>
 
+#include "foundation/Dispatch.h"
+#include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "store/ChangeNotifier.h"
 #include "store/MemoryColumns.h"
@@ -147,13 +150,22 @@ void Database::Impl::setUp() {
                              configuration.path + " is a database of another kind");
       }
       c.exec("CREATE TABLE __store_meta (key TEXT PRIMARY KEY, value)");
+      // A new file has nothing to check yet.
+      sql::Statement checked = c.prepare("INSERT INTO __store_meta (key, value) VALUES ('checked', ?)");
+      checked.bindDouble(1, static_cast<double>(std::time(nullptr)));
+      checked.run();
       for (const auto& cls : schema.classes()) createClassStorage(c, classInfo(cls->className()));
     } else {
-      // A damaged page would otherwise surface in some later query; find it now, while
-      // the caller can still reset the file.
-      std::string check = c.scalar("PRAGMA quick_check(1)").asString();
-      if (check != "ok") {
-        throw StoreException(StoreException::Kind::InvalidDatabase, configuration.path + " is damaged: " + check);
+      // A damaged page would otherwise surface in some later query; where a read has
+      // already met one (the note beside the file says so), find it now, while the
+      // caller can still reset the file. A check of every page costs as much as reading
+      // the whole file, so otherwise it runs off this thread (checkWholeFileLater()).
+      if (Files::exists(damageNotePath())) {
+        std::string check = c.scalar("PRAGMA quick_check(1)").asString();
+        if (check != "ok") {
+          throw StoreException(StoreException::Kind::InvalidDatabase, configuration.path + " is damaged: " + check);
+        }
+        Files::removeItem(damageNotePath());
       }
       uint64_t stored = static_cast<uint64_t>(
           c.scalar("SELECT value FROM __store_meta WHERE key = 'schemaVersion'").asInt());
@@ -253,6 +265,50 @@ void Database::Impl::setUp() {
   // The columns kept in memory are read off this thread; until then queries read the
   // file.
   if (!memory.empty()) notifier->fillMemory();
+  checkWholeFileLater();
+}
+
+std::string Database::Impl::damageNotePath() const { return configuration.path + kDamageNoteSuffix; }
+
+void Database::Impl::noteDamage(const std::string& reason) const {
+  if (!Files::exists(damageNotePath()) && !Files::writeAtomically(damageNotePath(), reason + "\n"))
+    KVLog("Cannot note the damage of %s beside it", configuration.path.c_str());
+}
+
+// Once a day, on a background thread with a connection of its own, every page is read;
+// damage found is noted beside the file, so that the next opening refuses it and the
+// caller resets it. The time of the last clean check is kept in the file.
+void Database::Impl::checkWholeFileLater() {
+  const double now = static_cast<double>(std::time(nullptr));
+  const Value last = writer->scalar("SELECT value FROM __store_meta WHERE key = 'checked'");
+  if (last.isNumber() && now - last.asDouble() < kWholeFileCheckInterval && now >= last.asDouble()) return;
+  std::weak_ptr<Database> weak = owner->weak_from_this();
+  DispatchQueue::globalBackground().async([weak, path = configuration.path, now] {
+    std::string check;
+    try {
+      sql::Connection c(path, false);
+      check = c.scalar("PRAGMA quick_check(1)").asString();
+    } catch (const StoreException& e) {
+      check = e.what();
+    }
+    auto database = weak.lock();
+    if (!database) return;
+    Impl& impl = database->impl();
+    if (check != "ok") {
+      KVLog("%s is damaged: %s", path.c_str(), check.c_str());
+      impl.noteDamage(check);
+      return;
+    }
+    try {
+      database->write([&] {
+        sql::Statement st = impl.writer->prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES ('checked', ?)");
+        st.bindDouble(1, now);
+        st.run();
+      });
+    } catch (const StoreException& e) {
+      KVLog("The check of %s could not be recorded: %s", path.c_str(), e.what());
+    }
+  });
 }
 
 void Database::Impl::compactIfAsked() {

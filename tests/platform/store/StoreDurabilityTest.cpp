@@ -8,7 +8,9 @@
 #include <fstream>
 #include <functional>
 
+#include "foundation/Dispatch.h"
 #include "foundation/Files.h"
+#include "store/SqliteConnection.h"
 #include "store/StoreException.h"
 #include "StoreTestSchema.h"
 #include "support/TempDir.h"
@@ -129,6 +131,30 @@ TEST(StoreDurability, ADamagedFileReadsAsNothingAndIsRefusedWhenOpened) {
   EXPECT_EQ(items.error()->code, static_cast<int64_t>(StoreException::Kind::InvalidDatabase));
   EXPECT_FALSE(db->objectForPrimaryKey("Item", "k399"));
   items = {};
+  db.reset();
+  EXPECT_EQ(openFailure(path), StoreException::Kind::InvalidDatabase);
+}
+
+// Opening reads only what it needs; damage no read has met is found by the daily check
+// of every page off the opening thread, and the file is refused the next time.
+TEST(StoreDurability, DamageNoReadMetIsFoundByTheDailyCheck) {
+  TempDir dir;
+  std::string path = dir.file("unread.realm");
+  {
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    writeItems(*db, 0, 400);
+    db->compact();
+  }
+  {
+    // As if the last check were two days old.
+    store::sql::Connection c(path, false);
+    c.exec("UPDATE __store_meta SET value = value - 2 * 86400 WHERE key = 'checked'");
+  }
+  damageSecondHalf(path);
+  auto db = store::Database::open(storetest::configuration(path)).value();
+  ASSERT_TRUE(db) << "opening reads only the first pages";
+  ASSERT_TRUE(DispatchQueue::drainGlobalQueues());
+  EXPECT_TRUE(Files::exists(path + ".damaged"));
   db.reset();
   EXPECT_EQ(openFailure(path), StoreException::Kind::InvalidDatabase);
 }

@@ -12,6 +12,7 @@
 // ceiling and its own working memory (for XZ and LZMA a dictionary of at most 80 MiB)
 // beside the input.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -57,10 +58,20 @@ enum class Format {
 using ChunkSink = std::function<bool(const uint8_t* bytes, size_t size)>;
 inline constexpr size_t kStreamChunkSize = 256 * 1024;
 
-// Decodes the file at `path` into `sink`, in pieces of at most kStreamChunkSize bytes.
-// Null when the whole file was decoded, else the error (KVErrorDecompressionFailed), its
-// text worded as the decoders above word their reasons (a sink that stops gives "The
-// decoded data could not be written").
+// What a streaming decoder holds at once is its own state and one chunk, whatever the
+// size of the data: its ceilings are on that state, and on the bytes it hands on only as
+// the caller sets (what the sink can take: room on a disk, say).
+// The decoder's own state: an XZ dictionary is 64 MiB at the highest preset, and a
+// header may claim gigabytes.
+inline constexpr uint64_t kDecoderMemoryCeiling = uint64_t(256) << 20;
+inline constexpr const char* kDecodedTooLarge = "The decoded data is larger than allowed";
+inline constexpr const char* kDecoderNeedsTooMuchMemory = "The data needs more memory to decode than allowed";
+
+// Decodes the file at `path` into `sink`, in pieces of at most kStreamChunkSize bytes,
+// stopping past `maxDecodedSize` bytes handed on (kDecodedTooLarge). Null when the whole
+// file was decoded, else the error (KVErrorDecompressionFailed), its text worded as the
+// decoders above word their reasons (a sink that stops gives "The decoded data could not
+// be written").
 [[nodiscard]] ErrorRef decodeFile(const std::string& path, Format format, const ChunkSink& sink,
                                   size_t maxDecodedSize = kDefaultMaxDecodedSize);
 

@@ -91,7 +91,9 @@ ErrorRef decodeFileApart(const std::string& path, Format format, const ChunkSink
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   std::string name = formatName(format);
-  char* argv[] = {const_cast<char*>(helper.c_str()), name.data(), const_cast<char*>(path.c_str()), nullptr};
+  std::string ceiling = std::to_string(maxDecodedSize);
+  char* argv[] = {const_cast<char*>(helper.c_str()), name.data(), const_cast<char*>(path.c_str()), ceiling.data(),
+                  nullptr};
   pid_t child = -1;
   int spawned = posix_spawn(&child, helper.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -112,7 +114,7 @@ ErrorRef decodeFileApart(const std::string& path, Format format, const ChunkSink
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     total += static_cast<size_t>(n);
-    if (total > maxDecodedSize) stopped = "The decoded data is larger than allowed";
+    if (total > maxDecodedSize) stopped = kDecodedTooLarge;
     else if (!sink(buffer.data(), static_cast<size_t>(n))) stopped = "The decoded data could not be written";
     if (!stopped.empty()) {
       ::kill(child, SIGKILL);

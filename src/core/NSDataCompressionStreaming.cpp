@@ -223,7 +223,7 @@ bool isXZHeader(const std::vector<uint8_t>& head) {
   return head.size() >= sizeof magic && std::memcmp(head.data(), magic, sizeof magic) == 0;
 }
 
-bool decodeLZMA(Input& in, Output& out, std::string* error, Format format, size_t maxDecodedSize) {
+bool decodeLZMA(Input& in, Output& out, std::string* error, Format format) {
   auto head = in.peek(13);
   bool alone = !isXZHeader(head) && isLZMAZippedData(Data(head.begin(), head.end()));
   const char* notValid = format == Format::XZ ? "This is not a valid LZMA(XZ) compressed file"
@@ -234,10 +234,9 @@ bool decodeLZMA(Input& in, Output& out, std::string* error, Format format, size_
                                                   : "LZMA Decompression stream failed with error code: (%d)";
   if (head.empty()) return fail(error, notValid);
   lzma_stream s = LZMA_STREAM_INIT;
-  // The decoder's own memory (its dictionary) is bounded apart from the output: a header
-  // may claim a dictionary of gigabytes.
-  const uint64_t memlimit = std::max<uint64_t>(std::min<uint64_t>(maxDecodedSize, uint64_t(1) << 30), uint64_t(256) << 20);
-  lzma_ret rc = alone ? lzma_alone_decoder(&s, memlimit) : lzma_stream_decoder(&s, memlimit, LZMA_CONCATENATED);
+  // The decoder's own memory (its dictionary) is bounded apart from the output.
+  lzma_ret rc = alone ? lzma_alone_decoder(&s, kDecoderMemoryCeiling)
+                      : lzma_stream_decoder(&s, kDecoderMemoryCeiling, LZMA_CONCATENATED);
   if (rc != LZMA_OK) {
     lzma_end(&s);
     return fail(error, qblog::format(initFailed, static_cast<int>(rc)));
@@ -268,6 +267,10 @@ bool decodeLZMA(Input& in, Output& out, std::string* error, Format format, size_
     size_t produced = out.capacity() - s.avail_out;
     if (!out.emit(produced)) return streamFailure(LZMA_MEMLIMIT_ERROR);
     if (rc == LZMA_STREAM_END) break;
+    if (rc == LZMA_MEMLIMIT_ERROR) {
+      lzma_end(&s);
+      return fail(error, kDecoderNeedsTooMuchMemory);
+    }
     if (rc != LZMA_OK) return streamFailure(rc);
     if (atEnd && produced == 0 && s.avail_in == inBefore) return streamFailure(LZMA_BUF_ERROR);
   }
@@ -288,8 +291,9 @@ ErrorRef decodeFile(const std::string& path, Format format, const ChunkSink& sin
     case Format::GZip: ok = decodeGZip(in, out, &reason); break;
     case Format::BZip2: ok = decodeBZip2(in, out, &reason); break;
     case Format::XZ:
-    case Format::LZMA: ok = decodeLZMA(in, out, &reason, format, maxDecodedSize); break;
+    case Format::LZMA: ok = decodeLZMA(in, out, &reason, format); break;
   }
+  if (!ok && out.overflow()) reason = kDecodedTooLarge;
   return ok ? nullptr : makeError(KVErrorDomain, KVErrorDecompressionFailed, reason);
 }
 

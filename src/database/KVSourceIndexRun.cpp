@@ -1,5 +1,7 @@
 #include "database/KVSourceIndexRun.h"
 
+#include <sys/statvfs.h>
+
 #include <thread>
 
 #include "database/KVChunkChannel.h"
@@ -15,10 +17,18 @@ bool startsWithCompressedSignature(const uint8_t* bytes, size_t size) {
 }
 }  // namespace
 
+uint64_t KVSourceIndexRun::decodedCeilingFor(const std::string& folder) {
+  constexpr uint64_t kReserve = uint64_t(64) << 20;
+  struct statvfs fs {};
+  if (::statvfs(folder.c_str(), &fs) != 0) return uint64_t(4) << 30;  // unknown: a few GB
+  const uint64_t room = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
+  return room > 2 * kReserve ? room / 2 - kReserve : kReserve;
+}
+
 KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::string& path,
                                                NSDataCompression::Format format, const KVIndexEntry::Context& context,
                                                KVSourceIndexImport::Settings settings,
-                                               KVSourceListsManaging::Sink& sink) {
+                                               KVSourceListsManaging::Sink& sink, uint64_t maxDecodedBytes) {
   Result result;
   KVChunkChannel channel(kWaitingChunks);
   KVHandoff<KVIndexEntry> entries(kWaitingEntries);
@@ -35,13 +45,14 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       first = false;
       sinkError = sink.write(bytes, size);
       return !sinkError && channel.write(bytes, size);
-    });
+    }, static_cast<size_t>(maxDecodedBytes));
     decoded = !decodingError;
     if (decodingError) result.decodingReason = decodingError->localizedDescription();
     // The list file is whole: it goes to the disk while the records are still written.
     if (decoded && !signature && !sinkError) sinkError = sink.sync();
     channel.close();
   });
+  bool stanzaTooLarge = false;
   std::thread reader([&] {
     KVStanzaReader stanzas([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
     KVStanza stanza;
@@ -49,6 +60,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       auto entry = KVIndexEntry::fromStanza(stanza, context);
       if (entry && !entries.push(std::move(*entry))) break;
     }
+    stanzaTooLarge = stanzas.stanzaTooLarge();
     channel.abandon();  // a reader that stopped early lets the decoder stop too
     entries.close();
   });
@@ -65,17 +77,25 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       db, [&entries] { return entries.pop(); },
       [&]() -> ErrorRef {
         join();
+        if (stanzaTooLarge) {
+          result.ceiling = Result::Ceiling::Stanza;
+          return makeError(KVSourceIndexImportErrorDomain, 6, "A stanza of the index is larger than allowed");
+        }
         if (sinkError) return makeError(KVSourceIndexImportErrorDomain, 4, sinkError->localizedDescription());
         if (decoded && !signature) return nullptr;
         result.decodingFailed = true;
         if (signature) result.decodingReason.clear();
+        if (result.decodingReason == NSDataCompression::kDecodedTooLarge) result.ceiling = Result::Ceiling::Decoded;
+        if (result.decodingReason == NSDataCompression::kDecoderNeedsTooMuchMemory)
+          result.ceiling = Result::Ceiling::DecoderMemory;
         return makeError(KVSourceIndexImportErrorDomain, 5, "The index could not be decoded");
       },
       result.outcome);
   entries.abandon();
   channel.abandon();
   join();
-  if (result.decodingFailed) result.importError = nullptr;
-  result.applied = !result.decodingFailed && !result.importError && !result.outcome.sourceMissing;
+  if (result.decodingFailed || result.ceiling == Result::Ceiling::Stanza) result.importError = nullptr;
+  result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None && !result.importError &&
+                   !result.outcome.sourceMissing;
   return result;
 }

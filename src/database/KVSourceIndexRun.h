@@ -22,15 +22,25 @@ class KVSourceIndexRun {
     // decoder's reason, else empty.
     bool decodingFailed = false;
     std::string decodingReason;
+    // Which ceiling stopped it, when one did.
+    enum class Ceiling { None, Decoded, DecoderMemory, Stanza } ceiling = Ceiling::None;
     ErrorRef importError;  // the list file or the records could not be written
     KVSourceIndexImport::Outcome outcome;
     bool applied = false;  // the records were committed
   };
 
-  // `sink` is the list file being written.
+  // `sink` is the list file being written; the index may unpack to at most
+  // `maxDecodedBytes`.
   static Result run(store::Database& db, const std::string& path, NSDataCompression::Format format,
                     const KVIndexEntry::Context& context, KVSourceIndexImport::Settings settings,
-                    KVSourceListsManaging::Sink& sink);
+                    KVSourceListsManaging::Sink& sink, uint64_t maxDecodedBytes);
+
+  // What a refresh lets an index unpack to: its text goes to APT's list file and, about
+  // as large again, into the records, so half the room left on the file system that holds
+  // `folder`, less a reserve. What is held in memory meanwhile is bounded apart (the
+  // decoder's state, one stanza), so an index of any size the device can hold refreshes,
+  // and a small file that unpacks to more than that does not fill the disk.
+  static uint64_t decodedCeilingFor(const std::string& folder);
 
   // Decoded chunks and read entries that may wait between the threads.
   static constexpr size_t kWaitingChunks = 8;

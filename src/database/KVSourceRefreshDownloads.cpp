@@ -22,6 +22,7 @@
 #include "database/KVRepositoryRules.h"
 #include "database/KVSourceIndexRun.h"
 #include "database/KVSourceRefresh.h"
+#include "database/KVStanzaReader.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
@@ -32,6 +33,7 @@
 #include "foundation/UnusedMemory.h"
 #include "store/Store.h"
 #include "system/DeviceFiles.h"
+#include "system/DeviceRoot.h"
 
 namespace {
 
@@ -106,6 +108,25 @@ ErrorRef invalidDataError(const std::string& location, const URLResponseRef& res
                                  NSLocalizedFormat("An unknown network error occurred while refreshing %@. ADDITIONAL INFO (%@)",
                                                    {location, info})},
                                 {NSLocalizedFailureReasonErrorKey, NSLocalizedString("The server responded with invalid data.")}}));
+}
+
+std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); }
+
+std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::string& location, uint64_t decoded) {
+  using Ceiling = KVSourceIndexRun::Result::Ceiling;
+  switch (ceiling) {
+    case Ceiling::Decoded:
+      return NSLocalizedFormat("The index of %@ unpacks to more than %@ MB, half the room left on the device.",
+                               {location, megabytes(decoded)});
+    case Ceiling::DecoderMemory:
+      return NSLocalizedFormat("The index of %@ needs more than %@ MB of memory to unpack.",
+                               {location, megabytes(NSDataCompression::kDecoderMemoryCeiling)});
+    case Ceiling::Stanza:
+      return NSLocalizedFormat("A package's entry in the index of %@ is larger than %@ MB.",
+                               {location, megabytes(KVStanzaReader::kMaximumStanzaBytes)});
+    case Ceiling::None: break;
+  }
+  return {};
 }
 
 }  // namespace
@@ -296,14 +317,25 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   // The Release step made this location already; a location refused there never gets here.
   auto typed = KVSourceLocation::fromText(location);
   if (!typed) return exitWithNetworkError(typed.error());
+  const uint64_t ceiling = KVSourceIndexRun::decodedCeilingFor(DeviceRoot::devicePath(DeviceRoot::kApplicationSupport));
   ErrorRef listError = connections()->sourceLists->writePackagesFile(
       *typed, [&](KVSourceListsManaging::Sink& sink) -> ErrorRef {
-        result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink);
+        result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink, ceiling);
         if (result.applied) return nullptr;
         return result.importError ? result.importError
                                   : makeError(KVSourceIndexImportErrorDomain, 7, "The index was not applied");
       });
 
+  if (result.ceiling != KVSourceIndexRun::Result::Ceiling::None) {
+    // Refused for what it would cost: the error says which ceiling, on the source page too.
+    const std::string text = ceilingText(result.ceiling, location, ceiling);
+    KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
+    if (result.decodingFailed) DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
+    const int code = result.ceiling == KVSourceIndexRun::Result::Ceiling::Stanza ? KVErrorInvalidServerData
+                                                                                : KVErrorDecompressionFailed;
+    return exitWithNetworkError(
+        makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}})));
+  }
   if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",
           response ? response->url().absoluteString().c_str() : "", Files::pathExtension(path).c_str());

@@ -54,6 +54,8 @@ class KVStanza {
     return offset;
   }
   std::string_view bufferBytes(size_t offset, size_t length) const { return bytes(offset, length); }
+  // The bytes of the lines read into it so far.
+  size_t lineBytes() const { return text_.size(); }
   [[gnu::always_inline]] size_t setFromBuffer(size_t nameOffset, size_t nameLength, size_t valueOffset,
                                               size_t valueLength) {
     uint32_t hash = hashName(bytes(nameOffset, nameLength));

@@ -44,8 +44,10 @@ bool KVStanzaReader::next(KVStanza& stanza) {
   for (;;) {
     if (!nextLine(start, length, hints)) {
       flush(stanza);
+      if (stanza.lineBytes() > kMaximumStanzaBytes) return stop(stanza);
       if (eof_) return !stanza.empty();
       fill();
+      if (tooLarge_) return stop(stanza);
       blockStart_ = begin_;
       continue;
     }
@@ -58,6 +60,15 @@ bool KVStanzaReader::next(KVStanza& stanza) {
     }
     pending_.push_back({start, length, hints});
   }
+}
+
+bool KVStanzaReader::stop(KVStanza& stanza) {
+  tooLarge_ = failed_ = eof_ = true;
+  stanza.clear();
+  pending_.clear();
+  buffer_ = {};
+  begin_ = end_ = 0;
+  return false;
 }
 
 void KVStanzaReader::flush(KVStanza& stanza) {
@@ -76,6 +87,10 @@ void KVStanzaReader::fill() {
     end_ = pending;
   }
   if (end_ == usable()) {
+    if (usable() >= kMaximumStanzaBytes) {
+      tooLarge_ = true;  // one line past the ceiling
+      return;
+    }
     buffer_.resize(usable() * 2 + kPadding);  // a line longer than the buffer: keep all of it
   } else if (usable() > 4 * kBlockSize && pending < kBlockSize) {
     buffer_.resize(kBlockSize + kPadding);  // give back what an earlier very long line needed

@@ -2,7 +2,7 @@
 // Reads a control file (a Packages index, the dpkg status) one stanza at a time. The
 // file is read in blocks into one buffer that only grows to hold the longest line, so
 // lines of any length are read whole and an index of any size is parsed in the memory
-// of its largest stanza.
+// of its largest stanza (up to a ceiling: a stanza past it stops the reading).
 #include <sys/types.h>
 
 #include <cstddef>
@@ -32,6 +32,12 @@ class KVStanzaReader {
   bool next(KVStanza& stanza);
   // True when reading stopped on an error rather than at the end of the file.
   bool failed() const { return failed_; }
+  // True when it stopped because one stanza (or one line of it) grew past the ceiling:
+  // what the reader holds at once, whatever the size of the file.
+  bool stanzaTooLarge() const { return tooLarge_; }
+  // The most bytes one stanza may take: a real one takes a few KB, the largest known a
+  // few hundred.
+  static constexpr size_t kMaximumStanzaBytes = 32 * 1024 * 1024;
   // Bytes held by the read buffer and the list of lines waiting to be applied.
   size_t retainedBytes() const { return buffer_.capacity() + pending_.capacity() * sizeof(PendingLine); }
 
@@ -44,6 +50,8 @@ class KVStanzaReader {
   void fill();
   // Copies the pending lines into the stanza in one block and applies them.
   void flush(KVStanza& stanza);
+  // Gives up on a stanza past the ceiling, letting go of what it held.
+  bool stop(KVStanza& stanza);
   size_t usable() const { return buffer_.size() - kPadding; }
 
   // The line scanner reads whole steps, so the buffer keeps this many bytes beyond
@@ -67,5 +75,6 @@ class KVStanzaReader {
   std::vector<PendingLine> pending_;
   size_t blockStart_ = 0;
   bool failed_ = false;
+  bool tooLarge_ = false;
   KVControlLineParser parser_;
 };

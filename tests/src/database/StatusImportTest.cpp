@@ -192,6 +192,7 @@ TEST_F(StatusImport, ASecondImportChangesNothing) {
   Value before = snapshot();
   std::vector<store::ClassChange> changes;
   auto token = db->observeClass("KVRPackage", [&](const store::ClassChange& c) { changes.push_back(c); });
+  db->settle();  // what the first import changed is told before the second
   RunLoop::main().runUntilIdle();
   changes.clear();
   import();
@@ -203,6 +204,7 @@ TEST_F(StatusImport, ASecondImportChangesNothing) {
                                                << after[i][key].toJSON() << " was " << before[i][key].toJSON();
     }
   }
+  db->settle();
   RunLoop::main().runUntilIdle();
   EXPECT_TRUE(changes.empty());  // not even a rewrite of the same values
 }

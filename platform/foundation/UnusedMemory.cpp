@@ -16,7 +16,7 @@ void giveBack() {
 
 void configureForLongRunningProcess() {
 #if defined(__GLIBC__)
-  mallopt(M_ARENA_MAX, 2);
+  mallopt(M_ARENA_MAX, 4);
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
 }

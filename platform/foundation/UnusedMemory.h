@@ -5,7 +5,7 @@
 // while idle.
 namespace UnusedMemory {
 void giveBack();
-// For a long-running program with many threads that mostly wait: few allocation pools
+// For a long-running program with many threads that mostly wait: a few allocation pools
 // (each thread's own pool keeps what it once needed), and large blocks always mapped
 // apart, so they go back whole when freed instead of raising the bar for the next.
 // Called once, first thing in main().

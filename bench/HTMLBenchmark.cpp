@@ -1,4 +1,5 @@
-// The HTML library in bytes of input per second, beside a floor every parser pays:
+// The HTML library in MB of input per second of processor time (best of N), beside a
+// floor every parser pays:
 //   Scan: one pass over the same bytes that counts the '<' characters (the least any
 //     reader of the page spends: touching every byte once);
 //   Tokenize: the tokenizer alone (UTF-8 decoding included);
@@ -6,12 +7,12 @@
 //     determination, decoding, and the second parse the pages' meta elements ask for).
 // Each run checks its result: the tokenizer finds tokens and the parse a body element.
 //
-//   bench_html [Google Benchmark flags]
-#include <benchmark/benchmark.h>
+//   bench_html [runs]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "BenchReport.h"
 #include "HTMLBenchInputs.h"
 #include "html/HTMLDocument.h"
 #include "html/HTMLTokenizer.h"
@@ -19,53 +20,40 @@
 namespace {
 
 template <class Run>
-void eachPage(benchmark::State& state, const HTMLBenchInput& input, Run run) {
-  for (auto _ : state) {
+double megabytesPerSecond(const HTMLBenchInput& input, int runs, Run run) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    double start = threadSeconds();
     for (const std::string& page : input.pages) run(page);
+    best = std::min(best, threadSeconds() - start);
   }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(input.bytes()));
-}
-
-void tokenize(benchmark::State& state, const HTMLBenchInput& input) {
-  eachPage(state, input, [](const std::string& page) {
-    html::HTMLTokenizer tokenizer(html::fromUTF8(page));
-    size_t tokens = 0;
-    while (tokenizer.nextObject()) ++tokens;
-    if (tokens == 0) fail("a page gave no token");
-    benchmark::DoNotOptimize(tokens);
-  });
-}
-
-void parse(benchmark::State& state, const HTMLBenchInput& input) {
-  eachPage(state, input, [](const std::string& page) {
-    auto document = html::HTMLDocument::documentWithData(page, std::nullopt);
-    if (!document || !document->bodyElement()) fail("a page gave no body");
-    benchmark::DoNotOptimize(document.get());
-  });
-}
-
-void scan(benchmark::State& state, const HTMLBenchInput& input) {
-  eachPage(state, input, [](const std::string& page) {
-    auto opens = std::count(page.begin(), page.end(), '<');
-    benchmark::DoNotOptimize(opens);
-  });
-}
-
-[[noreturn]] void fail(const std::string& what) {
-  std::fprintf(stderr, "bench_html: %s\n", what.c_str());
-  std::exit(1);
+  return static_cast<double>(input.bytes()) / 1e6 / best;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 9;
   for (const HTMLBenchInput& input : htmlBenchInputs()) {
-    benchmark::RegisterBenchmark(("Scan/" + input.name).c_str(), scan, input);
-    benchmark::RegisterBenchmark(("Tokenize/" + input.name).c_str(), tokenize, input);
-    benchmark::RegisterBenchmark(("Parse/" + input.name).c_str(), parse, input);
+    size_t opens = 0;
+    const double scan = megabytesPerSecond(input, runs, [&](const std::string& page) {
+      opens += static_cast<size_t>(std::count(page.begin(), page.end(), '<'));
+    });
+    const double tokenize = megabytesPerSecond(input, runs, [](const std::string& page) {
+      html::HTMLTokenizer tokenizer(html::fromUTF8(page));
+      size_t tokens = 0;
+      while (tokenizer.nextObject()) ++tokens;
+      if (tokens == 0) benchFailure("a page gave no token");
+    });
+    const double parse = megabytesPerSecond(input, runs, [](const std::string& page) {
+      auto document = html::HTMLDocument::documentWithData(page, std::nullopt);
+      if (!document || !document->bodyElement()) benchFailure("a page gave no body");
+    });
+    if (opens == 0) benchFailure("the pages hold no '<'");
+    std::printf("%s (%zu bytes): scan %.0f MB/s, tokenize %.1f MB/s, parse %.1f MB/s | load %.2f\n", input.name.c_str(),
+                input.bytes(), scan, tokenize, parse, loadAverage());
+    reportFigure("html/" + input.name + "/tokenize", tokenize, "MB/s", 0);
+    reportFigure("html/" + input.name + "/parse", parse, "MB/s", 0);
   }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
   return 0;
 }

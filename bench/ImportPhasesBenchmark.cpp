@@ -17,18 +17,14 @@
 #include "BenchIndex.h"
 #include "database/KVIndexEntry.h"
 #include "database/KVRSchema.h"
+#include "BenchReport.h"
 #include "database/KVRSource.h"
+#include "support/IndexIdentifiers.h"
 #include "database/KVSourceIndexImport.h"
 #include "database/KVStanzaReader.h"
 #include "store/Store.h"
 
 namespace {
-
-double threadSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 const std::string kLocation = "http://127.0.0.1:8080/debian/";
 
@@ -49,6 +45,10 @@ std::vector<KVIndexEntry> readEntries(const std::string& path) {
 int main(int argc, char** argv) {
   int runs = argc > 1 ? std::atoi(argv[1]) : 5;
   std::string path = benchIndexPath(1, argv);
+  std::string error;
+  auto identifiers = packageIdentifiersOfIndex(benchTestData(kDebianIndex), &error);
+  if (!identifiers) benchFailure(error);
+  const size_t expected = identifiers->size();
   double bestRead = 1e9, bestApply = 1e9;
   for (int run = 0; run < runs; ++run) {
     double t = threadSeconds();
@@ -77,10 +77,14 @@ int main(int argc, char** argv) {
     bestApply = std::min(bestApply, applied);
     std::printf("run %d: read %.3f s, apply %.3f s (%s records)%s\n", run + 1, bestRead, applied,
                 outcome.totalPackages.c_str(), error ? " FAILED" : "");
+    if (error) benchFailure(error->localizedDescription());
+    if (outcome.totalPackages != std::to_string(expected)) benchFailure("records: " + outcome.totalPackages);
     db.reset();
     store::Database::deleteFiles(c.path);
     rmdir(folder);
   }
   std::printf("best: read %.3f s, apply %.3f s (processor time of the thread)\n", bestRead, bestApply);
+  reportFigure("import/read-debian-index", bestRead, "s", 0);
+  reportFigure("import/apply-debian-index", bestApply, "s", 0);
   return 0;
 }

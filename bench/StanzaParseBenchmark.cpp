@@ -11,6 +11,7 @@
 #include <string>
 
 #include "BenchIndex.h"
+#include "BenchReport.h"
 #include "database/KVStanzaReader.h"
 
 namespace {
@@ -69,7 +70,10 @@ void compare(const std::string& path, int runs, bool lookUp) {
               ours.stanzas, ours.bytes);
   std::printf("  pkgTagFile:     best of %d %.1f ms, %zu stanzas, %zu value bytes\n", runs, apt.seconds * 1e3,
               apt.stanzas, apt.bytes);
-  std::printf("  ratio (APT time / ours): %.2f\n", apt.seconds / ours.seconds);
+  std::printf("  ratio (ours / APT time): %.2f\n", ours.seconds / apt.seconds);
+  if (ours.stanzas < 1000 || ours.stanzas != apt.stanzas) benchFailure("the two readers count other stanzas");
+  if (lookUp && ours.bytes != apt.bytes) benchFailure("the two readers find other values");
+  reportRatio(lookUp ? "stanzas/step-and-ten-fields" : "stanzas/step", ours.seconds * 1e3, apt.seconds * 1e3, "ms", 1.0);
 }
 
 }  // namespace

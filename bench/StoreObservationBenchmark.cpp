@@ -18,6 +18,7 @@
 #include "BenchDatabase.h"
 #include "BenchIndex.h"
 #include "BenchPackages.h"
+#include "BenchReport.h"
 #include "database/KVRSchema.h"
 #include "foundation/RunLoop.h"
 #include "store/Store.h"
@@ -62,11 +63,14 @@ int main(int argc, char** argv) {
       all.sorted("name"),
   };
   std::vector<int> told(observed.size(), 0);
+  std::vector<std::vector<int64_t>> handed(observed.size());
   std::vector<store::NotificationToken> tokens;
   for (size_t i = 0; i < observed.size(); ++i) {
-    tokens.push_back(observed[i].observe([&told, i](const store::Results&, const store::CollectionChange*, const ErrorRef&) {
-      ++told[i];
-    }));
+    tokens.push_back(observed[i].observe(
+        [&told, &handed, i](const store::Results& results, const store::CollectionChange*, const ErrorRef&) {
+          ++told[i];
+          handed[i] = results.objectIds();
+        }));
   }
   auto everyoneTold = [&](int times) {
     return std::all_of(told.begin(), told.end(), [&](int n) { return n >= times; });
@@ -102,6 +106,12 @@ int main(int argc, char** argv) {
   std::printf("main thread per commit (median)   %.2f ms\n", median(mainBusy));
   std::printf("main thread per commit (max)      %.2f ms\n", *std::max_element(mainBusy.begin(), mainBusy.end()));
   std::printf("commit to last notice (median)    %.2f ms\n", median(latency));
+  // What the observers were handed last is what a query gives now.
+  for (size_t i = 0; i < observed.size(); ++i)
+    if (handed[i] != observed[i].reloaded().objectIds()) benchFailure("an observer holds other rows than a query gives");
+  if (handed[2].size() != ids.size()) benchFailure("the list of every package lost packages");
+  reportFigure("store/main-thread-per-commit", median(mainBusy), "ms", 0);
+  reportFigure("store/commit-to-last-notice", median(latency), "ms", 0);
   tokens.clear();
   db.reset();
   store::Database::deleteFiles(c.path);

@@ -12,23 +12,11 @@
 #include "database/KVRSchema.h"
 #include "store/Store.h"
 #include "support/IndexRecords.h"
+#include "support/RecordsSchema.h"
 #include "support/TempDir.h"
 #include "support/TestData.h"
 
 namespace {
-
-store::Schema withoutHeldColumns(const store::Schema& schema) {
-  store::Schema out;
-  for (const auto& cls : schema.classes()) {
-    store::ObjectSchema copy(cls->className());
-    for (store::Property p : cls->properties()) {
-      p.isHeldInMemory = false;
-      copy.add(std::move(p));
-    }
-    out.add(std::move(copy));
-  }
-  return out;
-}
 
 struct Query {
   std::string predicate;
@@ -104,7 +92,7 @@ class PackageQueriesInMemory : public ::testing::Test {
     held->settle();
     std::filesystem::copy_file(c.path, dir->file("copy.realm"));
     c.path = dir->file("copy.realm");
-    c.schema = withoutHeldColumns(c.schema);
+    c.schema = schemaWithoutHeldColumns(c.schema);
     file = store::Database::open(c).value();
   }
   static void TearDownTestSuite() {

@@ -1,0 +1,64 @@
+#pragma once
+// What every benchmark prints for the table that scripts/bench gathers: one line per
+// figure set against its peer,
+//
+//   RATIO <name> <ours> <peer> <unit> <limit>
+//
+// where ratio = ours / peer (below 1: ours costs less) and limit is the most the figure
+// may be (0: none). Timings are processor time, not the wall clock: on a shared,
+// loaded machine processor time is what reproduces. A benchmark whose result does not
+// check exits with status 1 before printing any figure.
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+// Processor time of the calling thread, in seconds.
+inline double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Processor time of the whole process (all its threads), in seconds.
+inline double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+inline void reportRatio(const std::string& name, double ours, double peer, const char* unit, double limit = 0) {
+  std::printf("RATIO %s %.6g %.6g %s %.3g\n", name.c_str(), ours, peer, unit, limit);
+  std::fflush(stdout);
+}
+
+// A figure with no peer (an absolute aim): printed in the table with its limit.
+inline void reportFigure(const std::string& name, double value, const char* unit, double limit = 0) {
+  std::printf("FIGURE %s %.6g %s %.3g\n", name.c_str(), value, unit, limit);
+  std::fflush(stdout);
+}
+
+[[noreturn]] inline void benchFailure(const std::string& what) {
+  std::fprintf(stderr, "benchmark result wrong: %s\n", what.c_str());
+  std::exit(1);
+}
+
+inline double medianOf(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// The machine's load over the last minute, as /proc/loadavg tells it.
+inline double loadAverage() {
+  double one = 0;
+  if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(f, "%lf", &one) != 1) one = 0;
+    std::fclose(f);
+  }
+  return one;
+}

@@ -1,0 +1,115 @@
+// The local package search as one types, over Debian's index and the real repositories
+// (made into records by the refresh's own import): each query as the search asks it
+// (names holding the text, folded by case and diacritics, the "cy+" packages and those
+// known not to work left out, sorted by name; maintainers where no name holds it) and
+// the first screen of rows read. Timed by processor time in the database that keeps the
+// listed columns in memory, and in a copy that answers from the file as the store did
+// before; both must answer the same rows in the same order.
+//
+//   bench_search [runs]
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BenchIndex.h"
+#include "BenchReport.h"
+#include "database/KVRPackage.h"
+#include "database/KVRPackageSearch.h"
+#include "database/KVRSchema.h"
+#include "store/Store.h"
+#include "support/IndexRecords.h"
+#include "support/RecordsSchema.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// What a user types, letter by letter past the third (the search starts there): names
+// that many, few or no packages hold, and maintainers' names that no package name holds.
+std::vector<std::string> typedQueries() {
+  std::vector<std::string> queries;
+  for (const char* word : {"firefox", "python3-", "libreoffice", "gnome-shell", "xfce4", "kernel", "ünïcode",
+                           "zzqx", "Bastian", "Sébastien", "Holger"}) {
+    std::string text = word;
+    for (size_t n = 3; n <= text.size(); ++n)
+      if (n == text.size() || (static_cast<unsigned char>(text[n]) & 0xC0) != 0x80) queries.push_back(text.substr(0, n));
+  }
+  return queries;
+}
+
+struct Answer {
+  std::vector<int64_t> ids;
+  size_t count = 0;
+};
+
+// One search and its first screen (five rows on the search tab), in the default database.
+Answer search(const std::string& text) {
+  auto results = KVRPackageSearch::packagesMatching(text, KVRPackageSearch::kFuzzy, false);
+  Answer answer;
+  answer.count = results.count();
+  for (size_t i = 0; i < std::min<size_t>(answer.count, 5); ++i)
+    if (auto row = results.results().at(i)) answer.ids.push_back(row->objectId());
+  answer.ids.insert(answer.ids.end(), results.results().objectIds().begin(), results.results().objectIds().end());
+  return answer;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+  const std::string debian = benchTestData(kDebianIndex);
+  const std::string repos = benchTestData("repos");
+  TempDir dir;
+  store::Configuration held;
+  held.path = dir.file("default.realm");
+  held.schemaVersion = KVRSchema::kSchemaVersion;
+  held.schema = KVRSchema::schema();
+  {
+    auto db = store::Database::open(held).value();
+    std::string error;
+    size_t total = applyIndexAsRefresh(*db, debian, "http://127.0.0.1:8080/debian/", &error);
+    for (const char* repo : {"nepeta", "paidrepo", "utm", "poomsmart/repo", "procursus-mirror"})
+      total += applyIndexAsRefresh(*db, repos + "/" + repo + "/Packages", std::string("https://") + repo + "/", &error);
+    if (total < 63000) benchFailure("the records were not made: " + error);
+    db->settle();
+  }
+  std::filesystem::copy_file(held.path, dir.file("copy.realm"));
+  store::Configuration fileOnly = held;
+  fileOnly.path = dir.file("copy.realm");
+  fileOnly.schema = schemaWithoutHeldColumns(held.schema);
+  auto heldDb = store::Database::open(held).value();
+  auto fileDb = store::Database::open(fileOnly).value();
+  heldDb->settle();
+
+  std::vector<double> memoryTimes, fileTimes;
+  size_t found = 0;
+  for (const std::string& text : typedQueries()) {
+    double bestMemory = 1e9, bestFile = 1e9;
+    Answer memory, file;
+    for (int i = 0; i < runs; ++i) {
+      store::Database::setDefaultConfiguration(held);
+      double t = threadSeconds();
+      memory = search(text);
+      bestMemory = std::min(bestMemory, threadSeconds() - t);
+      store::Database::setDefaultConfiguration(fileOnly);
+      t = threadSeconds();
+      file = search(text);
+      bestFile = std::min(bestFile, threadSeconds() - t);
+    }
+    if (memory.ids != file.ids) benchFailure("\"" + text + "\" found other packages than the file does");
+    found += memory.count;
+    memoryTimes.push_back(bestMemory * 1e3);
+    fileTimes.push_back(bestFile * 1e3);
+  }
+  store::Database::setDefaultConfiguration({});
+  const double worst = *std::max_element(memoryTimes.begin(), memoryTimes.end());
+  std::printf("%zu queries over %zu records, %zu packages found in all; per query (ms of processor time): median %.2f, "
+              "worst %.2f; from the file: median %.2f, worst %.2f | load %.2f\n",
+              memoryTimes.size(), heldDb->objects(KVRPackage::className()).count(), found, medianOf(memoryTimes), worst,
+              medianOf(fileTimes), *std::max_element(fileTimes.begin(), fileTimes.end()), loadAverage());
+  reportFigure("search/median", medianOf(memoryTimes), "ms", 5);
+  reportFigure("search/worst", worst, "ms", 10);
+  reportRatio("search/median-vs-the-file", medianOf(memoryTimes), medianOf(fileTimes), "ms", 0);
+  return 0;
+}

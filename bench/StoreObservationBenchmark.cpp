@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   auto db = store::Database::open(c).value();
 
   std::vector<std::string> ids;
-  db->write([&] {
+  written(db->write([&] {
     KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
       if (!s.find("Package")) return;
       KVRPackage p = benchPackageFor(s, std::nullopt);
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
       ids.push_back(p.identifier());
       db->addOrUpdate(p.toObject());
     });
-  });
+  }));
 
   store::Results all = db->objects(KVRPackage::className());
   std::vector<store::Results> observed = {

@@ -299,15 +299,13 @@ void Database::Impl::checkWholeFileLater() {
       impl.noteDamage(check);
       return;
     }
-    try {
-      database->write([&] {
-        sql::Statement st = impl.writer->prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES ('checked', ?)");
-        st.bindDouble(1, now);
-        st.run();
-      });
-    } catch (const StoreException& e) {
-      KVLog("The check of %s could not be recorded: %s", path.c_str(), e.what());
-    }
+    ErrorRef recorded = database->write([&] {
+      sql::Statement st = impl.writer->prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES ('checked', ?)");
+      st.bindDouble(1, now);
+      st.run();
+    });
+    // Not recorded, the check runs again at the next opening: nothing else is lost.
+    if (recorded) KVLog("The check of %s could not be recorded: %s", path.c_str(), recorded->localizedDescription().c_str());
   });
 }
 

@@ -28,10 +28,13 @@ size_t applyIndexAsRefresh(store::Database& db, const std::string& path, const s
     std::fclose(out);
     if (!decoded) return 0;
   }
-  db.write([&] {
-    if (!db.objectForPrimaryKey(KVRSource::className(), location))
-      db.add(KVRSource::newSourceWithLocation(location).toObject());
-  });
+  if (ErrorRef added = db.write([&] {
+        if (!db.objectForPrimaryKey(KVRSource::className(), location))
+          db.add(KVRSource::newSourceWithLocation(location).toObject());
+      })) {
+    if (error) *error = added->localizedDescription();
+    return 0;
+  }
   KVIndexEntry::Context context;
   context.setLocation(location);
   context.systemVersion = "14.0";

@@ -15,6 +15,7 @@
 #include "support/RecordsSchema.h"
 #include "support/TempDir.h"
 #include "support/TestData.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -81,14 +82,14 @@ class PackageQueriesInMemory : public ::testing::Test {
                 0u)
           << error;
     // Some installed, some updatable and held, as a device's status import leaves them.
-    held->write([&] {
+    written(held->write([&] {
       auto some = held->objectsWhere(KVRPackage::className(), "identifier BEGINSWITH %@", {Value("lib")});
       some.setValue("isInstalled", Value(true));
       held->objectsWhere(KVRPackage::className(), "identifier BEGINSWITH %@", {Value("libx")}).setValue("isUpdated", Value(true));
       held->objectsWhere(KVRPackage::className(), "identifier BEGINSWITH %@", {Value("libxc")}).setValue("isHeld", Value(true));
       held->objectsWhere(KVRPackage::className(), "identifier BEGINSWITH %@", {Value("python3-")})
           .setValue("tweakCompatibleStatus", Value(1));
-    });
+    }));
     held->settle();
     std::filesystem::copy_file(c.path, dir->file("copy.realm"));
     c.path = dir->file("copy.realm");
@@ -135,7 +136,7 @@ TEST_F(PackageQueriesInMemory, ScreenQueriesAnswerAsTheFileDoes) {
 // has followed them) and after.
 TEST_F(PackageQueriesInMemory, ChangesAreFoundAtOnce) {
   for (auto& db : {held, file}) {
-    db->write([&] {
+    written(db->write([&] {
       auto bash = db->objectForPrimaryKey(KVRPackage::className(), Value("bash"));
       ASSERT_TRUE(bash);
       db->setValue(*bash, "name", Value("Zebra Shell Quux"));
@@ -145,7 +146,7 @@ TEST_F(PackageQueriesInMemory, ChangesAreFoundAtOnce) {
       fresh.setName(std::string("Quux Tool"));
       fresh.setMaintainer(std::string("Ünïcode Maintainer"));
       db->add(fresh.toObject());
-    });
+    }));
   }
   auto names = [&](std::string_view text) {
     std::vector<std::string> out;

@@ -17,19 +17,10 @@
 #include <string>
 #include <vector>
 
-// Processor time of the calling thread, in seconds.
-inline double threadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+#include "BenchTiming.h"
 
-// Processor time of the whole process (all its threads), in seconds.
-inline double processSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+// Processor time of the calling thread, in seconds.
+inline double threadSeconds() { return benchThreadCpuMs() / 1e3; }
 
 inline void reportRatio(const std::string& name, double ours, double peer, const char* unit, double limit = 0) {
   std::printf("RATIO %s %.6g %.6g %s %.3g\n", name.c_str(), ours, peer, unit, limit);

@@ -19,6 +19,7 @@
 #include "BenchIndex.h"
 #include "BenchPackages.h"
 #include "BenchReport.h"
+#include "BenchTiming.h"
 #include "interface/KVCategorySpecial.h"
 #include "interface/KVPackageListKind.h"
 #include "support/TestRoot.h"
@@ -29,39 +30,6 @@
 #include "store/Store.h"
 #include "system/DeviceRoot.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
-// The main thread's processor time, which the other work of a busy machine disturbs
-// less than the wall clock.
-double cpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-struct Figure {
-  double wall = 0, cpu = 0;
-};
-
-template <class Work>
-Figure medianOf(int runs, Work work) {
-  std::vector<double> walls, cpus;
-  for (int i = 0; i < runs; ++i) {
-    auto start = Clock::now();
-    double cpuStart = cpuMs();
-    work();
-    walls.push_back(msSince(start));
-    cpus.push_back(cpuMs() - cpuStart);
-  }
-  std::sort(walls.begin(), walls.end());
-  std::sort(cpus.begin(), cpus.end());
-  return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   std::string indexPath = benchIndexPath(argc, argv);
@@ -103,7 +71,7 @@ int main(int argc, char** argv) {
   const int runs = 7;
   // The lists opened are closed after the measurement: closing is not opening.
   std::vector<std::shared_ptr<PackagesTableViewController>> opened;
-  Figure opening = medianOf(runs, [&] { opened.push_back(open()); });
+  BenchFigure opening = benchMedianOf(runs, [&] { opened.push_back(open()); });
   opened.clear();
   std::printf("open the list of every package, by name:   %8.1f ms (%.1f ms of processor time)\n", opening.wall,
               opening.cpu);
@@ -115,7 +83,7 @@ int main(int argc, char** argv) {
   for (auto [label, value] : std::vector<std::pair<const char*, const char*>>{
            {"category", "Category"}, {"maintainer", "Maintainer"}, {"source", "Source"}, {"name", "Name"}}) {
     preferences.setObject(Value(value), "SortInstalledPackagesBy");
-    Figure resort = medianOf(runs, [&] {
+    BenchFigure resort = benchMedianOf(runs, [&] {
       list->rebuildCache();
       table->layoutIfNeeded();
     });
@@ -128,7 +96,7 @@ int main(int argc, char** argv) {
   // for when it ends.
   const size_t screens = 200;
   const double screenHeight = table->bounds().height();
-  Figure scroll = medianOf(3, [&] {
+  BenchFigure scroll = benchMedianOf(3, [&] {
     list->scrollViewWillBeginDragging(*table);
     for (size_t i = 1; i <= screens; ++i) table->setContentOffset(CGPoint{0, double(i) * screenHeight});
     list->scrollViewDidEndDragging(*table, true);

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     latency.push_back(msSince(committed));
   }
 
-  std::printf("packages                          %zu\n", ids.size());
+  std::printf("package stanzas                   %zu\n", ids.size());
   std::printf("observed results                  %zu\n", observed.size());
   std::printf("main thread per commit (median)   %.2f ms\n", median(mainBusy));
   std::printf("main thread per commit (max)      %.2f ms\n", *std::max_element(mainBusy.begin(), mainBusy.end()));
@@ -109,7 +109,11 @@ int main(int argc, char** argv) {
   // What the observers were handed last is what a query gives now.
   for (size_t i = 0; i < observed.size(); ++i)
     if (handed[i] != observed[i].reloaded().objectIds()) benchFailure("an observer holds other rows than a query gives");
-  if (handed[2].size() != ids.size()) benchFailure("the list of every package lost packages");
+  // An index may list a package twice (Debian's lists four so); the store keeps one record.
+  std::vector<std::string> distinct = ids;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  if (handed[2].size() != distinct.size()) benchFailure("the list of every package lost packages");
   reportFigure("store/main-thread-per-commit", median(mainBusy), "ms", 0);
   reportFigure("store/commit-to-last-notice", median(latency), "ms", 0);
   tokens.clear();

@@ -55,19 +55,18 @@ int main(int argc, char** argv) {
   double ours = 1e9, theirs = 1e9;
   for (int i = 0; i < runs; ++i) {
     Digest digest;
-    std::string error;
     double start = threadSeconds(), children = childrenSeconds();
     // The caller's share is the reading of the pieces; the digest is left out of it.
     double digesting = 0;
-    bool decoded = NSDataCompression::decodeFileApart(xz, NSDataCompression::Format::XZ, [&](const uint8_t* p, size_t n) {
+    ErrorRef failure = NSDataCompression::decodeFileApart(xz, NSDataCompression::Format::XZ, [&](const uint8_t* p, size_t n) {
       double t = threadSeconds();
       digest.add(p, n);
       digesting += threadSeconds() - t;
       return true;
-    }, &error, SIZE_MAX);
+    }, SIZE_MAX);
     double spent = threadSeconds() - start - digesting + (childrenSeconds() - children);
-    if (!decoded || digest.bytes != reference.bytes || digest.hash != reference.hash)
-      benchFailure("the streamed decoding differs from xz's: " + error);
+    if (failure || digest.bytes != reference.bytes || digest.hash != reference.hash)
+      benchFailure("the streamed decoding differs from xz's: " + (failure ? failure->localizedDescription() : ""));
     ours = std::min(ours, spent);
     children = childrenSeconds();
     if (std::system(("xz -dc '" + xz + "' > /dev/null").c_str()) != 0) benchFailure("xz -dc failed");

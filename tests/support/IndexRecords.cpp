@@ -22,11 +22,14 @@ size_t applyIndexAsRefresh(store::Database& db, const std::string& path, const s
     plain = unpacked->file("Packages");
     std::FILE* out = std::fopen(plain.c_str(), "wb");
     if (!out) return 0;
-    bool decoded = NSDataCompression::decodeFile(path, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
+    ErrorRef failure = NSDataCompression::decodeFile(path, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
       return std::fwrite(bytes, 1, size, out) == size;
-    }, error, SIZE_MAX);
+    }, SIZE_MAX);
     std::fclose(out);
-    if (!decoded) return 0;
+    if (failure) {
+      if (error) *error = failure->localizedDescription();
+      return 0;
+    }
   }
   if (ErrorRef added = db.write([&] {
         if (!db.objectForPrimaryKey(KVRSource::className(), location))

@@ -74,7 +74,7 @@ TEST_F(SourceRefreshCeilings, AnIndexOfAnySizeIsStreamedThroughInBoundedMemory) 
   for (int copy = 0; copy < 4; ++copy) {
     const std::string prefix = copy ? "Package: r" + std::to_string(copy) + "-" : "Package: ";
     std::string pending;
-    ASSERT_TRUE(NSDataCompression::decodeFile(debian, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
+    ErrorRef failure = NSDataCompression::decodeFile(debian, NSDataCompression::Format::XZ, [&](const uint8_t* bytes, size_t size) {
       pending.append(reinterpret_cast<const char*>(bytes), size);
       size_t start = 0, end;
       std::string renamed;
@@ -90,7 +90,8 @@ TEST_F(SourceRefreshCeilings, AnIndexOfAnySizeIsStreamedThroughInBoundedMemory) 
       decoded += renamed.size();
       packed.write(renamed);
       return true;
-    }, &error, SIZE_MAX)) << error;
+    }, SIZE_MAX);
+    ASSERT_FALSE(failure) << failure->localizedDescription();
     packed.write(pending + "\n");
   }
   ASSERT_GT(decoded, NSDataCompression::kDefaultMaxDecodedSize) << "more than the ceiling of data held whole";

@@ -1,5 +1,6 @@
 // The manage tab's rows and what a person does with them: selecting, the swipes, Copy,
 // adding from the pasteboard, refreshing, and the press on the installed card.
+#include "browse/KVPackageRows.h"
 #include "core/KVConnections.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -57,21 +58,9 @@ std::shared_ptr<UITableViewCell> ManageViewController::tableViewCellForRowAtInde
   if (!cell) return std::make_shared<UITableViewCell>();
   auto package = static_cast<size_t>(path.row) < allPackages_.count() ? allPackages_.at(path.row) : std::nullopt;
   if (!package) return cell;
-  const std::string& identifier = package->identifier();
-  cell->updateWithPackage(*package);
-  cell->updateQueuingIconWithPackage(package);
-  cell->updateConpatibilityIndicatorWithPackageIdentifier(identifier, package->version().value_or(""));
-  cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
-  if (palette()) {
-    cell->setBackgroundColor(palette()->backgroundColor());
-    cell->nameLbl()->setTextColor(package->isFree() ? palette()->primaryTextColor() : palette()->paidTextColor());
-  }
   // Away from the top of the list only an icon already fetched is shown.
-  if (table.contentOffset().y == 0 || KVPackageIcons::cachedIconExistsForIdentifier(identifier))
-    cell->iconView()->setImage(KVPackageIcons::iconForIdentifier(identifier));
-  else
-    cell->iconView()->setImage(KVPackageIcons::categoryIconForIdentifier(identifier));
-  cell->separator()->setHidden(lastRow);
+  KVPackageRows::fill(*cell, package->identifier(), palette(), table.contentOffset().y == 0, lastRow);
+  if (palette()) cell->setBackgroundColor(palette()->backgroundColor());
   return cell;
 }
 

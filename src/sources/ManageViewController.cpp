@@ -151,29 +151,29 @@ void ManageViewController::viewWillTransitionToSize(CGSize size, UIViewControlle
 void ManageViewController::registerForDatabaseUpdates() {
   allSources_ = KVRSource::allObjects().sorted("name", true);
   allPackages_ = KVRPackage::objectsWhere("isInstalled = 1").sorted("installDate", false);
-  sourceNotification_ = allSources_.observe([weak = weakSelf(this)](const auto& results, const auto* change,
+  sourceNotification_ = allSources_.observe([weak = weakSelf(this)](const auto& results, const auto*,
                                                                      const ErrorRef& error) {
     auto self = weak.lock();
     if (!self) return;
     if (!error) self->allSources_ = results;
-    self->resultsChanged(true, change != nullptr, error);
+    self->resultsChanged(true, error);
   });
-  packageNotification_ = allPackages_.observe([weak = weakSelf(this)](const auto& results, const auto* change,
+  packageNotification_ = allPackages_.observe([weak = weakSelf(this)](const auto& results, const auto*,
                                                                        const ErrorRef& error) {
     auto self = weak.lock();
     if (!self) return;
     if (!error) self->allPackages_ = results;
-    self->resultsChanged(false, change != nullptr, error);
+    self->resultsChanged(false, error);
   });
 }
 
-void ManageViewController::resultsChanged(bool sources, bool isChange, const ErrorRef& error) {
+void ManageViewController::resultsChanged(bool sources, const ErrorRef& error) {
   if (error) return;  // the rows stay as they were
-  if (isChange) {
-    // Away from the screen, the counts wait for its next appearance.
-    if (view()->window()) rebuildSourcesCache();
-    else needsRecount_ = true;
-  }
+  // The first delivery may already hold a write made after the page counted at load, so
+  // it counts again as a change does. Away from the screen, the counts wait for its next
+  // appearance.
+  if (view()->window()) rebuildSourcesCache();
+  else needsRecount_ = true;
   (sources ? sourcesTableView_ : installedPackagesTableView_)->reloadData();
   animateContentForTable(sources);
   loadingIndicator_->stopAnimating();
@@ -182,13 +182,16 @@ void ManageViewController::resultsChanged(bool sources, bool isChange, const Err
 void ManageViewController::rebuildSourcesCache() {
   needsRecount_ = false;
   sourcesCount_ = static_cast<uint32_t>(allSources_.count());
-  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages] {
+  // Counts run at once on background threads: only the last one asked for is shown, so
+  // an earlier count that ends later never puts older numbers back.
+  const uint64_t generation = ++recountGeneration_;
+  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages, generation] {
     std::map<std::string, std::string> counts;
     for (const Value& location : KVRSource::allObjects().valuesForKey("location"))
       counts[location.asString()] = std::to_string(packages->countOfInstalledPackagesForSource(location.asString()));
-    performOnMainThread([weak, counts = std::move(counts)]() mutable {
+    performOnMainThread([weak, generation, counts = std::move(counts)]() mutable {
       auto self = weak.lock();
-      if (!self) return;
+      if (!self || generation != self->recountGeneration_) return;
       self->dictOfInstalledPackagesCount_ = std::move(counts);
       self->sourcesTableView_->reloadData();
     });

@@ -102,7 +102,7 @@ class ManageViewController : public KVPalettedViewController, public UITableView
   bool isInstalledTable(const UITableView& table) const { return &table == installedPackagesTableView_.get(); }
   void layoutCards();
   void registerForDatabaseUpdates();
-  void resultsChanged(bool sources, bool isChange, const ErrorRef& error);
+  void resultsChanged(bool sources, const ErrorRef& error);
   void tickTimeSince();
   void fillSourceRow(SourcesCell& cell, const KVRSource& source, bool lastRow);
   void selectSource(const KVRSource& source);
@@ -120,6 +120,7 @@ class ManageViewController : public KVPalettedViewController, public UITableView
   uint32_t sourcesCount_ = 0;
   // A change came while the page was away: the counts are made again when it comes back.
   bool needsRecount_ = false;
+  uint64_t recountGeneration_ = 0;
   RunLoop::TimerId timeSinceTimer_ = 0;
   bool isPressed_ = false;
   NotificationToken iconObservation_;

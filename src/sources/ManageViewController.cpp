@@ -19,6 +19,7 @@
 #include "browse/KVCardLook.h"
 #include "sources/KVCards.h"
 #include "sources/SourcesCell.h"
+#include "store/Store.h"
 #include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIActivityIndicatorView.h"
 #include "uikit/UIBarButtonItem.h"
@@ -187,7 +188,11 @@ void ManageViewController::rebuildSourcesCache() {
   const uint64_t generation = ++recountGeneration_;
   performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages, generation] {
     std::map<std::string, std::string> counts;
-    for (const Value& location : KVRSource::allObjects().valuesForKey("location"))
+    // One handle for the whole count: a database that cannot be opened (the process
+    // ends) has nothing to count.
+    auto db = store::Database::openDefaultDatabase();
+    if (!db) return;
+    for (const Value& location : (*db)->objects(KVRSource::className()).valuesForKey("location"))
       counts[location.asString()] = std::to_string(packages->countOfInstalledPackagesForSource(location.asString()));
     performOnMainThread([weak, generation, counts = std::move(counts)]() mutable {
       auto self = weak.lock();

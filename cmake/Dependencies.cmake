@@ -14,6 +14,8 @@ pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(LIBEDIT REQUIRED IMPORTED_TARGET libedit)
 # Drawing the views: Cairo for shapes and pixels, Pango for text.
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
+# The desktop window the drawn screen is shown in.
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 if(QB_BUILD_TESTS)
   find_package(GTest REQUIRED)
   pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)

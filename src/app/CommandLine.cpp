@@ -84,6 +84,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
   };
   CommandLine line;
   std::optional<std::string> given;
+  bool terminal = false;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -137,6 +138,10 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
                       address + "\"");
       line.vendorService = address;
       continue;
+    } else if (arg == "--window" || arg == "--terminal") {
+      terminal = terminal || arg == "--terminal";
+      line.window = !terminal;
+      continue;
     } else if (arg == "--help" || arg == "-h") {
       line.help = true;
       continue;
@@ -146,7 +151,7 @@ std::optional<CommandLine> CommandLine::parse(int argc, const char* const* argv,
     } else if (!arg.empty() && arg[0] == '-') {
       return refuse("unknown option " + arg +
                     " (the options are --device-root DIR, --system-version VERSION, --outside-store URL, "
-                    "--vendor-service URL, --version and --help)");
+                    "--vendor-service URL, --window, --terminal, --version and --help)");
     } else {
       return refuse("unexpected argument \"" + arg + "\" (a device root is given as --device-root DIR)");
     }
@@ -181,7 +186,7 @@ std::string CommandLine::usage(const Environment& environment) {
   auto fallback = defaultDeviceRoot(environment, nullptr);
   auto history = historyFile(environment);
   return "Usage: quillbark [--device-root DIR] [--system-version VERSION] [--outside-store URL]\n"
-         "                [--vendor-service URL] [--version] [--help]\n"
+         "                [--vendor-service URL] [--window | --terminal] [--version] [--help]\n"
          "  --device-root DIR  the folder laid out like a device: a new or empty folder is made\n"
          "                     into one, one made before is used again; a relative DIR is taken\n"
          "                     from the current folder (default: " +
@@ -197,6 +202,9 @@ std::string CommandLine::usage(const Environment& environment) {
          "  --vendor-service URL\n"
          "                     the vendor's web service to talk to (accounts, ratings and reviews,\n"
          "                     developers, wishlists), such as the one scripts/play-vendor-service plays\n"
+         "  --window           show the screen in a window on the display (a click taps, the wheel\n"
+         "                     scrolls, keys type, Escape goes back, closing the window quits)\n"
+         "  --terminal         the prompt, also where a display is (the default)\n"
          "  --version          the version\n"
          "  --help             this text\n"
          "\n"

@@ -15,6 +15,9 @@ struct CommandLine {
   // --vendor-service: the address of the vendor's web service to talk to (the one the
   // tests play, run by a person), an http or https location without a path.
   std::optional<std::string> vendorService;
+  // --window: the screen in a desktop window (the display's) in place of the prompt;
+  // --terminal: the prompt (the default; it wins over --window).
+  bool window = false;
   bool help = false;
   bool version = false;
 

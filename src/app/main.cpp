@@ -31,9 +31,11 @@
 #include "foundation/RunLoop.h"
 #include "foundation/UnusedMemory.h"
 #include "payment/KVOutsideStore.h"
+#include "render/ScreenWindow.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
 #include "uikit/UIApplication.h"
+#include "uikit/UIScreen.h"
 #include "uikit/UIStoryboard.h"
 #include "uikit/UIWindow.h"
 
@@ -48,6 +50,7 @@ void startSignalWatcher(sigset_t set) {
     }
     RunLoop::main().post([] { RunLoop::main().stop(); });
     stopTerminalSession();
+    ScreenWindow::requestClose();
   }).detach();
 }
 
@@ -148,8 +151,17 @@ int main(int argc, char** argv) {
   window->makeKeyAndVisible();
   UIApplication::sharedApplication().launch(&KVQuillbark::sharedQuillbark());
   if (auto kept = QuillbarkPersistentPreferences::sharedInstance().replacedUnreadableFile()) showReplacedPreferences(*kept);
-  int status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
-                                  CommandLine::historyFile(environment).value_or(""));
+  std::unique_ptr<ScreenWindow> shown;
+  if (line->window) {
+    std::string failure;
+    shown = ScreenWindow::open("Quillbark", UIScreen::mainScreen().bounds().size, &failure);
+    if (!shown) dprintf(errorDescriptor, "quillbark: no window can be opened (%s): the prompt instead\n", failure.c_str());
+  }
+  int status = 0;
+  if (shown) shown->run();
+  else status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
+                                   CommandLine::historyFile(environment).value_or(""));
+  shown.reset();
 
   UIApplication::sharedApplication().terminate();
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();

@@ -1,0 +1,186 @@
+#include "render/ScreenWindow.h"
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+
+#include "foundation/RunLoop.h"
+#include "render/ViewRenderer.h"
+#include "uikit/UIInteraction.h"
+#include "uikit/UINavigationBar.h"
+#include "uikit/UIScrollView.h"
+#include "uikit/UITabBar.h"
+#include "uikit/UITextField.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+std::atomic<bool> closeRequested{false};
+
+bool contains(const UIView& v, CGPoint p) {
+  return p.x >= 0 && p.y >= 0 && p.x < v.frame().size.width && p.y < v.frame().size.height;
+}
+
+// The front-most visible view under the point (in `view`'s own coordinates) that takes
+// touches, as the platform's hit testing finds it.
+UIView* hitTest(UIView& view, CGPoint p) {
+  if (view.isHidden() || view.alpha() <= 0.01 || !view.isUserInteractionEnabled() || !contains(view, p)) return nullptr;
+  const auto& subs = view.subviews();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+    CGPoint inner{p.x - (*it)->frame().origin.x + view.bounds().origin.x, p.y - (*it)->frame().origin.y + view.bounds().origin.y};
+    if (UIView* hit = hitTest(**it, inner)) return hit;
+  }
+  return &view;
+}
+
+CGPoint originInWindow(const UIView& view) {
+  CGPoint p = view.frame().origin;
+  for (const UIView* s = view.superview(); s; s = s->superview()) {
+    p.x += s->frame().origin.x - s->bounds().origin.x;
+    p.y += s->frame().origin.y - s->bounds().origin.y;
+  }
+  return p;
+}
+}  // namespace
+
+std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSize points, std::string* error) {
+  // The library falls back to drawing nowhere when there is no display; a driver named
+  // on purpose (SDL_VIDEODRIVER) is kept.
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("SDL_VIDEODRIVER")) {
+    if (error) *error = "there is no display: DISPLAY is not set";
+    return nullptr;
+  }
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(points.width),
+                                        int(points.height), SDL_WINDOW_ALLOW_HIGHDPI);
+  if (!window) {
+    if (error) *error = SDL_GetError();
+    SDL_Quit();
+    return nullptr;
+  }
+  return std::unique_ptr<ScreenWindow>(new ScreenWindow(window, points));
+}
+
+ScreenWindow::~ScreenWindow() {
+  SDL_DestroyWindow(window_);
+  SDL_Quit();
+}
+
+void ScreenWindow::redraw() {
+  UIWindow* key = UIWindow::keyWindow();
+  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  if (!key || !target) return;
+  UIWindow::layoutAllWindows();
+  int width = target->w, height = target->h;
+  double scale = double(width) / points_.width;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  cairo_scale(cr, scale, scale);
+  ViewRenderer::draw(cr, *key);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
+                                                           cairo_image_surface_get_stride(surface), SDL_PIXELFORMAT_ARGB8888);
+  if (source) {
+    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(window_);
+  }
+  cairo_surface_destroy(surface);
+}
+
+void ScreenWindow::click(CGPoint at) {
+  UIWindow* key = UIWindow::keyWindow();
+  if (!key) return;
+  UIView* hit = hitTest(*key, at);
+  if (!hit) return;
+  CGPoint origin = originInWindow(*hit);
+  // The bars keep their items outside their views: a tab by its place, the back button
+  // at the left of a navigation bar, the first item at its right.
+  if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {
+    size_t index = size_t((at.x - origin.x) / (tabs->frame().size.width / double(tabs->items().size())));
+    (void)UIInteraction::tab(std::to_string(std::min(index, tabs->items().size() - 1) + 1));
+    return;
+  }
+  if (auto* bar = dynamic_cast<UINavigationBar*>(hit)) {
+    double x = at.x - origin.x, width = bar->frame().size.width;
+    if (x < width * 0.25) (void)UIInteraction::back();
+    return;
+  }
+  // The innermost view that answers the tap: a control, a cell, a recognizer's view.
+  for (UIView* v = hit; v; v = v->superview())
+    if (UIInteraction::tapView(v)) return;
+}
+
+void ScreenWindow::scroll(CGPoint at, double dy) {
+  UIWindow* key = UIWindow::keyWindow();
+  UIView* hit = key ? hitTest(*key, at) : nullptr;
+  for (UIView* v = hit; v; v = v->superview())
+    if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) {
+      CGPoint offset = scrollView->contentOffset();
+      double most = std::max(0.0, scrollView->contentSize().height - scrollView->frame().size.height);
+      offset.y = std::clamp(offset.y - dy * 40, 0.0, most);
+      scrollView->setContentOffset(offset);
+      return;
+    }
+}
+
+bool ScreenWindow::handle(const void* raw) {
+  const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+  switch (e.type) {
+    case SDL_QUIT: return false;
+    case SDL_MOUSEMOTION: pointer_ = {double(e.motion.x), double(e.motion.y)}; break;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button == SDL_BUTTON_LEFT) click({double(e.button.x), double(e.button.y)});
+      break;
+    case SDL_MOUSEWHEEL: scroll(pointer_, double(e.wheel.y)); break;
+    case SDL_TEXTINPUT: (void)UIInteraction::type(e.text.text); break;
+    case SDL_KEYDOWN:
+      if (e.key.keysym.sym == SDLK_ESCAPE) {
+        if (!UIInteraction::back()) (void)UIInteraction::close();
+      } else if (e.key.keysym.sym == SDLK_RETURN) {
+        (void)UIInteraction::submit();
+      } else if (e.key.keysym.sym == SDLK_BACKSPACE) {
+        if (auto* field = dynamic_cast<UITextField*>(UIInteraction::typingTarget()); field && !field->text().empty()) {
+          std::string text = field->text();
+          size_t cut = text.size() - 1;
+          while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // a whole character
+          if (UIInteraction::clear()) (void)UIInteraction::type(text.substr(0, cut));
+        }
+      }
+      break;
+    default: break;
+  }
+  return true;
+}
+
+void ScreenWindow::requestClose() { closeRequested = true; }
+
+void ScreenWindow::run() {
+  SDL_StartTextInput();
+  bool dirty = true;
+  while (!closeRequested) {
+    double next = RunLoop::main().secondsToNextTimer();
+    int wait = next < 0 ? 16 : std::clamp(int(std::ceil(next * 1000)), 0, 16);
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, wait)) {
+      do {
+        if (!handle(&event)) return;
+        dirty = true;
+      } while (SDL_PollEvent(&event));
+    }
+    if (RunLoop::main().runOnce()) dirty = true;
+    if (dirty) {
+      redraw();
+      dirty = false;
+    }
+  }
+}

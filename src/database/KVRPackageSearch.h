@@ -2,8 +2,9 @@
 // The packages a search text finds, as the search tab and the search list ask for them:
 // names holding the text (or, with the "Exact" scope, beginning with it), case and
 // diacritics folded; where no name does, maintainers; never the "cy+" pseudo-packages,
-// and packages known not to work only when incompatible packages are shown. The store answers these from the columns it keeps in memory, so a search runs
-// as fast as one types.
+// and packages known not to work only when incompatible packages are shown. The store
+// answers these from the columns it keeps in memory, so a search runs as fast as one
+// types.
 #include <string>
 #include <string_view>
 

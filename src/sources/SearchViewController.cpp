@@ -7,6 +7,7 @@
 #include "account/KVStatistics.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVIconProvider.h"
+#include "database/KVRPackageSearch.h"
 #include "database/KVRPackages.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
@@ -235,25 +236,23 @@ void SearchViewController::setPackagesCardHeight() {
 
 // ---- Searching
 
+namespace {
+bool showsIncompatiblePackages() {
+  return QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages");
+}
+}  // namespace
+
 std::optional<std::string> SearchViewController::queryStringForSearchTextforMaintainer(bool maintainer) const {
   if (searchQuery_ > 1) return std::nullopt;
-  std::string field = maintainer ? "maintainer" : "name";
-  std::string predicate = field + (searchQuery_ == 0 ? " BEGINSWITH[cd] %@" : " contains[cd] %@") +
-                          " AND NOT name BEGINSWITH[cd] 'cy+'";
-  if (!QuillbarkPersistentPreferences::sharedInstance().boolForKey("ShowIncompatiblePackages"))
-    predicate += " AND tweakCompatibleStatus != 1";
-  return predicate;
+  return KVRPackageSearch::predicateFor(static_cast<int>(searchQuery_), maintainer, showsIncompatiblePackages());
 }
 
 void SearchViewController::runLocalQuery(const std::string& text) {
-  auto byName = queryStringForSearchTextforMaintainer(false);
-  if (!byName) {
+  if (searchQuery_ > 1) {
     packages_.reset();
   } else {
-    auto found = KVRPackage::objectsWhere(*byName, text).sorted("name", true);
-    // Maintainers only when no name matches; the two are never merged.
-    if (found.empty()) found = KVRPackage::objectsWhere(*queryStringForSearchTextforMaintainer(true), text).sorted("name", true);
-    packages_ = found;
+    // Names, else maintainers: the two are never merged.
+    packages_ = KVRPackageSearch::packagesMatching(text, static_cast<int>(searchQuery_), showsIncompatiblePackages());
   }
   const size_t count = packagesCount();
   packagesTable_->reloadData();

@@ -14,16 +14,6 @@ namespace {
 
 using Op = PredicateNode::Op;
 
-Op mirrored(Op op) {
-  switch (op) {
-    case Op::Less: return Op::Greater;
-    case Op::LessOrEqual: return Op::GreaterOrEqual;
-    case Op::Greater: return Op::Less;
-    case Op::GreaterOrEqual: return Op::LessOrEqual;
-    default: return op;
-  }
-}
-
 // The text operators of qb_strop, on texts already folded as asked.
 bool textOp(Op op, std::string_view text, std::string_view operand) {
   switch (op) {
@@ -88,7 +78,7 @@ class MemoryColumns::Query {
     Op op = n.op;
     if (key->kind != PredicateExpression::Kind::KeyPath) {
       std::swap(key, value);
-      op = mirrored(op);
+      op = mirroredOperator(op);
     }
     if (key->kind != PredicateExpression::Kind::KeyPath || value->kind == PredicateExpression::Kind::KeyPath) return false;
     if (n.quantifier == PredicateNode::Quantifier::Any || n.quantifier == PredicateNode::Quantifier::All) return false;

@@ -44,4 +44,16 @@ PredicateRef parsePredicate(std::string_view text, const std::vector<Value>& arg
 
 const char* predicateOperatorName(PredicateNode::Op op);
 
+// The operator that says the same with its two sides swapped ("5 < x" is "x > 5").
+inline PredicateNode::Op mirroredOperator(PredicateNode::Op op) {
+  using Op = PredicateNode::Op;
+  switch (op) {
+    case Op::Less: return Op::Greater;
+    case Op::LessOrEqual: return Op::GreaterOrEqual;
+    case Op::Greater: return Op::Less;
+    case Op::GreaterOrEqual: return Op::LessOrEqual;
+    default: return op;
+  }
+}
+
 }  // namespace store

@@ -16,16 +16,6 @@ using Expr = PredicateExpression;
   throw StoreException(StoreException::Kind::InvalidPredicate, "Unsupported predicate: " + why);
 }
 
-Op mirrored(Op op) {
-  switch (op) {
-    case Op::Less: return Op::Greater;
-    case Op::LessOrEqual: return Op::GreaterOrEqual;
-    case Op::Greater: return Op::Less;
-    case Op::GreaterOrEqual: return Op::LessOrEqual;
-    default: return op;
-  }
-}
-
 int stringOpCode(Op op) {
   switch (op) {
     case Op::Equal: return sql::kOpEquals;
@@ -136,7 +126,7 @@ class Compiler {
       if (n.right.kind != Expr::Kind::KeyPath) unsupported("a comparison of two values");
       std::swap(key, value);
       valueOnLeft = true;
-      op = mirrored(op);
+      op = mirroredOperator(op);
     }
     Resolved r = resolve(key->keyPath, cls, table);
     std::string sql;

@@ -36,14 +36,6 @@ UIView* hitTest(UIView& view, CGPoint p) {
   return &view;
 }
 
-CGPoint originInWindow(const UIView& view) {
-  CGPoint p = view.frame().origin;
-  for (const UIView* s = view.superview(); s; s = s->superview()) {
-    p.x += s->frame().origin.x - s->bounds().origin.x;
-    p.y += s->frame().origin.y - s->bounds().origin.y;
-  }
-  return p;
-}
 }  // namespace
 
 std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSize points, std::string* error) {
@@ -102,7 +94,7 @@ void ScreenWindow::click(CGPoint at) {
   if (!key) return;
   UIView* hit = hitTest(*key, at);
   if (!hit) return;
-  CGPoint origin = originInWindow(*hit);
+  CGPoint origin = ViewRenderer::originInWindow(*hit);
   // The bars keep their items outside their views: a tab by its place, the back button
   // at the left of a navigation bar, the first item at its right.
   if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {

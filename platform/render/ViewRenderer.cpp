@@ -336,6 +336,15 @@ Surface renderSurface(const UIView& view, double scale, const std::optional<UICo
 
 void draw(cairo_t* cr, const UIView& view) { drawTree(cr, view); }
 
+CGPoint originInWindow(const UIView& view) {
+  CGPoint p = view.frame().origin;
+  for (const UIView* s = view.superview(); s; s = s->superview()) {
+    p.x += s->frame().origin.x - s->bounds().origin.x;
+    p.y += s->frame().origin.y - s->bounds().origin.y;
+  }
+  return p;
+}
+
 ImagePixels render(const UIView& view, double scale, std::optional<UIColor> ground) {
   Surface surface = renderSurface(view, scale, ground);
   ImagePixels out;

@@ -17,6 +17,9 @@ namespace ViewRenderer {
 // top-left corner in points.
 void draw(cairo_t* cr, const UIView& view);
 
+// The view's top-left corner in its window (or topmost superview), in points.
+CGPoint originInWindow(const UIView& view);
+
 // An image placed in `box` by the content mode; a template image (or any, when
 // `templated`) is drawn in the tint.
 void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode mode, const UIColor& tint,

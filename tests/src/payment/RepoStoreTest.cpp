@@ -3,6 +3,9 @@
 // which page a row opens.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "StoreScreensFixture.h"
 #include "database/KVIconProvider.h"
 #include "payment/KVOutsideStore.h"
@@ -76,8 +79,13 @@ TEST_F(RepoStoreTest, SignInShowsThePurchasesInNameOrderAndSignOutTheBannerAgain
 }
 
 TEST_F(RepoStoreTest, SignedInWithoutPurchasesSaysSoAndRowsOpenThePageTheirSourceAsks) {
-  KVRepoStoreAPI::loginToSource(paid);  // the store opened signed in, owning nothing
-  ASSERT_TRUE(eventually([&] { return KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(paid); }));
+  // The store opened signed in, owning nothing. The sign-in ends when its read of the
+  // purchases is written, which is after the token is stored: a late write of that read
+  // would clear the marks of the pull below.
+  auto signedIn = std::make_shared<std::atomic<bool>>(false);
+  KVRepoStoreAPI::loginToSource(paid, [signedIn](bool success) { *signedIn = success; });
+  ASSERT_TRUE(eventually([&] { return signedIn->load(); }));
+  ASSERT_TRUE(KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(paid));
   waitForPipeline();
   auto store = open(paid, vendor());
   ASSERT_TRUE(eventually([&] { return ui.screenShows("You have no purchased packages for this account."); }))

@@ -220,6 +220,9 @@ TEST_F(PackagePageTest, AnOrdinaryPackageGivesUpTheSectionsThatCannotFill) {
   EXPECT_EQ(server.requestCount(), requests);
 
   // A native depiction: the strip waits empty, 20 under its title, until an outcome.
+  // The record's own screenshot load, started when the page opened, ends first: an
+  // outcome that comes while it runs is laid out by its end instead.
+  ASSERT_TRUE(waitFor([&] { return !page->isLoadingScreenshots(); }));
   page->mutablePackageDictionary().set("sileoDepiction", "");
   page->setContent();
   EXPECT_TRUE(page->isShown(o.screenshotsCollectionView));

@@ -87,14 +87,17 @@ void get(const std::string& path, const Fields& query, Blank blank, const KVServ
 
 void post(const std::string& path, const Fields& form, const KVServiceCall::Acceptance& acceptance,
           KVServiceCall::Handler handler) {
-  std::string body = encodedFields(form, Blank::Plus);
-  URLRequest request(URL::fromString(endpointURL(path)));
+  postBody(URLRequest(URL::fromString(endpointURL(path))), encodedFields(form, Blank::Plus),
+           URLSessionConfiguration::defaultSessionConfiguration(), acceptance, std::move(handler));
+}
+
+void postBody(URLRequest request, const std::string& body, URLSessionConfiguration configuration,
+              const KVServiceCall::Acceptance& acceptance, KVServiceCall::Handler handler) {
   request.setHTTPMethod("POST");
   request.setValue(std::to_string(body.size()), "Content-Length");
   request.setValue("application/x-www-form-urlencoded", "Content-Type");
   request.setHTTPBody(dataFromString(body));
-  KVServiceCall::send(request, withTimeout(URLSessionConfiguration::defaultSessionConfiguration()), acceptance,
-                      logging(std::move(handler)));
+  KVServiceCall::send(request, withTimeout(std::move(configuration)), acceptance, logging(std::move(handler)));
 }
 
 bool search(const std::string& path, const std::string& query, KVServiceCall::Handler handler) {

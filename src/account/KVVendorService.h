@@ -58,6 +58,10 @@ void get(const std::string& path, const Fields& query, Blank blank, const KVServ
 // the default configuration.
 void post(const std::string& path, const Fields& form, const KVServiceCall::Acceptance& acceptance,
           KVServiceCall::Handler handler);
+// The same with a form body already written, on `request` (its address, headers and
+// time-out as its maker chose) and a session of `configuration`.
+void postBody(URLRequest request, const std::string& body, URLSessionConfiguration configuration,
+              const KVServiceCall::Acceptance& acceptance, KVServiceCall::Handler handler);
 // A directory search: nothing is sent for a query of fewer than 3 characters (false);
 // otherwise every "#" is removed and the rest sent as "searchParam" (blanks as "+"),
 // and the reply must be a JSON list.

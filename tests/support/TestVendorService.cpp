@@ -46,6 +46,7 @@ Value arrayOf(const std::vector<Value>& items) {
 
 TestVendorService::TestVendorService(int port) : server_(TestHttpConnections::CloseEach, port) {
   server_.handle("*", "/*", [this](const TestHttpRequest& request) { return dispatch(request); });
+  server_.handle("GET", "/images/*", [this](const TestHttpRequest& request) { return image(request); });
   KVVendorService::setServiceBaseURL(server_.baseURL());
 }
 
@@ -179,6 +180,9 @@ TestHttpResponse TestVendorService::answerLocked(const std::string& endpoint, co
     return searchResults(directory_, {"name", "url"}, field(fields, "searchParam"));
   if (endpoint == "reposearch/repolist.php") return jsonReply(arrayOf(directory_));
   if (endpoint == "reposearch/addrepo.php") return addRepository(fields);
+  if (endpoint == "setup/savesetup.php") return saveSetup(fields);
+  if (endpoint == "setup/retrievesetup.php") return retrieveSetup(fields);
+  if (endpoint == "credits/credits.php") return jsonReply(credits_);
   return TestHttpResponse::text("Bad request", 400);
 }
 
@@ -270,6 +274,30 @@ TestHttpResponse TestVendorService::addRepository(const Fields& fields) {
   return TestHttpResponse::text("Repository added.");
 }
 
+TestHttpResponse TestVendorService::saveSetup(const Fields& fields) {
+  int64_t user = integerField(fields, "userID");
+  if (user <= 0) return TestHttpResponse::text("Error");
+  Setup setup;
+  for (const auto& [name, value] : fields)
+    if (name == "sources[]") setup.sources.push_back(value);
+    else if (name == "packages[]") setup.packages.push_back(value);
+  setups_[user] = std::move(setup);
+  return TestHttpResponse::text("Setup saved.");
+}
+
+TestHttpResponse TestVendorService::retrieveSetup(const Fields& fields) const {
+  auto it = setups_.find(integerField(fields, "userID"));
+  if (it == setups_.end()) return TestHttpResponse::text("Error");
+  auto list = [](const std::vector<std::string>& items) { return arrayOf(std::vector<Value>(items.begin(), items.end())); };
+  return jsonReply(Value::dict({{"sources", list(it->second.sources)}, {"packages", list(it->second.packages)}}));
+}
+
+TestHttpResponse TestVendorService::image(const TestHttpRequest& request) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = images_.find(request.path.substr(std::string("/images/").size()));
+  return it == images_.end() ? TestHttpResponse::text("Not Found", 404) : it->second;
+}
+
 TestHttpResponse TestVendorService::searchResults(const std::vector<Value>& items, const std::vector<std::string>& keys,
                                                   const std::string& query) const {
   std::vector<Value> found;
@@ -353,6 +381,32 @@ void TestVendorService::setFeatured(Value reply) {
 void TestVendorService::setNews(Value reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   news_ = std::move(reply);
+}
+
+void TestVendorService::setCredits(Value reply) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  credits_ = std::move(reply);
+}
+
+std::optional<TestVendorService::Setup> TestVendorService::setup(int64_t userID) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = setups_.find(userID);
+  return it == setups_.end() ? std::nullopt : std::optional(it->second);
+}
+
+void TestVendorService::setSetup(int64_t userID, Setup setup) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  setups_[userID] = std::move(setup);
+}
+
+std::string TestVendorService::addImage(const std::string& name, std::string bytes, std::chrono::milliseconds delay) {
+  TestHttpResponse response;
+  response.body = std::move(bytes);
+  response.contentType = "image/png";
+  response.delay = delay;
+  std::lock_guard<std::mutex> lock(mutex_);
+  images_[name] = std::move(response);
+  return server_.url("/images/" + name);
 }
 
 void TestVendorService::addDeveloper(Value profile) {

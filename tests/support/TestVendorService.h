@@ -1,15 +1,17 @@
 #pragma once
 // The vendor's web service, played on 127.0.0.1 for tests. It keeps its users,
 // wishlists, followed developers, ratings, reviews, statistics, featured lists, news,
-// developers and repository directory in memory, answers every endpoint below
-// "/quillapi/" as the clients expect, and checks every request's method, path, headers
-// and form against what the endpoint takes. Values are decoded as a standard server
-// decodes them ("+" and "%20" a blank, "%XX" a byte).
+// credits, developers, repository directory and each user's saved setup in memory,
+// answers every endpoint below "/quillapi/" as the clients expect, and checks every
+// request's method, path, headers and form against what the endpoint takes. Values are
+// decoded as a standard server decodes them ("+" and "%20" a blank, "%XX" a byte). It
+// also serves the pictures its replies name (avatars, banners) under "/images/".
 //
 //   TestVendorService service;   // the clients now talk to it
 //   service.addUser({.id = 7, .username = "ann", .password = "p&ss"});
 //   ... KVAccount::instance().performLogin("ann", "p&ss", ...);
 //   EXPECT_EQ(service.violations(), std::vector<std::string>{});
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -40,6 +42,12 @@ class TestVendorService {
   };
   // One request's decoded fields (query or form), in the order sent.
   using Fields = std::vector<std::pair<std::string, std::string>>;
+
+  // A user's saved setup, as the upload sent it.
+  struct Setup {
+    std::vector<std::string> sources, packages;
+    bool operator==(const Setup&) const = default;
+  };
 
   // Starts the service and points the clients at it; the destructor points them at a
   // closed port again.
@@ -78,6 +86,13 @@ class TestVendorService {
   void setTrending(std::vector<std::string> searches);
   void setFeatured(Value reply);
   void setNews(Value reply);
+  void setCredits(Value reply);
+  // The setup kept for the user; none before an upload.
+  std::optional<Setup> setup(int64_t userID) const;
+  void setSetup(int64_t userID, Setup setup);
+  // Serves `bytes` as a picture at the address answered, each reply held back `delay`.
+  std::string addImage(const std::string& name, std::string bytes,
+                       std::chrono::milliseconds delay = std::chrono::milliseconds(0));
   void addDeveloper(Value profile);
   void addDirectoryEntry(Value entry);
   std::vector<Value> directory() const;
@@ -105,6 +120,9 @@ class TestVendorService {
   TestHttpResponse replyToReview(const Fields& fields);
   TestHttpResponse statistics(const Fields& fields);
   TestHttpResponse addRepository(const Fields& fields);
+  TestHttpResponse saveSetup(const Fields& fields);
+  TestHttpResponse retrieveSetup(const Fields& fields) const;
+  TestHttpResponse image(const TestHttpRequest& request) const;
   TestHttpResponse searchResults(const std::vector<Value>& items, const std::vector<std::string>& keys,
                                  const std::string& query) const;
 
@@ -126,6 +144,9 @@ class TestVendorService {
   std::optional<std::vector<std::string>> trending_;
   Value featured_ = Value::dict();
   Value news_ = Value::array();
+  Value credits_ = Value::array();
+  std::map<int64_t, Setup> setups_;
+  std::map<std::string, TestHttpResponse> images_;
   std::vector<Value> developers_, directory_;
   TestHttpServer server_;  // last: it stops, and its handlers end, before the rest goes
 };

@@ -13,7 +13,22 @@ namespace {
 struct Endpoint {
   const char* method;
   std::vector<std::vector<std::string>> forms;  // the field names of each form it takes, in order
+  // The setup's upload: made by the request factory (its user agent and the device's
+  // identifier), "key", "userID", then any number of "sources[]" and then of
+  // "packages[]", the bracketed names as they stand, every pair followed by "&".
+  bool setupUpload = false;
 };
+
+constexpr const char* kSetupListNames[] = {"sources[]", "packages[]"};
+
+// "key", "userID", "sources[]"..., "packages[]"...
+bool isSetupUploadForm(const std::vector<std::string>& names) {
+  if (names.size() < 2 || names[0] != "key" || names[1] != "userID") return false;
+  size_t i = 2;
+  while (i < names.size() && names[i] == kSetupListNames[0]) ++i;
+  while (i < names.size() && names[i] == kSetupListNames[1]) ++i;
+  return i == names.size();
+}
 
 const std::map<std::string, Endpoint>& endpoints() {
   static const std::map<std::string, Endpoint> table = [] {
@@ -43,6 +58,9 @@ const std::map<std::string, Endpoint>& endpoints() {
         {"reposearch/reposearch.php", {"GET", {{"searchParam"}}}},
         {"reposearch/repolist.php", {"GET", {{"key"}}}},
         {"reposearch/addrepo.php", {"POST", {{"key", "icon", "name", "url", "description", "maintainer", "category"}}}},
+        {"setup/savesetup.php", {"POST", {}, true}},
+        {"setup/retrievesetup.php", {"POST", {{"key", "userID"}}}},
+        {"credits/credits.php", {"GET", {{}}}},
     };
   }();
   return table;
@@ -94,16 +112,35 @@ std::optional<TestVendorService::Fields> TestVendorService::checkedFields(const 
   }
   const Endpoint& spec = found->second;
   if (request.method != spec.method) fault(std::string("wants ") + spec.method);
-  // The clients send plain requests: none of the request factory's device headers.
-  if (request.hasHeader("X-Device-UUID")) fault("carries the request factory's headers");
+  // The clients send plain requests: none of the request factory's device headers, but
+  // for the setup's upload, which is made by the factory.
+  if (spec.setupUpload) {
+    if (!request.hasHeader("X-Device-UUID") || request.header("User-Agent").rfind("Quill/", 0) != 0)
+      fault("not made by the request factory");
+  } else if (request.hasHeader("X-Device-UUID")) {
+    fault("carries the request factory's headers");
+  }
   std::string raw = request.method == "POST" ? request.body : request.query;
+  if (spec.setupUpload) {
+    if (raw.empty() || raw.back() != '&') fault("a pair not followed by \"&\": " + raw);
+    else raw.pop_back();
+  }
   if (request.method == "POST") {
     if (request.header("Content-Type") != "application/x-www-form-urlencoded") fault("form content type missing");
     if (request.header("Content-Length") != std::to_string(request.body.size())) fault("wrong Content-Length");
   } else {
     if (!request.body.empty() || request.hasHeader("Content-Type")) fault("a GET with a body");
   }
-  for (char c : raw)
+  // Every character is one a form encoder writes, but for the upload's bracketed names,
+  // which are sent as they stand.
+  std::string wire = raw;
+  if (spec.setupUpload)
+    for (const char* name : kSetupListNames) {
+      const std::string literal = std::string(name) + "=";
+      for (size_t at = wire.find(literal); at != std::string::npos; at = wire.find(literal, at + 1))
+        if (at == 0 || wire[at - 1] == '&') wire.replace(at, literal.size(), "list=");
+    }
+  for (char c : wire)
     if (!isWireCharacter(c)) {
       fault(std::string("unencoded character '") + c + "' in " + raw);
       break;
@@ -124,7 +161,7 @@ std::optional<TestVendorService::Fields> TestVendorService::checkedFields(const 
   }
   std::vector<std::string> names;
   for (const auto& [name, value] : fields) names.push_back(name);
-  bool known = false;
+  bool known = spec.setupUpload && isSetupUploadForm(names);
   for (const auto& form : spec.forms) known = known || form == names;
   if (!known) fault("fields not of any form it takes: " + raw);
   static const std::set<std::string> kIntegers = {"userID", "id", "review_id", "rate", "downloadCount", "seenCount"};
@@ -136,7 +173,7 @@ std::optional<TestVendorService::Fields> TestVendorService::checkedFields(const 
     if (kFlags.count(name) && value != "1") fault(name + " is not 1");
   }
   fields_[*endpoint].push_back(fields);
-  raw_[*endpoint].push_back(raw);
+  raw_[*endpoint].push_back(request.method == "POST" ? request.body : request.query);
   if (!faults.empty()) return finish();
   return fields;
 }

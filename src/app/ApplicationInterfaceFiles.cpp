@@ -1,5 +1,6 @@
 #include "app/ApplicationInterfaceFiles.h"
 
+#include "account/NewsCell.h"
 #include "app/KVRootScreens.h"
 #include "browse/BigFeaturedCell.h"
 #include "browse/CategoriesCell.h"
@@ -29,6 +30,7 @@ void ApplicationInterfaceFiles::registerAll(std::shared_ptr<KVRootScreens> scree
   AllReviewsCell::registerInterfaceFile();
   SearchCell::registerInterfaceFile();
   SourcesCell::registerInterfaceFile();
+  NewsCell::registerInterfaceFile();
   UIStoryboard::registerController(
       "Main", "TabBarVC", [screens]() -> std::shared_ptr<UIViewController> { return screens->tabBar(); }, true);
 }

@@ -80,6 +80,10 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
                                                      std::function<void(unsigned long)> completion) override;
   void userNotificationCenterDidReceiveNotificationResponse(const UNNotificationRequest& request,
                                                             std::function<void()> completion) override;
+  // Asks the service for its news and from then on again every 120 s: more entries than
+  // "NewsCount" are counted there and announced by a local notification ("News"), which
+  // opens the news list. Nothing starts it yet.
+  void checkForNews();
   bool newsNotification() const { return newsNotification_; }
   void setNewsNotification(bool pending) { newsNotification_ = pending; }
   bool sourceNotification() const { return sourceNotification_; }
@@ -159,6 +163,7 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   void presentFromTop(std::shared_ptr<UIViewController> controller);
   void setDeveloperToShow(std::string developer);
   void setIdentifiersToShow(std::vector<std::string> identifiers);
+  void newsChecked();
   void queueDirectly(const std::string& identifier, const std::optional<std::string>& versionToQueue);
   void queuePaidPackage(const std::string& identifier, const std::optional<std::string>& versionToQueue,
                         const std::string& location, std::weak_ptr<void> button);
@@ -183,4 +188,6 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   NotificationToken taskDoneObservation_;
   std::vector<NotificationToken> announcementTokens_;
   NotificationToken styleObservation_;
+  // The repeat of the news check; 0 before the first check ended.
+  uint64_t newsTimer_ = 0;
 };

@@ -26,6 +26,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
 #include "foundation/URL.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVTabBarController.h"
@@ -125,6 +126,8 @@ void KVQuillbark::resetForTesting() {
   startupCompleted_ = false;
   newsNotification_ = false;
   sourceNotification_ = false;
+  if (newsTimer_) RunLoop::main().cancelTimer(newsTimer_);
+  newsTimer_ = 0;
   lastShownError_.reset();
   setDeveloperToShow({});
   setIdentifiersToShow({});

@@ -2,6 +2,8 @@
 // task's error turned into a message for the person (a local notification or an alert
 // card, never the same error object twice); and the local notifications themselves.
 #include "app/KVQuillbark.h"
+
+#include "account/KVNewsRetrieval.h"
 #include "core/KVErrorDomain.h"
 #include "core/KVPipelineManager.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -10,6 +12,7 @@
 #include "foundation/Dispatch.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
 #include "system/AVAudioPlayer.h"
 #include "uikit/UIAlertController.h"
@@ -68,6 +71,26 @@ void KVQuillbark::taskDone(const Notification& notification) {
   auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(NSLocalizedString("Error"), text, 1, NSLocalizedString("OK"), std::nullopt, std::string());
   card->presentFromTopPresenter();
+}
+
+// ---- The news check
+
+void KVQuillbark::checkForNews() {
+  KVNewsRetrieval::instance().fetchNewsWithCompletionHandler(
+      [](std::optional<std::string>) { DispatchQueue::mainQueue().async([] { sharedQuillbark().newsChecked(); }); });
+}
+
+void KVQuillbark::newsChecked() {
+  if (!newsTimer_) newsTimer_ = RunLoop::main().addTimer(120, [] { sharedQuillbark().checkForNews(); }, 120);
+  auto news = KVNewsRetrieval::instance().news();
+  const int64_t count = news ? int64_t(news->size()) : 0;
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  if (count <= preferences.integerForKey("NewsCount")) return;
+  preferences.setObject(Value(count), "NewsCount");
+  newsNotification_ = true;
+  sendNotificationWithTitle(NSLocalizedString("News"),
+                            NSLocalizedString("New messages from Korvale are available. Click here to check the News tab!"),
+                            false);
 }
 
 // ---- Local notifications

@@ -1,6 +1,9 @@
 #include "app/KVRootScreens.h"
 
+#include "account/AccountPlistViewController.h"
+#include "account/CreditsViewController.h"
 #include "account/LoginViewController.h"
+#include "account/NewsViewController.h"
 #include "app/KVPlaceholderViewController.h"
 #include "browse/AllDevPackagesViewController.h"
 #include "browse/DeveloperDetailsViewController.h"
@@ -49,14 +52,6 @@ std::shared_ptr<UIViewController> placeholder(const char* screen, std::string de
   return std::make_shared<KVPlaceholderViewController>(screen, std::move(detail));
 }
 
-// What the account's wishlist entry shows instead of an empty list; no screen to push.
-std::shared_ptr<UIViewController> emptyWishlistCard() {
-  auto card = std::make_shared<ErrorViewController>();
-  card->showWithTitle(NSLocalizedString("Packages Wishlist"), NSLocalizedString("There are no packages in your wishlist"),
-                      1, NSLocalizedString("OK"), std::nullopt, std::string());
-  card->presentFromTopPresenter();
-  return nullptr;
-}
 }  // namespace
 
 KVRootScreens::KVRootScreens(std::shared_ptr<KVRSources> sources, std::shared_ptr<KVRPackages> packages,
@@ -196,23 +191,15 @@ std::shared_ptr<UIViewController> KVRootScreens::settings() {
 
 std::shared_ptr<UIViewController> KVRootScreens::changelog() { return std::make_shared<ChangelogViewController>(); }
 
-std::shared_ptr<UIViewController> KVRootScreens::account() {
-  auto account = std::make_shared<KVPlaceholderViewController>("AccountPlistViewController");
-  // Until the account screen is built, its place leads to the screens it will.
-  account->offer("Settings", [screens = shared_from_this()] { return screens->settings(); });
-  account->offer("Stores", [screens = shared_from_this()] { return screens->stores(); });
-  account->offer("Wishlist", [screens = shared_from_this(), packages = packages_] {
-    return packages->countOfPackagesInWishlist() > 0 ? screens->wishlist() : emptyWishlistCard();
-  });
-  account->offer("Followed Developers", [screens = shared_from_this()] { return screens->followedDevelopers(); });
-  return account;
+std::shared_ptr<UIViewController> KVRootScreens::account(std::shared_ptr<UIImage> avatarImage) {
+  return std::make_shared<AccountPlistViewController>(context(), std::move(avatarImage));
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::stores() { return std::make_shared<RepoStoresListController>(context()); }
 
-std::shared_ptr<UIViewController> KVRootScreens::news() { return placeholder("NewsViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::news() { return std::make_shared<NewsViewController>(context()); }
 
-std::shared_ptr<UIViewController> KVRootScreens::credits() { return placeholder("CreditsViewController"); }
+std::shared_ptr<UIViewController> KVRootScreens::credits() { return std::make_shared<CreditsViewController>(context()); }
 
 std::shared_ptr<UIViewController> KVRootScreens::onboarding() { return std::make_shared<InitViewController>(context()); }
 

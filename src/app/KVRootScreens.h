@@ -51,7 +51,7 @@ class KVRootScreens : public KVScreens {
   std::shared_ptr<UIViewController> verboseLog() override;
   std::shared_ptr<UIViewController> settings() override;
   std::shared_ptr<UIViewController> changelog() override;
-  std::shared_ptr<UIViewController> account() override;
+  std::shared_ptr<UIViewController> account(std::shared_ptr<UIImage> avatarImage) override;
   std::shared_ptr<UIViewController> stores() override;
   std::shared_ptr<UIViewController> news() override;
   std::shared_ptr<UIViewController> credits() override;

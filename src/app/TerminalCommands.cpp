@@ -14,6 +14,7 @@
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
 #include "render/ViewRenderer.h"
+#include "security/LAContext.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIInteraction.h"
@@ -25,7 +26,7 @@
 namespace TerminalCommands {
 namespace {
 enum class Argument { None, Optional, Required, Pair };
-enum class Names { None, Verbs, Screen, Held, Directions, Scroll, Verbose, Shortcuts };
+enum class Names { None, Verbs, Screen, Held, Directions, Scroll, Verbose, Shortcuts, Owner };
 
 struct Verb {
   const char* name;
@@ -113,6 +114,11 @@ const std::vector<Verb>& verbs() {
        "Draws the screen as the device shows it (its size in points times its scale in pixels)\n"
        "and saves it in FILE as a PNG picture.",
        "screenshot /tmp/screen.png", Argument::Required, Names::None},
+      {"owner", {}, "owner yes|no|none", "how the device owner answers when asked to authenticate",
+       "Where the settings ask for the device owner's authentication (biometrics or passcode)\n"
+       "before a change, the owner answers yes or no from now on; none (the default) is a\n"
+       "device with nothing set up, which cannot ask.",
+       "owner yes", Argument::Required, Names::Owner},
       {"wait", {}, "wait [SECONDS]", "let time pass (1 second unless given; Ctrl-C stops it)",
        "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
        "the screen. Ctrl-C stops the wait at once.",
@@ -303,6 +309,12 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
     return UIInteractionResult::success();
   }
   if (name == "screenshot") return screenshot(arg, output);
+  if (name == "owner") {
+    if (arg != "yes" && arg != "no" && arg != "none")
+      return UIInteractionResult::failure("the owner answers yes, no or none, not \"" + arg + "\"");
+    LAContext::setOwnerAnswer(arg == "none" ? std::nullopt : std::optional<bool>(arg == "yes"));
+    return UIInteractionResult::success();
+  }
   if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted, output);
   return UIInteractionResult::success();  // screen
 }
@@ -435,6 +447,7 @@ Completion complete(const std::string& beforeCursor) {
       for (const Verb& v : verbs()) names.push_back(v.name);
       break;
     case Names::Scroll: names = {"down", "up", "left", "right", "top", "bottom"}; break;
+    case Names::Owner: names = {"yes", "no", "none"}; break;
     case Names::Held: onScreen = UIInteraction::pressableTexts(); break;
     case Names::Shortcuts:
       for (const auto& item : UIApplication::sharedApplication().shortcutItems()) names.push_back(item.localizedTitle);

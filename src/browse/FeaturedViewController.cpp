@@ -346,7 +346,7 @@ void FeaturedViewController::push(std::shared_ptr<UIViewController> screen) {
 
 void FeaturedViewController::goToNews() { push(context_.screens->news()); }
 
-void FeaturedViewController::accountInformations() { push(context_.screens->account()); }
+void FeaturedViewController::accountInformations() { push(context_.screens->account(avatarImage_)); }
 
 void FeaturedViewController::copyDeviceSpecs(UIGestureRecognizer& recognizer) {
   if (recognizer.state() != UIGestureRecognizerStateBegan) return;

@@ -105,7 +105,8 @@ class KVScreens : public std::enable_shared_from_this<KVScreens> {
   // ---- The application's own screens
   virtual std::shared_ptr<UIViewController> settings() = 0;
   virtual std::shared_ptr<UIViewController> changelog() = 0;
-  virtual std::shared_ptr<UIViewController> account() = 0;
+  // The account screen, with the avatar its opener already shows (none: the artwork).
+  virtual std::shared_ptr<UIViewController> account(std::shared_ptr<UIImage> avatarImage) = 0;
   virtual std::shared_ptr<UIViewController> stores() = 0;
   virtual std::shared_ptr<UIViewController> news() = 0;
   virtual std::shared_ptr<UIViewController> credits() = 0;

@@ -37,6 +37,9 @@ TEST(CommandLineTest, TheDeviceRootIsMadeAbsolute) {
             "/home/ada/.local/share/quillbark/device")
       << "a relative XDG_DATA_HOME is ignored";
   EXPECT_TRUE(parse({"--help"}, {}).line->help) << "help needs no HOME";
+  auto services = parse({"--vendor-service", "http://127.0.0.1:8092", "--outside-store=http://127.0.0.1:8091"});
+  EXPECT_EQ(services.line->vendorService, "http://127.0.0.1:8092");
+  EXPECT_EQ(services.line->outsideStore, "http://127.0.0.1:8091/");
 }
 
 TEST(CommandLineTest, EveryMistakeSaysWhatIsWrong) {
@@ -54,6 +57,9 @@ TEST(CommandLineTest, EveryMistakeSaysWhatIsWrong) {
       {{"--device-root", "/"}, "cannot be /"},
       {{"--device-root", "//"}, "cannot be /"},
       {{"--device-root", "/tmp/quo\"te"}, "double quote"},
+      {{"--vendor-service"}, "--vendor-service needs an address"},
+      {{"--vendor-service=file:///tmp/"}, "--vendor-service takes an http or https address"},
+      {{"--outside-store", "127.0.0.1:8091"}, "--outside-store takes an http or https address"},
   };
   for (auto& c : cases) {
     Parsed p = parse(c.args);

@@ -13,6 +13,7 @@
 #include "database/KVRDevelopers.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
+#include "database/KVStatusImport.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
@@ -289,7 +290,9 @@ void AccountPlistViewController::restoreBackupWithJSONData(const Data& data) {
     seen.clear();
     for (const auto& identifier : document->packages) {
       if (identifier.empty() || !seen.insert(identifier).second) continue;
-      packages.emplace_back(identifier, !self->context_.packages->packageIsInstalled(identifier));
+      // The device's own entries are on every device, with no record of their own.
+      bool installed = self->context_.packages->packageIsInstalled(identifier) || KVStatusImport::isPseudoPackage(identifier);
+      packages.emplace_back(identifier, !installed);
     }
     if (sources.empty() && packages.empty()) {
       self->showCard(kRestorationTitle, "This backup is empty");

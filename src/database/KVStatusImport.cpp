@@ -26,9 +26,6 @@ std::string lower(std::string_view s) {
   std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return out;
 }
-bool isPseudoPackage(std::string_view identifier) {
-  return startsWith(identifier, "gsc") || startsWith(identifier, "cy+") || identifier == "firmware";
-}
 bool isInstalledState(std::string_view status) {
   for (const char* state : {"ok installed", "ok half-installed", "ok half-configured", "ok unpacked"}) {
     if (endsWith(status, state)) return true;
@@ -148,6 +145,10 @@ KVRPackage newRecord(const Stanza& st, const std::string& price) {
 }
 
 }  // namespace
+
+bool KVStatusImport::isPseudoPackage(std::string_view identifier) {
+  return startsWith(identifier, "gsc") || startsWith(identifier, "cy+") || identifier == "firmware";
+}
 
 std::string KVStatusImport::statusFilePath() { return DeviceRoot::devicePath("/var/lib/dpkg/status"); }
 

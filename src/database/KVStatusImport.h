@@ -3,6 +3,7 @@
 // lists, applied to the package records in one write transaction.
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "foundation/Date.h"
 #include "foundation/Expected.h"
@@ -22,4 +23,7 @@ class KVStatusImport {
   // reference date stands in for install dates that no file list gives. Answers the
   // identifiers seen installed, or why the records could not be written (then none is).
   static Expected<std::set<std::string>> run(store::Database& db, Date referenceDate);
+  // One of the device's own entries ("firmware", "cy+...", "gsc..."), which every device
+  // has installed and the import leaves out.
+  static bool isPseudoPackage(std::string_view identifier);
 };

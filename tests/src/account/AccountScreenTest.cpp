@@ -168,8 +168,8 @@ TEST_F(AccountScreenTest, AReplyThatIsNoSetupSaysSoAndOpensNothing) {
 }
 
 // What the device lacks is chosen: unknown sources (under either scheme), packages not
-// installed or not known at all; a location the typed check refuses is left out, and one
-// listed twice is listed once.
+// installed or not known at all, but not the device's own entries every device has; a
+// location the typed check refuses is left out, and one listed twice is listed once.
 TEST_F(AccountScreenTest, ASavedSetupOpensWithWhatTheDeviceLacksChosen) {
   storeSignedIn(7);
   db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://known.example/").toObject()); });
@@ -178,16 +178,17 @@ TEST_F(AccountScreenTest, ASavedSetupOpensWithWhatTheDeviceLacksChosen) {
   open();
   service->setSetup(7, {{"http://known.example/", "HTTPS://new.example", "https://new.example/", "file:///etc/apt/",
                          "http://bad example/"},
-                        {"com.example.installed", "com.example.removed", "com.example.unknown", "com.example.removed"}});
+                        {"com.example.installed", "com.example.removed", "com.example.unknown", "com.example.removed",
+                         "firmware", "cy+cpu.arm64"}});
   ASSERT_TRUE(ui.tap("Restore a Backup"));
   ASSERT_TRUE(eventually([&] { return topTitle() == "Setup Restoration"; })) << ui.screen();
   auto* restoration = dynamic_cast<QuillbarkSetupRestorationViewController*>(navigation->topViewController());
   ASSERT_NE(restoration, nullptr);
   EXPECT_EQ(restoration->sourcesToRestoreDict(),
             (KVRestoreChecklist{{"http://known.example/", false}, {"https://new.example/", true}}));
-  EXPECT_EQ(restoration->packagesToRestoreDict(), (KVRestoreChecklist{{"com.example.installed", false},
-                                                                      {"com.example.removed", true},
-                                                                      {"com.example.unknown", true}}));
+  EXPECT_EQ(restoration->packagesToRestoreDict(),
+            (KVRestoreChecklist{{"com.example.installed", false}, {"com.example.removed", true},
+                                {"com.example.unknown", true}, {"firmware", false}, {"cy+cpu.arm64", false}}));
   EXPECT_TRUE(ui.screenShows("Sources\nSelected (1)\ntable: 2 rows\n  0.0: http://known.example/\n"
                              "  0.1: https://new.example/ | | ✓\nPackages\nSelected (2)\n"))
       << ui.screen();

@@ -45,24 +45,24 @@ AccountPlistViewController::AccountPlistViewController(KVScreenContext context, 
 }
 
 void AccountPlistViewController::registerSelectors() {
-  registerValue("signInOutButtonTitle", [this] { return std::optional<std::string>(signInOutButtonTitle()); });
-  registerAction("signInOut", [this] { signInOut(); });
-  registerAction("openPurchased", [this] { openPurchased(); });
-  registerAction("openCommercialStores", [this] { openCommercialStores(); });
-  registerAction("openWishlist", [this] { openWishlist(); });
-  registerAction("openFollowed", [this] { openFollowed(); });
-  registerAction("openDownloadHistory", [this] { openDownloadHistory(); });
-  registerAction("createBackup", [this] { createBackup(); });
-  registerAction("openBackup", [this] { openBackup(); });
-  registerAction("openSettings", [this] { openSettings(); });
-  registerAction("openCredits", [this] { openCredits(); });
-  registerAction("openChangelog", [this] { openChangelog(); });
-  registerAction("openGithubIssues", [this] { openGithubIssues(); });
-  registerAction("openDiscordJoin", [this] { openDiscordJoin(); });
-  registerAction("openCroudinProject", [this] { openCroudinProject(); });
-  registerAction("openTwitter", [this] { openTwitter(); });
-  registerAction("openKorvaleWebsite", [this] { openKorvaleWebsite(); });
-  registerAction("openKorvalePatreon", [this] { openKorvalePatreon(); });
+  exposeStringSelector("signInOutButtonTitle", [this] { return signInOutButtonTitle(); });
+  exposeSelector("signInOut", [this] { signInOut(); });
+  exposeSelector("openPurchased", [this] { openPurchased(); });
+  exposeSelector("openCommercialStores", [this] { openCommercialStores(); });
+  exposeSelector("openWishlist", [this] { openWishlist(); });
+  exposeSelector("openFollowed", [this] { openFollowed(); });
+  exposeSelector("openDownloadHistory", [this] { openDownloadHistory(); });
+  exposeSelector("createBackup", [this] { createBackup(); });
+  exposeSelector("openBackup", [this] { openBackup(); });
+  exposeSelector("openSettings", [this] { openSettings(); });
+  exposeSelector("openCredits", [this] { openCredits(); });
+  exposeSelector("openChangelog", [this] { openChangelog(); });
+  exposeSelector("openGithubIssues", [this] { openGithubIssues(); });
+  exposeSelector("openDiscordJoin", [this] { openDiscordJoin(); });
+  exposeSelector("openCroudinProject", [this] { openCroudinProject(); });
+  exposeSelector("openTwitter", [this] { openTwitter(); });
+  exposeSelector("openKorvaleWebsite", [this] { openKorvaleWebsite(); });
+  exposeSelector("openKorvalePatreon", [this] { openKorvalePatreon(); });
   // The backup card's other button sends it to the screen, its delegate.
   exposeSelector("backupOnline", [this] { backupOnline(); });
 }

@@ -13,6 +13,7 @@
 #include "uikit/UIImage.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ class AccountScreenTest : public AccountScreensFixture {
     KVRPackage package;
     package.setIdentifier(identifier);
     package.setIsInstalled(installed);
-    db()->write([&] { db()->add(package.toObject()); });
+    written(db()->write([&] { db()->add(package.toObject()); }));
   }
 };
 
@@ -172,7 +173,7 @@ TEST_F(AccountScreenTest, AReplyThatIsNoSetupSaysSoAndOpensNothing) {
 // location the typed check refuses is left out, and one listed twice is listed once.
 TEST_F(AccountScreenTest, ASavedSetupOpensWithWhatTheDeviceLacksChosen) {
   storeSignedIn(7);
-  db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://known.example/").toObject()); });
+  written(db()->write([&] { db()->add(KVRSource::newSourceWithLocation("https://known.example/").toObject()); }));
   addInstalled("com.example.installed", true);
   addInstalled("com.example.removed", false);
   open();

@@ -6,6 +6,7 @@
 #include "account/KVBackupQuillbarkSetupTask.h"
 #include "core/KVPipelineManager.h"
 #include "database/KVRSource.h"
+#include "support/Written.h"
 
 namespace {
 
@@ -47,17 +48,17 @@ TEST_F(SetupBackupTest, BackupNowUploadsTheSetupAsItIsKeptAndAnnouncesItAfterThe
   // Locations and identifiers whose characters would split or alter an unencoded form.
   const std::vector<std::string> locations = {"http://127.0.0.1:8080/a+b/", "https://repo.example/x&y=1/",
                                               "https://repo.example/%41 z/"};
-  db()->write([&] {
+  written(db()->write([&] {
     for (const auto& location : locations) db()->add(KVRSource::newSourceWithLocation(location).toObject());
-  });
-  db()->write([&] {
+  }));
+  written(db()->write([&] {
     for (const char* identifier : {"com.example.a+b", "com.example.lib"}) {
       KVRPackage package;
       package.setIdentifier(identifier);
       package.setIsInstalled(true);
       db()->add(package.toObject());
     }
-  });
+  }));
   show<AccountPlistViewController>(nullptr);
   ASSERT_TRUE(ui.tap("Backup Sources and Packages"));
   ASSERT_TRUE(ui.screenShows("Quillbark Setup Backup\nDo you really want to backup")) << ui.screen();

@@ -4,6 +4,7 @@
 
 #include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
+#include "core/KVSourceLocation.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSources.h"
@@ -96,6 +97,10 @@ void QuillbarkSetupRestorationViewController::viewDidLoad() {
   // Any refresh's end is heard from now until the screen goes; only a restore acts on it.
   sourceUpdates_ = NotificationCenter::defaultCenter().addObserver(
       KVRSourceUpdatedNotification, &DispatchQueue::mainQueue(), [this](const Notification& n) { sourceRefreshed(n); });
+  // A refresh's notice can be handled before the pipeline counted its end; the run's end
+  // comes after that count.
+  refreshRunEnded_ = NotificationCenter::defaultCenter().addObserver(
+      KVPipelineSourceRefreshComplete, &DispatchQueue::mainQueue(), [this](const Notification&) { refreshesEnded(); });
   auto swipe = std::make_shared<UISwipeGestureRecognizer>([this](UIGestureRecognizer&) { backSwipe(); });
   swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
   view()->addGestureRecognizer(swipe);
@@ -284,9 +289,12 @@ void QuillbarkSetupRestorationViewController::launchSetupRestorationSourcesPart(
   performOnDefaultThread([weak = weakSelf(this), sources = context_.sources, missing] {
     auto lists = KVConnections::current("QuillbarkSetupRestorationViewController")->sourceLists;
     // What an earlier source of that location may have left in the private APT tree.
-    for (const auto& location : missing)
-      if (ErrorRef error = lists->purgeSource(location))
+    for (const auto& location : missing) {
+      auto typed = KVSourceLocation::fromText(location);
+      if (!typed) continue;  // refused again by the import below
+      if (ErrorRef error = lists->purgeSource(*typed))
         KVLog("Cannot remove %s from the APT lists: %s", location.c_str(), error->localizedDescription().c_str());
+    }
     // Checked as a typed location is, and written in one transaction.
     std::vector<std::string> added = sources->addImportedSources(missing);
     // Heard on the main queue before any of their refreshes can end.
@@ -306,6 +314,11 @@ void QuillbarkSetupRestorationViewController::sourcesAdded(std::vector<std::stri
 void QuillbarkSetupRestorationViewController::sourceRefreshed(const Notification& notification) {
   if (!restoring_ || !refreshing_ || packagesQueued_) return;
   refreshing_->erase(notification.object.asString());
+  refreshesEnded();
+}
+
+void QuillbarkSetupRestorationViewController::refreshesEnded() {
+  if (!restoring_ || !refreshing_ || packagesQueued_) return;
   if (refreshing_->empty() && KVPipelineManager::sharedManager().sourceRefreshCount() == 0)
     launchSetupRestorationPackagesPart();
 }

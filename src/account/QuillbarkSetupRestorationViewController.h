@@ -52,6 +52,7 @@ class QuillbarkSetupRestorationViewController : public KVPalettedViewController,
   // A source's refresh ended: the packages part once none of the restored ones is left
   // and no refresh runs.
   void sourceRefreshed(const Notification& notification);
+  void refreshesEnded();
   void backSwipe();
 
   UIScrollView* scrollView() const { return scrollView_; }
@@ -90,6 +91,7 @@ class QuillbarkSetupRestorationViewController : public KVPalettedViewController,
   // The restored sources whose refresh has not ended yet; none until they are written.
   std::optional<std::set<std::string>> refreshing_;
   NotificationToken sourceUpdates_;
+  NotificationToken refreshRunEnded_;
   std::shared_ptr<UIBarButtonItem> restoreButton_;
   UIScrollView* scrollView_ = nullptr;
   UILabel* sourcesTitle_ = nullptr;

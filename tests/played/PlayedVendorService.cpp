@@ -1,17 +1,19 @@
 // quillbark-played-vendor-service: the vendor's web service as the tests play it, run on
 // its own so that a person can use the application against it (scripts/play-vendor-service,
 // then quillbark --vendor-service http://127.0.0.1:8081). It listens on 127.0.0.1 (port
-// 8081 unless --port says otherwise), keeps everything in memory and starts with the
-// users, developers and featured list its options name:
+// 8081 unless --port says otherwise), keeps everything in memory (the users' saved setups
+// too) and starts with a few news entries, the credits and their pictures, and the users,
+// developers and featured list its options name:
 //
-//   quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]...
+//   quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD[:EMAIL]]... [--developer JSON]...
 //                                   [--featured FILE]
 //
-// A developer is one object as the directory answers it ("developer", "about",
-// "location", "email", "homepage", "github", "repository", "twitter", "avatar"). The
-// featured FILE holds the featured list as the service answers it: "featuredTop" (the
-// banners), "featuredMiddle", "mustHaveTweaks", "mustHaveThemes" and "extendApps". It
-// runs until Ctrl-C or SIGTERM.
+// The users get the ids 1, 2, ... in the order given. A developer is one object as the
+// directory answers it ("developer", "about", "location", "email", "homepage", "github",
+// "repository", "twitter", "avatar"). The featured FILE holds the featured list as the
+// service answers it: "featuredTop" (the banners), "featuredMiddle", "mustHaveTweaks",
+// "mustHaveThemes" and "extendApps". It runs until Ctrl-C or SIGTERM, then names what the
+// application sent against the service's protocol.
 #include <signal.h>
 
 #include <cstdio>
@@ -21,11 +23,12 @@
 
 #include "foundation/Files.h"
 #include "foundation/Value.h"
+#include "support/PlayedVendorService.h"
 #include "support/TestVendorService.h"
 
 namespace {
 const char* const kUsage =
-    "usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD]... [--developer JSON]... "
+    "usage: quillbark-played-vendor-service [--port N] [--user NAME:PASSWORD[:EMAIL]]... [--developer JSON]... "
     "[--featured FILE]\n";
 
 int refuse(const std::string& message) {
@@ -55,11 +58,18 @@ int main(int argc, char** argv) {
       port = static_cast<int>(number);
     } else if (option == "--user") {
       auto colon = value.find(':');
-      if (colon == std::string::npos || colon == 0) return refuse("--user takes NAME:PASSWORD, not \"" + value + "\"");
+      if (colon == std::string::npos || colon == 0)
+        return refuse("--user takes NAME:PASSWORD[:EMAIL], not \"" + value + "\"");
       TestVendorService::User user;
       user.id = static_cast<int64_t>(users.size()) + 1;
       user.username = value.substr(0, colon);
       user.password = value.substr(colon + 1);
+      // A last field holding "@" is the e-mail address (a password may hold colons).
+      if (auto last = user.password.rfind(':'); last != std::string::npos &&
+                                                user.password.find('@', last) != std::string::npos) {
+        user.email = user.password.substr(last + 1);
+        user.password.resize(last);
+      }
       users.push_back(user);
     } else if (option == "--developer") {
       std::string error;
@@ -86,6 +96,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
   try {
     TestVendorService service(port);
+    PlayedVendorService::seed(service);
     for (const auto& user : users) service.addUser(user);
     for (const auto& developer : developers) service.addDeveloper(developer);
     if (featured) service.setFeatured(*featured);
@@ -93,6 +104,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stop, &signal);
+    for (const auto& violation : service.violations()) std::fprintf(stderr, "protocol: %s\n", violation.c_str());
   } catch (const std::exception& e) {
     return refuse(e.what());
   }

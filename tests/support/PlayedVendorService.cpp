@@ -14,7 +14,6 @@ std::string picture(const std::string& name) {
 }  // namespace
 
 void seed(TestVendorService& service) {
-  service.addUser({kUserID, kUser, kPassword, kEmail, "", "2", ""});
   std::string banner = service.addImage("banner.png", picture("package-icon.png"));
   service.setNews(Value::array({
       Value::dict({{"title", "Quillbark 5 is out"},

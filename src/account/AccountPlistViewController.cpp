@@ -86,40 +86,22 @@ void AccountPlistViewController::viewWillAppear(bool animated) {
 }
 
 std::shared_ptr<UIView> AccountPlistViewController::headerView() {
-  auto stack = std::make_shared<UIStackView>();
-  stack->setFrame(CGRect::make(0, 0, view()->bounds().width(), 210));
-  stack->setAxis(UILayoutConstraintAxisVertical);
-  stack->setAlignment(UIStackViewAlignmentCenter);
-  stack->setDistribution(UIStackViewDistributionEqualSpacing);
-  stack->setSpacing(10);
-  auto spacer = [] {
-    auto view = std::make_shared<UIView>();
-    view->heightAnchor().constraintEqualToConstant(20)->setActive(true);
-    return view;
-  };
-  accountImageview_ = std::make_shared<UIImageView>(avatarImage_ ? avatarImage_ : UIImage::imageNamed("iTunesArtwork.png"));
-  accountImageview_->setContentMode(UIViewContentModeScaleAspectFill);
-  accountImageview_->layer().cornerRadius = avatarImage_ ? 45 : 23;
-  accountImageview_->setClipsToBounds(true);
+  // The settings' header, its artwork standing in until an avatar is handed over, with
+  // the e-mail address under the name.
+  auto header = std::dynamic_pointer_cast<UIStackView>(
+      artworkHeader(NSLocalizedString("Account Name"), 210, &accountNameLabel_, &accountImageview_));
+  if (avatarImage_) {
+    accountImageview_->setImage(avatarImage_);
+    accountImageview_->layer().cornerRadius = 45;
+  }
   accountImageview_->setAccessibilityLabel(NSLocalizedString("Avatar"));
-  accountImageview_->widthAnchor().constraintEqualToConstant(90)->setActive(true);
-  accountImageview_->heightAnchor().constraintEqualToConstant(90)->setActive(true);
-  accountNameLabel_ = std::make_shared<UILabel>();
-  accountNameLabel_->setFont(UIFont::boldSystemFontOfSize(16));
-  accountNameLabel_->setTextAlignment(NSTextAlignmentCenter);
-  accountNameLabel_->setText(NSLocalizedString("Account Name"));
   accountEmailLabel_ = std::make_shared<UILabel>();
   accountEmailLabel_->setFont(UIFont::systemFontOfSize(16));
   accountEmailLabel_->setTextAlignment(NSTextAlignmentCenter);
   accountEmailLabel_->setText(NSLocalizedString("Account Email"));
-  if (palette()) {
-    accountNameLabel_->setTextColor(palette()->primaryTextColor());
-    accountEmailLabel_->setTextColor(palette()->secondaryTextColor());
-  }
-  for (auto& arranged : std::vector<std::shared_ptr<UIView>>{spacer(), accountImageview_, accountNameLabel_,
-                                                             accountEmailLabel_, spacer()})
-    stack->addArrangedSubview(arranged);
-  return stack;
+  if (palette()) accountEmailLabel_->setTextColor(palette()->secondaryTextColor());
+  header->insertArrangedSubview(accountEmailLabel_, 3);  // spacer, avatar, name, e-mail, spacer
+  return header;
 }
 
 void AccountPlistViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {

@@ -28,7 +28,7 @@ class ReadmeAccountRoad : public ::testing::Test {
     ASSERT_NE(text.find("    scripts/play-vendor-service --user ann:secret:ann@example.org &\n"), std::string::npos) << text;
     ASSERT_NE(text.find(" --vendor-service http://127.0.0.1:8081\n"), std::string::npos) << text;
     ASSERT_NO_FATAL_FAILURE(makeRoadRepository(dir));
-    ASSERT_NO_FATAL_FAILURE(runShellLines(text, "with a library named as C++ libraries are:", dir));
+    ASSERT_NO_FATAL_FAILURE(runShellLines(text, "this one takes their ports):", dir));
     server.serveFolder(dir.file("repo"), "/repo/");
     PlayedVendorService::seed(service);
     TestVendorService::User ann;  // as the README's --user names it

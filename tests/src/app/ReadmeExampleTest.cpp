@@ -30,7 +30,9 @@ TEST(ReadmeExampleTest, WhatItDoesNotDoNamesEveryPlaceholderAndNothingBuilt) {
       std::string name = root.substr(start, root.find('"', start) - start);
       if (name.find(' ') == std::string::npos) placeholders.insert(name);  // not the fallback of an unknown tab
     }
-  ASSERT_GE(placeholders.size(), 1u) << "the root's placeholders are read";
+  if (placeholders.empty()) {
+    EXPECT_NE(notBuilt.find("Every screen is\nbuilt"), std::string::npos) << "no placeholder is left: the README says so";
+  }
   std::string lowered = notBuilt;
   for (char& c : lowered) c = char(std::tolower(static_cast<unsigned char>(c)));
   for (const std::string& name : placeholders) {

@@ -71,7 +71,6 @@ qb_layer(e2e        tests/e2e           foundation launcher system store securit
                                         richtext core database interface operations account payment browse
                                         sources package app support)
 # The stores and the vendor's service played for a person at the terminal
-# The stores and the vendor's service played for a person at the terminal
 # (scripts/play-stores, scripts/play-vendor-service).
 qb_layer(played     tests/played        foundation launcher system store security uikit render webkit html markdown
                                         richtext core database interface operations account payment browse

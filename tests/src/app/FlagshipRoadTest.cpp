@@ -108,7 +108,9 @@ class FlagshipRoad : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(line("swipe " + row + " Queue", mark));
     ASSERT_NO_FATAL_FAILURE(line("close", "title: Featured"));
     ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Queue | " + card));
-    ASSERT_NO_FATAL_FAILURE(line("tap Queue", "Main Packages to Proceed"));
+    // The card gives way to a refresh's progress for a moment when one starts (the start's
+    // own refresh may begin just now), so the tap is tried again until the queue opens.
+    ASSERT_NO_FATAL_FAILURE(until("tap Queue", "Main Packages to Proceed", 60));
     std::string shown;
     ASSERT_NO_FATAL_FAILURE(until("screen", "[Confirm]\r", 120, &shown));
     EXPECT_NE(shown.find(brought), std::string::npos) << shown;

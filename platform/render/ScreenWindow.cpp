@@ -11,31 +11,11 @@
 #include "foundation/RunLoop.h"
 #include "render/ViewRenderer.h"
 #include "uikit/UIInteraction.h"
-#include "uikit/UINavigationBar.h"
-#include "uikit/UIScrollView.h"
-#include "uikit/UITabBar.h"
 #include "uikit/UITextField.h"
 #include "uikit/UIWindow.h"
 
 namespace {
 std::atomic<bool> closeRequested{false};
-
-bool contains(const UIView& v, CGPoint p) {
-  return p.x >= 0 && p.y >= 0 && p.x < v.frame().size.width && p.y < v.frame().size.height;
-}
-
-// The front-most visible view under the point (in `view`'s own coordinates) that takes
-// touches, as the platform's hit testing finds it.
-UIView* hitTest(UIView& view, CGPoint p) {
-  if (view.isHidden() || view.alpha() <= 0.01 || !view.isUserInteractionEnabled() || !contains(view, p)) return nullptr;
-  const auto& subs = view.subviews();
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-    CGPoint inner{p.x - (*it)->frame().origin.x + view.bounds().origin.x, p.y - (*it)->frame().origin.y + view.bounds().origin.y};
-    if (UIView* hit = hitTest(**it, inner)) return hit;
-  }
-  return &view;
-}
-
 }  // namespace
 
 std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSize points, std::string* error) {
@@ -89,51 +69,19 @@ void ScreenWindow::redraw() {
   cairo_surface_destroy(surface);
 }
 
-void ScreenWindow::click(CGPoint at) {
-  UIWindow* key = UIWindow::keyWindow();
-  if (!key) return;
-  UIView* hit = hitTest(*key, at);
-  if (!hit) return;
-  CGPoint origin = ViewRenderer::originInWindow(*hit);
-  // The bars keep their items outside their views: a tab by its place, the back button
-  // at the left of a navigation bar, the first item at its right.
-  if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {
-    size_t index = size_t((at.x - origin.x) / (tabs->frame().size.width / double(tabs->items().size())));
-    (void)UIInteraction::tab(std::to_string(std::min(index, tabs->items().size() - 1) + 1));
-    return;
-  }
-  if (auto* bar = dynamic_cast<UINavigationBar*>(hit)) {
-    double x = at.x - origin.x, width = bar->frame().size.width;
-    if (x < width * 0.25) (void)UIInteraction::back();
-    return;
-  }
-  // The innermost view that answers the tap: a control, a cell, a recognizer's view.
-  for (UIView* v = hit; v; v = v->superview())
-    if (UIInteraction::tapView(v)) return;
-}
-
-void ScreenWindow::scroll(CGPoint at, double dy) {
-  UIWindow* key = UIWindow::keyWindow();
-  UIView* hit = key ? hitTest(*key, at) : nullptr;
-  for (UIView* v = hit; v; v = v->superview())
-    if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) {
-      CGPoint offset = scrollView->contentOffset();
-      double most = std::max(0.0, scrollView->contentSize().height - scrollView->frame().size.height);
-      offset.y = std::clamp(offset.y - dy * 40, 0.0, most);
-      scrollView->setContentOffset(offset);
-      return;
-    }
-}
-
 bool ScreenWindow::handle(const void* raw) {
   const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
   switch (e.type) {
     case SDL_QUIT: return false;
-    case SDL_MOUSEMOTION: pointer_ = {double(e.motion.x), double(e.motion.y)}; break;
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.button == SDL_BUTTON_LEFT) click({double(e.button.x), double(e.button.y)});
+    case SDL_MOUSEMOTION:
+      input_.pointer({double(e.motion.x), double(e.motion.y)}, (e.motion.state & SDL_BUTTON_LMASK) != 0);
       break;
-    case SDL_MOUSEWHEEL: scroll(pointer_, double(e.wheel.y)); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button == SDL_BUTTON_LEFT)
+        input_.pointer({double(e.button.x), double(e.button.y)}, e.type == SDL_MOUSEBUTTONDOWN);
+      break;
+    case SDL_MOUSEWHEEL: input_.wheel(double(e.wheel.y)); break;
     case SDL_TEXTINPUT: (void)UIInteraction::type(e.text.text); break;
     case SDL_KEYDOWN:
       if (e.key.keysym.sym == SDLK_ESCAPE) {

@@ -1,12 +1,12 @@
 #pragma once
 // The key window shown in a desktop window (SDL2): drawn with the view renderer when the
-// main loop has done something, at most once a turn; a click is a tap on the view under
-// it, the wheel scrolls the scroll view under the pointer, keys type into the field being
+// main loop has done something, at most once a turn; the pointer goes to WindowInput, keys type into the field being
 // edited, Escape goes back or closes the screen in front, and closing the window ends
 // the session.
 #include <memory>
 #include <string>
 
+#include "render/WindowInput.h"
 #include "uikit/UIGeometry.h"
 
 struct SDL_Window;
@@ -31,10 +31,8 @@ class ScreenWindow {
   void redraw();
   // Handles one event; answers false when the window was closed.
   bool handle(const void* event);
-  void click(CGPoint at);
-  void scroll(CGPoint at, double dy);
 
   SDL_Window* window_;
   CGSize points_;
-  CGPoint pointer_;
+  WindowInput input_;
 };

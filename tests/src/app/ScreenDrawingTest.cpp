@@ -1,6 +1,7 @@
 // The screens drawn to pixels as a person sees them: a source's package list over the
 // tab bar, rendered off-screen at the device's size, with each label's text where its
-// frame is and the palette's background where the list shows nothing.
+// frame is and the palette's background where the list shows nothing; and the window's
+// pointer on that list, as a click and a drag.
 #include <cstdlib>
 #include <string>
 
@@ -9,10 +10,13 @@
 #include "interface/KVScreenContext.h"
 #include "interface/KVScreens.h"
 #include "render/ViewRenderer.h"
+#include "render/WindowInput.h"
 #include "support/TabBarRoadFixture.h"
 #include "support/TestRoot.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UITableView.h"
+#include "uikit/UITableViewCell.h"
 
 namespace {
 
@@ -30,19 +34,39 @@ bool near(const uint8_t* a, const uint8_t* b) {
   return true;
 }
 
-class ScreenDrawing : public TabBarRoadFixture {};
+template <typename T>
+T* enclosing(const UIView& view) {
+  for (UIView* v = view.superview(); v; v = v->superview())
+    if (auto* found = dynamic_cast<T*>(v)) return found;
+  return nullptr;
+}
+
+CGPoint centreOf(const UIView& view) {
+  CGPoint at = ViewRenderer::originInWindow(view);
+  return {at.x + view.frame().size.width / 2, at.y + view.frame().size.height / 2};
+}
+
+class ScreenDrawing : public TabBarRoadFixture {
+ protected:
+  // A source of these packages refreshed and its package list pushed on the Manage tab.
+  UINavigationController* openPackageList(const std::string& packages) {
+    std::string location = serveIndex("repo", packages);
+    if (!refresh(location)) return nullptr;
+    ui.advance(5);  // the refresh's card has given way
+    if (!ui.tab("Manage")) return nullptr;
+    auto* navigation = dynamic_cast<UINavigationController*>(tabs->selectedViewController());
+    if (!navigation) return nullptr;
+    navigation->pushViewController(screenContext().screens->packageList(KVPackageListKind::sourcePackages(location, "Repo")),
+                                   false);
+    ui.runUntilIdle();
+    return navigation;
+  }
+};
 
 TEST_F(ScreenDrawing, APackageListShowsItsTextInItsFramesOverThePalettesBackground) {
-  std::string location = serveIndex("repo", stanza("com.example.alpha", "1.0", {{"Name", "Alpha Tweak"}}) +
-                                                stanza("com.example.beta", "2.0", {{"Name", "Beta Tweak"}}));
-  ASSERT_TRUE(refresh(location));
-  ui.advance(5);  // the refresh's card has given way
-  ASSERT_TRUE(ui.tab("Manage"));
-  auto* navigation = dynamic_cast<UINavigationController*>(tabs->selectedViewController());
-  ASSERT_NE(navigation, nullptr);
-  navigation->pushViewController(screenContext().screens->packageList(KVPackageListKind::sourcePackages(location, "Repo")),
-                                 false);
-  ui.runUntilIdle();
+  ASSERT_NE(openPackageList(stanza("com.example.alpha", "1.0", {{"Name", "Alpha Tweak"}}) +
+                            stanza("com.example.beta", "2.0", {{"Name", "Beta Tweak"}})),
+            nullptr);
   ASSERT_TRUE(ui.screenShows("Beta Tweak")) << ui.screen();
 
   const double scale = 2;
@@ -73,6 +97,43 @@ TEST_F(ScreenDrawing, APackageListShowsItsTextInItsFramesOverThePalettesBackgrou
                          uint8_t(std::lround(background.blue() * 255)), 255};
   EXPECT_TRUE(near(below, expected)) << int(below[0]) << "," << int(below[1]) << "," << int(below[2]) << " for "
                                      << background.description();
+}
+
+TEST_F(ScreenDrawing, TheWindowsPointerDragsTheListAndClicksARow) {
+  std::string packages;
+  for (int i = 10; i < 40; ++i)
+    packages += stanza("com.example.p" + std::to_string(i), "1.0", {{"Name", "Tweak " + std::to_string(i)}});
+  UINavigationController* navigation = openPackageList(packages);
+  ASSERT_NE(navigation, nullptr);
+  UIViewController* list = navigation->topViewController();
+  const UILabel* first = labelReading(ui.window(), "Tweak 10");
+  ASSERT_NE(first, nullptr) << ui.screen();
+  UITableView* table = enclosing<UITableView>(*first);
+  ASSERT_NE(table, nullptr);
+  ui.window().layoutIfNeeded();
+
+  // Dragging up by 200 points moves the content as far, and opens nothing.
+  WindowInput input;
+  CGPoint start = centreOf(*table);
+  input.pointer(start, true);
+  for (int step = 1; step <= 4; ++step) input.pointer({start.x, start.y - 50 * step}, true);
+  input.pointer({start.x, start.y - 200}, false);
+  ui.runUntilIdle();
+  EXPECT_DOUBLE_EQ(table->contentOffset().y, 200);
+  EXPECT_EQ(navigation->topViewController(), list);
+
+  // A click at a visible cell's centre opens that row's package.
+  ui.window().layoutIfNeeded();
+  const UILabel* name = labelReading(ui.window(), "Tweak 20");
+  ASSERT_NE(name, nullptr) << ui.screen();
+  auto* cell = enclosing<UITableViewCell>(*name);
+  ASSERT_NE(cell, nullptr);
+  CGPoint centre = centreOf(*cell);
+  input.pointer(centre, true);
+  input.pointer(centre, false);
+  ui.runUntilIdle();
+  EXPECT_NE(navigation->topViewController(), list);
+  EXPECT_TRUE(ui.screenShows("com.example.p20") || ui.screenShows("Tweak 20")) << ui.screen();
 }
 
 }  // namespace

@@ -1,0 +1,161 @@
+#include "render/WindowInput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "foundation/Clock.h"
+#include "render/ViewRenderer.h"
+#include "uikit/UICollectionView.h"
+#include "uikit/UICollectionViewCell.h"
+#include "uikit/UIControl.h"
+#include "uikit/UIInteraction.h"
+#include "uikit/UILongPressGestureRecognizer.h"
+#include "uikit/UINavigationBar.h"
+#include "uikit/UIScrollView.h"
+#include "uikit/UITabBar.h"
+#include "uikit/UITableView.h"
+#include "uikit/UITableViewCell.h"
+#include "uikit/UIWindow.h"
+
+namespace {
+
+// How far the pointer moves with the button down before the press becomes a drag.
+constexpr double dragSlop = 8;
+
+bool contains(const UIView& v, CGPoint p) {
+  return p.x >= 0 && p.y >= 0 && p.x < v.frame().size.width && p.y < v.frame().size.height;
+}
+
+// The front-most visible view under the point (in `view`'s own coordinates) that takes
+// touches, as the platform's hit testing finds it.
+UIView* hitTest(UIView& view, CGPoint p) {
+  if (view.isHidden() || view.alpha() <= 0.01 || !view.isUserInteractionEnabled() || !contains(view, p)) return nullptr;
+  const auto& subs = view.subviews();
+  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
+    CGPoint inner{p.x - (*it)->frame().origin.x + view.bounds().origin.x, p.y - (*it)->frame().origin.y + view.bounds().origin.y};
+    if (UIView* hit = hitTest(**it, inner)) return hit;
+  }
+  return &view;
+}
+
+UIView* viewAt(CGPoint at) {
+  UIWindow* key = UIWindow::keyWindow();
+  return key ? hitTest(*key, at) : nullptr;
+}
+
+UIScrollView* scrollViewAt(CGPoint at) {
+  for (UIView* v = viewAt(at); v; v = v->superview())
+    if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) return scrollView;
+  return nullptr;
+}
+
+void scrollTo(UIScrollView& scrollView, double y) {
+  CGPoint offset = scrollView.contentOffset();
+  double most = std::max(0.0, scrollView.contentSize().height - scrollView.frame().size.height);
+  offset.y = std::clamp(y, 0.0, most);
+  scrollView.setContentOffset(offset);
+}
+
+template <typename T>
+T* enclosing(const UIView& view) {
+  for (UIView* v = view.superview(); v; v = v->superview())
+    if (auto* found = dynamic_cast<T*>(v)) return found;
+  return nullptr;
+}
+
+UITouchSet touchOn(UIView* view) { return {UITouch{view, view->center(), Clock::now(), 1, 0, 0}}; }
+
+}  // namespace
+
+void WindowInput::pointer(CGPoint at, bool buttonDown) {
+  at_ = at;
+  if (buttonDown && !down_) {
+    down_ = true;
+    dragging_ = false;
+    pressedAt_ = at;
+    UIScrollView* scrollView = scrollViewAt(at);
+    dragged_ = scrollView ? std::dynamic_pointer_cast<UIScrollView>(scrollView->weak_from_this().lock()) : nullptr;
+    offsetAtPress_ = scrollView ? scrollView->contentOffset() : CGPoint{};
+    // The long-press recognizers start timing now, on the main loop's clock, so that a
+    // press held past their duration begins their gesture while the button is still down.
+    pressing_.clear();
+    if (UIView* hit = viewAt(at))
+      for (UIView* v = hit; v; v = v->superview())
+        for (auto& r : v->gestureRecognizers())
+          if (r->isEnabled() && dynamic_cast<UILongPressGestureRecognizer*>(r.get())) {
+            r->touchesBegan(touchOn(hit));
+            pressing_.push_back(r);
+          }
+    return;
+  }
+  if (buttonDown && down_) {
+    if (!dragging_ && std::hypot(at.x - pressedAt_.x, at.y - pressedAt_.y) >= dragSlop) {
+      dragging_ = true;
+      endPress();  // a drag is no long press
+    }
+    if (auto scrollView = dragged_.lock(); dragging_ && scrollView) scrollTo(*scrollView, offsetAtPress_.y - (at.y - pressedAt_.y));
+    return;
+  }
+  if (!buttonDown && down_) {
+    down_ = false;
+    bool pressed = std::any_of(pressing_.begin(), pressing_.end(), [](const auto& weak) {
+      auto r = weak.lock();
+      return r && r->hasClaimedTouch();
+    });
+    endPress();
+    if (!dragging_ && !pressed) click(at);
+    dragged_.reset();
+  }
+}
+
+void WindowInput::endPress() {
+  // A recognizer whose view went away while the button was down (the press opened a
+  // screen, the list reloaded) hears nothing more.
+  for (const auto& weak : pressing_)
+    if (auto r = weak.lock(); r && r->view()) r->touchesEnded(touchOn(r->view()));
+  pressing_.clear();
+}
+
+void WindowInput::wheel(double notches) {
+  if (UIScrollView* scrollView = scrollViewAt(at_)) scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
+}
+
+void WindowInput::click(CGPoint at) {
+  UIView* hit = viewAt(at);
+  if (!hit) return;
+  CGPoint origin = ViewRenderer::originInWindow(*hit);
+  // The bars keep their items outside their views: a tab by its place, the back button
+  // at the left of a navigation bar.
+  if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {
+    size_t index = size_t((at.x - origin.x) / (tabs->frame().size.width / double(tabs->items().size())));
+    (void)UIInteraction::tab(std::to_string(std::min(index, tabs->items().size() - 1) + 1));
+    return;
+  }
+  if (auto* bar = dynamic_cast<UINavigationBar*>(hit)) {
+    double x = at.x - origin.x, width = bar->frame().size.width;
+    if (x < width * 0.25) (void)UIInteraction::back();
+    return;
+  }
+  // The innermost view that answers the tap: a control, a recognizer's view, a cell
+  // (its row selected as a person's tap selects it); else the touch goes to the view hit.
+  for (UIView* v = hit; v; v = v->superview()) {
+    if (dynamic_cast<UIControl*>(v) || !v->gestureRecognizers().empty()) {
+      (void)UIInteraction::tapView(v);
+      return;
+    }
+    if (auto* cell = dynamic_cast<UITableViewCell*>(v))
+      if (auto* table = enclosing<UITableView>(*cell))
+        if (auto path = table->indexPathForCell(cell)) {
+          table->selectRowByUser(*path);
+          return;
+        }
+    if (auto* cell = dynamic_cast<UICollectionViewCell*>(v))
+      if (auto* collection = enclosing<UICollectionView>(*cell))
+        if (auto path = collection->indexPathForCell(cell)) {
+          collection->selectItemByUser(*path);
+          return;
+        }
+  }
+  (void)UIInteraction::tapView(hit);
+}

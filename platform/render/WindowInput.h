@@ -1,0 +1,34 @@
+#pragma once
+// What the pointer does to the key window's views, apart from any display: a click is a
+// tap on the view under it, a held click a long press (its long-press recognizers fire
+// on the main loop's clock while the button stays down), dragging with the button down
+// scrolls the scroll view under the pointer, and the wheel scrolls it too.
+#include <memory>
+#include <vector>
+
+#include "uikit/UIGeometry.h"
+
+class UIGestureRecognizer;
+class UIScrollView;
+class UIView;
+
+class WindowInput {
+ public:
+  // Where the pointer is (in the window's points) and whether its button is down; a
+  // press, a release and a move are each one call.
+  void pointer(CGPoint at, bool buttonDown);
+  // Wheel notches at the pointer, positive away from the user (the content moves down).
+  void wheel(double notches);
+
+ private:
+  void click(CGPoint at);
+  void endPress();
+
+  CGPoint at_;
+  bool down_ = false;
+  bool dragging_ = false;
+  CGPoint pressedAt_;
+  CGPoint offsetAtPress_;
+  std::weak_ptr<UIScrollView> dragged_;
+  std::vector<std::weak_ptr<UIGestureRecognizer>> pressing_;  // the long-press recognizers watching this press
+};

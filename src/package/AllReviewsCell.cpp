@@ -1,7 +1,8 @@
 #include "package/AllReviewsCell.h"
 
+#include "package/KVReviewText.h"
+
 #include "uikit/UIImageView.h"
-#include "uikit/UILabel.h"
 #include "uikit/UINib.h"
 
 // The interface file's arrangement: a card 159 points high in a 175-point row.
@@ -10,33 +11,18 @@ AllReviewsCell::AllReviewsCell(const std::string& reuseIdentifier)
   auto card = std::make_shared<UIView>(CGRect::make(16, 8, 343, 159));
   contentView()->addSubview(card);
   card_ = card.get();
-  auto add = [this](std::shared_ptr<UIView> view, CGRect frame) {
-    view->setFrame(frame);
-    card_->addSubview(view);
-  };
-  auto title = std::make_shared<UILabel>();
-  title->setFont(UIFont::boldSystemFontOfSize(17));
-  add(title, CGRect::make(16, 14, 200, 22));
-  auto votes = std::make_shared<UILabel>();
-  votes->setFont(UIFont::systemFontOfSize(13));
-  votes->setTextAlignment(NSTextAlignmentRight);
-  add(votes, CGRect::make(223, 14, 104, 20));
-  auto name = std::make_shared<UILabel>();
-  name->setFont(UIFont::systemFontOfSize(13));
-  add(name, CGRect::make(16, 38, 200, 18));
-  for (size_t i = 0; i < stars_.size(); ++i) {
-    auto star = std::make_shared<UIImageView>();
-    add(star, CGRect::make(227 + 20.0 * static_cast<double>(i), 38, 16, 16));
-    stars_[i] = star.get();
-  }
-  auto comment = std::make_shared<UILabel>();
-  comment->setNumberOfLines(0);
-  comment->setFont(UIFont::systemFontOfSize(15));
-  add(comment, CGRect::make(16, 64, 311, 84));
-  titleLbl_ = title.get();
-  nameLbl_ = name.get();
-  voteLbl_ = votes.get();
-  commentLbl_ = comment.get();
+  auto labels = KVReviewText::addCardLabels(*card_, 84, [this] {
+    for (size_t i = 0; i < stars_.size(); ++i) {
+      auto star = std::make_shared<UIImageView>();
+      star->setFrame(KVReviewText::starFrame(i));
+      card_->addSubview(star);
+      stars_[i] = star.get();
+    }
+  });
+  titleLbl_ = labels.title;
+  nameLbl_ = labels.name;
+  voteLbl_ = labels.votes;
+  commentLbl_ = labels.comment;
 }
 
 void AllReviewsCell::registerInterfaceFile() {

@@ -5,6 +5,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
+#include "uikit/UILabel.h"
 
 namespace {
 NSTextAttributes coloured(const UIColor& color) {
@@ -73,5 +74,32 @@ std::string answerMessage(const std::string& answer) {
   if (answer == "Failed") return NSLocalizedString("There was an error while posting the review");
   return answer;
 }
+
+CardLabels addCardLabels(UIView& card, double commentHeight, const std::function<void()>& addStars) {
+  auto add = [&card](std::shared_ptr<UILabel> label, CGRect frame) {
+    label->setFrame(frame);
+    card.addSubview(label);
+    return label.get();
+  };
+  auto title = std::make_shared<UILabel>();
+  title->setFont(UIFont::boldSystemFontOfSize(17));
+  auto votes = std::make_shared<UILabel>();
+  votes->setFont(UIFont::systemFontOfSize(13));
+  votes->setTextAlignment(NSTextAlignmentRight);
+  auto name = std::make_shared<UILabel>();
+  name->setFont(UIFont::systemFontOfSize(13));
+  auto comment = std::make_shared<UILabel>();
+  comment->setNumberOfLines(0);
+  comment->setFont(UIFont::systemFontOfSize(15));
+  CardLabels labels{};
+  labels.title = add(title, CGRect::make(16, 14, 200, 22));
+  labels.votes = add(votes, CGRect::make(223, 14, 104, 20));
+  labels.name = add(name, CGRect::make(16, 38, 200, 18));
+  addStars();
+  labels.comment = add(comment, CGRect::make(16, 64, 311, commentHeight));
+  return labels;
+}
+
+CGRect starFrame(size_t index) { return CGRect::make(227 + 20.0 * static_cast<double>(index), 38, 16, 16); }
 
 }  // namespace KVReviewText

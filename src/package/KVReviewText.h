@@ -4,14 +4,18 @@
 // rating service's answer to a posted review means to a person.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "account/KVReviews.h"
+#include "uikit/UIGeometry.h"
 #include "uikit/NSAttributedString.h"
 
 class UIButton;
 class UIImageView;
+class UILabel;
+class UIView;
 
 namespace KVReviewText {
 // "+UP " in red, then "-DOWN" in a light blue.
@@ -24,6 +28,18 @@ NSAttributedString fullComment(const KVReviews& review, const std::string& maint
 // The first `rating` stars selected, the others empty.
 void setStars(const std::array<UIImageView*, 5>& stars, int64_t rating);
 void setStars(const std::array<UIButton*, 5>& stars, int64_t rating);
+// The labels every review card lays out alike, added to `card`: the title and the votes on
+// the first line, the reviewer's name under them, the comment `commentHeight` high below
+// the stars, which the cards make differently: `addStars` adds them (at `starFrame`)
+// between the name and the comment, in the order the card's views have always had.
+struct CardLabels {
+  UILabel* title;
+  UILabel* votes;
+  UILabel* name;
+  UILabel* comment;
+};
+CardLabels addCardLabels(UIView& card, double commentHeight, const std::function<void()>& addStars);
+CGRect starFrame(size_t index);
 // The review's identifier as the service numbers it; 0 when it has none.
 int64_t identifier(const KVReviews& review);
 // The message for the service's answer to a posted review.

@@ -1,42 +1,28 @@
 #include "package/ReviewsCell.h"
 
+#include "package/KVReviewText.h"
+
 #include <string>
 
 #include "uikit/UIButton.h"
-#include "uikit/UILabel.h"
 #include "uikit/UINib.h"
 
 // The interface file's arrangement of a card 155 points high.
 ReviewsCell::ReviewsCell() : UICollectionViewCell(CGRect::make(0, 0, 343, 155)) {
-  auto add = [this](std::shared_ptr<UIView> view, CGRect frame) {
-    view->setFrame(frame);
-    contentView()->addSubview(view);
-  };
-  auto title = std::make_shared<UILabel>();
-  title->setFont(UIFont::boldSystemFontOfSize(17));
-  add(title, CGRect::make(16, 14, 200, 22));
-  auto votes = std::make_shared<UILabel>();
-  votes->setFont(UIFont::systemFontOfSize(13));
-  votes->setTextAlignment(NSTextAlignmentRight);
-  add(votes, CGRect::make(223, 14, 104, 20));
-  auto name = std::make_shared<UILabel>();
-  name->setFont(UIFont::systemFontOfSize(13));
-  add(name, CGRect::make(16, 38, 200, 18));
-  for (size_t i = 0; i < stars_.size(); ++i) {
-    auto star = UIButton::buttonWithType(UIButtonTypeCustom);
-    star->setAccessibilityLabel("Star " + std::to_string(i + 1));
-    star->setUserInteractionEnabled(false);
-    add(star, CGRect::make(227 + 20.0 * static_cast<double>(i), 38, 16, 16));
-    stars_[i] = star.get();
-  }
-  auto comment = std::make_shared<UILabel>();
-  comment->setNumberOfLines(0);
-  comment->setFont(UIFont::systemFontOfSize(15));
-  add(comment, CGRect::make(16, 64, 311, 80));
-  titleLbl_ = title.get();
-  nameLbl_ = name.get();
-  voteLbl_ = votes.get();
-  commentLbl_ = comment.get();
+  auto labels = KVReviewText::addCardLabels(*contentView(), 80, [this] {
+    for (size_t i = 0; i < stars_.size(); ++i) {
+      auto star = UIButton::buttonWithType(UIButtonTypeCustom);
+      star->setAccessibilityLabel("Star " + std::to_string(i + 1));
+      star->setUserInteractionEnabled(false);
+      star->setFrame(KVReviewText::starFrame(i));
+      contentView()->addSubview(star);
+      stars_[i] = star.get();
+    }
+  });
+  titleLbl_ = labels.title;
+  nameLbl_ = labels.name;
+  voteLbl_ = labels.votes;
+  commentLbl_ = labels.comment;
 }
 
 void ReviewsCell::registerInterfaceFile() {

@@ -351,7 +351,7 @@ void FeaturedViewController::accountInformations() { push(context_.screens->acco
 void FeaturedViewController::copyDeviceSpecs(UIGestureRecognizer& recognizer) {
   if (recognizer.state() != UIGestureRecognizerStateBegan) return;
   UISelectionFeedbackGenerator().selectionChanged();
-  auto sheet = UIAlertController::alertControllerWithTitle(std::string("Copy Device Specifications"), std::nullopt,
+  auto sheet = UIAlertController::alertControllerWithTitle(std::string("Copy Device Details"), std::nullopt,
                                                            UIAlertControllerStyleActionSheet);
   const std::string model = KVPlatform::deviceModelID();
   const std::string identifier = KVPlatform::deviceUDID().value_or("");

@@ -273,7 +273,7 @@ TEST_F(FeaturedTest, TheDeviceFactsAreCopiedAndTheAccountButtonShowsTheAvatarRin
   ui.runUntilIdle();
   EXPECT_EQ(screen->infoBtn()->currentImage()->name(), "Info");
   ASSERT_TRUE(ui.longPress(KVPlatform::deviceModelID() + "; iOS " + KVPlatform::firmwareVersion()));
-  EXPECT_TRUE(ui.screenShows("Copy Device Specifications")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("Copy Device Details")) << ui.screen();
   ASSERT_TRUE(ui.tap("Device Model & Identifier"));
   EXPECT_EQ(UIPasteboard::generalPasteboard().string(),
             "Device Model: " + KVPlatform::deviceModelID() + "\nDevice Identifier: " + KVPlatform::deviceUDID().value_or(""));

@@ -24,7 +24,7 @@ qb_layer(security   platform/security   foundation system)
 qb_layer(uikit      platform/uikit      foundation)
 qb_layer(webkit     platform/webkit     foundation uikit html)
 # The view tree drawn with Cairo and Pango: it reads the views and draws nothing else.
-qb_layer(render     platform/render     foundation uikit)
+qb_layer(render     platform/render     foundation uikit webkit)
 # Attributed text read from HTML, on our HTML parser (the platform's own reader stands
 # here, above the libraries): the screens that show Markdown use it.
 qb_layer(richtext   src/richtext        foundation html markdown uikit)

@@ -8,15 +8,19 @@
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
+#include "uikit/UIScrollView.h"
 
 namespace BarDrawing {
 namespace {
-void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY) {
+constexpr double kLargeTitleBand = 52;
+
+// The bar's colour down to `height`, with its hairline at `hairlineY`.
+void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height) {
   CGSize size = bar.frame().size;
   UIColor colour = bar.barTintColor().value_or(bar.barStyle() == UIBarStyleBlack ? UIColor::colorWithWhite(0.08, 1)
                                                                                  : UIColor::colorWithWhite(0.97, 1));
   if (bar.isTranslucent()) colour = colour.colorWithAlphaComponent(std::min(colour.alpha(), 0.94));
-  cairo_rectangle(cr, 0, 0, size.width, size.height);
+  cairo_rectangle(cr, 0, 0, size.width, height);
   cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(), colour.alpha());
   cairo_fill(cr);
   cairo_rectangle(cr, 0, hairlineY, size.width, 0.5);
@@ -27,15 +31,45 @@ void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY) {
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
 
 std::string itemTitle(const UIBarButtonItem& item) { return item.title().empty() && item.image() ? std::string() : item.title(); }
+
+// Whether the screen on top shows its title large under the bar: the bar prefers large
+// titles and the screen does not refuse them (nor, when it leaves it to the screens
+// below, does the one under it).
+bool showsLargeTitle(const UINavigationBar& bar, const UINavigationController& navigation) {
+  if (!bar.prefersLargeTitles()) return false;
+  const auto& stack = navigation.viewControllers();
+  for (size_t i = stack.size(); i-- > 0;) {
+    auto mode = stack[i]->navigationItem().largeTitleDisplayMode();
+    if (mode == UINavigationItemLargeTitleDisplayModeAlways) return true;
+    if (mode == UINavigationItemLargeTitleDisplayModeNever) return false;
+  }
+  return true;
+}
+
+// Whether the screen's content starts below the large title's band (scrolled up, the
+// content takes the title back into the bar).
+bool roomForLargeTitle(UIView* view, const UINavigationBar& bar) {
+  double bandBottom = ViewRenderer::originInWindow(bar).y + bar.frame().size.height + kLargeTitleBand;
+  for (int depth = 0; view && depth < 3; ++depth) {
+    if (auto* scroll = dynamic_cast<UIScrollView*>(view)) {
+      double contentTop = ViewRenderer::originInWindow(*scroll).y + scroll->adjustedContentInset().top - scroll->contentOffset().y;
+      return contentTop >= bandBottom - 1;
+    }
+    view = view->subviews().empty() ? nullptr : view->subviews().front().get();
+  }
+  return false;
+}
 }  // namespace
 
 void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
   CGSize size = bar.frame().size;
-  // A bar with a background of its own has it painted already.
-  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, size.height - 0.5);
   auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
-  if (!navigation || !navigation->topViewController()) return;
-  UIViewController* top = navigation->topViewController();
+  UIViewController* top = navigation ? navigation->topViewController() : nullptr;
+  bool large = top && showsLargeTitle(bar, *navigation) && roomForLargeTitle(top->isViewLoaded() ? top->view().get() : nullptr, bar);
+  double height = size.height + (large ? kLargeTitleBand : 0);
+  // A bar with a background of its own has it painted already.
+  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, height - 0.5, height);
+  if (!top) return;
   const UINavigationItem& item = top->navigationItem();
   TextDrawing::Paragraph title;
   title.text = !item.title().empty() ? item.title() : top->title();
@@ -43,7 +77,17 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
   title.color = bar.titleTextAttributes().foregroundColor.value_or(foreground(bar));
   if (bar.titleTextAttributes().font) title.font = *bar.titleTextAttributes().font;
   title.alignment = NSTextAlignmentCenter;
-  if (!item.titleView()) TextDrawing::draw(cr, title, {{size.width * 0.25, 0}, {size.width * 0.5, size.height}});
+  if (large) {
+    // The title in the bar's lower band, left, large and bold.
+    CGRect band{{0, size.height}, {size.width, kLargeTitleBand}};
+    TextDrawing::Paragraph big = title;
+    big.font = bar.largeTitleTextAttributes().font.value_or(UIFont::systemFontOfSize(34, UIFontWeightBold));
+    big.color = bar.largeTitleTextAttributes().foregroundColor.value_or(title.color);
+    big.alignment = NSTextAlignmentLeft;
+    TextDrawing::draw(cr, big, {{16, band.minY()}, {size.width - 32, band.height() - 8}});
+  } else if (!item.titleView()) {
+    TextDrawing::draw(cr, title, {{size.width * 0.25, 0}, {size.width * 0.5, size.height}});
+  }
 
   UIColor tint = bar.tintColor();
   TextDrawing::Paragraph side;
@@ -68,7 +112,7 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
 
 void drawTabBar(cairo_t* cr, const UITabBar& bar) {
   CGSize size = bar.frame().size;
-  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, 0);
+  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, 0, size.height);
   const auto& items = bar.items();
   if (items.empty()) return;
   double width = size.width / double(items.size());

@@ -103,8 +103,9 @@ PangoEllipsizeMode ellipsis(NSLineBreakMode mode) {
 }
 }  // namespace
 
-void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
-  if (rect.size.width <= 0 || rect.size.height <= 0) return;
+namespace {
+// The paragraph set in `width`; null when it has no text.
+PangoLayout* layOut(cairo_t* cr, const Paragraph& p, double width) {
   PangoLayout* layout = pango_cairo_create_layout(cr);
   PangoAttrList* list = pango_attr_list_new();
   NSTextAlignment alignment = p.alignment;
@@ -112,8 +113,9 @@ void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
   if (text.empty()) {
     pango_attr_list_unref(list);
     g_object_unref(layout);
-    return;
+    return nullptr;
   }
+  if (p.underline) insert(list, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE), 0, text.size());
   PangoFontDescription* font = describe(p.font);
   pango_layout_set_font_description(layout, font);
   pango_font_description_free(font);
@@ -121,7 +123,7 @@ void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
   pango_layout_set_attributes(layout, list);
   pango_attr_list_unref(list);
 
-  pango_layout_set_width(layout, int(rect.size.width * PANGO_SCALE));
+  pango_layout_set_width(layout, int(width * PANGO_SCALE));
   pango_layout_set_wrap(layout, p.lineBreakMode == NSLineBreakByCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
   PangoEllipsizeMode mode = ellipsis(p.lineBreakMode);
   if (p.numberOfLines == 1) {
@@ -138,7 +140,24 @@ void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
     case NSTextAlignmentJustified: pango_layout_set_justify(layout, TRUE); break;
     default: break;
   }
+  return layout;
+}
+}  // namespace
 
+double height(cairo_t* cr, const Paragraph& p, double width) {
+  if (width <= 0) return 0;
+  PangoLayout* layout = layOut(cr, p, width);
+  if (!layout) return 0;
+  int w = 0, h = 0;
+  pango_layout_get_pixel_size(layout, &w, &h);
+  g_object_unref(layout);
+  return h;
+}
+
+void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
+  if (rect.size.width <= 0 || rect.size.height <= 0) return;
+  PangoLayout* layout = layOut(cr, p, rect.size.width);
+  if (!layout) return;
   int width = 0, height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);
   double y = rect.origin.y;

@@ -21,10 +21,13 @@ struct Paragraph {
   NSTextAlignment alignment = NSTextAlignmentNatural;
   long numberOfLines = 1;  // 0: as many as the text needs
   NSLineBreakMode lineBreakMode = NSLineBreakByTruncatingTail;
+  bool underline = false;  // the whole text, as a link shows
 };
 
 // Draws the paragraph within `rect`, centred on its height as a label sets its text,
 // or from the top. Nothing falls outside the rectangle's width; lines beyond the limit
 // are dropped and the last one shows an ellipsis where the mode asks for one.
 void draw(cairo_t* cr, const Paragraph& paragraph, CGRect rect, bool centreVertically = true);
+// The height the paragraph takes set in `width`.
+double height(cairo_t* cr, const Paragraph& paragraph, double width);
 }  // namespace TextDrawing

@@ -7,7 +7,10 @@
 #include <memory>
 
 #include "render/BarDrawing.h"
+#include "render/ModalDrawing.h"
+#include "render/PageDrawing.h"
 #include "render/TextDrawing.h"
+#include "uikit/UIActivityIndicatorView.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
@@ -24,6 +27,7 @@ using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 void setColour(cairo_t* cr, const UIColor& c, double alpha = 1) {
   cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha() * alpha);
 }
+}  // namespace
 
 void roundedRect(cairo_t* cr, CGRect r, double radius) {
   radius = std::clamp(radius, 0.0, std::min(r.size.width, r.size.height) / 2);
@@ -40,6 +44,7 @@ void roundedRect(cairo_t* cr, CGRect r, double radius) {
   cairo_close_path(cr);
 }
 
+namespace {
 // Image pixels (straight alpha) as a Cairo surface (premultiplied, native order).
 Surface surfaceOf(const ImagePixels& p) {
   Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, p.width, p.height), cairo_surface_destroy);
@@ -80,6 +85,7 @@ CGRect placed(CGSize size, CGRect box, UIViewContentMode mode) {
 void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode mode, const UIColor& tint,
                bool templated) {
   CGRect r = placed(image.size(), box, mode);
+  if (r.size.width <= 0 || r.size.height <= 0) return;
   templated = templated || image.renderingMode() == UIImageRenderingModeAlwaysTemplate || image.isSymbol();
   auto pixels = image.bitmap();
   if (!pixels || pixels->width <= 0 || pixels->height <= 0) {
@@ -222,8 +228,30 @@ void drawSegments(cairo_t* cr, const UISegmentedControl& c, CGRect bounds) {
   }
 }
 
+// The spinning wheel, still: twelve spokes fading round from the top.
+void drawActivity(cairo_t* cr, const UIActivityIndicatorView& v, CGRect bounds) {
+  UIColor colour = v.color().value_or(UIColor::colorWithWhite(0.55, 1));
+  double cx = bounds.origin.x + bounds.size.width / 2, cy = bounds.origin.y + bounds.size.height / 2;
+  double outer = std::min(std::min(bounds.size.width, bounds.size.height) / 2, 18.0);
+  if (outer <= 0) outer = 10;
+  cairo_save(cr);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_width(cr, std::max(1.5, outer * 0.2));
+  for (int i = 0; i < 12; ++i) {
+    double angle = -M_PI / 2 + i * M_PI / 6;
+    cairo_move_to(cr, cx + std::cos(angle) * outer * 0.5, cy + std::sin(angle) * outer * 0.5);
+    cairo_line_to(cr, cx + std::cos(angle) * outer * 0.9, cy + std::sin(angle) * outer * 0.9);
+    setColour(cr, colour, 1 - i * 0.07);
+    cairo_stroke(cr);
+  }
+  cairo_restore(cr);
+}
+
 // What the view itself shows, over its background and under its subviews.
 void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
+  if (const UIAlertController* alert = ModalDrawing::alertOf(view)) ModalDrawing::drawAlert(cr, *alert, view);
+  if (auto* browser = dynamic_cast<const SFSafariViewController*>(view.owningViewController()))
+    PageDrawing::drawBrowserBar(cr, *browser, view, bounds);
   if (auto* label = dynamic_cast<const UILabel*>(&view)) {
     TextDrawing::draw(cr, paragraphOf(*label), bounds);
   } else if (auto* imageView = dynamic_cast<const UIImageView*>(&view)) {
@@ -243,7 +271,16 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     BarDrawing::drawNavigationBar(cr, *navigationBar);
   } else if (auto* tabBar = dynamic_cast<const UITabBar*>(&view)) {
     BarDrawing::drawTabBar(cr, *tabBar);
+  } else if (auto* activity = dynamic_cast<const UIActivityIndicatorView*>(&view)) {
+    drawActivity(cr, *activity, bounds);
+  } else if (auto* page = dynamic_cast<const WebContentView*>(&view)) {
+    PageDrawing::drawWebPage(cr, *page);
   }
+}
+
+// What a view shows over its subviews, in its content's coordinates.
+void drawOverSubviews(cairo_t* cr, const UIView& view) {
+  if (auto* table = dynamic_cast<const UITableView*>(&view)) PageDrawing::drawTableDecorations(cr, const_cast<UITableView&>(*table));
 }
 
 void drawShadow(cairo_t* cr, const CALayer& layer, CGRect local) {
@@ -268,10 +305,12 @@ void drawShadow(cairo_t* cr, const CALayer& layer, CGRect local) {
 
 void drawTree(cairo_t* cr, const UIView& view) {
   if (view.isHidden() || view.alpha() <= 0.01) return;
+  const CGAffineTransform& t = view.transform();
+  // A view scaled to nothing shows nothing; drawing it would leave the context unusable.
+  if (std::abs(t.a * t.d - t.b * t.c) < 1e-9) return;
   CGRect local{{0, 0}, view.frame().size};
   const CALayer& layer = view.layer();
   cairo_save(cr);
-  const CGAffineTransform& t = view.transform();
   if (!t.isIdentity()) {
     // About the view's centre, as the platform turns and scales a view.
     double cx = local.size.width / 2, cy = local.size.height / 2;
@@ -282,6 +321,11 @@ void drawTree(cairo_t* cr, const UIView& view) {
   }
   bool group = view.alpha() < 1;
   if (group) cairo_push_group(cr);
+  if (ModalDrawing::isSheet(view)) {
+    // A sheet's top corners are rounded; its bottom runs off the screen.
+    roundedRect(cr, {{0, 0}, {local.size.width, local.size.height + 12}}, 10);
+    cairo_clip(cr);
+  }
   drawShadow(cr, layer, local);
   if (const auto& background = view.backgroundColor(); background && background->alpha() > 0) {
     roundedRect(cr, local, layer.cornerRadius);
@@ -296,11 +340,16 @@ void drawTree(cairo_t* cr, const UIView& view) {
   drawContent(cr, view, local);
   CGRect bounds = view.bounds();
   for (const auto& sub : view.subviews()) {
+    if (!sub->isHidden()) ModalDrawing::drawDimming(cr, *sub, local);
     cairo_save(cr);
     cairo_translate(cr, sub->frame().origin.x - bounds.origin.x, sub->frame().origin.y - bounds.origin.y);
     drawTree(cr, *sub);
     cairo_restore(cr);
   }
+  cairo_save(cr);
+  cairo_translate(cr, -bounds.origin.x, -bounds.origin.y);
+  drawOverSubviews(cr, view);
+  cairo_restore(cr);
   cairo_restore(cr);
   if (layer.borderWidth > 0 && layer.borderColor) {
     double inset = layer.borderWidth / 2;

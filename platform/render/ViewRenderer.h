@@ -17,6 +17,9 @@ namespace ViewRenderer {
 // top-left corner in points.
 void draw(cairo_t* cr, const UIView& view);
 
+// A rectangle with rounded corners as the current path (a square one at radius 0).
+void roundedRect(cairo_t* cr, CGRect r, double radius);
+
 // The view's top-left corner in its window (or topmost superview), in points.
 CGPoint originInWindow(const UIView& view);
 

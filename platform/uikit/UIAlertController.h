@@ -28,6 +28,18 @@ class UIAlertAction {
   Handler handler_;
 };
 
+// Where the parts of an alert stand in its view: an alert is a card in the middle of the
+// screen, an action sheet a card at the bottom with its cancel action in a card of its
+// own below.
+struct UIAlertCardLayout {
+  CGRect card;
+  CGRect title, message;        // empty when the alert has none
+  std::vector<CGRect> fields;   // one per text field
+  std::vector<CGRect> buttons;  // one per action, in the order of the actions
+  CGRect cancelCard;            // an action sheet's cancel card, else empty
+  bool sideBySide = false;      // two actions in one row
+};
+
 // The system alert and action sheet. Choosing an action dismisses the alert and runs
 // the action's handler once the dismissal has finished.
 class UIAlertController : public UIViewController {
@@ -47,6 +59,8 @@ class UIAlertController : public UIViewController {
   const std::vector<std::shared_ptr<UITextField>>& textFields() const { return textFields_; }
 
   UIModalPresentationStyle effectivePresentationStyle() const override;
+  UIAlertCardLayout cardLayout() const;
+  void viewDidLayoutSubviews() override;
   // A person's choice; answers false when there is no enabled action of that title.
   bool chooseActionByUser(const std::string& title);
   void appendScreenText(std::vector<std::string>& lines) const override;

@@ -15,7 +15,9 @@ UINavigationController::UINavigationController(std::shared_ptr<UIViewController>
 void UINavigationController::viewDidLayoutSubviews() {
   CGRect bounds = view()->bounds();
   CGRect bar = navigationBar_->frame();
-  navigationBar_->setFrame(CGRect::make(bar.minX(), bar.minY(), bounds.width(), bar.height()));
+  // Under the status bar where the screen has one above it; at the top of a sheet.
+  double top = view()->window() ? view()->safeAreaInsets().top : bar.minY();
+  navigationBar_->setFrame(CGRect::make(bar.minX(), top, bounds.width(), bar.height()));
   if (auto* top = topViewController(); top && top->isViewLoaded() && top->view()->superview() == view().get())
     top->view()->setFrame(bounds);
 }

@@ -24,6 +24,10 @@ class UIPresentationController {
   UIViewController* presentingViewController() const;
   UIAdaptivePresentationControllerDelegate* delegate() const { return delegate_; }
   void setDelegate(UIAdaptivePresentationControllerDelegate* delegate) { delegate_ = delegate; }
+  // Where the presented view stands in the window's bounds: a sheet leaves the top of the
+  // screen below showing (on a pad, a form sheet is a centred card); every other style
+  // fills the window.
+  CGRect frameOfPresentedViewInContainerView(CGRect container) const;
 
  private:
   UIViewController* presented_;

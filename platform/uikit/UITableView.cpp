@@ -318,6 +318,14 @@ CGRect UITableView::rectForHeaderInSection(long section) {
   return CGRect::make(0, sections_[size_t(section)].top, bounds().width(), sections_[size_t(section)].headerHeight);
 }
 
+CGRect UITableView::rectForFooterInSection(long section) {
+  ensureLoaded();
+  if (section < 0 || section >= long(sections_.size())) return {};
+  const Section& sec = sections_[size_t(section)];
+  double end = sec.rows ? sec.rowTops.back() + sec.rowHeights.back() : sec.top + sec.headerHeight;
+  return CGRect::make(0, end, bounds().width(), sec.footerHeight);
+}
+
 std::optional<NSIndexPath> UITableView::indexPathForRowAtPoint(CGPoint point) {
   ensureLoaded();
   for (long s = 0; s < long(sections_.size()); ++s) {

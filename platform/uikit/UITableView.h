@@ -188,6 +188,7 @@ class UITableView : public UIScrollView {
   long numberOfRowsInSection(long section);
   CGRect rectForRowAtIndexPath(const NSIndexPath& path);
   CGRect rectForHeaderInSection(long section);
+  CGRect rectForFooterInSection(long section);
   std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint point);
   std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell);
   // The cell of a visible row, else nothing.

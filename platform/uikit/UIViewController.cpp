@@ -245,7 +245,7 @@ void UIViewController::presentViewController(std::shared_ptr<UIViewController> c
   UIWindow* window = host->hostWindow();
   controller->loadViewIfNeeded();
   if (window) {
-    controller->view_->setFrame(window->bounds());
+    controller->view_->setFrame(controller->presentationController()->frameOfPresentedViewInContainerView(window->bounds()));
     window->addSubview(controller->view_);
   }
   UIView::recordAnimation({"presentation", animated ? 0.3 : 0, 0, 0, 0, 0, animated});

@@ -85,7 +85,9 @@ void UIWindow::transitionToSize(CGSize size) {
   UIScreen::mainScreen().setBounds(CGRect{{0, 0}, size});
   setFrame(CGRect{frame().origin, size});
   for (auto& c : screens)
-    if (c->isViewLoaded() && c->view()->superview() == this) c->view()->setFrame(bounds());
+    if (c->isViewLoaded() && c->view()->superview() == this)
+      c->view()->setFrame(c->presentingViewController() ? c->presentationController()->frameOfPresentedViewInContainerView(bounds())
+                                                        : bounds());
   coordinator.runAlongside();
   layoutIfNeeded();
   coordinator.finish();

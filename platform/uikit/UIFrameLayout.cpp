@@ -120,13 +120,29 @@ class Solver {
     std::vector<UIView*> holders;
     for (UIView* v = &container_; v; v = v->superview()) holders.push_back(v);
     holders.insert(holders.end(), order_.begin(), order_.end());
+    std::vector<const NSLayoutConstraint*> inner;
     for (UIView* holder : holders)
       for (const auto& c : holder->constraints()) {
         if (c->relation() != NSLayoutRelationEqual || c->firstAttribute() == NSLayoutAttributeNotAnAttribute) continue;
-        if (unknown(c->firstItem()) || unknown(c->secondItem())) constraints_.push_back(c.get());
+        if (!unknown(c->firstItem()) && !unknown(c->secondItem())) continue;
+        (insideUnknown(c->firstItem()) || insideUnknown(c->secondItem()) ? inner : constraints_).push_back(c.get());
       }
-    std::stable_sort(constraints_.begin(), constraints_.end(),
-                     [](auto* a, auto* b) { return a->priority() > b->priority(); });
+    auto byPriority = [](auto* a, auto* b) { return a->priority() > b->priority(); };
+    std::stable_sort(constraints_.begin(), constraints_.end(), byPriority);
+    // A view's own content (a label pinned inside a card) is placed when that view lays
+    // out, from the frame it gets here: its frame of the last layout only sizes the view
+    // where nothing else does.
+    std::stable_sort(inner.begin(), inner.end(), byPriority);
+    constraints_.insert(constraints_.end(), inner.begin(), inner.end());
+  }
+
+  // Whether the item lies inside one of the views being solved.
+  bool insideUnknown(const NSLayoutItem& item) const {
+    UIView* view = item.owningView();
+    if (!view || unknown({view, nullptr})) return false;
+    for (UIView* s = view->superview(); s && s != &container_; s = s->superview())
+      if (unknown({s, nullptr})) return true;
+    return false;
   }
 
   std::optional<size_t> unknown(const NSLayoutItem& item) const {

@@ -8,7 +8,8 @@
 // sizes of views and of their safe-area and margin guides, with a multiplier and a
 // constant. Required constraints come first, then the others by priority; the first
 // constraint that settles a value wins and a later one that disagrees is ignored, as is
-// every inequality. An axis left with a position but no size takes the view's
+// every inequality. Constraints to a view's own subviews come after all the others:
+// they size the view only where nothing outside it does. An axis left with a position but no size takes the view's
 // intrinsic size (a label's text, wrapped at its width); an axis no constraint settles
 // keeps its frame. Leading and trailing are left and right.
 class UIView;

@@ -9,14 +9,17 @@ UILabel::UILabel(CGRect frame) : UIView(frame) { setUserInteractionEnabled(false
 
 void UILabel::setText(std::string text) {
   UI_MAIN_THREAD_ONLY();
+  bool changed = text != text_ || attributedText_;
   text_ = std::move(text);
   attributedText_.reset();
+  if (changed) invalidateIntrinsicContentSize();
 }
 
 void UILabel::setAttributedText(std::optional<NSAttributedString> text) {
   UI_MAIN_THREAD_ONLY();
   attributedText_ = std::move(text);
   text_ = attributedText_ ? attributedText_->string() : std::string();
+  invalidateIntrinsicContentSize();
 }
 
 CGSize UILabel::sizeThatFits(CGSize size) const {

@@ -143,6 +143,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   virtual CGSize sizeThatFits(CGSize size) const;
   void sizeToFit();
   virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
+  // The view's own size changed: the superview places it again on the next layout pass.
+  void invalidateIntrinsicContentSize() {
+    if (superview_) superview_->setNeedsLayout();
+  }
   UIEdgeInsets safeAreaInsets() const;
   void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
   UIEdgeInsets layoutMargins() const { return layoutMargins_; }

@@ -18,6 +18,7 @@
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITextField.h"
+#include "uikit/UITextView.h"
 
 namespace ViewRenderer {
 namespace {
@@ -228,6 +229,26 @@ void drawSegments(cairo_t* cr, const UISegmentedControl& c, CGRect bounds) {
   }
 }
 
+// The text from the top, under the inset, moved up as far as it is scrolled.
+void drawTextView(cairo_t* cr, const UITextView& v, CGRect bounds) {
+  TextDrawing::Paragraph p;
+  p.attributed = v.attributedText().string().empty() ? nullptr : &v.attributedText();
+  p.text = v.text();
+  p.font = v.font();
+  p.color = v.textColor();
+  p.numberOfLines = 0;
+  p.lineBreakMode = NSLineBreakByWordWrapping;
+  UIEdgeInsets inset = v.textContainerInset();
+  double width = bounds.size.width - inset.left - inset.right - 10;
+  double height = TextDrawing::height(cr, p, width);
+  if (height <= 0) return;
+  cairo_save(cr);
+  cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
+  cairo_clip(cr);
+  TextDrawing::draw(cr, p, {{bounds.origin.x + inset.left + 5, bounds.origin.y + inset.top - v.contentOffset().y}, {width, height}}, false);
+  cairo_restore(cr);
+}
+
 // The spinning wheel, still: twelve spokes fading round from the top.
 void drawActivity(cairo_t* cr, const UIActivityIndicatorView& v, CGRect bounds) {
   UIColor colour = v.color().value_or(UIColor::colorWithWhite(0.55, 1));
@@ -273,6 +294,8 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     BarDrawing::drawTabBar(cr, *tabBar);
   } else if (auto* activity = dynamic_cast<const UIActivityIndicatorView*>(&view)) {
     drawActivity(cr, *activity, bounds);
+  } else if (auto* textView = dynamic_cast<const UITextView*>(&view)) {
+    drawTextView(cr, *textView, bounds);
   } else if (auto* page = dynamic_cast<const WebContentView*>(&view)) {
     PageDrawing::drawWebPage(cr, *page);
   }

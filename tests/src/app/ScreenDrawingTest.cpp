@@ -1,22 +1,32 @@
 // The screens drawn to pixels as a person sees them: a source's package list over the
 // tab bar, rendered off-screen at the device's size, with each label's text where its
-// frame is and the palette's background where the list shows nothing; and the window's
+// frame is and the palette's background where the list shows nothing; the screens of
+// the road from a refresh to a confirmed queue, each with every label a person can see
+// drawn where its frame is and nothing drawn outside a view that clips; and the window's
 // pointer on that list, as a click and a drag.
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "interface/ErrorViewController.h"
 #include "interface/KVPackageListKind.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVScreenContext.h"
 #include "interface/KVScreens.h"
+#include "operations/PackagesConfirmationViewController.h"
+#include "operations/KVAPTManager.h"
+#include "render/ModalDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowInput.h"
 #include "support/TabBarRoadFixture.h"
 #include "support/TestRoot.h"
+#include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITableView.h"
 #include "uikit/UITableViewCell.h"
+#include "uikit/UITextView.h"
 
 namespace {
 
@@ -46,8 +56,138 @@ CGPoint centreOf(const UIView& view) {
   return {at.x + view.frame().size.width / 2, at.y + view.frame().size.height / 2};
 }
 
+// A view as it is painted: where it stands in the window, what of the window its
+// clipping ancestors leave it, and whether it is turned or scaled.
+struct Painted {
+  const UIView* view;
+  CGRect rect;
+  CGRect clip;
+  bool transformed;
+};
+
+CGRect intersection(CGRect a, CGRect b) {
+  double x0 = std::max(a.minX(), b.minX()), y0 = std::max(a.minY(), b.minY());
+  double x1 = std::min(a.maxX(), b.maxX()), y1 = std::min(a.maxY(), b.maxY());
+  return x1 > x0 && y1 > y0 ? CGRect::make(x0, y0, x1 - x0, y1 - y0) : CGRect{};
+}
+
+bool inside(CGRect inner, CGRect outer) {
+  return inner.minX() >= outer.minX() - 0.5 && inner.minY() >= outer.minY() - 0.5 && inner.maxX() <= outer.maxX() + 0.5 &&
+         inner.maxY() <= outer.maxY() + 0.5;
+}
+
+// The window's views in the order they are painted; `covered` is how many of the first
+// ones a dimmed presentation lies over.
+void paintOrder(const UIView& view, CGPoint origin, CGRect clip, bool transformed, std::vector<Painted>& out,
+                size_t& covered) {
+  if (view.isHidden() || view.alpha() <= 0.01) return;
+  if (ModalDrawing::alertOf(view) || ModalDrawing::isSheet(view)) covered = out.size();
+  CGRect rect{origin, view.frame().size};
+  transformed = transformed || !view.transform().isIdentity();
+  out.push_back({&view, rect, clip, transformed});
+  CGRect inner = view.layer().masksToBounds ? intersection(clip, rect) : clip;
+  for (const auto& sub : view.subviews())
+    paintOrder(*sub,
+               {origin.x + sub->frame().origin.x - view.bounds().origin.x, origin.y + sub->frame().origin.y - view.bounds().origin.y},
+               inner, transformed, out, covered);
+}
+
+bool isDescendant(const UIView* view, const UIView* of) {
+  for (const UIView* v = view; v; v = v->superview())
+    if (v == of) return true;
+  return false;
+}
+
+// Whether a view painted later hides part of `rect`: a background, a bar, an alert.
+bool hiddenByLater(const std::vector<Painted>& painted, size_t index) {
+  const Painted& p = painted[index];
+  for (size_t j = index + 1; j < painted.size(); ++j) {
+    const Painted& q = painted[j];
+    if (isDescendant(q.view, p.view)) continue;
+    auto background = q.view->backgroundColor();
+    bool paints = (background && background->alpha() > 0.1) || dynamic_cast<const UIBarBase*>(q.view) ||
+                  ModalDrawing::alertOf(*q.view);
+    if (paints && intersection(intersection(q.rect, q.clip), p.rect).size.width > 0) return true;
+  }
+  return false;
+}
+
+// The text a label or a text view shows, else nothing.
+std::string textOf(const UIView& view) {
+  if (auto* label = dynamic_cast<const UILabel*>(&view)) return label->text();
+  if (auto* textView = dynamic_cast<const UITextView*>(&view)) return textView->attributedText().string();
+  return {};
+}
+
+// Every label and text view a person can see (on top, whole, not under a later view):
+// its own drawing found at its frame in the screen's pixels. Answers the texts found.
+std::vector<std::string> checkLabels(const UIWindow& window, const ImagePixels& screen, double scale) {
+  std::vector<Painted> painted;
+  size_t covered = 0;
+  CGRect all{{0, 0}, window.frame().size};
+  paintOrder(window, {0, 0}, all, false, painted, covered);
+  std::vector<std::string> found;
+  for (size_t i = covered; i < painted.size(); ++i) {
+    std::string text = textOf(*painted[i].view);
+    if (text.empty() || painted[i].transformed || !inside(painted[i].rect, painted[i].clip) || hiddenByLater(painted, i))
+      continue;
+    ImagePixels alone = ViewRenderer::render(*painted[i].view, scale);
+    int ox = int(std::lround(painted[i].rect.minX() * scale)), oy = int(std::lround(painted[i].rect.minY() * scale));
+    int ink = 0, matched = 0;
+    for (int y = 0; y < alone.height; ++y)
+      for (int x = 0; x < alone.width; ++x) {
+        if (alone.at(x, y)[3] < 250 || ox + x >= screen.width || oy + y >= screen.height) continue;
+        ++ink;
+        matched += near(alone.at(x, y), screen.at(ox + x, oy + y));
+      }
+    if (ink < 20) continue;  // too little ink to tell
+    EXPECT_GE(matched, ink * 9 / 10) << "\"" << text << "\": " << matched << " of " << ink << " pixels where its frame is";
+    found.push_back(text);
+  }
+  return found;
+}
+
+// Nothing of a subview shows outside an ancestor that clips it: hidden, the screen is
+// the same there (a few such subviews are looked at).
+void checkClipping(UIWindow& window, const ImagePixels& screen, double scale) {
+  std::vector<Painted> painted;
+  size_t covered = 0;
+  CGRect all{{0, 0}, window.frame().size};
+  paintOrder(window, {0, 0}, all, false, painted, covered);
+  int looked = 0;
+  for (const Painted& p : painted) {
+    auto background = p.view->backgroundColor();
+    bool paints = (background && background->alpha() > 0.1) || !textOf(*p.view).empty() ||
+                  (dynamic_cast<const UIImageView*>(p.view) && static_cast<const UIImageView*>(p.view)->image());
+    CGRect spill = intersection(p.rect, all);
+    if (!paints || p.transformed || spill.size.width <= 0 || inside(spill, p.clip) || looked >= 4) continue;
+    auto* view = const_cast<UIView*>(p.view);
+    view->setHidden(true);
+    ImagePixels without = ViewRenderer::render(window, scale, UIColor::colorWithRed(1, 0, 1, 1));
+    view->setHidden(false);
+    ++looked;
+    int differing = 0;
+    for (int y = int(spill.minY() * scale); y < int(spill.maxY() * scale); ++y)
+      for (int x = int(spill.minX() * scale); x < int(spill.maxX() * scale); ++x) {
+        if (p.clip.contains({(x + 0.5) / scale, (y + 0.5) / scale})) continue;
+        differing += !near(screen.at(x, y), without.at(x, y));
+      }
+    EXPECT_EQ(differing, 0) << typeid(*view).name() << " shows outside the view that clips it";
+  }
+}
+
+UIColor paletteBackground() { return KVPaletteManager::getActivePalette()->backgroundColor(); }
+
+bool showsColour(const ImagePixels& screen, CGPoint at, double scale, const UIColor& colour) {
+  uint8_t expected[4] = {uint8_t(std::lround(colour.red() * 255)), uint8_t(std::lround(colour.green() * 255)),
+                         uint8_t(std::lround(colour.blue() * 255)), 255};
+  return near(screen.at(int(at.x * scale), int(at.y * scale)), expected);
+}
+
 class ScreenDrawing : public TabBarRoadFixture {
  protected:
+  std::unique_ptr<TestRoot> makeRoot() override { return std::make_unique<TestRoot>(TestRoot::WithManagers{}); }
+
   // A source of these packages refreshed and its package list pushed on the Manage tab.
   UINavigationController* openPackageList(const std::string& packages) {
     std::string location = serveIndex("repo", packages);
@@ -97,6 +237,86 @@ TEST_F(ScreenDrawing, APackageListShowsItsTextInItsFramesOverThePalettesBackgrou
                          uint8_t(std::lround(background.blue() * 255)), 255};
   EXPECT_TRUE(near(below, expected)) << int(below[0]) << "," << int(below[1]) << "," << int(below[2]) << " for "
                                      << background.description();
+}
+
+// Down the road from a refresh to a confirmed queue, each screen drawn as a person sees
+// it; QB_SCREEN_DRAWINGS names a folder to keep the pictures in.
+TEST_F(ScreenDrawing, TheRoadsScreensShowTheirLabelsInTheirFramesAndNothingOutsideAClip) {
+  ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+  const double scale = 2;
+  const char* keep = std::getenv("QB_SCREEN_DRAWINGS");
+  // The screen on top, drawn: the texts a person must read there, and where the
+  // palette's background shows, if anywhere.
+  auto check = [&](const std::string& name, const std::vector<std::string>& mustRead, std::optional<CGPoint> background) {
+    SCOPED_TRACE(name + "\n" + ui.screen());
+    UIWindow::layoutAllWindows();
+    if (keep) ViewRenderer::writePNG(ui.window(), scale, std::string(keep) + "/" + name + ".png");
+    ImagePixels screen = ViewRenderer::render(ui.window(), scale, UIColor::colorWithRed(1, 0, 1, 1));
+    std::vector<std::string> read = checkLabels(ui.window(), screen, scale);
+    for (const auto& text : mustRead)
+      EXPECT_TRUE(std::any_of(read.begin(), read.end(), [&](const std::string& r) { return r.find(text) != std::string::npos; }))
+          << "\"" << text << "\" is drawn where its label is";
+    checkClipping(ui.window(), screen, scale);
+    if (background) {
+      EXPECT_TRUE(showsColour(screen, *background, scale, paletteBackground()));
+    }
+  };
+
+  // A refresh under way: its card floats over the tab bar.
+  auto locations = heldRepositories({"alpha", "beta"});
+  manager().refreshSources(locations);
+  ASSERT_TRUE(server.waitForRequests("/alpha/Release", 1) && server.waitForRequests("/beta/Release", 1));
+  ui.runUntilIdle();
+  check("tab-bar-card", {"Tasks In Progress"}, std::nullopt);
+
+  // The task list, then the verbose log, over the tab bar.
+  preferences().setObject(Value(false), "ShowVerboseUI");
+  tabs->presentTasks();
+  ui.runUntilIdle();
+  check("task-list", {"Refreshing " + locations[1]}, CGPoint{187, 600});
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+  preferences().setObject(Value(true), "ShowVerboseUI");
+  tabs->presentTasks();
+  ui.runUntilIdle();
+  check("verbose-log", {"Starting source info download"}, std::nullopt);
+  tabs->dismissViewControllerAnimated(false);
+  release.arrive();
+  ASSERT_TRUE(waitForPipeline());
+  std::string names = serveIndex("names", stanza("com.example.one", "1.0", {{"Name", "Alpha Tweak"}}) +
+                                              stanza("com.example.two", "1.0", {{"Name", "Beta Tweak"}}) +
+                                              stanza("com.example.three", "1.0", {{"Name", "Gamma Tweak"}}));
+  ASSERT_TRUE(refresh(names));
+  ui.advance(5);
+
+  // The source's package list, then the queue's confirmation.
+  ASSERT_TRUE(ui.tab("Manage"));
+  auto* navigation = dynamic_cast<UINavigationController*>(tabs->selectedViewController());
+  ASSERT_NE(navigation, nullptr);
+  navigation->pushViewController(screenContext().screens->packageList(KVPackageListKind::sourcePackages(names, "Names")),
+                                 false);
+  ui.runUntilIdle();
+  check("package-list", {"Beta Tweak", "Gamma Tweak"}, CGPoint{187, 600});
+
+  for (const char* identifier : {"com.example.one", "com.example.two", "com.example.three"})
+    ASSERT_EQ(root->packagesManager->setPackage(identifier, true, std::nullopt, 0), nullptr);
+  auto confirmation = std::make_shared<PackagesConfirmationViewController>(screenContext());
+  tabs->presentViewController(std::make_shared<UINavigationController>(confirmation), false);
+  ui.runUntilIdle();
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !confirmation->isResolving(); }, 60));
+  ui.runUntilIdle();
+  // Scrolled a little: the first row runs above the list, which clips it.
+  confirmation->packagesConfirmationTableView()->setContentOffset({0, 80});
+  check("queue-confirmation", {"Gamma Tweak"}, CGPoint{187, 700});
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // The application's alert card.
+  auto alertCard = std::make_shared<ErrorViewController>();
+  alertCard->showWithTitle("Disk full", "There is no room left.", 1, "OK", std::nullopt, std::string());
+  alertCard->presentFromTopPresenter();
+  ui.runUntilIdle();
+  check("alert-card", {"Disk full", "There is no room left."}, std::nullopt);
 }
 
 TEST_F(ScreenDrawing, TheWindowsPointerDragsTheListAndClicksARow) {

@@ -30,7 +30,6 @@ void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height)
 
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
 
-std::string itemTitle(const UIBarButtonItem& item) { return item.title().empty() && item.image() ? std::string() : item.title(); }
 
 // Whether the screen on top shows its title large under the bar: the bar prefers large
 // titles and the screen does not refuse them (nor, when it leaves it to the screens
@@ -89,25 +88,76 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
     TextDrawing::draw(cr, title, {{size.width * 0.25, 0}, {size.width * 0.5, size.height}});
   }
 
-  UIColor tint = bar.tintColor();
-  TextDrawing::Paragraph side;
-  side.font = UIFont::systemFontOfSize(17);
-  side.color = tint;
+  for (const ItemPlace& place : itemPlaces(bar)) {
+    const UIBarButtonItem* button = place.item.get();
+    UIColor colour = button && button->tintColor() ? *button->tintColor() : bar.tintColor();
+    if (button && !button->isEnabled()) colour = colour.colorWithAlphaComponent(colour.alpha() * 0.4);
+    if (button && button->image() && button->title().empty()) {
+      CGRect r = place.rect;
+      ViewRenderer::drawImage(cr, *button->image(), {{r.minX() + (r.width() - 24) / 2, (size.height - 24) / 2}, {24, 24}},
+                              UIViewContentModeScaleAspectFit, colour);
+      continue;
+    }
+    TextDrawing::Paragraph side;
+    side.text = place.label;
+    bool glyph = button && button->title().empty() && button->systemItem() && place.label.size() <= 3;
+    bool done = button && button->systemItem() && *button->systemItem() == UIBarButtonSystemItemDone;
+    side.font = UIFont::systemFontOfSize(glyph ? 24 : 17, done || (button && button->style() == UIBarButtonItemStyleDone)
+                                                               ? UIFontWeightSemibold
+                                                               : UIFontWeightRegular);
+    side.color = colour;
+    side.alignment = NSTextAlignmentCenter;
+    TextDrawing::draw(cr, side, place.rect);
+  }
+}
+
+std::vector<ItemPlace> itemPlaces(const UINavigationBar& bar) {
+  std::vector<ItemPlace> places;
+  CGSize size = bar.frame().size;
+  auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
+  UIViewController* top = navigation ? navigation->topViewController() : nullptr;
+  if (!top) return places;
+  const UINavigationItem& item = top->navigationItem();
+  UIFont font = UIFont::systemFontOfSize(17);
+  auto labelOf = [](const UIBarButtonItem& b) {
+    if (!b.title().empty() || !b.systemItem()) return b.title();
+    // The system's icons as the glyphs nearest them.
+    switch (*b.systemItem()) {
+      case UIBarButtonSystemItemAdd: return std::string("+");
+      case UIBarButtonSystemItemRefresh: return std::string("\u21bb");
+      case UIBarButtonSystemItemAction: return std::string("\u21ea");
+      case UIBarButtonSystemItemSearch: return std::string("\u2315");
+      case UIBarButtonSystemItemTrash: return std::string("\u2716");
+      default: return b.displayTitle();
+    }
+  };
+  auto widthOf = [&](const UIBarButtonItem& b) {
+    if (b.image() && b.title().empty()) return 36.0;
+    std::string label = labelOf(b);
+    return label.size() <= 3 ? 36.0 : std::min(size.width * 0.3, font.widthOfString(label) + 16);
+  };
+  double x = 8;
   const auto& stack = navigation->viewControllers();
   if (!item.leftBarButtonItems().empty()) {
-    side.text = itemTitle(*item.leftBarButtonItems().front());
-    TextDrawing::draw(cr, side, {{8, 0}, {size.width * 0.25 - 8, size.height}});
-  } else if (stack.size() > 1) {
+    for (const auto& b : item.leftBarButtonItems()) {
+      if (!b || b->isSpace()) continue;
+      double w = widthOf(*b);
+      places.push_back({b, labelOf(*b), CGRect::make(x, 0, w, size.height)});
+      x += w;
+    }
+  } else if (stack.size() > 1 && !item.hidesBackButton()) {
     const auto& previous = stack[stack.size() - 2];
     std::string back = !previous->navigationItem().title().empty() ? previous->navigationItem().title() : previous->title();
-    side.text = "\u2039 " + (back.empty() ? std::string("Back") : back);
-    TextDrawing::draw(cr, side, {{8, 0}, {size.width * 0.25 - 8, size.height}});
+    places.push_back({nullptr, "\u2039 " + (back.empty() ? std::string("Back") : back), CGRect::make(x, 0, size.width * 0.25, size.height)});
   }
-  if (!item.rightBarButtonItems().empty()) {
-    side.text = itemTitle(*item.rightBarButtonItems().front());
-    side.alignment = NSTextAlignmentRight;
-    TextDrawing::draw(cr, side, {{size.width * 0.75, 0}, {size.width * 0.25 - 8, size.height}});
+  x = size.width - 8;
+  for (const auto& b : item.rightBarButtonItems()) {  // from the right edge inwards
+    if (!b || b->isSpace()) continue;
+    double w = widthOf(*b);
+    x -= w;
+    places.push_back({b, labelOf(*b), CGRect::make(x, 0, w, size.height)});
   }
+  return places;
 }
 
 void drawTabBar(cairo_t* cr, const UITabBar& bar) {

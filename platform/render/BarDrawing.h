@@ -3,10 +3,25 @@
 // the controllers they serve): they are drawn here from those items.
 #include <cairo.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "uikit/UINavigationBar.h"
 #include "uikit/UITabBar.h"
 
+class UIBarButtonItem;
+
 namespace BarDrawing {
+// Where a navigation bar shows a button of the screen on top (in the bar's points): its
+// item, or none for the back button.
+struct ItemPlace {
+  std::shared_ptr<UIBarButtonItem> item;
+  std::string label;
+  CGRect rect;
+};
+std::vector<ItemPlace> itemPlaces(const UINavigationBar& bar);
+
 void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar);
 void drawTabBar(cairo_t* cr, const UITabBar& bar);
 }  // namespace BarDrawing

@@ -5,7 +5,10 @@
 #include <string>
 
 #include "foundation/Clock.h"
+#include "render/BarDrawing.h"
+#include "render/ModalDrawing.h"
 #include "render/ViewRenderer.h"
+#include "uikit/UIBarButtonItem.h"
 #include "uikit/UICollectionView.h"
 #include "uikit/UICollectionViewCell.h"
 #include "uikit/UIControl.h"
@@ -125,6 +128,21 @@ void WindowInput::click(CGPoint at) {
   UIView* hit = viewAt(at);
   if (!hit) return;
   CGPoint origin = ViewRenderer::originInWindow(*hit);
+  // An alert's actions are no views: a click on one's place in the card chooses it; the
+  // alert takes every other click but its fields'.
+  for (UIView* v = hit; v; v = v->superview())
+    if (const UIAlertController* alert = ModalDrawing::alertOf(*v)) {
+      CGPoint inAlert{at.x - ViewRenderer::originInWindow(*v).x + v->bounds().origin.x,
+                      at.y - ViewRenderer::originInWindow(*v).y + v->bounds().origin.y};
+      UIAlertCardLayout layout = alert->cardLayout();
+      for (size_t i = 0; i < layout.buttons.size() && i < alert->actions().size(); ++i)
+        if (layout.buttons[i].contains(inAlert)) {
+          (void)const_cast<UIAlertController*>(alert)->chooseActionByUser(alert->actions()[i]->title());
+          return;
+        }
+      if (v == hit) return;
+      break;
+    }
   // The bars keep their items outside their views: a tab by its place, the back button
   // at the left of a navigation bar.
   if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {
@@ -133,8 +151,13 @@ void WindowInput::click(CGPoint at) {
     return;
   }
   if (auto* bar = dynamic_cast<UINavigationBar*>(hit)) {
-    double x = at.x - origin.x, width = bar->frame().size.width;
-    if (x < width * 0.25) (void)UIInteraction::back();
+    CGPoint inBar{at.x - origin.x, at.y - origin.y};
+    for (const auto& place : BarDrawing::itemPlaces(*bar))
+      if (place.rect.contains(inBar)) {
+        if (place.item) (void)place.item->tapByUser();
+        else (void)UIInteraction::back();
+        return;
+      }
     return;
   }
   // The innermost view that answers the tap: a control, a recognizer's view, a cell

@@ -16,12 +16,14 @@
 #include "interface/KVScreens.h"
 #include "operations/PackagesConfirmationViewController.h"
 #include "operations/KVAPTManager.h"
+#include "render/BarDrawing.h"
 #include "render/ModalDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowInput.h"
 #include "support/TabBarRoadFixture.h"
 #include "support/TestRoot.h"
 #include "uikit/UIImageView.h"
+#include "uikit/UIAlertController.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITableView.h"
@@ -297,6 +299,18 @@ TEST_F(ScreenDrawing, TheRoadsScreensShowTheirLabelsInTheirFramesAndNothingOutsi
                                  false);
   ui.runUntilIdle();
   check("package-list", {"Beta Tweak", "Gamma Tweak"}, CGPoint{187, 600});
+  // A click on the bar's back button where it is drawn goes back.
+  UINavigationBar* bar = navigation->navigationBar().get();
+  auto places = BarDrawing::itemPlaces(*bar);
+  ASSERT_FALSE(places.empty());
+  EXPECT_EQ(places.front().item, nullptr) << "the back button first";
+  CGPoint barAt = ViewRenderer::originInWindow(*bar);
+  CGPoint back{barAt.x + places.front().rect.midX(), barAt.y + places.front().rect.midY()};
+  WindowInput pointer;
+  pointer.pointer(back, true);
+  pointer.pointer(back, false);
+  ui.runUntilIdle();
+  EXPECT_EQ(navigation->viewControllers().size(), 1u);
 
   for (const char* identifier : {"com.example.one", "com.example.two", "com.example.three"})
     ASSERT_EQ(root->packagesManager->setPackage(identifier, true, std::nullopt, 0), nullptr);
@@ -317,6 +331,34 @@ TEST_F(ScreenDrawing, TheRoadsScreensShowTheirLabelsInTheirFramesAndNothingOutsi
   alertCard->presentFromTopPresenter();
   ui.runUntilIdle();
   check("alert-card", {"Disk full", "There is no room left."}, std::nullopt);
+  alertCard->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // A system alert: its card drawn over the dimmed screen, an action chosen by a click
+  // on its place in the card.
+  auto alert = UIAlertController::alertControllerWithTitle("Remove Source?", "Its packages go with it.",
+                                                           UIAlertControllerStyleAlert);
+  std::string chosen;
+  alert->addTextFieldWithConfigurationHandler([](UITextField& field) { field.setText("note"); });
+  alert->addAction(UIAlertAction::actionWithTitle("Cancel", UIAlertActionStyleCancel, [&](UIAlertAction&) { chosen = "Cancel"; }));
+  alert->addAction(UIAlertAction::actionWithTitle("Remove", UIAlertActionStyleDestructive, [&](UIAlertAction&) { chosen = "Remove"; }));
+  tabs->presentViewController(alert, false);
+  ui.runUntilIdle();
+  check("alert", {}, std::nullopt);
+  UIAlertCardLayout layout = alert->cardLayout();
+  ASSERT_EQ(layout.buttons.size(), 2u);
+  EXPECT_LT(layout.buttons[0].minX(), layout.buttons[1].minX()) << "Cancel on the left";
+  ImagePixels shown = ViewRenderer::render(ui.window(), 1);
+  CGRect card = layout.card;
+  EXPECT_TRUE(showsColour(shown, {card.minX() + 4, card.midY()}, 1, UIColor::colorWithWhite(0.97, 1))) << "the card";
+  EXPECT_FALSE(showsColour(shown, {card.minX() - 4, card.midY()}, 1, UIColor::colorWithWhite(0.97, 1))) << "dimmed beside it";
+  WindowInput input;
+  CGPoint remove{layout.buttons[1].midX(), layout.buttons[1].midY()};
+  input.pointer(remove, true);
+  input.pointer(remove, false);
+  ui.runUntilIdle();
+  EXPECT_EQ(chosen, "Remove");
+  EXPECT_EQ(tabs->presentedViewController(), nullptr);
 }
 
 TEST_F(ScreenDrawing, TheWindowsPointerDragsTheListAndClicksARow) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "render/TextDrawing.h"
-#include "uikit/UIScreen.h"
 #include "uikit/UITableViewCell.h"
 
 namespace PageDrawing {
@@ -110,7 +109,8 @@ void drawWebPage(cairo_t* cr, const WebContentView& view) {
 
 void drawBrowserBar(cairo_t* cr, const SFSafariViewController& browser, const UIView& view, CGRect bounds) {
   bool dark = isDark(view);
-  double top = std::max(0.0, UIScreen::mainScreen().safeAreaInsets().top - view.frame().minY());
+  double top = view.safeAreaInsets().top;
+  fillRect(cr, bounds, dark ? UIColor::blackColor() : UIColor::whiteColor());
   UIColor bar = browser.preferredBarTintColor().value_or(dark ? UIColor::colorWithWhite(0.1, 1) : UIColor::colorWithWhite(0.97, 1));
   fillRect(cr, {{0, 0}, {bounds.width(), top + 44}}, bar);
   fillRect(cr, {{0, top + 44}, {bounds.width(), 0.5}}, UIColor::colorWithWhite(0, 0.3));

@@ -19,6 +19,7 @@
 #include "uikit/UISwitch.h"
 #include "uikit/UITextField.h"
 #include "uikit/UITextView.h"
+#include "uikit/UIVisualEffectView.h"
 
 namespace ViewRenderer {
 namespace {
@@ -249,6 +250,18 @@ void drawTextView(cairo_t* cr, const UITextView& v, CGRect bounds) {
   cairo_restore(cr);
 }
 
+// A blurred backdrop as the veil of its style over what lies below (no blur).
+void drawBackdrop(cairo_t* cr, const UIVisualEffectView& v, CGRect bounds) {
+  if (!v.effect()) return;
+  bool dark = *v.effect() == UIBlurEffectStyleDark ||
+              ((*v.effect() == UIBlurEffectStyleRegular || *v.effect() == UIBlurEffectStyleProminent) &&
+               v.traitCollection().userInterfaceStyle == UIUserInterfaceStyleDark);
+  double alpha = dark ? 0.5 : *v.effect() == UIBlurEffectStyleExtraLight ? 0.8 : 0.6;
+  cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
+  cairo_set_source_rgba(cr, dark ? 0 : 1, dark ? 0 : 1, dark ? 0 : 1, alpha);
+  cairo_fill(cr);
+}
+
 // The spinning wheel, still: twelve spokes fading round from the top.
 void drawActivity(cairo_t* cr, const UIActivityIndicatorView& v, CGRect bounds) {
   UIColor colour = v.color().value_or(UIColor::colorWithWhite(0.55, 1));
@@ -294,6 +307,8 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     BarDrawing::drawTabBar(cr, *tabBar);
   } else if (auto* activity = dynamic_cast<const UIActivityIndicatorView*>(&view)) {
     drawActivity(cr, *activity, bounds);
+  } else if (auto* backdrop = dynamic_cast<const UIVisualEffectView*>(&view)) {
+    drawBackdrop(cr, *backdrop, bounds);
   } else if (auto* textView = dynamic_cast<const UITextView*>(&view)) {
     drawTextView(cr, *textView, bounds);
   } else if (auto* page = dynamic_cast<const WebContentView*>(&view)) {
@@ -324,6 +339,20 @@ void drawShadow(cairo_t* cr, const CALayer& layer, CGRect local) {
   roundedRect(cr, r, radius);
   setColour(cr, *layer.shadowColor, layer.shadowOpacity / double(steps + 1));
   cairo_fill(cr);
+}
+
+// Whether nothing of the view (at the context's origin) can show: it and all it holds
+// lie outside what the context still draws, as rows scrolled far out of a list do.
+bool outsideClip(cairo_t* cr, const UIView& view) {
+  if (!view.transform().isIdentity() || (!view.layer().masksToBounds && !view.subviews().empty())) return false;
+  const CALayer& layer = view.layer();
+  double margin = layer.shadowColor && layer.shadowOpacity > 0
+                      ? layer.shadowRadius + std::abs(layer.shadowOffset.width) + std::abs(layer.shadowOffset.height) + 2
+                      : 1;
+  double x1, y1, x2, y2;
+  cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+  CGSize size = view.frame().size;
+  return size.width + margin < x1 || size.height + margin < y1 || -margin > x2 || -margin > y2;
 }
 
 void drawTree(cairo_t* cr, const UIView& view) {
@@ -366,7 +395,7 @@ void drawTree(cairo_t* cr, const UIView& view) {
     if (!sub->isHidden()) ModalDrawing::drawDimming(cr, *sub, local);
     cairo_save(cr);
     cairo_translate(cr, sub->frame().origin.x - bounds.origin.x, sub->frame().origin.y - bounds.origin.y);
-    drawTree(cr, *sub);
+    if (!outsideClip(cr, *sub)) drawTree(cr, *sub);
     cairo_restore(cr);
   }
   cairo_save(cr);

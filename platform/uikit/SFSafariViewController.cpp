@@ -42,6 +42,12 @@ void SFSafariViewController::loadView() {
   dismissButton_ = button.get();
 }
 
+void SFSafariViewController::viewDidLayoutSubviews() {
+  UIViewController::viewDidLayoutSubviews();
+  // Under the status bar on a full screen, at the top of a sheet.
+  if (dismissButton_) dismissButton_->setFrame(CGRect::make(8, view()->safeAreaInsets().top, 80, 44));
+}
+
 void SFSafariViewController::viewDidAppear(bool animated) {
   UIViewController::viewDidAppear(animated);
   shown().push_back(url_);

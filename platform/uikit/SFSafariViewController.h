@@ -56,6 +56,7 @@ class SFSafariViewController : public UIViewController {
   static void clearShownURLs();
 
   void loadView() override;
+  void viewDidLayoutSubviews() override;
   void viewDidAppear(bool animated) override;
   void appendScreenText(std::vector<std::string>& lines) const override;
 

@@ -29,6 +29,7 @@
 #include "uikit/UITableView.h"
 #include "uikit/UITableViewCell.h"
 #include "uikit/UITextView.h"
+#include "uikit/UIVisualEffectView.h"
 
 namespace {
 
@@ -100,15 +101,17 @@ bool isDescendant(const UIView* view, const UIView* of) {
   return false;
 }
 
-// Whether a view painted later hides part of `rect`: a background, a bar, an alert.
+// Whether a view painted later hides part of `rect`: a background, a bar, an alert, a
+// blurred backdrop.
 bool hiddenByLater(const std::vector<Painted>& painted, size_t index) {
   const Painted& p = painted[index];
   for (size_t j = index + 1; j < painted.size(); ++j) {
     const Painted& q = painted[j];
     if (isDescendant(q.view, p.view)) continue;
     auto background = q.view->backgroundColor();
+    auto* veil = dynamic_cast<const UIVisualEffectView*>(q.view);
     bool paints = (background && background->alpha() > 0.1) || dynamic_cast<const UIBarBase*>(q.view) ||
-                  ModalDrawing::alertOf(*q.view);
+                  ModalDrawing::alertOf(*q.view) || (veil && veil->effect());
     if (paints && intersection(intersection(q.rect, q.clip), p.rect).size.width > 0) return true;
   }
   return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -12,10 +13,14 @@ namespace {
 
 using Byte = unsigned char;
 
+// The scans below read eight bytes as one word, the first byte lowest.
+static_assert(std::endian::native == std::endian::little);
+
 // Weight of a byte outside digit runs. Bytes are read as signed char whatever the
 // processor's own char signedness, so a byte of 0x80 or more weighs its unsigned value
 // (128..255): below "." and the other punctuation, above the letters. This is the order
-// APT and dpkg produce on the processors where char is signed.
+// APT and dpkg produce on the processors where char is signed. A digit weighs what the
+// end of the run does (0): it ends the run.
 constexpr std::array<int16_t, 256> makeWeights() {
   std::array<int16_t, 256> w{};
   for (int c = 0; c < 256; ++c) {
@@ -37,228 +42,373 @@ constexpr std::array<int16_t, 256> kWeight = makeWeights();
 
 inline bool isDigit(Byte c) { return static_cast<unsigned>(c - '0') < 10u; }
 
-// The same weights with the "-" marked: the quick comparison, which does not know yet
-// where the upstream version ends, stops at the first "-" it meets.
-constexpr int kDashMark = 0x4000;
-constexpr std::array<int16_t, 256> makeQuickWeights() {
-  std::array<int16_t, 256> w = makeWeights();
-  w['-'] = static_cast<int16_t>(w['-'] | kDashMark);
-  return w;
-}
-constexpr std::array<int16_t, 256> kQuickWeight = makeQuickWeights();
-
 // Compares two fragments, from a and b to ae and be: alternating runs of non-digits,
-// compared byte by byte by weight, and digit runs, compared by numeric value; answers
-// in `result` (true).
-//
-// With `Quick`, ae and be are the ends of the texts and the upstream version's end is
-// not known: the comparison gives up (false) where it meets a "-", which may be that
-// end, leaving a and b there; otherwise it answers as it would have with the real
-// ends, since no "-" lay on its way. `resumed`: a and b stand where such a comparison
-// gave up after passing some bytes, in the middle of a turn of the loop; that turn is
-// finished first.
-template <bool Quick>
-[[gnu::always_inline]] inline bool compareFragment(const Byte*& a, const Byte* ae, const Byte*& b, const Byte* be,
-                                                   bool resumed, int* result) {
-  const std::array<int16_t, 256>& weight = Quick ? kQuickWeight : kWeight;
+// compared byte by byte by weight, and digit runs, compared by numeric value.
+// `resumed`: a and b stand in the middle of a run of non-digits (the bytes before them
+// were equal non-digits), so the turn of the loop starts inside that run.
+[[gnu::always_inline]] inline int compareFragment(const Byte* a, const Byte* ae, const Byte* b, const Byte* be,
+                                                  bool resumed) {
   while (resumed || (a != ae && b != be)) {
     resumed = false;
-    int firstDiff = 0;
     while (a != ae && b != be && !(isDigit(*a) && isDigit(*b))) {
-      int wa = weight[*a];
-      int wb = weight[*b];
-      if (Quick && ((wa | wb) & kDashMark)) return false;
-      if (wa != wb) {
-        *result = wa - wb;
-        return true;
-      }
+      const int wa = kWeight[*a];
+      const int wb = kWeight[*b];
+      if (wa != wb) return wa - wb;
       ++a;
       ++b;
     }
     while (a != ae && *a == '0') ++a;
     while (b != be && *b == '0') ++b;
+    int firstDiff = 0;
     while (a != ae && b != be && isDigit(*a) && isDigit(*b)) {
       if (!firstDiff) firstDiff = *a - *b;
       ++a;
       ++b;
     }
-    if (a != ae && isDigit(*a)) {
-      *result = 1;
-      return true;
-    }
-    if (b != be && isDigit(*b)) {
-      *result = -1;
-      return true;
-    }
-    if (firstDiff) {
-      *result = firstDiff;
-      return true;
-    }
+    if (a != ae && isDigit(*a)) return 1;
+    if (b != be && isDigit(*b)) return -1;
+    if (firstDiff) return firstDiff;
   }
-  if (a == ae && b == be) {
-    *result = 0;
-    return true;
-  }
-  if (a == ae) {
-    if (Quick && *b == '-') return false;
-    *result = *b == '~' ? 1 : -1;
-    return true;
-  }
-  if (Quick && *a == '-') return false;
-  *result = *a == '~' ? -1 : 1;
-  return true;
+  if (a == ae) return b == be ? 0 : *b == '~' ? 1 : -1;
+  return *a == '~' ? -1 : 1;
 }
 
-int compareFixed(const Byte* a, const Byte* ae, const Byte* b, const Byte* be, bool resumed = false) {
-  int result = 0;
-  compareFragment<false>(a, ae, b, be, resumed, &result);
-  return result;
+[[gnu::noinline]] int compareFixed(const Byte* a, const Byte* ae, const Byte* b, const Byte* be) {
+  return compareFragment(a, ae, b, be, false);
 }
 
-// The upstream version's end: the last "-" from `from` on, or the end.
-inline const Byte* upstreamEnd(const Byte* from, const Byte* end) {
-  const void* dash = memrchr(from, '-', static_cast<size_t>(end - from));
-  return dash ? static_cast<const Byte*>(dash) : end;
+inline uint64_t load8(const Byte* p) {
+  uint64_t x;
+  std::memcpy(&x, p, 8);
+  return x;
 }
-
-// The length of the common beginning of two texts, eight bytes at a time.
-inline size_t commonPrefix(const Byte* a, const Byte* b, size_t n) {
-  size_t i = 0;
-  uint64_t x, y;
-  for (; i + 8 <= n; i += 8) {
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    if (x != y) return i + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
-  }
-  while (i < n && a[i] == b[i]) ++i;
-  return i;
-}
-
-// Two fragments that begin at the same offset of texts equal up to `shared` bytes
-// compare as they do from the start of the last digit run they share: the comparison
-// walks both in step through equal bytes, and what it remembers is forgotten at the
-// start of every digit run (and means nothing among non-digits). So the shared part is
-// skipped up to the digit run it ends in, which must be compared again by value; past
-// the fragments' start the comparison resumes in the middle of a turn of its loop.
-inline int compareSkippingShared(const Byte* text, const Byte* a, const Byte* ae, const Byte* b, const Byte* be,
-                                 size_t shared) {
-  const size_t from = static_cast<size_t>(a - text);
-  size_t resume = from;
-  if (shared > from) {
-    resume = shared;
-    while (resume > from && isDigit(text[resume - 1])) --resume;
-  }
-  a += resume - from;
-  b += resume - from;
-  int result = 0;
-  compareFragment<false>(a, ae, b, be, resume > from, &result);
-  return result;
-}
-
-// Two texts with the same first bytes (a version and the same with a suffix, or the
-// next one of the same package): their ends are found first, and what they share is
-// skipped.
-int compareAlike(const Byte* A, const Byte* endOfA, const Byte* B, const Byte* endOfB) {
-  const size_t sizeA = static_cast<size_t>(endOfA - A), sizeB = static_cast<size_t>(endOfB - B);
-  if (sizeA == sizeB && std::memcmp(A, B, sizeA) == 0) return 0;
-  const size_t common = commonPrefix(A, B, std::min(sizeA, sizeB));
-  const Byte* a = A;
-  const Byte* b = B;
-  const Byte* colonA = static_cast<const Byte*>(std::memchr(A, ':', sizeA));
-  const Byte* colonB = static_cast<const Byte*>(std::memchr(B, ':', sizeB));
-  if (colonA || colonB) {
-    const bool sameEpoch = colonA && colonB && colonA - A == colonB - B && static_cast<size_t>(colonA - A) < common;
-    if (!sameEpoch) {
-      const Byte* ea = A;
-      const Byte* eb = B;
-      if (colonA)
-        while (ea != colonA && *ea == '0') ++ea;
-      if (colonB)
-        while (eb != colonB && *eb == '0') ++eb;
-      if (int r = compareFixed(ea, colonA ? colonA : A, eb, colonB ? colonB : B)) return r;
-    }
-    if (colonA) a = colonA + 1;
-    if (colonB) b = colonB + 1;
-  }
-  const Byte* upstreamEndA = upstreamEnd(a, endOfA);
-  const Byte* upstreamEndB = upstreamEnd(b, endOfB);
-  const size_t inStep = a - A == b - B ? std::min({common, static_cast<size_t>(upstreamEndA - A),
-                                                    static_cast<size_t>(upstreamEndB - B)})
-                                       : 0;
-  if (int r = compareSkippingShared(A, a, upstreamEndA, b, upstreamEndB, inStep)) return r;
-
-  static const Byte kZero[] = {'0'};
-  const bool hasA = upstreamEndA != endOfA;
-  const bool hasB = upstreamEndB != endOfB;
-  if (!hasA && !hasB) return 0;
-  if (hasA && hasB)
-    return compareSkippingShared(A, upstreamEndA + 1, endOfA, upstreamEndB + 1, endOfB,
-                                 upstreamEndA - A == upstreamEndB - B ? common : 0);
-  return compareFixed(hasA ? upstreamEndA + 1 : kZero, hasA ? endOfA : kZero + 1, hasB ? upstreamEndB + 1 : kZero,
-                      hasB ? endOfB : kZero + 1);
-}
-
-// Upstream version and revision from a and b, where the quick comparison met a "-"
-// (no "-" lies before them behind the epochs). `resumed`: the comparison had passed
-// bytes before it stopped, and goes on in the middle of its loop's turn.
-int compareFromDash(const Byte* a, const Byte* endOfA, const Byte* b, const Byte* endOfB, bool resumed) {
-  const Byte* upstreamEndA = upstreamEnd(a, endOfA);
-  const Byte* upstreamEndB = upstreamEnd(b, endOfB);
-  if (int r = compareFixed(a, upstreamEndA, b, upstreamEndB, resumed)) return r;
-
-  // Revision: behind that "-"; a missing one compares as "0".
-  static const Byte kZero[] = {'0'};
-  const bool hasA = upstreamEndA != endOfA;
-  const bool hasB = upstreamEndB != endOfB;
-  if (!hasA && !hasB) return 0;
-  return compareFixed(hasA ? upstreamEndA + 1 : kZero, hasA ? endOfA : kZero + 1, hasB ? upstreamEndB + 1 : kZero,
-                      hasB ? endOfB : kZero + 1);
-}
-
-inline uint32_t load4(const Byte* p) {
+inline uint64_t load4(const Byte* p) {
   uint32_t x;
   std::memcpy(&x, p, 4);
   return x;
 }
 
+// The n (at most eight) bytes from p in a word's low bytes, the others zero, reading
+// nothing outside them: two overlapping loads of four, or three single bytes.
+inline uint64_t loadShort(const Byte* p, size_t n) {
+  if (n >= 4) return load4(p) | (load4(p + n - 4) << (8 * (n - 4)));
+  if (n == 0) return 0;
+  return uint64_t{p[0]} | (uint64_t{p[n / 2]} << (8 * (n / 2))) | (uint64_t{p[n - 1]} << (8 * (n - 1)));
+}
+
+// 0x80 in each byte of x that equals c, nothing elsewhere (no carry crosses a byte).
+inline uint64_t bytesEqual(uint64_t x, Byte c) {
+  constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+  const uint64_t v = x ^ (0x0101010101010101ULL * c);
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+inline size_t lowestByte(uint64_t mask) { return static_cast<size_t>(std::countr_zero(mask)) / 8; }
+inline size_t highestByte(uint64_t mask) { return static_cast<size_t>(63 - std::countl_zero(mask)) / 8; }
+// The same for masks of bytes' top bits (as bytesEqual gives) that may be empty, with no
+// branch: the first marked byte, or 8; one past the last marked byte below the last
+// byte, or 0.
+inline size_t firstMarkedOr8(uint64_t mask) {
+  return static_cast<size_t>(__builtin_ctzll((mask >> 7) | (uint64_t{1} << 63)) + 1) / 8;
+}
+inline size_t pastLastMarkedBelowByte7(uint64_t mask) {
+  return static_cast<size_t>(63 - __builtin_clzll((mask << 1) | 1)) / 8;
+}
+
+// The length of the common beginning of the first n bytes of a and b.
+inline size_t commonPrefix(const Byte* a, const Byte* b, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    if (uint64_t x = load8(a + i) ^ load8(b + i)) return i + lowestByte(x);
+  if (i == n) return n;
+  // The last bytes: one overlapping word where there is room (the bytes before i are
+  // equal, so its first difference lies at i or after).
+  const size_t at = n >= 8 ? n - 8 : 0;
+  const uint64_t x = n >= 8 ? load8(a + at) ^ load8(b + at) : loadShort(a, n) ^ loadShort(b, n);
+  return x ? at + lowestByte(x) : n;
+}
+
+// Where a version's parts lie: the epoch ends at the first ":", the upstream version
+// at the last "-" behind it. Both found in one pass, a word at a time.
+struct Shape {
+  ptrdiff_t colon = -1;  // the first ":", or -1
+  ptrdiff_t dash = -1;   // the last "-", or -1
+};
+
+// The n bytes from p, n at least 4 and at most 8, in a word's low bytes, the others
+// zero: two overlapping loads of four, reading nothing outside them.
+[[gnu::always_inline]] inline uint64_t loadUpTo8(const Byte* p, size_t n) {
+  return load4(p) | (load4(p + n - 4) << (8 * (n - 4)));
+}
+
+[[gnu::noinline]] Shape shapeOfShort(const Byte* p, size_t n) {
+  Shape s;
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] == ':' && s.colon < 0) s.colon = static_cast<ptrdiff_t>(i);
+    if (p[i] == '-') s.dash = static_cast<ptrdiff_t>(i);
+  }
+  return s;
+}
+
+// Versions are mostly 5 to 16 bytes long: their first and last (at most) eight bytes
+// are looked at without a branch on the length, the bytes between them (if any) in a
+// loop.
+[[gnu::always_inline]] inline Shape shapeOf(const Byte* p, size_t n) {
+  if (n < 4) [[unlikely]]
+    return shapeOfShort(p, n);
+  const size_t m = std::min<size_t>(n, 8);
+  const size_t lastAt = std::max<size_t>(n, 8) - 8;
+  const uint64_t first = loadUpTo8(p, m);
+  const uint64_t last = loadUpTo8(p + lastAt, m);
+  uint64_t colons = bytesEqual(first, ':');
+  size_t colonAt = 0;
+  const uint64_t lastDashes = bytesEqual(last, '-');
+  uint64_t dashes = bytesEqual(first, '-');
+  size_t dashAt = 0;
+  if (n > 16) [[unlikely]] {
+    for (size_t i = 8; i < lastAt; i += 8) {
+      const uint64_t x = load8(p + i);
+      const uint64_t c = bytesEqual(x, ':');
+      const uint64_t d = bytesEqual(x, '-');
+      if (!colons) {
+        colons = c;
+        colonAt = i;
+      }
+      if (d) {
+        dashes = d;
+        dashAt = i;
+      }
+    }
+  }
+  if (!colons) {
+    colons = bytesEqual(last, ':');
+    colonAt = lastAt;
+  }
+  if (lastDashes) {
+    dashes = lastDashes;
+    dashAt = lastAt;
+  }
+  Shape s;
+  s.colon = colons ? static_cast<ptrdiff_t>(colonAt + lowestByte(colons)) : -1;
+  s.dash = dashes ? static_cast<ptrdiff_t>(dashAt + highestByte(dashes)) : -1;
+  return s;
+}
+
+// Two fragments that begin at the same offset `from` of texts equal up to `shared`
+// bytes compare as they do from the start of the last digit run they share: the
+// comparison walks both in step through equal bytes, and what it remembers is
+// forgotten at the start of every digit run (and means nothing among non-digits). So
+// the shared part is skipped up to the digit run it ends in, which is compared again by
+// value; past the fragments' start the comparison resumes inside a run of non-digits.
+inline int compareSkippingShared(const Byte* A, const Byte* B, size_t from, size_t endA, size_t endB,
+                                 size_t shared) {
+  size_t resume = from;
+  if (shared > from) {
+    resume = shared;
+    while (resume > from && isDigit(A[resume - 1])) --resume;
+  }
+  return compareFragment(A + resume, A + endA, B + resume, B + endB, resume > from);
+}
+
+// The epochs, when the texts do not plainly share one: the text before the ":", its
+// leading zeros skipped (so "0:" is no epoch); none is the empty text.
+[[gnu::noinline]] int compareEpochs(const Byte* A, ptrdiff_t colonA, const Byte* B, ptrdiff_t colonB) {
+  const Byte* ea = A;
+  const Byte* eb = B;
+  const Byte* endA = colonA < 0 ? A : A + colonA;
+  const Byte* endB = colonB < 0 ? B : B + colonB;
+  while (ea != endA && *ea == '0') ++ea;
+  while (eb != endB && *eb == '0') ++eb;
+  return compareFixed(ea, endA, eb, endB);
+}
+
+// The revisions, behind each upstream version's end; a missing one compares as "0".
+[[gnu::noinline]] int compareRevisions(const Byte* A, size_t upA, size_t sizeA, const Byte* B, size_t upB,
+                                       size_t sizeB, size_t common) {
+  static const Byte kZero[] = {'0'};
+  const bool hasA = upA != sizeA;
+  const bool hasB = upB != sizeB;
+  if (!hasA && !hasB) return 0;
+  if (hasA && hasB) {
+    if (upA == upB) return compareSkippingShared(A, B, upA + 1, sizeA, sizeB, common);
+    return compareFixed(A + upA + 1, A + sizeA, B + upB + 1, B + sizeB);
+  }
+  return compareFixed(hasA ? A + upA + 1 : kZero, hasA ? A + sizeA : kZero + 1, hasB ? B + upB + 1 : kZero,
+                      hasB ? B + sizeB : kZero + 1);
+}
+
+
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+// 0x80 in each byte of x that is an ASCII digit, nothing elsewhere.
+inline uint64_t digitBytes(uint64_t x) {
+  const uint64_t y = x | kHighBits;  // no borrow crosses a byte below
+  const uint64_t atLeast0 = y - 0x3030303030303030ULL;
+  const uint64_t atLeast10 = y - 0x3a3a3a3a3a3a3a3aULL;
+  return atLeast0 & ~atLeast10 & ~x & kHighBits;
+}
+
+// The ":"s of a text of n (at least 4) bytes past its first eight, marked as bytesEqual
+// does; the last word looked at may overlap the first.
+inline uint64_t colonsPastFirstWord(const Byte* p, size_t n) {
+  uint64_t colons = bytesEqual(loadUpTo8(p + std::max<size_t>(n, 8) - 8, std::min<size_t>(n, 8)), ':');
+  if (n > 16) [[unlikely]]
+    for (size_t i = 8; i < n - 8; i += 8) colons |= bytesEqual(load8(p + i), ':');
+  return colons;
+}
+
+// Whether the t (at least 1) bytes from p, added to the end of a text, neither begin
+// with a digit nor hold a ":" or "-": then they leave the text's parts where they were
+// and only lengthen its last one.
+inline bool plainTail(const Byte* p, size_t t) {
+  if (isDigit(p[0])) return false;
+  if (t < 4) {
+    for (size_t i = 0; i < t; ++i)
+      if (p[i] == ':' || p[i] == '-') return false;
+    return true;
+  }
+  const size_t m = std::min<size_t>(t, 8);
+  const uint64_t first = loadUpTo8(p, m);
+  const uint64_t last = loadUpTo8(p + std::max<size_t>(t, 8) - 8, m);
+  uint64_t marks = bytesEqual(first, ':') | bytesEqual(first, '-') | bytesEqual(last, ':') | bytesEqual(last, '-');
+  if (t > 16) [[unlikely]]
+    for (size_t i = 8; i < t - 8; i += 8) marks |= bytesEqual(load8(p + i), ':') | bytesEqual(load8(p + i), '-');
+  return !marks;
+}
+
+// The answer for the pairs a package manager meets most, read off the first eight bytes
+// of each text (both at least 4 long) a word at a time, or false where they do not
+// settle it:
+// - one text is the other with something added that starts no digit run and moves no
+//   part's border (a stable update's or backport's suffix, a "~rc1"): the added bytes
+//   lengthen the last part only, so a "~" makes that text the older, anything else the
+//   newer;
+// - the texts differ within their first eight bytes, before any "-" and with no epoch
+//   or the same one-digit epoch: the answer lies at the first difference, or in the
+//   digit run it falls in, if that run ends within the word.
+[[gnu::always_inline]] inline bool decideQuickly(const Byte* A, size_t sizeA, const Byte* B, size_t sizeB,
+                                                 int* result) {
+  const size_t shorter = std::min(sizeA, sizeB);
+  const uint64_t wa = loadUpTo8(A, std::min<size_t>(sizeA, 8));
+  const uint64_t wb = loadUpTo8(B, std::min<size_t>(sizeB, 8));
+  const uint64_t diff = wa ^ wb;
+  const size_t p = diff ? lowestByte(diff) : 8;
+
+  if (p >= shorter || p == 8) {
+    // The first min(shorter, 8) bytes agree; the rest of the shorter text's length is
+    // compared from its end backwards, overlapping what was compared already.
+    const size_t back = std::max<size_t>(shorter, 8) - 8, m = std::min<size_t>(shorter, 8);
+    if (loadUpTo8(A + back, m) != loadUpTo8(B + back, m)) return false;
+    if (shorter > 16) [[unlikely]]
+      for (size_t i = 8; i < shorter - 8; i += 8)
+        if (load8(A + i) != load8(B + i)) return false;
+    if (sizeA == sizeB) {
+      *result = 0;
+      return true;
+    }
+    const Byte* tail = sizeA > sizeB ? A + shorter : B + shorter;
+    if (!plainTail(tail, sizeA > sizeB ? sizeA - shorter : sizeB - shorter)) return false;
+    const int longerIsNewer = *tail == '~' ? -1 : 1;
+    *result = sizeA > sizeB ? longerIsNewer : -longerIsNewer;
+    return true;
+  }
+
+  // The epochs: none in either text, or a one-byte one in both (the first ":" at 1).
+  const uint64_t colonsA = bytesEqual(wa, ':'), colonsB = bytesEqual(wb, ':');
+  const bool epochA = (colonsA & 0x8080) == 0x8000, epochB = (colonsB & 0x8080) == 0x8000;
+  const uint64_t da = digitBytes(wa), db = digitBytes(wb);
+  if (epochA && epochB) {
+    if (p == 0) {
+      if (!(da & db & 0x80)) return false;
+      *result = int{A[0]} - int{B[0]};
+      return true;
+    }
+  } else {
+    const bool noneA = !(colonsA | colonsPastFirstWord(A, sizeA));
+    const bool noneB = !(colonsB | colonsPastFirstWord(B, sizeB));
+    if (!noneA || !noneB) {
+      // One epoch of one nonzero digit against none.
+      const bool aNewer = epochA && noneB && (da & 0x80) && A[0] != '0';
+      const bool bNewer = epochB && noneA && (db & 0x80) && B[0] != '0';
+      *result = aNewer ? 1 : -1;
+      return aNewer || bNewer;
+    }
+  }
+
+  // No "-" up to the difference: it lies inside both upstream versions.
+  const uint64_t lowBit = diff & (~diff + 1);  // the lowest bit where they differ
+  const uint64_t upToP = lowBit | (lowBit - 1);
+  if ((bytesEqual(wa, '-') | bytesEqual(wb, '-')) & (upToP | (upToP << 7))) return false;
+
+  // Where the comparison meets the difference: among non-digits (the bytes before it are
+  // equal non-digits, or none, and the two are not both digits), by weight; or in a
+  // digit run, which ends in each text at its first non-digit from there (or past the
+  // word: unknown). Both answers are worked out and one is taken, with no branch on
+  // which. Masks mark bytes by their top bit; the bytes before the difference are the
+  // same in both texts.
+  const Byte a = A[p], b = B[p];
+  const uint64_t before = (lowBit - 1) & kHighBits;
+  const uint64_t fromP = ~(lowBit - 1);
+  const uint64_t nonDigitsA = ~da & kHighBits, nonDigitsB = ~db & kHighBits;
+  const uint64_t nonZerosA = ~bytesEqual(wa, '0') & kHighBits, nonZerosB = ~bytesEqual(wb, '0') & kHighBits;
+  // The byte before is a digit when the last byte before that is no non-digit is one;
+  // the run holds a nonzero digit before the difference when the last nonzero byte
+  // before it is a digit.
+  const bool inDigitRun = ((before & da) > (before & nonDigitsA)) || (isDigit(a) && isDigit(b));
+  const bool significantBefore = (before & nonZerosA & da) > (before & nonZerosA & nonDigitsA);
+  const int byWeight = kWeight[a] - kWeight[b];
+  // Leading zeros weigh nothing: the value with more digits past them is the larger; as
+  // long and aligned, the differing digit decides, or past two equal runs ending here,
+  // the bytes' weights.
+  const size_t endA = firstMarkedOr8(nonDigitsA & fromP), endB = firstMarkedOr8(nonDigitsB & fromP);
+  const size_t startA = significantBefore ? 0 : firstMarkedOr8(nonZerosA & fromP);
+  const size_t startB = significantBefore ? 0 : firstMarkedOr8(nonZerosB & fromP);
+  const ptrdiff_t lengthDiff =
+      static_cast<ptrdiff_t>(endA - startA) - static_cast<ptrdiff_t>(endB - startB);
+  const int byValue = lengthDiff ? (lengthDiff > 0 ? 1 : -1) : endA > p ? int{a} - int{b} : byWeight;
+  const bool valueKnown = !((endA == 8 && sizeA > 8) || (endB == 8 && sizeB > 8)) &&
+                          (lengthDiff || startA == startB);
+  *result = inDigitRun ? byValue : byWeight;
+  return inDigitRun ? valueKnown : byWeight != 0;
+}
+
+// Any two texts: the parts found, then compared one by one past what they share.
+[[gnu::noinline]] int compareParts(const Byte* A, size_t sizeA, const Byte* B, size_t sizeB) {
+  // What the texts share from their start (all of it for a package offered again
+  // unchanged) is compared once, here, and skipped below.
+  const size_t common = commonPrefix(A, B, std::min(sizeA, sizeB));
+  if (common == sizeA && sizeA == sizeB) return 0;
+  const Shape a = shapeOf(A, sizeA);
+  const Shape b = shapeOf(B, sizeB);
+
+  size_t fromA = 0, fromB = 0;
+  if ((a.colon & b.colon) >= 0) {  // either has an epoch
+    const bool sameEpoch = a.colon == b.colon && static_cast<size_t>(a.colon) < common;
+    if (!sameEpoch)
+      if (int r = compareEpochs(A, a.colon, B, b.colon)) return r;
+    fromA = static_cast<size_t>(a.colon + 1);
+    fromB = static_cast<size_t>(b.colon + 1);
+  }
+  // The upstream version runs to the last "-" behind the epoch, or to the end.
+  const size_t upA = a.dash >= static_cast<ptrdiff_t>(fromA) ? static_cast<size_t>(a.dash) : sizeA;
+  const size_t upB = b.dash >= static_cast<ptrdiff_t>(fromB) ? static_cast<size_t>(b.dash) : sizeB;
+  if (fromA == fromB) {
+    if (int r = compareSkippingShared(A, B, fromA, upA, upB, std::min({common, upA, upB}))) return r;
+  } else if (int r = compareFixed(A + fromA, A + upA, B + fromB, B + upB)) {
+    return r;
+  }
+  return compareRevisions(A, upA, sizeA, B, upB, sizeB, upA == upB ? common : 0);
+}
+
 }  // namespace
 
 int compareVersion(std::string_view va, std::string_view vb) {
-  static const char kEmpty[] = "";
-  const Byte* const A = reinterpret_cast<const Byte*>(va.empty() ? kEmpty : va.data());
-  const Byte* const B = reinterpret_cast<const Byte*>(vb.empty() ? kEmpty : vb.data());
-  const Byte* const endOfA = A + va.size();
-  const Byte* const endOfB = B + vb.size();
-  // Texts that begin alike (the same text above all: a package offered again unchanged)
-  // are compared past what they share.
-  if (va.size() >= 4 && vb.size() >= 4 && load4(A) == load4(B)) return compareAlike(A, endOfA, B, endOfB);
-
-  // Epoch: the text before the first ":", leading zeros skipped, so "0:" is no epoch.
-  const Byte* a = A;
-  const Byte* b = B;
-  const Byte* colonA = static_cast<const Byte*>(std::memchr(A, ':', va.size()));
-  const Byte* colonB = static_cast<const Byte*>(std::memchr(B, ':', vb.size()));
-  if (colonA || colonB) {
-    const Byte* ea = A;
-    const Byte* eb = B;
-    if (colonA)
-      while (ea != colonA && *ea == '0') ++ea;
-    if (colonB)
-      while (eb != colonB && *eb == '0') ++eb;
-    // Most epochs are one digit: equal ones need no comparison.
-    const bool sameDigit = colonA == A + 1 && colonB == B + 1 && *A == *B;
-    if (!sameDigit)
-      if (int r = compareFixed(ea, colonA ? colonA : A, eb, colonB ? colonB : B)) return r;
-    if (colonA) a = colonA + 1;
-    if (colonB) b = colonB + 1;
-  }
-
-  // The others are mostly told apart before either text shows a "-": compared up to
-  // there without looking for the last "-" first, then on from there knowing it.
+  const Byte* const A = reinterpret_cast<const Byte*>(va.data());
+  const Byte* const B = reinterpret_cast<const Byte*>(vb.data());
   int result;
-  const Byte* const upstreamA = a;
-  if (compareFragment<true>(a, endOfA, b, endOfB, false, &result)) return result;
-  return compareFromDash(a, endOfA, b, endOfB, a != upstreamA);
+  if (va.size() >= 4 && vb.size() >= 4 && decideQuickly(A, va.size(), B, vb.size(), &result)) [[likely]]
+    return result;
+  return compareParts(A, va.size(), B, vb.size());
 }
 
 bool compareTo(std::string_view left, std::string_view right, int op) {

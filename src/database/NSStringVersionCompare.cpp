@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "foundation/Log.h"
 
 namespace NSStringVersionCompare {
@@ -105,16 +109,6 @@ inline uint64_t bytesEqual(uint64_t x, Byte c) {
 
 inline size_t lowestByte(uint64_t mask) { return static_cast<size_t>(std::countr_zero(mask)) / 8; }
 inline size_t highestByte(uint64_t mask) { return static_cast<size_t>(63 - std::countl_zero(mask)) / 8; }
-// The same for masks of bytes' top bits (as bytesEqual gives) that may be empty, with no
-// branch: the first marked byte, or 8; one past the last marked byte below the last
-// byte, or 0.
-inline size_t firstMarkedOr8(uint64_t mask) {
-  return static_cast<size_t>(__builtin_ctzll((mask >> 7) | (uint64_t{1} << 63)) + 1) / 8;
-}
-inline size_t pastLastMarkedBelowByte7(uint64_t mask) {
-  return static_cast<size_t>(63 - __builtin_clzll((mask << 1) | 1)) / 8;
-}
-
 // The length of the common beginning of the first n bytes of a and b.
 inline size_t commonPrefix(const Byte* a, const Byte* b, size_t n) {
   size_t i = 0;
@@ -238,23 +232,54 @@ inline int compareSkippingShared(const Byte* A, const Byte* B, size_t from, size
 }
 
 
-constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+// The bytes of two words classed at once: bit i of each mask stands for byte i of the
+// first word, bit 8 + i for byte i of the second.
+struct ByteClasses {
+  unsigned colon, dash, digit, zero;
+};
 
-// 0x80 in each byte of x that is an ASCII digit, nothing elsewhere.
-inline uint64_t digitBytes(uint64_t x) {
-  const uint64_t y = x | kHighBits;  // no borrow crosses a byte below
-  const uint64_t atLeast0 = y - 0x3030303030303030ULL;
-  const uint64_t atLeast10 = y - 0x3a3a3a3a3a3a3a3aULL;
-  return atLeast0 & ~atLeast10 & ~x & kHighBits;
+#if defined(__SSE2__) && !defined(QB_PORTABLE_BYTE_CLASSES)
+inline __m128i pairOfWords(uint64_t x, uint64_t y) {
+  return _mm_set_epi64x(static_cast<long long>(y), static_cast<long long>(x));
 }
+inline unsigned bytesOf(__m128i v, char c) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+}
+inline ByteClasses classify(uint64_t x, uint64_t y) {
+  const __m128i v = pairOfWords(x, y);
+  const __m128i digits = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+  return {bytesOf(v, ':'), bytesOf(v, '-'), static_cast<unsigned>(_mm_movemask_epi8(digits)), bytesOf(v, '0')};
+}
+inline bool anyColon(uint64_t x, uint64_t y) { return bytesOf(pairOfWords(x, y), ':') != 0; }
+#else
+inline ByteClasses classify(uint64_t x, uint64_t y) {
+  ByteClasses c{};
+  for (unsigned i = 0; i < 16; ++i) {
+    const Byte b = static_cast<Byte>((i < 8 ? x >> (8 * i) : y >> (8 * (i - 8))) & 0xff);
+    c.colon |= unsigned{b == ':'} << i;
+    c.dash |= unsigned{b == '-'} << i;
+    c.digit |= unsigned{isDigit(b)} << i;
+    c.zero |= unsigned{b == '0'} << i;
+  }
+  return c;
+}
+inline bool anyColon(uint64_t x, uint64_t y) { return (bytesEqual(x, ':') | bytesEqual(y, ':')) != 0; }
+#endif
 
-// The ":"s of a text of n (at least 4) bytes past its first eight, marked as bytesEqual
-// does; the last word looked at may overlap the first.
-inline uint64_t colonsPastFirstWord(const Byte* p, size_t n) {
-  uint64_t colons = bytesEqual(loadUpTo8(p + std::max<size_t>(n, 8) - 8, std::min<size_t>(n, 8)), ':');
-  if (n > 16) [[unlikely]]
-    for (size_t i = 8; i < n - 8; i += 8) colons |= bytesEqual(load8(p + i), ':');
-  return colons;
+// The last eight bytes of a text of n (at least 4) bytes, or all of them.
+inline uint64_t lastWord(const Byte* p, size_t n) {
+  return loadUpTo8(p + std::max<size_t>(n, 8) - 8, std::min<size_t>(n, 8));
+}
+// Bytes 8 to 15 of a text of 16 or more bytes, else any of its words: with the first
+// and the last, they cover texts up to 24 bytes long without a branch on the length.
+inline uint64_t middleWord(const Byte* p, size_t n) {
+  return loadUpTo8(p + std::min<size_t>(std::max<size_t>(n, 8) - 8, 8), std::min<size_t>(n, 8));
+}
+// Whether a text holds a ":" between its first and its last eight bytes.
+inline bool colonInMiddle(const Byte* p, size_t n) {
+  uint64_t colons = 0;
+  for (size_t i = 8; i + 8 < n; i += 8) colons |= bytesEqual(load8(p + i), ':');
+  return colons != 0;
 }
 
 // Whether the t (at least 1) bytes from p, added to the end of a text, neither begin
@@ -314,62 +339,69 @@ inline bool plainTail(const Byte* p, size_t t) {
   }
 
   // The epochs: none in either text, or a one-byte one in both (the first ":" at 1).
-  const uint64_t colonsA = bytesEqual(wa, ':'), colonsB = bytesEqual(wb, ':');
-  const bool epochA = (colonsA & 0x8080) == 0x8000, epochB = (colonsB & 0x8080) == 0x8000;
-  const uint64_t da = digitBytes(wa), db = digitBytes(wb);
+  const ByteClasses c = classify(wa, wb);
+  const unsigned colonsA = c.colon & 0xff, colonsB = c.colon >> 8;
+  const bool epochA = (colonsA & 3) == 2, epochB = (colonsB & 3) == 2;
+  const unsigned da = c.digit & 0xff, db = c.digit >> 8;
   if (epochA && epochB) {
     if (p == 0) {
-      if (!(da & db & 0x80)) return false;
+      if (!(da & db & 1)) return false;
       *result = int{A[0]} - int{B[0]};
       return true;
     }
-  } else {
-    const bool noneA = !(colonsA | colonsPastFirstWord(A, sizeA));
-    const bool noneB = !(colonsB | colonsPastFirstWord(B, sizeB));
-    if (!noneA || !noneB) {
-      // One epoch of one nonzero digit against none.
-      const bool aNewer = epochA && noneB && (da & 0x80) && A[0] != '0';
-      const bool bNewer = epochB && noneA && (db & 0x80) && B[0] != '0';
-      *result = aNewer ? 1 : -1;
-      return aNewer || bNewer;
-    }
+  } else if (c.colon || anyColon(lastWord(A, sizeA), lastWord(B, sizeB)) ||
+             anyColon(middleWord(A, sizeA), middleWord(B, sizeB)) ||
+             ((sizeA > 24 || sizeB > 24) && (colonInMiddle(A, sizeA) || colonInMiddle(B, sizeB)))) {
+    // One epoch of one nonzero digit against none.
+    const bool noneA = !colonsA && !anyColon(lastWord(A, sizeA), 0) && !colonInMiddle(A, sizeA);
+    const bool noneB = !colonsB && !anyColon(lastWord(B, sizeB), 0) && !colonInMiddle(B, sizeB);
+    const bool aNewer = epochA && noneB && (da & 1) && A[0] != '0';
+    const bool bNewer = epochB && noneA && (db & 1) && B[0] != '0';
+    *result = aNewer ? 1 : -1;
+    return aNewer || bNewer;
   }
 
   // No "-" up to the difference: it lies inside both upstream versions.
-  const uint64_t lowBit = diff & (~diff + 1);  // the lowest bit where they differ
-  const uint64_t upToP = lowBit | (lowBit - 1);
-  if ((bytesEqual(wa, '-') | bytesEqual(wb, '-')) & (upToP | (upToP << 7))) return false;
+  const unsigned before = (1u << p) - 1;  // the bytes before the difference, alike in both
+  if ((c.dash | (c.dash >> 8)) & (before | (1u << p))) return false;
 
   // Where the comparison meets the difference: among non-digits (the bytes before it are
   // equal non-digits, or none, and the two are not both digits), by weight; or in a
   // digit run, which ends in each text at its first non-digit from there (or past the
   // word: unknown). Both answers are worked out and one is taken, with no branch on
-  // which. Masks mark bytes by their top bit; the bytes before the difference are the
-  // same in both texts.
+  // which.
   const Byte a = A[p], b = B[p];
-  const uint64_t before = (lowBit - 1) & kHighBits;
-  const uint64_t fromP = ~(lowBit - 1);
-  const uint64_t nonDigitsA = ~da & kHighBits, nonDigitsB = ~db & kHighBits;
-  const uint64_t nonZerosA = ~bytesEqual(wa, '0') & kHighBits, nonZerosB = ~bytesEqual(wb, '0') & kHighBits;
+  const unsigned fromP = 0xff & ~before;
+  const unsigned nonDigitsA = ~da & 0xff, nonDigitsB = ~db & 0xff;
+  const unsigned nonZerosA = ~c.zero & 0xff, nonZerosB = (~c.zero >> 8) & 0xff;
   // The byte before is a digit when the last byte before that is no non-digit is one;
   // the run holds a nonzero digit before the difference when the last nonzero byte
   // before it is a digit.
-  const bool inDigitRun = ((before & da) > (before & nonDigitsA)) || (isDigit(a) && isDigit(b));
-  const bool significantBefore = (before & nonZerosA & da) > (before & nonZerosA & nonDigitsA);
+  // Written with bitwise operators and masks rather than branches: which case holds is
+  // as good as random from one pair to the next.
+  const unsigned inDigitRun =
+      unsigned{(before & da) > (before & nonDigitsA)} | (unsigned{isDigit(a)} & unsigned{isDigit(b)});
+  const size_t significantBefore = (before & nonZerosA & da) > (before & nonZerosA & nonDigitsA);
   const int byWeight = kWeight[a] - kWeight[b];
   // Leading zeros weigh nothing: the value with more digits past them is the larger; as
   // long and aligned, the differing digit decides, or past two equal runs ending here,
-  // the bytes' weights.
-  const size_t endA = firstMarkedOr8(nonDigitsA & fromP), endB = firstMarkedOr8(nonDigitsB & fromP);
-  const size_t startA = significantBefore ? 0 : firstMarkedOr8(nonZerosA & fromP);
-  const size_t startB = significantBefore ? 0 : firstMarkedOr8(nonZerosB & fromP);
+  // the bytes' weights. (Bit 8 stands for "past the word".)
+  const auto first = [](unsigned mask) { return static_cast<size_t>(std::countr_zero(mask | 0x100u)); };
+  const size_t endA = first(nonDigitsA & fromP), endB = first(nonDigitsB & fromP);
+  const size_t startA = first(nonZerosA & fromP) & (significantBefore - 1);
+  const size_t startB = first(nonZerosB & fromP) & (significantBefore - 1);
   const ptrdiff_t lengthDiff =
       static_cast<ptrdiff_t>(endA - startA) - static_cast<ptrdiff_t>(endB - startB);
-  const int byValue = lengthDiff ? (lengthDiff > 0 ? 1 : -1) : endA > p ? int{a} - int{b} : byWeight;
-  const bool valueKnown = !((endA == 8 && sizeA > 8) || (endB == 8 && sizeB > 8)) &&
-                          (lengthDiff || startA == startB);
-  *result = inDigitRun ? byValue : byWeight;
-  return inDigitRun ? valueKnown : byWeight != 0;
+  const int longer = int{lengthDiff > 0} - int{lengthDiff < 0};
+  const int tieMask = -int{endA > p};
+  const int tie = ((int{a} - int{b}) & tieMask) | (byWeight & ~tieMask);
+  const int lengthMask = -int{lengthDiff != 0};
+  const int byValue = (longer & lengthMask) | (tie & ~lengthMask);
+  const unsigned pastWord = static_cast<unsigned>(((endA == 8) & (sizeA > 8)) | ((endB == 8) & (sizeB > 8)));
+  const unsigned valueKnown = (pastWord ^ 1u) & (unsigned{lengthDiff != 0} | unsigned{startA == startB});
+  const int runMask = -static_cast<int>(inDigitRun);
+  *result = (byValue & runMask) | (byWeight & ~runMask);
+  return (inDigitRun & valueKnown) | (!inDigitRun & unsigned{byWeight != 0});
 }
 
 // Any two texts: the parts found, then compared one by one past what they share.

@@ -92,6 +92,18 @@ TEST(VersionCompareDpkg, AgreesWithDpkgOnRealVersions) {
     pairs.push_back({a, relation(vc::compareVersion(a, b)), b});
   }
 
+  // The pairs met most beside those: a version against itself with a stable update's,
+  // a backport's or a release candidate's suffix, and against the next epoch.
+  for (int i = 0; i < 400; ++i) {
+    const std::string& v = sorted[pick(rng)];
+    for (const auto& [a, b] : {std::pair{v, v + "+deb12u1"}, {v + "~bpo11+1", v}, {v + "~rc1", v}})
+      pairs.push_back({a, relation(vc::compareVersion(a, b)), b});
+    if (v.find(':') == std::string::npos) {
+      const std::string a = "1:" + v, b = "2:" + sorted[pick(rng)];
+      pairs.push_back({a, relation(vc::compareVersion(a, b)), b});
+    }
+  }
+
   std::vector<int> status = runDpkg(fs::path(tmp.path()), pairs, 6);
   size_t disagreements = 0, refused = 0;
   for (size_t i = 0; i < pairs.size(); ++i) {
@@ -116,7 +128,11 @@ TEST(VersionCompareDpkg, AgreesWithDpkgOnCraftedVersions) {
                                 "1.0~rc1", "1.0~~", "1.0~", "1.0a", "1.0.1", "1.0+", "2.10", "2.9",
                                 "010", "10", "1.0-1.2", "1.0-1.10", "1.0~~a", "1.0-0~", "1.0.",
                                 "1.0A", "1.0z", "1.2.3-4+deb12u1", "1.2.3-4+b1", "1.2.3-4~bpo11+1",
-                                "2:1.0~rc1-1", "1.0\x80", "1.0\xc3\xa9", "1.0-a.b", "1.0-A"};
+                                "2:1.0~rc1-1", "1.0\x80", "1.0\xc3\xa9", "1.0-a.b", "1.0-A",
+                                // digit runs beyond the first eight bytes, leading zeros,
+                                // long texts, "-" inside the upstream version
+                                "20150609-1", "20150610", "1.00000001", "1.0000001a", "0.009", "0.9.3",
+                                "1.2.3.4.5.6.7.8-1", "1.0-beta-2", "1.0+b1", "5:1.0", "0:1.0a"};
   std::vector<Pair> pairs;
   for (auto& a : v)
     for (auto& b : v) pairs.push_back({a, relation(vc::compareVersion(a, b)), b});

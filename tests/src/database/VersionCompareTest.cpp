@@ -91,6 +91,22 @@ TEST(VersionCompare, SharedBeginnings) {
   expectOrder("1.0000-1", "1.0-1", 0);
 }
 
+// Most pairs are settled from their first eight bytes; what lies past them can still
+// decide: a ":" making an epoch, a digit run running on, a "-" ending the upstream.
+TEST(VersionCompare, BytesPastTheFirstEightCount) {
+  expectOrder("1.2.3.4.5:6", "2", 1);
+  expectOrder("1.2.3.4.5.6.7.8.9.10.11.12:0", "2", 1);
+  expectOrder("0.1.2.3.4.5.6.7.8.9:0", "0.2", 1);
+  expectOrder("123456789", "99999999", 1);
+  expectOrder("1234567-1", "123456789", -1);
+  expectOrder("1.000000001", "1.1a", -1);
+  expectOrder("0.1.6-1", "0.1-3", 1);
+  expectOrder("1.0-2-3", "1.0-3", 1);
+  expectOrder("1:1.0", "2.0", 1);
+  expectOrder("0:2.0", "1.0", 1);
+  expectOrder("1.0.0~alpha.5-3", "1.0.0-5", -1);
+}
+
 TEST(VersionCompare, AbsentVersionIsEmptyText) {
   expectOrder(std::string_view{}, "0", -1);
   expectOrder(std::string_view{}, "", 0);

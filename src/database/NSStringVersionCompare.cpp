@@ -301,6 +301,28 @@ inline bool plainTail(const Byte* p, size_t t) {
   return !marks;
 }
 
+// Where either text holds a ":": one-digit epochs told apart, or one nonzero one-digit
+// epoch against none; kSameEpoch where both have the same one-digit epoch and differ
+// behind it (at p); kUnknown otherwise.
+constexpr int kSameEpoch = 2, kUnknown = 3;
+[[gnu::noinline]] int compareEpochsQuickly(const Byte* A, size_t sizeA, const Byte* B, size_t sizeB, unsigned colons,
+                                           size_t p) {
+  const unsigned colonsA = colons & 0xff, colonsB = colons >> 8;
+  const bool epochA = (colonsA & 3) == 2, epochB = (colonsB & 3) == 2;
+  const bool digitA = isDigit(A[0]), digitB = isDigit(B[0]);
+  if (epochA && epochB) {
+    if (p > 0) return kSameEpoch;
+    return digitA && digitB ? (A[0] < B[0] ? -1 : 1) : kUnknown;
+  }
+  const bool noneA = !colonsA && !anyColon(lastWord(A, sizeA), 0) && !anyColon(middleWord(A, sizeA), 0) &&
+                     !colonInMiddle(A, sizeA);
+  const bool noneB = !colonsB && !anyColon(lastWord(B, sizeB), 0) && !anyColon(middleWord(B, sizeB), 0) &&
+                     !colonInMiddle(B, sizeB);
+  if (epochA && noneB && digitA && A[0] != '0') return 1;
+  if (epochB && noneA && digitB && B[0] != '0') return -1;
+  return kUnknown;
+}
+
 // The answer for the pairs a package manager meets most, read off the first eight bytes
 // of each text (both at least 4 long) a word at a time, or false where they do not
 // settle it:
@@ -308,9 +330,11 @@ inline bool plainTail(const Byte* p, size_t t) {
 //   part's border (a stable update's or backport's suffix, a "~rc1"): the added bytes
 //   lengthen the last part only, so a "~" makes that text the older, anything else the
 //   newer;
-// - the texts differ within their first eight bytes, before any "-" and with no epoch
-//   or the same one-digit epoch: the answer lies at the first difference, or in the
-//   digit run it falls in, if that run ends within the word.
+// - the texts differ within their first eight bytes, in their upstream versions or (in
+//   texts of eight bytes at most) in their revisions behind equal upstream versions,
+//   with no epoch or the same one-digit one: the answer lies at the first difference,
+//   or in the digit run it falls in, if that run ends within the word (or is known to be
+//   the longer).
 [[gnu::always_inline]] inline bool decideQuickly(const Byte* A, size_t sizeA, const Byte* B, size_t sizeB,
                                                  int* result) {
   const size_t shorter = std::min(sizeA, sizeB);
@@ -340,30 +364,22 @@ inline bool plainTail(const Byte* p, size_t t) {
 
   // The epochs: none in either text, or a one-byte one in both (the first ":" at 1).
   const ByteClasses c = classify(wa, wb);
-  const unsigned colonsA = c.colon & 0xff, colonsB = c.colon >> 8;
-  const bool epochA = (colonsA & 3) == 2, epochB = (colonsB & 3) == 2;
-  const unsigned da = c.digit & 0xff, db = c.digit >> 8;
-  if (epochA && epochB) {
-    if (p == 0) {
-      if (!(da & db & 1)) return false;
-      *result = int{A[0]} - int{B[0]};
-      return true;
+  if (c.colon || anyColon(lastWord(A, sizeA), lastWord(B, sizeB)) ||
+      anyColon(middleWord(A, sizeA), middleWord(B, sizeB)) ||
+      ((sizeA > 24 || sizeB > 24) && (colonInMiddle(A, sizeA) || colonInMiddle(B, sizeB)))) [[unlikely]] {
+    const int epochs = compareEpochsQuickly(A, sizeA, B, sizeB, c.colon, p);
+    if (epochs != kSameEpoch) {
+      *result = epochs;
+      return epochs != kUnknown;
     }
-  } else if (c.colon || anyColon(lastWord(A, sizeA), lastWord(B, sizeB)) ||
-             anyColon(middleWord(A, sizeA), middleWord(B, sizeB)) ||
-             ((sizeA > 24 || sizeB > 24) && (colonInMiddle(A, sizeA) || colonInMiddle(B, sizeB)))) {
-    // One epoch of one nonzero digit against none.
-    const bool noneA = !colonsA && !anyColon(lastWord(A, sizeA), 0) && !colonInMiddle(A, sizeA);
-    const bool noneB = !colonsB && !anyColon(lastWord(B, sizeB), 0) && !colonInMiddle(B, sizeB);
-    const bool aNewer = epochA && noneB && (da & 1) && A[0] != '0';
-    const bool bNewer = epochB && noneA && (db & 1) && B[0] != '0';
-    *result = aNewer ? 1 : -1;
-    return aNewer || bNewer;
   }
 
-  // No "-" up to the difference: it lies inside both upstream versions.
+  // No "-" up to the difference: it lies inside both upstream versions. Or, in texts of
+  // eight bytes at most, "-"s only before it: the last of them, the same in both, ends
+  // two equal upstream versions, and the difference lies inside both revisions.
   const unsigned before = (1u << p) - 1;  // the bytes before the difference, alike in both
-  if ((c.dash | (c.dash >> 8)) & (before | (1u << p))) return false;
+  const unsigned dashes = (c.dash | (c.dash >> 8)) & 0xff;
+  if ((dashes & (before | (1u << p))) && ((sizeA > 8) | (sizeB > 8) | ((dashes & ~before) != 0))) return false;
 
   // Where the comparison meets the difference: among non-digits (the bytes before it are
   // equal non-digits, or none, and the two are not both digits), by weight; or in a
@@ -372,6 +388,7 @@ inline bool plainTail(const Byte* p, size_t t) {
   // which.
   const Byte a = A[p], b = B[p];
   const unsigned fromP = 0xff & ~before;
+  const unsigned da = c.digit & 0xff, db = c.digit >> 8;
   const unsigned nonDigitsA = ~da & 0xff, nonDigitsB = ~db & 0xff;
   const unsigned nonZerosA = ~c.zero & 0xff, nonZerosB = (~c.zero >> 8) & 0xff;
   // The byte before is a digit when the last byte before that is no non-digit is one;
@@ -397,8 +414,13 @@ inline bool plainTail(const Byte* p, size_t t) {
   const int tie = ((int{a} - int{b}) & tieMask) | (byWeight & ~tieMask);
   const int lengthMask = -int{lengthDiff != 0};
   const int byValue = (longer & lengthMask) | (tie & ~lengthMask);
-  const unsigned pastWord = static_cast<unsigned>(((endA == 8) & (sizeA > 8)) | ((endB == 8) & (sizeB > 8)));
-  const unsigned valueKnown = (pastWord ^ 1u) & (unsigned{lengthDiff != 0} | unsigned{startA == startB});
+  // A run that reaches past the word is at least as long as counted: longer than the
+  // other one, it is known to be the larger.
+  const unsigned pastA = static_cast<unsigned>((endA == 8) & (sizeA > 8));
+  const unsigned pastB = static_cast<unsigned>((endB == 8) & (sizeB > 8));
+  const unsigned valueKnown =
+      (((pastA | pastB) ^ 1u) & (unsigned{lengthDiff != 0} | unsigned{startA == startB})) |
+      ((pastA & (pastB ^ 1u)) & unsigned{lengthDiff > 0}) | ((pastB & (pastA ^ 1u)) & unsigned{lengthDiff < 0});
   const int runMask = -static_cast<int>(inDigitRun);
   *result = (byValue & runMask) | (byWeight & ~runMask);
   return (inDigitRun & valueKnown) | (!inDigitRun & unsigned{byWeight != 0});

@@ -83,10 +83,12 @@ void drawWebPage(cairo_t* cr, const WebContentView& view) {
   cairo_save(cr);
   cairo_rectangle(cr, 0, 0, bounds.width(), bounds.height());
   cairo_clip(cr);
-  auto block = [&](const std::string& text, const UIFont& font, const UIColor& colour, bool underline = false) {
+  auto block = [&](const std::string& text, const UIFont& font, const UIColor& colour, bool underline = false,
+                   const NSAttributedString* runs = nullptr) {
     if (text.empty() || y > bounds.height()) return;
     TextDrawing::Paragraph p;
     p.text = text;
+    p.attributed = runs;
     p.font = font;
     p.color = colour;
     p.numberOfLines = 0;
@@ -100,9 +102,38 @@ void drawWebPage(cairo_t* cr, const WebContentView& view) {
     block("Loading\u2026", UIFont::systemFontOfSize(15), UIColor::colorWithWhite(0.55, 1));
   } else {
     block(page.summary.title, UIFont::systemFontOfSize(22, UIFontWeightBold), ink);
-    for (const auto& paragraph : page.summary.paragraphs) block(paragraph, UIFont::systemFontOfSize(16), ink);
-    for (const auto& link : page.summary.links)
-      block(link.text.empty() ? link.href : link.text, UIFont::systemFontOfSize(16), view.tintColor(), true);
+    // A link's text in a paragraph shows there in the tint, underlined; links no
+    // paragraph holds follow the text.
+    NSTextAttributes linkLook;
+    linkLook.foregroundColor = view.tintColor();
+    linkLook.underlineStyle = 1;
+    std::vector<bool> shown(page.summary.links.size(), false);
+    for (const auto& paragraph : page.summary.paragraphs) {
+      NSAttributedString runs;
+      size_t at = 0;
+      while (at < paragraph.size()) {
+        size_t next = std::string::npos, which = 0;
+        for (size_t i = 0; i < page.summary.links.size(); ++i) {
+          const std::string& t = page.summary.links[i].text;
+          size_t found = t.empty() ? std::string::npos : paragraph.find(t, at);
+          if (found < next) next = found, which = i;
+        }
+        if (next == std::string::npos) {
+          runs.append(paragraph.substr(at));
+          break;
+        }
+        if (next > at) runs.append(paragraph.substr(at, next - at));
+        runs.append(page.summary.links[which].text, linkLook);
+        shown[which] = true;
+        at = next + page.summary.links[which].text.size();
+      }
+      block(paragraph, UIFont::systemFontOfSize(16), ink, false, &runs);
+    }
+    for (size_t i = 0; i < page.summary.links.size(); ++i)
+      if (!shown[i]) {
+        const auto& link = page.summary.links[i];
+        block(link.text.empty() ? link.href : link.text, UIFont::systemFontOfSize(16), view.tintColor(), true);
+      }
   }
   cairo_restore(cr);
 }

@@ -30,6 +30,7 @@
 #include "uikit/UITableViewCell.h"
 #include "uikit/UITextView.h"
 #include "uikit/UIVisualEffectView.h"
+#include "webkit/WKWebView.h"
 
 namespace {
 
@@ -399,6 +400,32 @@ TEST_F(ScreenDrawing, TheWindowsPointerDragsTheListAndClicksARow) {
   ui.runUntilIdle();
   EXPECT_NE(navigation->topViewController(), list);
   EXPECT_TRUE(ui.screenShows("com.example.p20") || ui.screenShows("Tweak 20")) << ui.screen();
+}
+
+// A web page as a plain page of its text: the title dark and bold at the top, the link
+// in the tint below it.
+TEST(WebPageDrawing, APageShowsItsTitleTextAndLinks) {
+  auto web = std::make_shared<WKWebView>(CGRect::make(0, 0, 320, 240));
+  web->loadHTMLString("<title>Release Notes</title><p>Fixes the settings page.</p><a href='more'>Read more</a>",
+                      URL::fromString("https://example.org/notes"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !web->isLoading() && !web->page().summary.title.empty(); }, 10));
+  ImagePixels page = ViewRenderer::render(*web, 1, UIColor::whiteColor());
+  auto count = [&](int top, int bottom, auto&& wanted) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 0; x < page.width; ++x) n += wanted(page.at(x, y));
+    return n;
+  };
+  auto dark = [](const uint8_t* p) { return p[0] < 80 && p[1] < 80 && p[2] < 80; };
+  UIColor tint = web->tintColor();
+  auto tinted = [&](const uint8_t* p) {
+    return std::abs(p[0] - tint.red() * 255) < 40 && std::abs(p[1] - tint.green() * 255) < 40 &&
+           std::abs(p[2] - tint.blue() * 255) < 40 && !(p[0] > 200 && p[1] > 200 && p[2] > 200);
+  };
+  EXPECT_GT(count(14, 44, dark), 150) << "the title";
+  EXPECT_GT(count(44, 120, dark), 100) << "the paragraph";
+  EXPECT_GT(count(44, 160, tinted), 50) << "the link";
+  EXPECT_EQ(count(180, 240, dark), 0) << "nothing below the text";
 }
 
 }  // namespace

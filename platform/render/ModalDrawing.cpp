@@ -50,7 +50,7 @@ void drawAlert(cairo_t* cr, const UIAlertController& alert, const UIView& view) 
   UIAlertCardLayout layout = alert.cardLayout();
   bool dark = isDark(view);
   bool sheet = alert.preferredStyle() == UIAlertControllerStyleActionSheet;
-  UIColor card = dark ? UIColor::colorWithWhite(0.17, 0.97) : UIColor::colorWithWhite(0.97, 0.97);
+  UIColor card = dark ? UIColor::colorWithWhite(0.17, 1) : UIColor::colorWithWhite(0.97, 1);
   UIColor text = dark ? UIColor::whiteColor() : UIColor::blackColor();
   UIColor hairline = dark ? UIColor::colorWithWhite(1, 0.15) : UIColor::colorWithWhite(0, 0.15);
   double radius = sheet ? 13 : 14;

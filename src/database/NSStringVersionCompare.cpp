@@ -266,15 +266,22 @@ inline ByteClasses classify(uint64_t x, uint64_t y) {
 inline bool anyColon(uint64_t x, uint64_t y) { return (bytesEqual(x, ':') | bytesEqual(y, ':')) != 0; }
 #endif
 
-// The last eight bytes of a text of n (at least 4) bytes, or all of them.
+// The last eight bytes of a text of eight or more bytes, and its bytes 8 to 15 if it has
+// 16 or more; otherwise nothing (zero bytes), the first word holding those bytes. With
+// the first word they cover texts up to 24 bytes long, the loads chosen without a branch
+// on the length.
+// (The address is picked by a mask: a conditional expression here is compiled into a
+// branch that the lengths of real versions make as good as random.)
+constexpr Byte kNoBytes[8] = {};
+inline uint64_t loadEightIf(bool present, uintptr_t address) {
+  const auto none = reinterpret_cast<uintptr_t>(kNoBytes);
+  const uintptr_t mask = -static_cast<uintptr_t>(present);
+  return load8(reinterpret_cast<const Byte*>(none + ((address - none) & mask)));
+}
 inline uint64_t lastWord(const Byte* p, size_t n) {
-  return loadUpTo8(p + std::max<size_t>(n, 8) - 8, std::min<size_t>(n, 8));
+  return loadEightIf(n >= 8, reinterpret_cast<uintptr_t>(p) + n - 8);
 }
-// Bytes 8 to 15 of a text of 16 or more bytes, else any of its words: with the first
-// and the last, they cover texts up to 24 bytes long without a branch on the length.
-inline uint64_t middleWord(const Byte* p, size_t n) {
-  return loadUpTo8(p + std::min<size_t>(std::max<size_t>(n, 8) - 8, 8), std::min<size_t>(n, 8));
-}
+inline uint64_t middleWord(const Byte* p, size_t n) { return loadEightIf(n >= 16, reinterpret_cast<uintptr_t>(p) + 8); }
 // Whether a text holds a ":" between its first and its last eight bytes.
 inline bool colonInMiddle(const Byte* p, size_t n) {
   uint64_t colons = 0;

@@ -12,7 +12,7 @@
 
 namespace BarDrawing {
 namespace {
-constexpr double kLargeTitleBand = 52;
+constexpr double kLargeTitleBand = UINavigationBar::kLargeTitleHeight;
 
 // The bar's colour down to `height`, with its hairline at `hairlineY`.
 void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height) {
@@ -31,27 +31,13 @@ void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height)
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
 
 
-// Whether the screen on top shows its title large under the bar: the bar prefers large
-// titles and the screen does not refuse them (nor, when it leaves it to the screens
-// below, does the one under it).
-bool showsLargeTitle(const UINavigationBar& bar, const UINavigationController& navigation) {
-  if (!bar.prefersLargeTitles()) return false;
-  const auto& stack = navigation.viewControllers();
-  for (size_t i = stack.size(); i-- > 0;) {
-    auto mode = stack[i]->navigationItem().largeTitleDisplayMode();
-    if (mode == UINavigationItemLargeTitleDisplayModeAlways) return true;
-    if (mode == UINavigationItemLargeTitleDisplayModeNever) return false;
-  }
-  return true;
-}
-
 // Whether the screen's content starts below the large title's band (scrolled up, the
 // content takes the title back into the bar).
 bool roomForLargeTitle(UIView* view, const UINavigationBar& bar) {
   double bandBottom = ViewRenderer::originInWindow(bar).y + bar.frame().size.height + kLargeTitleBand;
   for (int depth = 0; view && depth < 3; ++depth) {
     if (auto* scroll = dynamic_cast<UIScrollView*>(view)) {
-      double contentTop = ViewRenderer::originInWindow(*scroll).y + scroll->adjustedContentInset().top - scroll->contentOffset().y;
+      double contentTop = ViewRenderer::originInWindow(*scroll).y - scroll->contentOffset().y;
       return contentTop >= bandBottom - 1;
     }
     view = view->subviews().empty() ? nullptr : view->subviews().front().get();
@@ -64,7 +50,7 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
   CGSize size = bar.frame().size;
   auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
   UIViewController* top = navigation ? navigation->topViewController() : nullptr;
-  bool large = top && showsLargeTitle(bar, *navigation) && roomForLargeTitle(top->isViewLoaded() ? top->view().get() : nullptr, bar);
+  bool large = top && bar.showsLargeTitle() && roomForLargeTitle(top->isViewLoaded() ? top->view().get() : nullptr, bar);
   double height = size.height + (large ? kLargeTitleBand : 0);
   // A bar with a background of its own has it painted already.
   if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, height - 0.5, height);
@@ -94,8 +80,10 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
     if (button && !button->isEnabled()) colour = colour.colorWithAlphaComponent(colour.alpha() * 0.4);
     if (button && button->image() && button->title().empty()) {
       CGRect r = place.rect;
+      // A bar button's image is a shape in the tint unless it asks to keep its colours.
       ViewRenderer::drawImage(cr, *button->image(), {{r.minX() + (r.width() - 24) / 2, (size.height - 24) / 2}, {24, 24}},
-                              UIViewContentModeScaleAspectFit, colour);
+                              UIViewContentModeScaleAspectFit, colour,
+                              button->image()->renderingMode() != UIImageRenderingModeAlwaysOriginal);
       continue;
     }
     TextDrawing::Paragraph side;

@@ -51,7 +51,8 @@ void drawTableDecorations(cairo_t* cr, UITableView& table) {
       } else {
         // A plain table's title stays at the top while its section is under it.
         CGRect end = table.rectForFooterInSection(s);
-        double y = std::clamp(bounds.minY(), header.minY(), std::max(header.minY(), end.maxY() - header.height()));
+        double top = bounds.minY() + table.adjustedContentInset().top;
+        double y = std::clamp(top, header.minY(), std::max(header.minY(), end.maxY() - header.height()));
         CGRect bar{{0, y}, header.size};
         fillRect(cr, bar, dark ? UIColor::colorWithWhite(0.11, 1) : UIColor::colorWithWhite(0.96, 1));
         p.text = *title;

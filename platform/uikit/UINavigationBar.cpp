@@ -1,6 +1,20 @@
 #include "uikit/UINavigationBar.h"
 
+#include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
+
+bool UINavigationBar::showsLargeTitle() const {
+  if (!prefersLargeTitles_ || isHidden() || !superview()) return false;
+  auto* navigation = dynamic_cast<const UINavigationController*>(superview()->owningViewController());
+  if (!navigation) return false;
+  const auto& stack = navigation->viewControllers();
+  for (size_t i = stack.size(); i-- > 0;) {
+    auto mode = stack[i]->navigationItem().largeTitleDisplayMode();
+    if (mode == UINavigationItemLargeTitleDisplayModeAlways) return true;
+    if (mode == UINavigationItemLargeTitleDisplayModeNever) return false;
+  }
+  return !stack.empty();
+}
 
 UINavigationBar::UINavigationBar() {
   setFrame(CGRect::make(0, UIScreen::mainScreen().safeAreaInsets().top, UIScreen::mainScreen().bounds().width(), 44));

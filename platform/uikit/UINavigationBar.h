@@ -17,6 +17,13 @@ class UINavigationBar : public UIBarBase {
   UINavigationBar();
   bool prefersLargeTitles() const { return prefersLargeTitles_; }
   void setPrefersLargeTitles(bool value) { prefersLargeTitles_ = value; }
+  // The band under the bar where a large title stands.
+  static constexpr double kLargeTitleHeight = 52;
+  // Whether the screen on top of the stack this bar serves has its title large: the bar
+  // prefers large titles and the screen does not refuse them (nor, where it leaves it to
+  // the screens below, does the nearest one that says). Content that starts below the
+  // band shows it; scrolled up into it, the title goes back into the bar.
+  bool showsLargeTitle() const;
   const NSTextAttributes& titleTextAttributes() const { return titleAttributes_; }
   void setTitleTextAttributes(NSTextAttributes a) { titleAttributes_ = std::move(a); }
   const NSTextAttributes& largeTitleTextAttributes() const { return largeTitleAttributes_; }

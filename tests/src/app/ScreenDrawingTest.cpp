@@ -303,6 +303,34 @@ TEST_F(ScreenDrawing, TheRoadsScreensShowTheirLabelsInTheirFramesAndNothingOutsi
                                  false);
   ui.runUntilIdle();
   check("package-list", {"Beta Tweak", "Gamma Tweak"}, CGPoint{187, 600});
+  // With the list's content below the large title's band, the title stands there, and
+  // goes back into the bar once the list is scrolled up into the band.
+  {
+    UITableView* list = enclosing<UITableView>(*labelReading(ui.window(), "Beta Tweak"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(navigation->navigationBar()->showsLargeTitle());
+    CGRect barFrame = navigation->navigationBar()->frame();
+    double band = barFrame.maxY() + UINavigationBar::kLargeTitleHeight;
+    UIEdgeInsets before = list->contentInset();
+    auto dark = [&](CGRect area) {
+      ImagePixels shown = ViewRenderer::render(ui.window(), 1, UIColor::whiteColor());
+      int n = 0;
+      for (int y = int(area.minY()); y < int(area.maxY()); ++y)
+        for (int x = int(area.minX()); x < int(area.maxX()); ++x)
+          n += shown.at(x, y)[0] < 60 && shown.at(x, y)[1] < 60 && shown.at(x, y)[2] < 60;
+      return n;
+    };
+    CGRect inBand = CGRect::make(16, barFrame.maxY() + 4, 150, UINavigationBar::kLargeTitleHeight - 8);
+    CGRect inBar = CGRect::make(barFrame.width() * 0.3, barFrame.minY() + 6, barFrame.width() * 0.4, barFrame.height() - 12);
+    list->setContentInset({band, 0, 0, 0});
+    list->setContentOffset({0, -band});
+    EXPECT_GT(dark(inBand), 200) << "the large title";
+    EXPECT_EQ(dark(inBar), 0) << "and none in the bar";
+    list->setContentOffset({0, -band + 60});
+    EXPECT_GT(dark(inBar), 100) << "scrolled: the title back in the bar";
+    list->setContentInset(before);
+    list->setContentOffset({0, 0});
+  }
   // A click on the bar's back button where it is drawn goes back.
   UINavigationBar* bar = navigation->navigationBar().get();
   auto places = BarDrawing::itemPlaces(*bar);

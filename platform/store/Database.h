@@ -119,6 +119,10 @@ class Database : public std::enable_shared_from_this<Database> {
   // observers' results computed and the columns kept in memory current (queries
   // answer from the file until then). Not on the notifying thread itself.
   void settle();
+  // How many commits have changed records of `className` since the file was opened, for
+  // a class whose columns are kept in memory (none for the others, whose commits are not
+  // counted): what was worked out from those records holds while the count stays.
+  std::optional<uint64_t> commitsChanging(const std::string& className) const;
 
   // ---- File
   struct FileSizes {

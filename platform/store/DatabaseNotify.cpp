@@ -92,6 +92,12 @@ void Database::Impl::committed() {
 
 void Database::settle() { impl_->notifier->settle(); }
 
+std::optional<uint64_t> Database::commitsChanging(const std::string& className) const {
+  auto it = impl_->memory.find(className);
+  if (it == impl_->memory.end()) return std::nullopt;
+  return it->second->committedCount();
+}
+
 NotificationToken Database::observe(std::function<void()> block, DispatchQueue* queue) {
   return impl_->notifier->observeCommits(std::move(block), queue);
 }

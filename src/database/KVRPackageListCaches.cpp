@@ -84,15 +84,27 @@ void KVRPackageListCaches::rebuildPackagesCategoriesCache() {
 }
 
 void KVRPackageListCaches::buildCategories() {
+  // Rebuilds follow one another closely after a refresh (the index applied, the status
+  // import, the cache task): one that finds the packages as the last one read them takes
+  // its result, and one waiting for another then finds what that one read.
+  std::lock_guard<std::mutex> rebuild(categoriesRebuild_);
   // After a refresh the store's copy in memory of every package is still following the
   // commit: waiting for it (on this background queue) lets every query below read it
   // instead of the whole file.
-  if (auto db = store::Database::defaultDatabase()) db->settle();
+  auto db = store::Database::defaultDatabase();
+  if (db) db->settle();
+  BuiltFrom from{db, db ? db->commitsChanging(KVRPackage::className()) : std::nullopt, showIncompatible()};
+  auto show = KVConnections::current("KVRPackageListCaches")->environment.showUpdateCount;
+  if (from.commits && categoriesBuiltFrom_ && categoriesBuiltFrom_->sameAs(from)) {
+    performOnMainThread([show, updates = categoriesBuiltFrom_->updates] { show(updates); });
+    performOnMainThread([] { NotificationCenter::defaultCenter().post(KVDoneRebuildingPackagesCacheNotification); });
+    return;
+  }
   const uint64_t updates = KVRPackage::objectsWhere("isUpdated = 1 && isHeld = 0").count();
+  from.updates = updates;
   rebuildDictOfNewPackages();
   auto grouping = newPackages();
   const size_t newest = grouping && !grouping->dates.empty() ? grouping->identifiersByDate.at(grouping->dates.front()).size() : 0;
-  auto show = KVConnections::current("KVRPackageListCaches")->environment.showUpdateCount;
   performOnMainThread([show, updates] { show(updates); });
 
   auto rows = std::make_shared<std::vector<std::string>>();
@@ -105,5 +117,6 @@ void KVRPackageListCaches::buildCategories() {
     std::lock_guard<std::mutex> lock(mutex_);
     categories_ = std::move(rows);
   }
+  categoriesBuiltFrom_ = std::move(from);
   performOnMainThread([] { NotificationCenter::defaultCenter().post(KVDoneRebuildingPackagesCacheNotification); });
 }

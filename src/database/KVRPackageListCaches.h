@@ -12,8 +12,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace store {
+class Database;
+}
 
 inline constexpr const char* KVDoneRebuildingPackagesCacheNotification = "DoneRebuildingPackagesCache";
 inline constexpr const char* kCategorySpecial_AllPackages = "__ALL_PACKAGES__";
@@ -49,7 +54,22 @@ class KVRPackageListCaches : public std::enable_shared_from_this<KVRPackageListC
  private:
   void buildCategories();
 
+  // What the last category rebuild read: the database, the commits that had changed its
+  // packages (none when they are not counted) and the incompatible packages' setting.
+  struct BuiltFrom {
+    std::weak_ptr<store::Database> database;
+    std::optional<uint64_t> commits;
+    bool showIncompatible = false;
+    uint64_t updates = 0;  // what it counted
+    bool sameAs(const BuiltFrom& other) const {
+      return !database.owner_before(other.database) && !other.database.owner_before(database) &&
+             !database.expired() && commits == other.commits && showIncompatible == other.showIncompatible;
+    }
+  };
+
   mutable std::mutex mutex_;  // the published snapshots
+  std::mutex categoriesRebuild_;  // one category rebuild at a time, and what it read
+  std::optional<BuiltFrom> categoriesBuiltFrom_;
   std::mutex newPackagesRebuild_;  // one new-packages rebuild at a time
   std::shared_ptr<const std::vector<std::string>> categories_;
   std::shared_ptr<const KVPackageDateGrouping> newPackages_;

@@ -78,8 +78,13 @@ TEST_F(PackageListCaches, TheCategoryRowsCountUpdatesNotHeldAndTheNewestRefreshO
   EXPECT_EQ(root->updateCounts(), std::vector<uint64_t>{2});
 
   written(db()->write([&] { db()->objects("KVRPackage").setValue("isUpdated", Value(false)); }));
-  rebuildCategories();
+  auto rows = rebuildCategories();
   EXPECT_EQ(root->updateCounts(), (std::vector<uint64_t>{2, 0}));
+  // One that finds the packages as the last one read them answers the same, the badge
+  // and the notification included.
+  EXPECT_EQ(rebuildCategories(), rows);
+  EXPECT_EQ(root->updateCounts(), (std::vector<uint64_t>{2, 0, 0}));
+  ASSERT_TRUE(db()->commitsChanging("KVRPackage")) << "the packages' commits are counted";
 }
 
 TEST_F(PackageListCaches, GroupingsAreByRefreshNewestFirstEachWithItsOwnDates) {

@@ -6,7 +6,7 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRDevelopers.h"
-#include "database/KVRDevelopers.h"
+#include "foundation/BlockHelpers.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/UnusedMemory.h"
@@ -42,12 +42,23 @@ void KVUpdateInformationCacheTask::updateVerboseViewWithMessage(const std::strin
 void KVUpdateInformationCacheTask::taskStart() {
   KVLog("Starting cache refresh");
   setStatus("Setting the backup parameters...");
-  // The import answers on its own queue once its transaction is committed; the rest of
-  // the work runs there, and the task ends after it.
   auto self = std::static_pointer_cast<KVUpdateInformationCacheTask>(shared_from_this());
+  // APT builds its caches from its list files and dpkg's status file, which the rest of
+  // the work only reads: they are built meanwhile, on a thread of their own.
+  performOnDefaultThread([self] {
+    KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
+    {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      self->caches_ = std::move(caches);
+    }
+    self->partEnded();
+  });
+  // The import answers on its own queue once its transaction is committed; the rest of
+  // the work runs there. The task ends when both have run.
   KVParsingUtility::checkStatusFileWithCompletion([self](ErrorRef error) {
     if (error) updateVerboseViewWithMessage("The installed packages could not be read: " + error->localizedDescription(), true);
     self->runCacheWork();
+    self->partEnded();
   });
 }
 
@@ -57,12 +68,19 @@ void KVUpdateInformationCacheTask::runCacheWork() {
   QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "NeedsFullRefresh");
   connections_->sources->refreshBatchEnded();
   setStatus("Developer cache successfully updated");
+}
 
-  KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
+void KVUpdateInformationCacheTask::partEnded() {
+  if (--partsRunning_ > 0) return;
   // The end of a refresh: what it needed for a while goes back to the system.
   UnusedMemory::giveBack();
   progress_.store(1.0);
   KVPipelineManager::sharedManager().taskProgressChanged(this);
+  KVAPTCommandResult caches;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    caches = std::move(caches_);
+  }
   if (caches.succeeded()) {
     KVPipelineManager::sharedManager().taskDoneWithSuccess(this);
   } else {

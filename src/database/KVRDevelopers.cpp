@@ -98,8 +98,11 @@ bool KVRDevelopers::setDeveloperNow(const std::string& name, bool followed) {
 void KVRDevelopers::updateDevelopersCache() {
   auto db = store::Database::defaultDatabase();
   if (!db) return;
+  const auto followed = KVRDeveloper::objectsWhere("isFollowed = %@", true).all();
+  // Counting every package's maintainer is a scan of them all: not for nobody followed.
+  if (followed.empty()) return;
   const std::map<std::string, int> counts = packageCountsByDeveloper();
-  for (const KVRDeveloper& developer : KVRDeveloper::objectsWhere("isFollowed = %@", true).all()) {
+  for (const KVRDeveloper& developer : followed) {
     auto found = counts.find(developer.name());
     const int newCount = found == counts.end() ? 0 : found->second;
     const int oldCount = developer.packagesCount();

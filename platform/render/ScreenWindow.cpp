@@ -10,6 +10,7 @@
 
 #include "foundation/RunLoop.h"
 #include "render/ViewRenderer.h"
+#include "render/WindowReport.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UITextField.h"
 #include "uikit/UIWindow.h"
@@ -67,6 +68,7 @@ void ScreenWindow::redraw() {
     SDL_UpdateWindowSurface(window_);
   }
   cairo_surface_destroy(surface);
+  WindowReport::writeIfAsked();
 }
 
 bool ScreenWindow::handle(const void* raw) {

@@ -42,13 +42,8 @@ UIView* hitTest(UIView& view, CGPoint p) {
   return &view;
 }
 
-UIView* viewAt(CGPoint at) {
-  UIWindow* key = UIWindow::keyWindow();
-  return key ? hitTest(*key, at) : nullptr;
-}
-
 UIScrollView* scrollViewAt(CGPoint at) {
-  for (UIView* v = viewAt(at); v; v = v->superview())
+  for (UIView* v = WindowInput::viewAt(at); v; v = v->superview())
     if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) return scrollView;
   return nullptr;
 }
@@ -70,6 +65,11 @@ T* enclosing(const UIView& view) {
 UITouchSet touchOn(UIView* view) { return {UITouch{view, view->center(), Clock::now(), 1, 0, 0}}; }
 
 }  // namespace
+
+UIView* WindowInput::viewAt(CGPoint at) {
+  UIWindow* key = UIWindow::keyWindow();
+  return key ? hitTest(*key, at) : nullptr;
+}
 
 void WindowInput::pointer(CGPoint at, bool buttonDown) {
   at_ = at;

@@ -19,6 +19,8 @@ class WindowInput {
   void pointer(CGPoint at, bool buttonDown);
   // Wheel notches at the pointer, positive away from the user (the content moves down).
   void wheel(double notches);
+  // The front-most visible view of the key window under the point that takes touches.
+  static UIView* viewAt(CGPoint at);
 
  private:
   void click(CGPoint at);

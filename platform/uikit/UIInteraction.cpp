@@ -266,6 +266,18 @@ std::vector<std::string> UIInteraction::pressableTexts() {
   return texts;
 }
 
+std::vector<UIInteraction::NamedView> UIInteraction::tappableViews() {
+  std::vector<NamedView> views;
+  for (auto& t : tappables())
+    if (t.view && !t.pressOnly) views.push_back({t.text, t.view});
+  // A view that offers its own texts to tap (the floating card's titles) is reached by a
+  // click anywhere on it when a recognizer of its own listens.
+  for (UIView* v : frontViews())
+    if (!v->gestureRecognizers().empty())
+      for (auto& target : v->tapTargets()) views.push_back({target.text, v});
+  return views;
+}
+
 std::string UIInteraction::numberedTappables() {
   auto texts = tappableTexts();
   if (texts.empty()) return "nothing on this screen can be tapped";

@@ -31,6 +31,14 @@ class UIInteraction {
   static std::vector<std::string> pressableTexts();
   // The tappable texts numbered as "#n" counts them, for a person who looks for one.
   static std::string numberedTappables();
+  // Those of them that are views of their own (buttons, fields, rows, views with
+  // recognizers; not bar buttons, tabs or alert actions), each with its text: where a
+  // pointer finds them.
+  struct NamedView {
+    std::string text;
+    UIView* view;
+  };
+  static std::vector<NamedView> tappableViews();
 
   // `target`: a text shown on screen (button title, bar button, row text, alert action,
   // segment), a row as "section.row", or "#n" for the n-th tappable item (from 1).

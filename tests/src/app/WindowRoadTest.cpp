@@ -1,0 +1,225 @@
+// The flagship road in the application's own window on an X display of its own
+// (xvfb-run), driven as a person drives it: real pointer clicks and key presses sent
+// into the display (XTest) at the places the window reports for what it shows
+// (QB_WINDOW_REPORT), with the real apt-get and dpkg in the device root. Pictures of the
+// display along the road are kept in the build tree (test-output/window-road/).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "ApplicationProcess.h"
+#include "XDisplayDriver.h"
+#include "foundation/Files.h"
+#include "support/DebBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+#include "support/TimeBound.h"
+#include "system/Process.h"
+
+extern char** environ;
+
+namespace {
+
+std::string findProgram(const std::string& name) {
+  for (const char* folder : {"/usr/bin", "/usr/local/bin", "/bin"})
+    if (access((std::string(folder) + "/" + name).c_str(), X_OK) == 0) return std::string(folder) + "/" + name;
+  return {};
+}
+
+struct Place {
+  double x = 0, y = 0, width = 0, height = 0;
+  std::string text;
+};
+
+class WindowRoad : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    display.reset();
+    if (application && application->isRunning()) {
+      if (programPid > 0) kill(programPid, SIGTERM);
+      application->waitUntilExit();
+    }
+  }
+
+  // The application in its window on a new X display; answers once the window is mapped.
+  void start(const std::string& xvfbRun) {
+    std::map<std::string, std::string> environment;
+    for (char** e = environ; *e; ++e) {
+      std::string entry = *e;
+      size_t equals = entry.find('=');
+      if (equals != std::string::npos) environment[entry.substr(0, equals)] = entry.substr(equals + 1);
+    }
+    environment["QB_WINDOW_REPORT"] = report;
+    application = std::make_unique<Process>();
+    application->setLaunchPath(xvfbRun);
+    application->setEnvironment(environment);
+    // The display is open to any client (-ac): the test's own connection sends the events.
+    application->setArguments({"-a", "-s", "-ac -screen 0 480x900x24", "/bin/sh", "-c",
+                               "printf '%s %s\\n' \"$DISPLAY\" $$ > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"; "
+                               "exec \"$1\" --window --device-root \"$2\" > \"$3\" 2>&1",
+                               dir.file("display"), ApplicationProcess::kPath, device, dir.file("output")});
+    ASSERT_TRUE(application->launch());
+    ASSERT_TRUE(eventually([&] { return Files::exists(dir.file("display")); }, 20))
+        << application->readToEnd();
+    std::istringstream in(*Files::readText(dir.file("display")));
+    std::string name;
+    in >> name >> programPid;
+    display = XDisplayDriver::connect(name);
+    ASSERT_NE(display, nullptr) << "cannot connect to " << name;
+    ASSERT_TRUE(eventually([&] { return display->findWindow("Quillbark"); }, 20)) << "no window came up: " << output();
+  }
+
+  bool eventually(const std::function<bool()>& done, double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(testsupport::timeBound(seconds));
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (done()) return true;
+      if (application && !application->isRunning()) break;  // the window is gone
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+  }
+
+  std::string reported() { return Files::readText(report).value_or(""); }
+  std::string screen() {
+    std::string all = reported();
+    size_t at = all.find("screen\n");
+    return at == std::string::npos ? std::string() : all.substr(at + 7);
+  }
+  std::string output() { return Files::readText(dir.file("output")).value_or(""); }
+
+  // Waits until the screen the window reports shows `text`.
+  void waitFor(const std::string& text, double seconds = 30) {
+    ASSERT_TRUE(eventually([&] { return screen().find(text) != std::string::npos; }, seconds))
+        << "no \"" << text << "\" on the window's screen:\n" << reported() << "\n" << output();
+  }
+
+  // The place the window reports for the first thing whose text begins with `text`.
+  std::optional<Place> place(const std::string& text) {
+    std::istringstream lines(reported());
+    for (std::string line; std::getline(lines, line) && line != "screen";) {
+      Place p;
+      std::istringstream fields(line);
+      std::string word;
+      fields >> word >> p.x >> p.y >> p.width >> p.height;
+      std::getline(fields >> std::ws, p.text);
+      if (word == "place" && p.text.rfind(text, 0) == 0) return p;
+    }
+    return std::nullopt;
+  }
+
+  // A click of the pointer's first button at the centre of what the window reports as
+  // `text` (waiting for it to be there); with `scrolling`, the wheel turns the view in
+  // the window's middle until it is.
+  void click(const std::string& text, bool scrolling = false) {
+    std::optional<Place> p;
+    ASSERT_TRUE(eventually([&] {
+      if (!(p = place(text)) && scrolling) display->wheel(187, 400, 1);
+      return p.has_value();
+    }, 30))
+        << "the window reports no place for \"" << text << "\":\n" << reported();
+    // The window is drawn at one pixel a point on this display.
+    display->click(int(p->x + p->width / 2), int(p->y + p->height / 2));
+  }
+
+  void type(const std::string& text) { ASSERT_TRUE(display->type(text)) << "no key for a character of " << text; }
+  // A picture of the window as the display shows it, kept under test-output; answers how
+  // many colours it has.
+  size_t picture(const std::string& name) { return display->picture(pictures + "/" + name + ".png"); }
+
+  TempDir dir;
+  std::string device = dir.file("device");
+  std::string report = dir.file("report");
+  std::string pictures = QB_BINARY_DIR "/test-output/window-road";
+  TempDir repo;
+  TestHttpServer server;
+  std::unique_ptr<Process> application;
+  pid_t programPid = -1;
+  std::unique_ptr<XDisplayDriver> display;
+};
+
+TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
+  std::string xvfbRun = findProgram("xvfb-run");
+  if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed (scripts/install-deps installs the package xvfb)";
+  ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
+  DebBuilder debs(repo.path());
+  debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
+             "lib.deb");
+  debs.build(DebPackage("com.example.tool", "1.0")
+                 .field("Name", "Example Tool")
+                 .field("Depends", "com.example.lib (>= 1.0)")
+                 .file("/usr/bin/example-tool", "tool\n"),
+             "tool.deb");
+  ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib.deb", "tool.deb"}));
+  server.serveFolder(repo.path(), "/repo/");
+  std::filesystem::remove_all(pictures);
+  std::filesystem::create_directories(pictures);
+  std::cout << "pictures of the window along the road: " << pictures << "/\n";
+
+  ASSERT_NO_FATAL_FAILURE(start(xvfbRun));
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: Featured"));
+  EXPECT_GT(picture("1-featured"), 8u) << "the window is drawn";
+
+  // The sources: a new one typed into the form, past the warning about plain http.
+  ASSERT_NO_FATAL_FAILURE(click("Manage"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: Manage"));
+  ASSERT_NO_FATAL_FAILURE(click("Add"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("New Source"));
+  // The field offers "https://" to begin with: it goes, as a person takes it back.
+  ASSERT_NO_FATAL_FAILURE(waitFor("field \"\": https://_"));
+  for (int i = 0; i < 8; ++i) display->press("BackSpace");
+  ASSERT_NO_FATAL_FAILURE(waitFor("field \"\": _"));
+  ASSERT_NO_FATAL_FAILURE(type(server.url("/repo/")));
+  ASSERT_NO_FATAL_FAILURE(waitFor(server.url("/repo/")));
+  display->press("Return");
+  ASSERT_NO_FATAL_FAILURE(waitFor("Warning"));
+  ASSERT_NO_FATAL_FAILURE(click("Continue"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("Number of packages\n2\n"));
+  ASSERT_NO_FATAL_FAILURE(click("Refresh"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("Refreshed just now."));
+  EXPECT_GT(picture("2-source"), 8u);
+
+  // Its packages, the tool's page, GET, and the queue's card once the sheet is closed.
+  ASSERT_NO_FATAL_FAILURE(click("Packages", true));
+  ASSERT_NO_FATAL_FAILURE(waitFor("Example Tool"));
+  EXPECT_GT(picture("3-packages"), 8u);
+  ASSERT_NO_FATAL_FAILURE(click("Example Tool"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("[GET]"));
+  ASSERT_NO_FATAL_FAILURE(click("GET"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("[QUEUED]"));
+  EXPECT_GT(picture("4-package"), 8u);
+  // Escape goes back, and at the sheet's first screen closes it.
+  ASSERT_TRUE(eventually([&] {
+    if (screen().find("floating: Queue | 1 Package") != std::string::npos) return true;
+    display->press("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return false;
+  }, 30)) << reported();
+
+  // The confirmation, once APT's dry run is back, and the task to its end.
+  ASSERT_NO_FATAL_FAILURE(click("Queue"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("Main Packages to Proceed"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("[Confirm]\n"));
+  EXPECT_GT(picture("5-confirm"), 8u);
+  ASSERT_NO_FATAL_FAILURE(click("Confirm"));
+  ASSERT_NO_FATAL_FAILURE(waitFor("No more running tasks", 60));
+  EXPECT_GT(picture("6-tasks"), 8u);
+
+  auto installed = Process::run("/usr/bin/dpkg-query", {"--admindir=" + device + "/var/lib/dpkg", "-W", "-f",
+                                                        "${Package} ${db:Status-Status}\n", "com.example.tool"});
+  EXPECT_EQ(installed.output, "com.example.tool installed\n");
+
+  // SIGTERM ends the session as quit does, and then the display (whose end would end a
+  // connection still open to it).
+  display.reset();
+  kill(programPid, SIGTERM);
+  application->waitUntilExit();
+  EXPECT_EQ(application->terminationStatus(), 0) << output();
+}
+
+}  // namespace

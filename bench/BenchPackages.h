@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "BenchDatabase.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
 
@@ -47,3 +48,20 @@ inline KVRPackage benchPackageFor(KVStanza& s, std::optional<KVRPackage> existin
   return p;
 }
 
+
+// Every package of the index written to `db` as its record in one write, each also
+// handed to `each` when given; answers how many there are.
+template <class Database, class Each>
+inline size_t benchWriteEveryPackage(Database& db, const std::string& indexPath, Each each) {
+  size_t count = 0;
+  written(db.write([&] {
+    KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
+      if (!s.find("Package")) return;
+      KVRPackage p = benchPackageFor(s, std::nullopt);
+      each(p);
+      db.addOrUpdate(p.toObject());
+      ++count;
+    });
+  }));
+  return count;
+}

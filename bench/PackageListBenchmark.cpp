@@ -39,14 +39,7 @@ int main(int argc, char** argv) {
   store::Configuration c = benchDatabaseConfiguration(folder);
   store::Database::setDefaultConfiguration(c);
   auto db = store::Database::defaultDatabase();
-  size_t stanzas = 0;
-  written(db->write([&] {
-    KVParsingUtility::enumeratePackagesOfFileAtPath(indexPath, [&](KVStanza& s) {
-      if (!s.find("Package")) return;
-      db->addOrUpdate(benchPackageFor(s, std::nullopt).toObject());
-      ++stanzas;
-    });
-  }));
+  size_t stanzas = benchWriteEveryPackage(*db, indexPath, [](const KVRPackage&) {});
   db->settle();  // the columns kept in memory follow the write
   TestRoot root;  // the managers the screens are handed
   PackageCell::registerInterfaceFile();

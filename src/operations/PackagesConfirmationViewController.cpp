@@ -69,11 +69,9 @@ PackagesConfirmationViewController::~PackagesConfirmationViewController() = defa
 
 void PackagesConfirmationViewController::loadView() {
   KVPalettedViewController::loadView();
-  CGRect bounds = view()->bounds();
-  table_ = std::make_shared<UITableView>(CGRect{0, 0, bounds.size.width, bounds.size.height - 70});
+  table_ = std::make_shared<UITableView>(CGRect{});
   view()->addSubview(table_);
   confirmBtn_ = std::make_shared<UIButton>();
-  confirmBtn_->setFrame({16, bounds.size.height - 62, bounds.size.width - 32, 50});
   confirmBtn_->addTarget(
       this,
       [weak = weakSelf(this)](UIControl&) {
@@ -81,6 +79,15 @@ void PackagesConfirmationViewController::loadView() {
       },
       UIControlEventTouchUpInside);
   view()->addSubview(confirmBtn_);
+}
+
+// The list over the Confirm button at the bottom, in whatever room the screen is given (a
+// sheet is shorter than the screen).
+void PackagesConfirmationViewController::viewDidLayoutSubviews() {
+  KVPalettedViewController::viewDidLayoutSubviews();
+  CGRect bounds = view()->bounds();
+  table_->setFrame({0, 0, bounds.size.width, bounds.size.height - 70});
+  confirmBtn_->setFrame({16, bounds.size.height - 62, bounds.size.width - 32, 50});
 }
 
 void PackagesConfirmationViewController::viewDidLoad() {

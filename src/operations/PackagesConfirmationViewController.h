@@ -34,6 +34,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
 
   void loadView() override;
   void viewDidLoad() override;
+  void viewDidLayoutSubviews() override;
   void viewWillAppear(bool animated) override;
   void paletteDidChange(const std::shared_ptr<KVPalette>& palette) override;
 

@@ -26,6 +26,9 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSiz
     if (error) *error = "there is no display: DISPLAY is not set";
     return nullptr;
   }
+  // The screen is drawn by the processor: the window's own pixels take it as they are,
+  // with no graphics driver loaded to copy it on.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     if (error) *error = SDL_GetError();
     return nullptr;

@@ -60,7 +60,9 @@ class WindowRoad : public ::testing::Test {
     application->setLaunchPath(xvfbRun);
     application->setEnvironment(environment);
     // The display is open to any client (-ac): the test's own connection sends the events.
-    application->setArguments({"-a", "-s", "-ac -screen 0 480x900x24", "/bin/sh", "-c",
+    // The first free display from one of this process's own (another run of the tests on
+    // the machine looks from elsewhere).
+    application->setArguments({"-n", std::to_string(100 + getpid() % 800), "-a", "-s", "-ac -screen 0 480x900x24", "/bin/sh", "-c",
                                "printf '%s %s\\n' \"$DISPLAY\" $$ > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"; "
                                "exec \"$1\" --window --device-root \"$2\" > \"$3\" 2>&1",
                                dir.file("display"), ApplicationProcess::kPath, device, dir.file("output")});

@@ -1,6 +1,7 @@
 #include "database/KVSourceIndexImport.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "database/KVRSource.h"
 #include "database/NSStringVersionCompare.h"
@@ -28,8 +29,9 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
     {
       auto identifiers = db.objects(KVRPackage::className()).valuesForKey("identifier");
       known_.assign(filterWords(identifiers.size()), 0);
+      written_.assign(known_.size(), 0);
       for (const auto& id : identifiers)
-        if (id.isString()) markKnown(*id.stringPtr());
+        if (id.isString()) mark(known_, *id.stringPtr());
     }
     staleCandidates_ =
         db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
@@ -94,23 +96,34 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   const std::string& version = entry.version;
 
   Pending* existing = recordFor(identifier);
-  // A lower version than the record's only adds a version entry.
+  // A lower version than the record's only adds a version entry: the record keeps the
+  // highest version offered. But when the record came from this source in an earlier run
+  // and the source's first entry of it now is lower, the source has lowered its version
+  // and no longer offers the record's: the record follows it down (later entries of the
+  // index may raise it again), unless another source offers more.
+  bool lowered = false;
   if (existing && NSStringVersionCompare::greaterThan(existing->record.version().value_or(""), version)) {
-    addVersion(*existing, entry, settings_.location);
-    return;
+    lowered = std::exchange(existing->heldFromEarlierRun, false) && mayLower(*existing, version);
+    if (!lowered) {
+      addVersion(*existing, entry, settings_.location);
+      return;
+    }
   }
+  if (existing) existing->heldFromEarlierRun = false;
   if (entry.incompatible) {
     // Its identifier still counts as offered: an existing record stays as it is.
     if (existing && existing->record.objectId()) seen_.push_back(existing->record.objectId());
     return;
   }
+  if (lowered) existing->versionBeforeLowering = existing->record.version();
 
   Pending* target = existing;
   std::optional<std::string> previousVersion;
   if (existing) {
     KVRPackage& x = existing->record;
-    previousVersion = x.version();
-    const bool sameVersion = x.version() == version;
+    // Within a run that lowered it, the version the record had before the run.
+    previousVersion = existing->versionBeforeLowering ? existing->versionBeforeLowering : x.version();
+    const bool sameVersion = previousVersion == version;
     const bool fromDPKG = x.sourceLocation() == KVRPackage::kDPKGSourceLocation;
     const bool installed = x.isInstalled().value_or(false);
     const bool installedOlder = !sameVersion && x.installedVersion() &&
@@ -177,6 +190,13 @@ bool KVSourceIndexImport::hasVersion(Pending& pending, const std::string& versio
   return pending.versionTexts.count(version) > 0;
 }
 
+bool KVSourceIndexImport::mayLower(const Pending& pending, const std::string& version) const {
+  for (const auto& v : pending.versions)
+    if (v.source() != settings_.location && v.version() && NSStringVersionCompare::greaterThan(*v.version(), version))
+      return false;
+  return true;
+}
+
 void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location) {
   if (!entry.fileLocation || hasVersion(pending, entry.version)) return;
   KVRPackageVersion version;
@@ -208,13 +228,13 @@ void filterBits(std::string_view identifier, size_t words, Visit visit) {
 }
 }  // namespace
 
-void KVSourceIndexImport::markKnown(std::string_view identifier) {
-  filterBits(identifier, known_.size(), [this](size_t word, uint64_t bit) { known_[word] |= bit; });
+void KVSourceIndexImport::mark(std::vector<uint64_t>& filter, std::string_view identifier) {
+  filterBits(identifier, filter.size(), [&](size_t word, uint64_t bit) { filter[word] |= bit; });
 }
 
-bool KVSourceIndexImport::mayBeKnown(std::string_view identifier) const {
+bool KVSourceIndexImport::mayHold(const std::vector<uint64_t>& filter, std::string_view identifier) {
   bool all = true;
-  filterBits(identifier, known_.size(), [&](size_t word, uint64_t bit) { all = all && (known_[word] & bit); });
+  filterBits(identifier, filter.size(), [&](size_t word, uint64_t bit) { all = all && (filter[word] & bit); });
   return all;
 }
 
@@ -223,18 +243,22 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
     pending_.splice(pending_.begin(), pending_, it->second);  // the most recently touched
     return &*it->second;
   }
-  if (!mayBeKnown(identifier)) return nullptr;
+  if (!mayHold(known_, identifier)) return nullptr;
   auto stored = db_->objectForPrimaryKey(KVRPackage::className(), identifier);
   if (!stored) return nullptr;
   Pending& pending = addPending(KVRPackage::fromObject(*stored));
   pending.versions = pending.record.availableVersions();
   pending.record.setAvailableVersions({});
+  // A record this run wrote and read back is not from an earlier run (a false hit of the
+  // filter only keeps a record up).
+  pending.heldFromEarlierRun =
+      pending.record.sourceLocation() == settings_.location && !mayHold(written_, identifier);
   return &pending;
 }
 
 KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record) {
   evictIfFull();
-  pending_.push_front(Pending{std::move(record), {}, {}});
+  pending_.push_front(Pending{std::move(record), {}, {}, false, std::nullopt});
   // The key is the record's own identifier, which stays where it is while it waits.
   index_[pending_.front().record.identifier()] = pending_.begin();
   return pending_.front();
@@ -258,6 +282,7 @@ void KVSourceIndexImport::flushAll() {
 
 void KVSourceIndexImport::write(Pending& pending) {
   KVRPackage& record = pending.record;
+  mark(written_, record.identifier());
   record.setAvailableVersions(std::move(pending.versions));
   // A record read from the database is updated; a new one goes straight in, its fields
   // bound as they are.
@@ -270,5 +295,5 @@ void KVSourceIndexImport::write(Pending& pending) {
     KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
 #undef QB_VISIT_FIELD
   }));
-  markKnown(record.identifier());  // a later version of it finds it in the table
+  mark(known_, record.identifier());  // a later version of it finds it in the table
 }

@@ -69,6 +69,10 @@ class KVSourceIndexImport {
     KVRPackage record;  // its version entries apart, in `versions`
     std::vector<KVRPackageVersion> versions;
     std::unordered_set<std::string> versionTexts;  // once there are many versions
+    // Read as this source left it in an earlier run, and not yet met in this one: the
+    // source's first entry of it tells whether the source has lowered its version.
+    bool heldFromEarlierRun = false;
+    std::optional<std::string> versionBeforeLowering;  // the stored version, once lowered
   };
   using PendingList = std::list<Pending>;
 
@@ -82,11 +86,14 @@ class KVSourceIndexImport {
   // Adds the entry's version to the record unless it has that version already.
   static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
   static bool hasVersion(Pending& pending, const std::string& version);
+  // Whether the record follows this source down to `version`: no other source's version
+  // entry is higher.
+  bool mayLower(const Pending& pending, const std::string& version) const;
   static constexpr size_t kVersionsSearchedInTurn = 8;
   void deleteStalePackages(Outcome& outcome);
   static size_t filterWords(size_t identifiers);
-  void markKnown(std::string_view identifier);
-  bool mayBeKnown(std::string_view identifier) const;
+  static void mark(std::vector<uint64_t>& filter, std::string_view identifier);
+  static bool mayHold(const std::vector<uint64_t>& filter, std::string_view identifier);
 
   Settings settings_;
   store::Database* db_ = nullptr;
@@ -94,6 +101,7 @@ class KVSourceIndexImport {
   // Identifiers in the table (before this run, or written by it), as a filter: any other
   // has no record.
   std::vector<uint64_t> known_;
+  std::vector<uint64_t> written_;  // identifiers this run has written, as a filter like it
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
   PendingList pending_;        // most recently touched first
   std::unordered_map<std::string_view, PendingList::iterator> index_;  // by the records' identifiers

@@ -158,6 +158,35 @@ TEST_F(SourceIndexImport, DatesMoveOnlyWhenTheOfferedVersionRises) {
   EXPECT_EQ(one->initialDateStr(), "2000-01-01 00:00");
 }
 
+// A source that replaces its version by a lower one takes the record down with it, unless
+// another source still offers more; an index listing the old version again keeps it.
+TEST_F(SourceIndexImport, ASourceThatLowersItsVersionTakesTheRecordDown) {
+  std::string location = locationOf("repo");
+  refreshWith("repo", stanza("com.example.tool", "1.0"));
+  markInstalled("com.example.tool", "1.0", location);
+  refreshWith("repo", stanza("com.example.tool", "1.0+b1"));
+  EXPECT_EQ(package("com.example.tool")->isUpdated(), true);
+  const auto updated = package("com.example.tool")->updatedDateStr();
+  refreshWith("repo", stanza("com.example.tool", "1.0~rc1"));
+  auto tool = package("com.example.tool");
+  EXPECT_EQ(tool->version(), "1.0~rc1");
+  EXPECT_EQ(tool->location(), location + "debs/com.example.tool_1.0~rc1.deb");
+  EXPECT_EQ(tool->isUpdated(), false) << "no source offers more than what is installed";
+  EXPECT_EQ(tool->updatedDateStr(), updated);
+
+  refreshWith("repo", stanza("com.example.tool", "1.0+b1"));
+  const auto raised = package("com.example.tool")->updatedDateStr();
+  refreshWith("repo", stanza("com.example.tool", "1.0~rc1") + stanza("com.example.tool", "1.0+b1"));
+  EXPECT_EQ(package("com.example.tool")->version(), "1.0+b1") << "still offered";
+  EXPECT_EQ(package("com.example.tool")->updatedDateStr(), raised);
+
+  // Another source offering the same version keeps the record when this one lowers it.
+  refreshWith("other", stanza("com.example.tool", "2.0"));
+  refreshWith("repo", stanza("com.example.tool", "2.0"));
+  refreshWith("repo", stanza("com.example.tool", "1.0~rc2"));
+  EXPECT_EQ(package("com.example.tool")->version(), "2.0");
+}
+
 // The device runs 14.4 (the device root's default).
 TEST_F(SourceIndexImport, IncompatiblePackagesAreLeftOutUnlessAskedFor) {
   std::string index = stanza("com.example.old", "1.0", {{"Depends", "firmware (<< 13.0)"}}) + stanza("ok", "1.0");

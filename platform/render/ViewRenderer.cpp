@@ -17,6 +17,7 @@
 #include "uikit/UIProgressView.h"
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
+#include "uikit/UITableViewCell.h"
 #include "uikit/UITextField.h"
 #include "uikit/UITextView.h"
 #include "uikit/UIVisualEffectView.h"
@@ -262,6 +263,20 @@ void drawBackdrop(cairo_t* cr, const UIVisualEffectView& v, CGRect bounds) {
   cairo_fill(cr);
 }
 
+// A row's accessory that is no view: the disclosure chevron, the checkmark, the info mark.
+void drawAccessory(cairo_t* cr, const UITableViewCell& cell, CGRect bounds) {
+  if (cell.accessoryView() || cell.accessoryType() == UITableViewCellAccessoryNone) return;
+  bool check = cell.accessoryType() == UITableViewCellAccessoryCheckmark;
+  bool info = cell.accessoryType() == UITableViewCellAccessoryDetailButton ||
+              cell.accessoryType() == UITableViewCellAccessoryDetailDisclosureButton;
+  TextDrawing::Paragraph p;
+  p.text = check ? "\u2713" : info ? "\u24d8" : "\u203a";
+  p.font = UIFont::systemFontOfSize(check || info ? 18 : 24, check ? UIFontWeightSemibold : UIFontWeightRegular);
+  p.color = check || info ? cell.tintColor() : UIColor::colorWithWhite(0.75, 1);
+  p.alignment = NSTextAlignmentCenter;
+  TextDrawing::draw(cr, p, {{bounds.origin.x + bounds.size.width - 34, bounds.origin.y}, {26, bounds.size.height}});
+}
+
 // The spinning wheel, still: twelve spokes fading round from the top.
 void drawActivity(cairo_t* cr, const UIActivityIndicatorView& v, CGRect bounds) {
   UIColor colour = v.color().value_or(UIColor::colorWithWhite(0.55, 1));
@@ -305,6 +320,8 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     BarDrawing::drawNavigationBar(cr, *navigationBar);
   } else if (auto* tabBar = dynamic_cast<const UITabBar*>(&view)) {
     BarDrawing::drawTabBar(cr, *tabBar);
+  } else if (auto* cell = dynamic_cast<const UITableViewCell*>(&view)) {
+    drawAccessory(cr, *cell, bounds);
   } else if (auto* activity = dynamic_cast<const UIActivityIndicatorView*>(&view)) {
     drawActivity(cr, *activity, bounds);
   } else if (auto* backdrop = dynamic_cast<const UIVisualEffectView*>(&view)) {

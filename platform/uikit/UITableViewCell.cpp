@@ -1,5 +1,7 @@
 #include "uikit/UITableViewCell.h"
 
+#include <algorithm>
+
 #include "uikit/UIButton.h"
 #include "uikit/UIScreenTextFormat.h"
 #include "uikit/UISegmentedControl.h"
@@ -92,4 +94,68 @@ bool UITableViewCell::appendScreenText(std::vector<std::string>& lines) const {
   if (!accessory.empty()) line += " | " + accessory;
   lines.push_back(line);
   return true;
+}
+
+namespace {
+// Puts the view at `frame` unless someone else has placed it since the last layout.
+void place(UIView* view, CGRect frame, CGRect& last) {
+  if (!view) return;
+  CGRect now = view->frame();
+  bool unplaced = now.width() <= 0 && now.height() <= 0;
+  if (!unplaced && !(now.origin.x == last.origin.x && now.origin.y == last.origin.y && now.size.width == last.size.width &&
+                     now.size.height == last.size.height))
+    return;
+  view->setFrame(frame);
+  last = frame;
+}
+}  // namespace
+
+void UITableViewCell::layoutSubviews() {
+  UIView::layoutSubviews();
+  CGRect b = bounds();
+  double accessoryWidth = 0;
+  if (accessoryView_ && !accessoryView_->isHidden()) {
+    CGSize size = accessoryView_->frame().size;
+    if (size.width <= 0 || size.height <= 0) {
+      size = accessoryView_->sizeThatFits({b.width(), b.height()});
+      if (dynamic_cast<UISwitch*>(accessoryView_.get())) size = {51, 31};
+    }
+    place(accessoryView_.get(), CGRect::make(b.width() - 16 - size.width, (b.height() - size.height) / 2, size.width, size.height),
+          placedAccessory_);
+    accessoryWidth = size.width + 16;
+  } else if (accessoryType_ != UITableViewCellAccessoryNone) {
+    accessoryWidth = 34;
+  }
+  contentView_->setFrame(CGRect::make(0, 0, std::max(0.0, b.width() - accessoryWidth), b.height()));
+  CGRect c = contentView_->bounds();
+  double x = 16 + double(indentationLevel_) * indentationWidth_;
+  if (imageView_->image()) {
+    CGSize image = imageView_->image()->size();
+    double side = std::min({image.height, c.height() - 8, 40.0});
+    double w = image.height > 0 ? image.width * side / image.height : side;
+    place(imageView_.get(), CGRect::make(x, (c.height() - side) / 2, w, side), placedImage_);
+    x += w + 16;
+  }
+  double width = std::max(0.0, c.width() - x - 16);
+  switch (style_) {
+    case UITableViewCellStyleSubtitle: {
+      double h = c.height() / 2;
+      place(textLabel_.get(), CGRect::make(x, h - 20, width, 20), placedText_);
+      place(detailTextLabel_.get(), CGRect::make(x, h + 1, width, 16), placedDetail_);
+      break;
+    }
+    case UITableViewCellStyleValue1: {
+      double detail = detailTextLabel_ ? std::min(width * 0.5, detailTextLabel_->sizeThatFits({width, c.height()}).width) : 0;
+      place(textLabel_.get(), CGRect::make(x, 0, width - detail - (detail > 0 ? 8 : 0), c.height()), placedText_);
+      place(detailTextLabel_.get(), CGRect::make(x + width - detail, 0, detail, c.height()), placedDetail_);
+      break;
+    }
+    case UITableViewCellStyleValue2: {
+      double label = std::min(width, 90.0);
+      place(textLabel_.get(), CGRect::make(x, 0, label, c.height()), placedText_);
+      place(detailTextLabel_.get(), CGRect::make(x + label + 6, 0, std::max(0.0, width - label - 6), c.height()), placedDetail_);
+      break;
+    }
+    default: place(textLabel_.get(), CGRect::make(x, 0, width, c.height()), placedText_); break;
+  }
 }

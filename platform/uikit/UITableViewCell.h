@@ -66,6 +66,9 @@ class UITableViewCell : public UIView {
 
   // Called by the table before it hands the cell out again.
   virtual void prepareForReuse() {}
+  // The content view fills the row but for the accessory at its right; the style's own
+  // labels and image stand in it as the style places them, unless placed otherwise.
+  void layoutSubviews() override;
 
   // The row as the screen text shows it: "text | detail | accessory". The default takes
   // the main and detail labels, else the visible labels of the content view in order,
@@ -88,4 +91,7 @@ class UITableViewCell : public UIView {
   long indentationLevel_ = 0;
   double indentationWidth_ = 10;
   std::shared_ptr<UIView> backgroundView_, selectedBackgroundView_;
+  // Where the layout last put the style's views, so that a frame set by the cell's
+  // owner is kept.
+  CGRect placedImage_, placedText_, placedDetail_, placedAccessory_;
 };

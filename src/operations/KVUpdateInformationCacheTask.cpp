@@ -65,7 +65,11 @@ void KVUpdateInformationCacheTask::taskStart() {
 void KVUpdateInformationCacheTask::runCacheWork() {
   KVRDevelopers().updateDevelopersCache();
   connections_->packages->rebuildPackagesCategoriesCache();
-  QuillbarkPersistentPreferences::sharedInstance().setObject(Value(false), "NeedsFullRefresh");
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  preferences.setObject(Value(false), "NeedsFullRefresh");
+  // Written now, as the batch's start is, not a second later: the refresh is over on the
+  // disk when the task ends, and nothing is left to do after it.
+  preferences.saveToFile();
   connections_->sources->refreshBatchEnded();
   setStatus("Developer cache successfully updated");
 }

@@ -4,6 +4,7 @@
 
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/Files.h"
+#include "support/DebBuilder.h"
 #include "support/ScopedDeviceRoot.h"
 #include "support/TempDir.h"
 
@@ -16,6 +17,17 @@ void makeDeviceRootAfterFirstRun(const std::string& deviceRoot) {
   QuillbarkPersistentPreferences::sharedInstance().setObject(Value(true), "setupDone");
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   QuillbarkPersistentPreferences::resetSharedInstance();
+}
+
+void buildToolAndLibrary(const std::string& folder) {
+  DebBuilder debs(folder);
+  debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
+             "lib.deb");
+  debs.build(DebPackage("com.example.tool", "1.0")
+                 .field("Name", "Example Tool")
+                 .field("Depends", "com.example.lib (>= 1.0)")
+                 .file("/usr/bin/example-tool", "tool\n"),
+             "tool.deb");
 }
 
 Process::Outcome runScript(const std::string& deviceRoot, const std::string& script,

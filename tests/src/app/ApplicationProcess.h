@@ -14,6 +14,10 @@ inline const char* kPath = QB_BINARY_DIR "/src/quillbark";
 // walk's last screen does ("setupDone"), for the roads that begin after it.
 void makeDeviceRootAfterFirstRun(const std::string& deviceRoot);
 
+// The flagship road's archives in `folder`: "tool.deb" (Example Tool) depending on
+// "lib.deb" (Example Library).
+void buildToolAndLibrary(const std::string& folder);
+
 Process::Outcome runScript(const std::string& deviceRoot, const std::string& script,
                            const std::vector<std::string>& moreArguments = {});
 }  // namespace ApplicationProcess

@@ -22,14 +22,8 @@ class FlagshipRoad : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
+    ApplicationProcess::buildToolAndLibrary(repo.path());
     DebBuilder debs(repo.path());
-    debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
-               "lib.deb");
-    debs.build(DebPackage("com.example.tool", "1.0")
-                   .field("Name", "Example Tool")
-                   .field("Depends", "com.example.lib (>= 1.0)")
-                   .file("/usr/bin/example-tool", "tool\n"),
-               "tool.deb");
     debs.build(DebPackage("com.example.extra", "1.0").field("Name", "Example Extra").file("/usr/share/extra.txt", "x\n"),
                "extra.deb");
     ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib.deb", "tool.deb", "extra.deb"}));

@@ -149,14 +149,7 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   std::string xvfbRun = findProgram("xvfb-run");
   if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed (scripts/install-deps installs the package xvfb)";
   ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
-  DebBuilder debs(repo.path());
-  debs.build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/example.txt", "lib\n"),
-             "lib.deb");
-  debs.build(DebPackage("com.example.tool", "1.0")
-                 .field("Name", "Example Tool")
-                 .field("Depends", "com.example.lib (>= 1.0)")
-                 .file("/usr/bin/example-tool", "tool\n"),
-             "tool.deb");
+  ApplicationProcess::buildToolAndLibrary(repo.path());
   ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib.deb", "tool.deb"}));
   server.serveFolder(repo.path(), "/repo/");
   std::filesystem::remove_all(pictures);

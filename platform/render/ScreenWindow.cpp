@@ -60,7 +60,7 @@ void ScreenWindow::redraw() {
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);
   cairo_scale(cr, scale, scale);
-  ViewRenderer::draw(cr, *key);
+  UIView::drawWithPresentationValues([&] { ViewRenderer::draw(cr, *key); });
   cairo_destroy(cr);
   cairo_surface_flush(surface);
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
@@ -111,9 +111,16 @@ void ScreenWindow::requestClose() { closeRequested = true; }
 
 void ScreenWindow::run() {
   SDL_StartTextInput();
+  // A person watches: animations play over their durations.
+  UIView::setAnimationsPlayOverTime(true);
+  struct Instant {
+    ~Instant() { UIView::setAnimationsPlayOverTime(false); }
+  } instantAfter;
   bool dirty = true;
   while (!closeRequested) {
-    double next = RunLoop::main().secondsToNextTimer();
+    // While something moves, every frame is drawn (about 60 a second).
+    if (UIView::isAnimationPlaying()) dirty = true;
+    double next = UIView::isAnimationPlaying() ? 0.016 : RunLoop::main().secondsToNextTimer();
     int wait = next < 0 ? 16 : std::clamp(int(std::ceil(next * 1000)), 0, 16);
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, wait)) {

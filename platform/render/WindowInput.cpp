@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/Clock.h"
+#include "foundation/RunLoop.h"
 #include "render/BarDrawing.h"
 #include "render/ModalDrawing.h"
 #include "render/ViewRenderer.h"
@@ -48,12 +49,22 @@ UIScrollView* scrollViewAt(CGPoint at) {
   return nullptr;
 }
 
-void scrollTo(UIScrollView& scrollView, double y) {
+// Scrolls to `y` within the content's edges; answers whether an edge stopped it.
+bool scrollTo(UIScrollView& scrollView, double y) {
   CGPoint offset = scrollView.contentOffset();
-  double most = std::max(0.0, scrollView.contentSize().height - scrollView.frame().size.height);
-  offset.y = std::clamp(y, 0.0, most);
+  double least = scrollView.minimumContentOffset().y, most = scrollView.maximumContentOffset().y;
+  offset.y = std::clamp(y, least, most);
   scrollView.setContentOffset(offset);
+  return offset.y != y;
 }
+
+// A released drag slows by this factor each second (the platform's usual rate, 0.998 a
+// millisecond), and stops below the last speed.
+constexpr double decelerationPerSecond = 0.135;
+constexpr double stoppedSpeed = 10;  // points a second
+constexpr double frameSeconds = 1.0 / 60;
+// The pointer's speed is measured over its last moves within this time.
+constexpr double velocityWindow = 0.1;
 
 template <typename T>
 T* enclosing(const UIView& view) {
@@ -77,6 +88,9 @@ void WindowInput::pointer(CGPoint at, bool buttonDown) {
     down_ = true;
     dragging_ = false;
     pressedAt_ = at;
+    stopDeceleration();  // a press catches a list still moving
+    moves_.clear();
+    moves_.push_back({Clock::now(), at.y});
     UIScrollView* scrollView = scrollViewAt(at);
     dragged_ = scrollView ? std::dynamic_pointer_cast<UIScrollView>(scrollView->weak_from_this().lock()) : nullptr;
     offsetAtPress_ = scrollView ? scrollView->contentOffset() : CGPoint{};
@@ -98,6 +112,9 @@ void WindowInput::pointer(CGPoint at, bool buttonDown) {
       endPress();  // a drag is no long press
     }
     if (auto scrollView = dragged_.lock(); dragging_ && scrollView) scrollTo(*scrollView, offsetAtPress_.y - (at.y - pressedAt_.y));
+    double now = Clock::now();
+    moves_.push_back({now, at.y});
+    while (moves_.size() > 2 && now - moves_.front().first > velocityWindow) moves_.erase(moves_.begin());
     return;
   }
   if (!buttonDown && down_) {
@@ -108,8 +125,44 @@ void WindowInput::pointer(CGPoint at, bool buttonDown) {
     });
     endPress();
     if (!dragging_ && !pressed) click(at);
+    if (dragging_) decelerate(at.y);
     dragged_.reset();
   }
+}
+
+WindowInput::~WindowInput() { stopDeceleration(); }
+
+void WindowInput::decelerate(double releasedAtY) {
+  auto scrollView = dragged_.lock();
+  if (!scrollView || moves_.empty()) return;
+  double now = Clock::now();
+  // Moves older than the window say nothing of how fast the pointer let go.
+  while (!moves_.empty() && now - moves_.front().first > velocityWindow) moves_.erase(moves_.begin());
+  if (moves_.empty()) return;
+  double elapsed = now - moves_.front().first;
+  if (elapsed <= 0) return;
+  double speed = -(releasedAtY - moves_.front().second) / elapsed;  // the content moves against the pointer
+  if (std::fabs(speed) < stoppedSpeed) return;
+  std::weak_ptr<UIScrollView> weak = scrollView;
+  auto last = std::make_shared<double>(now);
+  auto velocity = std::make_shared<double>(speed);
+  decelerating_ = RunLoop::main().addTimer(
+      frameSeconds,
+      [this, weak, last, velocity] {
+        auto view = weak.lock();
+        double at = Clock::now(), dt = at - *last;
+        *last = at;
+        if (!view) return stopDeceleration();
+        bool stopped = scrollTo(*view, view->contentOffset().y + *velocity * dt);
+        *velocity *= std::pow(decelerationPerSecond, dt);
+        if (stopped || std::fabs(*velocity) < stoppedSpeed) stopDeceleration();
+      },
+      frameSeconds);
+}
+
+void WindowInput::stopDeceleration() {
+  if (decelerating_) RunLoop::main().cancelTimer(decelerating_);
+  decelerating_ = 0;
 }
 
 void WindowInput::endPress() {

@@ -2,7 +2,10 @@
 // What the pointer does to the key window's views, apart from any display: a click is a
 // tap on the view under it, a held click a long press (its long-press recognizers fire
 // on the main loop's clock while the button stays down), dragging with the button down
-// scrolls the scroll view under the pointer, and the wheel scrolls it too.
+// scrolls the scroll view under the pointer (released, it goes on at the pointer's speed,
+// slowing on the main loop's clock until it stops or meets the content's edge), and the
+// wheel scrolls it too.
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -14,6 +17,11 @@ class UIView;
 
 class WindowInput {
  public:
+  WindowInput() = default;
+  ~WindowInput();
+  WindowInput(const WindowInput&) = delete;
+  WindowInput& operator=(const WindowInput&) = delete;
+
   // Where the pointer is (in the window's points) and whether its button is down; a
   // press, a release and a move are each one call.
   void pointer(CGPoint at, bool buttonDown);
@@ -25,6 +33,8 @@ class WindowInput {
  private:
   void click(CGPoint at);
   void endPress();
+  void decelerate(double releasedAtY);
+  void stopDeceleration();
 
   CGPoint at_;
   bool down_ = false;
@@ -32,5 +42,7 @@ class WindowInput {
   CGPoint pressedAt_;
   CGPoint offsetAtPress_;
   std::weak_ptr<UIScrollView> dragged_;
-  std::vector<std::weak_ptr<UIGestureRecognizer>> pressing_;  // the long-press recognizers watching this press
+  std::vector<std::weak_ptr<UIGestureRecognizer>> pressing_;
+  std::vector<std::pair<double, double>> moves_;  // (time, y) of the pointer's last moves
+  uint64_t decelerating_ = 0;                       // the timer of a released drag, or 0  // the long-press recognizers watching this press
 };

@@ -1,9 +1,14 @@
 #include "uikit/UINavigationController.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "foundation/Log.h"
 #include "uikit/UIScreen.h"
+
+namespace {
+constexpr double kTransitionSeconds = 0.35;
+}  // namespace
 
 UINavigationController::UINavigationController() { navigationBar_ = std::make_shared<UINavigationBar>(); }
 
@@ -51,7 +56,7 @@ void UINavigationController::setNavigationBarHidden(bool hidden, bool animated) 
 void UINavigationController::transition(UIViewController* from, const std::shared_ptr<UIViewController>& to,
                                         std::vector<std::shared_ptr<UIViewController>> leaving, bool animated,
                                         const char* kind) {
-  UIView::recordAnimation({kind, animated ? 0.35 : 0, 0, 0, 0, 0, animated});
+  UIView::recordAnimation({kind, animated ? kTransitionSeconds : 0, 0, 0, 0, 0, animated});
   bool visible = isVisible();
   bool changesTop = from != to.get();
   if (delegate_ && to) delegate_->navigationControllerWillShowViewController(*this, *to, animated);
@@ -62,6 +67,14 @@ void UINavigationController::transition(UIViewController* from, const std::share
   if (isViewLoaded() && to && changesTop) {
     to->view()->setFrame(view()->bounds());
     view()->insertSubviewBelow(to->view(), navigationBar_.get());
+    // Where animations play, a pushed screen comes in from the right, the one gone back
+    // to from the left.
+    if (animated) {
+      CGRect b = view()->bounds();
+      double from = std::string_view(kind) == "push" ? b.width() : -b.width();
+      UIView::playFrameChange(*to->view(), CGRect::make(b.minX() + from, b.minY(), b.width(), b.height()), kTransitionSeconds,
+                              UIViewAnimationOptionCurveEaseOut);
+    }
   }
   auto self = std::static_pointer_cast<UINavigationController>(weak_from_this().lock());
   auto fromKeep = from ? from->weak_from_this().lock() : nullptr;
@@ -84,7 +97,7 @@ void UINavigationController::transition(UIViewController* from, const std::share
       to->setMovingToParent(false);
     }
     if (delegate_ && to) delegate_->navigationControllerDidShowViewController(*this, *to, animated);
-  });
+  }, kTransitionSeconds);
 }
 
 void UINavigationController::pushViewController(std::shared_ptr<UIViewController> controller, bool animated) {

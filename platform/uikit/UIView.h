@@ -194,7 +194,11 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   virtual std::vector<UIViewTapTarget> tapTargets() { return {}; }
 
   // Animations apply their changes at once; their completion runs on the next turn of
-  // the main loop. Every call is recorded.
+  // the main loop. Every call is recorded. Where a person watches (the desktop window),
+  // they play instead: the changed frames, alphas, transforms and background colours
+  // are shown moving from the old values to the new over the duration on the main
+  // loop's clock (the views hold the new values at once), and the completion runs at
+  // the end.
   static void animateWithDuration(double duration, std::function<void()> animations,
                                   std::function<void(bool)> completion = {});
   static void animateWithDuration(double duration, double delay, unsigned long options,
@@ -214,8 +218,21 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   static void clearRecordedAnimations();
   // Runs the completion with `finished` YES on the next turn of the main loop.
   static void completeOnNextTurn(std::function<void(bool)> completion);
+  // Whether animations play over their durations (the window's choice; tests and the
+  // terminal leave it off, and animations end at once).
+  static void setAnimationsPlayOverTime(bool play);
+  static bool animationsPlayOverTime();
+  // Whether a played animation is still moving: the window draws every frame until none is.
+  static bool isAnimationPlaying();
+  // Runs `draw` with each moving view showing its values of this moment, then puts the
+  // views' own values back.
+  static void drawWithPresentationValues(const std::function<void()>& draw);
+  // Shows `view` moving from `from` to its frame (a presented screen rising) over
+  // `duration`, when animations play.
+  static void playFrameChange(UIView& view, CGRect from, double duration, unsigned long options = 0);
 
  private:
+  friend struct UIViewAnimatable;
   void detachFromSuperview();
   void dropConstraintsInvolving(const UIView* subtree);
 

@@ -14,6 +14,8 @@
 #include "uikit/UIWindow.h"
 
 namespace {
+constexpr double kPresentationSeconds = 0.3;
+
 bool coversPresenter(UIModalPresentationStyle style) {
   return style == UIModalPresentationFullScreen || style == UIModalPresentationCurrentContext;
 }
@@ -158,7 +160,7 @@ UITabBarController* UIViewController::tabBarController() const {
   return nullptr;
 }
 
-void UIViewController::scheduleTransition(bool animated, std::function<void()> finish) {
+void UIViewController::scheduleTransition(bool animated, std::function<void()> finish, double seconds) {
   if (!animated) {
     finish();
     return;
@@ -168,12 +170,15 @@ void UIViewController::scheduleTransition(bool animated, std::function<void()> f
                                            [](const auto& h) { return !*h; }),
                             pendingTransitions_.end());
   pendingTransitions_.push_back(holder);
-  RunLoop::main().post([holder] {
+  auto run = [holder] {
     if (!*holder) return;
     auto f = std::move(*holder);
     *holder = nullptr;
     f();
-  });
+  };
+  // Where animations play, the transition ends when its animation does.
+  if (UIView::animationsPlayOverTime()) RunLoop::main().addTimer(seconds, run);
+  else RunLoop::main().post(run);
 }
 
 void UIViewController::finishPendingTransitions() {
@@ -247,8 +252,13 @@ void UIViewController::presentViewController(std::shared_ptr<UIViewController> c
   if (window) {
     controller->view_->setFrame(controller->presentationController()->frameOfPresentedViewInContainerView(window->bounds()));
     window->addSubview(controller->view_);
+    // Where animations play, the screen rises from below the window.
+    CGRect shown = controller->view_->frame();
+    if (animated)
+      UIView::playFrameChange(*controller->view_, CGRect::make(shown.minX(), window->bounds().maxY(), shown.width(), shown.height()),
+                              kPresentationSeconds, UIViewAnimationOptionCurveEaseOut);
   }
-  UIView::recordAnimation({"presentation", animated ? 0.3 : 0, 0, 0, 0, 0, animated});
+  UIView::recordAnimation({"presentation", animated ? kPresentationSeconds : 0, 0, 0, 0, 0, animated});
   bool hostVisible = host->isVisible();
   if (covers && hostVisible) host->beginAppearanceTransition(false, animated);
   if (hostVisible || window) controller->beginAppearanceTransition(true, animated);
@@ -281,7 +291,7 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
   if (target->beingDismissed_) return;
   std::vector<std::shared_ptr<UIViewController>> chain;
   for (auto c = target; c; c = c->presented_) chain.insert(chain.begin(), c);  // top first
-  UIView::recordAnimation({"dismissal", animated ? 0.3 : 0, 0, 0, 0, 0, animated});
+  UIView::recordAnimation({"dismissal", animated ? kPresentationSeconds : 0, 0, 0, 0, 0, animated});
   bool covered = coversPresenter(target->effectivePresentationStyle());
   for (auto& c : chain) {
     c->beingDismissed_ = true;
@@ -291,6 +301,12 @@ void UIViewController::dismissViewControllerAnimated(bool animated, std::functio
   if (covered && window && presenter->view_ && !presenter->view_->superview() && target->view_)
     window->insertSubviewBelow(presenter->view_, target->view_.get());
   bool presenterShown = presenter->view_ && presenter->view_->window();
+  // Where animations play, the screen sinks below the window before it goes.
+  if (animated && window && target->view_ && target->view_->superview() == window && UIView::animationsPlayOverTime())
+    UIView::animateWithDuration(kPresentationSeconds, 0, UIViewAnimationOptionCurveEaseIn, [&] {
+      CGRect f = target->view_->frame();
+      target->view_->setFrame(CGRect::make(f.minX(), window->bounds().maxY(), f.width(), f.height()));
+    });
   if (covered && presenterShown) presenter->beginAppearanceTransition(true, animated);
   auto presenterKeep = presenter->weak_from_this().lock();
   presenter->scheduleTransition(animated, [chain, presenter, presenterKeep, covered, presenterShown,

@@ -175,7 +175,9 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   void setMovingToParent(bool v) { movingToParent_ = v; }
   void setMovingFromParent(bool v) { movingFromParent_ = v; }
   // Runs `finish` now, or on the next turn when animated; finishPendingTransitions runs it early.
-  void scheduleTransition(bool animated, std::function<void()> finish);
+  // Runs `finish` at once, or when animated on the next turn (after `seconds` where
+  // animations play).
+  void scheduleTransition(bool animated, std::function<void()> finish, double seconds = 0.3);
   UIWindow* hostWindow();
 
  private:

@@ -112,9 +112,15 @@ void ScreenWindow::requestClose() { closeRequested = true; }
 void ScreenWindow::run() {
   SDL_StartTextInput();
   // A person watches: animations play over their durations.
+  // A person watches: animations play over their durations, and content keeps clear of
+  // the bars.
   UIView::setAnimationsPlayOverTime(true);
+  UIView::setContentKeepsClearOfBars(true);
   struct Instant {
-    ~Instant() { UIView::setAnimationsPlayOverTime(false); }
+    ~Instant() {
+      UIView::setAnimationsPlayOverTime(false);
+      UIView::setContentKeepsClearOfBars(false);
+    }
   } instantAfter;
   bool dirty = true;
   while (!closeRequested) {

@@ -1,7 +1,8 @@
 #pragma once
 // The key window shown in a desktop window (SDL2): drawn with the view renderer when the
 // main loop has done something, at most once a turn, and every frame while an animation
-// plays (animations play over their durations here); the pointer goes to WindowInput, keys type into the field being
+// plays (animations play over their durations here, and content keeps clear of the
+// navigation and tab bars); the pointer goes to WindowInput, keys type into the field being
 // edited, Escape goes back or closes the screen in front, and closing the window ends
 // the session.
 #include <memory>

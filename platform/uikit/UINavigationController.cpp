@@ -27,6 +27,13 @@ void UINavigationController::viewDidLayoutSubviews() {
     top->view()->setFrame(bounds);
 }
 
+UIEdgeInsets UINavigationController::safeAreaInsetsForChild(const UIViewController& child) const {
+  if (navigationBar_->isHidden() || !child.viewIfLoaded() || child.viewIfLoaded()->superview() != navigationBar_->superview())
+    return {};
+  // Below the status bar, which the screen's safe area already keeps clear.
+  return {navigationBar_->frame().height(), 0, 0, 0};
+}
+
 void UINavigationController::loadView() {
   UIViewController::loadView();
   view()->addSubview(navigationBar_);

@@ -33,6 +33,7 @@ class UINavigationController : public UIViewController {
 
   const std::shared_ptr<UINavigationBar>& navigationBar() const { return navigationBar_; }
   bool isNavigationBarHidden() const { return navigationBar_->isHidden(); }
+  UIEdgeInsets safeAreaInsetsForChild(const UIViewController& child) const override;
   void setNavigationBarHidden(bool hidden, bool animated = false);
   UINavigationControllerDelegate* delegate() const { return delegate_; }
   void setDelegate(UINavigationControllerDelegate* delegate) { delegate_ = delegate; }

@@ -52,6 +52,30 @@ NotificationToken UIScrollView::addContentSizeObserver(SizeObserver observer) {
   return sizeObservers_.add(std::move(observer));
 }
 
+UIEdgeInsets UIScrollView::adjustedContentInset() const {
+  UIEdgeInsets in = contentInset_;
+  if (!contentKeepsClearOfBars() || adjustment_ == UIScrollViewContentInsetAdjustmentNever) return in;
+  UIEdgeInsets safe = safeAreaInsets();
+  in.top += safe.top;
+  in.bottom += safe.bottom;
+  if (adjustment_ == UIScrollViewContentInsetAdjustmentAlways) {
+    in.left += safe.left;
+    in.right += safe.right;
+  }
+  return in;
+}
+
+void UIScrollView::safeAreaInsetsMayHaveChanged() {
+  // Only the safe area's part: a screen that changes its own inset places its content.
+  UIEdgeInsets now = adjustedContentInset();
+  double safeTop = now.top - contentInset_.top;
+  if (safeTop == lastSafeTop_) return;
+  CGPoint offset = contentOffset();
+  bool atTop = offset.y == -(contentInset_.top + lastSafeTop_);
+  lastSafeTop_ = safeTop;
+  if (atTop && !dragging_) setContentOffset({offset.x, -now.top});
+}
+
 CGPoint UIScrollView::minimumContentOffset() const {
   UIEdgeInsets in = adjustedContentInset();
   return {-in.left, -in.top};

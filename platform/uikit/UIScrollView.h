@@ -46,9 +46,10 @@ class UIScrollView : public UIView {
   void setContentSize(CGSize size);
   UIEdgeInsets contentInset() const { return contentInset_; }
   void setContentInset(UIEdgeInsets insets);
-  // The inset the content is laid out with (the content inset; the adjustment
-  // behaviour is kept but no bars are laid out to adjust for).
-  UIEdgeInsets adjustedContentInset() const { return contentInset_; }
+  // The inset the content is laid out with: the content inset and, where content keeps
+  // clear of the bars (UIView::contentKeepsClearOfBars) and the adjustment behaviour is
+  // not Never, the safe area above and below (and at the sides when Always).
+  UIEdgeInsets adjustedContentInset() const;
   UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
   void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior b) { adjustment_ = b; }
   UIEdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }
@@ -96,10 +97,13 @@ class UIScrollView : public UIView {
  protected:
   // Called after every change of the offset, before the observers and the delegate.
   virtual void contentOffsetDidChange() {}
+  // Content at rest at its top stays there when the bars over it change.
+  void safeAreaInsetsMayHaveChanged() override;
 
  private:
   CGSize contentSize_;
   UIEdgeInsets contentInset_;
+  double lastSafeTop_ = 0;  // the safe area's part of the adjusted inset at the last layout
   UIEdgeInsets indicatorInsets_;
   UIEdgeInsets verticalIndicatorInsets_;
   UIScrollViewContentInsetAdjustmentBehavior adjustment_ = UIScrollViewContentInsetAdjustmentAutomatic;

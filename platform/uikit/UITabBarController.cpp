@@ -1,6 +1,9 @@
 #include "uikit/UITabBarController.h"
 
+#include <algorithm>
+
 #include "uikit/UINavigationController.h"
+#include "uikit/UIScreen.h"
 
 UITabBarController::UITabBarController() { tabBar_ = std::make_shared<UITabBar>(); }
 
@@ -11,6 +14,12 @@ void UITabBarController::viewDidLayoutSubviews() {
   if (auto* selected = selectedViewController(); selected && selected->isViewLoaded() &&
                                                  selected->view()->superview() == view().get())
     selected->view()->setFrame(bounds);
+}
+
+UIEdgeInsets UITabBarController::safeAreaInsetsForChild(const UIViewController& child) const {
+  if (tabBar_->isHidden() || !child.viewIfLoaded() || child.viewIfLoaded()->superview() != tabBar_->superview()) return {};
+  // The bar stands on the home indicator's margin, which the screen's safe area keeps.
+  return {0, 0, std::max(0.0, tabBar_->frame().height() - UIScreen::mainScreen().safeAreaInsets().bottom), 0};
 }
 
 void UITabBarController::loadView() {

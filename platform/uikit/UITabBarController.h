@@ -24,6 +24,7 @@ class UITabBarController : public UIViewController {
   void setSelectedIndex(long index);
   UIViewController* selectedViewController() const;
   const std::shared_ptr<UITabBar>& tabBar() const { return tabBar_; }
+  UIEdgeInsets safeAreaInsetsForChild(const UIViewController& child) const override;
   UITabBarControllerDelegate* delegate() const { return delegate_; }
   void setDelegate(UITabBarControllerDelegate* delegate) { delegate_ = delegate; }
 

@@ -213,6 +213,7 @@ void UIView::setNeedsLayout() {
 void UIView::layoutIfNeeded() {
   UI_MAIN_THREAD_ONLY();
   UIFrameLayout::layoutSubviewsOf(*this);
+  safeAreaInsetsMayHaveChanged();
   if (needsLayout_) {
     needsLayout_ = false;
     UIViewController* controller = owningController_;
@@ -235,17 +236,32 @@ void UIView::sizeToFit() {
   setFrame(CGRect{frame_.origin, s});
 }
 
+namespace {
+bool gClearOfBars = false;
+}  // namespace
+
+void UIView::setContentKeepsClearOfBars(bool clear) { gClearOfBars = clear; }
+bool UIView::contentKeepsClearOfBars() { return gClearOfBars; }
+
 UIEdgeInsets UIView::safeAreaInsets() const {
   if (safeAreaOverride_) return *safeAreaOverride_;
+  UIEdgeInsets in;
   if (!superview_) {
     if (dynamic_cast<const UIWindow*>(this)) return UIScreen::mainScreen().safeAreaInsets();
-    return {};
-  }
-  UIEdgeInsets outer = superview_->safeAreaInsets();
-  CGRect sb = superview_->bounds();
-  CGRect f = frame_;
-  return UIEdgeInsets{std::max(0.0, outer.top - (f.minY() - sb.minY())), std::max(0.0, outer.left - (f.minX() - sb.minX())),
+  } else {
+    UIEdgeInsets outer = superview_->safeAreaInsets();
+    CGRect sb = superview_->bounds();
+    CGRect f = frame_;
+    in = UIEdgeInsets{std::max(0.0, outer.top - (f.minY() - sb.minY())), std::max(0.0, outer.left - (f.minX() - sb.minX())),
                       std::max(0.0, outer.bottom - (sb.maxY() - f.maxY())), std::max(0.0, outer.right - (sb.maxX() - f.maxX()))};
+  }
+  // A controller's view also keeps clear of its container's bars.
+  if (gClearOfBars && owningController_ && owningController_->viewIfLoaded() == this)
+    if (UIViewController* parent = owningController_->parentViewController()) {
+      UIEdgeInsets bars = parent->safeAreaInsetsForChild(*owningController_);
+      in = {in.top + bars.top, in.left + bars.left, in.bottom + bars.bottom, in.right + bars.right};
+    }
+  return in;
 }
 
 void UIView::addConstraint(std::shared_ptr<NSLayoutConstraint> constraint) {

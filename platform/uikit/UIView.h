@@ -140,6 +140,8 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   bool needsLayout() const { return needsLayout_; }
   void layoutIfNeeded();
   virtual void layoutSubviews() {}
+  // Every layout pass, before the view's own layout: the safe area may have moved.
+  virtual void safeAreaInsetsMayHaveChanged() {}
   virtual CGSize sizeThatFits(CGSize size) const;
   void sizeToFit();
   virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
@@ -147,7 +149,15 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   void invalidateIntrinsicContentSize() {
     if (superview_) superview_->setNeedsLayout();
   }
+  // The screen's safe area within the view; where content keeps clear of the bars
+  // (below), also the navigation and tab bars over a controller's view.
   UIEdgeInsets safeAreaInsets() const;
+  // Where a person watches (the desktop window), the safe area takes in the bars and
+  // scroll views inset their content by it, so that content starts below a navigation
+  // bar and ends above a tab bar. Off (tests, the terminal), content lies under the
+  // bars as the terminal's screens have always read it.
+  static void setContentKeepsClearOfBars(bool clear);
+  static bool contentKeepsClearOfBars();
   void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
   UIEdgeInsets layoutMargins() const { return layoutMargins_; }
   void setLayoutMargins(UIEdgeInsets margins) { UI_MAIN_THREAD_ONLY(); layoutMargins_ = margins; }

@@ -53,6 +53,7 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
   // The view: loadView then viewDidLoad on first use.
   const std::shared_ptr<UIView>& view();
   bool isViewLoaded() const { return view_ != nullptr; }
+  UIView* viewIfLoaded() const { return view_.get(); }
   void loadViewIfNeeded() { view(); }
   void setView(std::shared_ptr<UIView> view);
   virtual void loadView();
@@ -95,6 +96,9 @@ class UIViewController : public UIResponder, public std::enable_shared_from_this
                                     std::function<void(bool)> completion);
   UINavigationController* navigationController() const;
   UITabBarController* tabBarController() const;
+  // How much of a child's view this container's own bars cover (a navigation bar
+  // above, a tab bar below), beyond the screen's safe area.
+  virtual UIEdgeInsets safeAreaInsetsForChild(const UIViewController&) const { return {}; }
   bool isMovingToParentViewController() const { return movingToParent_; }
   bool isMovingFromParentViewController() const { return movingFromParent_; }
 

@@ -260,11 +260,17 @@ UIInteractionResult shortcut(const std::string& arg) {
 UIInteractionResult screenshot(const std::string& path, TerminalOutput& output) {
   UIWindow* window = UIInteraction::window();
   if (!window) return UIInteractionResult::failure("nothing is on screen");
+  // Drawn as the window shows it, content clear of the bars; the screen's text after it
+  // reads as before.
+  bool clear = UIView::contentKeepsClearOfBars();
+  UIView::setContentKeepsClearOfBars(true);
   UIWindow::layoutAllWindows();
   double scale = UIScreen::mainScreen().scale();
   // Where no view paints, the screen shows the system's background.
-  if (auto failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor()))
-    return UIInteractionResult::failure("could not save " + TerminalText::echo(path, 80) + ": " + *failed);
+  auto failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor());
+  UIView::setContentKeepsClearOfBars(clear);
+  UIWindow::layoutAllWindows();
+  if (failed) return UIInteractionResult::failure("could not save " + TerminalText::echo(path, 80) + ": " + *failed);
   CGSize size = window->frame().size;
   output.say("saved " + path + " (" + std::to_string(long(std::lround(size.width * scale))) + " x " +
              std::to_string(long(std::lround(size.height * scale))) + " pixels)\n");

@@ -1,13 +1,18 @@
-// What moves in the window on the main loop's clock: a flung list going on and slowing
-// to a stop at its edge, a held click that is a long press and no tap, and animations
-// that play over their durations where a person watches (and end at once elsewhere).
+// What the window does on the main loop's clock: a flung list going on and slowing to a
+// stop at its edge, a held click that is a long press and no tap, animations that play
+// over their durations where a person watches (and end at once elsewhere); and where a
+// person watches, content kept clear of the bars.
 #include <gtest/gtest.h>
 
 #include "render/WindowInput.h"
 #include "support/UIDriver.h"
 #include "uikit/UIButton.h"
 #include "uikit/UILongPressGestureRecognizer.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScreen.h"
 #include "uikit/UIScrollView.h"
+#include "uikit/UITabBar.h"
+#include "uikit/UITabBarController.h"
 #include "uikit/UIWindow.h"
 
 namespace {
@@ -145,4 +150,33 @@ TEST_F(WindowMotion, AnimationsPlayOverTheirDurationsWherePeopleWatch) {
   ui.advance(0.5);
   EXPECT_FALSE(UIView::isAnimationPlaying());
   EXPECT_FALSE(sheet->isBeingPresented());
+}
+
+TEST(WindowGeometry, WhereAPersonWatchesContentStartsBelowTheNavigationBarAndEndsAboveTheTabBar) {
+  struct Off {
+    ~Off() { UIView::setContentKeepsClearOfBars(false); }
+  } off;
+  UIDriver ui;
+  auto board = std::make_shared<Board>();
+  auto tabs = std::make_shared<UITabBarController>();
+  tabs->setViewControllers({std::make_shared<UINavigationController>(board)});
+  ui.show(tabs);
+  ui.runUntilIdle();
+  UIScrollView& list = *board->scroll;
+  list.setFrame(board->view()->bounds());
+  ui.window().layoutIfNeeded();
+  EXPECT_DOUBLE_EQ(list.contentOffset().y, 0) << "elsewhere the content lies under the bars";
+
+  UIView::setContentKeepsClearOfBars(true);
+  ui.window().layoutIfNeeded();
+  UIEdgeInsets screen = UIScreen::mainScreen().safeAreaInsets();
+  UIEdgeInsets in = list.adjustedContentInset();
+  EXPECT_DOUBLE_EQ(in.top, screen.top + 44) << "the status bar and the navigation bar";
+  EXPECT_DOUBLE_EQ(in.bottom, tabs->tabBar()->frame().height());
+  EXPECT_DOUBLE_EQ(list.contentOffset().y, -in.top) << "at rest, the content's top shows below the bar";
+  EXPECT_DOUBLE_EQ(list.maximumContentOffset().y, 3000 + in.bottom - list.bounds().height());
+
+  UIView::setContentKeepsClearOfBars(false);
+  ui.window().layoutIfNeeded();
+  EXPECT_DOUBLE_EQ(list.contentOffset().y, 0);
 }

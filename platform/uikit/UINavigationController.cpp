@@ -30,8 +30,10 @@ void UINavigationController::viewDidLayoutSubviews() {
 UIEdgeInsets UINavigationController::safeAreaInsetsForChild(const UIViewController& child) const {
   if (navigationBar_->isHidden() || !child.viewIfLoaded() || child.viewIfLoaded()->superview() != navigationBar_->superview())
     return {};
-  // Below the status bar, which the screen's safe area already keeps clear.
-  return {navigationBar_->frame().height(), 0, 0, 0};
+  // Below the status bar, which the screen's safe area already keeps clear, and below
+  // the large title's band where the bar shows one.
+  double band = navigationBar_->showsLargeTitle() ? UINavigationBar::kLargeTitleHeight : 0;
+  return {navigationBar_->frame().height() + band, 0, 0, 0};
 }
 
 void UINavigationController::loadView() {

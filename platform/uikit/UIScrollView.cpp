@@ -55,9 +55,11 @@ NotificationToken UIScrollView::addContentSizeObserver(SizeObserver observer) {
 UIEdgeInsets UIScrollView::adjustedContentInset() const {
   UIEdgeInsets in = contentInset_;
   if (!contentKeepsClearOfBars() || adjustment_ == UIScrollViewContentInsetAdjustmentNever) return in;
-  UIEdgeInsets safe = safeAreaInsets();
-  in.top += safe.top;
-  in.bottom += safe.bottom;
+  UIEdgeInsets safe = safeAreaInsets(), screen = safeAreaInsetsWithoutBars();
+  // Where no bar covers an edge, the screen's own layout keeps clear of the status bar
+  // and the home indicator.
+  if (safe.top > screen.top) in.top += safe.top;
+  if (safe.bottom > screen.bottom) in.bottom += safe.bottom;
   if (adjustment_ == UIScrollViewContentInsetAdjustmentAlways) {
     in.left += safe.left;
     in.right += safe.right;

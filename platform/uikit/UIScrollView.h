@@ -48,7 +48,8 @@ class UIScrollView : public UIView {
   void setContentInset(UIEdgeInsets insets);
   // The inset the content is laid out with: the content inset and, where content keeps
   // clear of the bars (UIView::contentKeepsClearOfBars) and the adjustment behaviour is
-  // not Never, the safe area above and below (and at the sides when Always).
+  // not Never, the safe area above and below where a bar covers that edge (and at the
+  // sides when Always).
   UIEdgeInsets adjustedContentInset() const;
   UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
   void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior b) { adjustment_ = b; }

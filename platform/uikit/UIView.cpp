@@ -243,20 +243,23 @@ bool gClearOfBars = false;
 void UIView::setContentKeepsClearOfBars(bool clear) { gClearOfBars = clear; }
 bool UIView::contentKeepsClearOfBars() { return gClearOfBars; }
 
-UIEdgeInsets UIView::safeAreaInsets() const {
+UIEdgeInsets UIView::safeAreaInsets() const { return safeArea(gClearOfBars); }
+UIEdgeInsets UIView::safeAreaInsetsWithoutBars() const { return safeArea(false); }
+
+UIEdgeInsets UIView::safeArea(bool bars) const {
   if (safeAreaOverride_) return *safeAreaOverride_;
   UIEdgeInsets in;
   if (!superview_) {
     if (dynamic_cast<const UIWindow*>(this)) return UIScreen::mainScreen().safeAreaInsets();
   } else {
-    UIEdgeInsets outer = superview_->safeAreaInsets();
+    UIEdgeInsets outer = superview_->safeArea(bars);
     CGRect sb = superview_->bounds();
     CGRect f = frame_;
     in = UIEdgeInsets{std::max(0.0, outer.top - (f.minY() - sb.minY())), std::max(0.0, outer.left - (f.minX() - sb.minX())),
                       std::max(0.0, outer.bottom - (sb.maxY() - f.maxY())), std::max(0.0, outer.right - (sb.maxX() - f.maxX()))};
   }
   // A controller's view also keeps clear of its container's bars.
-  if (gClearOfBars && owningController_ && owningController_->viewIfLoaded() == this)
+  if (bars && owningController_ && owningController_->viewIfLoaded() == this)
     if (UIViewController* parent = owningController_->parentViewController()) {
       UIEdgeInsets bars = parent->safeAreaInsetsForChild(*owningController_);
       in = {in.top + bars.top, in.left + bars.left, in.bottom + bars.bottom, in.right + bars.right};

@@ -158,6 +158,8 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   // bars as the terminal's screens have always read it.
   static void setContentKeepsClearOfBars(bool clear);
   static bool contentKeepsClearOfBars();
+  // The screen's safe area alone, whatever the bars.
+  UIEdgeInsets safeAreaInsetsWithoutBars() const;
   void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
   UIEdgeInsets layoutMargins() const { return layoutMargins_; }
   void setLayoutMargins(UIEdgeInsets margins) { UI_MAIN_THREAD_ONLY(); layoutMargins_ = margins; }
@@ -243,6 +245,7 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
 
  private:
   friend struct UIViewAnimatable;
+  UIEdgeInsets safeArea(bool bars) const;
   void detachFromSuperview();
   void dropConstraintsInvolving(const UIView* subtree);
 

@@ -116,13 +116,14 @@ class WindowRoad : public ::testing::Test {
   }
 
   // A click of the pointer's first button at the centre of what the window reports as
-  // `text` (waiting for it to be there); with `scrolling`, the wheel turns the view in
-  // the window's middle until it is.
+  // `text`, once it is there and has come to rest (a screen may still be sliding in);
+  // with `scrolling`, the wheel turns the view in the window's middle until it is there.
   void click(const std::string& text, bool scrolling = false) {
-    std::optional<Place> p;
+    std::optional<Place> p, before;
     ASSERT_TRUE(eventually([&] {
+      before = p;
       if (!(p = place(text)) && scrolling) display->wheel(187, 400, 1);
-      return p.has_value();
+      return p && before && p->x == before->x && p->y == before->y;
     }, 30))
         << "the window reports no place for \"" << text << "\":\n" << reported();
     // The window is drawn at one pixel a point on this display.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "foundation/RunLoop.h"
+#include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowReport.h"
 #include "uikit/UIInteraction.h"
@@ -111,15 +112,16 @@ void ScreenWindow::requestClose() { closeRequested = true; }
 
 void ScreenWindow::run() {
   SDL_StartTextInput();
-  // A person watches: animations play over their durations.
-  // A person watches: animations play over their durations, and content keeps clear of
-  // the bars.
+  // A person watches: animations play over their durations, content keeps clear of the
+  // bars, and text is measured with the faces that draw it.
   UIView::setAnimationsPlayOverTime(true);
   UIView::setContentKeepsClearOfBars(true);
+  TextDrawing::measureAsDrawn(true);
   struct Instant {
     ~Instant() {
       UIView::setAnimationsPlayOverTime(false);
       UIView::setContentKeepsClearOfBars(false);
+      TextDrawing::measureAsDrawn(false);
     }
   } instantAfter;
   bool dirty = true;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "uikit/UIScreen.h"
+
 namespace TextDrawing {
 namespace {
 // A free family near the platform's system face, then what every Debian has.
@@ -172,4 +174,33 @@ void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
   cairo_restore(cr);
   g_object_unref(layout);
 }
+
+namespace {
+// Set as drawing sets it, on a context at the screen's scale, so that a width measured
+// here holds the drawn text whole.
+UIFont::Extent drawnExtent(const UIFont& font, const std::string& text, double width) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+  cairo_t* cr = cairo_create(surface);
+  double scale = std::max(1.0, UIScreen::mainScreen().scale());
+  cairo_scale(cr, scale, scale);
+  PangoLayout* layout = pango_cairo_create_layout(cr);
+  PangoFontDescription* d = describe(font);
+  pango_layout_set_font_description(layout, d);
+  pango_font_description_free(d);
+  pango_layout_set_text(layout, text.c_str(), int(text.size()));
+  if (width > 0) {
+    pango_layout_set_width(layout, int(width * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  }
+  PangoRectangle logical;
+  pango_layout_get_extents(layout, nullptr, &logical);
+  UIFont::Extent extent{std::ceil(double(logical.width) / PANGO_SCALE), pango_layout_get_line_count(layout)};
+  g_object_unref(layout);
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+  return extent;
+}
+}  // namespace
+
+void measureAsDrawn(bool on) { UIFont::setTextMeasurer(on ? UIFont::Measurer(drawnExtent) : nullptr); }
 }  // namespace TextDrawing

@@ -30,4 +30,8 @@ struct Paragraph {
 void draw(cairo_t* cr, const Paragraph& paragraph, CGRect rect, bool centreVertically = true);
 // The height the paragraph takes set in `width`.
 double height(cairo_t* cr, const Paragraph& paragraph, double width);
+
+// Text is measured for sizes and layout with the faces that draw it (where a person
+// watches), or again with the fixed advances every machine shares.
+void measureAsDrawn(bool on);
 }  // namespace TextDrawing

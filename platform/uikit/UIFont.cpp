@@ -1,8 +1,11 @@
 #include "uikit/UIFont.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "uikit/UIWindow.h"
 
 UIFont UIFont::systemFontOfSize(double size, double weight) {
   UIFont f;
@@ -38,7 +41,10 @@ UIFont UIFont::fontWithWeight(double weight, bool italic) const {
   return f;
 }
 
-double UIFont::widthOfString(const std::string& text) const {
+namespace {
+UIFont::Measurer gMeasurer;
+
+double fixedWidth(const UIFont& font, const std::string& text) {
   double em = 0;
   for (size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
@@ -55,8 +61,47 @@ double UIFont::widthOfString(const std::string& text) const {
     }
     i += len;
   }
-  double factor = 1.0 + (weight_ > 0 ? weight_ * 0.15 : weight_ * 0.05);
-  return std::ceil(em * size_ * factor * 100) / 100;
+  double weight = font.weight();
+  double factor = 1.0 + (weight > 0 ? weight * 0.15 : weight * 0.05);
+  return std::ceil(em * font.pointSize() * factor * 100) / 100;
+}
+}  // namespace
+
+namespace {
+void relayOut(UIView& view) {
+  view.setNeedsLayout();
+  for (auto& sub : view.subviews()) relayOut(*sub);
+}
+}  // namespace
+
+void UIFont::setTextMeasurer(Measurer measurer) {
+  gMeasurer = std::move(measurer);
+  // Every size measured before may have changed: each view on screen lays out again.
+  for (UIWindow* window : std::vector<UIWindow*>(UIWindow::allWindows())) relayOut(*window);
+}
+const UIFont::Measurer& UIFont::textMeasurer() { return gMeasurer; }
+
+double UIFont::widthOfString(const std::string& text) const {
+  return gMeasurer ? gMeasurer(*this, text, 0).width : fixedWidth(*this, text);
+}
+
+UIFont::Extent UIFont::measure(const std::string& text, double width) const {
+  if (gMeasurer) return gMeasurer(*this, text, width);
+  Extent extent;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('\n', start);
+    double w = fixedWidth(*this, text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    long wraps = 1;
+    if (width > 0 && w > width) {
+      wraps = long(std::ceil(w / width));
+      w = width;
+    }
+    extent.width = std::max(extent.width, w);
+    extent.lines += wraps;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return extent;
 }
 
 std::string UIFont::description() const {

@@ -1,6 +1,8 @@
 #pragma once
 // A font as name, size and weight. Text is measured with fixed per-character advances so
-// that every width the screens compute is the same on every machine.
+// that every width the screens compute is the same on every machine, unless a measurer
+// that knows the drawn faces is put in their place (where a person watches the screen).
+#include <functional>
 #include <string>
 
 inline constexpr double UIFontWeightUltraLight = -0.8;
@@ -33,6 +35,19 @@ class UIFont {
 
   // Width of one line of text in this font.
   double widthOfString(const std::string& text) const;
+
+  // The widest line and the number of lines the text takes in this font, each of its
+  // paragraphs (between newlines) wrapped at `width` where that is above zero.
+  struct Extent {
+    double width = 0;
+    long lines = 0;
+  };
+  Extent measure(const std::string& text, double width = 0) const;
+
+  // Who measures text for every font; empty: the fixed advances.
+  using Measurer = std::function<Extent(const UIFont& font, const std::string& text, double width)>;
+  static void setTextMeasurer(Measurer measurer);
+  static const Measurer& textMeasurer();
 
   bool operator==(const UIFont& o) const {
     return name_ == o.name_ && size_ == o.size_ && weight_ == o.weight_ && italic_ == o.italic_;

@@ -1,5 +1,6 @@
 #include "uikit/UILabel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "uikit/UIScreenTextFormat.h"
@@ -24,25 +25,9 @@ void UILabel::setAttributedText(std::optional<NSAttributedString> text) {
 
 CGSize UILabel::sizeThatFits(CGSize size) const {
   if (text_.empty()) return {0, 0};
-  double width = 0;
-  long lines = 0;
-  size_t start = 0;
-  while (start <= text_.size()) {
-    size_t end = text_.find('\n', start);
-    std::string line = text_.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    double w = font_.widthOfString(line);
-    long wraps = 1;
-    if (numberOfLines_ != 1 && size.width > 0 && w > size.width) {
-      wraps = long(std::ceil(w / size.width));
-      w = size.width;
-    }
-    width = std::max(width, w);
-    lines += wraps;
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  if (numberOfLines_ > 0) lines = std::min(lines, numberOfLines_);
-  return {std::ceil(width), lines * font_.lineHeight()};
+  UIFont::Extent extent = font_.measure(text_, numberOfLines_ != 1 ? size.width : 0);
+  long lines = numberOfLines_ > 0 ? std::min(extent.lines, numberOfLines_) : extent.lines;
+  return {std::ceil(extent.width), lines * font_.lineHeight()};
 }
 
 CGSize UILabel::intrinsicContentSize() const { return sizeThatFits({0, 0}); }

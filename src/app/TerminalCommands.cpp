@@ -13,6 +13,7 @@
 #include "foundation/Clock.h"
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
+#include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "security/LAContext.h"
 #include "uikit/UIAlertController.h"
@@ -260,15 +261,18 @@ UIInteractionResult shortcut(const std::string& arg) {
 UIInteractionResult screenshot(const std::string& path, TerminalOutput& output) {
   UIWindow* window = UIInteraction::window();
   if (!window) return UIInteractionResult::failure("nothing is on screen");
-  // Drawn as the window shows it, content clear of the bars; the screen's text after it
-  // reads as before.
+  // Drawn as the window shows it, content clear of the bars and text measured with the
+  // faces that draw it; the screen's text after it reads as before.
   bool clear = UIView::contentKeepsClearOfBars();
+  UIFont::Measurer measurer = UIFont::textMeasurer();
   UIView::setContentKeepsClearOfBars(true);
+  TextDrawing::measureAsDrawn(true);
   UIWindow::layoutAllWindows();
   double scale = UIScreen::mainScreen().scale();
   // Where no view paints, the screen shows the system's background.
   auto failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor());
   UIView::setContentKeepsClearOfBars(clear);
+  UIFont::setTextMeasurer(measurer);
   UIWindow::layoutAllWindows();
   if (failed) return UIInteractionResult::failure("could not save " + TerminalText::echo(path, 80) + ": " + *failed);
   CGSize size = window->frame().size;

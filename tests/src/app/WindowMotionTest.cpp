@@ -1,12 +1,15 @@
 // What the window does on the main loop's clock: a flung list going on and slowing to a
 // stop at its edge, a held click that is a long press and no tap, animations that play
 // over their durations where a person watches (and end at once elsewhere); and where a
-// person watches, content kept clear of the bars.
+// person watches, content kept clear of the bars and labels sized to the drawn text.
 #include <gtest/gtest.h>
 
+#include "render/TextDrawing.h"
+#include "render/ViewRenderer.h"
 #include "render/WindowInput.h"
 #include "support/UIDriver.h"
 #include "uikit/UIButton.h"
+#include "uikit/UILabel.h"
 #include "uikit/UILongPressGestureRecognizer.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
@@ -179,4 +182,29 @@ TEST(WindowGeometry, WhereAPersonWatchesContentStartsBelowTheNavigationBarAndEnd
   UIView::setContentKeepsClearOfBars(false);
   ui.window().layoutIfNeeded();
   EXPECT_DOUBLE_EQ(list.contentOffset().y, 0);
+}
+
+TEST(WindowGeometry, WhereAPersonWatchesALabelSizedToItsTextShowsItWhole) {
+  struct Off {
+    ~Off() { TextDrawing::measureAsDrawn(false); }
+  } off;
+  UIView board(CGRect::make(0, 0, 360, 40));
+  auto label = std::make_shared<UILabel>();
+  label->setText("Description of 12 Packages, Queued");
+  label->setFont(UIFont::boldSystemFontOfSize(15));
+  board.addSubview(label);
+  // Sized to its text, the label draws the same pixels as one with room to spare: no
+  // ellipsis, nothing cut.
+  auto wholeWhenSizedToText = [&] {
+    label->sizeToFit();
+    ImagePixels tight = ViewRenderer::render(board, 3, UIColor::whiteColor());
+    label->setFrame(CGRect::make(0, 0, 350, label->frame().height()));
+    return tight.rgba == ViewRenderer::render(board, 3, UIColor::whiteColor()).rgba;
+  };
+  EXPECT_FALSE(wholeWhenSizedToText()) << "the fixed advances are narrower than the drawn face";
+  TextDrawing::measureAsDrawn(true);
+  EXPECT_TRUE(wholeWhenSizedToText());
+  UIFont::Extent wrapped = UIFont::systemFontOfSize(17).measure("one two three four", 60);
+  EXPECT_GE(wrapped.lines, 2) << "wrapped at the width asked";
+  EXPECT_LE(wrapped.width, 60);
 }

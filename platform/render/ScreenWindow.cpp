@@ -9,7 +9,6 @@
 #include <cstdlib>
 
 #include "foundation/RunLoop.h"
-#include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowReport.h"
 #include "uikit/UIInteraction.h"
@@ -112,18 +111,7 @@ void ScreenWindow::requestClose() { closeRequested = true; }
 
 void ScreenWindow::run() {
   SDL_StartTextInput();
-  // A person watches: animations play over their durations, content keeps clear of the
-  // bars, and text is measured with the faces that draw it.
-  UIView::setAnimationsPlayOverTime(true);
-  UIView::setContentKeepsClearOfBars(true);
-  TextDrawing::measureAsDrawn(true);
-  struct Instant {
-    ~Instant() {
-      UIView::setAnimationsPlayOverTime(false);
-      UIView::setContentKeepsClearOfBars(false);
-      TextDrawing::measureAsDrawn(false);
-    }
-  } instantAfter;
+  ViewRenderer::Watched watched(true);
   bool dirty = true;
   while (!closeRequested) {
     // While something moves, every frame is drawn (about 60 a second).

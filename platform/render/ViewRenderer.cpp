@@ -21,6 +21,7 @@
 #include "uikit/UITextField.h"
 #include "uikit/UITextView.h"
 #include "uikit/UIVisualEffectView.h"
+#include "uikit/UIWindow.h"
 
 namespace ViewRenderer {
 namespace {
@@ -493,5 +494,22 @@ std::optional<std::string> writePNG(const UIView& view, double scale, const std:
   cairo_status_t status = cairo_surface_write_to_png(surface.get(), path.c_str());
   if (status != CAIRO_STATUS_SUCCESS) return std::string(cairo_status_to_string(status));
   return std::nullopt;
+}
+
+Watched::Watched(bool animate)
+    : clearOfBars_(UIView::contentKeepsClearOfBars()),
+      animations_(UIView::animationsPlayOverTime()),
+      measurer_(UIFont::textMeasurer()) {
+  UIView::setContentKeepsClearOfBars(true);
+  if (animate) UIView::setAnimationsPlayOverTime(true);
+  TextDrawing::measureAsDrawn(true);
+  UIWindow::layoutAllWindows();
+}
+
+Watched::~Watched() {
+  UIView::setContentKeepsClearOfBars(clearOfBars_);
+  UIView::setAnimationsPlayOverTime(animations_);
+  UIFont::setTextMeasurer(measurer_);
+  UIWindow::layoutAllWindows();
 }
 }  // namespace ViewRenderer

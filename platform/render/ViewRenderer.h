@@ -7,6 +7,7 @@
 
 #include "uikit/ImageCodec.h"
 #include "uikit/UIColor.h"
+#include "uikit/UIFont.h"
 #include "uikit/UIImage.h"
 #include "uikit/UIView.h"
 
@@ -35,4 +36,21 @@ ImagePixels render(const UIView& view, double scale, std::optional<UIColor> grou
 // cannot be written.
 std::optional<std::string> writePNG(const UIView& view, double scale, const std::string& path,
                                     std::optional<UIColor> ground = std::nullopt);
+
+// While one lives, screens are laid out as a person watching them sees them: content
+// clear of the bars, text measured with the faces that draw it, and (when `animate`)
+// animations playing over their durations. What was set before comes back after it,
+// and every window is laid out again both times.
+class Watched {
+ public:
+  explicit Watched(bool animate);
+  ~Watched();
+  Watched(const Watched&) = delete;
+  Watched& operator=(const Watched&) = delete;
+
+ private:
+  bool clearOfBars_;
+  bool animations_;
+  UIFont::Measurer measurer_;
+};
 }  // namespace ViewRenderer

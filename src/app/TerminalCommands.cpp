@@ -13,7 +13,6 @@
 #include "foundation/Clock.h"
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
-#include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "security/LAContext.h"
 #include "uikit/UIAlertController.h"
@@ -261,19 +260,14 @@ UIInteractionResult shortcut(const std::string& arg) {
 UIInteractionResult screenshot(const std::string& path, TerminalOutput& output) {
   UIWindow* window = UIInteraction::window();
   if (!window) return UIInteractionResult::failure("nothing is on screen");
-  // Drawn as the window shows it, content clear of the bars and text measured with the
-  // faces that draw it; the screen's text after it reads as before.
-  bool clear = UIView::contentKeepsClearOfBars();
-  UIFont::Measurer measurer = UIFont::textMeasurer();
-  UIView::setContentKeepsClearOfBars(true);
-  TextDrawing::measureAsDrawn(true);
-  UIWindow::layoutAllWindows();
   double scale = UIScreen::mainScreen().scale();
-  // Where no view paints, the screen shows the system's background.
-  auto failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor());
-  UIView::setContentKeepsClearOfBars(clear);
-  UIFont::setTextMeasurer(measurer);
-  UIWindow::layoutAllWindows();
+  std::optional<std::string> failed;
+  {
+    // Drawn as the window shows it; the screen's text after it reads as before.
+    ViewRenderer::Watched watched(false);
+    // Where no view paints, the screen shows the system's background.
+    failed = ViewRenderer::writePNG(*window, scale, path, UIColor::systemBackgroundColor());
+  }
   if (failed) return UIInteractionResult::failure("could not save " + TerminalText::echo(path, 80) + ": " + *failed);
   CGSize size = window->frame().size;
   output.say("saved " + path + " (" + std::to_string(long(std::lround(size.width * scale))) + " x " +

@@ -12,7 +12,8 @@
 // idle again (the decoder and APT's tools run as processes of their own, on both sides).
 //
 // Then the start of the program with that database, to its first screen, beside the
-// start with an empty one.
+// start with an empty one; and its size when idle after that start, beside its size when
+// idle after the refresh.
 //
 //   bench_refresh [rounds]
 #include <fcntl.h>
@@ -242,5 +243,18 @@ int main(int argc, char** argv) {
               identifiers->size(), startEmpty, loadAverage());
   reportFigure("start/first-screen-with-debian", startFull * 1000, "ms", 80);
   reportRatio("start/with-debian-vs-empty", startFull * 1000, startEmpty * 1000, "ms", 0);
+
+  // Idle after the refresh beside idle after a start with the database it left: like
+  // against like, since before the refresh there were no records to hold.
+  double startedIdleMiB = 0;
+  {
+    BenchProgram program(kProgram, populated, nullptr);
+    if (!program.running()) benchFailure("the program did not start with its database");
+    usleep(1300000);  // as long as the refresh's end waits for the program to go quiet
+    startedIdleMiB = static_cast<double>(program.statusKilobytes("VmRSS")) / 1024;
+    program.quit();
+  }
+  std::printf("idle after a start with the refreshed database: %.1f MiB | load %.2f\n", startedIdleMiB, loadAverage());
+  reportRatio("refresh/idle-memory-vs-start-with-its-data", medianOf(idle), startedIdleMiB, "MiB", 1.1);
   return 0;
 }

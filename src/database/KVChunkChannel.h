@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "database/KVHandoff.h"
@@ -14,9 +15,7 @@ class KVChunkChannel {
   explicit KVChunkChannel(size_t maxWaitingChunks = 8) : chunks_(maxWaitingChunks) {}
 
   // Producer: hands on a copy of the bytes; false once the reader has given up.
-  bool write(const uint8_t* bytes, size_t size) {
-    return size == 0 || chunks_.push(std::vector<uint8_t>(bytes, bytes + size));
-  }
+  bool write(const uint8_t* bytes, size_t size);
   // Producer: no more bytes come.
   void close() { chunks_.close(); }
 
@@ -26,8 +25,14 @@ class KVChunkChannel {
   // Reader: nothing more is read; a waiting or later write answers false.
   void abandon() { chunks_.abandon(); }
 
+  // Chunks read are kept for the next writes, up to this many: a chunk is large enough
+  // that a fresh one each time would be mapped and cleared by the system page by page.
+  static constexpr size_t kSpareChunks = 2;
+
  private:
   KVHandoff<std::vector<uint8_t>> chunks_;
   std::vector<uint8_t> current_;  // the chunk being read, from offset_
   size_t offset_ = 0;
+  std::mutex spareMutex_;
+  std::vector<std::vector<uint8_t>> spare_;
 };

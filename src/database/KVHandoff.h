@@ -3,27 +3,37 @@
 // producer that runs ahead waits, a consumer that gives up lets the producer stop. The
 // consumer takes what has arrived in batches, and each side wakes the other only when the
 // other waits, so that handing over many small items costs little more than the items.
+//
+// The items wait in a ring of places that are made once and then reused, so handing
+// over allocates nothing per item, and nothing made by one thread is let go by the other.
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 template <typename T>
 class KVHandoff {
  public:
-  explicit KVHandoff(size_t maxWaiting) : max_(maxWaiting) {}
+  explicit KVHandoff(size_t maxWaiting)
+      : max_(maxWaiting > 0 ? maxWaiting : 1), giveBackEvery_(max_ / 8 > 0 ? max_ / 8 : 1) {
+    places_.reserve(max_);
+  }
 
   // Producer: waits while the handoff is full; false once the consumer has given up.
   bool push(T item) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!abandoned_ && items_.size() >= max_) {
+    if (!abandoned_ && count_ >= max_) {
       ++producersWaiting_;
-      changed_.wait(lock, [this] { return abandoned_ || items_.size() < max_; });
+      changed_.wait(lock, [this] { return abandoned_ || count_ < max_; });
       --producersWaiting_;
     }
     if (abandoned_) return false;
-    items_.push_back(std::move(item));
+    // The places past the end of the ring are made as it first reaches them.
+    const size_t tail = (head_ + count_) % max_;
+    if (tail == places_.size()) places_.push_back(std::move(item));
+    else places_[tail] = std::move(item);
+    ++count_;
     if (consumerWaiting_) changed_.notify_all();
     return true;
   }
@@ -36,39 +46,59 @@ class KVHandoff {
   // Consumer: the next item, waiting for it; nothing once the producer closed and
   // everything was taken (or the consumer gave up).
   std::optional<T> pop() {
-    if (taken_.empty() && !refill()) return std::nullopt;
-    T item = std::move(taken_.front());
-    taken_.pop_front();
+    if ((batch_ == 0 || taken_ >= giveBackEvery_) && !refill() && batch_ == 0) return std::nullopt;
+    // The places of the batch are the consumer's until they are given back: the producer
+    // writes only past them.
+    std::optional<T> item(std::move(places_[next_]));
+    next_ = (next_ + 1) % max_;
+    --batch_;
+    ++taken_;
     return item;
   }
-  // Consumer: nothing more is taken; a waiting or later push answers false.
+  // Consumer (or any thread once the consumer is done): nothing more is taken; a waiting
+  // or later push answers false. The items waiting go with the handoff.
   void abandon() {
     std::lock_guard<std::mutex> lock(mutex_);
     abandoned_ = true;
-    items_.clear();
     changed_.notify_all();
   }
 
  private:
-  // Takes every item that has arrived, waiting for one; false at the end.
+  // Gives back the places taken, so that the producer may fill them again, and takes
+  // every item that has arrived, waiting for one when there is none; false at the end
+  // (the consumer's batch, if any, is still its own).
   bool refill() {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (items_.empty() && !closed_ && !abandoned_) {
+    if (abandoned_) return false;
+    if (taken_ > 0) {
+      head_ = (head_ + taken_) % max_;
+      count_ -= taken_;
+      taken_ = 0;
+      if (producersWaiting_ > 0) changed_.notify_all();
+    }
+    if (count_ == 0 && !closed_) {
       consumerWaiting_ = true;
-      changed_.wait(lock, [this] { return closed_ || abandoned_ || !items_.empty(); });
+      changed_.wait(lock, [this] { return closed_ || abandoned_ || count_ > 0; });
       consumerWaiting_ = false;
     }
-    if (items_.empty()) return false;
-    taken_.swap(items_);
-    if (producersWaiting_ > 0) changed_.notify_all();
+    if (abandoned_ || count_ == 0) return false;
+    next_ = head_;
+    batch_ = count_;
     return true;
   }
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<T> items_;
-  std::deque<T> taken_;  // the consumer's own batch, outside the lock
-  size_t max_;
+  std::vector<T> places_;  // the ring, made up to max_ places as it is first filled
+  const size_t max_;
+  // The consumer gives back the places it has taken this often, so that a producer that
+  // waits for room goes on while the rest of the batch is worked on.
+  const size_t giveBackEvery_;
+  size_t head_ = 0;   // the oldest item not given back by the consumer
+  size_t count_ = 0;  // items from head_ on, the consumer's batch among them
+  // The consumer's own: its batch (from next_, batch_ items left), and how many of it
+  // it has taken since the last refill.
+  size_t next_ = 0, batch_ = 0, taken_ = 0;
   int producersWaiting_ = 0;
   bool consumerWaiting_ = false;
   bool closed_ = false, abandoned_ = false;

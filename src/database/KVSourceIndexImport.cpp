@@ -136,8 +136,7 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
     x.setIsUpdated((installed || fromDPKG) ? installedOlder : entry.essential);
   } else {
     KVRPackage fresh;
-    fresh.setIdentifier(identifier);
-    fresh.setSourceLocation(settings_.location);
+    fresh.setIdentifier(std::move(entry.identifier));  // not read again for a new record
     fresh.setInitialDateStr(settings_.dateString);
     fresh.setInitialDate(settings_.date);
     fresh.setIsUpdated(entry.essential);
@@ -151,15 +150,12 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   y.setSourceLocation(settings_.location);
   y.setHasNewVersion(existing != nullptr);
   y.setIsEssential(entry.essential);
-  if (entry.fileLocation) y.setLocation(entry.fileLocation);
-  y.setCategory(entry.category);
-  y.setVersion(version);
+  y.setCategory(std::move(entry.category));
   y.setDescription(std::move(entry.description));
   y.setWebsite(std::move(entry.website));
   y.setIconURL(std::move(entry.iconURL));
   y.setContact(std::move(entry.contact));
   y.setMaintainer(std::move(entry.maintainer));
-  y.setName(entry.name);
   y.setSize(std::move(entry.size));
   y.setMinosversion(std::move(entry.minosversion));
   y.setMaxosversion(std::move(entry.maxosversion));
@@ -172,7 +168,11 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   y.setProvides(std::move(entry.provides));
   y.setReplaces(std::move(entry.replaces));
   y.setDependencies(std::move(entry.dependencies));
+  // The version entry copies what it needs of the entry; the record then takes the rest.
   addVersion(*target, entry, settings_.location);
+  if (entry.fileLocation) y.setLocation(std::move(entry.fileLocation));
+  y.setVersion(std::move(entry.version));
+  y.setName(std::move(entry.name));
 }
 
 // A few versions are searched one by one; many through a set of their texts, made when
@@ -258,7 +258,12 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
 
 KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record) {
   evictIfFull();
-  pending_.push_front(Pending{std::move(record), {}, {}, false, std::nullopt});
+  if (spare_.empty()) {
+    pending_.push_front(Pending{std::move(record), {}, {}, false, std::nullopt});
+  } else {
+    pending_.splice(pending_.begin(), spare_, spare_.begin());
+    pending_.front() = Pending{std::move(record), {}, {}, false, std::nullopt};
+  }
   // The key is the record's own identifier, which stays where it is while it waits.
   index_[pending_.front().record.identifier()] = pending_.begin();
   return pending_.front();
@@ -269,7 +274,7 @@ void KVSourceIndexImport::evictIfFull() {
     // Before the write, which takes the record's fields (its identifier too).
     index_.erase(pending_.back().record.identifier());
     write(pending_.back());
-    pending_.pop_back();
+    spare_.splice(spare_.begin(), pending_, std::prev(pending_.end()));
   }
 }
 
@@ -278,6 +283,8 @@ void KVSourceIndexImport::flushAll() {
   index_.clear();
   for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) write(*it);
   pending_.clear();
+  spare_.clear();
+  if (leftovers_) handOnLeftovers();
 }
 
 void KVSourceIndexImport::write(Pending& pending) {
@@ -296,4 +303,16 @@ void KVSourceIndexImport::write(Pending& pending) {
 #undef QB_VISIT_FIELD
   }));
   mark(known_, record.identifier());  // a later version of it finds it in the table
+  if (!leftovers_) return;
+  // What this thread made for the record goes here; the rest, the entry's texts, goes
+  // back to the thread that made them.
+  record.setAvailableVersions({});
+  leftoverBatch_.push_back(std::move(record));
+  if (leftoverBatch_.size() >= kLeftoverBatch) handOnLeftovers();
+}
+
+void KVSourceIndexImport::handOnLeftovers() {
+  if (leftoverBatch_.empty()) return;
+  leftovers_(std::move(leftoverBatch_));
+  leftoverBatch_.clear();
 }

@@ -60,6 +60,13 @@ class KVSourceIndexImport {
   [[nodiscard]] ErrorRef apply(store::Database& db, const NextEntry& next, const std::function<ErrorRef()>& beforeCommit,
                                Outcome& outcome);
 
+  // Hands on the records once written, a batch at a time, to be let go of by whoever
+  // made most of what they hold (the thread that read the entries), rather than here.
+  // Without it they are let go of here.
+  using Leftovers = std::function<void(std::vector<KVRPackage>&& records)>;
+  void setLeftovers(Leftovers leftovers) { leftovers_ = std::move(leftovers); }
+  static constexpr size_t kLeftoverBatch = 64;
+
   // Records worked on kept in memory before they are written; a record that leaves this
   // window and comes back is read again.
   static constexpr size_t kPendingRecords = 256;
@@ -83,6 +90,7 @@ class KVSourceIndexImport {
   void evictIfFull();
   void flushAll();
   void write(Pending& pending);
+  void handOnLeftovers();
   // Adds the entry's version to the record unless it has that version already.
   static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
   static bool hasVersion(Pending& pending, const std::string& version);
@@ -104,5 +112,10 @@ class KVSourceIndexImport {
   std::vector<uint64_t> written_;  // identifiers this run has written, as a filter like it
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
   PendingList pending_;        // most recently touched first
+  // A written record's node, kept for the next record: a record is large enough that
+  // allocating one for each would cost more than the moves into it.
+  PendingList spare_;
+  Leftovers leftovers_;
+  std::vector<KVRPackage> leftoverBatch_;
   std::unordered_map<std::string_view, PendingList::iterator> index_;  // by the records' identifiers
 };

@@ -170,6 +170,10 @@ struct Database::Impl {
   int64_t insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object);
   // Inserts a typed record's row from its visited fields, then its lists of links.
   int64_t insertFields(sql::Connection& c, const ClassInfo& info, const std::function<void(record::FieldVisitor&)>& visit);
+  // The encoded lists of texts of the row insertFields is binding, one per list column,
+  // bound without a copy; kept from row to row so that their room is reused (the writer's
+  // thread only).
+  std::vector<std::string> boundLists;
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);
   bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,

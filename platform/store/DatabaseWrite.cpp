@@ -34,7 +34,12 @@ std::string describeKey(const Value& key) { return key.isString() ? *key.stringP
 // its lists of links for after the row is in.
 class ColumnBinder final : public record::FieldVisitor {
  public:
-  ColumnBinder(sql::Statement& statement, const ClassInfo& info) : st_(statement), info_(info) {}
+  ColumnBinder(sql::Statement& statement, const ClassInfo& info, std::vector<std::string>& lists)
+      : st_(statement), info_(info), lists_(lists) {
+    // Room for every column up front: a text bound stays where it is (a short one lies
+    // inside its string, which must not move).
+    lists_.reserve(info.schema->size());
+  }
 
   void text(const std::string* value) override {
     const Property& p = column();
@@ -59,8 +64,15 @@ class ColumnBinder final : public record::FieldVisitor {
   }
   void texts(const std::vector<std::string>& value) override {
     column();
-    if (value.empty()) st_.bindTextStatic(n_, "[]");
-    else st_.bindText(n_, lists::encode(value));
+    if (value.empty()) {
+      st_.bindTextStatic(n_, "[]");
+      return;
+    }
+    // The text stays where it is until the statement has run.
+    if (listsUsed_ == lists_.size()) lists_.emplace_back();
+    std::string& text = lists_[listsUsed_++];
+    lists::encodeInto(text, value);
+    st_.bindTextStatic(n_, text);
   }
   void records(std::vector<StoreObject> value) override {
     if (next().isColumn()) mismatch();
@@ -104,6 +116,8 @@ class ColumnBinder final : public record::FieldVisitor {
   int n_ = 0;
   const std::string* key_ = nullptr;
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links_;
+  std::vector<std::string>& lists_;
+  size_t listsUsed_ = 0;
 };
 
 }  // namespace
@@ -169,7 +183,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links;
   {
     sql::Statement st = c.prepare(info.insertSql);
-    ColumnBinder binder(st, info);
+    ColumnBinder binder(st, info, boundLists);
     visit(binder);
     binder.finish();
     try {

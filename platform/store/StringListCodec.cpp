@@ -1,21 +1,42 @@
 #include "store/StringListCodec.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "foundation/StringEncoding.h"
 
 namespace store::lists {
 
 namespace {
 
+// Whether any of the eight bytes of `word` is a control character, a quote or a
+// backslash: the bytes a JSON string escapes.
+inline bool needsEscapeIn(uint64_t word) {
+  constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  auto hasZero = [&](uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+  const bool control = ((word - ones * 0x20) & ~word & highs) != 0;
+  return control || hasZero(word ^ (ones * '"')) || hasZero(word ^ (ones * '\\'));
+}
+
 void appendEscaped(std::string& out, std::string_view s) {
   static const char* hex = "0123456789abcdef";
   out.push_back('"');
-  // Runs of characters that need no escape go in whole.
+  // Runs of characters that need no escape go in whole; they are found eight at a time.
   size_t plain = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s.size() - i >= 8) {
+      uint64_t word;
+      std::memcpy(&word, s.data() + i, 8);
+      if (!needsEscapeIn(word)) {
+        i += 8;
+        continue;
+      }
+    }
+    unsigned char c = static_cast<unsigned char>(s[i++]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out.append(s.substr(plain, i - plain));
-    plain = i + 1;
+    out.append(s.substr(plain, i - 1 - plain));
+    plain = i;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -23,11 +44,9 @@ void appendEscaped(std::string& out, std::string_view s) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
-          out += "\\u00";
-          out.push_back(hex[c >> 4]);
-          out.push_back(hex[c & 15]);
-        }
+        out += "\\u00";
+        out.push_back(hex[c >> 4]);
+        out.push_back(hex[c & 15]);
     }
   }
   out.append(s.substr(plain));
@@ -112,13 +131,22 @@ std::string encode(const Value& array) {
 }
 
 std::string encode(const std::vector<std::string>& items) {
-  std::string out = "[";
+  std::string out;
+  encodeInto(out, items);
+  return out;
+}
+
+void encodeInto(std::string& out, const std::vector<std::string>& items) {
+  size_t size = 2;
+  for (const auto& item : items) size += item.size() + 3;
+  out.clear();
+  out.reserve(size);
+  out.push_back('[');
   for (size_t i = 0; i < items.size(); ++i) {
     if (i) out.push_back(',');
     appendEscaped(out, items[i]);
   }
   out.push_back(']');
-  return out;
 }
 
 std::optional<Value> decode(std::string_view s) {

@@ -13,6 +13,8 @@ namespace store::lists {
 // Encodes the strings of an array value (other items are written as their text).
 std::string encode(const Value& array);
 std::string encode(const std::vector<std::string>& items);
+// The same into `out`, replacing what it held (its room is reused).
+void encodeInto(std::string& out, const std::vector<std::string>& items);
 // The array of strings, or nothing when the text is not such an array.
 std::optional<Value> decode(std::string_view json);
 

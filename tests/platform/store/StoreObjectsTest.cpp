@@ -225,6 +225,15 @@ TEST(StoreObjects, StoredListsOfTextsDecodeEveryEscape) {
   ASSERT_TRUE(list);
   EXPECT_EQ(*list, Value::array({"a\"b\\c", "\xC3\xA9\n\t", "\xF0\x9F\x98\x80", "\xEF\xBF\xBDx", ""}));
   EXPECT_EQ(store::lists::decode(store::lists::encode(*list)), list);
+  // Each escaped character at each place of texts shorter and longer than a word.
+  std::vector<std::string> texts;
+  for (char special : {'"', '\\', '\n', '\x01', '\x1f', '\x7f'})
+    for (size_t length = 1; length <= 19; ++length)
+      for (size_t at = 0; at < length; ++at) texts.push_back(std::string(at, 'x') + special + std::string(length - at - 1, 'y'));
+  Value::Array items(texts.begin(), texts.end());
+  EXPECT_EQ(store::lists::decode(store::lists::encode(texts)), Value(items));
+  EXPECT_EQ(store::lists::encode(std::vector<std::string>{"0123456789\"quoted\"\t", "plain text"}),
+            R"(["0123456789\"quoted\"\t","plain text"])");
   for (const char* bad : {"", "[", "[\"a\"", "[\"a\",]", "[1]", "{\"a\": 1}", "[\"\\q\"]"}) {
     EXPECT_FALSE(store::lists::decode(bad)) << bad;
   }

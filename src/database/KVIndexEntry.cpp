@@ -21,7 +21,9 @@ std::optional<std::string> field(const KVStanza& stanza, std::string_view name) 
 }
 
 std::vector<std::string> itemsOf(const KVStanza& stanza, std::string_view name) {
-  return KVParsingUtility::arrayOfItemsFromControlField(KVParsingUtility::componentsOfControlField(stanza.find(name)));
+  auto value = stanza.find(name);
+  if (!value) return {};
+  return KVParsingUtility::arrayOfItemsFromControlFieldViews(KVParsingUtility::componentViewsOfControlField(value));
 }
 
 std::optional<std::string> nonEmpty(std::string text) {
@@ -75,11 +77,14 @@ std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, con
   }
   entry.version = std::string(*version);
 
-  auto clauses = KVParsingUtility::componentsOfControlField(stanza.find("Depends"));
-  auto preDepends = KVParsingUtility::componentsOfControlField(stanza.find("Pre-Depends"));
-  clauses.insert(clauses.end(), preDepends.begin(), preDepends.end());
+  // Views into the stanza, which outlives the entry's making.
+  auto clauses = KVParsingUtility::componentViewsOfControlField(stanza.find("Depends"));
+  if (auto preDepends = stanza.find("Pre-Depends")) {
+    auto more = KVParsingUtility::componentViewsOfControlField(preDepends);
+    clauses.insert(clauses.end(), more.begin(), more.end());
+  }
   std::string minVersion, maxVersion;
-  entry.dependencies = KVParsingUtility::arrayOfDependenciesFromControlField(
+  entry.dependencies = KVParsingUtility::arrayOfDependenciesFromControlFieldViews(
       clauses, context.showIncompatiblePackages, &entry.incompatible, &minVersion, &maxVersion, context.systemVersion);
   entry.incompatible = entry.incompatible && !context.showIncompatiblePackages;
 

@@ -40,10 +40,14 @@ class KVParsingUtility {
   // A field value split at ",": the form the two operations below take. A missing
   // field gives no items.
   static std::vector<std::string> componentsOfControlField(std::optional<std::string_view> value);
+  // The same as views into `value`, for the two operations below without copies (their
+  // "...Views" forms).
+  static std::vector<std::string_view> componentViewsOfControlField(std::optional<std::string_view> value);
 
   // The distinct non-empty items, each trimmed of "><=() " and white space at both
   // ends, in first-seen order. Alternatives ("a | b") stay one item.
   static std::vector<std::string> arrayOfItemsFromControlField(const std::vector<std::string>& components);
+  static std::vector<std::string> arrayOfItemsFromControlFieldViews(const std::vector<std::string_view>& components);
 
   // The dependency clauses ("Depends" then "Pre-Depends", split at ","), each without
   // white space and with alternatives joined by " OR ", in first-seen order. A
@@ -54,6 +58,9 @@ class KVParsingUtility {
                                                                       bool showsIncompatible, bool* isIncompatible,
                                                                       std::string* minVersion, std::string* maxVersion,
                                                                       std::string_view deviceSystemVersion);
+  static std::vector<std::string> arrayOfDependenciesFromControlFieldViews(
+      const std::vector<std::string_view>& clauses, bool showsIncompatible, bool* isIncompatible,
+      std::string* minVersion, std::string* maxVersion, std::string_view deviceSystemVersion);
 
   // Splits "Name <address>" into its name (always written) and address (written only
   // when the value holds one).

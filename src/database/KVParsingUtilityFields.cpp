@@ -99,25 +99,34 @@ std::vector<std::string> KVParsingUtility::componentsOfControlField(std::optiona
   return out;
 }
 
-std::vector<std::string> KVParsingUtility::arrayOfItemsFromControlField(const std::vector<std::string>& components) {
+std::vector<std::string_view> KVParsingUtility::componentViewsOfControlField(std::optional<std::string_view> value) {
+  if (!value) return {};
+  return splitOn(*value, ',');
+}
+
+namespace {
+
+template <typename Component>
+std::vector<std::string> itemsOf(const std::vector<Component>& components) {
   // Folded field values carry line feeds and tabs: those go with the stripped set.
-  static const std::string kStrip = std::string(charactersToRemoveFromArrayStrings()) + "\t\n\r\v\f";
+  static const std::string kStrip = std::string(KVParsingUtility::charactersToRemoveFromArrayStrings()) + "\t\n\r\v\f";
   OrderedSet items;
-  for (const std::string& component : components) {
+  for (const Component& component : components) {
     std::string_view item = trim(component, kStrip);
     if (!item.empty()) items.add(std::string(item));
   }
   return items.take();
 }
 
-std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
-    const std::vector<std::string>& clauses, bool showsIncompatible, bool* isIncompatible, std::string* minVersion,
-    std::string* maxVersion, std::string_view deviceSystemVersion) {
+template <typename Clause>
+std::vector<std::string> dependenciesOf(const std::vector<Clause>& clauses, bool showsIncompatible,
+                                        bool* isIncompatible, std::string* minVersion, std::string* maxVersion,
+                                        std::string_view deviceSystemVersion) {
   OrderedSet result;
   FirmwareLimits limits;
   bool incompatible = false;
   std::string clause;
-  for (const std::string& raw : clauses) {
+  for (const Clause& raw : clauses) {
     clause.clear();
     std::copy_if(raw.begin(), raw.end(), std::back_inserter(clause), [](char c) { return !isWhite(c); });
     if (clause.empty() || clause == "firmware") continue;
@@ -130,8 +139,13 @@ std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
         if (alternatives.size() == 1 && !showsIncompatible) incompatible = limits.excludes(deviceSystemVersion);
       }
     }
+    // Most clauses have no alternatives: they go in as they are.
+    if (clause.find('|') == std::string::npos) {
+      result.add(clause);
+      continue;
+    }
     std::string joined;
-    joined.reserve(clause.size());
+    joined.reserve(clause.size() + 8);
     size_t from = 0;
     for (size_t bar; (bar = clause.find('|', from)) != std::string::npos; from = bar + 1)
       joined.append(clause, from, bar - from).append(" OR ");
@@ -142,6 +156,29 @@ std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
   if (minVersion) *minVersion = limits.min;
   if (maxVersion) *maxVersion = limits.max;
   return result.take();
+}
+
+}  // namespace
+
+std::vector<std::string> KVParsingUtility::arrayOfItemsFromControlField(const std::vector<std::string>& components) {
+  return itemsOf(components);
+}
+
+std::vector<std::string> KVParsingUtility::arrayOfItemsFromControlFieldViews(
+    const std::vector<std::string_view>& components) {
+  return itemsOf(components);
+}
+
+std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlField(
+    const std::vector<std::string>& clauses, bool showsIncompatible, bool* isIncompatible, std::string* minVersion,
+    std::string* maxVersion, std::string_view deviceSystemVersion) {
+  return dependenciesOf(clauses, showsIncompatible, isIncompatible, minVersion, maxVersion, deviceSystemVersion);
+}
+
+std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlFieldViews(
+    const std::vector<std::string_view>& clauses, bool showsIncompatible, bool* isIncompatible,
+    std::string* minVersion, std::string* maxVersion, std::string_view deviceSystemVersion) {
+  return dependenciesOf(clauses, showsIncompatible, isIncompatible, minVersion, maxVersion, deviceSystemVersion);
 }
 
 void KVParsingUtility::setContactFromField(std::string_view value, std::string* name, std::string* email) {

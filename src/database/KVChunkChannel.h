@@ -27,7 +27,7 @@ class KVChunkChannel {
 
   // Chunks read are kept for the next writes, up to this many: a chunk is large enough
   // that a fresh one each time would be mapped and cleared by the system page by page.
-  static constexpr size_t kSpareChunks = 2;
+  static constexpr size_t kSpareChunks = 1;
 
  private:
   KVHandoff<std::vector<uint8_t>> chunks_;

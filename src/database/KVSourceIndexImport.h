@@ -65,7 +65,7 @@ class KVSourceIndexImport {
   // Without it they are let go of here.
   using Leftovers = std::function<void(std::vector<KVRPackage>&& records)>;
   void setLeftovers(Leftovers leftovers) { leftovers_ = std::move(leftovers); }
-  static constexpr size_t kLeftoverBatch = 64;
+  static constexpr size_t kLeftoverBatch = 32;
 
   // Records worked on kept in memory before they are written; a record that leaves this
   // window and comes back is read again.

@@ -54,7 +54,7 @@ class Leftovers {
   }
 
  private:
-  static constexpr size_t kBatches = 8;
+  static constexpr size_t kBatches = 4;
   std::mutex mutex_;
   std::vector<std::vector<KVRPackage>> pile_;
   std::atomic<bool> waiting_{false};

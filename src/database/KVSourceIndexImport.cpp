@@ -256,17 +256,20 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
   return &pending;
 }
 
-KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage record) {
+KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage&& record) {
   evictIfFull();
-  if (spare_.empty()) {
-    pending_.push_front(Pending{std::move(record), {}, {}, false, std::nullopt});
-  } else {
-    pending_.splice(pending_.begin(), spare_, spare_.begin());
-    pending_.front() = Pending{std::move(record), {}, {}, false, std::nullopt};
-  }
+  if (spare_.empty()) pending_.emplace_front();
+  else pending_.splice(pending_.begin(), spare_, spare_.begin());
+  // Filled in place: a record is large, and every temporary of it costs its fields.
+  Pending& pending = pending_.front();
+  pending.record = std::move(record);
+  pending.versions.clear();
+  pending.versionTexts.clear();
+  pending.heldFromEarlierRun = false;
+  pending.versionBeforeLowering.reset();
   // The key is the record's own identifier, which stays where it is while it waits.
-  index_[pending_.front().record.identifier()] = pending_.begin();
-  return pending_.front();
+  index_[pending.record.identifier()] = pending_.begin();
+  return pending;
 }
 
 void KVSourceIndexImport::evictIfFull() {

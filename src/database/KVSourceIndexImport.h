@@ -86,7 +86,7 @@ class KVSourceIndexImport {
   void applyEntry(KVIndexEntry& entry, Outcome& outcome);
   // The record of `identifier` as this run has it: pending, read from the database, or none.
   Pending* recordFor(const std::string& identifier);
-  Pending& addPending(KVRPackage record);
+  Pending& addPending(KVRPackage&& record);
   void evictIfFull();
   void flushAll();
   void write(Pending& pending);

@@ -34,10 +34,29 @@ namespace {
 
 const std::string kLocation = "http://127.0.0.1:8080/debian/";
 
-std::vector<KVIndexEntry> readEntries(const std::string& path) {
+KVIndexEntry::Context benchContext() {
   KVIndexEntry::Context context;
   context.setLocation(kLocation);
   context.systemVersion = "14.0";
+  return context;
+}
+
+KVSourceIndexImport::Settings benchSettings() {
+  KVSourceIndexImport::Settings settings;
+  settings.location = kLocation;
+  settings.dateString = "2026-12-07 18:00";
+  return settings;
+}
+
+// The database of a run: empty but for the source.
+auto openWithSource(const store::Configuration& c) {
+  auto db = store::Database::open(c).value();
+  written(db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); }));
+  return db;
+}
+
+std::vector<KVIndexEntry> readEntries(const std::string& path) {
+  const KVIndexEntry::Context context = benchContext();
   std::vector<KVIndexEntry> entries;
   KVStanzaReader reader(path);
   KVStanza stanza;
@@ -97,12 +116,8 @@ int main(int argc, char** argv) {
     char folder[] = "/var/tmp/qb-import-XXXXXX";
     if (!mkdtemp(folder)) return 1;
     store::Configuration c = benchDatabaseConfiguration(folder);
-    auto db = store::Database::open(c).value();
-    written(db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); }));
-    KVSourceIndexImport::Settings settings;
-    settings.location = kLocation;
-    settings.dateString = "2026-12-07 18:00";
-    KVSourceIndexImport import(settings);
+    auto db = openWithSource(c);
+    KVSourceIndexImport import(benchSettings());
     KVSourceIndexImport::Outcome outcome;
     size_t next = 0;
     t = threadSeconds();
@@ -132,20 +147,14 @@ int main(int argc, char** argv) {
     char folder[] = "/var/tmp/qb-import-XXXXXX";
     if (!mkdtemp(folder)) return 1;
     store::Configuration c = benchDatabaseConfiguration(folder);
-    auto db = store::Database::open(c).value();
-    written(db->write([&] { db->add(KVRSource::newSourceWithLocation(kLocation).toObject()); }));
-    KVIndexEntry::Context context;
-    context.setLocation(kLocation);
-    context.systemVersion = "14.0";
-    KVSourceIndexImport::Settings settings;
-    settings.location = kLocation;
-    settings.dateString = "2026-12-07 18:00";
+    auto db = openWithSource(c);
     const std::string list = std::string(folder) + "/Packages";
     KVSourceIndexRun::Result result;
     double tree = processTreeSeconds(), thread = threadSeconds();
     {
       FileSink sink(list);
-      result = KVSourceIndexRun::run(*db, xz, NSDataCompression::Format::XZ, context, settings, sink, uint64_t(1) << 32);
+      result = KVSourceIndexRun::run(*db, xz, NSDataCompression::Format::XZ, benchContext(), benchSettings(), sink,
+                                     uint64_t(1) << 32);
     }
     tree = processTreeSeconds() - tree;
     thread = threadSeconds() - thread;

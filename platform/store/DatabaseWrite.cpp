@@ -169,6 +169,7 @@ int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, c
 int64_t Database::Impl::insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object) {
   {
     sql::Statement st = c.prepare(info.insertSql);
+    st.keepBindings();  // every column is bound
     bindColumns(st, info, object);
     st.run();
   }
@@ -183,6 +184,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links;
   {
     sql::Statement st = c.prepare(info.insertSql);
+    st.keepBindings();  // every column is bound, or the binder raises before the run
     ColumnBinder binder(st, info, boundLists);
     visit(binder);
     binder.finish();
@@ -223,6 +225,7 @@ void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64
   }
   {
     sql::Statement st = c.prepare(link.insert);
+    st.keepBindings();
     for (size_t i = 0; i < targets.size(); ++i) {
       st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
       st.run();

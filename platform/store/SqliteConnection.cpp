@@ -43,19 +43,19 @@ std::string quoteIdentifier(std::string_view name) {
 
 // ---- Statement
 
-Statement::Statement(Connection& connection, sqlite3_stmt* stmt, bool cached)
-    : connection_(&connection), stmt_(stmt), cached_(cached) {}
+Statement::Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse)
+    : connection_(&connection), stmt_(stmt), inUse_(inUse) {}
 
 Statement::Statement(Statement&& other) noexcept
-    : connection_(other.connection_), stmt_(other.stmt_), cached_(other.cached_) {
+    : connection_(other.connection_), stmt_(other.stmt_), inUse_(other.inUse_), keepBindings_(other.keepBindings_) {
   other.stmt_ = nullptr;
 }
 
 Statement::~Statement() {
   if (!stmt_) return;
   sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
-  if (cached_) connection_->giveBack(stmt_);
+  if (!keepBindings_) sqlite3_clear_bindings(stmt_);
+  if (inUse_) *inUse_ = false;
   else sqlite3_finalize(stmt_);
 }
 
@@ -129,7 +129,7 @@ void Statement::run() {
 
 void Statement::reset() {
   sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
+  if (!keepBindings_) sqlite3_clear_bindings(stmt_);
 }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
@@ -234,18 +234,17 @@ Statement Connection::prepare(const std::string& sql) {
   Cache::value_type* found = findCached(sql);
   if (found && !found->second.inUse) {
     found->second.inUse = true;
-    return Statement(*this, found->second.stmt, true);
+    return Statement(*this, found->second.stmt, &found->second.inUse);
   }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
   if (rc != SQLITE_OK) raise(db_, sqlite3_extended_errcode(db_), "prepare " + sql);
-  if (found) return Statement(*this, stmt, false);  // the cached one is busy (nested use)
+  if (found) return Statement(*this, stmt, nullptr);  // the cached one is busy (nested use)
   if (cache_.size() >= 256) {
     // Drop the idle ones; predicate texts vary little, so this is rare.
     recent_.fill(Recent{});
     for (auto i = cache_.begin(); i != cache_.end();) {
       if (!i->second.inUse) {
-        cachedSql_.erase(i->second.stmt);
         sqlite3_finalize(i->second.stmt);
         i = cache_.erase(i);
       } else {
@@ -254,17 +253,7 @@ Statement Connection::prepare(const std::string& sql) {
     }
   }
   auto& entry = *cache_.emplace(sql, Cached{stmt, true}).first;
-  cachedSql_[stmt] = &entry;
-  return Statement(*this, stmt, true);
-}
-
-void Connection::giveBack(sqlite3_stmt* stmt) {
-  auto s = cachedSql_.find(stmt);
-  if (s == cachedSql_.end()) {
-    sqlite3_finalize(stmt);
-    return;
-  }
-  s->second->second.inUse = false;
+  return Statement(*this, stmt, &entry.second.inUse);
 }
 
 Value Connection::scalar(const std::string& sql) {

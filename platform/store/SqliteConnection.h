@@ -24,7 +24,9 @@ class Connection;
 // it goes out of scope, so no read transaction outlives its use.
 class Statement {
  public:
-  Statement(Connection& connection, sqlite3_stmt* stmt, bool cached);
+  // `inUse` is the cache's mark of a cached statement, cleared when it is handed back;
+  // without it the statement is finalised.
+  Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse);
   ~Statement();
   Statement(Statement&& other) noexcept;
   Statement(const Statement&) = delete;
@@ -43,6 +45,10 @@ class Statement {
   // Steps to the end (for statements without rows).
   void run();
   void reset();
+  // For statements that bind every parameter before each run (or fail before running):
+  // resetting or handing back then leaves the old bindings, which no run will see,
+  // rather than clearing them one by one.
+  void keepBindings() { keepBindings_ = true; }
 
   int columnCount() const;
   bool isNull(int column) const;
@@ -59,7 +65,8 @@ class Statement {
  private:
   Connection* connection_;
   sqlite3_stmt* stmt_;
-  bool cached_;
+  bool* inUse_;
+  bool keepBindings_ = false;
 };
 
 class Connection {
@@ -80,17 +87,13 @@ class Connection {
   Value scalar(const std::string& sql);
 
  private:
-  friend class Statement;
-  void giveBack(sqlite3_stmt* stmt);
-
   sqlite3* db_ = nullptr;
   struct Cached {
     sqlite3_stmt* stmt;
     bool inUse;
   };
   using Cache = std::unordered_map<std::string, Cached>;
-  Cache cache_;
-  std::unordered_map<sqlite3_stmt*, Cache::value_type*> cachedSql_;
+  Cache cache_;  // its entries stay where they are while in use (a statement marks them)
   // The statements prepared last, by where their text was: a writer that runs the same
   // few long statements over and over finds them without hashing their text each time.
   struct Recent {

@@ -31,7 +31,7 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
       known_.assign(filterWords(identifiers.size()), 0);
       written_.assign(known_.size(), 0);
       for (const auto& id : identifiers)
-        if (id.isString()) mark(known_, *id.stringPtr());
+        if (id.isString()) mark(known_, hashOf(*id.stringPtr()));
     }
     staleCandidates_ =
         db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
@@ -94,8 +94,9 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   ++outcome.applied;
   const std::string& identifier = entry.identifier;
   const std::string& version = entry.version;
+  const size_t hash = hashOf(identifier);
 
-  Pending* existing = recordFor(identifier);
+  Pending* existing = recordFor(identifier, hash);
   // A lower version than the record's only adds a version entry: the record keeps the
   // highest version offered. But when the record came from this source in an earlier run
   // and the source's first entry of it now is lower, the source has lowered its version
@@ -140,7 +141,7 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
     fresh.setInitialDateStr(settings_.dateString);
     fresh.setInitialDate(settings_.date);
     fresh.setIsUpdated(entry.essential);
-    target = &addPending(std::move(fresh));
+    target = &addPending(std::move(fresh), hash);
   }
   KVRPackage& y = target->record;
   if (!y.updatedDate() || (previousVersion && NSStringVersionCompare::lessThan(*previousVersion, version))) {
@@ -220,43 +221,43 @@ size_t KVSourceIndexImport::filterWords(size_t identifiers) {
 
 namespace {
 template <typename Visit>
-void filterBits(std::string_view identifier, size_t words, Visit visit) {
-  uint64_t h = std::hash<std::string_view>{}(identifier);
+void filterBits(size_t hash, size_t words, Visit visit) {
+  uint64_t h = hash;
   uint64_t step = (h >> 32) | 1;
   const uint64_t bits = static_cast<uint64_t>(words) * 64;
   for (int i = 0; i < 3; ++i, h += step) visit(static_cast<size_t>((h % bits) / 64), uint64_t{1} << (h % 64));
 }
 }  // namespace
 
-void KVSourceIndexImport::mark(std::vector<uint64_t>& filter, std::string_view identifier) {
-  filterBits(identifier, filter.size(), [&](size_t word, uint64_t bit) { filter[word] |= bit; });
+void KVSourceIndexImport::mark(std::vector<uint64_t>& filter, size_t hash) {
+  filterBits(hash, filter.size(), [&](size_t word, uint64_t bit) { filter[word] |= bit; });
 }
 
-bool KVSourceIndexImport::mayHold(const std::vector<uint64_t>& filter, std::string_view identifier) {
+bool KVSourceIndexImport::mayHold(const std::vector<uint64_t>& filter, size_t hash) {
   bool all = true;
-  filterBits(identifier, filter.size(), [&](size_t word, uint64_t bit) { all = all && (filter[word] & bit); });
+  filterBits(hash, filter.size(), [&](size_t word, uint64_t bit) { all = all && (filter[word] & bit); });
   return all;
 }
 
-KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& identifier) {
-  if (auto it = index_.find(identifier); it != index_.end()) {
+KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& identifier, size_t hash) {
+  if (auto it = index_.find(HashedKey{identifier, hash}); it != index_.end()) {
     pending_.splice(pending_.begin(), pending_, it->second);  // the most recently touched
     return &*it->second;
   }
-  if (!mayHold(known_, identifier)) return nullptr;
+  if (!mayHold(known_, hash)) return nullptr;
   auto stored = db_->objectForPrimaryKey(KVRPackage::className(), identifier);
   if (!stored) return nullptr;
-  Pending& pending = addPending(KVRPackage::fromObject(*stored));
+  Pending& pending = addPending(KVRPackage::fromObject(*stored), hash);
   pending.versions = pending.record.availableVersions();
   pending.record.setAvailableVersions({});
   // A record this run wrote and read back is not from an earlier run (a false hit of the
   // filter only keeps a record up).
   pending.heldFromEarlierRun =
-      pending.record.sourceLocation() == settings_.location && !mayHold(written_, identifier);
+      pending.record.sourceLocation() == settings_.location && !mayHold(written_, hash);
   return &pending;
 }
 
-KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage&& record) {
+KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage&& record, size_t hash) {
   evictIfFull();
   if (spare_.empty()) pending_.emplace_front();
   else pending_.splice(pending_.begin(), spare_, spare_.begin());
@@ -267,15 +268,16 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage&& recor
   pending.versionTexts.clear();
   pending.heldFromEarlierRun = false;
   pending.versionBeforeLowering.reset();
+  pending.hash = hash;
   // The key is the record's own identifier, which stays where it is while it waits.
-  index_[pending.record.identifier()] = pending_.begin();
+  index_[HashedKey{pending.record.identifier(), hash}] = pending_.begin();
   return pending;
 }
 
 void KVSourceIndexImport::evictIfFull() {
   while (pending_.size() >= kPendingRecords) {
     // Before the write, which takes the record's fields (its identifier too).
-    index_.erase(pending_.back().record.identifier());
+    index_.erase(HashedKey{pending_.back().record.identifier(), pending_.back().hash});
     write(pending_.back());
     spare_.splice(spare_.begin(), pending_, std::prev(pending_.end()));
   }
@@ -292,7 +294,7 @@ void KVSourceIndexImport::flushAll() {
 
 void KVSourceIndexImport::write(Pending& pending) {
   KVRPackage& record = pending.record;
-  mark(written_, record.identifier());
+  mark(written_, pending.hash);
   record.setAvailableVersions(std::move(pending.versions));
   // A record read from the database is updated; a new one goes straight in, its fields
   // bound as they are.
@@ -305,7 +307,7 @@ void KVSourceIndexImport::write(Pending& pending) {
     KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
 #undef QB_VISIT_FIELD
   }));
-  mark(known_, record.identifier());  // a later version of it finds it in the table
+  mark(known_, pending.hash);  // a later version of it finds it in the table
   if (!leftovers_) return;
   // What this thread made for the record goes here; the rest, the entry's texts, goes
   // back to the thread that made them.

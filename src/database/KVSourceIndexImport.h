@@ -80,13 +80,24 @@ class KVSourceIndexImport {
     // source's first entry of it tells whether the source has lowered its version.
     bool heldFromEarlierRun = false;
     std::optional<std::string> versionBeforeLowering;  // the stored version, once lowered
+    size_t hash = 0;  // of the identifier: worked out once for the window and the filters
   };
   using PendingList = std::list<Pending>;
+  // An identifier with its hash, which the window's map and the filters share.
+  struct HashedKey {
+    std::string_view text;
+    size_t hash;
+    bool operator==(const HashedKey& other) const { return hash == other.hash && text == other.text; }
+  };
+  struct KeyHash {
+    size_t operator()(const HashedKey& key) const { return key.hash; }
+  };
+  static size_t hashOf(std::string_view identifier) { return std::hash<std::string_view>{}(identifier); }
 
   void applyEntry(KVIndexEntry& entry, Outcome& outcome);
   // The record of `identifier` as this run has it: pending, read from the database, or none.
-  Pending* recordFor(const std::string& identifier);
-  Pending& addPending(KVRPackage&& record);
+  Pending* recordFor(const std::string& identifier, size_t hash);
+  Pending& addPending(KVRPackage&& record, size_t hash);
   void evictIfFull();
   void flushAll();
   void write(Pending& pending);
@@ -100,8 +111,8 @@ class KVSourceIndexImport {
   static constexpr size_t kVersionsSearchedInTurn = 8;
   void deleteStalePackages(Outcome& outcome);
   static size_t filterWords(size_t identifiers);
-  static void mark(std::vector<uint64_t>& filter, std::string_view identifier);
-  static bool mayHold(const std::vector<uint64_t>& filter, std::string_view identifier);
+  static void mark(std::vector<uint64_t>& filter, size_t hash);
+  static bool mayHold(const std::vector<uint64_t>& filter, size_t hash);
 
   Settings settings_;
   store::Database* db_ = nullptr;
@@ -117,5 +128,5 @@ class KVSourceIndexImport {
   PendingList spare_;
   Leftovers leftovers_;
   std::vector<KVRPackage> leftoverBatch_;
-  std::unordered_map<std::string_view, PendingList::iterator> index_;  // by the records' identifiers
+  std::unordered_map<HashedKey, PendingList::iterator, KeyHash> index_;  // by the records' identifiers
 };

@@ -19,6 +19,7 @@ namespace store {
 
 namespace record {
 class FieldVisitor;
+struct RecordList;
 }
 
 // The SQL of one class, made once per schema.
@@ -170,6 +171,11 @@ struct Database::Impl {
   int64_t insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object);
   // Inserts a typed record's row from its visited fields, then its lists of links.
   int64_t insertFields(sql::Connection& c, const ClassInfo& info, const std::function<void(record::FieldVisitor&)>& visit);
+  // A new owner's typed list of links: the records inserted field by field, then the links.
+  void insertLinkedFields(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
+                          const record::RecordList& list);
+  void insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId,
+                      const std::vector<int64_t>& targets);
   // The encoded lists of texts of the row insertFields is binding, one per list column,
   // bound without a copy; kept from row to row so that their room is reused (the writer's
   // thread only).

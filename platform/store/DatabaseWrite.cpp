@@ -78,6 +78,10 @@ class ColumnBinder final : public record::FieldVisitor {
     if (next().isColumn()) mismatch();
     links_.emplace_back(property_++, std::move(value));
   }
+  void records(record::RecordList value) override {
+    if (next().isColumn()) mismatch();
+    typedLinks_.emplace_back(property_++, std::move(value));
+  }
 
   // Every property visited once, the primary key among them.
   void finish() const {
@@ -85,6 +89,7 @@ class ColumnBinder final : public record::FieldVisitor {
   }
   const std::string* key() const { return key_; }
   std::vector<std::pair<size_t, std::vector<StoreObject>>>& links() { return links_; }
+  std::vector<std::pair<size_t, record::RecordList>>& typedLinks() { return typedLinks_; }
 
  private:
   const Property& next() const {
@@ -116,6 +121,7 @@ class ColumnBinder final : public record::FieldVisitor {
   int n_ = 0;
   const std::string* key_ = nullptr;
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links_;
+  std::vector<std::pair<size_t, record::RecordList>> typedLinks_;
   std::vector<std::string>& lists_;
   size_t listsUsed_ = 0;
 };
@@ -182,6 +188,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
                                      const std::function<void(record::FieldVisitor&)>& visit) {
   int64_t id = 0;
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links;
+  std::vector<std::pair<size_t, record::RecordList>> typedLinks;
   {
     sql::Statement st = c.prepare(info.insertSql);
     st.keepBindings();  // every column is bound, or the binder raises before the run
@@ -198,9 +205,39 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
     }
     id = c.lastInsertRowid();
     links = std::move(binder.links());
+    typedLinks = std::move(binder.typedLinks());
   }
   for (auto& [property, elements] : links) writeLinks(c, info, id, property, elements, true);
+  for (auto& [property, list] : typedLinks) insertLinkedFields(c, info, id, property, list);
   return id;
+}
+
+void Database::Impl::insertLinkedFields(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
+                                        const record::RecordList& list) {
+  const ClassInfo& target = classInfo(info.schema->property(property).objectClass);
+  // Records with a key may be stored already, and only this very declaration lines the
+  // fields up with the columns: otherwise they go as objects.
+  if (target.schema != list.schema || target.schema->primaryKey()) {
+    writeLinks(c, info, ownerId, property, list.objects(), true);
+    return;
+  }
+  std::vector<int64_t> targets;
+  targets.reserve(list.count);
+  for (size_t i = 0; i < list.count; ++i)
+    targets.push_back(insertFields(c, target, [&](record::FieldVisitor& v) { list.fields(i, v); }));
+  insertLinkRows(c, info.linkSqlFor(property), ownerId, targets);
+}
+
+void Database::Impl::insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId,
+                                    const std::vector<int64_t>& targets) {
+  if (targets.empty()) return;
+  sql::Statement st = c.prepare(link.insert);
+  st.keepBindings();
+  for (size_t i = 0; i < targets.size(); ++i) {
+    st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
+    st.run();
+    st.reset();
+  }
 }
 
 void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
@@ -223,15 +260,7 @@ void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64
     st.bindInt(1, ownerId);
     st.run();
   }
-  {
-    sql::Statement st = c.prepare(link.insert);
-    st.keepBindings();
-    for (size_t i = 0; i < targets.size(); ++i) {
-      st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
-      st.run();
-      st.reset();
-    }
-  }
+  insertLinkRows(c, link, ownerId, targets);
   if (!isNew) markModified(info.schema->className(), ownerId);
   if (p.ownsTargets && !old.empty()) {
     std::unordered_set<int64_t> kept(targets.begin(), targets.end());

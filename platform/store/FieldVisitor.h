@@ -17,6 +17,18 @@ class Database;
 
 namespace record {
 
+class FieldVisitor;
+
+// A list of linked records handed over as typed records: `fields(i, visitor)` hands the
+// fields of the i-th, in declaration order, to the visitor; `objects()` makes them into
+// objects, for where the store cannot take them field by field.
+struct RecordList {
+  size_t count;
+  ObjectSchemaRef schema;
+  std::function<void(size_t, FieldVisitor&)> fields;
+  std::function<std::vector<StoreObject>()> objects;
+};
+
 class FieldVisitor {
  public:
   virtual ~FieldVisitor() = default;
@@ -30,6 +42,8 @@ class FieldVisitor {
   virtual void texts(const std::vector<std::string>& value) = 0;
   // A list of linked records, as objects.
   virtual void records(std::vector<StoreObject> value) = 0;
+  // The same, typed (see visitRecords).
+  virtual void records(RecordList value) = 0;
 };
 
 // Hands one field (of a type records may hold) to the visitor as the store keeps it.
@@ -69,6 +83,20 @@ void visit(FieldVisitor& visitor, const T& field) {
       visitor.integer(std::nullopt);
     }
   }
+}
+
+// Hands a list of linked records to the visitor field by field, `visitFields(record,
+// visitor)` handing each record's fields as addRecord's does; it must outlive the visit.
+template <typename R, typename VisitFields>
+void visitRecords(FieldVisitor& visitor, const std::vector<R>& list, VisitFields visitFields) {
+  visitor.records(RecordList{list.size(), R::schemaRef(),
+                             [&list, visitFields](size_t i, FieldVisitor& v) { visitFields(list[i], v); },
+                             [&list] {
+                               std::vector<StoreObject> objects;
+                               objects.reserve(list.size());
+                               for (const auto& r : list) objects.push_back(r.toObject());
+                               return objects;
+                             }});
 }
 
 // Inside a write transaction: inserts a new record of class R whose fields `visitFields`

@@ -292,6 +292,21 @@ void KVSourceIndexImport::flushAll() {
   if (leftovers_) handOnLeftovers();
 }
 
+namespace {
+template <typename T>
+void visitField(store::record::FieldVisitor& visitor, const T& field) {
+  store::record::visit(visitor, field);
+}
+// The version entries go in field by field too, without objects of them.
+void visitField(store::record::FieldVisitor& visitor, const std::vector<KVRPackageVersion>& versions) {
+  store::record::visitRecords(visitor, versions, [](const KVRPackageVersion& r, store::record::FieldVisitor& v) {
+#define QB_VISIT_VERSION_FIELD(Type, name, Setter, Initial) store::record::visit(v, r.name());
+    KVRPACKAGEVERSION_PROPERTIES(QB_VISIT_VERSION_FIELD)
+#undef QB_VISIT_VERSION_FIELD
+  });
+}
+}  // namespace
+
 void KVSourceIndexImport::write(Pending& pending) {
   KVRPackage& record = pending.record;
   mark(written_, pending.hash);
@@ -303,7 +318,7 @@ void KVSourceIndexImport::write(Pending& pending) {
     return;
   }
   seen_.push_back(store::record::addRecord(*db_, record, [](const KVRPackage& r, store::record::FieldVisitor& visitor) {
-#define QB_VISIT_FIELD(Type, name, Setter, Initial) store::record::visit(visitor, r.name());
+#define QB_VISIT_FIELD(Type, name, Setter, Initial) visitField(visitor, r.name());
     KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
 #undef QB_VISIT_FIELD
   }));

@@ -59,6 +59,27 @@ int64_t addFromFields(store::Database& db, const TypedItem& item) {
   });
 }
 
+template <typename T>
+void visitTyped(store::record::FieldVisitor& visitor, const T& field) {
+  store::record::visit(visitor, field);
+}
+void visitTyped(store::record::FieldVisitor& visitor, const std::vector<TypedPart>& parts) {
+  store::record::visitRecords(visitor, parts, [](const TypedPart& r, store::record::FieldVisitor& v) {
+#define VISIT_FIELD(Type, name, Setter, Initial) store::record::visit(v, r.name());
+    TYPEDPART_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+  });
+}
+
+// The linked records field by field too.
+int64_t addFromTypedFields(store::Database& db, const TypedItem& item) {
+  return store::record::addRecord(db, item, [](const TypedItem& r, store::record::FieldVisitor& visitor) {
+#define VISIT_FIELD(Type, name, Setter, Initial) visitTyped(visitor, r.name());
+    TYPEDITEM_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+  });
+}
+
 StoreException::Kind kindOf(const std::function<void()>& f) {
   try {
     f();
@@ -99,10 +120,13 @@ TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnO
   item.setParts({part, bare});
   TypedItem asObject = item;
   asObject.setKey("object");
+  TypedItem typed = item;
+  typed.setKey("typed");
 
   written(db->write([&] {
     addFromFields(*db, item);
     db->add(asObject.toObject());
+    addFromTypedFields(*db, typed);
   }));
   auto fromFields = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value("fields")));
   auto fromObject = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value("object")));
@@ -112,18 +136,23 @@ TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnO
   EXPECT_EQ(fromFields.tags(), item.tags());
   ASSERT_EQ(fromFields.parts().size(), 2u);
   EXPECT_EQ(fromFields.parts()[0].label(), "one");
+  auto fromTyped = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value("typed")));
   fromObject.setKey("fields");
   EXPECT_TRUE(fromFields.toObject().sameContent(fromObject.toObject()));
-  EXPECT_EQ(db->objects("TypedPart").count(), 4u);
+  fromTyped.setKey("fields");
+  EXPECT_TRUE(fromFields.toObject().sameContent(fromTyped.toObject()));
+  EXPECT_EQ(db->objects("TypedPart").count(), 6u);
 
-  // A taken key is refused as add() refuses it, and the transaction goes on.
+  // A taken key is refused as add() refuses it, and the transaction goes on (no linked
+  // record left behind).
   written(db->write([&] {
     EXPECT_EQ(kindOf([&] { addFromFields(*db, item); }), StoreException::Kind::PrimaryKeyExists);
+    EXPECT_EQ(kindOf([&] { addFromTypedFields(*db, typed); }), StoreException::Kind::PrimaryKeyExists);
     item.setKey("another");
     addFromFields(*db, item);
   }));
-  EXPECT_EQ(db->objects("TypedItem").count(), 3u);
-  EXPECT_EQ(db->objects("TypedPart").count(), 6u);
+  EXPECT_EQ(db->objects("TypedItem").count(), 4u);
+  EXPECT_EQ(db->objects("TypedPart").count(), 8u);
 }
 
 // Fields that do not line up with the declaration (too few, too many, a list where a

@@ -47,23 +47,36 @@ void WalCheckpointer::checkpointWhole(sql::Connection& writer) {
 
 void WalCheckpointer::run() {
   std::unique_lock lock(mutex_);
+  int retries = 0;
   while (true) {
-    changed_.wait(lock, [this] { return stopping_ || asked_; });
+    if (retries == 0) {
+      changed_.wait(lock, [this] { return stopping_ || asked_; });
+    } else if (!changed_.wait_for(lock, kRetryDelay, [this] { return stopping_ || asked_; })) {
+      // Readers that began before a large commit keep its pages in the log: once they
+      // are done, the pages are copied without waiting for the next large commit, which
+      // may be a long way off (the whole copy and the file's sync would then fall on it).
+      asked_ = true;
+    }
     if (stopping_) break;
     asked_ = false;
     busy_ = true;
     lock.unlock();
+    bool whole = true;
     try {
       if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);
       // Passive: it never waits for the writer or readers, and copies what it can; the
       // rest stays in the log, where it is just as safe, until the next one.
-      int rc = sqlite3_wal_checkpoint_v2(connection_->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      int logFrames = 0, copiedFrames = 0;
+      int rc = sqlite3_wal_checkpoint_v2(connection_->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames,
+                                         &copiedFrames);
       if (rc != SQLITE_OK && rc != SQLITE_BUSY) KVLog("A checkpoint of %s failed: %s", path_.c_str(), sqlite3_errstr(rc));
+      whole = rc != SQLITE_OK || copiedFrames >= logFrames;
     } catch (const std::exception& e) {
       KVLog("A checkpoint of %s failed: %s", path_.c_str(), e.what());
     }
     lock.lock();
     busy_ = false;
+    retries = whole || retries >= kRetries ? 0 : retries + 1;
     changed_.notify_all();
   }
   lock.unlock();

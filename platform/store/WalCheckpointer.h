@@ -6,6 +6,7 @@
 // commit, and a page leaves the log only once it is in the file.
 #include <sqlite3.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,10 @@ class WalCheckpointer {
   // past this length, a commit that finds the previous checkpoint unfinished waits until
   // the log has been copied whole, so that the next write starts it afresh.
   static constexpr int kLimitPages = 16 * kThresholdPages;
+  // A round that readers kept from copying the whole log is tried again this often, this
+  // many times, before the next commit asks again.
+  static constexpr std::chrono::milliseconds kRetryDelay{100};
+  static constexpr int kRetries = 30;
 
  private:
   static int committed(void* self, sqlite3* db, const char* name, int pages);

@@ -292,3 +292,35 @@ TEST(StoreDurability, AKillWhileCommittedPagesAreCopiedBackLosesNothing) {
   EXPECT_EQ(db->objects("Item", "count = %@", commits - 1).count(), static_cast<size_t>(kPerCommit));
   EXPECT_EQ(db->objects("Item", "count = 0 AND name BEGINSWITH 'a'").count(), static_cast<size_t>(kPerCommit));
 }
+
+// A reader that began before a large commit keeps its pages in the log; once it is done,
+// they reach the file without another commit to ask for it.
+TEST(StoreDurability, PagesAReaderKeptInTheLogReachTheFileOnceItIsDone) {
+  TempDir dir;
+  std::string path = dir.file("kept.realm");
+  auto db = store::Database::open(storetest::configuration(path)).value();
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM Item;", nullptr, nullptr, nullptr), SQLITE_OK);
+  const uint64_t before = *Files::fileSize(path);
+  // More than the log's threshold in one commit.
+  written(db->write([&] {
+    for (int j = 0; j < 9000; ++j) {
+      auto o = db->makeObject("Item");
+      o.set("key", "k" + std::to_string(j));
+      o.set("name", std::string(1000, 'x'));
+      db->add(o);
+    }
+  }));
+  usleep(300000);
+  EXPECT_LT(*Files::fileSize(path), before + (1u << 20)) << "the reader's snapshot holds the pages in the log";
+  sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(reader);
+  bool copied = false;
+  for (int i = 0; i < 60 && !copied; ++i) {
+    usleep(50000);
+    copied = *Files::fileSize(path) > before + (8u << 20);
+  }
+  EXPECT_TRUE(copied) << *Files::fileSize(path) << " bytes in the file";
+  EXPECT_EQ(db->objects("Item").count(), 9000u);
+}

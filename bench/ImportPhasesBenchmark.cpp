@@ -122,10 +122,7 @@ int main(int argc, char** argv) {
     size_t next = 0;
     t = threadSeconds();
     auto error = import.apply(
-        *db, [&]() -> std::optional<KVIndexEntry> {
-          if (next == entries.size()) return std::nullopt;
-          return std::move(entries[next++]);
-        },
+        *db, [&]() -> KVIndexEntry* { return next == entries.size() ? nullptr : &entries[next++]; },
         nullptr, outcome);
     double applied = threadSeconds() - t;
     bestApply = std::min(bestApply, applied);

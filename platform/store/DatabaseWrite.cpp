@@ -74,6 +74,10 @@ class ColumnBinder final : public record::FieldVisitor {
     lists::encodeInto(text, value);
     st_.bindTextStatic(n_, text);
   }
+  void encodedTexts(std::string_view encoded) override {
+    column();
+    st_.bindTextStatic(n_, encoded);
+  }
   void records(std::vector<StoreObject> value) override {
     if (next().isColumn()) mismatch();
     links_.emplace_back(property_++, std::move(value));

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -40,6 +41,9 @@ class FieldVisitor {
   virtual void real(std::optional<double> value) = 0;
   virtual void data(const Data* value) = 0;
   virtual void texts(const std::vector<std::string>& value) = 0;
+  // The same, already encoded as the store keeps it (lists::encodeInto), so the encoding
+  // can be done elsewhere: bound where it lies, so it must stay there until the record is in.
+  virtual void encodedTexts(std::string_view encoded) = 0;
   // A list of linked records, as objects.
   virtual void records(std::vector<StoreObject> value) = 0;
   // The same, typed (see visitRecords).

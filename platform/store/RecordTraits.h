@@ -190,6 +190,8 @@ inline void noCustomization(ObjectSchema&) {}
  public:                                                        \
   const Type& name() const { return name##_; }                  \
   void Setter(Type value) { name##_ = std::move(value); }       \
+  /* The field itself, to fill in place (its room reused). */   \
+  Type& name##Field() { return name##_; }                       \
                                                                 \
  private:                                                       \
   Type name##_ = Initial;

@@ -6,10 +6,14 @@
 //
 // The items wait in a ring of places that are made once and then reused, so handing
 // over allocates nothing per item, and nothing made by one thread is let go by the other.
+// An item is swapped into its place, so the producer gets back what the place held:
+// whatever the consumer left there, which the producer may fill again in place (its room
+// reused) rather than make anew.
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 template <typename T>
@@ -21,7 +25,9 @@ class KVHandoff {
   }
 
   // Producer: waits while the handoff is full; false once the consumer has given up.
-  bool push(T item) {
+  // `item` is swapped with what its place held (a default item the first time round).
+  bool push(T&& item) { return push(item); }
+  bool push(T& item) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!abandoned_ && count_ >= max_) {
       ++producersWaiting_;
@@ -31,8 +37,8 @@ class KVHandoff {
     if (abandoned_) return false;
     // The places past the end of the ring are made as it first reaches them.
     const size_t tail = (head_ + count_) % max_;
-    if (tail == places_.size()) places_.push_back(std::move(item));
-    else places_[tail] = std::move(item);
+    if (tail == places_.size()) places_.emplace_back();
+    std::swap(places_[tail], item);
     ++count_;
     if (consumerWaiting_) changed_.notify_all();
     return true;
@@ -46,10 +52,17 @@ class KVHandoff {
   // Consumer: the next item, waiting for it; nothing once the producer closed and
   // everything was taken (or the consumer gave up).
   std::optional<T> pop() {
-    if ((batch_ == 0 || taken_ >= giveBackEvery_) && !refill() && batch_ == 0) return std::nullopt;
+    T* item = take();
+    if (!item) return std::nullopt;
+    return std::optional<T>(std::move(*item));
+  }
+  // The same, in its place: the consumer's until it takes the next one, to work on and
+  // to leave there what should go back to the producer.
+  T* take() {
+    if ((batch_ == 0 || taken_ >= giveBackEvery_) && !refill() && batch_ == 0) return nullptr;
     // The places of the batch are the consumer's until they are given back: the producer
     // writes only past them.
-    std::optional<T> item(std::move(places_[next_]));
+    T* item = &places_[next_];
     next_ = (next_ + 1) % max_;
     --batch_;
     ++taken_;

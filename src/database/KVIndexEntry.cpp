@@ -8,27 +8,10 @@
 
 namespace {
 
-std::string lowerCased(std::string_view text) {
-  std::string out(text);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::optional<std::string> field(const KVStanza& stanza, std::string_view name) {
-  auto value = stanza.find(name);
-  if (!value) return std::nullopt;
-  return std::string(*value);
-}
-
 std::vector<std::string> itemsOf(const KVStanza& stanza, std::string_view name) {
   auto value = stanza.find(name);
   if (!value) return {};
   return KVParsingUtility::arrayOfItemsFromControlFieldViews(KVParsingUtility::componentViewsOfControlField(value));
-}
-
-std::optional<std::string> nonEmpty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
 }
 
 }  // namespace
@@ -62,20 +45,43 @@ std::string KVIndexEntry::Context::fileLocation(std::string_view filename) const
   return fileLocationPrefix_ + URL::percentEncode(filename, kPathAllowed);
 }
 
-std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, const Context& context) {
-  auto package = stanza.find("Package");
-  if (!package) return std::nullopt;
-  KVIndexEntry entry;
-  entry.identifier = lowerCased(*package);
-  if (entry.identifier.empty()) return std::nullopt;
+namespace {
+// Fills a field in place: a text keeps its room.
+void assign(std::optional<std::string>& field, std::string_view value) {
+  if (field) field->assign(value);
+  else field.emplace(value);
+}
+void assign(std::optional<std::string>& field, std::optional<std::string_view> value) {
+  if (value) assign(field, *value);
+  else field.reset();
+}
+bool equalsIgnoringCase(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != lower[i]) return false;
+  return true;
+}
+}  // namespace
+
+bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
+  prepared = false;
+  auto packageField = stanza.find("Package");
+  if (!packageField) return false;
+  if (!record) record = std::make_unique<KVRPackage>();
+  KVRPackage& r = *record;
+  std::string& identifier = r.identifierField();
+  identifier.assign(*packageField);
+  for (auto& c : identifier) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (identifier.empty()) return false;
   auto version = stanza.find("Version");
-  if (!DebianNames::isPackageName(entry.identifier) || !version || !DebianNames::isVersion(*version)) {
-    entry.refused = true;
-    entry.package = std::string(*package);
-    entry.version = version ? std::string(*version) : std::string();
-    return entry;
+  refused = !DebianNames::isPackageName(identifier) || !version || !DebianNames::isVersion(*version);
+  incompatible = false;
+  essential = false;
+  assign(r.versionField(), version.value_or(std::string_view()));
+  if (refused) {
+    package.assign(*packageField);
+    return true;
   }
-  entry.version = std::string(*version);
 
   // Views into the stanza, which outlives the entry's making.
   auto clauses = KVParsingUtility::componentViewsOfControlField(stanza.find("Depends"));
@@ -84,38 +90,53 @@ std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, con
     clauses.insert(clauses.end(), more.begin(), more.end());
   }
   std::string minVersion, maxVersion;
-  entry.dependencies = KVParsingUtility::arrayOfDependenciesFromControlFieldViews(
-      clauses, context.showIncompatiblePackages, &entry.incompatible, &minVersion, &maxVersion, context.systemVersion);
-  entry.incompatible = entry.incompatible && !context.showIncompatiblePackages;
+  r.dependenciesField() = KVParsingUtility::arrayOfDependenciesFromControlFieldViews(
+      clauses, context.showIncompatiblePackages, &incompatible, &minVersion, &maxVersion, context.systemVersion);
+  incompatible = incompatible && !context.showIncompatiblePackages;
 
-  if (auto filename = stanza.find("Filename")) entry.fileLocation = context.fileLocation(*filename);
-  entry.name = stanza.value("Name", entry.identifier);
-  if (entry.incompatible) return entry;  // the rest is never stored
+  if (auto filename = stanza.find("Filename")) r.locationField() = context.fileLocation(*filename);
+  else r.locationField().reset();
+  assign(r.nameField(), stanza.find("Name").value_or(std::string_view(identifier)));
+  if (incompatible) return true;  // the rest is never stored
 
   // "Tag" and "tag" are one field to the stanza, whichever spelling the index used.
   auto tag = stanza.find("Tag");
-  entry.paid = tag && tag->find("cydia::commercial") != std::string_view::npos;
-  auto essential = stanza.find("Essential");
-  entry.essential = essential && lowerCased(*essential) == "yes";
+  assign(r.priceField(),
+         std::string_view(tag && tag->find("cydia::commercial") != std::string_view::npos ? "Paid" : "Free"));
+  auto essentialField = stanza.find("Essential");
+  essential = essentialField && equalsIgnoringCase(*essentialField, "yes");
+  r.isEssentialField() = essential;
   std::string name;
-  KVParsingUtility::setContactFromField(stanza.value("Author", stanza.value("Maintainer", "Generic")), &name,
-                                        &entry.contact);
-  entry.maintainer = KVRPackage::foldedMaintainerName(name);
-  entry.category = stanza.value("Section", "Default");
-  entry.description = field(stanza, "Description");
-  entry.website = field(stanza, "Depiction");
-  auto icon = field(stanza, "Icon");
-  entry.iconURL = icon ? *icon : KVRPackage::defaultIconURLForIdentifier(entry.identifier);
-  entry.size = stanza.value("Size");
-  entry.minosversion = nonEmpty(minVersion);
-  entry.maxosversion = nonEmpty(maxVersion);
+  auto author = stanza.find("Author");
+  auto maintainer = author ? author : stanza.find("Maintainer");
+  auto& contact = r.contactField();
+  if (contact) contact->clear();
+  else contact.emplace();
+  KVParsingUtility::setContactFromField(maintainer ? *maintainer : std::string_view("Generic"), &name, &*contact);
+  r.maintainerField() = KVRPackage::foldedMaintainerName(name);
+  assign(r.categoryField(), stanza.find("Section").value_or(std::string_view("Default")));
+  assign(r.DescriptionField(), stanza.find("Description"));
+  assign(r.websiteField(), stanza.find("Depiction"));
+  if (auto icon = stanza.find("Icon")) assign(r.iconURLField(), *icon);
+  else r.iconURLField() = KVRPackage::defaultIconURLForIdentifier(identifier);
+  assign(r.sizeField(), stanza.find("Size").value_or(std::string_view()));
+  if (minVersion.empty()) r.minosversionField().reset();
+  else r.minosversionField() = std::move(minVersion);
+  if (maxVersion.empty()) r.maxosversionField().reset();
+  else r.maxosversionField() = std::move(maxVersion);
   // The four spellings of this field are one to the stanza.
-  entry.sileoDepiction = field(stanza, "SileoDepiction");
-  entry.rawPackage = field(stanza, "rawPackage");
-  entry.tweakCompatibleStatus = TweakCompatibilityManager::sharedCompatibilityForBundle(entry.identifier, entry.version);
-  entry.postinstallaction = KVRPackage::postinstallactionFor(entry.identifier, entry.dependencies);
-  entry.conflicts = itemsOf(stanza, "Conflicts");
-  entry.provides = itemsOf(stanza, "Provides");
-  entry.replaces = itemsOf(stanza, "Replaces");
+  assign(r.sileoDepictionField(), stanza.find("SileoDepiction"));
+  assign(r.rawPackageField(), stanza.find("rawPackage"));
+  r.tweakCompatibleStatusField() = TweakCompatibilityManager::sharedCompatibilityForBundle(identifier, *r.version());
+  r.postinstallactionField() = KVRPackage::postinstallactionFor(identifier, r.dependencies());
+  r.conflictsField() = itemsOf(stanza, "Conflicts");
+  r.providesField() = itemsOf(stanza, "Provides");
+  r.replacesField() = itemsOf(stanza, "Replaces");
+  return true;
+}
+
+std::optional<KVIndexEntry> KVIndexEntry::fromStanza(const KVStanza& stanza, const Context& context) {
+  KVIndexEntry entry;
+  if (!entry.read(stanza, context)) return std::nullopt;
   return entry;
 }

@@ -2,12 +2,15 @@
 // One stanza of a source's index, read into what a package record takes from it: the
 // reading (fields, dependencies, contact, compatibility) is done apart from the
 // database, on a thread of its own, and the entries are applied in the transaction.
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "database/KVRPackage.h"
 #include "foundation/URL.h"
 
 class KVStanza;
@@ -28,28 +31,32 @@ struct KVIndexEntry {
     std::string fileLocationPrefix_;  // empty: each address is worked out whole
   };
 
-  std::string identifier;  // lower-cased "Package"
-  std::string version;
+  // The record a new identifier gets: the stanza's fields in place (its identifier
+  // lower-cased, "Filename" below the source as its location, "Name" else the
+  // identifier; the rest as KVSourceIndexImport takes them). Entries are filled again
+  // and again in place, so what each holds keeps its room from one stanza to the next.
+  std::unique_ptr<KVRPackage> record;
   // Not a Debian package name and version: the stanza is refused (`package` as written).
   bool refused = false;
   std::string package;
-  // Outside the device's system version, and such packages are not shown.
+  // Outside the device's system version, and such packages are not shown: only the
+  // identifier, version, location, name and dependencies are read.
   bool incompatible = false;
-
-  std::optional<std::string> fileLocation;  // "Filename" below the source, when there is one
-  std::string name;                         // "Name", else the identifier
-  std::string category;                     // "Section", else "Default"
-  std::optional<std::string> description, website, sileoDepiction, rawPackage;
-  std::string iconURL;
-  std::string contact, maintainer;
-  std::string size;
-  std::optional<std::string> minosversion, maxosversion;
-  int64_t tweakCompatibleStatus = 0;
-  bool paid = false;
   bool essential = false;
-  std::string postinstallaction;
-  std::vector<std::string> conflicts, provides, replaces, dependencies;
 
+  // Worked out by KVSourceIndexImport::prepare, away from the transaction.
+  bool prepared = false;
+  size_t hash = 0;                    // of the identifier
+  KVRPackageVersion versionEntry;     // the version entry, when there is a location
+  std::array<std::string, 4> lists;   // the four lists below, encoded as the store keeps them
+  static constexpr size_t kDependencies = 0, kConflicts = 1, kProvides = 2, kReplaces = 3;
+
+  const std::string& identifier() const { return record->identifier(); }
+  const std::string& version() const { return *record->version(); }
+
+  // Reads `stanza` into this entry, in place; false for a stanza without a "Package"
+  // (the entry then holds nothing of use).
+  bool read(const KVStanza& stanza, const Context& context);
   // The entry of a stanza; nothing for a stanza without a "Package".
   static std::optional<KVIndexEntry> fromStanza(const KVStanza& stanza, const Context& context);
 };

@@ -1,12 +1,16 @@
 #include "database/KVSourceIndexImport.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "database/KVRSource.h"
 #include "database/NSStringVersionCompare.h"
 #include "foundation/Log.h"
 #include "store/FieldVisitor.h"
+#include "store/StringListCodec.h"
 #include "store/Store.h"
 
 KVSourceIndexImport::KVSourceIndexImport(Settings settings) : settings_(std::move(settings)) {}
@@ -84,130 +88,200 @@ void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
   if (!stale.empty()) db_->deleteObjects(db_->objects(KVRPackage::className(), "identifier IN %@", Value(std::move(stale))));
 }
 
+namespace {
+// Fills a text field in place: it keeps its room.
+void assign(std::optional<std::string>& field, const std::string& value) {
+  if (field) field->assign(value);
+  else field.emplace(value);
+}
+
+// The fields a new record takes from its entry (KVIndexEntry::read) or from the run
+// (prepare); every other field is set as a new record has it.
+constexpr std::string_view kFieldsFromTheIndex[] = {
+    "identifier", "version", "location", "name", "isEssential", "category", "Description", "website",
+    "iconURL", "contact", "maintainer", "size", "minosversion", "maxosversion", "sileoDepiction",
+    "tweakCompatibleStatus", "price", "rawPackage", "postinstallaction", "dependencies", "conflicts",
+    "provides", "replaces", "initialDateStr", "initialDate", "isUpdated", "updatedDate", "updatedDateStr",
+    "sourceLocation", "hasNewVersion"};
+constexpr bool isFromTheIndex(std::string_view field) {
+  for (std::string_view name : kFieldsFromTheIndex)
+    if (name == field) return true;
+  return false;
+}
+// Which of KVIndexEntry::lists a list field is, or -1.
+constexpr int encodedListOf(std::string_view field) {
+  if (field == "dependencies") return KVIndexEntry::kDependencies;
+  if (field == "conflicts") return KVIndexEntry::kConflicts;
+  if (field == "provides") return KVIndexEntry::kProvides;
+  if (field == "replaces") return KVIndexEntry::kReplaces;
+  return -1;
+}
+}  // namespace
+
+void KVSourceIndexImport::prepare(KVIndexEntry& entry) const {
+  entry.prepared = true;
+  if (entry.refused) return;
+  KVRPackage& r = *entry.record;
+  entry.hash = hashOf(r.identifier());
+  if (r.location()) {
+    KVRPackageVersion& v = entry.versionEntry;
+    v.setObjectId(0);  // it may have been a stored one
+    assign(v.sourceField(), settings_.location);
+    assign(v.fileLocationField(), *r.location());
+    assign(v.versionField(), *r.version());
+  }
+  if (entry.incompatible) return;  // it makes no record
+  // The record may have been another one before: whatever the entry did not fill is set
+  // as a new record has it, so nothing of that one is left.
+  r.setObjectId(0);
+#define QB_RESET_FIELD(Type, name, Setter, Initial) \
+  if constexpr (!isFromTheIndex(#name)) r.name##Field() = Type(Initial);
+  KVRPACKAGE_PROPERTIES(QB_RESET_FIELD)
+#undef QB_RESET_FIELD
+  assign(r.initialDateStrField(), settings_.dateString);
+  r.initialDateField() = settings_.date;
+  r.isUpdatedField() = entry.essential;
+  r.updatedDateField() = settings_.date;
+  assign(r.updatedDateStrField(), settings_.dateString);
+  assign(r.sourceLocationField(), settings_.location);
+  r.hasNewVersionField() = false;
+  store::lists::encodeInto(entry.lists[KVIndexEntry::kDependencies], r.dependencies());
+  store::lists::encodeInto(entry.lists[KVIndexEntry::kConflicts], r.conflicts());
+  store::lists::encodeInto(entry.lists[KVIndexEntry::kProvides], r.provides());
+  store::lists::encodeInto(entry.lists[KVIndexEntry::kReplaces], r.replaces());
+}
+
 void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   if (entry.refused) {
     ++outcome.refused;
     KVLog("Refusing the package \"%s\" version \"%s\" of %s: not a Debian package name and version",
-          entry.package.c_str(), entry.version.c_str(), settings_.location.c_str());
+          entry.package.c_str(), entry.version().c_str(), settings_.location.c_str());
     return;
   }
+  if (!entry.prepared) prepare(entry);
   ++outcome.applied;
-  const std::string& identifier = entry.identifier;
-  const std::string& version = entry.version;
-  const size_t hash = hashOf(identifier);
+  KVRPackage& e = *entry.record;
+  const std::string& identifier = e.identifier();
+  const std::string& version = entry.version();
 
-  Pending* existing = recordFor(identifier, hash);
+  Pending* existing = recordFor(identifier, entry.hash);
+  if (!existing) {
+    if (entry.incompatible) return;
+    // A new record: the entry's, as prepared. The place's earlier record goes back in
+    // the entry.
+    Pending& pending = addPending(entry.record, entry.hash);
+    pending.lists.swap(entry.lists);
+    pending.listsEncoded = true;
+    if (pending.record->location()) {
+      pending.versions.resize(std::max<size_t>(pending.versions.size(), 1));
+      std::swap(pending.versions[0], entry.versionEntry);
+      pending.versionCount = 1;
+    }
+    return;
+  }
   // A lower version than the record's only adds a version entry: the record keeps the
   // highest version offered. But when the record came from this source in an earlier run
   // and the source's first entry of it now is lower, the source has lowered its version
   // and no longer offers the record's: the record follows it down (later entries of the
   // index may raise it again), unless another source offers more.
+  KVRPackage& x = *existing->record;
   bool lowered = false;
-  if (existing && NSStringVersionCompare::greaterThan(existing->record.version().value_or(""), version)) {
+  if (NSStringVersionCompare::greaterThan(x.version().value_or(""), version)) {
     lowered = std::exchange(existing->heldFromEarlierRun, false) && mayLower(*existing, version);
     if (!lowered) {
-      addVersion(*existing, entry, settings_.location);
+      addVersion(*existing, entry);
       return;
     }
   }
-  if (existing) existing->heldFromEarlierRun = false;
+  existing->heldFromEarlierRun = false;
   if (entry.incompatible) {
     // Its identifier still counts as offered: an existing record stays as it is.
-    if (existing && existing->record.objectId()) seen_.push_back(existing->record.objectId());
+    if (x.objectId()) seen_.push_back(x.objectId());
     return;
   }
-  if (lowered) existing->versionBeforeLowering = existing->record.version();
+  if (lowered) existing->versionBeforeLowering = x.version();
 
-  Pending* target = existing;
-  std::optional<std::string> previousVersion;
-  if (existing) {
-    KVRPackage& x = existing->record;
-    // Within a run that lowered it, the version the record had before the run.
-    previousVersion = existing->versionBeforeLowering ? existing->versionBeforeLowering : x.version();
-    const bool sameVersion = previousVersion == version;
-    const bool fromDPKG = x.sourceLocation() == KVRPackage::kDPKGSourceLocation;
-    const bool installed = x.isInstalled().value_or(false);
-    const bool installedOlder = !sameVersion && x.installedVersion() &&
-                                NSStringVersionCompare::lessThan(*x.installedVersion(), version);
-    if (fromDPKG) {
-      x.setIsInstalledUsingAnotherPM(true);
-      x.setSourceLocation(settings_.location);
-    }
-    if (!sameVersion) outcome.cachedImagesToRemove.push_back(identifier);
-    x.setIsUpdated((installed || fromDPKG) ? installedOlder : entry.essential);
-  } else {
-    KVRPackage fresh;
-    fresh.setIdentifier(std::move(entry.identifier));  // not read again for a new record
-    fresh.setInitialDateStr(settings_.dateString);
-    fresh.setInitialDate(settings_.date);
-    fresh.setIsUpdated(entry.essential);
-    target = &addPending(std::move(fresh), hash);
+  // Within a run that lowered it, the version the record had before the run.
+  const std::optional<std::string> previousVersion =
+      existing->versionBeforeLowering ? existing->versionBeforeLowering : x.version();
+  const bool sameVersion = previousVersion == version;
+  const bool fromDPKG = x.sourceLocation() == KVRPackage::kDPKGSourceLocation;
+  const bool installed = x.isInstalled().value_or(false);
+  const bool installedOlder =
+      !sameVersion && x.installedVersion() && NSStringVersionCompare::lessThan(*x.installedVersion(), version);
+  if (fromDPKG) {
+    x.setIsInstalledUsingAnotherPM(true);
+    x.setSourceLocation(settings_.location);
   }
-  KVRPackage& y = target->record;
-  if (!y.updatedDate() || (previousVersion && NSStringVersionCompare::lessThan(*previousVersion, version))) {
-    y.setUpdatedDate(settings_.date);
-    y.setUpdatedDateStr(settings_.dateString);
+  if (!sameVersion) outcome.cachedImagesToRemove.push_back(identifier);
+  x.setIsUpdated((installed || fromDPKG) ? installedOlder : entry.essential);
+  if (!x.updatedDate() || (previousVersion && NSStringVersionCompare::lessThan(*previousVersion, version))) {
+    x.setUpdatedDate(settings_.date);
+    assign(x.updatedDateStrField(), settings_.dateString);
   }
-  y.setSourceLocation(settings_.location);
-  y.setHasNewVersion(existing != nullptr);
-  y.setIsEssential(entry.essential);
-  y.setCategory(std::move(entry.category));
-  y.setDescription(std::move(entry.description));
-  y.setWebsite(std::move(entry.website));
-  y.setIconURL(std::move(entry.iconURL));
-  y.setContact(std::move(entry.contact));
-  y.setMaintainer(std::move(entry.maintainer));
-  y.setSize(std::move(entry.size));
-  y.setMinosversion(std::move(entry.minosversion));
-  y.setMaxosversion(std::move(entry.maxosversion));
-  y.setSileoDepiction(std::move(entry.sileoDepiction));
-  y.setTweakCompatibleStatus(entry.tweakCompatibleStatus);
-  y.setPrice(std::string(entry.paid ? "Paid" : "Free"));
-  y.setRawPackage(std::move(entry.rawPackage));
-  y.setPostinstallaction(std::move(entry.postinstallaction));
-  y.setConflicts(std::move(entry.conflicts));
-  y.setProvides(std::move(entry.provides));
-  y.setReplaces(std::move(entry.replaces));
-  y.setDependencies(std::move(entry.dependencies));
-  // The version entry copies what it needs of the entry; the record then takes the rest.
-  addVersion(*target, entry, settings_.location);
-  if (entry.fileLocation) y.setLocation(std::move(entry.fileLocation));
-  y.setVersion(std::move(entry.version));
-  y.setName(std::move(entry.name));
+  assign(x.sourceLocationField(), settings_.location);
+  x.setHasNewVersion(true);
+  x.setIsEssential(entry.essential);
+  // The entry's fields are swapped in: what the record held goes back with the entry.
+  std::swap(x.categoryField(), e.categoryField());
+  std::swap(x.DescriptionField(), e.DescriptionField());
+  std::swap(x.websiteField(), e.websiteField());
+  std::swap(x.iconURLField(), e.iconURLField());
+  std::swap(x.contactField(), e.contactField());
+  std::swap(x.maintainerField(), e.maintainerField());
+  std::swap(x.sizeField(), e.sizeField());
+  std::swap(x.minosversionField(), e.minosversionField());
+  std::swap(x.maxosversionField(), e.maxosversionField());
+  std::swap(x.sileoDepictionField(), e.sileoDepictionField());
+  x.setTweakCompatibleStatus(e.tweakCompatibleStatus());
+  std::swap(x.priceField(), e.priceField());
+  std::swap(x.rawPackageField(), e.rawPackageField());
+  std::swap(x.postinstallactionField(), e.postinstallactionField());
+  std::swap(x.conflictsField(), e.conflictsField());
+  std::swap(x.providesField(), e.providesField());
+  std::swap(x.replacesField(), e.replacesField());
+  std::swap(x.dependenciesField(), e.dependenciesField());
+  existing->lists.swap(entry.lists);
+  existing->listsEncoded = true;
+  addVersion(*existing, entry);
+  // Last: `version` is the entry's, and goes with the swap.
+  if (e.location()) std::swap(x.locationField(), e.locationField());
+  std::swap(x.versionField(), e.versionField());
+  std::swap(x.nameField(), e.nameField());
 }
 
 // A few versions are searched one by one; many through a set of their texts, made when
 // it is first needed, so that an identifier with many versions costs no more than them.
 bool KVSourceIndexImport::hasVersion(Pending& pending, const std::string& version) {
-  if (pending.versions.size() <= kVersionsSearchedInTurn) {
-    for (const auto& v : pending.versions)
-      if (v.version() == version) return true;
+  if (pending.versionCount <= kVersionsSearchedInTurn) {
+    for (size_t i = 0; i < pending.versionCount; ++i)
+      if (pending.versions[i].version() == version) return true;
     return false;
   }
   if (pending.versionTexts.empty()) {
-    for (const auto& v : pending.versions)
-      if (v.version()) pending.versionTexts.insert(*v.version());
+    for (size_t i = 0; i < pending.versionCount; ++i)
+      if (pending.versions[i].version()) pending.versionTexts.insert(*pending.versions[i].version());
   }
   return pending.versionTexts.count(version) > 0;
 }
 
 bool KVSourceIndexImport::mayLower(const Pending& pending, const std::string& version) const {
-  for (const auto& v : pending.versions)
+  for (size_t i = 0; i < pending.versionCount; ++i) {
+    const KVRPackageVersion& v = pending.versions[i];
     if (v.source() != settings_.location && v.version() && NSStringVersionCompare::greaterThan(*v.version(), version))
       return false;
+  }
   return true;
 }
 
-void KVSourceIndexImport::addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location) {
-  if (!entry.fileLocation || hasVersion(pending, entry.version)) return;
-  KVRPackageVersion version;
-  version.setSource(location);
-  version.setFileLocation(entry.fileLocation);
-  version.setVersion(entry.version);
-  KVRPackage& record = pending.record;
-  if (!record.name() || record.name()->empty()) record.setName(entry.name);
-  pending.versions.push_back(std::move(version));
-  if (!pending.versionTexts.empty()) pending.versionTexts.insert(entry.version);
+void KVSourceIndexImport::addVersion(Pending& pending, KVIndexEntry& entry) {
+  const KVRPackage& e = *entry.record;
+  if (!e.location() || hasVersion(pending, entry.version())) return;
+  KVRPackage& record = *pending.record;
+  if (!record.name() || record.name()->empty()) record.setName(e.name());
+  if (pending.versionCount == pending.versions.size()) pending.versions.emplace_back();
+  std::swap(pending.versions[pending.versionCount++], entry.versionEntry);
+  if (!pending.versionTexts.empty()) pending.versionTexts.insert(entry.version());
 }
 
 // The identifiers in the table are kept as a filter of bits, a few per identifier: an
@@ -247,38 +321,50 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
   if (!mayHold(known_, hash)) return nullptr;
   auto stored = db_->objectForPrimaryKey(KVRPackage::className(), identifier);
   if (!stored) return nullptr;
-  Pending& pending = addPending(KVRPackage::fromObject(*stored), hash);
-  pending.versions = pending.record.availableVersions();
-  pending.record.setAvailableVersions({});
+  auto record = std::make_unique<KVRPackage>(KVRPackage::fromObject(*stored));
+  Pending& pending = addPending(record, hash);
+  pending.versions = std::move(pending.record->availableVersionsField());
+  pending.versionCount = pending.versions.size();
+  pending.record->availableVersionsField().clear();
   // A record this run wrote and read back is not from an earlier run (a false hit of the
   // filter only keeps a record up).
   pending.heldFromEarlierRun =
-      pending.record.sourceLocation() == settings_.location && !mayHold(written_, hash);
+      pending.record->sourceLocation() == settings_.location && !mayHold(written_, hash);
   return &pending;
 }
 
-KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(KVRPackage&& record, size_t hash) {
+KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(std::unique_ptr<KVRPackage>& record, size_t hash) {
   evictIfFull();
   if (spare_.empty()) pending_.emplace_front();
   else pending_.splice(pending_.begin(), spare_, spare_.begin());
-  // Filled in place: a record is large, and every temporary of it costs its fields.
   Pending& pending = pending_.front();
-  pending.record = std::move(record);
-  pending.versions.clear();
+  pending.record.swap(record);
+  pending.versionCount = 0;
   pending.versionTexts.clear();
+  pending.listsEncoded = false;
   pending.heldFromEarlierRun = false;
   pending.versionBeforeLowering.reset();
   pending.hash = hash;
   // The key is the record's own identifier, which stays where it is while it waits.
-  index_[HashedKey{pending.record.identifier(), hash}] = pending_.begin();
+  const HashedKey key{pending.record->identifier(), hash};
+  if (spareKeys_.empty()) {
+    index_.emplace(key, pending_.begin());
+  } else {
+    Index::node_type node = std::move(spareKeys_.back());
+    spareKeys_.pop_back();
+    node.key() = key;
+    node.mapped() = pending_.begin();
+    index_.insert(std::move(node));
+  }
   return pending;
 }
 
 void KVSourceIndexImport::evictIfFull() {
   while (pending_.size() >= kPendingRecords) {
+    Pending& last = pending_.back();
     // Before the write, which takes the record's fields (its identifier too).
-    index_.erase(HashedKey{pending_.back().record.identifier(), pending_.back().hash});
-    write(pending_.back());
+    spareKeys_.push_back(index_.extract(HashedKey{last.record->identifier(), last.hash}));
+    write(last);
     spare_.splice(spare_.begin(), pending_, std::prev(pending_.end()));
   }
 }
@@ -286,53 +372,61 @@ void KVSourceIndexImport::evictIfFull() {
 void KVSourceIndexImport::flushAll() {
   // Oldest first, so the records reach the file in the order the index named them.
   index_.clear();
+  spareKeys_.clear();
   for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) write(*it);
   pending_.clear();
   spare_.clear();
-  if (leftovers_) handOnLeftovers();
 }
 
 namespace {
-template <typename T>
-void visitField(store::record::FieldVisitor& visitor, const T& field) {
-  store::record::visit(visitor, field);
+// A list encoded with the entry it came from goes in as it is.
+void visitField(store::record::FieldVisitor& visitor, const TextList& field, const std::string* encoded) {
+  if (encoded) visitor.encodedTexts(*encoded);
+  else store::record::visit(visitor, field);
 }
-// The version entries go in field by field too, without objects of them.
-void visitField(store::record::FieldVisitor& visitor, const std::vector<KVRPackageVersion>& versions) {
-  store::record::visitRecords(visitor, versions, [](const KVRPackageVersion& r, store::record::FieldVisitor& v) {
+void visitVersionFields(const KVRPackageVersion& r, store::record::FieldVisitor& v) {
 #define QB_VISIT_VERSION_FIELD(Type, name, Setter, Initial) store::record::visit(v, r.name());
-    KVRPACKAGEVERSION_PROPERTIES(QB_VISIT_VERSION_FIELD)
+  KVRPACKAGEVERSION_PROPERTIES(QB_VISIT_VERSION_FIELD)
 #undef QB_VISIT_VERSION_FIELD
-  });
 }
 }  // namespace
 
 void KVSourceIndexImport::write(Pending& pending) {
-  KVRPackage& record = pending.record;
+  KVRPackage& record = *pending.record;
   mark(written_, pending.hash);
-  record.setAvailableVersions(std::move(pending.versions));
+  const auto versions = pending.versions.begin();
+  const auto versionsEnd = versions + static_cast<std::ptrdiff_t>(pending.versionCount);
   // A record read from the database is updated; a new one goes straight in, its fields
   // bound as they are.
   if (record.objectId() != 0) {
+    record.availableVersionsField().assign(std::make_move_iterator(versions), std::make_move_iterator(versionsEnd));
     seen_.push_back(db_->addOrUpdate(std::move(record).toObject()));
     return;
   }
-  seen_.push_back(store::record::addRecord(*db_, record, [](const KVRPackage& r, store::record::FieldVisitor& visitor) {
-#define QB_VISIT_FIELD(Type, name, Setter, Initial) visitField(visitor, r.name());
+  const std::array<std::string, 4>* lists = pending.listsEncoded ? &pending.lists : nullptr;
+  seen_.push_back(store::record::addRecord(*db_, record, [&](const auto& r, auto& visitor) {
+    // (Generic, so that each field's branch is made only for its type.)
+    // The version entries go in field by field too, without objects of them.
+    auto visitVersions = [&] {
+      visitor.records(store::record::RecordList{
+          pending.versionCount, KVRPackageVersion::schemaRef(),
+          [&pending](size_t i, store::record::FieldVisitor& v) { visitVersionFields(pending.versions[i], v); },
+          [&pending] {
+            std::vector<store::StoreObject> objects;
+            for (size_t i = 0; i < pending.versionCount; ++i) objects.push_back(pending.versions[i].toObject());
+            return objects;
+          }});
+    };
+#define QB_VISIT_FIELD(Type, name, Setter, Initial)                                                         \
+  if constexpr (std::is_same_v<Type, std::vector<KVRPackageVersion>>) {                                     \
+    visitVersions();                                                                                        \
+  } else if constexpr (encodedListOf(#name) >= 0) {                                                         \
+    visitField(visitor, r.name(), lists ? &(*lists)[static_cast<size_t>(encodedListOf(#name))] : nullptr); \
+  } else {                                                                                                  \
+    store::record::visit(visitor, r.name());                                                                \
+  }
     KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
 #undef QB_VISIT_FIELD
   }));
   mark(known_, pending.hash);  // a later version of it finds it in the table
-  if (!leftovers_) return;
-  // What this thread made for the record goes here; the rest, the entry's texts, goes
-  // back to the thread that made them.
-  record.setAvailableVersions({});
-  leftoverBatch_.push_back(std::move(record));
-  if (leftoverBatch_.size() >= kLeftoverBatch) handOnLeftovers();
-}
-
-void KVSourceIndexImport::handOnLeftovers() {
-  if (leftoverBatch_.empty()) return;
-  leftovers_(std::move(leftoverBatch_));
-  leftoverBatch_.clear();
 }

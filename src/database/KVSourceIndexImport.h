@@ -7,10 +7,12 @@
 // Each record is written once per run however many versions of it the index lists (the
 // records being worked on wait in a small window), so an identifier with many versions
 // costs time in proportion to them.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,8 +50,10 @@ class KVSourceIndexImport {
     std::vector<std::string> cachedImagesToRemove;
     bool sourceMissing = false;  // the source record is gone: nothing was written
   };
-  // The next entry, waiting for it; nothing at the end of the index.
-  using NextEntry = std::function<std::optional<KVIndexEntry>()>;
+  // The next entry, waiting for it; nothing at the end of the index. The entry is the
+  // import's until it asks for the next one: it may leave in it what it no longer needs
+  // (a written record, to be filled again in place).
+  using NextEntry = std::function<KVIndexEntry*()>;
 
   explicit KVSourceIndexImport(Settings settings);
 
@@ -60,12 +64,11 @@ class KVSourceIndexImport {
   [[nodiscard]] ErrorRef apply(store::Database& db, const NextEntry& next, const std::function<ErrorRef()>& beforeCommit,
                                Outcome& outcome);
 
-  // Hands on the records once written, a batch at a time, to be let go of by whoever
-  // made most of what they hold (the thread that read the entries), rather than here.
-  // Without it they are let go of here.
-  using Leftovers = std::function<void(std::vector<KVRPackage>&& records)>;
-  void setLeftovers(Leftovers leftovers) { leftovers_ = std::move(leftovers); }
-  static constexpr size_t kLeftoverBatch = 32;
+  // Works out what an entry's record takes from this run, apart from the transaction
+  // (on the thread that reads the entries, while `apply` runs): the record a new
+  // identifier gets, whole, its version entry, its lists encoded as the store keeps them
+  // and the identifier's hash. `apply` prepares an entry that was not.
+  void prepare(KVIndexEntry& entry) const;
 
   // Records worked on kept in memory before they are written; a record that leaves this
   // window and comes back is read again.
@@ -73,8 +76,17 @@ class KVSourceIndexImport {
 
  private:
   struct Pending {
-    KVRPackage record;  // its version entries apart, in `versions`
+    // Never null. A record is swapped in from an entry and its place's earlier record
+    // goes back in the entry, to be filled again: records are made once, not each time.
+    std::unique_ptr<KVRPackage> record = std::make_unique<KVRPackage>();
+    // Its version entries apart, the first `versionCount` of `versions` (the others kept
+    // for their room).
     std::vector<KVRPackageVersion> versions;
+    size_t versionCount = 0;
+    // The record's four lists as the store keeps them, when they came from an entry
+    // (KVIndexEntry::lists), so that they are not encoded in the transaction.
+    std::array<std::string, 4> lists;
+    bool listsEncoded = false;
     std::unordered_set<std::string> versionTexts;  // once there are many versions
     // Read as this source left it in an earlier run, and not yet met in this one: the
     // source's first entry of it tells whether the source has lowered its version.
@@ -97,13 +109,14 @@ class KVSourceIndexImport {
   void applyEntry(KVIndexEntry& entry, Outcome& outcome);
   // The record of `identifier` as this run has it: pending, read from the database, or none.
   Pending* recordFor(const std::string& identifier, size_t hash);
-  Pending& addPending(KVRPackage&& record, size_t hash);
+  // A new place in the window, holding `record` (swapped in).
+  Pending& addPending(std::unique_ptr<KVRPackage>& record, size_t hash);
   void evictIfFull();
   void flushAll();
   void write(Pending& pending);
-  void handOnLeftovers();
-  // Adds the entry's version to the record unless it has that version already.
-  static void addVersion(Pending& pending, const KVIndexEntry& entry, const std::string& location);
+  // Adds the entry's version to the record unless it has that version already (the
+  // entry's version entry is swapped in).
+  static void addVersion(Pending& pending, KVIndexEntry& entry);
   static bool hasVersion(Pending& pending, const std::string& version);
   // Whether the record follows this source down to `version`: no other source's version
   // entry is higher.
@@ -123,10 +136,9 @@ class KVSourceIndexImport {
   std::vector<uint64_t> written_;  // identifiers this run has written, as a filter like it
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
   PendingList pending_;        // most recently touched first
-  // A written record's node, kept for the next record: a record is large enough that
-  // allocating one for each would cost more than the moves into it.
+  // A written record's node, kept for the next record, with what it holds.
   PendingList spare_;
-  Leftovers leftovers_;
-  std::vector<KVRPackage> leftoverBatch_;
-  std::unordered_map<HashedKey, PendingList::iterator, KeyHash> index_;  // by the records' identifiers
+  using Index = std::unordered_map<HashedKey, PendingList::iterator, KeyHash>;
+  Index index_;  // by the records' identifiers
+  std::vector<Index::node_type> spareKeys_;  // the index's nodes of records written, reused
 };

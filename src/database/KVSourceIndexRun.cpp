@@ -2,8 +2,6 @@
 
 #include <sys/statvfs.h>
 
-#include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -18,48 +16,6 @@ bool startsWithCompressedSignature(const uint8_t* bytes, size_t size) {
   return (bytes[0] == 0x1F && bytes[1] == 0x8B && bytes[2] == 0x08) ||
          (bytes[0] == 0x42 && bytes[1] == 0x5A && bytes[2] == 0x68);
 }
-// Batches of written records on their way back to the reading thread. Its taker never
-// waits: with the pile full, or the reader gone, it lets go of the batch itself.
-class Leftovers {
- public:
-  void take(std::vector<KVRPackage>&& records) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (open_ && pile_.size() < kBatches) {
-        pile_.push_back(std::move(records));
-        waiting_.store(true, std::memory_order_release);
-        return;
-      }
-    }
-    records.clear();
-  }
-  // The reading thread: lets go of what has come back.
-  void letGo() {
-    if (!waiting_.load(std::memory_order_acquire)) return;
-    std::vector<std::vector<KVRPackage>> taken;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      taken.swap(pile_);
-      waiting_.store(false, std::memory_order_relaxed);
-    }
-  }
-  // The reading thread, at its end: nothing more comes back.
-  void close() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      open_ = false;
-    }
-    waiting_.store(true, std::memory_order_release);
-    letGo();
-  }
-
- private:
-  static constexpr size_t kBatches = 4;
-  std::mutex mutex_;
-  std::vector<std::vector<KVRPackage>> pile_;
-  std::atomic<bool> waiting_{false};
-  bool open_ = true;
-};
 }  // namespace
 
 uint64_t KVSourceIndexRun::decodedCeilingFor(const std::string& folder) {
@@ -97,23 +53,25 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
     if (decoded && !signature && !sinkError) sinkError = sink.sync();
     channel.close();
   });
-  // The records written go back to the reading thread to be let go of there: their texts
-  // are the entries', made by that thread, and memory let go of by the thread that made
-  // it costs less (no contention over the allocator's lock with the making).
-  Leftovers leftovers;
+  // Entries are read, and prepared for the transaction, on a thread of their own. Each
+  // is filled in place and swapped into the ring, which hands back what the applying
+  // side left in its place (a record written, its version entry): that is filled again,
+  // so records and their texts are made once, on this thread, rather than made here and
+  // let go of there, and the applying thread does little beside the store's own work.
+  KVSourceIndexImport import(std::move(settings));
   bool stanzaTooLarge = false;
   std::thread reader([&] {
     KVStanzaReader stanzas([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
     KVStanza stanza;
+    KVIndexEntry entry;
     while (stanzas.next(stanza)) {
-      auto entry = KVIndexEntry::fromStanza(stanza, context);
-      if (entry && !entries.push(std::move(*entry))) break;
-      leftovers.letGo();
+      if (!entry.read(stanza, context)) continue;
+      import.prepare(entry);
+      if (!entries.push(entry)) break;
     }
     stanzaTooLarge = stanzas.stanzaTooLarge();
     channel.abandon();  // a reader that stopped early lets the decoder stop too
     entries.close();
-    leftovers.close();
   });
   bool joined = false;
   auto join = [&] {
@@ -123,10 +81,8 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
     decoder.join();
   };
 
-  KVSourceIndexImport import(std::move(settings));
-  import.setLeftovers([&leftovers](std::vector<KVRPackage>&& records) { leftovers.take(std::move(records)); });
   result.importError = import.apply(
-      db, [&entries] { return entries.pop(); },
+      db, [&entries] { return entries.take(); },
       [&]() -> ErrorRef {
         join();
         if (stanzaTooLarge) {

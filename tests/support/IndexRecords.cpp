@@ -48,12 +48,13 @@ size_t applyIndexAsRefresh(store::Database& db, const std::string& path, const s
   KVSourceIndexImport import(settings);
   KVSourceIndexImport::Outcome outcome;
   KVStanza stanza;
+  KVIndexEntry entry;
   ErrorRef failure = import.apply(
       db,
-      [&]() -> std::optional<KVIndexEntry> {
+      [&]() -> KVIndexEntry* {
         while (reader.next(stanza))
-          if (auto entry = KVIndexEntry::fromStanza(stanza, context)) return entry;
-        return std::nullopt;
+          if (entry.read(stanza, context)) return &entry;
+        return nullptr;
       },
       nullptr, outcome);
   if (failure) {

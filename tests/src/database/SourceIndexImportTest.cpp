@@ -7,6 +7,7 @@
 #include "support/Written.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVSourceIndexImport.h"
+#include "database/KVSourceIndexRun.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/NotificationCenter.h"
 
@@ -265,6 +266,54 @@ TEST_F(SourceIndexImport, VersionsFarApartInANewSourceMakeOneRecord) {
   EXPECT_EQ(early->version(), "2.0");
   EXPECT_EQ(versionsOf("com.example.early"), (std::vector<std::string>{"1.0", "2.0"}));
   EXPECT_EQ(packagesOf(locationOf("repo")).size(), KVSourceIndexImport::kPendingRecords + 51);
+}
+
+// Records are made once and filled again from one package to the next: a new package
+// after installed ones that were read, marked and written keeps nothing of theirs, and
+// the installed ones after it keep their own versions.
+TEST_F(SourceIndexImport, ANewRecordKeepsNothingOfARecordWrittenBeforeIt) {
+  // The records of the first kept ones come back to the reading of the last ones.
+  const size_t kept = 40, total = KVSourceIndexImport::kPendingRecords + KVSourceIndexRun::kWaitingEntries + kept;
+  auto isKept = [&](size_t i) { return i < kept || i >= total - kept; };
+  written(db()->write([&] {
+    for (size_t i = 0; i < total; ++i) {
+      if (!isKept(i)) continue;
+      KVRPackage p;
+      p.setIdentifier("com.example.p" + std::to_string(i));
+      p.setIsInstalled(true);
+      p.setInstalledVersion("0.9");
+      p.setInstallDate(Date{1000});
+      p.setSourceLocation(KVRPackage::kDPKGSourceLocation);
+      p.setIsHeld(true);
+      p.setIsInWishlist(true);
+      p.setMyRating(4);
+      p.setInstalledFiles({"/usr/bin/tool"});
+      p.setScreenshots({"https://example.org/shot.png"});
+      p.setAvailableVersions({KVRPackageVersion::packageVersionWithSourceLocation("https://other.example/", "a.deb", "0.8").value()});
+      db()->add(p.toObject());
+    }
+  }));
+  std::string index;
+  for (size_t i = 0; i < total; ++i) index += stanza("com.example.p" + std::to_string(i), "1.0");
+  refreshWith("repo", index);
+  for (size_t i = 0; i < total; ++i) {
+    auto p = package("com.example.p" + std::to_string(i));
+    ASSERT_TRUE(p);
+    if (isKept(i)) {
+      ASSERT_EQ(p->isInstalledUsingAnotherPM(), true) << i;
+      ASSERT_EQ(versionsOf(p->identifier()), (std::vector<std::string>{"0.8", "1.0"})) << i;
+      continue;
+    }
+    ASSERT_EQ(p->isInstalled(), false) << i;
+    ASSERT_EQ(p->installedVersion(), std::nullopt) << i;
+    ASSERT_EQ(p->installDate(), std::nullopt) << i;
+    ASSERT_EQ(p->isHeld(), false) << i;
+    ASSERT_EQ(p->isInWishlist(), std::nullopt) << i;
+    ASSERT_EQ(p->myRating(), std::nullopt) << i;
+    ASSERT_EQ(p->isInstalledUsingAnotherPM(), std::nullopt) << i;
+    ASSERT_TRUE(p->installedFiles().empty() && p->screenshots().empty()) << i;
+    ASSERT_EQ(versionsOf(p->identifier()), std::vector<std::string>{"1.0"}) << i;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "foundation/URL.h"
 
+#include <array>
 #include <cctype>
 
 #include "foundation/Files.h"
@@ -207,19 +208,33 @@ std::vector<URLQueryItem> URL::queryItems() const {
 }
 
 std::string URL::percentEncode(std::string_view text, std::string_view allowed) {
-  static const char* kHex = "0123456789ABCDEF";
   std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
-    if (isUnreserved(c) || allowed.find(static_cast<char>(c)) != std::string_view::npos) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
+  appendPercentEncoded(out, text, allowed);
   return out;
+}
+
+void URL::appendPercentEncoded(std::string& out, std::string_view text, std::string_view allowed) {
+  static const char* kHex = "0123456789ABCDEF";
+  static const std::array<bool, 256> kUnreserved = [] {
+    std::array<bool, 256> table{};
+    for (size_t c = 0; c < table.size(); ++c) table[c] = isUnreserved(static_cast<unsigned char>(c));
+    return table;
+  }();
+  std::array<bool, 256> kept = kUnreserved;
+  for (char c : allowed) kept[static_cast<unsigned char>(c)] = true;
+  out.reserve(out.size() + text.size());
+  // Runs of characters kept as they are go in whole.
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (kept[c]) continue;
+    out.append(text.substr(plain, i - plain));
+    plain = i + 1;
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  out.append(text.substr(plain));
 }
 
 std::optional<std::string> URL::percentDecode(std::string_view text) {

@@ -54,6 +54,8 @@ class URL {
   // Percent-encodes every byte that is not unreserved (ALPHA DIGIT - . _ ~) and not
   // in `allowed`.
   static std::string percentEncode(std::string_view text, std::string_view allowed = {});
+  // The same appended to `out`.
+  static void appendPercentEncoded(std::string& out, std::string_view text, std::string_view allowed = {});
   // Nothing when a "%" is not followed by two hex digits.
   static std::optional<std::string> percentDecode(std::string_view text);
 

@@ -8,10 +8,22 @@
 
 namespace {
 
-std::vector<std::string> itemsOf(const KVStanza& stanza, std::string_view name) {
+// Views reused from one stanza to the next on this thread.
+std::vector<std::string_view>& scratchViews() {
+  thread_local std::vector<std::string_view> views;
+  views.clear();
+  return views;
+}
+
+void itemsOf(const KVStanza& stanza, std::string_view name, TextList& out) {
   auto value = stanza.find(name);
-  if (!value) return {};
-  return KVParsingUtility::arrayOfItemsFromControlFieldViews(KVParsingUtility::componentViewsOfControlField(value));
+  if (!value) {
+    out.clear();
+    return;
+  }
+  std::vector<std::string_view>& views = scratchViews();
+  KVParsingUtility::appendComponentViewsOfControlField(views, value);
+  KVParsingUtility::arrayOfItemsFromControlFieldViews(views, out);
 }
 
 }  // namespace
@@ -33,16 +45,27 @@ void KVIndexEntry::Context::setLocation(std::string value) {
 }
 
 std::string KVIndexEntry::Context::fileLocation(std::string_view filename) const {
+  std::string out;
+  fileLocationInto(out, filename);
+  return out;
+}
+
+void KVIndexEntry::Context::fileLocationInto(std::string& out, std::string_view filename) const {
   if (!locationURL) {
-    std::string joined = location;
-    if (!joined.empty() && joined.back() != '/') joined.push_back('/');
-    return joined.append(filename);
+    out.assign(location);
+    if (!out.empty() && out.back() != '/') out.push_back('/');
+    out.append(filename);
+    return;
   }
-  if (fileLocationPrefix_.empty()) return locationURL->URLByAppendingPathComponent(std::string(filename)).absoluteString();
+  if (fileLocationPrefix_.empty()) {
+    out = locationURL->URLByAppendingPathComponent(std::string(filename)).absoluteString();
+    return;
+  }
   // The name encoded is all characters an address may hold, so the joined text is the
   // address the URL would make of it.
   while (!filename.empty() && filename.front() == '/') filename.remove_prefix(1);
-  return fileLocationPrefix_ + URL::percentEncode(filename, kPathAllowed);
+  out.assign(fileLocationPrefix_);
+  URL::appendPercentEncoded(out, filename, kPathAllowed);
 }
 
 namespace {
@@ -84,18 +107,22 @@ bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
   }
 
   // Views into the stanza, which outlives the entry's making.
-  auto clauses = KVParsingUtility::componentViewsOfControlField(stanza.find("Depends"));
-  if (auto preDepends = stanza.find("Pre-Depends")) {
-    auto more = KVParsingUtility::componentViewsOfControlField(preDepends);
-    clauses.insert(clauses.end(), more.begin(), more.end());
-  }
+  std::vector<std::string_view>& clauses = scratchViews();
+  KVParsingUtility::appendComponentViewsOfControlField(clauses, stanza.find("Depends"));
+  KVParsingUtility::appendComponentViewsOfControlField(clauses, stanza.find("Pre-Depends"));
   std::string minVersion, maxVersion;
-  r.dependenciesField() = KVParsingUtility::arrayOfDependenciesFromControlFieldViews(
-      clauses, context.showIncompatiblePackages, &incompatible, &minVersion, &maxVersion, context.systemVersion);
+  KVParsingUtility::arrayOfDependenciesFromControlFieldViews(clauses, context.showIncompatiblePackages, &incompatible,
+                                                            &minVersion, &maxVersion, context.systemVersion,
+                                                            r.dependenciesField());
   incompatible = incompatible && !context.showIncompatiblePackages;
 
-  if (auto filename = stanza.find("Filename")) r.locationField() = context.fileLocation(*filename);
-  else r.locationField().reset();
+  if (auto filename = stanza.find("Filename")) {
+    auto& location = r.locationField();
+    if (!location) location.emplace();
+    context.fileLocationInto(*location, *filename);
+  } else {
+    r.locationField().reset();
+  }
   assign(r.nameField(), stanza.find("Name").value_or(std::string_view(identifier)));
   if (incompatible) return true;  // the rest is never stored
 
@@ -106,19 +133,25 @@ bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
   auto essentialField = stanza.find("Essential");
   essential = essentialField && equalsIgnoringCase(*essentialField, "yes");
   r.isEssentialField() = essential;
-  std::string name;
   auto author = stanza.find("Author");
   auto maintainer = author ? author : stanza.find("Maintainer");
   auto& contact = r.contactField();
   if (contact) contact->clear();
   else contact.emplace();
-  KVParsingUtility::setContactFromField(maintainer ? *maintainer : std::string_view("Generic"), &name, &*contact);
-  r.maintainerField() = KVRPackage::foldedMaintainerName(name);
+  auto& name = r.maintainerField();
+  if (!name) name.emplace();
+  KVParsingUtility::setContactFromField(maintainer ? *maintainer : std::string_view("Generic"), &*name, &*contact);
+  KVRPackage::foldMaintainerName(*name);
   assign(r.categoryField(), stanza.find("Section").value_or(std::string_view("Default")));
   assign(r.DescriptionField(), stanza.find("Description"));
   assign(r.websiteField(), stanza.find("Depiction"));
-  if (auto icon = stanza.find("Icon")) assign(r.iconURLField(), *icon);
-  else r.iconURLField() = KVRPackage::defaultIconURLForIdentifier(identifier);
+  if (auto icon = stanza.find("Icon")) {
+    assign(r.iconURLField(), *icon);
+  } else {
+    auto& iconURL = r.iconURLField();
+    if (!iconURL) iconURL.emplace();
+    KVRPackage::defaultIconURLForIdentifierInto(*iconURL, identifier);
+  }
   assign(r.sizeField(), stanza.find("Size").value_or(std::string_view()));
   if (minVersion.empty()) r.minosversionField().reset();
   else r.minosversionField() = std::move(minVersion);
@@ -129,9 +162,9 @@ bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
   assign(r.rawPackageField(), stanza.find("rawPackage"));
   r.tweakCompatibleStatusField() = TweakCompatibilityManager::sharedCompatibilityForBundle(identifier, *r.version());
   r.postinstallactionField() = KVRPackage::postinstallactionFor(identifier, r.dependencies());
-  r.conflictsField() = itemsOf(stanza, "Conflicts");
-  r.providesField() = itemsOf(stanza, "Provides");
-  r.replacesField() = itemsOf(stanza, "Replaces");
+  itemsOf(stanza, "Conflicts", r.conflictsField());
+  itemsOf(stanza, "Provides", r.providesField());
+  itemsOf(stanza, "Replaces", r.replacesField());
   return true;
 }
 

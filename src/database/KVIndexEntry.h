@@ -26,6 +26,8 @@ struct KVIndexEntry {
     void setLocation(std::string value);
     // An archive's address: the location with the file name appended as a path component.
     std::string fileLocation(std::string_view filename) const;
+    // The same into `out`, replacing what it held (its room reused).
+    void fileLocationInto(std::string& out, std::string_view filename) const;
 
    private:
     std::string fileLocationPrefix_;  // empty: each address is worked out whole

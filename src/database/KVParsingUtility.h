@@ -43,11 +43,17 @@ class KVParsingUtility {
   // The same as views into `value`, for the two operations below without copies (their
   // "...Views" forms).
   static std::vector<std::string_view> componentViewsOfControlField(std::optional<std::string_view> value);
+  // The same appended to `out`.
+  static void appendComponentViewsOfControlField(std::vector<std::string_view>& out,
+                                                 std::optional<std::string_view> value);
 
   // The distinct non-empty items, each trimmed of "><=() " and white space at both
   // ends, in first-seen order. Alternatives ("a | b") stay one item.
   static std::vector<std::string> arrayOfItemsFromControlField(const std::vector<std::string>& components);
   static std::vector<std::string> arrayOfItemsFromControlFieldViews(const std::vector<std::string_view>& components);
+  // The same into `out`, replacing what it held: its texts keep their room.
+  static void arrayOfItemsFromControlFieldViews(const std::vector<std::string_view>& components,
+                                                std::vector<std::string>& out);
 
   // The dependency clauses ("Depends" then "Pre-Depends", split at ","), each without
   // white space and with alternatives joined by " OR ", in first-seen order. A
@@ -61,6 +67,12 @@ class KVParsingUtility {
   static std::vector<std::string> arrayOfDependenciesFromControlFieldViews(
       const std::vector<std::string_view>& clauses, bool showsIncompatible, bool* isIncompatible,
       std::string* minVersion, std::string* maxVersion, std::string_view deviceSystemVersion);
+  // The same into `out`, replacing what it held: its texts keep their room.
+  static void arrayOfDependenciesFromControlFieldViews(const std::vector<std::string_view>& clauses,
+                                                       bool showsIncompatible, bool* isIncompatible,
+                                                       std::string* minVersion, std::string* maxVersion,
+                                                       std::string_view deviceSystemVersion,
+                                                       std::vector<std::string>& out);
 
   // Splits "Name <address>" into its name (always written) and address (written only
   // when the value holds one).

@@ -22,35 +22,46 @@ std::string_view trim(std::string_view s, std::string_view set) {
   return s.substr(b, e - b + 1);
 }
 
-// Keeps the first occurrence of each text, in order. A field's few items are compared
-// in turn; a long list gets a set of them.
+// Keeps the first occurrence of each text, in order, in `out` (whose texts keep their
+// room). A field's few items are compared in turn; a long list gets a set of them.
 class OrderedSet {
  public:
-  void add(std::string text) {
-    if (items_.size() < kCompared) {
-      if (std::find(items_.begin(), items_.end(), text) == items_.end()) items_.push_back(std::move(text));
-      return;
+  explicit OrderedSet(std::vector<std::string>& out) : items_(out) {}
+  ~OrderedSet() { items_.resize(count_); }
+  void add(std::string_view text) {
+    if (count_ < kCompared) {
+      for (size_t i = 0; i < count_; ++i)
+        if (items_[i] == text) return;
+    } else {
+      if (seen_.empty()) seen_.insert(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(count_));
+      if (!seen_.emplace(text).second) return;
     }
-    if (seen_.empty()) seen_.insert(items_.begin(), items_.end());
-    if (seen_.insert(text).second) items_.push_back(std::move(text));
+    if (count_ < items_.size()) items_[count_].assign(text);
+    else items_.emplace_back(text);
+    ++count_;
   }
-  std::vector<std::string> take() { return std::move(items_); }
 
  private:
   static constexpr size_t kCompared = 16;
   std::unordered_set<std::string> seen_;
-  std::vector<std::string> items_;
+  std::vector<std::string>& items_;
+  size_t count_ = 0;
 };
 
-std::vector<std::string_view> splitOn(std::string_view s, char sep) {
-  std::vector<std::string_view> parts;
+void appendSplitOn(std::vector<std::string_view>& parts, std::string_view s, char sep) {
   size_t pos = 0;
   for (;;) {
     size_t at = s.find(sep, pos);
     parts.push_back(s.substr(pos, at == std::string_view::npos ? std::string_view::npos : at - pos));
-    if (at == std::string_view::npos) return parts;
+    if (at == std::string_view::npos) return;
     pos = at + 1;
   }
+}
+
+std::vector<std::string_view> splitOn(std::string_view s, char sep) {
+  std::vector<std::string_view> parts;
+  appendSplitOn(parts, s, sep);
+  return parts;
 }
 
 // The limits a run of "firmware" clauses has set so far, with whether each excludes
@@ -104,28 +115,40 @@ std::vector<std::string_view> KVParsingUtility::componentViewsOfControlField(std
   return splitOn(*value, ',');
 }
 
+void KVParsingUtility::appendComponentViewsOfControlField(std::vector<std::string_view>& out,
+                                                          std::optional<std::string_view> value) {
+  if (value) appendSplitOn(out, *value, ',');
+}
+
 namespace {
 
 template <typename Component>
-std::vector<std::string> itemsOf(const std::vector<Component>& components) {
+void itemsOf(const std::vector<Component>& components, std::vector<std::string>& out) {
   // Folded field values carry line feeds and tabs: those go with the stripped set.
   static const std::string kStrip = std::string(KVParsingUtility::charactersToRemoveFromArrayStrings()) + "\t\n\r\v\f";
-  OrderedSet items;
+  OrderedSet items(out);
   for (const Component& component : components) {
     std::string_view item = trim(component, kStrip);
-    if (!item.empty()) items.add(std::string(item));
+    if (!item.empty()) items.add(item);
   }
-  return items.take();
+}
+
+template <typename Component>
+std::vector<std::string> itemsOf(const std::vector<Component>& components) {
+  std::vector<std::string> out;
+  itemsOf(components, out);
+  return out;
 }
 
 template <typename Clause>
-std::vector<std::string> dependenciesOf(const std::vector<Clause>& clauses, bool showsIncompatible,
-                                        bool* isIncompatible, std::string* minVersion, std::string* maxVersion,
-                                        std::string_view deviceSystemVersion) {
-  OrderedSet result;
+void dependenciesOf(const std::vector<Clause>& clauses, bool showsIncompatible, bool* isIncompatible,
+                    std::string* minVersion, std::string* maxVersion, std::string_view deviceSystemVersion,
+                    std::vector<std::string>& out) {
+  OrderedSet result(out);
   FirmwareLimits limits;
   bool incompatible = false;
-  std::string clause;
+  // Texts reused from one call to the next on this thread.
+  thread_local std::string clause, joined;
   for (const Clause& raw : clauses) {
     clause.clear();
     std::copy_if(raw.begin(), raw.end(), std::back_inserter(clause), [](char c) { return !isWhite(c); });
@@ -144,18 +167,25 @@ std::vector<std::string> dependenciesOf(const std::vector<Clause>& clauses, bool
       result.add(clause);
       continue;
     }
-    std::string joined;
-    joined.reserve(clause.size() + 8);
+    joined.clear();
     size_t from = 0;
     for (size_t bar; (bar = clause.find('|', from)) != std::string::npos; from = bar + 1)
       joined.append(clause, from, bar - from).append(" OR ");
     joined.append(clause, from, std::string::npos);
-    result.add(std::move(joined));
+    result.add(joined);
   }
   if (isIncompatible) *isIncompatible = incompatible;
   if (minVersion) *minVersion = limits.min;
   if (maxVersion) *maxVersion = limits.max;
-  return result.take();
+}
+
+template <typename Clause>
+std::vector<std::string> dependenciesOf(const std::vector<Clause>& clauses, bool showsIncompatible,
+                                        bool* isIncompatible, std::string* minVersion, std::string* maxVersion,
+                                        std::string_view deviceSystemVersion) {
+  std::vector<std::string> out;
+  dependenciesOf(clauses, showsIncompatible, isIncompatible, minVersion, maxVersion, deviceSystemVersion, out);
+  return out;
 }
 
 }  // namespace
@@ -181,18 +211,36 @@ std::vector<std::string> KVParsingUtility::arrayOfDependenciesFromControlFieldVi
   return dependenciesOf(clauses, showsIncompatible, isIncompatible, minVersion, maxVersion, deviceSystemVersion);
 }
 
+void KVParsingUtility::arrayOfDependenciesFromControlFieldViews(const std::vector<std::string_view>& clauses,
+                                                                bool showsIncompatible, bool* isIncompatible,
+                                                                std::string* minVersion, std::string* maxVersion,
+                                                                std::string_view deviceSystemVersion,
+                                                                std::vector<std::string>& out) {
+  dependenciesOf(clauses, showsIncompatible, isIncompatible, minVersion, maxVersion, deviceSystemVersion, out);
+}
+
+void KVParsingUtility::arrayOfItemsFromControlFieldViews(const std::vector<std::string_view>& components,
+                                                         std::vector<std::string>& out) {
+  itemsOf(components, out);
+}
+
 void KVParsingUtility::setContactFromField(std::string_view value, std::string* name, std::string* email) {
   // "Name <address>": the name is what comes before the first "<", the address runs to
   // the next ">". Only the first contact of a list ("A <a>, B <b>") is taken.
   size_t open = value.find('<');
   std::string_view namePart = value.substr(0, open);
-  std::string cleanName;
-  std::copy_if(namePart.begin(), namePart.end(), std::back_inserter(cleanName), [](char c) { return c != '>'; });
-  if (name) *name = std::string(trim(cleanName, " \t\n"));
+  if (name) {
+    // Written in place (its room reused): the name without any ">", trimmed.
+    name->clear();
+    std::copy_if(namePart.begin(), namePart.end(), std::back_inserter(*name), [](char c) { return c != '>'; });
+    std::string_view trimmed = trim(*name, " \t\n");
+    const size_t from = trimmed.empty() ? 0 : static_cast<size_t>(trimmed.data() - name->data());
+    name->erase(from + trimmed.size()).erase(0, from);
+  }
   if (open == std::string_view::npos) return;
   std::string_view rest = value.substr(open + 1);
   rest = rest.substr(0, rest.find_first_of("<>"));
-  if (email) *email = std::string(trim(rest, " \t\n"));
+  if (email) email->assign(trim(rest, " \t\n"));
 }
 
 std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std::string& path) {

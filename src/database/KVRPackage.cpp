@@ -49,12 +49,23 @@ std::string KVRPackage::iconPath() const {
 }
 
 std::string KVRPackage::defaultIconURLForIdentifier(const std::string& identifier) {
-  return "https://icons.store.example/icon@2x/" + identifier + ".png";
+  std::string out;
+  defaultIconURLForIdentifierInto(out, identifier);
+  return out;
+}
+
+void KVRPackage::defaultIconURLForIdentifierInto(std::string& out, std::string_view identifier) {
+  out.assign("https://icons.store.example/icon@2x/").append(identifier).append(".png");
 }
 
 std::string KVRPackage::foldedMaintainerName(const std::string& name) {
-  if (name == "Corwin Vale" || name == "Corwin Vale & Ilse Marr") return kFoldedMaintainerAlias;
-  return name;
+  std::string folded = name;
+  foldMaintainerName(folded);
+  return folded;
+}
+
+void KVRPackage::foldMaintainerName(std::string& name) {
+  if (name == "Corwin Vale" || name == "Corwin Vale & Ilse Marr") name = kFoldedMaintainerAlias;
 }
 
 std::string KVRPackage::postinstallactionFor(const std::string& identifier, const TextList& dependencies) {

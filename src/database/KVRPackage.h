@@ -3,6 +3,7 @@
 // version), what dpkg reports installed, and the user's queue, wish and payment marks.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "database/KVRPackageVersion.h"
@@ -88,9 +89,13 @@ class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
 
   // The outside store's icon for a package without an "Icon" field.
   static std::string defaultIconURLForIdentifier(const std::string& identifier);
+  // The same into `out`, replacing what it held.
+  static void defaultIconURLForIdentifierInto(std::string& out, std::string_view identifier);
   // The developer's display name for an "Author"/"Maintainer" name: the two names one
   // developer publishes under are folded into one alias; others stay as they are.
   static std::string foldedMaintainerName(const std::string& name);
+  // The same in place.
+  static void foldMaintainerName(std::string& name);
   static const char* const kFoldedMaintainerAlias;
   // "respring" when the dependencies hold "mobilesubstrate" or the Substitute hooking
   // library exactly (a versioned clause does not count), or the package is this

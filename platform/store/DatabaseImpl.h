@@ -1,6 +1,7 @@
 #pragma once
 // Inside of the object database (not for users of the store): connections, the
 // per-class statements, the writer's state and the observers.
+#include <array>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -101,11 +102,20 @@ struct Database::Impl {
   std::mutex writeMutex;
   std::atomic<std::thread::id> writerThread{};
   ChangeSet transactionChanges;  // touched by the writer only
-  std::string lastChangedTable;  // and the changes recorded for it last
-  RowChanges* lastChangedRows = nullptr;
+  // The changes recorded for the tables changed last (an import alternates between two
+  // or three), found again without a look-up or a copy of the name.
+  struct RecentChanges {
+    std::string table;
+    RowChanges* rows = nullptr;
+  };
+  std::array<RecentChanges, 3> recentChanges;
+  size_t nextRecentChanges = 0;
+  void forgetRecentChanges() {
+    for (auto& recent : recentChanges) recent.rows = nullptr;
+  }
   void forgetChanges() {
     transactionChanges.clear();
-    lastChangedRows = nullptr;
+    forgetRecentChanges();
   }
   bool suppressChanges = false;  // while the opening transaction migrates
 
@@ -174,8 +184,8 @@ struct Database::Impl {
   // A new owner's typed list of links: the records inserted field by field, then the links.
   void insertLinkedFields(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                           const record::RecordList& list);
-  void insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId,
-                      const std::vector<int64_t>& targets);
+  void insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId, const int64_t* targets,
+                      size_t count);
   // The encoded lists of texts of the row insertFields is binding, one per list column,
   // bound without a copy; kept from row to row so that their room is reused (the writer's
   // thread only).

@@ -61,13 +61,22 @@ void RowChanges::merge(const RowChanges& later) {
 
 void Database::Impl::recordChange(const char* table, int op, int64_t id) {
   if (suppressChanges || !table || std::strncmp(table, "__", 2) == 0 || std::strncmp(table, "sqlite_", 7) == 0) return;
-  // Rows come table after table: most calls find the last table's changes without a
-  // look-up (or a copy of the name).
-  if (!lastChangedRows || lastChangedTable != table) {
-    lastChangedRows = &transactionChanges[table];
-    lastChangedTable = table;
+  // Rows come table after table, or in turn from a few tables: most calls find the
+  // table's changes among the last ones without a look-up (or a copy of the name).
+  RowChanges* found = nullptr;
+  for (const auto& recent : recentChanges) {
+    if (recent.rows && recent.table == table) {
+      found = recent.rows;
+      break;
+    }
   }
-  RowChanges& rows = *lastChangedRows;
+  if (!found) {
+    found = &transactionChanges[table];
+    RecentChanges& recent = recentChanges[nextRecentChanges++ % recentChanges.size()];
+    recent.table = table;
+    recent.rows = found;
+  }
+  RowChanges& rows = *found;
   if (op == SQLITE_INSERT) rows.insert(id);
   else if (op == SQLITE_UPDATE) rows.modify(id);
   else if (op == SQLITE_DELETE) rows.remove(id);
@@ -76,7 +85,7 @@ void Database::Impl::recordChange(const char* table, int op, int64_t id) {
 void Database::Impl::committed() {
   ChangeSet changes;
   changes.swap(transactionChanges);
-  lastChangedRows = nullptr;
+  forgetRecentChanges();
   for (auto it = changes.begin(); it != changes.end();) {
     it = it->second.empty() ? changes.erase(it) : std::next(it);
   }

@@ -225,19 +225,26 @@ void Database::Impl::insertLinkedFields(sql::Connection& c, const ClassInfo& inf
     writeLinks(c, info, ownerId, property, list.objects(), true);
     return;
   }
-  std::vector<int64_t> targets;
-  targets.reserve(list.count);
+  // A record's few links are kept without an allocation.
+  constexpr size_t kKept = 8;
+  int64_t kept[kKept];
+  std::vector<int64_t> more;
+  int64_t* targets = kept;
+  if (list.count > kKept) {
+    more.resize(list.count);
+    targets = more.data();
+  }
   for (size_t i = 0; i < list.count; ++i)
-    targets.push_back(insertFields(c, target, [&](record::FieldVisitor& v) { list.fields(i, v); }));
-  insertLinkRows(c, info.linkSqlFor(property), ownerId, targets);
+    targets[i] = insertFields(c, target, [&](record::FieldVisitor& v) { list.fields(i, v); });
+  insertLinkRows(c, info.linkSqlFor(property), ownerId, targets, list.count);
 }
 
 void Database::Impl::insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId,
-                                    const std::vector<int64_t>& targets) {
-  if (targets.empty()) return;
+                                    const int64_t* targets, size_t count) {
+  if (count == 0) return;
   sql::Statement st = c.prepare(link.insert);
   st.keepBindings();
-  for (size_t i = 0; i < targets.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     st.bindInt(1, ownerId).bindInt(2, static_cast<int64_t>(i)).bindInt(3, targets[i]);
     st.run();
     st.reset();
@@ -264,7 +271,7 @@ void Database::Impl::writeLinks(sql::Connection& c, const ClassInfo& info, int64
     st.bindInt(1, ownerId);
     st.run();
   }
-  insertLinkRows(c, link, ownerId, targets);
+  insertLinkRows(c, link, ownerId, targets.data(), targets.size());
   if (!isNew) markModified(info.schema->className(), ownerId);
   if (p.ownsTargets && !old.empty()) {
     std::unordered_set<int64_t> kept(targets.begin(), targets.end());

@@ -27,7 +27,13 @@ std::string_view trim(std::string_view s, std::string_view set) {
 class OrderedSet {
  public:
   explicit OrderedSet(std::vector<std::string>& out) : items_(out) {}
-  ~OrderedSet() { items_.resize(count_); }
+  ~OrderedSet() {
+    // The texts a shorter list no longer holds wait for the next list that grows.
+    std::vector<std::string>& spare = spareTexts();
+    for (size_t i = count_; i < items_.size() && spare.size() < kSpareTexts; ++i)
+      if (items_[i].capacity() > std::string().capacity()) spare.push_back(std::move(items_[i]));
+    items_.resize(count_);
+  }
   void add(std::string_view text) {
     if (count_ < kCompared) {
       for (size_t i = 0; i < count_; ++i)
@@ -36,12 +42,26 @@ class OrderedSet {
       if (seen_.empty()) seen_.insert(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(count_));
       if (!seen_.emplace(text).second) return;
     }
-    if (count_ < items_.size()) items_[count_].assign(text);
-    else items_.emplace_back(text);
+    if (count_ < items_.size()) {
+      items_[count_].assign(text);
+    } else if (std::vector<std::string>& spare = spareTexts(); !spare.empty()) {
+      items_.push_back(std::move(spare.back()));
+      spare.pop_back();
+      items_.back().assign(text);
+    } else {
+      items_.emplace_back(text);
+    }
     ++count_;
   }
 
  private:
+  // Texts kept on this thread from one list to the next, so that lists filled again and
+  // again in place (an index's entries) make and let go of few texts.
+  static std::vector<std::string>& spareTexts() {
+    thread_local std::vector<std::string> spare;
+    return spare;
+  }
+  static constexpr size_t kSpareTexts = 256;
   static constexpr size_t kCompared = 16;
   std::unordered_set<std::string> seen_;
   std::vector<std::string>& items_;

@@ -294,12 +294,13 @@ size_t KVSourceIndexImport::filterWords(size_t identifiers) {
 }
 
 namespace {
+// `words` is a power of two (filterWords), so a bit's place is the hash's low bits.
 template <typename Visit>
 void filterBits(size_t hash, size_t words, Visit visit) {
   uint64_t h = hash;
   uint64_t step = (h >> 32) | 1;
-  const uint64_t bits = static_cast<uint64_t>(words) * 64;
-  for (int i = 0; i < 3; ++i, h += step) visit(static_cast<size_t>((h % bits) / 64), uint64_t{1} << (h % 64));
+  const uint64_t mask = static_cast<uint64_t>(words) * 64 - 1;
+  for (int i = 0; i < 3; ++i, h += step) visit(static_cast<size_t>((h & mask) / 64), uint64_t{1} << (h % 64));
 }
 }  // namespace
 

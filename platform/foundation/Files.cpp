@@ -31,12 +31,20 @@ bool writeAll(int fd, const uint8_t* bytes, size_t size, std::string* error) {
 
 bool writeAtomicallyAt(int folder, const std::string& name, const std::function<bool(int, std::string*)>& fill,
                        std::string* error, unsigned mode) {
+  return writeAtomicallyPlacingAt(
+      folder, name, [&fill](int fd, std::string* e, const PlaceNow&) { return fill(fd, e); }, error, mode);
+}
+
+bool writeAtomicallyPlacingAt(int folder, const std::string& name,
+                              const std::function<bool(int fd, std::string* error, const PlaceNow& placeNow)>& fill,
+                              std::string* error, unsigned mode) {
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
     if (error) *error = "\"" + name + "\" is no file name";
     return false;
   }
   static std::atomic<unsigned> counter{0};
-  std::string tmp = name + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+  const std::string unique = std::to_string(getpid()) + "." + std::to_string(counter++);
+  const std::string tmp = name + ".tmp." + unique;
   // O_NOFOLLOW and O_EXCL: a link planted under the temporary name is never written through.
   int fd = ::openat(folder, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
   if (fd < 0) {
@@ -44,7 +52,42 @@ bool writeAtomicallyAt(int folder, const std::string& name, const std::function<
     return false;
   }
   fchmod(fd, mode);  // the umask must not widen or narrow what the caller asked for
-  if (!fill(fd, error)) {
+  // Placed early, the file replaced stays under a second name until the fill answers.
+  const std::string aside = name + ".previous." + unique;
+  bool placed = false, keptAside = false;
+  PlaceNow placeNow = [&](std::string* e) {
+    if (placed) return true;
+    if (::fsync(fd) != 0) {
+      if (e) *e = std::strerror(errno);
+      return false;
+    }
+    // A second name, not a copy; a link with the name is kept as the link it is.
+    if (::linkat(folder, name.c_str(), folder, aside.c_str(), 0) == 0) keptAside = true;
+    else if (errno != ENOENT) {
+      if (e) *e = std::strerror(errno);
+      return false;
+    }
+    if (::renameat(folder, tmp.c_str(), folder, name.c_str()) != 0) {
+      if (e) *e = std::strerror(errno);
+      if (keptAside) ::unlinkat(folder, aside.c_str(), 0);
+      keptAside = false;
+      return false;
+    }
+    placed = true;
+    return true;
+  };
+  const bool filled = fill(fd, error, placeNow);
+  if (placed) {
+    ::close(fd);
+    if (filled) {
+      if (keptAside) ::unlinkat(folder, aside.c_str(), 0);
+      return true;
+    }
+    if (keptAside) ::renameat(folder, aside.c_str(), folder, name.c_str());
+    else ::unlinkat(folder, name.c_str(), 0);
+    return false;
+  }
+  if (!filled) {
     ::close(fd);
     ::unlinkat(folder, tmp.c_str(), 0);
     return false;

@@ -25,6 +25,14 @@ bool writeAtomicallyAt(int folder, const std::string& name, const Data& bytes, s
 // false answer (with its reason in the error) abandons the write.
 bool writeAtomicallyAt(int folder, const std::string& name, const std::function<bool(int fd, std::string* error)>& fill,
                        std::string* error = nullptr, unsigned mode = 0644);
+// The same where `fill` may put the file in its place before it answers, once the file
+// is whole, by calling `placeNow` (which flushes it first). The file it replaced is kept
+// aside until the fill answers: a false answer puts it back (or removes the new file
+// where there was none), so the name ends with the old file or the new one, as above.
+using PlaceNow = std::function<bool(std::string* error)>;
+bool writeAtomicallyPlacingAt(int folder, const std::string& name,
+                              const std::function<bool(int fd, std::string* error, const PlaceNow& placeNow)>& fill,
+                              std::string* error = nullptr, unsigned mode = 0644);
 // Writes all `size` bytes to `fd`, through short writes and interruptions.
 bool writeAll(int fd, const uint8_t* bytes, size_t size, std::string* error = nullptr);
 std::optional<Data> read(const std::string& path);

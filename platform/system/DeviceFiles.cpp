@@ -321,6 +321,13 @@ bool writeAtomically(const std::string& path, const std::function<bool(int fd, s
   return place && writeAt(*place, fill, error, mode);
 }
 
+bool writeAtomicallyPlacing(const std::string& path,
+                            const std::function<bool(int fd, std::string* error, const Files::PlaceNow& placeNow)>& fill,
+                            std::string* error, unsigned mode) {
+  auto place = placeOf(path, false, error);
+  return place && Files::writeAtomicallyPlacingAt(place->folder.get(), place->name, fill, error, mode);
+}
+
 int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
   auto place = placeOf(path, false, error);
   return place ? openAt(*place, path, flags, mode, error) : -1;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Files.h"
 #include "foundation/Value.h"
 
 namespace DeviceFiles {
@@ -29,6 +30,11 @@ bool writeAtomically(const std::string& path, const std::string& text, std::stri
 // produced (a stream); a false answer abandons the write and leaves the old file.
 bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
                      std::string* error = nullptr, unsigned mode = 0644);
+// The same where `fill` may put the whole file in its place before it answers
+// (Files::writeAtomicallyPlacingAt); a false answer then puts the old file back.
+bool writeAtomicallyPlacing(const std::string& path,
+                            const std::function<bool(int fd, std::string* error, const Files::PlaceNow& placeNow)>& fill,
+                            std::string* error = nullptr, unsigned mode = 0644);
 // Opens a file below the root with `flags` (O_NOFOLLOW is added: a link with the file's
 // name is refused). Answers the descriptor, or -1 with `error` set.
 int openFile(const std::string& path, int flags, unsigned mode = 0644, std::string* error = nullptr);

@@ -21,8 +21,13 @@ class KVSourceListsManaging {
     virtual ~Sink() = default;
     // The next `size` bytes; the error when they can't be written.
     [[nodiscard]] virtual ErrorRef write(const uint8_t* bytes, size_t size) = 0;
-    // Puts what was written so far on the disk, so that finishing the file costs little.
+    // Every byte is written: puts the file on the disk, so that finishing it costs little.
+    // Written with the caches ahead, the file also takes its place now (a producer that
+    // then fails puts the previous file back) and APT's caches start being built from it.
     [[nodiscard]] virtual ErrorRef sync() = 0;
+    // A descriptor (the caller's to close) from which the bytes written can be read back
+    // as they are written, or -1 where there is none.
+    virtual int readBackDescriptor() { return -1; }
   };
   // Produces a list file's bytes through the sink; an error abandons the file, which then
   // keeps its previous contents.
@@ -38,8 +43,11 @@ class KVSourceListsManaging {
   [[nodiscard]] virtual ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
                                                       const KVSourceLocation& location) = 0;
   // The decoded Packages index, written whole or not at all: it replaces the old file
-  // only when `produce` answers true.
-  [[nodiscard]] virtual ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce) = 0;
+  // only when `produce` answers true. `cachesAhead`: the cache task follows this refresh
+  // (no other refresh is in the pipeline), so APT's caches may be built from the whole file
+  // while the records are still being written (Sink::sync).
+  [[nodiscard]] virtual ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce,
+                                                   bool cachesAhead = false) = 0;
   // Removes the source's line and its list files.
   [[nodiscard]] virtual ErrorRef purgeSource(const KVSourceLocation& location) = 0;
   // Rebuilds APT's caches, waiting for it.

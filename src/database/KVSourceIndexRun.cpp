@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -32,6 +33,11 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
                                                KVSourceListsManaging::Sink& sink, uint64_t maxDecodedBytes) {
   Result result;
   KVChunkChannel channel(kWaitingChunks);
+  // Where the list file can be read back, the stanzas are read from it: the decoder then
+  // runs at its own pace, the file is whole (and what is built from it can start) long
+  // before the records are, and nothing decoded waits in memory.
+  std::unique_ptr<KVFileFollower> follower;
+  if (int back = sink.readBackDescriptor(); back >= 0) follower = std::make_unique<KVFileFollower>(back);
   KVHandoff<KVIndexEntry> entries(kWaitingEntries);
   ErrorRef sinkError;
   bool decoded = false, signature = false;
@@ -45,12 +51,14 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       }
       first = false;
       sinkError = sink.write(bytes, size);
-      return !sinkError && channel.write(bytes, size);
+      if (sinkError) return false;
+      return follower ? follower->advance(size) : channel.write(bytes, size);
     }, static_cast<size_t>(maxDecodedBytes));
     decoded = !decodingError;
     if (decodingError) result.decodingReason = decodingError->localizedDescription();
     // The list file is whole: it goes to the disk while the records are still written.
     if (decoded && !signature && !sinkError) sinkError = sink.sync();
+    if (follower) follower->close();
     channel.close();
   });
   // Entries are read, and prepared for the transaction, on a thread of their own. Each
@@ -61,7 +69,9 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   KVSourceIndexImport import(std::move(settings));
   bool stanzaTooLarge = false;
   std::thread reader([&] {
-    KVStanzaReader stanzas([&channel](char* bytes, size_t size) { return channel.read(bytes, size); });
+    KVStanzaReader stanzas([&](char* bytes, size_t size) {
+      return follower ? follower->read(bytes, size) : channel.read(bytes, size);
+    });
     KVStanza stanza;
     KVIndexEntry entry;
     while (stanzas.next(stanza)) {
@@ -71,6 +81,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
     }
     stanzaTooLarge = stanzas.stanzaTooLarge();
     channel.abandon();  // a reader that stopped early lets the decoder stop too
+    if (follower) follower->abandon();
     entries.close();
   });
   bool joined = false;
@@ -101,6 +112,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
       result.outcome);
   entries.abandon();
   channel.abandon();
+  if (follower) follower->abandon();
   join();
   if (result.decodingFailed || result.ceiling == Result::Ceiling::Stanza) result.importError = nullptr;
   result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None && !result.importError &&

@@ -318,13 +318,20 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
   auto typed = KVSourceLocation::fromText(location);
   if (!typed) return exitWithNetworkError(typed.error());
   const uint64_t ceiling = KVSourceIndexRun::decodedCeilingFor(DeviceRoot::devicePath(DeviceRoot::kApplicationSupport));
+  // The cache task comes right after this refresh when no other refresh is in the
+  // pipeline: APT's caches are then built from the whole list file while the records
+  // are still written, instead of after them.
+  auto& pipeline = KVPipelineManager::sharedManager();
+  const bool cachesAhead = pipeline.hasTaskWithIdentifier(taskID()) && !pipeline.hasTaskOfType(className(), this);
   ErrorRef listError = connections()->sourceLists->writePackagesFile(
-      *typed, [&](KVSourceListsManaging::Sink& sink) -> ErrorRef {
+      *typed,
+      [&](KVSourceListsManaging::Sink& sink) -> ErrorRef {
         result = KVSourceIndexRun::run(*db, path, formatOf(type), context, settings, sink, ceiling);
         if (result.applied) return nullptr;
         return result.importError ? result.importError
                                   : makeError(KVSourceIndexImportErrorDomain, 7, "The index was not applied");
-      });
+      },
+      cachesAhead);
 
   if (result.ceiling != KVSourceIndexRun::Result::Ceiling::None) {
     // Refused for what it would cost: the error says which ceiling, on the source page too.

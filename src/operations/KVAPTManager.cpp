@@ -56,6 +56,7 @@ ErrorRef writeTreeFile(const std::string& path, const Bytes& bytes) {
 }
 
 ErrorRef writeSourcesList(const std::string& text) {
+  KVAPTManager::inputsChanged();
   return writeTreeFile(KVAPTManager::sourcesListPath(), text);
 }
 
@@ -100,6 +101,7 @@ std::string listFileName(const std::string& location, bool release) {
 }
 
 ErrorRef writeListFile(const std::string& path, const std::string& text, StringEncoding encoding, const char* what) {
+  KVAPTManager::inputsChanged();
   auto bytes = encodeString(text, encoding);
   ErrorRef error = bytes ? writeTreeFile(path, *bytes)
                          : aptError(KVAPTErrorUnencodable,
@@ -142,6 +144,7 @@ std::string KVAPTManager::configurationText() {
 }
 
 ErrorRef KVAPTManager::createAPTSandboxIfNeeded() {
+  inputsChanged();
   for (const std::string& folder : {sandboxPath(), listsPath(), archivesPath(), archivesPath() + "/partial",
                                     listsPath() + "/partial"})
     if (ErrorRef error = makeFolder(folder)) return error;
@@ -210,20 +213,37 @@ ErrorRef KVAPTManager::writePackagesData(const Data& bytes, const KVSourceLocati
   return error;
 }
 
-ErrorRef KVAPTManager::writePackagesFile(const KVSourceLocation& location,
-                                        const std::function<bool(int fd, std::string* error)>& fill) {
+ErrorRef KVAPTManager::writePackagesFile(
+    const KVSourceLocation& location,
+    const std::function<bool(int fd, std::string* error, const Files::PlaceNow& placeNow)>& fill) {
   if (!Files::exists(configurationPath()) || !Files::isDirectory(listsPath()))
     if (ErrorRef error = createAPTSandboxIfNeeded()) return error;
   const std::string path = packagesPathForSource(location.text());
   std::string reason;
-  if (DeviceFiles::writeAtomically(path, fill, &reason)) return nullptr;
+  // A file placed early was there for the caches built ahead; if it stays, nothing changed
+  // since. Any other outcome that touched the file changed it.
+  bool placed = false;
+  auto tracked = [&](int fd, std::string* error, const Files::PlaceNow& placeNow) {
+    Files::PlaceNow tracking = [&](std::string* placeError) { return placed = placeNow(placeError); };
+    return fill(fd, error, tracking);
+  };
+  const bool written = DeviceFiles::writeAtomicallyPlacing(path, tracked, &reason);
+  if (written != placed) inputsChanged();
+  if (written) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot write " + path + ": " + reason);
+}
+
+std::string KVAPTManager::aheadMarkerPathForSource(const std::string& location) {
+  return packagesPathForSource(location) + ".ahead";
 }
 
 std::string KVAPTManager::safeLastModifiedDateStringForSource(const std::string& location, int fileType) {
   // IMF-fixdate, with the two-digit day servers insist on: a one-digit day makes a
   // strict server ignore the date and send the whole file again.
   auto path = filePathForSource(location, fileType);
+  // A list file put in place ahead of records that never came (the program ended between
+  // the two) is newer than the records: its date must not spare the index's download.
+  if (fileType == 1 && Files::exists(aheadMarkerPathForSource(location))) path.reset();
   std::optional<Date> modified = path ? Files::modificationDate(*path) : std::nullopt;
   return HTTPDate::format(modified.value_or(Date::distantPast()));
 }
@@ -233,11 +253,13 @@ ErrorRef KVAPTManager::purgeSourceFromSandbox(const KVSourceLocation& location) 
 }
 
 ErrorRef KVAPTManager::purgeSourcesFromSandbox(const std::vector<KVSourceLocation>& locations) {
+  inputsChanged();
   std::lock_guard<std::mutex> lock(gSourcesListMutex);
   std::vector<std::string> lines = linesOf(readSourcesList());
   for (const auto& location : locations) {
     DeviceFiles::removeItem(releasePathForSource(location.text()));
     DeviceFiles::removeItem(packagesPathForSource(location.text()));
+    DeviceFiles::removeItem(aheadMarkerPathForSource(location.text()));
     std::string line = debSourceForSource(location);
     std::string bare = line.substr(0, line.size() - 1);
     std::erase(lines, bare);

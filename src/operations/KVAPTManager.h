@@ -21,6 +21,7 @@
 
 #include "core/KVSourceLocation.h"
 #include "foundation/Error.h"
+#include "foundation/Files.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/Value.h"
 #include "operations/APTDependsTree.h"
@@ -110,9 +111,15 @@ class KVAPTManager {
   // The Packages file written by `fill` onto a new file's descriptor as it produces the
   // bytes (a decoded index streams there); the old file is replaced only when `fill`
   // answers true, and is otherwise left as it was.
-  [[nodiscard]] static ErrorRef writePackagesFile(const KVSourceLocation& location,
-                                                  const std::function<bool(int fd, std::string* error)>& fill);
+  // `fill` may put the file in its place before it answers (Files::writeAtomicallyPlacingAt);
+  // the old file then comes back if it answers false.
+  [[nodiscard]] static ErrorRef writePackagesFile(
+      const KVSourceLocation& location,
+      const std::function<bool(int fd, std::string* error, const Files::PlaceNow& placeNow)>& fill);
   static std::string safeLastModifiedDateStringForSource(const std::string& location, int fileType);
+  // Beside a Packages list file put in place before its records are written; gone once
+  // they are (or once the old file is back).
+  static std::string aheadMarkerPathForSource(const std::string& location);
   [[nodiscard]] static ErrorRef purgeSourceFromSandbox(const KVSourceLocation& location);
   [[nodiscard]] static ErrorRef purgeSourcesFromSandbox(const std::vector<KVSourceLocation>& locations);
 
@@ -125,6 +132,16 @@ class KVAPTManager {
   // The runner with this run's own outcome; what the operations below are built on.
   static KVAPTCommandResult commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update = {},
                                                           CompletionBlock completion = {});
+  // Starts building APT's caches on a thread of its own, as the cache task will, while a
+  // refresh whose list file is already in place still writes its records; a command
+  // asked for meanwhile waits for it. Nothing when one is being built already.
+  static void generateCachesAhead();
+  // Whether caches built ahead are still right for what APT reads now (no list file,
+  // sources list or command came since they began): waits for a build under way, and
+  // answers true once.
+  static bool takeCachesBuiltAhead();
+  // What APT builds its caches from may have changed.
+  static void inputsChanged();
   // A command refused before anything ran: logged, told to the update block as one "E: "
   // line and a final call with kRefusedStatus.
   static KVAPTCommandResult refusedCommand(const std::string& reason, const UpdateBlock& update);
@@ -233,4 +250,9 @@ class KVAPTManager {
   static std::vector<KVAPTVersionSource> versionSourcesFromPolicyOutput(const std::string& output);
 
   KVAPTManager() = delete;
+
+ private:
+  // The runner itself, without waiting for caches built ahead (which it builds).
+  static KVAPTCommandResult runAsRootNow(const std::string& commandLine, UpdateBlock update,
+                                         CompletionBlock completion);
 };

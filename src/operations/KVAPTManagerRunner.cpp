@@ -1,8 +1,10 @@
 // The runner: one APT or dpkg command at a time, through the launcher, with the last
 // command's output and status kept process-wide.
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "core/KVConnections.h"
 #include "foundation/BlockHelpers.h"
@@ -18,6 +20,20 @@ std::atomic<bool> gRunning{false};
 std::mutex gStateMutex;
 std::optional<std::string> gOutput;
 int32_t gStatus = 0;
+// The caches built ahead of a refresh's end: while they are built, other commands wait
+// for them rather than find the runner busy (nobody asked for that run).
+std::mutex gAheadMutex;
+std::condition_variable gAheadEnded;
+bool gAheadRunning = false;
+// Counts changes to what APT builds its caches from; caches built ahead are still right
+// when none came since their build began.
+uint64_t gInputsGeneration = 0;
+bool gBuiltAheadStillRight = false;
+
+void waitForCachesAhead() {
+  std::unique_lock<std::mutex> lock(gAheadMutex);
+  gAheadEnded.wait(lock, [] { return !gAheadRunning; });
+}
 
 // Gives the one-command flag back however the run ends (a block may throw).
 struct RunningScope {
@@ -70,8 +86,50 @@ int32_t KVAPTManager::status() {
 
 bool KVAPTManager::running() { return gRunning; }
 
+void KVAPTManager::generateCachesAhead() {
+  uint64_t generation;
+  {
+    std::lock_guard<std::mutex> lock(gAheadMutex);
+    if (gAheadRunning) return;
+    gAheadRunning = true;
+    generation = gInputsGeneration;
+  }
+  performOnDefaultThread([generation] {
+    KVAPTCommandResult caches = runAsRootNow(generateCachesCommand(), {}, {});
+    // Only a head start: the cache task builds them again, and says so, if they are not
+    // right by then.
+    if (!caches.succeeded()) KVLog("The package caches could not be built ahead:\n%s", caches.output.c_str());
+    {
+      std::lock_guard<std::mutex> lock(gAheadMutex);
+      gAheadRunning = false;
+      gBuiltAheadStillRight = caches.succeeded() && generation == gInputsGeneration;
+    }
+    gAheadEnded.notify_all();
+  });
+}
+
+void KVAPTManager::inputsChanged() {
+  std::lock_guard<std::mutex> lock(gAheadMutex);
+  ++gInputsGeneration;
+  gBuiltAheadStillRight = false;
+}
+
+bool KVAPTManager::takeCachesBuiltAhead() {
+  std::unique_lock<std::mutex> lock(gAheadMutex);
+  gAheadEnded.wait(lock, [] { return !gAheadRunning; });
+  return std::exchange(gBuiltAheadStillRight, false);
+}
+
 KVAPTCommandResult KVAPTManager::commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update,
                                                                CompletionBlock completion) {
+  waitForCachesAhead();
+  // Any command may change what the caches are built from (dpkg's status, above all).
+  inputsChanged();
+  return runAsRootNow(commandLine, std::move(update), std::move(completion));
+}
+
+KVAPTCommandResult KVAPTManager::runAsRootNow(const std::string& commandLine, UpdateBlock update,
+                                              CompletionBlock completion) {
   KVAPTCommandResult result;
   // The test and the setting of the flag are one step, so two callers can't both start.
   bool expected = false;

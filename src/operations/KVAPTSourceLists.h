@@ -9,7 +9,8 @@ class KVAPTSourceLists : public KVSourceListsManaging {
   std::string lastModifiedText(const std::string& location, FileType type) override;
   ErrorRef writeReleaseContents(const std::string& text, StringEncoding encoding,
                                 const KVSourceLocation& location) override;
-  ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce) override;
+  ErrorRef writePackagesFile(const KVSourceLocation& location, const Producer& produce,
+                             bool cachesAhead = false) override;
   ErrorRef purgeSource(const KVSourceLocation& location) override;
   void generateCaches() override;
 };

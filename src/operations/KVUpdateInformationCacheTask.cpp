@@ -46,7 +46,10 @@ void KVUpdateInformationCacheTask::taskStart() {
   // APT builds its caches from its list files and dpkg's status file, which the rest of
   // the work only reads: they are built meanwhile, on a thread of their own.
   performOnDefaultThread([self] {
-    KVAPTCommandResult caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
+    // Built already, while the refresh wrote its records, from what APT reads now.
+    KVAPTCommandResult caches;
+    if (KVAPTManager::takeCachesBuiltAhead()) caches.ran = true;
+    else caches = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::generateCachesCommand());
     {
       std::lock_guard<std::mutex> lock(self->mutex_);
       self->caches_ = std::move(caches);
@@ -78,6 +81,7 @@ void KVUpdateInformationCacheTask::partEnded() {
   if (--partsRunning_ > 0) return;
   // The end of a refresh: what it needed for a while goes back to the system.
   UnusedMemory::giveBack();
+  KVLog("Cache refresh ended");
   progress_.store(1.0);
   KVPipelineManager::sharedManager().taskProgressChanged(this);
   KVAPTCommandResult caches;

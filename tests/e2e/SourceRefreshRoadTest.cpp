@@ -254,9 +254,11 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
             if (name.rfind(partial, 0) == 0) return Files::fileSize(folder + "/" + name).value_or(0);
           return uint64_t(0);
         };
+        // A list file put in place before its records are in has this beside it.
+        std::string ahead = KVAPTManager::aheadMarkerPathForSource(killedLocation);
         child.sourcesManager->refreshSource(killedLocation);
-        // The decoder runs at most a few chunks ahead of the records being written: once
-        // this much of the index has passed, the transaction is open.
+        // Once this much of the index has passed, or the whole list file is in place ahead
+        // of its records, the transaction is open.
         auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         // This child ran the test's start too, in folders of its own that nobody removes
         // after a kill.
@@ -266,7 +268,7 @@ TEST_F(SourceRefreshRoad, AProcessKilledWhileApplyingAnIndexAppliesItNextTime) {
           kill(getpid(), SIGKILL);
         };
         while (std::chrono::steady_clock::now() < until) {
-          if (written() > 3'000'000) dieNow();
+          if (written() > 3'000'000 || Files::exists(ahead)) dieNow();
           RunLoop::main().runOnce();
           std::this_thread::sleep_for(std::chrono::microseconds(200));
         }

@@ -1,6 +1,8 @@
 #include "foundation/Files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -70,6 +72,38 @@ TEST(Files, FailedWritesReportAnErrorAndLeaveNothingBehind) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(Files::contentsOfDirectory(dir.path()), (std::vector<std::string>{"taken"}));
   EXPECT_TRUE(Files::isDirectory(dir.file("taken/inner")));
+}
+
+// A file put in its place before its writer is done: readers see it at once, and a
+// writer that then fails puts back the file it replaced (or none, where there was none),
+// with nothing left beside it.
+TEST(Files, AFilePlacedEarlyStaysOnlyIfItsWriterSucceeds) {
+  TempDir dir;
+  int folder = ::open(dir.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  auto write = [&](const std::string& name, const std::string& text, bool succeed) {
+    return Files::writeAtomicallyPlacingAt(folder, name, [&](int fd, std::string* error, const Files::PlaceNow& placeNow) {
+      if (!Files::writeAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size(), error)) return false;
+      EXPECT_TRUE(placeNow(error)) << *error;
+      EXPECT_EQ(Files::readText(dir.file(name)), text) << "in place before the writer answers";
+      if (!succeed && error) *error = "the records could not be written";
+      return succeed;
+    });
+  };
+  ASSERT_TRUE(Files::writeAtomically(dir.file("list"), std::string("old\n")));
+  struct stat before {};
+  ASSERT_EQ(::stat(dir.file("list").c_str(), &before), 0);
+  EXPECT_FALSE(write("list", "new\n", false));
+  EXPECT_EQ(Files::readText(dir.file("list")), "old\n");
+  struct stat after {};
+  ASSERT_EQ(::stat(dir.file("list").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the very file it replaced, with its dates";
+  EXPECT_FALSE(write("fresh", "new\n", false));
+  EXPECT_FALSE(Files::exists(dir.file("fresh")));
+  EXPECT_TRUE(write("list", "new\n", true));
+  EXPECT_EQ(Files::readText(dir.file("list")), "new\n");
+  EXPECT_EQ(Files::contentsOfDirectory(dir.path()), (std::vector<std::string>{"list"}));
+  ::close(folder);
 }
 
 TEST(Files, ReadingMissingFilesAndFoldersGivesNothing) {

@@ -127,7 +127,10 @@ TEST_F(SourceRefreshCeilings, AStanzaLargerThanTheCeilingIsAFailure) {
   const std::string run(1 << 20, 'a');
   for (int i = 0; i < 40; ++i) packed.write(run);
   packed.write("\n\n");
-  expectRefused(serveOnly("huge", "Packages.gz", packed.finish()), "is larger than 32 MB");
+  const std::string location = serveOnly("huge", "Packages.gz", packed.finish());
+  expectRefused(location, "is larger than 32 MB");
+  // The list file, in place while the records were read, went again with them.
+  EXPECT_FALSE(Files::exists(KVAPTManager::packagesPathForSource(location)));
 }
 
 }  // namespace

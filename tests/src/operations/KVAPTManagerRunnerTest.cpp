@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "core/KVSourceLocation.h"
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
 #include "support/DeviceRootFixture.h"
@@ -106,6 +107,29 @@ TEST_F(APTRunner, EveryCallerGetsItsOwnRunsOutput) {
   }
   EXPECT_GE(ran, 1);
   EXPECT_FALSE(KVAPTManager::running());
+}
+
+// Caches built ahead of a refresh's end were asked for by nobody: a command asked for
+// meanwhile waits for them rather than finding APT busy. They spare the cache task its
+// own build only while nothing APT reads has changed since they began.
+TEST_F(APTRunner, CachesBuiltAheadMakeNoCommandWaitInVainAndCountOnlyWhileStillRight) {
+  ASSERT_EQ(KVAPTManager::createAPTSandboxIfNeeded(), nullptr);
+  KVAPTManager::generateCachesAhead();
+  EXPECT_TRUE(KVAPTManager::takeCachesBuiltAhead());
+  EXPECT_FALSE(KVAPTManager::takeCachesBuiltAhead()) << "once";
+  EXPECT_TRUE(Files::exists(KVAPTManager::sandboxPath() + "/pkgcache.bin"));
+
+  KVAPTManager::generateCachesAhead();
+  KVAPTCommandResult result = KVAPTManager::commandResultForCommandAsRoot(KVAPTManager::launcherCommandLine("echo after"));
+  EXPECT_TRUE(result.ran) << result.output;
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.output.find("after"), std::string::npos) << result.output;
+  EXPECT_FALSE(KVAPTManager::takeCachesBuiltAhead()) << "a command ran since";
+
+  KVAPTManager::generateCachesAhead();
+  EXPECT_EQ(KVAPTManager::writeReleaseContents("Origin: A\n", *KVSourceLocation::fromText("http://repo.example/")),
+            nullptr);
+  EXPECT_FALSE(KVAPTManager::takeCachesBuiltAhead()) << "a list file changed since";
 }
 
 TEST_F(APTRunner, ABlockThatThrowsLeavesTheRunnerFree) {

@@ -44,5 +44,5 @@ class KVSourceIndexRun {
 
   // Decoded chunks and read entries that may wait between the threads.
   static constexpr size_t kWaitingChunks = 8;
-  static constexpr size_t kWaitingEntries = 512;
+  static constexpr size_t kWaitingEntries = 128;
 };

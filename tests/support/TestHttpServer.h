@@ -59,6 +59,10 @@ struct TestHttpResponse {
   // When set, the body goes out one byte at a time with this pause before each byte: a
   // transfer that is slow but never idle for long.
   std::chrono::milliseconds trickle{0};
+  // When set, the body is this file's contents, sent a piece at a time as read (a folder's
+  // files are served so: an index of megabytes is never held, nor copied, whole).
+  std::string file;
+  size_t fileSize = 0;
 
   static TestHttpResponse text(std::string body, int status = 200);
   static TestHttpResponse json(std::string body, int status = 200);

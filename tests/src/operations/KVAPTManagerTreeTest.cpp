@@ -233,6 +233,14 @@ TEST_F(APTTree, LastModifiedDatesAreHTTPDates) {
   EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 0), "Tue, 05 Nov 2019 08:04:09 GMT");
   // No file: the earliest date, so the request is unconditional in effect.
   EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 1), "Mon, 01 Jan 0001 00:00:00 GMT");
+  // A list file put in place ahead of records that never came is no reason to skip the
+  // index: with the marker beside it, its date is not given.
+  EXPECT_EQ(KVAPTManager::writePackagesContents("Package: a\n", typedLocation(location)), nullptr);
+  setModificationTime(KVAPTManager::packagesPathForSource(location), 1572941049);
+  ASSERT_TRUE(Files::writeAtomically(KVAPTManager::aheadMarkerPathForSource(location), std::string()));
+  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 1), "Mon, 01 Jan 0001 00:00:00 GMT");
+  ASSERT_TRUE(Files::removeItem(KVAPTManager::aheadMarkerPathForSource(location)));
+  EXPECT_EQ(KVAPTManager::safeLastModifiedDateStringForSource(location, 1), "Tue, 05 Nov 2019 08:04:09 GMT");
 }
 
 TEST_F(APTTree, TheTreeAndItsListFilesNeverFollowALinkOutOfTheRoot) {

@@ -3,6 +3,8 @@
 // producer that runs ahead waits, a consumer that gives up lets the producer stop. The
 // consumer takes what has arrived in batches, and each side wakes the other only when the
 // other waits, so that handing over many small items costs little more than the items.
+// A producer that found the handoff full is woken once half of it is free again, not
+// for every few places given back: waking a thread costs more than many small items.
 //
 // The items wait in a ring of places that are made once and then reused, so handing
 // over allocates nothing per item, and nothing made by one thread is let go by the other.
@@ -20,7 +22,7 @@ template <typename T>
 class KVHandoff {
  public:
   explicit KVHandoff(size_t maxWaiting)
-      : max_(maxWaiting > 0 ? maxWaiting : 1), giveBackEvery_(max_ / 8 > 0 ? max_ / 8 : 1) {
+      : max_(maxWaiting > 0 ? maxWaiting : 1), giveBackEvery_(max_ / 8 > 0 ? max_ / 8 : 1), roomAgain_(max_ / 2) {
     places_.reserve(max_);
   }
 
@@ -31,7 +33,7 @@ class KVHandoff {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!abandoned_ && count_ >= max_) {
       ++producersWaiting_;
-      changed_.wait(lock, [this] { return abandoned_ || count_ < max_; });
+      changed_.wait(lock, [this] { return abandoned_ || count_ <= roomAgain_; });
       --producersWaiting_;
     }
     if (abandoned_) return false;
@@ -87,7 +89,7 @@ class KVHandoff {
       head_ = (head_ + taken_) % max_;
       count_ -= taken_;
       taken_ = 0;
-      if (producersWaiting_ > 0) changed_.notify_all();
+      if (producersWaiting_ > 0 && count_ <= roomAgain_) changed_.notify_all();
     }
     if (count_ == 0 && !closed_) {
       consumerWaiting_ = true;
@@ -107,6 +109,8 @@ class KVHandoff {
   // The consumer gives back the places it has taken this often, so that a producer that
   // waits for room goes on while the rest of the batch is worked on.
   const size_t giveBackEvery_;
+  // A full handoff's producer waits until no more than this many items are left.
+  const size_t roomAgain_;
   size_t head_ = 0;   // the oldest item not given back by the consumer
   size_t count_ = 0;  // items from head_ on, the consumer's batch among them
   // The consumer's own: its batch (from next_, batch_ items left), and how many of it

@@ -38,6 +38,10 @@ std::string sortIndexName(const std::string& className, const Property& p) { ret
 
 bool hasSortIndex(const Property& p) { return p.isSortIndexed && p.type == PropertyType::String; }
 
+std::string setIndexName(const std::string& className, const Property& p) { return "__set_" + className + "_" + p.name; }
+
+bool hasSetIndex(const Property& p) { return p.isIndexedWhenSet && p.type == PropertyType::Bool; }
+
 void createLinkTable(sql::Connection& c, const std::string& className, const std::string& property) {
   std::string name = linkTableName(className, property);
   std::string table = sql::quoteIdentifier(name);
@@ -88,12 +92,14 @@ void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema)
   for (const auto& p : schema.properties()) {
     if (p.isColumn() && (p.isIndexed || p.isPrimary)) wanted.insert(indexName(schema.className(), p));
     if (hasSortIndex(p)) wanted.insert(sortIndexName(schema.className(), p));
+    if (hasSetIndex(p)) wanted.insert(setIndexName(schema.className(), p));
   }
   std::set<std::string> existing;
   {
     sql::Statement st = c.prepare(
         "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND "
-        "(substr(name, 1, 6) = '__idx_' OR substr(name, 1, 5) = '__pk_' OR substr(name, 1, 7) = '__sort_')");
+        "(substr(name, 1, 6) = '__idx_' OR substr(name, 1, 5) = '__pk_' OR substr(name, 1, 7) = '__sort_' OR "
+        "substr(name, 1, 6) = '__set_')");
     st.bindText(1, schema.className());
     while (st.step()) existing.insert(st.columnText(0));
   }
@@ -105,6 +111,13 @@ void Database::Impl::syncIndexes(sql::Connection& c, const ObjectSchema& schema)
       // The same collation as the sorts of a query, which is what lets the query use it.
       c.exec("CREATE INDEX " + sql::quoteIdentifier(sortIndexName(schema.className(), p)) + " ON " +
              sql::quoteIdentifier(schema.className()) + " (" + sql::quoteIdentifier(p.name) + " COLLATE QBSORT)");
+    }
+    if (hasSetIndex(p) && !existing.count(setIndexName(schema.className(), p))) {
+      // Written as the queries compile an equality ("IS ?", the flag bound as 1), which
+      // is what lets such a query use it.
+      const std::string column = sql::quoteIdentifier(p.name);
+      c.exec("CREATE INDEX " + sql::quoteIdentifier(setIndexName(schema.className(), p)) + " ON " +
+             sql::quoteIdentifier(schema.className()) + " (" + column + ") WHERE " + column + " IS 1");
     }
     if (!p.isColumn() || !(p.isIndexed || p.isPrimary)) continue;
     std::string name = indexName(schema.className(), p);
@@ -229,6 +242,7 @@ void Database::Impl::setUp() {
                 c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(indexName(oldClass->className(), p)));
               }
               c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(sortIndexName(oldClass->className(), p)));
+              c.exec("DROP INDEX IF EXISTS " + sql::quoteIdentifier(setIndexName(oldClass->className(), p)));
               c.exec("ALTER TABLE " + sql::quoteIdentifier(oldClass->className()) + " DROP COLUMN " +
                      sql::quoteIdentifier(p.name));
             }

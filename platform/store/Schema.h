@@ -27,6 +27,10 @@ struct Property {
   // Texts only: an index kept in the order results sort texts in, so a list sorted by
   // this property is read in that order instead of being sorted on every query.
   bool isSortIndexed = false;
+  // Flags only: an index of the rows where the flag is set, and of no other. A query for
+  // the few set among many reads those few, at no cost to the writes of the others. Not
+  // part of the stored schema (the file's own indexes say which exist).
+  bool isIndexedWhenSet = false;
   // Strings, numbers and flags: kept in memory as well (MemoryColumns.h), for queries
   // over every record of a large class. Not part of the stored schema.
   bool isHeldInMemory = false;
@@ -44,6 +48,7 @@ struct Property {
   Property& optional(bool value = true) { isOptional = value; return *this; }
   Property& indexed() { isIndexed = true; return *this; }
   Property& sortIndexed() { isSortIndexed = true; return *this; }
+  Property& indexedWhenSet() { isIndexedWhenSet = true; return *this; }
   Property& heldInMemory() { isHeldInMemory = true; return *this; }
   Property& primaryKey() { isPrimary = true; isOptional = false; isIndexed = true; return *this; }
   Property& defaultsTo(Value value) { defaultValue = std::move(value); return *this; }

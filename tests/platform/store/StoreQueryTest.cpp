@@ -218,6 +218,27 @@ TEST(StoreQueries, ASortIndexedTextIsReadInItsSortOrderAndReindexedForAnotherCol
   EXPECT_EQ(t.db->objects("Item").count(), names.size() - 1);
 }
 
+// A flag indexed where it is set: a query for the set ones reads that index, and every
+// query of the flag answers as before while rows are set, cleared and deleted.
+TEST(StoreQueries, AFlagIndexedWhereSetFindsTheSetOnesThroughItsIndex) {
+  TempDatabase t;
+  for (int i = 0; i < 6; ++i) t.addItem(std::to_string(i), {{"flag", i % 3 == 0}});
+  t.addItem("none", {});
+  std::string plan = planOf(t.path, "SELECT _id FROM Item WHERE (flag IS 1)");
+  EXPECT_NE(plan.find("__set_Item_flag"), std::string::npos) << plan;
+  auto keys = [&](const char* predicate) { return t.keys(t.db->objects("Item", predicate).sorted("key")); };
+  EXPECT_EQ(keys("flag = 1"), (Keys{"0", "3"}));
+  written(t.db->write([&] {
+    t.db->objects("Item", "key = '1'").setValue("flag", Value(true));
+    t.db->objects("Item", "key = '3'").setValue("flag", Value(false));
+    t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "0"));
+  }));
+  EXPECT_EQ(keys("flag = YES"), (Keys{"1"}));
+  EXPECT_EQ(keys("flag == true"), (Keys{"1"}));
+  EXPECT_EQ(keys("flag = 0"), (Keys{"2", "3", "4", "5"}));
+  EXPECT_EQ(keys("flag = nil"), (Keys{"none"}));
+}
+
 TEST(StoreQueries, SeveralKeysAreReadInOnePassWithTheSnapshot) {
   TempDatabase t;
   t.addItem("1", {{"name", "beta"}, {"tags", Value::Array{Value("x")}}});

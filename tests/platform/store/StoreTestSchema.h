@@ -17,7 +17,7 @@ inline store::ObjectSchema itemSchema() {
   s.add(Property("key", PropertyType::String).primaryKey());
   s.add(Property("name", PropertyType::String).sortIndexed());
   s.add(Property("count", PropertyType::Int));
-  s.add(Property("flag", PropertyType::Bool));
+  s.add(Property("flag", PropertyType::Bool).indexedWhenSet());
   s.add(Property("active", PropertyType::Bool).required().defaultsTo(false));
   s.add(Property("price", PropertyType::Double));
   s.add(Property("when", PropertyType::Date));

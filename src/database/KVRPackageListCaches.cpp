@@ -26,14 +26,25 @@ std::vector<std::string> identifiers(const store::TypedResults<KVRPackage>& memb
   return presentTexts(members.valuesForKey("identifier"));
 }
 
+// The packages of the new lists: every one, or those not rated incompatible while
+// "ShowIncompatiblePackages" is off; `condition` (may be empty) narrows them.
+std::string selectionOf(const std::string& condition) {
+  std::string selection = condition;
+  if (!showIncompatible()) selection += std::string(selection.empty() ? "" : " AND ") + "tweakCompatibleStatus != 1";
+  return selection;
+}
+
+// The distinct non-empty refresh dates of the selection's packages, newest first.
+std::vector<std::string> refreshDates(const std::string& selection) {
+  auto chosen = selection.empty() ? KVRPackage::allObjects() : KVRPackage::objectsWhere(selection);
+  return presentTexts(chosen.distinct({"updatedDateStr"}).sorted("updatedDateStr", false).valuesForKey("updatedDateStr"));
+}
+
 // One grouping by refresh date: `condition` (may be empty) selects the packages.
 KVPackageDateGrouping group(const std::string& condition, bool byName) {
-  std::string compatible = showIncompatible() ? "" : "tweakCompatibleStatus != 1";
-  std::string selection = condition;
-  if (!compatible.empty()) selection += (selection.empty() ? "" : " AND ") + compatible;
-  auto chosen = selection.empty() ? KVRPackage::allObjects() : KVRPackage::objectsWhere(selection);
+  const std::string selection = selectionOf(condition);
   KVPackageDateGrouping grouping;
-  grouping.dates = presentTexts(chosen.distinct({"updatedDateStr"}).sorted("updatedDateStr", false).valuesForKey("updatedDateStr"));
+  grouping.dates = refreshDates(selection);
   const std::string memberSelection = "updatedDateStr = %@" + (selection.empty() ? "" : " AND " + selection);
   for (const auto& date : grouping.dates) {
     auto members = KVRPackage::objectsWhere(memberSelection, date);
@@ -43,6 +54,17 @@ KVPackageDateGrouping group(const std::string& condition, bool byName) {
   return grouping;
 }
 
+// The number of members of the new packages' newest date, as their grouping would hold
+// them (identifiers are never empty, but the grouping leaves an empty one out).
+size_t newestRefreshCount() {
+  const std::string selection = selectionOf("");
+  const std::vector<std::string> dates = refreshDates(selection);
+  if (dates.empty()) return 0;
+  return KVRPackage::objectsWhere("updatedDateStr = %@ AND identifier != ''" + (selection.empty() ? "" : " AND " + selection),
+                                  dates.front())
+      .count();
+}
+
 }  // namespace
 
 std::shared_ptr<const std::vector<std::string>> KVRPackageListCaches::arrayOfPackagesCategories() const {
@@ -50,31 +72,44 @@ std::shared_ptr<const std::vector<std::string>> KVRPackageListCaches::arrayOfPac
   return categories_;
 }
 
-std::shared_ptr<const KVPackageDateGrouping> KVRPackageListCaches::newPackages() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return newPackages_;
+KVRPackageListCaches::BuiltFrom KVRPackageListCaches::BuiltFrom::now() {
+  auto db = store::Database::defaultDatabase();
+  return {db, db ? db->commitsChanging(KVRPackage::className()) : std::nullopt, ::showIncompatible()};
 }
 
-std::shared_ptr<const KVPackageDateGrouping> KVRPackageListCaches::newPackagesVersions() const {
+std::shared_ptr<const KVPackageDateGrouping> KVRPackageListCaches::current(Grouping& grouping, bool always,
+                                                                           KVPackageDateGrouping (*build)()) {
+  std::lock_guard<std::mutex> rebuild(grouping.rebuild);
+  // Read before the packages: a commit landing meanwhile makes the next ask rebuild.
+  BuiltFrom from = BuiltFrom::now();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!always && grouping.snapshot && from.commits && grouping.builtFrom && grouping.builtFrom->sameAs(from))
+      return grouping.snapshot;
+  }
+  auto built = std::make_shared<const KVPackageDateGrouping>(build());
   std::lock_guard<std::mutex> lock(mutex_);
-  return newPackagesVersions_;
+  grouping.snapshot = built;
+  grouping.builtFrom = std::move(from);
+  return built;
+}
+
+std::shared_ptr<const KVPackageDateGrouping> KVRPackageListCaches::newPackages() {
+  return current(newPackages_, false, buildNewPackages);
+}
+
+std::shared_ptr<const KVPackageDateGrouping> KVRPackageListCaches::newPackagesVersions() {
+  return current(newPackagesVersions_, false, buildNewPackagesVersions);
 }
 
 KVPackageDateGrouping KVRPackageListCaches::buildNewPackages() { return group("", true); }
 
 KVPackageDateGrouping KVRPackageListCaches::buildNewPackagesVersions() { return group("hasNewVersion = 1", false); }
 
-void KVRPackageListCaches::rebuildDictOfNewPackages() {
-  std::lock_guard<std::mutex> rebuild(newPackagesRebuild_);
-  auto built = std::make_shared<const KVPackageDateGrouping>(buildNewPackages());
-  std::lock_guard<std::mutex> lock(mutex_);
-  newPackages_ = std::move(built);
-}
+void KVRPackageListCaches::rebuildDictOfNewPackages() { current(newPackages_, true, buildNewPackages); }
 
 void KVRPackageListCaches::rebuildDictOfNewPackagesVersions() {
-  auto built = std::make_shared<const KVPackageDateGrouping>(buildNewPackagesVersions());
-  std::lock_guard<std::mutex> lock(mutex_);
-  newPackagesVersions_ = std::move(built);
+  current(newPackagesVersions_, true, buildNewPackagesVersions);
 }
 
 void KVRPackageListCaches::rebuildPackagesCategoriesCache() {
@@ -93,7 +128,7 @@ void KVRPackageListCaches::buildCategories() {
   // instead of the whole file.
   auto db = store::Database::defaultDatabase();
   if (db) db->settle();
-  BuiltFrom from{db, db ? db->commitsChanging(KVRPackage::className()) : std::nullopt, showIncompatible()};
+  BuiltFrom from = BuiltFrom::now();
   auto show = KVConnections::current("KVRPackageListCaches")->environment.showUpdateCount;
   if (from.commits && categoriesBuiltFrom_ && categoriesBuiltFrom_->sameAs(from)) {
     performOnMainThread([show, updates = categoriesBuiltFrom_->updates] { show(updates); });
@@ -102,9 +137,7 @@ void KVRPackageListCaches::buildCategories() {
   }
   const uint64_t updates = KVRPackage::objectsWhere("isUpdated = 1 && isHeld = 0").count();
   from.updates = updates;
-  rebuildDictOfNewPackages();
-  auto grouping = newPackages();
-  const size_t newest = grouping && !grouping->dates.empty() ? grouping->identifiersByDate.at(grouping->dates.front()).size() : 0;
+  const size_t newest = newestRefreshCount();
   performOnMainThread([show, updates] { show(updates); });
 
   auto rows = std::make_shared<std::vector<std::string>>();

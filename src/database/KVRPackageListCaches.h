@@ -7,7 +7,10 @@
 // grouping carries its own list of dates.
 //
 // The category rebuild also shows the update count on the badges and then posts
-// "DoneRebuildingPackagesCache" on the main thread.
+// "DoneRebuildingPackagesCache" on the main thread. It counts the newest refresh's
+// packages without grouping them: a grouping orders every member by name, which after
+// a large refresh is most of the work, so it is made when a screen asks for it and the
+// packages changed since it was last made.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -33,10 +36,12 @@ struct KVPackageDateGrouping {
 // Held by a shared pointer (the category rebuild outlives the call).
 class KVRPackageListCaches : public std::enable_shared_from_this<KVRPackageListCaches> {
  public:
-  // None until the first rebuild of each.
+  // None until the first rebuild.
   std::shared_ptr<const std::vector<std::string>> arrayOfPackagesCategories() const;
-  std::shared_ptr<const KVPackageDateGrouping> newPackages() const;
-  std::shared_ptr<const KVPackageDateGrouping> newPackagesVersions() const;
+  // As the packages read now: rebuilt first, on the calling thread, when the packages or
+  // "ShowIncompatiblePackages" changed since the grouping was made (or it never was).
+  std::shared_ptr<const KVPackageDateGrouping> newPackages();
+  std::shared_ptr<const KVPackageDateGrouping> newPackagesVersions();
 
   // Synchronous, on the calling thread's database. Members of one date of the new
   // packages are ordered by name, of the new versions in database order. Packages rated
@@ -54,9 +59,10 @@ class KVRPackageListCaches : public std::enable_shared_from_this<KVRPackageListC
  private:
   void buildCategories();
 
-  // What the last category rebuild read: the database, the commits that had changed its
-  // packages (none when they are not counted) and the incompatible packages' setting.
+  // What a rebuild read: the database, the commits that had changed its packages (none
+  // when they are not counted) and the incompatible packages' setting.
   struct BuiltFrom {
+    static BuiltFrom now();
     std::weak_ptr<store::Database> database;
     std::optional<uint64_t> commits;
     bool showIncompatible = false;
@@ -67,11 +73,20 @@ class KVRPackageListCaches : public std::enable_shared_from_this<KVRPackageListC
     }
   };
 
+  // One grouping: its snapshot and what it was made from.
+  struct Grouping {
+    std::mutex rebuild;  // one rebuild at a time
+    std::optional<BuiltFrom> builtFrom;  // under the caches' mutex_
+    std::shared_ptr<const KVPackageDateGrouping> snapshot;  // likewise
+  };
+  // The grouping's snapshot, made now when it is missing or `always`, or when it was
+  // made from other packages or another setting than the database holds now.
+  std::shared_ptr<const KVPackageDateGrouping> current(Grouping& grouping, bool always, KVPackageDateGrouping (*build)());
+
   mutable std::mutex mutex_;  // the published snapshots
   std::mutex categoriesRebuild_;  // one category rebuild at a time, and what it read
   std::optional<BuiltFrom> categoriesBuiltFrom_;
-  std::mutex newPackagesRebuild_;  // one new-packages rebuild at a time
   std::shared_ptr<const std::vector<std::string>> categories_;
-  std::shared_ptr<const KVPackageDateGrouping> newPackages_;
-  std::shared_ptr<const KVPackageDateGrouping> newPackagesVersions_;
+  Grouping newPackages_;
+  Grouping newPackagesVersions_;
 };

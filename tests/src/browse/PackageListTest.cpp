@@ -247,7 +247,8 @@ TEST_F(PackageListTest, ATapOpensThePackagePageOrTheWebDepictionAsTheSourceAsks)
 
 // The new kinds list the package list caches' groupings, one section per refresh date,
 // each kind its own.
-TEST_F(PackageListTest, NewPackagesAndNewVersionsListTheCachesGroupings) {
+// The groupings are made when a screen shows them, from the packages as they are then.
+TEST_F(PackageListTest, NewPackagesAndNewVersionsListTheGroupingsOfThePackagesAsTheyAre) {
   KVRPackage fresh = named("com.example.fresh", "Fresh");
   fresh.setUpdatedDateStr("2026-12-07 09:30");
   KVRPackage newer = named("com.example.newer", "Newer");
@@ -255,9 +256,6 @@ TEST_F(PackageListTest, NewPackagesAndNewVersionsListTheCachesGroupings) {
   newer.setHasNewVersion(true);
   add(fresh);
   add(newer);
-  EXPECT_EQ(open(kCategorySpecial_NewPackages)->tableView()->numberOfSections(), 0) << "nothing before a rebuild";
-  packages().rebuildDictOfNewPackages();
-  packages().rebuildDictOfNewPackagesVersions();
 
   auto added = open(kCategorySpecial_NewPackages);
   EXPECT_EQ(added->tableView()->numberOfSections(), 2);
@@ -265,6 +263,15 @@ TEST_F(PackageListTest, NewPackagesAndNewVersionsListTheCachesGroupings) {
   auto versions = open(kCategorySpecial_NewPackagesVersions);
   EXPECT_EQ(versions->tableView()->numberOfSections(), 1);
   EXPECT_EQ(versions->identifierAtIndexPath(NSIndexPath::indexPathForRow(0, 0)), "com.example.newer");
+
+  // One more package of the newest refresh: listed, by name, the next time it shows.
+  KVRPackage later = named("com.example.later", "Later");
+  later.setUpdatedDateStr("2026-12-07 09:30");
+  add(later);
+  added = open(kCategorySpecial_NewPackages);
+  EXPECT_EQ(added->tableView()->numberOfSections(), 2);
+  EXPECT_EQ(added->identifierAtIndexPath(NSIndexPath::indexPathForRow(0, 0)), "com.example.fresh");
+  EXPECT_EQ(added->identifierAtIndexPath(NSIndexPath::indexPathForRow(1, 0)), "com.example.later");
 }
 
 // The real repositories, refreshed and listed: every row is in the section of its name's

@@ -102,7 +102,7 @@ void ChangeNotifier::fillMemory() {
   schedule();
 }
 
-void ChangeNotifier::updateMemory(const ChangeSet& changes, const std::map<std::string, uint64_t>& commits) {
+void ChangeNotifier::updateMemory(ChangeSet& changes, const std::map<std::string, uint64_t>& commits) {
   for (const auto& [className, memory] : memory_) {
     try {
       if (!connection_) connection_ = std::make_unique<sql::Connection>(path_, false);

@@ -58,7 +58,7 @@ class ChangeNotifier : public std::enable_shared_from_this<ChangeNotifier> {
   using Calls = std::vector<std::pair<std::shared_ptr<Observer>, std::function<void()>>>;
   void work();
   // Brings the copies in memory up to the commits worked on.
-  void updateMemory(const ChangeSet& changes, const std::map<std::string, uint64_t>& commits);
+  void updateMemory(ChangeSet& changes, const std::map<std::string, uint64_t>& commits);
   void workOn(const std::shared_ptr<ResultsObserver>& observer, const ChangeSet& changes, Calls& calls);
   std::shared_ptr<const Results::Snapshot> evaluate(const ResultsObserver& observer);
   // Runs the calls on their observers' queues, those of one queue in one block, so

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -22,6 +23,8 @@ namespace record {
 class FieldVisitor;
 struct RecordList;
 }
+
+class MemoryColumns;
 
 // The SQL of one class, made once per schema.
 struct ClassInfo {
@@ -42,6 +45,8 @@ struct ClassInfo {
   };
   std::vector<LinkSql> linkSql;
   const LinkSql& linkSqlFor(size_t property) const;
+  // The class's columns kept in memory, if it keeps any (set once, with the store).
+  MemoryColumns* memory = nullptr;
   // Lists of links of other classes that point here: (owner class, property).
   std::vector<std::pair<std::string, std::string>> incoming;
 
@@ -50,7 +55,15 @@ struct ClassInfo {
 };
 
 class ChangeNotifier;
-class MemoryColumns;
+class WrittenRows;
+
+// A column kept in memory as the writer bound it: Unfit when not bound as the column's
+// own kind (the row is then read back from the file).
+struct WrittenField {
+  enum Kind : uint8_t { Unfit, Null, Text, Number } kind = Unfit;
+  std::string_view text;
+  int64_t number = 0;
+};
 
 // Rows of one class touched by a transaction, folded so that an insert followed by a
 // delete leaves nothing and a change to an inserted row stays an insert.
@@ -77,6 +90,8 @@ class RowSet {
 struct RowChanges {
   RowSet inserted;
   std::unordered_set<int64_t> modified, deleted;
+  // For a class kept in memory: inserted rows as they were written (MemoryColumns.h).
+  std::shared_ptr<WrittenRows> written;
   void insert(int64_t id);
   void modify(int64_t id);
   void remove(int64_t id);
@@ -190,6 +205,8 @@ struct Database::Impl {
   // bound without a copy; kept from row to row so that their room is reused (the writer's
   // thread only).
   std::vector<std::string> boundLists;
+  // The held columns' values of the row insertFields is binding (the writer's thread only).
+  std::vector<WrittenField> boundHeld;
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);
   bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,
@@ -214,6 +231,10 @@ struct Database::Impl {
 
   // ---- notifications (DatabaseNotify.cpp)
   void recordChange(const char* table, int op, int64_t id);
+  // The changes recorded so far for `table` in this transaction, if any.
+  RowChanges* changesOf(std::string_view table);
+  // The row `id` of a class kept in memory just inserted with the values in boundHeld.
+  void holdWritten(const ClassInfo& info, int64_t id);
   void committed();
 };
 

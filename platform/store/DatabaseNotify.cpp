@@ -55,6 +55,15 @@ void RowChanges::merge(const RowChanges& later) {
   for (int64_t id : later.inserted.ids()) insert(id);
   for (int64_t id : later.modified) modify(id);
   for (int64_t id : later.deleted) remove(id);
+  // Rows written earlier and changed later are read back, as they are then.
+  if (written) {
+    for (int64_t id : later.modified) written->drop(id);
+    for (int64_t id : later.deleted) written->drop(id);
+  }
+  if (later.written) {
+    if (!written) written = later.written;
+    else written->append(*later.written);
+  }
 }
 
 // ---- recording
@@ -80,6 +89,24 @@ void Database::Impl::recordChange(const char* table, int op, int64_t id) {
   if (op == SQLITE_INSERT) rows.insert(id);
   else if (op == SQLITE_UPDATE) rows.modify(id);
   else if (op == SQLITE_DELETE) rows.remove(id);
+  // A row written for the copy in memory and changed since in the same transaction is
+  // read back.
+  if (op != SQLITE_INSERT && rows.written) rows.written->drop(id);
+}
+
+RowChanges* Database::Impl::changesOf(std::string_view table) {
+  for (const auto& recent : recentChanges)
+    if (recent.rows && recent.table == table) return recent.rows;
+  auto it = transactionChanges.find(std::string(table));
+  return it == transactionChanges.end() ? nullptr : &it->second;
+}
+
+void Database::Impl::holdWritten(const ClassInfo& info, int64_t id) {
+  // The insert recorded the row's change; none when changes are not recorded.
+  RowChanges* rows = changesOf(info.schema->className());
+  if (!rows) return;
+  if (!rows->written) rows->written = std::make_shared<WrittenRows>(*info.memory);
+  rows->written->add(id, boundHeld);
 }
 
 void Database::Impl::committed() {

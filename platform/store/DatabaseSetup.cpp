@@ -140,8 +140,11 @@ void Database::Impl::makeClasses() {
       target->second->incoming.emplace_back(c->className(), p.name);
     }
   }
-  for (const auto& [name, info] : classes)
-    if (MemoryColumns::wanted(*info->schema)) memory[name] = std::make_shared<MemoryColumns>(*info);
+  for (const auto& [name, info] : classes) {
+    if (!MemoryColumns::wanted(*info->schema)) continue;
+    memory[name] = std::make_shared<MemoryColumns>(*info);
+    info->memory = memory[name].get();
+  }
   // Before the migration, which may observe the database it migrates.
   notifier = std::make_shared<ChangeNotifier>(configuration.path, classes, memory, owner->weak_from_this());
 }

@@ -1,5 +1,6 @@
 #include "store/DatabaseImpl.h"
 #include "store/FieldVisitor.h"
+#include "store/MemoryColumns.h"
 #include "store/PredicateCompiler.h"
 #include "store/StringListCodec.h"
 
@@ -34,11 +35,18 @@ std::string describeKey(const Value& key) { return key.isString() ? *key.stringP
 // its lists of links for after the row is in.
 class ColumnBinder final : public record::FieldVisitor {
  public:
-  ColumnBinder(sql::Statement& statement, const ClassInfo& info, std::vector<std::string>& lists)
-      : st_(statement), info_(info), lists_(lists) {
+  // `held`: for a class kept in memory, where the held columns' values go (one per held
+  // column), to be taken once the row is in.
+  ColumnBinder(sql::Statement& statement, const ClassInfo& info, std::vector<std::string>& lists,
+               std::vector<WrittenField>* held)
+      : st_(statement), info_(info), lists_(lists), held_(held) {
     // Room for every column up front: a text bound stays where it is (a short one lies
     // inside its string, which must not move).
     lists_.reserve(info.schema->size());
+    if (held_) {
+      held_->assign(info.memory->heldProperties().size(), WrittenField{});
+      heldOf_ = info.memory->heldColumnsByProperty();
+    }
   }
 
   void text(const std::string* value) override {
@@ -46,24 +54,32 @@ class ColumnBinder final : public record::FieldVisitor {
     if (!value) return null(p);
     if (p.isPrimary) key_ = value;
     st_.bindTextStatic(n_, *value);
+    if (held_) hold(p.type == PropertyType::String ? WrittenField{WrittenField::Text, *value} : WrittenField{});
   }
   void integer(std::optional<int64_t> value) override {
     const Property& p = column();
     if (!value) return null(p);
     st_.bindInt(n_, *value);
+    if (held_) {
+      const bool number = p.type == PropertyType::Int || p.type == PropertyType::Bool;
+      hold(number ? WrittenField{WrittenField::Number, {}, *value} : WrittenField{});
+    }
   }
   void real(std::optional<double> value) override {
     const Property& p = column();
     if (!value) return null(p);
     st_.bindDouble(n_, *value);
+    if (held_) hold({});
   }
   void data(const Data* value) override {
     const Property& p = column();
     if (!value) return null(p);
     st_.bind(n_, Value(*value));
+    if (held_) hold({});
   }
   void texts(const std::vector<std::string>& value) override {
     column();
+    if (held_) hold({});
     if (value.empty()) {
       st_.bindTextStatic(n_, "[]");
       return;
@@ -76,6 +92,7 @@ class ColumnBinder final : public record::FieldVisitor {
   }
   void encodedTexts(std::string_view encoded) override {
     column();
+    if (held_) hold({});
     st_.bindTextStatic(n_, encoded);
   }
   void records(std::vector<StoreObject> value) override {
@@ -117,6 +134,12 @@ class ColumnBinder final : public record::FieldVisitor {
                            "Invalid null value for non-nullable property '" + info_.schema->className() + "." + p.name + "'");
     }
     st_.bindNull(n_);
+    if (held_) hold({WrittenField::Null, {}, 0});
+  }
+  // The value bound to the column just visited, when the class keeps it in memory.
+  void hold(WrittenField field) {
+    const int k = heldOf_[property_ - 1];
+    if (k >= 0) (*held_)[static_cast<size_t>(k)] = field;
   }
 
   sql::Statement& st_;
@@ -128,6 +151,8 @@ class ColumnBinder final : public record::FieldVisitor {
   std::vector<std::pair<size_t, record::RecordList>> typedLinks_;
   std::vector<std::string>& lists_;
   size_t listsUsed_ = 0;
+  std::vector<WrittenField>* held_;
+  const int* heldOf_ = nullptr;  // the held column of each property, -1 for none
 };
 
 }  // namespace
@@ -196,7 +221,8 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
   {
     sql::Statement st = c.prepare(info.insertSql);
     st.keepBindings();  // every column is bound, or the binder raises before the run
-    ColumnBinder binder(st, info, boundLists);
+    const bool holds = info.memory && !suppressChanges;
+    ColumnBinder binder(st, info, boundLists, holds ? &boundHeld : nullptr);
     visit(binder);
     binder.finish();
     try {
@@ -208,6 +234,8 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
                                "' with an existing primary key value '" + *binder.key() + "'.");
     }
     id = c.lastInsertRowid();
+    // The values bound are still where they were: the copy in memory takes them from here.
+    if (holds) holdWritten(info, id);
     links = std::move(binder.links());
     typedLinks = std::move(binder.typedLinks());
   }

@@ -89,37 +89,76 @@ void MemoryColumns::rebuild(sql::Connection& c, uint64_t commits) {
   commits_ = commits;
 }
 
-bool MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_t commits) {
+bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t commits) {
   std::vector<int64_t> touched = changes.inserted.ids();
   touched.insert(touched.end(), changes.modified.begin(), changes.modified.end());
   std::sort(touched.begin(), touched.end());
   touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
   size_t count = 0;
+  bool built = false;
   {
     std::shared_lock lock(mutex_);
+    built = built_;
     if (built_) count = rows_->size();
   }
-  if (count == 0 || touched.size() + changes.deleted.size() > count / 4 + 64) {
+
+  // The touched rows the writer handed over as it wrote them, and the others, to read.
+  WrittenRows* written = changes.written && changes.written->usable_ ? changes.written.get() : nullptr;
+  std::vector<size_t> taken;  // positions in the written rows
+  std::vector<int64_t> toRead;
+  if (written) {
+    const Rows& rows = *written->rows_;
+    const auto& dropped = written->dropped_;
+    size_t j = 0;
+    for (int64_t id : touched) {
+      while (j < rows.size() && rows.ids[j] < id) ++j;
+      if (j < rows.size() && rows.ids[j] == id && (dropped.empty() || !dropped.count(id))) taken.push_back(j);
+      else toRead.push_back(id);
+    }
+  } else {
+    toRead = std::move(touched);
+  }
+  if (!built || toRead.size() > count / 4 + 64) {
     rebuild(c, commits);
     return true;
   }
 
-  // The touched rows as they are now; one that is gone was deleted since.
-  Rows fresh(held_);
-  bool readable = true;
-  {
-    sql::Statement st = c.prepare(selectList() + " WHERE _id IN (SELECT value FROM json_each(?)) ORDER BY _id");
-    st.bindText(1, idListJson(touched));
-    while (st.step()) readable = fresh.append(st) && readable;
+  Rows fed(held_);
+  if (written && taken.size() == written->rows_->size()) {
+    fed = std::move(*written->rows_);
+    written->usable_ = false;  // emptied
+  } else {
+    for (size_t j : taken) fed.appendRow(*written->rows_, j);
   }
+  // The other touched rows as they are now; one that is gone was deleted since.
+  Rows read(held_);
+  bool readable = true;
   std::unordered_set<int64_t> gone(changes.deleted.begin(), changes.deleted.end());
-  {
+  if (!toRead.empty()) {
+    {
+      sql::Statement st = c.prepare(selectList() + " WHERE _id IN (SELECT value FROM json_each(?)) ORDER BY _id");
+      st.bindText(1, idListJson(toRead));
+      while (st.step()) readable = read.append(st) && readable;
+    }
     size_t j = 0;
-    for (int64_t id : touched) {
-      while (j < fresh.size() && fresh.ids[j] < id) ++j;
-      if (j == fresh.size() || fresh.ids[j] != id) gone.insert(id);
+    for (int64_t id : toRead) {
+      while (j < read.size() && read.ids[j] < id) ++j;
+      if (j == read.size() || read.ids[j] != id) gone.insert(id);
     }
   }
+  Rows fresh(held_);
+  if (read.size() == 0) {
+    fresh = std::move(fed);
+  } else if (fed.size() == 0) {
+    fresh = std::move(read);
+  } else {
+    for (size_t i = 0, j = 0; i < fed.size() || j < read.size();) {
+      if (j == read.size() || (i < fed.size() && fed.ids[i] < read.ids[j])) fresh.appendRow(fed, i++);
+      else fresh.appendRow(read, j++);
+    }
+  }
+  const bool many = fresh.size() > count / 4 + 64;
+
   std::unique_lock lock(mutex_);
   if (!readable) {
     built_ = false;
@@ -136,9 +175,11 @@ bool MemoryColumns::apply(sql::Connection& c, const RowChanges& changes, uint64_
     rebuild(c, commits);
     return true;
   }
+  // Many rows taken: the room the columns grew by goes back, as after a rebuild.
+  if (many) rows_->shrink();
   std::lock_guard worked(workedOutMutex_);
   workedOut_->forget(changedColumns, rowsMoved);
-  return false;
+  return many;
 }
 
 void MemoryColumns::forgetWorkedOut() {

@@ -6,8 +6,9 @@
 // rebuilt after a refresh.
 //
 // The copy follows the file. The change notifier applies each commit's rows to it on
-// its own thread (reading them back through its connection), counting the commits it
-// holds; a query uses the copy only when it holds every commit made so far, and reads
+// its own thread, counting the commits it holds: the rows the writer inserted as it bound
+// them (WrittenRows, handed over with the commit), the others read back through its
+// connection; a query uses the copy only when it holds every commit made so far, and reads
 // the file otherwise (as it would without it), so an answer never lags a commit the
 // asker has seen. A writer inside its transaction reads the file, which holds its own
 // uncommitted rows.
@@ -27,6 +28,7 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "store/DatabaseImpl.h"
@@ -55,9 +57,10 @@ class MemoryColumns {
   // On the change notifier's thread:
   // Reads every row anew; the copy then holds the commits counted up to `commits`.
   void rebuild(sql::Connection& c, uint64_t commits);
-  // Reads the rows a commit touched, or the whole table when it touched many (then
-  // answers true).
-  bool apply(sql::Connection& c, const RowChanges& rows, uint64_t commits);
+  // Takes the rows a commit touched: those it inserted as written, the others read back,
+  // or the whole table read anew when it touched many it does not hold as written.
+  // Answers true when it took or read many (the memory that needed may be given back).
+  bool apply(sql::Connection& c, RowChanges& rows, uint64_t commits);
   // Forgets everything: queries read the file until the next rebuild.
   void invalidate();
 
@@ -75,6 +78,11 @@ class MemoryColumns {
   // Bytes held (the texts, the rows' codes and values, what was worked out for queries).
   size_t memoryUsed() const;
 
+  // The held columns, in order, and the held column of each of the schema's properties
+  // by position (-1 for one not held).
+  const std::vector<const Property*>& heldProperties() const { return held_; }
+  const int* heldColumnsByProperty() const { return columnOfProperty_.data(); }
+
  private:
   struct Column;
   struct Texts;
@@ -82,6 +90,7 @@ class MemoryColumns {
   struct Rows;
   class Query;
   friend class Query;
+  friend class WrittenRows;
 
   bool current() const;
   int columnIndexOf(const Property* property) const;
@@ -93,7 +102,6 @@ class MemoryColumns {
   const std::vector<uint32_t>& orderBy(size_t column, bool ascending) const;
   void forgetWorkedOut();
 
-  void readAll(sql::Connection& c);
   std::string selectList() const;
 
   const ClassInfo& info_;
@@ -109,6 +117,34 @@ class MemoryColumns {
   mutable std::mutex workedOutMutex_;
   struct WorkedOut;
   std::unique_ptr<WorkedOut> workedOut_;
+};
+
+// The rows of a class kept in memory that a transaction inserted, with the values of its
+// held columns as the writer bound them (the file holds those very values), so that the
+// copy takes them without reading them back. Filled on the writer's thread and handed
+// over with the commit; a rolled-back transaction's go with its changes. A row changed or
+// deleted after it was written is dropped here and read back (or taken as gone).
+class WrittenRows {
+ public:
+  explicit WrittenRows(const MemoryColumns& memory);
+  ~WrittenRows();
+  WrittenRows(const WrittenRows&) = delete;
+  WrittenRows& operator=(const WrittenRows&) = delete;
+
+  using Field = WrittenField;
+  // Right after the row's insert ran, while the bound values are still where they were.
+  void add(int64_t id, const std::vector<Field>& fields);
+  // The row changed or went after it was written.
+  void drop(int64_t id);
+  // A later commit's rows, after this one's.
+  void append(const WrittenRows& later);
+  bool empty() const;
+
+ private:
+  friend class MemoryColumns;
+  std::unique_ptr<MemoryColumns::Rows> rows_;
+  std::unordered_set<int64_t> dropped_;
+  bool usable_ = true;  // rows came in row id order and their texts fit
 };
 
 }  // namespace store

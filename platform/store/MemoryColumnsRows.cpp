@@ -27,31 +27,58 @@ bool MemoryColumns::Rows::append(const sql::Statement& st) {
         continue;
       }
       kindsFit = kindsFit && type == SQLITE_TEXT;
-      std::string_view text = st.columnTextView(at);
-      auto& known = interned_[k];
-      // A column whose texts are nearly all different (identifiers, names) is not
-      // interned: the texts are kept once each anyway, and the map would only cost.
-      if (c.interning && c.codes.size() == kInternTrial && known.size() > kInternTrial / 2) {
-        c.interning = false;
-        known = {};
-      }
-      if (!c.interning) {
-        kindsFit = c.texts.add(text) && kindsFit;
-        c.codes.push_back(static_cast<uint32_t>(c.texts.size()));
-        continue;
-      }
-      auto it = known.find(std::string(text));
-      if (it == known.end()) {
-        kindsFit = c.texts.add(text) && kindsFit;
-        it = known.emplace(std::string(text), static_cast<uint32_t>(c.texts.size())).first;
-      }
-      c.codes.push_back(it->second);
+      kindsFit = addText(k, st.columnTextView(at)) && kindsFit;
     } else {
       kindsFit = kindsFit && (type == SQLITE_NULL || type == SQLITE_INTEGER);
       c.appendNumber(type == SQLITE_NULL, type == SQLITE_NULL ? 0 : st.columnInt(at));
     }
   }
   return kindsFit;
+}
+
+bool MemoryColumns::Rows::addText(size_t k, std::string_view text) {
+  Column& c = columns[k];
+  // The same text as the row before (the rows of one source share several) takes its code
+  // without a look-up.
+  if (!c.codes.empty() && c.codes.back() && c.texts.text(c.codes.back()) == text) {
+    c.codes.push_back(c.codes.back());
+    return true;
+  }
+  auto& known = interned_[k];
+  // A column whose texts are nearly all different (identifiers, names) is not interned:
+  // the texts are kept once each anyway, and the map would only cost.
+  if (c.interning && c.codes.size() >= kInternTrial && known.size() > c.codes.size() / 2) {
+    c.interning = false;
+    known = {};
+  }
+  bool fits = true;
+  if (!c.interning) {
+    fits = c.texts.add(text);
+    c.codes.push_back(static_cast<uint32_t>(c.texts.size()));
+    return fits;
+  }
+  auto it = known.find(text);
+  if (it == known.end()) {
+    fits = c.texts.add(text);
+    it = known.emplace(std::string(text), static_cast<uint32_t>(c.texts.size())).first;
+  }
+  c.codes.push_back(it->second);
+  return fits;
+}
+
+void MemoryColumns::Rows::appendRow(const Rows& from, size_t row) {
+  ids.push_back(from.ids[row]);
+  for (size_t k = 0; k < columns.size(); ++k) {
+    Column& c = columns[k];
+    const Column& f = from.columns[k];
+    if (c.text) {
+      const uint32_t code = f.codes[row];
+      if (code) addText(k, f.texts.text(code));
+      else c.codes.push_back(0);
+    } else {
+      c.appendNumber(f.isNull(row), f.number(row));
+    }
+  }
 }
 
 void MemoryColumns::Rows::shrink() {
@@ -88,17 +115,29 @@ bool MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
                                 bool& rowsMoved) {
   changedColumns.assign(columns.size(), false);
   rowsMoved = false;
-  // Texts new to a column in this merge, each given one code.
-  std::vector<std::unordered_map<std::string, uint32_t>> added(columns.size());
+  // Each of fresh's texts (interned as they were read or written) gets one code here;
+  // in a column that interns, texts new to it that are equal share one. A column fresh
+  // found mostly distinct stops interning.
+  std::vector<std::vector<uint32_t>> mapped(columns.size());  // by fresh's code
+  std::vector<std::unordered_map<std::string_view, uint32_t>> added(columns.size());  // views into fresh
+  for (size_t k = 0; k < columns.size(); ++k)
+    if (!fresh.columns[k].interning) columns[k].interning = false;
   bool fits = true;
-  auto codeFor = [&](size_t k, std::string_view text) -> uint32_t {
+  auto codeFor = [&](size_t k, uint32_t freshCode, std::string_view text) -> uint32_t {
+    std::vector<uint32_t>& known = mapped[k];
+    if (known.empty()) known.assign(fresh.columns[k].texts.size() + 1, 0);
+    if (known[freshCode]) return known[freshCode];
     Column& c = columns[k];
-    auto it = added[k].find(std::string(text));
-    if (it != added[k].end()) return it->second;
-    fits = c.texts.add(text) && fits;
-    uint32_t code = static_cast<uint32_t>(c.texts.size());
-    added[k].emplace(std::string(text), code);
-    return code;
+    uint32_t code = 0;
+    auto it = c.interning ? added[k].find(text) : added[k].end();
+    if (it != added[k].end()) {
+      code = it->second;
+    } else {
+      fits = c.texts.add(text) && fits;
+      code = static_cast<uint32_t>(c.texts.size());
+      if (c.interning) added[k].emplace(text, code);
+    }
+    return known[freshCode] = code;
   };
 
   Rows merged(std::vector<const Property*>{});
@@ -137,7 +176,7 @@ bool MemoryColumns::Rows::merge(Rows fresh, const std::unordered_set<int64_t>& g
         const std::string_view text = freshCode ? from.texts.text(freshCode) : std::string_view();
         uint32_t code = 0;
         if (old && columns[k].codes[*old] && freshCode && textAt(k, *old) == text) code = columns[k].codes[*old];
-        else if (freshCode) code = codeFor(k, text);
+        else if (freshCode) code = codeFor(k, freshCode, text);
         if (!old || code != columns[k].codes[*old]) changedColumns[k] = true;
         to.codes.push_back(code);
       } else {
@@ -182,6 +221,77 @@ size_t MemoryColumns::Rows::memoryUsed() const {
     bytes += c.codes.capacity() * sizeof(uint32_t) + c.numbers.capacity() * sizeof(int64_t) + c.bytes.capacity() +
              c.texts.memoryUsed();
   return bytes;
+}
+
+// ---- WrittenRows
+
+WrittenRows::WrittenRows(const MemoryColumns& memory) : rows_(std::make_unique<MemoryColumns::Rows>(memory.held_)) {}
+
+WrittenRows::~WrittenRows() = default;
+
+bool WrittenRows::empty() const { return rows_->ids.empty(); }
+
+void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
+  if (!usable_) return;
+  MemoryColumns::Rows& rows = *rows_;
+  // A value bound as another kind than its column's is left to the file's reading.
+  for (size_t k = 0; k < rows.columns.size(); ++k) {
+    const Field::Kind kind = fields[k].kind;
+    if (kind == Field::Unfit || (kind != Field::Null && (kind == Field::Text) != rows.columns[k].text)) return;
+  }
+  if (!rows.ids.empty() && id <= rows.ids.back()) {
+    // Never from this store's inserts (row ids only grow): the rows are read back.
+    usable_ = false;
+    return;
+  }
+  for (size_t k = 0; k < rows.columns.size(); ++k) {
+    MemoryColumns::Column& c = rows.columns[k];
+    const Field& f = fields[k];
+    if (!c.text) {
+      c.appendNumber(f.kind == Field::Null, f.number);
+    } else if (f.kind == Field::Null) {
+      c.codes.push_back(0);
+    } else if (!rows.addText(k, f.text)) {
+      usable_ = false;
+    }
+  }
+  rows.ids.push_back(id);
+}
+
+void WrittenRows::drop(int64_t id) {
+  const auto& ids = rows_->ids;
+  if (std::binary_search(ids.begin(), ids.end(), id)) dropped_.insert(id);
+}
+
+void WrittenRows::append(const WrittenRows& later) {
+  usable_ = usable_ && later.usable_;
+  MemoryColumns::Rows& rows = *rows_;
+  const MemoryColumns::Rows& more = *later.rows_;
+  if (!usable_ || more.ids.empty()) return;
+  if (!rows.ids.empty() && more.ids.front() <= rows.ids.back()) {
+    usable_ = false;
+    return;
+  }
+  for (size_t k = 0; k < rows.columns.size(); ++k) {
+    MemoryColumns::Column& c = rows.columns[k];
+    const MemoryColumns::Column& m = more.columns[k];
+    if (c.text) {
+      const uint32_t base = static_cast<uint32_t>(c.texts.size());
+      if (c.texts.bytes.size() + m.texts.bytes.size() > UINT32_MAX) {
+        usable_ = false;
+        return;
+      }
+      const uint32_t offset = static_cast<uint32_t>(c.texts.bytes.size());
+      c.texts.bytes += m.texts.bytes;
+      for (size_t i = 1; i < m.texts.ends.size(); ++i) c.texts.ends.push_back(m.texts.ends[i] + offset);
+      for (uint32_t code : m.codes) c.codes.push_back(code ? code + base : 0);
+    } else {
+      c.bytes.insert(c.bytes.end(), m.bytes.begin(), m.bytes.end());
+      c.numbers.insert(c.numbers.end(), m.numbers.begin(), m.numbers.end());
+    }
+  }
+  rows.ids.insert(rows.ids.end(), more.ids.begin(), more.ids.end());
+  dropped_.insert(later.dropped_.begin(), later.dropped_.end());
 }
 
 }  // namespace store

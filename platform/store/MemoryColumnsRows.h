@@ -38,7 +38,7 @@ struct MemoryColumns::Column {
   const Property* property = nullptr;
   bool text = false;
   bool flag = false;            // a Bool property
-  bool interning = true;        // texts: equal texts share a code (while the table is read)
+  bool interning = true;        // texts: equal texts share a code (off once found mostly distinct)
   std::vector<uint32_t> codes;  // texts: per row
   Texts texts;
   std::vector<int64_t> numbers;  // numbers: per row
@@ -65,6 +65,11 @@ struct MemoryColumns::Rows {
   // Appends the statement's row (_id, then the held columns in order); false when a
   // column holds a value of another kind than its property's.
   bool append(const sql::Statement& st);
+  // Appends a text to column `k` (interned while the column interns); false when the
+  // texts outgrew what their offsets count.
+  bool addText(size_t k, std::string_view text);
+  // Appends row `row` of `from` (rows of the same columns), its texts anew.
+  void appendRow(const Rows& from, size_t row);
   void shrink();
   std::optional<size_t> positionOf(int64_t id) const;
   Value valueAt(size_t column, size_t row) const;
@@ -84,7 +89,11 @@ struct MemoryColumns::Rows {
   // Interns while a whole table is read, so that a column of few distinct texts keeps
   // few; dropped after. A column found mostly distinct in its first rows stops.
   static constexpr size_t kInternTrial = 2048;
-  std::vector<std::unordered_map<std::string, uint32_t>> interned_;
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::vector<std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>>> interned_;
 };
 
 struct MemoryColumns::WorkedOut {

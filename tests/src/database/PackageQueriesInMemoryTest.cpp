@@ -10,6 +10,7 @@
 #include "database/KVRPackage.h"
 #include "database/KVRPackageSearch.h"
 #include "database/KVRSchema.h"
+#include "store/FieldVisitor.h"
 #include "store/Store.h"
 #include "support/IndexRecords.h"
 #include "support/RecordsSchema.h"
@@ -132,8 +133,22 @@ TEST_F(PackageQueriesInMemory, ScreenQueriesAnswerAsTheFileDoes) {
   expectSameAnswers();
 }
 
-// A rename, a deletion and a new package, searched at once (before the copy in memory
-// has followed them) and after.
+// Inserted from its fields, as the import inserts: the copy in memory takes such a row as
+// it was bound, unless something changes it after.
+void addFromFields(store::Database& db, const std::string& identifier, const std::string& name) {
+  KVRPackage record;
+  record.setIdentifier(identifier);
+  record.setName(name);
+  store::record::addRecord(db, record, [](const KVRPackage& r, store::record::FieldVisitor& visitor) {
+#define VISIT_FIELD(Type, field, Setter, Initial) store::record::visit(visitor, r.field());
+    KVRPACKAGE_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+  });
+}
+
+// A rename, a deletion and new packages (one renamed in the transaction that inserted
+// it, one whose transaction failed), searched at once (before the copy in memory has
+// followed them) and after.
 TEST_F(PackageQueriesInMemory, ChangesAreFoundAtOnce) {
   for (auto& db : {held, file}) {
     written(db->write([&] {
@@ -146,7 +161,14 @@ TEST_F(PackageQueriesInMemory, ChangesAreFoundAtOnce) {
       fresh.setName(std::string("Quux Tool"));
       fresh.setMaintainer(std::string("Ünïcode Maintainer"));
       db->add(fresh.toObject());
+      addFromFields(*db, "com.example.renamed", "Aaa Written Quux");
+      db->setValue(*db->objectForPrimaryKey(KVRPackage::className(), Value("com.example.renamed")), "name",
+                   Value("Zzz Renamed Quux"));
     }));
+    db->beginWrite();
+    addFromFields(*db, "com.example.rolledback", "Rolled Back Quux");
+    db->deleteObjects(db->objectsWhere(KVRPackage::className(), "identifier = %@", {Value("bash")}));
+    db->cancelWrite();
   }
   auto names = [&](std::string_view text) {
     std::vector<std::string> out;
@@ -157,7 +179,7 @@ TEST_F(PackageQueriesInMemory, ChangesAreFoundAtOnce) {
   store::Database::setDefaultConfiguration(held->configuration());
   for (int pass = 0; pass < 2; ++pass) {
     SCOPED_TRACE(pass == 0 ? "at once" : "after the copy in memory followed");
-    EXPECT_EQ(names("quux"), (std::vector<std::string>{"com.example.quuxtool", "bash"}));
+    EXPECT_EQ(names("quux"), (std::vector<std::string>{"com.example.quuxtool", "bash", "com.example.renamed"}));
     EXPECT_EQ(names("aisleriot"), std::vector<std::string>{}) << "no name nor maintainer holds it any more";
     EXPECT_EQ(names("unicode maint"), std::vector<std::string>{"com.example.quuxtool"});
     held->settle();

@@ -104,17 +104,11 @@ bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t comm
 
   // The touched rows the writer handed over as it wrote them, and the others, to read.
   WrittenRows* written = changes.written && changes.written->usable_ ? changes.written.get() : nullptr;
-  std::vector<size_t> taken;  // positions in the written rows
+  Rows fed(held_);
   std::vector<int64_t> toRead;
-  if (written) {
-    const Rows& rows = *written->rows_;
-    const auto& dropped = written->dropped_;
-    size_t j = 0;
-    for (int64_t id : touched) {
-      while (j < rows.size() && rows.ids[j] < id) ++j;
-      if (j < rows.size() && rows.ids[j] == id && (dropped.empty() || !dropped.count(id))) taken.push_back(j);
-      else toRead.push_back(id);
-    }
+  if (written && built) {
+    written->takeInto(fed, touched, toRead);
+    changes.written.reset();  // taken: its room goes before the merge needs more
   } else {
     toRead = std::move(touched);
   }
@@ -123,13 +117,6 @@ bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t comm
     return true;
   }
 
-  Rows fed(held_);
-  if (written && taken.size() == written->rows_->size()) {
-    fed = std::move(*written->rows_);
-    written->usable_ = false;  // emptied
-  } else {
-    for (size_t j : taken) fed.appendRow(*written->rows_, j);
-  }
   // The other touched rows as they are now; one that is gone was deleted since.
   Rows read(held_);
   bool readable = true;
@@ -168,7 +155,15 @@ bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t comm
   }
   std::vector<bool> changedColumns;
   bool rowsMoved = false;
-  const bool fits = rows_->merge(std::move(fresh), gone, changedColumns, rowsMoved);
+  bool fits = true;
+  if (rows_->size() == 0) {
+    // Into an empty copy (the first refresh): the rows as they are, without a copy.
+    *rows_ = std::move(fresh);
+    changedColumns.assign(held_.size(), true);
+    rowsMoved = true;
+  } else {
+    fits = rows_->merge(std::move(fresh), gone, changedColumns, rowsMoved);
+  }
   commits_ = commits;
   if (!fits || rows_->needsRebuild()) {
     lock.unlock();

@@ -124,6 +124,10 @@ class MemoryColumns {
 // copy takes them without reading them back. Filled on the writer's thread and handed
 // over with the commit; a rolled-back transaction's go with its changes. A row changed or
 // deleted after it was written is dropped here and read back (or taken as gone).
+//
+// They are held while the transaction runs, beside everything the writer holds: packed
+// row after row (a text as the row before's, as another column's of the same row, as
+// one of a few the column repeats, or spelled out), in blocks that never move.
 class WrittenRows {
  public:
   explicit WrittenRows(const MemoryColumns& memory);
@@ -138,13 +142,19 @@ class WrittenRows {
   void drop(int64_t id);
   // A later commit's rows, after this one's.
   void append(const WrittenRows& later);
-  bool empty() const;
+  size_t memoryUsed() const;
 
  private:
   friend class MemoryColumns;
-  std::unique_ptr<MemoryColumns::Rows> rows_;
+  struct Part;
+  // The rows among `ids` (ascending) held here and not dropped, appended to `rows`; the
+  // others of `ids` go to `missing`.
+  void takeInto(MemoryColumns::Rows& rows, const std::vector<int64_t>& ids, std::vector<int64_t>& missing) const;
+
+  std::vector<bool> textColumns_;
+  std::vector<std::shared_ptr<Part>> parts_;  // one per commit, in order
   std::unordered_set<int64_t> dropped_;
-  bool usable_ = true;  // rows came in row id order and their texts fit
+  bool usable_ = true;  // rows came in row id order
 };
 
 }  // namespace store

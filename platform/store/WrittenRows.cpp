@@ -7,16 +7,17 @@ namespace store {
 
 namespace {
 
-// How a row's value is packed: a tag byte, then what the tag needs.
+// A row packed: its id's distance from the row before's, a bit per column for a value
+// the same as the row before's, then a tag byte for each other column and what the tag
+// needs.
 enum Tag : uint8_t {
   kNull = 0,
-  kAsRowBefore = 1,   // the same text as the row before in this column
-  kAsColumn = 2,      // the same text as an earlier column of this row: its index
-  kRepeated = 3,      // one of the column's repeated texts: its index
-  kSpelled = 4,       // the text's length, then the text
-  kZero = 5,          // numbers
-  kOne = 6,
-  kNumber = 7,        // zigzag
+  kAsColumn = 1,   // the same text as an earlier column of this row: its index
+  kRepeated = 2,   // one of the column's repeated texts: its index
+  kSpelled = 3,    // the length it shares with the row before's text, then the rest's length and bytes
+  kZero = 4,       // numbers
+  kOne = 5,
+  kNumber = 6,     // zigzag
 };
 
 constexpr size_t kBlock = 64 * 1024;
@@ -57,13 +58,16 @@ struct WrittenRows::Part {
     bool looking = true;
   };
   std::vector<std::string> blocks;
-  std::vector<Repeated> repeated;         // by column
-  std::vector<std::string_view> before;   // the row before's text by column (the writer's only)
-  std::vector<std::string_view> current;  // this row's, as it is packed
+  std::vector<Repeated> repeated;  // by column
   size_t rows = 0;
   int64_t firstId = 0, lastId = 0;
+  // The row before's values (the writer's only).
+  std::vector<std::string> beforeText;
+  std::vector<int64_t> beforeNumber;
+  std::vector<bool> beforeNull;
 
-  explicit Part(size_t columns) : repeated(columns), before(columns), current(columns) {}
+  explicit Part(size_t columns)
+      : repeated(columns), beforeText(columns), beforeNumber(columns), beforeNull(columns, true) {}
 
   std::string& room(size_t bytes) {
     if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < bytes) {
@@ -94,19 +98,21 @@ size_t WrittenRows::memoryUsed() const {
 
 void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
   if (!usable_) return;
+  const size_t columns = fields.size();
+  const size_t maskBytes = (columns + 7) / 8;
   // A value bound as another kind than its column's is left to the file's reading.
-  size_t bytes = 10;
-  for (size_t k = 0; k < fields.size(); ++k) {
+  size_t bytes = 10 + maskBytes;
+  for (size_t k = 0; k < columns; ++k) {
     const Field::Kind kind = fields[k].kind;
     if (kind == Field::Unfit || (kind != Field::Null && (kind == Field::Text) != textColumns_[k])) return;
-    bytes += 11 + fields[k].text.size();
+    bytes += 21 + fields[k].text.size();
   }
   if (parts_.size() != 1) {  // the writer fills a part of its own
     if (!parts_.empty()) {
       usable_ = false;
       return;
     }
-    parts_.push_back(std::make_shared<Part>(fields.size()));
+    parts_.push_back(std::make_shared<Part>(columns));
   }
   Part& part = *parts_.front();
   if (part.rows && id <= part.lastId) {
@@ -116,12 +122,25 @@ void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
   }
   std::string& out = part.room(bytes);
   putNumber(out, static_cast<uint64_t>(id - part.lastId));
-  for (size_t k = 0; k < fields.size(); ++k) {
+  const size_t maskAt = out.size();
+  out.append(maskBytes, '\0');
+  for (size_t k = 0; k < columns; ++k) {
     const Field& f = fields[k];
+    const bool null = f.kind == Field::Null;
+    const bool asBefore = part.rows && part.beforeNull[k] == null &&
+                          (null || (textColumns_[k] ? part.beforeText[k] == f.text : part.beforeNumber[k] == f.number));
+    if (asBefore) {
+      out[maskAt + k / 8] = static_cast<char>(out[maskAt + k / 8] | (1 << (k % 8)));
+      continue;
+    }
+    part.beforeNull[k] = null;
+    if (null) {
+      out.push_back(kNull);
+      continue;
+    }
     if (!textColumns_[k]) {
-      if (f.kind == Field::Null) {
-        out.push_back(kNull);
-      } else if (f.number == 0 || f.number == 1) {
+      part.beforeNumber[k] = f.number;
+      if (f.number == 0 || f.number == 1) {
         out.push_back(f.number ? kOne : kZero);
       } else {
         out.push_back(kNumber);
@@ -129,25 +148,15 @@ void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
       }
       continue;
     }
-    std::string_view& now = part.current[k];
-    if (f.kind == Field::Null) {
-      out.push_back(kNull);
-      now = {};
-      continue;
-    }
     const std::string_view text = f.text;
-    if (part.rows && part.before[k].data() && text == part.before[k]) {
-      out.push_back(kAsRowBefore);
-      now = part.before[k];
-      continue;
-    }
+    std::string& before = part.beforeText[k];
     size_t same = k;
     for (size_t j = 0; j < k && same == k; ++j)
-      if (textColumns_[j] && part.current[j].data() && part.current[j] == text) same = j;
+      if (fields[j].kind == Field::Text && fields[j].text == text) same = j;
     if (same != k) {
       out.push_back(kAsColumn);
       out.push_back(static_cast<char>(same));
-      now = part.current[same];
+      before.assign(text);
       continue;
     }
     Part::Repeated& repeated = part.repeated[k];
@@ -163,18 +172,18 @@ void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
       }
       out.push_back(kRepeated);
       putNumber(out, it->second);
-      now = repeated.texts[it->second];
-      continue;
+    } else {
+      // Rows come in their order (an index's, mostly by name): neighbours share a start.
+      size_t shared = 0;
+      const size_t most = std::min(before.size(), text.size());
+      while (shared < most && before[shared] == text[shared]) ++shared;
+      out.push_back(kSpelled);
+      putNumber(out, shared);
+      putNumber(out, text.size() - shared);
+      out.append(text.substr(shared));
     }
-    out.push_back(kSpelled);
-    putNumber(out, text.size());
-    const size_t at = out.size();
-    out.append(text);
-    now = std::string_view(out).substr(at, text.size());
+    before.assign(text);
   }
-  // The row's texts, each where it stays (`out` did not move: it had room).
-  for (size_t k = 0; k < fields.size(); ++k)
-    if (textColumns_[k]) part.before[k] = fields[k].kind == Field::Null ? std::string_view() : part.current[k];
   if (!part.rows) part.firstId = id;
   part.lastId = id;
   ++part.rows;
@@ -214,11 +223,17 @@ void WrittenRows::takeInto(MemoryColumns::Rows& rows, const std::vector<int64_t>
                            std::vector<int64_t>& missing) const {
   auto wanted = ids.begin();
   const size_t columns = textColumns_.size();
-  std::vector<std::string_view> before(columns), current(columns);
+  const size_t maskBytes = (columns + 7) / 8;
   for (const auto& partRef : parts_) {
     const Part& part = *partRef;
-    std::vector<std::vector<uint32_t>> codes(columns);  // a repeated text's code in `rows`, by index
-    for (size_t k = 0; k < columns; ++k) codes[k].assign(part.repeated[k].texts.size(), 0);
+    // The row's values as they are unpacked, and the code in `rows` of each column's text
+    // when known (0: not).
+    std::vector<std::string> text(columns);
+    std::vector<int64_t> number(columns, 0);
+    std::vector<bool> null(columns, true);
+    std::vector<uint32_t> code(columns, 0);
+    std::vector<std::vector<uint32_t>> repeatedCodes(columns);  // by the repeated text's index
+    for (size_t k = 0; k < columns; ++k) repeatedCodes[k].assign(part.repeated[k].texts.size(), 0);
     int64_t id = 0;
     for (const std::string& block : part.blocks) {
       const char* at = block.data();
@@ -226,54 +241,68 @@ void WrittenRows::takeInto(MemoryColumns::Rows& rows, const std::vector<int64_t>
       while (at < end) {
         id += static_cast<int64_t>(takeNumber(at));
         while (wanted != ids.end() && *wanted < id) missing.push_back(*wanted++);
-        const bool take = wanted != ids.end() && *wanted == id && (dropped_.empty() || !dropped_.count(id));
+        bool take = false;
         if (wanted != ids.end() && *wanted == id) {
+          take = dropped_.empty() || !dropped_.count(id);
           if (!take) missing.push_back(id);
           ++wanted;
         }
         if (take) rows.ids.push_back(id);
+        const char* mask = at;
+        at += maskBytes;
         for (size_t k = 0; k < columns; ++k) {
-          const uint8_t tag = static_cast<uint8_t>(*at++);
-          if (!textColumns_[k]) {
-            int64_t number = 0;
-            if (tag == kOne) number = 1;
-            else if (tag == kNumber) {
-              const uint64_t z = takeNumber(at);
-              number = static_cast<int64_t>(z >> 1) ^ -static_cast<int64_t>(z & 1);
+          const bool asBefore = mask[k / 8] & (1 << (k % 8));
+          if (!asBefore) {
+            const uint8_t tag = static_cast<uint8_t>(*at++);
+            null[k] = tag == kNull;
+            code[k] = 0;
+            switch (tag) {
+              case kNull: break;
+              case kZero: number[k] = 0; break;
+              case kOne: number[k] = 1; break;
+              case kNumber: {
+                const uint64_t z = takeNumber(at);
+                number[k] = static_cast<int64_t>(z >> 1) ^ -static_cast<int64_t>(z & 1);
+                break;
+              }
+              case kAsColumn: text[k] = text[static_cast<uint8_t>(*at++)]; break;
+              case kRepeated: {
+                const uint64_t index = takeNumber(at);
+                text[k] = part.repeated[k].texts[index];
+                if (take && !repeatedCodes[k][index]) {
+                  rows.addText(k, text[k]);
+                  repeatedCodes[k][index] = rows.columns[k].codes.back();
+                  code[k] = repeatedCodes[k][index];
+                  continue;
+                }
+                code[k] = repeatedCodes[k][index];
+                break;
+              }
+              default: {
+                const size_t shared = takeNumber(at);
+                const size_t rest = takeNumber(at);
+                text[k].resize(shared);
+                text[k].append(at, rest);
+                at += rest;
+              }
             }
-            if (take) rows.columns[k].appendNumber(tag == kNull, number);
+          }
+          if (!take) {
+            if (!asBefore) code[k] = 0;
             continue;
           }
-          std::string_view& now = current[k];
-          uint32_t known = 0;  // the code in `rows`, when already known
-          switch (tag) {
-            case kNull: now = {}; break;
-            case kAsRowBefore: now = before[k]; break;
-            case kAsColumn: now = current[static_cast<uint8_t>(*at++)]; break;
-            case kRepeated: {
-              const uint64_t index = takeNumber(at);
-              now = part.repeated[k].texts[index];
-              known = codes[k][index];
-              if (take && !known) {
-                rows.addText(k, now);
-                codes[k][index] = rows.columns[k].codes.back();
-                continue;
-              }
-              break;
-            }
-            default: {
-              const size_t length = takeNumber(at);
-              now = std::string_view(at, length);
-              at += length;
-            }
-          }
-          if (!take) continue;
           MemoryColumns::Column& c = rows.columns[k];
-          if (tag == kNull) c.codes.push_back(0);
-          else if (known) c.codes.push_back(known);
-          else rows.addText(k, now);
+          if (!textColumns_[k]) {
+            c.appendNumber(null[k], number[k]);
+          } else if (null[k]) {
+            c.codes.push_back(0);
+          } else if (code[k]) {
+            c.codes.push_back(code[k]);
+          } else {
+            rows.addText(k, text[k]);
+            code[k] = c.codes.back();
+          }
         }
-        for (size_t k = 0; k < columns; ++k) before[k] = current[k];
       }
     }
   }

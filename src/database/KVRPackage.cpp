@@ -15,8 +15,10 @@ void customize(store::ObjectSchema& schema) {
   store::record::adjustProperties(schema, [](store::Property& p) {
     if (p.name == "identifier") p.primaryKey();
     if (p.name == "sourceLocation" || p.name == "isInTheQueue") p.indexed();
-    // The status import looks for the few that only it marked installed, among all.
-    if (p.name == "isInstalledUsingAnotherPM") p.indexedWhenSet();
+    // The few installed among all: the status import looks for those only it marked, the
+    // Manage tab lists the installed ones by install date (a key not kept in memory),
+    // after every commit that changes packages.
+    if (p.name == "isInstalledUsingAnotherPM" || p.name == "isInstalled") p.indexedWhenSet();
     // What the package lists, their sections, the search and the caches over every
     // package ask of each record: kept in memory too, so they need not read the file.
     static const std::set<std::string> held = {"identifier", "name",      "maintainer",           "category",

@@ -243,8 +243,9 @@ bool MemoryColumns::evaluate(const Results::Query& query, const std::vector<cons
       // a number's value; none first.
       std::vector<const std::vector<uint32_t>*> ranks;
       for (const Key& k : sorts) ranks.push_back(rows.columns[k.column].text ? &ranksOf(k.column) : nullptr);
-      std::sort(chosen.begin(), chosen.end(), [&](uint32_t a, uint32_t b) {
-        for (size_t s = 0; s < sorts.size(); ++s) {
+      // The keys after the first `from`, then the row ids.
+      auto laterKeys = [&](uint32_t a, uint32_t b, size_t from) {
+        for (size_t s = from; s < sorts.size(); ++s) {
           const Column& c = rows.columns[sorts[s].column];
           int order = 0;
           if (c.text) {
@@ -258,7 +259,23 @@ bool MemoryColumns::evaluate(const Results::Query& query, const std::vector<cons
           if (order) return sorts[s].ascending ? order < 0 : order > 0;
         }
         return rows.ids[a] < rows.ids[b];
-      });
+      };
+      const Column& main = rows.columns[sorts[0].column];
+      if (main.text) {
+        // The main key's rank beside each row: most comparisons end there, without
+        // reaching into the columns.
+        const std::vector<uint32_t>& rank = *ranks[0];
+        const bool ascending = sorts[0].ascending;
+        std::vector<std::pair<uint32_t, uint32_t>> keyed(chosen.size());
+        for (size_t i = 0; i < chosen.size(); ++i) keyed[i] = {rank[main.codes[chosen[i]]], chosen[i]};
+        std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+          if (a.first != b.first) return ascending ? a.first < b.first : a.first > b.first;
+          return laterKeys(a.second, b.second, 1);
+        });
+        for (size_t i = 0; i < chosen.size(); ++i) chosen[i] = keyed[i].second;
+      } else {
+        std::sort(chosen.begin(), chosen.end(), [&](uint32_t a, uint32_t b) { return laterKeys(a, b, 0); });
+      }
     }
   }
   if (!distinct.empty()) {

@@ -151,7 +151,7 @@ class WrittenRows {
   // others of `ids` go to `missing`.
   void takeInto(MemoryColumns::Rows& rows, const std::vector<int64_t>& ids, std::vector<int64_t>& missing) const;
 
-  std::vector<bool> textColumns_;
+  std::vector<uint8_t> textColumns_;  // by held column: 1 for a text
   std::vector<std::shared_ptr<Part>> parts_;  // one per commit, in order
   std::unordered_set<int64_t> dropped_;
   bool usable_ = true;  // rows came in row id order

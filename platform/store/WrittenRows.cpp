@@ -64,7 +64,7 @@ struct WrittenRows::Part {
   // The row before's values (the writer's only).
   std::vector<std::string> beforeText;
   std::vector<int64_t> beforeNumber;
-  std::vector<bool> beforeNull;
+  std::vector<uint8_t> beforeNull;
 
   explicit Part(size_t columns)
       : repeated(columns), beforeText(columns), beforeNumber(columns), beforeNull(columns, true) {}
@@ -174,9 +174,10 @@ void WrittenRows::add(int64_t id, const std::vector<Field>& fields) {
       putNumber(out, it->second);
     } else {
       // Rows come in their order (an index's, mostly by name): neighbours share a start.
-      size_t shared = 0;
       const size_t most = std::min(before.size(), text.size());
-      while (shared < most && before[shared] == text[shared]) ++shared;
+      const size_t shared =
+          static_cast<size_t>(std::mismatch(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(most), before.begin()).first -
+                              text.begin());
       out.push_back(kSpelled);
       putNumber(out, shared);
       putNumber(out, text.size() - shared);
@@ -230,7 +231,7 @@ void WrittenRows::takeInto(MemoryColumns::Rows& rows, const std::vector<int64_t>
     // when known (0: not).
     std::vector<std::string> text(columns);
     std::vector<int64_t> number(columns, 0);
-    std::vector<bool> null(columns, true);
+    std::vector<uint8_t> null(columns, 1);
     std::vector<uint32_t> code(columns, 0);
     std::vector<std::vector<uint32_t>> repeatedCodes(columns);  // by the repeated text's index
     for (size_t k = 0; k < columns; ++k) repeatedCodes[k].assign(part.repeated[k].texts.size(), 0);

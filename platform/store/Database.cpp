@@ -86,12 +86,14 @@ std::shared_ptr<ClassInfo> ClassInfo::make(ObjectSchemaRef schema) {
     sets += (sets.empty() ? "" : ", ") + col + " = " + mark;
     differs += (differs.empty() ? "" : " OR ") + col + " IS NOT " + mark;
   }
+  info->idParameter = n + 1;
   if (n > 0) {
-    info->insertSql = "INSERT INTO " + info->table + " (" + names + ") VALUES (" + marks + ")";
+    info->insertSql = "INSERT INTO " + info->table + " (" + names + ", _id) VALUES (" + marks + ", ?" +
+                      std::to_string(n + 1) + ")";
     info->updateSql = "UPDATE " + info->table + " SET " + sets + " WHERE _id = ?" + std::to_string(n + 1) + " AND (" +
                       differs + ")";
   } else {
-    info->insertSql = "INSERT INTO " + info->table + " DEFAULT VALUES";
+    info->insertSql = "INSERT INTO " + info->table + " (_id) VALUES (?1)";
   }
   info->selectByIdSql = "SELECT " + info->selectList + " FROM " + info->table + " WHERE " + info->table + "._id = ?";
   if (auto pk = schema->primaryKey()) {
@@ -320,6 +322,7 @@ void Database::beginWrite() {
   impl_->writeMutex.lock();
   impl_->writerThread = std::this_thread::get_id();
   impl_->forgetChanges();
+  impl_->nextIds.clear();
   try {
     impl_->writer->exec("BEGIN IMMEDIATE");
   } catch (...) {
@@ -332,8 +335,10 @@ void Database::beginWrite() {
 void Database::commitWrite() {
   sql::Connection& c = impl_->requireWriter("commit");
   try {
+    impl_->keepLastIds(c);
     c.exec("COMMIT");
   } catch (...) {
+    impl_->nextIds.clear();
     if (!sqlite3_get_autocommit(c.handle())) {
       try {
         c.exec("ROLLBACK");
@@ -358,6 +363,7 @@ void Database::cancelWrite() {
   } catch (...) {
   }
   impl_->forgetChanges();
+  impl_->nextIds.clear();
   impl_->writerThread = std::thread::id();
   impl_->writeMutex.unlock();
 }

@@ -33,7 +33,8 @@ struct ClassInfo {
   std::vector<size_t> columns;      // property positions stored as columns
   std::vector<size_t> links;        // property positions that are lists of links
   std::string selectList;           // "T"._id, "T"."a", ...
-  std::string insertSql;
+  std::string insertSql;            // the row's id bound last, at idParameter
+  int idParameter = 1;
   std::string updateSql;            // all columns, only when something differs
   std::string selectByIdSql;
   std::string idByPrimaryKeySql;
@@ -207,6 +208,13 @@ struct Database::Impl {
   std::vector<std::string> boundLists;
   // The held columns' values of the row insertFields is binding (the writer's thread only).
   std::vector<WrittenField> boundHeld;
+  // The id the next row of a class gets, found once in each write transaction that adds
+  // rows to it (the highest ever given, kept in the meta table, may lie above every row
+  // left); those given out are kept there at the commit.
+  std::unordered_map<const ClassInfo*, int64_t> nextIds;
+  bool hasSequenceTable = false;  // a file with tables made before
+  int64_t takeId(sql::Connection& c, const ClassInfo& info);
+  void keepLastIds(sql::Connection& c);
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);
   bool updateColumns(sql::Connection& c, const ClassInfo& info, int64_t id, const std::vector<size_t>& properties,

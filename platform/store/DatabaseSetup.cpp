@@ -78,7 +78,9 @@ std::vector<std::string> shapeDifferences(const Schema& old, const Schema& now) 
 }  // namespace
 
 void Database::Impl::createClassStorage(sql::Connection& c, const ClassInfo& info) {
-  std::string ddl = "CREATE TABLE " + info.table + " (_id INTEGER PRIMARY KEY AUTOINCREMENT";
+  // Ids are handed out by the writer (takeId), never twice: SQLite's own way of that
+  // reads and writes its sequence table at every insert, an eighth of a bulk insert's work.
+  std::string ddl = "CREATE TABLE " + info.table + " (_id INTEGER PRIMARY KEY";
   for (size_t index : info.columns) {
     const Property& p = info.schema->property(index);
     ddl += ", " + sql::quoteIdentifier(p.name) + " " + columnType(p.type);
@@ -160,6 +162,7 @@ void Database::Impl::setUp() {
     sql::Connection& c = *writer;
     const Schema& schema = configuration.schema;
     bool hasMeta = c.scalar("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '__store_meta'").asInt() > 0;
+    hasSequenceTable = c.scalar("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_sequence'").asInt() > 0;
     if (!hasMeta) {
       if (c.scalar("SELECT count(*) FROM sqlite_master WHERE substr(name, 1, 7) != 'sqlite_'").asInt() > 0) {
         throw StoreException(StoreException::Kind::InvalidDatabase,

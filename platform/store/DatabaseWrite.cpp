@@ -202,13 +202,14 @@ int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, c
 }
 
 int64_t Database::Impl::insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object) {
+  const int64_t id = takeId(c, info);
   {
     sql::Statement st = c.prepare(info.insertSql);
     st.keepBindings();  // every column is bound
     bindColumns(st, info, object);
+    st.bindInt(info.idParameter, id);
     st.run();
   }
-  int64_t id = c.lastInsertRowid();
   for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), true);
   return id;
 }
@@ -225,6 +226,8 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
     ColumnBinder binder(st, info, boundLists, holds ? &boundHeld : nullptr);
     visit(binder);
     binder.finish();
+    id = takeId(c, info);
+    st.bindInt(info.idParameter, id);
     try {
       st.run();
     } catch (const StoreException& e) {
@@ -233,7 +236,6 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
                            "Attempting to create an object of type '" + info.schema->className() +
                                "' with an existing primary key value '" + *binder.key() + "'.");
     }
-    id = c.lastInsertRowid();
     // The values bound are still where they were: the copy in memory takes them from here.
     if (holds) holdWritten(info, id);
     links = std::move(binder.links());
@@ -265,6 +267,36 @@ void Database::Impl::insertLinkedFields(sql::Connection& c, const ClassInfo& inf
   for (size_t i = 0; i < list.count; ++i)
     targets[i] = insertFields(c, target, [&](record::FieldVisitor& v) { list.fields(i, v); });
   insertLinkRows(c, info.linkSqlFor(property), ownerId, targets, list.count);
+}
+
+int64_t Database::Impl::takeId(sql::Connection& c, const ClassInfo& info) {
+  auto [next, first] = nextIds.try_emplace(&info, 0);
+  if (first) {
+    int64_t last = c.scalar("SELECT max(_id) FROM " + info.table).asInt();
+    // Rows deleted from the end leave the highest id given above every row left.
+    sql::Statement kept = c.prepare("SELECT value FROM __store_meta WHERE key = ?");
+    kept.bindText(1, "lastId." + info.schema->className());
+    if (kept.step()) last = std::max(last, kept.columnInt(0));
+    kept.reset();
+    if (hasSequenceTable) {
+      // A table made before the writer gave ids: SQLite's sequence says what it gave.
+      sql::Statement sequence = c.prepare("SELECT seq FROM sqlite_sequence WHERE name = ?");
+      sequence.bindText(1, info.schema->className());
+      if (sequence.step()) last = std::max(last, sequence.columnInt(0));
+    }
+    next->second = last + 1;
+  }
+  return next->second++;
+}
+
+void Database::Impl::keepLastIds(sql::Connection& c) {
+  if (nextIds.empty()) return;
+  sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
+  for (const auto& [info, next] : nextIds) {
+    st.bindText(1, "lastId." + info->schema->className()).bindInt(2, next - 1);
+    st.run();
+    st.reset();
+  }
 }
 
 void Database::Impl::insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId,

@@ -324,3 +324,55 @@ TEST(StoreDurability, PagesAReaderKeptInTheLogReachTheFileOnceItIsDone) {
   EXPECT_TRUE(copied) << *Files::fileSize(path) << " bytes in the file";
   EXPECT_EQ(db->objects("Item").count(), 9000u);
 }
+
+// An id names one row for the life of the file: not the id of a row deleted from the end,
+// nor one a cancelled write gave, after reopening too, nor one a file made by an older
+// store gave out (its count lies in SQLite's sequence table).
+TEST(StoreDurability, AnIdIsNeverGivenTwice) {
+  TempDir dir;
+  const std::string path = dir.file("ids.realm");
+  auto idOf = [](store::Database& db, const std::string& key) { return db.objectForPrimaryKey("Item", key)->objectId(); };
+  auto add = [](store::Database& db, const std::string& key) {
+    auto o = db.makeObject("Item");
+    o.set("key", key);
+    written(db.write([&] { db.add(o); }));
+  };
+  int64_t highest = 0;
+  {
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    add(*db, "a");
+    add(*db, "b");
+    const int64_t b = idOf(*db, "b");
+    written(db->write([&] { db->deleteObject(*db->objectForPrimaryKey("Item", "b")); }));
+    add(*db, "c");
+    EXPECT_GT(idOf(*db, "c"), b);
+    db->beginWrite();
+    auto cancelled = db->makeObject("Item");
+    cancelled.set("key", "cancelled");
+    db->add(cancelled);
+    db->cancelWrite();
+    add(*db, "d");
+    EXPECT_GT(idOf(*db, "d"), idOf(*db, "c"));
+    highest = idOf(*db, "d");
+    written(db->write([&] { db->deleteObject(*db->objectForPrimaryKey("Item", "d")); }));
+  }
+  {
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    add(*db, "e");
+    EXPECT_GT(idOf(*db, "e"), highest);
+    EXPECT_EQ(db->objects("Item").count(), 3u);
+  }
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw,
+                           "CREATE TABLE older (_id INTEGER PRIMARY KEY AUTOINCREMENT); "
+                           "INSERT INTO sqlite_sequence (name, seq) VALUES ('Item', 500); DROP TABLE older;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    add(*db, "f");
+    EXPECT_EQ(idOf(*db, "f"), 501);
+  }
+}

@@ -322,7 +322,7 @@ void Database::beginWrite() {
   impl_->writeMutex.lock();
   impl_->writerThread = std::this_thread::get_id();
   impl_->forgetChanges();
-  impl_->nextIds.clear();
+  impl_->forgetIds();
   try {
     impl_->writer->exec("BEGIN IMMEDIATE");
   } catch (...) {
@@ -338,7 +338,7 @@ void Database::commitWrite() {
     impl_->keepLastIds(c);
     c.exec("COMMIT");
   } catch (...) {
-    impl_->nextIds.clear();
+    impl_->forgetIds();
     if (!sqlite3_get_autocommit(c.handle())) {
       try {
         c.exec("ROLLBACK");
@@ -363,7 +363,7 @@ void Database::cancelWrite() {
   } catch (...) {
   }
   impl_->forgetChanges();
-  impl_->nextIds.clear();
+  impl_->forgetIds();
   impl_->writerThread = std::thread::id();
   impl_->writeMutex.unlock();
 }

@@ -211,9 +211,23 @@ struct Database::Impl {
   // The id the next row of a class gets, found once in each write transaction that adds
   // rows to it (the highest ever given, kept in the meta table, may lie above every row
   // left); those given out are kept there at the commit.
-  std::unordered_map<const ClassInfo*, int64_t> nextIds;
+  struct NextId {
+    int64_t next = 0;
+    int64_t highestRow = 0;  // the table's highest row, while no row was deleted
+  };
+  std::unordered_map<const ClassInfo*, NextId> nextIds;
+  bool rowsDeleted = false;       // in this write transaction, of any class
   bool hasSequenceTable = false;  // a file with tables made before
-  int64_t takeId(sql::Connection& c, const ClassInfo& info);
+  void forgetIds() {
+    nextIds.clear();
+    rowsDeleted = false;
+  }
+  // Binds the id of the row `st` inserts into `info`'s table. Where SQLite's own choice,
+  // one above the highest row, is that id, SQLite chooses it: an id bound is looked for
+  // in the table first, which costs an insert a search of the table.
+  int64_t bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st);
+  // After the insert of the row given `id`.
+  void rowInserted(sql::Connection& c, const ClassInfo& info, int64_t id);
   void keepLastIds(sql::Connection& c);
   void writeLinks(sql::Connection& c, const ClassInfo& info, int64_t ownerId, size_t property,
                   const std::vector<StoreObject>& elements, bool isNew);

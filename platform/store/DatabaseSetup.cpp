@@ -1,4 +1,5 @@
 #include <ctime>
+#include <cstring>
 #include <set>
 
 #include "foundation/Dispatch.h"
@@ -27,7 +28,10 @@ const char* columnType(PropertyType type) {
 }
 
 void updateHook(void* context, int op, const char*, const char* table, sqlite3_int64 rowid) {
-  static_cast<Database::Impl*>(context)->recordChange(table, op, rowid);
+  auto* impl = static_cast<Database::Impl*>(context);
+  if (op == SQLITE_DELETE && table && std::strncmp(table, "__", 2) != 0 && std::strncmp(table, "sqlite_", 7) != 0)
+    impl->rowsDeleted = true;
+  impl->recordChange(table, op, rowid);
 }
 
 std::string indexName(const std::string& className, const Property& p) {

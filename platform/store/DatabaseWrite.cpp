@@ -202,14 +202,15 @@ int64_t Database::Impl::writeObject(sql::Connection& c, const ClassInfo& info, c
 }
 
 int64_t Database::Impl::insertObject(sql::Connection& c, const ClassInfo& info, const StoreObject& object) {
-  const int64_t id = takeId(c, info);
+  int64_t id = 0;
   {
     sql::Statement st = c.prepare(info.insertSql);
     st.keepBindings();  // every column is bound
     bindColumns(st, info, object);
-    st.bindInt(info.idParameter, id);
+    id = bindNextId(c, info, st);
     st.run();
   }
+  rowInserted(c, info, id);
   for (size_t index : info.links) writeLinks(c, info, id, index, object.linksAt(index), true);
   return id;
 }
@@ -226,8 +227,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
     ColumnBinder binder(st, info, boundLists, holds ? &boundHeld : nullptr);
     visit(binder);
     binder.finish();
-    id = takeId(c, info);
-    st.bindInt(info.idParameter, id);
+    id = bindNextId(c, info, st);
     try {
       st.run();
     } catch (const StoreException& e) {
@@ -236,6 +236,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
                            "Attempting to create an object of type '" + info.schema->className() +
                                "' with an existing primary key value '" + *binder.key() + "'.");
     }
+    rowInserted(c, info, id);
     // The values bound are still where they were: the copy in memory takes them from here.
     if (holds) holdWritten(info, id);
     links = std::move(binder.links());
@@ -269,10 +270,12 @@ void Database::Impl::insertLinkedFields(sql::Connection& c, const ClassInfo& inf
   insertLinkRows(c, info.linkSqlFor(property), ownerId, targets, list.count);
 }
 
-int64_t Database::Impl::takeId(sql::Connection& c, const ClassInfo& info) {
-  auto [next, first] = nextIds.try_emplace(&info, 0);
+int64_t Database::Impl::bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st) {
+  auto [found, first] = nextIds.try_emplace(&info);
+  NextId& ids = found->second;
   if (first) {
-    int64_t last = c.scalar("SELECT max(_id) FROM " + info.table).asInt();
+    ids.highestRow = c.scalar("SELECT max(_id) FROM " + info.table).asInt();
+    int64_t last = ids.highestRow;
     // Rows deleted from the end leave the highest id given above every row left.
     sql::Statement kept = c.prepare("SELECT value FROM __store_meta WHERE key = ?");
     kept.bindText(1, "lastId." + info.schema->className());
@@ -284,16 +287,30 @@ int64_t Database::Impl::takeId(sql::Connection& c, const ClassInfo& info) {
       sequence.bindText(1, info.schema->className());
       if (sequence.step()) last = std::max(last, sequence.columnInt(0));
     }
-    next->second = last + 1;
+    ids.next = last + 1;
   }
-  return next->second++;
+  const int64_t id = ids.next++;
+  if (!rowsDeleted && ids.highestRow == id - 1) st.bindNull(info.idParameter);
+  else st.bindInt(info.idParameter, id);
+  return id;
+}
+
+void Database::Impl::rowInserted(sql::Connection& c, const ClassInfo& info, int64_t id) {
+  if (c.lastInsertRowid() != id) {
+    // Never met: SQLite chose only where its choice was this id.
+    throw StoreException(StoreException::Kind::Fail, "A row of " + info.schema->className() + " was given id " +
+                                                         std::to_string(c.lastInsertRowid()) + " instead of " +
+                                                         std::to_string(id));
+  }
+  NextId& ids = nextIds[&info];
+  ids.highestRow = std::max(ids.highestRow, id);
 }
 
 void Database::Impl::keepLastIds(sql::Connection& c) {
   if (nextIds.empty()) return;
   sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
-  for (const auto& [info, next] : nextIds) {
-    st.bindText(1, "lastId." + info->schema->className()).bindInt(2, next - 1);
+  for (const auto& [info, ids] : nextIds) {
+    st.bindText(1, "lastId." + info->schema->className()).bindInt(2, ids.next - 1);
     st.run();
     st.reset();
   }

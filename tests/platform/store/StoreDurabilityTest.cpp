@@ -325,8 +325,8 @@ TEST(StoreDurability, PagesAReaderKeptInTheLogReachTheFileOnceItIsDone) {
   EXPECT_EQ(db->objects("Item").count(), 9000u);
 }
 
-// An id names one row for the life of the file: not the id of a row deleted from the end,
-// nor one a cancelled write gave, after reopening too, nor one a file made by an older
+// An id names one row for the life of the file: not the id of a row deleted from the end
+// (in the same write too), nor one a cancelled write gave, after reopening too, nor one a file made by an older
 // store gave out (its count lies in SQLite's sequence table).
 TEST(StoreDurability, AnIdIsNeverGivenTwice) {
   TempDir dir;
@@ -353,6 +353,19 @@ TEST(StoreDurability, AnIdIsNeverGivenTwice) {
     db->cancelWrite();
     add(*db, "d");
     EXPECT_GT(idOf(*db, "d"), idOf(*db, "c"));
+    // A row added, deleted and another added in one write.
+    int64_t gone = 0;
+    written(db->write([&] {
+      auto added = db->makeObject("Item");
+      added.set("key", "gone");
+      gone = db->add(added);
+      db->deleteObject(*db->objectForPrimaryKey("Item", "gone"));
+      auto again = db->makeObject("Item");
+      again.set("key", "d2");
+      db->add(again);
+    }));
+    EXPECT_GT(idOf(*db, "d2"), gone);
+    written(db->write([&] { db->deleteObject(*db->objectForPrimaryKey("Item", "d2")); }));
     highest = idOf(*db, "d");
     written(db->write([&] { db->deleteObject(*db->objectForPrimaryKey("Item", "d")); }));
   }

@@ -170,8 +170,16 @@ void dependenciesOf(const std::vector<Clause>& clauses, bool showsIncompatible, 
   // Texts reused from one call to the next on this thread.
   thread_local std::string clause, joined;
   for (const Clause& raw : clauses) {
+    // The clause without its white space, taken a run of other characters at a time.
     clause.clear();
-    std::copy_if(raw.begin(), raw.end(), std::back_inserter(clause), [](char c) { return !isWhite(c); });
+    const char* at = raw.data();
+    const char* const end = at + raw.size();
+    while (at < end) {
+      const char* run = at;
+      while (at < end && !isWhite(*at)) ++at;
+      clause.append(run, static_cast<size_t>(at - run));
+      while (at < end && isWhite(*at)) ++at;
+    }
     if (clause.empty() || clause == "firmware") continue;
     // Only a clause that names the firmware can limit the system versions.
     if (clause != "firmware-sbin" && clause.find("firmware") != std::string::npos) {
@@ -252,7 +260,11 @@ void KVParsingUtility::setContactFromField(std::string_view value, std::string* 
   if (name) {
     // Written in place (its room reused): the name without any ">", trimmed.
     name->clear();
-    std::copy_if(namePart.begin(), namePart.end(), std::back_inserter(*name), [](char c) { return c != '>'; });
+    for (size_t from = 0; from < namePart.size();) {
+      const size_t stray = std::min(namePart.find('>', from), namePart.size());
+      name->append(namePart, from, stray - from);
+      from = stray + 1;
+    }
     std::string_view trimmed = trim(*name, " \t\n");
     const size_t from = trimmed.empty() ? 0 : static_cast<size_t>(trimmed.data() - name->data());
     name->erase(from + trimmed.size()).erase(0, from);

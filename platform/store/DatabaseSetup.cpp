@@ -49,9 +49,19 @@ bool hasSetIndex(const Property& p) { return p.isIndexedWhenSet && p.type == Pro
 void createLinkTable(sql::Connection& c, const std::string& className, const std::string& property) {
   std::string name = linkTableName(className, property);
   std::string table = sql::quoteIdentifier(name);
-  c.exec("CREATE TABLE IF NOT EXISTS " + table +
-         " (owner INTEGER NOT NULL, pos INTEGER NOT NULL, target INTEGER NOT NULL)");
-  c.exec("CREATE INDEX IF NOT EXISTS " + sql::quoteIdentifier(name + "_owner") + " ON " + table + " (owner, pos)");
+  sql::Statement exists = c.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+  exists.bindText(1, name);
+  exists.step();
+  if (exists.columnInt(0) > 0) {
+    // A table made before keeps its shape: rows of their own, found by owner through an index.
+    c.exec("CREATE INDEX IF NOT EXISTS " + sql::quoteIdentifier(name + "_owner") + " ON " + table + " (owner, pos)");
+  } else {
+    // Kept in the order of their owner and place: one tree for the rows and that order,
+    // where rows of their own and an index of it were two to write.
+    c.exec("CREATE TABLE " + table +
+           " (owner INTEGER NOT NULL, pos INTEGER NOT NULL, target INTEGER NOT NULL, PRIMARY KEY (owner, pos))"
+           " WITHOUT ROWID");
+  }
   c.exec("CREATE INDEX IF NOT EXISTS " + sql::quoteIdentifier(name + "_target") + " ON " + table + " (target)");
 }
 

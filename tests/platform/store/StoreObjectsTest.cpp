@@ -2,6 +2,7 @@
 
 #include "support/Written.h"
 
+#include "store/SqliteConnection.h"
 #include "store/StoreException.h"
 #include "store/StringListCodec.h"
 #include "StoreTestSchema.h"
@@ -147,8 +148,7 @@ TEST(StoreObjects, TransactionsNestNeverAndAnExceptionCancels) {
   EXPECT_EQ(t.db->objects("Item").count(), 0u);
 }
 
-TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
-  TempDatabase t;
+void checkListsOfLinks(TempDatabase& t) {
   auto a = t.item("a");
   for (const char* v : {"1.0", "1.1", "0.9"}) {
     auto version = t.db->makeObject("Version");
@@ -181,6 +181,41 @@ TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
   EXPECT_EQ(t.db->objectForPrimaryKey("Item", "a")->links("versions").size(), 2u);
   written(t.db->write([&] { t.db->deleteObject(*t.db->objectForPrimaryKey("Item", "a")); }));
   EXPECT_EQ(t.db->objects("Version").count(), 0u);
+}
+
+// Runs `sql` on the file, or fails the test.
+void runOn(const std::string& path, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(raw);
+}
+
+TEST(StoreObjects, ListsOfLinksAreStoredInOrderAndOwnedRowsFollowTheirOwner) {
+  TempDatabase t;
+  checkListsOfLinks(t);
+}
+
+// Files made by the store before keep their tables: ids counted by SQLite's sequence,
+// links in rows of their own found by owner through an index.
+TEST(StoreObjects, ListsOfLinksWorkAsBeforeInTablesOfTheOlderShape) {
+  TempDatabase t;
+  t.db.reset();
+  runOn(t.path,
+        "DROP TABLE Version; CREATE TABLE Version (_id INTEGER PRIMARY KEY AUTOINCREMENT, source TEXT, version TEXT);"
+        "DROP TABLE __links_Item_versions;"
+        "CREATE TABLE __links_Item_versions (owner INTEGER NOT NULL, pos INTEGER NOT NULL, target INTEGER NOT NULL);"
+        "CREATE INDEX __links_Item_versions_owner ON __links_Item_versions (owner, pos);"
+        "CREATE INDEX __links_Item_versions_target ON __links_Item_versions (target);");
+  t.db = store::Database::open(storetest::configuration(t.path)).value();
+  checkListsOfLinks(t);
+  auto version = t.db->makeObject("Version");
+  version.set("version", "3.0");
+  written(t.db->write([&] { t.db->add(version); }));
+  // Every id the sequence counted stays given.
+  EXPECT_GT(t.db->objects("Version").first()->objectId(), 4);
 }
 
 TEST(StoreObjects, DeletionsAndBulkSetsTouchExactlyTheirRows) {

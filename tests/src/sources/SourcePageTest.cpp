@@ -107,11 +107,14 @@ TEST_F(SourcePageTest, RefreshShowsItsProgressAndOutcome) {
   ASSERT_TRUE(refresh(location));
   auto page = open(location);
   EXPECT_TRUE(page->tasksProgressBar()->isHidden());
+  const std::string before = page->refreshStatusLbl()->text();
   ASSERT_TRUE(ui.tap("Refresh")) << ui.screen();
   EXPECT_FALSE(page->tasksProgressBar()->isHidden());
-  // The refresh's own status ("Refreshing <location>...") may already have replaced the
-  // page's first words when the tap returns.
-  EXPECT_EQ(page->refreshStatusLbl()->text().rfind("Refreshing", 0), 0u) << page->refreshStatusLbl()->text();
+  // The page's first words ("Refreshing <location>...") or, on a busy machine, a later
+  // step's status may show when the tap returns: a step, not the outcome.
+  const std::string status = page->refreshStatusLbl()->text();
+  EXPECT_NE(status, before);
+  EXPECT_FALSE(status.rfind("Refreshed", 0) == 0 || status.rfind("Refresh failed", 0) == 0) << status;
   ASSERT_TRUE(waitForPipeline());
   EXPECT_TRUE(page->tasksProgressBar()->isHidden());
   EXPECT_EQ(page->refreshStatusLbl()->text(), "Refreshed just now.");

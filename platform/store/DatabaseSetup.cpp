@@ -92,7 +92,7 @@ std::vector<std::string> shapeDifferences(const Schema& old, const Schema& now) 
 }  // namespace
 
 void Database::Impl::createClassStorage(sql::Connection& c, const ClassInfo& info) {
-  // Ids are handed out by the writer (takeId), never twice: SQLite's own way of that
+  // Ids are handed out by the writer (bindNextId), never twice: SQLite's own way of that
   // reads and writes its sequence table at every insert, an eighth of a bulk insert's work.
   std::string ddl = "CREATE TABLE " + info.table + " (_id INTEGER PRIMARY KEY";
   for (size_t index : info.columns) {

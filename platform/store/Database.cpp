@@ -90,6 +90,14 @@ std::shared_ptr<ClassInfo> ClassInfo::make(ObjectSchemaRef schema) {
   if (n > 0) {
     info->insertSql = "INSERT INTO " + info->table + " (" + names + ", _id) VALUES (" + marks + ", ?" +
                       std::to_string(n + 1) + ")";
+    // SQLite's least limit of parameters to a statement is 999.
+    if ((static_cast<size_t>(n) + 1) * ClassInfo::kBatchRows <= 999) {
+      std::string row = "(?";
+      for (int k = 0; k < n; ++k) row += ",?";
+      row += ")";
+      info->batchInsertSql = "INSERT OR FAIL INTO " + info->table + " (" + names + ", _id) VALUES " + row;
+      for (size_t r = 1; r < ClassInfo::kBatchRows; ++r) info->batchInsertSql += "," + row;
+    }
     info->updateSql = "UPDATE " + info->table + " SET " + sets + " WHERE _id = ?" + std::to_string(n + 1) + " AND (" +
                       differs + ")";
   } else {
@@ -102,9 +110,11 @@ std::shared_ptr<ClassInfo> ClassInfo::make(ObjectSchemaRef schema) {
   }
   for (size_t index : info->links) {
     std::string table = info->linkTable(index);
+    std::string batch = "INSERT OR FAIL INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)";
+    for (size_t r = 1; r < ClassInfo::kBatchRows; ++r) batch += ", (?, ?, ?)";
     info->linkSql.push_back({index, table, "SELECT target FROM " + table + " WHERE owner = ? ORDER BY pos",
                              "DELETE FROM " + table + " WHERE owner = ?",
-                             "INSERT INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)"});
+                             "INSERT INTO " + table + " (owner, pos, target) VALUES (?, ?, ?)", batch});
   }
   return info;
 }

@@ -35,6 +35,11 @@ struct ClassInfo {
   std::string selectList;           // "T"._id, "T"."a", ...
   std::string insertSql;            // the row's id bound last, at idParameter
   int idParameter = 1;
+  // New rows go in kBatchRows to a statement where they come many at once: a statement's
+  // own work (a cursor opened on the table and on each index, then closed) is then done
+  // once for them all. Empty where that many rows would bind too many parameters.
+  static constexpr size_t kBatchRows = 16;
+  std::string batchInsertSql;       // kBatchRows rows, each bound as insertSql binds one
   std::string updateSql;            // all columns, only when something differs
   std::string selectByIdSql;
   std::string idByPrimaryKeySql;
@@ -43,6 +48,7 @@ struct ClassInfo {
     size_t property;
     std::string table;  // quoted
     std::string selectTargets, deleteOwner, insert;
+    std::string batchInsert;  // kBatchRows links
   };
   std::vector<LinkSql> linkSql;
   const LinkSql& linkSqlFor(size_t property) const;
@@ -202,12 +208,28 @@ struct Database::Impl {
                           const record::RecordList& list);
   void insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, int64_t ownerId, const int64_t* targets,
                       size_t count);
+  // New records of one class, `visit(i, visitor)` handing the i-th's fields, their lists
+  // of links after them; their rows' ids go to `ids`. As insertFields for each, in order,
+  // but kBatchRows rows to a statement where there are that many.
+  void insertManyFields(sql::Connection& c, const ClassInfo& info, size_t count,
+                        const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids);
+  // kBatchRows of them by one statement: answers how many went in, all but where a row's
+  // key is taken (those before it are in; insertFields then tells which).
+  size_t insertBatch(sql::Connection& c, const ClassInfo& info, size_t first,
+                   const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids);
+  // Links (owner, position, target) of one list property, in any number.
+  struct LinkRow {
+    int64_t owner, pos, target;
+  };
+  void insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, const std::vector<LinkRow>& rows);
   // The encoded lists of texts of the row insertFields is binding, one per list column,
   // bound without a copy; kept from row to row so that their room is reused (the writer's
   // thread only).
   std::vector<std::string> boundLists;
-  // The held columns' values of the row insertFields is binding (the writer's thread only).
+  // The held columns' values of the row insertFields is binding (the writer's thread only),
+  // and of each row of a batch.
   std::vector<WrittenField> boundHeld;
+  std::vector<std::vector<WrittenField>> boundHeldRows;
   // The id the next row of a class gets, found once in each write transaction that adds
   // rows to it (the highest ever given, kept in the meta table, may lie above every row
   // left); those given out are kept there at the commit.
@@ -225,7 +247,8 @@ struct Database::Impl {
   // Binds the id of the row `st` inserts into `info`'s table. Where SQLite's own choice,
   // one above the highest row, is that id, SQLite chooses it: an id bound is looked for
   // in the table first, which costs an insert a search of the table.
-  int64_t bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st);
+  // `parameter`: where the id goes, for a row of a batch (0: the class's idParameter).
+  int64_t bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st, int parameter = 0);
   // After the insert of the row given `id`.
   void rowInserted(sql::Connection& c, const ClassInfo& info, int64_t id);
   void keepLastIds(sql::Connection& c);
@@ -255,8 +278,8 @@ struct Database::Impl {
   void recordChange(const char* table, int op, int64_t id);
   // The changes recorded so far for `table` in this transaction, if any.
   RowChanges* changesOf(std::string_view table);
-  // The row `id` of a class kept in memory just inserted with the values in boundHeld.
-  void holdWritten(const ClassInfo& info, int64_t id);
+  // The row `id` of a class kept in memory just inserted with the values `held`.
+  void holdWritten(const ClassInfo& info, int64_t id, const std::vector<WrittenField>& held);
   void committed();
 };
 

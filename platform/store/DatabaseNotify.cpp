@@ -101,12 +101,12 @@ RowChanges* Database::Impl::changesOf(std::string_view table) {
   return it == transactionChanges.end() ? nullptr : &it->second;
 }
 
-void Database::Impl::holdWritten(const ClassInfo& info, int64_t id) {
+void Database::Impl::holdWritten(const ClassInfo& info, int64_t id, const std::vector<WrittenField>& held) {
   // The insert recorded the row's change; none when changes are not recorded.
   RowChanges* rows = changesOf(info.schema->className());
   if (!rows) return;
   if (!rows->written) rows->written = std::make_shared<WrittenRows>(*info.memory);
-  rows->written->add(id, boundHeld);
+  rows->written->add(id, held);
 }
 
 void Database::Impl::committed() {

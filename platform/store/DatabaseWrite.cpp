@@ -1,3 +1,6 @@
+#include <array>
+#include <optional>
+
 #include "store/DatabaseImpl.h"
 #include "store/FieldVisitor.h"
 #include "store/MemoryColumns.h"
@@ -37,12 +40,14 @@ class ColumnBinder final : public record::FieldVisitor {
  public:
   // `held`: for a class kept in memory, where the held columns' values go (one per held
   // column), to be taken once the row is in.
+  // For a row of a batch, its columns follow `firstParameter` parameters, and its lists
+  // go in `lists` after the first `firstList`.
   ColumnBinder(sql::Statement& statement, const ClassInfo& info, std::vector<std::string>& lists,
-               std::vector<WrittenField>* held)
-      : st_(statement), info_(info), lists_(lists), held_(held) {
+               std::vector<WrittenField>* held, int firstParameter = 0, size_t firstList = 0)
+      : st_(statement), info_(info), n_(firstParameter), lists_(lists), listsUsed_(firstList), held_(held) {
     // Room for every column up front: a text bound stays where it is (a short one lies
     // inside its string, which must not move).
-    lists_.reserve(info.schema->size());
+    lists_.reserve(firstList + info.schema->size());
     if (held_) {
       held_->assign(info.memory->heldProperties().size(), WrittenField{});
       heldOf_ = info.memory->heldColumnsByProperty();
@@ -109,6 +114,7 @@ class ColumnBinder final : public record::FieldVisitor {
     if (property_ != info_.schema->size()) mismatch();
   }
   const std::string* key() const { return key_; }
+  size_t listsUsed() const { return listsUsed_; }
   std::vector<std::pair<size_t, std::vector<StoreObject>>>& links() { return links_; }
   std::vector<std::pair<size_t, record::RecordList>>& typedLinks() { return typedLinks_; }
 
@@ -145,12 +151,12 @@ class ColumnBinder final : public record::FieldVisitor {
   sql::Statement& st_;
   const ClassInfo& info_;
   size_t property_ = 0;
-  int n_ = 0;
+  int n_;
   const std::string* key_ = nullptr;
   std::vector<std::pair<size_t, std::vector<StoreObject>>> links_;
   std::vector<std::pair<size_t, record::RecordList>> typedLinks_;
   std::vector<std::string>& lists_;
-  size_t listsUsed_ = 0;
+  size_t listsUsed_;
   std::vector<WrittenField>* held_;
   const int* heldOf_ = nullptr;  // the held column of each property, -1 for none
 };
@@ -238,7 +244,7 @@ int64_t Database::Impl::insertFields(sql::Connection& c, const ClassInfo& info,
     }
     rowInserted(c, info, id);
     // The values bound are still where they were: the copy in memory takes them from here.
-    if (holds) holdWritten(info, id);
+    if (holds) holdWritten(info, id, boundHeld);
     links = std::move(binder.links());
     typedLinks = std::move(binder.typedLinks());
   }
@@ -270,7 +276,136 @@ void Database::Impl::insertLinkedFields(sql::Connection& c, const ClassInfo& inf
   insertLinkRows(c, info.linkSqlFor(property), ownerId, targets, list.count);
 }
 
-int64_t Database::Impl::bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st) {
+void Database::Impl::insertManyFields(sql::Connection& c, const ClassInfo& info, size_t count,
+                                      const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids) {
+  size_t i = 0;
+  if (!info.batchInsertSql.empty()) {
+    for (; count - i >= ClassInfo::kBatchRows; i += ClassInfo::kBatchRows) {
+      const size_t in = insertBatch(c, info, i, visit, ids + i);
+      if (in == ClassInfo::kBatchRows) continue;
+      // A key is taken: the rows from there on one by one, as without batches, up to the
+      // one that raises.
+      for (size_t r = i + in; r < i + ClassInfo::kBatchRows; ++r)
+        ids[r] = insertFields(c, info, [&](record::FieldVisitor& v) { visit(r, v); });
+    }
+  }
+  for (; i < count; ++i) ids[i] = insertFields(c, info, [&](record::FieldVisitor& v) { visit(i, v); });
+}
+
+size_t Database::Impl::insertBatch(sql::Connection& c, const ClassInfo& info, size_t first,
+                                   const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids) {
+  constexpr size_t kRows = ClassInfo::kBatchRows;
+  const int perRow = info.idParameter;  // the columns, then the id
+  std::array<std::vector<std::pair<size_t, std::vector<StoreObject>>>, kRows> links;
+  std::array<std::vector<std::pair<size_t, record::RecordList>>, kRows> typedLinks;
+  const bool holds = info.memory && !suppressChanges;
+  if (holds && boundHeldRows.size() < kRows) boundHeldRows.resize(kRows);
+  size_t in = kRows;  // the rows that went in
+  {
+    sql::Statement st = c.prepare(info.batchInsertSql);
+    st.keepBindings();  // every column of every row is bound, or the binder raises before the run
+    // Every row's lists stay where they are until the run.
+    boundLists.reserve(kRows * info.schema->size());
+    size_t listsUsed = 0;
+    int64_t highestBefore = 0;
+    for (size_t r = 0; r < kRows; ++r) {
+      const int firstParameter = static_cast<int>(r) * perRow;
+      ColumnBinder binder(st, info, boundLists, holds ? &boundHeldRows[r] : nullptr, firstParameter, listsUsed);
+      visit(first + r, binder);
+      binder.finish();
+      listsUsed = binder.listsUsed();
+      ids[r] = bindNextId(c, info, st, firstParameter + perRow);
+      // The next row's id follows this one's, which is then the highest.
+      NextId& next = nextIds[&info];
+      if (r == 0) highestBefore = next.highestRow;
+      next.highestRow = ids[r];
+      links[r] = std::move(binder.links());
+      typedLinks[r] = std::move(binder.typedLinks());
+    }
+    try {
+      st.run();
+    } catch (const StoreException& e) {
+      if (e.kind() != StoreException::Kind::PrimaryKeyExists) throw;
+      // The statement stops at the row whose key is taken, keeping those before it (it
+      // inserts "OR FAIL": a statement that undid its rows would keep a copy of each page
+      // it changes, which costs more than the batch saves).
+      in = static_cast<size_t>(c.changes());
+      NextId& next = nextIds[&info];
+      next.next = ids[0] + static_cast<int64_t>(in);
+      next.highestRow = in ? ids[in - 1] : highestBefore;
+    }
+    if (in == 0) return 0;
+    rowInserted(c, info, ids[in - 1]);
+    if (holds)
+      for (size_t r = 0; r < in; ++r) holdWritten(info, ids[r], boundHeldRows[r]);
+  }
+  for (size_t r = 0; r < in; ++r)
+    for (auto& [property, elements] : links[r]) writeLinks(c, info, ids[r], property, elements, true);
+  // The linked records of every row, of one property at a time, go in together too
+  // (where every row handed the same properties as such lists, as a record's fields do).
+  bool alike = true;
+  for (size_t r = 1; r < in && alike; ++r) {
+    alike = typedLinks[r].size() == typedLinks[0].size();
+    for (size_t k = 0; alike && k < typedLinks[0].size(); ++k) alike = typedLinks[r][k].first == typedLinks[0][k].first;
+  }
+  if (!alike) {
+    for (size_t r = 0; r < in; ++r)
+      for (auto& [property, list] : typedLinks[r]) insertLinkedFields(c, info, ids[r], property, list);
+    return in;
+  }
+  for (size_t k = 0; k < typedLinks[0].size(); ++k) {
+    const size_t property = typedLinks[0][k].first;
+    const ClassInfo& target = classInfo(info.schema->property(property).objectClass);
+    std::vector<std::pair<size_t, size_t>> records;  // (row, place in its list)
+    for (size_t r = 0; r < in; ++r) {
+      const record::RecordList& list = typedLinks[r][k].second;
+      if (list.schema != target.schema || target.schema->primaryKey()) {
+        insertLinkedFields(c, info, ids[r], property, list);
+        continue;
+      }
+      for (size_t i = 0; i < list.count; ++i) records.emplace_back(r, i);
+    }
+    if (records.empty()) continue;
+    std::vector<int64_t> targets(records.size());
+    insertManyFields(
+        c, target, records.size(),
+        [&](size_t j, record::FieldVisitor& v) { typedLinks[records[j].first][k].second.fields(records[j].second, v); },
+        targets.data());
+    std::vector<LinkRow> rows(records.size());
+    for (size_t j = 0; j < records.size(); ++j)
+      rows[j] = LinkRow{ids[records[j].first], static_cast<int64_t>(records[j].second), targets[j]};
+    insertLinkRows(c, info.linkSqlFor(property), rows);
+  }
+  return in;
+}
+
+void Database::Impl::insertLinkRows(sql::Connection& c, const ClassInfo::LinkSql& link, const std::vector<LinkRow>& rows) {
+  constexpr size_t kRows = ClassInfo::kBatchRows;
+  size_t i = 0;
+  if (rows.size() >= kRows) {
+    sql::Statement st = c.prepare(link.batchInsert);
+    st.keepBindings();
+    for (; rows.size() - i >= kRows; i += kRows) {
+      for (size_t r = 0; r < kRows; ++r) {
+        const int at = static_cast<int>(r) * 3;
+        st.bindInt(at + 1, rows[i + r].owner).bindInt(at + 2, rows[i + r].pos).bindInt(at + 3, rows[i + r].target);
+      }
+      st.run();
+      st.reset();
+    }
+  }
+  if (i == rows.size()) return;
+  sql::Statement st = c.prepare(link.insert);
+  st.keepBindings();
+  for (; i < rows.size(); ++i) {
+    st.bindInt(1, rows[i].owner).bindInt(2, rows[i].pos).bindInt(3, rows[i].target);
+    st.run();
+    st.reset();
+  }
+}
+
+int64_t Database::Impl::bindNextId(sql::Connection& c, const ClassInfo& info, sql::Statement& st, int parameter) {
+  if (parameter == 0) parameter = info.idParameter;
   auto [found, first] = nextIds.try_emplace(&info);
   NextId& ids = found->second;
   if (first) {
@@ -290,8 +425,8 @@ int64_t Database::Impl::bindNextId(sql::Connection& c, const ClassInfo& info, sq
     ids.next = last + 1;
   }
   const int64_t id = ids.next++;
-  if (!rowsDeleted && ids.highestRow == id - 1) st.bindNull(info.idParameter);
-  else st.bindInt(info.idParameter, id);
+  if (!rowsDeleted && ids.highestRow == id - 1) st.bindNull(parameter);
+  else st.bindInt(parameter, id);
   return id;
 }
 
@@ -530,6 +665,19 @@ int64_t record::addFields(Database& db, const std::string& className, const Obje
   if (info.schema != schema) return db.add(object());
   sql::Connection& c = impl.requireWriter("add objects");
   return impl.insertFields(c, info, visitFields);
+}
+
+void record::addManyFields(Database& db, const std::string& className, const ObjectSchemaRef& schema, size_t count,
+                           const std::function<void(size_t, FieldVisitor&)>& visitFields,
+                           const std::function<StoreObject(size_t)>& object, int64_t* ids) {
+  Database::Impl& impl = db.impl();
+  const ClassInfo& info = impl.classInfo(className);
+  if (info.schema != schema) {
+    for (size_t i = 0; i < count; ++i) ids[i] = db.add(object(i));
+    return;
+  }
+  sql::Connection& c = impl.requireWriter("add objects");
+  impl.insertManyFields(c, info, count, visitFields, ids);
 }
 
 }  // namespace store

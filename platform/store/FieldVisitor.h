@@ -110,6 +110,14 @@ void visitRecords(FieldVisitor& visitor, const std::vector<R>& list, VisitFields
 int64_t addFields(Database& db, const std::string& className, const ObjectSchemaRef& schema,
                   const std::function<void(FieldVisitor&)>& visitFields, const std::function<StoreObject()>& object);
 
+// The same for `count` new records of one class at once, `visitFields(i, visitor)` handing
+// the i-th's fields (`object(i)` making it, where the fields cannot go as they are): their
+// rows' ids go to `ids`, in order. Several rows go in by one statement, which costs each
+// a part of its own statement's work; the fields handed must stay until this returns.
+void addManyFields(Database& db, const std::string& className, const ObjectSchemaRef& schema, size_t count,
+                   const std::function<void(size_t, FieldVisitor&)>& visitFields,
+                   const std::function<StoreObject(size_t)>& object, int64_t* ids);
+
 template <typename R, typename VisitFields>
 int64_t addRecord(Database& db, const R& record, VisitFields visitFields) {
   return addFields(db, R::className(), R::schemaRef(), [&](FieldVisitor& visitor) { visitFields(record, visitor); },

@@ -361,20 +361,30 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(std::unique_ptr<KV
 }
 
 void KVSourceIndexImport::evictIfFull() {
-  while (pending_.size() >= kPendingRecords) {
-    Pending& last = pending_.back();
+  if (pending_.size() < kPendingRecords) return;
+  // The oldest few leave together, oldest first: the store writes new records several to
+  // a statement.
+  std::array<Pending*, kEvictedTogether> batch;
+  auto first = pending_.end();
+  size_t count = 0;
+  while (count < kEvictedTogether && first != pending_.begin()) {
+    --first;
     // Before the write, which takes the record's fields (its identifier too).
-    spareKeys_.push_back(index_.extract(HashedKey{last.record->identifier(), last.hash}));
-    write(last);
-    spare_.splice(spare_.begin(), pending_, std::prev(pending_.end()));
+    spareKeys_.push_back(index_.extract(HashedKey{first->record->identifier(), first->hash}));
+    batch[count++] = &*first;
   }
+  write(batch.data(), count);
+  spare_.splice(spare_.begin(), pending_, first, pending_.end());
 }
 
 void KVSourceIndexImport::flushAll() {
   // Oldest first, so the records reach the file in the order the index named them.
   index_.clear();
   spareKeys_.clear();
-  for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) write(*it);
+  std::vector<Pending*> batch;
+  batch.reserve(pending_.size());
+  for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) batch.push_back(&*it);
+  write(batch.data(), batch.size());
   pending_.clear();
   spare_.clear();
 }
@@ -392,21 +402,30 @@ void visitVersionFields(const KVRPackageVersion& r, store::record::FieldVisitor&
 }
 }  // namespace
 
-void KVSourceIndexImport::write(Pending& pending) {
-  KVRPackage& record = *pending.record;
-  mark(written_, pending.hash);
-  const auto versions = pending.versions.begin();
-  const auto versionsEnd = versions + static_cast<std::ptrdiff_t>(pending.versionCount);
+void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
   // A record read from the database is updated; a new one goes straight in, its fields
-  // bound as they are.
-  if (record.objectId() != 0) {
-    record.availableVersionsField().assign(std::make_move_iterator(versions), std::make_move_iterator(versionsEnd));
+  // bound as they are, with the other new ones of the batch.
+  std::vector<Pending*> added;
+  added.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    Pending& pending = *batch[i];
+    KVRPackage& record = *pending.record;
+    mark(written_, pending.hash);
+    if (record.objectId() == 0) {
+      added.push_back(&pending);
+      continue;
+    }
+    const auto versions = pending.versions.begin();
+    record.availableVersionsField().assign(
+        std::make_move_iterator(versions),
+        std::make_move_iterator(versions + static_cast<std::ptrdiff_t>(pending.versionCount)));
     seen_.push_back(db_->addOrUpdate(std::move(record).toObject()));
-    return;
+    mark(known_, pending.hash);
   }
-  const std::array<std::string, 4>* lists = pending.listsEncoded ? &pending.lists : nullptr;
-  seen_.push_back(store::record::addRecord(*db_, record, [&](const auto& r, auto& visitor) {
+  if (added.empty()) return;
+  auto visitRecord = [](const auto& r, auto& visitor, Pending& pending) {
     // (Generic, so that each field's branch is made only for its type.)
+    const std::array<std::string, 4>* lists = pending.listsEncoded ? &pending.lists : nullptr;
     // The version entries go in field by field too, without objects of them.
     auto visitVersions = [&] {
       visitor.records(store::record::RecordList{
@@ -428,6 +447,13 @@ void KVSourceIndexImport::write(Pending& pending) {
   }
     KVRPACKAGE_PROPERTIES(QB_VISIT_FIELD)
 #undef QB_VISIT_FIELD
-  }));
-  mark(known_, pending.hash);  // a later version of it finds it in the table
+  };
+  std::vector<int64_t> ids(added.size());
+  store::record::addManyFields(
+      *db_, KVRPackage::className(), KVRPackage::schemaRef(), added.size(),
+      [&](size_t i, store::record::FieldVisitor& visitor) { visitRecord(*added[i]->record, visitor, *added[i]); },
+      [&](size_t i) { return added[i]->record->toObject(); }, ids.data());
+  seen_.insert(seen_.end(), ids.begin(), ids.end());
+  // A later version of each finds it in the table.
+  for (Pending* pending : added) mark(known_, pending->hash);
 }

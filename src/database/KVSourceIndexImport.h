@@ -113,7 +113,10 @@ class KVSourceIndexImport {
   Pending& addPending(std::unique_ptr<KVRPackage>& record, size_t hash);
   void evictIfFull();
   void flushAll();
-  void write(Pending& pending);
+  // Writes the records, in that order (new ones several to a statement).
+  void write(Pending* const* batch, size_t count);
+  // Records that leave the window at once when it is full.
+  static constexpr size_t kEvictedTogether = 16;
   // Adds the entry's version to the record unless it has that version already (the
   // entry's version entry is swapped in).
   static void addVersion(Pending& pending, KVIndexEntry& entry);

@@ -241,7 +241,18 @@ TEST(StoreRecordsFields, ColumnsKeptInMemoryAnswerAsTheFileAfterRowsAddedFromFie
     db->deleteObject(*db->objectForPrimaryKey("HeldItem", Value("k11")));
   }));
   written(db->write([&] {
-    for (int i = 0; i < 50; ++i) add(item(i, "later"));
+    // Many at once, several to a statement, and a few after them one by one.
+    std::vector<HeldItem> later;
+    for (int i = 0; i < 50; ++i) later.push_back(item(i, "later"));
+    std::vector<int64_t> ids(later.size());
+    store::record::addManyFields(
+        *db, "HeldItem", HeldItem::schemaRef(), later.size(),
+        [&](size_t i, store::record::FieldVisitor& visitor) {
+#define VISIT_FIELD(Type, name, Setter, Initial) store::record::visit(visitor, later[i].name());
+          HELDITEM_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+        },
+        [&](size_t i) { return later[i].toObject(); }, ids.data());
     db->setValue(*db->objectForPrimaryKey("HeldItem", Value("k12")), "count", Value(42));
   }));
   db->beginWrite();
@@ -267,6 +278,82 @@ TEST(StoreRecordsFields, ColumnsKeptInMemoryAnswerAsTheFileAfterRowsAddedFromFie
   }
   EXPECT_EQ(db->objectsWhere("HeldItem", "name = 'changed in its own transaction'", {}).count(), 1u);
   EXPECT_EQ(db->objectsWhere("HeldItem", "name BEGINSWITH 'rolled'", {}).count(), 0u);
+}
+
+// Records added many at once (several rows to a statement, their linked records too) read
+// back as the same records added one by one; a taken key among them is refused as add()
+// refuses it, naming it, with the records before it in and none after.
+TEST_P(StoreRecords, ManyRecordsAddedAtOnceReadBackAsAddedOneByOne) {
+  TempDir dir;
+  store::Configuration c;
+  c.path = dir.file("many.realm");
+  c.schemaVersion = 1;
+  if (GetParam()) c.schema.add(TypedItem::schemaRef());
+  else c.schema.add(store::ObjectSchema(*TypedItem::schemaRef()));
+  c.schema.add(TypedPart::schemaRef());
+  auto db = store::Database::open(c).value();
+  auto items = [](const std::string& prefix, int count) {
+    std::vector<TypedItem> list(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      TypedItem& item = list[static_cast<size_t>(i)];
+      item.setKey(prefix + std::to_string(i));
+      if (i % 3) item.setName("name " + std::to_string(i));
+      if (i % 4 == 1) item.setCount(i);
+      item.setTags(i % 2 ? std::vector<std::string>{"t", std::to_string(i)} : std::vector<std::string>{});
+      std::vector<TypedPart> parts(static_cast<size_t>(i % 4));
+      for (size_t k = 0; k < parts.size(); ++k) parts[k].setRank(static_cast<int64_t>(i * 10 + k));
+      item.setParts(parts);
+    }
+    return list;
+  };
+  auto addMany = [&](const std::vector<TypedItem>& list) {
+    std::vector<int64_t> ids(list.size());
+    store::record::addManyFields(
+        *db, "TypedItem", TypedItem::schemaRef(), list.size(),
+        [&](size_t i, store::record::FieldVisitor& visitor) {
+#define VISIT_FIELD(Type, name, Setter, Initial) visitTyped(visitor, list[i].name());
+          TYPEDITEM_PROPERTIES(VISIT_FIELD)
+#undef VISIT_FIELD
+        },
+        [&](size_t i) { return list[i].toObject(); }, ids.data());
+    return ids;
+  };
+  const std::vector<TypedItem> together = items("together", 37), alone = items("alone", 37);
+  std::vector<int64_t> ids;
+  written(db->write([&] {
+    ids = addMany(together);
+    for (const TypedItem& item : alone) addFromTypedFields(*db, item);
+  }));
+  for (size_t i = 0; i < together.size(); ++i) {
+    auto stored = db->objectForPrimaryKey("TypedItem", Value(together[i].key()));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->objectId(), ids[i]);
+    auto one = TypedItem::fromObject(*stored);
+    auto other = TypedItem::fromObject(*db->objectForPrimaryKey("TypedItem", Value(alone[i].key())));
+    other.setKey(one.key());
+    EXPECT_TRUE(one.toObject().sameContent(other.toObject())) << i;
+  }
+
+  // The 20th is the 3rd again: the first batch and the three after it go in.
+  std::vector<TypedItem> clash = items("clash", 40);
+  clash[19].setKey("clash2");
+  std::string message;
+  written(db->write([&] {
+    try {
+      addMany(clash);
+    } catch (const StoreException& e) {
+      EXPECT_EQ(e.kind(), StoreException::Kind::PrimaryKeyExists);
+      message = e.what();
+    }
+    addMany(items("after", 16));
+  }));
+  EXPECT_NE(message.find("'clash2'"), std::string::npos) << message;
+  EXPECT_EQ(db->objectsWhere("TypedItem", "key BEGINSWITH 'clash'", {}).count(), 19u);
+  EXPECT_EQ(db->objectsWhere("TypedItem", "key BEGINSWITH 'after'", {}).count(), 16u);
+  size_t parts = 0;
+  for (const auto& list : {together, alone, items("clash", 19), items("after", 16)})
+    for (const auto& item : list) parts += item.parts().size();
+  EXPECT_EQ(db->objects("TypedPart").count(), parts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Declarations, StoreRecords, testing::Bool());

@@ -1,5 +1,6 @@
 #include "store/SqliteConnection.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "store/StringListCodec.h"
@@ -43,20 +44,29 @@ std::string quoteIdentifier(std::string_view name) {
 
 // ---- Statement
 
-Statement::Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse)
-    : connection_(&connection), stmt_(stmt), inUse_(inUse) {}
+Statement::Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse, std::vector<BoundValue>* bound)
+    : connection_(&connection), stmt_(stmt), inUse_(inUse), bound_(bound) {}
 
 Statement::Statement(Statement&& other) noexcept
-    : connection_(other.connection_), stmt_(other.stmt_), inUse_(other.inUse_), keepBindings_(other.keepBindings_) {
+    : connection_(other.connection_),
+      stmt_(other.stmt_),
+      inUse_(other.inUse_),
+      bound_(other.bound_),
+      keepBindings_(other.keepBindings_) {
   other.stmt_ = nullptr;
 }
 
 Statement::~Statement() {
   if (!stmt_) return;
   sqlite3_reset(stmt_);
-  if (!keepBindings_) sqlite3_clear_bindings(stmt_);
+  if (!keepBindings_) clearBindings();
   if (inUse_) *inUse_ = false;
   else sqlite3_finalize(stmt_);
+}
+
+void Statement::clearBindings() {
+  sqlite3_clear_bindings(stmt_);
+  if (bound_) std::fill(bound_->begin(), bound_->end(), BoundValue{BoundValue::Null});
 }
 
 Statement& Statement::bind(int index, const Value& value) {
@@ -68,6 +78,7 @@ Statement& Statement::bind(int index, const Value& value) {
     case Value::Type::String: return bindText(index, *value.stringPtr());
     case Value::Type::Date: return bindDouble(index, value.datePtr()->seconds);
     case Value::Type::Data: {
+      if (BoundValue* b = boundAt(index)) *b = BoundValue{};
       const Data& d = *value.dataPtr();
       int rc = sqlite3_bind_blob64(stmt_, index, d.empty() ? "" : reinterpret_cast<const void*>(d.data()), d.size(),
                                    SQLITE_TRANSIENT);
@@ -83,32 +94,44 @@ Statement& Statement::bind(int index, const Value& value) {
 }
 
 Statement& Statement::bindText(int index, std::string_view text) {
+  if (BoundValue* b = boundAt(index)) *b = BoundValue{};
   int rc = sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
   return *this;
 }
 
 Statement& Statement::bindTextStatic(int index, std::string_view text) {
+  const BoundValue value{BoundValue::StaticText, text.data(), static_cast<int64_t>(text.size())};
+  BoundValue* b = boundAt(index);
+  if (b && b->kind == value.kind && b->text == value.text && b->number == value.number) return *this;
   int rc = sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
+  if (b) *b = value;
   return *this;
 }
 
 Statement& Statement::bindInt(int index, int64_t value) {
+  BoundValue* b = boundAt(index);
+  if (b && b->kind == BoundValue::Integer && b->number == value) return *this;
   int rc = sqlite3_bind_int64(stmt_, index, value);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
+  if (b) *b = BoundValue{BoundValue::Integer, nullptr, value};
   return *this;
 }
 
 Statement& Statement::bindDouble(int index, double value) {
+  if (BoundValue* b = boundAt(index)) *b = BoundValue{};
   int rc = sqlite3_bind_double(stmt_, index, value);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
   return *this;
 }
 
 Statement& Statement::bindNull(int index) {
+  BoundValue* b = boundAt(index);
+  if (b && b->kind == BoundValue::Null) return *this;
   int rc = sqlite3_bind_null(stmt_, index);
   if (rc != SQLITE_OK) raise(connection_->handle(), rc, "bind");
+  if (b) b->kind = BoundValue::Null;
   return *this;
 }
 
@@ -129,7 +152,7 @@ void Statement::run() {
 
 void Statement::reset() {
   sqlite3_reset(stmt_);
-  if (!keepBindings_) sqlite3_clear_bindings(stmt_);
+  if (!keepBindings_) clearBindings();
 }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
@@ -234,7 +257,7 @@ Statement Connection::prepare(const std::string& sql) {
   Cache::value_type* found = findCached(sql);
   if (found && !found->second.inUse) {
     found->second.inUse = true;
-    return Statement(*this, found->second.stmt, &found->second.inUse);
+    return Statement(*this, found->second.stmt, &found->second.inUse, &found->second.bound);
   }
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
@@ -252,8 +275,10 @@ Statement Connection::prepare(const std::string& sql) {
       }
     }
   }
-  auto& entry = *cache_.emplace(sql, Cached{stmt, true}).first;
-  return Statement(*this, stmt, &entry.second.inUse);
+  // A new statement's parameters hold null.
+  std::vector<BoundValue> bound(static_cast<size_t>(sqlite3_bind_parameter_count(stmt)), BoundValue{BoundValue::Null});
+  auto& entry = *cache_.emplace(sql, Cached{stmt, true, std::move(bound)}).first;
+  return Statement(*this, stmt, &entry.second.inUse, &entry.second.bound);
 }
 
 Value Connection::scalar(const std::string& sql) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/Value.h"
 #include "store/StoreException.h"
@@ -22,11 +23,21 @@ class Connection;
 
 // A prepared statement borrowed from a connection's cache; reset and handed back when
 // it goes out of scope, so no read transaction outlives its use.
+// What a parameter of a cached statement holds, as far as known: a value bound again
+// as it is is not bound again (an import binds the same null or empty list to most
+// columns of row after row, and each bind costs the engine as much as a column's insert).
+struct BoundValue {
+  enum Kind : uint8_t { Unknown, Null, StaticText, Integer } kind = Unknown;
+  const char* text = nullptr;  // a static text's place (it is read where it is at each run)
+  int64_t number = 0;          // an integer, or a static text's length
+};
+
 class Statement {
  public:
   // `inUse` is the cache's mark of a cached statement, cleared when it is handed back;
-  // without it the statement is finalised.
-  Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse);
+  // without it the statement is finalised. `bound`: the cache's note of what each
+  // parameter holds (none for a statement not cached).
+  Statement(Connection& connection, sqlite3_stmt* stmt, bool* inUse, std::vector<BoundValue>* bound = nullptr);
   ~Statement();
   Statement(Statement&& other) noexcept;
   Statement(const Statement&) = delete;
@@ -63,9 +74,16 @@ class Statement {
   sqlite3_stmt* handle() const { return stmt_; }
 
  private:
+  // The note of parameter `index`, if there is one.
+  BoundValue* boundAt(int index) const {
+    return bound_ && index > 0 && static_cast<size_t>(index) <= bound_->size() ? &(*bound_)[index - 1] : nullptr;
+  }
+  void clearBindings();
+
   Connection* connection_;
   sqlite3_stmt* stmt_;
   bool* inUse_;
+  std::vector<BoundValue>* bound_;
   bool keepBindings_ = false;
 };
 
@@ -91,6 +109,7 @@ class Connection {
   struct Cached {
     sqlite3_stmt* stmt;
     bool inUse;
+    std::vector<BoundValue> bound;  // one per parameter
   };
   using Cache = std::unordered_map<std::string, Cached>;
   Cache cache_;  // its entries stay where they are while in use (a statement marks them)

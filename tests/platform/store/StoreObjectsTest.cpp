@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/TempDir.h"
 #include "support/Written.h"
 
 #include "store/SqliteConnection.h"
@@ -272,6 +273,49 @@ TEST(StoreObjects, StoredListsOfTextsDecodeEveryEscape) {
   for (const char* bad : {"", "[", "[\"a\"", "[\"a\",]", "[1]", "{\"a\": 1}", "[\"\\q\"]"}) {
     EXPECT_FALSE(store::lists::decode(bad)) << bad;
   }
+}
+
+// A cached statement that keeps its bindings is not bound again with what it holds: the
+// run still sees what the value is then (a text bound where it lies is read there at each
+// run), and one handed back without keeping them holds nulls for its next user.
+TEST(StoreConnection, ValuesBoundAgainAsTheyAreReachTheRowsAsIfBoundEachTime) {
+  TempDir dir;
+  store::sql::Connection c(dir.file("bound.db"), true);
+  c.exec("CREATE TABLE t (n INTEGER, a TEXT, b TEXT)");
+  const std::string insert = "INSERT INTO t (n, a, b) VALUES (?, ?, ?)";
+  std::string text = "one";
+  {
+    store::sql::Statement st = c.prepare(insert);
+    st.keepBindings();
+    for (int64_t n : {1, 2, 3}) {
+      if (n == 3) text[0] = 't';  // the same place, other contents
+      st.bindInt(1, n % 2).bindTextStatic(2, text).bindNull(3);
+      st.run();
+      st.reset();
+    }
+    st.bindInt(1, 1).bindText(2, "copied").bindTextStatic(3, text);
+    st.run();
+  }
+  const std::string other = "other";
+  {
+    store::sql::Statement st = c.prepare(insert);  // the same cached statement, not kept
+    st.bindInt(1, 1).bindText(2, "x").bindTextStatic(3, other);
+    st.run();
+  }
+  {
+    store::sql::Statement st = c.prepare(insert);
+    st.bindInt(1, 1).bindNull(2).bindTextStatic(3, other);
+    st.run();
+  }
+  store::sql::Statement rows = c.prepare("SELECT n, a, b FROM t ORDER BY rowid");
+  std::vector<std::string> seen;
+  while (rows.step()) {
+    std::string row = std::to_string(rows.columnInt(0));
+    for (int k : {1, 2}) row += " " + (rows.isNull(k) ? std::string("null") : std::string(rows.columnTextView(k)));
+    seen.push_back(row);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 one null", "0 one null", "1 tne null", "1 copied tne", "1 x other",
+                                            "1 null other"}));
 }
 
 }  // namespace

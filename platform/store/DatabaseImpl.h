@@ -216,7 +216,7 @@ struct Database::Impl {
   // kBatchRows of them by one statement: answers how many went in, all but where a row's
   // key is taken (those before it are in; insertFields then tells which).
   size_t insertBatch(sql::Connection& c, const ClassInfo& info, size_t first,
-                   const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids);
+                     const std::function<void(size_t, record::FieldVisitor&)>& visit, int64_t* ids);
   // Links (owner, position, target) of one list property, in any number.
   struct LinkRow {
     int64_t owner, pos, target;

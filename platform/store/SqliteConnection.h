@@ -21,8 +21,6 @@ namespace store::sql {
 
 class Connection;
 
-// A prepared statement borrowed from a connection's cache; reset and handed back when
-// it goes out of scope, so no read transaction outlives its use.
 // What a parameter of a cached statement holds, as far as known: a value bound again
 // as it is is not bound again (an import binds the same null or empty list to most
 // columns of row after row, and each bind costs the engine as much as a column's insert).
@@ -32,6 +30,8 @@ struct BoundValue {
   int64_t number = 0;          // an integer, or a static text's length
 };
 
+// A prepared statement borrowed from a connection's cache; reset and handed back when
+// it goes out of scope, so no read transaction outlives its use.
 class Statement {
  public:
   // `inUse` is the cache's mark of a cached statement, cleared when it is handed back;

@@ -420,7 +420,6 @@ void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
         std::make_move_iterator(versions),
         std::make_move_iterator(versions + static_cast<std::ptrdiff_t>(pending.versionCount)));
     seen_.push_back(db_->addOrUpdate(std::move(record).toObject()));
-    mark(known_, pending.hash);
   }
   if (added.empty()) return;
   auto visitRecord = [](const auto& r, auto& visitor, Pending& pending) {

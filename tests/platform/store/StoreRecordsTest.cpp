@@ -112,17 +112,24 @@ StoreException::Kind kindOf(const std::function<void()>& f) {
 
 // Also where the database keeps a declaration of its own (the record then goes in as its
 // object).
-class StoreRecords : public testing::TestWithParam<bool> {};
+class StoreRecords : public testing::TestWithParam<bool> {
+ protected:
+  // A database of the typed records in `dir`, keeping a declaration of its own of
+  // TypedItem when the parameter is false.
+  auto open(const TempDir& dir) {
+    store::Configuration c;
+    c.path = dir.file("records.realm");
+    c.schemaVersion = 1;
+    if (GetParam()) c.schema.add(TypedItem::schemaRef());
+    else c.schema.add(store::ObjectSchema(*TypedItem::schemaRef()));
+    c.schema.add(TypedPart::schemaRef());
+    return store::Database::open(c).value();
+  }
+};
 
 TEST_P(StoreRecords, ARecordAddedFromItsFieldsReadsBackAsTheSameRecordAddedAsAnObject) {
   TempDir dir;
-  store::Configuration c;
-  c.path = dir.file("records.realm");
-  c.schemaVersion = 1;
-  if (GetParam()) c.schema.add(TypedItem::schemaRef());
-  else c.schema.add(store::ObjectSchema(*TypedItem::schemaRef()));
-  c.schema.add(TypedPart::schemaRef());
-  auto db = store::Database::open(c).value();
+  auto db = open(dir);
 
   TypedItem item;
   item.setKey("fields");
@@ -285,13 +292,7 @@ TEST(StoreRecordsFields, ColumnsKeptInMemoryAnswerAsTheFileAfterRowsAddedFromFie
 // refuses it, naming it, with the records before it in and none after.
 TEST_P(StoreRecords, ManyRecordsAddedAtOnceReadBackAsAddedOneByOne) {
   TempDir dir;
-  store::Configuration c;
-  c.path = dir.file("many.realm");
-  c.schemaVersion = 1;
-  if (GetParam()) c.schema.add(TypedItem::schemaRef());
-  else c.schema.add(store::ObjectSchema(*TypedItem::schemaRef()));
-  c.schema.add(TypedPart::schemaRef());
-  auto db = store::Database::open(c).value();
+  auto db = open(dir);
   auto items = [](const std::string& prefix, int count) {
     std::vector<TypedItem> list(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {

@@ -4,8 +4,11 @@
 // and the package tools run as root: the only boundary is one the kernel keeps. So the
 // command runs under bubblewrap, in namespaces of its own:
 //
-// - a user namespace with the ids mapped one to one (so dpkg can give files the owners
-//   an archive names) in which no further user namespace can be made;
+// - a user namespace whose user 0 is an unprivileged host id (RootOwnership.h: a range
+//   kept for the sandbox when the launcher runs as root, so dpkg can still give files
+//   the owners an archive names; else the user who runs it), in which no further user
+//   namespace can be made. Its capabilities reach nothing of the host's kernel, and no
+//   file it makes is the host root's, set-user-id or not;
 // - capabilities cut to what dpkg needs inside the root: owners, modes and the chroot
 //   of maintainer scripts; nothing that mounts, so nothing can be made writable again.
 //   A maintainer script itself keeps no capability to chroot (the chroot guard gives it
@@ -30,7 +33,9 @@
 //
 // One command at a time in a root: the launcher takes the root's lock (RootLock.h) before
 // its sandbox is made and hands it in, so a launcher killed outright holds up the next
-// one until the last process of its sandbox, with dpkg's locks, is gone.
+// one until the last process of its sandbox, with dpkg's locks, is gone. Holding it, the
+// launcher gives the root's entries owners the sandbox can name and keeps the root's
+// folder from the host's other users (RootOwnership.h).
 #include <string>
 #include <vector>
 

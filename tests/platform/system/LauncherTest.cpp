@@ -167,3 +167,28 @@ TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {
   EXPECT_EQ(Files::fileSize("/var/log/dpkg.log"), hostLogBefore);
   EXPECT_TRUE(Files::exists(deviceRoot().hostPath("/var/lib/dpkg/info/com.example.logged.list")));
 }
+
+TEST(LauncherOfAnOrdinaryUser, MapsOnlyThatUserAndKeepsTheRootItsOwn) {
+  // A root the user made, in a folder every user may pass.
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string root = dir.path() + "/device";
+  std::string error;
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
+  ASSERT_TRUE(DeviceRootBuilder::installLauncher(root, kBuiltLauncher, &error)) << error;
+  std::string deb = DebBuilder(root + "/var/mobile/Documents")
+                        .build(DebPackage("com.example.users").file("/usr/share/users/a", "a\n")
+                                   .script("postinst", "#!/bin/sh\nset -e\nchown 0:0 /usr/share/users/a\n"));
+  ASSERT_EQ(Process::run("/bin/chown", {"-R", "-h", "nobody:nogroup", root}).status, 0);
+  ASSERT_EQ(::chmod(root.c_str(), 0755), 0);
+
+  Outcome o = Process::run("/usr/sbin/runuser", {"-u", "nobody", "--", root + DeviceRoot::kLauncherPath,
+                                                 "cat /proc/self/uid_map; dpkg -i '" + deb + "' >/dev/null"});
+  EXPECT_EQ(o.status, 0) << o.output;
+  EXPECT_EQ(o.output, "         0      65534          1\n");
+  struct stat st;
+  ASSERT_EQ(::stat(root.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  ASSERT_EQ(::lstat((root + "/usr/share/users/a").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+}

@@ -20,6 +20,7 @@
 #include "ChrootGuard.h"
 #include "RootLock.h"
 #include "RootOwnership.h"
+#include "TracingFilter.h"
 
 namespace launcher {
 namespace {
@@ -162,6 +163,7 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   std::vector<std::string> args = {
       "--userns", std::to_string(kUserNamespaceDescriptor), "--assert-userns-disabled",
       "--info-fd", std::to_string(kInfoDescriptor),
+      "--seccomp", std::to_string(kFilterDescriptor),
       "--unshare-pid", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
       "--new-session",
   };
@@ -185,7 +187,15 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   }
   args.insert(args.end(), {
       "--dev", "/dev",
+      // The kernel's settings read-only (a write fails even before: they are the host
+      // root's), and the first process, bubblewrap's own, out of sight: it stands outside
+      // dpkg's chroot with no capability a maintainer script lacks, so its memory must not
+      // be there to open.
       "--proc", "/proc",
+      "--ro-bind", "/proc/sys", "/proc/sys",
+      "--ro-bind-try", "/proc/sysrq-trigger", "/proc/sysrq-trigger",
+      "--perms", "0555", "--tmpfs", "/proc/1",
+      "--remount-ro", "/proc/1",
       "--tmpfs", "/tmp",
       "--tmpfs", "/run",
       "--perms", "0755", "--dir", "/run/quillbark",
@@ -199,13 +209,13 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   });
   for (const char* capability : kCapabilities) args.insert(args.end(), {"--cap-add", capability});
   // bubblewrap keeps the user namespace's descriptor open into the command: the shell
-  // closes the three it was handed before the command runs. A watcher, apart from the
+  // closes the ones it was handed before the command runs. A watcher, apart from the
   // shell's jobs, waits for the end of the life line (the launcher's end) and then kills
   // every process of the sandbox but its init (-1 reaches nothing beyond the sandbox's
   // own process ids), so the init, which waits for them all, ends. The command keeps the
   // root's lock.
   args.insert(args.end(), {"--", "/bin/sh", "-c",
-                           "exec 3<&- 4<&- 5<&-; ( { read -r line; kill -s KILL -- -1; } <&6 >/dev/null 2>&1 & ); "
+                           "exec 3<&- 4<&- 5<&- 8<&-; ( { read -r line; kill -s KILL -- -1; } <&6 >/dev/null 2>&1 & ); "
                            "exec 6<&-; " + command});
   return args;
 }
@@ -233,7 +243,7 @@ int guardImage(std::string& error) {
 // In the child, before bubblewrap runs: the descriptors at their places (kUserNamespace-
 // Descriptor onwards, in that order; a missing one, -1, leaves its place closed), every
 // other one the launcher holds or inherited closed. Async-signal-safe calls only.
-constexpr int kPlaced = kLockDescriptor - kUserNamespaceDescriptor + 1;
+constexpr int kPlaced = kFilterDescriptor - kUserNamespaceDescriptor + 1;
 bool placeDescriptors(const int (&from)[kPlaced]) {
   int moved[kPlaced];
   for (int i = 0; i < kPlaced; ++i)
@@ -243,9 +253,9 @@ bool placeDescriptors(const int (&from)[kPlaced]) {
     if (moved[i] < 0) ::close(to);
     else if (::dup2(moved[i], to) != to) return false;
   }
-  if (::syscall(SYS_close_range, kLockDescriptor + 1, ~0u, 0) != 0) {
+  if (::syscall(SYS_close_range, kFilterDescriptor + 1, ~0u, 0) != 0) {
     long last = ::sysconf(_SC_OPEN_MAX);  // kernels before 5.9
-    for (long fd = kLockDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
+    for (long fd = kFilterDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
   }
   return true;
 }
@@ -289,9 +299,12 @@ int runSandboxed(const std::string& root, const std::string& command) {
   std::string error;
   int guard = guardImage(error);
   if (guard < 0) return noSandbox(error);
+  int filter = tracingFilter(error);
+  if (filter < 0) return noSandbox(error);
   int userNamespace = makeUserNamespace(error);
   if (userNamespace < 0) {
     ::close(guard);
+    ::close(filter);
     return noSandbox(error);
   }
 
@@ -315,6 +328,7 @@ int runSandboxed(const std::string& root, const std::string& command) {
   int life[2];
   if (info < 0 || ::pipe2(life, O_CLOEXEC) != 0) {
     ::close(guard);
+    ::close(filter);
     ::close(userNamespace);
     return noSandbox(describe("cannot hold the sandbox's report"));
   }
@@ -336,12 +350,13 @@ int runSandboxed(const std::string& root, const std::string& command) {
     std::string failed = "cannot run " + bwrap;
     if (!stageRoot(root.c_str())) failed = "cannot show the device root to the sandbox";
     else if (!becomeMappedRoot()) failed = "cannot become the sandbox's root";
-    else if (placeDescriptors({userNamespace, info, guard, life[0], lock})) ::execv(bwrap.c_str(), argv.data());
+    else if (placeDescriptors({userNamespace, info, guard, life[0], lock, filter})) ::execv(bwrap.c_str(), argv.data());
     std::fprintf(stderr, "%s%s: %s\n", kNoSandboxMessage, failed.c_str(), std::strerror(errno));
     _exit(kNoSandboxStatus);
   }
   ::close(userNamespace);
   ::close(guard);
+  ::close(filter);
   ::close(life[0]);
   if (child < 0) {
     ::close(info);

@@ -12,7 +12,10 @@
 // - capabilities cut to what dpkg needs inside the root: owners, modes and the chroot
 //   of maintainer scripts; nothing that mounts, so nothing can be made writable again.
 //   A maintainer script itself keeps no capability to chroot (the chroot guard gives it
-//   up in the child dpkg chroots, ChrootGuard.c), so it cannot leave the root;
+//   up in the child dpkg chroots, ChrootGuard.c), so it cannot leave the root, nor act
+//   through a process outside it: no process can be traced or its memory read
+//   (TracingFilter.h), and the first one's /proc entry, bubblewrap's, is hidden;
+// - the kernel's settings (/proc/sys) read-only;
 // - of the host only what the tools need, read-only: the programs and libraries, and the
 //   few files of /etc they read. No secret of the host (/etc/shadow, /root, /home) and
 //   none of its state is there to read, whatever a command's capabilities. The device
@@ -49,11 +52,12 @@ std::string bubblewrapPath();
 // The arguments after the program's name, for a bubblewrap that holds the descriptors of
 // the user namespace to enter (kUserNamespaceDescriptor), of its report of the sandbox
 // (kInfoDescriptor), of the chroot guard's bytes (kGuardDescriptor), of the life line
-// (kLifeDescriptor) and of the root's lock (kLockDescriptor), and nothing else beyond
-// standard input, output and error: `root` is the device root, `command` the text for
-// /bin/sh -c. The command keeps only the lock of these.
+// (kLifeDescriptor), of the root's lock (kLockDescriptor) and of the system-call filter
+// (kFilterDescriptor), and nothing else beyond standard input, output and error: `root`
+// is the device root, `command` the text for /bin/sh -c. The command keeps only the lock
+// of these.
 inline constexpr int kUserNamespaceDescriptor = 3, kInfoDescriptor = 4, kGuardDescriptor = 5;
-inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7;
+inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7, kFilterDescriptor = 8;
 std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command);
 
 // Runs `command` with /bin/sh -c in the sandbox for `root` and answers its exit status

@@ -218,7 +218,7 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
   EXPECT_EQ(marker.changes(), "");
 }
 
-TEST_F(Containment, AMaintainerScriptAndAHookKeepNoWayOutAndAreNoHostRoot) {
+TEST_F(Containment, AMaintainerScriptAndAHookKeepNoWayOutAndNoPowerOverTheHost) {
   // A static program tries what an attacker would: from a maintainer script, chrooted by
   // dpkg in the root, and from an APT hook, which runs outside that chroot.
   const std::string probe = Files::readText(QB_BINARY_DIR "/tests/qb_sandbox_probe").value_or("");
@@ -239,6 +239,7 @@ TEST_F(Containment, AMaintainerScriptAndAHookKeepNoWayOutAndAreNoHostRoot) {
                  .script("postinst", "#!/bin/sh\nset -e\ncd /usr/share/ordinary\nbusybox cp a b\n"
                                      "busybox ln -s b c\nsh -c 'cat c > d'\n"),
              "ordinary.deb");
+  const auto corePattern = Files::readText("/proc/sys/kernel/core_pattern");
   // The prober as a local archive (dpkg alone), the ordinary package through APT, which
   // then runs the prober's hook.
   ASSERT_TRUE(KVAPTManager::installDPKG(folder + "/prober.deb", {})) << output();
@@ -252,20 +253,23 @@ TEST_F(Containment, AMaintainerScriptAndAHookKeepNoWayOutAndAreNoHostRoot) {
   ASSERT_TRUE(KVAPTManager::install("com.example.ordinary", {})) << output();
 
   // Root inside is root of the sandbox alone: what it writes belongs to the host's
-  // mapped root.
+  // mapped root, kernel.core_pattern keeps its value, and the sandbox's first process,
+  // outside the chroot, can't be traced from it.
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/var/probe-script")),
             "descriptors: 0 1 2\nchroot: refused\n/etc/shadow: unreadable\n/root: unreadable\n"
-            "user map: unreadable\neffective user: 0\n");
+            "user map: unreadable\nkernel setting: refused\nfirst process: untraceable\neffective user: 0\n");
   // A hook is in no chroot to leave; it sees the host as a script would. Like every
   // process of the sandbox it holds the root's lock, and nothing else of the launcher's.
   const std::string hook = Files::readText(deviceRoot().hostPath("/var/probe-hook")).value_or("");
   EXPECT_EQ(hook.rfind("descriptors: 0 1 2 " + std::to_string(launcher::kLockDescriptor) + "\n", 0), 0u) << hook;
   EXPECT_NE(hook.find("/etc/shadow: unreadable\n/root: unreadable\nuser map: 0 " +
-                      std::to_string(launcher::kMappedRootId) + " 65536\n"),
+                      std::to_string(launcher::kMappedRootId) + " 65536\nkernel setting: refused\n"
+                      "first process: untraceable\n"),
             std::string::npos)
       << hook;
   for (const char* written : {"/var/probe-script", "/var/probe-hook"})
     EXPECT_EQ(ownerOf(written), launcher::kMappedRootId) << written;
+  EXPECT_EQ(Files::readText("/proc/sys/kernel/core_pattern"), corePattern);
   EXPECT_EQ(deviceRoot().packageStatus("com.example.ordinary"), "install ok installed");
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/ordinary/d")), "a\n");
   EXPECT_EQ(marker.changes(), "");

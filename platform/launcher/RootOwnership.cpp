@@ -9,6 +9,11 @@ namespace {
 // with ids it can name.
 constexpr int kDeepestFolder = 128;
 
+// The mapped id that stands for an unmapped one: the host root's files (the application's)
+// become the sandbox's root's, and a root whose sandbox once ran with the host's own ids
+// keeps the owners dpkg gave there (mobile's 501 stays 501 inside).
+uint32_t mappedFor(uint32_t id) { return id < kMappedIdCount ? kMappedRootId + id : kMappedRootId; }
+
 void giveAway(int folder, dev_t device, int depth) {
   DIR* entries = ::fdopendir(folder);
   if (!entries) {
@@ -23,8 +28,8 @@ void giveAway(int folder, dev_t device, int depth) {
     const bool isFolder = S_ISDIR(st.st_mode);
     const bool mapped = isMappedHostId(st.st_uid) && isMappedHostId(st.st_gid);
     if (!mapped && (isFolder || st.st_nlink == 1)) {
-      ::fchownat(folder, name, isMappedHostId(st.st_uid) ? static_cast<uid_t>(-1) : kMappedRootId,
-                 isMappedHostId(st.st_gid) ? static_cast<gid_t>(-1) : kMappedRootId, AT_SYMLINK_NOFOLLOW);
+      ::fchownat(folder, name, isMappedHostId(st.st_uid) ? static_cast<uid_t>(-1) : mappedFor(st.st_uid),
+                 isMappedHostId(st.st_gid) ? static_cast<gid_t>(-1) : mappedFor(st.st_gid), AT_SYMLINK_NOFOLLOW);
     }
     if (!isFolder || depth >= kDeepestFolder) continue;
     int inner = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "foundation/Files.h"
+#include "launcher/RootOwnership.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TempDir.h"
@@ -166,6 +167,29 @@ TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {
   EXPECT_NE(rootLog->find("status installed com.example.logged"), std::string::npos);
   EXPECT_EQ(Files::fileSize("/var/log/dpkg.log"), hostLogBefore);
   EXPECT_TRUE(Files::exists(deviceRoot().hostPath("/var/lib/dpkg/info/com.example.logged.list")));
+}
+
+TEST_F(Launcher, WhatTheHostMadeInTheRootBecomesTheSandboxsToWrite) {
+  // A private folder the application made, a set-user-id file dpkg gave mobile when the
+  // sandbox ran with the host's own ids, and a second name of a file outside the root.
+  const std::string made = deviceRoot().hostPath("/var/mobile/made");
+  const std::string old = deviceRoot().hostPath("/var/mobile/old");
+  TempDir outside;
+  ASSERT_TRUE(Files::writeAtomically(outside.file("host"), std::string("h")));
+  ASSERT_EQ(::mkdir(made.c_str(), 0700), 0);
+  ASSERT_TRUE(Files::writeAtomically(old, std::string("o")));
+  ASSERT_EQ(::chown(old.c_str(), 501, 501), 0);
+  ASSERT_EQ(::chmod(old.c_str(), 04755), 0);
+  ASSERT_EQ(::link(outside.file("host").c_str(), deviceRoot().hostPath("/var/mobile/linked").c_str()), 0);
+
+  Outcome o = launch(deviceRoot().launcherPath(), "echo x > '" + made + "/new' && stat -c '%u:%g %a' '" + old + "'");
+  EXPECT_EQ(o.status, 0) << o.output;
+  EXPECT_EQ(o.output, "501:501 755\n");
+  struct stat st;
+  ASSERT_EQ(::stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, launcher::kMappedRootId);
+  ASSERT_EQ(::stat(outside.file("host").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
 }
 
 TEST(LauncherOfAnOrdinaryUser, MapsOnlyThatUserAndKeepsTheRootItsOwn) {

@@ -54,8 +54,9 @@ std::string bubblewrapPath();
 // (kInfoDescriptor), of the chroot guard's bytes (kGuardDescriptor), of the life line
 // (kLifeDescriptor), of the root's lock (kLockDescriptor) and of the system-call filter
 // (kFilterDescriptor), and nothing else beyond standard input, output and error: `root`
-// is the device root, `command` the text for /bin/sh -c. The command keeps only the lock
-// of these.
+// is the device root (a bubblewrap started by a launcher run as root finds it bound at
+// /run, in a mount namespace of its own), `command` the text for /bin/sh -c. The command
+// keeps only the lock of these.
 inline constexpr int kUserNamespaceDescriptor = 3, kInfoDescriptor = 4, kGuardDescriptor = 5;
 inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7, kFilterDescriptor = 8;
 std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command);

@@ -312,8 +312,8 @@ int runSandboxed(const std::string& root, const std::string& command) {
   // once another launcher's sandbox has ended, or after a while anyway.
   const int lock = openRootLock(root);
   takeRootLock(lock, LOCK_EX, kRootLockWait);
-  // No sandbox runs in the root now: what the application made there becomes the mapped
-  // root's, and the root's folder is out of other users' reach (RootOwnership.h).
+  // Holding it: what the application made in the root becomes the mapped root's, and the
+  // root's folder is out of other users' reach (RootOwnership.h).
   const int rootFolder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (rootFolder < 0 || !secureRootFolder(rootFolder))
     return noSandbox(describe(("cannot keep other users out of " + root).c_str()));

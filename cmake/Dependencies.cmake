@@ -16,6 +16,8 @@ pkg_check_modules(LIBEDIT REQUIRED IMPORTED_TARGET libedit)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 # The desktop window the drawn screen is shown in.
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# The launcher's system-call filter for its sandbox.
+pkg_check_modules(SECCOMP REQUIRED IMPORTED_TARGET libseccomp)
 if(QB_BUILD_TESTS)
   find_package(GTest REQUIRED)
   pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)

@@ -1,9 +1,11 @@
 #include "Sandbox.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -17,6 +19,8 @@
 
 #include "ChrootGuard.h"
 #include "RootLock.h"
+#include "RootOwnership.h"
+#include "TracingFilter.h"
 
 namespace launcher {
 namespace {
@@ -44,6 +48,28 @@ bool writeText(const std::string& path, const std::string& text, std::string& er
   return ok;
 }
 
+// Run as root, a process of the sandbox's own is the mapped root before anything else:
+// bubblewrap makes the sandbox with no power over the host, and the user namespace is
+// that id's, so bubblewrap can enter it. Without supplementary groups (root's would still
+// open what the host's group root may read).
+bool becomeMappedRoot() {
+  if (::geteuid() != 0) return true;
+  const gid_t id = kMappedRootId;
+  return ::setgroups(0, nullptr) == 0 && ::setresgid(id, id, id) == 0 && ::setresuid(id, id, id) == 0;
+}
+
+// Where a launcher run as root shows the device root to bubblewrap. bubblewrap runs as the
+// mapped root, which may not pass the folders on the way to the root (a home folder of
+// mode 0700 holds the default one), so the child that becomes it binds the root here
+// first, in a mount namespace of its own that no mount leaves.
+constexpr const char* kStagedRoot = "/run";
+
+bool stageRoot(const char* root) {
+  if (::geteuid() != 0) return true;
+  return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_SLAVE, nullptr) == 0 &&
+         ::mount(root, kStagedRoot, nullptr, MS_BIND | MS_REC, nullptr) == 0;
+}
+
 // Makes the user namespace the sandbox runs in: a child enters a new one, this process
 // writes its id maps, and the child, now root in it, limits the user namespaces that can
 // be made inside it to none (a nested one could not make the host writable, as its
@@ -65,7 +91,7 @@ int makeUserNamespace(std::string& error) {
   if (child == 0) {
     ::close(ready[0]);
     ::close(go[1]);
-    int failure = ::unshare(CLONE_NEWUSER) == 0 ? 0 : errno;
+    int failure = becomeMappedRoot() && ::unshare(CLONE_NEWUSER) == 0 ? 0 : errno;
     if (::write(ready[1], &failure, sizeof failure) != sizeof failure || failure) _exit(1);
     char mapped;
     if (::read(go[0], &mapped, 1) != 1) _exit(1);
@@ -84,9 +110,10 @@ int makeUserNamespace(std::string& error) {
   } else {
     bool mapped;
     if (::geteuid() == 0) {
-      // Every id stands for itself, so files keep the owners the archives give them.
-      mapped = writeText(proc + "/uid_map", "0 0 4294967295\n", error) &&
-               writeText(proc + "/gid_map", "0 0 4294967295\n", error);
+      // The sandbox's ids 0 to 65535 stand for the range kept for it (RootOwnership.h),
+      // so dpkg gives files the owners the archives name, none of them a host account.
+      const std::string range = "0 " + std::to_string(kMappedRootId) + " " + std::to_string(kMappedIdCount) + "\n";
+      mapped = writeText(proc + "/uid_map", range, error) && writeText(proc + "/gid_map", range, error);
     } else {
       // Without privileges only our own ids can be mapped: they become root inside.
       mapped = writeText(proc + "/uid_map", "0 " + std::to_string(::geteuid()) + " 1\n", error) &&
@@ -136,6 +163,7 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   std::vector<std::string> args = {
       "--userns", std::to_string(kUserNamespaceDescriptor), "--assert-userns-disabled",
       "--info-fd", std::to_string(kInfoDescriptor),
+      "--seccomp", std::to_string(kFilterDescriptor),
       "--unshare-pid", "--unshare-ipc", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
       "--new-session",
   };
@@ -159,12 +187,20 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   }
   args.insert(args.end(), {
       "--dev", "/dev",
+      // The kernel's settings read-only (a write fails even before: they are the host
+      // root's), and the first process, bubblewrap's own, out of sight: it stands outside
+      // dpkg's chroot with no capability a maintainer script lacks, so its memory must not
+      // be there to open.
       "--proc", "/proc",
+      "--ro-bind", "/proc/sys", "/proc/sys",
+      "--ro-bind-try", "/proc/sysrq-trigger", "/proc/sysrq-trigger",
+      "--perms", "0555", "--tmpfs", "/proc/1",
+      "--remount-ro", "/proc/1",
       "--tmpfs", "/tmp",
       "--tmpfs", "/run",
       "--perms", "0755", "--dir", "/run/quillbark",
       "--perms", "0644", "--ro-bind-data", std::to_string(kGuardDescriptor), kChrootGuardPath,
-      "--bind", root, root,
+      "--bind", ::geteuid() == 0 ? kStagedRoot : root, root,
       "--remount-ro", "/",
       "--setenv", "TMPDIR", "/tmp",
       "--setenv", "LD_PRELOAD", kChrootGuardPath,
@@ -173,13 +209,13 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
   });
   for (const char* capability : kCapabilities) args.insert(args.end(), {"--cap-add", capability});
   // bubblewrap keeps the user namespace's descriptor open into the command: the shell
-  // closes the three it was handed before the command runs. A watcher, apart from the
+  // closes the ones it was handed before the command runs. A watcher, apart from the
   // shell's jobs, waits for the end of the life line (the launcher's end) and then kills
   // every process of the sandbox but its init (-1 reaches nothing beyond the sandbox's
   // own process ids), so the init, which waits for them all, ends. The command keeps the
   // root's lock.
   args.insert(args.end(), {"--", "/bin/sh", "-c",
-                           "exec 3<&- 4<&- 5<&-; ( { read -r line; kill -s KILL -- -1; } <&6 >/dev/null 2>&1 & ); "
+                           "exec 3<&- 4<&- 5<&- 8<&-; ( { read -r line; kill -s KILL -- -1; } <&6 >/dev/null 2>&1 & ); "
                            "exec 6<&-; " + command});
   return args;
 }
@@ -207,7 +243,7 @@ int guardImage(std::string& error) {
 // In the child, before bubblewrap runs: the descriptors at their places (kUserNamespace-
 // Descriptor onwards, in that order; a missing one, -1, leaves its place closed), every
 // other one the launcher holds or inherited closed. Async-signal-safe calls only.
-constexpr int kPlaced = kLockDescriptor - kUserNamespaceDescriptor + 1;
+constexpr int kPlaced = kFilterDescriptor - kUserNamespaceDescriptor + 1;
 bool placeDescriptors(const int (&from)[kPlaced]) {
   int moved[kPlaced];
   for (int i = 0; i < kPlaced; ++i)
@@ -217,9 +253,9 @@ bool placeDescriptors(const int (&from)[kPlaced]) {
     if (moved[i] < 0) ::close(to);
     else if (::dup2(moved[i], to) != to) return false;
   }
-  if (::syscall(SYS_close_range, kLockDescriptor + 1, ~0u, 0) != 0) {
+  if (::syscall(SYS_close_range, kFilterDescriptor + 1, ~0u, 0) != 0) {
     long last = ::sysconf(_SC_OPEN_MAX);  // kernels before 5.9
-    for (long fd = kLockDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
+    for (long fd = kFilterDescriptor + 1; fd < last; ++fd) ::close(static_cast<int>(fd));
   }
   return true;
 }
@@ -263,9 +299,12 @@ int runSandboxed(const std::string& root, const std::string& command) {
   std::string error;
   int guard = guardImage(error);
   if (guard < 0) return noSandbox(error);
+  int filter = tracingFilter(error);
+  if (filter < 0) return noSandbox(error);
   int userNamespace = makeUserNamespace(error);
   if (userNamespace < 0) {
     ::close(guard);
+    ::close(filter);
     return noSandbox(error);
   }
 
@@ -273,6 +312,12 @@ int runSandboxed(const std::string& root, const std::string& command) {
   // once another launcher's sandbox has ended, or after a while anyway.
   const int lock = openRootLock(root);
   takeRootLock(lock, LOCK_EX, kRootLockWait);
+  // Holding it: what the application made in the root becomes the mapped root's, and the
+  // root's folder is out of other users' reach (RootOwnership.h).
+  const int rootFolder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (rootFolder < 0 || !secureRootFolder(rootFolder))
+    return noSandbox(describe(("cannot keep other users out of " + root).c_str()));
+  if (::geteuid() == 0) giveUnmappedToMappedRoot(rootFolder);
 
   // bubblewrap writes the sandboxed process's id here once the sandbox stands; without
   // it, the sandbox failed and bubblewrap has said why. A file, not a pipe: bubblewrap
@@ -283,6 +328,7 @@ int runSandboxed(const std::string& root, const std::string& command) {
   int life[2];
   if (info < 0 || ::pipe2(life, O_CLOEXEC) != 0) {
     ::close(guard);
+    ::close(filter);
     ::close(userNamespace);
     return noSandbox(describe("cannot hold the sandbox's report"));
   }
@@ -301,12 +347,16 @@ int runSandboxed(const std::string& root, const std::string& command) {
     // Signals for the launcher's group (a terminal's Ctrl-C) reach the launcher alone,
     // which ends the sandbox through the life line; bubblewrap is never cut off halfway.
     ::setpgid(0, 0);
-    if (placeDescriptors({userNamespace, info, guard, life[0], lock})) ::execv(bwrap.c_str(), argv.data());
-    std::fprintf(stderr, "%scannot run %s: %s\n", kNoSandboxMessage, bwrap.c_str(), std::strerror(errno));
+    std::string failed = "cannot run " + bwrap;
+    if (!stageRoot(root.c_str())) failed = "cannot show the device root to the sandbox";
+    else if (!becomeMappedRoot()) failed = "cannot become the sandbox's root";
+    else if (placeDescriptors({userNamespace, info, guard, life[0], lock, filter})) ::execv(bwrap.c_str(), argv.data());
+    std::fprintf(stderr, "%s%s: %s\n", kNoSandboxMessage, failed.c_str(), std::strerror(errno));
     _exit(kNoSandboxStatus);
   }
   ::close(userNamespace);
   ::close(guard);
+  ::close(filter);
   ::close(life[0]);
   if (child < 0) {
     ::close(info);
@@ -327,6 +377,9 @@ int runSandboxed(const std::string& root, const std::string& command) {
   endTheRest(reported);
   for (int other;;)
     if (::waitpid(-1, &other, 0) < 0 && errno != EINTR) break;
+  // An ordinary user's sandbox owns the root's folder and may have opened it.
+  secureRootFolder(rootFolder);
+  ::close(rootFolder);
   if (gEndingSignal) {
     ::signal(gEndingSignal, SIG_DFL);
     ::raise(gEndingSignal);

@@ -4,12 +4,18 @@
 // and the package tools run as root: the only boundary is one the kernel keeps. So the
 // command runs under bubblewrap, in namespaces of its own:
 //
-// - a user namespace with the ids mapped one to one (so dpkg can give files the owners
-//   an archive names) in which no further user namespace can be made;
+// - a user namespace whose user 0 is an unprivileged host id (RootOwnership.h: a range
+//   kept for the sandbox when the launcher runs as root, so dpkg can still give files
+//   the owners an archive names; else the user who runs it), in which no further user
+//   namespace can be made. Its capabilities reach nothing of the host's kernel, and no
+//   file it makes is the host root's, set-user-id or not;
 // - capabilities cut to what dpkg needs inside the root: owners, modes and the chroot
 //   of maintainer scripts; nothing that mounts, so nothing can be made writable again.
 //   A maintainer script itself keeps no capability to chroot (the chroot guard gives it
-//   up in the child dpkg chroots, ChrootGuard.c), so it cannot leave the root;
+//   up in the child dpkg chroots, ChrootGuard.c), so it cannot leave the root, nor act
+//   through a process outside it: no process can be traced or its memory read
+//   (TracingFilter.h), and the first one's /proc entry, bubblewrap's, is hidden;
+// - the kernel's settings (/proc/sys) read-only;
 // - of the host only what the tools need, read-only: the programs and libraries, and the
 //   few files of /etc they read. No secret of the host (/etc/shadow, /root, /home) and
 //   none of its state is there to read, whatever a command's capabilities. The device
@@ -30,7 +36,9 @@
 //
 // One command at a time in a root: the launcher takes the root's lock (RootLock.h) before
 // its sandbox is made and hands it in, so a launcher killed outright holds up the next
-// one until the last process of its sandbox, with dpkg's locks, is gone.
+// one until the last process of its sandbox, with dpkg's locks, is gone. Holding it, the
+// launcher gives the root's entries owners the sandbox can name and keeps the root's
+// folder from the host's other users (RootOwnership.h).
 #include <string>
 #include <vector>
 
@@ -44,11 +52,13 @@ std::string bubblewrapPath();
 // The arguments after the program's name, for a bubblewrap that holds the descriptors of
 // the user namespace to enter (kUserNamespaceDescriptor), of its report of the sandbox
 // (kInfoDescriptor), of the chroot guard's bytes (kGuardDescriptor), of the life line
-// (kLifeDescriptor) and of the root's lock (kLockDescriptor), and nothing else beyond
-// standard input, output and error: `root` is the device root, `command` the text for
-// /bin/sh -c. The command keeps only the lock of these.
+// (kLifeDescriptor), of the root's lock (kLockDescriptor) and of the system-call filter
+// (kFilterDescriptor), and nothing else beyond standard input, output and error: `root`
+// is the device root (a bubblewrap started by a launcher run as root finds it bound at
+// /run, in a mount namespace of its own), `command` the text for /bin/sh -c. The command
+// keeps only the lock of these.
 inline constexpr int kUserNamespaceDescriptor = 3, kInfoDescriptor = 4, kGuardDescriptor = 5;
-inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7;
+inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7, kFilterDescriptor = 8;
 std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command);
 
 // Runs `command` with /bin/sh -c in the sandbox for `root` and answers its exit status

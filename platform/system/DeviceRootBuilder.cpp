@@ -1,9 +1,15 @@
 #include "system/DeviceRootBuilder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "foundation/Files.h"
 #include "foundation/Value.h"
+#include "launcher/RootOwnership.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootParts.h"
@@ -100,6 +106,12 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
   if (ec || !Files::isDirectory(clean))
     return failWith(error, "cannot create " + clean + ": " +
                                (ec ? ec.message() : std::string("something else has its name")));
+  // What packages install below may be set-user-id: no other user of the host reaches it.
+  int folder = ::open(clean.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool secured = folder >= 0 && launcher::secureRootFolder(folder);
+  std::string reason = std::strerror(errno);
+  if (folder >= 0) ::close(folder);
+  if (!secured) return failWith(error, "cannot keep other users out of " + clean + ": " + reason);
   // Everything below the root is package data: nothing is written through a link that
   // leaves it, and such a link where the device's own folders belong is put right.
   DeviceFiles::Tree tree(clean, true);

@@ -35,7 +35,8 @@ inline constexpr const char* kStandInCallLog = "/var/log/quillbark-stand-in-call
 // package tools' set-up (installPackageTools), the tool stand-ins, the static shell, and
 // the launcher when defaultLauncherSource() finds one. A package can have turned the
 // device's folders into links out of the root: each such link on the builder's way is
-// replaced by a folder, and `repairs` says which. Answers false with `error` set when a
+// replaced by a folder, and `repairs` says which. The root's own folder is kept from the
+// host's other users (launcher/RootOwnership.h). Answers false with `error` set when a
 // folder can't be made.
 bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr,
            std::vector<std::string>* repairs = nullptr);

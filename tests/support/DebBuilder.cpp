@@ -63,6 +63,12 @@ std::string DebBuilder::build(const DebPackage& package, const std::string& file
   }
   for (const auto& [name, text] : package.scripts)
     if (!writeOrFail(tree + "/DEBIAN/" + name, text, 0755)) return {};
+  for (const auto& [path, bits] : package.modes) {
+    if (::chmod((tree + path).c_str(), bits) != 0) {
+      ADD_FAILURE() << "cannot give " << path << " its mode";
+      return {};
+    }
+  }
 
   std::string name = fileName;
   if (name.empty()) {

@@ -32,6 +32,10 @@ struct DebPackage {
     scripts.emplace_back(std::move(name), std::move(text));
     return *this;
   }
+  DebPackage& mode(std::string path, unsigned bits) {
+    modes.emplace_back(std::move(path), bits);
+    return *this;
+  }
 
   std::string identifier;
   std::string version;
@@ -46,6 +50,8 @@ struct DebPackage {
   std::vector<std::pair<std::string, std::string>> links;
   // Maintainer scripts: "postinst", "prerm", ... and their text (made executable).
   std::vector<std::pair<std::string, std::string>> scripts;
+  // Modes given to files or programs above (04755, a set-user-id program), by device path.
+  std::vector<std::pair<std::string, unsigned>> modes;
 };
 
 struct FlatRepositoryOptions {

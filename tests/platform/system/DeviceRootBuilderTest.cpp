@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "foundation/Files.h"
+#include "launcher/RootOwnership.h"
 #include "support/DebBuilder.h"
 #include "support/TempDir.h"
 #include "system/DeviceRoot.h"
@@ -43,6 +44,13 @@ TEST_F(DeviceRootBuilderTest, SetsUpAPTAndDpkgForTheRoot) {
   for (const char* folder : {"/var/lib/apt", "/var/cache/apt/archives/partial", "/var/log/apt", "/etc/apt/apt.conf.d"})
     EXPECT_TRUE(Files::isDirectory(root + folder)) << folder;
   for (const char* tool : DeviceRootBuilder::kStandInTools) EXPECT_TRUE(isExecutable(root + tool)) << tool;
+  // The host's root keeps the folder; the sandbox's root may write in it; nobody else
+  // of the host may enter it.
+  struct stat st;
+  ASSERT_EQ(::stat(root.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0770u);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_gid, launcher::kMappedRootId);
 }
 
 TEST_F(DeviceRootBuilderTest, InstallsTheLauncherAtBothPaths) {

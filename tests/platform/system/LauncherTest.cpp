@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "foundation/Files.h"
+#include "launcher/RootOwnership.h"
 #include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TempDir.h"
@@ -166,4 +167,52 @@ TEST_F(Launcher, DpkgWritesItsLogInsideTheRoot) {
   EXPECT_NE(rootLog->find("status installed com.example.logged"), std::string::npos);
   EXPECT_EQ(Files::fileSize("/var/log/dpkg.log"), hostLogBefore);
   EXPECT_TRUE(Files::exists(deviceRoot().hostPath("/var/lib/dpkg/info/com.example.logged.list")));
+}
+
+TEST_F(Launcher, WhatTheHostMadeInTheRootBecomesTheSandboxsToWrite) {
+  // A private folder the application made, a set-user-id file dpkg gave mobile when the
+  // sandbox ran with the host's own ids, and a second name of a file outside the root.
+  const std::string made = deviceRoot().hostPath("/var/mobile/made");
+  const std::string old = deviceRoot().hostPath("/var/mobile/old");
+  TempDir outside;
+  ASSERT_TRUE(Files::writeAtomically(outside.file("host"), std::string("h")));
+  ASSERT_EQ(::mkdir(made.c_str(), 0700), 0);
+  ASSERT_TRUE(Files::writeAtomically(old, std::string("o")));
+  ASSERT_EQ(::chown(old.c_str(), 501, 501), 0);
+  ASSERT_EQ(::chmod(old.c_str(), 04755), 0);
+  ASSERT_EQ(::link(outside.file("host").c_str(), deviceRoot().hostPath("/var/mobile/linked").c_str()), 0);
+
+  Outcome o = launch(deviceRoot().launcherPath(), "echo x > '" + made + "/new' && stat -c '%u:%g %a' '" + old + "'");
+  EXPECT_EQ(o.status, 0) << o.output;
+  EXPECT_EQ(o.output, "501:501 755\n");
+  struct stat st;
+  ASSERT_EQ(::stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, launcher::kMappedRootId);
+  ASSERT_EQ(::stat(outside.file("host").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+}
+
+TEST(LauncherOfAnOrdinaryUser, MapsOnlyThatUserAndKeepsTheRootItsOwn) {
+  // A root the user made, in a folder every user may pass.
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string root = dir.path() + "/device";
+  std::string error;
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
+  ASSERT_TRUE(DeviceRootBuilder::installLauncher(root, kBuiltLauncher, &error)) << error;
+  std::string deb = DebBuilder(root + "/var/mobile/Documents")
+                        .build(DebPackage("com.example.users").file("/usr/share/users/a", "a\n")
+                                   .script("postinst", "#!/bin/sh\nset -e\nchown 0:0 /usr/share/users/a\n"));
+  ASSERT_EQ(Process::run("/bin/chown", {"-R", "-h", "nobody:nogroup", root}).status, 0);
+  ASSERT_EQ(::chmod(root.c_str(), 0755), 0);
+
+  Outcome o = Process::run("/usr/sbin/runuser", {"-u", "nobody", "--", root + DeviceRoot::kLauncherPath,
+                                                 "cat /proc/self/uid_map; dpkg -i '" + deb + "' >/dev/null"});
+  EXPECT_EQ(o.status, 0) << o.output;
+  EXPECT_EQ(o.output, "         0      65534          1\n");
+  struct stat st;
+  ASSERT_EQ(::stat(root.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  ASSERT_EQ(::lstat((root + "/usr/share/users/a").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
 }

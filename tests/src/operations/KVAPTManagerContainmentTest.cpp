@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -12,6 +13,7 @@
 #include "foundation/Files.h"
 #include "foundation/RunLoop.h"
 #include "launcher/LauncherEnvironment.h"
+#include "launcher/RootOwnership.h"
 #include "launcher/Sandbox.h"
 #include "operations/KVAPTManager.h"
 #include "support/DebBuilder.h"
@@ -21,6 +23,7 @@
 #include "support/TestHttpServer.h"
 #include "support/TestRoot.h"
 #include "support/TypedLocation.h"
+#include "system/Process.h"
 
 namespace {
 // The capabilities a command keeps in the sandbox: CHOWN, DAC_OVERRIDE, FOWNER, FSETID
@@ -58,6 +61,11 @@ class Containment : public DeviceRootFixture {
            "; true";
   }
   bool ran(const std::string& name) { return Files::exists(deviceRoot().hostPath("/var/" + name)); }
+  // The host's owner of a file below the root.
+  uid_t ownerOf(const std::string& devicePath) {
+    struct stat st;
+    return ::lstat(deviceRoot().hostPath(devicePath).c_str(), &st) == 0 ? st.st_uid : 0;
+  }
   // The bounding capabilities the hook `name` recorded, when it could read its status.
   std::string capabilitiesOf(const std::string& name) {
     std::string status = Files::readText(deviceRoot().hostPath("/var/" + name)).value_or("");
@@ -210,7 +218,7 @@ TEST_F(Containment, TheSandboxKeepsTheHostReadOnlyAndOutOfReach) {
   EXPECT_EQ(marker.changes(), "");
 }
 
-TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) {
+TEST_F(Containment, AMaintainerScriptAndAHookKeepNoWayOutAndNoPowerOverTheHost) {
   // A static program tries what an attacker would: from a maintainer script, chrooted by
   // dpkg in the root, and from an APT hook, which runs outside that chroot.
   const std::string probe = Files::readText(QB_BINARY_DIR "/tests/qb_sandbox_probe").value_or("");
@@ -231,6 +239,7 @@ TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) 
                  .script("postinst", "#!/bin/sh\nset -e\ncd /usr/share/ordinary\nbusybox cp a b\n"
                                      "busybox ln -s b c\nsh -c 'cat c > d'\n"),
              "ordinary.deb");
+  const auto corePattern = Files::readText("/proc/sys/kernel/core_pattern");
   // The prober as a local archive (dpkg alone), the ordinary package through APT, which
   // then runs the prober's hook.
   ASSERT_TRUE(KVAPTManager::installDPKG(folder + "/prober.deb", {})) << output();
@@ -243,16 +252,57 @@ TEST_F(Containment, AMaintainerScriptKeepsNoWayOutAndHooksSeeNoSecretOfTheHost) 
   ASSERT_TRUE(KVAPTManager::copyDebToSandboxFromPath(downloads.file("archive.tmp")));
   ASSERT_TRUE(KVAPTManager::install("com.example.ordinary", {})) << output();
 
+  // Root inside is root of the sandbox alone: what it writes belongs to the host's
+  // mapped root, kernel.core_pattern keeps its value, and the sandbox's first process,
+  // outside the chroot, can't be traced from it.
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/var/probe-script")),
-            "descriptors: 0 1 2\nchroot: refused\n/etc/shadow: unreadable\n/root: unreadable\n");
+            "descriptors: 0 1 2\nchroot: refused\n/etc/shadow: unreadable\n/root: unreadable\n"
+            "user map: unreadable\nkernel setting: refused\nfirst process: untraceable\neffective user: 0\n");
   // A hook is in no chroot to leave; it sees the host as a script would. Like every
   // process of the sandbox it holds the root's lock, and nothing else of the launcher's.
   const std::string hook = Files::readText(deviceRoot().hostPath("/var/probe-hook")).value_or("");
   EXPECT_EQ(hook.rfind("descriptors: 0 1 2 " + std::to_string(launcher::kLockDescriptor) + "\n", 0), 0u) << hook;
-  EXPECT_NE(hook.find("/etc/shadow: unreadable\n/root: unreadable\n"), std::string::npos) << hook;
+  EXPECT_NE(hook.find("/etc/shadow: unreadable\n/root: unreadable\nuser map: 0 " +
+                      std::to_string(launcher::kMappedRootId) + " 65536\nkernel setting: refused\n"
+                      "first process: untraceable\n"),
+            std::string::npos)
+      << hook;
+  for (const char* written : {"/var/probe-script", "/var/probe-hook"})
+    EXPECT_EQ(ownerOf(written), launcher::kMappedRootId) << written;
+  EXPECT_EQ(Files::readText("/proc/sys/kernel/core_pattern"), corePattern);
   EXPECT_EQ(deviceRoot().packageStatus("com.example.ordinary"), "install ok installed");
   EXPECT_EQ(Files::readText(deviceRoot().hostPath("/usr/share/ordinary/d")), "a\n");
   EXPECT_EQ(marker.changes(), "");
+}
+
+TEST_F(Containment, WhatAPackageInstallsGivesNoOtherHostUserAnyPrivilege) {
+  // A program set-user-id to root inside, and scripts that give files to root and to
+  // mobile, as device packages do; they still install and remove.
+  const std::string probe = Files::readText(QB_BINARY_DIR "/tests/qb_sandbox_probe").value_or("");
+  const std::string owners = "chown 0:0 /usr/share/owners/root\nchown 501:501 /usr/share/owners/mobile\n";
+  ASSERT_TRUE(install(DebPackage("com.example.owners")
+                          .program("/usr/bin/setuid-probe", probe)
+                          .mode("/usr/bin/setuid-probe", 04755)
+                          .file("/usr/share/owners/root", "r\n")
+                          .file("/usr/share/owners/mobile", "m\n")
+                          .script("postinst", "#!/bin/sh\nset -e\n" + owners)
+                          .script("prerm", "#!/bin/sh\nset -e\n" + owners)))
+      << output();
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.owners"), "install ok installed");
+  struct stat program;
+  ASSERT_EQ(::lstat(deviceRoot().hostPath("/usr/bin/setuid-probe").c_str(), &program), 0);
+  EXPECT_EQ(program.st_mode & 07777, 04755u);
+  EXPECT_EQ(program.st_uid, launcher::kMappedRootId);
+  EXPECT_EQ(ownerOf("/usr/share/owners/root"), launcher::kMappedRootId);
+  EXPECT_EQ(ownerOf("/usr/share/owners/mobile"), launcher::kMappedRootId + 501);
+  // Another user of the host can't even reach it.
+  auto run = Process::run("/usr/sbin/runuser", {"-u", "nobody", "--", deviceRoot().hostPath("/usr/bin/setuid-probe")});
+  EXPECT_NE(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("effective user:"), std::string::npos) << run.output;
+
+  ASSERT_TRUE(KVAPTManager::remove("com.example.owners", {})) << output();
+  EXPECT_NE(deviceRoot().packageStatus("com.example.owners"), "install ok installed");
+  EXPECT_FALSE(Files::exists(deviceRoot().hostPath("/usr/bin/setuid-probe")));
 }
 
 TEST_F(Containment, WithoutASandboxNoRootCommandRunsAtAll) {

@@ -210,10 +210,12 @@ std::vector<Tappable> tappables() {
   return out;
 }
 
-UIInteractionResult tapRowPath(const NSIndexPath& path) {
-  if (auto* table = firstOf<UITableView>())
+UIInteractionResult tapRowPath(const NSIndexPath& printed) {
+  NSIndexPath path;
+  if (auto* table = tableForPrintedPath(printed, path))
     return table->selectRowByUser(path) ? UIInteractionResult::success()
-                                        : UIInteractionResult::failure("no row " + path.description());
+                                        : UIInteractionResult::failure("no row " + printed.description());
+  path = printed;
   if (auto* collection = firstOf<UICollectionView>())
     return collection->selectItemByUser(path) ? UIInteractionResult::success()
                                               : UIInteractionResult::failure("no item " + path.description());
@@ -305,8 +307,8 @@ UIInteractionResult UIInteraction::longPressView(UIView* view, double seconds) {
 
 UIInteractionResult UIInteraction::longPress(const std::string& target, double seconds) {
   NSIndexPath path;
-  if (parsePath(target, path)) {
-    auto* table = firstOf<UITableView>();
+  if (NSIndexPath printed; parsePath(target, printed)) {
+    auto* table = tableForPrintedPath(printed, path);
     auto cell = table ? table->cellForRowAtIndexPath(path) : nullptr;
     if (!cell) return UIInteractionResult::failure("no row " + target);
     return touch(cell.get(), seconds);

@@ -229,9 +229,21 @@ void PackageDetailsViewController::ratingPressed(UIButton* star) {
 
 void PackageDetailsViewController::setRating(int64_t rating) {
   setStars(rating);
-  performOnBackgroundThread([packages = context_.packages, identifier = packageIdentifier_, rating] {
-    if (auto error = packages->setPackageRating(identifier, rating))
-      KVLog("Keeping the rating of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
+  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages, identifier = packageIdentifier_, rating] {
+    ErrorRef error = packages->setPackageRating(identifier, rating);
+    if (!error) return;
+    KVLog("Keeping the rating of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
+    // The stars said it was kept: they go back to what is, and the card says why.
+    performOnMainThread([weak, error] {
+      auto self = weak.lock();
+      if (!self) return;
+      auto kept = KVRPackage::objectForPrimaryKey(self->packageIdentifier_);
+      int64_t rating = kept ? kept->myRating().value_or(0) : 0;
+      self->setStars(rating);
+      self->outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
+      self->showCard(NSLocalizedString("Rating"),
+                     NSLocalizedFormat("Your rating could not be kept: %@", {error->localizedDescription()}));
+    });
   });
   outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
   // The bare rating: no title and no text. Its answer is not read.

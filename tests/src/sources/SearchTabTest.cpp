@@ -117,7 +117,7 @@ TEST_F(SearchTabTest, OneTextSearchesPackagesDevelopersAndRepositories) {
   EXPECT_EQ(search->packagesCount(), 0u) << "not before the pause";
   ui.advance(0.4);
   EXPECT_EQ(shownPackages(*search), std::vector<std::string>{"roothide core"});
-  EXPECT_EQ(search->packagesTitle()->text(), "1 Packages");
+  EXPECT_EQ(search->packagesTitle()->text(), "1 Package");
   EXPECT_EQ(search->packagesHeight()->constant(), 70);
   ASSERT_TRUE(waitFor([&] { return search->developersArray().size() == 1 && holds(search->repositoriesArray(), "roothide repo"); }))
       << ui.screen();

@@ -289,7 +289,8 @@ std::string UIInteraction::numberedTappables() {
 UIInteractionResult UIInteraction::tap(const std::string& target) {
   if (!front()) return UIInteractionResult::failure("nothing is on screen");
   NSIndexPath path;
-  if (parsePath(target, path)) return tapRowPath(path);
+  // "1.0" is a row where rows are; elsewhere it is a title (a version's button).
+  if (parsePath(target, path) && (firstOf<UITableView>() || firstOf<UICollectionView>())) return tapRowPath(path);
   auto items = tappables();
   std::vector<Tappable> tappable;
   for (auto& t : items)

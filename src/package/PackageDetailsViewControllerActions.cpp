@@ -15,6 +15,7 @@
 #include "foundation/URL.h"
 #include "interface/ErrorViewController.h"
 #include "interface/KVApplicationActions.h"
+#include "interface/PackageCell.h"
 #include "interface/UIButtonGetButton.h"
 #include "package/KVPackageSnapshot.h"
 #include "foundation/WeakSelf.h"
@@ -71,6 +72,11 @@ void PackageDetailsViewController::updateGetButtonTitle() {
     bool enabled = self->packageInfoWasFetched_ ? self->packageAvailable_ : true;
     std::string title = self->getButtonTitle();
     double width = titleWidth(title);
+    // The version row follows the device as the button does: an update, a hold.
+    if (auto record = KVRPackage::objectForPrimaryKey(self->packageIdentifier_)) {
+      std::string version = PackageCellLook::versionText(*record);
+      self->outlets_.packageVersionLbl->setText(version.empty() ? NSLocalizedString("None") : version);
+    }
     std::vector<UIButton*> buttons{self->outlets_.getBtn};
     if (self->getBarBtn_) buttons.push_back(self->getBarBtn_.get());
     for (UIButton* b : buttons) {

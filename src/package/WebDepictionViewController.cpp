@@ -284,6 +284,7 @@ void WebDepictionViewController::updateGetButtonTitle() {
     if (!self || !self->isViewLoaded()) return;
     auto package = KVRPackage::objectForPrimaryKey(self->packageIdentifier_);
     std::string title;
+    if (package) self->outlets_.packageVersionLbl->setText(PackageCellLook::versionText(*package));
     if (package) {
       if (package->isUpdated().value_or(false) && !package->isHeld().value_or(false)) title = NSLocalizedString("UPDATE");
       else if (package->isInstalled().value_or(false)) title = NSLocalizedString("UNINSTALL");

@@ -91,7 +91,10 @@ class Reader {
         size_t size = size_t(1) << (marker & 0xF);
         if (size > 16 || !fits(at, size, 1)) return false;
         size_t skip = size > 8 ? size - 8 : 0;
-        out = Value(static_cast<int64_t>(bigEndian(b_.data() + at + skip, size - skip)));
+        uint64_t low = bigEndian(b_.data() + at + skip, size - skip);
+        // Sixteen bytes whose high half is zero hold an unsigned integer of 2^63 and more.
+        if (size == 16 && bigEndian(b_.data() + at, 8) == 0) out = Value(low);
+        else out = Value(static_cast<int64_t>(low));
         return true;
       }
       case 0x2:

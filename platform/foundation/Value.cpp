@@ -29,6 +29,11 @@ bool parseNumberPrefix(const std::string& s, double& out) {
 }
 }  // namespace
 
+Value::Value(unsigned long long i) {
+  if (i > static_cast<unsigned long long>(INT64_MAX)) v_ = static_cast<uint64_t>(i);
+  else v_ = static_cast<int64_t>(i);
+}
+
 Value Value::dict(std::initializer_list<std::pair<const std::string, Value>> items) {
   return Value(Dictionary(items));
 }
@@ -43,7 +48,7 @@ const Value& Value::null() {
 bool Value::asBool(bool fallback) const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_);
-    case Type::Integer: return std::get<int64_t>(v_) != 0;
+    case Type::Integer: return isUnsigned() || std::get<int64_t>(v_) != 0;
     case Type::Real: return std::get<double>(v_) != 0;
     case Type::String: {
       // NSString boolValue: YES on a leading Y, y, T, t or a non-zero digit.
@@ -64,7 +69,7 @@ bool Value::asBool(bool fallback) const {
 int64_t Value::asInt(int64_t fallback) const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Type::Integer: return std::get<int64_t>(v_);
+    case Type::Integer: return isUnsigned() ? INT64_MAX : std::get<int64_t>(v_);
     case Type::Real: {
       double d = std::get<double>(v_);
       if (std::isnan(d)) return 0;
@@ -83,10 +88,16 @@ int64_t Value::asInt(int64_t fallback) const {
   }
 }
 
+uint64_t Value::asUnsigned(uint64_t fallback) const {
+  if (isUnsigned()) return std::get<uint64_t>(v_);
+  return static_cast<uint64_t>(asInt(static_cast<int64_t>(fallback)));
+}
+
 double Value::asDouble(double fallback) const {
   switch (type()) {
     case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Type::Integer: return static_cast<double>(std::get<int64_t>(v_));
+    case Type::Integer:
+      return isUnsigned() ? static_cast<double>(std::get<uint64_t>(v_)) : static_cast<double>(std::get<int64_t>(v_));
     case Type::Real: return std::get<double>(v_);
     case Type::String: {
       double d = 0;
@@ -100,7 +111,7 @@ std::string Value::asString(const std::string& fallback) const {
   switch (type()) {
     case Type::String: return std::get<std::string>(v_);
     case Type::Bool: return std::get<bool>(v_) ? "1" : "0";
-    case Type::Integer: return std::to_string(std::get<int64_t>(v_));
+    case Type::Integer: return isUnsigned() ? std::to_string(std::get<uint64_t>(v_)) : std::to_string(std::get<int64_t>(v_));
     case Type::Real: {
       double d = std::get<double>(v_);
       if (d == std::floor(d) && std::fabs(d) < 1e15) return std::to_string(static_cast<int64_t>(d));
@@ -171,6 +182,8 @@ bool Value::operator==(const Value& other) const {
   // Numbers compare by value across their kinds, as NSNumber does.
   if (isNumber() && other.isNumber()) {
     if (isReal() || other.isReal()) return asDouble() == other.asDouble();
+    // An unsigned integer beyond the signed range equals only the same one.
+    if (isUnsigned() || other.isUnsigned()) return isUnsigned() == other.isUnsigned() && asUnsigned() == other.asUnsigned();
     return asInt() == other.asInt();
   }
   return v_ == other.v_;

@@ -29,8 +29,9 @@ class Value {
   Value(long i) : v_(static_cast<int64_t>(i)) {}
   Value(long long i) : v_(static_cast<int64_t>(i)) {}
   Value(unsigned i) : v_(static_cast<int64_t>(i)) {}
-  Value(unsigned long i) : v_(static_cast<int64_t>(i)) {}
-  Value(unsigned long long i) : v_(static_cast<int64_t>(i)) {}
+  // An unsigned integer of 2^63 or more is kept as it is, not turned negative.
+  Value(unsigned long i) : Value(static_cast<unsigned long long>(i)) {}
+  Value(unsigned long long i);
   Value(double d) : v_(d) {}
   Value(const char* s) : v_(std::string(s ? s : "")) {}
   Value(std::string s) : v_(std::move(s)) {}
@@ -43,10 +44,12 @@ class Value {
   static Value dict(std::initializer_list<std::pair<const std::string, Value>> items = {});
   static Value array(std::initializer_list<Value> items = {});
 
-  Type type() const { return static_cast<Type>(v_.index()); }
+  Type type() const { return v_.index() == kUnsignedIndex ? Type::Integer : static_cast<Type>(v_.index()); }
   bool isNull() const { return type() == Type::Null; }
   bool isBool() const { return type() == Type::Bool; }
   bool isInteger() const { return type() == Type::Integer; }
+  // An integer of 2^63 or more, which only an unsigned reading gives exactly.
+  bool isUnsigned() const { return v_.index() == kUnsignedIndex; }
   bool isReal() const { return type() == Type::Real; }
   bool isNumber() const { return isBool() || isInteger() || isReal(); }
   bool isString() const { return type() == Type::String; }
@@ -58,7 +61,10 @@ class Value {
   // Lenient readings in the manner of NSNumber/NSString's boolValue, integerValue,
   // doubleValue: numbers convert, numeric texts parse, anything else gives the fallback.
   bool asBool(bool fallback = false) const;
+  // An unsigned integer beyond the signed range reads as INT64_MAX.
   int64_t asInt(int64_t fallback = 0) const;
+  // An integer as unsigned (a negative one as its two's complement); other values as asInt.
+  uint64_t asUnsigned(uint64_t fallback = 0) const;
   double asDouble(double fallback = 0) const;
   // The text of a string; numbers are written out; anything else gives the fallback.
   std::string asString(const std::string& fallback = {}) const;
@@ -102,7 +108,8 @@ class Value {
   static const Value& null();
 
  private:
-  std::variant<std::monostate, bool, int64_t, double, std::string, Data, Date, Array, Dictionary> v_;
+  std::variant<std::monostate, bool, int64_t, double, std::string, Data, Date, Array, Dictionary, uint64_t> v_;
+  static constexpr size_t kUnsignedIndex = 9;
 };
 
 Data dataFromString(std::string_view s);

@@ -57,7 +57,7 @@ json toJson(const Value& v) {
   switch (v.type()) {
     case Value::Type::Null: return nullptr;
     case Value::Type::Bool: return v.asBool();
-    case Value::Type::Integer: return v.asInt();
+    case Value::Type::Integer: return v.isUnsigned() ? json(v.asUnsigned()) : json(v.asInt());
     case Value::Type::Real: {
       double d = v.asDouble();
       return std::isfinite(d) ? json(d) : json(nullptr);

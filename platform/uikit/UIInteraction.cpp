@@ -210,10 +210,12 @@ std::vector<Tappable> tappables() {
   return out;
 }
 
-UIInteractionResult tapRowPath(const NSIndexPath& path) {
-  if (auto* table = firstOf<UITableView>())
+UIInteractionResult tapRowPath(const NSIndexPath& printed) {
+  NSIndexPath path;
+  if (auto* table = tableForPrintedPath(printed, path))
     return table->selectRowByUser(path) ? UIInteractionResult::success()
-                                        : UIInteractionResult::failure("no row " + path.description());
+                                        : UIInteractionResult::failure("no row " + printed.description());
+  path = printed;
   if (auto* collection = firstOf<UICollectionView>())
     return collection->selectItemByUser(path) ? UIInteractionResult::success()
                                               : UIInteractionResult::failure("no item " + path.description());
@@ -287,7 +289,8 @@ std::string UIInteraction::numberedTappables() {
 UIInteractionResult UIInteraction::tap(const std::string& target) {
   if (!front()) return UIInteractionResult::failure("nothing is on screen");
   NSIndexPath path;
-  if (parsePath(target, path)) return tapRowPath(path);
+  // "1.0" is a row where rows are; elsewhere it is a title (a version's button).
+  if (parsePath(target, path) && (firstOf<UITableView>() || firstOf<UICollectionView>())) return tapRowPath(path);
   auto items = tappables();
   std::vector<Tappable> tappable;
   for (auto& t : items)
@@ -305,8 +308,8 @@ UIInteractionResult UIInteraction::longPressView(UIView* view, double seconds) {
 
 UIInteractionResult UIInteraction::longPress(const std::string& target, double seconds) {
   NSIndexPath path;
-  if (parsePath(target, path)) {
-    auto* table = firstOf<UITableView>();
+  if (NSIndexPath printed; parsePath(target, printed)) {
+    auto* table = tableForPrintedPath(printed, path);
     auto cell = table ? table->cellForRowAtIndexPath(path) : nullptr;
     if (!cell) return UIInteractionResult::failure("no row " + target);
     return touch(cell.get(), seconds);

@@ -76,10 +76,34 @@ std::vector<UIView*> frontViews() {
   return out;
 }
 
+UITableView* tableForPrintedPath(const NSIndexPath& printed, NSIndexPath& path) {
+  std::vector<UITableView*> tables;
+  for (UIView* v : frontViews())
+    if (auto* table = dynamic_cast<UITableView*>(v)) tables.push_back(table);
+  path = printed;
+  if (tables.size() < 2) return tables.empty() ? nullptr : tables.front();
+  // Numbered as the screen prints them now.
+  UIInteraction::screen();
+  const uint64_t numbering = UITableView::lastScreenNumbering();
+  for (UITableView* table : tables) {
+    long base = table->printedSectionBase();
+    if (table->printedInNumbering() != numbering || printed.section < base ||
+        printed.section >= base + table->numberOfSections())
+      continue;
+    path = {printed.section - base, printed.row};
+    return table;
+  }
+  return tables.front();
+}
+
 UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path) {
   table = firstOf<UITableView>();
   if (!table) return UIInteractionResult::failure("there is no table on this screen");
-  if (parsePath(row, path)) return UIInteractionResult::success();
+  NSIndexPath printed;
+  if (parsePath(row, printed)) {
+    table = tableForPrintedPath(printed, path);
+    return UIInteractionResult::success();
+  }
   // By its text, the row may be in any of the screen's tables (a page of several cards).
   for (UIView* v : frontViews()) {
     auto* each = dynamic_cast<UITableView*>(v);

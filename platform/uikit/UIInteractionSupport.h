@@ -27,7 +27,11 @@ T* firstOf() {
   return nullptr;
 }
 
-// A row of the front screen's first table by "section.row", or of any of its tables by
-// its text.
+// The table whose row the screen's text prints as `printed` ("S.R"), and that row in it:
+// a screen of several tables numbers their sections one after another. Nothing when the
+// front screen has no table.
+UITableView* tableForPrintedPath(const NSIndexPath& printed, NSIndexPath& path);
+
+// A row of the front screen's tables by "section.row" as printed, or by its text.
 UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path);
 }  // namespace UIInteractionSupport

@@ -4,6 +4,7 @@
 #include "uikit/UIScreenTextFormat.h"
 #include "uikit/UISearchController.h"
 #include "uikit/UITabBarController.h"
+#include "uikit/UITableView.h"
 #include "uikit/UIWindow.h"
 
 namespace {
@@ -161,6 +162,7 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
   }
   lines.insert(lines.end(), containers.begin(), containers.end());
   size_t before = lines.size();
+  UITableView::beginScreenNumbering();
   if (front->isViewLoaded()) {
     std::vector<std::string> own;
     bool covers = front->view()->appendScreenText(own);
@@ -177,6 +179,7 @@ std::string UIScreenText::describe(UIWindow& window, bool verbose) {
       if (!line.empty()) lines.push_back("floating: " + line);
     }
   }
+  UITableView::endScreenNumbering();
   if (lines.size() == before) lines.push_back("(this screen is empty)");
   std::string out;
   for (auto& l : lines) out += l + "\n";

@@ -420,6 +420,23 @@ std::optional<NSIndexPath> UITableView::indexPathForSelectedRow() const {
 
 std::vector<NSIndexPath> UITableView::indexPathsForSelectedRows() const { return selected_; }
 
+namespace {
+// The screen's text being made: its number, and the section its next table begins at.
+bool gNumbering = false;
+uint64_t gNumberingCount = 0;
+long gNextPrintedSection = 0;
+}  // namespace
+
+void UITableView::beginScreenNumbering() {
+  gNumbering = true;
+  ++gNumberingCount;
+  gNextPrintedSection = 0;
+}
+
+void UITableView::endScreenNumbering() { gNumbering = false; }
+
+uint64_t UITableView::lastScreenNumbering() { return gNumberingCount; }
+
 bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
   auto& self = const_cast<UITableView&>(*this);
   self.ensureLoaded();
@@ -431,9 +448,17 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
     if (!tableHeaderView_->appendScreenText(header)) UIScreenText::appendViewLines(*tableHeaderView_, header);
     for (auto& h : header) lines.push_back(h);
   }
+  long base = 0;
+  if (gNumbering) {
+    base = gNextPrintedSection;
+    gNextPrintedSection += long(sections_.size());
+    printedSectionBase_ = base;
+    printedInNumbering_ = gNumberingCount;
+  }
+  auto printed = [base](const NSIndexPath& path) { return NSIndexPath{path.section + base, path.row}.description(); };
   std::string head = "table: " + std::to_string(total) + (total == 1 ? " row" : " rows");
   if (!visible_.empty() && long(visible_.size()) < total)
-    head += ", showing " + visible_.begin()->first.description() + "-" + visible_.rbegin()->first.description();
+    head += ", showing " + printed(visible_.begin()->first) + "-" + printed(visible_.rbegin()->first);
   lines.push_back(head);
   double top = contentOffset().y, bottom = top + viewportHeight();
   for (long s = 0; s < long(sections_.size()); ++s) {
@@ -456,7 +481,7 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
       if (path.section != s || cell->isHidden()) continue;
       std::vector<std::string> row;
       cell->appendScreenText(row);
-      lines.push_back("  " + path.description() + ": " + (row.empty() ? "" : row.front()));
+      lines.push_back("  " + printed(path) + ": " + (row.empty() ? "" : row.front()));
     }
     if (sec.footerHeight > 0 && end < bottom && end + sec.footerHeight > top) {
       if (auto title = self.footerTitleForSection(s)) lines.push_back("  -- " + UIScreenTextFormat::oneLine(*title) + " --");

@@ -217,6 +217,15 @@ class UITableView : public UIScrollView {
 
   void layoutSubviews() override;
   bool appendScreenText(std::vector<std::string>& lines) const override;
+  // A screen's text numbers the sections of its tables one after another, in the order
+  // it prints them, so that each printed "S.R" names one row of one table. Between these
+  // two calls the tables printed are so numbered; the table keeps where its numbers began
+  // and in which printing.
+  static void beginScreenNumbering();
+  static void endScreenNumbering();
+  static uint64_t lastScreenNumbering();
+  long printedSectionBase() const { return printedSectionBase_; }
+  uint64_t printedInNumbering() const { return printedInNumbering_; }
 
  protected:
   void contentOffsetDidChange() override;
@@ -228,6 +237,8 @@ class UITableView : public UIScrollView {
     double headerHeight = 0, footerHeight = 0;
     std::vector<double> rowTops, rowHeights;
   };
+  mutable long printedSectionBase_ = 0;
+  mutable uint64_t printedInNumbering_ = 0;
   // The delegate, else one that answers every question with the defaults.
   UITableViewDelegate& effectiveDelegate() const;
   void ensureLoaded();

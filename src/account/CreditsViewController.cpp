@@ -9,6 +9,7 @@
 #include "foundation/URLReplyLimits.h"
 #include "foundation/URLSession.h"
 #include "foundation/WeakSelf.h"
+#include "interface/KVRequestFailureView.h"
 #include "interface/KVScreens.h"
 #include "interface/SearchCell.h"
 #include "uikit/UIButton.h"
@@ -37,6 +38,8 @@ void CreditsViewController::loadView() {
   view()->addSubview(creditsTableView_);
   tasksProgressBar_ = std::make_shared<UIProgressView>();
   view()->addSubview(tasksProgressBar_);
+  failureView_ = std::make_shared<KVRequestFailureView>(UIScreen::mainScreen().bounds());
+  view()->addSubview(failureView_);
 }
 
 void CreditsViewController::viewDidLoad() {
@@ -67,11 +70,23 @@ void CreditsViewController::backSwipe() {
 }
 
 void CreditsViewController::requestCredits() {
-  // A failure is logged by the service's client; the list stays empty.
+  // A failure is logged by the service's client, and said on the screen with a way to
+  // ask again.
   KVVendorService::get(kCreditsPath, {}, KVVendorService::Blank::Percent20,
                        KVVendorService::json(KVServiceCall::Acceptance::Body::JSONArray),
                        [weak = weakSelf(this)](Expected<KVServiceReply> reply) {
-                         if (!reply) return;
+                         if (!reply) {
+                           performOnMainThread([weak, reason = reply.error()->localizedDescription()] {
+                             auto self = weak.lock();
+                             if (!self) return;
+                             self->failureView_->showFailure(
+                                 NSLocalizedFormat("The credits could not be loaded: %@", {reason}),
+                                 [weak] {
+                                   if (auto again = weak.lock()) again->requestCredits();
+                                 });
+                           });
+                           return;
+                         }
                          std::vector<Value> entries;
                          for (const Value& element : *reply->json().arrayPtr())
                            if (element.isDictionary()) entries.push_back(element);
@@ -82,6 +97,7 @@ void CreditsViewController::requestCredits() {
 }
 
 void CreditsViewController::creditsArrived(std::vector<Value> entries) {
+  failureView_->hide();
   creditsArray_ = std::move(entries);
   creditsTableView_->reloadData();
   for (const Value& entry : creditsArray_) {

@@ -15,6 +15,7 @@
 #include "interface/KVScreenContext.h"
 #include "uikit/UITableView.h"
 
+class KVRequestFailureView;
 class UIImage;
 class UIProgressView;
 
@@ -31,6 +32,8 @@ class CreditsViewController : public KVPalettedViewController, public UITableVie
   const std::map<std::string, std::shared_ptr<UIImage>>& avatarDictionary() const { return avatarDictionary_; }
   UITableView* creditsTableView() const { return creditsTableView_.get(); }
   UIProgressView* tasksProgressBar() const { return tasksProgressBar_.get(); }
+  // Why the credits could not be read, and "Try Again"; hidden while there is no failure.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
   // The developer page opened last.
   const std::shared_ptr<UIViewController>& developerPage() const { return developerPage_; }
 
@@ -62,4 +65,5 @@ class CreditsViewController : public KVPalettedViewController, public UITableVie
   std::shared_ptr<UIViewController> developerPage_;
   std::shared_ptr<UITableView> creditsTableView_;
   std::shared_ptr<UIProgressView> tasksProgressBar_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
 };

@@ -11,14 +11,6 @@ namespace {
 bool holds(const std::vector<KVSearchedRepo>& list, const KVSearchedRepo& entry) {
   return std::find(list.begin(), list.end(), entry) != list.end();
 }
-
-KVServiceCall::Handler answer(KVSearchRepositories::Completion completion,
-                              std::function<void(const KVServiceReply&)> apply) {
-  return [completion = std::move(completion), apply = std::move(apply)](Expected<KVServiceReply> reply) {
-    if (reply) apply(*reply);
-    if (completion) completion(reply ? std::optional<std::string>("Success") : std::nullopt);
-  };
-}
 }  // namespace
 
 KVSearchRepositories& KVSearchRepositories::instance() {
@@ -63,9 +55,18 @@ bool KVSearchRepositories::searchRepositoryEntries(const std::string& query, Ent
 }
 
 void KVSearchRepositories::listOnlineRepositoriesWithCompletionHandler(Completion completion) {
+  listOnlineRepositories([completion = std::move(completion)](ErrorRef error) {
+    if (completion) completion(error ? std::nullopt : std::optional<std::string>("Success"));
+  });
+}
+
+void KVSearchRepositories::listOnlineRepositories(std::function<void(ErrorRef error)> completion) {
   get("reposearch/repolist.php", {{"key", kClientKey}}, Blank::Percent20,
       json(KVServiceCall::Acceptance::Body::JSONArray),
-      answer(std::move(completion), [this](const KVServiceReply& reply) { replaceWithReply(reply.json()); }));
+      [this, completion = std::move(completion)](Expected<KVServiceReply> reply) {
+        if (reply) replaceWithReply(reply->json());
+        if (completion) completion(reply ? nullptr : reply.error());
+      });
 }
 
 void KVSearchRepositories::addRepository(const std::string& location, Completion completion) {

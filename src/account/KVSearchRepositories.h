@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "account/KVSearchedRepo.h"
+#include "foundation/Error.h"
 
 class KVSearchRepositories {
  public:
@@ -33,6 +34,8 @@ class KVSearchRepositories {
   bool searchRepositoryEntries(const std::string& query, EntriesCompletion completion);
   // The whole directory, answered as the search is; `completion` may be empty.
   void listOnlineRepositoriesWithCompletionHandler(Completion completion = nullptr);
+  // The same, answering with why it failed (nothing once `repositories` holds the reply).
+  void listOnlineRepositories(std::function<void(ErrorRef error)> completion);
 
   // Submits the source at `location` (10 characters at least) when its record makes a
   // valid entry that the list lacks and that this run has not submitted yet. Whatever

@@ -7,6 +7,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/WeakSelf.h"
 #include "interface/ErrorViewController.h"
+#include "interface/KVRequestFailureView.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
@@ -21,6 +22,8 @@ void NewsViewController::loadView() {
   view()->addSubview(newsTableView_);
   tasksProgressBar_ = std::make_shared<UIProgressView>();
   view()->addSubview(tasksProgressBar_);
+  failureView_ = std::make_shared<KVRequestFailureView>(UIScreen::mainScreen().bounds());
+  view()->addSubview(failureView_);
 }
 
 void NewsViewController::viewDidLoad() {
@@ -67,6 +70,9 @@ void NewsViewController::fetchNews() {
 void NewsViewController::newsArrived(uint64_t fetch, const std::optional<std::string>& status) {
   if (fetch != fetches_) return;
   if (status != "Success") {
+    // Once the card is closed, the list says why it is empty and offers to ask again.
+    failureView_->showFailure(NSLocalizedFormat("The news could not be loaded: %@", {status.value_or("")}),
+                              [this] { fetchNews(); });
     auto card = std::make_shared<ErrorViewController>();
     card->setModalPresentationStyle(UIModalPresentationOverFullScreen);
     card->setDelegate(weakSelf(this));
@@ -76,6 +82,7 @@ void NewsViewController::newsArrived(uint64_t fetch, const std::optional<std::st
     presentViewController(card, true);
     return;
   }
+  failureView_->hide();
   newsArray_ = KVNewsRetrieval::instance().news().value_or(std::vector<KVNews>{});
   newsTableView_->reloadData();
 }

@@ -12,6 +12,7 @@
 #include "interface/KVScreenContext.h"
 #include "uikit/UITableView.h"
 
+class KVRequestFailureView;
 class UIProgressView;
 
 class NewsViewController : public KVPalettedViewController, public UITableViewDataSource, public UITableViewDelegate {
@@ -23,6 +24,8 @@ class NewsViewController : public KVPalettedViewController, public UITableViewDa
   const std::vector<KVNews>& newsArray() const { return newsArray_; }
   UITableView* newsTableView() const { return newsTableView_.get(); }
   UIProgressView* tasksProgressBar() const { return tasksProgressBar_.get(); }
+  // Why the news could not be read, and "Try Again"; hidden while there is no failure.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
 
   // Empties the list, on screen too, and asks the service again.
   void fetchNews();
@@ -49,4 +52,5 @@ class NewsViewController : public KVPalettedViewController, public UITableViewDa
   uint64_t fetches_ = 0;
   std::shared_ptr<UITableView> newsTableView_;
   std::shared_ptr<UIProgressView> tasksProgressBar_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
 };

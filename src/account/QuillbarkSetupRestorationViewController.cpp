@@ -182,7 +182,7 @@ std::shared_ptr<UITableViewCell> QuillbarkSetupRestorationViewController::tableV
     cell->textLabel()->setText(list[size_t(path.row)].first);
     selected = list[size_t(path.row)].second;
   } else {
-    cell->textLabel()->setText(NSLocalizedString(&table == sourcesTableView_ ? "0 source to restore"
+    cell->textLabel()->setText(NSLocalizedString(&table == sourcesTableView_ ? "0 sources to restore"
                                                                               : "0 packages to restore"));
   }
   cell->textLabel()->setFont(UIFont::systemFontOfSize(17));

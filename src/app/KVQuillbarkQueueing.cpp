@@ -184,11 +184,14 @@ void KVQuillbark::showVersionSelectionMenuForIdentifier(const std::string& ident
   auto sheet = UIAlertController::alertControllerWithTitle(
       NSLocalizedString("Select Version"), NSLocalizedFormat("Select the version of %@ you would like to install.", {name}),
       UIAlertControllerStyleActionSheet);
+  // The version on the device says so.
+  std::optional<std::string> installed;
+  if (package->isInstalled().value_or(false)) installed = package->installedVersion();
   for (const auto& version : versions) {
-    sheet->addAction(UIAlertAction::actionWithTitle(version, UIAlertActionStyleDefault,
-                                                    [this, identifier](UIAlertAction& action) {
-                                                      queuePackageWithIdentifier(identifier, action.title());
-                                                    }));
+    std::string title = version == installed ? NSLocalizedFormat("%@ (Installed)", {version}) : version;
+    sheet->addAction(UIAlertAction::actionWithTitle(title, UIAlertActionStyleDefault, [this, identifier, version](UIAlertAction&) {
+      queuePackageWithIdentifier(identifier, version);
+    }));
   }
   sheet->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
   presentViewController(sheet, sender);

@@ -5,6 +5,7 @@
 #include "account/KVSearchDeveloper.h"
 #include "app/KVRootScreens.h"
 #include "app/QuillbarkRoot.h"
+#include "core/DebianNames.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "core/KVSourceLocation.h"
@@ -112,6 +113,8 @@ void KVURLSchemeTask::doQueuedSchemeTask() {
     auto identifier = parseComponents(URL_, "bundleid");
     if (!identifier) identifier = rest->substr(0, rest->find('&'));
     if (identifier->empty()) return;
+    // The records keep identifiers as the import does, whatever case a link writes.
+    DebianNames::makeRecordIdentifier(*identifier);
     if (auto repo = parseComponents(URL_, "repo")) {
       std::string location = normalisedLocation(*repo);
       showPackageAlert(name, *identifier, location, !KVRSource::objectForPrimaryKey(location));

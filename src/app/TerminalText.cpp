@@ -182,6 +182,15 @@ std::string trim(const std::string& text) {
   return text.substr(a, b - a + 1);
 }
 
+std::string withoutComment(const std::string& line) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  size_t first = line.find_first_not_of(" \t");
+  if (first != std::string::npos && line[first] == '#') return {};
+  for (size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1))
+    if (at >= 2 && blank(line[at - 1]) && blank(line[at - 2])) return line.substr(0, at);
+  return line;
+}
+
 size_t characterCount(std::string_view utf8) {
   size_t count = 0;
   for (char c : utf8)

@@ -15,6 +15,10 @@ std::string printable(std::string_view text);
 std::string echo(std::string_view text, size_t limit = 160);
 // Without the blanks and line ends at either end.
 std::string trim(const std::string& text);
+// A typed line without its comment, as a shell reads one: from a "#" that begins the
+// line or follows two blanks ("tap Skip  # the sign-in, skipped" is "tap Skip  "). A
+// "#" after one blank is text ("tap Fonts #2").
+std::string withoutComment(const std::string& line);
 // The number of characters (code points) of UTF-8 text.
 size_t characterCount(std::string_view utf8);
 // The columns UTF-8 text takes on a terminal: wide (East Asian) characters two,

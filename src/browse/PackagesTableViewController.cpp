@@ -18,6 +18,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "interface/KVApplicationActions.h"
+#include "interface/KVRequestFailureView.h"
 #include "interface/KVScreens.h"
 #include "interface/PackageCell.h"
 #include "uikit/UIAlertController.h"
@@ -141,6 +142,8 @@ void PackagesTableViewController::loadView() {
   KVPalettedViewController::loadView();
   tableView_ = std::make_shared<UITableView>(UIScreen::mainScreen().bounds(), UITableViewStylePlain);
   view()->addSubview(tableView_);
+  failureView_ = std::make_shared<KVRequestFailureView>(UIScreen::mainScreen().bounds());
+  view()->addSubview(failureView_);
 }
 
 void PackagesTableViewController::viewDidLoad() {
@@ -156,6 +159,7 @@ void PackagesTableViewController::viewDidLoad() {
   view()->addGestureRecognizer(swipe);
   isScrolling_ = false;
   needCacheRebuild_ = true;
+  if (category_ == kCategorySpecial_SileoPackages) askPurchases();
 }
 
 void PackagesTableViewController::registerScreenNotifications() {

@@ -22,6 +22,7 @@
 #include "store/TypedResults.h"
 #include "uikit/UITableView.h"
 
+class KVRequestFailureView;
 class UIBarButtonItem;
 
 // The sections of a list: their keys in order, the identifiers of each, and the index
@@ -100,12 +101,19 @@ class PackagesTableViewController : public KVPalettedViewController,
 
   // The identifier a row shows (none past the end).
   std::optional<std::string> identifierAtIndexPath(const NSIndexPath& path) const;
+  // Over the rows: why the purchased packages could not be asked, with "Try Again", or
+  // that there are none; hidden otherwise.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
 
  private:
   bool isNewKind() const;
   const std::vector<std::string>* rowsOfSection(long section) const;
   void runQuery(const std::string& sortKey);
   void scrollingEnded();
+  // The purchased packages: asked of the payment service of every source signed in to
+  // (or of the one source) when the list loads, then shown with what failed.
+  void askPurchases();
+  void purchasesAnswered(uint64_t asking, const std::string& location, ErrorRef error);
 
   KVScreenContext context_;
   std::string category_;
@@ -121,4 +129,8 @@ class PackagesTableViewController : public KVPalettedViewController,
   bool needCacheRebuild_ = true;
   std::shared_ptr<UITableView> tableView_;
   std::shared_ptr<UIViewController> lastPushed_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
+  uint64_t purchasesAsking_ = 0;
+  size_t purchasesPending_ = 0;
+  std::vector<std::string> purchaseFailures_;
 };

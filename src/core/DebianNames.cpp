@@ -13,6 +13,11 @@ bool isPackageName(std::string_view text) {
   return true;
 }
 
+void makeRecordIdentifier(std::string& identifier) {
+  for (char& c : identifier)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
 bool isVersion(std::string_view text) {
   if (text.empty() || !isDigit(text[0])) return false;
   for (char c : text)

@@ -11,6 +11,15 @@ namespace DebianNames {
 // characters at least. Upper-case letters are allowed, as dpkg allows them and
 // device repositories use them.
 bool isPackageName(std::string_view text);
+// A package's identifier as the records keep it, whatever case an index, the status
+// file or a link writes it in: its ASCII letters in lower case (dpkg and APT themselves
+// take names in any case as one).
+void makeRecordIdentifier(std::string& identifier);
+inline std::string recordIdentifier(std::string_view identifier) {
+  std::string out(identifier);
+  makeRecordIdentifier(out);
+  return out;
+}
 // A version of Debian's version characters: letters, digits and . + ~ - :, starting
 // with a digit.
 bool isVersion(std::string_view text);

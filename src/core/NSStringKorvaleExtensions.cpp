@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <vector>
 
 #include "foundation/DateFormatter.h"
@@ -19,13 +20,15 @@ std::optional<std::string> timeSince(std::string_view timeStamp, Date now) {
   std::optional<Date> then = formatter.parse(std::string(timeStamp));
   if (!then) return std::nullopt;
   double t = std::max(0.0, now.timeIntervalSinceDate(*then));
-  if (t < 60) return qblog::format("%.0f seconds ago", t);
-  if (t < 120) return qblog::format("%.0f minute ago", t / 60);
-  if (t < 3600) return qblog::format("%.0f minutes ago", t / 60);
-  if (t < 7200) return qblog::format("%.0f hour ago", t / 3600);
-  if (t < 86400) return qblog::format("%.0f hours ago", t / 3600);
-  if (t < 172800) return qblog::format("%.0f day ago", t / 86400);
-  return qblog::format("%.0f days ago", t / 86400);
+  // Whole units gone by: 119 seconds are "1 minute ago", not a rounded "2 minute ago".
+  auto ago = [](double units, const char* one, const char* many) {
+    double whole = std::floor(units);
+    return qblog::format("%.0f %s ago", whole, whole == 1 ? one : many);
+  };
+  if (t < 60) return ago(t, "second", "seconds");
+  if (t < 3600) return ago(t / 60, "minute", "minutes");
+  if (t < 86400) return ago(t / 3600, "hour", "hours");
+  return ago(t / 86400, "day", "days");
 }
 
 namespace {

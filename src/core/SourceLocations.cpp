@@ -43,6 +43,21 @@ std::string shown(uint32_t c) {
   for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) out += hex[(c >> shift) & 0xF];
   return out;
 }
+// The scheme "text" begins with ("http" of "http://host"), lower-cased; empty when it
+// begins with none.
+std::string schemeAtStart(std::string_view text) {
+  size_t separator = text.find("://");
+  if (separator == std::string_view::npos || separator == 0 || !std::isalpha(static_cast<unsigned char>(text[0])))
+    return {};
+  std::string scheme(text.substr(0, separator));
+  for (char& c : scheme) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && c != '+' && c != '-' && c != '.') return {};
+    c = static_cast<char>(std::tolower(u));
+  }
+  return scheme;
+}
+
 // The scheme and the host: the location is fetched over the web.
 std::optional<std::string> webRefusal(std::string_view location) {
   size_t separator = location.find("://");
@@ -52,6 +67,9 @@ std::optional<std::string> webRefusal(std::string_view location) {
     return "a source location must begin with http:// or https://" +
            (scheme.empty() ? std::string() : " (not " + scheme + "://)");
   std::string_view authority = location.substr(separator + 3);
+  // "https://http://host/": a location typed after a scheme already there.
+  if (std::string second = schemeAtStart(authority); !second.empty())
+    return "a source location can't hold a second scheme (" + second + "://) after its own";
   authority = authority.substr(0, authority.find_first_of("/?#"));
   if (size_t at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
   const bool bracketed = !authority.empty() && authority.front() == '[';
@@ -116,6 +134,14 @@ std::optional<std::string> refusal(std::string_view location) {
       return "a source location can hold \"[\" and \"]\" only around an IPv6 host";
   }
   return webRefusal(location);
+}
+
+std::string withoutPrefilledScheme(std::string_view location) {
+  size_t separator = location.find("://");
+  std::string first = schemeAtStart(location);
+  if ((first == "http" || first == "https") && !schemeAtStart(location.substr(separator + 3)).empty())
+    return std::string(location.substr(separator + 3));
+  return std::string(location);
 }
 
 std::string normalized(std::string_view location) {

@@ -18,6 +18,9 @@ namespace SourceLocations {
 // as are "#" and '"'; "[" and "]" only as the brackets of an IPv6 host.
 std::optional<std::string> refusal(std::string_view location);
 inline bool isAcceptable(std::string_view location) { return !refusal(location); }
+// A location typed into a field that held "https://" already, without that start:
+// "https://http://host/" is "http://host/". Any other text as it is.
+std::string withoutPrefilledScheme(std::string_view location);
 // The location as the system keeps it: a scheme of letters in lower case
 // ("HTTP://repo.example/" is "http://repo.example/"); the rest as given.
 std::string normalized(std::string_view location);

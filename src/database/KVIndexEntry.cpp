@@ -94,7 +94,7 @@ bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
   KVRPackage& r = *record;
   std::string& identifier = r.identifierField();
   identifier.assign(*packageField);
-  for (auto& c : identifier) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  DebianNames::makeRecordIdentifier(identifier);
   if (identifier.empty()) return false;
   auto version = stanza.find("Version");
   refused = !DebianNames::isPackageName(identifier) || !version || !DebianNames::isVersion(*version);

@@ -66,33 +66,39 @@ void KVRDevelopers::setDeveloper(const std::string& name, bool followed) { setDe
 
 void KVRDevelopers::setDeveloper(const std::string& name, bool followed, std::function<void()> ended) {
   performOnDefaultThread([name, followed, ended = std::move(ended)] {
-    if (setDeveloperNow(name, followed))
-      KVConnections::current("KVRDevelopers::setDeveloper")->followedDevelopers->followedDevelopersChanged();
+    auto connections = KVConnections::current("KVRDevelopers::setDeveloper");
+    if (ErrorRef error = setDeveloperNow(name, followed)) {
+      KVLog("The developer %s could not be %s: %s", name.c_str(), followed ? "followed" : "unfollowed",
+            error->localizedDescription().c_str());
+      KVAlertCard card{NSLocalizedString("Followed Developers"),
+                       NSLocalizedFormat(followed ? "%@ could not be followed: %@" : "%@ could not be unfollowed: %@",
+                                         {name, error->localizedDescription()}),
+                       NSLocalizedString("Close"), "", nullptr};
+      performOnMainThread([present = connections->environment.presentAlertCard, card] { present(card); });
+    } else {
+      connections->followedDevelopers->followedDevelopersChanged();
+    }
     if (ended) performOnMainThread(ended);
   });
 }
 
-bool KVRDevelopers::setDeveloperNow(const std::string& name, bool followed) {
-  auto db = store::Database::defaultDatabase();
-  if (!db) return false;
+ErrorRef KVRDevelopers::setDeveloperNow(const std::string& name, bool followed) {
+  auto db = store::Database::openDefaultDatabase();
+  if (!db) return db.error();
   const std::string lowered = store::text::lowercase(name);
   // The row is looked up inside the transaction: a second follow waiting for the
   // writer sees the row the first one added.
-  if (ErrorRef error = db->write([&] {
-    auto rows = db->objects(KVRDeveloper::className(), "name = %@", lowered);
+  return (*db)->write([&] {
+    auto rows = (*db)->objects(KVRDeveloper::className(), "name = %@", lowered);
     if (auto row = rows.empty() ? std::nullopt : rows.at(0)) {
-      db->setValue(*row, "isFollowed", Value(followed));
+      (*db)->setValue(*row, "isFollowed", Value(followed));
       return;
     }
     KVRDeveloper developer;
     developer.setName(lowered);
     developer.setIsFollowed(followed);
-    db->add(developer.toObject());
-  })) {
-    KVLog("The developer %s could not be %s: %s", name.c_str(), followed ? "followed" : "unfollowed", error->localizedDescription().c_str());
-    return false;
-  }
-  return true;
+    (*db)->add(developer.toObject());
+  });
 }
 
 void KVRDevelopers::updateDevelopersCache() {

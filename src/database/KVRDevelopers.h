@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Error.h"
+
 inline constexpr const char* KVNewPackageByFollowedDeveloperNotification = "NewPackageByFollowedDeveloper";
 
 class KVRDevelopers {
@@ -16,13 +18,14 @@ class KVRDevelopers {
   // Whether the developer (any case) has a row that is followed.
   bool isDeveloperFollowed(const std::string& name) const;
   // On a background queue, returns at once: follows or unfollows the developer in one
-  // write transaction that looks the row up itself, so two quick calls make one row.
+  // write transaction that looks the row up itself, so two quick calls make one row. A
+  // write that fails says why on a card: the screen has shown the change already.
   void setDeveloper(const std::string& name, bool followed);
   // The same; `ended` runs on the main thread once the transaction has ended, so a
   // screen that lists the followed developers reads the new state.
   void setDeveloper(const std::string& name, bool followed, std::function<void()> ended);
-  // The same on the calling thread; answers whether the transaction was written.
-  static bool setDeveloperNow(const std::string& name, bool followed);
+  // The same on the calling thread, without the card; answers why it was not written.
+  [[nodiscard]] static ErrorRef setDeveloperNow(const std::string& name, bool followed);
   // On the calling thread: recounts every followed developer's packages, rewrites the
   // rows whose count changed and announces the new packages of a grown one.
   void updateDevelopersCache();

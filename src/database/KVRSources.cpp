@@ -215,17 +215,22 @@ void KVRSources::addHTTPSource() {
 
 void KVRSources::addSourceAfterChecks(const std::string& location, bool showOriginalDepictions) {
   bool added = false;
-  auto db = store::Database::defaultDatabase();
-  if (!db) return;
-  if (ErrorRef error = db->write([&] {
+  auto db = store::Database::openDefaultDatabase();
+  ErrorRef error = !db ? db.error() : (*db)->write([&] {
     // Two quick additions of one repository add it once.
-    if (existsUnderEitherScheme(*db, *withoutScheme(location))) return;
+    if (existsUnderEitherScheme(**db, *withoutScheme(location))) return;
     KVRSource source = KVRSource::newSourceWithLocation(location);
     source.setSeeOriginalDepictions(showOriginalDepictions);
-    db->add(source.toObject());
+    (*db)->add(source.toObject());
     added = true;
-  })) {
+  });
+  if (error) {
+    // Whoever asked was told the source is on its way: it is not.
     KVLog("Cannot add the source %s: %s", location.c_str(), error->localizedDescription().c_str());
+    presentCard({NSLocalizedString("Source Error"),
+                 NSLocalizedFormat("%@ could not be added: %@", {location, error->localizedDescription()}),
+                 NSLocalizedString("Close"), "", nullptr});
+    return;
   }
   if (added) refreshSource(location);
 }
@@ -283,19 +288,27 @@ bool KVRSources::removeSource(const std::string& location) {
   forgetSourceFiles(location);
   auto packages = connections()->packages;
   performOnDefaultThread([location, packages] {
-    auto db = store::Database::defaultDatabase();
-    if (!db) return;
-    std::vector<std::string> identifiers;
-    for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
-      identifiers.push_back(v.asString());
-    packages->removeCachedImagesForPackages(identifiers);
-    ErrorRef error = db->write([&] {
-      db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
-      db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
-      if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
-    });
+    auto opened = store::Database::openDefaultDatabase();
+    ErrorRef error = opened ? nullptr : opened.error();
+    if (opened) {
+      auto& db = *opened;
+      std::vector<std::string> identifiers;
+      for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
+        identifiers.push_back(v.asString());
+      packages->removeCachedImagesForPackages(identifiers);
+      error = db->write([&] {
+        db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
+        db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
+        if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
+      });
+    }
     if (error) {
+      // Its lists are gone already: it stays, and a refresh brings them back.
       KVLog("Cannot remove the source %s: %s", location.c_str(), error->localizedDescription().c_str());
+      presentCard({NSLocalizedString("Source Error"),
+                   NSLocalizedFormat("%@ could not be removed: %@. Refresh it before installing from it.",
+                                     {location, error->localizedDescription()}),
+                   NSLocalizedString("Close"), "", nullptr});
       return;
     }
     // Only now that the records are gone does dpkg's status bring the installed ones back.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/DebianNames.h"
 #include "core/KVPlatform.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
@@ -167,7 +168,7 @@ Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date re
       if (!package || isPseudoPackage(*package)) return;
       if (auto tag = s.find("Tag"); tag && tag->find("role::cydia") != std::string_view::npos) return;
       if (!isInstalledState(s.value("Status"))) return;
-      std::string identifier = lower(*package);
+      std::string identifier = DebianNames::recordIdentifier(*package);
       if (identifier.empty() || startsWith(identifier, "gsc") || startsWith(identifier, "cy+")) return;
       seen.insert(identifier);
       auto tag = s.find("Tag");

@@ -25,20 +25,25 @@ GetPackageCell::GetPackageCell(const std::string& reuseIdentifier)
     : UITableViewCell(UITableViewCellStyleDefault, reuseIdentifier) {
   auto icon = std::make_shared<UIImageView>();
   icon->setFrame(CGRect::make(16, 10, 50, 50));
-  auto name = std::make_shared<UILabel>(CGRect::make(78, 14, 190, 20));
+  auto name = std::make_shared<UILabel>(CGRect::make(78, 10, 190, 20));
   name->setFont(UIFont::boldSystemFontOfSize(15));
-  auto maintainer = std::make_shared<UILabel>(CGRect::make(78, 36, 190, 18));
+  auto maintainer = std::make_shared<UILabel>(CGRect::make(78, 31, 190, 16));
   maintainer->setFont(UIFont::systemFontOfSize(12));
+  auto version = std::make_shared<UILabel>(CGRect::make(78, 48, 190, 14));
+  version->setFont(UIFont::systemFontOfSize(11));
+  version->setHidden(true);
   auto button = UIButton::buttonWithType(UIButtonTypeSystem);
   button->setFrame(CGRect::make(280, 20, 80, 30));
   button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(13));
   auto separator = std::make_shared<UIView>(CGRect::make(78, 69, 297, 1));
   separator->setBackgroundColor(UIColor::colorWithWhite(0.5, 0.3));
-  for (const std::shared_ptr<UIView>& v : std::vector<std::shared_ptr<UIView>>{icon, name, maintainer, button, separator})
+  for (const std::shared_ptr<UIView>& v :
+       std::vector<std::shared_ptr<UIView>>{icon, name, maintainer, version, button, separator})
     contentView()->addSubview(v);
   iconView_ = icon.get();
   nameLbl_ = name.get();
   maintainerLbl_ = maintainer.get();
+  versionLbl_ = version.get();
   getBtn_ = button.get();
   separator_ = separator.get();
   getBtnWidth_ = NSLayoutConstraint::constraintWithItem({getBtn_, nullptr}, NSLayoutAttributeWidth, NSLayoutRelationEqual,
@@ -87,6 +92,11 @@ void GetPackageCell::updateWithPackage(const KVRPackage& package) {
     }
   }
   maintainerLbl_->setText(text.value_or(""));
+  // Only where the version says more than the button: an update's versions, or the hold.
+  std::string version = PackageCellLook::versionText(package);
+  bool telling = package.isInstalled().value_or(false) && version != package.installedVersion().value_or("");
+  versionLbl_->setText(telling ? version : "");
+  versionLbl_->setHidden(!telling);
   PackageCellLook::applyIconLook(*iconView_);
   getBtn_->layer().cornerRadius = getBtn_->frame().height() / 2;
 }

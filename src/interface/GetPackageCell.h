@@ -35,6 +35,9 @@ class GetPackageCell : public UITableViewCell {
   UIImageView* iconView() const { return iconView_; }
   UILabel* nameLbl() const { return nameLbl_; }
   UILabel* maintainerLbl() const { return maintainerLbl_; }
+  // "1.0 → 2.0" for an installed package with an update, "1.0 (Held)" for a held one;
+  // hidden otherwise.
+  UILabel* versionLbl() const { return versionLbl_; }
   UIButton* getBtn() const { return getBtn_; }
   NSLayoutConstraint* getBtnWidthConstraint() const { return getBtnWidth_.get(); }
   UIView* separator() const { return separator_; }
@@ -47,6 +50,7 @@ class GetPackageCell : public UITableViewCell {
   UIImageView* iconView_ = nullptr;
   UILabel* nameLbl_ = nullptr;
   UILabel* maintainerLbl_ = nullptr;
+  UILabel* versionLbl_ = nullptr;
   UIButton* getBtn_ = nullptr;
   UIView* separator_ = nullptr;
   std::shared_ptr<NSLayoutConstraint> getBtnWidth_;

@@ -93,11 +93,13 @@ void KVTabBarController::operationsChanged() {
   const uint32_t updated = KVPipelineManager::sharedManager().sourceRefreshUpdatedCount();
   const uint32_t failed = KVPipelineManager::sharedManager().sourceRefreshFailureCount();
   if (failed == 0) {
-    hudView_->setSecondaryText(LocalizedStrings::fillPlaceholders("Updated %ld sources in %.2f secconds",
-                                                                  {std::to_string(updated), seconds}));
+    hudView_->setSecondaryText(NSLocalizedFormat(updated == 1 ? "Updated %ld source in %.2f seconds"
+                                                              : "Updated %ld sources in %.2f seconds",
+                                                 {std::to_string(updated), seconds}));
   } else {
     hudView_->setPrimaryText(NSLocalizedString(updated == 0 ? "Refresh Failed" : "Refresh Completed with Errors"));
-    hudView_->setSecondaryText(NSLocalizedFormat("Updated %ld sources, %ld failed, in %.2f seconds",
+    hudView_->setSecondaryText(NSLocalizedFormat(updated == 1 ? "Updated %ld source, %ld failed, in %.2f seconds"
+                                                              : "Updated %ld sources, %ld failed, in %.2f seconds",
                                                  {std::to_string(updated), std::to_string(failed), seconds}));
   }
   performAfterWithBlock(kQueueModeDelay, [weak = weakSelf(this), run = run_] {

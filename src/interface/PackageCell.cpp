@@ -38,6 +38,20 @@ std::optional<std::string> PackageCellLook::sourceNameInsteadOfMaintainer(const 
   return source ? source->name().value_or("") : std::string();
 }
 
+std::string PackageCellLook::versionText(bool installed, const std::optional<std::string>& installedVersion,
+                                         const std::optional<std::string>& version, bool updated, bool held) {
+  if (!installed) return version.value_or("");
+  std::string own = installedVersion.value_or("");
+  if (held) return NSLocalizedFormat("%@ (Held)", {own});
+  if (updated && version && !version->empty() && *version != own) return own + " \u2192 " + *version;
+  return own;
+}
+
+std::string PackageCellLook::versionText(const KVRPackage& package) {
+  return versionText(package.isInstalled().value_or(false), package.installedVersion(), package.version(),
+                     package.isUpdated().value_or(false), package.isHeld().value_or(false));
+}
+
 // The interface file's arrangement of a 70-point row.
 PackageCell::PackageCell(const std::string& reuseIdentifier) : UITableViewCell(UITableViewCellStyleDefault, reuseIdentifier) {
   auto icon = std::make_shared<UIImageView>();
@@ -46,6 +60,8 @@ PackageCell::PackageCell(const std::string& reuseIdentifier) : UITableViewCell(U
   name->setFont(UIFont::boldSystemFontOfSize(15));
   auto version = std::make_shared<UILabel>(CGRect::make(282, 8, 70, 18));
   version->setFont(UIFont::systemFontOfSize(12));
+  version->setAdjustsFontSizeToFitWidth(true);  // "1.0 → 2.0"
+  version->setMinimumScaleFactor(0.6);
   auto subinfo = std::make_shared<UILabel>(CGRect::make(78, 26, 220, 14));
   subinfo->setFont(UIFont::systemFontOfSize(12));
   auto description = std::make_shared<UILabel>(CGRect::make(78, 40, 230, 28));
@@ -97,8 +113,7 @@ void PackageCell::updateWithPackage(const KVRPackage& package) {
   nameLbl_->setText(package.name().value_or(""));
   statusView_->setHidden(false);
   descriptionTrailing_->setConstant(16);
-  bool installed = package.isInstalled().value_or(false);
-  versionLbl_->setText(installed ? package.installedVersion().value_or("") : package.version().value_or(""));
+  versionLbl_->setText(PackageCellLook::versionText(package));
   versionLbl_->setHidden(preference("HidePackageVersion"));
   descriptionLbl_->setHidden(preference("HidePackageDescription"));
   descriptionLbl_->setText(package.Description().value_or(""));
@@ -114,10 +129,8 @@ void PackageCell::updatePackageIcon() { iconView_->setImage(KVPackageIcons::icon
 void PackageCell::updateVersionLabelShowingDowngradeIfNeededForPackage(const KVRPackage& package) {
   if (package.isInTheQueue().value_or(false) && package.queueOperation().value_or(0) == KVQueueOperationDowngrade)
     versionLbl_->setText(package.queuedVersion().value_or(""));
-  else if (package.isInstalled().value_or(false))
-    versionLbl_->setText(package.installedVersion().value_or(""));
   else
-    versionLbl_->setText(package.version().value_or(""));
+    versionLbl_->setText(PackageCellLook::versionText(package));
   versionLbl_->setHidden(preference("HidePackageVersion"));
 }
 

@@ -69,4 +69,10 @@ void applyIconLook(UIImageView& iconView);
 // The name of the package's source when the preference asks for it, else nothing:
 // "Unknown" without a location, empty when the source record is gone.
 std::optional<std::string> sourceNameInsteadOfMaintainer(const KVRPackage& package);
+// The version a row or a page shows: the repository's for a package not installed; for
+// an installed one its own, "1.0 → 2.0" where an update is offered, and "1.0 (Held)"
+// where its updates are ignored.
+std::string versionText(bool installed, const std::optional<std::string>& installedVersion,
+                        const std::optional<std::string>& version, bool updated, bool held);
+std::string versionText(const KVRPackage& package);
 }  // namespace PackageCellLook

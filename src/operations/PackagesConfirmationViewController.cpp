@@ -156,7 +156,7 @@ void PackagesConfirmationViewController::paletteDidChange(const std::shared_ptr<
 
 std::string PackagesConfirmationViewController::currentTitle() const {
   if (waitingOnTasks_) {
-    std::string text = NSLocalizedString("Waiting On (%d) Tasks");
+    std::string text = NSLocalizedString(pendingRefreshes_ == 1 ? "Waiting On (%d) Task" : "Waiting On (%d) Tasks");
     if (auto at = text.find("%d"); at != std::string::npos) text.replace(at, 2, std::to_string(pendingRefreshes_));
     return text;
   }

@@ -15,6 +15,7 @@
 #include "foundation/URL.h"
 #include "interface/ErrorViewController.h"
 #include "interface/KVApplicationActions.h"
+#include "interface/PackageCell.h"
 #include "interface/UIButtonGetButton.h"
 #include "package/KVPackageSnapshot.h"
 #include "foundation/WeakSelf.h"
@@ -71,6 +72,11 @@ void PackageDetailsViewController::updateGetButtonTitle() {
     bool enabled = self->packageInfoWasFetched_ ? self->packageAvailable_ : true;
     std::string title = self->getButtonTitle();
     double width = titleWidth(title);
+    // The version row follows the device as the button does: an update, a hold.
+    if (auto record = KVRPackage::objectForPrimaryKey(self->packageIdentifier_)) {
+      std::string version = PackageCellLook::versionText(*record);
+      self->outlets_.packageVersionLbl->setText(version.empty() ? NSLocalizedString("None") : version);
+    }
     std::vector<UIButton*> buttons{self->outlets_.getBtn};
     if (self->getBarBtn_) buttons.push_back(self->getBarBtn_.get());
     for (UIButton* b : buttons) {
@@ -229,9 +235,21 @@ void PackageDetailsViewController::ratingPressed(UIButton* star) {
 
 void PackageDetailsViewController::setRating(int64_t rating) {
   setStars(rating);
-  performOnBackgroundThread([packages = context_.packages, identifier = packageIdentifier_, rating] {
-    if (auto error = packages->setPackageRating(identifier, rating))
-      KVLog("Keeping the rating of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
+  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages, identifier = packageIdentifier_, rating] {
+    ErrorRef error = packages->setPackageRating(identifier, rating);
+    if (!error) return;
+    KVLog("Keeping the rating of %s failed: %s", identifier.c_str(), error->localizedDescription().c_str());
+    // The stars said it was kept: they go back to what is, and the card says why.
+    performOnMainThread([weak, error] {
+      auto self = weak.lock();
+      if (!self) return;
+      auto kept = KVRPackage::objectForPrimaryKey(self->packageIdentifier_);
+      int64_t rating = kept ? kept->myRating().value_or(0) : 0;
+      self->setStars(rating);
+      self->outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
+      self->showCard(NSLocalizedString("Rating"),
+                     NSLocalizedFormat("Your rating could not be kept: %@", {error->localizedDescription()}));
+    });
   });
   outlets_.ratingLbl->setText(NSLocalizedFormat("%@ out of 5 rating", {std::to_string(rating)}));
   // The bare rating: no title and no text. Its answer is not read.

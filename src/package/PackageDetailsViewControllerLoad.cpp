@@ -19,6 +19,7 @@
 #include "foundation/URLReplyLimits.h"
 #include "foundation/URLSession.h"
 #include "interface/KVPackageIcons.h"
+#include "interface/PackageCell.h"
 #include "interface/UIScrollViewInteractiveHeader.h"
 #include "package/KVPackageScreenshots.h"
 #include "package/KVPackageSnapshot.h"
@@ -97,8 +98,12 @@ void PackageDetailsViewController::getPackageInformation() {
     o.ratingLbl->setText(NSLocalizedString("0 out of 5 rating"));
   }
   auto installed = text(p, "installedVersion");
-  auto version = KVPackageSnapshot::flag(p, "isInstalled") && installed ? installed : text(p, "version");
-  o.packageVersionLbl->setText(version.value_or(NSLocalizedString("None")));
+  const bool isInstalled = KVPackageSnapshot::flag(p, "isInstalled") && installed;
+  auto version = isInstalled ? installed : text(p, "version");
+  o.packageVersionLbl->setText(
+      version ? PackageCellLook::versionText(isInstalled, installed, text(p, "version"), KVPackageSnapshot::flag(p, "isUpdated"),
+                                             KVPackageSnapshot::flag(p, "isHeld"))
+              : NSLocalizedString("None"));
   o.packageCategoryLbl->setText(text(p, "category").value_or(NSLocalizedString("None")));
 
   if (isInfoJsonSource()) {

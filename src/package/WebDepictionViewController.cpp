@@ -9,6 +9,7 @@
 #include "foundation/NSLocale.h"
 #include "interface/KVApplicationActions.h"
 #include "interface/KVPackageIcons.h"
+#include "interface/PackageCell.h"
 #include "interface/UIButtonGetButton.h"
 #include "package/KVPackageHeaderButtons.h"
 #include "package/WebViewViewController.h"
@@ -226,7 +227,7 @@ void WebDepictionViewController::fillHeader() {
   o.maintainerLbl->setText(package ? package->maintainer().value_or("") : "");
   auto size = package ? package->size() : std::nullopt;
   o.packageSizeLbl->setText(size ? ByteCountFormatter::stringFromByteCount(std::strtoll(size->c_str(), nullptr, 10)) : "");
-  o.packageVersionLbl->setText(package ? package->version().value_or("") : "");
+  o.packageVersionLbl->setText(package ? PackageCellLook::versionText(*package) : "");
   o.packageCategoryLbl->setText(package ? package->category().value_or("") : "");
   // 3, 4.
   layoutHeader(source && source->isUsingInfoJson().value_or(false));
@@ -283,6 +284,7 @@ void WebDepictionViewController::updateGetButtonTitle() {
     if (!self || !self->isViewLoaded()) return;
     auto package = KVRPackage::objectForPrimaryKey(self->packageIdentifier_);
     std::string title;
+    if (package) self->outlets_.packageVersionLbl->setText(PackageCellLook::versionText(*package));
     if (package) {
       if (package->isUpdated().value_or(false) && !package->isHeld().value_or(false)) title = NSLocalizedString("UPDATE");
       else if (package->isInstalled().value_or(false)) title = NSLocalizedString("UNINSTALL");

@@ -5,6 +5,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/URL.h"
 #include "foundation/WeakSelf.h"
+#include "interface/KVRequestFailureView.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIDevice.h"
@@ -71,8 +72,11 @@ void WebViewViewController::viewDidAppear(bool animated) {
   webView_ = std::make_shared<WKWebView>(belowProgress(), configuration);
   webView_->setNavigationDelegate(this);
   webView_->setUIDelegate(this);
-  webView_->loadRequest(NSURLRequestKorvaleExtensions::requestWithURL(URL::fromString(websiteURL_)));
+  lastRequest_ = NSURLRequestKorvaleExtensions::requestWithURL(URL::fromString(websiteURL_));
+  webView_->loadRequest(*lastRequest_);
   view()->addSubview(webView_);
+  failureView_ = std::make_shared<KVRequestFailureView>(belowProgress());
+  view()->addSubview(failureView_);
   progressObservation_ = webView_->addObserver(WKWebView::ObservedKey::EstimatedProgress, [this] { progressChanged(); });
 }
 
@@ -103,13 +107,31 @@ void WebViewViewController::openInSafari() {
 
 void WebViewViewController::dismissVC() { dismissViewControllerAnimated(true); }
 
-void WebViewViewController::decidePolicyForNavigationAction(WKWebView&, const WKNavigationAction&,
+void WebViewViewController::decidePolicyForNavigationAction(WKWebView&, const WKNavigationAction& action,
                                                              std::function<void(WKNavigationActionPolicy)> decisionHandler) {
+  lastRequest_ = action.request;
   decisionHandler(WKNavigationActionPolicyAllow);
 }
 
 void WebViewViewController::didFinishNavigation(WKWebView&, const WKNavigation*) {
   UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+  if (failureView_) failureView_->hide();
+}
+
+void WebViewViewController::didFailProvisionalNavigation(WKWebView&, const WKNavigation*, ErrorRef error) {
+  pageFailed(error);
+}
+
+void WebViewViewController::didFailNavigation(WKWebView&, const WKNavigation*, ErrorRef error) { pageFailed(error); }
+
+// A page that could not be loaded says why where it would be, and loads again on a tap.
+void WebViewViewController::pageFailed(const ErrorRef& error) {
+  UIApplication::sharedApplication().setNetworkActivityIndicatorVisible(false);
+  if (!failureView_ || (error && error->domain == NSURLErrorDomain && error->code == NSURLErrorCancelled)) return;
+  std::string reason = error ? error->localizedDescription() : NSLocalizedString("Unknown error");
+  failureView_->showFailure(NSLocalizedFormat("The page could not be opened: %@", {reason}), [this] {
+    if (lastRequest_) webView_->loadRequest(*lastRequest_);
+  });
 }
 
 std::shared_ptr<WKWebView> WebViewViewController::loadNewWindowInPlace(WKWebView& webView,

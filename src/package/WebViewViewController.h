@@ -5,14 +5,17 @@
 // first time the browser appears; later appearances keep the page. Links that ask for a
 // new window open in the same web view.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "foundation/NotificationToken.h"
+#include "foundation/URLRequest.h"
 #include "interface/KVPalettedViewController.h"
 #include "interface/KVScreenContext.h"
 #include "webkit/WKNavigationDelegate.h"
 #include "webkit/WKUIDelegate.h"
 
+class KVRequestFailureView;
 class UIProgressView;
 class WKWebView;
 
@@ -44,11 +47,16 @@ class WebViewViewController : public KVPalettedViewController, public WKNavigati
   void decidePolicyForNavigationAction(WKWebView&, const WKNavigationAction&,
                                        std::function<void(WKNavigationActionPolicy)> decisionHandler) override;
   void didFinishNavigation(WKWebView&, const WKNavigation*) override;
+  void didFailProvisionalNavigation(WKWebView&, const WKNavigation*, ErrorRef error) override;
+  void didFailNavigation(WKWebView&, const WKNavigation*, ErrorRef error) override;
+  // Why the page could not be loaded, and "Try Again"; hidden while there is no failure.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
   std::shared_ptr<WKWebView> createWebViewWithConfiguration(WKWebView& webView, const WKWebViewConfiguration&,
                                                            const WKNavigationAction& action) override;
 
  private:
   void progressChanged();
+  void pageFailed(const ErrorRef& error);
   CGRect belowProgress();
 
   KVScreenContext context_;
@@ -59,4 +67,7 @@ class WebViewViewController : public KVPalettedViewController, public WKNavigati
   UIProgressView* progressView_ = nullptr;
   std::shared_ptr<WKWebView> webView_;
   NotificationToken progressObservation_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
+  // The page asked for last: loaded again when its load failed.
+  std::optional<URLRequest> lastRequest_;
 };

@@ -3,10 +3,12 @@
 #include "core/NSURLRequestKorvaleExtensions.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/BlockHelpers.h"
+#include "foundation/LocalizedStrings.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/StringEncoding.h"
 #include "foundation/URLSession.h"
 #include "foundation/WeakSelf.h"
+#include "interface/KVRequestFailureView.h"
 #include "markdown/NSStringURLsFromString.h"
 #include "payment/CydiaStoreLoginWebView.h"
 #include "payment/KVOutsideStore.h"
@@ -33,10 +35,20 @@ CydiaStoreLoginController::~CydiaStoreLoginController() {
   if (webView_) webView_->setDelegate(nullptr);
 }
 
+// The web view fills the screen; a page that could not be loaded says so over it.
 void CydiaStoreLoginController::loadView() {
   KVPalettedViewController::loadView();
-  webView_ = std::make_shared<CydiaStoreLoginWebView>(view() ? view()->frame() : UIScreen::mainScreen().bounds());
-  setView(webView_);
+  CGRect frame = view() ? view()->bounds() : UIScreen::mainScreen().bounds();
+  webView_ = std::make_shared<CydiaStoreLoginWebView>(frame);
+  view()->addSubview(webView_);
+  failureView_ = std::make_shared<KVRequestFailureView>(frame);
+  view()->addSubview(failureView_);
+}
+
+void CydiaStoreLoginController::viewDidLayoutSubviews() {
+  KVPalettedViewController::viewDidLayoutSubviews();
+  webView_->setFrame(view()->bounds());
+  failureView_->setFrame(view()->bounds());
 }
 
 void CydiaStoreLoginController::viewDidLoad() {
@@ -68,6 +80,7 @@ void CydiaStoreLoginController::paletteDidChange(const std::shared_ptr<KVPalette
 bool CydiaStoreLoginController::webViewShouldStartLoadWithRequest(UIWebView&, URLRequest& request,
                                                                   UIWebViewNavigationType) {
   request.setValue(CydiaStoreLoginWebView::kUserAgent, "User-Agent");
+  lastRequest_ = request;
   const auto& url = request.url();
   if (url && url->absoluteString().find(KVOutsideStore::signOutMarker()) != std::string::npos) {
     // The store signed the user out: what its pages named is no longer known to be bought,
@@ -84,7 +97,18 @@ void CydiaStoreLoginController::webViewDidStartLoad(UIWebView&) {
   navigationItem().setRightBarButtonItem(stopButton_);
 }
 
+void CydiaStoreLoginController::webViewDidFailLoadWithError(UIWebView&, ErrorRef error) {
+  updateHistoryButtons();
+  navigationItem().setRightBarButtonItem(refreshButton_);
+  if (error && error->domain == NSURLErrorDomain && error->code == NSURLErrorCancelled) return;
+  std::string reason = error ? error->localizedDescription() : NSLocalizedString("Unknown error");
+  failureView_->showFailure(NSLocalizedFormat("The page could not be opened: %@", {reason}), [this] {
+    if (lastRequest_) webView_->loadRequest(*lastRequest_);
+  });
+}
+
 void CydiaStoreLoginController::webViewDidFinishLoad(UIWebView& webView) {
+  failureView_->hide();
   updateHistoryButtons();
   navigationItem().setRightBarButtonItem(refreshButton_);
   const auto& request = webView.request();

@@ -16,6 +16,7 @@
 #include "webkit/UIWebView.h"
 
 class CydiaStoreLoginWebView;
+class KVRequestFailureView;
 class UIBarButtonItem;
 
 class CydiaStoreLoginController : public KVPalettedViewController, public UIWebViewDelegate {
@@ -42,6 +43,10 @@ class CydiaStoreLoginController : public KVPalettedViewController, public UIWebV
   bool webViewShouldStartLoadWithRequest(UIWebView& webView, URLRequest& request, UIWebViewNavigationType type) override;
   void webViewDidStartLoad(UIWebView& webView) override;
   void webViewDidFinishLoad(UIWebView& webView) override;
+  void webViewDidFailLoadWithError(UIWebView& webView, ErrorRef error) override;
+  void viewDidLayoutSubviews() override;
+  // Why the page could not be loaded, and "Try Again"; hidden while there is no failure.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
 
   void refresh();
   void goBack();
@@ -62,5 +67,8 @@ class CydiaStoreLoginController : public KVPalettedViewController, public UIWebV
   std::vector<std::string> purchaseIdentifiers_;
   size_t purchasesPagesRead_ = 0;
   std::shared_ptr<CydiaStoreLoginWebView> webView_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
+  // The page asked for last: loaded again when its load failed.
+  std::optional<URLRequest> lastRequest_;
   std::shared_ptr<UIBarButtonItem> backwardButton_, forwardButton_, refreshButton_, stopButton_;
 };

@@ -76,6 +76,10 @@ class KVRepoStoreAPI {
   // Asks for the signed-in user's purchases at the source and marks them paid; an
   // error is only logged.
   static void updadatePurchasedPackagesForSource(const std::string& location);
+  // The same for a screen that shows them: `completion` hears why they could not be read
+  // or marked (nothing once they are marked), on any thread.
+  static void updadatePurchasedPackagesForSource(const std::string& location,
+                                                 std::function<void(ErrorRef error)> completion);
   // Re-marks the source's packages from a user-information reply in hand: true once the
   // marks are committed, false when the write failed.
   static void updatePurchasesForSourceWithLocation(const std::string& location,

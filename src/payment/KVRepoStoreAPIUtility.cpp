@@ -6,6 +6,7 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "payment/KVRepoStoreAPI.h"
+#include "payment/KVRepoStoreProtocol.h"
 #include "payment/KVRepoStoreRecords.h"
 
 namespace {
@@ -40,13 +41,22 @@ bool KVRepoStoreAPI::userIsAuthenticatedForStoreLocation(const std::string& loca
 }
 
 void KVRepoStoreAPI::updadatePurchasedPackagesForSource(const std::string& location) {
+  updadatePurchasedPackagesForSource(location, nullptr);
+}
+
+void KVRepoStoreAPI::updadatePurchasedPackagesForSource(const std::string& location,
+                                                        std::function<void(ErrorRef error)> completion) {
   sharedRepoStore().userInfoForSourceLocation(
-      location, [location](bool failed, std::shared_ptr<RepoStoreUserInfoResponse> response) {
-        if (failed || response->error) {
-          KVLog("error: %s", messageOf(response->error).c_str());
+      location, [location, completion](bool failed, std::shared_ptr<RepoStoreUserInfoResponse> response) {
+        if (failed || !response || response->error) {
+          ErrorRef error = response && response->error
+                               ? response->error
+                               : KVRepoStoreProtocol::makeError(0, "User info request failed");
+          KVLog("error: %s", messageOf(error).c_str());
+          if (completion) completion(error);
           return;
         }
-        KVRepoStoreRecords::updatePurchasesForSource(location, response->purchases);
+        KVRepoStoreRecords::updatePurchasesForSource(location, response->purchases, completion);
       });
 }
 

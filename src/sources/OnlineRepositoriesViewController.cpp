@@ -5,6 +5,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/WeakSelf.h"
 #include "interface/KVRemoteImage.h"
+#include "interface/KVRequestFailureView.h"
 #include "interface/KVScreens.h"
 #include "interface/SearchCell.h"
 #include "uikit/UIBarButtonItem.h"
@@ -29,6 +30,8 @@ void OnlineRepositoriesViewController::loadView() {
   KVPalettedViewController::loadView();
   tableView_ = std::make_shared<UITableView>(UIScreen::mainScreen().bounds(), UITableViewStylePlain);
   view()->addSubview(tableView_);
+  failureView_ = std::make_shared<KVRequestFailureView>(UIScreen::mainScreen().bounds());
+  view()->addSubview(failureView_);
 }
 
 void OnlineRepositoriesViewController::viewDidLoad() {
@@ -41,16 +44,25 @@ void OnlineRepositoriesViewController::viewDidLoad() {
   auto swipe = std::make_shared<UISwipeGestureRecognizer>([this](UIGestureRecognizer&) { backSwipe(); });
   swipe->setDirection(UISwipeGestureRecognizerDirectionRight);
   view()->addGestureRecognizer(swipe);
-  // Whatever the answer, the rows are what the shared client holds by then.
-  KVSearchRepositories::instance().listOnlineRepositoriesWithCompletionHandler(
-      [weak = weakSelf(this)](std::optional<std::string>) {
-        performOnMainThread([weak] {
-          auto self = weak.lock();
-          if (!self) return;
-          self->repositoriesArray_ = KVSearchRepositories::instance().repositories();
-          self->tableView_->reloadData();
-        });
-      });
+  listRepositories();
+}
+
+void OnlineRepositoriesViewController::listRepositories() {
+  // Whatever the answer, the rows are what the shared client holds by then; a failure
+  // says why above them, with a way to ask again.
+  KVSearchRepositories::instance().listOnlineRepositories([weak = weakSelf(this)](ErrorRef error) {
+    performOnMainThread([weak, error] {
+      auto self = weak.lock();
+      if (!self) return;
+      self->repositoriesArray_ = KVSearchRepositories::instance().repositories();
+      self->tableView_->reloadData();
+      if (!error) return self->failureView_->hide();
+      self->failureView_->showFailure(
+          NSLocalizedFormat("The repositories could not be loaded: %@", {error->localizedDescription()}), [weak] {
+            if (auto again = weak.lock()) again->listRepositories();
+          });
+    });
+  });
 }
 
 void OnlineRepositoriesViewController::viewWillTransitionToSize(CGSize size,

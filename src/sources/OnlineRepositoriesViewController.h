@@ -13,6 +13,7 @@
 #include "interface/KVScreenContext.h"
 #include "uikit/UITableView.h"
 
+class KVRequestFailureView;
 class UIImage;
 
 class OnlineRepositoriesViewController : public KVPalettedViewController,
@@ -39,8 +40,13 @@ class OnlineRepositoriesViewController : public KVPalettedViewController,
   const std::vector<KVSearchedRepo>& repositoriesArray() const { return repositoriesArray_; }
   const std::map<std::string, std::shared_ptr<UIImage>>& repositoriesIconsDictionary() const { return icons_; }
   UITableView* repositoriesTableView() const { return tableView_.get(); }
+  // Why the directory could not be read, and "Try Again"; hidden while there is no failure.
+  KVRequestFailureView* failureView() const { return failureView_.get(); }
 
  private:
+  // Reads the directory into the rows.
+  void listRepositories();
+
   KVScreenContext context_;
   std::vector<KVSearchedRepo> repositoriesArray_;
   std::map<std::string, std::shared_ptr<UIImage>> icons_;
@@ -48,4 +54,5 @@ class OnlineRepositoriesViewController : public KVPalettedViewController,
   std::map<std::string, bool> asked_;
   std::shared_ptr<UITableView> tableView_;
   std::shared_ptr<UIViewController> lastPushed_;
+  std::shared_ptr<KVRequestFailureView> failureView_;
 };

@@ -258,7 +258,7 @@ void SearchViewController::runLocalQuery(const std::string& text) {
   packagesTable_->reloadData();
   animate([this, count] {
     setPackagesCardHeight();
-    packagesTitle_->setText(NSLocalizedFormat("%lu Packages", {std::to_string(count)}));
+    packagesTitle_->setText(NSLocalizedFormat(count == 1 ? "%lu Package" : "%lu Packages", {std::to_string(count)}));
     seeAllPackagesBtn_->setHidden(count == 0);
   });
 }

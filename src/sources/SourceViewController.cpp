@@ -7,6 +7,7 @@
 #include "core/KVPipelineManager.h"
 #include "core/NSStringKorvaleExtensions.h"
 #include "core/KVSourceLocation.h"
+#include "core/SourceLocations.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
@@ -311,7 +312,8 @@ bool SourceViewController::textFieldShouldBeginEditing(UITextField&) {
 }
 
 void SourceViewController::editingDidEnd() {
-  std::string text = *trimmed(urlField_->text());
+  // The field starts as "https://": a whole location typed after it takes its place.
+  std::string text = SourceLocations::withoutPrefilledScheme(*trimmed(urlField_->text()));
   urlField_->setText(text);
   if (text.empty() || text == "http://" || text == "https://") return;  // the field's own start
   // What can't be a source says why, here on the form.

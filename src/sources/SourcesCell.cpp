@@ -73,7 +73,8 @@ void SourcesCell::screenRowParts(std::string& text, std::string& detail, std::st
   };
   if (!installedLbl_->text().empty()) add(installedLbl_->text() + " installed");
   // A new source counts " " packages until its first refresh.
-  if (totalLbl_->text().find_first_not_of(' ') != std::string::npos) add(totalLbl_->text() + " packages");
+  if (totalLbl_->text().find_first_not_of(' ') != std::string::npos)
+    add(totalLbl_->text() + (totalLbl_->text() == "1" ? " package" : " packages"));
   add(regenLbl_->text());
   accessory.clear();
   if (accessoryType() == UITableViewCellAccessoryDisclosureIndicator) accessory.push_back('>');

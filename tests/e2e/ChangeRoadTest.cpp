@@ -124,7 +124,8 @@ TEST_F(ChangeRoad, AnOlderVersionIsChosenFromTheVersionMenu) {
   ASSERT_NE(menu, nullptr);
   std::vector<std::string> titles;
   for (const auto& action : menu->actions()) titles.push_back(action->title());
-  EXPECT_EQ(titles, (std::vector<std::string>{"1.0", "1.5", "2.0", "Cancel"})) << "lowest first";
+  EXPECT_EQ(titles, (std::vector<std::string>{"1.0", "1.5", "2.0 (Installed)", "Cancel"}))
+      << "lowest first, the installed one marked";
   ASSERT_TRUE(menu->chooseActionByUser("1.5"));
   RunLoop::main().runUntilIdle();
   EXPECT_EQ(package(kTool)->queueOperation(), KVQueueOperationDowngrade);

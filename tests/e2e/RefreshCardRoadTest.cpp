@@ -53,7 +53,7 @@ TEST_F(RefreshCardRoad, ARefreshOfSeveralSourcesCountsDownAndReturnsToTheQueue) 
   Clock::advanceBy(1.25);  // the loop's clock while the refreshes run
 
   ASSERT_TRUE(waitForCard("Refresh Complete")) << ::testing::PrintToString(seen);
-  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 3 sources in 1.25 secconds");
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 3 sources in 1.25 seconds");
   // Counted down, never up.
   int last = 3;
   for (const auto& line : seen) {
@@ -81,7 +81,7 @@ TEST_F(RefreshCardRoad, ASecondRunWithinThreeSecondsIsNotResetByTheFirst) {
   addSourceRecord(first);
   manager().refreshSources({first});
   ASSERT_TRUE(waitForCard("Refresh Complete"));
-  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 1 sources in 0.00 secconds");
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 1 source in 0.00 seconds");
 
   ui.advance(1.0);
   std::string slow = heldRepositories({"slow"}).front();
@@ -97,7 +97,7 @@ TEST_F(RefreshCardRoad, ASecondRunWithinThreeSecondsIsNotResetByTheFirst) {
 
   release.arrive();
   ASSERT_TRUE(waitForCard("Refresh Complete")) << ::testing::PrintToString(seen);
-  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 2 sources in 2.50 secconds");
+  EXPECT_EQ(seen.back(), "Refresh Complete | Updated 2 sources in 2.50 seconds");
   ui.advance(3.0);
   EXPECT_EQ(text(), "(hidden)");
 }
@@ -109,7 +109,7 @@ TEST_F(RefreshCardRoad, FailedSourcesAreCountedBesideTheUpdatedOnes) {
   for (const auto& location : {good, nobody}) addSourceRecord(location);
   manager().refreshSources({good, nobody});
   ASSERT_TRUE(waitForCard("Refresh Completed with Errors")) << ::testing::PrintToString(seen);
-  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 sources, 1 failed, in 0.00 seconds");
+  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 source, 1 failed, in 0.00 seconds");
 
   ui.advance(3.0);
   manager().refreshSources({nobody});
@@ -128,7 +128,7 @@ TEST_F(RefreshCardRoad, FailedSourcesAreCountedBesideTheUpdatedOnes) {
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return pipeline.sourceRefreshCount() == 1; }, 60));
   release.arrive();
   ASSERT_TRUE(waitForCard("Refresh Completed with Errors")) << ::testing::PrintToString(seen);
-  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 sources, 1 failed, in 0.00 seconds");
+  EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 source, 1 failed, in 0.00 seconds");
 }
 
 // Queueing shows the card with the live count; in tasks mode the queue leaves it alone.

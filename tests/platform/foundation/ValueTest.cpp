@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
 #include "foundation/Base64.h"
 #include "foundation/Files.h"
+#include "foundation/StringEncoding.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -373,6 +375,67 @@ TEST(ValuePropertyList, XMLNestingIsLimitedWhateverTheElementsCarry) {
   auto wide = Value::fromPropertyList(dataFromString(flat), &error);
   ASSERT_TRUE(wide) << error;
   EXPECT_EQ(wide->size(), 2000u);
+}
+
+// Dates of any year, integers up to 2^64 - 1 and lists written in UTF-16 read exactly,
+// in XML as in binary.
+TEST(ValuePropertyList, DatesOfAnyYearUnsignedIntegersAndUTF16ListsReadExactly) {
+  auto xml = [](const std::string& body) {
+    return Value::fromPropertyList(dataFromString("<?xml version=\"1.0\"?><plist version=\"1.0\">" + body + "</plist>"));
+  };
+  auto bigEndian = [](uint64_t bits, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(bits >> (8 * i));
+    return out;
+  };
+  for (auto [text, seconds] : std::vector<std::pair<std::string, double>>{
+           {"0001-01-01T00:00:00Z", -63113904000.0}, {"4000-12-31T23:59:59Z", 63113903999.0},
+           {"1900-06-15T12:00:00Z", -3172996800.0}}) {
+    auto read = xml("<date>" + text + "</date>");
+    ASSERT_TRUE(read && read->isDate()) << text;
+    EXPECT_EQ(read->datePtr()->seconds, seconds) << text;
+    uint64_t bits;
+    std::memcpy(&bits, &seconds, 8);
+    auto binary = Value::fromPropertyList(binaryObjects({"\x33" + bigEndian(bits, 8)}));
+    ASSERT_TRUE(binary && binary->isDate()) << text;
+    EXPECT_EQ(binary->datePtr()->seconds, seconds) << text;
+  }
+
+  auto top = xml("<integer>18446744073709551615</integer>");
+  ASSERT_TRUE(top && top->isInteger());
+  EXPECT_TRUE(top->isUnsigned());
+  EXPECT_EQ(top->asUnsigned(), UINT64_MAX);
+  EXPECT_EQ(top->asString(), "18446744073709551615");
+  EXPECT_EQ(top->asInt(), INT64_MAX) << "never negative";
+  EXPECT_EQ(xml("<integer>9223372036854775808</integer>")->asUnsigned(), uint64_t(1) << 63);
+  EXPECT_EQ(xml("<integer>-9223372036854775808</integer>")->asInt(), INT64_MIN);
+  EXPECT_FALSE(xml("<integer>18446744073709551616</integer>")) << "past 2^64 - 1";
+  auto binary = Value::fromPropertyList(binaryObjects({"\x14" + bigEndian(0, 8) + bigEndian(UINT64_MAX, 8)}));
+  ASSERT_TRUE(binary);
+  EXPECT_EQ(*binary, Value(uint64_t(UINT64_MAX)));
+  EXPECT_NE(*binary, Value(-1));
+  for (bool binaryForm : {false, true}) {
+    Value v = Value::dict({{"n", uint64_t(UINT64_MAX)}});
+    auto back = Value::fromPropertyList(binaryForm ? v.toBinaryPropertyList() : v.toXMLPropertyList());
+    ASSERT_TRUE(back) << binaryForm;
+    EXPECT_EQ((*back)["n"].asUnsigned(), UINT64_MAX) << binaryForm;
+  }
+
+  // UTF-16 with its byte-order mark (big-endian) and without one (little-endian).
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist version=\"1.0\"><dict><key>caf\xC3\xA9</key>"
+                     "<string>\xE2\x82\xAC \xF0\x9F\x93\xA6</string></dict></plist>";
+  std::string little;
+  for (char16_t unit : utf16FromUTF8(text)) little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  for (const std::string& bytes : {*encodeString(text, StringEncoding::UTF16), little}) {
+    std::string error;
+    auto read = Value::fromPropertyList(dataFromString(bytes), &error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(*read, Value::dict({{"caf\xC3\xA9", "\xE2\x82\xAC \xF0\x9F\x93\xA6"}}));
+  }
+  // A list that declares entities of its own is refused; the five of XML read.
+  EXPECT_FALSE(Value::fromPropertyList(dataFromString(
+      "<!DOCTYPE plist [<!ENTITY a \"aaaa\">]><plist version=\"1.0\"><string>&a;&a;</string></plist>")));
+  EXPECT_EQ(xml("<string>&lt;&amp;&gt;&quot;&apos;&#x41;</string>"), Value("<&>\"'A"));
 }
 
 // --- Lenient readings and equality -----------------------------------------

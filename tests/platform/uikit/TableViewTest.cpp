@@ -110,6 +110,30 @@ TEST_F(TableViewTest, TappingARowAndSwipingItsDeleteAction) {
   EXPECT_EQ(screen->table->inconsistentUpdateCount(), 0u);
 }
 
+// A screen of two tables numbers the second one's sections after the first one's: each
+// printed "S.R" names one row, which a tap, a swipe or a long press by it reaches.
+TEST(TwoTablesTest, EachPrintedRowNumberNamesOneRowOfOneTable) {
+  UIDriver ui;
+  auto installed = std::make_shared<Rows>(), sources = std::make_shared<Rows>();
+  installed->rows = {"Tool", "Library"};
+  sources->rows = {"Repo A", "Repo B", "Repo C"};
+  auto screen = std::make_shared<UIViewController>();
+  ui.show(screen);
+  for (auto& rows : {installed, sources}) screen->view()->addSubview(rows->view()->subviews().front());
+  sources->table->setFrame(CGRect::make(0, 300, 375, 300));
+  ui.runUntilIdle();
+  EXPECT_TRUE(ui.screenShows("  0.1: Library | | >\n")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("  1.2: Repo C | | >\n")) << ui.screen();
+  EXPECT_TRUE(ui.tap("1.2"));
+  EXPECT_TRUE(ui.tap("0.1"));
+  EXPECT_EQ(sources->selected, std::vector<std::string>{"Repo C"});
+  EXPECT_EQ(installed->selected, std::vector<std::string>{"Library"});
+  EXPECT_TRUE(ui.swipeRow("1.0", "Delete"));
+  EXPECT_EQ(sources->rows, (std::vector<std::string>{"Repo B", "Repo C"}));
+  EXPECT_EQ(installed->rows.size(), 2u) << "the other table's row 0 is untouched";
+  EXPECT_FALSE(ui.tap("1.2")) << "that row went";
+}
+
 TEST_F(TableViewTest, InsertsInABatchAndAMismatchFallsBackToAReload) {
   screen->table->beginUpdates();
   screen->rows.insert(screen->rows.begin(), "New A");

@@ -4,6 +4,7 @@
 // name, and a tap that opens a developer only on its own search's success.
 #include "AccountScreensFixture.h"
 #include "account/CreditsViewController.h"
+#include "account/KVVendorService.h"
 #include "account/NewsDetailsViewController.h"
 #include "account/NewsViewController.h"
 #include "support/IconFixtures.h"
@@ -82,6 +83,12 @@ TEST_F(NewsCreditsTest, TheListShownAgainDuringASlowFetchShowsEachEntryOnce) {
       << ui.screen();
   ASSERT_TRUE(ui.tap("OK"));
   EXPECT_TRUE(ui.screenShows("table: 0 rows")) << "a failed fetch leaves the list empty";
+  // Not blank: it says why, and asks again.
+  EXPECT_TRUE(ui.screenShows("The news could not be loaded: ")) << ui.screen();
+  service->answer("news/retrievenews.php", TestHttpResponse::json(Value::array({news("Three", "")}).toJSON()));
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(eventually([&] { return ui.screenShows("table: 1 row\n  0.0: Three"); })) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("Try Again"));
 }
 
 TEST_F(NewsCreditsTest, AvatarsFillInAndATapOpensTheDeveloperOnlyOnItsOwnSearchsSuccess) {
@@ -121,6 +128,20 @@ TEST_F(NewsCreditsTest, AvatarsFillInAndATapOpensTheDeveloperOnlyOnItsOwnSearchs
   EXPECT_EQ(screens->opened().size(), 1u);
   EXPECT_EQ(navigation->topViewController(), credits.get());
   ASSERT_TRUE(ui.swipe("right"));
+}
+
+// With the service out of reach the credits say why and offer to ask again, which
+// reads them once the service answers.
+TEST_F(NewsCreditsTest, CreditsOutOfReachSayWhyAndAskAgain) {
+  service->setCredits(Value::array({Value::dict({{"name", "Bob"}, {"username", "bob"}, {"description", "Code"}})}));
+  KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL());
+  show<CreditsViewController>();
+  ASSERT_TRUE(eventually([&] { return ui.screenShows("[Try Again]"); })) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("The credits could not be loaded: ")) << ui.screen();
+  KVVendorService::setServiceBaseURL(service->server().baseURL());
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(eventually([&] { return ui.screenShows("0.0: Bob | Code | >"); })) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("Try Again"));
 }
 
 }  // namespace

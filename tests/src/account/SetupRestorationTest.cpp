@@ -52,18 +52,19 @@ class SetupRestorationTest : public SourceRefreshFixture {
 
 TEST_F(SetupRestorationTest, TheChecklistsToggleAndSayHowManyAreChosen) {
   auto screen = open({}, {{"com.example.tool", true}, {"com.example.lib", false}});
-  EXPECT_TRUE(ui.screenShows("Sources\nSelected (0)\ntable: 1 row\n  0.0: 0 source to restore\n"
-                             "Packages\nSelected (1)\ntable: 2 rows\n  0.0: com.example.tool | | ✓\n"
-                             "  0.1: com.example.lib\n"))
+  // The second table's rows are numbered after the first's.
+  EXPECT_TRUE(ui.screenShows("Sources\nSelected (0)\ntable: 1 row\n  0.0: 0 sources to restore\n"
+                             "Packages\nSelected (1)\ntable: 2 rows\n  1.0: com.example.tool | | ✓\n"
+                             "  1.1: com.example.lib\n"))
       << ui.screen();
   EXPECT_EQ(screen->sourcesTableViewHeightConstraint()->constant(), 44);
   EXPECT_EQ(screen->packagesTableViewHeightConstraint()->constant(), 88);
-  ASSERT_TRUE(ui.tap("0 source to restore"));
+  ASSERT_TRUE(ui.tap("0 sources to restore"));
   ASSERT_TRUE(ui.tap("com.example.lib"));
   ASSERT_TRUE(ui.tap("com.example.tool"));
-  EXPECT_TRUE(ui.screenShows("Selected (0)\ntable: 1 row\n  0.0: 0 source to restore\n"
-                             "Packages\nSelected (1)\ntable: 2 rows\n  0.0: com.example.tool\n"
-                             "  0.1: com.example.lib | | ✓\n"))
+  EXPECT_TRUE(ui.screenShows("Selected (0)\ntable: 1 row\n  0.0: 0 sources to restore\n"
+                             "Packages\nSelected (1)\ntable: 2 rows\n  1.0: com.example.tool\n"
+                             "  1.1: com.example.lib | | ✓\n"))
       << ui.screen();
   ASSERT_TRUE(ui.tap("com.example.lib"));
   ASSERT_TRUE(ui.tap("Restore now"));

@@ -131,7 +131,7 @@ TEST_F(QueueingTest, TheVersionMenuListsTheLowestVersionFirstAndQueuesTheChoice)
   ASSERT_NE(alert(), nullptr);
   EXPECT_EQ(alert()->preferredStyle(), UIAlertControllerStyleActionSheet);
   EXPECT_EQ(alert()->message(), "Select the version of Tool you would like to install.");
-  EXPECT_EQ(alertButtons(), (std::vector<std::string>{"1.0", "1.1", "1.2", "Cancel"}));
+  EXPECT_EQ(alertButtons(), (std::vector<std::string>{"1.0", "1.1 (Installed)", "1.2", "Cancel"}));
   EXPECT_TRUE(alert()->chooseActionByUser("1.0"));
   ui.runUntilIdle();
   EXPECT_TRUE(queued("com.example.tool"));

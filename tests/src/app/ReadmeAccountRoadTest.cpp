@@ -105,7 +105,8 @@ TEST_F(ReadmeAccountRoad, TheRestorationRunsAsWrittenAndInstallsWhatTheSetupList
                     {"com.example.libc++", "com.example.tool", "com.example.lib", "firmware"}});
   std::string shown = typeSession("restored-device", "A new device root", "");
   EXPECT_NE(shown.find("  0.2: " + plus + " | | ✓\nPackages\nSelected (3)\n"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("  0.3: firmware\n"), std::string::npos) << "the device's own entry is not chosen";
+  // The packages are the screen's second table: their rows are numbered after the sources'.
+  EXPECT_NE(shown.find("  1.3: firmware\n"), std::string::npos) << "the device's own entry is not chosen";
   EXPECT_EQ(installed("restored-device"), "com.example.lib com.example.libc++ com.example.tool ");
   Database database(dir.file("restored-device"));
   EXPECT_NE(Files::readText(KVAPTManager::sourcesListPath()).value_or("").find(plus), std::string::npos);

@@ -195,8 +195,9 @@ TEST(ReadmeExampleTest, TheBrowsingRunsAsWritten) {
   EXPECT_NE(seen.find("Most Downloaded\ntable: 2 rows\n  0.0: YouPiP | PoomSmart |"), std::string::npos) << seen;
   EXPECT_NE(seen.find("0.3: Anywhere Widgets for iPad · "), std::string::npos) << "the carousel moved on: " << seen;
   EXPECT_NE(seen.find("title: Anywhere Widgets for iPad\n"), std::string::npos) << "the banner's page";
-  EXPECT_NE(seen.find("  0.1: Addons (Flipswitch) | | >\n"), std::string::npos) << "the add-ons opened";
-  EXPECT_EQ(seen.find("  0.1: Addons (Flipswitch)", seen.find("> tap Tweaks")), std::string::npos) << "and closed";
+  // The categories are the tab's second table: their rows are numbered after the first's.
+  EXPECT_NE(seen.find("  1.1: Addons (Flipswitch) | | >\n"), std::string::npos) << "the add-ons opened";
+  EXPECT_EQ(seen.find("  1.1: Addons (Flipswitch)", seen.find("> tap Tweaks")), std::string::npos) << "and closed";
   EXPECT_NE(seen.find("EFM Font Downloader | 1."), std::string::npos) << "Fonts (EFM)'s packages";
   EXPECT_NE(seen.find("title: EFM Font Downloader\n"), std::string::npos);
   EXPECT_NE(seen.find("-- Source categories --\n  0.0: All Packages | | >\n"), std::string::npos) << "from the manage tab";

@@ -25,15 +25,13 @@ inline std::string section(const std::string& text, const std::string& title) {
   return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// The lines shown typed at the prompt ("    > "), without their comments.
+// The lines shown typed at the prompt ("    > "), as written: the prompt reads past
+// their comments, so a person can paste them whole.
 inline std::string typedLines(const std::string& text) {
   std::string script;
   for (size_t at = text.find("\n    > "); at != std::string::npos; at = text.find("\n    > ", at + 1)) {
     size_t start = at + 7;
-    std::string line = text.substr(start, text.find('\n', start) - start);
-    line = line.substr(0, line.find(" #"));
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    script += line + "\n";
+    script += text.substr(start, text.find('\n', start) - start) + "\n";
   }
   return script;
 }

@@ -272,5 +272,5 @@ TEST(TerminalSessionEndToEnd, TheRefreshQuickActionShowsTheCardAndItsTaskList) {
   // The wait told the card's end as it came, though it was gone when the wait ended.
   auto waiting = out.find("(waiting 12 seconds", list);
   ASSERT_NE(waiting, std::string::npos) << out;
-  EXPECT_LT(out.find("floating: Refresh Complete | Updated 1 sources", waiting), last) << out;
+  EXPECT_LT(out.find("floating: Refresh Complete | Updated 1 source ", waiting), last) << out;
 }

@@ -90,6 +90,12 @@ TEST_F(URLSchemeTaskTest, ShowOpensAPackageOrSaysItDoesNotExist) {
   open("quillbark://show/com.example.tool");
   ASSERT_NE(dynamic_cast<UINavigationController*>(presented()), nullptr);
   dismiss();
+  // The import keeps identifiers in lower case: a link finds them in any case.
+  for (const char* link : {"quillbark://show/bundleid=Com.Example.TOOL", "quillbark://show/COM.example.tool&x=1"}) {
+    open(link);
+    ASSERT_NE(dynamic_cast<UINavigationController*>(presented()), nullptr) << link << "\n" << ui.screen();
+    dismiss();
+  }
   // Whatever the active scheme.
   open("quillbark-beta://show/com.example.missing&other=1");
   ASSERT_NE(alert(), nullptr);
@@ -97,7 +103,7 @@ TEST_F(URLSchemeTaskTest, ShowOpensAPackageOrSaysItDoesNotExist) {
 }
 
 TEST_F(URLSchemeTaskTest, ASharedPackageOfANewRepositoryOpensAfterItsRefresh) {
-  open("quillbark://show/shared=Quillbark&name=Handy+Tool&bundleid=com.example.tool&repo=repo.example.org");
+  open("quillbark://show/shared=Quillbark&name=Handy+Tool&bundleid=com.example.Tool&repo=repo.example.org");
   ASSERT_NE(alert(), nullptr);
   EXPECT_EQ(alert()->message(),
             "Would you like to add repository: https://repo.example.org/ to Quillbark, in order to show package: Handy+Tool");

@@ -8,6 +8,7 @@
 #include "browse/DeveloperDetailsViewController.h"
 #include "database/KVRDevelopers.h"
 #include "foundation/Files.h"
+#include "support/FileSizeCeiling.h"
 #include "support/RecordingScreens.h"
 #include "support/SourceRefreshFixture.h"
 #include "support/TestData.h"
@@ -182,6 +183,22 @@ TEST_F(DeveloperPageTest, AProfileWithoutLinksOrPackagesPresentedByALink) {
                                                          "page https://example.org/home | Website",
                                                          "page https://git.example.org/somebody | GitHub",
                                                          "page http://social.example.org/somebody | Twitter"}));
+}
+
+// A follow the disk refuses has flashed "Followed" already: a card says it was not kept.
+TEST_F(DeveloperPageTest, AFollowTheDiskRefusesSaysSoOnACard) {
+  KVDeveloperProfile profile;
+  profile.fullName = "Nobody Here";
+  open(profile);
+  {
+    FileSizeCeiling full(1);  // every write of the database's files fails, as on a full disk
+    ASSERT_TRUE(ui.tap("Follow")) << ui.screen();
+    DispatchQueue::drainGlobalQueues();
+    waitFor([&] { return !root->cards().empty(); });
+  }
+  ASSERT_EQ(root->cards().size(), 1u);
+  EXPECT_EQ(root->cards()[0].message.rfind("Nobody Here could not be followed: ", 0), 0u) << root->cards()[0].message;
+  EXPECT_FALSE(screenContext().developers->isDeveloperFollowed("nobody here"));
 }
 
 }  // namespace

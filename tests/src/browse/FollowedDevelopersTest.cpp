@@ -25,7 +25,7 @@ class FollowedDevelopersTest : public SourceRefreshFixture {
     SourceRefreshFixture::SetUp();
     KVSearchDeveloper::instance().resetForTesting();
   }
-  void follow(const std::string& name) { ASSERT_TRUE(KVRDevelopers::setDeveloperNow(name, true)); }
+  void follow(const std::string& name) { ASSERT_EQ(KVRDevelopers::setDeveloperNow(name, true), nullptr); }
   static bool followed(const std::string& name) {
     auto row = KVRDeveloper::objectsWhere("name = %@", name).first();
     return row && row->isFollowed();
@@ -127,7 +127,7 @@ TEST_F(FollowedDevelopersTest, UnfollowingFromARowRebuildsOnceWrittenAndLateAnsw
   service.hold("developers/devs.php", "roothide");
   screen->setContent();
   ASSERT_TRUE(waitFor([&] { return names(*screen) == std::vector<std::string>{"Nepeta"}; }));
-  ASSERT_TRUE(KVRDevelopers::setDeveloperNow("roothide", false));
+  ASSERT_EQ(KVRDevelopers::setDeveloperNow("roothide", false), nullptr);
   screen->setContent();
   ASSERT_TRUE(waitFor([&] { return names(*screen) == std::vector<std::string>{"Nepeta"}; }));
   service.release("developers/devs.php", "roothide");
@@ -139,7 +139,7 @@ TEST_F(FollowedDevelopersTest, UnfollowingFromARowRebuildsOnceWrittenAndLateAnsw
   EXPECT_EQ(names(*screen), std::vector<std::string>{"Nepeta"});
 
   // Nobody left: back to the tab's root.
-  ASSERT_TRUE(KVRDevelopers::setDeveloperNow("nepeta", false));
+  ASSERT_EQ(KVRDevelopers::setDeveloperNow("nepeta", false), nullptr);
   screen->setContent();
   ui.runUntilIdle();
   EXPECT_TRUE(ui.screenShows("title: Featured")) << ui.screen();

@@ -5,10 +5,13 @@
 
 #include <set>
 
+#include "account/KVKeychainBindings.h"
+#include "account/KVKeychainBindingsController.h"
 #include "browse/PackagesTableViewController.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSources.h"
 #include "foundation/NotificationCenter.h"
+#include "interface/KVCategorySpecial.h"
 #include "interface/PackageCell.h"
 #include "support/PackageRecordsFixture.h"
 #include "support/RecordingScreens.h"
@@ -23,6 +26,7 @@
 #include "support/SourceRefreshFixture.h"
 #include "support/TestRoot.h"
 #include "support/TestData.h"
+#include "support/TestHttpServer.h"
 #include "support/Written.h"
 #include "uikit/UIImage.h"
 #include "uikit/UIImageView.h"
@@ -68,6 +72,27 @@ class PackageListTest : public PackageRecordsFixture {
 
   UIDriver ui;
 };
+
+// The purchased packages are asked of the stores signed in to: signed in nowhere, the
+// list says there are none; a store out of reach says why, with "Try Again".
+TEST_F(PackageListTest, PurchasesOutOfReachSayWhyAndNoneSaysSo) {
+  auto& keychain = KVKeychainBindingsController::sharedKeychainBindingsController();
+  keychain.resetValuesForTesting();
+  open(kCategorySpecial_SileoPackages);
+  EXPECT_TRUE(ui.screenShows("There are no purchased packages.")) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("Try Again"));
+
+  const std::string location = "https://shop.example/";
+  addSource(location, TestHttpServer::closedBaseURL() + "/api/");
+  KVKeychainBindings::sharedKeychainBindings().setString(std::string("tok"), location + "_token");
+  KVKeychainBindings::sharedKeychainBindings().setString(std::string("sec"), location + "_payment");
+  open(kCategorySpecial_SileoPackages);
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return ui.screenShows("[Try Again]"); }, 20)) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("The purchased packages could not be loaded:")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return ui.screenShows("[Try Again]"); }, 20)) << "asked again: " << ui.screen();
+  keychain.resetValuesForTesting();
+}
 
 TEST_F(PackageListTest, SortByNameGroupsCapitalLettersDigitsAndSignsWithAnIndex) {
   for (auto [id, name] : std::vector<std::pair<const char*, const char*>>{

@@ -19,19 +19,21 @@ std::optional<std::string> ago(double seconds) { return timeSince(kStampText, kS
 }  // namespace
 
 TEST(TimeSinceTest, EveryUnitAndItsBoundaries) {
+  // Whole units gone by, one of them singular.
   EXPECT_EQ(ago(0), "0 seconds ago");
+  EXPECT_EQ(ago(1.5), "1 second ago");
   EXPECT_EQ(ago(59), "59 seconds ago");
   EXPECT_EQ(ago(60), "1 minute ago");
-  EXPECT_EQ(ago(119), "2 minute ago");  // 1.98 rounds up, the singular stays
+  EXPECT_EQ(ago(119), "1 minute ago");
   EXPECT_EQ(ago(120), "2 minutes ago");
-  EXPECT_EQ(ago(3599), "60 minutes ago");
+  EXPECT_EQ(ago(3599), "59 minutes ago");
   EXPECT_EQ(ago(3600), "1 hour ago");
-  EXPECT_EQ(ago(7199), "2 hour ago");
+  EXPECT_EQ(ago(7199), "1 hour ago");
   EXPECT_EQ(ago(7200), "2 hours ago");
-  EXPECT_EQ(ago(86399), "24 hours ago");
+  EXPECT_EQ(ago(86399), "23 hours ago");
   EXPECT_EQ(ago(86400), "1 day ago");
   EXPECT_EQ(ago(90000), "1 day ago");
-  EXPECT_EQ(ago(172799), "2 day ago");
+  EXPECT_EQ(ago(172799), "1 day ago");
   EXPECT_EQ(ago(172800), "2 days ago");
   EXPECT_EQ(ago(86400 * 400), "400 days ago");
 }

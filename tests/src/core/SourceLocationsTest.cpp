@@ -38,6 +38,11 @@ TEST(SourceLocations, OnlyWebLocationsWithAHostAreSources) {
                           "https://a..b/", "https://.a/", "https://host:0/", "https://host:99999/", "https://host:8x/",
                           "https://ho%73t/", "https://ho*st/", "http://[zz::1]/", "http://[::1]x/"})
     EXPECT_TRUE(SourceLocations::refusal(bad)) << bad;
+  // A location typed after a scheme already there is named for what it is.
+  EXPECT_EQ(SourceLocations::refusal("https://HTTP://127.0.0.1:8080/").value_or(""),
+            "a source location can't hold a second scheme (http://) after its own");
+  EXPECT_EQ(SourceLocations::withoutPrefilledScheme("https://http://127.0.0.1:8080/"), "http://127.0.0.1:8080/");
+  EXPECT_EQ(SourceLocations::withoutPrefilledScheme("https://repo.example/a/http://b/"), "https://repo.example/a/http://b/");
   EXPECT_EQ(SourceLocations::normalized("HTTP://Repo.Example/A/"), "http://Repo.Example/A/");
   EXPECT_EQ(SourceLocations::normalized("repo.example/x://y"), "repo.example/x://y");
 }

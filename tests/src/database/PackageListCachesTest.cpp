@@ -146,8 +146,8 @@ class Developers : public PackageListCaches {
 // the write transaction.
 TEST_F(Developers, FollowingLooksTheRowUpInsideTheTransaction) {
   Latch both(2);
-  std::thread one([&] { KVRDevelopers::setDeveloperNow("Some One", true), both.arrive(); });
-  std::thread two([&] { KVRDevelopers::setDeveloperNow("some one", true), both.arrive(); });
+  std::thread one([&] { (void)KVRDevelopers::setDeveloperNow("Some One", true), both.arrive(); });
+  std::thread two([&] { (void)KVRDevelopers::setDeveloperNow("some one", true), both.arrive(); });
   ASSERT_TRUE(both.wait(30));
   one.join();
   two.join();
@@ -169,7 +169,7 @@ TEST_F(Developers, TheCacheAnnouncesNewPackagesOfFollowedDevelopers) {
   addPackage("com.example.two", "Two", "2026-12-07 09:30", {}, by("jane doe"));
   addPackage("com.example.three", "Three", "2026-12-07 09:30", {}, by("JANE DOE"));
   addPackage("com.example.space", "Space", "2026-12-07 09:30", {}, by(" "));
-  ASSERT_TRUE(KVRDevelopers::setDeveloperNow("Jane Doe", true));
+  ASSERT_EQ(KVRDevelopers::setDeveloperNow("Jane Doe", true), nullptr);
   std::vector<Value> notices;
   auto token = NotificationCenter::defaultCenter().addObserver(
       KVNewPackageByFollowedDeveloperNotification, [&](const Notification& n) { notices.push_back(n.userInfo); });

@@ -9,6 +9,7 @@
 #include "database/KVParsingUtility.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/NotificationCenter.h"
+#include "support/FileSizeCeiling.h"
 #include "support/Latch.h"
 #include "support/Written.h"
 
@@ -248,6 +249,34 @@ TEST_F(SourcesManager, ARemovalTakesEverythingAndGivesInstalledPackagesBackToDpk
   auto tool = package("com.example.tool");
   ASSERT_TRUE(tool) << "the installed package is dpkg's again";
   EXPECT_EQ(tool->sourceLocation(), KVRPackage::kDPKGSourceLocation);
+}
+
+// An addition or a removal the disk refuses was taken as started by whoever asked: a
+// card says it did not happen, and why.
+TEST_F(SourcesManager, AnAdditionOrARemovalTheDiskRefusesSaysSoOnACard) {
+  std::string location = serveIndex("repo", stanza("com.example.one", "1.0"));
+  {
+    FileSizeCeiling full(1);  // every write of the database's files fails, as on a full disk
+    EXPECT_TRUE(manager().addSourceWithLocation(location, true));
+    DispatchQueue::drainGlobalQueues();
+    RunLoop::main().runUntil([&] { return !root->cards().empty(); }, 30);
+  }
+  ASSERT_EQ(root->cards().size(), 1u);
+  EXPECT_EQ(root->cards()[0].title, "Source Error");
+  EXPECT_EQ(root->cards()[0].message.rfind(location + " could not be added: ", 0), 0u) << root->cards()[0].message;
+  settle();
+  EXPECT_TRUE(locations().empty());
+
+  ASSERT_TRUE(refresh(location));
+  {
+    FileSizeCeiling full(1);
+    EXPECT_TRUE(manager().removeSourceWithLocation(location));
+    DispatchQueue::drainGlobalQueues();
+    RunLoop::main().runUntil([&] { return root->cards().size() == 2; }, 30);
+  }
+  ASSERT_EQ(root->cards().size(), 2u);
+  EXPECT_EQ(root->cards()[1].message.rfind(location + " could not be removed: ", 0), 0u) << root->cards()[1].message;
+  EXPECT_TRUE(source(location)) << "it is still there, as the card says";
 }
 
 }  // namespace

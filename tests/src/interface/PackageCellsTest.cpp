@@ -96,6 +96,32 @@ TEST_F(PackageCellsTest, TheStatusIconFollowsQueueAndInstallState) {
   EXPECT_EQ(statusImage(*cell), "");
 }
 
+// An installed package with an update shows both versions on its rows; a held one says
+// it is held; one without an update shows its own version, the compact row none.
+TEST_F(PackageCellsTest, RowsShowAnUpdatesVersionsAndAHold) {
+  for (const char* id : {"com.example.update", "com.example.held"}) {
+    KVRPackage p = installed(id, "1.0");
+    p.setVersion(std::string("2.0"));
+    p.setIsUpdated(true);
+    p.setIsHeld(std::string(id) == "com.example.held");
+    add(p);
+  }
+  add(installed("com.example.current", "1.0"));
+  auto row = packageCell();
+  auto compact = getCell();
+  for (auto [id, text] : std::vector<std::pair<std::string, std::string>>{
+           {"com.example.update", "1.0 \u2192 2.0"}, {"com.example.held", "1.0 (Held)"}, {"com.example.current", "1.0"}}) {
+    row->updateWithPackage(*record(id));
+    EXPECT_EQ(row->versionLbl()->text(), text) << id;
+    compact->updateWithPackage(*record(id));
+    EXPECT_EQ(compact->versionLbl()->isHidden(), id == "com.example.current") << id;
+    EXPECT_EQ(compact->versionLbl()->text(), id == "com.example.current" ? "" : text) << id;
+  }
+  compact->updateWithPackage(*record("com.example.held"));
+  EXPECT_TRUE(ui.screenShows("com.example.held | ")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("1.0 (Held)")) << ui.screen();
+}
+
 TEST_F(PackageCellsTest, SubInformationComesFromTheMaintainerTheContactOrTheSource) {
   addSource("https://repo.example/");
   written(db()->write([&] {

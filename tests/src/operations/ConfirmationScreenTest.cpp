@@ -209,7 +209,7 @@ TEST_F(ConfirmationScreenTest, WhileSourcesRefreshConfirmWaitsAndSaysForHowMany)
   addSourceRecord(slowLocation);
   manager().refreshSource(slowLocation);
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->confirmBtn()->isEnabled(); }, 20));
-  EXPECT_EQ(screen->confirmBtn()->titleForState(UIControlStateNormal), "Waiting On (1) Tasks");
+  EXPECT_EQ(screen->confirmBtn()->titleForState(UIControlStateNormal), "Waiting On (1) Task");
   EXPECT_EQ(screen->confirmBtn()->accessibilityValue(), "waiting for the source refreshes to end");
   EXPECT_EQ(screen->confirmBtn()->alpha(), 0.5);
   screen->confirmQueue();

@@ -9,6 +9,7 @@
 #include "foundation/Files.h"
 #include "package/ReviewsCell.h"
 #include "package/WebViewViewController.h"
+#include "support/FileSizeCeiling.h"
 #include "support/TestVendorService.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIApplication.h"
@@ -71,6 +72,22 @@ TEST_F(PackagePageActionsTest, TheThirdStarRatesAnInstalledPackageWithoutTitleOr
             (TestVendorService::Fields{{"packageID", "com.example.tool"}, {"username", "ann"}, {"rate", "3"}}));
   EXPECT_EQ(page->packageDictionary()["myRating"], Value()) << "the snapshot follows at the next load";
   EXPECT_EQ(service.violations(), std::vector<std::string>{});
+}
+
+// The stars lit by a tap the disk refuses to keep go back, and a card says why.
+TEST_F(PackagePageActionsTest, AStarTheDiskRefusesToKeepGoesOutAgainAndSaysWhy) {
+  install("com.example.tool");
+  auto page = open("com.example.tool");
+  {
+    FileSizeCeiling full(1);  // every write of the database's files fails, as on a full disk
+    ASSERT_TRUE(ui.tap("Star 3")) << ui.screen();
+    DispatchQueue::drainGlobalQueues();
+    waitFor([&] { return ui.screenShows("Your rating could not be kept"); });
+  }
+  EXPECT_TRUE(ui.screenShows("Your rating could not be kept: ")) << ui.screen();
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(page->ratingButtons()[i]->currentImage()->name(), "star") << i;
+  EXPECT_EQ(page->outlets().ratingLbl->text(), "0 out of 5 rating");
+  EXPECT_EQ(package("com.example.tool")->myRating(), std::nullopt);
 }
 
 TEST_F(PackagePageActionsTest, ALongPressOnGetOffersTheOptionsAndShareOffersTheSheet) {

@@ -98,6 +98,16 @@ TEST_F(PackagePageTest, ARefreshedPackageReadsItsRecordThroughItsSnapshots) {
   lib->setContent();
   EXPECT_EQ(lib->devPackages(), std::vector<std::string>{"com.example.lib"});
   EXPECT_EQ(height(*lib, lib->outlets().otherDevPackagesTableView), 70);
+
+  // Installed at 1.0 with 1.2 offered, then held: the version row says so.
+  edit("com.example.tool", [](KVRPackage& p) {
+    p.setIsInstalled(true);
+    p.setInstalledVersion(std::string("1.0"));
+    p.setIsUpdated(true);
+  });
+  EXPECT_EQ(open("com.example.tool")->outlets().packageVersionLbl->text(), "1.0 \u2192 1.2");
+  edit("com.example.tool", [](KVRPackage& p) { p.setIsHeld(true); });
+  EXPECT_EQ(open("com.example.tool")->outlets().packageVersionLbl->text(), "1.0 (Held)");
 }
 
 TEST_F(PackagePageTest, WithoutARecordThePageShowsItsFallbacksAndFetchesNothing) {

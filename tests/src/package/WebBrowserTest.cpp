@@ -66,4 +66,27 @@ TEST_F(WebBrowserTest, APageLoadsThroughTheRequestFactoryAndNewWindowsOpenInPlac
   ASSERT_TRUE(ui.tap("Close"));
 }
 
+// A page whose server can't be reached says why where the page would be, and loads once
+// more on "Try Again", once the server is there.
+TEST_F(WebBrowserTest, APageOutOfReachSaysWhyAndLoadsAgain) {
+  int port = 0;
+  std::string address;
+  {
+    TestHttpServer gone;  // its port, closed once it goes
+    port = gone.port();
+    address = gone.url("/page");
+  }
+  auto browser = std::make_shared<WebViewViewController>(screenContext(), address, "Somewhere", false);
+  ui.show(std::make_shared<UINavigationController>(browser));
+  ASSERT_TRUE(waitFor([&] { return ui.screenShows("[Try Again]"); })) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("The page could not be opened: ")) << ui.screen();
+  TestHttpServer back(TestHttpConnections::CloseEach, port);
+  TestHttpResponse html = TestHttpResponse::text("<html><title>Here</title><body>Arrived</body></html>");
+  html.contentType = "text/html";
+  back.respond("/page", html);
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(waitFor([&] { return ui.screenShows("Arrived"); })) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("Try Again")) << ui.screen();
+}
+
 }  // namespace

@@ -172,6 +172,21 @@ TEST_F(OutsideStoreTest, AFailedPurchasesFetchChangesNothing) {
   EXPECT_EQ(page->url()->absoluteString(), store.location() + "account");
 }
 
+// The store's sign-in sheet says why when the store can't be reached, and asks again.
+TEST_F(OutsideStoreTest, TheSignInSheetOutOfReachSaysWhyAndAsksAgain) {
+  std::string address;
+  {
+    TestHttpServer gone;  // its port, closed once it goes
+    address = gone.url("/account");
+  }
+  auto page = std::make_shared<CydiaStoreLoginController>(address);
+  ui.show(std::make_shared<UINavigationController>(page));
+  ASSERT_TRUE(eventually([&] { return ui.screenShows("[Try Again]"); })) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("The page could not be opened: ")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(eventually([&] { return ui.screenShows("[Try Again]"); })) << "asked again, failed again: " << ui.screen();
+}
+
 TEST(OutsideStoreAddresses, MarkersPrefixesAndTheDeviceHeaders) {
   KVOutsideStore::setLocation("https://shop.example/");
   EXPECT_EQ(KVOutsideStore::accountMarker(), "shop.example/account");

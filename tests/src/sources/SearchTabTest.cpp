@@ -8,6 +8,7 @@
 #include "account/KVSearchDeveloper.h"
 #include "account/KVSearchRepositories.h"
 #include "account/KVStatistics.h"
+#include "account/KVVendorService.h"
 #include "database/KVRSearchHistory.h"
 #include "interface/ErrorViewController.h"
 #include "interface/KVRemoteImage.h"
@@ -117,7 +118,7 @@ TEST_F(SearchTabTest, OneTextSearchesPackagesDevelopersAndRepositories) {
   EXPECT_EQ(search->packagesCount(), 0u) << "not before the pause";
   ui.advance(0.4);
   EXPECT_EQ(shownPackages(*search), std::vector<std::string>{"roothide core"});
-  EXPECT_EQ(search->packagesTitle()->text(), "1 Packages");
+  EXPECT_EQ(search->packagesTitle()->text(), "1 Package");
   EXPECT_EQ(search->packagesHeight()->constant(), 70);
   ASSERT_TRUE(waitFor([&] { return search->developersArray().size() == 1 && holds(search->repositoriesArray(), "roothide repo"); }))
       << ui.screen();
@@ -242,6 +243,20 @@ TEST_F(SearchTabTest, TheDirectoryListsEntriesOnceAndAddsOne) {
 
   ASSERT_TRUE(waitFor([&] { return directory->repositoriesIconsDictionary().size() == 5; }, 10));
   EXPECT_NE(directory->repositoriesIconsDictionary().at("Slow"), KVRemoteImage::placeholder());
+}
+
+// With the service out of reach the directory says why and offers to ask again.
+TEST_F(SearchTabTest, TheDirectoryOutOfReachSaysWhyAndAsksAgain) {
+  service->addDirectoryEntry(entry("Far", "https://far.example/", ""));
+  KVVendorService::setServiceBaseURL(TestHttpServer::closedBaseURL());
+  auto directory = std::make_shared<OnlineRepositoriesViewController>(screenContext());
+  ui.show(std::make_shared<UINavigationController>(directory));
+  ASSERT_TRUE(waitFor([&] { return ui.screenShows("[Try Again]"); })) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("The repositories could not be loaded: ")) << ui.screen();
+  KVVendorService::setServiceBaseURL(service->server().baseURL());
+  ASSERT_TRUE(ui.tap("Try Again"));
+  ASSERT_TRUE(waitFor([&] { return directory->repositoriesArray().size() == 1; })) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("Try Again")) << ui.screen();
 }
 
 }  // namespace

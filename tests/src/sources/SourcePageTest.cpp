@@ -69,6 +69,30 @@ TEST_F(SourcePageTest, TheFormAddsATrimmedLocationAndBecomesItsPage) {
   EXPECT_FALSE(page->sourceLastRepoRegenLbl()->text().empty());
 }
 
+// In the window the field keeps its "https://" and the keys add to it: a whole location
+// typed after it takes its place, and one that can't be a source is refused for its own
+// fault.
+TEST_F(SourcePageTest, ALocationTypedAfterThePrefilledSchemeTakesItsPlace) {
+  std::string location = serveIndex("typed", stanza("com.example.tool", "1.0"));
+  auto page = open(std::nullopt);
+  ASSERT_TRUE(ui.type(location)) << ui.screen();
+  EXPECT_EQ(page->sourceUrlTextField()->text(), "https://" + location);
+  ASSERT_TRUE(ui.submit());
+  EXPECT_EQ(page->sourceUrlTextField()->text(), location);
+  ASSERT_EQ(root->cards().size(), 1u) << ui.screen();
+  EXPECT_EQ(root->cards()[0].title, "Warning") << "asked about plain http, as typed";
+  root->cards()[0].otherAction();
+  ASSERT_TRUE(waitForPipeline());
+  EXPECT_TRUE(source(location));
+
+  auto form = open(std::nullopt);
+  ASSERT_TRUE(ui.type("ftp://repo.example/"));
+  ASSERT_TRUE(ui.submit());
+  EXPECT_TRUE(ui.screenShows("ftp://repo.example/ can't be added: a source location must begin with http:// or "
+                             "https:// (not ftp://)."))
+      << ui.screen();
+}
+
 TEST_F(SourcePageTest, LocationsWithoutHostOrOfAnotherSchemeAddNothing) {
   auto page = open(std::nullopt);
   for (const char* text : {"https://", "http://", "https:///path", "ftp://repo.example/", "file:///etc/"}) {

@@ -33,12 +33,17 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
     {
       auto identifiers = db.objects(KVRPackage::className()).valuesForKey("identifier");
       known_.assign(filterWords(identifiers.size()), 0);
-      written_.assign(known_.size(), 0);
       for (const auto& id : identifiers)
         if (id.isString()) mark(known_, hashOf(*id.stringPtr()));
     }
     staleCandidates_ =
         db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
+    own_ = staleCandidates_;
+    const std::vector<int64_t> kept =
+        db.objects(KVRPackage::className(), "sourceLocation = %@ AND NOT (isInstalled = 0)", settings_.location).objectIds();
+    own_.insert(own_.end(), kept.begin(), kept.end());
+    std::sort(own_.begin(), own_.end());
+    ownWritten_.assign(own_.size(), false);
     while (auto entry = next()) applyEntry(*entry, outcome);
     if (beforeCommit) failure = beforeCommit();
     if (failure) {
@@ -327,10 +332,14 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
   pending.versions = std::move(pending.record->availableVersionsField());
   pending.versionCount = pending.versions.size();
   pending.record->availableVersionsField().clear();
-  // A record this run wrote and read back is not from an earlier run (a false hit of the
-  // filter only keeps a record up).
-  pending.heldFromEarlierRun =
-      pending.record->sourceLocation() == settings_.location && !mayHold(written_, hash);
+  // One of the source's records from before this run, unless this run has written it
+  // already (it then left the window and came back): a record of the source that is
+  // none of them was made or taken over by this run.
+  auto place = std::lower_bound(own_.begin(), own_.end(), pending.record->objectId());
+  if (place != own_.end() && *place == pending.record->objectId()) {
+    pending.ownPlace = static_cast<size_t>(place - own_.begin());
+    pending.heldFromEarlierRun = !ownWritten_[pending.ownPlace];
+  }
   return &pending;
 }
 
@@ -344,6 +353,7 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(std::unique_ptr<KV
   pending.versionTexts.clear();
   pending.listsEncoded = false;
   pending.heldFromEarlierRun = false;
+  pending.ownPlace = kNotOwn;
   pending.versionBeforeLowering.reset();
   pending.hash = hash;
   // The key is the record's own identifier, which stays where it is while it waits.
@@ -410,7 +420,7 @@ void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     Pending& pending = *batch[i];
     KVRPackage& record = *pending.record;
-    mark(written_, pending.hash);
+    if (pending.ownPlace != kNotOwn) ownWritten_[pending.ownPlace] = true;
     if (record.objectId() == 0) {
       added.push_back(&pending);
       continue;

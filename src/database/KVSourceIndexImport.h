@@ -91,6 +91,8 @@ class KVSourceIndexImport {
     // Read as this source left it in an earlier run, and not yet met in this one: the
     // source's first entry of it tells whether the source has lowered its version.
     bool heldFromEarlierRun = false;
+    // Its place among the source's records before this run, when it is one of them.
+    size_t ownPlace = kNotOwn;
     std::optional<std::string> versionBeforeLowering;  // the stored version, once lowered
     size_t hash = 0;  // of the identifier: worked out once for the window and the filters
   };
@@ -125,6 +127,7 @@ class KVSourceIndexImport {
   // entry is higher.
   bool mayLower(const Pending& pending, const std::string& version) const;
   static constexpr size_t kVersionsSearchedInTurn = 8;
+  static constexpr size_t kNotOwn = static_cast<size_t>(-1);
   void deleteStalePackages(Outcome& outcome);
   static size_t filterWords(size_t identifiers);
   static void mark(std::vector<uint64_t>& filter, size_t hash);
@@ -136,8 +139,12 @@ class KVSourceIndexImport {
   // Identifiers in the table (before this run, or written by it), as a filter: any other
   // has no record.
   std::vector<uint64_t> known_;
-  std::vector<uint64_t> written_;  // identifiers this run has written, as a filter like it
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
+  // The source's records before this run (sorted by row), and which of them this run has
+  // written: a record of the source read back is from an earlier run exactly when it is
+  // one of them not yet written.
+  std::vector<int64_t> own_;
+  std::vector<bool> ownWritten_;
   PendingList pending_;        // most recently touched first
   // A written record's node, kept for the next record, with what it holds.
   PendingList spare_;

@@ -35,7 +35,9 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
       known_.assign(filterWords(identifiers.size()), 0);
       for (const auto& id : identifiers)
         if (id.isString()) mark(known_, hashOf(*id.stringPtr()));
+      recordsBefore_ = identifiers.size();
     }
+    added_ = 0;
     staleCandidates_ =
         db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
     own_ = staleCandidates_;
@@ -44,14 +46,28 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
     own_.insert(own_.end(), kept.begin(), kept.end());
     std::sort(own_.begin(), own_.end());
     ownWritten_.assign(own_.size(), false);
-    while (auto entry = next()) applyEntry(*entry, outcome);
-    if (beforeCommit) failure = beforeCommit();
+    while (auto entry = next()) {
+      applyEntry(*entry, outcome);
+      if (passedCeiling(outcome)) break;
+    }
+    if (outcome.ceiling == Ceiling::None && beforeCommit) failure = beforeCommit();
+    if (!failure && outcome.ceiling == Ceiling::None) {
+      flushAll();
+      // Exact now: the new records are all in and the stale ones known. A database past its
+      // ceiling already (from before there was one) may still refresh a source that does
+      // not make it larger.
+      const size_t after = recordsAfter(deleteStalePackages(outcome));
+      if (after > settings_.maxRecords && after > recordsBefore_) outcome.ceiling = Ceiling::DatabaseRecords;
+    }
+    if (outcome.ceiling != Ceiling::None) {
+      failure = makeError(KVSourceIndexImportErrorDomain, 8, outcome.ceiling == Ceiling::SourceEntries
+                                                                 ? "The index offers more packages than a source may"
+                                                                 : "The index would take the database past its ceiling");
+    }
     if (failure) {
       db.cancelWrite();
       return;
     }
-    flushAll();
-    deleteStalePackages(outcome);
 
     auto offered = db.objects(KVRPackage::className(), "sourceLocation = %@", settings_.location);
     outcome.totalPackages = std::to_string(offered.count());
@@ -77,9 +93,23 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
   return failure;
 }
 
-// The source's packages that the index no longer offers, unless installed.
-void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
-  if (staleCandidates_.empty()) return;
+// While the entries come: the source's entries so far, and the records the table will
+// hold at least (its records before the run and the new ones written, less every record
+// of the source that may yet prove stale), each against its ceiling.
+bool KVSourceIndexImport::passedCeiling(Outcome& outcome) const {
+  if (outcome.applied + outcome.refused > settings_.maxEntries) {
+    outcome.ceiling = Ceiling::SourceEntries;
+  } else {
+    const size_t atLeast = recordsAfter(staleCandidates_.size());
+    if (atLeast > settings_.maxRecords && atLeast > recordsBefore_) outcome.ceiling = Ceiling::DatabaseRecords;
+  }
+  return outcome.ceiling != Ceiling::None;
+}
+
+// The source's packages that the index no longer offers, unless installed; answers how
+// many went.
+size_t KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
+  if (staleCandidates_.empty()) return 0;
   std::sort(seen_.begin(), seen_.end());
   Value::Array stale;
   for (int64_t id : staleCandidates_) {
@@ -90,7 +120,9 @@ void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
     outcome.cachedImagesToRemove.push_back(identifier.asString());
     stale.push_back(std::move(identifier));
   }
+  const size_t count = stale.size();
   if (!stale.empty()) db_->deleteObjects(db_->objects(KVRPackage::className(), "identifier IN %@", Value(std::move(stale))));
+  return count;
 }
 
 namespace {
@@ -463,6 +495,7 @@ void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
       [&](size_t i, store::record::FieldVisitor& visitor) { visitRecord(*added[i]->record, visitor, *added[i]); },
       [&](size_t i) { return added[i]->record->toObject(); }, ids.data());
   seen_.insert(seen_.end(), ids.begin(), ids.end());
+  added_ += ids.size();
   // A later version of each finds it in the table.
   for (Pending* pending : added) mark(known_, pending->hash);
 }

@@ -114,7 +114,11 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   channel.abandon();
   if (follower) follower->abandon();
   join();
-  if (result.decodingFailed || result.ceiling == Result::Ceiling::Stanza) result.importError = nullptr;
+  if (result.outcome.ceiling == KVSourceIndexImport::Ceiling::SourceEntries) result.ceiling = Result::Ceiling::SourceEntries;
+  if (result.outcome.ceiling == KVSourceIndexImport::Ceiling::DatabaseRecords)
+    result.ceiling = Result::Ceiling::DatabaseRecords;
+  // Refused for what the index is, not for a failure to write it.
+  if (result.decodingFailed || result.ceiling != Result::Ceiling::None) result.importError = nullptr;
   result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None && !result.importError &&
                    !result.outcome.sourceMissing;
   return result;

@@ -22,8 +22,9 @@ class KVSourceIndexRun {
     // decoder's reason, else empty.
     bool decodingFailed = false;
     std::string decodingReason;
-    // Which ceiling stopped it, when one did.
-    enum class Ceiling { None, Decoded, DecoderMemory, Stanza } ceiling = Ceiling::None;
+    // Which ceiling stopped it, when one did: what it unpacks to, what unpacking it
+    // takes, one stanza, the source's entries, the database's records.
+    enum class Ceiling { None, Decoded, DecoderMemory, Stanza, SourceEntries, DatabaseRecords } ceiling = Ceiling::None;
     ErrorRef importError;  // the list file or the records could not be written
     KVSourceIndexImport::Outcome outcome;
     bool applied = false;  // the records were committed
@@ -38,8 +39,9 @@ class KVSourceIndexRun {
   // What a refresh lets an index unpack to: its text goes to APT's list file and, about
   // as large again, into the records, so half the room left on the file system that holds
   // `folder`, less a reserve. What is held in memory meanwhile is bounded apart (the
-  // decoder's state, one stanza), so an index of any size the device can hold refreshes,
-  // and a small file that unpacks to more than that does not fill the disk.
+  // decoder's state, one stanza), and so are the records an index may bring
+  // (KVSourceIndexImport); a small file that unpacks to more than that does not fill the
+  // disk.
   static uint64_t decodedCeilingFor(const std::string& folder);
 
   // Decoded chunks and read entries that may wait between the threads.

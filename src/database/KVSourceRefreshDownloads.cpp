@@ -112,6 +112,17 @@ ErrorRef invalidDataError(const std::string& location, const URLResponseRef& res
 
 std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); }
 
+// "300,000": the ceilings as a person reads them.
+std::string grouped(size_t count) {
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
 std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::string& location, uint64_t decoded) {
   using Ceiling = KVSourceIndexRun::Result::Ceiling;
   switch (ceiling) {
@@ -124,9 +135,21 @@ std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::st
     case Ceiling::Stanza:
       return NSLocalizedFormat("A package's entry in the index of %@ is larger than %@ MB.",
                                {location, megabytes(KVStanzaReader::kMaximumStanzaBytes)});
+    case Ceiling::SourceEntries:
+      return NSLocalizedFormat("The index of %@ lists more than %@ packages, more than a source may offer.",
+                               {location, grouped(KVSourceIndexImport::kMaximumSourceEntries)});
+    case Ceiling::DatabaseRecords:
+      return NSLocalizedFormat("The index of %@ would take the packages of all sources past %@, the most there "
+                               "may be; removing a source makes room.",
+                               {location, grouped(KVSourceIndexImport::kMaximumDatabaseRecords)});
     case Ceiling::None: break;
   }
   return {};
+}
+
+// A refused index fails the refresh with its reason, for the source's row and page.
+ErrorRef refusalError(int64_t code, const std::string& text) {
+  return makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}}));
 }
 
 }  // namespace
@@ -338,10 +361,9 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
     const std::string text = ceilingText(result.ceiling, location, ceiling);
     KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
     if (result.decodingFailed) DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
-    const int code = result.ceiling == KVSourceIndexRun::Result::Ceiling::Stanza ? KVErrorInvalidServerData
-                                                                                : KVErrorDecompressionFailed;
-    return exitWithNetworkError(
-        makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}})));
+    using Ceiling = KVSourceIndexRun::Result::Ceiling;
+    const bool unpacking = result.ceiling == Ceiling::Decoded || result.ceiling == Ceiling::DecoderMemory;
+    return exitWithNetworkError(refusalError(unpacking ? KVErrorDecompressionFailed : KVErrorInvalidServerData, text));
   }
   if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",

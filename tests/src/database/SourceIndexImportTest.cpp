@@ -8,6 +8,7 @@
 #include "database/KVParsingUtility.h"
 #include "database/KVSourceIndexImport.h"
 #include "database/KVSourceIndexRun.h"
+#include "database/KVStanza.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/NotificationCenter.h"
 
@@ -216,6 +217,53 @@ TEST_F(SourceIndexImport, ASourceThatLowersEveryVersionLeavesNoRecordAtTheOldOne
   auto old = KVRPackage::objectsWhere("version = %@", "2+b");
   EXPECT_EQ(old.count(), 0u) << "for example " << (old.count() ? old.first()->identifier() : "");
   EXPECT_EQ(KVRPackage::objectsWhere("version = %@", "1").count(), count);
+}
+
+// The ceilings stop an index where it passes them and nothing of it is written: the
+// source's on its entries, the database's on the records of every source, which lets a
+// database already past it refresh a source that does not make it larger. (Applied as
+// the refresh applies them, with ceilings lowered to keep the indexes small.)
+TEST_F(SourceIndexImport, TheCeilingsStopAnIndexWhereItPassesThem) {
+  refreshWith("a", stanza("com.example.a1", "1.0") + stanza("com.example.a2", "1.0"));
+  const std::string b = locationOf("b");
+  addSourceRecord(b);
+  size_t asked = 0;
+  auto apply = [&](size_t count, size_t maxEntries, size_t maxRecords, std::vector<std::string> ids = {}) {
+    for (size_t i = 0; i < count; ++i) ids.push_back("com.example.b" + std::to_string(i));
+    KVIndexEntry::Context context;
+    context.setLocation(b);
+    context.systemVersion = "14.4";
+    std::vector<KVIndexEntry> entries(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+      KVStanza text;
+      text.set("Package", ids[i]);
+      text.set("Version", "1.0");
+      text.set("Filename", ids[i] + ".deb");
+      EXPECT_TRUE(entries[i].read(text, context));
+    }
+    KVSourceIndexImport::Settings settings{b, Date{0}, "2026-01-01 00:00", std::nullopt, maxEntries, maxRecords};
+    KVSourceIndexImport import(std::move(settings));
+    KVSourceIndexImport::Outcome outcome;
+    asked = 0;
+    ErrorRef error = import.apply(
+        *db(), [&]() -> KVIndexEntry* { return asked < entries.size() ? &entries[asked++] : (++asked, nullptr); }, nullptr,
+        outcome);
+    EXPECT_EQ(error != nullptr, outcome.ceiling != KVSourceIndexImport::Ceiling::None);
+    return outcome.ceiling;
+  };
+  using Ceiling = KVSourceIndexImport::Ceiling;
+  EXPECT_EQ(apply(4, 2, 100), Ceiling::SourceEntries);
+  EXPECT_EQ(asked, 3u) << "not a stanza more than the one past the ceiling";
+  EXPECT_EQ(apply(400, 1000, 100), Ceiling::DatabaseRecords);
+  EXPECT_LT(asked, 400u) << "stopped while the records come";
+  EXPECT_EQ(apply(2, 10, 3), Ceiling::DatabaseRecords) << "2 records and 2 new ones";
+  EXPECT_TRUE(packagesOf(b).empty());
+  EXPECT_EQ(apply(1, 10, 3, {"com.example.a1"}), Ceiling::None) << "1 new, 1 taken over";
+  EXPECT_EQ(packagesOf(b).size(), 2u);
+  EXPECT_EQ(apply(1, 10, 2, {"com.example.a1"}), Ceiling::None) << "past the ceiling, but no larger";
+  EXPECT_EQ(apply(2, 10, 2, {"com.example.a1"}), Ceiling::DatabaseRecords);
+  EXPECT_EQ(packagesOf(b).size(), 2u);
+  EXPECT_EQ(KVRPackage::allObjects().count(), 3u);
 }
 
 // The device runs 14.4 (the device root's default).

@@ -41,6 +41,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   KVHandoff<KVIndexEntry> entries(kWaitingEntries);
   ErrorRef sinkError;
   bool decoded = false, signature = false;
+  uint64_t decodedBytes = 0;
 
   std::thread decoder([&] {
     bool first = true;
@@ -50,6 +51,7 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
         return false;
       }
       first = false;
+      decodedBytes += size;
       sinkError = sink.write(bytes, size);
       if (sinkError) return false;
       return follower ? follower->advance(size) : channel.write(bytes, size);
@@ -68,17 +70,30 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   // let go of there, and the applying thread does little beside the store's own work.
   KVSourceIndexImport import(std::move(settings));
   bool stanzaTooLarge = false;
+  using NotAnIndex = Result::NotAnIndex;
+  NotAnIndex notAnIndex = NotAnIndex::No;
+  size_t entriesRead = 0;
   std::thread reader([&] {
     KVStanzaReader stanzas([&](char* bytes, size_t size) {
       return follower ? follower->read(bytes, size) : channel.read(bytes, size);
     });
     KVStanza stanza;
     KVIndexEntry entry;
+    // The first line or stanza APT could not read ends the reading: the index is refused.
     while (stanzas.next(stanza)) {
-      if (!entry.read(stanza, context)) continue;
+      if (stanzas.strayLines() > 0) {
+        notAnIndex = NotAnIndex::StrayLine;
+        break;
+      }
+      if (!entry.read(stanza, context)) {
+        notAnIndex = NotAnIndex::NamelessEntry;
+        break;
+      }
+      ++entriesRead;
       import.prepare(entry);
       if (!entries.push(entry)) break;
     }
+    if (notAnIndex == NotAnIndex::No && stanzas.strayLines() > 0) notAnIndex = NotAnIndex::StrayLine;
     stanzaTooLarge = stanzas.stanzaTooLarge();
     channel.abandon();  // a reader that stopped early lets the decoder stop too
     if (follower) follower->abandon();
@@ -100,8 +115,18 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
           result.ceiling = Result::Ceiling::Stanza;
           return makeError(KVSourceIndexImportErrorDomain, 6, "A stanza of the index is larger than allowed");
         }
+        // Before the decoding's outcome: a reader that stopped early stopped the decoder.
+        if (notAnIndex != NotAnIndex::No) {
+          result.notAnIndex = notAnIndex;
+          return makeError(KVSourceIndexImportErrorDomain, 9, "The index is not one APT can read");
+        }
         if (sinkError) return makeError(KVSourceIndexImportErrorDomain, 4, sinkError->localizedDescription());
-        if (decoded && !signature) return nullptr;
+        if (decoded && !signature) {
+          // Text that holds no stanza at all (blank lines) is no index either; nothing is.
+          if (decodedBytes == 0 || entriesRead > 0) return nullptr;
+          result.notAnIndex = NotAnIndex::NoEntry;
+          return makeError(KVSourceIndexImportErrorDomain, 9, "The index is not one APT can read");
+        }
         result.decodingFailed = true;
         if (signature) result.decodingReason.clear();
         if (result.decodingReason == NSDataCompression::kDecodedTooLarge) result.ceiling = Result::Ceiling::Decoded;
@@ -118,8 +143,9 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   if (result.outcome.ceiling == KVSourceIndexImport::Ceiling::DatabaseRecords)
     result.ceiling = Result::Ceiling::DatabaseRecords;
   // Refused for what the index is, not for a failure to write it.
-  if (result.decodingFailed || result.ceiling != Result::Ceiling::None) result.importError = nullptr;
-  result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None && !result.importError &&
-                   !result.outcome.sourceMissing;
+  if (result.decodingFailed || result.ceiling != Result::Ceiling::None || result.notAnIndex != NotAnIndex::No)
+    result.importError = nullptr;
+  result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None &&
+                   result.notAnIndex == NotAnIndex::No && !result.importError && !result.outcome.sourceMissing;
   return result;
 }

@@ -25,6 +25,10 @@ class KVSourceIndexRun {
     // Which ceiling stopped it, when one did: what it unpacks to, what unpacking it
     // takes, one stanza, the source's entries, the database's records.
     enum class Ceiling { None, Decoded, DecoderMemory, Stanza, SourceEntries, DatabaseRecords } ceiling = Ceiling::None;
+    // What APT could not read either (it refuses the whole file, and with it every
+    // command, for one such stanza or line): a line that is no field, a stanza that
+    // names no package, or text without any stanza.
+    enum class NotAnIndex { No, StrayLine, NamelessEntry, NoEntry } notAnIndex = NotAnIndex::No;
     ErrorRef importError;  // the list file or the records could not be written
     KVSourceIndexImport::Outcome outcome;
     bool applied = false;  // the records were committed
@@ -39,9 +43,8 @@ class KVSourceIndexRun {
   // What a refresh lets an index unpack to: its text goes to APT's list file and, about
   // as large again, into the records, so half the room left on the file system that holds
   // `folder`, less a reserve. What is held in memory meanwhile is bounded apart (the
-  // decoder's state, one stanza), and so are the records an index may bring
-  // (KVSourceIndexImport); a small file that unpacks to more than that does not fill the
-  // disk.
+  // decoder's state, one stanza), so an index of any size the device can hold refreshes,
+  // and a small file that unpacks to more than that does not fill the disk.
   static uint64_t decodedCeilingFor(const std::string& folder);
 
   // Decoded chunks and read entries that may wait between the threads.

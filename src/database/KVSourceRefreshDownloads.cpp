@@ -147,6 +147,23 @@ std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::st
   return {};
 }
 
+std::string notAnIndexText(KVSourceIndexRun::Result::NotAnIndex kind, const std::string& location) {
+  using NotAnIndex = KVSourceIndexRun::Result::NotAnIndex;
+  switch (kind) {
+    case NotAnIndex::StrayLine:
+      return NSLocalizedFormat("The index of %@ is not a list of packages: it holds binary data or lines that are "
+                               "no fields.",
+                               {location});
+    case NotAnIndex::NamelessEntry:
+      return NSLocalizedFormat("The index of %@ has an entry that names no package, which APT cannot read.",
+                               {location});
+    case NotAnIndex::NoEntry:
+      return NSLocalizedFormat("The index of %@ is not a list of packages: nothing in it names a package.", {location});
+    case NotAnIndex::No: break;
+  }
+  return {};
+}
+
 // A refused index fails the refresh with its reason, for the source's row and page.
 ErrorRef refusalError(int64_t code, const std::string& text) {
   return makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}}));
@@ -364,6 +381,13 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
     using Ceiling = KVSourceIndexRun::Result::Ceiling;
     const bool unpacking = result.ceiling == Ceiling::Decoded || result.ceiling == Ceiling::DecoderMemory;
     return exitWithNetworkError(refusalError(unpacking ? KVErrorDecompressionFailed : KVErrorInvalidServerData, text));
+  }
+  if (result.notAnIndex != KVSourceIndexRun::Result::NotAnIndex::No) {
+    // Never handed to APT, which would refuse every command for it; what the source had
+    // before stays.
+    const std::string text = notAnIndexText(result.notAnIndex, location);
+    KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
+    return exitWithNetworkError(refusalError(KVErrorInvalidServerData, text));
   }
   if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",

@@ -287,8 +287,7 @@ TEST_F(SourceIndexImport, IncompatiblePackagesAreLeftOutUnlessAskedFor) {
 // version is refused, the rest of the index applied.
 TEST_F(SourceIndexImport, HostileStanzasAreRefusedAndTheRestApplied) {
   refreshWith("repo", stanza("../../etc/passwd", "1.0") + stanza("com.example.one", "1.0;reboot") +
-                          stanza("com.example.two", "$(id)") + stanza("a b", "1.0") + stanza("com.example.ok", "1:1.0~b1-2") +
-                          "Version: 1.0\nDescription: no package\n\n");
+                          stanza("com.example.two", "$(id)") + stanza("a b", "1.0") + stanza("com.example.ok", "1:1.0~b1-2"));
   auto all = packagesOf(locationOf("repo"));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].identifier(), "com.example.ok");

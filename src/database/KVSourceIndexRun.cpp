@@ -2,7 +2,9 @@
 
 #include <sys/statvfs.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -42,6 +44,12 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   ErrorRef sinkError;
   bool decoded = false, signature = false;
   uint64_t decodedBytes = 0;
+  // A list file takes its place ahead of its records (Sink::sync) only once its first
+  // stanza is one APT reads, so what is no index never reaches APT's lists. (A fault
+  // further in is found while the records are written, and the old file then comes back.)
+  std::mutex readingMutex;
+  std::condition_variable readingMoved;
+  bool firstEntryRead = false, readingEnded = false;
 
   std::thread decoder([&] {
     bool first = true;
@@ -58,10 +66,18 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
     }, static_cast<size_t>(maxDecodedBytes));
     decoded = !decodingError;
     if (decodingError) result.decodingReason = decodingError->localizedDescription();
-    // The list file is whole: it goes to the disk while the records are still written.
-    if (decoded && !signature && !sinkError) sinkError = sink.sync();
+    // The reader is told where the bytes end before it is waited for.
     if (follower) follower->close();
     channel.close();
+    if (!decoded || signature || sinkError) return;
+    bool vouched;
+    {
+      std::unique_lock<std::mutex> lock(readingMutex);
+      readingMoved.wait(lock, [&] { return firstEntryRead || readingEnded; });
+      vouched = firstEntryRead;
+    }
+    // The list file is whole: it goes to the disk while the records are still written.
+    if (vouched) sinkError = sink.sync();
   });
   // Entries are read, and prepared for the transaction, on a thread of their own. Each
   // is filled in place and swapped into the ring, which hands back what the applying
@@ -89,12 +105,21 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
         notAnIndex = NotAnIndex::NamelessEntry;
         break;
       }
-      ++entriesRead;
+      if (++entriesRead == 1) {
+        std::lock_guard<std::mutex> lock(readingMutex);
+        firstEntryRead = true;
+        readingMoved.notify_all();
+      }
       import.prepare(entry);
       if (!entries.push(entry)) break;
     }
     if (notAnIndex == NotAnIndex::No && stanzas.strayLines() > 0) notAnIndex = NotAnIndex::StrayLine;
     stanzaTooLarge = stanzas.stanzaTooLarge();
+    {
+      std::lock_guard<std::mutex> lock(readingMutex);
+      readingEnded = true;
+      readingMoved.notify_all();
+    }
     channel.abandon();  // a reader that stopped early lets the decoder stop too
     if (follower) follower->abandon();
     entries.close();

@@ -19,10 +19,10 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
+#include "database/KVIndexRefusal.h"
 #include "database/KVRepositoryRules.h"
 #include "database/KVSourceIndexRun.h"
 #include "database/KVSourceRefresh.h"
-#include "database/KVStanzaReader.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
@@ -108,65 +108,6 @@ ErrorRef invalidDataError(const std::string& location, const URLResponseRef& res
                                  NSLocalizedFormat("An unknown network error occurred while refreshing %@. ADDITIONAL INFO (%@)",
                                                    {location, info})},
                                 {NSLocalizedFailureReasonErrorKey, NSLocalizedString("The server responded with invalid data.")}}));
-}
-
-std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); }
-
-// "300,000": the ceilings as a person reads them.
-std::string grouped(size_t count) {
-  const std::string digits = std::to_string(count);
-  std::string text;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
-    text += digits[i];
-  }
-  return text;
-}
-
-std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::string& location, uint64_t decoded) {
-  using Ceiling = KVSourceIndexRun::Result::Ceiling;
-  switch (ceiling) {
-    case Ceiling::Decoded:
-      return NSLocalizedFormat("The index of %@ unpacks to more than %@ MB, half the room left on the device.",
-                               {location, megabytes(decoded)});
-    case Ceiling::DecoderMemory:
-      return NSLocalizedFormat("The index of %@ needs more than %@ MB of memory to unpack.",
-                               {location, megabytes(NSDataCompression::kDecoderMemoryCeiling)});
-    case Ceiling::Stanza:
-      return NSLocalizedFormat("A package's entry in the index of %@ is larger than %@ MB.",
-                               {location, megabytes(KVStanzaReader::kMaximumStanzaBytes)});
-    case Ceiling::SourceEntries:
-      return NSLocalizedFormat("The index of %@ lists more than %@ packages, more than a source may offer.",
-                               {location, grouped(KVSourceIndexImport::kMaximumSourceEntries)});
-    case Ceiling::DatabaseRecords:
-      return NSLocalizedFormat("The index of %@ would take the packages of all sources past %@, the most there "
-                               "may be; removing a source makes room.",
-                               {location, grouped(KVSourceIndexImport::kMaximumDatabaseRecords)});
-    case Ceiling::None: break;
-  }
-  return {};
-}
-
-std::string notAnIndexText(KVSourceIndexRun::Result::NotAnIndex kind, const std::string& location) {
-  using NotAnIndex = KVSourceIndexRun::Result::NotAnIndex;
-  switch (kind) {
-    case NotAnIndex::StrayLine:
-      return NSLocalizedFormat("The index of %@ is not a list of packages: it holds binary data or lines that are "
-                               "no fields.",
-                               {location});
-    case NotAnIndex::NamelessEntry:
-      return NSLocalizedFormat("The index of %@ has an entry that names no package, which APT cannot read.",
-                               {location});
-    case NotAnIndex::NoEntry:
-      return NSLocalizedFormat("The index of %@ is not a list of packages: nothing in it names a package.", {location});
-    case NotAnIndex::No: break;
-  }
-  return {};
-}
-
-// A refused index fails the refresh with its reason, for the source's row and page.
-ErrorRef refusalError(int64_t code, const std::string& text) {
-  return makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}}));
 }
 
 }  // namespace
@@ -373,21 +314,13 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
       },
       cachesAhead);
 
-  if (result.ceiling != KVSourceIndexRun::Result::Ceiling::None) {
-    // Refused for what it would cost: the error says which ceiling, on the source page too.
-    const std::string text = ceilingText(result.ceiling, location, ceiling);
-    KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
+  // Refused for what it would cost, or for what it is (never handed to APT, which would
+  // refuse every command for it): the error says why, on the source's row and page too,
+  // and what the source had before stays.
+  if (ErrorRef refused = KVIndexRefusal::errorFor(result, location, ceiling)) {
+    KVLog("The index of %s was refused: %s", location.c_str(), refused->localizedDescription().c_str());
     if (result.decodingFailed) DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
-    using Ceiling = KVSourceIndexRun::Result::Ceiling;
-    const bool unpacking = result.ceiling == Ceiling::Decoded || result.ceiling == Ceiling::DecoderMemory;
-    return exitWithNetworkError(refusalError(unpacking ? KVErrorDecompressionFailed : KVErrorInvalidServerData, text));
-  }
-  if (result.notAnIndex != KVSourceIndexRun::Result::NotAnIndex::No) {
-    // Never handed to APT, which would refuse every command for it; what the source had
-    // before stays.
-    const std::string text = notAnIndexText(result.notAnIndex, location);
-    KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
-    return exitWithNetworkError(refusalError(KVErrorInvalidServerData, text));
+    return exitWithNetworkError(refused);
   }
   if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",

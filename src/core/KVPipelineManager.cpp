@@ -74,6 +74,7 @@ void KVPipelineManager::resetForTesting() {
   showPIAAlert_ = true;
   sourceRefreshCount_ = 0;
   sourceRefreshOutcomes_.clear();
+  sourceRefreshFailures_.clear();
   refreshesSaidFailed_.clear();
   icon_.reset();
 }
@@ -110,7 +111,10 @@ bool KVPipelineManager::queueTask(std::shared_ptr<KVTask> task) {
   } else {
     queue_->setMaxConcurrentOperationCount(kMaxConcurrentTasks);
     if (task->pipelineID() == KVPipelineSourceRefresh) {
-      if (sourceRefreshCount_ == 0) sourceRefreshOutcomes_.clear();  // a new run
+      if (sourceRefreshCount_ == 0) {  // a new run
+        sourceRefreshOutcomes_.clear();
+        sourceRefreshFailures_.clear();
+      }
       ++sourceRefreshCount_;
       if (auto i = task->icon()) icon_ = i;
     }
@@ -164,12 +168,22 @@ void KVPipelineManager::taskDone(KVTask* task, bool success, ErrorRef error) {
   if (!task) return;
   collectPostInstallActions(task);
   bool refreshBatchEnded = false;
+  const bool refresh = task->pipelineID() == KVPipelineSourceRefresh;
+  const std::string source = refresh ? task->taskLocalizedObjectName() : std::string();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     std::erase_if(tasksArray_, [task](const auto& t) { return t.get() == task; });
-    if (task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) {
-      const bool saidFailed = refreshesSaidFailed_.erase(task) > 0;
-      sourceRefreshOutcomes_[task->taskID()] = success && !saidFailed;
+    if (refresh && sourceRefreshCount_ > 0) {
+      auto said = refreshesSaidFailed_.find(task);
+      std::string reason = said != refreshesSaidFailed_.end() ? said->second
+                           : error                            ? error->localizedDescription()
+                                                              : std::string();
+      const bool refreshed = success && said == refreshesSaidFailed_.end();
+      if (said != refreshesSaidFailed_.end()) refreshesSaidFailed_.erase(said);
+      sourceRefreshOutcomes_[task->taskID()] = refreshed;
+      // A source refreshed again in the run counts as its last refresh ended.
+      std::erase_if(sourceRefreshFailures_, [&](const auto& failure) { return failure.first == task->taskID(); });
+      if (!refreshed) sourceRefreshFailures_.emplace_back(task->taskID(), reason.empty() ? source : source + ": " + reason);
       --sourceRefreshCount_;
       refreshBatchEnded = sourceRefreshCount_ == 0;
     }
@@ -396,9 +410,16 @@ uint32_t KVPipelineManager::sourceRefreshCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return sourceRefreshCount_;
 }
-void KVPipelineManager::sourceRefreshFailed(KVTask* task) {
+void KVPipelineManager::sourceRefreshFailed(KVTask* task, const std::string& reason) {
+  if (!task || task->pipelineID() != KVPipelineSourceRefresh) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (task && task->pipelineID() == KVPipelineSourceRefresh && sourceRefreshCount_ > 0) refreshesSaidFailed_.insert(task);
+  if (sourceRefreshCount_ > 0) refreshesSaidFailed_[task] = reason;
+}
+std::vector<std::string> KVPipelineManager::sourceRefreshFailures() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> texts;
+  for (const auto& failure : sourceRefreshFailures_) texts.push_back(failure.second);
+  return texts;
 }
 uint32_t KVPipelineManager::sourceRefreshFailureCount() const {
   std::lock_guard<std::mutex> lock(mutex_);

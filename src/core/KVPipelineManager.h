@@ -70,14 +70,16 @@ class KVPipelineManager {
   std::set<std::string> piaArray() const;
   uint32_t sourceRefreshCount() const;
   // A source refresh that ends normally but failed to refresh its source (its failure
-  // is recorded on the source) says so here before it reports its end.
-  void sourceRefreshFailed(KVTask* task);
+  // is recorded on the source) says so here, and why, before it reports its end.
+  void sourceRefreshFailed(KVTask* task, const std::string& reason);
   // The sources of the current run (or of the last, once it ended) whose refresh failed
   // (said so, or ended with an error), and those refreshed. A source refreshed twice in a
   // run, as when a refresh of all is asked for while one runs, counts once, as its last
   // refresh ended.
   uint32_t sourceRefreshFailureCount() const;
   uint32_t sourceRefreshUpdatedCount() const;
+  // Each failed source of the run as "name: why", in the order their refreshes ended.
+  std::vector<std::string> sourceRefreshFailures() const;
   OperationQueue& pipelineOperationQueue() { return *queue_; }
   std::shared_ptr<UIImage> icon() const;
 
@@ -112,6 +114,7 @@ class KVPipelineManager {
   bool showPIAAlert_ = true;
   uint32_t sourceRefreshCount_ = 0;
   std::map<std::string, bool> sourceRefreshOutcomes_;  // task identifier: refreshed
-  std::set<const KVTask*> refreshesSaidFailed_;
+  std::vector<std::pair<std::string, std::string>> sourceRefreshFailures_;  // task identifier, "name: why"
+  std::map<const KVTask*, std::string> refreshesSaidFailed_;  // and why
   NotificationToken piaStatusObservation_;
 };

@@ -7,7 +7,8 @@
 // - any other line with a ":" after at least one character starts a field: the name is
 //   the text before the first ":", the value the rest without surrounding blanks and
 //   tabs ("Conffiles:" alone is a field with an empty first line);
-// - a line with no ":" continues the current field like an indented one.
+// - a line with no ":" continues the current field like an indented one (APT refuses a
+//   file with such a line: they are counted, for whoever hands the file to APT).
 // A line that is not valid UTF-8 is read as Windows-1252, so no line and no byte is
 // dropped. A continuation with no field before it in its stanza has nowhere to go and
 // is dropped.
@@ -65,6 +66,9 @@ class KVControlLineParser {
   // Forgets the current field; call when a new stanza begins.
   void reset() { current_ = KVStanza::npos; }
 
+  // Lines read so far that were neither a field, nor indented, nor blank.
+  size_t strayLines() const { return strayLines_; }
+
   // Trims line feeds, carriage returns, vertical tabs, form feeds and the Unicode line
   // separators (U+0085, U+2028, U+2029) from both ends; blanks stay.
   static std::string_view trimLineEnds(std::string_view line) {
@@ -92,6 +96,8 @@ class KVControlLineParser {
       current_ = stanza.setFromBuffer(offset, colon, offset + begin, end - begin);
       return Line::Field;
     }
+    // (A line that begins with ":" is a field with no name to APT.)
+    if (!isContinuation(line) && line[0] != ':') ++strayLines_;
     if (current_ == KVStanza::npos) return Line::Dropped;
     stanza.extendValueWithLine(current_, offset, line.size());
     return Line::Continuation;
@@ -111,5 +117,6 @@ class KVControlLineParser {
   }
 
   size_t current_ = KVStanza::npos;
+  size_t strayLines_ = 0;
   std::string scratch_;  // the UTF-8 form of a Windows-1252 line
 };

@@ -33,20 +33,41 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
     {
       auto identifiers = db.objects(KVRPackage::className()).valuesForKey("identifier");
       known_.assign(filterWords(identifiers.size()), 0);
-      written_.assign(known_.size(), 0);
       for (const auto& id : identifiers)
         if (id.isString()) mark(known_, hashOf(*id.stringPtr()));
+      recordsBefore_ = identifiers.size();
     }
+    added_ = 0;
     staleCandidates_ =
         db.objects(KVRPackage::className(), "sourceLocation = %@ AND isInstalled = 0", settings_.location).objectIds();
-    while (auto entry = next()) applyEntry(*entry, outcome);
-    if (beforeCommit) failure = beforeCommit();
+    own_ = staleCandidates_;
+    const std::vector<int64_t> kept =
+        db.objects(KVRPackage::className(), "sourceLocation = %@ AND NOT (isInstalled = 0)", settings_.location).objectIds();
+    own_.insert(own_.end(), kept.begin(), kept.end());
+    std::sort(own_.begin(), own_.end());
+    ownWritten_.assign(own_.size(), false);
+    while (auto entry = next()) {
+      applyEntry(*entry, outcome);
+      if (passedCeiling(outcome)) break;
+    }
+    if (outcome.ceiling == Ceiling::None && beforeCommit) failure = beforeCommit();
+    if (!failure && outcome.ceiling == Ceiling::None) {
+      flushAll();
+      // Exact now: the new records are all in and the stale ones known. A database past its
+      // ceiling already (from before there was one) may still refresh a source that does
+      // not make it larger.
+      const size_t after = recordsAfter(deleteStalePackages(outcome));
+      if (after > settings_.maxRecords && after > recordsBefore_) outcome.ceiling = Ceiling::DatabaseRecords;
+    }
+    if (outcome.ceiling != Ceiling::None) {
+      failure = makeError(KVSourceIndexImportErrorDomain, 8, outcome.ceiling == Ceiling::SourceEntries
+                                                                 ? "The index offers more packages than a source may"
+                                                                 : "The index would take the database past its ceiling");
+    }
     if (failure) {
       db.cancelWrite();
       return;
     }
-    flushAll();
-    deleteStalePackages(outcome);
 
     auto offered = db.objects(KVRPackage::className(), "sourceLocation = %@", settings_.location);
     outcome.totalPackages = std::to_string(offered.count());
@@ -72,9 +93,23 @@ ErrorRef KVSourceIndexImport::apply(store::Database& db, const NextEntry& next,
   return failure;
 }
 
-// The source's packages that the index no longer offers, unless installed.
-void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
-  if (staleCandidates_.empty()) return;
+// While the entries come: the source's entries so far, and the records the table will
+// hold at least (its records before the run and the new ones written, less every record
+// of the source that may yet prove stale), each against its ceiling.
+bool KVSourceIndexImport::passedCeiling(Outcome& outcome) const {
+  if (outcome.applied + outcome.refused > settings_.maxEntries) {
+    outcome.ceiling = Ceiling::SourceEntries;
+  } else {
+    const size_t atLeast = recordsAfter(staleCandidates_.size());
+    if (atLeast > settings_.maxRecords && atLeast > recordsBefore_) outcome.ceiling = Ceiling::DatabaseRecords;
+  }
+  return outcome.ceiling != Ceiling::None;
+}
+
+// The source's packages that the index no longer offers, unless installed; answers how
+// many went.
+size_t KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
+  if (staleCandidates_.empty()) return 0;
   std::sort(seen_.begin(), seen_.end());
   Value::Array stale;
   for (int64_t id : staleCandidates_) {
@@ -85,7 +120,9 @@ void KVSourceIndexImport::deleteStalePackages(Outcome& outcome) {
     outcome.cachedImagesToRemove.push_back(identifier.asString());
     stale.push_back(std::move(identifier));
   }
+  const size_t count = stale.size();
   if (!stale.empty()) db_->deleteObjects(db_->objects(KVRPackage::className(), "identifier IN %@", Value(std::move(stale))));
+  return count;
 }
 
 namespace {
@@ -327,10 +364,14 @@ KVSourceIndexImport::Pending* KVSourceIndexImport::recordFor(const std::string& 
   pending.versions = std::move(pending.record->availableVersionsField());
   pending.versionCount = pending.versions.size();
   pending.record->availableVersionsField().clear();
-  // A record this run wrote and read back is not from an earlier run (a false hit of the
-  // filter only keeps a record up).
-  pending.heldFromEarlierRun =
-      pending.record->sourceLocation() == settings_.location && !mayHold(written_, hash);
+  // One of the source's records from before this run, unless this run has written it
+  // already (it then left the window and came back): a record of the source that is
+  // none of them was made or taken over by this run.
+  auto place = std::lower_bound(own_.begin(), own_.end(), pending.record->objectId());
+  if (place != own_.end() && *place == pending.record->objectId()) {
+    pending.ownPlace = static_cast<size_t>(place - own_.begin());
+    pending.heldFromEarlierRun = !ownWritten_[pending.ownPlace];
+  }
   return &pending;
 }
 
@@ -344,6 +385,7 @@ KVSourceIndexImport::Pending& KVSourceIndexImport::addPending(std::unique_ptr<KV
   pending.versionTexts.clear();
   pending.listsEncoded = false;
   pending.heldFromEarlierRun = false;
+  pending.ownPlace = kNotOwn;
   pending.versionBeforeLowering.reset();
   pending.hash = hash;
   // The key is the record's own identifier, which stays where it is while it waits.
@@ -410,7 +452,7 @@ void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     Pending& pending = *batch[i];
     KVRPackage& record = *pending.record;
-    mark(written_, pending.hash);
+    if (pending.ownPlace != kNotOwn) ownWritten_[pending.ownPlace] = true;
     if (record.objectId() == 0) {
       added.push_back(&pending);
       continue;
@@ -453,6 +495,7 @@ void KVSourceIndexImport::write(Pending* const* batch, size_t count) {
       [&](size_t i, store::record::FieldVisitor& visitor) { visitRecord(*added[i]->record, visitor, *added[i]); },
       [&](size_t i) { return added[i]->record->toObject(); }, ids.data());
   seen_.insert(seen_.end(), ids.begin(), ids.end());
+  added_ += ids.size();
   // A later version of each finds it in the table.
   for (Pending* pending : added) mark(known_, pending->hash);
 }

@@ -7,6 +7,9 @@
 // Each record is written once per run however many versions of it the index lists (the
 // records being worked on wait in a small window), so an identifier with many versions
 // costs time in proportion to them.
+//
+// What one index may bring is bounded, and an index past a ceiling is refused as it is
+// read, its transaction cancelled: the source and the database stay as they were.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -39,7 +42,19 @@ class KVSourceIndexImport {
     std::string dateString;   // its "yyyy-MM-dd HH:mm" text
     // For a followed source: the identifiers it offered before, to tell the new ones.
     std::optional<std::unordered_set<std::string>> previousIdentifiers;
+    // The most entries (stanzas that name a package) the index may hold, and the most
+    // package records the database may hold after it.
+    size_t maxEntries = kMaximumSourceEntries;
+    size_t maxRecords = kMaximumDatabaseRecords;
   };
+  // The largest real repositories offer some tens of thousands of packages (Debian's
+  // main index about 64,000), and Debian's index four times over (253,744 stanzas) is
+  // refreshed whole; a source offers at most a little more than that. The database holds
+  // a few such sources beside a device's usual ones.
+  static constexpr size_t kMaximumSourceEntries = 300'000;
+  static constexpr size_t kMaximumDatabaseRecords = 1'000'000;
+  // Which ceiling refused an index.
+  enum class Ceiling { None, SourceEntries, DatabaseRecords };
   struct Outcome {
     size_t applied = 0;  // entries applied
     size_t refused = 0;  // stanzas refused for their name or version
@@ -49,6 +64,7 @@ class KVSourceIndexImport {
     // Packages whose cached images must go (a new version, or deleted).
     std::vector<std::string> cachedImagesToRemove;
     bool sourceMissing = false;  // the source record is gone: nothing was written
+    Ceiling ceiling = Ceiling::None;  // the index was refused: nothing was written
   };
   // The next entry, waiting for it; nothing at the end of the index. The entry is the
   // import's until it asks for the next one: it may leave in it what it no longer needs
@@ -60,7 +76,9 @@ class KVSourceIndexImport {
   // Applies every entry in one write transaction of `db`. `beforeCommit` runs after the
   // last entry, inside the transaction: an error from it cancels everything, and so does
   // a failure of the store. Answers that error, or none once the transaction has
-  // committed (or, for a source that no longer exists, at once without reading).
+  // committed (or, for a source that no longer exists, at once without reading). An
+  // index past a ceiling stops the reading where it passes it (the rest of the entries
+  // are not asked for, nor `beforeCommit` called) and answers an error.
   [[nodiscard]] ErrorRef apply(store::Database& db, const NextEntry& next, const std::function<ErrorRef()>& beforeCommit,
                                Outcome& outcome);
 
@@ -91,6 +109,8 @@ class KVSourceIndexImport {
     // Read as this source left it in an earlier run, and not yet met in this one: the
     // source's first entry of it tells whether the source has lowered its version.
     bool heldFromEarlierRun = false;
+    // Its place among the source's records before this run, when it is one of them.
+    size_t ownPlace = kNotOwn;
     std::optional<std::string> versionBeforeLowering;  // the stored version, once lowered
     size_t hash = 0;  // of the identifier: worked out once for the window and the filters
   };
@@ -125,7 +145,13 @@ class KVSourceIndexImport {
   // entry is higher.
   bool mayLower(const Pending& pending, const std::string& version) const;
   static constexpr size_t kVersionsSearchedInTurn = 8;
-  void deleteStalePackages(Outcome& outcome);
+  static constexpr size_t kNotOwn = static_cast<size_t>(-1);
+  // Whether the index has passed a ceiling so far (noted in the outcome).
+  bool passedCeiling(Outcome& outcome) const;
+  // The records the table would hold after this index, once it is in: those before it,
+  // the new ones, less the source's that it no longer offers.
+  size_t recordsAfter(size_t stale) const { return recordsBefore_ + added_ - stale; }
+  size_t deleteStalePackages(Outcome& outcome);
   static size_t filterWords(size_t identifiers);
   static void mark(std::vector<uint64_t>& filter, size_t hash);
   static bool mayHold(const std::vector<uint64_t>& filter, size_t hash);
@@ -136,8 +162,14 @@ class KVSourceIndexImport {
   // Identifiers in the table (before this run, or written by it), as a filter: any other
   // has no record.
   std::vector<uint64_t> known_;
-  std::vector<uint64_t> written_;  // identifiers this run has written, as a filter like it
   std::vector<int64_t> staleCandidates_;  // the source's records not installed, before this run
+  // The source's records before this run (sorted by row), and which of them this run has
+  // written: a record of the source read back is from an earlier run exactly when it is
+  // one of them not yet written.
+  std::vector<int64_t> own_;
+  std::vector<bool> ownWritten_;
+  size_t recordsBefore_ = 0;  // in the table before this run
+  size_t added_ = 0;          // new records written
   PendingList pending_;        // most recently touched first
   // A written record's node, kept for the next record, with what it holds.
   PendingList spare_;

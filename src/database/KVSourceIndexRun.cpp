@@ -2,7 +2,9 @@
 
 #include <sys/statvfs.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -41,6 +43,13 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   KVHandoff<KVIndexEntry> entries(kWaitingEntries);
   ErrorRef sinkError;
   bool decoded = false, signature = false;
+  uint64_t decodedBytes = 0;
+  // A list file takes its place ahead of its records (Sink::sync) only once its first
+  // stanza is one APT reads, so what is no index never reaches APT's lists. (A fault
+  // further in is found while the records are written, and the old file then comes back.)
+  std::mutex readingMutex;
+  std::condition_variable readingMoved;
+  bool firstEntryRead = false, readingEnded = false;
 
   std::thread decoder([&] {
     bool first = true;
@@ -50,16 +59,25 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
         return false;
       }
       first = false;
+      decodedBytes += size;
       sinkError = sink.write(bytes, size);
       if (sinkError) return false;
       return follower ? follower->advance(size) : channel.write(bytes, size);
     }, static_cast<size_t>(maxDecodedBytes));
     decoded = !decodingError;
     if (decodingError) result.decodingReason = decodingError->localizedDescription();
-    // The list file is whole: it goes to the disk while the records are still written.
-    if (decoded && !signature && !sinkError) sinkError = sink.sync();
+    // The reader is told where the bytes end before it is waited for.
     if (follower) follower->close();
     channel.close();
+    if (!decoded || signature || sinkError) return;
+    bool vouched;
+    {
+      std::unique_lock<std::mutex> lock(readingMutex);
+      readingMoved.wait(lock, [&] { return firstEntryRead || readingEnded; });
+      vouched = firstEntryRead;
+    }
+    // The list file is whole: it goes to the disk while the records are still written.
+    if (vouched) sinkError = sink.sync();
   });
   // Entries are read, and prepared for the transaction, on a thread of their own. Each
   // is filled in place and swapped into the ring, which hands back what the applying
@@ -68,18 +86,40 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   // let go of there, and the applying thread does little beside the store's own work.
   KVSourceIndexImport import(std::move(settings));
   bool stanzaTooLarge = false;
+  using NotAnIndex = Result::NotAnIndex;
+  NotAnIndex notAnIndex = NotAnIndex::No;
+  size_t entriesRead = 0;
   std::thread reader([&] {
     KVStanzaReader stanzas([&](char* bytes, size_t size) {
       return follower ? follower->read(bytes, size) : channel.read(bytes, size);
     });
     KVStanza stanza;
     KVIndexEntry entry;
+    // The first line or stanza APT could not read ends the reading: the index is refused.
     while (stanzas.next(stanza)) {
-      if (!entry.read(stanza, context)) continue;
+      if (stanzas.strayLines() > 0) {
+        notAnIndex = NotAnIndex::StrayLine;
+        break;
+      }
+      if (!entry.read(stanza, context)) {
+        notAnIndex = NotAnIndex::NamelessEntry;
+        break;
+      }
+      if (++entriesRead == 1) {
+        std::lock_guard<std::mutex> lock(readingMutex);
+        firstEntryRead = true;
+        readingMoved.notify_all();
+      }
       import.prepare(entry);
       if (!entries.push(entry)) break;
     }
+    if (notAnIndex == NotAnIndex::No && stanzas.strayLines() > 0) notAnIndex = NotAnIndex::StrayLine;
     stanzaTooLarge = stanzas.stanzaTooLarge();
+    {
+      std::lock_guard<std::mutex> lock(readingMutex);
+      readingEnded = true;
+      readingMoved.notify_all();
+    }
     channel.abandon();  // a reader that stopped early lets the decoder stop too
     if (follower) follower->abandon();
     entries.close();
@@ -100,8 +140,18 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
           result.ceiling = Result::Ceiling::Stanza;
           return makeError(KVSourceIndexImportErrorDomain, 6, "A stanza of the index is larger than allowed");
         }
+        // Before the decoding's outcome: a reader that stopped early stopped the decoder.
+        if (notAnIndex != NotAnIndex::No) {
+          result.notAnIndex = notAnIndex;
+          return makeError(KVSourceIndexImportErrorDomain, 9, "The index is not one APT can read");
+        }
         if (sinkError) return makeError(KVSourceIndexImportErrorDomain, 4, sinkError->localizedDescription());
-        if (decoded && !signature) return nullptr;
+        if (decoded && !signature) {
+          // Text that holds no stanza at all (blank lines) is no index either; nothing is.
+          if (decodedBytes == 0 || entriesRead > 0) return nullptr;
+          result.notAnIndex = NotAnIndex::NoEntry;
+          return makeError(KVSourceIndexImportErrorDomain, 9, "The index is not one APT can read");
+        }
         result.decodingFailed = true;
         if (signature) result.decodingReason.clear();
         if (result.decodingReason == NSDataCompression::kDecodedTooLarge) result.ceiling = Result::Ceiling::Decoded;
@@ -114,8 +164,13 @@ KVSourceIndexRun::Result KVSourceIndexRun::run(store::Database& db, const std::s
   channel.abandon();
   if (follower) follower->abandon();
   join();
-  if (result.decodingFailed || result.ceiling == Result::Ceiling::Stanza) result.importError = nullptr;
-  result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None && !result.importError &&
-                   !result.outcome.sourceMissing;
+  if (result.outcome.ceiling == KVSourceIndexImport::Ceiling::SourceEntries) result.ceiling = Result::Ceiling::SourceEntries;
+  if (result.outcome.ceiling == KVSourceIndexImport::Ceiling::DatabaseRecords)
+    result.ceiling = Result::Ceiling::DatabaseRecords;
+  // Refused for what the index is, not for a failure to write it.
+  if (result.decodingFailed || result.ceiling != Result::Ceiling::None || result.notAnIndex != NotAnIndex::No)
+    result.importError = nullptr;
+  result.applied = !result.decodingFailed && result.ceiling == Result::Ceiling::None &&
+                   result.notAnIndex == NotAnIndex::No && !result.importError && !result.outcome.sourceMissing;
   return result;
 }

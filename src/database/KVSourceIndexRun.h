@@ -22,8 +22,13 @@ class KVSourceIndexRun {
     // decoder's reason, else empty.
     bool decodingFailed = false;
     std::string decodingReason;
-    // Which ceiling stopped it, when one did.
-    enum class Ceiling { None, Decoded, DecoderMemory, Stanza } ceiling = Ceiling::None;
+    // Which ceiling stopped it, when one did: what it unpacks to, what unpacking it
+    // takes, one stanza, the source's entries, the database's records.
+    enum class Ceiling { None, Decoded, DecoderMemory, Stanza, SourceEntries, DatabaseRecords } ceiling = Ceiling::None;
+    // What APT could not read either (it refuses the whole file, and with it every
+    // command, for one such stanza or line): a line that is no field, a stanza that
+    // names no package, or text without any stanza.
+    enum class NotAnIndex { No, StrayLine, NamelessEntry, NoEntry } notAnIndex = NotAnIndex::No;
     ErrorRef importError;  // the list file or the records could not be written
     KVSourceIndexImport::Outcome outcome;
     bool applied = false;  // the records were committed

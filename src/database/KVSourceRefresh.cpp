@@ -285,7 +285,7 @@ void KVSourceRefresh::performFailureExit(ErrorRef error) {
       Notification{KVRSourceUpdatedNotification, Value(location), Value(), nullptr, nullptr});
   setDescription(message, true);
   // The pipeline is told of a normal end, but the run's count of failures includes it.
-  if (!ended_.load()) KVPipelineManager::sharedManager().sourceRefreshFailed(this);
+  if (!ended_.load()) KVPipelineManager::sharedManager().sourceRefreshFailed(this, message);
   reportEnd(true, nullptr);
   finishOperation();
 }

@@ -19,10 +19,10 @@
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRSource.h"
 #include "database/KVRSources.h"
+#include "database/KVIndexRefusal.h"
 #include "database/KVRepositoryRules.h"
 #include "database/KVSourceIndexRun.h"
 #include "database/KVSourceRefresh.h"
-#include "database/KVStanzaReader.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
@@ -108,25 +108,6 @@ ErrorRef invalidDataError(const std::string& location, const URLResponseRef& res
                                  NSLocalizedFormat("An unknown network error occurred while refreshing %@. ADDITIONAL INFO (%@)",
                                                    {location, info})},
                                 {NSLocalizedFailureReasonErrorKey, NSLocalizedString("The server responded with invalid data.")}}));
-}
-
-std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); }
-
-std::string ceilingText(KVSourceIndexRun::Result::Ceiling ceiling, const std::string& location, uint64_t decoded) {
-  using Ceiling = KVSourceIndexRun::Result::Ceiling;
-  switch (ceiling) {
-    case Ceiling::Decoded:
-      return NSLocalizedFormat("The index of %@ unpacks to more than %@ MB, half the room left on the device.",
-                               {location, megabytes(decoded)});
-    case Ceiling::DecoderMemory:
-      return NSLocalizedFormat("The index of %@ needs more than %@ MB of memory to unpack.",
-                               {location, megabytes(NSDataCompression::kDecoderMemoryCeiling)});
-    case Ceiling::Stanza:
-      return NSLocalizedFormat("A package's entry in the index of %@ is larger than %@ MB.",
-                               {location, megabytes(KVStanzaReader::kMaximumStanzaBytes)});
-    case Ceiling::None: break;
-  }
-  return {};
 }
 
 }  // namespace
@@ -333,15 +314,13 @@ void KVSourceRefresh::packagesFileParser(const std::string& path, const URLRespo
       },
       cachesAhead);
 
-  if (result.ceiling != KVSourceIndexRun::Result::Ceiling::None) {
-    // Refused for what it would cost: the error says which ceiling, on the source page too.
-    const std::string text = ceilingText(result.ceiling, location, ceiling);
-    KVLog("The index of %s was refused: %s", location.c_str(), text.c_str());
+  // Refused for what it would cost, or for what it is (never handed to APT, which would
+  // refuse every command for it): the error says why, on the source's row and page too,
+  // and what the source had before stays.
+  if (ErrorRef refused = KVIndexRefusal::errorFor(result, location, ceiling)) {
+    KVLog("The index of %s was refused: %s", location.c_str(), refused->localizedDescription().c_str());
     if (result.decodingFailed) DeviceFiles::removeItem(KVRSources::keptIndexPath(location));
-    const int code = result.ceiling == KVSourceIndexRun::Result::Ceiling::Stanza ? KVErrorInvalidServerData
-                                                                                : KVErrorDecompressionFailed;
-    return exitWithNetworkError(
-        makeError(KVErrorDomain, code, Value::dict({{NSLocalizedDescriptionKey, text}, {NSLocalizedFailureReasonErrorKey, text}})));
+    return exitWithNetworkError(refused);
   }
   if (result.decodingFailed) {
     KVLog("Decompression failed for packages file (%s) with compression type (%s)",

@@ -35,6 +35,8 @@ class KVStanzaReader {
   // True when it stopped because one stanza (or one line of it) grew past the ceiling:
   // what the reader holds at once, whatever the size of the file.
   bool stanzaTooLarge() const { return tooLarge_; }
+  // Lines read so far that are no field, nor part of one (KVControlLineParser).
+  size_t strayLines() const { return parser_.strayLines(); }
   // The most bytes one stanza may take: a real one takes a few KB, the largest known a
   // few hundred.
   static constexpr size_t kMaximumStanzaBytes = 32 * 1024 * 1024;

@@ -21,7 +21,10 @@ void KVFloatingHudView::build() {
   primary_->setFont(UIFont::boldSystemFontOfSize(16));
   secondary_ = std::make_shared<UILabel>();
   secondary_->setFont(UIFont::systemFontOfSize(14, UIFontWeightMedium));
-  auto labels = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{primary_, secondary_});
+  detail_ = std::make_shared<UILabel>();
+  detail_->setFont(UIFont::systemFontOfSize(13));
+  detail_->setHidden(true);
+  auto labels = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{primary_, secondary_, detail_});
   labels->setAxis(UILayoutConstraintAxisVertical);
   labels->setSpacing(1);
   labels->setAlignment(UIStackViewAlignmentLeading);
@@ -52,10 +55,11 @@ void KVFloatingHudView::build() {
 void KVFloatingHudView::anchorToView(UIView& view, const NSLayoutAnchor& bottomAnchor) {
   setTranslatesAutoresizingMaskIntoConstraints(false);
   view.addSubview(shared_from_this());
+  height_ = heightAnchor().constraintEqualToConstant(detail_->isHidden() ? kHeight : kHeight + kDetailHeight);
   NSLayoutConstraint::activateConstraints({
       leadingAnchor().constraintEqualToAnchor(view.safeAreaLayoutGuide().leadingAnchor(), 20),
       trailingAnchor().constraintEqualToAnchor(view.safeAreaLayoutGuide().trailingAnchor(), -20),
-      heightAnchor().constraintEqualToConstant(65),
+      height_,
       this->bottomAnchor().constraintEqualToAnchor(bottomAnchor, -10),
   });
 }
@@ -66,6 +70,7 @@ void KVFloatingHudView::updatePalette() {
   setBackgroundColor(palette->queueBackgroundColor());
   primary_->setTextColor(palette->tintColor());
   secondary_->setTextColor(palette->secondaryTextColor());
+  detail_->setTextColor(palette->secondaryTextColor());
   progress_->setProgressTintColor(palette->tintColor());
 }
 
@@ -110,6 +115,16 @@ void KVFloatingHudView::setSecondaryText(const std::string& text) {
   });
 }
 
+void KVFloatingHudView::setDetailText(const std::string& text) {
+  performOnMainThread([weak = weakSelf(this), text] {
+    auto self = weak.lock();
+    if (!self) return;
+    self->detail_->setText(text);
+    self->detail_->setHidden(text.empty());
+    if (self->height_) self->height_->setConstant(text.empty() ? kHeight : kHeight + kDetailHeight);
+  });
+}
+
 void KVFloatingHudView::presentView() {
   if (!delegate_) return;
   if (presentationType_ == Tasks) delegate_->presentTasks();
@@ -144,7 +159,7 @@ std::vector<UIViewTapTarget> KVFloatingHudView::tapTargets() {
     if (self) self->presentView();
     return bool(self);
   };
-  for (UILabel* label : {primary_.get(), secondary_.get()})
+  for (UILabel* label : {primary_.get(), secondary_.get(), detail_.get()})
     if (!label->text().empty()) targets.push_back({label->text(), tap});
   return targets;
 }

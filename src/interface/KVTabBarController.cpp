@@ -79,6 +79,7 @@ void KVTabBarController::operationsChanged() {
     runEnded_ = false;
     ++run_;
     hudView_->setProgressTotal(0);
+    hudView_->setDetailText("");
   }
   hudView_->setPresentationType(KVFloatingHudView::Tasks);
   hudView_->setItemCount(running);
@@ -102,10 +103,16 @@ void KVTabBarController::operationsChanged() {
                                                               : "Updated %ld sources, %ld failed, in %.2f seconds",
                                                  {std::to_string(updated), std::to_string(failed), seconds}));
   }
+  // And why they failed, each source's reason in turn, under the count.
+  std::string why;
+  for (const auto& failure : KVPipelineManager::sharedManager().sourceRefreshFailures())
+    why += (why.empty() ? "" : "; ") + failure;
+  hudView_->setDetailText(why);
   performAfterWithBlock(kQueueModeDelay, [weak = weakSelf(this), run = run_] {
     auto self = weak.lock();
     if (!self || run != self->run_ || !self->runEnded_) return;  // a later run owns the card now
     self->hudView_->setPresentationType(KVFloatingHudView::Queue);
+    self->hudView_->setDetailText("");
     self->updateQueueCount();
     self->startTime_ = -1.0;
     self->runEnded_ = false;

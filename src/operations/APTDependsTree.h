@@ -16,6 +16,15 @@ struct APTPlannedChange {
   bool operator==(const APTPlannedChange&) const = default;
 };
 
+// A source whose list file APT could not read, which makes it refuse every command.
+struct APTUnreadableSource {
+  std::string location;
+  std::string name;
+  std::string reason;     // APT's words
+  bool setAside = false;  // its list was taken out of APT's lists, so the others' packages install
+  bool operator==(const APTUnreadableSource&) const = default;
+};
+
 struct APTDependsTree {
   // Fetched and installed: the queue's own install tokens and every package APT names
   // as newly installed, additionally installed or upgraded.
@@ -34,6 +43,8 @@ struct APTDependsTree {
   // Why the queue can't be processed as it is, in APT's words shortened to what a person
   // needs; empty when it can.
   std::vector<std::string> problems;
+  // The sources whose lists APT could not read, in the order it met them.
+  std::vector<APTUnreadableSource> unreadableSources;
 
   // The change the run makes to a package, if any.
   const APTPlannedChange* changeFor(const std::string& identifier) const {

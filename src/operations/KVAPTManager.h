@@ -235,9 +235,22 @@ class KVAPTManager {
   // Asks APT what the queue would do, in a simulation that changes nothing, and sorts
   // its answer into the six lists; the block, when given, receives them too. An empty
   // queue runs nothing, calls no block and answers six empty lists. A busy runner or a
-  // failing run leaves only what the queue string itself says.
+  // failing run leaves only what the queue string itself says. A source's list APT can't
+  // read is set aside (setAsideList) and APT asked again, so that one source does not
+  // stop the queue; the tree names it.
   static APTDependsTree unmetDependenciesForPackages(const std::string& queue,
                                                      std::function<void(const APTDependsTree&)> block = {});
+  // --- A list file APT can't read (KVAPTManagerUnreadable.cpp)
+  // The source whose list file a command's output says APT could not read (the one
+  // source APT names: it stops at the first such file), with APT's words; nothing when
+  // the output names none of the sources' lists.
+  static std::optional<APTUnreadableSource> unreadableSourceInOutput(const std::string& output);
+  // Takes the source's list file out of APT's lists, so that APT reads the others, and
+  // records why on the source, which keeps its packages until its next refresh fetches
+  // its index again. Not while the source is being refreshed (its list is being replaced
+  // then), nor when the file can't be removed: false.
+  static bool setAsideList(const APTUnreadableSource& source);
+
   // The six lists of a dry run's output for the queue string (public for tests).
   static APTDependsTree dependsTreeFromOutput(const std::string& queue, const std::string& output);
   // The display names of the tree's downloads and removes, from the package records

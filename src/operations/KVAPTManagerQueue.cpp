@@ -1,11 +1,13 @@
 // The queue string, its identifiers and the names its run shows, and the dry run that
 // tells what the queue would do.
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <sstream>
 
 #include "database/KVRPackage.h"
 #include "database/KVRPackages.h"
+#include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "operations/APTDryRunReading.h"
 #include "operations/KVAPTManager.h"
@@ -180,17 +182,32 @@ APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, con
   for (const auto& change : changes)
     if (change.kind != APTPlannedChange::Remove) downloads.add(change.identifier);
   return {downloads.items(), depends.items(), removes.items(),      upgrades.items(),
-          installs.items(),  incompatible.items(), std::move(changes), APTDryRunReading::problems(output)};
+          installs.items(),  incompatible.items(), std::move(changes), APTDryRunReading::problems(output), {}};
 }
 
 APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
                                                          std::function<void(const APTDependsTree&)> block) {
   if (words(queue).empty()) return {};
   KVAPTCommandResult result = dryRunForQueue(queue);
+  std::vector<APTUnreadableSource> unreadable;
+  while (result.ran && result.status != 0) {
+    auto source = unreadableSourceInOutput(result.output);
+    if (!source || std::any_of(unreadable.begin(), unreadable.end(),
+                               [&](const auto& known) { return known.location == source->location; }))
+      break;
+    source->setAside = setAsideList(*source);
+    unreadable.push_back(*source);
+    if (!source->setAside) break;
+    result = dryRunForQueue(queue);
+  }
   // A busy runner or a refused queue printed nothing of APT's: only the queue's own tokens.
   const std::string output = result.ran ? result.output : std::string();
   KVLog("DEPENDS FULL %s", output.c_str());
   APTDependsTree tree = dependsTreeFromOutput(queue, output);
+  tree.unreadableSources = std::move(unreadable);
+  // A list still in APT's way is why the queue can't be processed, in a person's words.
+  for (const auto& source : tree.unreadableSources)
+    if (!source.setAside) tree.problems.insert(tree.problems.begin(), NSLocalizedFormat("APT can't read the packages of %@", {source.name}));
   // The simulation fails exactly when the queue can't be processed; that must be said
   // even where APT's words were not understood.
   if (!result.ran) {

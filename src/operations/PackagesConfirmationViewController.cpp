@@ -255,12 +255,42 @@ void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, con
   waitingOnDependencies_ = false;
   setButtonTitle(currentTitle());
   table_->reloadData();
+  if (!tree.unreadableSources.empty()) offerToRefreshOrRemove(tree.unreadableSources);
   // APT was running something else (the start-up repair): ask again shortly.
   if (!tree.problems.empty() && tree.problems.front().rfind(KVAPTManager::busyText().substr(0, 12), 0) == 0) {
     performAfterWithBlock(1, [weak = weakSelf(this)] {
       if (auto self = weak.lock()) self->refreshQueue();
     });
   }
+}
+
+void PackagesConfirmationViewController::offerToRefreshOrRemove(const std::vector<APTUnreadableSource>& sources) {
+  std::string message;
+  for (const auto& source : sources) {
+    message += (message.empty() ? "" : "\n\n") +
+               NSLocalizedFormat("APT can't read the packages of %@ (%@): %@", {source.name, source.location, source.reason});
+    message += "\n" + NSLocalizedString(source.setAside
+                                            ? "They were set aside, so the packages of the other sources can still be "
+                                              "installed. Refresh the source to fetch them again, or remove it."
+                                            : "Refresh the source or remove it.");
+  }
+  auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("A Source APT Can't Read"), message,
+                                                           UIAlertControllerStyleAlert);
+  for (const auto& source : sources) {
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedFormat("Refresh %@", {source.name}),
+                                                    UIAlertActionStyleDefault,
+                                                    [sources = context_.sources, location = source.location](UIAlertAction&) {
+                                                      sources->refreshSource(location);
+                                                    }));
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedFormat("Remove %@", {source.name}),
+                                                    UIAlertActionStyleDestructive,
+                                                    [sources = context_.sources, location = source.location](UIAlertAction&) {
+                                                      performOnBackgroundThread(
+                                                          [sources, location] { sources->removeSourceWithLocation(location); });
+                                                    }));
+  }
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Close"), UIAlertActionStyleCancel, nullptr));
+  presentViewController(alert, true);
 }
 
 // ---- Confirming, cancelling, continuing

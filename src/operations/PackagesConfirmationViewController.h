@@ -6,7 +6,8 @@
 // to it and the version it goes to. Confirm starts the downloads and the APT run of
 // exactly the queue that run resolved; it stays disabled while a dry run or source
 // refreshes run, after any change of the queue until the dry run of the new queue has
-// returned, and while the queue can't be processed, whose reasons the screen shows.
+// returned, and while the queue can't be processed, whose reasons the screen shows. A
+// source whose list APT could not read is named, with an offer to refresh or remove it.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -85,6 +86,8 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   std::vector<KVRPackage>* listForSection(long section);
   const std::vector<KVRPackage>* listForSection(long section) const;
   void dryRunReturned(uint64_t generation, const std::string& queue, const APTDependsTree& tree);
+  // Sources whose lists APT could not read: says so, and offers to refresh or remove each.
+  void offerToRefreshOrRemove(const std::vector<APTUnreadableSource>& sources);
   void queueChanged();
   void refreshCountChanged();
   void deleteRow(const NSIndexPath& path);

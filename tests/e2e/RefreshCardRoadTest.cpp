@@ -131,6 +131,28 @@ TEST_F(RefreshCardRoad, FailedSourcesAreCountedBesideTheUpdatedOnes) {
   EXPECT_EQ(seen.back(), "Refresh Completed with Errors | Updated 1 source, 1 failed, in 0.00 seconds");
 }
 
+// Under the count, why each source failed, as its row and page say it; gone with the
+// run's card.
+TEST_F(RefreshCardRoad, WhySourcesFailedShowsUnderTheCount) {
+  std::string good = serveIndex("good", stanza("com.example.good", "1.0"));
+  std::string garbage = serveIndex("garbage", "<html>\n<body>Not Found</body>\n</html>\n");
+  for (const auto& location : {good, garbage}) addSourceRecord(location);
+  manager().refreshSources({good, garbage});
+  ASSERT_TRUE(waitForCard("Refresh Completed with Errors")) << ::testing::PrintToString(seen);
+  const std::string why = "Test Repository: " + *source(garbage)->Description();
+  EXPECT_NE(why.find("is not a list of packages"), std::string::npos) << why;
+  RunLoop::main().runUntilIdle();
+  EXPECT_EQ(card().detailLabel()->text(), why);
+  EXPECT_NE(ui.screen().find(" seconds | " + why + "\n"), std::string::npos) << ui.screen();
+
+  ui.advance(3.0);
+  EXPECT_TRUE(card().detailLabel()->isHidden());
+  manager().refreshSources({good});
+  ASSERT_TRUE(waitForCard("Refresh Complete"));
+  RunLoop::main().runUntilIdle();
+  EXPECT_TRUE(card().detailLabel()->isHidden()) << card().detailLabel()->text();
+}
+
 // Queueing shows the card with the live count; in tasks mode the queue leaves it alone.
 TEST_F(RefreshCardRoad, TheQueueCountFollowsTheDatabase) {
   std::string location = serveIndex("repo", stanza("com.example.a", "1.0") + stanza("com.example.b", "1.0"));

@@ -1,6 +1,7 @@
 // The refresh of one source over real HTTP on 127.0.0.1: the Release and Packages
 // requests, their conditional forms, the candidates, the kept copy and every end.
 #include <algorithm>
+#include <random>
 #include <set>
 
 #include "core/KVReplyLimits.h"
@@ -206,6 +207,36 @@ TEST_F(SourceRefresh, AnIndexThatCannotBeDecodedFailsAndTouchesNothing) {
   ASSERT_TRUE(refresh(location));
   EXPECT_EQ(source(location)->hasErrors(), true);
   EXPECT_TRUE(package("com.example.one"));
+}
+
+// What APT would refuse whole (and every command with it) is no index: random bytes, a
+// web page, a stanza that names no package, blank lines. The refresh fails with the
+// reason; the records, the list file and the kept copy stay as the last index left them.
+TEST_F(SourceRefresh, AnIndexAPTCouldNotReadFailsAndTouchesNothing) {
+  std::string location = serveIndex("repo", kIndex);
+  ASSERT_TRUE(refresh(location));
+  const std::string kept = Files::readText(KVRSources::keptIndexPath(location)).value_or("");
+  std::mt19937 random(45);
+  std::string bytes(20000, '\0');
+  for (auto& byte : bytes) byte = static_cast<char>(random());
+  const std::pair<std::string, std::string> cases[] = {
+      {bytes, "it holds binary data or lines that are no fields"},
+      {"<html>\n<body>Not Found</body>\n</html>\n", "it holds binary data or lines that are no fields"},
+      {stanza("com.example.other", "1.0") + "Version: 1.0\nDescription: no package\n\n", "an entry that names no package"},
+      {"\n\n\n", "nothing in it names a package"}};
+  for (const auto& [index, reason] : cases) {
+    SCOPED_TRACE(reason);
+    serveIndex("repo", index);
+    ageListFiles(location);
+    ASSERT_TRUE(refresh(location));
+    auto record = source(location);
+    EXPECT_EQ(record->hasErrors(), true);
+    EXPECT_NE(record->Description().value_or("").find(reason), std::string::npos) << record->Description().value_or("");
+    EXPECT_EQ(listFile(location), kIndex);
+    EXPECT_EQ(Files::readText(KVRSources::keptIndexPath(location)), kept);
+    EXPECT_EQ(packagesOf(location).size(), 2u);
+    EXPECT_FALSE(package("com.example.other"));
+  }
 }
 
 // The payment endpoint question is answered before the task ends, also when the task

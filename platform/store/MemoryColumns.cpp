@@ -215,13 +215,35 @@ const std::vector<uint32_t>& MemoryColumns::ranksOf(size_t column) const {
   return workedOut_->ranks.emplace(column, std::move(ranks)).first->second;
 }
 
-const MemoryColumns::Texts& MemoryColumns::foldedOf(size_t column, int flags) const {
+bool MemoryColumns::Folded::follow(const Texts& original, int flags) {
+  if (changed.empty()) changed.push_back(0);
+  changed.reserve(original.size() + 1);
+  while (size() < original.size()) {
+    const uint32_t code = static_cast<uint32_t>(changed.size());
+    const std::string_view text = original.text(code);
+    bool same = true;
+    for (unsigned char c : text) {
+      if (c >= 0x80 || ((flags & text::kCaseInsensitive) && c >= 'A' && c <= 'Z')) {
+        same = false;
+        break;
+      }
+    }
+    const std::string folded = same ? std::string() : text::fold(text, flags);
+    if (same || folded == text) {
+      changed.push_back(0);
+    } else {
+      if (!texts.add(folded)) return false;
+      changed.push_back(static_cast<uint32_t>(texts.size()));
+    }
+  }
+  return true;
+}
+
+const MemoryColumns::Folded* MemoryColumns::foldedOf(size_t column, int flags) const {
   std::lock_guard worked(workedOutMutex_);
-  Texts& folded = workedOut_->folded[{column, flags}];
-  const Texts& texts = rows_->columns[column].texts;
+  Folded& folded = workedOut_->folded[{column, flags}];
   // Codes added since the texts were folded are folded now; the others stay.
-  while (folded.size() < texts.size()) folded.add(text::fold(texts.text(static_cast<uint32_t>(folded.size() + 1)), flags));
-  return folded;
+  return folded.follow(rows_->columns[column].texts, flags) ? &folded : nullptr;
 }
 
 const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascending) const {

@@ -86,6 +86,7 @@ class MemoryColumns {
  private:
   struct Column;
   struct Texts;
+  struct Folded;
   struct Compiled;
   struct Rows;
   class Query;
@@ -98,7 +99,8 @@ class MemoryColumns {
 
   // Worked out on first need, kept until the copy changes (each under its own lock).
   const std::vector<uint32_t>& ranksOf(size_t column) const;
-  const Texts& foldedOf(size_t column, int flags) const;
+  // Null when they cannot be held (the query then goes to the file).
+  const Folded* foldedOf(size_t column, int flags) const;
   const std::vector<uint32_t>& orderBy(size_t column, bool ascending) const;
   void forgetWorkedOut();
 

@@ -174,6 +174,16 @@ bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t comm
   return many;
 }
 
+void MemoryColumns::prepare() const {
+  std::shared_lock lock(mutex_);
+  if (!current()) return;  // a later commit is on its way: the queries work it out
+  for (size_t k = 0; k < held_.size(); ++k) {
+    if (!held_[k]->isPreparedInMemory) continue;
+    if (rows_->columns[k].text) foldedOf(k, text::kCaseInsensitive | text::kDiacriticInsensitive);
+    orderBy(k, true);
+  }
+}
+
 void MemoryColumns::forgetWorkedOut() {
   std::lock_guard worked(workedOutMutex_);
   workedOut_ = std::make_unique<WorkedOut>();

@@ -263,18 +263,24 @@ const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascendin
     if (it != workedOut_->orders.end()) return it->second;
   }
   const Column& c = rows_->columns[column];
-  std::vector<uint32_t> positions(rows_->size());
-  for (uint32_t i = 0; i < positions.size(); ++i) positions[i] = i;
+  const uint32_t count = static_cast<uint32_t>(rows_->size());
+  std::vector<uint32_t> positions(count);
   const auto& ids = rows_->ids;
   if (c.text) {
+    // The rows counted into place by their text's rank (none first when ascending, last
+    // when not): rows of one rank keep the order they have, which is their ids'.
     const std::vector<uint32_t>& ranks = ranksOf(column);
-    std::vector<uint32_t> key(positions.size());
-    for (size_t i = 0; i < key.size(); ++i) key[i] = ranks[c.codes[i]];
-    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
-      if (key[a] != key[b]) return ascending ? key[a] < key[b] : key[a] > key[b];
-      return ids[a] < ids[b];
-    });
+    const uint32_t top = *std::max_element(ranks.begin(), ranks.end());
+    auto place = [&](uint32_t row) {
+      const uint32_t rank = ranks[c.codes[row]];
+      return ascending ? rank : top - rank;
+    };
+    std::vector<uint32_t> starts(static_cast<size_t>(top) + 2, 0);
+    for (uint32_t row = 0; row < count; ++row) ++starts[place(row) + 1];
+    for (size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    for (uint32_t row = 0; row < count; ++row) positions[starts[place(row)]++] = row;
   } else {
+    for (uint32_t i = 0; i < count; ++i) positions[i] = i;
     std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
       const bool nullA = c.isNull(a), nullB = c.isNull(b);
       if (nullA != nullB) return ascending ? nullA : nullB;

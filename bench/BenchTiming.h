@@ -18,6 +18,13 @@ inline double benchThreadCpuMs() {
   return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// The monotonic clock, in milliseconds.
+inline double benchWallMs() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
 template <class Work>
 BenchFigure benchMedianOf(int runs, Work work) {
   using Clock = std::chrono::steady_clock;

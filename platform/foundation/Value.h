@@ -75,6 +75,7 @@ class Value {
   const Date* datePtr() const { return std::get_if<Date>(&v_); }
   const Array* arrayPtr() const { return std::get_if<Array>(&v_); }
   const Dictionary* dictionaryPtr() const { return std::get_if<Dictionary>(&v_); }
+  std::string* stringPtr() { return std::get_if<std::string>(&v_); }
   Array* arrayPtr() { return std::get_if<Array>(&v_); }
   Dictionary* dictionaryPtr() { return std::get_if<Dictionary>(&v_); }
   std::optional<std::string> optString() const;

@@ -113,6 +113,7 @@ void ChangeNotifier::updateMemory(ChangeSet& changes, const std::map<std::string
         // Every commit counted so far is in what is read now; later ones come as
         // changes again.
         memory->rebuild(*connection_, memory->committedCount());
+        memory->prepare();
         wholeTable = true;
       } else if (rows != changes.end() && count != commits.end()) {
         wholeTable = memory->apply(*connection_, rows->second, count->second);

@@ -1,9 +1,5 @@
 #include "store/MemoryColumns.h"
 
-#include <unicode/ucol.h>
-#include <unicode/uiter.h>
-#include <unicode/utf8.h>
-
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -11,6 +7,7 @@
 
 #include "store/MemoryColumnsRows.h"
 #include "store/TextFolding.h"
+#include "store/TextRanks.h"
 
 namespace store {
 
@@ -177,6 +174,16 @@ bool MemoryColumns::apply(sql::Connection& c, RowChanges& changes, uint64_t comm
   return many;
 }
 
+void MemoryColumns::prepare() const {
+  std::shared_lock lock(mutex_);
+  if (!current()) return;  // a later commit is on its way: the queries work it out
+  for (size_t k = 0; k < held_.size(); ++k) {
+    if (!held_[k]->isPreparedInMemory) continue;
+    if (rows_->columns[k].text) foldedOf(k, text::kCaseInsensitive | text::kDiacriticInsensitive);
+    orderBy(k, true);
+  }
+}
+
 void MemoryColumns::forgetWorkedOut() {
   std::lock_guard worked(workedOutMutex_);
   workedOut_ = std::make_unique<WorkedOut>();
@@ -208,94 +215,45 @@ bool MemoryColumns::valuesOf(const std::vector<int64_t>& ids, const std::vector<
 
 // ---- worked out for queries
 
-namespace {
-
-struct CollatorCloser {
-  void operator()(UCollator* c) const { ucol_close(c); }
-};
-
-// The collator's sort key of a text: comparing two keys byte by byte orders the texts
-// as the collator does. Empty when the text is no valid UTF-8 (compared directly then).
-std::string sortKey(UCollator* collator, std::string_view text) {
-  for (int32_t i = 0, n = static_cast<int32_t>(text.size()); i < n;) {
-    UChar32 c;
-    U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), i, n, c);
-    if (c < 0) return {};
-  }
-  UErrorCode status = U_ZERO_ERROR;
-  UCharIterator it;
-  uiter_setUTF8(&it, text.data(), static_cast<int32_t>(text.size()));
-  std::string key;
-  uint32_t state[2] = {0, 0};
-  uint8_t part[256];
-  for (;;) {
-    status = U_ZERO_ERROR;
-    int32_t got = ucol_nextSortKeyPart(collator, &it, state, part, sizeof part, &status);
-    if (U_FAILURE(status)) return {};
-    key.append(reinterpret_cast<const char*>(part), static_cast<size_t>(got));
-    if (got < static_cast<int32_t>(sizeof part)) break;
-  }
-  return key;
-}
-
-}  // namespace
-
 const std::vector<uint32_t>& MemoryColumns::ranksOf(size_t column) const {
   std::lock_guard worked(workedOutMutex_);
   auto it = workedOut_->ranks.find(column);
   if (it != workedOut_->ranks.end()) return it->second;
   const Texts& texts = rows_->columns[column].texts;
-  auto text = [&](uint32_t i) { return texts.text(i + 1); };
-  // Codes in the collator's order (ties broken by bytes, as the file's sorts break
-  // them), checked pair by pair against the comparison the file sorts with; ranks equal
-  // for equal texts, 0 for none.
-  std::vector<uint32_t> order(texts.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UCollator, CollatorCloser> collator(ucol_open("", &status));
-  // The keys one after the other in one block (an empty key: the text is compared
-  // directly).
-  Texts keys;
-  const bool keyed = collator && U_SUCCESS(status);
-  for (uint32_t i = 0; keyed && i < texts.size(); ++i) {
-    if (!keys.add(sortKey(collator.get(), text(i)))) {
-      keys = Texts();
-      break;
-    }
-  }
-  const bool haveKeys = keys.size() == texts.size();
-  auto byKey = [&](uint32_t a, uint32_t b) {
-    std::string_view ka = haveKeys ? keys.text(a + 1) : std::string_view();
-    std::string_view kb = haveKeys ? keys.text(b + 1) : std::string_view();
-    if (!ka.empty() && !kb.empty()) {
-      int c = ka.compare(kb);
-      if (c) return c < 0;
-      return text(a) < text(b);
-    }
-    return text::collate(text(a), text(b)) < 0;
-  };
-  std::sort(order.begin(), order.end(), byKey);
-  bool ordered = true;
-  for (size_t i = 1; ordered && i < order.size(); ++i) ordered = text::collate(text(order[i - 1]), text(order[i])) <= 0;
-  if (!ordered)
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return text::collate(text(a), text(b)) < 0; });
-  keys = Texts();
-  std::vector<uint32_t> ranks(texts.size() + 1, 0);
-  uint32_t rank = 0;
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (i == 0 || text(order[i]) != text(order[i - 1])) ++rank;
-    ranks[order[i] + 1] = rank;
-  }
+  std::vector<uint32_t> ranks = text::collationRanks(static_cast<uint32_t>(texts.size()),
+                                                     [&](uint32_t code) { return texts.text(code); });
   return workedOut_->ranks.emplace(column, std::move(ranks)).first->second;
 }
 
-const MemoryColumns::Texts& MemoryColumns::foldedOf(size_t column, int flags) const {
+bool MemoryColumns::Folded::follow(const Texts& original, int flags) {
+  if (changed.empty()) changed.push_back(0);
+  changed.reserve(original.size() + 1);
+  while (size() < original.size()) {
+    const uint32_t code = static_cast<uint32_t>(changed.size());
+    const std::string_view text = original.text(code);
+    bool same = true;
+    for (unsigned char c : text) {
+      if (c >= 0x80 || ((flags & text::kCaseInsensitive) && c >= 'A' && c <= 'Z')) {
+        same = false;
+        break;
+      }
+    }
+    const std::string folded = same ? std::string() : text::fold(text, flags);
+    if (same || folded == text) {
+      changed.push_back(0);
+    } else {
+      if (!texts.add(folded)) return false;
+      changed.push_back(static_cast<uint32_t>(texts.size()));
+    }
+  }
+  return true;
+}
+
+const MemoryColumns::Folded* MemoryColumns::foldedOf(size_t column, int flags) const {
   std::lock_guard worked(workedOutMutex_);
-  Texts& folded = workedOut_->folded[{column, flags}];
-  const Texts& texts = rows_->columns[column].texts;
+  Folded& folded = workedOut_->folded[{column, flags}];
   // Codes added since the texts were folded are folded now; the others stay.
-  while (folded.size() < texts.size()) folded.add(text::fold(texts.text(static_cast<uint32_t>(folded.size() + 1)), flags));
-  return folded;
+  return folded.follow(rows_->columns[column].texts, flags) ? &folded : nullptr;
 }
 
 const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascending) const {
@@ -305,18 +263,24 @@ const std::vector<uint32_t>& MemoryColumns::orderBy(size_t column, bool ascendin
     if (it != workedOut_->orders.end()) return it->second;
   }
   const Column& c = rows_->columns[column];
-  std::vector<uint32_t> positions(rows_->size());
-  for (uint32_t i = 0; i < positions.size(); ++i) positions[i] = i;
+  const uint32_t count = static_cast<uint32_t>(rows_->size());
+  std::vector<uint32_t> positions(count);
   const auto& ids = rows_->ids;
   if (c.text) {
+    // The rows counted into place by their text's rank (none first when ascending, last
+    // when not): rows of one rank keep the order they have, which is their ids'.
     const std::vector<uint32_t>& ranks = ranksOf(column);
-    std::vector<uint32_t> key(positions.size());
-    for (size_t i = 0; i < key.size(); ++i) key[i] = ranks[c.codes[i]];
-    std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
-      if (key[a] != key[b]) return ascending ? key[a] < key[b] : key[a] > key[b];
-      return ids[a] < ids[b];
-    });
+    const uint32_t top = *std::max_element(ranks.begin(), ranks.end());
+    auto place = [&](uint32_t row) {
+      const uint32_t rank = ranks[c.codes[row]];
+      return ascending ? rank : top - rank;
+    };
+    std::vector<uint32_t> starts(static_cast<size_t>(top) + 2, 0);
+    for (uint32_t row = 0; row < count; ++row) ++starts[place(row) + 1];
+    for (size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    for (uint32_t row = 0; row < count; ++row) positions[starts[place(row)]++] = row;
   } else {
+    for (uint32_t i = 0; i < count; ++i) positions[i] = i;
     std::sort(positions.begin(), positions.end(), [&](uint32_t a, uint32_t b) {
       const bool nullA = c.isNull(a), nullB = c.isNull(b);
       if (nullA != nullB) return ascending ? nullA : nullB;

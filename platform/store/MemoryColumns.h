@@ -19,6 +19,12 @@
 // the same tie-breaks, row ids last. A query the copy cannot answer exactly (a key
 // path it does not hold, an operator or a value type it does not evaluate) goes to
 // the file.
+//
+// What queries work out from the rows (a text column's order, its texts folded for a
+// search, the rows in one column's order) is kept until the rows it was made from
+// change. For a column prepared in memory it is worked out as soon as the rows are read
+// (at the opening, in the background), so the first list sorted by it or search in it
+// after a start costs what the next does.
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -63,6 +69,10 @@ class MemoryColumns {
   bool apply(sql::Connection& c, RowChanges& rows, uint64_t commits);
   // Forgets everything: queries read the file until the next rebuild.
   void invalidate();
+  // After the rows were read whole: works out at once what a query sorted by a column
+  // prepared in memory (Property::isPreparedInMemory) needs, and a search in it, so that
+  // the first ones after a start need not wait for it.
+  void prepare() const;
 
   // ---- read on any thread
 
@@ -86,6 +96,7 @@ class MemoryColumns {
  private:
   struct Column;
   struct Texts;
+  struct Folded;
   struct Compiled;
   struct Rows;
   class Query;
@@ -96,9 +107,11 @@ class MemoryColumns {
   int columnIndexOf(const Property* property) const;
   Value valueAt(size_t column, size_t row) const;
 
-  // Worked out on first need, kept until the copy changes (each under its own lock).
+  // Worked out on first need (a prepared column's as soon as the rows are read), kept
+  // until the copy changes (each under its own lock).
   const std::vector<uint32_t>& ranksOf(size_t column) const;
-  const Texts& foldedOf(size_t column, int flags) const;
+  // Null when they cannot be held (the query then goes to the file).
+  const Folded* foldedOf(size_t column, int flags) const;
   const std::vector<uint32_t>& orderBy(size_t column, bool ascending) const;
   void forgetWorkedOut();
 

@@ -96,10 +96,26 @@ struct MemoryColumns::Rows {
   std::vector<std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>>> interned_;
 };
 
+// A text column's texts folded for a query's options, by the same codes. Most texts are
+// their own folded form (a name in lower case, folded by case): only the others are
+// kept, apart.
+struct MemoryColumns::Folded {
+  std::vector<uint32_t> changed;  // by code: 0, the text itself; else the code in `texts`
+  Texts texts;
+
+  size_t size() const { return changed.empty() ? 0 : changed.size() - 1; }
+  std::string_view text(const Texts& original, uint32_t code) const {
+    return changed[code] ? texts.text(changed[code]) : original.text(code);
+  }
+  // Folds the texts of `original` added since, with text::fold's options `flags`; false
+  // when the folded texts outgrew what their offsets count.
+  bool follow(const Texts& original, int flags);
+  size_t memoryUsed() const { return changed.capacity() * sizeof(uint32_t) + texts.memoryUsed(); }
+};
+
 struct MemoryColumns::WorkedOut {
   std::map<size_t, std::vector<uint32_t>> ranks;  // a text column's order: rank by code
-  using Folded = Texts;  // the column's texts folded, by the same codes
-  std::map<std::pair<size_t, int>, Folded> folded;                  // by column and fold flags
+  std::map<std::pair<size_t, int>, Folded> folded;  // by column and fold flags
   std::map<std::pair<size_t, bool>, std::vector<uint32_t>> orders;  // row positions by one column
 
   // What the changed columns (and, when rows came or went, every order) no longer fit.

@@ -112,18 +112,14 @@ class MemoryColumns::Query {
       if (v.isNull()) {
         leaf.byCode[0] = 1;
       } else {
-        if (!v.isString()) return false;
-        fill(leaf, column, Op::Equal, options, *v.stringPtr());
+        if (!v.isString() || !fill(leaf, column, Op::Equal, options, *v.stringPtr())) return false;
       }
       if (negate)
         for (auto& m : leaf.byCode) m = !m;
       return true;
     }
-    if (op == Op::BeginsWith || op == Op::EndsWith || op == Op::Contains || op == Op::Like) {
-      if (!v.isString()) return false;
-      fill(leaf, column, op, options, *v.stringPtr());
-      return true;
-    }
+    if (op == Op::BeginsWith || op == Op::EndsWith || op == Op::Contains || op == Op::Like)
+      return v.isString() && fill(leaf, column, op, options, *v.stringPtr());
     if (op == Op::In) {
       if (!v.isArray()) return false;
       std::vector<std::string> items;
@@ -132,17 +128,23 @@ class MemoryColumns::Query {
         items.push_back(options ? text::fold(*item.stringPtr(), options) : *item.stringPtr());
       }
       const std::unordered_set<std::string_view> wanted(items.begin(), items.end());
-      const Texts& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts;
-      for (uint32_t code = 1; code <= codes; ++code) leaf.byCode[code] = wanted.count(texts.text(code)) ? 1 : 0;
+      const Folded* folded = options ? memory_.foldedOf(leaf.column, options) : nullptr;
+      if (options && !folded) return false;
+      for (uint32_t code = 1; code <= codes; ++code)
+        leaf.byCode[code] = wanted.count(folded ? folded->text(column.texts, code) : column.texts.text(code)) ? 1 : 0;
       return true;
     }
     return false;
   }
 
-  void fill(Node& leaf, const Column& column, Op op, int options, const std::string& operand) {
-    const std::string folded = options ? text::fold(operand, options) : operand;
-    const Texts& texts = options ? memory_.foldedOf(leaf.column, options) : column.texts;
-    for (uint32_t code = 1; code < leaf.byCode.size(); ++code) leaf.byCode[code] = textOp(op, texts.text(code), folded);
+  // False when the column's folded texts cannot be held.
+  bool fill(Node& leaf, const Column& column, Op op, int options, const std::string& operand) {
+    const std::string wanted = options ? text::fold(operand, options) : operand;
+    const Folded* folded = options ? memory_.foldedOf(leaf.column, options) : nullptr;
+    if (options && !folded) return false;
+    for (uint32_t code = 1; code < leaf.byCode.size(); ++code)
+      leaf.byCode[code] = textOp(op, folded ? folded->text(column.texts, code) : column.texts.text(code), wanted);
+    return true;
   }
 
   // "(col IS ?)" and "COALESCE(col < ?, 0)" with an integer (a flag as 0 or 1).

@@ -34,6 +34,11 @@ struct Property {
   // Strings, numbers and flags: kept in memory as well (MemoryColumns.h), for queries
   // over every record of a large class. Not part of the stored schema.
   bool isHeldInMemory = false;
+  // Held in memory, and what a sort by it and a search in it need (the order of its
+  // values, and its texts folded by case and diacritics) worked out as soon as the copy
+  // is read, not by the first query that asks: for the key a large list is sorted by and
+  // searched in, whose first use after a start would wait for it. Not stored either.
+  bool isPreparedInMemory = false;
   // Stored for a property that is not given on insert; null means "none".
   Value defaultValue;
   // LinkList only: the class the list links to, and whether the linked rows belong to
@@ -50,6 +55,7 @@ struct Property {
   Property& sortIndexed() { isSortIndexed = true; return *this; }
   Property& indexedWhenSet() { isIndexedWhenSet = true; return *this; }
   Property& heldInMemory() { isHeldInMemory = true; return *this; }
+  Property& preparedInMemory() { isHeldInMemory = isPreparedInMemory = true; return *this; }
   Property& primaryKey() { isPrimary = true; isOptional = false; isIndexed = true; return *this; }
   Property& defaultsTo(Value value) { defaultValue = std::move(value); return *this; }
   Property& linkTo(std::string className, bool owns = false) {

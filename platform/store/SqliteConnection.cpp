@@ -202,7 +202,7 @@ Connection::Connection(const std::string& path, bool create) {
     throw StoreException(StoreException::Kind::FileAccess, "Unable to open a database at " + path + ": " + message);
   }
   sqlite3_extended_result_codes(db_, 1);
-  sqlite3_busy_timeout(db_, 60000);
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   registerTextFunctions(db_);
   try {
     // A new file's pages: 8 KiB suit records of a kilobyte or two (a package's stanza)

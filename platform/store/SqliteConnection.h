@@ -93,6 +93,8 @@ class Connection {
   // pragmas, and registers the text functions. Raises StoreException on failure.
   Connection(const std::string& path, bool create);
   ~Connection();
+  // How long a statement waits for a lock another connection holds.
+  static constexpr int kBusyTimeoutMs = 60000;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 

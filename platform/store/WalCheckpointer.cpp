@@ -71,6 +71,7 @@ void WalCheckpointer::run() {
                                          &copiedFrames);
       if (rc != SQLITE_OK && rc != SQLITE_BUSY) KVLog("A checkpoint of %s failed: %s", path_.c_str(), sqlite3_errstr(rc));
       whole = rc != SQLITE_OK || copiedFrames >= logFrames;
+      if (rc == SQLITE_OK && whole && logFrames >= kThresholdPages) emptyLog();
     } catch (const std::exception& e) {
       KVLog("A checkpoint of %s failed: %s", path_.c_str(), e.what());
     }
@@ -81,6 +82,17 @@ void WalCheckpointer::run() {
   }
   lock.unlock();
   connection_.reset();
+}
+
+// A log copied whole is emptied when nobody is using it, without waiting for anyone: left
+// long (the pages of a refresh's commit, tens or hundreds of megabytes), it would be read
+// again whole at the next opening should the program end without closing the file.
+void WalCheckpointer::emptyLog() {
+  sqlite3* handle = connection_->handle();
+  sqlite3_busy_timeout(handle, 0);
+  const int rc = sqlite3_wal_checkpoint_v2(handle, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  if (rc != SQLITE_OK && rc != SQLITE_BUSY) KVLog("Emptying the log of %s failed: %s", path_.c_str(), sqlite3_errstr(rc));
+  sqlite3_busy_timeout(handle, sql::Connection::kBusyTimeoutMs);
 }
 
 }  // namespace store

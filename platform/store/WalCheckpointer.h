@@ -46,6 +46,7 @@ class WalCheckpointer {
  private:
   static int committed(void* self, sqlite3* db, const char* name, int pages);
   void run();
+  void emptyLog();
 
   sqlite3* writer_;
   std::string path_;

@@ -30,9 +30,7 @@
 #include "uikit/UISwipeGestureRecognizer.h"
 
 namespace {
-bool present(const Value& v) { return v.isString() ? !v.asString().empty() : !v.isNull(); }
-
-std::string valueText(const Value& v) { return v.asString(); }
+bool present(const Value& v) { return v.isString() ? !v.stringPtr()->empty() : !v.isNull(); }
 
 // The new packages or new versions grouped by the refresh that brought them, as the
 // package list caches hold them at this moment (empty before their first rebuild).
@@ -58,7 +56,7 @@ std::string KVPackageListSections::nameSectionKey(const std::string& name) {
   return error ? name.substr(0, offset) : std::string(out, length);
 }
 
-KVPackageListSections KVPackageListSections::build(const std::string& sortKey, const std::vector<Value>& identifiers,
+KVPackageListSections KVPackageListSections::build(const std::string& sortKey, std::vector<Value> identifiers,
                                                    const std::vector<Value>& keys) {
   KVPackageListSections out;
   const size_t count = std::min(identifiers.size(), keys.size());
@@ -66,15 +64,15 @@ KVPackageListSections KVPackageListSections::build(const std::string& sortKey, c
   // is kept at hand rather than looked up for every row.
   std::vector<std::string>* current = nullptr;
   std::string currentKey;
-  auto append = [&](const std::string& key, const Value& identifier) {
+  auto append = [&](const std::string& key, Value& identifier) {
     if (!current || key != currentKey) {
       auto [it, inserted] = out.sectionsDictionary.try_emplace(key);
       if (inserted) out.sections.push_back(key);
       current = &it->second;
       currentKey = key;
     }
-    const std::string* text = identifier.stringPtr();
-    current->push_back(text ? *text : identifier.asString());
+    std::string* text = identifier.stringPtr();
+    current->push_back(text ? std::move(*text) : identifier.asString());
   };
   if (sortKey == "installDate") {
     // Newest first; equal texts are one section.
@@ -114,8 +112,11 @@ KVPackageListSections KVPackageListSections::build(const std::string& sortKey, c
   }
   // Category, maintainer and source: the records come sorted by the key, so the keys
   // appear in ascending order.
-  for (size_t i = 0; i < count; ++i)
-    if (present(keys[i])) append(valueText(keys[i]), identifiers[i]);
+  for (size_t i = 0; i < count; ++i) {
+    if (!present(keys[i])) continue;
+    if (const std::string* text = keys[i].stringPtr()) append(*text, identifiers[i]);
+    else append(keys[i].asString(), identifiers[i]);
+  }
   return out;
 }
 
@@ -261,7 +262,7 @@ void PackagesTableViewController::rebuildSectionsCacheForSortCriteria(const std:
   }
   // The identifiers and keys come with the query's own rows, in one pass.
   auto values = packages_.valuesForKeys({"identifier", sortKey});
-  sections_ = KVPackageListSections::build(sortKey, values[0], values[1]);
+  sections_ = KVPackageListSections::build(sortKey, std::move(values[0]), values[1]);
 }
 
 // ---- Rows

@@ -33,8 +33,9 @@ struct KVPackageListSections {
   std::map<std::string, std::vector<std::string>> sectionsDictionary;
   std::vector<std::string> indexTitles;
 
-  // `keys` are the sort-key values of the records, in the records' order.
-  static KVPackageListSections build(const std::string& sortKey, const std::vector<Value>& identifiers,
+  // `keys` are the sort-key values of the records, in the records' order; the
+  // identifiers' texts are taken over.
+  static KVPackageListSections build(const std::string& sortKey, std::vector<Value> identifiers,
                                      const std::vector<Value>& keys);
   // The section letter of a name: its first character, capitalized.
   static std::string nameSectionKey(const std::string& name);

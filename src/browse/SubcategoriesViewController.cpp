@@ -126,7 +126,7 @@ void SubcategoriesViewController::rebuildSectionsCacheForSortCriteria(const std:
     return;
   }
   auto values = packages_.valuesForKeys({"identifier", sortKey});
-  sections_ = KVPackageListSections::build(sortKey, values[0], values[1]);
+  sections_ = KVPackageListSections::build(sortKey, std::move(values[0]), values[1]);
   sections_.indexTitles.clear();  // no index bar here
 }
 

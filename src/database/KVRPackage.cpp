@@ -29,6 +29,9 @@ void customize(store::ObjectSchema& schema) {
                                                "isInstalled", "isUpdated", "isHeld",               "hasNewVersion",
                                                "isPaidThroughSileo"};
     if (held.count(p.name)) p.heldInMemory();
+    // The lists' first key and the search's: their first use after a start finds their
+    // order and folded texts worked out.
+    if (p.name == "name") p.preparedInMemory();
     if (p.name == "availableVersions") p.linkTo("KVRPackageVersion", true);  // the versions belong to the package
   });
 }

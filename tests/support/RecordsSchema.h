@@ -9,7 +9,7 @@ inline store::Schema schemaWithoutHeldColumns(const store::Schema& schema) {
   for (const auto& cls : schema.classes()) {
     store::ObjectSchema copy(cls->className());
     for (store::Property p : cls->properties()) {
-      p.isHeldInMemory = false;
+      p.isHeldInMemory = p.isPreparedInMemory = false;
       copy.add(std::move(p));
     }
     out.add(std::move(copy));

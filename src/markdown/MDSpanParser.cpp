@@ -19,8 +19,9 @@ struct PlainBytes {
   PlainBytes(bool autolinks, bool cell) {
     for (bool& b : table) b = true;
     for (unsigned char c : std::string_view("\\`*_<&[! ~")) table[c] = false;
-    if (autolinks) table['w'] = table[':'] = table['@'] = false;
-    if (cell) table['|'] = false;
+    if (autolinks)
+      for (unsigned char c : std::string_view("w:@")) table[c] = false;
+    if (cell) table[static_cast<unsigned char>('|')] = false;
   }
 };
 const PlainBytes plainBytesByKind[4] = {{false, false}, {false, true}, {true, false}, {true, true}};

@@ -8,9 +8,15 @@ MDFailedStates::Map* MDFailedStates::Kinds::find(uint32_t kind) {
   return nullptr;
 }
 
+MDFailedStates::Map* MDFailedStates::find(uint64_t scanner, uint32_t kind) {
+  if (last_.scanner == scanner && last_.kind == kind) return last_.map;
+  Kinds* kinds = scanners_.find(scanner);
+  last_ = {scanner, kind, kinds ? kinds->find(kind) : nullptr};
+  return last_.map;
+}
+
 bool MDFailedStates::contains(const MDScanner& scanner, uint32_t kind, const State& state) {
-  Kinds* kinds = scanners_.find(scanner.identifier());
-  const Map* map = kinds ? kinds->find(kind) : nullptr;
+  const Map* map = find(scanner.identifier(), kind);
   if (!map) return false;
   if (state.lookback != 0) return map->withLookback.count(state) > 0;
   if (state.location < map->base) return false;
@@ -23,6 +29,7 @@ void MDFailedStates::insert(const MDScanner& scanner, uint32_t kind, const std::
   Kinds& kinds = scanners_.of(scanner.identifier(), made);
   Map* map = kinds.find(kind);
   if (!map) {
+    last_ = {};  // the maps may move
     if (kinds.used == kinds.maps.size()) kinds.maps.emplace_back();
     auto& [mapKind, fresh] = kinds.maps[kinds.used++];
     mapKind = kind;

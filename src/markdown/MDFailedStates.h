@@ -27,8 +27,14 @@ class MDFailedStates {
   // Remembers states[from...] as failed.
   void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from = 0);
   // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
-  void forget(uint64_t scanner) { scanners_.forget(scanner); }
-  void forgetAll() { scanners_.forgetAll(); }
+  void forget(uint64_t scanner) {
+    scanners_.forget(scanner);
+    last_ = {};
+  }
+  void forgetAll() {
+    scanners_.forgetAll();
+    last_ = {};
+  }
 
  private:
   struct StateHash {
@@ -54,7 +60,16 @@ class MDFailedStates {
     Map* find(uint32_t kind);
   };
 
+  Map* find(uint64_t scanner, uint32_t kind);
+
   MDScannerMemory<Kinds> scanners_;
+  // The last map asked for (a loop asks at every step with the same scanner and kind),
+  // or none; forgotten whenever a map is made or forgotten.
+  struct Last {
+    uint64_t scanner = 0;
+    uint32_t kind = 0;
+    Map* map = nullptr;
+  } last_;
 };
 
 }  // namespace markdown

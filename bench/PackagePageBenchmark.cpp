@@ -77,8 +77,11 @@ int main(int argc, char** argv) {
 
   const int runs = 9;
   std::vector<std::shared_ptr<PackageDetailsViewController>> opened;  // closing is not opening
-  for (auto [label, identifier] : std::vector<std::pair<const char*, std::string>>{
+  for (const auto& which : std::vector<std::pair<const char*, std::string>>{
            {"of the largest maintainer", largest->second.front()}, {"of a maintainer of three", small->second.front()}}) {
+    // Named, not bound: clang 14 lets no lambda capture a structured binding.
+    const char* label = which.first;
+    const std::string& identifier = which.second;
     BenchFigure f = benchMedianOf(runs, [&] { opened.push_back(open(identifier)); });
     std::printf("open the page of a package %-26s %8.1f ms (%.1f ms of processor time)\n", label, f.wall, f.cpu);
     // Of which: the views and the snapshots, before the page appears.

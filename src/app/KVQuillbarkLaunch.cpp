@@ -83,7 +83,7 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   KVRPackageManager::startSharedPackageManager(managers.sources, managers.packages);
   checkStatusFile();
   qblog::logPlain("- Quillbark 5 is up and running");
-  qblog::logPlain(jailbreakLine(KVPlatform::jailbreakTool()));
+  qblog::logPlain("%s", jailbreakLine(KVPlatform::jailbreakTool()));
   TweakCompatibilityManager::prepare();
   // The directory the categories and search tabs show is read once, in the background.
   KVSearchRepositories::instance().listOnlineRepositoriesWithCompletionHandler();

@@ -430,7 +430,7 @@ constexpr int kSameEpoch = 2, kUnknown = 3;
       ((pastA & (pastB ^ 1u)) & unsigned{lengthDiff > 0}) | ((pastB & (pastA ^ 1u)) & unsigned{lengthDiff < 0});
   const int runMask = -static_cast<int>(inDigitRun);
   *result = (byValue & runMask) | (byWeight & ~runMask);
-  return (inDigitRun & valueKnown) | (!inDigitRun & unsigned{byWeight != 0});
+  return (inDigitRun & valueKnown) | ((inDigitRun ^ 1u) & unsigned{byWeight != 0});
 }
 
 // Any two texts: the parts found, then compared one by one past what they share.

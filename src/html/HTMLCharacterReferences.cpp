@@ -1,5 +1,7 @@
 #include "html/HTMLCharacterReferences.h"
 
+#include <unordered_map>
+
 #include "html/HTMLNamedReferenceTables.h"
 
 namespace html {
@@ -20,10 +22,25 @@ const NumericReplacement Win1252Table[] = {
     {0x9C, 0x0153}, {0x9D, 0x009D}, {0x9E, 0x017E}, {0x9F, 0x0178},
 };
 
+// The rows of a sorted table by the first unit of their names (every name starts with
+// an ASCII letter), so that a search starts among the few of one letter.
+struct FirstUnitIndex {
+  uint16_t begin[129] = {};
+  FirstUnitIndex(const NamedReference* rows, size_t count) {
+    size_t row = 0;
+    for (unsigned unit = 0; unit < 128; ++unit) {
+      begin[unit] = static_cast<uint16_t>(row);
+      while (row < count && rows[row].name[0] == unit) ++row;
+    }
+    begin[128] = static_cast<uint16_t>(row);
+  }
+};
+
 // Binary search for a row whose name is a prefix of the candidate. A row that is a
 // prefix compares equal; any other compares as text.
-const NamedReference* findPrefixRow(const NamedReference* rows, size_t count, StringView candidate) {
-  size_t low = 0, high = count;
+const NamedReference* findPrefixRow(const NamedReference* rows, StringView candidate, const FirstUnitIndex& index) {
+  if (candidate.empty() || candidate[0] >= 128) return nullptr;
+  size_t low = index.begin[candidate[0]], high = index.begin[candidate[0] + 1];
   while (low < high) {
     size_t mid = low + (high - low) / 2;
     StringView name = rows[mid].name;
@@ -40,15 +57,25 @@ const NamedReference* findPrefixRow(const NamedReference* rows, size_t count, St
 }  // namespace
 
 std::optional<StringView> StringForNamedEntity(StringView candidate, StringView* matchedName) {
-  // 1. Every name here ends in ";", so at most one can be a prefix.
-  if (const NamedReference* row = findPrefixRow(NamedReferences, NamedReferencesCount, candidate)) {
-    if (matchedName) *matchedName = row->name;
-    return row->replacement;
+  // 1. Every name here ends in ";" and holds no other, so the one that can be a prefix
+  // is the candidate up to its first ";".
+  static const std::unordered_map<StringView, const NamedReference*> withSemicolon = [] {
+    std::unordered_map<StringView, const NamedReference*> names;
+    names.reserve(NamedReferencesCount);
+    for (size_t i = 0; i < NamedReferencesCount; ++i) names.emplace(NamedReferences[i].name, &NamedReferences[i]);
+    return names;
+  }();
+  if (size_t semicolon = candidate.find(u';'); semicolon != StringView::npos) {
+    if (auto row = withSemicolon.find(candidate.substr(0, semicolon + 1)); row != withSemicolon.end()) {
+      if (matchedName) *matchedName = row->second->name;
+      return row->second->replacement;
+    }
   }
   // 2. The legacy names: from the row found, the longest neighbour that still matches.
   const NamedReference* rows = NamedSemicolonlessReferences;
   const size_t count = NamedSemicolonlessReferencesCount;
-  const NamedReference* found = findPrefixRow(rows, count, candidate);
+  static const FirstUnitIndex legacy(rows, count);
+  const NamedReference* found = findPrefixRow(rows, candidate, legacy);
   if (!found) return std::nullopt;
   const NamedReference* best = found;
   for (const NamedReference* row = found; row-- > rows && startsWith(row->name, found->name);) {

@@ -80,7 +80,7 @@ void InteractiveHeaderImageView::layoutSubviews() {
 
   const double width = scroll->bounds().size.width;
   const double o = y - d;  // overscroll
-  setFrame(o > 0 ? CGRect{0, scroll->contentOffset().y, width, d + o} : CGRect{0, -d, width, d});
+  setFrame(o > 0 ? CGRect::make(0, scroll->contentOffset().y, width, d + o) : CGRect::make(0, -d, width, d));
 
   // A header no taller than the top bar is hidden as soon as it moves at all.
   const double travel = d - t;

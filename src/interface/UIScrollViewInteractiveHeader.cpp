@@ -14,7 +14,7 @@ std::shared_ptr<InteractiveHeaderImageView> interactiveHeader(const UIScrollView
 std::shared_ptr<InteractiveHeaderImageView> addHeaderWithImage(const std::shared_ptr<UIScrollView>& scrollView,
                                                                std::shared_ptr<UIImage> image, double height) {
   removeHeaderView(*scrollView);
-  auto header = InteractiveHeaderImageView::initWithFrame({0, 0, scrollView->bounds().size.width, height});
+  auto header = InteractiveHeaderImageView::initWithFrame(CGRect::make(0, 0, scrollView->bounds().size.width, height));
   header->setBackgroundColor(UIColor::clearColor());
   header->setImage(std::move(image));
   header->setDefaultHeight(height);

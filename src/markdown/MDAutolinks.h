@@ -4,6 +4,7 @@
 // "https" and "ftp" addresses and "www." addresses written in plain text. Each
 // recogniser runs in the caller's transaction and returns the link element or nothing.
 #include <cstddef>
+#include <cstdint>
 
 #include "markdown/MDDocument.h"
 #include "markdown/MDScanner.h"
@@ -25,6 +26,10 @@ class MDAutolinks {
   MDElement* parseURL(MDScanner& scanner, MDDocument& document, size_t runStart);
   // At a 'w': "www." with a domain and a path; the target gets "http://" in front.
   MDElement* parseWWWURL(MDScanner& scanner, MDDocument& document);
+
+  // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
+  void forget(uint64_t scanner) { search_.forget(scanner); }
+  void forgetAll() { search_.forgetAll(); }
 
  private:
   static bool parseDomain(MDScanner& scanner);

@@ -5,9 +5,9 @@
 namespace markdown {
 
 size_t MDBracketIndex::closeOf(const MDScanner& scanner, size_t open) {
-  auto [it, made] = tables_.try_emplace(scanner.identifier());
-  if (made) it->second = build(scanner);
-  const std::vector<Bracket>& table = it->second;
+  bool made = false;
+  std::vector<Bracket>& table = tables_.of(scanner.identifier(), made).brackets;
+  if (made) build(scanner, table);
   auto found = std::lower_bound(table.begin(), table.end(), open,
                                 [](const Bracket& b, size_t location) { return b.open < location; });
   if (found == table.end() || found->open != open) return std::string_view::npos;
@@ -18,11 +18,12 @@ size_t MDBracketIndex::closeOf(const MDScanner& scanner, size_t open) {
 // still open at it (when the backslash belongs to the construct before): it is kept
 // as a "passive" entry that closes with the first ']' its own count would reach,
 // which is the first ']' that finds it on top of the stack.
-std::vector<MDBracketIndex::Bracket> MDBracketIndex::build(const MDScanner& scanner) {
+void MDBracketIndex::build(const MDScanner& scanner, std::vector<Bracket>& table) {
   constexpr size_t npos = std::string_view::npos;
-  std::vector<Bracket> table;
-  std::vector<size_t> active;   // indexes into `table` of the brackets that count
-  std::vector<size_t> passive;  // indexes of escaped ones still open, in order
+  std::vector<size_t>& active = active_;    // indexes into `table` of the brackets that count
+  std::vector<size_t>& passive = passive_;  // indexes of escaped ones still open, in order
+  active.clear();
+  passive.clear();
   std::string_view text = scanner.string();
   auto closeAt = [&](size_t at) {
     // Passive entries opened after the innermost counting one close here first.
@@ -53,7 +54,6 @@ std::vector<MDBracketIndex::Bracket> MDBracketIndex::build(const MDScanner& scan
       }
     }
   }
-  return table;
 }
 
 }  // namespace markdown

@@ -5,10 +5,10 @@
 // never close is not searched to its end once per bracket.
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "markdown/MDScanner.h"
+#include "markdown/MDScannerMemory.h"
 
 namespace markdown {
 
@@ -16,16 +16,23 @@ class MDBracketIndex {
  public:
   // The location of the ']' that closes the '[' at `open`, or npos.
   size_t closeOf(const MDScanner& scanner, size_t open);
-  void clear() { tables_.clear(); }
+  // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
+  void forget(uint64_t scanner) { tables_.forget(scanner); }
+  void forgetAll() { tables_.forgetAll(); }
 
  private:
   struct Bracket {
     size_t open;
     size_t close;
   };
-  static std::vector<Bracket> build(const MDScanner& scanner);
+  struct Table {
+    std::vector<Bracket> brackets;
+    void reset() { brackets.clear(); }
+  };
+  void build(const MDScanner& scanner, std::vector<Bracket>& table);
 
-  std::unordered_map<uint64_t, std::vector<Bracket>> tables_;
+  MDScannerMemory<Table> tables_;
+  std::vector<size_t> active_, passive_;  // the building's stacks, kept for the next
 };
 
 }  // namespace markdown

@@ -81,7 +81,7 @@ void MDCodeBlockParser::parseCodeLines(MDElement* element, MDDocument& document)
     bool table[256];
     Plain() {
       for (bool& b : table) b = true;
-      table['&'] = table['<'] = table['>'] = false;
+      for (unsigned char c : std::string_view("&<>")) table[c] = false;
     }
   } plain;
   MDElementList children;

@@ -8,7 +8,14 @@
 
 namespace markdown {
 
-MDCodeRuns::MDCodeRuns(const MDScanner& scanner) {
+void MDCodeRuns::reset() {
+  starts_.clear();
+  lengths_.clear();
+  longestFrom_.clear();
+}
+
+void MDCodeRuns::read(const MDScanner& scanner) {
+  reset();
   const std::string_view text = scanner.string();
   for (const MDRange& line : scanner.lineRanges()) {
     size_t at = line.location;

@@ -14,9 +14,11 @@ class MDScanner;
 
 class MDCodeRuns {
  public:
+  // No runs, the storage kept for the next `read`.
+  void reset();
   // The runs of the scanner's lines, in the scanner's order (a run never crosses the
-  // end of a line).
-  explicit MDCodeRuns(const MDScanner& scanner);
+  // end of a line), in place of those read before.
+  void read(const MDScanner& scanner);
 
   // The backticks from `location` (inside a run) to the end of its run.
   size_t ticksFrom(size_t location) const;

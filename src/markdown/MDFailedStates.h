@@ -6,11 +6,12 @@
 // the same way, so it gives up there. The rare states that also depend on how far an
 // autolink may look back are kept apart.
 #include <cstdint>
-#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "markdown/MDScanner.h"
+#include "markdown/MDScannerMemory.h"
 
 namespace markdown {
 
@@ -21,11 +22,19 @@ class MDFailedStates {
     size_t lookback;  // 0 when no autolink can look back past the location
   };
 
-  bool empty() const { return maps_.empty(); }
-  bool contains(const MDScanner& scanner, uint32_t kind, const State& state) const;
+  bool empty() const { return scanners_.empty(); }
+  bool contains(const MDScanner& scanner, uint32_t kind, const State& state);
   // Remembers states[from...] as failed.
   void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from = 0);
-  void clear();
+  // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
+  void forget(uint64_t scanner) {
+    scanners_.forget(scanner);
+    last_ = {};
+  }
+  void forgetAll() {
+    scanners_.forgetAll();
+    last_ = {};
+  }
 
  private:
   struct StateHash {
@@ -43,8 +52,24 @@ class MDFailedStates {
     std::vector<uint64_t> bits;
     std::unordered_set<State, StateHash, StateEqual> withLookback;
   };
+  // The maps of one scanner, by kind (a loop meets few kinds); their storage is kept.
+  struct Kinds {
+    std::vector<std::pair<uint32_t, Map>> maps;
+    size_t used = 0;
+    void reset() { used = 0; }
+    Map* find(uint32_t kind);
+  };
 
-  std::unordered_map<MDScannerKey, Map, MDScannerKeyHash> maps_;  // by scanner and kind
+  Map* find(uint64_t scanner, uint32_t kind);
+
+  MDScannerMemory<Kinds> scanners_;
+  // The last map asked for (a loop asks at every step with the same scanner and kind),
+  // or none; forgotten whenever a map is made or forgotten.
+  struct Last {
+    uint64_t scanner = 0;
+    uint32_t kind = 0;
+    Map* map = nullptr;
+  } last_;
 };
 
 }  // namespace markdown

@@ -26,6 +26,11 @@ class MDHTMLParser {
 
   static constexpr size_t blockTagCount = 22;
 
+  // What the inline recognisers' searches know of the scanner (by its identifier), or of
+  // every scanner, is forgotten.
+  void forgetSearches(uint64_t scanner) { search_.forget(scanner); }
+  void forgetAllSearches() { search_.forgetAll(); }
+
   // Off, the strict form is scanned plainly, nested blocks by recursion and nothing
   // remembered: exponential in unclosed tags, kept as the reference the fast scan must
   // agree with.

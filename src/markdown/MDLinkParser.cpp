@@ -9,10 +9,11 @@ namespace {
 constexpr size_t npos = std::string_view::npos;
 
 // The target with each backslash before an escapable character removed (the escaped
-// character itself stays, so a doubled backslash leaves one).
-std::string withoutBackslashEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+// character itself stays, so a doubled backslash leaves one); `out` holds it when that
+// changed anything.
+std::string_view withoutBackslashEscapes(std::string_view text, std::string& out) {
+  if (text.find('\\') == std::string_view::npos) return text;
+  out.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 1 < text.size() && isBackslashEscapable(static_cast<unsigned char>(text[i + 1]))) ++i;
     out += text[i];
@@ -23,17 +24,28 @@ std::string withoutBackslashEscapes(std::string_view text) {
 }  // namespace
 
 void MDLinkParser::clear() {
-  brackets_.clear();
-  parens_.clear();
+  forgetAll();
   references_.clear();
 }
 
-std::optional<std::vector<MDRange>> MDLinkParser::parseLinkTextBody(MDScanner& scanner) {
-  if (scanner.nextByte() != '[' || scanner.atEndOfLine()) return std::nullopt;
+void MDLinkParser::forget(uint64_t scanner) {
+  brackets_.forget(scanner);
+  parens_.forget(scanner);
+  search_.forget(scanner);
+}
+
+void MDLinkParser::forgetAll() {
+  brackets_.forgetAll();
+  parens_.forgetAll();
+  search_.forgetAll();
+}
+
+bool MDLinkParser::parseLinkTextBody(MDScanner& scanner, std::vector<MDRange>& pieces) {
+  pieces.clear();
+  if (scanner.nextByte() != '[' || scanner.atEndOfLine()) return false;
   const size_t open = scanner.location();
   const size_t close = brackets_.closeOf(scanner, open);
-  if (close == npos) return std::nullopt;
-  std::vector<MDRange> pieces;
+  if (close == npos) return false;
   const auto& lines = scanner.lineRanges();
   size_t from = open + 1;
   for (size_t index = scanner.rangeIndex(); index < lines.size(); ++index) {
@@ -43,12 +55,11 @@ std::optional<std::vector<MDRange>> MDLinkParser::parseLinkTextBody(MDScanner& s
     if (close <= lines[index].end()) break;
   }
   scanner.setLocation(close + 1);
-  return pieces;
+  return true;
 }
 
 MDElement* MDLinkParser::parseInlineLink(MDScanner& scanner, MDDocument& document) {
-  auto lines = parseLinkTextBody(scanner);
-  if (!lines || scanner.nextByte() != '(' || scanner.atEndOfLine()) return nullptr;
+  if (!parseLinkTextBody(scanner, text_) || scanner.nextByte() != '(' || scanner.atEndOfLine()) return nullptr;
   const size_t open = scanner.location();
   scanner.advance();
   scanner.skipWhitespace();
@@ -58,7 +69,7 @@ MDElement* MDLinkParser::parseInlineLink(MDScanner& scanner, MDDocument& documen
   const MDParenIndex::TargetEnd end = parens_.targetEnd(scanner, open, targetStart);
   if (end.kind == MDParenIndex::TargetEnd::None) return nullptr;
   const size_t targetEnd = end.location;
-  std::optional<std::string> title;
+  std::optional<std::string_view> title;
   scanner.setLocation(targetEnd);
   if (end.kind == MDParenIndex::TargetEnd::Closed) {
     scanner.advance();
@@ -69,32 +80,30 @@ MDElement* MDLinkParser::parseInlineLink(MDScanner& scanner, MDDocument& documen
       const size_t titleStart = scanner.location();
       size_t titleEnd = search_.find(scanner, "\")", MDTextSearch::TitleEnd, false);
       if (titleEnd == npos) return nullptr;
-      title = std::string(std::string_view(document.markdown()).substr(titleStart, titleEnd - titleStart));
+      title = std::string_view(document.markdown()).substr(titleStart, titleEnd - titleStart);
       scanner.setLocation(titleEnd + 2);
     }
   }
   std::string_view target = std::string_view(document.markdown()).substr(targetStart, targetEnd - targetStart);
   if (target.size() >= 2 && target.front() == '<' && target.back() == '>') target = target.substr(1, target.size() - 2);
   MDElement* link = document.makeElement(MDElementType::Link);
-  link->setInnerRanges(*lines);
-  link->setHref(withoutBackslashEscapes(target));
-  link->setTitle(std::move(title));
+  link->setInnerRanges(text_);
+  link->setHref(withoutBackslashEscapes(target, href_));
+  link->setTitle(title);
   return link;
 }
 
 MDElement* MDLinkParser::parseReferenceLink(MDScanner& scanner, MDDocument& document) {
-  auto lines = parseLinkTextBody(scanner);
-  if (!lines || lines->empty()) return nullptr;
+  if (!parseLinkTextBody(scanner, text_) || text_.empty()) return nullptr;
   if (scanner.nextByte() == ' ' && !scanner.atEndOfLine()) {
     scanner.advance();
   } else if (scanner.atEndOfLine() && !scanner.onLastLine()) {
     scanner.advanceToNextLine();
   }
-  auto name = parseLinkTextBody(scanner);
-  if (!name) return nullptr;
+  if (!parseLinkTextBody(scanner, name_)) return nullptr;
   MDElement* link = document.makeElement(MDElementType::Link);
-  link->setIdentifier(joined(document.markdown(), name->empty() ? *lines : *name, " "));
-  link->setInnerRanges(*lines);
+  link->setIdentifier(joined(document.markdown(), name_.empty() ? text_ : name_, " "));
+  link->setInnerRanges(text_);
   references_.push_back(link);
   return link;
 }

@@ -8,9 +8,11 @@ namespace {
 constexpr size_t npos = std::string_view::npos;
 }
 
-MDParenIndex::Line MDParenIndex::build(std::string_view text, MDRange range) {
-  Line line;
-  std::vector<size_t> open;  // indexes into line.opens
+void MDParenIndex::build(std::string_view text, MDRange range, Line& line) {
+  line.opens.clear();
+  line.blanks.clear();
+  std::vector<size_t>& open = open_;  // indexes into line.opens
+  open.clear();
   for (size_t i = range.location; i < range.end(); ++i) {
     const char c = text[i];
     if (c == '\\') {
@@ -27,13 +29,19 @@ MDParenIndex::Line MDParenIndex::build(std::string_view text, MDRange range) {
       line.blanks.emplace_back(i, open.empty() ? npos : line.opens[open.back()].first);
     }
   }
-  return line;
 }
 
 MDParenIndex::TargetEnd MDParenIndex::targetEnd(const MDScanner& scanner, size_t open, size_t from) {
-  auto [it, made] = lines_.try_emplace({scanner.identifier(), scanner.rangeIndex()});
-  if (made) it->second = build(scanner.string(), scanner.currentLineRange());
-  const Line& line = it->second;
+  bool made = false;
+  Lines& lines = lines_.of(scanner.identifier(), made);
+  if (made) lines.slotOfLine.assign(scanner.lineRanges().size(), 0);
+  uint32_t& slot = lines.slotOfLine[scanner.rangeIndex()];
+  if (slot == 0) {
+    if (lines.used == lines.built.size()) lines.built.emplace_back();
+    build(scanner.string(), scanner.currentLineRange(), lines.built[lines.used]);
+    slot = static_cast<uint32_t>(++lines.used);
+  }
+  const Line& line = lines.built[slot - 1];
   auto paren = std::lower_bound(line.opens.begin(), line.opens.end(), std::make_pair(open, size_t{0}));
   if (paren == line.opens.end() || paren->first != open) return {};
   const size_t close = paren->second;

@@ -5,11 +5,11 @@
 // would be read to its end once per link text, in quadratic time.
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "markdown/MDScanner.h"
+#include "markdown/MDScannerMemory.h"
 
 namespace markdown {
 
@@ -23,16 +23,29 @@ class MDParenIndex {
   // `open` (on the current line): the ')' that brings them back to zero, or the first
   // blank when no other parenthesis is open there, or none.
   TargetEnd targetEnd(const MDScanner& scanner, size_t open, size_t from);
-  void clear() { lines_.clear(); }
+  // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
+  void forget(uint64_t scanner) { lines_.forget(scanner); }
+  void forgetAll() { lines_.forgetAll(); }
 
  private:
   struct Line {
     std::vector<std::pair<size_t, size_t>> opens;   // '(' and its ')' (or npos)
     std::vector<std::pair<size_t, size_t>> blanks;  // blank and the innermost open '(' (or npos)
   };
-  static Line build(std::string_view text, MDRange range);
+  // The lines of one scanner worked out so far; the storage of each is kept for reuse.
+  struct Lines {
+    std::vector<uint32_t> slotOfLine;  // by line: 1 + the index into `built`, or 0
+    std::vector<Line> built;
+    size_t used = 0;
+    void reset() {
+      slotOfLine.clear();
+      used = 0;
+    }
+  };
+  void build(std::string_view text, MDRange range, Line& line);
 
-  std::unordered_map<MDScannerKey, Line, MDScannerKeyHash> lines_;  // by scanner and line
+  MDScannerMemory<Lines> lines_;
+  std::vector<size_t> open_;  // the building's stack, kept for the next
 };
 
 }  // namespace markdown

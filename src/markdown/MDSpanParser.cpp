@@ -19,8 +19,9 @@ struct PlainBytes {
   PlainBytes(bool autolinks, bool cell) {
     for (bool& b : table) b = true;
     for (unsigned char c : std::string_view("\\`*_<&[! ~")) table[c] = false;
-    if (autolinks) table['w'] = table[':'] = table['@'] = false;
-    if (cell) table['|'] = false;
+    if (autolinks)
+      for (unsigned char c : std::string_view("w:@")) table[c] = false;
+    if (cell) table[static_cast<unsigned char>('|')] = false;
   }
 };
 const PlainBytes plainBytesByKind[4] = {{false, false}, {false, true}, {true, false}, {true, true}};
@@ -66,10 +67,26 @@ void MDSpanParser::beginDocument(MDDocument& document) {
 }
 
 void MDSpanParser::endDocument() {
-  failedStates_.clear();
-  codeRuns_.clear();
+  forgetAllScanners();
   links_.clear();
   document_ = nullptr;
+}
+
+void MDSpanParser::forgetScanner(const MDScanner& scanner) {
+  const uint64_t id = scanner.identifier();
+  failedStates_.forget(id);
+  codeRuns_.forget(id);
+  links_.forget(id);
+  autolinks_.forget(id);
+  htmlParser_.forgetSearches(id);
+}
+
+void MDSpanParser::forgetAllScanners() {
+  failedStates_.forgetAll();
+  codeRuns_.forgetAll();
+  links_.forgetAll();
+  autolinks_.forgetAll();
+  htmlParser_.forgetAllSearches();
 }
 
 MDElement* MDSpanParser::make(MDElementType type, MDRange range) {
@@ -93,7 +110,9 @@ std::optional<MDElementList> MDSpanParser::parseSpansInBlockElement(MDElement* b
   blockElement_ = block;
   scanner.skipWhitespace();
   ClosingTest endOfText;
-  return parseWithScanner(scanner, endOfText);
+  auto elements = parseWithScanner(scanner, endOfText);
+  forgetAllScanners();
+  return elements;
 }
 
 std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
@@ -106,13 +125,17 @@ std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::v
     if (scanner.nextByte() != '|') {
       ClosingTest endOfCell{ClosingTest::TableCell};
       auto content = parseWithScanner(scanner, endOfCell);
-      if (!content) return std::nullopt;
+      if (!content) {
+        forgetAllScanners();
+        return std::nullopt;
+      }
       cell->setChildren(*content);
     }
     cell->range.length = scanner.location() - cell->range.location;
     scanner.matchString("|");
     cells.append(cell);
   }
+  forgetAllScanners();
   return cells;
 }
 
@@ -431,9 +454,10 @@ MDElement* MDSpanParser::parseCodeSpan(MDScanner& scanner) {
 }
 
 const MDCodeRuns& MDSpanParser::codeRunsOf(const MDScanner& scanner) {
-  auto it = codeRuns_.find(scanner.identifier());
-  if (it == codeRuns_.end()) it = codeRuns_.emplace(scanner.identifier(), MDCodeRuns(scanner)).first;
-  return it->second;
+  bool made = false;
+  MDCodeRuns& runs = codeRuns_.of(scanner.identifier(), made);
+  if (made) runs.read(scanner);
+  return runs;
 }
 
 MDElement* MDSpanParser::parseLineBreak(MDScanner& scanner) {
@@ -468,6 +492,7 @@ MDElement* MDSpanParser::parseLink(MDScanner& scanner) {
     MDScanner content = MDScanner::borrowing(text(), link->innerRanges);
     ClosingTest endOfText;
     auto children = parseWithScanner(content, endOfText);
+    forgetScanner(content);
     parseLinks_ = true;
     if (children) link->setChildren(*children);
   }

@@ -4,7 +4,6 @@
 // a range of the source; only the characters it replaces become entity elements.
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "markdown/MDHTMLParser.h"
 #include "markdown/MDLinkParser.h"
 #include "markdown/MDScanner.h"
+#include "markdown/MDScannerMemory.h"
 
 namespace markdown {
 
@@ -67,6 +67,10 @@ class MDSpanParser {
   MDElement* parseCodeSpan(MDScanner& scanner);
   // The backtick runs of the scanner's lines, found at its first code span.
   const MDCodeRuns& codeRunsOf(const MDScanner& scanner);
+  // What the parser and its recognisers know of the scanner, whose reading has ended,
+  // or of every scanner, at the end of a block's reading: nothing of it is asked again.
+  void forgetScanner(const MDScanner& scanner);
+  void forgetAllScanners();
   MDElement* parseLineBreak(MDScanner& scanner);
   MDElement* parseLink(MDScanner& scanner);
   MDElement* parseImage(MDScanner& scanner);
@@ -94,7 +98,7 @@ class MDSpanParser {
   MDLinkParser links_;
   MDFailedStates failedStates_;
   std::vector<MDFailedStates::State> visited_;
-  std::unordered_map<uint64_t, MDCodeRuns> codeRuns_;  // by scanner
+  MDScannerMemory<MDCodeRuns> codeRuns_;
 };
 
 }  // namespace markdown

@@ -36,4 +36,19 @@ size_t MDTextSearch::find(const MDScanner& scanner, std::string_view pattern, un
   return found;
 }
 
+void MDTextSearch::forget(uint64_t scanner) {
+  if (answers_.empty()) return;
+  for (unsigned key = 0; key < PatternCount * 2; ++key) answers_.erase({scanner, key});
+}
+
+void MDTextSearch::forgetAll() {
+  if (answers_.empty()) return;
+  // A table left large by one long text is not kept: emptying it would cost its size.
+  if (answers_.bucket_count() > 1024) {
+    answers_ = {};
+  } else {
+    answers_.clear();
+  }
+}
+
 }  // namespace markdown

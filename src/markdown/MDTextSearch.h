@@ -21,12 +21,16 @@ class MDTextSearch {
     Apostrophe = 2,
     TagEnd = 3,          // '>'
     TitleEnd = 4,        // a double quote followed by ')'
+    PatternCount = 5,
   };
 
   // Where `pattern` next starts at or after the scanner's location, searching the rest
   // of the current line and then (with `acrossLines`) the following lines; npos when it
   // does not occur. `patternKey` names the pattern in the memory (a `Pattern`).
   size_t find(const MDScanner& scanner, std::string_view pattern, unsigned patternKey, bool acrossLines);
+  // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
+  void forget(uint64_t scanner);
+  void forgetAll();
 
  private:
   struct Answer {

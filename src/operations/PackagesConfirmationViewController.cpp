@@ -86,8 +86,8 @@ void PackagesConfirmationViewController::loadView() {
 void PackagesConfirmationViewController::viewDidLayoutSubviews() {
   KVPalettedViewController::viewDidLayoutSubviews();
   CGRect bounds = view()->bounds();
-  table_->setFrame({0, 0, bounds.size.width, bounds.size.height - 70});
-  confirmBtn_->setFrame({16, bounds.size.height - 62, bounds.size.width - 32, 50});
+  table_->setFrame(CGRect::make(0, 0, bounds.size.width, bounds.size.height - 70));
+  confirmBtn_->setFrame(CGRect::make(16, bounds.size.height - 62, bounds.size.width - 32, 50));
 }
 
 void PackagesConfirmationViewController::viewDidLoad() {

@@ -300,7 +300,7 @@ TEST_F(PaidRoad, ADeniedPurchaseIsNeitherMarkedNorQueued) {
             "maintainer denied your purchase request"},
            {"busy", 503, "Purchase request failed, communication with the server failed (503)"}}) {
     server.handle("POST", "/pay/api/package/" + kPaid + "/purchase",
-                  [reply, status](const TestHttpRequest&) { return TestHttpResponse::json(reply, status); });
+                  [reply = reply, status = status](const TestHttpRequest&) { return TestHttpResponse::json(reply, status); });
     queue(kPaid);
     UIAlertController* alert = alertShown(root);
     ASSERT_NE(alert, nullptr) << reply;

@@ -27,7 +27,7 @@ namespace Header = UIScrollViewInteractiveHeader;
 class CollapsingHeaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    scroll = std::make_shared<UIScrollView>(CGRect{0, 0, 375, 667});
+    scroll = std::make_shared<UIScrollView>(CGRect::make(0, 0, 375, 667));
     scroll->setSafeAreaInsetsOverride(UIEdgeInsets{44, 0, 34, 0});
     scroll->setContentSize({375, 2000});
   }
@@ -48,19 +48,19 @@ TEST_F(CollapsingHeaderTest, GeometryFollowsTheContentOffset) {
   EXPECT_EQ(scroll->subviews().front(), header) << "behind the content";
 
   pullTo(header, 200);
-  EXPECT_EQ(header->frame(), (CGRect{0, -200, 375, 200}));
+  EXPECT_EQ(header->frame(), CGRect::make(0, -200, 375, 200));
   EXPECT_DOUBLE_EQ(header->revealProgress(), 1);
   EXPECT_DOUBLE_EQ(header->extendedRevealProgress(), 1);
   EXPECT_EQ(scroll->contentInset(), (UIEdgeInsets{156, 0, 34, 0}));
 
   pullTo(header, 260);
-  EXPECT_EQ(header->frame(), (CGRect{0, -260, 375, 260})) << "stretched to the top of the visible area";
+  EXPECT_EQ(header->frame(), CGRect::make(0, -260, 375, 260)) << "stretched to the top of the visible area";
   EXPECT_DOUBLE_EQ(header->extendedRevealProgress(), 1.3);
   EXPECT_DOUBLE_EQ(header->revealProgress(), 1);
   EXPECT_EQ(scroll->verticalScrollIndicatorInsets().top, 216);
 
   pullTo(header, 44);
-  EXPECT_EQ(header->frame(), (CGRect{0, -200, 375, 200}));
+  EXPECT_EQ(header->frame(), CGRect::make(0, -200, 375, 200));
   EXPECT_DOUBLE_EQ(header->revealProgress(), 0) << "fully under the top bar";
   pullTo(header, -100);
   EXPECT_LT(header->revealProgress(), 0) << "negative beyond";

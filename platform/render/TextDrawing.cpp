@@ -156,8 +156,45 @@ double height(cairo_t* cr, const Paragraph& p, double width) {
   return h;
 }
 
-void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
+namespace {
+Recorder* gRecorder = nullptr;
+
+// The paragraph on one line, unbounded: how wide its text is.
+double naturalWidth(cairo_t* cr, const Paragraph& p) {
+  Paragraph one = p;
+  one.numberOfLines = 1;
+  one.minimumScale = 1;
+  PangoLayout* layout = layOut(cr, one, 1);
+  if (!layout) return 0;
+  pango_layout_set_width(layout, -1);
+  pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+  int w = 0, h = 0;
+  pango_layout_get_pixel_size(layout, &w, &h);
+  g_object_unref(layout);
+  return w;
+}
+}  // namespace
+
+Recorder::Recorder() { gRecorder = this; }
+Recorder::~Recorder() { gRecorder = nullptr; }
+
+void note(Record record) {
+  if (gRecorder) gRecorder->records_.push_back(std::move(record));
+}
+
+CGRect toDevice(cairo_t* cr, CGRect r) {
+  double x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+  cairo_user_to_device(cr, &x0, &y0);
+  cairo_user_to_device(cr, &x1, &y1);
+  return CGRect::make(std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0), std::abs(y1 - y0));
+}
+
+void draw(cairo_t* cr, const Paragraph& given, CGRect rect, bool centreVertically) {
   if (rect.size.width <= 0 || rect.size.height <= 0) return;
+  Paragraph p = given;
+  double natural = gRecorder || p.minimumScale < 1 ? naturalWidth(cr, p) : 0;
+  if (p.minimumScale < 1 && p.numberOfLines == 1 && natural > rect.size.width && natural > 0)
+    p.font = p.font.fontWithSize(p.font.pointSize() * std::max(p.minimumScale, rect.size.width / natural));
   PangoLayout* layout = layOut(cr, p, rect.size.width);
   if (!layout) return;
   int width = 0, height = 0;
@@ -171,6 +208,24 @@ void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
   cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha());
   cairo_move_to(cr, rect.origin.x, y);
   pango_cairo_show_layout(cr, layout);
+  if (gRecorder) {
+    PangoRectangle ink;
+    pango_layout_get_pixel_extents(layout, &ink, nullptr);
+    CGRect inked = CGRect::make(rect.origin.x + ink.x, y + ink.y, ink.width, ink.height);
+    // What the clip left of the ink, which is what shows.
+    double x0 = std::max(inked.minX(), rect.minX()), y0 = std::max(inked.minY(), rect.minY());
+    double x1 = std::min(inked.maxX(), rect.maxX()), y1 = std::min(inked.maxY(), rect.maxY());
+    inked = x1 > x0 && y1 > y0 ? CGRect::make(x0, y0, x1 - x0, y1 - y0) : CGRect{};
+    bool cut = pango_layout_is_ellipsized(layout) || height > rect.size.height + 1;
+    double scale = 1;
+    {
+      double sx = 1, sy = 0;
+      cairo_user_to_device_distance(cr, &sx, &sy);
+      scale = std::hypot(sx, sy);
+    }
+    note({p.attributed ? p.attributed->string() : p.text, toDevice(cr, rect), toDevice(cr, inked), cut,
+                                   natural * scale, false});
+  }
   cairo_restore(cr);
   g_object_unref(layout);
 }

@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
 #include "uikit/NSAttributedString.h"
 #include "uikit/NSParagraphStyle.h"
@@ -22,7 +23,41 @@ struct Paragraph {
   long numberOfLines = 1;  // 0: as many as the text needs
   NSLineBreakMode lineBreakMode = NSLineBreakByTruncatingTail;
   bool underline = false;  // the whole text, as a link shows
+  // One line too long for its width is set smaller, down to this share of its size (a
+  // label that adjusts its font to fit); 1 keeps the size.
+  double minimumScale = 1;
 };
+
+// What one drawing of a paragraph put where, in the coordinates of the context's device
+// (pixels of the picture): the rectangle it was given, the box its ink covers, its text,
+// whether lines were cut or dropped, and how wide its text is on one line.
+struct Record {
+  std::string text;
+  CGRect rect, ink;
+  bool cut = false;
+  double naturalWidth = 0;
+  bool icon = false;  // a glyph of the icon font
+};
+
+// While one lives, every paragraph drawn is recorded, in order (one recorder at a time,
+// on the main thread).
+class Recorder {
+ public:
+  Recorder();
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+  const std::vector<Record>& records() const { return records_; }
+
+ private:
+  friend void note(Record);
+  std::vector<Record> records_;
+};
+// Adds a record to the recorder that lives, if one does (drawings other than text
+// that a check counts, such as icons, note themselves so).
+void note(Record record);
+// A rectangle of the user's coordinates in the device's.
+CGRect toDevice(cairo_t* cr, CGRect r);
 
 // Draws the paragraph within `rect`, centred on its height as a label sets its text,
 // or from the top. Nothing falls outside the rectangle's width; lines beyond the limit

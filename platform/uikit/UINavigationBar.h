@@ -39,7 +39,12 @@ class UINavigationBar : public UIBarBase {
   const std::shared_ptr<UINavigationBarAppearance>& compactAppearance() const { return compact_; }
   void setCompactAppearance(std::shared_ptr<UINavigationBarAppearance> a) { compact_ = std::move(a); }
 
+  // Puts the title view of the screen on top in the bar, centred (the one it held before
+  // taken out), so that it is drawn and touched where the bar shows it.
+  void hostTitleView();
+
  private:
+  std::weak_ptr<UIView> hostedTitle_;
   bool prefersLargeTitles_ = false;
   NSTextAttributes titleAttributes_, largeTitleAttributes_;
   std::map<long, std::shared_ptr<UIImage>> backgroundImages_;

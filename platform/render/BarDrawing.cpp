@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/IconGlyphs.h"
 #include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "uikit/UIBarButtonItem.h"
@@ -19,13 +20,27 @@ void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height)
   CGSize size = bar.frame().size;
   UIColor colour = bar.barTintColor().value_or(bar.barStyle() == UIBarStyleBlack ? UIColor::colorWithWhite(0.08, 1)
                                                                                  : UIColor::colorWithWhite(0.97, 1));
-  if (bar.isTranslucent()) colour = colour.colorWithAlphaComponent(std::min(colour.alpha(), 0.94));
+  // A translucent bar blurs what passes under it past reading: drawn without the blur,
+  // it stays opaque so that no text shows through.
   cairo_rectangle(cr, 0, 0, size.width, height);
   cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(), colour.alpha());
   cairo_fill(cr);
+  if (colour.alpha() >= 0.9) TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, CGRect::make(0, 0, size.width, height), {}});
   cairo_rectangle(cr, 0, hairlineY, size.width, 0.5);
   cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
   cairo_fill(cr);
+}
+
+// The icon a system item shows, by its symbol's name.
+std::optional<std::string> symbolOf(UIBarButtonSystemItem item) {
+  switch (item) {
+    case UIBarButtonSystemItemAdd: return "plus";
+    case UIBarButtonSystemItemRefresh: return "arrow.clockwise";
+    case UIBarButtonSystemItemAction: return "square.and.arrow.up";
+    case UIBarButtonSystemItemSearch: return "magnifyingglass";
+    case UIBarButtonSystemItemTrash: return "trash";
+    default: return std::nullopt;
+  }
 }
 
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
@@ -42,7 +57,8 @@ bool roomForLargeTitle(UIView* view, const UINavigationBar& bar) {
     }
     view = view->subviews().empty() ? nullptr : view->subviews().front().get();
   }
-  return false;
+  // Content that does not scroll starts below the band the screen's safe area keeps.
+  return UIView::contentKeepsClearOfBars();
 }
 }  // namespace
 
@@ -86,6 +102,12 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
                               button->image()->renderingMode() != UIImageRenderingModeAlwaysOriginal);
       continue;
     }
+    if (auto symbol = button && button->title().empty() && button->systemItem() ? symbolOf(*button->systemItem()) : std::nullopt)
+      if (auto glyph = IconGlyphs::glyphNamed(*symbol)) {
+        CGRect r = place.rect;
+        IconGlyphs::draw(cr, *glyph, {{r.minX() + (r.width() - 24) / 2, (size.height - 24) / 2}, {24, 24}}, colour);
+        continue;
+      }
     TextDrawing::Paragraph side;
     side.text = place.label;
     bool glyph = button && button->title().empty() && button->systemItem() && place.label.size() <= 3;

@@ -64,8 +64,8 @@ void draw(cairo_t* cr, const std::string& glyph, CGRect box, const UIColor& colo
   cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(), colour.alpha());
   cairo_move_to(cr, x, y);
   pango_cairo_show_layout(cr, layout);
+  TextDrawing::note(cr, {TextDrawing::Record::Icon, glyph, box, box});
   cairo_restore(cr);
-  TextDrawing::note({glyph, TextDrawing::toDevice(cr, box), TextDrawing::toDevice(cr, box), false, 0, true});
   g_object_unref(layout);
 }
 }  // namespace IconGlyphs

@@ -28,19 +28,22 @@ struct Paragraph {
   double minimumScale = 1;
 };
 
-// What one drawing of a paragraph put where, in the coordinates of the context's device
-// (pixels of the picture): the rectangle it was given, the box its ink covers, its text,
-// whether lines were cut or dropped, and how wide its text is on one line.
+// What one drawing put where, in the coordinates of the context's device (pixels of the
+// picture), within what the clip leaves: a paragraph (the rectangle it was given, the box
+// its ink covers, its text, whether lines were cut or dropped, and how wide its text is
+// on one line), a glyph of the icon font, or an opaque fill that hides what lies below.
 struct Record {
+  enum Kind { Text, Icon, Fill };
+  Kind kind = Text;
   std::string text;
   CGRect rect, ink;
   bool cut = false;
   double naturalWidth = 0;
-  bool icon = false;  // a glyph of the icon font
+  const void* owner = nullptr;  // the view being drawn
 };
 
-// While one lives, every paragraph drawn is recorded, in order (one recorder at a time,
-// on the main thread).
+// While one lives, every drawing is recorded, in order (one recorder at a time, on the
+// main thread).
 class Recorder {
  public:
   Recorder();
@@ -48,16 +51,18 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
   const std::vector<Record>& records() const { return records_; }
+  static bool recording();
 
  private:
-  friend void note(Record);
+  friend void note(cairo_t* cr, Record record);
   std::vector<Record> records_;
 };
-// Adds a record to the recorder that lives, if one does (drawings other than text
-// that a check counts, such as icons, note themselves so).
-void note(Record record);
-// A rectangle of the user's coordinates in the device's.
-CGRect toDevice(cairo_t* cr, CGRect r);
+// Adds a record whose rectangles are in the context's user coordinates to the recorder
+// that lives, if one does.
+void note(cairo_t* cr, Record record);
+// Names the view whose drawing the records that follow belong to; answers the one named
+// before.
+const void* setOwner(const void* view);
 
 // Draws the paragraph within `rect`, centred on its height as a label sets its text,
 // or from the top. Nothing falls outside the rectangle's width; lines beyond the limit

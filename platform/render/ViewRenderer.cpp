@@ -429,10 +429,17 @@ void drawTree(cairo_t* cr, const UIView& view) {
     cairo_clip(cr);
   }
   drawShadow(cr, layer, local);
+  const void* owner = TextDrawing::setOwner(&view);
   if (const auto& background = view.backgroundColor(); background && background->alpha() > 0) {
     roundedRect(cr, local, layer.cornerRadius);
     setColour(cr, *background);
     cairo_fill(cr);
+    if (background->alpha() * view.alpha() >= 0.9 && TextDrawing::Recorder::recording()) {
+      // Its corners aside, what the view paints hides what lies below.
+      double corner = std::min(layer.cornerRadius, std::min(local.size.width, local.size.height) / 2) * 0.3;
+      CGRect inner{{corner, corner}, {local.size.width - 2 * corner, local.size.height - 2 * corner}};
+      TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, inner, inner});
+    }
   }
   cairo_save(cr);
   if (layer.masksToBounds) {
@@ -465,6 +472,7 @@ void drawTree(cairo_t* cr, const UIView& view) {
     cairo_pop_group_to_source(cr);
     cairo_paint_with_alpha(cr, view.alpha());
   }
+  TextDrawing::setOwner(owner);
   cairo_restore(cr);
 }
 

@@ -146,6 +146,12 @@ void UITableViewCell::layoutSubviews() {
   switch (style_) {
     case UITableViewCellStyleSubtitle: {
       double h = c.height() / 2;
+      if (detailTextLabel_ && textLabel_->text().empty()) {
+        // Without a title the subtitle has the row (a header's or a footer's lines).
+        place(textLabel_.get(), CGRect::make(x, 0, width, 0), placedText_);
+        place(detailTextLabel_.get(), CGRect::make(x, 4, width, std::max(0.0, c.height() - 8)), placedDetail_);
+        break;
+      }
       place(textLabel_.get(), CGRect::make(x, h - 20, width, 20), placedText_);
       place(detailTextLabel_.get(), CGRect::make(x, h + 1, width, 16), placedDetail_);
       break;

@@ -496,7 +496,7 @@ Surface renderSurface(const UIView& view, double scale, const std::optional<UICo
 void draw(cairo_t* cr, const UIView& view) { drawTree(cr, view); }
 
 void settle(UIView& root) {
-  if (auto* bar = dynamic_cast<UINavigationBar*>(&root)) bar->hostTitleView();
+  if (auto* bar = dynamic_cast<UINavigationBar*>(&root)) BarDrawing::hostViews(*bar);
   auto subviews = root.subviews();  // a bar takes its title view in
   for (const auto& sub : subviews)
     if (!sub->isHidden()) settle(*sub);

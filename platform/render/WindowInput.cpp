@@ -46,9 +46,18 @@ UIView* hitTest(UIView& view, CGPoint p) {
   return &view;
 }
 
-UIScrollView* scrollViewAt(CGPoint at) {
-  for (UIView* v = WindowInput::viewAt(at); v; v = v->superview())
-    if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) return scrollView;
+// The innermost scroll view under the point that scrolls; with `towards`, the innermost
+// that can still move that way (down for a positive offset change), as a wheel turn
+// passes from a list at its end to the page around it.
+UIScrollView* scrollViewAt(CGPoint at, double towards = 0) {
+  for (UIView* v = WindowInput::viewAt(at); v; v = v->superview()) {
+    auto* scrollView = dynamic_cast<UIScrollView*>(v);
+    if (!scrollView || !scrollView->isScrollEnabled()) continue;
+    double y = scrollView->contentOffset().y;
+    if (towards > 0 && y >= scrollView->maximumContentOffset().y - 0.5) continue;
+    if (towards < 0 && y <= scrollView->minimumContentOffset().y + 0.5) continue;
+    return scrollView;
+  }
   return nullptr;
 }
 
@@ -177,7 +186,8 @@ void WindowInput::endPress() {
 }
 
 void WindowInput::wheel(double notches) {
-  if (UIScrollView* scrollView = scrollViewAt(at_)) scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
+  if (UIScrollView* scrollView = scrollViewAt(at_, -notches))
+    scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
 }
 
 void WindowInput::click(CGPoint at) {

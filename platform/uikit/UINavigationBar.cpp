@@ -5,7 +5,6 @@
 
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
-#include "uikit/UISegmentedControl.h"
 
 bool UINavigationBar::showsLargeTitle() const {
   if (!prefersLargeTitles_ || isHidden() || !superview()) return false;
@@ -20,25 +19,19 @@ bool UINavigationBar::showsLargeTitle() const {
   return !stack.empty();
 }
 
-void UINavigationBar::hostTitleView() {
-  auto* navigation = superview() ? dynamic_cast<UINavigationController*>(superview()->owningViewController()) : nullptr;
-  UIViewController* top = navigation ? navigation->topViewController() : nullptr;
-  std::shared_ptr<UIView> title = top ? top->navigationItem().titleView() : nullptr;
-  auto hosted = hostedTitle_.lock();
-  if (hosted && hosted != title && hosted->superview() == this) hosted->removeFromSuperview();
-  hostedTitle_ = title;
-  if (!title) return;
-  if (title->superview() != this) addSubview(title);
-  CGSize size = frame().size, own = title->frame().size;
-  if (auto* segments = dynamic_cast<UISegmentedControl*>(title.get())) {
-    double sum = 0;
-    for (size_t i = 0; i < segments->numberOfSegments(); ++i) sum += segments->widthForSegmentAtIndex(i);
-    if (sum > 0) own = {sum, 32};
+void UINavigationBar::host(const std::vector<std::pair<std::shared_ptr<UIView>, CGRect>>& views) {
+  for (const auto& weak : hosted_) {
+    auto view = weak.lock();
+    bool kept = std::any_of(views.begin(), views.end(), [&](const auto& v) { return v.first == view; });
+    if (view && !kept && view->superview() == this) view->removeFromSuperview();
   }
-  if (own.width <= 0 || own.height <= 0) own = title->sizeThatFits({size.width, size.height});
-  double width = std::min(own.width > 0 ? own.width : size.width * 0.5, size.width - 32);
-  double height = std::min(own.height > 0 ? own.height : 32.0, size.height - 8);
-  title->setFrame(CGRect::make((size.width - width) / 2, (size.height - height) / 2, width, height));
+  hosted_.clear();
+  for (const auto& [view, frame] : views) {
+    if (!view) continue;
+    if (view->superview() != this) addSubview(view);
+    view->setFrame(frame);
+    hosted_.push_back(view);
+  }
 }
 
 UINavigationBar::UINavigationBar() {

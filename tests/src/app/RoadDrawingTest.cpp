@@ -10,16 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "interface/ErrorViewController.h"
 #include "interface/InitViewController.h"
+#include "interface/KVCategorySpecial.h"
 #include "interface/KVPackageListKind.h"
 #include "interface/KVScreenContext.h"
 #include "interface/KVScreens.h"
+#include "interface/SegmentedViewController.h"
 #include "render/BarDrawing.h"
 #include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowInput.h"
 #include "support/TabBarRoadFixture.h"
 #include "support/TestRoot.h"
+#include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UILabel.h"
@@ -275,6 +279,37 @@ TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
       icons += r.kind == Record::Icon && covers(area, r.rect);
     EXPECT_EQ(icons, bar.items().size()) << "the tab bar's icons";
   }
+
+  // A source's row opens its categories beside its page, the choice in the bar.
+  push(SegmentedViewController::initWithControllers(
+      {screens.subcategories(kCategorySpecial_SourcePackages, location), screens.sourcePage(location, false)},
+      {"Categories", "Source Info"}, 0));
+  check("source-categories");
+  auto* choice = find<UISegmentedControl>(*navigation()->navigationBar());
+  ASSERT_NE(choice, nullptr) << "the segmented control stands in the bar";
+  click(*choice, choice->frame().size.width / 4);
+  EXPECT_EQ(choice->selectedSegmentIndex(), 1) << "a click on Source Info chooses it";
+  navigation()->popViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // The application's alert card and a system alert, with messages of several lines.
+  const std::string longMessage =
+      "There is no room left on the device for the archives of the queue, so nothing was downloaded or installed.";
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle("Disk full", longMessage, 1, "OK", std::nullopt, std::string());
+  card->presentFromTopPresenter();
+  ui.runUntilIdle();
+  check("alert-card");
+  card->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+  auto alert = UIAlertController::alertControllerWithTitle("Remove Source?", longMessage, UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle("Cancel", UIAlertActionStyleCancel, nullptr));
+  alert->addAction(UIAlertAction::actionWithTitle("Remove", UIAlertActionStyleDestructive, nullptr));
+  tabs->presentViewController(alert, false);
+  ui.runUntilIdle();
+  check("alert");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
 
   // A source's page, its packages, a package's page with its GET.
   push(screens.sourcePage(location, false));

@@ -215,6 +215,11 @@ void RootViewController::configureRow(UITableViewCell& cell, const Value& row) {
     if (colors) cell.textLabel()->setTextColor(colors->tintColor());
     cell.setSelectionStyle(UITableViewCellSelectionStyleDefault);
   } else if (control == "switch") {
+    // A title longer than the room beside the switch takes a second line.
+    if (!row.contains("titleLines")) {
+      cell.textLabel()->setNumberOfLines(2);
+      cell.textLabel()->setLineBreakMode(NSLineBreakByWordWrapping);
+    }
     auto toggle = std::make_shared<UISwitch>();
     toggle->setAccessibilityLabel(cell.textLabel()->text());
     if (const std::string* key = row["prefsKey"].stringPtr()) {

@@ -217,6 +217,8 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   // The task screen's Close, inside the window, closes it.
   ASSERT_NO_FATAL_FAILURE(click("Close"));
   ASSERT_TRUE(eventually([&] { return screen().find("No more running tasks") == std::string::npos; }, 30)) << reported();
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: Manage"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the screen has slid away
 
   // The search field takes a click and the keys, and shows what they typed.
   ASSERT_NO_FATAL_FAILURE(click("Search"));

@@ -31,9 +31,10 @@ struct Paragraph {
 // What one drawing put where, in the coordinates of the context's device (pixels of the
 // picture), within what the clip leaves: a paragraph (the rectangle it was given, the box
 // its ink covers, its text, whether lines were cut or dropped, and how wide its text is
-// on one line), a glyph of the icon font, or an opaque fill that hides what lies below.
+// on one line), a glyph of the icon font, an opaque fill that hides what lies below, or
+// a picture (where it was placed).
 struct Record {
-  enum Kind { Text, Icon, Fill };
+  enum Kind { Text, Icon, Fill, Image };
   Kind kind = Text;
   std::string text;
   CGRect rect, ink;

@@ -115,6 +115,7 @@ void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode 
   cairo_save(cr);
   cairo_rectangle(cr, box.origin.x, box.origin.y, box.size.width, box.size.height);
   cairo_clip(cr);
+  TextDrawing::note(cr, {TextDrawing::Record::Image, image.name(), r, r});
   cairo_translate(cr, r.origin.x, r.origin.y);
   cairo_scale(cr, r.size.width / pixels->width, r.size.height / pixels->height);
   if (templated) {

@@ -6,6 +6,7 @@
 // QB_SCREEN_DRAWINGS names a folder to keep the pictures in.
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,14 +18,17 @@
 #include "interface/KVScreenContext.h"
 #include "interface/KVScreens.h"
 #include "interface/SegmentedViewController.h"
+#include "interface/UIScrollViewInteractiveHeader.h"
 #include "render/BarDrawing.h"
 #include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "render/WindowInput.h"
 #include "support/TabBarRoadFixture.h"
+#include "support/TestData.h"
 #include "support/TestRoot.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
+#include "uikit/UIImage.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINavigationController.h"
@@ -33,6 +37,7 @@
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITabBar.h"
+#include "webkit/WKWebView.h"
 
 namespace {
 
@@ -128,8 +133,8 @@ class RoadDrawing : public TabBarRoadFixture {
     if (view.isHidden() || view.alpha() <= 0.01) return;
     if (auto* label = dynamic_cast<UILabel*>(&view); label && !label->text().empty()) {
       CGRect r{ViewRenderer::originInWindow(view), view.frame().size};
-      if (!empty(r)) {
-        EXPECT_TRUE(r.minX() > -1 && r.maxX() < window.width() + 1)
+      if (!empty(r) && r.maxY() > 0 && r.minY() < window.height()) {
+        EXPECT_TRUE(r.minX() > -2 && r.maxX() < window.width() + 2)
             << "\"" << label->text() << "\" stands off the window at " << describe(r);
       }
     }
@@ -175,10 +180,11 @@ class RoadDrawing : public TabBarRoadFixture {
       }
       CGPoint centre{shown.midX(), shown.midY()};
       UIView* hit = WindowInput::viewAt(centre);
-      bool inScroll = false;
-      for (UIView* s = named.view->superview(); s; s = s->superview()) inScroll = inScroll || dynamic_cast<UIScrollView*>(s);
-      // Under a bar or the floating card, a row of a list scrolls clear of it.
-      if (inScroll && !within(hit, named.view)) continue;
+      UIView* scroll = named.view->superview();
+      while (scroll && !dynamic_cast<UIScrollView*>(scroll)) scroll = scroll->superview();
+      // Under a bar or the floating card, a row of a list scrolls clear of it; what its
+      // own page lays over it stays there.
+      if (scroll && !within(hit, named.view) && !within(hit, scroll)) continue;
       EXPECT_TRUE(within(hit, named.view)) << "a click on \"" << named.text << "\" at " << describe(shown) << " reaches "
                                            << (hit ? typeid(*hit).name() : "nothing");
     }
@@ -403,6 +409,96 @@ TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   std::string names;
   for (const auto& name : checked) names += " " + name;
   std::cout << "screens checked:" << names << "\n";
+}
+
+// A package's pages from depictions: poomsmart's repository with its addresses moved to
+// the server, its banner and screenshots real pictures.
+TEST_F(RoadDrawing, DepictionPagesDrawTheirBannerAndScreenshotsAtTheirSize) {
+  auto repo = testdata::find("repos/poomsmart/repo");
+  if (!repo) GTEST_SKIP() << testdata::missingMessage("repos/poomsmart/repo");
+  auto moved = [&](std::string text) {
+    const std::string home = "https://poomsmart.github.io/repo/", here = server.url("/poomsmart/");
+    for (size_t at = text.find(home); at != std::string::npos; at = text.find(home, at + here.size()))
+      text.replace(at, home.size(), here);
+    return text;
+  };
+  std::string location = serveIndex("poomsmart", moved(*Files::readText(*repo + "/Packages")));
+  for (const char* folder : {"sileodepictions", "depictions"}) {
+    std::filesystem::create_directories(repositories.file(std::string("poomsmart/") + folder));
+    for (const auto& entry : std::filesystem::directory_iterator(*repo + "/" + folder))
+      if (entry.is_regular_file())
+        Files::writeAtomically(repositories.file(std::string("poomsmart/") + folder + "/" + entry.path().filename().string()),
+                               moved(*Files::readText(entry.path())));
+  }
+  auto bytes = Files::read(*repo + "/CydiaIcon.png");
+  TestHttpResponse picture;
+  picture.body.assign(bytes->begin(), bytes->end());
+  picture.contentType = "image/png";
+  for (const char* path : {"/poomsmart/features/amber.png", "/poomsmart/screenshots/camelapsedplus/original.PNG",
+                           "/poomsmart/screenshots/camelapsedplus/tweak.PNG"})
+    server.respond(path, picture);
+  ASSERT_TRUE(refresh(location));
+  ui.advance(5);
+  CGSize size = UIImage::imageWithData(*bytes)->size();
+  auto& screens = *screenContext().screens;
+  // The pictures of no name (downloaded ones) a person sees: no opaque fill drawn later
+  // covers them.
+  auto pictures = [&](const std::string& name) {
+    std::vector<CGRect> drawn;
+    std::vector<Record> records = draw(name);
+    for (size_t i = 0; i < records.size(); ++i) {
+      const Record& r = records[i];
+      if (r.kind != Record::Image || !r.text.empty() || r.rect.width() <= 4) continue;
+      bool covered = false;
+      for (size_t j = i + 1; j < records.size() && !covered; ++j)
+        covered = records[j].kind == Record::Fill && covers(records[j].rect, r.rect);
+      if (!covered) drawn.push_back(r.rect);
+    }
+    return drawn;
+  };
+  auto open = [&](std::shared_ptr<UIViewController> page, const std::function<bool()>& loaded) {
+    tabs->presentViewController(KVScreens::inNavigation(std::move(page)), false);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { ui.runUntilIdle(); return loaded(); }, 20)) << ui.screen();
+    ui.advance(1);
+  };
+
+  // The banner over the page, as wide as the screen.
+  open(screens.package("com.ps.amber"), [&] {
+    auto* scroll = tabs->presentedViewController() ? find<UIScrollView>(*tabs->presentedViewController()->view()) : nullptr;
+    return ui.screenShows("What's New") && scroll && UIScrollViewInteractiveHeader::interactiveHeader(*scroll);
+  });
+  check("depiction-banner");
+  auto banner = pictures("depiction-banner");
+  EXPECT_TRUE(std::any_of(banner.begin(), banner.end(), [&](CGRect r) { return r.width() >= ui.window().frame().size.width - 1; }))
+      << "the banner is drawn across the page";
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // The screenshots at the pictures' own size.
+  open(screens.package("com.ps.camelapsedplus"), [&] {
+    auto record = package("com.ps.camelapsedplus");
+    return record && record->screenshotsLocalPaths().size() == 2;
+  });
+  auto* page = tabs->presentedViewController();
+  UIScrollView* scroll = find<UIScrollView>(*page->view());
+  ASSERT_NE(scroll, nullptr);
+  scroll->setContentOffset({0, std::min(scroll->maximumContentOffset().y, 250.0)});
+  check("depiction-screenshots");
+  auto shots = pictures("depiction-screenshots");
+  EXPECT_GE(std::count_if(shots.begin(), shots.end(), [&](CGRect r) {
+              return std::abs(r.width() - size.width) < 1 && std::abs(r.height() - size.height) < 1;
+            }), 1) << "a screenshot at its size " << size.width << " x " << size.height;
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // A source that shows the original depictions: the web page under the header.
+  open(screens.webDepiction("com.ps.amber", server.url("/poomsmart/depictions/amber.html"), {}), [&] {
+    auto* web = find<WKWebView>(ui.window());
+    return web && !web->isLoading() && !web->page().summary.paragraphs.empty();
+  });
+  check("depiction-web");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
 }
 
 }  // namespace

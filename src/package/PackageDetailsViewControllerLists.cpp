@@ -93,8 +93,7 @@ CGSize PackageDetailsViewController::collectionViewSizeForItemAtIndexPath(UIColl
     if (!image || image->size().width <= 0 || image->size().height <= 0) return {0, 0};
     const double reference = UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad ? 287 : 422;
     double w = image->size().width, h = image->size().height;
-    // A taller picture is set to the strip's height; a smaller one shows at its own size.
-    CGSize size = h > reference ? CGSize{w / (h / reference), reference} : CGSize{w, h};
+    CGSize size = h > reference ? CGSize{w / (h / reference), reference} : CGSize{w / (reference / h), h};
     if (screenshotsDictionary_.size() == 1) size.width = this->view()->bounds().width() - 32;
     return size;
   }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/IconGlyphs.h"
 #include "render/TextDrawing.h"
 #include "render/ViewRenderer.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScrollView.h"
+#include "uikit/UISegmentedControl.h"
 
 namespace BarDrawing {
 namespace {
@@ -19,13 +21,30 @@ void fillBar(cairo_t* cr, const UIBarBase& bar, double hairlineY, double height)
   CGSize size = bar.frame().size;
   UIColor colour = bar.barTintColor().value_or(bar.barStyle() == UIBarStyleBlack ? UIColor::colorWithWhite(0.08, 1)
                                                                                  : UIColor::colorWithWhite(0.97, 1));
-  if (bar.isTranslucent()) colour = colour.colorWithAlphaComponent(std::min(colour.alpha(), 0.94));
-  cairo_rectangle(cr, 0, 0, size.width, height);
+  // A translucent bar blurs what passes under it past reading: drawn without the blur,
+  // it stays opaque so that no text shows through.
+  // A navigation bar's ground reaches up under the status bar above it.
+  double top = dynamic_cast<const UINavigationBar*>(&bar) ? -std::max(0.0, bar.frame().minY()) : 0;
+  CGRect ground = CGRect::make(0, top, size.width, height - top);
+  cairo_rectangle(cr, ground.minX(), ground.minY(), ground.width(), ground.height());
   cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(), colour.alpha());
   cairo_fill(cr);
+  if (colour.alpha() >= 0.9) TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, ground, {}});
   cairo_rectangle(cr, 0, hairlineY, size.width, 0.5);
   cairo_set_source_rgba(cr, 0, 0, 0, 0.3);
   cairo_fill(cr);
+}
+
+// The icon a system item shows, by its symbol's name.
+std::optional<std::string> symbolOf(UIBarButtonSystemItem item) {
+  switch (item) {
+    case UIBarButtonSystemItemAdd: return "plus";
+    case UIBarButtonSystemItemRefresh: return "arrow.clockwise";
+    case UIBarButtonSystemItemAction: return "square.and.arrow.up";
+    case UIBarButtonSystemItemSearch: return "magnifyingglass";
+    case UIBarButtonSystemItemTrash: return "trash";
+    default: return std::nullopt;
+  }
 }
 
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
@@ -42,7 +61,8 @@ bool roomForLargeTitle(UIView* view, const UINavigationBar& bar) {
     }
     view = view->subviews().empty() ? nullptr : view->subviews().front().get();
   }
-  return false;
+  // Content that does not scroll starts below the band the screen's safe area keeps.
+  return UIView::contentKeepsClearOfBars();
 }
 }  // namespace
 
@@ -53,7 +73,16 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
   bool large = top && bar.showsLargeTitle() && roomForLargeTitle(top->isViewLoaded() ? top->view().get() : nullptr, bar);
   double height = size.height + (large ? kLargeTitleBand : 0);
   // A bar with a background of its own has it painted already.
-  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) fillBar(cr, bar, height - 0.5, height);
+  if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) {
+    fillBar(cr, bar, height - 0.5, height);
+  } else if (double above = bar.frame().minY(); above > 0) {
+    // Its own ground is painted in its frame; the status bar's strip above takes it too.
+    const UIColor& c = *bar.backgroundColor();
+    cairo_rectangle(cr, 0, -above, size.width, above);
+    cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha());
+    cairo_fill(cr);
+    if (c.alpha() >= 0.9) TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, CGRect::make(0, -above, size.width, height + above), {}});
+  }
   if (!top) return;
   const UINavigationItem& item = top->navigationItem();
   TextDrawing::Paragraph title;
@@ -76,6 +105,7 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
 
   for (const ItemPlace& place : itemPlaces(bar)) {
     const UIBarButtonItem* button = place.item.get();
+    if (button && button->customView()) continue;  // a view of the bar's own, drawn as its subview
     UIColor colour = button && button->tintColor() ? *button->tintColor() : bar.tintColor();
     if (button && !button->isEnabled()) colour = colour.colorWithAlphaComponent(colour.alpha() * 0.4);
     if (button && button->image() && button->title().empty()) {
@@ -86,6 +116,12 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
                               button->image()->renderingMode() != UIImageRenderingModeAlwaysOriginal);
       continue;
     }
+    if (auto symbol = button && button->title().empty() && button->systemItem() ? symbolOf(*button->systemItem()) : std::nullopt)
+      if (auto glyph = IconGlyphs::glyphNamed(*symbol)) {
+        CGRect r = place.rect;
+        IconGlyphs::draw(cr, *glyph, {{r.minX() + (r.width() - 24) / 2, (size.height - 24) / 2}, {24, 24}}, colour);
+        continue;
+      }
     TextDrawing::Paragraph side;
     side.text = place.label;
     bool glyph = button && button->title().empty() && button->systemItem() && place.label.size() <= 3;
@@ -97,6 +133,44 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
     side.alignment = NSTextAlignmentCenter;
     TextDrawing::draw(cr, side, place.rect);
   }
+}
+
+namespace {
+// The size a view in the bar asks for: a segmented control's segments side by side.
+CGSize sizeInBar(const UIView& view, CGSize bar) {
+  if (auto* segments = dynamic_cast<const UISegmentedControl*>(&view)) {
+    double width = 0;
+    for (size_t i = 0; i < segments->numberOfSegments(); ++i) {
+      double w = segments->widthForSegmentAtIndex(i);
+      width += w > 0 ? w : UIFont::systemFontOfSize(13, UIFontWeightSemibold).widthOfString(segments->titleForSegmentAtIndex(i)) + 28;
+    }
+    return {std::min(width, bar.width - 32), std::min(32.0, bar.height - 8)};
+  }
+  CGSize own = view.frame().size;
+  if (own.width <= 0 || own.height <= 0) own = view.sizeThatFits(bar);
+  return {std::min(own.width > 0 ? own.width : bar.width * 0.5, bar.width - 32),
+          std::min(own.height > 0 ? own.height : 32.0, bar.height - 8)};
+}
+}  // namespace
+
+void hostViews(UINavigationBar& bar) {
+  std::vector<std::pair<std::shared_ptr<UIView>, CGRect>> views;
+  CGSize size = bar.frame().size;
+  auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
+  UIViewController* top = navigation ? navigation->topViewController() : nullptr;
+  if (top && !bar.isHidden()) {
+    if (const auto& title = top->navigationItem().titleView()) {
+      CGSize s = sizeInBar(*title, size);
+      views.push_back({title, CGRect::make((size.width - s.width) / 2, (size.height - s.height) / 2, s.width, s.height)});
+    }
+    for (const ItemPlace& place : itemPlaces(bar))
+      if (place.item && place.item->customView()) {
+        CGSize s = sizeInBar(*place.item->customView(), size);
+        views.push_back({place.item->customView(), CGRect::make(place.rect.midX() - s.width / 2, (size.height - s.height) / 2,
+                                                                 s.width, s.height)});
+      }
+  }
+  bar.host(views);
 }
 
 std::vector<ItemPlace> itemPlaces(const UINavigationBar& bar) {
@@ -120,6 +194,7 @@ std::vector<ItemPlace> itemPlaces(const UINavigationBar& bar) {
     }
   };
   auto widthOf = [&](const UIBarButtonItem& b) {
+    if (b.customView()) return sizeInBar(*b.customView(), size).width + 8;
     if (b.image() && b.title().empty()) return 36.0;
     std::string label = labelOf(b);
     return label.size() <= 3 ? 36.0 : std::min(size.width * 0.3, font.widthOfString(label) + 16);

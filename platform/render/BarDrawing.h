@@ -21,6 +21,9 @@ struct ItemPlace {
   CGRect rect;
 };
 std::vector<ItemPlace> itemPlaces(const UINavigationBar& bar);
+// Puts the views the screen on top shows in the bar (its title view, its items' custom
+// views) in the bar as subviews, where the bar shows them.
+void hostViews(UINavigationBar& bar);
 
 void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar);
 void drawTabBar(cairo_t* cr, const UITabBar& bar);

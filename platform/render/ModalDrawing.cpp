@@ -58,6 +58,7 @@ void drawAlert(cairo_t* cr, const UIAlertController& alert, const UIView& view) 
     if (r.size.width <= 0 || r.size.height <= 0) continue;
     ViewRenderer::roundedRect(cr, r, radius);
     fill(cr, r.minY() == layout.cancelCard.minY() && sheet ? (dark ? UIColor::colorWithWhite(0.11, 1) : UIColor::whiteColor()) : card);
+    TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, r, r});
   }
 
   TextDrawing::Paragraph p;

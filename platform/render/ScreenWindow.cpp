@@ -53,6 +53,7 @@ void ScreenWindow::redraw() {
   SDL_Surface* target = SDL_GetWindowSurface(window_);
   if (!key || !target) return;
   UIWindow::layoutAllWindows();
+  ViewRenderer::settle(*key);
   int width = target->w, height = target->h;
   double scale = double(width) / points_.width;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);

@@ -156,21 +156,112 @@ double height(cairo_t* cr, const Paragraph& p, double width) {
   return h;
 }
 
-void draw(cairo_t* cr, const Paragraph& p, CGRect rect, bool centreVertically) {
+namespace {
+Recorder* gRecorder = nullptr;
+
+// The paragraph on one line, unbounded: how wide its text is.
+double naturalWidth(cairo_t* cr, const Paragraph& p) {
+  Paragraph one = p;
+  one.numberOfLines = 1;
+  one.minimumScale = 1;
+  PangoLayout* layout = layOut(cr, one, 1);
+  if (!layout) return 0;
+  pango_layout_set_width(layout, -1);
+  pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+  int w = 0, h = 0;
+  pango_layout_get_pixel_size(layout, &w, &h);
+  g_object_unref(layout);
+  return w;
+}
+}  // namespace
+
+Recorder::Recorder() { gRecorder = this; }
+Recorder::~Recorder() { gRecorder = nullptr; }
+bool Recorder::recording() { return gRecorder != nullptr; }
+
+namespace {
+const void* gOwner = nullptr;
+
+CGRect toDevice(cairo_t* cr, CGRect r) {
+  double x0 = r.minX(), y0 = r.minY(), x1 = r.maxX(), y1 = r.maxY();
+  cairo_user_to_device(cr, &x0, &y0);
+  cairo_user_to_device(cr, &x1, &y1);
+  return CGRect::make(std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0), std::abs(y1 - y0));
+}
+
+CGRect intersection(CGRect a, CGRect b) {
+  double x0 = std::max(a.minX(), b.minX()), y0 = std::max(a.minY(), b.minY());
+  double x1 = std::min(a.maxX(), b.maxX()), y1 = std::min(a.maxY(), b.maxY());
+  return x1 > x0 && y1 > y0 ? CGRect::make(x0, y0, x1 - x0, y1 - y0) : CGRect{};
+}
+}  // namespace
+
+const void* setOwner(const void* view) {
+  const void* before = gOwner;
+  gOwner = view;
+  return before;
+}
+
+void note(cairo_t* cr, Record record) {
+  if (!gRecorder) return;
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  CGRect clip = toDevice(cr, CGRect::make(x0, y0, x1 - x0, y1 - y0));
+  record.rect = intersection(toDevice(cr, record.rect), clip);
+  record.ink = intersection(toDevice(cr, record.ink), clip);
+  double sx = 1, sy = 0;
+  cairo_user_to_device_distance(cr, &sx, &sy);
+  record.naturalWidth *= std::hypot(sx, sy);
+  record.owner = gOwner;
+  gRecorder->records_.push_back(std::move(record));
+}
+
+void draw(cairo_t* cr, const Paragraph& given, CGRect rect, bool centreVertically) {
   if (rect.size.width <= 0 || rect.size.height <= 0) return;
+  Paragraph p = given;
   PangoLayout* layout = layOut(cr, p, rect.size.width);
   if (!layout) return;
+  double natural = 0;
+  if (pango_layout_is_ellipsized(layout) || (gRecorder && p.numberOfLines == 1)) natural = naturalWidth(cr, p);
+  if (p.numberOfLines == 1 && natural > rect.size.width) {
+    if (natural <= rect.size.width + 3) {
+      // A width measured at another scale than this drawing's can fall a point or two
+      // short: the line overhangs its frame by as much rather than lose its end.
+      double over = natural - rect.size.width;
+      if (p.alignment == NSTextAlignmentCenter) rect.origin.x -= over / 2;
+      else if (p.alignment == NSTextAlignmentRight) rect.origin.x -= over;
+      rect.size.width = natural;
+    } else if (p.minimumScale < 1) {
+      p.font = p.font.fontWithSize(p.font.pointSize() * std::max(p.minimumScale, rect.size.width / natural));
+    }
+    g_object_unref(layout);
+    layout = layOut(cr, p, rect.size.width);
+    if (!layout) return;
+  }
   int width = 0, height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);
   double y = rect.origin.y;
   if (centreVertically && height < rect.size.height) y += (rect.size.height - height) / 2;
   const UIColor& c = p.color;
   cairo_save(cr);
-  cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+  // One line keeps its ascenders and descenders where its frame is a little short.
+  double top = rect.origin.y, bottom = rect.origin.y + rect.size.height;
+  if (p.numberOfLines == 1) top = std::min(top, y), bottom = std::max(bottom, y + height);
+  cairo_rectangle(cr, rect.origin.x, top, rect.size.width, bottom - top);
   cairo_clip(cr);
   cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha());
   cairo_move_to(cr, rect.origin.x, y);
   pango_cairo_show_layout(cr, layout);
+  if (gRecorder) {
+    PangoRectangle ink;
+    pango_layout_get_pixel_extents(layout, &ink, nullptr);
+    // Cut: an ellipsis, or a line dropped below the frame (a line overhanging it a
+    // little, as one line centred in a short frame does, is whole).
+    int lines = std::max(1, pango_layout_get_line_count(layout));
+    bool cut = pango_layout_is_ellipsized(layout) || height > rect.size.height + 0.5 * height / lines;
+    note(cr, {Record::Text, p.attributed ? p.attributed->string() : p.text, rect,
+              CGRect::make(rect.origin.x + ink.x, y + ink.y, ink.width, ink.height), cut, natural});
+  }
   cairo_restore(cr);
   g_object_unref(layout);
 }

@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
 #include "uikit/NSAttributedString.h"
 #include "uikit/NSParagraphStyle.h"
@@ -22,7 +23,47 @@ struct Paragraph {
   long numberOfLines = 1;  // 0: as many as the text needs
   NSLineBreakMode lineBreakMode = NSLineBreakByTruncatingTail;
   bool underline = false;  // the whole text, as a link shows
+  // One line too long for its width is set smaller, down to this share of its size (a
+  // label that adjusts its font to fit); 1 keeps the size.
+  double minimumScale = 1;
 };
+
+// What one drawing put where, in the coordinates of the context's device (pixels of the
+// picture), within what the clip leaves: a paragraph (the rectangle it was given, the box
+// its ink covers, its text, whether lines were cut or dropped, and how wide its text is
+// on one line), a glyph of the icon font, an opaque fill that hides what lies below, or
+// a picture (where it was placed).
+struct Record {
+  enum Kind { Text, Icon, Fill, Image };
+  Kind kind = Text;
+  std::string text;
+  CGRect rect, ink;
+  bool cut = false;
+  double naturalWidth = 0;
+  const void* owner = nullptr;  // the view being drawn
+};
+
+// While one lives, every drawing is recorded, in order (one recorder at a time, on the
+// main thread).
+class Recorder {
+ public:
+  Recorder();
+  ~Recorder();
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+  const std::vector<Record>& records() const { return records_; }
+  static bool recording();
+
+ private:
+  friend void note(cairo_t* cr, Record record);
+  std::vector<Record> records_;
+};
+// Adds a record whose rectangles are in the context's user coordinates to the recorder
+// that lives, if one does.
+void note(cairo_t* cr, Record record);
+// Names the view whose drawing the records that follow belong to; answers the one named
+// before.
+const void* setOwner(const void* view);
 
 // Draws the paragraph within `rect`, centred on its height as a label sets its text,
 // or from the top. Nothing falls outside the rectangle's width; lines beyond the limit

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "render/BarDrawing.h"
+#include "render/IconGlyphs.h"
 #include "render/ModalDrawing.h"
 #include "render/PageDrawing.h"
 #include "render/TextDrawing.h"
@@ -15,6 +16,7 @@
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
 #include "uikit/UIProgressView.h"
+#include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITableViewCell.h"
@@ -90,6 +92,12 @@ void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode 
                bool templated) {
   CGRect r = placed(image.size(), box, mode);
   if (r.size.width <= 0 || r.size.height <= 0) return;
+  if (auto glyph = IconGlyphs::glyphNamed(image.name())) {
+    // The icon font's shape, in the tint where the image takes one.
+    bool original = image.renderingMode() == UIImageRenderingModeAlwaysOriginal && !templated;
+    IconGlyphs::draw(cr, *glyph, r, original ? UIColor::colorWithWhite(0.35, 1) : tint);
+    return;
+  }
   templated = templated || image.renderingMode() == UIImageRenderingModeAlwaysTemplate || image.isSymbol();
   auto pixels = image.bitmap();
   if (!pixels || pixels->width <= 0 || pixels->height <= 0) {
@@ -107,6 +115,7 @@ void drawImage(cairo_t* cr, const UIImage& image, CGRect box, UIViewContentMode 
   cairo_save(cr);
   cairo_rectangle(cr, box.origin.x, box.origin.y, box.size.width, box.size.height);
   cairo_clip(cr);
+  TextDrawing::note(cr, {TextDrawing::Record::Image, image.name(), r, r});
   cairo_translate(cr, r.origin.x, r.origin.y);
   cairo_scale(cr, r.size.width / pixels->width, r.size.height / pixels->height);
   if (templated) {
@@ -130,6 +139,7 @@ TextDrawing::Paragraph paragraphOf(const UILabel& label) {
   p.alignment = label.textAlignment();
   p.numberOfLines = label.numberOfLines();
   p.lineBreakMode = label.lineBreakMode();
+  if (label.adjustsFontSizeToFitWidth()) p.minimumScale = label.minimumScaleFactor() > 0 ? label.minimumScaleFactor() : 0.5;
   return p;
 }
 
@@ -252,6 +262,27 @@ void drawTextView(cairo_t* cr, const UITextView& v, CGRect bounds) {
   cairo_restore(cr);
 }
 
+// The bar's rounded field with its magnifier, and its Cancel while it shows one; the
+// text is the field's own.
+void drawSearchBar(cairo_t* cr, const UISearchBar& bar) {
+  bool dark = bar.traitCollection().userInterfaceStyle == UIUserInterfaceStyleDark;
+  CGRect field = bar.fieldBackgroundRect();
+  roundedRect(cr, field, 10);
+  setColour(cr, dark ? UIColor::colorWithWhite(1, 0.12) : UIColor::colorWithRed(0.46, 0.46, 0.5, 0.12));
+  cairo_fill(cr);
+  UIColor grey = UIColor::colorWithWhite(0.55, 1);
+  if (auto glyph = IconGlyphs::glyphNamed("magnifyingglass"))
+    IconGlyphs::draw(cr, *glyph, {{field.minX() + 6, field.minY() + (field.height() - 20) / 2}, {20, 20}}, grey);
+  if (bar.showsCancelButton()) {
+    TextDrawing::Paragraph cancel;
+    cancel.text = "Cancel";
+    cancel.font = UIFont::systemFontOfSize(17);
+    cancel.color = bar.tintColor();
+    cancel.alignment = NSTextAlignmentCenter;
+    TextDrawing::draw(cr, cancel, bar.cancelButtonRect());
+  }
+}
+
 // A blurred backdrop as the veil of its style over what lies below (no blur).
 void drawBackdrop(cairo_t* cr, const UIVisualEffectView& v, CGRect bounds) {
   if (!v.effect()) return;
@@ -317,6 +348,8 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     drawProgress(cr, *progress, bounds);
   } else if (auto* segments = dynamic_cast<const UISegmentedControl*>(&view)) {
     drawSegments(cr, *segments, bounds);
+  } else if (auto* search = dynamic_cast<const UISearchBar*>(&view)) {
+    drawSearchBar(cr, *search);
   } else if (auto* navigationBar = dynamic_cast<const UINavigationBar*>(&view)) {
     BarDrawing::drawNavigationBar(cr, *navigationBar);
   } else if (auto* tabBar = dynamic_cast<const UITabBar*>(&view)) {
@@ -397,10 +430,17 @@ void drawTree(cairo_t* cr, const UIView& view) {
     cairo_clip(cr);
   }
   drawShadow(cr, layer, local);
+  const void* owner = TextDrawing::setOwner(&view);
   if (const auto& background = view.backgroundColor(); background && background->alpha() > 0) {
     roundedRect(cr, local, layer.cornerRadius);
     setColour(cr, *background);
     cairo_fill(cr);
+    if (background->alpha() * view.alpha() >= 0.9 && TextDrawing::Recorder::recording()) {
+      // Its corners aside, what the view paints hides what lies below.
+      double corner = std::min(layer.cornerRadius, std::min(local.size.width, local.size.height) / 2) * 0.3;
+      CGRect inner{{corner, corner}, {local.size.width - 2 * corner, local.size.height - 2 * corner}};
+      TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, inner, inner});
+    }
   }
   cairo_save(cr);
   if (layer.masksToBounds) {
@@ -433,6 +473,7 @@ void drawTree(cairo_t* cr, const UIView& view) {
     cairo_pop_group_to_source(cr);
     cairo_paint_with_alpha(cr, view.alpha());
   }
+  TextDrawing::setOwner(owner);
   cairo_restore(cr);
 }
 
@@ -454,6 +495,13 @@ Surface renderSurface(const UIView& view, double scale, const std::optional<UICo
 }  // namespace
 
 void draw(cairo_t* cr, const UIView& view) { drawTree(cr, view); }
+
+void settle(UIView& root) {
+  if (auto* bar = dynamic_cast<UINavigationBar*>(&root)) BarDrawing::hostViews(*bar);
+  auto subviews = root.subviews();  // a bar takes its title view in
+  for (const auto& sub : subviews)
+    if (!sub->isHidden()) settle(*sub);
+}
 
 CGPoint originInWindow(const UIView& view) {
   CGPoint p = view.frame().origin;
@@ -504,6 +552,7 @@ Watched::Watched(bool animate)
   if (animate) UIView::setAnimationsPlayOverTime(true);
   TextDrawing::measureAsDrawn(true);
   UIWindow::layoutAllWindows();
+  if (UIWindow* key = UIWindow::keyWindow()) settle(*key);
 }
 
 Watched::~Watched() {

@@ -37,6 +37,10 @@ ImagePixels render(const UIView& view, double scale, std::optional<UIColor> grou
 std::optional<std::string> writePNG(const UIView& view, double scale, const std::string& path,
                                     std::optional<UIColor> ground = std::nullopt);
 
+// Readies the window's views for drawing after a layout: each navigation bar holds the
+// title view of the screen it serves.
+void settle(UIView& root);
+
 // While one lives, screens are laid out as a person watching them sees them: content
 // clear of the bars, text measured with the faces that draw it, and (when `animate`)
 // animations playing over their durations. What was set before comes back after it,

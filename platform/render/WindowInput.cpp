@@ -17,6 +17,9 @@
 #include "uikit/UILongPressGestureRecognizer.h"
 #include "uikit/UINavigationBar.h"
 #include "uikit/UIScrollView.h"
+#include "uikit/UISearchBar.h"
+#include "uikit/UISegmentedControl.h"
+#include "uikit/UISwitch.h"
 #include "uikit/UITabBar.h"
 #include "uikit/UITableView.h"
 #include "uikit/UITableViewCell.h"
@@ -43,9 +46,18 @@ UIView* hitTest(UIView& view, CGPoint p) {
   return &view;
 }
 
-UIScrollView* scrollViewAt(CGPoint at) {
-  for (UIView* v = WindowInput::viewAt(at); v; v = v->superview())
-    if (auto* scrollView = dynamic_cast<UIScrollView*>(v)) return scrollView;
+// The innermost scroll view under the point that scrolls; with `towards`, the innermost
+// that can still move that way (down for a positive offset change), as a wheel turn
+// passes from a list at its end to the page around it.
+UIScrollView* scrollViewAt(CGPoint at, double towards = 0) {
+  for (UIView* v = WindowInput::viewAt(at); v; v = v->superview()) {
+    auto* scrollView = dynamic_cast<UIScrollView*>(v);
+    if (!scrollView || !scrollView->isScrollEnabled()) continue;
+    double y = scrollView->contentOffset().y;
+    if (towards > 0 && y >= scrollView->maximumContentOffset().y - 0.5) continue;
+    if (towards < 0 && y <= scrollView->minimumContentOffset().y + 0.5) continue;
+    return scrollView;
+  }
   return nullptr;
 }
 
@@ -174,7 +186,8 @@ void WindowInput::endPress() {
 }
 
 void WindowInput::wheel(double notches) {
-  if (UIScrollView* scrollView = scrollViewAt(at_)) scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
+  if (UIScrollView* scrollView = scrollViewAt(at_, -notches))
+    scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
 }
 
 void WindowInput::click(CGPoint at) {
@@ -211,6 +224,26 @@ void WindowInput::click(CGPoint at) {
         else (void)UIInteraction::back();
         return;
       }
+    return;
+  }
+  // The controls a click acts on by where it lands: a search bar's field or its Cancel, a
+  // switch, a segment.
+  for (UIView* v = hit; v; v = v->superview())
+    if (auto* search = dynamic_cast<UISearchBar*>(v)) {
+      CGPoint inBar{at.x - ViewRenderer::originInWindow(*v).x, at.y - ViewRenderer::originInWindow(*v).y};
+      if (search->cancelButtonRect().contains(inBar)) search->cancelByUser();
+      else (void)search->tapByUser();
+      return;
+    }
+  if (auto* toggle = dynamic_cast<UISwitch*>(hit)) {
+    toggle->toggleByUser();
+    return;
+  }
+  if (auto* segments = dynamic_cast<UISegmentedControl*>(hit); segments && segments->numberOfSegments() > 0) {
+    if (!segments->isEnabled()) return;
+    double width = segments->frame().size.width / double(segments->numberOfSegments());
+    size_t index = size_t(std::max(0.0, at.x - origin.x) / width);
+    segments->selectByUser(long(std::min(index, segments->numberOfSegments() - 1)));
     return;
   }
   // The innermost view that answers the tap: a control, a recognizer's view, a cell

@@ -12,6 +12,9 @@
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UINavigationBar.h"
+#include "uikit/UISearchBar.h"
+#include "uikit/UISegmentedControl.h"
+#include "uikit/UISwitch.h"
 #include "uikit/UITabBar.h"
 #include "uikit/UIWindow.h"
 
@@ -50,6 +53,15 @@ void withoutViews(UIView& view, std::string& out) {
   } else if (auto* bar = dynamic_cast<UINavigationBar*>(&view)) {
     for (const auto& place : BarDrawing::itemPlaces(*bar))
       placeIn(view, place.rect, place.item ? place.item->displayTitle() : "<", out);
+  } else if (auto* search = dynamic_cast<UISearchBar*>(&view); search && search->showsCancelButton()) {
+    placeIn(view, search->cancelButtonRect(), "Cancel", out);
+  } else if (auto* toggle = dynamic_cast<UISwitch*>(&view)) {
+    std::string name = toggle->accessibilityLabel();
+    placeIn(view, {{0, 0}, view.frame().size}, "switch " + (name.empty() ? toggle->screenLabel() : name), out);
+  } else if (auto* segments = dynamic_cast<UISegmentedControl*>(&view); segments && segments->numberOfSegments() > 0) {
+    double width = view.frame().size.width / double(segments->numberOfSegments());
+    for (size_t i = 0; i < segments->numberOfSegments(); ++i)
+      placeIn(view, {{width * double(i), 0}, {width, view.frame().size.height}}, segments->titleForSegmentAtIndex(i), out);
   } else if (const UIAlertController* alert = ModalDrawing::alertOf(view)) {
     UIAlertCardLayout layout = alert->cardLayout();
     for (size_t i = 0; i < layout.buttons.size() && i < alert->actions().size(); ++i) {

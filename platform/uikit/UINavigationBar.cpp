@@ -1,5 +1,8 @@
 #include "uikit/UINavigationBar.h"
 
+#include <algorithm>
+
+
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
 
@@ -14,6 +17,21 @@ bool UINavigationBar::showsLargeTitle() const {
     if (mode == UINavigationItemLargeTitleDisplayModeNever) return false;
   }
   return !stack.empty();
+}
+
+void UINavigationBar::host(const std::vector<std::pair<std::shared_ptr<UIView>, CGRect>>& views) {
+  for (const auto& weak : hosted_) {
+    auto view = weak.lock();
+    bool kept = std::any_of(views.begin(), views.end(), [&](const auto& v) { return v.first == view; });
+    if (view && !kept && view->superview() == this) view->removeFromSuperview();
+  }
+  hosted_.clear();
+  for (const auto& [view, frame] : views) {
+    if (!view) continue;
+    if (view->superview() != this) addSubview(view);
+    view->setFrame(frame);
+    hosted_.push_back(view);
+  }
 }
 
 UINavigationBar::UINavigationBar() {

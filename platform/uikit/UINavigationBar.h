@@ -2,6 +2,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "uikit/NSAttributedString.h"
 #include "uikit/UIBarBase.h"
@@ -39,7 +41,13 @@ class UINavigationBar : public UIBarBase {
   const std::shared_ptr<UINavigationBarAppearance>& compactAppearance() const { return compact_; }
   void setCompactAppearance(std::shared_ptr<UINavigationBarAppearance> a) { compact_ = std::move(a); }
 
+  // Holds these views (the screen's title view, its items' custom views) at these places,
+  // so that they are drawn and touched where the bar shows them; the ones it held
+  // before and no longer shows are taken out.
+  void host(const std::vector<std::pair<std::shared_ptr<UIView>, CGRect>>& views);
+
  private:
+  std::vector<std::weak_ptr<UIView>> hosted_;
   bool prefersLargeTitles_ = false;
   NSTextAttributes titleAttributes_, largeTitleAttributes_;
   std::map<long, std::shared_ptr<UIImage>> backgroundImages_;

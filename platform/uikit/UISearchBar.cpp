@@ -1,5 +1,8 @@
 #include "uikit/UISearchBar.h"
 
+#include <algorithm>
+
+#include "uikit/UIFont.h"
 #include "uikit/UIScreenTextFormat.h"
 #include "uikit/UISearchController.h"
 
@@ -12,7 +15,32 @@ UISearchBar::UISearchBar() {
 
 void UISearchBar::setShowsCancelButton(bool shows, bool animated) {
   if (animated) recordAnimation({"animation", 0.25, 0, 0, 0, 0, true});
+  if (shows == showsCancel_) return;
   showsCancel_ = shows;
+  setNeedsLayout();
+}
+
+namespace {
+constexpr double kMargin = 8, kFieldHeight = 36, kMagnifierWidth = 28;
+}  // namespace
+
+CGRect UISearchBar::cancelButtonRect() const {
+  if (!showsCancel_) return {};
+  double width = UIFont::systemFontOfSize(17).widthOfString("Cancel") + 16;
+  return CGRect::make(bounds().width() - kMargin - width, 0, width, bounds().height());
+}
+
+CGRect UISearchBar::fieldBackgroundRect() const {
+  CGRect b = bounds();
+  double right = showsCancel_ ? cancelButtonRect().minX() : b.width() - kMargin;
+  double height = std::min(kFieldHeight, b.height());
+  return CGRect::make(kMargin, (b.height() - height) / 2, std::max(0.0, right - kMargin), height);
+}
+
+void UISearchBar::layoutSubviews() {
+  CGRect background = fieldBackgroundRect();
+  field_->setFrame(CGRect::make(background.minX() + kMagnifierWidth, background.minY(),
+                                std::max(0.0, background.width() - kMagnifierWidth - 4), background.height()));
 }
 
 bool UISearchBar::textFieldShouldBeginEditing(UITextField&) {

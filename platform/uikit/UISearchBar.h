@@ -50,6 +50,12 @@ class UISearchBar : public UIView, private UITextFieldDelegate {
   void cancelByUser();
   bool appendScreenText(std::vector<std::string>& lines) const override;
 
+  // Where the bar shows its rounded field (the magnifier at its left, the text after it)
+  // and, while it shows one, its Cancel button, in the bar's own points.
+  CGRect fieldBackgroundRect() const;
+  CGRect cancelButtonRect() const;
+  void layoutSubviews() override;
+
  private:
   friend class UISearchController;
   // The search controller that owns the bar hears what its delegate hears.

@@ -19,7 +19,16 @@ void UITabBarController::viewDidLayoutSubviews() {
 UIEdgeInsets UITabBarController::safeAreaInsetsForChild(const UIViewController& child) const {
   if (tabBar_->isHidden() || !child.viewIfLoaded() || child.viewIfLoaded()->superview() != tabBar_->superview()) return {};
   // The bar stands on the home indicator's margin, which the screen's safe area keeps.
-  return {0, 0, std::max(0.0, tabBar_->frame().height() - UIScreen::mainScreen().safeAreaInsets().bottom), 0};
+  double bottom = std::max(0.0, tabBar_->frame().height() - UIScreen::mainScreen().safeAreaInsets().bottom);
+  // A card floating just above the bar (the queue's) keeps the content clear of it too.
+  double barTop = tabBar_->frame().minY();
+  for (const auto& sub : viewIfLoaded()->subviews()) {
+    if (sub == tabBar_ || sub.get() == child.viewIfLoaded() || sub->isHidden() || sub->alpha() <= 0.01) continue;
+    CGRect f = sub->frame();
+    if (f.maxY() <= barTop + 1 && f.maxY() >= barTop - 40 && f.minY() < barTop && f.height() < barTop / 3)
+      bottom = std::max(bottom, bottom + barTop - f.minY());
+  }
+  return {0, 0, bottom, 0};
 }
 
 void UITabBarController::loadView() {

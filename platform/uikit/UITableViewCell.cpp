@@ -27,7 +27,10 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, std::string reuseId
 void UITableViewCell::setAccessoryView(std::shared_ptr<UIView> view) {
   if (accessoryView_) accessoryView_->removeFromSuperview();
   accessoryView_ = std::move(view);
+  // A new accessory is the cell's to place, at the row's right end.
+  placedAccessory_ = accessoryView_ ? accessoryView_->frame() : CGRect{};
   if (accessoryView_) addSubview(accessoryView_);
+  setNeedsLayout();
 }
 
 void UITableViewCell::setSelected(bool selected, bool animated) {
@@ -128,7 +131,10 @@ void UITableViewCell::layoutSubviews() {
   }
   contentView_->setFrame(CGRect::make(0, 0, std::max(0.0, b.width() - accessoryWidth), b.height()));
   CGRect c = contentView_->bounds();
-  double x = 16 + double(indentationLevel_) * indentationWidth_;
+  // Text follows the separator's start where that lies further in; a row that moves its
+  // separator away and indents back by as much keeps its text in place.
+  double shift = double(indentationLevel_) * indentationWidth_ + std::max(0.0, separatorInset_.left - 15);
+  double x = 16 + std::max(0.0, shift);
   if (imageView_->image()) {
     CGSize image = imageView_->image()->size();
     double side = std::min({image.height, c.height() - 8, 40.0});
@@ -140,12 +146,27 @@ void UITableViewCell::layoutSubviews() {
   switch (style_) {
     case UITableViewCellStyleSubtitle: {
       double h = c.height() / 2;
+      if (detailTextLabel_ && textLabel_->text().empty()) {
+        // Without a title the subtitle has the row (a header's or a footer's lines).
+        place(textLabel_.get(), CGRect::make(x, 0, width, 0), placedText_);
+        place(detailTextLabel_.get(), CGRect::make(x, 4, width, std::max(0.0, c.height() - 8)), placedDetail_);
+        break;
+      }
       place(textLabel_.get(), CGRect::make(x, h - 20, width, 20), placedText_);
       place(detailTextLabel_.get(), CGRect::make(x, h + 1, width, 16), placedDetail_);
       break;
     }
     case UITableViewCellStyleValue1: {
-      double detail = detailTextLabel_ ? std::min(width * 0.5, detailTextLabel_->sizeThatFits({width, c.height()}).width) : 0;
+      // Without a title the detail has the row; else the title keeps what it needs, up to
+      // half the row when both need more.
+      double detail = 0;
+      if (detailTextLabel_ && textLabel_->text().empty()) {
+        detail = width;
+      } else if (detailTextLabel_) {
+        double wants = detailTextLabel_->sizeThatFits({width, c.height()}).width;
+        double title = textLabel_->sizeThatFits({width, c.height()}).width;
+        detail = std::min(wants, std::max(width * 0.5, width - title - 8));
+      }
       place(textLabel_.get(), CGRect::make(x, 0, width - detail - (detail > 0 ? 8 : 0), c.height()), placedText_);
       place(detailTextLabel_.get(), CGRect::make(x + width - detail, 0, detail, c.height()), placedDetail_);
       break;

@@ -43,6 +43,7 @@
 #include "sources/SearchedRepoViewController.h"
 #include "sources/RepoTransferViewController.h"
 #include "sources/SourceViewController.h"
+#include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UITabBarItem.h"
 
@@ -72,6 +73,9 @@ std::shared_ptr<KVTabBarController> KVRootScreens::tabBar() {
     // A tab is named apart from the title of its screen ("Categories" shows "Sections").
     static const char* const names[] = {"Featured", "Categories", "Changes", "Manage", "Search"};
     navigation->tabBarItem()->setTitle(NSLocalizedString(names[static_cast<long>(each)]));
+    static const char* const symbols[] = {"star.fill", "square.grid.2x2", "clock.arrow.circlepath", "tray.full",
+                                          "magnifyingglass"};
+    navigation->tabBarItem()->setImage(UIImage::systemImageNamed(symbols[static_cast<long>(each)]));
     screens.push_back(navigation);
   }
   tabs->setViewControllers(screens);

@@ -261,6 +261,8 @@ UIInteractionResult screenshot(const std::string& path, TerminalOutput& output) 
   UIWindow* window = UIInteraction::window();
   if (!window) return UIInteractionResult::failure("nothing is on screen");
   double scale = UIScreen::mainScreen().scale();
+  // Pictures for pages (the gallery) may be asked for at fewer pixels a point.
+  if (const char* asked = std::getenv("QB_SCREENSHOT_SCALE"); asked && std::atof(asked) > 0) scale = std::atof(asked);
   std::optional<std::string> failed;
   {
     // Drawn as the window shows it; the screen's text after it reads as before.

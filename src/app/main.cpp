@@ -156,6 +156,11 @@ int main(int argc, char** argv) {
     std::string failure;
     shown = ScreenWindow::open("Quillbark", UIScreen::mainScreen().bounds().size, &failure);
     if (!shown) dprintf(errorDescriptor, "quillbark: no window can be opened (%s): the prompt instead\n", failure.c_str());
+    // The window reads the keys: a person at the terminal is told so, not left typing.
+    else if (isatty(STDIN_FILENO))
+      dprintf(screenDescriptor,
+              "quillbark: the window takes the input (a click taps, keys type, Escape goes back); "
+              "this terminal is not read while it is open, and closing the window quits\n");
   }
   int status = 0;
   if (shown) shown->run();

@@ -4,6 +4,8 @@
 // are filled in FeaturedViewControllerLists.cpp.
 #include "browse/FeaturedViewController.h"
 
+#include <algorithm>
+
 #include "account/KVAccount.h"
 #include "account/KVFeaturedPackagesMethods.h"
 #include "account/KVVendorService.h"
@@ -140,8 +142,11 @@ void FeaturedViewController::layoutPage() {
   infoBtn_->setFrame(CGRect::make(width - 60, 64, 40, 40));
   infoBadge_->setFrame(CGRect::make(width - 28, 60, 12, 12));
   double y = kCarouselTop;
-  carousel_->setFrame(CGRect::make(0, y, width, carouselHeight_->constant()));
-  y += carouselHeight_->constant() + kCardSpacing;
+  // Without banners the carousel takes no room: the cards follow the title.
+  double carousel = banners_.empty() ? 0 : carouselHeight_->constant();
+  carousel_->setHidden(banners_.empty());
+  carousel_->setFrame(CGRect::make(0, y, width, carousel));
+  y += carousel + kCardSpacing;
   for (auto& card : cards_) {
     double rows = card.height->constant();
     card.view->setFrame(CGRect::make(16, y, width - 32, kCardTitleHeight + rows + 10));
@@ -149,8 +154,11 @@ void FeaturedViewController::layoutPage() {
     card.table->setFrame(CGRect::make(0, kCardTitleHeight, width - 32, rows));
     y += kCardTitleHeight + rows + 10 + kCardSpacing;
   }
-  deviceSpecs_->setFrame(CGRect::make(kMargin, y, width - 2 * kMargin, 36));
-  scrollView_->setContentSize({width, y + 36 + 40});
+  // The device's facts in as many lines as they take at this width.
+  deviceSpecs_->setNumberOfLines(0);
+  double specs = std::max(36.0, deviceSpecs_->sizeThatFits({width - 2 * kMargin, 0}).height + 6);
+  deviceSpecs_->setFrame(CGRect::make(kMargin, y, width - 2 * kMargin, specs));
+  scrollView_->setContentSize({width, y + specs + 40});
 }
 
 void FeaturedViewController::viewDidLoad() {

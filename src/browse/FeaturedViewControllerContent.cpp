@@ -176,6 +176,7 @@ void FeaturedViewController::apply(const std::shared_ptr<Load>& load) {
     if (load->cardsGeneration == cardsGeneration_) lists_ = load->lists;
   }
   stopScrolling();
+  view()->setNeedsLayout();  // the carousel takes room once it has banners
   view()->layoutIfNeeded();
   UIView::animateWithDuration(0.3, [this] {
     carousel_->reloadData();

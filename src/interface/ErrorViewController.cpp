@@ -65,6 +65,12 @@ void ErrorViewController::loadView() {
       root->trailingAnchor().constraintEqualToAnchor(card->trailingAnchor(), 20),
       title->topAnchor().constraintEqualToAnchor(card->topAnchor(), 24),
       message->topAnchor().constraintEqualToAnchor(title->bottomAnchor(), 12),
+      // The title and the message wrap inside the card, which grows with them.
+      title->leadingAnchor().constraintEqualToAnchor(card->leadingAnchor(), 32),
+      card->trailingAnchor().constraintEqualToAnchor(title->trailingAnchor(), 32),
+      message->leadingAnchor().constraintEqualToAnchor(card->leadingAnchor(), 32),
+      card->trailingAnchor().constraintEqualToAnchor(message->trailingAnchor(), 32),
+      card->bottomAnchor().constraintEqualToAnchor(closeButton->bottomAnchor(), 24),
       closeButton->topAnchor().constraintEqualToAnchor(message->bottomAnchor(), 24),
       closeButton->heightAnchor().constraintEqualToConstant(44),
       other->centerYAnchor().constraintEqualToAnchor(closeButton->centerYAnchor()),

@@ -1,5 +1,7 @@
 #include "interface/GetPackageCell.h"
 
+#include <algorithm>
+
 #include "database/KVRPackage.h"
 #include "database/KVRSource.h"
 #include "foundation/BlockHelpers.h"
@@ -49,6 +51,17 @@ GetPackageCell::GetPackageCell(const std::string& reuseIdentifier)
   getBtnWidth_ = NSLayoutConstraint::constraintWithItem({getBtn_, nullptr}, NSLayoutAttributeWidth, NSLayoutRelationEqual,
                                                         {}, NSLayoutAttributeNotAnAttribute, 1, 80);
   getBtn_->addTarget(this, [this](UIControl&) { getPackage(); }, UIControlEventTouchUpInside);
+}
+
+void GetPackageCell::layoutSubviews() {
+  UITableViewCell::layoutSubviews();
+  double width = contentView()->bounds().width();
+  CGRect button = getBtn_->frame();
+  getBtn_->setFrame(CGRect::make(std::max(78.0, width - 12 - button.width()), button.minY(), button.width(), button.height()));
+  double texts = std::max(0.0, getBtn_->frame().minX() - 8 - 78);
+  nameLbl_->setFrame(CGRect::make(78, 14, texts, 20));
+  maintainerLbl_->setFrame(CGRect::make(78, 36, texts, 18));
+  separator_->setFrame(CGRect::make(78, 69, std::max(0.0, width - 78), 1));
 }
 
 void GetPackageCell::registerInterfaceFile() {

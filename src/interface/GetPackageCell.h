@@ -20,6 +20,9 @@ class GetPackageCell : public UITableViewCell {
   explicit GetPackageCell(const std::string& reuseIdentifier = "getPackageCell");
   static void registerInterfaceFile();
   void awakeFromNib() override;
+  // The button keeps to the row's right end, the texts short of it, in a card as on a
+  // whole screen's width.
+  void layoutSubviews() override;
 
   const std::string& packageIdentifier() const { return packageIdentifier_; }
   // Also re-targets the row's one queue-state observation at the package.

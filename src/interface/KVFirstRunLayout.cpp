@@ -14,6 +14,9 @@ UILabel* addHeading(UIView& view, const std::string& text, double y, double font
   auto heading = std::make_shared<UILabel>(CGRect::make(kSide, y, innerWidth(), fontSize + 8));
   heading->setFont(UIFont::boldSystemFontOfSize(fontSize));
   heading->setTextAlignment(alignment);
+  // A longer heading (another language, a wider face) is set smaller, whole.
+  heading->setAdjustsFontSizeToFitWidth(true);
+  heading->setMinimumScaleFactor(0.6);
   heading->setText(text);
   view.addSubview(heading);
   return heading.get();

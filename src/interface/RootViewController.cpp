@@ -215,6 +215,11 @@ void RootViewController::configureRow(UITableViewCell& cell, const Value& row) {
     if (colors) cell.textLabel()->setTextColor(colors->tintColor());
     cell.setSelectionStyle(UITableViewCellSelectionStyleDefault);
   } else if (control == "switch") {
+    // A title longer than the room beside the switch takes a second line.
+    if (!row.contains("titleLines")) {
+      cell.textLabel()->setNumberOfLines(2);
+      cell.textLabel()->setLineBreakMode(NSLineBreakByWordWrapping);
+    }
     auto toggle = std::make_shared<UISwitch>();
     toggle->setAccessibilityLabel(cell.textLabel()->text());
     if (const std::string* key = row["prefsKey"].stringPtr()) {
@@ -285,6 +290,13 @@ void RootViewController::tableViewDidEndDisplayingCell(UITableView&, UITableView
 double RootViewController::tableViewHeightForRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
   if (auto* picker = dynamic_cast<KVUIPickerCell*>(table.cellForRowAtIndexPath(path).get()))
     return picker->heightForCell();
+  // A footer's lines wrap in the row's width: the row is as tall as they are.
+  const Value& row = dataForIndexPath(path);
+  if (!row.contains("header") && row.contains("footer")) {
+    std::string text = stringForDataValue(row["footer"]);
+    long lines = UIFont::systemFontOfSize(13).measure(text, std::max(1.0, table.bounds().width() - 32)).lines;
+    return std::max(44.0, double(lines) * 16 + 16);
+  }
   return UITableViewAutomaticDimension;
 }
 

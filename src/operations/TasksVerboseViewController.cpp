@@ -1,11 +1,14 @@
 #include "operations/TasksVerboseViewController.h"
 
+#include <algorithm>
+
 #include "core/KVPipelineManager.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "operations/KVVerboseLogView.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
+#include "uikit/UINavigationController.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UIScreen.h"
 
@@ -46,6 +49,8 @@ void TasksVerboseViewController::loadView() {
   const double buttonsTop = screen.height() - 20 - 53;
   auto log = std::make_shared<KVVerboseLogView>(CGRect::make(12, 68, screen.width() - 24, buttonsTop - 68 - 12));
   log->setBackgroundColor(UIColor::clearColor());
+  // The log's white text stands on the bar's dark grey; nothing below shows through.
+  view()->setBackgroundColor(UIColor::colorWithRed(0.14, 0.14, 0.14, 1.0));
   auto progress = std::make_shared<UIProgressView>(UIProgressViewStyleDefault);
   progress->setFrame(CGRect::make(0, 64, screen.width(), 2));
   auto action = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -67,6 +72,22 @@ void TasksVerboseViewController::loadView() {
   progressBar_ = progress.get();
   actionButton_ = action.get();
   closeBtn_ = closeButton.get();
+}
+
+// The same arrangement in the screen's own bounds: presented as a sheet it is shorter
+// than the screen, and the close button stays above its bottom edge.
+void TasksVerboseViewController::viewDidLayoutSubviews() {
+  KVPalettedViewController::viewDidLayoutSubviews();
+  CGRect bounds = view()->bounds();
+  double top = 64;
+  if (auto* nav = navigationController(); nav && !nav->navigationBar()->isHidden())
+    top = nav->navigationBar()->frame().maxY();
+  double buttonsTop = bounds.height() - std::max(20.0, view()->safeAreaInsetsWithoutBars().bottom) - 53;
+  progressBar_->setFrame(CGRect::make(0, top, bounds.width(), 2));
+  log_->setFrame(CGRect::make(12, top + 4, bounds.width() - 24, std::max(0.0, buttonsTop - top - 4 - 12)));
+  actionButton_->setFrame(CGRect::make(20, buttonsTop - actionButton_->frame().height() - 10, bounds.width() - 40,
+                                       actionButton_->frame().height()));
+  closeBtn_->setFrame(CGRect::make(20, buttonsTop, bounds.width() - 40, 53));
 }
 
 void TasksVerboseViewController::viewDidLoad() {

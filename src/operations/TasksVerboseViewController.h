@@ -46,6 +46,7 @@ class TasksVerboseViewController : public KVPalettedViewController {
 
   void loadView() override;
   void viewDidLoad() override;
+  void viewDidLayoutSubviews() override;
   void viewWillAppear(bool animated) override;
   void viewDidDisappear(bool animated) override;
   void paletteWillChangeToStyle(uint32_t style) override;

@@ -304,6 +304,9 @@ void PackageDetailsViewController::updateContentSize() {
   content->setFrame(CGRect::make(0, 0, width, bottom));
   outlets_.secondBackgroundView->setFrame(CGRect::make(0, outlets_.topSeparator->frame().maxY(), width,
                                                        bottom - outlets_.topSeparator->frame().maxY()));
-  outlets_.backgroundView->setFrame(CGRect::make(0, -1000, width, 1000 + outlets_.topSeparator->frame().maxY()));
+  // The ground reaches far above the page for a pull past its top, unless a banner is
+  // shown there.
+  double above = UIScrollViewInteractiveHeader::interactiveHeader(*outlets_.scrollView) ? 0 : 1000;
+  outlets_.backgroundView->setFrame(CGRect::make(0, -above, width, above + outlets_.topSeparator->frame().maxY()));
   outlets_.scrollView->setContentSize(CGSize{width, bottom});
 }

@@ -240,6 +240,7 @@ void PackageDetailsViewController::cacheBanner(const std::string& identifier, co
 void PackageDetailsViewController::showBanner(const std::shared_ptr<UIImage>& image) {
   auto scroll = std::static_pointer_cast<UIScrollView>(outlets_.scrollView->shared_from_this());
   UIScrollViewInteractiveHeader::addHeaderWithImage(scroll, image, 200);
+  updateContentSize();  // the page's ground gives the banner its place
   scroll->setContentOffset(CGPoint{0, -400});
   if (auto* nav = navigationController()) nav->navigationBar()->setAlpha(0);
 }

@@ -167,8 +167,10 @@ void WebDepictionViewController::buildHeader(UIView* content, double width) {
   activate(placeholder->leftAnchor().constraintEqualToAnchor(content->leftAnchor()));
   activate(placeholder->widthAnchor().constraintEqualToConstant(width));
   activate(placeholder->heightAnchor().constraintEqualToConstant(200));
-  o.placeholderViewBottomConstraint =
-      activate(content->bottomAnchor().constraintEqualToAnchor(placeholder->bottomAnchor()));
+  // The content ends below the placeholder: its frame says so (the layout places views
+  // inside a frame it does not grow), a constraint to its bottom would pull the header's
+  // labels down to meet it instead.
+  o.placeholderViewBottomConstraint = content->bottomAnchor().constraintEqualToAnchor(placeholder->bottomAnchor());
   o.placeholderView = placeholder.get();
 
   auto container = std::make_shared<UIView>(CGRect::make(0, 0, width, 0));
@@ -325,7 +327,10 @@ void WebDepictionViewController::viewDidAppear(bool animated) {
     activate(edge.constraintEqualToAnchor(other));
   o.placeholderViewBottomConstraint->setActive(false);
   o.placeholderView->setHidden(true);
-  activate(o.containerView->bottomAnchor().constraintEqualToAnchor(o.webViewContainer->bottomAnchor(), 16));
+  o.containerView->setNeedsLayout();
+  // The content's height follows the page's (contentSizeChanged sets it): held to the
+  // page's bottom by a constraint, the page would stand where the content ends, over
+  // the header while the content is shorter than the page.
   // 5. Progress and height.
   auto weak = weakSelf();
   observations_.push_back(webView_->addObserver(WKWebView::ObservedKey::EstimatedProgress, [weak] {

@@ -2,6 +2,8 @@
 // history and trending. Rows and their actions: SearchViewControllerRows.cpp.
 #include "sources/SearchViewController.h"
 
+#include <algorithm>
+
 #include "account/KVSearchDeveloper.h"
 #include "account/KVSearchRepositories.h"
 #include "account/KVStatistics.h"
@@ -98,9 +100,12 @@ void SearchViewController::loadView() {
 void SearchViewController::layoutCards() {
   if (!searchBar_) return;
   const CGRect bounds = view()->bounds();
-  searchBar_->setFrame(CGRect::make(0, 0, bounds.width(), kSearchBarHeight));
-  tasksProgressBar_->setFrame(CGRect::make(0, kSearchBarHeight, bounds.width(), 2));
-  const CGRect below = CGRect::make(0, kSearchBarHeight, bounds.width(), bounds.height() - kSearchBarHeight);
+  // The bar stands below the navigation bar, the cards below it.
+  const double top = view()->safeAreaInsets().top;
+  searchBar_->setFrame(CGRect::make(0, top, bounds.width(), kSearchBarHeight));
+  tasksProgressBar_->setFrame(CGRect::make(0, top + kSearchBarHeight, bounds.width(), 2));
+  const CGRect below =
+      CGRect::make(0, top + kSearchBarHeight, bounds.width(), std::max(0.0, bounds.height() - top - kSearchBarHeight));
   statsScrollView_->setFrame(below);
   searchScrollView_->setFrame(below);
   double y = KVCards::place(*historyCard_, *historyTitle_, *historyTable_, *historyHeight_, KVCards::kMargin, bounds.width());

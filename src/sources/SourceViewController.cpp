@@ -1,5 +1,7 @@
 #include "sources/SourceViewController.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "account/KVKeychainBindings.h"
@@ -90,9 +92,13 @@ void SourceViewController::loadView() {
   refreshStatus_->setFont(UIFont::systemFontOfSize(13));
   double y = 244;
   auto row = [&](const std::string& title, UILabel** value) {
+    // The title as wide as it reads (at least 150, at most most of the row), the value
+    // in what is left.
     auto label = place(column, std::make_shared<UILabel>(), 16, y, 150, 20);
     label->setText(NSLocalizedString(title));
-    *value = place(column, std::make_shared<UILabel>(), 170, y, w - 154, 20);
+    double titleWidth = std::clamp(label->sizeThatFits({w, 20}).width, 150.0, std::max(150.0, w * 0.65));
+    label->setFrame(CGRect::make(16, y, titleWidth, 20));
+    *value = place(column, std::make_shared<UILabel>(), 24 + titleWidth, y, w - 8 - titleWidth, 20);
     (*value)->setAdjustsFontSizeToFitWidth(true);
     (*value)->setTextAlignment(NSTextAlignmentRight);
     place(column, std::make_shared<UIView>(), 16, y + 27, w, 1);

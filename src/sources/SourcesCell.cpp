@@ -1,5 +1,8 @@
 #include "sources/SourcesCell.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
 #include "uikit/UINib.h"
@@ -37,6 +40,25 @@ SourcesCell::SourcesCell(const std::string& reuseIdentifier) : UITableViewCell(U
   descriptionLbl_ = description.get();
   containerView_ = container.get();
   separator_ = separator.get();
+}
+
+void SourcesCell::layoutSubviews() {
+  UITableViewCell::layoutSubviews();
+  double width = contentView()->bounds().width();
+  nameLbl_->setFrame(CGRect::make(78, 10, std::max(0.0, width - 78 - 4), 20));
+  descriptionLbl_->setFrame(CGRect::make(78, 32, std::max(0.0, width - 78 - 4), 30));
+  // The strip lies below the chevron: it takes the row's whole width.
+  double strip = std::max(0.0, bounds().width() - 16 - 12);
+  containerView_->setFrame(CGRect::make(16, 68, strip, 22));
+  // Three columns of counts, each its picture then its text.
+  const std::pair<UIImageView*, UILabel*> columns[] = {
+      {installedImage_, installedLbl_}, {totalImage_, totalLbl_}, {regenImage_, regenLbl_}};
+  for (size_t i = 0; i < 3; ++i) {
+    double x = strip * double(i) / 3;
+    columns[i].first->setFrame(CGRect::make(x, 3, 16, 16));
+    double end = i == 2 ? strip : strip * double(i + 1) / 3 - 4;  // the last runs to the strip's end
+    columns[i].second->setFrame(CGRect::make(x + 20, 0, std::max(0.0, end - x - 20), 22));
+  }
 }
 
 void SourcesCell::registerInterfaceFile() {

@@ -36,6 +36,8 @@ class SourcesCell : public UITableViewCell {
 
   // "name | description · N installed · M packages · age | >": what a person reads.
   void screenRowParts(std::string& text, std::string& detail, std::string& accessory) const override;
+  // The texts and the strip fill the row's width, short of its chevron.
+  void layoutSubviews() override;
 
  private:
   mutable std::mutex mutex_;

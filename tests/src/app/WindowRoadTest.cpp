@@ -214,6 +214,32 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
                                                         "${Package} ${db:Status-Status}\n", "com.example.tool"});
   EXPECT_EQ(installed.output, "com.example.tool installed\n");
 
+  // The task screen's Close, inside the window, closes it.
+  ASSERT_NO_FATAL_FAILURE(click("Close"));
+  ASSERT_TRUE(eventually([&] { return screen().find("No more running tasks") == std::string::npos; }, 30)) << reported();
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: Manage"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the screen has slid away
+
+  // The search field takes a click and the keys, and shows what they typed.
+  ASSERT_NO_FATAL_FAILURE(click("Search"));
+  ASSERT_NO_FATAL_FAILURE(click("Packages, Developers, Repositories"));
+  ASSERT_NO_FATAL_FAILURE(type("Exa"));
+  ASSERT_NO_FATAL_FAILURE(waitFor(": Exa_"));
+  ASSERT_NO_FATAL_FAILURE(click("Cancel"));
+  EXPECT_GT(picture("7-search"), 8u);
+
+  // A switch of the settings, clicked where it is drawn, changes its preference in the file.
+  ASSERT_NO_FATAL_FAILURE(click("Featured"));
+  ASSERT_NO_FATAL_FAILURE(click("Account"));
+  ASSERT_NO_FATAL_FAILURE(click("Settings", true));
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: Settings"));
+  ASSERT_NO_FATAL_FAILURE(click("switch Black Dark Mode", true));
+  std::string preferences = device + "/var/mobile/Library/Application Support/Quillbark/me.korvale.quillbark.plist";
+  EXPECT_TRUE(eventually([&] {
+    return Files::readText(preferences).value_or("").find("<key>TrueDarkMode</key>\n\t<true/>") != std::string::npos;
+  }, 30)) << Files::readText(preferences).value_or("");
+  EXPECT_GT(picture("8-settings"), 8u);
+
   // SIGTERM ends the session as quit does, and then the display (whose end would end a
   // connection still open to it).
   display.reset();

@@ -1,0 +1,506 @@
+// The screens of the roads as the window draws them (laid out as a person watching sees
+// them), checked from the renderer's own records of what it drew where: each text whole
+// where its frame has room, no text over another, every control where the pointer finds
+// it and inside the window, presented screens opaque, the tab bar's icons drawn. A
+// switch of the settings, the search field and the scope control answer clicks.
+// QB_SCREEN_DRAWINGS names a folder to keep the pictures in.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "interface/ErrorViewController.h"
+#include "interface/InitViewController.h"
+#include "interface/KVCategorySpecial.h"
+#include "interface/KVPackageListKind.h"
+#include "interface/KVScreenContext.h"
+#include "interface/KVScreens.h"
+#include "interface/SegmentedViewController.h"
+#include "interface/UIScrollViewInteractiveHeader.h"
+#include "render/BarDrawing.h"
+#include "render/TextDrawing.h"
+#include "render/ViewRenderer.h"
+#include "render/WindowInput.h"
+#include "support/TabBarRoadFixture.h"
+#include "support/TestData.h"
+#include "support/TestRoot.h"
+#include "uikit/UIAlertController.h"
+#include "uikit/UIButton.h"
+#include "uikit/UIImage.h"
+#include "uikit/UIInteraction.h"
+#include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScrollView.h"
+#include "uikit/UISearchBar.h"
+#include "uikit/UISegmentedControl.h"
+#include "uikit/UISwitch.h"
+#include "uikit/UITabBar.h"
+#include "webkit/WKWebView.h"
+
+namespace {
+
+using Record = TextDrawing::Record;
+
+CGRect meet(CGRect a, CGRect b) {
+  double x0 = std::max(a.minX(), b.minX()), y0 = std::max(a.minY(), b.minY());
+  double x1 = std::min(a.maxX(), b.maxX()), y1 = std::min(a.maxY(), b.maxY());
+  return x1 > x0 && y1 > y0 ? CGRect::make(x0, y0, x1 - x0, y1 - y0) : CGRect{};
+}
+bool empty(CGRect r) { return r.size.width <= 0 || r.size.height <= 0; }
+bool covers(CGRect outer, CGRect inner) {
+  return outer.minX() <= inner.minX() + 0.5 && outer.minY() <= inner.minY() + 0.5 && outer.maxX() >= inner.maxX() - 0.5 &&
+         outer.maxY() >= inner.maxY() - 0.5;
+}
+std::string describe(CGRect r) {
+  char s[80];
+  std::snprintf(s, sizeof s, "(%.0f,%.0f %.0fx%.0f)", r.minX(), r.minY(), r.width(), r.height());
+  return s;
+}
+
+bool within(const UIView* inner, const UIView* outer) {
+  for (const UIView* v = inner; v; v = v->superview())
+    if (v == outer) return true;
+  return false;
+}
+
+// The view's rectangle in the window, less what its clipping ancestors cut away.
+CGRect visibleRect(const UIView& view) {
+  CGPoint at = ViewRenderer::originInWindow(view);
+  CGRect r{at, view.frame().size};
+  for (const UIView* s = view.superview(); s; s = s->superview())
+    if (s->layer().masksToBounds || dynamic_cast<const UIScrollView*>(s))
+      r = meet(r, CGRect{ViewRenderer::originInWindow(*s), s->frame().size});
+  return r;
+}
+
+// The nearest ancestor that paints a ground of its own (a card, a cell, a screen): a
+// line of text may run to its edge, less a margin.
+const UIView* ground(const UIView* view) {
+  for (const UIView* v = view ? view->superview() : nullptr; v; v = v->superview())
+    if (auto b = v->backgroundColor(); (b && b->alpha() > 0.5) || v->layer().masksToBounds) return v;
+  return nullptr;
+}
+
+class RoadDrawing : public TabBarRoadFixture {
+ protected:
+  std::unique_ptr<TestRoot> makeRoot() override { return std::make_unique<TestRoot>(TestRoot::WithManagers{}); }
+
+  // The window drawn once, its records kept.
+  std::vector<Record> draw(const std::string& name) {
+    UIWindow::layoutAllWindows();
+    ViewRenderer::settle(ui.window());
+    if (const char* keep = std::getenv("QB_SCREEN_DRAWINGS"))
+      ViewRenderer::writePNG(ui.window(), 2, std::string(keep) + "/" + name + ".png", UIColor::whiteColor());
+    TextDrawing::Recorder recorder;
+    (void)ViewRenderer::render(ui.window(), 1, UIColor::whiteColor());
+    return recorder.records();
+  }
+
+  // Every check on the screen in front; `name` says which in the failures.
+  void check(const std::string& name) {
+    SCOPED_TRACE(name + "\n" + ui.screen());
+    std::vector<Record> records = draw(name);
+    checked.push_back(name);
+    CGRect window{{0, 0}, ui.window().frame().size};
+    for (size_t i = 0; i < records.size(); ++i) {
+      const Record& r = records[i];
+      if (r.kind != Record::Text || empty(r.ink)) continue;
+      // Hidden under an opaque fill drawn later: not seen, not checked.
+      bool hidden = false;
+      for (size_t j = i + 1; j < records.size() && !hidden; ++j)
+        hidden = records[j].kind == Record::Fill && covers(records[j].rect, r.ink);
+      if (hidden) continue;
+      if (r.cut) checkRoom(records, i);
+      for (size_t j = i + 1; j < records.size(); ++j) {
+        const Record& q = records[j];
+        CGRect both = meet(r.ink, q.ink);
+        if (q.kind != Record::Text || both.width() < 1.5 || both.height() < 1.5) continue;
+        bool between = false;
+        for (size_t k = i + 1; k < j && !between; ++k)
+          between = records[k].kind == Record::Fill && covers(records[k].rect, both);
+        EXPECT_TRUE(between) << "\"" << q.text << "\" " << describe(q.ink) << " is drawn over \"" << r.text << "\" "
+                             << describe(r.ink);
+      }
+    }
+    checkControls(window);
+    checkLabelsInWindow(ui.window(), window);
+  }
+
+  // A label with text to show stands across the window, not off its sides.
+  void checkLabelsInWindow(UIView& view, CGRect window) {
+    if (view.isHidden() || view.alpha() <= 0.01) return;
+    if (auto* label = dynamic_cast<UILabel*>(&view); label && !label->text().empty()) {
+      CGRect r{ViewRenderer::originInWindow(view), view.frame().size};
+      if (!empty(r) && r.maxY() > 0 && r.minY() < window.height()) {
+        EXPECT_TRUE(r.minX() > -2 && r.maxX() < window.width() + 2)
+            << "\"" << label->text() << "\" stands off the window at " << describe(r);
+      }
+    }
+    for (auto& sub : view.subviews()) checkLabelsInWindow(*sub, window);
+  }
+
+  // A text cut short must have had no room: its frame could not grow to the right by
+  // as much as it lacks before another drawing or the edge of its ground.
+  void checkRoom(const std::vector<Record>& records, size_t index) {
+    const Record& r = records[index];
+    double lacking = r.naturalWidth - r.rect.width();
+    if (lacking <= 0) {
+      ADD_FAILURE() << "\"" << r.text << "\" is cut at its frame's bottom " << describe(r.rect);
+      return;
+    }
+    auto* owner = static_cast<const UIView*>(r.owner);
+    const UIView* g = ground(owner);
+    double edge = ui.window().frame().size.width;
+    if (g) edge = std::min(edge, ViewRenderer::originInWindow(*g).x + g->frame().size.width);
+    double room = edge - 8 - r.rect.maxX();
+    for (const Record& q : records) {
+      if (&q == &r || q.kind == Record::Fill || empty(q.ink)) continue;
+      bool level = q.ink.minY() < r.rect.maxY() && q.ink.maxY() > r.rect.minY();
+      if (level && q.ink.minX() >= r.rect.maxX() - 1) room = std::min(room, q.ink.minX() - 4 - r.rect.maxX());
+    }
+    EXPECT_LT(room, lacking) << "\"" << r.text << "\" is cut short " << describe(r.rect) << " with " << room
+                             << " points to spare for the " << lacking << " it lacks";
+  }
+
+  // Whatever can be tapped, where it shows, is inside the window and the pointer finds it
+  // there.
+  void checkControls(CGRect window) {
+    for (const auto& named : UIInteraction::tappableViews()) {
+      CGRect shown = visibleRect(*named.view);
+      if (empty(shown) || shown.width() < 2 || shown.height() < 2) continue;  // scrolled away
+      EXPECT_TRUE(covers(window, shown)) << "\"" << named.text << "\" lies outside the window at " << describe(shown);
+      // A card or a row that cuts a control of its own leaves part of it unseen.
+      CGRect whole{ViewRenderer::originInWindow(*named.view), named.view->frame().size};
+      bool scrolled = false;
+      for (UIView* s = named.view->superview(); s && !scrolled; s = s->superview()) scrolled = dynamic_cast<UIScrollView*>(s);
+      if (!scrolled) {
+        EXPECT_TRUE(covers(shown, whole)) << "\"" << named.text << "\" " << describe(whole) << " is cut to " << describe(shown);
+      }
+      CGPoint centre{shown.midX(), shown.midY()};
+      UIView* hit = WindowInput::viewAt(centre);
+      UIView* scroll = named.view->superview();
+      while (scroll && !dynamic_cast<UIScrollView*>(scroll)) scroll = scroll->superview();
+      // Under a bar or the floating card, a row of a list scrolls clear of it; what its
+      // own page lays over it stays there.
+      if (scroll && !within(hit, named.view) && !within(hit, scroll)) continue;
+      EXPECT_TRUE(within(hit, named.view)) << "a click on \"" << named.text << "\" at " << describe(shown) << " reaches "
+                                           << (hit ? typeid(*hit).name() : "nothing");
+    }
+    for (UIView* v : barsOf(ui.window()))
+      if (auto* bar = dynamic_cast<UINavigationBar*>(v))
+        for (const auto& place : BarDrawing::itemPlaces(*bar)) {
+          CGPoint at = ViewRenderer::originInWindow(*bar);
+          CGRect r{{at.x + place.rect.minX(), at.y + place.rect.minY()}, place.rect.size};
+          EXPECT_TRUE(covers(window, r)) << "the bar's \"" << place.label << "\" lies outside the window";
+        }
+  }
+
+  static std::vector<UIView*> barsOf(UIView& root) {
+    std::vector<UIView*> out;
+    if (root.isHidden()) return out;
+    if (dynamic_cast<UIBarBase*>(&root)) out.push_back(&root);
+    for (auto& sub : root.subviews())
+      for (UIView* b : barsOf(*sub)) out.push_back(b);
+    return out;
+  }
+
+  // A presented screen hides what it is presented over: drawn without it, the screen's
+  // pixels are the same.
+  void checkOpaque(UIViewController& presented, const std::string& name) {
+    UIWindow::layoutAllWindows();
+    UIView& below = *tabs->view();
+    CGPoint at = ViewRenderer::originInWindow(*presented.view());
+    CGRect area = meet(CGRect{at, presented.view()->frame().size}, CGRect{{0, 0}, ui.window().frame().size});
+    ImagePixels over = ViewRenderer::render(ui.window(), 1, UIColor::whiteColor());
+    below.setHidden(true);
+    ImagePixels alone = ViewRenderer::render(ui.window(), 1, UIColor::whiteColor());
+    below.setHidden(false);
+    int differing = 0;
+    for (int y = int(area.minY()) + 12; y < int(area.maxY()) - 12; ++y)
+      for (int x = int(area.minX()) + 12; x < int(area.maxX()) - 12; ++x)
+        differing += std::memcmp(over.at(x, y), alone.at(x, y), 3) != 0;
+    EXPECT_EQ(differing, 0) << name << " shows what lies below it";
+  }
+
+  // A click at the centre of a view, as the window's pointer gives it.
+  void click(const UIView& view, double dx = 0) {
+    CGRect r = visibleRect(view);
+    CGPoint at{r.midX() + dx, r.midY()};
+    WindowInput input;
+    input.pointer(at, true);
+    input.pointer(at, false);
+    ui.runUntilIdle();
+  }
+
+  template <typename T>
+  static T* find(UIView& root, const std::function<bool(T&)>& wanted = nullptr) {
+    if (root.isHidden()) return nullptr;
+    if (auto* v = dynamic_cast<T*>(&root); v && (!wanted || wanted(*v))) return v;
+    for (auto& sub : root.subviews())
+      if (auto* found = find<T>(*sub, wanted)) return found;
+    return nullptr;
+  }
+
+  UINavigationController* navigation() { return dynamic_cast<UINavigationController*>(tabs->selectedViewController()); }
+  void push(std::shared_ptr<UIViewController> screen) {
+    navigation()->pushViewController(std::move(screen), false);
+    ui.runUntilIdle();
+  }
+
+  ViewRenderer::Watched watched{false};
+  std::vector<std::string> checked;
+};
+
+TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
+  std::string location = serveIndex("repo", stanza("com.example.tool", "1.0",
+                                                   {{"Name", "Example Tool"}, {"Depends", "com.example.lib"},
+                                                    {"Description", "a tool"}, {"Section", "Tweaks"}}) +
+                                                stanza("com.example.lib", "1.0", {{"Name", "Example Library"}}));
+  ASSERT_TRUE(refresh(location));
+  ui.advance(5);
+  auto& screens = *screenContext().screens;
+
+  // The first run's welcome, presented full screen over the tabs.
+  auto welcome = std::make_shared<InitViewController>(screenContext());
+  tabs->presentViewController(welcome, false);
+  ui.runUntilIdle();
+  check("first-run");
+  checkOpaque(*welcome, "the welcome");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  for (const char* tab : {"Featured", "Categories", "Changes", "Manage"}) {
+    ASSERT_TRUE(ui.tab(tab));
+    ui.runUntilIdle();
+    check(std::string("tab-") + tab);
+  }
+  // The tab bar's icons: one glyph over each item.
+  {
+    UITabBar& bar = *tabs->tabBar();
+    CGRect area{ViewRenderer::originInWindow(bar), bar.frame().size};
+    size_t icons = 0;
+    for (const Record& r : draw("tab-bar"))
+      icons += r.kind == Record::Icon && covers(area, r.rect);
+    EXPECT_EQ(icons, bar.items().size()) << "the tab bar's icons";
+  }
+
+  // A source's row opens its categories beside its page, the choice in the bar.
+  push(SegmentedViewController::initWithControllers(
+      {screens.subcategories(kCategorySpecial_SourcePackages, location), screens.sourcePage(location, false)},
+      {"Categories", "Source Info"}, 0));
+  check("source-categories");
+  auto* choice = find<UISegmentedControl>(*navigation()->navigationBar());
+  ASSERT_NE(choice, nullptr) << "the segmented control stands in the bar";
+  click(*choice, choice->frame().size.width / 4);
+  EXPECT_EQ(choice->selectedSegmentIndex(), 1) << "a click on Source Info chooses it";
+  navigation()->popViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // The application's alert card and a system alert, with messages of several lines.
+  const std::string longMessage =
+      "There is no room left on the device for the archives of the queue, so nothing was downloaded or installed.";
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle("Disk full", longMessage, 1, "OK", std::nullopt, std::string());
+  card->presentFromTopPresenter();
+  ui.runUntilIdle();
+  check("alert-card");
+  card->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+  auto alert = UIAlertController::alertControllerWithTitle("Remove Source?", longMessage, UIAlertControllerStyleAlert);
+  alert->addAction(UIAlertAction::actionWithTitle("Cancel", UIAlertActionStyleCancel, nullptr));
+  alert->addAction(UIAlertAction::actionWithTitle("Remove", UIAlertActionStyleDestructive, nullptr));
+  tabs->presentViewController(alert, false);
+  ui.runUntilIdle();
+  check("alert");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // A source's page, its packages, a package's page with its GET.
+  push(screens.sourcePage(location, false));
+  check("source");
+  push(screens.packageList(KVPackageListKind::sourcePackages(location, "Repo")));
+  check("packages");
+  push(screens.package("com.example.tool"));
+  check("package");
+  ASSERT_TRUE(ui.tap("GET"));
+  ui.advance(1);
+  check("package-queued");
+  while (navigation()->viewControllers().size() > 1) navigation()->popViewControllerAnimated(false);
+  ui.advance(5);
+  check("manage-queued");
+
+  // The queue's confirmation, the task screen.
+  auto confirmation = screens.confirmation();
+  tabs->presentViewController(KVScreens::inNavigation(confirmation), false);
+  ui.runUntilIdle();
+  check("confirmation");
+  checkOpaque(*tabs->presentedViewController(), "the confirmation");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+  preferences().setObject(Value(true), "ShowVerboseUI");
+  tabs->presentTasks();
+  ui.runUntilIdle();
+  ASSERT_NE(tabs->presentedViewController(), nullptr);
+  check("task");
+  checkOpaque(*tabs->presentedViewController(), "the task screen");
+  auto* close = find<UIButton>(*tabs->presentedViewController()->view(),
+                               [](UIButton& b) { return b.currentTitle() == "Close"; });
+  ASSERT_NE(close, nullptr);
+  click(*close);
+  ui.runUntilIdle();
+  EXPECT_EQ(tabs->presentedViewController(), nullptr) << "a click on Close closes the task screen";
+
+  // The settings: a click on a switch flips its preference.
+  ASSERT_TRUE(ui.tab("Featured"));
+  push(screens.account(nullptr));
+  check("account");
+  push(screens.settings());
+  check("settings");
+  auto* toggle = find<UISwitch>(ui.window(), [](UISwitch& s) { return s.accessibilityLabel() == "Black Dark Mode"; });
+  ASSERT_NE(toggle, nullptr);
+  UIScrollView* list = find<UIScrollView>(*navigation()->topViewController()->view());
+  ASSERT_NE(list, nullptr);
+  // Scrolled to it, as a person does, clear of the bars and the card.
+  list->setContentOffset({0, std::min(list->maximumContentOffset().y,
+                                      list->contentOffset().y + ViewRenderer::originInWindow(*toggle).y - 300)});
+  ui.runUntilIdle();
+  bool was = toggle->isOn();
+  click(*toggle);
+  // The rows are made again with the new state.
+  toggle = find<UISwitch>(ui.window(), [](UISwitch& s) { return s.accessibilityLabel() == "Black Dark Mode"; });
+  ASSERT_NE(toggle, nullptr);
+  EXPECT_NE(toggle->isOn(), was) << "a click on the drawn switch flips it";
+  EXPECT_EQ(preferences().boolForKey("TrueDarkMode"), !was) << "and its preference with it";
+  list->setContentOffset({0, 120});
+  check("settings-scrolled");
+  list->setContentOffset({0, list->minimumContentOffset().y});
+
+  // The search tab: the field takes a click and shows what is typed; the scope control
+  // and Cancel stand in the bars.
+  ASSERT_TRUE(ui.tab("Search"));
+  ui.runUntilIdle();
+  check("search");
+  auto* search = find<UISearchBar>(ui.window());
+  ASSERT_NE(search, nullptr);
+  click(*search);
+  ASSERT_TRUE(search->isEditing()) << "a click on the bar starts editing";
+  ASSERT_TRUE(UIInteraction::type("Exa"));
+  ui.advance(1);
+  std::vector<Record> typed = draw("search-typed");
+  EXPECT_TRUE(std::any_of(typed.begin(), typed.end(), [](const Record& r) { return r.text == "Exa"; }))
+      << "the typed text is drawn";
+  check("search-typed");
+  ViewRenderer::settle(ui.window());
+  auto* scope = find<UISegmentedControl>(*navigation()->view());
+  ASSERT_NE(scope, nullptr) << "the scope control stands in the bar";
+  click(*scope, scope->frame().size.width / 4);
+  EXPECT_EQ(scope->selectedSegmentIndex(), 1) << "a click on Fuzzy chooses it";
+  CGRect cancel = search->cancelButtonRect();
+  ASSERT_FALSE(empty(cancel));
+  CGPoint at = ViewRenderer::originInWindow(*search);
+  WindowInput input;
+  input.pointer({at.x + cancel.midX(), at.y + cancel.midY()}, true);
+  input.pointer({at.x + cancel.midX(), at.y + cancel.midY()}, false);
+  ui.advance(1);
+  EXPECT_TRUE(search->text().empty()) << "Cancel takes the search back";
+
+  std::string names;
+  for (const auto& name : checked) names += " " + name;
+  std::cout << "screens checked:" << names << "\n";
+}
+
+// A package's pages from depictions: poomsmart's repository with its addresses moved to
+// the server, its banner and screenshots real pictures.
+TEST_F(RoadDrawing, DepictionPagesDrawTheirBannerScreenshotsAndWebPage) {
+  auto repo = testdata::find("repos/poomsmart/repo");
+  if (!repo) GTEST_SKIP() << testdata::missingMessage("repos/poomsmart/repo");
+  auto moved = [&](std::string text) {
+    const std::string home = "https://poomsmart.github.io/repo/", here = server.url("/poomsmart/");
+    for (size_t at = text.find(home); at != std::string::npos; at = text.find(home, at + here.size()))
+      text.replace(at, home.size(), here);
+    return text;
+  };
+  std::string location = serveIndex("poomsmart", moved(*Files::readText(*repo + "/Packages")));
+  for (const char* folder : {"sileodepictions", "depictions"}) {
+    std::filesystem::create_directories(repositories.file(std::string("poomsmart/") + folder));
+    for (const auto& entry : std::filesystem::directory_iterator(*repo + "/" + folder))
+      if (entry.is_regular_file())
+        Files::writeAtomically(repositories.file(std::string("poomsmart/") + folder + "/" + entry.path().filename().string()),
+                               moved(*Files::readText(entry.path())));
+  }
+  auto bytes = Files::read(*repo + "/CydiaIcon.png");
+  TestHttpResponse picture;
+  picture.body.assign(bytes->begin(), bytes->end());
+  picture.contentType = "image/png";
+  for (const char* path : {"/poomsmart/features/amber.png", "/poomsmart/screenshots/camelapsedplus/original.PNG",
+                           "/poomsmart/screenshots/camelapsedplus/tweak.PNG"})
+    server.respond(path, picture);
+  ASSERT_TRUE(refresh(location));
+  ui.advance(5);
+  CGSize size = UIImage::imageWithData(*bytes)->size();
+  auto& screens = *screenContext().screens;
+  // The pictures of no name (downloaded ones) a person sees: no opaque fill drawn later
+  // covers them.
+  auto pictures = [&](const std::string& name) {
+    std::vector<CGRect> drawn;
+    std::vector<Record> records = draw(name);
+    for (size_t i = 0; i < records.size(); ++i) {
+      const Record& r = records[i];
+      if (r.kind != Record::Image || !r.text.empty() || r.rect.width() <= 4) continue;
+      bool covered = false;
+      for (size_t j = i + 1; j < records.size() && !covered; ++j)
+        covered = records[j].kind == Record::Fill && covers(records[j].rect, r.rect);
+      if (!covered) drawn.push_back(r.rect);
+    }
+    return drawn;
+  };
+  auto open = [&](std::shared_ptr<UIViewController> page, const std::function<bool()>& loaded) {
+    tabs->presentViewController(KVScreens::inNavigation(std::move(page)), false);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { ui.runUntilIdle(); return loaded(); }, 20)) << ui.screen();
+    ui.advance(1);
+  };
+
+  // The banner over the page, as wide as the screen.
+  open(screens.package("com.ps.amber"), [&] {
+    auto* scroll = tabs->presentedViewController() ? find<UIScrollView>(*tabs->presentedViewController()->view()) : nullptr;
+    return ui.screenShows("What's New") && scroll && UIScrollViewInteractiveHeader::interactiveHeader(*scroll);
+  });
+  check("depiction-banner");
+  auto banner = pictures("depiction-banner");
+  EXPECT_TRUE(std::any_of(banner.begin(), banner.end(), [&](CGRect r) { return r.width() >= ui.window().frame().size.width - 1; }))
+      << "the banner is drawn across the page";
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // The screenshots at the pictures' own size.
+  open(screens.package("com.ps.camelapsedplus"), [&] {
+    auto record = package("com.ps.camelapsedplus");
+    return record && record->screenshotsLocalPaths().size() == 2;
+  });
+  auto* page = tabs->presentedViewController();
+  UIScrollView* scroll = find<UIScrollView>(*page->view());
+  ASSERT_NE(scroll, nullptr);
+  scroll->setContentOffset({0, std::min(scroll->maximumContentOffset().y, 250.0)});
+  check("depiction-screenshots");
+  // The strip's items: as high as a picture shorter than the strip, narrowed by it.
+  CGSize item{size.width / (422 / size.height), size.height};
+  auto shots = pictures("depiction-screenshots");
+  EXPECT_GE(std::count_if(shots.begin(), shots.end(), [&](CGRect r) {
+              return std::abs(r.width() - item.width) < 1 && r.height() <= item.height + 1;
+            }), 1) << "a screenshot drawn as its item is laid out, " << item.width << " x " << item.height;
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+
+  // A source that shows the original depictions: the web page under the header.
+  open(screens.webDepiction("com.ps.amber", server.url("/poomsmart/depictions/amber.html"), {}), [&] {
+    auto* web = find<WKWebView>(ui.window());
+    return web && !web->isLoading() && !web->page().summary.paragraphs.empty();
+  });
+  check("depiction-web");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+}
+
+}  // namespace

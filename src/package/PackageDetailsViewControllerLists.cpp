@@ -93,7 +93,9 @@ CGSize PackageDetailsViewController::collectionViewSizeForItemAtIndexPath(UIColl
     if (!image || image->size().width <= 0 || image->size().height <= 0) return {0, 0};
     const double reference = UIDevice::currentDevice().userInterfaceIdiom() == UIUserInterfaceIdiomPad ? 287 : 422;
     double w = image->size().width, h = image->size().height;
-    CGSize size = h > reference ? CGSize{w / (h / reference), reference} : CGSize{w / (reference / h), h};
+    // A picture taller than the strip is scaled down to its height; a shorter one keeps its
+    // own size (narrowing it by the strip's height too drew an icon a few points wide).
+    CGSize size = h > reference ? CGSize{w / (h / reference), reference} : CGSize{w, h};
     if (screenshotsDictionary_.size() == 1) size.width = this->view()->bounds().width() - 32;
     return size;
   }

@@ -45,6 +45,7 @@ using TextList = std::vector<std::string>;
   P(OptDate, installDate, setInstallDate, std::nullopt)                                \
   P(OptText, installedVersion, setInstalledVersion, std::nullopt)                      \
   P(OptBool, isInstalled, setIsInstalled, false)                                       \
+  P(OptText, installState, setInstallState, std::nullopt)                              \
   P(OptBool, isUpdated, setIsUpdated, std::nullopt)                                    \
   P(TextList, installedFiles, setInstalledFiles, TextList{})                           \
   P(OptBool, isInstalledUsingAnotherPM, setIsInstalledUsingAnotherPM, std::nullopt)    \
@@ -80,6 +81,21 @@ class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
 
   // The sources' own marker for a package known only from the dpkg status file.
   static constexpr const char* kDPKGSourceLocation = "DPKG";
+
+  // dpkg's state of a package it counts installed but did not finish with: its files are
+  // unpacked but it was never set up ("unpacked"), its setup failed ("half-configured"),
+  // or its files are half in place ("half-installed"). Nothing for a package fully
+  // installed, or not installed at all.
+  static constexpr const char* kUnpackedState = "unpacked";
+  static constexpr const char* kHalfConfiguredState = "half-configured";
+  static constexpr const char* kHalfInstalledState = "half-installed";
+  // What its rows and page say of a package installed but not finished: "needs
+  // configuring" (unpacked, half-configured), "not fully installed" (half-installed), in
+  // capitals for a button; nothing when it is fully installed or not installed (the
+  // English text, a key of the string tables).
+  std::optional<std::string> unfinishedInstallText(bool capitals = false) const;
+  static std::optional<std::string> unfinishedInstallText(const std::optional<std::string>& installState,
+                                                          bool capitals = false);
 
   // YES for an absent or empty price, "0", "0.00" and "free" in any case.
   bool isFree() const;

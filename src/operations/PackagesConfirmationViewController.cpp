@@ -19,6 +19,7 @@
 #include "interface/PackageCell.h"
 #include "operations/KVAPTManager.h"
 #include "operations/KVPackageQueue.h"
+#include "system/DeviceFiles.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
@@ -37,6 +38,17 @@ constexpr const char* kIncompatibleFooter =
     "dependencies, you must remove the incompatible packages from the queue";
 
 std::vector<KVRPackage> queuedRecords() { return KVPackageQueue::queuedPackages(); }
+
+// The row of a local archive: a record of its control fields, kept by no database.
+KVRPackage archiveRow(const KVLocalArchive& archive) {
+  KVRPackage row;
+  row.setIdentifier(archive.identifier);
+  row.setName(archive.name);
+  row.setVersion(archive.version);
+  if (!archive.description.empty()) row.setDescription(archive.description);
+  if (!archive.maintainer.empty()) row.setMaintainer(archive.maintainer);
+  return row;
+}
 
 bool sameIdentifier(const KVRPackage& p, const std::string& identifier) { return p.identifier() == identifier; }
 
@@ -62,8 +74,17 @@ void postQueueState(const std::string& identifier) {
 
 }  // namespace
 
-PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context)
-    : context_(std::move(context)) {}
+PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context,
+                                                                       std::optional<KVLocalArchive> archive)
+    : context_(std::move(context)), archive_(std::move(archive)) {}
+
+std::vector<KVLocalArchive> PackagesConfirmationViewController::archives() const {
+  return archive_ ? std::vector<KVLocalArchive>{*archive_} : std::vector<KVLocalArchive>{};
+}
+
+std::vector<std::string> PackagesConfirmationViewController::archivePaths() const {
+  return archive_ ? std::vector<std::string>{archive_->path} : std::vector<std::string>{};
+}
 
 PackagesConfirmationViewController::~PackagesConfirmationViewController() = default;
 
@@ -109,7 +130,8 @@ void PackagesConfirmationViewController::viewDidLoad() {
     add->setTintColor(palette()->tintColor());
   }
   navigationItem().setLeftBarButtonItem(cancel);
-  navigationItem().setRightBarButtonItem(add);
+  // A local archive is installed from here or not at all: nothing keeps it queued.
+  if (!archive_) navigationItem().setRightBarButtonItem(add);
 
   observe(KVRSourceUpdatedNotification, [weak](const Notification&) {
     auto self = weak.lock();
@@ -194,16 +216,17 @@ void PackagesConfirmationViewController::refreshQueue() {
   });
   needCacheRebuild_ = false;
   queued_ = queuedRecords();
+  const std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
+  if (archive_) queued_.insert(queued_.begin(), archiveRow(*archive_));
   required_.clear();
   incompatible_.clear();
   removed_.clear();
   const uint64_t generation = ++generation_;
   if (!queued_.empty()) {
-    std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
     waitingOnDependencies_ = true;
     setButtonTitle(currentTitle());
-    performOnBackgroundThread([weak = weakSelf(this), generation, queue] {
-      KVAPTManager::unmetDependenciesForPackages(queue, [weak, generation, queue](const APTDependsTree& tree) {
+    performOnBackgroundThread([weak = weakSelf(this), generation, queue, archives = archivePaths()] {
+      KVAPTManager::unmetDependenciesForPackages(queue, archives, [weak, generation, queue](const APTDependsTree& tree) {
         KVLog("Downloads: %zu, removes: %zu, upgrades: %zu, installs: %zu, incompatible: %zu", tree.downloads.size(),
               tree.removes.size(), tree.upgrades.size(), tree.installs.size(), tree.incompatible.size());
         performOnMainThread([weak, generation, queue, tree] {
@@ -271,27 +294,34 @@ void PackagesConfirmationViewController::confirmQueue() {
   // Only the queue the last dry run resolved is ever started: a queue changed since then
   // is resolved again first.
   std::string current = KVAPTManager::queueStringForKVRPackageArray(queuedRecords());
-  if (current.empty() || current != resolvedQueue_) {
+  if ((current.empty() && !archive_) || current != resolvedQueue_) {
     refreshQueue();
     return;
   }
   // What was confirmed is started whether or not the screen outlives its dismissal.
-  dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_] {
+  dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_,
+                                       archives = archives(), delegate = delegate_] {
     if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
       NotificationCenter::defaultCenter().post("ShowVerboseView");
-    KVPackageQueue::launchQueueActions(*packages, queue, tree);
+    KVPackageQueue::launchQueueActions(*packages, queue, tree, archives);
+    if (auto d = delegate.lock()) d->updateUI();
   });
 }
 
 void PackagesConfirmationViewController::launchQueueActions() {
-  if (resolvedQueue_.empty()) return;
-  KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_);
+  if (resolvedQueue_.empty() && !archive_) return;
+  KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_, archives());
 }
 
 void PackagesConfirmationViewController::cancelQueue() {
-  context_.packages->resetPackagesQueue();
+  // At once, before the screen goes: the card, the buttons and a confirmation opened
+  // next read the queue as empty.
+  if (ErrorRef error = context_.packages->clearQueueNow())
+    KVLog("Cancelling the queue failed: %s", error->localizedDescription().c_str());
+  if (archive_) DeviceFiles::removeItem(archive_->path);
   std::vector<std::string> cancelled;
-  for (const auto& package : queued_) cancelled.push_back(package.identifier());
+  for (const auto& package : queued_)
+    if (!isArchiveRow(package)) cancelled.push_back(package.identifier());
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate = delegate_;
   dismissViewControllerAnimated(true, [delegate, cancelled] {
     if (auto d = delegate.lock()) d->updateUI();
@@ -443,20 +473,20 @@ std::shared_ptr<UIView> PackagesConfirmationViewController::tableViewViewForFoot
   return footer;
 }
 
+// A queued package leaves the queue by a swipe; a local archive only with Cancel.
 bool PackagesConfirmationViewController::tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath& path) {
-  return path.section == QueuedSection || path.section == IncompatibleSection;
+  auto package = packageForIndexPath(path);
+  return (path.section == QueuedSection || path.section == IncompatibleSection) && package && !isArchiveRow(*package);
 }
 
 UITableViewCellEditingStyle PackagesConfirmationViewController::tableViewEditingStyleForRowAtIndexPath(
-    UITableView&, const NSIndexPath& path) {
-  return path.section == QueuedSection || path.section == IncompatibleSection ? UITableViewCellEditingStyleDelete
-                                                                             : UITableViewCellEditingStyleNone;
+    UITableView& table, const NSIndexPath& path) {
+  return tableViewCanEditRowAtIndexPath(table, path) ? UITableViewCellEditingStyleDelete : UITableViewCellEditingStyleNone;
 }
 
-void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle style,
+void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView& table, UITableViewCellEditingStyle style,
                                                                      const NSIndexPath& path) {
-  if (style == UITableViewCellEditingStyleDelete && (path.section == QueuedSection || path.section == IncompatibleSection))
-    deleteRow(path);
+  if (style == UITableViewCellEditingStyleDelete && tableViewCanEditRowAtIndexPath(table, path)) deleteRow(path);
 }
 
 std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCellForRowAtIndexPath(

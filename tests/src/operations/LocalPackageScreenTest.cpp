@@ -1,6 +1,7 @@
 // A .deb handed to the application: its fields read from an archive built with dpkg-deb
 // whose name holds what shells treat specially, its install into the device root through
-// the real dpkg, the files that install left, and the files that are no package.
+// the confirmation and the real APT, the files that install left, and the files that are
+// no package.
 #include <gtest/gtest.h>
 
 #include "database/KVRPackage.h"
@@ -50,13 +51,19 @@ TEST_F(LocalPackageScreenTest, AnArchiveOfThisMachineShowsItsFieldsInstallsAndIt
   auto screen = open(archive);
   EXPECT_EQ(screen->title(), "Hello");
   EXPECT_EQ(Files::deletingLastPathComponent(screen->localPackagePath()), inbox()) << "read from its copy in the inbox";
+  EXPECT_EQ(Files::lastPathComponent(screen->localPackagePath()), "com.example.hello_1.0_iphoneos-arm.deb")
+      << "named as APT names it";
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->isResolved(); }, 60)) << "APT's dry run of the archive";
   for (const char* row : {"0.0: Package Info\n", "0.1: Package | com.example.hello\n", "Description | says hello / and more",
                           "1.0: Raw Info\n", "1.1: Control | Package: com.example.hello"})
     EXPECT_TRUE(ui.screenShows(row)) << row << ui.screen();
-  EXPECT_TRUE(screen->installButton()->isEnabled());
+  EXPECT_TRUE(screen->installButton()->isEnabled()) << "it needs nothing more";
 
+  // Install leads to the confirmation, which installs it through APT.
   ASSERT_TRUE(ui.tap("Install"));
-  EXPECT_TRUE(ui.screenShows("title: Tasks")) << "the verbose log: " << ui.screen();
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return ui.screenShows("[Confirm]\n"); }, 60)) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("0.0: Hello | 1.0")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Confirm"));
   ASSERT_TRUE(waitForPipeline());
   EXPECT_EQ(deviceRoot().packageStatus("com.example.hello"), "install ok installed");
   EXPECT_FALSE(Files::exists(screen->localPackagePath())) << "the copy goes once installed";

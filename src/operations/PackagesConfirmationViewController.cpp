@@ -193,7 +193,9 @@ void PackagesConfirmationViewController::refreshCountChanged() {
 
 void PackagesConfirmationViewController::setButtonTitle(const std::string& title) {
   if (!confirmBtn_) return;
-  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_ && canBeProcessed();
+  // Nothing queued, nothing to confirm: a Confirm that does nothing is not offered.
+  const bool empty = queued_.empty() && required_.empty() && incompatible_.empty() && removed_.empty();
+  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_ && canBeProcessed() && !empty;
   confirmBtn_->setEnabled(enabled);
   confirmBtn_->setAlpha(enabled ? 1.0 : 0.5);
   confirmBtn_->setTitle(title);
@@ -201,6 +203,7 @@ void PackagesConfirmationViewController::setButtonTitle(const std::string& title
   confirmBtn_->setAccessibilityValue(waitingOnTasks_          ? NSLocalizedString("waiting for the source refreshes to end")
                                      : waitingOnDependencies_ ? NSLocalizedString("waiting for APT's dry run of the queue")
                                      : !canBeProcessed()      ? NSLocalizedString("the queue can't be processed")
+                                     : empty                  ? NSLocalizedString("nothing is queued")
                                                               : std::string());
 }
 
@@ -238,6 +241,7 @@ void PackagesConfirmationViewController::refreshQueue() {
     // Nothing queued: nothing to confirm.
     resolvedQueue_.clear();
     dependsTree_ = {};
+    setButtonTitle(currentTitle());
   }
   if (table_) table_->reloadData();
 }

@@ -183,7 +183,7 @@ class KVAPTManager {
   // The install line for this device: without --allow-downgrades below system 11.0.
   static std::optional<std::string> installCommand(const std::string& queue, const std::vector<std::string>& archives = {});
   // A path APT takes as a local archive to install: absolute, ending in ".deb", of
-  // letters, digits and "/._+~-%" only.
+  // letters, digits, blanks and "/._+~-%" only.
   static bool isLocalArchivePath(const std::string& path);
   // `verb` is "hold" or "unhold".
   static std::optional<std::string> aptMarkCommand(const std::string& verb, const std::string& identifier);

@@ -85,12 +85,12 @@ std::optional<std::string> KVAPTManager::installCommand(const std::string& queue
 }
 
 // APT reads an argument as an archive to install when it names a file ending in ".deb";
-// a path of other characters than these could be read as a package name, an option, or
-// break the index APT makes of the file.
+// a path of other characters than these (a device root's folder may hold blanks) could be
+// read as a package name or an option, or break the index APT makes of the file.
 bool KVAPTManager::isLocalArchivePath(const std::string& path) {
   if (path.size() < 6 || path.front() != '/' || !path.ends_with(".deb")) return false;
   for (unsigned char c : path)
-    if (!std::isalnum(c) && !std::strchr("/._+~-%", c)) return false;
+    if (!std::isalnum(c) && !std::strchr("/._+~-% ", c)) return false;
   return path.find("/../") == std::string::npos && path.find("/./") == std::string::npos;
 }
 

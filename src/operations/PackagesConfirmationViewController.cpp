@@ -86,7 +86,11 @@ std::vector<std::string> PackagesConfirmationViewController::archivePaths() cons
   return archive_ ? std::vector<std::string>{archive_->path} : std::vector<std::string>{};
 }
 
-PackagesConfirmationViewController::~PackagesConfirmationViewController() = default;
+// A local archive neither confirmed nor cancelled (the screen closed another way) is
+// nobody's any more: it goes, as Cancel would have done.
+PackagesConfirmationViewController::~PackagesConfirmationViewController() {
+  if (archive_ && !archiveHandedOn_) DeviceFiles::removeItem(archive_->path);
+}
 
 void PackagesConfirmationViewController::loadView() {
   KVPalettedViewController::loadView();
@@ -303,6 +307,7 @@ void PackagesConfirmationViewController::confirmQueue() {
     return;
   }
   // What was confirmed is started whether or not the screen outlives its dismissal.
+  archiveHandedOn_ = true;
   dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_,
                                        archives = archives(), delegate = delegate_] {
     if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
@@ -314,6 +319,7 @@ void PackagesConfirmationViewController::confirmQueue() {
 
 void PackagesConfirmationViewController::launchQueueActions() {
   if (resolvedQueue_.empty() && !archive_) return;
+  archiveHandedOn_ = true;
   KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_, archives());
 }
 

@@ -104,6 +104,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
 
   KVScreenContext context_;
   std::optional<KVLocalArchive> archive_;
+  bool archiveHandedOn_ = false;  // to the run that installs it
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate_;
   std::vector<KVRPackage> queued_, required_, incompatible_, removed_;
   bool isScrolling_ = false;

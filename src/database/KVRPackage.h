@@ -45,7 +45,6 @@ using TextList = std::vector<std::string>;
   P(OptDate, installDate, setInstallDate, std::nullopt)                                \
   P(OptText, installedVersion, setInstalledVersion, std::nullopt)                      \
   P(OptBool, isInstalled, setIsInstalled, false)                                       \
-  P(OptText, installState, setInstallState, std::nullopt)                              \
   P(OptBool, isUpdated, setIsUpdated, std::nullopt)                                    \
   P(TextList, installedFiles, setInstalledFiles, TextList{})                           \
   P(OptBool, isInstalledUsingAnotherPM, setIsInstalledUsingAnotherPM, std::nullopt)    \
@@ -69,7 +68,8 @@ using TextList = std::vector<std::string>;
   P(TextList, iPadScreenshots, setIPadScreenshots, TextList{})                         \
   P(OptBool, isADependency, setIsADependency, std::nullopt)                            \
   P(TextList, screenshots, setScreenshots, TextList{})                                 \
-  P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})
+  P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})             \
+  P(OptText, installState, setInstallState, std::nullopt)
 
 class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
   KVR_RECORD(KVRPackage, KVRPACKAGE_PROPERTIES)

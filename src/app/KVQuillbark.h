@@ -172,6 +172,8 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   void purchasePackage(const std::string& identifier, const std::optional<std::string>& versionToQueue,
                        const std::string& location, std::weak_ptr<void> button);
   void changeHold(const std::string& identifier, bool hold);
+  // dpkg sets up again a package it did not finish with (a task, in the verbose log).
+  static void configureAgain(const std::string& identifier, const std::string& name);
   // Queued, so its download is to be counted once its archive has arrived.
   static void registerForDownloadStats(const std::string& identifier);
 

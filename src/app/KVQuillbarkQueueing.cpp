@@ -4,13 +4,17 @@
 
 #include "app/KVQuillbark.h"
 #include "app/QuillbarkRoot.h"
+#include "core/KVPipelineManager.h"
+#include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRPackages.h"
 #include "database/KVRSource.h"
 #include "database/NSStringVersionCompare.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
 #include "operations/KVAPTManager.h"
+#include "operations/KVPackageConfigureTask.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "payment/KVRepoStoreRecords.h"
 #include "uikit/UIAlertController.h"
@@ -73,6 +77,9 @@ void KVQuillbark::queuePackageWithIdentifier(const std::string& identifier,
     KVLog("Cannot queue %s: no package has that identifier", identifier.c_str());
     return;
   }
+  // dpkg did not finish with it: the user chooses to configure it again or to remove it.
+  if (!versionToQueue && !package->isInTheQueue().value_or(false) && package->unfinishedInstallText())
+    return presentOptions(identifier, std::monostate{});
   int64_t operation = KVRPackages::queueOperationForPackage(*package, versionToQueue, KVQueueOperationChoose);
   if (operation == KVQueueOperationRemove || package->isFree() || package->isPaidThroughCydia().value_or(false))
     return queueDirectly(identifier, versionToQueue);
@@ -207,12 +214,29 @@ void KVQuillbark::changeHold(const std::string& identifier, bool hold) {
   else KVAPTManager::unhold(identifier, finished);
 }
 
+void KVQuillbark::configureAgain(const std::string& identifier, const std::string& name) {
+  if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
+    NotificationCenter::defaultCenter().post("ShowVerboseView");
+  KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageConfigureTask>(identifier, name));
+}
+
 void KVQuillbark::presentOptions(const std::string& identifier, KVPresentationSender sender) {
   auto package = packages()->packageWithIdentifier(identifier);
   if (!package) return;
   bool installed = package->isInstalled().value_or(false);
   bool held = package->isHeld().value_or(false);
-  auto sheet = UIAlertController::alertControllerWithTitle(NSLocalizedString("What would you like to do?"), std::nullopt,
+  std::string name = package->name().value_or(identifier);
+  // A package dpkg did not finish with says so, and what can be done about it.
+  std::optional<std::string> unfinished = package->unfinishedInstallText();
+  std::optional<std::string> message;
+  if (unfinished)
+    message = NSLocalizedFormat(*unfinished == "needs configuring"
+                                    ? "%@ needs configuring: its installation stopped before it was set up. Configure it "
+                                      "again, or uninstall it."
+                                    : "%@ is not fully installed: its installation stopped half way. Configure it again, "
+                                      "or uninstall it.",
+                                {name});
+  auto sheet = UIAlertController::alertControllerWithTitle(NSLocalizedString("What would you like to do?"), message,
                                                            UIAlertControllerStyleActionSheet);
   auto add = [&](const std::string& title, std::function<void()> action) {
     sheet->addAction(UIAlertAction::actionWithTitle(title, UIAlertActionStyleDefault,
@@ -222,7 +246,9 @@ void KVQuillbark::presentOptions(const std::string& identifier, KVPresentationSe
     std::optional<std::string> installedVersion = package->installedVersion();
     // Neither passes through the payment road nor is counted or announced: the queue
     // screen opens at once.
-    add(NSLocalizedString("Reinstall"), [this, identifier, installedVersion] {
+    // dpkg sets it up again, its scripts run anew; APT would not reinstall it as it is.
+    if (unfinished) add(NSLocalizedString("Configure Again"), [identifier, name] { configureAgain(identifier, name); });
+    else add(NSLocalizedString("Reinstall"), [this, identifier, installedVersion] {
       if (ErrorRef error = packages()->setPackage(identifier, true, installedVersion, KVQueueOperationReinstall))
         KVLog("Cannot queue %s: %s", identifier.c_str(), describe(error).c_str());
       presentQueue();
@@ -238,7 +264,6 @@ void KVQuillbark::presentOptions(const std::string& identifier, KVPresentationSe
   if (!package->availableVersions().empty())
     add(NSLocalizedString("Select Version"),
         [this, identifier, sender] { showVersionSelectionMenuForIdentifier(identifier, sender); });
-  std::string name = package->name().value_or(identifier);
   add(NSLocalizedFormat("Share %@", {name}), [this, identifier, sender] { sharePackage(identifier, sender); });
   sheet->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Cancel"), UIAlertActionStyleCancel));
   presentViewController(sheet, sender);

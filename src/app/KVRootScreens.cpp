@@ -177,8 +177,10 @@ std::shared_ptr<UIViewController> KVRootScreens::webPage(const std::string& addr
   return std::make_shared<WebViewViewController>(context(), address, title, presented);
 }
 
-std::shared_ptr<UIViewController> KVRootScreens::confirmation() {
-  return std::make_shared<PackagesConfirmationViewController>(context());
+std::shared_ptr<UIViewController> KVRootScreens::confirmation(KVConfirmationInputs inputs) {
+  auto screen = std::make_shared<PackagesConfirmationViewController>(context(), std::move(inputs.archive));
+  screen->setDelegate(std::move(inputs.delegate));
+  return screen;
 }
 
 std::shared_ptr<UIViewController> KVRootScreens::tasks(bool shownFromGesture) {

@@ -46,7 +46,7 @@ class KVRootScreens : public KVScreens {
                                                        std::shared_ptr<UIImage> icon) override;
   std::shared_ptr<UIViewController> sourceImport(bool invokedFromSettings) override;
   std::shared_ptr<UIViewController> webPage(const std::string& address, const std::string& title, bool presented) override;
-  std::shared_ptr<UIViewController> confirmation() override;
+  std::shared_ptr<UIViewController> confirmation(KVConfirmationInputs inputs) override;
   std::shared_ptr<UIViewController> tasks(bool shownFromGesture) override;
   std::shared_ptr<UIViewController> verboseLog() override;
   std::shared_ptr<UIViewController> settings() override;

@@ -7,12 +7,39 @@
 #include <string>
 #include <vector>
 
+// A .deb file handed to the application, installed through APT beside a queue so that
+// its dependencies come from the sources. The file lies in the device root under a name
+// APT reads as a file (KVAPTManager::isLocalArchivePath); the run that installs it
+// deletes it.
+struct KVLocalArchive {
+  std::string path;
+  // From its control file.
+  std::string identifier;
+  std::string name;  // "Name", else the identifier
+  std::string version;
+  std::string description;
+  std::string maintainer;
+
+  bool operator==(const KVLocalArchive&) const = default;
+};
+
 // A queue the user confirmed, handed from the confirmation to the downloads and on to
 // the APT run: the queue string its dry run resolved, which is exactly what the run
-// installs, and the display names of the packages the run touches, for its output.
+// installs, with the local archives it installs too, and the display names of the
+// packages the run touches, for its output.
 struct KVConfirmedQueue {
   std::string queueString;
   std::map<std::string, std::string> packageNames;
+  std::vector<KVLocalArchive> archives = {};
+
+  bool isEmpty() const { return queueString.empty() && archives.empty(); }
+  // The archives' paths, as the APT layer takes them.
+  std::vector<std::string> archivePaths() const {
+    std::vector<std::string> paths;
+    for (const auto& archive : archives) paths.push_back(archive.path);
+    return paths;
+  }
+  bool operator==(const KVConfirmedQueue&) const = default;
 };
 
 class KVPackageDownloading {

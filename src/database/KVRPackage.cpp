@@ -44,6 +44,18 @@ const char* const KVRPackage::kFoldedMaintainerAlias = "Corwin Vale";
 
 Value KVRPackage::defaultPropertyValues() { return Value::dict({{"isInstalled", false}, {"isHeld", false}}); }
 
+std::optional<std::string> KVRPackage::unfinishedInstallText(const std::optional<std::string>& installState,
+                                                             bool capitals) {
+  if (!installState || installState->empty()) return std::nullopt;
+  if (*installState == kHalfInstalledState) return std::string(capitals ? "NOT FULLY INSTALLED" : "not fully installed");
+  return std::string(capitals ? "NEEDS CONFIGURING" : "needs configuring");
+}
+
+std::optional<std::string> KVRPackage::unfinishedInstallText(bool capitals) const {
+  if (!isInstalled().value_or(false)) return std::nullopt;
+  return unfinishedInstallText(installState(), capitals);
+}
+
 bool KVRPackage::isFree() const {
   if (!price() || price()->empty()) return true;
   const std::string& p = *price();

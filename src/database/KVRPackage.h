@@ -68,7 +68,8 @@ using TextList = std::vector<std::string>;
   P(TextList, iPadScreenshots, setIPadScreenshots, TextList{})                         \
   P(OptBool, isADependency, setIsADependency, std::nullopt)                            \
   P(TextList, screenshots, setScreenshots, TextList{})                                 \
-  P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})
+  P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})             \
+  P(OptText, installState, setInstallState, std::nullopt)
 
 class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
   KVR_RECORD(KVRPackage, KVRPACKAGE_PROPERTIES)
@@ -80,6 +81,21 @@ class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
 
   // The sources' own marker for a package known only from the dpkg status file.
   static constexpr const char* kDPKGSourceLocation = "DPKG";
+
+  // dpkg's state of a package it counts installed but did not finish with: its files are
+  // unpacked but it was never set up ("unpacked"), its setup failed ("half-configured"),
+  // or its files are half in place ("half-installed"). Nothing for a package fully
+  // installed, or not installed at all.
+  static constexpr const char* kUnpackedState = "unpacked";
+  static constexpr const char* kHalfConfiguredState = "half-configured";
+  static constexpr const char* kHalfInstalledState = "half-installed";
+  // What its rows and page say of a package installed but not finished: "needs
+  // configuring" (unpacked, half-configured), "not fully installed" (half-installed), in
+  // capitals for a button; nothing when it is fully installed or not installed (the
+  // English text, a key of the string tables).
+  std::optional<std::string> unfinishedInstallText(bool capitals = false) const;
+  static std::optional<std::string> unfinishedInstallText(const std::optional<std::string>& installState,
+                                                          bool capitals = false);
 
   // YES for an absent or empty price, "0", "0.00" and "free" in any case.
   bool isFree() const;

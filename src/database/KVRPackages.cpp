@@ -188,6 +188,28 @@ ErrorRef KVRPackages::clearQueueState(store::Database& db) {
   return nullptr;
 }
 
+ErrorRef KVRPackages::clearQueueState(store::Database& db, const std::vector<std::string>& identifiers) {
+  if (ErrorRef error = db.write([&] {
+    for (const auto& identifier : identifiers) {
+      auto object = db.objectForPrimaryKey(KVRPackage::className(), Value(identifier));
+      if (!object) continue;
+      db.setValue(*object, "isInTheQueue", Value(false));
+      db.setValue(*object, "queueOperation", Value(0LL));
+      db.setValue(*object, "queuedVersion", Value());
+    }
+  })) {
+    KVLog("Clearing the queue failed: %s", error->localizedDescription().c_str());
+    return makeError("KVRPackages", 1, std::string("Clearing the queue failed: ") + error->localizedDescription().c_str());
+  }
+  return nullptr;
+}
+
+ErrorRef KVRPackages::clearQueueNow() {
+  auto db = store::Database::openDefaultDatabase();
+  if (!db) return db.error();
+  return clearQueueState(**db);
+}
+
 void KVRPackages::resetPackagesQueue(std::function<void(ErrorRef)> completion) {
   performOnDefaultThread([completion = std::move(completion)] {
     ErrorRef error;
@@ -226,6 +248,8 @@ std::optional<std::string> KVRPackages::getButtonTitleForPackage(const std::opti
                                                                  bool showsPrice, bool available, bool owned,
                                                                  const std::optional<std::string>& price) {
   if (package && package->isInTheQueue().value_or(false)) return NSLocalizedString("QUEUED");
+  // dpkg did not finish with it: a tap offers to configure it again or remove it.
+  if (auto unfinished = package ? package->unfinishedInstallText(true) : std::nullopt) return NSLocalizedString(*unfinished);
   if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false))
     return NSLocalizedString("UPDATE");
   if (package && package->isInstalled().value_or(false)) return NSLocalizedString("UNINSTALL");

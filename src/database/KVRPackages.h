@@ -80,6 +80,11 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   void resetPackagesQueue(std::function<void(ErrorRef)> completion = nullptr);
   // The same, on the calling thread, in one transaction of `db`.
   [[nodiscard]] static ErrorRef clearQueueState(store::Database& db);
+  // The queue state of these packages only, on the calling thread.
+  [[nodiscard]] static ErrorRef clearQueueState(store::Database& db, const std::vector<std::string>& identifiers);
+  // Every package's queue state, on the calling thread, in the default database: what
+  // asks is told at once that nothing is queued, and so is whatever it redraws next.
+  [[nodiscard]] ErrorRef clearQueueNow();
 
   // --- The package page's writers, each one write transaction on the calling thread;
   // an identifier without a record changes nothing.

@@ -6,7 +6,7 @@
 
 namespace KVRSchema {
 
-inline constexpr uint64_t kSchemaVersion = 27;
+inline constexpr uint64_t kSchemaVersion = 28;
 
 // KVRPackage, KVRSource, KVRDeveloper, KVRPackageVersion and KVRSearchHistory, sharing
 // the records' own declarations.

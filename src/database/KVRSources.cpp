@@ -4,12 +4,16 @@
 
 #include "core/KVConnections.h"
 #include "core/KVPipelineManager.h"
+#include "core/KVQueueStateNotification.h"
 #include "core/QuillbarkPersistentPreferences.h"
 #include "core/KVSourceLocation.h"
 #include "core/SourceLocations.h"
 #include "database/KVIconProvider.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
+#include "database/KVRPackageVersion.h"
+#include "database/KVRPackages.h"
+#include "database/NSStringVersionCompare.h"
 #include "database/KVSourceRefresh.h"
 #include "foundation/BlockHelpers.h"
 #include "foundation/Files.h"
@@ -284,19 +288,69 @@ void KVRSources::forgetSourceFiles(const std::string& location) {
 
 bool KVRSources::removeSourceWithLocation(const std::string& location) { return removeSource(location); }
 
+namespace {
+// A package's newest version among those sources other than `location` offer.
+std::optional<KVRPackageVersion> newestElsewhere(const KVRPackage& package, const std::string& location) {
+  std::optional<KVRPackageVersion> newest;
+  for (const auto& offer : package.availableVersions()) {
+    if (!offer.source() || *offer.source() == location || !offer.version()) continue;
+    if (!newest || NSStringVersionCompare::greaterThan(*offer.version(), *newest->version())) newest = offer;
+  }
+  return newest;
+}
+
+bool offersVersion(const KVRPackage& package, const std::string& version, const std::string& excludedLocation) {
+  for (const auto& offer : package.availableVersions())
+    if (offer.version() == version && offer.source() && *offer.source() != excludedLocation) return true;
+  return false;
+}
+}  // namespace
+
 bool KVRSources::removeSource(const std::string& location) {
   forgetSourceFiles(location);
   auto packages = connections()->packages;
   performOnDefaultThread([location, packages] {
+    // The packages that go with the source, and the queued ones it took with it: none of
+    // another source's.
+    std::vector<std::string> identifiers, unqueued, unqueuedNames;
     auto opened = store::Database::openDefaultDatabase();
     ErrorRef error = opened ? nullptr : opened.error();
     if (opened) {
       auto& db = *opened;
-      std::vector<std::string> identifiers;
-      for (const auto& v : db->objects(KVRPackage::className(), "sourceLocation = %@", location).valuesForKey("identifier"))
-        identifiers.push_back(v.asString());
-      packages->removeCachedImagesForPackages(identifiers);
       error = db->write([&] {
+        auto drop = [&](const KVRPackage& package) {
+          unqueued.push_back(package.identifier());
+          unqueuedNames.push_back(package.name().value_or(package.identifier()));
+        };
+        for (const auto& object : db->objects(KVRPackage::className(), "isInTheQueue = 1").objects()) {
+          KVRPackage package = KVRPackage::fromObject(object);
+          const auto& version = package.queuedVersion();
+          bool onlyHere = package.sourceLocation() == location && !newestElsewhere(package, location);
+          // The version chosen for it came from this source alone (a removal needs none).
+          bool versionOnlyHere = version && !version->empty() &&
+                                 package.queueOperation().value_or(0) != KVQueueOperationRemove &&
+                                 !offersVersion(package, *version, location);
+          if (!onlyHere && !versionOnlyHere) continue;
+          drop(package);
+          db->setValue(object, "isInTheQueue", Value(false));
+          db->setValue(object, "queueOperation", Value(0LL));
+          db->setValue(object, "queuedVersion", Value());
+        }
+        // A package another source offers too stays, that source's now, at its newest version.
+        for (const auto& object : db->objects(KVRPackage::className(), "sourceLocation = %@", location).objects()) {
+          KVRPackage package = KVRPackage::fromObject(object);
+          auto newest = newestElsewhere(package, location);
+          if (!newest) {
+            identifiers.push_back(package.identifier());
+            continue;
+          }
+          db->setValue(object, "sourceLocation", Value(*newest->source()));
+          db->setValue(object, "version", Value(*newest->version()));
+          db->setValue(object, "location", newest->fileLocation() ? Value(*newest->fileLocation()) : Value());
+          if (package.isInstalled().value_or(false) && package.installedVersion())
+            db->setValue(object, "isUpdated",
+                         Value(NSStringVersionCompare::lessThan(*package.installedVersion(), *newest->version())));
+        }
         db->deleteObjects(db->objects(KVRPackageVersion::className(), "source = %@", location));
         db->deleteObjects(db->objects(KVRPackage::className(), "sourceLocation = %@", location));
         if (auto source = db->objectForPrimaryKey(KVRSource::className(), location)) db->deleteObject(*source);
@@ -311,12 +365,26 @@ bool KVRSources::removeSource(const std::string& location) {
                    NSLocalizedString("Close"), "", nullptr});
       return;
     }
+    packages->removeCachedImagesForPackages(identifiers);
     // Only now that the records are gone does dpkg's status bring the installed ones back.
     KVParsingUtility::checkStatusFileWithCompletion([](ErrorRef error) {
       if (error) KVLog("The dpkg status import failed: %s", error->localizedDescription().c_str());
     });
     NotificationCenter::defaultCenter().postOnMainThreadAsync(
         Notification{KVRSourceUpdatedNotification, Value(), Value(), nullptr, nullptr});
+    if (unqueued.empty()) return;
+    performOnMainThread([unqueued] {
+      for (const auto& identifier : unqueued)
+        NotificationCenter::defaultCenter().post(KVQueueStateNotificationName(identifier), Value(),
+                                                 Value::dict({{"Message", "Canceled Operation"}}));
+    });
+    std::string names;
+    for (const auto& name : unqueuedNames) names += (names.empty() ? "" : ", ") + name;
+    presentCard({NSLocalizedString("Removed From the Queue"),
+                 NSLocalizedFormat("These queued packages came from the source you removed, which no other source "
+                                   "offers: %@.",
+                                   {names}),
+                 NSLocalizedString("OK"), "", nullptr});
   });
   return true;
 }

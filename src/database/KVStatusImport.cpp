@@ -33,6 +33,13 @@ bool isInstalledState(std::string_view status) {
   }
   return false;
 }
+// dpkg's state of a package it counts installed but did not finish with; nothing when
+// it is fully installed.
+OptText unfinishedState(std::string_view status) {
+  for (const char* state : {KVRPackage::kHalfInstalledState, KVRPackage::kHalfConfiguredState, KVRPackage::kUnpackedState})
+    if (endsWith(status, std::string(" ") + state)) return std::string(state);
+  return std::nullopt;
+}
 OptText field(const KVStanza& s, std::string_view name) {
   if (auto v = s.find(name)) return std::string(*v);
   return std::nullopt;
@@ -78,6 +85,7 @@ void updateExisting(KVRPackage& x, const Stanza& st) {
     x.setInstallDate(st.installDate);
   }
   x.setIsInstalled(true);
+  x.setInstallState(unfinishedState(st.s.value("Status")));
   x.setIsEssential(lower(st.s.value("Essential")) == "yes");
   x.setInstalledVersion(version);
   x.setIsHeld(startsWith(st.s.value("Status"), "hold"));
@@ -113,6 +121,7 @@ KVRPackage newRecord(const Stanza& st, const std::string& price) {
   p.setMaintainer(KVRPackage::foldedMaintainerName(name));
   if (!email.empty()) p.setContact(email);
   p.setIsInstalled(true);
+  p.setInstallState(unfinishedState(s.value("Status")));
   p.setIsInstalledUsingAnotherPM(true);
   // What the next import would write for a record only dpkg knows, so that a second
   // import finds nothing to change.
@@ -198,6 +207,7 @@ Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date re
         db.deleteObject(p.toObject());
       } else {
         p.setIsInstalled(false);
+        p.setInstallState(std::nullopt);
         p.setIsUpdated(false);
         p.setIsInstalledUsingAnotherPM(false);
         db.addOrUpdate(p.toObject());

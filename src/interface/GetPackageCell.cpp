@@ -118,6 +118,8 @@ void GetPackageCell::updatePackageIcon() { iconView_->setImage(KVPackageIcons::i
 
 std::string GetPackageCell::buttonTitleForPackage(const std::optional<KVRPackage>& package, bool showsPaidLabel) {
   if (package && package->isInTheQueue().value_or(false)) return NSLocalizedString("QUEUED");
+  // dpkg did not finish with it: a tap offers to configure it again or remove it.
+  if (auto unfinished = package ? package->unfinishedInstallText(true) : std::nullopt) return NSLocalizedString(*unfinished);
   if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false))
     return NSLocalizedString("UPDATE");
   if (package && package->isInstalled().value_or(false)) return NSLocalizedString("UNINSTALL");

@@ -13,7 +13,9 @@
 #include <optional>
 #include <string>
 
+#include "core/KVPackageDownloading.h"
 #include "interface/KVPackageListKind.h"
+#include "interface/PackagesConfirmationViewControllerDelegate.h"
 
 class UIImage;
 class UIViewController;
@@ -39,6 +41,15 @@ struct KVContactDeveloperInputs {
   std::optional<std::string> twitterURL;
   std::optional<std::string> donateURL;
   std::shared_ptr<UIImage> avatar;
+};
+
+// What the queue confirmation is opened with.
+struct KVConfirmationInputs {
+  // Told after the queue was cancelled or started (the tab bar, whose card then counts
+  // the queue at once).
+  std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate;
+  // A local archive installed with the queue (the local package screen's Install).
+  std::optional<KVLocalArchive> archive;
 };
 
 // The five tabs of the root tab bar, in their order.
@@ -97,7 +108,7 @@ class KVScreens : public std::enable_shared_from_this<KVScreens> {
                                                     bool presented) = 0;
 
   // ---- The queue and the tasks
-  virtual std::shared_ptr<UIViewController> confirmation() = 0;
+  virtual std::shared_ptr<UIViewController> confirmation(KVConfirmationInputs inputs) = 0;
   // The task list; opened by a tap on the floating card it offers its own "Close".
   virtual std::shared_ptr<UIViewController> tasks(bool shownFromGesture) = 0;
   virtual std::shared_ptr<UIViewController> verboseLog() = 0;

@@ -66,7 +66,9 @@ void KVTabBarController::viewDidAppear(bool animated) {
 
 void KVTabBarController::updateQueueCount() {
   if (!hudView_ || hudView_->presentationType() != KVFloatingHudView::Queue) return;
-  size_t count = queuedPackages_.count();
+  // Counted afresh: a change of the queue may be told later than it is asked about.
+  size_t count = store::Database::defaultConfiguration().path.empty() ? 0
+                                                                      : KVRPackage::objectsWhere("isInTheQueue = 1").count();
   hudView_->setItemCount(static_cast<uint32_t>(count));
 }
 
@@ -124,7 +126,13 @@ void KVTabBarController::presentQueue() {
   performOnMainThread([weak = weakSelf(this), screens = screens_] {
     auto self = weak.lock();
     if (!self) return;
-    self->presentViewController(KVScreens::inNavigation(screens->confirmation()), true);
+    KVConfirmationInputs inputs;
+    inputs.delegate = self;
+    // Over whatever is shown (a package page presented over the tabs asks from there).
+    UIViewController* top = self.get();
+    while (top->presentedViewController() && !top->presentedViewController()->isBeingDismissed())
+      top = top->presentedViewController();
+    top->presentViewController(KVScreens::inNavigation(screens->confirmation(std::move(inputs))), true);
   });
 }
 

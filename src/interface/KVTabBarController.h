@@ -10,10 +10,13 @@
 #include "foundation/NotificationToken.h"
 #include "interface/KVFloatingHudView.h"
 #include "interface/KVScreens.h"
+#include "interface/PackagesConfirmationViewControllerDelegate.h"
 #include "store/TypedResults.h"
 #include "uikit/UITabBarController.h"
 
-class KVTabBarController : public UITabBarController, public HudPresenting {
+class KVTabBarController : public UITabBarController,
+                           public HudPresenting,
+                           public PackagesConfirmationViewControllerDelegate {
  public:
   // How long "Refresh Complete" stays before the card shows the queue again.
   static constexpr double kQueueModeDelay = 3.0;
@@ -29,6 +32,8 @@ class KVTabBarController : public UITabBarController, public HudPresenting {
   void observeQueue();
   void presentQueue() override;
   void presentTasks() override;
+  // The confirmation emptied the queue: the card counts it again at once.
+  void updateUI() override { updateQueueCount(); }
   // What a change of the pipeline's operations means for the card (main thread).
   void operationsChanged();
 

@@ -146,7 +146,11 @@ void PackageCell::updateConpatibilityIndicatorWithPackageIdentifier(const std::s
 void PackageCell::updateQueuingIconWithPackage(const std::optional<KVRPackage>& package) {
   bool queued = package && package->isInTheQueue().value_or(false);
   if (package && !queued && package->isInstalled().value_or(false)) {
-    setQueueingIcon(UIImage::imageNamed("installed"), UIColor::systemGreenColor());
+    // dpkg did not finish with it: that, not a plain installed mark.
+    if (auto unfinished = package->unfinishedInstallText())
+      setQueueingIcon(UIImage::imageNamed(*unfinished), UIColor::systemOrangeColor());
+    else
+      setQueueingIcon(UIImage::imageNamed("installed"), UIColor::systemGreenColor());
     return;
   }
   updateQueuingIconWithOperation(package ? package->queueOperation().value_or(0) : 0);

@@ -1,14 +1,17 @@
 #include "operations/ImportedPackageViewController.h"
 
-#include "core/KVPipelineManager.h"
+#include "core/DebianNames.h"
 #include "core/ShellCommand.h"
 #include "database/KVParsingUtility.h"
+#include "database/KVRPackage.h"
+#include "foundation/BlockHelpers.h"
 #include "foundation/Files.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/StringEncoding.h"
+#include "foundation/WeakSelf.h"
 #include "interface/KVScreens.h"
-#include "operations/KVPackageDPKGInstallTask.h"
+#include "operations/KVAPTManager.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
 #include "system/Process.h"
@@ -96,22 +99,111 @@ void ImportedPackageViewController::viewDidLoad() {
     if (field.name == "rawPackage") continue;
     info.push_back(row({{"title", std::string(field.name)}, {"subtitle", std::string(field.value)}, {"cellStyle", "subtitle"}}));
   }
-  Value::Array raw{row({{"header", "Raw Info"}}),
-                   row({{"title", "Control"}, {"subtitle", stanza->value("rawPackage")}, {"cellStyle", "subtitle"}})};
-  Value::Array sections{section(std::move(info)), section(std::move(raw))};
-  if (stanza->value("Package") == kApplicationIdentifier) {
-    sections.insert(sections.begin(),
-                    section({row({{"header", "Warnings"}}),
-                             row({{"subtitle",
-                                   "Quillbark cannot be installed using the Open In method, please install from the "
-                                   "official repo"},
-                                  {"cellStyle", "subtitle"},
-                                  {"subtitleColor", "#FF453A"}})}));
-    installButton_->setEnabled(false);
-  }
+  rawSection_ = {row({{"header", "Raw Info"}}),
+                 row({{"title", "Control"}, {"subtitle", stanza->value("rawPackage")}, {"cellStyle", "subtitle"}})};
+  infoSections_ = {section(std::move(info))};
   std::string title = stanza->value("Name");
   if (title.empty()) title = stanza->value("Package");
-  setData(Value::dict({{"title", title}, {"sections", Value(std::move(sections))}}));
+  setTitle(title);
+  if (stanza->value("Package") == kApplicationIdentifier) {
+    infoSections_.insert(infoSections_.begin(),
+                         section({row({{"header", "Warnings"}}),
+                                  row({{"subtitle",
+                                        "Quillbark cannot be installed using the Open In method, please install from "
+                                        "the official repo"},
+                                       {"cellStyle", "subtitle"},
+                                       {"subtitleColor", "#FF453A"}})}));
+    installButton_->setEnabled(false);
+    showSections();
+    return;
+  }
+  if (!nameForAPT(&error)) {
+    installButton_->setEnabled(false);
+    resolutionSection_ = {row({{"header", "Can't Be Installed"}}),
+                          row({{"subtitle", error}, {"cellStyle", "subtitle"}, {"subtitleColor", "#FF453A"}})};
+    showSections();
+    return;
+  }
+  installable_ = true;
+  resolve();
+}
+
+bool ImportedPackageViewController::nameForAPT(std::string* error) {
+  if (KVAPTManager::isLocalArchivePath(localPackagePath_)) return true;
+  auto name = DebianNames::archiveFileName(packageInfo_["Package"].asString(), packageInfo_["Version"].asString(),
+                                           packageInfo_["Architecture"].asString());
+  if (!name) {
+    if (error) *error = NSLocalizedString("Its package name, version or architecture is not one APT can install.");
+    return false;
+  }
+  const std::string inbox = DeviceRoot::devicePath(std::string(DeviceRoot::kDocumentsFolder) + "/Inbox");
+  std::string stem = name->substr(0, name->size() - 4), target = inbox + "/" + *name;
+  for (int n = 1; Files::exists(target); ++n) target = inbox + "/" + stem + "-" + std::to_string(n) + ".deb";
+  std::string why;
+  if (!KVAPTManager::isLocalArchivePath(target) || !DeviceFiles::createFolders(inbox, &why) ||
+      !DeviceFiles::moveFile(localPackagePath_, target, &why)) {
+    KVLog("The package file %s could not be named for APT: %s", localPackagePath_.c_str(), why.c_str());
+    if (error) *error = NSLocalizedString("The file could not be named for APT:") + " " + why;
+    return false;
+  }
+  localPackagePath_ = target;
+  escappedPackagePath_ = ShellCommand::quote(localPackagePath_);
+  return true;
+}
+
+void ImportedPackageViewController::resolve() {
+  resolved_ = false;
+  installButton_->setEnabled(false);
+  resolutionSection_ = {row({{"header", "Dependencies"}}), row({{"title", NSLocalizedString("Asking APT...")}})};
+  showSections();
+  performOnBackgroundThread([weak = weakSelf(this), path = localPackagePath_] {
+    KVAPTManager::unmetDependenciesForPackages("", {path}, [weak](const APTDependsTree& tree) {
+      performOnMainThread([weak, tree] {
+        if (auto self = weak.lock()) self->resolved(tree);
+      });
+    });
+  });
+}
+
+// What installing the archive changes beyond it, from the sources; or why it can't be.
+void ImportedPackageViewController::resolved(const APTDependsTree& tree) {
+  // APT was running something else: ask again shortly.
+  if (!tree.problems.empty() && tree.problems.front().rfind(KVAPTManager::busyText().substr(0, 12), 0) == 0) {
+    performAfterWithBlock(1, [weak = weakSelf(this)] {
+      if (auto self = weak.lock()) self->resolve();
+    });
+    return;
+  }
+  resolved_ = true;
+  const std::string identifier = packageInfo_["Package"].asString();
+  if (!tree.problems.empty()) {
+    resolutionSection_ = {row({{"header", "Can't Be Installed"}})};
+    for (const auto& problem : tree.problems)
+      resolutionSection_.push_back(row({{"subtitle", problem}, {"cellStyle", "subtitle"}, {"subtitleColor", "#FF453A"}}));
+    installButton_->setEnabled(false);
+  } else {
+    resolutionSection_.clear();
+    for (const auto& change : tree.changes) {
+      if (change.identifier == identifier) continue;
+      auto record = KVRPackage::objectsWhere("identifier ==[c] %@", Value(change.identifier)).first();
+      std::string name = record && record->name() && !record->name()->empty() ? *record->name() : change.identifier;
+      std::string what = change.kind == APTPlannedChange::Remove      ? NSLocalizedString("removed")
+                         : change.kind == APTPlannedChange::Install   ? NSLocalizedFormat("install %@", {change.toVersion})
+                         : change.kind == APTPlannedChange::Reinstall ? NSLocalizedFormat("reinstall %@", {change.toVersion})
+                                                                      : change.fromVersion + " \u2192 " + change.toVersion;
+      if (resolutionSection_.empty()) resolutionSection_.push_back(row({{"header", "Dependencies"}}));
+      resolutionSection_.push_back(row({{"title", name}, {"subtitle", what}, {"cellStyle", "subtitle"}}));
+    }
+    installButton_->setEnabled(installable_);
+  }
+  showSections();
+}
+
+void ImportedPackageViewController::showSections() {
+  Value::Array sections = infoSections_;
+  if (!resolutionSection_.empty()) sections.push_back(section(resolutionSection_));
+  sections.push_back(section(rawSection_));
+  setData(Value::dict({{"title", title()}, {"sections", Value(std::move(sections))}}));
 }
 
 void ImportedPackageViewController::showError(const std::string& title, const std::string& detail) {
@@ -137,18 +229,20 @@ void ImportedPackageViewController::dismiss() {
 void ImportedPackageViewController::install() {
   std::string identifier = packageInfo_["Package"].asString();
   if (identifier.empty() || !installButton_->isEnabled()) return;
-  // What presented this screen (the tab bar) presents the log once this screen is gone;
-  // nothing of the screen is needed after its dismissal.
+  KVConfirmationInputs inputs;
+  std::string name = packageInfo_["Name"].asString();
+  inputs.archive = KVLocalArchive{localPackagePath_, identifier, name.empty() ? identifier : name,
+                                  packageInfo_["Version"].asString(), packageInfo_["Description"].asString(),
+                                  packageInfo_["Maintainer"].asString()};
+  // The confirmation holds the file from now on: it installs it with the queue, or
+  // deletes it when cancelled.
+  ownsLocalFile_ = false;
+  // What presented this screen (the tab bar) presents the confirmation once this screen
+  // is gone; nothing of the screen is needed after its dismissal.
   UIViewController* presenting = presentingViewController();
   std::weak_ptr<UIViewController> presenter = presenting ? presenting->weak_from_this() : std::weak_ptr<UIViewController>();
-  auto log = context_.screens->verboseLog();
-  std::string path = localPackagePath_;
-  dismissViewControllerAnimated(true, [presenter, log, path, identifier] {
-    auto host = presenter.lock();
-    if (!host) return;
-    host->presentViewController(std::make_shared<UINavigationController>(log), true, [path, identifier] {
-      // The task installs the file, reads the dpkg status back and deletes the file.
-      KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageDPKGInstallTask>(path, identifier));
-    });
+  auto confirmation = KVScreens::inNavigation(context_.screens->confirmation(std::move(inputs)));
+  dismissViewControllerAnimated(true, [presenter, confirmation] {
+    if (auto host = presenter.lock()) host->presentViewController(confirmation, true);
   });
 }

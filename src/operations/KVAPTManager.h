@@ -56,6 +56,24 @@ struct KVHalfInstalledPackage {
   bool removing = false;  // a removal was cut off
 };
 
+// One package of dpkg's records: its version, architecture and "want flag state" status.
+struct KVDpkgRecord {
+  std::string version;
+  std::string architecture;
+  std::string status;
+
+  std::string want() const { return word(0); }
+  std::string flag() const { return word(1); }
+  std::string state() const { return word(2); }
+  bool isFullyInstalled() const { return flag() == "ok" && state() == "installed"; }
+  // Wanted installed, but dpkg did not finish with it: unpacked, half-configured,
+  // half-installed or to be reinstalled.
+  bool isUnfinished() const;
+
+ private:
+  std::string word(int index) const;
+};
+
 // What the start-up repair did with the half-installed packages.
 struct KVRepairOutcome {
   std::vector<std::string> reinstalled;  // from their downloaded archives
@@ -156,14 +174,21 @@ class KVAPTManager {
   static std::string fixPartiallyInstalledCommand();
   // dpkg's removal of a half-installed package (nothing for a name outside Debian's rules).
   static std::optional<std::string> removeHalfInstalledCommand(const std::string& identifier);
-  static std::optional<std::string> dryRunCommand(const std::string& queue);
+  // `archives` are local archives installed with the queue (isLocalArchivePath).
+  static std::optional<std::string> dryRunCommand(const std::string& queue, const std::vector<std::string>& archives = {});
   // `verb` is "install", "remove" or "upgrade".
   static std::optional<std::string> aptGetCommand(const std::string& verb, const std::string& queue,
-                                                  bool allowDowngrades = true);
+                                                  bool allowDowngrades = true,
+                                                  const std::vector<std::string>& archives = {});
   // The install line for this device: without --allow-downgrades below system 11.0.
-  static std::optional<std::string> installCommand(const std::string& queue);
+  static std::optional<std::string> installCommand(const std::string& queue, const std::vector<std::string>& archives = {});
+  // A path APT takes as a local archive to install: absolute, ending in ".deb", of
+  // letters, digits, blanks and "/._+~-%" only.
+  static bool isLocalArchivePath(const std::string& path);
   // `verb` is "hold" or "unhold".
   static std::optional<std::string> aptMarkCommand(const std::string& verb, const std::string& identifier);
+  // dpkg's setup of one package it left unpacked or half-configured: its scripts run again.
+  static std::optional<std::string> configureCommand(const std::string& identifier);
   static std::string generateCachesCommand();
   static std::string installDPKGCommand(const std::string& archivePath);
   static std::string debFieldsCommand(const std::string& archivePath);
@@ -183,6 +208,9 @@ class KVAPTManager {
   // is configured. Each step is logged; packages it could not bring back are named on
   // an alert card.
   static KVRepairOutcome fixPartiallyInstalledPackages();
+  // dpkg's records by package, from its status and the journal of changes a run cut off
+  // leaves beside it.
+  static std::map<std::string, KVDpkgRecord> dpkgRecords();
   // The packages dpkg left half-installed, from its status and the journal of changes a
   // run cut off leaves beside it.
   static std::vector<KVHalfInstalledPackage> halfInstalledPackages();
@@ -193,8 +221,12 @@ class KVAPTManager {
   static bool install(const std::string& queue, UpdateBlock update);
   // The same with the run's own outcome: whether it ran, was refused, its output.
   static KVAPTCommandResult installQueue(const std::string& queue, UpdateBlock update);
+  // The queue and local archives, whose dependencies APT takes from the sources.
+  static KVAPTCommandResult installQueue(const std::string& queue, const std::vector<std::string>& archives,
+                                         UpdateBlock update);
   static bool remove(const std::string& queue, UpdateBlock update);
   static bool upgrade(const std::string& queue, UpdateBlock update);
+  static KVAPTCommandResult configurePackage(const std::string& identifier, UpdateBlock update);
   static bool hold(const std::string& identifier, UpdateBlock update);
   static bool unhold(const std::string& identifier, UpdateBlock update);
   // `archivePath` is the plain path of the file; it is quoted here.
@@ -203,7 +235,7 @@ class KVAPTManager {
   static std::string generateCaches();
   static void cleanUpArchivesIfNeeded();
   // The dry run of a queue string (the queue-resolution layer parses its output).
-  static KVAPTCommandResult dryRunForQueue(const std::string& queue);
+  static KVAPTCommandResult dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives = {});
   // Moves a finished download into the archives under APT's own name. Answers false
   // (the file stays where it is) when the name can't be built.
   static bool copyDebToSandboxFromPath(const std::string& path);
@@ -240,6 +272,9 @@ class KVAPTManager {
   // stop the queue; the tree names it.
   static APTDependsTree unmetDependenciesForPackages(const std::string& queue,
                                                      std::function<void(const APTDependsTree&)> block = {});
+  // The same for a queue and local archives installed with it (either may be empty).
+  static APTDependsTree unmetDependenciesForPackages(const std::string& queue, const std::vector<std::string>& archives,
+                                                     std::function<void(const APTDependsTree&)> block);
   // --- A list file APT can't read (KVAPTManagerUnreadable.cpp)
   // The source whose list file a command's output says APT could not read (the one
   // source APT names: it stops at the first such file), with APT's words; nothing when

@@ -1,4 +1,6 @@
 // The command lines of the APT layer and the operations that run them.
+#include <cctype>
+#include <cstring>
 #include <sstream>
 
 #include "core/DebianNames.h"
@@ -19,12 +21,17 @@ const char* kOlderSystemInstallTail = " --reinstall --fix-missing --fix-broken -
 std::string line(const std::string& inner) { return KVAPTManager::launcherCommandLine(inner); }
 std::string cfg() { return KVAPTManager::configurationArgument(); }
 
-// The queue string with each token quoted as a word; nothing when a token is unsafe.
-std::optional<std::string> quotedQueue(const std::string& queue) {
+// The queue string with each token quoted as a word, then the local archives' paths;
+// nothing when a token or a path is unsafe.
+std::optional<std::string> quotedQueue(const std::string& queue, const std::vector<std::string>& archives = {}) {
   if (DebianNames::queueError(queue)) return std::nullopt;
   std::string out;
   std::istringstream in(queue);
   for (std::string token; in >> token;) out += (out.empty() ? "" : " ") + ShellCommand::word(token);
+  for (const auto& path : archives) {
+    if (!KVAPTManager::isLocalArchivePath(path)) return std::nullopt;
+    out += (out.empty() ? "" : " ") + ShellCommand::word(path);
+  }
   return out;
 }
 
@@ -56,29 +63,44 @@ std::string KVAPTManager::fixPartiallyInstalledCommand() {
 // nothing when the queue changes no package beyond itself, so with the archives present
 // it would really install, as root, and with its archives missing "--fix-missing" would
 // drop a package from the lists it prints.
-std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue) {
-  auto q = quotedQueue(queue);
+std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue, const std::vector<std::string>& archives) {
+  auto q = quotedQueue(queue, archives);
   if (!q) return std::nullopt;
   return line("apt-get install " + *q + " --config-file " + cfg() +
               " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate");
 }
 
 std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, const std::string& queue,
-                                                       bool allowDowngrades) {
+                                                       bool allowDowngrades, const std::vector<std::string>& archives) {
   if (verb != "install" && verb != "remove" && verb != "upgrade") return std::nullopt;
-  auto q = quotedQueue(queue);
+  if (!archives.empty() && verb != "install") return std::nullopt;
+  auto q = quotedQueue(queue, archives);
   if (!q) return std::nullopt;
   const char* tail = allowDowngrades || verb != "install" ? kInstallTail : kOlderSystemInstallTail;
   return line("apt-get " + verb + " " + *q + " --config-file " + cfg() + tail);
 }
 
-std::optional<std::string> KVAPTManager::installCommand(const std::string& queue) {
-  return aptGetCommand("install", queue, systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()));
+std::optional<std::string> KVAPTManager::installCommand(const std::string& queue, const std::vector<std::string>& archives) {
+  return aptGetCommand("install", queue, systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()), archives);
+}
+
+// APT reads an argument as an archive to install when it names a file ending in ".deb";
+// a path of other characters than these (a device root's folder may hold blanks) could be
+// read as a package name or an option, or break the index APT makes of the file.
+bool KVAPTManager::isLocalArchivePath(const std::string& path) {
+  if (path.size() < 6 || path.front() != '/' || !path.ends_with(".deb")) return false;
+  for (unsigned char c : path)
+    if (!std::isalnum(c) && !std::strchr("/._+~-% ", c)) return false;
+  return path.find("/../") == std::string::npos && path.find("/./") == std::string::npos;
 }
 
 std::optional<std::string> KVAPTManager::aptMarkCommand(const std::string& verb, const std::string& identifier) {
   if (verb != "hold" && verb != "unhold") return std::nullopt;
   return lineAroundName("apt-mark " + verb + " ", identifier, " --config-file " + cfg());
+}
+
+std::optional<std::string> KVAPTManager::configureCommand(const std::string& identifier) {
+  return lineAroundName("dpkg --configure -- ", identifier, "");
 }
 
 std::string KVAPTManager::generateCachesCommand() { return line("apt-cache gencaches --config-file " + cfg()); }
@@ -136,7 +158,9 @@ KVAPTCommandResult runOrRefuse(const std::optional<std::string>& commandLine, co
   return KVAPTManager::commandResultForCommandAsRoot(*commandLine, update);
 }
 
-std::string queueReason(const std::string& queue) {
+std::string queueReason(const std::string& queue, const std::vector<std::string>& archives = {}) {
+  for (const auto& path : archives)
+    if (!KVAPTManager::isLocalArchivePath(path)) return "Refused the package file \"" + path + "\": APT can't read its name";
   return "Refused the package queue: " + DebianNames::queueError(queue).value_or("it is not valid");
 }
 
@@ -163,7 +187,12 @@ bool KVAPTManager::install(const std::string& queue, UpdateBlock update) {
 }
 
 KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, UpdateBlock update) {
-  return runOrRefuse(installCommand(queue), queueReason(queue), update);
+  return installQueue(queue, {}, std::move(update));
+}
+
+KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, const std::vector<std::string>& archives,
+                                              UpdateBlock update) {
+  return runOrRefuse(installCommand(queue, archives), queueReason(queue, archives), update);
 }
 
 bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {
@@ -172,6 +201,10 @@ bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {
 
 bool KVAPTManager::upgrade(const std::string& queue, UpdateBlock update) {
   return runOrRefuse(aptGetCommand("upgrade", queue), queueReason(queue), update).succeeded();
+}
+
+KVAPTCommandResult KVAPTManager::configurePackage(const std::string& identifier, UpdateBlock update) {
+  return runOrRefuse(configureCommand(identifier), nameReason(identifier), update);
 }
 
 bool KVAPTManager::hold(const std::string& identifier, UpdateBlock update) {
@@ -200,6 +233,6 @@ void KVAPTManager::cleanUpArchivesIfNeeded() {
   });
 }
 
-KVAPTCommandResult KVAPTManager::dryRunForQueue(const std::string& queue) {
-  return runOrRefuse(dryRunCommand(queue), queueReason(queue), {});
+KVAPTCommandResult KVAPTManager::dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives) {
+  return runOrRefuse(dryRunCommand(queue, archives), queueReason(queue, archives), {});
 }

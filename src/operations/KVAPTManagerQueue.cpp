@@ -187,8 +187,14 @@ APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, con
 
 APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
                                                          std::function<void(const APTDependsTree&)> block) {
-  if (words(queue).empty()) return {};
-  KVAPTCommandResult result = dryRunForQueue(queue);
+  return unmetDependenciesForPackages(queue, {}, std::move(block));
+}
+
+APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
+                                                         const std::vector<std::string>& archives,
+                                                         std::function<void(const APTDependsTree&)> block) {
+  if (words(queue).empty() && archives.empty()) return {};
+  KVAPTCommandResult result = dryRunForQueue(queue, archives);
   std::vector<APTUnreadableSource> unreadable;
   while (result.ran && result.status != 0) {
     auto source = unreadableSourceInOutput(result.output);
@@ -198,7 +204,7 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
     source->setAside = setAsideList(*source);
     unreadable.push_back(*source);
     if (!source->setAside) break;
-    result = dryRunForQueue(queue);
+    result = dryRunForQueue(queue, archives);
   }
   // A busy runner or a refused queue printed nothing of APT's: only the queue's own tokens.
   const std::string output = result.ran ? result.output : std::string();

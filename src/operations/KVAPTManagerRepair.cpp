@@ -19,35 +19,6 @@
 #include "system/DeviceRoot.h"
 
 namespace {
-struct Record {
-  std::string version, architecture, status;
-};
-
-// The packages as dpkg itself would read them now: its status file and, over it, the
-// journal of the changes made since the file was last written, which a run cut off
-// leaves behind (one numbered file a change, applied in order).
-std::map<std::string, Record> dpkgRecords() {
-  std::map<std::string, Record> records;
-  auto read = [&records](const std::string& path) {
-    KVParsingUtility::enumeratePackagesOfFileAtPath(path, [&records](KVStanza& stanza) {
-      std::string identifier = stanza.value("Package");
-      if (!identifier.empty())
-        records[identifier] = {stanza.value("Version"), stanza.value("Architecture"), stanza.value("Status")};
-    });
-  };
-  read(DeviceRoot::devicePath("/var/lib/dpkg/status"));
-  const std::string journal = DeviceRoot::devicePath("/var/lib/dpkg/updates");
-  std::vector<std::string> changes;
-  for (const auto& name : Files::contentsOfDirectory(journal))
-    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      changes.push_back(name);
-  std::sort(changes.begin(), changes.end(), [](const std::string& a, const std::string& b) {
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-  });
-  for (const auto& name : changes) read(journal + "/" + name);
-  return records;
-}
-
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
   for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
@@ -76,15 +47,52 @@ void tellTheUser(const std::vector<std::string>& unrepaired) {
 }
 }  // namespace
 
+// The packages as dpkg itself would read them now: its status file and, over it, the
+// journal of the changes made since the file was last written, which a run cut off
+// leaves behind (one numbered file a change, applied in order).
+std::map<std::string, KVDpkgRecord> KVAPTManager::dpkgRecords() {
+  std::map<std::string, KVDpkgRecord> records;
+  auto read = [&records](const std::string& path) {
+    KVParsingUtility::enumeratePackagesOfFileAtPath(path, [&records](KVStanza& stanza) {
+      std::string identifier = stanza.value("Package");
+      if (!identifier.empty())
+        records[identifier] = {stanza.value("Version"), stanza.value("Architecture"), stanza.value("Status")};
+    });
+  };
+  read(DeviceRoot::devicePath("/var/lib/dpkg/status"));
+  const std::string journal = DeviceRoot::devicePath("/var/lib/dpkg/updates");
+  std::vector<std::string> changes;
+  for (const auto& name : Files::contentsOfDirectory(journal))
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      changes.push_back(name);
+  std::sort(changes.begin(), changes.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  for (const auto& name : changes) read(journal + "/" + name);
+  return records;
+}
+
+std::string KVDpkgRecord::word(int index) const {
+  std::istringstream words(status);
+  std::string word;
+  for (int i = 0; i <= index && words >> word; ++i) {
+    if (i == index) return word;
+  }
+  return {};
+}
+
+bool KVDpkgRecord::isUnfinished() const {
+  const std::string want = this->want(), state = this->state();
+  return (want == "install" || want == "hold") &&
+         (flag() == "reinstreq" || state == "unpacked" || state == "half-configured" || state == "half-installed");
+}
+
 std::vector<KVHalfInstalledPackage> KVAPTManager::halfInstalledPackages() {
   std::vector<KVHalfInstalledPackage> found;
   for (const auto& [identifier, record] : dpkgRecords()) {
-    // "want flag state": a package dpkg must reinstall, or whose files are half in place.
-    std::istringstream words(record.status);
-    std::string want, flag, state;
-    words >> want >> flag >> state;
-    if (flag != "reinstreq" && state != "half-installed") continue;
-    found.push_back({identifier, record.version, record.architecture, want == "deinstall" || want == "purge"});
+    // A package dpkg must reinstall, or whose files are half in place.
+    if (record.flag() != "reinstreq" && record.state() != "half-installed") continue;
+    found.push_back({identifier, record.version, record.architecture, record.want() == "deinstall" || record.want() == "purge"});
   }
   return found;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 #include <sstream>
 
 #include "core/KVPipelineManager.h"
@@ -11,7 +12,9 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "operations/KVQueueRunOutcome.h"
 #include "store/Store.h"
+#include "system/DeviceFiles.h"
 
 namespace {
 // Lines of APT's that say nothing to a person.
@@ -91,11 +94,30 @@ std::string KVPackageAPTOperationTask::doneStatusForQueue(const std::string& que
   return removals ? "Done Installing and Removing" : "Done Installing";
 }
 
+namespace {
+// The identifiers of the queue string, then those of the archives.
+std::vector<std::string> identifiersOf(const std::string& queue, const std::vector<KVLocalArchive>& archives) {
+  std::vector<std::string> identifiers = KVAPTManager::identifiersOfQueue(queue);
+  for (const auto& archive : archives) identifiers.push_back(archive.identifier);
+  return identifiers;
+}
+}  // namespace
+
 KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers,
                                                      std::map<std::string, std::string> names)
-    : packageIdentifiers_(std::move(packageIdentifiers)),
-      identifiers_(KVAPTManager::identifiersOfQueue(packageIdentifiers_)),
-      names_(std::move(names)) {}
+    : KVPackageAPTOperationTask(KVConfirmedQueue{std::move(packageIdentifiers), std::move(names), {}}) {}
+
+KVPackageAPTOperationTask::KVPackageAPTOperationTask(KVConfirmedQueue queue)
+    : packageIdentifiers_(std::move(queue.queueString)),
+      archives_(std::move(queue.archives)),
+      identifiers_(identifiersOf(packageIdentifiers_, archives_)),
+      names_(std::move(queue.packageNames)) {}
+
+std::string KVPackageAPTOperationTask::taskID() const {
+  std::string id = packageIdentifiers_;
+  for (const auto& archive : archives_) id += (id.empty() ? "" : " ") + archive.identifier;
+  return "Install-" + id;
+}
 
 std::string KVPackageAPTOperationTask::pipelineID() const { return KVPipelinePackageATPInstallOperation; }
 
@@ -131,11 +153,16 @@ std::optional<std::string> KVPackageAPTOperationTask::shownText(const std::strin
 
 void KVPackageAPTOperationTask::taskStart() {
   beginCommand(NSLocalizedString("Preparing Package Queue ...\n"));
+  before_ = KVAPTManager::dpkgRecords();
   auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
+  std::vector<std::string> archives;
+  for (const auto& archive : archives_) archives.push_back(archive.path);
   KVAPTCommandResult result = KVAPTManager::installQueue(
-      packageIdentifiers_, [self](const std::string& piece, const std::string& whole, bool finished, int32_t status) {
+      packageIdentifiers_, archives,
+      [self](const std::string& piece, const std::string& whole, bool finished, int32_t status) {
         self->handleOutput(piece, whole, finished, status);
       });
+  if (!result.ran) removeArchives();
   // Refused because another command runs: no output ever came, so no end either.
   if (!result.ran && !result.refused) endRefusedAsBusy("Queue Completed with errors!", [self] { self->updateGetButton(); });
 }
@@ -145,13 +172,46 @@ void KVPackageAPTOperationTask::handleOutput(const std::string& piece, const std
   if (auto text = shownText(piece, names_, lastWasLineFeed_)) showOutput(*text);
   if (!finished) return;
 
-  // Whatever the run did, nothing stays queued and no archive stays behind.
+  // Whatever the run did, none of its packages stays queued and no archive stays behind.
+  // Packages queued since it was confirmed are another queue, which stays.
   if (auto db = store::Database::openDefaultDatabase()) {
-    if (ErrorRef error = KVRPackages::clearQueueState(**db))
+    if (ErrorRef error = KVRPackages::clearQueueState(**db, identifiers_))
       KVLog("The queue state was not cleared: %s", error->localizedDescription().c_str());
   }
   KVAPTManager::cleanUpArchivesIfNeeded();
+  removeArchives();
   auto self = std::static_pointer_cast<KVPackageAPTOperationTask>(shared_from_this());
-  endAfterStatusImport(status, whole, "Queue Completed with errors!", "APT returned an error while performing operations:\n",
-                       [self] { self->updateGetButton(); }, doneStatusForQueue(packageIdentifiers_));
+  endAfterStatusImport(
+      status, whole, "Queue Completed with errors!", "APT returned an error while performing operations:\n",
+      [self] { self->updateGetButton(); }, doneStatusForQueue(packageIdentifiers_),
+      [self](int32_t exitStatus, const std::string& output) { return self->judge(exitStatus, output); });
+}
+
+void KVPackageAPTOperationTask::removeArchives() const {
+  for (const auto& archive : archives_) {
+    std::string error;
+    if (!DeviceFiles::removeItem(archive.path, &error))
+      KVLog("The package file %s was not deleted: %s", archive.path.c_str(), error.c_str());
+  }
+}
+
+KVRunVerdict KVPackageAPTOperationTask::judge(int32_t exitStatus, const std::string& output) const {
+  std::set<std::string> touched;
+  for (const auto& [identifier, name] : names_) touched.insert(identifier);
+  auto nameOf = [this](const std::string& identifier) {
+    if (auto it = names_.find(identifier); it != names_.end()) return it->second;
+    auto record = KVRPackage::objectsWhere("identifier ==[c] %@", identifier).first();
+    std::string name = record ? record->name().value_or("") : "";
+    return name.empty() ? identifier : name;
+  };
+  // The archives are wanted installed at their own versions, as the queue's tokens are.
+  std::string queue = packageIdentifiers_;
+  for (const auto& archive : archives_)
+    queue += (queue.empty() ? "" : " ") + archive.identifier + (archive.version.empty() ? "" : "=" + archive.version);
+  KVQueueRunOutcome outcome =
+      KVQueueRunOutcome::judge(before_, KVAPTManager::dpkgRecords(), queue, touched, output, exitStatus, nameOf);
+  if (outcome.succeeded) return {true, {}, outcome.brokenBefore};
+  std::vector<std::string> faults = outcome.faults;
+  faults.insert(faults.end(), outcome.brokenBefore.begin(), outcome.brokenBefore.end());
+  return {false, faults, {}};
 }

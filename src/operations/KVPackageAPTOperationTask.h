@@ -6,12 +6,16 @@
 // back; it ends with success for exit status 0, otherwise with an error of code 34
 // whose text holds APT's "E: " and "W: " lines. Every package of the queue hears
 // "UpdateQueueStateNotification-" with {"Message": "Finished Operation"} at the end.
+// Errors of packages dpkg had not finished with before the run do not fail it when its
+// own packages are in place: they are named as broken before; a failed run names the
+// packages at fault and their script's failure.
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/KVPackageDownloading.h"
 #include "operations/KVPackageToolTask.h"
 
 class KVPackageAPTOperationTask : public KVPackageToolTask {
@@ -19,10 +23,13 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
   // initWithPackages: the queue string to install, and the display names its output
   // shows for the identifiers of the packages it touches.
   explicit KVPackageAPTOperationTask(std::string packageIdentifiers, std::map<std::string, std::string> names = {});
+  // A confirmed queue: its queue string and names, and the local archives installed with
+  // it, which the run deletes once it has ended.
+  explicit KVPackageAPTOperationTask(KVConfirmedQueue queue);
 
   std::string className() const override { return "KVPackageAPTOperationTask"; }
   void taskStart() override;
-  std::string taskID() const override { return "Install-" + packageIdentifiers_; }
+  std::string taskID() const override;
   std::string pipelineID() const override;
   // The identifiers of the task's queue string.
   std::vector<std::string> queuedIdentifiers() const override;
@@ -43,8 +50,16 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
  private:
   void handleOutput(const std::string& piece, const std::string& whole, bool finished, int32_t status);
 
+  // The run decided once dpkg's status is read back: errors of packages broken before it
+  // do not fail it (KVQueueRunOutcome).
+  KVRunVerdict judge(int32_t exitStatus, const std::string& output) const;
+  void removeArchives() const;
+
   const std::string packageIdentifiers_;
+  const std::vector<KVLocalArchive> archives_;
   const std::vector<std::string> identifiers_;
   const std::map<std::string, std::string> names_;
+  // dpkg's records as the run found them (set before the command, read at its end).
+  std::map<std::string, KVDpkgRecord> before_;
   bool lastWasLineFeed_ = false;  // touched only on the worker running the command
 };

@@ -30,12 +30,11 @@ bool KVPackageDownloadBatch::isOpen() const {
 
 void KVPackageDownloadBatch::queueInstall() {
   services_.downloadStats->postDownloadStatsForRegisteredPackages();
-  if (queue_.queueString.empty()) {
+  if (queue_.isEmpty()) {
     KVLog("The downloads ended but they belong to no queue: nothing to install");
     return;
   }
-  KVPipelineManager::sharedManager().queueTask(
-      std::make_shared<KVPackageAPTOperationTask>(queue_.queueString, queue_.packageNames));
+  KVPipelineManager::sharedManager().queueTask(std::make_shared<KVPackageAPTOperationTask>(queue_));
 }
 
 KVPackageDownloads::KVPackageDownloads(KVPackageDownloadServices services) : services_(std::move(services)) {}
@@ -50,7 +49,7 @@ size_t KVPackageDownloads::downloadPackagesWithIdentifiers(const std::vector<std
   {
     // Counted before any is queued, so a fast first download cannot end the batch early.
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!open_ || !open_->isOpen() || open_->queue().queueString != queue.queueString)
+    if (!open_ || !open_->isOpen() || !(open_->queue() == queue))
       open_ = std::make_shared<KVPackageDownloadBatch>(services_, queue);
     batch = open_;
     batch->add(named.size());

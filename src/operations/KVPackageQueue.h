@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/KVPackageDownloading.h"
 #include "database/KVRPackage.h"
 #include "operations/APTDependsTree.h"
 
@@ -21,8 +22,10 @@ class KVPackageQueue {
   // downloads of what the tree lists to fetch (each a package with a record), which runs
   // APT on exactly that queue once they have ended, or, with nothing to fetch, that APT
   // run at once; the run's output names the packages the tree touches. Then no package
-  // stays queued. Answers how many downloads were queued.
-  static size_t launchQueueActions(KVRPackages& packages, const std::string& queue, const APTDependsTree& tree);
+  // stays queued. `archives` are installed with the queue (they are not fetched).
+  // Answers how many downloads were queued.
+  static size_t launchQueueActions(KVRPackages& packages, const std::string& queue, const APTDependsTree& tree,
+                                   const std::vector<KVLocalArchive>& archives = {});
 
   KVPackageQueue() = delete;
 };

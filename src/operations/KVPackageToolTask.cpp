@@ -49,21 +49,30 @@ void KVPackageToolTask::showOutput(const std::string& text) {
 
 void KVPackageToolTask::endAfterStatusImport(int32_t exitStatus, const std::string& output,
                                              const std::string& failedStatus, const std::string& errorHeading,
-                                             std::function<void()> afterEnd, const std::string& doneStatus) {
+                                             std::function<void()> afterEnd, const std::string& doneStatus,
+                                             Judge judge) {
   auto self = std::static_pointer_cast<KVPackageToolTask>(shared_from_this());
   KVParsingUtility::checkStatusFileWithCompletion([self, exitStatus, output, failedStatus, errorHeading, afterEnd,
-                                                   doneStatus](ErrorRef importError) {
+                                                   doneStatus, judge](ErrorRef importError) {
     if (importError) KVLog("The dpkg status import failed: %s", importError->localizedDescription().c_str());
-    if (exitStatus == 0) {
+    KVRunVerdict verdict;
+    verdict.succeeded = exitStatus == 0;
+    if (!verdict.succeeded && judge) verdict = judge(exitStatus, output);
+    if (verdict.succeeded) {
+      for (const auto& note : verdict.notes) KVVerboseLog::postStatus(note, false);
       self->setProgress(0.0);
       self->setStatus(NSLocalizedString(doneStatus));
       KVVerboseLog::postStatus(NSLocalizedString(doneStatus), false);
       self->end(true, nullptr, afterEnd);
       return;
     }
+    // Error lines run on in the log: each ends its own line.
+    for (const auto& fault : verdict.faults) KVVerboseLog::postStatus(fault + "\n", true);
     self->setStatus(NSLocalizedString(failedStatus));
     KVVerboseLog::postStatus(NSLocalizedString(failedStatus), true);
-    std::string text = KVVerboseLog::errorText(NSLocalizedString(errorHeading), output);
+    std::string heading = NSLocalizedString(errorHeading);
+    for (const auto& fault : verdict.faults) heading += fault + "\n";
+    std::string text = KVVerboseLog::errorText(heading, output);
     self->end(false, makeError(KVErrorDomain, KVErrorPackageToolFailed, text), afterEnd);
   });
 }

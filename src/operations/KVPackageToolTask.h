@@ -6,10 +6,19 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/KVTask.h"
 #include "foundation/Error.h"
 #include "operations/KVAPTManager.h"
+
+// What a run that exited with an error did after all, as its task judges it once the
+// dpkg status has been read back.
+struct KVRunVerdict {
+  bool succeeded = false;           // its own work was done all the same
+  std::vector<std::string> faults;  // the packages at fault, with what went wrong
+  std::vector<std::string> notes;   // what a person should know of a run that succeeded
+};
 
 class KVPackageToolTask : public KVTask {
  public:
@@ -30,13 +39,16 @@ class KVPackageToolTask : public KVTask {
   void beginCommand(const std::string& preparingText);
   // Shows one line of the tool's output: status, task status and the verbose log.
   void showOutput(const std::string& text);
+  using Judge = std::function<KVRunVerdict(int32_t exitStatus, const std::string& output)>;
   // Reads the dpkg status back, then ends as the exit status says: a success, after
   // `doneStatus` was shown, or a failure (code 34) whose text starts with `errorHeading`
   // and carries the output's "E: " and "W: " lines, after `failedStatus` was shown.
-  // `afterEnd` runs after the report, before the operation finishes.
+  // `judge`, when given, decides a run that exited with an error: a success after its
+  // notes, or a failure whose text names its faults first. `afterEnd` runs after the
+  // report, before the operation finishes.
   void endAfterStatusImport(int32_t exitStatus, const std::string& output, const std::string& failedStatus,
                             const std::string& errorHeading, std::function<void()> afterEnd,
-                            const std::string& doneStatus = "Done Installing");
+                            const std::string& doneStatus = "Done Installing", Judge judge = {});
   // The APT layer refused to run the command because another one runs: a failure with
   // the busy text, at once.
   void endRefusedAsBusy(const std::string& failedStatus, std::function<void()> afterEnd);

@@ -19,6 +19,7 @@
 #include "interface/PackageCell.h"
 #include "operations/KVAPTManager.h"
 #include "operations/KVPackageQueue.h"
+#include "system/DeviceFiles.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
@@ -37,6 +38,17 @@ constexpr const char* kIncompatibleFooter =
     "dependencies, you must remove the incompatible packages from the queue";
 
 std::vector<KVRPackage> queuedRecords() { return KVPackageQueue::queuedPackages(); }
+
+// The row of a local archive: a record of its control fields, kept by no database.
+KVRPackage archiveRow(const KVLocalArchive& archive) {
+  KVRPackage row;
+  row.setIdentifier(archive.identifier);
+  row.setName(archive.name);
+  row.setVersion(archive.version);
+  if (!archive.description.empty()) row.setDescription(archive.description);
+  if (!archive.maintainer.empty()) row.setMaintainer(archive.maintainer);
+  return row;
+}
 
 bool sameIdentifier(const KVRPackage& p, const std::string& identifier) { return p.identifier() == identifier; }
 
@@ -62,10 +74,23 @@ void postQueueState(const std::string& identifier) {
 
 }  // namespace
 
-PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context)
-    : context_(std::move(context)) {}
+PackagesConfirmationViewController::PackagesConfirmationViewController(KVScreenContext context,
+                                                                       std::optional<KVLocalArchive> archive)
+    : context_(std::move(context)), archive_(std::move(archive)) {}
 
-PackagesConfirmationViewController::~PackagesConfirmationViewController() = default;
+std::vector<KVLocalArchive> PackagesConfirmationViewController::archives() const {
+  return archive_ ? std::vector<KVLocalArchive>{*archive_} : std::vector<KVLocalArchive>{};
+}
+
+std::vector<std::string> PackagesConfirmationViewController::archivePaths() const {
+  return archive_ ? std::vector<std::string>{archive_->path} : std::vector<std::string>{};
+}
+
+// A local archive neither confirmed nor cancelled (the screen closed another way) is
+// nobody's any more: it goes, as Cancel would have done.
+PackagesConfirmationViewController::~PackagesConfirmationViewController() {
+  if (archive_ && !archiveHandedOn_) DeviceFiles::removeItem(archive_->path);
+}
 
 void PackagesConfirmationViewController::loadView() {
   KVPalettedViewController::loadView();
@@ -109,7 +134,8 @@ void PackagesConfirmationViewController::viewDidLoad() {
     add->setTintColor(palette()->tintColor());
   }
   navigationItem().setLeftBarButtonItem(cancel);
-  navigationItem().setRightBarButtonItem(add);
+  // A local archive is installed from here or not at all: nothing keeps it queued.
+  if (!archive_) navigationItem().setRightBarButtonItem(add);
 
   observe(KVRSourceUpdatedNotification, [weak](const Notification&) {
     auto self = weak.lock();
@@ -171,7 +197,9 @@ void PackagesConfirmationViewController::refreshCountChanged() {
 
 void PackagesConfirmationViewController::setButtonTitle(const std::string& title) {
   if (!confirmBtn_) return;
-  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_ && canBeProcessed();
+  // Nothing queued, nothing to confirm: a Confirm that does nothing is not offered.
+  const bool empty = queued_.empty() && required_.empty() && incompatible_.empty() && removed_.empty();
+  bool enabled = !waitingOnDependencies_ && !waitingOnTasks_ && canBeProcessed() && !empty;
   confirmBtn_->setEnabled(enabled);
   confirmBtn_->setAlpha(enabled ? 1.0 : 0.5);
   confirmBtn_->setTitle(title);
@@ -179,6 +207,7 @@ void PackagesConfirmationViewController::setButtonTitle(const std::string& title
   confirmBtn_->setAccessibilityValue(waitingOnTasks_          ? NSLocalizedString("waiting for the source refreshes to end")
                                      : waitingOnDependencies_ ? NSLocalizedString("waiting for APT's dry run of the queue")
                                      : !canBeProcessed()      ? NSLocalizedString("the queue can't be processed")
+                                     : empty                  ? NSLocalizedString("nothing is queued")
                                                               : std::string());
 }
 
@@ -194,16 +223,17 @@ void PackagesConfirmationViewController::refreshQueue() {
   });
   needCacheRebuild_ = false;
   queued_ = queuedRecords();
+  const std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
+  if (archive_) queued_.insert(queued_.begin(), archiveRow(*archive_));
   required_.clear();
   incompatible_.clear();
   removed_.clear();
   const uint64_t generation = ++generation_;
   if (!queued_.empty()) {
-    std::string queue = KVAPTManager::queueStringForKVRPackageArray(queued_);
     waitingOnDependencies_ = true;
     setButtonTitle(currentTitle());
-    performOnBackgroundThread([weak = weakSelf(this), generation, queue] {
-      KVAPTManager::unmetDependenciesForPackages(queue, [weak, generation, queue](const APTDependsTree& tree) {
+    performOnBackgroundThread([weak = weakSelf(this), generation, queue, archives = archivePaths()] {
+      KVAPTManager::unmetDependenciesForPackages(queue, archives, [weak, generation, queue](const APTDependsTree& tree) {
         KVLog("Downloads: %zu, removes: %zu, upgrades: %zu, installs: %zu, incompatible: %zu", tree.downloads.size(),
               tree.removes.size(), tree.upgrades.size(), tree.installs.size(), tree.incompatible.size());
         performOnMainThread([weak, generation, queue, tree] {
@@ -215,6 +245,7 @@ void PackagesConfirmationViewController::refreshQueue() {
     // Nothing queued: nothing to confirm.
     resolvedQueue_.clear();
     dependsTree_ = {};
+    setButtonTitle(currentTitle());
   }
   if (table_) table_->reloadData();
 }
@@ -301,27 +332,36 @@ void PackagesConfirmationViewController::confirmQueue() {
   // Only the queue the last dry run resolved is ever started: a queue changed since then
   // is resolved again first.
   std::string current = KVAPTManager::queueStringForKVRPackageArray(queuedRecords());
-  if (current.empty() || current != resolvedQueue_) {
+  if ((current.empty() && !archive_) || current != resolvedQueue_) {
     refreshQueue();
     return;
   }
   // What was confirmed is started whether or not the screen outlives its dismissal.
-  dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_] {
+  archiveHandedOn_ = true;
+  dismissViewControllerAnimated(true, [packages = context_.packages, queue = resolvedQueue_, tree = dependsTree_,
+                                       archives = archives(), delegate = delegate_] {
     if (QuillbarkPersistentPreferences::sharedInstance().boolForKey("AutoVerboseViewForPackageTasks"))
       NotificationCenter::defaultCenter().post("ShowVerboseView");
-    KVPackageQueue::launchQueueActions(*packages, queue, tree);
+    KVPackageQueue::launchQueueActions(*packages, queue, tree, archives);
+    if (auto d = delegate.lock()) d->updateUI();
   });
 }
 
 void PackagesConfirmationViewController::launchQueueActions() {
-  if (resolvedQueue_.empty()) return;
-  KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_);
+  if (resolvedQueue_.empty() && !archive_) return;
+  archiveHandedOn_ = true;
+  KVPackageQueue::launchQueueActions(*context_.packages, resolvedQueue_, dependsTree_, archives());
 }
 
 void PackagesConfirmationViewController::cancelQueue() {
-  context_.packages->resetPackagesQueue();
+  // At once, before the screen goes: the card, the buttons and a confirmation opened
+  // next read the queue as empty.
+  if (ErrorRef error = context_.packages->clearQueueNow())
+    KVLog("Cancelling the queue failed: %s", error->localizedDescription().c_str());
+  if (archive_) DeviceFiles::removeItem(archive_->path);
   std::vector<std::string> cancelled;
-  for (const auto& package : queued_) cancelled.push_back(package.identifier());
+  for (const auto& package : queued_)
+    if (!isArchiveRow(package)) cancelled.push_back(package.identifier());
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate = delegate_;
   dismissViewControllerAnimated(true, [delegate, cancelled] {
     if (auto d = delegate.lock()) d->updateUI();
@@ -473,20 +513,20 @@ std::shared_ptr<UIView> PackagesConfirmationViewController::tableViewViewForFoot
   return footer;
 }
 
+// A queued package leaves the queue by a swipe; a local archive only with Cancel.
 bool PackagesConfirmationViewController::tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath& path) {
-  return path.section == QueuedSection || path.section == IncompatibleSection;
+  auto package = packageForIndexPath(path);
+  return (path.section == QueuedSection || path.section == IncompatibleSection) && package && !isArchiveRow(*package);
 }
 
 UITableViewCellEditingStyle PackagesConfirmationViewController::tableViewEditingStyleForRowAtIndexPath(
-    UITableView&, const NSIndexPath& path) {
-  return path.section == QueuedSection || path.section == IncompatibleSection ? UITableViewCellEditingStyleDelete
-                                                                             : UITableViewCellEditingStyleNone;
+    UITableView& table, const NSIndexPath& path) {
+  return tableViewCanEditRowAtIndexPath(table, path) ? UITableViewCellEditingStyleDelete : UITableViewCellEditingStyleNone;
 }
 
-void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView&, UITableViewCellEditingStyle style,
+void PackagesConfirmationViewController::tableViewCommitEditingStyle(UITableView& table, UITableViewCellEditingStyle style,
                                                                      const NSIndexPath& path) {
-  if (style == UITableViewCellEditingStyleDelete && (path.section == QueuedSection || path.section == IncompatibleSection))
-    deleteRow(path);
+  if (style == UITableViewCellEditingStyleDelete && tableViewCanEditRowAtIndexPath(table, path)) deleteRow(path);
 }
 
 std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCellForRowAtIndexPath(

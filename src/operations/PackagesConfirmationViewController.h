@@ -8,12 +8,17 @@
 // refreshes run, after any change of the queue until the dry run of the new queue has
 // returned, and while the queue can't be processed, whose reasons the screen shows. A
 // source whose list APT could not read is named, with an offer to refresh or remove it.
+//
+// Opened for a local archive (the local package screen's Install), it shows the archive
+// among the queued packages, resolves and installs it with the queue through APT, so
+// that its dependencies come from the sources, and deletes it when cancelled.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/KVPackageDownloading.h"
 #include "database/KVRPackage.h"
 #include "interface/KVPalettedViewController.h"
 #include "interface/KVScreenContext.h"
@@ -30,7 +35,7 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   enum Section : long { QueuedSection = 0, RequiredSection = 1, IncompatibleSection = 2, RemovedSection = 3 };
   static constexpr double kRowHeight = 70;
 
-  explicit PackagesConfirmationViewController(KVScreenContext context);
+  explicit PackagesConfirmationViewController(KVScreenContext context, std::optional<KVLocalArchive> archive = {});
   ~PackagesConfirmationViewController() override;
 
   void loadView() override;
@@ -79,6 +84,8 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   const std::vector<std::string>& problems() const { return dependsTree_.problems; }
   // The queue string the last returned dry run resolved.
   const std::string& resolvedQueue() const { return resolvedQueue_; }
+  // The local archive installed with the queue, if any.
+  const std::optional<KVLocalArchive>& archive() const { return archive_; }
   const std::shared_ptr<UITableView>& packagesConfirmationTableView() const { return table_; }
   const std::shared_ptr<UIButton>& confirmBtn() const { return confirmBtn_; }
 
@@ -93,9 +100,14 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   void deleteRow(const NSIndexPath& path);
   std::string currentTitle() const;
   bool canBeProcessed() const { return dependsTree_.problems.empty() && incompatible_.empty(); }
+  bool isArchiveRow(const KVRPackage& package) const { return archive_ && package.identifier() == archive_->identifier; }
+  std::vector<std::string> archivePaths() const;
+  std::vector<KVLocalArchive> archives() const;
   std::optional<std::string> footerText(long section) const;
 
   KVScreenContext context_;
+  std::optional<KVLocalArchive> archive_;
+  bool archiveHandedOn_ = false;  // to the run that installs it
   std::weak_ptr<PackagesConfirmationViewControllerDelegate> delegate_;
   std::vector<KVRPackage> queued_, required_, incompatible_, removed_;
   bool isScrolling_ = false;

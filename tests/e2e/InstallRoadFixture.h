@@ -52,15 +52,15 @@ class InstallRoadFixture : public SourceRefreshFixture {
     EXPECT_TRUE(waitForPipeline(120));
     return tree;
   }
-  // The end the APT run reported.
+  // The end the last APT or dpkg run reported.
   std::optional<Notification> aptEnd() {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& end : ends_)
-      if (end.userInfo["pipelineID"].asString() == KVPipelinePackageATPInstallOperation) return end;
+    for (auto end = ends_.rbegin(); end != ends_.rend(); ++end)
+      if (end->userInfo["pipelineID"].asString() == KVPipelinePackageATPInstallOperation) return *end;
     return std::nullopt;
   }
-  // The APT run failed as a package tool does (code 34); answers its error text.
-  std::string aptFailureText() {
+  // The last APT or dpkg run failed as a package tool does (code 34); answers its error text.
+  std::string aptFailureText(const std::string& heading = "APT returned an error while performing operations:\n") {
     auto end = aptEnd();
     EXPECT_TRUE(end);
     if (!end) return "";
@@ -70,7 +70,7 @@ class InstallRoadFixture : public SourceRefreshFixture {
     EXPECT_EQ(end->error->domain, KVErrorDomain);
     EXPECT_EQ(end->error->code, KVErrorPackageToolFailed);
     std::string text = end->error->localizedDescription();
-    EXPECT_EQ(text.rfind("APT returned an error while performing operations:\n", 0), 0u) << text;
+    EXPECT_EQ(text.rfind(heading, 0), 0u) << text;
     return text;
   }
   bool logShows(const std::string& text) const {

@@ -4,6 +4,7 @@
 // back into the records. The same road removes, upgrades, downgrades and reinstalls;
 // holding goes through the options menu, a local archive through the dpkg-install task.
 #include "InstallRoadFixture.h"
+#include "interface/PackageCell.h"
 #include "operations/PackagesConfirmationViewController.h"
 #include "support/Latch.h"
 #include "uikit/UINavigationController.h"
@@ -126,6 +127,7 @@ TEST_F(InstallRoad, TheConfirmedQueueIsInstalledWhateverQueueIsBuiltMeanwhile) {
   EXPECT_TRUE(aptEnd()->userInfo["success"].asBool());
   EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
   EXPECT_EQ(deviceRoot().packageStatus("com.example.broken"), "") << "the queue built meanwhile is not installed";
+  EXPECT_TRUE(package("com.example.broken")->isInTheQueue().value_or(false)) << "and stays queued";
 }
 
 TEST_F(InstallRoad, RemovesAnInstalledPackage) {
@@ -247,6 +249,59 @@ TEST_F(InstallRoad, AnArchiveTheServerWillNotGiveLeavesTheQueueUninstalled) {
   EXPECT_FALSE(aptEnd()) << "no APT run after a failed download";
   EXPECT_TRUE(deviceRoot().packageStatus("com.example.tool").empty());
   EXPECT_EQ(KVRPackage::objectsWhere("isInTheQueue = 1").count(), 0u);
+}
+
+// A package whose setup fails is named with its script's failure. It still counts as
+// installed, but its row, its page's button and its options say it needs configuring and
+// offer to configure it again (dpkg runs its script again, and the failure is named again)
+// or to uninstall it; a later queue of another package ends well, naming it as broken
+// before.
+TEST_F(InstallRoad, APackageWhoseSetupFailsIsNamedMarkedAndNotBlamedOnTheNextQueue) {
+  const std::string fault = "com.example.broken needs configuring: its post-installation script failed (exit status 1)";
+  queue("com.example.broken");
+  confirm();
+  std::string text = aptFailureText();
+  EXPECT_NE(text.find("\n" + fault + "\n"), std::string::npos) << text;
+  EXPECT_TRUE(logShows(fault));
+
+  auto broken = package("com.example.broken");
+  ASSERT_TRUE(broken);
+  EXPECT_EQ(broken->isInstalled(), true);
+  EXPECT_EQ(broken->installState(), "half-configured");
+  PackageCell row;
+  row.updateWithPackage(*broken);
+  row.updateQueuingIconWithPackage(broken);
+  std::string name, detail, mark;
+  row.screenRowParts(name, detail, mark);
+  EXPECT_EQ(mark, "(needs configuring)");
+  EXPECT_EQ(root->packagesManager->getButtonTitleForPackageIdentifier("com.example.broken", true), "NEEDS CONFIGURING");
+  // Its button's tap offers the choice rather than queueing it.
+  showWindow();
+  queue("com.example.broken");
+  RunLoop::main().runUntilIdle();
+  EXPECT_FALSE(package("com.example.broken")->isInTheQueue().value_or(false));
+  closeWindow();
+  UIAlertController* options = showOptions("com.example.broken");
+  ASSERT_NE(options, nullptr);
+  EXPECT_NE(options->message().value_or("").find("needs configuring"), std::string::npos);
+  ASSERT_TRUE(options->chooseActionByUser("Configure Again"));
+  ASSERT_TRUE(waitForPipeline());
+  text = aptFailureText("DPKG returned an error while performing operations:\n");
+  EXPECT_NE(text.find(fault), std::string::npos) << text;
+  closeWindow();
+
+  install("com.example.lib");
+  EXPECT_TRUE(logShows("com.example.broken needed configuring before this queue, and still does: its post-installation "
+                       "script failed (exit status 1)"));
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+
+  options = showOptions("com.example.broken");
+  ASSERT_TRUE(options->chooseActionByUser("Uninstall"));
+  RunLoop::main().runUntilIdle();
+  confirm();
+  ASSERT_TRUE(aptEnd() && aptEnd()->userInfo["success"].asBool());
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.broken").find("installed"), std::string::npos);
+  EXPECT_EQ(package("com.example.broken")->isInstalled(), false);
 }
 
 }  // namespace

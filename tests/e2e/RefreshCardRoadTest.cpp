@@ -173,4 +173,28 @@ TEST_F(RefreshCardRoad, TheQueueCountFollowsTheDatabase) {
   mark("com.example.b", false, "(hidden)");
 }
 
+// Cancel on the confirmation empties the queue before the screen goes: the card hides at
+// once, and a confirmation opened right away finds nothing queued.
+TEST_F(RefreshCardRoad, CancelEmptiesTheCardAndTheQueueAtOnce) {
+  std::string location = serveIndex("repo", stanza("com.example.a", "1.0"));
+  ASSERT_TRUE(refresh(location));
+  ui.advance(3.0);
+  written(db()->write([&] {
+    auto p = *package("com.example.a");
+    p.setIsInTheQueue(true);
+    db()->addOrUpdate(p.toObject());
+  }));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return text() == "Queue | 1 Package"; })) << text();
+  tabs->presentQueue();
+  ui.runUntilIdle();
+  ASSERT_TRUE(ui.screenShows("0.0: com.example.a")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Cancel"));
+  EXPECT_EQ(text(), "(hidden)");
+  EXPECT_EQ(KVRPackage::objectsWhere("isInTheQueue = 1").count(), 0u);
+  tabs->presentQueue();
+  ui.runUntilIdle();
+  EXPECT_FALSE(ui.screenShows("com.example.a")) << ui.screen();
+  EXPECT_FALSE(ui.screenShows("[Confirm]\n")) << "nothing to confirm: " << ui.screen();
+}
+
 }  // namespace

@@ -279,4 +279,44 @@ TEST_F(SourcesManager, AnAdditionOrARemovalTheDiskRefusesSaysSoOnACard) {
   EXPECT_TRUE(source(location)) << "it is still there, as the card says";
 }
 
+// A package another source offers too stays queued when one of its sources goes (the
+// record is that other source's now); what came from the removed source alone leaves the
+// queue, and a card names it: a package of no other source, and one queued at a version
+// only the removed source offered.
+TEST_F(SourcesManager, ARemovalUnqueuesOnlyItsOwnPackagesAndSaysSo) {
+  std::string kept = serveIndex("kept", stanza("com.example.shared", "1.0") + stanza("com.example.pinned", "1.0"));
+  std::string gone = serveIndex("gone", stanza("com.example.shared", "2.0") + stanza("com.example.pinned", "2.0") +
+                                            stanza("com.example.own", "1.0", {{"Name", "Own Thing"}}));
+  ASSERT_TRUE(refresh(kept));
+  ASSERT_TRUE(refresh(gone));
+  ASSERT_EQ(package("com.example.shared")->sourceLocation(), gone) << "the last refresh's, at its newer version";
+  for (const auto& [identifier, version] : std::vector<std::pair<std::string, std::optional<std::string>>>{
+           {"com.example.shared", std::nullopt}, {"com.example.pinned", "2.0"}, {"com.example.own", std::nullopt}})
+    written(db()->write([&] {
+      auto p = *package(identifier);
+      p.setIsInTheQueue(true);
+      p.setQueuedVersion(version);
+      p.setQueueOperation(1);
+      db()->addOrUpdate(p.toObject());
+    }));
+
+  EXPECT_TRUE(manager().removeSourceWithLocation(gone));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !source(gone) && !root->cards().empty(); }));
+
+  auto shared = package("com.example.shared");
+  ASSERT_TRUE(shared);
+  EXPECT_TRUE(shared->isInTheQueue().value_or(false)) << "the other source offers it";
+  EXPECT_EQ(shared->sourceLocation(), kept);
+  EXPECT_EQ(shared->version(), "1.0");
+  EXPECT_EQ(shared->location(), kept + "debs/com.example.shared_1.0.deb") << "fetched from where it is offered now";
+  ASSERT_TRUE(package("com.example.pinned"));
+  EXPECT_FALSE(package("com.example.pinned")->isInTheQueue().value_or(false)) << "its chosen version went with it";
+  EXPECT_FALSE(package("com.example.own"));
+  ASSERT_EQ(root->cards().size(), 1u);
+  EXPECT_EQ(root->cards()[0].title, "Removed From the Queue");
+  EXPECT_NE(root->cards()[0].message.find("Own Thing"), std::string::npos) << root->cards()[0].message;
+  EXPECT_NE(root->cards()[0].message.find("com.example.pinned"), std::string::npos) << root->cards()[0].message;
+  EXPECT_EQ(root->cards()[0].message.find("com.example.shared"), std::string::npos) << root->cards()[0].message;
+}
+
 }  // namespace

@@ -39,6 +39,15 @@ TEST_F(DeviceCommands, EveryTemplate) {
   EXPECT_EQ(KVAPTManager::aptMarkCommand("hold", "com.a"), L + "apt-mark hold com.a --config-file " + CFG + "\"");
   EXPECT_EQ(KVAPTManager::aptMarkCommand("unhold", "com.a"), L + "apt-mark unhold com.a --config-file " + CFG + "\"");
   EXPECT_EQ(KVAPTManager::generateCachesCommand(), L + "apt-cache gencaches --config-file " + CFG + "\"");
+  EXPECT_EQ(KVAPTManager::configureCommand("com.a"), L + "dpkg --configure -- com.a\"");
+  // Local archives follow the queue; a path APT could read otherwise is refused.
+  EXPECT_EQ(KVAPTManager::installCommand("com.a", {"/var/mobile/Documents/Inbox/My Tweak_1.0.deb"}),
+            L + "apt-get install com.a /var/mobile/Documents/Inbox/My\\ Tweak_1.0.deb --config-file " + CFG + kTail + "\"");
+  EXPECT_EQ(KVAPTManager::dryRunCommand("", {"/var/mobile/a.deb"}),
+            L + "apt-get install /var/mobile/a.deb --config-file " + CFG +
+                " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate\"");
+  for (const char* path : {"a.deb", "/var/a.deb;true", "/var/$(true).deb", "/var/a\nb.deb", "/var/a.txt", "/var/../a.deb"})
+    EXPECT_FALSE(KVAPTManager::installCommand("", {path})) << path;
   EXPECT_EQ(KVAPTManager::installDPKGCommand("/var/mobile/Documents/My Tweak.deb"),
             L + "dpkg -i -- /var/mobile/Documents/My\\ Tweak.deb\"");
   EXPECT_EQ(KVAPTManager::debFieldsCommand("/var/mobile/Library/Application Support/Quillbark/APT/archives/_tmp.deb"),

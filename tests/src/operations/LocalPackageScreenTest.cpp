@@ -1,6 +1,7 @@
 // A .deb handed to the application: its fields read from an archive built with dpkg-deb
 // whose name holds what shells treat specially, its install into the device root through
-// the real dpkg, the files that install left, and the files that are no package.
+// the confirmation and the real APT, the files that install left, and the files that are
+// no package.
 #include <gtest/gtest.h>
 
 #include "database/KVRPackage.h"
@@ -50,13 +51,19 @@ TEST_F(LocalPackageScreenTest, AnArchiveOfThisMachineShowsItsFieldsInstallsAndIt
   auto screen = open(archive);
   EXPECT_EQ(screen->title(), "Hello");
   EXPECT_EQ(Files::deletingLastPathComponent(screen->localPackagePath()), inbox()) << "read from its copy in the inbox";
+  EXPECT_EQ(Files::lastPathComponent(screen->localPackagePath()), "com.example.hello_1.0_iphoneos-arm.deb")
+      << "named as APT names it";
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->isResolved(); }, 60)) << "APT's dry run of the archive";
   for (const char* row : {"0.0: Package Info\n", "0.1: Package | com.example.hello\n", "Description | says hello / and more",
                           "1.0: Raw Info\n", "1.1: Control | Package: com.example.hello"})
     EXPECT_TRUE(ui.screenShows(row)) << row << ui.screen();
-  EXPECT_TRUE(screen->installButton()->isEnabled());
+  EXPECT_TRUE(screen->installButton()->isEnabled()) << "it needs nothing more";
 
+  // Install leads to the confirmation, which installs it through APT.
   ASSERT_TRUE(ui.tap("Install"));
-  EXPECT_TRUE(ui.screenShows("title: Tasks")) << "the verbose log: " << ui.screen();
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return ui.screenShows("[Confirm]\n"); }, 60)) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("0.0: Hello | 1.0")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Confirm"));
   ASSERT_TRUE(waitForPipeline());
   EXPECT_EQ(deviceRoot().packageStatus("com.example.hello"), "install ok installed");
   EXPECT_FALSE(Files::exists(screen->localPackagePath())) << "the copy goes once installed";
@@ -106,6 +113,44 @@ TEST_F(LocalPackageScreenTest, WhatIsNoPackageSaysWhyAndOnlyCancelIsLeft) {
   ASSERT_TRUE(ui.tap("Cancel"));
   EXPECT_FALSE(Files::exists(inbox() + "/handed.deb"));
   EXPECT_EQ(ui.window().rootViewController()->presentedViewController(), nullptr);
+}
+
+// An archive whose dependency a source offers: its screen lists what APT will install with
+// it, so does the confirmation, and Confirm installs both through APT, the dependency
+// downloaded from its source. One whose dependency no source offers lists what is
+// missing; it can't be installed, and nothing of it is unpacked.
+TEST_F(LocalPackageScreenTest, AnArchivesDependencyComesFromTheSourcesOrIsNamedAsMissing) {
+  DebBuilder(repositories.file("repo"))
+      .build(DebPackage("com.example.lib", "1.0").field("Name", "Example Library").file("/usr/lib/lib.txt", "lib\n"),
+             "lib.deb");
+  ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"), {"lib.deb"}));
+  ASSERT_TRUE(refresh(locationOf("repo")));
+
+  auto screen = open(DebBuilder(outside.path()).build(DebPackage("com.example.local", "2.0").field("Depends", "com.example.lib"),
+                                                     "local.deb"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->isResolved(); }, 60));
+  EXPECT_TRUE(ui.screenShows("1.0: Dependencies\n")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("1.1: Example Library | install 1.0\n")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Install"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return ui.screenShows("[Confirm]\n"); }, 60)) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("0.0: com.example.local | 2.0")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("-- Other Packages --\n  1.0: Example Library | 1.0")) << ui.screen();
+  ASSERT_TRUE(ui.tap("Confirm"));
+  ASSERT_TRUE(waitForPipeline());
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.local"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(server.requestCount("/repo/lib.deb"), 1u) << "fetched from its source";
+  EXPECT_FALSE(Files::exists(screen->localPackagePath())) << "the copy goes once installed";
+
+  auto orphan = open(DebBuilder(outside.path())
+                         .build(DebPackage("com.example.orphan", "1.0").field("Depends", "com.example.nowhere"), "o.deb"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return orphan->isResolved(); }, 60));
+  EXPECT_TRUE(ui.screenShows("1.0: Can't Be Installed\n")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("com.example.orphan needs com.example.nowhere, which no source offers")) << ui.screen();
+  EXPECT_FALSE(orphan->installButton()->isEnabled());
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.orphan"), "") << "nothing unpacked";
+  ASSERT_TRUE(ui.tap("Cancel"));
+  EXPECT_FALSE(Files::exists(orphan->localPackagePath()));
 }
 
 TEST(InstalledFiles, ALineIsIndentedByItsDepth) {

@@ -332,7 +332,7 @@ TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   check("manage-queued");
 
   // The queue's confirmation, the task screen.
-  auto confirmation = screens.confirmation();
+  auto confirmation = screens.confirmation({});
   tabs->presentViewController(KVScreens::inNavigation(confirmation), false);
   ui.runUntilIdle();
   check("confirmation");

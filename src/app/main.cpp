@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "account/KVVendorService.h"
 #include "app/ApplicationEnvironment.h"
 #include "app/ApplicationInformationFile.h"
@@ -67,6 +71,21 @@ void showReplacedPreferences(const std::string& kept) {
                                           "preferences.");
   if (!kept.empty()) message += " " + NSLocalizedFormat("The unreadable file is kept as %@.", {kept});
   showCard(NSLocalizedString("Preferences Replaced"), message);
+}
+
+// Work may still run on other threads when the person quits: a refresh waiting for its
+// server, an icon download, a count over every source, a build of the package caches.
+// The process singletons such work uses are never destroyed, but statics of every
+// subsystem are, after main returns, under a thread still using them: the process ends
+// here instead, without destroying anything. A write still under way is lost whole (the
+// database reads as before it); what must be kept was written by the termination.
+[[noreturn]] void endProcess(int status) {
+  std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+  // The leak checker runs at a normal exit only.
+  __lsan_do_leak_check();
+#endif
+  std::_Exit(status);
 }
 }  // namespace
 
@@ -180,5 +199,5 @@ int main(int argc, char** argv) {
   UIApplication::sharedApplication().terminate();
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");
-  return status;
+  endProcess(status);
 }

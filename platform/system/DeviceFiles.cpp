@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -284,6 +285,42 @@ bool moveTo(const std::string& from, const Place& place, const std::string& show
   return true;
 }
 
+std::optional<Contents> readRegular(const Place& place, const std::string& shown, size_t limit, std::string* error) {
+  // Opening a named pipe for reading would wait for a writer, for good: nothing opens
+  // here blocking, and what is open is read only when it is a regular file.
+  Descriptor file(::openat(place.folder.get(), place.name.c_str(),
+                           O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (!file.valid() || ::fstat(file.get(), &st) != 0) {
+    failWith(error, shown + ": " + std::strerror(errno));
+    return std::nullopt;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    failWith(error, shown + " is not a regular file");
+    return std::nullopt;
+  }
+  Contents out;
+  uint8_t buffer[1 << 14];
+  for (;;) {
+    // One byte past the limit tells whether anything is left.
+    size_t left = limit - out.bytes.size();
+    size_t room = left < sizeof buffer ? left + 1 : sizeof buffer;
+    ssize_t n = ::read(file.get(), buffer, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      failWith(error, shown + ": " + std::strerror(errno));
+      return std::nullopt;
+    }
+    if (n == 0) return out;
+    size_t kept = std::min(size_t(n), limit - out.bytes.size());
+    out.bytes.insert(out.bytes.end(), buffer, buffer + kept);
+    if (kept < size_t(n)) {
+      out.complete = false;
+      return out;
+    }
+  }
+}
+
 std::function<bool(int, std::string*)> bytesFill(const Data& bytes) {
   return [&bytes](int fd, std::string* e) { return Files::writeAll(fd, bytes.data(), bytes.size(), e); };
 }
@@ -331,6 +368,11 @@ bool writeAtomicallyPlacing(const std::string& path,
 int openFile(const std::string& path, int flags, unsigned mode, std::string* error) {
   auto place = placeOf(path, false, error);
   return place ? openAt(*place, path, flags, mode, error) : -1;
+}
+
+std::optional<Contents> readFile(const std::string& path, size_t limit, std::string* error) {
+  auto place = placeOf(path, false, error);
+  return place ? readRegular(*place, path, limit, error) : std::nullopt;
 }
 
 bool copyFile(const std::string& from, const std::string& to, std::string* error, unsigned mode) {
@@ -398,19 +440,11 @@ bool Tree::removeItem(const std::string& devicePath, std::string* error) {
   return removeAt(place->folder.get(), place->name, 0, error);
 }
 
-std::optional<Data> Tree::read(const std::string& devicePath) {
-  int fd = openFile(devicePath, O_RDONLY);
-  if (fd < 0) return std::nullopt;
-  Descriptor file(fd);
-  Data out;
-  uint8_t buffer[1 << 14];
-  for (;;) {
-    ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return out;
-    out.insert(out.end(), buffer, buffer + n);
-  }
+std::optional<Data> Tree::read(const std::string& devicePath, size_t limit) {
+  auto place = placeBelow(root_, devicePath, false, nullptr, repairLog());
+  auto contents = place ? readRegular(*place, root_ + devicePath, limit, nullptr) : std::nullopt;
+  if (!contents || !contents->complete) return std::nullopt;
+  return std::move(contents->bytes);
 }
 
 bool Tree::hasEntry(const std::string& devicePath) {

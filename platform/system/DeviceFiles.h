@@ -9,6 +9,7 @@
 // Each function takes a host path as DeviceRoot::devicePath() answers it. A path that
 // is not below the current root (or any path on a real device, whose root is "/") is
 // no device data and is handled as a plain path.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,6 +39,15 @@ bool writeAtomicallyPlacing(const std::string& path,
 // Opens a file below the root with `flags` (O_NOFOLLOW is added: a link with the file's
 // name is refused). Answers the descriptor, or -1 with `error` set.
 int openFile(const std::string& path, int flags, unsigned mode = 0644, std::string* error = nullptr);
+// What a package may have put where a file is read: a link, a named pipe (whose open for
+// reading would wait for a writer), a device. Only a regular file is read: it is opened
+// without following a link and without blocking, and checked once open. At most `limit`
+// bytes are read; `complete` says whether that was the whole file.
+struct Contents {
+  Data bytes;
+  bool complete = true;
+};
+std::optional<Contents> readFile(const std::string& path, size_t limit, std::string* error = nullptr);
 // Copies the file at `from` (anywhere) to `to` below the root, through a temporary file
 // and a rename; the copy gets `mode`.
 bool copyFile(const std::string& from, const std::string& to, std::string* error = nullptr, unsigned mode = 0644);
@@ -71,8 +81,9 @@ class Tree {
                 unsigned mode = 0644);
   bool moveFile(const std::string& from, const std::string& devicePath, std::string* error = nullptr);
   bool removeItem(const std::string& devicePath, std::string* error = nullptr);
-  // A file's bytes; nothing when it is missing, unreadable or a link.
-  std::optional<Data> read(const std::string& devicePath);
+  // A regular file's bytes (as readFile reads it); nothing when it is missing,
+  // unreadable, a link, not a regular file or larger than `limit`.
+  std::optional<Data> read(const std::string& devicePath, size_t limit = SIZE_MAX);
   // Whether anything has the name, a link included (a link is not followed).
   bool hasEntry(const std::string& devicePath);
   // Whether the path reaches a folder without leaving the root (nothing is repaired).

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -35,14 +37,45 @@ bool writeSystemVersion(DeviceFiles::Tree& tree, const std::string& version, std
          tree.writeAtomically(path, plist.toXMLPropertyList(), error);
 }
 
+bool within(const std::string& text, size_t least, size_t most, bool (*allowed)(unsigned char)) {
+  return text.size() >= least && text.size() <= most &&
+         std::all_of(text.begin(), text.end(), [allowed](char c) { return allowed(static_cast<unsigned char>(c)); });
+}
+bool isHexOrDash(unsigned char c) { return std::isxdigit(c) || c == '-'; }
+bool isArchitectureCharacter(unsigned char c) { return std::islower(c) || std::isdigit(c) || c == '_'; }
+bool isLineCharacter(unsigned char c) { return c >= 0x20 && c != 0x7f; }
+bool isLetter(unsigned char c) { return std::isalpha(c); }
+bool isDigit(unsigned char c) { return std::isdigit(c); }
+
+// "iPhone10,3": a family's letters, then two numbers.
+bool isModel(const std::string& model) {
+  size_t digits = model.find_first_of("0123456789"), comma = model.find(',');
+  return digits != std::string::npos && comma != std::string::npos && comma > digits &&
+         within(model.substr(0, digits), 1, 16, isLetter) && within(model.substr(digits, comma - digits), 1, 3, isDigit) &&
+         within(model.substr(comma + 1), 1, 3, isDigit);
+}
+
+enum class FactsFile { Missing, Usable, Damaged };
+
+FactsFile checkFacts(DeviceFiles::Tree& tree) {
+  if (!tree.hasEntry(DeviceRoot::kDeviceFactsFile)) return FactsFile::Missing;
+  auto bytes = tree.read(DeviceRoot::kDeviceFactsFile, kMaxDeviceFactsBytes);
+  auto json = bytes ? Value::fromJSON(*bytes) : std::nullopt;
+  if (!json || !json->isDictionary()) return FactsFile::Damaged;
+  for (const auto& key : json->keys())
+    if (!usableFact(key, (*json)[key])) return FactsFile::Damaged;
+  return FactsFile::Usable;
+}
+
 // The facts a root was first built with (its device facts file), else `given`.
 DeviceFacts factsOf(DeviceFiles::Tree& tree, const DeviceFacts& given) {
   DeviceFacts facts = given;
-  auto bytes = tree.read(DeviceRoot::kDeviceFactsFile);
+  auto bytes = tree.read(DeviceRoot::kDeviceFactsFile, kMaxDeviceFactsBytes);
   auto json = bytes ? Value::fromJSON(std::string(bytes->begin(), bytes->end())) : std::nullopt;
   if (json && json->isDictionary()) {
-    if (auto s = (*json)["model"].stringPtr(); s && !s->empty()) facts.model = *s;
-    if (auto s = (*json)["cpuArchitecture"].stringPtr(); s && !s->empty()) facts.cpuArchitecture = *s;
+    if (usableFact("model", (*json)["model"])) facts.model = (*json)["model"].asString();
+    if (usableFact("cpuArchitecture", (*json)["cpuArchitecture"]))
+      facts.cpuArchitecture = (*json)["cpuArchitecture"].asString();
   }
   auto plist = tree.read(DeviceRoot::kSystemVersionPlist);
   auto version = plist ? Value::fromPropertyList(*plist) : std::nullopt;
@@ -51,7 +84,7 @@ DeviceFacts factsOf(DeviceFiles::Tree& tree, const DeviceFacts& given) {
   return facts;
 }
 
-bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* error) {
+bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* error, bool* factsReplaced) {
   const char* folders[] = {
       "/var/lib/dpkg/info", "/var/lib/dpkg/updates", "/var/lib/dpkg/triggers", DeviceRoot::kPreferencesFolder,
       DeviceRoot::kApplicationSupport, DeviceRoot::kCachesFolder, DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder,
@@ -73,7 +106,12 @@ bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* err
   }
   if (!tree.hasEntry(DeviceRoot::kSystemVersionPlist) && !writeSystemVersion(tree, given.systemVersion, error))
     return false;
-  if (!tree.hasEntry(DeviceRoot::kDeviceFactsFile)) {
+  // A package can have put anything there: what no device would say is not kept, and
+  // never keeps the device from starting.
+  FactsFile factsFile = checkFacts(tree);
+  if (factsReplaced) *factsReplaced = factsFile == FactsFile::Damaged;
+  if (factsFile == FactsFile::Damaged && !tree.removeItem(DeviceRoot::kDeviceFactsFile, error)) return false;
+  if (factsFile != FactsFile::Usable) {
     Value v = Value::dict({{"model", given.model},
                            {"name", given.deviceName},
                            {"udid", given.udid},
@@ -97,7 +135,17 @@ bool setSystemVersion(const std::string& root, const std::string& version, std::
   return DeviceRootParts::writeDevicePackages(tree, facts, error);
 }
 
-bool build(const std::string& root, const DeviceFacts& facts, std::string* error, std::vector<std::string>* repairs) {
+bool usableFact(const std::string& key, const Value& value) {
+  const std::string* text = value.stringPtr();
+  if (key == "model") return text && isModel(*text);
+  if (key == "cpuArchitecture") return text && within(*text, 1, 16, isArchitectureCharacter);
+  if (key == "name") return text && within(*text, 0, 255, isLineCharacter);
+  if (key == "udid" || key == "vendorIdentifier") return text && within(*text, 0, 64, isHexOrDash);
+  return true;
+}
+
+bool build(const std::string& root, const DeviceFacts& facts, std::string* error, std::vector<std::string>* repairs,
+           bool* factsReplaced) {
   std::string clean = withoutTrailingSlashes(root);
   // Refused before anything is written, not halfway through.
   if (!usableRoot(clean, error)) return false;
@@ -115,7 +163,7 @@ bool build(const std::string& root, const DeviceFacts& facts, std::string* error
   // Everything below the root is package data: nothing is written through a link that
   // leaves it, and such a link where the device's own folders belong is put right.
   DeviceFiles::Tree tree(clean, true);
-  bool built = buildIn(tree, facts, error);
+  bool built = buildIn(tree, facts, error, factsReplaced);
   if (repairs) *repairs = tree.repairs();
   return built;
 }

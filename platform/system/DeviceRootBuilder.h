@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Value.h"
 #include "launcher/LauncherEnvironment.h"
 
 struct DeviceFacts {
@@ -38,8 +39,18 @@ inline constexpr const char* kStandInCallLog = "/var/log/quillbark-stand-in-call
 // replaced by a folder, and `repairs` says which. The root's own folder is kept from the
 // host's other users (launcher/RootOwnership.h). Answers false with `error` set when a
 // folder can't be made.
+// The device facts file (DeviceRoot::kDeviceFactsFile) is package data as well: one that
+// is not a regular file, not a JSON object, or holds a fact of a form no device gives
+// (usableFact) is replaced by one of `facts`, and `factsReplaced` says so.
 bool build(const std::string& root, const DeviceFacts& facts = {}, std::string* error = nullptr,
-           std::vector<std::string>* repairs = nullptr);
+           std::vector<std::string>* repairs = nullptr, bool* factsReplaced = nullptr);
+// Whether a value of the device facts file has the form a device gives it: "model" like
+// "iPhone10,3", "cpuArchitecture" like "arm64", "name" one line of text, "udid" and
+// "vendorIdentifier" hexadecimal digits and dashes, each of a device's length. Other keys
+// pass.
+bool usableFact(const std::string& key, const Value& value);
+// The most the facts file may hold.
+inline constexpr size_t kMaxDeviceFactsBytes = 64 * 1024;
 // Whether `root` can be a device root: an absolute folder other than "/" that APT's
 // configuration can name (no double quotes or line breaks).
 bool usableRoot(const std::string& root, std::string* error = nullptr);

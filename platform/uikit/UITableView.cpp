@@ -99,18 +99,38 @@ double UITableView::viewportHeight() const {
   return h > 0 ? h : UIScreen::mainScreen().bounds().height();
 }
 
-void UITableView::retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell) {
-  effectiveDelegate().tableViewDidEndDisplayingCell(*this, *cell, path);
-  cell->removeFromSuperview();
-  pool_.enqueue(std::move(cell));
+std::pair<double, double> UITableView::visibleSpan() const {
+  double top = contentOffset().y, bottom = top + viewportHeight();
+  double shift = 0;  // from the table's coordinates to those of the view reached
+  for (const UIView* v = this; const UIView* parent = v->superview(); v = parent) {
+    shift += v->frame().origin.y - v->bounds().origin.y;
+    // A view that was never given a height cuts nothing.
+    bool cuts = dynamic_cast<const UIScrollView*>(parent) || parent->clipsToBounds() || !parent->superview();
+    if (!cuts || parent->bounds().height() <= 0) continue;
+    top = std::max(top, parent->bounds().minY() - shift);
+    bottom = std::min(bottom, parent->bounds().maxY() - shift);
+  }
+  return {top, std::max(top, bottom)};
+}
+
+void UITableView::retireCells(const PlacedCells& cells) {
+  auto& d = effectiveDelegate();
+  std::vector<std::shared_ptr<UIView>> views;
+  views.reserve(cells.size());
+  for (auto& [path, cell] : cells) {
+    d.tableViewDidEndDisplayingCell(*this, *cell, path);
+    views.push_back(cell);
+  }
+  UIView::removeFromSuperviews(views);
+  for (auto& [path, cell] : cells) pool_.enqueue(cell);
 }
 
 void UITableView::reloadData() {
   UI_MAIN_THREAD_ONLY();
-  auto old = visible_;
+  PlacedCells old(visible_.begin(), visible_.end());
   visible_.clear();
   headerViews_.clear();
-  for (auto& [path, cell] : old) retireCell(path, cell);
+  retireCells(old);
   selected_.clear();
   needsReload_ = true;
   pending_ = {};
@@ -156,7 +176,8 @@ void UITableView::computeLayout() {
 
 void UITableView::updateVisibleCells() {
   if (needsReload_) return;
-  double top = contentOffset().y, bottom = top + viewportHeight();
+  shownSpan_ = visibleSpan();
+  auto [top, bottom] = shownSpan_;
   std::set<NSIndexPath> wanted;
   std::set<long> wantedHeaders;
   for (long s = 0; s < long(sections_.size()); ++s) {
@@ -167,13 +188,16 @@ void UITableView::updateVisibleCells() {
     for (; r < sec.rows && sec.rowTops[size_t(r)] < bottom; ++r)
       if (sec.rowTops[size_t(r)] + sec.rowHeights[size_t(r)] > top) wanted.insert({s, r});
   }
-  std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>> leaving;
-  for (auto& [path, cell] : visible_)
-    if (!wanted.count(path)) leaving.emplace_back(path, cell);
-  for (auto& [path, cell] : leaving) {
-    visible_.erase(path);
-    retireCell(path, cell);
+  PlacedCells leaving;
+  for (auto it = visible_.begin(); it != visible_.end();) {
+    if (wanted.count(it->first)) {
+      ++it;
+      continue;
+    }
+    leaving.emplace_back(*it);
+    it = visible_.erase(it);
   }
+  retireCells(leaving);
   auto& d = effectiveDelegate();
   for (auto it = headerViews_.begin(); it != headerViews_.end();) {
     if (!wantedHeaders.count(it->first)) {
@@ -223,6 +247,11 @@ void UITableView::layoutSubviews() {
 
 void UITableView::contentOffsetDidChange() {
   if (!needsReload_) updateVisibleCells();
+}
+
+void UITableView::safeAreaInsetsMayHaveChanged() {
+  UIScrollView::safeAreaInsetsMayHaveChanged();
+  if (!needsReload_ && !updating_ && visibleSpan() != shownSpan_) updateVisibleCells();
 }
 
 namespace {
@@ -286,7 +315,9 @@ void UITableView::applyRowChanges() {
     KVLog("table update does not match the data source's row counts; reloading");
     return fullReload();
   }
-  changes.carry(*found, visible_, selected_, [this](const NSIndexPath& p, auto cell) { retireCell(p, cell); });
+  PlacedCells retired;
+  changes.carry(*found, visible_, selected_, [&retired](const NSIndexPath& p, auto cell) { retired.emplace_back(p, cell); });
+  retireCells(retired);
   for (auto& [s, view] : headerViews_)
     if (view) view->removeFromSuperview();
   headerViews_.clear();
@@ -460,7 +491,7 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
   if (!visible_.empty() && long(visible_.size()) < total)
     head += ", showing " + printed(visible_.begin()->first) + "-" + printed(visible_.rbegin()->first);
   lines.push_back(head);
-  double top = contentOffset().y, bottom = top + viewportHeight();
+  auto [top, bottom] = visibleSpan();
   for (long s = 0; s < long(sections_.size()); ++s) {
     const Section& sec = sections_[size_t(s)];
     double end = sec.rows ? sec.rowTops.back() + sec.rowHeights.back() : sec.top + sec.headerHeight;

@@ -229,6 +229,9 @@ class UITableView : public UIScrollView {
 
  protected:
   void contentOffsetDidChange() override;
+  // Every layout pass comes here: a page that scrolled, or a card that moved, may have
+  // brought other rows of the table on screen.
+  void safeAreaInsetsMayHaveChanged() override;
 
  private:
   struct Section {
@@ -244,9 +247,15 @@ class UITableView : public UIScrollView {
   void ensureLoaded();
   void computeLayout();
   void updateVisibleCells();
-  void retireCell(const NSIndexPath& path, std::shared_ptr<UITableViewCell> cell);
+  using PlacedCells = std::vector<std::pair<NSIndexPath, std::shared_ptr<UITableViewCell>>>;
+  // Puts the cells back in the reuse pool, all at once.
+  void retireCells(const PlacedCells& cells);
   void applyRowChanges();
   double viewportHeight() const;
+  // The part of the content a person can see, top and bottom in the table's own
+  // coordinates: its bounds, cut by every scroll view it lies in (a table sized to all
+  // its rows inside a page that scrolls shows only what the page shows) and the window.
+  std::pair<double, double> visibleSpan() const;
   // Whether the table has a row at `path` now.
   bool hasRow(const NSIndexPath& path) { return path.row >= 0 && path.row < numberOfRowsInSection(path.section); }
 
@@ -264,6 +273,7 @@ class UITableView : public UIScrollView {
   std::map<long, std::shared_ptr<UIView>> headerViews_;
   std::vector<NSIndexPath> selected_;
   std::vector<Section> sections_;
+  std::pair<double, double> shownSpan_;  // the span the visible cells were chosen for
   bool needsReload_ = true;
   bool updating_ = false;
   int updateDepth_ = 0;

@@ -168,6 +168,33 @@ void UIView::removeFromSuperview() {
   if (hadWindow) didMoveToWindow();
 }
 
+void UIView::removeFromSuperviews(const std::vector<std::shared_ptr<UIView>>& views) {
+  UI_MAIN_THREAD_ONLY();
+  std::vector<std::pair<UIView*, bool>> leaving;  // each view, and whether it was in a window
+  std::vector<UIView*> parents;
+  for (const auto& view : views) {
+    UIView* parent = view ? view->superview_ : nullptr;
+    if (!parent) continue;
+    leaving.emplace_back(view.get(), view->window() != nullptr);
+    view->willMoveToSuperview(nullptr);
+    parent->willRemoveSubview(view.get());
+    for (UIView* a = parent; a; a = a->superview_) a->dropConstraintsInvolving(view.get());
+    view->superview_ = nullptr;
+    if (std::find(parents.begin(), parents.end(), parent) == parents.end()) parents.push_back(parent);
+  }
+  // The views stay owned by `views` until every one has been told.
+  for (UIView* parent : parents) {
+    auto& subviews = parent->subviews_;
+    subviews.erase(std::remove_if(subviews.begin(), subviews.end(),
+                                  [parent](const auto& v) { return v->superview_ != parent; }),
+                   subviews.end());
+  }
+  for (auto [view, hadWindow] : leaving) {
+    view->didMoveToSuperview();
+    if (hadWindow) view->didMoveToWindow();
+  }
+}
+
 bool UIView::isDescendantOfView(const UIView* view) const {
   for (const UIView* v = this; v; v = v->superview_)
     if (v == view) return true;

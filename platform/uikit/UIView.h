@@ -123,6 +123,10 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   void bringSubviewToFront(const UIView* view);
   void sendSubviewToBack(const UIView* view);
   virtual void removeFromSuperview();
+  // Removes each view from its superview as removeFromSuperview does, the subviews of
+  // each superview gone through once for all of them rather than once per view (a table
+  // retiring its cells).
+  static void removeFromSuperviews(const std::vector<std::shared_ptr<UIView>>& views);
   bool isDescendantOfView(const UIView* view) const;
   // Depth first, the view itself first.
   UIView* viewWithTag(long tag);

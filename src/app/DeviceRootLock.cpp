@@ -27,7 +27,7 @@ std::string DeviceRootLock::lockPath() {
   return DeviceRoot::devicePath(std::string(DeviceRoot::kApplicationSupport) + "/" + kFileName);
 }
 
-std::unique_ptr<DeviceRootLock> DeviceRootLock::acquire(std::string* error) {
+std::unique_ptr<DeviceRootLock> DeviceRootLock::acquire(std::string* error, std::vector<std::string>* repairs) {
   auto refuse = [error](const std::string& message) {
     if (error) *error = message;
     return nullptr;
@@ -42,7 +42,14 @@ std::unique_ptr<DeviceRootLock> DeviceRootLock::acquire(std::string* error) {
       return refuse("cannot make the device root " + DeviceRoot::root() + ": " +
                     (ec ? ec.message() : std::string("it is not a folder")));
   }
-  if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(path), &problem)) return refuse(problem);
+  if (DeviceRoot::root().empty()) {
+    if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(path), &problem)) return refuse(problem);
+  } else {
+    DeviceFiles::Tree tree(DeviceRoot::root(), true);
+    bool made = tree.createFolders(DeviceRoot::kApplicationSupport, &problem);
+    if (repairs) *repairs = tree.repairs();
+    if (!made) return refuse(problem);
+  }
   // Close-on-exec: a command the application starts must not keep the lock alive.
   int descriptor = DeviceFiles::openFile(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644, &problem);
   if (descriptor < 0) return refuse(problem);

@@ -5,14 +5,18 @@
 // writes its process number into the file, so a second start can say who holds it.
 #include <memory>
 #include <string>
+#include <vector>
 
 class DeviceRootLock {
  public:
   static constexpr const char* kFileName = "quillbark.lock";
 
   // The lock of the current device root (DeviceRoot::root()). Nothing, with `error`
-  // saying why (another process holds it, or the file cannot be made), otherwise.
-  static std::unique_ptr<DeviceRootLock> acquire(std::string* error);
+  // saying why (another process holds it, or the file cannot be made), otherwise. The
+  // lock comes before the device-root builder's repairs, so a link a package made of a
+  // folder on its way ("/var/mobile" to a folder of the host) is replaced by a folder
+  // here, as the builder would, and noted in `repairs`; nothing is written through it.
+  static std::unique_ptr<DeviceRootLock> acquire(std::string* error, std::vector<std::string>* repairs = nullptr);
   static std::string lockPath();
 
   ~DeviceRootLock();

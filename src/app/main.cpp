@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "account/KVVendorService.h"
 #include "app/ApplicationEnvironment.h"
 #include "app/ApplicationInformationFile.h"
@@ -54,16 +58,34 @@ void startSignalWatcher(sigset_t set) {
   }).detach();
 }
 
+void showCard(const std::string& title, const std::string& message) {
+  auto card = std::make_shared<ErrorViewController>();
+  card->showWithTitle(title, message, 1, NSLocalizedString("OK"), std::nullopt, std::string());
+  card->presentFromTopPresenter();
+}
+
 // The preference file could not be read and was replaced by the defaults: said once,
 // on the alert card, since the choices it held are gone.
 void showReplacedPreferences(const std::string& kept) {
   std::string message = NSLocalizedString("The preference file could not be read, so Quillbark started with its default "
                                           "preferences.");
   if (!kept.empty()) message += " " + NSLocalizedFormat("The unreadable file is kept as %@.", {kept});
-  auto card = std::make_shared<ErrorViewController>();
-  card->showWithTitle(NSLocalizedString("Preferences Replaced"), message, 1, NSLocalizedString("OK"), std::nullopt,
-                      std::string());
-  card->presentFromTopPresenter();
+  showCard(NSLocalizedString("Preferences Replaced"), message);
+}
+
+// Work may still run on other threads when the person quits: a refresh waiting for its
+// server, an icon download, a count over every source, a build of the package caches.
+// The process singletons such work uses are never destroyed, but statics of every
+// subsystem are, after main returns, under a thread still using them: the process ends
+// here instead, without destroying anything. A write still under way is lost whole (the
+// database reads as before it); what must be kept was written by the termination.
+[[noreturn]] void endProcess(int status) {
+  std::fflush(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+  // The leak checker runs at a normal exit only.
+  __lsan_do_leak_check();
+#endif
+  std::_Exit(status);
 }
 }  // namespace
 
@@ -102,18 +124,21 @@ int main(int argc, char** argv) {
   DeviceRoot::setRoot(root);
   // Before anything else is written: a second application on the same root would
   // interleave its writes with this one's.
-  auto lock = DeviceRootLock::acquire(&error);
+  std::vector<std::string> repairs;
+  auto lock = DeviceRootLock::acquire(&error, &repairs);
   if (!lock) {
     std::fprintf(stderr, "quillbark: %s\n", error.c_str());
     return 1;
   }
   // At every start: a root made by an earlier version is completed, and what a package
   // did to the device's own folders is put right before anything is written there.
-  std::vector<std::string> repairs;
-  if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error, &repairs)) {
+  std::vector<std::string> built;
+  bool factsReplaced = false;
+  if (!DeviceRootBuilder::build(root, DeviceFacts{}, &error, &built, &factsReplaced)) {
     std::fprintf(stderr, "quillbark: cannot prepare the device folder %s: %s\n", root.c_str(), error.c_str());
     return 1;
   }
+  repairs.insert(repairs.end(), built.begin(), built.end());
   for (const auto& repair : repairs) std::fprintf(stderr, "quillbark: repaired the device folder: %s\n", repair.c_str());
 
   // The application as its package puts it on the device, with its alternate icons.
@@ -151,6 +176,14 @@ int main(int argc, char** argv) {
   window->makeKeyAndVisible();
   UIApplication::sharedApplication().launch(&KVQuillbark::sharedQuillbark());
   if (auto kept = QuillbarkPersistentPreferences::sharedInstance().replacedUnreadableFile()) showReplacedPreferences(*kept);
+  // A package can write the device's description; what it left there is no reason not
+  // to start, but the person is told the description is the default one now.
+  if (factsReplaced) {
+    KVLog("The device description %s was damaged; it is replaced by the default one", DeviceRoot::kDeviceFactsFile);
+    showCard(NSLocalizedString("Device Description Replaced"),
+             NSLocalizedFormat("The device description (%@) was damaged, so Quillbark replaced it with the default one.",
+                               {DeviceRoot::kDeviceFactsFile}));
+  }
   std::unique_ptr<ScreenWindow> shown;
   if (line->window) {
     std::string failure;
@@ -171,5 +204,5 @@ int main(int argc, char** argv) {
   UIApplication::sharedApplication().terminate();
   QuillbarkPersistentPreferences::sharedInstance().saveToFile();
   KVLog("Quillbark is exiting");
-  return status;
+  endProcess(status);
 }

@@ -10,6 +10,7 @@
 #include "foundation/Value.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
+#include "system/DeviceRootBuilder.h"
 
 namespace {
 std::mutex gMutex;
@@ -17,15 +18,17 @@ std::optional<std::string> gUUID;
 std::optional<bool> gRootWritable;
 
 Value deviceFacts() {
-  auto text = Files::readText(DeviceRoot::devicePath(DeviceRoot::kDeviceFactsFile));
-  if (!text) return {};
-  auto v = Value::fromJSON(*text);
+  // The file is package data: only a regular file of a facts file's size is read.
+  auto contents = DeviceFiles::readFile(DeviceRoot::devicePath(DeviceRoot::kDeviceFactsFile),
+                                        DeviceRootBuilder::kMaxDeviceFactsBytes);
+  if (!contents || !contents->complete) return {};
+  auto v = Value::fromJSON(contents->bytes);
   return v && v->isDictionary() ? *v : Value();
 }
 
 std::string fact(const char* key, const std::string& fallback) {
   Value v = deviceFacts()[key];
-  if (auto s = v.stringPtr(); s && !s->empty()) return *s;
+  if (auto s = v.stringPtr(); s && !s->empty() && DeviceRootBuilder::usableFact(key, v)) return *s;
   return fallback;
 }
 

@@ -81,6 +81,13 @@ class KVParsingUtility {
   // The repository locations of another package manager's sources list ("deb" lines
   // and "URIs:" fields), each ending in "/"; empty when the file cannot be read.
   static std::set<std::string> sourceURLsFromSourceListAtPath(const std::string& path);
+  // The same into `locations`, as long as it holds fewer than `limit`. A list is package
+  // data: only a regular file is read (a link or a named pipe is refused without
+  // waiting), and only its first kSourceListReadLimit bytes. Answers false when the list
+  // went on past what was taken (more locations, or more bytes).
+  static constexpr size_t kSourceListReadLimit = 1 << 20;
+  static bool addSourceURLsFromSourceListAtPath(const std::string& path, std::set<std::string>& locations,
+                                                size_t limit);
 
   // Brings the package records into line with dpkg's status file and file lists in
   // one transaction on a background queue, then calls the completion there with no

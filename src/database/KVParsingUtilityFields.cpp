@@ -1,5 +1,7 @@
 // The field helpers of KVParsingUtility: list items, dependencies and their "firmware"
 // limits, contacts and other package managers' sources lists.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -10,6 +12,7 @@
 #include "foundation/Files.h"
 #include "foundation/Log.h"
 #include "foundation/StringEncoding.h"
+#include "system/DeviceFiles.h"
 
 namespace {
 
@@ -277,8 +280,27 @@ void KVParsingUtility::setContactFromField(std::string_view value, std::string* 
 
 std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std::string& path) {
   std::set<std::string> locations;
-  std::optional<std::string> text = Files::readText(path);
-  if (!text) return locations;
+  addSourceURLsFromSourceListAtPath(path, locations, SIZE_MAX);
+  return locations;
+}
+
+bool KVParsingUtility::addSourceURLsFromSourceListAtPath(const std::string& path, std::set<std::string>& locations,
+                                                         size_t limit) {
+  std::string problem;
+  auto contents = DeviceFiles::readFile(path, kSourceListReadLimit, &problem);
+  if (!contents) {
+    struct stat st;
+    // A missing list is no news: most managers are not on the device.
+    if (::lstat(path.c_str(), &st) == 0) KVLog("Not reading the sources list %s", problem.c_str());
+    return true;
+  }
+  std::string_view text(reinterpret_cast<const char*>(contents->bytes.data()), contents->bytes.size());
+  // A list cut at the limit ends with the last whole line.
+  if (!contents->complete) {
+    KVLog("Only the first %zu bytes of the sources list %s are read", text.size(), path.c_str());
+    text = text.substr(0, text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1);
+  }
+  bool full = false;
   auto add = [&](std::string_view uri) {
     // Another manager's list is as hostile as any repository data: a location that would
     // become options or another layout in our own sources list is left behind.
@@ -288,9 +310,11 @@ std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std
             location.error()->localizedDescription().c_str());
       return;
     }
-    locations.insert(location->text());
+    if (locations.size() >= limit && !locations.count(location->text())) full = true;
+    else locations.insert(location->text());
   };
-  for (std::string_view rawLine : splitOn(*text, '\n')) {
+  for (std::string_view rawLine : splitOn(text, '\n')) {
+    if (full) break;
     std::string decoded;
     if (!isValidUTF8(rawLine)) rawLine = decoded = windows1252ToUTF8(rawLine);
     std::string_view line = trim(KVControlLineParser::trimLineEnds(rawLine), " \t");
@@ -310,8 +334,8 @@ std::set<std::string> KVParsingUtility::sourceURLsFromSourceListAtPath(const std
     } else if (words[0].size() == 5 && std::equal(words[0].begin(), words[0].end(), "uris:", [](char a, char b) {
                  return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b;
                })) {
-      for (size_t i = 1; i < words.size(); ++i) add(words[i]);
+      for (size_t i = 1; i < words.size() && !full; ++i) add(words[i]);
     }
   }
-  return locations;
+  return !full && contents->complete;
 }

@@ -130,6 +130,13 @@ uint64_t KVRPackages::countOfInstalledPackagesForSource(const std::string& locat
   return KVRPackage::objectsWhere("sourceLocation = %@ AND isInstalled = 1", location).count();
 }
 
+std::map<std::string, uint64_t> KVRPackages::countsOfInstalledPackagesBySource() const {
+  std::map<std::string, uint64_t> counts;
+  for (const Value& location : KVRPackage::objectsWhere("isInstalled = 1").valuesForKey("sourceLocation"))
+    if (location.isString()) ++counts[location.asString()];
+  return counts;
+}
+
 uint64_t KVRPackages::countOfPackagesInSourceWithLocation(const std::string& location) const {
   return KVRPackage::objectsWhere("sourceLocation = %@", location).count();
 }

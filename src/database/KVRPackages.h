@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   // The distinct categories of the source's packages, sorted; an empty one stays.
   std::vector<std::string> arrayOfSourceCategories(const std::string& location) const;
   uint64_t countOfInstalledPackagesForSource(const std::string& location) const;
+  // The same for every source at once, by location, from one pass over the installed
+  // packages; a source without any is absent.
+  std::map<std::string, uint64_t> countsOfInstalledPackagesBySource() const;
   uint64_t countOfPackagesInSourceWithLocation(const std::string& location) const;
 
   // --- Queue state. Each writer is one write transaction on the calling thread; its

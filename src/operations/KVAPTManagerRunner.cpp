@@ -17,22 +17,30 @@
 
 namespace {
 std::atomic<bool> gRunning{false};
-std::mutex gStateMutex;
-std::optional<std::string> gOutput;
-int32_t gStatus = 0;
-// The caches built ahead of a refresh's end: while they are built, other commands wait
-// for them rather than find the runner busy (nobody asked for that run).
-std::mutex gAheadMutex;
-std::condition_variable gAheadEnded;
-bool gAheadRunning = false;
-// Counts changes to what APT builds its caches from; caches built ahead are still right
-// when none came since their build began.
-uint64_t gInputsGeneration = 0;
-bool gBuiltAheadStillRight = false;
+// Never destroyed: a command, or a build of the caches ahead, can still be running on
+// another thread when the process ends, and signal or write this as it ends.
+struct RunnerState {
+  std::mutex mutex;
+  std::optional<std::string> output;
+  int32_t status = 0;
+  // The caches built ahead of a refresh's end: while they are built, other commands
+  // wait for them rather than find the runner busy (nobody asked for that run).
+  std::mutex aheadMutex;
+  std::condition_variable aheadEnded;
+  bool aheadRunning = false;
+  // Counts changes to what APT builds its caches from; caches built ahead are still
+  // right when none came since their build began.
+  uint64_t inputsGeneration = 0;
+  bool builtAheadStillRight = false;
+};
+RunnerState& state() {
+  static RunnerState* shared = new RunnerState();
+  return *shared;
+}
 
 void waitForCachesAhead() {
-  std::unique_lock<std::mutex> lock(gAheadMutex);
-  gAheadEnded.wait(lock, [] { return !gAheadRunning; });
+  std::unique_lock<std::mutex> lock(state().aheadMutex);
+  state().aheadEnded.wait(lock, [] { return !state().aheadRunning; });
 }
 
 // Gives the one-command flag back however the run ends (a block may throw).
@@ -74,14 +82,14 @@ const std::string& KVAPTManager::busyText() {
 }
 
 std::optional<std::string> KVAPTManager::output() {
-  std::lock_guard<std::mutex> lock(gStateMutex);
-  return gOutput;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return state().output;
 }
 
 int32_t KVAPTManager::status() {
   if (gRunning) return kRunningStatus;
-  std::lock_guard<std::mutex> lock(gStateMutex);
-  return gStatus;
+  std::lock_guard<std::mutex> lock(state().mutex);
+  return state().status;
 }
 
 bool KVAPTManager::running() { return gRunning; }
@@ -89,10 +97,10 @@ bool KVAPTManager::running() { return gRunning; }
 void KVAPTManager::generateCachesAhead() {
   uint64_t generation;
   {
-    std::lock_guard<std::mutex> lock(gAheadMutex);
-    if (gAheadRunning) return;
-    gAheadRunning = true;
-    generation = gInputsGeneration;
+    std::lock_guard<std::mutex> lock(state().aheadMutex);
+    if (state().aheadRunning) return;
+    state().aheadRunning = true;
+    generation = state().inputsGeneration;
   }
   performOnDefaultThread([generation] {
     KVAPTCommandResult caches = runAsRootNow(generateCachesCommand(), {}, {});
@@ -100,24 +108,24 @@ void KVAPTManager::generateCachesAhead() {
     // right by then.
     if (!caches.succeeded()) KVLog("The package caches could not be built ahead:\n%s", caches.output.c_str());
     {
-      std::lock_guard<std::mutex> lock(gAheadMutex);
-      gAheadRunning = false;
-      gBuiltAheadStillRight = caches.succeeded() && generation == gInputsGeneration;
+      std::lock_guard<std::mutex> lock(state().aheadMutex);
+      state().aheadRunning = false;
+      state().builtAheadStillRight = caches.succeeded() && generation == state().inputsGeneration;
     }
-    gAheadEnded.notify_all();
+    state().aheadEnded.notify_all();
   });
 }
 
 void KVAPTManager::inputsChanged() {
-  std::lock_guard<std::mutex> lock(gAheadMutex);
-  ++gInputsGeneration;
-  gBuiltAheadStillRight = false;
+  std::lock_guard<std::mutex> lock(state().aheadMutex);
+  ++state().inputsGeneration;
+  state().builtAheadStillRight = false;
 }
 
 bool KVAPTManager::takeCachesBuiltAhead() {
-  std::unique_lock<std::mutex> lock(gAheadMutex);
-  gAheadEnded.wait(lock, [] { return !gAheadRunning; });
-  return std::exchange(gBuiltAheadStillRight, false);
+  std::unique_lock<std::mutex> lock(state().aheadMutex);
+  state().aheadEnded.wait(lock, [] { return !state().aheadRunning; });
+  return std::exchange(state().builtAheadStillRight, false);
 }
 
 KVAPTCommandResult KVAPTManager::commandResultForCommandAsRoot(const std::string& commandLine, UpdateBlock update,
@@ -139,8 +147,8 @@ KVAPTCommandResult KVAPTManager::runAsRootNow(const std::string& commandLine, Up
   }
   RunningScope scope;
   {
-    std::lock_guard<std::mutex> lock(gStateMutex);
-    gOutput.reset();
+    std::lock_guard<std::mutex> lock(state().mutex);
+    state().output.reset();
   }
   // The host runs the root's launcher itself: it must be the one built here.
   std::string untrusted;
@@ -153,9 +161,9 @@ KVAPTCommandResult KVAPTManager::runAsRootNow(const std::string& commandLine, Up
     {
       // Appended piece by piece: a copy of the whole output per line would make a long
       // maintainer script's output cost the square of its length.
-      std::lock_guard<std::mutex> lock(gStateMutex);
-      if (gOutput) gOutput->append(piece);
-      else gOutput = piece;
+      std::lock_guard<std::mutex> lock(state().mutex);
+      if (state().output) state().output->append(piece);
+      else state().output = piece;
     }
     if (finished) {
       KVLog("FULL OUTPUT: \n%s", whole.c_str());
@@ -164,8 +172,8 @@ KVAPTCommandResult KVAPTManager::runAsRootNow(const std::string& commandLine, Up
       result.output = whole;
       result.status = exitStatus;
       {
-        std::lock_guard<std::mutex> lock(gStateMutex);
-        gStatus = exitStatus;
+        std::lock_guard<std::mutex> lock(state().mutex);
+        state().status = exitStatus;
       }
       if (completion) completion();
       scope.release();

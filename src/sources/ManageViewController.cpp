@@ -183,22 +183,36 @@ void ManageViewController::resultsChanged(bool sources, const ErrorRef& error) {
 void ManageViewController::rebuildSourcesCache() {
   needsRecount_ = false;
   sourcesCount_ = static_cast<uint32_t>(allSources_.count());
-  // Counts run at once on background threads: only the last one asked for is shown, so
-  // an earlier count that ends later never puts older numbers back.
-  const uint64_t generation = ++recountGeneration_;
-  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages, generation] {
+  // One count at a time: a change while it runs (an import writes sources, a refresh
+  // ends) asks for one more count after it, however many changes came meanwhile.
+  if (recountRunning_) {
+    recountAgain_ = true;
+    return;
+  }
+  recountRunning_ = true;
+  performOnBackgroundThread([weak = weakSelf(this), packages = context_.packages] {
     std::map<std::string, std::string> counts;
     // One handle for the whole count: a database that cannot be opened (the process
     // ends) has nothing to count.
     auto db = store::Database::openDefaultDatabase();
-    if (!db) return;
-    for (const Value& location : (*db)->objects(KVRSource::className()).valuesForKey("location"))
-      counts[location.asString()] = std::to_string(packages->countOfInstalledPackagesForSource(location.asString()));
-    performOnMainThread([weak, generation, counts = std::move(counts)]() mutable {
+    if (db) {
+      // One pass over the installed packages, whatever the number of sources.
+      auto installed = packages->countsOfInstalledPackagesBySource();
+      for (const Value& value : (*db)->objects(KVRSource::className()).valuesForKey("location")) {
+        const std::string& location = value.asString();
+        auto found = installed.find(location);
+        counts[location] = std::to_string(found == installed.end() ? 0 : found->second);
+      }
+    }
+    performOnMainThread([weak, counts = std::move(counts), opened = bool(db)]() mutable {
       auto self = weak.lock();
-      if (!self || generation != self->recountGeneration_) return;
-      self->dictOfInstalledPackagesCount_ = std::move(counts);
-      self->sourcesTableView_->reloadData();
+      if (!self) return;
+      self->recountRunning_ = false;
+      if (opened) {
+        self->dictOfInstalledPackagesCount_ = std::move(counts);
+        self->sourcesTableView_->reloadData();
+      }
+      if (std::exchange(self->recountAgain_, false)) self->rebuildSourcesCache();
     });
   });
 }

@@ -120,7 +120,8 @@ class ManageViewController : public KVPalettedViewController, public UITableView
   uint32_t sourcesCount_ = 0;
   // A change came while the page was away: the counts are made again when it comes back.
   bool needsRecount_ = false;
-  uint64_t recountGeneration_ = 0;
+  bool recountRunning_ = false;
+  bool recountAgain_ = false;
   RunLoop::TimerId timeSinceTimer_ = 0;
   bool isPressed_ = false;
   NotificationToken iconObservation_;

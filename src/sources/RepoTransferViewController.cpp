@@ -149,14 +149,34 @@ void RepoTransferViewController::repoTransferContinueButton() {
     return;
   }
   std::set<std::string> locations;
+  bool whole = true;
   const std::vector<std::string>* lists[3] = {&cydiaSourceLists(), &zebraSourceLists(), &sileoSourceLists()};
   for (int i = 0; i < 3; ++i) {
     if (!selected_[i]) continue;
     for (const auto& list : *lists[i])
-      locations.merge(KVParsingUtility::sourceURLsFromSourceListAtPath(DeviceRoot::devicePath(list)));
+      whole = KVParsingUtility::addSourceURLsFromSourceListAtPath(DeviceRoot::devicePath(list), locations,
+                                                                  kMaxImportedSources) &&
+              whole;
+  }
+  if (!locations.empty() && whole) {
+    launchSourceImportFromSourceCollection(locations);
+    return;
   }
   if (!locations.empty()) {
-    launchSourceImportFromSourceCollection(locations);
+    // Said before the screen goes, where the lists were chosen.
+    leaving_ = true;
+    auto alert = UIAlertController::alertControllerWithTitle(
+        NSLocalizedString("Import Sources"),
+        NSLocalizedFormat("Only part of the chosen lists is imported: an import takes at most %@ sources, and at "
+                          "most the first megabyte of each list.",
+                          {std::to_string(kMaxImportedSources)}),
+        UIAlertControllerStyleAlert);
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Continue"), UIAlertActionStyleDefault,
+                                                    [weak = weakSelf(this), locations](UIAlertAction&) {
+                                                      if (auto self = weak.lock())
+                                                        self->launchSourceImportFromSourceCollection(locations);
+                                                    }));
+    presentViewController(alert, true);
     return;
   }
   auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("Import Sources"),

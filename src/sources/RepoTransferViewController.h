@@ -24,6 +24,11 @@ inline constexpr const char* KVRSourceImportDidCompleteNotification = "KVRSource
 
 class RepoTransferViewController : public KVPalettedViewController {
  public:
+  // The most sources one import adds. A device's lists name tens of sources, the longest
+  // a few hundred; a list is package data, and every source imported is refreshed at
+  // once and shown on the manage tab, so a list of a hundred thousand lines is cut here.
+  static constexpr size_t kMaxImportedSources = 1000;
+
   // The device paths of each manager's source lists.
   static const std::vector<std::string>& cydiaSourceLists();
   static const std::vector<std::string>& zebraSourceLists();

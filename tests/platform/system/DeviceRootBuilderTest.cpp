@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "foundation/Files.h"
 #include "launcher/RootOwnership.h"
 #include "support/DebBuilder.h"
@@ -165,4 +167,38 @@ TEST_F(DeviceRootBuilderTest, LinksOutOfTheRootAreReplacedNeverWrittenThrough) {
                            "/System/Library/CoreServices/SystemVersion.plist"})
     EXPECT_TRUE(Files::exists(root + file)) << file;
   EXPECT_NE(Files::readText(root + "/var/lib/dpkg/status").value_or("").find("Version: 15.0\n"), std::string::npos);
+}
+
+// A package can write the device's description: what no device would say there (a model
+// name longer than a file name may be, a line break that would start a stanza of dpkg's
+// status, a named pipe or a link in its place) is replaced, and the root still builds.
+TEST_F(DeviceRootBuilderTest, ADamagedDeviceDescriptionIsReplacedWithoutWaiting) {
+  ASSERT_TRUE(DeviceRootBuilder::build(root));
+  const std::string facts = root + DeviceRoot::kDeviceFactsFile;
+  TempDir outside;
+  ASSERT_TRUE(Files::writeAtomically(outside.file("facts"), std::string("{\"model\": \"iPad8,1\"}")));
+  auto replaceWith = [&](const std::function<void()>& damage) {
+    ASSERT_TRUE(Files::removeItem(facts));
+    damage();
+    std::string error;
+    bool replaced = false;
+    ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error, nullptr, &replaced)) << error;
+    EXPECT_TRUE(replaced);
+    EXPECT_NE(Files::readText(facts).value_or("").find("\"model\": \"iPhone10,3\""), std::string::npos);
+  };
+  for (const std::string& model : {"iPhone" + std::string(100000, 'x') + "10,3", std::string("iPhone10,3\nStatus: x")})
+    replaceWith([&] { Files::writeAtomically(facts, Value::dict({{"model", model}}).toJSON()); });
+  replaceWith([&] { Files::writeAtomically(facts, std::string("{\"model\": 10}")); });
+  replaceWith([&] { Files::writeAtomically(facts, std::string("not JSON")); });
+  replaceWith([&] { ASSERT_EQ(::mkfifo(facts.c_str(), 0644), 0); });
+  replaceWith([&] { ASSERT_EQ(::symlink(outside.file("facts").c_str(), facts.c_str()), 0); });
+  EXPECT_EQ(Files::readText(outside.file("facts")), "{\"model\": \"iPad8,1\"}");
+
+  // A description a device could give is kept.
+  ASSERT_TRUE(Files::writeAtomically(facts, std::string("{\"model\": \"iPad8,1\", \"name\": \"Kitchen iPad\"}")));
+  bool replaced = true;
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, nullptr, nullptr, &replaced));
+  EXPECT_FALSE(replaced);
+  EXPECT_NE(Files::readText(root + "/var/lib/dpkg/status").value_or("").find("Package: cy+model.ipad\n"),
+            std::string::npos);
 }

@@ -3,6 +3,7 @@
 
 #include "support/UIDriver.h"
 #include "uikit/UIPasteboard.h"
+#include "uikit/UIScreen.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITableView.h"
 
@@ -92,6 +93,42 @@ TEST_F(TableViewTest, ScrollingReusesTheCellsThatLeftTheScreen) {
   }
   EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 0}), nullptr);
   EXPECT_TRUE(ui.screenShows("0.50: Row 50"));
+}
+
+// A table that does not scroll by itself, sized to all its rows inside a page that does
+// (the manage tab's sources card): cells for what the page shows, however many rows.
+class PagedRows : public Rows {
+ public:
+  std::shared_ptr<UIScrollView> page;
+  void loadView() override {
+    Rows::loadView();
+    page = std::make_shared<UIScrollView>(UIScreen::mainScreen().bounds());
+    view()->addSubview(page);
+    page->addSubview(table);
+    table->setFrame(CGRect::make(0, 100, 375, 28 + double(rows.size()) * 44));
+    page->setContentSize({375, 100 + table->frame().height()});
+  }
+};
+
+TEST(NestedTableViewTest, ATableSizedToAllItsRowsInAPageThatScrollsMakesCellsOnlyForWhatThePageShows) {
+  UIDriver ui;
+  CountingCell::made = 0;
+  auto screen = std::make_shared<PagedRows>();
+  for (int i = 0; i < 200000; ++i) screen->rows.push_back("Row " + std::to_string(i));
+  ui.show(screen);
+  const int onScreen = int(UIScreen::mainScreen().bounds().height() / 44) + 2;
+  EXPECT_TRUE(ui.screenShows("table: 200000 rows, showing 0.0-0.")) << ui.screen();
+  EXPECT_LE(CountingCell::made, onScreen);
+  EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 100}), nullptr);
+
+  // The page, not the table, moves: the rows it brings get the cells that left.
+  screen->page->setContentOffset({0, 100 + 28 + 100000 * 44});
+  EXPECT_TRUE(ui.screenShows("  0.100000: Row 100000 | | >\n")) << ui.screen();
+  EXPECT_EQ(screen->table->cellForRowAtIndexPath({0, 0}), nullptr);
+  screen->table->reloadData();
+  EXPECT_TRUE(ui.screenShows("0.100001: Row 100001"));
+  EXPECT_LE(CountingCell::made, 2 * onScreen);
+  EXPECT_EQ(screen->table->visibleCells().size() + screen->table->reusePoolSize("cell"), size_t(CountingCell::made));
 }
 
 TEST_F(TableViewTest, TappingARowAndSwipingItsDeleteAction) {

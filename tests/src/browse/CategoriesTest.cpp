@@ -153,7 +153,10 @@ TEST_F(CategoriesTabTest, RealRepositoriesFoldIntoTheirGroupsAndOpenTheirScreens
   EXPECT_TRUE(screen->groups().isCollapsed(KVCategoryGroups::Tweaks));
   EXPECT_EQ(other->numberOfRowsInSection(0), long(closedRows));
 
-  // A category opens its screen, whose package opens its page.
+  // A category opens its screen, whose package opens its page. The page was left at the
+  // group opened last: a person scrolls to the category first.
+  ASSERT_TRUE(ui.scroll("top"));
+  for (int page = 0; page < 10 && !ui.screenShows("Fonts (EFM)"); ++page) ASSERT_TRUE(ui.scroll("down"));
   ASSERT_TRUE(ui.tap("Fonts (EFM)")) << ui.screen();
   auto* fonts = dynamic_cast<SubcategoriesViewController*>(screen->navigationController()->topViewController());
   ASSERT_NE(fonts, nullptr);

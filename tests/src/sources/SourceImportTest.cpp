@@ -4,15 +4,23 @@
 // import screen closes; choosing lists that hold nothing says so.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "foundation/Files.h"
+#include "foundation/RunLoop.h"
+#include "sources/ManageViewController.h"
 #include "sources/RepoImportProgressViewController.h"
 #include "sources/RepoTransferViewController.h"
 #include "support/SourceRefreshFixture.h"
+#include "support/TempDir.h"
 #include "support/UIDriver.h"
 #include "system/DeviceRoot.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScreen.h"
 #include "uikit/UIProgressView.h"
 
 namespace {
@@ -120,6 +128,58 @@ TEST_F(SourceImportTest, ListsThatHoldNothingSaySoAndContinueWithNothingChosenLe
   ASSERT_TRUE(ui.tap("Continue"));
   EXPECT_TRUE(preferences().boolForKey("setupDone"));
   EXPECT_EQ(presenter->presentedViewController(), nullptr);
+  EXPECT_TRUE(KVRSource::allObjects().empty());
+}
+
+TEST_F(SourceImportTest, AHundredThousandLinesImportTheCeilingWithAMessageAndTheManageTabShowsThemAtOnce) {
+  preferences().removeObjectForKey("setupDone");
+  std::string list;
+  for (int i = 0; i < 100000; ++i) list += "deb http://127.0.0.1:9/r" + std::to_string(i) + "/ ./\n";
+  place("/etc/apt/sources.list.d/cydia.list", list);
+  openOver(false);
+  ASSERT_TRUE(ui.tap("Cydia"));
+  ASSERT_TRUE(ui.tap("Continue"));
+  auto* alert = dynamic_cast<UIAlertController*>(ui.front());
+  ASSERT_NE(alert, nullptr) << ui.screen();
+  EXPECT_NE(alert->message().value_or("").find("at most 1000 sources"), std::string::npos) << ui.screen();
+  EXPECT_FALSE(preferences().boolForKey("setupDone")) << "the screen waits for the message to be read";
+  ASSERT_TRUE(ui.tap("Continue"));
+  EXPECT_EQ(presenter->presentedViewController(), nullptr);
+  ASSERT_TRUE(DispatchQueue::drainGlobalQueues());
+  ui.runUntilIdle();
+  EXPECT_EQ(KVRSource::allObjects().count(), RepoTransferViewController::kMaxImportedSources);
+  EXPECT_TRUE(source("http://127.0.0.1:9/r999/")) << "the first lines of the list";
+  EXPECT_FALSE(source("http://127.0.0.1:9/r1000/"));
+
+  auto manage = std::make_shared<ManageViewController>(screenContext());
+  ui.show(std::make_shared<UINavigationController>(manage));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return manage->dictOfInstalledPackagesCount().size() == 1000; }, 30));
+  UITableView* table = manage->sourcesTableView();
+  EXPECT_EQ(table->numberOfRowsInSection(0), 1000);
+  auto made = [&] { return table->visibleCells().size() + table->reusePoolSize("sourcesCell"); };
+  const size_t onScreen = size_t(UIScreen::mainScreen().bounds().height() / ManageViewController::kSourceRowHeight) + 2;
+  EXPECT_TRUE(ui.screenShows("0.0: http://127.0.0.1:9/r0/")) << ui.screen();
+  EXPECT_LE(made(), onScreen) << "cells for the rows on screen, not one per source";
+  ASSERT_TRUE(ui.scroll("bottom"));
+  EXPECT_TRUE(ui.screenShows("0.999: http://127.0.0.1:9/r999/")) << ui.screen();
+  EXPECT_LE(made(), 2 * onScreen);
+}
+
+TEST_F(SourceImportTest, ANamedPipeOrALinkWhereAListBelongsIsRefusedWithoutWaiting) {
+  TempDir outside;
+  ASSERT_TRUE(Files::writeAtomically(outside.file("list"), std::string("deb http://127.0.0.1:9/outside/ ./\n")));
+  std::string pipe = DeviceRoot::devicePath(RepoTransferViewController::cydiaSourceLists()[0]);
+  std::string link = DeviceRoot::devicePath(RepoTransferViewController::sileoSourceLists()[0]);
+  ASSERT_TRUE(Files::createDirectories(Files::deletingLastPathComponent(pipe)));
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  ASSERT_EQ(symlink(outside.file("list").c_str(), link.c_str()), 0);
+  openOver(true);
+  ASSERT_TRUE(ui.tap("Cydia"));
+  ASSERT_TRUE(ui.tap("Sileo"));
+  ASSERT_TRUE(ui.tap("Continue"));  // an open of the pipe that waited for a writer would never come back
+  auto* alert = dynamic_cast<UIAlertController*>(ui.front());
+  ASSERT_NE(alert, nullptr) << ui.screen();
+  EXPECT_EQ(alert->message(), "Nothing to import");
   EXPECT_TRUE(KVRSource::allObjects().empty());
 }
 

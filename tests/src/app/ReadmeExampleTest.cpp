@@ -150,8 +150,8 @@ TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
   ASSERT_EQ(made.status, 0) << shell << "\n" << made.output;
   std::string script = typedLines(part);
   replaceAll(script, "/tmp/", dir.path() + "/");
-  replaceAll(script, "wait 1\n", "wait 4\n");
-  replaceAll(script, "wait 3\n", "wait 6\n");
+  lengthenWaits(script, 1, 4);
+  lengthenWaits(script, 3, 6);
   auto outcome = ApplicationProcess::runScript(dir.file("settings-device"), script);
   EXPECT_EQ(outcome.status, 0) << script << outcome.output;
   EXPECT_NE(outcome.output.find("Mode sombre noir | | [on]"), std::string::npos) << "in French, and black" << outcome.output;

@@ -41,6 +41,17 @@ inline void replaceAll(std::string& text, const std::string& from, const std::st
     text.replace(at, from.size(), to);
 }
 
+// Makes every "wait <from>" line of `script` wait `to` seconds, its comment kept.
+inline void lengthenWaits(std::string& script, int from, int to) {
+  const std::string wait = "wait " + std::to_string(from);
+  for (size_t at = 0; at < script.size(); at = script.find('\n', at) + 1) {
+    if (script.compare(at, wait.size(), wait) == 0 && at + wait.size() < script.size() &&
+        (script[at + wait.size()] == ' ' || script[at + wait.size()] == '\n'))
+      script.replace(at, wait.size(), "wait " + std::to_string(to));
+    if (script.find('\n', at) == std::string::npos) break;
+  }
+}
+
 // Runs the shell lines the section shows after `lead` (up to the next blank line), with
 // "/tmp/" read as `dir`.
 inline void runShellLines(const std::string& text, const std::string& lead, TempDir& dir) {

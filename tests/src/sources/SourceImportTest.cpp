@@ -158,10 +158,10 @@ TEST_F(SourceImportTest, AHundredThousandLinesImportTheCeilingWithAMessageAndThe
   EXPECT_EQ(table->numberOfRowsInSection(0), 1000);
   auto made = [&] { return table->visibleCells().size() + table->reusePoolSize("sourcesCell"); };
   const size_t onScreen = size_t(UIScreen::mainScreen().bounds().height() / ManageViewController::kSourceRowHeight) + 2;
-  EXPECT_TRUE(ui.screenShows("0.0: http://127.0.0.1:9/r0/")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("1.0: http://127.0.0.1:9/r0/")) << ui.screen();
   EXPECT_LE(made(), onScreen) << "cells for the rows on screen, not one per source";
   ASSERT_TRUE(ui.scroll("bottom"));
-  EXPECT_TRUE(ui.screenShows("0.999: http://127.0.0.1:9/r999/")) << ui.screen();
+  EXPECT_TRUE(ui.screenShows("1.999: http://127.0.0.1:9/r999/")) << ui.screen();
   EXPECT_LE(made(), 2 * onScreen);
 }
 

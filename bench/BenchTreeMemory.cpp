@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,10 +23,28 @@ long processKilobytes(const std::string& pid) {
 
 }  // namespace
 
-long BenchTreeMemory::treeKilobytes(const std::string& procsFile) {
+long BenchTreeMemory::treeKilobytes(const std::string& procsFile, std::string* shares) {
   std::ifstream procs(procsFile);
   long total = 0;
-  for (std::string pid; procs >> pid;) total += processKilobytes(pid);
+  std::vector<std::pair<long, std::string>> each;
+  for (std::string pid; procs >> pid;) {
+    const long size = processKilobytes(pid);
+    total += size;
+    if (shares && size > 0) {
+      std::string name;
+      std::getline(std::ifstream("/proc/" + pid + "/comm"), name);
+      each.emplace_back(size, name);
+    }
+  }
+  if (shares) {
+    std::sort(each.rbegin(), each.rend());
+    shares->clear();
+    for (const auto& [size, name] : each) {
+      char figure[32];
+      std::snprintf(figure, sizeof figure, " %.1f", static_cast<double>(size) / 1024);
+      *shares += (shares->empty() ? "" : ", ") + name + figure;
+    }
+  }
   return total;
 }
 
@@ -32,14 +53,23 @@ BenchTreeMemory::BenchTreeMemory(const BenchCpuGroup& group, double intervalSeco
   const auto pause = static_cast<useconds_t>(intervalSeconds * 1e6);
   sampler_ = std::thread([this, pause] {
     while (running_) {
-      const long now = treeKilobytes(procsFile_);
-      if (now > peakKilobytes_) peakKilobytes_ = now;
+      std::string shares;
+      const long now = treeKilobytes(procsFile_, &shares);
+      if (now > peakKilobytes_) {
+        peakKilobytes_ = now;
+        peakShares_ = std::move(shares);
+      }
       usleep(pause);
     }
   });
 }
 
 BenchTreeMemory::~BenchTreeMemory() { stop(); }
+
+std::string BenchTreeMemory::peakShares() {
+  stop();
+  return peakShares_;
+}
 
 double BenchTreeMemory::stop() {
   running_ = false;

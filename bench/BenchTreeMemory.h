@@ -20,12 +20,17 @@ class BenchTreeMemory {
   // Stops sampling; gives the largest sum seen, in MiB.
   double stop();
 
-  // The proportional set size of the processes listed in a cgroup.procs file, in kB.
-  static long treeKilobytes(const std::string& procsFile);
+  // What each process held at the peak ("name size, ..."), largest first.
+  std::string peakShares();
+
+  // The proportional set size of the processes listed in a cgroup.procs file, in kB;
+  // each process's name and share go to `shares` when given.
+  static long treeKilobytes(const std::string& procsFile, std::string* shares = nullptr);
 
  private:
   std::string procsFile_;
   std::atomic<bool> running_{true};
   std::atomic<long> peakKilobytes_{0};
+  std::string peakShares_;  // written by the sampler only, read after it stopped
   std::thread sampler_;
 };

@@ -61,6 +61,7 @@ struct Run {
   double quietWall = 0, quietCpu = 0;  // to the end of all it did (no work for a second)
   double peakMiB = 0, idleMiB = 0, beforeMiB = 0;
   double treePeakMiB = 0;  // the whole tree's proportional set size
+  std::string treeShares;  // each process's share at that peak
 };
 
 // Waits until the group has done no work for `quiet` seconds (at most `limit` seconds);
@@ -130,6 +131,7 @@ Run refreshInProgram(const std::string& device, const std::string& location, siz
     run.quietWall = lastChange - start;
     run.quietCpu = lastCpu - cpu0;
     run.treePeakMiB = tree.stop();
+    run.treeShares = tree.peakShares();
     run.peakMiB = static_cast<double>(program.statusKilobytes("VmHWM")) / 1024;
     run.idleMiB = static_cast<double>(program.statusKilobytes("VmRSS")) / 1024;
     program.quit();
@@ -153,6 +155,7 @@ Run refreshInProgram(const std::string& device, const std::string& location, siz
 struct AptRun {
   double wall = 0, cpu = 0, peakMiB = 0;
   double treePeakMiB = 0;
+  std::string treeShares;
 };
 
 // `apt-get update` of the files in `repository` (inside the device root, where the
@@ -197,6 +200,7 @@ AptRun aptUpdate(const std::string& device, const std::string& repository) {
   run.wall = benchNow() - start;
   run.cpu = group->seconds();
   run.treePeakMiB = tree.stop();
+  run.treeShares = tree.peakShares();
   bool listed = false;
   for (const auto& name : Files::contentsOfDirectory(own + "/lists"))
     listed = listed || name.find("_Packages") != std::string::npos;
@@ -266,6 +270,7 @@ int main(int argc, char** argv) {
                 round + 1, ours.cardWall, ours.cardCpu, ours.wall, ours.cpu, ours.quietWall, ours.quietCpu,
                 ours.treePeakMiB, ours.peakMiB, ours.idleMiB, ours.beforeMiB, apt.wall, apt.cpu, apt.treePeakMiB,
                 apt.peakMiB, loadAverage());
+    std::printf("  the trees at their peaks: %s | %s\n", ours.treeShares.c_str(), apt.treeShares.c_str());
     tree.push_back(ours.treePeakMiB);
     aptTree.push_back(apt.treePeakMiB);
     quietCpu.push_back(ours.quietCpu);

@@ -12,7 +12,6 @@
 #include "render/ViewRenderer.h"
 #include "render/WindowReport.h"
 #include "uikit/UIInteraction.h"
-#include "uikit/UITextField.h"
 #include "uikit/UIWindow.h"
 
 namespace {
@@ -95,12 +94,7 @@ bool ScreenWindow::handle(const void* raw) {
       } else if (e.key.keysym.sym == SDLK_RETURN) {
         (void)UIInteraction::submit();
       } else if (e.key.keysym.sym == SDLK_BACKSPACE) {
-        if (auto* field = dynamic_cast<UITextField*>(UIInteraction::typingTarget()); field && !field->text().empty()) {
-          std::string text = field->text();
-          size_t cut = text.size() - 1;
-          while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // a whole character
-          if (UIInteraction::clear()) (void)UIInteraction::type(text.substr(0, cut));
-        }
+        (void)UIInteraction::eraseBackward();
       }
       break;
     default: break;

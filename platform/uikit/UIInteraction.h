@@ -60,6 +60,9 @@ class UIInteraction {
   static UIInteractionResult type(const std::string& text, const std::string& field = {});
   // Empties the field, as its clear button does.
   static UIInteractionResult clear(const std::string& field = {});
+  // Takes the last character (not byte) off the field being edited, as a keyboard's
+  // delete key does: in a text field, a search bar or an editable text view.
+  static UIInteractionResult eraseBackward();
   // The field `type` would type into; none when the screen has no field of that name.
   static UIView* typingTarget(const std::string& field = {});
   static UIInteractionResult submit();

@@ -162,6 +162,21 @@ UIInteractionResult UIInteraction::clear(const std::string& field) {
   return ok ? UIInteractionResult::success() : UIInteractionResult::failure("the field does not let its text be cleared");
 }
 
+UIInteractionResult UIInteraction::eraseBackward() {
+  UIView* target = typingTarget();
+  std::string text;
+  if (auto* s = dynamic_cast<UISearchBar*>(target)) text = s->text();
+  else if (auto* f = dynamic_cast<UITextField*>(target)) text = f->text();
+  else if (auto* t = dynamic_cast<UITextView*>(target)) text = t->text();
+  else return UIInteractionResult::failure("there is no text field");
+  if (text.empty()) return UIInteractionResult::success();
+  size_t cut = text.size() - 1;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // a whole character
+  UIInteractionResult cleared = clear();
+  if (!cleared.ok || cut == 0) return cleared;
+  return type(text.substr(0, cut));
+}
+
 UIInteractionResult UIInteraction::submit() {
   UIResponder* responder = UIResponder::currentFirstResponder();
   if (auto* f = dynamic_cast<UITextField*>(responder)) {

@@ -97,6 +97,10 @@ TEST_F(InteractionTest, ButtonsSwitchesPickersAndFieldsObeyThePersonsVerbs) {
   EXPECT_TRUE(ui.type("Ada"));
   EXPECT_EQ(form->name->text(), "Ada");
   EXPECT_TRUE(form->name->isFirstResponder());
+  // The delete key takes a whole character, however many bytes it is.
+  EXPECT_TRUE(ui.type("\u00e9"));
+  EXPECT_TRUE(UIInteraction::eraseBackward());
+  EXPECT_EQ(form->name->text(), "Ada");
   EXPECT_FALSE(ui.tap("Nothing like this"));
 }
 

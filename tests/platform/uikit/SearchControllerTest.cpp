@@ -79,6 +79,12 @@ TEST_F(SearchControllerTest, TypingSearchesAndCancelEnds) {
   EXPECT_NE(shown.find("  0.0: Kelvin\n  0.1: Keyboard Plus\n"), std::string::npos) << shown;
   ASSERT_TRUE(ui.type("y"));
   EXPECT_EQ(screen->results->shown, (std::vector<std::string>{"Keyboard Plus"}));
+  // The window's delete key takes the last letter off the bar, and the search follows.
+  ASSERT_TRUE(UIInteraction::eraseBackward());
+  EXPECT_EQ(screen->search->searchBar()->text(), "Ke");
+  EXPECT_TRUE(screen->search->isActive());
+  EXPECT_EQ(screen->results->shown, (std::vector<std::string>{"Kelvin", "Keyboard Plus"}));
+  ASSERT_TRUE(ui.type("y"));
   ASSERT_TRUE(ui.tap("Keyboard Plus")) << "the results are rows a person taps";
 
   screen->calls.clear();

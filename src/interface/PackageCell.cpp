@@ -1,5 +1,7 @@
 #include "interface/PackageCell.h"
 
+#include <algorithm>
+
 #include "core/QuillbarkPersistentPreferences.h"
 #include "database/KVRPackage.h"
 #include "database/KVRPackages.h"
@@ -90,6 +92,24 @@ PackageCell::PackageCell(const std::string& reuseIdentifier) : UITableViewCell(U
   compatibilityTrailing_ = NSLayoutConstraint::constraintWithItem({iconView_, nullptr}, NSLayoutAttributeTrailing,
                                                                   NSLayoutRelationEqual, {compatibilityView_, nullptr},
                                                                   NSLayoutAttributeTrailing, 1, 0);
+}
+
+// The row's right-hand parts keep to its trailing edge: in a narrower row (the search
+// tab's card) the state mark would otherwise lie under the disclosure chevron, so the
+// mark and the version move in by what the row lacks, and the texts beside them narrow.
+void PackageCell::layoutSubviews() {
+  UITableViewCell::layoutSubviews();
+  const double lacking = std::max(0.0, 320.0 - (contentView()->bounds().width() - 21));
+  auto placed = [&](UIView* view, double x, double width) {
+    CGRect frame = view->frame();
+    frame = CGRect::make(x, frame.minY(), width, frame.height());
+    view->setFrame(frame);
+  };
+  placed(statusView_, 320 - lacking, 25);
+  placed(versionLbl_, 282 - lacking, 70);
+  placed(nameLbl_, 78, 200 - lacking);
+  placed(subinfoLbl_, 78, 220 - lacking);
+  placed(descriptionLbl_, 78, 230 - lacking);
 }
 
 void PackageCell::registerInterfaceFile() {

@@ -46,6 +46,7 @@ class PackageCell : public UITableViewCell {
 
   // "name | version · sub-information | status": what a person reads of the row.
   void screenRowParts(std::string& text, std::string& detail, std::string& accessory) const override;
+  void layoutSubviews() override;
 
  private:
   std::string packageIdentifier_;

@@ -96,6 +96,23 @@ TEST_F(PackageCellsTest, TheStatusIconFollowsQueueAndInstallState) {
   EXPECT_EQ(statusImage(*cell), "");
 }
 
+// In a row narrower than the screen (the search tab's card) the state mark and the
+// version move in with the trailing edge, clear of the chevron; a full row is as drawn.
+TEST_F(PackageCellsTest, TheStateMarkKeepsClearOfTheChevronInANarrowRow) {
+  auto cell = packageCell();
+  cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+  for (double width : {375.0, 343.0}) {
+    cell->setFrame(CGRect::make(0, 0, width, 70));
+    cell->layoutSubviews();
+    const CGRect mark = cell->installOrQueueStatusImageView()->frame();
+    EXPECT_LE(mark.maxX(), cell->contentView()->bounds().width() + 4) << width;
+    EXPECT_LE(cell->nameLbl()->frame().maxX(), cell->versionLbl()->frame().minX()) << width;
+    if (width == 375) {
+      EXPECT_EQ(mark.minX(), 320);
+    }
+  }
+}
+
 // An installed package with an update shows both versions on its rows; a held one says
 // it is held; one without an update shows its own version, the compact row none.
 TEST_F(PackageCellsTest, RowsShowAnUpdatesVersionsAndAHold) {

@@ -106,16 +106,28 @@ ErrorRef decodeFileApart(const std::string& path, Format format, const ChunkSink
     return decodeFile(path, format, sink, maxDecodedSize);
   }
 
+  // The sink is handed whole chunks: read as the bytes come, the pipe gives a few dozen
+  // kilobytes at a time (this thread is faster than the decoder), and each piece would
+  // cost a write of the list file, a wake-up of its reader, and one of this thread.
   std::vector<uint8_t> buffer(kStreamChunkSize);
   size_t total = 0;
   std::string stopped;
-  for (;;) {
-    ssize_t n = ::read(out[0], buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    total += static_cast<size_t>(n);
+  bool ended = false;
+  while (!ended) {
+    size_t filled = 0;
+    while (filled < buffer.size()) {
+      ssize_t n = ::read(out[0], buffer.data() + filled, buffer.size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ended = true;
+        break;
+      }
+      filled += static_cast<size_t>(n);
+    }
+    if (filled == 0) break;
+    total += filled;
     if (total > maxDecodedSize) stopped = kDecodedTooLarge;
-    else if (!sink(buffer.data(), static_cast<size_t>(n))) stopped = "The decoded data could not be written";
+    else if (!sink(buffer.data(), filled)) stopped = "The decoded data could not be written";
     if (!stopped.empty()) {
       ::kill(child, SIGKILL);
       break;

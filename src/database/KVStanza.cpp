@@ -21,7 +21,33 @@ size_t KVStanza::store(std::string_view s) {
   return offset;
 }
 
+KVStanza& KVStanza::operator=(const KVStanza& other) {
+  if (this == &other) return *this;
+  if (other.lent_) text_.assign(other.lent_, other.lentSize_);
+  else text_ = other.text_;
+  lent_ = nullptr;
+  lentSize_ = 0;
+  fields_ = other.fields_;
+  count_ = other.count_;
+  std::memcpy(index_, other.index_, sizeof index_);
+  return *this;
+}
+
+KVStanza& KVStanza::operator=(KVStanza&& other) noexcept {
+  if (this == &other) return *this;
+  other.ownLines();
+  text_ = std::move(other.text_);
+  lent_ = nullptr;
+  lentSize_ = 0;
+  fields_ = std::move(other.fields_);
+  count_ = other.count_;
+  std::memcpy(index_, other.index_, sizeof index_);
+  other.clear();
+  return *this;
+}
+
 size_t KVStanza::set(std::string_view name, std::string_view value) {
+  ownLines();
   // The arguments may point into our own buffer, which the appends below can move.
   std::string nameCopy, valueCopy;
   if (aliases(name)) name = nameCopy.assign(name);
@@ -42,6 +68,7 @@ size_t KVStanza::appendOwnLine(std::string_view line) {
 }
 
 void KVStanza::moveValueAndExtend(size_t index, size_t offset, size_t length) {
+  ownLines();
   Slot& s = fields_[index];
   // Copy the value and the line together to the end; reserve first so the sources stay
   // where they are while copying.
@@ -55,6 +82,7 @@ void KVStanza::moveValueAndExtend(size_t index, size_t offset, size_t length) {
 }
 
 void KVStanza::appendToValue(size_t index, std::string_view text) {
+  ownLines();
   std::string copy;
   if (aliases(text)) text = copy.assign(text);
   Slot& s = fields_[index];
@@ -95,6 +123,8 @@ void KVStanza::clear() {
     std::string().swap(text_);
   else
     text_.clear();
+  lent_ = nullptr;
+  lentSize_ = 0;
   count_ = 0;
   std::memset(index_, 0, sizeof index_);
 }

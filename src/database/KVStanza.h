@@ -4,6 +4,12 @@
 // Names and values are UTF-8 and kept in one buffer that is reused when the stanza is
 // cleared, so reading an index allocates nothing per line once the buffers are warm.
 // The views handed out stay valid until the stanza is next changed.
+//
+// A reader may lend the stanza its lines where they lie (lendLines) instead of copying
+// them: the stanza then refers to the reader's bytes, which must stay put until it is
+// cleared or takes its own copy (ownLines). Any change to the stanza, and any copy or
+// move of it, takes that copy first, so only the stanza the reader filled ever refers
+// to the reader's bytes.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,6 +26,12 @@ class KVStanza {
     std::string_view name;
     std::string_view value;
   };
+
+  KVStanza() = default;
+  KVStanza(const KVStanza& other) { *this = other; }
+  KVStanza(KVStanza&& other) noexcept { *this = std::move(other); }
+  KVStanza& operator=(const KVStanza& other);
+  KVStanza& operator=(KVStanza&& other) noexcept;
 
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
@@ -47,15 +59,34 @@ class KVStanza {
   // their bytes, so that a value running over several lines is one stretch of the
   // buffer. Returns the offset of the bytes.
   size_t appendLine(std::string_view line) {
+    ownLines();
     if (aliases(line)) return appendOwnLine(line);
     size_t offset = text_.size();
     text_.append(line.data(), line.size());
     text_.push_back('\n');
     return offset;
   }
+  // The same for lines that stay where they are, `size` bytes at `lines` (each line
+  // followed by its line feed), which must outlive the stanza's use of them: only for a
+  // stanza that holds no lines yet, or was lent the first of these (it is then lent
+  // more of them). Returns the offset of the bytes (0).
+  size_t lendLines(const char* lines, size_t size) {
+    text_.clear();
+    lent_ = lines;
+    lentSize_ = size;
+    return 0;
+  }
+  bool lent() const { return lent_ != nullptr; }
+  // Copies lent lines into the stanza's own buffer, where they keep their offsets.
+  void ownLines() {
+    if (!lent_) return;
+    text_.assign(lent_, lentSize_);
+    lent_ = nullptr;
+    lentSize_ = 0;
+  }
   std::string_view bufferBytes(size_t offset, size_t length) const { return bytes(offset, length); }
   // The bytes of the lines read into it so far.
-  size_t lineBytes() const { return text_.size(); }
+  size_t lineBytes() const { return lent_ ? lentSize_ : text_.size(); }
   [[gnu::always_inline]] size_t setFromBuffer(size_t nameOffset, size_t nameLength, size_t valueOffset,
                                               size_t valueLength) {
     uint32_t hash = hashName(bytes(nameOffset, nameLength));
@@ -65,7 +96,7 @@ class KVStanza {
   void extendValueWithLine(size_t index, size_t offset, size_t length) {
     Slot& s = fields_[index];
     size_t valueEnd = s.valueOffset + s.valueLength;
-    if (valueEnd + 1 == offset && text_[valueEnd] == '\n') {
+    if (valueEnd + 1 == offset && bytes(valueEnd, 1)[0] == '\n') {
       // The line follows the value in the buffer, line feed between: just widen it.
       s.valueLength = offset + length - s.valueOffset;
       return;
@@ -120,6 +151,23 @@ class KVStanza {
   static size_t bucketOf(uint32_t hash) { return (hash * 0x9E3779B1u) >> 26; }
 
   [[gnu::always_inline]] size_t storeSlot(const Slot& slot) {
+    if (count_ < kIndexedFields) {
+      // One probe finds the field or the empty bucket where the new one goes.
+      const std::string_view name = bytes(slot.nameOffset, slot.nameLength);
+      size_t b = bucketOf(slot.nameHash);
+      for (; index_[b]; b = (b + 1) & (kIndexSize - 1)) {
+        Slot& s = fields_[index_[b] - 1];
+        if (s.nameHash == slot.nameHash && sameName(bytes(s.nameOffset, s.nameLength), name)) {
+          s = slot;
+          return index_[b] - 1u;
+        }
+      }
+      if (count_ == fields_.size()) growFields();
+      const size_t index = count_++;
+      fields_[index] = slot;
+      index_[b] = static_cast<uint8_t>(index + 1);
+      return index;
+    }
     size_t i = indexOf(bytes(slot.nameOffset, slot.nameLength), slot.nameHash);
     if (i != npos) {
       fields_[i] = slot;
@@ -166,10 +214,14 @@ class KVStanza {
   }
   size_t appendOwnLine(std::string_view line);
   void moveValueAndExtend(size_t index, size_t offset, size_t length);
-  std::string_view bytes(size_t offset, size_t length) const { return {text_.data() + offset, length}; }
+  std::string_view bytes(size_t offset, size_t length) const {
+    return {(lent_ ? lent_ : text_.data()) + offset, length};
+  }
   size_t store(std::string_view s);
 
   std::string text_;  // names and values, one after the other
+  const char* lent_ = nullptr;  // the lines lent in place of text_, if any
+  size_t lentSize_ = 0;
   std::vector<Slot> fields_;  // the first count_ are in use
   size_t count_ = 0;
   uint8_t index_[kIndexSize] = {};  // field position + 1, 0 for an empty bucket

@@ -36,16 +36,15 @@ KVStanzaReader::~KVStanzaReader() {
 bool KVStanzaReader::next(KVStanza& stanza) {
   stanza.clear();
   parser_.reset();
-  pending_.clear();
   blockStart_ = begin_;
   if (!isOpen()) return false;
   size_t start, length;
   KVControlLineParser::Hints hints;
   for (;;) {
     if (!nextLine(start, length, hints)) {
-      flush(stanza);
       if (stanza.lineBytes() > kMaximumStanzaBytes) return stop(stanza);
       if (eof_) return !stanza.empty();
+      stanza.ownLines();  // the buffer's bytes are about to move
       fill();
       if (tooLarge_) return stop(stanza);
       blockStart_ = begin_;
@@ -53,30 +52,31 @@ bool KVStanzaReader::next(KVStanza& stanza) {
     }
     std::string_view line(buffer_.data() + start, length);
     if (line.empty() || KVControlLineParser::isSeparator(line)) {
-      flush(stanza);
-      blockStart_ = begin_;
       if (!stanza.empty()) return true;
+      // Lines before it made no field (they were dropped): the stanza starts again.
+      stanza.clear();
+      blockStart_ = begin_;
       continue;
     }
-    pending_.push_back({start, length, hints});
+    // The stanza is lent its lines where they lie in the buffer, line feeds and all, for
+    // as long as they lie there: from a refill on (or a change that needs room of its
+    // own), it holds its own copy and the lines that follow are copied into it.
+    const size_t lineEnd = start + length;
+    if ((stanza.lent() || stanza.lineBytes() == 0) && lineEnd < end_ && buffer_[lineEnd] == '\n') {
+      stanza.lendLines(buffer_.data() + blockStart_, lineEnd + 1 - blockStart_);
+      parser_.applyInBuffer(stanza, start - blockStart_, length, hints);
+    } else {
+      parser_.applyInBuffer(stanza, stanza.appendLine(line), length, hints);
+    }
   }
 }
 
 bool KVStanzaReader::stop(KVStanza& stanza) {
   tooLarge_ = failed_ = eof_ = true;
   stanza.clear();
-  pending_.clear();
   buffer_ = {};
   begin_ = end_ = 0;
   return false;
-}
-
-void KVStanzaReader::flush(KVStanza& stanza) {
-  if (pending_.empty()) return;
-  const PendingLine& last = pending_.back();
-  size_t base = stanza.appendLine(std::string_view(buffer_.data() + blockStart_, last.start + last.length - blockStart_));
-  for (const PendingLine& p : pending_) parser_.applyInBuffer(stanza, base + (p.start - blockStart_), p.length, p.hints);
-  pending_.clear();
 }
 
 void KVStanzaReader::fill() {

@@ -28,7 +28,11 @@ class KVStanzaReader {
 
   bool isOpen() const { return fd_ >= 0 || read_; }
   // Fills `stanza` (cleared first) with the next stanza that has at least one field.
-  // False when the file holds no more.
+  // False when the file holds no more. The stanza may refer to the reader's buffer
+  // (KVStanza::lendLines): it is good until the reader is next called or goes, and a
+  // copy of it is good for as long as the copy lives. The stanza may refer to the reader's buffer
+  // (KVStanza::lendLines): it is good until the reader is next called or goes, and a
+  // copy of it is good for as long as the copy lives.
   bool next(KVStanza& stanza);
   // True when reading stopped on an error rather than at the end of the file.
   bool failed() const { return failed_; }
@@ -40,8 +44,8 @@ class KVStanzaReader {
   // The most bytes one stanza may take: a real one takes a few KB, the largest known a
   // few hundred.
   static constexpr size_t kMaximumStanzaBytes = 32 * 1024 * 1024;
-  // Bytes held by the read buffer and the list of lines waiting to be applied.
-  size_t retainedBytes() const { return buffer_.capacity() + pending_.capacity() * sizeof(PendingLine); }
+  // Bytes held by the read buffer.
+  size_t retainedBytes() const { return buffer_.capacity(); }
 
   static constexpr size_t kBlockSize = 128 * 1024;
 
@@ -50,8 +54,6 @@ class KVStanzaReader {
   // (or, with eof_, when the file is done).
   bool nextLine(size_t& start, size_t& length, KVControlLineParser::Hints& hints);
   void fill();
-  // Copies the pending lines into the stanza in one block and applies them.
-  void flush(KVStanza& stanza);
   // Gives up on a stanza past the ceiling, letting go of what it held.
   bool stop(KVStanza& stanza);
   size_t usable() const { return buffer_.size() - kPadding; }
@@ -68,13 +70,7 @@ class KVStanzaReader {
   KVLineScan scan_;   // of the line that starts at begin_
   bool eof_ = false;
 
-  // Lines read but not yet applied: they lie one after the other in the buffer from
-  // blockStart_, each followed by a line feed.
-  struct PendingLine {
-    size_t start, length;
-    KVControlLineParser::Hints hints;
-  };
-  std::vector<PendingLine> pending_;
+  // Where the stanza being read began in the buffer (or began again after a refill).
   size_t blockStart_ = 0;
   bool failed_ = false;
   bool tooLarge_ = false;

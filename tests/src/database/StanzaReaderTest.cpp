@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -113,6 +115,39 @@ TEST(StanzaReader, RepeatedFieldReplacesTheEarlierOneInAnyCase) {
   ASSERT_EQ(s[0].fields.size(), 2u);
   EXPECT_EQ(s[0].fields[1].first, "tag");
   EXPECT_EQ(s[0].fields[1].second, "two\n more");
+}
+
+// The stanza the reader fills may refer to the reader's buffer; its copies, moved and
+// changed stanzas hold their own bytes, whatever the reader does after.
+TEST(StanzaReader, CopiedMovedAndChangedStanzasKeepTheirBytesAfterTheReaderMovesOn) {
+  std::string text;
+  for (int i = 0; i < 400; ++i)
+    text += "Package: p" + std::to_string(i) + "\nDescription: short\n more " + std::string(i % 50, 'x') +
+            "\nVersion: " + std::to_string(i) + "\n\n";
+  for (size_t piece : {size_t{37}, size_t{1} << 20}) {  // refills inside stanzas, and none
+    size_t at = 0;
+    auto reader = std::make_unique<KVStanzaReader>([&](char* out, size_t room) -> ssize_t {
+      size_t n = std::min({room, piece, text.size() - at});
+      std::memcpy(out, text.data() + at, n);
+      at += n;
+      return static_cast<ssize_t>(n);
+    });
+    std::vector<KVStanza> copies, moved;
+    KVStanza stanza;
+    for (int i = 0; reader->next(stanza); ++i) {
+      copies.push_back(stanza);
+      if (i % 2) stanza.set("Price", "Free");
+      moved.push_back(std::move(stanza));
+    }
+    reader.reset();
+    ASSERT_EQ(copies.size(), 400u) << piece;
+    for (size_t i = 0; i < copies.size(); ++i) {
+      EXPECT_EQ(copies[i].value("Package"), "p" + std::to_string(i)) << piece;
+      EXPECT_EQ(copies[i].value("Description"), "short\n more " + std::string(i % 50, 'x')) << piece;
+      EXPECT_EQ(moved[i].value("Version"), std::to_string(i)) << piece;
+      EXPECT_EQ(moved[i].value("Price"), i % 2 ? "Free" : "") << piece;
+    }
+  }
 }
 
 TEST(StanzaReader, ContinuationWithoutAFieldIsDropped) {

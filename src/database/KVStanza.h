@@ -55,7 +55,7 @@ class KVStanza {
   void appendToValue(size_t index, std::string_view text);
 
   // Building from lines, for the control-line parser: lines are copied once into the
-  // buffer (one or a block of them), followed by a line feed, and fields then refer to
+  // buffer (or lent, below), each followed by a line feed, and fields then refer to
   // their bytes, so that a value running over several lines is one stretch of the
   // buffer. Returns the offset of the bytes.
   size_t appendLine(std::string_view line) {

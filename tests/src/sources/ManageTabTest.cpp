@@ -225,7 +225,8 @@ TEST_F(ManageTabTest, CountsAreMadeAgainWhenThePageComesBack) {
   }));
   ui.runUntilIdle();
   ASSERT_TRUE(ui.back());
-  waitFor([&] { return row(name)->installedPackagesLbl()->text() == "1"; });
+  // The count and the installed packages' card are made again apart, each when it can.
+  waitFor([&] { return row(name)->installedPackagesLbl()->text() == "1" && ui.screenShows("0.0: com.example.counted"); });
   EXPECT_EQ(row(name)->installedPackagesLbl()->text(), "1");
   EXPECT_TRUE(ui.screenShows("0.0: com.example.counted")) << ui.screen();
   EXPECT_EQ(manage->installedPackagesTableViewHeightConstraint()->constant(), 70);

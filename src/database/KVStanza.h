@@ -151,9 +151,10 @@ class KVStanza {
   static size_t bucketOf(uint32_t hash) { return (hash * 0x9E3779B1u) >> 26; }
 
   [[gnu::always_inline]] size_t storeSlot(const Slot& slot) {
+    const std::string_view name = bytes(slot.nameOffset, slot.nameLength);
+    size_t bucket = npos;  // where a new field goes in the index, while it has room
     if (count_ < kIndexedFields) {
-      // One probe finds the field or the empty bucket where the new one goes.
-      const std::string_view name = bytes(slot.nameOffset, slot.nameLength);
+      // One probe finds the field or the empty bucket where a new one goes.
       size_t b = bucketOf(slot.nameHash);
       for (; index_[b]; b = (b + 1) & (kIndexSize - 1)) {
         Slot& s = fields_[index_[b] - 1];
@@ -162,27 +163,17 @@ class KVStanza {
           return index_[b] - 1u;
         }
       }
-      if (count_ == fields_.size()) growFields();
-      const size_t index = count_++;
-      fields_[index] = slot;
-      index_[b] = static_cast<uint8_t>(index + 1);
-      return index;
-    }
-    size_t i = indexOf(bytes(slot.nameOffset, slot.nameLength), slot.nameHash);
-    if (i != npos) {
+      bucket = b;
+    } else if (size_t i = indexOf(name, slot.nameHash); i != npos) {
       fields_[i] = slot;
       return i;
     }
     // The vector only grows; count_ is the number of fields in use. This keeps the
     // append a store rather than a library call.
     if (count_ == fields_.size()) growFields();
-    size_t index = count_++;
+    const size_t index = count_++;
     fields_[index] = slot;
-    if (index < kIndexedFields) {
-      size_t b = bucketOf(slot.nameHash);
-      while (index_[b]) b = (b + 1) & (kIndexSize - 1);
-      index_[b] = static_cast<uint8_t>(index + 1);
-    }
+    if (bucket != npos) index_[bucket] = static_cast<uint8_t>(index + 1);
     return index;
   }
   [[gnu::always_inline]] size_t indexOf(std::string_view name, uint32_t hash) const {

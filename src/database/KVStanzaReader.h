@@ -30,8 +30,6 @@ class KVStanzaReader {
   // Fills `stanza` (cleared first) with the next stanza that has at least one field.
   // False when the file holds no more. The stanza may refer to the reader's buffer
   // (KVStanza::lendLines): it is good until the reader is next called or goes, and a
-  // copy of it is good for as long as the copy lives. The stanza may refer to the reader's buffer
-  // (KVStanza::lendLines): it is good until the reader is next called or goes, and a
   // copy of it is good for as long as the copy lives.
   bool next(KVStanza& stanza);
   // True when reading stopped on an error rather than at the end of the file.

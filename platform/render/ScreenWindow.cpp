@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <cairo.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +17,41 @@
 
 namespace {
 std::atomic<bool> closeRequested{false};
+
+// The window library and the sound, display and input libraries it brings are loaded
+// when a window is first opened, not at every start: a session at the prompt never needs
+// them, and loading and linking them cost a third of the program's start.
+struct WindowLibrary {
+#define QB_SDL_CALLS(X)                                                                                     \
+  X(SDL_SetHint) X(SDL_Init) X(SDL_Quit) X(SDL_GetError) X(SDL_CreateWindow) X(SDL_DestroyWindow)          \
+  X(SDL_GetWindowSurface) X(SDL_CreateRGBSurfaceWithFormatFrom) X(SDL_UpperBlit) X(SDL_FreeSurface)        \
+  X(SDL_UpdateWindowSurface) X(SDL_StartTextInput) X(SDL_WaitEventTimeout) X(SDL_PollEvent)
+#define QB_SDL_MEMBER(name) decltype(&::name) name = nullptr;
+  QB_SDL_CALLS(QB_SDL_MEMBER)
+#undef QB_SDL_MEMBER
+  std::string failure;  // why it could not be loaded; empty once it is
+};
+
+// Loaded once; never let go, as the library's own threads may outlive a window.
+const WindowLibrary& windowLibrary() {
+  static const WindowLibrary library = [] {
+    WindowLibrary l;
+    void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      const char* reason = dlerror();
+      l.failure = std::string("the window library cannot be loaded: ") + (reason ? reason : "libSDL2-2.0.so.0");
+      return l;
+    }
+#define QB_SDL_LOAD(name)                                                                   \
+  l.name = reinterpret_cast<decltype(l.name)>(dlsym(handle, #name));                        \
+  if (!l.name && l.failure.empty()) l.failure = "the window library has no " #name;
+    QB_SDL_CALLS(QB_SDL_LOAD)
+#undef QB_SDL_LOAD
+    return l;
+  }();
+  return library;
+}
+#undef QB_SDL_CALLS
 }  // namespace
 
 std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSize points, std::string* error) {
@@ -25,31 +61,38 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSiz
     if (error) *error = "there is no display: DISPLAY is not set";
     return nullptr;
   }
-  // The screen is drawn by the processor: the window's own pixels take it as they are,
-  // with no graphics driver loaded to copy it on.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    if (error) *error = SDL_GetError();
+  const WindowLibrary& sdl = windowLibrary();
+  if (!sdl.failure.empty()) {
+    if (error) *error = sdl.failure;
     return nullptr;
   }
-  SDL_Window* window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(points.width),
+  // The screen is drawn by the processor: the window's own pixels take it as they are,
+  // with no graphics driver loaded to copy it on.
+  sdl.SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  if (sdl.SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = sdl.SDL_GetError();
+    return nullptr;
+  }
+  SDL_Window* window = sdl.SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(points.width),
                                         int(points.height), SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window) {
-    if (error) *error = SDL_GetError();
-    SDL_Quit();
+    if (error) *error = sdl.SDL_GetError();
+    sdl.SDL_Quit();
     return nullptr;
   }
   return std::unique_ptr<ScreenWindow>(new ScreenWindow(window, points));
 }
 
 ScreenWindow::~ScreenWindow() {
-  SDL_DestroyWindow(window_);
-  SDL_Quit();
+  const WindowLibrary& sdl = windowLibrary();
+  sdl.SDL_DestroyWindow(window_);
+  sdl.SDL_Quit();
 }
 
 void ScreenWindow::redraw() {
+  const WindowLibrary& sdl = windowLibrary();
   UIWindow* key = UIWindow::keyWindow();
-  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  SDL_Surface* target = sdl.SDL_GetWindowSurface(window_);
   if (!key || !target) return;
   UIWindow::layoutAllWindows();
   ViewRenderer::settle(*key);
@@ -63,12 +106,12 @@ void ScreenWindow::redraw() {
   UIView::drawWithPresentationValues([&] { ViewRenderer::draw(cr, *key); });
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
+  SDL_Surface* source = sdl.SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
                                                            cairo_image_surface_get_stride(surface), SDL_PIXELFORMAT_ARGB8888);
   if (source) {
-    SDL_BlitSurface(source, nullptr, target, nullptr);
-    SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(window_);
+    sdl.SDL_UpperBlit(source, nullptr, target, nullptr);
+    sdl.SDL_FreeSurface(source);
+    sdl.SDL_UpdateWindowSurface(window_);
   }
   cairo_surface_destroy(surface);
   WindowReport::writeIfAsked();
@@ -105,7 +148,8 @@ bool ScreenWindow::handle(const void* raw) {
 void ScreenWindow::requestClose() { closeRequested = true; }
 
 void ScreenWindow::run() {
-  SDL_StartTextInput();
+  const WindowLibrary& sdl = windowLibrary();
+  sdl.SDL_StartTextInput();
   ViewRenderer::Watched watched(true);
   bool dirty = true;
   while (!closeRequested) {
@@ -114,11 +158,11 @@ void ScreenWindow::run() {
     double next = UIView::isAnimationPlaying() ? 0.016 : RunLoop::main().secondsToNextTimer();
     int wait = next < 0 ? 16 : std::clamp(int(std::ceil(next * 1000)), 0, 16);
     SDL_Event event;
-    if (SDL_WaitEventTimeout(&event, wait)) {
+    if (sdl.SDL_WaitEventTimeout(&event, wait)) {
       do {
         if (!handle(&event)) return;
         dirty = true;
-      } while (SDL_PollEvent(&event));
+      } while (sdl.SDL_PollEvent(&event));
     }
     if (RunLoop::main().runOnce()) dirty = true;
     if (dirty) {

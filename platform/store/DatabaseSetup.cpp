@@ -278,15 +278,21 @@ void Database::Impl::setUp() {
     if (c.scalar("SELECT value FROM __store_meta WHERE key = 'collation'").asString() != collation) {
       c.exec("REINDEX QBSORT");
     }
-    sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
-    st.bindText(1, "schemaVersion").bindInt(2, static_cast<int64_t>(configuration.schemaVersion));
-    st.run();
-    st.reset();
-    st.bindText(1, "schema").bindText(2, schema.toValue().toJSON());
-    st.run();
-    st.reset();
-    st.bindText(1, "collation").bindText(2, collation);
-    st.run();
+    // Written only where it differs: a start that changes nothing writes nothing, and so
+    // waits for no flush of the file.
+    auto note = [&c](const char* key, const Value& value) {
+      sql::Statement same = c.prepare("SELECT count(*) FROM __store_meta WHERE key = ? AND value IS ?");
+      same.bindText(1, key).bind(2, value);
+      same.step();
+      if (same.columnInt(0) > 0) return;
+      same.reset();
+      sql::Statement st = c.prepare("INSERT OR REPLACE INTO __store_meta (key, value) VALUES (?, ?)");
+      st.bindText(1, key).bind(2, value);
+      st.run();
+    };
+    note("schemaVersion", Value(static_cast<int64_t>(configuration.schemaVersion)));
+    note("schema", Value(schema.toValue().toJSON()));
+    note("collation", Value(collation));
   } catch (...) {
     if (owner->inWriteTransaction()) owner->cancelWrite();
     suppressChanges = false;

@@ -321,6 +321,26 @@ std::optional<Contents> readRegular(const Place& place, const std::string& shown
   }
 }
 
+// Whether the place already is a regular file of exactly these bytes and permissions.
+bool holds(const Place& place, const Data& bytes, unsigned mode) {
+  Descriptor file(::openat(place.folder.get(), place.name.c_str(),
+                           O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 07777) != mode ||
+      static_cast<uint64_t>(st.st_size) != bytes.size())
+    return false;
+  Data found(bytes.size() + 1);
+  size_t got = 0;
+  for (;;) {
+    ssize_t n = ::read(file.get(), found.data() + got, found.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+    if (got == found.size()) return false;  // it grew meanwhile
+  }
+  return got == bytes.size() && std::equal(bytes.begin(), bytes.end(), found.begin());
+}
+
 std::function<bool(int, std::string*)> bytesFill(const Data& bytes) {
   return [&bytes](int fd, std::string* e) { return Files::writeAll(fd, bytes.data(), bytes.size(), e); };
 }
@@ -350,6 +370,12 @@ bool writeAtomically(const std::string& path, const Data& bytes, std::string* er
 
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
   return writeAtomically(path, Data(text.begin(), text.end()), error, mode);
+}
+
+bool writeIfChanged(const std::string& path, const std::string& text, std::string* error, unsigned mode) {
+  const Data bytes(text.begin(), text.end());
+  auto place = placeOf(path, false, error);
+  return place && (holds(*place, bytes, mode) || writeAt(*place, bytesFill(bytes), error, mode));
 }
 
 bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
@@ -410,6 +436,12 @@ bool Tree::writeAtomically(const std::string& devicePath, const Data& bytes, std
 bool Tree::writeAtomically(const std::string& devicePath, const std::string& text, std::string* error,
                            unsigned mode) {
   return writeAtomically(devicePath, Data(text.begin(), text.end()), error, mode);
+}
+
+bool Tree::writeIfChanged(const std::string& devicePath, const std::string& text, std::string* error, unsigned mode) {
+  const Data bytes(text.begin(), text.end());
+  auto place = placeBelow(root_, devicePath, false, error, repairLog());
+  return place && (holds(*place, bytes, mode) || writeAt(*place, bytesFill(bytes), error, mode));
 }
 
 bool Tree::writeAtomically(const std::string& devicePath, const std::function<bool(int fd, std::string* error)>& fill,

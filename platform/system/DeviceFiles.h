@@ -27,6 +27,10 @@ bool createFolder(const std::string& path, std::string* error = nullptr, unsigne
 bool writeAtomically(const std::string& path, const Data& bytes, std::string* error = nullptr, unsigned mode = 0644);
 bool writeAtomically(const std::string& path, const std::string& text, std::string* error = nullptr,
                      unsigned mode = 0644);
+// The same unless the file already holds exactly `text` with `mode`: what is written at
+// every start (configuration, stand-ins) costs a read then, not a write and a flush.
+bool writeIfChanged(const std::string& path, const std::string& text, std::string* error = nullptr,
+                    unsigned mode = 0644);
 // The same with the contents written by `fill` onto the new file's descriptor as they are
 // produced (a stream); a false answer abandons the write and leaves the old file.
 bool writeAtomically(const std::string& path, const std::function<bool(int fd, std::string* error)>& fill,
@@ -76,6 +80,8 @@ class Tree {
                        unsigned mode = 0644);
   bool writeAtomically(const std::string& devicePath, const std::function<bool(int fd, std::string* error)>& fill,
                        std::string* error = nullptr, unsigned mode = 0644);
+  bool writeIfChanged(const std::string& devicePath, const std::string& text, std::string* error = nullptr,
+                      unsigned mode = 0644);
   int openFile(const std::string& devicePath, int flags, unsigned mode = 0644, std::string* error = nullptr);
   bool copyFile(const std::string& from, const std::string& devicePath, std::string* error = nullptr,
                 unsigned mode = 0644);

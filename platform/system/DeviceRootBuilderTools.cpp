@@ -26,7 +26,7 @@ bool failWith(std::string* error, const std::string& message) {
 bool writeFile(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, unsigned mode,
                std::string* error) {
   return tree.createFolders(Files::deletingLastPathComponent(path), error) &&
-         tree.writeAtomically(path, text, error, mode);
+         tree.writeIfChanged(path, text, error, mode);
 }
 
 bool writeIfMissing(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, std::string* error,

@@ -150,7 +150,7 @@ ErrorRef KVAPTManager::createAPTSandboxIfNeeded() {
     if (ErrorRef error = makeFolder(folder)) return error;
   // The configuration is written last: its presence says the tree is whole.
   std::string reason;
-  if (DeviceFiles::writeAtomically(configurationPath(), configurationText(), &reason)) return nullptr;
+  if (DeviceFiles::writeIfChanged(configurationPath(), configurationText(), &reason)) return nullptr;
   return aptError(KVAPTErrorTreeUnwritable, "cannot write " + configurationPath() + ": " + reason);
 }
 

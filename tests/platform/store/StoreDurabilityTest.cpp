@@ -231,6 +231,23 @@ TEST(StoreDurability, AKillAtAnyMomentLeavesAPrefixOfTheCommits) {
   EXPECT_EQ(db->objects("Item", "count > %@ AND key != 'last'", n).count(), 0u);
 }
 
+TEST(StoreDurability, OpeningAnUnchangedFileWritesNothing) {
+  TempDir dir;
+  std::string path = dir.file("same.realm");
+  {
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    writeItems(*db, 0, 50);
+  }
+  const auto before = Files::read(path);
+  ASSERT_TRUE(before);
+  for (int i = 0; i < 2; ++i) {
+    auto db = store::Database::open(storetest::configuration(path)).value();
+    EXPECT_EQ(db->objects("Item").count(), 50u);
+    EXPECT_EQ(Files::fileSize(path + "-wal").value_or(0), 0u) << "a start wrote to the log";
+  }
+  EXPECT_TRUE(Files::read(path) == before) << "a start changed the file";
+}
+
 TEST(StoreDurability, CompactionOnLaunchShrinksAFileWithFreePages) {
   TempDir dir;
   std::string path = dir.file("big.realm");

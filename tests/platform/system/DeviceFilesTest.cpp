@@ -2,6 +2,7 @@
 #include "system/DeviceFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -102,4 +103,36 @@ TEST_F(DeviceFilesTest, PathsOutsideTheRootArePlainPaths) {
   EXPECT_EQ(Files::readText(at("/moved")), "plain");
   EXPECT_TRUE(DeviceFiles::removeItem(elsewhere.path() + "/a"));
   EXPECT_FALSE(Files::exists(elsewhere.path() + "/a"));
+}
+
+TEST_F(DeviceFilesTest, AFileWrittenOnlyWhenItsBytesOrPermissionsDiffer) {
+  ASSERT_TRUE(DeviceFiles::createFolders(at("/etc/quillbark")));
+  const std::string path = at("/etc/quillbark/apt.conf");
+  auto inode = [&] {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+  };
+  ASSERT_TRUE(DeviceFiles::writeIfChanged(path, "Dir \"/\";\n"));
+  const ino_t first = inode();
+  // The same bytes and permissions: left as it is (a rewrite would be a new file).
+  ASSERT_TRUE(DeviceFiles::writeIfChanged(path, "Dir \"/\";\n"));
+  EXPECT_EQ(inode(), first);
+  // Other bytes of the same length, other permissions, a file grown longer: written again.
+  ASSERT_TRUE(DeviceFiles::writeIfChanged(path, "Dir \"/x\";\n"));
+  EXPECT_EQ(Files::readText(path), "Dir \"/x\";\n");
+  ASSERT_TRUE(DeviceFiles::writeIfChanged(path, "Dir \"/x\";\n", nullptr, 0755));
+  struct stat st {};
+  ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  ASSERT_TRUE(Files::writeAtomically(path, std::string("Dir \"/x\";\nmore")));
+  ASSERT_TRUE(DeviceFiles::Tree(root.path()).writeIfChanged("/etc/quillbark/apt.conf", "Dir \"/x\";\n", nullptr, 0755));
+  EXPECT_EQ(Files::readText(path), "Dir \"/x\";\n");
+  // A link with the name, even to a file of the same bytes, is replaced, never followed.
+  const std::string hostText = Files::readText(marker.file("marker")).value_or("");
+  ::unlink(path.c_str());
+  link(marker.file("marker"), path);
+  ASSERT_TRUE(DeviceFiles::writeIfChanged(path, hostText, nullptr, 0644));
+  EXPECT_FALSE(isLink(path));
+  EXPECT_EQ(Files::readText(path), hostText);
+  EXPECT_EQ(marker.changes(), "");
 }

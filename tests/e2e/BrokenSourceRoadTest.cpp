@@ -78,8 +78,14 @@ TEST_F(BrokenSourceRoad, AListAPTRefusesIsSetAsideNamedAndOfferedForRefreshOrRem
   ASSERT_TRUE(alert->chooseActionByUser("Remove Odd Repository"));
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return !source(odd) && !package("com.example.odd"); }, 60));
 
-  // Confirmed on the screen once its dry run of the queue is back.
-  ASSERT_TRUE(RunLoop::main().runUntil([&] { return screen->confirmBtn()->isEnabled(); }, 60));
+  // Confirmed on the screen once its dry run of the queue without the source is back: the
+  // Confirm of the dry run before stays on until that one starts.
+  ASSERT_TRUE(RunLoop::main().runUntil(
+      [&] {
+        return !screen->isResolving() && screen->dependsTree().unreadableSources.empty() &&
+               screen->confirmBtn()->isEnabled();
+      },
+      60));
   screen->confirmQueue();
   ASSERT_TRUE(waitForPipeline(120));
   auto end = aptEnd();

@@ -73,8 +73,8 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSiz
     if (error) *error = sdl.SDL_GetError();
     return nullptr;
   }
-  SDL_Window* window = sdl.SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, int(points.width),
-                                        int(points.height), SDL_WINDOW_ALLOW_HIGHDPI);
+  SDL_Window* window = sdl.SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                            int(points.width), int(points.height), SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window) {
     if (error) *error = sdl.SDL_GetError();
     sdl.SDL_Quit();
@@ -106,8 +106,9 @@ void ScreenWindow::redraw() {
   UIView::drawWithPresentationValues([&] { ViewRenderer::draw(cr, *key); });
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  SDL_Surface* source = sdl.SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
-                                                           cairo_image_surface_get_stride(surface), SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* source =
+      sdl.SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface), width, height, 32,
+                                             cairo_image_surface_get_stride(surface), SDL_PIXELFORMAT_ARGB8888);
   if (source) {
     sdl.SDL_UpperBlit(source, nullptr, target, nullptr);
     sdl.SDL_FreeSurface(source);

@@ -31,6 +31,9 @@ struct KVConfirmedQueue {
   std::string queueString;
   std::map<std::string, std::string> packageNames;
   std::vector<KVLocalArchive> archives = {};
+  // Its dry run let the held packages it names change (they were chosen by hand): the run
+  // does the same.
+  bool allowHeldChanges = false;
 
   bool isEmpty() const { return queueString.empty() && archives.empty(); }
   // The archives' paths, as the APT layer takes them.

@@ -45,6 +45,11 @@ struct APTDependsTree {
   std::vector<std::string> problems;
   // The sources whose lists APT could not read, in the order it met them.
   std::vector<APTUnreadableSource> unreadableSources;
+  // What a person should know before confirming a queue that can be processed.
+  std::vector<std::string> notes;
+  // The queue names held packages, which were chosen by hand: its run may change them, as
+  // this simulation did.
+  bool allowsHeldChanges = false;
 
   // The change the run makes to a package, if any.
   const APTPlannedChange* changeFor(const std::string& identifier) const {

@@ -46,6 +46,18 @@ std::string relationProblem(const std::string& package, const std::string& relat
   }
   return why.empty() ? text : text + " (" + why + ")";
 }
+
+// A relation any one of whose alternatives would do, none of which can be had:
+// "com.example.tool needs A (>= 1) or B, and none can be installed".
+std::string alternativesProblem(const std::string& package, const std::string& kind,
+                                const std::vector<std::string>& alternatives) {
+  std::string targets;
+  for (size_t i = 0; i < alternatives.size(); ++i)
+    targets += (i == 0 ? "" : i + 1 == alternatives.size() ? " or " : ", ") + alternatives[i];
+  if (kind == "Conflicts" || kind == "Breaks")
+    return package + (kind == "Conflicts" ? " conflicts with " : " breaks ") + targets;
+  return package + " needs " + targets + ", and none can be installed";
+}
 }  // namespace
 
 std::vector<APTPlannedChange> changes(const std::string& output) {
@@ -81,11 +93,22 @@ std::vector<std::string> problems(const std::string& output) {
   std::vector<std::string> out;
   bool unmet = false;
   std::string package;  // the package the unmet lines are about
+  // The relation being read and its alternatives so far: APT ends each alternative but
+  // the last with " or" and puts the next on a line of its own.
+  std::string kind;
+  std::vector<std::string> alternatives;
+  auto closeGroup = [&] {
+    if (alternatives.size() > 1) out.push_back(alternativesProblem(package, kind, alternatives));
+    alternatives.clear();
+  };
   for (const auto& line : linesOf(output)) {
     if (line.rfind("E: ", 0) == 0) {
+      closeGroup();
       unmet = false;
       std::string message = line.substr(3);
-      if (message.rfind("Unable to correct problems", 0) == 0 || message.rfind("Couldn't find any package by", 0) == 0)
+      // The held packages are named from their own list, with what to do.
+      if (message.rfind("Unable to correct problems", 0) == 0 || message.rfind("Couldn't find any package by", 0) == 0 ||
+          message.rfind("Held packages were changed", 0) == 0)
         continue;
       if (message.rfind("Unable to locate package ", 0) == 0) {
         out.push_back("no source offers " + message.substr(25));
@@ -106,16 +129,48 @@ std::vector<std::string> problems(const std::string& output) {
     }
     if (!unmet) continue;
     if (line.empty() || (line[0] != ' ' && line[0] != '\t')) {
+      closeGroup();
       unmet = false;
       continue;
     }
-    // " X : Depends: Y but ..." or, for the same X, an indented "Depends: Z ...".
+    // " X : Depends: Y but ..." or, for the same X, an indented "Depends: Z ...", or the
+    // next alternative of the relation before.
     std::string entry = trimmed(line);
     if (size_t sep = entry.find(" : "); sep != std::string::npos) {
+      closeGroup();
       package = entry.substr(0, sep);
       entry = entry.substr(sep + 3);
     }
-    if (!package.empty() && !entry.empty()) out.push_back(relationProblem(package, entry));
+    if (package.empty() || entry.empty()) continue;
+    const bool more = entry.ends_with(" or");
+    if (more) entry.resize(entry.size() - 3);
+    if (alternatives.empty()) {
+      if (!more) {
+        out.push_back(relationProblem(package, entry));
+        continue;
+      }
+      size_t colon = entry.find(": ");
+      kind = colon == std::string::npos ? std::string() : entry.substr(0, colon);
+      if (colon != std::string::npos) entry = entry.substr(colon + 2);
+    }
+    alternatives.push_back(entry.substr(0, entry.find(" but ")));
+    if (!more) closeGroup();
+  }
+  closeGroup();
+  return out;
+}
+std::vector<std::string> heldChanges(const std::string& output) {
+  std::vector<std::string> out;
+  bool held = false;
+  for (const auto& line : linesOf(output)) {
+    if (line == "The following held packages will be changed:") {
+      held = true;
+      continue;
+    }
+    if (!held) continue;
+    if (line.empty() || line[0] != ' ') break;
+    std::istringstream names(line);
+    for (std::string name; names >> name;) out.push_back(name);
   }
   return out;
 }

@@ -81,6 +81,14 @@ struct KVRepairOutcome {
   std::vector<std::string> unrepaired;   // still half-installed: the user was told
 };
 
+// What decides a queue's `apt-get` beyond the queue itself. Its run and its dry run take
+// the same, so that the dry run predicts the run.
+struct KVAPTQueueOptions {
+  bool allowDowngrades = true;    // the device's system version allows them (11.0 and later)
+  bool allowHeldChanges = false;  // held packages may change: those the queue names, chosen by hand
+  bool simulate = false;          // the dry run: changes nothing, and lists the upgrades
+};
+
 // One available version of a package and the source line that offers it.
 struct KVAPTVersionSource {
   std::string version;
@@ -175,13 +183,20 @@ class KVAPTManager {
   // dpkg's removal of a half-installed package (nothing for a name outside Debian's rules).
   static std::optional<std::string> removeHalfInstalledCommand(const std::string& identifier);
   // `archives` are local archives installed with the queue (isLocalArchivePath).
-  static std::optional<std::string> dryRunCommand(const std::string& queue, const std::vector<std::string>& archives = {});
+  // `verb` is "install", "remove" or "upgrade"; the one place a queue's line is made.
+  static std::optional<std::string> queueCommand(const std::string& verb, const std::string& queue,
+                                                 const std::vector<std::string>& archives,
+                                                 const KVAPTQueueOptions& options);
+  // The install line for this device as a simulation.
+  static std::optional<std::string> dryRunCommand(const std::string& queue, const std::vector<std::string>& archives = {},
+                                                  bool allowHeldChanges = false);
   // `verb` is "install", "remove" or "upgrade".
   static std::optional<std::string> aptGetCommand(const std::string& verb, const std::string& queue,
                                                   bool allowDowngrades = true,
                                                   const std::vector<std::string>& archives = {});
   // The install line for this device: without --allow-downgrades below system 11.0.
-  static std::optional<std::string> installCommand(const std::string& queue, const std::vector<std::string>& archives = {});
+  static std::optional<std::string> installCommand(const std::string& queue, const std::vector<std::string>& archives = {},
+                                                   bool allowHeldChanges = false);
   // A path APT takes as a local archive to install: absolute, ending in ".deb", of
   // letters, digits, blanks and "/._+~-%" only.
   static bool isLocalArchivePath(const std::string& path);
@@ -224,6 +239,9 @@ class KVAPTManager {
   // The queue and local archives, whose dependencies APT takes from the sources.
   static KVAPTCommandResult installQueue(const std::string& queue, const std::vector<std::string>& archives,
                                          UpdateBlock update);
+  // The same as its dry run said, held packages it names changed when it allowed that.
+  static KVAPTCommandResult installQueue(const std::string& queue, const std::vector<std::string>& archives,
+                                         bool allowHeldChanges, UpdateBlock update);
   static bool remove(const std::string& queue, UpdateBlock update);
   static bool upgrade(const std::string& queue, UpdateBlock update);
   static KVAPTCommandResult configurePackage(const std::string& identifier, UpdateBlock update);
@@ -235,7 +253,8 @@ class KVAPTManager {
   static std::string generateCaches();
   static void cleanUpArchivesIfNeeded();
   // The dry run of a queue string (the queue-resolution layer parses its output).
-  static KVAPTCommandResult dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives = {});
+  static KVAPTCommandResult dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives = {},
+                                           bool allowHeldChanges = false);
   // Moves a finished download into the archives under APT's own name. Answers false
   // (the file stays where it is) when the name can't be built.
   static bool copyDebToSandboxFromPath(const std::string& path);

@@ -59,29 +59,42 @@ std::string KVAPTManager::fixPartiallyInstalledCommand() {
   return line("dpkg --configure -a && apt-get install -f --config-file " + cfg() + " && dpkg --configure -a");
 }
 
-// A simulation: it prints the same lists and changes nothing. Without it apt-get asks
-// nothing when the queue changes no package beyond itself, so with the archives present
-// it would really install, as root, and with its archives missing "--fix-missing" would
-// drop a package from the lists it prints.
-std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue, const std::vector<std::string>& archives) {
-  auto q = quotedQueue(queue, archives);
-  if (!q) return std::nullopt;
-  return line("apt-get install " + *q + " --config-file " + cfg() +
-              " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate");
-}
-
-std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, const std::string& queue,
-                                                       bool allowDowngrades, const std::vector<std::string>& archives) {
+// The inner `apt-get VERB` line of a queue. A queue's run and its dry run are both made
+// here, with the same options, so that the simulation decides as the run will (APT checks
+// downgrades, held packages and essential removals against -y before it simulates).
+std::optional<std::string> KVAPTManager::queueCommand(const std::string& verb, const std::string& queue,
+                                                      const std::vector<std::string>& archives,
+                                                      const KVAPTQueueOptions& options) {
   if (verb != "install" && verb != "remove" && verb != "upgrade") return std::nullopt;
   if (!archives.empty() && verb != "install") return std::nullopt;
   auto q = quotedQueue(queue, archives);
   if (!q) return std::nullopt;
-  const char* tail = allowDowngrades || verb != "install" ? kInstallTail : kOlderSystemInstallTail;
-  return line("apt-get " + verb + " " + *q + " --config-file " + cfg() + tail);
+  std::string inner = "apt-get " + verb + " " + *q + " --config-file " + cfg() +
+                      (options.allowDowngrades || verb != "install" ? kInstallTail : kOlderSystemInstallTail);
+  // Held packages the person queued by hand are changed as queued; others stay as held.
+  if (options.allowHeldChanges) inner += " --allow-change-held-packages";
+  // A simulation that prints the same lists and changes nothing. Without it apt-get asks
+  // nothing when the queue changes no package beyond itself, so with the archives present
+  // it would really install, as root. It lists the upgrades, which the lists need.
+  if (options.simulate) inner += " --show-upgraded --simulate";
+  return line(inner);
 }
 
-std::optional<std::string> KVAPTManager::installCommand(const std::string& queue, const std::vector<std::string>& archives) {
-  return aptGetCommand("install", queue, systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()), archives);
+std::optional<std::string> KVAPTManager::dryRunCommand(const std::string& queue, const std::vector<std::string>& archives,
+                                                       bool allowHeldChanges) {
+  return queueCommand("install", queue, archives,
+                      {systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()), allowHeldChanges, true});
+}
+
+std::optional<std::string> KVAPTManager::aptGetCommand(const std::string& verb, const std::string& queue,
+                                                       bool allowDowngrades, const std::vector<std::string>& archives) {
+  return queueCommand(verb, queue, archives, {allowDowngrades, false, false});
+}
+
+std::optional<std::string> KVAPTManager::installCommand(const std::string& queue, const std::vector<std::string>& archives,
+                                                        bool allowHeldChanges) {
+  return queueCommand("install", queue, archives,
+                      {systemVersionAllowsDowngrades(KVPlatform::firmwareVersion()), allowHeldChanges, false});
 }
 
 // APT reads an argument as an archive to install when it names a file ending in ".deb";
@@ -192,7 +205,12 @@ KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, UpdateBl
 
 KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, const std::vector<std::string>& archives,
                                               UpdateBlock update) {
-  return runOrRefuse(installCommand(queue, archives), queueReason(queue, archives), update);
+  return installQueue(queue, archives, false, std::move(update));
+}
+
+KVAPTCommandResult KVAPTManager::installQueue(const std::string& queue, const std::vector<std::string>& archives,
+                                              bool allowHeldChanges, UpdateBlock update) {
+  return runOrRefuse(installCommand(queue, archives, allowHeldChanges), queueReason(queue, archives), update);
 }
 
 bool KVAPTManager::remove(const std::string& queue, UpdateBlock update) {
@@ -233,6 +251,7 @@ void KVAPTManager::cleanUpArchivesIfNeeded() {
   });
 }
 
-KVAPTCommandResult KVAPTManager::dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives) {
-  return runOrRefuse(dryRunCommand(queue, archives), queueReason(queue, archives), {});
+KVAPTCommandResult KVAPTManager::dryRunForQueue(const std::string& queue, const std::vector<std::string>& archives,
+                                                bool allowHeldChanges) {
+  return runOrRefuse(dryRunCommand(queue, archives, allowHeldChanges), queueReason(queue, archives), {});
 }

@@ -181,8 +181,16 @@ APTDependsTree KVAPTManager::dependsTreeFromOutput(const std::string& queue, con
   auto changes = APTDryRunReading::changes(output);
   for (const auto& change : changes)
     if (change.kind != APTPlannedChange::Remove) downloads.add(change.identifier);
-  return {downloads.items(), depends.items(), removes.items(),      upgrades.items(),
-          installs.items(),  incompatible.items(), std::move(changes), APTDryRunReading::problems(output), {}};
+  APTDependsTree tree;
+  tree.downloads = downloads.items();
+  tree.depends = depends.items();
+  tree.removes = removes.items();
+  tree.upgrades = upgrades.items();
+  tree.installs = installs.items();
+  tree.incompatible = incompatible.items();
+  tree.changes = std::move(changes);
+  tree.problems = APTDryRunReading::problems(output);
+  return tree;
 }
 
 APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& queue,
@@ -194,7 +202,14 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
                                                          const std::vector<std::string>& archives,
                                                          std::function<void(const APTDependsTree&)> block) {
   if (words(queue).empty() && archives.empty()) return {};
-  KVAPTCommandResult result = dryRunForQueue(queue, archives);
+  // A held package the queue names was chosen by hand (a version picked, an uninstall):
+  // the run changes it as queued. Held packages it does not name stay as they are.
+  std::set<std::string> heldInQueue;
+  const auto records = dpkgRecords();
+  for (const auto& identifier : identifiersOfQueue(queue))
+    if (auto it = records.find(identifier); it != records.end() && it->second.want() == "hold") heldInQueue.insert(identifier);
+  const bool allowHeldChanges = !heldInQueue.empty();
+  KVAPTCommandResult result = dryRunForQueue(queue, archives, allowHeldChanges);
   std::vector<APTUnreadableSource> unreadable;
   while (result.ran && result.status != 0) {
     auto source = unreadableSourceInOutput(result.output);
@@ -204,13 +219,22 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
     source->setAside = setAsideList(*source);
     unreadable.push_back(*source);
     if (!source->setAside) break;
-    result = dryRunForQueue(queue, archives);
+    result = dryRunForQueue(queue, archives, allowHeldChanges);
   }
   // A busy runner or a refused queue printed nothing of APT's: only the queue's own tokens.
   const std::string output = result.ran ? result.output : std::string();
   KVLog("DEPENDS FULL %s", output.c_str());
   APTDependsTree tree = dependsTreeFromOutput(queue, output);
   tree.unreadableSources = std::move(unreadable);
+  tree.allowsHeldChanges = allowHeldChanges;
+  for (const auto& identifier : APTDryRunReading::heldChanges(output)) {
+    if (heldInQueue.count(identifier))
+      tree.notes.push_back(NSLocalizedFormat("%@ is held: it is changed as queued, and held no longer", {identifier}));
+    else
+      tree.problems.push_back(NSLocalizedFormat("%@ is held, and this queue would change it: show its updates first, "
+                                                "or take out of the queue what needs it",
+                                                {identifier}));
+  }
   // A list still in APT's way is why the queue can't be processed, in a person's words.
   for (const auto& source : tree.unreadableSources)
     if (!source.setAside) tree.problems.insert(tree.problems.begin(), NSLocalizedFormat("APT can't read the packages of %@", {source.name}));

@@ -105,13 +105,14 @@ std::vector<std::string> identifiersOf(const std::string& queue, const std::vect
 
 KVPackageAPTOperationTask::KVPackageAPTOperationTask(std::string packageIdentifiers,
                                                      std::map<std::string, std::string> names)
-    : KVPackageAPTOperationTask(KVConfirmedQueue{std::move(packageIdentifiers), std::move(names), {}}) {}
+    : KVPackageAPTOperationTask(KVConfirmedQueue{std::move(packageIdentifiers), std::move(names), {}, false}) {}
 
 KVPackageAPTOperationTask::KVPackageAPTOperationTask(KVConfirmedQueue queue)
     : packageIdentifiers_(std::move(queue.queueString)),
       archives_(std::move(queue.archives)),
       identifiers_(identifiersOf(packageIdentifiers_, archives_)),
-      names_(std::move(queue.packageNames)) {}
+      names_(std::move(queue.packageNames)),
+      allowHeldChanges_(queue.allowHeldChanges) {}
 
 std::string KVPackageAPTOperationTask::taskID() const {
   std::string id = packageIdentifiers_;
@@ -158,7 +159,7 @@ void KVPackageAPTOperationTask::taskStart() {
   std::vector<std::string> archives;
   for (const auto& archive : archives_) archives.push_back(archive.path);
   KVAPTCommandResult result = KVAPTManager::installQueue(
-      packageIdentifiers_, archives,
+      packageIdentifiers_, archives, allowHeldChanges_,
       [self](const std::string& piece, const std::string& whole, bool finished, int32_t status) {
         self->handleOutput(piece, whole, finished, status);
       });

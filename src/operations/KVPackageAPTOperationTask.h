@@ -59,6 +59,7 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
   const std::vector<KVLocalArchive> archives_;
   const std::vector<std::string> identifiers_;
   const std::map<std::string, std::string> names_;
+  const bool allowHeldChanges_;
   // dpkg's records as the run found them (set before the command, read at its end).
   std::map<std::string, KVDpkgRecord> before_;
   bool lastWasLineFeed_ = false;  // touched only on the worker running the command

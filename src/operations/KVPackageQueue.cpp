@@ -14,7 +14,7 @@ std::string KVPackageQueue::queueString() { return KVAPTManager::queueStringForK
 
 size_t KVPackageQueue::launchQueueActions(KVRPackages& packages, const std::string& queue, const APTDependsTree& tree,
                                           const std::vector<KVLocalArchive>& archives) {
-  KVConfirmedQueue confirmed{queue, KVAPTManager::packageNamesForTree(tree), archives};
+  KVConfirmedQueue confirmed{queue, KVAPTManager::packageNamesForTree(tree), archives, tree.allowsHeldChanges};
   auto isArchive = [&](const std::string& identifier) {
     for (const auto& archive : archives)
       if (archive.identifier == identifier) return true;

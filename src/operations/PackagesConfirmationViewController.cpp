@@ -475,7 +475,7 @@ std::optional<std::string> PackagesConfirmationViewController::tableViewTitleFor
 }
 
 // Under the incompatible packages APT's reasons and the explanation; with none, the
-// reasons under the queue.
+// reasons under the queue, or, for a queue that can be processed, what to know of it.
 std::optional<std::string> PackagesConfirmationViewController::footerText(long section) const {
   std::string reasons;
   for (const auto& problem : dependsTree_.problems) reasons += (reasons.empty() ? "" : "\n") + problem;
@@ -483,6 +483,12 @@ std::optional<std::string> PackagesConfirmationViewController::footerText(long s
     return (reasons.empty() ? "" : reasons + "\n") + NSLocalizedString(kIncompatibleFooter);
   if (section == QueuedSection && !hasDataAtInSection(IncompatibleSection) && !reasons.empty())
     return NSLocalizedString("This queue can't be processed:") + "\n" + reasons;
+  // What confirming does beyond the rows, said before it is done.
+  if (section == QueuedSection && reasons.empty() && !dependsTree_.notes.empty()) {
+    std::string notes;
+    for (const auto& note : dependsTree_.notes) notes += (notes.empty() ? "" : "\n") + note;
+    return notes;
+  }
   return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include "interface/PackageCell.h"
 #include "operations/PackagesConfirmationViewController.h"
 #include "support/Latch.h"
+#include "uikit/UIButton.h"
 #include "uikit/UINavigationController.h"
 
 namespace {
@@ -192,6 +193,39 @@ TEST_F(InstallRoad, ReinstallsAndHoldsFromTheOptions) {
   ASSERT_TRUE(options->chooseActionByUser("Show Updates"));
   ASSERT_TRUE(RunLoop::main().runUntil([&] { return package("com.example.tool")->isHeld() == false; }, 30));
   EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+}
+
+// A newer version of a held package, picked by hand: the confirmation says before Confirm
+// that it is changed and held no longer, and Confirm installs it, as its dry run said.
+TEST_F(InstallRoad, AVersionPickedByHandForAHeldPackageInstallsAsTheConfirmationSays) {
+  install("com.example.tool", "1.0");
+  ASSERT_TRUE(showOptions("com.example.tool")->chooseActionByUser("Ignore Updates"));
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return package("com.example.tool")->isHeld() == true; }, 30));
+  closeWindow();
+  ASSERT_TRUE(showOptions("com.example.tool")->chooseActionByUser("Select Version"));
+  RunLoop::main().runUntilIdle();
+  auto* versions = dynamic_cast<UIAlertController*>(showWindow()->presentedViewController());
+  ASSERT_NE(versions, nullptr);
+  ASSERT_TRUE(versions->chooseActionByUser("1:2.0-1"));
+  RunLoop::main().runUntilIdle();
+  ASSERT_EQ(package("com.example.tool")->queuedVersion(), "1:2.0-1");
+
+  auto screen = std::make_shared<PackagesConfirmationViewController>(screenContext());
+  showWindow()->presentViewController(std::make_shared<UINavigationController>(screen), false);
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->resolvedQueue().empty() && !screen->isResolving(); }, 60));
+  EXPECT_TRUE(screen->problems().empty()) << screen->problems()[0];
+  auto& table = *screen->packagesConfirmationTableView();
+  EXPECT_EQ(screen->tableViewTitleForFooterInSection(table, PackagesConfirmationViewController::QueuedSection),
+            "com.example.tool is held: it is changed as queued, and held no longer");
+  EXPECT_TRUE(screen->confirmBtn()->isEnabled());
+  screen->confirmQueue();
+  ASSERT_TRUE(waitForPipeline(120));
+  ASSERT_TRUE(aptEnd());
+  ASSERT_TRUE(aptEnd()->userInfo["success"].asBool()) << aptEnd()->error->localizedDescription();
+  EXPECT_EQ(deviceRoot().packageVersion("com.example.tool"), "1:2.0-1");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.tool"), "install ok installed");
+  EXPECT_EQ(package("com.example.tool")->isHeld(), false);
+  expectNothingLeftQueuedOrArchived();
 }
 
 TEST_F(InstallRoad, ALocalArchiveInstallsThroughTheDpkgInstallTask) {

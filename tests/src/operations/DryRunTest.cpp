@@ -31,8 +31,10 @@ class DryRunTest : public DeviceRootFixture {
     debs.build(DebPackage("com.example.broken", "1.0").field("Depends", "com.example.missing"), "broken.deb");
     debs.build(DebPackage("com.example.needy", "1.0").field("Depends", "com.example.dep"), "needy.deb");
     debs.build(DebPackage("com.example.dep", "1.0"), "dep.deb");
+    debs.build(DebPackage("com.example.modern", "1.0").field("Depends", "com.example.lib (>= 2.0)"), "modern.deb");
+    debs.build(DebPackage("com.example.either", "1.0").field("Depends", "rd.nowhere (>= 1) | rd.elsewhere"), "either.deb");
     ASSERT_TRUE(DebBuilder::writeFlatRepository(
-        repo.path(), {"lib-1.deb", "lib-2.deb", "tool.deb", "broken.deb", "needy.deb", "dep.deb"}));
+        repo.path(), {"lib-1.deb", "lib-2.deb", "tool.deb", "broken.deb", "needy.deb", "dep.deb", "either.deb", "modern.deb"}));
     server.serveFolder(repo.path(), "/repo/");
     location = server.url("/repo/");
     ASSERT_EQ(KVAPTManager::writeReleaseContents(Files::readText(repo.file("Release")).value_or(""), typedLocation(location)), nullptr);
@@ -108,6 +110,10 @@ TEST_F(DryRunTest, UnmetDependenciesNameWhatCannotBeInstalled) {
   EXPECT_EQ(broken.incompatible, Ids{"com.example.broken"});
   EXPECT_EQ(broken.downloads, Ids{"com.example.broken"}) << "the queue's own token";
   EXPECT_EQ(broken.problems, Ids{"com.example.broken needs com.example.missing, which no source offers"});
+  // Alternatives, none of which any source offers: APT ends each but the last with "or".
+  EXPECT_EQ(dryRun("com.example.either").problems,
+            Ids{"com.example.either needs rd.nowhere (>= 1) or rd.elsewhere, and none can be installed"})
+      << KVAPTManager::output().value_or("");
   EXPECT_EQ(dryRun("com.example.gone com.example.tool=9").problems,
             (Ids{"no source offers com.example.gone", "no source offers com.example.tool version 9"}));
 
@@ -119,6 +125,27 @@ TEST_F(DryRunTest, UnmetDependenciesNameWhatCannotBeInstalled) {
   EXPECT_EQ(needy.downloads, (Ids{"com.example.needy", "com.example.dep"}));
   EXPECT_EQ(needy.removes, Ids{"com.example.dep"});
   EXPECT_TRUE(needy.incompatible.empty());
+}
+
+// The dry run decides as the run will: a held package the queue names (a version picked
+// by hand) is changed, and the screen is told its hold goes; one it changes without naming
+// it stops the queue before Confirm, with what to do.
+TEST_F(DryRunTest, HeldPackagesChangeOnlyWhenTheQueueNamesThem) {
+  installLocally("lib-1.deb");
+  ASSERT_TRUE(KVAPTManager::hold("com.example.lib", {}));
+  for (const char* cache : {"/pkgcache.bin", "/srcpkgcache.bin"}) Files::removeItem(KVAPTManager::sandboxPath() + cache);
+  APTDependsTree picked = dryRun("com.example.lib=2.0");
+  EXPECT_TRUE(picked.problems.empty()) << picked.problems[0];
+  EXPECT_TRUE(picked.allowsHeldChanges);
+  EXPECT_EQ(picked.notes, Ids{"com.example.lib is held: it is changed as queued, and held no longer"});
+  EXPECT_EQ(picked.upgrades, Ids{"com.example.lib"});
+
+  APTDependsTree needsIt = dryRun("com.example.modern");
+  EXPECT_FALSE(needsIt.allowsHeldChanges);
+  EXPECT_EQ(needsIt.problems, Ids{"com.example.lib is held, and this queue would change it: show its updates first, "
+                                  "or take out of the queue what needs it"})
+      << KVAPTManager::output().value_or("");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "hold ok installed");
 }
 
 TEST_F(DryRunTest, AnEmptyQueueRunsNothingAndABusyOneSpeaksForItself) {

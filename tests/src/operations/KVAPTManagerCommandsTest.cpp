@@ -24,9 +24,14 @@ class RootCommands : public DeviceRootFixture {};
 TEST_F(DeviceCommands, EveryTemplate) {
   EXPECT_EQ(KVAPTManager::fixPartiallyInstalledCommand(),
             L + "dpkg --configure -a && apt-get install -f --config-file " + CFG + " && dpkg --configure -a\"");
+  // The dry run takes the run's own options: it decides as the run will.
   EXPECT_EQ(KVAPTManager::dryRunCommand("com.a com.b=1.0 com.c-"),
-            L + "apt-get install com.a com.b=1.0 com.c- --config-file " + CFG +
-                " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate\"");
+            L + "apt-get install com.a com.b=1.0 com.c- --config-file " + CFG + kTail + " --show-upgraded --simulate\"");
+  EXPECT_EQ(KVAPTManager::dryRunCommand("com.a=2.0", {}, true),
+            L + "apt-get install com.a=2.0 --config-file " + CFG + kTail +
+                " --allow-change-held-packages --show-upgraded --simulate\"");
+  EXPECT_EQ(KVAPTManager::installCommand("com.a=2.0", {}, true),
+            L + "apt-get install com.a=2.0 --config-file " + CFG + kTail + " --allow-change-held-packages\"");
   EXPECT_EQ(KVAPTManager::aptGetCommand("install", "com.a com.b-"),
             L + "apt-get install com.a com.b- --config-file " + CFG + kTail + "\"");
   EXPECT_EQ(KVAPTManager::aptGetCommand("install", "com.a", false),
@@ -44,8 +49,7 @@ TEST_F(DeviceCommands, EveryTemplate) {
   EXPECT_EQ(KVAPTManager::installCommand("com.a", {"/var/mobile/Documents/Inbox/My Tweak_1.0.deb"}),
             L + "apt-get install com.a /var/mobile/Documents/Inbox/My\\ Tweak_1.0.deb --config-file " + CFG + kTail + "\"");
   EXPECT_EQ(KVAPTManager::dryRunCommand("", {"/var/mobile/a.deb"}),
-            L + "apt-get install /var/mobile/a.deb --config-file " + CFG +
-                " --reinstall --fix-missing --fix-broken --show-upgraded --quiet --simulate\"");
+            L + "apt-get install /var/mobile/a.deb --config-file " + CFG + kTail + " --show-upgraded --simulate\"");
   for (const char* path : {"a.deb", "/var/a.deb;true", "/var/$(true).deb", "/var/a\nb.deb", "/var/a.txt", "/var/../a.deb"})
     EXPECT_FALSE(KVAPTManager::installCommand("", {path})) << path;
   EXPECT_EQ(KVAPTManager::installDPKGCommand("/var/mobile/Documents/My Tweak.deb"),
@@ -109,6 +113,8 @@ TEST_F(RootCommands, InstallFollowsTheDevicesSystemVersion) {
     ASSERT_TRUE(line);
     EXPECT_EQ(line->find("--allow-downgrades") != std::string::npos, downgrades) << version;
     EXPECT_NE(line->find("--allow-unauthenticated --"), std::string::npos) << version;
+    // The dry run predicts a downgrade refused on an older system.
+    EXPECT_EQ(KVAPTManager::dryRunCommand("com.a")->find("--allow-downgrades") != std::string::npos, downgrades) << version;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "core/DebianNames.h"
 #include "database/KVRPackage.h"
 #include "foundation/LocalizedStrings.h"
 #include "operations/TextLines.h"
@@ -18,8 +19,25 @@ std::string withoutArchitecture(const std::string& name) { return name.substr(0,
 
 struct DpkgErrors {
   std::map<std::string, std::string> packages;  // identifier -> dpkg's reason
-  std::vector<std::string> archives;            // "archive: reason"
+  std::set<std::string> unpacking;              // of those, the archives dpkg could not unpack
+  std::vector<std::string> archives;            // "archive: reason", of no package dpkg names
 };
+
+// The package an archive dpkg could not unpack holds: the one its reason names ("new X:arch
+// package pre-installation script ..."), else the first part of APT's name for the file
+// (package_version_architecture.deb); empty when neither names one.
+std::string packageOfArchive(const std::string& path, const std::string& reason) {
+  std::string rest = reason.rfind("new ", 0) == 0 ? reason.substr(4) : reason;
+  size_t blank = rest.find(' ');
+  if (blank != std::string::npos && rest.compare(blank, 9, " package ") == 0) {
+    std::string name = withoutArchitecture(rest.substr(0, blank));
+    if (DebianNames::isPackageName(name)) return name;
+  }
+  std::string file = path.substr(path.rfind('/') + 1);
+  size_t underscore = file.find('_');
+  std::string name = file.substr(0, underscore);
+  return underscore != std::string::npos && DebianNames::isPackageName(name) ? name : std::string();
+}
 
 // dpkg's "error processing" lines, each followed by its reason on the next line.
 DpkgErrors dpkgErrors(const std::vector<std::string>& lines) {
@@ -30,10 +48,18 @@ DpkgErrors dpkgErrors(const std::vector<std::string>& lines) {
     bool isPackage = line.rfind(package, 0) == 0, isArchive = line.rfind(archive, 0) == 0;
     if (!isPackage && !isArchive) continue;
     size_t from = (isPackage ? package : archive).size();
-    std::string name = line.substr(from, line.find(" (", from) - from);
+    // "... (--unpack):" ends the line; the archive's path may hold blanks and brackets.
+    size_t end = line.rfind(" (--");
+    std::string name = line.substr(from, end == std::string::npos || end < from ? std::string::npos : end - from);
     std::string reason = i + 1 < lines.size() ? trimmed(lines[i + 1]) : std::string();
-    if (isPackage) errors.packages[withoutArchitecture(name)] = reason;
-    else errors.archives.push_back(name + ": " + reason);
+    if (isPackage) {
+      errors.packages[withoutArchitecture(name)] = reason;
+    } else if (std::string identifier = packageOfArchive(name, reason); !identifier.empty()) {
+      errors.packages[identifier] = reason;
+      errors.unpacking.insert(identifier);
+    } else {
+      errors.archives.push_back(name + ": " + reason);
+    }
   }
   return errors;
 }
@@ -121,10 +147,12 @@ KVQueueRunOutcome KVQueueRunOutcome::judge(const std::map<std::string, KVDpkgRec
     return !own.count(identifier) && isUnfinished(before, identifier);
   };
   std::set<std::string> named;
+  std::string stoppedAt;  // the packages whose failure stopped the run, by name
   // dpkg's failures: of packages broken before the run, or the run's own.
   for (const auto& [identifier, reason] : errors.packages) {
     named.insert(identifier);
     std::string name = nameOf(identifier), why = reasonFor(identifier);
+    stoppedAt += (stoppedAt.empty() ? "" : ", ") + name;
     auto now = after.find(identifier);
     bool unfinished = now != after.end() && now->second.isUnfinished();
     if (broken(identifier) && unfinished) {
@@ -137,16 +165,22 @@ KVQueueRunOutcome KVQueueRunOutcome::judge(const std::map<std::string, KVDpkgRec
     std::string text = name;
     if (unfinished) text = stateText(now->second) == "needs configuring" ? NSLocalizedFormat("%@ needs configuring", {name})
                                                                           : NSLocalizedFormat("%@ is not fully installed", {name});
+    // Its archive was not unpacked: dpkg put back what was there.
+    else if (errors.unpacking.count(identifier))
+      text = NSLocalizedFormat(isGone(after, identifier) ? "%@ was not installed" : "%@ was not changed", {name});
     outcome.faults.push_back(why.empty() ? text : text + ": " + why);
   }
   for (const auto& archive : errors.archives) outcome.faults.push_back(archive);
-  // The run's own packages dpkg left unfinished without a line of its own.
+  // The run's own packages dpkg left unfinished without a line of their own: the run
+  // stopped before it set them up.
   for (const auto& identifier : own) {
     auto now = after.find(identifier);
     if (named.count(identifier) || now == after.end() || !now->second.isUnfinished()) continue;
-    outcome.faults.push_back(NSLocalizedFormat(stateText(now->second) == "needs configuring" ? "%@ needs configuring"
-                                                                                            : "%@ is not fully installed",
-                                               {nameOf(identifier)}));
+    std::string text = NSLocalizedFormat(stateText(now->second) == "needs configuring" ? "%@ needs configuring"
+                                                                                      : "%@ is not fully installed",
+                                         {nameOf(identifier)});
+    if (!stoppedAt.empty()) text += ": " + NSLocalizedFormat("the run stopped at the failure of %@ before setting it up", {stoppedAt});
+    outcome.faults.push_back(text);
   }
   outcome.succeeded = inPlace && outcome.faults.empty() && !outcome.brokenBefore.empty() && !hasOtherAPTErrors(lines);
   return outcome;

@@ -29,8 +29,12 @@ class InstallRoad : public InstallRoadFixture {
     }
     debs.build(DebPackage("com.example.broken", "1.0").script("postinst", "#!/bin/sh\necho 'cannot set up' >&2\nexit 1\n"),
                "broken.deb");
+    debs.build(DebPackage("com.example.refuser", "1.0")
+                   .field("Name", "Refuser")
+                   .script("preinst", "#!/bin/sh\necho 'not on this device' >&2\nexit 1\n"),
+               "refuser.deb");
     ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"),
-                                                {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb"}));
+                                                {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb", "refuser.deb"}));
     ASSERT_TRUE(refresh(location));
     ASSERT_TRUE(package("com.example.tool"));
   }
@@ -271,6 +275,23 @@ TEST_F(InstallRoad, AFailingMaintainerScriptEndsWithCode34AndDpkgsLines) {
   EXPECT_EQ(package("com.example.broken")->isInstalled(), true) << "unpacked but not set up counts as there";
   EXPECT_TRUE(logShows("cannot set up"));
   expectNothingLeftQueuedOrArchived();
+}
+
+// A package whose pre-installation script fails is named, not its archive, with the
+// reason whole; the run's other packages it left unpacked say why they were not set up.
+TEST_F(InstallRoad, AFailingPreinstNamesThePackageAndWhatItLeftUnset) {
+  queue("com.example.lib");
+  queue("com.example.refuser");
+  confirm();
+  std::string text = aptFailureText();
+  EXPECT_NE(text.find("\nRefuser was not installed: its pre-installation script failed (exit status 1)\n"),
+            std::string::npos) << text;
+  EXPECT_EQ(text.find("archives/"), std::string::npos) << "no archive's path: " << text;
+  EXPECT_NE(deviceRoot().packageStatus("com.example.refuser"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok unpacked");
+  EXPECT_NE(text.find("\nExample Library needs configuring: the run stopped at the failure of Refuser before setting it up\n"),
+            std::string::npos) << text;
+  EXPECT_TRUE(logShows("Refuser was not installed: its pre-installation script failed (exit status 1)"));
 }
 
 TEST_F(InstallRoad, AnArchiveTheServerWillNotGiveLeavesTheQueueUninstalled) {

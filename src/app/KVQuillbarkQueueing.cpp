@@ -226,15 +226,29 @@ void KVQuillbark::presentOptions(const std::string& identifier, KVPresentationSe
   bool installed = package->isInstalled().value_or(false);
   bool held = package->isHeld().value_or(false);
   std::string name = package->name().value_or(identifier);
-  // A package dpkg did not finish with says so, and what can be done about it.
+  // A package dpkg did not finish with says so, and what dpkg can do for it: set up again
+  // one whose files are in place; one whose files are half in place (its install or its
+  // removal cut off or failed) only installed anew or removed.
   std::optional<std::string> unfinished = package->unfinishedInstallText();
+  const bool halfInstalled = unfinished && package->installState() == KVRPackage::kHalfInstalledState;
+  bool failedRemoval = false;
+  if (halfInstalled) {
+    auto records = KVAPTManager::dpkgRecords();
+    auto record = records.find(identifier);
+    failedRemoval = record != records.end() && record->second.isFailedRemoval();
+  }
   std::optional<std::string> message;
-  if (unfinished)
-    message = NSLocalizedFormat(*unfinished == "needs configuring"
-                                    ? "%@ needs configuring: its installation stopped before it was set up. Configure it "
-                                      "again, or uninstall it."
-                                    : "%@ is not fully installed: its installation stopped half way. Configure it again, "
-                                      "or uninstall it.",
+  if (failedRemoval)
+    message = NSLocalizedFormat("%@ was being removed when a script of it failed: its files are half gone. Uninstall it "
+                                "again, or reinstall it.",
+                                {name});
+  else if (halfInstalled)
+    message = NSLocalizedFormat("%@ is not fully installed: its installation stopped half way. Reinstall it, or "
+                                "uninstall it.",
+                                {name});
+  else if (unfinished)
+    message = NSLocalizedFormat("%@ needs configuring: its installation stopped before it was set up. Configure it "
+                                "again, or uninstall it.",
                                 {name});
   auto sheet = UIAlertController::alertControllerWithTitle(NSLocalizedString("What would you like to do?"), message,
                                                            UIAlertControllerStyleActionSheet);
@@ -247,13 +261,14 @@ void KVQuillbark::presentOptions(const std::string& identifier, KVPresentationSe
     // Neither passes through the payment road nor is counted or announced: the queue
     // screen opens at once.
     // dpkg sets it up again, its scripts run anew; APT would not reinstall it as it is.
-    if (unfinished) add(NSLocalizedString("Configure Again"), [identifier, name] { configureAgain(identifier, name); });
+    if (unfinished && !halfInstalled)
+      add(NSLocalizedString("Configure Again"), [identifier, name] { configureAgain(identifier, name); });
     else add(NSLocalizedString("Reinstall"), [this, identifier, installedVersion] {
       if (ErrorRef error = packages()->setPackage(identifier, true, installedVersion, KVQueueOperationReinstall))
         KVLog("Cannot queue %s: %s", identifier.c_str(), describe(error).c_str());
       presentQueue();
     });
-    add(NSLocalizedString("Uninstall"), [this, identifier] {
+    add(NSLocalizedString(failedRemoval ? "Uninstall Again" : "Uninstall"), [this, identifier] {
       if (ErrorRef error = packages()->setPackage(identifier, true, std::nullopt, KVQueueOperationRemove))
         KVLog("Cannot queue %s: %s", identifier.c_str(), describe(error).c_str());
       presentQueue();

@@ -45,6 +45,9 @@ struct APTDependsTree {
   std::vector<std::string> problems;
   // The sources whose lists APT could not read, in the order it met them.
   std::vector<APTUnreadableSource> unreadableSources;
+  // Packages whose removal failed before (a script of theirs did), which APT removes again
+  // first in every run: the queue does not name them, and another failure would stop it.
+  std::vector<std::string> blockers;
   // What a person should know before confirming a queue that can be processed.
   std::vector<std::string> notes;
   // The queue names held packages, which were chosen by hand: its run may change them, as

@@ -69,6 +69,10 @@ struct KVDpkgRecord {
   // Wanted installed, but dpkg did not finish with it: unpacked, half-configured,
   // half-installed or to be reinstalled.
   bool isUnfinished() const;
+  // Its removal failed (a script of it did): wanted gone, its files half gone. APT removes
+  // it again first in every run; dpkg can remove it again or install it anew, not
+  // configure it.
+  bool isFailedRemoval() const;
 
  private:
   std::string word(int index) const;

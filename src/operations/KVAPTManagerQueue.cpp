@@ -227,6 +227,19 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
   APTDependsTree tree = dependsTreeFromOutput(queue, output);
   tree.unreadableSources = std::move(unreadable);
   tree.allowsHeldChanges = allowHeldChanges;
+  // A removal that failed before is tried again before anything else: said before Confirm,
+  // so that the queue is not stopped by a package it does not name.
+  const auto named = identifiersOfQueue(queue);
+  for (const auto& change : tree.changes) {
+    auto record = records.find(change.identifier);
+    if (change.kind != APTPlannedChange::Remove || record == records.end() || !record->second.isFailedRemoval() ||
+        std::find(named.begin(), named.end(), change.identifier) != named.end())
+      continue;
+    tree.blockers.push_back(change.identifier);
+    tree.problems.push_back(NSLocalizedFormat("%@ blocks this queue: its removal failed, and APT tries it again first. "
+                                              "Uninstall it again, or reinstall it",
+                                              {change.identifier}));
+  }
   for (const auto& identifier : APTDryRunReading::heldChanges(output)) {
     if (heldInQueue.count(identifier))
       tree.notes.push_back(NSLocalizedFormat("%@ is held: it is changed as queued, and held no longer", {identifier}));

@@ -87,6 +87,11 @@ bool KVDpkgRecord::isUnfinished() const {
          (flag() == "reinstreq" || state == "unpacked" || state == "half-configured" || state == "half-installed");
 }
 
+bool KVDpkgRecord::isFailedRemoval() const {
+  const std::string want = this->want();
+  return (want == "deinstall" || want == "purge") && (flag() == "reinstreq" || state() == "half-installed");
+}
+
 std::vector<KVHalfInstalledPackage> KVAPTManager::halfInstalledPackages() {
   std::vector<KVHalfInstalledPackage> found;
   for (const auto& [identifier, record] : dpkgRecords()) {

@@ -124,7 +124,7 @@ KVQueueRunOutcome KVQueueRunOutcome::judge(const std::map<std::string, KVDpkgRec
   DpkgErrors errors = dpkgErrors(lines);
 
   // The run's own packages, and whether each is where its queue wanted it.
-  std::set<std::string> own = touched;
+  std::set<std::string> own = touched, queued;
   bool inPlace = true;
   std::istringstream tokens(queue);
   for (std::string token; tokens >> token;) {
@@ -133,6 +133,7 @@ KVQueueRunOutcome KVQueueRunOutcome::judge(const std::map<std::string, KVDpkgRec
     std::string identifier = token.substr(0, token.find('=')), version;
     if (token.find('=') != std::string::npos) version = token.substr(token.find('=') + 1);
     own.insert(identifier);
+    queued.insert(identifier);
     auto it = after.find(identifier);
     if (removal) inPlace = inPlace && isGone(after, identifier);
     else inPlace = inPlace && it != after.end() && it->second.isFullyInstalled() &&
@@ -163,10 +164,17 @@ KVQueueRunOutcome KVQueueRunOutcome::judge(const std::map<std::string, KVDpkgRec
       continue;
     }
     std::string text = name;
-    if (unfinished) text = stateText(now->second) == "needs configuring" ? NSLocalizedFormat("%@ needs configuring", {name})
-                                                                          : NSLocalizedFormat("%@ is not fully installed", {name});
+    if (now != after.end() && now->second.isFailedRemoval()) {
+      // APT removes it again first in every run: a run that did not name it is held up by it.
+      text = queued.count(identifier) ? NSLocalizedFormat("%@ was not removed", {name})
+                                   : NSLocalizedFormat("%@ blocked this queue: its removal, which failed before, failed again",
+                                                       {name});
+    } else if (unfinished) {
+      text = stateText(now->second) == "needs configuring" ? NSLocalizedFormat("%@ needs configuring", {name})
+                                                           : NSLocalizedFormat("%@ is not fully installed", {name});
+    }
     // Its archive was not unpacked: dpkg put back what was there.
-    else if (errors.unpacking.count(identifier))
+    if (errors.unpacking.count(identifier) && !unfinished)
       text = NSLocalizedFormat(isGone(after, identifier) ? "%@ was not installed" : "%@ was not changed", {name});
     outcome.faults.push_back(why.empty() ? text : text + ": " + why);
   }

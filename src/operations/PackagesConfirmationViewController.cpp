@@ -287,6 +287,7 @@ void PackagesConfirmationViewController::dryRunReturned(uint64_t generation, con
   setButtonTitle(currentTitle());
   table_->reloadData();
   if (!tree.unreadableSources.empty()) offerToRefreshOrRemove(tree.unreadableSources);
+  else if (!tree.blockers.empty()) offerToUnblock(tree.blockers);
   // APT was running something else (the start-up repair): ask again shortly.
   if (!tree.problems.empty() && tree.problems.front().rfind(KVAPTManager::busyText().substr(0, 12), 0) == 0) {
     performAfterWithBlock(1, [weak = weakSelf(this)] {
@@ -320,6 +321,40 @@ void PackagesConfirmationViewController::offerToRefreshOrRemove(const std::vecto
                                                           [sources, location] { sources->removeSourceWithLocation(location); });
                                                     }));
   }
+  alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Close"), UIAlertActionStyleCancel, nullptr));
+  presentViewController(alert, true);
+}
+
+void PackagesConfirmationViewController::offerToUnblock(const std::vector<std::string>& blockers) {
+  std::string message;
+  auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("A Removal That Failed"), std::nullopt,
+                                                           UIAlertControllerStyleAlert);
+  for (const auto& identifier : blockers) {
+    auto record = KVRPackage::objectForPrimaryKey(Value(identifier));
+    std::string name = record && record->name() && !record->name()->empty() ? *record->name() : identifier;
+    message += (message.empty() ? "" : "\n\n") +
+               NSLocalizedFormat("%@ was being removed when a script of it failed, and APT removes it again before "
+                                 "anything else. Uninstall it again, with this queue, or reinstall it.",
+                                 {name});
+    // Either way the queue names it, and its dry run is asked again.
+    auto requeue = [weak = weakSelf(this), identifier](std::optional<std::string> version, int64_t operation) {
+      auto self = weak.lock();
+      if (!self) return;
+      if (ErrorRef error = self->context_.packages->setPackage(identifier, true, version, operation))
+        KVLog("Cannot queue %s: %s", identifier.c_str(), error->localizedDescription().c_str());
+      self->refreshQueue();
+    };
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedFormat("Uninstall %@ Again", {name}),
+                                                    UIAlertActionStyleDestructive, [requeue](UIAlertAction&) {
+                                                      requeue(std::nullopt, KVQueueOperationRemove);
+                                                    }));
+    std::optional<std::string> version = record ? record->installedVersion() : std::nullopt;
+    alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedFormat("Reinstall %@", {name}), UIAlertActionStyleDefault,
+                                                    [requeue, version](UIAlertAction&) {
+                                                      requeue(version, KVQueueOperationReinstall);
+                                                    }));
+  }
+  alert->setMessage(message);
   alert->addAction(UIAlertAction::actionWithTitle(NSLocalizedString("Close"), UIAlertActionStyleCancel, nullptr));
   presentViewController(alert, true);
 }

@@ -95,6 +95,9 @@ class PackagesConfirmationViewController : public KVPalettedViewController,
   void dryRunReturned(uint64_t generation, const std::string& queue, const APTDependsTree& tree);
   // Sources whose lists APT could not read: says so, and offers to refresh or remove each.
   void offerToRefreshOrRemove(const std::vector<APTUnreadableSource>& sources);
+  // Packages whose failed removal APT tries again first: says so, and offers to uninstall
+  // each again or to reinstall it, with the queue.
+  void offerToUnblock(const std::vector<std::string>& blockers);
   void queueChanged();
   void refreshCountChanged();
   void deleteRow(const NSIndexPath& path);

@@ -33,8 +33,12 @@ class InstallRoad : public InstallRoadFixture {
                    .field("Name", "Refuser")
                    .script("preinst", "#!/bin/sh\necho 'not on this device' >&2\nexit 1\n"),
                "refuser.deb");
-    ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"),
-                                                {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb", "refuser.deb"}));
+    debs.build(DebPackage("com.example.sticky", "1.0")
+                   .field("Name", "Sticky")
+                   .script("postrm", "#!/bin/sh\n[ \"$1\" = remove ] || exit 0\necho 'cannot let go' >&2\nexit 1\n"),
+               "sticky.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(
+        repositories.file("repo"), {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb", "refuser.deb", "sticky.deb"}));
     ASSERT_TRUE(refresh(location));
     ASSERT_TRUE(package("com.example.tool"));
   }
@@ -292,6 +296,54 @@ TEST_F(InstallRoad, AFailingPreinstNamesThePackageAndWhatItLeftUnset) {
   EXPECT_NE(text.find("\nExample Library needs configuring: the run stopped at the failure of Refuser before setting it up\n"),
             std::string::npos) << text;
   EXPECT_TRUE(logShows("Refuser was not installed: its pre-installation script failed (exit status 1)"));
+}
+
+// A removal whose post-removal script fails leaves the package half gone, which APT
+// removes again first in every later run. Its options are what dpkg can do for it (no
+// Configure Again, which dpkg refuses); a later queue names it as what blocks it before
+// Confirm, and offers to uninstall it again or reinstall it with the queue.
+TEST_F(InstallRoad, AFailedRemovalIsOfferedWhatDpkgCanDoAndNamedAsWhatBlocksTheNextQueue) {
+  install("com.example.sticky");
+  queue("com.example.sticky");
+  confirm();
+  std::string text = aptFailureText();
+  EXPECT_NE(text.find("\nSticky was not removed: its post-removal script failed (exit status 1)\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.sticky"), "deinstall ok half-installed");
+  EXPECT_EQ(package("com.example.sticky")->installState(), "half-installed");
+  UIAlertController* options = showOptions("com.example.sticky");
+  ASSERT_NE(options, nullptr);
+  std::vector<std::string> titles;
+  for (const auto& action : options->actions()) titles.push_back(action->title());
+  EXPECT_EQ(titles, (std::vector<std::string>{"Reinstall", "Uninstall Again", "Ignore Updates", "Select Version",
+                                              "Share Sticky", "Cancel"}));
+  EXPECT_NE(options->message().value_or("").find("Sticky was being removed when a script of it failed"), std::string::npos);
+  closeWindow();
+
+  queue("com.example.lib");
+  auto screen = std::make_shared<PackagesConfirmationViewController>(screenContext());
+  showWindow()->presentViewController(std::make_shared<UINavigationController>(screen), false);
+  ASSERT_TRUE(RunLoop::main().runUntil([&] { return !screen->resolvedQueue().empty() && !screen->isResolving(); }, 60));
+  RunLoop::main().runUntilIdle();
+  EXPECT_EQ(screen->problems(), std::vector<std::string>{"com.example.sticky blocks this queue: its removal failed, and "
+                                                         "APT tries it again first. Uninstall it again, or reinstall it"});
+  EXPECT_FALSE(screen->confirmBtn()->isEnabled());
+  auto* offer = dynamic_cast<UIAlertController*>(screen->navigationController()->presentedViewController());
+  ASSERT_NE(offer, nullptr);
+  titles.clear();
+  for (const auto& action : offer->actions()) titles.push_back(action->title());
+  EXPECT_EQ(titles, (std::vector<std::string>{"Uninstall Sticky Again", "Reinstall Sticky", "Close"}));
+  ASSERT_TRUE(offer->chooseActionByUser("Reinstall Sticky"));
+  ASSERT_TRUE(RunLoop::main().runUntil(
+      [&] { return !screen->isResolving() && screen->problems().empty() && screen->confirmBtn()->isEnabled(); }, 60))
+      << ::testing::PrintToString(screen->problems());
+  screen->confirmQueue();
+  ASSERT_TRUE(waitForPipeline(120));
+  ASSERT_TRUE(aptEnd());
+  EXPECT_TRUE(aptEnd()->userInfo["success"].asBool()) << aptEnd()->error->localizedDescription();
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.sticky"), "install ok installed");
+  EXPECT_FALSE(package("com.example.sticky")->installState());
 }
 
 TEST_F(InstallRoad, AnArchiveTheServerWillNotGiveLeavesTheQueueUninstalled) {

@@ -29,4 +29,7 @@ inline constexpr const char* kSystemVersionPlist = "/System/Library/CoreServices
 inline constexpr const char* kDeviceFactsFile = "/etc/quillbark/device.json";
 inline constexpr const char* kDpkgAdminDir = launcher::kDpkgAdminDir;
 inline constexpr const char* kLauncherPath = launcher::kInstallPath;
+// The architecture of the device's packages, as its APT and dpkg know it; packages of
+// "all" install on it too.
+inline constexpr const char* kArchitecture = "iphoneos-arm";
 }  // namespace DeviceRoot

@@ -40,8 +40,8 @@ std::string deviceAPTConfiguration(const std::string& root) {
       << "// dpkg's root and log are the device's; the architecture is the device's.\n"
       << "Dir \"" << root << "/\";\n"
       << "Dir::State::status \"" << root << "/var/lib/dpkg/status\";\n"
-      << "APT::Architecture \"iphoneos-arm\";\n"
-      << "APT::Architectures { \"iphoneos-arm\"; };\n"
+      << "APT::Architecture \"" << DeviceRoot::kArchitecture << "\";\n"
+      << "APT::Architectures { \"" << DeviceRoot::kArchitecture << "\"; };\n"
       << "DPkg::Options { \"--root=" << root << "\"; \"--log=" << root << kDpkgLog << "\"; };\n"
       << "// dpkg and APT's other helpers keep the launcher's lock of the root, so the next\n"
       << "// command waits until the last of them has ended.\n"
@@ -89,7 +89,8 @@ bool installPackageTools(DeviceFiles::Tree& tree, std::string* error) {
     if (!tree.createFolders(folder, error)) return false;
   }
   // dpkg accepts archives of the architectures its database knows.
-  if (!writeIfMissing(tree, std::string(DeviceRoot::kDpkgAdminDir) + "/arch", "iphoneos-arm\n", error)) return false;
+  const std::string architectures = std::string(DeviceRoot::kArchitecture) + "\n";
+  if (!writeIfMissing(tree, std::string(DeviceRoot::kDpkgAdminDir) + "/arch", architectures, error)) return false;
   if (!writeFile(tree, kDeviceAPTConfig, deviceAPTConfiguration(root), 0644, error)) return false;
   // dpkg reads ~/.dpkg.cfg after the host's configuration, so its log stays in the root.
   return writeFile(tree, std::string(kRootHome) + "/.dpkg.cfg", "log " + root + kDpkgLog + "\n", 0644, error);

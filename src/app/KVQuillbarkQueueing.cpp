@@ -17,6 +17,7 @@
 #include "operations/KVPackageConfigureTask.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "payment/KVRepoStoreRecords.h"
+#include "system/DeviceRoot.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIWindow.h"
 
@@ -80,6 +81,13 @@ void KVQuillbark::queuePackageWithIdentifier(const std::string& identifier,
   // dpkg did not finish with it: the user chooses to configure it again or to remove it.
   if (!versionToQueue && !package->isInTheQueue().value_or(false) && package->unfinishedInstallText())
     return presentOptions(identifier, std::monostate{});
+  // Built for another device: APT would not find it, so it is not queued, and the person is told why.
+  if (!versionToQueue && !package->isInstalled().value_or(false) && package->isForAnotherArchitecture()) {
+    std::string name = package->name().value_or(identifier);
+    return showOK("Not for This Device",
+                  NSLocalizedFormat("%@ is built for %@, and this device installs packages built for %@.",
+                                    {name, package->architecture().value_or(""), DeviceRoot::kArchitecture}));
+  }
   int64_t operation = KVRPackages::queueOperationForPackage(*package, versionToQueue, KVQueueOperationChoose);
   if (operation == KVQueueOperationRemove || package->isFree() || package->isPaidThroughCydia().value_or(false))
     return queueDirectly(identifier, versionToQueue);

@@ -1,6 +1,6 @@
 #pragma once
 // Prepares the database at start-up: removes a database older than the oldest format
-// still read, installs the default configuration ("default.realm", schema version 28,
+// still read, installs the default configuration ("default.realm", schema version 29,
 // the migration, compaction on launch), opens the file and resets it when it cannot
 // be opened.
 #include <cstdint>
@@ -16,7 +16,7 @@ class Migration;
 class KVDatabaseMigrationUtility {
  public:
   // Creates the application-support folder when missing (not its parents) and
-  // answers the configuration of "default.realm" there, schema version 28.
+  // answers the configuration of "default.realm" there, schema version 29.
   static store::Configuration defaultConfiguration();
   static std::string databasePath();
 

@@ -125,6 +125,7 @@ bool KVIndexEntry::read(const KVStanza& stanza, const Context& context) {
   }
   assign(r.nameField(), stanza.find("Name").value_or(std::string_view(identifier)));
   if (incompatible) return true;  // the rest is never stored
+  assign(r.architectureField(), stanza.find("Architecture"));
 
   // "Tag" and "tag" are one field to the stanza, whichever spelling the index used.
   auto tag = stanza.find("Tag");

@@ -56,6 +56,11 @@ std::optional<std::string> KVRPackage::unfinishedInstallText(bool capitals) cons
   return unfinishedInstallText(installState(), capitals);
 }
 
+bool KVRPackage::isForAnotherArchitecture() const {
+  const auto& offered = architecture();
+  return offered && !offered->empty() && *offered != "all" && *offered != DeviceRoot::kArchitecture;
+}
+
 bool KVRPackage::isFree() const {
   if (!price() || price()->empty()) return true;
   const std::string& p = *price();

@@ -69,7 +69,8 @@ using TextList = std::vector<std::string>;
   P(OptBool, isADependency, setIsADependency, std::nullopt)                            \
   P(TextList, screenshots, setScreenshots, TextList{})                                 \
   P(TextList, screenshotsLocalPaths, setScreenshotsLocalPaths, TextList{})             \
-  P(OptText, installState, setInstallState, std::nullopt)
+  P(OptText, installState, setInstallState, std::nullopt)                             \
+  P(OptText, architecture, setArchitecture, std::nullopt)
 
 class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
   KVR_RECORD(KVRPackage, KVRPACKAGE_PROPERTIES)
@@ -96,6 +97,10 @@ class KVRPackage : public store::DefaultDatabaseQueries<KVRPackage> {
   std::optional<std::string> unfinishedInstallText(bool capitals = false) const;
   static std::optional<std::string> unfinishedInstallText(const std::optional<std::string>& installState,
                                                           bool capitals = false);
+
+  // Offered for another architecture than the device's, and not "all": APT will not
+  // install it here. A package without one (known from dpkg) is the device's.
+  bool isForAnotherArchitecture() const;
 
   // YES for an absent or empty price, "0", "0.00" and "free" in any case.
   bool isFree() const;

@@ -257,9 +257,12 @@ std::optional<std::string> KVRPackages::getButtonTitleForPackage(const std::opti
   if (package && package->isInTheQueue().value_or(false)) return NSLocalizedString("QUEUED");
   // dpkg did not finish with it: a tap offers to configure it again or remove it.
   if (auto unfinished = package ? package->unfinishedInstallText(true) : std::nullopt) return NSLocalizedString(*unfinished);
-  if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false))
+  // What its sources offer is built for another device: nothing to install or update to.
+  const bool otherArchitecture = package && package->isForAnotherArchitecture();
+  if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false) && !otherArchitecture)
     return NSLocalizedString("UPDATE");
   if (package && package->isInstalled().value_or(false)) return NSLocalizedString("UNINSTALL");
+  if (otherArchitecture) return NSLocalizedString("INCOMPATIBLE");
   if (!available) return NSLocalizedString("UNAVAILABLE");
   if (owned) return NSLocalizedString("OWNED");
   // A package without a record counts as not free and without a price of its own.

@@ -6,7 +6,7 @@
 
 namespace KVRSchema {
 
-inline constexpr uint64_t kSchemaVersion = 28;
+inline constexpr uint64_t kSchemaVersion = 29;
 
 // KVRPackage, KVRSource, KVRDeveloper, KVRPackageVersion and KVRSearchHistory, sharing
 // the records' own declarations.

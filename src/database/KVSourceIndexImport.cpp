@@ -137,7 +137,7 @@ void assign(std::optional<std::string>& field, const std::string& value) {
 constexpr std::string_view kFieldsFromTheIndex[] = {
     "identifier", "version", "location", "name", "isEssential", "category", "Description", "website",
     "iconURL", "contact", "maintainer", "size", "minosversion", "maxosversion", "sileoDepiction",
-    "tweakCompatibleStatus", "price", "rawPackage", "postinstallaction", "dependencies", "conflicts",
+    "tweakCompatibleStatus", "price", "rawPackage", "postinstallaction", "dependencies", "conflicts", "architecture",
     "provides", "replaces", "initialDateStr", "initialDate", "isUpdated", "updatedDate", "updatedDateStr",
     "sourceLocation", "hasNewVersion"};
 constexpr bool isFromTheIndex(std::string_view field) {
@@ -270,6 +270,7 @@ void KVSourceIndexImport::applyEntry(KVIndexEntry& entry, Outcome& outcome) {
   std::swap(x.minosversionField(), e.minosversionField());
   std::swap(x.maxosversionField(), e.maxosversionField());
   std::swap(x.sileoDepictionField(), e.sileoDepictionField());
+  std::swap(x.architectureField(), e.architectureField());
   x.setTweakCompatibleStatus(e.tweakCompatibleStatus());
   std::swap(x.priceField(), e.priceField());
   std::swap(x.rawPackageField(), e.rawPackageField());

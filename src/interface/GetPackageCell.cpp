@@ -120,9 +120,11 @@ std::string GetPackageCell::buttonTitleForPackage(const std::optional<KVRPackage
   if (package && package->isInTheQueue().value_or(false)) return NSLocalizedString("QUEUED");
   // dpkg did not finish with it: a tap offers to configure it again or remove it.
   if (auto unfinished = package ? package->unfinishedInstallText(true) : std::nullopt) return NSLocalizedString(*unfinished);
-  if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false))
+  const bool otherArchitecture = package && package->isForAnotherArchitecture();
+  if (package && package->isUpdated().value_or(false) && !package->isHeld().value_or(false) && !otherArchitecture)
     return NSLocalizedString("UPDATE");
   if (package && package->isInstalled().value_or(false)) return NSLocalizedString("UNINSTALL");
+  if (otherArchitecture) return NSLocalizedString("INCOMPATIBLE");
   if (package && showsPaidLabel && present(package->price())) {
     const std::string& price = *package->price();
     if (price != "0" && price != "free" && price != "Free") return price;

@@ -227,6 +227,15 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
   APTDependsTree tree = dependsTreeFromOutput(queue, output);
   tree.unreadableSources = std::move(unreadable);
   tree.allowsHeldChanges = allowHeldChanges;
+  // APT knows no package built for another device: say so rather than that no source offers it.
+  for (auto& problem : tree.problems) {
+    const std::string lead = "no source offers ";
+    if (problem.rfind(lead, 0) != 0) continue;
+    std::string identifier = problem.substr(lead.size());
+    auto record = KVRPackage::objectForPrimaryKey(Value(identifier));
+    if (record && record->isForAnotherArchitecture())
+      problem = NSLocalizedFormat("%@ is built for %@, not for this device", {identifier, *record->architecture()});
+  }
   // A removal that failed before is tried again before anything else: said before Confirm,
   // so that the queue is not stopped by a package it does not name.
   const auto named = identifiersOfQueue(queue);

@@ -37,8 +37,14 @@ class InstallRoad : public InstallRoadFixture {
                    .field("Name", "Sticky")
                    .script("postrm", "#!/bin/sh\n[ \"$1\" = remove ] || exit 0\necho 'cannot let go' >&2\nexit 1\n"),
                "sticky.deb");
-    ASSERT_TRUE(DebBuilder::writeFlatRepository(
-        repositories.file("repo"), {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb", "refuser.deb", "sticky.deb"}));
+    DebPackage phone("com.example.phone"), anywhere("com.example.anywhere");
+    phone.architecture = "iphoneos-arm64";
+    anywhere.architecture = "all";
+    debs.build(phone, "phone.deb");
+    debs.build(anywhere, "anywhere.deb");
+    ASSERT_TRUE(DebBuilder::writeFlatRepository(repositories.file("repo"),
+                                                {"lib-1.deb", "tool-1.deb", "tool-2.deb", "broken.deb", "refuser.deb",
+                                                 "sticky.deb", "phone.deb", "anywhere.deb"}));
     ASSERT_TRUE(refresh(location));
     ASSERT_TRUE(package("com.example.tool"));
   }
@@ -344,6 +350,28 @@ TEST_F(InstallRoad, AFailedRemovalIsOfferedWhatDpkgCanDoAndNamedAsWhatBlocksTheN
   EXPECT_EQ(deviceRoot().packageStatus("com.example.lib"), "install ok installed");
   EXPECT_EQ(deviceRoot().packageStatus("com.example.sticky"), "install ok installed");
   EXPECT_FALSE(package("com.example.sticky")->installState());
+}
+
+// A package built for another device is listed without GET; a tap says why and queues
+// nothing. One built for "all" installs as the device's own.
+TEST_F(InstallRoad, APackageBuiltForAnotherDeviceIsMarkedAndNeverQueued) {
+  ASSERT_TRUE(package("com.example.phone"));
+  EXPECT_EQ(package("com.example.phone")->architecture(), "iphoneos-arm64");
+  EXPECT_EQ(root->packagesManager->getButtonTitleForPackageIdentifier("com.example.phone", true), "INCOMPATIBLE");
+  EXPECT_EQ(root->packagesManager->getButtonTitleForPackageIdentifier("com.example.anywhere", true), "GET");
+  showWindow();
+  queue("com.example.phone");
+  RunLoop::main().runUntilIdle();
+  EXPECT_FALSE(package("com.example.phone")->isInTheQueue().value_or(false));
+  auto* alert = dynamic_cast<UIAlertController*>(showWindow()->presentedViewController());
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->title(), "Not for This Device");
+  EXPECT_EQ(alert->message(),
+            "com.example.phone is built for iphoneos-arm64, and this device installs packages built for iphoneos-arm.");
+  closeWindow();
+
+  install("com.example.anywhere");
+  EXPECT_EQ(deviceRoot().packageStatus("com.example.anywhere"), "install ok installed");
 }
 
 TEST_F(InstallRoad, AnArchiveTheServerWillNotGiveLeavesTheQueueUninstalled) {

@@ -115,7 +115,7 @@ TEST_F(DatabaseFacade, AFirstStartSeedsTheDefaultsAndTheBootstrapAndRefreshesThr
   EXPECT_TRUE(KVDatabaseMigrationUtility::migrateDatabaseForced(false, &refresh));
   EXPECT_FALSE(refresh);
   EXPECT_EQ(store::Database::defaultConfiguration().path, support("default.realm"));
-  EXPECT_EQ(store::Database::defaultConfiguration().schemaVersion, 28u);
+  EXPECT_EQ(store::Database::defaultConfiguration().schemaVersion, 29u);
 
   KVRPackageManager manager(testRoot_.sources, testRoot_.packages);
   EXPECT_TRUE(manager.scheduledRefresh());

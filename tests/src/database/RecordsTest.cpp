@@ -34,8 +34,9 @@ TEST(RecordFacts, SchemaKeysRequiredPropertiesAndDefaults) {
   auto pkg = schema.get("KVRPackage");
   ASSERT_TRUE(pkg->primaryKey());
   EXPECT_EQ(pkg->primaryKey()->name, "identifier");
-  EXPECT_EQ(pkg->size(), 52u);
+  EXPECT_EQ(pkg->size(), 53u);
   EXPECT_TRUE(pkg->find("installState")->isOptional) << "dpkg's state of an unfinished install, none for the others";
+  EXPECT_TRUE(pkg->find("architecture")->isOptional) << "none for a package known only from dpkg";
   EXPECT_EQ(pkg->property(0).name, "rawPackage");  // declaration order
   EXPECT_EQ(pkg->find("isInstalled")->defaultValue, Value(false));
   EXPECT_EQ(pkg->find("isHeld")->defaultValue, Value(false));

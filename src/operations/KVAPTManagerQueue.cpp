@@ -250,8 +250,12 @@ APTDependsTree KVAPTManager::unmetDependenciesForPackages(const std::string& que
                                               {change.identifier}));
   }
   for (const auto& identifier : APTDryRunReading::heldChanges(output)) {
-    if (heldInQueue.count(identifier))
-      tree.notes.push_back(NSLocalizedFormat("%@ is held: it is changed as queued, and held no longer", {identifier}));
+    const APTPlannedChange* change = tree.changeFor(identifier);
+    if (heldInQueue.count(identifier) && change && change->kind == APTPlannedChange::Remove)
+      tree.notes.push_back(NSLocalizedFormat("%@ is held: confirming removes it all the same", {identifier}));
+    else if (heldInQueue.count(identifier))
+      tree.notes.push_back(NSLocalizedFormat("%@ is held: confirming installs %@ as queued, and it is held no longer",
+                                             {identifier, change ? change->toVersion : std::string("it")}));
     else
       tree.problems.push_back(NSLocalizedFormat("%@ is held, and this queue would change it: show its updates first, "
                                                 "or take out of the queue what needs it",

@@ -230,7 +230,7 @@ TEST_F(InstallRoad, AVersionPickedByHandForAHeldPackageInstallsAsTheConfirmation
   EXPECT_TRUE(screen->problems().empty()) << screen->problems()[0];
   auto& table = *screen->packagesConfirmationTableView();
   EXPECT_EQ(screen->tableViewTitleForFooterInSection(table, PackagesConfirmationViewController::QueuedSection),
-            "com.example.tool is held: it is changed as queued, and held no longer");
+            "com.example.tool is held: confirming installs 1:2.0-1 as queued, and it is held no longer");
   EXPECT_TRUE(screen->confirmBtn()->isEnabled());
   screen->confirmQueue();
   ASSERT_TRUE(waitForPipeline(120));

@@ -137,8 +137,9 @@ TEST_F(DryRunTest, HeldPackagesChangeOnlyWhenTheQueueNamesThem) {
   APTDependsTree picked = dryRun("com.example.lib=2.0");
   EXPECT_TRUE(picked.problems.empty()) << picked.problems[0];
   EXPECT_TRUE(picked.allowsHeldChanges);
-  EXPECT_EQ(picked.notes, Ids{"com.example.lib is held: it is changed as queued, and held no longer"});
+  EXPECT_EQ(picked.notes, Ids{"com.example.lib is held: confirming installs 2.0 as queued, and it is held no longer"});
   EXPECT_EQ(picked.upgrades, Ids{"com.example.lib"});
+  EXPECT_EQ(dryRun("com.example.lib-").notes, Ids{"com.example.lib is held: confirming removes it all the same"});
 
   APTDependsTree needsIt = dryRun("com.example.modern");
   EXPECT_FALSE(needsIt.allowsHeldChanges);

@@ -25,6 +25,7 @@
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
+#include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
 
 namespace {
@@ -326,6 +327,9 @@ void PackagesConfirmationViewController::offerToRefreshOrRemove(const std::vecto
 }
 
 void PackagesConfirmationViewController::offerToUnblock(const std::vector<std::string>& blockers) {
+  // Asked once at a time: a dry run again (a source refreshed) while the offer shows adds none.
+  UIViewController* presenter = navigationController() ? static_cast<UIViewController*>(navigationController()) : this;
+  if (presenter->presentedViewController()) return;
   std::string message;
   auto alert = UIAlertController::alertControllerWithTitle(NSLocalizedString("A Removal That Failed"), std::nullopt,
                                                            UIAlertControllerStyleAlert);

@@ -159,6 +159,7 @@ std::vector<std::string> problems(const std::string& output) {
   closeGroup();
   return out;
 }
+
 std::vector<std::string> heldChanges(const std::string& output) {
   std::vector<std::string> out;
   bool held = false;

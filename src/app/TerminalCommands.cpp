@@ -119,10 +119,12 @@ const std::vector<Verb>& verbs() {
        "before a change, the owner answers yes or no from now on; none (the default) is a\n"
        "device with nothing set up, which cannot ask.",
        "owner yes", Argument::Required, Names::Owner},
-      {"wait", {}, "wait [SECONDS]", "let time pass (1 second unless given; Ctrl-C stops it)",
+      {"wait", {}, "wait [SECONDS] [for TEXT]", "let time pass, or until TEXT shows (Ctrl-C stops it)",
        "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
-       "the screen. Ctrl-C stops the wait at once.",
-       "wait 5", Argument::Optional, Names::None},
+       "the screen. With for TEXT it ends as soon as the screen shows TEXT (as it prints it, in a\n"
+       "line not marked disabled: a button that can be tapped), and fails when SECONDS (60 unless\n"
+       "given) pass first. Ctrl-C stops the wait at once.",
+       "wait for Queue | 1 Package", Argument::Optional, Names::None},
       {"help", {"?"}, "help [COMMAND]", "list the commands, or explain one", "Lists the commands, or explains COMMAND with an example.",
        "help tap", Argument::Optional, Names::Verbs},
       {"quit", {"exit"}, "quit", "leave (Ctrl-D, or Ctrl-C at an empty prompt, too)",
@@ -221,22 +223,76 @@ class WaitWatch {
   const void* alert_ = nullptr;
 };
 
-// Lets time pass on the main loop until it is up or the wait is interrupted, telling
-// what changes on the way.
-UIInteractionResult wait(double seconds, const std::atomic<bool>& interrupted, TerminalOutput& output) {
+// Whether the screen shows `text` in a line not marked disabled: what a person waits
+// to read, or a button they wait to be able to tap.
+bool shows(const std::string& screen, const std::string& text) {
+  for (size_t at = screen.find(text); at != std::string::npos; at = screen.find(text, at + 1)) {
+    size_t start = screen.rfind('\n', at);
+    start = start == std::string::npos ? 0 : start + 1;
+    size_t end = screen.find('\n', at);
+    if (screen.substr(start, end == std::string::npos ? std::string::npos : end - start).find("(disabled") ==
+        std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// What a wait asks for: time to pass, or, with a text, the screen to show it before a
+// ceiling.
+struct WaitRequest {
+  double seconds = 1.0;
+  std::string text;
+};
+
+// "[SECONDS] [for TEXT]"; nothing when it is neither.
+std::optional<WaitRequest> waitRequest(const std::string& arg) {
+  WaitRequest request;
+  std::string rest = arg;
+  auto [first, after] = split(arg);
+  if (first != "for") {
+    char* end = nullptr;
+    double seconds = std::strtod(first.c_str(), &end);
+    if (first.empty()) return request;
+    if (*end != 0 || seconds < 0 || seconds > 3600) return std::nullopt;
+    request.seconds = seconds;
+    rest = after;
+    if (rest.empty()) return request;
+  } else {
+    request.seconds = 60;
+  }
+  auto [word, text] = split(rest);
+  if (word != "for" || text.empty()) return std::nullopt;
+  request.text = text;
+  return request;
+}
+
+// Lets time pass on the main loop until it is up, the screen shows what is waited for,
+// or the wait is interrupted, telling what changes on the way.
+UIInteractionResult wait(const WaitRequest& request, const std::atomic<bool>& interrupted, TerminalOutput& output) {
+  auto seen = [&] { return !request.text.empty() && shows(UIInteraction::screen(), request.text); };
+  auto missed = [&] {
+    return UIInteractionResult::failure("\"" + TerminalText::echo(request.text, 60) + "\" did not show within " +
+                                        TerminalText::seconds(request.seconds));
+  };
   if (Clock::isManual()) {
-    UIInteraction::advance(seconds);
+    for (double passed = 0; !seen(); passed += 0.1) {
+      if (passed >= request.seconds) return request.text.empty() ? UIInteractionResult::success() : missed();
+      UIInteraction::advance(std::min(0.1, request.seconds - passed));
+    }
     return UIInteractionResult::success();
   }
-  const double until = Clock::now() + seconds;
-  auto done = [&] { return interrupted.load() || Clock::now() >= until; };
+  const double until = Clock::now() + request.seconds;
+  bool found = seen();
+  auto done = [&] { return found || interrupted.load() || Clock::now() >= until; };
   WaitWatch watch;
   while (!done()) {
     RunLoop::main().runUntil(done, std::min(0.2, std::max(0.0, until - Clock::now())) + 0.01);
     watch.look(&output);
+    found = seen();
   }
+  if (found) return UIInteractionResult::success();
   if (interrupted) return UIInteractionResult::failure("the wait was stopped (Ctrl-C)");
-  return UIInteractionResult::success();
+  return request.text.empty() ? UIInteractionResult::success() : missed();
 }
 
 // The quick action by its title (in any case) or its number.
@@ -321,14 +377,8 @@ UIInteractionResult run(const Verb& verb, std::string arg, const std::atomic<boo
     LAContext::setOwnerAnswer(arg == "none" ? std::nullopt : std::optional<bool>(arg == "yes"));
     return UIInteractionResult::success();
   }
-  if (name == "wait") return wait(arg.empty() ? 1.0 : std::strtod(arg.c_str(), nullptr), interrupted, output);
+  if (name == "wait") return wait(waitRequest(arg).value_or(WaitRequest{}), interrupted, output);
   return UIInteractionResult::success();  // screen
-}
-
-bool isSeconds(const std::string& arg) {
-  char* end = nullptr;
-  double seconds = std::strtod(arg.c_str(), &end);
-  return !arg.empty() && *end == 0 && seconds >= 0 && seconds <= 3600;
 }
 
 bool needsMore(const Verb& verb, const std::string& arg) {
@@ -391,8 +441,8 @@ bool execute(const std::string& line, TerminalOutput& output, const std::atomic<
     output.error(name + " takes nothing after it: " + verb->usage);
     return true;
   }
-  if (name == "wait" && !arg.empty() && !isSeconds(arg)) {
-    output.error("usage: wait [SECONDS] (a number from 0 to 3600)");
+  if (name == "wait" && !waitRequest(arg)) {
+    output.error("usage: wait [SECONDS] [for TEXT] (SECONDS a number from 0 to 3600)");
     return true;
   }
   bool verbose = false;
@@ -403,8 +453,14 @@ bool execute(const std::string& line, TerminalOutput& output, const std::atomic<
     }
     verbose = arg == "-v";
   }
-  if (name == "wait" && std::strtod(arg.c_str(), nullptr) >= 3)
-    output.say("(waiting " + arg + " seconds; Ctrl-C stops the wait)\n");
+  if (name == "wait") {
+    WaitRequest request = *waitRequest(arg);
+    if (!request.text.empty())
+      output.say("(waiting for \"" + TerminalText::echo(request.text, 60) + "\", at most " +
+                 TerminalText::seconds(request.seconds) + "; Ctrl-C stops the wait)\n");
+    else if (request.seconds >= 3)
+      output.say("(waiting " + TerminalText::seconds(request.seconds) + "; Ctrl-C stops the wait)\n");
+  }
   UIInteractionResult result = run(*verb, arg, interrupted, output);
   UIInteraction::runUntilIdle();
   if (!result.ok) output.error(result.message);

@@ -98,7 +98,7 @@ size_t runSession(const std::shared_ptr<Input>& input, TerminalOutput& output, c
         if (input->ended) break;
         continue;
       }
-      line = TerminalText::trim(TerminalText::withoutComment(input->lines.front()));
+      line = TerminalText::trim(TerminalText::withoutComment(TerminalText::withoutPromptMark(input->lines.front())));
       input->lines.pop_front();
     }
     if (gStop) break;

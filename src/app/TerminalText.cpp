@@ -191,6 +191,20 @@ std::string withoutComment(const std::string& line) {
   return line;
 }
 
+std::string withoutPromptMark(const std::string& line) {
+  size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos || line[first] != '>') return line;
+  if (first + 1 == line.size()) return {};
+  if (line[first + 1] != ' ' && line[first + 1] != '\t') return line;
+  return line.substr(first + 2);
+}
+
+std::string seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return std::string(text) + (value == 1 ? " second" : " seconds");
+}
+
 size_t characterCount(std::string_view utf8) {
   size_t count = 0;
   for (char c : utf8)

@@ -19,6 +19,11 @@ std::string trim(const std::string& text);
 // line or follows two blanks ("tap Skip  # the sign-in, skipped" is "tap Skip  "). A
 // "#" after one blank is text ("tap Fonts #2").
 std::string withoutComment(const std::string& line);
+// A line as typed at the prompt, where a person may have copied the prompt's own mark
+// with it ("> tap Skip" is "tap Skip"); a line of only the mark is empty.
+std::string withoutPromptMark(const std::string& line);
+// "1 second", "3 seconds", "2.5 seconds".
+std::string seconds(double value);
 // The number of characters (code points) of UTF-8 text.
 size_t characterCount(std::string_view utf8);
 // The columns UTF-8 text takes on a terminal: wide (East Asian) characters two,

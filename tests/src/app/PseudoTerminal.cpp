@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,20 @@ void PseudoTerminal::send(const std::string& keys) {
   size_t done = 0;
   while (done < keys.size()) {
     ssize_t n = write(master_, keys.data() + done, keys.size() - done);
+    if (n <= 0) return;
+    done += size_t(n);
+  }
+}
+
+void PseudoTerminal::paste(const std::string& keys) {
+  size_t done = 0;
+  while (done < keys.size()) {
+    pollfd ready{master_, POLLIN | POLLOUT, 0};
+    if (poll(&ready, 1, 1000) < 0) return;
+    if (ready.revents & POLLIN) readSome(0);
+    if (ready.revents & (POLLERR | POLLHUP)) return;
+    if (!(ready.revents & POLLOUT)) continue;
+    ssize_t n = write(master_, keys.data() + done, std::min<size_t>(keys.size() - done, 512));
     if (n <= 0) return;
     done += size_t(n);
   }

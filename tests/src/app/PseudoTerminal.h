@@ -24,6 +24,9 @@ class PseudoTerminal {
   bool started() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
   void send(const std::string& keys);
+  // Sends `keys` at once, as a terminal pastes a block, reading what the program prints
+  // meanwhile so that neither side's buffer holds the other up.
+  void paste(const std::string& keys);
   // Reads until `text` shows after the last match (or the start); false when the time
   // runs out or the program's output ends first.
   bool waitFor(const std::string& text, double seconds = 20);

@@ -73,11 +73,7 @@ TEST(ReadmeExampleTest, TheRoadToAnInstalledPackageRunsAsWritten) {
   replaceAll(script, "http://127.0.0.1:8080/", server.url("/repo/"));
   TypedSession session(dir.file("my-device"));
   ASSERT_TRUE(session.started()) << session.output();
-  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
-  // The APT run may outlast the README's last wait on a busy machine.
-  while (installedPackages(dir, "my-device").output.find("com.example.tool installed") == std::string::npos &&
-         std::chrono::steady_clock::now() < session.deadline)
-    session.type("wait 1");
+  ASSERT_NO_FATAL_FAILURE(session.pasteAll(script));
   EXPECT_EQ(session.quit(), 0);
   auto installed = installedPackages(dir, "my-device");
   EXPECT_NE(installed.output.find("com.example.lib installed\n"), std::string::npos) << installed.output;
@@ -96,7 +92,7 @@ TEST(ReadmeExampleTest, TheRoadThroughAPackagesPageRunsAsWritten) {
   replaceAll(script, "http://127.0.0.1:8080/", server.url("/repo/"));
   TypedSession session(dir.file("page-device"));
   ASSERT_TRUE(session.started()) << session.output();
-  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  ASSERT_NO_FATAL_FAILURE(session.pasteAll(script));
   std::string shown = session.output();
   EXPECT_NE(shown.find("| [Fav]"), std::string::npos) << "the heart";
   EXPECT_NE(shown.find("| [QUEUED]"), std::string::npos) << "the collapsed header's button";
@@ -123,7 +119,7 @@ TEST(ReadmeExampleTest, TheStoresRunAsWritten) {
   replaceAll(script, "http://127.0.0.1:8090/repo/", repository.location());
   TypedSession session(dir.file("store-device"), {"--outside-store", store.location()});
   ASSERT_TRUE(session.started()) << session.output();
-  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  ASSERT_NO_FATAL_FAILURE(session.pasteAll(script));
   std::string seen = session.output();
   std::erase(seen, '\r');
   EXPECT_NE(seen.find("0.0: Glow | Example Shop | >\n  0.1: Shade"), std::string::npos) << "the repository's purchases";
@@ -138,8 +134,7 @@ TEST(ReadmeExampleTest, TheStoresRunAsWritten) {
 
 // The settings and a local archive, as the README shows them: its shell lines make the
 // archive, the session switches the palette, installs the archive and changes the
-// language. Its waits are a person's: a line refused on a machine busy with other tests
-// is typed again a second later, as a person would.
+// language.
 TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
   std::string part = section(readme(), "Settings and a local package by hand");
   size_t block = part.find("\n\n    mkdir");
@@ -151,10 +146,9 @@ TEST(ReadmeExampleTest, TheSettingsAndALocalPackageRunAsWritten) {
   ASSERT_EQ(made.status, 0) << shell << "\n" << made.output;
   std::string script = typedLines(part);
   replaceAll(script, "/tmp/", dir.path() + "/");
-  lengthenWaits(script, 3, 6);
   TypedSession session(dir.file("settings-device"));
   ASSERT_TRUE(session.started()) << session.output();
-  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  ASSERT_NO_FATAL_FAILURE(session.pasteAll(script));
   EXPECT_EQ(session.quit(), 0);
   std::string seen = session.output();
   std::erase(seen, '\r');
@@ -193,7 +187,7 @@ TEST(ReadmeExampleTest, TheBrowsingRunsAsWritten) {
   TempDir dir;
   TypedSession session(dir.file("browse-device"), {"--vendor-service", service.server().baseURL()});
   ASSERT_TRUE(session.started()) << session.output();
-  ASSERT_NO_FATAL_FAILURE(session.typeAll(script));
+  ASSERT_NO_FATAL_FAILURE(session.pasteAll(script));
   std::string seen = session.output();
   std::erase(seen, '\r');
   EXPECT_NE(seen.find("Most Downloaded\ntable: 2 rows\n  0.0: YouPiP | PoomSmart |"), std::string::npos) << seen;

@@ -4,6 +4,7 @@
 // types them as a person would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -25,12 +26,13 @@ inline std::string section(const std::string& text, const std::string& title) {
   return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// The lines shown typed at the prompt ("    > "), as written: the prompt reads past
-// their comments, so a person can paste them whole.
+// The lines shown typed at the prompt, as a person copies them from the page: each with
+// the prompt's "> " before it and its comment after it, both of which the prompt reads
+// past.
 inline std::string typedLines(const std::string& text) {
   std::string script;
   for (size_t at = text.find("\n    > "); at != std::string::npos; at = text.find("\n    > ", at + 1)) {
-    size_t start = at + 7;
+    size_t start = at + 5;
     script += text.substr(start, text.find('\n', start) - start) + "\n";
   }
   return script;
@@ -39,17 +41,6 @@ inline std::string typedLines(const std::string& text) {
 inline void replaceAll(std::string& text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
-}
-
-// Makes every "wait <from>" line of `script` wait `to` seconds, its comment kept.
-inline void lengthenWaits(std::string& script, int from, int to) {
-  const std::string wait = "wait " + std::to_string(from);
-  for (size_t at = 0; at < script.size(); at = script.find('\n', at) + 1) {
-    if (script.compare(at, wait.size(), wait) == 0 && at + wait.size() < script.size() &&
-        (script[at + wait.size()] == ' ' || script[at + wait.size()] == '\n'))
-      script.replace(at, wait.size(), "wait " + std::to_string(to));
-    if (script.find('\n', at) == std::string::npos) break;
-  }
 }
 
 // Runs the shell lines the section shows after `lead` (up to the next blank line), with
@@ -69,9 +60,9 @@ inline void makeRoadRepository(TempDir& dir) {
   runShellLines(section(readme(), "Adding a repository and installing a package by hand"), "make one:", dir);
 }
 
-// Types a README session at a terminal: every line must work. The README's waits are a
-// person's: where background work (the default sources' refresh) takes longer, a refused
-// line is typed again a second later, as a person would. Answers what each line printed.
+// A README session at a terminal, pasted whole as a person copies it from the page:
+// every line must work in its turn, with the waits as written, whatever else the
+// machine is doing.
 class TypedSession {
  public:
   explicit TypedSession(const std::string& device, const std::vector<std::string>& moreArguments = {})
@@ -84,22 +75,23 @@ class TypedSession {
     bool prompt = terminal_.waitFor("\n> ", 120);
     return prompt ? terminal_.output().substr(from) : "(no prompt came back)\n! " + terminal_.output().substr(from);
   }
-  void typeAll(const std::string& script) {
-    for (size_t start = 0, end; (end = script.find('\n', start)) != std::string::npos; start = end + 1) {
-      std::string line = script.substr(start, end - start);
-      std::string printed = type(line);
-      while (printed.find("\n! ") != std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        type("wait 1");
-        printed = type(line);
-      }
-      ASSERT_EQ(printed.find("\n! "), std::string::npos) << "a line of the README fails: " << line << "\n" << printed;
-    }
+  void pasteAll(const std::string& script) {
+    size_t from = terminal_.output().size();
+    std::string keys = script;
+    std::replace(keys.begin(), keys.end(), '\n', '\r');
+    terminal_.paste(keys);
+    size_t lines = size_t(std::count(script.begin(), script.end(), '\n'));
+    for (size_t done = 0; done < lines; ++done)
+      ASSERT_TRUE(terminal_.waitFor("\n> ", 240))
+          << "the session stopped after " << done << " of its " << lines << " lines:\n" << script << "\n"
+          << terminal_.output().substr(from);
+    std::string printed = terminal_.output().substr(from);
+    ASSERT_EQ(printed.find("\n! "), std::string::npos) << "a line of the README fails:\n" << script << "\n" << printed;
   }
   std::optional<int> quit() {
     type("quit");
     return terminal_.waitForExit(60);
   }
-  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
 
  private:
   static std::vector<std::string> arguments(const std::string& device, std::vector<std::string> more) {

@@ -194,6 +194,8 @@ std::shared_ptr<DispatchQueue> DispatchQueue::makeSerial(const std::string& labe
   return std::make_shared<SerialQueue>(label);
 }
 
+bool DispatchQueue::globalQueuesIdle() { return background().drain(0) && defaultPriority().drain(0); }
+
 bool DispatchQueue::drainGlobalQueues(double timeoutSeconds) {
   return background().drain(timeoutSeconds) && defaultPriority().drain(timeoutSeconds);
 }

@@ -24,4 +24,6 @@ class DispatchQueue {
   // Waits (real time) until every block queued so far on both global queues has run.
   // For tests that check what background work left behind.
   static bool drainGlobalQueues(double timeoutSeconds = 30);
+  // Whether no block is queued or running on either global queue, without waiting.
+  static bool globalQueuesIdle();
 };

@@ -10,9 +10,12 @@
 #include "app/TerminalOpen.h"
 #include "app/TerminalOutput.h"
 #include "app/TerminalText.h"
+#include "core/KVPipelineManager.h"
 #include "foundation/Clock.h"
+#include "foundation/Dispatch.h"
 #include "foundation/RunLoop.h"
 #include "interface/ErrorViewController.h"
+#include "operations/KVAPTManager.h"
 #include "render/ViewRenderer.h"
 #include "security/LAContext.h"
 #include "uikit/UIAlertController.h"
@@ -119,11 +122,12 @@ const std::vector<Verb>& verbs() {
        "before a change, the owner answers yes or no from now on; none (the default) is a\n"
        "device with nothing set up, which cannot ask.",
        "owner yes", Argument::Required, Names::Owner},
-      {"wait", {}, "wait [SECONDS] [for TEXT]", "let time pass, or until TEXT shows (Ctrl-C stops it)",
+      {"wait", {}, "wait [SECONDS] [for TEXT|idle]", "let time pass, or until TEXT shows or all work ends",
        "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
        "the screen. With for TEXT it ends as soon as the screen shows TEXT (as it prints it, in a\n"
-       "line not marked disabled: a button that can be tapped), and fails when SECONDS (60 unless\n"
-       "given) pass first. Ctrl-C stops the wait at once.",
+       "line not marked disabled: a button that can be tapped); with idle, as soon as no task runs\n"
+       "(refreshes, downloads, the package tools) and no work is left in the background. Either\n"
+       "fails when SECONDS (60 unless given) pass first. Ctrl-C stops the wait at once.",
        "wait for Queue | 1 Package", Argument::Optional, Names::None},
       {"help", {"?"}, "help [COMMAND]", "list the commands, or explain one", "Lists the commands, or explains COMMAND with an example.",
        "help tap", Argument::Optional, Names::Verbs},
@@ -237,19 +241,21 @@ bool shows(const std::string& screen, const std::string& text) {
   return false;
 }
 
-// What a wait asks for: time to pass, or, with a text, the screen to show it before a
-// ceiling.
+// What a wait asks for: time to pass, or, before a ceiling, the screen to show a text or
+// the work in the background to end.
 struct WaitRequest {
   double seconds = 1.0;
   std::string text;
+  bool idle = false;
+  bool conditional() const { return idle || !text.empty(); }
 };
 
-// "[SECONDS] [for TEXT]"; nothing when it is neither.
+// "[SECONDS] [for TEXT|idle]"; nothing when it is neither.
 std::optional<WaitRequest> waitRequest(const std::string& arg) {
   WaitRequest request;
   std::string rest = arg;
   auto [first, after] = split(arg);
-  if (first != "for") {
+  if (first != "for" && first != "idle") {
     char* end = nullptr;
     double seconds = std::strtod(first.c_str(), &end);
     if (first.empty()) return request;
@@ -260,39 +266,58 @@ std::optional<WaitRequest> waitRequest(const std::string& arg) {
   } else {
     request.seconds = 60;
   }
+  if (rest == "idle") {
+    request.idle = true;
+    return request;
+  }
   auto [word, text] = split(rest);
   if (word != "for" || text.empty()) return std::nullopt;
   request.text = text;
   return request;
 }
 
+// Whether nothing is left to do in the background: no block on the global queues, none
+// posted to the main loop that could start more, no task in the pipeline and the
+// package tools free. The queues are looked at before and after the main loop's blocks
+// run, so that work handed from one to the other between two looks is seen.
+bool idle() {
+  if (!DispatchQueue::globalQueuesIdle()) return false;
+  RunLoop::main().runUntilIdle();
+  return DispatchQueue::globalQueuesIdle() && KVPipelineManager::sharedManager().tasksArray().empty() &&
+         !KVAPTManager::running();
+}
+
 // Lets time pass on the main loop until it is up, the screen shows what is waited for,
 // or the wait is interrupted, telling what changes on the way.
 UIInteractionResult wait(const WaitRequest& request, const std::atomic<bool>& interrupted, TerminalOutput& output) {
-  auto seen = [&] { return !request.text.empty() && shows(UIInteraction::screen(), request.text); };
+  auto reached = [&] {
+    if (request.idle) return idle();
+    return !request.text.empty() && shows(UIInteraction::screen(), request.text);
+  };
   auto missed = [&] {
-    return UIInteractionResult::failure("\"" + TerminalText::echo(request.text, 60) + "\" did not show within " +
-                                        TerminalText::seconds(request.seconds));
+    std::string what = request.idle ? "the work in the background did not end"
+                                     : "\"" + TerminalText::echo(request.text, 60) + "\" did not show";
+    return UIInteractionResult::failure(what + " within " + TerminalText::seconds(request.seconds));
   };
   if (Clock::isManual()) {
-    for (double passed = 0; !seen(); passed += 0.1) {
-      if (passed >= request.seconds) return request.text.empty() ? UIInteractionResult::success() : missed();
+    for (double passed = 0; !reached(); passed += 0.1) {
+      if (passed >= request.seconds) return request.conditional() ? missed() : UIInteractionResult::success();
       UIInteraction::advance(std::min(0.1, request.seconds - passed));
     }
     return UIInteractionResult::success();
   }
   const double until = Clock::now() + request.seconds;
-  bool found = seen();
+  bool found = reached();
   auto done = [&] { return found || interrupted.load() || Clock::now() >= until; };
   WaitWatch watch;
   while (!done()) {
     RunLoop::main().runUntil(done, std::min(0.2, std::max(0.0, until - Clock::now())) + 0.01);
     watch.look(&output);
-    found = seen();
+    found = reached();
   }
   if (found) return UIInteractionResult::success();
   if (interrupted) return UIInteractionResult::failure("the wait was stopped (Ctrl-C)");
-  return request.text.empty() ? UIInteractionResult::success() : missed();
+  return request.conditional() ? missed() : UIInteractionResult::success();
 }
 
 // The quick action by its title (in any case) or its number.
@@ -442,7 +467,7 @@ bool execute(const std::string& line, TerminalOutput& output, const std::atomic<
     return true;
   }
   if (name == "wait" && !waitRequest(arg)) {
-    output.error("usage: wait [SECONDS] [for TEXT] (SECONDS a number from 0 to 3600)");
+    output.error("usage: wait [SECONDS] [for TEXT|idle] (SECONDS a number from 0 to 3600)");
     return true;
   }
   bool verbose = false;
@@ -455,7 +480,10 @@ bool execute(const std::string& line, TerminalOutput& output, const std::atomic<
   }
   if (name == "wait") {
     WaitRequest request = *waitRequest(arg);
-    if (!request.text.empty())
+    if (request.idle)
+      output.say("(waiting for the work in the background to end, at most " + TerminalText::seconds(request.seconds) +
+                 "; Ctrl-C stops the wait)\n");
+    else if (!request.text.empty())
       output.say("(waiting for \"" + TerminalText::echo(request.text, 60) + "\", at most " +
                  TerminalText::seconds(request.seconds) + "; Ctrl-C stops the wait)\n");
     else if (request.seconds >= 3)

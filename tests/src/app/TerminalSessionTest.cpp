@@ -87,7 +87,7 @@ TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
   std::string out = runSession("help\nhelp tap\n? wait\nhelp nothing\nhelp open\nexit\n", 1);
   for (const char* verb : {"screen [-v]", "tap TEXT", "long TEXT", "swipe S.R", "menu S.R", "toggle TEXT", "pick CHOICE",
                            "type TEXT", "return", "scroll down", "refresh", "back", "close", "tab TITLE|N", "rotate",
-                           "open URL", "card TITLE", "wait [SECONDS] [for TEXT]", "help [COMMAND]", "quit"})
+                           "open URL", "card TITLE", "wait [SECONDS] [for TEXT|idle]", "help [COMMAND]", "quit"})
     EXPECT_NE(out.find("\n  " + std::string(verb)), std::string::npos) << verb;
   EXPECT_NE(out.find("aliases: s = screen, ? = help, exit = quit\n"), std::string::npos) << out;
   EXPECT_NE(out.find("#N, tab N and toggle #N count from 1"), std::string::npos) << out;
@@ -97,7 +97,7 @@ TEST(TerminalSessionTest, HelpListsEveryCommandAndAliasAndExplainsOne) {
   auto tapEnd = out.find("\n> ", tap + 1);
   EXPECT_NE(out.substr(tap, tapEnd - tap).find("example: tap OK"), std::string::npos) << out;
   EXPECT_EQ(out.substr(tap, tapEnd - tap).find("rotate"), std::string::npos) << out;
-  EXPECT_NE(out.find("> usage: wait [SECONDS] [for TEXT]\n"), std::string::npos) << "? is help: " << out;
+  EXPECT_NE(out.find("> usage: wait [SECONDS] [for TEXT|idle]\n"), std::string::npos) << "? is help: " << out;
   EXPECT_NE(out.find("! no command \"nothing\" (help lists them)"), std::string::npos) << out;
   EXPECT_NE(out.find("quillbark://add/REPOSITORY"), std::string::npos) << "open says what it takes: " << out;
 }
@@ -115,7 +115,7 @@ TEST(TerminalSessionTest, LinesPastedWithThePromptsMarkRunAndAWaitForATextEndsWh
   EXPECT_NE(out.find("(waiting for \"There is no room\", at most 600 seconds; Ctrl-C stops the wait)"), std::string::npos)
       << out;
   EXPECT_NE(out.find("! \"Nothing of the kind\" did not show within 0.3 seconds"), std::string::npos) << out;
-  EXPECT_NE(out.find("! usage: wait [SECONDS] [for TEXT] (SECONDS a number from 0 to 3600)"), std::string::npos) << out;
+  EXPECT_NE(out.find("! usage: wait [SECONDS] [for TEXT|idle] (SECONDS a number from 0 to 3600)"), std::string::npos) << out;
   size_t refused = 0;
   for (size_t at = out.find("! usage: wait"); at != std::string::npos; at = out.find("! usage: wait", at + 1)) ++refused;
   EXPECT_EQ(refused, 2u) << "wait soon is refused too: " << out;

@@ -7,12 +7,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "foundation/Date.h"
 #include "foundation/Files.h"
@@ -71,7 +73,7 @@ BenchProgram::BenchProgram(const std::string& executable, const std::string& roo
   int toChild[2], fromChild[2];
   if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
   const std::string procs = group ? group->procsFile() : std::string();
-  const double started = benchNow();
+  const double started = benchNow(), cpuBefore = group ? group->seconds() : 0;
   pid_ = fork();
   if (pid_ == 0) {
     if (!procs.empty()) {
@@ -92,6 +94,23 @@ BenchProgram::BenchProgram(const std::string& executable, const std::string& roo
   out_ = fromChild[0];
   readUntilPrompt(30);
   startSeconds_ = benchNow() - started;
+  if (group) startCpuSeconds_ = group->seconds() - cpuBefore;
+}
+
+double benchStartCpuMilliseconds(const std::string& executable, const std::string& device, const BenchCpuGroup& group,
+                                 int runs) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    BenchProgram program(executable, device, &group);
+    if (!program.running() || program.startSeconds() >= 30) {
+      std::fprintf(stderr, "benchmark result wrong: the program did not start on %s\n", device.c_str());
+      std::exit(1);
+    }
+    times.push_back(program.startCpuSeconds() * 1e3);
+    program.quit();
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
 }
 
 BenchProgram::~BenchProgram() {

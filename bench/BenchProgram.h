@@ -40,8 +40,11 @@ class BenchProgram {
 
   pid_t pid() const { return pid_; }
   bool running() const { return pid_ > 0; }
-  // Seconds from the start to the first prompt.
+  // Seconds from the start to the first prompt, by the wall clock.
   double startSeconds() const { return startSeconds_; }
+  // Processor time the group counted from the start to the first prompt (the program and
+  // whatever it started meanwhile), in seconds; 0 without a group.
+  double startCpuSeconds() const { return startCpuSeconds_; }
   // Types a line and answers what the program printed until its next prompt.
   std::string command(const std::string& line, double timeoutSeconds = 30);
   // Fields of /proc/<pid>/status in kB (VmRSS, VmHWM).
@@ -56,7 +59,13 @@ class BenchProgram {
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1;
   double startSeconds_ = 0;
+  double startCpuSeconds_ = 0;
 };
+
+// The processor time of the program's start to its first screen, in milliseconds: the
+// median of `runs` starts on `device`, each counted by `group` (its files warm).
+double benchStartCpuMilliseconds(const std::string& executable, const std::string& device, const BenchCpuGroup& group,
+                                 int runs);
 
 // A fresh device root made by the program itself, past its first run (the first-run
 // walk marked done) and with a recent full refresh, so starting it refreshes nothing.

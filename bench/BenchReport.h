@@ -2,10 +2,11 @@
 // What every benchmark prints for the table that scripts/bench gathers: one line per
 // figure set against its peer,
 //
-//   RATIO <name> <ours> <peer> <unit> <limit>
+//   RATIO <name> <ours> <peer> <unit> <limit> <aim>
 //
-// where ratio = ours / peer (below 1: ours costs less) and limit is the most the figure
-// may be (0: none). Timings are processor time, not the wall clock: on a shared,
+// where ratio = ours / peer (below 1: ours costs less), limit is the most the figure
+// may be (0: none) and aim what it should come to in time (0: none; printed, never
+// judged). Timings are processor time, not the wall clock: on a shared,
 // loaded machine processor time is what reproduces. A benchmark whose result does not
 // check exits with status 1 before printing any figure.
 #include <time.h>
@@ -22,8 +23,9 @@
 // Processor time of the calling thread, in seconds.
 inline double threadSeconds() { return benchThreadCpuMs() / 1e3; }
 
-inline void reportRatio(const std::string& name, double ours, double peer, const char* unit, double limit = 0) {
-  std::printf("RATIO %s %.6g %.6g %s %.3g\n", name.c_str(), ours, peer, unit, limit);
+inline void reportRatio(const std::string& name, double ours, double peer, const char* unit, double limit = 0,
+                        double aim = 0) {
+  std::printf("RATIO %s %.6g %.6g %s %.3g %.3g\n", name.c_str(), ours, peer, unit, limit, aim);
   std::fflush(stdout);
 }
 

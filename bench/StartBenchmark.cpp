@@ -1,5 +1,7 @@
 // The start of the built program as a user meets it, to its first screen (the first
-// prompt of its terminal, the screen printed), on device roots of its own: one with
+// prompt of its terminal, the screen printed), in processor time: the program's and
+// whatever it starts meanwhile, as a control group of its own counts them (so a busy
+// machine slows it, but does not make it dearer). On device roots of its own: one with
 // Debian 12's main index in its database (63,440 packages, made by the refresh's own
 // import), one with a database at its ceiling (about a million records: Debian's index
 // and sources made of it under other names). Starts alternate between the two, the
@@ -60,13 +62,6 @@ size_t applyIndex(const std::string& path, const std::string& location) {
   return (*db)->objects(KVRPackage::className()).count();
 }
 
-double startSeconds(const std::string& device) {
-  BenchProgram program(kProgram, device, nullptr);
-  if (!program.running() || program.startSeconds() >= 30) benchFailure("the program did not start on " + device);
-  const double seconds = program.startSeconds();
-  program.quit();
-  return seconds;
-}
 
 struct Settled {
   double seconds = 0;  // the program's own processor time from its start until idle
@@ -115,15 +110,17 @@ int main(int argc, char** argv) {
     records = now;
   }
 
-  startSeconds(withDebian);  // the files into the system's cache
-  startSeconds(atCeiling);
+  auto group = BenchCpuGroup::make("qb-bench-start");
+  if (!group) benchFailure("no control group can be made here (run as root on a machine with cgroups)");
+  benchStartCpuMilliseconds(kProgram, withDebian, *group, 1);  // the files into the system's cache
+  benchStartCpuMilliseconds(kProgram, atCeiling, *group, 1);
   std::vector<double> debianStarts, ceilingStarts;
   for (int i = 0; i < runs; ++i) {
-    debianStarts.push_back(startSeconds(withDebian) * 1e3);
-    ceilingStarts.push_back(startSeconds(atCeiling) * 1e3);
+    debianStarts.push_back(benchStartCpuMilliseconds(kProgram, withDebian, *group, 1));
+    ceilingStarts.push_back(benchStartCpuMilliseconds(kProgram, atCeiling, *group, 1));
   }
   const Settled debianSettled = settledAfterStart(withDebian), ceilingSettled = settledAfterStart(atCeiling);
-  std::printf("start to the first screen: %.1f ms with %zu records, %.1f ms with %zu | load %.2f\n",
+  std::printf("start to the first screen: %.1f ms of processor time with %zu records, %.1f ms with %zu | load %.2f\n",
               medianOf(debianStarts), debianRecords, medianOf(ceilingStarts), records, loadAverage());
   std::printf("after the start, until idle: %.2f s of the program's processor time and %.1f MiB with %zu records, "
               "%.2f s and %.1f MiB with %zu\n",

@@ -40,8 +40,9 @@ inline bool secureRootFolder(int fd) {
 
 // A launcher run as root: gives every entry below the device root (`rootFd`) whose owner
 // or group the sandbox can't name to the mapped id of the same number (the host root's
-// to the mapped root), or to the mapped root, without following a link or leaving the
-// root's file system. A file with more than one name is left as it is: its other name
+// to the mapped root), or to the mapped root, without following a link or entering
+// another mount: a host folder mounted inside the root keeps its owners, even one of the
+// root's own file system. A file with more than one name is left as it is: its other name
 // may lie outside the root. (A changed owner takes a program's set-id bits.)
 void giveUnmappedToMappedRoot(int rootFd);
 }  // namespace launcher

@@ -17,6 +17,10 @@ inline constexpr const char* kRebootInstallPath = "/usr/libexec/dedev";
 inline constexpr int kNoSandboxStatus = 125;
 inline constexpr const char* kNoSandboxMessage = "dedev: no sandbox: ";
 
+// The exit status of a command that did not run because another run in the root went on
+// for as long as a launcher waits (RootLock.h), or the root's lock could not be had.
+inline constexpr int kRootBusyStatus = 126;
+
 // Files of the device root that the tools are pointed at.
 inline constexpr const char* kDeviceAPTConfig = "/etc/quillbark/apt.conf";
 inline constexpr const char* kDpkgAdminDir = "/var/lib/dpkg";

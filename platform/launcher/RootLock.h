@@ -1,10 +1,18 @@
 #pragma once
 // The device root's lock: one run of the package tools at a time in a root, from the
-// launcher's start to the end of the last process of its sandbox. A launcher holds it
-// exclusively and hands it into its sandbox, where every process keeps it (APT keeps it
-// open into dpkg and its other helpers: the device's APT configuration says so), so a
-// launcher killed outright still holds it until its dpkg, and dpkg's own locks, are gone.
-// Header only: the launcher and the application read it alike.
+// launcher's start to the end of the last process of its sandbox. Two locks make it:
+//
+// - the launcher's own, on the root's folder itself, which nothing can replace, and
+//   which no process of the sandbox holds a descriptor of (so none can undo it);
+// - the lock file at the top of the root, held exclusively by a descriptor the launcher
+//   hands into its sandbox, where every process keeps it (APT keeps it open into dpkg
+//   and its other helpers: the device's APT configuration says so), so a launcher
+//   killed outright still holds up the next one until its dpkg, and dpkg's own locks,
+//   are gone. Whatever a package puts in the file's place, the next launcher replaces
+//   (it follows nothing there).
+//
+// The application waits for the lock file alone (openRootLock, takeRootLock, header
+// only); the launcher takes both (lockRootForRun, RootLock.cpp).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,8 +21,8 @@
 #include <string>
 
 namespace launcher {
-// A file at the top of the root, and how long anyone waits for it (then goes ahead: the
-// tools themselves say what holds their locks).
+// A file at the top of the root, and how long anyone waits for it: the application, then
+// goes ahead (the tools themselves say what holds their locks); a launcher, then refuses.
 inline constexpr const char* kRootLockName = ".dedev.lock";
 inline constexpr int kRootLockWait = 30;
 
@@ -42,4 +50,13 @@ inline bool takeRootLock(int fd, int operation, int seconds) {
   }
   return false;
 }
+
+// The launcher's side (RootLock.cpp, in the launcher alone). Takes both locks of the root
+// whose folder is `rootFd`, waiting up to `seconds` in all: the folder's on `rootFd`
+// itself, held while it stays open, then the lock file's. Whatever stands at the file's
+// name that is not a plain file of its own (a link, a named pipe, a folder, a second name
+// of another file) is removed and a new file made, never followed. Answers the lock file's
+// descriptor, to hand into the sandbox; -1 with `error` set when the root stays busy or
+// the file can't be made.
+int lockRootForRun(int rootFd, int seconds, std::string& error);
 }  // namespace launcher

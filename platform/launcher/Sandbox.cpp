@@ -301,23 +301,26 @@ int runSandboxed(const std::string& root, const std::string& command) {
   if (guard < 0) return noSandbox(error);
   int filter = tracingFilter(error);
   if (filter < 0) return noSandbox(error);
+  // Once another launcher's sandbox has ended (RootLock.h); never beside it. The root's
+  // folder stays open, and locked, until this process ends; the lock file's lock is held
+  // by every process of the sandbox too.
+  const int rootFolder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (rootFolder < 0) return noSandbox(describe(("cannot open " + root).c_str()));
+  const int lock = lockRootForRun(rootFolder, kRootLockWait, error);
+  if (lock < 0) {
+    std::fprintf(stderr, "dedev: %s: %s\n", root.c_str(), error.c_str());
+    return kRootBusyStatus;
+  }
+  // Holding them: what the application made in the root becomes the mapped root's, and
+  // the root's folder is out of other users' reach (RootOwnership.h).
+  if (!secureRootFolder(rootFolder)) return noSandbox(describe(("cannot keep other users out of " + root).c_str()));
+  if (::geteuid() == 0) giveUnmappedToMappedRoot(rootFolder);
   int userNamespace = makeUserNamespace(error);
   if (userNamespace < 0) {
     ::close(guard);
     ::close(filter);
     return noSandbox(error);
   }
-
-  // Held by this process and every process of the sandbox, until the last has ended;
-  // once another launcher's sandbox has ended, or after a while anyway.
-  const int lock = openRootLock(root);
-  takeRootLock(lock, LOCK_EX, kRootLockWait);
-  // Holding it: what the application made in the root becomes the mapped root's, and the
-  // root's folder is out of other users' reach (RootOwnership.h).
-  const int rootFolder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (rootFolder < 0 || !secureRootFolder(rootFolder))
-    return noSandbox(describe(("cannot keep other users out of " + root).c_str()));
-  if (::geteuid() == 0) giveUnmappedToMappedRoot(rootFolder);
 
   // bubblewrap writes the sandboxed process's id here once the sandbox stands; without
   // it, the sandbox failed and bubblewrap has said why. A file, not a pipe: bubblewrap
@@ -379,7 +382,6 @@ int runSandboxed(const std::string& root, const std::string& command) {
     if (::waitpid(-1, &other, 0) < 0 && errno != EINTR) break;
   // An ordinary user's sandbox owns the root's folder and may have opened it.
   secureRootFolder(rootFolder);
-  ::close(rootFolder);
   if (gEndingSignal) {
     ::signal(gEndingSignal, SIG_DFL);
     ::raise(gEndingSignal);

@@ -34,11 +34,12 @@
 // process of its sandbox has ended (what the command left running is ended with it), and
 // a launcher ended by a signal it can catch ends its sandbox first.
 //
-// One command at a time in a root: the launcher takes the root's lock (RootLock.h) before
-// its sandbox is made and hands it in, so a launcher killed outright holds up the next
-// one until the last process of its sandbox, with dpkg's locks, is gone. Holding it, the
-// launcher gives the root's entries owners the sandbox can name and keeps the root's
-// folder from the host's other users (RootOwnership.h).
+// One command at a time in a root: the launcher takes the root's locks (RootLock.h) before
+// its sandbox is made, or refuses once it has waited long enough (kRootBusyStatus), and
+// hands the lock file's in, so a launcher killed outright holds up the next one until the
+// last process of its sandbox, with dpkg's locks, is gone. Holding them, the launcher
+// gives the root's entries owners the sandbox can name and keeps the root's folder from
+// the host's other users (RootOwnership.h).
 #include <string>
 #include <vector>
 
@@ -63,7 +64,8 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
 
 // Runs `command` with /bin/sh -c in the sandbox for `root` and answers its exit status
 // (128 + the signal for one a signal ended) once every process of the sandbox has
-// ended. When the sandbox can't be made, prints one
+// ended; kRootBusyStatus, with a line saying why, when it never ran for the root's lock.
+// When the sandbox can't be made, prints one
 // line starting with kNoSandboxMessage to standard error and answers kNoSandboxStatus;
 // the command never runs unconfined.
 int runSandboxed(const std::string& root, const std::string& command);

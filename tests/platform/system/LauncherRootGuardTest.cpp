@@ -1,17 +1,38 @@
-// The device root's own folder, as the launcher keeps it: a folder of the host mounted
-// inside keeps its owners.
+// The device root's own folder and lock, as the launcher keeps them: a folder of the host
+// mounted inside keeps its owners, and one sandbox at a time runs in a root.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "foundation/Files.h"
+#include "launcher/RootLock.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TempDir.h"
+#include "support/TimeBound.h"
 #include "system/Process.h"
 
 namespace {
+bool waitUntil(const std::function<bool()>& condition) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(testsupport::timeBound(120));
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A shell fragment that holds a command until the test creates `file`.
+std::string holdUntil(const std::string& file) {
+  return "i=0; while [ ! -e '" + file + "' ] && [ $i -lt 60000 ]; do sleep 0.01; i=$((i+1)); done";
+}
+
 class LauncherRootGuard : public DeviceRootFixture {};
 }  // namespace
 
@@ -43,4 +64,66 @@ TEST_F(LauncherRootGuard, AFolderMountedInsideTheRootKeepsItsOwners) {
   EXPECT_EQ(owner(shared.file("nobody")), 65534u);
   EXPECT_EQ(owner(shared.file("inner")), 0u);
   EXPECT_EQ(owner(shared.file("inner/file")), 0u);
+}
+
+TEST_F(LauncherRootGuard, ASecondLauncherWaitsForTheFirstsSandbox) {
+  const std::string started = deviceRoot().hostPath("/var/mobile/started");
+  const std::string go = deviceRoot().hostPath("/var/mobile/go");
+  const std::string order = deviceRoot().hostPath("/var/mobile/order");
+  Process first, second;
+  first.setLaunchPath(deviceRoot().launcherPath());
+  first.setArguments({"touch '" + started + "'; " + holdUntil(go) + "; echo first >> '" + order + "'"});
+  ASSERT_TRUE(first.launch());
+  ASSERT_TRUE(waitUntil([&] { return Files::exists(started) || !first.isRunning(); }));
+  second.setLaunchPath(deviceRoot().launcherPath());
+  second.setArguments({"echo second >> '" + order + "'"});
+  ASSERT_TRUE(second.launch());
+  // The second waits on the root's lock, in the kernel's list of waiters.
+  struct stat root;
+  ASSERT_EQ(::stat(rootPath().c_str(), &root), 0);
+  const std::string waiter = " " + std::to_string(second.processIdentifier()) + " ";
+  const std::string inode = ":" + std::to_string(root.st_ino) + " ";
+  ASSERT_TRUE(waitUntil([&] {
+    std::ifstream locks("/proc/locks");  // read as a stream: its size reads as 0
+    for (std::string line; std::getline(locks, line);)
+      if (line.find("->") != std::string::npos && line.find(waiter) != std::string::npos &&
+          (line + " ").find(inode) != std::string::npos)
+        return true;
+    return !second.isRunning();
+  }));
+  EXPECT_FALSE(Files::exists(order));
+  ASSERT_TRUE(Files::writeAtomically(go, std::string()));
+  first.waitUntilExit();
+  second.waitUntilExit();
+  EXPECT_EQ(first.terminationStatus(), 0) << first.readToEnd();
+  EXPECT_EQ(second.terminationStatus(), 0) << second.readToEnd();
+  EXPECT_EQ(Files::readText(order), "first\nsecond\n");
+}
+
+TEST_F(LauncherRootGuard, ALockFileReplacedByALinkAPipeOrAFolderIsMadeAgainNeverFollowed) {
+  TempDir outside;
+  ASSERT_TRUE(Files::writeAtomically(outside.file("kept"), std::string("k")));
+  const std::string lock = rootPath() + "/" + launcher::kRootLockName;
+  const std::vector<std::pair<std::string, std::function<bool()>>> standIns = {
+      {"a link", [&] { return ::symlink(outside.file("made").c_str(), lock.c_str()) == 0; }},
+      {"a named pipe", [&] { return ::mkfifo(lock.c_str(), 0600) == 0; }},
+      {"a folder", [&] {
+         return ::mkdir(lock.c_str(), 0700) == 0 && Files::writeAtomically(lock + "/inner", std::string("i")) &&
+                ::symlink(outside.path().c_str(), (lock + "/outside").c_str()) == 0;
+       }},
+      {"a second name", [&] { return ::link(outside.file("kept").c_str(), lock.c_str()) == 0; }},
+  };
+  for (const auto& [what, make] : standIns) {
+    ASSERT_TRUE(Files::removeItem(lock) || !Files::exists(lock)) << what;
+    ASSERT_TRUE(make()) << what;
+    auto run = deviceRoot().runInRoot("echo ran");
+    EXPECT_EQ(run.status, 0) << what << ": " << run.output;
+    EXPECT_EQ(run.output, "ran\n") << what;
+    struct stat st;
+    ASSERT_EQ(::lstat(lock.c_str(), &st), 0) << what;
+    EXPECT_TRUE(S_ISREG(st.st_mode) && st.st_nlink == 1) << what;
+  }
+  EXPECT_FALSE(Files::exists(outside.file("made")));
+  EXPECT_EQ(Files::readText(outside.file("kept")), "k");
+  EXPECT_EQ(Files::contentsOfDirectory(outside.path()), std::vector<std::string>{"kept"});
 }

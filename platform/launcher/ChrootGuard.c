@@ -9,13 +9,23 @@
  * the script runs gets it back), closes every descriptor but standard input, output and
  * error, and stops preloading the guard into the script, in whose root it does not lie.
  * Only dpkg's script children chroot; a guard that cannot do all of this fails the
- * chroot, and so the script, rather than run it with a way out. */
+ * chroot, and so the script, rather than run it with a way out.
+ *
+ * The sandbox of an ordinary user sees the top of the device root read-only, each folder
+ * there mounted writable. dpkg, removing the last package that names such a folder,
+ * tries to remove it and would stop at the read-only error; on a writable top the kernel
+ * would refuse it as a mount point, or as a folder not empty, which dpkg leaves in place.
+ * So it is told that. */
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <linux/capability.h>
 #include <stdlib.h>
+#include <string.h>
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -50,4 +60,30 @@ int chroot(const char* path) {
     return -1;
   }
   return 0;
+}
+
+/* Whether `path` is a folder with anything in it. */
+static int holdsEntries(const char* path) {
+  DIR* folder = opendir(path);
+  if (!folder) return 0;
+  int found = 0;
+  for (struct dirent* entry; !found && (entry = readdir(folder));)
+    found = strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0;
+  closedir(folder);
+  return found;
+}
+
+int rmdir(const char* path) {
+  int (*next)(const char*) = (int (*)(const char*))dlsym(RTLD_NEXT, "rmdir");
+  if (!next) {
+    errno = ENOSYS;
+    return -1;
+  }
+  if (next(path) == 0) return 0;
+  if (errno != EROFS) return -1;
+  struct statx st;
+  const int mountPoint = statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &st) == 0 &&
+                         (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+  errno = !mountPoint ? EROFS : holdsEntries(path) ? ENOTEMPTY : EBUSY;
+  return -1;
 }

@@ -15,7 +15,9 @@
 // and the root's own folder stays the host root's, its group the mapped root's, mode
 // 0770: the sandbox can write in it but never change it, and no other host user can
 // reach anything below it (a set-user-id program a package installed among them). For an
-// ordinary user the folder is that user's, mode 0700, put back before and after each run.
+// ordinary user the folder is that user's, mode 0700, put back before each run; that
+// user's sandbox sees it read-only (Sandbox.h). Either way nothing inside can change the
+// folder's mode or owner.
 //
 // Header for the parts the device root's builder shares (it secures the folder as it
 // makes it); the launcher alone gives the root's entries away (RootOwnership.cpp).

@@ -1,5 +1,6 @@
 #include "Sandbox.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -159,7 +161,8 @@ std::string bubblewrapPath() {
   return "/usr/bin/bwrap";
 }
 
-std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command) {
+std::vector<std::string> sandboxArguments(const std::string& root, const std::vector<std::string>& topFolders,
+                                          const std::string& command) {
   std::vector<std::string> args = {
       "--userns", std::to_string(kUserNamespaceDescriptor), "--assert-userns-disabled",
       "--info-fd", std::to_string(kInfoDescriptor),
@@ -200,7 +203,18 @@ std::vector<std::string> sandboxArguments(const std::string& root, const std::st
       "--tmpfs", "/run",
       "--perms", "0755", "--dir", "/run/quillbark",
       "--perms", "0644", "--ro-bind-data", std::to_string(kGuardDescriptor), kChrootGuardPath,
-      "--bind", ::geteuid() == 0 ? kStagedRoot : root, root,
+  });
+  // The sandbox of a launcher run as root gets the whole root: its folder is the host
+  // root's, which the sandbox's root can't change. An ordinary user's sandbox runs as the
+  // folder's owner, so it gets the root's contents, never the folder that keeps the
+  // host's other users out of them: the top read-only, each folder there writable.
+  if (::geteuid() == 0) {
+    args.insert(args.end(), {"--bind", kStagedRoot, root});
+  } else {
+    args.insert(args.end(), {"--ro-bind", root, root});
+    for (const auto& folder : topFolders) args.insert(args.end(), {"--bind", root + "/" + folder, root + "/" + folder});
+  }
+  args.insert(args.end(), {
       "--remount-ro", "/",
       "--setenv", "TMPDIR", "/tmp",
       "--setenv", "LD_PRELOAD", kChrootGuardPath,
@@ -284,6 +298,28 @@ void endTheRest(const std::string& report) {
     ::kill(init, SIGKILL);
 }
 
+// The folders at the top of the root (not links to them), which an ordinary user's
+// sandbox gets writable.
+std::vector<std::string> foldersAtTheTop(int rootFd) {
+  std::vector<std::string> folders;
+  int folder = ::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* entries = folder >= 0 ? ::fdopendir(folder) : nullptr;
+  if (!entries) {
+    if (folder >= 0) ::close(folder);
+    return folders;
+  }
+  while (const dirent* entry = ::readdir(entries)) {
+    const char* name = entry->d_name;
+    struct stat st;
+    if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0 &&
+        ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+      folders.emplace_back(name);
+  }
+  ::closedir(entries);
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
 void endTheSandboxOnSignals() {
   struct sigaction action = {};
   action.sa_handler = endTheSandbox;
@@ -312,9 +348,11 @@ int runSandboxed(const std::string& root, const std::string& command) {
     return kRootBusyStatus;
   }
   // Holding them: what the application made in the root becomes the mapped root's, and
-  // the root's folder is out of other users' reach (RootOwnership.h).
+  // the root's folder is out of other users' reach (RootOwnership.h), which no command of
+  // the sandbox can change (sandboxArguments).
   if (!secureRootFolder(rootFolder)) return noSandbox(describe(("cannot keep other users out of " + root).c_str()));
   if (::geteuid() == 0) giveUnmappedToMappedRoot(rootFolder);
+  const std::vector<std::string> topFolders = ::geteuid() == 0 ? std::vector<std::string>() : foldersAtTheTop(rootFolder);
   int userNamespace = makeUserNamespace(error);
   if (userNamespace < 0) {
     ::close(guard);
@@ -339,7 +377,7 @@ int runSandboxed(const std::string& root, const std::string& command) {
   endTheSandboxOnSignals();
   // The sandbox's processes that outlive bubblewrap become ours to wait for.
   ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0);
-  std::vector<std::string> args = sandboxArguments(root, command);
+  std::vector<std::string> args = sandboxArguments(root, topFolders, command);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(bwrap.c_str()));
   for (auto& a : args) argv.push_back(a.data());
@@ -380,8 +418,6 @@ int runSandboxed(const std::string& root, const std::string& command) {
   endTheRest(reported);
   for (int other;;)
     if (::waitpid(-1, &other, 0) < 0 && errno != EINTR) break;
-  // An ordinary user's sandbox owns the root's folder and may have opened it.
-  secureRootFolder(rootFolder);
   if (gEndingSignal) {
     ::signal(gEndingSignal, SIG_DFL);
     ::raise(gEndingSignal);

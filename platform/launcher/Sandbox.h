@@ -19,7 +19,11 @@
 // - of the host only what the tools need, read-only: the programs and libraries, and the
 //   few files of /etc they read. No secret of the host (/etc/shadow, /root, /home) and
 //   none of its state is there to read, whatever a command's capabilities. The device
-//   root is writable; /tmp and /run are private;
+//   root is writable, but never its own folder, which keeps the host's other users out
+//   of all of it (RootOwnership.h): no command may change its owner or mode, even for
+//   the length of a run. (The sandbox of an ordinary user, who owns that folder, sees
+//   the root's top read-only and the folders there writable, so packages add nothing
+//   at the top.) /tmp and /run are private;
 // - no network (only a loopback of its own), its own process ids (no host process can be
 //   seen or signalled), its own IPC and host name, and a new session (no terminal to
 //   type into);
@@ -56,11 +60,12 @@ std::string bubblewrapPath();
 // (kLifeDescriptor), of the root's lock (kLockDescriptor) and of the system-call filter
 // (kFilterDescriptor), and nothing else beyond standard input, output and error: `root`
 // is the device root (a bubblewrap started by a launcher run as root finds it bound at
-// /run, in a mount namespace of its own), `command` the text for /bin/sh -c. The command
-// keeps only the lock of these.
+// /run, in a mount namespace of its own), `topFolders` the names of the folders at its
+// top, `command` the text for /bin/sh -c. The command keeps only the lock of these.
 inline constexpr int kUserNamespaceDescriptor = 3, kInfoDescriptor = 4, kGuardDescriptor = 5;
 inline constexpr int kLifeDescriptor = 6, kLockDescriptor = 7, kFilterDescriptor = 8;
-std::vector<std::string> sandboxArguments(const std::string& root, const std::string& command);
+std::vector<std::string> sandboxArguments(const std::string& root, const std::vector<std::string>& topFolders,
+                                          const std::string& command);
 
 // Runs `command` with /bin/sh -c in the sandbox for `root` and answers its exit status
 // (128 + the signal for one a signal ended) once every process of the sandbox has

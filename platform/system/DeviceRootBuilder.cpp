@@ -90,6 +90,9 @@ bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* err
       DeviceRoot::kApplicationSupport, DeviceRoot::kCachesFolder, DeviceRoot::kLogFolder, DeviceRoot::kDocumentsFolder,
       "/System/Library/CoreServices", "/etc/quillbark", "/etc/apt/sources.list.d", "/usr/libexec/quillbark",
       "/Applications", "/tmp",
+      // Packages can add nothing at the top of the root (the sandbox sees it read-only):
+      // the device's own top folders are there for them.
+      "/private",
   };
   for (const char* f : folders)
     if (!tree.createFolders(f, error)) return false;

@@ -1,5 +1,6 @@
-// The device root's own folder and lock, as the launcher keeps them: a folder of the host
-// mounted inside keeps its owners, and one sandbox at a time runs in a root.
+// The device root's own folder and lock, as the launcher keeps them: no command of the
+// sandbox opens the root to the host's other users, a folder of the host mounted inside
+// keeps its owners, and one sandbox at a time runs in a root.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,12 +14,16 @@
 
 #include "foundation/Files.h"
 #include "launcher/RootLock.h"
+#include "support/DebBuilder.h"
 #include "support/DeviceRootFixture.h"
 #include "support/TempDir.h"
 #include "support/TimeBound.h"
+#include "system/DeviceRoot.h"
 #include "system/Process.h"
 
 namespace {
+const std::string kBuiltLauncher = QB_BINARY_DIR "/platform/launcher/dedev";
+
 bool waitUntil(const std::function<bool()>& condition) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(testsupport::timeBound(120));
   while (!condition()) {
@@ -33,8 +38,109 @@ std::string holdUntil(const std::string& file) {
   return "i=0; while [ ! -e '" + file + "' ] && [ $i -lt 60000 ]; do sleep 0.01; i=$((i+1)); done";
 }
 
+mode_t modeOf(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+// Starts `launch` (the program, then its first arguments) with a command that tries every
+// way to open the root to others and leaves a set-user-id program inside; while it holds,
+// the host user `other` must find no way in, and the root's folder keep `mode`.
+void expectTheRootStaysShut(std::vector<std::string> launch, const std::string& root, const char* other,
+                            mode_t mode) {
+  const std::string started = root + "/var/mobile/started", go = root + "/var/mobile/go";
+  const std::string program = root + "/var/mobile/id";
+  const std::string command =
+      "R='" + root + "'; "
+      "chmod 755 \"$R\" 2>/dev/null && echo chmod; chown 0:0 \"$R\" 2>/dev/null && echo chown; "
+      "setfacl -m o:rx \"$R\" 2>/dev/null && echo acl; "
+      "cp /usr/bin/id '" + program + "' && chmod 4755 '" + program + "'; "
+      "touch '" + started + "'; " + holdUntil(go) + "; stat -c %a \"$R\"";
+  Process run;
+  run.setLaunchPath(launch[0]);
+  launch.erase(launch.begin());
+  launch.push_back(command);
+  run.setArguments(launch);
+  ASSERT_TRUE(run.launch());
+  ASSERT_TRUE(waitUntil([&] { return Files::exists(started) || !run.isRunning(); }));
+  EXPECT_TRUE(Files::exists(started)) << run.readToEnd();
+  // During the run: nothing of the root is reachable for another user.
+  EXPECT_EQ(modeOf(root) & 07777, mode);
+  auto entered = Process::run("/usr/sbin/runuser", {"-u", other, "--", "/bin/sh", "-c",
+                                                    "cd '" + root + "' && echo entered; '" + program + "'"});
+  EXPECT_NE(entered.status, 0);
+  EXPECT_EQ(entered.output.find("entered"), std::string::npos) << entered.output;
+  EXPECT_EQ(entered.output.find("euid="), std::string::npos) << entered.output;
+  ASSERT_TRUE(Files::writeAtomically(go, std::string()));
+  const std::string output = run.readToEnd();
+  run.waitUntilExit();
+  EXPECT_EQ(run.terminationStatus(), 0) << output;
+  char octal[8];
+  std::snprintf(octal, sizeof octal, "%o\n", mode);
+  EXPECT_EQ(output, octal);
+  EXPECT_EQ(modeOf(root) & 07777, mode);
+}
+
+// A device root of the unprivileged user nobody, in a folder every user may pass: its
+// own folder is all that keeps the others out, and the sandbox runs as its owner.
+std::string rootOfNobody(const TempDir& dir) {
+  EXPECT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const std::string root = dir.path() + "/device";
+  std::string error;
+  EXPECT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
+  EXPECT_TRUE(DeviceRootBuilder::installLauncher(root, kBuiltLauncher, &error)) << error;
+  EXPECT_EQ(Process::run("/bin/chown", {"-R", "-h", "nobody:nogroup", root}).status, 0);
+  return root;
+}
+
+std::vector<std::string> nobodysLauncher(const std::string& root) {
+  return {"/usr/sbin/runuser", "-u", "nobody", "--", root + DeviceRoot::kLauncherPath};
+}
+
+Process::Outcome runAsNobody(const std::string& root, const std::string& command) {
+  auto launch = nobodysLauncher(root);
+  launch.push_back(command);
+  return Process::run(launch[0], {launch.begin() + 1, launch.end()});
+}
+
 class LauncherRootGuard : public DeviceRootFixture {};
 }  // namespace
+
+TEST_F(LauncherRootGuard, NoCommandOpensTheRootOrChangesItsTop) {
+  // Every user may pass the folder the root lies in: the root's own folder keeps them out.
+  ASSERT_EQ(::chmod(Files::deletingLastPathComponent(rootPath()).c_str(), 0755), 0);
+  expectTheRootStaysShut({deviceRoot().launcherPath()}, rootPath(), "nobody", 0770);
+}
+
+TEST(LauncherRootGuardOfAnOrdinaryUser, NoCommandOpensTheRootToOtherUsersDuringItsRun) {
+  TempDir dir;
+  const std::string root = rootOfNobody(dir);
+  expectTheRootStaysShut(nobodysLauncher(root), root, "daemon", 0700);
+}
+
+TEST(LauncherRootGuardOfAnOrdinaryUser, PackagesInstallAndRemoveButAddNothingAtTheTop) {
+  TempDir dir;
+  const std::string root = rootOfNobody(dir);
+  DebBuilder debs(root + "/var/mobile/Documents");
+  const std::string tool = debs.build(DebPackage("com.example.tool")
+                                          .file("/usr/share/tool/a", "a\n")
+                                          .file("/Applications/Tool.app/Info.plist", "i\n")
+                                          .file("/private/var/tool", "p\n"));
+  const std::string top = debs.build(DebPackage("com.example.top").file("/opt/top", "t\n"));
+  ASSERT_EQ(Process::run("/bin/chown", {"-R", "nobody:nogroup", root + "/var/mobile/Documents"}).status, 0);
+
+  auto installed = runAsNobody(root, "dpkg -i '" + tool + "' && dpkg -r com.example.tool");
+  EXPECT_EQ(installed.status, 0) << installed.output;
+  EXPECT_FALSE(Files::exists(root + "/usr/share/tool"));
+  EXPECT_TRUE(S_ISDIR(modeOf(root + "/Applications")));
+  // What would stand at the top, beside the device's own folders, is refused.
+  auto refused = runAsNobody(root, "dpkg -i '" + top + "'; R='" + root + "'; touch \"$R/top\" || "
+                                   "rm -f \"$R/" + launcher::kRootLockName + "\" || mv \"$R/etc\" \"$R/etc2\" || echo refused");
+  EXPECT_NE(refused.output.find("refused\n"), std::string::npos) << refused.output;
+  for (const char* name : {"/opt", "/top", "/etc2"}) EXPECT_FALSE(Files::exists(root + name)) << name;
+  EXPECT_TRUE(S_ISREG(modeOf(root + "/" + launcher::kRootLockName)));
+  EXPECT_TRUE(S_ISDIR(modeOf(root + "/etc")));
+}
 
 TEST_F(LauncherRootGuard, AFolderMountedInsideTheRootKeepsItsOwners) {
   // A folder of the host shared into the device, on the root's own file system.

@@ -30,12 +30,17 @@ bool lockBy(int fd, double deadline) {
   wake.sa_handler = interrupted;  // no SA_RESTART: the wait ends with EINTR
   ::sigemptyset(&wake.sa_mask);
   ::sigaction(SIGALRM, &wake, &before);
+  sigset_t timerSignal, mask;  // whoever started us may have blocked it
+  ::sigemptyset(&timerSignal);
+  ::sigaddset(&timerSignal, SIGALRM);
+  ::sigprocmask(SIG_UNBLOCK, &timerSignal, &mask);
   const itimerval tick = {{0, 100000}, {0, 100000}}, off = {};
   ::setitimer(ITIMER_REAL, &tick, nullptr);
   bool locked = false;
   while (!(locked = ::flock(fd, LOCK_EX) == 0) && errno == EINTR && now() < deadline) {
   }
   ::setitimer(ITIMER_REAL, &off, nullptr);
+  ::sigprocmask(SIG_SETMASK, &mask, nullptr);
   ::sigaction(SIGALRM, &before, nullptr);
   return locked;
 }

@@ -15,43 +15,59 @@ MDFailedStates::Map* MDFailedStates::find(uint64_t scanner, uint32_t kind) {
   return last_.map;
 }
 
-bool MDFailedStates::contains(const MDScanner& scanner, uint32_t kind, const State& state) {
-  const Map* map = find(scanner.identifier(), kind);
-  if (!map) return false;
-  if (state.lookback != 0) return map->withLookback.count(state) > 0;
-  if (state.location < map->base) return false;
-  size_t offset = state.location - map->base;
-  return offset / 64 < map->bits.size() && (map->bits[offset / 64] >> (offset % 64) & 1);
+std::optional<MDFailedStates::Failure> MDFailedStates::find(const MDScanner& scanner, const State& state) {
+  const Map* map = find(scanner.identifier(), state.kind);
+  if (!map) return std::nullopt;
+  uint8_t known = 0;
+  if (state.lookback != 0) {
+    auto found = map->withLookback.find({state.location, state.lookback});
+    if (found != map->withLookback.end()) known = found->second;
+  } else if (state.location >= map->base && state.location - map->base < map->failures.size()) {
+    known = map->failures[state.location - map->base];
+  }
+  if (!(known & kLevelBits)) return std::nullopt;
+  return Failure{(known & kLevelBits) - 1u, (known & kSwitchedOn) != 0};
 }
 
-void MDFailedStates::insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from) {
-  bool made = false;
-  Kinds& kinds = scanners_.of(scanner.identifier(), made);
-  Map* map = kinds.find(kind);
-  if (!map) {
-    last_ = {};  // the maps may move
-    if (kinds.used == kinds.maps.size()) kinds.maps.emplace_back();
-    auto& [mapKind, fresh] = kinds.maps[kinds.used++];
-    mapKind = kind;
-    const auto& lines = scanner.lineRanges();
-    fresh.base = lines.front().location;
-    fresh.bits.assign((lines.back().end() - fresh.base) / 64 + 1, 0);
-    // A set left large by one long text is not kept: emptying it would cost its size.
-    if (fresh.withLookback.bucket_count() > 1024) {
-      fresh.withLookback = {};
-    } else {
-      fresh.withLookback.clear();
-    }
-    map = &fresh;
+MDFailedStates::Map& MDFailedStates::made(Kinds& kinds, const MDScanner& scanner, uint32_t kind) {
+  if (Map* known = kinds.find(kind)) return *known;
+  last_ = {};  // the maps may move
+  if (kinds.used == kinds.maps.size()) kinds.maps.emplace_back();
+  auto& [mapKind, fresh] = kinds.maps[kinds.used++];
+  mapKind = kind;
+  const auto& lines = scanner.lineRanges();
+  fresh.base = lines.front().location;
+  fresh.failures.assign(lines.back().end() - fresh.base + 1, 0);
+  // A table left large by one long text is not kept: emptying it would cost its size.
+  if (fresh.withLookback.bucket_count() > 1024) {
+    fresh.withLookback = {};
+  } else {
+    fresh.withLookback.clear();
   }
+  return fresh;
+}
+
+void MDFailedStates::insert(const MDScanner& scanner, const std::vector<State>& states, size_t from,
+                            unsigned depth, bool switchedBackOn) {
+  bool fresh = false;
+  Kinds& kinds = scanners_.of(scanner.identifier(), fresh);
+  // A loop's states are mostly of one kind: the map is looked up again only when the
+  // kind changes.
+  Map* map = nullptr;
+  uint32_t kind = 0;
   for (size_t i = from; i < states.size(); ++i) {
     const State& state = states[i];
-    if (state.lookback != 0) {
-      map->withLookback.insert(state);
-      continue;
+    if (!map || state.kind != kind) {
+      kind = state.kind;
+      map = &made(kinds, scanner, kind);
     }
-    size_t offset = state.location - map->base;
-    map->bits[offset / 64] |= uint64_t{1} << (offset % 64);
+    const unsigned levels = state.deepest > depth ? state.deepest - depth : 0;
+    const uint8_t value = static_cast<uint8_t>((levels + 1) | (switchedBackOn ? kSwitchedOn : 0));
+    if (state.lookback != 0) {
+      map->withLookback[{state.location, state.lookback}] = value;
+    } else {
+      map->failures[state.location - map->base] = value;
+    }
   }
 }
 

@@ -1,12 +1,17 @@
 #pragma once
 // The places where the span parser's inner loop, reading the content of a construct
-// that then never closed, has already been: per scanner and per kind of loop (the
-// closing test and the nesting switches), one bit per byte of the scanner's text.
-// Every later loop of the same kind that reaches such a place in the same state fails
-// the same way, so it gives up there. The rare states that also depend on how far an
-// autolink may look back are kept apart.
+// that then never closed, has already been: per scanner and per kind of state (the
+// closing test and the nesting switches as they were at that place), one byte per byte
+// of the scanner's text. Every later loop that reaches such a place in the same state
+// fails the same way, so it gives up there, and leaves the switches as the failed
+// reading did (an emphasis tried after the place switches both kinds back on as it
+// ends, whatever they were). How many levels the failed reading nested below its loop
+// is kept too: met deeper down, the same reading would pass the nesting limit.
+//
+// The rare states that also depend on how far an autolink may look back are kept apart.
 #include <cstdint>
-#include <unordered_set>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,12 +25,22 @@ class MDFailedStates {
   struct State {
     size_t location;
     size_t lookback;  // 0 when no autolink can look back past the location
+    uint32_t kind;    // the closing test and the switches there (MDSpanParser::signature)
+    unsigned deepest = 0;  // the depth of the deepest loop the reading started after it
   };
+  // How a failed reading went.
+  struct Failure {
+    unsigned levels;      // nested below its loop
+    bool switchedBackOn;  // it left both switches on
+  };
+  static constexpr unsigned kMostLevels = 62;
 
   bool empty() const { return scanners_.empty(); }
-  bool contains(const MDScanner& scanner, uint32_t kind, const State& state);
-  // Remembers states[from...] as failed.
-  void insert(const MDScanner& scanner, uint32_t kind, const std::vector<State>& states, size_t from = 0);
+  // How a reading from the state fails, if that is known.
+  std::optional<Failure> find(const MDScanner& scanner, const State& state);
+  // Remembers the readings from states[from...], of a loop at `depth`, as failing.
+  void insert(const MDScanner& scanner, const std::vector<State>& states, size_t from, unsigned depth,
+              bool switchedBackOn);
   // What is known of the scanner (by its identifier), or of every scanner, is forgotten.
   void forget(uint64_t scanner) {
     scanners_.forget(scanner);
@@ -37,20 +52,19 @@ class MDFailedStates {
   }
 
  private:
-  struct StateHash {
-    size_t operator()(const State& s) const {
-      return std::hash<uint64_t>()(s.location * 0x9E3779B97F4A7C15ull ^ s.lookback);
-    }
-  };
-  struct StateEqual {
-    bool operator()(const State& a, const State& b) const {
-      return a.location == b.location && a.lookback == b.lookback;
+  // A failure in one byte: the levels plus one in the low six bits (0: nothing known),
+  // then whether it left the switches on.
+  static constexpr uint8_t kLevelBits = 0x3F, kSwitchedOn = 0x40;
+
+  struct PlaceHash {
+    size_t operator()(const std::pair<size_t, size_t>& p) const {
+      return std::hash<uint64_t>()(p.first * 0x9E3779B97F4A7C15ull ^ p.second);
     }
   };
   struct Map {
     size_t base = 0;
-    std::vector<uint64_t> bits;
-    std::unordered_set<State, StateHash, StateEqual> withLookback;
+    std::vector<uint8_t> failures;  // by location - base
+    std::unordered_map<std::pair<size_t, size_t>, uint8_t, PlaceHash> withLookback;
   };
   // The maps of one scanner, by kind (a loop meets few kinds); their storage is kept.
   struct Kinds {
@@ -61,12 +75,14 @@ class MDFailedStates {
   };
 
   Map* find(uint64_t scanner, uint32_t kind);
+  // The map of the kind, made empty when the scanner has none yet.
+  Map& made(Kinds& kinds, const MDScanner& scanner, uint32_t kind);
 
   MDScannerMemory<Kinds> scanners_;
   // The last map asked for (a loop asks at every step with the same scanner and kind),
   // or none; forgotten whenever a map is made or forgotten.
   struct Last {
-    uint64_t scanner = 0;
+    uint64_t scanner = 0;  // none: identifiers start at 1
     uint32_t kind = 0;
     Map* map = nullptr;
   } last_;

@@ -62,6 +62,8 @@ MDSpanParser::MDSpanParser(unsigned extensions) : extensions_(extensions) {}
 void MDSpanParser::beginDocument(MDDocument& document) {
   document_ = &document;
   depth_ = 0;
+  reach_ = 0;
+  tooDeep_ = emphasisAsText_ = false;
   visited_.clear();
   parseEm_ = parseStrong_ = parseLinks_ = parseImages_ = true;
 }
@@ -102,21 +104,42 @@ MDElement* MDSpanParser::makeEntity(MDRange range, std::string_view text) {
 }
 
 uint32_t MDSpanParser::signature(const ClosingTest& test) const {
-  return static_cast<uint32_t>(test.kind) | static_cast<uint32_t>(test.marker) << 8 | test.owed << 16 |
-         (parseEm_ ? 1u << 24 : 0) | (parseStrong_ ? 1u << 25 : 0) | (parseLinks_ ? 1u << 26 : 0);
+  return static_cast<uint32_t>(test.kind) | test.owed << 2 | (parseEm_ ? 1u << 4 : 0) |
+         (parseStrong_ ? 1u << 5 : 0) | (parseLinks_ ? 1u << 6 : 0) | static_cast<uint32_t>(test.marker) << 8;
+}
+
+std::optional<MDElementList> MDSpanParser::withinNestingLimit(
+    MDScanner& scanner, const std::function<std::optional<MDElementList>()>& read) {
+  const size_t start = scanner.location();
+  auto elements = read();
+  forgetAllScanners();
+  if (!tooDeep_) return elements;
+  // Its emphasis and strikethrough would nest past the limit: all of them are text.
+  tooDeep_ = false;
+  emphasisAsText_ = true;
+  parseEm_ = parseStrong_ = true;
+  scanner.setLocation(start);
+  elements = read();
+  forgetAllScanners();
+  emphasisAsText_ = false;
+  return elements;
 }
 
 std::optional<MDElementList> MDSpanParser::parseSpansInBlockElement(MDElement* block, MDScanner& scanner) {
   blockElement_ = block;
   scanner.skipWhitespace();
-  ClosingTest endOfText;
-  auto elements = parseWithScanner(scanner, endOfText);
-  forgetAllScanners();
-  return elements;
+  return withinNestingLimit(scanner, [&] {
+    ClosingTest endOfText;
+    return parseWithScanner(scanner, endOfText);
+  });
 }
 
 std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::vector<int>& alignments,
                                                                    MDScanner& scanner) {
+  return withinNestingLimit(scanner, [&] { return readTableColumns(alignments, scanner); });
+}
+
+std::optional<MDElementList> MDSpanParser::readTableColumns(const std::vector<int>& alignments, MDScanner& scanner) {
   MDElementList cells;
   for (int alignment : alignments) {
     scanner.skipWhitespace();
@@ -125,33 +148,39 @@ std::optional<MDElementList> MDSpanParser::parseSpansInTableColumns(const std::v
     if (scanner.nextByte() != '|') {
       ClosingTest endOfCell{ClosingTest::TableCell};
       auto content = parseWithScanner(scanner, endOfCell);
-      if (!content) {
-        forgetAllScanners();
-        return std::nullopt;
-      }
+      if (!content) return std::nullopt;
       cell->setChildren(*content);
     }
     cell->range.length = scanner.location() - cell->range.location;
     scanner.matchString("|");
     cells.append(cell);
   }
-  forgetAllScanners();
   return cells;
 }
 
 // The inner loop every construct with content uses: elements and plain text runs until
 // the test passes (or, at the end of the text, nothing: the construct is not closed).
 std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, ClosingTest& test) {
-  if (scanner.atEndOfString()) return std::nullopt;
+  if (tooDeep_ || scanner.atEndOfString()) return std::nullopt;
   const bool canFail = test.kind == ClosingTest::Strikethrough || test.kind == ClosingTest::Emphasis;
-  if (canFail && depth_ >= maximumNesting) return std::nullopt;
+  if (canFail && depth_ >= maximumNesting) {
+    tooDeep_ = true;  // every loop gives up, and the block is read again
+    return std::nullopt;
+  }
   const bool remember = canFail && remembersFailures_;
   DepthGuard guard(depth_);
+  // The depth of the deepest loop this one's reading started: since the last place it
+  // remembered (reach_), and before it (loopReach); the enclosing loop's counts it too.
+  const unsigned outerReach = reach_;
+  unsigned loopReach = depth_;
+  reach_ = depth_;
 
   // Reading the content of emphasis or strikethrough may fail; the places a failed
   // reading passed are remembered (see MDFailedStates) so that a text full of unclosed
-  // markers takes linear time. The state at a place is the place itself and, where an
-  // autolink could look back past it, how far back the text run began.
+  // markers takes linear time. The state at a place is the place itself, the switches
+  // there, and, where an autolink could look back past it, how far back the text run
+  // began; how deep the failed reading went after it and what it left of the switches
+  // are remembered with it.
   const bool autolinks = (extensions_ & MDExtensionAutolinks) && parseLinks_;
   const bool (&plainBytes)[256] =
       plainBytesByKind[(autolinks ? 2 : 0) + (test.kind == ClosingTest::TableCell ? 1 : 0)].table;
@@ -166,9 +195,21 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
   auto flush = [&](size_t to) {
     if (to > runStart) elements.append(makeText(runStart, to));
   };
-  auto giveUp = [&]() -> std::optional<MDElementList> {
-    if (remember) failedStates_.insert(scanner, signature(test), visited_, visitedMark);
+  auto leave = [&] {
     visited_.resize(visitedMark);
+    reach_ = std::max({outerReach, loopReach, reach_});
+  };
+  auto giveUp = [&]() -> std::optional<MDElementList> {
+    if (remember && !tooDeep_ && visited_.size() > visitedMark) {
+      // How deep the reading went after each place: after the last, then back to the first.
+      unsigned deepest = reach_;
+      for (size_t i = visited_.size(); i-- > visitedMark;) {
+        deepest = std::max(deepest, visited_[i].deepest);
+        visited_[i].deepest = deepest;
+      }
+      failedStates_.insert(scanner, visited_, visitedMark, depth_, parseEm_ && parseStrong_);
+    }
+    leave();
     return std::nullopt;
   };
 
@@ -188,11 +229,33 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
         }
         if (wordEndsInAutolink) lookback = location - std::max(runStart, wordStart);
       }
-      const MDFailedStates::State state{location, lookback};
-      if (!failedStates_.empty() && failedStates_.contains(scanner, signature(test), state)) return giveUp();
+      // The switches are part of the state where it is met: an emphasis read inside
+      // the loop switches both kinds back on as it ends, whatever they were before it;
+      // the failure known from here leaves them as they are or switches them on.
+      const MDFailedStates::State state{location, lookback, signature(test)};
+      if (!failedStates_.empty()) {
+        if (auto failure = failedStates_.find(scanner, state)) {
+          // The reading from here would go as deep below this loop as it went before.
+          if (depth_ + failure->levels > maximumNesting) {
+            tooDeep_ = true;
+            return giveUp();
+          }
+          if (failure->switchedBackOn) parseEm_ = parseStrong_ = true;
+          reach_ = std::max(reach_, depth_ + failure->levels);
+          return giveUp();
+        }
+      }
+      // What the reading met since the place before is that place's.
+      if (visited_.size() > visitedMark) {
+        visited_.back().deepest = reach_;
+        loopReach = std::max(loopReach, reach_);
+        reach_ = depth_;
+      }
       visited_.push_back(state);
     }
-    if (MDElement* element = parseNextElement(scanner, runStart)) {
+    MDElement* element = parseNextElement(scanner, runStart);
+    if (tooDeep_) return giveUp();
+    if (element) {
       flush(element->range.location);
       elements.append(element);
       runStart = wordStart = scanner.location();
@@ -236,7 +299,7 @@ std::optional<MDElementList> MDSpanParser::parseWithScanner(MDScanner& scanner, 
     }
     if (closed) {
       flush(remembered);
-      visited_.resize(visitedMark);
+      leave();
       return elements;
     }
     if (scanner.atEndOfString()) return giveUp();
@@ -331,6 +394,7 @@ MDElement* MDSpanParser::parseNextElement(MDScanner& scanner, size_t runStart) {
 }
 
 MDElement* MDSpanParser::parseStrikethrough(MDScanner& scanner) {
+  if (emphasisAsText_) return nullptr;
   const size_t start = scanner.location();
   if (!scanner.matchString("~~")) return nullptr;
   ClosingTest closing{ClosingTest::Strikethrough};
@@ -349,6 +413,7 @@ MDElement* MDSpanParser::parseBackslash(MDScanner& scanner) {
 }
 
 MDElement* MDSpanParser::parseEmAndStrong(MDScanner& scanner) {
+  if (emphasisAsText_) return nullptr;
   const size_t start = scanner.location();
   const unsigned char marker = scanner.nextByte();
   const char32_t before = scanner.previousCharacter();

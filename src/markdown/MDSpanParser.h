@@ -3,6 +3,7 @@
 // tight list item, a link text, a table cell) into inline elements. Plain text stays
 // a range of the source; only the characters it replaces become entity elements.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,13 @@ class MDSpanParser {
   // markers, kept as the reference the remembering parser must agree with.
   void setRemembersFailures(bool remembers) { remembersFailures_ = remembers; }
 
-  // Inline constructs nest no deeper than this; deeper openings are read as text.
+  // Emphasis and strikethrough nest no deeper than this: where reading a block would
+  // nest them deeper (whether or not they close), the block's emphasis and
+  // strikethrough are all read as text. Where the limit stops a reading depends only on
+  // the text, not on how deep the reading began, so a remembered failure holds wherever
+  // it is met again.
   static constexpr unsigned maximumNesting = 48;
+  static_assert(maximumNesting <= MDFailedStates::kMostLevels);
 
  private:
   // What ends the content of a construct.
@@ -59,6 +65,11 @@ class MDSpanParser {
     unsigned owed = 0;         // emphasis: closing markers still owed
   };
   std::optional<MDElementList> parseWithScanner(MDScanner& scanner, ClosingTest& test);
+  // What `read` reads from the scanner's place, or, where its emphasis would nest past
+  // the limit, what it reads again from there with emphasis as text.
+  std::optional<MDElementList> withinNestingLimit(MDScanner& scanner,
+                                                  const std::function<std::optional<MDElementList>()>& read);
+  std::optional<MDElementList> readTableColumns(const std::vector<int>& alignments, MDScanner& scanner);
   bool runTest(MDScanner& scanner, ClosingTest& test);
   MDElement* parseNextElement(MDScanner& scanner, size_t runStart);
   MDElement* parseStrikethrough(MDScanner& scanner);
@@ -94,6 +105,9 @@ class MDSpanParser {
 
   MDDocument* document_ = nullptr;
   unsigned depth_ = 0;
+  unsigned reach_ = 0;     // the deepest loop a reading started (see parseWithScanner)
+  bool tooDeep_ = false;   // a reading would nest past the limit: every loop gives up
+  bool emphasisAsText_ = false;
   MDAutolinks autolinks_;
   MDLinkParser links_;
   MDFailedStates failedStates_;

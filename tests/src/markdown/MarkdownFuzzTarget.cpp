@@ -37,13 +37,17 @@ std::string render(std::string_view text, unsigned extensions, bool remember) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  // The first byte picks the extensions: its bits stand for the six of them.
+unsigned markdownFuzzExtensions(uint8_t first) {
   static const unsigned bits[] = {1, 8, 32, 64, 256, 512};
   unsigned extensions = 0;
   for (size_t i = 0; i < 6; ++i)
-    if (data[0] >> i & 1) extensions |= bits[i];
+    if (first >> i & 1) extensions |= bits[i];
+  return extensions;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const unsigned extensions = markdownFuzzExtensions(data[0]);
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   const std::string html = render(text, extensions, true);

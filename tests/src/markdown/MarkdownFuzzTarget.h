@@ -7,3 +7,6 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+// The extensions an input's first byte picks: its bits stand for the six of them.
+unsigned markdownFuzzExtensions(uint8_t first);

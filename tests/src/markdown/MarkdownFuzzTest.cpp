@@ -8,6 +8,10 @@
 #include <vector>
 
 #include "MarkdownFuzzTarget.h"
+#include "markdown/MDGenerator.h"
+#include "markdown/MDParser.h"
+#include "support/BriefFuzz.h"
+#include "support/TestData.h"
 
 using namespace std::string_literals;
 
@@ -60,4 +64,26 @@ TEST(MarkdownFuzzTest, CorpusAndMutationsKeepEveryCheck) {
   }
   EXPECT_GT(runs, 100);
   std::cout << "[ fuzz     ] " << runs << " inputs\n";
+}
+
+// Inputs on which remembering failed readings once changed the HTML (the switches a
+// failed reading leaves, the depth of the nesting limit), as the fuzz target found them
+// and, longer than the texts it compares, about the limit.
+TEST(MarkdownFuzzTest, KnownFindsRenderAlikeWithAndWithoutRememberingFailures) {
+  const std::vector<std::string> finds = BriefFuzz::filesIn(testdata::fixture("fuzz/markdown"));
+  ASSERT_GE(finds.size(), 17u);
+  auto render = [](std::string_view text, unsigned extensions, bool remember) {
+    markdown::MDParser parser(extensions);
+    parser.setRemembersFailures(remember);
+    markdown::MDRandomSource random(1);
+    return markdown::MDGenerator(random).generateHTML(*parser.parseMarkdown(text));
+  };
+  for (const std::string& find : finds) {
+    ASSERT_FALSE(find.empty());
+    const unsigned extensions = markdownFuzzExtensions(static_cast<uint8_t>(find[0]));
+    const std::string_view text = std::string_view(find).substr(1);
+    EXPECT_EQ(render(text, extensions, true), render(text, extensions, false))
+        << "extensions " << extensions << ", text " << ::testing::PrintToString(std::string(text));
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(find.data()), find.size());
+  }
 }

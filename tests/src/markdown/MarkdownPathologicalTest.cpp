@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "markdown/MDExtensions.h"
+#include "markdown/MDSpanParser.h"
 #include "MarkdownTestSupport.h"
 #include "support/TimeBound.h"
 
@@ -141,4 +142,22 @@ TEST(MarkdownPathologicalTest, StrikethroughOpeningsOnTheFeaturedScreen) {
   while (text.size() < 120) text += "~~a ";
   EXPECT_EQ(html(text, MDExtensionAll), "<p>" + text + "</p>\n");
   EXPECT_EQ(html("~~a ~~b~~ c~~", MDExtensionAll), "<p><del>a <del>b</del> c</del></p>\n");
+}
+
+// Emphasis and strikethrough nested past the limit: the block that would nest them so
+// deep reads all of its own as text, whatever depth its reading began at; other blocks
+// keep theirs.
+TEST(MarkdownPathologicalTest, EmphasisNestedPastTheLimitIsTextInItsBlock) {
+  auto nested = [](size_t levels, const std::string& open, const std::string& close) {
+    std::string text;
+    for (size_t i = 0; i < levels; ++i) text += open;
+    text += "a";
+    for (size_t i = 0; i < levels; ++i) text += close;
+    return text;
+  };
+  const size_t deepest = MDSpanParser::maximumNesting - 1;  // the block's own reading is a level
+  EXPECT_EQ(html(nested(deepest, "~~", "~~"), MDExtensionStrikethrough),
+            "<p>" + nested(deepest, "<del>", "</del>") + "</p>\n");
+  const std::string deep = nested(deepest + 1, "~~", "~~") + " *y*";
+  EXPECT_EQ(html("~~x~~\n\n" + deep, MDExtensionStrikethrough), "<p><del>x</del></p>\n<p>" + deep + "</p>\n");
 }

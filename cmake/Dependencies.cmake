@@ -10,7 +10,6 @@ find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
 find_package(ICU REQUIRED COMPONENTS uc i18n data)
-pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(LIBEDIT REQUIRED IMPORTED_TARGET libedit)
 # Drawing the views: Cairo for shapes and pixels, Pango for text.
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)

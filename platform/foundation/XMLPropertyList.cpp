@@ -6,6 +6,7 @@
 
 #include "foundation/Base64.h"
 #include "foundation/BinaryPropertyList.h"
+#include "foundation/CivilDays.h"
 #include "foundation/StringEncoding.h"
 
 namespace XMLPropertyList {
@@ -36,16 +37,6 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-// Days from 1970-01-01 to a day of the proleptic Gregorian calendar, any year.
-int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
 // "2021-02-01T10:00:00Z", with a year of any length and sign, a fraction of a second and
 // the zone's "Z" optional: seconds since the reference date.
 std::optional<double> dateSeconds(std::string_view text) {
@@ -73,7 +64,7 @@ std::optional<double> dateSeconds(std::string_view text) {
   if (at != text.size() || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
     return std::nullopt;
   if (negative) year = -year;
-  const int64_t days = daysFromCivil(year, month, day);
+  const int64_t days = CivilDays::fromCivil(year, month, day);
   return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second) + fraction - Date::kUnixToReference;
 }
 
@@ -117,7 +108,19 @@ std::optional<Value> real(std::string_view text) {
 // whatever else is wrong with it: a tag, an end tag, a processing instruction and a
 // document type declaration end at the first ">" (or "?>", "]>") outside double quotes,
 // and comments and character data sections at the first "-->" or "]]>" after their
-// start. Every element counts, whatever its name.
+// start. Containers count, as in a binary list: <plist> around them and the keys and
+// values inside the deepest do not (nothing else is descended into).
+// Whether a tag's name, at the start of `name`, is that of a container.
+bool isContainer(std::string_view name) {
+  for (std::string_view container : {std::string_view("array"), std::string_view("dict")}) {
+    if (name.substr(0, container.size()) != container) continue;
+    if (name.size() == container.size()) return true;
+    char after = name[container.size()];
+    return isBlank(after) || after == '>' || after == '/';
+  }
+  return false;
+}
+
 bool nestsTooDeeply(std::string_view b) {
   const size_t n = b.size();
   auto startsWith = [&](size_t at, std::string_view text) { return b.compare(at, text.size(), text) == 0; };
@@ -159,10 +162,12 @@ bool nestsTooDeeply(std::string_view b) {
         else if (!quoted && (b[j] == '>' || b[j] == '<')) break;
       }
       bool ended = j < n && b[j] == '>';
-      if (closing && ended) {
-        if (depth > 0) --depth;
-      } else if (!(ended && b[j - 1] == '/') && ++depth > BinaryPropertyList::kMaxDepth) {
-        return true;
+      if (isContainer(b.substr(closing ? i + 2 : i + 1))) {
+        if (closing && ended) {
+          if (depth > 0) --depth;
+        } else if (!closing && !(ended && b[j - 1] == '/') && ++depth > BinaryPropertyList::kMaxDepth) {
+          return true;
+        }
       }
       i = ended ? j + 1 : j;
     }
@@ -291,12 +296,15 @@ class Reader {
     return true;
   }
 
+  // `depth`: the containers this element lies in, itself if it is one.
   std::optional<Value> element(const std::string& name, bool empty, int depth) {
-    if (depth > BinaryPropertyList::kMaxDepth) {
-      tooDeep_ = true;
-      return std::nullopt;
+    if (name == "dict" || name == "array") {
+      if (depth > BinaryPropertyList::kMaxDepth) {
+        tooDeep_ = true;
+        return std::nullopt;
+      }
+      return container(name, empty, depth);
     }
-    if (name == "dict" || name == "array") return container(name, empty, depth);
     if (name == "true" || name == "false") {
       if (!empty && !endTag(name)) return std::nullopt;
       return Value(name == "true");

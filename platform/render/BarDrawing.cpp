@@ -130,6 +130,7 @@ void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
                                                                ? UIFontWeightSemibold
                                                                : UIFontWeightRegular);
     side.color = colour;
+    side.inactive = button && !button->isEnabled();
     side.alignment = NSTextAlignmentCenter;
     TextDrawing::draw(cr, side, place.rect);
   }
@@ -233,7 +234,9 @@ void drawTabBar(cairo_t* cr, const UITabBar& bar) {
   for (size_t i = 0; i < items.size(); ++i) {
     const UITabBarItem& item = *items[i];
     bool selected = bar.selectedItem() == items[i];
-    UIColor colour = selected ? bar.tintColor() : bar.unselectedItemTintColor().value_or(UIColor::colorWithWhite(0.56, 1));
+    // The grey of an item not chosen stands out from its bar by 4.5 to 1 and more.
+    UIColor grey = UIColor::colorWithWhite(bar.barStyle() == UIBarStyleBlack ? 0.56 : 0.42, 1);
+    UIColor colour = selected ? bar.tintColor() : bar.unselectedItemTintColor().value_or(grey);
     double x = width * double(i);
     auto image = selected && item.selectedImage() ? item.selectedImage() : item.image();
     if (image) ViewRenderer::drawImage(cr, *image, {{x + (width - 25) / 2, 5}, {25, 25}}, UIViewContentModeScaleAspectFit, colour, true);
@@ -246,7 +249,7 @@ void drawTabBar(cairo_t* cr, const UITabBar& bar) {
     if (item.badgeValue() && !item.badgeValue()->empty()) {
       double cx = x + width / 2 + 14, cy = 8, r = 9;
       cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
-      cairo_set_source_rgba(cr, 1, 0.23, 0.19, 1);
+      cairo_set_source_rgba(cr, 0.85, 0.1, 0.08, 1);  // a red its white count stands out from
       cairo_fill(cr);
       TextDrawing::Paragraph badge;
       badge.text = *item.badgeValue();

@@ -159,6 +159,16 @@ double height(cairo_t* cr, const Paragraph& p, double width) {
 namespace {
 Recorder* gRecorder = nullptr;
 
+// Large as readers of contrast count it (18 and 14 of print's points bold, in the
+// screen's points): its smallest run decides.
+bool isLarge(const Paragraph& p) {
+  auto large = [](const UIFont& f) { return f.pointSize() >= 24 || (f.pointSize() >= 18.66 && f.weight() >= UIFontWeightBold); };
+  if (!p.attributed) return large(p.font);
+  for (const NSTextRun& run : p.attributed->runs())
+    if (!large(run.attributes.font.value_or(p.font))) return false;
+  return true;
+}
+
 // The paragraph on one line, unbounded: how wide its text is.
 double naturalWidth(cairo_t* cr, const Paragraph& p) {
   Paragraph one = p;
@@ -175,7 +185,7 @@ double naturalWidth(cairo_t* cr, const Paragraph& p) {
 }
 }  // namespace
 
-Recorder::Recorder() { gRecorder = this; }
+Recorder::Recorder(bool withoutText) : withoutText_(withoutText) { gRecorder = this; }
 Recorder::~Recorder() { gRecorder = nullptr; }
 bool Recorder::recording() { return gRecorder != nullptr; }
 
@@ -251,7 +261,7 @@ void draw(cairo_t* cr, const Paragraph& given, CGRect rect, bool centreVerticall
   cairo_clip(cr);
   cairo_set_source_rgba(cr, c.red(), c.green(), c.blue(), c.alpha());
   cairo_move_to(cr, rect.origin.x, y);
-  pango_cairo_show_layout(cr, layout);
+  if (!gRecorder || !gRecorder->withoutText()) pango_cairo_show_layout(cr, layout);
   if (gRecorder) {
     PangoRectangle ink;
     pango_layout_get_pixel_extents(layout, &ink, nullptr);
@@ -259,8 +269,8 @@ void draw(cairo_t* cr, const Paragraph& given, CGRect rect, bool centreVerticall
     // little, as one line centred in a short frame does, is whole).
     int lines = std::max(1, pango_layout_get_line_count(layout));
     bool cut = pango_layout_is_ellipsized(layout) || height > rect.size.height + 0.5 * height / lines;
-    note(cr, {Record::Text, p.attributed ? p.attributed->string() : p.text, rect,
-              CGRect::make(rect.origin.x + ink.x, y + ink.y, ink.width, ink.height), cut, natural});
+    note(cr, {p.mark ? Record::Icon : Record::Text, p.attributed ? p.attributed->string() : p.text, rect,
+              CGRect::make(rect.origin.x + ink.x, y + ink.y, ink.width, ink.height), cut, natural, isLarge(p), p.inactive});
   }
   cairo_restore(cr);
   g_object_unref(layout);

@@ -136,6 +136,7 @@ TextDrawing::Paragraph paragraphOf(const UILabel& label) {
   p.attributed = label.attributedText() ? &*label.attributedText() : nullptr;
   p.font = label.font();
   p.color = label.isEnabled() ? label.textColor() : label.textColor().colorWithAlphaComponent(0.45);
+  p.inactive = !label.isEnabled();
   p.alignment = label.textAlignment();
   p.numberOfLines = label.numberOfLines();
   p.lineBreakMode = label.lineBreakMode();
@@ -167,6 +168,7 @@ void drawButton(cairo_t* cr, const UIButton& button, CGRect bounds) {
     p.text = title;
     if (label) p.font = label->font();
     p.color = colour;
+    p.inactive = !button.isEnabled();
     p.alignment = NSTextAlignmentCenter;
     CGRect r = bounds;
     if (drawIcon) {
@@ -182,7 +184,9 @@ void drawField(cairo_t* cr, const UITextField& field, CGRect bounds) {
   bool placeholder = field.text().empty();
   p.text = placeholder ? field.placeholder() : field.isSecureTextEntry() ? std::string(field.text().size(), '*') : field.text();
   p.font = field.font();
-  p.color = placeholder ? UIColor::colorWithWhite(0.55, 1) : field.textColor();
+  // A placeholder's grey stands out from the field's ground, light or dark, by 4.5 to 1.
+  bool dark = field.traitCollection().userInterfaceStyle == UIUserInterfaceStyleDark;
+  p.color = placeholder ? UIColor::colorWithWhite(dark ? 0.65 : 0.4, 1) : field.textColor();
   CGRect r{{bounds.origin.x + 4, bounds.origin.y}, {bounds.size.width - 8, bounds.size.height}};
   TextDrawing::draw(cr, p, r);
   if (field.isEditing()) {
@@ -293,6 +297,7 @@ void drawBackdrop(cairo_t* cr, const UIVisualEffectView& v, CGRect bounds) {
   cairo_rectangle(cr, bounds.origin.x, bounds.origin.y, bounds.size.width, bounds.size.height);
   cairo_set_source_rgba(cr, dark ? 0 : 1, dark ? 0 : 1, dark ? 0 : 1, alpha);
   cairo_fill(cr);
+  TextDrawing::note(cr, {TextDrawing::Record::Veil, {}, bounds, bounds});  // what lies below is blurred on purpose
 }
 
 // A row's accessory that is no view: the disclosure chevron, the checkmark, the info mark.
@@ -305,6 +310,7 @@ void drawAccessory(cairo_t* cr, const UITableViewCell& cell, CGRect bounds) {
   p.text = check ? "\u2713" : info ? "\u24d8" : "\u203a";
   p.font = UIFont::systemFontOfSize(check || info ? 18 : 24, check ? UIFontWeightSemibold : UIFontWeightRegular);
   p.color = check || info ? cell.tintColor() : UIColor::colorWithWhite(0.75, 1);
+  p.mark = true;
   p.alignment = NSTextAlignmentCenter;
   TextDrawing::draw(cr, p, {{bounds.origin.x + bounds.size.width - 34, bounds.origin.y}, {26, bounds.size.height}});
 }

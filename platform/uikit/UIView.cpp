@@ -58,7 +58,10 @@ void UIView::setAlpha(double alpha) {
 UIColor UIView::tintColor() const {
   for (const UIView* v = this; v; v = v->superview_)
     if (v->tintColor_) return *v->tintColor_;
-  return UIColor::systemBlueColor();
+  // The platform's blue has a shade for light surroundings and one for dark; these are
+  // its shades of raised contrast, which stand out from their grounds by 4.5 to 1.
+  return traitCollection().userInterfaceStyle == UIUserInterfaceStyleDark ? UIColor::colorWithRed(0.25, 0.61, 1, 1)
+                                                                           : UIColor::colorWithRed(0, 0.39, 0.86, 1);
 }
 
 void UIView::setTintColor(std::optional<UIColor> color) {

@@ -136,8 +136,12 @@ void KVPalettedViewController::_updateAppearanceInternal() {
       bar->setTitleTextAttributes(attributes);
     }
   }
+  // The screen's controls and the tab bar take the palette's tint, as the navigation bar
+  // does: the platform's own blue stands out from white and the dark grounds by 4 to 1.
+  if (isViewLoaded()) view()->setTintColor(palette_->tintColor());
   if (auto* tabs = tabBarController()) {
     auto& tabBar = tabs->tabBar();
+    tabBar->setTintColor(palette_->tintColor());
     if (!modernSystem() || !observeApple) tabBar->setBarStyle(UIBarStyle(palette_->barStyle()));
     tabBar->setBarTintColor(translucent ? std::nullopt : std::optional<UIColor>(palette_->barTintColor()));
     tabBar->setTranslucent(translucent);

@@ -74,7 +74,7 @@ TEST_F(PaletteTest, TablesAndOverrides) {
   EXPECT_EQ(blue->getButtonBackgoundColor(), KVPalette::paletteWithStyle(0)->getButtonTextColor()) << "swapped when dark";
   auto p = KVPalette::paletteWithStyle(0, {{"tintColor", UIColor::redColor()}, {"getButtonTextColor", UIColor::redColor()}});
   EXPECT_EQ(p->tintColor(), UIColor::redColor());
-  EXPECT_EQ(p->getButtonTextColor(), UIColor::colorWithRed(0, 0.67, 0.88, 1)) << "not overridable";
+  EXPECT_EQ(p->getButtonTextColor(), UIColor::colorWithRed(0, 0.45, 0.66, 1)) << "not overridable";
 }
 
 TEST(HexColorTest, ParsingQuirks) {

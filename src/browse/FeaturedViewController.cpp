@@ -259,6 +259,8 @@ void FeaturedViewController::paletteDidChange(const std::shared_ptr<KVPalette>& 
   if (!palette || !isViewLoaded()) return;
   view()->setBackgroundColor(palette->backgroundColor());
   navBarFeatured_->setTextColor(palette->primaryTextColor());
+  // Not the labels' default black, which the dark palettes draw black on black.
+  for (UILabel* l : {navBarPrompt_.get(), deviceSpecs_.get()}) l->setTextColor(palette->secondaryTextColor());
   for (auto& card : cards_) {
     card.view->setBackgroundColor(palette->backgroundColor());
     card.title->setTextColor(palette->primaryTextColor());

@@ -5,6 +5,7 @@
 #include "foundation/LocalizedStrings.h"
 #include "foundation/WeakSelf.h"
 #include "interface/KVFirstRunLayout.h"
+#include "interface/KVPalette.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVScreens.h"
 #include "uikit/UIButton.h"
@@ -24,15 +25,16 @@ struct Option {
   UIColor background;
   bool blackBar;  // the light option leaves the bar as it is
   bool darkMode, appleDarkMode, trueDarkMode;
+  uint32_t style;  // the palette the option chooses
 };
 
 const Option& optionAt(int index) {
   static const Option kOptions[] = {
-      {"Light", "lightBanner", UIColor::colorWithRed(1, 1, 1, 1), false, false, false, false},
-      {"Dark", "darkBanner", UIColor::colorWithRed(0.12, 0.12, 0.12, 1), true, false, true, false},
+      {"Light", "lightBanner", UIColor::colorWithRed(1, 1, 1, 1), false, false, false, false, 0},
+      {"Dark", "darkBanner", UIColor::colorWithRed(0.12, 0.12, 0.12, 1), true, false, true, false, 2},
       // Fully transparent, not opaque black: what shows through is the window's black.
-      {"Pure Black", "pureBlackbanner", UIColor::colorWithRed(0, 0, 0, 0), true, false, false, true},
-      {"Blue Black", "blueDarkBanner", UIColor::colorWithRed(0.09, 0.15, 0.2, 1), true, true, false, false},
+      {"Pure Black", "pureBlackbanner", UIColor::colorWithRed(0, 0, 0, 0), true, false, false, true, 3},
+      {"Blue Black", "blueDarkBanner", UIColor::colorWithRed(0.09, 0.15, 0.2, 1), true, true, false, false, 1},
   };
   return kOptions[index];
 }
@@ -51,6 +53,14 @@ void DarkmodeViewController::loadView() {
   KVPalettedViewController::loadView();
   CGRect screen = UIScreen::mainScreen().bounds();
   const double width = screen.width() - 48;
+  // On a device the screen it is presented over is gone and the window's black shows
+  // through the clear ground of Pure Black; here the screens below stay drawn, so the
+  // chooser holds that black itself, behind all it shows.
+  auto black = std::make_shared<UIView>(CGRect{{0, 0}, screen.size});
+  black->setBackgroundColor(UIColor::blackColor());
+  black->setUserInteractionEnabled(false);
+  view()->addSubview(black);
+  windowBlack_ = black.get();
   titleLabel_ = KVFirstRunLayout::addHeading(*view(), NSLocalizedString("Choose an Appearance"), 80, 28);
   auto banner = std::make_shared<UIImageView>();
   banner->setFrame(CGRect::make(24, 132, width, width * 100 / 240));
@@ -106,10 +116,24 @@ void DarkmodeViewController::darkmodeHandler() {
   }
   bannerImage_->setImage(UIImage::imageNamed(chosen.banner));
   bannerImage_->setAccessibilityLabel(NSLocalizedFormat("Preview: %@", {NSLocalizedString(chosen.title)}));
-  view()->setBackgroundColor(chosen.background);
-  titleLabel_->setTextColor(gOption == 0 ? UIColor::darkTextColor() : UIColor::whiteColor());
+  showOptionColours();
   if (chosen.blackBar)
     if (auto* navigation = navigationController()) navigation->navigationBar()->setBarStyle(UIBarStyleBlack);
+}
+
+void DarkmodeViewController::showOptionColours() {
+  const Option& chosen = optionAt(gOption);
+  view()->setBackgroundColor(chosen.background);
+  windowBlack_->setHidden(chosen.background.alpha() > 0);
+  titleLabel_->setTextColor(gOption == 0 ? UIColor::darkTextColor() : UIColor::whiteColor());
+  // The options and Continue in the tint of the palette shown, which stands out from its
+  // ground (the bright tint of the dark palettes does not from white, nor the deep one of
+  // the light palette from the dark grounds).
+  view()->setTintColor(KVPalette::paletteWithStyle(chosen.style)->tintColor());
+}
+
+void DarkmodeViewController::paletteDidChange(const std::shared_ptr<KVPalette>&) {
+  if (isViewLoaded() && titleLabel_) showOptionColours();
 }
 
 void DarkmodeViewController::darkmodeContinueButton() {

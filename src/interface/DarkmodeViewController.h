@@ -20,6 +20,8 @@ class DarkmodeViewController : public KVPalettedViewController {
 
   void loadView() override;
   void viewDidLoad() override;
+  // The option's look again over the palette's (the screen previews the option).
+  void paletteDidChange(const std::shared_ptr<KVPalette>& palette) override;
 
   // The four option buttons: options 0, 1, 2 and 3.
   void lightMode();
@@ -46,10 +48,13 @@ class DarkmodeViewController : public KVPalettedViewController {
 
  private:
   void choose(int option);
+  // The option's colours: its background, the title and the buttons' tint.
+  void showOptionColours();
 
   KVScreenContext context_;
   UIImageView* checkboxes_[4] = {};
   UIButton* optionButtons_[4] = {};
   UIImageView* bannerImage_ = nullptr;
   UILabel* titleLabel_ = nullptr;
+  UIView* windowBlack_ = nullptr;
 };

@@ -110,6 +110,7 @@ void GetPackageCell::updateWithPackage(const KVRPackage& package) {
   bool telling = package.isInstalled().value_or(false) && version != package.installedVersion().value_or("");
   versionLbl_->setText(telling ? version : "");
   versionLbl_->setHidden(!telling);
+  PackageCellLook::colourSecondaryLabels({maintainerLbl_, versionLbl_});
   PackageCellLook::applyIconLook(*iconView_);
   getBtn_->layer().cornerRadius = getBtn_->frame().height() / 2;
 }

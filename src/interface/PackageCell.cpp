@@ -33,6 +33,12 @@ void PackageCellLook::applyIconLook(UIImageView& iconView) {
   layer.masksToBounds = true;
 }
 
+void PackageCellLook::colourSecondaryLabels(std::initializer_list<UILabel*> labels) {
+  auto palette = KVPaletteManager::getActivePalette();
+  if (!palette) return;
+  for (UILabel* label : labels) label->setTextColor(palette->secondaryTextColor());
+}
+
 std::optional<std::string> PackageCellLook::sourceNameInsteadOfMaintainer(const KVRPackage& package) {
   if (!preference("ReplacePackageMaintainerWithSourceName")) return std::nullopt;
   if (!package.sourceLocation()) return NSLocalizedString("Unknown");
@@ -142,6 +148,7 @@ void PackageCell::updateWithPackage(const KVRPackage& package) {
   setAccessoryType(UITableViewCellAccessoryNone);
   auto sourceName = PackageCellLook::sourceNameInsteadOfMaintainer(package);
   subinfoLbl_->setText(sourceName ? *sourceName : package.maintainer().value_or(""));
+  PackageCellLook::colourSecondaryLabels({versionLbl_, subinfoLbl_, descriptionLbl_});
 }
 
 void PackageCell::updatePackageIcon() { iconView_->setImage(KVPackageIcons::iconForIdentifier(packageIdentifier_)); }

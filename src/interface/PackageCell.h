@@ -5,6 +5,7 @@
 // notification and redraws its status icon when the package's queue state changes.
 // Interface file "PackageCell"; lists register it under the reuse identifier "cell".
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,10 @@ class PackageCell : public UITableViewCell {
 namespace PackageCellLook {
 // Quarter-height continuous corners, a one-pixel grey border by palette, clipped.
 void applyIconLook(UIImageView& iconView);
+// The lines under a row's name in the active palette's secondary colour (the name's own
+// colour is the list's to choose: a paid package's differs), never the labels' default
+// black, which the dark palettes draw black on black.
+void colourSecondaryLabels(std::initializer_list<UILabel*> labels);
 // The name of the package's source when the preference asks for it, else nothing:
 // "Unknown" without a location, empty when the source record is gone.
 std::optional<std::string> sourceNameInsteadOfMaintainer(const KVRPackage& package);

@@ -148,6 +148,9 @@ void TasksVerboseViewController::viewDidDisappear(bool animated) {
 void TasksVerboseViewController::paletteWillChangeToStyle(uint32_t) {
   setOverrideColor(UIColor::colorWithRed(0.14, 0.14, 0.14, 1.0), "navBarColor");
   setOverrideColor(UIColor::whiteColor(), "primaryTextColor");
+  // The log is dark in every palette: its tinted lines in the tint of a dark palette,
+  // which stands out from the dark grey (a light palette's deep tint does not).
+  setOverrideColor(KVPalette::paletteWithStyle(2)->tintColor(), "tintColor");
 }
 
 void TasksVerboseViewController::setContent() {
@@ -172,7 +175,7 @@ void TasksVerboseViewController::appendString(const std::optional<std::string>& 
   UIColor colour = colours ? colours->primaryTextColor() : UIColor::whiteColor();
   switch (type) {
     case Warning: colour = UIColor::systemYellowColor(); break;
-    case Failure: colour = UIColor::systemRedColor(); break;
+    case Failure: colour = UIColor::colorWithRed(1, 0.45, 0.42, 1); break;  // the platform's red is too dark here
     case Tint: if (colours) colour = colours->tintColor(); break;
     case Success: colour = UIColor::systemGreenColor(); break;
     default: break;

@@ -42,14 +42,27 @@ void PackageDetailsViewController::paletteDidChange(const std::shared_ptr<KVPale
                      o.repositoryNameLbl, o.moreDevPackagesTitle})
     l->setTextColor(palette->primaryTextColor());
   for (UITextView* t : {o.changelogContentLbl, o.descriptionLbl}) t->setTextColor(palette->primaryTextColor());
+  // The values beside their captions read as the main text; the captions, the author, the
+  // rating's line and the page's notes in the secondary colour. None keeps the labels'
+  // default black, which the dark palettes draw black on black.
+  for (UILabel* l : {o.packageVersionLbl, o.packageCategoryLbl, o.packageRatingLbl}) l->setTextColor(palette->primaryTextColor());
+  for (UILabel* l : {o.authorLbl, o.ratingLbl, o.versionLbl, o.categoryLbl, o.changelogVersionLbl, o.screenshotsLbl,
+                     o.beforeAfterLbl, o.packageRatingSubLbl, o.reviewsLbl, o.developerLbl, o.sizeLbl, o.compatibilityLbl,
+                     o.dependenciesLbl, o.conflictsLbl, o.postInstallActionLbl, o.dateLbl, o.isBetaLbl,
+                     o.repositoryDescriptionLbl, o.otherDevPackagesLbl, o.copyrightLbl})
+    l->setTextColor(palette->secondaryTextColor());
   bool dark = isDarkMode();
   for (UIButton* b : {o.leaveReviewBtn, o.contactDeveloperBtn}) {
     b->setTitleColor(dark ? palette->primaryTextColor() : palette->getButtonTextColor());
     b->setBackgroundColor(dark ? palette->highlightColor() : palette->getButtonBackgoundColor());
   }
-  o.getBtn->setBackgroundColor(palette->tintColor());
-  if (getBarBtn_) getBarBtn_->setBackgroundColor(palette->tintColor());
+  // The dark palettes' bright tint is too light a ground for the white GET: their GET
+  // buttons' own colour.
+  const UIColor& get = dark ? palette->getButtonBackgoundColor() : palette->tintColor();
+  o.getBtn->setBackgroundColor(get);
+  if (getBarBtn_) getBarBtn_->setBackgroundColor(get);
   o.otherDevPackagesTableView->reloadData();
+  o.authorCollectionView->reloadData();
 }
 
 // ---- The collapsing header

@@ -64,6 +64,10 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
     icon->setClipsToBounds(true);
     icon->layer().cornerRadius = 0.2237 * icon->frame().height();
     developer->developerNameLbl()->setText(developerDisplayName());
+    if (palette()) {
+      developer->developerTitle()->setTextColor(palette()->secondaryTextColor());
+      developer->developerNameLbl()->setTextColor(palette()->primaryTextColor());
+    }
   } else if (auto review = std::dynamic_pointer_cast<ReviewsCell>(cell)) {
     // An empty list reads no review: the card stays empty (and the layout hides it).
     const KVReviews* first = packageReviews_.empty() ? nullptr : &packageReviews_.front();
@@ -75,6 +79,7 @@ std::shared_ptr<UICollectionViewCell> PackageDetailsViewController::collectionVi
               : NSAttributedString());
     if (palette()) {
       review->setBackgroundColor(palette()->foregroundColor());
+      review->titleLbl()->setTextColor(palette()->primaryTextColor());
       review->nameLbl()->setTextColor(palette()->primaryTextColor());
       review->commentLbl()->setTextColor(palette()->primaryTextColor());
     }

@@ -384,7 +384,13 @@ void WebDepictionViewController::paletteDidChange(const std::shared_ptr<KVPalett
   outlets_.webViewContainer->setBackgroundColor(palette->backgroundColor());
   outlets_.placeholderView->setBackgroundColor(palette->backgroundColor());
   outlets_.nameLbl->setTextColor(palette->primaryTextColor());
-  outlets_.getBtn->setBackgroundColor(palette->tintColor());
+  // The header's captions and values from the palette, not the labels' default black.
+  for (UILabel* l : {outlets_.packageSizeLbl, outlets_.packageVersionLbl, outlets_.packageCategoryLbl})
+    l->setTextColor(palette->primaryTextColor());
+  for (UILabel* l : {outlets_.maintainerLbl, outlets_.sizeLbl, outlets_.versionLbl, outlets_.categoryLbl})
+    l->setTextColor(palette->secondaryTextColor());
+  // The dark palettes' bright tint is too light a ground for the white GET.
+  outlets_.getBtn->setBackgroundColor(isDarkMode() ? palette->getButtonBackgoundColor() : palette->tintColor());
   if (didLastPaletteChangeUpdateDarkmode()) setModeForRequest();
 }
 

@@ -72,6 +72,9 @@ void ManageViewController::fillSourceRow(SourcesCell& cell, const KVRSource& sou
   if (palette()) {
     cell.setBackgroundColor(palette()->backgroundColor());
     cell.nameLbl()->setTextColor(palette()->primaryTextColor());
+    // The counts too: the labels' default black is black on black in the dark palettes.
+    for (UILabel* count : {cell.installedPackagesLbl(), cell.totalPackagesLbl(), cell.lastRepoRegenLbl()})
+      count->setTextColor(palette()->secondaryTextColor());
   }
   const bool hasErrors = source.hasErrors().value_or(false);
   if (source.name() && !source.name()->empty()) {

@@ -64,6 +64,7 @@ void RepoTransferViewController::loadView() {
   words->setNumberOfLines(0);
   words->setText(NSLocalizedString("Choose the package managers whose sources you want here too."));
   view()->addSubview(words);
+  wordsLabel_ = words.get();
   void (RepoTransferViewController::*flips[3])() = {&RepoTransferViewController::cydiaButton,
                                                     &RepoTransferViewController::zebraButton,
                                                     &RepoTransferViewController::sileoButton};
@@ -109,6 +110,7 @@ void RepoTransferViewController::viewDidLoad() {
 void RepoTransferViewController::paletteDidChange(const std::shared_ptr<KVPalette>& palette) {
   view()->setBackgroundColor(palette->backgroundColor());
   titleLabel_->setTextColor(palette->primaryTextColor());
+  wordsLabel_->setTextColor(palette->secondaryTextColor());
   for (UIView* tile : tiles_) tile->setBackgroundColor(palette->queueBackgroundColor());
   for (UIButton* button : tileButtons_) button->setTitleColor(palette->primaryTextColor());
 }

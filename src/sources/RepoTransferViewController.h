@@ -83,6 +83,7 @@ class RepoTransferViewController : public KVPalettedViewController {
   std::shared_ptr<PendingRefresh> pendingRefresh_;
   std::shared_ptr<UIImage> checkedImage_, uncheckedImage_;
   UILabel* titleLabel_ = nullptr;
+  UILabel* wordsLabel_ = nullptr;
   UIImageView* checkboxes_[3] = {};
   UIView* tiles_[3] = {};
   UIButton* tileButtons_[3] = {};

@@ -23,13 +23,6 @@
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScrollView.h"
 
-namespace {
-const UIColor& accent() {
-  static const UIColor colour = UIColor::colorWithRed(0.0, 0.67, 0.88, 1);
-  return colour;
-}
-}  // namespace
-
 SearchViewController::Table SearchViewController::kind(const UITableView& table) const {
   if (&table == historyTable_.get()) return Table::History;
   if (&table == trendingTable_.get()) return Table::Trending;
@@ -97,7 +90,7 @@ std::shared_ptr<UITableViewCell> SearchViewController::tableViewCellForRowAtInde
       text = searchesTrending_[row];
     }
     cell->textLabel()->setText(text);
-    cell->textLabel()->setTextColor(accent());
+    if (palette()) cell->textLabel()->setTextColor(palette()->tintColor());
     cell->setBackgroundColor(UIColor::clearColor());
     return cell;
   }
@@ -129,12 +122,12 @@ std::shared_ptr<UITableViewCell> SearchViewController::tableViewCellForRowAtInde
     cell->iconView()->setImage(
         remoteImage(developersAvatarDictionary_, name, profile.avatarURL.value_or(""), developersTable_.get()));
     const bool followed = context_.developers && context_.developers->isDeveloperFollowed(name);
-    if (followed) cell->nameLbl()->setTextColor(UIColor::colorWithRed(0.0, 0.82, 0.88, 1));
-    else if (palette()) cell->nameLbl()->setTextColor(palette()->primaryTextColor());
+    if (palette()) cell->nameLbl()->setTextColor(followed ? palette()->tintColor() : palette()->primaryTextColor());
     cell->followBtn()->setHidden(false);
     cell->followBtn()->setTitle("");
     cell->followBtn()->setImage(UIImage::imageNamed(followed ? "unfollow" : "follow"));
     cell->followBtn()->setAccessibilityLabel(NSLocalizedFormat(followed ? "Unfollow %@" : "Follow %@", {name}));
+    if (palette()) cell->subinfoLbl()->setTextColor(palette()->secondaryTextColor());
     const bool handle = profile.twitter && !profile.twitter->empty();
     cell->subinfoLbl()->setText(handle ? "@" + *profile.twitter : std::string());
   } else if (which == Table::Repositories && row < repositoriesArray_.size()) {
@@ -143,7 +136,10 @@ std::shared_ptr<UITableViewCell> SearchViewController::tableViewCellForRowAtInde
     cell->iconView()->setImage(
         remoteImage(repositoriesIconsDictionary_, name, repository.icon.value_or(""), repositoriesTable_.get()));
     cell->nameLbl()->setText(name);
-    if (palette()) cell->nameLbl()->setTextColor(palette()->primaryTextColor());
+    if (palette()) {
+      cell->nameLbl()->setTextColor(palette()->primaryTextColor());
+      cell->subinfoLbl()->setTextColor(palette()->secondaryTextColor());
+    }
     cell->subinfoLbl()->setText(repository.desc.value_or(""));
     cell->followBtn()->setHidden(true);
   }

@@ -92,20 +92,19 @@ void SourceViewController::loadView() {
   refreshStatus_->setFont(UIFont::systemFontOfSize(13));
   double y = 244;
   auto row = [&](const std::string& title, UILabel** value) {
-    // The title as wide as it reads (at least 150, at most most of the row), the value
-    // in what is left.
     auto label = place(column, std::make_shared<UILabel>(), 16, y, 150, 20);
     label->setText(NSLocalizedString(title));
-    double titleWidth = std::clamp(label->sizeThatFits({w, 20}).width, 150.0, std::max(150.0, w * 0.65));
-    label->setFrame(CGRect::make(16, y, titleWidth, 20));
-    *value = place(column, std::make_shared<UILabel>(), 24 + titleWidth, y, w - 8 - titleWidth, 20);
+    *value = place(column, std::make_shared<UILabel>(), 174, y, w - 158, 20);
     (*value)->setAdjustsFontSizeToFitWidth(true);
     (*value)->setTextAlignment(NSTextAlignmentRight);
     place(column, std::make_shared<UIView>(), 16, y + 27, w, 1);
+    rows_.push_back({label, *value});
+    captions_.push_back(label);
     y += 36;
   };
   auto switchRow = [&](const std::string& title, UISwitch** control, void (SourceViewController::*action)()) {
-    place(column, std::make_shared<UILabel>(), 16, y, w - 70, 20)->setText(NSLocalizedString(title));
+    captions_.push_back(place(column, std::make_shared<UILabel>(), 16, y, w - 70, 20));
+    captions_.back()->setText(NSLocalizedString(title));
     *control = place(column, std::make_shared<UISwitch>(), w - 35, y - 5, 51, 31);
     (*control)->setAccessibilityLabel(NSLocalizedString(title));
     (*control)->addTarget(this, [this, action](UIControl&) { (this->*action)(); }, UIControlEventValueChanged);
@@ -146,6 +145,24 @@ void SourceViewController::loadView() {
   logInOut_ = logIn.get();
   purchased_ = bought.get();
   scrollView_->setContentSize(CGSize{screen.width(), y + 60});
+  layOutRows();
+}
+
+// Each row's title as wide as it reads (at least 150, at most most of the row), the value
+// in what is left; measured at each layout, with the faces the screen is drawn in then.
+void SourceViewController::layOutRows() {
+  const double w = UIScreen::mainScreen().bounds().width() - 32;
+  for (auto [title, value] : rows_) {
+    CGRect frame = title->frame();
+    double width = std::clamp(title->sizeThatFits({w, frame.height()}).width, 150.0, std::max(150.0, w * 0.65));
+    title->setFrame(CGRect::make(16, frame.minY(), width, frame.height()));
+    value->setFrame(CGRect::make(24 + width, frame.minY(), w - 8 - width, frame.height()));
+  }
+}
+
+void SourceViewController::viewDidLayoutSubviews() {
+  KVPalettedViewController::viewDidLayoutSubviews();
+  layOutRows();
 }
 
 void SourceViewController::viewDidLoad() {
@@ -298,8 +315,13 @@ void SourceViewController::paletteDidChange(const std::shared_ptr<KVPalette>& pa
   if (!palette || !isViewLoaded()) return;
   view()->setBackgroundColor(palette->backgroundColor());
   urlField_->setKeyboardAppearance(static_cast<UIKeyboardAppearance>(palette->keyboardAppearance()));
-  for (UILabel* label : {name_, organisation_, status_, installed_, total_, regen_})
+  for (UILabel* label : {name_, organisation_, status_, installed_, total_, regen_, description_})
     if (!(label == name_ && snapshotFlag("hasErrors"))) label->setTextColor(palette->primaryTextColor());
+  // The captions and the notes from the palette too: the labels' default black is black
+  // on black in the dark palettes.
+  for (UILabel* label : captions_) label->setTextColor(palette->primaryTextColor());
+  for (UILabel* label : {topStatus_, refreshStatus_}) label->setTextColor(palette->secondaryTextColor());
+  urlField_->setTextColor(palette->primaryTextColor());
   for (UIButton* b : {donateBtn_, twitterButton_, emailButton_, logInOut_, purchased_}) {
     b->setTitleColor(isDarkMode() ? palette->primaryTextColor() : palette->getButtonTextColor());
     b->setBackgroundColor(isDarkMode() ? palette->highlightColor() : palette->getButtonBackgoundColor());

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "foundation/NotificationToken.h"
 #include "foundation/RunLoop.h"
@@ -47,6 +49,7 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
   void paletteDidChange(const std::shared_ptr<KVPalette>& palette) override;
+  void viewDidLayoutSubviews() override;
 
   void setContent();
   void updateSource();
@@ -105,6 +108,7 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   // One write transaction on the source's record, when it is there.
   void writeSource(const std::function<void(KVRSource&)>& change);
   void tickTimeSince();
+  void layOutRows();
   void pushBrowser(const std::string& title, const std::string& address);
   void showCard(const std::string& title, const std::string& message);
   // Follows the refresh task of this page's source through the pipeline's notices.
@@ -148,4 +152,6 @@ class SourceViewController : public KVPalettedViewController, public UITextField
   UIView* repoStoreContainer_ = nullptr;
   UIButton* logInOut_ = nullptr;
   UIButton* purchased_ = nullptr;
+  std::vector<std::pair<UILabel*, UILabel*>> rows_;  // a title and its value
+  std::vector<UILabel*> captions_;                   // the rows' titles, the switches' too
 };

@@ -1,9 +1,11 @@
 // The screens of the roads as the window draws them (laid out as a person watching sees
-// them), checked from the renderer's own records of what it drew where: each text whole
-// where its frame has room, no text over another, every control where the pointer finds
-// it and inside the window, presented screens opaque, the tab bar's icons drawn. A
-// switch of the settings, the search field and the scope control answer clicks.
-// QB_SCREEN_DRAWINGS names a folder to keep the pictures in.
+// them), in each of the four palettes, checked from the renderer's own records of what it
+// drew where: each text whole where its frame has room, no text over another, each text
+// standing out from what is drawn behind it, every control where the pointer finds it and
+// inside the window, presented screens opaque, the tab bar's icons drawn. A switch of the
+// settings, the search field and the scope control answer clicks. QB_SCREEN_DRAWINGS
+// names a folder to keep the pictures in.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "interface/DarkmodeViewController.h"
 #include "interface/ErrorViewController.h"
 #include "interface/InitViewController.h"
 #include "interface/KVCategorySpecial.h"
 #include "interface/KVPackageListKind.h"
+#include "interface/KVPaletteManager.h"
 #include "interface/KVScreenContext.h"
 #include "interface/KVScreens.h"
 #include "interface/SegmentedViewController.h"
@@ -83,16 +87,52 @@ const UIView* ground(const UIView* view) {
   return nullptr;
 }
 
-class RoadDrawing : public TabBarRoadFixture {
+// The relative luminance of a pixel, and the contrast ratio of two, as WCAG measures them.
+double luminance(const uint8_t* p) {
+  auto linear = [](uint8_t v) {
+    double c = v / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(p[0]) + 0.7152 * linear(p[1]) + 0.0722 * linear(p[2]);
+}
+double contrast(const uint8_t* a, const uint8_t* b) {
+  double x = luminance(a), y = luminance(b);
+  return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// Whether an opaque fill drawn after the record covers its ink: not seen.
+bool hiddenLater(const std::vector<Record>& records, size_t index) {
+  for (size_t j = index + 1; j < records.size(); ++j)
+    if (records[j].kind == Record::Fill && covers(records[j].rect, records[index].ink)) return true;
+  return false;
+}
+
+// The palettes by style, as their preferences choose them.
+const char* const kPaletteNames[] = {"Light", "Blue", "Grey", "Black"};
+void choosePalette(uint32_t style) {
+  auto& preferences = QuillbarkPersistentPreferences::sharedInstance();
+  preferences.setObject(Value(style == 1), "DarkMode");
+  preferences.setObject(Value(style == 2), "AppleDarkMode");
+  preferences.setObject(Value(style == 3), "TrueDarkMode");
+  KVPaletteManager::updatePaletteFromSettings();
+}
+
+class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterface<uint32_t> {
  protected:
   std::unique_ptr<TestRoot> makeRoot() override { return std::make_unique<TestRoot>(TestRoot::WithManagers{}); }
+  void SetUp() override {
+    TabBarRoadFixture::SetUp();
+    choosePalette(GetParam());
+    ui.runUntilIdle();
+  }
 
   // The window drawn once, its records kept.
   std::vector<Record> draw(const std::string& name) {
     UIWindow::layoutAllWindows();
     ViewRenderer::settle(ui.window());
     if (const char* keep = std::getenv("QB_SCREEN_DRAWINGS"))
-      ViewRenderer::writePNG(ui.window(), 2, std::string(keep) + "/" + name + ".png", UIColor::whiteColor());
+      ViewRenderer::writePNG(ui.window(), 2, std::string(keep) + "/" + name + "-" + kPaletteNames[GetParam()] + ".png",
+                             UIColor::whiteColor());
     TextDrawing::Recorder recorder;
     (void)ViewRenderer::render(ui.window(), 1, UIColor::whiteColor());
     return recorder.records();
@@ -106,12 +146,8 @@ class RoadDrawing : public TabBarRoadFixture {
     CGRect window{{0, 0}, ui.window().frame().size};
     for (size_t i = 0; i < records.size(); ++i) {
       const Record& r = records[i];
-      if (r.kind != Record::Text || empty(r.ink)) continue;
       // Hidden under an opaque fill drawn later: not seen, not checked.
-      bool hidden = false;
-      for (size_t j = i + 1; j < records.size() && !hidden; ++j)
-        hidden = records[j].kind == Record::Fill && covers(records[j].rect, r.ink);
-      if (hidden) continue;
+      if (r.kind != Record::Text || empty(r.ink) || hiddenLater(records, i)) continue;
       if (r.cut) checkRoom(records, i);
       for (size_t j = i + 1; j < records.size(); ++j) {
         const Record& q = records[j];
@@ -126,6 +162,38 @@ class RoadDrawing : public TabBarRoadFixture {
     }
     checkControls(window);
     checkLabelsInWindow(ui.window(), window);
+    checkContrast();
+  }
+
+  // Each text a person sees stands out from what is drawn behind it: its most inked
+  // pixels against the same pixels drawn without any text, by at least 4.5 to 1 (3 to 1
+  // for large text), as WCAG asks of text. A disabled control's text, and what lies
+  // under the veil of a sheet or an alert, are set back on purpose.
+  void checkContrast() {
+    const double scale = 2;  // glyphs' stems cover whole pixels
+    ImagePixels drawn = ViewRenderer::render(ui.window(), scale, UIColor::whiteColor());
+    std::vector<Record> records;
+    ImagePixels behind;
+    {
+      TextDrawing::Recorder recorder(true);
+      behind = ViewRenderer::render(ui.window(), scale, UIColor::whiteColor());
+      records = recorder.records();
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+      const Record& r = records[i];
+      if (r.kind != Record::Text || r.inactive || empty(r.ink) || hiddenLater(records, i)) continue;
+      bool veiled = false;
+      for (size_t j = i + 1; j < records.size() && !veiled; ++j)
+        veiled = records[j].kind == Record::Veil && covers(records[j].rect, r.ink);
+      if (veiled) continue;
+      double best = 1;
+      for (int y = std::max(0, int(r.ink.minY())); y < std::min(drawn.height, int(std::ceil(r.ink.maxY()))); ++y)
+        for (int x = std::max(0, int(r.ink.minX())); x < std::min(drawn.width, int(std::ceil(r.ink.maxX()))); ++x)
+          best = std::max(best, contrast(drawn.at(x, y), behind.at(x, y)));
+      CGRect shown = CGRect::make(r.ink.minX() / scale, r.ink.minY() / scale, r.ink.width() / scale, r.ink.height() / scale);
+      EXPECT_GE(best, r.large ? 3.0 : 4.5) << "\"" << r.text << "\" " << describe(shown) << " stands out from what lies behind it by "
+                                           << best << " to 1";
+    }
   }
 
   // A label with text to show stands across the window, not off its sides.
@@ -253,7 +321,7 @@ class RoadDrawing : public TabBarRoadFixture {
   std::vector<std::string> checked;
 };
 
-TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
+TEST_P(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   std::string location = serveIndex("repo", stanza("com.example.tool", "1.0",
                                                    {{"Name", "Example Tool"}, {"Depends", "com.example.lib"},
                                                     {"Description", "a tool"}, {"Section", "Tweaks"}}) +
@@ -268,6 +336,28 @@ TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   ui.runUntilIdle();
   check("first-run");
   checkOpaque(*welcome, "the welcome");
+  // An older device's palette chooser over it, each option ticked in turn.
+  auto chooser = std::make_shared<DarkmodeViewController>(screenContext());
+  welcome->presentViewController(chooser, false);
+  ui.runUntilIdle();
+  for (const char* option : {"Light", "Dark", "Pure Black", "Blue Black"}) {
+    ASSERT_TRUE(ui.tap(option));
+    check(std::string("palette-chooser-") + option);
+  }
+  DarkmodeViewController::resetOptionForTesting();
+  welcome->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
+  // The walk's sign-in, then its import of other managers' sources.
+  auto signIn = screenContext().screens->signIn(false, nullptr);
+  welcome->presentViewController(signIn, false);
+  ui.runUntilIdle();
+  check("sign-in");
+  auto import = screenContext().screens->sourceImport(false);
+  signIn->presentViewController(import, false);
+  ui.runUntilIdle();
+  check("import");
+  signIn->dismissViewControllerAnimated(false);
+  welcome->dismissViewControllerAnimated(false);
   tabs->dismissViewControllerAnimated(false);
   ui.runUntilIdle();
 
@@ -413,7 +503,7 @@ TEST_F(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
 
 // A package's pages from depictions: poomsmart's repository with its addresses moved to
 // the server, its banner and screenshots real pictures.
-TEST_F(RoadDrawing, DepictionPagesDrawTheirBannerScreenshotsAndWebPage) {
+TEST_P(RoadDrawing, DepictionPagesDrawTheirBannerScreenshotsAndWebPage) {
   auto repo = testdata::find("repos/poomsmart/repo");
   if (!repo) GTEST_SKIP() << testdata::missingMessage("repos/poomsmart/repo");
   auto moved = [&](std::string text) {
@@ -502,5 +592,8 @@ TEST_F(RoadDrawing, DepictionPagesDrawTheirBannerScreenshotsAndWebPage) {
   tabs->dismissViewControllerAnimated(false);
   ui.runUntilIdle();
 }
+
+INSTANTIATE_TEST_SUITE_P(Palettes, RoadDrawing, ::testing::Values(0u, 1u, 2u, 3u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) { return std::string(kPaletteNames[info.param]); });
 
 }  // namespace

@@ -3,11 +3,16 @@
 #include <SDL.h>
 #include <cairo.h>
 #include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "foundation/RunLoop.h"
 #include "render/ViewRenderer.h"
@@ -25,7 +30,8 @@ struct WindowLibrary {
 #define QB_SDL_CALLS(X)                                                                                     \
   X(SDL_SetHint) X(SDL_Init) X(SDL_Quit) X(SDL_GetError) X(SDL_CreateWindow) X(SDL_DestroyWindow)          \
   X(SDL_GetWindowSurface) X(SDL_CreateRGBSurfaceWithFormatFrom) X(SDL_UpperBlit) X(SDL_FreeSurface)        \
-  X(SDL_UpdateWindowSurface) X(SDL_StartTextInput) X(SDL_WaitEventTimeout) X(SDL_PollEvent)
+  X(SDL_UpdateWindowSurface) X(SDL_StartTextInput) X(SDL_WaitEventTimeout) X(SDL_PollEvent)                \
+  X(SDL_GetCurrentVideoDriver)
 #define QB_SDL_MEMBER(name) decltype(&::name) name = nullptr;
   QB_SDL_CALLS(QB_SDL_MEMBER)
 #undef QB_SDL_MEMBER
@@ -52,12 +58,62 @@ const WindowLibrary& windowLibrary() {
   return library;
 }
 #undef QB_SDL_CALLS
+
+bool isSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value && *value;
+}
+
+// Whether something accepts a connection on the local socket at `path`, by its name in
+// the abstract namespace or in the file system (an X server listens on both).
+bool listens(const std::string& path) {
+  for (bool abstract : {true, false}) {
+    int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    size_t at = abstract ? 1 : 0;
+    if (at + path.size() >= sizeof address.sun_path) {
+      close(s);
+      continue;
+    }
+    std::memcpy(address.sun_path + at, path.data(), path.size());
+    socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + at + path.size() + (abstract ? 0 : 1));
+    bool connected = connect(s, reinterpret_cast<sockaddr*>(&address), length) == 0;
+    close(s);
+    if (connected) return true;
+  }
+  return false;
+}
+
+// Why no window opened on the display the environment names, as near as can be told:
+// nothing there, or a display that would not take this program.
+std::string unopenedDisplay() {
+  if (isSet("DISPLAY")) {
+    const char* x = std::getenv("DISPLAY");
+    std::string name = x;
+    size_t colon = name.rfind(':');
+    std::string host = colon == std::string::npos ? name : name.substr(0, colon);
+    std::string number;  // the digits after the colon, before the screen's
+    for (size_t i = colon == std::string::npos ? name.size() : colon + 1;
+         i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])); ++i)
+      number += name[i];
+    if ((host.empty() || host == "unix") && !number.empty()) {
+      if (!listens("/tmp/.X11-unix/X" + number))
+        return "nothing is at the display \"" + name + "\" that DISPLAY names: no X server listens there";
+      return "the display \"" + name + "\" that DISPLAY names refused the window: its X server does not let this program in";
+    }
+    return "the display \"" + name + "\" that DISPLAY names cannot be reached, or refused the window";
+  }
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return std::string("the Wayland display \"") + (wayland ? wayland : "") + "\" that WAYLAND_DISPLAY names cannot be opened";
+}
 }  // namespace
 
 std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSize points, std::string* error) {
   // The library falls back to drawing nowhere when there is no display; a driver named
   // on purpose (SDL_VIDEODRIVER) is kept.
-  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("SDL_VIDEODRIVER")) {
+  if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY") && !isSet("SDL_VIDEODRIVER")) {
     if (error) *error = "there is no display: DISPLAY is not set";
     return nullptr;
   }
@@ -71,6 +127,16 @@ std::unique_ptr<ScreenWindow> ScreenWindow::open(const std::string& title, CGSiz
   sdl.SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (sdl.SDL_Init(SDL_INIT_VIDEO) != 0) {
     if (error) *error = sdl.SDL_GetError();
+    return nullptr;
+  }
+  // Where the display named cannot be opened the library falls back to a driver that
+  // draws nowhere, and a window "opened" there shows nothing while it takes the input.
+  // Unless one was named on purpose, that is no window.
+  const char* driver = sdl.SDL_GetCurrentVideoDriver();
+  if (!isSet("SDL_VIDEODRIVER") &&
+      (!driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy") || !std::strcmp(driver, "evdev"))) {
+    if (error) *error = unopenedDisplay();
+    sdl.SDL_Quit();
     return nullptr;
   }
   SDL_Window* window = sdl.SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,

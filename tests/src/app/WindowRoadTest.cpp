@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "ApplicationProcess.h"
+#include "PseudoTerminal.h"
 #include "XDisplayDriver.h"
 #include "foundation/Files.h"
 #include "support/DebBuilder.h"
@@ -248,6 +249,29 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   kill(programPid, SIGTERM);
   application->waitUntilExit();
   EXPECT_EQ(application->terminationStatus(), 0) << output();
+}
+
+// With DISPLAY naming a display where nothing is, the window is said not to open, at
+// once and why, and the prompt answers in its place.
+TEST(WindowOnNoDisplay, SaysWhyAtOnceAndThePromptAnswers) {
+  // A display number no X server here listens on.
+  int number = 5000 + getpid() % 4000;
+  while (access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0) ++number;
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("runtime"));
+  // Nor a Wayland display, nor a driver named on purpose.
+  PseudoTerminal terminal(ApplicationProcess::kPath, {"--window", "--device-root", dir.file("device")},
+                          {{"DISPLAY", ":" + std::to_string(number)}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", ""},
+                           {"XDG_RUNTIME_DIR", dir.file("runtime")}});
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.waitFor("quillbark: no window can be opened (nothing is at the display \":" + std::to_string(number) +
+                               "\" that DISPLAY names: no X server listens there): the prompt instead", 60))
+      << terminal.output();
+  ASSERT_TRUE(terminal.waitFor("> ", 60)) << terminal.output();
+  terminal.send("tap Get Started\r");
+  ASSERT_TRUE(terminal.waitFor("[Skip]", 60)) << terminal.output();
+  terminal.send("quit\r");
+  EXPECT_EQ(terminal.waitForExit(60), 0) << terminal.output();
 }
 
 }  // namespace

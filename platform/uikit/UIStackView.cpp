@@ -59,7 +59,9 @@ void UIStackView::layoutSubviews() {
   double at = 0;
   for (size_t i = 0; i < shown.size(); ++i) {
     double a = equalShares ? share : along(sizes[i]);
-    double b = alignment_ == UIStackViewAlignmentFill ? breadth : across(sizes[i]);
+    // Whatever the alignment, a view keeps within the stack's breadth: a longer line is
+    // cut by its own label, with its ellipsis, not by what clips the stack.
+    double b = alignment_ == UIStackViewAlignmentFill ? breadth : std::min(breadth, across(sizes[i]));
     double offset = alignment_ == UIStackViewAlignmentCenter ? (breadth - b) / 2
                     : alignment_ == UIStackViewAlignmentTrailing ? breadth - b
                                                                  : 0;

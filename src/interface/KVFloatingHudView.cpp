@@ -1,11 +1,14 @@
 #include "interface/KVFloatingHudView.h"
 
+#include <algorithm>
+
 #include "foundation/BlockHelpers.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/WeakSelf.h"
 #include "interface/KVPalette.h"
 #include "interface/KVPaletteManager.h"
 #include "uikit/UILabel.h"
+#include "uikit/UIScreen.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UIStackView.h"
 #include "uikit/UITapGestureRecognizer.h"
@@ -23,6 +26,8 @@ void KVFloatingHudView::build() {
   secondary_->setFont(UIFont::systemFontOfSize(14, UIFontWeightMedium));
   detail_ = std::make_shared<UILabel>();
   detail_->setFont(UIFont::systemFontOfSize(13));
+  detail_->setNumberOfLines(kDetailLines);
+  detail_->setLineBreakMode(NSLineBreakByWordWrapping);
   detail_->setHidden(true);
   auto labels = std::make_shared<UIStackView>(std::vector<std::shared_ptr<UIView>>{primary_, secondary_, detail_});
   labels->setAxis(UILayoutConstraintAxisVertical);
@@ -55,7 +60,7 @@ void KVFloatingHudView::build() {
 void KVFloatingHudView::anchorToView(UIView& view, const NSLayoutAnchor& bottomAnchor) {
   setTranslatesAutoresizingMaskIntoConstraints(false);
   view.addSubview(shared_from_this());
-  height_ = heightAnchor().constraintEqualToConstant(detail_->isHidden() ? kHeight : kHeight + kDetailHeight);
+  height_ = heightAnchor().constraintEqualToConstant(kHeight + kDetailHeight * double(detailLines(detail_->text())));
   NSLayoutConstraint::activateConstraints({
       leadingAnchor().constraintEqualToAnchor(view.safeAreaLayoutGuide().leadingAnchor(), 20),
       trailingAnchor().constraintEqualToAnchor(view.safeAreaLayoutGuide().trailingAnchor(), -20),
@@ -121,8 +126,15 @@ void KVFloatingHudView::setDetailText(const std::string& text) {
     if (!self) return;
     self->detail_->setText(text);
     self->detail_->setHidden(text.empty());
-    if (self->height_) self->height_->setConstant(text.empty() ? kHeight : kHeight + kDetailHeight);
+    if (self->height_) self->height_->setConstant(kHeight + kDetailHeight * double(self->detailLines(text)));
   });
+}
+
+// The reasons take a second line where one does not hold them, the card growing with them.
+long KVFloatingHudView::detailLines(const std::string& text) const {
+  if (text.empty()) return 0;
+  double width = bounds().width() > 40 ? bounds().width() - 40 : UIScreen::mainScreen().bounds().width() - 80;
+  return std::clamp(detail_->font().measure(text, width).lines, 1L, long(kDetailLines));
 }
 
 void KVFloatingHudView::presentView() {

@@ -64,8 +64,10 @@ class KVFloatingHudView : public UIView {
 
  private:
   void build();
+  long detailLines(const std::string& text) const;
   static constexpr double kHeight = 65;
-  static constexpr double kDetailHeight = 18;
+  static constexpr double kDetailHeight = 18;  // a line of the reasons
+  static constexpr long kDetailLines = 2;
 
   std::shared_ptr<UILabel> primary_;
   std::shared_ptr<UILabel> secondary_;

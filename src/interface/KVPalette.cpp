@@ -73,6 +73,8 @@ KVPalette KVPalette::initWithOLEDConfiguration() {
   return darkConfiguration(3, UIColor::blackColor(), rgb(0.05, 0.05, 0.05), rgb(0.1, 0.1, 0.1), rgb(0.15, 0.15, 0.16));
 }
 
+UIColor KVPalette::errorTextColor() const { return style_ == 0 ? rgb(0.8, 0.1, 0.08) : rgb(1.0, 0.45, 0.42); }
+
 std::shared_ptr<KVPalette> KVPalette::paletteWithStyle(uint32_t style) {
   switch (style) {
     case 0: return std::make_shared<KVPalette>(initWithLightConfiguration());

@@ -38,6 +38,9 @@ class KVPalette {
   const UIColor& navBarColor() const { return navBarColor_; }
   const UIColor& cellBackgroundColor() const { return cellBackgroundColor_; }
   const UIColor& getButtonBackgoundColor() const { return getButtonBackgoundColor_; }
+  // The red of an error's text, deeper on the light grounds and lighter on the dark ones
+  // than the platform's red, so that it stands out from them by 4.5 to 1 and more.
+  UIColor errorTextColor() const;
   const UIColor& getButtonTextColor() const { return getButtonTextColor_; }
   int32_t barStyle() const { return barStyle_; }
   int32_t blurStyle() const { return blurStyle_; }

@@ -603,7 +603,7 @@ std::shared_ptr<UITableViewCell> PackagesConfirmationViewController::tableViewCe
   if (cell->separator()) cell->separator()->setHidden(static_cast<size_t>(path.row) + 1 == countOfItemsInSection(path.section));
   if (path.section == IncompatibleSection) {
     cell->installOrQueueStatusImageView()->setHidden(true);
-    cell->nameLbl()->setTextColor(UIColor::systemRedColor());
+    if (palette()) cell->nameLbl()->setTextColor(palette()->errorTextColor());
   }
   return cell;
 }

@@ -232,7 +232,7 @@ std::shared_ptr<UITableViewCell> RepoStoreDetailsViewController::bannerCell(UITa
   UILabel* text = cell->textLabel();
   text->setNumberOfLines(0);
   if (errorRetreivingVendorInfo_) {
-    text->setTextColor(UIColor::systemRedColor());
+    if (palette()) text->setTextColor(palette()->errorTextColor());
     text->setText(localizedFormat("There was an error while retrieving vendor information for this store. Information "
                                   "displayed here might not be acurate. Error: (%@)",
                                   vendorInfo_.error.value_or("")));

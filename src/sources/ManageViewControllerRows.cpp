@@ -81,7 +81,7 @@ void ManageViewController::fillSourceRow(SourcesCell& cell, const KVRSource& sou
     cell.nameLbl()->setText(*source.name());
   } else if (hasErrors) {
     cell.nameLbl()->setText(NSLocalizedString("Invalid Source"));
-    cell.nameLbl()->setTextColor(UIColor::systemRedColor());
+    if (palette()) cell.nameLbl()->setTextColor(palette()->errorTextColor());
   } else {
     cell.nameLbl()->setText(NSLocalizedString("New Source"));
   }
@@ -91,7 +91,7 @@ void ManageViewController::fillSourceRow(SourcesCell& cell, const KVRSource& sou
   cell.iconView()->layer().cornerRadius = cell.iconView()->frame().height() / 4;
   cell.iconView()->layer().masksToBounds = true;
   cell.descriptionLbl()->setText(source.Description().value_or(""));
-  if (hasErrors) cell.descriptionLbl()->setTextColor(UIColor::systemRedColor());
+  if (hasErrors && palette()) cell.descriptionLbl()->setTextColor(palette()->errorTextColor());
   else if (palette()) cell.descriptionLbl()->setTextColor(palette()->secondaryTextColor());
   auto count = dictOfInstalledPackagesCount_.find(location);
   cell.installedPackagesLbl()->setText(count == dictOfInstalledPackagesCount_.end() ? "" : count->second);

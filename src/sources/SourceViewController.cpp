@@ -273,7 +273,7 @@ void SourceViewController::updateSource() {
     name_->setTextColor(palette() ? std::optional<UIColor>(palette()->primaryTextColor()) : std::nullopt);
   } else if (snapshotFlag("hasErrors")) {
     name_->setText("Invalid Source");
-    name_->setTextColor(UIColor::systemRedColor());
+    if (palette()) name_->setTextColor(palette()->errorTextColor());
   } else {
     name_->setText(snapshotText("name").value_or(""));
     name_->setTextColor(palette() ? std::optional<UIColor>(palette()->primaryTextColor()) : std::nullopt);

@@ -6,6 +6,7 @@
 
 #include "core/QuillbarkPersistentPreferences.h"
 #include "foundation/LocalizedStrings.h"
+#include "interface/KVPaletteManager.h"
 #include "interface/SegmentedViewController.h"
 #include "sources/ManageViewController.h"
 #include "sources/SourceViewController.h"
@@ -146,8 +147,9 @@ TEST_F(ManageTabTest, RowsSwipesCopyAndWhatTheyOpen) {
   ui.advance(61);  // the ticker has run
   SourcesCell* failed = row("Invalid Source");
   ASSERT_TRUE(failed) << ui.screen();
-  EXPECT_EQ(failed->nameLbl()->textColor(), UIColor::systemRedColor());
-  EXPECT_EQ(failed->descriptionLbl()->textColor(), UIColor::systemRedColor());
+  UIColor red = KVPaletteManager::getActivePalette()->errorTextColor();
+  EXPECT_EQ(failed->nameLbl()->textColor(), red);
+  EXPECT_EQ(failed->descriptionLbl()->textColor(), red);
   EXPECT_EQ(failed->lastRepoRegenLbl()->text(), "never");
   EXPECT_EQ(swipes("Vendor"), (std::vector<std::string>{"Refresh", "Info"}));
   std::string fullName = source(full)->name().value_or("");

@@ -196,6 +196,10 @@ void KVPalettedViewController::applyLegacyAppearance() {
   transparent->backgroundColor = palette_->navBarColor();
   bar->setStandardAppearance(preference("UseTranslucentBars", true) ? standard : transparent);
   bar->setScrollEdgeAppearance(transparent);
+  // The default background is the bar style's material: a bar first coloured here (a page
+  // that opens a sheet of its own) would otherwise keep the light one under the dark
+  // palettes' white title.
+  if (!preference("ObserveAppleDarkModeChanges", false)) bar->setBarStyle(UIBarStyle(palette_->barStyle()));
 }
 
 void KVPalettedViewController::checkForTraitChanged() {

@@ -429,6 +429,12 @@ TEST_P(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   check("source");
   push(screens.packageList(KVPackageListKind::sourcePackages(location, "Repo")));
   check("packages");
+  // A package's page in a sheet of its own, as a link opens it, then pushed on the tab.
+  tabs->presentViewController(KVScreens::inNavigation(screens.package("com.example.tool")), false);
+  ui.runUntilIdle();
+  check("package-sheet");
+  tabs->dismissViewControllerAnimated(false);
+  ui.runUntilIdle();
   push(screens.package("com.example.tool"));
   check("package");
   ASSERT_TRUE(ui.tap("GET"));
@@ -524,6 +530,7 @@ TEST_P(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
 TEST_P(RoadDrawing, DepictionPagesDrawTheirBannerScreenshotsAndWebPage) {
   auto repo = testdata::find("repos/poomsmart/repo");
   if (!repo) GTEST_SKIP() << testdata::missingMessage("repos/poomsmart/repo");
+  if (!watched) watched.emplace(false);  // the pages scrolled as the window shows them
   auto moved = [&](std::string text) {
     const std::string home = "https://poomsmart.github.io/repo/", here = server.url("/poomsmart/");
     for (size_t at = text.find(home); at != std::string::npos; at = text.find(home, at + here.size()))

@@ -10,7 +10,7 @@ namespace {
 // The marks of the log kinds that are more than plain text.
 std::string markFor(const std::optional<UIColor>& color) {
   if (!color) return "";
-  if (*color == UIColor::systemRedColor()) return "[red] ";
+  if (*color == KVVerboseLogView::failureColor() || *color == UIColor::systemRedColor()) return "[red] ";
   if (*color == UIColor::systemYellowColor()) return "[yellow] ";
   if (*color == UIColor::systemGreenColor()) return "[green] ";
   return "";
@@ -21,6 +21,8 @@ KVVerboseLogView::KVVerboseLogView(CGRect frame) : UITextView() {
   setFrame(frame);
   setEditable(false);
 }
+
+UIColor KVVerboseLogView::failureColor() { return UIColor::colorWithRed(1, 0.45, 0.42, 1); }
 
 double KVVerboseLogView::lineHeight() const { return UIFont::systemFontOfSize(12).lineHeight(); }
 

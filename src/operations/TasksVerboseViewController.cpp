@@ -175,7 +175,7 @@ void TasksVerboseViewController::appendString(const std::optional<std::string>& 
   UIColor colour = colours ? colours->primaryTextColor() : UIColor::whiteColor();
   switch (type) {
     case Warning: colour = UIColor::systemYellowColor(); break;
-    case Failure: colour = UIColor::colorWithRed(1, 0.45, 0.42, 1); break;  // the platform's red is too dark here
+    case Failure: colour = KVVerboseLogView::failureColor(); break;
     case Tint: if (colours) colour = colours->tintColor(); break;
     case Success: colour = UIColor::systemGreenColor(); break;
     default: break;

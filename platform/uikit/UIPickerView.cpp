@@ -1,6 +1,7 @@
 #include "uikit/UIPickerView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "uikit/UIScreenTextFormat.h"
 
@@ -56,6 +57,55 @@ bool UIPickerView::pickByUser(long row, long component) {
     if (r == row) break;
   }
   return true;
+}
+
+bool UIPickerView::turnByUser(long rows, long component) {
+  long count = numberOfRowsInComponent(component);
+  if (count <= 0) return false;
+  long from = selectedRowInComponent(component);
+  long to = std::clamp(from + rows, 0L, count - 1);
+  return to != from && pickByUser(to, component);
+}
+
+bool UIPickerView::tapByUser(CGPoint point) {
+  auto row = rowAtPoint(point);
+  return row && pickByUser(*row, componentAtX(point.x));
+}
+
+double UIPickerView::rowHeightForComponent(long component) const {
+  double height = delegate_ ? delegate_->pickerViewRowHeightForComponent(const_cast<UIPickerView&>(*this), component) : 32;
+  return height > 0 ? height : 32;
+}
+
+CGRect UIPickerView::rectForRow(long row, long component) const {
+  long components = std::max(1L, numberOfComponents());
+  double width = bounds().width() / double(components);
+  double height = rowHeightForComponent(component);
+  double middle = bounds().minY() + (bounds().height() - height) / 2;
+  return CGRect::make(bounds().minX() + width * double(component),
+                      middle + double(row - selectedRowInComponent(component)) * height, width, height);
+}
+
+long UIPickerView::componentAtX(double x) const {
+  long components = numberOfComponents();
+  if (components <= 1 || bounds().width() <= 0) return 0;
+  long column = long(std::floor((x - bounds().minX()) / (bounds().width() / double(components))));
+  return std::clamp(column, 0L, components - 1);
+}
+
+std::optional<long> UIPickerView::rowAtPoint(CGPoint point) const {
+  if (!bounds().contains(point)) return std::nullopt;
+  long component = componentAtX(point.x);
+  CGRect chosen = rectForRow(selectedRowInComponent(component), component);
+  long row = selectedRowInComponent(component) + long(std::floor((point.y - chosen.minY()) / chosen.height()));
+  if (row < 0 || row >= numberOfRowsInComponent(component)) return std::nullopt;
+  return row;
+}
+
+NSAttributedString UIPickerView::attributedTitleForRow(long row, long component) const {
+  if (delegate_)
+    if (auto a = delegate_->pickerViewAttributedTitleForRow(const_cast<UIPickerView&>(*this), row, component)) return *a;
+  return NSAttributedString(titleForRow(row, component));
 }
 
 bool UIPickerView::appendScreenText(std::vector<std::string>& lines) const {

@@ -49,6 +49,25 @@ class UIPickerView : public UIView {
   // A person turning the wheel to `row`: each row passed over, and the row it stops
   // on, is reported to the delegate in turn.
   bool pickByUser(long row, long component = 0);
+  // A person turning the wheel by `rows` (negative: towards the first row), as far as it
+  // goes; answers whether it moved.
+  bool turnByUser(long rows, long component = 0);
+  // A person's tap on a row shown above or below the chosen one turns the wheel to it;
+  // answers whether a row is there.
+  bool tapByUser(CGPoint point);
+
+  // Where the wheel shows its rows, in its bounds: each component a column of an equal
+  // share of the width, its chosen row in a band across the middle, the others above
+  // and below at the delegate's row height.
+  double rowHeightForComponent(long component) const;
+  CGRect rectForRow(long row, long component) const;
+  // The component whose column holds `x` (the first or last beyond the edges).
+  long componentAtX(double x) const;
+  // The row shown under the point, if any.
+  std::optional<long> rowAtPoint(CGPoint point) const;
+  // The row's text as the delegate gives it, with its attributes where it has them.
+  NSAttributedString attributedTitleForRow(long row, long component) const;
+
   bool appendScreenText(std::vector<std::string>& lines) const override;
 
  private:

@@ -5,6 +5,7 @@
 
 #include "foundation/Log.h"
 #include "uikit/UINib.h"
+#include "uikit/UIRowActionsView.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UIScreenText.h"
 #include "uikit/UIScreenTextFormat.h"
@@ -127,6 +128,9 @@ void UITableView::retireCells(const PlacedCells& cells) {
 
 void UITableView::reloadData() {
   UI_MAIN_THREAD_ONLY();
+  // The rows may be others now: a slid row goes back, a menu goes.
+  closeSwipeActions(false);
+  hideMenu();
   PlacedCells old(visible_.begin(), visible_.end());
   visible_.clear();
   headerViews_.clear();
@@ -238,6 +242,7 @@ void UITableView::updateVisibleCells() {
     visible_[path] = cell;
     d.tableViewWillDisplayCell(*this, *cell, path);
   }
+  placeRowGestures();
 }
 
 void UITableView::layoutSubviews() {
@@ -300,6 +305,10 @@ void UITableView::applyRowChanges() {
   UIIndexPathUpdates changes = std::move(pending_);
   pending_ = {};
   if (needsReload_) return;  // the next load reads everything afresh
+  if (!changes.empty()) {
+    closeSwipeActions(false);
+    hideMenu();
+  }
   auto fullReload = [this] {
     reloadData();
     ensureLoaded();
@@ -512,7 +521,15 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
       if (path.section != s || cell->isHidden()) continue;
       std::vector<std::string> row;
       cell->appendScreenText(row);
-      lines.push_back("  " + printed(path) + ": " + (row.empty() ? "" : row.front()));
+      std::string line = "  " + printed(path) + ": " + (row.empty() ? "" : row.front());
+      // The buttons a gesture uncovered beside the row or holds over it.
+      for (const RowGesture* gesture : {&slid_, &menu_})
+        if (gesture->view && gesture->path == path && (gesture == &menu_ || gesture->shift != 0)) {
+          std::vector<std::string> buttons;
+          gesture->view->appendScreenText(buttons);
+          line += "  " + buttons.front();
+        }
+      lines.push_back(line);
     }
     if (sec.footerHeight > 0 && end < bottom && end + sec.footerHeight > top) {
       if (auto title = self.footerTitleForSection(s)) lines.push_back("  -- " + UIScreenTextFormat::oneLine(*title) + " --");

@@ -15,6 +15,7 @@
 #include "uikit/UITableViewCell.h"
 
 class UITableView;
+class UIRowActionsView;
 
 inline constexpr double UITableViewAutomaticDimension = -1;
 
@@ -111,6 +112,14 @@ struct UITableViewSwipeAction {
   std::string title;
   bool destructive = false;
   std::function<void()> perform;
+  std::optional<UIColor> color;  // the action's own, else the style's
+};
+
+// Where a row shows its actions' buttons for a gesture.
+enum class UIRowActionsKind {
+  Trailing,  // uncovered at the row's right as it slides left, the first action outermost
+  Leading,   // at its left as it slides right, likewise
+  Menu,      // a bubble held over the row after a long press, the actions in their order
 };
 
 class UITableView : public UIScrollView {
@@ -214,6 +223,28 @@ class UITableView : public UIScrollView {
   // The edit menu's actions ("Copy", ...), empty when the row shows no menu.
   std::vector<UITableViewSwipeAction> menuActionsForRow(const NSIndexPath& path);
   bool performMenuActionByUser(const NSIndexPath& path, const std::string& title);
+  // A row slid sideways by a person's pointer, `shift` points from its place: to the left
+  // (negative) it uncovers the row's trailing actions as buttons at its right, to the
+  // right its leading ones. Answers false, the row in its place, when it offers nothing
+  // that way.
+  bool slideRowByUser(const NSIndexPath& path, double shift);
+  // The slide let go: the actions stay uncovered when half of them show, else the row
+  // goes back.
+  void endSlideByUser();
+  // All of the row's actions that way uncovered at once (a sideways wheel).
+  bool openSwipeActionsByUser(const NSIndexPath& path, bool leading);
+  // The row slid aside, and how far; nothing when every row is in its place.
+  std::optional<NSIndexPath> slidRow() const;
+  double slidRowShift() const;
+  // Puts a slid row back; its buttons go.
+  void closeSwipeActions(bool animated = false);
+  // The row's edit menu shown over it, its actions as buttons (a held press); false when
+  // the row has none.
+  bool showMenuForRowByUser(const NSIndexPath& path);
+  bool isShowingMenu() const { return menu_.view != nullptr; }
+  void hideMenu();
+  // The buttons a gesture shows over or beside a row now (the menu first), else nothing.
+  UIView* rowActionsView() const;
 
   void layoutSubviews() override;
   bool appendScreenText(std::vector<std::string>& lines) const override;
@@ -256,6 +287,13 @@ class UITableView : public UIScrollView {
   // coordinates: its bounds, cut by every scroll view it lies in (a table sized to all
   // its rows inside a page that scrolls shows only what the page shows) and the window.
   std::pair<double, double> visibleSpan() const;
+  // Puts the slid row and its buttons, and the menu, where the row is now; a row that
+  // left the screen takes them with it.
+  void placeRowGestures();
+  // A view of buttons for the row's actions, in the table.
+  std::shared_ptr<UIRowActionsView> makeRowActionsView(UIRowActionsKind kind, std::vector<UITableViewSwipeAction> actions);
+  // Moves the slid row to `shift` over a moment; back at its place, its buttons go.
+  void snapSlidRow(double shift);
   // Whether the table has a row at `path` now.
   bool hasRow(const NSIndexPath& path) { return path.row >= 0 && path.row < numberOfRowsInSection(path.section); }
 
@@ -279,4 +317,11 @@ class UITableView : public UIScrollView {
   int updateDepth_ = 0;
   UIIndexPathUpdates pending_;
   size_t inconsistencies_ = 0;
+  // A row a person's gesture moved or covered, and the buttons it shows.
+  struct RowGesture {
+    NSIndexPath path;
+    double shift = 0;
+    std::shared_ptr<UIRowActionsView> view;
+  };
+  RowGesture slid_, menu_;
 };

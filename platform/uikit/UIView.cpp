@@ -225,6 +225,16 @@ bool UIView::isVisibleInWindow() const {
   return false;
 }
 
+UIView* UIView::hitTest(CGPoint point) {
+  if (hidden_ || alpha_ <= 0.01 || !userInteractionEnabled_ || !pointInside(point)) return nullptr;
+  for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
+    CGPoint inner{point.x - (*it)->frame_.origin.x + (*it)->boundsOrigin_.x,
+                  point.y - (*it)->frame_.origin.y + (*it)->boundsOrigin_.y};
+    if (UIView* hit = (*it)->hitTest(inner)) return hit;
+  }
+  return this;
+}
+
 namespace {
 bool gLayoutPassPending = false;
 }

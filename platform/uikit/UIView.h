@@ -133,6 +133,12 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   UIWindow* window() const;
   // Not hidden, not transparent, and so for every superview up to a window.
   bool isVisibleInWindow() const;
+
+  // Touches. The front-most view under the point (in this view's bounds) that takes
+  // touches: a hidden, transparent or untouchable view answers nothing, nor does anything
+  // outside the bounds of a view it lies in, since none of that is seen there.
+  virtual UIView* hitTest(CGPoint point);
+  virtual bool pointInside(CGPoint point) const { return bounds().contains(point); }
   virtual void willMoveToSuperview(UIView*) {}
   virtual void didMoveToSuperview() {}
   virtual void didMoveToWindow() {}

@@ -19,6 +19,11 @@ UIWindow::UIWindow() : UIWindow(UIScreen::mainScreen().bounds()) {}
 
 UIWindow::UIWindow(CGRect frame) : UIView(frame) { windows().push_back(this); }
 
+UIView* UIWindow::hitTest(CGPoint point) {
+  if (point.y < bounds().minY() + safeAreaInsetsWithoutBars().top) return nullptr;
+  return UIView::hitTest(point);
+}
+
 UIWindow::~UIWindow() {
   auto& w = windows();
   w.erase(std::remove(w.begin(), w.end(), this), w.end());

@@ -40,6 +40,9 @@ class UIWindow : public UIView {
   UIViewController* frontViewController() const;
   // What is on screen, as text (UIScreenText); `verbose` adds the screens' classes.
   std::string screenText(bool verbose = false);
+  // The status strip above the screens is the system's: a press there reaches nothing,
+  // not a row scrolled under it.
+  UIView* hitTest(CGPoint point) override;
 
  private:
   std::shared_ptr<UIViewController> root_;

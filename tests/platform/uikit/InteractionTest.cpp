@@ -104,6 +104,21 @@ TEST_F(InteractionTest, ButtonsSwitchesPickersAndFieldsObeyThePersonsVerbs) {
   EXPECT_FALSE(ui.tap("Nothing like this"));
 }
 
+// The wheel shows its chosen row in the middle and the others above and below it: a tap
+// on one shown turns the wheel there, past every row between.
+TEST_F(InteractionTest, APickersWheelTurnsByRowsAndToARowTappedWhereItShows) {
+  UIPickerView& picker = *form->picker;  // 216 points high, rows of 32
+  EXPECT_EQ(picker.rectForRow(0, 0), CGRect::make(0, 92, 320, 32));
+  EXPECT_EQ(picker.rectForRow(2, 0), CGRect::make(0, 156, 320, 32));
+  EXPECT_TRUE(picker.tapByUser({160, 170}));
+  EXPECT_EQ(picker.rectForRow(0, 0).minY(), 28) << "the first row two above the middle now";
+  EXPECT_FALSE(picker.tapByUser({160, 130})) << "no row below the last";
+  EXPECT_FALSE(picker.turnByUser(1));
+  EXPECT_TRUE(picker.turnByUser(-5));
+  EXPECT_EQ(picker.selectedRowInComponent(0), 0);
+  EXPECT_EQ(form->events, (std::vector<std::string>{"row 1", "row 2", "row 1", "row 0"}));
+}
+
 TEST_F(InteractionTest, ALongPressBeginsAfterItsMinimumDurationOnTheLoopsClock) {
   EXPECT_TRUE(ui.longPress("Hold me", 0.4));
   EXPECT_TRUE(form->events.empty()) << "0.4 s is shorter than the 0.5 s minimum";

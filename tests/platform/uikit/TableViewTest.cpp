@@ -209,4 +209,44 @@ TEST_F(TableViewTest, TheRowMenuOffersOnlyWhatTheDelegateAccepts) {
   EXPECT_FALSE(ui.menuRow("0.4", "Paste"));
   EXPECT_TRUE(screen->table->menuActionsForRow({0, 500}).empty());
 }
+
+// A person's pointer slides a row aside: its actions show as buttons beside it, stay
+// when half of them shows, and a tap on one runs it; a held row shows its menu likewise.
+TEST_F(TableViewTest, ARowSlidAsideShowsItsActionsAsButtonsAndAHeldRowItsMenu) {
+  UITableView& table = *screen->table;
+  auto row2 = table.cellForRowAtIndexPath({0, 2});
+  ASSERT_TRUE(table.slideRowByUser({0, 2}, -30));
+  EXPECT_DOUBLE_EQ(row2->frame().minX(), -30);
+  ASSERT_NE(table.rowActionsView(), nullptr);
+  EXPECT_EQ(table.rowActionsView()->frame(), CGRect::make(345, 116, 30, 44)) << "uncovered at the row's right";
+  EXPECT_TRUE(ui.screenShows("0.2: Row 2 | | >  [Delete]"));
+  table.endSlideByUser();  // less than half of the button: back in place
+  ui.runUntilIdle();
+  EXPECT_EQ(table.slidRow(), std::nullopt);
+  EXPECT_DOUBLE_EQ(row2->frame().minX(), 0);
+  EXPECT_EQ(table.rowActionsView(), nullptr);
+
+  EXPECT_FALSE(table.slideRowByUser({0, 2}, 40)) << "no actions at its left";
+  EXPECT_DOUBLE_EQ(row2->frame().minX(), 0);
+  ASSERT_TRUE(table.slideRowByUser({0, 2}, -50));
+  table.endSlideByUser();
+  ui.runUntilIdle();
+  EXPECT_EQ(table.slidRow(), (NSIndexPath{0, 2}));
+  EXPECT_DOUBLE_EQ(table.slidRowShift(), -74) << "the whole button";
+  table.reloadData();
+  EXPECT_EQ(table.slidRow(), std::nullopt) << "a reload puts the row back";
+  ASSERT_TRUE(table.openSwipeActionsByUser({0, 2}, false));
+  ui.runUntilIdle();
+  EXPECT_TRUE(ui.tap("Delete"));
+  EXPECT_EQ(screen->rows.size(), 99u);
+  EXPECT_TRUE(ui.screenShows("0.2: Row 3 | | >\n"));
+  EXPECT_EQ(table.rowActionsView(), nullptr);
+
+  EXPECT_FALSE(table.showMenuForRowByUser({0, 3})) << "odd rows have no menu";
+  ASSERT_TRUE(table.showMenuForRowByUser({0, 4}));
+  EXPECT_TRUE(ui.screenShows("0.4: Row 5 | | >  [Copy]"));
+  EXPECT_TRUE(ui.tap("Copy"));
+  EXPECT_EQ(UIPasteboard::generalPasteboard().string(), "Row 5");
+  EXPECT_FALSE(table.isShowingMenu());
+}
 }  // namespace

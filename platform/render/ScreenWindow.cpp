@@ -196,7 +196,13 @@ bool ScreenWindow::handle(const void* raw) {
       if (e.button.button == SDL_BUTTON_LEFT)
         input_.pointer({double(e.button.x), double(e.button.y)}, e.type == SDL_MOUSEBUTTONDOWN);
       break;
-    case SDL_MOUSEWHEEL: input_.wheel(double(e.wheel.y)); break;
+    case SDL_MOUSEWHEEL: {
+      if (e.wheel.y != 0) input_.wheel(double(e.wheel.y));
+      // Sideways as the person moved it, whichever way the system turns the content.
+      double sideways = double(e.wheel.preciseX) * (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1);
+      if (sideways != 0) input_.wheelSideways(sideways);
+      break;
+    }
     case SDL_TEXTINPUT: (void)UIInteraction::type(e.text.text); break;
     case SDL_KEYDOWN:
       if (e.key.keysym.sym == SDLK_ESCAPE) {
@@ -205,6 +211,8 @@ bool ScreenWindow::handle(const void* raw) {
         (void)UIInteraction::submit();
       } else if (e.key.keysym.sym == SDLK_BACKSPACE) {
         (void)UIInteraction::eraseBackward();
+      } else if (e.key.keysym.sym == SDLK_UP || e.key.keysym.sym == SDLK_DOWN) {
+        (void)input_.turnPicker(e.key.keysym.sym == SDLK_UP ? -1 : 1);
       }
       break;
     default: break;

@@ -15,6 +15,7 @@
 #include "uikit/UIButton.h"
 #include "uikit/UIImageView.h"
 #include "uikit/UILabel.h"
+#include "uikit/UIPickerView.h"
 #include "uikit/UIProgressView.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
@@ -334,6 +335,34 @@ void drawActivity(cairo_t* cr, const UIActivityIndicatorView& v, CGRect bounds) 
   cairo_restore(cr);
 }
 
+// The wheel: the chosen row of each component in a band across the middle, the rows
+// around it fading with their distance, each in the colour its title asks for.
+void drawPicker(cairo_t* cr, const UIPickerView& picker, CGRect bounds) {
+  bool dark = picker.traitCollection().userInterfaceStyle == UIUserInterfaceStyleDark;
+  UIColor ink = dark ? UIColor::whiteColor() : UIColor::blackColor();
+  for (long component = 0; component < picker.numberOfComponents(); ++component) {
+    long chosen = picker.selectedRowInComponent(component);
+    long rows = picker.numberOfRowsInComponent(component);
+    CGRect band = picker.rectForRow(chosen, component);
+    roundedRect(cr, {{band.minX() + 8, band.minY()}, {band.width() - 16, band.height()}}, 8);
+    setColour(cr, dark ? UIColor::colorWithWhite(1, 0.14) : UIColor::colorWithRed(0.46, 0.46, 0.5, 0.14));
+    cairo_fill(cr);
+    for (long row = 0; row < rows; ++row) {
+      CGRect r = picker.rectForRow(row, component);
+      if (r.minY() < bounds.minY() || r.maxY() > bounds.maxY()) continue;  // only rows shown whole
+      NSAttributedString title = picker.attributedTitleForRow(row, component);
+      long distance = std::abs(row - chosen);
+      TextDrawing::Paragraph p;
+      p.text = title.string();
+      p.font = UIFont::systemFontOfSize(20, distance == 0 ? UIFontWeightMedium : UIFontWeightRegular);
+      UIColor colour = title.length() > 0 ? title.attributesAtIndex(0).foregroundColor.value_or(ink) : ink;
+      p.color = colour.colorWithAlphaComponent(colour.alpha() * (distance == 0 ? 1 : distance == 1 ? 0.6 : 0.35));
+      p.alignment = NSTextAlignmentCenter;
+      TextDrawing::draw(cr, p, {{r.minX() + 16, r.minY()}, {r.width() - 32, r.height()}});
+    }
+  }
+}
+
 // What the view itself shows, over its background and under its subviews.
 void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
   if (const UIAlertController* alert = ModalDrawing::alertOf(view)) ModalDrawing::drawAlert(cr, *alert, view);
@@ -370,6 +399,8 @@ void drawContent(cairo_t* cr, const UIView& view, CGRect bounds) {
     drawTextView(cr, *textView, bounds);
   } else if (auto* page = dynamic_cast<const WebContentView*>(&view)) {
     PageDrawing::drawWebPage(cr, *page);
+  } else if (auto* picker = dynamic_cast<const UIPickerView*>(&view)) {
+    drawPicker(cr, *picker, bounds);
   }
 }
 

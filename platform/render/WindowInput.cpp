@@ -15,7 +15,9 @@
 #include "uikit/UIControl.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UILongPressGestureRecognizer.h"
+#include "uikit/UIInteractionSupport.h"
 #include "uikit/UINavigationBar.h"
+#include "uikit/UIPickerView.h"
 #include "uikit/UIScrollView.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
@@ -29,22 +31,6 @@ namespace {
 
 // How far the pointer moves with the button down before the press becomes a drag.
 constexpr double dragSlop = 8;
-
-bool contains(const UIView& v, CGPoint p) {
-  return p.x >= 0 && p.y >= 0 && p.x < v.frame().size.width && p.y < v.frame().size.height;
-}
-
-// The front-most visible view under the point (in `view`'s own coordinates) that takes
-// touches, as the platform's hit testing finds it.
-UIView* hitTest(UIView& view, CGPoint p) {
-  if (view.isHidden() || view.alpha() <= 0.01 || !view.isUserInteractionEnabled() || !contains(view, p)) return nullptr;
-  const auto& subs = view.subviews();
-  for (auto it = subs.rbegin(); it != subs.rend(); ++it) {
-    CGPoint inner{p.x - (*it)->frame().origin.x + view.bounds().origin.x, p.y - (*it)->frame().origin.y + view.bounds().origin.y};
-    if (UIView* hit = hitTest(**it, inner)) return hit;
-  }
-  return &view;
-}
 
 // The innermost scroll view under the point that scrolls; with `towards`, the innermost
 // that can still move that way (down for a positive offset change), as a wheel turn
@@ -85,64 +71,166 @@ T* enclosing(const UIView& view) {
   return nullptr;
 }
 
+template <typename T>
+T* enclosingOrSelf(UIView& view) {
+  if (auto* found = dynamic_cast<T*>(&view)) return found;
+  return enclosing<T>(view);
+}
+
+// A point of the window in the view's bounds.
+CGPoint inView(const UIView& view, CGPoint at) {
+  CGPoint origin = ViewRenderer::originInWindow(view);
+  return {at.x - origin.x + view.bounds().origin.x, at.y - origin.y + view.bounds().origin.y};
+}
+
+// As long as a phone waits before a held row shows its menu.
+constexpr double kMenuPressSeconds = 0.5;
+// Notches this close together are one turn of the wheel.
+constexpr double kWheelTurnSeconds = 0.3;
+// A sideways wheel moves a row at this many notches (a touchpad's swipe gives fractions).
+constexpr double kSidewaysNotches = 1;
+
 UITouchSet touchOn(UIView* view) { return {UITouch{view, view->center(), Clock::now(), 1, 0, 0}}; }
 
 }  // namespace
 
 UIView* WindowInput::viewAt(CGPoint at) {
   UIWindow* key = UIWindow::keyWindow();
-  return key ? hitTest(*key, at) : nullptr;
+  return key ? key->hitTest(at) : nullptr;
 }
 
 void WindowInput::pointer(CGPoint at, bool buttonDown) {
   at_ = at;
-  if (buttonDown && !down_) {
-    down_ = true;
-    dragging_ = false;
-    pressedAt_ = at;
-    stopDeceleration();  // a press catches a list still moving
-    moves_.clear();
-    moves_.push_back({Clock::now(), at.y});
-    UIScrollView* scrollView = scrollViewAt(at);
-    dragged_ = scrollView ? std::dynamic_pointer_cast<UIScrollView>(scrollView->weak_from_this().lock()) : nullptr;
-    offsetAtPress_ = scrollView ? scrollView->contentOffset() : CGPoint{};
-    // The long-press recognizers start timing now, on the main loop's clock, so that a
-    // press held past their duration begins their gesture while the button is still down.
-    pressing_.clear();
-    if (UIView* hit = viewAt(at))
-      for (UIView* v = hit; v; v = v->superview())
-        for (auto& r : v->gestureRecognizers())
-          if (r->isEnabled() && dynamic_cast<UILongPressGestureRecognizer*>(r.get())) {
-            r->touchesBegan(touchOn(hit));
-            pressing_.push_back(r);
-          }
-    return;
+  if (buttonDown && !down_) return press(at);
+  if (buttonDown && down_) return move(at);
+  if (!buttonDown && down_) release(at);
+}
+
+void WindowInput::press(CGPoint at) {
+  down_ = true;
+  dragging_ = false;
+  drag_ = Drag::None;
+  menuShown_ = false;
+  pressedAt_ = at;
+  stopDeceleration();  // a press catches a list still moving
+  moves_.clear();
+  moves_.push_back({Clock::now(), at.y});
+  UIView* hit = viewAt(at);
+  // What a row shows for a gesture goes at a press anywhere else, which does nothing more.
+  swallowed_ = closeRowActions(hit);
+  if (swallowed_) return;
+  UIScrollView* scrollView = scrollViewAt(at);
+  dragged_ = scrollView ? std::dynamic_pointer_cast<UIScrollView>(scrollView->weak_from_this().lock()) : nullptr;
+  offsetAtPress_ = scrollView ? scrollView->contentOffset() : CGPoint{};
+  UIPickerView* picker = hit ? enclosingOrSelf<UIPickerView>(*hit) : nullptr;
+  pressedPicker_ = picker ? std::dynamic_pointer_cast<UIPickerView>(picker->weak_from_this().lock()) : nullptr;
+  if (picker) {
+    pickerComponent_ = picker->componentAtX(inView(*picker, at).x);
+    pickerRowAtPress_ = picker->selectedRowInComponent(pickerComponent_);
   }
-  if (buttonDown && down_) {
-    if (!dragging_ && std::hypot(at.x - pressedAt_.x, at.y - pressedAt_.y) >= dragSlop) {
-      dragging_ = true;
-      endPress();  // a drag is no long press
-    }
-    if (auto scrollView = dragged_.lock(); dragging_ && scrollView) scrollTo(*scrollView, offsetAtPress_.y - (at.y - pressedAt_.y));
-    double now = Clock::now();
-    moves_.push_back({now, at.y});
-    while (moves_.size() > 2 && now - moves_.front().first > velocityWindow) moves_.erase(moves_.begin());
-    return;
-  }
-  if (!buttonDown && down_) {
-    down_ = false;
-    bool pressed = std::any_of(pressing_.begin(), pressing_.end(), [](const auto& weak) {
-      auto r = weak.lock();
-      return r && r->hasClaimedTouch();
+  pressedTable_.reset();
+  if (UITableViewCell* cell = hit && !picker ? enclosingOrSelf<UITableViewCell>(*hit) : nullptr)
+    if (UITableView* table = enclosing<UITableView>(*cell))
+      if (auto path = table->indexPathForCell(cell)) {
+        pressedTable_ = std::dynamic_pointer_cast<UITableView>(table->weak_from_this().lock());
+        pressedRow_ = *path;
+      }
+  // The long-press recognizers start timing now, on the main loop's clock, so that a
+  // press held past their duration begins their gesture while the button is still down.
+  pressing_.clear();
+  for (UIView* v = hit; v; v = v->superview())
+    for (auto& r : v->gestureRecognizers())
+      if (r->isEnabled() && dynamic_cast<UILongPressGestureRecognizer*>(r.get())) {
+        r->touchesBegan(touchOn(hit));
+        pressing_.push_back(r);
+      }
+  // A row held as long shows its edit menu, where no recognizer takes the press.
+  auto table = pressedTable_.lock();
+  if (table && pressing_.empty() && !table->menuActionsForRow(pressedRow_).empty())
+    menuTimer_ = RunLoop::main().addTimer(kMenuPressSeconds, [this] {
+      menuTimer_ = 0;
+      auto held = pressedTable_.lock();
+      if (!held || !down_ || dragging_ || !held->showMenuForRowByUser(pressedRow_)) return;
+      menuShown_ = true;
+      showingActions_ = held;
     });
-    endPress();
-    if (!dragging_ && !pressed) click(at);
-    if (dragging_) decelerate(at.y);
-    dragged_.reset();
+}
+
+void WindowInput::move(CGPoint at) {
+  double now = Clock::now();
+  moves_.push_back({now, at.y});
+  while (moves_.size() > 2 && now - moves_.front().first > velocityWindow) moves_.erase(moves_.begin());
+  if (swallowed_ || menuShown_) return;
+  double dx = at.x - pressedAt_.x, dy = at.y - pressedAt_.y;
+  if (!dragging_ && std::hypot(dx, dy) >= dragSlop) {
+    dragging_ = true;
+    endPress();  // a drag is no long press
+    // Sideways over a row it slides the row; over a wheel it turns it; else it scrolls.
+    auto table = pressedTable_.lock();
+    drag_ = pressedPicker_.lock() ? Drag::Picker
+            : table && std::abs(dx) > std::abs(dy) && table->slideRowByUser(pressedRow_, dx) ? Drag::Row
+                                                                                               : Drag::Scroll;
+    if (drag_ == Drag::Row) showingActions_ = table;
+  }
+  if (drag_ == Drag::Row) {
+    if (auto table = pressedTable_.lock()) table->slideRowByUser(pressedRow_, dx);
+  } else if (drag_ == Drag::Picker) {
+    if (auto picker = pressedPicker_.lock()) {
+      long rows = std::lround(-dy / picker->rowHeightForComponent(pickerComponent_));
+      picker->turnByUser(pickerRowAtPress_ + rows - picker->selectedRowInComponent(pickerComponent_), pickerComponent_);
+      lastPicker_ = picker;
+    }
+  } else if (auto scrollView = dragged_.lock(); drag_ == Drag::Scroll && scrollView) {
+    scrollTo(*scrollView, offsetAtPress_.y - dy);
   }
 }
 
-WindowInput::~WindowInput() { stopDeceleration(); }
+void WindowInput::release(CGPoint at) {
+  down_ = false;
+  cancelMenuTimer();
+  if (swallowed_) {
+    swallowed_ = false;
+    return;
+  }
+  bool pressed = menuShown_ || std::any_of(pressing_.begin(), pressing_.end(), [](const auto& weak) {
+                   auto r = weak.lock();
+                   return r && r->hasClaimedTouch();
+                 });
+  endPress();
+  if (drag_ == Drag::Row) {
+    if (auto table = pressedTable_.lock()) table->endSlideByUser();
+  } else if (!dragging_ && !pressed) {
+    click(at);
+  } else if (drag_ == Drag::Scroll) {
+    decelerate(at.y);
+  }
+  dragged_.reset();
+}
+
+bool WindowInput::closeRowActions(UIView* hit) {
+  auto table = showingActions_.lock();
+  showingActions_.reset();
+  UIView* shown = table ? table->rowActionsView() : nullptr;
+  if (!shown) return false;
+  for (UIView* v = hit; v; v = v->superview())
+    if (v == shown) {
+      showingActions_ = table;  // a click on one of its buttons
+      return false;
+    }
+  table->hideMenu();
+  table->closeSwipeActions(true);
+  return true;
+}
+
+void WindowInput::cancelMenuTimer() {
+  if (menuTimer_) RunLoop::main().cancelTimer(menuTimer_);
+  menuTimer_ = 0;
+}
+
+WindowInput::~WindowInput() {
+  stopDeceleration();
+  cancelMenuTimer();
+}
 
 void WindowInput::decelerate(double releasedAtY) {
   auto scrollView = dragged_.lock();
@@ -186,8 +274,69 @@ void WindowInput::endPress() {
 }
 
 void WindowInput::wheel(double notches) {
+  // A list that moves puts back what its rows show, as a phone's does.
+  if (auto table = showingActions_.lock()) {
+    table->hideMenu();
+    table->closeSwipeActions(true);
+  }
+  showingActions_.reset();
+  // The notches of one turn go where its first went: a list scrolled until a picker's
+  // wheel comes under the pointer goes on scrolling, and the wheel turned goes on turning.
+  double now = Clock::now();
+  bool sameTurn = now - lastWheel_.first < kWheelTurnSeconds;
+  std::shared_ptr<UIPickerView> picker = lastWheel_.second.lock();
+  if (!sameTurn) {
+    UIView* hit = viewAt(at_);
+    UIPickerView* under = hit ? enclosingOrSelf<UIPickerView>(*hit) : nullptr;
+    picker = under ? std::dynamic_pointer_cast<UIPickerView>(under->weak_from_this().lock()) : nullptr;
+  }
+  lastWheel_ = {now, picker};
+  if (picker) {
+    // A notch a row; turned away from the person, the wheel shows the rows before.
+    picker->turnByUser(-std::lround(notches), picker->componentAtX(inView(*picker, at_).x));
+    lastPicker_ = picker;
+    return;
+  }
   if (UIScrollView* scrollView = scrollViewAt(at_, -notches))
     scrollTo(*scrollView, scrollView->contentOffset().y - notches * 40);
+}
+
+void WindowInput::wheelSideways(double notches) {
+  sideways_ += notches;
+  if (std::abs(sideways_) < kSidewaysNotches) return;
+  bool towardsRight = sideways_ > 0;
+  sideways_ = 0;
+  UIView* hit = viewAt(at_);
+  UITableViewCell* cell = hit ? enclosingOrSelf<UITableViewCell>(*hit) : nullptr;
+  UITableView* table = cell ? enclosing<UITableView>(*cell) : nullptr;
+  auto path = table ? table->indexPathForCell(cell) : std::nullopt;
+  auto shown = showingActions_.lock();
+  if (shown && shown.get() != table) {
+    shown->hideMenu();
+    shown->closeSwipeActions(true);
+  }
+  if (!path) return;
+  table->hideMenu();
+  // Content moving right uncovers the actions at the row's right; the other way puts
+  // them back, or uncovers those at its left.
+  bool slid = table->slidRow() == path;
+  bool leadingShown = slid && table->slidRowShift() > 0, trailingShown = slid && table->slidRowShift() < 0;
+  if ((towardsRight && leadingShown) || (!towardsRight && trailingShown)) {
+    table->closeSwipeActions(true);
+  } else if (!(towardsRight ? trailingShown : leadingShown) && table->openSwipeActionsByUser(*path, !towardsRight)) {
+    showingActions_ = std::dynamic_pointer_cast<UITableView>(table->weak_from_this().lock());
+  }
+}
+
+bool WindowInput::turnPicker(long rows) {
+  auto picker = lastPicker_.lock();
+  if (!picker || !picker->isVisibleInWindow()) {
+    UIPickerView* shown = UIInteractionSupport::firstOf<UIPickerView>();
+    picker = shown ? std::dynamic_pointer_cast<UIPickerView>(shown->weak_from_this().lock()) : nullptr;
+  }
+  if (!picker) return false;
+  lastPicker_ = picker;
+  return picker->turnByUser(rows);
 }
 
 void WindowInput::click(CGPoint at) {
@@ -209,6 +358,13 @@ void WindowInput::click(CGPoint at) {
       if (v == hit) return;
       break;
     }
+  // A row of a wheel above or below the chosen one turns the wheel to it; the chosen one
+  // stays.
+  if (UIPickerView* picker = enclosingOrSelf<UIPickerView>(*hit)) {
+    picker->tapByUser(inView(*picker, at));
+    lastPicker_ = std::dynamic_pointer_cast<UIPickerView>(picker->weak_from_this().lock());
+    return;
+  }
   // The bars keep their items outside their views: a tab by its place, the back button
   // at the left of a navigation bar.
   if (auto* tabs = dynamic_cast<UITabBar*>(hit); tabs && !tabs->items().empty()) {

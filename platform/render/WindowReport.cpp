@@ -12,6 +12,7 @@
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UINavigationBar.h"
+#include "uikit/UIPickerView.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
@@ -62,6 +63,13 @@ void withoutViews(UIView& view, std::string& out) {
     double width = view.frame().size.width / double(segments->numberOfSegments());
     for (size_t i = 0; i < segments->numberOfSegments(); ++i)
       placeIn(view, {{width * double(i), 0}, {width, view.frame().size.height}}, segments->titleForSegmentAtIndex(i), out);
+  } else if (auto* picker = dynamic_cast<UIPickerView*>(&view)) {
+    // The rows of its wheel that show whole: a click on one turns the wheel to it.
+    for (long component = 0; component < picker->numberOfComponents(); ++component)
+      for (long row = 0; row < picker->numberOfRowsInComponent(component); ++row) {
+        CGRect r = picker->rectForRow(row, component);
+        if (r.minY() >= 0 && r.maxY() <= view.bounds().height()) placeIn(view, r, picker->titleForRow(row, component), out);
+      }
   } else if (const UIAlertController* alert = ModalDrawing::alertOf(view)) {
     UIAlertCardLayout layout = alert->cardLayout();
     for (size_t i = 0; i < layout.buttons.size() && i < alert->actions().size(); ++i) {

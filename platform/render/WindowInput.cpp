@@ -280,17 +280,19 @@ void WindowInput::wheel(double notches) {
     table->closeSwipeActions(true);
   }
   showingActions_.reset();
-  // The notches of one turn go where its first went: a list scrolled until a picker's
-  // wheel comes under the pointer goes on scrolling, and the wheel turned goes on turning.
+  // The notches of one turn, the pointer still, go where its first went: a list scrolled
+  // until a picker's wheel comes under the pointer goes on scrolling, and the wheel
+  // turned goes on turning.
   double now = Clock::now();
-  bool sameTurn = now - lastWheel_.first < kWheelTurnSeconds;
-  std::shared_ptr<UIPickerView> picker = lastWheel_.second.lock();
+  bool sameTurn = now - lastWheel_.at < kWheelTurnSeconds &&
+                  std::hypot(at_.x - lastWheel_.point.x, at_.y - lastWheel_.point.y) < dragSlop;
+  std::shared_ptr<UIPickerView> picker = lastWheel_.picker.lock();
   if (!sameTurn) {
     UIView* hit = viewAt(at_);
     UIPickerView* under = hit ? enclosingOrSelf<UIPickerView>(*hit) : nullptr;
     picker = under ? std::dynamic_pointer_cast<UIPickerView>(under->weak_from_this().lock()) : nullptr;
   }
-  lastWheel_ = {now, picker};
+  lastWheel_ = {now, at_, picker};
   if (picker) {
     // A notch a row; turned away from the person, the wheel shows the rows before.
     picker->turnByUser(-std::lround(notches), picker->componentAtX(inView(*picker, at_).x));

@@ -9,7 +9,6 @@
 // or turns it too.
 #include <cstdint>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "uikit/UIGeometry.h"
@@ -76,5 +75,9 @@ class WindowInput {
   uint64_t decelerating_ = 0;                                 // the timer of a released drag, or 0
   uint64_t menuTimer_ = 0;                                    // the timer of a held row's menu, or 0
   double sideways_ = 0;                                       // sideways notches not acted on yet
-  std::pair<double, std::weak_ptr<UIPickerView>> lastWheel_{-1e9, {}};  // when the wheel last turned, and the picker it turned
+  struct {
+    double at = -1e9;
+    CGPoint point;
+    std::weak_ptr<UIPickerView> picker;
+  } lastWheel_;  // when and where the wheel last turned, and the picker it turned if any
 };

@@ -1,13 +1,17 @@
 // The flagship road in the application's own window on an X display of its own
-// (xvfb-run), driven as a person drives it: real pointer clicks and key presses sent
-// into the display (XTest) at the places the window reports for what it shows
-// (QB_WINDOW_REPORT), with the real apt-get and dpkg in the device root. Pictures of the
+// (xvfb-run), driven as a person drives it: real pointer clicks, drags, wheel turns and
+// key presses sent into the display (XTest) at the places the window reports for what it
+// shows (QB_WINDOW_REPORT), with the real apt-get and dpkg in the device root; then a
+// source removed by its row's swipe action, a click on the status strip over a row
+// scrolled under it, and the language picker turned and its choice kept. Pictures of the
 // display along the road are kept in the build tree (test-output/window-road/).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -106,8 +110,9 @@ class WindowRoad : public ::testing::Test {
         << "no \"" << text << "\" on the window's screen:\n" << reported() << "\n" << output();
   }
 
-  // The place the window reports for the first thing whose text begins with `text`.
-  std::optional<Place> place(const std::string& text) {
+  // Every place the window reports, in its order.
+  std::vector<Place> places() {
+    std::vector<Place> all;
     std::istringstream lines(reported());
     for (std::string line; std::getline(lines, line) && line != "screen";) {
       Place p;
@@ -115,24 +120,37 @@ class WindowRoad : public ::testing::Test {
       std::string word;
       fields >> word >> p.x >> p.y >> p.width >> p.height;
       std::getline(fields >> std::ws, p.text);
-      if (word == "place" && p.text.rfind(text, 0) == 0) return p;
+      if (word == "place") all.push_back(p);
     }
+    return all;
+  }
+  // The place the window reports for the first thing whose text begins with `text`.
+  std::optional<Place> place(const std::string& text) {
+    for (const Place& p : places())
+      if (p.text.rfind(text, 0) == 0) return p;
     return std::nullopt;
   }
 
-  // A click of the pointer's first button at the centre of what the window reports as
-  // `text`, once it is there and has come to rest (a screen may still be sliding in);
-  // with `scrolling`, the wheel turns the view in the window's middle until it is there.
-  void click(const std::string& text, bool scrolling = false) {
+  // The place of what the window reports as `text`, once it is there and has come to rest
+  // (a screen may still be sliding in); with `scrolling`, the wheel turns the view in the
+  // window's middle until it is there.
+  Place settled(const std::string& text, bool scrolling = false) {
     std::optional<Place> p, before;
-    ASSERT_TRUE(eventually([&] {
+    bool rested = eventually([&] {
       before = p;
       if (!(p = place(text)) && scrolling) display->wheel(187, 400, 1);
       return p && before && p->x == before->x && p->y == before->y;
-    }, 30))
-        << "the window reports no place for \"" << text << "\":\n" << reported();
-    // The window is drawn at one pixel a point on this display.
-    display->click(int(p->x + p->width / 2), int(p->y + p->height / 2));
+    }, 30);
+    EXPECT_TRUE(rested) << "the window reports no place for \"" << text << "\":\n" << reported();
+    return p.value_or(Place{});
+  }
+
+  // A click of the pointer's first button at the centre of what the window reports as
+  // `text` (the window is drawn at one pixel a point on this display).
+  void click(const std::string& text, bool scrolling = false) {
+    Place p = settled(text, scrolling);
+    ASSERT_FALSE(p.text.empty());
+    display->click(int(p.x + p.width / 2), int(p.y + p.height / 2));
   }
 
   void type(const std::string& text) { ASSERT_TRUE(display->type(text)) << "no key for a character of " << text; }
@@ -221,6 +239,17 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   ASSERT_NO_FATAL_FAILURE(waitFor("title: Manage"));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the screen has slid away
 
+  // A source's row dragged to the left uncovers its actions; its Remove takes it away.
+  const std::string removed = "https://community-four.example/";
+  Place source = settled(removed);
+  ASSERT_FALSE(source.text.empty());
+  int rowY = int(source.y + source.height / 2);
+  display->drag(int(source.x + source.width - 30), rowY, int(source.x + 40), rowY);
+  ASSERT_NO_FATAL_FAILURE(waitFor("[Refresh] [Remove]"));
+  EXPECT_GT(picture("7-swiped"), 8u);
+  ASSERT_NO_FATAL_FAILURE(click("Remove"));
+  ASSERT_TRUE(eventually([&] { return screen().find(removed) == std::string::npos; }, 30)) << reported();
+
   // The search field takes a click and the keys, and shows what they typed.
   ASSERT_NO_FATAL_FAILURE(click("Search"));
   ASSERT_NO_FATAL_FAILURE(click("Packages, Developers, Repositories"));
@@ -229,7 +258,7 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   display->press("BackSpace");  // the delete key takes the last letter back
   ASSERT_NO_FATAL_FAILURE(waitFor(": Exa_"));
   ASSERT_NO_FATAL_FAILURE(click("Cancel"));
-  EXPECT_GT(picture("7-search"), 8u);
+  EXPECT_GT(picture("8-search"), 8u);
 
   // A switch of the settings, clicked where it is drawn, changes its preference in the file.
   ASSERT_NO_FATAL_FAILURE(click("Featured"));
@@ -241,7 +270,48 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   EXPECT_TRUE(eventually([&] {
     return Files::readText(preferences).value_or("").find("<key>TrueDarkMode</key>\n\t<true/>") != std::string::npos;
   }, 30)) << Files::readText(preferences).value_or("");
-  EXPECT_GT(picture("8-settings"), 8u);
+  EXPECT_GT(picture("9-settings"), 8u);
+
+  // The switch's row scrolled up under the status strip: a click there reaches nothing.
+  // The wheel moves the list 40 points a notch, each seen where a row still shown moved.
+  auto notch = [&] {
+    std::vector<Place> before = places();
+    display->wheel(187, 400, 1);
+    return eventually([&] {
+      for (const Place& now : places())
+        for (const Place& was : before)
+          if (now.text == was.text && now.x == was.x && now.y == was.y - 40) return true;
+      return false;
+    }, 30);
+  };
+  Place toggle = settled("switch Black Dark Mode");
+  double middle = toggle.y + toggle.height / 2;
+  for (; middle > 40; middle -= 40) ASSERT_TRUE(notch()) << reported();
+  display->click(int(toggle.x + toggle.width / 2), int(middle));
+  ASSERT_TRUE(notch()) << "once the list has moved again, the click before it was handled\n" << reported();
+  EXPECT_NE(screen().find("Black Dark Mode | | [on]"), std::string::npos) << screen();
+  EXPECT_NE(Files::readText(preferences).value_or("").find("<key>TrueDarkMode</key>\n\t<true/>"), std::string::npos);
+
+  // The language picker's wheel, drawn and turned by the wheel; its caption keeps the choice.
+  ASSERT_NO_FATAL_FAILURE(click("Interface Language", true));
+  ASSERT_NO_FATAL_FAILURE(waitFor("picker: (English) | Fran"));
+  // The list scrolled, by the wheel above the picker, until the picker's chosen row shows.
+  ASSERT_TRUE(eventually([&] {
+    if (place("English")) return true;
+    display->wheel(187, 150, 1);
+    return false;
+  }, 30)) << reported();
+  Place english = settled("English");
+  display->wheel(int(english.x + english.width / 2), int(english.y + english.height / 2), 1);
+  ASSERT_NO_FATAL_FAILURE(waitFor("picker: English | (Fran"));
+  EXPECT_GT(picture("10-picker"), 8u);
+  Place expanded = settled("Select");
+  display->click(int(expanded.x + expanded.width - 40), int(expanded.y + 22));  // the caption, above the wheel
+  std::string defaults = device + "/var/mobile/Library/Preferences/me.korvale.quillbark.plist";
+  EXPECT_TRUE(eventually([&] {
+    return Files::readText(defaults).value_or("").find("<string>fr</string>") != std::string::npos;
+  }, 30)) << Files::readText(defaults).value_or("") << reported();
+  ASSERT_NO_FATAL_FAILURE(waitFor("title: À la une"));
 
   // SIGTERM ends the session as quit does, and then the display (whose end would end a
   // connection still open to it).

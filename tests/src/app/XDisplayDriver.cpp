@@ -54,6 +54,17 @@ void XDisplayDriver::click(int x, int y) {
   XSync(display, False);
 }
 
+void XDisplayDriver::drag(int x1, int y1, int x2, int y2) {
+  Display* display = xDisplay(display_);
+  XTestFakeMotionEvent(display, -1, x_ + x1, y_ + y1, CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  constexpr int moves = 8;
+  for (int i = 1; i <= moves; ++i)
+    XTestFakeMotionEvent(display, -1, x_ + x1 + (x2 - x1) * i / moves, y_ + y1 + (y2 - y1) * i / moves, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+}
+
 void XDisplayDriver::wheel(int x, int y, int notches) {
   Display* display = xDisplay(display_);
   XTestFakeMotionEvent(display, -1, x_ + x, y_ + y, CurrentTime);

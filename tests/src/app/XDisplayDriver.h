@@ -21,6 +21,9 @@ class XDisplayDriver {
 
   // A click of the first button at (x, y) of the window.
   void click(int x, int y);
+  // A drag with the first button held from (x1, y1) to (x2, y2) of the window, in a few
+  // moves, let go at its end.
+  void drag(int x1, int y1, int x2, int y2);
   // Wheel notches at (x, y) of the window: positive towards the user, as a person turns
   // it to see what is further down.
   void wheel(int x, int y, int notches);

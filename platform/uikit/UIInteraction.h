@@ -53,6 +53,8 @@ class UIInteraction {
   static UIInteractionResult swipe(const std::string& direction);
   // An action of the row's edit menu (the long-press menu: Copy, ...).
   static UIInteractionResult menuRow(const std::string& row, const std::string& action);
+  // Whether the front screen has the row, by "section.row" as printed or by its text.
+  static bool hasRow(const std::string& row);
   static UIInteractionResult toggle(const std::string& target);
   static UIInteractionResult pick(const std::string& choice, long component = 0);
   // Types at the end of the field's text, as a keyboard does. `field` names one by its

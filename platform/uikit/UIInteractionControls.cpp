@@ -29,7 +29,7 @@ UIInteractionResult UIInteraction::swipeRow(const std::string& row, const std::s
   }
   std::string offered;
   for (auto& a : table->swipeActionsForRow(path)) offered += " [" + a.title + "]";
-  return UIInteractionResult::failure("row " + path.description() + " offers no \"" + action + "\"" +
+  return UIInteractionResult::failure(rowAsGiven(row) + " offers no \"" + action + "\"" +
                                       (offered.empty() ? "" : "; it offers" + offered));
 }
 
@@ -53,7 +53,7 @@ UIInteractionResult UIInteraction::menuRow(const std::string& row, const std::st
   NSIndexPath path;
   if (auto found = findRow(row, table, path); !found) return found;
   auto actions = table->menuActionsForRow(path);
-  if (actions.empty()) return UIInteractionResult::failure("row " + path.description() + " has no menu");
+  if (actions.empty()) return UIInteractionResult::failure(rowAsGiven(row) + " has no menu");
   std::string offered;
   for (auto& a : actions) {
     if (sameText(a.title, action)) {
@@ -62,7 +62,13 @@ UIInteractionResult UIInteraction::menuRow(const std::string& row, const std::st
     }
     offered += " [" + a.title + "]";
   }
-  return UIInteractionResult::failure("row " + path.description() + "'s menu has no \"" + action + "\"; it offers" + offered);
+  return UIInteractionResult::failure(rowAsGiven(row) + "'s menu has no \"" + action + "\"; it offers" + offered);
+}
+
+bool UIInteraction::hasRow(const std::string& row) {
+  UITableView* table = nullptr;
+  NSIndexPath path;
+  return bool(findRow(row, table, path));
 }
 
 UIInteractionResult UIInteraction::toggle(const std::string& target) {

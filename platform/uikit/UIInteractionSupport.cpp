@@ -102,6 +102,8 @@ UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndex
   NSIndexPath printed;
   if (parsePath(row, printed)) {
     table = tableForPrintedPath(printed, path);
+    if (!table || path.section >= table->numberOfSections() || path.row >= table->numberOfRowsInSection(path.section))
+      return UIInteractionResult::failure("no row " + row + " on this screen");
     return UIInteractionResult::success();
   }
   // By its text, the row may be in any of the screen's tables (a page of several cards).
@@ -119,5 +121,10 @@ UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndex
     }
   }
   return UIInteractionResult::failure("no row \"" + row + "\"");
+}
+
+std::string rowAsGiven(const std::string& row) {
+  NSIndexPath path;
+  return parsePath(row, path) ? "row " + row : "row \"" + row + "\"";
 }
 }  // namespace UIInteractionSupport

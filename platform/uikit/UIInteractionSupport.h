@@ -34,4 +34,7 @@ UITableView* tableForPrintedPath(const NSIndexPath& printed, NSIndexPath& path);
 
 // A row of the front screen's tables by "section.row" as printed, or by its text.
 UIInteractionResult findRow(const std::string& row, UITableView*& table, NSIndexPath& path);
+// The row as the person named it ("row 1.0", "row \"Example Tool\""): on a screen of several
+// tables the table's own path is not what the screen printed.
+std::string rowAsGiven(const std::string& row);
 }  // namespace UIInteractionSupport

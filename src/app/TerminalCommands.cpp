@@ -175,19 +175,24 @@ bool isDirection(const std::string& word) {
   return word == "left" || word == "right" || word == "up" || word == "down";
 }
 
-// "ROW ACTION" where both may hold blanks: each split from the left is tried until one
-// names a row and one of its actions; a failed try changes nothing.
+// "ROW ACTION" where both may hold blanks: each split from the left whose first part
+// names a row on screen is tried until one of its actions answers; a failed try changes
+// nothing. A failure names the row the person meant: the longest that is on screen, or,
+// when none is, all but the last word.
 UIInteractionResult rowAndAction(const std::string& arg,
                                  UIInteractionResult (*verb)(const std::string&, const std::string&)) {
-  UIInteractionResult first = UIInteractionResult::failure("say a row and an action");
-  bool tried = false;
+  std::optional<UIInteractionResult> failed;
   for (size_t space = arg.find(' '); space != std::string::npos; space = arg.find(' ', space + 1)) {
-    auto result = verb(TerminalText::trim(arg.substr(0, space)), TerminalText::trim(arg.substr(space + 1)));
+    std::string row = TerminalText::trim(arg.substr(0, space));
+    if (!UIInteraction::hasRow(row)) continue;
+    auto result = verb(row, TerminalText::trim(arg.substr(space + 1)));
     if (result) return result;
-    if (!tried) first = result;
-    tried = true;
+    failed = result;
   }
-  return first;
+  if (failed) return *failed;
+  size_t last = arg.rfind(' ');
+  if (last == std::string::npos) return UIInteractionResult::failure("say a row and an action");
+  return verb(TerminalText::trim(arg.substr(0, last)), TerminalText::trim(arg.substr(last + 1)));
 }
 
 void showCard(const std::string& arg) {

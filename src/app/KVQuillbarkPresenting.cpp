@@ -190,7 +190,11 @@ void KVQuillbark::observeAnnouncements() {
   observe(KVNewPackageByFollowedDeveloperNotification, &KVQuillbark::showNewPackagesByFollowedDeveloperAlert);
   observe("QuillbarkSetupBackupDone", &KVQuillbark::showQuillbarkSetupBackupDoneAlert);
   observe("PurchaseNotification", &KVQuillbark::showPurchaseAlert);
-  observe("ShowVerboseView", &KVQuillbark::showVerboseView);
+  // At once: its poster starts the tasks it shows right after, and what they report
+  // before the screen listens (a download's failure) would never reach it.
+  announcementTokens_.push_back(center.addObserver("ShowVerboseView", [](const Notification& n) {
+    sharedQuillbark().showVerboseView(n);
+  }));
   observe("SileoRepoLogin", &KVQuillbark::showLoginAlert);
   observe("ShowNewSourcePackages", &KVQuillbark::showNewSourcePackagesNotice);
 }
@@ -251,7 +255,9 @@ void KVQuillbark::showLoginAlert(const Notification& notification) {
 }
 
 void KVQuillbark::showVerboseView(const Notification&) {
-  presentFromTop(std::make_shared<UINavigationController>(screens()->verboseLog()));
+  auto log = screens()->verboseLog();
+  log->loadViewIfNeeded();  // listening from now on, whenever it comes to the front
+  presentFromTop(std::make_shared<UINavigationController>(log));
 }
 
 void KVQuillbark::showNewSourcePackagesNotice(const Notification& notification) {

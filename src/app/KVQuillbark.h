@@ -93,6 +93,8 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   // Returns when the background repair of half-installed packages started by the launch
   // has ended (at once when none was started).
   void waitForStartupRepair();
+  // The repair of half-installed packages started by the launch has not ended yet.
+  bool startupRepairRunning() const;
 
   // --- Queueing a package (main thread; the paid road continues on the payment
   // client's threads). `button` is only handed on to the repeated calls of the paid road.

@@ -11,6 +11,7 @@
 #include "app/QuillbarkRoot.h"
 #include "app/KVQuillbark.h"
 #include "app/KVURLSchemeTask.h"
+#include "app/QuitGate.h"
 #include "core/KVLogFile.h"
 #include "core/KVPlatform.h"
 #include "core/QuillbarkPersistentPreferences.h"
@@ -114,6 +115,10 @@ void KVQuillbark::waitForStartupRepair() {
     KVLog("Waiting for the repair of half-installed packages to end");
   startupRepair_.wait();
   startupRepair_ = {};
+}
+
+bool KVQuillbark::startupRepairRunning() const {
+  return startupRepair_.valid() && startupRepair_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 void KVQuillbark::resetForTesting() {
@@ -222,8 +227,9 @@ void KVQuillbark::applicationWillEnterForeground(UIApplication&) {
 }
 
 void KVQuillbark::applicationWillTerminate(UIApplication&) {
-  // dpkg is not left half-way, and the repair reads the device root's globals to its end.
-  waitForStartupRepair();
+  // dpkg is not left half-way, and the repair reads the device root's globals to its end;
+  // unless the person chose to leave while it ran (its dpkg finishes on its own).
+  if (!QuitGate::leftWhileToolsRan()) waitForStartupRepair();
   if (auto db = store::Database::defaultDatabase()) {
     // At once: the process ends right after this call.
     if (ErrorRef error = KVRPackages::clearQueueState(*db))

@@ -21,6 +21,8 @@
 #include "app/TerminalLineEditor.h"
 #include "app/TerminalOutput.h"
 #include "app/TerminalText.h"
+#include "app/QuitGate.h"
+#include "foundation/LocalizedStrings.h"
 #include "foundation/RunLoop.h"
 #include "uikit/UIInteraction.h"
 
@@ -30,6 +32,7 @@ std::atomic<bool> gRunning{false};      // a command is running on the main thre
 std::atomic<bool> gInterrupted{false};  // ... and a Ctrl-C asked it to stop
 std::atomic<bool> gEditing{false};      // lines are read by the line editor
 std::atomic<bool> gReading{false};      // ... which is reading one now
+std::atomic<bool> gQuitAsked{false};    // a signal asked to quit
 
 const char* kWelcome = "(type help for the commands, quit to leave)\n";
 
@@ -47,9 +50,10 @@ struct Input {
 using LineReader = std::function<std::optional<std::string>()>;
 
 // The reader thread may outlive the session while blocked on a read; it holds what it
-// uses, and a read blocked at exit must not hold the process.
-void startReader(std::shared_ptr<Input> input, LineReader read) {
-  std::thread([input, read] {
+// uses, and a read blocked at exit must not hold the process. A terminal's input goes on
+// after a Ctrl-D (`resumes`): a quit that waits for the package tools reads on.
+void startReader(std::shared_ptr<Input> input, LineReader read, bool resumes) {
+  std::thread([input, read, resumes] {
     while (true) {
       {
         std::unique_lock<std::mutex> lock(input->mutex);
@@ -63,7 +67,7 @@ void startReader(std::shared_ptr<Input> input, LineReader read) {
         else input->ended = true;
       }
       RunLoop::main().post([] {});
-      if (!line) return;
+      if (!line && !resumes) return;
     }
   }).detach();
 }
@@ -76,39 +80,68 @@ void wantLine(Input& input) {
 
 // The session on the main thread. `prompt` is printed before each line is asked for
 // (empty where the line editor prints its own); `remember` keeps a line that ran, for
-// the line editor's history. Answers the number of commands that failed.
+// the line editor's history; `resumes`: the input is read on after it ended (a terminal's
+// Ctrl-D), which a script or a pipe is not. Answers the number of commands that failed.
 size_t runSession(const std::shared_ptr<Input>& input, TerminalOutput& output, const std::string& prompt,
-                  const std::function<void(const std::string&)>& remember) {
+                  const std::function<void(const std::string&)>& remember, bool resumes) {
   gStop = false;
   UIInteraction::runUntilIdle();
   output.screen(UIInteraction::screen());
   output.say(kWelcome);
   output.prompt(prompt);
   wantLine(*input);
+  // A quit while the package tools run waits for them, once: answers true to leave now.
+  auto askToQuit = [&output] {
+    std::string message;
+    bool leave = QuitGate::ask(&message, NSLocalizedString("Quit again to leave now.")) == QuitGate::Answer::Leave;
+    if (!message.empty()) output.say(message + "\n");
+    return leave;
+  };
+  bool inputOver = false;  // a script or a pipe ended: nothing more comes from it
   while (!gStop) {
     auto ready = [&] {
       std::lock_guard<std::mutex> lock(input->mutex);
-      return !input->lines.empty() || input->ended || gStop;
+      return !input->lines.empty() || (input->ended && !inputOver) || gStop || gQuitAsked || QuitGate::leaving();
     };
     if (!RunLoop::main().runUntil(ready, 3600)) continue;
+    if (gStop || QuitGate::leaving()) break;
+    if (gQuitAsked.exchange(false)) {
+      if (askToQuit()) break;
+      continue;
+    }
     std::string line;
+    bool ended = false;
     {
       std::lock_guard<std::mutex> lock(input->mutex);
-      if (input->lines.empty()) {
-        if (input->ended) break;
+      if (!input->lines.empty()) {
+        line = TerminalText::trim(TerminalText::withoutComment(TerminalText::withoutPromptMark(input->lines.front())));
+        input->lines.pop_front();
+      } else if (input->ended && !inputOver) {
+        ended = true;
+        if (resumes) input->ended = false;
+        else inputOver = true;
+      } else {
         continue;
       }
-      line = TerminalText::trim(TerminalText::withoutComment(TerminalText::withoutPromptMark(input->lines.front())));
-      input->lines.pop_front();
     }
-    if (gStop) break;
+    if (ended) {
+      // The end of a script that has already asked to quit asks nothing more.
+      if (!resumes && QuitGate::waiting()) continue;
+      if (askToQuit()) break;
+      if (resumes) {
+        output.prompt(prompt);
+        wantLine(*input);
+      }
+      continue;
+    }
     if (!line.empty()) {
       if (remember && TerminalCommands::keptInHistory(line)) remember(line);
       gInterrupted = false;
       gRunning = true;
       bool more = TerminalCommands::execute(line, output, gInterrupted);
       gRunning = false;
-      if (!more) break;
+      if (!more && askToQuit()) break;
+      if (gStop || QuitGate::leaving()) break;
     }
     output.prompt(prompt);
     wantLine(*input);
@@ -130,6 +163,11 @@ TerminalCommands::Completion completeOnMainThread(const std::string& beforeCurso
 
 void stopTerminalSession() {
   gStop = true;
+  RunLoop::main().post([] {});
+}
+
+void askTerminalSessionToQuit() {
+  gQuitAsked = true;
   RunLoop::main().post([] {});
 }
 
@@ -165,9 +203,15 @@ int runTerminalSession(int inputDescriptor, int outputDescriptor, int errorDescr
       std::string line;
       if (!std::getline(plain->stream, line)) return std::nullopt;
       return line;
+    }, false);
+    QuitGate::setWhenToolsEnd([&output](const std::string& message) {
+      output.say(message + "\n");
+      stopTerminalSession();
     });
     // A script must be able to tell that a command of it failed.
-    return runSession(input, output, "> ", nullptr) > 0 ? 1 : 0;
+    size_t failed = runSession(input, output, "> ", nullptr, false);
+    QuitGate::setWhenToolsEnd(nullptr);
+    return failed > 0 ? 1 : 0;
   }
   // Never deleted: the reader thread may still be inside it when the process leaves.
   static TerminalLineEditor* editor = nullptr;
@@ -182,9 +226,14 @@ int runTerminalSession(int inputDescriptor, int outputDescriptor, int errorDescr
     gReading = false;
     editor->takeInterruptsAsKeys(false);
     return line;
+  }, true);
+  QuitGate::setWhenToolsEnd([&output](const std::string& message) {
+    output.say(message + "\n");
+    stopTerminalSession();
   });
   // A person saw each failure as it came; leaving is no failure.
-  runSession(input, output, "", [](const std::string& line) { editor->remember(line); });
+  runSession(input, output, "", [](const std::string& line) { editor->remember(line); }, true);
+  QuitGate::setWhenToolsEnd(nullptr);
   editor->restoreTerminal();
   return 0;
 }

@@ -1,9 +1,10 @@
 // The process entry: prepares the device root and the log file, then runs the main loop
-// until asked to stop (SIGINT or SIGTERM).
+// until asked to stop (quit, SIGINT or SIGTERM; not while the package tools run, QuitGate).
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,8 @@
 #include "app/CommandLine.h"
 #include "app/DeviceRootLock.h"
 #include "app/KVQuillbark.h"
+#include "app/PackageToolsLastRun.h"
+#include "app/QuitGate.h"
 #include "app/QuillbarkRoot.h"
 #include "app/TerminalDriver.h"
 #include "core/KVLogFile.h"
@@ -44,24 +47,43 @@
 #include "uikit/UIWindow.h"
 
 namespace {
-// Stops the main loop on SIGINT or SIGTERM. The signals are blocked in every thread and
-// taken here with sigwait, so no handler runs in the middle of other work.
-void startSignalWatcher(sigset_t set) {
-  std::thread([set] {
-    int sig = 0;
-    // A first Ctrl-C stops a running command (a wait); otherwise the application leaves.
-    while (sigwait(&set, &sig) == 0 && sig == SIGINT && interruptTerminalCommand()) {
-    }
-    RunLoop::main().post([] { RunLoop::main().stop(); });
-    stopTerminalSession();
-    ScreenWindow::requestClose();
-  }).detach();
-}
+std::atomic<bool> gWindowShown{false};
 
 void showCard(const std::string& title, const std::string& message) {
   auto card = std::make_shared<ErrorViewController>();
   card->showWithTitle(title, message, 1, NSLocalizedString("OK"), std::nullopt, std::string());
   card->presentFromTopPresenter();
+}
+
+// A quit asked of the window (its close, or a signal): while the package tools run, the
+// window stays, saying so on a card, until they end or the person asks again.
+bool windowMayClose(int errorDescriptor) {
+  std::string message;
+  bool leave =
+      QuitGate::ask(&message, NSLocalizedString("Close the window again to leave now.")) == QuitGate::Answer::Leave;
+  if (!message.empty()) dprintf(errorDescriptor, "quillbark: %s\n", message.c_str());
+  if (!leave) showCard(NSLocalizedString("Quitting When the Package Tools End"), message);
+  return leave;
+}
+
+// Asks to quit on SIGINT or SIGTERM, as the quit command does (QuitGate). The signals are
+// blocked in every thread and taken here with sigwait, so no handler runs in the middle
+// of other work.
+void startSignalWatcher(sigset_t set, int errorDescriptor) {
+  std::thread([set, errorDescriptor] {
+    int sig = 0;
+    while (sigwait(&set, &sig) == 0) {
+      // A first Ctrl-C stops a running command (a wait).
+      if (sig == SIGINT && interruptTerminalCommand()) continue;
+      if (!gWindowShown) {
+        askTerminalSessionToQuit();
+        continue;
+      }
+      RunLoop::main().post([errorDescriptor] {
+        if (windowMayClose(errorDescriptor)) ScreenWindow::requestClose();
+      });
+    }
+  }).detach();
 }
 
 // The preference file could not be read and was replaced by the defaults: said once,
@@ -130,6 +152,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillbark: %s\n", error.c_str());
     return 1;
   }
+  // What a run left behind the last application is read only once it has ended.
+  bool started = true;
+  std::optional<std::string> lastRun = PackageToolsLastRun::waitAtStart(signals, &started);
+  if (!started) return 1;
   // At every start: a root made by an earlier version is completed, and what a package
   // did to the device's own folders is put right before anything is written there.
   std::vector<std::string> built;
@@ -169,7 +195,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quillbark: cannot start: %s\n", error->localizedDescription().c_str());
     return 1;
   }
-  startSignalWatcher(signals);
+  startSignalWatcher(signals, errorDescriptor);
   // The interface of "Main" and the application delegate's launch sequence.
   auto window = std::make_shared<UIWindow>();
   window->setRootViewController(UIStoryboard::storyboardWithName("Main")->instantiateViewControllerWithIdentifier("TabBarVC"));
@@ -184,6 +210,12 @@ int main(int argc, char** argv) {
              NSLocalizedFormat("The device description (%@) was damaged, so Quillbark replaced it with the default one.",
                                {DeviceRoot::kDeviceFactsFile}));
   }
+  if (lastRun) {
+    showCard(NSLocalizedString("The Package Tools' Last Run Ended"),
+             NSLocalizedFormat("The package tools' last run went on after Quillbark had left (%@); it has ended, and "
+                               "the packages show what it left.",
+                               {*lastRun}));
+  }
   std::unique_ptr<ScreenWindow> shown;
   if (line->window) {
     std::string failure;
@@ -196,8 +228,12 @@ int main(int argc, char** argv) {
               "this terminal is not read while it is open, and closing the window quits\n");
   }
   int status = 0;
-  if (shown) shown->run();
-  else status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
+  if (shown) {
+    gWindowShown = true;
+    QuitGate::setWhenToolsEnd([](const std::string&) { ScreenWindow::requestClose(); });
+    do shown->run();
+    while (!QuitGate::leaving() && !windowMayClose(errorDescriptor));
+  } else status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
                                    CommandLine::historyFile(environment).value_or(""));
   shown.reset();
 

@@ -124,6 +124,33 @@ std::string KVPackageAPTOperationTask::pipelineID() const { return KVPipelinePac
 
 std::vector<std::string> KVPackageAPTOperationTask::queuedIdentifiers() const { return identifiers_; }
 
+namespace {
+std::string listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? NSLocalizedString(" and ") : ", ") + names[i];
+  return text;
+}
+}  // namespace
+
+std::string KVPackageAPTOperationTask::workDescription() const {
+  std::vector<std::string> installs, removals;
+  auto nameOf = [this](const std::string& identifier) {
+    auto name = names_.find(identifier);
+    return name == names_.end() || name->second.empty() ? identifier : name->second;
+  };
+  std::istringstream in(packageIdentifiers_);
+  for (std::string token; in >> token;) {
+    bool removal = token.back() == '-';
+    std::vector<std::string> one = KVAPTManager::identifiersOfQueue(token);
+    if (!one.empty()) (removal ? removals : installs).push_back(nameOf(one.front()));
+  }
+  for (const auto& archive : archives_) installs.push_back(nameOf(archive.identifier));
+  if (removals.empty()) return NSLocalizedFormat("installing %@", {listed(installs)});
+  if (installs.empty()) return NSLocalizedFormat("removing %@", {listed(removals)});
+  return NSLocalizedFormat("installing %@ and removing %@", {listed(installs), listed(removals)});
+}
+
 void KVPackageAPTOperationTask::updateGetButton() const {
   for (const auto& identifier : queuedIdentifiers())
     NotificationCenter::defaultCenter().post(KVQueueStateNotificationName(identifier), Value(),

@@ -33,6 +33,8 @@ class KVPackageAPTOperationTask : public KVPackageToolTask {
   std::string pipelineID() const override;
   // The identifiers of the task's queue string.
   std::vector<std::string> queuedIdentifiers() const override;
+  // "installing A and B", "removing C", "installing A and removing C", by display name.
+  std::string workDescription() const override;
 
   const std::string& packageIdentifiers() const { return packageIdentifiers_; }
   // Tells every package of the run that its operation is over.

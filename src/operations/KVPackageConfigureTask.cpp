@@ -11,6 +11,8 @@ KVPackageConfigureTask::KVPackageConfigureTask(std::string identifier, std::stri
 
 std::string KVPackageConfigureTask::pipelineID() const { return KVPipelinePackageATPInstallOperation; }
 
+std::string KVPackageConfigureTask::workDescription() const { return NSLocalizedFormat("setting up %@ again", {name_}); }
+
 void KVPackageConfigureTask::taskStart() {
   beginCommand(NSLocalizedString("Preparing to configure ...\n"));
   before_ = KVAPTManager::dpkgRecords();

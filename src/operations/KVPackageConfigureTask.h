@@ -17,6 +17,7 @@ class KVPackageConfigureTask : public KVPackageToolTask {
   void taskStart() override;
   std::string taskID() const override { return "Configure-" + identifier_; }
   std::string pipelineID() const override;
+  std::string workDescription() const override;
   std::vector<std::string> queuedIdentifiers() const override { return {identifier_}; }
 
  private:

@@ -9,6 +9,10 @@ KVPackageDPKGInstallTask::KVPackageDPKGInstallTask(std::string packagePath, std:
 
 std::string KVPackageDPKGInstallTask::pipelineID() const { return KVPipelinePackageATPInstallOperation; }
 
+std::string KVPackageDPKGInstallTask::workDescription() const {
+  return NSLocalizedFormat("installing %@", {identifier_});
+}
+
 void KVPackageDPKGInstallTask::taskStart() {
   beginCommand(NSLocalizedString("Preparing to install ...\n"));
   auto self = std::static_pointer_cast<KVPackageDPKGInstallTask>(shared_from_this());

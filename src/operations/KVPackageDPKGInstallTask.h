@@ -17,6 +17,7 @@ class KVPackageDPKGInstallTask : public KVPackageToolTask {
   void taskStart() override;
   std::string taskID() const override { return "Install-" + identifier_; }
   std::string pipelineID() const override;
+  std::string workDescription() const override;
 
   const std::string& packagePath() const { return packagePath_; }
   const std::string& identifier() const { return identifier_; }

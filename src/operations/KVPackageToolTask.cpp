@@ -5,6 +5,7 @@
 #include "database/KVParsingUtility.h"
 #include "foundation/LocalizedStrings.h"
 #include "foundation/Log.h"
+#include "operations/KVPackageToolsRunNote.h"
 #include "operations/KVVerboseLog.h"
 
 KVPackageToolTask::KVPackageToolTask() : status_(NSLocalizedString("Waiting...")) {}
@@ -39,6 +40,8 @@ void KVPackageToolTask::beginCommand(const std::string& preparingText) {
   setStatus(preparingText);
   KVVerboseLog::postStatus(preparingText, false);
   canCancel_.store(false);
+  KVPackageToolsRunNote::write(workDescription());
+  noted_.store(true);
 }
 
 void KVPackageToolTask::showOutput(const std::string& text) {
@@ -87,6 +90,8 @@ void KVPackageToolTask::endRefusedAsBusy(const std::string& failedStatus, std::f
 void KVPackageToolTask::end(bool success, ErrorRef error, const std::function<void()>& afterEnd) {
   if (ended_.exchange(true)) return;
   canCancel_.store(false);
+  // The run and the reading back of its outcome are over: nothing is left to wait for.
+  if (noted_.exchange(false)) KVPackageToolsRunNote::clear();
   if (success) KVPipelineManager::sharedManager().taskDoneWithSuccess(this);
   else KVPipelineManager::sharedManager().taskDoneWithError(this, std::move(error));
   if (afterEnd) afterEnd();

@@ -28,6 +28,9 @@ class KVPackageToolTask : public KVTask {
   // Before the command starts: the task ends as a success (nothing was done) and its
   // operation finishes. Afterwards nothing.
   void taskCancel() override;
+  // What the task has the tools do, in words ("installing Example Tool"): said when a
+  // person quits while it runs, and noted (KVPackageToolsRunNote) while its command runs.
+  virtual std::string workDescription() const = 0;
 
  protected:
   KVPackageToolTask();
@@ -61,4 +64,5 @@ class KVPackageToolTask : public KVTask {
   std::atomic<double> progress_{-1};
   std::atomic<bool> canCancel_{true};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> noted_{false};  // the run's note is this task's
 };

@@ -93,7 +93,7 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   // Returns when the background repair of half-installed packages started by the launch
   // has ended (at once when none was started).
   void waitForStartupRepair();
-  // The repair of half-installed packages started by the launch has not ended yet.
+  // The repair started by the launch has packages to bring back and has not ended yet.
   bool startupRepairRunning() const;
 
   // --- Queueing a package (main thread; the paid road continues on the payment
@@ -182,6 +182,7 @@ class KVQuillbark : public UIApplicationDelegate, public UNUserNotificationCente
   std::weak_ptr<KVTabBarController> tabController_;
   bool startupCompleted_ = false;
   std::shared_future<void> startupRepair_;
+  std::atomic<bool> startupRepairWorks_{false};
   std::atomic<bool> newsNotification_{false};
   std::atomic<bool> sourceNotification_{false};
   mutable std::mutex fieldsMutex_;

@@ -102,7 +102,16 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   startupCompleted_ = true;
   auto repaired = std::make_shared<std::promise<void>>();
   startupRepair_ = repaired->get_future().share();
+  startupRepairWorks_ = false;
   performOnBackgroundThread([repaired] {
+    // Most starts find nothing to repair: only a repair that has packages to bring back
+    // keeps a quit waiting, saying so (QuitGate).
+    for (const auto& [identifier, record] : KVAPTManager::dpkgRecords()) {
+      if (record.isUnfinished() || record.flag() == "reinstreq" || record.state() == "half-installed") {
+        sharedQuillbark().startupRepairWorks_ = true;
+        break;
+      }
+    }
     KVAPTManager::fixPartiallyInstalledPackages();
     repaired->set_value();
   });
@@ -118,7 +127,8 @@ void KVQuillbark::waitForStartupRepair() {
 }
 
 bool KVQuillbark::startupRepairRunning() const {
-  return startupRepair_.valid() && startupRepair_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+  return startupRepairWorks_ && startupRepair_.valid() &&
+         startupRepair_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 void KVQuillbark::resetForTesting() {

@@ -132,7 +132,10 @@ const std::vector<Verb>& verbs() {
       {"help", {"?"}, "help [COMMAND]", "list the commands, or explain one", "Lists the commands, or explains COMMAND with an example.",
        "help tap", Argument::Optional, Names::Verbs},
       {"quit", {"exit"}, "quit", "leave (Ctrl-D, or Ctrl-C at an empty prompt, too)",
-       "Leaves the application. Ctrl-D, and Ctrl-C at an empty prompt, leave too.", "quit", Argument::None,
+       "Leaves the application. Ctrl-D, and Ctrl-C at an empty prompt, leave too. While the package\n"
+       "tools install or remove packages, it says so and leaves once they have ended; quit again to\n"
+       "leave at once (they finish on their own, and the next start waits for them).",
+       "quit", Argument::None,
        Names::None},
   };
   return table;

@@ -112,6 +112,7 @@ bool Process::launch(std::string* error) {
   posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 1);
   posix_spawn_file_actions_adddup2(&setup.actions, fds[1], 2);
   if (!currentDirectory_.empty()) posix_spawn_file_actions_addchdir_np(&setup.actions, currentDirectory_.c_str());
+  if (newSession_) posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
   setup.closeTheRest();
 
   std::vector<std::string> argv{launchPath_};

@@ -37,6 +37,9 @@ class Process {
   // Replaces the child's environment; by default it inherits this process's.
   void setEnvironment(std::map<std::string, std::string> environment) { environment_ = std::move(environment); }
   void setCurrentDirectoryPath(std::string path) { currentDirectory_ = std::move(path); }
+  // Starts the child in a session of its own: the terminal's signals (Ctrl-C, a hangup)
+  // and this process's end do not reach it.
+  void setNewSession(bool newSession) { newSession_ = newSession; }
 
   // Starts the child. Answers false, with `error` set, when it can't be started.
   bool launch(std::string* error = nullptr);
@@ -83,6 +86,7 @@ class Process {
   std::vector<std::string> arguments_;
   std::optional<std::map<std::string, std::string>> environment_;
   std::string currentDirectory_;
+  bool newSession_ = false;
 
   pid_t pid_ = -1;
   std::atomic<int> readFd_{-1};  // read by other threads through fileDescriptor()

@@ -135,6 +135,9 @@ void KVStreamingTask::runStreamingCommand(const std::string& command, OutputBloc
 
   process->setLaunchPath("/bin/bash");
   process->setArguments({"-c", command});
+  // The package tools are not stopped half way by what stops the application: a Ctrl-C
+  // at its terminal, the terminal's hangup. dpkg finishes what it began.
+  process->setNewSession(true);
 
   int32_t status;
   std::string launchError;

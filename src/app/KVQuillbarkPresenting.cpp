@@ -190,7 +190,7 @@ void KVQuillbark::observeAnnouncements() {
   observe(KVNewPackageByFollowedDeveloperNotification, &KVQuillbark::showNewPackagesByFollowedDeveloperAlert);
   observe("QuillbarkSetupBackupDone", &KVQuillbark::showQuillbarkSetupBackupDoneAlert);
   observe("PurchaseNotification", &KVQuillbark::showPurchaseAlert);
-  // At once: its poster starts the tasks it shows right after, and what they report
+  // Made at once: its poster starts the tasks it shows right after, and what they report
   // before the screen listens (a download's failure) would never reach it.
   announcementTokens_.push_back(center.addObserver("ShowVerboseView", [](const Notification& n) {
     sharedQuillbark().showVerboseView(n);
@@ -256,8 +256,10 @@ void KVQuillbark::showLoginAlert(const Notification& notification) {
 
 void KVQuillbark::showVerboseView(const Notification&) {
   auto log = screens()->verboseLog();
-  log->loadViewIfNeeded();  // listening from now on, whenever it comes to the front
-  presentFromTop(std::make_shared<UINavigationController>(log));
+  auto navigation = std::make_shared<UINavigationController>(log);
+  log->loadViewIfNeeded();  // listening from now on
+  // Shown on a later turn, as the other announcements, once the tasks it shows are queued.
+  DispatchQueue::mainQueue().async([navigation] { sharedQuillbark().presentFromTop(navigation); });
 }
 
 void KVQuillbark::showNewSourcePackagesNotice(const Notification& notification) {

@@ -157,7 +157,8 @@ void TasksVerboseViewController::setContent() {
   auto tasks = KVPipelineManager::sharedManager().tasksArray();
   if (!tasks.empty()) {
     const auto& first = tasks.front();
-    if (first->taskProgress() != -1) appendString(first->taskDescription(), Plain);
+    // A log that has listened since before the task began has its lines already.
+    if (first->taskProgress() != -1 && log_->attributedText().empty()) appendString(first->taskDescription(), Plain);
     progressBar_->setProgress(static_cast<float>(first->taskProgress()), false);
     return;
   }

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "core/KVPipelineManager.h"
+#include "foundation/Dispatch.h"
 #include "foundation/LocalizedStrings.h"
+#include "foundation/WeakSelf.h"
 #include "foundation/Log.h"
 #include "operations/KVVerboseLogView.h"
 #include "uikit/UIBarButtonItem.h"
@@ -98,6 +100,7 @@ void TasksVerboseViewController::viewDidLoad() {
   actionButton_->setAlpha(0);
   actionButton_->setHidden(true);
   observeAll();
+  for (const auto& task : KVPipelineManager::sharedManager().tasksArray()) tasksAtLoad_.push_back(task);
   setTitle(NSLocalizedString("Tasks"));
   taskProgress_ = 0;
 }
@@ -157,21 +160,33 @@ void TasksVerboseViewController::setContent() {
   auto tasks = KVPipelineManager::sharedManager().tasksArray();
   if (!tasks.empty()) {
     const auto& first = tasks.front();
-    // A log that has listened since before the task began has its lines already.
-    if (first->taskProgress() != -1 && log_->attributedText().empty()) appendString(first->taskDescription(), Plain);
+    // A log that has listened since before the task was queued has its lines already.
+    bool heardItAll = std::none_of(tasksAtLoad_.begin(), tasksAtLoad_.end(),
+                                   [&first](const std::weak_ptr<KVTask>& listed) { return listed.lock() == first; });
+    if (first->taskProgress() != -1 && !heardItAll) appendString(first->taskDescription(), Plain);
     progressBar_->setProgress(static_cast<float>(first->taskProgress()), false);
     return;
   }
-  if (log_->attributedText().empty()) appendString(NSLocalizedString("> No more running tasks"), Tint);
-  progressBar_->setProgress(1, true);
-  view()->setNeedsLayout();
-  hideProgressBar();
+  // What tasks that ended before the screen came told it may still be on its way (their
+  // lines come on the main queue): the log is looked at once they are in.
+  DispatchQueue::mainQueue().async([weak = weakSelf(this)] {
+    auto self = weak.lock();
+    if (!self || !KVPipelineManager::sharedManager().tasksArray().empty()) return;
+    if (self->log_->attributedText().empty()) {
+      self->appendString(NSLocalizedString("> No more running tasks"), Tint);
+      self->toldSinceMarker_ = false;
+    }
+    self->progressBar_->setProgress(1, true);
+    self->view()->setNeedsLayout();
+    self->hideProgressBar();
+  });
 }
 
 void TasksVerboseViewController::hideProgressBar() { progressBar_->setHidden(true); }
 
 void TasksVerboseViewController::appendString(const std::optional<std::string>& text, int type) {
   if (!text || !isViewLoaded()) return;
+  toldSinceMarker_ = true;
   const auto& colours = palette();
   UIColor colour = colours ? colours->primaryTextColor() : UIColor::whiteColor();
   switch (type) {
@@ -206,8 +221,10 @@ void TasksVerboseViewController::pipelineManagerNotification(const Notification&
     return;
   }
   if (notification.name == KVPipelineTaskFinishedNotification) {
-    if (!KVPipelineManager::sharedManager().tasksArray().empty()) return;
+    // Only after something was told: a log made before its tasks start hears others end.
+    if (!KVPipelineManager::sharedManager().tasksArray().empty() || !toldSinceMarker_) return;
     appendString("\n\n> No more running tasks", Tint);
+    toldSinceMarker_ = false;
     log_->scrollToEnd();
     hideProgressBar();
   } else if (notification.name == KVPipelineTaskProgressNotification) {

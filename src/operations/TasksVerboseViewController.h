@@ -7,11 +7,13 @@
 // the pipeline asks with its own card again.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/NotificationToken.h"
 #include "interface/KVPalettedViewController.h"
 #include "uikit/NSLayoutConstraint.h"
 
+class KVTask;
 class KVVerboseLogView;
 class UIButton;
 class UIProgressView;
@@ -66,4 +68,8 @@ class TasksVerboseViewController : public KVPalettedViewController {
   std::string piaToLaunch_ = "None";
   std::vector<NotificationToken> tokens_;
   bool pipelineAsksHere_ = false;
+  // The tasks listed when the screen began to listen: it did not hear them from their start.
+  std::vector<std::weak_ptr<KVTask>> tasksAtLoad_;
+  // Something was told since the marker that no task runs any more (or since the start).
+  bool toldSinceMarker_ = false;
 };

@@ -36,12 +36,13 @@ class TerminalRoad {
     return terminal_.output().substr(from);
   }
   // Types the line again and again until what it prints shows `expected`: for what the
-  // application does in the background.
-  void until(const std::string& keys, const std::string& expected, double seconds = 120) {
+  // application does in the background. The print that showed it goes to `shown`.
+  void until(const std::string& keys, const std::string& expected, double seconds = 120, std::string* shown = nullptr) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     std::string printed;
     while (std::chrono::steady_clock::now() < deadline) {
       printed = printedBy(keys);
+      if (shown) *shown = printed;
       if (printed.find(expected) != std::string::npos) return;
     }
     FAIL() << "no \"" << expected << "\" after " << keys << ":\n" << printed;

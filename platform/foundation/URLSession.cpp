@@ -94,12 +94,20 @@ std::shared_ptr<Task> URLSession::makeTask(const URLRequest& request, Completion
   return task;
 }
 
+namespace {
+std::atomic<int> gTasksInFlight{0};
+}  // namespace
+
+int URLSession::tasksInFlight() { return gTasksInFlight.load(); }
+
 void URLSession::taskStarted() {
+  ++gTasksInFlight;
   std::lock_guard<std::mutex> lock(mutex_);
   ++running_;
 }
 
 void URLSession::taskEnded() {
+  --gTasksInFlight;
   std::unique_lock<std::mutex> lock(mutex_);
   --running_;
   invalidateIfIdleLocked(lock);

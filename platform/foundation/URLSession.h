@@ -17,6 +17,9 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
  public:
   // The process-wide session of the default configuration; it cannot be invalidated.
   static std::shared_ptr<URLSession> sharedSession();
+  // How many tasks of every session have started and not yet ended (their completion
+  // or last delegate report included).
+  static int tasksInFlight();
   // `delegate` is held until the session is invalidated, as the platform does.
   // Without `delegateQueue` the session makes a serial queue of its own.
   static std::shared_ptr<URLSession> sessionWithConfiguration(const URLSessionConfiguration& configuration,

@@ -14,6 +14,7 @@
 #include "foundation/Clock.h"
 #include "foundation/Dispatch.h"
 #include "foundation/RunLoop.h"
+#include "foundation/URLSession.h"
 #include "interface/ErrorViewController.h"
 #include "operations/KVAPTManager.h"
 #include "render/ViewRenderer.h"
@@ -126,8 +127,9 @@ const std::vector<Verb>& verbs() {
        "Lets SECONDS pass (1 unless given, at most 3600) so that background work lands, then prints\n"
        "the screen. With for TEXT it ends as soon as the screen shows TEXT (as it prints it, in a\n"
        "line not marked disabled: a button that can be tapped); with idle, as soon as no task runs\n"
-       "(refreshes, downloads, the package tools) and no work is left in the background. Either\n"
-       "fails when SECONDS (60 unless given) pass first. Ctrl-C stops the wait at once.",
+       "(refreshes, downloads, the package tools) and no request or other work is left in the\n"
+       "background. Either fails when SECONDS (60 unless given) pass first. Ctrl-C stops the\n"
+       "wait at once.",
        "wait for Queue | 1 Package", Argument::Optional, Names::None},
       {"help", {"?"}, "help [COMMAND]", "list the commands, or explain one", "Lists the commands, or explains COMMAND with an example.",
        "help tap", Argument::Optional, Names::Verbs},
@@ -284,15 +286,16 @@ std::optional<WaitRequest> waitRequest(const std::string& arg) {
   return request;
 }
 
-// Whether nothing is left to do in the background: no block on the global queues, none
-// posted to the main loop that could start more, no task in the pipeline and the
-// package tools free. The queues are looked at before and after the main loop's blocks
-// run, so that work handed from one to the other between two looks is seen.
+// Whether nothing is left to do in the background: no block on the global queues, no
+// request on the network, none posted to the main loop that could start more, no task
+// in the pipeline and the package tools free. The queues are looked at before and after
+// the main loop's blocks run, so that work handed from one to the other between two
+// looks is seen.
 bool idle() {
-  if (!DispatchQueue::globalQueuesIdle()) return false;
+  auto quiet = [] { return DispatchQueue::globalQueuesIdle() && URLSession::tasksInFlight() == 0; };
+  if (!quiet()) return false;
   RunLoop::main().runUntilIdle();
-  return DispatchQueue::globalQueuesIdle() && KVPipelineManager::sharedManager().tasksArray().empty() &&
-         !KVAPTManager::running();
+  return quiet() && KVPipelineManager::sharedManager().tasksArray().empty() && !KVAPTManager::running();
 }
 
 // Lets time pass on the main loop until it is up, the screen shows what is waited for,

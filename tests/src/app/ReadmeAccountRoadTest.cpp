@@ -79,7 +79,7 @@ TEST_F(ReadmeAccountRoad, TheBackupRunsAsWrittenAndTheServiceHoldsExactlyTheDevi
   EXPECT_NE(shown.find("ann\nann@example.org\n"), std::string::npos) << "the header, signed in";
   EXPECT_NE(shown.find("Quillbark setup successfully saved."), std::string::npos);
   EXPECT_NE(shown.find("0.0: Ann Example | Design and code | >"), std::string::npos) << "the credits";
-  EXPECT_NE(shown.find("(image: Banner)\nBackups of your setup"), std::string::npos) << "the news entry";
+  EXPECT_NE(shown.find("(image: Banner)\nBackups of your setup"), std::string::npos) << "the news entry: " << shown;
   auto kept = service.setup(PlayedVendorService::kUserID);
   ASSERT_TRUE(kept);
   Database database(dir.file("backup-device"));

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "foundation/CivilDays.h"
+
 namespace {
 
 constexpr std::array<const char*, 7> kDays = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
@@ -15,35 +17,6 @@ constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "Ma
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 constexpr int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (H. Hinnant's
-// civil-date algorithms; exact for every year the format can hold).
-int64_t daysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-struct Civil {
-  int64_t year;
-  int month;
-  int day;
-};
-
-Civil civilFromDays(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return {yoe + era * 400 + (month <= 2), month, day};
-}
 
 bool isLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -124,7 +97,7 @@ bool readRfc850(std::string_view text, Date now, Fields& f) {
   // A year that would be more than 50 years ahead is the latest past one with the
   // same last two digits.
   const int64_t nowDays = static_cast<int64_t>(std::floor(now.unixSeconds() / kSecondsPerDay));
-  const int64_t thisYear = civilFromDays(nowDays).year;
+  const int64_t thisYear = CivilDays::toCivil(nowDays).year;
   int64_t year = thisYear - thisYear % 100 + twoDigits;
   if (year > thisYear + 50) year -= 100;
   else if (year <= thisYear - 50) year += 100;
@@ -155,7 +128,7 @@ std::optional<Date> toDate(const Fields& f) {
   // second may be 60 (a leap second); it is read as the next minute's first.
   if (f.day < 1 || f.day > daysInMonth(f.year, f.month) || f.hour > 23 || f.minute > 59 || f.second > 60)
     return std::nullopt;
-  const int64_t days = daysFromCivil(f.year, f.month, f.day);
+  const int64_t days = CivilDays::fromCivil(f.year, f.month, f.day);
   const double unix = static_cast<double>(days * kSecondsPerDay + f.hour * 3600 + f.minute * 60 + f.second);
   return Date::fromUnix(unix);
 }
@@ -165,8 +138,8 @@ std::optional<Date> toDate(const Fields& f) {
 namespace HTTPDate {
 
 std::string format(Date date) {
-  const double lowest = static_cast<double>(daysFromCivil(1, 1, 1) * kSecondsPerDay);
-  const double highest = static_cast<double>(daysFromCivil(10000, 1, 1) * kSecondsPerDay) - 1;
+  const double lowest = static_cast<double>(CivilDays::fromCivil(1, 1, 1) * kSecondsPerDay);
+  const double highest = static_cast<double>(CivilDays::fromCivil(10000, 1, 1) * kSecondsPerDay) - 1;
   double unix = date.unixSeconds();
   if (std::isnan(unix)) unix = lowest;
   const auto seconds = static_cast<int64_t>(std::floor(std::clamp(unix, lowest, highest)));
@@ -176,7 +149,7 @@ std::string format(Date date) {
     inDay += kSecondsPerDay;
     days -= 1;
   }
-  const Civil c = civilFromDays(days);
+  const CivilDays::Civil c = CivilDays::toCivil(days);
   // 1970-01-01 was a Thursday (index 3 from Monday).
   const auto weekday = static_cast<size_t>(((days % 7) + 7 + 3) % 7);
   char text[40];

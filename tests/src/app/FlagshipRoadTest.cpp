@@ -10,6 +10,7 @@
 
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
+#include "TerminalRoad.h"
 #include "support/DebBuilder.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -30,10 +31,8 @@ class FlagshipRoad : public ::testing::Test {
     server.serveFolder(repo.path(), "/repo/");
     location = server.url("/repo/");
 
-    terminal = std::make_unique<PseudoTerminal>(ApplicationProcess::kPath,
-                                                std::vector<std::string>{"--device-root", device});
-    ASSERT_TRUE(terminal->started());
-    ASSERT_TRUE(terminal->waitFor("(type help for the commands, quit to leave)")) << terminal->output();
+    road = std::make_unique<TerminalRoad>(device);
+    terminal = &road->terminal();
     ASSERT_TRUE(terminal->waitFor("> ")) << terminal->output();
   }
   void TearDown() override {
@@ -48,25 +47,10 @@ class FlagshipRoad : public ::testing::Test {
     ASSERT_TRUE(terminal->waitFor(expected)) << "after " << keys << ":\n" << terminal->sinceLastMatch();
     ASSERT_TRUE(terminal->waitFor("> ")) << terminal->sinceLastMatch();
   }
-  // What a line prints, up to the next prompt.
-  std::string printedBy(const std::string& keys) {
-    size_t from = terminal->output().size();
-    terminal->send(keys + "\r");
-    if (!terminal->waitFor("\n> ")) return "(no prompt came back)";
-    return terminal->output().substr(from);
-  }
-  // Types the line again and again until what it prints shows `expected`: for what the
-  // application does in the background (a refresh, a dry run, an APT run).
-  // The print that showed it goes to `shown`.
+  std::string printedBy(const std::string& keys) { return road->printedBy(keys); }
+  // For what the application does in the background (a refresh, a dry run, an APT run).
   void until(const std::string& keys, const std::string& expected, double seconds = 120, std::string* shown = nullptr) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    std::string printed;
-    while (std::chrono::steady_clock::now() < deadline) {
-      printed = printedBy(keys);
-      if (shown) *shown = printed;
-      if (printed.find(expected) != std::string::npos) return;
-    }
-    FAIL() << "no \"" << expected << "\" after " << keys << ":\n" << printed;
+    road->until(keys, expected, seconds, shown);
   }
   // The line of the screen's row that begins with `name`.
   std::string row(const std::string& name) {
@@ -115,7 +99,8 @@ class FlagshipRoad : public ::testing::Test {
   TempDir repo;
   TestHttpServer server;
   std::string location;
-  std::unique_ptr<PseudoTerminal> terminal;
+  std::unique_ptr<TerminalRoad> road;
+  PseudoTerminal* terminal = nullptr;
 };
 
 TEST_F(FlagshipRoad, AddRefreshQueueConfirmInstallThenRemove) {

@@ -109,13 +109,14 @@ bool readWeights(AsciiWeights& weights) {
   return true;
 }
 
-// The weights, read once; null when the collator is not as they need.
+// The weights, read once; null when the collator is not as they need. Never destroyed:
+// a worker may still be sorting with them while the process ends.
 const AsciiWeights* asciiWeights() {
-  static const std::unique_ptr<AsciiWeights> weights = [] {
+  static const AsciiWeights* weights = [] {
     auto read = std::make_unique<AsciiWeights>();
-    return readWeights(*read) ? std::move(read) : nullptr;
+    return readWeights(*read) ? read.release() : nullptr;
   }();
-  return weights.get();
+  return weights;
 }
 
 // The collator's sort key of a text: comparing two keys byte by byte orders the texts

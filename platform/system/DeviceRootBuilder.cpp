@@ -103,9 +103,14 @@ bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* err
         !tree.createLink("../var/lib/dpkg", "/Library/dpkg", error))
       return false;
   }
-  for (const char* file : {"/var/lib/dpkg/status", "/var/lib/dpkg/available", "/var/lib/dpkg/diversions",
-                           "/var/lib/dpkg/statoverride"}) {
-    if (!tree.hasEntry(file) && !tree.writeAtomically(file, std::string(), error)) return false;
+  // What dpkg reads there must be files: a named pipe would have it wait for good, a
+  // link read what it names. (The status, dpkg's record of what is installed, is
+  // writeDevicePackages' to look at: what no device has there is left for the
+  // application to report, and it refuses the package tools meanwhile.)
+  if (!tree.hasEntry("/var/lib/dpkg/status") && !tree.writeAtomically("/var/lib/dpkg/status", std::string(), error))
+    return false;
+  for (const char* file : {"/var/lib/dpkg/available", "/var/lib/dpkg/diversions", "/var/lib/dpkg/statoverride"}) {
+    if (!DeviceRootParts::ensureRegularFile(tree, file, std::string(), error)) return false;
   }
   if (!tree.hasEntry(DeviceRoot::kSystemVersionPlist) && !writeSystemVersion(tree, given.systemVersion, error))
     return false;

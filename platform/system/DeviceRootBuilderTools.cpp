@@ -1,5 +1,7 @@
 // The package tools' part of a device root: APT's and dpkg's set-up, the launcher, the
 // stand-ins for device tools and the shell maintainer scripts run with.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -81,6 +83,17 @@ bool usableRoot(const std::string& root, std::string* error) {
 }  // namespace DeviceRootBuilder
 
 namespace DeviceRootParts {
+bool ensureRegularFile(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, std::string* error) {
+  // Opened without waiting: a named pipe is seen, not read.
+  int fd = tree.openFile(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat st {};
+  bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (fd >= 0) ::close(fd);
+  if (regular) return true;
+  if (tree.hasEntry(path) && !tree.removeItem(path, error)) return false;
+  return writeFile(tree, path, text, 0644, error);
+}
+
 bool installPackageTools(DeviceFiles::Tree& tree, std::string* error) {
   const std::string& root = tree.root();
   if (!DeviceRootBuilder::usableRoot(root, error)) return false;
@@ -90,7 +103,10 @@ bool installPackageTools(DeviceFiles::Tree& tree, std::string* error) {
   }
   // dpkg accepts archives of the architectures its database knows.
   const std::string architectures = std::string(DeviceRoot::kArchitecture) + "\n";
-  if (!writeIfMissing(tree, std::string(DeviceRoot::kDpkgAdminDir) + "/arch", architectures, error)) return false;
+  if (!ensureRegularFile(tree, std::string(DeviceRoot::kDpkgAdminDir) + "/arch", architectures, error)) return false;
+  // dpkg appends to its log: what is no file there is replaced by an empty one.
+  if (tree.hasEntry(DeviceRootBuilder::kDpkgLog) && !ensureRegularFile(tree, DeviceRootBuilder::kDpkgLog, "", error))
+    return false;
   if (!writeFile(tree, kDeviceAPTConfig, deviceAPTConfiguration(root), 0644, error)) return false;
   // dpkg reads ~/.dpkg.cfg after the host's configuration, so its log stays in the root.
   return writeFile(tree, std::string(kRootHome) + "/.dpkg.cfg", "log " + root + kDpkgLog + "\n", 0644, error);

@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
-#include "system/DeviceRootParts.h"
 #include "system/DeviceRoot.h"
+#include "system/DeviceRootParts.h"
+#include "system/DpkgStatusFile.h"
 
 namespace DeviceRootParts {
 namespace {
@@ -65,32 +69,64 @@ std::string stanzaOf(const PseudoPackage& p) {
          p.version + "\nDescription: " + p.description + "\n";
 }
 
-// The status as its stanzas, each with its final line feed, without the blank lines
-// between them.
-std::vector<std::string> stanzasOf(const std::string& status) {
-  std::vector<std::string> stanzas;
-  std::string current;
-  std::istringstream in(status);
-  for (std::string line; std::getline(in, line);) {
+// The status's stanzas as they lie in its text, each its lines with their line feeds (the
+// very last may lack one), without the blank lines between them.
+std::vector<std::string_view> stanzasOf(std::string_view status) {
+  std::vector<std::string_view> stanzas;
+  size_t start = std::string_view::npos;  // of the stanza being read
+  for (size_t pos = 0; pos < status.size();) {
+    size_t newline = status.find('\n', pos);
+    size_t lineEnd = newline == std::string_view::npos ? status.size() : newline;
+    std::string_view line = status.substr(pos, lineEnd - pos);
     if (line.empty() || line == "\r") {
-      if (!current.empty()) stanzas.push_back(std::move(current));
-      current.clear();
-      continue;
+      if (start != std::string_view::npos) stanzas.push_back(status.substr(start, pos - start));
+      start = std::string_view::npos;
+    } else if (start == std::string_view::npos) {
+      start = pos;
     }
-    current += line + "\n";
+    pos = newline == std::string_view::npos ? status.size() : newline + 1;
   }
-  if (!current.empty()) stanzas.push_back(std::move(current));
+  if (start != std::string_view::npos) stanzas.push_back(status.substr(start));
   return stanzas;
 }
 
-std::string packageOf(const std::string& stanza) {
-  if (stanza.compare(0, 9, "Package: ") != 0) {
+// The stanza with its final line feed.
+std::string whole(std::string_view stanza) {
+  std::string text(stanza);
+  if (text.empty() || text.back() != '\n') text += '\n';
+  return text;
+}
+
+std::string_view packageOf(std::string_view stanza) {
+  if (stanza.substr(0, 9) != "Package: ") {
     size_t at = stanza.find("\nPackage: ");
-    if (at == std::string::npos) return {};
+    if (at == std::string_view::npos) return {};
     return packageOf(stanza.substr(at + 1));
   }
   size_t end = stanza.find('\n');
-  return stanza.substr(9, end == std::string::npos ? std::string::npos : end - 9);
+  return stanza.substr(9, end == std::string_view::npos ? std::string_view::npos : end - 9);
+}
+
+// The status as it is, read without waiting and within dpkg's ceiling. Nothing when it is
+// not to be touched: what is there (a named pipe, a file larger than any device's) is
+// what the application reports, and the package tools are refused until it is put right.
+// A link in its place, or none, is read as an empty status and so replaced.
+std::optional<std::string> currentStatus(DeviceFiles::Tree& tree, const std::string& path, time_t* modified) {
+  int fd = tree.openFile(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  const int openError = errno;
+  DpkgStatusFile::Reader reader(fd, openError, path);
+  if (reader.isMissing() || reader.isLink()) return std::string();
+  if (!reader.isOpen()) return std::nullopt;
+  struct stat st {};
+  if (::fstat(reader.descriptor(), &st) == 0) *modified = st.st_mtim.tv_sec;
+  std::string status;
+  char buffer[1 << 16];
+  for (ssize_t n; (n = reader.read(buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    status.append(buffer, static_cast<size_t>(n));
+  }
+  return status;
 }
 }  // namespace
 
@@ -101,48 +137,52 @@ std::string devicePackagesStatus(const DeviceFacts& facts) {
 }
 
 bool writeDevicePackages(DeviceFiles::Tree& tree, const DeviceFacts& facts, std::string* error) {
-  const std::string path = std::string(DeviceRoot::kDpkgAdminDir) + "/status";
-  auto bytes = tree.read(path);
-  // A status that can't be read (a link a package put in its place) is replaced.
-  std::string status = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-  std::map<std::string, std::string> wanted;
-  for (const auto& p : pseudoPackages(facts)) wanted[p.name] = stanzaOf(p);
-
-  bool changed = !bytes;
-  std::vector<std::string> stanzas = stanzasOf(status);
-  for (auto& stanza : stanzas) {
-    auto it = wanted.find(packageOf(stanza));
-    if (it == wanted.end()) continue;
-    if (stanza != it->second) {
-      stanza = it->second;
-      changed = true;
-    }
-    wanted.erase(it);
-  }
-  for (const auto& p : pseudoPackages(facts)) {
-    if (!wanted.count(p.name)) continue;
-    stanzas.push_back(wanted[p.name]);
-    changed = true;
-  }
   // dpkg keeps a list of each package's files; these have none.
   for (const auto& p : pseudoPackages(facts)) {
     std::string list = std::string(DeviceRoot::kDpkgAdminDir) + "/info/" + p.name + ".list";
     if (!tree.hasEntry(list) && !tree.writeAtomically(list, std::string(), error)) return false;
   }
+  const std::string path = std::string(DeviceRoot::kDpkgAdminDir) + "/status";
+  time_t modified = 0;
+  auto status = currentStatus(tree, path, &modified);
+  if (!status) return true;
+  std::map<std::string, std::string, std::less<>> wanted;
+  for (const auto& p : pseudoPackages(facts)) wanted[p.name] = stanzaOf(p);
+
+  bool changed = status->empty();
+  std::vector<std::string_view> stanzas = stanzasOf(*status);
+  std::vector<std::string> replaced(stanzas.size());  // in place of the stanza, where not empty
+  for (size_t i = 0; i < stanzas.size(); ++i) {
+    auto it = wanted.find(packageOf(stanzas[i]));
+    if (it == wanted.end()) continue;
+    if (whole(stanzas[i]) != it->second) {
+      replaced[i] = it->second;
+      changed = true;
+    }
+    wanted.erase(it);
+  }
+  std::string added;
+  for (const auto& p : pseudoPackages(facts)) {
+    if (!wanted.count(p.name)) continue;
+    added += wanted[p.name] + "\n";
+    changed = true;
+  }
   if (!changed) return true;
   std::string text;
-  for (const auto& s : stanzas) text += s + "\n";
-  struct stat before {};
-  int old = tree.openFile(path, O_RDONLY);
-  bool hadTime = old >= 0 && ::fstat(old, &before) == 0;
-  if (old >= 0) ::close(old);
+  text.reserve(status->size() + added.size() + stanzas.size());
+  for (size_t i = 0; i < stanzas.size(); ++i) {
+    text += replaced[i].empty() ? whole(stanzas[i]) : replaced[i];
+    text += '\n';
+  }
+  status.reset();
+  text += added;
   if (!tree.writeAtomically(path, text, error)) return false;
   // APT knows the status by its size and its time in whole seconds: a new version of the
   // same length written within the second of the last change would go unseen.
-  int fd = tree.openFile(path, O_RDONLY);
+  int fd = tree.openFile(path, O_RDONLY | O_NONBLOCK);
   struct stat after {};
-  if (fd >= 0 && hadTime && ::fstat(fd, &after) == 0 && after.st_mtim.tv_sec <= before.st_mtim.tv_sec) {
-    struct timespec times[2] = {{0, UTIME_OMIT}, {before.st_mtim.tv_sec + 1, 0}};
+  if (fd >= 0 && modified && ::fstat(fd, &after) == 0 && after.st_mtim.tv_sec <= modified) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {modified + 1, 0}};
     ::futimens(fd, times);
   }
   if (fd >= 0) ::close(fd);

@@ -17,6 +17,9 @@ bool writeDevicePackages(DeviceFiles::Tree& tree, const DeviceFacts& facts, std:
 std::string devicePackagesStatus(const DeviceFacts& facts);
 
 bool installPackageTools(DeviceFiles::Tree& tree, std::string* error);
+// A file the package tools read: a regular file is kept as it is; anything else (a
+// link, a named pipe, a folder) is replaced by one holding `text`, as is a missing one.
+bool ensureRegularFile(DeviceFiles::Tree& tree, const std::string& path, const std::string& text, std::string* error);
 bool installToolStandIns(DeviceFiles::Tree& tree, std::string* error);
 // A static shell (Debian's busybox-static) and the utilities maintainer scripts call, as
 // links to it in /bin (an entry a package put there is kept); "bash" runs the same shell.

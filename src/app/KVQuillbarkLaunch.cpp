@@ -29,6 +29,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/RunLoop.h"
 #include "foundation/URL.h"
+#include "interface/ErrorViewController.h"
 #include "interface/KVPaletteManager.h"
 #include "interface/KVTabBarController.h"
 #include "operations/KVAPTManager.h"
@@ -37,6 +38,7 @@
 #include "system/AVAudioSession.h"
 #include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
+#include "system/DpkgStatusFile.h"
 #include "uikit/UIDevice.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIStoryboard.h"
@@ -54,6 +56,19 @@ const char* jailbreakLine(int tool) {
     case 4: return "- checkra1n jailbreak detected";
     default: return "- unknown jailbreak detected";
   }
+}
+
+// What a package left in place of dpkg's status is said when the application starts: the
+// records keep what dpkg last said, and the package tools are refused until it is put
+// right.
+void sayTheStatusIsUnreadable(ErrorRef error) {
+  if (!error || error->domain != KVStatusImportErrorDomain || error->code != KVStatusImportErrorUnreadable) return;
+  performOnMainThread([problem = error->localizedDescription()] {
+    auto card = std::make_shared<ErrorViewController>();
+    card->showWithTitle(NSLocalizedString("dpkg's Status Unreadable"), DpkgStatusFile::explanation(problem), 1,
+                        NSLocalizedString("OK"), std::nullopt, std::string());
+    card->presentFromTopPresenter();
+  });
 }
 
 bool followsOwnStyle() {
@@ -82,7 +97,7 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   // The facade seeds the default sources and plans the due refresh when it is made.
   auto managers = QuillbarkRoot::managers("KVQuillbark");
   KVRPackageManager::startSharedPackageManager(managers.sources, managers.packages);
-  checkStatusFile();
+  checkStatusFileWithCompletion(sayTheStatusIsUnreadable);
   qblog::logPlain("- Quillbark 5 is up and running");
   qblog::logPlain("%s", jailbreakLine(KVPlatform::jailbreakTool()));
   TweakCompatibilityManager::prepare();

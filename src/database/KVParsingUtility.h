@@ -2,6 +2,7 @@
 // Reading Debian control data: stanzas from files and from text, list fields,
 // dependencies with the "firmware" system-version limits, contact names, the encoding
 // of a downloaded file and other package managers' sources lists.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <set>
@@ -16,6 +17,10 @@
 class DateFormatter;
 
 inline constexpr const char* KVStatusImportErrorDomain = "KVStatusImport";
+enum : int64_t {
+  KVStatusImportErrorNotWritten = 1,  // the records could not be written
+  KVStatusImportErrorUnreadable = 2,  // dpkg's status is no file to read (DpkgStatusFile)
+};
 
 class KVParsingUtility {
  public:
@@ -26,6 +31,12 @@ class KVParsingUtility {
   // Streams the stanzas of a control file. A file that cannot be opened gives one
   // call with an empty stanza.
   static void enumeratePackagesOfFileAtPath(const std::string& path, const StanzaBlock& block);
+  // The same for one of dpkg's own files (its status, an entry of its journal), which a
+  // package's script can replace: read only as DpkgStatusFile allows (a regular file, not
+  // waiting, up to its ceiling). Answers why it was not read to its end, or nothing when
+  // it was; a missing file gives no stanza and no reason.
+  static std::optional<std::string> enumeratePackagesOfDpkgFileAtPath(const std::string& path,
+                                                                      const StanzaBlock& block);
 
   // The stanzas of a control text held in memory. Each also holds its own text under
   // "rawPackage"; an "Author" or "Maintainer" of the form "Name <address>" keeps the
@@ -92,7 +103,9 @@ class KVParsingUtility {
   // Brings the package records into line with dpkg's status file and file lists in
   // one transaction on a background queue, then calls the completion there with no
   // error, or with one (KVStatusImportErrorDomain) when the records could not be written.
-  // Without a status file the completion runs at once on the calling thread.
+  // Without a status file the completion runs at once on the calling thread, and so it
+  // does, with KVStatusImportErrorUnreadable and the records as they were, when the
+  // status is no file to read.
   static void checkStatusFileWithCompletion(std::function<void(ErrorRef error)> completion);
 
   // "yyyy-MM-dd HH:mm" in the system time zone, made once.

@@ -14,7 +14,9 @@
 #include "foundation/Files.h"
 #include "foundation/StringEncoding.h"
 #include "store/Store.h"
+#include "system/DeviceFiles.h"
 #include "system/DeviceRoot.h"
+#include "system/DpkgStatusFile.h"
 
 namespace {
 
@@ -54,12 +56,14 @@ std::optional<Date> creationDate(const std::string& path) {
   return Date::fromUnix(static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9);
 }
 
-// The lines of a file list; empty when it is not UTF-8.
+// The lines of a file list; empty when it is not UTF-8, or no regular file within dpkg's
+// ceiling (a package's script can leave anything in its place).
 TextList fileListLines(const std::string& path) {
   TextList lines;
-  auto bytes = Files::read(path);
-  if (!bytes) return lines;
-  std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+  auto contents = DeviceFiles::readFile(path, DpkgStatusFile::kMaximumBytes);
+  if (!contents || !contents->complete) return lines;
+  const Data& bytes = contents->bytes;
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (!isValidUTF8(text)) return lines;
   size_t start = 0;
   while (true) {
@@ -171,8 +175,9 @@ std::string KVStatusImport::fileListPath(const std::string& identifier, const st
 
 Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date referenceDate) {
   std::set<std::string> seen;
+  std::optional<std::string> unread;
   ErrorRef error = db.write([&] {
-    KVParsingUtility::enumeratePackagesOfFileAtPath(statusFilePath(), [&](KVStanza& s) {
+    unread = KVParsingUtility::enumeratePackagesOfDpkgFileAtPath(statusFilePath(), [&](KVStanza& s) {
       auto package = s.find("Package");
       if (!package || isPseudoPackage(*package)) return;
       if (auto tag = s.find("Tag"); tag && tag->find("role::cydia") != std::string_view::npos) return;
@@ -195,6 +200,9 @@ Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date re
         db.add(newRecord(st, price).toObject());
       }
     });
+    // Part of the status is no record of what is installed: taking it as one would
+    // uninstall every package it did not reach.
+    if (unread) return db.cancelWrite();
 
     // Records this import (or an earlier one) marked installed that dpkg no longer
     // lists: gone when only dpkg knew them, otherwise no longer installed.
@@ -219,5 +227,6 @@ Expected<std::set<std::string>> KVStatusImport::run(store::Database& db, Date re
     }
   });
   if (error) return error;
+  if (unread) return makeError(KVStatusImportErrorDomain, KVStatusImportErrorUnreadable, *unread);
   return seen;
 }

@@ -21,7 +21,8 @@ class KVStatusImport {
 
   // Runs the import on the calling thread in one write transaction of `db`; the
   // reference date stands in for install dates that no file list gives. Answers the
-  // identifiers seen installed, or why the records could not be written (then none is).
+  // identifiers seen installed, or why the records could not be written (then none is):
+  // a status that could not be read to its end (DpkgStatusFile) changes none of them.
   static Expected<std::set<std::string>> run(store::Database& db, Date referenceDate);
   // One of the device's own entries ("firmware", "cy+...", "gsc..."), which every device
   // has installed and the import leaves out.

@@ -49,15 +49,18 @@ void tellTheUser(const std::vector<std::string>& unrepaired) {
 
 // The packages as dpkg itself would read them now: its status file and, over it, the
 // journal of the changes made since the file was last written, which a run cut off
-// leaves behind (one numbered file a change, applied in order).
+// leaves behind (one numbered file a change, applied in order). Each is read as dpkg's
+// files are (a regular file, without waiting, within a ceiling); what is not is left out,
+// and the package tools are refused meanwhile.
 std::map<std::string, KVDpkgRecord> KVAPTManager::dpkgRecords() {
   std::map<std::string, KVDpkgRecord> records;
   auto read = [&records](const std::string& path) {
-    KVParsingUtility::enumeratePackagesOfFileAtPath(path, [&records](KVStanza& stanza) {
+    auto unread = KVParsingUtility::enumeratePackagesOfDpkgFileAtPath(path, [&records](KVStanza& stanza) {
       std::string identifier = stanza.value("Package");
       if (!identifier.empty())
         records[identifier] = {stanza.value("Version"), stanza.value("Architecture"), stanza.value("Status")};
     });
+    if (unread) KVLog("dpkg's records are read without it: %s", unread->c_str());
   };
   read(DeviceRoot::devicePath("/var/lib/dpkg/status"));
   const std::string journal = DeviceRoot::devicePath("/var/lib/dpkg/updates");

@@ -14,6 +14,7 @@
 #include "operations/KVAPTManager.h"
 #include "operations/KVStreamingTask.h"
 #include "system/DeviceRootBuilder.h"
+#include "system/DpkgStatusFile.h"
 
 namespace {
 std::atomic<bool> gRunning{false};
@@ -154,6 +155,9 @@ KVAPTCommandResult KVAPTManager::runAsRootNow(const std::string& commandLine, Up
   std::string untrusted;
   if (!DeviceRootBuilder::ensureLauncher(&untrusted))
     return refusedCommand("The launcher of the device root can't be trusted: " + untrusted, update);
+  // The tools would wait on a named pipe for good, or take in gigabytes, and read what
+  // no device holds as what is installed.
+  if (auto unreadable = DpkgStatusFile::problem()) return refusedCommand(DpkgStatusFile::explanation(*unreadable), update);
   result.ran = true;
   KVStreamingTask task;
   task.runStreamingCommand(commandLine, [&](const std::string& piece, const std::string& whole, bool finished,

@@ -1,5 +1,6 @@
 #include "system/DeviceRootBuilder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,4 +202,34 @@ TEST_F(DeviceRootBuilderTest, ADamagedDeviceDescriptionIsReplacedWithoutWaiting)
   EXPECT_FALSE(replaced);
   EXPECT_NE(Files::readText(root + "/var/lib/dpkg/status").value_or("").find("Package: cy+model.ipad\n"),
             std::string::npos);
+}
+
+// What a package's hook can leave of dpkg's files after its last write. A status that is
+// no file, or larger than any device's, is what dpkg knows is installed and is left for
+// the application to report; dpkg's other files are replaced, so it never waits on them.
+TEST_F(DeviceRootBuilderTest, DpkgsFilesThatAreNoFilesNeverHoldTheBuild) {
+  ASSERT_TRUE(DeviceRootBuilder::build(root));
+  const std::string status = root + "/var/lib/dpkg/status";
+  ASSERT_TRUE(Files::removeItem(status));
+  ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+  for (const char* file : {"/var/lib/dpkg/arch", "/var/lib/dpkg/diversions", "/var/log/dpkg.log"}) {
+    Files::removeItem(root + file);
+    ASSERT_EQ(::mkfifo((root + file).c_str(), 0644), 0) << file;
+  }
+  std::string error;
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
+  struct stat st;
+  ASSERT_EQ(::lstat(status.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(Files::readText(root + "/var/lib/dpkg/arch"), "iphoneos-arm\n");
+  EXPECT_EQ(Files::readText(root + "/var/lib/dpkg/diversions"), "");
+  EXPECT_EQ(Files::readText(root + "/var/log/dpkg.log"), "");
+
+  ASSERT_TRUE(Files::removeItem(status));
+  int fd = ::open(status.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 200 << 20), 0);  // zeros, and no space taken
+  ::close(fd);
+  ASSERT_TRUE(DeviceRootBuilder::build(root, {}, &error)) << error;
+  EXPECT_EQ(Files::fileSize(status), uint64_t(200) << 20) << "left as it is";
 }

@@ -1,18 +1,25 @@
 // What a package leaves in the device root never keeps the application from starting:
 // the mobile user's folder turned into a link out of the root is a folder again, with
 // nothing written through the link, and a damaged device description is replaced, with
-// a card saying so. And the application quits cleanly with work in flight.
+// a card saying so; dpkg's status turned into something no device has is said, and the
+// start goes on. And the application quits cleanly with work in flight.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "ApplicationProcess.h"
+#include "PseudoTerminal.h"
 #include "database/KVRSchema.h"
 #include "foundation/Files.h"
 #include "foundation/Value.h"
 #include "store/Store.h"
+#include "support/PeakMemory.h"
 #include "support/TempDir.h"
+#include "support/TimeBound.h"
 
 namespace {
 // A server that takes connections and never answers: whatever asks it stays in flight.
@@ -59,6 +66,58 @@ TEST(StartAndQuitTest, AMobileFolderLinkedOutAndADamagedDescriptionAreRepairedAt
   EXPECT_TRUE(Files::isDirectory(device + "/var/mobile/Library/Application Support/Quillbark"));
   EXPECT_NE(Files::readText(device + "/etc/quillbark/device.json").value_or("").find("\"model\": \"iPhone10,3\""),
             std::string::npos);
+}
+
+// What a package's hook can leave of dpkg's status after dpkg's last write: a file larger
+// than any device's (200 MB of zeros) or a named pipe. The start says what is wrong and
+// goes on, neither taking the file in nor waiting on the pipe (every step has a ceiling,
+// so a start that waits fails here rather than hangs); the packages stay as dpkg last
+// said, and the prompt answers.
+TEST(StartAndQuitTest, AStatusLargerThanAnyDevicesOrANamedPipeIsSaidAndTheStartGoesOn) {
+  TempDir dir;
+  const std::string device = dir.file("device");
+  ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
+  const std::string status = device + "/var/lib/dpkg/status";
+  ASSERT_TRUE(Files::writeAtomically(status, Files::readText(status).value_or("") +
+                                                 "\nPackage: com.example.kept\nName: Example Kept\nStatus: install ok "
+                                                 "installed\nVersion: 1.0\nArchitecture: iphoneos-arm\n"));
+  // One start on the root; answers its peak memory in kB, with the Manage tab shown.
+  auto start = [&](const std::string& said) -> long {
+    PseudoTerminal terminal(ApplicationProcess::kPath, {"--device-root", device});
+    EXPECT_TRUE(terminal.waitFor("(type help for the commands, quit to leave)", testsupport::timeBound(60)))
+        << terminal.output();
+    EXPECT_NE(terminal.output().find(said), std::string::npos) << terminal.output();
+    if (!said.empty()) terminal.send("tap OK\r");
+    std::string shown;
+    for (int i = 0; i < 100 && shown.find("Example Kept") == std::string::npos; ++i) {
+      terminal.send(i == 0 ? "tab Manage\r" : "screen\r");
+      if (!terminal.waitFor("title: Manage", testsupport::timeBound(30)) || !terminal.waitFor("\n> ", 30)) break;
+      shown = terminal.output();
+    }
+    EXPECT_NE(shown.find("Example Kept"), std::string::npos) << "the packages dpkg last told of:\n" << shown;
+    long peak = -1;
+    std::ifstream memory("/proc/" + std::to_string(terminal.pid()) + "/status");
+    for (std::string line; std::getline(memory, line);)
+      if (line.rfind("VmHWM:", 0) == 0) peak = std::stol(line.substr(6));
+    terminal.send("quit\r");
+    EXPECT_EQ(terminal.waitForExit(testsupport::timeBound(60)), 0) << terminal.sinceLastMatch();
+    return peak;
+  };
+  const long usual = start("");
+  ASSERT_GT(usual, 0);
+
+  ASSERT_TRUE(Files::writeAtomically(status, std::string()));
+  ASSERT_EQ(::truncate(status.c_str(), 200 << 20), 0);
+  const long large = start("dpkg's Status Unreadable\r\ndpkg's status file /var/lib/dpkg/status is larger than 64 MiB "
+                           "(200 MiB), more than any device's.");
+  EXPECT_EQ(Files::fileSize(status), uint64_t(200) << 20) << "the file is left for the person to put right";
+
+  ASSERT_TRUE(Files::removeItem(status));
+  ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+  start("dpkg's Status Unreadable\r\ndpkg's status file /var/lib/dpkg/status is a named pipe, not a regular file.");
+  if (testsupport::kPeakMemoryIsMeasurable) {
+    EXPECT_LT(large, usual + 32 * 1024) << "kB, against " << usual;
+  }
 }
 
 // Quitting while work runs on other threads: the refreshes of a thousand sources and

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 
@@ -6,6 +8,7 @@
 #include "database/KVDatabaseMigrationUtility.h"
 #include "database/KVParsingUtility.h"
 #include "database/KVRPackage.h"
+#include "database/KVStanzaReader.h"
 #include "database/KVStatusImport.h"
 #include "foundation/DateFormatter.h"
 #include "foundation/Dispatch.h"
@@ -323,6 +326,40 @@ TEST_F(StatusImport, ADatabaseThatCannotBeOpenedIsAnErrorForTheCompletion) {
   ASSERT_NE(received, nullptr);
   EXPECT_EQ(received->domain, KVStatusImportErrorDomain);
   EXPECT_NE(received->localizedDescription().find("The dpkg status import failed"), std::string::npos);
+}
+
+// What a package's hook can leave of dpkg's status: a file whose reading stops (a stanza
+// past the reader's ceiling comes first), a named pipe, a file larger than any device's.
+// None is waited for or taken in, and none is read as "nothing is installed": the
+// records stay as the last import left them, and the caller hears why.
+TEST_F(StatusImport, AStatusThatCannotBeReadWholeLeavesTheRecordsAsTheyWere) {
+  import();
+  const Value before = snapshot();
+  ASSERT_GT(db->objects("KVRPackage").count(), 0u);
+  const std::string status = DeviceRoot::devicePath("/var/lib/dpkg/status");
+  auto refused = [&](const std::string& reason) {
+    Latch done;
+    ErrorRef received;
+    KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
+      received = error;
+      done.arrive();
+    });
+    ASSERT_TRUE(done.wait(30));
+    ASSERT_NE(received, nullptr) << reason;
+    EXPECT_EQ(received->code, KVStatusImportErrorUnreadable);
+    EXPECT_NE(received->localizedDescription().find(reason), std::string::npos) << received->localizedDescription();
+    EXPECT_EQ(snapshot(), before) << reason;
+  };
+  writeStatus("Package: long\nDescription: " + std::string(KVStanzaReader::kMaximumStanzaBytes, 'x') + "\n\n" +
+              readFile(status));
+  refused("dpkg's status file /var/lib/dpkg/status holds a stanza larger than 32 MiB");
+  ASSERT_TRUE(Files::removeItem(status));
+  ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+  refused("dpkg's status file /var/lib/dpkg/status is a named pipe, not a regular file");
+  ASSERT_TRUE(Files::removeItem(status));
+  ASSERT_TRUE(Files::writeAtomically(status, std::string()));
+  ASSERT_EQ(::truncate(status.c_str(), 65 << 20), 0);
+  refused("dpkg's status file /var/lib/dpkg/status is larger than 64 MiB (65 MiB)");
 }
 
 TEST_F(StatusImport, WithoutAStatusFileTheCompletionRunsAtOnceAndNothingChanges) {

@@ -2,6 +2,7 @@
 // installs, upgrades, removals and unmet dependencies, read into the six lists, and
 // nothing installed by it even with every archive in place.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "foundation/Files.h"
 #include "operations/KVAPTManager.h"
@@ -159,6 +160,24 @@ TEST_F(DryRunTest, AnEmptyQueueRunsNothingAndABusyOneSpeaksForItself) {
   EXPECT_EQ(refused.downloads, (Ids{"com.example.tool", "com.example.x;touch"}));
   EXPECT_TRUE(refused.installs.empty());
   EXPECT_EQ(refused.problems.size(), 1u) << "and can't be confirmed";
+}
+
+// dpkg's status is no file (a hook left a named pipe in its place after dpkg's last
+// write): the tools would wait on it for good, so none runs, and the queue says why.
+TEST_F(DryRunTest, APackageToolIsRefusedWhileDpkgsStatusIsNoFile) {
+  const std::string status = deviceRoot().hostPath("/var/lib/dpkg/status");
+  ASSERT_TRUE(Files::removeItem(status));
+  ASSERT_EQ(::mkfifo(status.c_str(), 0644), 0);
+  APTDependsTree tree = dryRun("com.example.tool");
+  ASSERT_EQ(tree.problems.size(), 1u);
+  EXPECT_EQ(tree.problems[0].rfind("dpkg's status file /var/lib/dpkg/status is a named pipe, not a regular file. "
+                                   "Quillbark keeps the packages as it last knew them",
+                                   0),
+            0u)
+      << tree.problems[0];
+  EXPECT_TRUE(tree.installs.empty());
+  EXPECT_FALSE(KVAPTManager::installDPKG(repo.file("tool.deb"), {}));
+  EXPECT_TRUE(KVAPTManager::halfInstalledPackages().empty());
 }
 
 }  // namespace

@@ -341,6 +341,63 @@ bool holds(const Place& place, const Data& bytes, unsigned mode) {
   return got == bytes.size() && std::equal(bytes.begin(), bytes.end(), found.begin());
 }
 
+std::string kindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISREG(mode)) return "a file";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+// What is at the place, for a repair's note: "a link to /y", "a named pipe".
+std::string describeEntry(const Place& place, const struct stat& st) {
+  if (!S_ISLNK(st.st_mode)) return kindOf(st.st_mode);
+  char target[PATH_MAX];
+  ssize_t n = ::readlinkat(place.folder.get(), place.name.c_str(), target, sizeof target);
+  return "a link to " + (n < 0 ? std::string("somewhere unreadable") : std::string(target, static_cast<size_t>(n)));
+}
+
+std::string shownPath(const std::string& path) {
+  auto below = belowRoot(path);
+  return below ? below->devicePath : path;
+}
+
+void removeForeignEntriesAt(int folder, const std::string& shown, int depth, std::vector<std::string>& repairs) {
+  DIR* dir = ::fdopendir(folder);
+  if (!dir) {
+    ::close(folder);
+    return;
+  }
+  std::vector<std::string> foreign, folders;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = entry->d_type;
+    struct stat st;
+    if (type == DT_UNKNOWN && ::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+    if (type == DT_DIR) folders.push_back(name);
+    else if (type != DT_REG && type != DT_UNKNOWN) foreign.push_back(name);
+  }
+  for (const auto& name : foreign) {
+    Place place{Descriptor(::dup(::dirfd(dir))), name};
+    struct stat st;
+    if (::fstatat(place.folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(st.st_mode) ||
+        S_ISDIR(st.st_mode))
+      continue;
+    std::string was = describeEntry(place, st);
+    if (::unlinkat(place.folder.get(), name.c_str(), 0) == 0)
+      repairs.push_back(shown + "/" + name + " was " + was + "; it is removed");
+  }
+  if (depth < kMaxRemovalDepth) {
+    for (const auto& name : folders) {
+      int inner = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (inner >= 0) removeForeignEntriesAt(inner, shown + "/" + name, depth + 1, repairs);
+    }
+  }
+  ::closedir(dir);
+}
+
 std::function<bool(int, std::string*)> bytesFill(const Data& bytes) {
   return [&bytes](int fd, std::string* e) { return Files::writeAll(fd, bytes.data(), bytes.size(), e); };
 }
@@ -399,6 +456,45 @@ int openFile(const std::string& path, int flags, unsigned mode, std::string* err
 std::optional<Contents> readFile(const std::string& path, size_t limit, std::string* error) {
   auto place = placeOf(path, false, error);
   return place ? readRegular(*place, path, limit, error) : std::nullopt;
+}
+
+bool makeOwnFolder(const std::string& path, std::string* repair, std::string* error, unsigned mode) {
+  if (repair) repair->clear();
+  auto place = placeOf(path, false, error);
+  if (!place) return false;
+  struct stat st;
+  if (::fstatat(place->folder.get(), place->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    std::string was = describeEntry(*place, st);
+    if (!removeAt(place->folder.get(), place->name, 0, error)) return false;
+    if (repair) *repair = shownPath(path) + " was " + was + "; it is a folder again";
+  } else if (errno != ENOENT) {
+    return failWith(error, path + ": " + std::strerror(errno));
+  }
+  if (::mkdirat(place->folder.get(), place->name.c_str(), mode) != 0 && errno != EEXIST)
+    return failWith(error, path + ": " + std::strerror(errno));
+  return true;
+}
+
+bool clearForOwnFile(const std::string& path, std::string* repair, std::string* error) {
+  if (repair) repair->clear();
+  auto place = placeOf(path, false, error);
+  if (!place) return false;
+  struct stat st;
+  if (::fstatat(place->folder.get(), place->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT || failWith(error, path + ": " + std::strerror(errno));
+  if (S_ISREG(st.st_mode)) return true;
+  std::string was = describeEntry(*place, st);
+  if (!removeAt(place->folder.get(), place->name, 0, error)) return false;
+  if (repair) *repair = shownPath(path) + " was " + was + "; it is removed";
+  return true;
+}
+
+void removeForeignEntries(const std::string& folder, std::vector<std::string>& repairs) {
+  auto place = placeOf(folder, false, nullptr);
+  if (!place) return;
+  int fd = ::openat(place->folder.get(), place->name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) removeForeignEntriesAt(fd, shownPath(folder), 0, repairs);
 }
 
 bool copyFile(const std::string& from, const std::string& to, std::string* error, unsigned mode) {

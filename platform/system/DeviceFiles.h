@@ -52,6 +52,22 @@ struct Contents {
   bool complete = true;
 };
 std::optional<Contents> readFile(const std::string& path, size_t limit, std::string* error = nullptr);
+// What the application keeps below the root is its own, yet a package's script can put
+// something else under its name: a link (even one that stays in the root), a named pipe,
+// a file where a folder belongs. These put the application's own entry back, never
+// following what was there, and `repair` then says what was replaced ("/x was a link to
+// /y; it is a folder again"); it is left empty when nothing was.
+// A folder, made when missing (its parent must exist).
+bool makeOwnFolder(const std::string& path, std::string* repair = nullptr, std::string* error = nullptr,
+                   unsigned mode = 0755);
+// A regular file or nothing: anything else with the name is removed, so that what the
+// application writes there next is its own file.
+bool clearForOwnFile(const std::string& path, std::string* repair = nullptr, std::string* error = nullptr);
+// In a folder of the application's own, every entry that is neither a regular file nor a
+// folder (a link, a named pipe, a socket, a device) is removed, in its folders too; each
+// removal is noted in `repairs`.
+void removeForeignEntries(const std::string& folder, std::vector<std::string>& repairs);
+
 // Copies the file at `from` (anywhere) to `to` below the root, through a temporary file
 // and a rename; the copy gets `mode`.
 bool copyFile(const std::string& from, const std::string& to, std::string* error = nullptr, unsigned mode = 0644);

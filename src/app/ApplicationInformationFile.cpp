@@ -10,7 +10,7 @@
 #include "uikit/UIApplication.h"
 
 namespace ApplicationInformationFile {
-bool install(std::string* error) {
+bool install(std::string* error, std::vector<std::string>* repairs) {
   auto bundled = Bundle::main().pathForResource("Info", "plist");
   auto list = bundled ? Value::fromPropertyListFile(*bundled, error) : std::nullopt;
   if (!list) return false;
@@ -19,8 +19,17 @@ bool install(std::string* error) {
   UIApplication::sharedApplication().setAvailableAlternateIconNames(std::move(icons));
   // A list the device already has is the one in force: the settings may have changed it.
   const std::string path = DeviceRoot::devicePath("/Applications/Quillbark.app/Info.plist");
+  const std::string folder = Files::deletingLastPathComponent(path);
+  std::string repair;
+  auto noted = [&] {
+    if (!repair.empty() && repairs) repairs->push_back(repair);
+    return true;
+  };
+  if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(folder), error) ||
+      !DeviceFiles::makeOwnFolder(folder, &repair, error) || !noted() ||
+      !DeviceFiles::clearForOwnFile(path, &repair, error) || !noted())
+    return false;
   if (Files::exists(path)) return true;
-  return DeviceFiles::createFolders(Files::deletingLastPathComponent(path), error) &&
-         DeviceFiles::writeAtomically(path, list->toBinaryPropertyList(), error);
+  return DeviceFiles::writeAtomically(path, list->toBinaryPropertyList(), error);
 }
 }  // namespace ApplicationInformationFile

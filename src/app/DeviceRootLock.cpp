@@ -42,14 +42,23 @@ std::unique_ptr<DeviceRootLock> DeviceRootLock::acquire(std::string* error, std:
       return refuse("cannot make the device root " + DeviceRoot::root() + ": " +
                     (ec ? ec.message() : std::string("it is not a folder")));
   }
+  const std::string folder = Files::deletingLastPathComponent(path);
   if (DeviceRoot::root().empty()) {
-    if (!DeviceFiles::createFolders(Files::deletingLastPathComponent(path), &problem)) return refuse(problem);
+    if (!DeviceFiles::createFolders(folder, &problem)) return refuse(problem);
   } else {
     DeviceFiles::Tree tree(DeviceRoot::root(), true);
     bool made = tree.createFolders(DeviceRoot::kApplicationSupport, &problem);
     if (repairs) *repairs = tree.repairs();
     if (!made) return refuse(problem);
   }
+  // The folder and the lock are the application's own: a link a package put in their
+  // place, even one within the root, or anything else with the lock's name, goes. (A
+  // lock another process holds is a file, and stays.)
+  std::string repair;
+  if (!DeviceFiles::makeOwnFolder(folder, &repair, &problem)) return refuse(problem);
+  if (!repair.empty() && repairs) repairs->push_back(repair);
+  if (!DeviceFiles::clearForOwnFile(path, &repair, &problem)) return refuse(problem);
+  if (!repair.empty() && repairs) repairs->push_back(repair);
   // Close-on-exec: a command the application starts must not keep the lock alive.
   int descriptor = DeviceFiles::openFile(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644, &problem);
   if (descriptor < 0) return refuse(problem);

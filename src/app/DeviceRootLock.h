@@ -16,6 +16,8 @@ class DeviceRootLock {
   // lock comes before the device-root builder's repairs, so a link a package made of a
   // folder on its way ("/var/mobile" to a folder of the host) is replaced by a folder
   // here, as the builder would, and noted in `repairs`; nothing is written through it.
+  // Whatever else a package left in place of the application's folder or of the lock
+  // file (a link within the root, a named pipe) is replaced and noted too.
   static std::unique_ptr<DeviceRootLock> acquire(std::string* error, std::vector<std::string>* repairs = nullptr);
   static std::string lockPath();
 

@@ -85,6 +85,7 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   KVLogFile::installUncaughtExceptionHandler();
   KVDatabaseMigrationUtility::deleteDatabaseIfOutdated();
   generateAppSupportIfNeeded();
+  const bool listsLost = KVAPTManager::repairTreeAtLaunch();
   if (ErrorRef error = KVAPTManager::createAPTSandboxIfNeeded())
     KVLog("The APT tree could not be made: %s", error->localizedDescription().c_str());
   KVAPTManager::cleanUpArchivesAtLaunch();
@@ -92,6 +93,7 @@ bool KVQuillbark::applicationDidFinishLaunchingWithOptions(UIApplication& applic
   bool shouldRefresh = false;
   KVDatabaseMigrationUtilityLaunch::migrateDatabaseAtLaunch(window ? window->rootViewController() : nullptr,
                                                             &shouldRefresh);
+  shouldRefresh = shouldRefresh || listsLost;
   // The card counted the queue of no database until now.
   if (auto tabs = tabController_.lock()) tabs->observeQueue();
   // The facade seeds the default sources and plans the due refresh when it is made.
@@ -171,7 +173,22 @@ void KVQuillbark::observeActiveStyle() {
 void KVQuillbark::generateAppSupportIfNeeded() {
   const std::string support = DeviceRoot::devicePath(DeviceRoot::kApplicationSupport);
   DeviceFiles::createFolders(support);
-  for (const char* folder : kSubfolders) DeviceFiles::createFolder(support + "/" + folder);
+  // The folders are the application's own, and so is what it keeps in them: a link or a
+  // pipe a package left there goes, and the log says so.
+  // (The database's files and the preferences have repairs of their own, as they open.)
+  std::vector<std::string> repairs;
+  std::string repair;
+  auto ownFolder = [&](const std::string& folder) {
+    if (DeviceFiles::makeOwnFolder(folder, &repair) && !repair.empty()) repairs.push_back(repair);
+    DeviceFiles::removeForeignEntries(folder, repairs);
+  };
+  for (const char* folder : kSubfolders) ownFolder(support + "/" + folder);
+  // The icons' folder is made when the first is kept.
+  if (Files::exists(support + "/IconCache")) ownFolder(support + "/IconCache");
+  if (DeviceFiles::clearForOwnFile(support + "/" + TweakCompatibilityManager::kCacheFileName, &repair) &&
+      !repair.empty())
+    repairs.push_back(repair);
+  for (const auto& line : repairs) KVLog("Repaired the application's folder: %s", line.c_str());
   // A missing or misplaced preference file gets the defaults; an existing one only gains
   // the keys it lacks.
   QuillbarkPersistentPreferences::sharedInstance().mergeDefaultPreferences();

@@ -165,11 +165,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   repairs.insert(repairs.end(), built.begin(), built.end());
-  for (const auto& repair : repairs) std::fprintf(stderr, "quillbark: repaired the device folder: %s\n", repair.c_str());
 
   // The application as its package puts it on the device, with its alternate icons.
-  if (!ApplicationInformationFile::install(&error))
+  if (!ApplicationInformationFile::install(&error, &repairs))
     std::fprintf(stderr, "quillbark: the application's information file could not be written: %s\n", error.c_str());
+  for (const auto& repair : repairs) std::fprintf(stderr, "quillbark: repaired the device folder: %s\n", repair.c_str());
 
   // The device's system version, and the firmware its dpkg status names with it.
   if (line->systemVersion && !DeviceRootBuilder::setSystemVersion(root, *line->systemVersion, &error)) {

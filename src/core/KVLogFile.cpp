@@ -1,11 +1,15 @@
 #include "core/KVLogFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "foundation/Files.h"
@@ -29,10 +33,42 @@ void handleExceptions() {
                  what.c_str());
   std::abort();
 }
+
+// The most of the log read at start: far more than its last 4000 lines, and a package
+// that filled the file with gigabytes doesn't make the start take them all in.
+constexpr uint64_t kMaximumReadBytes = 16 << 20;
+
+// The log's text, or its last kMaximumReadBytes from the first line that begins in them
+// (`cut` then). Nothing when it is no regular file (it is read without following a link
+// or waiting for a pipe's writer).
+std::optional<std::string> readLog(const std::string& path, bool* cut) {
+  int fd = DeviceFiles::openFile(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    return std::nullopt;
+  }
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  *cut = size > kMaximumReadBytes;
+  std::string text(*cut ? kMaximumReadBytes : size, '\0');
+  const off_t from = static_cast<off_t>(size - text.size());
+  size_t got = 0;
+  while (got < text.size()) {
+    ssize_t n = ::pread(fd, text.data() + got, text.size() - got, from + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  text.resize(got);
+  if (*cut) text.erase(0, std::min(text.size(), text.find('\n') + 1));
+  return text;
+}
 }  // namespace
 
 bool trimLogFile(const std::string& path) {
-  auto text = Files::readText(path);
+  bool cut = false;
+  auto text = readLog(path, &cut);
   if (!text || !isValidUTF8(*text)) return false;
   std::vector<std::string_view> pieces;
   std::string_view all(*text);
@@ -44,9 +80,9 @@ bool trimLogFile(const std::string& path) {
     }
   }
   pieces.push_back(all.substr(start));
-  if (pieces.size() < kTrimThreshold) return false;
+  if (pieces.size() < kTrimThreshold && !cut) return false;
   std::string out;
-  for (size_t i = pieces.size() - kKeptPieces; i < pieces.size(); ++i) {
+  for (size_t i = pieces.size() - std::min(kKeptPieces, pieces.size()); i < pieces.size(); ++i) {
     out += pieces[i];
     if (i + 1 < pieces.size()) out += '\n';
   }
@@ -55,6 +91,9 @@ bool trimLogFile(const std::string& path) {
 
 std::string prepareLogFile(const std::string& folder) {
   std::string path = Files::appendingPathComponent(folder, kFileName);
+  // The log is the application's own: a link or a pipe a package left in its place goes.
+  std::string repair;
+  DeviceFiles::clearForOwnFile(path, &repair);
   if (Files::isDirectory(folder)) {
     // Trimmed before the process starts appending, so no line written from now on
     // can be lost to the rewrite.
@@ -75,6 +114,7 @@ std::string prepareLogFile(const std::string& folder) {
   ::dup2(fd, STDERR_FILENO);
   ::dup2(fd, STDOUT_FILENO);
   ::close(fd);
+  if (!repair.empty()) KVLog("Repaired the log file: %s", repair.c_str());
   return path;
 }
 

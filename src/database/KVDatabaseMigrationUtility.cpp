@@ -40,11 +40,11 @@ void makeTheDatabaseFolder() {
     KVLog("Cannot make the database's folder %s: %s", folder.c_str(), error.c_str());
     return;
   }
+  // A named pipe would have the database wait for a writer: it goes as a link does.
   for (const char* suffix : {"", "-wal", "-shm", "-journal", ".lock", ".note", ".management"}) {
-    std::string file = KVDatabaseMigrationUtility::databasePath() + suffix;
-    if (!isLink(file)) continue;
-    KVLog("Removing the link a package put in place of %s", file.c_str());
-    if (!DeviceFiles::removeItem(file, &error)) KVLog("Cannot remove %s: %s", file.c_str(), error.c_str());
+    std::string file = KVDatabaseMigrationUtility::databasePath() + suffix, repair;
+    if (!DeviceFiles::clearForOwnFile(file, &repair, &error)) KVLog("Cannot remove %s: %s", file.c_str(), error.c_str());
+    else if (!repair.empty()) KVLog("Repaired the database's folder: %s", repair.c_str());
   }
 }
 

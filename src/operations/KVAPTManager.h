@@ -122,6 +122,12 @@ class KVAPTManager {
   // Makes the missing folders and writes the configuration file.
   [[nodiscard]] static ErrorRef createAPTSandboxIfNeeded();
   [[nodiscard]] static ErrorRef purgeSandbox();
+  // At start, before the tree is made: a package's script can have put links (or pipes,
+  // or files where folders belong) in place of the tree's folders and files. Each is
+  // replaced, never followed, and the log says so. Answers true when what the sources
+  // list or the list files held is lost with them: a refresh of every source brings it
+  // back (a source whose line is gone has its Release fetched again for it).
+  static bool repairTreeAtLaunch();
 
   // --- Sources list and list files. What writes a source's line or files takes its
   // location as a KVSourceLocation, which the one check of every location made.

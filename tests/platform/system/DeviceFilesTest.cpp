@@ -136,3 +136,34 @@ TEST_F(DeviceFilesTest, AFileWrittenOnlyWhenItsBytesOrPermissionsDiffer) {
   EXPECT_EQ(Files::readText(path), hostText);
   EXPECT_EQ(marker.changes(), "");
 }
+
+// What the application keeps below the root is put back as its own, whatever a package
+// left there: a link even within the root, a named pipe, a file where a folder belongs.
+TEST_F(DeviceFilesTest, TheApplicationsOwnEntriesArePutBackAndSaidSo) {
+  ASSERT_TRUE(Files::createDirectories(at("/own/kept")));
+  link("../kept", at("/own/folder"));
+  ASSERT_TRUE(Files::writeAtomically(at("/own/file"), std::string("x")));
+  ASSERT_EQ(::mkfifo(at("/own/pipe").c_str(), 0644), 0);
+  link(marker.path(), at("/own/kept/host"));
+  ASSERT_TRUE(Files::writeAtomically(at("/own/kept/data"), std::string("kept")));
+
+  std::string repair;
+  ASSERT_TRUE(DeviceFiles::makeOwnFolder(at("/own/folder"), &repair));
+  EXPECT_EQ(repair, "/own/folder was a link to ../kept; it is a folder again");
+  EXPECT_FALSE(isLink(at("/own/folder")));
+  ASSERT_TRUE(DeviceFiles::makeOwnFolder(at("/own/file"), &repair));
+  EXPECT_EQ(repair, "/own/file was a file; it is a folder again");
+  ASSERT_TRUE(DeviceFiles::makeOwnFolder(at("/own/kept"), &repair));
+  EXPECT_EQ(repair, "") << "a folder stays";
+  ASSERT_TRUE(DeviceFiles::clearForOwnFile(at("/own/pipe"), &repair));
+  EXPECT_EQ(repair, "/own/pipe was a named pipe; it is removed");
+  EXPECT_FALSE(Files::exists(at("/own/pipe")));
+  ASSERT_TRUE(DeviceFiles::clearForOwnFile(at("/own/kept/data"), &repair));
+  EXPECT_EQ(repair, "") << "a file stays";
+
+  std::vector<std::string> repairs;
+  DeviceFiles::removeForeignEntries(at("/own"), repairs);
+  EXPECT_EQ(repairs, std::vector<std::string>{"/own/kept/host was a link to " + marker.path() + "; it is removed"});
+  EXPECT_EQ(Files::readText(at("/own/kept/data")), "kept");
+  EXPECT_EQ(marker.changes(), "");
+}

@@ -3,14 +3,17 @@
 // served on 127.0.0.1 is added through a quillbark:// link, refreshed, opened from its
 // page, a package is queued from its row, the card opens the confirmation, Confirm
 // installs both, and the same road removes it; a row swiped away just before Confirm is
-// not installed.
+// not installed; links a package left in place of the lock and of APT's lists are put
+// right at the next start, and the road works again.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 
 #include "ApplicationProcess.h"
 #include "PseudoTerminal.h"
 #include "TerminalRoad.h"
+#include "foundation/Files.h"
 #include "support/DebBuilder.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -140,6 +143,46 @@ TEST_F(FlagshipRoad, ARowSwipedAwayJustBeforeConfirmIsNotInstalled) {
   ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
   ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
   EXPECT_EQ(installed(), "com.example.extra ");
+}
+
+// A package's script leaves links in place of the application's lock, APT's lists and
+// its sources list. The next start puts them back and says so, writes nothing through
+// them, and fetches the sources' lists again: an install then works.
+TEST_F(FlagshipRoad, LinksInPlaceOfTheLockAndAPTsListsAreRepairedAtStartAndAnInstallWorks) {
+  ASSERT_NO_FATAL_FAILURE(line("open quillbark://add/" + location, "alert: Add repository"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Yes", "[Continue]"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Continue", "title: Featured"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Refresh Complete"));
+  terminal->send("quit\r");
+  ASSERT_EQ(terminal->waitForExit(60), 0) << terminal->sinceLastMatch();
+
+  TempDir outside;
+  const std::string support = "/var/mobile/Library/Application Support/Quillbark";
+  const std::pair<std::string, std::string> links[] = {{support + "/quillbark.lock", outside.file("lock")},
+                                                       {support + "/APT/lists", outside.path()},
+                                                       {support + "/APT/sources.list", outside.file("sources.list")}};
+  for (const auto& [at, to] : links) {
+    ASSERT_TRUE(Files::removeItem(device + at)) << at;
+    ASSERT_EQ(::symlink(to.c_str(), (device + at).c_str()), 0) << at;
+  }
+  road = std::make_unique<TerminalRoad>(device);
+  terminal = &road->terminal();
+  EXPECT_NE(terminal->output().find("repaired the device folder: " + links[0].first + " was a link to " + links[0].second),
+            std::string::npos)
+      << terminal->output();
+  ASSERT_TRUE(terminal->waitFor("> ")) << terminal->output();
+  ASSERT_NO_FATAL_FAILURE(until("screen", "floating: Refresh Complete"));
+  ASSERT_NO_FATAL_FAILURE(openList());
+  ASSERT_NO_FATAL_FAILURE(queueAndConfirm("Example Tool", "(install)", "1 Package", "1.0: Example Library"));
+  ASSERT_NO_FATAL_FAILURE(line("tap Confirm", "title: Tasks"));
+  ASSERT_NO_FATAL_FAILURE(until("screen", "No more running tasks"));
+  EXPECT_EQ(installed(), "com.example.lib com.example.tool ");
+
+  const std::string log =
+      Files::readText(device + "/var/mobile/Library/Logs/me.korvale.quillbark/quillbark.log").value_or("");
+  for (const auto& [at, to] : {links[1], links[2]})
+    EXPECT_NE(log.find("Repaired the APT tree: " + at + " was a link to " + to), std::string::npos) << at;
+  EXPECT_TRUE(Files::contentsOfDirectory(outside.path()).empty()) << "nothing was written through the links";
 }
 
 }  // namespace

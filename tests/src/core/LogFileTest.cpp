@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/KVLogFile.h"
 #include "foundation/Files.h"
@@ -41,5 +42,18 @@ TEST(LogFileTest, InvalidUTF8IsNotTrimmed) {
   Files::writeAtomically(path, text);
   EXPECT_FALSE(KVLogFile::trimLogFile(path));
   EXPECT_EQ(*Files::readText(path), text);
+}
+// A package can write the log, or leave something else in its place: a log of
+// gigabytes is read no further back than its last lines (one long line in front of them
+// here), and a named pipe is not waited for.
+TEST(LogFileTest, OnlyTheEndOfAHugeLogIsReadAndAPipeIsNotWaitedFor) {
+  TempDir dir;
+  std::string path = dir.file("quillbark.log");
+  Files::writeAtomically(path, std::string(20 << 20, 'x') + "\n" + lines(1, 10));
+  EXPECT_TRUE(KVLogFile::trimLogFile(path));
+  EXPECT_EQ(Files::readText(path), lines(1, 10));
+  ASSERT_TRUE(Files::removeItem(path));
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+  EXPECT_FALSE(KVLogFile::trimLogFile(path));
 }
 }  // namespace

@@ -77,7 +77,7 @@ DeviceFacts factsOf(DeviceFiles::Tree& tree, const DeviceFacts& given) {
     if (usableFact("cpuArchitecture", (*json)["cpuArchitecture"]))
       facts.cpuArchitecture = (*json)["cpuArchitecture"].asString();
   }
-  auto plist = tree.read(DeviceRoot::kSystemVersionPlist);
+  auto plist = tree.read(DeviceRoot::kSystemVersionPlist, kMaxDeviceFactsBytes);
   auto version = plist ? Value::fromPropertyList(*plist) : std::nullopt;
   if (version && version->isDictionary())
     if (auto s = (*version)["ProductVersion"].stringPtr(); s && !s->empty()) facts.systemVersion = *s;
@@ -112,8 +112,13 @@ bool buildIn(DeviceFiles::Tree& tree, const DeviceFacts& given, std::string* err
   for (const char* file : {"/var/lib/dpkg/available", "/var/lib/dpkg/diversions", "/var/lib/dpkg/statoverride"}) {
     if (!DeviceRootParts::ensureRegularFile(tree, file, std::string(), error)) return false;
   }
-  if (!tree.hasEntry(DeviceRoot::kSystemVersionPlist) && !writeSystemVersion(tree, given.systemVersion, error))
-    return false;
+  // A system version a package replaced by something no file reader takes (a link, a
+  // named pipe, a file of any size) is written again.
+  if (!tree.read(DeviceRoot::kSystemVersionPlist, kMaxDeviceFactsBytes)) {
+    if (tree.hasEntry(DeviceRoot::kSystemVersionPlist) && !tree.removeItem(DeviceRoot::kSystemVersionPlist, error))
+      return false;
+    if (!writeSystemVersion(tree, given.systemVersion, error)) return false;
+  }
   // A package can have put anything there: what no device would say is not kept, and
   // never keeps the device from starting.
   FactsFile factsFile = checkFacts(tree);

@@ -54,7 +54,10 @@ std::string KVPlatform::platformName() {
 }
 
 std::string KVPlatform::firmwareVersion() {
-  auto plist = Value::fromPropertyListFile(DeviceRoot::devicePath(DeviceRoot::kSystemVersionPlist));
+  // Package data as well: a named pipe in its place is not waited for, nor a link followed.
+  auto contents = DeviceFiles::readFile(DeviceRoot::devicePath(DeviceRoot::kSystemVersionPlist),
+                                        DeviceRootBuilder::kMaxDeviceFactsBytes);
+  auto plist = contents && contents->complete ? Value::fromPropertyList(contents->bytes) : std::nullopt;
   if (plist) {
     if (auto s = (*plist)["ProductVersion"].stringPtr(); s && !s->empty()) return *s;
   }

@@ -31,7 +31,10 @@ PersistentDictionary::~PersistentDictionary() {
 }
 
 Value PersistentDictionary::readFile() const {
-  auto v = Value::fromPropertyListFile(persistentPath_);
+  // The file lies where a package can put a named pipe (whose opening would wait for a
+  // writer) or a link in its place: only a regular file of a sensible size is read.
+  auto contents = DeviceFiles::readFile(persistentPath_, kMaximumFileBytes);
+  auto v = contents && contents->complete ? Value::fromPropertyList(contents->bytes) : std::nullopt;
   if (v && v->isDictionary()) return *v;
   if (Files::exists(persistentPath_) && !Files::isDirectory(persistentPath_)) keepUnreadableFile();
   return Value(Value::Dictionary{});

@@ -15,6 +15,8 @@
 
 class PersistentDictionary {
  public:
+  // The most the file is read of: far more than any preferences take.
+  static constexpr size_t kMaximumFileBytes = 16 << 20;
   static std::shared_ptr<PersistentDictionary> persistentDictionaryWithPath(const std::string& path);
   explicit PersistentDictionary(std::string persistentPath);
   virtual ~PersistentDictionary();

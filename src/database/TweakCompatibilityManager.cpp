@@ -91,7 +91,9 @@ void TweakCompatibilityManager::_updateList(std::function<void(bool loaded)> don
   auto modified = Files::modificationDate(path);
   double age = modified ? Date::now().timeIntervalSinceDate(*modified) : -1;
   if (age >= 0 && age < kCacheLifetime) {
-    auto cached = Value::fromPropertyListFile(path);
+    // Read as package data: a named pipe in its place is not waited for, nor a link followed.
+    auto contents = DeviceFiles::readFile(path, kMaximumCacheBytes);
+    auto cached = contents && contents->complete ? Value::fromPropertyList(contents->bytes) : std::nullopt;
     if (cached && cached->isDictionary()) {
       install(std::make_shared<const Value>(std::move(*cached)));
       if (done) done(true);

@@ -16,6 +16,8 @@ class TweakCompatibilityManager {
   enum Status : int { Working = 0, NotWorking = 1, Unknown = 2 };
   static constexpr double kCacheLifetime = 900;
   static constexpr const char* kCacheFileName = "tweak_compatible.plist";
+  // The most the cache is read of (the list of one system takes a few hundred KB).
+  static constexpr size_t kMaximumCacheBytes = 32 << 20;
   static constexpr const char* kDefaultServiceBaseURL = "https://compat.korvale.me";
 
   static TweakCompatibilityManager& sharedManager();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -179,6 +180,16 @@ TEST_F(SharedPreferencesTest, ADamagedFileIsKeptBesideTheNewOneAndTheReplacement
   size_t keptNow = 0;
   for (const auto& name : Files::contentsOfDirectory(folder)) keptNow += name.find(".damaged-") != std::string::npos;
   EXPECT_EQ(keptNow, 2u);
+}
+
+// A package can leave a named pipe in the file's place: it is not waited for, but set
+// aside as a file that can't be read is.
+TEST(PersistentDictionaryTest, ANamedPipeInTheFilesPlaceIsSetAsideWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("p.plist").c_str(), 0644), 0);
+  PersistentDictionary store(dir.file("p.plist"));
+  EXPECT_TRUE(store.replacedUnreadableFile());
+  EXPECT_FALSE(Files::exists(dir.file("p.plist")));
 }
 
 TEST(PersistentDictionaryTest, AMissingFileIsNoDamage) {

@@ -6,10 +6,11 @@
 // opened without following a link and without waiting; a reader stops at the ceiling
 // should the file grow meanwhile. Anything else is refused with its reason, which names
 // the file by its device path.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace DpkgStatusFile {
 // Far above the status of a device with thousands of packages (a few hundred bytes each).
@@ -47,7 +48,7 @@ class Reader {
  private:
   void take(int fd, int openError, const std::string& reason);
 
-  std::string shown_;  // the device path, for messages
+  std::string shown_;  // as messages name it
   uint64_t limit_;
   uint64_t taken_ = 0;
   int fd_ = -1;

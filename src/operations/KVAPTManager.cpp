@@ -42,7 +42,14 @@ ErrorRef makeFolder(const std::string& path) {
   return aptError(KVAPTErrorTreeUnwritable, "cannot make the folder " + path + ": " + reason);
 }
 
-std::string readSourcesList() { return Files::readText(KVAPTManager::sourcesListPath()).value_or(std::string()); }
+// A package can leave a named pipe or a link in its place while the application runs: it
+// is read as a regular file only, without waiting, and a list no application writes
+// (larger than 16 MiB) counts as empty, as a missing one does.
+std::string readSourcesList() {
+  auto contents = DeviceFiles::readFile(KVAPTManager::sourcesListPath(), 16 << 20);
+  if (!contents || !contents->complete) return std::string();
+  return std::string(contents->bytes.begin(), contents->bytes.end());
+}
 
 // Every file of the tree is written here: whole or not at all (a temporary file renamed
 // over it), with the tree made first when something removed it.

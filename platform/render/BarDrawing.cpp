@@ -9,7 +9,6 @@
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIImage.h"
 #include "uikit/UINavigationController.h"
-#include "uikit/UIScrollView.h"
 #include "uikit/UISegmentedControl.h"
 
 namespace BarDrawing {
@@ -49,28 +48,13 @@ std::optional<std::string> symbolOf(UIBarButtonSystemItem item) {
 
 UIColor foreground(const UIBarBase& bar) { return bar.barStyle() == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor(); }
 
-
-// Whether the screen's content starts below the large title's band (scrolled up, the
-// content takes the title back into the bar).
-bool roomForLargeTitle(UIView* view, const UINavigationBar& bar) {
-  double bandBottom = ViewRenderer::originInWindow(bar).y + bar.frame().size.height + kLargeTitleBand;
-  for (int depth = 0; view && depth < 3; ++depth) {
-    if (auto* scroll = dynamic_cast<UIScrollView*>(view)) {
-      double contentTop = ViewRenderer::originInWindow(*scroll).y - scroll->contentOffset().y;
-      return contentTop >= bandBottom - 1;
-    }
-    view = view->subviews().empty() ? nullptr : view->subviews().front().get();
-  }
-  // Content that does not scroll starts below the band the screen's safe area keeps.
-  return UIView::contentKeepsClearOfBars();
-}
 }  // namespace
 
 void drawNavigationBar(cairo_t* cr, const UINavigationBar& bar) {
   CGSize size = bar.frame().size;
   auto* navigation = bar.superview() ? dynamic_cast<UINavigationController*>(bar.superview()->owningViewController()) : nullptr;
   UIViewController* top = navigation ? navigation->topViewController() : nullptr;
-  bool large = top && bar.showsLargeTitle() && roomForLargeTitle(top->isViewLoaded() ? top->view().get() : nullptr, bar);
+  bool large = top && bar.largeTitleStands();
   double height = size.height + (large ? kLargeTitleBand : 0);
   // A bar with a background of its own has it painted already.
   if (!bar.backgroundColor() || bar.backgroundColor()->alpha() <= 0) {

@@ -389,10 +389,18 @@ bool UICollectionView::appendScreenText(std::vector<std::string>& lines) const {
     if (it == visibleSupplementary_.end() || it->second->isHidden()) return;
     lines.push_back("  -- " + UIScreenTextFormat::oneLine(it->second->screenItemText()) + " --");
   };
+  // Where the screen is laid out as it is drawn, the items a person sees: none under a
+  // bar or the card over the tab bar, nor outside what holds the collection.
+  std::optional<CGRect> shown;
+  if (contentKeepsClearOfBars()) shown = shownBounds();
+  auto seen = [&](const UIView& cell) {
+    CGRect f = cell.frame();
+    return !shown || (f.minX() < shown->maxX() && f.maxX() > shown->minX() && f.minY() < shown->maxY() && f.maxY() > shown->minY());
+  };
   for (long s = 0; s < long(sections_.size()); ++s) {
     supplementary(UICollectionElementKindSectionHeader, s);
     for (auto& [path, cell] : visible_) {
-      if (path.section != s || cell->isHidden()) continue;
+      if (path.section != s || cell->isHidden() || !seen(*cell)) continue;
       lines.push_back("  " + path.description() + ": " + UIScreenTextFormat::oneLine(cell->screenItemText()));
     }
     supplementary(UICollectionElementKindSectionFooter, s);

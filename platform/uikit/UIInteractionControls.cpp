@@ -211,11 +211,13 @@ UIInteractionResult UIInteraction::scroll(const std::string& where) {
     }
     return UIInteractionResult::failure("nothing scrolls sideways on this screen");
   }
+  // The extents of the content as it is laid out now, not as a pass still to come leaves it.
+  if (UIWindow* w = window()) w->layoutIfNeeded();
   auto* table = firstOf<UITableView>();
   UIScrollView* scroller = table ? static_cast<UIScrollView*>(table) : firstOf<UIScrollView>();
   // A list that holds still inside a page that scrolls (a card of a few rows) is not what
   // a person scrolls: the first view that can move up and down is.
-  if (scroller && scroller->maximumContentOffset().y <= scroller->minimumContentOffset().y)
+  if (scroller && (!scroller->isScrollEnabled() || scroller->maximumContentOffset().y <= scroller->minimumContentOffset().y))
     for (UIView* v : frontViews())
       if (auto* s = dynamic_cast<UIScrollView*>(v); s && s->isScrollEnabled() && s->maximumContentOffset().y > s->minimumContentOffset().y) {
         scroller = s;
@@ -223,13 +225,16 @@ UIInteractionResult UIInteraction::scroll(const std::string& where) {
       }
   if (!scroller) return UIInteractionResult::failure("nothing scrolls on this screen");
   CGPoint offset = scroller->contentOffset();
-  double page = scroller->bounds().height() > 0 ? scroller->bounds().height() * 0.8 : 500;
+  // A page is most of what is seen of it, past the bars where they are kept clear of.
+  UIEdgeInsets in = scroller->adjustedContentInset();
+  double seen = scroller->bounds().height() - in.top - in.bottom;
+  double page = seen > 0 ? seen * 0.8 : 500;
   NSIndexPath path;
   if (where == "down" || where.empty()) offset.y += page;
   else if (where == "up") offset.y -= page;
   else if (where == "top") offset.y = scroller->minimumContentOffset().y;
   else if (where == "bottom") offset.y = scroller->maximumContentOffset().y;
-  else if (table && scroller == table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY();
+  else if (table && scroller == table && parsePath(where, path)) offset.y = table->rectForRowAtIndexPath(path).minY() - in.top;
   else return UIInteractionResult::failure("scroll down, up, left, right, top, bottom or to a row");
   scroller->scrollByUser(offset);
   return UIInteractionResult::success();

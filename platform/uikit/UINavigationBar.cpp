@@ -5,6 +5,7 @@
 
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScreen.h"
+#include "uikit/UIScrollView.h"
 
 bool UINavigationBar::showsLargeTitle() const {
   if (!prefersLargeTitles_ || isHidden() || !superview()) return false;
@@ -17,6 +18,28 @@ bool UINavigationBar::showsLargeTitle() const {
     if (mode == UINavigationItemLargeTitleDisplayModeNever) return false;
   }
   return !stack.empty();
+}
+
+namespace {
+double topInWindow(const UIView& view) {
+  double y = view.frame().minY();
+  for (const UIView* s = view.superview(); s; s = s->superview()) y += s->frame().minY() - s->bounds().minY();
+  return y;
+}
+}  // namespace
+
+bool UINavigationBar::largeTitleStands() const {
+  if (!showsLargeTitle()) return false;
+  auto* navigation = dynamic_cast<const UINavigationController*>(superview()->owningViewController());
+  UIViewController* top = navigation ? navigation->topViewController() : nullptr;
+  UIView* view = top && top->isViewLoaded() ? top->view().get() : nullptr;
+  double bandBottom = topInWindow(*this) + frame().height() + kLargeTitleHeight;
+  // The screen's scroll view: its view, or the first subview down a few levels.
+  for (int depth = 0; view && depth < 3; ++depth) {
+    if (auto* scroll = dynamic_cast<UIScrollView*>(view)) return topInWindow(*scroll) - scroll->contentOffset().y >= bandBottom - 1;
+    view = view->subviews().empty() ? nullptr : view->subviews().front().get();
+  }
+  return UIView::contentKeepsClearOfBars();
 }
 
 void UINavigationBar::host(const std::vector<std::pair<std::shared_ptr<UIView>, CGRect>>& views) {

@@ -26,6 +26,10 @@ class UINavigationBar : public UIBarBase {
   // the screens below, does the nearest one that says). Content that starts below the
   // band shows it; scrolled up into it, the title goes back into the bar.
   bool showsLargeTitle() const;
+  // Whether the large title stands in its band now: the screen shows it and its content
+  // starts below the band (content that does not scroll does where it keeps clear of the
+  // bars). Scrolled up into the band, the content shows there and the title is in the bar.
+  bool largeTitleStands() const;
   const NSTextAttributes& titleTextAttributes() const { return titleAttributes_; }
   void setTitleTextAttributes(NSTextAttributes a) { titleAttributes_ = std::move(a); }
   const NSTextAttributes& largeTitleTextAttributes() const { return largeTitleAttributes_; }

@@ -52,15 +52,25 @@ NotificationToken UIScrollView::addContentSizeObserver(SizeObserver observer) {
   return sizeObservers_.add(std::move(observer));
 }
 
+bool UIScrollView::scrollsUpAndDown() const {
+  if (!scrollEnabled_) return false;
+  // A strip that moves only sideways (a carousel) holds its content still up and down.
+  CGSize size = bounds().size;
+  return alwaysBounceVertical_ || contentSize_.height > size.height || contentSize_.width <= size.width;
+}
+
 UIEdgeInsets UIScrollView::adjustedContentInset() const {
   UIEdgeInsets in = contentInset_;
   if (!contentKeepsClearOfBars() || adjustment_ == UIScrollViewContentInsetAdjustmentNever) return in;
-  UIEdgeInsets safe = safeAreaInsets(), screen = safeAreaInsetsWithoutBars();
-  // Where no bar covers an edge, the screen's own layout keeps clear of the status bar
-  // and the home indicator.
-  if (safe.top > screen.top) in.top += safe.top;
-  if (safe.bottom > screen.bottom) in.bottom += safe.bottom;
+  // Content that does not move up and down cannot be moved clear of a bar: insetting it
+  // would only push its end out of its own frame (a card's list lying under the bar as
+  // the page around it scrolls). The page that scrolls keeps clear of the bars instead.
+  UIEdgeInsets bars = adjustment_ == UIScrollViewContentInsetAdjustmentAlways || scrollsUpAndDown() ? insetsUnderBars()
+                                                                                                   : UIEdgeInsets{};
+  in.top += bars.top;
+  in.bottom += bars.bottom;
   if (adjustment_ == UIScrollViewContentInsetAdjustmentAlways) {
+    UIEdgeInsets safe = safeAreaInsets();
     in.left += safe.left;
     in.right += safe.right;
   }
@@ -92,8 +102,11 @@ CGPoint UIScrollView::maximumContentOffset() const {
 
 void UIScrollView::scrollRectToVisible(CGRect rect, bool animated) {
   CGPoint offset = contentOffset();
-  if (rect.minY() < offset.y) offset.y = rect.minY();
-  else if (rect.maxY() > offset.y + bounds().height()) offset.y = rect.maxY() - bounds().height();
+  // Within what the insets leave seen (clear of the bars where they are kept).
+  UIEdgeInsets in = adjustedContentInset();
+  double seen = bounds().height() - in.top - in.bottom;
+  if (rect.minY() < offset.y + in.top) offset.y = rect.minY() - in.top;
+  else if (rect.maxY() > offset.y + in.top + seen) offset.y = rect.maxY() - seen - in.top;
   CGPoint lo = minimumContentOffset(), hi = maximumContentOffset();
   offset.y = std::clamp(offset.y, lo.y, hi.y);
   setContentOffset(offset, animated);

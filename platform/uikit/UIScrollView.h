@@ -48,9 +48,12 @@ class UIScrollView : public UIView {
   void setContentInset(UIEdgeInsets insets);
   // The inset the content is laid out with: the content inset and, where content keeps
   // clear of the bars (UIView::contentKeepsClearOfBars) and the adjustment behaviour is
-  // not Never, the safe area above and below where a bar covers that edge (and at the
-  // sides when Always).
+  // not Never, what the bars cover above and below (insetsUnderBars) when the content
+  // moves up and down or the behaviour is Always (and the safe area at the sides when
+  // Always).
   UIEdgeInsets adjustedContentInset() const;
+  // Whether a person moves its content up and down: it scrolls, and not only sideways.
+  bool scrollsUpAndDown() const;
   UIScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return adjustment_; }
   void setContentInsetAdjustmentBehavior(UIScrollViewContentInsetAdjustmentBehavior b) { adjustment_ = b; }
   UIEdgeInsets scrollIndicatorInsets() const { return indicatorInsets_; }

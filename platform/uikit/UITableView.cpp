@@ -422,13 +422,16 @@ void UITableView::scrollToRowAtIndexPath(const NSIndexPath& path, UITableViewScr
   CGRect rect = rectForRowAtIndexPath(path);
   if (rect.isEmpty()) return;
   CGPoint offset = contentOffset();
-  double h = viewportHeight();
-  if (position == UITableViewScrollPositionTop) offset.y = rect.minY();
-  else if (position == UITableViewScrollPositionMiddle) offset.y = rect.minY() - (h - rect.height()) / 2;
-  else if (position == UITableViewScrollPositionBottom) offset.y = rect.maxY() - h;
-  else if (rect.minY() < offset.y) offset.y = rect.minY();
-  else if (rect.maxY() > offset.y + h) offset.y = rect.maxY() - h;
-  offset.y = std::clamp(offset.y, minimumContentOffset().y, std::max(minimumContentOffset().y, contentSize().height - h));
+  // Placed within what the insets leave seen (clear of the bars where they are kept).
+  UIEdgeInsets in = adjustedContentInset();
+  double h = viewportHeight() - in.top - in.bottom;
+  if (position == UITableViewScrollPositionTop) offset.y = rect.minY() - in.top;
+  else if (position == UITableViewScrollPositionMiddle) offset.y = rect.minY() - (h - rect.height()) / 2 - in.top;
+  else if (position == UITableViewScrollPositionBottom) offset.y = rect.maxY() - h - in.top;
+  else if (rect.minY() < offset.y + in.top) offset.y = rect.minY() - in.top;
+  else if (rect.maxY() > offset.y + in.top + h) offset.y = rect.maxY() - h - in.top;
+  double least = minimumContentOffset().y;
+  offset.y = std::clamp(offset.y, least, std::max(least, contentSize().height + in.bottom - viewportHeight()));
   setContentOffset(offset, animated);
 }
 
@@ -496,11 +499,22 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
     printedInNumbering_ = gNumberingCount;
   }
   auto printed = [base](const NSIndexPath& path) { return NSIndexPath{path.section + base, path.row}.description(); };
-  std::string head = "table: " + std::to_string(total) + (total == 1 ? " row" : " rows");
-  if (!visible_.empty() && long(visible_.size()) < total)
-    head += ", showing " + printed(visible_.begin()->first) + "-" + printed(visible_.rbegin()->first);
-  lines.push_back(head);
   auto [top, bottom] = visibleSpan();
+  // Where the screen is laid out as it is drawn, the rows a person sees: none under a bar
+  // or the card over the tab bar.
+  if (contentKeepsClearOfBars()) {
+    CGRect shown = shownBounds();
+    top = shown.minY();
+    bottom = shown.height() > 0 ? shown.maxY() : top;
+  }
+  std::vector<std::pair<NSIndexPath, UITableViewCell*>> rows;
+  for (auto& [path, cell] : visible_) {
+    CGRect f = cell->frame();
+    if (!cell->isHidden() && f.minY() < bottom && f.maxY() > top) rows.emplace_back(path, cell.get());
+  }
+  std::string head = "table: " + std::to_string(total) + (total == 1 ? " row" : " rows");
+  if (!rows.empty() && long(rows.size()) < total) head += ", showing " + printed(rows.front().first) + "-" + printed(rows.back().first);
+  lines.push_back(head);
   for (long s = 0; s < long(sections_.size()); ++s) {
     const Section& sec = sections_[size_t(s)];
     double end = sec.rows ? sec.rowTops.back() + sec.rowHeights.back() : sec.top + sec.headerHeight;
@@ -517,8 +531,8 @@ bool UITableView::appendScreenText(std::vector<std::string>& lines) const {
       }
       if (!text.empty()) lines.push_back("  -- " + UIScreenTextFormat::oneLine(text) + " --");  // an empty header shows nothing
     }
-    for (auto& [path, cell] : visible_) {
-      if (path.section != s || cell->isHidden()) continue;
+    for (auto& [path, cell] : rows) {
+      if (path.section != s) continue;
       std::vector<std::string> row;
       cell->appendScreenText(row);
       std::string line = "  " + printed(path) + ": " + (row.empty() ? "" : row.front());

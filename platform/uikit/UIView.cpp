@@ -5,6 +5,8 @@
 #include "foundation/RunLoop.h"
 #include "uikit/UIFrameLayout.h"
 #include "uikit/UIGestureRecognizer.h"
+#include "uikit/UINavigationController.h"
+#include "uikit/UIScrollView.h"
 #include "uikit/UIScreen.h"
 #include "uikit/UIViewController.h"
 #include "uikit/UIWindow.h"
@@ -285,6 +287,43 @@ bool UIView::contentKeepsClearOfBars() { return gClearOfBars; }
 
 UIEdgeInsets UIView::safeAreaInsets() const { return safeArea(gClearOfBars); }
 UIEdgeInsets UIView::safeAreaInsetsWithoutBars() const { return safeArea(false); }
+
+UIEdgeInsets UIView::insetsUnderBars() const {
+  if (!gClearOfBars) return {};
+  UIEdgeInsets safe = safeArea(true), screen = safeArea(false);
+  return {safe.top > screen.top ? safe.top : 0, 0, safe.bottom > screen.bottom ? safe.bottom : 0, 0};
+}
+
+CGRect UIView::boundsClearOfBars() const {
+  UIEdgeInsets under = insetsUnderBars();
+  if (under.top > 0)
+    for (const UIView* v = this; v; v = v->superview_) {
+      UIViewController* c = v->owningController_;
+      auto* navigation = c && c->viewIfLoaded() == v ? dynamic_cast<UINavigationController*>(c->parentViewController()) : nullptr;
+      if (!navigation) continue;
+      const UINavigationBar& bar = *navigation->navigationBar();
+      if (bar.showsLargeTitle() && !bar.largeTitleStands()) under.top = std::max(0.0, under.top - UINavigationBar::kLargeTitleHeight);
+      break;
+    }
+  CGRect b = bounds();
+  return CGRect::make(b.minX(), b.minY() + under.top, b.width(), std::max(0.0, b.height() - under.top - under.bottom));
+}
+
+CGRect UIView::shownBounds() const {
+  CGRect shown = boundsClearOfBars();
+  CGPoint shift{0, 0};  // from this view's coordinates to those of the view reached
+  for (const UIView* v = this; const UIView* parent = v->superview_; v = parent) {
+    shift.x += v->frame_.minX() - v->bounds().minX();
+    shift.y += v->frame_.minY() - v->bounds().minY();
+    bool cuts = dynamic_cast<const UIScrollView*>(parent) || parent->clipsToBounds() || !parent->superview_;
+    if (!cuts) continue;
+    CGRect outer = parent->boundsClearOfBars();
+    double x0 = std::max(shown.minX(), outer.minX() - shift.x), y0 = std::max(shown.minY(), outer.minY() - shift.y);
+    double x1 = std::min(shown.maxX(), outer.maxX() - shift.x), y1 = std::min(shown.maxY(), outer.maxY() - shift.y);
+    shown = CGRect::make(x0, y0, std::max(0.0, x1 - x0), std::max(0.0, y1 - y0));
+  }
+  return shown;
+}
 
 UIEdgeInsets UIView::safeArea(bool bars) const {
   if (safeAreaOverride_) return *safeAreaOverride_;

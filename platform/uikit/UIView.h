@@ -164,12 +164,25 @@ class UIView : public UIResponder, public std::enable_shared_from_this<UIView> {
   UIEdgeInsets safeAreaInsets() const;
   // Where a person watches (the desktop window), the safe area takes in the bars and
   // scroll views inset their content by it, so that content starts below a navigation
-  // bar and ends above a tab bar. Off (tests, the terminal), content lies under the
-  // bars as the terminal's screens have always read it.
+  // bar and ends above a tab bar; the prompt lays its screens out so too, to list what
+  // the drawing shows. Off (tests that do not draw), content lies under the bars.
   static void setContentKeepsClearOfBars(bool clear);
   static bool contentKeepsClearOfBars();
   // The screen's safe area alone, whatever the bars.
   UIEdgeInsets safeAreaInsetsWithoutBars() const;
+  // Where content keeps clear of the bars, the parts of the view a bar covers, above and
+  // below: the navigation bar with the status bar over it (and the large title's band),
+  // the tab bar with what floats over it and the home indicator under it. An edge no bar
+  // covers is none: the screen's own layout keeps clear of the status bar there.
+  UIEdgeInsets insetsUnderBars() const;
+  // The part of the view's bounds a person sees past the bars (all of them where content
+  // lies under the bars): less what they cover, though a large title's band its title
+  // has left (the content scrolled up into it) shows what lies there.
+  CGRect boundsClearOfBars() const;
+  // What of the view's bounds is seen: past the bars, and within each ancestor that cuts
+  // what it holds (a scroll view, a view that clips, the window). The screen's text lists
+  // the rows that lie there, as the window draws them.
+  CGRect shownBounds() const;
   void setSafeAreaInsetsOverride(std::optional<UIEdgeInsets> insets) { safeAreaOverride_ = insets; }
   UIEdgeInsets layoutMargins() const { return layoutMargins_; }
   void setLayoutMargins(UIEdgeInsets margins) { UI_MAIN_THREAD_ONLY(); layoutMargins_ = margins; }

@@ -213,8 +213,14 @@ void CategoriesTableViewController::manipulateAddonsArray(bool addons, bool them
   // The page grows or shrinks with the rows before it scrolls to the opened header.
   setOtherTableHeight();
   if (opening)
-    if (auto header = groups_.rowOfHeader(*group))
-      scrollView_->setContentOffset({0, kRowHeight * static_cast<double>(*header) + kSecondTableTop}, true);
+    if (auto header = groups_.rowOfHeader(*group)) {
+      // The header at the top of what is seen of the page (below the bars where the page
+      // keeps clear of them), as far as the page's end lets it come up: a group near the
+      // end leaves no empty screen below the last row.
+      double top = kRowHeight * static_cast<double>(*header) + kSecondTableTop - scrollView_->adjustedContentInset().top;
+      double least = scrollView_->minimumContentOffset().y, most = scrollView_->maximumContentOffset().y;
+      scrollView_->setContentOffset({0, std::clamp(top, least, most)}, true);
+    }
   scheduleShadows();
 }
 

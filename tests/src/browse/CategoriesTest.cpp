@@ -3,6 +3,7 @@
 // the groups (also while the screen reads), and the updated-packages row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "BrowseFixture.h"
@@ -136,7 +137,10 @@ TEST_F(CategoriesTabTest, RealRepositoriesFoldIntoTheirGroupsAndOpenTheirScreens
   EXPECT_FALSE(screen->groups().isCollapsed(KVCategoryGroups::Tweaks));
   long tweaks = *screen->groups().rowOfHeader(KVCategoryGroups::Tweaks);
   EXPECT_EQ(screen->otherPackagesCategories()[tweaks + 1], "Tweaks");
-  EXPECT_EQ(screen->scrollView()->contentOffset().y, 44.0 * double(tweaks) + 414);
+  // Near the end, as far as the page's end lets the header come up.
+  EXPECT_EQ(screen->scrollView()->contentOffset().y,
+            std::min(44.0 * double(tweaks) + 414, screen->scrollView()->maximumContentOffset().y));
+  EXPECT_LT(screen->scrollView()->contentOffset().y, 44.0 * double(tweaks) + 414) << "the group is among the last rows";
   EXPECT_EQ(other->numberOfRowsInSection(0), long(closedRows + 1));
   EXPECT_EQ(screen->otherCategoriesTableViewHeightConstraint()->constant(), 44.0 * double(closedRows + 1));
   EXPECT_EQ(other->inconsistentUpdateCount(), 0u);

@@ -111,6 +111,12 @@ void ManageViewController::viewDidLoad() {
   scrollView_->setRefreshControl(refreshController_);
   scrollView_->setAlwaysBounceVertical(true);
   registerForDatabaseUpdates();
+  // The tables show the rows of the results taken now: the page is as long as they are
+  // before the first change notice comes (worked out off the main thread), so that its
+  // end is where their last row is.
+  sizeTable(true);
+  sizeTable(false);
+  layoutCards();
   // The ticker starts on the second after a whole minute, then runs every second.
   double t = Date::now().seconds;
   double first = std::max(0.0, std::trunc(std::floor(t / 60) * 60 + 1 - t));
@@ -220,17 +226,20 @@ void ManageViewController::rebuildSourcesCache() {
 void ManageViewController::animateContentForTable(bool sources) {
   UIView::animateWithDuration(0.3, 0, UIViewAnimationOptionAllowUserInteraction | UIViewAnimationOptionBeginFromCurrentState,
                               [this, sources] {
-                                if (sources) {
-                                  sourcesHeight_->setConstant(double(allSources_.count()) * kSourceRowHeight);
-                                } else {
-                                  size_t installed = allPackages_.count();
-                                  installedHeight_->setConstant(
-                                      installed > kInstalledRows ? kInstalledRows * kInstalledRowHeight
-                                                                 : double(installed) * kInstalledRowHeight);
-                                }
+                                sizeTable(sources);
                                 layoutCards();
                                 updateShadows();
                               });
+}
+
+void ManageViewController::sizeTable(bool sources) {
+  if (sources) {
+    sourcesHeight_->setConstant(double(allSources_.count()) * kSourceRowHeight);
+    return;
+  }
+  size_t installed = allPackages_.count();
+  installedHeight_->setConstant(installed > kInstalledRows ? kInstalledRows * kInstalledRowHeight
+                                                           : double(installed) * kInstalledRowHeight);
 }
 
 void ManageViewController::updateShadows() {

@@ -101,6 +101,8 @@ class ManageViewController : public KVPalettedViewController, public UITableView
  private:
   bool isInstalledTable(const UITableView& table) const { return &table == installedPackagesTableView_.get(); }
   void layoutCards();
+  // The table's height for the rows its results hold (the sources', else the installed).
+  void sizeTable(bool sources);
   void registerForDatabaseUpdates();
   void resultsChanged(bool sources, const ErrorRef& error);
   void tickTimeSince();

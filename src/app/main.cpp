@@ -39,6 +39,7 @@
 #include "foundation/UnusedMemory.h"
 #include "payment/KVOutsideStore.h"
 #include "render/ScreenWindow.h"
+#include "render/ViewRenderer.h"
 #include "system/DeviceRoot.h"
 #include "system/DeviceRootBuilder.h"
 #include "uikit/UIApplication.h"
@@ -233,8 +234,13 @@ int main(int argc, char** argv) {
     QuitGate::setWhenToolsEnd([](const std::string&) { ScreenWindow::requestClose(); });
     do shown->run();
     while (!QuitGate::leaving() && !windowMayClose(errorDescriptor));
-  } else status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
-                                   CommandLine::historyFile(environment).value_or(""));
+  } else {
+    // The prompt lays its screens out as the window and `screenshot` draw them, so that
+    // its text lists what the drawing shows.
+    ViewRenderer::Watched watched(false);
+    status = runTerminalSession(STDIN_FILENO, screenDescriptor, errorDescriptor,
+                                CommandLine::historyFile(environment).value_or(""));
+  }
   shown.reset();
 
   UIApplication::sharedApplication().terminate();

@@ -36,12 +36,15 @@
 #include "uikit/UIImage.h"
 #include "uikit/UIInteraction.h"
 #include "uikit/UILabel.h"
+#include "uikit/UINavigationBar.h"
 #include "uikit/UINavigationController.h"
 #include "uikit/UIScrollView.h"
 #include "uikit/UISearchBar.h"
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITabBar.h"
+#include "uikit/UITabBarController.h"
+#include "uikit/UITableView.h"
 #include "webkit/WKWebView.h"
 
 namespace {
@@ -169,6 +172,7 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
     checkControls(window);
     checkLabelsInWindow(ui.window(), window);
     checkContrast();
+    checkLastRowReachable(name);
   }
 
   // Each text a person sees stands out from what is drawn behind it: its most inked
@@ -200,6 +204,93 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
       EXPECT_GE(best, r.large ? 3.0 : 4.5) << "\"" << r.text << "\" " << describe(shown) << " stands out from what lies behind it by "
                                            << best << " to 1";
     }
+  }
+
+  // Where the screen in front is seen, from what is drawn over it: below its navigation
+  // bar (and the large title standing in its band), above its tab bar and the card that
+  // floats over the tab bar.
+  CGRect seenRegion() {
+    UIViewController* front = UIInteraction::front();
+    CGRect own{ViewRenderer::originInWindow(*front->view()), front->view()->frame().size};
+    double top = own.minY(), bottom = own.maxY();
+    if (auto* navigation = front->navigationController(); navigation && !navigation->isNavigationBarHidden()) {
+      const UINavigationBar& bar = *navigation->navigationBar();
+      top = std::max(top, ViewRenderer::originInWindow(bar).y + bar.frame().height() +
+                              (bar.largeTitleStands() ? UINavigationBar::kLargeTitleHeight : 0));
+    }
+    if (auto* tabBars = front->tabBarController(); tabBars && !tabBars->tabBar()->isHidden()) {
+      bottom = std::min(bottom, ViewRenderer::originInWindow(*tabBars->tabBar()).y);
+      for (UIView* floating : tabBars->floatingViews())
+        if (floating->alpha() > 0.01) bottom = std::min(bottom, ViewRenderer::originInWindow(*floating).y);
+    }
+    return CGRect::make(own.minX(), top, own.width(), std::max(0.0, bottom - top));
+  }
+
+  // Scrolled to the bottom as a person scrolls it, each list of the screen in front shows
+  // its last row whole in the seen region, inside what clips the list, where a click
+  // reaches it; a page without a list shows the end of its content there. The offsets
+  // are put back after.
+  void checkLastRowReachable(const std::string& name) {
+    UIViewController* front = UIInteraction::front();
+    if (!front || !front->isViewLoaded()) return;
+    std::vector<std::pair<UIScrollView*, CGPoint>> moved;
+    std::function<void(UIView&)> scrollDown = [&](UIView& v) {
+      if (v.isHidden() || v.alpha() <= 0.01) return;
+      if (auto* s = dynamic_cast<UIScrollView*>(&v); s && s->scrollsUpAndDown()) {
+        moved.emplace_back(s, s->contentOffset());
+        s->setContentOffset({s->contentOffset().x, s->maximumContentOffset().y});
+        s->layoutIfNeeded();
+      }
+      for (auto& sub : v.subviews()) scrollDown(*sub);
+    };
+    scrollDown(*front->view());
+    UIWindow::layoutAllWindows();
+    ViewRenderer::settle(ui.window());
+    if (const char* keep = std::getenv("QB_SCREEN_DRAWINGS"); keep && !moved.empty())
+      ViewRenderer::writePNG(ui.window(), 2, std::string(keep) + "/" + name + "-" + kPaletteNames[GetParam()] + "-bottom.png",
+                             UIColor::whiteColor());
+    CGRect seen = seenRegion();
+    for (auto& [scroll, offset] : moved) {
+      (void)offset;
+      // The lowest last row of the lists it holds (itself among them).
+      UITableView* table = nullptr;
+      NSIndexPath last;
+      CGRect lowest;
+      std::function<void(UIView&)> find = [&](UIView& v) {
+        if (v.isHidden() || v.alpha() <= 0.01) return;
+        if (auto* t = dynamic_cast<UITableView*>(&v))
+          for (long section = t->numberOfSections() - 1; section >= 0; --section) {
+            long rows = t->numberOfRowsInSection(section);
+            if (rows == 0) continue;
+            CGRect r = t->rectForRowAtIndexPath({section, rows - 1});
+            CGPoint at = ViewRenderer::originInWindow(*t);
+            CGRect inWindow = CGRect::make(at.x + r.minX() - t->bounds().minX(), at.y + r.minY() - t->bounds().minY(), r.width(), r.height());
+            if (!table || inWindow.maxY() > lowest.maxY()) table = t, last = {section, rows - 1}, lowest = inWindow;
+            break;
+          }
+        for (auto& sub : v.subviews()) find(*sub);
+      };
+      find(*scroll);
+      if (!table) {
+        double end = ViewRenderer::originInWindow(*scroll).y + scroll->contentSize().height - scroll->contentOffset().y;
+        EXPECT_LE(end, seen.maxY() + 0.5) << "scrolled to the bottom, the end of the content of "
+                                          << describe(CGRect{ViewRenderer::originInWindow(*scroll), scroll->frame().size})
+                                          << " lies at " << end << ", below what is seen, " << describe(seen);
+        continue;
+      }
+      CGRect room = meet(seen, meet(visibleRect(*table), CGRect{ViewRenderer::originInWindow(*table), table->frame().size}));
+      EXPECT_TRUE(covers(room, lowest)) << "scrolled to the bottom, the last row " << last.description() << " lies at "
+                                        << describe(lowest) << ", not wholly where it is seen, " << describe(room);
+      auto cell = table->cellForRowAtIndexPath(last);
+      EXPECT_NE(cell, nullptr) << "the last row " << last.description() << " is drawn";
+      if (cell && covers(room, lowest)) {
+        UIView* hit = WindowInput::viewAt({lowest.midX(), lowest.midY()});
+        EXPECT_TRUE(within(hit, cell.get())) << "a click on the last row " << last.description() << " reaches "
+                                             << (hit ? typeid(*hit).name() : "nothing");
+      }
+    }
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it) it->first->setContentOffset(it->second);
+    UIWindow::layoutAllWindows();
   }
 
   // A label with text to show stands across the window, not off its sides.
@@ -373,6 +464,9 @@ TEST_P(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
   tabs->dismissViewControllerAnimated(false);
   ui.runUntilIdle();
 
+  // Ten sources: the manage tab's page runs below the fold, to its last source.
+  for (int i = 1; i < 10; ++i) addSourceRecord("http://127.0.0.1:9/more" + std::to_string(i) + "/");
+  ui.runUntilIdle();
   for (const char* tab : {"Featured", "Categories", "Changes", "Manage"}) {
     ASSERT_TRUE(ui.tab(tab));
     ui.runUntilIdle();

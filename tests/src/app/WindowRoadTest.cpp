@@ -173,6 +173,12 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   std::string xvfbRun = findProgram("xvfb-run");
   if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed (scripts/install-deps installs the package xvfb)";
   ASSERT_NO_FATAL_FAILURE(ApplicationProcess::makeDeviceRootAfterFirstRun(device));
+  // Three sources more than the device's own seven: with the road's, less the one it
+  // removes, ten.
+  auto added = ApplicationProcess::runScript(device,
+                                             "paste http://127.0.0.1:9/more1/ http://127.0.0.1:9/more2/ "
+                                             "http://127.0.0.1:9/more3/\ntab Manage\ntap Add\ntap Yes\n");
+  ASSERT_EQ(added.status, 0) << added.output;
   ApplicationProcess::buildToolAndLibrary(repo.path());
   ASSERT_TRUE(DebBuilder::writeFlatRepository(repo.path(), {"lib.deb", "tool.deb"}));
   server.serveFolder(repo.path(), "/repo/");
@@ -250,6 +256,28 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   ASSERT_NO_FATAL_FAILURE(click("Remove"));
   ASSERT_TRUE(eventually([&] { return screen().find(removed) == std::string::npos; }, 30)) << reported();
 
+  // The wheel brings the tenth source whole above the tab bar, and a click there opens it.
+  ASSERT_NO_FATAL_FAILURE(waitFor("table: 10 rows"));
+  std::string last;
+  std::optional<Place> row, bar;
+  ASSERT_TRUE(eventually([&] {
+    std::string shown = screen();
+    size_t at = shown.find("\n  1.9: ");
+    if (at != std::string::npos) {
+      size_t begin = at + 8;
+      last = shown.substr(begin, std::min(shown.find(" | ", begin), shown.find('\n', begin)) - begin);
+      row = place(last);
+      bar = place("Featured");
+      if (row && bar && row->y + row->height <= bar->y) return true;
+    }
+    display->wheel(187, 400, 1);
+    return false;
+  }, 60)) << "the last source, " << (last.empty() ? "never listed" : last) << ", is not drawn whole above the tab bar:\n"
+          << reported();
+  EXPECT_GT(picture("8-last-source"), 8u);
+  ASSERT_NO_FATAL_FAILURE(click(last));
+  ASSERT_NO_FATAL_FAILURE(waitFor("stack: Manage > "));
+
   // The search field takes a click and the keys, and shows what they typed.
   ASSERT_NO_FATAL_FAILURE(click("Search"));
   ASSERT_NO_FATAL_FAILURE(click("Packages, Developers, Repositories"));
@@ -258,7 +286,7 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   display->press("BackSpace");  // the delete key takes the last letter back
   ASSERT_NO_FATAL_FAILURE(waitFor(": Exa_"));
   ASSERT_NO_FATAL_FAILURE(click("Cancel"));
-  EXPECT_GT(picture("8-search"), 8u);
+  EXPECT_GT(picture("9-search"), 8u);
 
   // A switch of the settings, clicked where it is drawn, changes its preference in the file.
   ASSERT_NO_FATAL_FAILURE(click("Featured"));
@@ -270,7 +298,7 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   EXPECT_TRUE(eventually([&] {
     return Files::readText(preferences).value_or("").find("<key>TrueDarkMode</key>\n\t<true/>") != std::string::npos;
   }, 30)) << Files::readText(preferences).value_or("");
-  EXPECT_GT(picture("9-settings"), 8u);
+  EXPECT_GT(picture("10-settings"), 8u);
 
   // The switch's row scrolled up under the status strip: a click there reaches nothing.
   // The wheel moves the list 40 points a notch, each seen where a row still shown moved.
@@ -304,7 +332,7 @@ TEST_F(WindowRoad, ClicksAddARepositoryAndInstallAPackageFromItsPage) {
   Place english = settled("English");
   display->wheel(int(english.x + english.width / 2), int(english.y + english.height / 2), 1);
   ASSERT_NO_FATAL_FAILURE(waitFor("picker: English | (Fran"));
-  EXPECT_GT(picture("10-picker"), 8u);
+  EXPECT_GT(picture("11-picker"), 8u);
   Place expanded = settled("Select");
   display->click(int(expanded.x + expanded.width - 40), int(expanded.y + 22));  // the caption, above the wheel
   std::string defaults = device + "/var/mobile/Library/Preferences/me.korvale.quillbark.plist";

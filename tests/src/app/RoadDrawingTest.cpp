@@ -2,9 +2,10 @@
 // them), in each of the four palettes, checked from the renderer's own records of what it
 // drew where: each text whole where its frame has room, no text over another, each text
 // standing out from what is drawn behind it, every control where the pointer finds it and
-// inside the window, presented screens opaque, the tab bar's icons drawn. A switch of the
-// settings, the search field and the scope control answer clicks. QB_SCREEN_DRAWINGS
-// names a folder to keep the pictures in.
+// inside the window, presented screens opaque, the tab bar's icons drawn, each list's last
+// row reachable above the tab bar and its card, and the screen's text listing the rows the
+// drawing shows. A switch of the settings, the search field and the scope control answer
+// clicks. QB_SCREEN_DRAWINGS names a folder to keep the pictures in.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -226,6 +227,39 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
     return CGRect::make(own.minX(), top, own.width(), std::max(0.0, bottom - top));
   }
 
+  // The screen's text lists a table's row where the drawing shows some of it, between the
+  // bars and inside what clips the table, and only there.
+  void checkTextAgrees(const std::string& where) {
+    CGRect seen = seenRegion();
+    std::function<void(UIView&)> each = [&](UIView& v) {
+      if (v.isHidden() || v.alpha() <= 0.01) return;
+      if (auto* table = dynamic_cast<UITableView*>(&v)) {
+        std::vector<std::string> lines;
+        table->appendScreenText(lines);
+        std::string text;
+        for (const auto& line : lines) text += line + "\n";
+        CGRect room = meet(seen, meet(visibleRect(*table), CGRect{ViewRenderer::originInWindow(*table), table->frame().size}));
+        for (const auto& path : table->indexPathsForVisibleRows()) {
+          auto cell = table->cellForRowAtIndexPath(path);
+          if (!cell || cell->isHidden()) continue;
+          CGRect r{ViewRenderer::originInWindow(*cell), cell->frame().size};
+          double shown = std::min(r.maxY(), room.maxY()) - std::max(r.minY(), room.minY());
+          if (empty(room)) shown = 0;
+          bool listed = text.find("  " + path.description() + ": ") != std::string::npos;
+          if (shown > 0.5) {
+            EXPECT_TRUE(listed) << where << ": row " << path.description() << " at " << describe(r) << " is drawn in "
+                                << describe(room) << " but not listed:\n" << text;
+          } else if (shown <= 0) {
+            EXPECT_FALSE(listed) << where << ": row " << path.description() << " at " << describe(r)
+                                 << " is listed but not drawn in " << describe(room);
+          }
+        }
+      }
+      for (auto& sub : v.subviews()) each(*sub);
+    };
+    if (UIViewController* front = UIInteraction::front(); front && front->isViewLoaded()) each(*front->view());
+  }
+
   // Scrolled to the bottom as a person scrolls it, each list of the screen in front shows
   // its last row whole in the seen region, inside what clips the list, where a click
   // reaches it; a page without a list shows the end of its content there. The offsets
@@ -233,6 +267,7 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
   void checkLastRowReachable(const std::string& name) {
     UIViewController* front = UIInteraction::front();
     if (!front || !front->isViewLoaded()) return;
+    checkTextAgrees("at rest");
     std::vector<std::pair<UIScrollView*, CGPoint>> moved;
     std::function<void(UIView&)> scrollDown = [&](UIView& v) {
       if (v.isHidden() || v.alpha() <= 0.01) return;
@@ -250,6 +285,7 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
       ViewRenderer::writePNG(ui.window(), 2, std::string(keep) + "/" + name + "-" + kPaletteNames[GetParam()] + "-bottom.png",
                              UIColor::whiteColor());
     CGRect seen = seenRegion();
+    checkTextAgrees("scrolled to the bottom");
     for (auto& [scroll, offset] : moved) {
       (void)offset;
       // The lowest last row of the lists it holds (itself among them).

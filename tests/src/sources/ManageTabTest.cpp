@@ -1,7 +1,7 @@
 // The manage tab on real refreshes: sources added from the pasteboard (real repositories,
 // one under a path holding "-"), the rows and their swipes, Copy, what a row opens,
 // removal behind the owner's authentication, the counts made again when the page comes
-// back, and the pull that always ends.
+// back, the page as long as its sources from its load, and the pull that always ends.
 #include <gtest/gtest.h>
 
 #include "core/QuillbarkPersistentPreferences.h"
@@ -236,6 +236,16 @@ TEST_F(ManageTabTest, CountsAreMadeAgainWhenThePageComesBack) {
   // A press on the card opens every installed package.
   ASSERT_TRUE(ui.longPress("Installed Packages"));
   EXPECT_EQ(ui.front()->title(), NSLocalizedString("__INSTALLED_PACKAGES__")) << ui.screen();
+}
+
+// The page is as long as the sources it shows from its load, before the store's first
+// notice (worked out off the main thread): a scroll to its bottom reaches the last one.
+TEST_F(ManageTabTest, ThePageEndsAtTheLastSourceFromItsLoad) {
+  for (int i = 10; i < 22; ++i) addSourceRecord("http://127.0.0.1:9/s" + std::to_string(i) + "/");
+  manage = std::make_shared<ManageViewController>(screenContext());
+  manage->loadViewIfNeeded();  // no turn of the main loop: no notice has come
+  EXPECT_EQ(manage->sourcesTableViewHeightConstraint()->constant(), 12 * ManageViewController::kSourceRowHeight);
+  EXPECT_GT(manage->scrollView()->contentSize().height, 12 * ManageViewController::kSourceRowHeight);
 }
 
 TEST_F(ManageTabTest, APullEndsEvenWhileARefreshRuns) {

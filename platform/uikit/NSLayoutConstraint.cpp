@@ -25,6 +25,14 @@ void NSLayoutConstraint::activateConstraints(const std::vector<std::shared_ptr<N
     if (c) c->setActive(true);
 }
 
+void NSLayoutConstraint::activateEdges(UIView& view, UIView& to) {
+  view.setTranslatesAutoresizingMaskIntoConstraints(false);
+  activateConstraints({view.topAnchor().constraintEqualToAnchor(to.topAnchor()),
+                       view.bottomAnchor().constraintEqualToAnchor(to.bottomAnchor()),
+                       view.leftAnchor().constraintEqualToAnchor(to.leftAnchor()),
+                       view.rightAnchor().constraintEqualToAnchor(to.rightAnchor())});
+}
+
 void NSLayoutConstraint::deactivateConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
   for (const auto& c : constraints)
     if (c) c->setActive(false);

@@ -46,6 +46,9 @@ class NSLayoutConstraint : public std::enable_shared_from_this<NSLayoutConstrain
                                                                 double constant);
   static void activateConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
   static void deactivateConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+  // Holds the view's four edges to those of `to` (its superview): the view is laid out by
+  // constraints from then on, at whatever size `to` takes (a sheet's shorter screen).
+  static void activateEdges(UIView& view, UIView& to);
 
   const NSLayoutItem& firstItem() const { return first_; }
   NSLayoutAttribute firstAttribute() const { return firstAttribute_; }

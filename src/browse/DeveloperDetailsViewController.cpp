@@ -88,6 +88,8 @@ void DeveloperDetailsViewController::loadView() {
   auto scroll = std::make_shared<UIScrollView>(screen);
   scroll->setAlwaysBounceVertical(true);
   view()->addSubview(scroll);
+  // The page fills the screen's view, which a sheet makes shorter than the screen.
+  NSLayoutConstraint::activateEdges(*scroll, *view());
   scrollView_ = scroll.get();
   auto content = std::make_shared<UIView>(CGRect::make(0, 0, screen.width(), screen.height()));
   scroll->addSubview(content);

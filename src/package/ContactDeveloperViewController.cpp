@@ -48,6 +48,8 @@ void ContactDeveloperViewController::loadView() {
   const double w = screen.width();
   auto scroll = std::make_shared<UIScrollView>(screen);
   view()->addSubview(scroll);
+  // The page fills the screen's view, which a sheet makes shorter than the screen.
+  NSLayoutConstraint::activateEdges(*scroll, *view());
   scrollView_ = scroll.get();
   auto progress = std::make_shared<UIProgressView>(UIProgressViewStyleDefault);
   progress->setFrame(CGRect::make(0, 0, w, 2));

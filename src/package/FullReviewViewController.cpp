@@ -9,6 +9,7 @@
 #include "package/KVPackageSnapshot.h"
 #include "package/KVReviewText.h"
 #include "package/ReplyToReviewViewController.h"
+#include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIAlertController.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIImageView.h"
@@ -28,6 +29,8 @@ void FullReviewViewController::loadView() {
   const double w = screen.width() - 32;
   auto scroll = std::make_shared<UIScrollView>(screen);
   view()->addSubview(scroll);
+  // The page fills the screen's view, which a sheet makes shorter than the screen.
+  NSLayoutConstraint::activateEdges(*scroll, *view());
   scrollView_ = scroll.get();
   auto add = [this](std::shared_ptr<UIView> v, CGRect frame) {
     v->setFrame(frame);

@@ -92,12 +92,7 @@ void WebDepictionViewController::loadView() {
   view()->addSubview(scroll);
   // The page fills the screen's view, which a sheet makes shorter than the screen: its
   // end stays where it can be scrolled to.
-  scroll->setTranslatesAutoresizingMaskIntoConstraints(false);
-  for (auto [edge, other] : {std::pair{scroll->topAnchor(), view()->topAnchor()},
-                             std::pair{scroll->bottomAnchor(), view()->bottomAnchor()},
-                             std::pair{scroll->leftAnchor(), view()->leftAnchor()},
-                             std::pair{scroll->rightAnchor(), view()->rightAnchor()}})
-    activate(edge.constraintEqualToAnchor(other));
+  NSLayoutConstraint::activateEdges(*scroll, *view());
   outlets_.scrollView = scroll.get();
   auto content = std::make_shared<UIView>(CGRect::make(0, 0, screen.width(), screen.height()));
   scroll->addSubview(content);

@@ -27,6 +27,7 @@
 #include "interface/KVScreens.h"
 #include "payment/KVRepoStoreAPI.h"
 #include "store/Store.h"
+#include "uikit/NSLayoutConstraint.h"
 #include "uikit/UIApplication.h"
 #include "uikit/UIBarButtonItem.h"
 #include "uikit/UIButton.h"
@@ -76,6 +77,8 @@ void SourceViewController::loadView() {
   CGRect screen = UIScreen::mainScreen().bounds();
   auto scroll = std::make_shared<UIScrollView>(screen);
   view()->addSubview(scroll);
+  // The page fills the screen's view, which a sheet makes shorter than the screen.
+  NSLayoutConstraint::activateEdges(*scroll, *view());
   scrollView_ = scroll.get();
   UIView* column = scrollView_;
   const double w = screen.width() - 32;

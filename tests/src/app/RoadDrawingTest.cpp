@@ -260,10 +260,9 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
     if (UIViewController* front = UIInteraction::front(); front && front->isViewLoaded()) each(*front->view());
   }
 
-  // Scrolled to the bottom as a person scrolls it, each list of the screen in front shows
-  // its last row whole in the seen region, inside what clips the list, where a click
-  // reaches it; a page without a list shows the end of its content there. The offsets
-  // are put back after.
+  // Scrolled to the bottom as a person scrolls it, each page of the screen in front shows
+  // the end of its content in the seen region, and its last row whole there, inside what
+  // clips the list, where a click reaches it. The offsets are put back after.
   void checkLastRowReachable(const std::string& name) {
     UIViewController* front = UIInteraction::front();
     if (!front || !front->isViewLoaded()) return;
@@ -307,13 +306,11 @@ class RoadDrawing : public TabBarRoadFixture, public ::testing::WithParamInterfa
         for (auto& sub : v.subviews()) find(*sub);
       };
       find(*scroll);
-      if (!table) {
-        double end = ViewRenderer::originInWindow(*scroll).y + scroll->contentSize().height - scroll->contentOffset().y;
-        EXPECT_LE(end, seen.maxY() + 0.5) << "scrolled to the bottom, the end of the content of "
-                                          << describe(CGRect{ViewRenderer::originInWindow(*scroll), scroll->frame().size})
-                                          << " lies at " << end << ", below what is seen, " << describe(seen);
-        continue;
-      }
+      double end = ViewRenderer::originInWindow(*scroll).y + scroll->contentSize().height - scroll->contentOffset().y;
+      EXPECT_LE(end, seen.maxY() + 0.5) << "scrolled to the bottom, the end of the content of "
+                                        << describe(CGRect{ViewRenderer::originInWindow(*scroll), scroll->frame().size})
+                                        << " lies at " << end << ", below what is seen, " << describe(seen);
+      if (!table) continue;
       CGRect room = meet(seen, meet(visibleRect(*table), CGRect{ViewRenderer::originInWindow(*table), table->frame().size}));
       EXPECT_TRUE(covers(room, lowest)) << "scrolled to the bottom, the last row " << last.description() << " lies at "
                                         << describe(lowest) << ", not wholly where it is seen, " << describe(room);

@@ -473,10 +473,13 @@ void drawTree(cairo_t* cr, const UIView& view) {
     setColour(cr, *background);
     cairo_fill(cr);
     if (background->alpha() * view.alpha() >= 0.9 && TextDrawing::Recorder::recording()) {
-      // Its corners aside, what the view paints hides what lies below.
+      // Its corners aside, what the view paints hides what lies below: the cross between
+      // its corners, up to its edges.
       double corner = std::min(layer.cornerRadius, std::min(local.size.width, local.size.height) / 2) * 0.3;
-      CGRect inner{{corner, corner}, {local.size.width - 2 * corner, local.size.height - 2 * corner}};
-      TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, inner, inner});
+      CGRect across{{0, corner}, {local.size.width, local.size.height - 2 * corner}};
+      CGRect down{{corner, 0}, {local.size.width - 2 * corner, local.size.height}};
+      TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, across, across});
+      if (corner > 0) TextDrawing::note(cr, {TextDrawing::Record::Fill, {}, down, down});
     }
   }
   cairo_save(cr);

@@ -515,8 +515,10 @@ TEST_P(RoadDrawing, EveryScreenOfTheRoadsReadsFitsAndAnswersThePointer) {
     UITabBar& bar = *tabs->tabBar();
     CGRect area{ViewRenderer::originInWindow(bar), bar.frame().size};
     size_t icons = 0;
-    for (const Record& r : draw("tab-bar"))
-      icons += r.kind == Record::Icon && covers(area, r.rect);
+    // A row's icons under the bar, where a long page runs on, are hidden by it.
+    std::vector<Record> records = draw("tab-bar");
+    for (size_t i = 0; i < records.size(); ++i)
+      icons += records[i].kind == Record::Icon && covers(area, records[i].rect) && !hiddenLater(records, i);
     EXPECT_EQ(icons, bar.items().size()) << "the tab bar's icons";
   }
 

@@ -130,9 +130,9 @@ uint64_t KVRPackages::countOfInstalledPackagesForSource(const std::string& locat
   return KVRPackage::objectsWhere("sourceLocation = %@ AND isInstalled = 1", location).count();
 }
 
-std::map<std::string, uint64_t> KVRPackages::countsOfInstalledPackagesBySource() const {
+std::map<std::string, uint64_t> KVRPackages::countsOfInstalledPackagesBySource(store::Database& db) const {
   std::map<std::string, uint64_t> counts;
-  for (const Value& location : KVRPackage::objectsWhere("isInstalled = 1").valuesForKey("sourceLocation"))
+  for (const Value& location : db.objects(KVRPackage::className(), "isInstalled = 1").valuesForKey("sourceLocation"))
     if (location.isString()) ++counts[location.asString()];
   return counts;
 }

@@ -59,8 +59,9 @@ class KVRPackages : public KVPackagesManaging, public std::enable_shared_from_th
   std::vector<std::string> arrayOfSourceCategories(const std::string& location) const;
   uint64_t countOfInstalledPackagesForSource(const std::string& location) const;
   // The same for every source at once, by location, from one pass over the installed
-  // packages; a source without any is absent.
-  std::map<std::string, uint64_t> countsOfInstalledPackagesBySource() const;
+  // packages of `db` (a handle the caller holds for the whole of its count); a source
+  // without any is absent.
+  std::map<std::string, uint64_t> countsOfInstalledPackagesBySource(store::Database& db) const;
   uint64_t countOfPackagesInSourceWithLocation(const std::string& location) const;
 
   // --- Queue state. Each writer is one write transaction on the calling thread; its

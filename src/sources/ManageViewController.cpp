@@ -203,7 +203,7 @@ void ManageViewController::rebuildSourcesCache() {
     auto db = store::Database::openDefaultDatabase();
     if (db) {
       // One pass over the installed packages, whatever the number of sources.
-      auto installed = packages->countsOfInstalledPackagesBySource();
+      auto installed = packages->countsOfInstalledPackagesBySource(**db);
       for (const Value& value : (*db)->objects(KVRSource::className()).valuesForKey("location")) {
         const std::string& location = value.asString();
         auto found = installed.find(location);

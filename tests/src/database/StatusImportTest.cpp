@@ -92,6 +92,18 @@ class StatusImport : public DeviceRootFixture {
     writeStatus(text);
   }
 
+  // Runs the import, waits for its completion and answers the error it was given.
+  static ErrorRef importedWithError() {
+    Latch done;
+    ErrorRef received;
+    KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
+      received = error;
+      done.arrive();
+    });
+    EXPECT_TRUE(done.wait(30));
+    return received;
+  }
+
   // Runs the import and waits for its completion (which comes on a background queue).
   void import() {
     Latch done;
@@ -316,13 +328,7 @@ TEST_F(StatusImport, ADatabaseThatCannotBeOpenedIsAnErrorForTheCompletion) {
   unreadable.path = DeviceRoot::devicePath("/var/mobile/not-a-database");
   ASSERT_TRUE(Files::createDirectories(unreadable.path + "/occupied"));
   store::Database::setDefaultConfiguration(unreadable);
-  Latch done;
-  ErrorRef received;
-  KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
-    received = error;
-    done.arrive();
-  });
-  ASSERT_TRUE(done.wait(30));
+  ErrorRef received = importedWithError();
   ASSERT_NE(received, nullptr);
   EXPECT_EQ(received->domain, KVStatusImportErrorDomain);
   EXPECT_NE(received->localizedDescription().find("The dpkg status import failed"), std::string::npos);
@@ -338,13 +344,7 @@ TEST_F(StatusImport, AStatusThatCannotBeReadWholeLeavesTheRecordsAsTheyWere) {
   ASSERT_GT(db->objects("KVRPackage").count(), 0u);
   const std::string status = DeviceRoot::devicePath("/var/lib/dpkg/status");
   auto refused = [&](const std::string& reason) {
-    Latch done;
-    ErrorRef received;
-    KVParsingUtility::checkStatusFileWithCompletion([&](ErrorRef error) {
-      received = error;
-      done.arrive();
-    });
-    ASSERT_TRUE(done.wait(30));
+    ErrorRef received = importedWithError();
     ASSERT_NE(received, nullptr) << reason;
     EXPECT_EQ(received->code, KVStatusImportErrorUnreadable);
     EXPECT_NE(received->localizedDescription().find(reason), std::string::npos) << received->localizedDescription();

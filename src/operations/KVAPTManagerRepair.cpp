@@ -2,6 +2,7 @@
 // tree, a lost battery) left behind, brought back before the next one, which dpkg would
 // otherwise refuse for good.
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -110,8 +111,29 @@ std::optional<std::string> KVAPTManager::removeHalfInstalledCommand(const std::s
   return launcherCommandLine("dpkg --remove --force-remove-reinstreq -- " + ShellCommand::word(identifier));
 }
 
+namespace {
+// Whether the archives folder holds anything to remove at start: more than APT's lock
+// file and an empty "partial" folder, or anything in place of those that is not what APT
+// makes. Most starts find nothing, and a sandbox started before the first screen only to
+// remove nothing cost about a fifth of the start's processor time.
+bool archivesNeedRemoving(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (!fs::is_directory(fs::symlink_status(folder, error))) return true;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    const fs::file_status status = entry->symlink_status(error);
+    if (name == "lock" && fs::is_regular_file(status)) continue;
+    if (name == "partial" && fs::is_directory(status) && fs::is_empty(entry->path(), error) && !error) continue;
+    return true;
+  }
+  return bool(error);
+}
+}  // namespace
+
 void KVAPTManager::cleanUpArchivesAtLaunch() {
   if (!packageToolsAtRest(0)) return KVLog("Keeping the downloaded archives: the package tools' last run goes on");
+  if (!archivesNeedRemoving(archivesPath())) return;
   if (halfInstalledPackages().empty()) return cleanUpArchivesIfNeeded();
   KVLog("Keeping the downloaded archives: the repair of half-installed packages reinstalls from them");
 }

@@ -1,9 +1,11 @@
 // The APT layer with the real apt and dpkg, confined to a temporary device root.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -168,6 +170,26 @@ TEST_F(APTTools, ArchivesGetAPTsNamesEvenWithAnEpoch) {
 
   KVAPTManager::cleanUpArchivesIfNeeded();
   EXPECT_EQ(Files::contentsOfDirectory(KVAPTManager::archivesPath()), std::vector<std::string>{"partial"});
+}
+
+TEST_F(APTTools, AStartClearsTheArchivesWhenTheyHoldMoreThanAPTsLockAndAnEmptyPartialFolder) {
+  const std::string archives = KVAPTManager::archivesPath();
+  ASSERT_TRUE(Files::writeAtomically(archives + "/lock", std::string()));
+  KVAPTManager::cleanUpArchivesAtLaunch();  // nothing to remove: no run, the lock stays
+  EXPECT_EQ(Files::contentsOfDirectory(archives), (std::vector<std::string>{"lock", "partial"}));
+
+  // A download cut off, and a link in place of the partial folder: both go.
+  ASSERT_TRUE(Files::writeAtomically(archives + "/partial/tool.deb", std::string("half")));
+  KVAPTManager::cleanUpArchivesAtLaunch();
+  EXPECT_EQ(Files::contentsOfDirectory(archives), std::vector<std::string>{"partial"});
+  EXPECT_TRUE(Files::contentsOfDirectory(archives + "/partial").empty());
+  TempDir elsewhere;
+  ASSERT_TRUE(Files::writeAtomically(elsewhere.file("kept"), std::string("kept")));
+  ASSERT_TRUE(Files::removeItem(archives + "/partial"));
+  ASSERT_EQ(::symlink(elsewhere.path().c_str(), (archives + "/partial").c_str()), 0);
+  KVAPTManager::cleanUpArchivesAtLaunch();
+  EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::symlink_status(archives + "/partial")));
+  EXPECT_EQ(Files::readText(elsewhere.file("kept")), "kept");
 }
 
 TEST_F(APTTools, FixPartiallyInstalledPackagesLeavesAMissingDependencyAlone) {

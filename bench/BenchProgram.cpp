@@ -67,6 +67,17 @@ double BenchCpuGroup::seconds() const {
   return 0;
 }
 
+bool BenchCpuGroup::waitUntilEmpty(double limit) const {
+  const double deadline = benchNow() + limit;
+  for (;;) {
+    std::ifstream in(procsFile());
+    std::string process;
+    if (!(in >> process)) return true;
+    if (benchNow() >= deadline) return false;
+    usleep(20000);
+  }
+}
+
 // ---- BenchProgram
 
 BenchProgram::BenchProgram(const std::string& executable, const std::string& root, const BenchCpuGroup* group) {
@@ -108,6 +119,11 @@ double benchStartCpuMilliseconds(const std::string& executable, const std::strin
     }
     times.push_back(program.startCpuSeconds() * 1e3);
     program.quit();
+    if (!group.waitUntilEmpty(120)) {
+      std::fprintf(stderr, "benchmark result wrong: the program's tools still ran 120 s after it quit on %s\n",
+                   device.c_str());
+      std::exit(1);
+    }
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];

@@ -23,6 +23,10 @@ class BenchCpuGroup {
   std::string procsFile() const { return path_ + "/cgroup.procs"; }
   // Processor time of everything that ran in the group so far, in seconds.
   double seconds() const;
+  // Waits until no process is left in the group, for at most `limit` seconds: a quit
+  // leaves the package tools the program started to end on their own, and what they do
+  // then is not the next start's. Answers whether the group emptied.
+  bool waitUntilEmpty(double limit) const;
 
  private:
   BenchCpuGroup(std::string path, bool v2) : path_(std::move(path)), v2_(v2) {}

@@ -333,7 +333,7 @@ int main(int argc, char** argv) {
                startEmpty = benchStartCpuMilliseconds(kProgram, empty, *group, 7);
   std::printf("start to the first screen: %.1f ms of processor time with %zu packages, %.1f ms empty | load %.2f\n",
               startFull, identifiers->size(), startEmpty, loadAverage());
-  reportFigure("start/first-screen-with-debian", startFull, "ms", 80);
+  reportFigure("start/first-screen-with-debian", startFull, "ms", 120);
   reportRatio("start/with-debian-vs-empty", startFull, startEmpty, "ms", 0);
 
   // Idle after the refresh beside idle after a start with the database it left: like

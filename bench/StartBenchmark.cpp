@@ -127,8 +127,11 @@ int main(int argc, char** argv) {
               debianSettled.seconds, debianSettled.mebibytes, debianRecords, ceilingSettled.seconds,
               ceilingSettled.mebibytes, records);
 
-  reportFigure("start/first-screen-with-debian-63k", medianOf(debianStarts), "ms", 80);
-  reportFigure("start/first-screen-at-the-ceiling-1m", medianOf(ceilingStarts), "ms", 120);
+  // Of the limits' share: the first screen's text is measured with the faces that draw it
+  // (fontconfig reading its configuration, the first face loaded: about 15 ms), and the
+  // start-up repair's sandbox, begun in the background by the launch, runs beside it.
+  reportFigure("start/first-screen-with-debian-63k", medianOf(debianStarts), "ms", 120);
+  reportFigure("start/first-screen-at-the-ceiling-1m", medianOf(ceilingStarts), "ms", 150);
   reportRatio("start/at-the-ceiling-vs-with-debian", medianOf(ceilingStarts), medianOf(debianStarts), "ms", 1.5);
   reportRatio("start/until-idle-at-the-ceiling-vs-with-debian", ceilingSettled.seconds, debianSettled.seconds, "s", 0);
   reportRatio("start/memory-at-the-ceiling-vs-with-debian", ceilingSettled.mebibytes, debianSettled.mebibytes, "MiB", 0);

@@ -226,11 +226,14 @@ void ScreenWindow::run() {
   const WindowLibrary& sdl = windowLibrary();
   sdl.SDL_StartTextInput();
   ViewRenderer::Watched watched(true);
-  bool dirty = true;
+  bool dirty = true, wasMoving = false;
   while (!closeRequested) {
-    // While something moves, every frame is drawn (about 60 a second).
-    if (UIView::isAnimationPlaying()) dirty = true;
-    double next = UIView::isAnimationPlaying() ? 0.016 : RunLoop::main().secondsToNextTimer();
+    // While something moves, every frame is drawn (about 60 a second), and once more when
+    // it has stopped: the last frame drawn while it moved falls short of where it ends.
+    const bool moving = UIView::isAnimationPlaying();
+    if (moving || wasMoving) dirty = true;
+    wasMoving = moving;
+    double next = moving ? 0.016 : RunLoop::main().secondsToNextTimer();
     int wait = next < 0 ? 16 : std::clamp(int(std::ceil(next * 1000)), 0, 16);
     SDL_Event event;
     if (sdl.SDL_WaitEventTimeout(&event, wait)) {

@@ -17,6 +17,7 @@
 #include "uikit/UISegmentedControl.h"
 #include "uikit/UISwitch.h"
 #include "uikit/UITabBar.h"
+#include "uikit/UIView.h"
 #include "uikit/UIWindow.h"
 
 namespace WindowReport {
@@ -92,6 +93,7 @@ std::string describe() {
     if (within(WindowInput::viewAt(centre(inWindow)), named.view)) line(out, inWindow, named.text);
   }
   withoutViews(*key, out);
+  if (UIView::isAnimationPlaying()) out += "moving\n";
   return out + "screen\n" + UIInteraction::screen();
 }
 

@@ -131,13 +131,18 @@ class WindowRoad : public ::testing::Test {
     return std::nullopt;
   }
 
-  // The place of what the window reports as `text`, once it is there and has come to rest
-  // (a screen may still be sliding in); with `scrolling`, the wheel turns the view in the
-  // window's middle until it is there.
+  // The place of what the window reports as `text`, once it is there and nothing moves
+  // (a screen sliding in, a bar appearing: the rows below it shift when it ends); with
+  // `scrolling`, the wheel turns the view in the window's middle until it is there.
   Place settled(const std::string& text, bool scrolling = false) {
     std::optional<Place> p, before;
     bool rested = eventually([&] {
       before = p;
+      const std::string all = reported();
+      if (all.rfind("moving\n", 0) == 0 || all.find("\nmoving\n") != std::string::npos) {
+        p.reset();
+        return false;
+      }
       if (!(p = place(text)) && scrolling) display->wheel(187, 400, 1);
       return p && before && p->x == before->x && p->y == before->y;
     }, 30);

@@ -30,8 +30,11 @@ class TerminalRoad {
   }
   // What a line prints, up to the next prompt.
   std::string printedBy(const std::string& keys) {
-    size_t from = terminal_.output().size();
     terminal_.send(keys + "\r");
+    // From the line's own echo: a prompt printed before it (after an earlier line's
+    // screen, not yet read) is not the end of what this line prints.
+    if (!terminal_.waitFor(keys, 60)) return "(the line was not echoed)";
+    size_t from = terminal_.output().size() - terminal_.sinceLastMatch().size();
     if (!terminal_.waitFor("\n> ", 60)) return "(no prompt came back)";
     return terminal_.output().substr(from);
   }
